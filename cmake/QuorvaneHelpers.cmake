@@ -1,0 +1,20 @@
+# quorvane_module(NAME SOURCES... [DEPS targets...])
+# One static library per engine subsystem, so a subsystem's tests build
+# without the others and layering mistakes show up as link errors.
+function(quorvane_module name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(quorvane_${name} STATIC ${ARG_SOURCES})
+  target_include_directories(quorvane_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(quorvane_${name} PUBLIC ${ARG_DEPS} Threads::Threads)
+endfunction()
+
+# quorvane_test(NAME SOURCES... [DEPS targets...])
+function(quorvane_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} quorvane_test_support GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    QUORVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    QUORVANE_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 900)
+endfunction()

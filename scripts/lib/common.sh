@@ -1,0 +1,59 @@
+# Shared by the set-up scripts: install what is missing, configure, build.
+# shellcheck shell=bash
+
+QV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# Debian packages every build and test needs. Keep in one place.
+QV_PACKAGES=(
+  make cmake ninja-build g++ pkg-config git
+  zip unzip python3
+  zlib1g-dev libminizip-dev libssl-dev libcli11-dev libexpat1-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
+)
+# The desktop program; built when these are present.
+QV_GUI_PACKAGES=(qt6-base-dev libgl-dev)
+
+qv_say() { printf '==> %s\n' "$*" >&2; }
+
+qv_missing_packages() {
+  local p missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  printf '%s\n' "${missing[@]}"
+}
+
+qv_install() {
+  local missing
+  mapfile -t missing < <(qv_missing_packages "$@" | sed '/^$/d')
+  [ "${#missing[@]}" -eq 0 ] && return 0
+  local run=()
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then
+      run=(sudo)
+    else
+      qv_say "These packages are missing: ${missing[*]}"
+      qv_say "Run this script as root, or install sudo, or install them yourself."
+      exit 1
+    fi
+  fi
+  qv_say "Installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${run[@]}" apt-get update -qq >/dev/null || { qv_say "apt-get update failed"; exit 1; }
+  "${run[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
+    { qv_say "apt-get install failed for: ${missing[*]}"; exit 1; }
+}
+
+qv_install_all() {
+  qv_install "${QV_PACKAGES[@]}"
+  qv_install "${QV_GUI_PACKAGES[@]}"
+}
+
+qv_jobs() { nproc 2>/dev/null || echo 2; }
+
+# qv_build DIR [cmake options...]
+qv_build() {
+  local dir=$1; shift
+  cmake -S "$QV_ROOT" -B "$QV_ROOT/$dir" -G Ninja "$@" >/dev/null || { qv_say "cmake failed"; exit 1; }
+  cmake --build "$QV_ROOT/$dir" -j "$(qv_jobs)" || { qv_say "build failed"; exit 1; }
+}

@@ -1,0 +1,53 @@
+#include <CLI/CLI.hpp>
+#include <cstdio>
+
+#include "cli/cli_context.h"
+#include "core/categories.h"
+#include "core/program_folders.h"
+#include "core/version.h"
+
+namespace quorvane {
+
+bool CliContext::loadSettings(Settings& out) const {
+    std::vector<std::string> warnings;
+    out = quorvane::loadSettings(locateProgramFolders(home), &warnings);
+    for (const std::string& w : warnings) std::fprintf(stderr, "%s\n", w.c_str());
+    if (!category.empty()) {
+        const Category* c = categoryByAnyName(category);
+        if (!c) {
+            std::fprintf(stderr, "Unknown category \"%s\". The categories are:", category.c_str());
+            for (const Category& known : kCategories) std::fprintf(stderr, " \"%s\"", known.displayName.data());
+            std::fprintf(stderr, ".\n");
+            return false;
+        }
+        out.selectCategory(*c);
+    }
+    return true;
+}
+
+int runCli(int argc, char** argv) {
+    CLI::App app{"Quorvane: keeps ROM-set collections complete and correct.", "quorvane"};
+    app.require_subcommand(0, 1);
+    app.set_version_flag("--version", std::string(kProgramName) + " " + kVersion);
+    CliContext ctx;
+    app.add_option("--home", ctx.home, "Keep the settings file, databases and backups in DIR")->option_text("DIR");
+    app.add_option("--category", ctx.category,
+                   "Work on this category (Tosec, Good, Arcade, ArcadeUnemu, Miscellaneous, Custom)")
+        ->option_text("NAME");
+
+    addSettingsCommand(app, ctx);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? kExitOk : kExitUsage;
+    }
+    if (!ctx.action) {
+        std::fputs(app.help().c_str(), stdout);
+        return kExitOk;
+    }
+    return ctx.action();
+}
+
+}  // namespace quorvane

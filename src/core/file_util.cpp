@@ -1,0 +1,124 @@
+#include "core/file_util.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorvane {
+
+bool pathExists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool makeFolders(const std::string& path) {
+    if (path.empty()) return false;
+    if (isDirectory(path)) return true;
+    std::string partial;
+    size_t pos = 0;
+    while (pos <= path.size()) {
+        size_t next = path.find('/', pos);
+        if (next == std::string::npos) next = path.size();
+        partial = path.substr(0, next);
+        if (!partial.empty() && !isDirectory(partial)) {
+            if (::mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) return false;
+        }
+        pos = next + 1;
+    }
+    return isDirectory(path);
+}
+
+std::string baseName(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string dirName(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash));
+}
+
+std::string joinPath(std::string_view folder, std::string_view name) {
+    if (folder.empty()) return std::string(name);
+    std::string out(folder);
+    if (out.back() != '/') out += '/';
+    out.append(name);
+    return out;
+}
+
+std::string uniqueTempPath(const std::string& folder, std::string_view hint) {
+    static std::atomic<unsigned> counter{0};
+    for (;;) {
+        std::string name(kTempPrefix);
+        name += std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + "-";
+        name.append(hint);
+        std::string candidate = folder.empty() ? name : joinPath(folder, name);
+        if (!pathExists(candidate)) return candidate;
+    }
+}
+
+bool readWholeFile(const std::string& path, std::string& out) {
+    out.clear();
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out.append(buffer, n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+bool writeFileAtomically(const std::string& path, std::string_view content, std::string* error) {
+    const std::string folder = dirName(path);
+    const std::string temp = uniqueTempPath(folder, baseName(path));
+    auto fail = [&](const char* what) {
+        if (error) *error = std::string(what) + " " + path + ": " + std::strerror(errno);
+        ::unlink(temp.c_str());
+        return false;
+    };
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (error) *error = std::string("Cannot write ") + path + ": " + std::strerror(errno);
+        return false;
+    }
+    size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            return fail("Cannot write");
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::fsync(fd) != 0) {
+        ::close(fd);
+        return fail("Cannot sync");
+    }
+    if (::close(fd) != 0) return fail("Cannot close");
+    if (::rename(temp.c_str(), path.c_str()) != 0) return fail("Cannot replace");
+    const int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+}  // namespace quorvane

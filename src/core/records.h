@@ -1,0 +1,102 @@
+// Catalogue records: plain values carried between the database, the jobs and
+// the front ends. Every number and checksum is kept as the text it came as.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quorvane {
+
+// Status letters of a ROM row.
+inline constexpr char kStatusMissing = 'N';
+inline constexpr char kStatusHave = 'Y';
+inline constexpr char kStatusPresent = 'P';
+
+struct Rom {
+    std::string crc;
+    std::string name;
+    std::string size;
+    std::string status;
+    std::string md5;
+    std::string sha1;
+    std::string cloneOf;
+    std::string romOf;
+};
+
+enum class GameState { Complete, Missing, Incomplete };
+
+// complete: some "Y" and no "N"/"P"; missing: neither "Y" nor "P";
+// incomplete: everything else (any "P", or "Y" with "N").
+GameState classifyStatusString(const std::string& statusString);
+
+struct Game {
+    explicit Game(std::string gameName = {}) : name(std::move(gameName)) {}
+
+    // Keeps statusString at exactly one character per ROM.
+    void appendRom(Rom rom);
+    GameState state() const { return classifyStatusString(statusString); }
+
+    std::string name;
+    std::vector<Rom> roms;
+    std::string statusString;
+};
+
+struct Romset {
+    explicit Romset(std::string systemName = {}) : name(std::move(systemName)) {}
+    std::string name;
+    std::vector<Game> games;
+};
+
+struct GenericRom {
+    GenericRom() = default;
+    GenericRom(std::string romName, std::string gameName, std::string systemName, std::string romStatus,
+               std::string romMd5, std::string romSha1, std::string parentClone, std::string parentRom)
+        : name(std::move(romName)), game(std::move(gameName)), system(std::move(systemName)),
+          status(std::move(romStatus)), md5(std::move(romMd5)), sha1(std::move(romSha1)),
+          cloneOf(std::move(parentClone)), romOf(std::move(parentRom)) {}
+
+    std::string name;
+    std::string game;
+    std::string system;
+    std::string status;
+    std::string extra1, extra2, extra3, extra4, extra5, extra6;
+    std::string md5;
+    std::string sha1;
+    std::string cloneOf;
+    std::string romOf;
+};
+
+struct File {
+    explicit File(std::string fileName = {}) : name(std::move(fileName)) {}
+    std::string size;
+    std::string name;
+    std::string crc;
+    std::string md5;
+    std::string sha1;
+};
+
+// True when the lower-cased path contains ".zip" anywhere (a containment
+// test, so "x.ZIP" and "set.zip.bak" both count).
+bool isZipPath(const std::string& path);
+
+struct FileCollection {
+    explicit FileCollection(std::string containerPath = {})
+        : path(std::move(containerPath)), isZip(isZipPath(path)) {}
+    std::string path;
+    std::vector<File> files;
+    bool isZip;
+};
+
+struct DupesBehaviour {
+    bool askUser = true;
+    bool onlySelected = false;
+    bool onlyNameMatches = false;
+    bool neverBuild = false;
+};
+
+// The five answers of the duplicate dialog, in the dialog's order.
+enum class DupesChoice { RebuildAllListed, OnlySelected, AlwaysAll, Never, OnlyNameMatches };
+DupesBehaviour dupesBehaviourFor(DupesChoice choice);
+const char* dupesChoiceCaption(DupesChoice choice);
+
+}  // namespace quorvane

@@ -1,0 +1,103 @@
+#include "core/settings.h"
+
+#include "core/file_util.h"
+#include "core/ini_file.h"
+#include "core/names.h"
+#include "core/text.h"
+
+namespace quorvane {
+
+namespace {
+constexpr const char* kWindow = "Window";
+constexpr const char* kMain = "Quorvane";
+}  // namespace
+
+const std::string& Settings::folderOf(const Category& category) const {
+    return const_cast<Settings*>(this)->folderOf(category);
+}
+
+std::string& Settings::folderOf(const Category& category) {
+    const std::string_view key = category.folderKey;
+    if (key == "gooddir") return gooddir;
+    if (key == "arcadedir") return arcadedir;
+    if (key == "arcadeunemudir") return arcadeunemudir;
+    if (key == "miscdir") return miscdir;
+    if (key == "customdir") return customdir;
+    return tosecdir;
+}
+
+void Settings::selectCategory(const Category& category) {
+    currentdb = std::string(category.databaseName);
+    categoryDir = folderOf(category);
+}
+
+std::string chooseCategoryDir(const Settings& settings) {
+    if (const Category* c = categoryByDatabaseName(settings.currentdb)) return settings.folderOf(*c);
+    return settings.tosecdir;
+}
+
+Settings loadSettings(const ProgramFolders& folders, std::vector<std::string>* warnings) {
+    Settings s;
+    s.settingsPath = folders.settingsDir + kSettingsFileName;
+    const IniFile ini(s.settingsPath);
+
+    s.top = ini.readInteger(kWindow, "Top", 100);
+    s.left = ini.readInteger(kWindow, "Left", 100);
+    s.initMax = ini.readBool(kWindow, "InitMax", false);
+
+    s.useMD5 = ini.readBool(kMain, "useMD5", false);
+    s.useSHA1 = ini.readBool(kMain, "useSHA1", false);
+    s.basedir = ini.readString(kMain, "basedir", folders.dataDir);
+    s.sourcedir = ini.readString(kMain, "sourcedir", s.basedir + "/sourceroms");
+    s.currentdb = ini.readString(kMain, "currentdb", "roms");
+    for (const Category& c : kCategories)
+        s.folderOf(c) = ini.readString(kMain, c.folderKey, s.basedir + std::string(c.defaultSubfolder));
+
+    if (!isSafeFileName(s.currentdb)) {
+        if (warnings)
+            warnings->push_back("Warning: the database name \"" + s.currentdb +
+                                "\" in the settings file is not a plain name; using \"roms\".");
+        s.currentdb = "roms";
+    }
+    s.categoryDir = chooseCategoryDir(s);
+    s.databasesDir = folders.dataDir + "databases/";
+    s.backupDir = folders.dataDir + "Backup/";
+    return s;
+}
+
+bool ensureDatabasesFolder(const Settings& settings) { return makeFolders(settings.databasesDir); }
+
+bool saveWindowSettings(const Settings& settings) {
+    makeFolders(dirName(settings.settingsPath));
+    IniFile ini(settings.settingsPath);
+    return ini.writeInteger(kWindow, "Top", settings.top) && ini.writeInteger(kWindow, "Left", settings.left) &&
+           ini.writeBool(kWindow, "InitMax", settings.initMax);
+}
+
+bool saveGlobalSettings(const Settings& settings) {
+    makeFolders(dirName(settings.settingsPath));
+    IniFile ini(settings.settingsPath);
+    bool ok = ini.writeBool(kMain, "useMD5", settings.useMD5) && ini.writeBool(kMain, "useSHA1", settings.useSHA1) &&
+              ini.writeString(kMain, "basedir", settings.basedir) &&
+              ini.writeString(kMain, "sourcedir", settings.sourcedir) &&
+              ini.writeString(kMain, "currentdb", settings.currentdb);
+    for (const Category& c : kCategories) ok = ok && ini.writeString(kMain, c.folderKey, settings.folderOf(c));
+    return ok;
+}
+
+std::string resolveBaseDir(const Settings& settings, const std::string& folder) {
+    return replaceAllIgnoreCase(folder, "$BASEDIR$", settings.basedir);
+}
+
+std::string resolveSystemFolder(const Settings& settings, const std::string& systemName, bool* exists) {
+    std::string folder = resolveBaseDir(settings, settings.categoryDir);
+    if (folder.find("$SYSTEM$") != std::string::npos)
+        folder = replaceAllIgnoreCase(folder, "$SYSTEM$", systemName);
+    else
+        folder += "/" + systemName;
+    const bool ok = makeFolders(folder);
+    if (exists) *exists = ok;
+    return folder;
+}
+
+}  // namespace quorvane

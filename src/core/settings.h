@@ -1,0 +1,75 @@
+// The process-wide settings: read once from "quorvane.INI" in the settings
+// folder, then handed to every job. Folder values are kept exactly as written
+// (placeholders included) and resolved where a folder is used.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/categories.h"
+#include "core/program_folders.h"
+
+namespace quorvane {
+
+inline constexpr const char* kSettingsFileName = "quorvane.INI";
+inline constexpr const char* kScratchDatabaseName = "TempDB";
+
+struct Settings {
+    // Section "Window".
+    long long top = 100;
+    long long left = 100;
+    bool initMax = false;
+    // Section "Quorvane", in file order.
+    bool useMD5 = false;
+    bool useSHA1 = false;
+    std::string basedir;
+    std::string sourcedir;
+    std::string currentdb = "roms";
+    std::string tosecdir;
+    std::string gooddir;
+    std::string arcadedir;
+    std::string arcadeunemudir;
+    std::string miscdir;
+    std::string customdir;
+    // Derived.
+    std::string categoryDir;
+    std::string databasesDir;
+    std::string backupDir;
+    std::string settingsPath;
+
+    // The folder value of a category (one of the six keys above).
+    const std::string& folderOf(const Category& category) const;
+    std::string& folderOf(const Category& category);
+    // `databasesDir` + `currentdb`: base path of the open category database.
+    std::string currentDatabasePath() const { return databasesDir + currentdb; }
+    std::string scratchDatabasePath() const { return databasesDir + kScratchDatabaseName; }
+
+    // Category switching: sets `currentdb` and `categoryDir` (run time only).
+    void selectCategory(const Category& category);
+};
+
+// Reads the settings file of `folders` in the documented order and fills the
+// derived values. Warnings (a refused `currentdb`) are appended to `warnings`.
+Settings loadSettings(const ProgramFolders& folders, std::vector<std::string>* warnings = nullptr);
+
+// Creates `databasesDir` with its parents. False when it cannot be created.
+bool ensureDatabasesFolder(const Settings& settings);
+
+// Writes the "Window" section.
+bool saveWindowSettings(const Settings& settings);
+// Writes the "Quorvane" section (the preferences dialog's Save).
+bool saveGlobalSettings(const Settings& settings);
+
+// `categoryDir` chosen from `currentdb`: the first category whose database name
+// equals it exactly, else the Tosec folder.
+std::string chooseCategoryDir(const Settings& settings);
+
+// The folder of one system of the current category: "$BASEDIR$" replaced by
+// basedir (ignoring case); then "$SYSTEM$" (searched case-sensitively,
+// replaced ignoring case) by the system name, or the name appended after "/".
+// The folder is created with its parents; `created` tells whether it exists.
+std::string resolveSystemFolder(const Settings& settings, const std::string& systemName, bool* exists = nullptr);
+// Only the "$BASEDIR$" step (the rebuild's source folder).
+std::string resolveBaseDir(const Settings& settings, const std::string& folder);
+
+}  // namespace quorvane

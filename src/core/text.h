@@ -1,0 +1,26 @@
+// Small text helpers shared by every layer. Bytes of 0x80 and above are
+// never treated as white space or letters.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quorvane {
+
+std::string toLowerAscii(std::string_view text);
+std::string toUpperAscii(std::string_view text);
+bool equalsIgnoreCase(std::string_view a, std::string_view b);
+bool startsWith(std::string_view text, std::string_view prefix);
+
+// Trims bytes 1..32 (and NUL) from both ends, as the INI and DAT readers do.
+std::string_view trimControl(std::string_view text);
+
+// Replaces every occurrence of `needle`, matched without regard to ASCII case.
+std::string replaceAllIgnoreCase(std::string_view text, std::string_view needle, std::string_view replacement);
+
+// Integer as the settings file writes it: decimal with an optional sign, or
+// "0x" followed by hexadecimal digits. Anything else is nullopt.
+std::optional<long long> parseProfileInteger(std::string_view text);
+
+}  // namespace quorvane

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include "core/records.h"
+
+namespace quorvane {
+namespace {
+
+TEST(GameClassification, FollowsStatusLetters) {
+    EXPECT_EQ(classifyStatusString("YYP"), GameState::Incomplete);
+    EXPECT_EQ(classifyStatusString("PP"), GameState::Incomplete);
+    EXPECT_EQ(classifyStatusString("P"), GameState::Incomplete);
+    EXPECT_EQ(classifyStatusString("NN"), GameState::Missing);
+    EXPECT_EQ(classifyStatusString("Y"), GameState::Complete);
+    EXPECT_EQ(classifyStatusString("YN"), GameState::Incomplete);
+    EXPECT_EQ(classifyStatusString("NP"), GameState::Incomplete);
+    EXPECT_EQ(classifyStatusString(""), GameState::Missing);
+}
+
+TEST(GameClassification, StatusStringHasOneLetterPerRom) {
+    Game g("pacman");
+    Rom r{"12345678", "a.bin", "16", "Y", "", "", "", ""};
+    g.appendRom(r);
+    g.appendRom(r);
+    r.status = "N";
+    g.appendRom(r);
+    EXPECT_EQ(g.statusString, "YYN");
+    EXPECT_EQ(g.roms.size(), 3u);
+    EXPECT_EQ(g.state(), GameState::Incomplete);
+}
+
+TEST(FileCollection, IsZipIsAContainmentTestOnTheLowerCasedPath) {
+    EXPECT_TRUE(FileCollection("GAME.ZIP").isZip);
+    EXPECT_TRUE(FileCollection("set.zip.bak").isZip);
+    EXPECT_TRUE(FileCollection("old.zips/a.bin").isZip);
+    EXPECT_FALSE(FileCollection("a.bin").isZip);
+    EXPECT_FALSE(FileCollection("a.zi").isZip);
+}
+
+TEST(GenericRom, SearchHitHasEmptyExtras) {
+    GenericRom g("a.bin", "game", "sys", "N", "m", "s", "c", "r");
+    EXPECT_EQ(g.name, "a.bin");
+    EXPECT_EQ(g.romOf, "r");
+    for (const std::string* e : {&g.extra1, &g.extra2, &g.extra3, &g.extra4, &g.extra5, &g.extra6})
+        EXPECT_TRUE(e->empty());
+}
+
+TEST(DupesBehaviour, EachDialogChoiceSetsItsFlags) {
+    auto flags = [](DupesChoice c) {
+        const DupesBehaviour b = dupesBehaviourFor(c);
+        return std::string{b.askUser ? '1' : '0', b.onlySelected ? '1' : '0', b.onlyNameMatches ? '1' : '0',
+                           b.neverBuild ? '1' : '0'};
+    };
+    EXPECT_EQ(flags(DupesChoice::RebuildAllListed), "1000");
+    EXPECT_EQ(flags(DupesChoice::OnlySelected), "1100");
+    EXPECT_EQ(flags(DupesChoice::AlwaysAll), "0000");
+    EXPECT_EQ(flags(DupesChoice::Never), "0001");
+    EXPECT_EQ(flags(DupesChoice::OnlyNameMatches), "1010");
+    const DupesBehaviour fresh;
+    EXPECT_TRUE(fresh.askUser);
+    EXPECT_FALSE(fresh.onlySelected || fresh.onlyNameMatches || fresh.neverBuild);
+}
+
+}  // namespace
+}  // namespace quorvane
