@@ -1,0 +1,195 @@
+#include "db/block_cache.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "db/block_check.h"
+#include "db/block_file.h"
+#include "db/key_file.h"
+
+namespace quorvane::keyfile {
+
+BlockCache::~BlockCache() {
+    for (auto& [key, b] : map_) delete b;
+}
+
+uint64_t BlockCache::keyOf(const BlockFile* file, uint32_t number) {
+    return (uint64_t{file->id} << 32) | number;
+}
+
+void BlockCache::setLimits(size_t blocks, size_t expandedBlocks) {
+    limit_ = blocks;
+    keysLimit_ = expandedBlocks;
+}
+
+void BlockCache::link(Block* b) {
+    b->older = newest_;
+    b->newer = nullptr;
+    if (newest_) newest_->newer = b;
+    newest_ = b;
+    if (!oldest_) oldest_ = b;
+}
+
+void BlockCache::unlink(Block* b) {
+    if (b->newer) b->newer->older = b->older; else newest_ = b->older;
+    if (b->older) b->older->newer = b->newer; else oldest_ = b->newer;
+    b->newer = b->older = nullptr;
+}
+
+void BlockCache::dropKeys(Block* b) {
+    if (b->keys) {
+        b->keys.reset();
+        --keysCount_;
+    }
+}
+
+void BlockCache::remove(Block* b) {
+    unlink(b);
+    dropKeys(b);
+    map_.erase(keyOf(b->file, b->number));
+    if (spare_.size() < 16) spare_.emplace_back(b); else delete b;
+}
+
+Block* BlockCache::find(BlockFile* file, uint32_t number, uint64_t op) {
+    auto it = map_.find(keyOf(file, number));
+    if (it == map_.end()) return nullptr;
+    Block* b = it->second;
+    if (newest_ != b) {
+        unlink(b);
+        link(b);
+    }
+    b->lastOp = op;
+    return b;
+}
+
+// Makes room for one more block, sparing the blocks the running operation
+// has used. A dirty block whose write fails stays; the cache grows instead.
+void BlockCache::evictOneFor(uint64_t op) {
+    for (Block* b = oldest_; b; b = b->newer) {
+        if (b->lastOp == op) continue;
+        if (b->dirty) {
+            if (b->file->writeBlock(b->number, b->bytes) != 0) continue;
+            b->dirty = false;
+        }
+        remove(b);
+        return;
+    }
+}
+
+Block* BlockCache::load(BlockFile* file, uint32_t number, uint64_t op, int* error) {
+    if (map_.size() >= limit_) evictOneFor(op);
+    std::unique_ptr<Block> b;
+    if (!spare_.empty()) {
+        b = std::move(spare_.back());
+        spare_.pop_back();
+    } else {
+        b = std::make_unique<Block>();
+    }
+    b->file = file;
+    b->number = number;
+    b->dirty = false;
+    b->lastOp = op;
+    b->keys.reset();
+    const int rc = file->readBlock(number, b->bytes);
+    if (rc != 0) {
+        *error = rc;
+        spare_.push_back(std::move(b));
+        return nullptr;
+    }
+    auto keys = std::make_shared<BlockKeys>();
+    if (!blockIsSound(b->bytes, number, file->blockCount(), keys.get())) {
+        *error = kKfDamaged;
+        spare_.push_back(std::move(b));
+        return nullptr;
+    }
+    if (level(b->bytes) <= kMaxTreeLevel) {
+        if (keysCount_ >= keysLimit_) {
+            for (Block* o = oldest_; o; o = o->newer) {
+                if (o->keys) {
+                    dropKeys(o);
+                    break;
+                }
+            }
+        }
+        b->keys = std::move(keys);
+        ++keysCount_;
+    }
+    Block* raw = b.release();
+    map_.emplace(keyOf(file, number), raw);
+    link(raw);
+    return raw;
+}
+
+std::shared_ptr<const BlockKeys> BlockCache::keysOf(Block* block, uint64_t op) {
+    if (block->keys) return block->keys;
+    auto keys = std::make_shared<BlockKeys>();
+    if (!expandKeys(block->bytes, keys.get())) return nullptr;
+    const bool cached = block->newer || block->older || newest_ == block;
+    if (cached) {
+        if (keysCount_ >= keysLimit_) {
+            for (Block* o = oldest_; o; o = o->newer) {
+                if (o->keys && o != block) {
+                    dropKeys(o);
+                    break;
+                }
+            }
+        }
+        ++keysCount_;
+    }
+    (void)op;
+    block->keys = keys;
+    return keys;
+}
+
+void BlockCache::publish(std::unique_ptr<Block> block, uint64_t op) {
+    block->dirty = true;
+    block->lastOp = op;
+    block->keys.reset();
+    block->newer = block->older = nullptr;
+    auto it = map_.find(keyOf(block->file, block->number));
+    if (it != map_.end()) remove(it->second);
+    Block* raw = block.release();
+    map_.emplace(keyOf(raw->file, raw->number), raw);
+    link(raw);
+}
+
+int BlockCache::flush(BlockFile* file) {
+    std::vector<Block*> dirty;
+    for (auto& [key, b] : map_)
+        if (b->file == file && b->dirty) dirty.push_back(b);
+    std::sort(dirty.begin(), dirty.end(), [](const Block* a, const Block* b) { return a->number < b->number; });
+    int result = 0;
+    for (Block* b : dirty) {
+        const int rc = file->writeBlock(b->number, b->bytes);
+        if (rc != 0) {
+            result = rc;
+            continue;
+        }
+        b->dirty = false;
+    }
+    return result;
+}
+
+void BlockCache::drop(BlockFile* file) {
+    std::vector<Block*> mine;
+    for (auto& [key, b] : map_)
+        if (b->file == file) mine.push_back(b);
+    for (Block* b : mine) remove(b);
+}
+
+int BlockCache::trim() {
+    Block* b = oldest_;
+    while (map_.size() > limit_ && b) {
+        Block* next = b->newer;
+        if (b->dirty) {
+            const int rc = b->file->writeBlock(b->number, b->bytes);
+            if (rc != 0) return rc;
+            b->dirty = false;
+        }
+        remove(b);
+        b = next;
+    }
+    return 0;
+}
+
+}  // namespace quorvane::keyfile

@@ -1,0 +1,40 @@
+// One item of a tree block: decoding with bounds checks, and encoding.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace quorvane::keyfile {
+
+struct Item {
+    int keyLen = 0;
+    int keyCommon = 0;
+    uint32_t number = 0;            // leaf: data length; inner: child block
+    const uint8_t* tail = nullptr;  // keyLen - keyCommon key bytes
+    // Leaf data: the inline bytes, or the data block reference.
+    const uint8_t* trailer = nullptr;
+    int trailerLen = 0;
+    uint32_t dataBlock = 0;
+    uint32_t dataOffset = 0;
+    int size = 0;
+
+    int tailLen() const { return keyLen - keyCommon; }
+    bool dataInline() const;
+};
+
+// Decodes the item at `offset` of a block; false when any part of it would
+// lie at or past `end` or its fields contradict each other.
+bool decodeItem(const uint8_t* block, size_t offset, size_t end, bool leaf, Item* out);
+
+// The item size for a key tail of `tailLen` and this number and trailer.
+int encodedItemSize(int tailLen, uint32_t number, int trailerLen);
+
+// Writes an item; `out` needs encodedItemSize() bytes. Returns the size.
+int encodeItem(uint8_t* out, int keyLen, int keyCommon, const uint8_t* tail, uint32_t number,
+               const uint8_t* trailer, int trailerLen);
+
+// The trailer of a long value: its data block and offset as two numbers.
+// `out` needs 10 bytes. Returns the length.
+int encodeDataReference(uint8_t* out, uint32_t dataBlock, uint32_t dataOffset);
+
+}  // namespace quorvane::keyfile
