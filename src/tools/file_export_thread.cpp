@@ -1,0 +1,79 @@
+#include "tools/file_export_thread.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <ctime>
+
+#include "core/file_util.h"
+#include "core/records.h"
+#include "db/roms_db_impl.h"
+#include "tools/export_template.h"
+
+namespace quorvane {
+
+namespace {
+
+// Whether a file can be created beside `path`: the export writes its file
+// whole at the end, and wants to say "Unable to create file" before it starts.
+bool canCreateBeside(const std::string& path) {
+    if (isDirectory(path)) return false;
+    const std::string probe = uniqueTempPath(dirName(path), "probe");
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
+}  // namespace
+
+bool hasAnyTemplate(const ExportRequest& r) {
+    return !r.systemTemplate.empty() || !r.gameTemplate.empty() || !r.romTemplate.empty();
+}
+
+std::string messageTimeStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    char buffer[128];
+    // The locale's short date and its time, as the messages window shows them.
+    const size_t n = std::strftime(buffer, sizeof buffer, "%x %X", &local);
+    return std::string(buffer, n);
+}
+
+FileExportThread::FileExportThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, ExportRequest request)
+    : db_(std::move(db)), host_(host), request_(std::move(request)) {}
+
+void FileExportThread::execute() {
+    const ExportRequest& r = request_;
+    if (!canCreateBeside(r.targetFile)) {
+        host_.addMessage(kUnableToCreateFile);
+        return;
+    }
+    host_.addMessage(clock() + " Starting...");
+    const std::string wanted(1, r.statusMode == 1 ? kStatusHave : kStatusMissing);
+    if (db_->openDB() != 0) host_.addMessage(db_->lastError());
+    std::string out;
+    for (const std::string& system : r.systems) {
+        host_.addMessage(clock() + " Getting Roms for " + system);
+        const Romset romset = db_->getRomset(system, 0);
+        const std::string& name = romset.name.empty() ? system : romset.name;
+        if (!r.systemTemplate.empty()) out += fillSystem(r.systemTemplate, name);
+        for (const Game& game : romset.games) {
+            if (!r.gameTemplate.empty() && game.statusString.find(wanted) != std::string::npos)
+                out += fillGame(r.gameTemplate, name, game.name);
+            if (r.romTemplate.empty()) continue;
+            for (const Rom& rom : game.roms)
+                if (rom.status == wanted) out += fillRom(r.romTemplate, name, game.name, rom.name);
+        }
+    }
+    db_->closeDB();
+    if (!writeFileAtomically(r.targetFile, out)) {
+        host_.addMessage(kUnableToCreateFile);
+        return;
+    }
+    host_.addMessage(clock() + " Finished writing file " + r.targetFile);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,14 @@
+// "Rebuild this" and "Rebuild All": kept apart so the identifier builds
+// without the rebuild job.
+#include "core/settings.h"
+#include "db/roms_db.h"
+#include "tools/rom_identifier.h"
+
+namespace quorvane {
+
+bool startRebuildOf(RomsDB& db, JobHost& host, const Settings& settings, std::vector<std::string> paths) {
+    if (paths.empty()) return false;
+    return db.rebuild(host, settings, std::move(paths));
+}
+
+}  // namespace quorvane

@@ -1,0 +1,41 @@
+// The RomsDB starters of the report and tool jobs.
+#include "core/settings.h"
+#include "db/roms_db.h"
+#include "tools/file_export_thread.h"
+#include "tools/miss_have_lists.h"
+#include "tools/miss_have_thread.h"
+#include "tools/rom_identifier.h"
+#include "tools/stats_thread.h"
+
+namespace quorvane {
+
+bool RomsDB::createMissHaveAll(JobHost& host, const Settings& settings, std::vector<std::string> systems) {
+    return runner().start(std::make_unique<MissHaveThread>(shared(), host, settings.basedir, std::move(systems)));
+}
+
+bool RomsDB::showStats(JobHost& host, std::function<void(int number, const std::string& text)> sink) {
+    return runner().start(std::make_unique<StatsThread>(shared(), host, std::move(sink)));
+}
+
+bool RomsDB::exportFiles(JobHost& host, const std::string& targetFile, std::vector<std::string> systems,
+                         const std::string& systemTemplate, const std::string& gameTemplate,
+                         const std::string& romTemplate, int statusMode) {
+    ExportRequest request{targetFile, std::move(systems), systemTemplate, gameTemplate, romTemplate, statusMode};
+    return runner().start(std::make_unique<FileExportThread>(shared(), host, std::move(request)));
+}
+
+std::string RomsDB::writeHaveList(const Settings& settings, const std::string& system) {
+    return quorvane::writeHaveList(impl(), settings.basedir, system).summary;
+}
+
+std::string RomsDB::writeMissList(const Settings& settings, const std::string& system) {
+    return quorvane::writeMissList(impl(), settings.basedir, system).summary;
+}
+
+bool startIdentify(RomsDB& db, JobHost& host, const Settings& settings, std::vector<std::string> paths,
+                   std::function<void(std::vector<GenericRom>)> done) {
+    return db.runner().start(std::make_unique<IdentifyJob>(db.shared(), host, std::move(paths), settings.useMD5,
+                                                            settings.useSHA1, std::move(done)));
+}
+
+}  // namespace quorvane

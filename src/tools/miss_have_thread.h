@@ -1,0 +1,42 @@
+// The miss/have lists of a list of systems, plus the two summary files
+// basedir/have.txt and basedir/miss.txt: one summary line per system (or
+// "-1" where its list could not be written), each followed by an empty line,
+// in the order of the list given.
+//
+// How to use: RomsDB::createMissHaveAll(host, settings, systems) shows the
+// progress and runs this job; it ends with "Files creation completed.".
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/job_host.h"
+#include "core/worker_job.h"
+
+namespace quorvane {
+
+class RomsDBImpl;
+
+inline constexpr const char* kMissHaveAction = "Creating Miss/Have files...";
+inline constexpr const char* kMissHaveInitializing = "Initializing...";
+inline constexpr const char* kMissHaveDone = "Files creation completed.";
+
+std::string haveSummaryPath(const std::string& basedir);
+std::string missSummaryPath(const std::string& basedir);
+
+class MissHaveThread : public WorkerJob {
+public:
+    MissHaveThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, std::string basedir,
+                   std::vector<std::string> systems);
+    bool prepare() override;
+    void execute() override;
+
+private:
+    std::shared_ptr<RomsDBImpl> db_;
+    JobHost& host_;
+    std::string basedir_;
+    std::vector<std::string> systems_;
+};
+
+}  // namespace quorvane

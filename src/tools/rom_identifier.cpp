@@ -1,0 +1,70 @@
+#include "tools/rom_identifier.h"
+
+#include "archive/encoding_util.h"
+#include "archive/zip_info.h"
+#include "db/roms_db_impl.h"
+
+namespace quorvane {
+
+std::vector<GenericRom> identifyArchives(RomsDBImpl& db, const std::vector<std::string>& paths, bool useMD5,
+                                         bool useSHA1, JobHost* host) {
+    std::vector<GenericRom> hits;
+    const bool digests = useMD5 || useSHA1;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (host) {
+            if (host->cancelRequested()) break;
+            host->updateProgress(paths[i], static_cast<int>(i));
+        }
+        const ZipInfo info(paths[i]);
+        for (const ZipEntryInfo& entry : info.entries()) {
+            std::string md5, sha1;
+            if (digests) encodingUtil(paths[i], entry.name).digestEntry(md5, sha1, true, true);
+            std::vector<GenericRom> found;
+            db.findRom(found, entry.crc, entry.size, md5, sha1);
+            for (GenericRom& hit : found) {
+                hit.extra4 = paths[i];
+                hits.push_back(std::move(hit));
+            }
+        }
+    }
+    return hits;
+}
+
+std::string identifiedFileName(const GenericRom& hit) {
+    const size_t cut = hit.extra4.find_last_of("/\\:");
+    return cut == std::string::npos ? hit.extra4 : hit.extra4.substr(cut + 1);
+}
+
+std::vector<std::string> IdentifiedList::rebuildThisPaths(int row) const {
+    if (row < 1 || static_cast<size_t>(row) > items_.size()) return {};
+    const GenericRom& item = items_[static_cast<size_t>(row) - 1];
+    if (item.status == "Y") return {};
+    return {item.extra4};
+}
+
+std::vector<std::string> IdentifiedList::rebuildAllPaths() const {
+    std::vector<std::string> paths;
+    for (const GenericRom& item : items_)
+        if (item.status != "Y") paths.push_back(item.extra4);
+    return paths;
+}
+
+IdentifyJob::IdentifyJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, std::vector<std::string> paths,
+                         bool useMD5, bool useSHA1, std::function<void(std::vector<GenericRom>)> done)
+    : db_(std::move(db)), host_(host), paths_(std::move(paths)), useMD5_(useMD5), useSHA1_(useSHA1),
+      done_(std::move(done)) {}
+
+bool IdentifyJob::prepare() {
+    host_.startProgress(kIdentifyAction, static_cast<int>(paths_.size()));
+    return true;
+}
+
+void IdentifyJob::execute() {
+    if (db_->openDB() != 0) host_.addMessage(db_->lastError());
+    std::vector<GenericRom> hits = identifyArchives(*db_, paths_, useMD5_, useSHA1_, &host_);
+    db_->closeDB();
+    host_.closeProgress();
+    if (done_) done_(std::move(hits));
+}
+
+}  // namespace quorvane

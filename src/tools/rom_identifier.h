@@ -1,0 +1,84 @@
+// The ROM identifier: what the entries of some zip archives are.
+//
+// How to use:
+//   std::vector<GenericRom> hits = identifyArchives(db, paths, useMD5, useSHA1);
+//   IdentifiedList list; list.append(hits);
+//   startRebuildOfAll(db, host, settings, list);   // "Rebuild All"
+// The desktop program runs identification as a job (startIdentify) so its
+// window stays responsive while digests are computed.
+//
+// Every entry of every readable archive is looked up by CRC-32 and size, and
+// by MD5 and SHA-1 (both computed when either setting is on). Each matching
+// catalogue row is one hit, a copy of the row with `extra4` set to the
+// archive's path. Unreadable archives and unmatched entries add nothing.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/job_host.h"
+#include "core/records.h"
+#include "core/worker_job.h"
+
+namespace quorvane {
+
+class RomsDB;
+class RomsDBImpl;
+struct Settings;
+
+inline constexpr const char* kIdentifyAction = "Identifying files...";
+
+// Stops early (with what it found so far) when `host` has a cancel request.
+std::vector<GenericRom> identifyArchives(RomsDBImpl& db, const std::vector<std::string>& paths, bool useMD5,
+                                         bool useSHA1, JobHost* host = nullptr);
+
+// The file name part of a hit's archive path, as the grid's first text column.
+std::string identifiedFileName(const GenericRom& hit);
+
+// The identifier's lines, in the order found; they accumulate until cleared.
+class IdentifiedList {
+public:
+    void append(const std::vector<GenericRom>& hits) { items_.insert(items_.end(), hits.begin(), hits.end()); }
+    void clear() { items_.clear(); }
+    bool empty() const { return items_.empty(); }
+    const std::vector<GenericRom>& items() const { return items_; }
+
+    // "Rebuild this" on grid row `row` (row 0 is the header): the archive of
+    // that line unless its ROM is had already. Empty for the header or a row
+    // past the end.
+    std::vector<std::string> rebuildThisPaths(int row) const;
+    // "Rebuild All": the archive of every line whose ROM is not had, once
+    // per line, in line order.
+    std::vector<std::string> rebuildAllPaths() const;
+
+private:
+    std::vector<GenericRom> items_;
+};
+
+// Hands `paths` to the rebuild job. With nothing to rebuild no job is
+// started and the result is false.
+bool startRebuildOf(RomsDB& db, JobHost& host, const Settings& settings, std::vector<std::string> paths);
+
+// Identification as a job: progress per archive, `done` receives the hits on
+// the job's thread when it ends.
+class IdentifyJob : public WorkerJob {
+public:
+    IdentifyJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, std::vector<std::string> paths, bool useMD5,
+                bool useSHA1, std::function<void(std::vector<GenericRom>)> done);
+    bool prepare() override;
+    void execute() override;
+
+private:
+    std::shared_ptr<RomsDBImpl> db_;
+    JobHost& host_;
+    std::vector<std::string> paths_;
+    bool useMD5_, useSHA1_;
+    std::function<void(std::vector<GenericRom>)> done_;
+};
+
+bool startIdentify(RomsDB& db, JobHost& host, const Settings& settings, std::vector<std::string> paths,
+                   std::function<void(std::vector<GenericRom>)> done);
+
+}  // namespace quorvane

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include "core/file_util.h"
+#include "db/roms_db.h"
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
+#include "tools/export_template.h"
+#include "tools/file_export_thread.h"
+
+namespace quorvane {
+namespace {
+
+using testing::readFile;
+using testing::RecordingHost;
+using testing::TempDir;
+using testing::writeFile;
+
+class FileExport : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::shared_ptr<RomsDBImpl> db = std::make_shared<RomsDBImpl>(dir.file("roms"));
+    RecordingHost host;
+
+    void SetUp() override {
+        ASSERT_TRUE(db->addRom("Sys", "1", "", "b", "00000001", "b1", "1", "", "", "", ""));
+        ASSERT_TRUE(db->addRom("Sys", "1", "", "a", "00000002", "a1", "1", "", "", "", ""));
+        ASSERT_TRUE(db->addRom("Sys", "1", "", "a", "00000003", "a2", "1", "", "", "", ""));
+        ASSERT_TRUE(db->addRom("Sys", "1", "", "c", "00000004", "c1", "1", "", "", "", ""));
+        db->setHave("00000002", "1", "a1", "a", "Sys");
+        db->setHave("00000001", "1", "b1", "b", "Sys");
+        db->setPresent("00000004", "1", "c1", "c", "Sys");
+    }
+
+    void run(ExportRequest request) {
+        FileExportThread job(db, host, std::move(request));
+        job.clock = [] { return std::string("T"); };
+        ASSERT_TRUE(job.prepare());
+        job.execute();
+    }
+};
+
+TEST_F(FileExport, MissingModeListsGamesAndRomsWithN) {
+    const std::string out = dir.file("out.txt");
+    run({out, {"Sys", "Nope"}, templateText({"[$SYSTEM$]"}), templateText({"$GAMENAME$ / $gamename$"}),
+         templateText({"$ROMNAME$"}), 0});
+    // "a" has one N; "c" is only present elsewhere, so it is in neither mode.
+    EXPECT_EQ(readFile(out), "[Sys]\r\na / a\r\na2\r\n[Nope]\r\n");
+    EXPECT_EQ(host.messages(), (std::vector<std::string>{"T Starting...", "T Getting Roms for Sys",
+                                                         "T Getting Roms for Nope",
+                                                         "T Finished writing file " + out}));
+}
+
+TEST_F(FileExport, AvailableModeListsRomsWithYEvenWithoutGameTemplate) {
+    const std::string out = dir.file("out.txt");
+    writeFile(out, "old content that must go\r\n");
+    run({out, {"Sys"}, "", "", templateText({"$SYSTEM$/$GAMENAME$/$ROMNAME$"}), 1});
+    EXPECT_EQ(readFile(out), "Sys/a/a1\r\nSys/b/b1\r\n");
+}
+
+TEST_F(FileExport, NoSystemsGivesAnEmptyFileAndUncreatableTargetOnlyOneMessage) {
+    const std::string out = dir.file("empty.txt");
+    run({out, {}, "", "", "$ROMNAME$", 0});
+    EXPECT_TRUE(isRegularFile(out));
+    EXPECT_EQ(readFile(out), "");
+
+    RecordingHost other;
+    writeFile(dir.file("plain"), "x");
+    FileExportThread job(db, other, {dir.file("plain") + "/out.txt", {"Sys"}, "", "", "$ROMNAME$", 0});
+    job.execute();
+    EXPECT_EQ(other.messages(), std::vector<std::string>{"Unable to create file"});
+    EXPECT_FALSE(hasAnyTemplate({"x", {"Sys"}, "", "", "", 0}));
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/file_util.h"
+#include "core/names.h"
+#include "db/roms_db.h"
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
+#include "tools/miss_have_lists.h"
+#include "tools/miss_have_thread.h"
+
+namespace quorvane {
+namespace {
+
+using testing::readFile;
+using testing::RecordingHost;
+using testing::TempDir;
+using testing::writeFile;
+
+class MissHaveLists : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string base = dir.file("base");
+    RomsDB db{dir.file("roms")};
+
+    void add(const std::string& system, const std::string& game, const std::string& crc, const std::string& rom) {
+        ASSERT_TRUE(db.impl().addRom(system, "1", "me", game, crc, rom, "10", "", "", "", ""));
+    }
+    void have(const std::string& system, const std::string& game, const std::string& crc, const std::string& rom) {
+        db.impl().setHave(crc, "10", rom, game, system);
+    }
+    Settings settings() const {
+        Settings s;
+        s.basedir = base;
+        return s;
+    }
+
+    void SetUp() override {
+        // One ROM per game, all had.
+        add("Single", "b", "00000002", "b.bin");
+        add("Single", "a", "00000001", "a.bin");
+        have("Single", "a", "00000001", "a.bin");
+        have("Single", "b", "00000002", "b.bin");
+        // Multi-ROM games: "full" had, "part" Y+N, "elsewhere" P only.
+        add("Multi", "full", "00000010", "f1.bin");
+        add("Multi", "full", "00000011", "f2.bin");
+        add("Multi", "part", "00000020", "p1.bin");
+        add("Multi", "part", "00000021", "p2.bin");
+        add("Multi", "elsewhere", "00000030", "e1.bin");
+        have("Multi", "full", "00000010", "f1.bin");
+        have("Multi", "full", "00000011", "f2.bin");
+        have("Multi", "part", "00000021", "p2.bin");
+        db.impl().setPresent("00000030", "10", "e1.bin", "elsewhere", "Multi");
+    }
+};
+
+TEST_F(MissHaveLists, CompleteSingleRomSystemHasNoMissRomFile) {
+    EXPECT_EQ(db.writeHaveList(settings(), "Single"), " You have 2 of 2 known Single ROMS");
+    EXPECT_EQ(db.writeMissList(settings(), "Single"), " You are missing 0 of 2 known Single ROMS");
+    EXPECT_EQ(readFile(base + "/have/Singlehave.txt"), " You have 2 of 2 known Single ROMS\r\n\r\na\r\nb\r\n");
+    EXPECT_EQ(readFile(base + "/miss/Singlemiss.txt"), " You are missing 0 of 2 known Single ROMS\r\n\r\n");
+    EXPECT_FALSE(pathExists(base + "/miss/Singlemissrom.txt"));
+}
+
+TEST_F(MissHaveLists, MultiRomSystemListsPresentElsewhereAsMissing) {
+    EXPECT_EQ(db.writeHaveList(settings(), "Multi"), " You have 1 of 3 known Multi ROMS");
+    EXPECT_EQ(readFile(base + "/have/Multihave.txt"), " You have 1 of 3 known Multi ROMS\r\n\r\nfull\r\n");
+    // The summary is the rom-level line once the missrom file is written.
+    EXPECT_EQ(db.writeMissList(settings(), "Multi"), " You are missing 2 roms (2 games) of 5 known Multi roms (3 games)");
+    EXPECT_EQ(readFile(base + "/miss/Multimiss.txt"),
+              " You are missing 2 of 3 known Multi ROMS\r\n\r\nelsewhere\r\npart\r\n");
+    EXPECT_EQ(readFile(base + "/miss/Multimissrom.txt"),
+              " You are missing 2 roms (2 games) of 5 known Multi roms (3 games)\r\n\r\n"
+              "elsewhere\r\n   e1.bin (00000030)\r\npart\r\n   p1.bin (00000020)\r\n");
+}
+
+TEST_F(MissHaveLists, MultiRomSystemWithNothingMissingStillGetsMissRomFile) {
+    have("Multi", "part", "00000020", "p1.bin");
+    have("Multi", "elsewhere", "00000030", "e1.bin");
+    EXPECT_EQ(db.writeMissList(settings(), "Multi"), " You are missing 0 roms (0 games) of 5 known Multi roms (3 games)");
+    EXPECT_EQ(readFile(base + "/miss/Multimissrom.txt"),
+              " You are missing 0 roms (0 games) of 5 known Multi roms (3 games)\r\n\r\n");
+}
+
+TEST_F(MissHaveLists, RefusesUnsafeNamesAndUnwritableFolders) {
+    add("../escape", "g", "00000040", "g.bin");
+    const ListOutcome refused = writeHaveList(db.impl(), base, "../escape");
+    EXPECT_EQ(refused.summary, "-1");
+    EXPECT_NE(refused.error.find("\"../escape\""), std::string::npos);
+    EXPECT_FALSE(pathExists(base + "/escapehave.txt"));
+    EXPECT_FALSE(pathExists(dir.file("escapehave.txt")));
+
+    // The base folder's parent is a regular file: nothing can be created.
+    writeFile(dir.file("plain"), "x");
+    Settings blocked;
+    blocked.basedir = dir.file("plain") + "/base";
+    EXPECT_EQ(db.writeHaveList(blocked, "Single"), "-1");
+    EXPECT_EQ(db.writeMissList(blocked, "Single"), "-1");
+}
+
+TEST_F(MissHaveLists, ListThatCannotBePutInPlaceLeavesNoTemporaryFile) {
+    ASSERT_TRUE(makeFolders(base + "/have/Multihave.txt"));  // a folder in the way
+    EXPECT_EQ(db.writeHaveList(settings(), "Multi"), "-1");
+    EXPECT_EQ(db.writeHaveList(settings(), "Single"), " You have 2 of 2 known Single ROMS");
+    int entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(base + "/have")) {
+        (void)e;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 2);  // the folder in the way and Singlehave.txt
+}
+
+TEST_F(MissHaveLists, ThreadWritesSummariesInListOrderAndReportsInOrder) {
+    RecordingHost host;
+    ASSERT_TRUE(db.createMissHaveAll(host, settings(), {"Single", "../bad", "Multi"}));
+    db.waitForJob();
+    EXPECT_EQ(readFile(base + "/have.txt"),
+              " You have 2 of 2 known Single ROMS\r\n\r\n-1\r\n\r\n You have 1 of 3 known Multi ROMS\r\n\r\n");
+    EXPECT_EQ(readFile(base + "/miss.txt"),
+              " You are missing 0 of 2 known Single ROMS\r\n\r\n-1\r\n\r\n"
+              " You are missing 2 roms (2 games) of 5 known Multi roms (3 games)\r\n\r\n");
+    const std::vector<std::string> expected = {
+        "startProgress: Creating Miss/Have files... / 1",
+        "progress: Initializing... @ 0",
+        "progressMax: 3",
+        "progress: Single @ 0",
+        "progress: ../bad @ 1",
+        "message: " + unsafeNameMessage("System name", "../bad"),
+        "progress: Multi @ 2",
+        "closeProgress: ",
+        "info: Files creation completed.",
+        "clearGamesList: ",
+        "refreshSystems: ",
+    };
+    EXPECT_EQ(host.events(), expected);
+
+    // A second run replaces both summaries rather than appending.
+    ASSERT_TRUE(db.createMissHaveAll(host, settings(), {"Single"}));
+    db.waitForJob();
+    EXPECT_EQ(readFile(base + "/have.txt"), " You have 2 of 2 known Single ROMS\r\n\r\n");
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "archive/digest_set.h"
+#include "db/roms_db.h"
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
+#include "tools/rom_identifier.h"
+
+namespace quorvane {
+namespace {
+
+using testing::RecordingHost;
+using testing::runShell;
+using testing::TempDir;
+using testing::writeFile;
+
+std::string crcOf(const std::string& data) {
+    return crcHex(static_cast<uint32_t>(::crc32(0, reinterpret_cast<const Bytef*>(data.data()),
+                                                static_cast<uInt>(data.size()))),
+                  false);
+}
+
+class RomIdentifier : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string archive = dir.file("drop.zip");
+    std::shared_ptr<RomsDBImpl> db = std::make_shared<RomsDBImpl>(dir.file("roms"));
+
+    void SetUp() override {
+        ASSERT_EQ(runShell("cd " + dir.path() +
+                           " && python3 -c \"import zipfile; z = zipfile.ZipFile('drop.zip', 'w'); "
+                           "z.writestr('e1.bin', 'hello'); z.writestr('e2.bin', 'world'); "
+                           "z.writestr('e3.bin', 'nothing'); z.close()\""),
+                  0);
+        // "hello" is the same ROM in two games, "world" is in one and has a
+        // recorded MD5 that is not the entry's.
+        ASSERT_TRUE(db->addRom("S", "1", "", "g1", crcOf("hello"), "h.bin", "5", "", "", "", ""));
+        ASSERT_TRUE(db->addRom("S", "1", "", "g2", crcOf("hello"), "h.bin", "5", "", "", "", ""));
+        ASSERT_TRUE(db->addRom("T", "1", "", "w", crcOf("world"), "w.bin", "5",
+                               "0123456789abcdef0123456789abcdef", "", "", ""));
+        db->setHave(crcOf("hello"), "5", "h.bin", "g2", "S");
+    }
+};
+
+TEST_F(RomIdentifier, OneLinePerMatchingRowAndDropsAccumulate) {
+    IdentifiedList list;
+    list.append(identifyArchives(*db, {archive, dir.file("missing.zip")}, false, false));
+    ASSERT_EQ(list.items().size(), 3u);
+    EXPECT_EQ(list.items()[0].game, "g1");
+    EXPECT_EQ(list.items()[1].game, "g2");
+    EXPECT_EQ(list.items()[2].game, "w");
+    EXPECT_EQ(list.items()[2].system, "T");
+    for (const GenericRom& hit : list.items()) {
+        EXPECT_EQ(hit.extra4, archive);
+        EXPECT_EQ(identifiedFileName(hit), "drop.zip");
+    }
+    list.append(identifyArchives(*db, {archive}, false, false));
+    EXPECT_EQ(list.items().size(), 6u);
+
+    // "Rebuild All": every line not had, once per line; the header row and
+    // a had line give nothing to rebuild.
+    EXPECT_EQ(list.rebuildAllPaths(), std::vector<std::string>(4, archive));
+    EXPECT_EQ(list.rebuildThisPaths(1), std::vector<std::string>{archive});
+    EXPECT_TRUE(list.rebuildThisPaths(2).empty());
+    EXPECT_TRUE(list.rebuildThisPaths(0).empty());
+    EXPECT_TRUE(list.rebuildThisPaths(7).empty());
+    list.clear();
+    EXPECT_TRUE(list.rebuildAllPaths().empty());
+}
+
+TEST_F(RomIdentifier, DigestsTakePartOnlyWhenASettingIsOn) {
+    // With MD5 on, the recorded MD5 that differs rules the row out.
+    const auto hits = identifyArchives(*db, {archive}, true, false);
+    ASSERT_EQ(hits.size(), 2u);
+    EXPECT_EQ(hits[0].game, "g1");
+    EXPECT_EQ(hits[1].game, "g2");
+}
+
+TEST_F(RomIdentifier, JobReportsProgressAndHandsOverItsHits) {
+    RomsDB facade(dir.file("roms"));
+    RecordingHost host;
+    Settings settings;
+    std::vector<GenericRom> received;
+    ASSERT_TRUE(startIdentify(facade, host, settings, {archive},
+                              [&received](std::vector<GenericRom> hits) { received = std::move(hits); }));
+    facade.waitForJob();
+    EXPECT_EQ(received.size(), 3u);
+    EXPECT_EQ(host.events(), (std::vector<std::string>{"startProgress: Identifying files... / 1",
+                                                       "progress: " + archive + " @ 0", "closeProgress: "}));
+}
+
+}  // namespace
+}  // namespace quorvane

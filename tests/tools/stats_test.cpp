@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "db/roms_db.h"
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
+#include "tools/catalogue_stats.h"
+
+namespace quorvane {
+namespace {
+
+using testing::RecordingHost;
+using testing::TempDir;
+
+struct Filled {
+    std::mutex mutex;
+    std::vector<std::pair<int, std::string>> calls;
+};
+
+std::vector<std::pair<int, std::string>> runStats(RomsDB& db) {
+    RecordingHost host;
+    auto filled = std::make_shared<Filled>();
+    EXPECT_TRUE(db.showStats(host, [filled](int number, const std::string& text) {
+        std::lock_guard lock(filled->mutex);
+        filled->calls.emplace_back(number, text);
+    }));
+    db.waitForJob();
+    EXPECT_TRUE(host.messages().empty());
+    return filled->calls;
+}
+
+TEST(Statistics, EmptyDatabaseBlanksThenFillsZerosInNumberOrder) {
+    TempDir dir;
+    RomsDB db(dir.file("roms"));
+    const auto calls = runStats(db);
+    ASSERT_EQ(calls.size(), 28u);
+    for (int n = 1; n <= 14; ++n) {
+        EXPECT_EQ(calls[static_cast<size_t>(n - 1)], std::make_pair(n, std::string()));
+        EXPECT_EQ(calls[static_cast<size_t>(13 + n)], std::make_pair(n, std::string("0")));
+    }
+}
+
+TEST(Statistics, OnePassFiguresTreatUnknownSizesAsUnknown) {
+    TempDir dir;
+    RomsDB db(dir.file("roms"));
+    RomsDBImpl& d = db.impl();
+    ASSERT_TRUE(d.addRom("A", "1", "", "g1", "00000001", "r1", "100", "", "", "", ""));
+    ASSERT_TRUE(d.addRom("A", "1", "", "g1", "00000002", "r2", "50", "", "", "", ""));
+    ASSERT_TRUE(d.addRom("A", "1", "", "g2", "00000003", "r3", "0", "", "", "", ""));  // stored as "-"
+    ASSERT_TRUE(d.addRom("B", "1", "", "h1", "00000004", "r4", "7", "", "", "", ""));
+    ASSERT_TRUE(d.addRom("C", "1", "", "k", "00000005", "r5", "", "", "", "", ""));  // no size at all
+    d.setHave("00000001", "100", "r1", "g1", "A");
+    d.setHave("00000003", "-", "r3", "g2", "A");
+    d.setHave("00000004", "7", "r4", "h1", "B");
+
+    const auto calls = runStats(db);
+    ASSERT_EQ(calls.size(), 28u);
+    std::vector<std::string> values;
+    for (size_t i = 14; i < calls.size(); ++i) {
+        EXPECT_EQ(calls[i].first, static_cast<int>(i) - 13);
+        values.push_back(calls[i].second);
+    }
+    const std::vector<std::string> expected = {
+        "5",    // 1 rom rows
+        "3",    // 2 systems
+        "4",    // 3 games
+        "150",  // 4 biggest set by bytes (A)
+        "3",    // 5 biggest set by ROMs (A)
+        "1",    // 6 smallest set by ROMs
+        "7",    // 7 smallest set by bytes: B, not C whose size is unknown
+        "2",    // 8 incomplete sets (A, C)
+        "3",    // 9 available ROMs
+        "157",  // 10 bytes of every known size
+        "107",  // 11 bytes of the available ROMs
+        "2",    // 12 missing ROMs
+        "100",  // 13 biggest ROM
+        "7",    // 14 smallest ROM: unknown sizes are not zero
+    };
+    EXPECT_EQ(values, expected);
+}
+
+TEST(Statistics, RowsKeepTheWindowsOrderAndLabels) {
+    std::vector<int> numbers;
+    for (const StatRow& row : statRowsTopToBottom()) numbers.push_back(row.number);
+    EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 5, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
+    EXPECT_STREQ(statRow(4).label, "biggestsetnum");
+    EXPECT_STREQ(statRow(4).caption, "Biggest set (size bytes):");
+    EXPECT_STREQ(statRow(6).caption, "Smallest set (# of roms):");
+    EXPECT_STREQ(statRow(9).caption, "Number of availbale roms:");
+}
+
+}  // namespace
+}  // namespace quorvane
