@@ -1,0 +1,26 @@
+// What a DAT reader hands to the import: the file's header and one ROM row
+// at a time, already in the stored text forms.
+#pragma once
+
+#include <string>
+
+namespace quorvane {
+
+struct DatHeader {
+    std::string name;  // the system (romset)
+    std::string version;
+    std::string author;
+};
+
+struct DatRom {
+    std::string game;
+    std::string name;
+    std::string crc;
+    std::string size;
+    std::string md5;
+    std::string sha1;
+    std::string cloneOf;
+    std::string romOf;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,75 @@
+#include "import/import_context.h"
+
+#include "core/names.h"
+#include "db/table.h"
+
+namespace quorvane {
+
+bool ImportContext::acceptHeader(const DatHeader& header) {
+    if (!isSafeFileName(header.name)) {
+        message(unsafeNameMessage("Romset name", header.name) + " Nothing of " + path_ + " was imported.");
+        return false;
+    }
+    // Every row carries these three; one that is too long would fail each row.
+    for (const std::string* field : {&header.name, &header.version, &header.author}) {
+        if (field->size() > table::kMaxFieldLength) {
+            message("The romset name, version or author in " + path_ + " is longer than " +
+                    std::to_string(table::kMaxFieldLength) + " bytes; nothing imported.");
+            return false;
+        }
+    }
+    return true;
+}
+
+ReplaceDecision ImportContext::decideReplacement(const DatHeader& header) {
+    const std::string oldVersion = category_.getSystemVersion(header.name);
+    // A stored version "0" reads like "no system"; the catalogue entry does not.
+    if (!category_.hasSystem(header.name) && oldVersion == "0") return ReplaceDecision::Insert;
+    const std::string question = "Romset " + header.name + " already exists [version: " + oldVersion +
+                                 "]. Do you want to replace it with version " + header.version + "?";
+    return host_.askYesIgnore(question) ? ReplaceDecision::Delete : ReplaceDecision::Cancel;
+}
+
+StoreResult ImportContext::storeRom(RomsDBImpl& target, const DatHeader& header, const DatRom& rom) {
+    if (target.addRom(header.name, header.version, header.author, rom.game, rom.crc, rom.name, rom.size, rom.md5,
+                      rom.sha1, rom.cloneOf, rom.romOf))
+        return StoreResult::Stored;
+    SimpleRecord row;
+    row.system = header.name;
+    row.version = header.version;
+    row.author = header.author;
+    row.game = rom.game;
+    row.crc = rom.crc;
+    row.romName = rom.name;
+    row.size = RomsDBImpl::normaliseSize(rom.size);
+    row.md5 = rom.md5;
+    row.sha1 = rom.sha1;
+    row.cloneOf = rom.cloneOf;
+    row.romOf = rom.romOf;
+    if (table::encodeRow(row).empty()) {
+        message("ROM " + rom.name + " of game " + rom.game + " in " + path_ +
+                " was not imported: a field is longer than 255 bytes or the row longer than 1024 bytes.");
+        return StoreResult::Skipped;
+    }
+    stopped(target.lastError());
+    return StoreResult::Failed;
+}
+
+bool ImportContext::deleteOldRows(const std::string& system) {
+    if (category_.deleteSystem(system)) return true;
+    const std::string error = category_.lastError();
+    // Rows that could not be queued for reuse are lost space, not lost data.
+    if (!category_.hasSystem(system) && category_.getSystemVersion(system) == "0") {
+        message(error);
+        return true;
+    }
+    stopped(error);
+    return false;
+}
+
+void ImportContext::stopped(const std::string& error) {
+    message((error.empty() ? std::string("The database could not be written") : error) + ". The import of " +
+            path_ + " stopped.");
+}
+
+}  // namespace quorvane

@@ -1,0 +1,60 @@
+// What the DAT readers share while one file is imported: the host, the
+// category database, the progress, the replace question and the row checks.
+// A reader calls acceptHeader() once it knows the system, then stores rows
+// with storeRom() (directly, or through a ScratchRomset).
+#pragma once
+
+#include <string>
+
+#include "core/job_host.h"
+#include "core/settings.h"
+#include "db/roms_db_impl.h"
+#include "import/dat_rows.h"
+#include "import/progress_throttle.h"
+
+namespace quorvane {
+
+enum class ReplaceDecision { Insert, Delete, Cancel };
+enum class StoreResult { Stored, Skipped, Failed };
+
+class ImportContext {
+public:
+    ImportContext(JobHost& host, RomsDBImpl& category, const Settings& settings, std::string path)
+        : host_(host), category_(category), settings_(settings), path_(std::move(path)), progress_(host) {}
+
+    JobHost& host() { return host_; }
+    RomsDBImpl& category() { return category_; }
+    const Settings& settings() const { return settings_; }
+    const std::string& path() const { return path_; }
+    ProgressThrottle& progress() { return progress_; }
+
+    void message(const std::string& text) { host_.addMessage(text); }
+
+    // The header checks every reader makes before storing anything: a system
+    // name that can be a folder name and fields the catalogue can hold. False
+    // after a message when the file must be left alone.
+    bool acceptHeader(const DatHeader& header);
+
+    // Asks before an existing system is replaced. The question comes whenever
+    // the category holds the system, whatever its stored version says.
+    ReplaceDecision decideReplacement(const DatHeader& header);
+
+    // Adds one row to `target`. A row the catalogue cannot hold is reported
+    // and skipped; any other failure is reported and ends the file (Failed).
+    StoreResult storeRom(RomsDBImpl& target, const DatHeader& header, const DatRom& rom);
+
+    // Removes the system's old rows after a Yes; false after a message.
+    bool deleteOldRows(const std::string& system);
+
+    // Reports a database failure that ends this file.
+    void stopped(const std::string& error);
+
+private:
+    JobHost& host_;
+    RomsDBImpl& category_;
+    const Settings& settings_;
+    std::string path_;
+    ProgressThrottle progress_;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,53 @@
+#include "import/import_romset_thread.h"
+
+#include "core/line_reader.h"
+#include "import/import_context.h"
+#include "import/parenthesised_dat.h"
+#include "import/sectioned_dat.h"
+
+namespace quorvane {
+
+ImportRomsetThread::ImportRomsetThread(JobHost& host, std::shared_ptr<RomsDBImpl> db, Settings settings,
+                                       std::vector<std::string> files)
+    : host_(host), db_(std::move(db)), settings_(std::move(settings)), files_(std::move(files)) {}
+
+void ImportRomsetThread::startFile(const std::string& path) {
+    host_.startProgress("Importing datfile " + path, 1);
+    host_.updateProgress("Initializing...", 0);
+}
+
+bool ImportRomsetThread::prepare() {
+    if (files_.empty()) return false;
+    startFile(files_.front());
+    return true;
+}
+
+void ImportRomsetThread::importFile(ImportContext& context) {
+    if (!LineReader(context.path()).isOpen()) {
+        context.message("Cannot open " + context.path());
+        return;
+    }
+    if (importSectionedDat(context)) return;
+    if (importParenthesisedDat(context)) return;
+    context.message(context.path() + " is not a DAT file; nothing imported.");
+}
+
+void ImportRomsetThread::execute() {
+    for (const std::string& path : files_) {
+        if (db_->openDB() != 0) {
+            host_.addMessage(db_->lastError() + ". Nothing of " + path + " was imported.");
+            db_->closeDB();
+            continue;
+        }
+        startFile(path);
+        ImportContext context(host_, *db_, settings_, path);
+        importFile(context);
+        if (db_->closeDB() != 0) host_.addMessage(db_->lastError());
+    }
+    host_.closeProgress();
+    host_.showInformation("Import completed.");
+    host_.clearGamesList();
+    host_.refreshSystems();
+}
+
+}  // namespace quorvane

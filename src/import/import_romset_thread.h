@@ -1,0 +1,45 @@
+// The DAT import job: reads the chosen DAT files one after another into the
+// category database, asking before it replaces a system the database holds.
+//
+// How to use: RomsDB::importRomset() creates it and hands it to the job
+// runner; prepare() shows the progress, execute() does the work and ends
+// with "Import completed." and a refresh of the lists. Tests may drive
+// prepare() and execute() directly.
+//
+// Each file goes to the first reader that recognises it (importFile lists
+// them in order); a new syntax is one more entry there.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/job_host.h"
+#include "core/settings.h"
+#include "core/worker_job.h"
+#include "db/roms_db_impl.h"
+
+namespace quorvane {
+
+class ImportContext;
+
+class ImportRomsetThread : public WorkerJob {
+public:
+    ImportRomsetThread(JobHost& host, std::shared_ptr<RomsDBImpl> db, Settings settings,
+                       std::vector<std::string> files);
+
+    // False (nothing shown) when there is no file to import.
+    bool prepare() override;
+    void execute() override;
+
+private:
+    void startFile(const std::string& path);
+    void importFile(ImportContext& context);
+
+    JobHost& host_;
+    std::shared_ptr<RomsDBImpl> db_;
+    Settings settings_;
+    std::vector<std::string> files_;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,48 @@
+// The two passes of a DAT whose sets name parents: every ROM goes first into
+// the scratch database "TempDB", then game by game, sorted by name, into the
+// category database, keeping a parent reference only where the named parent
+// holds the same ROM (same name, CRC and size).
+//
+// In the scratch database a row's system field holds its game name, so that
+// the system index doubles as a game index: the games come back sorted and
+// one at a time, and memory stays bounded whatever the size of the DAT.
+//
+// How to use: open(); add() every ROM of the file; copyIntoCategory(). The
+// scratch files are removed at both ends, so no row outlives one file.
+#pragma once
+
+#include <string>
+
+#include "core/records.h"
+#include "db/roms_db_impl.h"
+#include "import/import_context.h"
+
+namespace quorvane {
+
+class ScratchRomset {
+public:
+    explicit ScratchRomset(ImportContext& context);
+    ~ScratchRomset();
+    ScratchRomset(const ScratchRomset&) = delete;
+    ScratchRomset& operator=(const ScratchRomset&) = delete;
+
+    // Empties and opens the scratch database; false after a message.
+    bool open();
+    // Pass 1: one ROM of the file, parents as the DAT names them.
+    StoreResult add(const DatRom& rom);
+    // Pass 2. False when the category database failed (after a message).
+    bool copyIntoCategory(const DatHeader& header);
+
+private:
+    // True when `game` of this file holds a ROM with the same name, CRC and size.
+    bool presentIn(const Rom& rom, const std::string& game);
+    void checkParents(const Rom& rom, DatRom& out);
+
+    ImportContext& context_;
+    RomsDBImpl scratch_;
+};
+
+// The system key under which the scratch database files a game.
+std::string scratchGameKey(const std::string& game);
+
+}  // namespace quorvane

@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include "import_fixture.h"
+
+namespace quorvane {
+namespace {
+
+using testing::ImportFixture;
+
+const char* kHeader = "clrmamepro (\n\tname Sys\n\tversion 1.0\n\tauthor Me\n)\n";
+
+TEST(ParenthesisedDat, StoresOneRowWithItsTextForms) {
+    ImportFixture f;
+    const std::string path =
+        f.dat("one.dat", std::string(kHeader) + "game (\n\tname g1\n\trom ( name a.bin size 1024 crc 0xABCDEF12 )\n)\n");
+    f.import({path});
+    const auto rows = f.rows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].system, "Sys");
+    EXPECT_EQ(rows[0].version, "1.0");
+    EXPECT_EQ(rows[0].author, "Me");
+    EXPECT_EQ(rows[0].game, "g1");
+    EXPECT_EQ(rows[0].romName, "a.bin");
+    EXPECT_EQ(rows[0].size, "1024");
+    EXPECT_EQ(rows[0].crc, "abcdef12");
+    EXPECT_EQ(rows[0].status, 'N');
+    EXPECT_TRUE(rows[0].md5.empty() && rows[0].sha1.empty() && rows[0].cloneOf.empty() && rows[0].romOf.empty());
+    EXPECT_FALSE(f.scratchFilesLeft());
+
+    const auto events = f.host.events();
+    ASSERT_GE(events.size(), 6u);
+    EXPECT_EQ(events[0], "startProgress: Importing datfile " + path + " / 1");
+    EXPECT_EQ(events[1], "progress: Initializing... @ 0");
+    EXPECT_EQ(events[2], "startProgress: Importing datfile " + path + " / 1");
+    EXPECT_EQ(events[events.size() - 4], "closeProgress: ");
+    EXPECT_EQ(events[events.size() - 3], "info: Import completed.");
+    EXPECT_EQ(events[events.size() - 2], "clearGamesList: ");
+    EXPECT_EQ(events[events.size() - 1], "refreshSystems: ");
+    EXPECT_TRUE(f.host.messages().empty());
+    // Each pass ends on its last position: the file length, then the number of games.
+    const auto progress = f.host.eventsOf("progress");
+    const auto maxima = f.host.eventsOf("progressMax");
+    ASSERT_EQ(maxima.size(), 2u);
+    EXPECT_EQ(maxima[1], "1");
+    EXPECT_EQ(progress.back(), path + " @ 1");
+    EXPECT_NE(std::find(progress.begin(), progress.end(), path + " @ " + maxima[0]), progress.end());
+}
+
+TEST(ParenthesisedDat, ClassifiesLinesByTheirFirstTokens) {
+    ImportFixture f;
+    f.dat("c.dat",
+          "clrmamepro (\r\n\tname Sys\r\n\tversion 2\r\n\tauthor A\r\n)\r\n"
+          "game (\r\n"
+          "\tname g1\r\n"
+          "\tdescription \"not a game ( opener, nor a rom ( line, nor cloneof x\"\r\n"
+          "\tmanufacturer cloneof\r\n"
+          "\trom ( name \"quoted name.bin\" size 16 crc 1A2B3C4D md5 ABCD sha1 0xDEADBEEF )\r\n"
+          "\trom ( name gone.bin size 16 crc 11111111 flags nodump )\r\n"
+          "\tdisk ( name hd sha1 E6481C367AD24AA285E51C01221A169B1B74B15F )\r\n"
+          "\trom ( name comma,split.bin size 0 crc 12345 )\r\n"
+          ")\r\n"
+          "\r\n"
+          "resource (\r  name   bios\r  rom ( name b.bin size 8 crc 22222222 )\r)\r"
+          "game (\n\trom ( name nameless.bin size 4 crc 33333333 )\n)\n"
+          "game (\n    name last\n    rom ( name end.bin size 2 crc 44444444 )");
+    f.import({f.dir.file("c.dat")});
+
+    const auto g1 = f.rowsOf("g1");
+    ASSERT_EQ(g1.size(), 3u);
+    EXPECT_EQ(g1[0].romName, "quoted name.bin");
+    EXPECT_EQ(g1[0].md5, "abcd");
+    EXPECT_EQ(g1[0].sha1, "deadbeef");
+    EXPECT_EQ(g1[0].cloneOf, "");
+    EXPECT_EQ(g1[1].romName, "hd");
+    EXPECT_EQ(g1[1].crc, "");
+    EXPECT_EQ(g1[1].size, "-");
+    EXPECT_EQ(g1[1].sha1, "e6481c367ad24aa285e51c01221a169b1b74b15f");
+    EXPECT_EQ(g1[2].romName, "comma");
+    EXPECT_EQ(g1[2].crc, "00012345");
+    EXPECT_EQ(g1[2].size, "-");
+
+    // Lone CR line ends and a name line indented with spaces.
+    const auto bios = f.rowsOf("bios");
+    ASSERT_EQ(bios.size(), 2u);
+    EXPECT_EQ(bios[0].romName, "b.bin");
+    // A block without a name line keeps the previous block's name.
+    EXPECT_EQ(bios[1].romName, "nameless.bin");
+    // The end of the file inside a block keeps the block's rows.
+    const auto last = f.rowsOf("last");
+    ASSERT_EQ(last.size(), 1u);
+    EXPECT_EQ(last[0].crc, "44444444");
+    EXPECT_EQ(f.rows().size(), 6u);
+}
+
+TEST(ParenthesisedDat, KeepsAParentOnlyWhereTheParentHoldsTheRom) {
+    ImportFixture f;
+    f.dat("p.dat", std::string(kHeader) +
+                       "resource (\n\tname bios\n\trom ( name bios.bin size 10 crc aaaaaaaa )\n)\n"
+                       "game (\n\tname parent\n\tromof bios\n"
+                       "\trom ( name bios.bin merge bios.bin size 10 crc aaaaaaaa )\n"
+                       "\trom ( name shared.bin size 20 crc bbbbbbbb )\n"
+                       "\trom ( name other.bin size 30 crc cccccccc )\n)\n"
+                       "game (\n\tname clone\n\tcloneof parent\n\tromof parent\n"
+                       "\trom ( name shared.bin merge shared.bin size 20 crc bbbbbbbb )\n"
+                       "\trom ( name own.bin size 20 crc bbbbbbbb )\n"
+                       "\trom ( name other.bin size 31 crc cccccccc )\n)\n"
+                       "game (\n\tname clone2\n\tcloneof parent\n\tromof bios\n"
+                       "\trom ( name bios.bin size 10 crc aaaaaaaa )\n"
+                       "\trom ( name shared.bin size 20 crc bbbbbbbb )\n"
+                       "\trom ( name mine.bin size 40 crc dddddddd )\n)\n"
+                       "game (\n\tname orphan\n\tcloneof nowhere\n\trom ( name shared.bin size 20 crc bbbbbbbb )\n)\n");
+    f.import({f.dir.file("p.dat")});
+
+    auto parents = [&](const std::string& game) {
+        std::vector<std::string> out;
+        for (const SimpleRecord& r : f.rowsOf(game)) out.push_back(r.romName + ":" + r.cloneOf + "/" + r.romOf);
+        return out;
+    };
+    using V = std::vector<std::string>;
+    EXPECT_EQ(parents("bios"), (V{"bios.bin:/"}));
+    EXPECT_EQ(parents("parent"), (V{"bios.bin:/bios", "shared.bin:/", "other.bin:/"}));
+    // cloneof and romof naming the same parent: a clone only.
+    EXPECT_EQ(parents("clone"), (V{"shared.bin:parent/", "own.bin:/", "other.bin:/"}));
+    // romof names the BIOS, cloneof the parent: each ROM goes to the set that holds it.
+    EXPECT_EQ(parents("clone2"), (V{"bios.bin:/bios", "shared.bin:parent/", "mine.bin:/"}));
+    EXPECT_EQ(parents("orphan"), (V{"shared.bin:/"}));
+}
+
+TEST(ParenthesisedDat, HeaderEndsAtTheFirstBlockAndMissingValuesAreEmpty) {
+    ImportFixture f;
+    // No author: the header ends at the game line, which opens the first block.
+    f.dat("h.dat", "clrmamepro (\n\tname \"Sys X\"\n\tversion 3\n)\ngame (\n\tname g\n\trom ( size 5 crc 1 )\n)\n");
+    f.import({f.dir.file("h.dat")});
+    const auto rows = f.rows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].system, "Sys X");
+    EXPECT_EQ(rows[0].author, "");
+    EXPECT_EQ(rows[0].romName, "");
+    EXPECT_EQ(rows[0].crc, "00000001");
+}
+
+TEST(ParenthesisedDat, RefusedFilesSayWhy) {
+    ImportFixture f;
+    const std::string noName = f.dat("noname.dat", "clrmamepro (\n\tversion 1\n)\ngame (\n\tname g\n\trom ( name a )\n)\n");
+    const std::string junk = f.dat("junk.txt", "just some text\nwith lines\n");
+    const std::string empty = f.dat("empty.dat", "");
+    const std::string missing = f.dir.file("missing.dat");
+    const std::string slash = f.dat("slash.dat", "clrmamepro (\n\tname a/b\n\tversion 1\n\tauthor x\n)\n"
+                                                 "game (\n\tname g\n\trom ( name a size 1 crc 1 )\n)\n");
+    const std::string dots = f.dat("dots.dat", "clrmamepro ( name .. version 1 author x )\ngame (\n\tname g\n"
+                                               "\trom ( name a size 1 crc 1 )\n)\n");
+    f.import({noName, junk, empty, missing, slash, dots});
+    EXPECT_TRUE(f.rows().empty());
+    const auto messages = f.host.messages();
+    ASSERT_EQ(messages.size(), 6u);
+    EXPECT_EQ(messages[0], "No romset name found in " + noName + "; nothing imported.");
+    EXPECT_EQ(messages[1], junk + " is not a DAT file; nothing imported.");
+    EXPECT_EQ(messages[2], empty + " is not a DAT file; nothing imported.");
+    EXPECT_EQ(messages[3], "Cannot open " + missing);
+    EXPECT_NE(messages[4].find("\"a/b\""), std::string::npos);
+    EXPECT_NE(messages[5].find("\"..\""), std::string::npos);
+    EXPECT_EQ(f.host.eventsOf("info"), std::vector<std::string>{"Import completed."});
+    EXPECT_FALSE(f.scratchFilesLeft());
+}
+
+TEST(ParenthesisedDat, ARowTooLongIsReportedAndTheRestIsStored) {
+    ImportFixture f;
+    const std::string longName(300, 'x');
+    const std::string path = f.dat("long.dat", std::string(kHeader) + "game (\n\tname g\n\trom ( name " + longName +
+                                                   " size 1 crc 1 )\n\trom ( name ok.bin size 1 crc 2 )\n)\n");
+    f.import({path});
+    const auto rows = f.rows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].romName, "ok.bin");
+    const auto messages = f.host.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "ROM " + longName + " of game g in " + path +
+                               " was not imported: a field is longer than 255 bytes or the row longer than 1024 bytes.");
+}
+
+TEST(ParenthesisedDat, GameNameThatCannotBeAFileNameIsStoredAsWritten) {
+    ImportFixture f;
+    f.dat("g.dat", std::string(kHeader) + "game (\n\tname \"a/b\"\n\trom ( name r size 1 crc 1 )\n)\n"
+                                          "game (\n\tname \"\"\n\trom ( name s size 1 crc 2 )\n)\n");
+    f.import({f.dir.file("g.dat")});
+    ASSERT_EQ(f.rowsOf("a/b").size(), 1u);
+    ASSERT_EQ(f.rowsOf("").size(), 1u);
+    EXPECT_TRUE(f.host.messages().empty());
+}
+
+}  // namespace
+}  // namespace quorvane
