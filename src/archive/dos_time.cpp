@@ -1,0 +1,25 @@
+#include "archive/dos_time.h"
+
+namespace quorvane {
+
+time_t dosDateToTime(uint32_t dosDate) {
+    struct tm t {};
+    t.tm_year = static_cast<int>((dosDate >> 25) & 0x7F) + 80;
+    t.tm_mon = static_cast<int>((dosDate >> 21) & 0x0F) - 1;
+    t.tm_mday = static_cast<int>((dosDate >> 16) & 0x1F);
+    t.tm_hour = static_cast<int>((dosDate >> 11) & 0x1F);
+    t.tm_min = static_cast<int>((dosDate >> 5) & 0x3F);
+    t.tm_sec = static_cast<int>(dosDate & 0x1F) * 2;
+    t.tm_isdst = -1;
+    return mktime(&t);
+}
+
+uint32_t timeToDosDate(time_t when) {
+    struct tm t {};
+    if (localtime_r(&when, &t) == nullptr || t.tm_year < 80) return (1u << 21) | (1u << 16);
+    return (static_cast<uint32_t>(t.tm_year - 80) << 25) | (static_cast<uint32_t>(t.tm_mon + 1) << 21) |
+           (static_cast<uint32_t>(t.tm_mday) << 16) | (static_cast<uint32_t>(t.tm_hour) << 11) |
+           (static_cast<uint32_t>(t.tm_min) << 5) | static_cast<uint32_t>(t.tm_sec / 2);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,41 @@
+// Content digests of one archive entry or one loose file, as the catalogue
+// stores them: CRC-32 of a loose file as 8 lowercase hex digits, MD5 and
+// SHA-1 as lowercase hex. The data is read once for all digests asked for.
+// (An entry's CRC-32 is never computed: ZipInfo reads it from the archive.)
+//
+// How to use:
+//   encodingUtil entry(archivePath, entryName);
+//   std::string md5, sha1;
+//   if (entry.digestEntry(md5, sha1, useMd5, useSha1)) ...
+//
+//   encodingUtil file(path);
+//   file.digestFile(crc, md5, sha1, true, useMd5, useSha1);
+#pragma once
+
+#include <string>
+
+#include "archive/file_ops.h"
+
+namespace quorvane {
+
+class encodingUtil {
+public:
+    encodingUtil(std::string archivePath, std::string entryName, FileOps& ops = systemFileOps());
+    explicit encodingUtil(std::string filePath, FileOps& ops = systemFileOps());
+
+    // False, with empty texts, when the archive cannot be opened, has no
+    // entry of exactly this name, or its data cannot be read whole and
+    // with the right CRC. Texts not asked for stay empty.
+    bool digestEntry(std::string& md5, std::string& sha1, bool wantMd5, bool wantSha1);
+
+    // False, with empty texts, when the file cannot be opened or read.
+    bool digestFile(std::string& crc, std::string& md5, std::string& sha1, bool wantCrc, bool wantMd5,
+                    bool wantSha1);
+
+private:
+    std::string name_;  // entry name, or the loose file's path
+    std::string archivePath_;
+    FileOps* ops_;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,47 @@
+// The archive layer's only way to touch the disk. Every open, read, write,
+// sync, rename and delete on a user's folder goes through a FileOps, so a
+// test can make any single call fail and check that nothing was lost.
+//
+// Calls follow POSIX: descriptors are plain ints, failures return -1 with
+// errno set. systemFileOps() holds no state and is safe from any thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <sys/types.h>
+
+namespace quorvane {
+
+class FileOps {
+public:
+    virtual ~FileOps() = default;
+
+    virtual int openRead(const std::string& path);
+    // Opens an existing file for reading and writing; never creates one.
+    virtual int openReadWrite(const std::string& path);
+    // Creates a new file; fails with EEXIST rather than replace one.
+    virtual int createNew(const std::string& path);
+
+    virtual ssize_t readAt(int fd, void* buffer, size_t size, uint64_t offset);
+    virtual ssize_t writeAt(int fd, const void* buffer, size_t size, uint64_t offset);
+    virtual int64_t fileSize(int fd);
+    virtual int sync(int fd);
+    // Sets the last-write time and leaves the last-access time alone.
+    virtual int setModifiedTime(int fd, time_t when);
+    virtual int close(int fd);
+
+    virtual int modifiedTime(const std::string& path, time_t& when);
+    virtual int rename(const std::string& from, const std::string& to);
+    virtual int remove(const std::string& path);
+    // Makes a rename or delete inside `folder` durable.
+    virtual int syncFolder(const std::string& folder);
+};
+
+FileOps& systemFileOps();
+
+// Writes all of `size` bytes at `offset`, retrying short writes.
+bool writeAllAt(FileOps& ops, int fd, const void* buffer, size_t size, uint64_t offset);
+
+}  // namespace quorvane

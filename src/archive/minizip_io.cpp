@@ -1,0 +1,184 @@
+#include "archive/minizip_io.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace quorvane {
+namespace {
+
+constexpr size_t kBufferSize = 64 * 1024;
+
+// Per-open settings, handed to minizip as the callbacks' `opaque`.
+struct OpenSettings {
+    FileOps* ops;
+    bool create;
+    bool syncOnClose;
+};
+
+// One open file. The buffer holds either bytes read from [start, start+length)
+// or bytes written there and not yet flushed (`dirty`).
+struct Stream {
+    FileOps* ops = nullptr;
+    int fd = -1;
+    bool syncOnClose = false;
+    bool failed = false;
+    bool dirty = false;
+    uint64_t position = 0;
+    uint64_t start = 0;
+    size_t length = 0;
+    std::vector<char> buffer;
+};
+
+bool flush(Stream& s) {
+    if (!s.dirty) return !s.failed;
+    s.dirty = false;
+    if (!writeAllAt(*s.ops, s.fd, s.buffer.data(), s.length, s.start)) s.failed = true;
+    s.length = 0;
+    return !s.failed;
+}
+
+voidpf ZCALLBACK openFile(voidpf opaque, const void* filename, int mode) {
+    auto* settings = static_cast<OpenSettings*>(opaque);
+    if (filename == nullptr) return nullptr;
+    const std::string path(static_cast<const char*>(filename));
+    int fd;
+    if ((mode & ZLIB_FILEFUNC_MODE_CREATE) != 0) {
+        if (!settings->create) return nullptr;
+        fd = settings->ops->createNew(path);
+    } else if ((mode & ZLIB_FILEFUNC_MODE_WRITE) != 0) {
+        fd = settings->ops->openReadWrite(path);
+    } else {
+        fd = settings->ops->openRead(path);
+    }
+    if (fd < 0) return nullptr;
+    auto* s = new Stream;
+    s->ops = settings->ops;
+    s->fd = fd;
+    s->syncOnClose = settings->syncOnClose;
+    s->buffer.resize(kBufferSize);
+    return s;
+}
+
+uLong ZCALLBACK readFile(voidpf, voidpf stream, void* out, uLong size) {
+    auto& s = *static_cast<Stream*>(stream);
+    if (s.dirty && !flush(s)) return 0;
+    char* dest = static_cast<char*>(out);
+    uLong done = 0;
+    while (done < size) {
+        if (s.position >= s.start && s.position < s.start + s.length) {
+            const size_t at = static_cast<size_t>(s.position - s.start);
+            const size_t n = std::min<size_t>(s.length - at, size - done);
+            std::memcpy(dest + done, s.buffer.data() + at, n);
+            done += n;
+            s.position += n;
+            continue;
+        }
+        if (size - done >= kBufferSize) {
+            const ssize_t n = s.ops->readAt(s.fd, dest + done, size - done, s.position);
+            if (n < 0) s.failed = true;
+            if (n <= 0) break;
+            done += static_cast<uLong>(n);
+            s.position += static_cast<uint64_t>(n);
+            continue;
+        }
+        const ssize_t n = s.ops->readAt(s.fd, s.buffer.data(), kBufferSize, s.position);
+        if (n < 0) s.failed = true;
+        if (n <= 0) break;
+        s.start = s.position;
+        s.length = static_cast<size_t>(n);
+    }
+    return done;
+}
+
+uLong ZCALLBACK writeFile(voidpf, voidpf stream, const void* in, uLong size) {
+    auto& s = *static_cast<Stream*>(stream);
+    if (s.failed) return 0;
+    if (!s.dirty || s.position != s.start + s.length) {
+        if (!flush(s)) return 0;
+        s.start = s.position;
+        s.length = 0;
+        s.dirty = true;
+    }
+    if (s.length + size > kBufferSize) {
+        if (!flush(s)) return 0;
+        s.start = s.position;
+        if (size >= kBufferSize) {
+            if (!writeAllAt(*s.ops, s.fd, in, size, s.position)) {
+                s.failed = true;
+                return 0;
+            }
+            s.position += size;
+            s.start = s.position;
+            return size;
+        }
+        s.dirty = true;
+    }
+    std::memcpy(s.buffer.data() + s.length, in, size);
+    s.length += size;
+    s.position += size;
+    return size;
+}
+
+ZPOS64_T ZCALLBACK tellFile(voidpf, voidpf stream) { return static_cast<Stream*>(stream)->position; }
+
+long ZCALLBACK seekFile(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+    auto& s = *static_cast<Stream*>(stream);
+    switch (origin) {
+        case ZLIB_FILEFUNC_SEEK_SET: s.position = offset; return 0;
+        case ZLIB_FILEFUNC_SEEK_CUR: s.position += offset; return 0;
+        case ZLIB_FILEFUNC_SEEK_END: {
+            int64_t size = s.ops->fileSize(s.fd);
+            if (size < 0) return -1;
+            if (s.dirty) size = std::max<int64_t>(size, static_cast<int64_t>(s.start + s.length));
+            s.position = static_cast<uint64_t>(size) + offset;
+            return 0;
+        }
+        default: return -1;
+    }
+}
+
+int ZCALLBACK closeFile(voidpf, voidpf stream) {
+    std::unique_ptr<Stream> s(static_cast<Stream*>(stream));
+    bool ok = flush(*s);
+    if (ok && s->syncOnClose && s->ops->sync(s->fd) != 0) ok = false;
+    if (s->ops->close(s->fd) != 0) ok = false;
+    return ok ? 0 : -1;
+}
+
+int ZCALLBACK errorFile(voidpf, voidpf stream) { return static_cast<Stream*>(stream)->failed ? 1 : 0; }
+
+zlib_filefunc64_def callbacks(OpenSettings& settings) {
+    zlib_filefunc64_def def{};
+    def.zopen64_file = openFile;
+    def.zread_file = readFile;
+    def.zwrite_file = writeFile;
+    def.ztell64_file = tellFile;
+    def.zseek64_file = seekFile;
+    def.zclose_file = closeFile;
+    def.zerror_file = errorFile;
+    def.opaque = &settings;
+    return def;
+}
+
+}  // namespace
+
+// minizip copies the callback table but keeps the opaque pointer only for
+// calls made while opening; our callbacks read settings from the stream
+// after that, so stack-held settings are enough.
+unzFile openUnzip(const std::string& path, FileOps& ops) {
+    OpenSettings settings{&ops, false, false};
+    zlib_filefunc64_def def = callbacks(settings);
+    return unzOpen2_64(path.c_str(), &def);
+}
+
+zipFile openZip(const std::string& path, ZipOpenMode mode, FileOps& ops, bool syncOnClose) {
+    OpenSettings settings{&ops, mode == ZipOpenMode::CreateNew, syncOnClose};
+    zlib_filefunc64_def def = callbacks(settings);
+    return zipOpen2_64(path.c_str(), mode == ZipOpenMode::CreateNew ? APPEND_STATUS_CREATE : APPEND_STATUS_ADDINZIP,
+                       nullptr, &def);
+}
+
+}  // namespace quorvane

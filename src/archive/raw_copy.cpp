@@ -1,0 +1,73 @@
+#include "archive/raw_copy.h"
+
+#include <zlib.h>
+
+#include <memory>
+
+#include "archive/zip_entry_io.h"
+#include "archive/zip_status.h"
+
+namespace quorvane {
+namespace {
+
+// Entries at or above this size need ZIP64 fields in their local header,
+// which minizip can add only when told so before the data is written.
+constexpr uint64_t kZip64Threshold = 0xFFFFFFFFu;
+
+// General-purpose flag bits that describe the stored bytes and so stay true
+// of a raw copy: encryption (0), deflate options (1-2), UTF-8 names (11).
+// Bit 3 (sizes in a trailing descriptor) does not: minizip writes the sizes
+// into the local header.
+constexpr uLong kKeptFlagBits = 0x0001 | 0x0006 | 0x0800;
+
+int copyOne(const ZipSource& source, zipFile target, const ZipEntryInfo& entry, const unz_file_info64& info) {
+    zip_fileinfo fileInfo{};
+    fileInfo.tmz_date.tm_sec = info.tmu_date.tm_sec;
+    fileInfo.tmz_date.tm_min = info.tmu_date.tm_min;
+    fileInfo.tmz_date.tm_hour = info.tmu_date.tm_hour;
+    fileInfo.tmz_date.tm_mday = info.tmu_date.tm_mday;
+    fileInfo.tmz_date.tm_mon = info.tmu_date.tm_mon;
+    fileInfo.tmz_date.tm_year = info.tmu_date.tm_year;
+    fileInfo.dosDate = info.dosDate;
+    fileInfo.internal_fa = info.internal_fa;
+    fileInfo.external_fa = info.external_fa;
+    const int zip64 = (info.uncompressed_size >= kZip64Threshold || info.compressed_size >= kZip64Threshold) ? 1 : 0;
+
+    // Level 0: the option bits come from the source's flag, not from a level.
+    if (zipOpenNewFileInZip4_64(target, entry.name.c_str(), &fileInfo, nullptr, 0, nullptr, 0, nullptr,
+                                static_cast<int>(info.compression_method), 0, 1, -MAX_WBITS, DEF_MEM_LEVEL,
+                                Z_DEFAULT_STRATEGY, nullptr, 0, info.version, info.flag & kKeptFlagBits,
+                                zip64) != ZIP_OK) {
+        return kZipNewEntryRefused;
+    }
+    int writeStatus = ZIP_OK;
+    const int status = readCurrentEntryRaw(source, entry, [&](const char* data, size_t size) {
+        writeStatus = zipWriteInFileInZip(target, data, static_cast<unsigned>(size));
+        return writeStatus == ZIP_OK;
+    });
+    const int closeStatus = zipCloseFileInZipRaw64(target, info.uncompressed_size, info.crc);
+    if (writeStatus != ZIP_OK) return writeStatus;
+    return status != kZipOk ? status : closeStatus;
+}
+
+}  // namespace
+
+int copyEntriesRaw(const ZipSource& source, zipFile target, std::string_view skipName, int& kept) {
+    kept = 0;
+    int status = unzGoToFirstFile(source.zip);
+    while (status == UNZ_OK) {
+        ZipEntryInfo entry;
+        unz_file_info64 info{};
+        status = readCurrentEntryInfo(source, entry, &info);
+        if (status != UNZ_OK) break;
+        if (entry.name != skipName) {
+            status = copyOne(source, target, entry, info);
+            if (status != UNZ_OK) return status;
+            ++kept;
+        }
+        status = unzGoToNextFile(source.zip);
+    }
+    return status == UNZ_END_OF_LIST_OF_FILE ? kZipOk : status;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,163 @@
+#include "archive/unzip_util.h"
+
+#include <cerrno>
+
+#include "archive/dos_time.h"
+#include "archive/minizip_io.h"
+#include "archive/raw_copy.h"
+#include "archive/zip_entry_io.h"
+#include "archive/zip_status.h"
+#include "core/file_util.h"
+
+namespace quorvane {
+
+std::string entryFileName(std::string_view entryName) {
+    const size_t cut = entryName.find_last_of("/\\");
+    return std::string(cut == std::string_view::npos ? entryName : entryName.substr(cut + 1));
+}
+
+UnZipUtil::UnZipUtil(std::string archivePath, FileOps& ops) : path_(std::move(archivePath)), ops_(&ops) {}
+
+UnZipUtil::~UnZipUtil() { close(); }
+
+int UnZipUtil::open() {
+    close();
+    zip_ = openUnzip(path_, *ops_);
+    return zip_ ? kZipOk : kZipError;
+}
+
+int UnZipUtil::close() {
+    if (zip_) unzClose(zip_);
+    zip_ = nullptr;
+    index_.clear();
+    indexed_ = false;
+    return kZipOk;
+}
+
+int UnZipUtil::locate(std::string_view entryName) {
+    if (!indexed_) {
+        unz_global_info64 global{};
+        if (unzGetGlobalInfo64(zip_, &global) != UNZ_OK) return kZipError;
+        int status = global.number_entry == 0 ? UNZ_END_OF_LIST_OF_FILE : unzGoToFirstFile(zip_);
+        while (status == UNZ_OK) {
+            ZipEntryInfo entry;
+            unz64_file_pos pos{};
+            status = readCurrentEntryInfo(source(), entry);
+            if (status == UNZ_OK) status = unzGetFilePos64(zip_, &pos);
+            if (status != UNZ_OK) break;
+            index_.emplace_back(std::move(entry.name), pos);
+            status = unzGoToNextFile(zip_);
+        }
+        if (status != UNZ_END_OF_LIST_OF_FILE) {
+            index_.clear();
+            return kZipError;
+        }
+        indexed_ = true;
+    }
+    for (auto& [name, pos] : index_) {
+        if (name == entryName) return unzGoToFilePos64(zip_, &pos) == UNZ_OK ? kZipOk : kZipError;
+    }
+    return kZipError;
+}
+
+int UnZipUtil::writeCurrentEntry(const ZipEntryInfo& entry, const std::string& outputName,
+                                 const std::string& folder, bool sync, std::string* writtenPath) {
+    const std::string target = joinPath(folder, outputName);
+    const std::string temp = uniqueTempPath(folder, outputName);
+    const int fd = ops_->createNew(temp);
+    if (fd < 0) return kZipError;
+    uint64_t offset = 0;
+    int status = readCurrentEntryData(source(), entry, [&](const char* data, size_t n) {
+        if (!writeAllAt(*ops_, fd, data, n, offset)) return false;
+        offset += n;
+        return true;
+    });
+    if (status == kZipOk) {
+        const time_t when = dosDateToTime(entry.dosDate);
+        if (when != static_cast<time_t>(-1)) ops_->setModifiedTime(fd, when);
+        if (sync && ops_->sync(fd) != 0) status = kZipError;
+    }
+    if (ops_->close(fd) != 0 && status == kZipOk) status = kZipError;
+    if (status == kZipOk && ops_->rename(temp, target) != 0) status = kZipError;
+    if (status != kZipOk) {
+        ops_->remove(temp);
+        return status;
+    }
+    if (sync) ops_->syncFolder(folder);
+    if (writtenPath) *writtenPath = target;
+    return kZipOk;
+}
+
+namespace {
+
+bool isUsableFileName(const std::string& name) { return !name.empty() && name != "." && name != ".."; }
+
+}  // namespace
+
+int UnZipUtil::extractFile(std::string_view entryName, const std::string& folder, bool removeAfterwards,
+                           std::string* writtenPath) {
+    if (!zip_ && open() != kZipOk) return kZipError;
+    const std::string outputName = entryFileName(entryName);
+    if (!isUsableFileName(outputName)) return kZipError;
+    if (locate(entryName) != kZipOk) return kZipError;
+    ZipEntryInfo entry;
+    int status = readCurrentEntryInfo(source(), entry);
+    if (status != UNZ_OK) return status;
+    status = writeCurrentEntry(entry, outputName, folder, removeAfterwards, writtenPath);
+    if (status != kZipOk || !removeAfterwards) return status;
+    return removeFile(entryName);
+}
+
+int UnZipUtil::extractAll(const std::string& folder) {
+    if (!zip_ && open() != kZipOk) return kZipError;
+    int status = unzGoToFirstFile(zip_);
+    while (status == UNZ_OK) {
+        ZipEntryInfo entry;
+        if (readCurrentEntryInfo(source(), entry) != UNZ_OK) return kZipError;
+        const std::string outputName = entryFileName(entry.name);
+        if (entry.uncompressedSize != 0 && isUsableFileName(outputName)) {
+            if (writeCurrentEntry(entry, outputName, folder, false, nullptr) != kZipOk)
+                return kZipError;
+        }
+        status = unzGoToNextFile(zip_);
+    }
+    return status == UNZ_END_OF_LIST_OF_FILE ? kZipOk : kZipError;
+}
+
+int UnZipUtil::removeFile(std::string_view entryName) {
+    if (!zip_ && open() != kZipOk) return kZipError;
+    if (locate(entryName) != kZipOk) {
+        // Nothing to remove (or the directory cannot be walked): leave the
+        // archive exactly as it is.
+        const int status = indexed_ ? kZipOk : kZipError;
+        close();
+        return status;
+    }
+    const std::string folder = dirName(path_);
+    const std::string temp = uniqueTempPath(folder, baseName(path_));
+    zipFile out = openZip(temp, ZipOpenMode::CreateNew, *ops_, /*syncOnClose=*/true);
+    if (out == nullptr) {
+        close();
+        return kZipError;
+    }
+    int kept = 0;
+    int status = copyEntriesRaw(source(), out, entryName, kept);
+    const int closeStatus = zipClose(out, nullptr);
+    if (status == kZipOk) status = closeStatus;
+    close();
+    if (status != kZipOk) {
+        ops_->remove(temp);
+        return status;
+    }
+    if (kept == 0) {
+        ops_->remove(temp);
+        if (ops_->remove(path_) != 0) return kZipCannotDeleteOld;
+    } else if (ops_->rename(temp, path_) != 0) {
+        ops_->remove(temp);
+        return kZipCannotReplace;
+    }
+    ops_->syncFolder(folder);
+    return kZipOk;
+}
+
+}  // namespace quorvane

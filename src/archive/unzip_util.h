@@ -1,0 +1,83 @@
+// The read side of one archive: extract entries into a folder, remove an
+// entry. Every operation names its target folder; nothing depends on the
+// process's working directory.
+//
+// How to use:
+//   UnZipUtil unzip(archivePath);
+//   if (unzip.open() != 0) ...;
+//   int status = unzip.extractFile("dir/rom.bin", folder, /*removeAfterwards=*/true);
+//   unzip.close();
+//
+// On disk: an entry is written under the last component of its name (after
+// the last "/" or "\"), first into a temporary file in the target folder and
+// then renamed onto that name, so a failed extraction never leaves a
+// truncated file. removeFile writes the new archive beside the old one as
+// kTempPrefix + "<pid>-<n>-" + the archive's file name (see uniqueTempPath),
+// syncs it and renames it over the original: at every moment the archive
+// exists complete, either old or new.
+#pragma once
+
+#include <minizip/unzip.h>
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "archive/file_ops.h"
+#include "archive/zip_entry_io.h"
+
+namespace quorvane {
+
+class UnZipUtil {
+public:
+    explicit UnZipUtil(std::string archivePath, FileOps& ops = systemFileOps());
+    ~UnZipUtil();
+    UnZipUtil(const UnZipUtil&) = delete;
+    UnZipUtil& operator=(const UnZipUtil&) = delete;
+
+    const std::string& path() const { return path_; }
+    bool isOpen() const { return zip_ != nullptr; }
+
+    // 0, or kZipError if the archive cannot be opened.
+    int open();
+    // Always 0; closing twice is harmless.
+    int close();
+
+    // Writes the entry named exactly `entryName` into `folder` (see the top
+    // of this file), with the entry's date as its last-write time. With
+    // `removeAfterwards`, the written file is synced and then the entry is
+    // removed (the result is removeFile's). kZipError if there is no such
+    // entry, or its name ends in a folder separator, "." or "..".
+    // `writtenPath` (optional) receives the path of the file written.
+    int extractFile(std::string_view entryName, const std::string& folder, bool removeAfterwards,
+                    std::string* writtenPath = nullptr);
+
+    // Rebuilds the archive without every entry named exactly `entryName`,
+    // copying the others' compressed bytes unchanged. When nothing matches
+    // the archive is left untouched; when nothing is left it is deleted.
+    // Closes this object either way.
+    int removeFile(std::string_view entryName);
+
+    // Extracts every entry of non-zero size into `folder`. 0, or kZipError
+    // at the first entry that cannot be read or written.
+    int extractAll(const std::string& folder);
+
+private:
+    int locate(std::string_view entryName);
+    int writeCurrentEntry(const ZipEntryInfo& entry, const std::string& outputName, const std::string& folder,
+                          bool sync, std::string* writtenPath);
+    ZipSource source() { return ZipSource{zip_, path_, *ops_}; }
+
+    std::string path_;
+    FileOps* ops_;
+    unzFile zip_ = nullptr;
+    // Name and position of every entry, read on the first lookup.
+    std::vector<std::pair<std::string, unz64_file_pos>> index_;
+    bool indexed_ = false;
+};
+
+// The part of an entry name after its last "/" or "\".
+std::string entryFileName(std::string_view entryName);
+
+}  // namespace quorvane

@@ -1,0 +1,151 @@
+#include "archive/zip64_reader.h"
+
+#include <zlib.h>
+
+#include <memory>
+#include <vector>
+
+#include "archive/zip_status.h"
+
+namespace quorvane {
+namespace {
+
+constexpr uint32_t kCentralSignature = 0x02014B50;
+constexpr uint32_t kLocalSignature = 0x04034B50;
+constexpr uint32_t kMarker = 0xFFFFFFFF;
+constexpr size_t kCentralFixedSize = 46;
+constexpr size_t kLocalFixedSize = 30;
+
+uint64_t little(const unsigned char* p, int bytes) {
+    uint64_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i) value = (value << 8) | p[i];
+    return value;
+}
+
+class Descriptor {
+public:
+    Descriptor(FileOps& ops, const std::string& path) : ops_(ops), fd_(ops.openRead(path)) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ops_.close(fd_);
+    }
+    bool ok() const { return fd_ >= 0; }
+    // Reads exactly `size` bytes at `offset`.
+    bool readExactly(void* buffer, size_t size, uint64_t offset) {
+        char* p = static_cast<char*>(buffer);
+        while (size > 0) {
+            const ssize_t n = ops_.readAt(fd_, p, size, offset);
+            if (n <= 0) return false;
+            p += n;
+            size -= static_cast<size_t>(n);
+            offset += static_cast<uint64_t>(n);
+        }
+        return true;
+    }
+
+private:
+    FileOps& ops_;
+    int fd_;
+};
+
+}  // namespace
+
+int readZip64CentralRecord(FileOps& ops, const std::string& path, uint64_t offset, Zip64Record& record) {
+    Descriptor file(ops, path);
+    if (!file.ok()) return kZipError;
+    unsigned char fixed[kCentralFixedSize];
+    if (!file.readExactly(fixed, sizeof fixed, offset)) return kZipBadZipFile;
+    if (little(fixed, 4) != kCentralSignature) return kZipBadZipFile;
+    uint64_t compressed = little(fixed + 20, 4);
+    uint64_t uncompressed = little(fixed + 24, 4);
+    uint64_t local = little(fixed + 42, 4);
+    const size_t nameLength = little(fixed + 28, 2);
+    const size_t extraLength = little(fixed + 30, 2);
+    std::vector<unsigned char> extra(extraLength);
+    if (extraLength > 0 && !file.readExactly(extra.data(), extraLength, offset + kCentralFixedSize + nameLength))
+        return kZipBadZipFile;
+    for (size_t at = 0; at + 4 <= extraLength;) {
+        const uint64_t id = little(&extra[at], 2);
+        const size_t length = little(&extra[at + 2], 2);
+        if (at + 4 + length > extraLength) return kZipBadZipFile;
+        if (id == 0x0001) {
+            const unsigned char* p = &extra[at + 4];
+            const unsigned char* end = p + length;
+            for (uint64_t* field : {&uncompressed, &compressed, &local}) {
+                if (*field != kMarker) continue;
+                if (end - p < 8) return kZipBadZipFile;
+                *field = little(p, 8);
+                p += 8;
+            }
+            break;
+        }
+        at += 4 + length;
+    }
+    record.uncompressedSize = uncompressed;
+    record.compressedSize = compressed;
+    record.localHeaderOffset = local;
+    return kZipOk;
+}
+
+int readZip64EntryData(FileOps& ops, const std::string& path, const ZipEntryInfo& entry, bool rawBytes,
+                       const BlockSink& sink) {
+    if (!rawBytes && ((entry.flag & 1) != 0 || (entry.method != 0 && entry.method != Z_DEFLATED)))
+        return kZipBadZipFile;  // encrypted or a method this layer cannot read
+    Descriptor file(ops, path);
+    if (!file.ok()) return kZipError;
+    unsigned char header[kLocalFixedSize];
+    if (!file.readExactly(header, sizeof header, entry.localHeaderOffset)) return kZipBadZipFile;
+    if (little(header, 4) != kLocalSignature) return kZipBadZipFile;
+    uint64_t position = entry.localHeaderOffset + kLocalFixedSize + little(header + 26, 2) + little(header + 28, 2);
+
+    std::unique_ptr<char[]> in(new (std::nothrow) char[kCopyBlockSize]);
+    std::unique_ptr<char[]> out(new (std::nothrow) char[kCopyBlockSize]);
+    if (!in || !out) return kZipError;
+    const bool inflating = !rawBytes && entry.method == Z_DEFLATED;
+    z_stream stream{};
+    if (inflating && inflateInit2(&stream, -MAX_WBITS) != Z_OK) return kZipError;
+    struct InflateEnd {
+        z_stream* s;
+        ~InflateEnd() {
+            if (s) inflateEnd(s);
+        }
+    } inflateEndGuard{inflating ? &stream : nullptr};
+
+    uint64_t left = entry.compressedSize;
+    uint64_t produced = 0;
+    uint32_t crc = 0;
+    bool ended = !inflating && left == 0;
+    while (left > 0) {
+        const size_t want = left < kCopyBlockSize ? static_cast<size_t>(left) : kCopyBlockSize;
+        if (!file.readExactly(in.get(), want, position)) return kZipBadZipFile;
+        position += want;
+        left -= want;
+        if (!inflating) {
+            if (!rawBytes) crc = static_cast<uint32_t>(crc32_z(crc, reinterpret_cast<Bytef*>(in.get()), want));
+            produced += want;
+            if (!sink(in.get(), want)) return kZipError;
+            continue;
+        }
+        stream.next_in = reinterpret_cast<Bytef*>(in.get());
+        stream.avail_in = static_cast<uInt>(want);
+        // Keep inflating while input remains or the last call filled the
+        // output block (more may be pending).
+        do {
+            stream.next_out = reinterpret_cast<Bytef*>(out.get());
+            stream.avail_out = static_cast<uInt>(kCopyBlockSize);
+            const int z = inflate(&stream, Z_NO_FLUSH);
+            const size_t n = kCopyBlockSize - stream.avail_out;
+            if (z == Z_BUF_ERROR && n == 0) break;
+            if (z != Z_OK && z != Z_STREAM_END) return kZipBadZipFile;
+            crc = static_cast<uint32_t>(crc32_z(crc, reinterpret_cast<Bytef*>(out.get()), n));
+            produced += n;
+            if (n > 0 && !sink(out.get(), n)) return kZipError;
+            ended = z == Z_STREAM_END;
+        } while (!ended && (stream.avail_in > 0 || stream.avail_out == 0));
+    }
+    if (inflating && !ended) return kZipBadZipFile;
+    if (rawBytes) return kZipOk;
+    if (produced != entry.uncompressedSize) return kZipBadZipFile;
+    return crc == entry.crc32 ? kZipOk : kZipCrcError;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,104 @@
+#include "archive/zip_entry_io.h"
+
+#include <memory>
+#include <vector>
+
+#include "archive/digest_set.h"
+#include "archive/zip64_reader.h"
+#include "archive/zip_status.h"
+
+namespace quorvane {
+namespace {
+
+constexpr uint16_t kZip64ExtraId = 0x0001;
+
+bool hasZip64Extra(const std::string& extra) {
+    for (size_t at = 0; at + 4 <= extra.size();) {
+        const auto byte = [&](size_t i) { return static_cast<unsigned>(static_cast<unsigned char>(extra[i])); };
+        const unsigned id = byte(at) | (byte(at + 1) << 8);
+        const unsigned length = byte(at + 2) | (byte(at + 3) << 8);
+        if (id == kZip64ExtraId) return true;
+        at += 4 + length;
+    }
+    return false;
+}
+
+}  // namespace
+
+int readCurrentEntryInfo(const ZipSource& source, ZipEntryInfo& entry, unz_file_info64* raw) {
+    unz_file_info64 info{};
+    int status = unzGetCurrentFileInfo64(source.zip, &info, nullptr, 0, nullptr, 0, nullptr, 0);
+    if (status != UNZ_OK) return status;
+    entry.name.assign(info.size_filename, '\0');
+    std::string extra(info.size_file_extra, '\0');
+    if (info.size_filename > 0 || info.size_file_extra > 0) {
+        status = unzGetCurrentFileInfo64(source.zip, nullptr, entry.name.data(), info.size_filename, extra.data(),
+                                         info.size_file_extra, nullptr, 0);
+        if (status != UNZ_OK) return status;
+    }
+    entry.readDirectly = false;
+    entry.localHeaderOffset = 0;
+    if (hasZip64Extra(extra)) {
+        Zip64Record record;
+        status = readZip64CentralRecord(source.ops, source.path, unzGetOffset64(source.zip), record);
+        if (status != UNZ_OK) return status;
+        info.uncompressed_size = record.uncompressedSize;
+        info.compressed_size = record.compressedSize;
+        entry.localHeaderOffset = record.localHeaderOffset;
+        entry.readDirectly = true;
+    }
+    entry.crc32 = static_cast<uint32_t>(info.crc);
+    entry.crc = crcHex(entry.crc32, true);
+    entry.uncompressedSize = info.uncompressed_size;
+    entry.compressedSize = info.compressed_size;
+    entry.size = std::to_string(info.uncompressed_size);
+    entry.method = static_cast<int>(info.compression_method);
+    entry.dosDate = static_cast<uint32_t>(info.dosDate);
+    entry.flag = static_cast<uint32_t>(info.flag);
+    if (raw) *raw = info;
+    return UNZ_OK;
+}
+
+namespace {
+
+// minizip's read loop, raw or inflating; `expected` is the byte count the
+// directory promises.
+int readWithMinizip(unzFile zip, bool rawBytes, uint64_t expected, const BlockSink& sink) {
+    std::unique_ptr<char[]> block(new (std::nothrow) char[kCopyBlockSize]);
+    if (!block) return kZipError;
+    int status = rawBytes ? unzOpenCurrentFile2(zip, nullptr, nullptr, 1) : unzOpenCurrentFile(zip);
+    if (status != UNZ_OK) return status;
+    uint64_t total = 0;
+    for (;;) {
+        const int n = unzReadCurrentFile(zip, block.get(), static_cast<unsigned>(kCopyBlockSize));
+        if (n < 0) {
+            status = n;
+            break;
+        }
+        if (n == 0) break;
+        total += static_cast<uint64_t>(n);
+        if (!sink(block.get(), static_cast<size_t>(n))) {
+            status = kZipError;
+            break;
+        }
+    }
+    // minizip checks the CRC on close only when the whole recorded size was
+    // read, so a short stream must be caught here.
+    if (status == UNZ_OK && total != expected) status = kZipBadZipFile;
+    const int closeStatus = unzCloseCurrentFile(zip);
+    return status != UNZ_OK ? status : closeStatus;
+}
+
+}  // namespace
+
+int readCurrentEntryData(const ZipSource& source, const ZipEntryInfo& entry, const BlockSink& sink) {
+    if (entry.readDirectly) return readZip64EntryData(source.ops, source.path, entry, false, sink);
+    return readWithMinizip(source.zip, false, entry.uncompressedSize, sink);
+}
+
+int readCurrentEntryRaw(const ZipSource& source, const ZipEntryInfo& entry, const BlockSink& sink) {
+    if (entry.readDirectly) return readZip64EntryData(source.ops, source.path, entry, true, sink);
+    return readWithMinizip(source.zip, true, entry.compressedSize, sink);
+}
+
+}  // namespace quorvane

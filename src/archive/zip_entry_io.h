@@ -1,0 +1,44 @@
+// Reading the current entry of an open minizip handle: its header with the
+// full name (minizip's own lookups cut names at 256 bytes), and its data,
+// checked for length and CRC. Entries that carry ZIP64 fields are read
+// without minizip (see ZipEntryInfo::readDirectly).
+#pragma once
+
+#include <minizip/unzip.h>
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+#include "archive/file_ops.h"
+#include "archive/zip_info.h"
+
+namespace quorvane {
+
+// An open archive: the minizip handle and what it was opened from.
+struct ZipSource {
+    unzFile zip;
+    const std::string& path;
+    FileOps& ops;
+};
+
+// Fills `entry` from the current central-directory record; `raw` (optional)
+// receives minizip's record with its sizes corrected. A minizip status.
+int readCurrentEntryInfo(const ZipSource& source, ZipEntryInfo& entry, unz_file_info64* raw = nullptr);
+
+// Block size for every data loop of the layer: large enough that a read or
+// write call costs little beside the data it moves.
+inline constexpr size_t kCopyBlockSize = 256 * 1024;
+
+using BlockSink = std::function<bool(const char* data, size_t size)>;
+
+// Passes the current entry's uncompressed bytes to `sink` in blocks. 0 on
+// success; kZipBadZipFile when the data ends before the recorded size,
+// kZipCrcError on a wrong CRC, another minizip status for damaged data,
+// kZipError when `sink` returns false.
+int readCurrentEntryData(const ZipSource& source, const ZipEntryInfo& entry, const BlockSink& sink);
+
+// The same for the entry's stored (compressed) bytes, checked for length.
+int readCurrentEntryRaw(const ZipSource& source, const ZipEntryInfo& entry, const BlockSink& sink);
+
+}  // namespace quorvane

@@ -1,0 +1,64 @@
+// The central directory of one zip archive, read once at construction.
+//
+// How to use:
+//   ZipInfo info(path);
+//   if (!zipTestPassed(info.testZip())) report it;
+//   for (const ZipEntryInfo& e : info.entries()) ... e.name, e.crc, e.size
+//
+// Rows keep central-directory order. Entry names compare byte for byte.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "archive/file_ops.h"
+
+namespace quorvane {
+
+struct ZipEntryInfo {
+    std::string crc;   // CRC-32 from the central directory, 8 uppercase hex digits
+    std::string size;  // uncompressed size in decimal
+    std::string name;  // entry name as stored
+    uint32_t crc32 = 0;
+    uint64_t uncompressedSize = 0;
+    uint64_t compressedSize = 0;
+    int method = 0;
+    uint32_t dosDate = 0;
+    uint32_t flag = 0;  // general-purpose bit flag
+    // Debian's minizip 1.1 ignores ZIP64 extra fields on 64-bit Linux (it
+    // compares 32-bit markers with a 64-bit -1), so the layer reads such
+    // entries itself, starting at their local header.
+    bool readDirectly = false;
+    uint64_t localHeaderOffset = 0;
+};
+
+class ZipInfo {
+public:
+    explicit ZipInfo(std::string archivePath, FileOps& ops = systemFileOps());
+
+    const std::string& path() const { return path_; }
+    // 0 when the archive cannot be opened or its directory cannot be read.
+    int count() const { return static_cast<int>(entries_.size()); }
+    const ZipEntryInfo& entry(int index) const { return entries_[static_cast<size_t>(index)]; }
+    const std::vector<ZipEntryInfo>& entries() const { return entries_; }
+    // 0 when listed; otherwise the status that stopped the listing (then no
+    // rows are kept, so a damaged directory never yields half a listing).
+    int listStatus() const { return listStatus_; }
+    // Index of the first entry named exactly `name`, or -1.
+    int find(std::string_view name) const;
+
+    // Reads every entry to its end and checks its CRC. kZipEndOfList (or 0)
+    // when all are sound; otherwise the first failing status: kZipParamError
+    // for a file that is not a zip, kZipCrcError, kZipBadZipFile, ...
+    int testZip() const;
+
+private:
+    std::string path_;
+    FileOps* ops_;
+    std::vector<ZipEntryInfo> entries_;
+    int listStatus_ = 0;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,21 @@
+#include "archive/zip_status.h"
+
+namespace quorvane {
+
+std::string zipStatusText(int status) {
+    switch (status) {
+        case kZipOk: return "success";
+        case kZipError: return "cannot open, read or write (or entry not found)";
+        case kZipEndOfList: return "end of entries (or source file missing)";
+        case kZipParamError: return "not a zip archive";
+        case kZipBadZipFile: return "damaged zip archive";
+        case kZipInternalError: return "internal zip error";
+        case kZipCrcError: return "CRC mismatch";
+        case kZipNewEntryRefused: return "new archive refused an entry";
+        case kZipCannotDeleteOld: return "cannot delete the old archive";
+        case kZipCannotReplace: return "cannot put the new archive in place";
+        default: return "zip error " + std::to_string(status);
+    }
+}
+
+}  // namespace quorvane

@@ -1,0 +1,35 @@
+// Status codes of the zip layer. Operations return 0 on success and a
+// negative code otherwise; minizip's own codes pass through unchanged, so
+// the table below extends minizip's rather than replacing it.
+#pragma once
+
+#include <string>
+
+namespace quorvane {
+
+enum ZipStatus : int {
+    kZipOk = 0,
+    // Cannot open or allocate, entry not found, an entry walk failed, or a
+    // disk write failed (equal to minizip's Z_ERRNO).
+    kZipError = -1,
+    // Listing a zip: the walk reached the end. Callers treat it as success.
+    kZipEndOfList = -100,
+    // addFile: the source file does not exist. Shares its number with
+    // kZipEndOfList; the two never come from the same operation.
+    kZipSourceMissing = -100,
+    kZipParamError = -102,        // minizip UNZ_PARAMERROR: not a zip at all
+    kZipBadZipFile = -103,        // minizip UNZ_BADZIPFILE: damaged structure or truncated data
+    kZipInternalError = -104,     // minizip UNZ_INTERNALERROR
+    kZipCrcError = -105,          // minizip UNZ_CRCERROR: data read back with a wrong CRC
+    kZipNewEntryRefused = -110,   // removeFile: the rebuilt archive refused an entry
+    kZipCannotDeleteOld = -200,   // removeFile: the emptied archive cannot be deleted
+    kZipCannotReplace = -201,     // removeFile: the rebuilt archive cannot be put in place
+};
+
+// True for the results of testZip that mean the archive is sound.
+inline bool zipTestPassed(int status) { return status == kZipOk || status == kZipEndOfList; }
+
+// A short English description of `status`, for logs and messages.
+std::string zipStatusText(int status);
+
+}  // namespace quorvane

@@ -1,0 +1,66 @@
+// Fixture archives for the zip layer tests, made and inspected by
+// ziptool.py (Python's zipfile), plus a FileOps that fails on demand.
+#pragma once
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "archive/file_ops.h"
+
+namespace quorvane::testing {
+
+// Runs ziptool.py with `args`; returns its output (the test fails on error).
+std::string zipTool(const std::string& args);
+// Writes the archive `path` from a JSON entry list (see ziptool.py).
+void makeZip(const std::string& path, const std::string& jsonEntries);
+
+// Stored (CRC with leading zeros), deflated, empty, nested and case-variant
+// entries, in this order.
+extern const char* const kMixedEntries;
+// Content of "deflated.txt" in kMixedEntries.
+std::string mixedDeflatedText();
+
+// Names in `folder`, sorted.
+std::vector<std::string> folderNames(const std::string& folder);
+std::string sha1Hex(const std::string& data);
+
+// Passes every call through, except that call number `failAt` (counting
+// from 1) fails with `error`. failAt 0 never fails; calls() counts them all.
+class FailingFileOps : public FileOps {
+public:
+    explicit FailingFileOps(int failAt = 0, int error = EIO) : failAt_(failAt), error_(error) {}
+    int calls() const { return calls_; }
+
+    int openRead(const std::string& p) override { return fail() ? -1 : FileOps::openRead(p); }
+    int openReadWrite(const std::string& p) override { return fail() ? -1 : FileOps::openReadWrite(p); }
+    int createNew(const std::string& p) override { return fail() ? -1 : FileOps::createNew(p); }
+    ssize_t readAt(int fd, void* b, size_t n, uint64_t o) override { return fail() ? -1 : FileOps::readAt(fd, b, n, o); }
+    ssize_t writeAt(int fd, const void* b, size_t n, uint64_t o) override {
+        return fail() ? -1 : FileOps::writeAt(fd, b, n, o);
+    }
+    int64_t fileSize(int fd) override { return fail() ? -1 : FileOps::fileSize(fd); }
+    int sync(int fd) override { return fail() ? -1 : FileOps::sync(fd); }
+    int setModifiedTime(int fd, time_t t) override { return fail() ? -1 : FileOps::setModifiedTime(fd, t); }
+    int close(int fd) override {
+        const bool failed = fail();
+        const int result = FileOps::close(fd);  // the descriptor is gone either way, as with close(2)
+        return failed ? -1 : result;
+    }
+    int modifiedTime(const std::string& p, time_t& t) override { return fail() ? -1 : FileOps::modifiedTime(p, t); }
+    int rename(const std::string& a, const std::string& b) override { return fail() ? -1 : FileOps::rename(a, b); }
+    int remove(const std::string& p) override { return fail() ? -1 : FileOps::remove(p); }
+    int syncFolder(const std::string& f) override { return fail() ? -1 : FileOps::syncFolder(f); }
+
+private:
+    bool fail() {
+        if (++calls_ != failAt_) return false;
+        errno = error_;
+        return true;
+    }
+    int failAt_;
+    int error_;
+    int calls_ = 0;
+};
+
+}  // namespace quorvane::testing

@@ -1,0 +1,187 @@
+#include "archive/unzip_util.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "archive/zip_info.h"
+#include "archive/zip_status.h"
+#include "archive_fixtures.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+using testing::folderNames;
+using testing::makeZip;
+using testing::readFile;
+using testing::TempDir;
+using testing::zipTool;
+using Names = std::vector<std::string>;
+
+time_t modifiedTime(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mtime;
+}
+
+class UnZipUtilTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        zip = dir.file("set/mixed.zip");
+        testing::writeFile(dir.file("out/.keep"), "");
+        std::remove(dir.file("out/.keep").c_str());
+        out = dir.file("out");
+        testing::writeFile(dir.file("set/.keep"), "");
+        std::remove(dir.file("set/.keep").c_str());
+        makeZip(zip, testing::kMixedEntries);
+    }
+    TempDir dir;
+    std::string zip, out;
+};
+
+TEST_F(UnZipUtilTest, ExtractFileWritesLastNameComponentWithEntryDate) {
+    UnZipUtil unzip(zip);
+    ASSERT_EQ(unzip.open(), 0);
+    std::string written;
+    ASSERT_EQ(unzip.extractFile("dir/sub/inner.bin", out, false, &written), 0);
+    EXPECT_EQ(written, out + "/inner.bin");
+    EXPECT_EQ(readFile(written), "inner data");
+    EXPECT_EQ(modifiedTime(written), std::stol(zipTool("mtime '" + zip + "' dir/sub/inner.bin")));
+
+    ASSERT_EQ(unzip.extractFile("deflated.txt", out, false), 0);
+    EXPECT_EQ(readFile(out + "/deflated.txt"), testing::mixedDeflatedText());
+    ASSERT_EQ(unzip.extractFile("empty.bin", out, false), 0);
+    EXPECT_EQ(readFile(out + "/empty.bin"), "");
+
+    // A file already there is replaced whole.
+    testing::writeFile(out + "/Game.bin", "an older and much longer content");
+    ASSERT_EQ(unzip.extractFile("Game.bin", out, false), 0);
+    EXPECT_EQ(readFile(out + "/Game.bin"), "upper");
+
+    // Names are exact: a case variant or a missing name writes nothing.
+    EXPECT_EQ(unzip.extractFile("STORED.BIN", out, false), kZipError);
+    EXPECT_EQ(unzip.extractFile("nothing.bin", out, false), kZipError);
+    unzip.close();
+    EXPECT_EQ(folderNames(out), (Names{"Game.bin", "deflated.txt", "empty.bin", "inner.bin"}));
+    EXPECT_EQ(ZipInfo(zip).count(), 6);
+}
+
+TEST_F(UnZipUtilTest, ExtractRefusesNamesThatAreNotFiles) {
+    makeZip(zip, R"([{"name": "folder/", "size": 0, "method": 0},
+                     {"name": "up/..", "data": "x", "method": 0},
+                     {"name": "ok.bin", "data": "fine", "method": 0}])");
+    UnZipUtil unzip(zip);
+    ASSERT_EQ(unzip.open(), 0);
+    EXPECT_EQ(unzip.extractFile("folder/", out, false), kZipError);
+    EXPECT_EQ(unzip.extractFile("up/..", out, false), kZipError);
+    EXPECT_EQ(unzip.extractAll(out), 0);
+    EXPECT_EQ(folderNames(out), (Names{"ok.bin"}));
+    EXPECT_EQ(folderNames(dir.path()), (Names{"out", "set"}));
+}
+
+TEST_F(UnZipUtilTest, ExtractAllSkipsEmptyEntriesAndFlattensFolders) {
+    UnZipUtil unzip(zip);
+    ASSERT_EQ(unzip.open(), 0);
+    ASSERT_EQ(unzip.extractAll(out), 0);
+    EXPECT_EQ(folderNames(out), (Names{"Game.bin", "deflated.txt", "game.bin", "inner.bin", "stored.bin"}));
+    EXPECT_EQ(readFile(out + "/game.bin"), "lower");
+    EXPECT_EQ(readFile(out + "/stored.bin"), "rom347");
+}
+
+TEST_F(UnZipUtilTest, DamagedEntryIsNotExtractedOrRemoved) {
+    zipTool("flip '" + zip + "' stored.bin");
+    const std::string before = readFile(zip);
+    UnZipUtil unzip(zip);
+    ASSERT_EQ(unzip.open(), 0);
+    EXPECT_EQ(unzip.extractFile("stored.bin", out, true), kZipCrcError);
+    unzip.close();
+    EXPECT_EQ(readFile(zip), before);
+    EXPECT_TRUE(folderNames(out).empty());
+}
+
+TEST_F(UnZipUtilTest, RemoveFileCopiesOtherEntriesByteForByte) {
+    const std::string before = zipTool("raw '" + zip + "'");
+    UnZipUtil unzip(zip);
+    ASSERT_EQ(unzip.open(), 0);
+    ASSERT_EQ(unzip.extractFile("deflated.txt", out, true), 0);
+    EXPECT_FALSE(unzip.isOpen());
+    EXPECT_EQ(readFile(out + "/deflated.txt"), testing::mixedDeflatedText());
+
+    // Same names, methods, CRCs, dates, sizes and stored bytes, minus one line.
+    std::string expected = before;
+    const size_t line = expected.find("deflated.txt|");
+    expected.erase(line, expected.find('\n', line) + 1 - line);
+    EXPECT_EQ(zipTool("raw '" + zip + "'"), expected);
+    EXPECT_EQ(testing::runShell("unzip -tqq '" + zip + "' >/dev/null"), 0);
+    EXPECT_EQ(folderNames(dir.file("set")), (Names{"mixed.zip"}));
+}
+
+TEST_F(UnZipUtilTest, RemovingACaseVariantOrMissingNameLeavesTheArchiveAlone) {
+    const std::string before = readFile(zip);
+    UnZipUtil unzip(zip);
+    ASSERT_EQ(unzip.open(), 0);
+    EXPECT_EQ(unzip.removeFile("GAME.BIN"), 0);
+    ASSERT_EQ(unzip.open(), 0);
+    EXPECT_EQ(unzip.removeFile("nothing"), 0);
+    EXPECT_EQ(readFile(zip), before);
+}
+
+TEST_F(UnZipUtilTest, RemovingTheOnlyEntryDeletesTheArchive) {
+    makeZip(zip, R"([{"name": "only.bin", "data": "alone", "method": 8}])");
+    UnZipUtil unzip(zip);
+    ASSERT_EQ(unzip.open(), 0);
+    ASSERT_EQ(unzip.extractFile("only.bin", out, true), 0);
+    EXPECT_EQ(readFile(out + "/only.bin"), "alone");
+    EXPECT_TRUE(folderNames(dir.file("set")).empty());
+}
+
+TEST_F(UnZipUtilTest, UnwritableTargetFolderFailsCleanly) {
+    testing::writeFile(dir.file("plain"), "a regular file");
+    UnZipUtil unzip(zip);
+    ASSERT_EQ(unzip.open(), 0);
+    const std::string before = readFile(zip);
+    EXPECT_EQ(unzip.extractFile("stored.bin", dir.file("plain/sub"), true), kZipError);
+    EXPECT_EQ(unzip.extractAll(dir.file("plain")), kZipError);
+    EXPECT_EQ(readFile(zip), before);
+}
+
+// Every disk call of a removal fails once in turn. Whatever fails, the folder
+// holds either the old archive byte for byte or the complete new one, and no
+// temporary file.
+TEST_F(UnZipUtilTest, RemovalSurvivesAFailureAtEveryDiskCall) {
+    const std::string original = readFile(zip);
+    const std::string rawBefore = zipTool("raw '" + zip + "'");
+    std::string rawRemoved = rawBefore;
+    const size_t line = rawRemoved.find("stored.bin|");
+    rawRemoved.erase(line, rawRemoved.find('\n', line) + 1 - line);
+
+    testing::FailingFileOps counter;
+    {
+        UnZipUtil unzip(zip, counter);
+        ASSERT_EQ(unzip.extractFile("stored.bin", out, true), 0);
+    }
+    const int total = counter.calls();
+    ASSERT_GT(total, 10);
+    int failures = 0;
+    for (int n = 1; n <= total; ++n) {
+        testing::writeFile(zip, original);
+        std::remove((out + "/stored.bin").c_str());
+        testing::FailingFileOps ops(n);
+        UnZipUtil unzip(zip, ops);
+        const int status = unzip.extractFile("stored.bin", out, true);
+        unzip.close();
+        EXPECT_EQ(folderNames(dir.file("set")), (Names{"mixed.zip"})) << "call " << n;
+        if (status == 0) {
+            EXPECT_EQ(zipTool("raw '" + zip + "'"), rawRemoved) << "call " << n;
+            EXPECT_EQ(readFile(out + "/stored.bin"), "rom347") << "call " << n;
+        } else {
+            ++failures;
+            EXPECT_EQ(readFile(zip), original) << "call " << n << " status " << status;
+        }
+        for (const std::string& name : folderNames(out)) EXPECT_EQ(name, "stored.bin") << "call " << n;
+    }
+    EXPECT_GT(failures, total / 2);
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,140 @@
+#include "archive/zip_util.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <utime.h>
+
+#include "archive/zip_info.h"
+#include "archive/zip_status.h"
+#include "archive_fixtures.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+using testing::folderNames;
+using testing::makeZip;
+using testing::readFile;
+using testing::TempDir;
+using testing::zipTool;
+using Names = std::vector<std::string>;
+
+void setModified(const std::string& path, time_t when) {
+    const struct utimbuf times = {when, when};
+    ASSERT_EQ(::utime(path.c_str(), &times), 0);
+}
+
+TEST(ZipUtilTest, AddFileCreatesAnArchiveDeflatedAndDatedFromTheSource) {
+    TempDir dir;
+    const std::string text = testing::mixedDeflatedText();
+    testing::writeFile(dir.file("a.txt"), text);
+    setModified(dir.file("a.txt"), 1262401262);  // 2010-01-02, an even second
+    testing::writeFile(dir.file("b.bin"), "bee");
+
+    ZipUtil zip(dir.file("new.zip"));
+    ASSERT_EQ(zip.open(), 0);
+    ASSERT_EQ(zip.addFile(dir.file("a.txt"), "folder/a.txt"), 0);
+    ASSERT_EQ(zip.addFile(dir.file("b.bin"), "b.bin"), 0);
+    ASSERT_EQ(zip.close(), 0);
+
+    const std::string zipPath = dir.file("new.zip");
+    EXPECT_EQ(testing::runShell("unzip -tqq '" + zipPath + "' >/dev/null"), 0);
+    ZipInfo info(zipPath);
+    ASSERT_EQ(info.count(), 2);
+    EXPECT_EQ(info.entry(0).name, "folder/a.txt");
+    EXPECT_EQ(info.entry(0).method, 8);
+    EXPECT_LT(info.entry(0).compressedSize, text.size() / 4);
+    EXPECT_EQ(zipTool("read '" + zipPath + "' folder/a.txt"), testing::sha1Hex(text) + "\n");
+    EXPECT_EQ(zipTool("mtime '" + zipPath + "' folder/a.txt"), "1262401262\n");
+}
+
+TEST(ZipUtilTest, AddFileReplacesAnEntryOfTheSameNameAndKeepsTheOthers) {
+    TempDir dir;
+    const std::string zipPath = dir.file("mixed.zip");
+    makeZip(zipPath, testing::kMixedEntries);
+    const std::string before = zipTool("raw '" + zipPath + "'");
+    testing::writeFile(dir.file("new.bin"), "replacement");
+
+    ZipUtil zip(zipPath);
+    ASSERT_EQ(zip.open(), 0);
+    ASSERT_EQ(zip.addFile(dir.file("new.bin"), "game.bin"), 0);  // not Game.bin
+    ASSERT_EQ(zip.close(), 0);
+
+    const std::string after = zipTool("raw '" + zipPath + "'");
+    const std::string kept = before.substr(0, before.find("game.bin|"));
+    EXPECT_EQ(after.substr(0, kept.size()), kept);
+    ZipInfo info(zipPath);
+    ASSERT_EQ(info.count(), 6);
+    EXPECT_EQ(info.entry(5).name, "game.bin");
+    EXPECT_EQ(zipTool("read '" + zipPath + "' game.bin"), testing::sha1Hex("replacement") + "\n");
+    EXPECT_EQ(zipTool("read '" + zipPath + "' Game.bin"), testing::sha1Hex("upper") + "\n");
+    EXPECT_EQ(folderNames(dir.path()), (Names{"mixed.zip", "new.bin"}));
+}
+
+TEST(ZipUtilTest, MissingSourceLeavesTheArchiveAndItsEntryAlone) {
+    TempDir dir;
+    const std::string zipPath = dir.file("mixed.zip");
+    makeZip(zipPath, testing::kMixedEntries);
+    const std::string before = readFile(zipPath);
+    ZipUtil zip(zipPath);
+    ASSERT_EQ(zip.open(), 0);
+    EXPECT_EQ(zip.addFile(dir.file("absent.bin"), "game.bin"), kZipSourceMissing);
+    EXPECT_EQ(zip.close(), 0);
+    EXPECT_EQ(readFile(zipPath), before);
+}
+
+TEST(ZipUtilTest, OpenNeverTruncatesAFileThatIsNotAZip) {
+    TempDir dir;
+    testing::writeFile(dir.file("notes.zip"), "precious text, not a zip");
+    ZipUtil zip(dir.file("notes.zip"));
+    EXPECT_EQ(zip.open(), kZipError);
+    testing::writeFile(dir.file("a.txt"), "a");
+    EXPECT_EQ(zip.addFile(dir.file("a.txt"), "a.txt"), kZipError);
+    EXPECT_EQ(readFile(dir.file("notes.zip")), "precious text, not a zip");
+
+    ZipUtil nowhere(dir.file("notes.zip/inside.zip"));
+    EXPECT_EQ(nowhere.open(), kZipError);
+}
+
+TEST(ZipUtilTest, FailedWritesAreReportedNotHidden) {
+    TempDir dir;
+    std::string data(3 << 20, '\0');
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 2654435761u) >> 13);
+    testing::writeFile(dir.file("noise.bin"), data);
+
+    testing::FailingFileOps counter;
+    {
+        ZipUtil zip(dir.file("count.zip"), counter);
+        ASSERT_EQ(zip.open(), 0);
+        ASSERT_EQ(zip.addFile(dir.file("noise.bin"), "noise.bin"), 0);
+        ASSERT_EQ(zip.close(), 0);
+    }
+    const int total = counter.calls();
+    for (int n = 1; n <= total; ++n) {
+        const std::string zipPath = dir.file("run" + std::to_string(n) + ".zip");
+        testing::FailingFileOps ops(n, ENOSPC);
+        ZipUtil zip(zipPath, ops);
+        int status = zip.open();
+        if (status == 0) status = zip.addFile(dir.file("noise.bin"), "noise.bin");
+        const int closeStatus = zip.close();
+        if (status == 0 && closeStatus == 0) {
+            // Success must mean a sound archive holding the whole file.
+            EXPECT_EQ(zipTool("read '" + zipPath + "' noise.bin"), testing::sha1Hex(data) + "\n") << "call " << n;
+        }
+    }
+    // Count the failures that were reported: every write of the data and
+    // directory is among them.
+    int reported = 0;
+    for (int n = 1; n <= total; ++n) {
+        testing::FailingFileOps ops(n, ENOSPC);
+        ZipUtil zip(dir.file("again.zip"), ops);
+        int status = zip.open();
+        if (status == 0) status = zip.addFile(dir.file("noise.bin"), "noise.bin");
+        if (zip.close() != 0 || status != 0) ++reported;
+        std::remove(dir.file("again.zip").c_str());
+    }
+    EXPECT_GT(reported, 0);
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,75 @@
+#!/usr/bin/env python3
+"""Makes and inspects zip fixtures for the archive tests with Python's own
+zipfile, so a fault shared by our reader and writer cannot hide.
+
+  make OUT SPEC.json      entries: [{"name", "data" (latin-1 text) or
+                          "size" (zero bytes), "method": 0|8, "date"}]
+  raw ARCHIVE             one line per entry: name, method, CRC, date,
+                          sizes, flag bits and the SHA-1 of its stored bytes
+  flip ARCHIVE NAME       inverts one byte in the middle of NAME's stored data
+  read ARCHIVE NAME       SHA-1 of NAME's content, via zipfile
+  mtime ARCHIVE NAME      NAME's DOS date as a local epoch time
+  zip64 OUT SIZE          "small.txt", a SIZE-byte zero entry, "tail.txt"
+"""
+import hashlib, json, struct, sys, time, zipfile
+
+
+def data_offset(f, info):
+    f.seek(info.header_offset)
+    header = f.read(30)
+    name_len, extra_len = struct.unpack('<HH', header[26:30])
+    return info.header_offset + 30 + name_len + extra_len
+
+
+def main(argv):
+    cmd = argv[1]
+    if cmd == 'make':
+        spec = json.load(open(argv[3]))
+        with zipfile.ZipFile(argv[2], 'w') as zf:
+            for e in spec:
+                info = zipfile.ZipInfo(e['name'], date_time=tuple(e.get('date', (2001, 2, 3, 4, 5, 6))))
+                info.compress_type = e.get('method', 8)
+                data = e['data'].encode('latin-1') if 'data' in e else bytes(e.get('size', 0))
+                zf.writestr(info, data)
+    elif cmd == 'raw':
+        with zipfile.ZipFile(argv[2]) as zf, open(argv[2], 'rb') as f:
+            for info in zf.infolist():
+                f.seek(data_offset(f, info))
+                digest = hashlib.sha1(f.read(info.compress_size)).hexdigest()
+                print('%s|%d|%08x|%s|%d|%d|%d|%s' % (info.filename, info.compress_type, info.CRC,
+                      info.date_time, info.compress_size, info.file_size, info.flag_bits & 0x807, digest))
+    elif cmd == 'flip':
+        with zipfile.ZipFile(argv[2]) as zf:
+            info = zf.getinfo(argv[3])
+        with open(argv[2], 'r+b') as f:
+            pos = data_offset(f, info) + info.compress_size // 2
+            f.seek(pos)
+            byte = f.read(1)
+            f.seek(pos)
+            f.write(bytes([byte[0] ^ 0xFF]))
+    elif cmd == 'read':
+        with zipfile.ZipFile(argv[2]) as zf:
+            print(hashlib.sha1(zf.read(argv[3])).hexdigest())
+    elif cmd == 'mtime':
+        with zipfile.ZipFile(argv[2]) as zf:
+            print(int(time.mktime(zf.getinfo(argv[3]).date_time + (0, 0, -1))))
+    elif cmd == 'zip64':
+        size = int(argv[3])
+        with zipfile.ZipFile(argv[2], 'w', compression=zipfile.ZIP_DEFLATED, compresslevel=1) as zf:
+            zf.writestr('small.txt', 'small\n')
+            info = zipfile.ZipInfo('big.bin', date_time=(2020, 1, 2, 3, 4, 6))
+            info.compress_type = zipfile.ZIP_DEFLATED
+            chunk = bytes(1 << 22)
+            with zf.open(info, 'w', force_zip64=True) as out:
+                left = size
+                while left:
+                    n = min(left, len(chunk))
+                    out.write(chunk if n == len(chunk) else chunk[:n])
+                    left -= n
+            zf.writestr('tail.txt', 'tail\n')
+    else:
+        sys.exit('unknown command ' + cmd)
+
+
+if __name__ == '__main__':
+    main(sys.argv)
