@@ -150,6 +150,15 @@ TEST_P(KeyFileModel, MatchesMultimapThroughChangesAndReopening) {
     ASSERT_NE(k, nullptr);
     verify(k, model, pool);
     ASSERT_EQ(keyFileClose(k), 0);
+
+    // Every block is in exactly one of the tree, the data chain and the free
+    // chain, as a reader of the format sees it.
+    if (GetParam() == 1u) {
+        std::string out;
+        ASSERT_EQ(testing::runCapture("python3 " QUORVANE_SOURCE_DIR "/scripts/dump-keyfile --check " + path + " 2>&1", out), 0)
+            << out;
+        EXPECT_NE(out.find("records " + std::to_string(model.size())), std::string::npos) << out;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, KeyFileModel, ::testing::Values(1u, 20250u, 77777u));
