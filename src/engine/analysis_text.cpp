@@ -1,0 +1,50 @@
+#include "engine/analysis_text.h"
+
+namespace quorvane::analysis_text {
+
+namespace {
+
+std::string formatLocal(std::time_t when, const char* pattern) {
+    std::tm parts{};
+    localtime_r(&when, &parts);
+    char buffer[64];
+    const size_t n = std::strftime(buffer, sizeof buffer, pattern, &parts);
+    return std::string(buffer, n);
+}
+
+}  // namespace
+
+std::string timeStamp(std::time_t when) { return formatLocal(when, "%d/%m/%Y %H:%M:%S"); }
+std::string backupFolderName(std::time_t when) { return formatLocal(when, "%d.%m.%y - %H.%M.%S"); }
+
+std::string scanningSystem(const std::string& stamp, const std::string& system) {
+    return stamp + " - Scanning system " + system + "... ";
+}
+std::string fixingSystem(const std::string& stamp, const std::string& system) {
+    return stamp + " - Fixing system " + system + "... ";
+}
+std::string errorInZip(const std::string& file, int status) {
+    return "Error in zip " + file + ": " + std::to_string(status);
+}
+
+std::string cannotBeIdentified(const std::string& name) { return name + " cannot be identified."; }
+std::string identifiedAs(const std::string& name, const GenericRom& match) {
+    return name + " has been identified as being: " + match.system + "/" + match.game + "/" + match.name;
+}
+std::string shouldBeDeleted(const std::string& name) { return name + " should be deleted."; }
+std::string corruptDeleted(const std::string& file) { return file + " corrupt: it has been deleted"; }
+std::string rebuiltTo(const std::string& name, const GenericRom& match) {
+    return name + " rebuilt to " + match.system + "/" + match.game + "/" + match.name;
+}
+std::string deleted(const std::string& name) { return name + " deleted"; }
+
+std::string folderCannotBeCreated(const std::string& folder) { return "Folder " + folder + " cannot be created."; }
+std::string folderDoesNotExist(const std::string& folder) { return "Folder " + folder + " does not exist."; }
+std::string romsetScanned(const std::string& system) { return "Romset " + system + " has been scanned."; }
+std::string romsetFixed(const std::string& system) { return "Romset " + system + " has been fixed."; }
+
+std::string scanCaption(const std::string& system) { return "Scanning system: " + system; }
+std::string multiSystemCaption(const std::string& system) { return "Scanning system " + system + "... "; }
+std::string rebuildFolderCaption(const std::string& folder) { return "Rebuilding from folder: " + folder; }
+
+}  // namespace quorvane::analysis_text

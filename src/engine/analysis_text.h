@@ -1,0 +1,54 @@
+// Every text the scan, fix and rebuild jobs show, in one place, so the front
+// ends and the tests see exactly the same words.
+//
+// Time stamps of the general lines are local time written "dd/mm/yyyy
+// hh:mm:ss" (day first, 24-hour clock); backup folders are named
+// "dd.mm.yy - hh.nn.ss" so that they sort by day within a month and never
+// contain a character a file system refuses.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+#include "core/records.h"
+
+namespace quorvane::analysis_text {
+
+std::string timeStamp(std::time_t when);
+std::string backupFolderName(std::time_t when);
+
+// General lines.
+std::string scanningSystem(const std::string& stamp, const std::string& system);
+std::string fixingSystem(const std::string& stamp, const std::string& system);
+std::string errorInZip(const std::string& file, int status);
+inline constexpr const char* kScanCancelled = "Warning: scan terminated by user request.";
+inline constexpr const char* kRebuildCancelled = "Warning: rebuild terminated by user request.";
+
+// Findings under a file's node.
+std::string cannotBeIdentified(const std::string& name);
+std::string identifiedAs(const std::string& name, const GenericRom& match);
+std::string shouldBeDeleted(const std::string& name);
+std::string corruptDeleted(const std::string& file);
+std::string rebuiltTo(const std::string& name, const GenericRom& match);
+std::string deleted(const std::string& name);
+inline constexpr const char* kErrorCopying = "Error while copying file.";
+
+// Information boxes.
+std::string folderCannotBeCreated(const std::string& folder);
+std::string folderDoesNotExist(const std::string& folder);
+std::string romsetScanned(const std::string& system);
+inline constexpr const char* kRomsetsScanned = "Romsets have been scanned.";
+std::string romsetFixed(const std::string& system);
+inline constexpr const char* kRomsetsFixed = "Romset have been fixed.";
+inline constexpr const char* kRebuildComplete = "Rebuild complete.";
+
+// Progress captions.
+std::string scanCaption(const std::string& system);       // one system, scan and fix
+std::string multiSystemCaption(const std::string& system);  // each system of a multi-system job
+inline constexpr const char* kScanningSystems = "Scanning systems... ";
+inline constexpr const char* kFixingSystems = "Fixing systems...";
+std::string rebuildFolderCaption(const std::string& folder);
+inline constexpr const char* kRebuildingFiles = "Rebuilding files.";
+inline constexpr const char* kInitializing = "Initializing...";
+
+}  // namespace quorvane::analysis_text

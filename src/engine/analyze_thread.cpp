@@ -1,0 +1,111 @@
+#include "engine/analyze_thread.h"
+
+#include "archive/zip_status.h"
+#include "core/file_util.h"
+#include "core/names.h"
+#include "engine/analysis_text.h"
+#include "engine/folder_listing.h"
+
+namespace quorvane {
+
+namespace {
+// Fast enough to look alive, slow enough that a folder of small archives is
+// not held up by its own progress bar.
+constexpr auto kProgressInterval = std::chrono::milliseconds(50);
+}  // namespace
+
+analyzeThread::analyzeThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
+                             AnalysisOptions options)
+    : db_(std::move(db)), host_(host), settings_(std::move(settings)), options_(options), tree_(host) {}
+
+void analyzeThread::showProgress() {
+    const auto now = std::chrono::steady_clock::now();
+    const bool edge = fileIndex == 0 || fileIndex + 1 >= fileCount;
+    if (!edge && now - lastProgress_ < kProgressInterval) return;
+    lastProgress_ = now;
+    host_.updateProgress(currentFile, fileIndex);
+}
+
+void analyzeThread::clearMessages() {
+    host_.clearFileTree();
+    tree_.reset();
+}
+
+void analyzeThread::finishJob(const std::string& text) {
+    host_.closeProgress();
+    host_.showInformation(text);
+    host_.showSystemGames(systemName);
+}
+
+bool analyzeThread::openSystemFolder(std::string* refusal) {
+    fileList.clear();
+    tested_.clear();
+    folder.clear();
+    bool ok = false;
+    if (!isSafeFileName(systemName)) {
+        if (refusal) *refusal = unsafeNameMessage("System", systemName);
+    } else {
+        folder = resolveSystemFolder(settings_, systemName, &ok);
+        if (ok) fileList = listPlainFiles(folder);
+        else if (refusal) *refusal = analysis_text::folderCannotBeCreated(folder);
+    }
+    fileCount = static_cast<int>(fileList.size());
+    return ok;
+}
+
+std::string analyzeThread::pathOf(size_t index) const { return joinPath(folder, fileList[index]); }
+
+RomFinder analyzeThread::finder() {
+    return [this](std::vector<GenericRom>& found, const std::string& crc, const std::string& size,
+                  const std::string& md5, const std::string& sha1) { db_->findRom(found, crc, size, md5, sha1); };
+}
+
+std::unique_ptr<OrderedLoader> analyzeThread::startLoader(const std::vector<std::string>& paths, bool test) {
+    const LoadOptions opts = loadOptions(test);
+    return std::make_unique<OrderedLoader>(
+        paths.size(),
+        [&paths, opts](size_t i, LoadedItem& out) {
+            out.stamp = stampOf(paths[i]);
+            out.collection = FileCollection(paths[i]);
+            out.status = loadCollection(out.collection, opts);
+        },
+        options_.loadThreads);
+}
+
+void analyzeThread::firstPass(bool reportErrors) {
+    tested_.assign(fileList.size(), {});
+    std::vector<std::string> paths;
+    paths.reserve(fileList.size());
+    for (size_t i = 0; i < fileList.size(); ++i) paths.push_back(pathOf(i));
+    const RomFinder find = finder();
+    auto loader = startLoader(paths, true);
+    LoadedItem item;
+    for (size_t i = 0; i < fileList.size(); ++i) {
+        if (cancelled()) break;
+        currentFile = fileList[i];
+        fileIndex = static_cast<int>(i);
+        showProgress();
+        loader->next(item);
+        tested_[i] = {item.stamp, item.status};
+        if (!zipTestPassed(item.status)) {
+            if (reportErrors) postMessage(analysis_text::errorInZip(currentFile, item.status));
+            continue;
+        }
+        for (File& f : item.collection.files) {
+            for (const GenericRom& r : identifyFile(f, find)) {
+                if (isInPlace(r, systemName, currentFile, f.name)) db_->setHave(f.crc, f.size, r.name, r.game, r.system);
+            }
+        }
+    }
+}
+
+int analyzeThread::reload(size_t index, FileCollection& collection, bool test) {
+    if (test && index < tested_.size() && tested_[index].stamp.valid &&
+        stampOf(collection.path) == tested_[index].stamp) {
+        if (!zipTestPassed(tested_[index].status)) return tested_[index].status;
+        test = false;
+    }
+    return loadCollection(collection, loadOptions(test));
+}
+
+}  // namespace quorvane

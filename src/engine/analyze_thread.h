@@ -1,0 +1,91 @@
+// The base of the scan, fix and rebuild jobs: the folder being worked on,
+// the file being processed, reporting through the job host, and the first
+// pass that scan and fix share.
+//
+// A job is prepared on the starting thread (prepare()) and its body runs once
+// on a worker (execute()); see WorkerJob. Every path is built from an
+// explicit folder; the process's working directory is never used.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/job_host.h"
+#include "core/settings.h"
+#include "core/worker_job.h"
+#include "db/roms_db_impl.h"
+#include "engine/file_collection_ops.h"
+#include "engine/identification.h"
+#include "engine/ordered_loader.h"
+
+namespace quorvane {
+
+struct AnalysisOptions {
+    // Threads that list and test archives ahead of the job (0: one per core).
+    unsigned loadThreads = 0;
+};
+
+class analyzeThread : public WorkerJob {
+protected:
+    analyzeThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, AnalysisOptions options);
+
+    RomsDBImpl& db() { return *db_; }
+    JobHost& host() { return host_; }
+    const Settings& settings() const { return settings_; }
+    bool cancelled() const { return host_.cancelRequested(); }
+
+    // Progress of `currentFile` at `fileIndex`, at a bounded rate (the first
+    // and the last file of a list always show).
+    void showProgress();
+    void setProgressRange() { host_.setProgressMax(fileCount); }
+    void postMessage(const std::string& text) { host_.addMessage(text); }
+    // A finding under `currentFile`'s node; identical consecutive findings of
+    // one file appear once.
+    void postFileMessage(const std::string& text) { tree_.post(currentFile, text); }
+    void clearMessages();
+    // Closes the progress, shows `text`, and shows `systemName`'s games.
+    void finishJob(const std::string& text);
+
+    // Resolves `systemName`'s folder (created when missing) and lists its
+    // plain files (the caller sets the progress range). False when the name cannot be a folder name or the folder
+    // cannot be created; the listing is then empty. `refusal` receives the
+    // text that says why.
+    bool openSystemFolder(std::string* refusal = nullptr);
+    std::string pathOf(size_t index) const;
+
+    LoadOptions loadOptions(bool test) const { return {test, settings_.useMD5, settings_.useSHA1}; }
+    RomFinder finder();
+    std::unique_ptr<OrderedLoader> startLoader(const std::vector<std::string>& paths, bool test);
+
+    // Lists and tests every file of the folder, marking each ROM found in
+    // place as had. `reportErrors`: post "Error in zip" for files that fail.
+    void firstPass(bool reportErrors);
+    // Loads a file of the listing again. With `test`, an archive tested by the
+    // first pass and unchanged since is not read again.
+    int reload(size_t index, FileCollection& collection, bool test);
+
+    std::string systemName;
+    int fileCount = 0;
+    int fileIndex = 0;
+    std::string currentFile;
+    std::string folder;                 // the system folder being worked on
+    std::vector<std::string> fileList;  // its plain files, by name
+
+private:
+    struct TestResult {
+        FileStamp stamp;
+        int status = 0;
+    };
+
+    std::shared_ptr<RomsDBImpl> db_;
+    JobHost& host_;
+    Settings settings_;
+    AnalysisOptions options_;
+    FileMessageTree tree_;
+    std::vector<TestResult> tested_;
+    std::chrono::steady_clock::time_point lastProgress_{};
+};
+
+}  // namespace quorvane

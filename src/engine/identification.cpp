@@ -1,0 +1,29 @@
+#include "engine/identification.h"
+
+namespace quorvane {
+
+std::vector<GenericRom> identifyFile(File& file, const RomFinder& find) {
+    std::vector<GenericRom> matches;
+    find(matches, file.crc, file.size, file.md5, file.sha1);
+    if (matches.empty()) {
+        file.size = "-";
+        find(matches, file.crc, file.size, file.md5, file.sha1);
+    }
+    return matches;
+}
+
+bool isInPlace(const GenericRom& match, const std::string& system, const std::string& containerName,
+               const std::string& entryName) {
+    return match.system == system && containerName == match.game + ".zip" && entryName == match.name;
+}
+
+MatchClass classifyMatch(const GenericRom& match, const std::string& system, const std::string& containerName,
+                         const std::string& entryName) {
+    if (match.system == system) {
+        if (isInPlace(match, system, containerName, entryName)) return MatchClass::InPlace;
+        return isMissing(match) ? MatchClass::MisplacedMissing : MatchClass::MisplacedFound;
+    }
+    return isMissing(match) ? MatchClass::ForeignMissing : MatchClass::ForeignFound;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,44 @@
+// Which catalogue ROMs one file is, and whether it already sits where the
+// catalogue wants it.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/records.h"
+
+namespace quorvane {
+
+// The catalogue's content lookup (RomsDBImpl::findRom in the jobs): appends
+// the ROMs whose CRC-32 and size match and whose digests do not disagree.
+using RomFinder = std::function<void(std::vector<GenericRom>& found, const std::string& crc, const std::string& size,
+                                     const std::string& md5, const std::string& sha1)>;
+
+// Looks `file` up by CRC and size; when nothing matches, again with the size
+// "-" that the catalogue stores for ROMs without a usable size. In that case
+// the file's size becomes "-" (whatever the second lookup finds), so every
+// later status update for it names the same key.
+std::vector<GenericRom> identifyFile(File& file, const RomFinder& find);
+
+// The file named `entryName` inside the file `containerName` (a bare file
+// name) is in place for `match` when the match belongs to `system`, the
+// container is named after the match's game + ".zip" and the entry after the
+// ROM. Case-sensitive throughout.
+bool isInPlace(const GenericRom& match, const std::string& system, const std::string& containerName,
+               const std::string& entryName);
+
+enum class MatchClass {
+    InPlace,           // right where it belongs
+    MisplacedMissing,  // a missing ROM of this system, in the wrong place
+    MisplacedFound,    // a ROM of this system that is already found
+    ForeignMissing,    // a missing ROM of another system
+    ForeignFound,      // a found ROM of another system
+};
+
+MatchClass classifyMatch(const GenericRom& match, const std::string& system, const std::string& containerName,
+                         const std::string& entryName);
+
+inline bool isMissing(const GenericRom& match) { return match.status == std::string(1, kStatusMissing); }
+
+}  // namespace quorvane

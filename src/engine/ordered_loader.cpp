@@ -1,0 +1,78 @@
+#include "engine/ordered_loader.h"
+
+#include <sys/stat.h>
+
+namespace quorvane {
+
+FileStamp stampOf(const std::string& path) {
+    FileStamp s;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return s;
+    s.valid = true;
+    s.device = st.st_dev;
+    s.inode = st.st_ino;
+    s.size = st.st_size;
+    s.modifiedNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    s.changedNs = static_cast<long long>(st.st_ctim.tv_sec) * 1000000000LL + st.st_ctim.tv_nsec;
+    return s;
+}
+
+unsigned OrderedLoader::defaultThreads() {
+    const unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : n;
+}
+
+OrderedLoader::OrderedLoader(size_t count, LoadFn load, unsigned threads, size_t window)
+    : count_(count), load_(std::move(load)) {
+    if (threads == 0) threads = defaultThreads();
+    // Enough look-ahead to keep every worker busy while one slow archive
+    // holds up the consumer, and still only a handful of listings in memory.
+    window_ = window != 0 ? window : static_cast<size_t>(threads) * 8;
+    slots_.resize(window_);
+    const size_t useful = count < threads ? count : threads;
+    for (size_t i = 0; i < useful; ++i) workers_.emplace_back([this] { work(); });
+}
+
+OrderedLoader::~OrderedLoader() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    room_.notify_all();
+    for (std::thread& t : workers_) t.join();
+}
+
+void OrderedLoader::work() {
+    for (;;) {
+        size_t index;
+        {
+            std::unique_lock lock(mutex_);
+            room_.wait(lock, [&] { return stopping_ || claimed_ >= count_ || claimed_ < consumed_ + window_; });
+            if (stopping_ || claimed_ >= count_) return;
+            index = claimed_++;
+        }
+        LoadedItem item;
+        item.index = index;
+        load_(index, item);
+        {
+            std::lock_guard lock(mutex_);
+            slots_[index % window_] = std::move(item);
+        }
+        ready_.notify_all();
+    }
+}
+
+bool OrderedLoader::next(LoadedItem& out) {
+    std::unique_lock lock(mutex_);
+    if (consumed_ >= count_) return false;
+    std::optional<LoadedItem>& slot = slots_[consumed_ % window_];
+    ready_.wait(lock, [&] { return slot.has_value() && slot->index == consumed_; });
+    out = std::move(*slot);
+    slot.reset();
+    ++consumed_;
+    lock.unlock();
+    room_.notify_all();
+    return true;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,74 @@
+// Loads many collections on worker threads and hands them back strictly in
+// listing order, so that what is done with them (database updates, messages)
+// happens exactly as in a one-thread run.
+//
+// How to use:
+//   OrderedLoader loader(paths.size(), [&](size_t i, LoadedItem& out) { ... }, threads);
+//   LoadedItem item;
+//   while (!cancelled && loader.next(item)) use(item);
+//
+// At most `window` items are loaded ahead of the consumer, which bounds
+// memory however long the list is. Destroying the loader stops the workers.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "core/records.h"
+
+namespace quorvane {
+
+// What a worker records about one file, so the job can later tell whether
+// the file changed since it was tested.
+struct FileStamp {
+    bool valid = false;
+    unsigned long long device = 0, inode = 0;
+    long long size = 0, modifiedNs = 0, changedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp stampOf(const std::string& path);
+
+struct LoadedItem {
+    size_t index = 0;
+    FileCollection collection;
+    int status = 0;
+    FileStamp stamp;  // taken before the load started
+};
+
+class OrderedLoader {
+public:
+    using LoadFn = std::function<void(size_t index, LoadedItem& out)>;
+
+    // threads 0: one per hardware thread. window 0: a few per thread.
+    OrderedLoader(size_t count, LoadFn load, unsigned threads = 0, size_t window = 0);
+    ~OrderedLoader();
+    OrderedLoader(const OrderedLoader&) = delete;
+    OrderedLoader& operator=(const OrderedLoader&) = delete;
+
+    // The next item in order; false when all have been handed out.
+    bool next(LoadedItem& out);
+
+    static unsigned defaultThreads();
+
+private:
+    void work();
+
+    const size_t count_;
+    const LoadFn load_;
+    size_t window_;
+    std::mutex mutex_;
+    std::condition_variable ready_;  // a slot was filled
+    std::condition_variable room_;   // the consumer moved on
+    std::vector<std::optional<LoadedItem>> slots_;
+    size_t claimed_ = 0;   // next index a worker takes
+    size_t consumed_ = 0;  // next index the consumer takes
+    bool stopping_ = false;
+    std::vector<std::thread> workers_;
+};
+
+}  // namespace quorvane

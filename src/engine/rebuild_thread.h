@@ -1,0 +1,41 @@
+// Rebuilding: fills the system folders of the current category from source
+// files. Every file (loose, or an entry of a zip) is identified by content;
+// each missing ROM it matches is copied into its game's archive in its
+// system's folder and marked had. The source files are never changed.
+//
+// How to use (the RomsDB starters do this):
+//   runner.start(std::make_unique<RebuildThread>(db.shared(), host, settings, folder));
+//   runner.start(std::make_unique<RebuildThread>(db.shared(), host, settings, paths));
+//
+// When a file matches several ROMs the host's duplicate question decides
+// which are built; its answer stays in force as the dialog's table says.
+#pragma once
+
+#include "engine/analyze_thread.h"
+
+namespace quorvane {
+
+class RebuildThread : public analyzeThread {
+public:
+    // From a folder ("$BASEDIR$" allowed), walked recursively.
+    RebuildThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::string sourceFolder,
+                  AnalysisOptions options = {});
+    // From a list of files (the identifier's "Rebuild this" / "Rebuild All").
+    RebuildThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
+                  std::vector<std::string> files, AnalysisOptions options = {});
+
+    bool prepare() override;
+    void execute() override;
+
+private:
+    void rebuildFile(FileCollection& collection);
+    void rebuildEntry(const FileCollection& collection, size_t index, File& f);
+    void build(const FileCollection& collection, size_t index, const File& f, const GenericRom& r);
+
+    bool fromFolder_;
+    std::string sourceFolder_;
+    std::vector<std::string> sourceFiles;
+    DupesBehaviour dupesBehaviour;
+};
+
+}  // namespace quorvane

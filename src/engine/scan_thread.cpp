@@ -1,0 +1,115 @@
+#include "engine/scan_thread.h"
+
+#include <ctime>
+
+#include "engine/analysis_text.h"
+
+namespace quorvane {
+
+namespace text = analysis_text;
+
+ScanThread::ScanThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::string system,
+                       AnalysisOptions options)
+    : analyzeThread(std::move(db), host, std::move(settings), options) {
+    systemName = std::move(system);
+}
+
+bool ScanThread::prepare() {
+    std::string refusal;
+    if (!openSystemFolder(&refusal)) {
+        host().showInformation(refusal);
+        return false;
+    }
+    host().startProgress(text::scanCaption(systemName), fileCount);
+    host().updateProgress(text::kInitializing, 0);
+    setProgressRange();
+    clearMessages();
+    return true;
+}
+
+void ScanThread::execute() {
+    scanOneSystem();
+    if (cancelled()) postMessage(text::kScanCancelled);
+    finishJob(text::romsetScanned(systemName));
+}
+
+void ScanThread::scanOneSystem() {
+    if (db().openDB() != 0) {
+        postMessage(db().lastError());
+        return;
+    }
+    postMessage(text::scanningSystem(text::timeStamp(std::time(nullptr)), systemName));
+    db().cleanSystemStatus(systemName);
+    firstPass(true);
+    secondPass();
+    db().closeDB();
+}
+
+void ScanThread::secondPass() {
+    // Nothing is written here, so the listings can be read ahead in parallel.
+    std::vector<std::string> paths;
+    paths.reserve(fileList.size());
+    for (size_t i = 0; i < fileList.size(); ++i) paths.push_back(pathOf(i));
+    const RomFinder find = finder();
+    auto loader = startLoader(paths, false);
+    LoadedItem item;
+    for (size_t i = 0; i < fileList.size(); ++i) {
+        if (cancelled()) break;
+        currentFile = fileList[i];
+        fileIndex = static_cast<int>(i);
+        showProgress();
+        loader->next(item);
+        for (File& f : item.collection.files) {
+            const std::vector<GenericRom> matches = identifyFile(f, find);
+            if (matches.empty()) postFileMessage(text::cannotBeIdentified(f.name));
+            bool wanted = false;
+            for (const GenericRom& r : matches) {
+                switch (classifyMatch(r, systemName, currentFile, f.name)) {
+                    case MatchClass::InPlace: wanted = true; break;
+                    case MatchClass::MisplacedMissing:
+                        postFileMessage(text::identifiedAs(f.name, r));
+                        db().setPresent(f.crc, f.size, r.name, r.game, systemName);
+                        wanted = true;
+                        break;
+                    case MatchClass::ForeignMissing:
+                        postFileMessage(text::identifiedAs(f.name, r));
+                        db().setPresent(f.crc, f.size, r.name, r.game, r.system);
+                        break;
+                    case MatchClass::MisplacedFound:
+                    case MatchClass::ForeignFound: break;
+                }
+            }
+            if (!wanted) postFileMessage(text::shouldBeDeleted(f.name));
+        }
+    }
+}
+
+MultiScanThread::MultiScanThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
+                                 std::vector<std::string> systems, AnalysisOptions options)
+    : ScanThread(std::move(db), host, std::move(settings), std::string(), options), systemList(std::move(systems)) {}
+
+bool MultiScanThread::prepare() {
+    host().startProgress(text::kScanningSystems, 0);
+    host().updateProgress(text::kInitializing, 0);
+    clearMessages();
+    return true;
+}
+
+void MultiScanThread::execute() {
+    for (const std::string& name : systemList) {
+        if (cancelled()) break;
+        systemName = name;
+        postMessage(text::scanningSystem(text::timeStamp(std::time(nullptr)), name));
+        host().startProgress(text::multiSystemCaption(name), 0);
+        std::string refusal;
+        // A folder that cannot be made is scanned as an empty one: every ROM
+        // of the system stays missing.
+        if (!openSystemFolder(&refusal) && folder.empty()) postMessage(refusal);
+        setProgressRange();
+        scanOneSystem();
+    }
+    if (cancelled()) postMessage(text::kScanCancelled);
+    finishJob(text::kRomsetsScanned);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,39 @@
+// Scanning: checks system folders against the catalogue without changing a
+// file. Marks each ROM found in place "Y" and each found elsewhere "P", and
+// reports unreadable archives, unidentified, misplaced and unwanted files.
+//
+// How to use (the RomsDB starters do this):
+//   runner.start(std::make_unique<ScanThread>(db.shared(), host, settings, "System"));
+#pragma once
+
+#include "engine/analyze_thread.h"
+
+namespace quorvane {
+
+class ScanThread : public analyzeThread {
+public:
+    ScanThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::string system,
+               AnalysisOptions options = {});
+    bool prepare() override;
+    void execute() override;
+
+protected:
+    // Both passes over the listed folder of `systemName`.
+    void scanOneSystem();
+
+private:
+    void secondPass();
+};
+
+class MultiScanThread : public ScanThread {
+public:
+    MultiScanThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
+                    std::vector<std::string> systems, AnalysisOptions options = {});
+    bool prepare() override;
+    void execute() override;
+
+private:
+    std::vector<std::string> systemList;
+};
+
+}  // namespace quorvane

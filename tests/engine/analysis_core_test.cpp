@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "engine/analysis_text.h"
+#include "engine/file_collection_ops.h"
+#include "engine/folder_listing.h"
+#include "engine/identification.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+using testing::TempDir;
+using testing::writeFile;
+
+GenericRom rom(const std::string& name, const std::string& game, const std::string& system, const std::string& st) {
+    return GenericRom(name, game, system, st, "", "", "", "");
+}
+
+TEST(Identification, FallsBackToSizeDashAndKeepsIt) {
+    std::vector<std::string> lookups;
+    RomFinder find = [&](std::vector<GenericRom>& out, const std::string& crc, const std::string& size,
+                         const std::string&, const std::string&) {
+        lookups.push_back(crc + "/" + size);
+        if (size == "-") out.push_back(rom("r", "g", "S", "N"));
+    };
+    File f("x.bin");
+    f.crc = "ABCD1234";
+    f.size = "10";
+    EXPECT_EQ(identifyFile(f, find).size(), 1u);
+    EXPECT_EQ(f.size, "-");
+    EXPECT_EQ(lookups, (std::vector<std::string>{"ABCD1234/10", "ABCD1234/-"}));
+
+    // Found at once: one lookup, size kept. Found nowhere: size still "-".
+    lookups.clear();
+    File g("y.bin");
+    g.crc = "1";
+    g.size = "-";
+    RomFinder direct = [&](std::vector<GenericRom>& out, const std::string&, const std::string& size,
+                           const std::string&, const std::string&) {
+        lookups.push_back(size);
+        if (size == "7") out.push_back(rom("r", "g", "S", "Y"));
+    };
+    g.size = "7";
+    EXPECT_EQ(identifyFile(g, direct).size(), 1u);
+    EXPECT_EQ(g.size, "7");
+    g.size = "8";
+    EXPECT_TRUE(identifyFile(g, direct).empty());
+    EXPECT_EQ(g.size, "-");
+}
+
+TEST(Identification, ClassifiesEveryMatchIntoOneClassCaseSensitively) {
+    EXPECT_EQ(classifyMatch(rom("a.bin", "Game", "S", "N"), "S", "Game.zip", "a.bin"), MatchClass::InPlace);
+    EXPECT_EQ(classifyMatch(rom("a.bin", "Game", "S", "Y"), "S", "Game.zip", "a.bin"), MatchClass::InPlace);
+    // Letter case of the archive or the entry, or another system: not in place.
+    EXPECT_EQ(classifyMatch(rom("a.bin", "Game", "S", "N"), "S", "game.zip", "a.bin"), MatchClass::MisplacedMissing);
+    EXPECT_EQ(classifyMatch(rom("a.bin", "Game", "S", "N"), "S", "Game.zip", "A.bin"), MatchClass::MisplacedMissing);
+    EXPECT_EQ(classifyMatch(rom("a.bin", "Game", "S", "P"), "S", "Other.zip", "a.bin"), MatchClass::MisplacedFound);
+    EXPECT_EQ(classifyMatch(rom("a.bin", "Game", "T", "N"), "S", "Game.zip", "a.bin"), MatchClass::ForeignMissing);
+    EXPECT_EQ(classifyMatch(rom("a.bin", "Game", "T", "Y"), "S", "Game.zip", "a.bin"), MatchClass::ForeignFound);
+    // A loose file is in place only when its own name is both.
+    EXPECT_TRUE(isInPlace(rom("x.zip", "x", "S", "N"), "S", "x.zip", "x.zip"));
+}
+
+TEST(AnalysisText, StampsAndBackupNamesUseTheDocumentedPatterns) {
+    const char* old = std::getenv("TZ");
+    const std::string saved = old ? old : "";
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    const std::time_t when = 1700000000;  // 14 Nov 2023 22:13:20 UTC
+    EXPECT_EQ(analysis_text::timeStamp(when), "14/11/2023 22:13:20");
+    EXPECT_EQ(analysis_text::backupFolderName(when), "14.11.23 - 22.13.20");
+    if (old) ::setenv("TZ", saved.c_str(), 1);
+    else ::unsetenv("TZ");
+    ::tzset();
+    EXPECT_EQ(analysis_text::errorInZip("bad.zip", -103), "Error in zip bad.zip: -103");
+}
+
+TEST(FolderListing, PlainFilesSortedWithoutHiddenOrFolders) {
+    TempDir dir;
+    writeFile(dir.file("b.zip"), "");
+    writeFile(dir.file("A.zip"), "");
+    writeFile(dir.file(".quorvane-tmp-1-stage"), "");
+    writeFile(dir.file("sub/c.bin"), "");
+    EXPECT_EQ(listPlainFiles(dir.path()), (std::vector<std::string>{"A.zip", "b.zip"}));
+    EXPECT_TRUE(listPlainFiles(dir.file("missing")).empty());
+}
+
+TEST(FolderListing, RecursiveWalkPutsSubFolderFilesInPlaceAndSkipsLinkedFolders) {
+    TempDir dir;
+    writeFile(dir.file("a.bin"), "");
+    writeFile(dir.file("m/deep/x.bin"), "");
+    writeFile(dir.file("m/y.bin"), "");
+    writeFile(dir.file("z.bin"), "");
+    ASSERT_EQ(::symlink(dir.path().c_str(), dir.file("m/loop").c_str()), 0);
+    std::vector<std::string> files;
+    collectFilesRecursive(dir.path(), files);
+    EXPECT_EQ(files, (std::vector<std::string>{dir.file("a.bin"), dir.file("m/deep/x.bin"), dir.file("m/y.bin"),
+                                               dir.file("z.bin")}));
+}
+
+TEST(FileCollectionLoad, LooseFilesAreNamedByTheirBareNameWhateverTheFolder) {
+    TempDir dir;
+    // A folder whose name holds ".zip" does not make its files archives.
+    writeFile(dir.file("old.zip.d/rom.bin"), "hello");
+    FileCollection c(dir.file("old.zip.d/rom.bin"));
+    ASSERT_EQ(loadCollection(c, {}), 0);
+    ASSERT_EQ(c.files.size(), 1u);
+    EXPECT_FALSE(c.isZip);
+    EXPECT_EQ(c.files[0].name, "rom.bin");
+    EXPECT_EQ(c.files[0].size, "5");
+    EXPECT_EQ(c.files[0].crc, "3610a686");
+    FileCollection gone(dir.file("nothing.bin"));
+    EXPECT_EQ(loadCollection(gone, {}), kLooseFileUnreadable);
+    EXPECT_TRUE(gone.files.empty());
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,122 @@
+#include "engine/engine_fixture.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <fstream>
+#include <regex>
+
+#include "engine/folder_listing.h"
+
+namespace quorvane::testing {
+
+std::string crcOf(const std::string& content) {
+    const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(content.data()), static_cast<uInt>(content.size()));
+    char text[9];
+    std::snprintf(text, sizeof text, "%08lx", crc);
+    return text;
+}
+
+namespace {
+std::string hex(const std::string& s) {
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : s) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+}  // namespace
+
+void makeZips(const std::vector<std::pair<std::string, Entries>>& zips) {
+    TempDir scratch;
+    const std::string spec = scratch.file("spec.txt");
+    {
+        std::ofstream out(spec);
+        for (const auto& [path, entries] : zips) {
+            out << "Z\t" << hex(path) << "\n";
+            for (const auto& [name, content] : entries) out << "E\t" << hex(name) << "\t" << hex(content) << "\n";
+        }
+    }
+    const std::string script = scratch.file("make.py");
+    writeFile(script,
+              "import sys, zipfile, os\n"
+              "z = None\n"
+              "for line in open(sys.argv[1]):\n"
+              "    parts = line.rstrip('\\n').split('\\t')\n"
+              "    if parts[0] == 'Z':\n"
+              "        if z: z.close()\n"
+              "        p = bytes.fromhex(parts[1]).decode()\n"
+              "        os.makedirs(os.path.dirname(p), exist_ok=True)\n"
+              "        z = zipfile.ZipFile(p, 'w', zipfile.ZIP_DEFLATED)\n"
+              "    else:\n"
+              "        z.writestr(bytes.fromhex(parts[1]).decode(), bytes.fromhex(parts[2] if len(parts) > 2 else ''))\n"
+              "if z: z.close()\n");
+    ASSERT_EQ(runShell("python3 " + script + " " + spec), 0);
+}
+
+std::string zipContents(const std::string& path) {
+    std::string out;
+    const int status = runCapture(
+        "python3 -c \"import sys, zipfile, os\n"
+        "p = sys.argv[1]\n"
+        "if not os.path.exists(p): sys.exit(0)\n"
+        "try:\n"
+        "    z = zipfile.ZipFile(p)\n"
+        "    assert z.testzip() is None\n"
+        "    print(' '.join(i.filename + '=' + z.read(i).decode('latin-1') for i in z.infolist()), end='')\n"
+        "except Exception:\n"
+        "    print('BAD', end='')\n\" '" +
+            path + "'",
+        out);
+    EXPECT_EQ(status, 0);
+    return out;
+}
+
+EngineTest::EngineTest() {
+    settings.basedir = dir.file("roms");
+    settings.categoryDir = "$BASEDIR$";
+    settings.backupDir = dir.file("Backup/");
+    db = std::make_shared<RomsDBImpl>(dir.file("db"));
+}
+
+void EngineTest::addRom(const std::string& system, const std::string& game, const std::string& rom,
+                        const std::string& content, const std::string& size) {
+    ASSERT_TRUE(db->addRom(system, "1", "t", game, crcOf(content), rom,
+                           size.empty() ? std::to_string(content.size()) : size, "", "", "", ""))
+        << db->lastError();
+}
+
+std::string EngineTest::statusOf(const std::string& system, const std::string& game) {
+    for (const Game& g : db->getRomset(system, 0).games)
+        if (g.name == game) return g.statusString;
+    return "?";
+}
+
+bool EngineTest::run(std::unique_ptr<WorkerJob> job) {
+    if (!job->prepare()) return false;
+    job->execute();
+    return true;
+}
+
+std::vector<std::string> EngineTest::transcriptOf(const RecordingHost& recorded) {
+    static const std::regex stamp(R"(^\d\d/\d\d/\d\d\d\d \d\d:\d\d:\d\d - )");
+    std::vector<std::string> out;
+    for (const std::string& e : recorded.events()) {
+        if (e.rfind("message: ", 0) == 0) out.push_back(std::regex_replace(e.substr(9), stamp, "<time> - "));
+        else if (e.rfind("file: ", 0) == 0) out.push_back("[" + e.substr(6) + "]");
+        else if (e.rfind("finding: ", 0) == 0) out.push_back("  " + e.substr(9));
+    }
+    return out;
+}
+
+std::vector<std::string> EngineTest::backupContents() const {
+    std::vector<std::string> files, out;
+    collectFilesRecursive(dir.file("Backup"), files);
+    for (const std::string& f : files) out.push_back(f.substr(f.rfind('/') + 1) + "=" + readFile(f));
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+}  // namespace quorvane::testing

@@ -1,0 +1,55 @@
+// A small collection built at test time: a catalogue, a settings value set
+// whose folders all live in one temporary folder, and zips written by
+// Python's zipfile (so our own reader and writer cannot hide a shared fault).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/settings.h"
+#include "core/worker_job.h"
+#include "db/roms_db_impl.h"
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
+
+namespace quorvane::testing {
+
+using Entries = std::vector<std::pair<std::string, std::string>>;  // name, content
+
+std::string crcOf(const std::string& content);
+
+// Writes every archive in one Python run: path -> entries in order.
+void makeZips(const std::vector<std::pair<std::string, Entries>>& zips);
+// "name=content" per entry in archive order, read back by Python; "BAD" when
+// Python cannot read the archive, "" when it does not exist.
+std::string zipContents(const std::string& path);
+
+class EngineTest : public ::testing::Test {
+protected:
+    EngineTest();
+
+    void addRom(const std::string& system, const std::string& game, const std::string& rom,
+                const std::string& content, const std::string& size = "");
+    // The status letters of a game's ROMs in catalogue order.
+    std::string statusOf(const std::string& system, const std::string& game);
+    std::string systemFolder(const std::string& system) const { return settings.basedir + "/" + system; }
+    // Prepares and runs a job on this thread. False when it did not prepare.
+    bool run(std::unique_ptr<WorkerJob> job);
+    // Messages and findings in order, with time stamps replaced by "<time>".
+    std::vector<std::string> transcript() const { return transcriptOf(host); }
+    static std::vector<std::string> transcriptOf(const RecordingHost& recorded);
+    // Every file below the backup folder, "name=content", sorted.
+    std::vector<std::string> backupContents() const;
+
+    TempDir dir;
+    Settings settings;
+    std::shared_ptr<RomsDBImpl> db;
+    RecordingHost host;
+};
+
+}  // namespace quorvane::testing

@@ -1,0 +1,116 @@
+#include "core/file_util.h"
+#include "engine/engine_fixture.h"
+#include "engine/folder_listing.h"
+#include "engine/rebuild_thread.h"
+
+namespace quorvane::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class RebuildTest : public EngineTest {
+protected:
+    void SetUp() override {
+        addRom("Sys", "A", "a1.bin", "content a1");
+        addRom("Sys", "B", "b1.bin", "content b1");
+        // One content, three ROMs in three games.
+        addRom("Sys", "D1", "shared.bin", "shared");
+        addRom("Sys", "D2", "other-name.bin", "shared");
+        addRom("Sys", "D3", "shared.bin", "shared");
+        settings.sourcedir = "$BASEDIR$/../src";
+        makeFolders(dir.file("roms"));
+    }
+    std::string src() const { return dir.file("roms") + "/../src"; }
+    std::unique_ptr<RebuildThread> rebuild() {
+        return std::make_unique<RebuildThread>(db, host, settings, settings.sourcedir);
+    }
+    std::string snapshotSources() {
+        std::vector<std::string> files;
+        collectFilesRecursive(src(), files);
+        std::string out;
+        for (const std::string& p : files) out += p + "=" + readFile(p) + "\n";
+        return out;
+    }
+};
+
+TEST_F(RebuildTest, BuildsEachMissingRomIntoItsGameInAFolderMadeForIt) {
+    makeZips({{src() + "/pack.zip", {{"x/a1.bin", "content a1"}, {"b1.bin", "content b1"}}}});
+    writeFile(src() + "/nested/deeper/a1-again.bin", "content a1");
+    writeFile(src() + "/unknown.bin", "nothing");
+    writeFile(src() + "/broken.zip", "not a zip");
+    const std::string before = snapshotSources();
+    ASSERT_FALSE(isDirectory(systemFolder("Sys")));
+    ASSERT_TRUE(run(rebuild()));
+    EXPECT_EQ(transcript(), Lines{"Error in zip " + src() + "/broken.zip: -102"});
+    EXPECT_EQ(zipContents(systemFolder("Sys") + "/A.zip"), "a1.bin=content a1");
+    EXPECT_EQ(zipContents(systemFolder("Sys") + "/B.zip"), "b1.bin=content b1");
+    EXPECT_EQ(listPlainFiles(systemFolder("Sys")), (Lines{"A.zip", "B.zip"}));
+    EXPECT_EQ(statusOf("Sys", "A"), "Y");
+    EXPECT_EQ(statusOf("Sys", "B"), "Y");
+    EXPECT_EQ(snapshotSources(), before);
+    EXPECT_EQ(host.eventsOf("info"), Lines{"Rebuild complete."});
+    EXPECT_EQ(host.eventsOf("startProgress"), Lines{"Rebuilding from folder: " + src() + " / 0"});
+}
+
+TEST_F(RebuildTest, LooseFileBesideTheTargetArchiveSurvivesTheTemporaryCopy) {
+    makeZips({{src() + "/pack.zip", {{"a1.bin", "content a1"}}}});
+    writeFile(systemFolder("Sys") + "/a1.bin", "a user's file");
+    ASSERT_TRUE(run(rebuild()));
+    EXPECT_EQ(readFile(systemFolder("Sys") + "/a1.bin"), "a user's file");
+    EXPECT_EQ(listPlainFiles(systemFolder("Sys")), (Lines{"A.zip", "a1.bin"}));
+}
+
+TEST_F(RebuildTest, MissingSourceFolderStopsBeforeStarting) {
+    EXPECT_FALSE(run(rebuild()));
+    EXPECT_EQ(host.eventsOf("info"), Lines{"Folder " + src() + " does not exist."});
+}
+
+TEST_F(RebuildTest, DuplicateAnswersDecideWhatIsBuiltAndWhetherToAskAgain) {
+    writeFile(src() + "/1/shared.bin", "shared");
+    writeFile(src() + "/2/shared.bin", "shared");
+    // "Only rebuild selected" with D3, then "Never build": the second file is
+    // asked about (the first answer kept asking on), nothing more is built.
+    host.dupesAnswers.push_back({dupesBehaviourFor(DupesChoice::OnlySelected), {"D3"}});
+    host.dupesAnswers.push_back({dupesBehaviourFor(DupesChoice::Never), {}});
+    ASSERT_TRUE(run(rebuild()));
+    EXPECT_EQ(host.eventsOf("askDuplicates"), (Lines{"shared.bin | " + src() + "/1/shared.bin | D1,D2,D3",
+                                                     "shared.bin | " + src() + "/2/shared.bin | D1,D2,D3"}));
+    EXPECT_EQ(listPlainFiles(systemFolder("Sys")), Lines{"D3.zip"});
+    EXPECT_EQ(statusOf("Sys", "D1"), "N");
+    EXPECT_EQ(statusOf("Sys", "D3"), "Y");
+}
+
+TEST_F(RebuildTest, NameMatchesAndAlwaysAllStopAskingOrBuildByName) {
+    writeFile(src() + "/1/shared.bin", "shared");
+    host.dupesAnswers.push_back({dupesBehaviourFor(DupesChoice::OnlyNameMatches), {}});
+    ASSERT_TRUE(run(rebuild()));
+    EXPECT_EQ(listPlainFiles(systemFolder("Sys")), (Lines{"D1.zip", "D3.zip"}));
+    EXPECT_EQ(zipContents(systemFolder("Sys") + "/D1.zip"), "shared.bin=shared");
+
+    // A fresh run: "Always build all" builds every missing match, then asks no more.
+    writeFile(src() + "/2/again.bin", "shared");
+    db->cleanSystemStatus("Sys");
+    host.dupesAnswers.push_back({dupesBehaviourFor(DupesChoice::AlwaysAll), {}});
+    ASSERT_TRUE(run(rebuild()));
+    EXPECT_EQ(host.eventsOf("askDuplicates").size(), 2u);
+    EXPECT_EQ(zipContents(systemFolder("Sys") + "/D2.zip"), "other-name.bin=shared");
+    EXPECT_EQ(statusOf("Sys", "D2"), "Y");
+}
+
+TEST_F(RebuildTest, ListFlavourAndCancellation) {
+    writeFile(src() + "/a.bin", "content a1");
+    writeFile(src() + "/b.bin", "content b1");
+    // The cancel comes while "a.bin" is shown; the flag is read before the next file.
+    host.onProgress = [&](const std::string& item, int) {
+        if (item == src() + "/a.bin") host.requestCancel();
+    };
+    ASSERT_TRUE(run(std::make_unique<RebuildThread>(db, host, settings, Lines{src() + "/a.bin", src() + "/b.bin"})));
+    EXPECT_EQ(transcript(), Lines{"Warning: rebuild terminated by user request."});
+    EXPECT_EQ(statusOf("Sys", "A"), "Y");
+    EXPECT_EQ(statusOf("Sys", "B"), "N");
+    EXPECT_EQ(host.eventsOf("startProgress"), Lines{"Rebuilding files. / 0"});
+    EXPECT_EQ(host.eventsOf("clearGamesList").size(), 1u);
+}
+
+}  // namespace
+}  // namespace quorvane::testing

@@ -1,0 +1,108 @@
+#include "engine/engine_fixture.h"
+#include "engine/scan_thread.h"
+
+namespace quorvane::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class ScanTest : public EngineTest {
+protected:
+    void SetUp() override {
+        addRom("Sys", "A", "a1.bin", "content a1");
+        addRom("Sys", "A", "a2.bin", "content a2");
+        addRom("Sys", "B", "b1.bin", "content b1");
+        addRom("Sys", "N", "n1.bin", "no size known", "");
+        addRom("Other", "O", "o1.bin", "content o1");
+    }
+    std::unique_ptr<ScanThread> scan() { return std::make_unique<ScanThread>(db, host, settings, "Sys"); }
+};
+
+TEST_F(ScanTest, ReportsEveryKindOfFindingAndSetsStatuses) {
+    const std::string f = systemFolder("Sys");
+    makeZips({{f + "/A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}, {"junk.bin", "junk"}}},
+              {f + "/C.zip", {{"b1.bin", "content b1"}, {"o1.bin", "content o1"}, {"dup.bin", "content a1"}}}});
+    writeFile(f + "/bad.zip", "PK\x03\x04 truncated");
+    writeFile(f + "/note.txt", "not a rom");
+    ASSERT_TRUE(run(scan()));
+    EXPECT_EQ(transcript(), (Lines{
+                                "<time> - Scanning system Sys... ",
+                                "Error in zip bad.zip: -102",
+                                "[A.zip]",
+                                "  junk.bin cannot be identified.",
+                                "  junk.bin should be deleted.",
+                                "[C.zip]",
+                                "  b1.bin has been identified as being: Sys/B/b1.bin",
+                                "  o1.bin has been identified as being: Other/O/o1.bin",
+                                "  o1.bin should be deleted.",
+                                "  dup.bin should be deleted.",
+                                "[note.txt]",
+                                "  note.txt cannot be identified.",
+                                "  note.txt should be deleted.",
+                            }));
+    EXPECT_EQ(statusOf("Sys", "A"), "YY");
+    EXPECT_EQ(statusOf("Sys", "B"), "P");
+    EXPECT_EQ(statusOf("Sys", "N"), "N");
+    EXPECT_EQ(statusOf("Other", "O"), "P");
+    EXPECT_EQ(host.eventsOf("info"), Lines{"Romset Sys has been scanned."});
+    EXPECT_EQ(host.eventsOf("showSystemGames"), Lines{"Sys"});
+    // Nothing on disk changed.
+    EXPECT_EQ(zipContents(f + "/C.zip"), "b1.bin=content b1 o1.bin=content o1 dup.bin=content a1");
+}
+
+TEST_F(ScanTest, SizeLessRomsAndLooseFilesNamedAfterTheirGame) {
+    db = std::make_shared<RomsDBImpl>(dir.file("db2"));
+    addRom("Sys", "n1.bin", "n1.bin", "no size known", "0");  // stored as "-"
+    const std::string f = systemFolder("Sys");
+    writeFile(f + "/n1.bin", "no size known");
+    ASSERT_TRUE(run(scan()));
+    // A loose file is in place only when it is named both after its game + ".zip"
+    // and its ROM; here it is the right ROM in the wrong place.
+    EXPECT_EQ(transcript(), (Lines{"<time> - Scanning system Sys... ", "[n1.bin]",
+                                   "  n1.bin has been identified as being: Sys/n1.bin/n1.bin"}));
+    EXPECT_EQ(statusOf("Sys", "n1.bin"), "P");
+}
+
+TEST_F(ScanTest, EmptyFolderResetsEveryRomAndUnknownSystemFolderIsCreated) {
+    db->setHave(crcOf("content a1"), "10", "a1.bin", "A", "Sys");
+    ASSERT_EQ(statusOf("Sys", "A"), "YN");
+    ASSERT_TRUE(run(scan()));
+    EXPECT_EQ(transcript(), Lines{"<time> - Scanning system Sys... "});
+    EXPECT_EQ(statusOf("Sys", "A"), "NN");
+}
+
+TEST_F(ScanTest, FolderThatCannotBeCreatedStopsTheScan) {
+    writeFile(dir.file("roms"), "a file where the base folder should be");
+    EXPECT_FALSE(run(scan()));
+    EXPECT_EQ(host.eventsOf("info"), Lines{"Folder " + dir.file("roms") + "/Sys cannot be created."});
+    EXPECT_TRUE(host.messages().empty());
+}
+
+TEST_F(ScanTest, CancelInTheFirstPassSkipsTheSecondAndKeepsStatuses) {
+    const std::string f = systemFolder("Sys");
+    makeZips({{f + "/A.zip", {{"a1.bin", "content a1"}}}, {f + "/C.zip", {{"b1.bin", "content b1"}}}});
+    host.onProgress = [&](const std::string& item, int) {
+        if (item == "C.zip") host.requestCancel();
+    };
+    ASSERT_TRUE(run(scan()));
+    EXPECT_EQ(transcript(), (Lines{"<time> - Scanning system Sys... ", "Warning: scan terminated by user request."}));
+    EXPECT_EQ(statusOf("Sys", "A"), "YN");
+    EXPECT_EQ(statusOf("Sys", "B"), "N");
+    EXPECT_EQ(host.eventsOf("info"), Lines{"Romset Sys has been scanned."});
+}
+
+TEST_F(ScanTest, MultiScanPostsTwoLinesPerSystemAndRefusesUnsafeNames) {
+    const std::string f = systemFolder("Other");
+    makeZips({{f + "/O.zip", {{"o1.bin", "content o1"}}}});
+    ASSERT_TRUE(run(std::make_unique<MultiScanThread>(db, host, settings, Lines{"Other", "../evil"})));
+    const Lines t = transcript();
+    EXPECT_EQ(t, (Lines{"<time> - Scanning system Other... ", "<time> - Scanning system Other... ",
+                        "<time> - Scanning system ../evil... ",
+                        "System \"../evil\" cannot be used as a file name; it was refused.",
+                        "<time> - Scanning system ../evil... "}));
+    EXPECT_EQ(statusOf("Other", "O"), "Y");
+    EXPECT_EQ(host.eventsOf("info"), Lines{"Romsets have been scanned."});
+}
+
+}  // namespace
+}  // namespace quorvane::testing
