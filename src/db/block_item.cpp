@@ -7,7 +7,7 @@
 
 namespace quorvane::keyfile {
 
-bool Item::dataInline() const { return number <= kInlineDataLimit; }
+static_assert(kInlineDataLimit == 1024);
 
 bool decodeItem(const uint8_t* block, size_t offset, size_t end, bool leaf, Item* out) {
     const uint8_t* p = block + offset;

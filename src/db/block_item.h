@@ -19,7 +19,7 @@ struct Item {
     int size = 0;
 
     int tailLen() const { return keyLen - keyCommon; }
-    bool dataInline() const;
+    bool dataInline() const { return number <= 1024; }  // kInlineDataLimit
 };
 
 // Decodes the item at `offset` of a block; false when any part of it would

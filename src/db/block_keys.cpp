@@ -1,6 +1,6 @@
 #include "db/block_keys.h"
 
-#include <bitset>
+#include <algorithm>
 #include <cstring>
 
 #include "db/block_item.h"
@@ -24,16 +24,36 @@ int commonPrefix(const uint8_t* a, int aLen, const uint8_t* b, int bLen) {
     return i;
 }
 
+namespace {
+
+// Marks bytes [from, from + n) of a block as used; false when any already was.
+bool claim(uint64_t* used, size_t from, size_t n) {
+    const size_t to = from + n;  // decodeItem kept it within the block
+    while (from < to) {
+        const size_t word = from / 64, bit = from % 64;
+        const size_t span = std::min<size_t>(64 - bit, to - from);
+        const uint64_t mask = (span == 64 ? ~uint64_t{0} : ((uint64_t{1} << span) - 1)) << bit;
+        if (used[word] & mask) return false;
+        used[word] |= mask;
+        from += span;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool expandKeys(const uint8_t* block, BlockKeys* out, const uint32_t* blockCount) {
     const uint8_t lvl = level(block);
     const int n = entryCount(block);
     const size_t free = freeOffset(block);
     if (lvl > kMaxTreeLevel || free < kHeaderSize || free + 2 * static_cast<size_t>(n) > kBlockSize) return false;
     const bool leaf = lvl == 0;
+    // Keys are built in a scratch buffer big enough for any block (every
+    // item a full 255-byte key) and copied out once at their real size.
+    thread_local std::vector<uint8_t> scratch(kBlockSize / 2 * kMaxKeyLength);
+    uint64_t used[kBlockSize / 64] = {};  // item bytes seen, to find overlaps
     out->offsets.resize(static_cast<size_t>(n));
     out->starts.resize(static_cast<size_t>(n) + 1);
-    out->bytes.resize(static_cast<size_t>(free));  // keys never total more than the items
-    std::bitset<kBlockSize> used;
     uint32_t pos = 0;
     uint32_t prevStart = 0;
     int prevLen = 0;
@@ -44,22 +64,23 @@ bool expandKeys(const uint8_t* block, BlockKeys* out, const uint32_t* blockCount
         if (!decodeItem(block, off, free, leaf, &item)) return false;
         if (item.keyCommon > prevLen || (i == 0 && item.keyCommon != 0)) return false;
         if (blockCount) {
-            for (int j = off; j < off + item.size; ++j) {
-                if (used[static_cast<size_t>(j)]) return false;
-                used[static_cast<size_t>(j)] = true;
-            }
+            if (!claim(used, off, static_cast<size_t>(item.size))) return false;
             if (!leaf && (item.number == kRootBlock || item.number >= *blockCount)) return false;
             if (leaf && !item.dataInline() &&
                 (item.dataBlock == kRootBlock || item.dataBlock >= *blockCount ||
                  item.dataOffset < kHeaderSize || item.dataOffset >= kBlockSize))
                 return false;
         }
-        if (pos + static_cast<uint32_t>(item.keyLen) > out->bytes.size())
-            out->bytes.resize(out->bytes.size() * 2 + kMaxKeyLength);
-        uint8_t* dst = out->bytes.data() + pos;
-        if (item.keyCommon > 0) std::memmove(dst, out->bytes.data() + prevStart, static_cast<size_t>(item.keyCommon));
+        uint8_t* dst = scratch.data() + pos;
+        if (item.keyCommon > 0) std::memcpy(dst, scratch.data() + prevStart, static_cast<size_t>(item.keyCommon));
         if (item.tailLen() > 0) std::memcpy(dst + item.keyCommon, item.tail, static_cast<size_t>(item.tailLen()));
-        if (i > 0 && compareKeys(out->bytes.data() + prevStart, prevLen, dst, item.keyLen) > 0) return false;
+        // Only the bytes after the shared prefix can be out of order.
+        if (i > 0) {
+            const uint8_t* a = scratch.data() + prevStart;
+            int j = item.keyCommon;
+            while (j < prevLen && j < item.keyLen && a[j] == dst[j]) ++j;
+            if (j < prevLen && (j == item.keyLen || a[j] > dst[j])) return false;
+        }
         out->offsets[static_cast<size_t>(i)] = off;
         out->starts[static_cast<size_t>(i)] = pos;
         prevStart = pos;
@@ -67,6 +88,7 @@ bool expandKeys(const uint8_t* block, BlockKeys* out, const uint32_t* blockCount
         pos += static_cast<uint32_t>(item.keyLen);
     }
     out->starts[static_cast<size_t>(n)] = pos;
+    out->bytes.assign(scratch.data(), scratch.data() + pos);
     return true;
 }
 
