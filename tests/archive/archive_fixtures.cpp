@@ -19,10 +19,10 @@ std::string zipTool(const std::string& args) {
 }
 
 void makeZip(const std::string& path, const std::string& jsonEntries) {
-    const std::string spec = path + ".json";
-    writeFile(spec, jsonEntries);
-    zipTool("make '" + path + "' '" + spec + "'");
-    std::filesystem::remove(spec);
+    const std::string listing = path + ".json";
+    writeFile(listing, jsonEntries);
+    zipTool("make '" + path + "' '" + listing + "'");
+    std::filesystem::remove(listing);
 }
 
 std::string mixedDeflatedText() {

@@ -1,4 +1,4 @@
-// Fixture archives for the zip layer tests, made and inspected by
+// Fixture archives for the zip layer tests, made and examined by
 // ziptool.py (Python's zipfile), plus a FileOps that fails on demand.
 #pragma once
 

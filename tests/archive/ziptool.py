@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""Makes and inspects zip fixtures for the archive tests with Python's own
+"""Makes and examines zip fixtures for the archive tests with Python's own
 zipfile, so a fault shared by our reader and writer cannot hide.
 
-  make OUT SPEC.json      entries: [{"name", "data" (latin-1 text) or
+  make OUT ENTRIES.json      entries: [{"name", "data" (latin-1 text) or
                           "size" (zero bytes), "method": 0|8, "date"}]
   raw ARCHIVE             one line per entry: name, method, CRC, date,
                           sizes, flag bits and the SHA-1 of its stored bytes
@@ -24,9 +24,9 @@ def data_offset(f, info):
 def main(argv):
     cmd = argv[1]
     if cmd == 'make':
-        spec = json.load(open(argv[3]))
+        entries = json.load(open(argv[3]))
         with zipfile.ZipFile(argv[2], 'w') as zf:
-            for e in spec:
+            for e in entries:
                 info = zipfile.ZipInfo(e['name'], date_time=tuple(e.get('date', (2001, 2, 3, 4, 5, 6))))
                 info.compress_type = e.get('method', 8)
                 data = e['data'].encode('latin-1') if 'data' in e else bytes(e.get('size', 0))
