@@ -91,14 +91,28 @@ TEST(ZipInfoTest, TestZipFailsOnDamagedData) {
     EXPECT_FALSE(zipTestPassed(ZipInfo(dir.file("short.zip")).testZip()));
 }
 
-TEST(ZipInfoTest, ReadsZip64ExtraFieldsFromInfoZip) {
+// Info-ZIP's -fz puts ZIP64 fields on small entries too, which exercises the
+// same records as a 4 GiB entry in a moment.
+TEST(ZipInfoTest, ReadsAndCopiesEntriesWithZip64Fields) {
     TempDir dir;
     testing::writeFile(dir.file("a.txt"), "zip64 records on a small file\n");
-    ASSERT_EQ(testing::runShell("cd '" + dir.path() + "' && zip -q -fz z64.zip a.txt"), 0);
-    ZipInfo info(dir.file("z64.zip"));
-    ASSERT_EQ(info.count(), 1);
+    testing::writeFile(dir.file("b.txt"), testing::mixedDeflatedText());
+    ASSERT_EQ(testing::runShell("cd '" + dir.path() + "' && zip -q -fz z64.zip a.txt b.txt"), 0);
+    const std::string zip = dir.file("z64.zip");
+    ZipInfo info(zip);
+    ASSERT_EQ(info.count(), 2);
     EXPECT_EQ(info.entry(0).size, "30");
+    EXPECT_EQ(info.entry(1).size, std::to_string(testing::mixedDeflatedText().size()));
     EXPECT_TRUE(zipTestPassed(info.testZip()));
+
+    const std::string before = zipTool("raw '" + zip + "'");
+    UnZipUtil unzip(zip);
+    ASSERT_EQ(unzip.open(), 0);
+    ASSERT_EQ(unzip.extractFile("a.txt", dir.file("out"), true), kZipError);  // no such folder
+    ASSERT_EQ(unzip.extractFile("a.txt", dir.path(), true), 0);
+    EXPECT_EQ(testing::readFile(dir.file("a.txt")), "zip64 records on a small file\n");
+    EXPECT_EQ(zipTool("raw '" + zip + "'"), before.substr(before.find('\n') + 1));
+    EXPECT_EQ(testing::runShell("unzip -tqq '" + zip + "' >/dev/null"), 0);
 }
 
 // A real entry over 4 GiB. Python's zipfile deflates 4 GiB of zeros at

@@ -71,6 +71,17 @@ TEST(ZipUtilTest, AddFileReplacesAnEntryOfTheSameNameAndKeepsTheOthers) {
     EXPECT_EQ(folderNames(dir.path()), (Names{"mixed.zip", "new.bin"}));
 }
 
+TEST(ZipUtilTest, AddFileFillsAnArchiveWithoutEntries) {
+    TempDir dir;
+    makeZip(dir.file("empty.zip"), "[]");
+    testing::writeFile(dir.file("a.txt"), "first");
+    ZipUtil zip(dir.file("empty.zip"));
+    ASSERT_EQ(zip.open(), 0);
+    ASSERT_EQ(zip.addFile(dir.file("a.txt"), "a.txt"), 0);
+    ASSERT_EQ(zip.close(), 0);
+    EXPECT_EQ(zipTool("read '" + dir.file("empty.zip") + "' a.txt"), testing::sha1Hex("first") + "\n");
+}
+
 TEST(ZipUtilTest, MissingSourceLeavesTheArchiveAndItsEntryAlone) {
     TempDir dir;
     const std::string zipPath = dir.file("mixed.zip");
