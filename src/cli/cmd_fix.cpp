@@ -1,0 +1,51 @@
+// quorvane fix SYSTEM... | --all: repairs system folders; unwanted files go to a backup folder.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+
+#include "cli/cli_context.h"
+#include "cli/console_host.h"
+#include "db/roms_db.h"
+
+namespace quorvane {
+
+namespace {
+
+struct FixOptions {
+    std::vector<std::string> systems;
+    bool all = false;
+};
+
+int runFix(const CliContext& ctx, const FixOptions& o) {
+    Settings settings;
+    if (!ctx.loadSettings(settings)) return kExitUsage;
+    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    if (!db) return kExitFailed;
+    std::vector<std::string> systems = o.all ? db->getSystems() : o.systems;
+    for (const std::string& s : systems) {
+        if (!db->impl().hasSystem(s)) {
+            std::fprintf(stderr, "There is no system \"%s\" in this category.\n", s.c_str());
+            return kExitUsage;
+        }
+    }
+    ConsoleHost host;
+    const bool started = systems.size() == 1 ? db->fixSystem(host, settings, systems[0])
+                                             : db->fixAll(host, settings, std::move(systems));
+    if (!started) return kExitFailed;
+    db->waitForJob();
+    return kExitOk;
+}
+
+}  // namespace
+
+void addFixCommand(CLI::App& app, CliContext& ctx) {
+    auto o = std::make_shared<FixOptions>();
+    CLI::App* cmd = app.add_subcommand("fix", "Repair system folders (unwanted files are moved to a backup folder)");
+    CLI::Option* names = cmd->add_option("SYSTEM", o->systems, "Systems to fix, in this order");
+    CLI::Option* all = cmd->add_flag("--all", o->all, "Fix every system of the category")->excludes(names);
+    cmd->callback([&ctx, o, names, all] {
+        if (names->count() == 0 && all->count() == 0) throw CLI::RequiredError("SYSTEM or --all");
+        ctx.action = [&ctx, o] { return runFix(ctx, *o); };
+    });
+}
+
+}  // namespace quorvane
