@@ -1,0 +1,87 @@
+// quorvane identify PATH... [--json] [--rebuild]: what the entries of some
+// zip archives are; --rebuild hands the archives of every line not had to
+// the rebuild job ("Rebuild All").
+#include <CLI/CLI.hpp>
+#include <cstdio>
+
+#include "cli/cli_context.h"
+#include "cli/console_host.h"
+#include "core/json.h"
+#include "db/roms_db.h"
+#include "tools/rom_identifier.h"
+
+namespace quorvane {
+
+namespace {
+
+struct Options {
+    std::vector<std::string> paths;
+    bool json = false;
+    bool rebuild = false;
+    bool yes = false;
+};
+
+void printHits(const IdentifiedList& list, bool json) {
+    if (json) {
+        std::printf("{\"hits\": [");
+        bool first = true;
+        for (const GenericRom& h : list.items()) {
+            std::printf("%s{\"filename\": %s, \"path\": %s, \"system\": %s, \"game\": %s, \"rom\": %s, \"status\": %s}",
+                        first ? "" : ", ", jsonString(identifiedFileName(h)).c_str(), jsonString(h.extra4).c_str(),
+                        jsonString(h.system).c_str(), jsonString(h.game).c_str(), jsonString(h.name).c_str(),
+                        jsonString(h.status).c_str());
+            first = false;
+        }
+        std::printf("]}\n");
+        return;
+    }
+    if (list.empty()) return;
+    std::printf("Filename\tSystem\tGamename\tRomname\tStatus\n");
+    for (const GenericRom& h : list.items())
+        std::printf("%s\t%s\t%s\t%s\t%s\n", identifiedFileName(h).c_str(), h.system.c_str(), h.game.c_str(),
+                    h.name.c_str(), h.status.c_str());
+}
+
+int runIdentify(const CliContext& ctx, const Options& o) {
+    Settings settings;
+    if (!ctx.loadSettings(settings)) return kExitUsage;
+    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    if (!db) return kExitFailed;
+    ConsoleHost host(stderr, stderr);
+    if (o.yes) host.setQuestionPolicy(QuestionPolicy::Yes);
+    IdentifiedList list;
+    // The job hands its hits over on its own thread; reading them after
+    // waitForJob needs no further lock.
+    if (!startIdentify(*db, host, settings, o.paths, [&list](std::vector<GenericRom> hits) { list.append(hits); })) {
+        std::fprintf(stderr, "%s\n", kAnotherJobRunning);
+        return kExitFailed;
+    }
+    db->waitForJob();
+    printHits(list, o.json);
+    if (!o.rebuild) return kExitOk;
+    std::vector<std::string> paths = list.rebuildAllPaths();
+    if (paths.empty()) {
+        std::fprintf(stderr, "Nothing to rebuild.\n");
+        return kExitOk;
+    }
+    if (!startRebuildOf(*db, host, settings, std::move(paths))) {
+        std::fprintf(stderr, "%s\n", kAnotherJobRunning);
+        return kExitFailed;
+    }
+    db->waitForJob();
+    return kExitOk;
+}
+
+}  // namespace
+
+void addIdentifyCommand(CLI::App& app, CliContext& ctx) {
+    auto o = std::make_shared<Options>();
+    CLI::App* c = app.add_subcommand("identify", "Identify the entries of zip archives in the current database");
+    c->add_option("PATH", o->paths, "Zip archives")->required();
+    c->add_flag("--json", o->json, "Print JSON");
+    c->add_flag("--rebuild", o->rebuild, "Rebuild sets from the archives of every line not had yet");
+    c->add_flag("--yes", o->yes, "Answer Yes to the rebuild's questions");
+    c->callback([&ctx, o] { ctx.action = [&ctx, o] { return runIdentify(ctx, *o); }; });
+}
+
+}  // namespace quorvane

@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include "core/file_util.h"
+#include "db/roms_db_impl.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+using testing::readFile;
+using testing::runCapture;
+using testing::runShell;
+using testing::TempDir;
+using testing::writeFile;
+
+class ToolsCommands : public ::testing::Test {
+protected:
+    TempDir home;
+    std::string base = home.file("base");
+    std::string cmd(const std::string& args) { return std::string(QUORVANE_EXE) + " --home " + home.path() + " " + args; }
+
+    void SetUp() override {
+        writeFile(home.file("quorvane.INI"), "[Quorvane]\r\nbasedir=" + base + "\r\n");
+        ASSERT_TRUE(makeFolders(home.path() + "/databases"));
+        RomsDBImpl db(home.path() + "/databases/roms");
+        ASSERT_TRUE(db.addRom("Sys", "1", "", "b", "3610a686", "hello.bin", "5", "", "", "", ""));
+        ASSERT_TRUE(db.addRom("Sys", "1", "", "a", "00000002", "a1.bin", "20", "", "", "", ""));
+        ASSERT_TRUE(db.addRom("Sys", "1", "", "a", "00000003", "a2.bin", "0", "", "", "", ""));
+        ASSERT_TRUE(db.addRom("Other", "1", "", "z", "00000004", "z.bin", "5", "", "", "", ""));
+        db.setHave("00000002", "20", "a1.bin", "a", "Sys");
+    }
+};
+
+TEST_F(ToolsCommands, MissHaveWritesListsAndSummaries) {
+    std::string out;
+    ASSERT_EQ(runCapture(cmd("misshave Sys"), out), 0);
+    EXPECT_EQ(out, " You have 0 of 2 known Sys ROMS\n You are missing 2 roms (2 games) of 3 known Sys roms (2 games)\n");
+    EXPECT_EQ(readFile(base + "/miss/Sysmissrom.txt"),
+              " You are missing 2 roms (2 games) of 3 known Sys roms (2 games)\r\n\r\n"
+              "a\r\n   a2.bin (00000003)\r\nb\r\n   hello.bin (3610a686)\r\n");
+    ASSERT_EQ(runCapture(cmd("misshave --all"), out), 0);
+    EXPECT_NE(out.find("Files creation completed."), std::string::npos);
+    EXPECT_EQ(readFile(base + "/have.txt"),
+              " You have 0 of 1 known Other ROMS\r\n\r\n You have 0 of 2 known Sys ROMS\r\n\r\n");
+    EXPECT_EQ(runCapture(cmd("misshave 2>/dev/null"), out), 2);
+}
+
+TEST_F(ToolsCommands, StatsListsRowsTopToBottom) {
+    std::string out;
+    ASSERT_EQ(runCapture(cmd("stats"), out), 0);
+    EXPECT_EQ(out,
+              "DataBase: roms\n"
+              "Total number of roms: 4\n"
+              "Total number of sets: 2\n"
+              "Total number of games: 3\n"
+              "Biggest set (# of roms): 3\n"
+              "Biggest set (size bytes): 25\n"
+              "Smallest set (# of roms): 1\n"
+              "Smallest set (size bytes): 5\n"
+              "Number of incomplete sets: 2\n"
+              "Number of availbale roms: 1\n"
+              "Complete DB size bytes: 30\n"
+              "Available roms size bytes: 20\n"
+              "Number of missing roms: 3\n"
+              "Biggest rom (size bytes): 20\n"
+              "Smallest rom (size bytes): 5\n");
+    ASSERT_EQ(runCapture(cmd("stats --json"), out), 0);
+    EXPECT_EQ(out.rfind("{\"database\": \"roms\", \"stats\": [{\"number\": 1, \"label\": \"totalnumroms\", "
+                        "\"caption\": \"Total number of roms:\", \"value\": \"4\"}, {\"number\": 2",
+                        0),
+              0u);
+}
+
+TEST_F(ToolsCommands, FormatsAndExport) {
+    std::string out;
+    ASSERT_EQ(runCapture(cmd("formats save mine --system-template '# $SYSTEM$' --rom-template '$GAMENAME$/$ROMNAME$'"),
+                         out),
+              0);
+    ASSERT_EQ(runCapture(cmd("formats"), out), 0);
+    EXPECT_EQ(out, "mine\n");
+    ASSERT_EQ(runCapture(cmd("formats show mine"), out), 0);
+    EXPECT_EQ(out, "system=*# $SYSTEM$*\ngame=\nrom=$GAMENAME$/$ROMNAME$\n");
+    EXPECT_EQ(runCapture(cmd("formats save Window --rom-template x 2>/dev/null"), out), 2);
+
+    const std::string file = home.file("out/list.txt");
+    ASSERT_TRUE(makeFolders(home.file("out")));
+    ASSERT_EQ(runCapture(cmd("export --out " + file + " --format mine"), out), 0);
+    EXPECT_EQ(readFile(file), "# Other\r\nz/z.bin\r\n# Sys\r\na/a2.bin\r\nb/hello.bin\r\n");
+    ASSERT_EQ(runCapture(cmd("export --out " + file + " --available --game-template '$GAMENAME$' "
+                                                      "--game-template '' Sys"),
+                         out),
+              0);
+    EXPECT_EQ(readFile(file), "a\r\n\r\n");
+    EXPECT_EQ(runCapture(cmd("export --out " + file + " 2>&1"), out), 2);
+    EXPECT_NE(out.find("Error: no valid format"), std::string::npos);
+    EXPECT_EQ(runCapture(cmd("export --out " + home.file("quorvane.INI/x") + " --rom-template x"), out), 1);
+    EXPECT_NE(out.find("Unable to create file"), std::string::npos);
+}
+
+TEST_F(ToolsCommands, IdentifyListsMatchingRows) {
+    ASSERT_EQ(runShell("cd " + home.path() +
+                       " && printf hello > e.bin && printf nothing > n.bin && zip -q drop.zip e.bin n.bin"),
+              0);
+    std::string out;
+    ASSERT_EQ(runCapture(cmd("identify " + home.file("drop.zip") + " 2>/dev/null"), out), 0);
+    EXPECT_EQ(out, "Filename\tSystem\tGamename\tRomname\tStatus\ndrop.zip\tSys\tb\thello.bin\tN\n");
+    ASSERT_EQ(runCapture(cmd("identify --json " + home.file("e.bin") + " 2>/dev/null"), out), 0);
+    EXPECT_EQ(out, "{\"hits\": []}\n");
+}
+
+TEST_F(ToolsCommands, ZipAndUnzipFolderTrees) {
+    const std::string tree = home.file("tree");
+    writeFile(tree + "/game.bin", "g");
+    writeFile(tree + "/read.txt", "r");
+    writeFile(tree + "/sub/x.rom", "x");
+    std::string out;
+    ASSERT_EQ(runCapture(cmd("zip " + tree), out), 0);
+    EXPECT_EQ(out, "Total Files: 2\n" + tree + "/game.bin\n" + tree + "/sub/x.rom\n");
+    EXPECT_TRUE(isRegularFile(tree + "/game.zip"));
+    EXPECT_TRUE(isRegularFile(tree + "/sub/x.zip"));
+    EXPECT_FALSE(pathExists(tree + "/read.zip"));
+
+    ASSERT_EQ(runShell("rm " + tree + "/sub/x.rom"), 0);
+    ASSERT_EQ(runCapture(cmd("unzip " + tree + "/sub"), out), 0);
+    EXPECT_EQ(readFile(tree + "/sub/x.rom"), "x");
+    EXPECT_EQ(runCapture(cmd("zip " + home.file("nope") + " 2>/dev/null"), out), 2);
+}
+
+}  // namespace
+}  // namespace quorvane
