@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+using testing::runCapture;
+using testing::TempDir;
+
+std::string exe() { return QUORVANE_EXE; }
+
+std::string dat(const std::string& version) {
+    return "clrmamepro (\n\tname Sys\n\tversion " + version +
+           "\n\tauthor A\n)\ngame (\n\tname g\n\trom ( name a.bin size 4 crc 1 )\n)\n";
+}
+
+TEST(ImportCommand, ImportsAndAnswersTheReplaceQuestionByFlag) {
+    TempDir dir;
+    testing::writeFile(dir.file("v1.dat"), dat("1"));
+    testing::writeFile(dir.file("v2.dat"), dat("2"));
+    const std::string q = exe() + " --home " + dir.path() + " ";
+    std::string out;
+    ASSERT_EQ(runCapture(q + "import " + dir.file("v1.dat") + " 2>/dev/null", out), 0);
+    EXPECT_EQ(out, "Import completed.\n");
+    ASSERT_EQ(runCapture(q + "systems", out), 0);
+    EXPECT_NE(out.find("\nSys\n"), std::string::npos);
+
+    const std::string question = "Romset Sys already exists [version: 1]. Do you want to replace it with version 2?";
+    ASSERT_EQ(runCapture(q + "import --ignore " + dir.file("v2.dat") + " 2>/dev/null", out), 0);
+    EXPECT_EQ(out, question + " [Ignore]\nImport completed.\n");
+    // No flag and no terminal: Ignore.
+    ASSERT_EQ(runCapture(q + "import " + dir.file("v2.dat") + " </dev/null 2>/dev/null", out), 0);
+    EXPECT_EQ(out, question + " [Ignore: no terminal to ask]\nImport completed.\n");
+    ASSERT_EQ(runCapture(q + "import --yes " + dir.file("v2.dat") + " 2>/dev/null", out), 0);
+    EXPECT_EQ(out, question + " [Yes]\nImport completed.\n");
+
+    ASSERT_EQ(runCapture(q + "import --yes " + dir.file("missing.dat") + " 2>/dev/null", out), 0);
+    EXPECT_EQ(out, "Cannot open " + dir.file("missing.dat") + "\n--\nImport completed.\n");
+}
+
+TEST(ImportCommand, UsageErrors) {
+    TempDir dir;
+    testing::writeFile(dir.file("a.dat"), dat("1"));
+    const std::string q = exe() + " --home " + dir.path() + " ";
+    std::string out;
+    EXPECT_EQ(runCapture(q + "import 2>/dev/null", out), 2);
+    EXPECT_EQ(runCapture(q + "import --yes --ignore " + dir.file("a.dat") + " 2>/dev/null", out), 2);
+}
+
+}  // namespace
+}  // namespace quorvane
