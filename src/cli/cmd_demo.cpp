@@ -56,6 +56,7 @@ bool writeBytes(const std::string& path, const std::string& data) {
 // Builds `archive` from (entry name, data) pairs through a scratch folder.
 bool makeArchive(const std::string& scratch, const std::string& archive,
                  const std::vector<std::pair<std::string, std::string>>& entries) {
+    makeFolders(dirName(archive));
     for (const auto& [name, data] : entries) {
         const std::string loose = joinPath(scratch, "entry.bin");
         if (!writeBytes(loose, data)) return false;

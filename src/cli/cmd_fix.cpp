@@ -28,7 +28,7 @@ int runFix(const CliContext& ctx, const FixOptions& o) {
         }
     }
     ConsoleHost host;
-    const bool started = systems.size() == 1 ? db->fixSystem(host, settings, systems[0])
+    const bool started = !o.all && systems.size() == 1 ? db->fixSystem(host, settings, systems[0])
                                              : db->fixAll(host, settings, std::move(systems));
     if (!started) return kExitFailed;
     db->waitForJob();

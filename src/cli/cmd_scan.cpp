@@ -28,7 +28,7 @@ int runScan(const CliContext& ctx, const ScanOptions& o) {
         }
     }
     ConsoleHost host;
-    const bool started = systems.size() == 1 ? db->scanSystem(host, settings, systems[0])
+    const bool started = !o.all && systems.size() == 1 ? db->scanSystem(host, settings, systems[0])
                                              : db->scanAll(host, settings, std::move(systems));
     if (!started) return kExitFailed;
     db->waitForJob();
