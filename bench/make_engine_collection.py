@@ -1,0 +1,74 @@
+#!/usr/bin/env python3
+"""Writes a collection for the scan, fix and rebuild benchmarks.
+
+    make_engine_collection.py OUT [--games N]
+
+OUT/home/quorvane.INI   settings (basedir OUT/roms, sourcedir OUT/source)
+OUT/bench.dat           the DAT of system "Bench" (N games, 3 ROMs each)
+OUT/roms/Bench/         one archive per game; about 5% each of: a misplaced
+                        ROM, a wrongly named entry, a case-only archive name,
+                        an unknown loose file, a truncated zip
+OUT/clean/              the same archives without damage (for unzip -t)
+OUT/source/             every ROM as a loose file, flat (for the rebuild)
+Half the ROMs compress like real images; the rest are random bytes.
+"""
+import argparse, os, random, zipfile, zlib
+
+ap = argparse.ArgumentParser()
+ap.add_argument("out")
+ap.add_argument("--games", type=int, default=10000)
+a = ap.parse_args()
+rng = random.Random(1234)
+roms_dir = os.path.join(a.out, "roms", "Bench")
+for d in (roms_dir, os.path.join(a.out, "clean"), os.path.join(a.out, "source"), os.path.join(a.out, "home")):
+    os.makedirs(d, exist_ok=True)
+
+def rom_bytes(i, j):
+    size = rng.randint(1024, 65536)
+    if (i + j) % 2 == 0:
+        pattern = bytes(rng.randrange(256) for _ in range(64))
+        return (pattern * (size // 64 + 1))[:size]
+    return rng.randbytes(size)
+
+dat = ['clrmamepro (\n\tname "Bench"\n\tversion "1"\n\tauthor "bench"\n)\n']
+for i in range(a.games):
+    game = "Game %05d" % i
+    roms = [("rom%d.bin" % j, rom_bytes(i, j)) for j in range(3)]
+    dat.append("\ngame (\n\tname \"%s\"\n" % game)
+    for name, data in roms:
+        dat.append("\trom ( name %s size %d crc %08x )\n" % (name, len(data), zlib.crc32(data)))
+        with open(os.path.join(a.out, "source", "%05d-%s" % (i, name)), "wb") as f:
+            f.write(data)
+    dat.append(")\n")
+    with zipfile.ZipFile(os.path.join(a.out, "clean", game + ".zip"), "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data in roms:
+            z.writestr(name, data)
+    kind = i % 20  # 0..4: one kind of damage each, about 5% of the games
+    archive = game + ".zip" if kind != 2 else game.lower() + ".zip"
+    entries = list(roms)
+    if kind == 1:
+        entries[0] = ("wrong name.bin", entries[0][1])
+    if kind == 0 and i + 1 < a.games:
+        pass  # misplaced: this game's last ROM goes into the next game's archive below
+    path = os.path.join(roms_dir, archive)
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data in (entries[:2] if kind == 0 else entries):
+            z.writestr(name, data)
+        if i % 20 == 1 and i > 0:
+            z.writestr("rom2.bin-from-previous", b"")  # stays unidentified
+    if kind == 0:
+        with zipfile.ZipFile(os.path.join(roms_dir, "Misplaced %05d.zip" % i), "w", zipfile.ZIP_DEFLATED) as z:
+            z.writestr(entries[2][0], entries[2][1])
+    if kind == 3:
+        with open(os.path.join(roms_dir, "notes %05d.txt" % i), "wb") as f:
+            f.write(b"not a rom\n" * 10)
+    if kind == 4:
+        with open(path, "r+b") as f:
+            f.truncate(os.path.getsize(path) // 2)
+
+with open(os.path.join(a.out, "bench.dat"), "w") as f:
+    f.write("".join(dat))
+with open(os.path.join(a.out, "home", "quorvane.INI"), "w") as f:
+    f.write("[Quorvane]\nbasedir=%s\nsourcedir=%s\n" % (os.path.join(a.out, "roms"), os.path.join(a.out, "source")))
+    for key in ("tosecdir", "gooddir", "arcadedir", "arcadeunemudir", "miscdir", "customdir"):
+        f.write("%s=$BASEDIR$\n" % key)
