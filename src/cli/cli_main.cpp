@@ -5,6 +5,7 @@
 #include "core/categories.h"
 #include "core/program_folders.h"
 #include "core/version.h"
+#include "db/roms_db.h"
 
 namespace quorvane {
 
@@ -25,6 +26,14 @@ bool CliContext::loadSettings(Settings& out) const {
     return true;
 }
 
+std::unique_ptr<RomsDB> CliContext::openDatabase(const Settings& settings) const {
+    if (!ensureDatabasesFolder(settings)) {
+        std::fprintf(stderr, "Cannot create the databases folder %s\n", settings.databasesDir.c_str());
+        return nullptr;
+    }
+    return std::make_unique<RomsDB>(settings.currentDatabasePath());
+}
+
 int runCli(int argc, char** argv) {
     CLI::App app{"Quorvane: keeps ROM-set collections complete and correct.", "quorvane"};
     app.require_subcommand(0, 1);
@@ -35,7 +44,11 @@ int runCli(int argc, char** argv) {
                    "Work on this category (Tosec, Good, Arcade, ArcadeUnemu, Miscellaneous, Custom)")
         ->option_text("NAME");
 
-    addSettingsCommand(app, ctx);
+    // Help lists the commands in this order.
+    for (auto* add : {&addSettingsCommand, &addImportCommand, &addCatalogueCommands, &addDatabaseCommands,
+                      &addScanCommand, &addFixCommand, &addRebuildCommand, &addMissHaveCommand, &addStatsCommand,
+                      &addExportCommand, &addFormatsCommand, &addIdentifyCommand, &addZipCommands, &addDemoCommand})
+        if (add) add(app, ctx);
 
     try {
         app.parse(argc, argv);

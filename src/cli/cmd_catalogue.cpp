@@ -1,0 +1,148 @@
+// quorvane systems | games SYSTEM | roms SYSTEM GAME: the catalogue views.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+
+#include "cli/cli_context.h"
+#include "core/json.h"
+#include "db/catalogue_views.h"
+#include "db/roms_db.h"
+
+namespace quorvane {
+
+namespace {
+
+int reportDatabaseError(RomsDB& db) {
+    const std::string error = db.impl().lastError();
+    if (error.empty()) return kExitOk;
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return kExitFailed;
+}
+
+struct SystemsOptions {
+    bool complete = false;
+    bool incomplete = false;
+    bool json = false;
+};
+
+int runSystems(const CliContext& ctx, const SystemsOptions& o) {
+    Settings settings;
+    if (!ctx.loadSettings(settings)) return kExitUsage;
+    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    if (!db) return kExitFailed;
+    const SystemsView view = o.complete ? SystemsView::Complete : o.incomplete ? SystemsView::Incomplete : SystemsView::All;
+    const std::vector<std::string> systems = view == SystemsView::Complete     ? db->getCompleteSystems()
+                                             : view == SystemsView::Incomplete ? db->getIncompleteSystems()
+                                                                               : db->getSystems();
+    if (const int rc = reportDatabaseError(*db)) return rc;
+    if (o.json) {
+        std::printf("{\"caption\": %s, \"systems\": [", jsonString(systemsCaption(view, systems.size())).c_str());
+        for (size_t i = 0; i < systems.size(); ++i) std::printf("%s%s", i ? ", " : "", jsonString(systems[i]).c_str());
+        std::printf("]}\n");
+        return kExitOk;
+    }
+    std::printf("%s\n", systemsCaption(view, systems.size()).c_str());
+    for (const std::string& s : systems) std::printf("%s\n", s.c_str());
+    return kExitOk;
+}
+
+struct GamesOptions {
+    std::string system;
+    std::string mode = "all";
+    bool json = false;
+};
+
+int runGames(const CliContext& ctx, const GamesOptions& o) {
+    Settings settings;
+    if (!ctx.loadSettings(settings)) return kExitUsage;
+    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    if (!db) return kExitFailed;
+    const GamesView view = o.mode == "available"    ? GamesView::Available
+                           : o.mode == "missing"    ? GamesView::Missing
+                           : o.mode == "incomplete" ? GamesView::Incomplete
+                                                    : GamesView::All;
+    const Romset romset = db->getRomset(o.system, gamesViewInfo(view).mode);
+    const std::string version = db->getSystemVersion(o.system);
+    if (const int rc = reportDatabaseError(*db)) return rc;
+    const std::string caption = gamesCaption(view, romset, version);
+    if (o.json) {
+        std::printf("{\"caption\": %s, \"games\": [", jsonString(caption).c_str());
+        for (size_t i = 0; i < romset.games.size(); ++i)
+            std::printf("%s{\"name\": %s, \"state\": \"%s\", \"status\": %s}", i ? ", " : "",
+                        jsonString(romset.games[i].name).c_str(), gameStateName(romset.games[i].state()),
+                        jsonString(romset.games[i].statusString).c_str());
+        std::printf("]}\n");
+        return kExitOk;
+    }
+    std::printf("%s\n", caption.c_str());
+    for (const Game& g : romset.games) std::printf("%-10s %s\n", gameStateName(g.state()), g.name.c_str());
+    return kExitOk;
+}
+
+struct RomsOptions {
+    std::string system;
+    std::string game;
+    bool json = false;
+};
+
+int runRoms(const CliContext& ctx, const RomsOptions& o) {
+    Settings settings;
+    if (!ctx.loadSettings(settings)) return kExitUsage;
+    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    if (!db) return kExitFailed;
+    const Romset romset = db->getRomset(o.system, 0);
+    if (const int rc = reportDatabaseError(*db)) return rc;
+    const Game* game = nullptr;
+    for (const Game& g : romset.games)
+        if (g.name == o.game) game = &g;
+    if (!game) {
+        std::fprintf(stderr, "No game \"%s\" in system \"%s\".\n", o.game.c_str(), o.system.c_str());
+        return kExitFailed;
+    }
+    if (o.json) {
+        std::printf("{\"caption\": %s, \"roms\": [", jsonString("Game: " + game->name).c_str());
+        for (size_t i = 0; i < game->roms.size(); ++i) {
+            const Rom& r = game->roms[i];
+            std::printf("%s{\"name\": %s, \"crc32\": %s, \"size\": %s, \"md5\": %s, \"sha1\": %s, \"cloneof\": %s, "
+                        "\"partof\": %s, \"status\": %s}",
+                        i ? ", " : "", jsonString(r.name).c_str(), jsonString(r.crc).c_str(),
+                        jsonString(r.size).c_str(), jsonString(r.md5).c_str(), jsonString(r.sha1).c_str(),
+                        jsonString(r.cloneOf).c_str(), jsonString(r.romOf).c_str(), jsonString(r.status).c_str());
+        }
+        std::printf("]}\n");
+        return kExitOk;
+    }
+    std::printf("Game: %s\n", game->name.c_str());
+    std::printf("Rom name\tcrc32\tsize\tmd5\tsha1\tcloneof\tpartof\n");
+    for (const Rom& r : game->roms)
+        std::printf("%s\t%s\t%s\t%s\t%s\t%s\t%s\n", r.name.c_str(), r.crc.c_str(), r.size.c_str(), r.md5.c_str(),
+                    r.sha1.c_str(), r.cloneOf.c_str(), r.romOf.c_str());
+    return kExitOk;
+}
+
+}  // namespace
+
+void addCatalogueCommands(CLI::App& app, CliContext& ctx) {
+    auto systems = std::make_shared<SystemsOptions>();
+    CLI::App* s = app.add_subcommand("systems", "List the systems of the current category");
+    auto* complete = s->add_flag("--complete", systems->complete, "Only the complete sets");
+    s->add_flag("--incomplete", systems->incomplete, "Only the incomplete sets")->excludes(complete);
+    s->add_flag("--json", systems->json, "Print JSON");
+    s->callback([&ctx, systems] { ctx.action = [&ctx, systems] { return runSystems(ctx, *systems); }; });
+
+    auto games = std::make_shared<GamesOptions>();
+    CLI::App* g = app.add_subcommand("games", "List the games of one system");
+    g->add_option("SYSTEM", games->system, "System name")->required();
+    g->add_option("--mode", games->mode, "Which games")
+        ->check(CLI::IsMember({"all", "available", "missing", "incomplete"}));
+    g->add_flag("--json", games->json, "Print JSON");
+    g->callback([&ctx, games] { ctx.action = [&ctx, games] { return runGames(ctx, *games); }; });
+
+    auto roms = std::make_shared<RomsOptions>();
+    CLI::App* r = app.add_subcommand("roms", "List the ROMs of one game");
+    r->add_option("SYSTEM", roms->system, "System name")->required();
+    r->add_option("GAME", roms->game, "Game name")->required();
+    r->add_flag("--json", roms->json, "Print JSON");
+    r->callback([&ctx, roms] { ctx.action = [&ctx, roms] { return runRoms(ctx, *roms); }; });
+}
+
+}  // namespace quorvane

@@ -1,0 +1,82 @@
+// quorvane delete-system | clean | delete-db: the database actions.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+
+#include "cli/cli_context.h"
+#include "cli/console_host.h"
+#include "db/roms_db.h"
+
+namespace quorvane {
+
+namespace {
+
+struct Options {
+    std::string system;
+    bool yes = false;
+};
+
+int runDeleteSystem(const CliContext& ctx, const Options& o) {
+    Settings settings;
+    if (!ctx.loadSettings(settings)) return kExitUsage;
+    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    if (!db) return kExitFailed;
+    if (!db->impl().hasSystem(o.system)) {
+        const std::string error = db->impl().lastError();
+        std::fprintf(stderr, "%s\n", error.empty() ? ("No system \"" + o.system + "\" in this database.").c_str()
+                                                   : error.c_str());
+        return kExitFailed;
+    }
+    if (!db->deleteSystem(o.system)) {
+        std::fprintf(stderr, "%s\n", db->impl().lastError().c_str());
+        return kExitFailed;
+    }
+    std::printf("Deleted system %s.\n", o.system.c_str());
+    return kExitOk;
+}
+
+int runConfirmed(const CliContext& ctx, const Options& o, const char* question, bool clean) {
+    Settings settings;
+    if (!ctx.loadSettings(settings)) return kExitUsage;
+    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    if (!db) return kExitFailed;
+    ConsoleHost host;
+    if (o.yes) host.setQuestionPolicy(QuestionPolicy::Yes);
+    if (!host.askYesAbort(question)) return kExitOk;
+    if (clean) db->cleanStatus();
+    else db->deleteDB();
+    const std::string error = db->impl().lastError();
+    if (!error.empty()) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+void addDatabaseCommands(CLI::App& app, CliContext& ctx) {
+    auto del = std::make_shared<Options>();
+    CLI::App* d = app.add_subcommand("delete-system", "Delete one system from the current database");
+    d->add_option("SYSTEM", del->system, "System name")->required();
+    d->callback([&ctx, del] { ctx.action = [&ctx, del] { return runDeleteSystem(ctx, *del); }; });
+
+    auto clean = std::make_shared<Options>();
+    CLI::App* c = app.add_subcommand("clean", "Set every ROM of the current database back to missing");
+    c->add_flag("--yes", clean->yes, "Do not ask");
+    c->callback([&ctx, clean] {
+        ctx.action = [&ctx, clean] {
+            return runConfirmed(ctx, *clean, "Are you sure you want to clean roms status?", true);
+        };
+    });
+
+    auto wipe = std::make_shared<Options>();
+    CLI::App* w = app.add_subcommand("delete-db", "Delete the whole database of the current category");
+    w->add_flag("--yes", wipe->yes, "Do not ask");
+    w->callback([&ctx, wipe] {
+        ctx.action = [&ctx, wipe] {
+            return runConfirmed(ctx, *wipe, "Are you sure you want to delete the whole DB?", false);
+        };
+    });
+}
+
+}  // namespace quorvane

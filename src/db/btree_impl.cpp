@@ -1,0 +1,81 @@
+#include "db/btree_impl.h"
+
+namespace quorvane {
+
+int btreeImpl::open() {
+    if (handle_) return 0;
+    handle_ = keyFileCreate(path_);
+    if (!handle_) handle_ = keyFileOpen(path_, true);
+    return handle_ ? 0 : kOpenFailed;
+}
+
+int btreeImpl::flush() {
+    if (!handle_) return kFlushFailed;
+    return keyFileFlush(handle_) < 0 ? kFlushFailed : 0;
+}
+
+int btreeImpl::close() {
+    if (!handle_) return 0;
+    const bool flushed = keyFileFlush(handle_) >= 0;
+    const bool closed = keyFileClose(handle_) >= 0;
+    handle_ = nullptr;
+    if (!flushed) return kFlushFailed;
+    return closed ? 0 : kCloseFailed;
+}
+
+int btreeImpl::insert(const std::string& key, const std::string& data) {
+    if (!handle_) return kInsertFailed;
+    return keyFileInsert(handle_, key.data(), static_cast<int>(key.size()), data.data(),
+                         static_cast<int>(data.size())) < 0
+               ? kInsertFailed
+               : 0;
+}
+
+int btreeImpl::find(const std::string& key) {
+    if (!handle_ || key.empty() || key.size() > 255) return kNotFound;
+    const int len = keyFileFind(handle_, kFindFirstEqual, key.data(), static_cast<int>(key.size()), nullptr, nullptr);
+    return len < 1 ? kNotFound : 0;
+}
+
+int btreeImpl::read(std::string& data) {
+    data.clear();
+    if (!handle_) return kReadFailed;
+    // Data in this program are short decimal texts and status letters.
+    char buffer[1024];
+    const int n = keyFileRead(handle_, buffer, sizeof buffer);
+    if (n < 1) return kReadFailed;
+    data.assign(buffer, static_cast<size_t>(n));
+    return n;
+}
+
+int btreeImpl::first(std::string& key) {
+    key.clear();
+    if (!handle_) return kEmpty;
+    char buffer[256];
+    int len = 0;
+    if (keyFileFirst(handle_, buffer, &len) < 0) return kEmpty;
+    key.assign(buffer, static_cast<size_t>(len));
+    return 0;
+}
+
+int btreeImpl::next(std::string& key) {
+    key.clear();
+    if (!handle_) return kEnd;
+    char buffer[256];
+    int len = 0;
+    if (keyFileNext(handle_, buffer, &len) < 0) return kEnd;
+    key.assign(buffer, static_cast<size_t>(len));
+    return 0;
+}
+
+int btreeImpl::deleteCurrent() {
+    if (!handle_) return kDeleteFailed;
+    return keyFileDelete(handle_) < 0 ? kDeleteFailed : 0;
+}
+
+int btreeImpl::updateCurrent(const std::string& data) {
+    if (!handle_) return kUpdateFailed;
+    return keyFileUpdate(handle_, data.data(), static_cast<int>(data.size())) < 0 ? kUpdateFailed : 0;
+}
+
+}  // namespace quorvane

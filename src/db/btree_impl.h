@@ -1,0 +1,51 @@
+// One key file of a table, with texts for keys and data and the table layer's
+// small negative result codes.
+#pragma once
+
+#include <string>
+
+#include "db/key_file.h"
+
+namespace quorvane {
+
+class btreeImpl {
+public:
+    static constexpr int kOpenFailed = -1;
+    static constexpr int kInsertFailed = -2;
+    static constexpr int kReadFailed = -3;
+    static constexpr int kNotFound = -4;
+    static constexpr int kEnd = -5;
+    static constexpr int kFlushFailed = -6;
+    static constexpr int kCloseFailed = -7;
+    static constexpr int kDeleteFailed = -8;
+    static constexpr int kUpdateFailed = -9;
+    static constexpr int kEmpty = -11;
+
+    explicit btreeImpl(std::string path) : path_(std::move(path)) {}
+    ~btreeImpl() { close(); }
+    btreeImpl(const btreeImpl&) = delete;
+    btreeImpl& operator=(const btreeImpl&) = delete;
+
+    const std::string& path() const { return path_; }
+    bool isOpen() const { return handle_ != nullptr; }
+
+    // Creates the key file, or opens it for update when it exists.
+    int open();
+    int close();
+    int flush();
+    int insert(const std::string& key, const std::string& data);
+    // Positions on the first record of `key`.
+    int find(const std::string& key);
+    // The current record's data.
+    int read(std::string& data);
+    int first(std::string& key);
+    int next(std::string& key);
+    int deleteCurrent();
+    int updateCurrent(const std::string& data);
+
+private:
+    std::string path_;
+    KeyFile* handle_ = nullptr;
+};
+
+}  // namespace quorvane

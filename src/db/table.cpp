@@ -1,0 +1,198 @@
+#include "db/table.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorvane {
+
+namespace {
+
+bool writeAll(int fd, const char* data, size_t size, std::uint64_t offset) {
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+bool parseOffset(const std::string& text, std::uint64_t& out) {
+    if (text.empty() || text.size() > 19) return false;
+    std::uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    out = v;
+    return true;
+}
+
+}  // namespace
+
+table::table(const std::string& basePath)
+    : sysIndex(basePath + "_sys.idx"),
+      crcIndex(basePath + "_crc.idx"),
+      sysCatIndex(basePath + "_sysCat.idx"),
+      delIndex(basePath + "_del.idx"),
+      basePath_(basePath),
+      recordPath_(basePath + ".rcf") {}
+
+table::~table() { close(); }
+
+int table::open() {
+    if (fd_ >= 0) return 0;
+    const int fd = ::open(recordPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return kNotOpen;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return kInUse;
+    }
+    fd_ = fd;
+    written_ = false;
+    int result = sysCatIndex.open();
+    if (result == 0) result = sysIndex.open();
+    if (result == 0) result = crcIndex.open();
+    if (result == 0) result = delIndex.open();
+    if (result != 0) close();
+    return result;
+}
+
+int table::close() {
+    int result = 0;
+    if (fd_ >= 0) {
+        if (written_ && ::fdatasync(fd_) != 0) result = kWriteFailed;
+        ::flock(fd_, LOCK_UN);
+        ::close(fd_);
+        fd_ = -1;
+    }
+    for (btreeImpl* index : {&sysCatIndex, &sysIndex, &crcIndex, &delIndex}) {
+        const int r = index->close();
+        if (r != 0) result = r;
+    }
+    return result;
+}
+
+void table::deleteFiles() {
+    for (const char* suffix : {".rcf", "_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx"})
+        ::unlink((basePath_ + suffix).c_str());
+}
+
+std::string table::sizeKey(const SimpleRecord& r) {
+    const size_t sum = r.system.size() + r.game.size() + r.crc.size() + r.romName.size() + r.size.size() +
+                       r.md5.size() + r.sha1.size() + r.cloneOf.size() + r.romOf.size() + r.version.size() +
+                       r.author.size();
+    return std::to_string(sum + 8);
+}
+
+std::string table::encodeRow(const SimpleRecord& r) {
+    const std::string* fields[] = {&r.system, &r.game, &r.crc,     &r.romName, &r.size,  &r.md5,
+                                   &r.sha1,   &r.cloneOf, &r.romOf, &r.version, &r.author};
+    std::string row(1, r.status);
+    for (const std::string* f : fields) {
+        if (f->size() > kMaxFieldLength) return {};
+        row.push_back(static_cast<char>(f->size()));
+        row += *f;
+    }
+    if (row.size() > kMaxRowLength) return {};
+    return row;
+}
+
+int table::readRecord(std::uint64_t recordOffset, SimpleRecord& r) {
+    if (fd_ < 0) return kNotOpen;
+    char buffer[kMaxRowLength];
+    ssize_t n;
+    do {
+        n = ::pread(fd_, buffer, sizeof buffer, static_cast<off_t>(recordOffset));
+    } while (n < 0 && errno == EINTR);
+    if (n < 1) return kBadRow;
+    const size_t length = static_cast<size_t>(n);
+    r.status = buffer[0];
+    std::string* fields[] = {&r.system, &r.game, &r.crc,     &r.romName, &r.size,  &r.md5,
+                             &r.sha1,   &r.cloneOf, &r.romOf, &r.version, &r.author};
+    size_t pos = 1;
+    for (std::string* f : fields) {
+        if (pos >= length) return kBadRow;
+        const size_t fieldLength = static_cast<unsigned char>(buffer[pos++]);
+        if (pos + fieldLength > length) return kBadRow;
+        f->assign(buffer + pos, fieldLength);
+        pos += fieldLength;
+    }
+    return 0;
+}
+
+int table::writeStatus(std::uint64_t recordOffset, char status) {
+    if (fd_ < 0) return kNotOpen;
+    if (!writeAll(fd_, &status, 1, recordOffset)) return kWriteFailed;
+    written_ = true;
+    return 0;
+}
+
+void table::removeIndexEntry(btreeImpl& index, const std::string& key, const std::string& offset) {
+    if (index.find(key) != 0) return;
+    std::string data, k;
+    do {
+        if (index.read(data) > 0 && data == offset) {
+            index.deleteCurrent();
+            return;
+        }
+    } while (index.next(k) == 0 && k == key);
+}
+
+int table::insertRecord(const SimpleRecord& record) {
+    if (fd_ < 0) return kNotOpen;
+    const std::string row = encodeRow(record);
+    if (row.empty()) return kRowTooLarge;
+    if (record.system.empty()) return kBadRow;
+
+    const std::string freedKey = sizeKey(record);
+    std::uint64_t offset = 0;
+    bool reuse = false;
+    std::string data;
+    if (delIndex.find(freedKey) == 0 && delIndex.read(data) > 0 && parseOffset(data, offset)) {
+        reuse = true;
+    } else {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) return kWriteFailed;
+        offset = static_cast<std::uint64_t>(st.st_size);
+    }
+    const std::string offsetText = std::to_string(offset);
+    const std::string crcKey = record.crc + record.size;
+
+    // Index entries first, each checked; a failure undoes the earlier ones so
+    // no index names a row that was never written.
+    if (sysIndex.insert(record.system, offsetText) != 0) return kIndexFailed;
+    if (crcIndex.insert(crcKey, offsetText) != 0) {
+        removeIndexEntry(sysIndex, record.system, offsetText);
+        return kIndexFailed;
+    }
+    bool newSystem = false;
+    if (sysCatIndex.find(record.system) != 0) {
+        if (sysCatIndex.insert(record.system, "N") != 0) {
+            removeIndexEntry(crcIndex, crcKey, offsetText);
+            removeIndexEntry(sysIndex, record.system, offsetText);
+            return kIndexFailed;
+        }
+        newSystem = true;
+    }
+    if (!writeAll(fd_, row.data(), row.size(), offset)) {
+        removeIndexEntry(crcIndex, crcKey, offsetText);
+        removeIndexEntry(sysIndex, record.system, offsetText);
+        if (newSystem && sysCatIndex.find(record.system) == 0) sysCatIndex.deleteCurrent();
+        return kWriteFailed;
+    }
+    written_ = true;
+    // The oldest freed slot of this size is used up now.
+    if (reuse && delIndex.find(freedKey) == 0) delIndex.deleteCurrent();
+    return 0;
+}
+
+}  // namespace quorvane

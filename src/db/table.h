@@ -1,0 +1,85 @@
+// A category database on disk: one record file of ROM rows and four key files
+// that index it, all named from one base path B.
+//
+//   B.rcf          rows back to back, no header; a row's byte offset is its id
+//   B_sys.idx      key: system name        data: row offset (decimal text)
+//   B_crc.idx      key: crc text + size    data: row offset (decimal text)
+//   B_sysCat.idx   key: system name        data: "N" or "C" (one per system)
+//   B_del.idx      key: sizeKey            data: offset of a freed row
+//
+// Row layout:
+//   offset 0   1 byte   status: 'N' missing, 'Y' have, 'P' present elsewhere
+//   then eleven fields, each a length byte (0..255) and that many bytes, no
+//   terminator, in this order: system, game, crc, romName, size, md5, sha1,
+//   cloneOf, romOf, version, author.
+// A row takes 12 + (sum of field lengths) bytes and at most 1024, because a
+// reader takes 1024 bytes at a time. sizeKey is the decimal text of
+// (sum of field lengths + 8): two rows share it exactly when they have the
+// same size, so a freed row is reused only by a row of its own size.
+//
+// Example: system "S", game "G", crc "0123abcd", romName "a.bin", size
+// "1024", version "1", author "A", the rest empty: 21 field bytes, the row
+// takes 33 bytes (4E 01 53 01 47 08 30 31 32 33 61 62 63 64 05 61 2E 62 69 6E
+// 04 31 30 32 34 00 00 00 00 01 31 01 41) and its sizeKey is "29".
+//
+// While a table is open the record file carries an exclusive advisory lock
+// (flock), so a second process cannot write the same database at once.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "db/btree_impl.h"
+#include "db/simple_record.h"
+
+namespace quorvane {
+
+class table {
+public:
+    static constexpr int kNotOpen = -100;
+    static constexpr int kRowTooLarge = -101;
+    static constexpr int kWriteFailed = -102;
+    static constexpr int kInUse = -103;
+    static constexpr int kBadRow = -104;
+    static constexpr int kIndexFailed = -105;
+
+    static constexpr size_t kMaxFieldLength = 255;
+    static constexpr size_t kMaxRowLength = 1024;
+
+    explicit table(const std::string& basePath);
+    ~table();
+    table(const table&) = delete;
+    table& operator=(const table&) = delete;
+
+    int open();
+    int close();
+    bool isOpen() const { return fd_ >= 0; }
+    void deleteFiles();
+
+    int readRecord(std::uint64_t recordOffset, SimpleRecord& record);
+    int writeStatus(std::uint64_t recordOffset, char status);
+    int insertRecord(const SimpleRecord& record);
+
+    static std::string sizeKey(const SimpleRecord& record);
+    // The row's bytes; empty when a field or the row is too long to store.
+    static std::string encodeRow(const SimpleRecord& record);
+
+    const std::string& basePath() const { return basePath_; }
+    const std::string& recordPath() const { return recordPath_; }
+
+    btreeImpl sysIndex;
+    btreeImpl crcIndex;
+    btreeImpl sysCatIndex;
+    btreeImpl delIndex;
+
+private:
+    // Removes the index entry of `key` whose data is `offset`.
+    void removeIndexEntry(btreeImpl& index, const std::string& key, const std::string& offset);
+
+    std::string basePath_;
+    std::string recordPath_;
+    int fd_ = -1;
+    bool written_ = false;
+};
+
+}  // namespace quorvane

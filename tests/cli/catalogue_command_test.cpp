@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include "core/file_util.h"
+#include "db/roms_db_impl.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+using testing::runCapture;
+using testing::TempDir;
+
+class CatalogueCommands : public ::testing::Test {
+protected:
+    TempDir home;
+    std::string cmd(const std::string& args) { return std::string(QUORVANE_EXE) + " --home " + home.path() + " " + args; }
+
+    void SetUp() override {
+        ASSERT_TRUE(makeFolders(home.path() + "/databases"));
+        RomsDBImpl db(home.path() + "/databases/roms");
+        ASSERT_TRUE(db.addRom("Sys", "1.2", "me", "b", "00000001", "b1.bin", "10", "", "", "", ""));
+        ASSERT_TRUE(db.addRom("Sys", "1.2", "me", "a", "00000002", "a1.bin", "20", "", "", "", ""));
+        ASSERT_TRUE(db.addRom("Sys", "1.2", "me", "a", "00000003", "a\"2.bin", "0", "", "", "b", ""));
+        ASSERT_TRUE(db.addRom("Other", "7", "me", "z", "00000004", "z.bin", "5", "", "", "", ""));
+        db.setHave("00000002", "20", "a1.bin", "a", "Sys");
+        db.setHave("00000001", "10", "b1.bin", "b", "Sys");
+    }
+};
+
+TEST_F(CatalogueCommands, SystemsGamesAndRomsViews) {
+    std::string out;
+    ASSERT_EQ(runCapture(cmd("systems"), out), 0);
+    EXPECT_EQ(out, "Total sets: 2\nOther\nSys\n");
+    ASSERT_EQ(runCapture(cmd("games Sys"), out), 0);
+    EXPECT_EQ(out, "Sys (1.2): 2 games total\nincomplete a\ncomplete   b\n");
+    ASSERT_EQ(runCapture(cmd("games Sys --mode missing"), out), 0);
+    EXPECT_EQ(out, "Sys: No missing games\n");
+    ASSERT_EQ(runCapture(cmd("games Sys --mode available --json"), out), 0);
+    EXPECT_EQ(out, "{\"caption\": \"Sys (1.2): 1 games available\", \"games\": [{\"name\": \"b\", \"state\": "
+                   "\"complete\", \"status\": \"Y\"}]}\n");
+    ASSERT_EQ(runCapture(cmd("systems --incomplete --json"), out), 0);
+    EXPECT_EQ(out, "{\"caption\": \"Incomplete sets: 2\", \"systems\": [\"Other\", \"Sys\"]}\n");
+    ASSERT_EQ(runCapture(cmd("roms Sys a"), out), 0);
+    EXPECT_EQ(out, "Game: a\nRom name\tcrc32\tsize\tmd5\tsha1\tcloneof\tpartof\n"
+                   "a1.bin\t00000002\t20\t\t\t\t\na\"2.bin\t00000003\t-\t\t\tb\t\n");
+    EXPECT_EQ(runCapture(cmd("roms Sys nope 2>/dev/null"), out), 1);
+    EXPECT_EQ(runCapture(cmd("games Sys --mode bogus 2>/dev/null"), out), 2);
+}
+
+TEST_F(CatalogueCommands, DatabaseActionsAskAndDeclineWithoutATerminal) {
+    std::string out;
+    ASSERT_EQ(runCapture(cmd("clean </dev/null"), out), 0);
+    EXPECT_NE(out.find("Are you sure you want to clean roms status?"), std::string::npos);
+    ASSERT_EQ(runCapture(cmd("games Sys --mode available"), out), 0);
+    EXPECT_EQ(out, "Sys (1.2): 1 games available\ncomplete   b\n");  // declined: untouched
+
+    ASSERT_EQ(runCapture(cmd("clean --yes"), out), 0);
+    ASSERT_EQ(runCapture(cmd("games Sys --mode available"), out), 0);
+    EXPECT_EQ(out, "Sys: No games available\n");
+
+    EXPECT_EQ(runCapture(cmd("delete-system Nope 2>/dev/null"), out), 1);
+    ASSERT_EQ(runCapture(cmd("delete-system Other"), out), 0);
+    ASSERT_EQ(runCapture(cmd("systems"), out), 0);
+    EXPECT_EQ(out, "Total sets: 1\nSys\n");
+
+    ASSERT_EQ(runCapture(cmd("delete-db </dev/null"), out), 0);
+    ASSERT_EQ(runCapture(cmd("systems"), out), 0);
+    EXPECT_EQ(out, "Total sets: 1\nSys\n");
+    ASSERT_EQ(runCapture(cmd("delete-db --yes"), out), 0);
+    ASSERT_EQ(runCapture(cmd("systems"), out), 0);
+    EXPECT_EQ(out, "Total sets: 0\n");
+}
+
+}  // namespace
+}  // namespace quorvane
