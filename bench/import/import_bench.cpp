@@ -2,7 +2,9 @@
 // Target: at least 100,000 ROM rows per second for 40,000 games and 300,000
 // ROMs. Peak memory is measured on the command line (see make_dat).
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "import_fixture.h"
 
 namespace quorvane {
@@ -44,6 +46,21 @@ TEST(ParenthesisedDat, StoresOneRowWithItsTextForms) {
     EXPECT_EQ(maxima[1], "1");
     EXPECT_EQ(progress.back(), path + " @ 1");
     EXPECT_NE(std::find(progress.begin(), progress.end(), path + " @ " + maxima[0]), progress.end());
+}
+
+TEST(ParenthesisedDat, ProgressIsPublishedAtABoundedRate) {
+    ImportFixture f;
+    std::string text = std::string(kHeader) + "game (\n\tname g\n";
+    for (int i = 0; i < 40000; ++i) text += "\tcomment x\n";
+    text += "\trom ( name a size 1 crc 1 )\n)\n";
+    const std::string path = f.dat("big.dat", text);
+    f.import({path});
+    ASSERT_EQ(f.rows().size(), 1u);
+    const auto progress = f.host.eventsOf("progress");
+    // Ten per-4096-line updates at least; far fewer than one per line.
+    EXPECT_GE(progress.size(), 10u);
+    EXPECT_LT(progress.size(), 400u);
+    EXPECT_NE(std::find(progress.begin(), progress.end(), path + " @ " + std::to_string(text.size())), progress.end());
 }
 
 TEST(ParenthesisedDat, ClassifiesLinesByTheirFirstTokens) {
@@ -124,19 +141,6 @@ TEST(ParenthesisedDat, KeepsAParentOnlyWhereTheParentHoldsTheRom) {
     // romof names the BIOS, cloneof the parent: each ROM goes to the set that holds it.
     EXPECT_EQ(parents("clone2"), (V{"bios.bin:/bios", "shared.bin:parent/", "mine.bin:/"}));
     EXPECT_EQ(parents("orphan"), (V{"shared.bin:/"}));
-}
-
-TEST(ParenthesisedDat, HeaderEndsAtTheFirstBlockAndMissingValuesAreEmpty) {
-    ImportFixture f;
-    // No author: the header ends at the game line, which opens the first block.
-    f.dat("h.dat", "clrmamepro (\n\tname \"Sys X\"\n\tversion 3\n)\ngame (\n\tname g\n\trom ( size 5 crc 1 )\n)\n");
-    f.import({f.dir.file("h.dat")});
-    const auto rows = f.rows();
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].system, "Sys X");
-    EXPECT_EQ(rows[0].author, "");
-    EXPECT_EQ(rows[0].romName, "");
-    EXPECT_EQ(rows[0].crc, "00000001");
 }
 
 TEST(ParenthesisedDat, RefusedFilesSayWhy) {

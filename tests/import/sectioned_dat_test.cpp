@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "import/sectioned_dat.h"
 #include "import_fixture.h"
 
 namespace quorvane {
@@ -53,17 +52,6 @@ TEST(SectionedDat, RowsThatCountAndRowsThatDoNot) {
     EXPECT_EQ(got, (V{"par|a.bin|00000001|10|None|None", "par|b.bin|00000022|20|None|None",
                       "par|a.bin|00000001|10|None|None", "par|b.bin|00000022|20|None|None",
                       "utf|u.bin|00000033|30|None|None", "short|||-|None|None", "g|n.bin|00000044|-|None|None"}));
-}
-
-TEST(SectionedDat, SplitsFieldsByPlainSearches) {
-    const SectionedRow r = splitSectionedRow("\xAC" "g\xAC" "2\xAC" "3\xAC" "4\xAC" "rom\xAC" "crc\xAC" "7\xAC" "8");
-    EXPECT_EQ(r.game, "g");
-    EXPECT_EQ(r.romName, "rom");
-    EXPECT_EQ(r.crc, "crc");
-    EXPECT_EQ(r.size, "7");
-    const SectionedRow none = splitSectionedRow("\xAC" "only");
-    EXPECT_EQ(none.game, "");
-    EXPECT_EQ(splitSectionedRow("no separator").game, "");
 }
 
 TEST(SectionedDat, RefnameNoneOrMissingIsNotSectioned) {
