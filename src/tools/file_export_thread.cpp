@@ -53,7 +53,13 @@ void FileExportThread::execute() {
     }
     host_.addMessage(clock() + " Starting...");
     const std::string wanted(1, r.statusMode == 1 ? kStatusHave : kStatusMissing);
-    if (db_->openDB() != 0) host_.addMessage(db_->lastError());
+    if (db_->openDB() != 0) {
+        // A catalogue that cannot be read must not yield a file that looks
+        // like "nothing missing".
+        host_.addMessage(db_->lastError());
+        db_->closeDB();
+        return;
+    }
     std::string out;
     for (const std::string& system : r.systems) {
         host_.addMessage(clock() + " Getting Roms for " + system);

@@ -26,6 +26,16 @@ bool checkTarget(const std::string& basedir, const std::string& system, ListOutc
     return true;
 }
 
+// A romset that could not be read must not overwrite a good list with an
+// empty one.
+bool loadRomset(RomsDBImpl& db, const std::string& system, Romset& romset, ListOutcome& out) {
+    romset = db.getRomset(system, 0);
+    const std::string error = db.lastError();
+    if (error.empty()) return true;
+    out = {kListFailed, error};
+    return false;
+}
+
 bool writeList(const std::string& folder, const std::string& path, const std::string& text, ListOutcome& out) {
     std::string error;
     if (!makeFolders(folder)) {
@@ -102,7 +112,8 @@ std::string missRomListText(const Romset& romset, std::string& header) {
 ListOutcome writeHaveList(RomsDBImpl& db, const std::string& basedir, const std::string& system) {
     ListOutcome out;
     if (!checkTarget(basedir, system, out)) return out;
-    const Romset romset = db.getRomset(system, 0);
+    Romset romset;
+    if (!loadRomset(db, system, romset, out)) return out;
     const std::string text = haveListText(romset, out.summary);
     if (!writeList(basedir + "/have/", haveListPath(basedir, system), text, out)) return out;
     return out;
@@ -111,7 +122,8 @@ ListOutcome writeHaveList(RomsDBImpl& db, const std::string& basedir, const std:
 ListOutcome writeMissList(RomsDBImpl& db, const std::string& basedir, const std::string& system) {
     ListOutcome out;
     if (!checkTarget(basedir, system, out)) return out;
-    const Romset romset = db.getRomset(system, 0);
+    Romset romset;
+    if (!loadRomset(db, system, romset, out)) return out;
     const std::string folder = basedir + "/miss/";
     const std::string text = missListText(romset, out.summary);
     if (!writeList(folder, missListPath(basedir, system), text, out)) return out;

@@ -22,8 +22,8 @@ bool MissHaveThread::prepare() {
 void MissHaveThread::execute() {
     host_.setProgressMax(static_cast<int>(systems_.size()));
     // One open for the whole run instead of two per system.
-    const bool opened = db_->openDB() == 0;
-    if (!opened) host_.addMessage(db_->lastError());
+    // When that fails each list reports the failure itself.
+    if (db_->openDB() != 0) db_->closeDB();
     std::string haveSummary, missSummary;
     for (size_t i = 0; i < systems_.size(); ++i) {
         const std::string& system = systems_[i];

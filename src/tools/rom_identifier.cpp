@@ -60,7 +60,10 @@ bool IdentifyJob::prepare() {
 }
 
 void IdentifyJob::execute() {
-    if (db_->openDB() != 0) host_.addMessage(db_->lastError());
+    if (db_->openDB() != 0) {
+        host_.addMessage(db_->lastError());
+        db_->closeDB();
+    }
     std::vector<GenericRom> hits = identifyArchives(*db_, paths_, useMD5_, useSHA1_, &host_);
     db_->closeDB();
     host_.closeProgress();

@@ -14,7 +14,10 @@ bool StatsThread::prepare() {
 }
 
 void StatsThread::execute() {
-    if (db_->openDB() != 0) host_.addMessage(db_->lastError());
+    if (db_->openDB() != 0) {
+        host_.addMessage(db_->lastError());
+        db_->closeDB();
+    }
     CatalogueStats stats;
     for (int number = 1; number <= kStatCount; ++number) {
         // The pass over the rows starts once the two counts are shown.

@@ -68,6 +68,17 @@ TEST_F(FileExport, NoSystemsGivesAnEmptyFileAndUncreatableTargetOnlyOneMessage) 
     FileExportThread job(db, other, {dir.file("plain") + "/out.txt", {"Sys"}, "", "", "$ROMNAME$", 0});
     job.execute();
     EXPECT_EQ(other.messages(), std::vector<std::string>{"Unable to create file"});
+
+    // An unreadable catalogue stops the export before a file is written.
+    RecordingHost third;
+    FileExportThread broken(std::make_shared<RomsDBImpl>(dir.file("plain") + "/roms"), third,
+                            {dir.file("never.txt"), {"Sys"}, "", "", "$ROMNAME$", 0});
+    broken.clock = [] { return std::string("T"); };
+    broken.execute();
+    ASSERT_EQ(third.messages().size(), 2u);
+    EXPECT_EQ(third.messages()[0], "T Starting...");
+    EXPECT_NE(third.messages()[1].find("Cannot open database"), std::string::npos);
+    EXPECT_FALSE(pathExists(dir.file("never.txt")));
     EXPECT_FALSE(hasAnyTemplate({"x", {"Sys"}, "", "", "", 0}));
 }
 

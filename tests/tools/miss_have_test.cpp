@@ -97,6 +97,13 @@ TEST_F(MissHaveLists, RefusesUnsafeNamesAndUnwritableFolders) {
     blocked.basedir = dir.file("plain") + "/base";
     EXPECT_EQ(db.writeHaveList(blocked, "Single"), "-1");
     EXPECT_EQ(db.writeMissList(blocked, "Single"), "-1");
+
+    // A catalogue that cannot be opened never turns into an empty list.
+    RomsDBImpl unreadable(dir.file("plain") + "/roms");
+    const ListOutcome failed = writeMissList(unreadable, base, "Single");
+    EXPECT_EQ(failed.summary, "-1");
+    EXPECT_NE(failed.error.find("Cannot open database"), std::string::npos);
+    EXPECT_FALSE(pathExists(base + "/miss/Singlemiss.txt"));
 }
 
 TEST_F(MissHaveLists, ListThatCannotBePutInPlaceLeavesNoTemporaryFile) {
