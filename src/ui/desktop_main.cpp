@@ -1,0 +1,29 @@
+#include "ui/desktop_main.h"
+
+#include <QApplication>
+#include <cstdio>
+
+#include "core/program_folders.h"
+#include "core/settings.h"
+#include "ui/form_main.h"
+#include "ui/form_splash.h"
+
+namespace quorvane {
+
+int runDesktop(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorvane"));
+    std::vector<std::string> warnings;
+    Settings settings = loadSettings(locateProgramFolders(), &warnings);
+    for (const std::string& w : warnings) std::fprintf(stderr, "%s\n", w.c_str());
+    int status;
+    {
+        TformMain main(settings);
+        TFormSplash splash(main);
+        splash.show();
+        status = QApplication::exec();
+    }
+    return status;
+}
+
+}  // namespace quorvane

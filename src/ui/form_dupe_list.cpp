@@ -1,0 +1,77 @@
+#include "ui/form_dupe_list.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace quorvane {
+
+namespace {
+constexpr std::array<const char*, 5> kChoiceNames{"rebuildall", "rebuildselected", "alwaysbuildall", "neverbuild",
+                                                  "rebuildnamematches"};
+}
+
+TFormDupeList::TFormDupeList(QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    setWindowTitle(QStringLiteral("FormDupeList"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Warning! The file:"), this));
+    filename_ = new QLabel(this);
+    filename_->setObjectName(QStringLiteral("filename"));
+    layout->addWidget(filename_);
+    layout->addWidget(new QLabel(QStringLiteral("In zip:"), this));
+    zipname_ = new QLabel(this);
+    zipname_->setObjectName(QStringLiteral("zipname"));
+    layout->addWidget(zipname_);
+    layout->addWidget(new QLabel(QStringLiteral("Can be identified as:"), this));
+    romsList_ = new QListWidget(this);
+    romsList_->setObjectName(QStringLiteral("RomsList"));
+    romsList_->setSelectionMode(QAbstractItemView::MultiSelection);
+    layout->addWidget(romsList_);
+    auto* group = new QGroupBox(QStringLiteral("Choose behaviour"), this);
+    auto* groupLayout = new QVBoxLayout(group);
+    for (size_t i = 0; i < choices_.size(); ++i) {
+        choices_[i] = new QRadioButton(QString::fromUtf8(dupesChoiceCaption(static_cast<DupesChoice>(i))), group);
+        choices_[i]->setObjectName(QString::fromLatin1(kChoiceNames[i]));
+        groupLayout->addWidget(choices_[i]);
+    }
+    choices_[0]->setChecked(true);
+    layout->addWidget(group);
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("SpeedButton1"));
+    layout->addWidget(ok, 0, Qt::AlignRight);
+    connect(ok, &QPushButton::clicked, this, &TFormDupeList::answer);
+}
+
+void TFormDupeList::showDupes(const std::string& fileName, const std::string& archivePath,
+                              const std::vector<GenericRom>& matches, std::function<void(DupesAnswer)> answered) {
+    answered_ = std::move(answered);
+    romsList_->clear();
+    filename_->setText(QString::fromStdString(fileName));
+    zipname_->setText(QString::fromStdString(archivePath));
+    for (const GenericRom& m : matches) romsList_->addItem(QString::fromStdString(m.game));
+    show();
+    raise();
+}
+
+void TFormDupeList::answer() {
+    DupesAnswer a;
+    for (size_t i = 0; i < choices_.size(); ++i)
+        if (choices_[i]->isChecked()) a.behaviour = dupesBehaviourFor(static_cast<DupesChoice>(i));
+    if (a.behaviour.onlySelected)
+        for (int row = 0; row < romsList_->count(); ++row)
+            if (romsList_->item(row)->isSelected()) a.selectedGames.push_back(romsList_->item(row)->text().toStdString());
+    hide();
+    if (auto done = std::move(answered_)) {
+        answered_ = nullptr;
+        done(std::move(a));
+    }
+}
+
+QString TFormDupeList::fileName() const { return filename_->text(); }
+QString TFormDupeList::zipName() const { return zipname_->text(); }
+
+}  // namespace quorvane

@@ -1,0 +1,56 @@
+#include "ui/form_error.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace quorvane {
+
+TFormError::TFormError(QWidget* parent) : SatelliteWindow(parent) {
+    setWindowTitle(QStringLiteral("Messages"));
+    auto* layout = new QVBoxLayout(this);
+    auto* clear = new QPushButton(QStringLiteral("Clear"), this);
+    clear->setObjectName(QStringLiteral("SpeedButton1"));
+    clear->setFlat(true);
+    layout->addWidget(clear, 0, Qt::AlignLeft);
+    auto* split = new QSplitter(Qt::Vertical, this);
+    errors_ = new QPlainTextEdit(split);
+    errors_->setObjectName(QStringLiteral("Errors"));
+    errors_->setReadOnly(true);
+    errors_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    tree_ = new QTreeWidget(split);
+    tree_->setObjectName(QStringLiteral("tree"));
+    tree_->setHeaderHidden(true);
+    layout->addWidget(split);
+    connect(clear, &QPushButton::clicked, this, &TFormError::clearLog);
+    resize(640, 300);
+}
+
+void TFormError::addMessage(const QString& text) {
+    errors_->appendPlainText(text);
+    errors_->appendPlainText(QStringLiteral("--"));
+}
+
+void TFormError::addFileNode(const QString& file) {
+    currentNode_ = new QTreeWidgetItem(tree_, QStringList{file});
+    currentNode_->setExpanded(true);
+}
+
+void TFormError::addFileFinding(const QString& message) {
+    if (!currentNode_) addFileNode(QString());
+    new QTreeWidgetItem(currentNode_, QStringList{message});
+    currentNode_->setExpanded(true);
+}
+
+void TFormError::clearTree() {
+    tree_->clear();
+    currentNode_ = nullptr;
+}
+
+void TFormError::clearLog() { errors_->clear(); }
+
+QString TFormError::logText() const { return errors_->toPlainText(); }
+
+}  // namespace quorvane

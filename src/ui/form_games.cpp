@@ -1,0 +1,47 @@
+#include "ui/form_games.h"
+
+#include <QListWidget>
+#include <QVBoxLayout>
+
+#include "db/catalogue_views.h"
+#include "ui/status_icons.h"
+
+namespace quorvane {
+
+TFormGames::TFormGames(QWidget* parent) : SatelliteWindow(parent) {
+    setWindowTitle(QStringLiteral("Games"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    list_ = new QListWidget(this);
+    list_->setObjectName(QStringLiteral("GamesList2"));
+    list_->setSortingEnabled(false);
+    layout->addWidget(list_);
+    setIconStyle(true);
+    connect(list_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        if (item && item->isSelected()) emit gameClicked(list_->row(item));
+    });
+    resize(480, 360);
+}
+
+void TFormGames::setIconStyle(bool icons) {
+    list_->setViewMode(icons ? QListView::IconMode : QListView::ListMode);
+    list_->setIconSize(icons ? QSize(32, 32) : QSize(16, 16));
+    list_->setResizeMode(QListView::Adjust);
+    list_->setWordWrap(icons);
+    if (icons) list_->setGridSize(QSize(120, 64));
+    else list_->setGridSize(QSize());
+}
+
+void TFormGames::setGames(const Romset& romset, const QString& caption) {
+    list_->clear();
+    for (const Game& g : romset.games)
+        new QListWidgetItem(gameIcon(gameIconIndex(g)), QString::fromStdString(g.name), list_);
+    setWindowTitle(caption);
+}
+
+void TFormGames::clearGames(const QString& caption) {
+    list_->clear();
+    setWindowTitle(caption);
+}
+
+}  // namespace quorvane

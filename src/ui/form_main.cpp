@@ -1,0 +1,393 @@
+#include "ui/form_main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMoveEvent>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "db/roms_db.h"
+#include "ui/arrangement.h"
+#include "ui/form_about.h"
+#include "ui/form_error.h"
+#include "ui/form_games.h"
+#include "ui/form_message.h"
+#include "ui/form_preferences.h"
+#include "ui/form_progress.h"
+#include "ui/form_systems.h"
+#include "ui/game_roms.h"
+#include "ui/status_icons.h"
+#include "ui/tool_windows.h"
+#include "ui/ui_dialogs.h"
+
+namespace quorvane {
+
+namespace {
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+QString withoutAccelerator(const char* caption) { return QString::fromUtf8(caption).remove(QLatin1Char('&')); }
+}  // namespace
+
+TformMain::TformMain(Settings& settings, QWidget* parent) : QWidget(parent), settings_(settings) {
+    setWindowTitle(QStringLiteral("Quorvane"));
+    setWindowIcon(programIcon());
+    progress_ = new TFormProgress(this);
+    gameRoms_ = new TGameRoms(this);
+    wait_ = new TFormMessage(this);
+    messages_ = new TFormError(this);
+    preferences_ = new TFormPreferences(settings_, this);
+    games_ = new TFormGames(this);
+    systems_ = new TFormSystems(this);
+    about_ = new TFormAbout(this);
+    host_ = std::make_unique<QtJobHost>(*progress_, *messages_, *this);
+    tools_ = std::make_unique<ToolWindows>(*this);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    buildActions();
+    buildBars(layout);
+
+    connect(systems_, &TFormSystems::systemClicked, this,
+            [this](const QString& system) { showSystemGames(system.toStdString()); });
+    connect(games_, &TFormGames::gameClicked, this, [this](int index) {
+        if (!currentRomset_ || index < 0 || index >= static_cast<int>(currentRomset_->games.size())) return;
+        gameRoms_->showGame(currentRomset_->games[static_cast<size_t>(index)]);
+    });
+    connect(systems_, &SatelliteWindow::movedByUser, this,
+            [this] { releaseArrangementIf(systemsWindowPulledAway(systems_->frameGeometry(), frameGeometry())); });
+    connect(games_, &SatelliteWindow::movedByUser, this,
+            [this] { releaseArrangementIf(gamesWindowPulledAway(games_->frameGeometry(), frameGeometry())); });
+    connect(messages_, &SatelliteWindow::movedByUser, this, [this] {
+        releaseArrangementIf(messagesWindowPulledAway(messages_->frameGeometry(), games_->frameGeometry()));
+    });
+
+    move(static_cast<int>(settings_.left), static_cast<int>(settings_.top));
+    if (settings_.initMax) setWindowState(Qt::WindowMaximized);
+    ensureDatabasesFolder(settings_);
+    openDatabase();
+    // Creates the import's scratch database files when they are missing.
+    RomsDBImpl(settings_.scratchDatabasePath()).getSystems();
+    resize(900, 10);
+    lockHeight();
+}
+
+TformMain::~TformMain() {
+    if (db_) db_->waitForJob();
+    settings_.top = y();
+    settings_.left = x();
+    settings_.initMax = isMaximized();
+    saveWindowSettings(settings_);
+}
+
+void TformMain::openDatabase() {
+    if (db_) db_->waitForJob();
+    db_ = std::make_unique<RomsDB>(settings_.currentDatabasePath());
+}
+
+QAction* TformMain::makeAction(const char* name, const char* caption, const char* hint, void (TformMain::*slot)(),
+                               bool checkable) {
+    auto* a = new QAction(QString::fromUtf8(caption), this);
+    a->setObjectName(QString::fromLatin1(name));
+    a->setIconText(withoutAccelerator(caption));
+    if (hint && *hint) {
+        a->setToolTip(QString::fromUtf8(hint));
+        a->setStatusTip(QString::fromUtf8(hint));
+    }
+    a->setCheckable(checkable);
+    if (slot) connect(a, &QAction::triggered, this, [this, slot] { (this->*slot)(); });
+    actions_[a->objectName()] = a;
+    return a;
+}
+
+QAction* TformMain::action(const QString& name) const {
+    auto it = actions_.find(name);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+QList<QAction*> TformMain::allActions() const {
+    QList<QAction*> out;
+    for (const auto& [name, a] : actions_) out.push_back(a);
+    return out;
+}
+
+void TformMain::buildActions() {
+    makeAction("ImportDat", "&Import .dat files", "Import dat files", &TformMain::importDats);
+    makeAction("Preferences", "&Preferences", "Preferences", nullptr);
+    connect(action("Preferences"), &QAction::triggered, preferences_, &QWidget::show);
+    makeAction("ErrorWindow", "&Messages window", "Show messages window", &TformMain::toggleMessages);
+    makeAction("showSysWindow", "&Systems window", "Show Systems window", &TformMain::toggleSystems, true);
+    makeAction("showgameswindow", "&Games window", "Show games window", &TformMain::toggleGames);
+    makeAction("arrangewindows", "&Arrange windows", "Arrange Systems and Games windows", &TformMain::arrangeWindows);
+    makeAction("viewallsets", "View &all sets", "View all sets from current DB", &TformMain::refreshSystems);
+    makeAction("incompletesets", "V&iew only incomplete sets", "View incomplete sets from current DB", nullptr);
+    connect(action("incompletesets"), &QAction::triggered, this, [this] { showSystemsView(SystemsView::Incomplete); });
+    makeAction("Action1", "View only &complete sets", "", nullptr);
+    connect(action("Action1"), &QAction::triggered, this, [this] { showSystemsView(SystemsView::Complete); });
+    makeAction("allroms", "Vi&ew all roms for selected set", "View all roms from current set", nullptr);
+    connect(action("allroms"), &QAction::triggered, this, [this] { showGamesView(GamesView::All); });
+    makeAction("incomplete", "View i&ncomplete games for selected set", "View incomplete games from current set",
+               nullptr);
+    connect(action("incomplete"), &QAction::triggered, this, [this] { showGamesView(GamesView::Incomplete); });
+    makeAction("missing", "View &missing games for selected set", "View missing games from current set", nullptr);
+    connect(action("missing"), &QAction::triggered, this, [this] { showGamesView(GamesView::Missing); });
+    makeAction("available", "View a&vailable games for selected set", "View available games from current set",
+               nullptr);
+    connect(action("available"), &QAction::triggered, this, [this] { showGamesView(GamesView::Available); });
+    makeAction("scansys", "&Scan selected system", "Scan selected system", &TformMain::scanSelected);
+    makeAction("fixsys", "&Fix selected system", "Fix selected system", &TformMain::fixSelected);
+    makeAction("scanall", "S&can all systems", "Scan all systems in current DB", &TformMain::scanAllShown);
+    makeAction("fixall", "F&ix all systems", "Fix all systems in current DB", &TformMain::fixAllShown);
+    makeAction("rebuildall", "&Rebuild all", "Rebuild to current DB (all systems)", &TformMain::rebuildAll);
+    const char* categoryCaptions[] = {"&Tosec", "&Good", "&Arcade", "A&rcade Unemulated", "&Miscellaneous", "C&ustom"};
+    for (size_t i = 0; i < kCategories.size(); ++i) {
+        const Category& c = kCategories[i];
+        const std::string hint = "Set current DB: " + std::string(c.displayName);
+        QAction* a = makeAction(std::string(c.action).c_str(), categoryCaptions[i], hint.c_str(), nullptr);
+        connect(a, &QAction::triggered, this, [this, &c] { switchCategory(c); });
+    }
+    makeAction("deleteDB", "Delete/&Initialize DB", "Delete selected DB", &TformMain::deleteDatabase);
+    makeAction("cleanDB", "C&lean DB have/miss status", "Clean Have/Miss status for this DB", &TformMain::cleanDatabase);
+    makeAction("deleteSystem", "D&elete Selected System", "Delete selected system from DB",
+               &TformMain::deleteSelectedSystem);
+    makeAction("CreateMissHave", "Create Miss/&Have file", "Create Miss/have files for current set", nullptr);
+    makeAction("CreateMissHaveALL", "Cr&eate Miss/Have files for displayed sets",
+               "Create Miss/Have files for romsets in systems window", nullptr);
+    makeAction("CustomFiles", "Create C&ustom Files", "Create custom files", nullptr);
+    makeAction("Romidentifier", "R&om identifier", "Start Rom Identifier Application", nullptr);
+    makeAction("multizipper", "M&ulti-zipper", "Start multi-zipper application", nullptr);
+    makeAction("Stats", "S&tats", "Display stats window for current DB", nullptr);
+    makeAction("About", "&About...", "", nullptr);
+    connect(action("About"), &QAction::triggered, about_, &QWidget::show);
+    action("showSysWindow")->setChecked(true);
+}
+
+void TformMain::buildBars(QVBoxLayout* layout) {
+    menuBar_ = new QMenuBar(this);
+    QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
+    file->addAction(action("ImportDat"));
+    file->addAction(action("Preferences"));
+    file->addSeparator();
+    file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
+    QMenu* view = menuBar_->addMenu(QStringLiteral("&View"));
+    for (const char* n : {"ErrorWindow", "showSysWindow", "showgameswindow", "arrangewindows"}) view->addAction(action(n));
+    QMenu* filter = menuBar_->addMenu(QStringLiteral("F&ilter"));
+    for (const char* n : {"viewallsets", "incompletesets", "allroms", "incomplete", "missing", "available"})
+        filter->addAction(action(n));
+    QMenu* manager = menuBar_->addMenu(QStringLiteral("&Rommanager"));
+    for (const char* n : {"scansys", "fixsys", "scanall", "fixall", "rebuildall"}) manager->addAction(action(n));
+    QMenu* database = menuBar_->addMenu(QStringLiteral("&Database"));
+    QMenu* current = database->addMenu(QStringLiteral("&Set Current DB"));
+    for (const Category& c : kCategories) current->addAction(action(QString::fromLatin1(c.action.data(), c.action.size())));
+    for (const char* n : {"deleteDB", "cleanDB", "deleteSystem"}) database->addAction(action(n));
+    QMenu* tools = menuBar_->addMenu(QStringLiteral("&Tools"));
+    for (const char* n : {"CreateMissHave", "CreateMissHaveALL", "CustomFiles", "Romidentifier", "multizipper", "Stats"})
+        tools->addAction(action(n));
+    QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
+    help->addAction(action("About"));
+    layout->addWidget(menuBar_);
+
+    auto bar = [this](std::initializer_list<const char*> names, bool captions) {
+        auto* b = new QToolBar(this);
+        b->setToolButtonStyle(captions ? Qt::ToolButtonTextOnly : Qt::ToolButtonIconOnly);
+        for (const char* n : names) b->addAction(action(QString::fromLatin1(n)));
+        return b;
+    };
+    auto row = [layout](std::initializer_list<QWidget*> widgets) {
+        auto* r = new QHBoxLayout;
+        r->setSpacing(4);
+        for (QWidget* w : widgets) r->addWidget(w);
+        r->addStretch(1);
+        layout->addLayout(r);
+    };
+    row({bar({"Preferences", "ImportDat"}, false), bar({"incompletesets", "Action1", "viewallsets"}, false),
+         bar({"available", "missing", "incomplete", "allroms"}, false),
+         bar({"scansys", "scanall", "fixsys", "fixall", "rebuildall"}, true)});
+    row({bar({"arrangewindows", "showSysWindow", "showgameswindow", "ErrorWindow"}, false),
+         bar({"Custom", "Miscellaneous", "ArcadeUnemu", "Arcade", "Good", "Tosec"}, true),
+         bar({"CustomFiles", "CreateMissHave", "CreateMissHaveALL", "multizipper", "Stats", "Romidentifier"}, false)});
+    gamesStyle_ = new QComboBox(this);
+    gamesStyle_->setObjectName(QStringLiteral("ComboBoxEx1"));
+    gamesStyle_->addItems({QStringLiteral("Show games as a list"), QStringLiteral("Show games as icons")});
+    gamesStyle_->setCurrentIndex(1);
+    romsStyle_ = new QComboBox(this);
+    romsStyle_->setObjectName(QStringLiteral("ComboBoxEx2"));
+    romsStyle_->addItems({QStringLiteral("Show roms as a list"), QStringLiteral("Show roms as icons")});
+    romsStyle_->setCurrentIndex(0);
+    connect(gamesStyle_, &QComboBox::activated, this, [this](int index) { games_->setIconStyle(index != 0); });
+    connect(romsStyle_, &QComboBox::activated, this, [this](int index) { gameRoms_->setIconStyle(index != 0); });
+    row({bar({"deleteSystem", "cleanDB", "deleteDB"}, true), gamesStyle_, romsStyle_});
+}
+
+void TformMain::lockHeight() {
+    lockingHeight_ = true;
+    const int height = sizeHint().height();
+    setMinimumHeight(height);
+    setMaximumHeight(height);
+    lockingHeight_ = false;
+}
+
+void TformMain::jobStarted(bool started) {
+    if (!started && db_->jobRunning()) uiDialogs().information(this, QString::fromLatin1(kAnotherJobRunning));
+}
+
+void TformMain::refreshSystems() { showSystemsView(SystemsView::All); }
+
+void TformMain::showSystemsView(SystemsView view) {
+    const std::vector<std::string> systems = view == SystemsView::Complete     ? db_->getCompleteSystems()
+                                             : view == SystemsView::Incomplete ? db_->getIncompleteSystems()
+                                                                               : db_->getSystems();
+    systems_->setSystems(systems, q(systemsCaption(view, systems.size())));
+    systems_->show();
+    action("showSysWindow")->setChecked(true);
+}
+
+void TformMain::clearGamesList() { games_->clearGames(games_->windowTitle()); }
+
+void TformMain::showSystemGames(const std::string& system) {
+    currentRomset_.reset();
+    gameRoms_->clearGame();
+    gameRoms_->hide();
+    wait_->showMessage(QStringLiteral("Wait for roms to be displayed..."), false);
+    currentRomset_ = db_->getRomset(system, 0);
+    games_->hide();
+    games_->setGames(*currentRomset_, q(gamesCaption(GamesView::All, *currentRomset_, db_->getSystemVersion(system))));
+    games_->show();
+    wait_->hide();
+}
+
+void TformMain::showGamesView(GamesView view) {
+    if (!currentRomset_) return;
+    const std::string name = currentRomset_->name;
+    currentRomset_.reset();
+    gameRoms_->clearGame();
+    gameRoms_->hide();
+    wait_->showMessage(QStringLiteral("Wait for roms to be displayed..."), false);
+    currentRomset_ = db_->getRomset(name, gamesViewInfo(view).mode);
+    wait_->hide();
+    const QString caption = q(gamesCaption(view, *currentRomset_, db_->getSystemVersion(name)));
+    if (currentRomset_->games.empty()) games_->clearGames(caption);
+    else games_->setGames(*currentRomset_, caption);
+}
+
+void TformMain::switchCategory(const Category& category) {
+    settings_.selectCategory(category);
+    openDatabase();
+    currentRomset_.reset();
+    gameRoms_->clearGame();
+    refreshSystems();
+}
+
+void TformMain::deleteDatabase() {
+    if (db_->jobRunning()) return jobStarted(false);
+    if (uiDialogs().yesAbort(this, QStringLiteral("Are you sure you want to delete the whole DB?"))) db_->deleteDB();
+    games_->clearGames();
+    systems_->clearSystems();
+    currentRomset_.reset();
+    gameRoms_->clearGame();
+}
+
+void TformMain::cleanDatabase() {
+    if (db_->jobRunning()) return jobStarted(false);
+    if (uiDialogs().yesAbort(this, QStringLiteral("Are you sure you want to clean roms status?"))) db_->cleanStatus();
+    games_->clearGames();
+    refreshSystems();
+}
+
+void TformMain::deleteSelectedSystem() {
+    const std::string system = systems_->selectedSystem();
+    if (system.empty()) return;
+    if (db_->jobRunning()) return jobStarted(false);
+    db_->deleteSystem(system);
+    currentRomset_.reset();
+    gameRoms_->clearGame();
+    games_->clearGames();
+    refreshSystems();
+}
+
+void TformMain::importDats() {
+    const QStringList files = QFileDialog::getOpenFileNames(
+        this, QStringLiteral("Import .dat files"), QString(), QStringLiteral("dat files (*.dat *.xml)"), nullptr,
+        QFileDialog::ReadOnly);
+    if (files.isEmpty()) return;
+    std::vector<std::string> paths;
+    for (const QString& f : files) paths.push_back(f.toStdString());
+    jobStarted(db_->importRomset(*host_, settings_, std::move(paths)));
+}
+
+void TformMain::scanSelected() {
+    const std::string system = systems_->selectedSystem();
+    if (!system.empty()) jobStarted(db_->scanSystem(*host_, settings_, system));
+}
+
+void TformMain::fixSelected() {
+    const std::string system = systems_->selectedSystem();
+    if (!system.empty()) jobStarted(db_->fixSystem(*host_, settings_, system));
+}
+
+void TformMain::scanAllShown() { jobStarted(db_->scanAll(*host_, settings_, systems_->shownSystems())); }
+void TformMain::fixAllShown() { jobStarted(db_->fixAll(*host_, settings_, systems_->shownSystems())); }
+void TformMain::rebuildAll() { jobStarted(db_->rebuild(*host_, settings_, settings_.sourcedir)); }
+
+void TformMain::toggleMessages() { messages_->setVisible(!messages_->isVisible()); }
+
+void TformMain::toggleSystems() {
+    systems_->setVisible(!systems_->isVisible());
+    action("showSysWindow")->setChecked(systems_->isVisible());
+}
+
+void TformMain::toggleGames() { games_->setVisible(!games_->isVisible()); }
+
+void TformMain::askDuplicates(const std::string& fileName, const std::string& archivePath,
+                              const std::vector<GenericRom>& matches, std::function<void(DupesAnswer)> answered) {
+    tools_->askDuplicates(fileName, archivePath, matches, std::move(answered));
+}
+
+void TformMain::arrangeWindows() {
+    const Arrangement a = arrangeAround(frameGeometry(), systems_->frameGeometry(), messages_->frameGeometry());
+    systems_->placeFrame(a.systems);
+    games_->placeFrame(a.games);
+    messages_->placeFrame(a.messages);
+    arranged_ = true;
+}
+
+void TformMain::followMainWindow() {
+    if (arranged_) arrangeWindows();
+}
+
+void TformMain::releaseArrangementIf(bool pulledAway) {
+    if (arranged_ && pulledAway) arranged_ = false;
+}
+
+void TformMain::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    followMainWindow();
+}
+
+void TformMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (!lockingHeight_ && height() != sizeHint().height()) lockHeight();
+}
+
+void TformMain::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+        games_->hide();
+        gameRoms_->hide();
+    }
+}
+
+void TformMain::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    for (QWidget* w : {static_cast<QWidget*>(systems_), static_cast<QWidget*>(games_),
+                       static_cast<QWidget*>(gameRoms_), static_cast<QWidget*>(messages_)})
+        w->hide();
+}
+
+}  // namespace quorvane

@@ -1,0 +1,127 @@
+// The main window: a strip of tool bars carrying every command, owner of the
+// category database and of the romset the games window shows. It turns each
+// action into an engine call; the catalogue logic lives in the engine.
+#pragma once
+
+#include <QWidget>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "core/records.h"
+#include "core/settings.h"
+#include "db/catalogue_views.h"
+#include "ui/qt_job_host.h"
+
+class QAction;
+class QComboBox;
+class QMenuBar;
+class QVBoxLayout;
+
+namespace quorvane {
+
+class RomsDB;
+class TFormSystems;
+class TFormGames;
+class TGameRoms;
+class TFormError;
+class TFormProgress;
+class TFormMessage;
+class TFormPreferences;
+class TFormAbout;
+class ToolWindows;
+
+class TformMain : public QWidget, public JobViews {
+    Q_OBJECT
+public:
+    explicit TformMain(Settings& settings, QWidget* parent = nullptr);
+    ~TformMain() override;
+
+    // JobViews
+    void refreshSystems() override;
+    void clearGamesList() override;
+    void showSystemGames(const std::string& system) override;
+    void askDuplicates(const std::string& fileName, const std::string& archivePath,
+                       const std::vector<GenericRom>& matches, std::function<void(DupesAnswer)> answered) override;
+    QWidget* dialogParent() override { return this; }
+
+    void arrangeWindows();
+    bool arranged() const { return arranged_; }
+    void switchCategory(const Category& category);
+    void showGamesView(GamesView view);
+    void showSystemsView(SystemsView view);
+
+    QAction* action(const QString& name) const;
+    QList<QAction*> allActions() const;
+    Settings& settings() { return settings_; }
+    RomsDB& database() { return *db_; }
+    QtJobHost& host() { return *host_; }
+    const std::optional<Romset>& currentRomset() const { return currentRomset_; }
+
+    TFormSystems& systemsWindow() { return *systems_; }
+    TFormGames& gamesWindow() { return *games_; }
+    TGameRoms& gameRomsWindow() { return *gameRoms_; }
+    TFormError& messagesWindow() { return *messages_; }
+    TFormProgress& progressWindow() { return *progress_; }
+    TFormMessage& waitWindow() { return *wait_; }
+    TFormPreferences& preferencesWindow() { return *preferences_; }
+    ToolWindows& toolWindows() { return *tools_; }
+
+    // Job helpers: refuse a second job with a notice.
+    void jobStarted(bool started);
+
+    // Database actions (public for the tests).
+    void deleteDatabase();
+    void cleanDatabase();
+    void deleteSelectedSystem();
+
+protected:
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QAction* makeAction(const char* name, const char* caption, const char* hint, void (TformMain::*slot)(),
+                        bool checkable = false);
+    void buildActions();
+    void buildBars(QVBoxLayout* layout);
+    void followMainWindow();
+    void releaseArrangementIf(bool pulledAway);
+    void lockHeight();
+    void openDatabase();
+
+    void importDats();
+    void scanSelected();
+    void fixSelected();
+    void scanAllShown();
+    void fixAllShown();
+    void rebuildAll();
+    void toggleMessages();
+    void toggleSystems();
+    void toggleGames();
+
+    Settings& settings_;
+    std::unique_ptr<RomsDB> db_;
+    std::optional<Romset> currentRomset_;
+    bool arranged_ = true;
+    bool lockingHeight_ = false;
+    std::map<QString, QAction*> actions_;
+    QMenuBar* menuBar_ = nullptr;
+    QComboBox* gamesStyle_ = nullptr;
+    QComboBox* romsStyle_ = nullptr;
+    QWidget* strip_ = nullptr;
+
+    TFormProgress* progress_;
+    TFormError* messages_;
+    TFormMessage* wait_;
+    TFormSystems* systems_;
+    TFormGames* games_;
+    TGameRoms* gameRoms_;
+    TFormPreferences* preferences_;
+    TFormAbout* about_;
+    std::unique_ptr<ToolWindows> tools_;
+    std::unique_ptr<QtJobHost> host_;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,98 @@
+#include "ui/form_preferences.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace quorvane {
+
+namespace {
+struct Field {
+    const char* name;
+    const char* caption;
+    const char* designText;
+};
+constexpr Field kFields[] = {
+    {"basedir", "BaseDir:", "/tmp"},
+    {"sourcedir", "Rebuild from:", "$BASEDIR$/sourceroms"},
+    {"tosecdir", "Tosec dir:", "$BASEDIR$/romsets/Tosec"},
+    {"gooddir", "Good dir:", "$BASEDIR$/romsets/Good"},
+    {"arcadedir", "Arcade dir:", "$BASEDIR$/romsets/Arcade"},
+    {"arcadeunemudir", "Arcade unemulated dir:", "$BASEDIR$/romsets/Arcadeunemu"},
+    {"miscdir", "Miscellanous dir:", "$BASEDIR$/romsets/Misc"},
+    {"customdir", "Custom dir:", "$BASEDIR$/romsets/Custom"},
+};
+}  // namespace
+
+TFormPreferences::TFormPreferences(Settings& settings, QWidget* parent)
+    : QWidget(parent, Qt::Tool), settings_(settings) {
+    setWindowTitle(QStringLiteral("Global Preferences"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    defdb_ = new QComboBox(this);
+    defdb_->setObjectName(QStringLiteral("defdb"));
+    defdb_->setEditable(true);
+    for (const char* entry : kDefaultDbEntries) defdb_->addItem(QString::fromUtf8(entry));
+    form->addRow(QStringLiteral("Default DB:"), defdb_);
+    for (const Field& f : kFields) {
+        auto* e = new QLineEdit(QString::fromUtf8(f.designText), this);
+        e->setObjectName(QString::fromLatin1(f.name));
+        e->setMinimumWidth(360);
+        form->addRow(QString::fromUtf8(f.caption), e);
+    }
+    layout->addLayout(form);
+    md5_ = new QCheckBox(QStringLiteral("Use MD5 (if present)"), this);
+    md5_->setObjectName(QStringLiteral("md5"));
+    sha1_ = new QCheckBox(QStringLiteral("Use SHA-1 (if present)"), this);
+    sha1_->setObjectName(QStringLiteral("sha1"));
+    md5_->setChecked(true);
+    sha1_->setChecked(true);
+    layout->addWidget(md5_);
+    layout->addWidget(sha1_);
+    auto* buttons = new QHBoxLayout;
+    auto* saveButton = new QPushButton(QStringLiteral("Save"), this);
+    saveButton->setObjectName(QStringLiteral("SpeedButton1"));
+    auto* cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("SpeedButton2"));
+    buttons->addStretch(1);
+    buttons->addWidget(saveButton);
+    buttons->addWidget(cancelButton);
+    layout->addLayout(buttons);
+    connect(saveButton, &QPushButton::clicked, this, &TFormPreferences::save);
+    connect(cancelButton, &QPushButton::clicked, this, &TFormPreferences::cancel);
+}
+
+QLineEdit* TFormPreferences::edit(const char* name) const {
+    return findChild<QLineEdit*>(QString::fromLatin1(name));
+}
+
+void TFormPreferences::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    const PreferenceValues v = preferencesForDisplay(settings_);
+    defdb_->setEditText(QString::fromStdString(v.defaultDb));
+    const std::string* values[] = {&v.basedir, &v.sourcedir, &v.tosecdir, &v.gooddir, &v.arcadedir,
+                                   &v.arcadeunemudir, &v.miscdir, &v.customdir};
+    for (size_t i = 0; i < std::size(kFields); ++i) edit(kFields[i].name)->setText(QString::fromStdString(*values[i]));
+    md5_->setChecked(v.useMD5);
+    sha1_->setChecked(v.useSHA1);
+}
+
+void TFormPreferences::save() {
+    PreferenceValues v;
+    v.defaultDb = defdb_->currentText().toStdString();
+    std::string* values[] = {&v.basedir, &v.sourcedir, &v.tosecdir, &v.gooddir, &v.arcadedir,
+                             &v.arcadeunemudir, &v.miscdir, &v.customdir};
+    for (size_t i = 0; i < std::size(kFields); ++i) *values[i] = edit(kFields[i].name)->text().toStdString();
+    v.useMD5 = md5_->isChecked();
+    v.useSHA1 = sha1_->isChecked();
+    savePreferences(v, settings_);
+    close();
+}
+
+void TFormPreferences::cancel() { close(); }
+
+}  // namespace quorvane

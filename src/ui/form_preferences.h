@@ -1,0 +1,36 @@
+// "Global Preferences": edits section "Quorvane" of the settings file.
+#pragma once
+
+#include <QWidget>
+
+#include "core/preferences.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+
+namespace quorvane {
+
+class TFormPreferences : public QWidget {
+    Q_OBJECT
+public:
+    TFormPreferences(Settings& settings, QWidget* parent = nullptr);
+
+    void save();
+    void cancel();
+    QLineEdit* edit(const char* name) const;
+    QComboBox* defaultDb() const { return defdb_; }
+    QCheckBox* md5() const { return md5_; }
+    QCheckBox* sha1() const { return sha1_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    Settings& settings_;
+    QComboBox* defdb_;
+    QCheckBox* md5_;
+    QCheckBox* sha1_;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,68 @@
+#include "ui/form_progress.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "core/job_host.h"
+
+namespace quorvane {
+
+TFormProgress::TFormProgress(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("In Progress..."));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
+    auto* layout = new QVBoxLayout(this);
+    action_ = new QLabel(QStringLiteral("Prog"), this);
+    layout->addWidget(action_);
+    layout->addWidget(new QLabel(QStringLiteral("Working on:"), this));
+    file_ = new QLabel(QStringLiteral("Filename"), this);
+    file_->setMinimumWidth(380);
+    file_->setTextFormat(Qt::PlainText);
+    layout->addWidget(file_);
+    progress_ = new QProgressBar(this);
+    progress_->setRange(0, 100);
+    layout->addWidget(progress_);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("BitBtn1"));
+    layout->addWidget(cancel, 0, Qt::AlignRight);
+    connect(cancel, &QPushButton::clicked, this, [this] {
+        if (host_) host_->requestCancel();
+        emit cancelClicked();
+    });
+    setFixedSize(sizeHint());
+}
+
+void TFormProgress::startProgress(const QString& action, int maximum) {
+    action_->setText(action);
+    progress_->setRange(0, maximum > 0 ? maximum : 0);
+    progress_->setValue(0);
+    show();
+    raise();
+}
+
+void TFormProgress::updateProgress(const QString& item, int position) {
+    file_->setText(item);
+    if (position > progress_->maximum()) progress_->setMaximum(position);
+    progress_->setValue(position);
+}
+
+void TFormProgress::setProgressMax(int maximum) { progress_->setMaximum(maximum > 0 ? maximum : 0); }
+
+void TFormProgress::closeProgress() { hide(); }
+
+QString TFormProgress::actionText() const { return action_->text(); }
+QString TFormProgress::fileText() const { return file_->text(); }
+int TFormProgress::position() const { return progress_->value(); }
+int TFormProgress::maximum() const { return progress_->maximum(); }
+
+// The window has no close box; Escape and the window manager cannot close it.
+void TFormProgress::closeEvent(QCloseEvent* event) { event->ignore(); }
+void TFormProgress::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) return;
+    QDialog::keyPressEvent(event);
+}
+
+}  // namespace quorvane

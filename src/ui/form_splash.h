@@ -1,0 +1,23 @@
+// The splash window: shown at start; at its first tick the systems are
+// listed, the main window shown and the satellite windows arranged.
+#pragma once
+
+#include <QWidget>
+
+namespace quorvane {
+
+class TformMain;
+
+class TFormSplash : public QWidget {
+    Q_OBJECT
+public:
+    explicit TFormSplash(TformMain& main);
+
+    // What the first tick does (public so a test can run it without waiting).
+    void firstTick();
+
+private:
+    TformMain& main_;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,47 @@
+#include "ui/form_systems.h"
+
+#include <QListWidget>
+#include <QVBoxLayout>
+
+#include "ui/status_icons.h"
+
+namespace quorvane {
+
+TFormSystems::TFormSystems(QWidget* parent) : SatelliteWindow(parent) {
+    setWindowTitle(QStringLiteral("Systems"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    list_ = new QListWidget(this);
+    list_->setObjectName(QStringLiteral("ListView1"));
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    layout->addWidget(list_);
+    connect(list_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        if (item && item->isSelected()) emit systemClicked(item->text());
+    });
+    resize(220, 360);
+}
+
+void TFormSystems::setSystems(const std::vector<std::string>& systems, const QString& caption) {
+    list_->clear();
+    const QIcon icon = systemIcon();
+    for (const std::string& s : systems) new QListWidgetItem(icon, QString::fromStdString(s), list_);
+    setWindowTitle(caption);
+}
+
+void TFormSystems::clearSystems() {
+    list_->clear();
+    setWindowTitle(QString());
+}
+
+std::string TFormSystems::selectedSystem() const {
+    const QList<QListWidgetItem*> selected = list_->selectedItems();
+    return selected.isEmpty() ? std::string() : selected.first()->text().toStdString();
+}
+
+std::vector<std::string> TFormSystems::shownSystems() const {
+    std::vector<std::string> out;
+    for (int i = 0; i < list_->count(); ++i) out.push_back(list_->item(i)->text().toStdString());
+    return out;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,63 @@
+// The desktop program's job host: every call runs on the GUI thread while the
+// job's thread waits (a blocking queued invocation), so what the person sees
+// keeps the job's order. Called on the GUI thread itself, it runs directly.
+#pragma once
+
+#include <functional>
+#include <QObject>
+
+#include "core/job_host.h"
+
+namespace quorvane {
+
+class TFormProgress;
+class TFormError;
+
+// What the host needs from the main window.
+class JobViews {
+public:
+    virtual ~JobViews() = default;
+    virtual void refreshSystems() = 0;
+    virtual void clearGamesList() = 0;
+    virtual void showSystemGames(const std::string& system) = 0;
+    // Shows the duplicate dialog without blocking; `answered` is called on
+    // the GUI thread once the person has chosen.
+    virtual void askDuplicates(const std::string& fileName, const std::string& archivePath,
+                               const std::vector<GenericRom>& matches,
+                               std::function<void(DupesAnswer)> answered) = 0;
+    virtual QWidget* dialogParent() = 0;
+};
+
+class QtJobHost : public QObject, public JobHost {
+    Q_OBJECT
+public:
+    QtJobHost(TFormProgress& progress, TFormError& messages, JobViews& views, QObject* parent = nullptr);
+
+    void addMessage(const std::string& text) override;
+    void addFileNode(const std::string& file) override;
+    void addFileFinding(const std::string& message) override;
+    void clearFileTree() override;
+    void showInformation(const std::string& text) override;
+    bool askYesIgnore(const std::string& text) override;
+    bool askYesAbort(const std::string& text) override;
+    DupesAnswer askDuplicates(const std::string& fileName, const std::string& archivePath,
+                              const std::vector<GenericRom>& matches) override;
+    void refreshSystems() override;
+    void clearGamesList() override;
+    void showSystemGames(const std::string& system) override;
+
+protected:
+    void onStartProgress(const std::string& action, int maximum) override;
+    void onUpdateProgress(const std::string& item, int position) override;
+    void onSetProgressMax(int maximum) override;
+    void onCloseProgress() override;
+
+private:
+    void onGui(const std::function<void()>& work);
+
+    TFormProgress& progress_;
+    TFormError& messages_;
+    JobViews& views_;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,29 @@
+#include "ui/ui_dialogs.h"
+
+#include <QMessageBox>
+
+namespace quorvane {
+
+namespace {
+UiDialogs realDialogs;
+UiDialogs* current = &realDialogs;
+}  // namespace
+
+void UiDialogs::information(QWidget* parent, const QString& text) {
+    QMessageBox::information(parent, QStringLiteral("Quorvane"), text, QMessageBox::Ok);
+}
+
+bool UiDialogs::yesIgnore(QWidget* parent, const QString& text) {
+    return QMessageBox::warning(parent, QStringLiteral("Quorvane"), text, QMessageBox::Yes | QMessageBox::Ignore) ==
+           QMessageBox::Yes;
+}
+
+bool UiDialogs::yesAbort(QWidget* parent, const QString& text) {
+    return QMessageBox::warning(parent, QStringLiteral("Quorvane"), text, QMessageBox::Yes | QMessageBox::Abort) ==
+           QMessageBox::Yes;
+}
+
+UiDialogs& uiDialogs() { return *current; }
+void setUiDialogs(UiDialogs* dialogs) { current = dialogs ? dialogs : &realDialogs; }
+
+}  // namespace quorvane

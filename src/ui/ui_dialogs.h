@@ -1,0 +1,23 @@
+// Message boxes go through here so tests can answer them.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace quorvane {
+
+class UiDialogs {
+public:
+    virtual ~UiDialogs() = default;
+    virtual void information(QWidget* parent, const QString& text);
+    // Warning box with Yes and Ignore / Yes and Abort; true only for Yes.
+    virtual bool yesIgnore(QWidget* parent, const QString& text);
+    virtual bool yesAbort(QWidget* parent, const QString& text);
+};
+
+UiDialogs& uiDialogs();
+// Replaces the dialogs (tests); nullptr restores the real ones.
+void setUiDialogs(UiDialogs* dialogs);
+
+}  // namespace quorvane

@@ -1,0 +1,84 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <gtest/gtest.h>
+
+#include "core/file_util.h"
+#include "core/ini_file.h"
+#include "support/temp_dir.h"
+#include "ui/form_dupe_list.h"
+#include "ui/form_preferences.h"
+
+namespace quorvane {
+namespace {
+
+TEST(DupeList, HandsBackEachChoiceWithSelectedGames) {
+    TFormDupeList dialog;
+    std::vector<GenericRom> matches = {GenericRom("a.bin", "g1", "S", "N", "", "", "", ""),
+                                       GenericRom("a.bin", "g2", "S", "N", "", "", "", ""),
+                                       GenericRom("b.bin", "g3", "S", "N", "", "", "", "")};
+    for (int c = 0; c < 5; ++c) {
+        std::optional<DupesAnswer> got;
+        dialog.showDupes("a.bin", "/src/pack.zip", matches, [&](DupesAnswer a) { got = a; });
+        EXPECT_EQ(dialog.fileName(), QStringLiteral("a.bin"));
+        EXPECT_EQ(dialog.zipName(), QStringLiteral("/src/pack.zip"));
+        ASSERT_EQ(dialog.romsList()->count(), 3);
+        dialog.romsList()->item(0)->setSelected(true);
+        dialog.romsList()->item(2)->setSelected(true);
+        dialog.choice(static_cast<DupesChoice>(c))->setChecked(true);
+        dialog.answer();
+        ASSERT_TRUE(got.has_value());
+        const DupesBehaviour expected = dupesBehaviourFor(static_cast<DupesChoice>(c));
+        EXPECT_EQ(got->behaviour.askUser, expected.askUser);
+        EXPECT_EQ(got->behaviour.onlySelected, expected.onlySelected);
+        EXPECT_EQ(got->behaviour.onlyNameMatches, expected.onlyNameMatches);
+        EXPECT_EQ(got->behaviour.neverBuild, expected.neverBuild);
+        if (static_cast<DupesChoice>(c) == DupesChoice::OnlySelected)
+            EXPECT_EQ(got->selectedGames, (std::vector<std::string>{"g1", "g3"}));
+        else
+            EXPECT_TRUE(got->selectedGames.empty());
+        EXPECT_FALSE(dialog.isVisible());
+    }
+    // Nothing selected: the behaviour alone.
+    std::optional<DupesAnswer> got;
+    dialog.showDupes("a.bin", "p.zip", matches, [&](DupesAnswer a) { got = a; });
+    dialog.choice(DupesChoice::OnlySelected)->setChecked(true);
+    dialog.answer();
+    ASSERT_TRUE(got.has_value());
+    EXPECT_TRUE(got->behaviour.onlySelected);
+    EXPECT_TRUE(got->selectedGames.empty());
+}
+
+TEST(PreferencesWindow, ShowsPlaceholderSavesAndCancels) {
+    testing::TempDir home;
+    Settings settings = loadSettings(programFoldersIn(home.path()));
+    TFormPreferences prefs(settings);
+    prefs.show();
+    EXPECT_EQ(prefs.edit("tosecdir")->text().toStdString(), "$BASEDIR$/romsets/Tosec");
+    EXPECT_EQ(prefs.defaultDb()->currentText(), QStringLiteral("Tosec"));
+
+    prefs.edit("sourcedir")->setText(QStringLiteral("/elsewhere"));
+    prefs.md5()->setChecked(true);
+    prefs.cancel();
+    EXPECT_FALSE(pathExists(settings.settingsPath));
+    EXPECT_FALSE(settings.useMD5);
+    prefs.show();
+    EXPECT_EQ(prefs.edit("sourcedir")->text().toStdString(), "$BASEDIR$/sourceroms");
+
+    prefs.edit("sourcedir")->setText(QStringLiteral("/elsewhere"));
+    prefs.defaultDb()->setEditText(QStringLiteral("Good"));
+    prefs.md5()->setChecked(true);
+    prefs.save();
+    EXPECT_TRUE(settings.useMD5);
+    EXPECT_EQ(settings.sourcedir, "/elsewhere");
+    EXPECT_EQ(settings.currentdb, "roms");
+    IniFile ini(settings.settingsPath);
+    EXPECT_EQ(ini.readString("Quorvane", "currentdb", ""), "romsGood");
+    EXPECT_EQ(ini.readString("Quorvane", "tosecdir", ""), "$BASEDIR$/romsets/Tosec");
+    EXPECT_TRUE(ini.readBool("Quorvane", "useMD5", false));
+}
+
+}  // namespace
+}  // namespace quorvane

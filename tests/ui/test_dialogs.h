@@ -1,0 +1,33 @@
+// Message boxes answered by the test, with every text kept.
+#pragma once
+
+#include <QStringList>
+#include <deque>
+
+#include "ui/ui_dialogs.h"
+
+namespace quorvane::testing {
+
+class TestDialogs : public UiDialogs {
+public:
+    TestDialogs() { setUiDialogs(this); }
+    ~TestDialogs() override { setUiDialogs(nullptr); }
+
+    void information(QWidget*, const QString& text) override { shown << QStringLiteral("info: ") + text; }
+    bool yesIgnore(QWidget*, const QString& text) override { return answer(QStringLiteral("yesIgnore: ") + text); }
+    bool yesAbort(QWidget*, const QString& text) override { return answer(QStringLiteral("yesAbort: ") + text); }
+
+    QStringList shown;
+    std::deque<bool> answers;
+
+private:
+    bool answer(const QString& text) {
+        shown << text;
+        if (answers.empty()) return false;
+        const bool a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+};
+
+}  // namespace quorvane::testing
