@@ -5,7 +5,6 @@
 #include "db/roms_db.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
-#include "tools/catalogue_stats.h"
 
 namespace quorvane {
 namespace {
@@ -78,16 +77,6 @@ TEST(Statistics, OnePassFiguresTreatUnknownSizesAsUnknown) {
         "7",    // 14 smallest ROM: unknown sizes are not zero
     };
     EXPECT_EQ(values, expected);
-}
-
-TEST(Statistics, RowsKeepTheWindowsOrderAndLabels) {
-    std::vector<int> numbers;
-    for (const StatRow& row : statRowsTopToBottom()) numbers.push_back(row.number);
-    EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 5, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
-    EXPECT_STREQ(statRow(4).label, "biggestsetnum");
-    EXPECT_STREQ(statRow(4).caption, "Biggest set (size bytes):");
-    EXPECT_STREQ(statRow(6).caption, "Smallest set (# of roms):");
-    EXPECT_STREQ(statRow(9).caption, "Number of availbale roms:");
 }
 
 }  // namespace
