@@ -4,6 +4,7 @@
 #include "import/import_context.h"
 #include "import/parenthesised_dat.h"
 #include "import/sectioned_dat.h"
+#include "import/xml_dat.h"
 
 namespace quorvane {
 
@@ -27,6 +28,7 @@ void ImportRomsetThread::importFile(ImportContext& context) {
         context.message("Cannot open " + context.path());
         return;
     }
+    if (importXmlDat(context)) return;
     if (importSectionedDat(context)) return;
     if (importParenthesisedDat(context)) return;
     context.message(context.path() + " is not a DAT file; nothing imported.");

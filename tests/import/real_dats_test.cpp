@@ -216,5 +216,38 @@ TEST(RealSectionedDats, ZincAgreesWithTheParenthesisedFile) {
     EXPECT_EQ(p ^ s, 0xFFFFFFFFul);
 }
 
+// The XML ZiNc file holds the parenthesised file's data: every game of both
+// imports has the same ROMs with the same values and parents.
+TEST(RealXmlDats, ZincGivesTheParenthesisedRows) {
+    REAL_DAT(xml, "xml/logiqx-zinc-v1.1.xml.dat");
+    REAL_DAT(parenthesised, "parenthesised/logiqx-zinc-v1.1.dat");
+    ImportFixture fx, fp;
+    const auto xrows = importOne(fx, xml);
+    const auto prows = importOne(fp, parenthesised);
+    ASSERT_EQ(xrows.size(), 689u);
+    EXPECT_EQ(xrows[0].system, "ZiNc");
+    EXPECT_EQ(xrows[0].version, "20050731");
+    EXPECT_EQ(xrows[0].author, "Logiqx");
+
+    const Romset x = fx.db->getRomset("ZiNc", 0);
+    const Romset p = fp.db->getRomset("ZiNc", 0);
+    ASSERT_EQ(x.games.size(), 78u);
+    ASSERT_EQ(x.games.size(), p.games.size());
+    auto describe = [](const Game& g) {
+        std::vector<std::string> out;
+        for (const Rom& r : g.roms)
+            out.push_back(r.name + " " + r.crc + " " + r.size + " " + r.md5 + " " + r.sha1 + " " + r.cloneOf + "/" +
+                          r.romOf);
+        return out;
+    };
+    size_t withParent = 0;
+    for (size_t i = 0; i < x.games.size(); ++i) {
+        ASSERT_EQ(x.games[i].name, p.games[i].name);
+        EXPECT_EQ(describe(x.games[i]), describe(p.games[i])) << x.games[i].name;
+        for (const Rom& r : x.games[i].roms) withParent += !r.cloneOf.empty() || !r.romOf.empty();
+    }
+    EXPECT_EQ(withParent, 250u);
+}
+
 }  // namespace
 }  // namespace quorvane
