@@ -14,7 +14,11 @@
 
 #include "db/roms_db.h"
 #include "ui/arrangement.h"
+#include "ui/file_zipper.h"
 #include "ui/form_about.h"
+#include "ui/form_format.h"
+#include "ui/form_stats.h"
+#include "ui/identifier_form.h"
 #include "ui/form_error.h"
 #include "ui/form_games.h"
 #include "ui/form_message.h"
@@ -46,11 +50,12 @@ TformMain::TformMain(Settings& settings, QWidget* parent) : QWidget(parent), set
     systems_ = new TFormSystems(this);
     about_ = new TFormAbout(this);
     host_ = std::make_unique<QtJobHost>(*progress_, *messages_, *this);
-    tools_ = std::make_unique<ToolWindows>(*this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    // Before the actions: they connect to the tool windows.
+    tools_ = std::make_unique<ToolWindows>(*this);
     buildActions();
     buildBars(layout);
 
@@ -156,13 +161,22 @@ void TformMain::buildActions() {
     makeAction("cleanDB", "C&lean DB have/miss status", "Clean Have/Miss status for this DB", &TformMain::cleanDatabase);
     makeAction("deleteSystem", "D&elete Selected System", "Delete selected system from DB",
                &TformMain::deleteSelectedSystem);
-    makeAction("CreateMissHave", "Create Miss/&Have file", "Create Miss/have files for current set", nullptr);
+    makeAction("CreateMissHave", "Create Miss/&Have file", "Create Miss/have files for current set",
+               &TformMain::createMissHave);
     makeAction("CreateMissHaveALL", "Cr&eate Miss/Have files for displayed sets",
-               "Create Miss/Have files for romsets in systems window", nullptr);
+               "Create Miss/Have files for romsets in systems window", &TformMain::createMissHaveAll);
     makeAction("CustomFiles", "Create C&ustom Files", "Create custom files", nullptr);
+    connect(action("CustomFiles"), &QAction::triggered, this,
+            [this] { tools_->formats().open(systems_->shownSystems()); });
     makeAction("Romidentifier", "R&om identifier", "Start Rom Identifier Application", nullptr);
+    connect(action("Romidentifier"), &QAction::triggered, this, [this] { tools_->identifier().open(); });
     makeAction("multizipper", "M&ulti-zipper", "Start multi-zipper application", nullptr);
+    connect(action("multizipper"), &QAction::triggered, this, [this] {
+        tools_->fileZipper().show();
+        tools_->fileZipper().raise();
+    });
     makeAction("Stats", "S&tats", "Display stats window for current DB", nullptr);
+    connect(action("Stats"), &QAction::triggered, this, [this] { tools_->stats().open(); });
     makeAction("About", "&About...", "", nullptr);
     connect(action("About"), &QAction::triggered, about_, &QWidget::show);
     action("showSysWindow")->setChecked(true);
@@ -334,6 +348,17 @@ void TformMain::fixSelected() {
 void TformMain::scanAllShown() { jobStarted(db_->scanAll(*host_, settings_, systems_->shownSystems())); }
 void TformMain::fixAllShown() { jobStarted(db_->fixAll(*host_, settings_, systems_->shownSystems())); }
 void TformMain::rebuildAll() { jobStarted(db_->rebuild(*host_, settings_, settings_.sourcedir)); }
+
+void TformMain::createMissHave() {
+    const std::string system = systems_->selectedSystem();
+    if (system.empty()) return;
+    db_->writeHaveList(settings_, system);
+    db_->writeMissList(settings_, system);
+}
+
+void TformMain::createMissHaveAll() {
+    jobStarted(db_->createMissHaveAll(*host_, settings_, systems_->shownSystems()));
+}
 
 void TformMain::toggleMessages() { messages_->setVisible(!messages_->isVisible()); }
 

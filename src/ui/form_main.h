@@ -97,6 +97,8 @@ private:
     void scanAllShown();
     void fixAllShown();
     void rebuildAll();
+    void createMissHave();
+    void createMissHaveAll();
     void toggleMessages();
     void toggleSystems();
     void toggleGames();

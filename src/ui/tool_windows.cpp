@@ -1,11 +1,21 @@
 #include "ui/tool_windows.h"
 
+#include "ui/file_zipper.h"
 #include "ui/form_dupe_list.h"
+#include "ui/form_format.h"
 #include "ui/form_main.h"
+#include "ui/form_stats.h"
+#include "ui/identifier_form.h"
 
 namespace quorvane {
 
-ToolWindows::ToolWindows(TformMain& main) : main_(main), dupeList_(new TFormDupeList(&main)) {}
+ToolWindows::ToolWindows(TformMain& main)
+    : dupeList_(new TFormDupeList(&main)),
+      stats_(new TFormStats(main)),
+      formats_(new TFormFormat(main)),
+      identifier_(new TIdentifierForm(main)),
+      scan_(new TScan(&main)),
+      fileZipper_(new TFileZipper(*scan_, &main)) {}
 
 ToolWindows::~ToolWindows() = default;
 

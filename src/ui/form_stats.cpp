@@ -1,0 +1,68 @@
+#include "ui/form_stats.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QThread>
+#include <QVBoxLayout>
+
+#include "db/roms_db.h"
+#include "tools/catalogue_stats.h"
+#include "ui/form_main.h"
+
+namespace quorvane {
+
+TFormStats::TFormStats(TformMain& main) : QWidget(&main, Qt::Tool), main_(main) {
+    setWindowTitle(QStringLiteral("Stats"));
+    auto* layout = new QVBoxLayout(this);
+    auto* tabs = new QTabWidget(this);
+    auto* page = new QWidget(tabs);
+    auto* pageLayout = new QVBoxLayout(page);
+    auto* grid = new QGridLayout;
+    int row = 0;
+    for (const StatRow& r : statRowsTopToBottom()) {
+        grid->addWidget(new QLabel(QString::fromUtf8(r.caption), page), row, 0);
+        auto* value = new QLabel(QStringLiteral("unknown"), page);
+        value->setObjectName(QString::fromLatin1(r.label));
+        grid->addWidget(value, row, 1);
+        values_[static_cast<size_t>(r.number)] = value;
+        ++row;
+    }
+    pageLayout->addLayout(grid);
+    pageLayout->addWidget(new QLabel(QStringLiteral("DataBase"), page));
+    db_ = new QLineEdit(page);
+    db_->setObjectName(QStringLiteral("db"));
+    db_->setEnabled(false);
+    pageLayout->addWidget(db_);
+    auto* refreshButton = new QPushButton(QStringLiteral("Refresh stats"), page);
+    refreshButton->setObjectName(QStringLiteral("SpeedButton1"));
+    refreshButton->setFlat(true);
+    pageLayout->addWidget(refreshButton);
+    tabs->addTab(page, QStringLiteral("Stats"));
+    layout->addWidget(tabs);
+    connect(refreshButton, &QPushButton::clicked, this, &TFormStats::refresh);
+}
+
+void TFormStats::open() {
+    db_->setText(QString::fromStdString(main_.settings().currentdb));
+    show();
+    raise();
+}
+
+void TFormStats::refresh() {
+    for (size_t i = 1; i < values_.size(); ++i) values_[i]->clear();
+    // Each figure reaches its label on the GUI thread while the job waits.
+    const bool started = main_.database().showStats(main_.host(), [this](int number, const std::string& text) {
+        auto set = [this, number, text] {
+            if (number >= 1 && number <= kStatCount) values_[static_cast<size_t>(number)]->setText(QString::fromStdString(text));
+        };
+        if (QThread::currentThread() == thread()) set();
+        else QMetaObject::invokeMethod(this, set, Qt::BlockingQueuedConnection);
+    });
+    main_.jobStarted(started);
+}
+
+}  // namespace quorvane

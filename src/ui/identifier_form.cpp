@@ -1,0 +1,141 @@
+#include "ui/identifier_form.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMetaObject>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "db/roms_db.h"
+#include "ui/form_main.h"
+#include "ui/status_icons.h"
+
+namespace quorvane {
+
+namespace {
+QIcon hitIcon(const std::string& status) {
+    if (status == "Y") return statusIcon(StatusIcon::Have);
+    if (status == "N") return statusIcon(StatusIcon::Missing);
+    if (status == "P") return statusIcon(StatusIcon::Incomplete);
+    return {};
+}
+}  // namespace
+
+TIdentifierForm::TIdentifierForm(TformMain& main) : QWidget(&main, Qt::Tool), main_(main) {
+    setWindowTitle(QStringLiteral("Rom Identifier"));
+    setAcceptDrops(true);
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("Drag one or more files into the box below:"), this), 1);
+    auto* clear = new QPushButton(QStringLiteral("Clear"), this);
+    clear->setObjectName(QStringLiteral("SpeedButton1"));
+    clear->setFlat(true);
+    top->addWidget(clear);
+    layout->addLayout(top);
+    result_ = new QTableWidget(this);
+    result_->setObjectName(QStringLiteral("result"));
+    result_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    result_->verticalHeader()->hide();
+    result_->horizontalHeader()->setSectionsMovable(false);
+    result_->verticalHeader()->setSectionsMovable(true);
+    result_->setAcceptDrops(false);
+    layout->addWidget(result_);
+    menu_ = new QMenu(this);
+    menu_->setObjectName(QStringLiteral("popoupmenu"));
+    menu_->addAction(QStringLiteral("Rebuild this"), this, &TIdentifierForm::rebuildThis)->setObjectName(QStringLiteral("Rebuildselected1"));
+    menu_->addAction(QStringLiteral("Rebuild All"), this, &TIdentifierForm::rebuildAll)->setObjectName(QStringLiteral("RebuildAll1"));
+    menu_->addAction(QStringLiteral("Clear List"), this, &TIdentifierForm::clearList)->setObjectName(QStringLiteral("ClearList1"));
+    result_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(result_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { menu_->popup(result_->viewport()->mapToGlobal(p)); });
+    connect(result_, &QTableWidget::cellClicked, this, [this] { menu_->popup(QCursor::pos()); });
+    connect(clear, &QPushButton::clicked, this, &TIdentifierForm::clearList);
+    resize(760, 320);
+    redraw();
+}
+
+void TIdentifierForm::open() {
+    show();
+    raise();
+}
+
+void TIdentifierForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TIdentifierForm::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+    event->acceptProposedAction();
+    identify(paths);
+}
+
+bool TIdentifierForm::identify(const std::vector<std::string>& paths) {
+    if (paths.empty()) return false;
+    const bool started = startIdentify(main_.database(), main_.host(), main_.settings(), paths,
+                                       [this](std::vector<GenericRom> hits) {
+                                           QMetaObject::invokeMethod(
+                                               this, [this, hits = std::move(hits)] { addHits(hits); },
+                                               Qt::QueuedConnection);
+                                       });
+    main_.jobStarted(started);
+    return started;
+}
+
+void TIdentifierForm::addHits(const std::vector<GenericRom>& hits) {
+    list_.append(hits);
+    redraw();
+}
+
+void TIdentifierForm::clearList() {
+    list_.clear();
+    redraw();
+}
+
+void TIdentifierForm::redraw() {
+    result_->clear();
+    if (list_.empty()) {
+        result_->setColumnCount(0);
+        result_->setRowCount(0);
+        return;
+    }
+    const auto& items = list_.items();
+    result_->setColumnCount(5);
+    result_->setRowCount(static_cast<int>(items.size()));
+    result_->setHorizontalHeaderLabels({QString(), QStringLiteral("Filename"), QStringLiteral("System"),
+                                        QStringLiteral("Gamename"), QStringLiteral("Romname")});
+    const int widths[] = {16, 100, 150, 300, 500};
+    for (int c = 0; c < 5; ++c) result_->setColumnWidth(c, widths[c]);
+    for (size_t i = 0; i < items.size(); ++i) {
+        const GenericRom& hit = items[i];
+        const int row = static_cast<int>(i);
+        auto* icon = new QTableWidgetItem(hitIcon(hit.status), QString());
+        icon->setData(Qt::UserRole, QString::fromStdString(hit.status));
+        result_->setItem(row, 0, icon);
+        result_->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(identifiedFileName(hit))));
+        result_->setItem(row, 2, new QTableWidgetItem(QString::fromStdString(hit.system)));
+        result_->setItem(row, 3, new QTableWidgetItem(QString::fromStdString(hit.game)));
+        result_->setItem(row, 4, new QTableWidgetItem(QString::fromStdString(hit.name)));
+        result_->setRowHeight(row, 16);
+    }
+}
+
+void TIdentifierForm::rebuildThis() {
+    // Grid rows count from 1 below the header line.
+    const std::vector<std::string> paths = list_.rebuildThisPaths(result_->currentRow() + 1);
+    if (!paths.empty()) main_.jobStarted(startRebuildOf(main_.database(), main_.host(), main_.settings(), paths));
+}
+
+void TIdentifierForm::rebuildAll() {
+    const std::vector<std::string> paths = list_.rebuildAllPaths();
+    if (!paths.empty()) main_.jobStarted(startRebuildOf(main_.database(), main_.host(), main_.settings(), paths));
+}
+
+}  // namespace quorvane

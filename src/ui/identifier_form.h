@@ -1,0 +1,45 @@
+// "Rom Identifier": archives dropped on the window are identified against
+// the current database; the lines can be handed to the rebuild.
+#pragma once
+
+#include <QWidget>
+
+#include "tools/rom_identifier.h"
+
+class QMenu;
+class QTableWidget;
+
+namespace quorvane {
+
+class TformMain;
+
+class TIdentifierForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TIdentifierForm(TformMain& main);
+
+    void open();
+    // What a drop does: identification runs as a job; its hits become lines.
+    bool identify(const std::vector<std::string>& paths);
+    void addHits(const std::vector<GenericRom>& hits);
+    void clearList();
+    void rebuildThis();
+    void rebuildAll();
+
+    QTableWidget* grid() const { return result_; }
+    const IdentifiedList& lines() const { return list_; }
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void redraw();
+
+    TformMain& main_;
+    QTableWidget* result_;
+    QMenu* menu_;
+    IdentifiedList list_;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,151 @@
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QPlainTextEdit>
+#include <QTableWidget>
+#include <gtest/gtest.h>
+
+#include "core/file_util.h"
+#include "db/roms_db.h"
+#include "support/temp_dir.h"
+#include "test_dialogs.h"
+#include "tools/file_formats.h"
+#include "ui/file_zipper.h"
+#include "ui/form_format.h"
+#include "ui/form_games.h"
+#include "ui/form_main.h"
+#include "ui/form_stats.h"
+#include "ui/form_systems.h"
+#include "ui/identifier_form.h"
+#include "ui/tool_windows.h"
+
+namespace quorvane {
+namespace {
+
+using testing::TempDir;
+using testing::TestDialogs;
+
+// Jobs call the GUI thread and wait: keep its events flowing until done.
+void waitForJob(RomsDB& db) {
+    while (db.jobRunning()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    db.waitForJob();
+    QCoreApplication::processEvents();
+}
+
+class ToolWindowsTest : public ::testing::Test {
+protected:
+    TempDir home;
+    Settings settings = loadSettings(programFoldersIn(home.path()));
+    TestDialogs dialogs;
+
+    // One system whose folder holds a correct archive of "good" and nothing of "gone".
+    void makeCollection() {
+        ASSERT_TRUE(makeFolders(settings.databasesDir));
+        RomsDBImpl db(settings.currentDatabasePath());
+        ASSERT_TRUE(db.addRom("Sys", "1", "me", "good", "3610a686", "a.bin", "5", "", "", "", ""));  // "hello"
+        ASSERT_TRUE(db.addRom("Sys", "1", "me", "gone", "00000001", "z.bin", "9", "", "", "", ""));
+        const std::string folder = resolveSystemFolder(settings, "Sys");
+        testing::writeFile(home.file("a.bin"), "hello");
+        ASSERT_EQ(testing::runShell("cd " + home.path() + " && zip -qj '" + folder + "/good.zip' a.bin"), 0);
+    }
+};
+
+TEST_F(ToolWindowsTest, ScanFromTheMainWindowEndsWithItsMessageAndRefillsGames) {
+    makeCollection();
+    TformMain main(settings);
+    main.refreshSystems();
+    main.systemsWindow().list()->item(0)->setSelected(true);
+    main.action("scansys")->trigger();
+    waitForJob(main.database());
+    EXPECT_TRUE(dialogs.shown.contains(QStringLiteral("info: Romset Sys has been scanned.")))
+        << dialogs.shown.join(QStringLiteral(" | ")).toStdString();
+    EXPECT_EQ(main.gamesWindow().windowTitle(), QStringLiteral("Sys (1): 2 games total"));
+    main.showGamesView(GamesView::Available);
+    EXPECT_EQ(main.gamesWindow().list()->count(), 1);
+}
+
+TEST_F(ToolWindowsTest, SecondJobIsRefusedWhileOneRuns) {
+    makeCollection();
+    TformMain main(settings);
+    main.refreshSystems();
+    main.systemsWindow().list()->item(0)->setSelected(true);
+    main.action("scansys")->trigger();
+    main.action("scansys")->trigger();  // the first still runs: its questions wait for this thread
+    waitForJob(main.database());
+    EXPECT_TRUE(dialogs.shown.contains(QStringLiteral("info: Another job is still running.")));
+}
+
+TEST_F(ToolWindowsTest, IdentifierListsDroppedArchiveHits) {
+    makeCollection();
+    TformMain main(settings);
+    TIdentifierForm& identifier = main.toolWindows().identifier();
+    const std::string archive = resolveSystemFolder(settings, "Sys") + "/good.zip";
+    ASSERT_TRUE(identifier.identify({archive}));
+    waitForJob(main.database());
+    QTableWidget* grid = identifier.grid();
+    ASSERT_EQ(grid->rowCount(), 1);
+    EXPECT_EQ(grid->columnCount(), 5);
+    EXPECT_EQ(grid->item(0, 1)->text(), QStringLiteral("good.zip"));
+    EXPECT_EQ(grid->item(0, 2)->text(), QStringLiteral("Sys"));
+    EXPECT_EQ(grid->item(0, 3)->text(), QStringLiteral("good"));
+    EXPECT_EQ(grid->item(0, 4)->text(), QStringLiteral("a.bin"));
+    ASSERT_TRUE(identifier.identify({archive}));  // a second drop accumulates
+    waitForJob(main.database());
+    EXPECT_EQ(grid->rowCount(), 2);
+    identifier.clearList();
+    EXPECT_EQ(grid->rowCount(), 0);
+    EXPECT_EQ(grid->columnCount(), 0);
+}
+
+TEST_F(ToolWindowsTest, FormatSavedTwiceIsRegisteredOnceAndStatsFill) {
+    TformMain main(settings);
+    TFormFormat& formats = main.toolWindows().formats();
+    formats.open({"Sys"});
+    formats.formats()->setEditText(QStringLiteral("newFormat"));
+    formats.romMemo()->setPlainText(QStringLiteral("$ROMNAME$ of $GAMENAME$"));
+    formats.saveFormat();
+    formats.formats()->setEditText(QStringLiteral("newFormat"));
+    formats.romMemo()->setPlainText(QStringLiteral("$ROMNAME$"));
+    formats.saveFormat();
+    EXPECT_EQ(listFormats(settings.settingsPath), std::vector<std::string>{"newFormat"});
+    EXPECT_EQ(formats.formats()->count(), 1);
+    formats.selectFormat(QStringLiteral("newFormat"));
+    EXPECT_EQ(formats.romMemo()->toPlainText(), QStringLiteral("$ROMNAME$"));
+    formats.romMemo()->clear();
+    EXPECT_FALSE(formats.createFile(QString::fromStdString(home.file("out.txt"))));
+    EXPECT_EQ(dialogs.shown.last(), QStringLiteral("info: Error: no valid format"));
+
+    TFormStats& stats = main.toolWindows().stats();
+    stats.open();
+    EXPECT_EQ(stats.databaseBox()->text(), QStringLiteral("roms"));
+    EXPECT_EQ(stats.valueLabel(1)->text(), QStringLiteral("unknown"));
+    stats.refresh();
+    waitForJob(main.database());
+    for (int n = 1; n <= 14; ++n) EXPECT_EQ(stats.valueLabel(n)->text(), QStringLiteral("0")) << n;
+}
+
+TEST_F(ToolWindowsTest, MultiZipperZipsTheCollectedFiles) {
+    TformMain main(settings);
+    testing::writeFile(home.file("zipme/a.bin"), "aaa");
+    testing::writeFile(home.file("zipme/sub/b.rom"), "bbb");
+    testing::writeFile(home.file("zipme/notes.txt"), "skip");
+    TScan& scan = main.toolWindows().zipScan();
+    main.toolWindows().fileZipper().addFilesToZip(QString::fromStdString(home.file("zipme")));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(scan.countLabel()->text(), QStringLiteral("2"));
+    scan.start();
+    scan.waitForEngine();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(isRegularFile(home.file("zipme/a.zip")));
+    EXPECT_TRUE(isRegularFile(home.file("zipme/sub/b.zip")));
+    EXPECT_FALSE(pathExists(home.file("zipme/notes.zip")));
+    EXPECT_EQ(scan.countLabel()->text(), QStringLiteral("0"));
+    EXPECT_TRUE(scan.startButton()->isEnabled());
+}
+
+}  // namespace
+}  // namespace quorvane
