@@ -17,11 +17,6 @@ uint64_t BlockCache::keyOf(const BlockFile* file, uint32_t number) {
     return (uint64_t{file->id} << 32) | number;
 }
 
-void BlockCache::setLimits(size_t blocks, size_t expandedBlocks) {
-    limit_ = blocks;
-    keysLimit_ = expandedBlocks;
-}
-
 void BlockCache::link(Block* b) {
     b->older = newest_;
     b->newer = nullptr;
@@ -36,17 +31,10 @@ void BlockCache::unlink(Block* b) {
     b->newer = b->older = nullptr;
 }
 
-void BlockCache::dropKeys(Block* b) {
-    if (b->keys) {
-        b->keys.reset();
-        --keysCount_;
-    }
-}
-
 void BlockCache::remove(Block* b) {
     unlink(b);
-    dropKeys(b);
     map_.erase(keyOf(b->file, b->number));
+    // Spare blocks keep their key arrays' capacity for the next load.
     if (spare_.size() < 16) spare_.emplace_back(b); else delete b;
 }
 
@@ -63,7 +51,8 @@ Block* BlockCache::find(BlockFile* file, uint32_t number, uint64_t op) {
 }
 
 // Makes room for one more block, sparing the blocks the running operation
-// has used. A dirty block whose write fails stays; the cache grows instead.
+// has used (its transaction changes them in place). A dirty block whose
+// write fails stays; the cache grows instead.
 void BlockCache::evictOneFor(uint64_t op) {
     for (Block* b = oldest_; b; b = b->newer) {
         if (b->lastOp == op) continue;
@@ -76,81 +65,62 @@ void BlockCache::evictOneFor(uint64_t op) {
     }
 }
 
+std::unique_ptr<Block> BlockCache::newBlock() {
+    if (spare_.empty()) return std::make_unique<Block>();
+    auto b = std::move(spare_.back());
+    spare_.pop_back();
+    return b;
+}
+
+Block* BlockCache::enter(std::unique_ptr<Block> b) {
+    Block* raw = b.release();
+    map_.emplace(keyOf(raw->file, raw->number), raw);
+    link(raw);
+    return raw;
+}
+
 Block* BlockCache::load(BlockFile* file, uint32_t number, uint64_t op, int* error) {
     if (map_.size() >= limit_) evictOneFor(op);
-    std::unique_ptr<Block> b;
-    if (!spare_.empty()) {
-        b = std::move(spare_.back());
-        spare_.pop_back();
-    } else {
-        b = std::make_unique<Block>();
-    }
+    std::unique_ptr<Block> b = newBlock();
     b->file = file;
     b->number = number;
     b->dirty = false;
     b->lastOp = op;
-    b->keys.reset();
+    b->keysValid = false;
     const int rc = file->readBlock(number, b->bytes);
     if (rc != 0) {
         *error = rc;
         spare_.push_back(std::move(b));
         return nullptr;
     }
-    auto keys = std::make_shared<BlockKeys>();
-    if (!blockIsSound(b->bytes, number, file->blockCount(), keys.get())) {
+    // The one full check of the block; it leaves the keys expanded.
+    if (!blockIsSound(b->bytes, number, file->blockCount(), &b->keys)) {
         *error = kKfDamaged;
         spare_.push_back(std::move(b));
         return nullptr;
     }
-    if (level(b->bytes) <= kMaxTreeLevel) {
-        if (keysCount_ >= keysLimit_) {
-            for (Block* o = oldest_; o; o = o->newer) {
-                if (o->keys) {
-                    dropKeys(o);
-                    break;
-                }
-            }
-        }
-        b->keys = std::move(keys);
-        ++keysCount_;
-    }
-    Block* raw = b.release();
-    map_.emplace(keyOf(file, number), raw);
-    link(raw);
-    return raw;
+    b->keysValid = level(b->bytes) <= kMaxTreeLevel;
+    return enter(std::move(b));
 }
 
-std::shared_ptr<const BlockKeys> BlockCache::keysOf(Block* block, uint64_t op) {
-    if (block->keys) return block->keys;
-    auto keys = std::make_shared<BlockKeys>();
-    if (!expandKeys(block->bytes, keys.get())) return nullptr;
-    const bool cached = block->newer || block->older || newest_ == block;
-    if (cached) {
-        if (keysCount_ >= keysLimit_) {
-            for (Block* o = oldest_; o; o = o->newer) {
-                if (o->keys && o != block) {
-                    dropKeys(o);
-                    break;
-                }
-            }
-        }
-        ++keysCount_;
-    }
-    (void)op;
-    block->keys = keys;
-    return keys;
+Block* BlockCache::create(BlockFile* file, uint32_t number, uint64_t op) {
+    if (map_.size() >= limit_) evictOneFor(op);
+    std::unique_ptr<Block> b = newBlock();
+    b->file = file;
+    b->number = number;
+    b->dirty = false;
+    b->lastOp = op;
+    b->keysValid = false;
+    std::memset(b->bytes, 0, kBlockSize);
+    return enter(std::move(b));
 }
 
-void BlockCache::publish(std::unique_ptr<Block> block, uint64_t op) {
-    block->dirty = true;
-    block->lastOp = op;
-    block->keys.reset();
-    block->newer = block->older = nullptr;
-    auto it = map_.find(keyOf(block->file, block->number));
-    if (it != map_.end()) remove(it->second);
-    Block* raw = block.release();
-    map_.emplace(keyOf(raw->file, raw->number), raw);
-    link(raw);
+BlockKeys* BlockCache::keysOf(Block* block) {
+    if (!block->keysValid) {
+        if (!expandKeys(block->bytes, &block->keys)) return nullptr;
+        block->keysValid = true;
+    }
+    return &block->keys;
 }
 
 int BlockCache::flush(BlockFile* file) {

@@ -1,5 +1,7 @@
 // The block cache shared by all open key files: most recently used first,
-// dirty blocks written back when evicted, flushed or closed.
+// dirty blocks written back when evicted, flushed or closed. A cached tree
+// block keeps its expanded keys until it changes in a way the editing code
+// does not follow (then `keysValid` drops and the next use rebuilds them).
 #pragma once
 
 #include <cstddef>
@@ -19,8 +21,9 @@ struct Block {
     BlockFile* file = nullptr;
     uint32_t number = 0;
     bool dirty = false;
+    bool keysValid = false;
     uint64_t lastOp = 0;  // the operation that used it last: not evicted during it
-    std::shared_ptr<const BlockKeys> keys;
+    BlockKeys keys;
     Block* newer = nullptr;
     Block* older = nullptr;
     alignas(16) uint8_t bytes[kBlockSize];
@@ -33,15 +36,17 @@ public:
     BlockCache(const BlockCache&) = delete;
     BlockCache& operator=(const BlockCache&) = delete;
 
-    void setLimits(size_t blocks, size_t expandedBlocks);
+    void setLimit(size_t blocks) { limit_ = blocks; }
     // The cached block, made most recent; null when absent.
     Block* find(BlockFile* file, uint32_t number, uint64_t op);
     // Reads and checks a block not in the cache. Null with *error set on failure.
     Block* load(BlockFile* file, uint32_t number, uint64_t op, int* error);
-    // The block's expanded keys, built when missing. Null when damaged.
-    std::shared_ptr<const BlockKeys> keysOf(Block* block, uint64_t op);
-    // Puts a committed block in place of the cached one, dirty.
-    void publish(std::unique_ptr<Block> block, uint64_t op);
+    // A zeroed block not on disk yet (beyond the file's end), cached.
+    Block* create(BlockFile* file, uint32_t number, uint64_t op);
+    // The block's expanded keys, rebuilt when not valid. Null when damaged.
+    BlockKeys* keysOf(Block* block);
+    // Forgets one block without writing it.
+    void forget(Block* block) { remove(block); }
 
     // Writes the file's dirty blocks in block order. 0 or an error code.
     int flush(BlockFile* file);
@@ -58,14 +63,13 @@ private:
     void unlink(Block* b);
     void remove(Block* b);
     void evictOneFor(uint64_t op);
-    void dropKeys(Block* b);
+    std::unique_ptr<Block> newBlock();
+    Block* enter(std::unique_ptr<Block> b);
 
     std::unordered_map<uint64_t, Block*> map_;
     Block* newest_ = nullptr;
     Block* oldest_ = nullptr;
     size_t limit_ = 8;
-    size_t keysLimit_ = 8;
-    size_t keysCount_ = 0;
     std::vector<std::unique_ptr<Block>> spare_;
 };
 

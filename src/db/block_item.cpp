@@ -9,39 +9,6 @@ namespace quorvane::keyfile {
 
 static_assert(kInlineDataLimit == 1024);
 
-bool decodeItem(const uint8_t* block, size_t offset, size_t end, bool leaf, Item* out) {
-    const uint8_t* p = block + offset;
-    const uint8_t* limit = block + end;
-    if (offset + 2 > end) return false;
-    out->keyLen = p[0];
-    out->keyCommon = p[1];
-    if (out->keyCommon > out->keyLen) return false;
-    p += 2;
-    const int n = getVarint(p, limit, &out->number);
-    if (n == 0) return false;
-    p += n;
-    if (limit - p < out->tailLen()) return false;
-    out->tail = p;
-    p += out->tailLen();
-    out->trailer = p;
-    out->trailerLen = 0;
-    out->dataBlock = out->dataOffset = 0;
-    if (leaf && out->number > 0) {
-        if (out->dataInline()) {
-            if (limit - p < static_cast<ptrdiff_t>(out->number)) return false;
-            out->trailerLen = static_cast<int>(out->number);
-        } else {
-            const int a = getVarint(p, limit, &out->dataBlock);
-            if (a == 0) return false;
-            const int b = getVarint(p + a, limit, &out->dataOffset);
-            if (b == 0) return false;
-            out->trailerLen = a + b;
-        }
-    }
-    out->size = static_cast<int>(p + out->trailerLen - (block + offset));
-    return true;
-}
-
 int encodedItemSize(int tailLen, uint32_t number, int trailerLen) {
     return 2 + varintSize(number) + tailLen + trailerLen;
 }

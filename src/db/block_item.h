@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "db/byte_coding.h"
+
 namespace quorvane::keyfile {
 
 struct Item {
@@ -23,8 +25,40 @@ struct Item {
 };
 
 // Decodes the item at `offset` of a block; false when any part of it would
-// lie at or past `end` or its fields contradict each other.
-bool decodeItem(const uint8_t* block, size_t offset, size_t end, bool leaf, Item* out);
+// lie at or past `end` or its fields contradict each other. Inline: it runs
+// for every item of every block read from disk.
+inline bool decodeItem(const uint8_t* block, size_t offset, size_t end, bool leaf, Item* out) {
+    const uint8_t* p = block + offset;
+    const uint8_t* limit = block + end;
+    if (offset + 2 > end) return false;
+    out->keyLen = p[0];
+    out->keyCommon = p[1];
+    if (out->keyCommon > out->keyLen) return false;
+    p += 2;
+    const int n = getVarint(p, limit, &out->number);
+    if (n == 0) return false;
+    p += n;
+    if (limit - p < out->tailLen()) return false;
+    out->tail = p;
+    p += out->tailLen();
+    out->trailer = p;
+    out->trailerLen = 0;
+    out->dataBlock = out->dataOffset = 0;
+    if (leaf && out->number > 0) {
+        if (out->dataInline()) {
+            if (limit - p < static_cast<ptrdiff_t>(out->number)) return false;
+            out->trailerLen = static_cast<int>(out->number);
+        } else {
+            const int a = getVarint(p, limit, &out->dataBlock);
+            if (a == 0) return false;
+            const int b = getVarint(p + a, limit, &out->dataOffset);
+            if (b == 0) return false;
+            out->trailerLen = a + b;
+        }
+    }
+    out->size = static_cast<int>(p + out->trailerLen - (block + offset));
+    return true;
+}
 
 // The item size for a key tail of `tailLen` and this number and trailer.
 int encodedItemSize(int tailLen, uint32_t number, int trailerLen);

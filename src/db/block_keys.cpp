@@ -40,20 +40,27 @@ bool claim(uint64_t* used, size_t from, size_t n) {
     return true;
 }
 
+// Copies n bytes in 16-byte steps, which compile to plain loads and stores
+// (each step loads before it stores, so a source just before the target is
+// fine). It reads and writes up to 15 bytes past n: the caller has room.
+inline void copyInSteps(uint8_t* dst, const uint8_t* src, int n) {
+    for (int i = 0; i < n; i += 16) std::memmove(dst + i, src + i, 16);
+}
+
+// Room past the last key for copyInSteps' over-reach.
+constexpr size_t kSlack = kMaxKeyLength + 32;
+
 }  // namespace
 
 bool expandKeys(const uint8_t* block, BlockKeys* out, const uint32_t* blockCount) {
     const uint8_t lvl = level(block);
     const int n = entryCount(block);
     const size_t free = freeOffset(block);
+    out->clear();
     if (lvl > kMaxTreeLevel || free < kHeaderSize || free + 2 * static_cast<size_t>(n) > kBlockSize) return false;
     const bool leaf = lvl == 0;
-    // Keys are built in a scratch buffer big enough for any block (every
-    // item a full 255-byte key) and copied out once at their real size.
-    thread_local std::vector<uint8_t> scratch(kBlockSize / 2 * kMaxKeyLength);
     uint64_t used[kBlockSize / 64] = {};  // item bytes seen, to find overlaps
-    out->offsets.resize(static_cast<size_t>(n));
-    out->starts.resize(static_cast<size_t>(n) + 1);
+    out->entries.resize(static_cast<size_t>(n));
     uint32_t pos = 0;
     uint32_t prevStart = 0;
     int prevLen = 0;
@@ -71,25 +78,58 @@ bool expandKeys(const uint8_t* block, BlockKeys* out, const uint32_t* blockCount
                  item.dataOffset < kHeaderSize || item.dataOffset >= kBlockSize))
                 return false;
         }
-        uint8_t* dst = scratch.data() + pos;
-        if (item.keyCommon > 0) std::memcpy(dst, scratch.data() + prevStart, static_cast<size_t>(item.keyCommon));
-        if (item.tailLen() > 0) std::memcpy(dst + item.keyCommon, item.tail, static_cast<size_t>(item.tailLen()));
+        if (out->bytes.size() < pos + kSlack) out->bytes.resize(std::max<size_t>(2 * out->bytes.size(), kBlockSize));
+        uint8_t* base = out->bytes.data();
+        uint8_t* dst = base + pos;
+        // Bytes past the prefix are garbage that the tail overwrites.
+        copyInSteps(dst, base + prevStart, item.keyCommon);
+        const int tail = item.tailLen();
+        if (item.tail + tail + 16 <= block + kBlockSize)
+            copyInSteps(dst + item.keyCommon, item.tail, tail);
+        else if (tail > 0)
+            std::memcpy(dst + item.keyCommon, item.tail, static_cast<size_t>(tail));
         // Only the bytes after the shared prefix can be out of order.
         if (i > 0) {
-            const uint8_t* a = scratch.data() + prevStart;
+            const uint8_t* a = base + prevStart;
             int j = item.keyCommon;
             while (j < prevLen && j < item.keyLen && a[j] == dst[j]) ++j;
             if (j < prevLen && (j == item.keyLen || a[j] > dst[j])) return false;
         }
-        out->offsets[static_cast<size_t>(i)] = off;
-        out->starts[static_cast<size_t>(i)] = pos;
+        out->entries[static_cast<size_t>(i)] = {pos, static_cast<uint32_t>(item.keyLen)};
         prevStart = pos;
         prevLen = item.keyLen;
         pos += static_cast<uint32_t>(item.keyLen);
     }
-    out->starts[static_cast<size_t>(n)] = pos;
-    out->bytes.assign(scratch.data(), scratch.data() + pos);
+    out->used = out->live = pos;
     return true;
+}
+
+void BlockKeys::insert(int pos, const uint8_t* key, int len) {
+    uint8_t copy[kMaxKeyLength];  // `key` may lie in `bytes`, which may move
+    if (len > 0) std::memcpy(copy, key, static_cast<size_t>(len));
+    // Compact once the garbage of removed keys outweighs the live keys.
+    if (used - live > kBlockSize && used > 2 * live) {
+        std::vector<uint8_t> packed(std::max<size_t>(bytes.size(), kBlockSize));
+        uint32_t at = 0;
+        for (Entry& e : entries) {
+            std::memcpy(packed.data() + at, bytes.data() + e.start, e.len);
+            e.start = at;
+            at += e.len;
+        }
+        bytes.swap(packed);
+        used = at;
+    }
+    if (bytes.size() < used + static_cast<size_t>(len))
+        bytes.resize(std::max<size_t>(2 * bytes.size(), kBlockSize));
+    if (len > 0) std::memcpy(bytes.data() + used, copy, static_cast<size_t>(len));
+    entries.insert(entries.begin() + pos, Entry{static_cast<uint32_t>(used), static_cast<uint32_t>(len)});
+    used += static_cast<size_t>(len);
+    live += static_cast<size_t>(len);
+}
+
+void BlockKeys::erase(int pos) {
+    live -= entries[static_cast<size_t>(pos)].len;
+    entries.erase(entries.begin() + pos);
 }
 
 int lowerBound(const BlockKeys& keys, const uint8_t* key, int keyLen) {

@@ -1,6 +1,7 @@
 // The full keys of a tree block, in key order. Items store keys
-// prefix-compressed against their predecessor, so searching a block first
-// expands them once into this array.
+// prefix-compressed against their predecessor, so searching a block needs
+// them expanded; a cached block keeps this array and the edits of the hot
+// paths (one item added or removed) update it instead of rebuilding it.
 #pragma once
 
 #include <cstddef>
@@ -10,15 +11,26 @@
 namespace quorvane::keyfile {
 
 struct BlockKeys {
-    std::vector<uint16_t> offsets;  // item offset of entry i
-    std::vector<uint32_t> starts;   // key i is bytes[starts[i], starts[i + 1])
+    struct Entry {
+        uint32_t start;  // in `bytes`
+        uint32_t len;
+    };
+    std::vector<Entry> entries;
+    // Key bytes; removed keys leave garbage behind until a compaction.
     std::vector<uint8_t> bytes;
+    size_t used = 0;
+    size_t live = 0;
 
-    int count() const { return static_cast<int>(offsets.size()); }
-    const uint8_t* key(int i) const { return bytes.data() + starts[static_cast<size_t>(i)]; }
-    int keyLen(int i) const {
-        return static_cast<int>(starts[static_cast<size_t>(i) + 1] - starts[static_cast<size_t>(i)]);
+    int count() const { return static_cast<int>(entries.size()); }
+    const uint8_t* key(int i) const { return bytes.data() + entries[static_cast<size_t>(i)].start; }
+    int keyLen(int i) const { return static_cast<int>(entries[static_cast<size_t>(i)].len); }
+    void clear() {
+        entries.clear();
+        used = live = 0;
     }
+    // The key at entry `pos`, later entries moving up one.
+    void insert(int pos, const uint8_t* key, int len);
+    void erase(int pos);
 };
 
 // Bytewise unsigned; a proper prefix sorts first.

@@ -45,7 +45,7 @@ bool trimCache() {
 
 void updateCacheLimits() {
     const size_t n = engine().open.size();
-    engine().cache.setLimits(kCachePerKeyFile * n + kCacheExtra, kExpandedPerKeyFile * n + kCacheExtra);
+    engine().cache.setLimit(kCachePerKeyFile * n + kCacheExtra);
 }
 
 void clearCurrent(KeyFile* k) {
@@ -148,7 +148,8 @@ int landOn(KeyFile* k, Block* leaf, int index) {
     auto keys = keysOf(k, leaf);
     if (!keys) return -1;
     Item item;
-    if (!decodeItem(leaf->bytes, keys->offsets[static_cast<size_t>(index)], freeOffset(leaf->bytes), true, &item)) {
+    if (index >= keys->count() ||
+        !decodeItem(leaf->bytes, itemOffset(leaf->bytes, index), freeOffset(leaf->bytes), true, &item)) {
         setError(kKfDamaged);
         return -1;
     }

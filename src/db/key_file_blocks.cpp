@@ -1,4 +1,5 @@
 // Block access inside a key file's transactions, and the free chain.
+#include <cstdlib>
 #include <cstring>
 
 #include "db/block_edit.h"
@@ -11,14 +12,7 @@ Engine& engine() {
     return e;
 }
 
-static Block* ownCopy(KeyFile* k, uint32_t n) {
-    for (auto& b : k->writable)
-        if (b->number == n) return b.get();
-    return nullptr;
-}
-
 Block* readBlock(KeyFile* k, uint32_t n) {
-    if (Block* own = ownCopy(k, n)) return own;
     Engine& e = engine();
     if (Block* b = e.cache.find(k->file, n, e.op)) return b;
     if (n >= k->file->blockCount()) {
@@ -31,36 +25,56 @@ Block* readBlock(KeyFile* k, uint32_t n) {
     return b;
 }
 
+static bool savedBy(KeyFile* k, const Block* b) {
+    for (const auto& s : k->undo)
+        if (s.block == b) return true;
+    return false;
+}
+
 Block* writableBlock(KeyFile* k, uint32_t n) {
     if (k->txDepth == 0) {
         setError(kKfStateError);
         return nullptr;
     }
-    if (Block* own = ownCopy(k, n)) return own;
-    Block* shared = readBlock(k, n);
-    if (!shared) return nullptr;
-    auto copy = std::make_unique<Block>();
-    copy->file = k->file;
-    copy->number = n;
-    copy->keys = shared->keys;
-    std::memcpy(copy->bytes, shared->bytes, kBlockSize);
-    k->writable.push_back(std::move(copy));
-    return k->writable.back().get();
+    Block* b = readBlock(k, n);
+    if (!b) return nullptr;
+    if (savedBy(k, b)) return b;
+    std::unique_ptr<uint8_t[]> copy;
+    if (!k->undoPool.empty()) {
+        copy = std::move(k->undoPool.back());
+        k->undoPool.pop_back();
+    } else {
+        copy.reset(new uint8_t[kBlockSize]);
+    }
+    std::memcpy(copy.get(), b->bytes, kBlockSize);
+    k->undo.push_back({b, b->dirty, std::move(copy)});
+    b->dirty = true;
+    return b;
 }
 
-std::shared_ptr<const BlockKeys> keysOf(KeyFile*, Block* b) {
-    auto keys = engine().cache.keysOf(b, engine().op);
+BlockKeys* keysOf(KeyFile*, Block* b) {
+    BlockKeys* keys = engine().cache.keysOf(b);
     if (!keys) setError(kKfDamaged);
     return keys;
 }
 
+void checkKeys([[maybe_unused]] Block* b) {
+#ifndef NDEBUG
+    BlockKeys fresh;
+    const bool ok = expandKeys(b->bytes, &fresh);
+    bool same = ok && b->keysValid && fresh.count() == b->keys.count();
+    for (int i = 0; same && i < fresh.count(); ++i)
+        same = compareKeys(fresh.key(i), fresh.keyLen(i), b->keys.key(i), b->keys.keyLen(i)) == 0;
+    if (!same) std::abort();
+#endif
+}
+
 Block* freshBlock(KeyFile* k, uint32_t n) {
-    auto fresh = std::make_unique<Block>();
-    fresh->file = k->file;
-    fresh->number = n;
-    std::memset(fresh->bytes, 0, kBlockSize);
-    k->writable.push_back(std::move(fresh));
-    return k->writable.back().get();
+    Engine& e = engine();
+    Block* b = e.cache.create(k->file, n, e.op);
+    k->undo.push_back({b, false, nullptr});
+    b->dirty = true;
+    return b;
 }
 
 Block* allocateBlock(KeyFile* k, uint8_t lvl) {
@@ -135,12 +149,22 @@ void commitTransaction(KeyFile* k, bool rollback) {
     if (k->txDepth == 0 || --k->txDepth > 0) return;
     Engine& e = engine();
     if (k->rollbackRequested) {
-        k->writable.clear();
+        // Latest first, so a block saved twice would end as it was first.
+        for (auto it = k->undo.rbegin(); it != k->undo.rend(); ++it) {
+            Block* b = it->block;
+            if (!it->bytes) {
+                e.cache.forget(b);
+                continue;
+            }
+            std::memcpy(b->bytes, it->bytes.get(), kBlockSize);
+            b->dirty = it->wasDirty;
+            touched(b);
+        }
         k->file->setBlockCount(k->txBlockCount);
-    } else {
-        for (auto& b : k->writable) e.cache.publish(std::move(b), e.op);
-        k->writable.clear();
     }
+    for (auto& s : k->undo)
+        if (s.bytes && k->undoPool.size() < 16) k->undoPool.push_back(std::move(s.bytes));
+    k->undo.clear();
     k->rollbackRequested = false;
 }
 

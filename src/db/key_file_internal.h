@@ -1,6 +1,6 @@
 // What the parts of the key file engine share: the open key file, the
-// process-wide engine state, and the block access that transactions keep
-// private until they commit.
+// process-wide engine state, and the block access of transactions, which
+// change cached blocks in place and keep the old bytes to roll back.
 #pragma once
 
 #include <array>
@@ -33,15 +33,23 @@ struct KeyFile {
     int txDepth = 0;
     bool rollbackRequested = false;
     uint32_t txBlockCount = 0;
-    // Blocks changed by the running transaction, private until commit.
-    std::vector<std::unique_ptr<keyfile::Block>> writable;
+    // Blocks changed by the running transaction with what they were before
+    // (none for blocks created by it). The running operation's blocks are
+    // never evicted, so these stay valid until the commit.
+    struct Saved {
+        keyfile::Block* block;
+        bool wasDirty;
+        std::unique_ptr<uint8_t[]> bytes;  // null: a block new in this transaction
+    };
+    std::vector<Saved> undo;
+    // Buffers of committed transactions, reused so a change allocates nothing.
+    std::vector<std::unique_ptr<uint8_t[]>> undoPool;
 };
 
 namespace keyfile {
 
 inline constexpr size_t kMaxBlockFiles = 256;
 inline constexpr size_t kCachePerKeyFile = 64;
-inline constexpr size_t kExpandedPerKeyFile = 32;
 inline constexpr size_t kCacheExtra = 8;
 
 struct Engine {
@@ -60,18 +68,23 @@ bool fail(int code);
 // Block access for one key file: its own writable copies come first.
 Block* readBlock(KeyFile* k, uint32_t n);
 Block* writableBlock(KeyFile* k, uint32_t n);
-std::shared_ptr<const BlockKeys> keysOf(KeyFile* k, Block* b);
+// The block's expanded keys; null (damaged) when they cannot be built.
+BlockKeys* keysOf(KeyFile* k, Block* b);
 // A zeroed writable block numbered `n`, for blocks beyond the file's end.
 Block* freshBlock(KeyFile* k, uint32_t n);
 // A fresh block of `level` from the free chain, or appended.
 Block* allocateBlock(KeyFile* k, uint8_t level);
 // Unlinks a tree block from its neighbours and pushes it on the free chain.
 bool freeBlock(KeyFile* k, uint32_t n);
-// Marks a block changed: its expanded keys no longer hold.
-inline void touched(Block* b) { b->keys.reset(); }
+// Marks a block changed beyond what its expanded keys followed: the next
+// keysOf rebuilds them. The old array stays readable until then.
+inline void touched(Block* b) { b->keysValid = false; }
+// Debug builds compare a block's updated keys with a fresh expansion.
+void checkKeys(Block* b);
 
 void startTransaction(KeyFile* k);
-// Ends one nesting level; the outermost publishes or discards the copies.
+// Ends one nesting level; the outermost keeps the changes or restores the
+// saved bytes.
 void commitTransaction(KeyFile* k, bool rollback);
 
 }  // namespace keyfile

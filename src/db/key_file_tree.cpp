@@ -19,8 +19,8 @@ struct KeyCopy {
 };
 
 bool itemAt(Block* b, const BlockKeys& keys, int i, Item* item) {
-    if (i < 0 || i >= keys.count()) return fail(kKfDamaged);
-    if (!decodeItem(b->bytes, keys.offsets[static_cast<size_t>(i)], freeOffset(b->bytes), level(b->bytes) == 0, item))
+    if (i < 0 || i >= keys.count() || i >= entryCount(b->bytes)) return fail(kKfDamaged);
+    if (!decodeItem(b->bytes, itemOffset(b->bytes, i), freeOffset(b->bytes), level(b->bytes) == 0, item))
         return fail(kKfDamaged);
     return true;
 }
@@ -52,9 +52,9 @@ bool rewriteCommon(Block* b, const BlockKeys& keys, int pos, int newCommon) {
     uint8_t buf[kMaxItemSize];
     const int size = encodeItem(buf, q.keyLen, newCommon, keys.key(pos) + newCommon, q.number, q.trailer, q.trailerLen);
     if (blockRoom(b->bytes) + q.size < size) return fail(kKfStateError);
+    // The key stays the same, so the expanded keys still hold.
     removeItem(b->bytes, pos, q.size);
     insertItemBytes(b->bytes, pos, buf, size);
-    touched(b);
     return true;
 }
 
@@ -83,7 +83,8 @@ bool removeEntry(KeyFile* k, uint32_t blockNo, int idx) {
     } else {
         removeItem(b->bytes, idx, it.size);
     }
-    touched(b);
+    keys->erase(idx);
+    checkKeys(b);
     return true;
 }
 
@@ -100,6 +101,7 @@ bool raiseRoot(KeyFile* k, Path& path) {
     setNextBlock(moved->bytes, 0);
     setPrevBlock(moved->bytes, 0);
     moved->keys = root->keys;
+    moved->keysValid = root->keysValid;
     const uint32_t lastData = lastDataBlock(root->bytes);
     const uint32_t freeHead = freeListHead(root->bytes);
     clearBlock(root->bytes, static_cast<uint8_t>(lvl + 1));
@@ -150,7 +152,7 @@ bool splitBlock(KeyFile* k, Path& path, int lvl, int* pos, const uint8_t* key, i
     uint8_t half[kBlockSize];
     clearBlock(half, level(left->bytes));
     for (int i = 0; i < m; ++i)
-        insertItemBytes(half, i, left->bytes + keys->offsets[static_cast<size_t>(i)], items[static_cast<size_t>(i)].size);
+        insertItemBytes(half, i, left->bytes + itemOffset(left->bytes, i), items[static_cast<size_t>(i)].size);
     for (int i = m; i < n; ++i) {
         const Item& it = items[static_cast<size_t>(i)];
         if (i == m) {
@@ -158,7 +160,7 @@ bool splitBlock(KeyFile* k, Path& path, int lvl, int* pos, const uint8_t* key, i
             const int size = encodeItem(buf, it.keyLen, 0, keys->key(i), it.number, it.trailer, it.trailerLen);
             insertItemBytes(right->bytes, 0, buf, size);
         } else {
-            insertItemBytes(right->bytes, i - m, left->bytes + keys->offsets[static_cast<size_t>(i)], it.size);
+            insertItemBytes(right->bytes, i - m, left->bytes + itemOffset(left->bytes, i), it.size);
         }
     }
     const uint32_t oldNext = nextBlock(left->bytes);
@@ -211,7 +213,8 @@ bool placeItem(KeyFile* k, Path& path, int lvl, int pos, const uint8_t* key, int
             uint8_t buf[kMaxItemSize];
             encodeItem(buf, keyLen, kc, key + kc, number, trailer, trailerLen);
             insertItemBytes(b->bytes, pos, buf, size);
-            touched(b);
+            keys->insert(pos, key, keyLen);
+            checkKeys(b);
             *placed = {b->number, pos};
             return true;
         }

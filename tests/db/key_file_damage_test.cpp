@@ -234,5 +234,39 @@ TEST(KeyFileDamage, FailingWritesLoseNothingAndAreReported) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("c.idx")));
 }
 
+// A delete changes its leaf in the cache, then fails reading a neighbour it
+// would merge with: the leaf must come back whole, and so must the sorted
+// keys the engine keeps for it, or finds would search a stale copy.
+TEST(KeyFileDamage, FailedChangeRestoresTheCachedLeafAndItsKeys) {
+    TempDir dir;
+    const std::string path = dir.file("r.idx");
+    makeSample(path);
+    KeyFile* k = keyFileOpen(path, true);  // only blocks 0 and 1 cached
+    ASSERT_NE(k, nullptr);
+    const auto before = walkAll(k);
+    ASSERT_EQ(keyFileClose(k), 0);
+    k = keyFileOpen(path, true);
+    ASSERT_NE(k, nullptr);
+    const std::string victim = keyOf(1500);
+    ASSERT_GE(keyFileFind(k, kFindFirstEqual, victim.data(), static_cast<int>(victim.size()), nullptr, nullptr), 0);
+    {
+        FaultGuard fault([](bool write, uint32_t) { return write ? 0 : EIO; });
+        EXPECT_EQ(keyFileDelete(k), -1);
+        EXPECT_EQ(keyFileErrno(), kKfReadFailed);
+    }
+    for (int i = 1490; i < 1510; ++i) {
+        const std::string key = keyOf(i);
+        ASSERT_GE(keyFileFind(k, kFindFirstEqual, key.data(), static_cast<int>(key.size()), nullptr, nullptr), 0)
+            << key;
+        EXPECT_EQ(testing::currentData(k), "data " + std::to_string(i));
+    }
+    EXPECT_EQ(walkAll(k), before);
+    // The restored leaf takes changes again.
+    ASSERT_GE(keyFileFind(k, kFindFirstEqual, victim.data(), static_cast<int>(victim.size()), nullptr, nullptr), 0);
+    ASSERT_EQ(keyFileDelete(k), 0);
+    EXPECT_EQ(keyFileFind(k, kFindFirstEqual, victim.data(), static_cast<int>(victim.size()), nullptr, nullptr), -1);
+    ASSERT_EQ(keyFileClose(k), 0);
+}
+
 }  // namespace
 }  // namespace quorvane
