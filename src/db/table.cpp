@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace quorvane {
 
 namespace {
@@ -56,7 +58,14 @@ int table::open() {
         ::close(fd);
         return kInUse;
     }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ::flock(fd, LOCK_UN);
+        ::close(fd);
+        return kNotOpen;
+    }
     fd_ = fd;
+    end_ = static_cast<std::uint64_t>(st.st_size);
     written_ = false;
     int result = sysCatIndex.open();
     if (result == 0) result = sysIndex.open();
@@ -160,9 +169,7 @@ int table::insertRecord(const SimpleRecord& record) {
     if (delIndex.find(freedKey) == 0 && delIndex.read(data) > 0 && parseOffset(data, offset)) {
         reuse = true;
     } else {
-        struct stat st {};
-        if (::fstat(fd_, &st) != 0) return kWriteFailed;
-        offset = static_cast<std::uint64_t>(st.st_size);
+        offset = end_;
     }
     const std::string offsetText = std::to_string(offset);
     const std::string crcKey = record.crc + record.size;
@@ -190,6 +197,7 @@ int table::insertRecord(const SimpleRecord& record) {
         return kWriteFailed;
     }
     written_ = true;
+    end_ = std::max<std::uint64_t>(end_, offset + row.size());
     // The oldest freed slot of this size is used up now.
     if (reuse && delIndex.find(freedKey) == 0) delIndex.deleteCurrent();
     return 0;

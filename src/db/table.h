@@ -79,6 +79,9 @@ private:
     std::string basePath_;
     std::string recordPath_;
     int fd_ = -1;
+    // The record file's length, kept while it is open and locked (no other
+    // writer can grow it), so appending a row needs no fstat.
+    std::uint64_t end_ = 0;
     bool written_ = false;
 };
 
