@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +23,19 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// This thread's CPU seconds: on a busy shared machine they vary far less
+// than wall time, so the ratio is printed for both.
+double cpuNow() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+struct Start {
+    Clock::time_point wall = Clock::now();
+    double cpu = cpuNow();
+};
 
 struct Workload {
     std::vector<std::string> keys;   // in insertion order
@@ -73,12 +87,14 @@ std::string folder() {
     return dir;
 }
 
-std::map<std::string, double> g_seconds;  // "phase/engine" -> seconds
+std::map<std::string, double> g_seconds;  // "phase/engine" -> wall seconds
+std::map<std::string, double> g_cpu;      // "phase/engine" -> CPU seconds
 
-void record(benchmark::State& state, const std::string& name, Clock::time_point start) {
-    const double s = std::chrono::duration<double>(Clock::now() - start).count();
+void record(benchmark::State& state, const std::string& name, const Start& start) {
+    const double s = std::chrono::duration<double>(Clock::now() - start.wall).count();
     state.SetIterationTime(s);
     g_seconds[name] = s;
+    g_cpu[name] = cpuNow() - start.cpu;
 }
 
 // --- key file ---------------------------------------------------------------
@@ -90,7 +106,7 @@ void KeyFileInsert(benchmark::State& state) {
     for (auto _ : state) {
         std::filesystem::remove(folder() + "/bench.idx");
         g_kf = quorvane::keyFileCreate(folder() + "/bench.idx");
-        const auto start = Clock::now();
+        const Start start;
         for (size_t i = 0; i < w.keys.size(); ++i)
             if (quorvane::keyFileInsert(g_kf, w.keys[i].data(), static_cast<int>(w.keys[i].size()), w.data[i].data(),
                                         static_cast<int>(w.data[i].size())) != 0)
@@ -103,7 +119,7 @@ void KeyFileFind(benchmark::State& state) {
     const Workload& w = workload();
     char data[64];
     for (auto _ : state) {
-        const auto start = Clock::now();
+        const Start start;
         for (size_t i : w.findOrder) {
             const std::string& k = w.keys[i];
             if (quorvane::keyFileFind(g_kf, quorvane::kFindFirstEqual, k.data(), static_cast<int>(k.size()), nullptr,
@@ -119,7 +135,7 @@ void KeyFileWalk(benchmark::State& state) {
     char key[256], data[64];
     int keyLen = 0;
     for (auto _ : state) {
-        const auto start = Clock::now();
+        const Start start;
         size_t n = 0;
         for (int rc = quorvane::keyFileFirst(g_kf, key, &keyLen); rc >= 0; rc = quorvane::keyFileNext(g_kf, key, &keyLen)) {
             quorvane::keyFileRead(g_kf, data, 0);
@@ -133,7 +149,7 @@ void KeyFileWalk(benchmark::State& state) {
 void KeyFileDelete(benchmark::State& state) {
     const Workload& w = workload();
     for (auto _ : state) {
-        const auto start = Clock::now();
+        const Start start;
         for (size_t i : w.deleteOrder) {
             const std::string& k = w.keys[i];
             if (quorvane::keyFileFind(g_kf, quorvane::kFindFirstEqual, k.data(), static_cast<int>(k.size()), nullptr,
@@ -165,7 +181,7 @@ void SqliteInsert(benchmark::State& state) {
         sqlite3_open((folder() + "/bench.sqlite").c_str(), &g_db);
         sqlite3_exec(g_db, "CREATE TABLE t(k BLOB, d BLOB); CREATE INDEX tk ON t(k); BEGIN", nullptr, nullptr, nullptr);
         sqlite3_stmt* ins = prepare("INSERT INTO t(k, d) VALUES(?, ?)");
-        const auto start = Clock::now();
+        const Start start;
         for (size_t i = 0; i < w.keys.size(); ++i) {
             sqlite3_bind_blob(ins, 1, w.keys[i].data(), static_cast<int>(w.keys[i].size()), SQLITE_STATIC);
             sqlite3_bind_blob(ins, 2, w.data[i].data(), static_cast<int>(w.data[i].size()), SQLITE_STATIC);
@@ -182,7 +198,7 @@ void SqliteFind(benchmark::State& state) {
     sqlite3_stmt* sel = prepare("SELECT d FROM t WHERE k = ? ORDER BY rowid LIMIT 1");
     char data[64];
     for (auto _ : state) {
-        const auto start = Clock::now();
+        const Start start;
         for (size_t i : w.findOrder) {
             sqlite3_bind_blob(sel, 1, w.keys[i].data(), static_cast<int>(w.keys[i].size()), SQLITE_STATIC);
             if (sqlite3_step(sel) != SQLITE_ROW) state.SkipWithError("find failed");
@@ -198,7 +214,7 @@ void SqliteWalk(benchmark::State& state) {
     sqlite3_stmt* all = prepare("SELECT k, d FROM t ORDER BY k, rowid");
     char key[256], data[64];
     for (auto _ : state) {
-        const auto start = Clock::now();
+        const Start start;
         size_t n = 0;
         while (sqlite3_step(all) == SQLITE_ROW) {
             std::memcpy(key, sqlite3_column_blob(all, 0), static_cast<size_t>(sqlite3_column_bytes(all, 0)));
@@ -216,7 +232,7 @@ void SqliteDelete(benchmark::State& state) {
     const Workload& w = workload();
     sqlite3_stmt* del = prepare("DELETE FROM t WHERE rowid = (SELECT rowid FROM t WHERE k = ? ORDER BY rowid LIMIT 1)");
     for (auto _ : state) {
-        const auto start = Clock::now();
+        const Start start;
         for (size_t i : w.deleteOrder) {
             sqlite3_bind_blob(del, 1, w.keys[i].data(), static_cast<int>(w.keys[i].size()), SQLITE_STATIC);
             if (sqlite3_step(del) != SQLITE_DONE || sqlite3_changes(g_db) != 1) state.SkipWithError("delete failed");
@@ -249,13 +265,16 @@ int main(int argc, char** argv) {
     workload();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    std::printf("\n%-8s %12s %12s %8s   (%d records; ratio = key file / SQLite, target <= 1.0)\n", "phase", "keyfile s",
-                "sqlite s", "ratio", count());
+    std::printf("\n%-8s %10s %10s %7s %10s %10s %7s   (%d records; ratio = key file / SQLite, target <= 1.0)\n",
+                "phase", "keyfile s", "sqlite s", "ratio", "kf cpu s", "sql cpu s", "cpu rt", count());
     for (const char* phase : {"insert", "find", "walk", "delete", "close"}) {
-        const auto kf = g_seconds.find(std::string(phase) + "/keyfile");
-        const auto sq = g_seconds.find(std::string(phase) + "/sqlite");
+        const std::string kfName = std::string(phase) + "/keyfile", sqName = std::string(phase) + "/sqlite";
+        const auto kf = g_seconds.find(kfName);
+        const auto sq = g_seconds.find(sqName);
         if (kf == g_seconds.end() || sq == g_seconds.end()) continue;
-        std::printf("%-8s %12.3f %12.3f %8.2f\n", phase, kf->second, sq->second, kf->second / sq->second);
+        const double kc = g_cpu.count(kfName) ? g_cpu[kfName] : 0, sc = g_cpu.count(sqName) ? g_cpu[sqName] : 0;
+        std::printf("%-8s %10.3f %10.3f %7.2f %10.3f %10.3f %7.2f\n", phase, kf->second, sq->second,
+                    kf->second / sq->second, kc, sc, sc > 0 ? kc / sc : 0.0);
     }
     std::filesystem::remove_all(folder());
     return 0;
