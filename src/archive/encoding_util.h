@@ -20,8 +20,8 @@ namespace quorvane {
 
 class encodingUtil {
 public:
-    encodingUtil(std::string archivePath, std::string entryName, FileOps& ops = systemFileOps());
-    explicit encodingUtil(std::string filePath, FileOps& ops = systemFileOps());
+    encodingUtil(std::string archivePath, std::string entryName, FileOps& ops = fileOps());
+    explicit encodingUtil(std::string filePath, FileOps& ops = fileOps());
 
     // False, with empty texts, when the archive cannot be opened, has no
     // entry of exactly this name, or its data cannot be read whole and

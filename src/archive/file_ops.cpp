@@ -1,25 +1,65 @@
 #include "archive/file_ops.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace quorvane {
 
+namespace {
+
+// The crash-test counter (see the header). Read once; -1: not asked for.
+class CrashCounter {
+public:
+    CrashCounter() {
+        if (const char* text = std::getenv("QUORVANE_CRASH_AFTER_CALLS")) limit_ = std::atoll(text);
+    }
+    ~CrashCounter() {
+        if (limit_ >= 0) std::fprintf(stderr, "quorvane: %lld file-system calls\n", calls_.load());
+    }
+    void step() {
+        if (limit_ < 0) return;
+        if (calls_.fetch_add(1, std::memory_order_relaxed) + 1 == limit_) ::raise(SIGKILL);
+    }
+
+private:
+    long long limit_ = -1;
+    std::atomic<long long> calls_{0};
+};
+
+void crashPoint() {
+    static CrashCounter counter;
+    counter.step();
+}
+
+std::atomic<FileOps*> installed{nullptr};
+
+}  // namespace
+
 int FileOps::openRead(const std::string& path) {
+    crashPoint();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return fd;
 }
 
-int FileOps::openReadWrite(const std::string& path) { return ::open(path.c_str(), O_RDWR | O_CLOEXEC); }
+int FileOps::openReadWrite(const std::string& path) {
+    crashPoint();
+    return ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+}
 
 int FileOps::createNew(const std::string& path) {
+    crashPoint();
     return ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 }
 
 ssize_t FileOps::readAt(int fd, void* buffer, size_t size, uint64_t offset) {
+    crashPoint();
     ssize_t n;
     do {
         n = ::pread(fd, buffer, size, static_cast<off_t>(offset));
@@ -28,6 +68,7 @@ ssize_t FileOps::readAt(int fd, void* buffer, size_t size, uint64_t offset) {
 }
 
 ssize_t FileOps::writeAt(int fd, const void* buffer, size_t size, uint64_t offset) {
+    crashPoint();
     ssize_t n;
     do {
         n = ::pwrite(fd, buffer, size, static_cast<off_t>(offset));
@@ -36,32 +77,73 @@ ssize_t FileOps::writeAt(int fd, const void* buffer, size_t size, uint64_t offse
 }
 
 int64_t FileOps::fileSize(int fd) {
+    crashPoint();
     struct stat st {};
     if (::fstat(fd, &st) != 0) return -1;
     return st.st_size;
 }
 
-int FileOps::sync(int fd) { return ::fsync(fd); }
+int FileOps::sync(int fd) {
+    crashPoint();
+    return ::fsync(fd);
+}
 
 int FileOps::setModifiedTime(int fd, time_t when) {
+    crashPoint();
     const struct timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
     return ::futimens(fd, times);
 }
 
-int FileOps::close(int fd) { return ::close(fd); }
+int FileOps::close(int fd) {
+    crashPoint();
+    return ::close(fd);
+}
 
 int FileOps::modifiedTime(const std::string& path, time_t& when) {
+    crashPoint();
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return -1;
     when = st.st_mtime;
     return 0;
 }
 
-int FileOps::rename(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()); }
+int FileOps::rename(const std::string& from, const std::string& to) {
+    crashPoint();
+    return ::rename(from.c_str(), to.c_str());
+}
 
-int FileOps::remove(const std::string& path) { return ::unlink(path.c_str()); }
+int FileOps::renameNoReplace(const std::string& from, const std::string& to) {
+    crashPoint();
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return -1;
+    // File systems without the flag: a hard link cannot replace either.
+    if (::link(from.c_str(), to.c_str()) != 0) return -1;
+    if (::unlink(from.c_str()) != 0) {
+        const int saved = errno;
+        ::unlink(to.c_str());
+        errno = saved;
+        return -1;
+    }
+    return 0;
+}
+
+int FileOps::remove(const std::string& path) {
+    crashPoint();
+    return ::unlink(path.c_str());
+}
+
+int FileOps::makeFolder(const std::string& path) {
+    crashPoint();
+    return ::mkdir(path.c_str(), 0700);
+}
+
+int FileOps::removeFolder(const std::string& path) {
+    crashPoint();
+    return ::rmdir(path.c_str());
+}
 
 int FileOps::syncFolder(const std::string& folder) {
+    crashPoint();
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return -1;
     const int result = ::fsync(fd);
@@ -73,6 +155,15 @@ FileOps& systemFileOps() {
     static FileOps ops;
     return ops;
 }
+
+FileOps& fileOps() {
+    FileOps* ops = installed.load(std::memory_order_acquire);
+    return ops ? *ops : systemFileOps();
+}
+
+ScopedFileOps::ScopedFileOps(FileOps& ops) : previous_(installed.exchange(&ops)) {}
+
+ScopedFileOps::~ScopedFileOps() { installed.store(previous_); }
 
 bool writeAllAt(FileOps& ops, int fd, const void* buffer, size_t size, uint64_t offset) {
     const char* p = static_cast<const char*>(buffer);

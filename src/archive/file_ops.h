@@ -4,6 +4,15 @@
 //
 // Calls follow POSIX: descriptors are plain ints, failures return -1 with
 // errno set. systemFileOps() holds no state and is safe from any thread.
+//
+// The engine and tools reach the seam through fileOps(), which a test can
+// point at another FileOps for a while (ScopedFileOps).
+//
+// Crash testing: when the environment variable QUORVANE_CRASH_AFTER_CALLS
+// holds N > 0, the process kills itself with SIGKILL on entering its N-th
+// call of the POSIX implementation, so a test can stop the program at any
+// step of its disk work. N = 0 only counts; either way the count is written
+// to standard error at a normal exit ("quorvane: N file-system calls").
 #pragma once
 
 #include <cstddef>
@@ -33,13 +42,36 @@ public:
     virtual int close(int fd);
 
     virtual int modifiedTime(const std::string& path, time_t& when);
+    // Replaces `to` if it exists: only for putting a complete new version of
+    // a file in place of its old one.
     virtual int rename(const std::string& from, const std::string& to);
+    // Fails with EEXIST instead of replacing anything at `to`.
+    virtual int renameNoReplace(const std::string& from, const std::string& to);
     virtual int remove(const std::string& path);
     // Makes a rename or delete inside `folder` durable.
     virtual int syncFolder(const std::string& folder);
+    // One folder (not its parents), private to the user; EEXIST if taken.
+    virtual int makeFolder(const std::string& path);
+    // An empty folder.
+    virtual int removeFolder(const std::string& path);
 };
 
 FileOps& systemFileOps();
+
+// The seam the engine and tools use: systemFileOps() unless a ScopedFileOps
+// is alive. Install one only while no job runs.
+FileOps& fileOps();
+
+class ScopedFileOps {
+public:
+    explicit ScopedFileOps(FileOps& ops);
+    ~ScopedFileOps();
+    ScopedFileOps(const ScopedFileOps&) = delete;
+    ScopedFileOps& operator=(const ScopedFileOps&) = delete;
+
+private:
+    FileOps* previous_;
+};
 
 // Writes all of `size` bytes at `offset`, retrying short writes.
 bool writeAllAt(FileOps& ops, int fd, const void* buffer, size_t size, uint64_t offset);

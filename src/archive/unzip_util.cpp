@@ -60,9 +60,20 @@ int UnZipUtil::locate(std::string_view entryName) {
     return kZipError;
 }
 
+int UnZipUtil::placeWithoutReplacing(const std::string& temp, const std::string& folder, const std::string& name,
+                                     std::string& placed) {
+    // A name taken between looking and renaming is looked for again.
+    constexpr int kAttempts = 16;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        placed = joinPath(folder, freeNameIn(folder, name));
+        if (ops_->renameNoReplace(temp, placed) == 0) return kZipOk;
+        if (errno != EEXIST) break;
+    }
+    return kZipError;
+}
+
 int UnZipUtil::writeCurrentEntry(const ZipEntryInfo& entry, const std::string& outputName,
                                  const std::string& folder, bool sync, std::string* writtenPath) {
-    const std::string target = joinPath(folder, outputName);
     const std::string temp = uniqueTempPath(folder, outputName);
     const int fd = ops_->createNew(temp);
     if (fd < 0) return kZipError;
@@ -78,13 +89,14 @@ int UnZipUtil::writeCurrentEntry(const ZipEntryInfo& entry, const std::string& o
         if (sync && ops_->sync(fd) != 0) status = kZipError;
     }
     if (ops_->close(fd) != 0 && status == kZipOk) status = kZipError;
-    if (status == kZipOk && ops_->rename(temp, target) != 0) status = kZipError;
+    std::string placed;
+    if (status == kZipOk) status = placeWithoutReplacing(temp, folder, outputName, placed);
     if (status != kZipOk) {
         ops_->remove(temp);
         return status;
     }
     if (sync) ops_->syncFolder(folder);
-    if (writtenPath) *writtenPath = target;
+    if (writtenPath) *writtenPath = placed;
     return kZipOk;
 }
 

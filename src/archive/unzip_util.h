@@ -10,8 +10,9 @@
 //
 // On disk: an entry is written under the last component of its name (after
 // the last "/" or "\"), first into a temporary file in the target folder and
-// then renamed onto that name, so a failed extraction never leaves a
-// truncated file. removeFile writes the new archive beside the old one as
+// then renamed to that name, so a failed extraction never leaves a truncated
+// file. An extraction never replaces a file: when the name is taken, the
+// entry gets the first free variant of it ("name (1).ext", see freeNameIn). removeFile writes the new archive beside the old one as
 // kTempPrefix + "<pid>-<n>-" + the archive's file name (see uniqueTempPath),
 // syncs it and renames it over the original: at every moment the archive
 // exists complete, either old or new.
@@ -31,7 +32,7 @@ namespace quorvane {
 
 class UnZipUtil {
 public:
-    explicit UnZipUtil(std::string archivePath, FileOps& ops = systemFileOps());
+    explicit UnZipUtil(std::string archivePath, FileOps& ops = fileOps());
     ~UnZipUtil();
     UnZipUtil(const UnZipUtil&) = delete;
     UnZipUtil& operator=(const UnZipUtil&) = delete;
@@ -59,12 +60,15 @@ public:
     // Closes this object either way.
     int removeFile(std::string_view entryName);
 
-    // Extracts every entry of non-zero size into `folder`. 0, or kZipError
+    // Extracts every entry of non-zero size into `folder` (names already
+    // taken get free variants, as above). 0, or kZipError
     // at the first entry that cannot be read or written.
     int extractAll(const std::string& folder);
 
 private:
     int locate(std::string_view entryName);
+    int placeWithoutReplacing(const std::string& temp, const std::string& folder, const std::string& name,
+                              std::string& placed);
     int writeCurrentEntry(const ZipEntryInfo& entry, const std::string& outputName, const std::string& folder,
                           bool sync, std::string* writtenPath);
     ZipSource source() { return ZipSource{zip_, path_, *ops_}; }

@@ -36,7 +36,7 @@ struct ZipEntryInfo {
 
 class ZipInfo {
 public:
-    explicit ZipInfo(std::string archivePath, FileOps& ops = systemFileOps());
+    explicit ZipInfo(std::string archivePath, FileOps& ops = fileOps());
 
     const std::string& path() const { return path_; }
     // 0 when the archive cannot be opened or its directory cannot be read.

@@ -5,9 +5,9 @@
 #include "archive/dos_time.h"
 #include "archive/empty_zip.h"
 #include "archive/minizip_io.h"
+#include "archive/raw_copy.h"
 #include "archive/unzip_util.h"
 #include "archive/zip_entry_io.h"
-#include "archive/zip_info.h"
 #include "archive/zip_status.h"
 #include "core/file_util.h"
 
@@ -27,6 +27,47 @@ struct FdCloser {
     }
 };
 
+// The existing archive being extended: a read handle, or none when the
+// archive has no entries (minizip cannot open those).
+struct Original {
+    unzFile zip = nullptr;
+    ~Original() {
+        if (zip) unzClose(zip);
+    }
+};
+
+int openOriginal(const std::string& path, FileOps& ops, Original& original) {
+    original.zip = openUnzip(path, ops);
+    if (original.zip || isEmptyZip(path, ops)) return kZipOk;
+    return kZipError;
+}
+
+// Deflates the source into a new entry of `out`.
+int addEntry(zipFile out, FileOps& ops, int sourceFd, int64_t sourceSize, time_t modified,
+             std::string_view entryName) {
+    zip_fileinfo info{};
+    info.dosDate = timeToDosDate(modified);
+    const std::string name(entryName);
+    const int zip64 = static_cast<uint64_t>(sourceSize) >= kZip64SourceThreshold ? 1 : 0;
+    int status = zipOpenNewFileInZip64(out, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                       Z_DEFAULT_COMPRESSION, zip64);
+    if (status != ZIP_OK) return status;
+    std::unique_ptr<char[]> block(new (std::nothrow) char[kCopyBlockSize]);
+    if (!block) status = kZipError;
+    uint64_t offset = 0;
+    while (status == ZIP_OK) {
+        const ssize_t n = ops.readAt(sourceFd, block.get(), kCopyBlockSize, offset);
+        if (n < 0) status = kZipError;
+        if (n <= 0) break;
+        offset += static_cast<uint64_t>(n);
+        status = zipWriteInFileInZip(out, block.get(), static_cast<unsigned>(n));
+    }
+    // The source must not have shrunk or grown under us unnoticed.
+    if (status == ZIP_OK && offset != static_cast<uint64_t>(sourceSize)) status = kZipError;
+    const int closeStatus = zipCloseFileInZip(out);
+    return status != ZIP_OK ? status : closeStatus;
+}
+
 }  // namespace
 
 ZipUtil::ZipUtil(std::string archivePath, FileOps& ops) : path_(std::move(archivePath)), ops_(&ops) {}
@@ -35,28 +76,24 @@ ZipUtil::~ZipUtil() { close(); }
 
 int ZipUtil::open() {
     close();
-    if (!pathExists(path_)) {
-        zip_ = openZip(path_, ZipOpenMode::CreateNew, *ops_, false);
-    } else {
-        zip_ = openZip(path_, ZipOpenMode::Append, *ops_, false);
-        // minizip cannot append to an archive without entries; nothing is
-        // lost by making it anew.
-        if (!zip_ && isEmptyZip(path_, *ops_) && ops_->remove(path_) == 0)
-            zip_ = openZip(path_, ZipOpenMode::CreateNew, *ops_, false);
+    if (pathExists(path_)) {
+        // Only check that it is an archive: nothing is written until addFile.
+        Original original;
+        if (openOriginal(path_, *ops_, original) != kZipOk) return kZipError;
+    } else if (!isDirectory(dirName(path_).empty() ? "." : dirName(path_))) {
+        return kZipError;
     }
-    return zip_ ? kZipOk : kZipError;
+    open_ = true;
+    return kZipOk;
 }
 
 int ZipUtil::close() {
-    if (!zip_) return kZipOk;
-    const int status = zipClose(zip_, nullptr);
-    zip_ = nullptr;
-    return status;
+    open_ = false;
+    return kZipOk;
 }
 
 int ZipUtil::addFile(const std::string& sourcePath, std::string_view entryName) {
-    int status = close();
-    if (status != kZipOk) return status;
+    if (!open_ && open() != kZipOk) return kZipError;
 
     // Open the source before touching the archive, so a missing source
     // never costs the entry it was meant to replace.
@@ -66,38 +103,42 @@ int ZipUtil::addFile(const std::string& sourcePath, std::string_view entryName) 
     const int64_t sourceSize = ops_->fileSize(source.fd);
     if (sourceSize < 0) return kZipSourceMissing;
 
-    if (pathExists(path_)) {
-        ZipInfo listing(path_, *ops_);
-        if (listing.find(entryName) >= 0) {
-            UnZipUtil unzip(path_, *ops_);
-            status = unzip.open();
-            if (status == kZipOk) status = unzip.removeFile(entryName);
-            unzip.close();
-            if (status != kZipOk) return status;
-        }
-    }
-    if (open() != kZipOk) return kZipError;
+    return rewriteArchive(path_, entryName, [&](zipFile out) {
+        return addEntry(out, *ops_, source.fd, sourceSize, modified, entryName);
+    }, *ops_);
+}
 
-    zip_fileinfo info{};
-    info.dosDate = timeToDosDate(modified);
-    const std::string name(entryName);
-    const int zip64 = static_cast<uint64_t>(sourceSize) >= kZip64SourceThreshold ? 1 : 0;
-    status = zipOpenNewFileInZip64(zip_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                   Z_DEFAULT_COMPRESSION, zip64);
-    if (status != ZIP_OK) return status;
+int rewriteArchive(const std::string& path, std::string_view skipName,
+                   const std::function<int(zipFile out)>& addEntries, FileOps& ops) {
+    const bool replacing = pathExists(path);
+    Original original;
+    if (replacing && openOriginal(path, ops, original) != kZipOk) return kZipError;
 
-    std::unique_ptr<char[]> block(new (std::nothrow) char[kCopyBlockSize]);
-    if (!block) status = kZipError;
-    uint64_t offset = 0;
-    while (status == ZIP_OK) {
-        const ssize_t n = ops_->readAt(source.fd, block.get(), kCopyBlockSize, offset);
-        if (n < 0) status = kZipError;
-        if (n <= 0) break;
-        offset += static_cast<uint64_t>(n);
-        status = zipWriteInFileInZip(zip_, block.get(), static_cast<unsigned>(n));
+    const std::string folder = dirName(path);
+    const std::string temp = uniqueTempPath(folder, baseName(path));
+    // Syncing matters only when an old archive is about to be replaced; a new
+    // one holds nothing but copies.
+    zipFile out = openZip(temp, ZipOpenMode::CreateNew, ops, /*syncOnClose=*/replacing);
+    if (out == nullptr) return kZipError;
+    int status = kZipOk;
+    if (original.zip) {
+        int kept = 0;
+        status = copyEntriesRaw(ZipSource{original.zip, path, ops}, out, skipName, kept);
     }
-    const int closeStatus = zipCloseFileInZip(zip_);
-    return status != ZIP_OK ? status : closeStatus;
+    if (status == kZipOk) status = addEntries(out);
+    const int closeStatus = zipClose(out, nullptr);
+    if (status == kZipOk) status = closeStatus;
+    if (status == kZipOk) {
+        // A new archive must not land on a file that appeared meanwhile.
+        const int moved = replacing ? ops.rename(temp, path) : ops.renameNoReplace(temp, path);
+        if (moved != 0) status = kZipCannotReplace;
+    }
+    if (status != kZipOk) {
+        ops.remove(temp);
+        return status;
+    }
+    if (replacing) ops.syncFolder(folder);
+    return kZipOk;
 }
 
 }  // namespace quorvane

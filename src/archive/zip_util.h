@@ -9,10 +9,19 @@
 //
 // open() creates a new archive only when no file of that name exists; an
 // existing file that is not a readable zip is an error, never truncated.
+//
+// On disk: addFile never writes into the archive itself. It writes a new
+// archive beside it (kTempPrefix + "<pid>-<n>-" + the archive's file name,
+// see uniqueTempPath) holding the kept entries' compressed bytes and the new
+// entry, and renames that over the archive; when it replaces an existing
+// archive it syncs the new one first and the folder after. At every moment
+// the archive is complete, old or new; a failure leaves the old one untouched
+// and no temporary file.
 #pragma once
 
 #include <minizip/zip.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -22,18 +31,17 @@ namespace quorvane {
 
 class ZipUtil {
 public:
-    explicit ZipUtil(std::string archivePath, FileOps& ops = systemFileOps());
+    explicit ZipUtil(std::string archivePath, FileOps& ops = fileOps());
     ~ZipUtil();
     ZipUtil(const ZipUtil&) = delete;
     ZipUtil& operator=(const ZipUtil&) = delete;
 
     const std::string& path() const { return path_; }
-    bool isOpen() const { return zip_ != nullptr; }
+    bool isOpen() const { return open_; }
 
     // 0, or kZipError if the archive can be neither extended nor created.
     int open();
-    // Writes the central directory. 0, or the failing minizip status (a
-    // write or sync that failed while finishing the archive).
+    // Always 0: every addFile is complete on disk when it returns.
     int close();
 
     // Deflates `sourcePath` (default level) into the entry `entryName`, dated
@@ -45,7 +53,16 @@ public:
 private:
     std::string path_;
     FileOps* ops_;
-    zipFile zip_ = nullptr;
+    bool open_ = false;
 };
+
+// The write step under addFile, for callers that make their entries
+// themselves: writes a new version of the archive `path` beside it (the old
+// entries not named `skipName`, raw, then whatever `addEntries` writes into
+// the new archive) and puts it in place as described at the top of this
+// file. `addEntries` returns 0 or a failing status. An existing `path` that
+// is not a readable zip is kZipError and stays untouched.
+int rewriteArchive(const std::string& path, std::string_view skipName,
+                   const std::function<int(zipFile out)>& addEntries, FileOps& ops = fileOps());
 
 }  // namespace quorvane

@@ -72,6 +72,35 @@ std::string uniqueTempPath(const std::string& folder, std::string_view hint) {
     }
 }
 
+std::string tempNameHint(std::string_view name) {
+    if (name.substr(0, kTempPrefix.size()) != kTempPrefix) return {};
+    name.remove_prefix(kTempPrefix.size());
+    // Two runs of digits, each followed by "-".
+    for (int part = 0; part < 2; ++part) {
+        size_t digits = 0;
+        while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9') ++digits;
+        if (digits == 0 || digits >= name.size() || name[digits] != '-') return {};
+        name.remove_prefix(digits + 1);
+    }
+    return std::string(name);
+}
+
+std::string freeNameIn(const std::string& folder, const std::string& name) {
+    // Gives up after this many tries; a folder holding that many copies of
+    // one name is not worth searching further.
+    constexpr int kMaxNameVariants = 100000;
+    if (!pathExists(joinPath(folder, name))) return name;
+    const size_t dot = name.rfind('.');
+    const bool hasExtension = dot != std::string::npos && dot > 0;
+    const std::string stem = hasExtension ? name.substr(0, dot) : name;
+    const std::string extension = hasExtension ? name.substr(dot) : std::string();
+    for (int i = 1; i < kMaxNameVariants; ++i) {
+        std::string candidate = stem + " (" + std::to_string(i) + ")" + extension;
+        if (!pathExists(joinPath(folder, candidate))) return candidate;
+    }
+    return name;
+}
+
 bool readWholeFile(const std::string& path, std::string& out) {
     out.clear();
     FILE* f = std::fopen(path.c_str(), "rb");

@@ -33,7 +33,17 @@ std::string joinPath(std::string_view folder, std::string_view name);
 // program all start with it so a later run can recognise leftovers.
 inline constexpr std::string_view kTempPrefix = ".quorvane-tmp-";
 
-// A fresh temporary path in `folder` that does not exist yet.
+// A fresh temporary path in `folder` that does not exist yet:
+// kTempPrefix + "<pid>-<counter>-" + `hint`.
 std::string uniqueTempPath(const std::string& folder, std::string_view hint);
+
+// For a name made by uniqueTempPath, the `hint` it was made from; empty for
+// any other name.
+std::string tempNameHint(std::string_view name);
+
+// `name` when no file of that name is in `folder`, else the first free one of
+// "stem (1).ext", "stem (2).ext", ... (the extension is what follows the last
+// "." after the first character, so ".hidden" has none).
+std::string freeNameIn(const std::string& folder, const std::string& name);
 
 }  // namespace quorvane

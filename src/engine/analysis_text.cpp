@@ -1,5 +1,7 @@
 #include "engine/analysis_text.h"
 
+#include "core/file_util.h"
+
 namespace quorvane::analysis_text {
 
 namespace {
@@ -46,5 +48,15 @@ std::string romsetFixed(const std::string& system) { return "Romset " + system +
 std::string scanCaption(const std::string& system) { return "Scanning system: " + system; }
 std::string multiSystemCaption(const std::string& system) { return "Scanning system " + system + "... "; }
 std::string rebuildFolderCaption(const std::string& folder) { return "Rebuilding from folder: " + folder; }
+
+std::string leftoverKept(const std::string& folder, const std::string& name) {
+    return "Warning: " + joinPath(folder, name) +
+           " was left by an interrupted run; it has been kept and is not part of the collection.";
+}
+
+std::string leftoverRestored(const std::string& folder, const std::string& name, const std::string& restoredAs) {
+    return "Warning: " + joinPath(folder, name) + " was left by an interrupted run; it is a complete archive and " +
+           "has been renamed back to " + restoredAs + ".";
+}
 
 }  // namespace quorvane::analysis_text

@@ -23,6 +23,9 @@ std::string fixingSystem(const std::string& stamp, const std::string& system);
 std::string errorInZip(const std::string& file, int status);
 inline constexpr const char* kScanCancelled = "Warning: scan terminated by user request.";
 inline constexpr const char* kRebuildCancelled = "Warning: rebuild terminated by user request.";
+// Temporary files of a killed run found in `folder`.
+std::string leftoverKept(const std::string& folder, const std::string& name);
+std::string leftoverRestored(const std::string& folder, const std::string& name, const std::string& restoredAs);
 
 // Findings under a file's node.
 std::string cannotBeIdentified(const std::string& name);

@@ -39,6 +39,7 @@ void analyzeThread::finishJob(const std::string& text) {
 
 bool analyzeThread::openSystemFolder(std::string* refusal) {
     fileList.clear();
+    leftoverLines.clear();
     tested_.clear();
     folder.clear();
     bool ok = false;
@@ -46,7 +47,10 @@ bool analyzeThread::openSystemFolder(std::string* refusal) {
         if (refusal) *refusal = unsafeNameMessage("System", systemName);
     } else {
         folder = resolveSystemFolder(settings_, systemName, &ok);
-        if (ok) fileList = listPlainFiles(folder);
+        if (ok) {
+            leftoverLines = recoverLeftovers(folder);
+            fileList = listPlainFiles(folder);
+        }
         else if (refusal) *refusal = analysis_text::folderCannotBeCreated(folder);
     }
     fileCount = static_cast<int>(fileList.size());
@@ -73,6 +77,8 @@ std::unique_ptr<OrderedLoader> analyzeThread::startLoader(const std::vector<std:
 }
 
 void analyzeThread::firstPass(bool reportErrors) {
+    for (const std::string& line : leftoverLines) postMessage(line);
+    leftoverLines.clear();
     tested_.assign(fileList.size(), {});
     std::vector<std::string> paths;
     paths.reserve(fileList.size());

@@ -23,7 +23,8 @@
 namespace quorvane {
 
 struct AnalysisOptions {
-    // Threads that list and test archives ahead of the job (0: one per core).
+    // Threads that list and test archives ahead of the job (0: one per core;
+    // OrderedLoader::kOnCallingThread: none, the job loads each file itself).
     unsigned loadThreads = 0;
 };
 
@@ -48,8 +49,9 @@ protected:
     // Closes the progress, shows `text`, and shows `systemName`'s games.
     void finishJob(const std::string& text);
 
-    // Resolves `systemName`'s folder (created when missing) and lists its
-    // plain files (the caller sets the progress range). False when the name cannot be a folder name or the folder
+    // Resolves `systemName`'s folder (created when missing), recovers what
+    // a killed run left there (recoverLeftovers) and lists its plain files
+    // (the caller sets the progress range). False when the name cannot be a folder name or the folder
     // cannot be created; the listing is then empty. `refusal` receives the
     // text that says why.
     bool openSystemFolder(std::string* refusal = nullptr);
@@ -59,12 +61,16 @@ protected:
     RomFinder finder();
     std::unique_ptr<OrderedLoader> startLoader(const std::vector<std::string>& paths, bool test);
 
-    // Lists and tests every file of the folder, marking each ROM found in
-    // place as had. `reportErrors`: post "Error in zip" for files that fail.
+    // Posts the leftover warnings, then lists and tests every file of the
+    // folder, marking each ROM found in place as had. `reportErrors`: post "Error in zip" for files that fail.
     void firstPass(bool reportErrors);
     // Loads a file of the listing again. With `test`, an archive tested by the
     // first pass and unchanged since is not read again.
     int reload(size_t index, FileCollection& collection, bool test);
+
+    // Warnings about leftovers of a killed run found by openSystemFolder;
+    // firstPass posts them.
+    std::vector<std::string> leftoverLines;
 
     std::string systemName;
     int fileCount = 0;

@@ -1,15 +1,15 @@
 #include "engine/file_collection_ops.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "archive/encoding_util.h"
+#include "archive/file_ops.h"
 #include "archive/unzip_util.h"
 #include "archive/zip_info.h"
 #include "archive/zip_status.h"
 #include "archive/zip_util.h"
 #include "core/file_util.h"
+#include "core/text.h"
+#include "engine/analysis_text.h"
+#include "engine/folder_listing.h"
 #include "engine/safe_move.h"
 
 namespace quorvane {
@@ -21,12 +21,12 @@ namespace {
 class StagingFolder {
 public:
     explicit StagingFolder(const std::string& parent) : path_(uniqueTempPath(parent, "stage")) {
-        ok_ = ::mkdir(path_.c_str(), 0700) == 0;
+        ok_ = fileOps().makeFolder(path_) == 0;
     }
     ~StagingFolder() {
         if (!ok_) return;
-        if (!leftover_.empty()) ::unlink(leftover_.c_str());
-        ::rmdir(path_.c_str());
+        if (!leftover_.empty()) fileOps().remove(leftover_);
+        fileOps().removeFolder(path_);
     }
     bool ok() const { return ok_; }
     const std::string& path() const { return path_; }
@@ -62,13 +62,13 @@ int loadArchive(FileCollection& collection, const LoadOptions& options) {
 int loadLooseFile(FileCollection& collection, const LoadOptions& options) {
     File file(baseName(collection.path));
     encodingUtil(collection.path).digestFile(file.crc, file.md5, file.sha1, true, options.useMD5, options.useSHA1);
-    const int fd = ::open(collection.path.c_str(), O_RDONLY | O_CLOEXEC);
+    FileOps& ops = fileOps();
+    const int fd = ops.openRead(collection.path);
     if (fd < 0) return kLooseFileUnreadable;
-    struct stat st {};
-    const bool sized = ::fstat(fd, &st) == 0;
-    ::close(fd);
-    if (!sized) return kLooseFileUnreadable;
-    file.size = std::to_string(st.st_size);
+    const int64_t size = ops.fileSize(fd);
+    ops.close(fd);
+    if (size < 0) return kLooseFileUnreadable;
+    file.size = std::to_string(size);
     collection.files.push_back(std::move(file));
     return 0;
 }
@@ -109,9 +109,34 @@ int moveToFolder(const FileCollection& collection, size_t index, const std::stri
     return status;
 }
 
+namespace {
+
+// Moves the entry `entryName` of `archivePath` into `folder` unless it holds
+// the same content as `file`. 0 when nothing of other content is left there.
+int keepOldEntry(const std::string& archivePath, const std::string& entryName, const File& file,
+                 const std::string& folder) {
+    if (!pathExists(archivePath)) return 0;
+    FileCollection target(archivePath);
+    if (loadCollection(target, {.test = false}) != 0) return kZipError;
+    for (size_t i = 0; i < target.files.size(); ++i) {
+        const File& old = target.files[i];
+        if (old.name != entryName) continue;
+        if (equalsIgnoreCase(old.crc, file.crc) && old.size == file.size) return 0;
+        return moveToFolder(target, i, folder);
+    }
+    return 0;
+}
+
+}  // namespace
+
 int copyToArchive(const FileCollection& collection, size_t index, const std::string& archivePath,
-                  const std::string& entryName) {
+                  const std::string& entryName, const std::string& keepReplacedIn) {
     if (index >= collection.files.size()) return kZipError;
+    if (!keepReplacedIn.empty()) {
+        if (const int status = keepOldEntry(archivePath, entryName, collection.files[index], keepReplacedIn);
+            status != 0)
+            return status;
+    }
     auto addTo = [&](const std::string& source) {
         ZipUtil zip(archivePath);
         int status = zip.open();
@@ -130,6 +155,28 @@ int copyToArchive(const FileCollection& collection, size_t index, const std::str
     if (status != kZipOk) return status;
     stage.track(written);
     return addTo(written);
+}
+
+std::vector<std::string> recoverLeftovers(const std::string& folder) {
+    std::vector<std::string> lines;
+    for (const std::string& name : listLeftovers(folder)) {
+        const std::string path = joinPath(folder, name);
+        const std::string original = tempNameHint(name);
+        // Only a whole, sound archive may take the original's place.
+        bool restorable = !original.empty() && original[0] != '.' && isArchiveName(original) &&
+                          isRegularFile(path) && !pathExists(joinPath(folder, original));
+        if (restorable) {
+            const ZipInfo info(path);
+            restorable = info.listStatus() == 0 && zipTestPassed(info.testZip());
+        }
+        if (restorable && renameNoReplace(path, joinPath(folder, original)) == 0) {
+            fileOps().syncFolder(folder);
+            lines.push_back(analysis_text::leftoverRestored(folder, name, original));
+        } else {
+            lines.push_back(analysis_text::leftoverKept(folder, name));
+        }
+    }
+    return lines;
 }
 
 }  // namespace quorvane

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/records.h"
 
@@ -47,8 +48,16 @@ int moveToFolder(const FileCollection& collection, size_t index, const std::stri
 
 // Adds a copy of file `index` to the archive `archivePath` as `entryName`
 // (compressed anew; an entry of that name is replaced). The archive is
-// created when no file of that name exists. 0, or the failing status.
+// created when no file of that name exists. With `keepReplacedIn`, an entry
+// of that name with other content is first moved into that folder, so a
+// replacement never costs a user's data. 0, or the failing status.
 int copyToArchive(const FileCollection& collection, size_t index, const std::string& archivePath,
-                  const std::string& entryName);
+                  const std::string& entryName, const std::string& keepReplacedIn = {});
+
+// Looks for what a killed run left in `folder` (names starting with
+// kTempPrefix). A leftover archive that is complete and whose original name
+// is free again is renamed back to that name; everything else is kept as it
+// is, never deleted. Returns one warning line per leftover, to be posted.
+std::vector<std::string> recoverLeftovers(const std::string& folder);
 
 }  // namespace quorvane

@@ -125,7 +125,7 @@ bool FixThread::rebuildMisplaced(FileCollection& collection, size_t index, size_
             return true;
         }
     }
-    const int status = copyToArchive(collection, entry, targetPath, r.name);
+    const int status = copyToArchive(collection, entry, targetPath, r.name, backupFolder);
     if (status != 0) postFileMessage(text::kErrorCopying);
     else db().setHave(f.crc, f.size, r.name, r.game, systemName);
     return false;
@@ -141,8 +141,9 @@ void FixThread::rebuildForeign(const FileCollection& collection, size_t entry, F
     // Into the folder of the ROM's own system, where its next fix wants it.
     bool exists = false;
     const std::string systemFolder = resolveSystemFolder(settings(), r.system, &exists);
-    const int status = exists ? copyToArchive(collection, entry, joinPath(systemFolder, r.game + ".zip"), r.name)
-                              : static_cast<int>(kZipError);
+    const int status =
+        exists ? copyToArchive(collection, entry, joinPath(systemFolder, r.game + ".zip"), r.name, backupFolder)
+               : static_cast<int>(kZipError);
     if (status != 0) postFileMessage(text::kErrorCopying);
     else db().setHave(f.crc, f.size, r.name, r.game, r.system);
 }

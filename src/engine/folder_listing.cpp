@@ -11,13 +11,16 @@ namespace quorvane {
 
 namespace {
 
-std::vector<std::string> sortedNames(const std::string& folder) {
+// Plain names, or (with `leftovers`) only the program's temporary names.
+std::vector<std::string> sortedNames(const std::string& folder, bool leftovers = false) {
     std::vector<std::string> names;
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return names;
     while (const dirent* e = ::readdir(dir)) {
-        if (e->d_name[0] == '.') continue;
-        names.emplace_back(e->d_name);
+        const std::string_view name(e->d_name);
+        const bool temporary = name.substr(0, kTempPrefix.size()) == kTempPrefix;
+        if (leftovers ? !temporary : name[0] == '.') continue;
+        names.emplace_back(name);
     }
     ::closedir(dir);
     std::sort(names.begin(), names.end());
@@ -33,6 +36,8 @@ std::vector<std::string> listPlainFiles(const std::string& folder) {
     }
     return files;
 }
+
+std::vector<std::string> listLeftovers(const std::string& folder) { return sortedNames(folder, true); }
 
 void collectFilesRecursive(const std::string& folder, std::vector<std::string>& out) {
     for (const std::string& name : sortedNames(folder)) {

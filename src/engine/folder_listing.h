@@ -13,6 +13,10 @@ namespace quorvane {
 // be read.
 std::vector<std::string> listPlainFiles(const std::string& folder);
 
+// Names directly in `folder` (files and folders) that start with
+// kTempPrefix: what a killed run of the program left behind. Sorted.
+std::vector<std::string> listLeftovers(const std::string& folder);
+
 // Full paths of every regular, non-hidden file below `folder`, each folder's
 // names sorted by byte value and a sub-folder's files in the place of the
 // sub-folder's name. Symbolic links to folders are not followed, so a link

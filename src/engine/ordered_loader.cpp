@@ -24,6 +24,10 @@ unsigned OrderedLoader::defaultThreads() {
 
 OrderedLoader::OrderedLoader(size_t count, LoadFn load, unsigned threads, size_t window)
     : count_(count), load_(std::move(load)) {
+    if (threads == kOnCallingThread) {
+        inline_ = true;
+        return;
+    }
     if (threads == 0) threads = defaultThreads();
     // Enough look-ahead to keep every worker busy while one slow archive
     // holds up the consumer, and still only a handful of listings in memory.
@@ -63,6 +67,13 @@ void OrderedLoader::work() {
 }
 
 bool OrderedLoader::next(LoadedItem& out) {
+    if (inline_) {
+        if (consumed_ >= count_) return false;
+        out = LoadedItem{};
+        out.index = consumed_;
+        load_(consumed_++, out);
+        return true;
+    }
     std::unique_lock lock(mutex_);
     if (consumed_ >= count_) return false;
     std::optional<LoadedItem>& slot = slots_[consumed_ % window_];

@@ -44,6 +44,10 @@ class OrderedLoader {
 public:
     using LoadFn = std::function<void(size_t index, LoadedItem& out)>;
 
+    // No worker threads: next() loads each item itself, so every disk call
+    // happens on the consumer's thread in listing order (fault tests).
+    static constexpr unsigned kOnCallingThread = ~0u;
+
     // threads 0: one per hardware thread. window 0: a few per thread.
     OrderedLoader(size_t count, LoadFn load, unsigned threads = 0, size_t window = 0);
     ~OrderedLoader();
@@ -60,7 +64,8 @@ private:
 
     const size_t count_;
     const LoadFn load_;
-    size_t window_;
+    bool inline_ = false;
+    size_t window_ = 0;
     std::mutex mutex_;
     std::condition_variable ready_;  // a slot was filled
     std::condition_variable room_;   // the consumer moved on

@@ -116,6 +116,9 @@ void RebuildThread::build(const FileCollection& collection, size_t index, const 
     }
     bool exists = false;
     const std::string target = resolveSystemFolder(settings(), r.system, &exists);
+    if (exists && checkedFolders_.insert(target).second) {
+        for (const std::string& line : recoverLeftovers(target)) postMessage(line);
+    }
     const int status = exists ? copyToArchive(collection, index, joinPath(target, r.game + ".zip"), r.name)
                               : static_cast<int>(kZipError);
     if (status != 0) postFileMessage(text::kErrorCopying);

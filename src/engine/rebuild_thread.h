@@ -11,6 +11,8 @@
 // which are built; its answer stays in force as the dialog's table says.
 #pragma once
 
+#include <set>
+
 #include "engine/analyze_thread.h"
 
 namespace quorvane {
@@ -36,6 +38,8 @@ private:
     std::string sourceFolder_;
     std::vector<std::string> sourceFiles;
     DupesBehaviour dupesBehaviour;
+    // Target folders already checked for leftovers of a killed run.
+    std::set<std::string> checkedFolders_;
 };
 
 }  // namespace quorvane

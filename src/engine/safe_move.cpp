@@ -1,145 +1,94 @@
 #include "engine/safe_move.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <vector>
 
-#include "core/file_util.h"
+#include "archive/file_ops.h"
 
 namespace quorvane {
 
 namespace {
 
-// Gives up looking for a free name after this many tries; a folder holding
-// that many copies of one name is not worth searching further.
-constexpr int kMaxNameVariants = 100000;
+// Tries this often when a free name is taken between looking and moving.
+constexpr int kMoveAttempts = 16;
+constexpr size_t kBlockSize = 256 * 1024;
 
-bool readFull(int fd, char* buffer, size_t size, ssize_t& got) {
+bool readFull(FileOps& ops, int fd, char* buffer, size_t size, uint64_t offset, size_t& got) {
     got = 0;
-    while (static_cast<size_t>(got) < size) {
-        const ssize_t n = ::read(fd, buffer + got, size - static_cast<size_t>(got));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
+    while (got < size) {
+        const ssize_t n = ops.readAt(fd, buffer + got, size - got, offset + got);
+        if (n < 0) return false;
         if (n == 0) break;
-        got += n;
-    }
-    return true;
-}
-
-bool writeFull(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
+        got += static_cast<size_t>(n);
     }
     return true;
 }
 
 // Copies `from` to the new file `to`, syncs it and reads both back to compare.
-bool copyVerified(const std::string& from, const std::string& to) {
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+bool copyVerified(FileOps& ops, const std::string& from, const std::string& to) {
+    const int in = ops.openRead(from);
     if (in < 0) return false;
-    const int out = ::open(to.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int out = ops.createNew(to);
     if (out < 0) {
-        ::close(in);
+        ops.close(in);
         return false;
     }
-    std::vector<char> a(1 << 18), b(1 << 18);
+    std::vector<char> a(kBlockSize), b(kBlockSize);
     bool ok = true;
-    for (;;) {
-        ssize_t n = 0;
-        if (!readFull(in, a.data(), a.size(), n)) ok = false;
+    for (uint64_t offset = 0;;) {
+        size_t n = 0;
+        ok = readFull(ops, in, a.data(), a.size(), offset, n) && writeAllAt(ops, out, a.data(), n, offset);
         if (!ok || n == 0) break;
-        if (!writeFull(out, a.data(), static_cast<size_t>(n))) {
-            ok = false;
-            break;
-        }
+        offset += n;
     }
-    if (ok) ok = ::fsync(out) == 0;
-    if (ok) ok = ::lseek(in, 0, SEEK_SET) == 0 && ::lseek(out, 0, SEEK_SET) == 0;
-    while (ok) {
-        ssize_t n1 = 0, n2 = 0;
-        ok = readFull(in, a.data(), a.size(), n1) && readFull(out, b.data(), b.size(), n2) && n1 == n2 &&
-             std::memcmp(a.data(), b.data(), static_cast<size_t>(n1)) == 0;
+    if (ok) ok = ops.sync(out) == 0;
+    for (uint64_t offset = 0; ok;) {
+        size_t n1 = 0, n2 = 0;
+        ok = readFull(ops, in, a.data(), a.size(), offset, n1) && readFull(ops, out, b.data(), b.size(), offset, n2) &&
+             n1 == n2 && std::memcmp(a.data(), b.data(), n1) == 0;
         if (n1 == 0) break;
+        offset += n1;
     }
-    ::close(in);
-    if (::close(out) != 0) ok = false;
-    if (!ok) ::unlink(to.c_str());
+    ops.close(in);
+    if (ops.close(out) != 0) ok = false;
+    if (!ok) ops.remove(to);
     return ok;
-}
-
-int syncFolderOf(const std::string& path) {
-    const std::string folder = dirName(path);
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    const int result = ::fsync(fd);
-    ::close(fd);
-    return result;
 }
 
 }  // namespace
 
-std::string freeNameIn(const std::string& folder, const std::string& name) {
-    if (!pathExists(joinPath(folder, name))) return name;
-    const size_t dot = name.rfind('.');
-    const bool hasExtension = dot != std::string::npos && dot > 0;
-    const std::string stem = hasExtension ? name.substr(0, dot) : name;
-    const std::string extension = hasExtension ? name.substr(dot) : std::string();
-    for (int i = 1; i < kMaxNameVariants; ++i) {
-        std::string candidate = stem + " (" + std::to_string(i) + ")" + extension;
-        if (!pathExists(joinPath(folder, candidate))) return candidate;
-    }
-    return name;
-}
-
-int renameNoReplace(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-    if (errno != EINVAL && errno != ENOSYS) return -1;
-    // File systems without the flag: a hard link cannot replace either.
-    if (::link(from.c_str(), to.c_str()) != 0) return -1;
-    if (::unlink(from.c_str()) != 0) {
-        const int saved = errno;
-        ::unlink(to.c_str());
-        errno = saved;
-        return -1;
-    }
-    return 0;
-}
+int renameNoReplace(const std::string& from, const std::string& to) { return fileOps().renameNoReplace(from, to); }
 
 int moveIntoFolder(const std::string& from, const std::string& folder, const std::string& name,
                    std::string* finalPath) {
-    for (int attempt = 0; attempt < 16; ++attempt) {
+    FileOps& ops = fileOps();
+    for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
         const std::string target = joinPath(folder, freeNameIn(folder, name));
-        if (renameNoReplace(from, target) == 0) {
-            syncFolderOf(target);
+        if (ops.renameNoReplace(from, target) == 0) {
+            ops.syncFolder(folder);
             if (finalPath) *finalPath = target;
             return 0;
         }
         if (errno == EEXIST) continue;  // taken meanwhile: look again
         if (errno != EXDEV) return -1;
+        // Another file system: the source goes only once a verified copy is
+        // durable under its final name.
         const std::string temp = uniqueTempPath(folder, name);
-        if (!copyVerified(from, temp)) return -1;
-        if (renameNoReplace(temp, target) != 0) {
+        if (!copyVerified(ops, from, temp)) return -1;
+        if (ops.renameNoReplace(temp, target) != 0) {
             const int saved = errno;
-            ::unlink(temp.c_str());
+            ops.remove(temp);
             if (saved == EEXIST) continue;
+            errno = saved;
             return -1;
         }
-        syncFolderOf(target);
-        if (::unlink(from.c_str()) != 0) return -1;
+        if (ops.syncFolder(folder) != 0) return -1;
         if (finalPath) *finalPath = target;
+        // A failed removal leaves two copies, never none; the move counts as
+        // done so the caller does not make a third.
+        if (ops.remove(from) == 0) ops.syncFolder(dirName(from));
         return 0;
     }
     errno = EEXIST;
@@ -147,11 +96,11 @@ int moveIntoFolder(const std::string& from, const std::string& folder, const std
 }
 
 bool syncFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    FileOps& ops = fileOps();
+    const int fd = ops.openRead(path);
     if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
+    const bool ok = ops.sync(fd) == 0;
+    return ops.close(fd) == 0 && ok;
 }
 
 }  // namespace quorvane

@@ -27,6 +27,7 @@ std::string sha1Hex(const std::string& data);
 
 // Passes every call through, except that call number `failAt` (counting
 // from 1) fails with `error`. failAt 0 never fails; calls() counts them all.
+// Header-only, so the engine's tests use it too.
 class FailingFileOps : public FileOps {
 public:
     explicit FailingFileOps(int failAt = 0, int error = EIO) : failAt_(failAt), error_(error) {}
@@ -49,15 +50,23 @@ public:
     }
     int modifiedTime(const std::string& p, time_t& t) override { return fail() ? -1 : FileOps::modifiedTime(p, t); }
     int rename(const std::string& a, const std::string& b) override { return fail() ? -1 : FileOps::rename(a, b); }
+    int renameNoReplace(const std::string& a, const std::string& b) override {
+        return fail() ? -1 : FileOps::renameNoReplace(a, b);
+    }
+    int makeFolder(const std::string& p) override { return fail() ? -1 : FileOps::makeFolder(p); }
+    int removeFolder(const std::string& p) override { return fail() ? -1 : FileOps::removeFolder(p); }
     int remove(const std::string& p) override { return fail() ? -1 : FileOps::remove(p); }
     int syncFolder(const std::string& f) override { return fail() ? -1 : FileOps::syncFolder(f); }
 
-private:
+protected:
+    // Counts a call; true when this one is to fail (errno is then set).
     bool fail() {
         if (++calls_ != failAt_) return false;
         errno = error_;
         return true;
     }
+
+private:
     int failAt_;
     int error_;
     int calls_ = 0;

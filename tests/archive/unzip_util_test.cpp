@@ -53,16 +53,11 @@ TEST_F(UnZipUtilTest, ExtractFileWritesLastNameComponentWithEntryDate) {
     ASSERT_EQ(unzip.extractFile("empty.bin", out, false), 0);
     EXPECT_EQ(readFile(out + "/empty.bin"), "");
 
-    // A file already there is replaced whole.
-    testing::writeFile(out + "/Game.bin", "an older and much longer content");
-    ASSERT_EQ(unzip.extractFile("Game.bin", out, false), 0);
-    EXPECT_EQ(readFile(out + "/Game.bin"), "upper");
-
     // Names are exact: a case variant or a missing name writes nothing.
     EXPECT_EQ(unzip.extractFile("STORED.BIN", out, false), kZipError);
     EXPECT_EQ(unzip.extractFile("nothing.bin", out, false), kZipError);
     unzip.close();
-    EXPECT_EQ(folderNames(out), (Names{"Game.bin", "deflated.txt", "empty.bin", "inner.bin"}));
+    EXPECT_EQ(folderNames(out), (Names{"deflated.txt", "empty.bin", "inner.bin"}));
     EXPECT_EQ(ZipInfo(zip).count(), 6);
 }
 
@@ -133,6 +128,25 @@ TEST_F(UnZipUtilTest, RemovingTheOnlyEntryDeletesTheArchive) {
     ASSERT_EQ(unzip.extractFile("only.bin", out, true), 0);
     EXPECT_EQ(readFile(out + "/only.bin"), "alone");
     EXPECT_TRUE(folderNames(dir.file("set")).empty());
+}
+
+TEST_F(UnZipUtilTest, ExtractionNeverReplacesAFile) {
+    testing::writeFile(out + "/stored.bin", "the user's own stored.bin");
+    testing::writeFile(out + "/deflated (1).txt", "also taken");
+    testing::writeFile(out + "/deflated.txt", "taken");
+    UnZipUtil unzip(zip);
+    ASSERT_EQ(unzip.open(), 0);
+    std::string written;
+    ASSERT_EQ(unzip.extractFile("stored.bin", out, false, &written), 0);
+    EXPECT_EQ(written, out + "/stored (1).bin");
+    EXPECT_EQ(readFile(written), "rom347");
+    ASSERT_EQ(unzip.extractAll(out), 0);
+    unzip.close();
+    EXPECT_EQ(readFile(out + "/stored.bin"), "the user's own stored.bin");
+    EXPECT_EQ(readFile(out + "/deflated.txt"), "taken");
+    EXPECT_EQ(readFile(out + "/deflated (1).txt"), "also taken");
+    EXPECT_EQ(readFile(out + "/deflated (2).txt"), testing::mixedDeflatedText());
+    EXPECT_EQ(readFile(out + "/stored (2).bin"), "rom347");
 }
 
 TEST_F(UnZipUtilTest, UnwritableTargetFolderFailsCleanly) {

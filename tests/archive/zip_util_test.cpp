@@ -105,6 +105,53 @@ TEST(ZipUtilTest, OpenNeverTruncatesAFileThatIsNotAZip) {
 
     ZipUtil nowhere(dir.file("notes.zip/inside.zip"));
     EXPECT_EQ(nowhere.open(), kZipError);
+
+    // A damaged archive is an error for the copy, never made anew.
+    makeZip(dir.file("cut.zip"), testing::kMixedEntries);
+    const std::string whole = readFile(dir.file("cut.zip"));
+    testing::writeFile(dir.file("cut.zip"), whole.substr(0, whole.size() - 30));
+    ZipUtil cut(dir.file("cut.zip"));
+    EXPECT_EQ(cut.addFile(dir.file("a.txt"), "a.txt"), kZipError);
+    EXPECT_EQ(readFile(dir.file("cut.zip")), whole.substr(0, whole.size() - 30));
+    EXPECT_EQ(folderNames(dir.path()), (Names{"a.txt", "cut.zip", "notes.zip"}));
+}
+
+// Adding to an existing archive fails at each disk call in turn: the folder
+// then holds the old archive byte for byte, or the complete new one, and no
+// temporary file, whatever failed.
+TEST(ZipUtilTest, AddingSurvivesAFailureAtEveryDiskCall) {
+    TempDir dir;
+    const std::string zipPath = dir.file("set/mixed.zip");
+    makeZip(zipPath, testing::kMixedEntries);
+    const std::string original = readFile(zipPath);
+    testing::writeFile(dir.file("new.bin"), "replacement");
+    auto add = [&](FileOps& ops) {
+        ZipUtil zip(zipPath, ops);
+        int status = zip.open();
+        if (status == 0) status = zip.addFile(dir.file("new.bin"), "game.bin");
+        return status != 0 ? status : zip.close();
+    };
+    testing::FailingFileOps counter;
+    ASSERT_EQ(add(counter), 0);
+    const std::string added = zipTool("raw '" + zipPath + "'");
+    const int total = counter.calls();
+    ASSERT_GT(total, 10);
+    int failures = 0;
+    for (int n = 1; n <= total; ++n) {
+        testing::writeFile(zipPath, original);
+        testing::FailingFileOps ops(n);
+        const int status = add(ops);
+        EXPECT_EQ(folderNames(dir.file("set")), (Names{"mixed.zip"})) << "call " << n;
+        if (status == 0) {
+            EXPECT_EQ(zipTool("raw '" + zipPath + "'"), added) << "call " << n;
+        } else {
+            ++failures;
+            EXPECT_EQ(readFile(zipPath), original) << "call " << n << " status " << status;
+        }
+    }
+    // Only the last calls (syncing the folder after the rename) may fail
+    // without failing the add.
+    EXPECT_GT(failures, total / 2);
 }
 
 TEST(ZipUtilTest, FailedWritesAreReportedNotHidden) {

@@ -100,6 +100,17 @@ TEST_F(FixTest, LooseFileBesideAnEntryOfTheSameNameSurvives) {
     EXPECT_EQ(listPlainFiles(f()), Lines{"A.zip"});
 }
 
+TEST_F(FixTest, AnEntryReplacedByTheRightRomIsKeptInTheBackupFolder) {
+    // 0.zip is fixed first and brings a2.bin's content to A.zip, where an
+    // entry of that name holds something else.
+    makeZips({{f() + "/0.zip", {{"x.bin", "content a2"}}},
+              {f() + "/A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "a bad dump of a2"}}}});
+    ASSERT_TRUE(run(fix()));
+    EXPECT_EQ(zipContents(f() + "/A.zip"), "a1.bin=content a1 a2.bin=content a2");
+    EXPECT_EQ(backupContents(), (Lines{"a2.bin=a bad dump of a2", "x.bin=content a2"}));
+    EXPECT_EQ(statusOf("Sys", "A"), "YY");
+}
+
 TEST_F(FixTest, BackupFolderThatCannotBeMadeLosesNothing) {
     settings.backupDir = dir.file("blocker/Backup/");
     writeFile(dir.file("blocker"), "a regular file");

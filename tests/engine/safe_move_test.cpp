@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 
+#include "archive/archive_fixtures.h"
 #include "core/file_util.h"
+#include "engine/folder_listing.h"
 #include "engine/safe_move.h"
 #include "support/temp_dir.h"
 
@@ -45,6 +48,62 @@ TEST(SafeMove, AFailedMoveLeavesTheSourceInPlace) {
     writeFile(dir.file("blocker"), "a regular file, not a folder");
     EXPECT_EQ(moveIntoFolder(dir.file("a.bin"), dir.file("blocker/sub"), "a.bin"), -1);
     EXPECT_EQ(readFile(dir.file("a.bin")), "data");
+}
+
+// Renames between two folders fail as they do between two file systems;
+// call number `failAt` fails as well.
+class TwoDisks : public testing::FailingFileOps {
+public:
+    using FailingFileOps::FailingFileOps;
+    int renameNoReplace(const std::string& a, const std::string& b) override {
+        if (dirName(a) != dirName(b)) {
+            if (!fail()) errno = EXDEV;
+            return -1;
+        }
+        return FailingFileOps::renameNoReplace(a, b);
+    }
+};
+
+// A move to another disk copies, syncs and compares before the source goes;
+// whichever disk call fails, the data is whole in one place or the other.
+TEST(SafeMove, MoveToAnotherDiskSurvivesAFailureAtEveryCall) {
+    TempDir dir;
+    std::string data(600 * 1024, '\0');
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7919 >> 5);
+    auto reset = [&] {
+        std::filesystem::remove_all(dir.file("backup"));
+        writeFile(dir.file("backup/a.bin"), "taken");
+        writeFile(dir.file("set/a.bin"), data);
+    };
+    reset();
+    TwoDisks counter;
+    {
+        ScopedFileOps seam(counter);
+        std::string moved;
+        ASSERT_EQ(moveIntoFolder(dir.file("set/a.bin"), dir.file("backup"), "a.bin", &moved), 0);
+        EXPECT_EQ(moved, dir.file("backup/a (1).bin"));
+    }
+    EXPECT_EQ(readFile(dir.file("backup/a (1).bin")), data);
+    EXPECT_FALSE(pathExists(dir.file("set/a.bin")));
+    const int total = counter.calls();
+    ASSERT_GT(total, 10);
+    for (int n = 1; n <= total; ++n) {
+        reset();
+        TwoDisks ops(n);
+        int status;
+        {
+            ScopedFileOps seam(ops);
+            status = moveIntoFolder(dir.file("set/a.bin"), dir.file("backup"), "a.bin");
+        }
+        const bool inBackup = pathExists(dir.file("backup/a (1).bin"));
+        if (status == 0) EXPECT_TRUE(inBackup) << "call " << n;
+        if (inBackup) EXPECT_EQ(readFile(dir.file("backup/a (1).bin")), data) << "call " << n;
+        if (pathExists(dir.file("set/a.bin"))) EXPECT_EQ(readFile(dir.file("set/a.bin")), data) << "call " << n;
+        EXPECT_TRUE(inBackup || pathExists(dir.file("set/a.bin"))) << "call " << n;
+        EXPECT_EQ(readFile(dir.file("backup/a.bin")), "taken") << "call " << n;
+        // No half-made copy is left behind in the backup folder.
+        EXPECT_EQ(listLeftovers(dir.file("backup")), std::vector<std::string>{}) << "call " << n;
+    }
 }
 
 }  // namespace

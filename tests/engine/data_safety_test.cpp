@@ -1,0 +1,209 @@
+// A fix and a rebuild on a small damaged folder, run once for every disk call
+// with that call failing, and the leftovers a killed run leaves behind.
+#include <zlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "archive/archive_fixtures.h"
+#include "archive/digest_set.h"
+#include "archive/zip_info.h"
+#include "archive/zip_status.h"
+#include "core/file_util.h"
+#include "engine/engine_fixture.h"
+#include "engine/fix_thread.h"
+#include "engine/folder_listing.h"
+#include "engine/rebuild_thread.h"
+
+namespace quorvane::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+// (CRC, size) of every piece of user data -> how many copies exist.
+using Inventory = std::map<std::pair<std::string, std::string>, int>;
+
+std::string fileCrc(const std::string& content) {
+    const uLong crc = crc32_z(0L, reinterpret_cast<const Bytef*>(content.data()), content.size());
+    return crcHex(static_cast<uint32_t>(crc), true);
+}
+
+bool archiveIsSound(const std::string& path) {
+    const ZipInfo info(path, systemFileOps());
+    return info.listStatus() == 0 && zipTestPassed(info.testZip());
+}
+
+// Every entry of every sound archive and every other file (a damaged archive
+// counts whole) below `roots`, hidden files included: a copy left in a
+// temporary file still exists.
+Inventory inventoryOf(const std::vector<std::string>& roots) {
+    Inventory items;
+    for (const std::string& root : roots) {
+        if (!fs::exists(root)) continue;
+        for (const auto& e : fs::recursive_directory_iterator(root)) {
+            if (!e.is_regular_file()) continue;
+            const std::string path = e.path().string();
+            if (path.ends_with(".zip") && archiveIsSound(path)) {
+                const ZipInfo info(path, systemFileOps());
+                for (const ZipEntryInfo& entry : info.entries()) ++items[{entry.crc, entry.size}];
+            } else {
+                const std::string content = readFile(path);
+                ++items[{fileCrc(content), std::to_string(content.size())}];
+            }
+        }
+    }
+    return items;
+}
+
+// What of `before` is missing from `after`, as readable lines.
+Lines lost(const Inventory& before, const Inventory& after) {
+    Lines out;
+    for (const auto& [key, count] : before) {
+        const auto it = after.find(key);
+        const int have = it == after.end() ? 0 : it->second;
+        if (have < count) out.push_back(key.first + "/" + key.second + " x" + std::to_string(count - have));
+    }
+    return out;
+}
+
+// Archives (by name, hidden ones aside) in the system folders that fail the test.
+Lines unreadableArchives(const std::vector<std::string>& folders) {
+    Lines out;
+    for (const std::string& folder : folders)
+        for (const std::string& name : listPlainFiles(folder))
+            if (name.ends_with(".zip") && !archiveIsSound(joinPath(folder, name))) out.push_back(name);
+    return out;
+}
+
+class DataSafetyTest : public EngineTest {
+protected:
+    void SetUp() override {
+        addRom("Sys", "A", "a1.bin", "content a1");
+        addRom("Sys", "A", "a2.bin", "content a2");
+        addRom("Sys", "B", "b1.bin", "content b1");
+        addRom("Sys", "D", "d1.bin", "content d1");
+        addRom("Other", "O", "o1.bin", "content o1");
+        pristine = dir.file("pristine");
+    }
+
+    std::string f() const { return systemFolder("Sys"); }
+    std::vector<std::string> roots() const { return {dir.file("roms"), dir.file("Backup"), dir.file("src")}; }
+
+    // Saves the folders as made so far; restore() puts them back.
+    void keep() {
+        fs::create_directories(pristine);
+        for (const char* sub : {"roms", "src"})
+            if (fs::exists(dir.file(sub))) fs::copy(dir.file(sub), pristine + "/" + sub, fs::copy_options::recursive);
+    }
+    void restore() {
+        for (const char* sub : {"roms", "src", "Backup"}) fs::remove_all(dir.file(sub));
+        for (const char* sub : {"roms", "src"})
+            if (fs::exists(pristine + "/" + sub)) fs::copy(pristine + "/" + sub, dir.file(sub), fs::copy_options::recursive);
+        db->cleanSystemStatus("Sys");
+        db->cleanSystemStatus("Other");
+    }
+
+    // Runs `makeJob` once per disk call, that call failing; returns the number
+    // of calls of a run without failures.
+    template <typename MakeJob>
+    int runWithEveryCallFailing(MakeJob makeJob, const std::string& what) {
+        restore();
+        const Inventory before = inventoryOf(roots());
+        const Lines unreadableBefore = unreadableArchives({f(), systemFolder("Other")});
+        int total = 0;
+        for (int n = 0;; ++n) {
+            restore();
+            FailingFileOps ops(n);
+            {
+                RecordingHost quiet;
+                ScopedFileOps seam(ops);
+                auto job = makeJob(quiet);
+                if (job->prepare()) job->execute();
+            }
+            if (n == 0) total = ops.calls();
+            EXPECT_EQ(lost(before, inventoryOf(roots())), Lines{}) << what << ", call " << n << " failing";
+            for (const std::string& name : unreadableArchives({f(), systemFolder("Other")}))
+                EXPECT_NE(std::find(unreadableBefore.begin(), unreadableBefore.end(), name), unreadableBefore.end())
+                    << what << ", call " << n << " failing: " << name << " became unreadable";
+            if (n >= total) break;
+        }
+        return total;
+    }
+
+    std::string pristine;
+};
+
+TEST_F(DataSafetyTest, FixLosesNothingWhicheverDiskCallFails) {
+    makeZips({{f() + "/A.zip", {{"a1.bin", "content a1"}, {"wrong.bin", "content a2"}}},
+              {f() + "/C.zip", {{"b1.bin", "content b1"}, {"o1.bin", "content o1"}, {"junk.bin", "junk"}}},
+              {f() + "/d.zip", {{"d1.bin", "content d1"}}}});
+    writeFile(f() + "/bad.zip", "PK\x03\x04 truncated");
+    writeFile(f() + "/a1.bin", "a user's own file");
+    writeFile(f() + "/note.txt", "not a rom");
+    ASSERT_TRUE(makeFolders(systemFolder("Other")));
+    keep();
+    const AnalysisOptions oneThread{OrderedLoader::kOnCallingThread};
+    const int calls = runWithEveryCallFailing(
+        [&](RecordingHost& h) { return std::make_unique<FixThread>(db, h, settings, "Sys", oneThread); }, "fix");
+    // A fix of this folder extracts, copies, rewrites and moves: many calls.
+    EXPECT_GT(calls, 150);
+    RecordProperty("fault_points_fix", calls);
+
+    // The run without failures did the whole repair.
+    restore();
+    ASSERT_TRUE(run(std::make_unique<FixThread>(db, host, settings, "Sys")));
+    EXPECT_EQ(listPlainFiles(f()), (Lines{"A.zip", "B.zip", "D.zip"}));
+    EXPECT_EQ(zipContents(f() + "/A.zip"), "a1.bin=content a1 a2.bin=content a2");
+}
+
+TEST_F(DataSafetyTest, RebuildLosesNothingWhicheverDiskCallFails) {
+    makeZips({{f() + "/A.zip", {{"a1.bin", "content a1"}}},
+              {dir.file("src/pack.zip"), {{"a2.bin", "content a2"}, {"x.bin", "content b1"}}}});
+    writeFile(dir.file("src/o1.bin"), "content o1");
+    writeFile(dir.file("src/broken.zip"), "PK\x03\x04 broken");
+    keep();
+    const AnalysisOptions oneThread{OrderedLoader::kOnCallingThread};
+    const int calls = runWithEveryCallFailing(
+        [&](RecordingHost& h) {
+            return std::make_unique<RebuildThread>(db, h, settings, dir.file("src"), oneThread);
+        },
+        "rebuild");
+    EXPECT_GT(calls, 50);
+    RecordProperty("fault_points_rebuild", calls);
+
+    restore();
+    const std::string source = readFile(dir.file("src/pack.zip"));
+    ASSERT_TRUE(run(std::make_unique<RebuildThread>(db, host, settings, dir.file("src"))));
+    EXPECT_EQ(zipContents(f() + "/A.zip"), "a1.bin=content a1 a2.bin=content a2");
+    EXPECT_EQ(zipContents(f() + "/B.zip"), "b1.bin=content b1");
+    EXPECT_EQ(zipContents(systemFolder("Other") + "/O.zip"), "o1.bin=content o1");
+    EXPECT_EQ(readFile(dir.file("src/pack.zip")), source);
+}
+
+TEST_F(DataSafetyTest, LeftoversOfAKilledRunAreReportedKeptOrRenamedBack) {
+    // A finished new archive whose original is gone, a half-written one
+    // beside its original, and a staging folder holding an extracted copy.
+    makeZips({{f() + "/.quorvane-tmp-4242-7-A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}}},
+              {f() + "/B.zip", {{"b1.bin", "content b1"}}}});
+    writeFile(f() + "/.quorvane-tmp-4242-8-B.zip", "PK\x03\x04 half written");
+    writeFile(f() + "/.quorvane-tmp-4242-9-stage/b1.bin", "content b1");
+    ASSERT_TRUE(run(std::make_unique<FixThread>(db, host, settings, "Sys")));
+    EXPECT_EQ(transcript(),
+              (Lines{"<time> - Fixing system Sys... ",
+                     "Warning: " + f() + "/.quorvane-tmp-4242-7-A.zip was left by an interrupted run; it is a "
+                                        "complete archive and has been renamed back to A.zip.",
+                     "Warning: " + f() + "/.quorvane-tmp-4242-8-B.zip was left by an interrupted run; it has been "
+                                        "kept and is not part of the collection.",
+                     "Warning: " + f() + "/.quorvane-tmp-4242-9-stage was left by an interrupted run; it has been "
+                                        "kept and is not part of the collection."}));
+    EXPECT_EQ(zipContents(f() + "/A.zip"), "a1.bin=content a1 a2.bin=content a2");
+    EXPECT_EQ(statusOf("Sys", "A"), "YY");
+    EXPECT_EQ(readFile(f() + "/.quorvane-tmp-4242-8-B.zip"), "PK\x03\x04 half written");
+    EXPECT_EQ(readFile(f() + "/.quorvane-tmp-4242-9-stage/b1.bin"), "content b1");
+    EXPECT_TRUE(backupContents().empty());
+    EXPECT_EQ(listPlainFiles(f()), (Lines{"A.zip", "B.zip"}));
+}
+
+}  // namespace
+}  // namespace quorvane::testing
