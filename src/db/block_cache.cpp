@@ -10,7 +10,16 @@
 namespace quorvane::keyfile {
 
 BlockCache::~BlockCache() {
-    for (auto& [key, b] : map_) delete b;
+    for (Block* b = newest_; b;) {
+        Block* next = b->older;
+        delete b;
+        b = next;
+    }
+}
+
+Block** BlockCache::bucketOf(uint64_t key) {
+    const uint64_t h = key * 0x9E3779B97F4A7C15ULL;
+    return &buckets_[static_cast<size_t>(h >> 32) & (buckets_.size() - 1)];
 }
 
 uint64_t BlockCache::keyOf(const BlockFile* file, uint32_t number) {
@@ -33,15 +42,22 @@ void BlockCache::unlink(Block* b) {
 
 void BlockCache::remove(Block* b) {
     unlink(b);
-    map_.erase(keyOf(b->file, b->number));
+    for (Block** p = bucketOf(keyOf(b->file, b->number)); *p; p = &(*p)->hashNext) {
+        if (*p == b) {
+            *p = b->hashNext;
+            break;
+        }
+    }
+    b->hashNext = nullptr;
+    --count_;
     // Spare blocks keep their key arrays' capacity for the next load.
     if (spare_.size() < 16) spare_.emplace_back(b); else delete b;
 }
 
 Block* BlockCache::find(BlockFile* file, uint32_t number, uint64_t op) {
-    auto it = map_.find(keyOf(file, number));
-    if (it == map_.end()) return nullptr;
-    Block* b = it->second;
+    Block* b = *bucketOf(keyOf(file, number));
+    while (b && (b->number != number || b->file != file)) b = b->hashNext;
+    if (!b) return nullptr;
     if (newest_ != b) {
         unlink(b);
         link(b);
@@ -73,14 +89,26 @@ std::unique_ptr<Block> BlockCache::newBlock() {
 }
 
 Block* BlockCache::enter(std::unique_ptr<Block> b) {
+    if (count_ + 1 > buckets_.size()) {
+        std::vector<Block*> grown(2 * buckets_.size(), nullptr);
+        buckets_.swap(grown);
+        for (Block* o = newest_; o; o = o->older) {
+            Block** p = bucketOf(keyOf(o->file, o->number));
+            o->hashNext = *p;
+            *p = o;
+        }
+    }
     Block* raw = b.release();
-    map_.emplace(keyOf(raw->file, raw->number), raw);
+    Block** p = bucketOf(keyOf(raw->file, raw->number));
+    raw->hashNext = *p;
+    *p = raw;
+    ++count_;
     link(raw);
     return raw;
 }
 
 Block* BlockCache::load(BlockFile* file, uint32_t number, uint64_t op, int* error) {
-    if (map_.size() >= limit_) evictOneFor(op);
+    if (count_ >= limit_) evictOneFor(op);
     std::unique_ptr<Block> b = newBlock();
     b->file = file;
     b->number = number;
@@ -104,7 +132,7 @@ Block* BlockCache::load(BlockFile* file, uint32_t number, uint64_t op, int* erro
 }
 
 Block* BlockCache::create(BlockFile* file, uint32_t number, uint64_t op) {
-    if (map_.size() >= limit_) evictOneFor(op);
+    if (count_ >= limit_) evictOneFor(op);
     std::unique_ptr<Block> b = newBlock();
     b->file = file;
     b->number = number;
@@ -125,8 +153,9 @@ BlockKeys* BlockCache::keysOf(Block* block) {
 
 int BlockCache::flush(BlockFile* file) {
     std::vector<Block*> dirty;
-    for (auto& [key, b] : map_)
+    forEach([&](Block* b) {
         if (b->file == file && b->dirty) dirty.push_back(b);
+    });
     std::sort(dirty.begin(), dirty.end(), [](const Block* a, const Block* b) { return a->number < b->number; });
     int result = 0;
     for (Block* b : dirty) {
@@ -142,14 +171,15 @@ int BlockCache::flush(BlockFile* file) {
 
 void BlockCache::drop(BlockFile* file) {
     std::vector<Block*> mine;
-    for (auto& [key, b] : map_)
+    forEach([&](Block* b) {
         if (b->file == file) mine.push_back(b);
+    });
     for (Block* b : mine) remove(b);
 }
 
 int BlockCache::trim() {
     Block* b = oldest_;
-    while (map_.size() > limit_ && b) {
+    while (count_ > limit_ && b) {
         Block* next = b->newer;
         if (b->dirty) {
             const int rc = b->file->writeBlock(b->number, b->bytes);

@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "db/block_keys.h"
@@ -26,6 +25,7 @@ struct Block {
     BlockKeys keys;
     Block* newer = nullptr;
     Block* older = nullptr;
+    Block* hashNext = nullptr;  // the next block of its hash bucket
     alignas(16) uint8_t bytes[kBlockSize];
 };
 
@@ -55,7 +55,7 @@ public:
     // Evicts least recently used blocks down to the limit. 0 or the error of
     // a write that failed (that block stays cached and dirty).
     int trim();
-    size_t size() const { return map_.size(); }
+    size_t size() const { return count_; }
 
 private:
     static uint64_t keyOf(const BlockFile* file, uint32_t number);
@@ -65,8 +65,16 @@ private:
     void evictOneFor(uint64_t op);
     std::unique_ptr<Block> newBlock();
     Block* enter(std::unique_ptr<Block> b);
+    Block** bucketOf(uint64_t key);
+    template <typename Visit>
+    void forEach(Visit visit) {
+        for (Block* b = newest_; b; b = b->older) visit(b);
+    }
 
-    std::unordered_map<uint64_t, Block*> map_;
+    // A chained hash of (block file, block number), power-of-two sized and
+    // grown with the cache: lookups run several times per operation.
+    std::vector<Block*> buckets_ = std::vector<Block*>(256, nullptr);
+    size_t count_ = 0;
     Block* newest_ = nullptr;
     Block* oldest_ = nullptr;
     size_t limit_ = 8;

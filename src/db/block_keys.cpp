@@ -8,15 +8,6 @@
 
 namespace quorvane::keyfile {
 
-int compareKeys(const uint8_t* a, int aLen, const uint8_t* b, int bLen) {
-    const int n = aLen < bLen ? aLen : bLen;
-    if (n > 0) {
-        const int c = std::memcmp(a, b, static_cast<size_t>(n));
-        if (c != 0) return c;
-    }
-    return aLen - bLen;
-}
-
 int commonPrefix(const uint8_t* a, int aLen, const uint8_t* b, int bLen) {
     const int n = aLen < bLen ? aLen : bLen;
     int i = 0;
