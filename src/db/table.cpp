@@ -118,24 +118,37 @@ std::string table::encodeRow(const SimpleRecord& r) {
 int table::readRecord(std::uint64_t recordOffset, SimpleRecord& r) {
     if (fd_ < 0) return kNotOpen;
     char buffer[kMaxRowLength];
-    ssize_t n;
-    do {
-        n = ::pread(fd_, buffer, sizeof buffer, static_cast<off_t>(recordOffset));
-    } while (n < 0 && errno == EINTR);
+    auto readAt = [&](size_t want) {
+        ssize_t n;
+        do {
+            n = ::pread(fd_, buffer, want, static_cast<off_t>(recordOffset));
+        } while (n < 0 && errno == EINTR);
+        return n;
+    };
+    auto parse = [&](size_t length) {
+        r.status = buffer[0];
+        std::string* fields[] = {&r.system, &r.game, &r.crc,     &r.romName, &r.size,  &r.md5,
+                                 &r.sha1,   &r.cloneOf, &r.romOf, &r.version, &r.author};
+        size_t pos = 1;
+        for (std::string* f : fields) {
+            if (pos >= length) return false;
+            const size_t fieldLength = static_cast<unsigned char>(buffer[pos++]);
+            if (pos + fieldLength > length) return false;
+            f->assign(buffer + pos, fieldLength);
+            pos += fieldLength;
+        }
+        return true;
+    };
+    // Most rows are a few hundred bytes: read that much first, and the
+    // longest possible row only when the row goes on past it.
+    constexpr size_t kFirstRead = 512;
+    ssize_t n = readAt(kFirstRead);
     if (n < 1) return kBadRow;
-    const size_t length = static_cast<size_t>(n);
-    r.status = buffer[0];
-    std::string* fields[] = {&r.system, &r.game, &r.crc,     &r.romName, &r.size,  &r.md5,
-                             &r.sha1,   &r.cloneOf, &r.romOf, &r.version, &r.author};
-    size_t pos = 1;
-    for (std::string* f : fields) {
-        if (pos >= length) return kBadRow;
-        const size_t fieldLength = static_cast<unsigned char>(buffer[pos++]);
-        if (pos + fieldLength > length) return kBadRow;
-        f->assign(buffer + pos, fieldLength);
-        pos += fieldLength;
-    }
-    return 0;
+    if (parse(static_cast<size_t>(n))) return 0;
+    if (static_cast<size_t>(n) < kFirstRead) return kBadRow;  // the file ends inside the row
+    n = readAt(sizeof buffer);
+    if (n < 1) return kBadRow;
+    return parse(static_cast<size_t>(n)) ? 0 : kBadRow;
 }
 
 int table::writeStatus(std::uint64_t recordOffset, char status) {
