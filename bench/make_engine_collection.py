@@ -30,6 +30,8 @@ def rom_bytes(i, j):
         return (pattern * (size // 64 + 1))[:size]
     return rng.randbytes(size)
 
+damage = {k: 0 for k in ("misplaced ROM", "wrongly named entry", "case-only archive name",
+                         "unknown loose file", "truncated zip")}
 dat = ['clrmamepro (\n\tname "Bench"\n\tversion "1"\n\tauthor "bench"\n)\n']
 for i in range(a.games):
     game = "Game %05d" % i
@@ -48,21 +50,24 @@ for i in range(a.games):
     entries = list(roms)
     if kind == 1:
         entries[0] = ("wrong name.bin", entries[0][1])
-    if kind == 0 and i + 1 < a.games:
-        pass  # misplaced: this game's last ROM goes into the next game's archive below
     path = os.path.join(roms_dir, archive)
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
         for name, data in (entries[:2] if kind == 0 else entries):
             z.writestr(name, data)
-        if i % 20 == 1 and i > 0:
-            z.writestr("rom2.bin-from-previous", b"")  # stays unidentified
-    if kind == 0:
+    if kind == 0:  # misplaced: this game's last ROM sits in an archive of no game
+        damage["misplaced ROM"] += 1
         with zipfile.ZipFile(os.path.join(roms_dir, "Misplaced %05d.zip" % i), "w", zipfile.ZIP_DEFLATED) as z:
             z.writestr(entries[2][0], entries[2][1])
+    if kind == 1:
+        damage["wrongly named entry"] += 1
+    if kind == 2:
+        damage["case-only archive name"] += 1
     if kind == 3:
+        damage["unknown loose file"] += 1
         with open(os.path.join(roms_dir, "notes %05d.txt" % i), "wb") as f:
             f.write(b"not a rom\n" * 10)
     if kind == 4:
+        damage["truncated zip"] += 1
         with open(path, "r+b") as f:
             f.truncate(os.path.getsize(path) // 2)
 
@@ -72,3 +77,5 @@ with open(os.path.join(a.out, "home", "quorvane.INI"), "w") as f:
     f.write("[Quorvane]\nbasedir=%s\nsourcedir=%s\n" % (os.path.join(a.out, "roms"), os.path.join(a.out, "source")))
     for key in ("tosecdir", "gooddir", "arcadedir", "arcadeunemudir", "miscdir", "customdir"):
         f.write("%s=$BASEDIR$\n" % key)
+for kind, n in damage.items():
+    print("%-24s %5d games (%.1f%%)" % (kind, n, 100.0 * n / a.games))
