@@ -65,6 +65,8 @@ private:
     void endElement();
     void startSet(const XML_Char** attributes);
     void takeRom(const XML_Char** attributes);
+    // Appends the text that follows to `field`; nullptr stops collecting.
+    void collectText(std::string* field);
     // The header is known: the checks and the question every reader makes.
     void decide();
     void stop(Stop why);
@@ -154,7 +156,6 @@ bool XmlDatReader::parse() {
     XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, onStart, onEnd);
-    XML_SetCharacterDataHandler(parser_, onText);
 
     bool ok = feed(head_.data(), head_.size(), false);
     head_.clear();
@@ -198,8 +199,13 @@ void XMLCALL XmlDatReader::onStart(void* self, const XML_Char* name, const XML_C
 void XMLCALL XmlDatReader::onEnd(void* self, const XML_Char*) { static_cast<XmlDatReader*>(self)->endElement(); }
 
 void XMLCALL XmlDatReader::onText(void* self, const XML_Char* text, int length) {
-    auto* reader = static_cast<XmlDatReader*>(self);
-    if (reader->text_) reader->text_->append(text, static_cast<size_t>(length));
+    static_cast<XmlDatReader*>(self)->text_->append(text, static_cast<size_t>(length));
+}
+
+void XmlDatReader::collectText(std::string* field) {
+    text_ = field;
+    // Text is wanted only in the header fields; elsewhere expat need not call back.
+    XML_SetCharacterDataHandler(parser_, field ? onText : nullptr);
 }
 
 void XmlDatReader::startElement(std::string_view name, const XML_Char** attributes) {
@@ -213,7 +219,7 @@ void XmlDatReader::startElement(std::string_view name, const XML_Char** attribut
                                                  : nullptr;
         if (field) {
             field->clear();
-            text_ = field;
+            collectText(field);
         }
         return;
     }
@@ -232,7 +238,7 @@ void XmlDatReader::endElement() {
     const int depth = depth_--;
     if (stop_ != Stop::None) return;
     if (headerDepth_) {
-        text_ = nullptr;
+        collectText(nullptr);
         if (depth != headerDepth_) return;
         headerDepth_ = 0;
         headerDone_ = true;
@@ -303,7 +309,7 @@ void XmlDatReader::takeRom(const XML_Char** attributes) {
 
 void XmlDatReader::stop(Stop why) {
     stop_ = why;
-    text_ = nullptr;
+    collectText(nullptr);
     XML_StopParser(parser_, XML_FALSE);
 }
 
