@@ -1,6 +1,7 @@
-// Writes synthetic DAT files of a chosen size for the import benchmarks: a
-// parenthesised DAT in the shape of an arcade set (parents, clones sharing
-// some of their parent's ROMs, sets on a BIOS). Output is deterministic.
+// Writes synthetic DAT files of a chosen size for the import benchmarks, in
+// the shape of an arcade set (parents, clones sharing some of their parent's
+// ROMs, sets on a BIOS). Both syntaxes describe the same sets and ROMs.
+// Output is deterministic.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +16,8 @@ struct DatShape {
     size_t cloneEvery = 3;
 };
 
-// Returns the number of ROM lines written; 0 when the file cannot be written.
+// Each returns the number of ROM entries written; 0 when the file cannot be written.
 size_t writeParenthesisedDat(const std::string& path, const DatShape& shape);
+size_t writeXmlDat(const std::string& path, const DatShape& shape);
 
 }  // namespace quorvane::bench

@@ -1,6 +1,8 @@
-// make_dat FILE [GAMES ROMS]: writes a synthetic parenthesised DAT.
+// make_dat FILE [GAMES ROMS]: writes a synthetic DAT, in XML when FILE ends
+// in ".xml", else parenthesised.
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "generators/dat_generator.h"
 
@@ -14,7 +16,10 @@ int main(int argc, char** argv) {
         shape.games = std::strtoull(argv[2], nullptr, 10);
         shape.roms = std::strtoull(argv[3], nullptr, 10);
     }
-    const size_t written = quorvane::bench::writeParenthesisedDat(argv[1], shape);
+    const std::string path = argv[1];
+    const bool xml = path.size() >= 4 && path.compare(path.size() - 4, 4, ".xml") == 0;
+    const size_t written =
+        xml ? quorvane::bench::writeXmlDat(path, shape) : quorvane::bench::writeParenthesisedDat(path, shape);
     if (written == 0) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);
         return 1;
