@@ -39,6 +39,21 @@ TEST(ImportCommand, ImportsAndAnswersTheReplaceQuestionByFlag) {
     EXPECT_EQ(out, "Cannot open " + dir.file("missing.dat") + "\n--\nImport completed.\n");
 }
 
+TEST(ImportCommand, ImportsXmlFilesAndReportsBrokenOnes) {
+    TempDir dir;
+    testing::writeFile(dir.file("sys.xml"), "<?xml version=\"1.0\"?>\n<datafile><header><name>XmlSys</name></header>"
+                                            "<game name=\"g\"><rom name=\"a.bin\" size=\"4\" crc=\"1\"/></game></datafile>\n");
+    testing::writeFile(dir.file("broken.xml"), "<datafile><header><name>Broken</name></header>\n<game>\n");
+    const std::string q = exe() + " --home " + dir.path() + " ";
+    std::string out;
+    ASSERT_EQ(runCapture(q + "import " + dir.file("sys.xml") + " " + dir.file("broken.xml") + " 2>/dev/null", out), 0);
+    EXPECT_EQ(out, dir.file("broken.xml") + " is not well-formed XML (line 3: no element found); nothing imported.\n--\n"
+                   "Import completed.\n");
+    ASSERT_EQ(runCapture(q + "systems", out), 0);
+    EXPECT_NE(out.find("\nXmlSys\n"), std::string::npos);
+    EXPECT_EQ(out.find("Broken"), std::string::npos);
+}
+
 TEST(ImportCommand, UsageErrors) {
     TempDir dir;
     testing::writeFile(dir.file("a.dat"), dat("1"));
