@@ -86,5 +86,38 @@ TEST(MultiZipper, EngineZipsOneArchivePerStemAndUnpacksNextToTheArchive) {
     EXPECT_TRUE(isRegularFile(dir.file("pack/arch.zip")));
 }
 
+TEST(MultiZipper, RunWhereTheNamesAlreadyExistLosesNothing) {
+    TempDir dir;
+    // pack.zip holds a.bin and b.bin; a.bin and "b (1).bin" are already there.
+    ASSERT_EQ(runShell("cd " + dir.path() + " && printf 'packed a' > a.bin && printf 'packed b' > b.bin && "
+                       "zip -q pack.zip a.bin b.bin && rm a.bin b.bin"),
+              0);
+    writeFile(dir.file("a.bin"), "the user's a.bin");
+    writeFile(dir.file("b (1).bin"), "the user's b (1).bin");
+    // The archive that c.bin would go into is not a zip.
+    writeFile(dir.file("c.bin"), "c");
+    writeFile(dir.file("c.zip"), "a text file that only looks like an archive");
+    ZipWorkList list;
+    addFolderToUnzip(dir.path(), list);
+    list.add(dir.file("c.bin"));
+    addFolderToUnzip(dir.path(), list);  // unpacking twice never overwrites either
+    std::vector<int> results;
+    {
+        ozippatore engine(list, {nullptr, [&](const std::string&, int status) { results.push_back(status); }});
+        engine.wait();
+    }
+    EXPECT_EQ(results.size(), 5u);
+    EXPECT_NE(results[2], 0);  // c.bin: its archive cannot be opened
+    EXPECT_EQ(readFile(dir.file("a.bin")), "the user's a.bin");
+    EXPECT_EQ(readFile(dir.file("b (1).bin")), "the user's b (1).bin");
+    EXPECT_EQ(readFile(dir.file("c.zip")), "a text file that only looks like an archive");
+    EXPECT_EQ(readFile(dir.file("c.bin")), "c");
+    EXPECT_EQ(readFile(dir.file("a (1).bin")), "packed a");
+    EXPECT_EQ(readFile(dir.file("a (2).bin")), "packed a");
+    EXPECT_EQ(readFile(dir.file("b.bin")), "packed b");
+    EXPECT_EQ(readFile(dir.file("b (2).bin")), "packed b");
+    EXPECT_FALSE(pathExists(dir.file("a (3).bin")));
+}
+
 }  // namespace
 }  // namespace quorvane
