@@ -1,5 +1,5 @@
 # For people who have make; the scripts install what is missing first.
-.PHONY: run test bench demo
+.PHONY: run test bench demo crash-test
 run:
 	scripts/run
 test:
@@ -8,3 +8,9 @@ bench:
 	scripts/bench
 demo:
 	scripts/run demo
+# Kills `quorvane fix` at every one of its file-system calls in turn (the
+# normal test run tries 40 of them), each time running the fix again after.
+crash-test:
+	cmake -S . -B build-crash -G Ninja -DQUORVANE_GUI=OFF >/dev/null
+	ninja -C build-crash quorvane cli_tests
+	QUORVANE_CRASH_POINTS=all build-crash/tests/cli/cli_tests --gtest_filter='CrashTest.*'

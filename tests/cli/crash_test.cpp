@@ -1,0 +1,227 @@
+// `quorvane fix` killed with SIGKILL at points spread over its disk work,
+// then run again to its end: nothing of the user's data may be lost.
+//
+// The kill comes from the program itself (QUORVANE_CRASH_AFTER_CALLS=N stops
+// it on its N-th file-system call). QUORVANE_CRASH_POINTS sets how many
+// points are tried (default 40; "all" tries every call).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include "archive/digest_set.h"
+#include "archive/zip_info.h"
+#include "archive/zip_status.h"
+#include "core/file_util.h"
+#include "db/roms_db_impl.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::readFile;
+using testing::runCapture;
+using testing::runShell;
+using testing::TempDir;
+using testing::writeFile;
+using Inventory = std::map<std::pair<std::string, std::string>, int>;  // (CRC, size) -> copies
+
+std::string crcOfText(const std::string& s) {
+    return crcHex(static_cast<uint32_t>(crc32_z(0L, reinterpret_cast<const Bytef*>(s.data()), s.size())), false);
+}
+
+bool sound(const std::string& path) {
+    const ZipInfo info(path);
+    return info.listStatus() == 0 && zipTestPassed(info.testZip());
+}
+
+// Entries of sound archives and every other file whole, below `root`.
+Inventory inventoryOf(const std::string& root) {
+    Inventory items;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        if (!e.is_regular_file() || e.path().filename() == "quorvane.INI") continue;
+        const std::string path = e.path().string();
+        if (path.find("/databases/") != std::string::npos) continue;
+        if (path.ends_with(".zip") && sound(path)) {
+            const ZipInfo info(path);
+            for (const ZipEntryInfo& entry : info.entries()) ++items[{entry.crc, entry.size}];
+        } else {
+            const std::string content = readFile(path);
+            ++items[{crcOfText(content), std::to_string(content.size())}];
+        }
+    }
+    // Archive CRCs are upper case, loose ones lower: compare as one.
+    Inventory folded;
+    for (const auto& [key, n] : items) {
+        std::string crc = key.first;
+        std::transform(crc.begin(), crc.end(), crc.begin(), ::tolower);
+        folded[{crc, key.second}] += n;
+    }
+    return folded;
+}
+
+std::vector<std::string> lost(const Inventory& before, const Inventory& after) {
+    std::vector<std::string> out;
+    for (const auto& [key, count] : before) {
+        const auto it = after.find(key);
+        if ((it == after.end() ? 0 : it->second) < count) out.push_back(key.first + "/" + key.second);
+    }
+    return out;
+}
+
+std::vector<std::string> unreadable(const std::string& folder) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        const std::string name = e.path().filename().string();
+        if (name.ends_with(".zip") && name[0] != '.' && !sound(e.path().string())) out.push_back(name);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// "name=CRC " of each entry, sorted by name; "" when the archive is missing.
+std::string entriesOf(const std::string& path) {
+    if (!pathExists(path)) return "";
+    std::vector<std::string> parts;
+    const ZipInfo info(path);
+    for (const ZipEntryInfo& e : info.entries()) parts.push_back(e.name + "=" + e.crc + " ");
+    std::sort(parts.begin(), parts.end());
+    std::string out;
+    for (const std::string& p : parts) out += p;
+    return out;
+}
+
+std::string crcOf(const std::string& s) {
+    std::string crc = crcOfText(s);
+    std::transform(crc.begin(), crc.end(), crc.begin(), ::toupper);
+    return crc;
+}
+
+class CrashTest : public ::testing::Test {
+protected:
+    TempDir root;
+    std::string templ() const { return root.file("template"); }
+    std::string home() const { return root.file("home"); }
+    std::string sys() const { return home() + "/roms/Sys"; }
+
+    void SetUp() override {
+        const std::string t = templ();
+        writeFile(t + "/quorvane.INI",
+                  "[Quorvane]\nbasedir=$HOME$/roms\ntosecdir=$BASEDIR$\ngooddir=$BASEDIR$\narcadedir=$BASEDIR$\n"
+                  "arcadeunemudir=$BASEDIR$\nmiscdir=$BASEDIR$\ncustomdir=$BASEDIR$\n");
+        ASSERT_TRUE(makeFolders(t + "/databases"));
+        RomsDBImpl db(t + "/databases/roms");
+        for (int g = 0; g < 8; ++g) {
+            const std::string game = "G" + std::to_string(g);
+            for (int r = 0; r < 2; ++r) {
+                const std::string content = rom(g, r);
+                ASSERT_TRUE(db.addRom("Sys", "1", "me", game, crcOfText(content), game + "r" + std::to_string(r) + ".bin",
+                                      std::to_string(content.size()), "", "", "", ""));
+            }
+        }
+        // Python's zipfile makes the damaged folder: misplaced ROMs, wrong
+        // names, junk entries, a case-only name, a truncated archive and
+        // loose files, one of them named like an entry.
+        const std::string script = root.file("make.py");
+        writeFile(script,
+                  "import sys, zipfile, os\n"
+                  "d = sys.argv[1]\n"
+                  "os.makedirs(d, exist_ok=True)\n"
+                  "def rom(g, r): return ('rom %d/%d ' % (g, r)).encode() * (40 + 13 * g + r)\n"
+                  "def z(name, entries):\n"
+                  "    with zipfile.ZipFile(os.path.join(d, name), 'w', zipfile.ZIP_DEFLATED) as f:\n"
+                  "        for n, data in entries: f.writestr(n, data)\n"
+                  "z('G0.zip', [('G0r0.bin', rom(0, 0)), ('wrong.bin', rom(0, 1)), ('junk.txt', b'junk')])\n"
+                  "z('G1.zip', [('G1r0.bin', rom(1, 0)), ('G2r0.bin', rom(2, 0)), ('G3r1.bin', rom(3, 1))])\n"
+                  "z('g4.zip', [('G4r0.bin', rom(4, 0)), ('G4r1.bin', rom(4, 1))])\n"
+                  "z('Mixed.zip', [('x.bin', rom(5, 0)), ('y.bin', rom(5, 1)), ('G6r0.bin', rom(6, 0)), ('n.bin', b'noise' * 99)])\n"
+                  "z('G6.zip', [('G6r1.bin', rom(6, 1))])\n"
+                  "open(os.path.join(d, 'G7r0.bin'), 'wb').write(rom(7, 0))\n"
+                  "open(os.path.join(d, 'G6r1.bin'), 'wb').write(b'my own G6r1.bin')\n"
+                  "open(os.path.join(d, 'cut.zip'), 'wb').write(open(os.path.join(d, 'G1.zip'), 'rb').read()[:150])\n"
+                  "open(os.path.join(d, 'notes.txt'), 'wb').write(b'keep me')\n");
+        ASSERT_EQ(runShell("python3 " + script + " " + t + "/roms/Sys"), 0);
+        const std::string ini = readFile(t + "/quorvane.INI");
+        writeFile(t + "/quorvane.INI", ini.substr(0, ini.find("$HOME$")) + home() + ini.substr(ini.find("$HOME$") + 6));
+    }
+
+    static std::string rom(int g, int r) {
+        std::string unit = "rom " + std::to_string(g) + "/" + std::to_string(r) + " ";
+        std::string out;
+        for (int i = 0; i < 40 + 13 * g + r; ++i) out += unit;
+        return out;
+    }
+
+    void fresh() {
+        fs::remove_all(home());
+        fs::copy(templ(), home(), fs::copy_options::recursive);
+    }
+
+    // Runs the fix; `crashAt` > 0 kills it at that call, 0 only counts.
+    // Returns the shell's status (128 + signal when killed).
+    int fix(long long crashAt, std::string* err = nullptr) {
+        const std::string errFile = root.file("stderr.txt");
+        std::string env = crashAt >= 0 ? "QUORVANE_CRASH_AFTER_CALLS=" + std::to_string(crashAt) + " " : "";
+        std::string out;
+        const int status = runCapture(env + QUORVANE_EXE + std::string(" --home ") + home() + " fix Sys 2>" + errFile, out);
+        if (err) *err = readFile(errFile);
+        return status;
+    }
+};
+
+TEST_F(CrashTest, FixKilledAnywhereAndRunAgainLosesNothing) {
+    fresh();
+    const Inventory before = inventoryOf(home());
+    ASSERT_EQ(unreadable(sys()), std::vector<std::string>{"cut.zip"});
+
+    // The reference: a fix that runs undisturbed, counting its calls.
+    std::string err;
+    ASSERT_EQ(fix(0, &err), 0) << err;
+    const size_t at = err.find("quorvane: ");
+    ASSERT_NE(at, std::string::npos) << err;
+    const long long total = std::atoll(err.c_str() + at + 10);
+    ASSERT_GT(total, 100);
+    std::map<std::string, std::string> expected;
+    for (int g = 0; g < 8; ++g) {
+        const std::string name = "G" + std::to_string(g) + ".zip";
+        expected[name] = entriesOf(sys() + "/" + name);
+    }
+    // The case-only name was corrected and the misplaced ROMs found homes.
+    EXPECT_EQ(expected["G4.zip"], "G4r0.bin=" + crcOf(rom(4, 0)) + " G4r1.bin=" + crcOf(rom(4, 1)) + " ");
+    EXPECT_EQ(expected["G5.zip"], "G5r0.bin=" + crcOf(rom(5, 0)) + " G5r1.bin=" + crcOf(rom(5, 1)) + " ");
+    EXPECT_EQ(expected["G6.zip"], "G6r0.bin=" + crcOf(rom(6, 0)) + " G6r1.bin=" + crcOf(rom(6, 1)) + " ");
+
+    const char* wanted = std::getenv("QUORVANE_CRASH_POINTS");
+    const long long points =
+        wanted == nullptr ? 40 : (std::string(wanted) == "all" ? total : std::max(2LL, std::atoll(wanted)));
+    int killed = 0;
+    for (long long i = 0; i < points; ++i) {
+        const long long n = points >= total ? i + 1 : 1 + i * (total - 1) / (points - 1);
+        fresh();
+        const int status = fix(n);
+        if (status != 0) {
+            ++killed;
+            // The shell reports the kill, or is itself the killed process.
+            EXPECT_TRUE(status == 128 + SIGKILL || status == -1) << "call " << n << ": " << status;
+        }
+        ASSERT_EQ(fix(-1, &err), 0) << "after a kill at call " << n << ": " << err;
+        EXPECT_EQ(lost(before, inventoryOf(home())), std::vector<std::string>{}) << "kill at call " << n;
+        // The finished fix moved the damaged archive out; none may be new.
+        EXPECT_EQ(unreadable(sys()), std::vector<std::string>{}) << "kill at call " << n;
+        for (const auto& [name, entries] : expected)
+            EXPECT_EQ(entriesOf(sys() + "/" + name), entries) << name << ", kill at call " << n;
+    }
+    // Counts vary a little between runs (archives are tested in parallel),
+    // but nearly every point must have hit a running fix.
+    EXPECT_GE(killed, points * 9 / 10);
+    RecordProperty("kill_points", killed);
+    std::printf("kill points tried: %d of %lld calls\n", killed, total);
+}
+
+}  // namespace
+}  // namespace quorvane
