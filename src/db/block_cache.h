@@ -17,15 +17,17 @@ namespace quorvane::keyfile {
 class BlockFile;
 
 struct Block {
+    // What a lookup touches comes first, in one cache line.
     BlockFile* file = nullptr;
     uint32_t number = 0;
     bool dirty = false;
     bool keysValid = false;
-    uint64_t lastOp = 0;  // the operation that used it last: not evicted during it
-    BlockKeys keys;
+    Block* hashNext = nullptr;  // the next block of its hash bucket
+    uint64_t lastOp = 0;        // the operation that used it last: not evicted during it
+    uint64_t linkedAt = 0;      // the cache's link count when it was made most recent
     Block* newer = nullptr;
     Block* older = nullptr;
-    Block* hashNext = nullptr;  // the next block of its hash bucket
+    BlockKeys keys;
     alignas(16) uint8_t bytes[kBlockSize];
 };
 
@@ -75,6 +77,7 @@ private:
     // grown with the cache: lookups run several times per operation.
     std::vector<Block*> buckets_ = std::vector<Block*>(256, nullptr);
     size_t count_ = 0;
+    uint64_t links_ = 0;
     Block* newest_ = nullptr;
     Block* oldest_ = nullptr;
     size_t limit_ = 8;
