@@ -10,6 +10,9 @@ namespace quorvane::keyfile {
 
 namespace {
 
+// Half the item area: see rebalance.
+constexpr uint32_t kMergeCheckRoom = (kBlockSize - kHeaderSize) / 2;
+
 struct KeyCopy {
     uint8_t bytes[kMaxKeyLength];
     int len = 0;
@@ -283,6 +286,13 @@ bool tryMerge(KeyFile* k, uint32_t parentNo, int i, bool* merged) {
 // they fit together, then look at the parent that lost items.
 bool rebalance(KeyFile* k, Path& path, int lvl) {
     for (; lvl + 1 < static_cast<int>(path.size()); ++lvl) {
+        // Only a block at most half full looks for a neighbour to merge
+        // with: a fuller one would need an almost empty neighbour, and
+        // reading both neighbours on every delete cost more than the rare
+        // merge it found. Every block that empties passes this way itself.
+        Block* b = readBlock(k, path[static_cast<size_t>(lvl)].block);
+        if (!b) return false;
+        if (blockRoom(b->bytes) < static_cast<int>(kMergeCheckRoom)) break;
         PathStep& up = path[static_cast<size_t>(lvl) + 1];
         bool changed = false, merged = true;
         while (merged) {
