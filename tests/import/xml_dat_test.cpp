@@ -16,12 +16,6 @@ std::string datafile(const std::string& header, const std::string& body) {
 
 const std::string kHeader = "\t\t<name>Sys</name>\n\t\t<version>1.0</version>\n\t\t<author>Me</author>\n";
 
-std::vector<std::string> parents(ImportFixture& f, const std::string& game) {
-    std::vector<std::string> out;
-    for (const SimpleRecord& r : f.rowsOf(game)) out.push_back(r.romName + ":" + r.cloneOf + "/" + r.romOf);
-    return out;
-}
-
 TEST(XmlDat, StoresSetsAndRomsInTheTextFormsOfTheOtherReaders) {
     ImportFixture f;
     // A byte-order mark and blank lines before the declaration; header values
@@ -79,29 +73,6 @@ TEST(XmlDat, StoresSetsAndRomsInTheTextFormsOfTheOtherReaders) {
     const auto progress = f.host.eventsOf("progress");
     EXPECT_NE(std::find(progress.begin(), progress.end(), path + " @ " + maxima[0]), progress.end());
     EXPECT_EQ(progress.back(), path + " @ 3");
-}
-
-TEST(XmlDat, KeepsAParentOnlyWhereTheParentHoldsTheRom) {
-    ImportFixture f;
-    f.dat("p.xml", datafile(kHeader,
-                            "<game name=\"bios\" isbios=\"yes\"><rom name=\"bios.bin\" size=\"10\" crc=\"aaaaaaaa\"/></game>"
-                            "<game name=\"parent\" romof=\"bios\">"
-                            "<rom name=\"bios.bin\" merge=\"bios.bin\" size=\"10\" crc=\"aaaaaaaa\"/>"
-                            "<rom name=\"shared.bin\" size=\"20\" crc=\"bbbbbbbb\"/>"
-                            "<rom name=\"other.bin\" size=\"30\" crc=\"cccccccc\"/></game>"
-                            "<machine name=\"clone\" cloneof=\"parent\" romof=\"parent\">"
-                            "<rom name=\"shared.bin\" merge=\"shared.bin\" size=\"20\" crc=\"bbbbbbbb\"/>"
-                            "<rom name=\"own.bin\" size=\"20\" crc=\"bbbbbbbb\"/>"
-                            "<rom name=\"other.bin\" size=\"31\" crc=\"cccccccc\"/></machine>"
-                            "<game name=\"clone2\" cloneof=\"parent\" romof=\"bios\">"
-                            "<rom name=\"bios.bin\" size=\"10\" crc=\"aaaaaaaa\"/>"
-                            "<rom name=\"shared.bin\" size=\"20\" crc=\"bbbbbbbb\"/></game>"
-                            "<game name=\"orphan\" cloneof=\"nowhere\"><rom name=\"shared.bin\" size=\"20\" crc=\"bbbbbbbb\"/></game>"));
-    f.import({f.dir.file("p.xml")});
-    EXPECT_EQ(parents(f, "parent"), (V{"bios.bin:/bios", "shared.bin:/", "other.bin:/"}));
-    EXPECT_EQ(parents(f, "clone"), (V{"shared.bin:parent/", "own.bin:/", "other.bin:/"}));
-    EXPECT_EQ(parents(f, "clone2"), (V{"bios.bin:/bios", "shared.bin:parent/"}));
-    EXPECT_EQ(parents(f, "orphan"), (V{"shared.bin:/"}));
 }
 
 TEST(XmlDat, MalformedFileStoresNothingAndKeepsTheOldSystem) {
