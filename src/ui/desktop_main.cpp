@@ -7,6 +7,7 @@
 #include "core/settings.h"
 #include "ui/form_main.h"
 #include "ui/form_splash.h"
+#include "ui/screenshot_tour.h"
 
 namespace quorvane {
 
@@ -21,6 +22,9 @@ int runDesktop(int argc, char** argv) {
         TformMain main(settings);
         TFormSplash splash(main);
         splash.show();
+        // scripts/screenshots: walk the windows, save pictures, quit.
+        const QString tourFolder = qEnvironmentVariable("QUORVANE_SCREENSHOT_DIR");
+        if (!tourFolder.isEmpty()) startScreenshotTour(main, tourFolder);
         status = QApplication::exec();
     }
     return status;

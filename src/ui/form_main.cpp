@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMoveEvent>
+#include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -182,7 +183,24 @@ void TformMain::buildActions() {
     action("showSysWindow")->setChecked(true);
 }
 
+void TformMain::assignIcons() {
+    const std::pair<const char*, QStyle::StandardPixmap> icons[] = {
+        {"ImportDat", QStyle::SP_DialogOpenButton},     {"Preferences", QStyle::SP_FileDialogDetailedView},
+        {"ErrorWindow", QStyle::SP_MessageBoxInformation}, {"showSysWindow", QStyle::SP_DirIcon},
+        {"showgameswindow", QStyle::SP_FileDialogListView}, {"arrangewindows", QStyle::SP_TitleBarNormalButton},
+        {"viewallsets", QStyle::SP_DirHomeIcon},        {"incompletesets", QStyle::SP_MessageBoxWarning},
+        {"Action1", QStyle::SP_DialogApplyButton},      {"allroms", QStyle::SP_FileDialogContentsView},
+        {"incomplete", QStyle::SP_BrowserReload},       {"missing", QStyle::SP_DialogCancelButton},
+        {"available", QStyle::SP_DialogYesButton},      {"CustomFiles", QStyle::SP_FileDialogNewFolder},
+        {"CreateMissHave", QStyle::SP_FileIcon},        {"CreateMissHaveALL", QStyle::SP_DriveHDIcon},
+        {"multizipper", QStyle::SP_DriveFDIcon},        {"Stats", QStyle::SP_ComputerIcon},
+        {"Romidentifier", QStyle::SP_FileDialogInfoView}, {"About", QStyle::SP_MessageBoxQuestion},
+    };
+    for (const auto& [name, pixmap] : icons) action(QString::fromLatin1(name))->setIcon(style()->standardIcon(pixmap));
+}
+
 void TformMain::buildBars(QVBoxLayout* layout) {
+    assignIcons();
     menuBar_ = new QMenuBar(this);
     QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
     file->addAction(action("ImportDat"));
@@ -209,6 +227,8 @@ void TformMain::buildBars(QVBoxLayout* layout) {
 
     auto bar = [this](std::initializer_list<const char*> names, bool captions) {
         auto* b = new QToolBar(this);
+        // Each bar keeps its full width; the strip grows instead of hiding actions.
+        b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         b->setToolButtonStyle(captions ? Qt::ToolButtonTextOnly : Qt::ToolButtonIconOnly);
         for (const char* n : names) b->addAction(action(QString::fromLatin1(n)));
         return b;

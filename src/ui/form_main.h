@@ -85,6 +85,7 @@ private:
     QAction* makeAction(const char* name, const char* caption, const char* hint, void (TformMain::*slot)(),
                         bool checkable = false);
     void buildActions();
+    void assignIcons();
     void buildBars(QVBoxLayout* layout);
     void followMainWindow();
     void releaseArrangementIf(bool pulledAway);

@@ -4,10 +4,20 @@
 #include <QPixmap>
 #include <string>
 
+// Resources compiled into a static library are registered by hand.
+static void registerIconResources() {
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(icons);
+        return true;
+    }();
+    (void)registered;
+}
+
 namespace quorvane {
 
 namespace {
 QIcon load(const char* overrideFile, const char* resource) {
+    registerIconResources();
     if (QFileInfo::exists(QString::fromLatin1(overrideFile))) {
         QPixmap pixmap(QString::fromLatin1(overrideFile));
         if (!pixmap.isNull()) return QIcon(pixmap);
@@ -25,8 +35,15 @@ QIcon statusIcon(StatusIcon which) {
     return {};
 }
 
-QIcon systemIcon() { return QIcon(QStringLiteral(":/icons/system.png")); }
-QIcon programIcon() { return QIcon(QStringLiteral(":/icons/quorvane.png")); }
+QIcon systemIcon() {
+    registerIconResources();
+    return QIcon(QStringLiteral(":/icons/system.png"));
+}
+
+QIcon programIcon() {
+    registerIconResources();
+    return QIcon(QStringLiteral(":/icons/quorvane.png"));
+}
 
 QIcon gameIcon(int index) { return statusIcon(static_cast<StatusIcon>(index >= 0 && index <= 2 ? index : 1)); }
 
