@@ -137,6 +137,9 @@ int lowerBound(const BlockKeys& keys, const uint8_t* key, int keyLen) {
 
 int upperBound(const BlockKeys& keys, const uint8_t* key, int keyLen) {
     int lo = 0, hi = keys.count();
+    // Inserts mostly go after the block's last key (one system's rows, a
+    // growing index): one comparison settles those.
+    if (hi > 0 && compareKeys(keys.key(hi - 1), keys.keyLen(hi - 1), key, keyLen) <= 0) return hi;
     while (lo < hi) {
         const int mid = (lo + hi) / 2;
         if (compareKeys(keys.key(mid), keys.keyLen(mid), key, keyLen) <= 0)
