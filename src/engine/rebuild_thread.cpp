@@ -16,13 +16,15 @@ RebuildThread::RebuildThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Sett
                              std::string sourceFolder, AnalysisOptions options)
     : analyzeThread(std::move(db), host, std::move(settings), options),
       fromFolder_(true),
-      sourceFolder_(std::move(sourceFolder)) {}
+      sourceFolder_(std::move(sourceFolder)),
+      loadThreads_(options.loadThreads) {}
 
 RebuildThread::RebuildThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
                              std::vector<std::string> files, AnalysisOptions options)
     : analyzeThread(std::move(db), host, std::move(settings), options),
       fromFolder_(false),
-      sourceFiles(std::move(files)) {}
+      sourceFiles(std::move(files)),
+      loadThreads_(options.loadThreads) {}
 
 bool RebuildThread::prepare() {
     if (fromFolder_) {
@@ -48,10 +50,11 @@ void RebuildThread::execute() {
     if (db().openDB() != 0) {
         postMessage(db().lastError());
     } else {
-        // Sources are read ahead in parallel; one whose stamp changed before
-        // its turn (a source inside a folder being rebuilt) is read again, so
-        // the result is that of reading each file at its turn.
-        auto loader = startLoader(sourceFiles, true);
+        // Sources are read (and loose ones deflated) ahead in parallel; one
+        // whose stamp changed before its turn (a source inside a folder being
+        // rebuilt) is read again, so the result is that of reading each file
+        // at its turn.
+        auto loader = startSourceLoader();
         LoadedItem item;
         for (size_t i = 0; i < sourceFiles.size(); ++i) {
             if (cancelled()) break;
@@ -59,10 +62,12 @@ void RebuildThread::execute() {
             fileIndex = static_cast<int>(i);
             showProgress();
             loader->next(item);
-            if (!(stampOf(currentFile) == item.stamp)) {
+            const bool changed = !(stampOf(currentFile) == item.stamp);
+            if (changed) {
                 item.collection = FileCollection(currentFile);
                 item.status = loadCollection(item.collection, loadOptions(true));
             }
+            prepared_ = takePrepared(i, changed);
             if (!zipTestPassed(item.status)) {
                 postMessage(text::errorInZip(currentFile, item.status));
                 continue;
@@ -70,6 +75,8 @@ void RebuildThread::execute() {
             rebuildFile(item.collection);
         }
         loader.reset();
+        prepared_.reset();
+        preparedAhead_.clear();
         if (cancelled()) postMessage(text::kRebuildCancelled);
         db().closeDB();
     }
@@ -83,7 +90,7 @@ void RebuildThread::rebuildFile(FileCollection& collection) {
 }
 
 void RebuildThread::rebuildEntry(const FileCollection& collection, size_t index, File& f) {
-    const std::vector<GenericRom> matches = identifyFile(f, finder());
+    const std::vector<GenericRom> matches = identifyFile(f, lockedFinder());
     if (matches.size() == 1) {
         if (isMissing(matches[0])) build(collection, index, f, matches[0]);
         return;
@@ -119,10 +126,70 @@ void RebuildThread::build(const FileCollection& collection, size_t index, const 
     if (exists && checkedFolders_.insert(target).second) {
         for (const std::string& line : recoverLeftovers(target)) postMessage(line);
     }
-    const int status = exists ? copyToArchive(collection, index, joinPath(target, r.game + ".zip"), r.name)
+    const int status = exists ? copyInto(collection, index, f, joinPath(target, r.game + ".zip"), r.name)
                               : static_cast<int>(kZipError);
-    if (status != 0) postFileMessage(text::kErrorCopying);
-    else db().setHave(f.crc, f.size, r.name, r.game, r.system);
+    if (status != 0) {
+        postFileMessage(text::kErrorCopying);
+        return;
+    }
+    std::lock_guard lock(dbMutex_);
+    db().setHave(f.crc, f.size, r.name, r.game, r.system);
+}
+
+int RebuildThread::copyInto(const FileCollection& collection, size_t index, const File& f, const std::string& archive,
+                            const std::string& entryName) {
+    // A loose file deflated ahead gives the bytes copyToArchive would write.
+    if (!collection.isZip && prepared_ && prepared_->matches(f)) return addPreparedEntry(archive, entryName, *prepared_);
+    // A deflated entry is already what the target needs: the same stream
+    // holds the same bytes, so inflating and deflating it again gains nothing.
+    const std::string& name = collection.files[index].name;
+    if (collection.isZip && isDeflatedEntry(collection.path, name)) return copyEntryRaw(collection.path, name, archive, entryName);
+    return copyToArchive(collection, index, archive, entryName);
+}
+
+std::shared_ptr<PreparedEntry> RebuildThread::takePrepared(size_t index, bool discard) {
+    std::lock_guard lock(preparedMutex_);
+    auto it = preparedAhead_.find(index);
+    if (it == preparedAhead_.end()) return nullptr;
+    std::shared_ptr<PreparedEntry> p = discard ? nullptr : std::move(it->second);
+    preparedAhead_.erase(it);
+    return p;
+}
+
+RomFinder RebuildThread::lockedFinder() {
+    return [this](std::vector<GenericRom>& found, const std::string& crc, const std::string& size,
+                  const std::string& md5, const std::string& sha1) {
+        std::lock_guard lock(dbMutex_);
+        db().findRom(found, crc, size, md5, sha1);
+    };
+}
+
+bool RebuildThread::worthPreparing(const File& f) {
+    File probe = f;
+    for (const GenericRom& r : identifyFile(probe, lockedFinder())) {
+        if (isMissing(r)) return true;
+    }
+    return false;
+}
+
+std::unique_ptr<OrderedLoader> RebuildThread::startSourceLoader() {
+    const LoadOptions opts = loadOptions(true);
+    return std::make_unique<OrderedLoader>(
+        sourceFiles.size(),
+        [this, opts](size_t i, LoadedItem& out) {
+            const std::string& path = sourceFiles[i];
+            out.stamp = stampOf(path);
+            out.collection = FileCollection(path);
+            out.status = loadCollection(out.collection, opts);
+            if (out.status != 0 || out.collection.isZip || out.collection.files.size() != 1) return;
+            const File& f = out.collection.files[0];
+            if (!worthPreparing(f)) return;
+            auto p = std::make_shared<PreparedEntry>();
+            if (!prepareLooseFile(path, *p) || !p->matches(f)) return;
+            std::lock_guard lock(preparedMutex_);
+            preparedAhead_[i] = std::move(p);
+        },
+        loadThreads_);
 }
 
 }  // namespace quorvane

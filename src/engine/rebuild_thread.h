@@ -13,7 +13,11 @@
 
 #include <set>
 
+#include <map>
+#include <mutex>
+
 #include "engine/analyze_thread.h"
+#include "engine/prepared_entry.h"
 
 namespace quorvane {
 
@@ -33,11 +37,29 @@ private:
     void rebuildFile(FileCollection& collection);
     void rebuildEntry(const FileCollection& collection, size_t index, File& f);
     void build(const FileCollection& collection, size_t index, const File& f, const GenericRom& r);
+    int copyInto(const FileCollection& collection, size_t index, const File& f, const std::string& archive,
+                 const std::string& entryName);
+    std::unique_ptr<OrderedLoader> startSourceLoader();
+    // Whether a missing ROM has this content: only such files are deflated
+    // ahead. A guess made early; build() decides again at the file's turn.
+    bool worthPreparing(const File& f);
+    RomFinder lockedFinder();
+    // The deflated copy of source `index` made ahead, if any; none when
+    // `discard` (the file changed since).
+    std::shared_ptr<PreparedEntry> takePrepared(size_t index, bool discard);
 
     bool fromFolder_;
     std::string sourceFolder_;
     std::vector<std::string> sourceFiles;
     DupesBehaviour dupesBehaviour;
+    unsigned loadThreads_;
+    // The loader's workers look ROMs up while this thread updates them.
+    std::mutex dbMutex_;
+    std::shared_ptr<PreparedEntry> prepared_;  // of the current source file
+    // Deflated loose files by listing index, from the workers; the job takes
+    // each at its turn, and the loader's look-ahead bounds how many wait.
+    std::mutex preparedMutex_;
+    std::map<size_t, std::shared_ptr<PreparedEntry>> preparedAhead_;
     // Target folders already checked for leftovers of a killed run.
     std::set<std::string> checkedFolders_;
 };

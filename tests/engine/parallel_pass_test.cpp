@@ -1,9 +1,15 @@
 // The first pass reads archives on several threads; what a person sees and
 // what the catalogue holds must be exactly those of a one-thread run.
+#include <fstream>
+#include <iterator>
+
 #include "archive/zip_info.h"
+#include "archive/zip_util.h"
 #include "engine/engine_fixture.h"
 #include "engine/fix_thread.h"
 #include "engine/folder_listing.h"
+#include "engine/prepared_entry.h"
+#include "engine/rebuild_thread.h"
 #include "engine/scan_thread.h"
 
 namespace quorvane::testing {
@@ -87,6 +93,102 @@ TEST_F(ParallelPassTest, ScanAndFixGiveTheSameResultOnOneThreadAndOnMany) {
     EXPECT_EQ(fixOne.transcript, fixMany.transcript);
     EXPECT_EQ(fixOne.statuses, fixMany.statuses);
     EXPECT_EQ(fixOne.files, fixMany.files);
+}
+
+std::string bytesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The rebuild deflates loose sources on the loader's threads and raw-copies
+// deflated entries; the archives must be byte for byte those of a one-thread
+// run, and the messages, statuses and duplicate questions the same.
+TEST_F(ParallelPassTest, RebuildGivesTheSameArchivesOnOneThreadAndOnMany) {
+    const std::string src = dir.file("sources");
+    std::vector<std::pair<std::string, Entries>> zips;
+    for (int g = 0; g < kGames; ++g) {
+        const std::string game = "G" + std::to_string(g);
+        // Larger, partly repetitive content, so deflating it is real work.
+        std::string big;
+        for (int k = 0; k < 200; ++k) big += game + " line " + std::to_string(k * g % 37) + "\n";
+        switch (g % 5) {
+            case 0: writeFile(src + "/loose/" + game + "-1.bin", "one " + game); break;
+            case 1: zips.push_back({src + "/packs/" + game + ".zip", {{"dir/r1.bin", "one " + game}}}); break;
+            case 2: writeFile(src + "/loose/" + game + "-1.bin", "one " + game);
+                    writeFile(src + "/loose/" + game + "-1 again.bin", "one " + game); break;
+            case 3: zips.push_back({src + "/packs/" + game + ".zip", {{"r1.bin", "one " + game}, {"junk", "x" + game}}}); break;
+            default: writeFile(src + "/loose/" + game + "-unknown.bin", "nobody " + game); break;
+        }
+        writeFile(src + "/big/" + game + ".bin", big);
+    }
+    writeFile(src + "/shared.bin", "shared by two games");
+    writeFile(src + "/broken.zip", "PK not really");
+    makeZips(zips);
+
+    struct Run {
+        Lines transcript, questions;
+        std::string statuses, archives;
+    };
+    auto rebuildOn = [&](const std::string& copy, unsigned threads) {
+        settings.basedir = dir.file(copy);
+        db = std::make_shared<RomsDBImpl>(dir.file(copy + "-db"));
+        populate();
+        for (int g = 0; g < kGames; ++g) {
+            const std::string game = "G" + std::to_string(g);
+            std::string big;
+            for (int k = 0; k < 200; ++k) big += game + " line " + std::to_string(k * g % 37) + "\n";
+            addRom("Sys", game, "big.bin", big);
+        }
+        addRom("Sys", "S1", "s.bin", "shared by two games");
+        addRom("Sys", "S2", "s.bin", "shared by two games");
+        RecordingHost recorder;
+        EXPECT_TRUE(run(std::make_unique<RebuildThread>(db, recorder, settings, src, AnalysisOptions{threads})));
+        Run r{transcriptOf(recorder), recorder.eventsOf("askDuplicates"), allStatuses(), ""};
+        for (int g = 0; g < kGames; ++g) r.statuses += statusOf("Sys", "G" + std::to_string(g));
+        r.statuses += statusOf("Sys", "S1") + statusOf("Sys", "S2");
+        for (const std::string& name : listPlainFiles(systemFolder("Sys")))
+            r.archives += name + ":" + bytesOf(systemFolder("Sys") + "/" + name) + "\n";
+        return r;
+    };
+    const Run one = rebuildOn("rebuild1", 1);
+    const Run many = rebuildOn("rebuild4", 4);
+    EXPECT_EQ(one.transcript, many.transcript);
+    EXPECT_EQ(one.questions, many.questions);
+    EXPECT_EQ(one.statuses, many.statuses);
+    EXPECT_EQ(one.archives, many.archives);
+    // The run did its work: every game has its big ROM, a raw-copied entry
+    // reads back right, and the duplicate answer built both shared ROMs.
+    EXPECT_EQ(many.transcript, Lines{"Error in zip " + src + "/broken.zip: -102"});
+    EXPECT_EQ(zipContents(systemFolder("Sys") + "/G1.zip").rfind("big.bin=G1 line", 0), 0u);
+    EXPECT_NE(zipContents(systemFolder("Sys") + "/G1.zip").find("r1.bin=one G1"), std::string::npos);
+    EXPECT_EQ(zipContents(systemFolder("Sys") + "/S2.zip"), "s.bin=shared by two games");
+    EXPECT_EQ(statusOf("Sys", "G1"), "YNY");
+    EXPECT_EQ(statusOf("Sys", "G4"), "NNY");
+}
+
+// A loose file deflated ahead must give exactly the archive that deflating
+// it in place gives, and a raw copy must read back with the right data.
+TEST_F(ParallelPassTest, PreparedAndRawCopiedEntriesMatchTheSlowPath) {
+    std::string content;
+    for (int k = 0; k < 5000; ++k) content += "row " + std::to_string(k % 97) + ";";
+    const std::string source = dir.file("rom.bin");
+    writeFile(source, content);
+    ZipUtil slow(dir.file("slow.zip"));
+    ASSERT_EQ(slow.open(), 0);
+    ASSERT_EQ(slow.addFile(source, "a.bin"), 0);
+    ASSERT_EQ(slow.close(), 0);
+    PreparedEntry prepared;
+    ASSERT_TRUE(prepareLooseFile(source, prepared));
+    ASSERT_EQ(addPreparedEntry(dir.file("fast.zip"), "a.bin", prepared), 0);
+    EXPECT_EQ(bytesOf(dir.file("fast.zip")), bytesOf(dir.file("slow.zip")));
+
+    // Replacing an entry of the same name, and copying raw into a new name.
+    makeZips({{dir.file("src.zip"), {{"dir/x.bin", content}, {"y.bin", "why"}}}});
+    ASSERT_TRUE(isDeflatedEntry(dir.file("src.zip"), "dir/x.bin"));
+    ASSERT_EQ(copyEntryRaw(dir.file("src.zip"), "y.bin", dir.file("fast.zip"), "a.bin"), 0);
+    ASSERT_EQ(copyEntryRaw(dir.file("src.zip"), "dir/x.bin", dir.file("fast.zip"), "b.bin"), 0);
+    EXPECT_EQ(zipContents(dir.file("fast.zip")), "a.bin=why b.bin=" + content);
+    EXPECT_NE(copyEntryRaw(dir.file("src.zip"), "none", dir.file("fast.zip"), "c.bin"), 0);
 }
 
 }  // namespace

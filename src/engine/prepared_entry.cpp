@@ -1,0 +1,191 @@
+#include "engine/prepared_entry.h"
+
+#include <fcntl.h>
+#include <minizip/zip.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <limits>
+
+#include "archive/dos_time.h"
+#include "archive/empty_zip.h"
+#include "archive/minizip_io.h"
+#include "archive/unzip_util.h"
+#include "archive/zip_entry_io.h"
+#include "archive/zip_info.h"
+#include "archive/zip_status.h"
+#include "core/file_util.h"
+
+namespace quorvane {
+namespace {
+
+// The deflate option bits (1-2) describe the stored stream, so a raw copy keeps them.
+constexpr uLong kDeflateOptionBits = 0x0006;
+constexpr uLong kEncryptedBit = 0x0001;
+
+// The entry named exactly `name`, made current; false when there is none.
+bool locateEntry(const ZipSource& source, const std::string& name, ZipEntryInfo& entry, unz_file_info64& info) {
+    for (int status = unzGoToFirstFile(source.zip); status == UNZ_OK; status = unzGoToNextFile(source.zip)) {
+        if (readCurrentEntryInfo(source, entry, &info) != UNZ_OK) return false;
+        if (entry.name == name) return true;
+    }
+    return false;
+}
+
+// As ZipUtil: an entry of that name goes first, then the archive is
+// extended, or made when there is none (or it has no entries at all).
+int openTarget(const std::string& path, const std::string& entryName, zipFile& zip) {
+    zip = nullptr;
+    if (pathExists(path)) {
+        ZipInfo listing(path);
+        if (listing.find(entryName) >= 0) {
+            UnZipUtil unzip(path);
+            int status = unzip.open();
+            if (status == kZipOk) status = unzip.removeFile(entryName);
+            unzip.close();
+            if (status != kZipOk) return status;
+        }
+    }
+    FileOps& ops = systemFileOps();
+    if (!pathExists(path)) {
+        zip = openZip(path, ZipOpenMode::CreateNew, ops, false);
+    } else {
+        zip = openZip(path, ZipOpenMode::Append, ops, false);
+        if (!zip && isEmptyZip(path, ops) && ops.remove(path) == 0) zip = openZip(path, ZipOpenMode::CreateNew, ops, false);
+    }
+    return zip ? kZipOk : kZipError;
+}
+
+int writeRaw(zipFile zip, const std::string& name, const zip_fileinfo& info, int method, uLong flagBits,
+             const std::string& bytes, uint64_t size, uint32_t crc) {
+    int status = zipOpenNewFileInZip4_64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, method,
+                                         Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
+                                         nullptr, 0, 0, flagBits, 0);
+    if (status != ZIP_OK) {
+        zipClose(zip, nullptr);
+        return status;
+    }
+    for (size_t at = 0; status == ZIP_OK && at < bytes.size(); at += kCopyBlockSize) {
+        const size_t n = std::min(kCopyBlockSize, bytes.size() - at);
+        status = zipWriteInFileInZip(zip, bytes.data() + at, static_cast<unsigned>(n));
+    }
+    const int closeEntry = zipCloseFileInZipRaw64(zip, size, crc);
+    const int closeZip = zipClose(zip, nullptr);
+    if (status != ZIP_OK) return status;
+    return closeEntry != ZIP_OK ? closeEntry : closeZip;
+}
+
+}  // namespace
+
+bool PreparedEntry::matches(const File& file) const {
+    if (!ready || file.crc.size() != 8) return false;
+    char* end = nullptr;
+    const unsigned long long fileSize = std::strtoull(file.size.c_str(), &end, 10);
+    if (file.size.empty() || *end != '\0' || fileSize != size) return false;
+    return std::strtoul(file.crc.c_str(), &end, 16) == crc && *end == '\0';
+}
+
+bool prepareLooseFile(const std::string& path, PreparedEntry& out) {
+    out = PreparedEntry{};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    std::string data;
+    bool ok = ::fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) <= kPrepareSizeLimit;
+    if (ok) {
+        // One byte more than the limit shows a file that grew past it.
+        data.resize(kPrepareSizeLimit + 1);
+        size_t have = 0;
+        for (;;) {
+            const ssize_t n = ::read(fd, data.data() + have, data.size() - have);
+            if (n < 0) ok = false;
+            if (n <= 0) break;
+            have += static_cast<size_t>(n);
+            if (have == data.size()) break;
+        }
+        data.resize(have);
+        ok = ok && have <= kPrepareSizeLimit;
+    }
+    ::close(fd);
+    if (!ok) return false;
+
+    // The settings minizip uses when ZipUtil::addFile deflates a file.
+    z_stream z{};
+    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY) != Z_OK)
+        return false;
+    out.deflated.resize(deflateBound(&z, static_cast<uLong>(data.size())));
+    z.next_in = reinterpret_cast<Bytef*>(data.data());
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.deflated.data());
+    z.avail_out = static_cast<uInt>(out.deflated.size());
+    const int status = deflate(&z, Z_FINISH);
+    out.deflated.resize(z.total_out);
+    out.text = z.data_type == Z_TEXT;
+    deflateEnd(&z);
+    if (status != Z_STREAM_END) {
+        out.deflated.clear();
+        return false;
+    }
+    out.crc = static_cast<uint32_t>(crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(data.data()),
+                                          static_cast<uInt>(data.size())));
+    out.size = data.size();
+    out.modified = st.st_mtim.tv_sec;
+    out.ready = true;
+    return true;
+}
+
+int addPreparedEntry(const std::string& archivePath, const std::string& entryName, const PreparedEntry& entry) {
+    if (!entry.ready) return kZipError;
+    zipFile zip;
+    const int status = openTarget(archivePath, entryName, zip);
+    if (status != kZipOk) return status;
+    zip_fileinfo info{};
+    info.dosDate = timeToDosDate(entry.modified);
+    info.internal_fa = entry.text ? 1 : 0;
+    return writeRaw(zip, entryName, info, Z_DEFLATED, 0, entry.deflated, entry.size, entry.crc);
+}
+
+bool isDeflatedEntry(const std::string& sourceZip, const std::string& entryName) {
+    unzFile unz = openUnzip(sourceZip, systemFileOps());
+    if (!unz) return false;
+    ZipEntryInfo entry;
+    unz_file_info64 info{};
+    const bool deflated = locateEntry(ZipSource{unz, sourceZip, systemFileOps()}, entryName, entry, info) &&
+                          entry.method == Z_DEFLATED && (entry.flag & kEncryptedBit) == 0 &&
+                          entry.compressedSize <= kPrepareSizeLimit;
+    unzClose(unz);
+    return deflated;
+}
+
+int copyEntryRaw(const std::string& sourceZip, const std::string& entryName, const std::string& archivePath,
+                 const std::string& targetName) {
+    unzFile unz = openUnzip(sourceZip, systemFileOps());
+    if (!unz) return kZipError;
+    const ZipSource source{unz, sourceZip, systemFileOps()};
+    ZipEntryInfo entry;
+    unz_file_info64 info{};
+    std::string bytes;
+    int status = kZipError;
+    if (locateEntry(source, entryName, entry, info) && entry.method == Z_DEFLATED &&
+        (entry.flag & kEncryptedBit) == 0 && entry.compressedSize <= kPrepareSizeLimit) {
+        bytes.reserve(entry.compressedSize);
+        status = readCurrentEntryRaw(source, entry, [&](const char* data, size_t size) {
+            bytes.append(data, size);
+            return true;
+        });
+    }
+    unzClose(unz);
+    if (status != kZipOk) return status;
+
+    zipFile zip;
+    status = openTarget(archivePath, targetName, zip);
+    if (status != kZipOk) return status;
+    zip_fileinfo target{};
+    target.dosDate = entry.dosDate;
+    return writeRaw(zip, targetName, target, Z_DEFLATED, entry.flag & kDeflateOptionBits, bytes,
+                    entry.uncompressedSize, entry.crc32);
+}
+
+}  // namespace quorvane
