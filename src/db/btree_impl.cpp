@@ -37,6 +37,21 @@ int btreeImpl::find(const std::string& key) {
     return len < 1 ? kNotFound : 0;
 }
 
+int btreeImpl::findOffsets(const std::string& key, std::vector<std::uint64_t>& offsets) {
+    if (!handle_ || key.empty() || key.size() > 255) return kNotFound;
+    const auto collect = [](void* context, const char* data, int len) {
+        if (len < 1 || len > 19) return;
+        std::uint64_t v = 0;
+        for (int i = 0; i < len; ++i) {
+            if (data[i] < '0' || data[i] > '9') return;
+            v = v * 10 + static_cast<std::uint64_t>(data[i] - '0');
+        }
+        static_cast<std::vector<std::uint64_t>*>(context)->push_back(v);
+    };
+    const int n = keyFileFindAll(handle_, key.data(), static_cast<int>(key.size()), collect, &offsets);
+    return n < 1 ? kNotFound : 0;
+}
+
 int btreeImpl::read(std::string& data) {
     data.clear();
     if (!handle_) return kReadFailed;

@@ -2,7 +2,9 @@
 // small negative result codes.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "db/key_file.h"
 
@@ -36,6 +38,10 @@ public:
     int insert(const std::string& key, const std::string& data);
     // Positions on the first record of `key`.
     int find(const std::string& key);
+    // Appends the data of every record of `key`, read as a decimal row
+    // offset (entries that are not one are skipped), in one walk. Leaves no
+    // current record. 0, or kNotFound when there is none.
+    int findOffsets(const std::string& key, std::vector<std::uint64_t>& offsets);
     // The current record's data.
     int read(std::string& data);
     int first(std::string& key);

@@ -366,6 +366,48 @@ int keyFileRead(KeyFile* k, void* buffer, int bufferLen) {
     return static_cast<int>(n);
 }
 
+int keyFileFindAll(KeyFile* k, const void* key, int keyLen, KeyFileVisit visit, void* context) {
+    Operation op;
+    if (!known(k)) return -1;
+    clearCurrent(k);
+    if (!key || keyLen < 1 || keyLen > kMaxKeyLength) return setError(kKfBadKeyLength), -1;
+    if (!trimCache()) return -1;
+    const auto* wanted = static_cast<const uint8_t*>(key);
+    Path path;
+    if (!descend(k, wanted, keyLen, Descent::FirstEqual, path)) return -1;
+    k->leavesCrossed = 0;
+    Block* leaf = readBlock(k, path[0].block);
+    if (!leaf) return -1;
+    if (landOn(k, leaf, path[0].index) < 0) {
+        // Past the last record: nothing equal.
+        clearCurrent(k);
+        if (keyFileErrno() == kKfNotFound) return setError(kKfOk), 0;
+        return -1;
+    }
+    uint8_t buffer[1024];
+    int visited = 0;
+    while (compareKeys(k->curKey, k->curKeyLen, wanted, keyLen) == 0) {
+        Block* b = nullptr;
+        Item item;
+        if (!currentItem(k, &b, &item)) return clearCurrent(k), -1;
+        const uint32_t n = std::min<uint32_t>(item.number, sizeof buffer);
+        const uint8_t* data = item.trailer;
+        if (n > 0 && !item.dataInline()) {
+            if (!readLongData(k, item.dataBlock, item.dataOffset, buffer, n)) return clearCurrent(k), -1;
+            data = buffer;
+        }
+        visit(context, reinterpret_cast<const char*>(data), static_cast<int>(n));
+        ++visited;
+        if (stepNext(k) < 0) {
+            if (keyFileErrno() != kKfNotFound) return clearCurrent(k), -1;
+            setError(kKfOk);
+            break;
+        }
+    }
+    clearCurrent(k);
+    return visited;
+}
+
 int keyFileFirst(KeyFile* k, void* keyBuffer, int* keyLen) {
     Operation op;
     if (!known(k)) return -1;

@@ -64,6 +64,13 @@ int keyFileRead(KeyFile* k, void* buffer, int bufferLen);
 // length and put the key (up to 255 bytes, not terminated) in keyBuffer.
 int keyFileFirst(KeyFile* k, void* keyBuffer, int* keyLen);
 int keyFileNext(KeyFile* k, void* keyBuffer, int* keyLen);
+// Visits the data of every record whose key equals `key`, in order, in one
+// locked walk (find + read + next per record costs three locks and copies).
+// Data longer than 1024 bytes is cut there. Returns the number of records
+// visited (0 when none), or -1. Afterwards no record is current. `visit`
+// runs under the engine's lock and must not call the engine.
+using KeyFileVisit = void (*)(void* context, const char* data, int dataLen);
+int keyFileFindAll(KeyFile* k, const void* key, int keyLen, KeyFileVisit visit, void* context);
 // Delete the current record; replace its data (same length: in place).
 int keyFileDelete(KeyFile* k);
 int keyFileUpdate(KeyFile* k, const void* data, int dataLen);

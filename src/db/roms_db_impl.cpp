@@ -297,28 +297,31 @@ Romset RomsDBImpl::getRomset(const std::string& system, int mode) {
     return romset;
 }
 
+void RomsDBImpl::collectCrcRows(const std::string& crc, const std::string& size) {
+    crcKey_.clear();
+    crcKey_.reserve(crc.size() + size.size());
+    for (char c : crc) crcKey_.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+    crcKey_ += size;
+    crcOffsets_.clear();
+    table_.crcIndex.findOffsets(crcKey_, crcOffsets_);
+}
+
 int RomsDBImpl::findRom(std::vector<GenericRom>& list, const std::string& crc, const std::string& size,
                         const std::string& md5, const std::string& sha1) {
     Session s(*this);
     if (!s.ok()) return 0;
-    const std::string key = toLowerAscii(crc) + size;
-    std::vector<std::uint64_t> offsets;
-    std::string data, found;
-    if (table_.crcIndex.find(key) == 0) {
-        do {
-            std::uint64_t offset;
-            if (table_.crcIndex.read(data) > 0 && parseOffset(data, offset)) offsets.push_back(offset);
-        } while (table_.crcIndex.next(found) == 0 && found == key);
-    }
-    SimpleRecord row;
-    for (std::uint64_t offset : offsets) {
-        if (table_.readRecord(offset, row) != 0) continue;
+    collectCrcRows(crc, size);
+    table::RowBuffer buffer;
+    table::RowView row;
+    for (std::uint64_t offset : crcOffsets_) {
+        if (table_.readRow(offset, buffer, row) != 0) continue;
         const bool md5Agrees = md5.empty() || row.md5.empty() || md5 == row.md5;
         const bool sha1Agrees = sha1.empty() || row.sha1.empty() || sha1 == row.sha1;
         if (!md5Agrees || !sha1Agrees) continue;
         if (!row.cloneOf.empty() || !row.romOf.empty()) continue;
-        list.emplace_back(row.romName, row.game, row.system, std::string(1, row.status), row.md5, row.sha1,
-                          row.cloneOf, row.romOf);
+        list.emplace_back(std::string(row.romName), std::string(row.game), std::string(row.system),
+                          std::string(1, row.status), std::string(row.md5), std::string(row.sha1), std::string(),
+                          std::string());
     }
     return 0;
 }
@@ -328,18 +331,11 @@ int RomsDBImpl::countRom(int& count, const std::string& crc, const std::string& 
     count = 0;
     Session s(*this);
     if (!s.ok()) return 0;
-    const std::string key = toLowerAscii(crc) + size;
-    std::vector<std::uint64_t> offsets;
-    std::string data, found;
-    if (table_.crcIndex.find(key) == 0) {
-        do {
-            std::uint64_t offset;
-            if (table_.crcIndex.read(data) > 0 && parseOffset(data, offset)) offsets.push_back(offset);
-        } while (table_.crcIndex.next(found) == 0 && found == key);
-    }
-    SimpleRecord row;
-    for (std::uint64_t offset : offsets)
-        if (table_.readRecord(offset, row) == 0 && row.romName == romName && row.game == game &&
+    collectCrcRows(crc, size);
+    table::RowBuffer buffer;
+    table::RowView row;
+    for (std::uint64_t offset : crcOffsets_)
+        if (table_.readRow(offset, buffer, row) == 0 && row.romName == romName && row.game == game &&
             row.system == system)
             ++count;
     return 0;
@@ -349,18 +345,11 @@ void RomsDBImpl::markStatus(const std::string& crc, const std::string& size, con
                             const std::string& game, const std::string& system, char status) {
     Session s(*this);
     if (!s.ok()) return;
-    const std::string key = toLowerAscii(crc) + size;
-    std::vector<std::uint64_t> offsets;
-    std::string data, found;
-    if (table_.crcIndex.find(key) == 0) {
-        do {
-            std::uint64_t offset;
-            if (table_.crcIndex.read(data) > 0 && parseOffset(data, offset)) offsets.push_back(offset);
-        } while (table_.crcIndex.next(found) == 0 && found == key);
-    }
-    SimpleRecord row;
-    for (std::uint64_t offset : offsets) {
-        if (table_.readRecord(offset, row) != 0 || row.status == status) continue;
+    collectCrcRows(crc, size);
+    table::RowBuffer buffer;
+    table::RowView row;
+    for (std::uint64_t offset : crcOffsets_) {
+        if (table_.readRow(offset, buffer, row) != 0 || row.status == status) continue;
         const bool exact = row.romName == romName && row.game == game && row.system == system;
         const bool inParentSet = row.system == system && (row.cloneOf == game || row.romOf == game);
         if (exact || inParentSet) {
@@ -392,6 +381,16 @@ std::string RomsDBImpl::getCount(int kind) {
         } while (index.next(key) == 0);
     }
     return std::to_string(count);
+}
+
+void RomsDBImpl::forEachSystemRow(const std::string& system, const std::function<void(const SimpleRecord&)>& visit) {
+    Session s(*this);
+    if (!s.ok()) return;
+    std::vector<std::uint64_t> offsets;
+    collectSystemRows(system, offsets);
+    SimpleRecord row;
+    for (std::uint64_t offset : offsets)
+        if (table_.readRecord(offset, row) == 0) visit(row);
 }
 
 void RomsDBImpl::forEachRow(const std::function<void(const SimpleRecord&)>& visit) {

@@ -65,6 +65,8 @@ public:
     // 1: number of ROM rows; 2: number of systems; else "0".
     std::string getCount(int kind);
 
+    // Visits the rows of one system in insertion order.
+    void forEachSystemRow(const std::string& system, const std::function<void(const SimpleRecord&)>& visit);
     // Visits every row of the database (system by system, insertion order).
     void forEachRow(const std::function<void(const SimpleRecord&)>& visit);
 
@@ -85,11 +87,16 @@ private:
                     const std::string& game, const std::string& system, char status);
     std::vector<std::string> systemsWithStatus(const char* wanted);
     void collectSystemRows(const std::string& system, std::vector<std::uint64_t>& offsets);
+    // Fills crcOffsets_ with the rows filed under the CRC (lower case) and size.
+    void collectCrcRows(const std::string& crc, const std::string& size);
 
     mutable std::recursive_mutex mutex_;
     table table_;
     bool keptOpen_ = false;
     std::string lastError_;
+    // Reused by the per-ROM queries, which run millions of times in a scan.
+    std::string crcKey_;
+    std::vector<std::uint64_t> crcOffsets_;
 };
 
 }  // namespace quorvane

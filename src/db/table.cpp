@@ -115,9 +115,8 @@ std::string table::encodeRow(const SimpleRecord& r) {
     return row;
 }
 
-int table::readRecord(std::uint64_t recordOffset, SimpleRecord& r) {
+int table::readRow(std::uint64_t recordOffset, RowBuffer& buffer, RowView& r) {
     if (fd_ < 0) return kNotOpen;
-    char buffer[kMaxRowLength];
     auto readAt = [&](size_t want) {
         ssize_t n;
         do {
@@ -127,14 +126,14 @@ int table::readRecord(std::uint64_t recordOffset, SimpleRecord& r) {
     };
     auto parse = [&](size_t length) {
         r.status = buffer[0];
-        std::string* fields[] = {&r.system, &r.game, &r.crc,     &r.romName, &r.size,  &r.md5,
-                                 &r.sha1,   &r.cloneOf, &r.romOf, &r.version, &r.author};
+        std::string_view* fields[] = {&r.system, &r.game, &r.crc,     &r.romName, &r.size,  &r.md5,
+                                      &r.sha1,   &r.cloneOf, &r.romOf, &r.version, &r.author};
         size_t pos = 1;
-        for (std::string* f : fields) {
+        for (std::string_view* f : fields) {
             if (pos >= length) return false;
             const size_t fieldLength = static_cast<unsigned char>(buffer[pos++]);
             if (pos + fieldLength > length) return false;
-            f->assign(buffer + pos, fieldLength);
+            *f = std::string_view(buffer + pos, fieldLength);
             pos += fieldLength;
         }
         return true;
@@ -149,6 +148,26 @@ int table::readRecord(std::uint64_t recordOffset, SimpleRecord& r) {
     n = readAt(sizeof buffer);
     if (n < 1) return kBadRow;
     return parse(static_cast<size_t>(n)) ? 0 : kBadRow;
+}
+
+int table::readRecord(std::uint64_t recordOffset, SimpleRecord& r) {
+    RowBuffer buffer;
+    RowView v;
+    const int result = readRow(recordOffset, buffer, v);
+    if (result != 0) return result;
+    r.status = v.status;
+    r.system.assign(v.system);
+    r.game.assign(v.game);
+    r.crc.assign(v.crc);
+    r.romName.assign(v.romName);
+    r.size.assign(v.size);
+    r.md5.assign(v.md5);
+    r.sha1.assign(v.sha1);
+    r.cloneOf.assign(v.cloneOf);
+    r.romOf.assign(v.romOf);
+    r.version.assign(v.version);
+    r.author.assign(v.author);
+    return 0;
 }
 
 int table::writeStatus(std::uint64_t recordOffset, char status) {

@@ -28,6 +28,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "db/btree_impl.h"
 #include "db/simple_record.h"
@@ -56,6 +57,14 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     void deleteFiles();
 
+    // A row's fields as views into the caller's buffer, so a query can test
+    // a row before it copies anything.
+    struct RowView {
+        char status = 'N';
+        std::string_view system, game, crc, romName, size, md5, sha1, cloneOf, romOf, version, author;
+    };
+    using RowBuffer = char[kMaxRowLength];
+    int readRow(std::uint64_t recordOffset, RowBuffer& buffer, RowView& row);
     int readRecord(std::uint64_t recordOffset, SimpleRecord& record);
     int writeStatus(std::uint64_t recordOffset, char status);
     int insertRecord(const SimpleRecord& record);

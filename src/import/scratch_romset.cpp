@@ -1,5 +1,9 @@
 #include "import/scratch_romset.h"
 
+#include <string_view>
+
+#include "core/text.h"
+
 namespace quorvane {
 
 std::string scratchGameKey(const std::string& game) {
@@ -15,6 +19,8 @@ ScratchRomset::~ScratchRomset() { scratch_.deleteDB(); }
 
 bool ScratchRomset::open() {
     scratch_.deleteDB();
+    parentLoaded_ = false;
+    parentRoms_.clear();
     if (scratch_.openDB() == 0) return true;
     context_.message(scratch_.lastError() + ". Nothing of " + context_.path() + " was imported.");
     return false;
@@ -24,10 +30,37 @@ StoreResult ScratchRomset::add(const DatRom& rom) {
     return context_.storeRom(scratch_, DatHeader{scratchGameKey(rom.game), {}, {}}, rom);
 }
 
+namespace {
+
+// crc + size is compared as one text, as the CRC index files it; the name
+// follows behind its length so no two pairs make the same entry.
+void parentEntry(std::string& out, std::string_view crcSize, std::string_view name) {
+    out.assign(crcSize);
+    out.push_back('\0');
+    out += std::to_string(name.size());
+    out.push_back(':');
+    out += name;
+}
+
+}  // namespace
+
+void ScratchRomset::loadParent(const std::string& game) {
+    if (parentLoaded_ && parentName_ == game) return;
+    parentRoms_.clear();
+    parentName_ = game;
+    parentLoaded_ = true;
+    std::string entry;
+    scratch_.forEachSystemRow(scratchGameKey(game), [&](const SimpleRecord& row) {
+        if (row.game != game) return;
+        parentEntry(entry, row.crc + row.size, row.romName);
+        parentRoms_.insert(entry);
+    });
+}
+
 bool ScratchRomset::presentIn(const Rom& rom, const std::string& game) {
-    int count = 0;
-    scratch_.countRom(count, rom.crc, rom.size, rom.name, game, scratchGameKey(game));
-    return count > 0;
+    loadParent(game);
+    parentEntry(probe_, toLowerAscii(rom.crc) + rom.size, rom.name);
+    return parentRoms_.count(probe_) > 0;
 }
 
 void ScratchRomset::checkParents(const Rom& rom, DatRom& out) {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_set>
 
 #include "core/records.h"
 #include "db/roms_db_impl.h"
@@ -38,8 +39,18 @@ private:
     bool presentIn(const Rom& rom, const std::string& game);
     void checkParents(const Rom& rom, DatRom& out);
 
+    // The ROMs of one parent game, loaded when a ROM first names it: clones
+    // follow their parents closely in name order, so one query per parent
+    // replaces one per ROM, and memory stays bounded by one game.
+    void loadParent(const std::string& game);
+
     ImportContext& context_;
     RomsDBImpl scratch_;
+    bool parentLoaded_ = false;
+    std::string parentName_;
+    // Each ROM of the parent as crc + size, a 0 byte, then its name length and name.
+    std::unordered_set<std::string> parentRoms_;
+    std::string probe_;
 };
 
 // The system key under which the scratch database files a game.

@@ -73,6 +73,49 @@ TEST(KeyFileOperations, EqualKeysComeBackInInsertionOrder) {
     ASSERT_EQ(keyFileClose(k), 0);
 }
 
+std::vector<std::string> findAll(KeyFile* k, const std::string& key, int* visited) {
+    std::vector<std::string> out;
+    *visited = keyFileFindAll(
+        k, key.data(), static_cast<int>(key.size()),
+        [](void* context, const char* data, int len) {
+            static_cast<std::vector<std::string>*>(context)->emplace_back(data, static_cast<size_t>(len));
+        },
+        &out);
+    return out;
+}
+
+TEST(KeyFileOperations, FindAllVisitsEveryEqualKeyAcrossLeaves) {
+    TempDir dir;
+    KeyFile* k = keyFileCreate(dir.file("all.idx"));
+    ASSERT_NE(k, nullptr);
+    // Enough equal keys to span several leaves, between neighbours that must not be visited.
+    const int many = 3000 / testing::kScale;
+    insertText(k, "a", "before");
+    for (int i = 0; i < many; ++i) insertText(k, "dup", std::to_string(i));
+    insertText(k, "dupe", "after");
+    insertText(k, "dun", "earlier");
+    int visited = -2;
+    const std::vector<std::string> all = findAll(k, "dup", &visited);
+    ASSERT_EQ(visited, many);
+    ASSERT_EQ(all.size(), static_cast<size_t>(many));
+    for (int i = 0; i < many; ++i) EXPECT_EQ(all[static_cast<size_t>(i)], std::to_string(i));
+    // The last key of the file, an absent key, and one past every key.
+    EXPECT_EQ(findAll(k, "dupe", &visited), std::vector<std::string>{"after"});
+    EXPECT_EQ(visited, 1);
+    EXPECT_TRUE(findAll(k, "b", &visited).empty());
+    EXPECT_EQ(visited, 0);
+    EXPECT_TRUE(findAll(k, "zzz", &visited).empty());
+    EXPECT_EQ(visited, 0);
+    EXPECT_TRUE(findAll(k, "", &visited).empty());
+    EXPECT_EQ(visited, -1);
+    EXPECT_EQ(keyFileErrno(), kKfBadKeyLength);
+    // No record is current afterwards.
+    char key[256];
+    int len = 0;
+    EXPECT_LT(keyFileNext(k, key, &len), 0);
+    EXPECT_EQ(keyFileClose(k), 0);
+}
+
 TEST(KeyFileOperations, AbsentKeyLeavesNoCurrentRecord) {
     TempDir dir;
     KeyFile* k = keyFileCreate(dir.file("a.idx"));
