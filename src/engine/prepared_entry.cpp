@@ -10,12 +10,11 @@
 #include <limits>
 
 #include "archive/dos_time.h"
-#include "archive/empty_zip.h"
 #include "archive/minizip_io.h"
-#include "archive/unzip_util.h"
 #include "archive/zip_entry_io.h"
 #include "archive/zip_info.h"
 #include "archive/zip_status.h"
+#include "archive/zip_util.h"
 #include "core/file_util.h"
 
 namespace quorvane {
@@ -34,47 +33,28 @@ bool locateEntry(const ZipSource& source, const std::string& name, ZipEntryInfo&
     return false;
 }
 
-// As ZipUtil: an entry of that name goes first, then the archive is
-// extended, or made when there is none (or it has no entries at all).
-int openTarget(const std::string& path, const std::string& entryName, zipFile& zip) {
-    zip = nullptr;
-    if (pathExists(path)) {
-        ZipInfo listing(path);
-        if (listing.find(entryName) >= 0) {
-            UnZipUtil unzip(path);
-            int status = unzip.open();
-            if (status == kZipOk) status = unzip.removeFile(entryName);
-            unzip.close();
-            if (status != kZipOk) return status;
-        }
-    }
-    FileOps& ops = systemFileOps();
-    if (!pathExists(path)) {
-        zip = openZip(path, ZipOpenMode::CreateNew, ops, false);
-    } else {
-        zip = openZip(path, ZipOpenMode::Append, ops, false);
-        if (!zip && isEmptyZip(path, ops) && ops.remove(path) == 0) zip = openZip(path, ZipOpenMode::CreateNew, ops, false);
-    }
-    return zip ? kZipOk : kZipError;
-}
-
-int writeRaw(zipFile zip, const std::string& name, const zip_fileinfo& info, int method, uLong flagBits,
-             const std::string& bytes, uint64_t size, uint32_t crc) {
+// One raw entry into an archive being written; the caller closes the archive.
+int writeRawEntry(zipFile zip, const std::string& name, const zip_fileinfo& info, int method, uLong flagBits,
+                  const std::string& bytes, uint64_t size, uint32_t crc) {
     int status = zipOpenNewFileInZip4_64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, method,
                                          Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
                                          nullptr, 0, 0, flagBits, 0);
-    if (status != ZIP_OK) {
-        zipClose(zip, nullptr);
-        return status;
-    }
+    if (status != ZIP_OK) return status;
     for (size_t at = 0; status == ZIP_OK && at < bytes.size(); at += kCopyBlockSize) {
         const size_t n = std::min(kCopyBlockSize, bytes.size() - at);
         status = zipWriteInFileInZip(zip, bytes.data() + at, static_cast<unsigned>(n));
     }
     const int closeEntry = zipCloseFileInZipRaw64(zip, size, crc);
-    const int closeZip = zipClose(zip, nullptr);
-    if (status != ZIP_OK) return status;
-    return closeEntry != ZIP_OK ? closeEntry : closeZip;
+    return status != ZIP_OK ? status : closeEntry;
+}
+
+// As ZipUtil::addFile: the archive is written anew beside itself (an entry of
+// that name left out) and put in place, never extended where it lies.
+int writeToArchive(const std::string& archivePath, const std::string& name, const zip_fileinfo& info,
+                   uLong flagBits, const std::string& bytes, uint64_t size, uint32_t crc) {
+    return rewriteArchive(archivePath, name, [&](zipFile out) {
+        return writeRawEntry(out, name, info, Z_DEFLATED, flagBits, bytes, size, crc);
+    });
 }
 
 }  // namespace
@@ -138,13 +118,10 @@ bool prepareLooseFile(const std::string& path, PreparedEntry& out) {
 
 int addPreparedEntry(const std::string& archivePath, const std::string& entryName, const PreparedEntry& entry) {
     if (!entry.ready) return kZipError;
-    zipFile zip;
-    const int status = openTarget(archivePath, entryName, zip);
-    if (status != kZipOk) return status;
     zip_fileinfo info{};
     info.dosDate = timeToDosDate(entry.modified);
     info.internal_fa = entry.text ? 1 : 0;
-    return writeRaw(zip, entryName, info, Z_DEFLATED, 0, entry.deflated, entry.size, entry.crc);
+    return writeToArchive(archivePath, entryName, info, 0, entry.deflated, entry.size, entry.crc);
 }
 
 bool isDeflatedEntry(const std::string& sourceZip, const std::string& entryName) {
@@ -179,13 +156,10 @@ int copyEntryRaw(const std::string& sourceZip, const std::string& entryName, con
     unzClose(unz);
     if (status != kZipOk) return status;
 
-    zipFile zip;
-    status = openTarget(archivePath, targetName, zip);
-    if (status != kZipOk) return status;
     zip_fileinfo target{};
     target.dosDate = entry.dosDate;
-    return writeRaw(zip, targetName, target, Z_DEFLATED, entry.flag & kDeflateOptionBits, bytes,
-                    entry.uncompressedSize, entry.crc32);
+    return writeToArchive(archivePath, targetName, target, entry.flag & kDeflateOptionBits, bytes,
+                          entry.uncompressedSize, entry.crc32);
 }
 
 }  // namespace quorvane

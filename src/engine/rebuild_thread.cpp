@@ -1,7 +1,9 @@
 #include "engine/rebuild_thread.h"
 
 #include <algorithm>
+#include <ctime>
 
+#include "archive/zip_info.h"
 #include "archive/zip_status.h"
 #include "core/file_util.h"
 #include "core/names.h"
@@ -138,6 +140,15 @@ void RebuildThread::build(const FileCollection& collection, size_t index, const 
 
 int RebuildThread::copyInto(const FileCollection& collection, size_t index, const File& f, const std::string& archive,
                             const std::string& entryName) {
+    // An entry of that name already there is someone's file: it goes to a
+    // backup folder (made on first need) before the right ROM replaces it.
+    if (pathExists(archive) && ZipInfo(archive).find(entryName) >= 0) {
+        if (replacedBackupFolder_.empty()) {
+            replacedBackupFolder_ = settings().backupDir + text::backupFolderName(std::time(nullptr));
+            makeFolders(replacedBackupFolder_);
+        }
+        return copyToArchive(collection, index, archive, entryName, replacedBackupFolder_);
+    }
     // A loose file deflated ahead gives the bytes copyToArchive would write.
     if (!collection.isZip && prepared_ && prepared_->matches(f)) return addPreparedEntry(archive, entryName, *prepared_);
     // A deflated entry is already what the target needs: the same stream

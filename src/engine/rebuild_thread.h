@@ -34,6 +34,9 @@ public:
     void execute() override;
 
 private:
+    // Where entries replaced in a target archive are kept; empty until needed.
+    std::string replacedBackupFolder_;
+
     void rebuildFile(FileCollection& collection);
     void rebuildEntry(const FileCollection& collection, size_t index, File& f);
     void build(const FileCollection& collection, size_t index, const File& f, const GenericRom& r);

@@ -60,6 +60,18 @@ TEST_F(RebuildTest, LooseFileBesideTheTargetArchiveSurvivesTheTemporaryCopy) {
     EXPECT_EQ(listPlainFiles(systemFolder("Sys")), (Lines{"A.zip", "a1.bin"}));
 }
 
+TEST_F(RebuildTest, AnEntryTheRightRomReplacesIsKeptInABackupFolder) {
+    // Both ways into a target: a deflated source entry (raw copy) and a loose file.
+    makeZips({{src() + "/pack.zip", {{"a1.bin", "content a1"}}},
+              {systemFolder("Sys") + "/A.zip", {{"a1.bin", "a bad dump of a1"}, {"extra.bin", "keep"}}},
+              {systemFolder("Sys") + "/B.zip", {{"b1.bin", "a bad dump of b1"}}}});
+    writeFile(src() + "/b1.bin", "content b1");
+    ASSERT_TRUE(run(rebuild()));
+    EXPECT_EQ(zipContents(systemFolder("Sys") + "/A.zip"), "extra.bin=keep a1.bin=content a1");
+    EXPECT_EQ(zipContents(systemFolder("Sys") + "/B.zip"), "b1.bin=content b1");
+    EXPECT_EQ(backupContents(), (Lines{"a1.bin=a bad dump of a1", "b1.bin=a bad dump of b1"}));
+}
+
 TEST_F(RebuildTest, MissingSourceFolderStopsBeforeStarting) {
     EXPECT_FALSE(run(rebuild()));
     EXPECT_EQ(host.eventsOf("info"), Lines{"Folder " + src() + " does not exist."});
