@@ -378,31 +378,37 @@ int keyFileFindAll(KeyFile* k, const void* key, int keyLen, KeyFileVisit visit, 
     k->leavesCrossed = 0;
     Block* leaf = readBlock(k, path[0].block);
     if (!leaf) return -1;
-    if (landOn(k, leaf, path[0].index) < 0) {
-        // Past the last record: nothing equal.
-        clearCurrent(k);
-        if (keyFileErrno() == kKfNotFound) return setError(kKfOk), 0;
-        return -1;
-    }
+    // Walks the leaves directly: the blocks this operation touched stay
+    // cached until it ends, and no current record is kept up on the way.
     uint8_t buffer[1024];
     int visited = 0;
-    while (compareKeys(k->curKey, k->curKeyLen, wanted, keyLen) == 0) {
-        Block* b = nullptr;
+    int index = path[0].index;
+    for (;;) {
+        while (index >= entryCount(leaf->bytes)) {
+            leaf = nextLeaf(k, leaf);
+            if (!leaf) {
+                if (keyFileErrno() != kKfNotFound) return -1;
+                setError(kKfOk);
+                return visited;
+            }
+            index = 0;
+        }
+        const BlockKeys* keys = keysOf(k, leaf);
+        if (!keys) return -1;
+        if (index >= keys->count()) return setError(kKfDamaged), -1;
+        if (compareKeys(keys->key(index), keys->keyLen(index), wanted, keyLen) != 0) break;
         Item item;
-        if (!currentItem(k, &b, &item)) return clearCurrent(k), -1;
+        if (!decodeItem(leaf->bytes, itemOffset(leaf->bytes, index), freeOffset(leaf->bytes), true, &item))
+            return setError(kKfDamaged), -1;
         const uint32_t n = std::min<uint32_t>(item.number, sizeof buffer);
         const uint8_t* data = item.trailer;
         if (n > 0 && !item.dataInline()) {
-            if (!readLongData(k, item.dataBlock, item.dataOffset, buffer, n)) return clearCurrent(k), -1;
+            if (!readLongData(k, item.dataBlock, item.dataOffset, buffer, n)) return -1;
             data = buffer;
         }
         visit(context, reinterpret_cast<const char*>(data), static_cast<int>(n));
         ++visited;
-        if (stepNext(k) < 0) {
-            if (keyFileErrno() != kKfNotFound) return clearCurrent(k), -1;
-            setError(kKfOk);
-            break;
-        }
+        ++index;
     }
     clearCurrent(k);
     return visited;

@@ -204,7 +204,7 @@ TEST(KeyFileDamage, FailingWritesLoseNothingAndAreReported) {
         EXPECT_EQ(keyFileErrno(), kKfWriteFailed);
         // With the cache over its limit, changes fail before they start.
         int rc = 0;
-        for (int i = 40; i < 20000 && rc == 0; ++i) {
+        for (int i = 40; i < 200000 && rc == 0; ++i) {
             const std::string key = keyOf(i);
             rc = keyFileInsert(k, key.data(), static_cast<int>(key.size()), "0123456789012345678901234567890123456789", 40);
         }
