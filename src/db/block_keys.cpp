@@ -86,7 +86,7 @@ bool expandKeys(const uint8_t* block, BlockKeys* out, const uint32_t* blockCount
             while (j < prevLen && j < item.keyLen && a[j] == dst[j]) ++j;
             if (j < prevLen && (j == item.keyLen || a[j] > dst[j])) return false;
         }
-        out->entries[static_cast<size_t>(i)] = {pos, static_cast<uint32_t>(item.keyLen)};
+        out->entries[static_cast<size_t>(i)] = {pos, static_cast<uint32_t>(item.keyLen), keyPrefix(dst, item.keyLen)};
         prevStart = pos;
         prevLen = item.keyLen;
         pos += static_cast<uint32_t>(item.keyLen);
@@ -113,7 +113,8 @@ void BlockKeys::insert(int pos, const uint8_t* key, int len) {
     if (bytes.size() < used + static_cast<size_t>(len))
         bytes.resize(std::max<size_t>(2 * bytes.size(), kBlockSize));
     if (len > 0) std::memcpy(bytes.data() + used, copy, static_cast<size_t>(len));
-    entries.insert(entries.begin() + pos, Entry{static_cast<uint32_t>(used), static_cast<uint32_t>(len)});
+    entries.insert(entries.begin() + pos,
+                   Entry{static_cast<uint32_t>(used), static_cast<uint32_t>(len), keyPrefix(copy, len)});
     used += static_cast<size_t>(len);
     live += static_cast<size_t>(len);
 }
@@ -124,10 +125,14 @@ void BlockKeys::erase(int pos) {
 }
 
 int lowerBound(const BlockKeys& keys, const uint8_t* key, int keyLen) {
+    const uint64_t prefix = keyPrefix(key, keyLen);
     int lo = 0, hi = keys.count();
     while (lo < hi) {
         const int mid = (lo + hi) / 2;
-        if (compareKeys(keys.key(mid), keys.keyLen(mid), key, keyLen) < 0)
+        const BlockKeys::Entry& e = keys.entries[static_cast<size_t>(mid)];
+        const bool less = e.prefix != prefix ? e.prefix < prefix
+                                             : compareKeys(keys.key(mid), keys.keyLen(mid), key, keyLen) < 0;
+        if (less)
             lo = mid + 1;
         else
             hi = mid;
@@ -136,13 +141,18 @@ int lowerBound(const BlockKeys& keys, const uint8_t* key, int keyLen) {
 }
 
 int upperBound(const BlockKeys& keys, const uint8_t* key, int keyLen) {
+    const uint64_t prefix = keyPrefix(key, keyLen);
+    const auto notAfter = [&](int i) {
+        const BlockKeys::Entry& e = keys.entries[static_cast<size_t>(i)];
+        return e.prefix != prefix ? e.prefix < prefix : compareKeys(keys.key(i), keys.keyLen(i), key, keyLen) <= 0;
+    };
     int lo = 0, hi = keys.count();
     // Inserts mostly go after the block's last key (one system's rows, a
     // growing index): one comparison settles those.
-    if (hi > 0 && compareKeys(keys.key(hi - 1), keys.keyLen(hi - 1), key, keyLen) <= 0) return hi;
+    if (hi > 0 && notAfter(hi - 1)) return hi;
     while (lo < hi) {
         const int mid = (lo + hi) / 2;
-        if (compareKeys(keys.key(mid), keys.keyLen(mid), key, keyLen) <= 0)
+        if (notAfter(mid))
             lo = mid + 1;
         else
             hi = mid;

@@ -16,6 +16,9 @@ struct BlockKeys {
     struct Entry {
         uint32_t start;  // in `bytes`
         uint32_t len;
+        // The first 8 key bytes, big-endian, zero-padded: most comparisons
+        // of a search end here without touching `bytes`.
+        uint64_t prefix;
     };
     std::vector<Entry> entries;
     // Key bytes; removed keys leave garbage behind until a compaction.
@@ -37,6 +40,15 @@ struct BlockKeys {
 
 // Bytewise unsigned; a proper prefix sorts first. Inline and eight bytes at
 // a time: every search step of every operation runs it on short keys.
+// A key's first 8 bytes as a big-endian number, zero-padded. Two keys whose
+// prefixes differ compare as their prefixes do.
+inline uint64_t keyPrefix(const uint8_t* key, int len) {
+    uint64_t v = 0;
+    const int n = len < 8 ? len : 8;
+    for (int i = 0; i < n; ++i) v |= static_cast<uint64_t>(key[i]) << (56 - 8 * i);
+    return v;
+}
+
 inline int compareKeys(const uint8_t* a, int aLen, const uint8_t* b, int bLen) {
     const int n = aLen < bLen ? aLen : bLen;
     int i = 0;
