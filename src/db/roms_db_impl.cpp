@@ -8,16 +8,7 @@ namespace quorvane {
 
 namespace {
 
-bool parseOffset(const std::string& text, std::uint64_t& out) {
-    if (text.empty() || text.size() > 19) return false;
-    std::uint64_t v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    out = v;
-    return true;
-}
+constexpr auto parseOffset = &table::parseOffset;
 
 std::string describe(int code) {
     switch (code) {

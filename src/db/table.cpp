@@ -27,7 +27,10 @@ bool writeAll(int fd, const char* data, size_t size, std::uint64_t offset) {
     return true;
 }
 
-bool parseOffset(const std::string& text, std::uint64_t& out) {
+
+}  // namespace
+
+bool table::parseOffset(const std::string& text, std::uint64_t& out) {
     if (text.empty() || text.size() > 19) return false;
     std::uint64_t v = 0;
     for (char c : text) {
@@ -37,8 +40,6 @@ bool parseOffset(const std::string& text, std::uint64_t& out) {
     out = v;
     return true;
 }
-
-}  // namespace
 
 table::table(const std::string& basePath)
     : sysIndex(basePath + "_sys.idx"),

@@ -70,6 +70,8 @@ public:
     int insertRecord(const SimpleRecord& record);
 
     static std::string sizeKey(const SimpleRecord& record);
+    // A row offset as the indexes store it (decimal text); false when damaged.
+    static bool parseOffset(const std::string& text, std::uint64_t& out);
     // The row's bytes; empty when a field or the row is too long to store.
     static std::string encodeRow(const SimpleRecord& record);
 

@@ -31,9 +31,9 @@ std::string hex(const std::string& s) {
 
 void makeZips(const std::vector<std::pair<std::string, Entries>>& zips) {
     TempDir scratch;
-    const std::string spec = scratch.file("spec.txt");
+    const std::string layout = scratch.file("layout.txt");
     {
-        std::ofstream out(spec);
+        std::ofstream out(layout);
         for (const auto& [path, entries] : zips) {
             out << "Z\t" << hex(path) << "\n";
             for (const auto& [name, content] : entries) out << "E\t" << hex(name) << "\t" << hex(content) << "\n";
@@ -53,7 +53,7 @@ void makeZips(const std::vector<std::pair<std::string, Entries>>& zips) {
               "    else:\n"
               "        z.writestr(bytes.fromhex(parts[1]).decode(), bytes.fromhex(parts[2] if len(parts) > 2 else ''))\n"
               "if z: z.close()\n");
-    ASSERT_EQ(runShell("python3 " + script + " " + spec), 0);
+    ASSERT_EQ(runShell("python3 " + script + " " + layout), 0);
 }
 
 std::string zipContents(const std::string& path) {
