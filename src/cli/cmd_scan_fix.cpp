@@ -1,0 +1,77 @@
+// quorvane scan SYSTEM... | --all: checks system folders without changing a file.
+// quorvane fix SYSTEM... | --all: repairs them; unwanted files go to a backup folder.
+// One system runs the single-system job, --all or several the multi-system job.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+
+#include "cli/cli_context.h"
+#include "cli/console_host.h"
+#include "db/roms_db.h"
+
+namespace quorvane {
+
+namespace {
+
+struct SystemsOptions {
+    std::vector<std::string> systems;
+    bool all = false;
+};
+
+using StartOne = bool (RomsDB::*)(JobHost&, const Settings&, const std::string&);
+using StartAll = bool (RomsDB::*)(JobHost&, const Settings&, std::vector<std::string>);
+
+int runOnSystems(const CliContext& ctx, const SystemsOptions& o, StartOne one, StartAll all) {
+    Settings settings;
+    if (!ctx.loadSettings(settings)) return kExitUsage;
+    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    if (!db) return kExitFailed;
+    std::vector<std::string> systems = o.all ? db->getSystems() : o.systems;
+    for (const std::string& s : systems) {
+        if (!db->impl().hasSystem(s)) {
+            std::fprintf(stderr, "There is no system \"%s\" in this category.\n", s.c_str());
+            return kExitUsage;
+        }
+    }
+    ConsoleHost host;
+    const bool started = !o.all && systems.size() == 1 ? ((*db).*one)(host, settings, systems[0])
+                                                       : ((*db).*all)(host, settings, std::move(systems));
+    if (!started) return kExitFailed;
+    db->waitForJob();
+    return kExitOk;
+}
+
+struct SystemsCommand {
+    const char* name;
+    const char* help;
+    const char* systemsHelp;
+    const char* allHelp;
+};
+
+void addSystemsCommand(CLI::App& app, CliContext& ctx, const SystemsCommand& c, StartOne one, StartAll allSystems) {
+    auto o = std::make_shared<SystemsOptions>();
+    CLI::App* cmd = app.add_subcommand(c.name, c.help);
+    CLI::Option* names = cmd->add_option("SYSTEM", o->systems, c.systemsHelp);
+    CLI::Option* all = cmd->add_flag("--all", o->all, c.allHelp)->excludes(names);
+    cmd->callback([&ctx, o, names, all, one, allSystems] {
+        if (names->count() == 0 && all->count() == 0) throw CLI::RequiredError("SYSTEM or --all");
+        ctx.action = [&ctx, o, one, allSystems] { return runOnSystems(ctx, *o, one, allSystems); };
+    });
+}
+
+}  // namespace
+
+void addScanCommand(CLI::App& app, CliContext& ctx) {
+    addSystemsCommand(app, ctx,
+                      {"scan", "Check system folders against the catalogue (changes no file)",
+                       "Systems to scan, in this order", "Scan every system of the category"},
+                      &RomsDB::scanSystem, &RomsDB::scanAll);
+}
+
+void addFixCommand(CLI::App& app, CliContext& ctx) {
+    addSystemsCommand(app, ctx,
+                      {"fix", "Repair system folders (unwanted files are moved to a backup folder)",
+                       "Systems to fix, in this order", "Fix every system of the category"},
+                      &RomsDB::fixSystem, &RomsDB::fixAll);
+}
+
+}  // namespace quorvane
