@@ -76,14 +76,32 @@ std::unique_ptr<OrderedLoader> analyzeThread::startLoader(const std::vector<std:
         options_.loadThreads);
 }
 
+std::vector<std::string> analyzeThread::listedPaths() const {
+    std::vector<std::string> paths;
+    paths.reserve(fileList.size());
+    for (size_t i = 0; i < fileList.size(); ++i) paths.push_back(pathOf(i));
+    return paths;
+}
+
+bool analyzeThread::prepareSystemFolder(const std::string& caption) {
+    std::string refusal;
+    if (!openSystemFolder(&refusal)) {
+        host().showInformation(refusal);
+        return false;
+    }
+    host().startProgress(caption, fileCount);
+    host().updateProgress(analysis_text::kInitializing, 0);
+    setProgressRange();
+    return true;
+}
+
 void analyzeThread::firstPass(bool reportErrors) {
     for (const std::string& line : leftoverLines) postMessage(line);
     leftoverLines.clear();
     tested_.assign(fileList.size(), {});
-    std::vector<std::string> paths;
-    paths.reserve(fileList.size());
-    for (size_t i = 0; i < fileList.size(); ++i) paths.push_back(pathOf(i));
     const RomFinder find = finder();
+    // The loader reads the paths while it runs: they must outlive it.
+    const std::vector<std::string> paths = listedPaths();
     auto loader = startLoader(paths, true);
     LoadedItem item;
     for (size_t i = 0; i < fileList.size(); ++i) {

@@ -56,6 +56,11 @@ protected:
     // text that says why.
     bool openSystemFolder(std::string* refusal = nullptr);
     std::string pathOf(size_t index) const;
+    // Every listed file's path, in listing order.
+    std::vector<std::string> listedPaths() const;
+    // The single-system preparation: the folder listed (a notice and false
+    // when it cannot be made), the progress shown with `caption`.
+    bool prepareSystemFolder(const std::string& caption);
 
     LoadOptions loadOptions(bool test) const { return {test, settings_.useMD5, settings_.useSHA1}; }
     RomFinder finder();

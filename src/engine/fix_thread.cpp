@@ -25,14 +25,7 @@ void FixThread::makeBackupFolder() {
 }
 
 bool FixThread::prepare() {
-    std::string refusal;
-    if (!openSystemFolder(&refusal)) {
-        host().showInformation(refusal);
-        return false;
-    }
-    host().startProgress(text::scanCaption(systemName), fileCount);
-    host().updateProgress(text::kInitializing, 0);
-    setProgressRange();
+    if (!prepareSystemFolder(text::scanCaption(systemName))) return false;
     makeBackupFolder();
     clearMessages();
     return true;

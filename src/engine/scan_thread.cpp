@@ -15,14 +15,7 @@ ScanThread::ScanThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings s
 }
 
 bool ScanThread::prepare() {
-    std::string refusal;
-    if (!openSystemFolder(&refusal)) {
-        host().showInformation(refusal);
-        return false;
-    }
-    host().startProgress(text::scanCaption(systemName), fileCount);
-    host().updateProgress(text::kInitializing, 0);
-    setProgressRange();
+    if (!prepareSystemFolder(text::scanCaption(systemName))) return false;
     clearMessages();
     return true;
 }
@@ -47,10 +40,9 @@ void ScanThread::scanOneSystem() {
 
 void ScanThread::secondPass() {
     // Nothing is written here, so the listings can be read ahead in parallel.
-    std::vector<std::string> paths;
-    paths.reserve(fileList.size());
-    for (size_t i = 0; i < fileList.size(); ++i) paths.push_back(pathOf(i));
     const RomFinder find = finder();
+    // The loader reads the paths while it runs: they must outlive it.
+    const std::vector<std::string> paths = listedPaths();
     auto loader = startLoader(paths, false);
     LoadedItem item;
     for (size_t i = 0; i < fileList.size(); ++i) {
