@@ -110,7 +110,7 @@ Block* BlockCache::enter(std::unique_ptr<Block> b) {
     return raw;
 }
 
-Block* BlockCache::load(BlockFile* file, uint32_t number, uint64_t op, int* error) {
+Block* BlockCache::load(BlockFile* file, uint32_t number, uint64_t op, int* error, bool expandKeys) {
     if (count_ >= limit_) evictOneFor(op);
     std::unique_ptr<Block> b = newBlock();
     b->file = file;
@@ -124,13 +124,14 @@ Block* BlockCache::load(BlockFile* file, uint32_t number, uint64_t op, int* erro
         spare_.push_back(std::move(b));
         return nullptr;
     }
-    // The one full check of the block; it leaves the keys expanded.
-    if (!blockIsSound(b->bytes, number, file->blockCount(), &b->keys)) {
+    const bool known = file->checked(number);
+    if (!blockIsSound(b->bytes, number, file->blockCount(), expandKeys ? &b->keys : nullptr, !known)) {
         *error = kKfDamaged;
         spare_.push_back(std::move(b));
         return nullptr;
     }
-    b->keysValid = level(b->bytes) <= kMaxTreeLevel;
+    if (!known) file->markChecked(number);
+    b->keysValid = expandKeys && level(b->bytes) <= kMaxTreeLevel;
     return enter(std::move(b));
 }
 

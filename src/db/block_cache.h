@@ -41,8 +41,9 @@ public:
     void setLimit(size_t blocks) { limit_ = blocks; }
     // The cached block, made most recent; null when absent.
     Block* find(BlockFile* file, uint32_t number, uint64_t op);
-    // Reads and checks a block not in the cache. Null with *error set on failure.
-    Block* load(BlockFile* file, uint32_t number, uint64_t op, int* error);
+    // Reads and checks a block not in the cache, expanding a tree block's
+    // keys now or on first need. Null with *error set on failure.
+    Block* load(BlockFile* file, uint32_t number, uint64_t op, int* error, bool expandKeys = true);
     // A zeroed block not on disk yet (beyond the file's end), cached.
     Block* create(BlockFile* file, uint32_t number, uint64_t op);
     // The block's expanded keys, rebuilt when not valid. Null when damaged.

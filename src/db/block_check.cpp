@@ -1,10 +1,11 @@
 #include "db/block_check.h"
 
 #include "db/key_file_format.h"
+#include "db/key_walk.h"
 
 namespace quorvane::keyfile {
 
-bool blockIsSound(const uint8_t* b, uint32_t number, uint32_t blockCount, BlockKeys* keys) {
+bool blockIsSound(const uint8_t* b, uint32_t number, uint32_t blockCount, BlockKeys* keys, bool itemsToo) {
     const uint8_t lvl = level(b);
     const uint32_t next = nextBlock(b);
     const uint32_t prev = prevBlock(b);
@@ -20,7 +21,10 @@ bool blockIsSound(const uint8_t* b, uint32_t number, uint32_t blockCount, BlockK
         if (next >= blockCount || prev >= blockCount || next == number || prev == number) return false;
         if (number == kFirstDataBlock) return false;
     }
-    return expandKeys(b, keys, &blockCount);
+    if (itemsToo) return keys ? expandKeys(b, keys, &blockCount) : checkItems(b, blockCount);
+    if (keys) return expandKeys(b, keys);
+    const size_t free = freeOffset(b);
+    return lvl <= kMaxTreeLevel && free >= kHeaderSize && free + 2 * size_t{entryCount(b)} <= kBlockSize;
 }
 
 }  // namespace quorvane::keyfile

@@ -160,7 +160,9 @@ int BlockFile::writeBlock(uint32_t n, const uint8_t* data) {
             put = ::pwrite(fd, data, kBlockSize, at);
         }
         if (put < 0 && errno == EINTR) continue;
-        return put == static_cast<ssize_t>(kBlockSize) ? 0 : kKfWriteFailed;
+        if (put != static_cast<ssize_t>(kBlockSize)) return kKfWriteFailed;
+        markChecked(n);
+        return 0;
     }
     return kKfWriteFailed;
 }

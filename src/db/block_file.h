@@ -2,6 +2,7 @@
 // whole blocks; each physical file is opened on first use and kept open.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -38,6 +39,15 @@ public:
     uint32_t blockCount() const { return blockCount_; }
     void setBlockCount(uint32_t n) { blockCount_ = n; }
 
+    // Blocks that passed the full check since the file was opened, or that
+    // this process wrote: their disk copy is known sound, so reading one
+    // again needs only the checks that keep reads in bounds.
+    bool checked(uint32_t n) const { return n < checked_.size() && checked_[n]; }
+    void markChecked(uint32_t n) {
+        if (n >= checked_.size()) checked_.resize(std::max<size_t>(n + 1, 2 * checked_.size()));
+        checked_[n] = true;
+    }
+
 private:
     friend struct HandleList;
     int handleFor(uint32_t physical, int* error);
@@ -47,6 +57,7 @@ private:
     uint32_t blocksPerFile_;
     uint32_t blockCount_ = 0;
     std::vector<int> fds_;
+    std::vector<bool> checked_;
 };
 
 // Test seam: called before every block transfer with the block number;

@@ -1,9 +1,11 @@
 #include "db/block_keys.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "db/block_item.h"
+#include "db/byte_claims.h"
 #include "db/key_file_format.h"
 
 namespace quorvane::keyfile {
@@ -17,25 +19,23 @@ int commonPrefix(const uint8_t* a, int aLen, const uint8_t* b, int bLen) {
 
 namespace {
 
-// Marks bytes [from, from + n) of a block as used; false when any already was.
-bool claim(uint64_t* used, size_t from, size_t n) {
-    const size_t to = from + n;  // decodeItem kept it within the block
-    while (from < to) {
-        const size_t word = from / 64, bit = from % 64;
-        const size_t span = std::min<size_t>(64 - bit, to - from);
-        const uint64_t mask = (span == 64 ? ~uint64_t{0} : ((uint64_t{1} << span) - 1)) << bit;
-        if (used[word] & mask) return false;
-        used[word] |= mask;
-        from += span;
-    }
-    return true;
-}
 
 // Copies n bytes in 16-byte steps, which compile to plain loads and stores
 // (each step loads before it stores, so a source just before the target is
 // fine). It reads and writes up to 15 bytes past n: the caller has room.
 inline void copyInSteps(uint8_t* dst, const uint8_t* src, int n) {
     for (int i = 0; i < n; i += 16) std::memmove(dst + i, src + i, 16);
+}
+
+// keyPrefix for a key followed by at least 8 readable bytes: one load.
+inline uint64_t paddedPrefix(const uint8_t* key, int len) {
+    if (len >= 8) {
+        uint64_t v;
+        std::memcpy(&v, key, 8);
+        if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+        return v;
+    }
+    return keyPrefix(key, len);
 }
 
 // Room past the last key for copyInSteps' over-reach.
@@ -50,11 +50,13 @@ bool expandKeys(const uint8_t* block, BlockKeys* out, const uint32_t* blockCount
     out->clear();
     if (lvl > kMaxTreeLevel || free < kHeaderSize || free + 2 * static_cast<size_t>(n) > kBlockSize) return false;
     const bool leaf = lvl == 0;
-    uint64_t used[kBlockSize / 64] = {};  // item bytes seen, to find overlaps
+    ByteClaims claims;  // item bytes seen, to find overlaps
     out->entries.resize(static_cast<size_t>(n));
+    BlockKeys::Entry* entries = out->entries.data();
     uint32_t pos = 0;
     uint32_t prevStart = 0;
     int prevLen = 0;
+    uint64_t prevPrefix = 0;
     for (int i = 0; i < n; ++i) {
         const uint16_t off = itemOffset(block, i);
         if (off < kHeaderSize || off >= free) return false;
@@ -62,12 +64,18 @@ bool expandKeys(const uint8_t* block, BlockKeys* out, const uint32_t* blockCount
         if (!decodeItem(block, off, free, leaf, &item)) return false;
         if (item.keyCommon > prevLen || (i == 0 && item.keyCommon != 0)) return false;
         if (blockCount) {
-            if (!claim(used, off, static_cast<size_t>(item.size))) return false;
+            if (!claims.claim(off, static_cast<size_t>(item.size))) return false;
             if (!leaf && (item.number == kRootBlock || item.number >= *blockCount)) return false;
             if (leaf && !item.dataInline() &&
                 (item.dataBlock == kRootBlock || item.dataBlock >= *blockCount ||
                  item.dataOffset < kHeaderSize || item.dataOffset >= kBlockSize))
                 return false;
+        }
+        // A duplicate of the previous key (the common case: one system's
+        // rows, one CRC in many sets) shares its bytes.
+        if (i > 0 && item.keyCommon == prevLen && item.keyLen == prevLen) {
+            entries[i] = {prevStart, static_cast<uint32_t>(prevLen), prevPrefix};
+            continue;
         }
         if (out->bytes.size() < pos + kSlack) out->bytes.resize(std::max<size_t>(2 * out->bytes.size(), kBlockSize));
         uint8_t* base = out->bytes.data();
@@ -86,12 +94,15 @@ bool expandKeys(const uint8_t* block, BlockKeys* out, const uint32_t* blockCount
             while (j < prevLen && j < item.keyLen && a[j] == dst[j]) ++j;
             if (j < prevLen && (j == item.keyLen || a[j] > dst[j])) return false;
         }
-        out->entries[static_cast<size_t>(i)] = {pos, static_cast<uint32_t>(item.keyLen), keyPrefix(dst, item.keyLen)};
+        prevPrefix = paddedPrefix(dst, item.keyLen);
+        entries[i] = {pos, static_cast<uint32_t>(item.keyLen), prevPrefix};
         prevStart = pos;
         prevLen = item.keyLen;
         pos += static_cast<uint32_t>(item.keyLen);
     }
-    out->used = out->live = pos;
+    out->used = pos;
+    out->live = 0;
+    for (int i = 0; i < n; ++i) out->live += entries[i].len;
     return true;
 }
 
@@ -99,7 +110,7 @@ void BlockKeys::insert(int pos, const uint8_t* key, int len) {
     uint8_t copy[kMaxKeyLength];  // `key` may lie in `bytes`, which may move
     if (len > 0) std::memcpy(copy, key, static_cast<size_t>(len));
     // Compact once the garbage of removed keys outweighs the live keys.
-    if (used - live > kBlockSize && used > 2 * live) {
+    if (used > 2 * live && used - live > kBlockSize) {
         std::vector<uint8_t> packed(std::max<size_t>(bytes.size(), kBlockSize));
         uint32_t at = 0;
         for (Entry& e : entries) {

@@ -22,6 +22,8 @@ struct BlockKeys {
     };
     std::vector<Entry> entries;
     // Key bytes; removed keys leave garbage behind until a compaction.
+    // Equal neighbours may share their bytes, so `live` (the sum of the
+    // entries' lengths) can exceed `used`.
     std::vector<uint8_t> bytes;
     size_t used = 0;
     size_t live = 0;

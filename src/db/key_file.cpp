@@ -9,12 +9,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "db/block_edit.h"
 #include "db/block_item.h"
 #include "db/key_file_data.h"
 #include "db/key_file_internal.h"
 #include "db/key_file_tree.h"
+#include "db/key_walk.h"
 
 namespace quorvane {
 
@@ -43,9 +45,11 @@ bool trimCache() {
     return rc == 0 || fail(rc);
 }
 
+size_t g_cachePerKeyFile = kCachePerKeyFile;
+
 void updateCacheLimits() {
     const size_t n = engine().open.size();
-    engine().cache.setLimit(kCachePerKeyFile * n + kCacheExtra);
+    engine().cache.setLimit(g_cachePerKeyFile * n + kCacheExtra);
 }
 
 void clearCurrent(KeyFile* k) {
@@ -128,7 +132,7 @@ Block* nextLeaf(KeyFile* k, Block* leaf) {
         setError(kKfDamaged);
         return nullptr;
     }
-    Block* b = readBlock(k, n);
+    Block* b = readBlock(k, n, false);
     if (!b) return nullptr;
     if (level(b->bytes) != 0 || prevBlock(b->bytes) != from) {
         setError(kKfDamaged);
@@ -144,6 +148,12 @@ int landOn(KeyFile* k, Block* leaf, int index) {
         leaf = nextLeaf(k, leaf);
         if (!leaf) return -1;
         index = 0;
+    }
+    if (!leaf->keysValid) {
+        KeyWalk walk(leaf->bytes);
+        if (!walkTo(walk, index)) return setError(kKfDamaged), -1;
+        setCurrent(k, leaf->number, index, walk.key(), walk.keyLen());
+        return static_cast<int>(walk.item().number);
     }
     auto keys = keysOf(k, leaf);
     if (!keys) return -1;
@@ -383,6 +393,7 @@ int keyFileFindAll(KeyFile* k, const void* key, int keyLen, KeyFileVisit visit, 
     uint8_t buffer[1024];
     int visited = 0;
     int index = path[0].index;
+    std::optional<KeyWalk> walk;  // for a leaf whose keys are not expanded
     for (;;) {
         while (index >= entryCount(leaf->bytes)) {
             leaf = nextLeaf(k, leaf);
@@ -392,14 +403,21 @@ int keyFileFindAll(KeyFile* k, const void* key, int keyLen, KeyFileVisit visit, 
                 return visited;
             }
             index = 0;
+            walk.reset();
         }
-        const BlockKeys* keys = keysOf(k, leaf);
-        if (!keys) return -1;
-        if (index >= keys->count()) return setError(kKfDamaged), -1;
-        if (compareKeys(keys->key(index), keys->keyLen(index), wanted, keyLen) != 0) break;
         Item item;
-        if (!decodeItem(leaf->bytes, itemOffset(leaf->bytes, index), freeOffset(leaf->bytes), true, &item))
-            return setError(kKfDamaged), -1;
+        if (!leaf->keysValid) {
+            if (!walk) walk.emplace(leaf->bytes);
+            if (!walkTo(*walk, index)) return setError(kKfDamaged), -1;
+            if (compareKeys(walk->key(), walk->keyLen(), wanted, keyLen) != 0) break;
+            item = walk->item();
+        } else {
+            const BlockKeys& keys = leaf->keys;
+            if (index >= keys.count()) return setError(kKfDamaged), -1;
+            if (compareKeys(keys.key(index), keys.keyLen(index), wanted, keyLen) != 0) break;
+            if (!decodeItem(leaf->bytes, itemOffset(leaf->bytes, index), freeOffset(leaf->bytes), true, &item))
+                return setError(kKfDamaged), -1;
+        }
         const uint32_t n = std::min<uint32_t>(item.number, sizeof buffer);
         const uint8_t* data = item.trailer;
         if (n > 0 && !item.dataInline()) {
@@ -480,5 +498,15 @@ int keyFileUpdate(KeyFile* k, const void* data, int dataLen) {
                insertRecord(k, key, keyLen, bytes, len);
     });
 }
+
+namespace keyfile {
+
+void setCachePerKeyFileForTesting(size_t blocks) {
+    std::lock_guard<std::mutex> lock(engine().lock);
+    g_cachePerKeyFile = blocks ? blocks : kCachePerKeyFile;
+    updateCacheLimits();
+}
+
+}  // namespace keyfile
 
 }  // namespace quorvane

@@ -12,7 +12,7 @@ Engine& engine() {
     return e;
 }
 
-Block* readBlock(KeyFile* k, uint32_t n) {
+Block* readBlock(KeyFile* k, uint32_t n, bool expandKeys) {
     Engine& e = engine();
     if (Block* b = e.cache.find(k->file, n, e.op)) return b;
     if (n >= k->file->blockCount()) {
@@ -20,7 +20,7 @@ Block* readBlock(KeyFile* k, uint32_t n) {
         return nullptr;
     }
     int error = 0;
-    Block* b = e.cache.load(k->file, n, e.op, &error);
+    Block* b = e.cache.load(k->file, n, e.op, &error, expandKeys);
     if (!b) setError(error);
     return b;
 }

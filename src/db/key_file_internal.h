@@ -58,6 +58,10 @@ inline constexpr size_t kMaxBlockFiles = 256;
 inline constexpr size_t kCachePerKeyFile = 1024;
 inline constexpr size_t kCacheExtra = 8;
 
+// Test seam: blocks cached per key file opened from now on; 0 restores
+// kCachePerKeyFile. A small cache sends every path through disk reads.
+void setCachePerKeyFileForTesting(size_t blocks);
+
 struct Engine {
     std::mutex lock;
     BlockCache cache;
@@ -71,8 +75,9 @@ void setError(int code);
 // Sets the error and returns false, for `return fail(kKfDamaged);`.
 bool fail(int code);
 
-// Block access for one key file: its own writable copies come first.
-Block* readBlock(KeyFile* k, uint32_t n);
+// Block access for one key file: its own writable copies come first. A
+// block read for one search or walk need not have its keys expanded.
+Block* readBlock(KeyFile* k, uint32_t n, bool expandKeys = true);
 Block* writableBlock(KeyFile* k, uint32_t n);
 // The block's expanded keys; null (damaged) when they cannot be built.
 BlockKeys* keysOf(KeyFile* k, Block* b);

@@ -5,6 +5,7 @@
 
 #include "db/block_edit.h"
 #include "db/block_item.h"
+#include "db/key_walk.h"
 
 namespace quorvane::keyfile {
 
@@ -29,10 +30,11 @@ bool itemAt(Block* b, const BlockKeys& keys, int i, Item* item) {
 }
 
 // Reads child i of an inner block and checks that it is one level lower.
-Block* childBlock(KeyFile* k, Block* parent, const BlockKeys& keys, int i, uint32_t* number) {
+Block* childBlock(KeyFile* k, Block* parent, const BlockKeys& keys, int i, uint32_t* number,
+                  bool expandKeys = true) {
     Item item;
     if (!itemAt(parent, keys, i, &item)) return nullptr;
-    Block* c = readBlock(k, item.number);
+    Block* c = readBlock(k, item.number, expandKeys);
     if (!c) return nullptr;
     if (item.number == kRootBlock || level(c->bytes) + 1 != level(parent->bytes)) {
         setError(kKfDamaged);
@@ -344,6 +346,13 @@ bool descend(KeyFile* k, const uint8_t* key, int keyLen, Descent mode, Path& pat
     path.assign(static_cast<size_t>(lvl) + 1, PathStep{});
     uint32_t n = kRootBlock;
     for (;;) {
+        if (lvl == 0 && mode != Descent::AfterEqual && !b->keysValid) {
+            KeyWalk walk(b->bytes);
+            const int pos = mode == Descent::FirstEqual ? walkToLowerBound(walk, key, keyLen) : 0;
+            if (pos < 0) return fail(kKfDamaged);
+            path[0] = {n, pos};
+            return true;
+        }
         auto keys = keysOf(k, b);
         if (!keys) return false;
         int pos = 0;
@@ -357,7 +366,8 @@ bool descend(KeyFile* k, const uint8_t* key, int keyLen, Descent mode, Path& pat
         const int idx = pos > 0 ? pos - 1 : 0;
         path[static_cast<size_t>(lvl)] = {n, idx};
         uint32_t child = 0;
-        b = childBlock(k, b, *keys, idx, &child);
+        // A search reads many leaves once each: those are only walked.
+        b = childBlock(k, b, *keys, idx, &child, !(lvl == 1 && mode != Descent::AfterEqual));
         if (!b) return false;
         n = child;
         --lvl;

@@ -12,6 +12,7 @@
 #include "db/block_file.h"
 #include "db/key_file.h"
 #include "db/key_file_format.h"
+#include "db/key_file_internal.h"
 #include "key_file_test_util.h"
 #include "support/temp_dir.h"
 
@@ -156,6 +157,45 @@ TEST(KeyFileDamage, FlippedBytesAnywhereNeverCrash) {
         patchFile(path, block * kBlock + within, std::string(1, flipped));
         exercise(path);
     }
+}
+
+// A block read back after its full check gets only the checks that keep
+// reads in bounds; one changed on disk behind the program's back in between
+// must still end in clean errors. The tiny cache makes every step re-read.
+TEST(KeyFileDamage, BlocksChangedOnDiskAfterTheirCheckNeverCrash) {
+    keyfile::setCachePerKeyFileForTesting(2);
+    TempDir dir;
+    const std::string path = dir.file("c.idx");
+    makeSample(path, 400);
+    const std::string pristine = testing::readFile(path);
+    std::mt19937 rng(9);
+    const long blocks = static_cast<long>(pristine.size()) / kBlock;
+    const int rounds = 120 / testing::kScale;
+    for (int round = 0; round < rounds; ++round) {
+        testing::writeFile(path, pristine);
+        KeyFile* k = keyFileOpen(path, false);
+        ASSERT_NE(k, nullptr);
+        ASSERT_EQ(walkAll(k).size(), 401u);  // every leaf passes its full check
+        for (int flip = 0; flip < 8; ++flip) {
+            const long at = std::uniform_int_distribution<long>(2 * kBlock, blocks * kBlock - 1)(rng);
+            const char changed = static_cast<char>(pristine[static_cast<size_t>(at)] ^ 0x5A);
+            patchFile(path, at, std::string(1, changed));
+        }
+        char key[256], data[4096];
+        int len = 0, steps = 0;
+        for (int rc = keyFileFirst(k, key, &len); rc >= 0; rc = keyFileNext(k, key, &len)) {
+            EXPECT_TRUE(acceptable(keyFileRead(k, data, sizeof data)));
+            ASSERT_LT(++steps, 10000) << "walk does not end";
+        }
+        for (int i = 0; i < 400; i += 7) {
+            const std::string want = keyOf(i);
+            EXPECT_TRUE(acceptable(keyFileFind(k, kFindFirstEqual, want.data(), static_cast<int>(want.size()), key, &len)));
+            EXPECT_TRUE(acceptable(keyFileFindAll(k, want.data(), static_cast<int>(want.size()),
+                                                  [](void*, const char*, int) {}, nullptr)));
+        }
+        keyFileClose(k);
+    }
+    keyfile::setCachePerKeyFileForTesting(0);
 }
 
 TEST(KeyFileDamage, FreeChainPointingAtATreeBlockFailsAndRollsBack) {
