@@ -60,6 +60,28 @@ inline bool decodeItem(const uint8_t* block, size_t offset, size_t end, bool lea
     return true;
 }
 
+// decodeItem for the common item whose number takes one byte (a leaf's data
+// of at most 127 bytes inline, or a child block below 128). False when the
+// item is not of that kind or does not fit: then decodeItem decides.
+inline bool decodeShortItem(const uint8_t* block, size_t offset, size_t end, bool leaf, Item* out) {
+    const uint8_t* p = block + offset;
+    if (offset + 3 > end || p[2] >= 0x80 || p[1] > p[0]) return false;
+    const int keyLen = p[0], keyCommon = p[1];
+    const uint32_t number = p[2];
+    const size_t trailerLen = leaf ? number : 0;
+    const size_t size = 3 + static_cast<size_t>(keyLen - keyCommon) + trailerLen;
+    if (offset + size > end) return false;
+    out->keyLen = keyLen;
+    out->keyCommon = keyCommon;
+    out->number = number;
+    out->tail = p + 3;
+    out->trailer = p + 3 + (keyLen - keyCommon);
+    out->trailerLen = static_cast<int>(trailerLen);
+    out->dataBlock = out->dataOffset = 0;
+    out->size = static_cast<int>(size);
+    return true;
+}
+
 // The item size for a key tail of `tailLen` and this number and trailer.
 int encodedItemSize(int tailLen, uint32_t number, int trailerLen);
 

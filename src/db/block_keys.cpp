@@ -57,11 +57,12 @@ bool expandKeys(const uint8_t* block, BlockKeys* out, const uint32_t* blockCount
     uint32_t prevStart = 0;
     int prevLen = 0;
     uint64_t prevPrefix = 0;
+    size_t live = 0;  // bytes of the entries sharing another's
     for (int i = 0; i < n; ++i) {
         const uint16_t off = itemOffset(block, i);
         if (off < kHeaderSize || off >= free) return false;
         Item item;
-        if (!decodeItem(block, off, free, leaf, &item)) return false;
+        if (!decodeShortItem(block, off, free, leaf, &item) && !decodeItem(block, off, free, leaf, &item)) return false;
         if (item.keyCommon > prevLen || (i == 0 && item.keyCommon != 0)) return false;
         if (blockCount) {
             if (!claims.claim(off, static_cast<size_t>(item.size))) return false;
@@ -75,6 +76,7 @@ bool expandKeys(const uint8_t* block, BlockKeys* out, const uint32_t* blockCount
         // rows, one CRC in many sets) shares its bytes.
         if (i > 0 && item.keyCommon == prevLen && item.keyLen == prevLen) {
             entries[i] = {prevStart, static_cast<uint32_t>(prevLen), prevPrefix};
+            live += static_cast<size_t>(prevLen);
             continue;
         }
         if (out->bytes.size() < pos + kSlack) out->bytes.resize(std::max<size_t>(2 * out->bytes.size(), kBlockSize));
@@ -101,8 +103,7 @@ bool expandKeys(const uint8_t* block, BlockKeys* out, const uint32_t* blockCount
         pos += static_cast<uint32_t>(item.keyLen);
     }
     out->used = pos;
-    out->live = 0;
-    for (int i = 0; i < n; ++i) out->live += entries[i].len;
+    out->live = live + pos;
     return true;
 }
 
