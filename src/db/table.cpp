@@ -76,9 +76,52 @@ int table::open() {
     return result;
 }
 
+bool table::flushAppends() {
+    if (appended_.empty()) return true;
+    if (!writeAll(fd_, appended_.data(), appended_.size(), end_ - appended_.size())) return false;
+    appended_.clear();
+    return true;
+}
+
+bool table::writeAt(const char* data, size_t size, std::uint64_t offset) {
+    const std::uint64_t bufferAt = end_ - appended_.size();
+    if (offset + size <= bufferAt) return writeAll(fd_, data, size, offset);
+    if (offset >= bufferAt && offset + size <= end_) {
+        appended_.replace(static_cast<size_t>(offset - bufferAt), size, data, size);
+        return true;
+    }
+    return flushAppends() && writeAll(fd_, data, size, offset);
+}
+
+ssize_t table::readAt(char* out, size_t size, std::uint64_t offset) {
+    const std::uint64_t bufferAt = end_ - appended_.size();
+    size_t got = 0;
+    if (offset < bufferAt) {
+        const size_t fromFile = static_cast<size_t>(std::min<std::uint64_t>(size, bufferAt - offset));
+        ssize_t n;
+        do {
+            n = ::pread(fd_, out, fromFile, static_cast<off_t>(offset));
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) return n;
+        got = static_cast<size_t>(n);
+        if (got < fromFile) return static_cast<ssize_t>(got);
+    }
+    const std::uint64_t at = offset + got;
+    if (got < size && at >= bufferAt && at < end_) {
+        const size_t n = static_cast<size_t>(std::min<std::uint64_t>(size - got, end_ - at));
+        appended_.copy(out + got, n, static_cast<size_t>(at - bufferAt));
+        got += n;
+    }
+    return static_cast<ssize_t>(got);
+}
+
 int table::close() {
     int result = 0;
     if (fd_ >= 0) {
+        if (!flushAppends()) {
+            result = kWriteFailed;
+            appended_.clear();
+        }
         if (written_ && ::fdatasync(fd_) != 0) result = kWriteFailed;
         ::flock(fd_, LOCK_UN);
         ::close(fd_);
@@ -118,13 +161,7 @@ std::string table::encodeRow(const SimpleRecord& r) {
 
 int table::readRow(std::uint64_t recordOffset, RowBuffer& buffer, RowView& r) {
     if (fd_ < 0) return kNotOpen;
-    auto readAt = [&](size_t want) {
-        ssize_t n;
-        do {
-            n = ::pread(fd_, buffer, want, static_cast<off_t>(recordOffset));
-        } while (n < 0 && errno == EINTR);
-        return n;
-    };
+    auto read = [&](size_t want) { return readAt(buffer, want, recordOffset); };
     auto parse = [&](size_t length) {
         r.status = buffer[0];
         std::string_view* fields[] = {&r.system, &r.game, &r.crc,     &r.romName, &r.size,  &r.md5,
@@ -142,11 +179,11 @@ int table::readRow(std::uint64_t recordOffset, RowBuffer& buffer, RowView& r) {
     // Most rows are a few hundred bytes: read that much first, and the
     // longest possible row only when the row goes on past it.
     constexpr size_t kFirstRead = 512;
-    ssize_t n = readAt(kFirstRead);
+    ssize_t n = read(kFirstRead);
     if (n < 1) return kBadRow;
     if (parse(static_cast<size_t>(n))) return 0;
     if (static_cast<size_t>(n) < kFirstRead) return kBadRow;  // the file ends inside the row
-    n = readAt(sizeof buffer);
+    n = read(sizeof buffer);
     if (n < 1) return kBadRow;
     return parse(static_cast<size_t>(n)) ? 0 : kBadRow;
 }
@@ -173,7 +210,7 @@ int table::readRecord(std::uint64_t recordOffset, SimpleRecord& r) {
 
 int table::writeStatus(std::uint64_t recordOffset, char status) {
     if (fd_ < 0) return kNotOpen;
-    if (!writeAll(fd_, &status, 1, recordOffset)) return kWriteFailed;
+    if (!writeAt(&status, 1, recordOffset)) return kWriteFailed;
     written_ = true;
     return 0;
 }
@@ -223,7 +260,20 @@ int table::insertRecord(const SimpleRecord& record) {
         }
         newSystem = true;
     }
-    if (!writeAll(fd_, row.data(), row.size(), offset)) {
+    const bool appending = offset == end_;
+    bool stored;
+    if (appending) {
+        appended_ += row;
+        end_ += row.size();
+        stored = appended_.size() < kAppendBuffer || flushAppends();
+        if (!stored) {
+            appended_.resize(appended_.size() - row.size());
+            end_ -= row.size();
+        }
+    } else {
+        stored = writeAt(row.data(), row.size(), offset);
+    }
+    if (!stored) {
         removeIndexEntry(crcIndex, crcKey, offsetText);
         removeIndexEntry(sysIndex, record.system, offsetText);
         if (newSystem && sysCatIndex.find(record.system) == 0) sysCatIndex.deleteCurrent();

@@ -24,11 +24,15 @@
 //
 // While a table is open the record file carries an exclusive advisory lock
 // (flock), so a second process cannot write the same database at once.
+// Rows appended at the end wait in a buffer of up to kAppendBuffer bytes and
+// go to disk in one write; reads and status writes see them there, and
+// close writes them (reporting a failure) before it syncs the file.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 #include "db/btree_impl.h"
 #include "db/simple_record.h"
@@ -45,6 +49,7 @@ public:
     static constexpr int kIndexFailed = -105;
 
     static constexpr size_t kMaxFieldLength = 255;
+    static constexpr size_t kAppendBuffer = 64 * 1024;
     static constexpr size_t kMaxRowLength = 1024;
 
     explicit table(const std::string& basePath);
@@ -86,6 +91,11 @@ public:
 private:
     // Removes the index entry of `key` whose data is `offset`.
     void removeIndexEntry(btreeImpl& index, const std::string& key, const std::string& offset);
+    // Writes `size` bytes at `offset`, into the append buffer where they fall in it.
+    bool writeAt(const char* data, size_t size, std::uint64_t offset);
+    // Reads up to `size` bytes at `offset` from the file and the append buffer.
+    ssize_t readAt(char* out, size_t size, std::uint64_t offset);
+    bool flushAppends();
 
     std::string basePath_;
     std::string recordPath_;
@@ -94,6 +104,8 @@ private:
     // writer can grow it), so appending a row needs no fstat.
     std::uint64_t end_ = 0;
     bool written_ = false;
+    // Appended rows not written yet: they belong at [end_ - size, end_).
+    std::string appended_;
 };
 
 }  // namespace quorvane

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
+#include <string>
+#include <vector>
 
 #include "db/table.h"
 #include "support/temp_dir.h"
@@ -103,6 +108,93 @@ TEST(Table, DamagedRowsAreReportedNotOverread) {
     SimpleRecord r;
     EXPECT_EQ(t.readRecord(0, r), table::kBadRow);
     EXPECT_EQ(t.readRecord(1000, r), table::kBadRow);
+}
+
+
+SimpleRecord numberedRow(int i) {
+    SimpleRecord r = exampleRow();
+    r.game = "game " + std::to_string(i);
+    r.crc = std::to_string(10000000 + i);
+    return r;
+}
+
+// Appended rows wait in memory before one write: reads, status writes and a
+// reused slot must see them there, and close must leave the exact file.
+TEST(Table, RowsWaitingForTheirWriteReadAndChangeLikeWrittenOnes) {
+    TempDir dir;
+    const std::string base = dir.file("db");
+    table t(base);
+    ASSERT_EQ(t.open(), 0);
+    std::string expected;
+    std::vector<std::uint64_t> offsets;
+    for (int i = 0; i < 3000; ++i) {  // about 110 KiB: one write at 64 KiB, the rest waits
+        offsets.push_back(expected.size());
+        ASSERT_EQ(t.insertRecord(numberedRow(i)), 0);
+        expected += table::encodeRow(numberedRow(i));
+    }
+    EXPECT_LT(fileSize(base + ".rcf"), static_cast<long long>(expected.size()));
+    for (int i : {0, 1500, 1850, 1851, 1900, 2999}) {  // on disk, across the boundary, waiting
+        SimpleRecord back;
+        ASSERT_EQ(t.readRecord(offsets[static_cast<size_t>(i)], back), 0) << i;
+        EXPECT_EQ(back.game, "game " + std::to_string(i));
+    }
+    ASSERT_EQ(t.writeStatus(offsets[2999], 'Y'), 0);
+    expected[offsets[2999]] = 'Y';
+    ASSERT_EQ(t.writeStatus(offsets[3], 'P'), 0);
+    expected[offsets[3]] = 'P';
+    // A freed slot inside the waiting rows is reused in place.
+    SimpleRecord reused = numberedRow(2998);
+    reused.romName = "b.bin";
+    ASSERT_EQ(t.delIndex.insert(table::sizeKey(reused), std::to_string(offsets[2998])), 0);
+    ASSERT_EQ(t.insertRecord(reused), 0);
+    expected.replace(offsets[2998], table::encodeRow(reused).size(), table::encodeRow(reused));
+    SimpleRecord back;
+    ASSERT_EQ(t.readRecord(offsets[2998], back), 0);
+    EXPECT_EQ(back.romName, "b.bin");
+    ASSERT_EQ(t.close(), 0);
+    EXPECT_EQ(readFile(base + ".rcf"), expected);
+}
+
+// A write that fails when the waiting rows go to disk fails that insert,
+// which leaves no index entry behind; the rows before it still reach the
+// disk at close once writing works again.
+TEST(Table, AFailedWriteOfWaitingRowsIsReportedAndLosesNoEarlierRow) {
+    TempDir dir;
+    const std::string base = dir.file("db");
+    table t(base);
+    ASSERT_EQ(t.open(), 0);
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 40 * 1024;  // the record file's first 64 KiB write fails; key files stay smaller
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    int stored = 0;
+    int failure = 0;
+    for (int i = 0; i < 2500 && failure == 0; ++i) {
+        failure = t.insertRecord(numberedRow(i));
+        if (failure == 0) ++stored;
+    }
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+    std::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(failure, table::kWriteFailed);
+    const SimpleRecord failed = numberedRow(stored);
+    EXPECT_NE(t.crcIndex.find(failed.crc + failed.size), 0) << "an index entry names the row never written";
+    ASSERT_EQ(t.close(), 0);
+
+    ASSERT_EQ(t.open(), 0);
+    for (int i = 0; i < stored; i += 97) {
+        const SimpleRecord want = numberedRow(i);
+        ASSERT_EQ(t.crcIndex.find(want.crc + want.size), 0) << i;
+        std::string offsetText;
+        ASSERT_GT(t.crcIndex.read(offsetText), 0);
+        std::uint64_t offset = 0;
+        ASSERT_TRUE(table::parseOffset(offsetText, offset));
+        SimpleRecord back;
+        ASSERT_EQ(t.readRecord(offset, back), 0) << i;
+        EXPECT_EQ(back.game, want.game);
+    }
+    t.close();
 }
 
 }  // namespace
