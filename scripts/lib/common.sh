@@ -7,7 +7,7 @@ QV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 QV_PACKAGES=(
   make cmake ninja-build g++ pkg-config git
   zip unzip python3
-  zlib1g-dev libminizip-dev libssl-dev libcli11-dev libexpat1-dev
+  zlib1g-dev libminizip-dev libdeflate-dev libssl-dev libcli11-dev libexpat1-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
 )
 # The desktop program; built when these are present.
