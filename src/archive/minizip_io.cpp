@@ -26,6 +26,8 @@ struct Stream {
     bool syncOnClose = false;
     bool failed = false;
     bool dirty = false;
+    // Length of a file opened only for reading, taken at open; -1 otherwise.
+    int64_t readOnlySize = -1;
     uint64_t position = 0;
     uint64_t start = 0;
     size_t length = 0;
@@ -38,6 +40,17 @@ bool flush(Stream& s) {
     if (!writeAllAt(*s.ops, s.fd, s.buffer.data(), s.length, s.start)) s.failed = true;
     s.length = 0;
     return !s.failed;
+}
+
+// Where a buffer refill starts. minizip looks for the end records by
+// reading backwards from the end of the file in 1 KiB steps over up to
+// 64 KiB; a window that ends at the end of the file serves that whole
+// search, and a small archive entirely, from one read.
+uint64_t windowStart(const Stream& s) {
+    if (s.readOnlySize < 0) return s.position;
+    const uint64_t size = static_cast<uint64_t>(s.readOnlySize);
+    if (s.position >= size || s.position + kBufferSize <= size) return s.position;
+    return size > kBufferSize ? size - kBufferSize : 0;
 }
 
 voidpf ZCALLBACK openFile(voidpf opaque, const void* filename, int mode) {
@@ -54,9 +67,16 @@ voidpf ZCALLBACK openFile(voidpf opaque, const void* filename, int mode) {
         fd = settings->ops->openRead(path);
     }
     if (fd < 0) return nullptr;
+    const bool readOnly = (mode & (ZLIB_FILEFUNC_MODE_CREATE | ZLIB_FILEFUNC_MODE_WRITE)) == 0;
+    const int64_t size = readOnly ? settings->ops->fileSize(fd) : -1;
+    if (readOnly && size < 0) {
+        settings->ops->close(fd);
+        return nullptr;
+    }
     auto* s = new Stream;
     s->ops = settings->ops;
     s->fd = fd;
+    s->readOnlySize = size;
     s->syncOnClose = settings->syncOnClose;
     s->buffer.resize(kBufferSize);
     return s;
@@ -84,11 +104,13 @@ uLong ZCALLBACK readFile(voidpf, voidpf stream, void* out, uLong size) {
             s.position += static_cast<uint64_t>(n);
             continue;
         }
-        const ssize_t n = s.ops->readAt(s.fd, s.buffer.data(), kBufferSize, s.position);
+        const uint64_t from = windowStart(s);
+        const ssize_t n = s.ops->readAt(s.fd, s.buffer.data(), kBufferSize, from);
         if (n < 0) s.failed = true;
         if (n <= 0) break;
-        s.start = s.position;
+        s.start = from;
         s.length = static_cast<size_t>(n);
+        if (s.position >= s.start + s.length) break;  // past the end
     }
     return done;
 }
@@ -130,7 +152,7 @@ long ZCALLBACK seekFile(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
         case ZLIB_FILEFUNC_SEEK_SET: s.position = offset; return 0;
         case ZLIB_FILEFUNC_SEEK_CUR: s.position += offset; return 0;
         case ZLIB_FILEFUNC_SEEK_END: {
-            int64_t size = s.ops->fileSize(s.fd);
+            int64_t size = s.readOnlySize >= 0 ? s.readOnlySize : s.ops->fileSize(s.fd);
             if (size < 0) return -1;
             if (s.dirty) size = std::max<int64_t>(size, static_cast<int64_t>(s.start + s.length));
             s.position = static_cast<uint64_t>(size) + offset;
@@ -163,7 +185,63 @@ zlib_filefunc64_def callbacks(OpenSettings& settings) {
     return def;
 }
 
+// A read-only view of bytes already in memory.
+struct MemoryStream {
+    const unsigned char* data;
+    uint64_t size;
+    uint64_t position = 0;
+};
+
+voidpf ZCALLBACK openMemory(voidpf opaque, const void*, int mode) {
+    if ((mode & (ZLIB_FILEFUNC_MODE_CREATE | ZLIB_FILEFUNC_MODE_WRITE)) != 0) return nullptr;
+    return new MemoryStream(*static_cast<const MemoryStream*>(opaque));
+}
+
+uLong ZCALLBACK readMemory(voidpf, voidpf stream, void* out, uLong size) {
+    auto& s = *static_cast<MemoryStream*>(stream);
+    if (s.position >= s.size) return 0;
+    const uLong n = static_cast<uLong>(std::min<uint64_t>(size, s.size - s.position));
+    std::memcpy(out, s.data + s.position, n);
+    s.position += n;
+    return n;
+}
+
+uLong ZCALLBACK writeMemory(voidpf, voidpf, const void*, uLong) { return 0; }
+
+ZPOS64_T ZCALLBACK tellMemory(voidpf, voidpf stream) { return static_cast<MemoryStream*>(stream)->position; }
+
+long ZCALLBACK seekMemory(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+    auto& s = *static_cast<MemoryStream*>(stream);
+    switch (origin) {
+        case ZLIB_FILEFUNC_SEEK_SET: s.position = offset; return 0;
+        case ZLIB_FILEFUNC_SEEK_CUR: s.position += offset; return 0;
+        case ZLIB_FILEFUNC_SEEK_END: s.position = s.size + offset; return 0;
+        default: return -1;
+    }
+}
+
+int ZCALLBACK closeMemory(voidpf, voidpf stream) {
+    delete static_cast<MemoryStream*>(stream);
+    return 0;
+}
+
+int ZCALLBACK errorMemory(voidpf, voidpf) { return 0; }
+
 }  // namespace
+
+unzFile openUnzipInMemory(const unsigned char* data, uint64_t size) {
+    MemoryStream source{data, size};
+    zlib_filefunc64_def def{};
+    def.zopen64_file = openMemory;
+    def.zread_file = readMemory;
+    def.zwrite_file = writeMemory;
+    def.ztell64_file = tellMemory;
+    def.zseek64_file = seekMemory;
+    def.zclose_file = closeMemory;
+    def.zerror_file = errorMemory;
+    def.opaque = &source;
+    return unzOpen2_64("(memory)", &def);
+}
 
 // minizip copies the callback table but keeps the opaque pointer only for
 // calls made while opening; our callbacks read settings from the stream

@@ -6,6 +6,7 @@
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
 
+#include <cstdint>
 #include <string>
 
 #include "archive/file_ops.h"
@@ -14,6 +15,10 @@ namespace quorvane {
 
 // A read handle on an existing archive, or null.
 unzFile openUnzip(const std::string& path, FileOps& ops);
+// A read handle on an archive's bytes already in memory, or null. The
+// bytes must outlive the handle. minizip sees exactly what it would read
+// from the file, so every status matches the file-backed handle's.
+unzFile openUnzipInMemory(const unsigned char* data, uint64_t size);
 
 enum class ZipOpenMode {
     Append,     // add to an existing archive; never creates or truncates one

@@ -1,40 +1,116 @@
 #include "archive/zip_info.h"
 
+#include "archive/archive_bytes.h"
 #include "archive/empty_zip.h"
+#include "archive/entry_check.h"
 #include "archive/minizip_io.h"
+#include "archive/plain_directory.h"
 #include "archive/zip_entry_io.h"
 #include "archive/zip_status.h"
 
 namespace quorvane {
+namespace {
 
-ZipInfo::ZipInfo(std::string archivePath, FileOps& ops) : path_(std::move(archivePath)), ops_(&ops) {
-    unzFile zip = openUnzip(path_, ops);
-    if (zip == nullptr) {
-        listStatus_ = isEmptyZip(path_, ops) ? kZipOk : kZipParamError;
+struct UnzipHandle {
+    unzFile zip;
+    ~UnzipHandle() {
+        if (zip) unzClose(zip);
+    }
+};
+
+// A small file is walked in memory; a large one, or one whose bytes could
+// not all be read, through the file.
+unzFile openFor(ArchiveBytes& bytes, const std::string& path, FileOps& ops) {
+    return bytes.whole() ? bytes.openInMemory() : openUnzip(path, ops);
+}
+
+int listEntries(const ZipSource& source, std::vector<ZipEntryInfo>& entries) {
+    unz_global_info64 global{};
+    int status = unzGetGlobalInfo64(source.zip, &global);
+    if (status != UNZ_OK || global.number_entry == 0) return status;
+    entries.reserve(global.number_entry);
+    status = unzGoToFirstFile(source.zip);
+    while (status == UNZ_OK) {
+        ZipEntryInfo entry;
+        status = readCurrentEntryInfo(source, entry);
+        if (status != UNZ_OK) break;
+        entries.push_back(std::move(entry));
+        status = unzGoToNextFile(source.zip);
+    }
+    if (status == UNZ_END_OF_LIST_OF_FILE) status = UNZ_OK;
+    // The end record's count must agree with the records actually found.
+    if (status == UNZ_OK && entries.size() != global.number_entry) status = kZipBadZipFile;
+    return status;
+}
+
+// The quick test when it applies and passes; otherwise the full read, which
+// gives the status. Opening the entry raw runs minizip's local header checks
+// and yields the data offset, without starting an inflate.
+int testCurrentEntry(const ZipSource& source, const ZipEntryInfo& entry, ArchiveBytes& bytes) {
+    if (quickTestApplies(entry) && unzOpenCurrentFile2(source.zip, nullptr, nullptr, 1) == UNZ_OK) {
+        const uint64_t offset = unzGetCurrentFileZStreamPos64(source.zip);
+        unzCloseCurrentFile(source.zip);
+        if (quickTestPasses(entry, bytes.span(offset, entry.compressedSize))) return UNZ_OK;
+    }
+    static const BlockSink discard = [](const char*, size_t) { return true; };
+    return readCurrentEntryData(source, entry, discard);
+}
+
+int testEntries(const ZipSource& source, ArchiveBytes& bytes) {
+    int status = unzGoToFirstFile(source.zip);
+    while (status == UNZ_OK) {
+        ZipEntryInfo entry;
+        status = readCurrentEntryInfo(source, entry);
+        if (status != UNZ_OK) break;
+        status = testCurrentEntry(source, entry, bytes);
+        if (status != UNZ_OK) break;
+        status = unzGoToNextFile(source.zip);
+    }
+    return status;
+}
+
+// True when every entry of a plain archive passes the quick test; then the
+// archive is sound, and minizip would say so too.
+bool plainEntriesPass(const PlainDirectory& directory, ArchiveBytes& bytes) {
+    for (size_t i = 0; i < directory.entries.size(); ++i) {
+        const ZipEntryInfo& entry = directory.entries[i];
+        if (!quickTestApplies(entry)) return false;
+        const uint64_t local = directory.localHeaderOffsets[i];
+        const uint64_t offset = plainDataOffset(bytes.span(local, kLocalHeaderSize), entry, local);
+        if (offset == 0 || !quickTestPasses(entry, bytes.span(offset, entry.compressedSize))) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+ZipInfo::ZipInfo(std::string archivePath, FileOps& ops, ZipRead read) : path_(std::move(archivePath)), ops_(&ops) {
+    const bool test = read == ZipRead::ListAndTest;
+    tested_ = test;
+    ArchiveBytes bytes(path_, ops, test ? ArchivePart::Whole : ArchivePart::Directory);
+    // The quick route settles a plain archive that is sound; everything
+    // else goes through minizip, whose statuses the callers see.
+    PlainDirectory plain;
+    if (bytes.loaded() && readPlainDirectory(bytes.tail(), bytes.tailSize(), bytes.fileSize(), plain) &&
+        (!test || plainEntriesPass(plain, bytes))) {
+        entries_ = std::move(plain.entries);
+        testStatus_ = kZipEndOfList;
         return;
     }
-    const ZipSource source{zip, path_, ops};
-    unz_global_info64 global{};
-    int status = unzGetGlobalInfo64(zip, &global);
-    if (status == UNZ_OK && global.number_entry > 0) {
-        entries_.reserve(global.number_entry);
-        status = unzGoToFirstFile(zip);
-        while (status == UNZ_OK) {
-            ZipEntryInfo entry;
-            status = readCurrentEntryInfo(source, entry);
-            if (status != UNZ_OK) break;
-            entries_.push_back(std::move(entry));
-            status = unzGoToNextFile(zip);
-        }
-        if (status == UNZ_END_OF_LIST_OF_FILE) status = UNZ_OK;
-        // The end record's count must agree with the records actually found.
-        if (status == UNZ_OK && entries_.size() != global.number_entry) status = kZipBadZipFile;
+    UnzipHandle handle{openFor(bytes, path_, ops)};
+    if (handle.zip == nullptr) {
+        const bool empty = isEmptyZip(path_, ops);
+        listStatus_ = empty ? kZipOk : kZipParamError;
+        testStatus_ = empty ? kZipEndOfList : kZipParamError;
+        return;
     }
-    unzClose(zip);
+    const ZipSource source{handle.zip, path_, ops};
+    const int status = listEntries(source, entries_);
     if (status != UNZ_OK) {
         entries_.clear();
         listStatus_ = status;
     }
+    if (test) testStatus_ = testEntries(source, bytes);
 }
 
 int ZipInfo::find(std::string_view name) const {
@@ -45,21 +121,8 @@ int ZipInfo::find(std::string_view name) const {
 }
 
 int ZipInfo::testZip() const {
-    unzFile zip = openUnzip(path_, *ops_);
-    if (zip == nullptr) return isEmptyZip(path_, *ops_) ? kZipEndOfList : kZipParamError;
-    const ZipSource source{zip, path_, *ops_};
-    const BlockSink discard = [](const char*, size_t) { return true; };
-    int status = unzGoToFirstFile(zip);
-    while (status == UNZ_OK) {
-        ZipEntryInfo entry;
-        status = readCurrentEntryInfo(source, entry);
-        if (status != UNZ_OK) break;
-        status = readCurrentEntryData(source, entry, discard);
-        if (status != UNZ_OK) break;
-        status = unzGoToNextFile(zip);
-    }
-    unzClose(zip);
-    return status;
+    if (tested_) return testStatus_;
+    return ZipInfo(path_, *ops_, ZipRead::ListAndTest).testStatus_;
 }
 
 }  // namespace quorvane

@@ -34,9 +34,14 @@ struct ZipEntryInfo {
     uint64_t localHeaderOffset = 0;
 };
 
+enum class ZipRead {
+    List,         // the directory only; testZip() reads the data when called
+    ListAndTest,  // the directory and every entry's data, from one read of a small file
+};
+
 class ZipInfo {
 public:
-    explicit ZipInfo(std::string archivePath, FileOps& ops = fileOps());
+    explicit ZipInfo(std::string archivePath, FileOps& ops = fileOps(), ZipRead read = ZipRead::List);
 
     const std::string& path() const { return path_; }
     // 0 when the archive cannot be opened or its directory cannot be read.
@@ -52,6 +57,7 @@ public:
     // Reads every entry to its end and checks its CRC. kZipEndOfList (or 0)
     // when all are sound; otherwise the first failing status: kZipParamError
     // for a file that is not a zip, kZipCrcError, kZipBadZipFile, ...
+    // After ZipRead::ListAndTest, the result of the test made then.
     int testZip() const;
 
 private:
@@ -59,6 +65,8 @@ private:
     FileOps* ops_;
     std::vector<ZipEntryInfo> entries_;
     int listStatus_ = 0;
+    bool tested_ = false;
+    int testStatus_ = 0;
 };
 
 }  // namespace quorvane

@@ -40,7 +40,7 @@ private:
 };
 
 int loadArchive(FileCollection& collection, const LoadOptions& options) {
-    ZipInfo info(collection.path);
+    const ZipInfo info(collection.path, fileOps(), options.test ? ZipRead::ListAndTest : ZipRead::List);
     if (options.test) {
         const int status = info.testZip();
         if (!zipTestPassed(status)) return status;

@@ -10,8 +10,13 @@ zipfile, so a fault shared by our reader and writer cannot hide.
   read ARCHIVE NAME       SHA-1 of NAME's content, via zipfile
   mtime ARCHIVE NAME      NAME's DOS date as a local epoch time
   zip64 OUT SIZE          "small.txt", a SIZE-byte zero entry, "tail.txt"
+  patch ARCHIVE NAME FIELD VALUE WHERE
+                          sets NAME's crc, csize or usize (FIELD) to VALUE in
+                          its local header, central record or both (WHERE)
+  stream OUT ENTRIES.json like make, written through a pipe, so every entry
+                          has a data descriptor (flag bit 3)
 """
-import hashlib, json, struct, sys, time, zipfile
+import hashlib, io, json, struct, sys, time, zipfile
 
 
 def data_offset(f, info):
@@ -21,16 +26,55 @@ def data_offset(f, info):
     return info.header_offset + 30 + name_len + extra_len
 
 
+def central_offset(f, zf, name):
+    at = zf.start_dir
+    for info in zf.infolist():
+        f.seek(at)
+        fixed = f.read(46)
+        if info.filename == name:
+            return at
+        at += 46 + sum(struct.unpack('<HHH', fixed[28:34]))
+    raise SystemExit('no entry ' + name)
+
+
+def write_entries(zf, entries):
+    for e in entries:
+        info = zipfile.ZipInfo(e['name'], date_time=tuple(e.get('date', (2001, 2, 3, 4, 5, 6))))
+        info.compress_type = e.get('method', 8)
+        data = e['data'].encode('latin-1') if 'data' in e else bytes(e.get('size', 0))
+        zf.writestr(info, data)
+
+
+class Unseekable(io.RawIOBase):
+    def __init__(self, out):
+        self.out = out
+
+    def writable(self):
+        return True
+
+    def write(self, b):
+        return self.out.write(b)
+
+
 def main(argv):
     cmd = argv[1]
     if cmd == 'make':
-        entries = json.load(open(argv[3]))
         with zipfile.ZipFile(argv[2], 'w') as zf:
-            for e in entries:
-                info = zipfile.ZipInfo(e['name'], date_time=tuple(e.get('date', (2001, 2, 3, 4, 5, 6))))
-                info.compress_type = e.get('method', 8)
-                data = e['data'].encode('latin-1') if 'data' in e else bytes(e.get('size', 0))
-                zf.writestr(info, data)
+            write_entries(zf, json.load(open(argv[3])))
+    elif cmd == 'stream':
+        with open(argv[2], 'wb') as out, zipfile.ZipFile(Unseekable(out), 'w') as zf:
+            write_entries(zf, json.load(open(argv[3])))
+    elif cmd == 'patch':
+        field = {'crc': 0, 'csize': 4, 'usize': 8}[argv[4]]
+        value = struct.pack('<I', int(argv[5]))
+        with zipfile.ZipFile(argv[2]) as zf, open(argv[2], 'r+b') as f:
+            info = zf.getinfo(argv[3])
+            if argv[6] in ('local', 'both'):
+                f.seek(info.header_offset + 14 + field)
+                f.write(value)
+            if argv[6] in ('central', 'both'):
+                f.seek(central_offset(f, zf, argv[3]) + 16 + field)
+                f.write(value)
     elif cmd == 'raw':
         with zipfile.ZipFile(argv[2]) as zf, open(argv[2], 'rb') as f:
             for info in zf.infolist():

@@ -169,7 +169,7 @@ TEST_F(DataSafetyTest, RebuildLosesNothingWhicheverDiskCallFails) {
             return std::make_unique<RebuildThread>(db, h, settings, dir.file("src"), oneThread);
         },
         "rebuild");
-    EXPECT_GT(calls, 50);
+    EXPECT_GT(calls, 40);
     RecordProperty("fault_points_rebuild", calls);
 
     restore();

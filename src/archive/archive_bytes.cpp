@@ -1,0 +1,65 @@
+#include "archive/archive_bytes.h"
+
+#include "archive/minizip_io.h"
+
+namespace quorvane {
+namespace {
+
+thread_local ScratchBuffer threadBuffer;
+thread_local bool threadBufferTaken = false;
+
+}  // namespace
+
+ArchiveBytes::ArchiveBytes(const std::string& path, FileOps& ops, ArchivePart part) : ops_(ops) {
+    if (threadBufferTaken) {
+        own_ = std::make_unique<ScratchBuffer>();
+        buffer_ = own_.get();
+    } else {
+        threadBufferTaken = true;
+        buffer_ = &threadBuffer;
+    }
+    fd_ = ops_.openRead(path);
+    if (fd_ < 0) return;
+    fileSize_ = ops_.fileSize(fd_);
+    if (fileSize_ < 0) return;
+    const uint64_t size = static_cast<uint64_t>(fileSize_);
+    const uint64_t want = part == ArchivePart::Whole && size <= kWholeFileLimit ? size
+                          : size < kTailSize                                    ? size
+                                                                                : kTailSize;
+    unsigned char* into = buffer_->reserve(static_cast<size_t>(want));
+    if (into == nullptr || !readExactly(into, want, size - want)) return;
+    tail_ = into;
+    tailSize_ = want;
+}
+
+ArchiveBytes::~ArchiveBytes() {
+    if (fd_ >= 0) ops_.close(fd_);
+    buffer_->trim();
+    if (!own_) threadBufferTaken = false;
+}
+
+bool ArchiveBytes::readExactly(unsigned char* into, uint64_t size, uint64_t offset) {
+    while (size > 0) {
+        const ssize_t n = ops_.readAt(fd_, into, static_cast<size_t>(size), offset);
+        if (n <= 0) return false;
+        into += n;
+        size -= static_cast<uint64_t>(n);
+        offset += static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
+unzFile ArchiveBytes::openInMemory() const { return whole() ? openUnzipInMemory(tail_, tailSize_) : nullptr; }
+
+const unsigned char* ArchiveBytes::span(uint64_t offset, uint64_t size) {
+    if (!loaded()) return nullptr;
+    const uint64_t end = fileSize();
+    if (offset > end || size > end - offset || size > kSpanLimit) return nullptr;
+    const uint64_t tailStart = end - tailSize_;
+    if (offset >= tailStart) return tail_ + (offset - tailStart);
+    unsigned char* into = spans_.reserve(static_cast<size_t>(size));
+    if (into == nullptr || !readExactly(into, size, offset)) return nullptr;
+    return into;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,100 @@
+#include "archive/plain_directory.h"
+
+#include <cstring>
+
+#include "archive/digest_set.h"
+
+namespace quorvane {
+namespace {
+
+constexpr uint64_t kEndRecordSize = 22;
+constexpr uint64_t kCentralFixedSize = 46;
+constexpr uint32_t kMarker = 0xFFFFFFFF;
+constexpr unsigned char kLocatorSignature[] = {'P', 'K', 6, 7};
+constexpr unsigned char kEndSignature[] = {'P', 'K', 5, 6};
+
+uint32_t le16(const unsigned char* p) { return p[0] | (p[1] << 8); }
+uint32_t le32(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
+}
+
+bool contains(const unsigned char* data, size_t size, const unsigned char (&signature)[4]) {
+    return size >= 4 && memmem(data, size, signature, 4) != nullptr;
+}
+
+bool hasZip64Block(const unsigned char* extra, size_t size) {
+    for (size_t at = 0; at + 4 <= size; at += 4 + le16(extra + at + 2)) {
+        if (le16(extra + at) == 0x0001) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool readPlainDirectory(const unsigned char* tail, uint64_t tailSize, uint64_t fileSize, PlainDirectory& out) {
+    out.entries.clear();
+    out.localHeaderOffsets.clear();
+    if (tailSize > fileSize || fileSize < kEndRecordSize) return false;
+    const uint64_t tailStart = fileSize - tailSize;
+    // minizip takes the last end signature it meets and any ZIP64 locator
+    // signature in its search span; with neither but ours, it finds ours.
+    const uint64_t span = fileSize < kLocatorSearchSpan ? fileSize : kLocatorSearchSpan;
+    if (tailSize < span || contains(tail + (tailSize - span), span, kLocatorSignature)) return false;
+    const unsigned char* end = tail + (tailSize - kEndRecordSize);
+    if (std::memcmp(end, kEndSignature, 4) != 0 || contains(end + 1, kEndRecordSize - 1, kEndSignature)) return false;
+    const uint32_t count = le16(end + 10);
+    const uint64_t directorySize = le32(end + 12), directoryOffset = le32(end + 16);
+    if (le16(end + 4) != 0 || le16(end + 6) != 0 || le16(end + 8) != count || count == 0 || count == 0xFFFF ||
+        le16(end + 20) != 0 || directorySize == kMarker || directoryOffset == kMarker)
+        return false;
+    const uint64_t directoryEnd = fileSize - kEndRecordSize;
+    if (directoryOffset + directorySize != directoryEnd || directoryOffset < tailStart) return false;
+
+    const unsigned char* p = tail + (directoryOffset - tailStart);
+    const unsigned char* const last = tail + (directoryEnd - tailStart);
+    out.entries.reserve(count);
+    out.localHeaderOffsets.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (static_cast<uint64_t>(last - p) < kCentralFixedSize || le32(p) != 0x02014B50) return false;
+        const uint32_t nameLength = le16(p + 28), extraLength = le16(p + 30), commentLength = le16(p + 32);
+        const uint64_t recordSize = kCentralFixedSize + nameLength + extraLength + commentLength;
+        if (static_cast<uint64_t>(last - p) < recordSize) return false;
+        const uint32_t compressed = le32(p + 20), uncompressed = le32(p + 24), local = le32(p + 42);
+        if (compressed == kMarker || uncompressed == kMarker || local == kMarker ||
+            hasZip64Block(p + kCentralFixedSize + nameLength, extraLength))
+            return false;
+        ZipEntryInfo entry;
+        entry.name.assign(reinterpret_cast<const char*>(p + kCentralFixedSize), nameLength);
+        entry.crc32 = le32(p + 16);
+        entry.crc = crcHex(entry.crc32, true);
+        entry.uncompressedSize = uncompressed;
+        entry.compressedSize = compressed;
+        entry.size = std::to_string(uncompressed);
+        entry.method = static_cast<int>(le16(p + 10));
+        entry.dosDate = le32(p + 12);
+        entry.flag = le16(p + 8);
+        out.entries.push_back(std::move(entry));
+        out.localHeaderOffsets.push_back(local);
+        p += recordSize;
+    }
+    if (p != last) {
+        out.entries.clear();
+        out.localHeaderOffsets.clear();
+        return false;
+    }
+    return true;
+}
+
+uint64_t plainDataOffset(const unsigned char* h, const ZipEntryInfo& entry, uint64_t localHeaderOffset) {
+    if (h == nullptr || le32(h) != 0x04034B50 || le16(h + 8) != static_cast<uint32_t>(entry.method) ||
+        le16(h + 26) != entry.name.size())
+        return 0;
+    const bool descriptor = (le16(h + 6) & 8) != 0;
+    if (!descriptor && (le32(h + 14) != entry.crc32 || le32(h + 18) != entry.compressedSize ||
+                        le32(h + 22) != entry.uncompressedSize))
+        return 0;
+    return localHeaderOffset + kLocalHeaderSize + le16(h + 26) + le16(h + 28);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,232 @@
+// ZipInfo lists and tests most archives without minizip (a plain directory
+// read, libdeflate's whole-buffer inflate) and the rest with it. Whatever
+// the route, an archive must list and test exactly as minizip alone, entry
+// after entry, lists and tests it: the same rows, the same first failing
+// status.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+#include "archive/archive_bytes.h"
+#include "archive/empty_zip.h"
+#include "archive/minizip_io.h"
+#include "archive/plain_directory.h"
+#include "archive/zip_entry_io.h"
+#include "archive/zip_info.h"
+#include "archive/zip_status.h"
+#include "archive_fixtures.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+using testing::makeZip;
+using testing::readFile;
+using testing::TempDir;
+using testing::writeFile;
+using testing::zipTool;
+
+std::string row(const ZipEntryInfo& e) {
+    return e.name + "|" + e.crc + "|" + e.size + "|" + std::to_string(e.compressedSize) + "|" +
+           std::to_string(e.method) + "|" + std::to_string(e.flag) + "|" + std::to_string(e.dosDate) + "|" +
+           (e.readDirectly ? "z64" : "");
+}
+
+struct Reference {
+    int listStatus = 0;
+    std::vector<std::string> rows;
+    int testStatus = 0;
+};
+
+// minizip alone, as the layer worked before it had quicker routes.
+Reference minizipReference(const std::string& path) {
+    Reference ref;
+    unzFile zip = openUnzip(path, fileOps());
+    if (zip == nullptr) {
+        const bool empty = isEmptyZip(path, fileOps());
+        ref.listStatus = empty ? kZipOk : kZipParamError;
+        ref.testStatus = empty ? kZipEndOfList : kZipParamError;
+        return ref;
+    }
+    const ZipSource source{zip, path, fileOps()};
+    unz_global_info64 global{};
+    int status = unzGetGlobalInfo64(zip, &global);
+    if (status == UNZ_OK && global.number_entry > 0) {
+        status = unzGoToFirstFile(zip);
+        while (status == UNZ_OK) {
+            ZipEntryInfo e;
+            if ((status = readCurrentEntryInfo(source, e)) != UNZ_OK) break;
+            ref.rows.push_back(row(e));
+            status = unzGoToNextFile(zip);
+        }
+        if (status == UNZ_END_OF_LIST_OF_FILE) status = UNZ_OK;
+        if (status == UNZ_OK && ref.rows.size() != global.number_entry) status = kZipBadZipFile;
+    }
+    if (status != UNZ_OK) ref.rows.clear();
+    ref.listStatus = status;
+    status = unzGoToFirstFile(zip);
+    while (status == UNZ_OK) {
+        ZipEntryInfo e;
+        if ((status = readCurrentEntryInfo(source, e)) != UNZ_OK) break;
+        if ((status = readCurrentEntryData(source, e, [](const char*, size_t) { return true; })) != UNZ_OK) break;
+        status = unzGoToNextFile(zip);
+    }
+    ref.testStatus = status;
+    unzClose(zip);
+    return ref;
+}
+
+std::vector<std::string> rowsOf(const ZipInfo& info) {
+    std::vector<std::string> rows;
+    for (const ZipEntryInfo& e : info.entries()) rows.push_back(row(e));
+    return rows;
+}
+
+// Every way of asking ZipInfo must match the reference.
+void expectSameAsMinizip(const std::string& path, bool sound) {
+    SCOPED_TRACE(std::filesystem::path(path).filename().string());
+    const Reference ref = minizipReference(path);
+    EXPECT_EQ(zipTestPassed(ref.testStatus), sound) << ref.testStatus;
+
+    const ZipInfo listed(path);
+    EXPECT_EQ(listed.listStatus(), ref.listStatus);
+    EXPECT_EQ(rowsOf(listed), ref.rows);
+    EXPECT_EQ(listed.testZip(), ref.testStatus);
+
+    const ZipInfo tested(path, fileOps(), ZipRead::ListAndTest);
+    EXPECT_EQ(tested.testZip(), ref.testStatus);
+    // A failed test says nothing about the listing's own status, but the
+    // rows of a sound archive are its rows.
+    if (zipTestPassed(ref.testStatus)) {
+        EXPECT_EQ(tested.listStatus(), ref.listStatus);
+        EXPECT_EQ(rowsOf(tested), ref.rows);
+    }
+}
+
+// True when the quick directory reader accepts the file (read whole).
+bool readsAsPlain(const std::string& path) {
+    const std::string bytes = readFile(path);
+    PlainDirectory directory;
+    return readPlainDirectory(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), bytes.size(),
+                              directory);
+}
+
+std::string randomText(size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string s(size, '\0');
+    for (char& c : s) c = static_cast<char>('a' + random() % 26);
+    return s;
+}
+
+const char* const kThreeKinds = R"([{"name": "a.bin", "data": "stored bytes", "method": 0},
+                                    {"name": "b.txt", "size": 70000, "method": 8},
+                                    {"name": "empty.bin", "data": "", "method": 8}])";
+
+TEST(ZipTestRoutesTest, SoundArchivesOfEveryLayoutMatchMinizip) {
+    TempDir dir;
+    makeZip(dir.file("mixed.zip"), testing::kMixedEntries);
+    makeZip(dir.file("kinds.zip"), kThreeKinds);
+    writeFile(dir.file("kinds.json"), kThreeKinds);
+    zipTool("stream '" + dir.file("described.zip") + "' '" + dir.file("kinds.json") + "'");
+    writeFile(dir.file("one.txt"), testing::mixedDeflatedText());
+    writeFile(dir.file("two.bin"), randomText(5000, 1));
+    ASSERT_EQ(testing::runShell("cd '" + dir.path() + "' && zip -q info.zip one.txt two.bin && zip -q -fz z64.zip one.txt two.bin"
+                                " && echo a comment | zip -q -z commented.zip one.txt two.bin"), 0);
+    // Bytes in front of the archive, as a self-extractor has: minizip
+    // shifts every offset by them.
+    writeFile(dir.file("prefixed.zip"), "MZ a program stub\n" + readFile(dir.file("info.zip")));
+    // A ZIP64 locator signature inside an entry's data.
+    makeZip(dir.file("signature.zip"), R"([{"name": "s.bin", "data": "xxPK\u0006\u0007xx", "method": 0}])");
+    makeZip(dir.file("empty.zip"), "[]");
+
+    for (const char* name : {"mixed.zip", "kinds.zip", "described.zip", "info.zip"}) {
+        EXPECT_TRUE(readsAsPlain(dir.file(name))) << name;
+        expectSameAsMinizip(dir.file(name), true);
+    }
+    for (const char* name : {"z64.zip", "commented.zip", "prefixed.zip", "signature.zip", "empty.zip"}) {
+        EXPECT_FALSE(readsAsPlain(dir.file(name))) << name;
+        expectSameAsMinizip(dir.file(name), true);
+    }
+}
+
+TEST(ZipTestRoutesTest, DamagedArchivesFailWithMinizipsStatus) {
+    TempDir dir;
+    auto fresh = [&](const std::string& name) {
+        makeZip(dir.file(name), kThreeKinds);
+        return "'" + dir.file(name) + "' ";
+    };
+    zipTool("flip " + fresh("flip-stored.zip") + "a.bin");
+    zipTool("flip " + fresh("flip-deflated.zip") + "b.txt");
+    // Header and directory agree, and both are wrong.
+    zipTool("patch " + fresh("crc.zip") + "b.txt crc 12345 both");
+    zipTool("patch " + fresh("crc-empty.zip") + "empty.bin crc 7 both");
+    zipTool("patch " + fresh("long.zip") + "b.txt usize 70001 both");
+    zipTool("patch " + fresh("short.zip") + "b.txt usize 69999 both");
+    zipTool("patch " + fresh("stored-size.zip") + "a.bin usize 11 both");
+    // Header and directory disagree.
+    zipTool("patch " + fresh("local-crc.zip") + "a.bin crc 1 local");
+    zipTool("patch " + fresh("central-size.zip") + "b.txt csize 5 central");
+    zipTool("patch " + fresh("past-end.zip") + "b.txt csize 900000 both");
+
+    fresh("whole.zip");
+    const std::string whole = readFile(dir.file("whole.zip"));
+    writeFile(dir.file("cut-data.zip"), whole.substr(0, 60) + whole.substr(100));
+    writeFile(dir.file("cut-end.zip"), whole.substr(0, whole.size() - 30));
+    writeFile(dir.file("not-a-zip.zip"), "PK broken");
+
+    writeFile(dir.file("secret.txt"), testing::mixedDeflatedText());
+    ASSERT_EQ(testing::runShell("cd '" + dir.path() + "' && zip -q -P pass encrypted.zip secret.txt"), 0);
+
+    for (const char* name : {"flip-stored.zip", "flip-deflated.zip", "crc.zip", "crc-empty.zip", "long.zip",
+                             "short.zip", "stored-size.zip", "local-crc.zip", "central-size.zip", "past-end.zip",
+                             "cut-data.zip", "cut-end.zip", "not-a-zip.zip", "missing.zip", "encrypted.zip"})
+        expectSameAsMinizip(dir.file(name), false);
+}
+
+// Above the whole-file limit the directory comes from the file's tail and
+// each entry's bytes from a read of their own.
+TEST(ZipTestRoutesTest, LargeArchivesAreReadByParts) {
+    TempDir dir;
+    const size_t big = static_cast<size_t>(ArchiveBytes::kWholeFileLimit) + 4096;
+    writeFile(dir.file("big.bin"), randomText(big, 2));
+    writeFile(dir.file("small.txt"), "a small entry after the big one\n");
+    ASSERT_EQ(testing::runShell("cd '" + dir.path() + "' && zip -q -0 big.zip big.bin small.txt && cp big.zip flipped.zip"), 0);
+    zipTool("flip '" + dir.file("flipped.zip") + "' big.bin");
+    EXPECT_TRUE(readsAsPlain(dir.file("big.zip")));
+    expectSameAsMinizip(dir.file("big.zip"), true);
+    expectSameAsMinizip(dir.file("flipped.zip"), false);
+}
+
+// A read that fails while the archive is taken in whole leaves the work to
+// minizip's own reads; the answer is the same.
+TEST(ZipTestRoutesTest, AFailedWholeFileReadFallsBackToMinizip) {
+    TempDir dir;
+    makeZip(dir.file("kinds.zip"), kThreeKinds);
+    // Calls: open, size, the whole-file read.
+    testing::FailingFileOps failRead(3);
+    const ZipInfo info(dir.file("kinds.zip"), failRead, ZipRead::ListAndTest);
+    EXPECT_GT(failRead.calls(), 4);
+    EXPECT_TRUE(zipTestPassed(info.testZip()));
+    EXPECT_EQ(rowsOf(info), minizipReference(dir.file("kinds.zip")).rows);
+}
+
+// Each thread reuses one block for the archives it reads; a second reader
+// alive on the same thread must not share it.
+TEST(ZipTestRoutesTest, TwoReadersOnOneThreadKeepTheirOwnBytes) {
+    TempDir dir;
+    writeFile(dir.file("a.bin"), "first file's bytes");
+    writeFile(dir.file("b.bin"), "second file, other bytes");
+    ArchiveBytes first(dir.file("a.bin"), fileOps(), ArchivePart::Whole);
+    ArchiveBytes second(dir.file("b.bin"), fileOps(), ArchivePart::Whole);
+    ASSERT_TRUE(first.whole() && second.whole());
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(first.tail()), first.tailSize()), "first file's bytes");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(second.tail()), second.tailSize()), "second file, other bytes");
+    EXPECT_EQ(first.span(100, 1), nullptr);
+    EXPECT_EQ(first.span(6, 12), first.tail() + 6);
+    EXPECT_EQ(first.span(6, 13), nullptr);
+}
+
+}  // namespace
+}  // namespace quorvane
