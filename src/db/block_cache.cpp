@@ -118,6 +118,7 @@ Block* BlockCache::load(BlockFile* file, uint32_t number, uint64_t op, int* erro
     b->dirty = false;
     b->lastOp = op;
     b->keysValid = false;
+    b->walked = false;
     const int rc = file->readBlock(number, b->bytes);
     if (rc != 0) {
         *error = rc;
@@ -143,6 +144,7 @@ Block* BlockCache::create(BlockFile* file, uint32_t number, uint64_t op) {
     b->dirty = false;
     b->lastOp = op;
     b->keysValid = false;
+    b->walked = false;
     std::memset(b->bytes, 0, kBlockSize);
     return enter(std::move(b));
 }

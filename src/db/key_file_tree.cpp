@@ -48,19 +48,47 @@ int shared(const uint8_t* a, int aLen, const uint8_t* b, int bLen) {
     return std::min(commonPrefix(a, aLen, b, bLen), kMaxKeyLength);
 }
 
-// Re-encodes entry `pos` with a new keycommon. `keys` describe the block as
-// it is now.
-bool rewriteCommon(Block* b, const BlockKeys& keys, int pos, int newCommon) {
-    Item q;
-    if (!itemAt(b, keys, pos, &q)) return false;
+// Re-encodes entry `pos` (item `q`, whose whole key is `key`) with a new
+// keycommon.
+bool rewriteItemCommon(Block* b, int pos, const Item& q, const uint8_t* key, int newCommon) {
     if (q.keyCommon == newCommon) return true;
     uint8_t buf[kMaxItemSize];
-    const int size = encodeItem(buf, q.keyLen, newCommon, keys.key(pos) + newCommon, q.number, q.trailer, q.trailerLen);
+    const int size = encodeItem(buf, q.keyLen, newCommon, key + newCommon, q.number, q.trailer, q.trailerLen);
     if (blockRoom(b->bytes) + q.size < size) return fail(kKfStateError);
     // The key stays the same, so the expanded keys still hold.
     removeItem(b->bytes, pos, q.size);
     insertItemBytes(b->bytes, pos, buf, size);
     return true;
+}
+
+// The same for a block whose expanded keys describe it as it is now.
+bool rewriteCommon(Block* b, const BlockKeys& keys, int pos, int newCommon) {
+    Item q;
+    return itemAt(b, keys, pos, &q) && rewriteItemCommon(b, pos, q, keys.key(pos), newCommon);
+}
+
+// Places an item after the items of keys <= its key in a leaf whose keys
+// are not expanded, walking to that place instead: most leaves an insert
+// reads get just that one insert before they leave the cache. Sets *pos;
+// returns 1 placed, 0 no room, -1 failed.
+int placeByWalk(Block* b, int* pos, const uint8_t* key, int keyLen, uint32_t number, const uint8_t* trailer,
+                int trailerLen) {
+    KeyWalk walk(b->bytes);
+    int kc = 0;
+    *pos = walkToBound(walk, key, keyLen, true, &kc);
+    if (*pos < 0) return fail(kKfDamaged), -1;
+    kc = std::min(kc, kMaxKeyLength);
+    const int size = encodedItemSize(keyLen - kc, number, trailerLen);
+    if (blockRoom(b->bytes) < size + 2) return 0;
+    // The walk stopped on the next item. It shares at least as much with the
+    // new key as with its old neighbour, so it only shrinks.
+    if (*pos < entryCount(b->bytes) &&
+        !rewriteItemCommon(b, *pos, walk.item(), walk.key(), shared(key, keyLen, walk.key(), walk.keyLen())))
+        return -1;
+    uint8_t buf[kMaxItemSize];
+    encodeItem(buf, keyLen, kc, key + kc, number, trailer, trailerLen);
+    insertItemBytes(b->bytes, *pos, buf, size);
+    return 1;
 }
 
 // Removes entry idx; the next entry's keycommon follows its new neighbour.
@@ -206,6 +234,15 @@ bool placeItem(KeyFile* k, Path& path, int lvl, int pos, const uint8_t* key, int
     for (int round = 0; round < 3; ++round) {
         Block* b = writableBlock(k, path[static_cast<size_t>(lvl)].block);
         if (!b) return false;
+        if (pos < 0) {  // a leaf that descend left to be walked
+            b->walked = true;
+            const int placedByWalk = placeByWalk(b, &pos, key, keyLen, number, trailer, trailerLen);
+            if (placedByWalk < 0) return false;
+            if (placedByWalk > 0) {
+                *placed = {b->number, pos};
+                return true;
+            }
+        }
         auto keys = keysOf(k, b);
         if (!keys) return false;
         const int n = keys->count();
@@ -346,9 +383,13 @@ bool descend(KeyFile* k, const uint8_t* key, int keyLen, Descent mode, Path& pat
     path.assign(static_cast<size_t>(lvl) + 1, PathStep{});
     uint32_t n = kRootBlock;
     for (;;) {
-        if (lvl == 0 && mode != Descent::AfterEqual && !b->keysValid) {
+        if (lvl == 0 && !b->keysValid && mode == Descent::AfterEqual && !b->walked) {
+            path[0] = {n, -1};  // the insert walks to its place
+            return true;
+        }
+        if (lvl == 0 && !b->keysValid && mode != Descent::AfterEqual) {
             KeyWalk walk(b->bytes);
-            const int pos = mode == Descent::FirstEqual ? walkToLowerBound(walk, key, keyLen) : 0;
+            const int pos = mode == Descent::Leftmost ? 0 : walkToBound(walk, key, keyLen, false);
             if (pos < 0) return fail(kKfDamaged);
             path[0] = {n, pos};
             return true;
@@ -366,8 +407,9 @@ bool descend(KeyFile* k, const uint8_t* key, int keyLen, Descent mode, Path& pat
         const int idx = pos > 0 ? pos - 1 : 0;
         path[static_cast<size_t>(lvl)] = {n, idx};
         uint32_t child = 0;
-        // A search reads many leaves once each: those are only walked.
-        b = childBlock(k, b, *keys, idx, &child, !(lvl == 1 && mode != Descent::AfterEqual));
+        // Most leaves get one search or one insert while cached: their keys
+        // are walked, and expanded only for a second use.
+        b = childBlock(k, b, *keys, idx, &child, lvl != 1);
         if (!b) return false;
         n = child;
         --lvl;

@@ -19,7 +19,9 @@ using Path = std::vector<PathStep>;
 
 enum class Descent {
     FirstEqual,  // to the first item whose key is >= the key
-    AfterEqual,  // to the position after every item whose key is <= the key
+    // To the position after every item whose key is <= the key; -1 for a
+    // leaf left unexpanded, where the insert finds it by walking.
+    AfterEqual,
     Leftmost,
 };
 

@@ -29,7 +29,8 @@ bool KeyWalk::next() {
     if (damaged_ || index_ + 1 >= count_) return false;
     ++index_;
     const uint16_t off = itemOffset(block_, index_);
-    if (off < kHeaderSize || off >= free_ || !decodeItem(block_, off, free_, leaf_, &item_) ||
+    if (off < kHeaderSize || off >= free_ ||
+        (!decodeShortItem(block_, off, free_, leaf_, &item_) && !decodeItem(block_, off, free_, leaf_, &item_)) ||
         item_.keyCommon > (index_ == 0 ? 0 : keyLen_)) {
         damaged_ = true;
         return false;
@@ -39,11 +40,12 @@ bool KeyWalk::next() {
     return true;
 }
 
-int walkToLowerBound(KeyWalk& walk, const uint8_t* key, int keyLen) {
-    // `matched`: the bytes the last (smaller) key shares with the wanted
-    // one. A next key sharing more than that with its predecessor differs
-    // from the wanted key at the same byte in the same way, so it is smaller
-    // too and needs no comparison.
+int walkToBound(KeyWalk& walk, const uint8_t* key, int keyLen, bool pastEqual, int* shared) {
+    // `matched`: the bytes the last key passed shares with the wanted one.
+    // A next key sharing more than that with its predecessor differs from
+    // the wanted key at the same byte in the same way, so it is smaller too
+    // and needs no comparison. (A passed key equal to the wanted one shares
+    // all of its bytes, which no next key can exceed.)
     int matched = 0;
     while (walk.next()) {
         const int common = walk.item().keyCommon;
@@ -52,11 +54,16 @@ int walkToLowerBound(KeyWalk& walk, const uint8_t* key, int keyLen) {
         const int len = walk.keyLen();
         int j = common;
         while (j < len && j < keyLen && k[j] == key[j]) ++j;
-        const bool smaller = j < len ? (j < keyLen && k[j] < key[j]) : j < keyLen;
-        if (!smaller) return walk.index();
+        const bool passed = j < len ? (j < keyLen && k[j] < key[j]) : (j < keyLen || pastEqual);
+        if (!passed) {
+            if (shared) *shared = matched;
+            return walk.index();
+        }
         matched = j;
     }
-    return walk.damaged() ? -1 : walk.index() + 1;
+    if (walk.damaged()) return -1;
+    if (shared) *shared = matched;
+    return walk.index() + 1;
 }
 
 bool walkTo(KeyWalk& walk, int index) {

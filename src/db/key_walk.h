@@ -35,9 +35,11 @@ private:
     alignas(16) uint8_t key_[kMaxKeyLength + 32] = {};
 };
 
-// Moves a fresh walk to the first entry whose key is >= the given key and
-// returns its index (the entry count when there is none). -1 on damage.
-int walkToLowerBound(KeyWalk& walk, const uint8_t* key, int keyLen);
+// Moves a fresh walk to the first entry whose key is >= the given key (>
+// with `pastEqual`) and returns its index (the entry count when there is
+// none). -1 on damage. `shared`, when given, receives the bytes the entry
+// before that index shares with the given key.
+int walkToBound(KeyWalk& walk, const uint8_t* key, int keyLen, bool pastEqual, int* shared = nullptr);
 
 // Moves a fresh walk to entry `index`; false when there is none.
 bool walkTo(KeyWalk& walk, int index);
