@@ -159,23 +159,27 @@ std::string table::encodeRow(const SimpleRecord& r) {
     return row;
 }
 
-int table::readRow(std::uint64_t recordOffset, RowBuffer& buffer, RowView& r) {
+bool table::parseRow(const char* bytes, size_t length, RowView& r, size_t* used) {
+    if (length < 1) return false;
+    r.status = bytes[0];
+    std::string_view* fields[] = {&r.system, &r.game, &r.crc,     &r.romName, &r.size,  &r.md5,
+                                  &r.sha1,   &r.cloneOf, &r.romOf, &r.version, &r.author};
+    size_t pos = 1;
+    for (std::string_view* f : fields) {
+        if (pos >= length) return false;
+        const size_t fieldLength = static_cast<unsigned char>(bytes[pos++]);
+        if (pos + fieldLength > length) return false;
+        *f = std::string_view(bytes + pos, fieldLength);
+        pos += fieldLength;
+    }
+    if (used) *used = pos;
+    return true;
+}
+
+int table::readRow(std::uint64_t recordOffset, RowBuffer& buffer, RowView& r, size_t* rowLength) {
     if (fd_ < 0) return kNotOpen;
     auto read = [&](size_t want) { return readAt(buffer, want, recordOffset); };
-    auto parse = [&](size_t length) {
-        r.status = buffer[0];
-        std::string_view* fields[] = {&r.system, &r.game, &r.crc,     &r.romName, &r.size,  &r.md5,
-                                      &r.sha1,   &r.cloneOf, &r.romOf, &r.version, &r.author};
-        size_t pos = 1;
-        for (std::string_view* f : fields) {
-            if (pos >= length) return false;
-            const size_t fieldLength = static_cast<unsigned char>(buffer[pos++]);
-            if (pos + fieldLength > length) return false;
-            *f = std::string_view(buffer + pos, fieldLength);
-            pos += fieldLength;
-        }
-        return true;
-    };
+    auto parse = [&](size_t length) { return parseRow(buffer, length, r, rowLength); };
     // Most rows are a few hundred bytes: read that much first, and the
     // longest possible row only when the row goes on past it.
     constexpr size_t kFirstRead = 512;

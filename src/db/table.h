@@ -69,7 +69,11 @@ public:
         std::string_view system, game, crc, romName, size, md5, sha1, cloneOf, romOf, version, author;
     };
     using RowBuffer = char[kMaxRowLength];
-    int readRow(std::uint64_t recordOffset, RowBuffer& buffer, RowView& row);
+    // Fills `row` with views into `buffer`; `length`, when given, receives
+    // the row's length in bytes.
+    int readRow(std::uint64_t recordOffset, RowBuffer& buffer, RowView& row, size_t* length = nullptr);
+    // Views of a row held in memory; false when it does not parse.
+    static bool parseRow(const char* bytes, size_t length, RowView& row, size_t* used = nullptr);
     int readRecord(std::uint64_t recordOffset, SimpleRecord& record);
     int writeStatus(std::uint64_t recordOffset, char status);
     int insertRecord(const SimpleRecord& record);
