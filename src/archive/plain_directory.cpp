@@ -19,8 +19,16 @@ uint32_t le32(const unsigned char* p) {
            (static_cast<uint32_t>(p[3]) << 24);
 }
 
+// memchr skims a whole archive's tail far faster than memmem, and in
+// compressed data the first byte rarely matches.
 bool contains(const unsigned char* data, size_t size, const unsigned char (&signature)[4]) {
-    return size >= 4 && memmem(data, size, signature, 4) != nullptr;
+    const unsigned char* const end = data + size;
+    for (const unsigned char* p = data; end - p >= 4; ++p) {
+        p = static_cast<const unsigned char*>(std::memchr(p, signature[0], static_cast<size_t>(end - p - 3)));
+        if (p == nullptr) return false;
+        if (std::memcmp(p, signature, 4) == 0) return true;
+    }
+    return false;
 }
 
 bool hasZip64Block(const unsigned char* extra, size_t size) {
