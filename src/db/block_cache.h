@@ -22,7 +22,7 @@ struct Block {
     uint32_t number = 0;
     bool dirty = false;
     bool keysValid = false;
-    bool walked = false;        // an insert walked it since it was read: the next one expands it
+    bool walked = false;        // walked once since it was read: the next use expands its keys
     Block* hashNext = nullptr;  // the next block of its hash bucket
     uint64_t lastOp = 0;        // the operation that used it last: not evicted during it
     uint64_t linkedAt = 0;      // the cache's link count when it was made most recent

@@ -387,7 +387,8 @@ bool descend(KeyFile* k, const uint8_t* key, int keyLen, Descent mode, Path& pat
             path[0] = {n, -1};  // the insert walks to its place
             return true;
         }
-        if (lvl == 0 && !b->keysValid && mode != Descent::AfterEqual) {
+        if (lvl == 0 && !b->keysValid && mode != Descent::AfterEqual && !b->walked) {
+            b->walked = true;
             KeyWalk walk(b->bytes);
             const int pos = mode == Descent::Leftmost ? 0 : walkToBound(walk, key, keyLen, false);
             if (pos < 0) return fail(kKfDamaged);
