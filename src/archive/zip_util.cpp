@@ -109,8 +109,9 @@ int ZipUtil::addFile(const std::string& sourcePath, std::string_view entryName) 
 }
 
 int rewriteArchive(const std::string& path, std::string_view skipName,
-                   const std::function<int(zipFile out)>& addEntries, FileOps& ops) {
+                   const std::function<int(zipFile out)>& addEntries, FileOps& ops, ArchiveHolds holds) {
     const bool replacing = pathExists(path);
+    const bool sync = replacing && holds == ArchiveHolds::UserFiles;
     Original original;
     if (replacing && openOriginal(path, ops, original) != kZipOk) return kZipError;
 
@@ -118,7 +119,7 @@ int rewriteArchive(const std::string& path, std::string_view skipName,
     const std::string temp = uniqueTempPath(folder, baseName(path));
     // Syncing matters only when an old archive is about to be replaced; a new
     // one holds nothing but copies.
-    zipFile out = openZip(temp, ZipOpenMode::CreateNew, ops, /*syncOnClose=*/replacing);
+    zipFile out = openZip(temp, ZipOpenMode::CreateNew, ops, /*syncOnClose=*/sync);
     if (out == nullptr) return kZipError;
     int status = kZipOk;
     if (original.zip) {
@@ -137,7 +138,7 @@ int rewriteArchive(const std::string& path, std::string_view skipName,
         ops.remove(temp);
         return status;
     }
-    if (replacing) ops.syncFolder(folder);
+    if (sync) ops.syncFolder(folder);
     return kZipOk;
 }
 

@@ -62,7 +62,15 @@ private:
 // the new archive) and puts it in place as described at the top of this
 // file. `addEntries` returns 0 or a failing status. An existing `path` that
 // is not a readable zip is kZipError and stays untouched.
+//
+// Replacing an archive syncs the new one and its folder, so a power cut can
+// never leave a torn archive where a whole one was. ArchiveHolds::CopiesOnly
+// says the old archive holds nothing but copies of files that still exist
+// elsewhere (the same job made it from them), so tearing it would lose
+// nothing; the syncs are then left out, as for a new archive.
+enum class ArchiveHolds { UserFiles, CopiesOnly };
 int rewriteArchive(const std::string& path, std::string_view skipName,
-                   const std::function<int(zipFile out)>& addEntries, FileOps& ops = fileOps());
+                   const std::function<int(zipFile out)>& addEntries, FileOps& ops = fileOps(),
+                   ArchiveHolds holds = ArchiveHolds::UserFiles);
 
 }  // namespace quorvane

@@ -51,10 +51,11 @@ int writeRawEntry(zipFile zip, const std::string& name, const zip_fileinfo& info
 // As ZipUtil::addFile: the archive is written anew beside itself (an entry of
 // that name left out) and put in place, never extended where it lies.
 int writeToArchive(const std::string& archivePath, const std::string& name, const zip_fileinfo& info,
-                   uLong flagBits, const std::string& bytes, uint64_t size, uint32_t crc) {
-    return rewriteArchive(archivePath, name, [&](zipFile out) {
-        return writeRawEntry(out, name, info, Z_DEFLATED, flagBits, bytes, size, crc);
-    });
+                   uLong flagBits, const std::string& bytes, uint64_t size, uint32_t crc, ArchiveHolds holds) {
+    return rewriteArchive(
+        archivePath, name,
+        [&](zipFile out) { return writeRawEntry(out, name, info, Z_DEFLATED, flagBits, bytes, size, crc); },
+        fileOps(), holds);
 }
 
 }  // namespace
@@ -116,12 +117,13 @@ bool prepareLooseFile(const std::string& path, PreparedEntry& out) {
     return true;
 }
 
-int addPreparedEntry(const std::string& archivePath, const std::string& entryName, const PreparedEntry& entry) {
+int addPreparedEntry(const std::string& archivePath, const std::string& entryName, const PreparedEntry& entry,
+                     ArchiveHolds holds) {
     if (!entry.ready) return kZipError;
     zip_fileinfo info{};
     info.dosDate = timeToDosDate(entry.modified);
     info.internal_fa = entry.text ? 1 : 0;
-    return writeToArchive(archivePath, entryName, info, 0, entry.deflated, entry.size, entry.crc);
+    return writeToArchive(archivePath, entryName, info, 0, entry.deflated, entry.size, entry.crc, holds);
 }
 
 bool isDeflatedEntry(const std::string& sourceZip, const std::string& entryName) {
@@ -137,7 +139,7 @@ bool isDeflatedEntry(const std::string& sourceZip, const std::string& entryName)
 }
 
 int copyEntryRaw(const std::string& sourceZip, const std::string& entryName, const std::string& archivePath,
-                 const std::string& targetName) {
+                 const std::string& targetName, ArchiveHolds holds) {
     unzFile unz = openUnzip(sourceZip, systemFileOps());
     if (!unz) return kZipError;
     const ZipSource source{unz, sourceZip, systemFileOps()};
@@ -159,7 +161,7 @@ int copyEntryRaw(const std::string& sourceZip, const std::string& entryName, con
     zip_fileinfo target{};
     target.dosDate = entry.dosDate;
     return writeToArchive(archivePath, targetName, target, entry.flag & kDeflateOptionBits, bytes,
-                          entry.uncompressedSize, entry.crc32);
+                          entry.uncompressedSize, entry.crc32, holds);
 }
 
 }  // namespace quorvane

@@ -17,6 +17,7 @@
 #include <ctime>
 #include <string>
 
+#include "archive/zip_util.h"
 #include "core/records.h"
 
 namespace quorvane {
@@ -44,7 +45,9 @@ bool prepareLooseFile(const std::string& path, PreparedEntry& out);
 // Adds `entry` to `archivePath` as `entryName`, replacing an entry of that
 // name; the archive is created when no file of that name exists. 0, or the
 // failing status.
-int addPreparedEntry(const std::string& archivePath, const std::string& entryName, const PreparedEntry& entry);
+// `holds` as for rewriteArchive.
+int addPreparedEntry(const std::string& archivePath, const std::string& entryName, const PreparedEntry& entry,
+                     ArchiveHolds holds = ArchiveHolds::UserFiles);
 
 // Whether entry `entryName` of `sourceZip` is stored deflated, so that
 // copyEntryRaw can move its compressed bytes unchanged.
@@ -58,6 +61,6 @@ bool isDeflatedEntry(const std::string& sourceZip, const std::string& entryName)
 // entry above kPrepareSizeLimit (compressed), which the caller copies the
 // slow way. The data's CRC is not checked here: the job tested the source.
 int copyEntryRaw(const std::string& sourceZip, const std::string& entryName, const std::string& archivePath,
-                 const std::string& targetName);
+                 const std::string& targetName, ArchiveHolds holds = ArchiveHolds::UserFiles);
 
 }  // namespace quorvane

@@ -142,20 +142,28 @@ int RebuildThread::copyInto(const FileCollection& collection, size_t index, cons
                             const std::string& entryName) {
     // An entry of that name already there is someone's file: it goes to a
     // backup folder (made on first need) before the right ROM replaces it.
-    if (pathExists(archive) && ZipInfo(archive).find(entryName) >= 0) {
+    const bool existed = pathExists(archive);
+    if (existed && ZipInfo(archive).find(entryName) >= 0) {
         if (replacedBackupFolder_.empty()) {
             replacedBackupFolder_ = settings().backupDir + text::backupFolderName(std::time(nullptr));
             makeFolders(replacedBackupFolder_);
         }
         return copyToArchive(collection, index, archive, entryName, replacedBackupFolder_);
     }
+    const ArchiveHolds holds = madeByJob_.count(archive) != 0 ? ArchiveHolds::CopiesOnly : ArchiveHolds::UserFiles;
+    const std::string& name = collection.files[index].name;
+    int status;
     // A loose file deflated ahead gives the bytes copyToArchive would write.
-    if (!collection.isZip && prepared_ && prepared_->matches(f)) return addPreparedEntry(archive, entryName, *prepared_);
+    if (!collection.isZip && prepared_ && prepared_->matches(f)) status = addPreparedEntry(archive, entryName, *prepared_, holds);
     // A deflated entry is already what the target needs: the same stream
     // holds the same bytes, so inflating and deflating it again gains nothing.
-    const std::string& name = collection.files[index].name;
-    if (collection.isZip && isDeflatedEntry(collection.path, name)) return copyEntryRaw(collection.path, name, archive, entryName);
-    return copyToArchive(collection, index, archive, entryName);
+    else if (collection.isZip && isDeflatedEntry(collection.path, name)) status = copyEntryRaw(collection.path, name, archive, entryName, holds);
+    else status = copyToArchive(collection, index, archive, entryName);
+    if (status == 0 && !existed) {
+        if (madeByJob_.size() >= kArchivesRemembered) madeByJob_.clear();
+        madeByJob_.insert(archive);
+    }
+    return status;
 }
 
 std::shared_ptr<PreparedEntry> RebuildThread::takePrepared(size_t index, bool discard) {

@@ -65,6 +65,12 @@ private:
     std::map<size_t, std::shared_ptr<PreparedEntry>> preparedAhead_;
     // Target folders already checked for leftovers of a killed run.
     std::set<std::string> checkedFolders_;
+    // Archives this job created. They hold only copies of source files, which
+    // a rebuild never removes, so adding to them needs no sync (see
+    // rewriteArchive). Forgetting one only costs a sync, so the set is kept
+    // small.
+    std::set<std::string> madeByJob_;
+    static constexpr size_t kArchivesRemembered = 4096;
 };
 
 }  // namespace quorvane

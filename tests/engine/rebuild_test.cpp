@@ -1,3 +1,6 @@
+#include <atomic>
+
+#include "archive/file_ops.h"
 #include "core/file_util.h"
 #include "engine/engine_fixture.h"
 #include "engine/folder_listing.h"
@@ -70,6 +73,51 @@ TEST_F(RebuildTest, AnEntryTheRightRomReplacesIsKeptInABackupFolder) {
     EXPECT_EQ(zipContents(systemFolder("Sys") + "/A.zip"), "extra.bin=keep a1.bin=content a1");
     EXPECT_EQ(zipContents(systemFolder("Sys") + "/B.zip"), "b1.bin=content b1");
     EXPECT_EQ(backupContents(), (Lines{"a1.bin=a bad dump of a1", "b1.bin=a bad dump of b1"}));
+}
+
+// Counts the calls that make writes durable.
+class SyncCounter : public FileOps {
+public:
+    int sync(int fd) override {
+        ++syncs;
+        return FileOps::sync(fd);
+    }
+    int syncFolder(const std::string& folder) override {
+        ++folderSyncs;
+        return FileOps::syncFolder(folder);
+    }
+    std::atomic<int> syncs{0}, folderSyncs{0};
+};
+
+// Replacing an archive that was there before the job syncs it, since it may
+// hold a user's only copy of something; an archive the job made holds only
+// copies of sources that stay where they are, so adding to it needs no sync.
+TEST_F(RebuildTest, OnlyArchivesThatWereThereBeforeAreSyncedWhenReplaced) {
+    for (const char* game : {"C", "E"}) {
+        addRom("Sys", game, std::string(game) + "1.bin", std::string("content ") + game + "1");
+        addRom("Sys", game, std::string(game) + "2.bin", std::string("content ") + game + "2");
+    }
+    // Each way in: a loose file deflated ahead and a deflated entry copied raw.
+    writeFile(src() + "/c1.bin", "content C1");
+    makeZips({{src() + "/pack.zip", {{"c2.bin", "content C2"}}}});
+    {
+        SyncCounter counter;
+        ScopedFileOps seam(counter);
+        ASSERT_TRUE(run(rebuild()));
+        EXPECT_EQ(counter.syncs, 0);
+        EXPECT_EQ(counter.folderSyncs, 0);
+    }
+    EXPECT_EQ(zipContents(systemFolder("Sys") + "/C.zip"), "C1.bin=content C1 C2.bin=content C2");
+
+    makeZips({{systemFolder("Sys") + "/E.zip", {{"keep.bin", "a user's file"}}}});
+    writeFile(src() + "/e1.bin", "content E1");
+    makeZips({{src() + "/pack.zip", {{"e2.bin", "content E2"}}}});
+    SyncCounter counter;
+    ScopedFileOps seam(counter);
+    ASSERT_TRUE(run(rebuild()));
+    EXPECT_EQ(counter.syncs, 2);
+    EXPECT_EQ(counter.folderSyncs, 2);
+    EXPECT_EQ(zipContents(systemFolder("Sys") + "/E.zip"), "keep.bin=a user's file E1.bin=content E1 E2.bin=content E2");
 }
 
 TEST_F(RebuildTest, MissingSourceFolderStopsBeforeStarting) {
