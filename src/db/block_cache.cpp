@@ -84,10 +84,21 @@ void BlockCache::evictOneFor(uint64_t op) {
     }
 }
 
-std::unique_ptr<Block> BlockCache::newBlock() {
-    if (spare_.empty()) return std::make_unique<Block>();
-    auto b = std::move(spare_.back());
-    spare_.pop_back();
+std::unique_ptr<Block> BlockCache::newBlock(BlockFile* file, uint32_t number, uint64_t op) {
+    if (count_ >= limit_) evictOneFor(op);
+    std::unique_ptr<Block> b;
+    if (spare_.empty()) {
+        b = std::make_unique<Block>();
+    } else {
+        b = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    b->file = file;
+    b->number = number;
+    b->dirty = false;
+    b->lastOp = op;
+    b->keysValid = false;
+    b->walked = false;
     return b;
 }
 
@@ -111,14 +122,7 @@ Block* BlockCache::enter(std::unique_ptr<Block> b) {
 }
 
 Block* BlockCache::load(BlockFile* file, uint32_t number, uint64_t op, int* error, bool expandKeys) {
-    if (count_ >= limit_) evictOneFor(op);
-    std::unique_ptr<Block> b = newBlock();
-    b->file = file;
-    b->number = number;
-    b->dirty = false;
-    b->lastOp = op;
-    b->keysValid = false;
-    b->walked = false;
+    std::unique_ptr<Block> b = newBlock(file, number, op);
     const int rc = file->readBlock(number, b->bytes);
     if (rc != 0) {
         *error = rc;
@@ -137,14 +141,7 @@ Block* BlockCache::load(BlockFile* file, uint32_t number, uint64_t op, int* erro
 }
 
 Block* BlockCache::create(BlockFile* file, uint32_t number, uint64_t op) {
-    if (count_ >= limit_) evictOneFor(op);
-    std::unique_ptr<Block> b = newBlock();
-    b->file = file;
-    b->number = number;
-    b->dirty = false;
-    b->lastOp = op;
-    b->keysValid = false;
-    b->walked = false;
+    std::unique_ptr<Block> b = newBlock(file, number, op);
     std::memset(b->bytes, 0, kBlockSize);
     return enter(std::move(b));
 }

@@ -67,7 +67,8 @@ private:
     void unlink(Block* b);
     void remove(Block* b);
     void evictOneFor(uint64_t op);
-    std::unique_ptr<Block> newBlock();
+    // A block for (file, number), evicting one first when the cache is full.
+    std::unique_ptr<Block> newBlock(BlockFile* file, uint32_t number, uint64_t op);
     Block* enter(std::unique_ptr<Block> b);
     Block** bucketOf(uint64_t key);
     template <typename Visit>

@@ -1,5 +1,7 @@
 #include "engine/analyze_thread.h"
 
+#include <ctime>
+
 #include "archive/zip_status.h"
 #include "core/file_util.h"
 #include "core/names.h"
@@ -29,6 +31,21 @@ void analyzeThread::showProgress() {
 void analyzeThread::clearMessages() {
     host_.clearFileTree();
     tree_.reset();
+}
+
+void analyzeThread::eachSystem(const std::vector<std::string>& systems, const std::function<void()>& oneSystem) {
+    for (const std::string& name : systems) {
+        if (cancelled()) break;
+        systemName = name;
+        postMessage(analysis_text::scanningSystem(analysis_text::timeStamp(std::time(nullptr)), name));
+        host().startProgress(analysis_text::multiSystemCaption(name), 0);
+        std::string refusal;
+        // A folder that cannot be made is worked on as an empty one: every
+        // ROM of the system stays missing.
+        if (!openSystemFolder(&refusal) && folder.empty()) postMessage(refusal);
+        setProgressRange();
+        oneSystem();
+    }
 }
 
 void analyzeThread::finishJob(const std::string& text) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,6 +56,10 @@ protected:
     // cannot be created; the listing is then empty. `refusal` receives the
     // text that says why.
     bool openSystemFolder(std::string* refusal = nullptr);
+    // The multi-system jobs: each of `systems` in turn until a cancel is
+    // announced, its folder opened (one that cannot be made is worked on as
+    // an empty one) and `oneSystem` run.
+    void eachSystem(const std::vector<std::string>& systems, const std::function<void()>& oneSystem);
     std::string pathOf(size_t index) const;
     // Every listed file's path, in listing order.
     std::vector<std::string> listedPaths() const;

@@ -160,16 +160,7 @@ bool MultiFixThread::prepare() {
 }
 
 void MultiFixThread::execute() {
-    for (const std::string& name : systemList) {
-        if (cancelled()) break;
-        systemName = name;
-        postMessage(text::scanningSystem(text::timeStamp(std::time(nullptr)), name));
-        host().startProgress(text::multiSystemCaption(name), 0);
-        std::string refusal;
-        if (!openSystemFolder(&refusal) && folder.empty()) postMessage(refusal);
-        setProgressRange();
-        fixOneSystem();
-    }
+    eachSystem(systemList, [this] { fixOneSystem(); });
     if (cancelled()) postMessage(text::kScanCancelled);
     finishJob(text::kRomsetsFixed);
 }

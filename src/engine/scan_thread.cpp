@@ -88,18 +88,7 @@ bool MultiScanThread::prepare() {
 }
 
 void MultiScanThread::execute() {
-    for (const std::string& name : systemList) {
-        if (cancelled()) break;
-        systemName = name;
-        postMessage(text::scanningSystem(text::timeStamp(std::time(nullptr)), name));
-        host().startProgress(text::multiSystemCaption(name), 0);
-        std::string refusal;
-        // A folder that cannot be made is scanned as an empty one: every ROM
-        // of the system stays missing.
-        if (!openSystemFolder(&refusal) && folder.empty()) postMessage(refusal);
-        setProgressRange();
-        scanOneSystem();
-    }
+    eachSystem(systemList, [this] { scanOneSystem(); });
     if (cancelled()) postMessage(text::kScanCancelled);
     finishJob(text::kRomsetsScanned);
 }
