@@ -10,37 +10,14 @@
 #include <filesystem>
 #include <memory>
 
-#include "core/job_host.h"
 #include "core/settings.h"
+#include "core/silent_host.h"
 #include "db/roms_db_impl.h"
 #include "generators/dat_generator.h"
 #include "import/import_romset_thread.h"
 
 namespace quorvane {
 namespace {
-
-class SilentHost : public JobHost {
-public:
-    void addMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-    void addFileNode(const std::string&) override {}
-    void addFileFinding(const std::string&) override {}
-    void clearFileTree() override {}
-    void showInformation(const std::string&) override {}
-    bool askYesIgnore(const std::string&) override { return true; }
-    bool askYesAbort(const std::string&) override { return true; }
-    DupesAnswer askDuplicates(const std::string&, const std::string&, const std::vector<GenericRom>&) override {
-        return {};
-    }
-    void refreshSystems() override {}
-    void clearGamesList() override {}
-    void showSystemGames(const std::string&) override {}
-
-protected:
-    void onStartProgress(const std::string&, int) override {}
-    void onUpdateProgress(const std::string&, int) override {}
-    void onSetProgressMax(int) override {}
-    void onCloseProgress() override {}
-};
 
 using DatWriter = size_t (*)(const std::string&, const bench::DatShape&);
 
@@ -55,7 +32,7 @@ void importDat(benchmark::State& state, DatWriter writeDat) {
     const size_t roms = writeDat(dat, shape);
     Settings settings;
     settings.databasesDir = (dir / "databases").string() + "/";
-    SilentHost host;
+    SilentHost host(true);
     for (auto _ : state) {
         state.PauseTiming();
         auto db = std::make_shared<RomsDBImpl>(settings.currentDatabasePath());

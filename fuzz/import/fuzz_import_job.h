@@ -1,5 +1,5 @@
-// What the DAT reader fuzz targets share: a host that shows nothing and
-// answers Yes, and one import job run on a file of fuzzed bytes in a folder
+// What the DAT reader fuzz targets share: one import job, with a host that
+// shows nothing and answers Yes, run on a file of fuzzed bytes in a folder
 // of the process's own.
 #pragma once
 
@@ -12,35 +12,12 @@
 #include <unistd.h>
 #include <vector>
 
-#include "core/job_host.h"
 #include "core/settings.h"
+#include "core/silent_host.h"
 #include "db/roms_db_impl.h"
 #include "import/import_romset_thread.h"
 
 namespace quorvane::fuzz {
-
-class QuietHost : public JobHost {
-public:
-    void addMessage(const std::string&) override {}
-    void addFileNode(const std::string&) override {}
-    void addFileFinding(const std::string&) override {}
-    void clearFileTree() override {}
-    void showInformation(const std::string&) override {}
-    bool askYesIgnore(const std::string&) override { return true; }
-    bool askYesAbort(const std::string&) override { return true; }
-    DupesAnswer askDuplicates(const std::string&, const std::string&, const std::vector<GenericRom>&) override {
-        return {};
-    }
-    void refreshSystems() override {}
-    void clearGamesList() override {}
-    void showSystemGames(const std::string&) override {}
-
-protected:
-    void onStartProgress(const std::string&, int) override {}
-    void onUpdateProgress(const std::string&, int) override {}
-    void onSetProgressMax(int) override {}
-    void onCloseProgress() override {}
-};
 
 inline const std::string& workDir() {
     static const std::string dir = [] {
@@ -62,7 +39,7 @@ inline void importBytes(std::string_view prefix, std::string_view bytes) {
     Settings settings;
     settings.databasesDir = workDir() + "/databases/";
     auto db = std::make_shared<RomsDBImpl>(settings.currentDatabasePath());
-    QuietHost host;
+    SilentHost host;
     ImportRomsetThread job(host, db, settings, {path});
     if (job.prepare()) job.execute();
     db->deleteDB();
