@@ -194,6 +194,16 @@ int stepNext(KeyFile* k) {
     return static_cast<int>(item.number);
 }
 
+// The leaf and position where the first record of `key` is or would be.
+Block* leafOfFirstEqual(KeyFile* k, const uint8_t* key, int keyLen, int* index) {
+    if (!trimCache()) return nullptr;
+    Path path;
+    if (!descend(k, key, keyLen, Descent::FirstEqual, path)) return nullptr;
+    k->leavesCrossed = 0;
+    *index = path[0].index;
+    return readBlock(k, path[0].block);
+}
+
 int deliverKey(KeyFile* k, int dataLen, void* keyBuffer, int* keyLen) {
     if (dataLen < 0) {
         clearCurrent(k);
@@ -340,14 +350,11 @@ int keyFileFind(KeyFile* k, int mode, const void* key, int keyLen, void* foundKe
     clearCurrent(k);
     if (!key || keyLen < 1 || keyLen > kMaxKeyLength) return setError(kKfBadKeyLength), -1;
     if (mode != kFindFirstEqual) return setError(kKfStateError), -1;
-    if (!trimCache()) return -1;
     const auto* wanted = static_cast<const uint8_t*>(key);
-    Path path;
-    if (!descend(k, wanted, keyLen, Descent::FirstEqual, path)) return -1;
-    k->leavesCrossed = 0;
-    Block* leaf = readBlock(k, path[0].block);
+    int index = 0;
+    Block* leaf = leafOfFirstEqual(k, wanted, keyLen, &index);
     if (!leaf) return -1;
-    const int dataLen = landOn(k, leaf, path[0].index);
+    const int dataLen = landOn(k, leaf, index);
     if (dataLen < 0) {
         clearCurrent(k);
         return -1;
@@ -381,18 +388,14 @@ int keyFileFindAll(KeyFile* k, const void* key, int keyLen, KeyFileVisit visit, 
     if (!known(k)) return -1;
     clearCurrent(k);
     if (!key || keyLen < 1 || keyLen > kMaxKeyLength) return setError(kKfBadKeyLength), -1;
-    if (!trimCache()) return -1;
     const auto* wanted = static_cast<const uint8_t*>(key);
-    Path path;
-    if (!descend(k, wanted, keyLen, Descent::FirstEqual, path)) return -1;
-    k->leavesCrossed = 0;
-    Block* leaf = readBlock(k, path[0].block);
+    int index = 0;
+    Block* leaf = leafOfFirstEqual(k, wanted, keyLen, &index);
     if (!leaf) return -1;
     // Walks the leaves directly: the blocks this operation touched stay
     // cached until it ends, and no current record is kept up on the way.
     uint8_t buffer[1024];
     int visited = 0;
-    int index = path[0].index;
     std::optional<KeyWalk> walk;  // for a leaf whose keys are not expanded
     for (;;) {
         while (index >= entryCount(leaf->bytes)) {
