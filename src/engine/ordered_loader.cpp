@@ -69,7 +69,7 @@ void OrderedLoader::work() {
 bool OrderedLoader::next(LoadedItem& out) {
     if (inline_) {
         if (consumed_ >= count_) return false;
-        out = LoadedItem{};
+        out = LoadedItem();
         out.index = consumed_;
         load_(consumed_++, out);
         return true;
