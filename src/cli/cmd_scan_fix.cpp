@@ -37,7 +37,7 @@ int runOnSystems(const CliContext& ctx, const SystemsOptions& o, StartOne one, S
                                                        : ((*db).*all)(host, settings, std::move(systems));
     if (!started) return kExitFailed;
     db->waitForJob();
-    return kExitOk;
+    return host.failedSteps() > 0 ? kExitFailed : kExitOk;
 }
 
 struct SystemsCommand {

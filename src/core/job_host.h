@@ -56,6 +56,12 @@ public:
     virtual DupesAnswer askDuplicates(const std::string& fileName, const std::string& archivePath,
                                       const std::vector<GenericRom>& matches) = 0;
 
+    // --- outcome ----------------------------------------------------------
+    // A step of the job failed; the job has said so to the person and goes
+    // on with the rest. A front end ends the job as failed when any did.
+    void countFailedStep() { failedSteps_.fetch_add(1, std::memory_order_relaxed); }
+    int failedSteps() const { return failedSteps_.load(std::memory_order_relaxed); }
+
     // --- views ------------------------------------------------------------
     virtual void refreshSystems() = 0;
     virtual void clearGamesList() = 0;
@@ -69,6 +75,7 @@ protected:
 
 private:
     std::atomic<bool> cancel_{false};
+    std::atomic<int> failedSteps_{0};
     bool progressVisible_ = false;
 };
 
