@@ -11,6 +11,16 @@ namespace quorvane {
 // "." or "..", and free of "/" and NUL.
 bool isSafeFileName(std::string_view name);
 
+// A game's archive is its name + ".zip" in the system folder: a safe file
+// name that does not start with "." (such an archive would be hidden, and a
+// scan never lists hidden files).
+bool isSafeGameName(std::string_view name);
+
+// True when `name` can name an entry of an archive that others may unpack:
+// relative ("/" only between folder steps, never first or last), no empty,
+// "." or ".." step, no "\" (a separator to some unpackers) and no NUL.
+bool isSafeEntryName(std::string_view name);
+
 // The message shown when a name is refused.
 std::string unsafeNameMessage(std::string_view what, std::string_view name);
 
