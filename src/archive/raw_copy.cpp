@@ -52,7 +52,7 @@ int copyOne(const ZipSource& source, zipFile target, const ZipEntryInfo& entry, 
 
 }  // namespace
 
-int copyEntriesRaw(const ZipSource& source, zipFile target, std::string_view skipName, int& kept) {
+int copyEntriesRaw(const ZipSource& source, zipFile target, const EntrySkip& skip, int& kept) {
     kept = 0;
     int status = unzGoToFirstFile(source.zip);
     while (status == UNZ_OK) {
@@ -60,7 +60,7 @@ int copyEntriesRaw(const ZipSource& source, zipFile target, std::string_view ski
         unz_file_info64 info{};
         status = readCurrentEntryInfo(source, entry, &info);
         if (status != UNZ_OK) break;
-        if (entry.name != skipName) {
+        if (!skip(entry)) {
             status = copyOne(source, target, entry, info);
             if (status != UNZ_OK) return status;
             ++kept;

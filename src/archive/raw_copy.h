@@ -4,17 +4,20 @@
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
 
-#include <string_view>
+#include <functional>
 
 #include "archive/zip_entry_io.h"
 
 namespace quorvane {
 
-// Copies every entry of `source` except those named exactly `skipName` into
+// Whether an entry is left out of a copy; asked once per entry, in order.
+using EntrySkip = std::function<bool(const ZipEntryInfo& entry)>;
+
+// Copies every entry of `source` that `skip` does not leave out into
 // `target`, keeping each entry's compressed bytes, method, CRC, sizes, DOS
 // date, attributes and name-encoding flag. `kept` receives the number of
 // entries copied. 0, or the first failing status (kZipNewEntryRefused when
 // `target` refuses an entry).
-int copyEntriesRaw(const ZipSource& source, zipFile target, std::string_view skipName, int& kept);
+int copyEntriesRaw(const ZipSource& source, zipFile target, const EntrySkip& skip, int& kept);
 
 }  // namespace quorvane

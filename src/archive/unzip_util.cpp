@@ -34,7 +34,7 @@ int UnZipUtil::close() {
     return kZipOk;
 }
 
-int UnZipUtil::locate(std::string_view entryName) {
+int UnZipUtil::locate(const EntryMatch& match, size_t* position) {
     if (!indexed_) {
         unz_global_info64 global{};
         if (unzGetGlobalInfo64(zip_, &global) != UNZ_OK) return kZipError;
@@ -45,7 +45,7 @@ int UnZipUtil::locate(std::string_view entryName) {
             status = readCurrentEntryInfo(source(), entry);
             if (status == UNZ_OK) status = unzGetFilePos64(zip_, &pos);
             if (status != UNZ_OK) break;
-            index_.emplace_back(std::move(entry.name), pos);
+            index_.emplace_back(std::move(entry), pos);
             status = unzGoToNextFile(zip_);
         }
         if (status != UNZ_END_OF_LIST_OF_FILE) {
@@ -54,10 +54,12 @@ int UnZipUtil::locate(std::string_view entryName) {
         }
         indexed_ = true;
     }
-    for (auto& [name, pos] : index_) {
-        if (name == entryName) return unzGoToFilePos64(zip_, &pos) == UNZ_OK ? kZipOk : kZipError;
+    for (size_t i = 0; i < index_.size(); ++i) {
+        if (!match(index_[i].first)) continue;
+        if (position) *position = i;
+        return unzGoToFilePos64(zip_, &index_[i].second) == UNZ_OK ? kZipOk : kZipError;
     }
-    return kZipError;
+    return kZipEntryGone;
 }
 
 int UnZipUtil::placeWithoutReplacing(const std::string& temp, const std::string& folder, const std::string& name,
@@ -108,16 +110,29 @@ bool isUsableFileName(const std::string& name) { return !name.empty() && name !=
 
 int UnZipUtil::extractFile(std::string_view entryName, const std::string& folder, bool removeAfterwards,
                            std::string* writtenPath) {
+    const int status = extract([entryName](const ZipEntryInfo& e) { return e.name == entryName; }, entryName, folder,
+                               removeAfterwards, writtenPath);
+    return status == kZipEntryGone ? kZipError : status;
+}
+
+int UnZipUtil::extractEntry(const EntryKey& key, const std::string& folder, bool removeAfterwards,
+                            std::string* writtenPath) {
+    return extract([&key](const ZipEntryInfo& e) { return key.matches(e); }, key.name, folder, removeAfterwards,
+                   writtenPath);
+}
+
+int UnZipUtil::extract(const EntryMatch& match, std::string_view entryName, const std::string& folder,
+                       bool removeAfterwards, std::string* writtenPath) {
     if (!zip_ && open() != kZipOk) return kZipError;
     const std::string outputName = entryFileName(entryName);
     if (!isUsableFileName(outputName)) return kZipError;
-    if (locate(entryName) != kZipOk) return kZipError;
+    if (const int found = locate(match); found != kZipOk) return found;
     ZipEntryInfo entry;
     int status = readCurrentEntryInfo(source(), entry);
     if (status != UNZ_OK) return status;
     status = writeCurrentEntry(entry, outputName, folder, removeAfterwards, writtenPath);
     if (status != kZipOk || !removeAfterwards) return status;
-    return removeFile(entryName);
+    return remove(match);
 }
 
 int UnZipUtil::extractAll(const std::string& folder) {
@@ -137,13 +152,23 @@ int UnZipUtil::extractAll(const std::string& folder) {
 }
 
 int UnZipUtil::removeFile(std::string_view entryName) {
+    const int status = remove([entryName](const ZipEntryInfo& e) { return e.name == entryName; });
+    // Nothing of that name: the archive is as it should be.
+    return status == kZipEntryGone ? kZipOk : status;
+}
+
+int UnZipUtil::removeEntry(const EntryKey& key) {
+    return remove([&key](const ZipEntryInfo& e) { return key.matches(e); });
+}
+
+int UnZipUtil::remove(const EntryMatch& match) {
     if (!zip_ && open() != kZipOk) return kZipError;
-    if (locate(entryName) != kZipOk) {
+    size_t position = 0;
+    if (const int found = locate(match, &position); found != kZipOk) {
         // Nothing to remove (or the directory cannot be walked): leave the
         // archive exactly as it is.
-        const int status = indexed_ ? kZipOk : kZipError;
         close();
-        return status;
+        return found;
     }
     const std::string folder = dirName(path_);
     const std::string temp = uniqueTempPath(folder, baseName(path_));
@@ -152,8 +177,10 @@ int UnZipUtil::removeFile(std::string_view entryName) {
         close();
         return kZipError;
     }
+    // Exactly the one entry at `position` stays behind, whatever its name shares.
+    size_t at = 0;
     int kept = 0;
-    int status = copyEntriesRaw(source(), out, entryName, kept);
+    int status = copyEntriesRaw(source(), out, [&at, position](const ZipEntryInfo&) { return at++ == position; }, kept);
     const int closeStatus = zipClose(out, nullptr);
     if (status == kZipOk) status = closeStatus;
     close();

@@ -20,6 +20,7 @@
 
 #include <minizip/unzip.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -27,6 +28,7 @@
 
 #include "archive/file_ops.h"
 #include "archive/zip_entry_io.h"
+#include "archive/zip_info.h"
 
 namespace quorvane {
 
@@ -45,20 +47,28 @@ public:
     // Always 0; closing twice is harmless.
     int close();
 
-    // Writes the entry named exactly `entryName` into `folder` (see the top
-    // of this file), with the entry's date as its last-write time. With
-    // `removeAfterwards`, the written file is synced and then the entry is
-    // removed (the result is removeFile's). kZipError if there is no such
-    // entry, or its name ends in a folder separator, "." or "..".
+    // Writes the first entry named exactly `entryName` into `folder` (see
+    // the top of this file), with the entry's date as its last-write time.
+    // With `removeAfterwards`, the written file is synced and then that one
+    // entry is removed (the result is removeEntry's). kZipError if there is
+    // no such entry, or its name ends in a folder separator, "." or "..".
     // `writtenPath` (optional) receives the path of the file written.
     int extractFile(std::string_view entryName, const std::string& folder, bool removeAfterwards,
                     std::string* writtenPath = nullptr);
+    // The same for the first entry that matches `key`; kZipEntryGone when
+    // none does. The data is checked against the key's CRC as it is read.
+    int extractEntry(const EntryKey& key, const std::string& folder, bool removeAfterwards,
+                     std::string* writtenPath = nullptr);
 
-    // Rebuilds the archive without every entry named exactly `entryName`,
-    // copying the others' compressed bytes unchanged. When nothing matches
-    // the archive is left untouched; when nothing is left it is deleted.
-    // Closes this object either way.
+    // Rebuilds the archive without the first entry named exactly
+    // `entryName` (other entries of that name stay), copying the others'
+    // compressed bytes unchanged. When nothing matches the archive is left
+    // untouched; when nothing is left it is deleted. Closes this object
+    // either way.
     int removeFile(std::string_view entryName);
+    // The same for the first entry that matches `key`; kZipEntryGone (and
+    // the archive untouched) when none does.
+    int removeEntry(const EntryKey& key);
 
     // Extracts every entry of non-zero size into `folder` (names already
     // taken get free variants, as above). 0, or kZipError
@@ -66,7 +76,14 @@ public:
     int extractAll(const std::string& folder);
 
 private:
-    int locate(std::string_view entryName);
+    using EntryMatch = std::function<bool(const ZipEntryInfo& entry)>;
+    // Makes the first entry that `match` accepts current: kZipOk,
+    // kZipEntryGone when none does, kZipError when the directory cannot be
+    // walked. `position` receives its place in the directory.
+    int locate(const EntryMatch& match, size_t* position = nullptr);
+    int extract(const EntryMatch& match, std::string_view entryName, const std::string& folder,
+                bool removeAfterwards, std::string* writtenPath);
+    int remove(const EntryMatch& match);
     int placeWithoutReplacing(const std::string& temp, const std::string& folder, const std::string& name,
                               std::string& placed);
     int writeCurrentEntry(const ZipEntryInfo& entry, const std::string& outputName, const std::string& folder,
@@ -76,8 +93,8 @@ private:
     std::string path_;
     FileOps* ops_;
     unzFile zip_ = nullptr;
-    // Name and position of every entry, read on the first lookup.
-    std::vector<std::pair<std::string, unz64_file_pos>> index_;
+    // Every entry and its position, read on the first lookup.
+    std::vector<std::pair<ZipEntryInfo, unz64_file_pos>> index_;
     bool indexed_ = false;
 };
 

@@ -34,6 +34,19 @@ struct ZipEntryInfo {
     uint64_t localHeaderOffset = 0;
 };
 
+// One entry told apart by its content as well as its name: an archive may
+// hold several entries of one name, and a rewrite moves entries about, so a
+// step that means one entry names it by all three.
+struct EntryKey {
+    std::string name;
+    uint32_t crc32 = 0;
+    uint64_t size = 0;
+
+    bool matches(const ZipEntryInfo& entry) const {
+        return entry.name == name && entry.crc32 == crc32 && entry.uncompressedSize == size;
+    }
+};
+
 enum class ZipRead {
     List,         // the directory only; testZip() reads the data when called
     ListAndTest,  // the directory and every entry's data, from one read of a small file

@@ -12,6 +12,7 @@ std::string zipStatusText(int status) {
         case kZipInternalError: return "internal zip error";
         case kZipCrcError: return "CRC mismatch";
         case kZipNewEntryRefused: return "new archive refused an entry";
+        case kZipEntryGone: return "the entry is no longer in the archive";
         case kZipCannotDeleteOld: return "cannot delete the old archive";
         case kZipCannotReplace: return "cannot put the new archive in place";
         default: return "zip error " + std::to_string(status);

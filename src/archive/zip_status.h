@@ -22,6 +22,7 @@ enum ZipStatus : int {
     kZipInternalError = -104,     // minizip UNZ_INTERNALERROR
     kZipCrcError = -105,          // minizip UNZ_CRCERROR: data read back with a wrong CRC
     kZipNewEntryRefused = -110,   // removeFile: the rebuilt archive refused an entry
+    kZipEntryGone = -120,         // no entry of that name and content is in the archive (any more)
     kZipCannotDeleteOld = -200,   // removeFile: the emptied archive cannot be deleted
     kZipCannotReplace = -201,     // removeFile: the rebuilt archive cannot be put in place
 };

@@ -1,5 +1,7 @@
 #include "archive/zip_util.h"
 
+#include <zlib.h>
+
 #include <memory>
 
 #include "archive/dos_time.h"
@@ -44,7 +46,7 @@ int openOriginal(const std::string& path, FileOps& ops, Original& original) {
 
 // Deflates the source into a new entry of `out`.
 int addEntry(zipFile out, FileOps& ops, int sourceFd, int64_t sourceSize, time_t modified,
-             std::string_view entryName) {
+             std::string_view entryName, const ExpectedContent* expected) {
     zip_fileinfo info{};
     info.dosDate = timeToDosDate(modified);
     const std::string name(entryName);
@@ -55,15 +57,18 @@ int addEntry(zipFile out, FileOps& ops, int sourceFd, int64_t sourceSize, time_t
     std::unique_ptr<char[]> block(new (std::nothrow) char[kCopyBlockSize]);
     if (!block) status = kZipError;
     uint64_t offset = 0;
+    uLong crc = crc32(0L, Z_NULL, 0);
     while (status == ZIP_OK) {
         const ssize_t n = ops.readAt(sourceFd, block.get(), kCopyBlockSize, offset);
         if (n < 0) status = kZipError;
         if (n <= 0) break;
         offset += static_cast<uint64_t>(n);
+        if (expected) crc = crc32(crc, reinterpret_cast<const Bytef*>(block.get()), static_cast<uInt>(n));
         status = zipWriteInFileInZip(out, block.get(), static_cast<unsigned>(n));
     }
     // The source must not have shrunk or grown under us unnoticed.
     if (status == ZIP_OK && offset != static_cast<uint64_t>(sourceSize)) status = kZipError;
+    if (status == ZIP_OK && expected && (offset != expected->size || crc != expected->crc32)) status = kZipCrcError;
     const int closeStatus = zipCloseFileInZip(out);
     return status != ZIP_OK ? status : closeStatus;
 }
@@ -92,7 +97,7 @@ int ZipUtil::close() {
     return kZipOk;
 }
 
-int ZipUtil::addFile(const std::string& sourcePath, std::string_view entryName) {
+int ZipUtil::addFile(const std::string& sourcePath, std::string_view entryName, const ExpectedContent* expected) {
     if (!open_ && open() != kZipOk) return kZipError;
 
     // Open the source before touching the archive, so a missing source
@@ -104,7 +109,7 @@ int ZipUtil::addFile(const std::string& sourcePath, std::string_view entryName) 
     if (sourceSize < 0) return kZipSourceMissing;
 
     return rewriteArchive(path_, entryName, [&](zipFile out) {
-        return addEntry(out, *ops_, source.fd, sourceSize, modified, entryName);
+        return addEntry(out, *ops_, source.fd, sourceSize, modified, entryName, expected);
     }, *ops_);
 }
 
@@ -124,7 +129,8 @@ int rewriteArchive(const std::string& path, std::string_view skipName,
     int status = kZipOk;
     if (original.zip) {
         int kept = 0;
-        status = copyEntriesRaw(ZipSource{original.zip, path, ops}, out, skipName, kept);
+        status = copyEntriesRaw(ZipSource{original.zip, path, ops}, out,
+                                [skipName](const ZipEntryInfo& e) { return e.name == skipName; }, kept);
     }
     if (status == kZipOk) status = addEntries(out);
     const int closeStatus = zipClose(out, nullptr);

@@ -21,6 +21,7 @@
 
 #include <minizip/zip.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,13 @@
 #include "archive/file_ops.h"
 
 namespace quorvane {
+
+// The content a source file must hold for addFile to take it: the file may
+// have changed since it was identified.
+struct ExpectedContent {
+    uint32_t crc32 = 0;
+    uint64_t size = 0;
+};
 
 class ZipUtil {
 public:
@@ -47,8 +55,11 @@ public:
     // Deflates `sourcePath` (default level) into the entry `entryName`, dated
     // with the source's last-write time. An entry of exactly that name is
     // removed first. kZipSourceMissing when the source cannot be read; then
-    // the archive is untouched. The archive stays open for close().
-    int addFile(const std::string& sourcePath, std::string_view entryName);
+    // the archive is untouched. With `expected`, data of another CRC or size
+    // is refused (kZipCrcError) and the archive is untouched. The archive
+    // stays open for close().
+    int addFile(const std::string& sourcePath, std::string_view entryName,
+                const ExpectedContent* expected = nullptr);
 
 private:
     std::string path_;

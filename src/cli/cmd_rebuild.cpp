@@ -40,7 +40,7 @@ int runRebuild(const CliContext& ctx, const RebuildOptions& o) {
     }
     if (!started) return kExitFailed;
     db->waitForJob();
-    return kExitOk;
+    return host.failedSteps() > 0 ? kExitFailed : kExitOk;
 }
 
 }  // namespace

@@ -59,4 +59,28 @@ std::string leftoverRestored(const std::string& folder, const std::string& name,
            "has been renamed back to " + restoredAs + ".";
 }
 
+namespace {
+
+std::string stepCount(int count) { return std::to_string(count) + (count == 1 ? " step" : " steps"); }
+
+}  // namespace
+
+std::string notMovedToBackup(const std::string& name, const std::string& why) {
+    return name + " could not be moved to the backup folder (" + why + "); it was left where it is";
+}
+
+std::string corruptNotMoved(const std::string& file, const std::string& why) {
+    return file + " corrupt: it could not be moved to the backup folder (" + why + ")";
+}
+
+std::string stepsFailed(int count) { return stepCount(count) + " failed: see the messages above."; }
+
+std::string romsetNotFullyFixed(const std::string& system, int failedSteps) {
+    return "Romset " + system + " has not been fully fixed: " + stepCount(failedSteps) + " failed.";
+}
+
+std::string romsetsNotFullyFixed(int failedSteps) {
+    return "Romsets have not been fully fixed: " + stepCount(failedSteps) + " failed.";
+}
+
 }  // namespace quorvane::analysis_text

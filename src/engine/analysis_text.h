@@ -23,6 +23,8 @@ std::string fixingSystem(const std::string& stamp, const std::string& system);
 std::string errorInZip(const std::string& file, int status);
 inline constexpr const char* kScanCancelled = "Warning: scan terminated by user request.";
 inline constexpr const char* kRebuildCancelled = "Warning: rebuild terminated by user request.";
+// The closing line of a fix in which steps failed.
+std::string stepsFailed(int count);
 // Temporary files of a killed run found in `folder`.
 std::string leftoverKept(const std::string& folder, const std::string& name);
 std::string leftoverRestored(const std::string& folder, const std::string& name, const std::string& restoredAs);
@@ -35,6 +37,9 @@ std::string corruptDeleted(const std::string& file);
 std::string rebuiltTo(const std::string& name, const GenericRom& match);
 std::string deleted(const std::string& name);
 inline constexpr const char* kErrorCopying = "Error while copying file.";
+// A move into the backup folder that failed: the file is where it was.
+std::string notMovedToBackup(const std::string& name, const std::string& why);
+std::string corruptNotMoved(const std::string& file, const std::string& why);
 
 // Information boxes.
 std::string folderCannotBeCreated(const std::string& folder);
@@ -43,6 +48,8 @@ std::string romsetScanned(const std::string& system);
 inline constexpr const char* kRomsetsScanned = "Romsets have been scanned.";
 std::string romsetFixed(const std::string& system);
 inline constexpr const char* kRomsetsFixed = "Romset have been fixed.";
+std::string romsetNotFullyFixed(const std::string& system, int failedSteps);
+std::string romsetsNotFullyFixed(int failedSteps);
 inline constexpr const char* kRebuildComplete = "Rebuild complete.";
 
 // Progress captions.

@@ -74,6 +74,16 @@ protected:
     // Posts the leftover warnings, then lists and tests every file of the
     // folder, marking each ROM found in place as had. `reportErrors`: post "Error in zip" for files that fail.
     void firstPass(bool reportErrors);
+    // What the first pass found of a listed file: its load status, or 0 when
+    // the pass did not reach it.
+    int firstPassStatus(size_t index) const { return index < tested_.size() ? tested_[index].status : 0; }
+    // A step failed and has been reported; the job goes on.
+    void failStep() {
+        ++failedSteps_;
+        host_.countFailedStep();
+    }
+    int failedSteps() const { return failedSteps_; }
+
     // Loads a file of the listing again. With `test`, an archive tested by the
     // first pass and unchanged since is not read again.
     int reload(size_t index, FileCollection& collection, bool test);
@@ -102,6 +112,7 @@ private:
     FileMessageTree tree_;
     std::vector<TestResult> tested_;
     std::chrono::steady_clock::time_point lastProgress_{};
+    int failedSteps_ = 0;
 };
 
 }  // namespace quorvane

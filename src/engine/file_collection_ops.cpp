@@ -1,5 +1,8 @@
 #include "engine/file_collection_ops.h"
 
+#include <cstdlib>
+
+#include "archive/digest_set.h"
 #include "archive/encoding_util.h"
 #include "archive/file_ops.h"
 #include "archive/unzip_util.h"
@@ -39,6 +42,9 @@ private:
     bool ok_ = false;
 };
 
+// A folder inside an archive holds no data: no ROM, nothing to identify.
+bool isFolderEntry(const ZipEntryInfo& entry) { return !entry.name.empty() && entry.name.back() == '/'; }
+
 int loadArchive(FileCollection& collection, const LoadOptions& options) {
     const ZipInfo info(collection.path, fileOps(), options.test ? ZipRead::ListAndTest : ZipRead::List);
     if (options.test) {
@@ -48,6 +54,7 @@ int loadArchive(FileCollection& collection, const LoadOptions& options) {
     }
     collection.files.reserve(info.entries().size());
     for (const ZipEntryInfo& entry : info.entries()) {
+        if (isFolderEntry(entry)) continue;
         File file(entry.name);
         file.size = entry.size;
         file.crc = entry.crc;
@@ -83,78 +90,130 @@ int loadCollection(FileCollection& collection, const LoadOptions& options) {
     return collection.isZip ? loadArchive(collection, options) : loadLooseFile(collection, options);
 }
 
-int moveToFolder(const FileCollection& collection, size_t index, const std::string& folder, std::string* movedTo) {
-    if (index >= collection.files.size()) return kZipError;
+EntryKey keyOf(const File& listed) {
+    EntryKey key;
+    key.name = listed.name;
+    char* end = nullptr;
+    key.crc32 = static_cast<uint32_t>(std::strtoul(listed.crc.c_str(), &end, 16));
+    key.size = std::strtoull(listed.size.c_str(), &end, 10);
+    return key;
+}
+
+void DisplacedEntries::add(const std::string& archivePath, const EntryKey& key, const std::string& movedTo) {
+    index_[{archivePath, key.name, key.crc32, key.size}] = moves_.size();
+    moves_.push_back({archivePath, key, movedTo});
+}
+
+const std::string* DisplacedEntries::find(const std::string& archivePath, const EntryKey& key) const {
+    const auto it = index_.find({archivePath, key.name, key.crc32, key.size});
+    return it == index_.end() ? nullptr : &moves_[it->second].movedTo;
+}
+
+int moveToFolder(const FileCollection& collection, const File& listed, const std::string& folder,
+                 std::string* movedTo) {
     if (!collection.isZip) {
         return moveIntoFolder(collection.path, folder, baseName(collection.path), movedTo) == 0 ? 0 : kZipError;
     }
-    const std::string& entryName = collection.files[index].name;
+    const EntryKey key = keyOf(listed);
+    std::string placed;
     {
         StagingFolder stage(folder);
         if (!stage.ok()) return kZipError;
         UnZipUtil unzip(collection.path);
         std::string written;
-        int status = unzip.extractFile(entryName, stage.path(), false, &written);
+        int status = unzip.extractEntry(key, stage.path(), false, &written);
         unzip.close();
         if (status != kZipOk) return status;
         stage.track(written);
         if (!syncFile(written)) return kZipError;
-        if (moveIntoFolder(written, folder, baseName(written), movedTo) != 0) return kZipError;
+        if (moveIntoFolder(written, folder, baseName(written), &placed) != 0) return kZipError;
         stage.track({});
     }
     // The copy is safely in `folder`; only now does the archive lose it.
     UnZipUtil unzip(collection.path);
-    const int status = unzip.removeFile(entryName);
+    const int status = unzip.removeEntry(key);
     unzip.close();
-    return status;
+    if (status != kZipOk) {
+        // The entry is still in its archive (a failed rewrite leaves the old
+        // one whole): the copy would only be a second one, and a rerun would
+        // make a third.
+        fileOps().remove(placed);
+        return status;
+    }
+    if (movedTo) *movedTo = placed;
+    return kZipOk;
 }
 
 namespace {
 
-// Moves the entry `entryName` of `archivePath` into `folder` unless it holds
-// the same content as `file`. 0 when nothing of other content is left there.
-int keepOldEntry(const std::string& archivePath, const std::string& entryName, const File& file,
-                 const std::string& folder) {
-    if (!pathExists(archivePath)) return 0;
-    FileCollection target(archivePath);
-    if (loadCollection(target, {.test = false}) != 0) return kZipError;
-    for (size_t i = 0; i < target.files.size(); ++i) {
-        const File& old = target.files[i];
-        if (old.name != entryName) continue;
-        if (equalsIgnoreCase(old.crc, file.crc) && old.size == file.size) return 0;
-        return moveToFolder(target, i, folder);
+bool sameContent(const ZipEntryInfo& entry, const EntryKey& key) {
+    return entry.crc32 == key.crc32 && entry.uncompressedSize == key.size;
+}
+
+// Moves every entry named `entryName` of `archivePath` whose content is not
+// `wanted` into `folder`, one at a time. 0 when none of other content is
+// left there.
+int keepOldEntries(const std::string& archivePath, const std::string& entryName, const EntryKey& wanted,
+                   const std::string& folder, DisplacedEntries* displaced) {
+    // Moving out the last entry deletes the archive.
+    while (pathExists(archivePath)) {
+        const ZipInfo info(archivePath);
+        if (info.listStatus() != 0) return info.listStatus();
+        const ZipEntryInfo* other = nullptr;
+        for (const ZipEntryInfo& entry : info.entries()) {
+            if (entry.name == entryName && !sameContent(entry, wanted)) {
+                other = &entry;
+                break;
+            }
+        }
+        if (other == nullptr) return 0;
+        const EntryKey key{other->name, other->crc32, other->uncompressedSize};
+        FileCollection target(archivePath);
+        File old(other->name);
+        old.crc = crcHex(key.crc32, true);
+        old.size = std::to_string(key.size);
+        std::string movedTo;
+        if (const int status = moveToFolder(target, old, folder, &movedTo); status != 0) return status;
+        if (displaced) displaced->add(archivePath, key, movedTo);
     }
     return 0;
 }
 
+int addChecked(const std::string& archivePath, const std::string& source, const std::string& entryName,
+               const EntryKey& expected) {
+    const ExpectedContent content{expected.crc32, expected.size};
+    ZipUtil zip(archivePath);
+    int status = zip.open();
+    if (status == kZipOk) status = zip.addFile(source, entryName, &content);
+    const int closeStatus = zip.close();
+    return status != kZipOk ? status : closeStatus;
+}
+
 }  // namespace
 
-int copyToArchive(const FileCollection& collection, size_t index, const std::string& archivePath,
-                  const std::string& entryName, const std::string& keepReplacedIn) {
-    if (index >= collection.files.size()) return kZipError;
+int copyToArchive(const FileCollection& collection, const File& listed, const std::string& archivePath,
+                  const std::string& entryName, const std::string& keepReplacedIn, DisplacedEntries* displaced) {
+    const EntryKey key = keyOf(listed);
     if (!keepReplacedIn.empty()) {
-        if (const int status = keepOldEntry(archivePath, entryName, collection.files[index], keepReplacedIn);
-            status != 0)
+        if (const int status = keepOldEntries(archivePath, entryName, key, keepReplacedIn, displaced); status != 0)
             return status;
     }
-    auto addTo = [&](const std::string& source) {
-        ZipUtil zip(archivePath);
-        int status = zip.open();
-        if (status == kZipOk) status = zip.addFile(source, entryName);
-        const int closeStatus = zip.close();
-        return status != kZipOk ? status : closeStatus;
-    };
-    if (!collection.isZip) return addTo(collection.path);
+    if (!collection.isZip) return addChecked(archivePath, collection.path, entryName, key);
 
     StagingFolder stage(dirName(archivePath));
     if (!stage.ok()) return kZipError;
     UnZipUtil unzip(collection.path);
     std::string written;
-    const int status = unzip.extractFile(collection.files[index].name, stage.path(), false, &written);
+    const int status = unzip.extractEntry(key, stage.path(), false, &written);
     unzip.close();
+    if (status == kZipEntryGone && displaced) {
+        // An earlier copy made room for itself by moving this very entry away.
+        if (const std::string* movedTo = displaced->find(collection.path, key))
+            return addChecked(archivePath, *movedTo, entryName, key);
+    }
     if (status != kZipOk) return status;
     stage.track(written);
-    return addTo(written);
+    return addChecked(archivePath, written, entryName, key);
 }
 
 std::vector<std::string> recoverLeftovers(const std::string& folder) {

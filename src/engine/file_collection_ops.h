@@ -4,8 +4,9 @@
 // How to use:
 //   FileCollection c(folder + "/" + name);
 //   int status = loadCollection(c, {.test = true, .useMD5 = s.useMD5, .useSHA1 = s.useSHA1});
-//   copyToArchive(c, i, folder + "/" + game + ".zip", romName);
-//   moveToFolder(c, i, backupFolder);
+//   const File listed = c.files[i];           // before identification
+//   copyToArchive(c, listed, folder + "/" + game + ".zip", romName);
+//   moveToFolder(c, listed, backupFolder);
 //
 // A user's data is never removed before a complete copy of it exists where
 // it is going: an entry moved out of an archive is extracted, synced and in
@@ -14,8 +15,13 @@
 // never collide with a user's file of the same name.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include "archive/zip_info.h"
 
 #include "core/records.h"
 
@@ -34,25 +40,60 @@ inline constexpr int kLooseFileUnreadable = -200;
 // never by the folders above it.
 bool isArchiveName(const std::string& path);
 
-// Fills `collection.files`. 0 on success (the archive test's end-of-list
+// Fills `collection.files` (an archive's folder entries, names ending in
+// "/", are not files and are left out). 0 on success (the archive test's end-of-list
 // status counts as success); an archive that fails the test returns the
 // test's status and loads nothing; kLooseFileUnreadable for a loose file
 // that cannot be opened. Loose files are named by their bare file name.
 int loadCollection(FileCollection& collection, const LoadOptions& options);
 
-// Moves file `index` into `folder` under its bare name, or a free variant
-// ("name (1)") when that is taken. 0, or the failing status; on failure the
-// file is still where it was. `movedTo` receives the new path.
-int moveToFolder(const FileCollection& collection, size_t index, const std::string& folder,
+// Names an archive's file as the listing showed it. Take it before
+// identification, which may set the file's size text to "-".
+EntryKey keyOf(const File& listed);
+
+// Entries a copy moved out of an archive to make room for another entry of
+// the same name, and where each went: a later step of the same job that
+// wants one of them takes it from there, and need not move it again.
+class DisplacedEntries {
+public:
+    struct Move {
+        std::string archivePath;
+        EntryKey key;
+        std::string movedTo;
+    };
+
+    void add(const std::string& archivePath, const EntryKey& key, const std::string& movedTo);
+    // Where the entry went, or nullptr.
+    const std::string* find(const std::string& archivePath, const EntryKey& key) const;
+    // Every move in the order made.
+    const std::vector<Move>& moves() const { return moves_; }
+
+private:
+    std::map<std::tuple<std::string, std::string, uint32_t, uint64_t>, size_t> index_;
+    std::vector<Move> moves_;
+};
+
+// Moves the file `listed` (as loaded: an entry of the collection's archive,
+// or the loose file itself) into `folder` under its bare name, or a free
+// variant ("name (1)") when that is taken. 0, or the failing status
+// (kZipEntryGone when the archive no longer holds that entry); on failure
+// the file is still where it was and no copy of it was left in `folder`.
+// `movedTo` receives the new path.
+int moveToFolder(const FileCollection& collection, const File& listed, const std::string& folder,
                  std::string* movedTo = nullptr);
 
-// Adds a copy of file `index` to the archive `archivePath` as `entryName`
-// (compressed anew; an entry of that name is replaced). The archive is
-// created when no file of that name exists. With `keepReplacedIn`, an entry
-// of that name with other content is first moved into that folder, so a
-// replacement never costs a user's data. 0, or the failing status.
-int copyToArchive(const FileCollection& collection, size_t index, const std::string& archivePath,
-                  const std::string& entryName, const std::string& keepReplacedIn = {});
+// Adds a copy of the file `listed` to the archive `archivePath` as
+// `entryName` (compressed anew; entries of that name are replaced). The
+// archive is created when no file of that name exists. The data added is
+// checked against the listed CRC and size: other data is refused
+// (kZipCrcError) and the archive stays as it was. With `keepReplacedIn`,
+// every entry of that name with other content is first moved into that
+// folder (and noted in `displaced`), so a replacement never costs a user's
+// data; an entry of the source that an earlier copy displaced is taken from
+// where `displaced` says it went. 0, or the failing status.
+int copyToArchive(const FileCollection& collection, const File& listed, const std::string& archivePath,
+                  const std::string& entryName, const std::string& keepReplacedIn = {},
+                  DisplacedEntries* displaced = nullptr);
 
 // Looks for what a killed run left in `folder` (names starting with
 // kTempPrefix). A leftover archive that is complete and whose original name

@@ -1,5 +1,7 @@
 #include "engine/fix_thread.h"
 
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 
 #include "archive/zip_status.h"
@@ -34,25 +36,66 @@ bool FixThread::prepare() {
 void FixThread::execute() {
     fixOneSystem();
     if (cancelled()) postMessage(text::kScanCancelled);
-    finishJob(text::romsetFixed(systemName));
+    finishJob(failedSteps() == 0 ? text::romsetFixed(systemName)
+                                 : text::romsetNotFullyFixed(systemName, failedSteps()));
 }
 
 void FixThread::fixOneSystem() {
     if (db().openDB() != 0) {
         postMessage(db().lastError());
+        failStep();
         return;
     }
+    const int failedBefore = failedSteps();
     postMessage(text::fixingSystem(text::timeStamp(std::time(nullptr)), systemName));
     db().cleanSystemStatus(systemName);
     firstPass(false);
+    moveUnreadableAside();
     secondPass();
+    rebuildFromDisplaced();
+    if (failedSteps() > failedBefore) postMessage(text::stepsFailed(failedSteps() - failedBefore));
     db().closeDB();
+}
+
+namespace {
+
+// Why a move failed, for a person.
+std::string failureReason(int status, int savedErrno) {
+    if (status == kZipError && savedErrno != 0) return std::strerror(savedErrno);
+    return zipStatusText(status);
+}
+
+}  // namespace
+
+void FixThread::moveUnreadableAside() {
+    movedAside_.assign(fileList.size(), false);
+    for (size_t i = 0; i < fileList.size(); ++i) {
+        if (cancelled()) break;
+        const int status = firstPassStatus(i);
+        if (zipTestPassed(status)) continue;
+        currentFile = fileList[i];
+        fileIndex = static_cast<int>(i);
+        moveAside(i, status);
+        movedAside_[i] = true;
+    }
+}
+
+void FixThread::moveAside(size_t index, int status) {
+    postMessage(text::errorInZip(currentFile, status));
+    errno = 0;
+    if (moveIntoFolder(pathOf(index), backupFolder, currentFile) == 0) {
+        postFileMessage(text::corruptDeleted(currentFile));
+        return;
+    }
+    postFileMessage(text::corruptNotMoved(currentFile, failureReason(kZipError, errno)));
+    failStep();
 }
 
 void FixThread::secondPass() {
     // One file at a time: a copy may change an archive further down the list.
     for (size_t i = 0; i < fileList.size(); ++i) {
         if (cancelled()) break;
+        if (i < movedAside_.size() && movedAside_[i]) continue;
         currentFile = fileList[i];
         fileIndex = static_cast<int>(i);
         showProgress();
@@ -64,48 +107,88 @@ void FixThread::fixFile(size_t index) {
     FileCollection collection(pathOf(index));
     const int status = reload(index, collection, true);
     if (!zipTestPassed(status)) {
-        postMessage(text::errorInZip(currentFile, status));
-        postFileMessage(text::corruptDeleted(currentFile));
-        moveIntoFolder(collection.path, backupFolder, currentFile);
+        moveAside(index, status);  // damaged since the first pass
         return;
     }
     const RomFinder find = finder();
     for (size_t j = 0; j < collection.files.size(); ++j) {
+        // As listed: identification may change the size text.
+        const File listed = collection.files[j];
         File& f = collection.files[j];
         const std::vector<GenericRom> matches = identifyFile(f, find);
         if (matches.empty()) postFileMessage(text::cannotBeIdentified(f.name));
-        bool wanted = false;
+        CopyOutcome outcome;
         for (const GenericRom& r : matches) {
-            switch (classifyMatch(r, systemName, currentFile, f.name)) {
+            CopyOutcome step;
+            switch (classifyMatch(r, systemName, currentFile, f.name, PendingRule::MissingOrElsewhere)) {
                 case MatchClass::InPlace:
                     // Only after a case-only rename earlier in this archive is
                     // an entry in place and still missing.
-                    if (isMissing(r)) db().setHave(f.crc, f.size, r.name, r.game, systemName);
-                    wanted = true;
+                    if (!isHad(r)) db().setHave(f.crc, f.size, r.name, r.game, systemName);
+                    step.wanted = true;
                     break;
-                case MatchClass::MisplacedMissing:
-                    if (rebuildMisplaced(collection, index, j, f, r)) wanted = true;
-                    break;
-                case MatchClass::ForeignMissing: rebuildForeign(collection, j, f, r); break;
+                case MatchClass::MisplacedMissing: step = rebuildMisplaced(collection, index, listed, f, r); break;
+                case MatchClass::ForeignMissing: step = rebuildForeign(collection, listed, f, r); break;
                 case MatchClass::MisplacedFound:
                 case MatchClass::ForeignFound: break;
             }
+            outcome.wanted = outcome.wanted || step.wanted;
+            outcome.failed = outcome.failed || step.failed;
         }
-        if (!wanted) {
-            postFileMessage(text::deleted(f.name));
-            moveToFolder(collection, j, backupFolder);
+        // A file whose copy failed is the only one there is: it stays.
+        if (!outcome.wanted && !outcome.failed) backUp(collection, listed);
+    }
+}
+
+void FixThread::rebuildFromDisplaced() {
+    // Building one may displace another: the list grows while it is walked.
+    for (size_t i = 0; i < displaced_.moves().size() && !cancelled(); ++i) {
+        const std::string movedTo = displaced_.moves()[i].movedTo;
+        FileCollection source(movedTo);
+        if (loadCollection(source, loadOptions(false)) != 0 || source.isZip || source.files.size() != 1) continue;
+        currentFile = movedTo;
+        const File listed = source.files[0];
+        File f = listed;
+        for (const GenericRom& r : identifyFile(f, finder())) {
+            switch (classifyMatch(r, systemName, {}, f.name, PendingRule::MissingOrElsewhere)) {
+                case MatchClass::MisplacedMissing: rebuildMisplaced(source, 0, listed, f, r); break;
+                case MatchClass::ForeignMissing: rebuildForeign(source, listed, f, r); break;
+                default: break;
+            }
         }
     }
 }
 
-bool FixThread::rebuildMisplaced(FileCollection& collection, size_t index, size_t entry, File& f,
-                                 const GenericRom& r) {
-    postFileMessage(text::rebuiltTo(f.name, r));
-    const std::string target = r.game + ".zip";
-    if (!isSafeFileName(target)) {
-        postFileMessage(unsafeNameMessage("Game", r.game));
-        return false;
+void FixThread::backUp(const FileCollection& collection, const File& listed) {
+    errno = 0;
+    int status = moveToFolder(collection, listed, backupFolder);
+    const int savedErrno = errno;
+    // An entry a copy moved away to make room is in the backup folder already.
+    if (status == kZipEntryGone && collection.isZip && displaced_.find(collection.path, keyOf(listed))) status = 0;
+    if (status == 0) {
+        postFileMessage(text::deleted(listed.name));
+        return;
     }
+    postFileMessage(text::notMovedToBackup(listed.name, failureReason(status, savedErrno)));
+    failStep();
+}
+
+bool FixThread::namesAreSafe(const GenericRom& r, bool checkSystem) {
+    std::string refusal;
+    if (checkSystem && !isSafeFileName(r.system)) refusal = unsafeNameMessage("System", r.system);
+    else if (!isSafeGameName(r.game)) refusal = unsafeNameMessage("Game", r.game);
+    else if (!isSafeEntryName(r.name)) refusal = unsafeNameMessage("ROM", r.name);
+    if (refusal.empty()) return true;
+    postFileMessage(refusal);
+    failStep();
+    return false;
+}
+
+FixThread::CopyOutcome FixThread::rebuildMisplaced(FileCollection& collection, size_t index, const File& listed,
+                                                   File& f, const GenericRom& r) {
+    postFileMessage(text::rebuiltTo(f.name, r));
+    if (!namesAreSafe(r, false)) return {.failed = true};
+    const std::string target = r.game + ".zip";
     const std::string targetPath = joinPath(folder, target);
     const bool caseOnly = currentFile != target && equalsIgnoreCase(currentFile, target);
     // On a case-sensitive file system a copy would make a second archive
@@ -115,30 +198,36 @@ bool FixThread::rebuildMisplaced(FileCollection& collection, size_t index, size_
         renameCollection(collection, index, target);
         if (f.name == r.name) {
             db().setHave(f.crc, f.size, r.name, r.game, systemName);
-            return true;
+            return {.wanted = true};
         }
     }
-    const int status = copyToArchive(collection, entry, targetPath, r.name, backupFolder);
-    if (status != 0) postFileMessage(text::kErrorCopying);
-    else db().setHave(f.crc, f.size, r.name, r.game, systemName);
-    return false;
+    const int status = copyToArchive(collection, listed, targetPath, r.name, backupFolder, &displaced_);
+    if (status != 0) {
+        postFileMessage(text::kErrorCopying);
+        failStep();
+        return {.failed = true};
+    }
+    db().setHave(f.crc, f.size, r.name, r.game, systemName);
+    return {};
 }
 
-void FixThread::rebuildForeign(const FileCollection& collection, size_t entry, File& f, const GenericRom& r) {
+FixThread::CopyOutcome FixThread::rebuildForeign(const FileCollection& collection, const File& listed, File& f,
+                                                 const GenericRom& r) {
     postFileMessage(text::rebuiltTo(f.name, r));
-    if (!isSafeFileName(r.system) || !isSafeFileName(r.game + ".zip")) {
-        postFileMessage(unsafeNameMessage(isSafeFileName(r.system) ? "Game" : "System",
-                                          isSafeFileName(r.system) ? r.game : r.system));
-        return;
-    }
+    if (!namesAreSafe(r, true)) return {.failed = true};
     // Into the folder of the ROM's own system, where its next fix wants it.
     bool exists = false;
     const std::string systemFolder = resolveSystemFolder(settings(), r.system, &exists);
-    const int status =
-        exists ? copyToArchive(collection, entry, joinPath(systemFolder, r.game + ".zip"), r.name, backupFolder)
-               : static_cast<int>(kZipError);
-    if (status != 0) postFileMessage(text::kErrorCopying);
-    else db().setHave(f.crc, f.size, r.name, r.game, r.system);
+    const int status = exists ? copyToArchive(collection, listed, joinPath(systemFolder, r.game + ".zip"), r.name,
+                                              backupFolder, &displaced_)
+                              : static_cast<int>(kZipError);
+    if (status != 0) {
+        postFileMessage(text::kErrorCopying);
+        failStep();
+        return {.failed = true};
+    }
+    db().setHave(f.crc, f.size, r.name, r.game, r.system);
+    return {};
 }
 
 void FixThread::renameCollection(FileCollection& collection, size_t index, const std::string& newName) {
@@ -162,7 +251,7 @@ bool MultiFixThread::prepare() {
 void MultiFixThread::execute() {
     eachSystem(systemList, [this] { fixOneSystem(); });
     if (cancelled()) postMessage(text::kScanCancelled);
-    finishJob(text::kRomsetsFixed);
+    finishJob(failedSteps() == 0 ? std::string(text::kRomsetsFixed) : text::romsetsNotFullyFixed(failedSteps()));
 }
 
 }  // namespace quorvane

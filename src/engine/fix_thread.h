@@ -30,13 +30,32 @@ protected:
     std::string backupFolder;
 
 private:
+    // What became of a file's copy to where a match wants it.
+    struct CopyOutcome {
+        bool wanted = false;  // the file itself is now the wanted copy
+        bool failed = false;  // the copy failed: the file must stay
+    };
+
+    // Archives the first pass could not read go aside before anything is
+    // written, so no ROM is ever copied into one.
+    void moveUnreadableAside();
+    void moveAside(size_t index, int status);
     void secondPass();
     void fixFile(size_t index);
-    // A missing ROM of this system found in the wrong place. True when the
-    // file has become the wanted copy of it.
-    bool rebuildMisplaced(FileCollection& collection, size_t index, size_t entry, File& f, const GenericRom& r);
-    void rebuildForeign(const FileCollection& collection, size_t entry, File& f, const GenericRom& r);
+    // An entry moved aside to make room may be a ROM some set still lacks
+    // (names swapped across two archives): such sets are built from the
+    // copy in the backup folder, which stays there.
+    void rebuildFromDisplaced();
+    CopyOutcome rebuildMisplaced(FileCollection& collection, size_t index, const File& listed, File& f,
+                                 const GenericRom& r);
+    CopyOutcome rebuildForeign(const FileCollection& collection, const File& listed, File& f, const GenericRom& r);
+    // Refuses (and reports) a match whose names cannot make a file.
+    bool namesAreSafe(const GenericRom& r, bool checkSystem);
+    void backUp(const FileCollection& collection, const File& listed);
     void renameCollection(FileCollection& collection, size_t index, const std::string& newName);
+
+    std::vector<bool> movedAside_;
+    DisplacedEntries displaced_;
 };
 
 class MultiFixThread : public FixThread {

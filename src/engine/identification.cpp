@@ -18,12 +18,13 @@ bool isInPlace(const GenericRom& match, const std::string& system, const std::st
 }
 
 MatchClass classifyMatch(const GenericRom& match, const std::string& system, const std::string& containerName,
-                         const std::string& entryName) {
+                         const std::string& entryName, PendingRule rule) {
+    const bool pending = isPending(match, rule);
     if (match.system == system) {
         if (isInPlace(match, system, containerName, entryName)) return MatchClass::InPlace;
-        return isMissing(match) ? MatchClass::MisplacedMissing : MatchClass::MisplacedFound;
+        return pending ? MatchClass::MisplacedMissing : MatchClass::MisplacedFound;
     }
-    return isMissing(match) ? MatchClass::ForeignMissing : MatchClass::ForeignFound;
+    return pending ? MatchClass::ForeignMissing : MatchClass::ForeignFound;
 }
 
 }  // namespace quorvane

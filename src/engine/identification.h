@@ -36,9 +36,21 @@ enum class MatchClass {
     ForeignFound,      // a found ROM of another system
 };
 
+// Which status letters count as "still to be had". A scan leaves "P" (seen
+// elsewhere) as found; a fix or a rebuild must still bring such a ROM to its
+// set, so that "scan, then fix" gives what "fix" alone gives.
+enum class PendingRule {
+    OnlyMissing,      // "N"
+    MissingOrElsewhere,  // "N" and "P": all but "Y"
+};
+
 MatchClass classifyMatch(const GenericRom& match, const std::string& system, const std::string& containerName,
-                         const std::string& entryName);
+                         const std::string& entryName, PendingRule rule = PendingRule::OnlyMissing);
 
 inline bool isMissing(const GenericRom& match) { return match.status == std::string(1, kStatusMissing); }
+inline bool isHad(const GenericRom& match) { return match.status == std::string(1, kStatusHave); }
+inline bool isPending(const GenericRom& match, PendingRule rule) {
+    return rule == PendingRule::OnlyMissing ? isMissing(match) : !isHad(match);
+}
 
 }  // namespace quorvane

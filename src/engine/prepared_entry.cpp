@@ -24,11 +24,11 @@ namespace {
 constexpr uLong kDeflateOptionBits = 0x0006;
 constexpr uLong kEncryptedBit = 0x0001;
 
-// The entry named exactly `name`, made current; false when there is none.
-bool locateEntry(const ZipSource& source, const std::string& name, ZipEntryInfo& entry, unz_file_info64& info) {
+// The first entry that matches `key`, made current; false when there is none.
+bool locateEntry(const ZipSource& source, const EntryKey& key, ZipEntryInfo& entry, unz_file_info64& info) {
     for (int status = unzGoToFirstFile(source.zip); status == UNZ_OK; status = unzGoToNextFile(source.zip)) {
         if (readCurrentEntryInfo(source, entry, &info) != UNZ_OK) return false;
-        if (entry.name == name) return true;
+        if (key.matches(entry)) return true;
     }
     return false;
 }
@@ -126,19 +126,19 @@ int addPreparedEntry(const std::string& archivePath, const std::string& entryNam
     return writeToArchive(archivePath, entryName, info, 0, entry.deflated, entry.size, entry.crc, holds);
 }
 
-bool isDeflatedEntry(const std::string& sourceZip, const std::string& entryName) {
+bool isDeflatedEntry(const std::string& sourceZip, const EntryKey& key) {
     unzFile unz = openUnzip(sourceZip, systemFileOps());
     if (!unz) return false;
     ZipEntryInfo entry;
     unz_file_info64 info{};
-    const bool deflated = locateEntry(ZipSource{unz, sourceZip, systemFileOps()}, entryName, entry, info) &&
+    const bool deflated = locateEntry(ZipSource{unz, sourceZip, systemFileOps()}, key, entry, info) &&
                           entry.method == Z_DEFLATED && (entry.flag & kEncryptedBit) == 0 &&
                           entry.compressedSize <= kPrepareSizeLimit;
     unzClose(unz);
     return deflated;
 }
 
-int copyEntryRaw(const std::string& sourceZip, const std::string& entryName, const std::string& archivePath,
+int copyEntryRaw(const std::string& sourceZip, const EntryKey& key, const std::string& archivePath,
                  const std::string& targetName, ArchiveHolds holds) {
     unzFile unz = openUnzip(sourceZip, systemFileOps());
     if (!unz) return kZipError;
@@ -147,8 +147,10 @@ int copyEntryRaw(const std::string& sourceZip, const std::string& entryName, con
     unz_file_info64 info{};
     std::string bytes;
     int status = kZipError;
-    if (locateEntry(source, entryName, entry, info) && entry.method == Z_DEFLATED &&
-        (entry.flag & kEncryptedBit) == 0 && entry.compressedSize <= kPrepareSizeLimit) {
+    const bool found = locateEntry(source, key, entry, info);
+    if (!found) status = kZipEntryGone;
+    if (found && entry.method == Z_DEFLATED && (entry.flag & kEncryptedBit) == 0 &&
+        entry.compressedSize <= kPrepareSizeLimit) {
         bytes.reserve(entry.compressedSize);
         status = readCurrentEntryRaw(source, entry, [&](const char* data, size_t size) {
             bytes.append(data, size);

@@ -17,6 +17,7 @@
 #include <ctime>
 #include <string>
 
+#include "archive/zip_info.h"
 #include "archive/zip_util.h"
 #include "core/records.h"
 
@@ -49,18 +50,19 @@ bool prepareLooseFile(const std::string& path, PreparedEntry& out);
 int addPreparedEntry(const std::string& archivePath, const std::string& entryName, const PreparedEntry& entry,
                      ArchiveHolds holds = ArchiveHolds::UserFiles);
 
-// Whether entry `entryName` of `sourceZip` is stored deflated, so that
+// Whether the entry `key` of `sourceZip` is stored deflated, so that
 // copyEntryRaw can move its compressed bytes unchanged.
-bool isDeflatedEntry(const std::string& sourceZip, const std::string& entryName);
+bool isDeflatedEntry(const std::string& sourceZip, const EntryKey& key);
 
-// Copies entry `entryName` of `sourceZip` into `archivePath` as `targetName`
+// Copies the entry `key` of `sourceZip` into `archivePath` as `targetName`
 // without inflating it: method, compressed bytes, CRC, sizes, date and the
 // deflate option bits are kept. The bytes are held in memory before the
 // target is touched, so the source may be the target itself. An entry of
 // `targetName` is replaced. 0, or the failing status; kZipError also for an
 // entry above kPrepareSizeLimit (compressed), which the caller copies the
-// slow way. The data's CRC is not checked here: the job tested the source.
-int copyEntryRaw(const std::string& sourceZip, const std::string& entryName, const std::string& archivePath,
+// slow way; kZipEntryGone when the source holds no such entry. The data's
+// CRC is not checked here: the job tested the source.
+int copyEntryRaw(const std::string& sourceZip, const EntryKey& key, const std::string& archivePath,
                  const std::string& targetName, ArchiveHolds holds = ArchiveHolds::UserFiles);
 
 }  // namespace quorvane

@@ -14,6 +14,13 @@ namespace quorvane {
 
 namespace text = analysis_text;
 
+namespace {
+
+// A ROM seen elsewhere by a scan ("P") is still to be built into its set.
+constexpr PendingRule kRule = PendingRule::MissingOrElsewhere;
+
+}  // namespace
+
 RebuildThread::RebuildThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
                              std::string sourceFolder, AnalysisOptions options)
     : analyzeThread(std::move(db), host, std::move(settings), options),
@@ -51,6 +58,7 @@ bool RebuildThread::prepare() {
 void RebuildThread::execute() {
     if (db().openDB() != 0) {
         postMessage(db().lastError());
+        failStep();
     } else {
         // Sources are read (and loose ones deflated) ahead in parallel; one
         // whose stamp changed before its turn (a source inside a folder being
@@ -72,6 +80,7 @@ void RebuildThread::execute() {
             prepared_ = takePrepared(i, changed);
             if (!zipTestPassed(item.status)) {
                 postMessage(text::errorInZip(currentFile, item.status));
+                failStep();
                 continue;
             }
             rebuildFile(item.collection);
@@ -92,9 +101,10 @@ void RebuildThread::rebuildFile(FileCollection& collection) {
 }
 
 void RebuildThread::rebuildEntry(const FileCollection& collection, size_t index, File& f) {
+    const File listed = collection.files[index];
     const std::vector<GenericRom> matches = identifyFile(f, lockedFinder());
     if (matches.size() == 1) {
-        if (isMissing(matches[0])) build(collection, index, f, matches[0]);
+        if (isPending(matches[0], kRule)) build(collection, listed, f, matches[0]);
         return;
     }
     if (matches.size() < 2) return;
@@ -106,21 +116,22 @@ void RebuildThread::rebuildEntry(const FileCollection& collection, size_t index,
     }
     if (dupesBehaviour.neverBuild) return;
     for (const GenericRom& r : matches) {
-        if (!isMissing(r)) continue;
+        if (!isPending(r, kRule)) continue;
         bool wanted = true;
         if (dupesBehaviour.onlyNameMatches) wanted = r.name == f.name;
         else if (dupesBehaviour.onlySelected) wanted = std::find(selected.begin(), selected.end(), r.game) != selected.end();
-        if (wanted) build(collection, index, f, r);
+        if (wanted) build(collection, listed, f, r);
     }
 }
 
-void RebuildThread::build(const FileCollection& collection, size_t index, const File& f, const GenericRom& r) {
-    if (!isSafeFileName(r.system)) {
-        postFileMessage(unsafeNameMessage("System", r.system));
-        return;
-    }
-    if (!isSafeFileName(r.game + ".zip")) {
-        postFileMessage(unsafeNameMessage("Game", r.game));
+void RebuildThread::build(const FileCollection& collection, const File& listed, const File& f, const GenericRom& r) {
+    std::string refusal;
+    if (!isSafeFileName(r.system)) refusal = unsafeNameMessage("System", r.system);
+    else if (!isSafeGameName(r.game)) refusal = unsafeNameMessage("Game", r.game);
+    else if (!isSafeEntryName(r.name)) refusal = unsafeNameMessage("ROM", r.name);
+    if (!refusal.empty()) {
+        postFileMessage(refusal);
+        failStep();
         return;
     }
     bool exists = false;
@@ -128,37 +139,38 @@ void RebuildThread::build(const FileCollection& collection, size_t index, const 
     if (exists && checkedFolders_.insert(target).second) {
         for (const std::string& line : recoverLeftovers(target)) postMessage(line);
     }
-    const int status = exists ? copyInto(collection, index, f, joinPath(target, r.game + ".zip"), r.name)
-                              : static_cast<int>(kZipError);
+    const int status =
+        exists ? copyInto(collection, listed, joinPath(target, r.game + ".zip"), r.name) : static_cast<int>(kZipError);
     if (status != 0) {
         postFileMessage(text::kErrorCopying);
+        failStep();
         return;
     }
     std::lock_guard lock(dbMutex_);
     db().setHave(f.crc, f.size, r.name, r.game, r.system);
 }
 
-int RebuildThread::copyInto(const FileCollection& collection, size_t index, const File& f, const std::string& archive,
+int RebuildThread::copyInto(const FileCollection& collection, const File& listed, const std::string& archive,
                             const std::string& entryName) {
-    // An entry of that name already there is someone's file: it goes to a
-    // backup folder (made on first need) before the right ROM replaces it.
+    // Entries of that name already there are someone's files: they go to a
+    // backup folder (made on first need) before the right ROM replaces them.
     const bool existed = pathExists(archive);
     if (existed && ZipInfo(archive).find(entryName) >= 0) {
         if (replacedBackupFolder_.empty()) {
             replacedBackupFolder_ = settings().backupDir + text::backupFolderName(std::time(nullptr));
             makeFolders(replacedBackupFolder_);
         }
-        return copyToArchive(collection, index, archive, entryName, replacedBackupFolder_);
+        return copyToArchive(collection, listed, archive, entryName, replacedBackupFolder_);
     }
     const ArchiveHolds holds = madeByJob_.count(archive) != 0 ? ArchiveHolds::CopiesOnly : ArchiveHolds::UserFiles;
-    const std::string& name = collection.files[index].name;
+    const EntryKey key = keyOf(listed);
     int status;
     // A loose file deflated ahead gives the bytes copyToArchive would write.
-    if (!collection.isZip && prepared_ && prepared_->matches(f)) status = addPreparedEntry(archive, entryName, *prepared_, holds);
+    if (!collection.isZip && prepared_ && prepared_->matches(listed)) status = addPreparedEntry(archive, entryName, *prepared_, holds);
     // A deflated entry is already what the target needs: the same stream
     // holds the same bytes, so inflating and deflating it again gains nothing.
-    else if (collection.isZip && isDeflatedEntry(collection.path, name)) status = copyEntryRaw(collection.path, name, archive, entryName, holds);
-    else status = copyToArchive(collection, index, archive, entryName);
+    else if (collection.isZip && isDeflatedEntry(collection.path, key)) status = copyEntryRaw(collection.path, key, archive, entryName, holds);
+    else status = copyToArchive(collection, listed, archive, entryName);
     if (status == 0 && !existed) {
         if (madeByJob_.size() >= kArchivesRemembered) madeByJob_.clear();
         madeByJob_.insert(archive);
@@ -186,7 +198,7 @@ RomFinder RebuildThread::lockedFinder() {
 bool RebuildThread::worthPreparing(const File& f) {
     File probe = f;
     for (const GenericRom& r : identifyFile(probe, lockedFinder())) {
-        if (isMissing(r)) return true;
+        if (isPending(r, kRule)) return true;
     }
     return false;
 }

@@ -39,8 +39,9 @@ private:
 
     void rebuildFile(FileCollection& collection);
     void rebuildEntry(const FileCollection& collection, size_t index, File& f);
-    void build(const FileCollection& collection, size_t index, const File& f, const GenericRom& r);
-    int copyInto(const FileCollection& collection, size_t index, const File& f, const std::string& archive,
+    // `listed`: the file as loaded; `f`: as identified (its size may be "-").
+    void build(const FileCollection& collection, const File& listed, const File& f, const GenericRom& r);
+    int copyInto(const FileCollection& collection, const File& listed, const std::string& archive,
                  const std::string& entryName);
     std::unique_ptr<OrderedLoader> startSourceLoader();
     // Whether a missing ROM has this content: only such files are deflated

@@ -121,6 +121,34 @@ TEST_F(UnZipUtilTest, RemovingACaseVariantOrMissingNameLeavesTheArchiveAlone) {
     EXPECT_EQ(readFile(zip), before);
 }
 
+TEST_F(UnZipUtilTest, EntriesSharingANameAreTakenOneByOneByTheirContent) {
+    makeZip(zip, R"([{"name": "rom.bin", "data": "first", "method": 8},
+                     {"name": "rom.bin", "data": "second", "method": 0},
+                     {"name": "other.bin", "data": "other", "method": 8}])");
+    const ZipInfo listed(zip);
+    ASSERT_EQ(listed.count(), 3);
+    const ZipEntryInfo& second = listed.entry(1);
+    const EntryKey key{second.name, second.crc32, second.uncompressedSize};
+    UnZipUtil unzip(zip);
+    std::string written;
+    ASSERT_EQ(unzip.extractEntry(key, out, true, &written), 0);
+    EXPECT_EQ(readFile(written), "second");
+    const ZipInfo after(zip);
+    ASSERT_EQ(after.count(), 2);
+    EXPECT_EQ(after.entry(0).name, "rom.bin");
+    EXPECT_EQ(after.entry(0).crc32, listed.entry(0).crc32);
+    EXPECT_EQ(after.entry(1).name, "other.bin");
+
+    // The same key again names nothing: the archive stays as it is.
+    const std::string before = readFile(zip);
+    EXPECT_EQ(unzip.extractEntry(key, out, false), kZipEntryGone);
+    EXPECT_EQ(unzip.removeEntry(key), kZipEntryGone);
+    EXPECT_EQ(readFile(zip), before);
+    // By name, only the first of the name goes.
+    ASSERT_EQ(unzip.removeFile("rom.bin"), 0);
+    EXPECT_EQ(ZipInfo(zip).count(), 1);
+}
+
 TEST_F(UnZipUtilTest, RemovingTheOnlyEntryDeletesTheArchive) {
     makeZip(zip, R"([{"name": "only.bin", "data": "alone", "method": 8}])");
     UnZipUtil unzip(zip);

@@ -94,6 +94,22 @@ TEST(ZipUtilTest, MissingSourceLeavesTheArchiveAndItsEntryAlone) {
     EXPECT_EQ(readFile(zipPath), before);
 }
 
+TEST(ZipUtilTest, ASourceThatIsNotWhatWasExpectedIsRefused) {
+    TempDir dir;
+    const std::string zipPath = dir.file("mixed.zip");
+    makeZip(zipPath, testing::kMixedEntries);
+    const std::string before = readFile(zipPath);
+    testing::writeFile(dir.file("new.bin"), "changed since it was identified");
+    const ExpectedContent wrongCrc{0x12345678, 31};
+    const ExpectedContent wrongSize{0, 5};
+    ZipUtil zip(zipPath);
+    ASSERT_EQ(zip.open(), 0);
+    EXPECT_EQ(zip.addFile(dir.file("new.bin"), "game.bin", &wrongCrc), kZipCrcError);
+    EXPECT_EQ(zip.addFile(dir.file("new.bin"), "game.bin", &wrongSize), kZipCrcError);
+    EXPECT_EQ(readFile(zipPath), before);
+    EXPECT_EQ(folderNames(dir.path()), (Names{"mixed.zip", "new.bin"}));
+}
+
 TEST(ZipUtilTest, OpenNeverTruncatesAFileThatIsNotAZip) {
     TempDir dir;
     testing::writeFile(dir.file("notes.zip"), "precious text, not a zip");

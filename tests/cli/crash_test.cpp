@@ -29,7 +29,8 @@ using testing::runCapture;
 using testing::runShell;
 using testing::TempDir;
 using testing::writeFile;
-using Inventory = std::map<std::pair<std::string, std::string>, int>;  // (CRC, size) -> copies
+// (CRC, size) -> where each copy is ("archive:entry" or the file's path).
+using Inventory = std::map<std::pair<std::string, std::string>, std::vector<std::string>>;
 
 std::string crcOfText(const std::string& s) {
     return crcHex(static_cast<uint32_t>(crc32_z(0L, reinterpret_cast<const Bytef*>(s.data()), s.size())), false);
@@ -47,29 +48,31 @@ Inventory inventoryOf(const std::string& root) {
         if (!e.is_regular_file() || e.path().filename() == "quorvane.INI") continue;
         const std::string path = e.path().string();
         if (path.find("/databases/") != std::string::npos) continue;
+        const std::string where = path.substr(root.size());
         if (path.ends_with(".zip") && sound(path)) {
             const ZipInfo info(path);
-            for (const ZipEntryInfo& entry : info.entries()) ++items[{entry.crc, entry.size}];
+            for (const ZipEntryInfo& entry : info.entries()) {
+                std::string crc = entry.crc;
+                // Archive CRCs are upper case, loose ones lower: compare as one.
+                std::transform(crc.begin(), crc.end(), crc.begin(), ::tolower);
+                items[{crc, entry.size}].push_back(where + ":" + entry.name);
+            }
         } else {
             const std::string content = readFile(path);
-            ++items[{crcOfText(content), std::to_string(content.size())}];
+            items[{crcOfText(content), std::to_string(content.size())}].push_back(where);
         }
     }
-    // Archive CRCs are upper case, loose ones lower: compare as one.
-    Inventory folded;
-    for (const auto& [key, n] : items) {
-        std::string crc = key.first;
-        std::transform(crc.begin(), crc.end(), crc.begin(), ::tolower);
-        folded[{crc, key.second}] += n;
-    }
-    return folded;
+    return items;
 }
 
+// Each original entry or file with fewer surviving copies of its content
+// than before, by where it was.
 std::vector<std::string> lost(const Inventory& before, const Inventory& after) {
     std::vector<std::string> out;
-    for (const auto& [key, count] : before) {
+    for (const auto& [key, places] : before) {
         const auto it = after.find(key);
-        if ((it == after.end() ? 0 : it->second) < count) out.push_back(key.first + "/" + key.second);
+        if ((it == after.end() ? 0 : it->second.size()) < places.size())
+            for (const std::string& place : places) out.push_back(place + " (" + key.first + "/" + key.second + ")");
     }
     return out;
 }
@@ -124,9 +127,10 @@ protected:
                                       std::to_string(content.size()), "", "", "", ""));
             }
         }
-        // Python's zipfile makes the damaged folder: misplaced ROMs, wrong
-        // names, junk entries, a case-only name, a truncated archive and
-        // loose files, one of them named like an entry.
+        // Python's zipfile makes the damaged folder: misplaced ROMs, wrong,
+        // shared and swapped names, junk entries, a folder entry, a
+        // case-only name, a truncated archive, a damaged archive of a game
+        // whose ROM lies elsewhere, and loose files, one named like an entry.
         const std::string script = root.file("make.py");
         writeFile(script,
                   "import sys, zipfile, os\n"
@@ -136,13 +140,18 @@ protected:
                   "def z(name, entries):\n"
                   "    with zipfile.ZipFile(os.path.join(d, name), 'w', zipfile.ZIP_DEFLATED) as f:\n"
                   "        for n, data in entries: f.writestr(n, data)\n"
-                  "z('G0.zip', [('G0r0.bin', rom(0, 0)), ('wrong.bin', rom(0, 1)), ('junk.txt', b'junk')])\n"
+                  "z('G0.zip', [('sub/', b''), ('G0r0.bin', rom(0, 0)), ('wrong.bin', rom(0, 1)), ('junk.txt', b'junk')])\n"
+                  "z('G2.zip', [('G2r1.bin', b'a bad dump'), ('G2r1.bin', rom(2, 1))])\n"
+                  "z('G3.zip', [('G3r0.bin', rom(3, 1)), ('G3r1.bin', rom(3, 0))])\n"
                   "z('G1.zip', [('G1r0.bin', rom(1, 0)), ('G2r0.bin', rom(2, 0)), ('G3r1.bin', rom(3, 1))])\n"
                   "z('g4.zip', [('G4r0.bin', rom(4, 0)), ('G4r1.bin', rom(4, 1))])\n"
                   "z('Mixed.zip', [('x.bin', rom(5, 0)), ('y.bin', rom(5, 1)), ('G6r0.bin', rom(6, 0)), ('n.bin', b'noise' * 99)])\n"
                   "z('G6.zip', [('G6r1.bin', rom(6, 1))])\n"
                   "open(os.path.join(d, 'G7r0.bin'), 'wb').write(rom(7, 0))\n"
                   "open(os.path.join(d, 'G6r1.bin'), 'wb').write(b'my own G6r1.bin')\n"
+                  "z('G7.zip', [('G7r1.bin', rom(7, 1))])\n"
+                  "b = bytearray(open(os.path.join(d, 'G7.zip'), 'rb').read()); b[40] ^= 0x55\n"
+                  "open(os.path.join(d, 'G7.zip'), 'wb').write(bytes(b))\n"
                   "open(os.path.join(d, 'cut.zip'), 'wb').write(open(os.path.join(d, 'G1.zip'), 'rb').read()[:150])\n"
                   "open(os.path.join(d, 'notes.txt'), 'wb').write(b'keep me')\n");
         ASSERT_EQ(runShell("python3 " + script + " " + t + "/roms/Sys"), 0);
@@ -177,7 +186,7 @@ protected:
 TEST_F(CrashTest, FixKilledAnywhereAndRunAgainLosesNothing) {
     fresh();
     const Inventory before = inventoryOf(home());
-    ASSERT_EQ(unreadable(sys()), std::vector<std::string>{"cut.zip"});
+    ASSERT_EQ(unreadable(sys()), (std::vector<std::string>{"G7.zip", "cut.zip"}));
 
     // The reference: a fix that runs undisturbed, counting its calls.
     std::string err;
@@ -195,6 +204,10 @@ TEST_F(CrashTest, FixKilledAnywhereAndRunAgainLosesNothing) {
     EXPECT_EQ(expected["G4.zip"], "G4r0.bin=" + crcOf(rom(4, 0)) + " G4r1.bin=" + crcOf(rom(4, 1)) + " ");
     EXPECT_EQ(expected["G5.zip"], "G5r0.bin=" + crcOf(rom(5, 0)) + " G5r1.bin=" + crcOf(rom(5, 1)) + " ");
     EXPECT_EQ(expected["G6.zip"], "G6r0.bin=" + crcOf(rom(6, 0)) + " G6r1.bin=" + crcOf(rom(6, 1)) + " ");
+    // Shared and swapped names, and a set built anew beside its damaged archive.
+    EXPECT_EQ(expected["G2.zip"], "G2r0.bin=" + crcOf(rom(2, 0)) + " G2r1.bin=" + crcOf(rom(2, 1)) + " ");
+    EXPECT_EQ(expected["G3.zip"], "G3r0.bin=" + crcOf(rom(3, 0)) + " G3r1.bin=" + crcOf(rom(3, 1)) + " ");
+    EXPECT_EQ(expected["G7.zip"], "G7r0.bin=" + crcOf(rom(7, 0)) + " ");
 
     const char* wanted = std::getenv("QUORVANE_CRASH_POINTS");
     const long long points =
@@ -213,8 +226,13 @@ TEST_F(CrashTest, FixKilledAnywhereAndRunAgainLosesNothing) {
         EXPECT_EQ(lost(before, inventoryOf(home())), std::vector<std::string>{}) << "kill at call " << n;
         // The finished fix moved the damaged archive out; none may be new.
         EXPECT_EQ(unreadable(sys()), std::vector<std::string>{}) << "kill at call " << n;
-        for (const auto& [name, entries] : expected)
+        for (const auto& [name, entries] : expected) {
+            // A kill after G1.zip's copy moved G3.zip's wrongly named entry
+            // aside, before the set was built from that backup copy, leaves
+            // the ROM in the backup folder (counted above), not in its set.
+            if (name == "G3.zip" && status != 0) continue;
             EXPECT_EQ(entriesOf(sys() + "/" + name), entries) << name << ", kill at call " << n;
+        }
     }
     // Counts vary a little between runs (archives are tested in parallel),
     // but nearly every point must have hit a running fix.

@@ -21,8 +21,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
-// (CRC, size) of every piece of user data -> how many copies exist.
-using Inventory = std::map<std::pair<std::string, std::string>, int>;
+// (CRC, size) of every piece of user data -> where each copy is
+// ("archive:entry", or the file's path).
+using Inventory = std::map<std::pair<std::string, std::string>, Lines>;
 
 std::string fileCrc(const std::string& content) {
     const uLong crc = crc32_z(0L, reinterpret_cast<const Bytef*>(content.data()), content.size());
@@ -46,23 +47,25 @@ Inventory inventoryOf(const std::vector<std::string>& roots) {
             const std::string path = e.path().string();
             if (path.ends_with(".zip") && archiveIsSound(path)) {
                 const ZipInfo info(path, systemFileOps());
-                for (const ZipEntryInfo& entry : info.entries()) ++items[{entry.crc, entry.size}];
+                for (const ZipEntryInfo& entry : info.entries())
+                    items[{entry.crc, entry.size}].push_back(path + ":" + entry.name);
             } else {
                 const std::string content = readFile(path);
-                ++items[{fileCrc(content), std::to_string(content.size())}];
+                items[{fileCrc(content), std::to_string(content.size())}].push_back(path);
             }
         }
     }
     return items;
 }
 
-// What of `before` is missing from `after`, as readable lines.
+// Each entry or file of `before` whose content has fewer copies in `after`,
+// by where it was.
 Lines lost(const Inventory& before, const Inventory& after) {
     Lines out;
-    for (const auto& [key, count] : before) {
+    for (const auto& [key, places] : before) {
         const auto it = after.find(key);
-        const int have = it == after.end() ? 0 : it->second;
-        if (have < count) out.push_back(key.first + "/" + key.second + " x" + std::to_string(count - have));
+        if ((it == after.end() ? 0 : it->second.size()) < places.size())
+            for (const std::string& place : places) out.push_back(place + " (" + key.first + "/" + key.second + ")");
     }
     return out;
 }
@@ -83,6 +86,9 @@ protected:
         addRom("Sys", "A", "a2.bin", "content a2");
         addRom("Sys", "B", "b1.bin", "content b1");
         addRom("Sys", "D", "d1.bin", "content d1");
+        addRom("Sys", "E", "e1.bin", "content e1");
+        addRom("Sys", "E", "e2.bin", "content e2");
+        addRom("Sys", "Z", "z1.bin", "content z1");
         addRom("Other", "O", "o1.bin", "content o1");
         pristine = dir.file("pristine");
     }
@@ -135,9 +141,18 @@ protected:
 };
 
 TEST_F(DataSafetyTest, FixLosesNothingWhicheverDiskCallFails) {
-    makeZips({{f() + "/A.zip", {{"a1.bin", "content a1"}, {"wrong.bin", "content a2"}}},
-              {f() + "/C.zip", {{"b1.bin", "content b1"}, {"o1.bin", "content o1"}, {"junk.bin", "junk"}}},
-              {f() + "/d.zip", {{"d1.bin", "content d1"}}}});
+    // Wrong, shared and swapped names, a folder entry, a case-only name, and
+    // a damaged archive whose ROM lies elsewhere.
+    makeZips({{f() + "/A.zip", {{"sub/", ""}, {"a1.bin", "content a1"}, {"wrong.bin", "content a2"}}},
+              {f() + "/B.zip", {{"b1.bin", "a bad b1"}, {"b1.bin", "another bad b1"}}},
+              {f() + "/C.zip",
+               {{"b1.bin", "content b1"}, {"o1.bin", "content o1"}, {"junk.bin", "junk"}, {"z1.bin", "content z1"}}},
+              {f() + "/d.zip", {{"d1.bin", "content d1"}}},
+              {f() + "/E.zip", {{"e1.bin", "content e2"}, {"e2.bin", "content e1"}}},
+              {f() + "/Z.zip", {{"z1.bin", "content z1, damaged below"}}}});
+    std::string damaged = readFile(f() + "/Z.zip");
+    damaged[36 + 4] ^= 0x55;
+    writeFile(f() + "/Z.zip", damaged);
     writeFile(f() + "/bad.zip", "PK\x03\x04 truncated");
     writeFile(f() + "/a1.bin", "a user's own file");
     writeFile(f() + "/note.txt", "not a rom");
@@ -153,8 +168,11 @@ TEST_F(DataSafetyTest, FixLosesNothingWhicheverDiskCallFails) {
     // The run without failures did the whole repair.
     restore();
     ASSERT_TRUE(run(std::make_unique<FixThread>(db, host, settings, "Sys")));
-    EXPECT_EQ(listPlainFiles(f()), (Lines{"A.zip", "B.zip", "D.zip"}));
-    EXPECT_EQ(zipContents(f() + "/A.zip"), "a1.bin=content a1 a2.bin=content a2");
+    EXPECT_EQ(listPlainFiles(f()), (Lines{"A.zip", "B.zip", "D.zip", "E.zip", "Z.zip"}));
+    EXPECT_EQ(zipContents(f() + "/A.zip"), "sub/= a1.bin=content a1 a2.bin=content a2");
+    EXPECT_EQ(zipContents(f() + "/B.zip"), "b1.bin=content b1");
+    EXPECT_EQ(statusOf("Sys", "E"), "YY");
+    EXPECT_EQ(zipContents(f() + "/Z.zip"), "z1.bin=content z1");
 }
 
 TEST_F(DataSafetyTest, RebuildLosesNothingWhicheverDiskCallFails) {

@@ -40,8 +40,12 @@ TEST_F(FixTest, RepairsMisplacedRomsAndBacksUpEverythingUnwanted) {
     writeFile(f() + "/bad.zip", "PK\x03\x04 truncated");
     writeFile(f() + "/note.txt", "not a rom");
     ASSERT_TRUE(run(fix()));
+    // The unreadable archive goes aside before anything is written.
     EXPECT_EQ(transcript(), (Lines{
                                 "<time> - Fixing system Sys... ",
+                                "Error in zip bad.zip: -102",
+                                "[bad.zip]",
+                                "  bad.zip corrupt: it has been deleted",
                                 "[A.zip]",
                                 "  wrong.bin rebuilt to Sys/A/a2.bin",
                                 "  wrong.bin deleted",
@@ -50,9 +54,6 @@ TEST_F(FixTest, RepairsMisplacedRomsAndBacksUpEverythingUnwanted) {
                                 "  b1.bin deleted",
                                 "  o1.bin rebuilt to Other/O/o1.bin",
                                 "  o1.bin deleted",
-                                "Error in zip bad.zip: -102",
-                                "[bad.zip]",
-                                "  bad.zip corrupt: it has been deleted",
                                 "[note.txt]",
                                 "  note.txt cannot be identified.",
                                 "  note.txt deleted",
@@ -111,13 +112,22 @@ TEST_F(FixTest, AnEntryReplacedByTheRightRomIsKeptInTheBackupFolder) {
     EXPECT_EQ(statusOf("Sys", "A"), "YY");
 }
 
-TEST_F(FixTest, BackupFolderThatCannotBeMadeLosesNothing) {
+TEST_F(FixTest, BackupFolderThatCannotBeMadeLosesNothingAndSaysSo) {
     settings.backupDir = dir.file("blocker/Backup/");
     writeFile(dir.file("blocker"), "a regular file");
     makeZips({{f() + "/A.zip", {{"a1.bin", "content a1"}, {"junk.bin", "junk"}}}});
     writeFile(f() + "/bad.zip", "not a zip");
     writeFile(f() + "/note.txt", "keep me");
     ASSERT_TRUE(run(fix()));
+    EXPECT_EQ(transcript(),
+              (Lines{"<time> - Fixing system Sys... ", "Error in zip bad.zip: -102", "[bad.zip]",
+                     "  bad.zip corrupt: it could not be moved to the backup folder (Not a directory)", "[A.zip]",
+                     "  junk.bin cannot be identified.",
+                     "  junk.bin could not be moved to the backup folder (Not a directory); it was left where it is",
+                     "[note.txt]", "  note.txt cannot be identified.",
+                     "  note.txt could not be moved to the backup folder (Not a directory); it was left where it is",
+                     "3 steps failed: see the messages above."}));
+    EXPECT_EQ(host.eventsOf("info"), Lines{"Romset Sys has not been fully fixed: 3 steps failed."});
     EXPECT_EQ(zipContents(f() + "/A.zip"), "a1.bin=content a1 junk.bin=junk");
     EXPECT_EQ(readFile(f() + "/bad.zip"), "not a zip");
     EXPECT_EQ(readFile(f() + "/note.txt"), "keep me");
