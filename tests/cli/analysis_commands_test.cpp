@@ -33,6 +33,18 @@ protected:
     }
 };
 
+TEST_F(AnalysisCommands, AFixWhoseStepsFailedSaysSoAndExitsOne) {
+    writeFile(home.file("Backup"), "a file where the backup folder would go");
+    writeFile(sys() + "/note.txt", "not a rom");
+    std::string out;
+    EXPECT_EQ(runCapture(cmd("fix Sys 2>/dev/null"), out), 1);
+    EXPECT_EQ(out.find("note.txt deleted"), std::string::npos) << out;
+    EXPECT_NE(out.find("note.txt could not be moved to the backup folder (Not a directory)"), std::string::npos) << out;
+    EXPECT_NE(out.find("1 step failed: see the messages above."), std::string::npos) << out;
+    EXPECT_NE(out.find("Romset Sys has not been fully fixed: 1 step failed."), std::string::npos) << out;
+    EXPECT_EQ(readFile(sys() + "/note.txt"), "not a rom");
+}
+
 TEST_F(AnalysisCommands, ScanFixAndRebuildPrintWhatTheyFoundAndDid) {
     writeFile(sys() + "/note.txt", "hello");
     std::string out;
