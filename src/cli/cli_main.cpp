@@ -4,6 +4,7 @@
 #include "cli/cli_context.h"
 #include "core/categories.h"
 #include "core/program_folders.h"
+#include "core/text.h"
 #include "core/version.h"
 #include "db/roms_db.h"
 
@@ -12,11 +13,11 @@ namespace quorvane {
 bool CliContext::loadSettings(Settings& out) const {
     std::vector<std::string> warnings;
     out = quorvane::loadSettings(locateProgramFolders(home), &warnings);
-    for (const std::string& w : warnings) std::fprintf(stderr, "%s\n", w.c_str());
+    for (const std::string& w : warnings) std::fprintf(stderr, "%s\n", terminalText(w).c_str());
     if (!category.empty()) {
         const Category* c = categoryByAnyName(category);
         if (!c) {
-            std::fprintf(stderr, "Unknown category \"%s\". The categories are:", category.c_str());
+            std::fprintf(stderr, "Unknown category \"%s\". The categories are:", terminalText(category).c_str());
             for (const Category& known : kCategories) std::fprintf(stderr, " \"%s\"", known.displayName.data());
             std::fprintf(stderr, ".\n");
             return false;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/cli_context.h"
+#include "core/text.h"
 #include "core/json.h"
 #include "db/catalogue_views.h"
 #include "db/roms_db.h"
@@ -14,7 +15,7 @@ namespace {
 int reportDatabaseError(RomsDB& db) {
     const std::string error = db.impl().lastError();
     if (error.empty()) return kExitOk;
-    std::fprintf(stderr, "%s\n", error.c_str());
+    std::fprintf(stderr, "%s\n", terminalText(error).c_str());
     return kExitFailed;
 }
 
@@ -40,8 +41,8 @@ int runSystems(const CliContext& ctx, const SystemsOptions& o) {
         std::printf("]}\n");
         return kExitOk;
     }
-    std::printf("%s\n", systemsCaption(view, systems.size()).c_str());
-    for (const std::string& s : systems) std::printf("%s\n", s.c_str());
+    std::printf("%s\n", terminalText(systemsCaption(view, systems.size())).c_str());
+    for (const std::string& s : systems) std::printf("%s\n", terminalText(s).c_str());
     return kExitOk;
 }
 
@@ -73,8 +74,8 @@ int runGames(const CliContext& ctx, const GamesOptions& o) {
         std::printf("]}\n");
         return kExitOk;
     }
-    std::printf("%s\n", caption.c_str());
-    for (const Game& g : romset.games) std::printf("%-10s %s\n", gameStateName(g.state()), g.name.c_str());
+    std::printf("%s\n", terminalText(caption).c_str());
+    for (const Game& g : romset.games) std::printf("%-10s %s\n", gameStateName(g.state()), terminalText(g.name).c_str());
     return kExitOk;
 }
 
@@ -95,7 +96,7 @@ int runRoms(const CliContext& ctx, const RomsOptions& o) {
     for (const Game& g : romset.games)
         if (g.name == o.game) game = &g;
     if (!game) {
-        std::fprintf(stderr, "No game \"%s\" in system \"%s\".\n", o.game.c_str(), o.system.c_str());
+        std::fprintf(stderr, "No game \"%s\" in system \"%s\".\n", terminalText(o.game).c_str(), terminalText(o.system).c_str());
         return kExitFailed;
     }
     if (o.json) {
@@ -111,11 +112,11 @@ int runRoms(const CliContext& ctx, const RomsOptions& o) {
         std::printf("]}\n");
         return kExitOk;
     }
-    std::printf("Game: %s\n", game->name.c_str());
+    std::printf("Game: %s\n", terminalText(game->name).c_str());
     std::printf("Rom name\tcrc32\tsize\tmd5\tsha1\tcloneof\tpartof\n");
     for (const Rom& r : game->roms)
-        std::printf("%s\t%s\t%s\t%s\t%s\t%s\t%s\n", r.name.c_str(), r.crc.c_str(), r.size.c_str(), r.md5.c_str(),
-                    r.sha1.c_str(), r.cloneOf.c_str(), r.romOf.c_str());
+        std::printf("%s\t%s\t%s\t%s\t%s\t%s\t%s\n", terminalText(r.name).c_str(), terminalText(r.crc).c_str(), terminalText(r.size).c_str(),
+                    terminalText(r.md5).c_str(), terminalText(r.sha1).c_str(), terminalText(r.cloneOf).c_str(), terminalText(r.romOf).c_str());
     return kExitOk;
 }
 

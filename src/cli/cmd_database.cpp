@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/cli_context.h"
+#include "core/text.h"
 #include "cli/console_host.h"
 #include "db/roms_db.h"
 
@@ -22,15 +23,15 @@ int runDeleteSystem(const CliContext& ctx, const Options& o) {
     if (!db) return kExitFailed;
     if (!db->impl().hasSystem(o.system)) {
         const std::string error = db->impl().lastError();
-        std::fprintf(stderr, "%s\n", error.empty() ? ("No system \"" + o.system + "\" in this database.").c_str()
-                                                   : error.c_str());
+        std::fprintf(stderr, "%s\n",
+                     terminalText(error.empty() ? "No system \"" + o.system + "\" in this database." : error).c_str());
         return kExitFailed;
     }
     if (!db->deleteSystem(o.system)) {
-        std::fprintf(stderr, "%s\n", db->impl().lastError().c_str());
+        std::fprintf(stderr, "%s\n", terminalText(db->impl().lastError()).c_str());
         return kExitFailed;
     }
-    std::printf("Deleted system %s.\n", o.system.c_str());
+    std::printf("Deleted system %s.\n", terminalText(o.system).c_str());
     return kExitOk;
 }
 
@@ -46,7 +47,7 @@ int runConfirmed(const CliContext& ctx, const Options& o, const char* question, 
     else db->deleteDB();
     const std::string error = db->impl().lastError();
     if (!error.empty()) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+        std::fprintf(stderr, "%s\n", terminalText(error).c_str());
         return kExitFailed;
     }
     return kExitOk;

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "cli/cli_context.h"
+#include "core/text.h"
 #include "cli/console_host.h"
 #include "db/roms_db.h"
 #include "tools/export_template.h"
@@ -31,7 +32,8 @@ int runExport(const CliContext& ctx, const Options& o) {
     if (!o.format.empty()) {
         const std::vector<std::string> known = listFormats(settings.settingsPath);
         if (std::find(known.begin(), known.end(), o.format) == known.end()) {
-            std::fprintf(stderr, "No format named \"%s\" in %s.\n", o.format.c_str(), settings.settingsPath.c_str());
+            std::fprintf(stderr, "No format named \"%s\" in %s.\n", terminalText(o.format).c_str(),
+                         terminalText(settings.settingsPath).c_str());
             return kExitUsage;
         }
         format = loadFormat(settings.settingsPath, o.format);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "cli/cli_context.h"
+#include "core/text.h"
 #include "tools/file_formats.h"
 
 namespace quorvane {
@@ -19,7 +20,7 @@ struct Options {
 int runList(const CliContext& ctx) {
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
-    for (const std::string& name : listFormats(settings.settingsPath)) std::printf("%s\n", name.c_str());
+    for (const std::string& name : listFormats(settings.settingsPath)) std::printf("%s\n", terminalText(name).c_str());
     return kExitOk;
 }
 
@@ -27,8 +28,8 @@ int runShow(const CliContext& ctx, const Options& o) {
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
     const ExportFormat f = loadFormat(settings.settingsPath, o.name);
-    std::printf("system=%s\ngame=%s\nrom=%s\n", toDelimited(f.system).c_str(), toDelimited(f.game).c_str(),
-                toDelimited(f.rom).c_str());
+    std::printf("system=%s\ngame=%s\nrom=%s\n", terminalText(toDelimited(f.system)).c_str(), terminalText(toDelimited(f.game)).c_str(),
+                terminalText(toDelimited(f.rom)).c_str());
     return kExitOk;
 }
 
@@ -38,7 +39,7 @@ int runSave(const CliContext& ctx, Options o) {
     o.format.name = o.name;
     std::string error;
     if (!saveFormat(settings.settingsPath, o.format, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+        std::fprintf(stderr, "%s\n", terminalText(error).c_str());
         return formatNameProblem(o.name).empty() ? kExitFailed : kExitUsage;
     }
     return kExitOk;

@@ -7,6 +7,7 @@
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
 #include "core/json.h"
+#include "core/text.h"
 #include "db/roms_db.h"
 #include "tools/rom_identifier.h"
 
@@ -38,8 +39,9 @@ void printHits(const IdentifiedList& list, bool json) {
     if (list.empty()) return;
     std::printf("Filename\tSystem\tGamename\tRomname\tStatus\n");
     for (const GenericRom& h : list.items())
-        std::printf("%s\t%s\t%s\t%s\t%s\n", identifiedFileName(h).c_str(), h.system.c_str(), h.game.c_str(),
-                    h.name.c_str(), h.status.c_str());
+        std::printf("%s\t%s\t%s\t%s\t%s\n", terminalText(identifiedFileName(h)).c_str(),
+                    terminalText(h.system).c_str(), terminalText(h.game).c_str(), terminalText(h.name).c_str(),
+                    terminalText(h.status).c_str());
 }
 
 int runIdentify(const CliContext& ctx, const Options& o) {

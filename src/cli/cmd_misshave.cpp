@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/cli_context.h"
+#include "core/text.h"
 #include "cli/console_host.h"
 #include "db/roms_db.h"
 #include "tools/miss_have_lists.h"
@@ -36,10 +37,10 @@ int runMissHave(const CliContext& ctx, const Options& o) {
         for (const ListOutcome& list : {writeHaveList(db->impl(), settings.basedir, system),
                                         writeMissList(db->impl(), settings.basedir, system)}) {
             if (!list.error.empty()) {
-                std::fprintf(stderr, "%s\n", list.error.c_str());
+                std::fprintf(stderr, "%s\n", terminalText(list.error).c_str());
                 rc = kExitFailed;
             } else {
-                std::printf("%s\n", list.summary.c_str());
+                std::printf("%s\n", terminalText(list.summary).c_str());
             }
         }
     }

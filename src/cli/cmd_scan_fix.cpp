@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "cli/cli_context.h"
+#include "core/text.h"
 #include "cli/console_host.h"
 #include "db/roms_db.h"
 
@@ -28,7 +29,7 @@ int runOnSystems(const CliContext& ctx, const SystemsOptions& o, StartOne one, S
     std::vector<std::string> systems = o.all ? db->getSystems() : o.systems;
     for (const std::string& s : systems) {
         if (!db->impl().hasSystem(s)) {
-            std::fprintf(stderr, "There is no system \"%s\" in this category.\n", s.c_str());
+            std::fprintf(stderr, "There is no system \"%s\" in this category.\n", terminalText(s).c_str());
             return kExitUsage;
         }
     }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/cli_context.h"
+#include "core/text.h"
 
 namespace quorvane {
 
@@ -13,7 +14,7 @@ void addSettingsCommand(CLI::App& app, CliContext& ctx) {
             Settings s;
             if (!ctx.loadSettings(s)) return kExitUsage;
             auto line = [](const char* key, const std::string& value) {
-                std::printf("%s = %s\n", key, value.c_str());
+                std::printf("%s = %s\n", key, terminalText(value).c_str());
             };
             line("Top", std::to_string(s.top));
             line("Left", std::to_string(s.left));

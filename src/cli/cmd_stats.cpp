@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "cli/cli_context.h"
+#include "core/text.h"
 #include "cli/console_host.h"
 #include "core/json.h"
 #include "db/roms_db.h"
@@ -37,7 +38,7 @@ int runStats(const CliContext& ctx, const Options& o) {
     db->waitForJob();
     const std::string error = db->impl().lastError();
     if (!error.empty()) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+        std::fprintf(stderr, "%s\n", terminalText(error).c_str());
         return kExitFailed;
     }
     if (o.json) {
@@ -52,9 +53,9 @@ int runStats(const CliContext& ctx, const Options& o) {
         std::printf("]}\n");
         return kExitOk;
     }
-    std::printf("DataBase: %s\n", settings.currentdb.c_str());
+    std::printf("DataBase: %s\n", terminalText(settings.currentdb).c_str());
     for (const StatRow& row : statRowsTopToBottom())
-        std::printf("%s %s\n", row.caption, (*values)[static_cast<size_t>(row.number)].c_str());
+        std::printf("%s %s\n", row.caption, terminalText((*values)[static_cast<size_t>(row.number)]).c_str());
     return kExitOk;
 }
 

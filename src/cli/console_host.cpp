@@ -3,6 +3,8 @@
 #include <iostream>
 #include <unistd.h>
 
+#include "core/text.h"
+
 namespace quorvane {
 
 namespace {
@@ -31,8 +33,13 @@ void ConsoleHost::drawBar(bool force) {
     const size_t filled = static_cast<size_t>(kBarWidth * static_cast<double>(pos) / max);
     std::string bar(filled, '#');
     bar.resize(kBarWidth, '.');
-    std::string label = action_ + (item_.empty() ? "" : " " + item_);
-    if (label.size() > 50) label = "..." + label.substr(label.size() - 47);
+    std::string label = terminalText(action_ + (item_.empty() ? "" : " " + item_));
+    if (label.size() > 50) {
+        // Cut at a character's first byte, never inside a UTF-8 sequence.
+        size_t cut = label.size() - 47;
+        while (cut < label.size() && (static_cast<unsigned char>(label[cut]) & 0xC0) == 0x80) ++cut;
+        label = "..." + label.substr(cut);
+    }
     std::fprintf(err_, "\r\033[K[%s] %3d%% %s", bar.c_str(), pos * 100 / max, label.c_str());
     std::fflush(err_);
     barShown_ = true;
@@ -44,7 +51,7 @@ void ConsoleHost::onStartProgress(const std::string& action, int maximum) {
     position_ = 0;
     item_.clear();
     if (terminal_) drawBar(true);
-    else std::fprintf(err_, "%s\n", action.c_str());
+    else std::fprintf(err_, "%s\n", terminalText(action).c_str());
 }
 
 void ConsoleHost::onUpdateProgress(const std::string& item, int position) {
@@ -62,30 +69,31 @@ void ConsoleHost::onCloseProgress() { clearBar(); }
 
 void ConsoleHost::addMessage(const std::string& text) {
     clearBar();
-    std::fprintf(out_, "%s\n--\n", text.c_str());
+    std::fprintf(out_, "%s\n--\n", terminalText(text).c_str());
     std::fflush(out_);
 }
 
 void ConsoleHost::addFileNode(const std::string& file) {
     clearBar();
-    std::fprintf(out_, "%s\n", file.c_str());
+    std::fprintf(out_, "%s\n", terminalText(file).c_str());
     std::fflush(out_);
 }
 
 void ConsoleHost::addFileFinding(const std::string& message) {
     clearBar();
-    std::fprintf(out_, "    %s\n", message.c_str());
+    std::fprintf(out_, "    %s\n", terminalText(message).c_str());
     std::fflush(out_);
 }
 
 void ConsoleHost::showInformation(const std::string& text) {
     clearBar();
-    std::fprintf(out_, "%s\n", text.c_str());
+    std::fprintf(out_, "%s\n", terminalText(text).c_str());
     std::fflush(out_);
 }
 
-bool ConsoleHost::ask(const std::string& text, const char* yesWord, const char* noWord) {
+bool ConsoleHost::ask(const std::string& question, const char* yesWord, const char* noWord) {
     clearBar();
+    const std::string text = terminalText(question);
     if (questions_ == QuestionPolicy::Yes || questions_ == QuestionPolicy::No) {
         const bool yes = questions_ == QuestionPolicy::Yes;
         std::fprintf(out_, "%s [%s]\n", text.c_str(), yes ? yesWord : noWord);
@@ -127,9 +135,10 @@ DupesAnswer ConsoleHost::askDuplicates(const std::string& fileName, const std::s
     answer.behaviour = dupesBehaviourFor(DupesChoice::RebuildAllListed);
     if (!inputTerminal_) return answer;
     clearBar();
-    std::fprintf(out_, "Warning! The file: %s\nIn zip: %s\nCan be identified as:\n", fileName.c_str(),
-                 archivePath.c_str());
-    for (size_t i = 0; i < matches.size(); ++i) std::fprintf(out_, "  %zu. %s\n", i + 1, matches[i].game.c_str());
+    std::fprintf(out_, "Warning! The file: %s\nIn zip: %s\nCan be identified as:\n", terminalText(fileName).c_str(),
+                 terminalText(archivePath).c_str());
+    for (size_t i = 0; i < matches.size(); ++i)
+        std::fprintf(out_, "  %zu. %s\n", i + 1, terminalText(matches[i].game).c_str());
     std::fprintf(out_,
                  "Choose: 1 Rebuild all of the listed files, 2 Only rebuild selected, 3 Always build all,\n"
                  "        4 Never build, 5 Only rebuild when rom name matches [1]: ");

@@ -90,4 +90,61 @@ std::optional<long long> parseProfileInteger(std::string_view text) {
     return negative ? -value : value;
 }
 
+namespace {
+
+// Length of the valid UTF-8 sequence at `at` (2 to 4), or 0.
+size_t utf8SequenceLength(std::string_view text, size_t at) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned lead = byte(at);
+    size_t length;
+    uint32_t code;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size()) return 0;
+    for (size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (byte(at + i) & 0x3F);
+    }
+    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+    const bool c1Control = code >= 0x80 && code <= 0x9F;  // CSI and friends on some terminals
+    if (overlong || surrogate || c1Control || code > 0x10FFFF) return 0;
+    return length;
+}
+
+}  // namespace
+
+std::string terminalText(std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c < 0x7F) {
+            out += text[i++];
+            continue;
+        }
+        if (const size_t n = c >= 0x80 ? utf8SequenceLength(text, i) : 0; n > 0) {
+            out.append(text.substr(i, n));
+            i += n;
+            continue;
+        }
+        out += "\\x";
+        out += kHex[c >> 4];
+        out += kHex[c & 0x0F];
+        ++i;
+    }
+    return out;
+}
+
 }  // namespace quorvane

@@ -19,6 +19,12 @@ std::string_view trimControl(std::string_view text);
 // Replaces every occurrence of `needle`, matched without regard to ASCII case.
 std::string replaceAllIgnoreCase(std::string_view text, std::string_view needle, std::string_view replacement);
 
+// Text made safe to print on a terminal: control characters (C0, DEL and
+// the C1 range) and bytes that are not part of valid UTF-8 become "\xNN", so
+// a name cannot move the cursor, clear the screen or fake a line of output.
+// Valid UTF-8 passes unchanged.
+std::string terminalText(std::string_view text);
+
 // Integer as the settings file writes it: decimal with an optional sign, or
 // "0x" followed by hexadecimal digits. Anything else is nullopt.
 std::optional<long long> parseProfileInteger(std::string_view text);

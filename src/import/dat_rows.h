@@ -2,6 +2,7 @@
 // at a time, already in the stored text forms.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace quorvane {
@@ -21,6 +22,8 @@ struct DatRom {
     std::string sha1;
     std::string cloneOf;
     std::string romOf;
+    // The row's line in the DAT file (1 for the first); 0 when not known.
+    std::uint64_t line = 0;
 };
 
 }  // namespace quorvane

@@ -30,7 +30,22 @@ ReplaceDecision ImportContext::decideReplacement(const DatHeader& header) {
     return host_.askYesIgnore(question) ? ReplaceDecision::Delete : ReplaceDecision::Cancel;
 }
 
+bool ImportContext::acceptNames(const DatRom& rom) {
+    // An empty ROM name is how some DATs list a ROM they cannot name; it
+    // addresses nothing outside the archive and is kept as written.
+    const bool gameSafe = isSafeGameName(rom.game);
+    if (gameSafe && (rom.name.empty() || isSafeEntryName(rom.name))) return true;
+    const std::string where = rom.line ? "Line " + std::to_string(rom.line) + " of " + path_ : path_;
+    const std::string row = where + ": ROM \"" + rom.name + "\" of game \"" + rom.game + "\" was not imported: ";
+    message(row + (gameSafe ? "a ROM name must be a relative path without empty, \".\" or \"..\" steps and "
+                              "without backslashes."
+                            : "a game name must be usable as an archive name: not empty, not starting with "
+                              "\".\", without \"/\"."));
+    return false;
+}
+
 StoreResult ImportContext::storeRom(RomsDBImpl& target, const DatHeader& header, const DatRom& rom) {
+    if (!acceptNames(rom)) return StoreResult::Skipped;
     if (target.addRom(header.name, header.version, header.author, rom.game, rom.crc, rom.name, rom.size, rom.md5,
                       rom.sha1, rom.cloneOf, rom.romOf))
         return StoreResult::Stored;

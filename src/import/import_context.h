@@ -39,8 +39,10 @@ public:
     // the category holds the system, whatever its stored version says.
     ReplaceDecision decideReplacement(const DatHeader& header);
 
-    // Adds one row to `target`. A row the catalogue cannot hold is reported
-    // and skipped; any other failure is reported and ends the file (Failed).
+    // Adds one row to `target`. A row the catalogue cannot hold, or whose
+    // game or ROM name cannot name an archive or an entry that stays inside
+    // its folder, is reported and skipped; any other failure is reported and
+    // ends the file (Failed).
     StoreResult storeRom(RomsDBImpl& target, const DatHeader& header, const DatRom& rom);
 
     // Removes the system's old rows after a Yes; false after a message.
@@ -50,6 +52,9 @@ public:
     void stopped(const std::string& error);
 
 private:
+    // False after a message when the row's names cannot be used on disk.
+    bool acceptNames(const DatRom& rom);
+
     JobHost& host_;
     RomsDBImpl& category_;
     const Settings& settings_;

@@ -1,5 +1,6 @@
 #include "import/parenthesised_dat.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,9 +68,17 @@ private:
     // The tokens of the current line.
     const Tokens& tokens();
 
+    // Reads the next line into line_, counting lines.
+    bool nextLine() {
+        if (!reader_.next(line_)) return false;
+        ++lineNumber_;
+        return true;
+    }
+
     ImportContext& context_;
     LineReader reader_;
     std::string line_;
+    std::uint64_t lineNumber_ = 0;
     Tokens tokens_;
     bool split_ = false;
     DatHeader header_;
@@ -127,7 +136,7 @@ const Tokens& ParenthesisedReader::tokens() {
 }
 
 ParenthesisedReader::HeaderEnd ParenthesisedReader::readHeader() {
-    while (reader_.next(line_)) {
+    while (nextLine()) {
         publish();
         split_ = false;
         tokens();
@@ -157,7 +166,7 @@ void ParenthesisedReader::startBlock() {
 bool ParenthesisedReader::readBody(ScratchRomset& scratch, bool firstBlockOpen) {
     bool inBlock = firstBlockOpen;
     if (inBlock) startBlock();
-    while (reader_.next(line_)) {
+    while (nextLine()) {
         publish();
         const std::string_view word = firstToken();
         if (!inBlock) {
@@ -216,6 +225,7 @@ bool ParenthesisedReader::takeRom(ScratchRomset& scratch) {
     rom.sha1 = digestText(sha1);
     rom.cloneOf = cloneOf_;
     rom.romOf = romOf_;
+    rom.line = lineNumber_;
     return scratch.add(rom) != StoreResult::Failed;
 }
 

@@ -52,13 +52,16 @@ SectionedRow splitSectionedRow(std::string_view line) {
     return row;
 }
 
-bool forEachSectionedRow(const std::string& path, const std::function<bool(std::string_view)>& visit) {
+bool forEachSectionedRow(const std::string& path,
+                         const std::function<bool(std::string_view row, std::uint64_t line)>& visit) {
     LineReader reader(path);
     if (!reader.isOpen()) return false;
     std::string line;
+    std::uint64_t lineNumber = 0;
     bool inGames = false;
     std::string previous;
     while (reader.next(line)) {
+        ++lineNumber;
         const std::string_view row = trimControl(line);
         if (!inGames) {
             inGames = startsWith(row, "[GAMES]");
@@ -69,7 +72,7 @@ bool forEachSectionedRow(const std::string& path, const std::function<bool(std::
         // as a row and an empty line here, but was one line where DATs were made.
         if (separatorOf(row).empty() || row == previous) continue;
         previous.assign(row);
-        if (!visit(row)) break;
+        if (!visit(row, lineNumber)) break;
     }
     return !reader.failed();
 }
@@ -85,7 +88,7 @@ bool importSectionedDat(ImportContext& context) {
     if (decision == ReplaceDecision::Cancel) return true;
 
     size_t count = 0;
-    if (!forEachSectionedRow(context.path(), [&](std::string_view) {
+    if (!forEachSectionedRow(context.path(), [&](std::string_view, std::uint64_t) {
             ++count;
             return true;
         })) {
@@ -99,13 +102,14 @@ bool importSectionedDat(ImportContext& context) {
     size_t index = 0;
     std::string lastGame;
     DatRom rom;
-    forEachSectionedRow(context.path(), [&](std::string_view line) {
+    forEachSectionedRow(context.path(), [&](std::string_view line, std::uint64_t lineNumber) {
         const SectionedRow row = splitSectionedRow(line);
         progress.update(row.game, index++);
         rom.game.assign(row.game);
         rom.name.assign(row.romName);
         rom.crc = sectionedCrcText(row.crc);
         rom.size.assign(row.size);
+        rom.line = lineNumber;
         if (context.storeRom(context.category(), header, rom) == StoreResult::Failed) return false;
         lastGame = rom.game;
         return true;

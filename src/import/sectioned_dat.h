@@ -17,6 +17,7 @@
 // with no parent references.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -39,8 +40,9 @@ struct SectionedRow {
 };
 SectionedRow splitSectionedRow(std::string_view line);
 
-// Calls `visit` with every games row that counts, trimmed, in file order.
-// False when the file cannot be read.
-bool forEachSectionedRow(const std::string& path, const std::function<bool(std::string_view)>& visit);
+// Calls `visit` with every games row that counts, trimmed, in file order,
+// and its line number (1 for the first line). False when the file cannot be read.
+bool forEachSectionedRow(const std::string& path,
+                         const std::function<bool(std::string_view row, std::uint64_t line)>& visit);
 
 }  // namespace quorvane

@@ -304,6 +304,7 @@ void XmlDatReader::takeRom(const XML_Char** attributes) {
     rom_.crc = parenthesisedCrcText(crc);
     rom_.md5 = digestText(md5);
     rom_.sha1 = digestText(sha1);
+    rom_.line = skippedLines_ + XML_GetCurrentLineNumber(parser_);
     if (scratch_->add(rom_) == StoreResult::Failed) stop(Stop::Failed);
 }
 

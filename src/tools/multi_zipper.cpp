@@ -1,13 +1,20 @@
 #include "tools/multi_zipper.h"
 
 #include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <vector>
 
+#include "archive/encoding_util.h"
 #include "archive/unzip_util.h"
+#include "archive/zip_info.h"
 #include "archive/zip_status.h"
 #include "archive/zip_util.h"
 #include "core/file_util.h"
+#include "core/names.h"
+#include "core/text.h"
+#include "engine/analysis_text.h"
+#include "tools/entry_writer.h"
 
 namespace quorvane {
 
@@ -60,24 +67,166 @@ std::string targetArchiveName(const std::string& path) {
     return path.substr(0, dot + 1) + "zip";
 }
 
-int zipOrUnzip(const std::string& path) {
-    if (!contains(path, ".zip")) {
-        if (!isRegularFile(path)) return kZipSourceMissing;
-        ZipUtil zip(targetArchiveName(path));
-        if (const int status = zip.open(); status != 0) return status;
-        const int added = zip.addFile(path, entryFileName(path));
-        const int closed = zip.close();
-        return added != 0 ? added : closed;
+std::string ZipperBackup::folder(std::string& why) {
+    if (!folder_.empty()) return folder_;
+    if (root_.empty()) {
+        why = "no backup folder is set to keep the entry it would replace";
+        return {};
     }
-    UnZipUtil unzip(path);
-    if (const int status = unzip.open(); status != 0) return status;
-    const std::string folder = dirName(path);
-    const int status = unzip.extractAll(folder.empty() ? "." : folder);
-    unzip.close();
-    return status;
+    const std::string made = joinPath(root_, analysis_text::backupFolderName(std::time(nullptr)));
+    if (!makeFolders(made)) {
+        why = "the backup folder " + made + " cannot be made";
+        return {};
+    }
+    folder_ = made;
+    return folder_;
 }
 
-ozippatore::ozippatore(ZipWorkList& list, Listener listener) : list_(list), listener_(std::move(listener)) {
+namespace {
+
+std::string inQuotes(const std::string& name) { return "\"" + name + "\""; }
+
+// The entries of the listed archive named `entryName` whose content is not the
+// source's; the index of each in the central directory.
+int entriesToKeep(const ZipInfo& info, const std::string& source, const std::string& entryName,
+                  std::vector<int>& out, std::string& why) {
+    std::string crc, md5, sha1;
+    bool digested = false;
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(source, ec);
+    for (int i = 0; i < info.count(); ++i) {
+        const ZipEntryInfo& e = info.entry(i);
+        if (e.name != entryName) continue;
+        if (!digested && !encodingUtil(source).digestFile(crc, md5, sha1, true, false, false)) {
+            why = "it cannot be read";
+            return kZipSourceMissing;
+        }
+        digested = true;
+        if (!ec && equalsIgnoreCase(crc, e.crc) && e.uncompressedSize == size) continue;
+        out.push_back(i);
+    }
+    return kZipOk;
+}
+
+// Writes the entries of `archive` at `indices` (ascending) into `folder`,
+// each checked against the listing, synced, under its own file name.
+int keepEntries(const std::string& archive, const ZipInfo& info, const std::vector<int>& indices,
+                const std::string& folder, std::vector<std::string>& keptPaths, std::string& why) {
+    EntryWriter reader(archive);
+    if (reader.open() != kZipOk) {
+        why = "the archive cannot be opened";
+        return kZipError;
+    }
+    ZipEntryInfo e;
+    size_t next = 0;
+    int index = 0;
+    for (int s = reader.first(e); s == UNZ_OK && next < indices.size(); s = reader.next(e), ++index) {
+        if (index != indices[next]) continue;
+        const ZipEntryInfo& listed = info.entry(index);
+        if (e.name != listed.name || e.crc32 != listed.crc32 || e.uncompressedSize != listed.uncompressedSize) {
+            why = "the archive changed while it was read";
+            return kZipError;
+        }
+        const WrittenEntry w = reader.writeCurrent(e, folder, entryFileName(e.name), true);
+        if (!w.path.empty()) keptPaths.push_back(w.path);
+        if (w.status != kZipOk) {
+            why = "the entry " + inQuotes(e.name) + " it would replace cannot be kept in " + folder + ": " + w.why;
+            return w.status;
+        }
+        ++next;
+    }
+    if (next < indices.size()) {
+        why = "the archive cannot be read: " + reader.walkError();
+        return kZipError;
+    }
+    return kZipOk;
+}
+
+ZipperResult zipOne(const std::string& path, ZipperBackup& backup) {
+    ZipperResult r;
+    const std::string archive = targetArchiveName(path);
+    const std::string entryName = entryFileName(path);
+    std::vector<std::string> keptPaths;
+    auto fail = [&](int status, const std::string& why) {
+        r.status = status;
+        r.failures.push_back(path + " was not zipped into " + archive + ": " + why + ".");
+        // Copies made before the failure stay where they are; say where.
+        for (const std::string& kept : keptPaths)
+            r.kept.push_back("A copy of the entry " + inQuotes(entryName) + " of " + archive + " was left in " + kept +
+                             ".");
+        return r;
+    };
+    if (!isRegularFile(path)) return fail(kZipSourceMissing, "the file is gone");
+    if (pathExists(archive)) {
+        const ZipInfo info(archive);
+        if (info.listStatus() != kZipOk)
+            return fail(info.listStatus(), "the archive cannot be read (" + zipStatusText(info.listStatus()) + ")");
+        std::vector<int> replaced;
+        std::string why;
+        if (const int status = entriesToKeep(info, path, entryName, replaced, why); status != kZipOk)
+            return fail(status, why);
+        if (!replaced.empty()) {
+            const std::string folder = backup.folder(why);
+            if (folder.empty()) return fail(kZipError, why);
+            if (const int status = keepEntries(archive, info, replaced, folder, keptPaths, why); status != kZipOk)
+                return fail(status, why);
+        }
+    }
+    ZipUtil zip(archive);
+    int status = zip.open();
+    if (status == kZipOk) status = zip.addFile(path, entryName);
+    const int closed = zip.close();
+    if (status == kZipOk) status = closed;
+    if (status != kZipOk) return fail(status, zipStatusText(status));
+    for (const std::string& kept : keptPaths)
+        r.kept.push_back("The entry " + inQuotes(entryName) + " of " + archive + " was replaced by " + path +
+                         "; the replaced entry was kept as " + kept + ".");
+    return r;
+}
+
+ZipperResult unzipOne(const std::string& path) {
+    ZipperResult r;
+    auto fail = [&](int status, const std::string& line) {
+        if (r.status == kZipOk) r.status = status;
+        r.failures.push_back(line);
+    };
+    EntryWriter archive(path);
+    if (archive.open() != kZipOk) {
+        fail(kZipError, path + " was not unpacked: it cannot be opened as a zip archive.");
+        return r;
+    }
+    const std::string parent = dirName(path);
+    const std::string folder = parent.empty() ? "." : parent;
+    ZipEntryInfo e;
+    std::string last;
+    for (int s = archive.first(e); s == UNZ_OK; s = archive.next(e)) {
+        last = e.name;
+        // Folder entries and empty files are not unpacked.
+        if (e.uncompressedSize == 0) continue;
+        const std::string name = entryFileName(e.name);
+        if (!isSafeFileName(name)) {
+            fail(kZipError, "The entry " + inQuotes(e.name) + " of " + path +
+                                " was not unpacked: its name cannot be a file name.");
+            continue;
+        }
+        const WrittenEntry w = archive.writeCurrent(e, folder, name, false);
+        if (w.status != kZipOk)
+            fail(w.status, "The entry " + inQuotes(e.name) + " of " + path + " was not unpacked: " + w.why + ".");
+    }
+    if (!archive.reachedEnd())
+        fail(kZipError, "The entries of " + path + (last.empty() ? std::string() : " after " + inQuotes(last)) +
+                            " were not unpacked: " + archive.walkError() + ".");
+    return r;
+}
+
+}  // namespace
+
+ZipperResult zipOrUnzip(const std::string& path, ZipperBackup& backup) {
+    return contains(path, ".zip") ? unzipOne(path) : zipOne(path, backup);
+}
+
+ozippatore::ozippatore(ZipWorkList& list, Listener listener, ZipperOptions options)
+    : list_(list), listener_(std::move(listener)), backup_(std::move(options.backupRoot)) {
     thread_ = std::thread([this] { run(); });
 }
 
@@ -88,8 +237,8 @@ void ozippatore::wait() {
 void ozippatore::run() {
     if (listener_.startEnabled) listener_.startEnabled(false);
     while (const auto line = list_.first()) {
-        const int status = zipOrUnzip(line->path);
-        if (listener_.processed) listener_.processed(line->path, status);
+        const ZipperResult result = zipOrUnzip(line->path, backup_);
+        if (listener_.processed) listener_.processed(line->path, result);
         list_.removeFirst(line->id);
     }
     if (listener_.startEnabled) listener_.startEnabled(true);

@@ -4,18 +4,22 @@
 // How to use:
 //   ZipWorkList list;
 //   addFolderToZip(folder, list);          // or addFolderToUnzip
-//   ozippatore engine(list, {});           // starts working at once
+//   ozippatore engine(list, {}, {.backupRoot = settings.backupDir});  // starts at once
 //   engine.wait();
 //
 // A path holding ".zip" anywhere (letter case as written) is unpacked next
-// to itself; any other path is added to the archive named by
-// targetArchiveName, under its own file name, replacing an entry of that
-// name. Sources and archives stay where they are.
+// to itself, entry by entry: an entry that cannot be written is reported and
+// the others still are. Any other path is added to the archive named by
+// targetArchiveName, under its own file name. An entry of that name already
+// in the archive with other content (each one, where several share the name)
+// is first kept in the run's backup folder; one with the same CRC and size is
+// simply replaced. Sources and archives stay where they are.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tools/zip_work_list.h"
 
@@ -32,9 +36,36 @@ void addFolderToUnzip(const std::string& folder, ZipWorkList& list);
 // first "." among the last five characters of the file name ends the stem.
 std::string targetArchiveName(const std::string& path);
 
-// Zips or unzips one path. 0, or the zip layer's code of the first failure
-// (kZipSourceMissing when a file to zip is gone: then nothing is written).
-int zipOrUnzip(const std::string& path);
+struct ZipperOptions {
+    // Replaced entries go into a folder below this one, named by the time it
+    // was first needed and made then. Empty: a file whose archive holds an
+    // entry of its name with other content is not zipped.
+    std::string backupRoot;
+};
+
+// What became of one path: lines for the person, and whether all was done.
+struct ZipperResult {
+    int status = 0;  // 0, or the zip layer's code of the first failure
+    std::vector<std::string> kept;      // one line per replaced entry kept
+    std::vector<std::string> failures;  // one line per failure: archive, entry, why
+    bool ok() const { return failures.empty(); }
+};
+
+// The backup folder of one run of the engine, made on first need.
+class ZipperBackup {
+public:
+    explicit ZipperBackup(std::string root) : root_(std::move(root)) {}
+    // The folder, made if needed; empty after setting `why` when it cannot be.
+    std::string folder(std::string& why);
+
+private:
+    std::string root_;
+    std::string folder_;
+};
+
+// Zips or unzips one path (kZipSourceMissing when a file to zip is gone:
+// then nothing is written).
+ZipperResult zipOrUnzip(const std::string& path, ZipperBackup& backup);
 
 // The engine: works the list off from the front on a thread of its own,
 // which starts when the engine is made and ends when the list is empty.
@@ -44,10 +75,10 @@ public:
         // false when the engine starts ("Start!" disabled), true when it ends.
         std::function<void(bool startEnabled)> startEnabled;
         // After each path, with zipOrUnzip's result.
-        std::function<void(const std::string& path, int status)> processed;
+        std::function<void(const std::string& path, const ZipperResult& result)> processed;
     };
 
-    ozippatore(ZipWorkList& list, Listener listener);
+    ozippatore(ZipWorkList& list, Listener listener, ZipperOptions options = {});
     ~ozippatore() { wait(); }
     ozippatore(const ozippatore&) = delete;
     ozippatore& operator=(const ozippatore&) = delete;
@@ -59,6 +90,7 @@ private:
 
     ZipWorkList& list_;
     Listener listener_;
+    ZipperBackup backup_;
     std::thread thread_;
 };
 

@@ -77,7 +77,16 @@ void TScan::start() {
     start_->setEnabled(false);
     ozippatore::Listener listener;
     listener.startEnabled = [this](bool enabled) { onGuiThread(this, [this, enabled] { start_->setEnabled(enabled); }); };
-    engine_ = std::make_unique<ozippatore>(list_, listener);
+    listener.processed = [this](const std::string&, const ZipperResult& result) {
+        if (!hooks_.report || (result.kept.empty() && result.failures.empty())) return;
+        onGuiThread(this, [this, &result] {
+            for (const auto* lines : {&result.kept, &result.failures})
+                for (const std::string& line : *lines) hooks_.report(QString::fromStdString(line));
+        });
+    };
+    ZipperOptions options;
+    if (hooks_.backupRoot) options.backupRoot = hooks_.backupRoot();
+    engine_ = std::make_unique<ozippatore>(list_, listener, options);
 }
 
 void TScan::waitForEngine() {

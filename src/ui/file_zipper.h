@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "tools/multi_zipper.h"
 #include "tools/zip_work_list.h"
@@ -19,8 +21,17 @@ namespace quorvane {
 class TScan : public QWidget {
     Q_OBJECT
 public:
+    // What the engine needs from the rest of the program: the folder below
+    // which replaced entries are kept, and where its lines are shown.
+    struct Hooks {
+        std::function<std::string()> backupRoot;
+        std::function<void(const QString& line)> report;
+    };
+
     explicit TScan(QWidget* parent = nullptr);
     ~TScan() override;
+
+    void setHooks(Hooks hooks) { hooks_ = std::move(hooks); }
 
     ZipWorkList& workList() { return list_; }
     void start();
@@ -36,6 +47,7 @@ private:
     void refreshList();
 
     ZipWorkList list_;
+    Hooks hooks_;
     std::unique_ptr<ozippatore> engine_;
     QListWidget* listBox_;
     QLabel* count_;

@@ -2,6 +2,7 @@
 
 #include "ui/file_zipper.h"
 #include "ui/form_dupe_list.h"
+#include "ui/form_error.h"
 #include "ui/form_format.h"
 #include "ui/form_main.h"
 #include "ui/form_stats.h"
@@ -15,7 +16,13 @@ ToolWindows::ToolWindows(TformMain& main)
       formats_(new TFormFormat(main)),
       identifier_(new TIdentifierForm(main)),
       scan_(new TScan(&main)),
-      fileZipper_(new TFileZipper(*scan_, &main)) {}
+      fileZipper_(new TFileZipper(*scan_, &main)) {
+    scan_->setHooks({[&main] { return main.settings().backupDir; },
+                     [&main](const QString& line) {
+                         main.messagesWindow().addMessage(line);
+                         main.messagesWindow().show();
+                     }});
+}
 
 ToolWindows::~ToolWindows() = default;
 

@@ -63,5 +63,30 @@ TEST(ImportCommand, UsageErrors) {
     EXPECT_EQ(runCapture(q + "import --yes --ignore " + dir.file("a.dat") + " 2>/dev/null", out), 2);
 }
 
+TEST(ImportCommand, NamesFromTheDatReachTheTerminalEscaped) {
+    TempDir dir;
+    // A game name that would retitle the terminal window, a ROM name that
+    // would clear the screen, and one that backspaces over its own letters.
+    testing::writeFile(dir.file("evil.dat"), "clrmamepro (\n\tname Sys\n\tversion 1\n\tauthor A\n)\n"
+                                             "game (\n\tname \"g\x1b]0;owned\x07\"\n"
+                                             "\trom ( name \"../\x1b[2J.bin\" size 4 crc 1 )\n"
+                                             "\trom ( name \"ok\b\bdone.bin\" size 4 crc 2 )\n)\n");
+    const std::string q = exe() + " --home " + dir.path() + " ";
+    std::string out;
+    ASSERT_EQ(runCapture(q + "import " + dir.file("evil.dat") + " 2>/dev/null", out), 0);
+    EXPECT_EQ(out, "Line 8 of " + dir.file("evil.dat") +
+                       ": ROM \"../\\x1b[2J.bin\" of game \"g\\x1b]0;owned\\x07\" was not imported: a ROM name must "
+                       "be a relative path without empty, \".\" or \"..\" steps and without backslashes.\n--\n"
+                       "Import completed.\n");
+    ASSERT_EQ(runCapture(q + "games Sys", out), 0);
+    EXPECT_EQ(out, "Sys (1): 1 games total\nmissing    g\\x1b]0;owned\\x07\n");
+    ASSERT_EQ(runCapture(q + "roms Sys \"$(printf 'g\\033]0;owned\\007')\"", out), 0);
+    EXPECT_EQ(out, "Game: g\\x1b]0;owned\\x07\nRom name\tcrc32\tsize\tmd5\tsha1\tcloneof\tpartof\n"
+                   "ok\\x08\\x08done.bin\t00000002\t4\t\t\t\t\n");
+    // JSON has escapes of its own.
+    ASSERT_EQ(runCapture(q + "games Sys --json", out), 0);
+    EXPECT_NE(out.find("\"name\": \"g\\u001b]0;owned\\u0007\""), std::string::npos) << out;
+}
+
 }  // namespace
 }  // namespace quorvane

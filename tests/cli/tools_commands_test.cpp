@@ -126,5 +126,34 @@ TEST_F(ToolsCommands, ZipAndUnzipFolderTrees) {
     EXPECT_EQ(runCapture(cmd("zip " + home.file("nope") + " 2>/dev/null"), out), 2);
 }
 
+TEST_F(ToolsCommands, ZipKeepsTheEntryItReplacesAndUnzipReportsEachEntryItCannotWrite) {
+    const std::string tree = home.file("tree");
+    ASSERT_EQ(runShell("mkdir -p " + tree + " && cd " + tree +
+                       " && printf 'the old game' > game.bin && zip -q game.zip game.bin && printf new > game.bin"),
+              0);
+    std::string out;
+    ASSERT_EQ(runCapture(cmd("zip " + tree), out), 0);
+    const std::string keptAs = "; the replaced entry was kept as ";
+    const std::string kept = out.substr(out.find(keptAs) + keptAs.size());
+    EXPECT_EQ(out.substr(0, out.find("; the replaced")), "Total Files: 1\n" + tree + "/game.bin\nThe entry \"game.bin\" of " +
+                                                           tree + "/game.zip was replaced by " + tree + "/game.bin");
+    ASSERT_EQ(kept.rfind(home.path() + "/Backup/", 0), 0u) << kept;
+    EXPECT_EQ(readFile(kept.substr(0, kept.size() - 2)), "the old game");  // without ".\n"
+
+    // The second entry cannot be a file name; the first and third still arrive.
+    ASSERT_EQ(runShell("cd " + tree + " && rm game.bin && python3 -c \"import zipfile\n"
+                       "with zipfile.ZipFile('pack.zip', 'w') as z:\n"
+                       "    for n in ['a.rom', 'x/..', 'c.rom']: z.writestr(n, n)\""),
+              0);
+    ASSERT_EQ(runCapture(cmd("unzip " + tree + " 2>" + home.file("err.txt")), out), 1);
+    EXPECT_EQ(readFile(home.file("err.txt")), "The entry \"x/..\" of " + tree +
+                                                  "/pack.zip was not unpacked: its name cannot be a file name.\n"
+                                                  "1 step failed.\n");
+    EXPECT_EQ(out, "Total Files: 2\n" + tree + "/game.zip\n");
+    EXPECT_EQ(readFile(tree + "/a.rom"), "a.rom");
+    EXPECT_EQ(readFile(tree + "/c.rom"), "c.rom");
+    EXPECT_EQ(readFile(tree + "/game.bin"), "new");
+}
+
 }  // namespace
 }  // namespace quorvane

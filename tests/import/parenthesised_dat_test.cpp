@@ -182,14 +182,43 @@ TEST(ParenthesisedDat, ARowTooLongIsReportedAndTheRestIsStored) {
                                " was not imported: a field is longer than 255 bytes or the row longer than 1024 bytes.");
 }
 
-TEST(ParenthesisedDat, GameNameThatCannotBeAFileNameIsStoredAsWritten) {
+TEST(ParenthesisedDat, RowsWhoseNamesWouldLeaveTheirFolderAreRefusedTheRestIsStored) {
     ImportFixture f;
-    f.dat("g.dat", std::string(kHeader) + "game (\n\tname \"a/b\"\n\trom ( name r size 1 crc 1 )\n)\n"
-                                          "game (\n\tname \"\"\n\trom ( name s size 1 crc 2 )\n)\n");
-    f.import({f.dir.file("g.dat")});
-    ASSERT_EQ(f.rowsOf("a/b").size(), 1u);
-    ASSERT_EQ(f.rowsOf("").size(), 1u);
-    EXPECT_TRUE(f.host.messages().empty());
+    // Line numbers: the header takes lines 1 to 5.
+    const std::string path =
+        f.dat("names.dat", std::string(kHeader) +
+                               "game (\n\tname ok\n"                                      // 6, 7
+                               "\trom ( name a.bin size 1 crc 1 )\n"                      // 8
+                               "\trom ( name ../../x size 1 crc 2 )\n"                    // 9
+                               "\trom ( name /abs/x size 1 crc 3 )\n"                     // 10
+                               "\trom ( name .. size 1 crc 4 )\n"                         // 11
+                               "\trom ( name dir\\x.bin size 1 crc 5 )\n"                 // 12
+                               "\trom ( name sub/inner.bin size 1 crc 6 )\n"              // 13
+                               "\trom ( size 1 crc 7 )\n)\n"                              // 14, 15
+                               "game (\n\tname \"a/b\"\n\trom ( name r size 1 crc 8 )\n)\n"  // 16-19
+                               "game (\n\tname \"\"\n\trom ( name s size 1 crc 9 )\n)\n"     // 20-23
+                               "game (\n\tname ..\n\trom ( name t size 1 crc 10 )\n)\n"      // 24-27
+                               "game (\n\tname .hidden\n\trom ( name u size 1 crc 11 )\n)\n");  // 28-31
+    f.import({path});
+    std::vector<std::string> stored;
+    for (const SimpleRecord& r : f.rows()) stored.push_back(r.game + "/" + r.romName);
+    // A nameless ROM names nothing on disk and stays as the DAT lists it.
+    EXPECT_EQ(stored, (std::vector<std::string>{"ok/a.bin", "ok/sub/inner.bin", "ok/"}));
+    const auto messages = f.host.messages();
+    ASSERT_EQ(messages.size(), 8u);
+    const std::string badRom = " was not imported: a ROM name must be a relative path without empty, \".\" or "
+                               "\"..\" steps and without backslashes.";
+    const std::string badGame = " was not imported: a game name must be usable as an archive name: not empty, not "
+                                "starting with \".\", without \"/\".";
+    EXPECT_EQ(messages[0], "Line 9 of " + path + ": ROM \"../../x\" of game \"ok\"" + badRom);
+    EXPECT_EQ(messages[1], "Line 10 of " + path + ": ROM \"/abs/x\" of game \"ok\"" + badRom);
+    EXPECT_EQ(messages[2], "Line 11 of " + path + ": ROM \"..\" of game \"ok\"" + badRom);
+    EXPECT_EQ(messages[3], "Line 12 of " + path + ": ROM \"dir\\x.bin\" of game \"ok\"" + badRom);
+    EXPECT_EQ(messages[4], "Line 18 of " + path + ": ROM \"r\" of game \"a/b\"" + badGame);
+    EXPECT_EQ(messages[5], "Line 22 of " + path + ": ROM \"s\" of game \"\"" + badGame);
+    EXPECT_EQ(messages[6], "Line 26 of " + path + ": ROM \"t\" of game \"..\"" + badGame);
+    EXPECT_EQ(messages[7], "Line 30 of " + path + ": ROM \"u\" of game \".hidden\"" + badGame);
+    EXPECT_FALSE(f.scratchFilesLeft());
 }
 
 }  // namespace

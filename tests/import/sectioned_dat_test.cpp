@@ -66,5 +66,24 @@ TEST(SectionedDat, RefnameNoneOrMissingIsNotSectioned) {
     EXPECT_EQ(messages[0], none + " is not a DAT file; nothing imported.");
 }
 
+TEST(SectionedDat, RowsWhoseNamesWouldLeaveTheirFolderAreRefusedTheRestIsStored) {
+    ImportFixture f;
+    const std::string path = f.dat("s.dat", "[EMULATOR]\r\nrefname=Sys\r\n[GAMES]\r\n" +
+                                                row({"g", "", "", "", "..\\x.bin", "1", "1"}) +  // line 4
+                                                row({".", "", "", "", "a.bin", "2", "1"}) +      // line 5
+                                                row({"g", "", "", "", "a.bin", "3", "1"}));
+    f.import({path});
+    const auto rows = f.rows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].game + "/" + rows[0].romName, "g/a.bin");
+    const auto messages = f.host.messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].rfind("Line 4 of " + path + ": ROM \"..\\x.bin\" of game \"g\" was not imported: ", 0), 0u)
+        << messages[0];
+    EXPECT_EQ(messages[1].rfind("Line 5 of " + path + ": ROM \"a.bin\" of game \".\" was not imported: a game name", 0),
+              0u)
+        << messages[1];
+}
+
 }  // namespace
 }  // namespace quorvane

@@ -164,5 +164,32 @@ TEST(XmlDat, EntitiesNeverReachOutsideTheFileNorExplode) {
     EXPECT_NE(messages[0].find(bomb + " is not well-formed XML (line "), std::string::npos) << messages[0];
 }
 
+TEST(XmlDat, RowsWhoseNamesWouldLeaveTheirFolderAreRefusedTheRestIsStored) {
+    ImportFixture f;
+    // The declaration is line 1, <datafile> line 2, the header lines 3 to 7.
+    const std::string path = f.dat("n.xml", datafile(kHeader,
+                                                     "\t<game name=\"g\">\n"                          // 8
+                                                     "\t\t<rom name=\"/abs/x\" size=\"1\" crc=\"1\"/>\n"  // 9
+                                                     "\t\t<rom name=\"ok.bin\" size=\"1\" crc=\"2\"/>\n"
+                                                     "\t</game>\n"
+                                                     "\t<game name=\"..\">\n"
+                                                     "\t\t<rom name=\"r.bin\" size=\"1\" crc=\"3\"/>\n"  // 13
+                                                     "\t</game>\n"));
+    f.import({path});
+    const auto rows = f.rows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].game + "/" + rows[0].romName, "g/ok.bin");
+    const auto messages = f.host.messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].rfind("Line 9 of " + path + ": ROM \"/abs/x\" of game \"g\" was not imported: a ROM name", 0),
+              0u)
+        << messages[0];
+    EXPECT_EQ(messages[1].rfind("Line 13 of " + path + ": ROM \"r.bin\" of game \"..\" was not imported: a game name",
+                                0),
+              0u)
+        << messages[1];
+    EXPECT_FALSE(f.scratchFilesLeft());
+}
+
 }  // namespace
 }  // namespace quorvane

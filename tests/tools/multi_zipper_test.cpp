@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <filesystem>
+#include <cerrno>
 
+#include "archive/file_ops.h"
 #include "archive/zip_info.h"
 #include "core/file_util.h"
 #include "support/temp_dir.h"
@@ -11,9 +15,29 @@ namespace quorvane {
 namespace {
 
 using testing::readFile;
+using testing::runCapture;
 using testing::runShell;
 using testing::TempDir;
 using testing::writeFile;
+
+// Writes a zip with Python's zipfile, which (unlike Info-ZIP) lets several
+// entries share a name. `entries` is a Python list of (name, data) pairs.
+void pythonZip(const std::string& path, const std::string& entries) {
+    ASSERT_EQ(runShell("python3 -c \"import zipfile, warnings; warnings.simplefilter('ignore')\n"
+                       "with zipfile.ZipFile('" + path + "', 'w') as z:\n"
+                       "    for n, d in " + entries + ": z.writestr(n, d)\""),
+              0);
+}
+
+// Every file of `folder` with its content, sorted by name.
+std::vector<std::pair<std::string, std::string>> folderFiles(const std::string& folder) {
+    std::vector<std::pair<std::string, std::string>> files;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+        files.emplace_back(e.path().filename().string(), readFile(e.path().string()));
+    std::sort(files.begin(), files.end());
+    return files;
+}
 
 std::vector<std::string> entryNames(const std::string& archive) {
     std::vector<std::string> names;
@@ -66,7 +90,9 @@ TEST(MultiZipper, EngineZipsOneArchivePerStemAndUnpacksNextToTheArchive) {
     std::vector<bool> startStates;
     {
         ozippatore engine(list, {[&](bool enabled) { startStates.push_back(enabled); },
-                                 [&](const std::string& path, int status) { results.emplace_back(path, status); }});
+                                 [&](const std::string& path, const ZipperResult& r) {
+                                     results.emplace_back(path, r.status);
+                                 }});
         engine.wait();
     }
     EXPECT_EQ(list.count(), 0u);
@@ -103,7 +129,8 @@ TEST(MultiZipper, RunWhereTheNamesAlreadyExistLosesNothing) {
     addFolderToUnzip(dir.path(), list);  // unpacking twice never overwrites either
     std::vector<int> results;
     {
-        ozippatore engine(list, {nullptr, [&](const std::string&, int status) { results.push_back(status); }});
+        ozippatore engine(list,
+                          {nullptr, [&](const std::string&, const ZipperResult& r) { results.push_back(r.status); }});
         engine.wait();
     }
     EXPECT_EQ(results.size(), 5u);
@@ -117,6 +144,131 @@ TEST(MultiZipper, RunWhereTheNamesAlreadyExistLosesNothing) {
     EXPECT_EQ(readFile(dir.file("b.bin")), "packed b");
     EXPECT_EQ(readFile(dir.file("b (2).bin")), "packed b");
     EXPECT_FALSE(pathExists(dir.file("a (3).bin")));
+}
+
+std::string contentOf(const std::string& archive, const std::string& entryName) {
+    std::string out;
+    runCapture("python3 -c \"import zipfile; print(zipfile.ZipFile('" + archive + "').read('" + entryName +
+                   "').decode(), end='')\"",
+               out);
+    return out;
+}
+
+ZipperResult runOne(const std::string& path, const std::string& backupRoot) {
+    ZipWorkList list;
+    list.add(path);
+    ZipperResult result;
+    ozippatore engine(list, {nullptr, [&](const std::string&, const ZipperResult& r) { result = r; }},
+                      {.backupRoot = backupRoot});
+    engine.wait();
+    return result;
+}
+
+TEST(MultiZipper, AnEntryOfOtherContentIsKeptInTheBackupFolderBeforeItIsReplaced) {
+    TempDir dir;
+    // Two entries share the name game.bin; neither holds the loose file's data.
+    pythonZip(dir.file("game.zip"), "[('game.bin', 'old one'), ('other.bin', 'other'), ('game.bin', 'old two')]");
+    writeFile(dir.file("game.bin"), "new");
+    const ZipperResult result = runOne(dir.file("game.bin"), dir.file("Backup/"));
+    EXPECT_TRUE(result.ok()) << result.failures.front();
+    EXPECT_EQ(entryNames(dir.file("game.zip")), (std::vector<std::string>{"other.bin", "game.bin"}));
+    EXPECT_EQ(contentOf(dir.file("game.zip"), "game.bin"), "new");
+    // One time-stamped run folder holds both replaced entries, each whole.
+    const auto runs = folderFiles(dir.file("Backup"));
+    ASSERT_EQ(runs.size(), 1u);
+    const std::string run = dir.file("Backup/" + runs[0].first);
+    EXPECT_EQ(folderFiles(run), (std::vector<std::pair<std::string, std::string>>{{"game (1).bin", "old two"},
+                                                                                  {"game.bin", "old one"}}));
+    ASSERT_EQ(result.kept.size(), 2u);
+    EXPECT_EQ(result.kept[0], "The entry \"game.bin\" of " + dir.file("game.zip") + " was replaced by " +
+                                  dir.file("game.bin") + "; the replaced entry was kept as " + run + "/game.bin.");
+    EXPECT_NE(result.kept[1].find(run + "/game (1).bin"), std::string::npos);
+
+    // The same content under the same name is simply replaced: nothing kept.
+    pythonZip(dir.file("same.zip"), "[('same.bin', 'same data')]");
+    writeFile(dir.file("same.bin"), "same data");
+    const ZipperResult same = runOne(dir.file("same.bin"), dir.file("Backup/"));
+    EXPECT_TRUE(same.ok() && same.kept.empty());
+    EXPECT_EQ(folderFiles(run).size(), 2u);
+    EXPECT_EQ(entryNames(dir.file("same.zip")), std::vector<std::string>{"same.bin"});
+}
+
+TEST(MultiZipper, WithoutABackupFolderOrWhenTheCopyFailsTheArchiveIsLeftAlone) {
+    TempDir dir;
+    pythonZip(dir.file("game.zip"), "[('game.bin', 'old')]");
+    writeFile(dir.file("game.bin"), "new");
+    const ZipperResult none = runOne(dir.file("game.bin"), "");
+    ASSERT_EQ(none.failures.size(), 1u);
+    EXPECT_EQ(none.failures[0], dir.file("game.bin") + " was not zipped into " + dir.file("game.zip") +
+                                    ": no backup folder is set to keep the entry it would replace.");
+    EXPECT_EQ(contentOf(dir.file("game.zip"), "game.bin"), "old");
+
+    // The backup root sits below a regular file: no folder can be made there.
+    writeFile(dir.file("plain"), "a file");
+    const ZipperResult blocked = runOne(dir.file("game.bin"), dir.file("plain/Backup"));
+    ASSERT_EQ(blocked.failures.size(), 1u);
+    EXPECT_NE(blocked.failures[0].find("cannot be made"), std::string::npos);
+    EXPECT_EQ(contentOf(dir.file("game.zip"), "game.bin"), "old");
+
+    // The copy into the backup folder cannot be flushed to disk.
+    struct FailingSync : FileOps {
+        int sync(int) override {
+            errno = EIO;
+            return -1;
+        }
+    } failingSync;
+    ZipperResult unsynced;
+    {
+        ScopedFileOps scoped(failingSync);
+        unsynced = runOne(dir.file("game.bin"), dir.file("Backup"));
+    }
+    ASSERT_EQ(unsynced.failures.size(), 1u);
+    EXPECT_NE(unsynced.failures[0].find("\"game.bin\" it would replace cannot be kept"), std::string::npos);
+    EXPECT_TRUE(unsynced.kept.empty());  // the unsynced copy was removed again
+    EXPECT_EQ(contentOf(dir.file("game.zip"), "game.bin"), "old");
+}
+
+TEST(MultiZipper, UnzipGoesOnPastEntriesItCannotWriteAndNamesEachOne) {
+    TempDir dir;
+    const std::string archive = dir.file("pack.zip");
+    // Stored, so that one entry's data can be damaged in place.
+    ASSERT_EQ(runShell("python3 -W ignore -c \"import zipfile\n"
+                       "with zipfile.ZipFile('" + archive + "', 'w') as z:\n"
+                       "    for n, d in [('a.bin', 'aaaa'), ('full.bin', 'ffff'), ('bad.bin', 'CORRUPTME'),"
+                       " ('sub/..', 'dots'), ('dup.bin', 'one'), ('dup.bin', 'two'), ('d.bin', 'dddd')]:"
+                       " z.writestr(n, d)\n"
+                       "data = open('" + archive + "', 'rb').read().replace(b'CORRUPTME', b'CORRUPTED')\n"
+                       "open('" + archive + "', 'wb').write(data)\""),
+              0);
+    // Writing full.bin finds the disk full.
+    struct DiskFull : FileOps {
+        int createNew(const std::string& path) override {
+            if (path.find("full.bin") == std::string::npos) return FileOps::createNew(path);
+            errno = ENOSPC;
+            return -1;
+        }
+    } diskFull;
+    ZipperResult result;
+    {
+        ScopedFileOps scoped(diskFull);
+        result = runOne(archive, "");
+    }
+    EXPECT_EQ(readFile(dir.file("a.bin")), "aaaa");
+    EXPECT_EQ(readFile(dir.file("d.bin")), "dddd");
+    EXPECT_EQ(readFile(dir.file("dup.bin")), "one");
+    EXPECT_EQ(readFile(dir.file("dup (1).bin")), "two");
+    EXPECT_FALSE(pathExists(dir.file("full.bin")));
+    EXPECT_FALSE(pathExists(dir.file("bad.bin")));
+    EXPECT_NE(result.status, 0);
+    ASSERT_EQ(result.failures.size(), 3u);
+    EXPECT_EQ(result.failures[0], "The entry \"full.bin\" of " + archive + " was not unpacked: cannot create a file in " +
+                                      dir.path() + ": No space left on device.");
+    EXPECT_EQ(result.failures[1],
+              "The entry \"bad.bin\" of " + archive + " was not unpacked: its data cannot be read (CRC mismatch).");
+    EXPECT_EQ(result.failures[2],
+              "The entry \"sub/..\" of " + archive + " was not unpacked: its name cannot be a file name.");
+    // Nothing half-written is left behind.
+    for (const auto& [name, content] : folderFiles(dir.path())) EXPECT_NE(name.rfind(".quorvane-tmp-", 0), 0u) << name;
 }
 
 }  // namespace

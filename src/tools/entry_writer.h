@@ -1,0 +1,69 @@
+// Writes the entries of one archive to disk one by one, reached by their
+// place in the central directory rather than by name, so that entries sharing
+// a name are each written, and a failed entry does not stop the others.
+//
+// How to use:
+//   EntryWriter archive(path);
+//   if (archive.open() != 0) ...;
+//   ZipEntryInfo entry;
+//   for (int s = archive.first(entry); s == 0; s = archive.next(entry)) {
+//       WrittenEntry w = archive.writeCurrent(entry, folder, entryFileName(entry.name), false);
+//       if (w.status != 0) report(w.why);
+//   }
+//   if (!archive.reachedEnd()) report(archive.walkError());
+//
+// On disk: the data goes first into a temporary file in the target folder
+// (uniqueTempPath), then is renamed to the name, or to its first free variant
+// (freeNameIn): an existing file is never replaced, and a failed entry leaves
+// nothing behind.
+#pragma once
+
+#include <minizip/unzip.h>
+
+#include <string>
+
+#include "archive/file_ops.h"
+#include "archive/zip_info.h"
+
+namespace quorvane {
+
+struct WrittenEntry {
+    int status = 0;    // 0, or a zip layer status
+    std::string path;  // where the entry was written
+    std::string why;   // on failure: what went wrong, in words
+};
+
+class EntryWriter {
+public:
+    explicit EntryWriter(std::string archivePath, FileOps& ops = fileOps());
+    ~EntryWriter();
+    EntryWriter(const EntryWriter&) = delete;
+    EntryWriter& operator=(const EntryWriter&) = delete;
+
+    // 0, or kZipError when the archive cannot be opened as a zip.
+    int open();
+    // Reads the first (next) entry's header into `entry`: 0, or non-zero at
+    // the end of the directory or when it cannot be walked (see reachedEnd).
+    int first(ZipEntryInfo& entry);
+    int next(ZipEntryInfo& entry);
+    // After the walk: true when it stopped at the end of the directory.
+    bool reachedEnd() const { return atEnd_; }
+    std::string walkError() const;
+
+    // Writes the current entry's data, checked for length and CRC, into
+    // `folder` as `name` or a free variant; with `sync` the file and the
+    // folder are flushed to disk before this returns.
+    WrittenEntry writeCurrent(const ZipEntryInfo& entry, const std::string& folder, const std::string& name,
+                              bool sync);
+
+private:
+    int readHeader(int status, ZipEntryInfo& entry);
+
+    std::string path_;
+    FileOps* ops_;
+    unzFile zip_ = nullptr;
+    bool atEnd_ = false;
+    int walkStatus_ = 0;
+};
+
+}  // namespace quorvane
