@@ -29,6 +29,7 @@ public:
         if (fd_ >= 0) ops_.close(fd_);
     }
     bool ok() const { return fd_ >= 0; }
+    int descriptor() const { return fd_; }
     // Reads exactly `size` bytes at `offset`.
     bool readExactly(void* buffer, size_t size, uint64_t offset) {
         char* p = static_cast<char*>(buffer);
@@ -80,6 +81,12 @@ int readZip64CentralRecord(FileOps& ops, const std::string& path, uint64_t offse
         }
         at += 4 + length;
     }
+    // The local header and the stored bytes must lie within the file.
+    const int64_t fileSize = ops.fileSize(file.descriptor());
+    if (fileSize < 0) return kZipError;
+    const uint64_t size = static_cast<uint64_t>(fileSize);
+    if (local > size || size - local < kLocalFixedSize || compressed > size - local - kLocalFixedSize)
+        return kZipBadZipFile;
     record.uncompressedSize = uncompressed;
     record.compressedSize = compressed;
     record.localHeaderOffset = local;

@@ -26,7 +26,8 @@ struct Zip64Record {
 };
 
 // Decodes the central record at `offset` of the archive `path`. 0, or
-// kZipBadZipFile / kZipError.
+// kZipBadZipFile (also when the entry's local header or stored bytes would
+// lie past the end of the file) / kZipError.
 int readZip64CentralRecord(FileOps& ops, const std::string& path, uint64_t offset, Zip64Record& record);
 
 // Passes the entry's stored bytes (`rawBytes`) or its uncompressed bytes

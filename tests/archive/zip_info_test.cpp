@@ -8,6 +8,7 @@
 #include "archive/unzip_util.h"
 #include "archive/zip_status.h"
 #include "archive_fixtures.h"
+#include "core/file_util.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
@@ -113,6 +114,62 @@ TEST(ZipInfoTest, ReadsAndCopiesEntriesWithZip64Fields) {
     EXPECT_EQ(testing::readFile(dir.file("a.txt")), "zip64 records on a small file\n");
     EXPECT_EQ(zipTool("raw '" + zip + "'"), before.substr(before.find('\n') + 1));
     EXPECT_EQ(testing::runShell("unzip -tqq '" + zip + "' >/dev/null"), 0);
+}
+
+// Counts, sizes and offsets an archive claims are checked against the file
+// before anything is sized or walked by them: a claim the file cannot hold
+// makes the archive damaged, like any unreadable one, and never a crash.
+TEST(ZipInfoTest, ClaimsBeyondTheFileMakeAnArchiveDamaged) {
+    TempDir dir;
+    const std::string entries = R"([{"name": "a.bin", "data": "hello", "method": 0},
+                                    {"name": "b.bin", "data": "world world world"}])";
+    // The same archive ended by a ZIP64 end record with the true count lists
+    // as before.
+    const std::string honest = dir.file("honest.zip");
+    makeZip(honest, entries);
+    zipTool("zip64end '" + honest + "' 2");
+    ZipInfo sound(honest);
+    ASSERT_EQ(sound.listStatus(), 0);
+    ASSERT_EQ(sound.count(), 2);
+    EXPECT_TRUE(zipTestPassed(sound.testZip()));
+
+    for (const char* count : {"1152921504606846976", "3"}) {
+        SCOPED_TRACE(count);
+        const std::string zip = dir.file(std::string("claims-") + count + ".zip");
+        makeZip(zip, entries);
+        zipTool("zip64end '" + zip + "' " + count);
+        ZipInfo info(zip);
+        EXPECT_EQ(info.listStatus(), kZipBadZipFile);
+        EXPECT_EQ(info.count(), 0);
+        EXPECT_FALSE(zipTestPassed(info.testZip()));
+        EXPECT_FALSE(zipTestPassed(ZipInfo(zip, fileOps(), ZipRead::ListAndTest).testZip()));
+        // An extraction's lookup walks the records that are there, finds the
+        // directory short of its claim, and refuses.
+        UnZipUtil unzip(zip);
+        ASSERT_EQ(unzip.open(), kZipOk);
+        EXPECT_EQ(unzip.extractFile("b.bin", dir.path(), false), kZipError);
+        EXPECT_FALSE(pathExists(dir.file("b.bin")));
+    }
+
+    // A ZIP64 block whose data would lie past the end of the file.
+    const std::string shape = "zip64central '" + dir.file("z64.zip") + "' a.bin ";
+    for (const std::string& values : {std::string("5 5 0"), std::string("5 1099511627776 0"),
+                                      std::string("5 5 1099511627776"), std::string("5 18446744073709551615 5")}) {
+        SCOPED_TRACE(values);
+        makeZip(dir.file("z64.zip"), entries);
+        zipTool(shape + values);
+        ZipInfo info(dir.file("z64.zip"));
+        if (values == "5 5 0") {
+            ASSERT_EQ(info.listStatus(), 0);
+            ASSERT_EQ(info.count(), 2);
+            EXPECT_TRUE(info.entry(0).readDirectly);
+            EXPECT_TRUE(zipTestPassed(info.testZip()));
+        } else {
+            EXPECT_EQ(info.listStatus(), kZipBadZipFile);
+            EXPECT_EQ(info.count(), 0);
+            EXPECT_FALSE(zipTestPassed(info.testZip()));
+        }
+    }
 }
 
 // A real entry over 4 GiB. Python's zipfile deflates 4 GiB of zeros at
