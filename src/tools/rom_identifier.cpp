@@ -101,11 +101,15 @@ bool IdentifyJob::prepare() {
 }
 
 void IdentifyJob::execute() {
+    // Without the catalogue nothing can be identified: that is a failure,
+    // not a list of inputs that match nothing.
+    std::vector<GenericRom> hits;
     if (db_->openDB() != 0) {
         host_.addMessage(db_->lastError());
-        db_->closeDB();
+        host_.countFailedStep();
+    } else {
+        hits = identifyArchives(*db_, paths_, useMD5_, useSHA1_, &host_);
     }
-    std::vector<GenericRom> hits = identifyArchives(*db_, paths_, useMD5_, useSHA1_, &host_);
     db_->closeDB();
     host_.closeProgress();
     if (done_) done_(std::move(hits));
