@@ -35,12 +35,19 @@ ScratchBuffer& threadOutput() {
     return output;
 }
 
+// Deflate codes at most 258 bytes in 2 bits, so no stream unpacks to more
+// than 1032 times its length (plus a block's worth for the headers' slack):
+// a larger recorded size is a lie that must not size the output block.
+constexpr uint64_t kMaxDeflateRatio = 1032;
+constexpr uint64_t kDeflateSlack = 1024;
+
 }  // namespace
 
 bool quickTestApplies(const ZipEntryInfo& entry) {
     return (entry.method == kStored || entry.method == kDeflated) && (entry.flag & kEncryptedFlag) == 0 &&
            !entry.readDirectly && entry.compressedSize <= ArchiveBytes::kSpanLimit &&
-           entry.uncompressedSize <= ArchiveBytes::kSpanLimit;
+           entry.uncompressedSize <= ArchiveBytes::kSpanLimit &&
+           entry.uncompressedSize <= entry.compressedSize * kMaxDeflateRatio + kDeflateSlack;
 }
 
 bool quickTestPasses(const ZipEntryInfo& entry, const unsigned char* stored) {

@@ -12,7 +12,8 @@
 namespace quorvane {
 
 // Entries the quick test can judge: stored or deflated, not encrypted, no
-// ZIP64 fields, both sizes at most ArchiveBytes::kSpanLimit.
+// ZIP64 fields, both sizes at most ArchiveBytes::kSpanLimit, and an
+// uncompressed size that the stored bytes could unpack to.
 bool quickTestApplies(const ZipEntryInfo& entry);
 
 // True when `stored` (the entry's `entry.compressedSize` stored bytes)

@@ -58,6 +58,7 @@ bool readPlainDirectory(const unsigned char* tail, uint64_t tailSize, uint64_t f
         return false;
     const uint64_t directoryEnd = fileSize - kEndRecordSize;
     if (directoryOffset + directorySize != directoryEnd || directoryOffset < tailStart) return false;
+    if (count > directorySize / kCentralFixedSize) return false;  // more records than the directory holds
 
     const unsigned char* p = tail + (directoryOffset - tailStart);
     const unsigned char* const last = tail + (directoryEnd - tailStart);

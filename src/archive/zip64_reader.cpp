@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <memory>
 #include <vector>
 
@@ -29,6 +31,7 @@ public:
         if (fd_ >= 0) ops_.close(fd_);
     }
     bool ok() const { return fd_ >= 0; }
+    int descriptor() const { return fd_; }
     // Reads exactly `size` bytes at `offset`.
     bool readExactly(void* buffer, size_t size, uint64_t offset) {
         char* p = static_cast<char*>(buffer);
@@ -49,7 +52,8 @@ private:
 
 }  // namespace
 
-int readZip64CentralRecord(FileOps& ops, const std::string& path, uint64_t offset, Zip64Record& record) {
+int readZip64CentralRecord(FileOps& ops, const std::string& path, uint64_t offset, const CentralRecordSeen& seen,
+                           Zip64Record& record) {
     Descriptor file(ops, path);
     if (!file.ok()) return kZipError;
     unsigned char fixed[kCentralFixedSize];
@@ -60,15 +64,25 @@ int readZip64CentralRecord(FileOps& ops, const std::string& path, uint64_t offse
     uint64_t local = little(fixed + 42, 4);
     const size_t nameLength = little(fixed + 28, 2);
     const size_t extraLength = little(fixed + 30, 2);
-    std::vector<unsigned char> extra(extraLength);
-    if (extraLength > 0 && !file.readExactly(extra.data(), extraLength, offset + kCentralFixedSize + nameLength))
+    // The record must be the one minizip reported: with bytes in front of
+    // the archive, minizip's offsets are shifted and would name another.
+    if (little(fixed + 16, 4) != seen.crc || nameLength != seen.name.size() || extraLength != seen.extra.size())
         return kZipBadZipFile;
+    std::vector<unsigned char> stored(nameLength + extraLength);
+    if (!stored.empty() && !file.readExactly(stored.data(), stored.size(), offset + kCentralFixedSize))
+        return kZipBadZipFile;
+    if (!std::equal(seen.name.begin(), seen.name.end(), stored.begin(),
+                    [](char a, unsigned char b) { return static_cast<unsigned char>(a) == b; }) ||
+        !std::equal(seen.extra.begin(), seen.extra.end(), stored.begin() + static_cast<ptrdiff_t>(nameLength),
+                    [](char a, unsigned char b) { return static_cast<unsigned char>(a) == b; }))
+        return kZipBadZipFile;
+    const unsigned char* extra = stored.data() + nameLength;
     for (size_t at = 0; at + 4 <= extraLength;) {
-        const uint64_t id = little(&extra[at], 2);
-        const size_t length = little(&extra[at + 2], 2);
+        const uint64_t id = little(extra + at, 2);
+        const size_t length = little(extra + at + 2, 2);
         if (at + 4 + length > extraLength) return kZipBadZipFile;
         if (id == 0x0001) {
-            const unsigned char* p = &extra[at + 4];
+            const unsigned char* p = extra + at + 4;
             const unsigned char* end = p + length;
             for (uint64_t* field : {&uncompressed, &compressed, &local}) {
                 if (*field != kMarker) continue;
@@ -80,6 +94,12 @@ int readZip64CentralRecord(FileOps& ops, const std::string& path, uint64_t offse
         }
         at += 4 + length;
     }
+    // The local header and the stored bytes must lie within the file.
+    const int64_t fileSize = ops.fileSize(file.descriptor());
+    if (fileSize < 0) return kZipError;
+    const uint64_t size = static_cast<uint64_t>(fileSize);
+    if (local > size || size - local < kLocalFixedSize || compressed > size - local - kLocalFixedSize)
+        return kZipBadZipFile;
     record.uncompressedSize = uncompressed;
     record.compressedSize = compressed;
     record.localHeaderOffset = local;

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "archive/file_ops.h"
 #include "archive/zip_entry_io.h"
@@ -25,9 +26,20 @@ struct Zip64Record {
     uint64_t localHeaderOffset = 0;
 };
 
-// Decodes the central record at `offset` of the archive `path`. 0, or
-// kZipBadZipFile / kZipError.
-int readZip64CentralRecord(FileOps& ops, const std::string& path, uint64_t offset, Zip64Record& record);
+// What minizip read of the current central record.
+struct CentralRecordSeen {
+    uint32_t crc = 0;
+    std::string_view name;
+    std::string_view extra;
+};
+
+// Decodes the central record at `offset` of the archive `path`, which must be
+// the record `seen` (minizip's directory offsets leave out bytes in front of
+// the archive; such an archive's ZIP64 entries are not found and it counts as
+// damaged). 0, or kZipBadZipFile (also when the entry's local header or
+// stored bytes would lie past the end of the file) / kZipError.
+int readZip64CentralRecord(FileOps& ops, const std::string& path, uint64_t offset, const CentralRecordSeen& seen,
+                           Zip64Record& record);
 
 // Passes the entry's stored bytes (`rawBytes`) or its uncompressed bytes
 // (stored or deflated entries) to `sink`, checking length and CRC like the

@@ -40,7 +40,8 @@ int readCurrentEntryInfo(const ZipSource& source, ZipEntryInfo& entry, unz_file_
     entry.localHeaderOffset = 0;
     if (hasZip64Extra(extra)) {
         Zip64Record record;
-        status = readZip64CentralRecord(source.ops, source.path, unzGetOffset64(source.zip), record);
+        const CentralRecordSeen seen{static_cast<uint32_t>(info.crc), entry.name, extra};
+        status = readZip64CentralRecord(source.ops, source.path, unzGetOffset64(source.zip), seen, record);
         if (status != UNZ_OK) return status;
         info.uncompressed_size = record.uncompressedSize;
         info.compressed_size = record.compressedSize;

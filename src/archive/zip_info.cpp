@@ -24,11 +24,20 @@ unzFile openFor(ArchiveBytes& bytes, const std::string& path, FileOps& ops) {
     return bytes.whole() ? bytes.openInMemory() : openUnzip(path, ops);
 }
 
-int listEntries(const ZipSource& source, std::vector<ZipEntryInfo>& entries) {
+// Every central record takes at least this many bytes of the file.
+constexpr uint64_t kCentralRecordMinSize = 46;
+
+// `fileSize` is the archive's real length (0 when unknown): a count of
+// entries the file cannot hold marks the archive damaged before anything is
+// sized by it.
+int listEntries(const ZipSource& source, uint64_t fileSize, std::vector<ZipEntryInfo>& entries) {
     unz_global_info64 global{};
     int status = unzGetGlobalInfo64(source.zip, &global);
     if (status != UNZ_OK || global.number_entry == 0) return status;
-    entries.reserve(global.number_entry);
+    if (fileSize > 0) {
+        if (global.number_entry > fileSize / kCentralRecordMinSize) return kZipBadZipFile;
+        entries.reserve(global.number_entry);
+    }
     status = unzGoToFirstFile(source.zip);
     while (status == UNZ_OK) {
         ZipEntryInfo entry;
@@ -105,10 +114,14 @@ ZipInfo::ZipInfo(std::string archivePath, FileOps& ops, ZipRead read) : path_(st
         return;
     }
     const ZipSource source{handle.zip, path_, ops};
-    const int status = listEntries(source, entries_);
+    const int status = listEntries(source, bytes.fileSize(), entries_);
     if (status != UNZ_OK) {
+        // An archive whose directory cannot be listed is not sound, however
+        // well its records read one by one.
         entries_.clear();
         listStatus_ = status;
+        testStatus_ = status;
+        return;
     }
     if (test) testStatus_ = testEntries(source, bytes);
 }

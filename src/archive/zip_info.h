@@ -69,7 +69,8 @@ public:
 
     // Reads every entry to its end and checks its CRC. kZipEndOfList (or 0)
     // when all are sound; otherwise the first failing status: kZipParamError
-    // for a file that is not a zip, kZipCrcError, kZipBadZipFile, ...
+    // for a file that is not a zip, kZipCrcError, kZipBadZipFile, ... An
+    // archive whose listing failed fails with listStatus().
     // After ZipRead::ListAndTest, the result of the test made then.
     int testZip() const;
 

@@ -1,6 +1,7 @@
 // quorvane identify PATH... [--json] [--rebuild]: what the entries of some
 // zip archives are; --rebuild hands the archives of every line not had to
-// the rebuild job ("Rebuild All").
+// the rebuild job ("Rebuild All"). Inputs that cannot be read are named on
+// standard error, and the exit status is then 1.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
@@ -60,18 +61,20 @@ int runIdentify(const CliContext& ctx, const Options& o) {
     }
     db->waitForJob();
     printHits(list, o.json);
-    if (!o.rebuild) return kExitOk;
+    // Each input that could not be read was reported as a failed step.
+    const auto outcome = [&host] { return host.failedSteps() > 0 ? kExitFailed : kExitOk; };
+    if (!o.rebuild) return outcome();
     std::vector<std::string> paths = list.rebuildAllPaths();
     if (paths.empty()) {
         std::fprintf(stderr, "Nothing to rebuild.\n");
-        return kExitOk;
+        return outcome();
     }
     if (!startRebuildOf(*db, host, settings, std::move(paths))) {
         std::fprintf(stderr, "%s\n", kAnotherJobRunning);
         return kExitFailed;
     }
     db->waitForJob();
-    return kExitOk;
+    return outcome();
 }
 
 }  // namespace

@@ -61,12 +61,50 @@ std::string joinPath(std::string_view folder, std::string_view name) {
     return out;
 }
 
+namespace {
+
+// The length of the longest start of `text` of at most `max` bytes that ends
+// at a UTF-8 character boundary. Bytes that are not UTF-8 are cut anywhere.
+size_t utf8Prefix(std::string_view text, size_t max) {
+    if (text.size() <= max) return text.size();
+    const auto continuation = [&](size_t at) { return (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80; };
+    size_t cut = max;
+    // A character takes at most four bytes: three continuation bytes back.
+    for (int i = 0; i < 3 && cut > 0 && continuation(cut); ++i) --cut;
+    return continuation(cut) ? max : cut;
+}
+
+}  // namespace
+
+std::string fitName(std::string_view name, std::string_view suffix, size_t limit) {
+    const size_t dot = name.rfind('.');
+    const bool hasExtension = dot != std::string_view::npos && dot > 0;
+    std::string_view stem = hasExtension ? name.substr(0, dot) : name;
+    std::string_view extension = hasExtension ? name.substr(dot) : std::string_view();
+    if (stem.size() + suffix.size() + extension.size() <= limit) {
+        return std::string(stem).append(suffix).append(extension);
+    }
+    if (suffix.size() >= limit) return std::string(suffix.substr(0, limit));
+    if (extension.size() + suffix.size() >= limit || utf8Prefix(stem, limit - suffix.size() - extension.size()) == 0) {
+        stem = name;  // no room for the stem beside the extension: cut the whole name
+        extension = {};
+    }
+    stem = stem.substr(0, utf8Prefix(stem, limit - suffix.size() - extension.size()));
+    return std::string(stem).append(suffix).append(extension);
+}
+
 std::string uniqueTempPath(const std::string& folder, std::string_view hint) {
     static std::atomic<unsigned> counter{0};
     for (;;) {
         std::string name(kTempPrefix);
-        name += std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + "-";
-        name.append(hint);
+        name += std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+        if (name.size() + 1 + hint.size() <= kNameMax) {
+            name += '-';
+            name.append(hint);
+        } else {
+            name += '~';
+            name += fitName(hint, {}, kNameMax - name.size());
+        }
         std::string candidate = folder.empty() ? name : joinPath(folder, name);
         if (!pathExists(candidate)) return candidate;
     }
@@ -89,16 +127,13 @@ std::string freeNameIn(const std::string& folder, const std::string& name) {
     // Gives up after this many tries; a folder holding that many copies of
     // one name is not worth searching further.
     constexpr int kMaxNameVariants = 100000;
-    if (!pathExists(joinPath(folder, name))) return name;
-    const size_t dot = name.rfind('.');
-    const bool hasExtension = dot != std::string::npos && dot > 0;
-    const std::string stem = hasExtension ? name.substr(0, dot) : name;
-    const std::string extension = hasExtension ? name.substr(dot) : std::string();
+    const std::string first = fitName(name);
+    if (!pathExists(joinPath(folder, first))) return first;
     for (int i = 1; i < kMaxNameVariants; ++i) {
-        std::string candidate = stem + " (" + std::to_string(i) + ")" + extension;
+        std::string candidate = fitName(name, " (" + std::to_string(i) + ")");
         if (!pathExists(joinPath(folder, candidate))) return candidate;
     }
-    return name;
+    return first;
 }
 
 bool readWholeFile(const std::string& path, std::string& out) {

@@ -2,6 +2,7 @@
 // replacement that is never seen half-written, and collision-free names.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -33,17 +34,29 @@ std::string joinPath(std::string_view folder, std::string_view name);
 // program all start with it so a later run can recognise leftovers.
 inline constexpr std::string_view kTempPrefix = ".quorvane-tmp-";
 
+// The longest file name, in bytes, that Linux file systems take (NAME_MAX).
+inline constexpr size_t kNameMax = 255;
+
+// `name` with `suffix` put before its extension ("a.bin", " (1)" ->
+// "a (1).bin"), at most `limit` bytes long: the stem is cut at a UTF-8
+// character boundary, and the extension (what follows the last "." after the
+// first character, so ".hidden" has none) is kept unless it leaves no room
+// for the stem; then the whole name is cut.
+std::string fitName(std::string_view name, std::string_view suffix = {}, size_t limit = kNameMax);
+
 // A fresh temporary path in `folder` that does not exist yet:
-// kTempPrefix + "<pid>-<counter>-" + `hint`.
+// kTempPrefix + "<pid>-<counter>-" + `hint`. When that would pass kNameMax
+// the hint is shortened (fitName) and the counter ends in "~" instead of
+// "-": tempNameHint gives nothing for it, as a cut hint names no file.
 std::string uniqueTempPath(const std::string& folder, std::string_view hint);
 
 // For a name made by uniqueTempPath, the `hint` it was made from; empty for
-// any other name.
+// any other name, and for one whose hint was shortened.
 std::string tempNameHint(std::string_view name);
 
 // `name` when no file of that name is in `folder`, else the first free one of
-// "stem (1).ext", "stem (2).ext", ... (the extension is what follows the last
-// "." after the first character, so ".hidden" has none).
+// "stem (1).ext", "stem (2).ext", ... Every name given fits kNameMax (see
+// fitName), so a name too long for the file system starts as its cut form.
 std::string freeNameIn(const std::string& folder, const std::string& name);
 
 }  // namespace quorvane

@@ -1,13 +1,45 @@
 #include "tools/rom_identifier.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "archive/encoding_util.h"
 #include "archive/zip_info.h"
+#include "archive/zip_status.h"
 #include "db/roms_db_impl.h"
 
 namespace quorvane {
 
+std::string unreadableArchiveText(const std::string& path, int listStatus) {
+    // Why the file itself cannot be opened says more than "not a zip".
+    std::string reason;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) reason = std::strerror(errno);
+    else if (S_ISDIR(st.st_mode)) reason = std::strerror(EISDIR);
+    else reason = zipStatusText(listStatus);
+    return "Cannot read " + path + ": " + reason;
+}
+
+std::string unreadableEntryText(const std::string& path, const std::string& entryName) {
+    return "Cannot read " + entryName + " in " + path + ": " + zipStatusText(kZipBadZipFile);
+}
+
+namespace {
+
+void reportUnreadable(const std::string& text, JobHost* host, std::vector<std::string>* unreadable) {
+    if (host) {
+        host->addMessage(text);
+        host->countFailedStep();
+    }
+    if (unreadable) unreadable->push_back(text);
+}
+
+}  // namespace
+
 std::vector<GenericRom> identifyArchives(RomsDBImpl& db, const std::vector<std::string>& paths, bool useMD5,
-                                         bool useSHA1, JobHost* host) {
+                                         bool useSHA1, JobHost* host, std::vector<std::string>* unreadable) {
     std::vector<GenericRom> hits;
     const bool digests = useMD5 || useSHA1;
     for (size_t i = 0; i < paths.size(); ++i) {
@@ -16,9 +48,18 @@ std::vector<GenericRom> identifyArchives(RomsDBImpl& db, const std::vector<std::
             host->updateProgress(paths[i], static_cast<int>(i));
         }
         const ZipInfo info(paths[i]);
+        // A file that cannot be opened, or is no zip, lists with a non-zero
+        // status; an empty archive lists with 0.
+        if (info.listStatus() != kZipOk) {
+            reportUnreadable(unreadableArchiveText(paths[i], info.listStatus()), host, unreadable);
+            continue;
+        }
         for (const ZipEntryInfo& entry : info.entries()) {
             std::string md5, sha1;
-            if (digests) encodingUtil(paths[i], entry.name).digestEntry(md5, sha1, true, true);
+            if (digests && !encodingUtil(paths[i], entry.name).digestEntry(md5, sha1, true, true)) {
+                reportUnreadable(unreadableEntryText(paths[i], entry.name), host, unreadable);
+                continue;
+            }
             std::vector<GenericRom> found;
             db.findRom(found, entry.crc, entry.size, md5, sha1);
             for (GenericRom& hit : found) {
@@ -60,11 +101,15 @@ bool IdentifyJob::prepare() {
 }
 
 void IdentifyJob::execute() {
+    // Without the catalogue nothing can be identified: that is a failure,
+    // not a list of inputs that match nothing.
+    std::vector<GenericRom> hits;
     if (db_->openDB() != 0) {
         host_.addMessage(db_->lastError());
-        db_->closeDB();
+        host_.countFailedStep();
+    } else {
+        hits = identifyArchives(*db_, paths_, useMD5_, useSHA1_, &host_);
     }
-    std::vector<GenericRom> hits = identifyArchives(*db_, paths_, useMD5_, useSHA1_, &host_);
     db_->closeDB();
     host_.closeProgress();
     if (done_) done_(std::move(hits));

@@ -10,7 +10,10 @@
 // Every entry of every readable archive is looked up by CRC-32 and size, and
 // by MD5 and SHA-1 (both computed when either setting is on). Each matching
 // catalogue row is one hit, a copy of the row with `extra4` set to the
-// archive's path. Unreadable archives and unmatched entries add nothing.
+// archive's path. Unmatched entries add nothing. An input that cannot be
+// read (no such file, not a zip, a damaged directory, an entry whose data
+// cannot be read for its digests) adds nothing either, but is reported:
+// one message naming it and why, counted as a failed step.
 #pragma once
 
 #include <functional>
@@ -31,8 +34,16 @@ struct Settings;
 inline constexpr const char* kIdentifyAction = "Identifying files...";
 
 // Stops early (with what it found so far) when `host` has a cancel request.
+// Each input that cannot be read is posted to `host` (a message and a failed
+// step) and added to `unreadable`, when given.
 std::vector<GenericRom> identifyArchives(RomsDBImpl& db, const std::vector<std::string>& paths, bool useMD5,
-                                         bool useSHA1, JobHost* host = nullptr);
+                                         bool useSHA1, JobHost* host = nullptr,
+                                         std::vector<std::string>* unreadable = nullptr);
+
+// The message for an archive that cannot be listed (`listStatus` from
+// ZipInfo), and for an entry whose data cannot be read.
+std::string unreadableArchiveText(const std::string& path, int listStatus);
+std::string unreadableEntryText(const std::string& path, const std::string& entryName);
 
 // The file name part of a hit's archive path, as the grid's first text column.
 std::string identifiedFileName(const GenericRom& hit);

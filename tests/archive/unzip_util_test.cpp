@@ -6,6 +6,7 @@
 #include "archive/zip_info.h"
 #include "archive/zip_status.h"
 #include "archive_fixtures.h"
+#include "core/file_util.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
@@ -175,6 +176,60 @@ TEST_F(UnZipUtilTest, ExtractionNeverReplacesAFile) {
     EXPECT_EQ(readFile(out + "/deflated (1).txt"), "also taken");
     EXPECT_EQ(readFile(out + "/deflated (2).txt"), testing::mixedDeflatedText());
     EXPECT_EQ(readFile(out + "/stored (2).bin"), "rom347");
+}
+
+// Names at the file system's limit of 255 bytes: the temporary file beside
+// the target, the free variant of a taken name and the archive's own
+// temporary copy are shortened to fit, keeping the extension and whole
+// UTF-8 characters.
+TEST_F(UnZipUtilTest, EntriesWithNamesAtTheLengthLimitExtractAndMove) {
+    const std::string name251 = std::string(247, 'a') + ".bin";
+    const auto euros = [](int n) {
+        std::string text;
+        for (int i = 0; i < n; ++i) text += "\xE2\x82\xAC";  // "€"
+        return text;
+    };
+    const std::string name255 = euros(83) + "xx.bin";
+    ASSERT_EQ(name251.size(), 251u);
+    ASSERT_EQ(name255.size(), 255u);
+    // The fixture tool needs room for its own names beside the archive's.
+    const std::string archive = dir.file("set/" + std::string(251, 'z') + ".zip");
+    const auto make = [&](const std::string& entries) {
+        makeZip(dir.file("short.zip"), entries);
+        ASSERT_EQ(std::rename(dir.file("short.zip").c_str(), archive.c_str()), 0);
+    };
+    make(R"([{"name": "dir/)" + name251 + R"(", "data": "two fifty-one"},
+             {"name": ")" + name255 + R"(", "data": "two fifty-five"},
+             {"name": "keep.bin", "data": "kept"}])");
+
+    UnZipUtil unzip(archive);
+    ASSERT_EQ(unzip.open(), 0);
+    std::string written;
+    ASSERT_EQ(unzip.extractFile("dir/" + name251, out, false, &written), 0);
+    EXPECT_EQ(written, out + "/" + name251);
+    EXPECT_EQ(readFile(written), "two fifty-one");
+    ASSERT_EQ(unzip.extractFile(name255, out, true, &written), 0);
+    EXPECT_EQ(written, out + "/" + name255);
+    EXPECT_EQ(readFile(written), "two fifty-five");
+
+    // Both names are taken now.
+    ASSERT_EQ(unzip.extractFile("dir/" + name251, out, true, &written), 0);
+    const std::string variant251 = written.substr(out.size() + 1);
+    EXPECT_EQ(variant251, std::string(247, 'a') + " (1).bin");  // 255 bytes: fits
+    EXPECT_EQ(readFile(written), "two fifty-one");
+    unzip.close();
+    EXPECT_EQ(ZipInfo(archive).count(), 1);
+    make(R"([{"name": ")" + name255 + R"(", "data": "again"}])");
+    ASSERT_EQ(unzip.open(), 0);
+    ASSERT_EQ(unzip.extractFile(name255, out, true, &written), 0);
+    unzip.close();
+    const std::string variant255 = written.substr(out.size() + 1);
+    // As many whole "€" as fit before " (1).bin": 247 bytes would split one.
+    EXPECT_EQ(variant255, euros(82) + " (1).bin");
+    EXPECT_EQ(readFile(written), "again");
+    EXPECT_FALSE(pathExists(archive));  // its only entry went
+    EXPECT_EQ(folderNames(out), (Names{variant251, name251, variant255, name255}));
+    EXPECT_EQ(folderNames(dir.file("set")), Names{"mixed.zip"});  // no temporary file left
 }
 
 TEST_F(UnZipUtilTest, UnwritableTargetFolderFailsCleanly) {

@@ -8,6 +8,7 @@
 #include "archive/unzip_util.h"
 #include "archive/zip_status.h"
 #include "archive_fixtures.h"
+#include "core/file_util.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
@@ -113,6 +114,88 @@ TEST(ZipInfoTest, ReadsAndCopiesEntriesWithZip64Fields) {
     EXPECT_EQ(testing::readFile(dir.file("a.txt")), "zip64 records on a small file\n");
     EXPECT_EQ(zipTool("raw '" + zip + "'"), before.substr(before.find('\n') + 1));
     EXPECT_EQ(testing::runShell("unzip -tqq '" + zip + "' >/dev/null"), 0);
+}
+
+// Counts, sizes and offsets an archive claims are checked against the file
+// before anything is sized or walked by them: a claim the file cannot hold
+// makes the archive damaged, like any unreadable one, and never a crash.
+TEST(ZipInfoTest, ClaimsBeyondTheFileMakeAnArchiveDamaged) {
+    TempDir dir;
+    const std::string entries = R"([{"name": "a.bin", "data": "hello", "method": 0},
+                                    {"name": "b.bin", "data": "world world world"}])";
+    // The same archive ended by a ZIP64 end record with the true count lists
+    // as before.
+    const std::string honest = dir.file("honest.zip");
+    makeZip(honest, entries);
+    zipTool("zip64end '" + honest + "' 2");
+    ZipInfo sound(honest);
+    ASSERT_EQ(sound.listStatus(), 0);
+    ASSERT_EQ(sound.count(), 2);
+    EXPECT_TRUE(zipTestPassed(sound.testZip()));
+
+    for (const char* count : {"1152921504606846976", "3"}) {
+        SCOPED_TRACE(count);
+        const std::string zip = dir.file(std::string("claims-") + count + ".zip");
+        makeZip(zip, entries);
+        zipTool("zip64end '" + zip + "' " + count);
+        ZipInfo info(zip);
+        EXPECT_EQ(info.listStatus(), kZipBadZipFile);
+        EXPECT_EQ(info.count(), 0);
+        EXPECT_FALSE(zipTestPassed(info.testZip()));
+        EXPECT_FALSE(zipTestPassed(ZipInfo(zip, fileOps(), ZipRead::ListAndTest).testZip()));
+        // An extraction's lookup walks the records that are there, finds the
+        // directory short of its claim, and refuses.
+        UnZipUtil unzip(zip);
+        ASSERT_EQ(unzip.open(), kZipOk);
+        EXPECT_EQ(unzip.extractFile("b.bin", dir.path(), false), kZipError);
+        EXPECT_FALSE(pathExists(dir.file("b.bin")));
+    }
+
+    // A ZIP64 block whose data would lie past the end of the file.
+    const std::string shape = "zip64central '" + dir.file("z64.zip") + "' a.bin ";
+    for (const std::string& values : {std::string("5 5 0"), std::string("5 1099511627776 0"),
+                                      std::string("5 5 1099511627776"), std::string("5 18446744073709551615 5")}) {
+        SCOPED_TRACE(values);
+        makeZip(dir.file("z64.zip"), entries);
+        zipTool(shape + values);
+        ZipInfo info(dir.file("z64.zip"));
+        if (values == "5 5 0") {
+            ASSERT_EQ(info.listStatus(), 0);
+            ASSERT_EQ(info.count(), 2);
+            EXPECT_TRUE(info.entry(0).readDirectly);
+            EXPECT_TRUE(zipTestPassed(info.testZip()));
+        } else {
+            EXPECT_EQ(info.listStatus(), kZipBadZipFile);
+            EXPECT_EQ(info.count(), 0);
+            EXPECT_FALSE(zipTestPassed(info.testZip()));
+        }
+    }
+}
+
+// Found by the zip directory fuzzer: bytes in front of the archive hold a
+// copy of other central records. minizip reads the directory shifted by those
+// bytes, but reports offsets without the shift, so the ZIP64 reader found a
+// record of another entry there and gave stored.bin its sizes.
+TEST(ZipInfoTest, Zip64RecordsBehindLeadingBytesAreNotTakenFromAnotherEntry) {
+    static const char* const kHex =
+        "504b0304140000000000000021001acfbc0006000000060000000a00000073746f7265642e62696e726f6d333437504b"
+        "03041400000008003c8d865daa62cd3c24000000e8030000100000006469722f6465666c617465642e747874cbc9cc4b"
+        "55c84f53485448494dcb492c494d5148cd2b29aae4ca199518951895182e1200504b03041400000000203c8d865d0000"
+        "0000000000000006000000000000000000000000000000504b010214031400000008003c8d865daa62cd3c24000000e8"
+        "03002010000000000000000000000080012e0000006469722f6465666c617465642e747874504b010214031400000000"
+        "3b8d865d00000000000000000000000009000000000000000000000000800100000009000000656d7074792e62696e50"
+        "4b010214031400ffff0000000021001acfbc00ff000000adffffff0a001c0000000000000000008001ffffffff73746f"
+        "7265642e62696e01001800060000000000000006000000000000000000000000000000504b010214031400000008003c"
+        "8d865daa62cd3c24000000e803000010000000000000000000000080012e0000006469722f6465666c617465642e7478"
+        "74504b010214031400000000003c8d865d00000000000000000000000009000000000000000000000080018000000065"
+        "6d7074792e62696e504b05060000000003000300c9000000a70000000000";
+    std::string bytes;
+    for (const char* p = kHex; p[0] && p[1]; p += 2) bytes += static_cast<char>(std::stoi(std::string(p, 2), nullptr, 16));
+    TempDir dir;
+    testing::writeFile(dir.file("shifted.zip"), bytes);
+    ZipInfo info(dir.file("shifted.zip"));
+    EXPECT_EQ(info.listStatus(), kZipBadZipFile);
+    EXPECT_EQ(info.count(), 0);
 }
 
 // A real entry over 4 GiB. Python's zipfile deflates 4 GiB of zeros at

@@ -15,6 +15,13 @@ zipfile, so a fault shared by our reader and writer cannot hide.
                           its local header, central record or both (WHERE)
   stream OUT ENTRIES.json like make, written through a pipe, so every entry
                           has a data descriptor (flag bit 3)
+  zip64end ARCHIVE COUNT  ends ARCHIVE (no comment) with a ZIP64 end record
+                          claiming COUNT entries, its locator and an end record
+                          that defers to them
+  zip64central ARCHIVE NAME USIZE CSIZE OFFSET
+                          rewrites NAME's central record (ARCHIVE without a
+                          comment) with both sizes and the local header offset
+                          in a ZIP64 block holding these values
 """
 import hashlib, io, json, struct, sys, time, zipfile
 
@@ -111,6 +118,38 @@ def main(argv):
                     out.write(chunk if n == len(chunk) else chunk[:n])
                     left -= n
             zf.writestr('tail.txt', 'tail\n')
+    elif cmd == 'zip64end':
+        data = open(argv[2], 'rb').read()
+        at = len(data) - 22
+        if data[at:at + 4] != b'PK\x05\x06':
+            sys.exit('no plain end record')
+        size, offset = struct.unpack('<II', data[at + 12:at + 20])
+        count = int(argv[3])
+        record = struct.pack('<IQHHIIQQQQ', 0x06064b50, 44, 45, 45, 0, 0, count, count, size, offset)
+        locator = struct.pack('<IIQI', 0x07064b50, 0, at, 1)
+        end = struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, 0xFFFF, 0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0)
+        open(argv[2], 'wb').write(data[:at] + record + locator + end)
+    elif cmd == 'zip64central':
+        data = open(argv[2], 'rb').read()
+        at = len(data) - 22
+        count, _, offset = struct.unpack('<HII', data[at + 10:at + 20])
+        records, pos = [], offset
+        for _ in range(count):
+            name_len, extra_len, comment_len = struct.unpack('<HHH', data[pos + 28:pos + 34])
+            record = data[pos:pos + 46 + name_len + extra_len + comment_len]
+            pos += len(record)
+            if record[46:46 + name_len].decode('latin-1') == argv[3]:
+                block = struct.pack('<HHQQQ', 1, 24, int(argv[4]), int(argv[5]), int(argv[6]))
+                fixed = bytearray(record[:46])
+                fixed[20:28] = b'\xff' * 8
+                fixed[30:32] = struct.pack('<H', len(block))
+                fixed[42:46] = b'\xff' * 4
+                record = bytes(fixed) + record[46:46 + name_len] + block + record[46 + name_len + extra_len:]
+            records.append(record)
+        directory = b''.join(records)
+        end = bytearray(data[at:])
+        end[12:16] = struct.pack('<I', len(directory))
+        open(argv[2], 'wb').write(data[:offset] + directory + bytes(end))
     else:
         sys.exit('unknown command ' + cmd)
 

@@ -104,8 +104,11 @@ TEST_F(ToolsCommands, IdentifyListsMatchingRows) {
     std::string out;
     ASSERT_EQ(runCapture(cmd("identify " + home.file("drop.zip") + " 2>/dev/null"), out), 0);
     EXPECT_EQ(out, "Filename\tSystem\tGamename\tRomname\tStatus\ndrop.zip\tSys\tb\thello.bin\tN\n");
-    ASSERT_EQ(runCapture(cmd("identify --json " + home.file("e.bin") + " 2>/dev/null"), out), 0);
+    // Not a zip: no hits, a message naming it, and exit status 1.
+    ASSERT_EQ(runCapture(cmd("identify --json " + home.file("e.bin") + " 2>/dev/null"), out), 1);
     EXPECT_EQ(out, "{\"hits\": []}\n");
+    ASSERT_EQ(runCapture(cmd("identify " + home.file("e.bin") + " 2>&1 >/dev/null"), out), 1);
+    EXPECT_NE(out.find("Cannot read " + home.file("e.bin") + ": not a zip archive\n"), std::string::npos) << out;
 }
 
 TEST_F(ToolsCommands, ZipAndUnzipFolderTrees) {

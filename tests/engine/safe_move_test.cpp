@@ -64,6 +64,36 @@ public:
     }
 };
 
+// A backup move of a file whose name is at the 255-byte limit, into a folder
+// that already holds that name, on the same disk and across disks (where the
+// copy goes through a temporary name first).
+TEST(SafeMove, NamesAtTheLengthLimitMoveUnderAShortenedFreeName) {
+    TempDir dir;
+    const std::string name255 = std::string(251, 'r') + ".bin";
+    const std::string name251 = std::string(247, 's') + ".bin";
+    for (const std::string& name : {name255, name251}) {
+        writeFile(dir.file("set/" + name), "in the set");
+        writeFile(dir.file("backup/" + name), "backed up before");
+    }
+    std::string moved;
+    ASSERT_EQ(moveIntoFolder(dir.file("set/" + name255), dir.file("backup"), name255, &moved), 0);
+    EXPECT_EQ(moved, dir.file("backup/" + std::string(247, 'r') + " (1).bin"));
+    EXPECT_EQ(readFile(moved), "in the set");
+
+    TwoDisks twoDisks;
+    {
+        ScopedFileOps seam(twoDisks);
+        ASSERT_EQ(moveIntoFolder(dir.file("set/" + name251), dir.file("backup"), name251, &moved), 0);
+    }
+    EXPECT_EQ(moved, dir.file("backup/" + std::string(247, 's') + " (1).bin"));
+    EXPECT_EQ(readFile(moved), "in the set");
+    EXPECT_EQ(readFile(dir.file("backup/" + name251)), "backed up before");
+    EXPECT_EQ(readFile(dir.file("backup/" + name255)), "backed up before");
+    EXPECT_EQ(listLeftovers(dir.file("backup")), std::vector<std::string>{});
+    EXPECT_FALSE(pathExists(dir.file("set/" + name251)));
+    EXPECT_FALSE(pathExists(dir.file("set/" + name255)));
+}
+
 // A move to another disk copies, syncs and compares before the source goes;
 // whichever disk call fails, the data is whole in one place or the other.
 TEST(SafeMove, MoveToAnotherDiskSurvivesAFailureAtEveryCall) {

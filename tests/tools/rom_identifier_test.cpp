@@ -90,5 +90,47 @@ TEST_F(RomIdentifier, JobReportsProgressAndHandsOverItsHits) {
                                                        "progress: " + archive + " @ 0", "closeProgress: "}));
 }
 
+// Every input that cannot be read is named with the reason, counted as a
+// failed step, and the readable ones are identified as ever.
+TEST_F(RomIdentifier, NamesEveryInputItCannotRead) {
+    writeFile(dir.file("text.zip"), "this is not a zip archive\n");
+    ASSERT_EQ(runShell("mkdir " + dir.file("folder.zip") + " && cp " + archive + " " + dir.file("claims.zip") +
+                       " && python3 " QUORVANE_SOURCE_DIR "/tests/archive/ziptool.py zip64end " +
+                       dir.file("claims.zip") + " 1152921504606846976"),
+              0);
+    // The stored "world" made "wXrld": its CRC no longer agrees.
+    ASSERT_EQ(runShell("cd " + dir.path() +
+                       " && python3 -c \"d = open('drop.zip', 'rb').read(); "
+                       "open('bad.zip', 'wb').write(d.replace(b'world', b'wXrld'))\""),
+              0);
+    const std::vector<std::string> inputs = {dir.file("missing.zip"), dir.file("text.zip"), dir.file("claims.zip"),
+                                             dir.file("folder.zip"), archive, dir.file("bad.zip")};
+    std::vector<std::string> unreadable;
+    auto hits = identifyArchives(*db, inputs, false, false, nullptr, &unreadable);
+    EXPECT_EQ(hits.size(), 6u);  // drop.zip's three, and bad.zip's CRC and size still match
+    EXPECT_EQ(unreadable, (std::vector<std::string>{
+                              "Cannot read " + dir.file("missing.zip") + ": No such file or directory",
+                              "Cannot read " + dir.file("text.zip") + ": not a zip archive",
+                              "Cannot read " + dir.file("claims.zip") + ": damaged zip archive",
+                              "Cannot read " + dir.file("folder.zip") + ": Is a directory",
+                          }));
+
+    // With digests on, the damaged entry's data is read, and fails.
+    RomsDB facade(dir.file("roms"));
+    RecordingHost host;
+    Settings settings;
+    settings.useSHA1 = true;
+    std::vector<GenericRom> received;
+    ASSERT_TRUE(startIdentify(facade, host, settings, {archive, dir.file("bad.zip"), dir.file("missing.zip")},
+                              [&received](std::vector<GenericRom> hits) { received = std::move(hits); }));
+    facade.waitForJob();
+    // drop.zip's "world" row has another MD5: two hits from each archive.
+    EXPECT_EQ(received.size(), 4u);
+    EXPECT_EQ(host.eventsOf("message"),
+              (std::vector<std::string>{"Cannot read e2.bin in " + dir.file("bad.zip") + ": damaged zip archive",
+                                        "Cannot read " + dir.file("missing.zip") + ": No such file or directory"}));
+    EXPECT_EQ(host.failedSteps(), 2);
+}
+
 }  // namespace
 }  // namespace quorvane
