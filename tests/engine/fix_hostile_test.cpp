@@ -6,6 +6,7 @@
 #include "archive/archive_fixtures.h"
 #include "core/file_util.h"
 #include "engine/engine_fixture.h"
+#include "engine/fix_fixture.h"
 #include "engine/fix_thread.h"
 #include "engine/folder_listing.h"
 #include "engine/rebuild_thread.h"
@@ -16,17 +17,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class FixHostileTest : public EngineTest {
-protected:
-    void SetUp() override {
-        addRom("Sys", "A", "a1.bin", "content a1");
-        addRom("Sys", "A", "a2.bin", "content a2");
-        addRom("Sys", "B", "b1.bin", "content b1");
-        addRom("Other", "O", "o1.bin", "content o1");
-    }
-    std::unique_ptr<FixThread> fix() { return std::make_unique<FixThread>(db, host, settings, "Sys"); }
-    std::string f() const { return systemFolder("Sys"); }
-};
+using FixHostileTest = FixTest;
 
 TEST_F(FixHostileTest, EntriesSharingANameAreEachKeptOrBackedUpOnTheirOwn) {
     // The bad dump first in one archive, second in the other.

@@ -1,5 +1,6 @@
 #include "core/file_util.h"
 #include "engine/engine_fixture.h"
+#include "engine/fix_fixture.h"
 #include "engine/fix_thread.h"
 #include "engine/folder_listing.h"
 
@@ -7,18 +8,6 @@ namespace quorvane::testing {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-class FixTest : public EngineTest {
-protected:
-    void SetUp() override {
-        addRom("Sys", "A", "a1.bin", "content a1");
-        addRom("Sys", "A", "a2.bin", "content a2");
-        addRom("Sys", "B", "b1.bin", "content b1");
-        addRom("Other", "O", "o1.bin", "content o1");
-    }
-    std::unique_ptr<FixThread> fix() { return std::make_unique<FixThread>(db, host, settings, "Sys"); }
-    std::string f() const { return systemFolder("Sys"); }
-};
 
 TEST_F(FixTest, CorrectFolderIsLeftAloneWithAnEmptyBackupFolder) {
     makeZips({{f() + "/A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}}}});
