@@ -90,14 +90,10 @@ std::optional<long long> parseProfileInteger(std::string_view text) {
     return negative ? -value : value;
 }
 
-namespace {
-
-// Length of the valid UTF-8 sequence at `at` (2 to 4), or 0.
-size_t utf8SequenceLength(std::string_view text, size_t at) {
+size_t utf8SequenceAt(std::string_view text, size_t at, uint32_t& code) {
     const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned lead = byte(at);
     size_t length;
-    uint32_t code;
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
         code = lead & 0x1F;
@@ -117,10 +113,14 @@ size_t utf8SequenceLength(std::string_view text, size_t at) {
     }
     const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
     const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-    const bool c1Control = code >= 0x80 && code <= 0x9F;  // CSI and friends on some terminals
-    if (overlong || surrogate || c1Control || code > 0x10FFFF) return 0;
+    if (overlong || surrogate || code > 0x10FFFF) return 0;
     return length;
 }
+
+namespace {
+
+// C1 controls (CSI and friends) act on some terminals like ESC sequences.
+bool isC1Control(uint32_t code) { return code >= 0x80 && code <= 0x9F; }
 
 }  // namespace
 
@@ -134,7 +134,8 @@ std::string terminalText(std::string_view text) {
             out += text[i++];
             continue;
         }
-        if (const size_t n = c >= 0x80 ? utf8SequenceLength(text, i) : 0; n > 0) {
+        uint32_t code = 0;
+        if (const size_t n = c >= 0x80 ? utf8SequenceAt(text, i, code) : 0; n > 0 && !isC1Control(code)) {
             out.append(text.substr(i, n));
             i += n;
             continue;

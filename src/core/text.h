@@ -2,6 +2,8 @@
 // never treated as white space or letters.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +26,11 @@ std::string replaceAllIgnoreCase(std::string_view text, std::string_view needle,
 // a name cannot move the cursor, clear the screen or fake a line of output.
 // Valid UTF-8 passes unchanged.
 std::string terminalText(std::string_view text);
+
+// The length (2 to 4) of the well-formed UTF-8 sequence of a character from
+// U+0080 up that starts at `at`, with its code point in `code`; 0 when the
+// bytes there are not one (overlong, surrogate, cut short, ...).
+size_t utf8SequenceAt(std::string_view text, size_t at, uint32_t& code);
 
 // Integer as the settings file writes it: decimal with an optional sign, or
 // "0x" followed by hexadecimal digits. Anything else is nullopt.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/json.h"
 #include "core/text.h"
 
 namespace quorvane {
@@ -29,6 +30,14 @@ TEST(TerminalText, KeepsValidUtf8AndEscapesBrokenSequences) {
     EXPECT_EQ(terminalText("\xf4\x90\x80\x80"), "\\xf4\\x90\\x80\\x80");
     // A broken lead byte does not swallow the valid text after it.
     EXPECT_EQ(terminalText("\xe3" "a\xc3\xa9"), "\\xe3a\xc3\xa9");
+}
+
+TEST(JsonString, IsValidUtf8JsonWhateverTheNameHolds) {
+    EXPECT_EQ(jsonString("a\"b\\c\n\x1b[2J\x7f"), "\"a\\\"b\\\\c\\n\\u001b[2J\\u007f\"");
+    // UTF-8 stays; C1 controls are escaped; Latin-1 bytes read as Latin-1.
+    EXPECT_EQ(jsonString("Pok\xc3\xa9mon \xe2\x82\xac"), "\"Pok\xc3\xa9mon \xe2\x82\xac\"");
+    EXPECT_EQ(jsonString("\xc2\x9b"), "\"\\u009b\"");
+    EXPECT_EQ(jsonString("Pok\xe9mon\xc3"), "\"Pok\\u00e9mon\\u00c3\"");
 }
 
 }  // namespace
