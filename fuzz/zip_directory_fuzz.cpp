@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/encoding_util.h"
+#include "archive/content_digests.h"
 #include "archive/minizip_io.h"
 #include "archive/plain_directory.h"
 #include "archive/unzip_util.h"
@@ -212,7 +212,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         UnZipUtil unzip(kPath, ops);
         if (unzip.open() == kZipOk) unzip.extractFile(name, "/fuzz/out", false);
         std::string md5, sha1;
-        encodingUtil(kPath, name, ops).digestEntry(md5, sha1, true, true);
+        ContentDigests(kPath, name, ops).digestEntry(md5, sha1, true, true);
     }
     return 0;
 }

@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "archive/encoding_util.h"
+#include "archive/content_digests.h"
 #include "archive/zip_info.h"
 #include "archive/zip_status.h"
 #include "archive/zip_util.h"
 
 namespace {
 
-using quorvane::encodingUtil;
+using quorvane::ContentDigests;
 
 constexpr size_t kLooseFileSize = 256u << 20;
 constexpr int kArchiveCount = 5000;
@@ -86,7 +86,7 @@ void runTool(benchmark::State& state, const std::string& command) {
 void digest(benchmark::State& state, bool crc, bool md5, bool sha1) {
     for (auto _ : state) {
         std::string c, m, s;
-        if (!encodingUtil(gLooseFile).digestFile(c, m, s, crc, md5, sha1)) state.SkipWithError("digest failed");
+        if (!ContentDigests(gLooseFile).digestFile(c, m, s, crc, md5, sha1)) state.SkipWithError("digest failed");
         benchmark::DoNotOptimize(c);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kLooseFileSize);

@@ -14,7 +14,7 @@
 #include "core/silent_host.h"
 #include "db/roms_db_impl.h"
 #include "generators/dat_generator.h"
-#include "import/import_romset_thread.h"
+#include "import/import_job.h"
 
 namespace quorvane {
 namespace {
@@ -38,7 +38,7 @@ void importDat(benchmark::State& state, DatWriter writeDat) {
         auto db = std::make_shared<RomsDBImpl>(settings.currentDatabasePath());
         db->deleteDB();
         state.ResumeTiming();
-        ImportRomsetThread job(host, db, settings, {dat});
+        ImportJob job(host, db, settings, {dat});
         job.prepare();
         job.execute();
     }

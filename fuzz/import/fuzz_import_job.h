@@ -15,7 +15,7 @@
 #include "core/settings.h"
 #include "core/silent_host.h"
 #include "db/roms_db_impl.h"
-#include "import/import_romset_thread.h"
+#include "import/import_job.h"
 
 namespace quorvane::fuzz {
 
@@ -40,7 +40,7 @@ inline void importBytes(std::string_view prefix, std::string_view bytes) {
     settings.databasesDir = workDir() + "/databases/";
     auto db = std::make_shared<RomsDBImpl>(settings.currentDatabasePath());
     SilentHost host;
-    ImportRomsetThread job(host, db, settings, {path});
+    ImportJob job(host, db, settings, {path});
     if (job.prepare()) job.execute();
     db->deleteDB();
 }

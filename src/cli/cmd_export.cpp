@@ -10,7 +10,7 @@
 #include "cli/console_host.h"
 #include "db/roms_db.h"
 #include "tools/export_template.h"
-#include "tools/file_export_thread.h"
+#include "tools/export_job.h"
 #include "tools/file_formats.h"
 
 namespace quorvane {

@@ -34,7 +34,7 @@ int runZipper(const CliContext& ctx, const Options& o, bool unzip) {
         for (const std::string& line : result.failures) std::fprintf(stderr, "%s\n", terminalText(line).c_str());
         failures += static_cast<int>(result.failures.size());
     };
-    ozippatore engine(list, {nullptr, processed}, {.backupRoot = settings.backupDir});
+    MultiZipper engine(list, {nullptr, processed}, {.backupRoot = settings.backupDir});
     engine.wait();
     if (failures > 0) std::fprintf(stderr, "%d step%s failed.\n", failures, failures == 1 ? "" : "s");
     return failures ? kExitFailed : kExitOk;

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "archive/digest_set.h"
-#include "archive/encoding_util.h"
+#include "archive/content_digests.h"
 #include "archive/file_ops.h"
 #include "archive/unzip_util.h"
 #include "archive/zip_info.h"
@@ -59,7 +59,7 @@ int loadArchive(FileCollection& collection, const LoadOptions& options) {
         file.size = entry.size;
         file.crc = entry.crc;
         if (options.useMD5 || options.useSHA1) {
-            encodingUtil(collection.path, entry.name).digestEntry(file.md5, file.sha1, options.useMD5, options.useSHA1);
+            ContentDigests(collection.path, entry.name).digestEntry(file.md5, file.sha1, options.useMD5, options.useSHA1);
         }
         collection.files.push_back(std::move(file));
     }
@@ -68,7 +68,7 @@ int loadArchive(FileCollection& collection, const LoadOptions& options) {
 
 int loadLooseFile(FileCollection& collection, const LoadOptions& options) {
     File file(baseName(collection.path));
-    encodingUtil(collection.path).digestFile(file.crc, file.md5, file.sha1, true, options.useMD5, options.useSHA1);
+    ContentDigests(collection.path).digestFile(file.crc, file.md5, file.sha1, true, options.useMD5, options.useSHA1);
     FileOps& ops = fileOps();
     const int fd = ops.openRead(collection.path);
     if (fd < 0) return kLooseFileUnreadable;

@@ -1,33 +1,33 @@
 // The RomsDB job starters of scan, fix and rebuild.
 #include "db/roms_db.h"
-#include "engine/fix_thread.h"
-#include "engine/rebuild_thread.h"
-#include "engine/scan_thread.h"
+#include "engine/fix_job.h"
+#include "engine/rebuild_job.h"
+#include "engine/scan_job.h"
 
 namespace quorvane {
 
 bool RomsDB::scanSystem(JobHost& host, const Settings& settings, const std::string& system) {
-    return runner().start(std::make_unique<ScanThread>(shared(), host, settings, system));
+    return runner().start(std::make_unique<ScanJob>(shared(), host, settings, system));
 }
 
 bool RomsDB::scanAll(JobHost& host, const Settings& settings, std::vector<std::string> systems) {
-    return runner().start(std::make_unique<MultiScanThread>(shared(), host, settings, std::move(systems)));
+    return runner().start(std::make_unique<MultiScanJob>(shared(), host, settings, std::move(systems)));
 }
 
 bool RomsDB::fixSystem(JobHost& host, const Settings& settings, const std::string& system) {
-    return runner().start(std::make_unique<FixThread>(shared(), host, settings, system));
+    return runner().start(std::make_unique<FixJob>(shared(), host, settings, system));
 }
 
 bool RomsDB::fixAll(JobHost& host, const Settings& settings, std::vector<std::string> systems) {
-    return runner().start(std::make_unique<MultiFixThread>(shared(), host, settings, std::move(systems)));
+    return runner().start(std::make_unique<MultiFixJob>(shared(), host, settings, std::move(systems)));
 }
 
 bool RomsDB::rebuild(JobHost& host, const Settings& settings, const std::string& sourceFolder) {
-    return runner().start(std::make_unique<RebuildThread>(shared(), host, settings, sourceFolder));
+    return runner().start(std::make_unique<RebuildJob>(shared(), host, settings, sourceFolder));
 }
 
 bool RomsDB::rebuild(JobHost& host, const Settings& settings, std::vector<std::string> archivePaths) {
-    return runner().start(std::make_unique<RebuildThread>(shared(), host, settings, std::move(archivePaths)));
+    return runner().start(std::make_unique<RebuildJob>(shared(), host, settings, std::move(archivePaths)));
 }
 
 }  // namespace quorvane

@@ -1,10 +1,10 @@
 #include "db/roms_db.h"
-#include "import/import_romset_thread.h"
+#include "import/import_job.h"
 
 namespace quorvane {
 
 bool RomsDB::importRomset(JobHost& host, const Settings& settings, std::vector<std::string> files) {
-    return runner().start(std::make_unique<ImportRomsetThread>(host, shared(), settings, std::move(files)));
+    return runner().start(std::make_unique<ImportJob>(host, shared(), settings, std::move(files)));
 }
 
 }  // namespace quorvane

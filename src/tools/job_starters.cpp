@@ -1,27 +1,27 @@
 // The RomsDB starters of the report and tool jobs.
 #include "core/settings.h"
 #include "db/roms_db.h"
-#include "tools/file_export_thread.h"
+#include "tools/export_job.h"
 #include "tools/miss_have_lists.h"
-#include "tools/miss_have_thread.h"
+#include "tools/miss_have_job.h"
 #include "tools/rom_identifier.h"
-#include "tools/stats_thread.h"
+#include "tools/stats_job.h"
 
 namespace quorvane {
 
 bool RomsDB::createMissHaveAll(JobHost& host, const Settings& settings, std::vector<std::string> systems) {
-    return runner().start(std::make_unique<MissHaveThread>(shared(), host, settings.basedir, std::move(systems)));
+    return runner().start(std::make_unique<MissHaveJob>(shared(), host, settings.basedir, std::move(systems)));
 }
 
 bool RomsDB::showStats(JobHost& host, std::function<void(int number, const std::string& text)> sink) {
-    return runner().start(std::make_unique<StatsThread>(shared(), host, std::move(sink)));
+    return runner().start(std::make_unique<StatsJob>(shared(), host, std::move(sink)));
 }
 
 bool RomsDB::exportFiles(JobHost& host, const std::string& targetFile, std::vector<std::string> systems,
                          const std::string& systemTemplate, const std::string& gameTemplate,
                          const std::string& romTemplate, int statusMode) {
     ExportRequest request{targetFile, std::move(systems), systemTemplate, gameTemplate, romTemplate, statusMode};
-    return runner().start(std::make_unique<FileExportThread>(shared(), host, std::move(request)));
+    return runner().start(std::make_unique<ExportJob>(shared(), host, std::move(request)));
 }
 
 std::string RomsDB::writeHaveList(const Settings& settings, const std::string& system) {

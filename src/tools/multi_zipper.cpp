@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "archive/encoding_util.h"
+#include "archive/content_digests.h"
 #include "archive/unzip_util.h"
 #include "archive/zip_info.h"
 #include "archive/zip_status.h"
@@ -97,7 +97,7 @@ int entriesToKeep(const ZipInfo& info, const std::string& source, const std::str
     for (int i = 0; i < info.count(); ++i) {
         const ZipEntryInfo& e = info.entry(i);
         if (e.name != entryName) continue;
-        if (!digested && !encodingUtil(source).digestFile(crc, md5, sha1, true, false, false)) {
+        if (!digested && !ContentDigests(source).digestFile(crc, md5, sha1, true, false, false)) {
             why = "it cannot be read";
             return kZipSourceMissing;
         }
@@ -225,16 +225,16 @@ ZipperResult zipOrUnzip(const std::string& path, ZipperBackup& backup) {
     return contains(path, ".zip") ? unzipOne(path) : zipOne(path, backup);
 }
 
-ozippatore::ozippatore(ZipWorkList& list, Listener listener, ZipperOptions options)
+MultiZipper::MultiZipper(ZipWorkList& list, Listener listener, ZipperOptions options)
     : list_(list), listener_(std::move(listener)), backup_(std::move(options.backupRoot)) {
     thread_ = std::thread([this] { run(); });
 }
 
-void ozippatore::wait() {
+void MultiZipper::wait() {
     if (thread_.joinable()) thread_.join();
 }
 
-void ozippatore::run() {
+void MultiZipper::run() {
     if (listener_.startEnabled) listener_.startEnabled(false);
     while (const auto line = list_.first()) {
         const ZipperResult result = zipOrUnzip(line->path, backup_);

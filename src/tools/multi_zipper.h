@@ -4,7 +4,7 @@
 // How to use:
 //   ZipWorkList list;
 //   addFolderToZip(folder, list);          // or addFolderToUnzip
-//   ozippatore engine(list, {}, {.backupRoot = settings.backupDir});  // starts at once
+//   MultiZipper engine(list, {}, {.backupRoot = settings.backupDir});  // starts at once
 //   engine.wait();
 //
 // A path holding ".zip" anywhere (letter case as written) is unpacked next
@@ -69,7 +69,7 @@ ZipperResult zipOrUnzip(const std::string& path, ZipperBackup& backup);
 
 // The engine: works the list off from the front on a thread of its own,
 // which starts when the engine is made and ends when the list is empty.
-class ozippatore {
+class MultiZipper {
 public:
     struct Listener {
         // false when the engine starts ("Start!" disabled), true when it ends.
@@ -78,10 +78,10 @@ public:
         std::function<void(const std::string& path, const ZipperResult& result)> processed;
     };
 
-    ozippatore(ZipWorkList& list, Listener listener, ZipperOptions options = {});
-    ~ozippatore() { wait(); }
-    ozippatore(const ozippatore&) = delete;
-    ozippatore& operator=(const ozippatore&) = delete;
+    MultiZipper(ZipWorkList& list, Listener listener, ZipperOptions options = {});
+    ~MultiZipper() { wait(); }
+    MultiZipper(const MultiZipper&) = delete;
+    MultiZipper& operator=(const MultiZipper&) = delete;
 
     void wait();
 

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "archive/encoding_util.h"
+#include "archive/content_digests.h"
 #include "archive/zip_info.h"
 #include "archive/zip_status.h"
 #include "db/roms_db_impl.h"
@@ -56,7 +56,7 @@ std::vector<GenericRom> identifyArchives(RomsDBImpl& db, const std::vector<std::
         }
         for (const ZipEntryInfo& entry : info.entries()) {
             std::string md5, sha1;
-            if (digests && !encodingUtil(paths[i], entry.name).digestEntry(md5, sha1, true, true)) {
+            if (digests && !ContentDigests(paths[i], entry.name).digestEntry(md5, sha1, true, true)) {
                 reportUnreadable(unreadableEntryText(paths[i], entry.name), host, unreadable);
                 continue;
             }

@@ -1,5 +1,5 @@
 // The multi-zipper's list of paths: filled by the folder walks, worked off
-// by the ozippatore engine from the front. Safe to use from the engine's
+// by the MultiZipper engine from the front. Safe to use from the engine's
 // thread and the front end's at once; `onCountChanged` is called (outside
 // the lock) with the new number of lines after every change.
 #pragma once

@@ -75,7 +75,7 @@ void TScan::start() {
     waitForEngine();
     // Disabled here, not only by the engine, so waitForEngine can tell it runs.
     start_->setEnabled(false);
-    ozippatore::Listener listener;
+    MultiZipper::Listener listener;
     listener.startEnabled = [this](bool enabled) { onGuiThread(this, [this, enabled] { start_->setEnabled(enabled); }); };
     listener.processed = [this](const std::string&, const ZipperResult& result) {
         if (!hooks_.report || (result.kept.empty() && result.failures.empty())) return;
@@ -86,7 +86,7 @@ void TScan::start() {
     };
     ZipperOptions options;
     if (hooks_.backupRoot) options.backupRoot = hooks_.backupRoot();
-    engine_ = std::make_unique<ozippatore>(list_, listener, options);
+    engine_ = std::make_unique<MultiZipper>(list_, listener, options);
 }
 
 void TScan::waitForEngine() {

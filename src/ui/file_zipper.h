@@ -48,7 +48,7 @@ private:
 
     ZipWorkList list_;
     Hooks hooks_;
-    std::unique_ptr<ozippatore> engine_;
+    std::unique_ptr<MultiZipper> engine_;
     QListWidget* listBox_;
     QLabel* count_;
     QPushButton* start_;

@@ -12,9 +12,9 @@
 #include "archive/zip_status.h"
 #include "core/file_util.h"
 #include "engine/engine_fixture.h"
-#include "engine/fix_thread.h"
+#include "engine/fix_job.h"
 #include "engine/folder_listing.h"
-#include "engine/rebuild_thread.h"
+#include "engine/rebuild_job.h"
 
 namespace quorvane::testing {
 namespace {
@@ -160,14 +160,14 @@ TEST_F(DataSafetyTest, FixLosesNothingWhicheverDiskCallFails) {
     keep();
     const AnalysisOptions oneThread{OrderedLoader::kOnCallingThread};
     const int calls = runWithEveryCallFailing(
-        [&](RecordingHost& h) { return std::make_unique<FixThread>(db, h, settings, "Sys", oneThread); }, "fix");
+        [&](RecordingHost& h) { return std::make_unique<FixJob>(db, h, settings, "Sys", oneThread); }, "fix");
     // A fix of this folder extracts, copies, rewrites and moves: many calls.
     EXPECT_GT(calls, 150);
     RecordProperty("fault_points_fix", calls);
 
     // The run without failures did the whole repair.
     restore();
-    ASSERT_TRUE(run(std::make_unique<FixThread>(db, host, settings, "Sys")));
+    ASSERT_TRUE(run(std::make_unique<FixJob>(db, host, settings, "Sys")));
     EXPECT_EQ(listPlainFiles(f()), (Lines{"A.zip", "B.zip", "D.zip", "E.zip", "Z.zip"}));
     EXPECT_EQ(zipContents(f() + "/A.zip"), "sub/= a1.bin=content a1 a2.bin=content a2");
     EXPECT_EQ(zipContents(f() + "/B.zip"), "b1.bin=content b1");
@@ -184,7 +184,7 @@ TEST_F(DataSafetyTest, RebuildLosesNothingWhicheverDiskCallFails) {
     const AnalysisOptions oneThread{OrderedLoader::kOnCallingThread};
     const int calls = runWithEveryCallFailing(
         [&](RecordingHost& h) {
-            return std::make_unique<RebuildThread>(db, h, settings, dir.file("src"), oneThread);
+            return std::make_unique<RebuildJob>(db, h, settings, dir.file("src"), oneThread);
         },
         "rebuild");
     EXPECT_GT(calls, 40);
@@ -192,7 +192,7 @@ TEST_F(DataSafetyTest, RebuildLosesNothingWhicheverDiskCallFails) {
 
     restore();
     const std::string source = readFile(dir.file("src/pack.zip"));
-    ASSERT_TRUE(run(std::make_unique<RebuildThread>(db, host, settings, dir.file("src"))));
+    ASSERT_TRUE(run(std::make_unique<RebuildJob>(db, host, settings, dir.file("src"))));
     EXPECT_EQ(zipContents(f() + "/A.zip"), "a1.bin=content a1 a2.bin=content a2");
     EXPECT_EQ(zipContents(f() + "/B.zip"), "b1.bin=content b1");
     EXPECT_EQ(zipContents(systemFolder("Other") + "/O.zip"), "o1.bin=content o1");
@@ -206,7 +206,7 @@ TEST_F(DataSafetyTest, LeftoversOfAKilledRunAreReportedKeptOrRenamedBack) {
               {f() + "/B.zip", {{"b1.bin", "content b1"}}}});
     writeFile(f() + "/.quorvane-tmp-4242-8-B.zip", "PK\x03\x04 half written");
     writeFile(f() + "/.quorvane-tmp-4242-9-stage/b1.bin", "content b1");
-    ASSERT_TRUE(run(std::make_unique<FixThread>(db, host, settings, "Sys")));
+    ASSERT_TRUE(run(std::make_unique<FixJob>(db, host, settings, "Sys")));
     EXPECT_EQ(transcript(),
               (Lines{"<time> - Fixing system Sys... ",
                      "Warning: " + f() + "/.quorvane-tmp-4242-7-A.zip was left by an interrupted run; it is a "

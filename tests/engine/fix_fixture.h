@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/engine_fixture.h"
-#include "engine/fix_thread.h"
+#include "engine/fix_job.h"
 
 namespace quorvane::testing {
 
@@ -18,7 +18,7 @@ protected:
         addRom("Sys", "B", "b1.bin", "content b1");
         addRom("Other", "O", "o1.bin", "content o1");
     }
-    std::unique_ptr<FixThread> fix() { return std::make_unique<FixThread>(db, host, settings, "Sys"); }
+    std::unique_ptr<FixJob> fix() { return std::make_unique<FixJob>(db, host, settings, "Sys"); }
     std::string f() const { return systemFolder("Sys"); }
 };
 

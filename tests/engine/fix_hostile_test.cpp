@@ -7,10 +7,10 @@
 #include "core/file_util.h"
 #include "engine/engine_fixture.h"
 #include "engine/fix_fixture.h"
-#include "engine/fix_thread.h"
+#include "engine/fix_job.h"
 #include "engine/folder_listing.h"
-#include "engine/rebuild_thread.h"
-#include "engine/scan_thread.h"
+#include "engine/rebuild_job.h"
+#include "engine/scan_job.h"
 
 namespace quorvane::testing {
 namespace {
@@ -44,7 +44,7 @@ TEST_F(FixHostileTest, SwappedNamesEndWithBothRomsUnderTheirRightNames) {
 
     // A second fix finds nothing to do.
     RecordingHost again;
-    ASSERT_TRUE(run(std::make_unique<FixThread>(db, again, settings, "Sys")));
+    ASSERT_TRUE(run(std::make_unique<FixJob>(db, again, settings, "Sys")));
     EXPECT_EQ(transcriptOf(again), Lines{"<time> - Fixing system Sys... "});
 }
 
@@ -91,7 +91,7 @@ TEST_F(FixHostileTest, AFailedCopyLeavesItsSourceWhereItIsAndFailsTheJob) {
 TEST_F(FixHostileTest, ARomAScanSawElsewhereIsStillBuiltIntoItsSet) {
     makeZips({{f() + "/C.zip", {{"o1.bin", "content o1"}}}});
     ASSERT_TRUE(makeFolders(systemFolder("Other")));
-    ASSERT_TRUE(run(std::make_unique<ScanThread>(db, host, settings, "Sys")));
+    ASSERT_TRUE(run(std::make_unique<ScanJob>(db, host, settings, "Sys")));
     ASSERT_TRUE(run(fix()));
     EXPECT_EQ(zipContents(systemFolder("Other") + "/O.zip"), "o1.bin=content o1");
     EXPECT_EQ(statusOf("Other", "O"), "Y");
@@ -133,7 +133,7 @@ TEST_F(FixHostileTest, AMoveThatFailsIsReportedAndLeavesNoSecondCopy) {
 TEST_F(FixHostileTest, RebuildIntoAnArchiveWithTwoEntriesOfTheNameKeepsBoth) {
     makeZips({{f() + "/A.zip", {{"a1.bin", "first bad"}, {"a1.bin", "second bad"}, {"a2.bin", "content a2"}}}});
     writeFile(dir.file("src/a1.bin"), "content a1");
-    ASSERT_TRUE(run(std::make_unique<RebuildThread>(db, host, settings, dir.file("src"))));
+    ASSERT_TRUE(run(std::make_unique<RebuildJob>(db, host, settings, dir.file("src"))));
     EXPECT_EQ(zipContents(f() + "/A.zip"), "a2.bin=content a2 a1.bin=content a1");
     EXPECT_EQ(backupContents(), (Lines{"a1 (1).bin=second bad", "a1.bin=first bad"}));
 }
@@ -143,7 +143,7 @@ TEST_F(FixHostileTest, UnsafeNamesFromTheCatalogueAreNeverWritten) {
     addRom("Sys", "G", "../../escape.bin", "content escape");
     writeFile(dir.file("src/x.bin"), "content x");
     writeFile(dir.file("src/e.bin"), "content escape");
-    ASSERT_TRUE(run(std::make_unique<RebuildThread>(db, host, settings, dir.file("src"))));
+    ASSERT_TRUE(run(std::make_unique<RebuildJob>(db, host, settings, dir.file("src"))));
     EXPECT_EQ(listPlainFiles(f()), Lines{});
     EXPECT_FALSE(pathExists(dir.file("escape.bin")));
     EXPECT_EQ(host.failedSteps(), 2);

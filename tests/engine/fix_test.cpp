@@ -1,7 +1,7 @@
 #include "core/file_util.h"
 #include "engine/engine_fixture.h"
 #include "engine/fix_fixture.h"
-#include "engine/fix_thread.h"
+#include "engine/fix_job.h"
 #include "engine/folder_listing.h"
 
 namespace quorvane::testing {
@@ -136,7 +136,7 @@ TEST_F(FixTest, TwoFixesInTheSameSecondShareTheBackupFolderWithoutOverwriting) {
 TEST_F(FixTest, MultiFixUsesOneBackupFolderAndItsOwnTexts) {
     writeFile(f() + "/x.txt", "x");
     writeFile(systemFolder("Other") + "/y.txt", "y");
-    ASSERT_TRUE(run(std::make_unique<MultiFixThread>(db, host, settings, Lines{"Sys", "Other"})));
+    ASSERT_TRUE(run(std::make_unique<MultiFixJob>(db, host, settings, Lines{"Sys", "Other"})));
     EXPECT_EQ(transcript(), (Lines{"<time> - Scanning system Sys... ", "<time> - Fixing system Sys... ", "[x.txt]",
                                    "  x.txt cannot be identified.", "  x.txt deleted",
                                    "<time> - Scanning system Other... ", "<time> - Fixing system Other... ",

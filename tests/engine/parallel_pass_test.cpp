@@ -10,11 +10,11 @@
 #include "archive/zip_status.h"
 #include "archive/zip_util.h"
 #include "engine/engine_fixture.h"
-#include "engine/fix_thread.h"
+#include "engine/fix_job.h"
 #include "engine/folder_listing.h"
 #include "engine/prepared_entry.h"
-#include "engine/rebuild_thread.h"
-#include "engine/scan_thread.h"
+#include "engine/rebuild_job.h"
+#include "engine/scan_job.h"
 
 namespace quorvane::testing {
 namespace {
@@ -107,8 +107,8 @@ protected:
 };
 
 TEST_F(ParallelPassTest, ScanAndFixGiveTheSameResultOnOneThreadAndOnMany) {
-    const Outcome scanOne = runOn<ScanThread>("scan1", 1, 200);
-    const Outcome scanMany = runOn<ScanThread>("scan4", 4, 200);
+    const Outcome scanOne = runOn<ScanJob>("scan1", 1, 200);
+    const Outcome scanMany = runOn<ScanJob>("scan4", 4, 200);
     ASSERT_GE(scanOne.transcript.size(), 300u);
     EXPECT_EQ(scanOne.transcript, scanMany.transcript);
     const auto has = [&](const std::string& line) {
@@ -118,8 +118,8 @@ TEST_F(ParallelPassTest, ScanAndFixGiveTheSameResultOnOneThreadAndOnMany) {
     EXPECT_TRUE(has("Error in zip shortG13.zip: -103"));
     EXPECT_EQ(scanOne.statuses, scanMany.statuses);
 
-    const Outcome fixOne = runOn<FixThread>("fix1", 1, 10);
-    const Outcome fixMany = runOn<FixThread>("fix4", 4, 10);
+    const Outcome fixOne = runOn<FixJob>("fix1", 1, 10);
+    const Outcome fixMany = runOn<FixJob>("fix4", 4, 10);
     EXPECT_EQ(fixOne.transcript, fixMany.transcript);
     EXPECT_EQ(fixOne.statuses, fixMany.statuses);
     EXPECT_EQ(fixOne.files, fixMany.files);
@@ -172,7 +172,7 @@ TEST_F(ParallelPassTest, RebuildGivesTheSameArchivesOnOneThreadAndOnMany) {
         addRom("Sys", "S1", "s.bin", "shared by two games");
         addRom("Sys", "S2", "s.bin", "shared by two games");
         RecordingHost recorder;
-        EXPECT_TRUE(run(std::make_unique<RebuildThread>(db, recorder, settings, src, AnalysisOptions{threads})));
+        EXPECT_TRUE(run(std::make_unique<RebuildJob>(db, recorder, settings, src, AnalysisOptions{threads})));
         Run r{transcriptOf(recorder), recorder.eventsOf("askDuplicates"), allStatuses(), ""};
         for (int g = 0; g < kGames; ++g) r.statuses += statusOf("Sys", "G" + std::to_string(g));
         r.statuses += statusOf("Sys", "S1") + statusOf("Sys", "S2");

@@ -4,7 +4,7 @@
 #include "core/file_util.h"
 #include "engine/engine_fixture.h"
 #include "engine/folder_listing.h"
-#include "engine/rebuild_thread.h"
+#include "engine/rebuild_job.h"
 
 namespace quorvane::testing {
 namespace {
@@ -24,8 +24,8 @@ protected:
         makeFolders(dir.file("roms"));
     }
     std::string src() const { return dir.file("roms") + "/../src"; }
-    std::unique_ptr<RebuildThread> rebuild() {
-        return std::make_unique<RebuildThread>(db, host, settings, settings.sourcedir);
+    std::unique_ptr<RebuildJob> rebuild() {
+        return std::make_unique<RebuildJob>(db, host, settings, settings.sourcedir);
     }
     std::string snapshotSources() {
         std::vector<std::string> files;
@@ -164,7 +164,7 @@ TEST_F(RebuildTest, ListFlavourAndCancellation) {
     host.onProgress = [&](const std::string& item, int) {
         if (item == src() + "/a.bin") host.requestCancel();
     };
-    ASSERT_TRUE(run(std::make_unique<RebuildThread>(db, host, settings, Lines{src() + "/a.bin", src() + "/b.bin"})));
+    ASSERT_TRUE(run(std::make_unique<RebuildJob>(db, host, settings, Lines{src() + "/a.bin", src() + "/b.bin"})));
     EXPECT_EQ(transcript(), Lines{"Warning: rebuild terminated by user request."});
     EXPECT_EQ(statusOf("Sys", "A"), "Y");
     EXPECT_EQ(statusOf("Sys", "B"), "N");

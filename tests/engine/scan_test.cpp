@@ -1,5 +1,5 @@
 #include "engine/engine_fixture.h"
-#include "engine/scan_thread.h"
+#include "engine/scan_job.h"
 
 namespace quorvane::testing {
 namespace {
@@ -15,7 +15,7 @@ protected:
         addRom("Sys", "N", "n1.bin", "no size known", "");
         addRom("Other", "O", "o1.bin", "content o1");
     }
-    std::unique_ptr<ScanThread> scan() { return std::make_unique<ScanThread>(db, host, settings, "Sys"); }
+    std::unique_ptr<ScanJob> scan() { return std::make_unique<ScanJob>(db, host, settings, "Sys"); }
 };
 
 TEST_F(ScanTest, ReportsEveryKindOfFindingAndSetsStatuses) {
@@ -94,7 +94,7 @@ TEST_F(ScanTest, CancelInTheFirstPassSkipsTheSecondAndKeepsStatuses) {
 TEST_F(ScanTest, MultiScanPostsTwoLinesPerSystemAndRefusesUnsafeNames) {
     const std::string f = systemFolder("Other");
     makeZips({{f + "/O.zip", {{"o1.bin", "content o1"}}}});
-    ASSERT_TRUE(run(std::make_unique<MultiScanThread>(db, host, settings, Lines{"Other", "../evil"})));
+    ASSERT_TRUE(run(std::make_unique<MultiScanJob>(db, host, settings, Lines{"Other", "../evil"})));
     const Lines t = transcript();
     EXPECT_EQ(t, (Lines{"<time> - Scanning system Other... ", "<time> - Scanning system Other... ",
                         "<time> - Scanning system ../evil... ",

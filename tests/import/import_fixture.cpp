@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "import/import_romset_thread.h"
+#include "import/import_job.h"
 
 namespace quorvane::testing {
 
@@ -20,7 +20,7 @@ std::string ImportFixture::dat(const std::string& name, const std::string& conte
 }
 
 void ImportFixture::import(const std::vector<std::string>& files) {
-    ImportRomsetThread job(host, db, settings, files);
+    ImportJob job(host, db, settings, files);
     ASSERT_TRUE(job.prepare());
     job.execute();
 }

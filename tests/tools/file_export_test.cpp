@@ -5,7 +5,7 @@
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "tools/export_template.h"
-#include "tools/file_export_thread.h"
+#include "tools/export_job.h"
 
 namespace quorvane {
 namespace {
@@ -32,7 +32,7 @@ protected:
     }
 
     void run(ExportRequest request) {
-        FileExportThread job(db, host, std::move(request));
+        ExportJob job(db, host, std::move(request));
         job.clock = [] { return std::string("T"); };
         ASSERT_TRUE(job.prepare());
         job.execute();
@@ -65,13 +65,13 @@ TEST_F(FileExport, NoSystemsGivesAnEmptyFileAndUncreatableTargetOnlyOneMessage) 
 
     RecordingHost other;
     writeFile(dir.file("plain"), "x");
-    FileExportThread job(db, other, {dir.file("plain") + "/out.txt", {"Sys"}, "", "", "$ROMNAME$", 0});
+    ExportJob job(db, other, {dir.file("plain") + "/out.txt", {"Sys"}, "", "", "$ROMNAME$", 0});
     job.execute();
     EXPECT_EQ(other.messages(), std::vector<std::string>{"Unable to create file"});
 
     // An unreadable catalogue stops the export before a file is written.
     RecordingHost third;
-    FileExportThread broken(std::make_shared<RomsDBImpl>(dir.file("plain") + "/roms"), third,
+    ExportJob broken(std::make_shared<RomsDBImpl>(dir.file("plain") + "/roms"), third,
                             {dir.file("never.txt"), {"Sys"}, "", "", "$ROMNAME$", 0});
     broken.clock = [] { return std::string("T"); };
     broken.execute();

@@ -8,7 +8,7 @@
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "tools/miss_have_lists.h"
-#include "tools/miss_have_thread.h"
+#include "tools/miss_have_job.h"
 
 namespace quorvane {
 namespace {

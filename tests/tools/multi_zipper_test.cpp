@@ -89,7 +89,7 @@ TEST(MultiZipper, EngineZipsOneArchivePerStemAndUnpacksNextToTheArchive) {
     std::vector<std::pair<std::string, int>> results;
     std::vector<bool> startStates;
     {
-        ozippatore engine(list, {[&](bool enabled) { startStates.push_back(enabled); },
+        MultiZipper engine(list, {[&](bool enabled) { startStates.push_back(enabled); },
                                  [&](const std::string& path, const ZipperResult& r) {
                                      results.emplace_back(path, r.status);
                                  }});
@@ -129,7 +129,7 @@ TEST(MultiZipper, RunWhereTheNamesAlreadyExistLosesNothing) {
     addFolderToUnzip(dir.path(), list);  // unpacking twice never overwrites either
     std::vector<int> results;
     {
-        ozippatore engine(list,
+        MultiZipper engine(list,
                           {nullptr, [&](const std::string&, const ZipperResult& r) { results.push_back(r.status); }});
         engine.wait();
     }
@@ -158,7 +158,7 @@ ZipperResult runOne(const std::string& path, const std::string& backupRoot) {
     ZipWorkList list;
     list.add(path);
     ZipperResult result;
-    ozippatore engine(list, {nullptr, [&](const std::string&, const ZipperResult& r) { result = r; }},
+    MultiZipper engine(list, {nullptr, [&](const std::string&, const ZipperResult& r) { result = r; }},
                       {.backupRoot = backupRoot});
     engine.wait();
     return result;

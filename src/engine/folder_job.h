@@ -29,9 +29,9 @@ struct AnalysisOptions {
     unsigned loadThreads = 0;
 };
 
-class analyzeThread : public WorkerJob {
+class FolderJob : public WorkerJob {
 protected:
-    analyzeThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, AnalysisOptions options);
+    FolderJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, AnalysisOptions options);
 
     RomsDBImpl& db() { return *db_; }
     JobHost& host() { return host_; }

@@ -4,11 +4,11 @@
 // (An entry's CRC-32 is never computed: ZipInfo reads it from the archive.)
 //
 // How to use:
-//   encodingUtil entry(archivePath, entryName);
+//   ContentDigests entry(archivePath, entryName);
 //   std::string md5, sha1;
 //   if (entry.digestEntry(md5, sha1, useMd5, useSha1)) ...
 //
-//   encodingUtil file(path);
+//   ContentDigests file(path);
 //   file.digestFile(crc, md5, sha1, true, useMd5, useSha1);
 #pragma once
 
@@ -18,10 +18,10 @@
 
 namespace quorvane {
 
-class encodingUtil {
+class ContentDigests {
 public:
-    encodingUtil(std::string archivePath, std::string entryName, FileOps& ops = fileOps());
-    explicit encodingUtil(std::string filePath, FileOps& ops = fileOps());
+    ContentDigests(std::string archivePath, std::string entryName, FileOps& ops = fileOps());
+    explicit ContentDigests(std::string filePath, FileOps& ops = fileOps());
 
     // False, with empty texts, when the archive cannot be opened, has no
     // entry of exactly this name, or its data cannot be read whole and

@@ -1,4 +1,4 @@
-#include "engine/rebuild_thread.h"
+#include "engine/rebuild_job.h"
 
 #include <algorithm>
 #include <ctime>
@@ -21,21 +21,21 @@ constexpr PendingRule kRule = PendingRule::MissingOrElsewhere;
 
 }  // namespace
 
-RebuildThread::RebuildThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
+RebuildJob::RebuildJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
                              std::string sourceFolder, AnalysisOptions options)
-    : analyzeThread(std::move(db), host, std::move(settings), options),
+    : FolderJob(std::move(db), host, std::move(settings), options),
       fromFolder_(true),
       sourceFolder_(std::move(sourceFolder)),
       loadThreads_(options.loadThreads) {}
 
-RebuildThread::RebuildThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
+RebuildJob::RebuildJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
                              std::vector<std::string> files, AnalysisOptions options)
-    : analyzeThread(std::move(db), host, std::move(settings), options),
+    : FolderJob(std::move(db), host, std::move(settings), options),
       fromFolder_(false),
       sourceFiles(std::move(files)),
       loadThreads_(options.loadThreads) {}
 
-bool RebuildThread::prepare() {
+bool RebuildJob::prepare() {
     if (fromFolder_) {
         sourceFolder_ = resolveBaseDir(settings(), sourceFolder_);
         if (!isDirectory(sourceFolder_)) {
@@ -55,7 +55,7 @@ bool RebuildThread::prepare() {
     return true;
 }
 
-void RebuildThread::execute() {
+void RebuildJob::execute() {
     if (db().openDB() != 0) {
         postMessage(db().lastError());
         failStep();
@@ -96,11 +96,11 @@ void RebuildThread::execute() {
     host().clearGamesList();
 }
 
-void RebuildThread::rebuildFile(FileCollection& collection) {
+void RebuildJob::rebuildFile(FileCollection& collection) {
     for (size_t j = 0; j < collection.files.size(); ++j) rebuildEntry(collection, j, collection.files[j]);
 }
 
-void RebuildThread::rebuildEntry(const FileCollection& collection, size_t index, File& f) {
+void RebuildJob::rebuildEntry(const FileCollection& collection, size_t index, File& f) {
     const File listed = collection.files[index];
     const std::vector<GenericRom> matches = identifyFile(f, lockedFinder());
     if (matches.size() == 1) {
@@ -124,7 +124,7 @@ void RebuildThread::rebuildEntry(const FileCollection& collection, size_t index,
     }
 }
 
-void RebuildThread::build(const FileCollection& collection, const File& listed, const File& f, const GenericRom& r) {
+void RebuildJob::build(const FileCollection& collection, const File& listed, const File& f, const GenericRom& r) {
     std::string refusal;
     if (!isSafeFileName(r.system)) refusal = unsafeNameMessage("System", r.system);
     else if (!isSafeGameName(r.game)) refusal = unsafeNameMessage("Game", r.game);
@@ -150,7 +150,7 @@ void RebuildThread::build(const FileCollection& collection, const File& listed, 
     db().setHave(f.crc, f.size, r.name, r.game, r.system);
 }
 
-int RebuildThread::copyInto(const FileCollection& collection, const File& listed, const std::string& archive,
+int RebuildJob::copyInto(const FileCollection& collection, const File& listed, const std::string& archive,
                             const std::string& entryName) {
     // Entries of that name already there are someone's files: they go to a
     // backup folder (made on first need) before the right ROM replaces them.
@@ -178,7 +178,7 @@ int RebuildThread::copyInto(const FileCollection& collection, const File& listed
     return status;
 }
 
-std::shared_ptr<PreparedEntry> RebuildThread::takePrepared(size_t index, bool discard) {
+std::shared_ptr<PreparedEntry> RebuildJob::takePrepared(size_t index, bool discard) {
     std::lock_guard lock(preparedMutex_);
     auto it = preparedAhead_.find(index);
     if (it == preparedAhead_.end()) return nullptr;
@@ -187,7 +187,7 @@ std::shared_ptr<PreparedEntry> RebuildThread::takePrepared(size_t index, bool di
     return p;
 }
 
-RomFinder RebuildThread::lockedFinder() {
+RomFinder RebuildJob::lockedFinder() {
     return [this](std::vector<GenericRom>& found, const std::string& crc, const std::string& size,
                   const std::string& md5, const std::string& sha1) {
         std::lock_guard lock(dbMutex_);
@@ -195,7 +195,7 @@ RomFinder RebuildThread::lockedFinder() {
     };
 }
 
-bool RebuildThread::worthPreparing(const File& f) {
+bool RebuildJob::worthPreparing(const File& f) {
     File probe = f;
     for (const GenericRom& r : identifyFile(probe, lockedFinder())) {
         if (isPending(r, kRule)) return true;
@@ -203,7 +203,7 @@ bool RebuildThread::worthPreparing(const File& f) {
     return false;
 }
 
-std::unique_ptr<OrderedLoader> RebuildThread::startSourceLoader() {
+std::unique_ptr<OrderedLoader> RebuildJob::startSourceLoader() {
     const LoadOptions opts = loadOptions(true);
     return std::make_unique<OrderedLoader>(
         sourceFiles.size(),

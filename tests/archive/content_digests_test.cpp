@@ -1,4 +1,4 @@
-#include "archive/encoding_util.h"
+#include "archive/content_digests.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ struct FileDigests {
 
 FileDigests digestsOf(const std::string& path, bool crc = true, bool md5 = true, bool sha1 = true) {
     FileDigests d;
-    d.ok = encodingUtil(path).digestFile(d.crc, d.md5, d.sha1, crc, md5, sha1);
+    d.ok = ContentDigests(path).digestFile(d.crc, d.md5, d.sha1, crc, md5, sha1);
     return d;
 }
 
@@ -60,10 +60,10 @@ TEST(EncodingUtilTest, OnlyRequestedDigestsAreFilledAndFailuresLeaveAllEmpty) {
     EXPECT_EQ(d.sha1, "");
 
     std::string crc = "stale", md5 = "stale", sha1 = "stale";
-    EXPECT_FALSE(encodingUtil(dir.file("missing")).digestFile(crc, md5, sha1, true, true, true));
+    EXPECT_FALSE(ContentDigests(dir.file("missing")).digestFile(crc, md5, sha1, true, true, true));
     EXPECT_EQ(crc + md5 + sha1, "");
     // A folder opens but cannot be read.
-    EXPECT_FALSE(encodingUtil(dir.path()).digestFile(crc, md5, sha1, true, true, true));
+    EXPECT_FALSE(ContentDigests(dir.path()).digestFile(crc, md5, sha1, true, true, true));
     EXPECT_EQ(crc + md5 + sha1, "");
 }
 
@@ -72,7 +72,7 @@ TEST(EncodingUtilTest, ReadFailureMidFileIsAFailureNotAShortDigest) {
     testing::writeFile(dir.file("f"), std::string(5 << 20, 'x'));
     testing::FailingFileOps ops(3);  // open, first read, then the second read fails
     std::string crc, md5, sha1;
-    EXPECT_FALSE(encodingUtil(dir.file("f"), ops).digestFile(crc, md5, sha1, true, true, true));
+    EXPECT_FALSE(ContentDigests(dir.file("f"), ops).digestFile(crc, md5, sha1, true, true, true));
     EXPECT_EQ(crc + md5 + sha1, "");
 }
 
@@ -83,23 +83,23 @@ TEST(EncodingUtilTest, EntryDigestsAreOfTheUncompressedBytes) {
     const std::string text = testing::mixedDeflatedText();
 
     std::string md5 = "stale", sha1 = "stale";
-    ASSERT_TRUE(encodingUtil(zip, "deflated.txt").digestEntry(md5, sha1, true, true));
+    ASSERT_TRUE(ContentDigests(zip, "deflated.txt").digestEntry(md5, sha1, true, true));
     EXPECT_EQ(sha1, testing::sha1Hex(text));
     testing::writeFile(dir.file("plain.txt"), text);
     EXPECT_EQ(md5, digestsOf(dir.file("plain.txt")).md5);
 
-    ASSERT_TRUE(encodingUtil(zip, "empty.bin").digestEntry(md5, sha1, true, true));
+    ASSERT_TRUE(ContentDigests(zip, "empty.bin").digestEntry(md5, sha1, true, true));
     EXPECT_EQ(md5, "d41d8cd98f00b204e9800998ecf8427e");
 
-    ASSERT_TRUE(encodingUtil(zip, "stored.bin").digestEntry(md5, sha1, false, false));
+    ASSERT_TRUE(ContentDigests(zip, "stored.bin").digestEntry(md5, sha1, false, false));
     EXPECT_EQ(md5 + sha1, "");
 
-    EXPECT_FALSE(encodingUtil(zip, "DEFLATED.TXT").digestEntry(md5, sha1, true, true));
+    EXPECT_FALSE(ContentDigests(zip, "DEFLATED.TXT").digestEntry(md5, sha1, true, true));
     EXPECT_EQ(md5 + sha1, "");
-    EXPECT_FALSE(encodingUtil(dir.file("none.zip"), "deflated.txt").digestEntry(md5, sha1, true, true));
+    EXPECT_FALSE(ContentDigests(dir.file("none.zip"), "deflated.txt").digestEntry(md5, sha1, true, true));
 
     testing::zipTool("flip '" + zip + "' stored.bin");
-    EXPECT_FALSE(encodingUtil(zip, "stored.bin").digestEntry(md5, sha1, true, true));
+    EXPECT_FALSE(ContentDigests(zip, "stored.bin").digestEntry(md5, sha1, true, true));
     EXPECT_EQ(md5 + sha1, "");
 }
 

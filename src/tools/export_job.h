@@ -43,9 +43,9 @@ bool hasAnyTemplate(const ExportRequest& request);
 // The local date and time as messages begin with.
 std::string messageTimeStamp();
 
-class FileExportThread : public WorkerJob {
+class ExportJob : public WorkerJob {
 public:
-    FileExportThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, ExportRequest request);
+    ExportJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, ExportRequest request);
     void execute() override;
 
     // Tests replace the clock to get exact message texts.

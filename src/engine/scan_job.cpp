@@ -1,4 +1,4 @@
-#include "engine/scan_thread.h"
+#include "engine/scan_job.h"
 
 #include <ctime>
 
@@ -8,25 +8,25 @@ namespace quorvane {
 
 namespace text = analysis_text;
 
-ScanThread::ScanThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::string system,
+ScanJob::ScanJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::string system,
                        AnalysisOptions options)
-    : analyzeThread(std::move(db), host, std::move(settings), options) {
+    : FolderJob(std::move(db), host, std::move(settings), options) {
     systemName = std::move(system);
 }
 
-bool ScanThread::prepare() {
+bool ScanJob::prepare() {
     if (!prepareSystemFolder(text::scanCaption(systemName))) return false;
     clearMessages();
     return true;
 }
 
-void ScanThread::execute() {
+void ScanJob::execute() {
     scanOneSystem();
     if (cancelled()) postMessage(text::kScanCancelled);
     finishJob(text::romsetScanned(systemName));
 }
 
-void ScanThread::scanOneSystem() {
+void ScanJob::scanOneSystem() {
     if (db().openDB() != 0) {
         postMessage(db().lastError());
         return;
@@ -38,7 +38,7 @@ void ScanThread::scanOneSystem() {
     db().closeDB();
 }
 
-void ScanThread::secondPass() {
+void ScanJob::secondPass() {
     // Nothing is written here, so the listings can be read ahead in parallel.
     const RomFinder find = finder();
     // The loader reads the paths while it runs: they must outlive it.
@@ -76,18 +76,18 @@ void ScanThread::secondPass() {
     }
 }
 
-MultiScanThread::MultiScanThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
+MultiScanJob::MultiScanJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
                                  std::vector<std::string> systems, AnalysisOptions options)
-    : ScanThread(std::move(db), host, std::move(settings), std::string(), options), systemList(std::move(systems)) {}
+    : ScanJob(std::move(db), host, std::move(settings), std::string(), options), systemList(std::move(systems)) {}
 
-bool MultiScanThread::prepare() {
+bool MultiScanJob::prepare() {
     host().startProgress(text::kScanningSystems, 0);
     host().updateProgress(text::kInitializing, 0);
     clearMessages();
     return true;
 }
 
-void MultiScanThread::execute() {
+void MultiScanJob::execute() {
     eachSystem(systemList, [this] { scanOneSystem(); });
     if (cancelled()) postMessage(text::kScanCancelled);
     finishJob(text::kRomsetsScanned);

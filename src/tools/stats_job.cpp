@@ -1,19 +1,19 @@
-#include "tools/stats_thread.h"
+#include "tools/stats_job.h"
 
 #include "db/roms_db_impl.h"
 #include "tools/catalogue_stats.h"
 
 namespace quorvane {
 
-StatsThread::StatsThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, StatSink sink)
+StatsJob::StatsJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, StatSink sink)
     : db_(std::move(db)), host_(host), sink_(std::move(sink)) {}
 
-bool StatsThread::prepare() {
+bool StatsJob::prepare() {
     for (int number = 1; number <= kStatCount; ++number) sink_(number, "");
     return true;
 }
 
-void StatsThread::execute() {
+void StatsJob::execute() {
     if (db_->openDB() != 0) {
         host_.addMessage(db_->lastError());
         db_->closeDB();

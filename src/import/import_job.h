@@ -23,9 +23,9 @@ namespace quorvane {
 
 class ImportContext;
 
-class ImportRomsetThread : public WorkerJob {
+class ImportJob : public WorkerJob {
 public:
-    ImportRomsetThread(JobHost& host, std::shared_ptr<RomsDBImpl> db, Settings settings,
+    ImportJob(JobHost& host, std::shared_ptr<RomsDBImpl> db, Settings settings,
                        std::vector<std::string> files);
 
     // False (nothing shown) when there is no file to import.

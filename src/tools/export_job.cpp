@@ -1,4 +1,4 @@
-#include "tools/file_export_thread.h"
+#include "tools/export_job.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -42,10 +42,10 @@ std::string messageTimeStamp() {
     return std::string(buffer, n);
 }
 
-FileExportThread::FileExportThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, ExportRequest request)
+ExportJob::ExportJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, ExportRequest request)
     : db_(std::move(db)), host_(host), request_(std::move(request)) {}
 
-void FileExportThread::execute() {
+void ExportJob::execute() {
     const ExportRequest& r = request_;
     if (!canCreateBeside(r.targetFile)) {
         host_.addMessage(kUnableToCreateFile);

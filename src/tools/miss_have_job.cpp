@@ -1,4 +1,4 @@
-#include "tools/miss_have_thread.h"
+#include "tools/miss_have_job.h"
 
 #include "core/file_util.h"
 #include "db/roms_db_impl.h"
@@ -9,17 +9,17 @@ namespace quorvane {
 std::string haveSummaryPath(const std::string& basedir) { return basedir + "/have.txt"; }
 std::string missSummaryPath(const std::string& basedir) { return basedir + "/miss.txt"; }
 
-MissHaveThread::MissHaveThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, std::string basedir,
+MissHaveJob::MissHaveJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, std::string basedir,
                                std::vector<std::string> systems)
     : db_(std::move(db)), host_(host), basedir_(std::move(basedir)), systems_(std::move(systems)) {}
 
-bool MissHaveThread::prepare() {
+bool MissHaveJob::prepare() {
     host_.startProgress(kMissHaveAction, 1);
     host_.updateProgress(kMissHaveInitializing, 0);
     return true;
 }
 
-void MissHaveThread::execute() {
+void MissHaveJob::execute() {
     host_.setProgressMax(static_cast<int>(systems_.size()));
     // One open for the whole run instead of two per system.
     // When that fails each list reports the failure itself.

@@ -3,16 +3,16 @@
 // reports unreadable archives, unidentified, misplaced and unwanted files.
 //
 // How to use (the RomsDB starters do this):
-//   runner.start(std::make_unique<ScanThread>(db.shared(), host, settings, "System"));
+//   runner.start(std::make_unique<ScanJob>(db.shared(), host, settings, "System"));
 #pragma once
 
-#include "engine/analyze_thread.h"
+#include "engine/folder_job.h"
 
 namespace quorvane {
 
-class ScanThread : public analyzeThread {
+class ScanJob : public FolderJob {
 public:
-    ScanThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::string system,
+    ScanJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::string system,
                AnalysisOptions options = {});
     bool prepare() override;
     void execute() override;
@@ -25,9 +25,9 @@ private:
     void secondPass();
 };
 
-class MultiScanThread : public ScanThread {
+class MultiScanJob : public ScanJob {
 public:
-    MultiScanThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
+    MultiScanJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
                     std::vector<std::string> systems, AnalysisOptions options = {});
     bool prepare() override;
     void execute() override;

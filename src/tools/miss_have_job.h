@@ -25,9 +25,9 @@ inline constexpr const char* kMissHaveDone = "Files creation completed.";
 std::string haveSummaryPath(const std::string& basedir);
 std::string missSummaryPath(const std::string& basedir);
 
-class MissHaveThread : public WorkerJob {
+class MissHaveJob : public WorkerJob {
 public:
-    MissHaveThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, std::string basedir,
+    MissHaveJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, std::string basedir,
                    std::vector<std::string> systems);
     bool prepare() override;
     void execute() override;

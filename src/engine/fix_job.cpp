@@ -1,4 +1,4 @@
-#include "engine/fix_thread.h"
+#include "engine/fix_job.h"
 
 #include <cerrno>
 #include <cstring>
@@ -15,32 +15,32 @@ namespace quorvane {
 
 namespace text = analysis_text;
 
-FixThread::FixThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::string system,
+FixJob::FixJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::string system,
                      AnalysisOptions options)
-    : analyzeThread(std::move(db), host, std::move(settings), options) {
+    : FolderJob(std::move(db), host, std::move(settings), options) {
     systemName = std::move(system);
 }
 
-void FixThread::makeBackupFolder() {
+void FixJob::makeBackupFolder() {
     backupFolder = settings().backupDir + text::backupFolderName(std::time(nullptr));
     makeFolders(backupFolder);  // a failure shows as files that stay where they are
 }
 
-bool FixThread::prepare() {
+bool FixJob::prepare() {
     if (!prepareSystemFolder(text::scanCaption(systemName))) return false;
     makeBackupFolder();
     clearMessages();
     return true;
 }
 
-void FixThread::execute() {
+void FixJob::execute() {
     fixOneSystem();
     if (cancelled()) postMessage(text::kScanCancelled);
     finishJob(failedSteps() == 0 ? text::romsetFixed(systemName)
                                  : text::romsetNotFullyFixed(systemName, failedSteps()));
 }
 
-void FixThread::fixOneSystem() {
+void FixJob::fixOneSystem() {
     if (db().openDB() != 0) {
         postMessage(db().lastError());
         failStep();
@@ -67,7 +67,7 @@ std::string failureReason(int status, int savedErrno) {
 
 }  // namespace
 
-void FixThread::moveUnreadableAside() {
+void FixJob::moveUnreadableAside() {
     movedAside_.assign(fileList.size(), false);
     for (size_t i = 0; i < fileList.size(); ++i) {
         if (cancelled()) break;
@@ -80,7 +80,7 @@ void FixThread::moveUnreadableAside() {
     }
 }
 
-void FixThread::moveAside(size_t index, int status) {
+void FixJob::moveAside(size_t index, int status) {
     postMessage(text::errorInZip(currentFile, status));
     errno = 0;
     if (moveIntoFolder(pathOf(index), backupFolder, currentFile) == 0) {
@@ -91,7 +91,7 @@ void FixThread::moveAside(size_t index, int status) {
     failStep();
 }
 
-void FixThread::secondPass() {
+void FixJob::secondPass() {
     // One file at a time: a copy may change an archive further down the list.
     for (size_t i = 0; i < fileList.size(); ++i) {
         if (cancelled()) break;
@@ -103,7 +103,7 @@ void FixThread::secondPass() {
     }
 }
 
-void FixThread::fixFile(size_t index) {
+void FixJob::fixFile(size_t index) {
     FileCollection collection(pathOf(index));
     const int status = reload(index, collection, true);
     if (!zipTestPassed(status)) {
@@ -140,7 +140,7 @@ void FixThread::fixFile(size_t index) {
     }
 }
 
-void FixThread::rebuildFromDisplaced() {
+void FixJob::rebuildFromDisplaced() {
     // Building one may displace another: the list grows while it is walked.
     for (size_t i = 0; i < displaced_.moves().size() && !cancelled(); ++i) {
         const std::string movedTo = displaced_.moves()[i].movedTo;
@@ -159,7 +159,7 @@ void FixThread::rebuildFromDisplaced() {
     }
 }
 
-void FixThread::backUp(const FileCollection& collection, const File& listed) {
+void FixJob::backUp(const FileCollection& collection, const File& listed) {
     errno = 0;
     int status = moveToFolder(collection, listed, backupFolder);
     const int savedErrno = errno;
@@ -173,7 +173,7 @@ void FixThread::backUp(const FileCollection& collection, const File& listed) {
     failStep();
 }
 
-bool FixThread::namesAreSafe(const GenericRom& r, bool checkSystem) {
+bool FixJob::namesAreSafe(const GenericRom& r, bool checkSystem) {
     std::string refusal;
     if (checkSystem && !isSafeFileName(r.system)) refusal = unsafeNameMessage("System", r.system);
     else if (!isSafeGameName(r.game)) refusal = unsafeNameMessage("Game", r.game);
@@ -184,7 +184,7 @@ bool FixThread::namesAreSafe(const GenericRom& r, bool checkSystem) {
     return false;
 }
 
-FixThread::CopyOutcome FixThread::rebuildMisplaced(FileCollection& collection, size_t index, const File& listed,
+FixJob::CopyOutcome FixJob::rebuildMisplaced(FileCollection& collection, size_t index, const File& listed,
                                                    File& f, const GenericRom& r) {
     postFileMessage(text::rebuiltTo(f.name, r));
     if (!namesAreSafe(r, false)) return {.failed = true};
@@ -211,7 +211,7 @@ FixThread::CopyOutcome FixThread::rebuildMisplaced(FileCollection& collection, s
     return {};
 }
 
-FixThread::CopyOutcome FixThread::rebuildForeign(const FileCollection& collection, const File& listed, File& f,
+FixJob::CopyOutcome FixJob::rebuildForeign(const FileCollection& collection, const File& listed, File& f,
                                                  const GenericRom& r) {
     postFileMessage(text::rebuiltTo(f.name, r));
     if (!namesAreSafe(r, true)) return {.failed = true};
@@ -230,17 +230,17 @@ FixThread::CopyOutcome FixThread::rebuildForeign(const FileCollection& collectio
     return {};
 }
 
-void FixThread::renameCollection(FileCollection& collection, size_t index, const std::string& newName) {
+void FixJob::renameCollection(FileCollection& collection, size_t index, const std::string& newName) {
     fileList[index] = newName;
     currentFile = newName;
     collection.path = pathOf(index);
 }
 
-MultiFixThread::MultiFixThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
+MultiFixJob::MultiFixJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
                                std::vector<std::string> systems, AnalysisOptions options)
-    : FixThread(std::move(db), host, std::move(settings), std::string(), options), systemList(std::move(systems)) {}
+    : FixJob(std::move(db), host, std::move(settings), std::string(), options), systemList(std::move(systems)) {}
 
-bool MultiFixThread::prepare() {
+bool MultiFixJob::prepare() {
     host().startProgress(text::kFixingSystems, 0);
     host().updateProgress(text::kInitializing, 0);
     makeBackupFolder();
@@ -248,7 +248,7 @@ bool MultiFixThread::prepare() {
     return true;
 }
 
-void MultiFixThread::execute() {
+void MultiFixJob::execute() {
     eachSystem(systemList, [this] { fixOneSystem(); });
     if (cancelled()) postMessage(text::kScanCancelled);
     finishJob(failedSteps() == 0 ? std::string(text::kRomsetsFixed) : text::romsetsNotFullyFixed(failedSteps()));

@@ -5,16 +5,16 @@
 // before its copy is safely in the backup folder.
 //
 // How to use (the RomsDB starters do this):
-//   runner.start(std::make_unique<FixThread>(db.shared(), host, settings, "System"));
+//   runner.start(std::make_unique<FixJob>(db.shared(), host, settings, "System"));
 #pragma once
 
-#include "engine/analyze_thread.h"
+#include "engine/folder_job.h"
 
 namespace quorvane {
 
-class FixThread : public analyzeThread {
+class FixJob : public FolderJob {
 public:
-    FixThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::string system,
+    FixJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::string system,
               AnalysisOptions options = {});
     bool prepare() override;
     void execute() override;
@@ -58,9 +58,9 @@ private:
     DisplacedEntries displaced_;
 };
 
-class MultiFixThread : public FixThread {
+class MultiFixJob : public FixJob {
 public:
-    MultiFixThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::vector<std::string> systems,
+    MultiFixJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::vector<std::string> systems,
                    AnalysisOptions options = {});
     bool prepare() override;
     void execute() override;

@@ -1,4 +1,4 @@
-#include "archive/encoding_util.h"
+#include "archive/content_digests.h"
 
 #include <memory>
 
@@ -16,12 +16,12 @@ constexpr size_t kFileBlockSize = 1024 * 1024;
 
 }  // namespace
 
-encodingUtil::encodingUtil(std::string archivePath, std::string entryName, FileOps& ops)
+ContentDigests::ContentDigests(std::string archivePath, std::string entryName, FileOps& ops)
     : name_(std::move(entryName)), archivePath_(std::move(archivePath)), ops_(&ops) {}
 
-encodingUtil::encodingUtil(std::string filePath, FileOps& ops) : name_(std::move(filePath)), ops_(&ops) {}
+ContentDigests::ContentDigests(std::string filePath, FileOps& ops) : name_(std::move(filePath)), ops_(&ops) {}
 
-bool encodingUtil::digestEntry(std::string& md5, std::string& sha1, bool wantMd5, bool wantSha1) {
+bool ContentDigests::digestEntry(std::string& md5, std::string& sha1, bool wantMd5, bool wantSha1) {
     md5.clear();
     sha1.clear();
     unzFile zip = openUnzip(archivePath_, *ops_);
@@ -51,7 +51,7 @@ bool encodingUtil::digestEntry(std::string& md5, std::string& sha1, bool wantMd5
     return ok;
 }
 
-bool encodingUtil::digestFile(std::string& crc, std::string& md5, std::string& sha1, bool wantCrc, bool wantMd5,
+bool ContentDigests::digestFile(std::string& crc, std::string& md5, std::string& sha1, bool wantCrc, bool wantMd5,
                               bool wantSha1) {
     crc.clear();
     md5.clear();

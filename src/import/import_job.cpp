@@ -1,4 +1,4 @@
-#include "import/import_romset_thread.h"
+#include "import/import_job.h"
 
 #include "core/line_reader.h"
 #include "import/import_context.h"
@@ -8,22 +8,22 @@
 
 namespace quorvane {
 
-ImportRomsetThread::ImportRomsetThread(JobHost& host, std::shared_ptr<RomsDBImpl> db, Settings settings,
+ImportJob::ImportJob(JobHost& host, std::shared_ptr<RomsDBImpl> db, Settings settings,
                                        std::vector<std::string> files)
     : host_(host), db_(std::move(db)), settings_(std::move(settings)), files_(std::move(files)) {}
 
-void ImportRomsetThread::startFile(const std::string& path) {
+void ImportJob::startFile(const std::string& path) {
     host_.startProgress("Importing datfile " + path, 1);
     host_.updateProgress("Initializing...", 0);
 }
 
-bool ImportRomsetThread::prepare() {
+bool ImportJob::prepare() {
     if (files_.empty()) return false;
     startFile(files_.front());
     return true;
 }
 
-void ImportRomsetThread::importFile(ImportContext& context) {
+void ImportJob::importFile(ImportContext& context) {
     if (!LineReader(context.path()).isOpen()) {
         context.message("Cannot open " + context.path());
         return;
@@ -34,7 +34,7 @@ void ImportRomsetThread::importFile(ImportContext& context) {
     context.message(context.path() + " is not a DAT file; nothing imported.");
 }
 
-void ImportRomsetThread::execute() {
+void ImportJob::execute() {
     for (const std::string& path : files_) {
         if (db_->openDB() != 0) {
             host_.addMessage(db_->lastError() + ". Nothing of " + path + " was imported.");

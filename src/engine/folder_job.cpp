@@ -1,4 +1,4 @@
-#include "engine/analyze_thread.h"
+#include "engine/folder_job.h"
 
 #include <ctime>
 
@@ -16,11 +16,11 @@ namespace {
 constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 }  // namespace
 
-analyzeThread::analyzeThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
+FolderJob::FolderJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
                              AnalysisOptions options)
     : db_(std::move(db)), host_(host), settings_(std::move(settings)), options_(options), tree_(host) {}
 
-void analyzeThread::showProgress() {
+void FolderJob::showProgress() {
     const auto now = std::chrono::steady_clock::now();
     const bool edge = fileIndex == 0 || fileIndex + 1 >= fileCount;
     if (!edge && now - lastProgress_ < kProgressInterval) return;
@@ -28,12 +28,12 @@ void analyzeThread::showProgress() {
     host_.updateProgress(currentFile, fileIndex);
 }
 
-void analyzeThread::clearMessages() {
+void FolderJob::clearMessages() {
     host_.clearFileTree();
     tree_.reset();
 }
 
-void analyzeThread::eachSystem(const std::vector<std::string>& systems, const std::function<void()>& oneSystem) {
+void FolderJob::eachSystem(const std::vector<std::string>& systems, const std::function<void()>& oneSystem) {
     for (const std::string& name : systems) {
         if (cancelled()) break;
         systemName = name;
@@ -48,13 +48,13 @@ void analyzeThread::eachSystem(const std::vector<std::string>& systems, const st
     }
 }
 
-void analyzeThread::finishJob(const std::string& text) {
+void FolderJob::finishJob(const std::string& text) {
     host_.closeProgress();
     host_.showInformation(text);
     host_.showSystemGames(systemName);
 }
 
-bool analyzeThread::openSystemFolder(std::string* refusal) {
+bool FolderJob::openSystemFolder(std::string* refusal) {
     fileList.clear();
     leftoverLines.clear();
     tested_.clear();
@@ -74,14 +74,14 @@ bool analyzeThread::openSystemFolder(std::string* refusal) {
     return ok;
 }
 
-std::string analyzeThread::pathOf(size_t index) const { return joinPath(folder, fileList[index]); }
+std::string FolderJob::pathOf(size_t index) const { return joinPath(folder, fileList[index]); }
 
-RomFinder analyzeThread::finder() {
+RomFinder FolderJob::finder() {
     return [this](std::vector<GenericRom>& found, const std::string& crc, const std::string& size,
                   const std::string& md5, const std::string& sha1) { db_->findRom(found, crc, size, md5, sha1); };
 }
 
-std::unique_ptr<OrderedLoader> analyzeThread::startLoader(const std::vector<std::string>& paths, bool test) {
+std::unique_ptr<OrderedLoader> FolderJob::startLoader(const std::vector<std::string>& paths, bool test) {
     const LoadOptions opts = loadOptions(test);
     return std::make_unique<OrderedLoader>(
         paths.size(),
@@ -93,14 +93,14 @@ std::unique_ptr<OrderedLoader> analyzeThread::startLoader(const std::vector<std:
         options_.loadThreads);
 }
 
-std::vector<std::string> analyzeThread::listedPaths() const {
+std::vector<std::string> FolderJob::listedPaths() const {
     std::vector<std::string> paths;
     paths.reserve(fileList.size());
     for (size_t i = 0; i < fileList.size(); ++i) paths.push_back(pathOf(i));
     return paths;
 }
 
-bool analyzeThread::prepareSystemFolder(const std::string& caption) {
+bool FolderJob::prepareSystemFolder(const std::string& caption) {
     std::string refusal;
     if (!openSystemFolder(&refusal)) {
         host().showInformation(refusal);
@@ -112,7 +112,7 @@ bool analyzeThread::prepareSystemFolder(const std::string& caption) {
     return true;
 }
 
-void analyzeThread::firstPass(bool reportErrors) {
+void FolderJob::firstPass(bool reportErrors) {
     for (const std::string& line : leftoverLines) postMessage(line);
     leftoverLines.clear();
     tested_.assign(fileList.size(), {});
@@ -140,7 +140,7 @@ void analyzeThread::firstPass(bool reportErrors) {
     }
 }
 
-int analyzeThread::reload(size_t index, FileCollection& collection, bool test) {
+int FolderJob::reload(size_t index, FileCollection& collection, bool test) {
     if (test && index < tested_.size() && tested_[index].stamp.valid &&
         stampOf(collection.path) == tested_[index].stamp) {
         if (!zipTestPassed(tested_[index].status)) return tested_[index].status;

@@ -4,8 +4,8 @@
 // system's folder and marked had. The source files are never changed.
 //
 // How to use (the RomsDB starters do this):
-//   runner.start(std::make_unique<RebuildThread>(db.shared(), host, settings, folder));
-//   runner.start(std::make_unique<RebuildThread>(db.shared(), host, settings, paths));
+//   runner.start(std::make_unique<RebuildJob>(db.shared(), host, settings, folder));
+//   runner.start(std::make_unique<RebuildJob>(db.shared(), host, settings, paths));
 //
 // When a file matches several ROMs the host's duplicate question decides
 // which are built; its answer stays in force as the dialog's table says.
@@ -16,18 +16,18 @@
 #include <map>
 #include <mutex>
 
-#include "engine/analyze_thread.h"
+#include "engine/folder_job.h"
 #include "engine/prepared_entry.h"
 
 namespace quorvane {
 
-class RebuildThread : public analyzeThread {
+class RebuildJob : public FolderJob {
 public:
     // From a folder ("$BASEDIR$" allowed), walked recursively.
-    RebuildThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::string sourceFolder,
+    RebuildJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::string sourceFolder,
                   AnalysisOptions options = {});
     // From a list of files (the identifier's "Rebuild this" / "Rebuild All").
-    RebuildThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
+    RebuildJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
                   std::vector<std::string> files, AnalysisOptions options = {});
 
     bool prepare() override;

@@ -20,9 +20,9 @@ class RomsDBImpl;
 // Receives one figure: its number (1..14) and its text.
 using StatSink = std::function<void(int number, const std::string& text)>;
 
-class StatsThread : public WorkerJob {
+class StatsJob : public WorkerJob {
 public:
-    StatsThread(std::shared_ptr<RomsDBImpl> db, JobHost& host, StatSink sink);
+    StatsJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, StatSink sink);
     bool prepare() override;
     void execute() override;
 
