@@ -5,8 +5,8 @@
 
 #include "core/program_folders.h"
 #include "core/settings.h"
-#include "ui/form_main.h"
-#include "ui/form_splash.h"
+#include "ui/main_window.h"
+#include "ui/splash_screen.h"
 #include "ui/screenshot_tour.h"
 
 namespace quorvane {
@@ -19,8 +19,8 @@ int runDesktop(int argc, char** argv) {
     for (const std::string& w : warnings) std::fprintf(stderr, "%s\n", w.c_str());
     int status;
     {
-        TformMain main(settings);
-        TFormSplash splash(main);
+        MainWindow main(settings);
+        SplashScreen splash(main);
         splash.show();
         // scripts/screenshots: walk the windows, save pictures, quit.
         const QString tourFolder = qEnvironmentVariable("QUORVANE_SCREENSHOT_DIR");

@@ -4,8 +4,8 @@
 #include <QThread>
 #include <future>
 
-#include "ui/form_error.h"
-#include "ui/form_progress.h"
+#include "ui/messages_window.h"
+#include "ui/progress_dialog.h"
 #include "ui/ui_dialogs.h"
 
 namespace quorvane {
@@ -14,7 +14,7 @@ namespace {
 QString q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
-QtJobHost::QtJobHost(TFormProgress& progress, TFormError& messages, JobViews& views, QObject* parent)
+QtJobHost::QtJobHost(ProgressDialog& progress, MessagesWindow& messages, JobViews& views, QObject* parent)
     : QObject(parent), progress_(progress), messages_(messages), views_(views) {
     progress_.setJobHost(this);
 }

@@ -10,8 +10,8 @@
 
 namespace quorvane {
 
-class TFormProgress;
-class TFormError;
+class ProgressDialog;
+class MessagesWindow;
 
 // What the host needs from the main window.
 class JobViews {
@@ -31,7 +31,7 @@ public:
 class QtJobHost : public QObject, public JobHost {
     Q_OBJECT
 public:
-    QtJobHost(TFormProgress& progress, TFormError& messages, JobViews& views, QObject* parent = nullptr);
+    QtJobHost(ProgressDialog& progress, MessagesWindow& messages, JobViews& views, QObject* parent = nullptr);
 
     void addMessage(const std::string& text) override;
     void addFileNode(const std::string& file) override;
@@ -55,8 +55,8 @@ protected:
 private:
     void onGui(const std::function<void()>& work);
 
-    TFormProgress& progress_;
-    TFormError& messages_;
+    ProgressDialog& progress_;
+    MessagesWindow& messages_;
     JobViews& views_;
 };
 

@@ -12,10 +12,10 @@
 
 #include "core/file_util.h"
 #include "db/roms_db.h"
-#include "ui/form_error.h"
-#include "ui/form_main.h"
-#include "ui/form_systems.h"
-#include "ui/identifier_form.h"
+#include "ui/messages_window.h"
+#include "ui/main_window.h"
+#include "ui/systems_window.h"
+#include "ui/rom_identifier_window.h"
 #include "ui/tool_windows.h"
 #include "ui/ui_dialogs.h"
 
@@ -39,7 +39,7 @@ void save(const QString& folder, const char* name) {
 }
 
 // Runs `then` once no job is running, checking every 100 ms.
-void afterJob(TformMain& main, std::function<void()> then) {
+void afterJob(MainWindow& main, std::function<void()> then) {
     auto* timer = new QTimer(&main);
     QObject::connect(timer, &QTimer::timeout, &main, [timer, &main, then] {
         if (main.database().jobRunning()) return;
@@ -52,7 +52,7 @@ void afterJob(TformMain& main, std::function<void()> then) {
 
 }  // namespace
 
-void startScreenshotTour(TformMain& main, const QString& folder) {
+void startScreenshotTour(MainWindow& main, const QString& folder) {
     static UnattendedDialogs dialogs;
     setUiDialogs(&dialogs);
     QDir().mkpath(folder);
@@ -75,7 +75,7 @@ void startScreenshotTour(TformMain& main, const QString& folder) {
                     for (const QString& name : dir.entryList({QStringLiteral("*.zip")}, QDir::Files))
                         archives.push_back(dir.filePath(name).toStdString());
                 }
-                TIdentifierForm& identifier = main.toolWindows().identifier();
+                RomIdentifierWindow& identifier = main.toolWindows().identifier();
                 identifier.open();
                 identifier.move(main.x() + 60, main.y() + 120);
                 identifier.identify(archives);

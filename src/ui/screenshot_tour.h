@@ -7,9 +7,9 @@
 
 namespace quorvane {
 
-class TformMain;
+class MainWindow;
 
 // Starts the tour once the main window is up; quits the program at its end.
-void startScreenshotTour(TformMain& main, const QString& folder);
+void startScreenshotTour(MainWindow& main, const QString& folder);
 
 }  // namespace quorvane

@@ -1,22 +1,23 @@
 #include "ui/tool_windows.h"
 
-#include "ui/file_zipper.h"
-#include "ui/form_dupe_list.h"
-#include "ui/form_error.h"
-#include "ui/form_format.h"
-#include "ui/form_main.h"
-#include "ui/form_stats.h"
-#include "ui/identifier_form.h"
+#include "ui/zip_folder_picker.h"
+#include "ui/zip_queue_window.h"
+#include "ui/duplicates_dialog.h"
+#include "ui/messages_window.h"
+#include "ui/export_formats_window.h"
+#include "ui/main_window.h"
+#include "ui/stats_window.h"
+#include "ui/rom_identifier_window.h"
 
 namespace quorvane {
 
-ToolWindows::ToolWindows(TformMain& main)
-    : dupeList_(new TFormDupeList(&main)),
-      stats_(new TFormStats(main)),
-      formats_(new TFormFormat(main)),
-      identifier_(new TIdentifierForm(main)),
-      scan_(new TScan(&main)),
-      fileZipper_(new TFileZipper(*scan_, &main)) {
+ToolWindows::ToolWindows(MainWindow& main)
+    : dupeList_(new DuplicatesDialog(&main)),
+      stats_(new StatsWindow(main)),
+      formats_(new ExportFormatsWindow(main)),
+      identifier_(new RomIdentifierWindow(main)),
+      scan_(new ZipQueueWindow(&main)),
+      fileZipper_(new ZipFolderPicker(*scan_, &main)) {
     scan_->setHooks({[&main] { return main.settings().backupDir; },
                      [&main](const QString& line) {
                          main.messagesWindow().addMessage(line);

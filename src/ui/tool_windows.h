@@ -10,36 +10,36 @@
 
 namespace quorvane {
 
-class TformMain;
-class TFormDupeList;
-class TFormStats;
-class TFormFormat;
-class TIdentifierForm;
-class TFileZipper;
-class TScan;
+class MainWindow;
+class DuplicatesDialog;
+class StatsWindow;
+class ExportFormatsWindow;
+class RomIdentifierWindow;
+class ZipFolderPicker;
+class ZipQueueWindow;
 
 class ToolWindows {
 public:
-    explicit ToolWindows(TformMain& main);
+    explicit ToolWindows(MainWindow& main);
     ~ToolWindows();
 
     void askDuplicates(const std::string& fileName, const std::string& archivePath,
                        const std::vector<GenericRom>& matches, std::function<void(DupesAnswer)> answered);
 
-    TFormDupeList& dupeList() { return *dupeList_; }
-    TFormStats& stats() { return *stats_; }
-    TFormFormat& formats() { return *formats_; }
-    TIdentifierForm& identifier() { return *identifier_; }
-    TFileZipper& fileZipper() { return *fileZipper_; }
-    TScan& zipScan() { return *scan_; }
+    DuplicatesDialog& dupeList() { return *dupeList_; }
+    StatsWindow& stats() { return *stats_; }
+    ExportFormatsWindow& formats() { return *formats_; }
+    RomIdentifierWindow& identifier() { return *identifier_; }
+    ZipFolderPicker& fileZipper() { return *fileZipper_; }
+    ZipQueueWindow& zipScan() { return *scan_; }
 
 private:
-    TFormDupeList* dupeList_;
-    TFormStats* stats_;
-    TFormFormat* formats_;
-    TIdentifierForm* identifier_;
-    TScan* scan_;
-    TFileZipper* fileZipper_;
+    DuplicatesDialog* dupeList_;
+    StatsWindow* stats_;
+    ExportFormatsWindow* formats_;
+    RomIdentifierWindow* identifier_;
+    ZipQueueWindow* scan_;
+    ZipFolderPicker* fileZipper_;
 };
 
 }  // namespace quorvane

@@ -8,14 +8,14 @@
 #include "core/file_util.h"
 #include "core/ini_file.h"
 #include "support/temp_dir.h"
-#include "ui/form_dupe_list.h"
-#include "ui/form_preferences.h"
+#include "ui/duplicates_dialog.h"
+#include "ui/preferences_dialog.h"
 
 namespace quorvane {
 namespace {
 
 TEST(DupeList, HandsBackEachChoiceWithSelectedGames) {
-    TFormDupeList dialog;
+    DuplicatesDialog dialog;
     std::vector<GenericRom> matches = {GenericRom("a.bin", "g1", "S", "N", "", "", "", ""),
                                        GenericRom("a.bin", "g2", "S", "N", "", "", "", ""),
                                        GenericRom("b.bin", "g3", "S", "N", "", "", "", "")};
@@ -54,7 +54,7 @@ TEST(DupeList, HandsBackEachChoiceWithSelectedGames) {
 TEST(PreferencesWindow, ShowsPlaceholderSavesAndCancels) {
     testing::TempDir home;
     Settings settings = loadSettings(programFoldersIn(home.path()));
-    TFormPreferences prefs(settings);
+    PreferencesDialog prefs(settings);
     prefs.show();
     EXPECT_EQ(prefs.edit("tosecdir")->text().toStdString(), "$BASEDIR$/romsets/Tosec");
     EXPECT_EQ(prefs.defaultDb()->currentText(), QStringLiteral("Tosec"));

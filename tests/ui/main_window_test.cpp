@@ -8,10 +8,10 @@
 #include "db/roms_db.h"
 #include "support/temp_dir.h"
 #include "test_dialogs.h"
-#include "ui/form_games.h"
-#include "ui/form_main.h"
-#include "ui/form_systems.h"
-#include "ui/game_roms.h"
+#include "ui/games_window.h"
+#include "ui/main_window.h"
+#include "ui/systems_window.h"
+#include "ui/game_roms_window.h"
 
 namespace quorvane {
 namespace {
@@ -46,7 +46,7 @@ protected:
 };
 
 TEST_F(MainWindowTest, EveryActionHasItsCaptionAndHint) {
-    TformMain main(settings);
+    MainWindow main(settings);
     const std::vector<std::tuple<const char*, const char*, const char*>> expected = {
         {"ImportDat", "Import .dat files", "Import dat files"},
         {"Preferences", "Preferences", "Preferences"},
@@ -97,14 +97,14 @@ TEST_F(MainWindowTest, EveryActionHasItsCaptionAndHint) {
 
 TEST_F(MainWindowTest, GamesViewsCaptionsAndIcons) {
     fill("roms");
-    TformMain main(settings);
+    MainWindow main(settings);
     main.refreshSystems();
     EXPECT_EQ(main.systemsWindow().windowTitle(), QStringLiteral("Total sets: 1"));
     main.showGamesView(GamesView::Missing);  // before any system: nothing happens
     EXPECT_FALSE(main.currentRomset().has_value());
 
     main.showSystemGames("Sys");
-    TFormGames& games = main.gamesWindow();
+    GamesWindow& games = main.gamesWindow();
     EXPECT_EQ(games.windowTitle(), QStringLiteral("Sys (1.0): 4 games total"));
     EXPECT_EQ(itemTexts(games.list()), (QStringList{"complete", "missing", "partial", "present"}));
     main.showGamesView(GamesView::Incomplete);
@@ -131,7 +131,7 @@ TEST_F(MainWindowTest, GamesViewsCaptionsAndIcons) {
 
 TEST_F(MainWindowTest, CategorySwitchReloadsSystems) {
     fill("romsGood");
-    TformMain main(settings);
+    MainWindow main(settings);
     main.refreshSystems();
     EXPECT_EQ(main.systemsWindow().list()->count(), 0);
     main.action("Good")->trigger();
@@ -143,7 +143,7 @@ TEST_F(MainWindowTest, CategorySwitchReloadsSystems) {
 
 TEST_F(MainWindowTest, DeclinedDatabaseActionsStillEmptyTheLists) {
     fill("roms");
-    TformMain main(settings);
+    MainWindow main(settings);
     main.refreshSystems();
     main.showSystemGames("Sys");
     dialogs.answers = {false};

@@ -14,13 +14,14 @@
 #include "support/temp_dir.h"
 #include "test_dialogs.h"
 #include "tools/file_formats.h"
-#include "ui/file_zipper.h"
-#include "ui/form_format.h"
-#include "ui/form_games.h"
-#include "ui/form_main.h"
-#include "ui/form_stats.h"
-#include "ui/form_systems.h"
-#include "ui/identifier_form.h"
+#include "ui/zip_folder_picker.h"
+#include "ui/zip_queue_window.h"
+#include "ui/export_formats_window.h"
+#include "ui/games_window.h"
+#include "ui/main_window.h"
+#include "ui/stats_window.h"
+#include "ui/systems_window.h"
+#include "ui/rom_identifier_window.h"
 #include "ui/tool_windows.h"
 
 namespace quorvane {
@@ -56,7 +57,7 @@ protected:
 
 TEST_F(ToolWindowsTest, ScanFromTheMainWindowEndsWithItsMessageAndRefillsGames) {
     makeCollection();
-    TformMain main(settings);
+    MainWindow main(settings);
     main.refreshSystems();
     main.systemsWindow().list()->item(0)->setSelected(true);
     main.action("scansys")->trigger();
@@ -70,7 +71,7 @@ TEST_F(ToolWindowsTest, ScanFromTheMainWindowEndsWithItsMessageAndRefillsGames) 
 
 TEST_F(ToolWindowsTest, SecondJobIsRefusedWhileOneRuns) {
     makeCollection();
-    TformMain main(settings);
+    MainWindow main(settings);
     main.refreshSystems();
     main.systemsWindow().list()->item(0)->setSelected(true);
     main.action("scansys")->trigger();
@@ -81,8 +82,8 @@ TEST_F(ToolWindowsTest, SecondJobIsRefusedWhileOneRuns) {
 
 TEST_F(ToolWindowsTest, IdentifierListsDroppedArchiveHits) {
     makeCollection();
-    TformMain main(settings);
-    TIdentifierForm& identifier = main.toolWindows().identifier();
+    MainWindow main(settings);
+    RomIdentifierWindow& identifier = main.toolWindows().identifier();
     const std::string archive = resolveSystemFolder(settings, "Sys") + "/good.zip";
     ASSERT_TRUE(identifier.identify({archive}));
     waitForJob(main.database());
@@ -102,8 +103,8 @@ TEST_F(ToolWindowsTest, IdentifierListsDroppedArchiveHits) {
 }
 
 TEST_F(ToolWindowsTest, FormatSavedTwiceIsRegisteredOnceAndStatsFill) {
-    TformMain main(settings);
-    TFormFormat& formats = main.toolWindows().formats();
+    MainWindow main(settings);
+    ExportFormatsWindow& formats = main.toolWindows().formats();
     formats.open({"Sys"});
     formats.formats()->setEditText(QStringLiteral("newFormat"));
     formats.romMemo()->setPlainText(QStringLiteral("$ROMNAME$ of $GAMENAME$"));
@@ -119,7 +120,7 @@ TEST_F(ToolWindowsTest, FormatSavedTwiceIsRegisteredOnceAndStatsFill) {
     EXPECT_FALSE(formats.createFile(QString::fromStdString(home.file("out.txt"))));
     EXPECT_EQ(dialogs.shown.last(), QStringLiteral("info: Error: no valid format"));
 
-    TFormStats& stats = main.toolWindows().stats();
+    StatsWindow& stats = main.toolWindows().stats();
     stats.open();
     EXPECT_EQ(stats.databaseBox()->text(), QStringLiteral("roms"));
     EXPECT_EQ(stats.valueLabel(1)->text(), QStringLiteral("unknown"));
@@ -129,11 +130,11 @@ TEST_F(ToolWindowsTest, FormatSavedTwiceIsRegisteredOnceAndStatsFill) {
 }
 
 TEST_F(ToolWindowsTest, MultiZipperZipsTheCollectedFiles) {
-    TformMain main(settings);
+    MainWindow main(settings);
     testing::writeFile(home.file("zipme/a.bin"), "aaa");
     testing::writeFile(home.file("zipme/sub/b.rom"), "bbb");
     testing::writeFile(home.file("zipme/notes.txt"), "skip");
-    TScan& scan = main.toolWindows().zipScan();
+    ZipQueueWindow& scan = main.toolWindows().zipScan();
     main.toolWindows().fileZipper().addFilesToZip(QString::fromStdString(home.file("zipme")));
     QCoreApplication::processEvents();
     EXPECT_EQ(scan.countLabel()->text(), QStringLiteral("2"));

@@ -1,4 +1,4 @@
-#include "ui/form_about.h"
+#include "ui/about_dialog.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,7 +9,7 @@
 
 namespace quorvane {
 
-TFormAbout::TFormAbout(QWidget* parent) : QDialog(parent) {
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QString::fromLatin1(kProgramName) + QLatin1Char(' ') + QString::fromLatin1(kVersion));
     auto* layout = new QHBoxLayout(this);
     auto* picture = new QLabel(this);

@@ -1,4 +1,4 @@
-#include "ui/form_stats.h"
+#include "ui/stats_window.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -11,11 +11,11 @@
 
 #include "db/roms_db.h"
 #include "tools/catalogue_stats.h"
-#include "ui/form_main.h"
+#include "ui/main_window.h"
 
 namespace quorvane {
 
-TFormStats::TFormStats(TformMain& main) : QWidget(&main, Qt::Tool), main_(main) {
+StatsWindow::StatsWindow(MainWindow& main) : QWidget(&main, Qt::Tool), main_(main) {
     setWindowTitle(QStringLiteral("Stats"));
     auto* layout = new QVBoxLayout(this);
     auto* tabs = new QTabWidget(this);
@@ -43,16 +43,16 @@ TFormStats::TFormStats(TformMain& main) : QWidget(&main, Qt::Tool), main_(main) 
     pageLayout->addWidget(refreshButton);
     tabs->addTab(page, QStringLiteral("Stats"));
     layout->addWidget(tabs);
-    connect(refreshButton, &QPushButton::clicked, this, &TFormStats::refresh);
+    connect(refreshButton, &QPushButton::clicked, this, &StatsWindow::refresh);
 }
 
-void TFormStats::open() {
+void StatsWindow::open() {
     db_->setText(QString::fromStdString(main_.settings().currentdb));
     show();
     raise();
 }
 
-void TFormStats::refresh() {
+void StatsWindow::refresh() {
     for (size_t i = 1; i < values_.size(); ++i) values_[i]->clear();
     // Each figure reaches its label on the GUI thread while the job waits.
     const bool started = main_.database().showStats(main_.host(), [this](int number, const std::string& text) {

@@ -1,4 +1,4 @@
-#include "ui/form_message.h"
+#include "ui/wait_dialog.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -8,7 +8,7 @@
 
 namespace quorvane {
 
-TFormMessage::TFormMessage(QWidget* parent) : QDialog(parent) {
+WaitDialog::WaitDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Please wait..."));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
     auto* layout = new QVBoxLayout(this);
@@ -31,7 +31,7 @@ TFormMessage::TFormMessage(QWidget* parent) : QDialog(parent) {
     connect(ok_, &QPushButton::clicked, this, &QDialog::close);
 }
 
-void TFormMessage::showMessage(const QString& text, bool withOkButton) {
+void WaitDialog::showMessage(const QString& text, bool withOkButton) {
     message_->setText(text);
     ok_->setVisible(withOkButton);
     show();
@@ -40,7 +40,7 @@ void TFormMessage::showMessage(const QString& text, bool withOkButton) {
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-QString TFormMessage::messageText() const { return message_->text(); }
-bool TFormMessage::okButtonShown() const { return !ok_->isHidden(); }
+QString WaitDialog::messageText() const { return message_->text(); }
+bool WaitDialog::okButtonShown() const { return !ok_->isHidden(); }
 
 }  // namespace quorvane

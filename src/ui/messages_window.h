@@ -10,10 +10,10 @@ class QTreeWidgetItem;
 
 namespace quorvane {
 
-class TFormError : public SatelliteWindow {
+class MessagesWindow : public SatelliteWindow {
     Q_OBJECT
 public:
-    explicit TFormError(QWidget* parent = nullptr);
+    explicit MessagesWindow(QWidget* parent = nullptr);
 
     void addMessage(const QString& text);
     void addFileNode(const QString& file);

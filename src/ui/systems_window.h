@@ -10,10 +10,10 @@ class QListWidget;
 
 namespace quorvane {
 
-class TFormSystems : public SatelliteWindow {
+class SystemsWindow : public SatelliteWindow {
     Q_OBJECT
 public:
-    explicit TFormSystems(QWidget* parent = nullptr);
+    explicit SystemsWindow(QWidget* parent = nullptr);
 
     void setSystems(const std::vector<std::string>& systems, const QString& caption);
     void clearSystems();

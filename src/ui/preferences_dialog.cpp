@@ -1,4 +1,4 @@
-#include "ui/form_preferences.h"
+#include "ui/preferences_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,7 +28,7 @@ constexpr Field kFields[] = {
 };
 }  // namespace
 
-TFormPreferences::TFormPreferences(Settings& settings, QWidget* parent)
+PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent)
     : QWidget(parent, Qt::Tool), settings_(settings) {
     setWindowTitle(QStringLiteral("Global Preferences"));
     auto* layout = new QVBoxLayout(this);
@@ -62,15 +62,15 @@ TFormPreferences::TFormPreferences(Settings& settings, QWidget* parent)
     buttons->addWidget(saveButton);
     buttons->addWidget(cancelButton);
     layout->addLayout(buttons);
-    connect(saveButton, &QPushButton::clicked, this, &TFormPreferences::save);
-    connect(cancelButton, &QPushButton::clicked, this, &TFormPreferences::cancel);
+    connect(saveButton, &QPushButton::clicked, this, &PreferencesDialog::save);
+    connect(cancelButton, &QPushButton::clicked, this, &PreferencesDialog::cancel);
 }
 
-QLineEdit* TFormPreferences::edit(const char* name) const {
+QLineEdit* PreferencesDialog::edit(const char* name) const {
     return findChild<QLineEdit*>(QString::fromLatin1(name));
 }
 
-void TFormPreferences::showEvent(QShowEvent* event) {
+void PreferencesDialog::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     const PreferenceValues v = preferencesForDisplay(settings_);
     defdb_->setEditText(QString::fromStdString(v.defaultDb));
@@ -81,7 +81,7 @@ void TFormPreferences::showEvent(QShowEvent* event) {
     sha1_->setChecked(v.useSHA1);
 }
 
-void TFormPreferences::save() {
+void PreferencesDialog::save() {
     PreferenceValues v;
     v.defaultDb = defdb_->currentText().toStdString();
     std::string* values[] = {&v.basedir, &v.sourcedir, &v.tosecdir, &v.gooddir, &v.arcadedir,
@@ -93,6 +93,6 @@ void TFormPreferences::save() {
     close();
 }
 
-void TFormPreferences::cancel() { close(); }
+void PreferencesDialog::cancel() { close(); }
 
 }  // namespace quorvane

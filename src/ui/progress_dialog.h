@@ -10,10 +10,10 @@ namespace quorvane {
 
 class JobHost;
 
-class TFormProgress : public QDialog {
+class ProgressDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFormProgress(QWidget* parent = nullptr);
+    explicit ProgressDialog(QWidget* parent = nullptr);
 
     // The host whose cancel flag the Cancel button sets.
     void setJobHost(JobHost* host) { host_ = host; }

@@ -13,12 +13,12 @@ class QRadioButton;
 
 namespace quorvane {
 
-class TformMain;
+class MainWindow;
 
-class TFormFormat : public QWidget {
+class ExportFormatsWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TFormFormat(TformMain& main);
+    explicit ExportFormatsWindow(MainWindow& main);
 
     // Opening from the main window: the shown systems become the apply list.
     void open(const std::vector<std::string>& shownSystems);
@@ -40,7 +40,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    TformMain& main_;
+    MainWindow& main_;
     QComboBox* formats_;
     QPlainTextEdit* syslist_;
     QPlainTextEdit* gamelist_;

@@ -1,4 +1,4 @@
-#include "ui/game_roms.h"
+#include "ui/game_roms_window.h"
 
 #include <QHeaderView>
 #include <QTreeWidget>
@@ -8,7 +8,7 @@
 
 namespace quorvane {
 
-TGameRoms::TGameRoms(QWidget* parent) : QWidget(parent, Qt::Tool) {
+GameRomsWindow::GameRomsWindow(QWidget* parent) : QWidget(parent, Qt::Tool) {
     setWindowTitle(QStringLiteral("Roms for:"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -25,12 +25,12 @@ TGameRoms::TGameRoms(QWidget* parent) : QWidget(parent, Qt::Tool) {
     resize(720, 260);
 }
 
-void TGameRoms::setIconStyle(bool icons) {
+void GameRomsWindow::setIconStyle(bool icons) {
     list_->setIconSize(icons ? QSize(32, 32) : QSize(16, 16));
     for (int i = 1; i < 7; ++i) list_->setColumnHidden(i, icons);
 }
 
-void TGameRoms::showGame(const Game& game) {
+void GameRomsWindow::showGame(const Game& game) {
     game_ = game;
     setWindowTitle(QStringLiteral("Game: ") + QString::fromStdString(game_.name));
     show();
@@ -46,7 +46,7 @@ void TGameRoms::showGame(const Game& game) {
     }
 }
 
-void TGameRoms::clearGame() {
+void GameRomsWindow::clearGame() {
     game_ = Game();
     list_->clear();
     setWindowTitle(QStringLiteral("Roms for:"));

@@ -1,4 +1,4 @@
-#include "ui/form_dupe_list.h"
+#include "ui/duplicates_dialog.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -14,7 +14,7 @@ constexpr std::array<const char*, 5> kChoiceNames{"rebuildall", "rebuildselected
                                                   "rebuildnamematches"};
 }
 
-TFormDupeList::TFormDupeList(QWidget* parent)
+DuplicatesDialog::DuplicatesDialog(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setWindowTitle(QStringLiteral("FormDupeList"));
     auto* layout = new QVBoxLayout(this);
@@ -43,10 +43,10 @@ TFormDupeList::TFormDupeList(QWidget* parent)
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("SpeedButton1"));
     layout->addWidget(ok, 0, Qt::AlignRight);
-    connect(ok, &QPushButton::clicked, this, &TFormDupeList::answer);
+    connect(ok, &QPushButton::clicked, this, &DuplicatesDialog::answer);
 }
 
-void TFormDupeList::showDupes(const std::string& fileName, const std::string& archivePath,
+void DuplicatesDialog::showDupes(const std::string& fileName, const std::string& archivePath,
                               const std::vector<GenericRom>& matches, std::function<void(DupesAnswer)> answered) {
     answered_ = std::move(answered);
     romsList_->clear();
@@ -57,7 +57,7 @@ void TFormDupeList::showDupes(const std::string& fileName, const std::string& ar
     raise();
 }
 
-void TFormDupeList::answer() {
+void DuplicatesDialog::answer() {
     DupesAnswer a;
     for (size_t i = 0; i < choices_.size(); ++i)
         if (choices_[i]->isChecked()) a.behaviour = dupesBehaviourFor(static_cast<DupesChoice>(i));
@@ -71,7 +71,7 @@ void TFormDupeList::answer() {
     }
 }
 
-QString TFormDupeList::fileName() const { return filename_->text(); }
-QString TFormDupeList::zipName() const { return zipname_->text(); }
+QString DuplicatesDialog::fileName() const { return filename_->text(); }
+QString DuplicatesDialog::zipName() const { return zipname_->text(); }
 
 }  // namespace quorvane

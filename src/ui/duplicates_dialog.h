@@ -14,10 +14,10 @@ class QRadioButton;
 
 namespace quorvane {
 
-class TFormDupeList : public QWidget {
+class DuplicatesDialog : public QWidget {
     Q_OBJECT
 public:
-    explicit TFormDupeList(QWidget* parent = nullptr);
+    explicit DuplicatesDialog(QWidget* parent = nullptr);
 
     void showDupes(const std::string& fileName, const std::string& archivePath, const std::vector<GenericRom>& matches,
                    std::function<void(DupesAnswer)> answered);

@@ -1,4 +1,4 @@
-#include "ui/form_error.h"
+#include "ui/messages_window.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -8,7 +8,7 @@
 
 namespace quorvane {
 
-TFormError::TFormError(QWidget* parent) : SatelliteWindow(parent) {
+MessagesWindow::MessagesWindow(QWidget* parent) : SatelliteWindow(parent) {
     setWindowTitle(QStringLiteral("Messages"));
     auto* layout = new QVBoxLayout(this);
     auto* clear = new QPushButton(QStringLiteral("Clear"), this);
@@ -24,33 +24,33 @@ TFormError::TFormError(QWidget* parent) : SatelliteWindow(parent) {
     tree_->setObjectName(QStringLiteral("tree"));
     tree_->setHeaderHidden(true);
     layout->addWidget(split);
-    connect(clear, &QPushButton::clicked, this, &TFormError::clearLog);
+    connect(clear, &QPushButton::clicked, this, &MessagesWindow::clearLog);
     resize(640, 300);
 }
 
-void TFormError::addMessage(const QString& text) {
+void MessagesWindow::addMessage(const QString& text) {
     errors_->appendPlainText(text);
     errors_->appendPlainText(QStringLiteral("--"));
 }
 
-void TFormError::addFileNode(const QString& file) {
+void MessagesWindow::addFileNode(const QString& file) {
     currentNode_ = new QTreeWidgetItem(tree_, QStringList{file});
     currentNode_->setExpanded(true);
 }
 
-void TFormError::addFileFinding(const QString& message) {
+void MessagesWindow::addFileFinding(const QString& message) {
     if (!currentNode_) addFileNode(QString());
     new QTreeWidgetItem(currentNode_, QStringList{message});
     currentNode_->setExpanded(true);
 }
 
-void TFormError::clearTree() {
+void MessagesWindow::clearTree() {
     tree_->clear();
     currentNode_ = nullptr;
 }
 
-void TFormError::clearLog() { errors_->clear(); }
+void MessagesWindow::clearLog() { errors_->clear(); }
 
-QString TFormError::logText() const { return errors_->toPlainText(); }
+QString MessagesWindow::logText() const { return errors_->toPlainText(); }
 
 }  // namespace quorvane

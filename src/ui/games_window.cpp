@@ -1,4 +1,4 @@
-#include "ui/form_games.h"
+#include "ui/games_window.h"
 
 #include <QListWidget>
 #include <QVBoxLayout>
@@ -8,7 +8,7 @@
 
 namespace quorvane {
 
-TFormGames::TFormGames(QWidget* parent) : SatelliteWindow(parent) {
+GamesWindow::GamesWindow(QWidget* parent) : SatelliteWindow(parent) {
     setWindowTitle(QStringLiteral("Games"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -23,7 +23,7 @@ TFormGames::TFormGames(QWidget* parent) : SatelliteWindow(parent) {
     resize(480, 360);
 }
 
-void TFormGames::setIconStyle(bool icons) {
+void GamesWindow::setIconStyle(bool icons) {
     list_->setViewMode(icons ? QListView::IconMode : QListView::ListMode);
     list_->setIconSize(icons ? QSize(32, 32) : QSize(16, 16));
     list_->setResizeMode(QListView::Adjust);
@@ -32,14 +32,14 @@ void TFormGames::setIconStyle(bool icons) {
     else list_->setGridSize(QSize());
 }
 
-void TFormGames::setGames(const Romset& romset, const QString& caption) {
+void GamesWindow::setGames(const Romset& romset, const QString& caption) {
     list_->clear();
     for (const Game& g : romset.games)
         new QListWidgetItem(gameIcon(gameIconIndex(g)), QString::fromStdString(g.name), list_);
     setWindowTitle(caption);
 }
 
-void TFormGames::clearGames(const QString& caption) {
+void GamesWindow::clearGames(const QString& caption) {
     list_->clear();
     setWindowTitle(caption);
 }

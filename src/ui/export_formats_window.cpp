@@ -1,4 +1,4 @@
-#include "ui/form_format.h"
+#include "ui/export_formats_window.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -15,7 +15,7 @@
 #include "db/roms_db.h"
 #include "tools/export_template.h"
 #include "tools/file_formats.h"
-#include "ui/form_main.h"
+#include "ui/main_window.h"
 #include "ui/ui_dialogs.h"
 
 namespace quorvane {
@@ -56,7 +56,7 @@ QPlainTextEdit* levelPage(QTabWidget* tabs, const char* title, const char* allow
 
 }  // namespace
 
-TFormFormat::TFormFormat(TformMain& main) : QWidget(&main, Qt::Tool), main_(main) {
+ExportFormatsWindow::ExportFormatsWindow(MainWindow& main) : QWidget(&main, Qt::Tool), main_(main) {
     setWindowTitle(QStringLiteral("Custom file formats"));
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
@@ -110,8 +110,8 @@ TFormFormat::TFormFormat(TformMain& main) : QWidget(&main, Qt::Tool), main_(main
     buttons->addWidget(cancel);
     layout->addLayout(buttons);
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
-    connect(save, &QPushButton::clicked, this, &TFormFormat::saveFormat);
-    connect(formats_, &QComboBox::textActivated, this, &TFormFormat::selectFormat);
+    connect(save, &QPushButton::clicked, this, &ExportFormatsWindow::saveFormat);
+    connect(formats_, &QComboBox::textActivated, this, &ExportFormatsWindow::selectFormat);
     connect(create, &QPushButton::clicked, this, [this] {
         const QString target = QFileDialog::getSaveFileName(this, QStringLiteral("Create file!"),
                                                             QStringLiteral("RomsFile.txt"), QStringLiteral("TXT (*.txt)"));
@@ -119,19 +119,19 @@ TFormFormat::TFormFormat(TformMain& main) : QWidget(&main, Qt::Tool), main_(main
     });
 }
 
-void TFormFormat::open(const std::vector<std::string>& shownSystems) {
+void ExportFormatsWindow::open(const std::vector<std::string>& shownSystems) {
     applyList_->clear();
     for (const std::string& s : shownSystems) applyList_->addItem(QString::fromStdString(s));
     show();
     raise();
 }
 
-void TFormFormat::showEvent(QShowEvent* event) {
+void ExportFormatsWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     reloadFormats();
 }
 
-void TFormFormat::reloadFormats() {
+void ExportFormatsWindow::reloadFormats() {
     formats_->clear();
     for (const std::string& name : listFormats(main_.settings().settingsPath))
         formats_->addItem(QString::fromStdString(name));
@@ -140,14 +140,14 @@ void TFormFormat::reloadFormats() {
     romlist_->clear();
 }
 
-void TFormFormat::selectFormat(const QString& name) {
+void ExportFormatsWindow::selectFormat(const QString& name) {
     const ExportFormat f = loadFormat(main_.settings().settingsPath, name.toStdString());
     setMemo(syslist_, f.system);
     setMemo(gamelist_, f.game);
     setMemo(romlist_, f.rom);
 }
 
-void TFormFormat::saveFormat() {
+void ExportFormatsWindow::saveFormat() {
     ExportFormat f{formats_->currentText().toStdString(), memoLines(syslist_), memoLines(gamelist_),
                    memoLines(romlist_)};
     std::string error;
@@ -156,7 +156,7 @@ void TFormFormat::saveFormat() {
     reloadFormats();
 }
 
-bool TFormFormat::createFile(const QString& target) {
+bool ExportFormatsWindow::createFile(const QString& target) {
     std::vector<std::string> systems;
     for (int i = 0; i < applyList_->count(); ++i)
         if (all_->isChecked() || applyList_->item(i)->isSelected())

@@ -11,12 +11,12 @@ class QTableWidget;
 
 namespace quorvane {
 
-class TformMain;
+class MainWindow;
 
-class TIdentifierForm : public QWidget {
+class RomIdentifierWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TIdentifierForm(TformMain& main);
+    explicit RomIdentifierWindow(MainWindow& main);
 
     void open();
     // What a drop does: identification runs as a job; its hits become lines.
@@ -36,7 +36,7 @@ protected:
 private:
     void redraw();
 
-    TformMain& main_;
+    MainWindow& main_;
     QTableWidget* result_;
     QMenu* menu_;
     IdentifiedList list_;

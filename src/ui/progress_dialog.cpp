@@ -1,4 +1,4 @@
-#include "ui/form_progress.h"
+#include "ui/progress_dialog.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -11,7 +11,7 @@
 
 namespace quorvane {
 
-TFormProgress::TFormProgress(QWidget* parent) : QDialog(parent) {
+ProgressDialog::ProgressDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("In Progress..."));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
     auto* layout = new QVBoxLayout(this);
@@ -35,7 +35,7 @@ TFormProgress::TFormProgress(QWidget* parent) : QDialog(parent) {
     setFixedSize(sizeHint());
 }
 
-void TFormProgress::startProgress(const QString& action, int maximum) {
+void ProgressDialog::startProgress(const QString& action, int maximum) {
     action_->setText(action);
     progress_->setRange(0, maximum > 0 ? maximum : 0);
     progress_->setValue(0);
@@ -43,24 +43,24 @@ void TFormProgress::startProgress(const QString& action, int maximum) {
     raise();
 }
 
-void TFormProgress::updateProgress(const QString& item, int position) {
+void ProgressDialog::updateProgress(const QString& item, int position) {
     file_->setText(item);
     if (position > progress_->maximum()) progress_->setMaximum(position);
     progress_->setValue(position);
 }
 
-void TFormProgress::setProgressMax(int maximum) { progress_->setMaximum(maximum > 0 ? maximum : 0); }
+void ProgressDialog::setProgressMax(int maximum) { progress_->setMaximum(maximum > 0 ? maximum : 0); }
 
-void TFormProgress::closeProgress() { hide(); }
+void ProgressDialog::closeProgress() { hide(); }
 
-QString TFormProgress::actionText() const { return action_->text(); }
-QString TFormProgress::fileText() const { return file_->text(); }
-int TFormProgress::position() const { return progress_->value(); }
-int TFormProgress::maximum() const { return progress_->maximum(); }
+QString ProgressDialog::actionText() const { return action_->text(); }
+QString ProgressDialog::fileText() const { return file_->text(); }
+int ProgressDialog::position() const { return progress_->value(); }
+int ProgressDialog::maximum() const { return progress_->maximum(); }
 
 // The window has no close box; Escape and the window manager cannot close it.
-void TFormProgress::closeEvent(QCloseEvent* event) { event->ignore(); }
-void TFormProgress::keyPressEvent(QKeyEvent* event) {
+void ProgressDialog::closeEvent(QCloseEvent* event) { event->ignore(); }
+void ProgressDialog::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) return;
     QDialog::keyPressEvent(event);
 }

@@ -21,21 +21,21 @@ class QVBoxLayout;
 namespace quorvane {
 
 class RomsDB;
-class TFormSystems;
-class TFormGames;
-class TGameRoms;
-class TFormError;
-class TFormProgress;
-class TFormMessage;
-class TFormPreferences;
-class TFormAbout;
+class SystemsWindow;
+class GamesWindow;
+class GameRomsWindow;
+class MessagesWindow;
+class ProgressDialog;
+class WaitDialog;
+class PreferencesDialog;
+class AboutDialog;
 class ToolWindows;
 
-class TformMain : public QWidget, public JobViews {
+class MainWindow : public QWidget, public JobViews {
     Q_OBJECT
 public:
-    explicit TformMain(Settings& settings, QWidget* parent = nullptr);
-    ~TformMain() override;
+    explicit MainWindow(Settings& settings, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // JobViews
     void refreshSystems() override;
@@ -58,13 +58,13 @@ public:
     QtJobHost& host() { return *host_; }
     const std::optional<Romset>& currentRomset() const { return currentRomset_; }
 
-    TFormSystems& systemsWindow() { return *systems_; }
-    TFormGames& gamesWindow() { return *games_; }
-    TGameRoms& gameRomsWindow() { return *gameRoms_; }
-    TFormError& messagesWindow() { return *messages_; }
-    TFormProgress& progressWindow() { return *progress_; }
-    TFormMessage& waitWindow() { return *wait_; }
-    TFormPreferences& preferencesWindow() { return *preferences_; }
+    SystemsWindow& systemsWindow() { return *systems_; }
+    GamesWindow& gamesWindow() { return *games_; }
+    GameRomsWindow& gameRomsWindow() { return *gameRoms_; }
+    MessagesWindow& messagesWindow() { return *messages_; }
+    ProgressDialog& progressWindow() { return *progress_; }
+    WaitDialog& waitWindow() { return *wait_; }
+    PreferencesDialog& preferencesWindow() { return *preferences_; }
     ToolWindows& toolWindows() { return *tools_; }
 
     // Job helpers: refuse a second job with a notice.
@@ -82,7 +82,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QAction* makeAction(const char* name, const char* caption, const char* hint, void (TformMain::*slot)(),
+    QAction* makeAction(const char* name, const char* caption, const char* hint, void (MainWindow::*slot)(),
                         bool checkable = false);
     void buildActions();
     void assignIcons();
@@ -115,14 +115,14 @@ private:
     QComboBox* romsStyle_ = nullptr;
     QWidget* strip_ = nullptr;
 
-    TFormProgress* progress_;
-    TFormError* messages_;
-    TFormMessage* wait_;
-    TFormSystems* systems_;
-    TFormGames* games_;
-    TGameRoms* gameRoms_;
-    TFormPreferences* preferences_;
-    TFormAbout* about_;
+    ProgressDialog* progress_;
+    MessagesWindow* messages_;
+    WaitDialog* wait_;
+    SystemsWindow* systems_;
+    GamesWindow* games_;
+    GameRomsWindow* gameRoms_;
+    PreferencesDialog* preferences_;
+    AboutDialog* about_;
     std::unique_ptr<ToolWindows> tools_;
     std::unique_ptr<QtJobHost> host_;
 };

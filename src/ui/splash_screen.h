@@ -6,18 +6,18 @@
 
 namespace quorvane {
 
-class TformMain;
+class MainWindow;
 
-class TFormSplash : public QWidget {
+class SplashScreen : public QWidget {
     Q_OBJECT
 public:
-    explicit TFormSplash(TformMain& main);
+    explicit SplashScreen(MainWindow& main);
 
     // What the first tick does (public so a test can run it without waiting).
     void firstTick();
 
 private:
-    TformMain& main_;
+    MainWindow& main_;
 };
 
 }  // namespace quorvane

@@ -11,10 +11,10 @@ class QLineEdit;
 
 namespace quorvane {
 
-class TFormPreferences : public QWidget {
+class PreferencesDialog : public QWidget {
     Q_OBJECT
 public:
-    TFormPreferences(Settings& settings, QWidget* parent = nullptr);
+    PreferencesDialog(Settings& settings, QWidget* parent = nullptr);
 
     void save();
     void cancel();

@@ -1,16 +1,16 @@
-#include "ui/form_splash.h"
+#include "ui/splash_screen.h"
 
 #include <QLabel>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "core/version.h"
-#include "ui/form_main.h"
+#include "ui/main_window.h"
 #include "ui/status_icons.h"
 
 namespace quorvane {
 
-TFormSplash::TFormSplash(TformMain& main) : QWidget(nullptr, Qt::SplashScreen | Qt::WindowStaysOnTopHint), main_(main) {
+SplashScreen::SplashScreen(MainWindow& main) : QWidget(nullptr, Qt::SplashScreen | Qt::WindowStaysOnTopHint), main_(main) {
     auto* layout = new QVBoxLayout(this);
     auto* picture = new QLabel(this);
     picture->setPixmap(programIcon().pixmap(64, 64));
@@ -23,11 +23,11 @@ TFormSplash::TFormSplash(TformMain& main) : QWidget(nullptr, Qt::SplashScreen | 
     auto* timer = new QTimer(this);
     timer->setSingleShot(true);
     timer->setInterval(1000);
-    connect(timer, &QTimer::timeout, this, &TFormSplash::firstTick);
+    connect(timer, &QTimer::timeout, this, &SplashScreen::firstTick);
     timer->start();
 }
 
-void TFormSplash::firstTick() {
+void SplashScreen::firstTick() {
     main_.refreshSystems();
     main_.show();
     main_.arrangeWindows();

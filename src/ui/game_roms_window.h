@@ -9,10 +9,10 @@ class QTreeWidget;
 
 namespace quorvane {
 
-class TGameRoms : public QWidget {
+class GameRomsWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TGameRoms(QWidget* parent = nullptr);
+    explicit GameRomsWindow(QWidget* parent = nullptr);
 
     // Keeps its own copy, so it never refers to a romset the main window let go.
     void showGame(const Game& game);

@@ -1,4 +1,4 @@
-#include "ui/form_main.h"
+#include "ui/main_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,18 +15,19 @@
 
 #include "db/roms_db.h"
 #include "ui/arrangement.h"
-#include "ui/file_zipper.h"
-#include "ui/form_about.h"
-#include "ui/form_format.h"
-#include "ui/form_stats.h"
-#include "ui/identifier_form.h"
-#include "ui/form_error.h"
-#include "ui/form_games.h"
-#include "ui/form_message.h"
-#include "ui/form_preferences.h"
-#include "ui/form_progress.h"
-#include "ui/form_systems.h"
-#include "ui/game_roms.h"
+#include "ui/zip_folder_picker.h"
+#include "ui/zip_queue_window.h"
+#include "ui/about_dialog.h"
+#include "ui/export_formats_window.h"
+#include "ui/stats_window.h"
+#include "ui/rom_identifier_window.h"
+#include "ui/messages_window.h"
+#include "ui/games_window.h"
+#include "ui/wait_dialog.h"
+#include "ui/preferences_dialog.h"
+#include "ui/progress_dialog.h"
+#include "ui/systems_window.h"
+#include "ui/game_roms_window.h"
 #include "ui/status_icons.h"
 #include "ui/tool_windows.h"
 #include "ui/ui_dialogs.h"
@@ -39,17 +40,17 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 QString withoutAccelerator(const char* caption) { return QString::fromUtf8(caption).remove(QLatin1Char('&')); }
 }  // namespace
 
-TformMain::TformMain(Settings& settings, QWidget* parent) : QWidget(parent), settings_(settings) {
+MainWindow::MainWindow(Settings& settings, QWidget* parent) : QWidget(parent), settings_(settings) {
     setWindowTitle(QStringLiteral("Quorvane"));
     setWindowIcon(programIcon());
-    progress_ = new TFormProgress(this);
-    gameRoms_ = new TGameRoms(this);
-    wait_ = new TFormMessage(this);
-    messages_ = new TFormError(this);
-    preferences_ = new TFormPreferences(settings_, this);
-    games_ = new TFormGames(this);
-    systems_ = new TFormSystems(this);
-    about_ = new TFormAbout(this);
+    progress_ = new ProgressDialog(this);
+    gameRoms_ = new GameRomsWindow(this);
+    wait_ = new WaitDialog(this);
+    messages_ = new MessagesWindow(this);
+    preferences_ = new PreferencesDialog(settings_, this);
+    games_ = new GamesWindow(this);
+    systems_ = new SystemsWindow(this);
+    about_ = new AboutDialog(this);
     host_ = std::make_unique<QtJobHost>(*progress_, *messages_, *this);
 
     auto* layout = new QVBoxLayout(this);
@@ -60,9 +61,9 @@ TformMain::TformMain(Settings& settings, QWidget* parent) : QWidget(parent), set
     buildActions();
     buildBars(layout);
 
-    connect(systems_, &TFormSystems::systemClicked, this,
+    connect(systems_, &SystemsWindow::systemClicked, this,
             [this](const QString& system) { showSystemGames(system.toStdString()); });
-    connect(games_, &TFormGames::gameClicked, this, [this](int index) {
+    connect(games_, &GamesWindow::gameClicked, this, [this](int index) {
         if (!currentRomset_ || index < 0 || index >= static_cast<int>(currentRomset_->games.size())) return;
         gameRoms_->showGame(currentRomset_->games[static_cast<size_t>(index)]);
     });
@@ -84,7 +85,7 @@ TformMain::TformMain(Settings& settings, QWidget* parent) : QWidget(parent), set
     lockHeight();
 }
 
-TformMain::~TformMain() {
+MainWindow::~MainWindow() {
     if (db_) db_->waitForJob();
     settings_.top = y();
     settings_.left = x();
@@ -92,12 +93,12 @@ TformMain::~TformMain() {
     saveWindowSettings(settings_);
 }
 
-void TformMain::openDatabase() {
+void MainWindow::openDatabase() {
     if (db_) db_->waitForJob();
     db_ = std::make_unique<RomsDB>(settings_.currentDatabasePath());
 }
 
-QAction* TformMain::makeAction(const char* name, const char* caption, const char* hint, void (TformMain::*slot)(),
+QAction* MainWindow::makeAction(const char* name, const char* caption, const char* hint, void (MainWindow::*slot)(),
                                bool checkable) {
     auto* a = new QAction(QString::fromUtf8(caption), this);
     a->setObjectName(QString::fromLatin1(name));
@@ -112,26 +113,26 @@ QAction* TformMain::makeAction(const char* name, const char* caption, const char
     return a;
 }
 
-QAction* TformMain::action(const QString& name) const {
+QAction* MainWindow::action(const QString& name) const {
     auto it = actions_.find(name);
     return it == actions_.end() ? nullptr : it->second;
 }
 
-QList<QAction*> TformMain::allActions() const {
+QList<QAction*> MainWindow::allActions() const {
     QList<QAction*> out;
     for (const auto& [name, a] : actions_) out.push_back(a);
     return out;
 }
 
-void TformMain::buildActions() {
-    makeAction("ImportDat", "&Import .dat files", "Import dat files", &TformMain::importDats);
+void MainWindow::buildActions() {
+    makeAction("ImportDat", "&Import .dat files", "Import dat files", &MainWindow::importDats);
     makeAction("Preferences", "&Preferences", "Preferences", nullptr);
     connect(action("Preferences"), &QAction::triggered, preferences_, &QWidget::show);
-    makeAction("ErrorWindow", "&Messages window", "Show messages window", &TformMain::toggleMessages);
-    makeAction("showSysWindow", "&Systems window", "Show Systems window", &TformMain::toggleSystems, true);
-    makeAction("showgameswindow", "&Games window", "Show games window", &TformMain::toggleGames);
-    makeAction("arrangewindows", "&Arrange windows", "Arrange Systems and Games windows", &TformMain::arrangeWindows);
-    makeAction("viewallsets", "View &all sets", "View all sets from current DB", &TformMain::refreshSystems);
+    makeAction("ErrorWindow", "&Messages window", "Show messages window", &MainWindow::toggleMessages);
+    makeAction("showSysWindow", "&Systems window", "Show Systems window", &MainWindow::toggleSystems, true);
+    makeAction("showgameswindow", "&Games window", "Show games window", &MainWindow::toggleGames);
+    makeAction("arrangewindows", "&Arrange windows", "Arrange Systems and Games windows", &MainWindow::arrangeWindows);
+    makeAction("viewallsets", "View &all sets", "View all sets from current DB", &MainWindow::refreshSystems);
     makeAction("incompletesets", "V&iew only incomplete sets", "View incomplete sets from current DB", nullptr);
     connect(action("incompletesets"), &QAction::triggered, this, [this] { showSystemsView(SystemsView::Incomplete); });
     makeAction("Action1", "View only &complete sets", "", nullptr);
@@ -146,11 +147,11 @@ void TformMain::buildActions() {
     makeAction("available", "View a&vailable games for selected set", "View available games from current set",
                nullptr);
     connect(action("available"), &QAction::triggered, this, [this] { showGamesView(GamesView::Available); });
-    makeAction("scansys", "&Scan selected system", "Scan selected system", &TformMain::scanSelected);
-    makeAction("fixsys", "&Fix selected system", "Fix selected system", &TformMain::fixSelected);
-    makeAction("scanall", "S&can all systems", "Scan all systems in current DB", &TformMain::scanAllShown);
-    makeAction("fixall", "F&ix all systems", "Fix all systems in current DB", &TformMain::fixAllShown);
-    makeAction("rebuildall", "&Rebuild all", "Rebuild to current DB (all systems)", &TformMain::rebuildAll);
+    makeAction("scansys", "&Scan selected system", "Scan selected system", &MainWindow::scanSelected);
+    makeAction("fixsys", "&Fix selected system", "Fix selected system", &MainWindow::fixSelected);
+    makeAction("scanall", "S&can all systems", "Scan all systems in current DB", &MainWindow::scanAllShown);
+    makeAction("fixall", "F&ix all systems", "Fix all systems in current DB", &MainWindow::fixAllShown);
+    makeAction("rebuildall", "&Rebuild all", "Rebuild to current DB (all systems)", &MainWindow::rebuildAll);
     const char* categoryCaptions[] = {"&Tosec", "&Good", "&Arcade", "A&rcade Unemulated", "&Miscellaneous", "C&ustom"};
     for (size_t i = 0; i < kCategories.size(); ++i) {
         const Category& c = kCategories[i];
@@ -158,14 +159,14 @@ void TformMain::buildActions() {
         QAction* a = makeAction(std::string(c.action).c_str(), categoryCaptions[i], hint.c_str(), nullptr);
         connect(a, &QAction::triggered, this, [this, &c] { switchCategory(c); });
     }
-    makeAction("deleteDB", "Delete/&Initialize DB", "Delete selected DB", &TformMain::deleteDatabase);
-    makeAction("cleanDB", "C&lean DB have/miss status", "Clean Have/Miss status for this DB", &TformMain::cleanDatabase);
+    makeAction("deleteDB", "Delete/&Initialize DB", "Delete selected DB", &MainWindow::deleteDatabase);
+    makeAction("cleanDB", "C&lean DB have/miss status", "Clean Have/Miss status for this DB", &MainWindow::cleanDatabase);
     makeAction("deleteSystem", "D&elete Selected System", "Delete selected system from DB",
-               &TformMain::deleteSelectedSystem);
+               &MainWindow::deleteSelectedSystem);
     makeAction("CreateMissHave", "Create Miss/&Have file", "Create Miss/have files for current set",
-               &TformMain::createMissHave);
+               &MainWindow::createMissHave);
     makeAction("CreateMissHaveALL", "Cr&eate Miss/Have files for displayed sets",
-               "Create Miss/Have files for romsets in systems window", &TformMain::createMissHaveAll);
+               "Create Miss/Have files for romsets in systems window", &MainWindow::createMissHaveAll);
     makeAction("CustomFiles", "Create C&ustom Files", "Create custom files", nullptr);
     connect(action("CustomFiles"), &QAction::triggered, this,
             [this] { tools_->formats().open(systems_->shownSystems()); });
@@ -183,7 +184,7 @@ void TformMain::buildActions() {
     action("showSysWindow")->setChecked(true);
 }
 
-void TformMain::assignIcons() {
+void MainWindow::assignIcons() {
     const std::pair<const char*, QStyle::StandardPixmap> icons[] = {
         {"ImportDat", QStyle::SP_DialogOpenButton},     {"Preferences", QStyle::SP_FileDialogDetailedView},
         {"ErrorWindow", QStyle::SP_MessageBoxInformation}, {"showSysWindow", QStyle::SP_DirIcon},
@@ -199,7 +200,7 @@ void TformMain::assignIcons() {
     for (const auto& [name, pixmap] : icons) action(QString::fromLatin1(name))->setIcon(style()->standardIcon(pixmap));
 }
 
-void TformMain::buildBars(QVBoxLayout* layout) {
+void MainWindow::buildBars(QVBoxLayout* layout) {
     assignIcons();
     menuBar_ = new QMenuBar(this);
     QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
@@ -259,7 +260,7 @@ void TformMain::buildBars(QVBoxLayout* layout) {
     row({bar({"deleteSystem", "cleanDB", "deleteDB"}, true), gamesStyle_, romsStyle_});
 }
 
-void TformMain::lockHeight() {
+void MainWindow::lockHeight() {
     lockingHeight_ = true;
     const int height = sizeHint().height();
     setMinimumHeight(height);
@@ -267,13 +268,13 @@ void TformMain::lockHeight() {
     lockingHeight_ = false;
 }
 
-void TformMain::jobStarted(bool started) {
+void MainWindow::jobStarted(bool started) {
     if (!started && db_->jobRunning()) uiDialogs().information(this, QString::fromLatin1(kAnotherJobRunning));
 }
 
-void TformMain::refreshSystems() { showSystemsView(SystemsView::All); }
+void MainWindow::refreshSystems() { showSystemsView(SystemsView::All); }
 
-void TformMain::showSystemsView(SystemsView view) {
+void MainWindow::showSystemsView(SystemsView view) {
     const std::vector<std::string> systems = view == SystemsView::Complete     ? db_->getCompleteSystems()
                                              : view == SystemsView::Incomplete ? db_->getIncompleteSystems()
                                                                                : db_->getSystems();
@@ -282,9 +283,9 @@ void TformMain::showSystemsView(SystemsView view) {
     action("showSysWindow")->setChecked(true);
 }
 
-void TformMain::clearGamesList() { games_->clearGames(games_->windowTitle()); }
+void MainWindow::clearGamesList() { games_->clearGames(games_->windowTitle()); }
 
-void TformMain::showSystemGames(const std::string& system) {
+void MainWindow::showSystemGames(const std::string& system) {
     currentRomset_.reset();
     gameRoms_->clearGame();
     gameRoms_->hide();
@@ -296,7 +297,7 @@ void TformMain::showSystemGames(const std::string& system) {
     wait_->hide();
 }
 
-void TformMain::showGamesView(GamesView view) {
+void MainWindow::showGamesView(GamesView view) {
     if (!currentRomset_) return;
     const std::string name = currentRomset_->name;
     currentRomset_.reset();
@@ -310,7 +311,7 @@ void TformMain::showGamesView(GamesView view) {
     else games_->setGames(*currentRomset_, caption);
 }
 
-void TformMain::switchCategory(const Category& category) {
+void MainWindow::switchCategory(const Category& category) {
     settings_.selectCategory(category);
     openDatabase();
     currentRomset_.reset();
@@ -318,7 +319,7 @@ void TformMain::switchCategory(const Category& category) {
     refreshSystems();
 }
 
-void TformMain::deleteDatabase() {
+void MainWindow::deleteDatabase() {
     if (db_->jobRunning()) return jobStarted(false);
     if (uiDialogs().yesAbort(this, QStringLiteral("Are you sure you want to delete the whole DB?"))) db_->deleteDB();
     games_->clearGames();
@@ -327,14 +328,14 @@ void TformMain::deleteDatabase() {
     gameRoms_->clearGame();
 }
 
-void TformMain::cleanDatabase() {
+void MainWindow::cleanDatabase() {
     if (db_->jobRunning()) return jobStarted(false);
     if (uiDialogs().yesAbort(this, QStringLiteral("Are you sure you want to clean roms status?"))) db_->cleanStatus();
     games_->clearGames();
     refreshSystems();
 }
 
-void TformMain::deleteSelectedSystem() {
+void MainWindow::deleteSelectedSystem() {
     const std::string system = systems_->selectedSystem();
     if (system.empty()) return;
     if (db_->jobRunning()) return jobStarted(false);
@@ -345,7 +346,7 @@ void TformMain::deleteSelectedSystem() {
     refreshSystems();
 }
 
-void TformMain::importDats() {
+void MainWindow::importDats() {
     const QStringList files = QFileDialog::getOpenFileNames(
         this, QStringLiteral("Import .dat files"), QString(), QStringLiteral("dat files (*.dat *.xml)"), nullptr,
         QFileDialog::ReadOnly);
@@ -355,46 +356,46 @@ void TformMain::importDats() {
     jobStarted(db_->importRomset(*host_, settings_, std::move(paths)));
 }
 
-void TformMain::scanSelected() {
+void MainWindow::scanSelected() {
     const std::string system = systems_->selectedSystem();
     if (!system.empty()) jobStarted(db_->scanSystem(*host_, settings_, system));
 }
 
-void TformMain::fixSelected() {
+void MainWindow::fixSelected() {
     const std::string system = systems_->selectedSystem();
     if (!system.empty()) jobStarted(db_->fixSystem(*host_, settings_, system));
 }
 
-void TformMain::scanAllShown() { jobStarted(db_->scanAll(*host_, settings_, systems_->shownSystems())); }
-void TformMain::fixAllShown() { jobStarted(db_->fixAll(*host_, settings_, systems_->shownSystems())); }
-void TformMain::rebuildAll() { jobStarted(db_->rebuild(*host_, settings_, settings_.sourcedir)); }
+void MainWindow::scanAllShown() { jobStarted(db_->scanAll(*host_, settings_, systems_->shownSystems())); }
+void MainWindow::fixAllShown() { jobStarted(db_->fixAll(*host_, settings_, systems_->shownSystems())); }
+void MainWindow::rebuildAll() { jobStarted(db_->rebuild(*host_, settings_, settings_.sourcedir)); }
 
-void TformMain::createMissHave() {
+void MainWindow::createMissHave() {
     const std::string system = systems_->selectedSystem();
     if (system.empty()) return;
     db_->writeHaveList(settings_, system);
     db_->writeMissList(settings_, system);
 }
 
-void TformMain::createMissHaveAll() {
+void MainWindow::createMissHaveAll() {
     jobStarted(db_->createMissHaveAll(*host_, settings_, systems_->shownSystems()));
 }
 
-void TformMain::toggleMessages() { messages_->setVisible(!messages_->isVisible()); }
+void MainWindow::toggleMessages() { messages_->setVisible(!messages_->isVisible()); }
 
-void TformMain::toggleSystems() {
+void MainWindow::toggleSystems() {
     systems_->setVisible(!systems_->isVisible());
     action("showSysWindow")->setChecked(systems_->isVisible());
 }
 
-void TformMain::toggleGames() { games_->setVisible(!games_->isVisible()); }
+void MainWindow::toggleGames() { games_->setVisible(!games_->isVisible()); }
 
-void TformMain::askDuplicates(const std::string& fileName, const std::string& archivePath,
+void MainWindow::askDuplicates(const std::string& fileName, const std::string& archivePath,
                               const std::vector<GenericRom>& matches, std::function<void(DupesAnswer)> answered) {
     tools_->askDuplicates(fileName, archivePath, matches, std::move(answered));
 }
 
-void TformMain::arrangeWindows() {
+void MainWindow::arrangeWindows() {
     const Arrangement a = arrangeAround(frameGeometry(), systems_->frameGeometry(), messages_->frameGeometry());
     systems_->placeFrame(a.systems);
     games_->placeFrame(a.games);
@@ -402,25 +403,25 @@ void TformMain::arrangeWindows() {
     arranged_ = true;
 }
 
-void TformMain::followMainWindow() {
+void MainWindow::followMainWindow() {
     if (arranged_) arrangeWindows();
 }
 
-void TformMain::releaseArrangementIf(bool pulledAway) {
+void MainWindow::releaseArrangementIf(bool pulledAway) {
     if (arranged_ && pulledAway) arranged_ = false;
 }
 
-void TformMain::moveEvent(QMoveEvent* event) {
+void MainWindow::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     followMainWindow();
 }
 
-void TformMain::resizeEvent(QResizeEvent* event) {
+void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (!lockingHeight_ && height() != sizeHint().height()) lockHeight();
 }
 
-void TformMain::changeEvent(QEvent* event) {
+void MainWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && isMinimized()) {
         games_->hide();
@@ -428,7 +429,7 @@ void TformMain::changeEvent(QEvent* event) {
     }
 }
 
-void TformMain::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
     for (QWidget* w : {static_cast<QWidget*>(systems_), static_cast<QWidget*>(games_),
                        static_cast<QWidget*>(gameRoms_), static_cast<QWidget*>(messages_)})

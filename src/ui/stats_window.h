@@ -9,12 +9,12 @@ class QLineEdit;
 
 namespace quorvane {
 
-class TformMain;
+class MainWindow;
 
-class TFormStats : public QWidget {
+class StatsWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TFormStats(TformMain& main);
+    explicit StatsWindow(MainWindow& main);
 
     // Shows the current database's name; computes nothing.
     void open();
@@ -25,7 +25,7 @@ public:
     QLineEdit* databaseBox() const { return db_; }
 
 private:
-    TformMain& main_;
+    MainWindow& main_;
     std::array<QLabel*, 15> values_{};
     QLineEdit* db_;
 };

@@ -1,5 +1,5 @@
-// The multi-zipper's two windows: "FileZipper" picks folders and collects
-// their files; "ScanWindow" lists them and runs the engine on "Start!".
+// The multi-zipper's "ScanWindow": lists the paths collected and, on
+// "Start!", runs the engine that zips or unpacks each in turn.
 #pragma once
 
 #include <QWidget>
@@ -13,12 +13,10 @@
 class QLabel;
 class QListWidget;
 class QPushButton;
-class QTreeView;
-class QFileSystemModel;
 
 namespace quorvane {
 
-class TScan : public QWidget {
+class ZipQueueWindow : public QWidget {
     Q_OBJECT
 public:
     // What the engine needs from the rest of the program: the folder below
@@ -28,8 +26,8 @@ public:
         std::function<void(const QString& line)> report;
     };
 
-    explicit TScan(QWidget* parent = nullptr);
-    ~TScan() override;
+    explicit ZipQueueWindow(QWidget* parent = nullptr);
+    ~ZipQueueWindow() override;
 
     void setHooks(Hooks hooks) { hooks_ = std::move(hooks); }
 
@@ -52,22 +50,6 @@ private:
     QListWidget* listBox_;
     QLabel* count_;
     QPushButton* start_;
-};
-
-class TFileZipper : public QWidget {
-    Q_OBJECT
-public:
-    TFileZipper(TScan& scan, QWidget* parent = nullptr);
-
-    void addFilesToZip(const QString& folder);
-    void addFilesToUnzip(const QString& folder);
-    QString selectedFolder() const;
-    void selectFolder(const QString& folder);
-
-private:
-    TScan& scan_;
-    QFileSystemModel* model_;
-    QTreeView* folders_;
 };
 
 }  // namespace quorvane

@@ -1,4 +1,4 @@
-#include "ui/form_systems.h"
+#include "ui/systems_window.h"
 
 #include <QListWidget>
 #include <QVBoxLayout>
@@ -7,7 +7,7 @@
 
 namespace quorvane {
 
-TFormSystems::TFormSystems(QWidget* parent) : SatelliteWindow(parent) {
+SystemsWindow::SystemsWindow(QWidget* parent) : SatelliteWindow(parent) {
     setWindowTitle(QStringLiteral("Systems"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -21,24 +21,24 @@ TFormSystems::TFormSystems(QWidget* parent) : SatelliteWindow(parent) {
     resize(220, 360);
 }
 
-void TFormSystems::setSystems(const std::vector<std::string>& systems, const QString& caption) {
+void SystemsWindow::setSystems(const std::vector<std::string>& systems, const QString& caption) {
     list_->clear();
     const QIcon icon = systemIcon();
     for (const std::string& s : systems) new QListWidgetItem(icon, QString::fromStdString(s), list_);
     setWindowTitle(caption);
 }
 
-void TFormSystems::clearSystems() {
+void SystemsWindow::clearSystems() {
     list_->clear();
     setWindowTitle(QString());
 }
 
-std::string TFormSystems::selectedSystem() const {
+std::string SystemsWindow::selectedSystem() const {
     const QList<QListWidgetItem*> selected = list_->selectedItems();
     return selected.isEmpty() ? std::string() : selected.first()->text().toStdString();
 }
 
-std::vector<std::string> TFormSystems::shownSystems() const {
+std::vector<std::string> SystemsWindow::shownSystems() const {
     std::vector<std::string> out;
     for (int i = 0; i < list_->count(); ++i) out.push_back(list_->item(i)->text().toStdString());
     return out;

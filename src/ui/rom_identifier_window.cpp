@@ -1,4 +1,4 @@
-#include "ui/identifier_form.h"
+#include "ui/rom_identifier_window.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 
 #include "db/roms_db.h"
-#include "ui/form_main.h"
+#include "ui/main_window.h"
 #include "ui/status_icons.h"
 
 namespace quorvane {
@@ -27,7 +27,7 @@ QIcon hitIcon(const std::string& status) {
 }
 }  // namespace
 
-TIdentifierForm::TIdentifierForm(TformMain& main) : QWidget(&main, Qt::Tool), main_(main) {
+RomIdentifierWindow::RomIdentifierWindow(MainWindow& main) : QWidget(&main, Qt::Tool), main_(main) {
     setWindowTitle(QStringLiteral("Rom Identifier"));
     setAcceptDrops(true);
     auto* layout = new QVBoxLayout(this);
@@ -48,28 +48,28 @@ TIdentifierForm::TIdentifierForm(TformMain& main) : QWidget(&main, Qt::Tool), ma
     layout->addWidget(result_);
     menu_ = new QMenu(this);
     menu_->setObjectName(QStringLiteral("popoupmenu"));
-    menu_->addAction(QStringLiteral("Rebuild this"), this, &TIdentifierForm::rebuildThis)->setObjectName(QStringLiteral("Rebuildselected1"));
-    menu_->addAction(QStringLiteral("Rebuild All"), this, &TIdentifierForm::rebuildAll)->setObjectName(QStringLiteral("RebuildAll1"));
-    menu_->addAction(QStringLiteral("Clear List"), this, &TIdentifierForm::clearList)->setObjectName(QStringLiteral("ClearList1"));
+    menu_->addAction(QStringLiteral("Rebuild this"), this, &RomIdentifierWindow::rebuildThis)->setObjectName(QStringLiteral("Rebuildselected1"));
+    menu_->addAction(QStringLiteral("Rebuild All"), this, &RomIdentifierWindow::rebuildAll)->setObjectName(QStringLiteral("RebuildAll1"));
+    menu_->addAction(QStringLiteral("Clear List"), this, &RomIdentifierWindow::clearList)->setObjectName(QStringLiteral("ClearList1"));
     result_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(result_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { menu_->popup(result_->viewport()->mapToGlobal(p)); });
     connect(result_, &QTableWidget::cellClicked, this, [this] { menu_->popup(QCursor::pos()); });
-    connect(clear, &QPushButton::clicked, this, &TIdentifierForm::clearList);
+    connect(clear, &QPushButton::clicked, this, &RomIdentifierWindow::clearList);
     resize(760, 320);
     redraw();
 }
 
-void TIdentifierForm::open() {
+void RomIdentifierWindow::open() {
     show();
     raise();
 }
 
-void TIdentifierForm::dragEnterEvent(QDragEnterEvent* event) {
+void RomIdentifierWindow::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
-void TIdentifierForm::dropEvent(QDropEvent* event) {
+void RomIdentifierWindow::dropEvent(QDropEvent* event) {
     std::vector<std::string> paths;
     for (const QUrl& url : event->mimeData()->urls())
         if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
@@ -77,7 +77,7 @@ void TIdentifierForm::dropEvent(QDropEvent* event) {
     identify(paths);
 }
 
-bool TIdentifierForm::identify(const std::vector<std::string>& paths) {
+bool RomIdentifierWindow::identify(const std::vector<std::string>& paths) {
     if (paths.empty()) return false;
     const bool started = startIdentify(main_.database(), main_.host(), main_.settings(), paths,
                                        [this](std::vector<GenericRom> hits) {
@@ -89,17 +89,17 @@ bool TIdentifierForm::identify(const std::vector<std::string>& paths) {
     return started;
 }
 
-void TIdentifierForm::addHits(const std::vector<GenericRom>& hits) {
+void RomIdentifierWindow::addHits(const std::vector<GenericRom>& hits) {
     list_.append(hits);
     redraw();
 }
 
-void TIdentifierForm::clearList() {
+void RomIdentifierWindow::clearList() {
     list_.clear();
     redraw();
 }
 
-void TIdentifierForm::redraw() {
+void RomIdentifierWindow::redraw() {
     result_->clear();
     if (list_.empty()) {
         result_->setColumnCount(0);
@@ -127,13 +127,13 @@ void TIdentifierForm::redraw() {
     }
 }
 
-void TIdentifierForm::rebuildThis() {
+void RomIdentifierWindow::rebuildThis() {
     // Grid rows count from 1 below the header line.
     const std::vector<std::string> paths = list_.rebuildThisPaths(result_->currentRow() + 1);
     if (!paths.empty()) main_.jobStarted(startRebuildOf(main_.database(), main_.host(), main_.settings(), paths));
 }
 
-void TIdentifierForm::rebuildAll() {
+void RomIdentifierWindow::rebuildAll() {
     const std::vector<std::string> paths = list_.rebuildAllPaths();
     if (!paths.empty()) main_.jobStarted(startRebuildOf(main_.database(), main_.host(), main_.settings(), paths));
 }

@@ -9,10 +9,10 @@ class QListWidget;
 
 namespace quorvane {
 
-class TFormGames : public SatelliteWindow {
+class GamesWindow : public SatelliteWindow {
     Q_OBJECT
 public:
-    explicit TFormGames(QWidget* parent = nullptr);
+    explicit GamesWindow(QWidget* parent = nullptr);
 
     void setGames(const Romset& romset, const QString& caption);
     void clearGames(const QString& caption = QString());

@@ -8,10 +8,10 @@ class QPushButton;
 
 namespace quorvane {
 
-class TFormMessage : public QDialog {
+class WaitDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFormMessage(QWidget* parent = nullptr);
+    explicit WaitDialog(QWidget* parent = nullptr);
     void showMessage(const QString& text, bool withOkButton);
     QString messageText() const;
     bool okButtonShown() const;
