@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "archive/dos_time.h"
+#include "archive/entry_output.h"
 #include "archive/minizip_io.h"
 #include "archive/raw_copy.h"
 #include "archive/zip_entry_io.h"
@@ -62,44 +62,11 @@ int UnZipUtil::locate(const EntryMatch& match, size_t* position) {
     return kZipEntryGone;
 }
 
-int UnZipUtil::placeWithoutReplacing(const std::string& temp, const std::string& folder, const std::string& name,
-                                     std::string& placed) {
-    // A name taken between looking and renaming is looked for again.
-    constexpr int kAttempts = 16;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        placed = joinPath(folder, freeNameIn(folder, name));
-        if (ops_->renameNoReplace(temp, placed) == 0) return kZipOk;
-        if (errno != EEXIST) break;
-    }
-    return kZipError;
-}
-
 int UnZipUtil::writeCurrentEntry(const ZipEntryInfo& entry, const std::string& outputName,
                                  const std::string& folder, bool sync, std::string* writtenPath) {
-    const std::string temp = uniqueTempPath(folder, outputName);
-    const int fd = ops_->createNew(temp);
-    if (fd < 0) return kZipError;
-    uint64_t offset = 0;
-    int status = readCurrentEntryData(source(), entry, [&](const char* data, size_t n) {
-        if (!writeAllAt(*ops_, fd, data, n, offset)) return false;
-        offset += n;
-        return true;
-    });
-    if (status == kZipOk) {
-        const time_t when = dosDateToTime(entry.dosDate);
-        if (when != static_cast<time_t>(-1)) ops_->setModifiedTime(fd, when);
-        if (sync && ops_->sync(fd) != 0) status = kZipError;
-    }
-    if (ops_->close(fd) != 0 && status == kZipOk) status = kZipError;
-    std::string placed;
-    if (status == kZipOk) status = placeWithoutReplacing(temp, folder, outputName, placed);
-    if (status != kZipOk) {
-        ops_->remove(temp);
-        return status;
-    }
-    if (sync) ops_->syncFolder(folder);
-    if (writtenPath) *writtenPath = placed;
-    return kZipOk;
+    const WrittenEntry written = writeEntryToFolder(source(), entry, folder, outputName, sync);
+    if (written.status == kZipOk && writtenPath) *writtenPath = written.path;
+    return written.status;
 }
 
 namespace {

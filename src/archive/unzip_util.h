@@ -84,8 +84,6 @@ private:
     int extract(const EntryMatch& match, std::string_view entryName, const std::string& folder,
                 bool removeAfterwards, std::string* writtenPath);
     int remove(const EntryMatch& match);
-    int placeWithoutReplacing(const std::string& temp, const std::string& folder, const std::string& name,
-                              std::string& placed);
     int writeCurrentEntry(const ZipEntryInfo& entry, const std::string& outputName, const std::string& folder,
                           bool sync, std::string* writtenPath);
     ZipSource source() { return ZipSource{zip_, path_, *ops_}; }

@@ -1,21 +1,10 @@
 #include "tools/entry_writer.h"
 
-#include <cerrno>
-#include <cstring>
-
-#include "archive/dos_time.h"
 #include "archive/minizip_io.h"
 #include "archive/zip_entry_io.h"
 #include "archive/zip_status.h"
-#include "core/file_util.h"
 
 namespace quorvane {
-
-namespace {
-
-std::string errnoText(int error) { return error ? std::string(std::strerror(error)) : std::string("unknown error"); }
-
-}  // namespace
 
 EntryWriter::EntryWriter(std::string archivePath, FileOps& ops) : path_(std::move(archivePath)), ops_(&ops) {}
 
@@ -61,62 +50,7 @@ std::string EntryWriter::walkError() const {
 
 WrittenEntry EntryWriter::writeCurrent(const ZipEntryInfo& entry, const std::string& folder, const std::string& name,
                                        bool sync) {
-    WrittenEntry out;
-    const std::string temp = uniqueTempPath(folder, name);
-    const int fd = ops_->createNew(temp);
-    if (fd < 0) {
-        out.status = kZipError;
-        out.why = "cannot create a file in " + folder + ": " + errnoText(errno);
-        return out;
-    }
-    uint64_t offset = 0;
-    int writeError = 0;
-    out.status = readCurrentEntryData(ZipSource{zip_, path_, *ops_}, entry, [&](const char* data, size_t n) {
-        if (!writeAllAt(*ops_, fd, data, n, offset)) {
-            writeError = errno;
-            return false;
-        }
-        offset += n;
-        return true;
-    });
-    if (out.status != kZipOk) {
-        out.why = writeError ? "cannot write in " + folder + ": " + errnoText(writeError)
-                             : "its data cannot be read (" + zipStatusText(out.status) + ")";
-    } else {
-        const time_t when = dosDateToTime(entry.dosDate);
-        if (when != static_cast<time_t>(-1)) ops_->setModifiedTime(fd, when);
-        if (sync && ops_->sync(fd) != 0) {
-            out.status = kZipError;
-            out.why = "cannot flush it to disk in " + folder + ": " + errnoText(errno);
-        }
-    }
-    if (ops_->close(fd) != 0 && out.status == kZipOk) {
-        out.status = kZipError;
-        out.why = "cannot write in " + folder + ": " + errnoText(errno);
-    }
-    if (out.status == kZipOk) {
-        // A name taken between looking and renaming is looked for again.
-        constexpr int kAttempts = 16;
-        int error = 0;
-        out.status = kZipError;
-        for (int attempt = 0; attempt < kAttempts && out.status != kZipOk; ++attempt) {
-            out.path = joinPath(folder, freeNameIn(folder, name));
-            if (ops_->renameNoReplace(temp, out.path) == 0) out.status = kZipOk;
-            else if ((error = errno) != EEXIST) break;
-        }
-        if (out.status != kZipOk) out.why = "cannot name it " + out.path + ": " + errnoText(error);
-    }
-    if (out.status != kZipOk) {
-        ops_->remove(temp);
-        out.path.clear();
-        return out;
-    }
-    if (sync && ops_->syncFolder(folder) != 0) {
-        // The file is complete; only its name may not survive a power cut.
-        out.status = kZipError;
-        out.why = "cannot flush " + folder + " to disk: " + errnoText(errno);
-    }
-    return out;
+    return writeEntryToFolder(ZipSource{zip_, path_, *ops_}, entry, folder, name, sync);
 }
 
 }  // namespace quorvane

@@ -12,26 +12,18 @@
 //   }
 //   if (!archive.reachedEnd()) report(archive.walkError());
 //
-// On disk: the data goes first into a temporary file in the target folder
-// (uniqueTempPath), then is renamed to the name, or to its first free variant
-// (freeNameIn): an existing file is never replaced, and a failed entry leaves
-// nothing behind.
+// Entries are written by writeEntryToFolder (see entry_output.h).
 #pragma once
 
 #include <minizip/unzip.h>
 
 #include <string>
 
+#include "archive/entry_output.h"
 #include "archive/file_ops.h"
 #include "archive/zip_info.h"
 
 namespace quorvane {
-
-struct WrittenEntry {
-    int status = 0;    // 0, or a zip layer status
-    std::string path;  // where the entry was written
-    std::string why;   // on failure: what went wrong, in words
-};
 
 class EntryWriter {
 public:

@@ -21,7 +21,7 @@ FileDigests digestsOf(const std::string& path, bool crc = true, bool md5 = true,
     return d;
 }
 
-TEST(EncodingUtilTest, LooseFilesMatchThePublishedVectors) {
+TEST(ContentDigestsTest, LooseFilesMatchThePublishedVectors) {
     TempDir dir;
     struct Vector {
         std::string data, crc, md5, sha1;
@@ -50,7 +50,7 @@ TEST(EncodingUtilTest, LooseFilesMatchThePublishedVectors) {
     }
 }
 
-TEST(EncodingUtilTest, OnlyRequestedDigestsAreFilledAndFailuresLeaveAllEmpty) {
+TEST(ContentDigestsTest, OnlyRequestedDigestsAreFilledAndFailuresLeaveAllEmpty) {
     TempDir dir;
     testing::writeFile(dir.file("f"), "abc");
     FileDigests d = digestsOf(dir.file("f"), false, true, false);
@@ -67,7 +67,7 @@ TEST(EncodingUtilTest, OnlyRequestedDigestsAreFilledAndFailuresLeaveAllEmpty) {
     EXPECT_EQ(crc + md5 + sha1, "");
 }
 
-TEST(EncodingUtilTest, ReadFailureMidFileIsAFailureNotAShortDigest) {
+TEST(ContentDigestsTest, ReadFailureMidFileIsAFailureNotAShortDigest) {
     TempDir dir;
     testing::writeFile(dir.file("f"), std::string(5 << 20, 'x'));
     testing::FailingFileOps ops(3);  // open, first read, then the second read fails
@@ -76,7 +76,7 @@ TEST(EncodingUtilTest, ReadFailureMidFileIsAFailureNotAShortDigest) {
     EXPECT_EQ(crc + md5 + sha1, "");
 }
 
-TEST(EncodingUtilTest, EntryDigestsAreOfTheUncompressedBytes) {
+TEST(ContentDigestsTest, EntryDigestsAreOfTheUncompressedBytes) {
     TempDir dir;
     const std::string zip = dir.file("mixed.zip");
     testing::makeZip(zip, testing::kMixedEntries);

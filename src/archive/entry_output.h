@@ -1,0 +1,29 @@
+// Writing one archive entry's data into a folder as a file of its own.
+//
+// On disk: the data goes first into a temporary file in the target folder
+// (uniqueTempPath), then is renamed to the name, or to its first free variant
+// (freeNameIn): an existing file is never replaced, and a failed entry leaves
+// nothing behind.
+#pragma once
+
+#include <string>
+
+#include "archive/zip_entry_io.h"
+#include "archive/zip_info.h"
+
+namespace quorvane {
+
+struct WrittenEntry {
+    int status = 0;    // 0, or a zip layer status
+    std::string path;  // where the entry was written
+    std::string why;   // on failure: what went wrong, in words
+};
+
+// Writes the current entry of `source` (described by `entry`), its data
+// checked for length and CRC, into `folder` as `name` or a free variant,
+// dated with the entry's date; with `sync` the file and the folder are
+// flushed to disk before this returns.
+WrittenEntry writeEntryToFolder(const ZipSource& source, const ZipEntryInfo& entry, const std::string& folder,
+                                const std::string& name, bool sync);
+
+}  // namespace quorvane
