@@ -18,7 +18,11 @@ std::string describe(int code) {
         case table::kInUse: return "it is in use by another Quorvane process";
         case table::kBadRow: return "a row is damaged";
         case table::kIndexFailed: return "an index could not be updated";
-        case btreeImpl::kOpenFailed: return "an index file cannot be opened (damaged or not writable)";
+        case table::kReadOnly: return "it is read-only";
+        case table::kRollbackFailed:
+            return "it is damaged: a change cut short by a crash cannot be rolled back (is the folder writable?)";
+        case btreeImpl::kDamaged: return "it is damaged (quorvane check tells more; quorvane repair mends it)";
+        case btreeImpl::kOpenFailed: return "an index file cannot be opened for writing (read-only?)";
         case btreeImpl::kFlushFailed: return "an index file could not be written";
         case btreeImpl::kCloseFailed: return "an index file could not be closed";
         default: return "error " + std::to_string(code);
@@ -298,7 +302,11 @@ Romset RomsDBImpl::getRomset(const std::string& system, int mode) {
     }
     if (haveGame) offer(std::move(current));
 
-    if (table_.sysCatIndex.find(system) == 0) table_.sysCatIndex.updateCurrent(anyNotHave ? "N" : "C");
+    // Written only when it changes: a listing should not cost a commit.
+    const char* status = anyNotHave ? "N" : "C";
+    std::string old;
+    if (table_.sysCatIndex.find(system) == 0 && (table_.sysCatIndex.read(old) <= 0 || old != status))
+        table_.sysCatIndex.updateCurrent(status);
     return romset;
 }
 

@@ -27,6 +27,8 @@ public:
     RomsDBImpl& operator=(const RomsDBImpl&) = delete;
 
     const std::string& basePath() const { return table_.basePath(); }
+    // A scratch database is made anew for each use and needs no journal.
+    void setScratch() { table_.setDurable(false); }
 
     // 0, or a negative table code (lastError() says what happened).
     int openDB();
