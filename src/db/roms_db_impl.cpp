@@ -94,6 +94,11 @@ int RomsDBImpl::closeDB() {
     return result;
 }
 
+bool RomsDBImpl::probe() {
+    Session s(*this);
+    return s.ok();
+}
+
 std::string RomsDBImpl::normaliseSize(const std::string& size) {
     if (size.empty() || size.size() > 20) return "-";
     bool nonZero = false;

@@ -33,6 +33,9 @@ public:
     // 0, or a negative table code (lastError() says what happened).
     int openDB();
     int closeDB();
+    // Opens and closes the database (rolling back what a crash left); false
+    // with lastError() saying why when it cannot be used.
+    bool probe();
     bool keptOpen() const { return keptOpen_; }
 
     bool addRom(const std::string& system, const std::string& version, const std::string& author,
