@@ -10,7 +10,9 @@ namespace {
 
 constexpr auto parseOffset = &table::parseOffset;
 
-std::string describe(int code) {
+}  // namespace
+
+std::string RomsDBImpl::describe(int code) {
     switch (code) {
         case table::kNotOpen: return "the record file cannot be opened or created";
         case table::kRowTooLarge: return "a field is longer than 255 bytes or the row longer than 1024 bytes";
@@ -28,8 +30,6 @@ std::string describe(int code) {
         default: return "error " + std::to_string(code);
     }
 }
-
-}  // namespace
 
 class RomsDBImpl::Session {
 public:
@@ -64,7 +64,7 @@ bool RomsDBImpl::openForOperation() {
     if (keptOpen_ && table_.isOpen()) return true;
     const int result = table_.open();
     if (result != 0) {
-        setError("Cannot open database " + table_.basePath() + ": " + describe(result));
+        setError("Cannot open database " + table_.basePath() + ": " + RomsDBImpl::describe(result));
         return false;
     }
     return true;
@@ -74,7 +74,7 @@ void RomsDBImpl::closeAfterOperation() {
     if (keptOpen_) return;
     const int result = table_.close();
     if (result != 0 && lastError_.empty())
-        setError("Closing database " + table_.basePath() + " failed: " + describe(result));
+        setError("Closing database " + table_.basePath() + " failed: " + RomsDBImpl::describe(result));
 }
 
 int RomsDBImpl::openDB() {
@@ -82,7 +82,7 @@ int RomsDBImpl::openDB() {
     lastError_.clear();
     keptOpen_ = true;
     const int result = table_.open();
-    if (result != 0) setError("Cannot open database " + table_.basePath() + ": " + describe(result));
+    if (result != 0) setError("Cannot open database " + table_.basePath() + ": " + RomsDBImpl::describe(result));
     return result;
 }
 
@@ -90,7 +90,7 @@ int RomsDBImpl::closeDB() {
     std::lock_guard lock(mutex_);
     keptOpen_ = false;
     const int result = table_.close();
-    if (result != 0) setError("Closing database " + table_.basePath() + " failed: " + describe(result));
+    if (result != 0) setError("Closing database " + table_.basePath() + " failed: " + RomsDBImpl::describe(result));
     return result;
 }
 
@@ -130,7 +130,7 @@ bool RomsDBImpl::addRom(const std::string& system, const std::string& version, c
     r.romOf = romOf;
     const int result = table_.insertRecord(r);
     if (result != 0) {
-        setError("Cannot store ROM " + romName + " of game " + game + ": " + describe(result));
+        setError("Cannot store ROM " + romName + " of game " + game + ": " + RomsDBImpl::describe(result));
         return false;
     }
     return true;

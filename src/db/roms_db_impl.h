@@ -78,6 +78,9 @@ public:
     // Text of the last failure, empty when the last operation succeeded.
     std::string lastError() const;
 
+    // What a table or index error code means, for a message.
+    static std::string describe(int code);
+
     // A size that is not a positive integer is stored as "-".
     static std::string normaliseSize(const std::string& size);
 

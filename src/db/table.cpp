@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "core/crash_point.h"
+#include "db/catalogue_repair.h"
 
 namespace quorvane {
 
@@ -73,6 +74,25 @@ int table::openIndexes() {
 
 int table::open() {
     if (fd_ >= 0) return 0;
+    const int rc = openRecordFile();
+    if (rc != 0) return rc;
+    const int result = openIndexes();
+    if (result != 0) {
+        close();
+        return result;
+    }
+    if (durable_) beginTransaction();
+    return 0;
+}
+
+int table::lockFiles() {
+    if (fd_ >= 0) return 0;
+    return openRecordFile();
+}
+
+int table::openRecordFile() {
+    // A repair that a crash cut short after it was done is completed first.
+    finishRepair(basePath_);
     const int fd = ::open(recordPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return errno == EACCES || errno == EROFS || errno == EPERM ? kReadOnly : kNotOpen;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -90,13 +110,8 @@ int table::open() {
     if (::fstat(fd, &st) != 0) return fail(kNotOpen);
     fd_ = fd;
     end_ = static_cast<std::uint64_t>(st.st_size);
+    startEnd_ = end_;
     written_ = false;
-    const int result = openIndexes();
-    if (result != 0) {
-        close();
-        return result;
-    }
-    if (durable_) beginTransaction();
     return 0;
 }
 

@@ -68,6 +68,10 @@ public:
     table& operator=(const table&) = delete;
 
     int open();
+    // Takes the lock (rolling back what a crash left) without opening the
+    // key files: check and repair read possibly damaged files themselves.
+    // close() releases it.
+    int lockFiles();
     // Commits, then closes every file; the lock goes last.
     int close();
     // Makes the changes since open (or the last commit) durable as one and
@@ -128,6 +132,7 @@ private:
     // Drops what the running transaction changed and rolls the files back.
     void rollBackNow();
     int openIndexes();
+    int openRecordFile();
     static int beforeWrite(void* self);
 
     std::string basePath_;

@@ -42,6 +42,7 @@ protected:
             EXPECT_NE(out.find(message), std::string::npos) << args << ": " << out;
             EXPECT_EQ(out.find("There is no system"), std::string::npos) << args << ": " << out;
             EXPECT_EQ(out.find("complete"), std::string::npos) << args << ": " << out;
+            EXPECT_EQ(out.find("Another job"), std::string::npos) << args << ": " << out;
         }
         std::string out;
         EXPECT_EQ(run("import --yes " + dir.file("sys.dat"), out), 1) << out;
@@ -69,6 +70,36 @@ TEST_F(DatabaseStateTest, ADamagedDatabaseIsNamedAsSuchAndCanStillBeDeleted) {
     std::string out;
     EXPECT_EQ(run("delete-db --yes", out), 0) << out;
     EXPECT_EQ(run("systems", out), 0) << out;
+}
+
+TEST_F(DatabaseStateTest, CheckReportsDamageAndRepairMendsIt) {
+    std::string out;
+    ASSERT_EQ(run("check", out), 0) << out;
+    EXPECT_EQ(out, "Checked database " + base() + ": 1 systems, 1 rows, 0 free rows.\nNo damage found.\n");
+    {
+        std::fstream f(base() + "_sys.idx", std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(4096);
+        f.put('\x07');
+    }
+    ASSERT_EQ(run("check", out), 1) << out;
+    EXPECT_NE(out.find("roms_sys.idx: block 1 is on the data chain but is not a sound data block"), std::string::npos) << out;
+    EXPECT_NE(out.find("The catalogue is damaged. \"quorvane repair\" rebuilds its indexes from the record file."),
+              std::string::npos)
+        << out;
+    ASSERT_EQ(run("repair", out), 0) << out;
+    EXPECT_NE(out.find("Repaired database " + base() + ": 1 systems, 1 rows kept."), std::string::npos) << out;
+    EXPECT_NE(out.find("A copy of the damaged files is in " + dir.path() + "/"), std::string::npos) << out;
+    ASSERT_EQ(run("check", out), 0) << out;
+    ASSERT_EQ(run("games Sys", out), 0) << out;
+    EXPECT_NE(out.find("g"), std::string::npos) << out;
+    // A database in use is neither checked nor repaired.
+    RomsDBImpl holder(base());
+    ASSERT_EQ(holder.openDB(), 0);
+    EXPECT_EQ(run("check", out), 1);
+    EXPECT_NE(out.find("Cannot check database " + base() + ": it is in use by another Quorvane process"), std::string::npos)
+        << out;
+    EXPECT_EQ(run("repair", out), 1);
+    EXPECT_NE(out.find("it is in use by another Quorvane process"), std::string::npos) << out;
 }
 
 }  // namespace
