@@ -77,7 +77,8 @@ public:
     // Makes the changes since open (or the last commit) durable as one and
     // starts the next transaction. On failure the changes are rolled back.
     int commit();
-    // The import's scratch database needs no journal: it is made anew each time.
+    // The import's scratch database needs no journal and no sync: it is made
+    // anew each time.
     void setDurable(bool durable) { durable_ = durable; }
     bool isOpen() const { return fd_ >= 0; }
     void deleteFiles();

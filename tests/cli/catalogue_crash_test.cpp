@@ -1,7 +1,7 @@
 // `quorvane import`, `scan`, `delete-system` and `clean` killed with SIGKILL
 // at points spread over their file-system calls (the last four, where the
-// catalogue commits, always among them): afterwards the database opens,
-// every other system is exactly as it was, and the one the command worked
+// catalogue commits, always among them): afterwards the database opens and
+// checks sound, every other system is exactly as it was, and the one the command worked
 // on is wholly as before or wholly as after.
 //
 // QUORVANE_CRASH_POINTS sets how many points each command gets (default 4;
@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <map>
 
+#include "db/catalogue_check.h"
 #include "db/roms_db_impl.h"
 #include "support/temp_dir.h"
 
@@ -151,6 +152,9 @@ protected:
             EXPECT_TRUE(status == 128 + SIGKILL || status == -1 || status == 0) << "call " << n << ": " << status;
             const Snapshot now = snapshot(&error);
             ASSERT_EQ(error, "") << args << ", killed at call " << n;
+            CatalogueReport report;
+            ASSERT_EQ(checkCatalogue(database(), report), 0);
+            EXPECT_TRUE(report.sound()) << args << ", killed at call " << n << ": " << report.problems.front();
             if (system.empty()) {
                 if (now == before) ++asBefore;
                 else if (now == after) ++asAfter;

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "db/block_file.h"
+#include "db/catalogue_check.h"
 #include "db/journal.h"
 #include "db/key_file_internal.h"
 #include "db/roms_db_impl.h"
@@ -232,6 +233,9 @@ protected:
             RomsDBImpl db(base);
             const std::string now = snapshot(db);
             ASSERT_TRUE(db.lastError().empty()) << "kill at write " << at << ": " << db.lastError();
+            CatalogueReport report;
+            ASSERT_EQ(checkCatalogue(base, report), 0);
+            EXPECT_TRUE(report.sound()) << "kill at write " << at << ": " << report.problems.front();
             if (now == before) ++sawBefore;
             else if (now == after) ++sawAfter;
             else ADD_FAILURE() << "kill at write " << at << " of " << total << " left a mixed state:\n"
