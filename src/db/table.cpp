@@ -286,6 +286,7 @@ void table::rollBackNow() {
     Journal::rollBack(journalPath(), filePaths());
     struct stat st {};
     end_ = ::fstat(fd_, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : startEnd_;
+    written_ = false;
     if (openIndexes() == 0) beginTransaction();
 }
 
