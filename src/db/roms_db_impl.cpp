@@ -223,7 +223,7 @@ void RomsDBImpl::cleanStatus() {
     }
     if (table_.sysCatIndex.first(key) == 0) {
         do {
-            table_.sysCatIndex.updateCurrent("N");
+            if (table_.sysCatIndex.read(data) <= 0 || data != "N") table_.sysCatIndex.updateCurrent("N");
         } while (table_.sysCatIndex.next(key) == 0);
     }
 }
@@ -234,7 +234,10 @@ void RomsDBImpl::cleanSystemStatus(const std::string& system) {
     std::vector<std::uint64_t> offsets;
     collectSystemRows(system, offsets);
     for (std::uint64_t offset : offsets) table_.writeStatus(offset, kStatusMissing);
-    if (table_.sysCatIndex.find(system) == 0) table_.sysCatIndex.updateCurrent("N");
+    // Written only when it changes: an unchanged index costs the commit a sync.
+    std::string old;
+    if (table_.sysCatIndex.find(system) == 0 && (table_.sysCatIndex.read(old) <= 0 || old != "N"))
+        table_.sysCatIndex.updateCurrent("N");
 }
 
 std::vector<std::string> RomsDBImpl::systemsWithStatus(const char* wanted) {
