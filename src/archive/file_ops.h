@@ -8,11 +8,8 @@
 // The engine and tools reach the seam through fileOps(), which a test can
 // point at another FileOps for a while (ScopedFileOps).
 //
-// Crash testing: when the environment variable QUORVANE_CRASH_AFTER_CALLS
-// holds N > 0, the process kills itself with SIGKILL on entering its N-th
-// call of the POSIX implementation, so a test can stop the program at any
-// step of its disk work. N = 0 only counts; either way the count is written
-// to standard error at a normal exit ("quorvane: N file-system calls").
+// Crash testing: every call of the POSIX implementation counts toward the
+// kill point of core/crash_point.h (QUORVANE_CRASH_AFTER_CALLS).
 #pragma once
 
 #include <cstddef>

@@ -41,6 +41,7 @@ struct CliContext {
 QUORVANE_CLI_COMMAND(addSettingsCommand);
 QUORVANE_CLI_COMMAND(addCatalogueCommands);
 QUORVANE_CLI_COMMAND(addDatabaseCommands);
+QUORVANE_CLI_COMMAND(addCheckCommands);
 QUORVANE_CLI_COMMAND(addMissHaveCommand);
 QUORVANE_CLI_COMMAND(addStatsCommand);
 QUORVANE_CLI_COMMAND(addExportCommand);

@@ -47,6 +47,7 @@ int runCli(int argc, char** argv) {
 
     // Help lists the commands in this order.
     for (auto* add : {&addSettingsCommand, &addImportCommand, &addCatalogueCommands, &addDatabaseCommands,
+                      &addCheckCommands,
                       &addScanCommand, &addFixCommand, &addRebuildCommand, &addMissHaveCommand, &addStatsCommand,
                       &addExportCommand, &addFormatsCommand, &addIdentifyCommand, &addZipCommands, &addDemoCommand})
         if (add) add(app, ctx);

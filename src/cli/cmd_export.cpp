@@ -59,7 +59,7 @@ int runExport(const CliContext& ctx, const Options& o) {
         }
     } host;
     if (!db->exportFiles(host, o.out, std::move(systems), systemText, gameText, romText, o.available ? 1 : 0)) {
-        std::fprintf(stderr, "%s\n", kAnotherJobRunning);
+        if (db->impl().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
         return kExitFailed;
     }
     db->waitForJob();

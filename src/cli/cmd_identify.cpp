@@ -56,7 +56,7 @@ int runIdentify(const CliContext& ctx, const Options& o) {
     // The job hands its hits over on its own thread; reading them after
     // waitForJob needs no further lock.
     if (!startIdentify(*db, host, settings, o.paths, [&list](std::vector<GenericRom> hits) { list.append(hits); })) {
-        std::fprintf(stderr, "%s\n", kAnotherJobRunning);
+        if (db->impl().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
         return kExitFailed;
     }
     db->waitForJob();
@@ -70,7 +70,7 @@ int runIdentify(const CliContext& ctx, const Options& o) {
         return outcome();
     }
     if (!startRebuildOf(*db, host, settings, std::move(paths))) {
-        std::fprintf(stderr, "%s\n", kAnotherJobRunning);
+        if (db->impl().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
         return kExitFailed;
     }
     db->waitForJob();

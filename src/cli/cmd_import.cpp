@@ -24,7 +24,7 @@ int runImport(const CliContext& ctx, const ImportOptions& o) {
     ConsoleHost host;
     host.setQuestionPolicy(o.yes ? QuestionPolicy::Yes : o.ignore ? QuestionPolicy::No : QuestionPolicy::Ask);
     if (!db->importRomset(host, settings, o.files)) {
-        std::fprintf(stderr, "%s\n", kAnotherJobRunning);
+        if (db->impl().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
         return kExitFailed;
     }
     db->waitForJob();

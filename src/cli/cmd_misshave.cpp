@@ -26,7 +26,7 @@ int runMissHave(const CliContext& ctx, const Options& o) {
         ConsoleHost host;
         std::vector<std::string> systems = db->getSystems();
         if (!db->createMissHaveAll(host, settings, std::move(systems))) {
-            std::fprintf(stderr, "%s\n", kAnotherJobRunning);
+            if (db->impl().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
             return kExitFailed;
         }
         db->waitForJob();

@@ -29,9 +29,18 @@ int runOnSystems(const CliContext& ctx, const SystemsOptions& o, StartOne one, S
     std::vector<std::string> systems = o.all ? db->getSystems() : o.systems;
     for (const std::string& s : systems) {
         if (!db->impl().hasSystem(s)) {
+            // A database that cannot be opened is named as such, never as a missing system.
+            if (const std::string error = db->impl().lastError(); !error.empty()) {
+                std::fprintf(stderr, "%s\n", error.c_str());
+                return kExitFailed;
+            }
             std::fprintf(stderr, "There is no system \"%s\" in this category.\n", terminalText(s).c_str());
             return kExitUsage;
         }
+    }
+    if (const std::string error = db->impl().lastError(); !error.empty()) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return kExitFailed;
     }
     ConsoleHost host;
     const bool started = !o.all && systems.size() == 1 ? ((*db).*one)(host, settings, systems[0])

@@ -32,7 +32,8 @@ int runStats(const CliContext& ctx, const Options& o) {
         (*values)[static_cast<size_t>(number)] = text;
     });
     if (!started) {
-        std::fprintf(stderr, "%s\n", kAnotherJobRunning);
+        // The starter has said why when the database could not be opened.
+        if (db->impl().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
         return kExitFailed;
     }
     db->waitForJob();

@@ -10,10 +10,12 @@
 namespace quorvane::keyfile {
 
 BlockCache::~BlockCache() {
-    for (Block* b = newest_; b;) {
-        Block* next = b->older;
-        delete b;
-        b = next;
+    for (Block* list : {newest_, parked_}) {
+        for (Block* b = list; b;) {
+            Block* next = b->older;
+            delete b;
+            b = next;
+        }
     }
 }
 
@@ -41,8 +43,31 @@ void BlockCache::unlink(Block* b) {
     b->newer = b->older = nullptr;
 }
 
-void BlockCache::remove(Block* b) {
+void BlockCache::park(Block* b) {
     unlink(b);
+    --count_;
+    b->parked = true;
+    b->older = parked_;
+    if (parked_) parked_->newer = b;
+    parked_ = b;
+    ++parkedCount_;
+}
+
+void BlockCache::detachParked(Block* b) {
+    if (b->newer) b->newer->older = b->older; else parked_ = b->older;
+    if (b->older) b->older->newer = b->newer;
+    b->newer = b->older = nullptr;
+    b->parked = false;
+    --parkedCount_;
+}
+
+void BlockCache::remove(Block* b) {
+    if (b->parked) {
+        detachParked(b);
+    } else {
+        unlink(b);
+        --count_;
+    }
     for (Block** p = bucketOf(keyOf(b->file, b->number)); *p; p = &(*p)->hashNext) {
         if (*p == b) {
             *p = b->hashNext;
@@ -50,7 +75,6 @@ void BlockCache::remove(Block* b) {
         }
     }
     b->hashNext = nullptr;
-    --count_;
     // Spare blocks keep their key arrays' capacity for the next load.
     if (spare_.size() < 16) spare_.emplace_back(b); else delete b;
 }
@@ -59,6 +83,8 @@ Block* BlockCache::find(BlockFile* file, uint32_t number, uint64_t op) {
     Block* b = *bucketOf(keyOf(file, number));
     while (b && (b->number != number || b->file != file)) b = b->hashNext;
     if (!b) return nullptr;
+    b->lastOp = op;
+    if (b->parked) return b;
     // A block among the most recent quarter stays where it is: moving it
     // would touch two other blocks for an order that hardly changes.
     if (newest_ != b && links_ - b->linkedAt >= limit_ / 4) {
@@ -73,8 +99,13 @@ Block* BlockCache::find(BlockFile* file, uint32_t number, uint64_t op) {
 // has used (its transaction changes them in place). A dirty block whose
 // write fails stays; the cache grows instead.
 void BlockCache::evictOneFor(uint64_t op) {
-    for (Block* b = oldest_; b; b = b->newer) {
+    for (Block* b = oldest_, *next; b; b = next) {
+        next = b->newer;
         if (b->lastOp == op) continue;
+        if (b->dirty && b->file->held(b->number)) {
+            park(b);
+            continue;
+        }
         if (b->dirty) {
             if (b->file->writeBlock(b->number, b->bytes) != 0) continue;
             b->dirty = false;
@@ -103,14 +134,14 @@ std::unique_ptr<Block> BlockCache::newBlock(BlockFile* file, uint32_t number, ui
 }
 
 Block* BlockCache::enter(std::unique_ptr<Block> b) {
-    if (count_ + 1 > buckets_.size()) {
+    if (count_ + parkedCount_ + 1 > buckets_.size()) {
         std::vector<Block*> grown(2 * buckets_.size(), nullptr);
         buckets_.swap(grown);
-        for (Block* o = newest_; o; o = o->older) {
+        forEach([&](Block* o) {
             Block** p = bucketOf(keyOf(o->file, o->number));
             o->hashNext = *p;
             *p = o;
-        }
+        });
     }
     Block* raw = b.release();
     Block** p = bucketOf(keyOf(raw->file, raw->number));
@@ -162,12 +193,18 @@ int BlockCache::flush(BlockFile* file) {
     std::sort(dirty.begin(), dirty.end(), [](const Block* a, const Block* b) { return a->number < b->number; });
     int result = 0;
     for (Block* b : dirty) {
+        if (file->held(b->number)) continue;
         const int rc = file->writeBlock(b->number, b->bytes);
         if (rc != 0) {
             result = rc;
             continue;
         }
         b->dirty = false;
+        if (b->parked) {
+            detachParked(b);
+            ++count_;
+            link(b);
+        }
     }
     return result;
 }
@@ -184,6 +221,11 @@ int BlockCache::trim() {
     Block* b = oldest_;
     while (count_ > limit_ && b) {
         Block* next = b->newer;
+        if (b->dirty && b->file->held(b->number)) {
+            park(b);
+            b = next;
+            continue;
+        }
         if (b->dirty) {
             const int rc = b->file->writeBlock(b->number, b->bytes);
             if (rc != 0) return rc;

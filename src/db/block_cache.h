@@ -2,13 +2,18 @@
 // dirty blocks written back when evicted, flushed or closed. A cached tree
 // block keeps its expanded keys until it changes in a way the editing code
 // does not follow (then `keysValid` drops and the next use rebuilds them).
+// A changed block that a durable batch holds until its commit cannot be
+// evicted: it is parked on a list of its own, outside the limit, until the
+// batch writes it.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+#include "db/block_file.h"
 #include "db/block_keys.h"
 #include "db/key_file_format.h"
 
@@ -23,6 +28,7 @@ struct Block {
     bool dirty = false;
     bool keysValid = false;
     bool walked = false;        // walked once since it was read: the next use expands its keys
+    bool parked = false;        // changed, held for a batch's commit: out of the recency list
     Block* hashNext = nullptr;  // the next block of its hash bucket
     uint64_t lastOp = 0;        // the operation that used it last: not evicted during it
     uint64_t linkedAt = 0;      // the cache's link count when it was made most recent
@@ -54,12 +60,15 @@ public:
 
     // Writes the file's dirty blocks in block order. 0 or an error code.
     int flush(BlockFile* file);
+    // Visits the file's dirty blocks that its batch holds, in block order.
+    template <typename Visit>
+    void forEachHeld(BlockFile* file, Visit visit);
     // Forgets the file's blocks, dirty or not.
     void drop(BlockFile* file);
     // Evicts least recently used blocks down to the limit. 0 or the error of
     // a write that failed (that block stays cached and dirty).
     int trim();
-    size_t size() const { return count_; }
+    size_t size() const { return count_ + parkedCount_; }
 
 private:
     static uint64_t keyOf(const BlockFile* file, uint32_t number);
@@ -67,6 +76,8 @@ private:
     void unlink(Block* b);
     void remove(Block* b);
     void evictOneFor(uint64_t op);
+    void park(Block* b);
+    void detachParked(Block* b);
     // A block for (file, number), evicting one first when the cache is full.
     std::unique_ptr<Block> newBlock(BlockFile* file, uint32_t number, uint64_t op);
     Block* enter(std::unique_ptr<Block> b);
@@ -74,6 +85,7 @@ private:
     template <typename Visit>
     void forEach(Visit visit) {
         for (Block* b = newest_; b; b = b->older) visit(b);
+        for (Block* b = parked_; b; b = b->older) visit(b);
     }
 
     // A chained hash of (block file, block number), power-of-two sized and
@@ -83,8 +95,20 @@ private:
     uint64_t links_ = 0;
     Block* newest_ = nullptr;
     Block* oldest_ = nullptr;
+    Block* parked_ = nullptr;  // parked blocks, linked through newer/older
+    size_t parkedCount_ = 0;
     size_t limit_ = 8;
     std::vector<std::unique_ptr<Block>> spare_;
 };
+
+template <typename Visit>
+void BlockCache::forEachHeld(BlockFile* file, Visit visit) {
+    std::vector<Block*> held;
+    forEach([&](Block* b) {
+        if (b->file == file && b->dirty && b->file->held(b->number)) held.push_back(b);
+    });
+    std::sort(held.begin(), held.end(), [](const Block* a, const Block* b) { return a->number < b->number; });
+    for (Block* b : held) visit(b);
+}
 
 }  // namespace quorvane::keyfile

@@ -9,6 +9,7 @@
 #include <list>
 #include <utility>
 
+#include "core/crash_point.h"
 #include "db/key_file.h"
 #include "db/key_file_format.h"
 
@@ -145,13 +146,15 @@ int BlockFile::readBlock(uint32_t n, uint8_t* out) {
 
 int BlockFile::writeBlock(uint32_t n, const uint8_t* data) {
     if (!writable_) return kKfNotForUpdate;
-    if (n >= blockCount_) return kKfStateError;
+    if (n >= blockCount_ || held(n)) return kKfStateError;
+    if (gate_ && gate_(gateContext_) != 0) return kKfWriteFailed;
     int error = 0;
     const int fd = handleFor(n / blocksPerFile_, &error);
     if (fd < 0) return error;
     const off_t at = static_cast<off_t>(n % blocksPerFile_) * static_cast<off_t>(kBlockSize);
     for (int attempt = 0; attempt < kTransferAttempts; ++attempt) {
         int injected = g_fault ? g_fault(true, n) : 0;
+        crashPoint();
         ssize_t put;
         if (injected) {
             errno = injected;
@@ -161,10 +164,25 @@ int BlockFile::writeBlock(uint32_t n, const uint8_t* data) {
         }
         if (put < 0 && errno == EINTR) continue;
         if (put != static_cast<ssize_t>(kBlockSize)) return kKfWriteFailed;
+        written_ = true;
         markChecked(n);
         return 0;
     }
     return kKfWriteFailed;
+}
+
+int BlockFile::sync() {
+    if (!written_) return 0;
+    const uint32_t files = blockCount_ == 0 ? 1 : (blockCount_ - 1) / blocksPerFile_ + 1;
+    for (uint32_t k = 0; k < files; ++k) {
+        int error = 0;
+        const int fd = handleFor(k, &error);
+        if (fd < 0) return kKfWriteFailed;
+        crashPoint();
+        if (::fdatasync(fd) != 0) return kKfWriteFailed;
+    }
+    written_ = false;
+    return 0;
 }
 
 }  // namespace quorvane::keyfile

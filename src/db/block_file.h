@@ -29,6 +29,22 @@ public:
     // Return 0 or an error code of keyFileErrno.
     int readBlock(uint32_t n, uint8_t* out);
     int writeBlock(uint32_t n, const uint8_t* data);
+    // Syncs the physical files when anything was written since the last
+    // sync. 0 or kKfWriteFailed.
+    int sync();
+
+    // A durable batch (see journal.h): blocks below `holdBelow` must wait
+    // for the commit; `gate` runs before any other block is written, to make
+    // the journal durable first. holdBelow 0 ends the batch.
+    using WriteGate = int (*)(void* context);
+    void setBatch(uint32_t holdBelow, WriteGate gate, void* context) {
+        holdBelow_ = holdBelow;
+        gate_ = gate;
+        gateContext_ = context;
+    }
+    void releaseHeld() { holdBelow_ = 0; }
+    bool held(uint32_t n) const { return n < holdBelow_; }
+    uint32_t holdBelow() const { return holdBelow_; }
 
     // The slot of this block file in the engine's table; part of cache keys.
     uint32_t id = 0;
@@ -58,6 +74,10 @@ private:
     uint32_t blockCount_ = 0;
     std::vector<int> fds_;
     std::vector<bool> checked_;
+    bool written_ = false;
+    uint32_t holdBelow_ = 0;
+    WriteGate gate_ = nullptr;
+    void* gateContext_ = nullptr;
 };
 
 // Test seam: called before every block transfer with the block number;

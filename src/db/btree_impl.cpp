@@ -1,12 +1,30 @@
 #include "db/btree_impl.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "db/key_file_format.h"
+
 namespace quorvane {
 
 int btreeImpl::open() {
     if (handle_) return 0;
     handle_ = keyFileCreate(path_);
     if (!handle_) handle_ = keyFileOpen(path_, true);
-    return handle_ ? 0 : kOpenFailed;
+    if (handle_) return 0;
+    const int error = keyFileErrno();
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        static_cast<uint64_t>(st.st_size) < 2 * keyfile::kBlockSize && ::unlink(path_.c_str()) == 0) {
+        handle_ = keyFileCreate(path_);
+        if (handle_) return 0;
+    }
+    return error == kKfDamaged ? kDamaged : kOpenFailed;
+}
+
+void btreeImpl::abandon() {
+    if (handle_) keyFileAbandon(handle_);
+    handle_ = nullptr;
 }
 
 int btreeImpl::flush() {

@@ -22,6 +22,7 @@ public:
     static constexpr int kDeleteFailed = -8;
     static constexpr int kUpdateFailed = -9;
     static constexpr int kEmpty = -11;
+    static constexpr int kDamaged = -12;
 
     explicit btreeImpl(std::string path) : path_(std::move(path)) {}
     ~btreeImpl() { close(); }
@@ -31,8 +32,15 @@ public:
     const std::string& path() const { return path_; }
     bool isOpen() const { return handle_ != nullptr; }
 
-    // Creates the key file, or opens it for update when it exists.
+    // Creates the key file, or opens it for update when it exists. A file
+    // shorter than the two blocks every key file starts with was cut short
+    // while it was being created; it holds nothing and is made again.
+    // kDamaged when the file is damaged, kOpenFailed when it cannot be
+    // opened for writing.
     int open();
+    // Closes without writing the changes the cache holds.
+    void abandon();
+    KeyFile* handle() const { return handle_; }
     int close();
     int flush();
     int insert(const std::string& key, const std::string& data);

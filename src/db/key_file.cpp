@@ -332,6 +332,13 @@ int keyFileClose(KeyFile* k) {
     return trimCache() ? 0 : -1;
 }
 
+int keyFileAbandon(KeyFile* k) {
+    Operation op;
+    if (!known(k)) return -1;
+    releaseKeyFile(k, false);
+    return trimCache() ? 0 : -1;
+}
+
 int keyFileInsert(KeyFile* k, const void* key, int keyLen, const void* data, int dataLen) {
     Operation op;
     if (!known(k)) return -1;

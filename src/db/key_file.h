@@ -75,6 +75,25 @@ int keyFileFindAll(KeyFile* k, const void* key, int keyLen, KeyFileVisit visit, 
 int keyFileDelete(KeyFile* k);
 int keyFileUpdate(KeyFile* k, const void* data, int dataLen);
 
+// Durable batches, driven by a database's rollback journal (journal.h).
+// While a batch runs, the blocks the file had when it began are never
+// written: the changed ones wait in the cache. Blocks appended since may be
+// written when the cache needs room, each time after `gate(context)` has
+// returned 0 (it makes the journal's header durable).
+using KeyFileWriteGate = int (*)(void* context);
+// Returns the file's block count, or -1.
+int keyFileBeginBatch(KeyFile* k, KeyFileWriteGate gate, void* context);
+// The block count when the batch began, and the disk bytes (as they were
+// then) of every block below it that the batch changed, in block order.
+// `visit` returns 0 to go on. 0, or -1 when a block cannot be read.
+using KeyFileOriginalVisit = int (*)(void* context, unsigned block, const unsigned char* bytes);
+int keyFileBatchOriginals(KeyFile* k, unsigned* startCount, KeyFileOriginalVisit visit, void* context);
+// Ends the batch: writes every changed block and syncs the file.
+int keyFileEndBatch(KeyFile* k);
+// Closes the key file without writing anything it changed (after a failed
+// commit, before the journal rolls the file back).
+int keyFileAbandon(KeyFile* k);
+
 int keyFileErrno();
 const char* keyFileErrorText(int code);
 

@@ -43,7 +43,8 @@ public:
     }
     std::string getSystemVersion(const std::string& system) { return impl_->getSystemVersion(system); }
 
-    // Job starters.
+    // Job starters. Each first makes sure the database can be opened and
+    // otherwise says why not (in use, read-only, damaged) and starts nothing.
     bool importRomset(JobHost& host, const Settings& settings, std::vector<std::string> files);
     bool scanSystem(JobHost& host, const Settings& settings, const std::string& system);
     bool scanAll(JobHost& host, const Settings& settings, std::vector<std::string> systems);
@@ -63,6 +64,12 @@ public:
     std::string writeMissList(const Settings& settings, const std::string& system);
 
 private:
+    bool usable(JobHost& host) {
+        if (impl_->probe()) return true;
+        host.showInformation(impl_->lastError());
+        return false;
+    }
+
     std::shared_ptr<RomsDBImpl> impl_;
     JobRunner runner_;
 };

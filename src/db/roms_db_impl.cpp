@@ -10,7 +10,9 @@ namespace {
 
 constexpr auto parseOffset = &table::parseOffset;
 
-std::string describe(int code) {
+}  // namespace
+
+std::string RomsDBImpl::describe(int code) {
     switch (code) {
         case table::kNotOpen: return "the record file cannot be opened or created";
         case table::kRowTooLarge: return "a field is longer than 255 bytes or the row longer than 1024 bytes";
@@ -18,14 +20,16 @@ std::string describe(int code) {
         case table::kInUse: return "it is in use by another Quorvane process";
         case table::kBadRow: return "a row is damaged";
         case table::kIndexFailed: return "an index could not be updated";
-        case btreeImpl::kOpenFailed: return "an index file cannot be opened (damaged or not writable)";
+        case table::kReadOnly: return "it is read-only";
+        case table::kRollbackFailed:
+            return "it is damaged: a change cut short by a crash cannot be rolled back (is the folder writable?)";
+        case btreeImpl::kDamaged: return "it is damaged (quorvane check tells more; quorvane repair mends it)";
+        case btreeImpl::kOpenFailed: return "an index file cannot be opened for writing (read-only?)";
         case btreeImpl::kFlushFailed: return "an index file could not be written";
         case btreeImpl::kCloseFailed: return "an index file could not be closed";
         default: return "error " + std::to_string(code);
     }
 }
-
-}  // namespace
 
 class RomsDBImpl::Session {
 public:
@@ -60,7 +64,7 @@ bool RomsDBImpl::openForOperation() {
     if (keptOpen_ && table_.isOpen()) return true;
     const int result = table_.open();
     if (result != 0) {
-        setError("Cannot open database " + table_.basePath() + ": " + describe(result));
+        setError("Cannot open database " + table_.basePath() + ": " + RomsDBImpl::describe(result));
         return false;
     }
     return true;
@@ -70,7 +74,7 @@ void RomsDBImpl::closeAfterOperation() {
     if (keptOpen_) return;
     const int result = table_.close();
     if (result != 0 && lastError_.empty())
-        setError("Closing database " + table_.basePath() + " failed: " + describe(result));
+        setError("Closing database " + table_.basePath() + " failed: " + RomsDBImpl::describe(result));
 }
 
 int RomsDBImpl::openDB() {
@@ -78,7 +82,7 @@ int RomsDBImpl::openDB() {
     lastError_.clear();
     keptOpen_ = true;
     const int result = table_.open();
-    if (result != 0) setError("Cannot open database " + table_.basePath() + ": " + describe(result));
+    if (result != 0) setError("Cannot open database " + table_.basePath() + ": " + RomsDBImpl::describe(result));
     return result;
 }
 
@@ -86,8 +90,13 @@ int RomsDBImpl::closeDB() {
     std::lock_guard lock(mutex_);
     keptOpen_ = false;
     const int result = table_.close();
-    if (result != 0) setError("Closing database " + table_.basePath() + " failed: " + describe(result));
+    if (result != 0) setError("Closing database " + table_.basePath() + " failed: " + RomsDBImpl::describe(result));
     return result;
+}
+
+bool RomsDBImpl::probe() {
+    Session s(*this);
+    return s.ok();
 }
 
 std::string RomsDBImpl::normaliseSize(const std::string& size) {
@@ -121,7 +130,7 @@ bool RomsDBImpl::addRom(const std::string& system, const std::string& version, c
     r.romOf = romOf;
     const int result = table_.insertRecord(r);
     if (result != 0) {
-        setError("Cannot store ROM " + romName + " of game " + game + ": " + describe(result));
+        setError("Cannot store ROM " + romName + " of game " + game + ": " + RomsDBImpl::describe(result));
         return false;
     }
     return true;
@@ -214,7 +223,7 @@ void RomsDBImpl::cleanStatus() {
     }
     if (table_.sysCatIndex.first(key) == 0) {
         do {
-            table_.sysCatIndex.updateCurrent("N");
+            if (table_.sysCatIndex.read(data) <= 0 || data != "N") table_.sysCatIndex.updateCurrent("N");
         } while (table_.sysCatIndex.next(key) == 0);
     }
 }
@@ -225,7 +234,10 @@ void RomsDBImpl::cleanSystemStatus(const std::string& system) {
     std::vector<std::uint64_t> offsets;
     collectSystemRows(system, offsets);
     for (std::uint64_t offset : offsets) table_.writeStatus(offset, kStatusMissing);
-    if (table_.sysCatIndex.find(system) == 0) table_.sysCatIndex.updateCurrent("N");
+    // Written only when it changes: an unchanged index costs the commit a sync.
+    std::string old;
+    if (table_.sysCatIndex.find(system) == 0 && (table_.sysCatIndex.read(old) <= 0 || old != "N"))
+        table_.sysCatIndex.updateCurrent("N");
 }
 
 std::vector<std::string> RomsDBImpl::systemsWithStatus(const char* wanted) {
@@ -298,7 +310,11 @@ Romset RomsDBImpl::getRomset(const std::string& system, int mode) {
     }
     if (haveGame) offer(std::move(current));
 
-    if (table_.sysCatIndex.find(system) == 0) table_.sysCatIndex.updateCurrent(anyNotHave ? "N" : "C");
+    // Written only when it changes: a listing should not cost a commit.
+    const char* status = anyNotHave ? "N" : "C";
+    std::string old;
+    if (table_.sysCatIndex.find(system) == 0 && (table_.sysCatIndex.read(old) <= 0 || old != status))
+        table_.sysCatIndex.updateCurrent(status);
     return romset;
 }
 

@@ -27,10 +27,15 @@ public:
     RomsDBImpl& operator=(const RomsDBImpl&) = delete;
 
     const std::string& basePath() const { return table_.basePath(); }
+    // A scratch database is made anew for each use and needs no journal.
+    void setScratch() { table_.setDurable(false); }
 
     // 0, or a negative table code (lastError() says what happened).
     int openDB();
     int closeDB();
+    // Opens and closes the database (rolling back what a crash left); false
+    // with lastError() saying why when it cannot be used.
+    bool probe();
     bool keptOpen() const { return keptOpen_; }
 
     bool addRom(const std::string& system, const std::string& version, const std::string& author,
@@ -72,6 +77,9 @@ public:
 
     // Text of the last failure, empty when the last operation succeeded.
     std::string lastError() const;
+
+    // What a table or index error code means, for a message.
+    static std::string describe(int code);
 
     // A size that is not a positive integer is stored as "-".
     static std::string normaliseSize(const std::string& size);

@@ -8,12 +8,19 @@
 
 #include <algorithm>
 
+#include "core/crash_point.h"
+#include "db/catalogue_repair.h"
+
 namespace quorvane {
 
 namespace {
 
+// Pending ranges closer than this are journalled and written as one.
+constexpr std::uint64_t kJoinGap = 256;
+
 bool writeAll(int fd, const char* data, size_t size, std::uint64_t offset) {
     while (size > 0) {
+        crashPoint();
         const ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -47,45 +54,141 @@ table::table(const std::string& basePath)
       sysCatIndex(basePath + "_sysCat.idx"),
       delIndex(basePath + "_del.idx"),
       basePath_(basePath),
-      recordPath_(basePath + ".rcf") {}
+      recordPath_(basePath + ".rcf"),
+      journal_(basePath + ".jnl", filePaths()) {}
 
 table::~table() { close(); }
 
-int table::open() {
-    if (fd_ >= 0) return 0;
-    const int fd = ::open(recordPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return kNotOpen;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return kInUse;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        ::flock(fd, LOCK_UN);
-        ::close(fd);
-        return kNotOpen;
-    }
-    fd_ = fd;
-    end_ = static_cast<std::uint64_t>(st.st_size);
-    written_ = false;
+std::array<std::string, Journal::kFiles> table::filePaths() const {
+    return {basePath_ + ".rcf", basePath_ + "_sys.idx", basePath_ + "_crc.idx", basePath_ + "_sysCat.idx",
+            basePath_ + "_del.idx"};
+}
+
+int table::openIndexes() {
     int result = sysCatIndex.open();
     if (result == 0) result = sysIndex.open();
     if (result == 0) result = crcIndex.open();
     if (result == 0) result = delIndex.open();
-    if (result != 0) close();
     return result;
+}
+
+int table::open() {
+    if (fd_ >= 0) return 0;
+    const int rc = openRecordFile();
+    if (rc != 0) return rc;
+    const int result = openIndexes();
+    if (result != 0) {
+        close();
+        return result;
+    }
+    if (durable_) beginTransaction();
+    return 0;
+}
+
+int table::lockFiles() {
+    if (fd_ >= 0) return 0;
+    return openRecordFile();
+}
+
+int table::openRecordFile() {
+    // A repair that a crash cut short after it was done is completed first.
+    finishRepair(basePath_);
+    const int fd = ::open(recordPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return errno == EACCES || errno == EROFS || errno == EPERM ? kReadOnly : kNotOpen;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return kInUse;
+    }
+    auto fail = [&](int code) {
+        ::flock(fd, LOCK_UN);
+        ::close(fd);
+        return code;
+    };
+    // A journal left by a crash: the lock is ours, so no one else is writing.
+    if (durable_ && Journal::rollBack(journalPath(), filePaths()) != 0) return fail(kRollbackFailed);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return fail(kNotOpen);
+    fd_ = fd;
+    end_ = static_cast<std::uint64_t>(st.st_size);
+    startEnd_ = end_;
+    written_ = false;
+    return 0;
+}
+
+int table::beforeWrite(void* self) { return static_cast<table*>(self)->journal_.makeDurable(); }
+
+void table::beginTransaction() {
+    Journal::Origin origin;
+    origin.recordLength = end_;
+    origin.blocksPerFile = kKeyFileBlocksPerPhysicalFile;
+    btreeImpl* indexes[] = {&sysIndex, &crcIndex, &sysCatIndex, &delIndex};
+    for (size_t i = 0; i < 4; ++i) {
+        const int count = indexes[i]->handle() ? keyFileBeginBatch(indexes[i]->handle(), &beforeWrite, this) : -1;
+        origin.blockCounts[i] = count > 0 ? static_cast<std::uint32_t>(count) : 0;
+    }
+    startEnd_ = end_;
+    pending_.clear();
+    journal_.begin(origin);
 }
 
 bool table::flushAppends() {
     if (appended_.empty()) return true;
+    if (durable_ && journal_.makeDurable() != 0) return false;
     if (!writeAll(fd_, appended_.data(), appended_.size(), end_ - appended_.size())) return false;
+    written_ = true;
     appended_.clear();
     return true;
 }
 
+void table::keepPending(const char* data, size_t size, std::uint64_t offset) {
+    const std::uint64_t end = offset + size;
+    auto it = pending_.upper_bound(offset);
+    if (it != pending_.begin()) {
+        auto before = std::prev(it);
+        const std::uint64_t beforeEnd = before->first + before->second.size();
+        if (beforeEnd >= end) {  // inside one kept range: the common status write
+            before->second.replace(static_cast<size_t>(offset - before->first), size, data, size);
+            return;
+        }
+        if (beforeEnd >= offset) it = before;
+    }
+    // Merge every range that overlaps or touches the new one: together they
+    // cover one interval without gaps.
+    std::uint64_t lo = offset, hi = end;
+    auto last = it;
+    while (last != pending_.end() && last->first <= end) {
+        lo = std::min(lo, last->first);
+        hi = std::max<std::uint64_t>(hi, last->first + last->second.size());
+        ++last;
+    }
+    std::string merged(static_cast<size_t>(hi - lo), '\0');
+    for (auto j = it; j != last; ++j) merged.replace(static_cast<size_t>(j->first - lo), j->second.size(), j->second);
+    merged.replace(static_cast<size_t>(offset - lo), size, data, size);
+    pending_.erase(it, last);
+    pending_.emplace(lo, std::move(merged));
+}
+
+void table::patchPending(char* out, size_t size, std::uint64_t offset) const {
+    const std::uint64_t end = offset + size;
+    auto it = pending_.upper_bound(offset);
+    if (it != pending_.begin()) --it;
+    for (; it != pending_.end() && it->first < end; ++it) {
+        const std::uint64_t from = std::max(offset, it->first);
+        const std::uint64_t to = std::min<std::uint64_t>(end, it->first + it->second.size());
+        if (from < to)
+            std::copy_n(it->second.data() + (from - it->first), static_cast<size_t>(to - from), out + (from - offset));
+    }
+}
+
 bool table::writeAt(const char* data, size_t size, std::uint64_t offset) {
+    if (durable_ && offset < startEnd_) {
+        // Rows never straddle the old end: a row is wholly old or appended.
+        keepPending(data, size, offset);
+        return true;
+    }
     const std::uint64_t bufferAt = end_ - appended_.size();
-    if (offset + size <= bufferAt) return writeAll(fd_, data, size, offset);
+    if (offset + size <= bufferAt)
+        return (!durable_ || journal_.makeDurable() == 0) && writeAll(fd_, data, size, offset);
     if (offset >= bufferAt && offset + size <= end_) {
         appended_.replace(static_cast<size_t>(offset - bufferAt), size, data, size);
         return true;
@@ -112,29 +215,136 @@ ssize_t table::readAt(char* out, size_t size, std::uint64_t offset) {
         appended_.copy(out + got, n, static_cast<size_t>(at - bufferAt));
         got += n;
     }
+    if (!pending_.empty() && offset < startEnd_) patchPending(out, got, offset);
     return static_cast<ssize_t>(got);
+}
+
+// The old bytes of every block and byte range the transaction changed go to
+// the journal. Pending ranges are read from the disk, which still holds
+// them as they were.
+int table::journalOldBytes() {
+    btreeImpl* indexes[] = {&sysIndex, &crcIndex, &sysCatIndex, &delIndex};
+    struct Context {
+        Journal* journal;
+        std::uint8_t file;
+    };
+    for (size_t i = 0; i < 4; ++i) {
+        if (!indexes[i]->handle()) continue;
+        Context context{&journal_, static_cast<std::uint8_t>(i + 1)};
+        unsigned start = 0;
+        const auto visit = [](void* c, unsigned block, const unsigned char* bytes) {
+            auto* ctx = static_cast<Context*>(c);
+            return ctx->journal->add(ctx->file, std::uint64_t{block} * 4096, bytes, 4096);
+        };
+        if (keyFileBatchOriginals(indexes[i]->handle(), &start, visit, &context) != 0) return kWriteFailed;
+    }
+    std::string old;
+    for (auto it = pending_.begin(); it != pending_.end();) {
+        const std::uint64_t lo = it->first;
+        std::uint64_t hi = lo + it->second.size();
+        for (++it; it != pending_.end() && it->first <= hi + kJoinGap; ++it) hi = it->first + it->second.size();
+        old.resize(static_cast<size_t>(hi - lo));
+        ssize_t n;
+        do {
+            n = ::pread(fd_, old.data(), old.size(), static_cast<off_t>(lo));
+        } while (n < 0 && errno == EINTR);
+        if (n != static_cast<ssize_t>(old.size())) return kWriteFailed;
+        if (journal_.add(0, lo, old.data(), old.size()) != 0) return kWriteFailed;
+    }
+    return 0;
+}
+
+// Writes the pending ranges, joined as the journal holds them.
+bool table::writePending() {
+    std::string bytes;
+    for (auto it = pending_.begin(); it != pending_.end();) {
+        const auto first = it;
+        const std::uint64_t lo = it->first;
+        std::uint64_t hi = lo + it->second.size();
+        for (++it; it != pending_.end() && it->first <= hi + kJoinGap; ++it) hi = it->first + it->second.size();
+        bytes.resize(static_cast<size_t>(hi - lo));
+        if (std::next(first) != it) {
+            ssize_t n;
+            do {
+                n = ::pread(fd_, bytes.data(), bytes.size(), static_cast<off_t>(lo));
+            } while (n < 0 && errno == EINTR);
+            if (n != static_cast<ssize_t>(bytes.size())) return false;
+        }
+        for (auto j = first; j != it; ++j) bytes.replace(static_cast<size_t>(j->first - lo), j->second.size(), j->second);
+        if (!writeAll(fd_, bytes.data(), bytes.size(), lo)) return false;
+        written_ = true;
+    }
+    pending_.clear();
+    return true;
+}
+
+void table::rollBackNow() {
+    for (btreeImpl* index : {&sysCatIndex, &sysIndex, &crcIndex, &delIndex}) index->abandon();
+    pending_.clear();
+    appended_.clear();
+    journal_.begin({});
+    Journal::rollBack(journalPath(), filePaths());
+    struct stat st {};
+    end_ = ::fstat(fd_, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : startEnd_;
+    written_ = false;
+    if (openIndexes() == 0) beginTransaction();
+}
+
+int table::commit() {
+    if (fd_ < 0) return kNotOpen;
+    int result = 0;
+    if (!durable_) {
+        // A scratch database is made anew each time: nothing to sync.
+        if (!flushAppends()) result = kWriteFailed;
+        written_ = false;
+        for (btreeImpl* index : {&sysCatIndex, &sysIndex, &crcIndex, &delIndex})
+            if (index->isOpen() && index->flush() != 0) result = btreeImpl::kFlushFailed;
+        return result;
+    }
+    // Old bytes first, synced once; then the new ones, synced once; then the
+    // journal goes, which is the moment the change is committed.
+    result = journalOldBytes();
+    const bool changed = journal_.needed() || !pending_.empty() || !appended_.empty() || end_ > startEnd_;
+    if (result == 0 && changed && journal_.sync() != 0) result = kWriteFailed;
+    if (result == 0 && !flushAppends()) result = kWriteFailed;
+    if (result == 0 && !writePending()) result = kWriteFailed;
+    if (result == 0 && written_) {
+        crashPoint();
+        if (::fdatasync(fd_) != 0) result = kWriteFailed;
+    }
+    for (btreeImpl* index : {&sysIndex, &crcIndex, &sysCatIndex, &delIndex})
+        if (result == 0 && index->handle() && keyFileEndBatch(index->handle()) != 0) result = kWriteFailed;
+    if (result == 0 && journal_.finish() != 0) result = kWriteFailed;
+    if (result != 0) {
+        rollBackNow();
+        return result;
+    }
+    written_ = false;
+    beginTransaction();
+    return 0;
 }
 
 int table::close() {
     int result = 0;
+    if (fd_ >= 0) result = commit();
+    // Nothing is left to write: the indexes close before the lock goes.
+    for (btreeImpl* index : {&sysCatIndex, &sysIndex, &crcIndex, &delIndex}) {
+        const int r = index->close();
+        if (r != 0 && result == 0) result = r;
+    }
     if (fd_ >= 0) {
-        if (!flushAppends()) {
-            result = kWriteFailed;
-            appended_.clear();
-        }
-        if (written_ && ::fdatasync(fd_) != 0) result = kWriteFailed;
+        appended_.clear();
+        pending_.clear();
         ::flock(fd_, LOCK_UN);
         ::close(fd_);
         fd_ = -1;
-    }
-    for (btreeImpl* index : {&sysCatIndex, &sysIndex, &crcIndex, &delIndex}) {
-        const int r = index->close();
-        if (r != 0) result = r;
     }
     return result;
 }
 
 void table::deleteFiles() {
+    // The journal first: one left behind would roll new files back.
+    ::unlink(journalPath().c_str());
     for (const char* suffix : {".rcf", "_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx"})
         ::unlink((basePath_ + suffix).c_str());
 }

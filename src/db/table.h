@@ -23,18 +23,26 @@
 // 04 31 30 32 34 00 00 00 00 01 31 01 41) and its sizeKey is "29".
 //
 // While a table is open the record file carries an exclusive advisory lock
-// (flock), so a second process cannot write the same database at once.
-// Rows appended at the end wait in a buffer of up to kAppendBuffer bytes and
-// go to disk in one write; reads and status writes see them there, and
-// close writes them (reporting a failure) before it syncs the file.
+// (flock), so a second process cannot write the same database at once; it is
+// released only after every file is written and synced.
+//
+// Everything a table changes between open and commit (or close) is one
+// transaction, made atomic and durable by the rollback journal B.jnl
+// (journal.h): bytes of the record file that existed when it began wait in
+// memory (reads see them) until the commit; rows appended at the end wait in
+// a buffer of up to kAppendBuffer bytes and go to disk in one write once the
+// journal's header is durable. Open rolls back a journal left by a crash.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
 
 #include "db/btree_impl.h"
+#include "db/journal.h"
 #include "db/simple_record.h"
 
 namespace quorvane {
@@ -47,6 +55,8 @@ public:
     static constexpr int kInUse = -103;
     static constexpr int kBadRow = -104;
     static constexpr int kIndexFailed = -105;
+    static constexpr int kReadOnly = -106;
+    static constexpr int kRollbackFailed = -107;
 
     static constexpr size_t kMaxFieldLength = 255;
     static constexpr size_t kAppendBuffer = 64 * 1024;
@@ -58,7 +68,18 @@ public:
     table& operator=(const table&) = delete;
 
     int open();
+    // Takes the lock (rolling back what a crash left) without opening the
+    // key files: check and repair read possibly damaged files themselves.
+    // close() releases it.
+    int lockFiles();
+    // Commits, then closes every file; the lock goes last.
     int close();
+    // Makes the changes since open (or the last commit) durable as one and
+    // starts the next transaction. On failure the changes are rolled back.
+    int commit();
+    // The import's scratch database needs no journal and no sync: it is made
+    // anew each time.
+    void setDurable(bool durable) { durable_ = durable; }
     bool isOpen() const { return fd_ >= 0; }
     void deleteFiles();
 
@@ -86,6 +107,9 @@ public:
 
     const std::string& basePath() const { return basePath_; }
     const std::string& recordPath() const { return recordPath_; }
+    std::string journalPath() const { return basePath_ + ".jnl"; }
+    // The paths of the record file and the key files, as the journal numbers them.
+    std::array<std::string, Journal::kFiles> filePaths() const;
 
     btreeImpl sysIndex;
     btreeImpl crcIndex;
@@ -100,6 +124,17 @@ private:
     // Reads up to `size` bytes at `offset` from the file and the append buffer.
     ssize_t readAt(char* out, size_t size, std::uint64_t offset);
     bool flushAppends();
+    void beginTransaction();
+    // Keeps a write below the transaction's start for the commit.
+    void keepPending(const char* data, size_t size, std::uint64_t offset);
+    void patchPending(char* out, size_t size, std::uint64_t offset) const;
+    int journalOldBytes();
+    bool writePending();
+    // Drops what the running transaction changed and rolls the files back.
+    void rollBackNow();
+    int openIndexes();
+    int openRecordFile();
+    static int beforeWrite(void* self);
 
     std::string basePath_;
     std::string recordPath_;
@@ -110,6 +145,12 @@ private:
     bool written_ = false;
     // Appended rows not written yet: they belong at [end_ - size, end_).
     std::string appended_;
+    bool durable_ = true;
+    Journal journal_;
+    // The record file's length when the transaction began.
+    std::uint64_t startEnd_ = 0;
+    // Writes below startEnd_, merged into non-touching ranges by offset.
+    std::map<std::uint64_t, std::string> pending_;
 };
 
 }  // namespace quorvane

@@ -4,6 +4,7 @@
 namespace quorvane {
 
 bool RomsDB::importRomset(JobHost& host, const Settings& settings, std::vector<std::string> files) {
+    if (!usable(host)) return false;
     return runner().start(std::make_unique<ImportJob>(host, shared(), settings, std::move(files)));
 }
 

@@ -13,7 +13,9 @@ std::string scratchGameKey(const std::string& game) {
 }
 
 ScratchRomset::ScratchRomset(ImportContext& context)
-    : context_(context), scratch_(context.settings().scratchDatabasePath()) {}
+    : context_(context), scratch_(context.settings().scratchDatabasePath()) {
+    scratch_.setScratch();
+}
 
 ScratchRomset::~ScratchRomset() { scratch_.deleteDB(); }
 

@@ -10,16 +10,19 @@
 namespace quorvane {
 
 bool RomsDB::createMissHaveAll(JobHost& host, const Settings& settings, std::vector<std::string> systems) {
+    if (!usable(host)) return false;
     return runner().start(std::make_unique<MissHaveJob>(shared(), host, settings.basedir, std::move(systems)));
 }
 
 bool RomsDB::showStats(JobHost& host, std::function<void(int number, const std::string& text)> sink) {
+    if (!usable(host)) return false;
     return runner().start(std::make_unique<StatsJob>(shared(), host, std::move(sink)));
 }
 
 bool RomsDB::exportFiles(JobHost& host, const std::string& targetFile, std::vector<std::string> systems,
                          const std::string& systemTemplate, const std::string& gameTemplate,
                          const std::string& romTemplate, int statusMode) {
+    if (!usable(host)) return false;
     ExportRequest request{targetFile, std::move(systems), systemTemplate, gameTemplate, romTemplate, statusMode};
     return runner().start(std::make_unique<ExportJob>(shared(), host, std::move(request)));
 }

@@ -1,0 +1,191 @@
+// `quorvane import`, `scan`, `delete-system` and `clean` killed with SIGKILL
+// at points spread over their file-system calls (the last four, where the
+// catalogue commits, always among them): afterwards the database opens and
+// checks sound, every other system is exactly as it was, and the one the command worked
+// on is wholly as before or wholly as after.
+//
+// QUORVANE_CRASH_POINTS sets how many points each command gets (default 4;
+// "all" tries every call).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include "db/catalogue_check.h"
+#include "db/roms_db_impl.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::readFile;
+using testing::runCapture;
+using testing::runShell;
+using testing::TempDir;
+using testing::writeFile;
+using Snapshot = std::map<std::string, std::string>;  // system -> its status and rows
+
+std::string romText(int g, int r) { return "rom " + std::to_string(g) + "/" + std::to_string(r) + " data"; }
+
+std::string crcOf(int g, int r) {
+    char crc[16];
+    std::snprintf(crc, sizeof crc, "%08x", 0x1000u * static_cast<unsigned>(g) + static_cast<unsigned>(r));
+    return crc;
+}
+
+std::string dat(const std::string& system, const std::string& version, int games, int firstGame) {
+    std::string out = "clrmamepro (\n\tname " + system + "\n\tversion " + version + "\n\tauthor me\n)\n";
+    for (int g = firstGame; g < firstGame + games; ++g) {
+        out += "game (\n\tname g" + std::to_string(g) + "\n";
+        for (int r = 0; r < 3; ++r) {
+            out += "\trom ( name r" + std::to_string(r) + ".bin size " + std::to_string(100 + r) + " crc " + crcOf(g, r) +
+                   " )\n";
+        }
+        out += ")\n";
+    }
+    return out;
+}
+
+class CatalogueCrashTest : public ::testing::Test {
+protected:
+    TempDir root;
+    std::string templ() const { return root.file("template"); }
+    std::string home() const { return root.file("home"); }
+    std::string database() const { return home() + "/databases/roms"; }
+
+    int run(const std::string& home, const std::string& args, long long crashAt = -1, std::string* err = nullptr) {
+        const std::string errFile = root.file("stderr.txt");
+        const std::string env = crashAt >= 0 ? "QUORVANE_CRASH_AFTER_CALLS=" + std::to_string(crashAt) + " " : "";
+        std::string out;
+        const int status = runCapture(env + QUORVANE_EXE + std::string(" --home ") + home + " " + args +
+                                          " </dev/null 2>" + errFile,
+                                      out);
+        if (err) *err = readFile(errFile) + out;
+        return status;
+    }
+
+    void SetUp() override {
+        const std::string t = templ();
+        writeFile(t + "/quorvane.INI", "[Quorvane]\nbasedir=" + home() +
+                                           "/roms\ntosecdir=$BASEDIR$\ngooddir=$BASEDIR$\narcadedir=$BASEDIR$\n"
+                                           "arcadeunemudir=$BASEDIR$\nmiscdir=$BASEDIR$\ncustomdir=$BASEDIR$\n");
+        writeFile(root.file("alpha1.dat"), dat("Alpha", "1", 300, 0));
+        writeFile(root.file("alpha2.dat"), dat("Alpha", "2", 350, 100));
+        writeFile(root.file("beta.dat"), dat("Beta", "1", 300, 1000));
+        std::string err;
+        ASSERT_EQ(run(t, "import " + root.file("alpha1.dat") + " " + root.file("beta.dat"), -1, &err), 0) << err;
+        // Statuses to lose: some games of each system are marked as had.
+        RomsDBImpl db(t + "/databases/roms");
+        ASSERT_EQ(db.openDB(), 0);
+        for (const char* system : {"Alpha", "Beta"})
+            for (int g : {150, 151, 152, 1000, 1001, 1002})
+                for (int r = 0; r < 3; ++r) db.setHave(crcOf(g, r), std::to_string(100 + r), "r" + std::to_string(r) + ".bin", "g" + std::to_string(g), system);
+        ASSERT_EQ(db.closeDB(), 0);
+        db.getRomset("Beta", 0);
+        // Alpha's folder holds archives the DAT does not know: a scan marks
+        // every row of Alpha missing.
+        const std::string script = root.file("make.py");
+        writeFile(script,
+                  "import sys, zipfile, os\n"
+                  "d = os.path.join(sys.argv[1], 'Alpha')\n"
+                  "os.makedirs(d, exist_ok=True)\n"
+                  "for g in range(150, 160):\n"
+                  "    with zipfile.ZipFile(os.path.join(d, 'g%d.zip' % g), 'w') as z:\n"
+                  "        z.writestr('r0.bin', b'x' * 100)\n");
+        ASSERT_EQ(runShell("python3 " + script + " " + t + "/roms"), 0);
+    }
+
+    void fresh() {
+        fs::remove_all(home());
+        fs::copy(templ(), home(), fs::copy_options::recursive);
+    }
+
+    Snapshot snapshot(std::string* error) {
+        RomsDBImpl db(database());
+        Snapshot out;
+        for (const std::string& s : db.getCompleteSystems()) out[s] = "C ";
+        for (const std::string& s : db.getIncompleteSystems()) out[s] = "N ";
+        size_t rows = 0;
+        db.forEachRow([&](const SimpleRecord& r) {
+            out[r.system] += r.game + "/" + r.romName + "/" + r.crc + "/" + r.size + "/" + r.version + "=" + r.status + " ";
+            ++rows;
+        });
+        if (db.getCount(1) != std::to_string(rows)) out["(count)"] = db.getCount(1) + " CRC entries for " + std::to_string(rows);
+        *error = db.lastError();
+        return out;
+    }
+
+    // Kills `args` at points spread over its calls (and at each of its last
+    // four): afterwards `system` is as before or as after, the rest as
+    // before. An empty `system`: the whole database is one or the other.
+    void killEverywhere(const std::string& args, const std::string& system) {
+        fresh();
+        std::string error;
+        const Snapshot before = snapshot(&error);
+        ASSERT_EQ(error, "");
+        ASSERT_EQ(before.size(), 2u);
+        ASSERT_EQ(run(home(), args, 0, &error), 0) << error;
+        const size_t at = error.find("quorvane: ");
+        ASSERT_NE(at, std::string::npos) << error;
+        const long long total = std::atoll(error.c_str() + at + 10);
+        ASSERT_GT(total, 5);
+        const Snapshot after = snapshot(&error);
+        ASSERT_NE(before, after);
+
+        const char* wanted = std::getenv("QUORVANE_CRASH_POINTS");
+        const long long spread =
+            wanted == nullptr ? 4 : (std::string(wanted) == "all" ? total : std::max(2LL, std::atoll(wanted)));
+        std::vector<long long> points;
+        for (long long i = 0; i < spread; ++i) points.push_back(spread >= total ? i + 1 : 1 + i * (total - 1) / (spread - 1));
+        for (long long n = std::max(1LL, total - 3); n <= total; ++n) points.push_back(n);
+        std::sort(points.begin(), points.end());
+        points.erase(std::unique(points.begin(), points.end()), points.end());
+
+        int asBefore = 0, asAfter = 0;
+        for (long long n : points) {
+            fresh();
+            const int status = run(home(), args, n);
+            EXPECT_TRUE(status == 128 + SIGKILL || status == -1 || status == 0) << "call " << n << ": " << status;
+            const Snapshot now = snapshot(&error);
+            ASSERT_EQ(error, "") << args << ", killed at call " << n;
+            CatalogueReport report;
+            ASSERT_EQ(checkCatalogue(database(), report), 0);
+            EXPECT_TRUE(report.sound()) << args << ", killed at call " << n << ": " << report.problems.front();
+            if (system.empty()) {
+                if (now == before) ++asBefore;
+                else if (now == after) ++asAfter;
+                else ADD_FAILURE() << "the database is neither as before nor as after: " << args << " killed at call " << n;
+                continue;
+            }
+            for (const auto& [name, rows] : before) {
+                if (name == system) continue;
+                EXPECT_EQ(now.count(name) ? now.at(name) : "(missing)", rows) << name << ", " << args << " killed at call " << n;
+            }
+            const std::string nowRows = now.count(system) ? now.at(system) : "(missing)";
+            const std::string oldRows = before.count(system) ? before.at(system) : "(missing)";
+            const std::string newRows = after.count(system) ? after.at(system) : "(missing)";
+            if (nowRows == oldRows) ++asBefore;
+            else if (nowRows == newRows) ++asAfter;
+            else ADD_FAILURE() << system << " is neither as before nor as after: " << args << " killed at call " << n;
+            EXPECT_EQ(now.count("(count)"), 0u) << "killed at call " << n;
+        }
+        EXPECT_GT(asBefore, 0);
+        std::printf("%s: %zu kill points of %lld calls (%d rolled back, %d committed)\n", args.c_str(), points.size(),
+                    total, asBefore, asAfter);
+    }
+};
+
+TEST_F(CatalogueCrashTest, ImportReplacingASystem) { killEverywhere("import --yes " + root.file("alpha2.dat"), "Alpha"); }
+
+TEST_F(CatalogueCrashTest, Scan) { killEverywhere("scan Alpha", "Alpha"); }
+
+TEST_F(CatalogueCrashTest, DeleteSystem) { killEverywhere("delete-system Alpha", "Alpha"); }
+
+TEST_F(CatalogueCrashTest, Clean) { killEverywhere("clean --yes", ""); }
+
+}  // namespace
+}  // namespace quorvane
