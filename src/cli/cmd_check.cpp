@@ -25,8 +25,7 @@ int runCheck(const CliContext& ctx) {
     const std::string base = settings.currentDatabasePath();
     CatalogueReport report;
     if (const int rc = checkCatalogue(base, report); rc != 0) return cannotLock("check", base, rc);
-    std::printf("Checked database %s: %zu systems, %zu rows, %zu free rows.\n", base.c_str(), report.systems,
-                report.rows, report.freeRows);
+    std::printf("%s\n", checkSummary(base, report).c_str());
     if (report.sound()) {
         std::printf("No damage found.\n");
         return kExitOk;

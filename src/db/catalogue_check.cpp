@@ -154,4 +154,9 @@ int checkCatalogue(const std::string& basePath, CatalogueReport& report) {
     return 0;
 }
 
+std::string checkSummary(const std::string& basePath, const CatalogueReport& report) {
+    return "Checked database " + basePath + ": " + std::to_string(report.systems) + " systems, " +
+           std::to_string(report.rows) + " rows, " + std::to_string(report.freeRows) + " free rows.";
+}
+
 }  // namespace quorvane

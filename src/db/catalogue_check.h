@@ -30,6 +30,9 @@ struct CatalogueScan;
 // Adds to `report` what the scanned files disagree on.
 void compareRowsWithIndexes(const CatalogueScan& scan, CatalogueReport& report);
 
+// "Checked database B: N systems, N rows, N free rows." for the person.
+std::string checkSummary(const std::string& basePath, const CatalogueReport& report);
+
 // Locks the database (rolling back what a crash left) and checks it.
 // 0, or a table error code when it cannot be locked.
 int checkCatalogue(const std::string& basePath, CatalogueReport& report);

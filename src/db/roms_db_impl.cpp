@@ -59,10 +59,17 @@ std::string RomsDBImpl::lastError() const {
     return lastError_;
 }
 
+bool RomsDBImpl::lastOpenFoundDamage() const {
+    std::lock_guard lock(mutex_);
+    return lastOpenStatus_ == btreeImpl::kDamaged;
+}
+
 bool RomsDBImpl::openForOperation() {
     lastError_.clear();
+    lastOpenStatus_ = 0;
     if (keptOpen_ && table_.isOpen()) return true;
     const int result = table_.open();
+    lastOpenStatus_ = result;
     if (result != 0) {
         setError("Cannot open database " + table_.basePath() + ": " + RomsDBImpl::describe(result));
         return false;

@@ -77,6 +77,8 @@ public:
 
     // Text of the last failure, empty when the last operation succeeded.
     std::string lastError() const;
+    // Whether the last failed open found the files damaged (repair may mend them).
+    bool lastOpenFoundDamage() const;
 
     // What a table or index error code means, for a message.
     static std::string describe(int code);
@@ -102,6 +104,7 @@ private:
     table table_;
     bool keptOpen_ = false;
     std::string lastError_;
+    int lastOpenStatus_ = 0;
     // Reused by the per-ROM queries, which run millions of times in a scan.
     std::string crcKey_;
     std::vector<std::uint64_t> crcOffsets_;

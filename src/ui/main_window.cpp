@@ -13,7 +13,10 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "db/catalogue_check.h"
+#include "db/catalogue_repair.h"
 #include "db/roms_db.h"
+#include "db/roms_db_impl.h"
 #include "ui/arrangement.h"
 #include "ui/zip_folder_picker.h"
 #include "ui/zip_queue_window.h"
@@ -96,6 +99,46 @@ MainWindow::~MainWindow() {
 void MainWindow::openDatabase() {
     if (db_) db_->waitForJob();
     db_ = std::make_unique<RomsDB>(settings_.currentDatabasePath());
+    // Say at once what is wrong, rather than showing an empty catalogue.
+    if (db_->impl().probe()) return;
+    if (db_->impl().lastOpenFoundDamage()) offerRepair(QStringLiteral("The catalogue is damaged."));
+    else uiDialogs().information(this, QString::fromStdString(db_->impl().lastError()));
+}
+
+void MainWindow::checkDatabase() {
+    if (db_->jobRunning()) return jobStarted(false);
+    const std::string base = settings_.currentDatabasePath();
+    CatalogueReport report;
+    if (const int status = checkCatalogue(base, report); status != 0) {
+        uiDialogs().information(this, QString::fromStdString("Cannot check database " + base + ": " +
+                                                             RomsDBImpl::describe(status)));
+        return;
+    }
+    QString text = QString::fromStdString(checkSummary(base, report));
+    if (report.sound()) {
+        uiDialogs().information(this, text + QStringLiteral("\nNo damage found."));
+        return;
+    }
+    constexpr int kProblemsShown = 20;
+    for (int i = 0; i < static_cast<int>(report.problems.size()) && i < kProblemsShown; ++i)
+        text += QStringLiteral("\n") + QString::fromStdString(report.problems[static_cast<size_t>(i)]);
+    offerRepair(text + QStringLiteral("\n\nThe catalogue is damaged."));
+}
+
+void MainWindow::offerRepair(const QString& question) {
+    const QString backup = QString::fromStdString(settings_.backupDir);
+    if (!uiDialogs().yesAbort(this, question + QStringLiteral(" Repair it now? A copy of the damaged files is kept in ") +
+                                        backup))
+        return;
+    RepairReport report;
+    const int status = repairCatalogue(settings_.currentDatabasePath(), settings_.backupDir, report);
+    std::string text = report.error;
+    if (status != 0 && text.empty()) text = "Cannot repair the database: " + RomsDBImpl::describe(status);
+    for (const std::string& line : report.lines) text += (text.empty() ? "" : "\n") + line;
+    uiDialogs().information(this, QString::fromStdString(text));
+    db_ = std::make_unique<RomsDB>(settings_.currentDatabasePath());
+    currentRomset_.reset();
+    if (systems_) refreshSystems();
 }
 
 QAction* MainWindow::makeAction(const char* name, const char* caption, const char* hint, void (MainWindow::*slot)(),
@@ -161,6 +204,8 @@ void MainWindow::buildActions() {
     }
     makeAction("deleteDB", "Delete/&Initialize DB", "Delete selected DB", &MainWindow::deleteDatabase);
     makeAction("cleanDB", "C&lean DB have/miss status", "Clean Have/Miss status for this DB", &MainWindow::cleanDatabase);
+    makeAction("checkDB", "C&heck DB", "Verify every file of the current DB and repair it when damaged",
+               &MainWindow::checkDatabase);
     makeAction("deleteSystem", "D&elete Selected System", "Delete selected system from DB",
                &MainWindow::deleteSelectedSystem);
     makeAction("CreateMissHave", "Create Miss/&Have file", "Create Miss/have files for current set",
@@ -218,7 +263,7 @@ void MainWindow::buildBars(QVBoxLayout* layout) {
     QMenu* database = menuBar_->addMenu(QStringLiteral("&Database"));
     QMenu* current = database->addMenu(QStringLiteral("&Set Current DB"));
     for (const Category& c : kCategories) current->addAction(action(QString::fromLatin1(c.action.data(), c.action.size())));
-    for (const char* n : {"deleteDB", "cleanDB", "deleteSystem"}) database->addAction(action(n));
+    for (const char* n : {"deleteDB", "cleanDB", "checkDB", "deleteSystem"}) database->addAction(action(n));
     QMenu* tools = menuBar_->addMenu(QStringLiteral("&Tools"));
     for (const char* n : {"CreateMissHave", "CreateMissHaveALL", "CustomFiles", "Romidentifier", "multizipper", "Stats"})
         tools->addAction(action(n));

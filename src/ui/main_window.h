@@ -74,6 +74,12 @@ public:
     void deleteDatabase();
     void cleanDatabase();
     void deleteSelectedSystem();
+    // Verifies every file of the current database; offers a repair when it
+    // finds damage.
+    void checkDatabase();
+    // Rebuilds the current database's indexes, a copy of the damaged files
+    // kept in the backup folder, after the person's yes to `question`.
+    void offerRepair(const QString& question);
 
 protected:
     void moveEvent(QMoveEvent* event) override;

@@ -74,6 +74,7 @@ TEST_F(MainWindowTest, EveryActionHasItsCaptionAndHint) {
         {"Custom", "Custom", "Set current DB: Custom"},
         {"deleteDB", "Delete/Initialize DB", "Delete selected DB"},
         {"cleanDB", "Clean DB have/miss status", "Clean Have/Miss status for this DB"},
+        {"checkDB", "Check DB", "Verify every file of the current DB and repair it when damaged"},
         {"deleteSystem", "Delete Selected System", "Delete selected system from DB"},
         {"CreateMissHave", "Create Miss/Have file", "Create Miss/have files for current set"},
         {"CreateMissHaveALL", "Create Miss/Have files for displayed sets",
@@ -167,6 +168,38 @@ TEST_F(MainWindowTest, DeclinedDatabaseActionsStillEmptyTheLists) {
     main.systemsWindow().list()->item(0)->setSelected(true);
     main.deleteSelectedSystem();
     EXPECT_EQ(main.systemsWindow().windowTitle(), QStringLiteral("Total sets: 0"));
+}
+
+TEST_F(MainWindowTest, ADamagedCatalogueIsNamedAtOpeningAndRepairedOnYes) {
+    fill("roms");
+    {
+        MainWindow main(settings);
+        EXPECT_TRUE(dialogs.shown.isEmpty());
+        main.checkDatabase();
+        EXPECT_TRUE(dialogs.shown.last().endsWith(QStringLiteral("No damage found."))) << dialogs.shown.last().toStdString();
+    }
+    // The system index's root block loses its kind byte.
+    const std::string index = settings.databasesDir + "roms_sys.idx";
+    std::string bytes = testing::readFile(index);
+    ASSERT_GT(bytes.size(), 4096u);
+    bytes[0] = static_cast<char>(0x7F);
+    testing::writeFile(index, bytes);
+
+    dialogs.shown.clear();
+    dialogs.answers = {true};
+    MainWindow main(settings);
+    ASSERT_GE(dialogs.shown.size(), 2);
+    EXPECT_TRUE(dialogs.shown[0].startsWith(QStringLiteral(
+        "yesAbort: The catalogue is damaged. Repair it now? A copy of the damaged files is kept in ")))
+        << dialogs.shown[0].toStdString();
+    EXPECT_TRUE(dialogs.shown[1].startsWith(QStringLiteral("info: "))) << dialogs.shown[1].toStdString();
+    // Every row came back, statuses included.
+    EXPECT_EQ(itemTexts(main.systemsWindow().list()), QStringList{"Sys"});
+    main.showSystemGames("Sys");
+    main.showGamesView(GamesView::Incomplete);
+    EXPECT_EQ(itemTexts(main.gamesWindow().list()), (QStringList{"partial", "present"}));
+    main.checkDatabase();
+    EXPECT_TRUE(dialogs.shown.last().endsWith(QStringLiteral("No damage found."))) << dialogs.shown.last().toStdString();
 }
 
 }  // namespace
