@@ -133,6 +133,7 @@ TEST_F(MainWindowTest, GamesViewsCaptionsAndIcons) {
 TEST_F(MainWindowTest, CategorySwitchReloadsSystems) {
     fill("romsGood");
     MainWindow main(settings);
+    EXPECT_TRUE(dialogs.shown.isEmpty());  // a category without a database yet is no error
     main.refreshSystems();
     EXPECT_EQ(main.systemsWindow().list()->count(), 0);
     main.action("Good")->trigger();
