@@ -81,9 +81,11 @@ RomFinder FolderJob::finder() {
                   const std::string& md5, const std::string& sha1) { db_->findRom(found, crc, size, md5, sha1); };
 }
 
-std::unique_ptr<OrderedLoader> FolderJob::startLoader(const std::vector<std::string>& paths, bool test) {
+void FolderJob::eachListedFile(bool test, const std::function<void(size_t index, LoadedItem& item)>& visit) {
+    // The loader reads the paths while it runs: they must outlive it.
+    const std::vector<std::string> paths = listedPaths();
     const LoadOptions opts = loadOptions(test);
-    return std::make_unique<OrderedLoader>(
+    auto loader = std::make_unique<OrderedLoader>(
         paths.size(),
         [&paths, opts](size_t i, LoadedItem& out) {
             out.stamp = stampOf(paths[i]);
@@ -91,6 +93,15 @@ std::unique_ptr<OrderedLoader> FolderJob::startLoader(const std::vector<std::str
             out.status = loadCollection(out.collection, opts);
         },
         options_.loadThreads);
+    LoadedItem item;
+    for (size_t i = 0; i < fileList.size(); ++i) {
+        if (cancelled()) break;
+        currentFile = fileList[i];
+        fileIndex = static_cast<int>(i);
+        showProgress();
+        loader->next(item);
+        visit(i, item);
+    }
 }
 
 std::vector<std::string> FolderJob::listedPaths() const {
@@ -117,27 +128,18 @@ void FolderJob::firstPass(bool reportErrors) {
     leftoverLines.clear();
     tested_.assign(fileList.size(), {});
     const RomFinder find = finder();
-    // The loader reads the paths while it runs: they must outlive it.
-    const std::vector<std::string> paths = listedPaths();
-    auto loader = startLoader(paths, true);
-    LoadedItem item;
-    for (size_t i = 0; i < fileList.size(); ++i) {
-        if (cancelled()) break;
-        currentFile = fileList[i];
-        fileIndex = static_cast<int>(i);
-        showProgress();
-        loader->next(item);
+    eachListedFile(true, [&](size_t i, LoadedItem& item) {
         tested_[i] = {item.stamp, item.status};
         if (!zipTestPassed(item.status)) {
             if (reportErrors) postMessage(analysis_text::errorInZip(currentFile, item.status));
-            continue;
+            return;
         }
         for (File& f : item.collection.files) {
             for (const GenericRom& r : identifyFile(f, find)) {
                 if (isInPlace(r, systemName, currentFile, f.name)) db_->setHave(f.crc, f.size, r.name, r.game, r.system);
             }
         }
-    }
+    });
 }
 
 int FolderJob::reload(size_t index, FileCollection& collection, bool test) {

@@ -69,7 +69,10 @@ protected:
 
     LoadOptions loadOptions(bool test) const { return {test, settings_.useMD5, settings_.useSHA1}; }
     RomFinder finder();
-    std::unique_ptr<OrderedLoader> startLoader(const std::vector<std::string>& paths, bool test);
+    // Walks the listed files in order until a cancel, each loaded ahead on the
+    // loader's threads (with `test`, each archive tested), showing progress;
+    // `visit` gets the file's index in the listing and what was loaded.
+    void eachListedFile(bool test, const std::function<void(size_t index, LoadedItem& item)>& visit);
 
     // Posts the leftover warnings, then lists and tests every file of the
     // folder, marking each ROM found in place as had. `reportErrors`: post "Error in zip" for files that fail.

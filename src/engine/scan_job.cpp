@@ -41,16 +41,7 @@ void ScanJob::scanOneSystem() {
 void ScanJob::secondPass() {
     // Nothing is written here, so the listings can be read ahead in parallel.
     const RomFinder find = finder();
-    // The loader reads the paths while it runs: they must outlive it.
-    const std::vector<std::string> paths = listedPaths();
-    auto loader = startLoader(paths, false);
-    LoadedItem item;
-    for (size_t i = 0; i < fileList.size(); ++i) {
-        if (cancelled()) break;
-        currentFile = fileList[i];
-        fileIndex = static_cast<int>(i);
-        showProgress();
-        loader->next(item);
+    eachListedFile(false, [&](size_t, LoadedItem& item) {
         for (File& f : item.collection.files) {
             const std::vector<GenericRom> matches = identifyFile(f, find);
             if (matches.empty()) postFileMessage(text::cannotBeIdentified(f.name));
@@ -73,7 +64,7 @@ void ScanJob::secondPass() {
             }
             if (!wanted) postFileMessage(text::shouldBeDeleted(f.name));
         }
-    }
+    });
 }
 
 MultiScanJob::MultiScanJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
