@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "db/key_file.h"
+#include "keyfile/key_file.h"
 
 namespace {
 

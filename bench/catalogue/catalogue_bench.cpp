@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "db/roms_db_impl.h"
+#include "catalogue/catalogue.h"
 
 namespace {
 
@@ -177,7 +177,7 @@ int main(int argc, char** argv) {
                 layout.systems[largest].name, layout.systems[largest].rows);
     std::printf("rss at start %ld KiB\n", rssKiB());
 
-    quorvane::RomsDBImpl db((dir / "bench").string());
+    quorvane::Catalogue db((dir / "bench").string());
     if (db.openDB() != 0) {
         std::fprintf(stderr, "openDB: %s\n", db.lastError().c_str());
         return 1;

@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <memory>
 
+#include "catalogue/catalogue.h"
 #include "core/settings.h"
 #include "core/silent_host.h"
-#include "db/roms_db_impl.h"
 #include "generators/dat_generator.h"
 #include "import/import_job.h"
 
@@ -35,7 +35,7 @@ void importDat(benchmark::State& state, DatWriter writeDat) {
     SilentHost host(true);
     for (auto _ : state) {
         state.PauseTiming();
-        auto db = std::make_shared<RomsDBImpl>(settings.currentDatabasePath());
+        auto db = std::make_shared<Catalogue>(settings.currentDatabasePath());
         db->deleteDB();
         state.ResumeTiming();
         ImportJob job(host, db, settings, {dat});

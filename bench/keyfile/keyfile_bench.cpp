@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "db/key_file.h"
+#include "keyfile/key_file.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include "catalogue/catalogue.h"
 #include "core/settings.h"
 #include "core/silent_host.h"
-#include "db/roms_db_impl.h"
 #include "import/import_job.h"
 
 namespace quorvane::fuzz {
@@ -38,7 +38,7 @@ inline void importBytes(std::string_view prefix, std::string_view bytes) {
     }
     Settings settings;
     settings.databasesDir = workDir() + "/databases/";
-    auto db = std::make_shared<RomsDBImpl>(settings.currentDatabasePath());
+    auto db = std::make_shared<Catalogue>(settings.currentDatabasePath());
     SilentHost host;
     ImportJob job(host, db, settings, {path});
     if (job.prepare()) job.execute();

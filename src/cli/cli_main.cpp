@@ -1,12 +1,12 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
+#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
 #include "core/categories.h"
 #include "core/program_folders.h"
 #include "core/text.h"
 #include "core/version.h"
-#include "db/roms_db.h"
 
 namespace quorvane {
 

@@ -2,11 +2,11 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
+#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
-#include "core/text.h"
 #include "core/json.h"
-#include "db/catalogue_views.h"
-#include "db/roms_db.h"
+#include "core/text.h"
+#include "presentation/catalogue_views.h"
 
 namespace quorvane {
 

@@ -3,18 +3,18 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
+#include "catalogue/catalogue.h"
+#include "catalogue/catalogue_check.h"
+#include "catalogue/catalogue_repair.h"
 #include "cli/cli_context.h"
 #include "core/file_util.h"
-#include "db/catalogue_check.h"
-#include "db/catalogue_repair.h"
-#include "db/roms_db_impl.h"
 
 namespace quorvane {
 
 namespace {
 
 int cannotLock(const char* what, const std::string& base, int code) {
-    std::fprintf(stderr, "Cannot %s database %s: %s\n", what, base.c_str(), RomsDBImpl::describe(code).c_str());
+    std::fprintf(stderr, "Cannot %s database %s: %s\n", what, base.c_str(), Catalogue::describe(code).c_str());
     return kExitFailed;
 }
 

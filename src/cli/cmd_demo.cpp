@@ -11,11 +11,11 @@
 
 #include "archive/zip_info.h"
 #include "archive/zip_util.h"
+#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
 #include "core/file_util.h"
 #include "core/program_folders.h"
-#include "db/roms_db.h"
 #include "engine/folder_listing.h"
 
 namespace quorvane {

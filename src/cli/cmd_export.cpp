@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
-#include "core/text.h"
 #include "cli/console_host.h"
-#include "db/roms_db.h"
-#include "tools/export_template.h"
+#include "core/text.h"
 #include "tools/export_job.h"
+#include "tools/export_template.h"
 #include "tools/file_formats.h"
 
 namespace quorvane {

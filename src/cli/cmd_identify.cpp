@@ -5,11 +5,11 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
+#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
 #include "core/json.h"
 #include "core/text.h"
-#include "db/roms_db.h"
 #include "tools/rom_identifier.h"
 
 namespace quorvane {

@@ -2,9 +2,9 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
+#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
-#include "db/roms_db.h"
 
 namespace quorvane {
 

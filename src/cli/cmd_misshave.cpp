@@ -2,10 +2,10 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
+#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
-#include "core/text.h"
 #include "cli/console_host.h"
-#include "db/roms_db.h"
+#include "core/text.h"
 #include "tools/miss_have_lists.h"
 
 namespace quorvane {

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <map>
 
+#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
-#include "db/roms_db.h"
 
 namespace quorvane {
 

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <mutex>
 
+#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
-#include "core/text.h"
 #include "cli/console_host.h"
 #include "core/json.h"
-#include "db/roms_db.h"
+#include "core/text.h"
 #include "tools/catalogue_stats.h"
 
 namespace quorvane {

@@ -15,7 +15,7 @@ namespace quorvane {
 
 namespace text = analysis_text;
 
-FixJob::FixJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::string system,
+FixJob::FixJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::string system,
                      AnalysisOptions options)
     : FolderJob(std::move(db), host, std::move(settings), options) {
     systemName = std::move(system);
@@ -236,7 +236,7 @@ void FixJob::renameCollection(FileCollection& collection, size_t index, const st
     collection.path = pathOf(index);
 }
 
-MultiFixJob::MultiFixJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
+MultiFixJob::MultiFixJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings,
                                std::vector<std::string> systems, AnalysisOptions options)
     : FixJob(std::move(db), host, std::move(settings), std::string(), options), systemList(std::move(systems)) {}
 

@@ -14,7 +14,7 @@ namespace quorvane {
 
 class FixJob : public FolderJob {
 public:
-    FixJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::string system,
+    FixJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::string system,
               AnalysisOptions options = {});
     bool prepare() override;
     void execute() override;
@@ -60,7 +60,7 @@ private:
 
 class MultiFixJob : public FixJob {
 public:
-    MultiFixJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::vector<std::string> systems,
+    MultiFixJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::vector<std::string> systems,
                    AnalysisOptions options = {});
     bool prepare() override;
     void execute() override;

@@ -16,7 +16,7 @@ namespace {
 constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 }  // namespace
 
-FolderJob::FolderJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
+FolderJob::FolderJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings,
                              AnalysisOptions options)
     : db_(std::move(db)), host_(host), settings_(std::move(settings)), options_(options), tree_(host) {}
 

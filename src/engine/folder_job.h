@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue.h"
 #include "core/job_host.h"
 #include "core/settings.h"
 #include "core/worker_job.h"
-#include "db/roms_db_impl.h"
 #include "engine/file_collection_ops.h"
 #include "engine/identification.h"
 #include "engine/ordered_loader.h"
@@ -31,9 +31,9 @@ struct AnalysisOptions {
 
 class FolderJob : public WorkerJob {
 protected:
-    FolderJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, AnalysisOptions options);
+    FolderJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, AnalysisOptions options);
 
-    RomsDBImpl& db() { return *db_; }
+    Catalogue& db() { return *db_; }
     JobHost& host() { return host_; }
     const Settings& settings() const { return settings_; }
     bool cancelled() const { return host_.cancelRequested(); }
@@ -108,7 +108,7 @@ private:
         int status = 0;
     };
 
-    std::shared_ptr<RomsDBImpl> db_;
+    std::shared_ptr<Catalogue> db_;
     JobHost& host_;
     Settings settings_;
     AnalysisOptions options_;

@@ -10,7 +10,7 @@
 
 namespace quorvane {
 
-// The catalogue's content lookup (RomsDBImpl::findRom in the jobs): appends
+// The catalogue's content lookup (Catalogue::findRom in the jobs): appends
 // the ROMs whose CRC-32 and size match and whose digests do not disagree.
 using RomFinder = std::function<void(std::vector<GenericRom>& found, const std::string& crc, const std::string& size,
                                      const std::string& md5, const std::string& sha1)>;

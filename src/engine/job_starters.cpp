@@ -1,5 +1,5 @@
 // The RomsDB job starters of scan, fix and rebuild.
-#include "db/roms_db.h"
+#include "catalogue/roms_db.h"
 #include "engine/fix_job.h"
 #include "engine/rebuild_job.h"
 #include "engine/scan_job.h"

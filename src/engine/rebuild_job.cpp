@@ -21,14 +21,14 @@ constexpr PendingRule kRule = PendingRule::MissingOrElsewhere;
 
 }  // namespace
 
-RebuildJob::RebuildJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
+RebuildJob::RebuildJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings,
                              std::string sourceFolder, AnalysisOptions options)
     : FolderJob(std::move(db), host, std::move(settings), options),
       fromFolder_(true),
       sourceFolder_(std::move(sourceFolder)),
       loadThreads_(options.loadThreads) {}
 
-RebuildJob::RebuildJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
+RebuildJob::RebuildJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings,
                              std::vector<std::string> files, AnalysisOptions options)
     : FolderJob(std::move(db), host, std::move(settings), options),
       fromFolder_(false),

@@ -24,10 +24,10 @@ namespace quorvane {
 class RebuildJob : public FolderJob {
 public:
     // From a folder ("$BASEDIR$" allowed), walked recursively.
-    RebuildJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::string sourceFolder,
+    RebuildJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::string sourceFolder,
                   AnalysisOptions options = {});
     // From a list of files (the identifier's "Rebuild this" / "Rebuild All").
-    RebuildJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
+    RebuildJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings,
                   std::vector<std::string> files, AnalysisOptions options = {});
 
     bool prepare() override;

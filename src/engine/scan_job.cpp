@@ -8,7 +8,7 @@ namespace quorvane {
 
 namespace text = analysis_text;
 
-ScanJob::ScanJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::string system,
+ScanJob::ScanJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::string system,
                        AnalysisOptions options)
     : FolderJob(std::move(db), host, std::move(settings), options) {
     systemName = std::move(system);
@@ -67,7 +67,7 @@ void ScanJob::secondPass() {
     });
 }
 
-MultiScanJob::MultiScanJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
+MultiScanJob::MultiScanJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings,
                                  std::vector<std::string> systems, AnalysisOptions options)
     : ScanJob(std::move(db), host, std::move(settings), std::string(), options), systemList(std::move(systems)) {}
 

@@ -12,7 +12,7 @@ namespace quorvane {
 
 class ScanJob : public FolderJob {
 public:
-    ScanJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings, std::string system,
+    ScanJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::string system,
                AnalysisOptions options = {});
     bool prepare() override;
     void execute() override;
@@ -27,7 +27,7 @@ private:
 
 class MultiScanJob : public ScanJob {
 public:
-    MultiScanJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, Settings settings,
+    MultiScanJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings,
                     std::vector<std::string> systems, AnalysisOptions options = {});
     bool prepare() override;
     void execute() override;

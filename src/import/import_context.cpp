@@ -1,7 +1,7 @@
 #include "import/import_context.h"
 
+#include "catalogue/row_store.h"
 #include "core/names.h"
-#include "db/table.h"
 
 namespace quorvane {
 
@@ -12,9 +12,9 @@ bool ImportContext::acceptHeader(const DatHeader& header) {
     }
     // Every row carries these three; one that is too long would fail each row.
     for (const std::string* field : {&header.name, &header.version, &header.author}) {
-        if (field->size() > table::kMaxFieldLength) {
+        if (field->size() > RowStore::kMaxFieldLength) {
             message("The romset name, version or author in " + path_ + " is longer than " +
-                    std::to_string(table::kMaxFieldLength) + " bytes; nothing imported.");
+                    std::to_string(RowStore::kMaxFieldLength) + " bytes; nothing imported.");
             return false;
         }
     }
@@ -44,24 +44,24 @@ bool ImportContext::acceptNames(const DatRom& rom) {
     return false;
 }
 
-StoreResult ImportContext::storeRom(RomsDBImpl& target, const DatHeader& header, const DatRom& rom) {
+StoreResult ImportContext::storeRom(Catalogue& target, const DatHeader& header, const DatRom& rom) {
     if (!acceptNames(rom)) return StoreResult::Skipped;
     if (target.addRom(header.name, header.version, header.author, rom.game, rom.crc, rom.name, rom.size, rom.md5,
                       rom.sha1, rom.cloneOf, rom.romOf))
         return StoreResult::Stored;
-    SimpleRecord row;
+    RomRow row;
     row.system = header.name;
     row.version = header.version;
     row.author = header.author;
     row.game = rom.game;
     row.crc = rom.crc;
     row.romName = rom.name;
-    row.size = RomsDBImpl::normaliseSize(rom.size);
+    row.size = Catalogue::normaliseSize(rom.size);
     row.md5 = rom.md5;
     row.sha1 = rom.sha1;
     row.cloneOf = rom.cloneOf;
     row.romOf = rom.romOf;
-    if (table::encodeRow(row).empty()) {
+    if (RowStore::encodeRow(row).empty()) {
         message("ROM " + rom.name + " of game " + rom.game + " in " + path_ +
                 " was not imported: a field is longer than 255 bytes or the row longer than 1024 bytes.");
         return StoreResult::Skipped;

@@ -6,9 +6,9 @@
 
 #include <string>
 
+#include "catalogue/catalogue.h"
 #include "core/job_host.h"
 #include "core/settings.h"
-#include "db/roms_db_impl.h"
 #include "import/dat_rows.h"
 #include "import/progress_throttle.h"
 
@@ -19,11 +19,11 @@ enum class StoreResult { Stored, Skipped, Failed };
 
 class ImportContext {
 public:
-    ImportContext(JobHost& host, RomsDBImpl& category, const Settings& settings, std::string path)
+    ImportContext(JobHost& host, Catalogue& category, const Settings& settings, std::string path)
         : host_(host), category_(category), settings_(settings), path_(std::move(path)), progress_(host) {}
 
     JobHost& host() { return host_; }
-    RomsDBImpl& category() { return category_; }
+    Catalogue& category() { return category_; }
     const Settings& settings() const { return settings_; }
     const std::string& path() const { return path_; }
     ProgressThrottle& progress() { return progress_; }
@@ -43,7 +43,7 @@ public:
     // game or ROM name cannot name an archive or an entry that stays inside
     // its folder, is reported and skipped; any other failure is reported and
     // ends the file (Failed).
-    StoreResult storeRom(RomsDBImpl& target, const DatHeader& header, const DatRom& rom);
+    StoreResult storeRom(Catalogue& target, const DatHeader& header, const DatRom& rom);
 
     // Removes the system's old rows after a Yes; false after a message.
     bool deleteOldRows(const std::string& system);
@@ -56,7 +56,7 @@ private:
     bool acceptNames(const DatRom& rom);
 
     JobHost& host_;
-    RomsDBImpl& category_;
+    Catalogue& category_;
     const Settings& settings_;
     std::string path_;
     ProgressThrottle progress_;

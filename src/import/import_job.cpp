@@ -8,7 +8,7 @@
 
 namespace quorvane {
 
-ImportJob::ImportJob(JobHost& host, std::shared_ptr<RomsDBImpl> db, Settings settings,
+ImportJob::ImportJob(JobHost& host, std::shared_ptr<Catalogue> db, Settings settings,
                                        std::vector<std::string> files)
     : host_(host), db_(std::move(db)), settings_(std::move(settings)), files_(std::move(files)) {}
 

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue.h"
 #include "core/job_host.h"
 #include "core/settings.h"
 #include "core/worker_job.h"
-#include "db/roms_db_impl.h"
 
 namespace quorvane {
 
@@ -25,7 +25,7 @@ class ImportContext;
 
 class ImportJob : public WorkerJob {
 public:
-    ImportJob(JobHost& host, std::shared_ptr<RomsDBImpl> db, Settings settings,
+    ImportJob(JobHost& host, std::shared_ptr<Catalogue> db, Settings settings,
                        std::vector<std::string> files);
 
     // False (nothing shown) when there is no file to import.
@@ -37,7 +37,7 @@ private:
     void importFile(ImportContext& context);
 
     JobHost& host_;
-    std::shared_ptr<RomsDBImpl> db_;
+    std::shared_ptr<Catalogue> db_;
     Settings settings_;
     std::vector<std::string> files_;
 };

@@ -1,4 +1,4 @@
-#include "db/roms_db.h"
+#include "catalogue/roms_db.h"
 #include "import/import_job.h"
 
 namespace quorvane {

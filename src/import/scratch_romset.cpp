@@ -52,7 +52,7 @@ void ScratchRomset::loadParent(const std::string& game) {
     parentName_ = game;
     parentLoaded_ = true;
     std::string entry;
-    scratch_.forEachSystemRow(scratchGameKey(game), [&](const SimpleRecord& row) {
+    scratch_.forEachSystemRow(scratchGameKey(game), [&](const RomRow& row) {
         if (row.game != game) return;
         parentEntry(entry, row.crc + row.size, row.romName);
         parentRoms_.insert(entry);

@@ -14,8 +14,8 @@
 #include <string>
 #include <unordered_set>
 
+#include "catalogue/catalogue.h"
 #include "core/records.h"
-#include "db/roms_db_impl.h"
 #include "import/import_context.h"
 
 namespace quorvane {
@@ -45,7 +45,7 @@ private:
     void loadParent(const std::string& game);
 
     ImportContext& context_;
-    RomsDBImpl scratch_;
+    Catalogue scratch_;
     bool parentLoaded_ = false;
     std::string parentName_;
     // Each ROM of the parent as crc + size, a 0 byte, then its name length and name.

@@ -6,7 +6,7 @@
 #include <set>
 #include <optional>
 
-#include "db/roms_db_impl.h"
+#include "catalogue/catalogue.h"
 
 namespace quorvane {
 
@@ -65,12 +65,12 @@ const StatRow& statRow(int number) {
     return kRows[0];
 }
 
-void CatalogueStats::collect(RomsDBImpl& db) {
+void CatalogueStats::collect(Catalogue& db) {
     std::map<std::string, SetTally> sets;
     std::set<std::pair<std::string, std::string>> games;
     std::uint64_t available = 0, missing = 0, dbBytes = 0, availableBytes = 0;
     Extremes romSize;
-    db.forEachRow([&](const SimpleRecord& row) {
+    db.forEachRow([&](const RomRow& row) {
         SetTally& set = sets[row.system];
         games.emplace(row.system, row.game);
         ++set.roms;
@@ -116,7 +116,7 @@ std::string CatalogueStats::value(int number) const {
     return values_[static_cast<size_t>(number)];
 }
 
-std::string statValue(RomsDBImpl& db, const CatalogueStats& stats, int number) {
+std::string statValue(Catalogue& db, const CatalogueStats& stats, int number) {
     if (number == 1 || number == 2) return db.getCount(number);
     return stats.value(number);
 }

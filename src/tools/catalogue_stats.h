@@ -14,7 +14,7 @@
 
 namespace quorvane {
 
-class RomsDBImpl;
+class Catalogue;
 
 inline constexpr int kStatCount = 14;
 
@@ -34,7 +34,7 @@ const StatRow& statRow(int number);
 class CatalogueStats {
 public:
     // Reads every row of `db` once.
-    void collect(RomsDBImpl& db);
+    void collect(Catalogue& db);
     // The text of figure 3..14; "0" for any other number.
     std::string value(int number) const;
 
@@ -44,6 +44,6 @@ private:
 
 // Figure `number` as the statistics job fills it: 1 and 2 from getCount,
 // 3..14 from `stats`.
-std::string statValue(RomsDBImpl& db, const CatalogueStats& stats, int number);
+std::string statValue(Catalogue& db, const CatalogueStats& stats, int number);
 
 }  // namespace quorvane

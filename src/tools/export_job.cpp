@@ -5,9 +5,9 @@
 
 #include <ctime>
 
+#include "catalogue/catalogue.h"
 #include "core/file_util.h"
 #include "core/records.h"
-#include "db/roms_db_impl.h"
 #include "tools/export_template.h"
 
 namespace quorvane {
@@ -42,7 +42,7 @@ std::string messageTimeStamp() {
     return std::string(buffer, n);
 }
 
-ExportJob::ExportJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, ExportRequest request)
+ExportJob::ExportJob(std::shared_ptr<Catalogue> db, JobHost& host, ExportRequest request)
     : db_(std::move(db)), host_(host), request_(std::move(request)) {}
 
 void ExportJob::execute() {

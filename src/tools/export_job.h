@@ -22,7 +22,7 @@
 
 namespace quorvane {
 
-class RomsDBImpl;
+class Catalogue;
 
 inline constexpr const char* kNoValidFormat = "Error: no valid format";
 inline constexpr const char* kUnableToCreateFile = "Unable to create file";
@@ -45,14 +45,14 @@ std::string messageTimeStamp();
 
 class ExportJob : public WorkerJob {
 public:
-    ExportJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, ExportRequest request);
+    ExportJob(std::shared_ptr<Catalogue> db, JobHost& host, ExportRequest request);
     void execute() override;
 
     // Tests replace the clock to get exact message texts.
     std::function<std::string()> clock = messageTimeStamp;
 
 private:
-    std::shared_ptr<RomsDBImpl> db_;
+    std::shared_ptr<Catalogue> db_;
     JobHost& host_;
     ExportRequest request_;
 };

@@ -1,7 +1,7 @@
 // "Rebuild this" and "Rebuild All": kept apart so the identifier builds
 // without the rebuild job.
+#include "catalogue/roms_db.h"
 #include "core/settings.h"
-#include "db/roms_db.h"
 #include "tools/rom_identifier.h"
 
 namespace quorvane {

@@ -1,9 +1,9 @@
 // The RomsDB starters of the report and tool jobs.
+#include "catalogue/roms_db.h"
 #include "core/settings.h"
-#include "db/roms_db.h"
 #include "tools/export_job.h"
-#include "tools/miss_have_lists.h"
 #include "tools/miss_have_job.h"
+#include "tools/miss_have_lists.h"
 #include "tools/rom_identifier.h"
 #include "tools/stats_job.h"
 

@@ -1,7 +1,7 @@
 #include "tools/miss_have_job.h"
 
+#include "catalogue/catalogue.h"
 #include "core/file_util.h"
-#include "db/roms_db_impl.h"
 #include "tools/miss_have_lists.h"
 
 namespace quorvane {
@@ -9,7 +9,7 @@ namespace quorvane {
 std::string haveSummaryPath(const std::string& basedir) { return basedir + "/have.txt"; }
 std::string missSummaryPath(const std::string& basedir) { return basedir + "/miss.txt"; }
 
-MissHaveJob::MissHaveJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, std::string basedir,
+MissHaveJob::MissHaveJob(std::shared_ptr<Catalogue> db, JobHost& host, std::string basedir,
                                std::vector<std::string> systems)
     : db_(std::move(db)), host_(host), basedir_(std::move(basedir)), systems_(std::move(systems)) {}
 

@@ -16,7 +16,7 @@
 
 namespace quorvane {
 
-class RomsDBImpl;
+class Catalogue;
 
 inline constexpr const char* kMissHaveAction = "Creating Miss/Have files...";
 inline constexpr const char* kMissHaveInitializing = "Initializing...";
@@ -27,13 +27,13 @@ std::string missSummaryPath(const std::string& basedir);
 
 class MissHaveJob : public WorkerJob {
 public:
-    MissHaveJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, std::string basedir,
+    MissHaveJob(std::shared_ptr<Catalogue> db, JobHost& host, std::string basedir,
                    std::vector<std::string> systems);
     bool prepare() override;
     void execute() override;
 
 private:
-    std::shared_ptr<RomsDBImpl> db_;
+    std::shared_ptr<Catalogue> db_;
     JobHost& host_;
     std::string basedir_;
     std::vector<std::string> systems_;

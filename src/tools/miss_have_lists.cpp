@@ -1,8 +1,8 @@
 #include "tools/miss_have_lists.h"
 
+#include "catalogue/catalogue.h"
 #include "core/file_util.h"
 #include "core/names.h"
-#include "db/roms_db_impl.h"
 
 namespace quorvane {
 
@@ -28,7 +28,7 @@ bool checkTarget(const std::string& basedir, const std::string& system, ListOutc
 
 // A romset that could not be read must not overwrite a good list with an
 // empty one.
-bool loadRomset(RomsDBImpl& db, const std::string& system, Romset& romset, ListOutcome& out) {
+bool loadRomset(Catalogue& db, const std::string& system, Romset& romset, ListOutcome& out) {
     romset = db.getRomset(system, 0);
     const std::string error = db.lastError();
     if (error.empty()) return true;
@@ -109,7 +109,7 @@ std::string missRomListText(const Romset& romset, std::string& header) {
     return text;
 }
 
-ListOutcome writeHaveList(RomsDBImpl& db, const std::string& basedir, const std::string& system) {
+ListOutcome writeHaveList(Catalogue& db, const std::string& basedir, const std::string& system) {
     ListOutcome out;
     if (!checkTarget(basedir, system, out)) return out;
     Romset romset;
@@ -119,7 +119,7 @@ ListOutcome writeHaveList(RomsDBImpl& db, const std::string& basedir, const std:
     return out;
 }
 
-ListOutcome writeMissList(RomsDBImpl& db, const std::string& basedir, const std::string& system) {
+ListOutcome writeMissList(Catalogue& db, const std::string& basedir, const std::string& system) {
     ListOutcome out;
     if (!checkTarget(basedir, system, out)) return out;
     Romset romset;

@@ -23,7 +23,7 @@
 
 namespace quorvane {
 
-class RomsDBImpl;
+class Catalogue;
 
 inline constexpr const char* kListFailed = "-1";
 
@@ -55,7 +55,7 @@ std::string missRomListText(const Romset& romset, std::string& header);
 // True when the rom-level list is written (ROMs and games differ in number).
 bool needsMissRomList(const ListCounts& counts);
 
-ListOutcome writeHaveList(RomsDBImpl& db, const std::string& basedir, const std::string& system);
-ListOutcome writeMissList(RomsDBImpl& db, const std::string& basedir, const std::string& system);
+ListOutcome writeHaveList(Catalogue& db, const std::string& basedir, const std::string& system);
+ListOutcome writeMissList(Catalogue& db, const std::string& basedir, const std::string& system);
 
 }  // namespace quorvane

@@ -8,7 +8,7 @@
 #include "archive/content_digests.h"
 #include "archive/zip_info.h"
 #include "archive/zip_status.h"
-#include "db/roms_db_impl.h"
+#include "catalogue/catalogue.h"
 
 namespace quorvane {
 
@@ -38,7 +38,7 @@ void reportUnreadable(const std::string& text, JobHost* host, std::vector<std::s
 
 }  // namespace
 
-std::vector<GenericRom> identifyArchives(RomsDBImpl& db, const std::vector<std::string>& paths, bool useMD5,
+std::vector<GenericRom> identifyArchives(Catalogue& db, const std::vector<std::string>& paths, bool useMD5,
                                          bool useSHA1, JobHost* host, std::vector<std::string>* unreadable) {
     std::vector<GenericRom> hits;
     const bool digests = useMD5 || useSHA1;
@@ -90,7 +90,7 @@ std::vector<std::string> IdentifiedList::rebuildAllPaths() const {
     return paths;
 }
 
-IdentifyJob::IdentifyJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, std::vector<std::string> paths,
+IdentifyJob::IdentifyJob(std::shared_ptr<Catalogue> db, JobHost& host, std::vector<std::string> paths,
                          bool useMD5, bool useSHA1, std::function<void(std::vector<GenericRom>)> done)
     : db_(std::move(db)), host_(host), paths_(std::move(paths)), useMD5_(useMD5), useSHA1_(useSHA1),
       done_(std::move(done)) {}

@@ -28,7 +28,7 @@
 namespace quorvane {
 
 class RomsDB;
-class RomsDBImpl;
+class Catalogue;
 struct Settings;
 
 inline constexpr const char* kIdentifyAction = "Identifying files...";
@@ -36,7 +36,7 @@ inline constexpr const char* kIdentifyAction = "Identifying files...";
 // Stops early (with what it found so far) when `host` has a cancel request.
 // Each input that cannot be read is posted to `host` (a message and a failed
 // step) and added to `unreadable`, when given.
-std::vector<GenericRom> identifyArchives(RomsDBImpl& db, const std::vector<std::string>& paths, bool useMD5,
+std::vector<GenericRom> identifyArchives(Catalogue& db, const std::vector<std::string>& paths, bool useMD5,
                                          bool useSHA1, JobHost* host = nullptr,
                                          std::vector<std::string>* unreadable = nullptr);
 
@@ -76,13 +76,13 @@ bool startRebuildOf(RomsDB& db, JobHost& host, const Settings& settings, std::ve
 // the job's thread when it ends.
 class IdentifyJob : public WorkerJob {
 public:
-    IdentifyJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, std::vector<std::string> paths, bool useMD5,
+    IdentifyJob(std::shared_ptr<Catalogue> db, JobHost& host, std::vector<std::string> paths, bool useMD5,
                 bool useSHA1, std::function<void(std::vector<GenericRom>)> done);
     bool prepare() override;
     void execute() override;
 
 private:
-    std::shared_ptr<RomsDBImpl> db_;
+    std::shared_ptr<Catalogue> db_;
     JobHost& host_;
     std::vector<std::string> paths_;
     bool useMD5_, useSHA1_;

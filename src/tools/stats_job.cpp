@@ -1,11 +1,11 @@
 #include "tools/stats_job.h"
 
-#include "db/roms_db_impl.h"
+#include "catalogue/catalogue.h"
 #include "tools/catalogue_stats.h"
 
 namespace quorvane {
 
-StatsJob::StatsJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, StatSink sink)
+StatsJob::StatsJob(std::shared_ptr<Catalogue> db, JobHost& host, StatSink sink)
     : db_(std::move(db)), host_(host), sink_(std::move(sink)) {}
 
 bool StatsJob::prepare() {

@@ -15,19 +15,19 @@
 
 namespace quorvane {
 
-class RomsDBImpl;
+class Catalogue;
 
 // Receives one figure: its number (1..14) and its text.
 using StatSink = std::function<void(int number, const std::string& text)>;
 
 class StatsJob : public WorkerJob {
 public:
-    StatsJob(std::shared_ptr<RomsDBImpl> db, JobHost& host, StatSink sink);
+    StatsJob(std::shared_ptr<Catalogue> db, JobHost& host, StatSink sink);
     bool prepare() override;
     void execute() override;
 
 private:
-    std::shared_ptr<RomsDBImpl> db_;
+    std::shared_ptr<Catalogue> db_;
     JobHost& host_;
     StatSink sink_;
 };

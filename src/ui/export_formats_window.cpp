@@ -12,7 +12,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "db/roms_db.h"
+#include "catalogue/roms_db.h"
 #include "tools/export_template.h"
 #include "tools/file_formats.h"
 #include "ui/main_window.h"

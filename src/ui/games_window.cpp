@@ -3,7 +3,7 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
-#include "db/catalogue_views.h"
+#include "presentation/catalogue_views.h"
 #include "ui/status_icons.h"
 
 namespace quorvane {

@@ -13,27 +13,27 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include "db/catalogue_check.h"
-#include "db/catalogue_repair.h"
-#include "db/roms_db.h"
-#include "db/roms_db_impl.h"
-#include "ui/arrangement.h"
-#include "ui/zip_folder_picker.h"
-#include "ui/zip_queue_window.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/catalogue_check.h"
+#include "catalogue/catalogue_repair.h"
+#include "catalogue/roms_db.h"
 #include "ui/about_dialog.h"
+#include "ui/arrangement.h"
 #include "ui/export_formats_window.h"
-#include "ui/stats_window.h"
-#include "ui/rom_identifier_window.h"
-#include "ui/messages_window.h"
+#include "ui/game_roms_window.h"
 #include "ui/games_window.h"
-#include "ui/wait_dialog.h"
+#include "ui/messages_window.h"
 #include "ui/preferences_dialog.h"
 #include "ui/progress_dialog.h"
-#include "ui/systems_window.h"
-#include "ui/game_roms_window.h"
+#include "ui/rom_identifier_window.h"
+#include "ui/stats_window.h"
 #include "ui/status_icons.h"
+#include "ui/systems_window.h"
 #include "ui/tool_windows.h"
 #include "ui/ui_dialogs.h"
+#include "ui/wait_dialog.h"
+#include "ui/zip_folder_picker.h"
+#include "ui/zip_queue_window.h"
 
 namespace quorvane {
 
@@ -83,7 +83,7 @@ MainWindow::MainWindow(Settings& settings, QWidget* parent) : QWidget(parent), s
     ensureDatabasesFolder(settings_);
     openDatabase();
     // Creates the import's scratch database files when they are missing.
-    RomsDBImpl(settings_.scratchDatabasePath()).getSystems();
+    Catalogue(settings_.scratchDatabasePath()).getSystems();
     resize(900, 10);
     lockHeight();
 }
@@ -111,7 +111,7 @@ void MainWindow::checkDatabase() {
     CatalogueReport report;
     if (const int status = checkCatalogue(base, report); status != 0) {
         uiDialogs().information(this, QString::fromStdString("Cannot check database " + base + ": " +
-                                                             RomsDBImpl::describe(status)));
+                                                             Catalogue::describe(status)));
         return;
     }
     QString text = QString::fromStdString(checkSummary(base, report));
@@ -133,7 +133,7 @@ void MainWindow::offerRepair(const QString& question) {
     RepairReport report;
     const int status = repairCatalogue(settings_.currentDatabasePath(), settings_.backupDir, report);
     std::string text = report.error;
-    if (status != 0 && text.empty()) text = "Cannot repair the database: " + RomsDBImpl::describe(status);
+    if (status != 0 && text.empty()) text = "Cannot repair the database: " + Catalogue::describe(status);
     for (const std::string& line : report.lines) text += (text.empty() ? "" : "\n") + line;
     uiDialogs().information(this, QString::fromStdString(text));
     db_ = std::make_unique<RomsDB>(settings_.currentDatabasePath());

@@ -10,7 +10,7 @@
 
 #include "core/records.h"
 #include "core/settings.h"
-#include "db/catalogue_views.h"
+#include "presentation/catalogue_views.h"
 #include "ui/qt_job_host.h"
 
 class QAction;

@@ -12,7 +12,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "db/roms_db.h"
+#include "catalogue/roms_db.h"
 #include "ui/main_window.h"
 #include "ui/status_icons.h"
 

@@ -10,12 +10,12 @@
 #include <functional>
 #include <memory>
 
+#include "catalogue/roms_db.h"
 #include "core/file_util.h"
-#include "db/roms_db.h"
-#include "ui/messages_window.h"
 #include "ui/main_window.h"
-#include "ui/systems_window.h"
+#include "ui/messages_window.h"
 #include "ui/rom_identifier_window.h"
+#include "ui/systems_window.h"
 #include "ui/tool_windows.h"
 #include "ui/ui_dialogs.h"
 

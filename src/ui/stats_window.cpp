@@ -9,7 +9,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 
-#include "db/roms_db.h"
+#include "catalogue/roms_db.h"
 #include "tools/catalogue_stats.h"
 #include "ui/main_window.h"
 

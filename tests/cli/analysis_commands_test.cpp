@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "catalogue/catalogue.h"
 #include "core/file_util.h"
-#include "db/roms_db_impl.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
@@ -25,7 +25,7 @@ protected:
                       "\ntosecdir=$BASEDIR$\ngooddir=$BASEDIR$\narcadedir=$BASEDIR$\narcadeunemudir=$BASEDIR$\n"
                       "miscdir=$BASEDIR$\ncustomdir=$BASEDIR$\n");
         ASSERT_TRUE(makeFolders(home.path() + "/databases"));
-        RomsDBImpl db(home.path() + "/databases/roms");
+        Catalogue db(home.path() + "/databases/roms");
         // CRC-32 of "hello" and of "world".
         ASSERT_TRUE(db.addRom("Sys", "1", "me", "A", "3610a686", "a.bin", "5", "", "", "", ""));
         ASSERT_TRUE(db.addRom("Sys", "1", "me", "B", "3a771143", "b.bin", "5", "", "", "", ""));

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "catalogue/catalogue.h"
 #include "core/file_util.h"
-#include "db/roms_db_impl.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
@@ -17,7 +17,7 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(makeFolders(home.path() + "/databases"));
-        RomsDBImpl db(home.path() + "/databases/roms");
+        Catalogue db(home.path() + "/databases/roms");
         ASSERT_TRUE(db.addRom("Sys", "1.2", "me", "b", "00000001", "b1.bin", "10", "", "", "", ""));
         ASSERT_TRUE(db.addRom("Sys", "1.2", "me", "a", "00000002", "a1.bin", "20", "", "", "", ""));
         ASSERT_TRUE(db.addRom("Sys", "1.2", "me", "a", "00000003", "a\"2.bin", "0", "", "", "b", ""));

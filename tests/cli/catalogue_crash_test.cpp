@@ -14,8 +14,8 @@
 #include <filesystem>
 #include <map>
 
-#include "db/catalogue_check.h"
-#include "db/roms_db_impl.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/catalogue_check.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
@@ -79,7 +79,7 @@ protected:
         std::string err;
         ASSERT_EQ(run(t, "import " + root.file("alpha1.dat") + " " + root.file("beta.dat"), -1, &err), 0) << err;
         // Statuses to lose: some games of each system are marked as had.
-        RomsDBImpl db(t + "/databases/roms");
+        Catalogue db(t + "/databases/roms");
         ASSERT_EQ(db.openDB(), 0);
         for (const char* system : {"Alpha", "Beta"})
             for (int g : {150, 151, 152, 1000, 1001, 1002})
@@ -105,12 +105,12 @@ protected:
     }
 
     Snapshot snapshot(std::string* error) {
-        RomsDBImpl db(database());
+        Catalogue db(database());
         Snapshot out;
         for (const std::string& s : db.getCompleteSystems()) out[s] = "C ";
         for (const std::string& s : db.getIncompleteSystems()) out[s] = "N ";
         size_t rows = 0;
-        db.forEachRow([&](const SimpleRecord& r) {
+        db.forEachRow([&](const RomRow& r) {
             out[r.system] += r.game + "/" + r.romName + "/" + r.crc + "/" + r.size + "/" + r.version + "=" + r.status + " ";
             ++rows;
         });

@@ -16,8 +16,8 @@
 #include "archive/digest_set.h"
 #include "archive/zip_info.h"
 #include "archive/zip_status.h"
+#include "catalogue/catalogue.h"
 #include "core/file_util.h"
-#include "db/roms_db_impl.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
@@ -118,7 +118,7 @@ protected:
                   "[Quorvane]\nbasedir=$HOME$/roms\ntosecdir=$BASEDIR$\ngooddir=$BASEDIR$\narcadedir=$BASEDIR$\n"
                   "arcadeunemudir=$BASEDIR$\nmiscdir=$BASEDIR$\ncustomdir=$BASEDIR$\n");
         ASSERT_TRUE(makeFolders(t + "/databases"));
-        RomsDBImpl db(t + "/databases/roms");
+        Catalogue db(t + "/databases/roms");
         for (int g = 0; g < 8; ++g) {
             const std::string game = "G" + std::to_string(g);
             for (int r = 0; r < 2; ++r) {

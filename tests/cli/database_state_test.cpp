@@ -5,7 +5,7 @@
 
 #include <fstream>
 
-#include "db/roms_db_impl.h"
+#include "catalogue/catalogue.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
@@ -51,7 +51,7 @@ protected:
 };
 
 TEST_F(DatabaseStateTest, ADatabaseInUseIsNamedAsSuchByEveryCommand) {
-    RomsDBImpl holder(base());
+    Catalogue holder(base());
     ASSERT_EQ(holder.openDB(), 0);
     everyCommandSays("Cannot open database " + base() + ": it is in use by another Quorvane process");
     ASSERT_EQ(holder.closeDB(), 0);
@@ -93,7 +93,7 @@ TEST_F(DatabaseStateTest, CheckReportsDamageAndRepairMendsIt) {
     ASSERT_EQ(run("games Sys", out), 0) << out;
     EXPECT_NE(out.find("g"), std::string::npos) << out;
     // A database in use is neither checked nor repaired.
-    RomsDBImpl holder(base());
+    Catalogue holder(base());
     ASSERT_EQ(holder.openDB(), 0);
     EXPECT_EQ(run("check", out), 1);
     EXPECT_NE(out.find("Cannot check database " + base() + ": it is in use by another Quorvane process"), std::string::npos)

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "catalogue/catalogue.h"
 #include "core/file_util.h"
-#include "db/roms_db_impl.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         writeFile(home.file("quorvane.INI"), "[Quorvane]\r\nbasedir=" + base + "\r\n");
         ASSERT_TRUE(makeFolders(home.path() + "/databases"));
-        RomsDBImpl db(home.path() + "/databases/roms");
+        Catalogue db(home.path() + "/databases/roms");
         ASSERT_TRUE(db.addRom("Sys", "1", "", "b", "3610a686", "hello.bin", "5", "", "", "", ""));
         ASSERT_TRUE(db.addRom("Sys", "1", "", "a", "00000002", "a1.bin", "20", "", "", "", ""));
         ASSERT_TRUE(db.addRom("Sys", "1", "", "a", "00000003", "a2.bin", "0", "", "", "", ""));

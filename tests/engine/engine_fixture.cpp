@@ -78,7 +78,7 @@ EngineTest::EngineTest() {
     settings.basedir = dir.file("roms");
     settings.categoryDir = "$BASEDIR$";
     settings.backupDir = dir.file("Backup/");
-    db = std::make_shared<RomsDBImpl>(dir.file("db"));
+    db = std::make_shared<Catalogue>(dir.file("db"));
 }
 
 void EngineTest::addRom(const std::string& system, const std::string& game, const std::string& rom,

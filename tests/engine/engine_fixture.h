@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
+#include "catalogue/catalogue.h"
 #include "core/settings.h"
 #include "core/worker_job.h"
-#include "db/roms_db_impl.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
@@ -48,7 +48,7 @@ protected:
 
     TempDir dir;
     Settings settings;
-    std::shared_ptr<RomsDBImpl> db;
+    std::shared_ptr<Catalogue> db;
     RecordingHost host;
 };
 

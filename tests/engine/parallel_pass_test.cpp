@@ -91,7 +91,7 @@ protected:
     template <class Job>
     Outcome runOn(const std::string& copy, unsigned threads, int fillers) {
         settings.basedir = dir.file(copy);
-        db = std::make_shared<RomsDBImpl>(dir.file(copy + "-db"));
+        db = std::make_shared<Catalogue>(dir.file(copy + "-db"));
         populate();
         buildCollection(systemFolder("Sys"), fillers);
         RecordingHost recorder;
@@ -161,7 +161,7 @@ TEST_F(ParallelPassTest, RebuildGivesTheSameArchivesOnOneThreadAndOnMany) {
     };
     auto rebuildOn = [&](const std::string& copy, unsigned threads) {
         settings.basedir = dir.file(copy);
-        db = std::make_shared<RomsDBImpl>(dir.file(copy + "-db"));
+        db = std::make_shared<Catalogue>(dir.file(copy + "-db"));
         populate();
         for (int g = 0; g < kGames; ++g) {
             const std::string game = "G" + std::to_string(g);

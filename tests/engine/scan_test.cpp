@@ -51,7 +51,7 @@ TEST_F(ScanTest, ReportsEveryKindOfFindingAndSetsStatuses) {
 }
 
 TEST_F(ScanTest, SizeLessRomsAndLooseFilesNamedAfterTheirGame) {
-    db = std::make_shared<RomsDBImpl>(dir.file("db2"));
+    db = std::make_shared<Catalogue>(dir.file("db2"));
     addRom("Sys", "n1.bin", "n1.bin", "no size known", "0");  // stored as "-"
     const std::string f = systemFolder("Sys");
     writeFile(f + "/n1.bin", "no size known");

@@ -10,7 +10,7 @@ namespace quorvane::testing {
 ImportFixture::ImportFixture() {
     settings.databasesDir = dir.path() + "/databases/";
     EXPECT_TRUE(ensureDatabasesFolder(settings));
-    db = std::make_shared<RomsDBImpl>(settings.currentDatabasePath());
+    db = std::make_shared<Catalogue>(settings.currentDatabasePath());
 }
 
 std::string ImportFixture::dat(const std::string& name, const std::string& content) {
@@ -25,15 +25,15 @@ void ImportFixture::import(const std::vector<std::string>& files) {
     job.execute();
 }
 
-std::vector<SimpleRecord> ImportFixture::rows() {
-    std::vector<SimpleRecord> out;
-    db->forEachRow([&](const SimpleRecord& r) { out.push_back(r); });
+std::vector<RomRow> ImportFixture::rows() {
+    std::vector<RomRow> out;
+    db->forEachRow([&](const RomRow& r) { out.push_back(r); });
     return out;
 }
 
-std::vector<SimpleRecord> ImportFixture::rowsOf(const std::string& game) {
-    std::vector<SimpleRecord> out;
-    for (SimpleRecord& r : rows())
+std::vector<RomRow> ImportFixture::rowsOf(const std::string& game) {
+    std::vector<RomRow> out;
+    for (RomRow& r : rows())
         if (r.game == game) out.push_back(std::move(r));
     return out;
 }

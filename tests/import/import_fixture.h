@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue.h"
 #include "core/settings.h"
-#include "db/roms_db_impl.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
@@ -22,15 +22,15 @@ public:
     // Imports the files with the job; answers come from host.answers.
     void import(const std::vector<std::string>& files);
     // Every row of the category database, in storage order.
-    std::vector<SimpleRecord> rows();
+    std::vector<RomRow> rows();
     // The rows of one game, in storage order.
-    std::vector<SimpleRecord> rowsOf(const std::string& game);
+    std::vector<RomRow> rowsOf(const std::string& game);
     // Files the scratch database left behind.
     bool scratchFilesLeft() const;
 
     TempDir dir;
     Settings settings;
-    std::shared_ptr<RomsDBImpl> db;
+    std::shared_ptr<Catalogue> db;
     RecordingHost host;
 };
 

@@ -14,7 +14,7 @@ std::string paren(const std::string& system, const std::string& version, const s
 
 std::vector<std::string> romNames(ImportFixture& f) {
     std::vector<std::string> out;
-    for (const SimpleRecord& r : f.rows()) out.push_back(r.system + ":" + r.romName);
+    for (const RomRow& r : f.rows()) out.push_back(r.system + ":" + r.romName);
     return out;
 }
 
@@ -94,7 +94,7 @@ TEST(ImportJob, DatabaseThatCannotBeOpenedIsReported) {
     const std::string path = f.dat("a.dat", paren("A", "1", "a.bin"));
     // The category's folder is a regular file: nothing can be created in it.
     testing::writeFile(f.dir.file("blocker"), "x");
-    auto blocked = std::make_shared<RomsDBImpl>(f.dir.file("blocker") + "/roms");
+    auto blocked = std::make_shared<Catalogue>(f.dir.file("blocker") + "/roms");
     f.db = blocked;
     f.import({path});
     const auto messages = f.host.messages();

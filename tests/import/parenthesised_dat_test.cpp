@@ -130,7 +130,7 @@ TEST(ParenthesisedDat, KeepsAParentOnlyWhereTheParentHoldsTheRom) {
 
     auto parents = [&](const std::string& game) {
         std::vector<std::string> out;
-        for (const SimpleRecord& r : f.rowsOf(game)) out.push_back(r.romName + ":" + r.cloneOf + "/" + r.romOf);
+        for (const RomRow& r : f.rowsOf(game)) out.push_back(r.romName + ":" + r.cloneOf + "/" + r.romOf);
         return out;
     };
     using V = std::vector<std::string>;
@@ -201,7 +201,7 @@ TEST(ParenthesisedDat, RowsWhoseNamesWouldLeaveTheirFolderAreRefusedTheRestIsSto
                                "game (\n\tname .hidden\n\trom ( name u size 1 crc 11 )\n)\n");  // 28-31
     f.import({path});
     std::vector<std::string> stored;
-    for (const SimpleRecord& r : f.rows()) stored.push_back(r.game + "/" + r.romName);
+    for (const RomRow& r : f.rows()) stored.push_back(r.game + "/" + r.romName);
     // A nameless ROM names nothing on disk and stays as the DAT lists it.
     EXPECT_EQ(stored, (std::vector<std::string>{"ok/a.bin", "ok/sub/inner.bin", "ok/"}));
     const auto messages = f.host.messages();

@@ -20,13 +20,13 @@ using testing::realDatPath;
     const std::string var = realDatPath(relative);                        \
     if (var.empty()) GTEST_SKIP() << "no shared DAT folder: " << relative
 
-const SimpleRecord* find(const std::vector<SimpleRecord>& rows, const std::string& game, const std::string& rom) {
-    for (const SimpleRecord& r : rows)
+const RomRow* find(const std::vector<RomRow>& rows, const std::string& game, const std::string& rom) {
+    for (const RomRow& r : rows)
         if (r.game == game && r.romName == rom) return &r;
     return nullptr;
 }
 
-std::vector<SimpleRecord> importOne(ImportFixture& f, const std::string& path) {
+std::vector<RomRow> importOne(ImportFixture& f, const std::string& path) {
     f.import({path});
     EXPECT_TRUE(f.host.messages().empty()) << f.host.messages().front();
     EXPECT_TRUE(f.host.eventsOf("askYesIgnore").empty());
@@ -38,7 +38,7 @@ TEST(RealParenthesisedDats, ZincRowsAndParents) {
     ImportFixture f;
     const auto rows = importOne(f, path);
     ASSERT_EQ(rows.size(), 689u);  // 685 ROM lines and 4 disks
-    const SimpleRecord* r = find(rows, "starglad", "coh-1000c.353");
+    const RomRow* r = find(rows, "starglad", "coh-1000c.353");
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->system, "ZiNc");
     EXPECT_EQ(r->version, "20050731");
@@ -48,7 +48,7 @@ TEST(RealParenthesisedDats, ZincRowsAndParents) {
     EXPECT_EQ(r->sha1, "486d92ff6c7f1e54f8e0ef41cd9116eca0e10e1a");
     EXPECT_EQ(r->romOf, "cpzn1");
     EXPECT_EQ(r->cloneOf, "");
-    const SimpleRecord* disk = find(rows, "weddingr", "weddingr");
+    const RomRow* disk = find(rows, "weddingr", "weddingr");
     ASSERT_NE(disk, nullptr);
     EXPECT_EQ(disk->crc, "");
     EXPECT_EQ(disk->size, "-");
@@ -66,7 +66,7 @@ TEST(RealParenthesisedDats, ZincRowsAndParents) {
     }
     ASSERT_EQ(merged.size(), 250u);
     size_t withParent = 0;
-    for (const SimpleRecord& row : rows) {
+    for (const RomRow& row : rows) {
         const bool hasParent = !row.cloneOf.empty() || !row.romOf.empty();
         withParent += hasParent;
         EXPECT_EQ(hasParent, merged.count({row.game, row.romName}) == 1) << row.game << " " << row.romName;
@@ -83,7 +83,7 @@ TEST(RealParenthesisedDats, LibretroAndSampleFiles) {
         ImportFixture f;
         const auto rows = importOne(f, lowres);
         ASSERT_EQ(rows.size(), 154u);
-        const SimpleRecord* r = find(rows, "EPAINT", "EPAINT.nx");
+        const RomRow* r = find(rows, "EPAINT", "EPAINT.nx");
         ASSERT_NE(r, nullptr);
         EXPECT_EQ(r->system, "LowResNX");
         EXPECT_EQ(r->version, "1.2");
@@ -96,7 +96,7 @@ TEST(RealParenthesisedDats, LibretroAndSampleFiles) {
         ImportFixture f;
         const auto rows = importOne(f, dice);
         ASSERT_EQ(rows.size(), 22u);
-        const SimpleRecord* r = find(rows, "Anti-Aircraft", "");
+        const RomRow* r = find(rows, "Anti-Aircraft", "");
         ASSERT_NE(r, nullptr);
         EXPECT_EQ(r->crc, "9de772d5");
         EXPECT_EQ(r->size, "32");
@@ -107,7 +107,7 @@ TEST(RealParenthesisedDats, LibretroAndSampleFiles) {
         ImportFixture f;
         const auto rows = importOne(f, samples);
         ASSERT_EQ(rows.size(), 719u);
-        const SimpleRecord* r = find(rows, "armora", "beep.wav");
+        const RomRow* r = find(rows, "armora", "beep.wav");
         ASSERT_NE(r, nullptr);
         EXPECT_EQ(r->crc, "ae7c76e9");
         EXPECT_EQ(r->size, "266");
@@ -118,13 +118,13 @@ TEST(RealParenthesisedDats, LibretroAndSampleFiles) {
         ImportFixture f;
         const auto rows = importOne(f, n3ds);
         ASSERT_EQ(rows.size(), 11u);
-        const SimpleRecord* big = find(rows, "Fire Emblem Musou (Japan)", "Fire Emblem Musou (Japan).3ds");
+        const RomRow* big = find(rows, "Fire Emblem Musou (Japan)", "Fire Emblem Musou (Japan).3ds");
         ASSERT_NE(big, nullptr);
         EXPECT_EQ(big->size, "4294967296");
         EXPECT_EQ(big->crc, "59fbceda");
         EXPECT_EQ(big->md5, "b937be5e84bbaa799ff1e029fd4246e4");
         // The last block ends without a line feed after its ")".
-        const SimpleRecord* last = find(rows, "Xenoblade Chronicles 3D (USA) (En,Fr,Es) (Rev 1)",
+        const RomRow* last = find(rows, "Xenoblade Chronicles 3D (USA) (En,Fr,Es) (Rev 1)",
                                         "Xenoblade Chronicles 3D (USA) (En,Fr,Es) (Rev 1).3ds");
         ASSERT_NE(last, nullptr);
         EXPECT_EQ(last->crc, "204ee143");
@@ -138,7 +138,7 @@ TEST(RealSectionedDats, CrystalAndNeoragex) {
         ImportFixture f;
         const auto rows = importOne(f, crystal);
         ASSERT_EQ(rows.size(), 8u);
-        const SimpleRecord* r = find(rows, "evosocc", "mx27l1000.u14");
+        const RomRow* r = find(rows, "evosocc", "mx27l1000.u14");
         ASSERT_NE(r, nullptr);
         EXPECT_EQ(r->system, "Crystal System Emulator");
         EXPECT_EQ(r->version, "20041231");
@@ -153,7 +153,7 @@ TEST(RealSectionedDats, CrystalAndNeoragex) {
         ASSERT_EQ(rows.size(), 241u);
         EXPECT_EQ(rows[0].system, "NeoRAGEx");
         EXPECT_EQ(rows[0].author, "flycboy");
-        const SimpleRecord* r = find(rows, "kof2002", "265n-m1.rom");
+        const RomRow* r = find(rows, "kof2002", "265n-m1.rom");
         ASSERT_NE(r, nullptr);
         EXPECT_EQ(r->crc, "ab9d360e");
         EXPECT_EQ(r->size, "131072");
@@ -194,12 +194,12 @@ TEST(RealSectionedDats, ZincAgreesWithTheParenthesisedFile) {
     ASSERT_EQ(biosSets.size(), 7u);
     using Key = std::tuple<std::string, std::string, std::string, std::string>;
     std::set<Key> fromParenthesised, fromSectioned;
-    for (const SimpleRecord& r : prows) {
+    for (const RomRow& r : prows) {
         if (biosSets.count(r.game) || r.crc.empty()) continue;
         const auto parent = parentOf.find(r.game);
         fromParenthesised.insert({parent == parentOf.end() ? r.game : parent->second, r.romName, r.crc, r.size});
     }
-    for (const SimpleRecord& r : srows) fromSectioned.insert({r.game, r.romName, r.crc, r.size});
+    for (const RomRow& r : srows) fromSectioned.insert({r.game, r.romName, r.crc, r.size});
 
     std::vector<Key> onlyP, onlyS;
     std::set_difference(fromParenthesised.begin(), fromParenthesised.end(), fromSectioned.begin(),

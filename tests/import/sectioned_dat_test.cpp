@@ -44,7 +44,7 @@ TEST(SectionedDat, RowsThatCountAndRowsThatDoNot) {
                        "[RESOURCES]\n" + row({"res", "R", "res", "R", "r.bin", "55", "60"}));
     f.import({f.dir.file("s.dat")});
     std::vector<std::string> got;
-    for (const SimpleRecord& r : f.rows())
+    for (const RomRow& r : f.rows())
         got.push_back(r.game + "|" + r.romName + "|" + r.crc + "|" + r.size + "|" + r.version + "|" + r.author);
     using V = std::vector<std::string>;
     // Repeats next to each other (also across a blank line) once, apart twice;

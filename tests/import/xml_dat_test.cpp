@@ -129,7 +129,7 @@ TEST(XmlDat, RecognitionAndFilesThatNameNoSystem) {
     EXPECT_EQ(messages[2], "No romset name found in " + empty + "; nothing imported.");
     EXPECT_NE(messages[3].find("\"a/b\""), std::string::npos);
     std::vector<std::string> systems;
-    for (const SimpleRecord& r : f.rows()) systems.push_back(r.system + ":" + r.romName);
+    for (const RomRow& r : f.rows()) systems.push_back(r.system + ":" + r.romName);
     EXPECT_EQ(systems, (V{"Bare:r", "P:p"}));
 }
 

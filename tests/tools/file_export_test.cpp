@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "catalogue/roms_db.h"
 #include "core/file_util.h"
-#include "db/roms_db.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
-#include "tools/export_template.h"
 #include "tools/export_job.h"
+#include "tools/export_template.h"
 
 namespace quorvane {
 namespace {
@@ -18,7 +18,7 @@ using testing::writeFile;
 class FileExport : public ::testing::Test {
 protected:
     TempDir dir;
-    std::shared_ptr<RomsDBImpl> db = std::make_shared<RomsDBImpl>(dir.file("roms"));
+    std::shared_ptr<Catalogue> db = std::make_shared<Catalogue>(dir.file("roms"));
     RecordingHost host;
 
     void SetUp() override {
@@ -71,7 +71,7 @@ TEST_F(FileExport, NoSystemsGivesAnEmptyFileAndUncreatableTargetOnlyOneMessage) 
 
     // An unreadable catalogue stops the export before a file is written.
     RecordingHost third;
-    ExportJob broken(std::make_shared<RomsDBImpl>(dir.file("plain") + "/roms"), third,
+    ExportJob broken(std::make_shared<Catalogue>(dir.file("plain") + "/roms"), third,
                             {dir.file("never.txt"), {"Sys"}, "", "", "$ROMNAME$", 0});
     broken.clock = [] { return std::string("T"); };
     broken.execute();

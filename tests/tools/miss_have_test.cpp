@@ -2,13 +2,13 @@
 
 #include <filesystem>
 
+#include "catalogue/roms_db.h"
 #include "core/file_util.h"
 #include "core/names.h"
-#include "db/roms_db.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
-#include "tools/miss_have_lists.h"
 #include "tools/miss_have_job.h"
+#include "tools/miss_have_lists.h"
 
 namespace quorvane {
 namespace {
@@ -99,7 +99,7 @@ TEST_F(MissHaveLists, RefusesUnsafeNamesAndUnwritableFolders) {
     EXPECT_EQ(db.writeMissList(blocked, "Single"), "-1");
 
     // A catalogue that cannot be opened never turns into an empty list.
-    RomsDBImpl unreadable(dir.file("plain") + "/roms");
+    Catalogue unreadable(dir.file("plain") + "/roms");
     const ListOutcome failed = writeMissList(unreadable, base, "Single");
     EXPECT_EQ(failed.summary, "-1");
     EXPECT_NE(failed.error.find("Cannot open database"), std::string::npos);

@@ -2,7 +2,7 @@
 #include <zlib.h>
 
 #include "archive/digest_set.h"
-#include "db/roms_db.h"
+#include "catalogue/roms_db.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "tools/rom_identifier.h"
@@ -25,7 +25,7 @@ class RomIdentifier : public ::testing::Test {
 protected:
     TempDir dir;
     std::string archive = dir.file("drop.zip");
-    std::shared_ptr<RomsDBImpl> db = std::make_shared<RomsDBImpl>(dir.file("roms"));
+    std::shared_ptr<Catalogue> db = std::make_shared<Catalogue>(dir.file("roms"));
 
     void SetUp() override {
         ASSERT_EQ(runShell("cd " + dir.path() +

@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "db/roms_db.h"
+#include "catalogue/roms_db.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
@@ -43,7 +43,7 @@ TEST(Statistics, EmptyDatabaseBlanksThenFillsZerosInNumberOrder) {
 TEST(Statistics, OnePassFiguresTreatUnknownSizesAsUnknown) {
     TempDir dir;
     RomsDB db(dir.file("roms"));
-    RomsDBImpl& d = db.impl();
+    Catalogue& d = db.impl();
     ASSERT_TRUE(d.addRom("A", "1", "", "g1", "00000001", "r1", "100", "", "", "", ""));
     ASSERT_TRUE(d.addRom("A", "1", "", "g1", "00000002", "r2", "50", "", "", "", ""));
     ASSERT_TRUE(d.addRom("A", "1", "", "g2", "00000003", "r3", "0", "", "", "", ""));  // stored as "-"

@@ -4,14 +4,14 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include "catalogue/roms_db.h"
 #include "core/file_util.h"
-#include "db/roms_db.h"
 #include "support/temp_dir.h"
 #include "test_dialogs.h"
+#include "ui/game_roms_window.h"
 #include "ui/games_window.h"
 #include "ui/main_window.h"
 #include "ui/systems_window.h"
-#include "ui/game_roms_window.h"
 
 namespace quorvane {
 namespace {
@@ -33,7 +33,7 @@ protected:
 
     void fill(const std::string& databaseName) {
         ASSERT_TRUE(makeFolders(settings.databasesDir));
-        RomsDBImpl db(settings.databasesDir + databaseName);
+        Catalogue db(settings.databasesDir + databaseName);
         ASSERT_TRUE(db.addRom("Sys", "1.0", "me", "complete", "00000001", "c.bin", "1", "", "", "", ""));
         ASSERT_TRUE(db.addRom("Sys", "1.0", "me", "missing", "00000002", "m.bin", "1", "", "", "", ""));
         ASSERT_TRUE(db.addRom("Sys", "1.0", "me", "partial", "00000003", "p1.bin", "1", "", "", "", ""));

@@ -9,20 +9,20 @@
 #include <QTableWidget>
 #include <gtest/gtest.h>
 
+#include "catalogue/roms_db.h"
 #include "core/file_util.h"
-#include "db/roms_db.h"
 #include "support/temp_dir.h"
 #include "test_dialogs.h"
 #include "tools/file_formats.h"
-#include "ui/zip_folder_picker.h"
-#include "ui/zip_queue_window.h"
 #include "ui/export_formats_window.h"
 #include "ui/games_window.h"
 #include "ui/main_window.h"
+#include "ui/rom_identifier_window.h"
 #include "ui/stats_window.h"
 #include "ui/systems_window.h"
-#include "ui/rom_identifier_window.h"
 #include "ui/tool_windows.h"
+#include "ui/zip_folder_picker.h"
+#include "ui/zip_queue_window.h"
 
 namespace quorvane {
 namespace {
@@ -46,7 +46,7 @@ protected:
     // One system whose folder holds a correct archive of "good" and nothing of "gone".
     void makeCollection() {
         ASSERT_TRUE(makeFolders(settings.databasesDir));
-        RomsDBImpl db(settings.currentDatabasePath());
+        Catalogue db(settings.currentDatabasePath());
         ASSERT_TRUE(db.addRom("Sys", "1", "me", "good", "3610a686", "a.bin", "5", "", "", "", ""));  // "hello"
         ASSERT_TRUE(db.addRom("Sys", "1", "me", "gone", "00000001", "z.bin", "9", "", "", "", ""));
         const std::string folder = resolveSystemFolder(settings, "Sys");

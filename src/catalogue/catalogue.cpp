@@ -1,0 +1,440 @@
+#include "catalogue/catalogue.h"
+
+#include <algorithm>
+
+#include "core/text.h"
+
+namespace quorvane {
+
+namespace {
+
+constexpr auto parseOffset = &RowStore::parseOffset;
+
+}  // namespace
+
+std::string Catalogue::describe(int code) {
+    switch (code) {
+        case RowStore::kNotOpen: return "the record file cannot be opened or created";
+        case RowStore::kRowTooLarge: return "a field is longer than 255 bytes or the row longer than 1024 bytes";
+        case RowStore::kWriteFailed: return "writing the record file failed";
+        case RowStore::kInUse: return "it is in use by another Quorvane process";
+        case RowStore::kBadRow: return "a row is damaged";
+        case RowStore::kIndexFailed: return "an index could not be updated";
+        case RowStore::kReadOnly: return "it is read-only";
+        case RowStore::kRollbackFailed:
+            return "it is damaged: a change cut short by a crash cannot be rolled back (is the folder writable?)";
+        case KeyIndex::kDamaged: return "it is damaged (quorvane check tells more; quorvane repair mends it)";
+        case KeyIndex::kOpenFailed: return "an index file cannot be opened for writing (read-only?)";
+        case KeyIndex::kFlushFailed: return "an index file could not be written";
+        case KeyIndex::kCloseFailed: return "an index file could not be closed";
+        default: return "error " + std::to_string(code);
+    }
+}
+
+class Catalogue::Session {
+public:
+    explicit Session(Catalogue& db) : db_(db), lock_(db.mutex_), ok_(db.openForOperation()) {}
+    ~Session() {
+        if (ok_) db_.closeAfterOperation();
+    }
+    bool ok() const { return ok_; }
+
+private:
+    Catalogue& db_;
+    std::lock_guard<std::recursive_mutex> lock_;
+    bool ok_;
+};
+
+Catalogue::Catalogue(const std::string& basePath) : store_(basePath) {}
+
+Catalogue::~Catalogue() {
+    std::lock_guard lock(mutex_);
+    store_.close();
+}
+
+void Catalogue::setError(std::string text) { lastError_ = std::move(text); }
+
+std::string Catalogue::lastError() const {
+    std::lock_guard lock(mutex_);
+    return lastError_;
+}
+
+bool Catalogue::lastOpenFoundDamage() const {
+    std::lock_guard lock(mutex_);
+    return lastOpenStatus_ == KeyIndex::kDamaged;
+}
+
+bool Catalogue::openForOperation() {
+    lastError_.clear();
+    lastOpenStatus_ = 0;
+    if (keptOpen_ && store_.isOpen()) return true;
+    const int result = store_.open();
+    lastOpenStatus_ = result;
+    if (result != 0) {
+        setError("Cannot open database " + store_.basePath() + ": " + Catalogue::describe(result));
+        return false;
+    }
+    return true;
+}
+
+void Catalogue::closeAfterOperation() {
+    if (keptOpen_) return;
+    const int result = store_.close();
+    if (result != 0 && lastError_.empty())
+        setError("Closing database " + store_.basePath() + " failed: " + Catalogue::describe(result));
+}
+
+int Catalogue::openDB() {
+    std::lock_guard lock(mutex_);
+    lastError_.clear();
+    keptOpen_ = true;
+    const int result = store_.open();
+    if (result != 0) setError("Cannot open database " + store_.basePath() + ": " + Catalogue::describe(result));
+    return result;
+}
+
+int Catalogue::closeDB() {
+    std::lock_guard lock(mutex_);
+    keptOpen_ = false;
+    const int result = store_.close();
+    if (result != 0) setError("Closing database " + store_.basePath() + " failed: " + Catalogue::describe(result));
+    return result;
+}
+
+bool Catalogue::probe() {
+    Session s(*this);
+    return s.ok();
+}
+
+std::string Catalogue::normaliseSize(const std::string& size) {
+    if (size.empty() || size.size() > 20) return "-";
+    bool nonZero = false;
+    for (char c : size) {
+        if (c < '0' || c > '9') return "-";
+        if (c != '0') nonZero = true;
+    }
+    return nonZero ? size : "-";
+}
+
+bool Catalogue::addRom(const std::string& system, const std::string& version, const std::string& author,
+                        const std::string& game, const std::string& crc, const std::string& romName,
+                        const std::string& size, const std::string& md5, const std::string& sha1,
+                        const std::string& cloneOf, const std::string& romOf) {
+    Session s(*this);
+    if (!s.ok()) return false;
+    RomRow r;
+    r.status = kStatusMissing;
+    r.system = system;
+    r.version = version;
+    r.author = author;
+    r.game = game;
+    r.crc = crc;
+    r.romName = romName;
+    r.size = normaliseSize(size);
+    r.md5 = md5;
+    r.sha1 = sha1;
+    r.cloneOf = cloneOf;
+    r.romOf = romOf;
+    const int result = store_.insertRecord(r);
+    if (result != 0) {
+        setError("Cannot store ROM " + romName + " of game " + game + ": " + Catalogue::describe(result));
+        return false;
+    }
+    return true;
+}
+
+void Catalogue::collectSystemRows(const std::string& system, std::vector<std::uint64_t>& offsets) {
+    std::string key, data;
+    if (store_.sysIndex.find(system) != 0) return;
+    do {
+        std::uint64_t offset;
+        if (store_.sysIndex.read(data) > 0 && parseOffset(data, offset)) offsets.push_back(offset);
+    } while (store_.sysIndex.next(key) == 0 && key == system);
+}
+
+bool Catalogue::deleteSystem(const std::string& system) {
+    Session s(*this);
+    if (!s.ok()) return false;
+    std::string data, key;
+    RomRow row;
+    bool ok = true;
+    while (store_.sysIndex.find(system) == 0) {
+        std::uint64_t offset;
+        if (store_.sysIndex.read(data) <= 0 || !parseOffset(data, offset)) {
+            // An unreadable entry is dropped so the loop cannot spin on it.
+            if (store_.sysIndex.deleteCurrent() != 0) return false;
+            continue;
+        }
+        if (store_.readRecord(offset, row) == 0) {
+            if (store_.delIndex.insert(RowStore::sizeKey(row), data) != 0) ok = false;
+            const std::string crcKey = row.crc + row.size;
+            if (store_.crcIndex.find(crcKey) == 0) {
+                std::string entry;
+                do {
+                    if (store_.crcIndex.read(entry) > 0 && entry == data) {
+                        store_.crcIndex.deleteCurrent();
+                        break;
+                    }
+                } while (store_.crcIndex.next(key) == 0 && key == crcKey);
+            }
+        }
+        // Re-find the system: the delete may have reshaped the tree.
+        if (store_.sysIndex.find(system) != 0) break;
+        if (store_.sysIndex.deleteCurrent() != 0) {
+            setError("Cannot delete system " + system + ": an index could not be updated");
+            return false;
+        }
+    }
+    if (store_.sysCatIndex.find(system) == 0) store_.sysCatIndex.deleteCurrent();
+    if (!ok) setError("Some freed rows of " + system + " could not be recorded for reuse");
+    return ok;
+}
+
+std::string Catalogue::getSystemVersion(const std::string& system) {
+    Session s(*this);
+    if (!s.ok()) return "0";
+    std::string data;
+    std::uint64_t offset;
+    RomRow row;
+    if (store_.sysIndex.find(system) == 0 && store_.sysIndex.read(data) > 0 && parseOffset(data, offset) &&
+        store_.readRecord(offset, row) == 0)
+        return row.version;
+    return "0";
+}
+
+bool Catalogue::hasSystem(const std::string& system) {
+    Session s(*this);
+    return s.ok() && store_.sysCatIndex.find(system) == 0;
+}
+
+void Catalogue::deleteDB() {
+    std::lock_guard lock(mutex_);
+    if (keptOpen_) {
+        store_.close();
+        keptOpen_ = false;
+    }
+    store_.close();
+    store_.deleteFiles();
+}
+
+void Catalogue::cleanStatus() {
+    Session s(*this);
+    if (!s.ok()) return;
+    std::string key, data;
+    if (store_.sysIndex.first(key) == 0) {
+        do {
+            std::uint64_t offset;
+            if (store_.sysIndex.read(data) > 0 && parseOffset(data, offset))
+                store_.writeStatus(offset, kStatusMissing);
+        } while (store_.sysIndex.next(key) == 0);
+    }
+    if (store_.sysCatIndex.first(key) == 0) {
+        do {
+            if (store_.sysCatIndex.read(data) <= 0 || data != "N") store_.sysCatIndex.updateCurrent("N");
+        } while (store_.sysCatIndex.next(key) == 0);
+    }
+}
+
+void Catalogue::cleanSystemStatus(const std::string& system) {
+    Session s(*this);
+    if (!s.ok()) return;
+    std::vector<std::uint64_t> offsets;
+    collectSystemRows(system, offsets);
+    for (std::uint64_t offset : offsets) store_.writeStatus(offset, kStatusMissing);
+    // Written only when it changes: an unchanged index costs the commit a sync.
+    std::string old;
+    if (store_.sysCatIndex.find(system) == 0 && (store_.sysCatIndex.read(old) <= 0 || old != "N"))
+        store_.sysCatIndex.updateCurrent("N");
+}
+
+std::vector<std::string> Catalogue::systemsWithStatus(const char* wanted) {
+    std::vector<std::string> out;
+    Session s(*this);
+    if (!s.ok()) return out;
+    std::string key, data;
+    if (store_.sysCatIndex.first(key) == 0) {
+        do {
+            if (!wanted || (store_.sysCatIndex.read(data) > 0 && data == wanted)) out.push_back(key);
+        } while (store_.sysCatIndex.next(key) == 0);
+    }
+    return out;
+}
+
+std::vector<std::string> Catalogue::getSystems() { return systemsWithStatus(nullptr); }
+std::vector<std::string> Catalogue::getIncompleteSystems() { return systemsWithStatus("N"); }
+std::vector<std::string> Catalogue::getCompleteSystems() { return systemsWithStatus("C"); }
+
+Romset Catalogue::getRomset(const std::string& system, int mode) {
+    Romset romset(system);
+    Session s(*this);
+    if (!s.ok()) return romset;
+    std::vector<std::uint64_t> offsets;
+    collectSystemRows(system, offsets);
+    // The rows' bytes back to back: a big system's rows take a fraction of
+    // the memory as bytes that they take as records.
+    std::string arena;
+    struct Stored {
+        size_t at, length;
+        std::string_view game;
+    };
+    std::vector<Stored> rows;
+    rows.reserve(offsets.size());
+    bool anyNotHave = false;
+    RowStore::RowBuffer buffer;
+    RowStore::RowView view;
+    for (std::uint64_t offset : offsets) {
+        size_t length = 0;
+        if (store_.readRow(offset, buffer, view, &length) != 0) continue;
+        if (view.status != kStatusHave) anyNotHave = true;
+        rows.push_back({arena.size(), length, {}});
+        arena.append(buffer, length);
+    }
+    for (Stored& row : rows) {
+        RowStore::parseRow(arena.data() + row.at, row.length, view);
+        row.game = view.game;
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const Stored& a, const Stored& b) { return a.game < b.game; });
+
+    auto offer = [&](Game&& game) {
+        const GameState state = game.state();
+        const bool keep = mode == 0 || (mode == 1 && state == GameState::Complete) ||
+                          (mode == 2 && state == GameState::Missing) ||
+                          (mode == 3 && state == GameState::Incomplete);
+        if (keep) romset.games.push_back(std::move(game));
+    };
+    bool haveGame = false;
+    Game current;
+    for (const Stored& row : rows) {
+        RowStore::parseRow(arena.data() + row.at, row.length, view);
+        if (!haveGame || view.game != current.name) {
+            if (haveGame) offer(std::move(current));
+            current = Game(std::string(view.game));
+            haveGame = true;
+        }
+        current.appendRom(Rom{std::string(view.crc), std::string(view.romName), std::string(view.size),
+                              std::string(1, view.status), std::string(view.md5), std::string(view.sha1),
+                              std::string(view.cloneOf), std::string(view.romOf)});
+    }
+    if (haveGame) offer(std::move(current));
+
+    // Written only when it changes: a listing should not cost a commit.
+    const char* status = anyNotHave ? "N" : "C";
+    std::string old;
+    if (store_.sysCatIndex.find(system) == 0 && (store_.sysCatIndex.read(old) <= 0 || old != status))
+        store_.sysCatIndex.updateCurrent(status);
+    return romset;
+}
+
+void Catalogue::collectCrcRows(const std::string& crc, const std::string& size) {
+    crcKey_.clear();
+    crcKey_.reserve(crc.size() + size.size());
+    for (char c : crc) crcKey_.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+    crcKey_ += size;
+    crcOffsets_.clear();
+    store_.crcIndex.findOffsets(crcKey_, crcOffsets_);
+}
+
+int Catalogue::findRom(std::vector<GenericRom>& list, const std::string& crc, const std::string& size,
+                        const std::string& md5, const std::string& sha1) {
+    Session s(*this);
+    if (!s.ok()) return 0;
+    collectCrcRows(crc, size);
+    RowStore::RowBuffer buffer;
+    RowStore::RowView row;
+    for (std::uint64_t offset : crcOffsets_) {
+        if (store_.readRow(offset, buffer, row) != 0) continue;
+        const bool md5Agrees = md5.empty() || row.md5.empty() || md5 == row.md5;
+        const bool sha1Agrees = sha1.empty() || row.sha1.empty() || sha1 == row.sha1;
+        if (!md5Agrees || !sha1Agrees) continue;
+        if (!row.cloneOf.empty() || !row.romOf.empty()) continue;
+        list.emplace_back(std::string(row.romName), std::string(row.game), std::string(row.system),
+                          std::string(1, row.status), std::string(row.md5), std::string(row.sha1), std::string(),
+                          std::string());
+    }
+    return 0;
+}
+
+int Catalogue::countRom(int& count, const std::string& crc, const std::string& size, const std::string& romName,
+                         const std::string& game, const std::string& system) {
+    count = 0;
+    Session s(*this);
+    if (!s.ok()) return 0;
+    collectCrcRows(crc, size);
+    RowStore::RowBuffer buffer;
+    RowStore::RowView row;
+    for (std::uint64_t offset : crcOffsets_)
+        if (store_.readRow(offset, buffer, row) == 0 && row.romName == romName && row.game == game &&
+            row.system == system)
+            ++count;
+    return 0;
+}
+
+void Catalogue::markStatus(const std::string& crc, const std::string& size, const std::string& romName,
+                            const std::string& game, const std::string& system, char status) {
+    Session s(*this);
+    if (!s.ok()) return;
+    collectCrcRows(crc, size);
+    RowStore::RowBuffer buffer;
+    RowStore::RowView row;
+    for (std::uint64_t offset : crcOffsets_) {
+        if (store_.readRow(offset, buffer, row) != 0 || row.status == status) continue;
+        const bool exact = row.romName == romName && row.game == game && row.system == system;
+        const bool inParentSet = row.system == system && (row.cloneOf == game || row.romOf == game);
+        if (exact || inParentSet) {
+            if (store_.writeStatus(offset, status) != 0) setError("Cannot write a status to " + store_.recordPath());
+        }
+    }
+}
+
+void Catalogue::setHave(const std::string& crc, const std::string& size, const std::string& romName,
+                         const std::string& game, const std::string& system) {
+    markStatus(crc, size, romName, game, system, kStatusHave);
+}
+
+void Catalogue::setPresent(const std::string& crc, const std::string& size, const std::string& romName,
+                            const std::string& game, const std::string& system) {
+    markStatus(crc, size, romName, game, system, kStatusPresent);
+}
+
+std::string Catalogue::getCount(int kind) {
+    if (kind != 1 && kind != 2) return "0";
+    Session s(*this);
+    if (!s.ok()) return "0";
+    KeyIndex& index = kind == 1 ? store_.crcIndex : store_.sysCatIndex;
+    long long count = 0;
+    std::string key;
+    if (index.first(key) == 0) {
+        do {
+            ++count;
+        } while (index.next(key) == 0);
+    }
+    return std::to_string(count);
+}
+
+void Catalogue::forEachSystemRow(const std::string& system, const std::function<void(const RomRow&)>& visit) {
+    Session s(*this);
+    if (!s.ok()) return;
+    std::vector<std::uint64_t> offsets;
+    collectSystemRows(system, offsets);
+    RomRow row;
+    for (std::uint64_t offset : offsets)
+        if (store_.readRecord(offset, row) == 0) visit(row);
+}
+
+void Catalogue::forEachRow(const std::function<void(const RomRow&)>& visit) {
+    Session s(*this);
+    if (!s.ok()) return;
+    std::vector<std::uint64_t> offsets;
+    std::string key, data;
+    if (store_.sysIndex.first(key) == 0) {
+        do {
+            std::uint64_t offset;
+            if (store_.sysIndex.read(data) > 0 && parseOffset(data, offset)) offsets.push_back(offset);
+        } while (store_.sysIndex.next(key) == 0);
+    }
+    RomRow row;
+    for (std::uint64_t offset : offsets)
+        if (store_.readRecord(offset, row) == 0) visit(row);
+}
+
+}  // namespace quorvane

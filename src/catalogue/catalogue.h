@@ -1,0 +1,113 @@
+// The catalogue database of one category (or the import's scratch database):
+// queries and status updates over a `RowStore`.
+//
+// How to use: construct on a base path (databasesDir + name). Each operation
+// opens and closes the files itself, unless a job brackets its work with
+// openDB()/closeDB(), which keeps the files open (and locked against other
+// processes) for the whole job. Every operation holds the database's own
+// lock, so the desktop program's calls never interleave with a job's inside
+// one operation.
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "catalogue/row_store.h"
+#include "core/records.h"
+
+namespace quorvane {
+
+class Catalogue {
+public:
+    explicit Catalogue(const std::string& basePath);
+    ~Catalogue();
+    Catalogue(const Catalogue&) = delete;
+    Catalogue& operator=(const Catalogue&) = delete;
+
+    const std::string& basePath() const { return store_.basePath(); }
+    // A scratch database is made anew for each use and needs no journal.
+    void setScratch() { store_.setDurable(false); }
+
+    // 0, or a negative row store code (lastError() says what happened).
+    int openDB();
+    int closeDB();
+    // Opens and closes the database (rolling back what a crash left); false
+    // with lastError() saying why when it cannot be used.
+    bool probe();
+    bool keptOpen() const { return keptOpen_; }
+
+    bool addRom(const std::string& system, const std::string& version, const std::string& author,
+                const std::string& game, const std::string& crc, const std::string& romName, const std::string& size,
+                const std::string& md5, const std::string& sha1, const std::string& cloneOf,
+                const std::string& romOf);
+    bool deleteSystem(const std::string& system);
+    // The version of the system's first row, or "0" when it has none.
+    std::string getSystemVersion(const std::string& system);
+    // True when the system has a catalogue entry.
+    bool hasSystem(const std::string& system);
+    void deleteDB();
+    void cleanStatus();
+    void cleanSystemStatus(const std::string& system);
+
+    std::vector<std::string> getSystems();
+    std::vector<std::string> getIncompleteSystems();
+    std::vector<std::string> getCompleteSystems();
+
+    // mode 0 all games, 1 complete, 2 missing, 3 incomplete. Updates the
+    // system's catalogue status from all its rows.
+    Romset getRomset(const std::string& system, int mode);
+
+    int findRom(std::vector<GenericRom>& list, const std::string& crc, const std::string& size,
+                const std::string& md5, const std::string& sha1);
+    int countRom(int& count, const std::string& crc, const std::string& size, const std::string& romName,
+                 const std::string& game, const std::string& system);
+    void setHave(const std::string& crc, const std::string& size, const std::string& romName,
+                 const std::string& game, const std::string& system);
+    void setPresent(const std::string& crc, const std::string& size, const std::string& romName,
+                    const std::string& game, const std::string& system);
+    // 1: number of ROM rows; 2: number of systems; else "0".
+    std::string getCount(int kind);
+
+    // Visits the rows of one system in insertion order.
+    void forEachSystemRow(const std::string& system, const std::function<void(const RomRow&)>& visit);
+    // Visits every row of the database (system by system, insertion order).
+    void forEachRow(const std::function<void(const RomRow&)>& visit);
+
+    // Text of the last failure, empty when the last operation succeeded.
+    std::string lastError() const;
+    // Whether the last failed open found the files damaged (repair may mend them).
+    bool lastOpenFoundDamage() const;
+
+    // What a row store or index error code means, for a message.
+    static std::string describe(int code);
+
+    // A size that is not a positive integer is stored as "-".
+    static std::string normaliseSize(const std::string& size);
+
+private:
+    // Opens the store for one operation unless the job keeps it open.
+    class Session;
+
+    bool openForOperation();
+    void closeAfterOperation();
+    void setError(std::string text);
+    void markStatus(const std::string& crc, const std::string& size, const std::string& romName,
+                    const std::string& game, const std::string& system, char status);
+    std::vector<std::string> systemsWithStatus(const char* wanted);
+    void collectSystemRows(const std::string& system, std::vector<std::uint64_t>& offsets);
+    // Fills crcOffsets_ with the rows filed under the CRC (lower case) and size.
+    void collectCrcRows(const std::string& crc, const std::string& size);
+
+    mutable std::recursive_mutex mutex_;
+    RowStore store_;
+    bool keptOpen_ = false;
+    std::string lastError_;
+    int lastOpenStatus_ = 0;
+    // Reused by the per-ROM queries, which run millions of times in a scan.
+    std::string crcKey_;
+    std::vector<std::uint64_t> crcOffsets_;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,503 @@
+#include "catalogue/row_store.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "catalogue/catalogue_repair.h"
+#include "core/crash_point.h"
+
+namespace quorvane {
+
+namespace {
+
+// Pending ranges closer than this are journalled and written as one.
+constexpr std::uint64_t kJoinGap = 256;
+
+bool writeAll(int fd, const char* data, size_t size, std::uint64_t offset) {
+    while (size > 0) {
+        crashPoint();
+        const ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+
+}  // namespace
+
+bool RowStore::parseOffset(const std::string& text, std::uint64_t& out) {
+    if (text.empty() || text.size() > 19) return false;
+    std::uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    out = v;
+    return true;
+}
+
+RowStore::RowStore(const std::string& basePath)
+    : sysIndex(basePath + "_sys.idx"),
+      crcIndex(basePath + "_crc.idx"),
+      sysCatIndex(basePath + "_sysCat.idx"),
+      delIndex(basePath + "_del.idx"),
+      basePath_(basePath),
+      recordPath_(basePath + ".rcf"),
+      journal_(basePath + ".jnl", filePaths()) {}
+
+RowStore::~RowStore() { close(); }
+
+std::array<std::string, Journal::kFiles> RowStore::filePaths() const {
+    return {basePath_ + ".rcf", basePath_ + "_sys.idx", basePath_ + "_crc.idx", basePath_ + "_sysCat.idx",
+            basePath_ + "_del.idx"};
+}
+
+int RowStore::openIndexes() {
+    int result = sysCatIndex.open();
+    if (result == 0) result = sysIndex.open();
+    if (result == 0) result = crcIndex.open();
+    if (result == 0) result = delIndex.open();
+    return result;
+}
+
+int RowStore::open() {
+    if (fd_ >= 0) return 0;
+    const int rc = openRecordFile();
+    if (rc != 0) return rc;
+    const int result = openIndexes();
+    if (result != 0) {
+        close();
+        return result;
+    }
+    if (durable_) beginTransaction();
+    return 0;
+}
+
+int RowStore::lockFiles() {
+    if (fd_ >= 0) return 0;
+    return openRecordFile();
+}
+
+int RowStore::openRecordFile() {
+    // A repair that a crash cut short after it was done is completed first.
+    finishRepair(basePath_);
+    const int fd = ::open(recordPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return errno == EACCES || errno == EROFS || errno == EPERM ? kReadOnly : kNotOpen;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return kInUse;
+    }
+    auto fail = [&](int code) {
+        ::flock(fd, LOCK_UN);
+        ::close(fd);
+        return code;
+    };
+    // A journal left by a crash: the lock is ours, so no one else is writing.
+    if (durable_ && Journal::rollBack(journalPath(), filePaths()) != 0) return fail(kRollbackFailed);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return fail(kNotOpen);
+    fd_ = fd;
+    end_ = static_cast<std::uint64_t>(st.st_size);
+    startEnd_ = end_;
+    written_ = false;
+    return 0;
+}
+
+int RowStore::beforeWrite(void* self) { return static_cast<RowStore*>(self)->journal_.makeDurable(); }
+
+void RowStore::beginTransaction() {
+    Journal::Origin origin;
+    origin.recordLength = end_;
+    origin.blocksPerFile = kKeyFileBlocksPerPhysicalFile;
+    KeyIndex* indexes[] = {&sysIndex, &crcIndex, &sysCatIndex, &delIndex};
+    for (size_t i = 0; i < 4; ++i) {
+        const int count = indexes[i]->handle() ? keyFileBeginBatch(indexes[i]->handle(), &beforeWrite, this) : -1;
+        origin.blockCounts[i] = count > 0 ? static_cast<std::uint32_t>(count) : 0;
+    }
+    startEnd_ = end_;
+    pending_.clear();
+    journal_.begin(origin);
+}
+
+bool RowStore::flushAppends() {
+    if (appended_.empty()) return true;
+    if (durable_ && journal_.makeDurable() != 0) return false;
+    if (!writeAll(fd_, appended_.data(), appended_.size(), end_ - appended_.size())) return false;
+    written_ = true;
+    appended_.clear();
+    return true;
+}
+
+void RowStore::keepPending(const char* data, size_t size, std::uint64_t offset) {
+    const std::uint64_t end = offset + size;
+    auto it = pending_.upper_bound(offset);
+    if (it != pending_.begin()) {
+        auto before = std::prev(it);
+        const std::uint64_t beforeEnd = before->first + before->second.size();
+        if (beforeEnd >= end) {  // inside one kept range: the common status write
+            before->second.replace(static_cast<size_t>(offset - before->first), size, data, size);
+            return;
+        }
+        if (beforeEnd >= offset) it = before;
+    }
+    // Merge every range that overlaps or touches the new one: together they
+    // cover one interval without gaps.
+    std::uint64_t lo = offset, hi = end;
+    auto last = it;
+    while (last != pending_.end() && last->first <= end) {
+        lo = std::min(lo, last->first);
+        hi = std::max<std::uint64_t>(hi, last->first + last->second.size());
+        ++last;
+    }
+    std::string merged(static_cast<size_t>(hi - lo), '\0');
+    for (auto j = it; j != last; ++j) merged.replace(static_cast<size_t>(j->first - lo), j->second.size(), j->second);
+    merged.replace(static_cast<size_t>(offset - lo), size, data, size);
+    pending_.erase(it, last);
+    pending_.emplace(lo, std::move(merged));
+}
+
+void RowStore::patchPending(char* out, size_t size, std::uint64_t offset) const {
+    const std::uint64_t end = offset + size;
+    auto it = pending_.upper_bound(offset);
+    if (it != pending_.begin()) --it;
+    for (; it != pending_.end() && it->first < end; ++it) {
+        const std::uint64_t from = std::max(offset, it->first);
+        const std::uint64_t to = std::min<std::uint64_t>(end, it->first + it->second.size());
+        if (from < to)
+            std::copy_n(it->second.data() + (from - it->first), static_cast<size_t>(to - from), out + (from - offset));
+    }
+}
+
+bool RowStore::writeAt(const char* data, size_t size, std::uint64_t offset) {
+    if (durable_ && offset < startEnd_) {
+        // Rows never straddle the old end: a row is wholly old or appended.
+        keepPending(data, size, offset);
+        return true;
+    }
+    const std::uint64_t bufferAt = end_ - appended_.size();
+    if (offset + size <= bufferAt)
+        return (!durable_ || journal_.makeDurable() == 0) && writeAll(fd_, data, size, offset);
+    if (offset >= bufferAt && offset + size <= end_) {
+        appended_.replace(static_cast<size_t>(offset - bufferAt), size, data, size);
+        return true;
+    }
+    return flushAppends() && writeAll(fd_, data, size, offset);
+}
+
+ssize_t RowStore::readAt(char* out, size_t size, std::uint64_t offset) {
+    const std::uint64_t bufferAt = end_ - appended_.size();
+    size_t got = 0;
+    if (offset < bufferAt) {
+        const size_t fromFile = static_cast<size_t>(std::min<std::uint64_t>(size, bufferAt - offset));
+        ssize_t n;
+        do {
+            n = ::pread(fd_, out, fromFile, static_cast<off_t>(offset));
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) return n;
+        got = static_cast<size_t>(n);
+        if (got < fromFile) return static_cast<ssize_t>(got);
+    }
+    const std::uint64_t at = offset + got;
+    if (got < size && at >= bufferAt && at < end_) {
+        const size_t n = static_cast<size_t>(std::min<std::uint64_t>(size - got, end_ - at));
+        appended_.copy(out + got, n, static_cast<size_t>(at - bufferAt));
+        got += n;
+    }
+    if (!pending_.empty() && offset < startEnd_) patchPending(out, got, offset);
+    return static_cast<ssize_t>(got);
+}
+
+// The old bytes of every block and byte range the transaction changed go to
+// the journal. Pending ranges are read from the disk, which still holds
+// them as they were.
+int RowStore::journalOldBytes() {
+    KeyIndex* indexes[] = {&sysIndex, &crcIndex, &sysCatIndex, &delIndex};
+    struct Context {
+        Journal* journal;
+        std::uint8_t file;
+    };
+    for (size_t i = 0; i < 4; ++i) {
+        if (!indexes[i]->handle()) continue;
+        Context context{&journal_, static_cast<std::uint8_t>(i + 1)};
+        unsigned start = 0;
+        const auto visit = [](void* c, unsigned block, const unsigned char* bytes) {
+            auto* ctx = static_cast<Context*>(c);
+            return ctx->journal->add(ctx->file, std::uint64_t{block} * 4096, bytes, 4096);
+        };
+        if (keyFileBatchOriginals(indexes[i]->handle(), &start, visit, &context) != 0) return kWriteFailed;
+    }
+    std::string old;
+    for (auto it = pending_.begin(); it != pending_.end();) {
+        const std::uint64_t lo = it->first;
+        std::uint64_t hi = lo + it->second.size();
+        for (++it; it != pending_.end() && it->first <= hi + kJoinGap; ++it) hi = it->first + it->second.size();
+        old.resize(static_cast<size_t>(hi - lo));
+        ssize_t n;
+        do {
+            n = ::pread(fd_, old.data(), old.size(), static_cast<off_t>(lo));
+        } while (n < 0 && errno == EINTR);
+        if (n != static_cast<ssize_t>(old.size())) return kWriteFailed;
+        if (journal_.add(0, lo, old.data(), old.size()) != 0) return kWriteFailed;
+    }
+    return 0;
+}
+
+// Writes the pending ranges, joined as the journal holds them.
+bool RowStore::writePending() {
+    std::string bytes;
+    for (auto it = pending_.begin(); it != pending_.end();) {
+        const auto first = it;
+        const std::uint64_t lo = it->first;
+        std::uint64_t hi = lo + it->second.size();
+        for (++it; it != pending_.end() && it->first <= hi + kJoinGap; ++it) hi = it->first + it->second.size();
+        bytes.resize(static_cast<size_t>(hi - lo));
+        if (std::next(first) != it) {
+            ssize_t n;
+            do {
+                n = ::pread(fd_, bytes.data(), bytes.size(), static_cast<off_t>(lo));
+            } while (n < 0 && errno == EINTR);
+            if (n != static_cast<ssize_t>(bytes.size())) return false;
+        }
+        for (auto j = first; j != it; ++j) bytes.replace(static_cast<size_t>(j->first - lo), j->second.size(), j->second);
+        if (!writeAll(fd_, bytes.data(), bytes.size(), lo)) return false;
+        written_ = true;
+    }
+    pending_.clear();
+    return true;
+}
+
+void RowStore::rollBackNow() {
+    for (KeyIndex* index : {&sysCatIndex, &sysIndex, &crcIndex, &delIndex}) index->abandon();
+    pending_.clear();
+    appended_.clear();
+    journal_.begin({});
+    Journal::rollBack(journalPath(), filePaths());
+    struct stat st {};
+    end_ = ::fstat(fd_, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : startEnd_;
+    written_ = false;
+    if (openIndexes() == 0) beginTransaction();
+}
+
+int RowStore::commit() {
+    if (fd_ < 0) return kNotOpen;
+    int result = 0;
+    if (!durable_) {
+        // A scratch database is made anew each time: nothing to sync.
+        if (!flushAppends()) result = kWriteFailed;
+        written_ = false;
+        for (KeyIndex* index : {&sysCatIndex, &sysIndex, &crcIndex, &delIndex})
+            if (index->isOpen() && index->flush() != 0) result = KeyIndex::kFlushFailed;
+        return result;
+    }
+    // Old bytes first, synced once; then the new ones, synced once; then the
+    // journal goes, which is the moment the change is committed.
+    result = journalOldBytes();
+    const bool changed = journal_.needed() || !pending_.empty() || !appended_.empty() || end_ > startEnd_;
+    if (result == 0 && changed && journal_.sync() != 0) result = kWriteFailed;
+    if (result == 0 && !flushAppends()) result = kWriteFailed;
+    if (result == 0 && !writePending()) result = kWriteFailed;
+    if (result == 0 && written_) {
+        crashPoint();
+        if (::fdatasync(fd_) != 0) result = kWriteFailed;
+    }
+    for (KeyIndex* index : {&sysIndex, &crcIndex, &sysCatIndex, &delIndex})
+        if (result == 0 && index->handle() && keyFileEndBatch(index->handle()) != 0) result = kWriteFailed;
+    if (result == 0 && journal_.finish() != 0) result = kWriteFailed;
+    if (result != 0) {
+        rollBackNow();
+        return result;
+    }
+    written_ = false;
+    beginTransaction();
+    return 0;
+}
+
+int RowStore::close() {
+    int result = 0;
+    if (fd_ >= 0) result = commit();
+    // Nothing is left to write: the indexes close before the lock goes.
+    for (KeyIndex* index : {&sysCatIndex, &sysIndex, &crcIndex, &delIndex}) {
+        const int r = index->close();
+        if (r != 0 && result == 0) result = r;
+    }
+    if (fd_ >= 0) {
+        appended_.clear();
+        pending_.clear();
+        ::flock(fd_, LOCK_UN);
+        ::close(fd_);
+        fd_ = -1;
+    }
+    return result;
+}
+
+void RowStore::deleteFiles() {
+    // The journal first: one left behind would roll new files back.
+    ::unlink(journalPath().c_str());
+    for (const char* suffix : {".rcf", "_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx"})
+        ::unlink((basePath_ + suffix).c_str());
+}
+
+std::string RowStore::sizeKey(const RomRow& r) {
+    const size_t sum = r.system.size() + r.game.size() + r.crc.size() + r.romName.size() + r.size.size() +
+                       r.md5.size() + r.sha1.size() + r.cloneOf.size() + r.romOf.size() + r.version.size() +
+                       r.author.size();
+    return std::to_string(sum + 8);
+}
+
+std::string RowStore::encodeRow(const RomRow& r) {
+    const std::string* fields[] = {&r.system, &r.game, &r.crc,     &r.romName, &r.size,  &r.md5,
+                                   &r.sha1,   &r.cloneOf, &r.romOf, &r.version, &r.author};
+    std::string row(1, r.status);
+    for (const std::string* f : fields) {
+        if (f->size() > kMaxFieldLength) return {};
+        row.push_back(static_cast<char>(f->size()));
+        row += *f;
+    }
+    if (row.size() > kMaxRowLength) return {};
+    return row;
+}
+
+bool RowStore::parseRow(const char* bytes, size_t length, RowView& r, size_t* used) {
+    if (length < 1) return false;
+    r.status = bytes[0];
+    std::string_view* fields[] = {&r.system, &r.game, &r.crc,     &r.romName, &r.size,  &r.md5,
+                                  &r.sha1,   &r.cloneOf, &r.romOf, &r.version, &r.author};
+    size_t pos = 1;
+    for (std::string_view* f : fields) {
+        if (pos >= length) return false;
+        const size_t fieldLength = static_cast<unsigned char>(bytes[pos++]);
+        if (pos + fieldLength > length) return false;
+        *f = std::string_view(bytes + pos, fieldLength);
+        pos += fieldLength;
+    }
+    if (used) *used = pos;
+    return true;
+}
+
+int RowStore::readRow(std::uint64_t recordOffset, RowBuffer& buffer, RowView& r, size_t* rowLength) {
+    if (fd_ < 0) return kNotOpen;
+    auto read = [&](size_t want) { return readAt(buffer, want, recordOffset); };
+    auto parse = [&](size_t length) { return parseRow(buffer, length, r, rowLength); };
+    // Most rows are a few hundred bytes: read that much first, and the
+    // longest possible row only when the row goes on past it.
+    constexpr size_t kFirstRead = 512;
+    ssize_t n = read(kFirstRead);
+    if (n < 1) return kBadRow;
+    if (parse(static_cast<size_t>(n))) return 0;
+    if (static_cast<size_t>(n) < kFirstRead) return kBadRow;  // the file ends inside the row
+    n = read(sizeof buffer);
+    if (n < 1) return kBadRow;
+    return parse(static_cast<size_t>(n)) ? 0 : kBadRow;
+}
+
+int RowStore::readRecord(std::uint64_t recordOffset, RomRow& r) {
+    RowBuffer buffer;
+    RowView v;
+    const int result = readRow(recordOffset, buffer, v);
+    if (result != 0) return result;
+    r.status = v.status;
+    r.system.assign(v.system);
+    r.game.assign(v.game);
+    r.crc.assign(v.crc);
+    r.romName.assign(v.romName);
+    r.size.assign(v.size);
+    r.md5.assign(v.md5);
+    r.sha1.assign(v.sha1);
+    r.cloneOf.assign(v.cloneOf);
+    r.romOf.assign(v.romOf);
+    r.version.assign(v.version);
+    r.author.assign(v.author);
+    return 0;
+}
+
+int RowStore::writeStatus(std::uint64_t recordOffset, char status) {
+    if (fd_ < 0) return kNotOpen;
+    if (!writeAt(&status, 1, recordOffset)) return kWriteFailed;
+    written_ = true;
+    return 0;
+}
+
+void RowStore::removeIndexEntry(KeyIndex& index, const std::string& key, const std::string& offset) {
+    if (index.find(key) != 0) return;
+    std::string data, k;
+    do {
+        if (index.read(data) > 0 && data == offset) {
+            index.deleteCurrent();
+            return;
+        }
+    } while (index.next(k) == 0 && k == key);
+}
+
+int RowStore::insertRecord(const RomRow& record) {
+    if (fd_ < 0) return kNotOpen;
+    const std::string row = encodeRow(record);
+    if (row.empty()) return kRowTooLarge;
+    if (record.system.empty()) return kBadRow;
+
+    const std::string freedKey = sizeKey(record);
+    std::uint64_t offset = 0;
+    bool reuse = false;
+    std::string data;
+    if (delIndex.find(freedKey) == 0 && delIndex.read(data) > 0 && parseOffset(data, offset)) {
+        reuse = true;
+    } else {
+        offset = end_;
+    }
+    const std::string offsetText = std::to_string(offset);
+    const std::string crcKey = record.crc + record.size;
+
+    // Index entries first, each checked; a failure undoes the earlier ones so
+    // no index names a row that was never written.
+    if (sysIndex.insert(record.system, offsetText) != 0) return kIndexFailed;
+    if (crcIndex.insert(crcKey, offsetText) != 0) {
+        removeIndexEntry(sysIndex, record.system, offsetText);
+        return kIndexFailed;
+    }
+    bool newSystem = false;
+    if (sysCatIndex.find(record.system) != 0) {
+        if (sysCatIndex.insert(record.system, "N") != 0) {
+            removeIndexEntry(crcIndex, crcKey, offsetText);
+            removeIndexEntry(sysIndex, record.system, offsetText);
+            return kIndexFailed;
+        }
+        newSystem = true;
+    }
+    const bool appending = offset == end_;
+    bool stored;
+    if (appending) {
+        appended_ += row;
+        end_ += row.size();
+        stored = appended_.size() < kAppendBuffer || flushAppends();
+        if (!stored) {
+            appended_.resize(appended_.size() - row.size());
+            end_ -= row.size();
+        }
+    } else {
+        stored = writeAt(row.data(), row.size(), offset);
+    }
+    if (!stored) {
+        removeIndexEntry(crcIndex, crcKey, offsetText);
+        removeIndexEntry(sysIndex, record.system, offsetText);
+        if (newSystem && sysCatIndex.find(record.system) == 0) sysCatIndex.deleteCurrent();
+        return kWriteFailed;
+    }
+    written_ = true;
+    end_ = std::max<std::uint64_t>(end_, offset + row.size());
+    // The oldest freed slot of this size is used up now.
+    if (reuse && delIndex.find(freedKey) == 0) delIndex.deleteCurrent();
+    return 0;
+}
+
+}  // namespace quorvane

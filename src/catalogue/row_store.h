@@ -1,0 +1,156 @@
+// A category database on disk: one record file of ROM rows and four key files
+// that index it, all named from one base path B.
+//
+//   B.rcf          rows back to back, no header; a row's byte offset is its id
+//   B_sys.idx      key: system name        data: row offset (decimal text)
+//   B_crc.idx      key: crc text + size    data: row offset (decimal text)
+//   B_sysCat.idx   key: system name        data: "N" or "C" (one per system)
+//   B_del.idx      key: sizeKey            data: offset of a freed row
+//
+// Row layout:
+//   offset 0   1 byte   status: 'N' missing, 'Y' have, 'P' present elsewhere
+//   then eleven fields, each a length byte (0..255) and that many bytes, no
+//   terminator, in this order: system, game, crc, romName, size, md5, sha1,
+//   cloneOf, romOf, version, author.
+// A row takes 12 + (sum of field lengths) bytes and at most 1024, because a
+// reader takes 1024 bytes at a time. sizeKey is the decimal text of
+// (sum of field lengths + 8): two rows share it exactly when they have the
+// same size, so a freed row is reused only by a row of its own size.
+//
+// Example: system "S", game "G", crc "0123abcd", romName "a.bin", size
+// "1024", version "1", author "A", the rest empty: 21 field bytes, the row
+// takes 33 bytes (4E 01 53 01 47 08 30 31 32 33 61 62 63 64 05 61 2E 62 69 6E
+// 04 31 30 32 34 00 00 00 00 01 31 01 41) and its sizeKey is "29".
+//
+// While the store is open the record file carries an exclusive advisory lock
+// (flock), so a second process cannot write the same database at once; it is
+// released only after every file is written and synced.
+//
+// Everything the store changes between open and commit (or close) is one
+// transaction, made atomic and durable by the rollback journal B.jnl
+// (journal.h): bytes of the record file that existed when it began wait in
+// memory (reads see them) until the commit; rows appended at the end wait in
+// a buffer of up to kAppendBuffer bytes and go to disk in one write once the
+// journal's header is durable. Open rolls back a journal left by a crash.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+#include "catalogue/key_index.h"
+#include "catalogue/rom_row.h"
+#include "keyfile/journal.h"
+
+namespace quorvane {
+
+class RowStore {
+public:
+    static constexpr int kNotOpen = -100;
+    static constexpr int kRowTooLarge = -101;
+    static constexpr int kWriteFailed = -102;
+    static constexpr int kInUse = -103;
+    static constexpr int kBadRow = -104;
+    static constexpr int kIndexFailed = -105;
+    static constexpr int kReadOnly = -106;
+    static constexpr int kRollbackFailed = -107;
+
+    static constexpr size_t kMaxFieldLength = 255;
+    static constexpr size_t kAppendBuffer = 64 * 1024;
+    static constexpr size_t kMaxRowLength = 1024;
+
+    explicit RowStore(const std::string& basePath);
+    ~RowStore();
+    RowStore(const RowStore&) = delete;
+    RowStore& operator=(const RowStore&) = delete;
+
+    int open();
+    // Takes the lock (rolling back what a crash left) without opening the
+    // key files: check and repair read possibly damaged files themselves.
+    // close() releases it.
+    int lockFiles();
+    // Commits, then closes every file; the lock goes last.
+    int close();
+    // Makes the changes since open (or the last commit) durable as one and
+    // starts the next transaction. On failure the changes are rolled back.
+    int commit();
+    // The import's scratch database needs no journal and no sync: it is made
+    // anew each time.
+    void setDurable(bool durable) { durable_ = durable; }
+    bool isOpen() const { return fd_ >= 0; }
+    void deleteFiles();
+
+    // A row's fields as views into the caller's buffer, so a query can test
+    // a row before it copies anything.
+    struct RowView {
+        char status = 'N';
+        std::string_view system, game, crc, romName, size, md5, sha1, cloneOf, romOf, version, author;
+    };
+    using RowBuffer = char[kMaxRowLength];
+    // Fills `row` with views into `buffer`; `length`, when given, receives
+    // the row's length in bytes.
+    int readRow(std::uint64_t recordOffset, RowBuffer& buffer, RowView& row, size_t* length = nullptr);
+    // Views of a row held in memory; false when it does not parse.
+    static bool parseRow(const char* bytes, size_t length, RowView& row, size_t* used = nullptr);
+    int readRecord(std::uint64_t recordOffset, RomRow& record);
+    int writeStatus(std::uint64_t recordOffset, char status);
+    int insertRecord(const RomRow& record);
+
+    static std::string sizeKey(const RomRow& record);
+    // A row offset as the indexes store it (decimal text); false when damaged.
+    static bool parseOffset(const std::string& text, std::uint64_t& out);
+    // The row's bytes; empty when a field or the row is too long to store.
+    static std::string encodeRow(const RomRow& record);
+
+    const std::string& basePath() const { return basePath_; }
+    const std::string& recordPath() const { return recordPath_; }
+    std::string journalPath() const { return basePath_ + ".jnl"; }
+    // The paths of the record file and the key files, as the journal numbers them.
+    std::array<std::string, Journal::kFiles> filePaths() const;
+
+    KeyIndex sysIndex;
+    KeyIndex crcIndex;
+    KeyIndex sysCatIndex;
+    KeyIndex delIndex;
+
+private:
+    // Removes the index entry of `key` whose data is `offset`.
+    void removeIndexEntry(KeyIndex& index, const std::string& key, const std::string& offset);
+    // Writes `size` bytes at `offset`, into the append buffer where they fall in it.
+    bool writeAt(const char* data, size_t size, std::uint64_t offset);
+    // Reads up to `size` bytes at `offset` from the file and the append buffer.
+    ssize_t readAt(char* out, size_t size, std::uint64_t offset);
+    bool flushAppends();
+    void beginTransaction();
+    // Keeps a write below the transaction's start for the commit.
+    void keepPending(const char* data, size_t size, std::uint64_t offset);
+    void patchPending(char* out, size_t size, std::uint64_t offset) const;
+    int journalOldBytes();
+    bool writePending();
+    // Drops what the running transaction changed and rolls the files back.
+    void rollBackNow();
+    int openIndexes();
+    int openRecordFile();
+    static int beforeWrite(void* self);
+
+    std::string basePath_;
+    std::string recordPath_;
+    int fd_ = -1;
+    // The record file's length, kept while it is open and locked (no other
+    // writer can grow it), so appending a row needs no fstat.
+    std::uint64_t end_ = 0;
+    bool written_ = false;
+    // Appended rows not written yet: they belong at [end_ - size, end_).
+    std::string appended_;
+    bool durable_ = true;
+    Journal journal_;
+    // The record file's length when the transaction began.
+    std::uint64_t startEnd_ = 0;
+    // Writes below startEnd_, merged into non-touching ranges by offset.
+    std::map<std::uint64_t, std::string> pending_;
+};
+
+}  // namespace quorvane

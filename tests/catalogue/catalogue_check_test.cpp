@@ -1,0 +1,261 @@
+// Check and repair against a table of targeted damages: each must be found,
+// repair must leave a database that checks sound, and where only an index
+// was damaged the listings must come back exactly.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/catalogue_check.h"
+#include "catalogue/catalogue_repair.h"
+#include "keyfile/byte_coding.h"
+#include "keyfile/key_file.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+using Bytes = std::string;
+
+constexpr size_t kBlock = 4096;
+std::string kSysPath;  // the damage that goes through the engine needs it
+
+Bytes slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void spit(const std::string& path, const Bytes& bytes) { std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes; }
+
+uint8_t* blockAt(Bytes& file, size_t n) { return reinterpret_cast<uint8_t*>(file.data() + n * kBlock); }
+
+// The first block after the root of `level`, or 0.
+size_t findBlock(Bytes& file, int level) {
+    for (size_t n = 2; n < file.size() / kBlock; ++n)
+        if (blockAt(file, n)[0] == level) return n;
+    return 0;
+}
+
+// Offset of item i of block b, and the start of its key tail.
+size_t itemAt(const uint8_t* b, int i) { return getU16(b + kBlock - 2 - 2 * i); }
+size_t tailOf(const uint8_t* b, size_t item) {
+    uint32_t number = 0;
+    const int n = getVarint(b + item + 2, b + kBlock, &number);
+    return item + 2 + static_cast<size_t>(n);
+}
+
+std::string listing(Catalogue& db) {
+    std::string out;
+    for (const std::string& s : db.getCompleteSystems()) out += "complete " + s + "\n";
+    for (const std::string& s : db.getSystems()) {
+        const Romset r = db.getRomset(s, 0);
+        out += s + ":";
+        for (const Game& g : r.games) {
+            out += " " + g.name + "=" + g.statusString;
+            for (const Rom& rom : g.roms) out += "/" + rom.name + "," + rom.crc + "," + rom.size;
+        }
+        out += "\n";
+    }
+    std::vector<GenericRom> found;
+    db.findRom(found, "00000002", "1002", "", "");
+    for (const GenericRom& g : found) out += "found " + g.system + "/" + g.game + "/" + g.name + "\n";
+    return out + "rows " + db.getCount(1) + ", systems " + db.getCount(2) + "\n";
+}
+
+class CatalogueCheckTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string base = dir.file("roms");
+    std::string backup = dir.file("Backup/");
+
+    void SetUp() override {
+        Catalogue db(base);
+        ASSERT_EQ(db.openDB(), 0);
+        auto add = [&](const std::string& system, int games, int first) {
+            for (int g = first; g < first + games; ++g)
+                for (int r = 0; r < 2; ++r) {
+                    char crc[16];
+                    std::snprintf(crc, sizeof crc, "%08x", g * 2 + r);
+                    ASSERT_TRUE(db.addRom(system, "1", "me", "game " + std::to_string(g), crc, "r" + std::to_string(r),
+                                          std::to_string(1000 + g * 2 + r), "", "", "", ""));
+                }
+        };
+        add("Alpha", 250, 0);
+        add("Gone", 300, 1000);
+        add("Beta", 150, 0);
+        ASSERT_TRUE(db.deleteSystem("Gone"));  // free rows, and free blocks from the merges
+        add("Zeta", 40, 2000);
+        db.setHave("00000002", "1002", "r0", "game 1", "Alpha");
+        db.setHave("00000003", "1003", "r1", "game 1", "Alpha");
+        ASSERT_EQ(db.closeDB(), 0);
+        for (const std::string& s : db.getSystems()) db.getRomset(s, 0);
+        original = listing(db);
+        ASSERT_TRUE(db.lastError().empty()) << db.lastError();
+    }
+
+    std::string original;
+
+    CatalogueReport check() {
+        CatalogueReport report;
+        EXPECT_EQ(checkCatalogue(base, report), 0);
+        return report;
+    }
+};
+
+TEST_F(CatalogueCheckTest, ASoundDatabaseChecksSound) {
+    const CatalogueReport report = check();
+    EXPECT_TRUE(report.sound()) << report.problems.front();
+    EXPECT_EQ(report.systems, 3u);
+    EXPECT_EQ(report.rows, 2u * (250 + 150 + 40));
+    EXPECT_EQ(report.freeRows, 2u * 300 - 2u * 40);
+    // Free blocks exist, so the free chain was walked too.
+    Bytes sys = slurp(base + "_sys.idx");
+    EXPECT_NE(findBlock(sys, 254), 0u);
+}
+
+struct Damage {
+    const char* name;
+    const char* file;
+    std::function<void(Bytes&)> apply;
+    const char* expected;  // in one of the problems
+    bool indexOnly;        // the listings must come back exactly
+};
+
+TEST_F(CatalogueCheckTest, EveryTargetedDamageIsFoundAndRepaired) {
+    const Damage damages[] = {
+        {"block 1 is no data block", "_crc.idx", [](Bytes& f) { blockAt(f, 1)[0] = 7; }, "data chain", true},
+        {"an inner block loses a child", "_crc.idx",
+         [](Bytes& f) {
+             uint8_t* root = blockAt(f, 0);
+             ASSERT_GE(root[0], 1);
+             putU16(root + 9, static_cast<uint16_t>(getU16(root + 9) - 1));
+         },
+         "belongs to nothing", true},
+        {"a leaf key changes", "_crc.idx",
+         [](Bytes& f) {
+             uint8_t* leaf = blockAt(f, findBlock(f, 0));
+             const size_t item = itemAt(leaf, 3);
+             leaf[tailOf(leaf, item) + leaf[item] - leaf[item + 1] - 1] ^= 1;
+         },
+         "_crc.idx", true},
+        {"a leaf drops out of its sibling chain", "_sys.idx",
+         [](Bytes& f) { putU32(blockAt(f, findBlock(f, 0)) + 5, 1); }, "as previous", true},
+        {"the free chain names a tree block", "_sys.idx",
+         [](Bytes& f) { putU32(blockAt(f, 0) + 5, static_cast<uint32_t>(findBlock(f, 0))); }, "both free and in the tree",
+         true},
+        {"an index entry points at another system's row", "_sys.idx",
+         [](Bytes&) {
+             // Through the engine, so the tree stays sound: Zeta's first
+             // entry keeps its length and names byte 0, Alpha's first row.
+             KeyFile* k = keyFileOpen(kSysPath, true);
+             ASSERT_NE(k, nullptr);
+             const int len = keyFileFind(k, kFindFirstEqual, "Zeta", 4, nullptr, nullptr);
+             ASSERT_GT(len, 0);
+             ASSERT_EQ(keyFileUpdate(k, std::string(static_cast<size_t>(len), '0').data(), len), 0);
+             ASSERT_EQ(keyFileClose(k), 0);
+         },
+         "points at a row of system Alpha", true},
+        {"a free-row entry names a row of the wrong size", "_del.idx",
+         [](Bytes& f) {
+             uint8_t* leaf = blockAt(f, findBlock(f, 0) ? findBlock(f, 0) : 0);
+             const size_t item = itemAt(leaf, 1);
+             leaf[tailOf(leaf, item) + leaf[item] - leaf[item + 1] - 1] ^= 2;
+         },
+         "_del.idx", true},
+        {"a row's CRC changes", ".rcf",
+         [](Bytes& f) {
+             // Row 0: status, then system "Alpha", game "game 0", crc.
+             f[1 + 1 + 5 + 1 + 6 + 1] = 'f';
+         },
+         "points at a row with CRC and size", false},
+        // The last row ends with version "1" and author "me": its version's
+        // length byte now runs past the end of the file.
+        {"the last row cannot be read", ".rcf", [](Bytes& f) { f[f.size() - 5] = static_cast<char>(250); },
+         "is damaged", false},
+    };
+    const std::string pristine = dir.file("pristine/");
+    fs::create_directories(pristine);
+    for (const char* suffix : {".rcf", "_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx"})
+        fs::copy_file(base + suffix, pristine + suffix);
+
+    for (const Damage& d : damages) {
+        SCOPED_TRACE(d.name);
+        for (const char* suffix : {".rcf", "_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx"})
+            fs::copy_file(pristine + suffix, base + suffix, fs::copy_options::overwrite_existing);
+        kSysPath = base + "_sys.idx";
+        Bytes bytes = slurp(base + d.file);
+        d.apply(bytes);
+        if (std::string(d.name).find("another system") == std::string::npos) spit(base + d.file, bytes);
+        else bytes = slurp(base + d.file);
+
+        const CatalogueReport before = check();
+        ASSERT_FALSE(before.sound());
+        std::string all;
+        for (const std::string& p : before.problems) all += p + "\n";
+        EXPECT_NE(all.find(d.expected), std::string::npos) << all;
+
+        RepairReport repair;
+        ASSERT_EQ(repairCatalogue(base, backup, repair), 0) << repair.error;
+        std::string said;
+        for (const std::string& line : repair.lines) said += line + "\n";
+        EXPECT_NE(said.find("A copy of the damaged files is in " + backup), std::string::npos) << said;
+        const CatalogueReport after = check();
+        EXPECT_TRUE(after.sound()) << (after.problems.empty() ? "" : after.problems.front()) << "\n" << said;
+        Catalogue db(base);
+        const std::string now = listing(db);
+        EXPECT_TRUE(db.lastError().empty()) << db.lastError();
+        if (d.indexOnly) EXPECT_TRUE(now == original) << "the listings differ after the repair";
+        else EXPECT_NE(now.find("Alpha:"), std::string::npos);
+        if (std::string(d.name) == "the last row cannot be read") {
+            EXPECT_NE(said.find("System Beta lost 1 rows whose bytes cannot be read."), std::string::npos) << said;
+        }
+        // The damaged file went to the backup folder as it was.
+        bool kept = false;
+        for (const auto& e : fs::recursive_directory_iterator(backup))
+            if (e.path().filename() == std::string("roms") + d.file && slurp(e.path().string()) == bytes) kept = true;
+        EXPECT_TRUE(kept);
+        fs::remove_all(backup);
+    }
+}
+
+TEST_F(CatalogueCheckTest, AnUnreadableRecordFileLosesItsSystemsByName) {
+    spit(base + ".rcf", Bytes(3, '\xff'));
+    RepairReport repair;
+    ASSERT_EQ(repairCatalogue(base, backup, repair), 0) << repair.error;
+    std::string said;
+    for (const std::string& line : repair.lines) said += line + "\n";
+    for (const char* system : {"Alpha", "Beta", "Zeta"})
+        EXPECT_NE(said.find("System " + std::string(system) + " was lost: none of its rows can be read."),
+                  std::string::npos)
+            << said;
+    EXPECT_TRUE(check().sound());
+    Catalogue db(base);
+    EXPECT_TRUE(db.getSystems().empty());
+}
+
+TEST_F(CatalogueCheckTest, ARepairCutShortAfterItsCommitIsCompletedByTheNextOpen) {
+    // What a crash leaves between the marker and the renames: the new files
+    // beside the old ones. Here the new ones are a copy of a sound database
+    // without Beta, the old ones are damaged.
+    {
+        Catalogue other(base + ".repair");
+        ASSERT_TRUE(other.addRom("Solo", "1", "me", "g", "00000001", "r", "5", "", "", "", ""));
+    }
+    Bytes crc = slurp(base + "_crc.idx");
+    blockAt(crc, 1)[0] = 7;
+    spit(base + "_crc.idx", crc);
+    spit(base + ".repaired", "");
+    Catalogue db(base);
+    EXPECT_EQ(db.getSystems(), std::vector<std::string>{"Solo"}) << db.lastError();
+    struct stat st {};
+    EXPECT_NE(::stat((base + ".repaired").c_str(), &st), 0);
+    EXPECT_TRUE(check().sound());
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/row_store.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+using testing::TempDir;
+
+long long fileSize(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+
+std::string gameNames(const Romset& r) {
+    std::string out;
+    for (const Game& g : r.games) out += (out.empty() ? "" : ",") + g.name + ":" + g.statusString;
+    return out;
+}
+
+std::string hits(const std::vector<GenericRom>& list) {
+    std::string out;
+    for (const GenericRom& g : list) out += (out.empty() ? "" : ",") + g.system + "/" + g.game + "/" + g.name;
+    return out;
+}
+
+class RomsDbTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    Catalogue db{dir.file("roms")};
+
+    void add(const std::string& system, const std::string& game, const std::string& rom, const std::string& crc,
+             const std::string& size, const std::string& cloneOf = "", const std::string& romOf = "",
+             const std::string& md5 = "") {
+        ASSERT_TRUE(db.addRom(system, "v1", "me", game, crc, rom, size, md5, "", cloneOf, romOf)) << db.lastError();
+    }
+};
+
+TEST_F(RomsDbTest, SizesThatAreNotPositiveIntegersAreStoredAsDash) {
+    add("S", "g", "a", "00000001", "0");
+    add("S", "g", "b", "00000002", "");
+    add("S", "g", "c", "00000003", "12k");
+    add("S", "g", "d", "00000004", "4096");
+    const Romset r = db.getRomset("S", 0);
+    ASSERT_EQ(r.games.size(), 1u);
+    const auto& roms = r.games[0].roms;
+    EXPECT_EQ(roms[0].size, "-");
+    EXPECT_EQ(roms[1].size, "-");
+    EXPECT_EQ(roms[2].size, "-");
+    EXPECT_EQ(roms[3].size, "4096");
+    std::vector<GenericRom> found;
+    db.findRom(found, "00000001", "-", "", "");
+    EXPECT_EQ(hits(found), "S/g/a");  // a size-"-" ROM is found under "-" only
+    found.clear();
+    db.findRom(found, "00000001", "0", "", "");
+    EXPECT_TRUE(found.empty());
+}
+
+TEST_F(RomsDbTest, VersionsSystemsAndCounts) {
+    EXPECT_EQ(db.getSystemVersion("nope"), "0");
+    EXPECT_FALSE(db.hasSystem("nope"));
+    add("Beta", "g", "a", "00000001", "1");
+    add("Alpha", "g", "a", "00000001", "1");
+    add("Alpha", "h", "a", "00000002", "1");
+    EXPECT_EQ(db.getSystemVersion("Alpha"), "v1");
+    EXPECT_TRUE(db.hasSystem("Alpha"));
+    EXPECT_EQ(db.getSystems(), (std::vector<std::string>{"Alpha", "Beta"}));
+    EXPECT_EQ(db.getCount(1), "3");
+    EXPECT_EQ(db.getCount(2), "2");
+    EXPECT_EQ(db.getCount(7), "0");
+    EXPECT_TRUE(db.getCompleteSystems().empty());
+    EXPECT_EQ(db.getIncompleteSystems().size(), 2u);
+}
+
+TEST_F(RomsDbTest, FindRomMatchesDigestsAndDeliversParentRowsOnly) {
+    add("S", "parent", "p.bin", "abcdef01", "10", "", "", "11111111111111111111111111111111");
+    add("S", "clone", "p.bin", "abcdef01", "10", "parent", "");
+    add("S", "other", "o.bin", "abcdef01", "10", "", "", "");
+    add("T", "bios", "b.bin", "abcdef01", "10", "", "", "22222222222222222222222222222222");
+    std::vector<GenericRom> found;
+    db.findRom(found, "ABCDEF01", "10", "", "");
+    EXPECT_EQ(hits(found), "S/parent/p.bin,S/other/o.bin,T/bios/b.bin");
+    for (const GenericRom& g : found) EXPECT_TRUE(g.extra1.empty() && g.extra4.empty());
+    found.clear();
+    db.findRom(found, "abcdef01", "10", "11111111111111111111111111111111", "");
+    EXPECT_EQ(hits(found), "S/parent/p.bin,S/other/o.bin");  // other has no md5: agrees
+    found.clear();
+    db.findRom(found, "abcdef01", "11", "", "");
+    EXPECT_TRUE(found.empty());
+    int count = -1;
+    db.countRom(count, "ABCDEF01", "10", "p.bin", "clone", "S");
+    EXPECT_EQ(count, 1);
+    db.countRom(count, "abcdef01", "10", "p.bin", "clone", "T");
+    EXPECT_EQ(count, 0);
+}
+
+TEST_F(RomsDbTest, SetHaveAndSetPresentFollowTheParentRule) {
+    add("S", "parent", "p.bin", "00000001", "10");
+    add("S", "clone1", "p.bin", "00000001", "10", "parent", "");
+    add("S", "clone2", "p.bin", "00000001", "10", "", "parent");
+    add("S", "unrelated", "p.bin", "00000001", "10");
+    add("T", "clone1", "p.bin", "00000001", "10", "parent", "");  // other system
+    db.setHave("00000001", "10", "p.bin", "parent", "S");
+    EXPECT_EQ(gameNames(db.getRomset("S", 0)), "clone1:Y,clone2:Y,parent:Y,unrelated:N");
+    EXPECT_EQ(gameNames(db.getRomset("T", 0)), "clone1:N");
+
+    db.cleanSystemStatus("S");
+    db.setPresent("00000001", "10", "p.bin", "unrelated", "S");
+    EXPECT_EQ(gameNames(db.getRomset("S", 0)), "clone1:N,clone2:N,parent:N,unrelated:P");
+    db.setHave("00000001", "10", "p.bin", "unrelated", "S");
+    EXPECT_EQ(gameNames(db.getRomset("S", 3)), "");
+    EXPECT_EQ(gameNames(db.getRomset("S", 1)), "unrelated:Y");
+}
+
+TEST_F(RomsDbTest, GetRomsetModesAndCatalogueStatus) {
+    add("S", "b-complete", "1", "00000001", "1");
+    add("S", "a-mixed", "1", "00000002", "1");
+    add("S", "a-mixed", "2", "00000003", "1");
+    add("S", "c-present", "1", "00000004", "1");
+    add("S", "d-missing", "1", "00000005", "1");
+    db.setHave("00000001", "1", "1", "b-complete", "S");
+    db.setHave("00000002", "1", "1", "a-mixed", "S");
+    db.setPresent("00000004", "1", "1", "c-present", "S");
+    EXPECT_EQ(gameNames(db.getRomset("S", 0)), "a-mixed:YN,b-complete:Y,c-present:P,d-missing:N");
+    EXPECT_EQ(gameNames(db.getRomset("S", 1)), "b-complete:Y");
+    EXPECT_EQ(gameNames(db.getRomset("S", 2)), "d-missing:N");
+    EXPECT_EQ(gameNames(db.getRomset("S", 3)), "a-mixed:YN,c-present:P");
+    EXPECT_TRUE(db.getCompleteSystems().empty());
+
+    db.deleteSystem("S");
+    add("S", "g", "1", "00000001", "1");
+    db.setHave("00000001", "1", "1", "g", "S");
+    EXPECT_TRUE(db.getRomset("S", 2).games.empty());  // mode 2 returns nothing ...
+    EXPECT_EQ(db.getCompleteSystems(), std::vector<std::string>{"S"});  // ... but marks the system complete
+    db.cleanStatus();
+    EXPECT_TRUE(db.getCompleteSystems().empty());
+    EXPECT_EQ(gameNames(db.getRomset("S", 0)), "g:N");
+}
+
+TEST_F(RomsDbTest, DeleteSystemFreesRowsAndReimportReusesEverySlot) {
+    for (int i = 0; i < 50; ++i) add("S", "game" + std::to_string(i % 7), "rom" + std::to_string(i), "0000aa" + std::to_string(10 + i), std::to_string(100 + i));
+    add("Keep", "g", "k", "0000aa10", "100");
+    const long long before = fileSize(dir.file("roms.rcf"));
+    ASSERT_TRUE(db.deleteSystem("S"));
+    EXPECT_EQ(db.getSystems(), std::vector<std::string>{"Keep"});
+    EXPECT_EQ(db.getCount(1), "1");
+    std::vector<GenericRom> found;
+    db.findRom(found, "0000aa10", "100", "", "");
+    EXPECT_EQ(hits(found), "Keep/g/k");
+    for (int i = 0; i < 50; ++i) add("S", "game" + std::to_string(i % 7), "rom" + std::to_string(i), "0000aa" + std::to_string(10 + i), std::to_string(100 + i));
+    EXPECT_EQ(fileSize(dir.file("roms.rcf")), before);  // no row appended
+    add("S", "game-longer", "x", "00000000", "1");
+    EXPECT_GT(fileSize(dir.file("roms.rcf")), before);
+    EXPECT_EQ(db.getCount(1), "52");
+}
+
+TEST_F(RomsDbTest, FreedSlotsAreReusedOldestFirst) {
+    add("A", "g", "r", "00000001", "1");  // rows of 28 bytes: offsets 0, 28, 56
+    add("B", "g", "r", "00000002", "1");
+    add("C", "g", "r", "00000003", "1");
+    db.deleteSystem("B");
+    db.deleteSystem("A");
+    add("D", "g", "r", "00000004", "1");  // B's slot was freed first
+    add("E", "g", "r", "00000005", "1");  // then A's
+    add("F", "g", "r", "00000006", "1");  // no slot left: appended
+    RowStore t(dir.file("roms"));
+    ASSERT_EQ(t.open(), 0);
+    RomRow r;
+    std::string order;
+    for (std::uint64_t offset : {0, 28, 56, 84}) {
+        ASSERT_EQ(t.readRecord(offset, r), 0);
+        order += r.system;
+    }
+    EXPECT_EQ(order, "EDCF");
+}
+
+TEST_F(RomsDbTest, OversizedRowIsReportedAndStoresNothing) {
+    EXPECT_FALSE(db.addRom("S", "1", "a", "g", "00000001", std::string(300, 'x'), "1", "", "", "", ""));
+    EXPECT_NE(db.lastError().find("255"), std::string::npos);
+    EXPECT_TRUE(db.getSystems().empty());
+}
+
+TEST_F(RomsDbTest, KeptOpenDatabaseLocksOutOtherWritersAndFlushesOnClose) {
+    ASSERT_EQ(db.openDB(), 0);
+    add("S", "g", "r", "00000001", "1");
+    Catalogue other(dir.file("roms"));
+    EXPECT_FALSE(other.addRom("S", "1", "a", "g2", "00000002", "r", "1", "", "", "", ""));
+    EXPECT_NE(other.lastError().find("in use by another Quorvane process"), std::string::npos);
+    db.setHave("00000001", "1", "r", "g", "S");
+    ASSERT_EQ(db.closeDB(), 0);
+    EXPECT_EQ(gameNames(other.getRomset("S", 0)), "g:Y");
+}
+
+TEST_F(RomsDbTest, DeleteDbRemovesFilesAndNextUseStartsEmpty) {
+    add("S", "g", "r", "00000001", "1");
+    db.openDB();
+    db.deleteDB();
+    EXPECT_FALSE(db.keptOpen());
+    EXPECT_EQ(fileSize(dir.file("roms.rcf")), -1);
+    EXPECT_TRUE(db.getSystems().empty());
+    EXPECT_EQ(fileSize(dir.file("roms_sys.idx")), 2 * 4096);
+    db.cleanStatus();  // nothing to do on an empty database
+    EXPECT_TRUE(db.getSystems().empty());
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,289 @@
+// The rollback journal: its roll-back on its own, and a database killed at
+// every block write of a change, which must open as wholly before or after.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <fstream>
+#include <functional>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/catalogue_check.h"
+#include "keyfile/block_file.h"
+#include "keyfile/journal.h"
+#include "keyfile/key_file_internal.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+using testing::TempDir;
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void spit(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+class JournalTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::array<std::string, Journal::kFiles> files{dir.file("b.rcf"), dir.file("b_sys.idx"), dir.file("b_crc.idx"),
+                                                   dir.file("b_sysCat.idx"), dir.file("b_del.idx")};
+    std::string journalPath = dir.file("b.jnl");
+    std::string block(char c) { return std::string(4096, c); }
+
+    // A record file of 40 bytes and a key file of 3 blocks (2 per physical
+    // file, so block 2 lives in the spill file), journalled as they are.
+    void writeOriginals(Journal& journal) {
+        spit(files[0], std::string(40, 'r'));
+        spit(files[1], block('a') + block('b'));
+        spit(keyfile::physicalFilePath(files[1], 1), block('c'));
+        for (size_t i = 2; i < Journal::kFiles; ++i) spit(files[i], block('z') + block('z'));
+        Journal::Origin origin;
+        origin.recordLength = 40;
+        origin.blockCounts = {3, 2, 2, 2};
+        origin.blocksPerFile = 2;
+        journal.begin(origin);
+    }
+};
+
+TEST_F(JournalTest, HotJournalRestoresOldBytesAndCutsAppendedData) {
+    Journal journal(journalPath, files);
+    writeOriginals(journal);
+    ASSERT_EQ(journal.add(0, 10, "rrrrr", 5), 0);
+    ASSERT_EQ(journal.add(1, 4096, block('b').data(), 4096), 0);
+    ASSERT_EQ(journal.add(1, 8192, block('c').data(), 4096), 0);
+    ASSERT_EQ(journal.sync(), 0);
+    // The change reaches the files, growing both, and is cut short.
+    spit(files[0], std::string(10, 'r') + "XXXXX" + std::string(25, 'r') + "appended row");
+    spit(files[1], block('a') + block('B'));
+    spit(keyfile::physicalFilePath(files[1], 1), block('C') + block('D'));
+    spit(keyfile::physicalFilePath(files[1], 2), block('E'));
+
+    ASSERT_EQ(Journal::rollBack(journalPath, files), 0);
+    EXPECT_EQ(slurp(files[0]), std::string(40, 'r'));
+    EXPECT_EQ(slurp(files[1]), block('a') + block('b'));
+    EXPECT_EQ(slurp(keyfile::physicalFilePath(files[1], 1)), block('c'));
+    EXPECT_FALSE(exists(keyfile::physicalFilePath(files[1], 2)));
+    EXPECT_FALSE(exists(journalPath));
+    // Nothing left to roll back: a second open changes nothing.
+    spit(files[0], "committed");
+    ASSERT_EQ(Journal::rollBack(journalPath, files), 0);
+    EXPECT_EQ(slurp(files[0]), "committed");
+}
+
+TEST_F(JournalTest, TornJournalsRestoreOnlyWhatWasSynced) {
+    // A header that never reached the disk whole: the change wrote nothing
+    // yet, so the files stay as they are and the journal goes.
+    {
+        Journal journal(journalPath, files);
+        writeOriginals(journal);
+        ASSERT_EQ(journal.add(0, 0, "r", 1), 0);
+        ASSERT_EQ(journal.sync(), 0);
+        std::string bytes = slurp(journalPath);
+        bytes[20] ^= 1;
+        spit(journalPath, bytes);
+        spit(files[0], std::string(40, 'n') + "more");
+        ASSERT_EQ(Journal::rollBack(journalPath, files), 0);
+        EXPECT_EQ(slurp(files[0]), std::string(40, 'n') + "more");
+        EXPECT_FALSE(exists(journalPath));
+    }
+    // A record torn at the tail, and one from an older journal (another
+    // salt) behind a sound one: only the sound records are applied.
+    {
+        Journal old(journalPath, files);
+        writeOriginals(old);
+        ASSERT_EQ(old.add(0, 30, "OLD", 3), 0);
+        ASSERT_EQ(old.sync(), 0);
+        const std::string oldBytes = slurp(journalPath);
+        const std::string stale = oldBytes.substr(Journal::kHeaderSize);
+        Journal journal(journalPath, files);
+        writeOriginals(journal);
+        ASSERT_EQ(journal.add(0, 0, "abc", 3), 0);
+        ASSERT_EQ(journal.sync(), 0);
+        spit(journalPath, slurp(journalPath) + stale);
+        spit(files[0], std::string(40, 'n'));
+        ASSERT_EQ(Journal::rollBack(journalPath, files), 0);
+        EXPECT_EQ(slurp(files[0]), "abc" + std::string(37, 'n'));
+
+        writeOriginals(journal);
+        ASSERT_EQ(journal.add(0, 0, "abc", 3), 0);
+        ASSERT_EQ(journal.add(0, 5, "def", 3), 0);
+        ASSERT_EQ(journal.sync(), 0);
+        std::string bytes = slurp(journalPath);
+        bytes.back() ^= 0x40;  // the second record's CRC
+        spit(journalPath, bytes);
+        spit(files[0], std::string(40, 'n'));
+        ASSERT_EQ(Journal::rollBack(journalPath, files), 0);
+        EXPECT_EQ(slurp(files[0]), "abc" + std::string(37, 'n'));
+    }
+}
+
+// Every row as "system/game/rom=status", and the systems with their
+// catalogue status: two databases with the same snapshot list the same.
+std::string snapshot(Catalogue& db) {
+    std::string out;
+    for (const std::string& s : db.getCompleteSystems()) out += "[" + s + " C]";
+    for (const std::string& s : db.getIncompleteSystems()) out += "[" + s + " N]";
+    db.forEachRow([&](const RomRow& r) {
+        out += r.system + "/" + r.game + "/" + r.romName + "=" + r.status + " ";
+    });
+    std::vector<GenericRom> found;
+    db.findRom(found, "0000abcd", "100", "", "");
+    out += "crc:" + std::to_string(found.size()) + " rows:" + db.getCount(1);
+    return out;
+}
+
+void addSystem(Catalogue& db, const std::string& system, int games, const std::string& version) {
+    for (int g = 0; g < games; ++g)
+        for (int r = 0; r < 3; ++r)
+            db.addRom(system, version, "me", "game " + std::to_string(g), r == 0 ? "0000abcd" : "1234" + std::to_string(1000 + g),
+                      "rom" + std::to_string(r), r == 0 ? "100" : std::to_string(200 + r), "", "", "", "");
+}
+
+class DatabaseKillTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string base = dir.file("db");
+
+    void SetUp() override {
+        // A small cache makes the change spill appended blocks and park
+        // the changed old ones, as a big import does.
+        keyfile::setCachePerKeyFileForTesting(4);
+        Catalogue db(base);
+        ASSERT_EQ(db.openDB(), 0);
+        addSystem(db, "Alpha", 150, "1");
+        addSystem(db, "Beta", 150, "1");
+        db.cleanSystemStatus("Alpha");
+        db.setHave("0000abcd", "100", "rom0", "game 7", "Alpha");
+        ASSERT_EQ(db.closeDB(), 0);
+        db.getRomset("Alpha", 0);
+        keyfile::setCachePerKeyFileForTesting(0);
+    }
+
+    // Runs `change` in a child killed at its `killAt`-th block write (0:
+    // never); returns the number of block writes the child made.
+    int runChild(int killAt, const std::function<void(Catalogue&)>& change) {
+        int pipeFds[2];
+        if (::pipe(pipeFds) != 0) return -1;
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(pipeFds[0]);
+            keyfile::setCachePerKeyFileForTesting(4);
+            int writes = 0;
+            keyfile::setBlockIoFaultForTesting([&](bool write, uint32_t) {
+                if (write && ++writes == killAt) ::raise(SIGKILL);
+                return 0;
+            });
+            Catalogue db(base);
+            if (db.openDB() != 0) ::_exit(3);
+            change(db);
+            if (db.closeDB() != 0) ::_exit(4);
+            if (::write(pipeFds[1], &writes, sizeof writes) != sizeof writes) ::_exit(5);
+            ::_exit(0);
+        }
+        ::close(pipeFds[1]);
+        int writes = -1;
+        if (::read(pipeFds[0], &writes, sizeof writes) != sizeof writes) writes = -1;
+        ::close(pipeFds[0]);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        if (killAt > 0) EXPECT_TRUE(WIFSIGNALED(status) || WEXITSTATUS(status) == 0) << "kill at " << killAt;
+        else EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        return writes;
+    }
+
+    // Kills the change at every one of its block writes (spread over
+    // `points` when there are more): each time the database opens and holds
+    // exactly the state before or after the change.
+    void killEverywhere(const std::function<void(Catalogue&)>& change, int points) {
+        const std::string pristine = dir.file("pristine");
+        ASSERT_EQ(::system(("mkdir -p " + pristine + " && cp " + base + "* " + pristine + "/").c_str()), 0);
+        auto restore = [&] { ASSERT_EQ(::system(("rm -f " + base + "* && cp " + pristine + "/* " + dir.path() + "/").c_str()), 0); };
+        std::string before;
+        {
+            Catalogue db(base);
+            before = snapshot(db);
+        }
+        const int total = runChild(0, change);
+        ASSERT_GT(total, 10);
+        std::string after;
+        {
+            Catalogue db(base);
+            after = snapshot(db);
+        }
+        ASSERT_NE(before, after);
+        int sawBefore = 0, sawAfter = 0;
+        for (int i = 0; i < points; ++i) {
+            const int at = points >= total ? i + 1 : 1 + i * (total - 1) / (points - 1);
+            if (at > total) break;
+            restore();
+            runChild(at, change);
+            Catalogue db(base);
+            const std::string now = snapshot(db);
+            ASSERT_TRUE(db.lastError().empty()) << "kill at write " << at << ": " << db.lastError();
+            CatalogueReport report;
+            ASSERT_EQ(checkCatalogue(base, report), 0);
+            EXPECT_TRUE(report.sound()) << "kill at write " << at << ": " << report.problems.front();
+            if (now == before) ++sawBefore;
+            else if (now == after) ++sawAfter;
+            else ADD_FAILURE() << "kill at write " << at << " of " << total << " left a mixed state:\n"
+                               << now << "\nbefore:\n" << before << "\nafter:\n" << after;
+        }
+        // Every block write comes before the commit point (the journal's
+        // deletion), so each kill must have rolled the change back.
+        EXPECT_EQ(sawBefore, std::min(points, total));
+        EXPECT_EQ(sawAfter, 0);
+    }
+};
+
+TEST_F(DatabaseKillTest, ReplacingASystemIsWhollyOldOrWhollyNew) {
+    killEverywhere(
+        [](Catalogue& db) {
+            db.deleteSystem("Alpha");
+            addSystem(db, "Alpha", 180, "2");
+            addSystem(db, "Gamma", 60, "1");
+        },
+        40);
+}
+
+TEST_F(DatabaseKillTest, StatusWritesAndCleaningAreWhollyOldOrWhollyNew) {
+    killEverywhere(
+        [](Catalogue& db) {
+            db.cleanSystemStatus("Beta");
+            for (int g = 0; g < 150; g += 2) db.setHave("1234" + std::to_string(1000 + g), "201", "rom1", "game " + std::to_string(g), "Beta");
+            db.getRomset("Beta", 0);
+            db.deleteSystem("Alpha");
+        },
+        30);
+}
+
+TEST_F(DatabaseKillTest, AFailedCommitLeavesTheOldState) {
+    Catalogue db(base);
+    const std::string before = snapshot(db);
+    ASSERT_EQ(db.openDB(), 0);
+    db.deleteSystem("Beta");
+    int writes = 0;
+    keyfile::setBlockIoFaultForTesting([&](bool write, uint32_t) { return write && ++writes == 3 ? EIO : 0; });
+    EXPECT_NE(db.closeDB(), 0);
+    keyfile::setBlockIoFaultForTesting(nullptr);
+    EXPECT_EQ(snapshot(db), before);
+    EXPECT_FALSE(exists(base + ".jnl"));
+    // And the database takes the next change.
+    EXPECT_TRUE(db.deleteSystem("Beta")) << db.lastError();
+    EXPECT_EQ(db.getSystems(), std::vector<std::string>{"Alpha"});
+}
+
+}  // namespace
+}  // namespace quorvane

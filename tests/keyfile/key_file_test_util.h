@@ -1,0 +1,35 @@
+// Helpers shared by the key file tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "keyfile/key_file.h"
+
+namespace quorvane::testing {
+
+// Inserts a record given as texts; fails the test on error.
+void insertText(KeyFile* k, const std::string& key, const std::string& data);
+// The current record's data as text.
+std::string currentData(KeyFile* k);
+// Every record in key order as "key=data", by First and Next.
+std::vector<std::string> walkAll(KeyFile* k);
+// Block n of a key file as stored on disk (physical file 0 only).
+std::string blockBytes(const std::string& path, unsigned n);
+// Overwrites bytes of a file at an offset.
+void patchFile(const std::string& path, long offset, const std::string& bytes);
+
+// Counts scaled down under the sanitizers, so the suite stays quick there.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr int kScale = 6;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr int kScale = 6;
+#else
+inline constexpr int kScale = 1;
+#endif
+#else
+inline constexpr int kScale = 1;
+#endif
+
+}  // namespace quorvane::testing
