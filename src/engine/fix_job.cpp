@@ -16,43 +16,48 @@ namespace quorvane {
 namespace text = analysis_text;
 
 FixJob::FixJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::string system,
-                     AnalysisOptions options)
-    : FolderJob(std::move(db), host, std::move(settings), options) {
-    systemName = std::move(system);
-}
+               AnalysisOptions options)
+    : FolderJob(std::move(db), host, std::move(settings), {std::move(system)}, true, options) {}
+
+FixJob::FixJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::vector<std::string> systems,
+               AnalysisOptions options)
+    : FolderJob(std::move(db), host, std::move(settings), std::move(systems), false, options) {}
 
 void FixJob::makeBackupFolder() {
-    backupFolder = settings().backupDir + text::backupFolderName(std::time(nullptr));
-    makeFolders(backupFolder);  // a failure shows as files that stay where they are
+    backupFolder_ = settings().backupDir + text::backupFolderName(std::time(nullptr));
+    makeFolders(backupFolder_);  // a failure shows as files that stay where they are
 }
 
 bool FixJob::prepare() {
-    if (!prepareSystemFolder(text::scanCaption(systemName))) return false;
+    if (!prepareSystems(text::scanCaption(systemName()), text::kFixingSystems)) return false;
     makeBackupFolder();
     clearMessages();
     return true;
 }
 
 void FixJob::execute() {
-    fixOneSystem();
+    eachSystem([this](SystemFolder& system) { fixSystem(system); });
     if (cancelled()) postMessage(text::kScanCancelled);
-    finishJob(failedSteps() == 0 ? text::romsetFixed(systemName)
-                                 : text::romsetNotFullyFixed(systemName, failedSteps()));
+    if (oneChosen())
+        finishJob(failedSteps() == 0 ? text::romsetFixed(systemName())
+                                     : text::romsetNotFullyFixed(systemName(), failedSteps()));
+    else
+        finishJob(failedSteps() == 0 ? std::string(text::kRomsetsFixed) : text::romsetsNotFullyFixed(failedSteps()));
 }
 
-void FixJob::fixOneSystem() {
+void FixJob::fixSystem(SystemFolder& system) {
     if (db().openDB() != 0) {
         postMessage(db().lastError());
         failStep();
         return;
     }
     const int failedBefore = failedSteps();
-    postMessage(text::fixingSystem(text::timeStamp(std::time(nullptr)), systemName));
-    db().cleanSystemStatus(systemName);
-    firstPass(false);
-    moveUnreadableAside();
-    secondPass();
-    rebuildFromDisplaced();
+    postMessage(text::fixingSystem(text::timeStamp(std::time(nullptr)), system.name));
+    db().cleanSystemStatus(system.name);
+    firstPass(system, false);
+    const std::vector<bool> movedAside = moveUnreadableAside(system);
+    secondPass(system, movedAside);
+    rebuildFromDisplaced(system);
     if (failedSteps() > failedBefore) postMessage(text::stepsFailed(failedSteps() - failedBefore));
     db().closeDB();
 }
@@ -67,47 +72,46 @@ std::string failureReason(int status, int savedErrno) {
 
 }  // namespace
 
-void FixJob::moveUnreadableAside() {
-    movedAside_.assign(fileList.size(), false);
-    for (size_t i = 0; i < fileList.size(); ++i) {
+std::vector<bool> FixJob::moveUnreadableAside(const SystemFolder& system) {
+    std::vector<bool> movedAside(system.files.size(), false);
+    for (size_t i = 0; i < system.files.size(); ++i) {
         if (cancelled()) break;
-        const int status = firstPassStatus(i);
+        const int status = system.firstPassStatus(i);
         if (zipTestPassed(status)) continue;
-        currentFile = fileList[i];
-        fileIndex = static_cast<int>(i);
-        moveAside(i, status);
-        movedAside_[i] = true;
+        setCurrentFile(i, system.files[i]);
+        moveAside(system, i, status);
+        movedAside[i] = true;
     }
+    return movedAside;
 }
 
-void FixJob::moveAside(size_t index, int status) {
-    postMessage(text::errorInZip(currentFile, status));
+void FixJob::moveAside(const SystemFolder& system, size_t index, int status) {
+    postMessage(text::errorInZip(currentFile(), status));
     errno = 0;
-    if (moveIntoFolder(pathOf(index), backupFolder, currentFile) == 0) {
-        postFileMessage(text::corruptDeleted(currentFile));
+    if (moveIntoFolder(system.pathOf(index), backupFolder_, currentFile()) == 0) {
+        postFileMessage(text::corruptDeleted(currentFile()));
         return;
     }
-    postFileMessage(text::corruptNotMoved(currentFile, failureReason(kZipError, errno)));
+    postFileMessage(text::corruptNotMoved(currentFile(), failureReason(kZipError, errno)));
     failStep();
 }
 
-void FixJob::secondPass() {
+void FixJob::secondPass(SystemFolder& system, const std::vector<bool>& movedAside) {
     // One file at a time: a copy may change an archive further down the list.
-    for (size_t i = 0; i < fileList.size(); ++i) {
+    for (size_t i = 0; i < system.files.size(); ++i) {
         if (cancelled()) break;
-        if (i < movedAside_.size() && movedAside_[i]) continue;
-        currentFile = fileList[i];
-        fileIndex = static_cast<int>(i);
+        if (i < movedAside.size() && movedAside[i]) continue;
+        setCurrentFile(i, system.files[i]);
         showProgress();
-        fixFile(i);
+        fixFile(system, i);
     }
 }
 
-void FixJob::fixFile(size_t index) {
-    FileCollection collection(pathOf(index));
-    const int status = reload(index, collection, true);
+void FixJob::fixFile(SystemFolder& system, size_t index) {
+    FileCollection collection(system.pathOf(index));
+    const int status = reload(system, index, collection, true);
     if (!zipTestPassed(status)) {
-        moveAside(index, status);  // damaged since the first pass
+        moveAside(system, index, status);  // damaged since the first pass
         return;
     }
     const RomFinder find = finder();
@@ -120,14 +124,16 @@ void FixJob::fixFile(size_t index) {
         CopyOutcome outcome;
         for (const GenericRom& r : matches) {
             CopyOutcome step;
-            switch (classifyMatch(r, systemName, currentFile, f.name, PendingRule::MissingOrElsewhere)) {
+            switch (classifyMatch(r, system.name, currentFile(), f.name, PendingRule::MissingOrElsewhere)) {
                 case MatchClass::InPlace:
                     // Only after a case-only rename earlier in this archive is
                     // an entry in place and still missing.
-                    if (!isHad(r)) db().setHave(f.crc, f.size, r.name, r.game, systemName);
+                    if (!isHad(r)) db().setHave(f.crc, f.size, r.name, r.game, system.name);
                     step.wanted = true;
                     break;
-                case MatchClass::MisplacedMissing: step = rebuildMisplaced(collection, index, listed, f, r); break;
+                case MatchClass::MisplacedMissing:
+                    step = rebuildMisplaced(system, collection, index, listed, f, r);
+                    break;
                 case MatchClass::ForeignMissing: step = rebuildForeign(collection, listed, f, r); break;
                 case MatchClass::MisplacedFound:
                 case MatchClass::ForeignFound: break;
@@ -140,18 +146,18 @@ void FixJob::fixFile(size_t index) {
     }
 }
 
-void FixJob::rebuildFromDisplaced() {
+void FixJob::rebuildFromDisplaced(SystemFolder& system) {
     // Building one may displace another: the list grows while it is walked.
     for (size_t i = 0; i < displaced_.moves().size() && !cancelled(); ++i) {
         const std::string movedTo = displaced_.moves()[i].movedTo;
         FileCollection source(movedTo);
         if (loadCollection(source, loadOptions(false)) != 0 || source.isZip || source.files.size() != 1) continue;
-        currentFile = movedTo;
+        setCurrentFile(movedTo);
         const File listed = source.files[0];
         File f = listed;
         for (const GenericRom& r : identifyFile(f, finder())) {
-            switch (classifyMatch(r, systemName, {}, f.name, PendingRule::MissingOrElsewhere)) {
-                case MatchClass::MisplacedMissing: rebuildMisplaced(source, 0, listed, f, r); break;
+            switch (classifyMatch(r, system.name, {}, f.name, PendingRule::MissingOrElsewhere)) {
+                case MatchClass::MisplacedMissing: rebuildMisplaced(system, source, 0, listed, f, r); break;
                 case MatchClass::ForeignMissing: rebuildForeign(source, listed, f, r); break;
                 default: break;
             }
@@ -161,7 +167,7 @@ void FixJob::rebuildFromDisplaced() {
 
 void FixJob::backUp(const FileCollection& collection, const File& listed) {
     errno = 0;
-    int status = moveToFolder(collection, listed, backupFolder);
+    int status = moveToFolder(collection, listed, backupFolder_);
     const int savedErrno = errno;
     // An entry a copy moved away to make room is in the backup folder already.
     if (status == kZipEntryGone && collection.isZip && displaced_.find(collection.path, keyOf(listed))) status = 0;
@@ -184,30 +190,30 @@ bool FixJob::namesAreSafe(const GenericRom& r, bool checkSystem) {
     return false;
 }
 
-FixJob::CopyOutcome FixJob::rebuildMisplaced(FileCollection& collection, size_t index, const File& listed,
-                                                   File& f, const GenericRom& r) {
+FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, FileCollection& collection, size_t index,
+                                             const File& listed, File& f, const GenericRom& r) {
     postFileMessage(text::rebuiltTo(f.name, r));
     if (!namesAreSafe(r, false)) return {.failed = true};
     const std::string target = r.game + ".zip";
-    const std::string targetPath = joinPath(folder, target);
-    const bool caseOnly = currentFile != target && equalsIgnoreCase(currentFile, target);
+    const std::string targetPath = joinPath(system.path, target);
+    const bool caseOnly = currentFile() != target && equalsIgnoreCase(currentFile(), target);
     // On a case-sensitive file system a copy would make a second archive
     // beside this one; renaming it reaches the same end state. When the exact
     // name is already taken, the entry is copied into that archive instead.
     if (caseOnly && renameNoReplace(collection.path, targetPath) == 0) {
-        renameCollection(collection, index, target);
+        renameCollection(system, collection, index, target);
         if (f.name == r.name) {
-            db().setHave(f.crc, f.size, r.name, r.game, systemName);
+            db().setHave(f.crc, f.size, r.name, r.game, system.name);
             return {.wanted = true};
         }
     }
-    const int status = copyToArchive(collection, listed, targetPath, r.name, backupFolder, &displaced_);
+    const int status = copyToArchive(collection, listed, targetPath, r.name, backupFolder_, &displaced_);
     if (status != 0) {
         postFileMessage(text::kErrorCopying);
         failStep();
         return {.failed = true};
     }
-    db().setHave(f.crc, f.size, r.name, r.game, systemName);
+    db().setHave(f.crc, f.size, r.name, r.game, system.name);
     return {};
 }
 
@@ -219,7 +225,7 @@ FixJob::CopyOutcome FixJob::rebuildForeign(const FileCollection& collection, con
     bool exists = false;
     const std::string systemFolder = resolveSystemFolder(settings(), r.system, &exists);
     const int status = exists ? copyToArchive(collection, listed, joinPath(systemFolder, r.game + ".zip"), r.name,
-                                              backupFolder, &displaced_)
+                                              backupFolder_, &displaced_)
                               : static_cast<int>(kZipError);
     if (status != 0) {
         postFileMessage(text::kErrorCopying);
@@ -230,28 +236,11 @@ FixJob::CopyOutcome FixJob::rebuildForeign(const FileCollection& collection, con
     return {};
 }
 
-void FixJob::renameCollection(FileCollection& collection, size_t index, const std::string& newName) {
-    fileList[index] = newName;
-    currentFile = newName;
-    collection.path = pathOf(index);
-}
-
-MultiFixJob::MultiFixJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings,
-                               std::vector<std::string> systems, AnalysisOptions options)
-    : FixJob(std::move(db), host, std::move(settings), std::string(), options), systemList(std::move(systems)) {}
-
-bool MultiFixJob::prepare() {
-    host().startProgress(text::kFixingSystems, 0);
-    host().updateProgress(text::kInitializing, 0);
-    makeBackupFolder();
-    clearMessages();
-    return true;
-}
-
-void MultiFixJob::execute() {
-    eachSystem(systemList, [this] { fixOneSystem(); });
-    if (cancelled()) postMessage(text::kScanCancelled);
-    finishJob(failedSteps() == 0 ? std::string(text::kRomsetsFixed) : text::romsetsNotFullyFixed(failedSteps()));
+void FixJob::renameCollection(SystemFolder& system, FileCollection& collection, size_t index,
+                              const std::string& newName) {
+    system.files[index] = newName;
+    setCurrentFile(newName);
+    collection.path = system.pathOf(index);
 }
 
 }  // namespace quorvane

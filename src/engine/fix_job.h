@@ -4,30 +4,27 @@
 // unreadable archive goes into the job's backup folder. Nothing is removed
 // before its copy is safely in the backup folder.
 //
-// How to use (the RomsDB starters do this):
-//   runner.start(std::make_unique<FixJob>(db.shared(), host, settings, "System"));
+// How to use (the jobs library's starters do this):
+//   runner.start(std::make_unique<FixJob>(catalogue, host, settings, "System"));
+//   runner.start(std::make_unique<FixJob>(catalogue, host, settings, systems));
 #pragma once
 
 #include "engine/folder_job.h"
 
 namespace quorvane {
 
-class FixJob : public FolderJob {
+class FixJob final : public FolderJob {
 public:
+    // The one system a person chose.
     FixJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::string system,
-              AnalysisOptions options = {});
+           AnalysisOptions options = {});
+    // A list of systems, fixed in order into one backup folder.
+    FixJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::vector<std::string> systems,
+           AnalysisOptions options = {});
     bool prepare() override;
     void execute() override;
 
-    const std::string& backupFolderPath() const { return backupFolder; }
-
-protected:
-    // Settings' backup folder + the job's start time; created now, even if
-    // nothing ends up in it.
-    void makeBackupFolder();
-    void fixOneSystem();
-
-    std::string backupFolder;
+    const std::string& backupFolderPath() const { return backupFolder_; }
 
 private:
     // What became of a file's copy to where a match wants it.
@@ -36,37 +33,31 @@ private:
         bool failed = false;  // the copy failed: the file must stay
     };
 
+    // Settings' backup folder + the job's start time; created now, even if
+    // nothing ends up in it.
+    void makeBackupFolder();
+    void fixSystem(SystemFolder& system);
     // Archives the first pass could not read go aside before anything is
-    // written, so no ROM is ever copied into one.
-    void moveUnreadableAside();
-    void moveAside(size_t index, int status);
-    void secondPass();
-    void fixFile(size_t index);
+    // written, so no ROM is ever copied into one. True for each file moved.
+    std::vector<bool> moveUnreadableAside(const SystemFolder& system);
+    void moveAside(const SystemFolder& system, size_t index, int status);
+    void secondPass(SystemFolder& system, const std::vector<bool>& movedAside);
+    void fixFile(SystemFolder& system, size_t index);
     // An entry moved aside to make room may be a ROM some set still lacks
     // (names swapped across two archives): such sets are built from the
     // copy in the backup folder, which stays there.
-    void rebuildFromDisplaced();
-    CopyOutcome rebuildMisplaced(FileCollection& collection, size_t index, const File& listed, File& f,
-                                 const GenericRom& r);
+    void rebuildFromDisplaced(SystemFolder& system);
+    CopyOutcome rebuildMisplaced(SystemFolder& system, FileCollection& collection, size_t index, const File& listed,
+                                 File& f, const GenericRom& r);
     CopyOutcome rebuildForeign(const FileCollection& collection, const File& listed, File& f, const GenericRom& r);
     // Refuses (and reports) a match whose names cannot make a file.
     bool namesAreSafe(const GenericRom& r, bool checkSystem);
     void backUp(const FileCollection& collection, const File& listed);
-    void renameCollection(FileCollection& collection, size_t index, const std::string& newName);
+    void renameCollection(SystemFolder& system, FileCollection& collection, size_t index, const std::string& newName);
 
-    std::vector<bool> movedAside_;
+    std::string backupFolder_;
+    // Every entry this job moved aside to make room, in every system.
     DisplacedEntries displaced_;
-};
-
-class MultiFixJob : public FixJob {
-public:
-    MultiFixJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::vector<std::string> systems,
-                   AnalysisOptions options = {});
-    bool prepare() override;
-    void execute() override;
-
-private:
-    std::vector<std::string> systemList;
 };
 
 }  // namespace quorvane

@@ -16,16 +16,42 @@ namespace {
 constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 }  // namespace
 
+std::string SystemFolder::pathOf(size_t index) const { return joinPath(path, files[index]); }
+
+std::vector<std::string> SystemFolder::paths() const {
+    std::vector<std::string> out;
+    out.reserve(files.size());
+    for (size_t i = 0; i < files.size(); ++i) out.push_back(pathOf(i));
+    return out;
+}
+
 FolderJob::FolderJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings,
-                             AnalysisOptions options)
-    : db_(std::move(db)), host_(host), settings_(std::move(settings)), options_(options), tree_(host) {}
+                     std::vector<std::string> systems, bool oneChosen, AnalysisOptions options)
+    : db_(std::move(db)),
+      host_(host),
+      settings_(std::move(settings)),
+      options_(options),
+      systems_(std::move(systems)),
+      oneChosen_(oneChosen && systems_.size() == 1),
+      systemName_(oneChosen_ ? systems_.front() : std::string()),
+      tree_(host) {}
+
+void FolderJob::setCurrentFile(size_t index, const std::string& name) {
+    currentFile_ = name;
+    fileIndex_ = static_cast<int>(index);
+}
+
+void FolderJob::setFileCount(size_t count) {
+    fileCount_ = static_cast<int>(count);
+    host_.setProgressMax(fileCount_);
+}
 
 void FolderJob::showProgress() {
     const auto now = std::chrono::steady_clock::now();
-    const bool edge = fileIndex == 0 || fileIndex + 1 >= fileCount;
+    const bool edge = fileIndex_ == 0 || fileIndex_ + 1 >= fileCount_;
     if (!edge && now - lastProgress_ < kProgressInterval) return;
     lastProgress_ = now;
-    host_.updateProgress(currentFile, fileIndex);
+    host_.updateProgress(currentFile_, fileIndex_);
 }
 
 void FolderJob::clearMessages() {
@@ -33,57 +59,87 @@ void FolderJob::clearMessages() {
     tree_.reset();
 }
 
-void FolderJob::eachSystem(const std::vector<std::string>& systems, const std::function<void()>& oneSystem) {
-    for (const std::string& name : systems) {
+bool FolderJob::prepareSystems(const std::string& oneCaption, const std::string& listCaption) {
+    if (!oneChosen_) {
+        host_.startProgress(listCaption, 0);
+        host_.updateProgress(analysis_text::kInitializing, 0);
+        return true;
+    }
+    bool opened = false;
+    std::string refusal;
+    chosen_ = openSystemFolder(systemName_, opened, refusal);
+    if (!opened) {
+        chosen_.reset();
+        host_.showInformation(refusal);
+        return false;
+    }
+    host_.startProgress(oneCaption, static_cast<int>(chosen_->files.size()));
+    host_.updateProgress(analysis_text::kInitializing, 0);
+    setFileCount(chosen_->files.size());
+    return true;
+}
+
+void FolderJob::eachSystem(const std::function<void(SystemFolder&)>& work) {
+    if (oneChosen_) {
+        if (!chosen_) {
+            // Not prepared: list the folder now, as prepareSystems would have.
+            bool opened = false;
+            std::string refusal;
+            chosen_ = openSystemFolder(systemName_, opened, refusal);
+            setFileCount(chosen_->files.size());
+        }
+        work(*chosen_);
+        return;
+    }
+    for (const std::string& name : systems_) {
         if (cancelled()) break;
-        systemName = name;
+        systemName_ = name;
         postMessage(analysis_text::scanningSystem(analysis_text::timeStamp(std::time(nullptr)), name));
-        host().startProgress(analysis_text::multiSystemCaption(name), 0);
+        host_.startProgress(analysis_text::multiSystemCaption(name), 0);
+        bool opened = false;
         std::string refusal;
+        SystemFolder system = openSystemFolder(name, opened, refusal);
         // A folder that cannot be made is worked on as an empty one: every
         // ROM of the system stays missing.
-        if (!openSystemFolder(&refusal) && folder.empty()) postMessage(refusal);
-        setProgressRange();
-        oneSystem();
+        if (!opened && system.path.empty()) postMessage(refusal);
+        setFileCount(system.files.size());
+        work(system);
     }
 }
 
 void FolderJob::finishJob(const std::string& text) {
     host_.closeProgress();
     host_.showInformation(text);
-    host_.showSystemGames(systemName);
+    host_.showSystemGames(systemName_);
 }
 
-bool FolderJob::openSystemFolder(std::string* refusal) {
-    fileList.clear();
-    leftoverLines.clear();
-    tested_.clear();
-    folder.clear();
-    bool ok = false;
-    if (!isSafeFileName(systemName)) {
-        if (refusal) *refusal = unsafeNameMessage("System", systemName);
-    } else {
-        folder = resolveSystemFolder(settings_, systemName, &ok);
-        if (ok) {
-            leftoverLines = recoverLeftovers(folder);
-            fileList = listPlainFiles(folder);
-        }
-        else if (refusal) *refusal = analysis_text::folderCannotBeCreated(folder);
+SystemFolder FolderJob::openSystemFolder(const std::string& name, bool& opened, std::string& refusal) {
+    SystemFolder system;
+    system.name = name;
+    opened = false;
+    if (!isSafeFileName(name)) {
+        refusal = unsafeNameMessage("System", name);
+        return system;
     }
-    fileCount = static_cast<int>(fileList.size());
-    return ok;
+    system.path = resolveSystemFolder(settings_, name, &opened);
+    if (!opened) {
+        refusal = analysis_text::folderCannotBeCreated(system.path);
+        return system;
+    }
+    system.leftoverLines = recoverLeftovers(system.path);
+    system.files = listPlainFiles(system.path);
+    return system;
 }
-
-std::string FolderJob::pathOf(size_t index) const { return joinPath(folder, fileList[index]); }
 
 RomFinder FolderJob::finder() {
     return [this](std::vector<GenericRom>& found, const std::string& crc, const std::string& size,
                   const std::string& md5, const std::string& sha1) { db_->findRom(found, crc, size, md5, sha1); };
 }
 
-void FolderJob::eachListedFile(bool test, const std::function<void(size_t index, LoadedItem& item)>& visit) {
+void FolderJob::eachListedFile(const SystemFolder& system, bool test,
+                               const std::function<void(size_t index, LoadedItem& item)>& visit) {
     // The loader reads the paths while it runs: they must outlive it.
-    const std::vector<std::string> paths = listedPaths();
+    const std::vector<std::string> paths = system.paths();
     const LoadOptions opts = loadOptions(test);
     auto loader = std::make_unique<OrderedLoader>(
         paths.size(),
@@ -94,58 +150,39 @@ void FolderJob::eachListedFile(bool test, const std::function<void(size_t index,
         },
         options_.loadThreads);
     LoadedItem item;
-    for (size_t i = 0; i < fileList.size(); ++i) {
+    for (size_t i = 0; i < system.files.size(); ++i) {
         if (cancelled()) break;
-        currentFile = fileList[i];
-        fileIndex = static_cast<int>(i);
+        setCurrentFile(i, system.files[i]);
         showProgress();
         loader->next(item);
         visit(i, item);
     }
 }
 
-std::vector<std::string> FolderJob::listedPaths() const {
-    std::vector<std::string> paths;
-    paths.reserve(fileList.size());
-    for (size_t i = 0; i < fileList.size(); ++i) paths.push_back(pathOf(i));
-    return paths;
-}
-
-bool FolderJob::prepareSystemFolder(const std::string& caption) {
-    std::string refusal;
-    if (!openSystemFolder(&refusal)) {
-        host().showInformation(refusal);
-        return false;
-    }
-    host().startProgress(caption, fileCount);
-    host().updateProgress(analysis_text::kInitializing, 0);
-    setProgressRange();
-    return true;
-}
-
-void FolderJob::firstPass(bool reportErrors) {
-    for (const std::string& line : leftoverLines) postMessage(line);
-    leftoverLines.clear();
-    tested_.assign(fileList.size(), {});
+void FolderJob::firstPass(SystemFolder& system, bool reportErrors) {
+    for (const std::string& line : system.leftoverLines) postMessage(line);
+    system.leftoverLines.clear();
+    system.tested.assign(system.files.size(), {});
     const RomFinder find = finder();
-    eachListedFile(true, [&](size_t i, LoadedItem& item) {
-        tested_[i] = {item.stamp, item.status};
+    eachListedFile(system, true, [&](size_t i, LoadedItem& item) {
+        system.tested[i] = {item.stamp, item.status};
         if (!zipTestPassed(item.status)) {
-            if (reportErrors) postMessage(analysis_text::errorInZip(currentFile, item.status));
+            if (reportErrors) postMessage(analysis_text::errorInZip(currentFile_, item.status));
             return;
         }
         for (File& f : item.collection.files) {
             for (const GenericRom& r : identifyFile(f, find)) {
-                if (isInPlace(r, systemName, currentFile, f.name)) db_->setHave(f.crc, f.size, r.name, r.game, r.system);
+                if (isInPlace(r, system.name, currentFile_, f.name))
+                    db_->setHave(f.crc, f.size, r.name, r.game, r.system);
             }
         }
     });
 }
 
-int FolderJob::reload(size_t index, FileCollection& collection, bool test) {
-    if (test && index < tested_.size() && tested_[index].stamp.valid &&
-        stampOf(collection.path) == tested_[index].stamp) {
-        if (!zipTestPassed(tested_[index].status)) return tested_[index].status;
+int FolderJob::reload(const SystemFolder& system, size_t index, FileCollection& collection, bool test) {
+    if (test && index < system.tested.size() && system.tested[index].stamp.valid &&
+        stampOf(collection.path) == system.tested[index].stamp) {
+        if (!zipTestPassed(system.tested[index].status)) return system.tested[index].status;
         test = false;
     }
     return loadCollection(collection, loadOptions(test));

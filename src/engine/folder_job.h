@@ -1,15 +1,22 @@
-// The base of the scan, fix and rebuild jobs: the folder being worked on,
-// the file being processed, reporting through the job host, and the first
-// pass that scan and fix share.
+// The base of the scan, fix and rebuild jobs: the systems worked on, the file
+// being processed, reporting through the job host, and the first pass that
+// scan and fix share.
 //
 // A job is prepared on the starting thread (prepare()) and its body runs once
 // on a worker (execute()); see WorkerJob. Every path is built from an
 // explicit folder; the process's working directory is never used.
+//
+// Scan and fix take either one chosen system or a list of systems. With one,
+// its folder is listed while the job is prepared (a folder that cannot be
+// made is a notice and no job) and the texts name it; with a list, each
+// folder is opened in turn (one that cannot be made is worked on as an empty
+// one) and each system is announced on its own line.
 #pragma once
 
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,57 +36,82 @@ struct AnalysisOptions {
     unsigned loadThreads = 0;
 };
 
+// One system's folder as a scan or fix finds it.
+struct SystemFolder {
+    std::string name;
+    std::string path;                        // empty when the name cannot be a folder name
+    std::vector<std::string> files;          // its plain files, by name
+    std::vector<std::string> leftoverLines;  // what a killed run left there; the first pass posts them
+
+    // What the first pass found of each listed file.
+    struct Tested {
+        FileStamp stamp;
+        int status = 0;
+    };
+    std::vector<Tested> tested;
+
+    std::string pathOf(size_t index) const;
+    // Every listed file's path, in listing order.
+    std::vector<std::string> paths() const;
+    // The first pass's load status of a listed file, or 0 when it did not reach it.
+    int firstPassStatus(size_t index) const { return index < tested.size() ? tested[index].status : 0; }
+};
+
 class FolderJob : public WorkerJob {
 protected:
-    FolderJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, AnalysisOptions options);
+    // Scan and fix: `systems` in order; `oneChosen`: the single system a
+    // person picked (see above). Rebuild passes no systems.
+    FolderJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::vector<std::string> systems,
+              bool oneChosen, AnalysisOptions options);
 
     Catalogue& db() { return *db_; }
     JobHost& host() { return host_; }
     const Settings& settings() const { return settings_; }
     bool cancelled() const { return host_.cancelRequested(); }
 
-    // Progress of `currentFile` at `fileIndex`, at a bounded rate (the first
-    // and the last file of a list always show).
+    bool oneChosen() const { return oneChosen_; }
+    // The chosen system, or the last one worked on (empty before any).
+    const std::string& systemName() const { return systemName_; }
+
+    // The file being worked on and its place in the list, for the progress
+    // and the findings.
+    void setCurrentFile(size_t index, const std::string& name);
+    void setCurrentFile(const std::string& name) { currentFile_ = name; }
+    const std::string& currentFile() const { return currentFile_; }
+    // The length of the list being walked; also the progress's maximum.
+    void setFileCount(size_t count);
+
+    // Progress of the current file, at a bounded rate (the first and the last
+    // file of a list always show).
     void showProgress();
-    void setProgressRange() { host_.setProgressMax(fileCount); }
     void postMessage(const std::string& text) { host_.addMessage(text); }
-    // A finding under `currentFile`'s node; identical consecutive findings of
-    // one file appear once.
-    void postFileMessage(const std::string& text) { tree_.post(currentFile, text); }
+    // A finding under the current file's node; identical consecutive findings
+    // of one file appear once.
+    void postFileMessage(const std::string& text) { tree_.post(currentFile_, text); }
     void clearMessages();
-    // Closes the progress, shows `text`, and shows `systemName`'s games.
+    // Closes the progress and shows `text`.
     void finishJob(const std::string& text);
 
-    // Resolves `systemName`'s folder (created when missing), recovers what
-    // a killed run left there (recoverLeftovers) and lists its plain files
-    // (the caller sets the progress range). False when the name cannot be a folder name or the folder
-    // cannot be created; the listing is then empty. `refusal` receives the
-    // text that says why.
-    bool openSystemFolder(std::string* refusal = nullptr);
-    // The multi-system jobs: each of `systems` in turn until a cancel is
-    // announced, its folder opened (one that cannot be made is worked on as
-    // an empty one) and `oneSystem` run.
-    void eachSystem(const std::vector<std::string>& systems, const std::function<void()>& oneSystem);
-    std::string pathOf(size_t index) const;
-    // Every listed file's path, in listing order.
-    std::vector<std::string> listedPaths() const;
-    // The single-system preparation: the folder listed (a notice and false
-    // when it cannot be made), the progress shown with `caption`.
-    bool prepareSystemFolder(const std::string& caption);
+    // Scan's and fix's preparation: with one chosen system its folder listed
+    // (a notice and false when it cannot be made) and the progress shown with
+    // `oneCaption`; with a list the progress shown with `listCaption`.
+    bool prepareSystems(const std::string& oneCaption, const std::string& listCaption);
+    // Runs `work` on the chosen system, or on each system of the list in turn
+    // until a cancel is announced.
+    void eachSystem(const std::function<void(SystemFolder&)>& work);
 
     LoadOptions loadOptions(bool test) const { return {test, settings_.useMD5, settings_.useSHA1}; }
     RomFinder finder();
     // Walks the listed files in order until a cancel, each loaded ahead on the
     // loader's threads (with `test`, each archive tested), showing progress;
     // `visit` gets the file's index in the listing and what was loaded.
-    void eachListedFile(bool test, const std::function<void(size_t index, LoadedItem& item)>& visit);
+    void eachListedFile(const SystemFolder& system, bool test,
+                        const std::function<void(size_t index, LoadedItem& item)>& visit);
 
     // Posts the leftover warnings, then lists and tests every file of the
-    // folder, marking each ROM found in place as had. `reportErrors`: post "Error in zip" for files that fail.
-    void firstPass(bool reportErrors);
-    // What the first pass found of a listed file: its load status, or 0 when
-    // the pass did not reach it.
-    int firstPassStatus(size_t index) const { return index < tested_.size() ? tested_[index].status : 0; }
+    // folder, marking each ROM found in place as had. `reportErrors`: post
+    // "Error in zip" for files that fail.
+    void firstPass(SystemFolder& system, bool reportErrors);
     // A step failed and has been reported; the job goes on.
     void failStep() {
         ++failedSteps_;
@@ -89,31 +121,28 @@ protected:
 
     // Loads a file of the listing again. With `test`, an archive tested by the
     // first pass and unchanged since is not read again.
-    int reload(size_t index, FileCollection& collection, bool test);
-
-    // Warnings about leftovers of a killed run found by openSystemFolder;
-    // firstPass posts them.
-    std::vector<std::string> leftoverLines;
-
-    std::string systemName;
-    int fileCount = 0;
-    int fileIndex = 0;
-    std::string currentFile;
-    std::string folder;                 // the system folder being worked on
-    std::vector<std::string> fileList;  // its plain files, by name
+    int reload(const SystemFolder& system, size_t index, FileCollection& collection, bool test);
 
 private:
-    struct TestResult {
-        FileStamp stamp;
-        int status = 0;
-    };
+    // Resolves the system's folder (created when missing), recovers what a
+    // killed run left there and lists its plain files. Without a folder (the
+    // name cannot be a folder name, or it cannot be created) the listing is
+    // empty and `refusal` says why.
+    SystemFolder openSystemFolder(const std::string& name, bool& opened, std::string& refusal);
 
     std::shared_ptr<Catalogue> db_;
     JobHost& host_;
     Settings settings_;
     AnalysisOptions options_;
+    std::vector<std::string> systems_;
+    bool oneChosen_;
+    // The chosen system's folder, listed by prepareSystems.
+    std::optional<SystemFolder> chosen_;
+    std::string systemName_;
     FileMessageTree tree_;
-    std::vector<TestResult> tested_;
+    std::string currentFile_;
+    int fileIndex_ = 0;
+    int fileCount_ = 0;
     std::chrono::steady_clock::time_point lastProgress_{};
     int failedSteps_ = 0;
 };

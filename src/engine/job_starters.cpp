@@ -13,7 +13,7 @@ bool RomsDB::scanSystem(JobHost& host, const Settings& settings, const std::stri
 
 bool RomsDB::scanAll(JobHost& host, const Settings& settings, std::vector<std::string> systems) {
     if (!usable(host)) return false;
-    return runner().start(std::make_unique<MultiScanJob>(shared(), host, settings, std::move(systems)));
+    return runner().start(std::make_unique<ScanJob>(shared(), host, settings, std::move(systems)));
 }
 
 bool RomsDB::fixSystem(JobHost& host, const Settings& settings, const std::string& system) {
@@ -23,7 +23,7 @@ bool RomsDB::fixSystem(JobHost& host, const Settings& settings, const std::strin
 
 bool RomsDB::fixAll(JobHost& host, const Settings& settings, std::vector<std::string> systems) {
     if (!usable(host)) return false;
-    return runner().start(std::make_unique<MultiFixJob>(shared(), host, settings, std::move(systems)));
+    return runner().start(std::make_unique<FixJob>(shared(), host, settings, std::move(systems)));
 }
 
 bool RomsDB::rebuild(JobHost& host, const Settings& settings, const std::string& sourceFolder) {

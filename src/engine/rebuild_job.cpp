@@ -23,14 +23,14 @@ constexpr PendingRule kRule = PendingRule::MissingOrElsewhere;
 
 RebuildJob::RebuildJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings,
                              std::string sourceFolder, AnalysisOptions options)
-    : FolderJob(std::move(db), host, std::move(settings), options),
+    : FolderJob(std::move(db), host, std::move(settings), {}, false, options),
       fromFolder_(true),
       sourceFolder_(std::move(sourceFolder)),
       loadThreads_(options.loadThreads) {}
 
 RebuildJob::RebuildJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings,
                              std::vector<std::string> files, AnalysisOptions options)
-    : FolderJob(std::move(db), host, std::move(settings), options),
+    : FolderJob(std::move(db), host, std::move(settings), {}, false, options),
       fromFolder_(false),
       sourceFiles(std::move(files)),
       loadThreads_(options.loadThreads) {}
@@ -50,8 +50,7 @@ bool RebuildJob::prepare() {
         host().startProgress(text::kRebuildingFiles, 0);
         host().updateProgress(text::kInitializing, 0);
     }
-    fileCount = static_cast<int>(sourceFiles.size());
-    setProgressRange();
+    setFileCount(sourceFiles.size());
     return true;
 }
 
@@ -68,18 +67,17 @@ void RebuildJob::execute() {
         LoadedItem item;
         for (size_t i = 0; i < sourceFiles.size(); ++i) {
             if (cancelled()) break;
-            currentFile = sourceFiles[i];
-            fileIndex = static_cast<int>(i);
+            setCurrentFile(i, sourceFiles[i]);
             showProgress();
             loader->next(item);
-            const bool changed = !(stampOf(currentFile) == item.stamp);
+            const bool changed = !(stampOf(sourceFiles[i]) == item.stamp);
             if (changed) {
-                item.collection = FileCollection(currentFile);
+                item.collection = FileCollection(sourceFiles[i]);
                 item.status = loadCollection(item.collection, loadOptions(true));
             }
             prepared_ = takePrepared(i, changed);
             if (!zipTestPassed(item.status)) {
-                postMessage(text::errorInZip(currentFile, item.status));
+                postMessage(text::errorInZip(currentFile(), item.status));
                 failStep();
                 continue;
             }

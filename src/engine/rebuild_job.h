@@ -3,9 +3,9 @@
 // each missing ROM it matches is copied into its game's archive in its
 // system's folder and marked had. The source files are never changed.
 //
-// How to use (the RomsDB starters do this):
-//   runner.start(std::make_unique<RebuildJob>(db.shared(), host, settings, folder));
-//   runner.start(std::make_unique<RebuildJob>(db.shared(), host, settings, paths));
+// How to use (the jobs library's starters do this):
+//   runner.start(std::make_unique<RebuildJob>(catalogue, host, settings, folder));
+//   runner.start(std::make_unique<RebuildJob>(catalogue, host, settings, paths));
 //
 // When a file matches several ROMs the host's duplicate question decides
 // which are built; its answer stays in force as the dialog's table says.
@@ -21,7 +21,7 @@
 
 namespace quorvane {
 
-class RebuildJob : public FolderJob {
+class RebuildJob final : public FolderJob {
 public:
     // From a folder ("$BASEDIR$" allowed), walked recursively.
     RebuildJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::string sourceFolder,

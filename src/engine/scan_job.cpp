@@ -9,49 +9,51 @@ namespace quorvane {
 namespace text = analysis_text;
 
 ScanJob::ScanJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::string system,
-                       AnalysisOptions options)
-    : FolderJob(std::move(db), host, std::move(settings), options) {
-    systemName = std::move(system);
-}
+                 AnalysisOptions options)
+    : FolderJob(std::move(db), host, std::move(settings), {std::move(system)}, true, options) {}
+
+ScanJob::ScanJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::vector<std::string> systems,
+                 AnalysisOptions options)
+    : FolderJob(std::move(db), host, std::move(settings), std::move(systems), false, options) {}
 
 bool ScanJob::prepare() {
-    if (!prepareSystemFolder(text::scanCaption(systemName))) return false;
+    if (!prepareSystems(text::scanCaption(systemName()), text::kScanningSystems)) return false;
     clearMessages();
     return true;
 }
 
 void ScanJob::execute() {
-    scanOneSystem();
+    eachSystem([this](SystemFolder& system) { scanSystem(system); });
     if (cancelled()) postMessage(text::kScanCancelled);
-    finishJob(text::romsetScanned(systemName));
+    finishJob(oneChosen() ? text::romsetScanned(systemName()) : std::string(text::kRomsetsScanned));
 }
 
-void ScanJob::scanOneSystem() {
+void ScanJob::scanSystem(SystemFolder& system) {
     if (db().openDB() != 0) {
         postMessage(db().lastError());
         return;
     }
-    postMessage(text::scanningSystem(text::timeStamp(std::time(nullptr)), systemName));
-    db().cleanSystemStatus(systemName);
-    firstPass(true);
-    secondPass();
+    postMessage(text::scanningSystem(text::timeStamp(std::time(nullptr)), system.name));
+    db().cleanSystemStatus(system.name);
+    firstPass(system, true);
+    secondPass(system);
     db().closeDB();
 }
 
-void ScanJob::secondPass() {
+void ScanJob::secondPass(const SystemFolder& system) {
     // Nothing is written here, so the listings can be read ahead in parallel.
     const RomFinder find = finder();
-    eachListedFile(false, [&](size_t, LoadedItem& item) {
+    eachListedFile(system, false, [&](size_t, LoadedItem& item) {
         for (File& f : item.collection.files) {
             const std::vector<GenericRom> matches = identifyFile(f, find);
             if (matches.empty()) postFileMessage(text::cannotBeIdentified(f.name));
             bool wanted = false;
             for (const GenericRom& r : matches) {
-                switch (classifyMatch(r, systemName, currentFile, f.name)) {
+                switch (classifyMatch(r, system.name, currentFile(), f.name)) {
                     case MatchClass::InPlace: wanted = true; break;
                     case MatchClass::MisplacedMissing:
                         postFileMessage(text::identifiedAs(f.name, r));
-                        db().setPresent(f.crc, f.size, r.name, r.game, systemName);
+                        db().setPresent(f.crc, f.size, r.name, r.game, system.name);
                         wanted = true;
                         break;
                     case MatchClass::ForeignMissing:
@@ -65,23 +67,6 @@ void ScanJob::secondPass() {
             if (!wanted) postFileMessage(text::shouldBeDeleted(f.name));
         }
     });
-}
-
-MultiScanJob::MultiScanJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings,
-                                 std::vector<std::string> systems, AnalysisOptions options)
-    : ScanJob(std::move(db), host, std::move(settings), std::string(), options), systemList(std::move(systems)) {}
-
-bool MultiScanJob::prepare() {
-    host().startProgress(text::kScanningSystems, 0);
-    host().updateProgress(text::kInitializing, 0);
-    clearMessages();
-    return true;
-}
-
-void MultiScanJob::execute() {
-    eachSystem(systemList, [this] { scanOneSystem(); });
-    if (cancelled()) postMessage(text::kScanCancelled);
-    finishJob(text::kRomsetsScanned);
 }
 
 }  // namespace quorvane

@@ -2,38 +2,30 @@
 // file. Marks each ROM found in place "Y" and each found elsewhere "P", and
 // reports unreadable archives, unidentified, misplaced and unwanted files.
 //
-// How to use (the RomsDB starters do this):
-//   runner.start(std::make_unique<ScanJob>(db.shared(), host, settings, "System"));
+// How to use (the jobs library's starters do this):
+//   runner.start(std::make_unique<ScanJob>(catalogue, host, settings, "System"));
+//   runner.start(std::make_unique<ScanJob>(catalogue, host, settings, systems));
 #pragma once
 
 #include "engine/folder_job.h"
 
 namespace quorvane {
 
-class ScanJob : public FolderJob {
+class ScanJob final : public FolderJob {
 public:
+    // The one system a person chose.
     ScanJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::string system,
-               AnalysisOptions options = {});
-    bool prepare() override;
-    void execute() override;
-
-protected:
-    // Both passes over the listed folder of `systemName`.
-    void scanOneSystem();
-
-private:
-    void secondPass();
-};
-
-class MultiScanJob : public ScanJob {
-public:
-    MultiScanJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings,
-                    std::vector<std::string> systems, AnalysisOptions options = {});
+            AnalysisOptions options = {});
+    // A list of systems, scanned in order.
+    ScanJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::vector<std::string> systems,
+            AnalysisOptions options = {});
     bool prepare() override;
     void execute() override;
 
 private:
-    std::vector<std::string> systemList;
+    // Both passes over the listed folder.
+    void scanSystem(SystemFolder& system);
+    void secondPass(const SystemFolder& system);
 };
 
 }  // namespace quorvane

@@ -133,10 +133,10 @@ TEST_F(FixTest, TwoFixesInTheSameSecondShareTheBackupFolderWithoutOverwriting) {
     EXPECT_NE(std::find(backups.begin(), backups.end(), "note.txt=first"), backups.end());
 }
 
-TEST_F(FixTest, MultiFixUsesOneBackupFolderAndItsOwnTexts) {
+TEST_F(FixTest, ListFixUsesOneBackupFolderAndItsOwnTexts) {
     writeFile(f() + "/x.txt", "x");
     writeFile(systemFolder("Other") + "/y.txt", "y");
-    ASSERT_TRUE(run(std::make_unique<MultiFixJob>(db, host, settings, Lines{"Sys", "Other"})));
+    ASSERT_TRUE(run(std::make_unique<FixJob>(db, host, settings, Lines{"Sys", "Other"})));
     EXPECT_EQ(transcript(), (Lines{"<time> - Scanning system Sys... ", "<time> - Fixing system Sys... ", "[x.txt]",
                                    "  x.txt cannot be identified.", "  x.txt deleted",
                                    "<time> - Scanning system Other... ", "<time> - Fixing system Other... ",

@@ -91,10 +91,10 @@ TEST_F(ScanTest, CancelInTheFirstPassSkipsTheSecondAndKeepsStatuses) {
     EXPECT_EQ(host.eventsOf("info"), Lines{"Romset Sys has been scanned."});
 }
 
-TEST_F(ScanTest, MultiScanPostsTwoLinesPerSystemAndRefusesUnsafeNames) {
+TEST_F(ScanTest, ListScanPostsTwoLinesPerSystemAndRefusesUnsafeNames) {
     const std::string f = systemFolder("Other");
     makeZips({{f + "/O.zip", {{"o1.bin", "content o1"}}}});
-    ASSERT_TRUE(run(std::make_unique<MultiScanJob>(db, host, settings, Lines{"Other", "../evil"})));
+    ASSERT_TRUE(run(std::make_unique<ScanJob>(db, host, settings, Lines{"Other", "../evil"})));
     const Lines t = transcript();
     EXPECT_EQ(t, (Lines{"<time> - Scanning system Other... ", "<time> - Scanning system Other... ",
                         "<time> - Scanning system ../evil... ",
