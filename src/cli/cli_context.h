@@ -15,7 +15,7 @@ class App;
 
 namespace quorvane {
 
-class RomsDB;
+class CatalogueJobs;
 
 // Exit statuses of the command line.
 inline constexpr int kExitOk = 0;
@@ -32,7 +32,7 @@ struct CliContext {
     bool loadSettings(Settings& out) const;
     // The current category's database, with its folder created; nullptr
     // (with a message on stderr) when the folder cannot be made.
-    std::unique_ptr<RomsDB> openDatabase(const Settings& settings) const;
+    std::unique_ptr<CatalogueJobs> openDatabase(const Settings& settings) const;
 };
 
 // One registration function per sub-command file (cmd_*.cpp). Declared weak:

@@ -1,12 +1,12 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
-#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
 #include "core/categories.h"
 #include "core/program_folders.h"
 #include "core/text.h"
 #include "core/version.h"
+#include "jobs/catalogue_jobs.h"
 
 namespace quorvane {
 
@@ -27,12 +27,12 @@ bool CliContext::loadSettings(Settings& out) const {
     return true;
 }
 
-std::unique_ptr<RomsDB> CliContext::openDatabase(const Settings& settings) const {
+std::unique_ptr<CatalogueJobs> CliContext::openDatabase(const Settings& settings) const {
     if (!ensureDatabasesFolder(settings)) {
         std::fprintf(stderr, "Cannot create the databases folder %s\n", settings.databasesDir.c_str());
         return nullptr;
     }
-    return std::make_unique<RomsDB>(settings.currentDatabasePath());
+    return std::make_unique<CatalogueJobs>(settings.currentDatabasePath());
 }
 
 int runCli(int argc, char** argv) {

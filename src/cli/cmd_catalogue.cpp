@@ -2,18 +2,18 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
-#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
 #include "core/json.h"
 #include "core/text.h"
+#include "jobs/catalogue_jobs.h"
 #include "presentation/catalogue_views.h"
 
 namespace quorvane {
 
 namespace {
 
-int reportDatabaseError(RomsDB& db) {
-    const std::string error = db.impl().lastError();
+int reportDatabaseError(CatalogueJobs& db) {
+    const std::string error = db.catalogue().lastError();
     if (error.empty()) return kExitOk;
     std::fprintf(stderr, "%s\n", terminalText(error).c_str());
     return kExitFailed;
@@ -28,12 +28,12 @@ struct SystemsOptions {
 int runSystems(const CliContext& ctx, const SystemsOptions& o) {
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
-    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
     const SystemsView view = o.complete ? SystemsView::Complete : o.incomplete ? SystemsView::Incomplete : SystemsView::All;
-    const std::vector<std::string> systems = view == SystemsView::Complete     ? db->getCompleteSystems()
-                                             : view == SystemsView::Incomplete ? db->getIncompleteSystems()
-                                                                               : db->getSystems();
+    const std::vector<std::string> systems = view == SystemsView::Complete     ? db->catalogue().getCompleteSystems()
+                                             : view == SystemsView::Incomplete ? db->catalogue().getIncompleteSystems()
+                                                                               : db->catalogue().getSystems();
     if (const int rc = reportDatabaseError(*db)) return rc;
     if (o.json) {
         std::printf("{\"caption\": %s, \"systems\": [", jsonString(systemsCaption(view, systems.size())).c_str());
@@ -55,14 +55,14 @@ struct GamesOptions {
 int runGames(const CliContext& ctx, const GamesOptions& o) {
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
-    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
     const GamesView view = o.mode == "available"    ? GamesView::Available
                            : o.mode == "missing"    ? GamesView::Missing
                            : o.mode == "incomplete" ? GamesView::Incomplete
                                                     : GamesView::All;
-    const Romset romset = db->getRomset(o.system, gamesViewInfo(view).mode);
-    const std::string version = db->getSystemVersion(o.system);
+    const Romset romset = db->catalogue().getRomset(o.system, gamesViewInfo(view).mode);
+    const std::string version = db->catalogue().getSystemVersion(o.system);
     if (const int rc = reportDatabaseError(*db)) return rc;
     const std::string caption = gamesCaption(view, romset, version);
     if (o.json) {
@@ -88,9 +88,9 @@ struct RomsOptions {
 int runRoms(const CliContext& ctx, const RomsOptions& o) {
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
-    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
-    const Romset romset = db->getRomset(o.system, 0);
+    const Romset romset = db->catalogue().getRomset(o.system, 0);
     if (const int rc = reportDatabaseError(*db)) return rc;
     const Game* game = nullptr;
     for (const Game& g : romset.games)

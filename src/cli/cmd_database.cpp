@@ -2,10 +2,10 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
-#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
 #include "core/text.h"
+#include "jobs/catalogue_jobs.h"
 
 namespace quorvane {
 
@@ -19,16 +19,16 @@ struct Options {
 int runDeleteSystem(const CliContext& ctx, const Options& o) {
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
-    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
-    if (!db->impl().hasSystem(o.system)) {
-        const std::string error = db->impl().lastError();
+    if (!db->catalogue().hasSystem(o.system)) {
+        const std::string error = db->catalogue().lastError();
         std::fprintf(stderr, "%s\n",
                      terminalText(error.empty() ? "No system \"" + o.system + "\" in this database." : error).c_str());
         return kExitFailed;
     }
-    if (!db->deleteSystem(o.system)) {
-        std::fprintf(stderr, "%s\n", terminalText(db->impl().lastError()).c_str());
+    if (!db->catalogue().deleteSystem(o.system)) {
+        std::fprintf(stderr, "%s\n", terminalText(db->catalogue().lastError()).c_str());
         return kExitFailed;
     }
     std::printf("Deleted system %s.\n", terminalText(o.system).c_str());
@@ -38,14 +38,14 @@ int runDeleteSystem(const CliContext& ctx, const Options& o) {
 int runConfirmed(const CliContext& ctx, const Options& o, const char* question, bool clean) {
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
-    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
     ConsoleHost host;
     if (o.yes) host.setQuestionPolicy(QuestionPolicy::Yes);
     if (!host.askYesAbort(question)) return kExitOk;
-    if (clean) db->cleanStatus();
-    else db->deleteDB();
-    const std::string error = db->impl().lastError();
+    if (clean) db->catalogue().cleanStatus();
+    else db->catalogue().deleteDB();
+    const std::string error = db->catalogue().lastError();
     if (!error.empty()) {
         std::fprintf(stderr, "%s\n", terminalText(error).c_str());
         return kExitFailed;

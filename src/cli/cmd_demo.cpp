@@ -11,12 +11,12 @@
 
 #include "archive/zip_info.h"
 #include "archive/zip_util.h"
-#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
 #include "core/file_util.h"
 #include "core/program_folders.h"
 #include "engine/folder_listing.h"
+#include "jobs/catalogue_jobs.h"
 
 namespace quorvane {
 
@@ -85,9 +85,9 @@ void showFolder(const std::string& folder, const char* title) {
     }
 }
 
-void showGames(RomsDB& db) {
+void showGames(CatalogueJobs& db) {
     std::printf("Games of %s in the catalogue:\n", kSystem);
-    for (const Game& g : db.getRomset(kSystem, 0).games) {
+    for (const Game& g : db.catalogue().getRomset(kSystem, 0).games) {
         const char* state = g.state() == GameState::Complete  ? "complete"
                             : g.state() == GameState::Missing ? "missing"
                                                               : "incomplete";
@@ -164,39 +164,39 @@ int runDemo(const CliContext& ctx) {
     showFolder(systemFolder, "System folder");
     showFolder(source, "Source folder");
 
-    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
     ConsoleHost host;
     host.setQuestionPolicy(QuestionPolicy::Yes);
     host.setDupesPolicy(DupesPolicy::All);
     auto step = [&](bool started) {
         if (!started) return false;
-        db->waitForJob();
+        db->wait();
         return true;
     };
 
     heading("1. Import the DAT file");
-    if (!step(db->importRomset(host, settings, {datPath}))) return kExitFailed;
+    if (!step(db->startImport(host, settings, {datPath}))) return kExitFailed;
     showGames(*db);
 
     heading("2. Scan: report, change nothing");
-    if (!step(db->scanSystem(host, settings, kSystem))) return kExitFailed;
+    if (!step(db->startScan(host, settings, kSystem))) return kExitFailed;
     std::printf("\n");
     showGames(*db);
 
     heading("3. Fix: repair the folder; unwanted files go to the backup folder");
-    if (!step(db->fixSystem(host, settings, kSystem))) return kExitFailed;
+    if (!step(db->startFix(host, settings, kSystem))) return kExitFailed;
     std::printf("\n");
     showFolder(systemFolder, "System folder");
     showFolder(settings.backupDir.substr(0, settings.backupDir.size() - 1), "Backup folder");
 
     heading("4. Scan again: only what is still missing remains");
-    if (!step(db->scanSystem(host, settings, kSystem))) return kExitFailed;
+    if (!step(db->startScan(host, settings, kSystem))) return kExitFailed;
     std::printf("\n");
     showGames(*db);
 
     heading("5. Rebuild from the source folder");
-    if (!step(db->rebuild(host, settings, source))) return kExitFailed;
+    if (!step(db->startRebuild(host, settings, source))) return kExitFailed;
     std::printf("\n");
     showFolder(systemFolder, "System folder");
     showFolder(source, "Source folder (unchanged)");

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
 #include "core/text.h"
+#include "jobs/catalogue_jobs.h"
 #include "tools/export_job.h"
 #include "tools/export_template.h"
 #include "tools/file_formats.h"
@@ -45,9 +45,9 @@ int runExport(const CliContext& ctx, const Options& o) {
         std::fprintf(stderr, "%s\n", kNoValidFormat);
         return kExitUsage;
     }
-    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
-    std::vector<std::string> systems = o.systems.empty() ? db->getSystems() : o.systems;
+    std::vector<std::string> systems = o.systems.empty() ? db->catalogue().getSystems() : o.systems;
 
     // The job's messages decide the exit status: a file that could not be
     // written is reported by "Unable to create file" alone.
@@ -58,11 +58,11 @@ int runExport(const CliContext& ctx, const Options& o) {
             ConsoleHost::addMessage(text);
         }
     } host;
-    if (!db->exportFiles(host, o.out, std::move(systems), systemText, gameText, romText, o.available ? 1 : 0)) {
-        if (db->impl().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
+    if (!db->startExport(host, {o.out, std::move(systems), systemText, gameText, romText, o.available ? 1 : 0})) {
+        if (db->catalogue().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
         return kExitFailed;
     }
-    db->waitForJob();
+    db->wait();
     return host.failed ? kExitFailed : kExitOk;
 }
 

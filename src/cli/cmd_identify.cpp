@@ -5,11 +5,11 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
-#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
 #include "core/json.h"
 #include "core/text.h"
+#include "jobs/catalogue_jobs.h"
 #include "tools/rom_identifier.h"
 
 namespace quorvane {
@@ -48,18 +48,18 @@ void printHits(const IdentifiedList& list, bool json) {
 int runIdentify(const CliContext& ctx, const Options& o) {
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
-    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
     ConsoleHost host(stderr, stderr);
     if (o.yes) host.setQuestionPolicy(QuestionPolicy::Yes);
     IdentifiedList list;
     // The job hands its hits over on its own thread; reading them after
     // waitForJob needs no further lock.
-    if (!startIdentify(*db, host, settings, o.paths, [&list](std::vector<GenericRom> hits) { list.append(hits); })) {
-        if (db->impl().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
+    if (!db->startIdentify(host, settings, o.paths, [&list](std::vector<GenericRom> hits) { list.append(hits); })) {
+        if (db->catalogue().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
         return kExitFailed;
     }
-    db->waitForJob();
+    db->wait();
     printHits(list, o.json);
     // Each input that could not be read was reported as a failed step.
     const auto outcome = [&host] { return host.failedSteps() > 0 ? kExitFailed : kExitOk; };
@@ -69,11 +69,11 @@ int runIdentify(const CliContext& ctx, const Options& o) {
         std::fprintf(stderr, "Nothing to rebuild.\n");
         return outcome();
     }
-    if (!startRebuildOf(*db, host, settings, std::move(paths))) {
-        if (db->impl().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
+    if (!db->startRebuild(host, settings, std::move(paths))) {
+        if (db->catalogue().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
         return kExitFailed;
     }
-    db->waitForJob();
+    db->wait();
     return outcome();
 }
 

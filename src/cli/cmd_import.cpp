@@ -2,9 +2,9 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
-#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
+#include "jobs/catalogue_jobs.h"
 
 namespace quorvane {
 
@@ -19,15 +19,15 @@ struct ImportOptions {
 int runImport(const CliContext& ctx, const ImportOptions& o) {
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
-    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
     ConsoleHost host;
     host.setQuestionPolicy(o.yes ? QuestionPolicy::Yes : o.ignore ? QuestionPolicy::No : QuestionPolicy::Ask);
-    if (!db->importRomset(host, settings, o.files)) {
-        if (db->impl().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
+    if (!db->startImport(host, settings, o.files)) {
+        if (db->catalogue().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
         return kExitFailed;
     }
-    db->waitForJob();
+    db->wait();
     return kExitOk;
 }
 

@@ -2,10 +2,10 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
-#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
 #include "core/text.h"
+#include "jobs/catalogue_jobs.h"
 #include "tools/miss_have_lists.h"
 
 namespace quorvane {
@@ -20,22 +20,22 @@ struct Options {
 int runMissHave(const CliContext& ctx, const Options& o) {
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
-    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
     if (o.all) {
         ConsoleHost host;
-        std::vector<std::string> systems = db->getSystems();
-        if (!db->createMissHaveAll(host, settings, std::move(systems))) {
-            if (db->impl().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
+        std::vector<std::string> systems = db->catalogue().getSystems();
+        if (!db->startMissHave(host, settings, std::move(systems))) {
+            if (db->catalogue().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
             return kExitFailed;
         }
-        db->waitForJob();
+        db->wait();
         return kExitOk;
     }
     int rc = kExitOk;
     for (const std::string& system : o.systems) {
-        for (const ListOutcome& list : {writeHaveList(db->impl(), settings.basedir, system),
-                                        writeMissList(db->impl(), settings.basedir, system)}) {
+        for (const ListOutcome& list : {writeHaveList(db->catalogue(), settings.basedir, system),
+                                        writeMissList(db->catalogue(), settings.basedir, system)}) {
             if (!list.error.empty()) {
                 std::fprintf(stderr, "%s\n", terminalText(list.error).c_str());
                 rc = kExitFailed;

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <map>
 
-#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
+#include "jobs/catalogue_jobs.h"
 
 namespace quorvane {
 
@@ -21,7 +21,7 @@ struct RebuildOptions {
 int runRebuild(const CliContext& ctx, const RebuildOptions& o) {
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
-    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
     ConsoleHost host;
     const std::map<std::string, DupesPolicy> policies{
@@ -29,17 +29,17 @@ int runRebuild(const CliContext& ctx, const RebuildOptions& o) {
     host.setDupesPolicy(policies.at(o.dupes));
     bool started;
     if (!o.files.empty()) {
-        started = db->rebuild(host, settings, o.files);
+        started = db->startRebuild(host, settings, o.files);
     } else {
         const std::string folder = o.folder.empty() ? settings.sourcedir : o.folder;
         if (folder.empty()) {
             std::fprintf(stderr, "No source folder: give FOLDER or set sourcedir in the settings.\n");
             return kExitUsage;
         }
-        started = db->rebuild(host, settings, folder);
+        started = db->startRebuild(host, settings, folder);
     }
     if (!started) return kExitFailed;
-    db->waitForJob();
+    db->wait();
     return host.failedSteps() > 0 ? kExitFailed : kExitOk;
 }
 

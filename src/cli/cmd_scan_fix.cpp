@@ -4,10 +4,10 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
-#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
 #include "core/text.h"
+#include "jobs/catalogue_jobs.h"
 
 namespace quorvane {
 
@@ -18,19 +18,19 @@ struct SystemsOptions {
     bool all = false;
 };
 
-using StartOne = bool (RomsDB::*)(JobHost&, const Settings&, const std::string&);
-using StartAll = bool (RomsDB::*)(JobHost&, const Settings&, std::vector<std::string>);
+using StartOne = bool (CatalogueJobs::*)(JobHost&, const Settings&, const std::string&);
+using StartAll = bool (CatalogueJobs::*)(JobHost&, const Settings&, std::vector<std::string>);
 
 int runOnSystems(const CliContext& ctx, const SystemsOptions& o, StartOne one, StartAll all) {
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
-    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
-    std::vector<std::string> systems = o.all ? db->getSystems() : o.systems;
+    std::vector<std::string> systems = o.all ? db->catalogue().getSystems() : o.systems;
     for (const std::string& s : systems) {
-        if (!db->impl().hasSystem(s)) {
+        if (!db->catalogue().hasSystem(s)) {
             // A database that cannot be opened is named as such, never as a missing system.
-            if (const std::string error = db->impl().lastError(); !error.empty()) {
+            if (const std::string error = db->catalogue().lastError(); !error.empty()) {
                 std::fprintf(stderr, "%s\n", error.c_str());
                 return kExitFailed;
             }
@@ -38,7 +38,7 @@ int runOnSystems(const CliContext& ctx, const SystemsOptions& o, StartOne one, S
             return kExitUsage;
         }
     }
-    if (const std::string error = db->impl().lastError(); !error.empty()) {
+    if (const std::string error = db->catalogue().lastError(); !error.empty()) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return kExitFailed;
     }
@@ -46,7 +46,7 @@ int runOnSystems(const CliContext& ctx, const SystemsOptions& o, StartOne one, S
     const bool started = !o.all && systems.size() == 1 ? ((*db).*one)(host, settings, systems[0])
                                                        : ((*db).*all)(host, settings, std::move(systems));
     if (!started) return kExitFailed;
-    db->waitForJob();
+    db->wait();
     return host.failedSteps() > 0 ? kExitFailed : kExitOk;
 }
 
@@ -74,14 +74,14 @@ void addScanCommand(CLI::App& app, CliContext& ctx) {
     addSystemsCommand(app, ctx,
                       {"scan", "Check system folders against the catalogue (changes no file)",
                        "Systems to scan, in this order", "Scan every system of the category"},
-                      &RomsDB::scanSystem, &RomsDB::scanAll);
+                      &CatalogueJobs::startScan, &CatalogueJobs::startScan);
 }
 
 void addFixCommand(CLI::App& app, CliContext& ctx) {
     addSystemsCommand(app, ctx,
                       {"fix", "Repair system folders (unwanted files are moved to a backup folder)",
                        "Systems to fix, in this order", "Fix every system of the category"},
-                      &RomsDB::fixSystem, &RomsDB::fixAll);
+                      &CatalogueJobs::startFix, &CatalogueJobs::startFix);
 }
 
 }  // namespace quorvane

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <mutex>
 
-#include "catalogue/roms_db.h"
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
 #include "core/json.h"
 #include "core/text.h"
+#include "jobs/catalogue_jobs.h"
 #include "tools/catalogue_stats.h"
 
 namespace quorvane {
@@ -22,22 +22,22 @@ struct Options {
 int runStats(const CliContext& ctx, const Options& o) {
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
-    std::unique_ptr<RomsDB> db = ctx.openDatabase(settings);
+    std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
     ConsoleHost host(stderr, stderr);
     auto values = std::make_shared<std::array<std::string, kStatCount + 1>>();
     auto mutex = std::make_shared<std::mutex>();
-    const bool started = db->showStats(host, [values, mutex](int number, const std::string& text) {
+    const bool started = db->startStats(host, [values, mutex](int number, const std::string& text) {
         std::lock_guard lock(*mutex);
         (*values)[static_cast<size_t>(number)] = text;
     });
     if (!started) {
         // The starter has said why when the database could not be opened.
-        if (db->impl().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
+        if (db->catalogue().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
         return kExitFailed;
     }
-    db->waitForJob();
-    const std::string error = db->impl().lastError();
+    db->wait();
+    const std::string error = db->catalogue().lastError();
     if (!error.empty()) {
         std::fprintf(stderr, "%s\n", terminalText(error).c_str());
         return kExitFailed;

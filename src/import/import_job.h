@@ -1,7 +1,7 @@
 // The DAT import job: reads the chosen DAT files one after another into the
 // category database, asking before it replaces a system the database holds.
 //
-// How to use: RomsDB::importRomset() creates it and hands it to the job
+// How to use: CatalogueJobs::startImport() creates it and hands it to the job
 // runner; prepare() shows the progress, execute() does the work and ends
 // with "Import completed." and a refresh of the lists. Tests may drive
 // prepare() and execute() directly.

@@ -9,7 +9,7 @@
 // per system, "<date time> Finished writing file <file>"; only "Unable to
 // create file" when the file cannot be written.
 //
-// How to use: RomsDB::exportFiles(host, ExportRequest{...}).
+// How to use: CatalogueJobs::startExport(host, ExportRequest{...}).
 #pragma once
 
 #include <functional>

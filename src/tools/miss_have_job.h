@@ -3,7 +3,7 @@
 // "-1" where its list could not be written), each followed by an empty line,
 // in the order of the list given.
 //
-// How to use: RomsDB::createMissHaveAll(host, settings, systems) shows the
+// How to use: CatalogueJobs::startMissHave(host, settings, systems) shows the
 // progress and runs this job; it ends with "Files creation completed.".
 #pragma once
 

@@ -3,9 +3,9 @@
 // How to use:
 //   std::vector<GenericRom> hits = identifyArchives(db, paths, useMD5, useSHA1);
 //   IdentifiedList list; list.append(hits);
-//   startRebuildOfAll(db, host, settings, list);   // "Rebuild All"
-// The desktop program runs identification as a job (startIdentify) so its
-// window stays responsive while digests are computed.
+//   jobs.startRebuild(host, settings, list.rebuildAllPaths());   // "Rebuild All"
+// The front ends run identification as a job (CatalogueJobs::startIdentify)
+// so the desktop window stays responsive while digests are computed.
 //
 // Every entry of every readable archive is looked up by CRC-32 and size, and
 // by MD5 and SHA-1 (both computed when either setting is on). Each matching
@@ -27,9 +27,7 @@
 
 namespace quorvane {
 
-class RomsDB;
 class Catalogue;
-struct Settings;
 
 inline constexpr const char* kIdentifyAction = "Identifying files...";
 
@@ -68,13 +66,9 @@ private:
     std::vector<GenericRom> items_;
 };
 
-// Hands `paths` to the rebuild job. With nothing to rebuild no job is
-// started and the result is false.
-bool startRebuildOf(RomsDB& db, JobHost& host, const Settings& settings, std::vector<std::string> paths);
-
 // Identification as a job: progress per archive, `done` receives the hits on
 // the job's thread when it ends.
-class IdentifyJob : public WorkerJob {
+class IdentifyJob final : public WorkerJob {
 public:
     IdentifyJob(std::shared_ptr<Catalogue> db, JobHost& host, std::vector<std::string> paths, bool useMD5,
                 bool useSHA1, std::function<void(std::vector<GenericRom>)> done);
@@ -88,8 +82,5 @@ private:
     bool useMD5_, useSHA1_;
     std::function<void(std::vector<GenericRom>)> done_;
 };
-
-bool startIdentify(RomsDB& db, JobHost& host, const Settings& settings, std::vector<std::string> paths,
-                   std::function<void(std::vector<GenericRom>)> done);
 
 }  // namespace quorvane

@@ -1,7 +1,7 @@
 // The statistics job: fills figures 1 to 14 of the statistics window, in
 // number order, each as soon as it is known.
 //
-// How to use: RomsDB::showStats(host, sink). The sink is called on the job's
+// How to use: CatalogueJobs::startStats(host, sink). The sink is called on the job's
 // thread; the desktop program forwards each call to the GUI thread and waits.
 // Preparation blanks all fourteen values before the job starts.
 #pragma once

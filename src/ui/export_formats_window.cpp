@@ -12,7 +12,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "catalogue/roms_db.h"
+#include "jobs/catalogue_jobs.h"
 #include "tools/export_template.h"
 #include "tools/file_formats.h"
 #include "ui/main_window.h"
@@ -168,8 +168,9 @@ bool ExportFormatsWindow::createFile(const QString& target) {
         uiDialogs().information(this, QStringLiteral("Error: no valid format"));
         return false;
     }
-    const bool started = main_.database().exportFiles(main_.host(), target.toStdString(), std::move(systems),
-                                                      systemText, gameText, romText, hav_->isChecked() ? 1 : 0);
+    ExportRequest request{target.toStdString(), std::move(systems), systemText, gameText, romText,
+                          hav_->isChecked() ? 1 : 0};
+    const bool started = main_.jobs().startExport(main_.host(), std::move(request));
     main_.jobStarted(started);
     return started;
 }

@@ -16,7 +16,8 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_check.h"
 #include "catalogue/catalogue_repair.h"
-#include "catalogue/roms_db.h"
+#include "jobs/catalogue_jobs.h"
+#include "tools/miss_have_lists.h"
 #include "ui/about_dialog.h"
 #include "ui/arrangement.h"
 #include "ui/export_formats_window.h"
@@ -89,7 +90,7 @@ MainWindow::MainWindow(Settings& settings, QWidget* parent) : QWidget(parent), s
 }
 
 MainWindow::~MainWindow() {
-    if (db_) db_->waitForJob();
+    if (db_) db_->wait();
     settings_.top = y();
     settings_.left = x();
     settings_.initMax = isMaximized();
@@ -97,16 +98,16 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::openDatabase() {
-    if (db_) db_->waitForJob();
-    db_ = std::make_unique<RomsDB>(settings_.currentDatabasePath());
+    if (db_) db_->wait();
+    db_ = std::make_unique<CatalogueJobs>(settings_.currentDatabasePath());
     // Say at once what is wrong, rather than showing an empty catalogue.
-    if (db_->impl().probe()) return;
-    if (db_->impl().lastOpenFoundDamage()) offerRepair(QStringLiteral("The catalogue is damaged."));
-    else uiDialogs().information(this, QString::fromStdString(db_->impl().lastError()));
+    if (db_->catalogue().probe()) return;
+    if (db_->catalogue().lastOpenFoundDamage()) offerRepair(QStringLiteral("The catalogue is damaged."));
+    else uiDialogs().information(this, QString::fromStdString(db_->catalogue().lastError()));
 }
 
 void MainWindow::checkDatabase() {
-    if (db_->jobRunning()) return jobStarted(false);
+    if (db_->busy()) return jobStarted(false);
     const std::string base = settings_.currentDatabasePath();
     CatalogueReport report;
     if (const int status = checkCatalogue(base, report); status != 0) {
@@ -136,7 +137,7 @@ void MainWindow::offerRepair(const QString& question) {
     if (status != 0 && text.empty()) text = "Cannot repair the database: " + Catalogue::describe(status);
     for (const std::string& line : report.lines) text += (text.empty() ? "" : "\n") + line;
     uiDialogs().information(this, QString::fromStdString(text));
-    db_ = std::make_unique<RomsDB>(settings_.currentDatabasePath());
+    db_ = std::make_unique<CatalogueJobs>(settings_.currentDatabasePath());
     currentRomset_.reset();
     if (systems_) refreshSystems();
 }
@@ -314,15 +315,15 @@ void MainWindow::lockHeight() {
 }
 
 void MainWindow::jobStarted(bool started) {
-    if (!started && db_->jobRunning()) uiDialogs().information(this, QString::fromLatin1(kAnotherJobRunning));
+    if (!started && db_->busy()) uiDialogs().information(this, QString::fromLatin1(kAnotherJobRunning));
 }
 
 void MainWindow::refreshSystems() { showSystemsView(SystemsView::All); }
 
 void MainWindow::showSystemsView(SystemsView view) {
-    const std::vector<std::string> systems = view == SystemsView::Complete     ? db_->getCompleteSystems()
-                                             : view == SystemsView::Incomplete ? db_->getIncompleteSystems()
-                                                                               : db_->getSystems();
+    const std::vector<std::string> systems = view == SystemsView::Complete     ? db_->catalogue().getCompleteSystems()
+                                             : view == SystemsView::Incomplete ? db_->catalogue().getIncompleteSystems()
+                                                                               : db_->catalogue().getSystems();
     systems_->setSystems(systems, q(systemsCaption(view, systems.size())));
     systems_->show();
     action("showSysWindow")->setChecked(true);
@@ -335,9 +336,10 @@ void MainWindow::showSystemGames(const std::string& system) {
     gameRoms_->clearGame();
     gameRoms_->hide();
     wait_->showMessage(QStringLiteral("Wait for roms to be displayed..."), false);
-    currentRomset_ = db_->getRomset(system, 0);
+    currentRomset_ = db_->catalogue().getRomset(system, 0);
     games_->hide();
-    games_->setGames(*currentRomset_, q(gamesCaption(GamesView::All, *currentRomset_, db_->getSystemVersion(system))));
+    games_->setGames(*currentRomset_,
+                     q(gamesCaption(GamesView::All, *currentRomset_, db_->catalogue().getSystemVersion(system))));
     games_->show();
     wait_->hide();
 }
@@ -349,9 +351,9 @@ void MainWindow::showGamesView(GamesView view) {
     gameRoms_->clearGame();
     gameRoms_->hide();
     wait_->showMessage(QStringLiteral("Wait for roms to be displayed..."), false);
-    currentRomset_ = db_->getRomset(name, gamesViewInfo(view).mode);
+    currentRomset_ = db_->catalogue().getRomset(name, gamesViewInfo(view).mode);
     wait_->hide();
-    const QString caption = q(gamesCaption(view, *currentRomset_, db_->getSystemVersion(name)));
+    const QString caption = q(gamesCaption(view, *currentRomset_, db_->catalogue().getSystemVersion(name)));
     if (currentRomset_->games.empty()) games_->clearGames(caption);
     else games_->setGames(*currentRomset_, caption);
 }
@@ -365,8 +367,9 @@ void MainWindow::switchCategory(const Category& category) {
 }
 
 void MainWindow::deleteDatabase() {
-    if (db_->jobRunning()) return jobStarted(false);
-    if (uiDialogs().yesAbort(this, QStringLiteral("Are you sure you want to delete the whole DB?"))) db_->deleteDB();
+    if (db_->busy()) return jobStarted(false);
+    if (uiDialogs().yesAbort(this, QStringLiteral("Are you sure you want to delete the whole DB?")))
+        db_->catalogue().deleteDB();
     games_->clearGames();
     systems_->clearSystems();
     currentRomset_.reset();
@@ -374,8 +377,9 @@ void MainWindow::deleteDatabase() {
 }
 
 void MainWindow::cleanDatabase() {
-    if (db_->jobRunning()) return jobStarted(false);
-    if (uiDialogs().yesAbort(this, QStringLiteral("Are you sure you want to clean roms status?"))) db_->cleanStatus();
+    if (db_->busy()) return jobStarted(false);
+    if (uiDialogs().yesAbort(this, QStringLiteral("Are you sure you want to clean roms status?")))
+        db_->catalogue().cleanStatus();
     games_->clearGames();
     refreshSystems();
 }
@@ -383,8 +387,8 @@ void MainWindow::cleanDatabase() {
 void MainWindow::deleteSelectedSystem() {
     const std::string system = systems_->selectedSystem();
     if (system.empty()) return;
-    if (db_->jobRunning()) return jobStarted(false);
-    db_->deleteSystem(system);
+    if (db_->busy()) return jobStarted(false);
+    db_->catalogue().deleteSystem(system);
     currentRomset_.reset();
     gameRoms_->clearGame();
     games_->clearGames();
@@ -398,32 +402,32 @@ void MainWindow::importDats() {
     if (files.isEmpty()) return;
     std::vector<std::string> paths;
     for (const QString& f : files) paths.push_back(f.toStdString());
-    jobStarted(db_->importRomset(*host_, settings_, std::move(paths)));
+    jobStarted(db_->startImport(*host_, settings_, std::move(paths)));
 }
 
 void MainWindow::scanSelected() {
     const std::string system = systems_->selectedSystem();
-    if (!system.empty()) jobStarted(db_->scanSystem(*host_, settings_, system));
+    if (!system.empty()) jobStarted(db_->startScan(*host_, settings_, system));
 }
 
 void MainWindow::fixSelected() {
     const std::string system = systems_->selectedSystem();
-    if (!system.empty()) jobStarted(db_->fixSystem(*host_, settings_, system));
+    if (!system.empty()) jobStarted(db_->startFix(*host_, settings_, system));
 }
 
-void MainWindow::scanAllShown() { jobStarted(db_->scanAll(*host_, settings_, systems_->shownSystems())); }
-void MainWindow::fixAllShown() { jobStarted(db_->fixAll(*host_, settings_, systems_->shownSystems())); }
-void MainWindow::rebuildAll() { jobStarted(db_->rebuild(*host_, settings_, settings_.sourcedir)); }
+void MainWindow::scanAllShown() { jobStarted(db_->startScan(*host_, settings_, systems_->shownSystems())); }
+void MainWindow::fixAllShown() { jobStarted(db_->startFix(*host_, settings_, systems_->shownSystems())); }
+void MainWindow::rebuildAll() { jobStarted(db_->startRebuild(*host_, settings_, settings_.sourcedir)); }
 
 void MainWindow::createMissHave() {
     const std::string system = systems_->selectedSystem();
     if (system.empty()) return;
-    db_->writeHaveList(settings_, system);
-    db_->writeMissList(settings_, system);
+    writeHaveList(db_->catalogue(), settings_.basedir, system);
+    writeMissList(db_->catalogue(), settings_.basedir, system);
 }
 
 void MainWindow::createMissHaveAll() {
-    jobStarted(db_->createMissHaveAll(*host_, settings_, systems_->shownSystems()));
+    jobStarted(db_->startMissHave(*host_, settings_, systems_->shownSystems()));
 }
 
 void MainWindow::toggleMessages() { messages_->setVisible(!messages_->isVisible()); }

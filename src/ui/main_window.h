@@ -20,7 +20,7 @@ class QVBoxLayout;
 
 namespace quorvane {
 
-class RomsDB;
+class CatalogueJobs;
 class SystemsWindow;
 class GamesWindow;
 class GameRomsWindow;
@@ -54,7 +54,7 @@ public:
     QAction* action(const QString& name) const;
     QList<QAction*> allActions() const;
     Settings& settings() { return settings_; }
-    RomsDB& database() { return *db_; }
+    CatalogueJobs& jobs() { return *db_; }
     QtJobHost& host() { return *host_; }
     const std::optional<Romset>& currentRomset() const { return currentRomset_; }
 
@@ -111,7 +111,7 @@ private:
     void toggleGames();
 
     Settings& settings_;
-    std::unique_ptr<RomsDB> db_;
+    std::unique_ptr<CatalogueJobs> db_;
     std::optional<Romset> currentRomset_;
     bool arranged_ = true;
     bool lockingHeight_ = false;

@@ -12,7 +12,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "catalogue/roms_db.h"
+#include "jobs/catalogue_jobs.h"
 #include "ui/main_window.h"
 #include "ui/status_icons.h"
 
@@ -79,12 +79,12 @@ void RomIdentifierWindow::dropEvent(QDropEvent* event) {
 
 bool RomIdentifierWindow::identify(const std::vector<std::string>& paths) {
     if (paths.empty()) return false;
-    const bool started = startIdentify(main_.database(), main_.host(), main_.settings(), paths,
-                                       [this](std::vector<GenericRom> hits) {
-                                           QMetaObject::invokeMethod(
-                                               this, [this, hits = std::move(hits)] { addHits(hits); },
-                                               Qt::QueuedConnection);
-                                       });
+    const bool started = main_.jobs().startIdentify(main_.host(), main_.settings(), paths,
+                                                    [this](std::vector<GenericRom> hits) {
+                                                        QMetaObject::invokeMethod(
+                                                            this, [this, hits = std::move(hits)] { addHits(hits); },
+                                                            Qt::QueuedConnection);
+                                                    });
     main_.jobStarted(started);
     return started;
 }
@@ -130,12 +130,12 @@ void RomIdentifierWindow::redraw() {
 void RomIdentifierWindow::rebuildThis() {
     // Grid rows count from 1 below the header line.
     const std::vector<std::string> paths = list_.rebuildThisPaths(result_->currentRow() + 1);
-    if (!paths.empty()) main_.jobStarted(startRebuildOf(main_.database(), main_.host(), main_.settings(), paths));
+    if (!paths.empty()) main_.jobStarted(main_.jobs().startRebuild(main_.host(), main_.settings(), paths));
 }
 
 void RomIdentifierWindow::rebuildAll() {
     const std::vector<std::string> paths = list_.rebuildAllPaths();
-    if (!paths.empty()) main_.jobStarted(startRebuildOf(main_.database(), main_.host(), main_.settings(), paths));
+    if (!paths.empty()) main_.jobStarted(main_.jobs().startRebuild(main_.host(), main_.settings(), paths));
 }
 
 }  // namespace quorvane

@@ -10,8 +10,8 @@
 #include <functional>
 #include <memory>
 
-#include "catalogue/roms_db.h"
 #include "core/file_util.h"
+#include "jobs/catalogue_jobs.h"
 #include "ui/main_window.h"
 #include "ui/messages_window.h"
 #include "ui/rom_identifier_window.h"
@@ -42,7 +42,7 @@ void save(const QString& folder, const char* name) {
 void afterJob(MainWindow& main, std::function<void()> then) {
     auto* timer = new QTimer(&main);
     QObject::connect(timer, &QTimer::timeout, &main, [timer, &main, then] {
-        if (main.database().jobRunning()) return;
+        if (main.jobs().busy()) return;
         timer->stop();
         timer->deleteLater();
         QTimer::singleShot(500, &main, then);

@@ -9,7 +9,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 
-#include "catalogue/roms_db.h"
+#include "jobs/catalogue_jobs.h"
 #include "tools/catalogue_stats.h"
 #include "ui/main_window.h"
 
@@ -55,7 +55,7 @@ void StatsWindow::open() {
 void StatsWindow::refresh() {
     for (size_t i = 1; i < values_.size(); ++i) values_[i]->clear();
     // Each figure reaches its label on the GUI thread while the job waits.
-    const bool started = main_.database().showStats(main_.host(), [this](int number, const std::string& text) {
+    const bool started = main_.jobs().startStats(main_.host(), [this](int number, const std::string& text) {
         auto set = [this, number, text] {
             if (number >= 1 && number <= kStatCount) values_[static_cast<size_t>(number)]->setText(QString::fromStdString(text));
         };

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "catalogue/roms_db.h"
+#include "catalogue/catalogue.h"
 #include "core/file_util.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"

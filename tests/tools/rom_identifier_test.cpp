@@ -2,7 +2,8 @@
 #include <zlib.h>
 
 #include "archive/digest_set.h"
-#include "catalogue/roms_db.h"
+#include "catalogue/catalogue.h"
+#include "core/worker_job.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "tools/rom_identifier.h"
@@ -78,13 +79,13 @@ TEST_F(RomIdentifier, DigestsTakePartOnlyWhenASettingIsOn) {
 }
 
 TEST_F(RomIdentifier, JobReportsProgressAndHandsOverItsHits) {
-    RomsDB facade(dir.file("roms"));
     RecordingHost host;
-    Settings settings;
     std::vector<GenericRom> received;
-    ASSERT_TRUE(startIdentify(facade, host, settings, {archive},
-                              [&received](std::vector<GenericRom> hits) { received = std::move(hits); }));
-    facade.waitForJob();
+    JobRunner runner;
+    ASSERT_TRUE(runner.start(std::make_unique<IdentifyJob>(
+        db, host, std::vector<std::string>{archive}, false, false,
+        [&received](std::vector<GenericRom> hits) { received = std::move(hits); })));
+    runner.wait();
     EXPECT_EQ(received.size(), 3u);
     EXPECT_EQ(host.events(), (std::vector<std::string>{"startProgress: Identifying files... / 1",
                                                        "progress: " + archive + " @ 0", "closeProgress: "}));
@@ -116,14 +117,13 @@ TEST_F(RomIdentifier, NamesEveryInputItCannotRead) {
                           }));
 
     // With digests on, the damaged entry's data is read, and fails.
-    RomsDB facade(dir.file("roms"));
     RecordingHost host;
-    Settings settings;
-    settings.useSHA1 = true;
     std::vector<GenericRom> received;
-    ASSERT_TRUE(startIdentify(facade, host, settings, {archive, dir.file("bad.zip"), dir.file("missing.zip")},
-                              [&received](std::vector<GenericRom> hits) { received = std::move(hits); }));
-    facade.waitForJob();
+    JobRunner runner;
+    ASSERT_TRUE(runner.start(std::make_unique<IdentifyJob>(
+        db, host, std::vector<std::string>{archive, dir.file("bad.zip"), dir.file("missing.zip")}, false, true,
+        [&received](std::vector<GenericRom> hits) { received = std::move(hits); })));
+    runner.wait();
     // drop.zip's "world" row has another MD5: two hits from each archive.
     EXPECT_EQ(received.size(), 4u);
     EXPECT_EQ(host.eventsOf("message"),

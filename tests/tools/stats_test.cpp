@@ -2,9 +2,11 @@
 
 #include <mutex>
 
-#include "catalogue/roms_db.h"
+#include "catalogue/catalogue.h"
+#include "core/worker_job.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
+#include "tools/stats_job.h"
 
 namespace quorvane {
 namespace {
@@ -17,22 +19,22 @@ struct Filled {
     std::vector<std::pair<int, std::string>> calls;
 };
 
-std::vector<std::pair<int, std::string>> runStats(RomsDB& db) {
+std::vector<std::pair<int, std::string>> runStats(std::shared_ptr<Catalogue> db) {
     RecordingHost host;
     auto filled = std::make_shared<Filled>();
-    EXPECT_TRUE(db.showStats(host, [filled](int number, const std::string& text) {
+    JobRunner runner;
+    EXPECT_TRUE(runner.start(std::make_unique<StatsJob>(db, host, [filled](int number, const std::string& text) {
         std::lock_guard lock(filled->mutex);
         filled->calls.emplace_back(number, text);
-    }));
-    db.waitForJob();
+    })));
+    runner.wait();
     EXPECT_TRUE(host.messages().empty());
     return filled->calls;
 }
 
 TEST(Statistics, EmptyDatabaseBlanksThenFillsZerosInNumberOrder) {
     TempDir dir;
-    RomsDB db(dir.file("roms"));
-    const auto calls = runStats(db);
+    const auto calls = runStats(std::make_shared<Catalogue>(dir.file("roms")));
     ASSERT_EQ(calls.size(), 28u);
     for (int n = 1; n <= 14; ++n) {
         EXPECT_EQ(calls[static_cast<size_t>(n - 1)], std::make_pair(n, std::string()));
@@ -42,8 +44,8 @@ TEST(Statistics, EmptyDatabaseBlanksThenFillsZerosInNumberOrder) {
 
 TEST(Statistics, OnePassFiguresTreatUnknownSizesAsUnknown) {
     TempDir dir;
-    RomsDB db(dir.file("roms"));
-    Catalogue& d = db.impl();
+    auto db = std::make_shared<Catalogue>(dir.file("roms"));
+    Catalogue& d = *db;
     ASSERT_TRUE(d.addRom("A", "1", "", "g1", "00000001", "r1", "100", "", "", "", ""));
     ASSERT_TRUE(d.addRom("A", "1", "", "g1", "00000002", "r2", "50", "", "", "", ""));
     ASSERT_TRUE(d.addRom("A", "1", "", "g2", "00000003", "r3", "0", "", "", "", ""));  // stored as "-"

@@ -4,7 +4,7 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
-#include "catalogue/roms_db.h"
+#include "catalogue/catalogue.h"
 #include "core/file_util.h"
 #include "support/temp_dir.h"
 #include "test_dialogs.h"

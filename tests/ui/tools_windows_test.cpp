@@ -9,8 +9,8 @@
 #include <QTableWidget>
 #include <gtest/gtest.h>
 
-#include "catalogue/roms_db.h"
 #include "core/file_util.h"
+#include "jobs/catalogue_jobs.h"
 #include "support/temp_dir.h"
 #include "test_dialogs.h"
 #include "tools/file_formats.h"
@@ -31,9 +31,9 @@ using testing::TempDir;
 using testing::TestDialogs;
 
 // Jobs call the GUI thread and wait: keep its events flowing until done.
-void waitForJob(RomsDB& db) {
-    while (db.jobRunning()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    db.waitForJob();
+void waitForJob(CatalogueJobs& jobs) {
+    while (jobs.busy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    jobs.wait();
     QCoreApplication::processEvents();
 }
 
@@ -61,7 +61,7 @@ TEST_F(ToolWindowsTest, ScanFromTheMainWindowEndsWithItsMessageAndRefillsGames) 
     main.refreshSystems();
     main.systemsWindow().list()->item(0)->setSelected(true);
     main.action("scansys")->trigger();
-    waitForJob(main.database());
+    waitForJob(main.jobs());
     EXPECT_TRUE(dialogs.shown.contains(QStringLiteral("info: Romset Sys has been scanned.")))
         << dialogs.shown.join(QStringLiteral(" | ")).toStdString();
     EXPECT_EQ(main.gamesWindow().windowTitle(), QStringLiteral("Sys (1): 2 games total"));
@@ -76,7 +76,7 @@ TEST_F(ToolWindowsTest, SecondJobIsRefusedWhileOneRuns) {
     main.systemsWindow().list()->item(0)->setSelected(true);
     main.action("scansys")->trigger();
     main.action("scansys")->trigger();  // the first still runs: its questions wait for this thread
-    waitForJob(main.database());
+    waitForJob(main.jobs());
     EXPECT_TRUE(dialogs.shown.contains(QStringLiteral("info: Another job is still running.")));
 }
 
@@ -86,7 +86,7 @@ TEST_F(ToolWindowsTest, IdentifierListsDroppedArchiveHits) {
     RomIdentifierWindow& identifier = main.toolWindows().identifier();
     const std::string archive = resolveSystemFolder(settings, "Sys") + "/good.zip";
     ASSERT_TRUE(identifier.identify({archive}));
-    waitForJob(main.database());
+    waitForJob(main.jobs());
     QTableWidget* grid = identifier.grid();
     ASSERT_EQ(grid->rowCount(), 1);
     EXPECT_EQ(grid->columnCount(), 5);
@@ -95,7 +95,7 @@ TEST_F(ToolWindowsTest, IdentifierListsDroppedArchiveHits) {
     EXPECT_EQ(grid->item(0, 3)->text(), QStringLiteral("good"));
     EXPECT_EQ(grid->item(0, 4)->text(), QStringLiteral("a.bin"));
     ASSERT_TRUE(identifier.identify({archive}));  // a second drop accumulates
-    waitForJob(main.database());
+    waitForJob(main.jobs());
     EXPECT_EQ(grid->rowCount(), 2);
     identifier.clearList();
     EXPECT_EQ(grid->rowCount(), 0);
@@ -125,7 +125,7 @@ TEST_F(ToolWindowsTest, FormatSavedTwiceIsRegisteredOnceAndStatsFill) {
     EXPECT_EQ(stats.databaseBox()->text(), QStringLiteral("roms"));
     EXPECT_EQ(stats.valueLabel(1)->text(), QStringLiteral("unknown"));
     stats.refresh();
-    waitForJob(main.database());
+    waitForJob(main.jobs());
     for (int n = 1; n <= 14; ++n) EXPECT_EQ(stats.valueLabel(n)->text(), QStringLiteral("0")) << n;
 }
 

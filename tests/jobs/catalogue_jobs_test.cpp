@@ -1,0 +1,92 @@
+#include "jobs/catalogue_jobs.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <future>
+#include <thread>
+
+#include "core/file_util.h"
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+using testing::RecordingHost;
+using testing::TempDir;
+using Lines = std::vector<std::string>;
+
+class CatalogueJobsTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    Settings settings;
+    RecordingHost host;
+
+    void SetUp() override {
+        settings.basedir = dir.file("roms");
+        settings.categoryDir = "$BASEDIR$";
+        settings.backupDir = dir.file("Backup/");
+    }
+};
+
+TEST_F(CatalogueJobsTest, EveryStarterNamesWhyTheCatalogueCannotBeUsedAndStartsNothing) {
+    // The catalogue's folder would be below a regular file: it cannot be opened.
+    testing::writeFile(dir.file("plain"), "x");
+    CatalogueJobs jobs(dir.file("plain") + "/roms");
+    const std::vector<std::pair<const char*, std::function<bool()>>> starters = {
+        {"import", [&] { return jobs.startImport(host, settings, {dir.file("a.dat")}); }},
+        {"scan", [&] { return jobs.startScan(host, settings, "Sys"); }},
+        {"scan list", [&] { return jobs.startScan(host, settings, Lines{"Sys"}); }},
+        {"fix", [&] { return jobs.startFix(host, settings, "Sys"); }},
+        {"fix list", [&] { return jobs.startFix(host, settings, Lines{"Sys"}); }},
+        {"rebuild folder", [&] { return jobs.startRebuild(host, settings, dir.path()); }},
+        {"rebuild files", [&] { return jobs.startRebuild(host, settings, Lines{dir.file("plain")}); }},
+        {"miss/have", [&] { return jobs.startMissHave(host, settings, Lines{"Sys"}); }},
+        {"stats", [&] { return jobs.startStats(host, [](int, const std::string&) {}); }},
+        {"export", [&] { return jobs.startExport(host, {dir.file("out.txt"), {"Sys"}, "", "", "$ROMNAME$", 0}); }},
+    };
+    for (const auto& [name, start] : starters) {
+        EXPECT_FALSE(start()) << name;
+        jobs.wait();
+    }
+    const std::string why = jobs.catalogue().lastError();
+    ASSERT_FALSE(why.empty());
+    // One notice per starter, and nothing else: no progress, no message.
+    EXPECT_EQ(host.events(), Lines(starters.size(), "info: " + why));
+    EXPECT_FALSE(pathExists(dir.file("out.txt")));
+    EXPECT_FALSE(pathExists(dir.file("Backup")));
+}
+
+TEST_F(CatalogueJobsTest, ASecondJobIsRefusedWhileOneRunsAndNothingOfItShows) {
+    CatalogueJobs jobs(dir.file("db"));
+    std::promise<void> release;
+    std::shared_future<void> gate = release.get_future().share();
+    const std::thread::id starter = std::this_thread::get_id();
+    // The statistics job holds on its first figure until released.
+    ASSERT_TRUE(jobs.startStats(host, [gate, starter](int, const std::string&) {
+        if (std::this_thread::get_id() != starter) gate.wait();
+    }));
+    EXPECT_TRUE(jobs.busy());
+    EXPECT_FALSE(jobs.startScan(host, settings, Lines{"Sys"}));
+    EXPECT_FALSE(jobs.startMissHave(host, settings, Lines{"Sys"}));
+    EXPECT_FALSE(jobs.startIdentify(host, settings, {dir.file("a.zip")}, [](std::vector<GenericRom>) {}));
+    release.set_value();
+    jobs.wait();
+    EXPECT_FALSE(jobs.busy());
+    EXPECT_TRUE(host.events().empty()) << host.events().front();
+    // Once it has ended the next one starts.
+    ASSERT_TRUE(jobs.startMissHave(host, settings, Lines{}));
+    jobs.wait();
+    EXPECT_EQ(host.eventsOf("info"), Lines{"Files creation completed."});
+}
+
+TEST_F(CatalogueJobsTest, RebuildOfNoFilesStartsNothing) {
+    CatalogueJobs jobs(dir.file("db"));
+    EXPECT_FALSE(jobs.startRebuild(host, settings, Lines{}));
+    EXPECT_FALSE(jobs.busy());
+    EXPECT_TRUE(host.events().empty());
+}
+
+}  // namespace
+}  // namespace quorvane
