@@ -1,6 +1,6 @@
 // quorvane scan SYSTEM... | --all: checks system folders without changing a file.
 // quorvane fix SYSTEM... | --all: repairs them; unwanted files go to a backup folder.
-// One system runs the single-system job, --all or several the multi-system job.
+// One system named is worked on as the chosen system; --all or several as a list (see FolderJob).
 #include <CLI/CLI.hpp>
 #include <cstdio>
 

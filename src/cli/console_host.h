@@ -32,10 +32,6 @@ public:
     DupesAnswer askDuplicates(const std::string& fileName, const std::string& archivePath,
                               const std::vector<GenericRom>& matches) override;
 
-    void refreshSystems() override {}
-    void clearGamesList() override {}
-    void showSystemGames(const std::string&) override {}
-
 protected:
     void onStartProgress(const std::string& action, int maximum) override;
     void onUpdateProgress(const std::string& item, int position) override;

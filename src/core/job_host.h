@@ -62,11 +62,6 @@ public:
     void countFailedStep() { failedSteps_.fetch_add(1, std::memory_order_relaxed); }
     int failedSteps() const { return failedSteps_.load(std::memory_order_relaxed); }
 
-    // --- views ------------------------------------------------------------
-    virtual void refreshSystems() = 0;
-    virtual void clearGamesList() = 0;
-    virtual void showSystemGames(const std::string& system) = 0;
-
 protected:
     virtual void onStartProgress(const std::string& action, int maximum) = 0;
     virtual void onUpdateProgress(const std::string& item, int position) = 0;

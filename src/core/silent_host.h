@@ -27,9 +27,6 @@ public:
     DupesAnswer askDuplicates(const std::string&, const std::string&, const std::vector<GenericRom>&) override {
         return {};
     }
-    void refreshSystems() override {}
-    void clearGamesList() override {}
-    void showSystemGames(const std::string&) override {}
 
 protected:
     void onStartProgress(const std::string&, int) override {}

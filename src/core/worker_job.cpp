@@ -9,7 +9,8 @@ bool JobRunner::start(std::unique_ptr<WorkerJob> job) {
     if (!job->prepare()) return false;
     running_ = true;
     thread_ = std::thread([this, owned = std::move(job)]() mutable {
-        owned->execute();
+        const JobResult result = owned->execute();
+        if (finished_) finished_(result);
         owned.reset();
         running_ = false;
     });

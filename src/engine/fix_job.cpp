@@ -35,14 +35,14 @@ bool FixJob::prepare() {
     return true;
 }
 
-void FixJob::execute() {
+JobResult FixJob::execute() {
     eachSystem([this](SystemFolder& system) { fixSystem(system); });
     if (cancelled()) postMessage(text::kScanCancelled);
     if (oneChosen())
-        finishJob(failedSteps() == 0 ? text::romsetFixed(systemName())
-                                     : text::romsetNotFullyFixed(systemName(), failedSteps()));
-    else
-        finishJob(failedSteps() == 0 ? std::string(text::kRomsetsFixed) : text::romsetsNotFullyFixed(failedSteps()));
+        return finishJob(failedSteps() == 0 ? text::romsetFixed(systemName())
+                                            : text::romsetNotFullyFixed(systemName(), failedSteps()));
+    return finishJob(failedSteps() == 0 ? std::string(text::kRomsetsFixed)
+                                        : text::romsetsNotFullyFixed(failedSteps()));
 }
 
 void FixJob::fixSystem(SystemFolder& system) {

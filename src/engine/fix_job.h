@@ -22,7 +22,7 @@ public:
     FixJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::vector<std::string> systems,
            AnalysisOptions options = {});
     bool prepare() override;
-    void execute() override;
+    JobResult execute() override;
 
     const std::string& backupFolderPath() const { return backupFolder_; }
 

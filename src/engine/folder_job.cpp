@@ -107,10 +107,10 @@ void FolderJob::eachSystem(const std::function<void(SystemFolder&)>& work) {
     }
 }
 
-void FolderJob::finishJob(const std::string& text) {
+JobResult FolderJob::finishJob(const std::string& text) {
     host_.closeProgress();
     host_.showInformation(text);
-    host_.showSystemGames(systemName_);
+    return {JobResult::Refresh::SystemGames, systemName_};
 }
 
 SystemFolder FolderJob::openSystemFolder(const std::string& name, bool& opened, std::string& refusal) {

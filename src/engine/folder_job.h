@@ -89,8 +89,9 @@ protected:
     // of one file appear once.
     void postFileMessage(const std::string& text) { tree_.post(currentFile_, text); }
     void clearMessages();
-    // Closes the progress and shows `text`.
-    void finishJob(const std::string& text);
+    // Closes the progress and shows `text`; the result shows the games of
+    // the system worked on last.
+    JobResult finishJob(const std::string& text);
 
     // Scan's and fix's preparation: with one chosen system its folder listed
     // (a notice and false when it cannot be made) and the progress shown with

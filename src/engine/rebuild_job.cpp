@@ -54,7 +54,7 @@ bool RebuildJob::prepare() {
     return true;
 }
 
-void RebuildJob::execute() {
+JobResult RebuildJob::execute() {
     if (db().openDB() != 0) {
         postMessage(db().lastError());
         failStep();
@@ -91,7 +91,7 @@ void RebuildJob::execute() {
     }
     host().closeProgress();
     host().showInformation(text::kRebuildComplete);
-    host().clearGamesList();
+    return {JobResult::Refresh::Games};
 }
 
 void RebuildJob::rebuildFile(FileCollection& collection) {

@@ -31,7 +31,7 @@ public:
                   std::vector<std::string> files, AnalysisOptions options = {});
 
     bool prepare() override;
-    void execute() override;
+    JobResult execute() override;
 
 private:
     // Where entries replaced in a target archive are kept; empty until needed.

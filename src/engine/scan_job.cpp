@@ -22,10 +22,10 @@ bool ScanJob::prepare() {
     return true;
 }
 
-void ScanJob::execute() {
+JobResult ScanJob::execute() {
     eachSystem([this](SystemFolder& system) { scanSystem(system); });
     if (cancelled()) postMessage(text::kScanCancelled);
-    finishJob(oneChosen() ? text::romsetScanned(systemName()) : std::string(text::kRomsetsScanned));
+    return finishJob(oneChosen() ? text::romsetScanned(systemName()) : std::string(text::kRomsetsScanned));
 }
 
 void ScanJob::scanSystem(SystemFolder& system) {

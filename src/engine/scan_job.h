@@ -20,7 +20,7 @@ public:
     ScanJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::vector<std::string> systems,
             AnalysisOptions options = {});
     bool prepare() override;
-    void execute() override;
+    JobResult execute() override;
 
 private:
     // Both passes over the listed folder.

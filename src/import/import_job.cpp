@@ -34,7 +34,7 @@ void ImportJob::importFile(ImportContext& context) {
     context.message(context.path() + " is not a DAT file; nothing imported.");
 }
 
-void ImportJob::execute() {
+JobResult ImportJob::execute() {
     for (const std::string& path : files_) {
         if (db_->openDB() != 0) {
             host_.addMessage(db_->lastError() + ". Nothing of " + path + " was imported.");
@@ -48,8 +48,7 @@ void ImportJob::execute() {
     }
     host_.closeProgress();
     host_.showInformation("Import completed.");
-    host_.clearGamesList();
-    host_.refreshSystems();
+    return {JobResult::Refresh::SystemsAndGames};
 }
 
 }  // namespace quorvane

@@ -30,7 +30,7 @@ public:
 
     // False (nothing shown) when there is no file to import.
     bool prepare() override;
-    void execute() override;
+    JobResult execute() override;
 
 private:
     void startFile(const std::string& path);

@@ -9,7 +9,8 @@
 
 namespace quorvane {
 
-CatalogueJobs::CatalogueJobs(const std::string& basePath) : catalogue_(std::make_shared<Catalogue>(basePath)) {}
+CatalogueJobs::CatalogueJobs(const std::string& basePath, JobRunner::FinishedHandler finished)
+    : catalogue_(std::make_shared<Catalogue>(basePath)), runner_(std::move(finished)) {}
 
 bool CatalogueJobs::usable(JobHost& host) {
     if (catalogue_->probe()) return true;

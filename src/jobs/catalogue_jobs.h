@@ -10,6 +10,8 @@
 // How to use:
 //   CatalogueJobs jobs(settings.currentDatabasePath());
 //   if (jobs.startScan(host, settings, "System")) jobs.wait();
+// A front end that shows the catalogue gives a finished handler and brings
+// its windows up to date from each JobResult.
 #pragma once
 
 #include <functional>
@@ -29,7 +31,8 @@ namespace quorvane {
 
 class CatalogueJobs final {
 public:
-    explicit CatalogueJobs(const std::string& basePath);
+    // `finished` hears of every job that ran (see JobRunner).
+    explicit CatalogueJobs(const std::string& basePath, JobRunner::FinishedHandler finished = {});
     ~CatalogueJobs() { runner_.wait(); }
     CatalogueJobs(const CatalogueJobs&) = delete;
     CatalogueJobs& operator=(const CatalogueJobs&) = delete;

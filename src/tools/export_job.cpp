@@ -45,11 +45,11 @@ std::string messageTimeStamp() {
 ExportJob::ExportJob(std::shared_ptr<Catalogue> db, JobHost& host, ExportRequest request)
     : db_(std::move(db)), host_(host), request_(std::move(request)) {}
 
-void ExportJob::execute() {
+JobResult ExportJob::execute() {
     const ExportRequest& r = request_;
     if (!canCreateBeside(r.targetFile)) {
         host_.addMessage(kUnableToCreateFile);
-        return;
+        return {};
     }
     host_.addMessage(clock() + " Starting...");
     const std::string wanted(1, r.statusMode == 1 ? kStatusHave : kStatusMissing);
@@ -58,7 +58,7 @@ void ExportJob::execute() {
         // like "nothing missing".
         host_.addMessage(db_->lastError());
         db_->closeDB();
-        return;
+        return {};
     }
     std::string out;
     for (const std::string& system : r.systems) {
@@ -77,9 +77,10 @@ void ExportJob::execute() {
     db_->closeDB();
     if (!writeFileAtomically(r.targetFile, out)) {
         host_.addMessage(kUnableToCreateFile);
-        return;
+        return {};
     }
     host_.addMessage(clock() + " Finished writing file " + r.targetFile);
+    return {};
 }
 
 }  // namespace quorvane

@@ -46,7 +46,7 @@ std::string messageTimeStamp();
 class ExportJob : public WorkerJob {
 public:
     ExportJob(std::shared_ptr<Catalogue> db, JobHost& host, ExportRequest request);
-    void execute() override;
+    JobResult execute() override;
 
     // Tests replace the clock to get exact message texts.
     std::function<std::string()> clock = messageTimeStamp;

@@ -19,7 +19,7 @@ bool MissHaveJob::prepare() {
     return true;
 }
 
-void MissHaveJob::execute() {
+JobResult MissHaveJob::execute() {
     host_.setProgressMax(static_cast<int>(systems_.size()));
     // One open for the whole run instead of two per system.
     // When that fails each list reports the failure itself.
@@ -49,8 +49,7 @@ void MissHaveJob::execute() {
     }
     host_.closeProgress();
     host_.showInformation(kMissHaveDone);
-    host_.clearGamesList();
-    host_.refreshSystems();
+    return {JobResult::Refresh::SystemsAndGames};
 }
 
 }  // namespace quorvane

@@ -30,7 +30,7 @@ public:
     MissHaveJob(std::shared_ptr<Catalogue> db, JobHost& host, std::string basedir,
                    std::vector<std::string> systems);
     bool prepare() override;
-    void execute() override;
+    JobResult execute() override;
 
 private:
     std::shared_ptr<Catalogue> db_;

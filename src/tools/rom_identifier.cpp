@@ -100,7 +100,7 @@ bool IdentifyJob::prepare() {
     return true;
 }
 
-void IdentifyJob::execute() {
+JobResult IdentifyJob::execute() {
     // Without the catalogue nothing can be identified: that is a failure,
     // not a list of inputs that match nothing.
     std::vector<GenericRom> hits;
@@ -113,6 +113,7 @@ void IdentifyJob::execute() {
     db_->closeDB();
     host_.closeProgress();
     if (done_) done_(std::move(hits));
+    return {};
 }
 
 }  // namespace quorvane

@@ -73,7 +73,7 @@ public:
     IdentifyJob(std::shared_ptr<Catalogue> db, JobHost& host, std::vector<std::string> paths, bool useMD5,
                 bool useSHA1, std::function<void(std::vector<GenericRom>)> done);
     bool prepare() override;
-    void execute() override;
+    JobResult execute() override;
 
 private:
     std::shared_ptr<Catalogue> db_;

@@ -13,7 +13,7 @@ bool StatsJob::prepare() {
     return true;
 }
 
-void StatsJob::execute() {
+JobResult StatsJob::execute() {
     if (db_->openDB() != 0) {
         host_.addMessage(db_->lastError());
         db_->closeDB();
@@ -25,6 +25,7 @@ void StatsJob::execute() {
         sink_(number, statValue(*db_, stats, number));
     }
     db_->closeDB();
+    return {};
 }
 
 }  // namespace quorvane

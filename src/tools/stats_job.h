@@ -24,7 +24,7 @@ class StatsJob : public WorkerJob {
 public:
     StatsJob(std::shared_ptr<Catalogue> db, JobHost& host, StatSink sink);
     bool prepare() override;
-    void execute() override;
+    JobResult execute() override;
 
 private:
     std::shared_ptr<Catalogue> db_;

@@ -99,11 +99,19 @@ MainWindow::~MainWindow() {
 
 void MainWindow::openDatabase() {
     if (db_) db_->wait();
-    db_ = std::make_unique<CatalogueJobs>(settings_.currentDatabasePath());
+    openJobs();
     // Say at once what is wrong, rather than showing an empty catalogue.
     if (db_->catalogue().probe()) return;
     if (db_->catalogue().lastOpenFoundDamage()) offerRepair(QStringLiteral("The catalogue is damaged."));
     else uiDialogs().information(this, QString::fromStdString(db_->catalogue().lastError()));
+}
+
+void MainWindow::openJobs() {
+    db_ = std::make_unique<CatalogueJobs>(settings_.currentDatabasePath(), [this](const JobResult& result) {
+        // On the job's thread, which waits: the windows show the result
+        // before the next job can start.
+        QMetaObject::invokeMethod(this, [this, result] { showJobResult(result); }, Qt::BlockingQueuedConnection);
+    });
 }
 
 void MainWindow::checkDatabase() {
@@ -137,7 +145,7 @@ void MainWindow::offerRepair(const QString& question) {
     if (status != 0 && text.empty()) text = "Cannot repair the database: " + Catalogue::describe(status);
     for (const std::string& line : report.lines) text += (text.empty() ? "" : "\n") + line;
     uiDialogs().information(this, QString::fromStdString(text));
-    db_ = std::make_unique<CatalogueJobs>(settings_.currentDatabasePath());
+    openJobs();
     currentRomset_.reset();
     if (systems_) refreshSystems();
 }
@@ -342,6 +350,18 @@ void MainWindow::showSystemGames(const std::string& system) {
                      q(gamesCaption(GamesView::All, *currentRomset_, db_->catalogue().getSystemVersion(system))));
     games_->show();
     wait_->hide();
+}
+
+void MainWindow::showJobResult(const JobResult& result) {
+    switch (result.refresh) {
+        case JobResult::Refresh::Nothing: break;
+        case JobResult::Refresh::SystemGames: showSystemGames(result.system); break;
+        case JobResult::Refresh::Games: clearGamesList(); break;
+        case JobResult::Refresh::SystemsAndGames:
+            clearGamesList();
+            refreshSystems();
+            break;
+    }
 }
 
 void MainWindow::showGamesView(GamesView view) {

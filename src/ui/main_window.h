@@ -10,6 +10,7 @@
 
 #include "core/records.h"
 #include "core/settings.h"
+#include "core/worker_job.h"
 #include "presentation/catalogue_views.h"
 #include "ui/qt_job_host.h"
 
@@ -37,10 +38,13 @@ public:
     explicit MainWindow(Settings& settings, QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    void refreshSystems();
+    void clearGamesList();
+    void showSystemGames(const std::string& system);
+    // Brings the windows up to date after a job.
+    void showJobResult(const JobResult& result);
+
     // JobViews
-    void refreshSystems() override;
-    void clearGamesList() override;
-    void showSystemGames(const std::string& system) override;
     void askDuplicates(const std::string& fileName, const std::string& archivePath,
                        const std::vector<GenericRom>& matches, std::function<void(DupesAnswer)> answered) override;
     QWidget* dialogParent() override { return this; }
@@ -97,6 +101,8 @@ private:
     void releaseArrangementIf(bool pulledAway);
     void lockHeight();
     void openDatabase();
+    // The current category's catalogue and its jobs, opened anew.
+    void openJobs();
 
     void importDats();
     void scanSelected();

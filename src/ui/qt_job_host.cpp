@@ -96,16 +96,4 @@ DupesAnswer QtJobHost::askDuplicates(const std::string& fileName, const std::str
     return answer.get();
 }
 
-void QtJobHost::refreshSystems() {
-    onGui([&] { views_.refreshSystems(); });
-}
-
-void QtJobHost::clearGamesList() {
-    onGui([&] { views_.clearGamesList(); });
-}
-
-void QtJobHost::showSystemGames(const std::string& system) {
-    onGui([&] { views_.showSystemGames(system); });
-}
-
 }  // namespace quorvane

@@ -17,9 +17,6 @@ class MessagesWindow;
 class JobViews {
 public:
     virtual ~JobViews() = default;
-    virtual void refreshSystems() = 0;
-    virtual void clearGamesList() = 0;
-    virtual void showSystemGames(const std::string& system) = 0;
     // Shows the duplicate dialog without blocking; `answered` is called on
     // the GUI thread once the person has chosen.
     virtual void askDuplicates(const std::string& fileName, const std::string& archivePath,
@@ -42,9 +39,6 @@ public:
     bool askYesAbort(const std::string& text) override;
     DupesAnswer askDuplicates(const std::string& fileName, const std::string& archivePath,
                               const std::vector<GenericRom>& matches) override;
-    void refreshSystems() override;
-    void clearGamesList() override;
-    void showSystemGames(const std::string& system) override;
 
 protected:
     void onStartProgress(const std::string& action, int maximum) override;

@@ -96,7 +96,7 @@ std::string EngineTest::statusOf(const std::string& system, const std::string& g
 
 bool EngineTest::run(std::unique_ptr<WorkerJob> job) {
     if (!job->prepare()) return false;
-    job->execute();
+    result = job->execute();
     return true;
 }
 

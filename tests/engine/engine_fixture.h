@@ -38,7 +38,8 @@ protected:
     // The status letters of a game's ROMs in catalogue order.
     std::string statusOf(const std::string& system, const std::string& game);
     std::string systemFolder(const std::string& system) const { return settings.basedir + "/" + system; }
-    // Prepares and runs a job on this thread. False when it did not prepare.
+    // Prepares and runs a job on this thread, keeping its result. False when
+    // it did not prepare.
     bool run(std::unique_ptr<WorkerJob> job);
     // Messages and findings in order, with time stamps replaced by "<time>".
     std::vector<std::string> transcript() const { return transcriptOf(host); }
@@ -50,6 +51,7 @@ protected:
     Settings settings;
     std::shared_ptr<Catalogue> db;
     RecordingHost host;
+    JobResult result;  // of the last run()
 };
 
 }  // namespace quorvane::testing

@@ -169,7 +169,7 @@ TEST_F(RebuildTest, ListFlavourAndCancellation) {
     EXPECT_EQ(statusOf("Sys", "A"), "Y");
     EXPECT_EQ(statusOf("Sys", "B"), "N");
     EXPECT_EQ(host.eventsOf("startProgress"), Lines{"Rebuilding files. / 0"});
-    EXPECT_EQ(host.eventsOf("clearGamesList").size(), 1u);
+    EXPECT_EQ(result.refresh, JobResult::Refresh::Games);
 }
 
 }  // namespace

@@ -45,7 +45,8 @@ TEST_F(ScanTest, ReportsEveryKindOfFindingAndSetsStatuses) {
     EXPECT_EQ(statusOf("Sys", "N"), "N");
     EXPECT_EQ(statusOf("Other", "O"), "P");
     EXPECT_EQ(host.eventsOf("info"), Lines{"Romset Sys has been scanned."});
-    EXPECT_EQ(host.eventsOf("showSystemGames"), Lines{"Sys"});
+    EXPECT_EQ(result.refresh, JobResult::Refresh::SystemGames);
+    EXPECT_EQ(result.system, "Sys");
     // Nothing on disk changed.
     EXPECT_EQ(zipContents(f + "/C.zip"), "b1.bin=content b1 o1.bin=content o1 dup.bin=content a1");
 }
@@ -102,6 +103,9 @@ TEST_F(ScanTest, ListScanPostsTwoLinesPerSystemAndRefusesUnsafeNames) {
                         "<time> - Scanning system ../evil... "}));
     EXPECT_EQ(statusOf("Other", "O"), "Y");
     EXPECT_EQ(host.eventsOf("info"), Lines{"Romsets have been scanned."});
+    // The games shown afterwards are those of the last system of the list.
+    EXPECT_EQ(result.refresh, JobResult::Refresh::SystemGames);
+    EXPECT_EQ(result.system, "../evil");
 }
 
 }  // namespace

@@ -19,10 +19,10 @@ std::string ImportFixture::dat(const std::string& name, const std::string& conte
     return path;
 }
 
-void ImportFixture::import(const std::vector<std::string>& files) {
+JobResult ImportFixture::import(const std::vector<std::string>& files) {
     ImportJob job(host, db, settings, files);
-    ASSERT_TRUE(job.prepare());
-    job.execute();
+    EXPECT_TRUE(job.prepare());
+    return job.execute();
 }
 
 std::vector<RomRow> ImportFixture::rows() {

@@ -8,6 +8,7 @@
 
 #include "catalogue/catalogue.h"
 #include "core/settings.h"
+#include "core/worker_job.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
@@ -20,7 +21,7 @@ public:
     // Writes a DAT file into the temporary folder; returns its path.
     std::string dat(const std::string& name, const std::string& content);
     // Imports the files with the job; answers come from host.answers.
-    void import(const std::vector<std::string>& files);
+    JobResult import(const std::vector<std::string>& files);
     // Every row of the category database, in storage order.
     std::vector<RomRow> rows();
     // The rows of one game, in storage order.

@@ -15,7 +15,7 @@ TEST(ParenthesisedDat, StoresOneRowWithItsTextForms) {
     ImportFixture f;
     const std::string path =
         f.dat("one.dat", std::string(kHeader) + "game (\n\tname g1\n\trom ( name a.bin size 1024 crc 0xABCDEF12 )\n)\n");
-    f.import({path});
+    const JobResult result = f.import({path});
     const auto rows = f.rows();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].system, "Sys");
@@ -34,10 +34,9 @@ TEST(ParenthesisedDat, StoresOneRowWithItsTextForms) {
     EXPECT_EQ(events[0], "startProgress: Importing datfile " + path + " / 1");
     EXPECT_EQ(events[1], "progress: Initializing... @ 0");
     EXPECT_EQ(events[2], "startProgress: Importing datfile " + path + " / 1");
-    EXPECT_EQ(events[events.size() - 4], "closeProgress: ");
-    EXPECT_EQ(events[events.size() - 3], "info: Import completed.");
-    EXPECT_EQ(events[events.size() - 2], "clearGamesList: ");
-    EXPECT_EQ(events[events.size() - 1], "refreshSystems: ");
+    EXPECT_EQ(events[events.size() - 2], "closeProgress: ");
+    EXPECT_EQ(events[events.size() - 1], "info: Import completed.");
+    EXPECT_EQ(result.refresh, JobResult::Refresh::SystemsAndGames);
     EXPECT_TRUE(f.host.messages().empty());
     // Each pass ends on its last position: the file length, then the number of games.
     const auto progress = f.host.eventsOf("progress");

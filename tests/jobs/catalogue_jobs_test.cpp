@@ -81,6 +81,34 @@ TEST_F(CatalogueJobsTest, ASecondJobIsRefusedWhileOneRunsAndNothingOfItShows) {
     EXPECT_EQ(host.eventsOf("info"), Lines{"Files creation completed."});
 }
 
+TEST_F(CatalogueJobsTest, TheFinishedHandlerHearsOfEachJobThatRanOnTheJobsThread) {
+    std::vector<JobResult> heard;
+    std::vector<bool> busyWhenHeard;
+    std::thread::id heardOn;
+    CatalogueJobs* self = nullptr;
+    CatalogueJobs jobs(dir.file("db"), [&](const JobResult& result) {
+        heard.push_back(result);
+        busyWhenHeard.push_back(self->busy());
+        heardOn = std::this_thread::get_id();
+    });
+    self = &jobs;
+    ASSERT_TRUE(jobs.catalogue().addRom("Sys", "1", "", "g", "00000001", "r.bin", "1", "", "", "", ""));
+    host.defaultAnswer = true;
+    ASSERT_TRUE(jobs.startScan(host, settings, "Sys"));
+    jobs.wait();
+    ASSERT_TRUE(jobs.startRebuild(host, settings, Lines{dir.file("none.bin")}));
+    jobs.wait();
+    // A job that refuses in its preparation never ran: nothing is heard.
+    EXPECT_FALSE(jobs.startScan(host, settings, "../evil"));
+    ASSERT_EQ(heard.size(), 2u);
+    EXPECT_EQ(heard[0].refresh, JobResult::Refresh::SystemGames);
+    EXPECT_EQ(heard[0].system, "Sys");
+    EXPECT_EQ(heard[1].refresh, JobResult::Refresh::Games);
+    // Heard before the runner takes another job.
+    EXPECT_EQ(busyWhenHeard, (std::vector<bool>{true, true}));
+    EXPECT_NE(heardOn, std::this_thread::get_id());
+}
+
 TEST_F(CatalogueJobsTest, RebuildOfNoFilesStartsNothing) {
     CatalogueJobs jobs(dir.file("db"));
     EXPECT_FALSE(jobs.startRebuild(host, settings, Lines{}));

@@ -38,9 +38,6 @@ public:
     bool askYesAbort(const std::string& text) override { return answer("askYesAbort", text); }
     DupesAnswer askDuplicates(const std::string& fileName, const std::string& archivePath,
                               const std::vector<GenericRom>& matches) override;
-    void refreshSystems() override { record("refreshSystems", ""); }
-    void clearGamesList() override { record("clearGamesList", ""); }
-    void showSystemGames(const std::string& system) override { record("showSystemGames", system); }
 
 protected:
     void onStartProgress(const std::string& action, int maximum) override;
