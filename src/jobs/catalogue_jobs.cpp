@@ -55,6 +55,10 @@ bool CatalogueJobs::startMissHave(JobHost& host, const Settings& settings, std::
     return start(host, std::make_unique<MissHaveJob>(catalogue_, host, settings.basedir, std::move(systems)));
 }
 
+bool CatalogueJobs::startMissHave(JobHost& host, const Settings& settings, const std::string& system) {
+    return start(host, std::make_unique<MissHaveJob>(catalogue_, host, settings.basedir, system));
+}
+
 bool CatalogueJobs::startStats(JobHost& host, StatSink sink) {
     return start(host, std::make_unique<StatsJob>(catalogue_, host, std::move(sink)));
 }

@@ -54,8 +54,10 @@ public:
     // (an empty list starts nothing).
     bool startRebuild(JobHost& host, const Settings& settings, const std::string& sourceFolder);
     bool startRebuild(JobHost& host, const Settings& settings, std::vector<std::string> files);
-    // The miss/have lists of the systems and the two summary files.
+    // The miss/have lists of the systems and the two summary files, or only
+    // the lists of the one system a person chose.
     bool startMissHave(JobHost& host, const Settings& settings, std::vector<std::string> systems);
+    bool startMissHave(JobHost& host, const Settings& settings, const std::string& system);
     bool startStats(JobHost& host, StatSink sink);
     bool startExport(JobHost& host, ExportRequest request);
     // Identifies the entries of archives; `done` gets the hits on the job's

@@ -13,13 +13,36 @@ MissHaveJob::MissHaveJob(std::shared_ptr<Catalogue> db, JobHost& host, std::stri
                                std::vector<std::string> systems)
     : db_(std::move(db)), host_(host), basedir_(std::move(basedir)), systems_(std::move(systems)) {}
 
+MissHaveJob::MissHaveJob(std::shared_ptr<Catalogue> db, JobHost& host, std::string basedir, std::string system)
+    : db_(std::move(db)), host_(host), basedir_(std::move(basedir)), systems_{std::move(system)}, oneChosen_(true) {}
+
+namespace {
+
+// Both lists of one system; why either could not be written goes to `host`.
+ListOutcome writeLists(Catalogue& db, JobHost& host, const std::string& basedir, const std::string& system,
+                       std::string* missSummary) {
+    const ListOutcome have = writeHaveList(db, basedir, system);
+    const ListOutcome miss = writeMissList(db, basedir, system);
+    if (!have.error.empty()) host.addMessage(have.error);
+    if (!miss.error.empty() && miss.error != have.error) host.addMessage(miss.error);
+    if (missSummary) *missSummary = miss.summary;
+    return have;
+}
+
+}  // namespace
+
 bool MissHaveJob::prepare() {
+    if (oneChosen_) return true;
     host_.startProgress(kMissHaveAction, 1);
     host_.updateProgress(kMissHaveInitializing, 0);
     return true;
 }
 
 JobResult MissHaveJob::execute() {
+    if (oneChosen_) {
+        writeLists(*db_, host_, basedir_, systems_.front(), nullptr);
+        return {};
+    }
     host_.setProgressMax(static_cast<int>(systems_.size()));
     // One open for the whole run instead of two per system.
     // When that fails each list reports the failure itself.
@@ -28,12 +51,9 @@ JobResult MissHaveJob::execute() {
     for (size_t i = 0; i < systems_.size(); ++i) {
         const std::string& system = systems_[i];
         host_.updateProgress(system, static_cast<int>(i));
-        const ListOutcome have = writeHaveList(*db_, basedir_, system);
-        const ListOutcome miss = writeMissList(*db_, basedir_, system);
-        if (!have.error.empty()) host_.addMessage(have.error);
-        if (!miss.error.empty() && miss.error != have.error) host_.addMessage(miss.error);
-        haveSummary += have.summary + "\r\n\r\n";
-        missSummary += miss.summary + "\r\n\r\n";
+        std::string miss;
+        haveSummary += writeLists(*db_, host_, basedir_, system, &miss).summary + "\r\n\r\n";
+        missSummary += miss + "\r\n\r\n";
     }
     db_->closeDB();
     // The summaries are written whole at the end, so a failed run never

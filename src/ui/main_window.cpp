@@ -17,7 +17,6 @@
 #include "catalogue/catalogue_check.h"
 #include "catalogue/catalogue_repair.h"
 #include "jobs/catalogue_jobs.h"
-#include "tools/miss_have_lists.h"
 #include "ui/about_dialog.h"
 #include "ui/arrangement.h"
 #include "ui/export_formats_window.h"
@@ -442,8 +441,7 @@ void MainWindow::rebuildAll() { jobStarted(db_->startRebuild(*host_, settings_, 
 void MainWindow::createMissHave() {
     const std::string system = systems_->selectedSystem();
     if (system.empty()) return;
-    writeHaveList(db_->catalogue(), settings_.basedir, system);
-    writeMissList(db_->catalogue(), settings_.basedir, system);
+    jobStarted(db_->startMissHave(*host_, settings_, system));
 }
 
 void MainWindow::createMissHaveAll() {

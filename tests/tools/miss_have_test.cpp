@@ -131,6 +131,25 @@ TEST_F(MissHaveLists, ListThatCannotBePutInPlaceLeavesNoTemporaryFile) {
     EXPECT_EQ(entries, 2);  // the folder in the way and Singlehave.txt
 }
 
+TEST_F(MissHaveLists, OneChosenSystemGetsOnlyItsListsAndShowsNothingButFailures) {
+    RecordingHost host;
+    MissHaveJob job(db, host, base, std::string("Single"));
+    ASSERT_TRUE(job.prepare());
+    EXPECT_EQ(job.execute().refresh, JobResult::Refresh::Nothing);
+    EXPECT_TRUE(host.events().empty());
+    EXPECT_EQ(readFile(haveListPath(base, "Single")).rfind(" You have 2 of 2 known Single ROMS\r\n", 0), 0u);
+    EXPECT_EQ(readFile(missListPath(base, "Single")).rfind(" You are missing 0 of 2 known Single ROMS\r\n", 0), 0u);
+    EXPECT_FALSE(pathExists(base + "/have.txt"));
+    EXPECT_FALSE(pathExists(base + "/miss.txt"));
+
+    // Both lists refuse the name for the same reason: it is named once.
+    RecordingHost refusedHost;
+    MissHaveJob refused(db, refusedHost, base, std::string("../bad"));
+    ASSERT_TRUE(refused.prepare());
+    refused.execute();
+    EXPECT_EQ(refusedHost.events(), std::vector<std::string>{"message: " + unsafeNameMessage("System name", "../bad")});
+}
+
 TEST_F(MissHaveLists, ThreadWritesSummariesInListOrderAndReportsInOrder) {
     RecordingHost host;
     const JobResult result = runJob(host, {"Single", "../bad", "Multi"});

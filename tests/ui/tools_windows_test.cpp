@@ -14,6 +14,7 @@
 #include "support/temp_dir.h"
 #include "test_dialogs.h"
 #include "tools/file_formats.h"
+#include "tools/miss_have_lists.h"
 #include "ui/export_formats_window.h"
 #include "ui/games_window.h"
 #include "ui/main_window.h"
@@ -67,6 +68,18 @@ TEST_F(ToolWindowsTest, ScanFromTheMainWindowEndsWithItsMessageAndRefillsGames) 
     EXPECT_EQ(main.gamesWindow().windowTitle(), QStringLiteral("Sys (1): 2 games total"));
     main.showGamesView(GamesView::Available);
     EXPECT_EQ(main.gamesWindow().list()->count(), 1);
+}
+
+TEST_F(ToolWindowsTest, MissHaveListsOfTheSelectedSystemAreWrittenByAJob) {
+    makeCollection();
+    MainWindow main(settings);
+    main.refreshSystems();
+    main.systemsWindow().list()->item(0)->setSelected(true);
+    main.action("CreateMissHave")->trigger();
+    waitForJob(main.jobs());
+    EXPECT_TRUE(isRegularFile(haveListPath(settings.basedir, "Sys")));
+    EXPECT_TRUE(isRegularFile(missListPath(settings.basedir, "Sys")));
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(QStringLiteral(" | ")).toStdString();
 }
 
 TEST_F(ToolWindowsTest, SecondJobIsRefusedWhileOneRuns) {
