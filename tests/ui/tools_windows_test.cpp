@@ -60,7 +60,7 @@ TEST_F(ToolWindowsTest, ScanFromTheMainWindowEndsWithItsMessageAndRefillsGames) 
     MainWindow main(settings);
     main.refreshSystems();
     main.systemsWindow().list()->item(0)->setSelected(true);
-    main.action("scansys")->trigger();
+    main.actions().scanSelected->trigger();
     waitForJob(main.database());
     EXPECT_TRUE(dialogs.shown.contains(QStringLiteral("info: Romset Sys has been scanned.")))
         << dialogs.shown.join(QStringLiteral(" | ")).toStdString();
@@ -74,8 +74,8 @@ TEST_F(ToolWindowsTest, SecondJobIsRefusedWhileOneRuns) {
     MainWindow main(settings);
     main.refreshSystems();
     main.systemsWindow().list()->item(0)->setSelected(true);
-    main.action("scansys")->trigger();
-    main.action("scansys")->trigger();  // the first still runs: its questions wait for this thread
+    main.actions().scanSelected->trigger();
+    main.actions().scanSelected->trigger();  // the first still runs: its questions wait for this thread
     waitForJob(main.database());
     EXPECT_TRUE(dialogs.shown.contains(QStringLiteral("info: Another job is still running.")));
 }
