@@ -5,7 +5,7 @@
 
 namespace quorvane {
 
-class AboutDialog : public QDialog {
+class AboutDialog final : public QDialog {
     Q_OBJECT
 public:
     explicit AboutDialog(QWidget* parent = nullptr);

@@ -20,7 +20,12 @@ int runDesktop(int argc, char** argv) {
     int status;
     {
         MainWindow main(settings);
-        SplashScreen splash(main);
+        SplashScreen splash;
+        QObject::connect(&splash, &SplashScreen::done, &main, [&main] {
+            main.refreshSystems();
+            main.show();
+            main.arrangeWindows();
+        });
         splash.show();
         // scripts/screenshots: walk the windows, save pictures, quit.
         const QString tourFolder = qEnvironmentVariable("QUORVANE_SCREENSHOT_DIR");

@@ -10,8 +10,10 @@
 namespace quorvane {
 
 namespace {
-constexpr std::array<const char*, 5> kChoiceNames{"rebuildall", "rebuildselected", "alwaysbuildall", "neverbuild",
-                                                  "rebuildnamematches"};
+// In the order of DupesChoice.
+constexpr std::array<const char*, 5> kChoiceNames{"rebuildListedButton", "rebuildSelectedButton",
+                                                  "alwaysRebuildAllButton", "neverRebuildButton",
+                                                  "rebuildNameMatchesButton"};
 }
 
 DuplicatesDialog::DuplicatesDialog(QWidget* parent)
@@ -20,15 +22,15 @@ DuplicatesDialog::DuplicatesDialog(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Warning! The file:"), this));
     filename_ = new QLabel(this);
-    filename_->setObjectName(QStringLiteral("filename"));
+    filename_->setObjectName(QStringLiteral("fileNameLabel"));
     layout->addWidget(filename_);
     layout->addWidget(new QLabel(QStringLiteral("In zip:"), this));
     zipname_ = new QLabel(this);
-    zipname_->setObjectName(QStringLiteral("zipname"));
+    zipname_->setObjectName(QStringLiteral("archiveNameLabel"));
     layout->addWidget(zipname_);
     layout->addWidget(new QLabel(QStringLiteral("Can be identified as:"), this));
     romsList_ = new QListWidget(this);
-    romsList_->setObjectName(QStringLiteral("RomsList"));
+    romsList_->setObjectName(QStringLiteral("matchesList"));
     romsList_->setSelectionMode(QAbstractItemView::MultiSelection);
     layout->addWidget(romsList_);
     auto* group = new QGroupBox(QStringLiteral("Choose behaviour"), this);
@@ -41,7 +43,7 @@ DuplicatesDialog::DuplicatesDialog(QWidget* parent)
     choices_[0]->setChecked(true);
     layout->addWidget(group);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("SpeedButton1"));
+    ok->setObjectName(QStringLiteral("okButton"));
     layout->addWidget(ok, 0, Qt::AlignRight);
     connect(ok, &QPushButton::clicked, this, &DuplicatesDialog::answer);
 }

@@ -14,7 +14,7 @@ class QRadioButton;
 
 namespace quorvane {
 
-class DuplicatesDialog : public QWidget {
+class DuplicatesDialog final : public QWidget {
     Q_OBJECT
 public:
     explicit DuplicatesDialog(QWidget* parent = nullptr);

@@ -15,7 +15,7 @@
 #include "jobs/catalogue_jobs.h"
 #include "tools/export_template.h"
 #include "tools/file_formats.h"
-#include "ui/main_window.h"
+#include "ui/current_database.h"
 #include "ui/ui_dialogs.h"
 
 namespace quorvane {
@@ -56,49 +56,51 @@ QPlainTextEdit* levelPage(QTabWidget* tabs, const char* title, const char* allow
 
 }  // namespace
 
-ExportFormatsWindow::ExportFormatsWindow(MainWindow& main) : QWidget(&main, Qt::Tool), main_(main) {
+ExportFormatsWindow::ExportFormatsWindow(const Settings& settings, JobHost& host, CurrentDatabase& database,
+                                         QWidget* parent)
+    : QWidget(parent, Qt::Tool), settings_(settings), host_(host), database_(database) {
     setWindowTitle(QStringLiteral("Custom file formats"));
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(QStringLiteral("Format name:"), this));
     formats_ = new QComboBox(this);
-    formats_->setObjectName(QStringLiteral("formats"));
+    formats_->setObjectName(QStringLiteral("formatNameBox"));
     formats_->setEditable(true);
     formats_->setEditText(QStringLiteral("newFormat"));
     top->addWidget(formats_, 1);
     layout->addLayout(top);
     auto* tabs = new QTabWidget(this);
-    syslist_ = levelPage(tabs, "System level", "Allowed keyword: $SYSTEM$", "syslist");
-    gamelist_ = levelPage(tabs, "Game level", "Allowed keywords: $SYSTEM$, $GAMENAME$", "gamelist");
-    romlist_ = levelPage(tabs, "Rom level", "Allowed keywords: $SYSTEM$, $GAMENAME$, $ROMNAME$", "romlist");
+    systemTemplate_ = levelPage(tabs, "System level", "Allowed keyword: $SYSTEM$", "systemTemplateEdit");
+    gameTemplate_ = levelPage(tabs, "Game level", "Allowed keywords: $SYSTEM$, $GAMENAME$", "gameTemplateEdit");
+    romTemplate_ = levelPage(tabs, "Rom level", "Allowed keywords: $SYSTEM$, $GAMENAME$, $ROMNAME$", "romTemplateEdit");
     layout->addWidget(tabs);
 
     auto* apply = new QGroupBox(QStringLiteral("Apply to:"), this);
     auto* applyLayout = new QVBoxLayout(apply);
-    all_ = new QRadioButton(QStringLiteral("All Romsets listed below"), apply);
-    all_->setObjectName(QStringLiteral("all"));
-    selected_ = new QRadioButton(QStringLiteral("Selected Romsets"), apply);
-    selected_->setObjectName(QStringLiteral("selected"));
-    all_->setChecked(true);
-    applyList_ = new QListWidget(apply);
-    applyList_->setObjectName(QStringLiteral("applyList"));
-    applyList_->setSelectionMode(QAbstractItemView::MultiSelection);
-    applyList_->setEnabled(false);
-    applyLayout->addWidget(all_);
-    applyLayout->addWidget(selected_);
-    applyLayout->addWidget(applyList_);
+    applyToAll_ = new QRadioButton(QStringLiteral("All Romsets listed below"), apply);
+    applyToAll_->setObjectName(QStringLiteral("applyToAllButton"));
+    applyToSelected_ = new QRadioButton(QStringLiteral("Selected Romsets"), apply);
+    applyToSelected_->setObjectName(QStringLiteral("applyToSelectedButton"));
+    applyToAll_->setChecked(true);
+    romsets_ = new QListWidget(apply);
+    romsets_->setObjectName(QStringLiteral("romsetsList"));
+    romsets_->setSelectionMode(QAbstractItemView::MultiSelection);
+    romsets_->setEnabled(false);
+    applyLayout->addWidget(applyToAll_);
+    applyLayout->addWidget(applyToSelected_);
+    applyLayout->addWidget(romsets_);
     layout->addWidget(apply);
-    connect(selected_, &QRadioButton::toggled, applyList_, &QWidget::setEnabled);
+    connect(applyToSelected_, &QRadioButton::toggled, romsets_, &QWidget::setEnabled);
 
     auto* status = new QGroupBox(QStringLiteral("Status:"), this);
     auto* statusLayout = new QHBoxLayout(status);
-    mis_ = new QRadioButton(QStringLiteral("Missing"), status);
-    mis_->setObjectName(QStringLiteral("mis"));
-    hav_ = new QRadioButton(QStringLiteral("Available"), status);
-    hav_->setObjectName(QStringLiteral("hav"));
-    mis_->setChecked(true);
-    statusLayout->addWidget(mis_);
-    statusLayout->addWidget(hav_);
+    missing_ = new QRadioButton(QStringLiteral("Missing"), status);
+    missing_->setObjectName(QStringLiteral("missingButton"));
+    available_ = new QRadioButton(QStringLiteral("Available"), status);
+    available_->setObjectName(QStringLiteral("availableButton"));
+    missing_->setChecked(true);
+    statusLayout->addWidget(missing_);
+    statusLayout->addWidget(available_);
     layout->addWidget(status);
 
     auto* buttons = new QHBoxLayout;
@@ -120,8 +122,8 @@ ExportFormatsWindow::ExportFormatsWindow(MainWindow& main) : QWidget(&main, Qt::
 }
 
 void ExportFormatsWindow::open(const std::vector<std::string>& shownSystems) {
-    applyList_->clear();
-    for (const std::string& s : shownSystems) applyList_->addItem(QString::fromStdString(s));
+    romsets_->clear();
+    for (const std::string& s : shownSystems) romsets_->addItem(QString::fromStdString(s));
     show();
     raise();
 }
@@ -133,45 +135,44 @@ void ExportFormatsWindow::showEvent(QShowEvent* event) {
 
 void ExportFormatsWindow::reloadFormats() {
     formats_->clear();
-    for (const std::string& name : listFormats(main_.settings().settingsPath))
-        formats_->addItem(QString::fromStdString(name));
-    syslist_->clear();
-    gamelist_->clear();
-    romlist_->clear();
+    for (const std::string& name : listFormats(settings_.settingsPath)) formats_->addItem(QString::fromStdString(name));
+    systemTemplate_->clear();
+    gameTemplate_->clear();
+    romTemplate_->clear();
 }
 
 void ExportFormatsWindow::selectFormat(const QString& name) {
-    const ExportFormat f = loadFormat(main_.settings().settingsPath, name.toStdString());
-    setMemo(syslist_, f.system);
-    setMemo(gamelist_, f.game);
-    setMemo(romlist_, f.rom);
+    const ExportFormat f = loadFormat(settings_.settingsPath, name.toStdString());
+    setMemo(systemTemplate_, f.system);
+    setMemo(gameTemplate_, f.game);
+    setMemo(romTemplate_, f.rom);
 }
 
 void ExportFormatsWindow::saveFormat() {
-    ExportFormat f{formats_->currentText().toStdString(), memoLines(syslist_), memoLines(gamelist_),
-                   memoLines(romlist_)};
+    ExportFormat f{formats_->currentText().toStdString(), memoLines(systemTemplate_), memoLines(gameTemplate_),
+                   memoLines(romTemplate_)};
     std::string error;
-    if (!quorvane::saveFormat(main_.settings().settingsPath, f, error))
+    if (!quorvane::saveFormat(settings_.settingsPath, f, error))
         uiDialogs().information(this, QString::fromStdString(error));
     reloadFormats();
 }
 
 bool ExportFormatsWindow::createFile(const QString& target) {
     std::vector<std::string> systems;
-    for (int i = 0; i < applyList_->count(); ++i)
-        if (all_->isChecked() || applyList_->item(i)->isSelected())
-            systems.push_back(applyList_->item(i)->text().toStdString());
-    const std::string systemText = templateText(memoLines(syslist_));
-    const std::string gameText = templateText(memoLines(gamelist_));
-    const std::string romText = templateText(memoLines(romlist_));
+    for (int i = 0; i < romsets_->count(); ++i)
+        if (applyToAll_->isChecked() || romsets_->item(i)->isSelected())
+            systems.push_back(romsets_->item(i)->text().toStdString());
+    const std::string systemText = templateText(memoLines(systemTemplate_));
+    const std::string gameText = templateText(memoLines(gameTemplate_));
+    const std::string romText = templateText(memoLines(romTemplate_));
     if (systemText.empty() && gameText.empty() && romText.empty()) {
         uiDialogs().information(this, QStringLiteral("Error: no valid format"));
         return false;
     }
     ExportRequest request{target.toStdString(), std::move(systems), systemText, gameText, romText,
-                          hav_->isChecked() ? 1 : 0};
-    const bool started = main_.jobs().startExport(main_.host(), std::move(request));
-    main_.jobStarted(started);
+                          available_->isChecked() ? 1 : 0};
+    const bool started = database_.jobs().startExport(host_, std::move(request));
+    database_.jobStarted(started);
     return started;
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/settings.h"
+
 class QComboBox;
 class QListWidget;
 class QPlainTextEdit;
@@ -13,12 +15,13 @@ class QRadioButton;
 
 namespace quorvane {
 
-class MainWindow;
+class CurrentDatabase;
+class JobHost;
 
-class ExportFormatsWindow : public QWidget {
+class ExportFormatsWindow final : public QWidget {
     Q_OBJECT
 public:
-    explicit ExportFormatsWindow(MainWindow& main);
+    ExportFormatsWindow(const Settings& settings, JobHost& host, CurrentDatabase& database, QWidget* parent = nullptr);
 
     // Opening from the main window: the shown systems become the apply list.
     void open(const std::vector<std::string>& shownSystems);
@@ -29,27 +32,29 @@ public:
     bool createFile(const QString& target);
 
     QComboBox* formats() const { return formats_; }
-    QPlainTextEdit* systemMemo() const { return syslist_; }
-    QPlainTextEdit* gameMemo() const { return gamelist_; }
-    QPlainTextEdit* romMemo() const { return romlist_; }
-    QListWidget* applyList() const { return applyList_; }
-    QRadioButton* selectedOnly() const { return selected_; }
-    QRadioButton* available() const { return hav_; }
+    QPlainTextEdit* systemMemo() const { return systemTemplate_; }
+    QPlainTextEdit* gameMemo() const { return gameTemplate_; }
+    QPlainTextEdit* romMemo() const { return romTemplate_; }
+    QListWidget* applyList() const { return romsets_; }
+    QRadioButton* selectedOnly() const { return applyToSelected_; }
+    QRadioButton* available() const { return available_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    MainWindow& main_;
+    const Settings& settings_;
+    JobHost& host_;
+    CurrentDatabase& database_;
     QComboBox* formats_;
-    QPlainTextEdit* syslist_;
-    QPlainTextEdit* gamelist_;
-    QPlainTextEdit* romlist_;
-    QRadioButton* all_;
-    QRadioButton* selected_;
-    QListWidget* applyList_;
-    QRadioButton* mis_;
-    QRadioButton* hav_;
+    QPlainTextEdit* systemTemplate_;
+    QPlainTextEdit* gameTemplate_;
+    QPlainTextEdit* romTemplate_;
+    QRadioButton* applyToAll_;
+    QRadioButton* applyToSelected_;
+    QListWidget* romsets_;
+    QRadioButton* missing_;
+    QRadioButton* available_;
 };
 
 }  // namespace quorvane

@@ -13,7 +13,7 @@ GameRomsWindow::GameRomsWindow(QWidget* parent) : QWidget(parent, Qt::Tool) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     list_ = new QTreeWidget(this);
-    list_->setObjectName(QStringLiteral("RomsList"));
+    list_->setObjectName(QStringLiteral("romsList"));
     list_->setRootIsDecorated(false);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setHeaderLabels({QStringLiteral("Rom name"), QStringLiteral("crc32"), QStringLiteral("size"),

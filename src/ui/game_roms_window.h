@@ -9,7 +9,7 @@ class QTreeWidget;
 
 namespace quorvane {
 
-class GameRomsWindow : public QWidget {
+class GameRomsWindow final : public QWidget {
     Q_OBJECT
 public:
     explicit GameRomsWindow(QWidget* parent = nullptr);

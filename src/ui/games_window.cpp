@@ -13,7 +13,7 @@ GamesWindow::GamesWindow(QWidget* parent) : SatelliteWindow(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     list_ = new QListWidget(this);
-    list_->setObjectName(QStringLiteral("GamesList2"));
+    list_->setObjectName(QStringLiteral("gamesList"));
     list_->setSortingEnabled(false);
     layout->addWidget(list_);
     setIconStyle(true);

@@ -9,7 +9,7 @@ class QListWidget;
 
 namespace quorvane {
 
-class GamesWindow : public SatelliteWindow {
+class GamesWindow final : public SatelliteWindow {
     Q_OBJECT
 public:
     explicit GamesWindow(QWidget* parent = nullptr);

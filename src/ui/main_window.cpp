@@ -21,6 +21,7 @@
 #include "ui/arrangement.h"
 #include "ui/export_formats_window.h"
 #include "ui/game_roms_window.h"
+#include "ui/gui_thread.h"
 #include "ui/games_window.h"
 #include "ui/messages_window.h"
 #include "ui/preferences_dialog.h"
@@ -60,7 +61,7 @@ MainWindow::MainWindow(Settings& settings, QWidget* parent) : QWidget(parent), s
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     // Before the actions: they connect to the tool windows.
-    tools_ = std::make_unique<ToolWindows>(*this);
+    tools_ = std::make_unique<ToolWindows>(*this, settings_, *host_, *this, *messages_);
     buildActions();
     buildBars(layout);
 
@@ -109,7 +110,7 @@ void MainWindow::openJobs() {
     db_ = std::make_unique<CatalogueJobs>(settings_.currentDatabasePath(), [this](const JobResult& result) {
         // On the job's thread, which waits: the windows show the result
         // before the next job can start.
-        QMetaObject::invokeMethod(this, [this, result] { showJobResult(result); }, Qt::BlockingQueuedConnection);
+        runOnGuiThreadAndWait(*this, [this, &result] { showJobResult(result); });
     });
 }
 
@@ -149,142 +150,141 @@ void MainWindow::offerRepair(const QString& question) {
     if (systems_) refreshSystems();
 }
 
-QAction* MainWindow::makeAction(const char* name, const char* caption, const char* hint, void (MainWindow::*slot)(),
-                               bool checkable) {
-    auto* a = new QAction(QString::fromUtf8(caption), this);
-    a->setObjectName(QString::fromLatin1(name));
+namespace {
+// An action whose caption shows without its accelerator on a tool button.
+template <typename Receiver, typename Slot>
+QAction* newAction(QWidget* owner, const char* caption, const char* hint, const Receiver* receiver, Slot slot) {
+    auto* a = new QAction(QString::fromUtf8(caption), owner);
     a->setIconText(withoutAccelerator(caption));
-    if (hint && *hint) {
+    if (*hint) {
         a->setToolTip(QString::fromUtf8(hint));
         a->setStatusTip(QString::fromUtf8(hint));
     }
-    a->setCheckable(checkable);
-    if (slot) connect(a, &QAction::triggered, this, [this, slot] { (this->*slot)(); });
-    actions_[a->objectName()] = a;
+    QObject::connect(a, &QAction::triggered, receiver, slot);
     return a;
 }
-
-QAction* MainWindow::action(const QString& name) const {
-    auto it = actions_.find(name);
-    return it == actions_.end() ? nullptr : it->second;
-}
-
-QList<QAction*> MainWindow::allActions() const {
-    QList<QAction*> out;
-    for (const auto& [name, a] : actions_) out.push_back(a);
-    return out;
-}
+}  // namespace
 
 void MainWindow::buildActions() {
-    makeAction("ImportDat", "&Import .dat files", "Import dat files", &MainWindow::importDats);
-    makeAction("Preferences", "&Preferences", "Preferences", nullptr);
-    connect(action("Preferences"), &QAction::triggered, preferences_, &QWidget::show);
-    makeAction("ErrorWindow", "&Messages window", "Show messages window", &MainWindow::toggleMessages);
-    makeAction("showSysWindow", "&Systems window", "Show Systems window", &MainWindow::toggleSystems, true);
-    makeAction("showgameswindow", "&Games window", "Show games window", &MainWindow::toggleGames);
-    makeAction("arrangewindows", "&Arrange windows", "Arrange Systems and Games windows", &MainWindow::arrangeWindows);
-    makeAction("viewallsets", "View &all sets", "View all sets from current DB", &MainWindow::refreshSystems);
-    makeAction("incompletesets", "V&iew only incomplete sets", "View incomplete sets from current DB", nullptr);
-    connect(action("incompletesets"), &QAction::triggered, this, [this] { showSystemsView(SystemsView::Incomplete); });
-    makeAction("Action1", "View only &complete sets", "", nullptr);
-    connect(action("Action1"), &QAction::triggered, this, [this] { showSystemsView(SystemsView::Complete); });
-    makeAction("allroms", "Vi&ew all roms for selected set", "View all roms from current set", nullptr);
-    connect(action("allroms"), &QAction::triggered, this, [this] { showGamesView(GamesView::All); });
-    makeAction("incomplete", "View i&ncomplete games for selected set", "View incomplete games from current set",
-               nullptr);
-    connect(action("incomplete"), &QAction::triggered, this, [this] { showGamesView(GamesView::Incomplete); });
-    makeAction("missing", "View &missing games for selected set", "View missing games from current set", nullptr);
-    connect(action("missing"), &QAction::triggered, this, [this] { showGamesView(GamesView::Missing); });
-    makeAction("available", "View a&vailable games for selected set", "View available games from current set",
-               nullptr);
-    connect(action("available"), &QAction::triggered, this, [this] { showGamesView(GamesView::Available); });
-    makeAction("scansys", "&Scan selected system", "Scan selected system", &MainWindow::scanSelected);
-    makeAction("fixsys", "&Fix selected system", "Fix selected system", &MainWindow::fixSelected);
-    makeAction("scanall", "S&can all systems", "Scan all systems in current DB", &MainWindow::scanAllShown);
-    makeAction("fixall", "F&ix all systems", "Fix all systems in current DB", &MainWindow::fixAllShown);
-    makeAction("rebuildall", "&Rebuild all", "Rebuild to current DB (all systems)", &MainWindow::rebuildAll);
+    Actions& a = actions_;
+    a.importDats = newAction(this, "&Import .dat files", "Import dat files", this, &MainWindow::importDats);
+    a.preferences = newAction(this, "&Preferences", "Preferences", preferences_, &QWidget::show);
+    a.messagesWindow = newAction(this, "&Messages window", "Show messages window", this, &MainWindow::toggleMessages);
+    a.systemsWindow = newAction(this, "&Systems window", "Show Systems window", this, &MainWindow::toggleSystems);
+    a.systemsWindow->setCheckable(true);
+    a.gamesWindow = newAction(this, "&Games window", "Show games window", this, &MainWindow::toggleGames);
+    a.arrangeWindows =
+        newAction(this, "&Arrange windows", "Arrange Systems and Games windows", this, &MainWindow::arrangeWindows);
+    a.allSets = newAction(this, "View &all sets", "View all sets from current DB", this, &MainWindow::refreshSystems);
+    a.incompleteSets = newAction(this, "V&iew only incomplete sets", "View incomplete sets from current DB", this,
+                                 [this] { showSystemsView(SystemsView::Incomplete); });
+    a.completeSets =
+        newAction(this, "View only &complete sets", "", this, [this] { showSystemsView(SystemsView::Complete); });
+    a.allGames = newAction(this, "Vi&ew all roms for selected set", "View all roms from current set", this,
+                           [this] { showGamesView(GamesView::All); });
+    a.incompleteGames =
+        newAction(this, "View i&ncomplete games for selected set", "View incomplete games from current set", this,
+                  [this] { showGamesView(GamesView::Incomplete); });
+    a.missingGames = newAction(this, "View &missing games for selected set", "View missing games from current set",
+                               this, [this] { showGamesView(GamesView::Missing); });
+    a.availableGames =
+        newAction(this, "View a&vailable games for selected set", "View available games from current set", this,
+                  [this] { showGamesView(GamesView::Available); });
+    a.scanSelected = newAction(this, "&Scan selected system", "Scan selected system", this, &MainWindow::scanSelected);
+    a.fixSelected = newAction(this, "&Fix selected system", "Fix selected system", this, &MainWindow::fixSelected);
+    a.scanAll = newAction(this, "S&can all systems", "Scan all systems in current DB", this, &MainWindow::scanAllShown);
+    a.fixAll = newAction(this, "F&ix all systems", "Fix all systems in current DB", this, &MainWindow::fixAllShown);
+    a.rebuildAll =
+        newAction(this, "&Rebuild all", "Rebuild to current DB (all systems)", this, &MainWindow::rebuildAll);
     const char* categoryCaptions[] = {"&Tosec", "&Good", "&Arcade", "A&rcade Unemulated", "&Miscellaneous", "C&ustom"};
     for (size_t i = 0; i < kCategories.size(); ++i) {
         const Category& c = kCategories[i];
         const std::string hint = "Set current DB: " + std::string(c.displayName);
-        QAction* a = makeAction(std::string(c.action).c_str(), categoryCaptions[i], hint.c_str(), nullptr);
-        connect(a, &QAction::triggered, this, [this, &c] { switchCategory(c); });
+        a.categories[i] = newAction(this, categoryCaptions[i], hint.c_str(), this, [this, &c] { switchCategory(c); });
     }
-    makeAction("deleteDB", "Delete/&Initialize DB", "Delete selected DB", &MainWindow::deleteDatabase);
-    makeAction("cleanDB", "C&lean DB have/miss status", "Clean Have/Miss status for this DB", &MainWindow::cleanDatabase);
-    makeAction("checkDB", "C&heck DB", "Verify every file of the current DB and repair it when damaged",
-               &MainWindow::checkDatabase);
-    makeAction("deleteSystem", "D&elete Selected System", "Delete selected system from DB",
-               &MainWindow::deleteSelectedSystem);
-    makeAction("CreateMissHave", "Create Miss/&Have file", "Create Miss/have files for current set",
-               &MainWindow::createMissHave);
-    makeAction("CreateMissHaveALL", "Cr&eate Miss/Have files for displayed sets",
-               "Create Miss/Have files for romsets in systems window", &MainWindow::createMissHaveAll);
-    makeAction("CustomFiles", "Create C&ustom Files", "Create custom files", nullptr);
-    connect(action("CustomFiles"), &QAction::triggered, this,
-            [this] { tools_->formats().open(systems_->shownSystems()); });
-    makeAction("Romidentifier", "R&om identifier", "Start Rom Identifier Application", nullptr);
-    connect(action("Romidentifier"), &QAction::triggered, this, [this] { tools_->identifier().open(); });
-    makeAction("multizipper", "M&ulti-zipper", "Start multi-zipper application", nullptr);
-    connect(action("multizipper"), &QAction::triggered, this, [this] {
+    a.deleteDatabase =
+        newAction(this, "Delete/&Initialize DB", "Delete selected DB", this, &MainWindow::deleteDatabase);
+    a.cleanDatabase = newAction(this, "C&lean DB have/miss status", "Clean Have/Miss status for this DB", this,
+                                &MainWindow::cleanDatabase);
+    a.checkDatabase = newAction(this, "C&heck DB", "Verify every file of the current DB and repair it when damaged",
+                                this, &MainWindow::checkDatabase);
+    a.deleteSystem = newAction(this, "D&elete Selected System", "Delete selected system from DB", this,
+                               &MainWindow::deleteSelectedSystem);
+    a.missHave = newAction(this, "Create Miss/&Have file", "Create Miss/have files for current set", this,
+                           &MainWindow::createMissHave);
+    a.missHaveAll =
+        newAction(this, "Cr&eate Miss/Have files for displayed sets",
+                  "Create Miss/Have files for romsets in systems window", this, &MainWindow::createMissHaveAll);
+    a.customFiles = newAction(this, "Create C&ustom Files", "Create custom files", this,
+                              [this] { tools_->formats().open(systems_->shownSystems()); });
+    a.romIdentifier = newAction(this, "R&om identifier", "Start Rom Identifier Application", this,
+                                [this] { tools_->identifier().open(); });
+    a.multiZipper = newAction(this, "M&ulti-zipper", "Start multi-zipper application", this, [this] {
         tools_->fileZipper().show();
         tools_->fileZipper().raise();
     });
-    makeAction("Stats", "S&tats", "Display stats window for current DB", nullptr);
-    connect(action("Stats"), &QAction::triggered, this, [this] { tools_->stats().open(); });
-    makeAction("About", "&About...", "", nullptr);
-    connect(action("About"), &QAction::triggered, about_, &QWidget::show);
-    action("showSysWindow")->setChecked(true);
+    a.stats =
+        newAction(this, "S&tats", "Display stats window for current DB", this, [this] { tools_->stats().open(); });
+    a.about = newAction(this, "&About...", "", about_, &QWidget::show);
+    a.systemsWindow->setChecked(true);
 }
 
 void MainWindow::assignIcons() {
-    const std::pair<const char*, QStyle::StandardPixmap> icons[] = {
-        {"ImportDat", QStyle::SP_DialogOpenButton},     {"Preferences", QStyle::SP_FileDialogDetailedView},
-        {"ErrorWindow", QStyle::SP_MessageBoxInformation}, {"showSysWindow", QStyle::SP_DirIcon},
-        {"showgameswindow", QStyle::SP_FileDialogListView}, {"arrangewindows", QStyle::SP_TitleBarNormalButton},
-        {"viewallsets", QStyle::SP_DirHomeIcon},        {"incompletesets", QStyle::SP_MessageBoxWarning},
-        {"Action1", QStyle::SP_DialogApplyButton},      {"allroms", QStyle::SP_FileDialogContentsView},
-        {"incomplete", QStyle::SP_BrowserReload},       {"missing", QStyle::SP_DialogCancelButton},
-        {"available", QStyle::SP_DialogYesButton},      {"CustomFiles", QStyle::SP_FileDialogNewFolder},
-        {"CreateMissHave", QStyle::SP_FileIcon},        {"CreateMissHaveALL", QStyle::SP_DriveHDIcon},
-        {"multizipper", QStyle::SP_DriveFDIcon},        {"Stats", QStyle::SP_ComputerIcon},
-        {"Romidentifier", QStyle::SP_FileDialogInfoView}, {"About", QStyle::SP_MessageBoxQuestion},
+    const Actions& a = actions_;
+    const std::pair<QAction*, QStyle::StandardPixmap> icons[] = {
+        {a.importDats, QStyle::SP_DialogOpenButton},
+        {a.preferences, QStyle::SP_FileDialogDetailedView},
+        {a.messagesWindow, QStyle::SP_MessageBoxInformation},
+        {a.systemsWindow, QStyle::SP_DirIcon},
+        {a.gamesWindow, QStyle::SP_FileDialogListView},
+        {a.arrangeWindows, QStyle::SP_TitleBarNormalButton},
+        {a.allSets, QStyle::SP_DirHomeIcon},
+        {a.incompleteSets, QStyle::SP_MessageBoxWarning},
+        {a.completeSets, QStyle::SP_DialogApplyButton},
+        {a.allGames, QStyle::SP_FileDialogContentsView},
+        {a.incompleteGames, QStyle::SP_BrowserReload},
+        {a.missingGames, QStyle::SP_DialogCancelButton},
+        {a.availableGames, QStyle::SP_DialogYesButton},
+        {a.customFiles, QStyle::SP_FileDialogNewFolder},
+        {a.missHave, QStyle::SP_FileIcon},
+        {a.missHaveAll, QStyle::SP_DriveHDIcon},
+        {a.multiZipper, QStyle::SP_DriveFDIcon},
+        {a.stats, QStyle::SP_ComputerIcon},
+        {a.romIdentifier, QStyle::SP_FileDialogInfoView},
+        {a.about, QStyle::SP_MessageBoxQuestion},
     };
-    for (const auto& [name, pixmap] : icons) action(QString::fromLatin1(name))->setIcon(style()->standardIcon(pixmap));
+    for (const auto& [action, pixmap] : icons) action->setIcon(style()->standardIcon(pixmap));
 }
 
 void MainWindow::buildBars(QVBoxLayout* layout) {
     assignIcons();
+    const Actions& a = actions_;
     menuBar_ = new QMenuBar(this);
     QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
-    file->addAction(action("ImportDat"));
-    file->addAction(action("Preferences"));
+    file->addActions({a.importDats, a.preferences});
     file->addSeparator();
     file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
-    QMenu* view = menuBar_->addMenu(QStringLiteral("&View"));
-    for (const char* n : {"ErrorWindow", "showSysWindow", "showgameswindow", "arrangewindows"}) view->addAction(action(n));
-    QMenu* filter = menuBar_->addMenu(QStringLiteral("F&ilter"));
-    for (const char* n : {"viewallsets", "incompletesets", "allroms", "incomplete", "missing", "available"})
-        filter->addAction(action(n));
-    QMenu* manager = menuBar_->addMenu(QStringLiteral("&Rommanager"));
-    for (const char* n : {"scansys", "fixsys", "scanall", "fixall", "rebuildall"}) manager->addAction(action(n));
+    menuBar_->addMenu(QStringLiteral("&View"))
+        ->addActions({a.messagesWindow, a.systemsWindow, a.gamesWindow, a.arrangeWindows});
+    menuBar_->addMenu(QStringLiteral("F&ilter"))
+        ->addActions({a.allSets, a.incompleteSets, a.allGames, a.incompleteGames, a.missingGames, a.availableGames});
+    menuBar_->addMenu(QStringLiteral("&Rommanager"))
+        ->addActions({a.scanSelected, a.fixSelected, a.scanAll, a.fixAll, a.rebuildAll});
     QMenu* database = menuBar_->addMenu(QStringLiteral("&Database"));
-    QMenu* current = database->addMenu(QStringLiteral("&Set Current DB"));
-    for (const Category& c : kCategories) current->addAction(action(QString::fromLatin1(c.action.data(), c.action.size())));
-    for (const char* n : {"deleteDB", "cleanDB", "checkDB", "deleteSystem"}) database->addAction(action(n));
-    QMenu* tools = menuBar_->addMenu(QStringLiteral("&Tools"));
-    for (const char* n : {"CreateMissHave", "CreateMissHaveALL", "CustomFiles", "Romidentifier", "multizipper", "Stats"})
-        tools->addAction(action(n));
-    QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
-    help->addAction(action("About"));
+    database->addMenu(QStringLiteral("&Set Current DB"))
+        ->addActions(QList<QAction*>(a.categories.begin(), a.categories.end()));
+    database->addActions({a.deleteDatabase, a.cleanDatabase, a.checkDatabase, a.deleteSystem});
+    menuBar_->addMenu(QStringLiteral("&Tools"))
+        ->addActions({a.missHave, a.missHaveAll, a.customFiles, a.romIdentifier, a.multiZipper, a.stats});
+    menuBar_->addMenu(QStringLiteral("&Help"))->addAction(a.about);
     layout->addWidget(menuBar_);
 
-    auto bar = [this](std::initializer_list<const char*> names, bool captions) {
+    auto bar = [this](const QList<QAction*>& actions, bool captions) {
         auto* b = new QToolBar(this);
         // Each bar keeps its full width; the strip grows instead of hiding actions.
         b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         b->setToolButtonStyle(captions ? Qt::ToolButtonTextOnly : Qt::ToolButtonIconOnly);
-        for (const char* n : names) b->addAction(action(QString::fromLatin1(n)));
+        b->addActions(actions);
         return b;
     };
     auto row = [layout](std::initializer_list<QWidget*> widgets) {
@@ -294,23 +294,24 @@ void MainWindow::buildBars(QVBoxLayout* layout) {
         r->addStretch(1);
         layout->addLayout(r);
     };
-    row({bar({"Preferences", "ImportDat"}, false), bar({"incompletesets", "Action1", "viewallsets"}, false),
-         bar({"available", "missing", "incomplete", "allroms"}, false),
-         bar({"scansys", "scanall", "fixsys", "fixall", "rebuildall"}, true)});
-    row({bar({"arrangewindows", "showSysWindow", "showgameswindow", "ErrorWindow"}, false),
-         bar({"Custom", "Miscellaneous", "ArcadeUnemu", "Arcade", "Good", "Tosec"}, true),
-         bar({"CustomFiles", "CreateMissHave", "CreateMissHaveALL", "multizipper", "Stats", "Romidentifier"}, false)});
+    row({bar({a.preferences, a.importDats}, false), bar({a.incompleteSets, a.completeSets, a.allSets}, false),
+         bar({a.availableGames, a.missingGames, a.incompleteGames, a.allGames}, false),
+         bar({a.scanSelected, a.scanAll, a.fixSelected, a.fixAll, a.rebuildAll}, true)});
+    // The categories right to left.
+    row({bar({a.arrangeWindows, a.systemsWindow, a.gamesWindow, a.messagesWindow}, false),
+         bar(QList<QAction*>(a.categories.rbegin(), a.categories.rend()), true),
+         bar({a.customFiles, a.missHave, a.missHaveAll, a.multiZipper, a.stats, a.romIdentifier}, false)});
     gamesStyle_ = new QComboBox(this);
-    gamesStyle_->setObjectName(QStringLiteral("ComboBoxEx1"));
+    gamesStyle_->setObjectName(QStringLiteral("gamesStyleBox"));
     gamesStyle_->addItems({QStringLiteral("Show games as a list"), QStringLiteral("Show games as icons")});
     gamesStyle_->setCurrentIndex(1);
     romsStyle_ = new QComboBox(this);
-    romsStyle_->setObjectName(QStringLiteral("ComboBoxEx2"));
+    romsStyle_->setObjectName(QStringLiteral("romsStyleBox"));
     romsStyle_->addItems({QStringLiteral("Show roms as a list"), QStringLiteral("Show roms as icons")});
     romsStyle_->setCurrentIndex(0);
     connect(gamesStyle_, &QComboBox::activated, this, [this](int index) { games_->setIconStyle(index != 0); });
     connect(romsStyle_, &QComboBox::activated, this, [this](int index) { gameRoms_->setIconStyle(index != 0); });
-    row({bar({"deleteSystem", "cleanDB", "deleteDB"}, true), gamesStyle_, romsStyle_});
+    row({bar({a.deleteSystem, a.cleanDatabase, a.deleteDatabase}, true), gamesStyle_, romsStyle_});
 }
 
 void MainWindow::lockHeight() {
@@ -333,7 +334,7 @@ void MainWindow::showSystemsView(SystemsView view) {
                                                                                : db_->catalogue().getSystems();
     systems_->setSystems(systems, q(systemsCaption(view, systems.size())));
     systems_->show();
-    action("showSysWindow")->setChecked(true);
+    actions_.systemsWindow->setChecked(true);
 }
 
 void MainWindow::clearGamesList() { games_->clearGames(games_->windowTitle()); }
@@ -452,7 +453,7 @@ void MainWindow::toggleMessages() { messages_->setVisible(!messages_->isVisible(
 
 void MainWindow::toggleSystems() {
     systems_->setVisible(!systems_->isVisible());
-    action("showSysWindow")->setChecked(systems_->isVisible());
+    actions_.systemsWindow->setChecked(systems_->isVisible());
 }
 
 void MainWindow::toggleGames() { games_->setVisible(!games_->isVisible()); }

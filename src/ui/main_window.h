@@ -4,14 +4,16 @@
 #pragma once
 
 #include <QWidget>
-#include <map>
+#include <array>
 #include <memory>
 #include <optional>
 
+#include "core/categories.h"
 #include "core/records.h"
 #include "core/settings.h"
 #include "core/worker_job.h"
 #include "presentation/catalogue_views.h"
+#include "ui/current_database.h"
 #include "ui/qt_job_host.h"
 
 class QAction;
@@ -32,9 +34,43 @@ class PreferencesDialog;
 class AboutDialog;
 class ToolWindows;
 
-class MainWindow : public QWidget, public JobViews {
+class MainWindow final : public QWidget, public JobViews, public CurrentDatabase {
     Q_OBJECT
 public:
+    // Every command of the menus and tool bars.
+    struct Actions {
+        QAction* importDats = nullptr;
+        QAction* preferences = nullptr;
+        QAction* messagesWindow = nullptr;
+        QAction* systemsWindow = nullptr;  // checked while the systems window is shown
+        QAction* gamesWindow = nullptr;
+        QAction* arrangeWindows = nullptr;
+        QAction* allSets = nullptr;
+        QAction* incompleteSets = nullptr;
+        QAction* completeSets = nullptr;
+        QAction* allGames = nullptr;
+        QAction* incompleteGames = nullptr;
+        QAction* missingGames = nullptr;
+        QAction* availableGames = nullptr;
+        QAction* scanSelected = nullptr;
+        QAction* fixSelected = nullptr;
+        QAction* scanAll = nullptr;
+        QAction* fixAll = nullptr;
+        QAction* rebuildAll = nullptr;
+        std::array<QAction*, kCategories.size()> categories{};  // in the order of kCategories
+        QAction* deleteDatabase = nullptr;
+        QAction* cleanDatabase = nullptr;
+        QAction* checkDatabase = nullptr;
+        QAction* deleteSystem = nullptr;
+        QAction* missHave = nullptr;
+        QAction* missHaveAll = nullptr;
+        QAction* customFiles = nullptr;
+        QAction* romIdentifier = nullptr;
+        QAction* multiZipper = nullptr;
+        QAction* stats = nullptr;
+        QAction* about = nullptr;
+    };
+
     explicit MainWindow(Settings& settings, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -55,10 +91,9 @@ public:
     void showGamesView(GamesView view);
     void showSystemsView(SystemsView view);
 
-    QAction* action(const QString& name) const;
-    QList<QAction*> allActions() const;
+    const Actions& actions() const { return actions_; }
     Settings& settings() { return settings_; }
-    CatalogueJobs& jobs() { return *db_; }
+    CatalogueJobs& jobs() override { return *db_; }
     QtJobHost& host() { return *host_; }
     const std::optional<Romset>& currentRomset() const { return currentRomset_; }
 
@@ -72,7 +107,7 @@ public:
     ToolWindows& toolWindows() { return *tools_; }
 
     // Job helpers: refuse a second job with a notice.
-    void jobStarted(bool started);
+    void jobStarted(bool started) override;
 
     // Database actions (public for the tests).
     void deleteDatabase();
@@ -92,8 +127,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QAction* makeAction(const char* name, const char* caption, const char* hint, void (MainWindow::*slot)(),
-                        bool checkable = false);
     void buildActions();
     void assignIcons();
     void buildBars(QVBoxLayout* layout);
@@ -121,11 +154,10 @@ private:
     std::optional<Romset> currentRomset_;
     bool arranged_ = true;
     bool lockingHeight_ = false;
-    std::map<QString, QAction*> actions_;
+    Actions actions_;
     QMenuBar* menuBar_ = nullptr;
     QComboBox* gamesStyle_ = nullptr;
     QComboBox* romsStyle_ = nullptr;
-    QWidget* strip_ = nullptr;
 
     ProgressDialog* progress_;
     MessagesWindow* messages_;

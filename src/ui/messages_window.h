@@ -10,7 +10,7 @@ class QTreeWidgetItem;
 
 namespace quorvane {
 
-class MessagesWindow : public SatelliteWindow {
+class MessagesWindow final : public SatelliteWindow {
     Q_OBJECT
 public:
     explicit MessagesWindow(QWidget* parent = nullptr);

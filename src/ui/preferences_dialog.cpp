@@ -34,7 +34,7 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     defdb_ = new QComboBox(this);
-    defdb_->setObjectName(QStringLiteral("defdb"));
+    defdb_->setObjectName(QStringLiteral("defaultDbBox"));
     defdb_->setEditable(true);
     for (const char* entry : kDefaultDbEntries) defdb_->addItem(QString::fromUtf8(entry));
     form->addRow(QStringLiteral("Default DB:"), defdb_);
@@ -55,9 +55,9 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent)
     layout->addWidget(sha1_);
     auto* buttons = new QHBoxLayout;
     auto* saveButton = new QPushButton(QStringLiteral("Save"), this);
-    saveButton->setObjectName(QStringLiteral("SpeedButton1"));
+    saveButton->setObjectName(QStringLiteral("saveButton"));
     auto* cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
-    cancelButton->setObjectName(QStringLiteral("SpeedButton2"));
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
     buttons->addStretch(1);
     buttons->addWidget(saveButton);
     buttons->addWidget(cancelButton);

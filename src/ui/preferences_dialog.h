@@ -11,7 +11,7 @@ class QLineEdit;
 
 namespace quorvane {
 
-class PreferencesDialog : public QWidget {
+class PreferencesDialog final : public QWidget {
     Q_OBJECT
 public:
     PreferencesDialog(Settings& settings, QWidget* parent = nullptr);

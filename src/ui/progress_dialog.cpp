@@ -26,7 +26,7 @@ ProgressDialog::ProgressDialog(QWidget* parent) : QDialog(parent) {
     progress_->setRange(0, 100);
     layout->addWidget(progress_);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("BitBtn1"));
+    cancel->setObjectName(QStringLiteral("cancelButton"));
     layout->addWidget(cancel, 0, Qt::AlignRight);
     connect(cancel, &QPushButton::clicked, this, [this] {
         if (host_) host_->requestCancel();

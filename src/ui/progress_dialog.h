@@ -10,7 +10,7 @@ namespace quorvane {
 
 class JobHost;
 
-class ProgressDialog : public QDialog {
+class ProgressDialog final : public QDialog {
     Q_OBJECT
 public:
     explicit ProgressDialog(QWidget* parent = nullptr);

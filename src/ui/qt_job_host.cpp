@@ -1,9 +1,8 @@
 #include "ui/qt_job_host.h"
 
-#include <QCoreApplication>
-#include <QThread>
 #include <future>
 
+#include "ui/gui_thread.h"
 #include "ui/messages_window.h"
 #include "ui/progress_dialog.h"
 #include "ui/ui_dialogs.h"
@@ -19,13 +18,7 @@ QtJobHost::QtJobHost(ProgressDialog& progress, MessagesWindow& messages, JobView
     progress_.setJobHost(this);
 }
 
-void QtJobHost::onGui(const std::function<void()>& work) {
-    if (QThread::currentThread() == thread()) {
-        work();
-        return;
-    }
-    QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
-}
+void QtJobHost::onGui(const std::function<void()>& work) { runOnGuiThreadAndWait(*this, work); }
 
 void QtJobHost::onStartProgress(const std::string& action, int maximum) {
     onGui([&] { progress_.startProgress(q(action), maximum); });

@@ -25,7 +25,7 @@ public:
     virtual QWidget* dialogParent() = 0;
 };
 
-class QtJobHost : public QObject, public JobHost {
+class QtJobHost final : public QObject, public JobHost {
     Q_OBJECT
 public:
     QtJobHost(ProgressDialog& progress, MessagesWindow& messages, JobViews& views, QObject* parent = nullptr);

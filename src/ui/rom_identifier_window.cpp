@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 
 #include "jobs/catalogue_jobs.h"
-#include "ui/main_window.h"
+#include "ui/current_database.h"
 #include "ui/status_icons.h"
 
 namespace quorvane {
@@ -27,19 +27,21 @@ QIcon hitIcon(const std::string& status) {
 }
 }  // namespace
 
-RomIdentifierWindow::RomIdentifierWindow(MainWindow& main) : QWidget(&main, Qt::Tool), main_(main) {
+RomIdentifierWindow::RomIdentifierWindow(const Settings& settings, JobHost& host, CurrentDatabase& database,
+                                         QWidget* parent)
+    : QWidget(parent, Qt::Tool), settings_(settings), host_(host), database_(database) {
     setWindowTitle(QStringLiteral("Rom Identifier"));
     setAcceptDrops(true);
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(QStringLiteral("Drag one or more files into the box below:"), this), 1);
     auto* clear = new QPushButton(QStringLiteral("Clear"), this);
-    clear->setObjectName(QStringLiteral("SpeedButton1"));
+    clear->setObjectName(QStringLiteral("clearButton"));
     clear->setFlat(true);
     top->addWidget(clear);
     layout->addLayout(top);
     result_ = new QTableWidget(this);
-    result_->setObjectName(QStringLiteral("result"));
+    result_->setObjectName(QStringLiteral("resultsTable"));
     result_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     result_->verticalHeader()->hide();
     result_->horizontalHeader()->setSectionsMovable(false);
@@ -47,10 +49,10 @@ RomIdentifierWindow::RomIdentifierWindow(MainWindow& main) : QWidget(&main, Qt::
     result_->setAcceptDrops(false);
     layout->addWidget(result_);
     menu_ = new QMenu(this);
-    menu_->setObjectName(QStringLiteral("popoupmenu"));
-    menu_->addAction(QStringLiteral("Rebuild this"), this, &RomIdentifierWindow::rebuildThis)->setObjectName(QStringLiteral("Rebuildselected1"));
-    menu_->addAction(QStringLiteral("Rebuild All"), this, &RomIdentifierWindow::rebuildAll)->setObjectName(QStringLiteral("RebuildAll1"));
-    menu_->addAction(QStringLiteral("Clear List"), this, &RomIdentifierWindow::clearList)->setObjectName(QStringLiteral("ClearList1"));
+    menu_->setObjectName(QStringLiteral("rebuildMenu"));
+    menu_->addAction(QStringLiteral("Rebuild this"), this, &RomIdentifierWindow::rebuildThis);
+    menu_->addAction(QStringLiteral("Rebuild All"), this, &RomIdentifierWindow::rebuildAll);
+    menu_->addAction(QStringLiteral("Clear List"), this, &RomIdentifierWindow::clearList);
     result_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(result_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { menu_->popup(result_->viewport()->mapToGlobal(p)); });
@@ -79,13 +81,13 @@ void RomIdentifierWindow::dropEvent(QDropEvent* event) {
 
 bool RomIdentifierWindow::identify(const std::vector<std::string>& paths) {
     if (paths.empty()) return false;
-    const bool started = main_.jobs().startIdentify(main_.host(), main_.settings(), paths,
+    const bool started = database_.jobs().startIdentify(host_, settings_, paths,
                                                     [this](std::vector<GenericRom> hits) {
                                                         QMetaObject::invokeMethod(
                                                             this, [this, hits = std::move(hits)] { addHits(hits); },
                                                             Qt::QueuedConnection);
                                                     });
-    main_.jobStarted(started);
+    database_.jobStarted(started);
     return started;
 }
 
@@ -130,12 +132,12 @@ void RomIdentifierWindow::redraw() {
 void RomIdentifierWindow::rebuildThis() {
     // Grid rows count from 1 below the header line.
     const std::vector<std::string> paths = list_.rebuildThisPaths(result_->currentRow() + 1);
-    if (!paths.empty()) main_.jobStarted(main_.jobs().startRebuild(main_.host(), main_.settings(), paths));
+    if (!paths.empty()) database_.jobStarted(database_.jobs().startRebuild(host_, settings_, paths));
 }
 
 void RomIdentifierWindow::rebuildAll() {
     const std::vector<std::string> paths = list_.rebuildAllPaths();
-    if (!paths.empty()) main_.jobStarted(main_.jobs().startRebuild(main_.host(), main_.settings(), paths));
+    if (!paths.empty()) database_.jobStarted(database_.jobs().startRebuild(host_, settings_, paths));
 }
 
 }  // namespace quorvane

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include "core/job_host.h"
+#include "core/settings.h"
 #include "tools/rom_identifier.h"
 
 class QMenu;
@@ -11,12 +13,12 @@ class QTableWidget;
 
 namespace quorvane {
 
-class MainWindow;
+class CurrentDatabase;
 
-class RomIdentifierWindow : public QWidget {
+class RomIdentifierWindow final : public QWidget {
     Q_OBJECT
 public:
-    explicit RomIdentifierWindow(MainWindow& main);
+    RomIdentifierWindow(const Settings& settings, JobHost& host, CurrentDatabase& database, QWidget* parent = nullptr);
 
     void open();
     // What a drop does: identification runs as a job; its hits become lines.
@@ -36,7 +38,9 @@ protected:
 private:
     void redraw();
 
-    MainWindow& main_;
+    const Settings& settings_;
+    JobHost& host_;
+    CurrentDatabase& database_;
     QTableWidget* result_;
     QMenu* menu_;
     IdentifiedList list_;

@@ -24,7 +24,7 @@ namespace quorvane {
 namespace {
 
 // Notices are printed instead of waiting for a click; questions answer Yes.
-class UnattendedDialogs : public UiDialogs {
+class UnattendedDialogs final : public UiDialogs {
 public:
     void information(QWidget*, const QString& text) override { std::printf("notice: %s\n", qPrintable(text)); }
     bool yesIgnore(QWidget*, const QString&) override { return true; }
@@ -64,7 +64,7 @@ void startScreenshotTour(MainWindow& main, const QString& folder) {
         }
         QTimer::singleShot(500, &main, [&main, folder] {
             save(folder, "main-window.png");
-            main.action(QStringLiteral("scansys"))->trigger();
+            main.actions().scanSelected->trigger();
             afterJob(main, [&main, folder] {
                 main.messagesWindow().raise();
                 save(folder, "messages-after-scan.png");

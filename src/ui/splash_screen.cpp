@@ -5,12 +5,11 @@
 #include <QVBoxLayout>
 
 #include "core/version.h"
-#include "ui/main_window.h"
 #include "ui/status_icons.h"
 
 namespace quorvane {
 
-SplashScreen::SplashScreen(MainWindow& main) : QWidget(nullptr, Qt::SplashScreen | Qt::WindowStaysOnTopHint), main_(main) {
+SplashScreen::SplashScreen() : QWidget(nullptr, Qt::SplashScreen | Qt::WindowStaysOnTopHint) {
     auto* layout = new QVBoxLayout(this);
     auto* picture = new QLabel(this);
     picture->setPixmap(programIcon().pixmap(64, 64));
@@ -28,9 +27,7 @@ SplashScreen::SplashScreen(MainWindow& main) : QWidget(nullptr, Qt::SplashScreen
 }
 
 void SplashScreen::firstTick() {
-    main_.refreshSystems();
-    main_.show();
-    main_.arrangeWindows();
+    emit done();
     hide();
 }
 

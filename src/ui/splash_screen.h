@@ -1,23 +1,21 @@
-// The splash window: shown at start; at its first tick the systems are
-// listed, the main window shown and the satellite windows arranged.
+// The splash window: shown at start; a second later it says it is done (the
+// program then shows the main window) and hides.
 #pragma once
 
 #include <QWidget>
 
 namespace quorvane {
 
-class MainWindow;
-
-class SplashScreen : public QWidget {
+class SplashScreen final : public QWidget {
     Q_OBJECT
 public:
-    explicit SplashScreen(MainWindow& main);
+    SplashScreen();
 
     // What the first tick does (public so a test can run it without waiting).
     void firstTick();
 
-private:
-    MainWindow& main_;
+signals:
+    void done();
 };
 
 }  // namespace quorvane

@@ -3,19 +3,19 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMetaObject>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QThread>
 #include <QVBoxLayout>
 
 #include "jobs/catalogue_jobs.h"
 #include "tools/catalogue_stats.h"
-#include "ui/main_window.h"
+#include "ui/current_database.h"
+#include "ui/gui_thread.h"
 
 namespace quorvane {
 
-StatsWindow::StatsWindow(MainWindow& main) : QWidget(&main, Qt::Tool), main_(main) {
+StatsWindow::StatsWindow(const Settings& settings, JobHost& host, CurrentDatabase& database, QWidget* parent)
+    : QWidget(parent, Qt::Tool), settings_(settings), host_(host), database_(database) {
     setWindowTitle(QStringLiteral("Stats"));
     auto* layout = new QVBoxLayout(this);
     auto* tabs = new QTabWidget(this);
@@ -34,11 +34,11 @@ StatsWindow::StatsWindow(MainWindow& main) : QWidget(&main, Qt::Tool), main_(mai
     pageLayout->addLayout(grid);
     pageLayout->addWidget(new QLabel(QStringLiteral("DataBase"), page));
     db_ = new QLineEdit(page);
-    db_->setObjectName(QStringLiteral("db"));
+    db_->setObjectName(QStringLiteral("databaseBox"));
     db_->setEnabled(false);
     pageLayout->addWidget(db_);
     auto* refreshButton = new QPushButton(QStringLiteral("Refresh stats"), page);
-    refreshButton->setObjectName(QStringLiteral("SpeedButton1"));
+    refreshButton->setObjectName(QStringLiteral("refreshButton"));
     refreshButton->setFlat(true);
     pageLayout->addWidget(refreshButton);
     tabs->addTab(page, QStringLiteral("Stats"));
@@ -47,7 +47,7 @@ StatsWindow::StatsWindow(MainWindow& main) : QWidget(&main, Qt::Tool), main_(mai
 }
 
 void StatsWindow::open() {
-    db_->setText(QString::fromStdString(main_.settings().currentdb));
+    db_->setText(QString::fromStdString(settings_.currentdb));
     show();
     raise();
 }
@@ -55,14 +55,13 @@ void StatsWindow::open() {
 void StatsWindow::refresh() {
     for (size_t i = 1; i < values_.size(); ++i) values_[i]->clear();
     // Each figure reaches its label on the GUI thread while the job waits.
-    const bool started = main_.jobs().startStats(main_.host(), [this](int number, const std::string& text) {
-        auto set = [this, number, text] {
-            if (number >= 1 && number <= kStatCount) values_[static_cast<size_t>(number)]->setText(QString::fromStdString(text));
-        };
-        if (QThread::currentThread() == thread()) set();
-        else QMetaObject::invokeMethod(this, set, Qt::BlockingQueuedConnection);
+    const bool started = database_.jobs().startStats(host_, [this](int number, const std::string& text) {
+        runOnGuiThreadAndWait(*this, [this, number, &text] {
+            if (number >= 1 && number <= kStatCount)
+                values_[static_cast<size_t>(number)]->setText(QString::fromStdString(text));
+        });
     });
-    main_.jobStarted(started);
+    database_.jobStarted(started);
 }
 
 }  // namespace quorvane

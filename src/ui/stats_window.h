@@ -4,17 +4,20 @@
 #include <QWidget>
 #include <array>
 
+#include "core/settings.h"
+
 class QLabel;
 class QLineEdit;
 
 namespace quorvane {
 
-class MainWindow;
+class CurrentDatabase;
+class JobHost;
 
-class StatsWindow : public QWidget {
+class StatsWindow final : public QWidget {
     Q_OBJECT
 public:
-    explicit StatsWindow(MainWindow& main);
+    StatsWindow(const Settings& settings, JobHost& host, CurrentDatabase& database, QWidget* parent = nullptr);
 
     // Shows the current database's name; computes nothing.
     void open();
@@ -25,7 +28,9 @@ public:
     QLineEdit* databaseBox() const { return db_; }
 
 private:
-    MainWindow& main_;
+    const Settings& settings_;
+    JobHost& host_;
+    CurrentDatabase& database_;
     std::array<QLabel*, 15> values_{};
     QLineEdit* db_;
 };

@@ -12,7 +12,7 @@ SystemsWindow::SystemsWindow(QWidget* parent) : SatelliteWindow(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     list_ = new QListWidget(this);
-    list_->setObjectName(QStringLiteral("ListView1"));
+    list_->setObjectName(QStringLiteral("systemsList"));
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     layout->addWidget(list_);
     connect(list_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {

@@ -10,7 +10,7 @@ class QListWidget;
 
 namespace quorvane {
 
-class SystemsWindow : public SatelliteWindow {
+class SystemsWindow final : public SatelliteWindow {
     Q_OBJECT
 public:
     explicit SystemsWindow(QWidget* parent = nullptr);

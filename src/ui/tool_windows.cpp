@@ -1,27 +1,27 @@
 #include "ui/tool_windows.h"
 
+#include "ui/duplicates_dialog.h"
+#include "ui/export_formats_window.h"
+#include "ui/messages_window.h"
+#include "ui/rom_identifier_window.h"
+#include "ui/stats_window.h"
 #include "ui/zip_folder_picker.h"
 #include "ui/zip_queue_window.h"
-#include "ui/duplicates_dialog.h"
-#include "ui/messages_window.h"
-#include "ui/export_formats_window.h"
-#include "ui/main_window.h"
-#include "ui/stats_window.h"
-#include "ui/rom_identifier_window.h"
 
 namespace quorvane {
 
-ToolWindows::ToolWindows(MainWindow& main)
-    : dupeList_(new DuplicatesDialog(&main)),
-      stats_(new StatsWindow(main)),
-      formats_(new ExportFormatsWindow(main)),
-      identifier_(new RomIdentifierWindow(main)),
-      scan_(new ZipQueueWindow(&main)),
-      fileZipper_(new ZipFolderPicker(*scan_, &main)) {
-    scan_->setHooks({[&main] { return main.settings().backupDir; },
-                     [&main](const QString& line) {
-                         main.messagesWindow().addMessage(line);
-                         main.messagesWindow().show();
+ToolWindows::ToolWindows(QWidget& owner, const Settings& settings, JobHost& host, CurrentDatabase& database,
+                         MessagesWindow& messages)
+    : dupeList_(new DuplicatesDialog(&owner)),
+      stats_(new StatsWindow(settings, host, database, &owner)),
+      formats_(new ExportFormatsWindow(settings, host, database, &owner)),
+      identifier_(new RomIdentifierWindow(settings, host, database, &owner)),
+      scan_(new ZipQueueWindow(&owner)),
+      fileZipper_(new ZipFolderPicker(*scan_, &owner)) {
+    scan_->setHooks({[&settings] { return settings.backupDir; },
+                     [&messages](const QString& line) {
+                         messages.addMessage(line);
+                         messages.show();
                      }});
 }
 

@@ -7,10 +7,14 @@
 #include <vector>
 
 #include "core/job_host.h"
+#include "core/settings.h"
+
+class QWidget;
 
 namespace quorvane {
 
-class MainWindow;
+class CurrentDatabase;
+class MessagesWindow;
 class DuplicatesDialog;
 class StatsWindow;
 class ExportFormatsWindow;
@@ -18,9 +22,11 @@ class RomIdentifierWindow;
 class ZipFolderPicker;
 class ZipQueueWindow;
 
-class ToolWindows {
+class ToolWindows final {
 public:
-    explicit ToolWindows(MainWindow& main);
+    // The windows are children of `owner`; the multi-zipper reports to `messages`.
+    ToolWindows(QWidget& owner, const Settings& settings, JobHost& host, CurrentDatabase& database,
+                MessagesWindow& messages);
     ~ToolWindows();
 
     void askDuplicates(const std::string& fileName, const std::string& archivePath,

@@ -20,12 +20,12 @@ WaitDialog::WaitDialog(QWidget* parent) : QDialog(parent) {
     bang->setFont(big);
     row->addWidget(bang);
     message_ = new QLabel(this);
-    message_->setObjectName(QStringLiteral("message"));
+    message_->setObjectName(QStringLiteral("messageLabel"));
     message_->setMinimumWidth(260);
     row->addWidget(message_, 1);
     layout->addLayout(row);
     ok_ = new QPushButton(QStringLiteral("OK"), this);
-    ok_->setObjectName(QStringLiteral("SpeedButton1"));
+    ok_->setObjectName(QStringLiteral("okButton"));
     ok_->setFlat(true);
     layout->addWidget(ok_, 0, Qt::AlignRight);
     connect(ok_, &QPushButton::clicked, this, &QDialog::close);

@@ -8,7 +8,7 @@ class QPushButton;
 
 namespace quorvane {
 
-class WaitDialog : public QDialog {
+class WaitDialog final : public QDialog {
     Q_OBJECT
 public:
     explicit WaitDialog(QWidget* parent = nullptr);

@@ -42,8 +42,9 @@ ZipFolderPicker::ZipFolderPicker(ZipQueueWindow& scan, QWidget* parent) : QWidge
     folders_->setCurrentIndex(model_->index(QDir::homePath()));
     layout->addWidget(folders_);
     auto* options = new QHBoxLayout;
-    for (const auto& [name, caption] : {std::pair{"SubFolders", "Browse sub-folders:"}, std::pair{"IgnoreRAR", "Ignore rar files:"},
-                                        std::pair{"CheckBox1", "Ignore text files:"}}) {
+    for (const auto& [name, caption] :
+         {std::pair{"browseSubfoldersBox", "Browse sub-folders:"}, std::pair{"ignoreRarBox", "Ignore rar files:"},
+          std::pair{"ignoreTextBox", "Ignore text files:"}}) {
         auto* box = new QCheckBox(QString::fromUtf8(caption), this);
         box->setObjectName(QString::fromLatin1(name));
         box->setChecked(true);
@@ -52,7 +53,7 @@ ZipFolderPicker::ZipFolderPicker(ZipQueueWindow& scan, QWidget* parent) : QWidge
     }
     options->addWidget(new QLabel(QStringLiteral("Zip compression level: "), this));
     auto* level = new QComboBox(this);
-    level->setObjectName(QStringLiteral("CompLevel"));
+    level->setObjectName(QStringLiteral("compressionLevelBox"));
     level->addItem(QStringLiteral("Default compression"));
     level->setEnabled(false);
     options->addWidget(level);

@@ -12,7 +12,7 @@ namespace quorvane {
 
 class ZipQueueWindow;
 
-class ZipFolderPicker : public QWidget {
+class ZipFolderPicker final : public QWidget {
     Q_OBJECT
 public:
     ZipFolderPicker(ZipQueueWindow& scan, QWidget* parent = nullptr);

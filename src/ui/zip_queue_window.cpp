@@ -1,49 +1,38 @@
 #include "ui/zip_queue_window.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QMetaObject>
 #include <QPushButton>
-#include <QThread>
-#include <QTreeView>
 #include <QVBoxLayout>
 
-namespace quorvane {
+#include "ui/gui_thread.h"
 
-namespace {
-void onGuiThread(QObject* target, const std::function<void()>& work) {
-    if (QThread::currentThread() == target->thread()) work();
-    else QMetaObject::invokeMethod(target, work, Qt::BlockingQueuedConnection);
-}
-}  // namespace
+namespace quorvane {
 
 ZipQueueWindow::ZipQueueWindow(QWidget* parent) : QWidget(parent, Qt::Tool) {
     setWindowTitle(QStringLiteral("ScanWindow"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Selected files:"), this));
     listBox_ = new QListWidget(this);
-    listBox_->setObjectName(QStringLiteral("ListBox1"));
+    listBox_->setObjectName(QStringLiteral("queueList"));
     layout->addWidget(listBox_);
     auto* countRow = new QHBoxLayout;
     countRow->addWidget(new QLabel(QStringLiteral("Total Files:"), this));
     count_ = new QLabel(QStringLiteral("0"), this);
-    count_->setObjectName(QStringLiteral("Label3"));
+    count_->setObjectName(QStringLiteral("fileCountLabel"));
     countRow->addWidget(count_);
     countRow->addStretch(1);
     layout->addLayout(countRow);
     auto* buttons = new QHBoxLayout;
     start_ = new QPushButton(QStringLiteral("Start!"), this);
-    start_->setObjectName(QStringLiteral("SpeedButton1"));
+    start_->setObjectName(QStringLiteral("startButton"));
     auto* back = new QPushButton(QStringLiteral("Back to main"), this);
-    back->setObjectName(QStringLiteral("SpeedButton2"));
+    back->setObjectName(QStringLiteral("backButton"));
     auto* clear = new QPushButton(QStringLiteral("Clear window"), this);
-    clear->setObjectName(QStringLiteral("SpeedButton3"));
+    clear->setObjectName(QStringLiteral("clearButton"));
     buttons->addWidget(start_);
     buttons->addWidget(back);
     buttons->addWidget(clear);
@@ -76,10 +65,12 @@ void ZipQueueWindow::start() {
     // Disabled here, not only by the engine, so waitForEngine can tell it runs.
     start_->setEnabled(false);
     MultiZipper::Listener listener;
-    listener.startEnabled = [this](bool enabled) { onGuiThread(this, [this, enabled] { start_->setEnabled(enabled); }); };
+    listener.startEnabled = [this](bool enabled) {
+        runOnGuiThreadAndWait(*this, [this, enabled] { start_->setEnabled(enabled); });
+    };
     listener.processed = [this](const std::string&, const ZipperResult& result) {
         if (!hooks_.report || (result.kept.empty() && result.failures.empty())) return;
-        onGuiThread(this, [this, &result] {
+        runOnGuiThreadAndWait(*this, [this, &result] {
             for (const auto* lines : {&result.kept, &result.failures})
                 for (const std::string& line : *lines) hooks_.report(QString::fromStdString(line));
         });

@@ -16,7 +16,7 @@ class QPushButton;
 
 namespace quorvane {
 
-class ZipQueueWindow : public QWidget {
+class ZipQueueWindow final : public QWidget {
     Q_OBJECT
 public:
     // What the engine needs from the rest of the program: the folder below

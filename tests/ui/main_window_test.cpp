@@ -8,10 +8,17 @@
 #include "core/file_util.h"
 #include "support/temp_dir.h"
 #include "test_dialogs.h"
+#include "ui/export_formats_window.h"
 #include "ui/game_roms_window.h"
 #include "ui/games_window.h"
 #include "ui/main_window.h"
+#include "ui/messages_window.h"
+#include "ui/preferences_dialog.h"
+#include "ui/rom_identifier_window.h"
+#include "ui/stats_window.h"
 #include "ui/systems_window.h"
+#include "ui/tool_windows.h"
+#include "ui/zip_folder_picker.h"
 
 namespace quorvane {
 namespace {
@@ -45,78 +52,33 @@ protected:
     }
 };
 
-TEST_F(MainWindowTest, EveryActionHasItsCaptionAndHint) {
-    MainWindow main(settings);
-    const std::vector<std::tuple<const char*, const char*, const char*>> expected = {
-        {"ImportDat", "Import .dat files", "Import dat files"},
-        {"Preferences", "Preferences", "Preferences"},
-        {"ErrorWindow", "Messages window", "Show messages window"},
-        {"showSysWindow", "Systems window", "Show Systems window"},
-        {"showgameswindow", "Games window", "Show games window"},
-        {"arrangewindows", "Arrange windows", "Arrange Systems and Games windows"},
-        {"viewallsets", "View all sets", "View all sets from current DB"},
-        {"incompletesets", "View only incomplete sets", "View incomplete sets from current DB"},
-        {"Action1", "View only complete sets", ""},
-        {"allroms", "View all roms for selected set", "View all roms from current set"},
-        {"incomplete", "View incomplete games for selected set", "View incomplete games from current set"},
-        {"missing", "View missing games for selected set", "View missing games from current set"},
-        {"available", "View available games for selected set", "View available games from current set"},
-        {"scansys", "Scan selected system", "Scan selected system"},
-        {"fixsys", "Fix selected system", "Fix selected system"},
-        {"scanall", "Scan all systems", "Scan all systems in current DB"},
-        {"fixall", "Fix all systems", "Fix all systems in current DB"},
-        {"rebuildall", "Rebuild all", "Rebuild to current DB (all systems)"},
-        {"Tosec", "Tosec", "Set current DB: Tosec"},
-        {"Good", "Good", "Set current DB: Good"},
-        {"Arcade", "Arcade", "Set current DB: Arcade"},
-        {"ArcadeUnemu", "Arcade Unemulated", "Set current DB: Arcade Unemulated"},
-        {"Miscellaneous", "Miscellaneous", "Set current DB: Miscellaneous"},
-        {"Custom", "Custom", "Set current DB: Custom"},
-        {"deleteDB", "Delete/Initialize DB", "Delete selected DB"},
-        {"cleanDB", "Clean DB have/miss status", "Clean Have/Miss status for this DB"},
-        {"checkDB", "Check DB", "Verify every file of the current DB and repair it when damaged"},
-        {"deleteSystem", "Delete Selected System", "Delete selected system from DB"},
-        {"CreateMissHave", "Create Miss/Have file", "Create Miss/have files for current set"},
-        {"CreateMissHaveALL", "Create Miss/Have files for displayed sets",
-         "Create Miss/Have files for romsets in systems window"},
-        {"CustomFiles", "Create Custom Files", "Create custom files"},
-        {"Romidentifier", "Rom identifier", "Start Rom Identifier Application"},
-        {"multizipper", "Multi-zipper", "Start multi-zipper application"},
-        {"Stats", "Stats", "Display stats window for current DB"},
-        {"About", "About...", ""},
-    };
-    for (const auto& [name, caption, hint] : expected) {
-        QAction* a = main.action(QString::fromLatin1(name));
-        ASSERT_NE(a, nullptr) << name;
-        EXPECT_EQ(a->text().count(QLatin1Char('&')), 1) << name;
-        EXPECT_EQ(a->text().remove(QLatin1Char('&')).toStdString(), caption);
-        EXPECT_EQ(a->statusTip().toStdString(), hint) << name;
-    }
-    EXPECT_EQ(main.windowTitle(), QStringLiteral("Quorvane"));
-    EXPECT_EQ(main.allActions().size(), static_cast<qsizetype>(expected.size()));
-}
-
-TEST_F(MainWindowTest, GamesViewsCaptionsAndIcons) {
+TEST_F(MainWindowTest, ViewActionsShowTheirSetsAndGames) {
     fill("roms");
     MainWindow main(settings);
+    const MainWindow::Actions& a = main.actions();
     main.refreshSystems();
     EXPECT_EQ(main.systemsWindow().windowTitle(), QStringLiteral("Total sets: 1"));
-    main.showGamesView(GamesView::Missing);  // before any system: nothing happens
+    a.completeSets->trigger();
+    EXPECT_EQ(main.systemsWindow().windowTitle(), QStringLiteral("Complete sets: 0"));
+    a.incompleteSets->trigger();
+    EXPECT_EQ(main.systemsWindow().windowTitle(), QStringLiteral("Incomplete sets: 1"));
+    a.missingGames->trigger();  // before any system: nothing happens
     EXPECT_FALSE(main.currentRomset().has_value());
 
     main.showSystemGames("Sys");
     GamesWindow& games = main.gamesWindow();
     EXPECT_EQ(games.windowTitle(), QStringLiteral("Sys (1.0): 4 games total"));
     EXPECT_EQ(itemTexts(games.list()), (QStringList{"complete", "missing", "partial", "present"}));
-    main.showGamesView(GamesView::Incomplete);
+    a.incompleteGames->trigger();
     EXPECT_EQ(games.windowTitle(), QStringLiteral("Sys (1.0): 2 incomplete games"));
     EXPECT_EQ(itemTexts(games.list()), (QStringList{"partial", "present"}));
-    main.showGamesView(GamesView::Available);
+    a.availableGames->trigger();
     EXPECT_EQ(games.windowTitle(), QStringLiteral("Sys (1.0): 1 games available"));
-    main.showGamesView(GamesView::Missing);
+    a.missingGames->trigger();
     EXPECT_EQ(games.windowTitle(), QStringLiteral("Sys (1.0): 1 missing games"));
+    a.allGames->trigger();
+    EXPECT_EQ(games.windowTitle(), QStringLiteral("Sys (1.0): 4 games total"));
 
-    main.showSystemGames("Sys");
     emit games.gameClicked(2);  // "partial": have, missing
     QTreeWidget* roms = main.gameRomsWindow().list();
     EXPECT_EQ(main.gameRomsWindow().windowTitle(), QStringLiteral("Game: partial"));
@@ -126,8 +88,39 @@ TEST_F(MainWindowTest, GamesViewsCaptionsAndIcons) {
     EXPECT_EQ(roms->topLevelItem(1)->data(0, Qt::UserRole).toInt(), 1);
 
     // Replacing the romset empties the game ROMs window.
-    main.showGamesView(GamesView::Available);
+    a.availableGames->trigger();
     EXPECT_EQ(roms->topLevelItemCount(), 0);
+}
+
+TEST_F(MainWindowTest, WindowActionsOpenTheirWindows) {
+    fill("roms");
+    MainWindow main(settings);
+    const MainWindow::Actions& a = main.actions();
+    main.refreshSystems();
+    ToolWindows& tools = main.toolWindows();
+    a.customFiles->trigger();
+    EXPECT_TRUE(tools.formats().isVisible());
+    EXPECT_EQ(tools.formats().applyList()->count(), 1);  // the systems shown
+    a.romIdentifier->trigger();
+    EXPECT_TRUE(tools.identifier().isVisible());
+    a.multiZipper->trigger();
+    EXPECT_TRUE(tools.fileZipper().isVisible());
+    a.stats->trigger();
+    EXPECT_TRUE(tools.stats().isVisible());
+    a.preferences->trigger();
+    EXPECT_TRUE(main.preferencesWindow().isVisible());
+
+    ASSERT_TRUE(main.systemsWindow().isVisible());
+    a.systemsWindow->trigger();
+    EXPECT_FALSE(main.systemsWindow().isVisible());
+    EXPECT_FALSE(a.systemsWindow->isChecked());
+    a.allSets->trigger();  // showing the systems checks the action again
+    EXPECT_TRUE(main.systemsWindow().isVisible());
+    EXPECT_TRUE(a.systemsWindow->isChecked());
+    a.messagesWindow->trigger();
+    EXPECT_TRUE(main.messagesWindow().isVisible());
+    a.messagesWindow->trigger();
+    EXPECT_FALSE(main.messagesWindow().isVisible());
 }
 
 TEST_F(MainWindowTest, CategorySwitchReloadsSystems) {
@@ -136,10 +129,10 @@ TEST_F(MainWindowTest, CategorySwitchReloadsSystems) {
     EXPECT_TRUE(dialogs.shown.isEmpty());  // a category without a database yet is no error
     main.refreshSystems();
     EXPECT_EQ(main.systemsWindow().list()->count(), 0);
-    main.action("Good")->trigger();
+    main.actions().categories[1]->trigger();  // Good
     EXPECT_EQ(settings.currentdb, "romsGood");
     EXPECT_EQ(itemTexts(main.systemsWindow().list()), QStringList{"Sys"});
-    main.action("Tosec")->trigger();
+    main.actions().categories[0]->trigger();  // Tosec
     EXPECT_EQ(main.systemsWindow().windowTitle(), QStringLiteral("Total sets: 0"));
 }
 
@@ -155,7 +148,7 @@ TEST_F(MainWindowTest, DeclinedDatabaseActionsStillEmptyTheLists) {
     EXPECT_EQ(main.gamesWindow().list()->count(), 0);
     EXPECT_TRUE(main.gamesWindow().windowTitle().isEmpty());
     EXPECT_FALSE(main.currentRomset().has_value());
-    main.action("viewallsets")->trigger();  // the database is untouched
+    main.actions().allSets->trigger();  // the database is untouched
     EXPECT_EQ(itemTexts(main.systemsWindow().list()), QStringList{"Sys"});
 
     dialogs.answers = {true};

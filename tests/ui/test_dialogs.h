@@ -8,7 +8,7 @@
 
 namespace quorvane::testing {
 
-class TestDialogs : public UiDialogs {
+class TestDialogs final : public UiDialogs {
 public:
     TestDialogs() { setUiDialogs(this); }
     ~TestDialogs() override { setUiDialogs(nullptr); }

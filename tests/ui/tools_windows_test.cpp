@@ -61,7 +61,7 @@ TEST_F(ToolWindowsTest, ScanFromTheMainWindowEndsWithItsMessageAndRefillsGames) 
     MainWindow main(settings);
     main.refreshSystems();
     main.systemsWindow().list()->item(0)->setSelected(true);
-    main.action("scansys")->trigger();
+    main.actions().scanSelected->trigger();
     waitForJob(main.jobs());
     EXPECT_TRUE(dialogs.shown.contains(QStringLiteral("info: Romset Sys has been scanned.")))
         << dialogs.shown.join(QStringLiteral(" | ")).toStdString();
@@ -75,7 +75,7 @@ TEST_F(ToolWindowsTest, MissHaveListsOfTheSelectedSystemAreWrittenByAJob) {
     MainWindow main(settings);
     main.refreshSystems();
     main.systemsWindow().list()->item(0)->setSelected(true);
-    main.action("CreateMissHave")->trigger();
+    main.actions().missHave->trigger();
     waitForJob(main.jobs());
     EXPECT_TRUE(isRegularFile(haveListPath(settings.basedir, "Sys")));
     EXPECT_TRUE(isRegularFile(missListPath(settings.basedir, "Sys")));
@@ -87,8 +87,8 @@ TEST_F(ToolWindowsTest, SecondJobIsRefusedWhileOneRuns) {
     MainWindow main(settings);
     main.refreshSystems();
     main.systemsWindow().list()->item(0)->setSelected(true);
-    main.action("scansys")->trigger();
-    main.action("scansys")->trigger();  // the first still runs: its questions wait for this thread
+    main.actions().scanSelected->trigger();
+    main.actions().scanSelected->trigger();  // the first still runs: its questions wait for this thread
     waitForJob(main.jobs());
     EXPECT_TRUE(dialogs.shown.contains(QStringLiteral("info: Another job is still running.")));
 }
