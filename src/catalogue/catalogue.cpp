@@ -116,28 +116,20 @@ std::string Catalogue::normaliseSize(const std::string& size) {
     return nonZero ? size : "-";
 }
 
-bool Catalogue::addRom(const std::string& system, const std::string& version, const std::string& author,
-                        const std::string& game, const std::string& crc, const std::string& romName,
-                        const std::string& size, const std::string& md5, const std::string& sha1,
-                        const std::string& cloneOf, const std::string& romOf) {
+bool Catalogue::addRom(const RomRow& row) {
     Session s(*this);
     if (!s.ok()) return false;
-    RomRow r;
-    r.status = kStatusMissing;
-    r.system = system;
-    r.version = version;
-    r.author = author;
-    r.game = game;
-    r.crc = crc;
-    r.romName = romName;
-    r.size = normaliseSize(size);
-    r.md5 = md5;
-    r.sha1 = sha1;
-    r.cloneOf = cloneOf;
-    r.romOf = romOf;
-    const int result = store_.insertRecord(r);
+    int result;
+    if (row.status == kStatusMissing && normaliseSize(row.size) == row.size) {
+        result = store_.insertRecord(row);
+    } else {
+        RomRow stored = row;
+        stored.status = kStatusMissing;
+        stored.size = normaliseSize(row.size);
+        result = store_.insertRecord(stored);
+    }
     if (result != 0) {
-        setError("Cannot store ROM " + romName + " of game " + game + ": " + Catalogue::describe(result));
+        setError("Cannot store ROM " + row.romName + " of game " + row.game + ": " + Catalogue::describe(result));
         return false;
     }
     return true;

@@ -38,10 +38,9 @@ public:
     bool probe();
     bool keptOpen() const { return keptOpen_; }
 
-    bool addRom(const std::string& system, const std::string& version, const std::string& author,
-                const std::string& game, const std::string& crc, const std::string& romName, const std::string& size,
-                const std::string& md5, const std::string& sha1, const std::string& cloneOf,
-                const std::string& romOf);
+    // Stores `row` as a new, missing ROM; its size is stored normalised
+    // (normaliseSize). The row's own status is not used.
+    bool addRom(const RomRow& row);
     bool deleteSystem(const std::string& system);
     // The version of the system's first row, or "0" when it has none.
     std::string getSystemVersion(const std::string& system);

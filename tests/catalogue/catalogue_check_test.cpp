@@ -81,8 +81,13 @@ protected:
                 for (int r = 0; r < 2; ++r) {
                     char crc[16];
                     std::snprintf(crc, sizeof crc, "%08x", g * 2 + r);
-                    ASSERT_TRUE(db.addRom(system, "1", "me", "game " + std::to_string(g), crc, "r" + std::to_string(r),
-                                          std::to_string(1000 + g * 2 + r), "", "", "", ""));
+                    ASSERT_TRUE(db.addRom({.system = system,
+                                           .game = "game " + std::to_string(g),
+                                           .crc = crc,
+                                           .romName = "r" + std::to_string(r),
+                                           .size = std::to_string(1000 + g * 2 + r),
+                                           .version = "1",
+                                           .author = "me"}));
                 }
         };
         add("Alpha", 250, 0);
@@ -244,7 +249,13 @@ TEST_F(CatalogueCheckTest, ARepairCutShortAfterItsCommitIsCompletedByTheNextOpen
     // without Beta, the old ones are damaged.
     {
         Catalogue other(base + ".repair");
-        ASSERT_TRUE(other.addRom("Solo", "1", "me", "g", "00000001", "r", "5", "", "", "", ""));
+        ASSERT_TRUE(other.addRom({.system = "Solo",
+                                  .game = "g",
+                                  .crc = "00000001",
+                                  .romName = "r",
+                                  .size = "5",
+                                  .version = "1",
+                                  .author = "me"}));
     }
     Bytes crc = slurp(base + "_crc.idx");
     blockAt(crc, 1)[0] = 7;

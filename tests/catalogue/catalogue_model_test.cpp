@@ -58,7 +58,13 @@ TEST_P(RomsDbModel, AddsDeletesAndReopensAgreeWithModel) {
                 std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(pick(400)));
                 ModelRow r{"game" + std::to_string(pick(30)), "rom" + std::to_string(pick(1000)) + std::string(pick(4), 'x'),
                            crc, std::to_string(1 + pick(5))};
-                ASSERT_TRUE(db->addRom(system, "1", "a", r.game, r.crc, r.rom, r.size, "", "", "", ""));
+                ASSERT_TRUE(db->addRom({.system = system,
+                                        .game = r.game,
+                                        .crc = r.crc,
+                                        .romName = r.rom,
+                                        .size = r.size,
+                                        .version = "1",
+                                        .author = "a"}));
                 model[system].push_back(r);
                 ++totalRows;
             }

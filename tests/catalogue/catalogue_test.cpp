@@ -35,7 +35,17 @@ protected:
     void add(const std::string& system, const std::string& game, const std::string& rom, const std::string& crc,
              const std::string& size, const std::string& cloneOf = "", const std::string& romOf = "",
              const std::string& md5 = "") {
-        ASSERT_TRUE(db.addRom(system, "v1", "me", game, crc, rom, size, md5, "", cloneOf, romOf)) << db.lastError();
+        ASSERT_TRUE(db.addRom({.system = system,
+                               .game = game,
+                               .crc = crc,
+                               .md5 = md5,
+                               .romName = rom,
+                               .size = size,
+                               .cloneOf = cloneOf,
+                               .romOf = romOf,
+                               .version = "v1",
+                               .author = "me"}))
+            << db.lastError();
     }
 };
 
@@ -178,7 +188,13 @@ TEST_F(RomsDbTest, FreedSlotsAreReusedOldestFirst) {
 }
 
 TEST_F(RomsDbTest, OversizedRowIsReportedAndStoresNothing) {
-    EXPECT_FALSE(db.addRom("S", "1", "a", "g", "00000001", std::string(300, 'x'), "1", "", "", "", ""));
+    EXPECT_FALSE(db.addRom({.system = "S",
+                            .game = "g",
+                            .crc = "00000001",
+                            .romName = std::string(300, 'x'),
+                            .size = "1",
+                            .version = "1",
+                            .author = "a"}));
     EXPECT_NE(db.lastError().find("255"), std::string::npos);
     EXPECT_TRUE(db.getSystems().empty());
 }
@@ -187,7 +203,8 @@ TEST_F(RomsDbTest, KeptOpenDatabaseLocksOutOtherWritersAndFlushesOnClose) {
     ASSERT_EQ(db.openDB(), 0);
     add("S", "g", "r", "00000001", "1");
     Catalogue other(dir.file("roms"));
-    EXPECT_FALSE(other.addRom("S", "1", "a", "g2", "00000002", "r", "1", "", "", "", ""));
+    EXPECT_FALSE(other.addRom(
+        {.system = "S", .game = "g2", .crc = "00000002", .romName = "r", .size = "1", .version = "1", .author = "a"}));
     EXPECT_NE(other.lastError().find("in use by another Quorvane process"), std::string::npos);
     db.setHave("00000001", "1", "r", "g", "S");
     ASSERT_EQ(db.closeDB(), 0);

@@ -148,8 +148,13 @@ std::string snapshot(Catalogue& db) {
 void addSystem(Catalogue& db, const std::string& system, int games, const std::string& version) {
     for (int g = 0; g < games; ++g)
         for (int r = 0; r < 3; ++r)
-            db.addRom(system, version, "me", "game " + std::to_string(g), r == 0 ? "0000abcd" : "1234" + std::to_string(1000 + g),
-                      "rom" + std::to_string(r), r == 0 ? "100" : std::to_string(200 + r), "", "", "", "");
+            db.addRom({.system = system,
+                       .game = "game " + std::to_string(g),
+                       .crc = r == 0 ? "0000abcd" : "1234" + std::to_string(1000 + g),
+                       .romName = "rom" + std::to_string(r),
+                       .size = r == 0 ? "100" : std::to_string(200 + r),
+                       .version = version,
+                       .author = "me"});
 }
 
 class DatabaseKillTest : public ::testing::Test {

@@ -25,7 +25,13 @@ protected:
     RomsDB db{dir.file("roms")};
 
     void add(const std::string& system, const std::string& game, const std::string& crc, const std::string& rom) {
-        ASSERT_TRUE(db.impl().addRom(system, "1", "me", game, crc, rom, "10", "", "", "", ""));
+        ASSERT_TRUE(db.impl().addRom({.system = system,
+                                      .game = game,
+                                      .crc = crc,
+                                      .romName = rom,
+                                      .size = "10",
+                                      .version = "1",
+                                      .author = "me"}));
     }
     void have(const std::string& system, const std::string& game, const std::string& crc, const std::string& rom) {
         db.impl().setHave(crc, "10", rom, game, system);
