@@ -93,7 +93,7 @@ TEST_F(RomsDbTest, FindRomMatchesDigestsAndDeliversParentRowsOnly) {
     std::vector<GenericRom> found;
     db.findRom(found, "ABCDEF01", "10", "", "");
     EXPECT_EQ(hits(found), "S/parent/p.bin,S/other/o.bin,T/bios/b.bin");
-    for (const GenericRom& g : found) EXPECT_TRUE(g.extra1.empty() && g.extra4.empty());
+    for (const GenericRom& g : found) EXPECT_TRUE(g.foundIn.archivePath.empty());
     found.clear();
     db.findRom(found, "abcdef01", "10", "11111111111111111111111111111111", "");
     EXPECT_EQ(hits(found), "S/parent/p.bin,S/other/o.bin");  // other has no md5: agrees

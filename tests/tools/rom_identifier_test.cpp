@@ -59,7 +59,7 @@ TEST_F(RomIdentifier, OneLinePerMatchingRowAndDropsAccumulate) {
     EXPECT_EQ(list.items()[2].game, "w");
     EXPECT_EQ(list.items()[2].system, "T");
     for (const GenericRom& hit : list.items()) {
-        EXPECT_EQ(hit.extra4, archive);
+        EXPECT_EQ(hit.foundIn.archivePath, archive);
         EXPECT_EQ(identifiedFileName(hit), "drop.zip");
     }
     list.append(identifyArchives(*db, {archive}, false, false));
