@@ -30,9 +30,9 @@ public:
     // A scratch database is made anew for each use and needs no journal.
     void setScratch() { store_.setDurable(false); }
 
-    // 0, or a negative row store code (lastError() says what happened).
-    int openDB();
-    int closeDB();
+    // Ok, or why not (lastError() says what happened).
+    StoreStatus openDB();
+    StoreStatus closeDB();
     // Opens and closes the database (rolling back what a crash left); false
     // with lastError() saying why when it cannot be used.
     bool probe();
@@ -79,9 +79,6 @@ public:
     // Whether the last failed open found the files damaged (repair may mend them).
     bool lastOpenFoundDamage() const;
 
-    // What a row store or index error code means, for a message.
-    static std::string describe(int code);
-
     // A size that is not a positive integer is stored as "-".
     static std::string normaliseSize(const std::string& size);
 
@@ -103,7 +100,7 @@ private:
     RowStore store_;
     bool keptOpen_ = false;
     std::string lastError_;
-    int lastOpenStatus_ = 0;
+    StoreStatus lastOpenStatus_ = StoreStatus::Ok;
     // Reused by the per-ROM queries, which run millions of times in a scan.
     std::string crcKey_;
     std::vector<std::uint64_t> crcOffsets_;

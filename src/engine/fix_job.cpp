@@ -41,7 +41,7 @@ void FixJob::execute() {
 }
 
 void FixJob::fixOneSystem() {
-    if (db().openDB() != 0) {
+    if (db().openDB() != StoreStatus::Ok) {
         postMessage(db().lastError());
         failStep();
         return;

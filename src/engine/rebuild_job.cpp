@@ -56,7 +56,7 @@ bool RebuildJob::prepare() {
 }
 
 void RebuildJob::execute() {
-    if (db().openDB() != 0) {
+    if (db().openDB() != StoreStatus::Ok) {
         postMessage(db().lastError());
         failStep();
     } else {

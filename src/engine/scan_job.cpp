@@ -27,7 +27,7 @@ void ScanJob::execute() {
 }
 
 void ScanJob::scanOneSystem() {
-    if (db().openDB() != 0) {
+    if (db().openDB() != StoreStatus::Ok) {
         postMessage(db().lastError());
         return;
     }

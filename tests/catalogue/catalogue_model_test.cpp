@@ -43,7 +43,7 @@ TEST_P(RomsDbModel, AddsDeletesAndReopensAgreeWithModel) {
     size_t totalRows = 0;
 
     for (int round = 0; round < 12; ++round) {
-        ASSERT_EQ(db->openDB(), 0);
+        ASSERT_EQ(db->openDB(), StoreStatus::Ok);
         for (int op = 0; op < 6; ++op) {
             const std::string system = "Sys" + std::to_string(pick(8));
             if (model.count(system) && pick(2) == 0) {
@@ -69,7 +69,7 @@ TEST_P(RomsDbModel, AddsDeletesAndReopensAgreeWithModel) {
                 ++totalRows;
             }
         }
-        ASSERT_EQ(db->closeDB(), 0);
+        ASSERT_EQ(db->closeDB(), StoreStatus::Ok);
         if (round % 3 == 2) db = std::make_unique<Catalogue>(dir.file("cat"));
 
         std::vector<std::string> expectedSystems;

@@ -177,11 +177,11 @@ TEST_F(RomsDbTest, FreedSlotsAreReusedOldestFirst) {
     add("E", "g", "r", "00000005", "1");  // then A's
     add("F", "g", "r", "00000006", "1");  // no slot left: appended
     RowStore t(dir.file("roms"));
-    ASSERT_EQ(t.open(), 0);
+    ASSERT_EQ(t.open(), StoreStatus::Ok);
     RomRow r;
     std::string order;
     for (std::uint64_t offset : {0, 28, 56, 84}) {
-        ASSERT_EQ(t.readRecord(offset, r), 0);
+        ASSERT_EQ(t.readRecord(offset, r), StoreStatus::Ok);
         order += r.system;
     }
     EXPECT_EQ(order, "EDCF");
@@ -200,14 +200,14 @@ TEST_F(RomsDbTest, OversizedRowIsReportedAndStoresNothing) {
 }
 
 TEST_F(RomsDbTest, KeptOpenDatabaseLocksOutOtherWritersAndFlushesOnClose) {
-    ASSERT_EQ(db.openDB(), 0);
+    ASSERT_EQ(db.openDB(), StoreStatus::Ok);
     add("S", "g", "r", "00000001", "1");
     Catalogue other(dir.file("roms"));
     EXPECT_FALSE(other.addRom(
         {.system = "S", .game = "g2", .crc = "00000002", .romName = "r", .size = "1", .version = "1", .author = "a"}));
     EXPECT_NE(other.lastError().find("in use by another Quorvane process"), std::string::npos);
     db.setHave("00000001", "1", "r", "g", "S");
-    ASSERT_EQ(db.closeDB(), 0);
+    ASSERT_EQ(db.closeDB(), StoreStatus::Ok);
     EXPECT_EQ(gameNames(other.getRomset("S", 0)), "g:Y");
 }
 

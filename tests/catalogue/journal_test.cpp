@@ -167,12 +167,12 @@ protected:
         // the changed old ones, as a big import does.
         keyfile::setCachePerKeyFileForTesting(4);
         Catalogue db(base);
-        ASSERT_EQ(db.openDB(), 0);
+        ASSERT_EQ(db.openDB(), StoreStatus::Ok);
         addSystem(db, "Alpha", 150, "1");
         addSystem(db, "Beta", 150, "1");
         db.cleanSystemStatus("Alpha");
         db.setHave("0000abcd", "100", "rom0", "game 7", "Alpha");
-        ASSERT_EQ(db.closeDB(), 0);
+        ASSERT_EQ(db.closeDB(), StoreStatus::Ok);
         db.getRomset("Alpha", 0);
         keyfile::setCachePerKeyFileForTesting(0);
     }
@@ -192,9 +192,9 @@ protected:
                 return 0;
             });
             Catalogue db(base);
-            if (db.openDB() != 0) ::_exit(3);
+            if (db.openDB() != StoreStatus::Ok) ::_exit(3);
             change(db);
-            if (db.closeDB() != 0) ::_exit(4);
+            if (db.closeDB() != StoreStatus::Ok) ::_exit(4);
             if (::write(pipeFds[1], &writes, sizeof writes) != sizeof writes) ::_exit(5);
             ::_exit(0);
         }
@@ -239,7 +239,7 @@ protected:
             const std::string now = snapshot(db);
             ASSERT_TRUE(db.lastError().empty()) << "kill at write " << at << ": " << db.lastError();
             CatalogueReport report;
-            ASSERT_EQ(checkCatalogue(base, report), 0);
+            ASSERT_EQ(checkCatalogue(base, report), StoreStatus::Ok);
             EXPECT_TRUE(report.sound()) << "kill at write " << at << ": " << report.problems.front();
             if (now == before) ++sawBefore;
             else if (now == after) ++sawAfter;
@@ -277,11 +277,11 @@ TEST_F(DatabaseKillTest, StatusWritesAndCleaningAreWhollyOldOrWhollyNew) {
 TEST_F(DatabaseKillTest, AFailedCommitLeavesTheOldState) {
     Catalogue db(base);
     const std::string before = snapshot(db);
-    ASSERT_EQ(db.openDB(), 0);
+    ASSERT_EQ(db.openDB(), StoreStatus::Ok);
     db.deleteSystem("Beta");
     int writes = 0;
     keyfile::setBlockIoFaultForTesting([&](bool write, uint32_t) { return write && ++writes == 3 ? EIO : 0; });
-    EXPECT_NE(db.closeDB(), 0);
+    EXPECT_NE(db.closeDB(), StoreStatus::Ok);
     keyfile::setBlockIoFaultForTesting(nullptr);
     EXPECT_EQ(snapshot(db), before);
     EXPECT_FALSE(exists(base + ".jnl"));
