@@ -178,7 +178,7 @@ int main(int argc, char** argv) {
     std::printf("rss at start %ld KiB\n", rssKiB());
 
     quorvane::Catalogue db((dir / "bench").string());
-    if (db.openDB() != 0) {
+    if (db.openDB() != StoreStatus::Ok) {
         std::fprintf(stderr, "openDB: %s\n", db.lastError().c_str());
         return 1;
     }
@@ -186,8 +186,16 @@ int main(int argc, char** argv) {
         const Timer t;
         for (size_t r = 0; r < kRows; ++r) {
             const Row row = layout.row(r);
-            if (!db.addRom(row.system, "1", "bench", row.game, row.crc, row.romName, row.size, row.md5, row.sha1,
-                           row.cloneOf, "")) {
+            if (!db.addRom({.system = row.system,
+                            .game = row.game,
+                            .crc = row.crc,
+                            .sha1 = row.sha1,
+                            .md5 = row.md5,
+                            .romName = row.romName,
+                            .size = row.size,
+                            .cloneOf = row.cloneOf,
+                            .version = "1",
+                            .author = "bench"})) {
                 std::fprintf(stderr, "addRom %zu: %s\n", r, db.lastError().c_str());
                 return 1;
             }

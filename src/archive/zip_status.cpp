@@ -6,7 +6,8 @@ std::string zipStatusText(int status) {
     switch (status) {
         case kZipOk: return "success";
         case kZipError: return "cannot open, read or write (or entry not found)";
-        case kZipEndOfList: return "end of entries (or source file missing)";
+        case kZipEndOfList: return "end of entries";
+        case kZipSourceMissing: return "the source file cannot be read";
         case kZipParamError: return "not a zip archive";
         case kZipBadZipFile: return "damaged zip archive";
         case kZipInternalError: return "internal zip error";
@@ -15,6 +16,7 @@ std::string zipStatusText(int status) {
         case kZipEntryGone: return "the entry is no longer in the archive";
         case kZipCannotDeleteOld: return "cannot delete the old archive";
         case kZipCannotReplace: return "cannot put the new archive in place";
+        case kZipFileUnreadable: return "the file cannot be read";
         default: return "zip error " + std::to_string(status);
     }
 }

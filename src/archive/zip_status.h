@@ -1,6 +1,8 @@
-// Status codes of the zip layer. Operations return 0 on success and a
-// negative code otherwise; minizip's own codes pass through unchanged, so
-// the table below extends minizip's rather than replacing it.
+// Status codes of the zip layer and of the loose files loaded beside
+// archives. Operations return 0 on success and a negative code otherwise;
+// minizip's own codes pass through unchanged, so the table below extends
+// minizip's rather than replacing it. Each number means one thing, and
+// zipStatusText is the one place that says what.
 #pragma once
 
 #include <string>
@@ -13,18 +15,19 @@ enum ZipStatus : int {
     // disk write failed (equal to minizip's Z_ERRNO).
     kZipError = -1,
     // Listing a zip: the walk reached the end. Callers treat it as success.
-    kZipEndOfList = -100,
-    // addFile: the source file does not exist. Shares its number with
-    // kZipEndOfList; the two never come from the same operation.
-    kZipSourceMissing = -100,
-    kZipParamError = -102,        // minizip UNZ_PARAMERROR: not a zip at all
-    kZipBadZipFile = -103,        // minizip UNZ_BADZIPFILE: damaged structure or truncated data
-    kZipInternalError = -104,     // minizip UNZ_INTERNALERROR
-    kZipCrcError = -105,          // minizip UNZ_CRCERROR: data read back with a wrong CRC
-    kZipNewEntryRefused = -110,   // removeFile: the rebuilt archive refused an entry
-    kZipEntryGone = -120,         // no entry of that name and content is in the archive (any more)
-    kZipCannotDeleteOld = -200,   // removeFile: the emptied archive cannot be deleted
-    kZipCannotReplace = -201,     // removeFile: the rebuilt archive cannot be put in place
+    kZipEndOfList = -100,        // minizip UNZ_END_OF_LIST_OF_FILE
+    kZipSourceMissing = -101,    // addFile: the source file cannot be read
+    kZipParamError = -102,       // minizip UNZ_PARAMERROR: not a zip at all
+    kZipBadZipFile = -103,       // minizip UNZ_BADZIPFILE: damaged structure or truncated data
+    kZipInternalError = -104,    // minizip UNZ_INTERNALERROR
+    kZipCrcError = -105,         // minizip UNZ_CRCERROR: data read back with a wrong CRC
+    kZipNewEntryRefused = -110,  // removeFile: the rebuilt archive refused an entry
+    kZipEntryGone = -120,        // no entry of that name and content is in the archive (any more)
+    kZipCannotDeleteOld = -130,  // removeFile: the emptied archive cannot be deleted
+    kZipCannotReplace = -131,    // removeFile: the rebuilt archive cannot be put in place
+    // A loose file (not an archive) whose length cannot be read. Shown as
+    // "Error in zip <file>: -200".
+    kZipFileUnreadable = -200,
 };
 
 // True for the results of testZip that mean the archive is sound.

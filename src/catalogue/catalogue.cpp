@@ -12,25 +12,6 @@ constexpr auto parseOffset = &RowStore::parseOffset;
 
 }  // namespace
 
-std::string Catalogue::describe(int code) {
-    switch (code) {
-        case RowStore::kNotOpen: return "the record file cannot be opened or created";
-        case RowStore::kRowTooLarge: return "a field is longer than 255 bytes or the row longer than 1024 bytes";
-        case RowStore::kWriteFailed: return "writing the record file failed";
-        case RowStore::kInUse: return "it is in use by another Quorvane process";
-        case RowStore::kBadRow: return "a row is damaged";
-        case RowStore::kIndexFailed: return "an index could not be updated";
-        case RowStore::kReadOnly: return "it is read-only";
-        case RowStore::kRollbackFailed:
-            return "it is damaged: a change cut short by a crash cannot be rolled back (is the folder writable?)";
-        case KeyIndex::kDamaged: return "it is damaged (quorvane check tells more; quorvane repair mends it)";
-        case KeyIndex::kOpenFailed: return "an index file cannot be opened for writing (read-only?)";
-        case KeyIndex::kFlushFailed: return "an index file could not be written";
-        case KeyIndex::kCloseFailed: return "an index file could not be closed";
-        default: return "error " + std::to_string(code);
-    }
-}
-
 class Catalogue::Session {
 public:
     explicit Session(Catalogue& db) : db_(db), lock_(db.mutex_), ok_(db.openForOperation()) {}
@@ -61,17 +42,17 @@ std::string Catalogue::lastError() const {
 
 bool Catalogue::lastOpenFoundDamage() const {
     std::lock_guard lock(mutex_);
-    return lastOpenStatus_ == KeyIndex::kDamaged;
+    return lastOpenStatus_ == StoreStatus::Damaged;
 }
 
 bool Catalogue::openForOperation() {
     lastError_.clear();
-    lastOpenStatus_ = 0;
+    lastOpenStatus_ = StoreStatus::Ok;
     if (keptOpen_ && store_.isOpen()) return true;
-    const int result = store_.open();
+    const StoreStatus result = store_.open();
     lastOpenStatus_ = result;
-    if (result != 0) {
-        setError("Cannot open database " + store_.basePath() + ": " + Catalogue::describe(result));
+    if (result != StoreStatus::Ok) {
+        setError("Cannot open database " + store_.basePath() + ": " + storeStatusText(result));
         return false;
     }
     return true;
@@ -79,25 +60,27 @@ bool Catalogue::openForOperation() {
 
 void Catalogue::closeAfterOperation() {
     if (keptOpen_) return;
-    const int result = store_.close();
-    if (result != 0 && lastError_.empty())
-        setError("Closing database " + store_.basePath() + " failed: " + Catalogue::describe(result));
+    const StoreStatus result = store_.close();
+    if (result != StoreStatus::Ok && lastError_.empty())
+        setError("Closing database " + store_.basePath() + " failed: " + storeStatusText(result));
 }
 
-int Catalogue::openDB() {
+StoreStatus Catalogue::openDB() {
     std::lock_guard lock(mutex_);
     lastError_.clear();
     keptOpen_ = true;
-    const int result = store_.open();
-    if (result != 0) setError("Cannot open database " + store_.basePath() + ": " + Catalogue::describe(result));
+    const StoreStatus result = store_.open();
+    if (result != StoreStatus::Ok)
+        setError("Cannot open database " + store_.basePath() + ": " + storeStatusText(result));
     return result;
 }
 
-int Catalogue::closeDB() {
+StoreStatus Catalogue::closeDB() {
     std::lock_guard lock(mutex_);
     keptOpen_ = false;
-    const int result = store_.close();
-    if (result != 0) setError("Closing database " + store_.basePath() + " failed: " + Catalogue::describe(result));
+    const StoreStatus result = store_.close();
+    if (result != StoreStatus::Ok)
+        setError("Closing database " + store_.basePath() + " failed: " + storeStatusText(result));
     return result;
 }
 
@@ -116,28 +99,20 @@ std::string Catalogue::normaliseSize(const std::string& size) {
     return nonZero ? size : "-";
 }
 
-bool Catalogue::addRom(const std::string& system, const std::string& version, const std::string& author,
-                        const std::string& game, const std::string& crc, const std::string& romName,
-                        const std::string& size, const std::string& md5, const std::string& sha1,
-                        const std::string& cloneOf, const std::string& romOf) {
+bool Catalogue::addRom(const RomRow& row) {
     Session s(*this);
     if (!s.ok()) return false;
-    RomRow r;
-    r.status = kStatusMissing;
-    r.system = system;
-    r.version = version;
-    r.author = author;
-    r.game = game;
-    r.crc = crc;
-    r.romName = romName;
-    r.size = normaliseSize(size);
-    r.md5 = md5;
-    r.sha1 = sha1;
-    r.cloneOf = cloneOf;
-    r.romOf = romOf;
-    const int result = store_.insertRecord(r);
-    if (result != 0) {
-        setError("Cannot store ROM " + romName + " of game " + game + ": " + Catalogue::describe(result));
+    StoreStatus result;
+    if (row.status == kStatusMissing && normaliseSize(row.size) == row.size) {
+        result = store_.insertRecord(row);
+    } else {
+        RomRow stored = row;
+        stored.status = kStatusMissing;
+        stored.size = normaliseSize(row.size);
+        result = store_.insertRecord(stored);
+    }
+    if (result != StoreStatus::Ok) {
+        setError("Cannot store ROM " + row.romName + " of game " + row.game + ": " + storeStatusText(result));
         return false;
     }
     return true;
@@ -145,11 +120,11 @@ bool Catalogue::addRom(const std::string& system, const std::string& version, co
 
 void Catalogue::collectSystemRows(const std::string& system, std::vector<std::uint64_t>& offsets) {
     std::string key, data;
-    if (store_.sysIndex.find(system) != 0) return;
+    if (store_.sysIndex.find(system) != StoreStatus::Ok) return;
     do {
         std::uint64_t offset;
-        if (store_.sysIndex.read(data) > 0 && parseOffset(data, offset)) offsets.push_back(offset);
-    } while (store_.sysIndex.next(key) == 0 && key == system);
+        if (store_.sysIndex.read(data) == StoreStatus::Ok && parseOffset(data, offset)) offsets.push_back(offset);
+    } while (store_.sysIndex.next(key) == StoreStatus::Ok && key == system);
 }
 
 bool Catalogue::deleteSystem(const std::string& system) {
@@ -158,34 +133,34 @@ bool Catalogue::deleteSystem(const std::string& system) {
     std::string data, key;
     RomRow row;
     bool ok = true;
-    while (store_.sysIndex.find(system) == 0) {
+    while (store_.sysIndex.find(system) == StoreStatus::Ok) {
         std::uint64_t offset;
-        if (store_.sysIndex.read(data) <= 0 || !parseOffset(data, offset)) {
+        if (store_.sysIndex.read(data) != StoreStatus::Ok || !parseOffset(data, offset)) {
             // An unreadable entry is dropped so the loop cannot spin on it.
-            if (store_.sysIndex.deleteCurrent() != 0) return false;
+            if (store_.sysIndex.deleteCurrent() != StoreStatus::Ok) return false;
             continue;
         }
-        if (store_.readRecord(offset, row) == 0) {
-            if (store_.delIndex.insert(RowStore::sizeKey(row), data) != 0) ok = false;
+        if (store_.readRecord(offset, row) == StoreStatus::Ok) {
+            if (store_.delIndex.insert(RowStore::sizeKey(row), data) != StoreStatus::Ok) ok = false;
             const std::string crcKey = row.crc + row.size;
-            if (store_.crcIndex.find(crcKey) == 0) {
+            if (store_.crcIndex.find(crcKey) == StoreStatus::Ok) {
                 std::string entry;
                 do {
-                    if (store_.crcIndex.read(entry) > 0 && entry == data) {
+                    if (store_.crcIndex.read(entry) == StoreStatus::Ok && entry == data) {
                         store_.crcIndex.deleteCurrent();
                         break;
                     }
-                } while (store_.crcIndex.next(key) == 0 && key == crcKey);
+                } while (store_.crcIndex.next(key) == StoreStatus::Ok && key == crcKey);
             }
         }
         // Re-find the system: the delete may have reshaped the tree.
-        if (store_.sysIndex.find(system) != 0) break;
-        if (store_.sysIndex.deleteCurrent() != 0) {
+        if (store_.sysIndex.find(system) != StoreStatus::Ok) break;
+        if (store_.sysIndex.deleteCurrent() != StoreStatus::Ok) {
             setError("Cannot delete system " + system + ": an index could not be updated");
             return false;
         }
     }
-    if (store_.sysCatIndex.find(system) == 0) store_.sysCatIndex.deleteCurrent();
+    if (store_.sysCatIndex.find(system) == StoreStatus::Ok) store_.sysCatIndex.deleteCurrent();
     if (!ok) setError("Some freed rows of " + system + " could not be recorded for reuse");
     return ok;
 }
@@ -196,15 +171,15 @@ std::string Catalogue::getSystemVersion(const std::string& system) {
     std::string data;
     std::uint64_t offset;
     RomRow row;
-    if (store_.sysIndex.find(system) == 0 && store_.sysIndex.read(data) > 0 && parseOffset(data, offset) &&
-        store_.readRecord(offset, row) == 0)
+    if (store_.sysIndex.find(system) == StoreStatus::Ok && store_.sysIndex.read(data) == StoreStatus::Ok &&
+        parseOffset(data, offset) && store_.readRecord(offset, row) == StoreStatus::Ok)
         return row.version;
     return "0";
 }
 
 bool Catalogue::hasSystem(const std::string& system) {
     Session s(*this);
-    return s.ok() && store_.sysCatIndex.find(system) == 0;
+    return s.ok() && store_.sysCatIndex.find(system) == StoreStatus::Ok;
 }
 
 void Catalogue::deleteDB() {
@@ -221,17 +196,17 @@ void Catalogue::cleanStatus() {
     Session s(*this);
     if (!s.ok()) return;
     std::string key, data;
-    if (store_.sysIndex.first(key) == 0) {
+    if (store_.sysIndex.first(key) == StoreStatus::Ok) {
         do {
             std::uint64_t offset;
-            if (store_.sysIndex.read(data) > 0 && parseOffset(data, offset))
+            if (store_.sysIndex.read(data) == StoreStatus::Ok && parseOffset(data, offset))
                 store_.writeStatus(offset, kStatusMissing);
-        } while (store_.sysIndex.next(key) == 0);
+        } while (store_.sysIndex.next(key) == StoreStatus::Ok);
     }
-    if (store_.sysCatIndex.first(key) == 0) {
+    if (store_.sysCatIndex.first(key) == StoreStatus::Ok) {
         do {
-            if (store_.sysCatIndex.read(data) <= 0 || data != "N") store_.sysCatIndex.updateCurrent("N");
-        } while (store_.sysCatIndex.next(key) == 0);
+            if (store_.sysCatIndex.read(data) != StoreStatus::Ok || data != "N") store_.sysCatIndex.updateCurrent("N");
+        } while (store_.sysCatIndex.next(key) == StoreStatus::Ok);
     }
 }
 
@@ -243,7 +218,8 @@ void Catalogue::cleanSystemStatus(const std::string& system) {
     for (std::uint64_t offset : offsets) store_.writeStatus(offset, kStatusMissing);
     // Written only when it changes: an unchanged index costs the commit a sync.
     std::string old;
-    if (store_.sysCatIndex.find(system) == 0 && (store_.sysCatIndex.read(old) <= 0 || old != "N"))
+    if (store_.sysCatIndex.find(system) == StoreStatus::Ok &&
+        (store_.sysCatIndex.read(old) != StoreStatus::Ok || old != "N"))
         store_.sysCatIndex.updateCurrent("N");
 }
 
@@ -252,10 +228,10 @@ std::vector<std::string> Catalogue::systemsWithStatus(const char* wanted) {
     Session s(*this);
     if (!s.ok()) return out;
     std::string key, data;
-    if (store_.sysCatIndex.first(key) == 0) {
+    if (store_.sysCatIndex.first(key) == StoreStatus::Ok) {
         do {
-            if (!wanted || (store_.sysCatIndex.read(data) > 0 && data == wanted)) out.push_back(key);
-        } while (store_.sysCatIndex.next(key) == 0);
+            if (!wanted || (store_.sysCatIndex.read(data) == StoreStatus::Ok && data == wanted)) out.push_back(key);
+        } while (store_.sysCatIndex.next(key) == StoreStatus::Ok);
     }
     return out;
 }
@@ -284,7 +260,7 @@ Romset Catalogue::getRomset(const std::string& system, int mode) {
     RowStore::RowView view;
     for (std::uint64_t offset : offsets) {
         size_t length = 0;
-        if (store_.readRow(offset, buffer, view, &length) != 0) continue;
+        if (store_.readRow(offset, buffer, view, &length) != StoreStatus::Ok) continue;
         if (view.status != kStatusHave) anyNotHave = true;
         rows.push_back({arena.size(), length, {}});
         arena.append(buffer, length);
@@ -320,7 +296,8 @@ Romset Catalogue::getRomset(const std::string& system, int mode) {
     // Written only when it changes: a listing should not cost a commit.
     const char* status = anyNotHave ? "N" : "C";
     std::string old;
-    if (store_.sysCatIndex.find(system) == 0 && (store_.sysCatIndex.read(old) <= 0 || old != status))
+    if (store_.sysCatIndex.find(system) == StoreStatus::Ok &&
+        (store_.sysCatIndex.read(old) != StoreStatus::Ok || old != status))
         store_.sysCatIndex.updateCurrent(status);
     return romset;
 }
@@ -342,7 +319,7 @@ int Catalogue::findRom(std::vector<GenericRom>& list, const std::string& crc, co
     RowStore::RowBuffer buffer;
     RowStore::RowView row;
     for (std::uint64_t offset : crcOffsets_) {
-        if (store_.readRow(offset, buffer, row) != 0) continue;
+        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok) continue;
         const bool md5Agrees = md5.empty() || row.md5.empty() || md5 == row.md5;
         const bool sha1Agrees = sha1.empty() || row.sha1.empty() || sha1 == row.sha1;
         if (!md5Agrees || !sha1Agrees) continue;
@@ -363,7 +340,7 @@ int Catalogue::countRom(int& count, const std::string& crc, const std::string& s
     RowStore::RowBuffer buffer;
     RowStore::RowView row;
     for (std::uint64_t offset : crcOffsets_)
-        if (store_.readRow(offset, buffer, row) == 0 && row.romName == romName && row.game == game &&
+        if (store_.readRow(offset, buffer, row) == StoreStatus::Ok && row.romName == romName && row.game == game &&
             row.system == system)
             ++count;
     return 0;
@@ -377,11 +354,12 @@ void Catalogue::markStatus(const std::string& crc, const std::string& size, cons
     RowStore::RowBuffer buffer;
     RowStore::RowView row;
     for (std::uint64_t offset : crcOffsets_) {
-        if (store_.readRow(offset, buffer, row) != 0 || row.status == status) continue;
+        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || row.status == status) continue;
         const bool exact = row.romName == romName && row.game == game && row.system == system;
         const bool inParentSet = row.system == system && (row.cloneOf == game || row.romOf == game);
         if (exact || inParentSet) {
-            if (store_.writeStatus(offset, status) != 0) setError("Cannot write a status to " + store_.recordPath());
+            if (store_.writeStatus(offset, status) != StoreStatus::Ok)
+                setError("Cannot write a status to " + store_.recordPath());
         }
     }
 }
@@ -403,10 +381,10 @@ std::string Catalogue::getCount(int kind) {
     KeyIndex& index = kind == 1 ? store_.crcIndex : store_.sysCatIndex;
     long long count = 0;
     std::string key;
-    if (index.first(key) == 0) {
+    if (index.first(key) == StoreStatus::Ok) {
         do {
             ++count;
-        } while (index.next(key) == 0);
+        } while (index.next(key) == StoreStatus::Ok);
     }
     return std::to_string(count);
 }
@@ -418,7 +396,7 @@ void Catalogue::forEachSystemRow(const std::string& system, const std::function<
     collectSystemRows(system, offsets);
     RomRow row;
     for (std::uint64_t offset : offsets)
-        if (store_.readRecord(offset, row) == 0) visit(row);
+        if (store_.readRecord(offset, row) == StoreStatus::Ok) visit(row);
 }
 
 void Catalogue::forEachRow(const std::function<void(const RomRow&)>& visit) {
@@ -426,15 +404,15 @@ void Catalogue::forEachRow(const std::function<void(const RomRow&)>& visit) {
     if (!s.ok()) return;
     std::vector<std::uint64_t> offsets;
     std::string key, data;
-    if (store_.sysIndex.first(key) == 0) {
+    if (store_.sysIndex.first(key) == StoreStatus::Ok) {
         do {
             std::uint64_t offset;
-            if (store_.sysIndex.read(data) > 0 && parseOffset(data, offset)) offsets.push_back(offset);
-        } while (store_.sysIndex.next(key) == 0);
+            if (store_.sysIndex.read(data) == StoreStatus::Ok && parseOffset(data, offset)) offsets.push_back(offset);
+        } while (store_.sysIndex.next(key) == StoreStatus::Ok);
     }
     RomRow row;
     for (std::uint64_t offset : offsets)
-        if (store_.readRecord(offset, row) == 0) visit(row);
+        if (store_.readRecord(offset, row) == StoreStatus::Ok) visit(row);
 }
 
 }  // namespace quorvane

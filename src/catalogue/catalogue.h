@@ -30,18 +30,17 @@ public:
     // A scratch database is made anew for each use and needs no journal.
     void setScratch() { store_.setDurable(false); }
 
-    // 0, or a negative row store code (lastError() says what happened).
-    int openDB();
-    int closeDB();
+    // Ok, or why not (lastError() says what happened).
+    StoreStatus openDB();
+    StoreStatus closeDB();
     // Opens and closes the database (rolling back what a crash left); false
     // with lastError() saying why when it cannot be used.
     bool probe();
     bool keptOpen() const { return keptOpen_; }
 
-    bool addRom(const std::string& system, const std::string& version, const std::string& author,
-                const std::string& game, const std::string& crc, const std::string& romName, const std::string& size,
-                const std::string& md5, const std::string& sha1, const std::string& cloneOf,
-                const std::string& romOf);
+    // Stores `row` as a new, missing ROM; its size is stored normalised
+    // (normaliseSize). The row's own status is not used.
+    bool addRom(const RomRow& row);
     bool deleteSystem(const std::string& system);
     // The version of the system's first row, or "0" when it has none.
     std::string getSystemVersion(const std::string& system);
@@ -80,9 +79,6 @@ public:
     // Whether the last failed open found the files damaged (repair may mend them).
     bool lastOpenFoundDamage() const;
 
-    // What a row store or index error code means, for a message.
-    static std::string describe(int code);
-
     // A size that is not a positive integer is stored as "-".
     static std::string normaliseSize(const std::string& size);
 
@@ -104,7 +100,7 @@ private:
     RowStore store_;
     bool keptOpen_ = false;
     std::string lastError_;
-    int lastOpenStatus_ = 0;
+    StoreStatus lastOpenStatus_ = StoreStatus::Ok;
     // Reused by the per-ROM queries, which run millions of times in a scan.
     std::string crcKey_;
     std::vector<std::uint64_t> crcOffsets_;

@@ -143,15 +143,15 @@ void compareRowsWithIndexes(const CatalogueScan& scan, CatalogueReport& report) 
     Comparison(scan, report).run();
 }
 
-int checkCatalogue(const std::string& basePath, CatalogueReport& report) {
+StoreStatus checkCatalogue(const std::string& basePath, CatalogueReport& report) {
     RowStore t(basePath);
-    const int rc = t.lockFiles();
-    if (rc != 0) return rc;
+    const StoreStatus rc = t.lockFiles();
+    if (rc != StoreStatus::Ok) return rc;
     CatalogueScan scan;
     scanCatalogue(basePath, scan);
     report.problems = scan.problems;
     compareRowsWithIndexes(scan, report);
-    return 0;
+    return StoreStatus::Ok;
 }
 
 std::string checkSummary(const std::string& basePath, const CatalogueReport& report) {

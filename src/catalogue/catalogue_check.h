@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/store_status.h"
+
 namespace quorvane {
 
 struct CatalogueReport {
@@ -34,7 +36,7 @@ void compareRowsWithIndexes(const CatalogueScan& scan, CatalogueReport& report);
 std::string checkSummary(const std::string& basePath, const CatalogueReport& report);
 
 // Locks the database (rolling back what a crash left) and checks it.
-// 0, or a row store error code when it cannot be locked.
-int checkCatalogue(const std::string& basePath, CatalogueReport& report);
+// Ok, or why it cannot be locked.
+StoreStatus checkCatalogue(const std::string& basePath, CatalogueReport& report);
 
 }  // namespace quorvane

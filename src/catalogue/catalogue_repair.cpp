@@ -182,7 +182,7 @@ std::string build(const std::string& base, const CatalogueScan& scan, const Plan
     ::unlink(markerPath(fresh).c_str());
     RowStore t(fresh);
     t.deleteFiles();
-    if (t.open() != 0) return "Cannot create the repaired database " + fresh;
+    if (t.open() != StoreStatus::Ok) return "Cannot create the repaired database " + fresh;
     RomRow record;
     for (const CatalogueScan::Row* row : plan.rows) {
         const RowStore::RowView v = scan.view(*row);
@@ -198,12 +198,13 @@ std::string build(const std::string& base, const CatalogueScan& scan, const Plan
         record.romOf.assign(v.romOf);
         record.version.assign(v.version);
         record.author.assign(v.author);
-        if (t.insertRecord(record) != 0) return "Cannot write the repaired database " + fresh;
+        if (t.insertRecord(record) != StoreStatus::Ok) return "Cannot write the repaired database " + fresh;
     }
     for (const auto& [system, status] : plan.catalogueStatus)
-        if (status == "C" && t.sysCatIndex.find(system) == 0 && t.sysCatIndex.updateCurrent(status) != 0)
+        if (status == "C" && t.sysCatIndex.find(system) == StoreStatus::Ok &&
+            t.sysCatIndex.updateCurrent(status) != StoreStatus::Ok)
             return "Cannot write the repaired database " + fresh;
-    if (t.close() != 0) return "Cannot write the repaired database " + fresh;
+    if (t.close() != StoreStatus::Ok) return "Cannot write the repaired database " + fresh;
     return "";
 }
 
@@ -218,9 +219,9 @@ void finishRepair(const std::string& base) {
     ::unlink(markerPath(base).c_str());
 }
 
-int repairCatalogue(const std::string& base, const std::string& backupDir, RepairReport& report) {
+StoreStatus repairCatalogue(const std::string& base, const std::string& backupDir, RepairReport& report) {
     RowStore lock(base);
-    if (const int rc = lock.lockFiles(); rc != 0) return rc;
+    if (const StoreStatus rc = lock.lockFiles(); rc != StoreStatus::Ok) return rc;
     CatalogueScan scan;
     const bool readable = scanCatalogue(base, scan);
     const Plan plan = planRepair(scan, readable);
@@ -228,7 +229,7 @@ int repairCatalogue(const std::string& base, const std::string& backupDir, Repai
     const std::string folder = backupDir + "repair-" + timeStamp() + "/";
     if (!makeFolders(folder)) {
         report.error = "Cannot create the backup folder " + folder + "; nothing was changed.";
-        return -1;
+        return StoreStatus::RepairFailed;
     }
     const size_t slash = base.rfind('/');
     const std::string name = slash == std::string::npos ? base : base.substr(slash + 1);
@@ -237,18 +238,18 @@ int repairCatalogue(const std::string& base, const std::string& backupDir, Repai
             const std::string copy = folder + file.substr(file.rfind('/') + 1);
             if (!copyFile(file, copy)) {
                 report.error = "Cannot copy " + file + " to " + folder + "; nothing was changed.";
-                return -1;
+                return StoreStatus::RepairFailed;
             }
         }
     }
     if (const std::string error = build(base, scan, plan); !error.empty()) {
         report.error = error + "; nothing was changed.";
-        return -1;
+        return StoreStatus::RepairFailed;
     }
     const int marker = ::open(markerPath(base).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (marker < 0) {
         report.error = "Cannot write " + markerPath(base) + "; nothing was changed.";
-        return -1;
+        return StoreStatus::RepairFailed;
     }
     crashPoint();
     ::fsync(marker);
@@ -263,7 +264,7 @@ int repairCatalogue(const std::string& base, const std::string& backupDir, Repai
                            std::to_string(plan.rows.size()) + " rows kept.");
     report.lines.insert(report.lines.end(), plan.lines.begin(), plan.lines.end());
     report.lines.push_back("A copy of the damaged files is in " + folder + " (" + name + ".*).");
-    return 0;
+    return StoreStatus::Ok;
 }
 
 }  // namespace quorvane

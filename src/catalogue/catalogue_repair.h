@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/store_status.h"
+
 namespace quorvane {
 
 struct RepairReport {
@@ -31,9 +33,9 @@ struct RepairReport {
     std::string error;               // why the repair could not be done
 };
 
-// 0, a row store error code when the database cannot be locked, or -1 with
-// report.error set.
-int repairCatalogue(const std::string& basePath, const std::string& backupDir, RepairReport& report);
+// Ok; why the database cannot be locked; or RepairFailed with report.error
+// set.
+StoreStatus repairCatalogue(const std::string& basePath, const std::string& backupDir, RepairReport& report);
 
 // Completes a replacement cut short by a crash. Harmless when there is none.
 void finishRepair(const std::string& basePath);

@@ -7,19 +7,19 @@
 
 namespace quorvane {
 
-int KeyIndex::open() {
-    if (handle_) return 0;
+StoreStatus KeyIndex::open() {
+    if (handle_) return StoreStatus::Ok;
     handle_ = keyFileCreate(path_);
     if (!handle_) handle_ = keyFileOpen(path_, true);
-    if (handle_) return 0;
+    if (handle_) return StoreStatus::Ok;
     const int error = keyFileErrno();
     struct stat st {};
     if (::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         static_cast<uint64_t>(st.st_size) < 2 * keyfile::kBlockSize && ::unlink(path_.c_str()) == 0) {
         handle_ = keyFileCreate(path_);
-        if (handle_) return 0;
+        if (handle_) return StoreStatus::Ok;
     }
-    return error == kKfDamaged ? kDamaged : kOpenFailed;
+    return error == kKfDamaged ? StoreStatus::Damaged : StoreStatus::IndexOpenFailed;
 }
 
 void KeyIndex::abandon() {
@@ -27,36 +27,36 @@ void KeyIndex::abandon() {
     handle_ = nullptr;
 }
 
-int KeyIndex::flush() {
-    if (!handle_) return kFlushFailed;
-    return keyFileFlush(handle_) < 0 ? kFlushFailed : 0;
+StoreStatus KeyIndex::flush() {
+    if (!handle_) return StoreStatus::IndexFlushFailed;
+    return keyFileFlush(handle_) < 0 ? StoreStatus::IndexFlushFailed : StoreStatus::Ok;
 }
 
-int KeyIndex::close() {
-    if (!handle_) return 0;
+StoreStatus KeyIndex::close() {
+    if (!handle_) return StoreStatus::Ok;
     const bool flushed = keyFileFlush(handle_) >= 0;
     const bool closed = keyFileClose(handle_) >= 0;
     handle_ = nullptr;
-    if (!flushed) return kFlushFailed;
-    return closed ? 0 : kCloseFailed;
+    if (!flushed) return StoreStatus::IndexFlushFailed;
+    return closed ? StoreStatus::Ok : StoreStatus::IndexCloseFailed;
 }
 
-int KeyIndex::insert(const std::string& key, const std::string& data) {
-    if (!handle_) return kInsertFailed;
+StoreStatus KeyIndex::insert(const std::string& key, const std::string& data) {
+    if (!handle_) return StoreStatus::IndexInsertFailed;
     return keyFileInsert(handle_, key.data(), static_cast<int>(key.size()), data.data(),
                          static_cast<int>(data.size())) < 0
-               ? kInsertFailed
-               : 0;
+               ? StoreStatus::IndexInsertFailed
+               : StoreStatus::Ok;
 }
 
-int KeyIndex::find(const std::string& key) {
-    if (!handle_ || key.empty() || key.size() > 255) return kNotFound;
+StoreStatus KeyIndex::find(const std::string& key) {
+    if (!handle_ || key.empty() || key.size() > 255) return StoreStatus::NotFound;
     const int len = keyFileFind(handle_, kFindFirstEqual, key.data(), static_cast<int>(key.size()), nullptr, nullptr);
-    return len < 1 ? kNotFound : 0;
+    return len < 1 ? StoreStatus::NotFound : StoreStatus::Ok;
 }
 
-int KeyIndex::findOffsets(const std::string& key, std::vector<std::uint64_t>& offsets) {
-    if (!handle_ || key.empty() || key.size() > 255) return kNotFound;
+StoreStatus KeyIndex::findOffsets(const std::string& key, std::vector<std::uint64_t>& offsets) {
+    if (!handle_ || key.empty() || key.size() > 255) return StoreStatus::NotFound;
     const auto collect = [](void* context, const char* data, int len) {
         if (len < 1 || len > 19) return;
         std::uint64_t v = 0;
@@ -67,48 +67,49 @@ int KeyIndex::findOffsets(const std::string& key, std::vector<std::uint64_t>& of
         static_cast<std::vector<std::uint64_t>*>(context)->push_back(v);
     };
     const int n = keyFileFindAll(handle_, key.data(), static_cast<int>(key.size()), collect, &offsets);
-    return n < 1 ? kNotFound : 0;
+    return n < 1 ? StoreStatus::NotFound : StoreStatus::Ok;
 }
 
-int KeyIndex::read(std::string& data) {
+StoreStatus KeyIndex::read(std::string& data) {
     data.clear();
-    if (!handle_) return kReadFailed;
+    if (!handle_) return StoreStatus::IndexReadFailed;
     // Data in this program are short decimal texts and status letters.
     char buffer[1024];
     const int n = keyFileRead(handle_, buffer, sizeof buffer);
-    if (n < 1) return kReadFailed;
+    if (n < 1) return StoreStatus::IndexReadFailed;
     data.assign(buffer, static_cast<size_t>(n));
-    return n;
+    return StoreStatus::Ok;
 }
 
-int KeyIndex::first(std::string& key) {
+StoreStatus KeyIndex::first(std::string& key) {
     key.clear();
-    if (!handle_) return kEmpty;
+    if (!handle_) return StoreStatus::IndexEmpty;
     char buffer[256];
     int len = 0;
-    if (keyFileFirst(handle_, buffer, &len) < 0) return kEmpty;
+    if (keyFileFirst(handle_, buffer, &len) < 0) return StoreStatus::IndexEmpty;
     key.assign(buffer, static_cast<size_t>(len));
-    return 0;
+    return StoreStatus::Ok;
 }
 
-int KeyIndex::next(std::string& key) {
+StoreStatus KeyIndex::next(std::string& key) {
     key.clear();
-    if (!handle_) return kEnd;
+    if (!handle_) return StoreStatus::End;
     char buffer[256];
     int len = 0;
-    if (keyFileNext(handle_, buffer, &len) < 0) return kEnd;
+    if (keyFileNext(handle_, buffer, &len) < 0) return StoreStatus::End;
     key.assign(buffer, static_cast<size_t>(len));
-    return 0;
+    return StoreStatus::Ok;
 }
 
-int KeyIndex::deleteCurrent() {
-    if (!handle_) return kDeleteFailed;
-    return keyFileDelete(handle_) < 0 ? kDeleteFailed : 0;
+StoreStatus KeyIndex::deleteCurrent() {
+    if (!handle_) return StoreStatus::IndexDeleteFailed;
+    return keyFileDelete(handle_) < 0 ? StoreStatus::IndexDeleteFailed : StoreStatus::Ok;
 }
 
-int KeyIndex::updateCurrent(const std::string& data) {
-    if (!handle_) return kUpdateFailed;
-    return keyFileUpdate(handle_, data.data(), static_cast<int>(data.size())) < 0 ? kUpdateFailed : 0;
+StoreStatus KeyIndex::updateCurrent(const std::string& data) {
+    if (!handle_) return StoreStatus::IndexUpdateFailed;
+    return keyFileUpdate(handle_, data.data(), static_cast<int>(data.size())) < 0 ? StoreStatus::IndexUpdateFailed
+                                                                                  : StoreStatus::Ok;
 }
 
 }  // namespace quorvane

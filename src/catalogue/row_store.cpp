@@ -64,55 +64,56 @@ std::array<std::string, Journal::kFiles> RowStore::filePaths() const {
             basePath_ + "_del.idx"};
 }
 
-int RowStore::openIndexes() {
-    int result = sysCatIndex.open();
-    if (result == 0) result = sysIndex.open();
-    if (result == 0) result = crcIndex.open();
-    if (result == 0) result = delIndex.open();
+StoreStatus RowStore::openIndexes() {
+    StoreStatus result = sysCatIndex.open();
+    if (result == StoreStatus::Ok) result = sysIndex.open();
+    if (result == StoreStatus::Ok) result = crcIndex.open();
+    if (result == StoreStatus::Ok) result = delIndex.open();
     return result;
 }
 
-int RowStore::open() {
-    if (fd_ >= 0) return 0;
-    const int rc = openRecordFile();
-    if (rc != 0) return rc;
-    const int result = openIndexes();
-    if (result != 0) {
+StoreStatus RowStore::open() {
+    if (fd_ >= 0) return StoreStatus::Ok;
+    const StoreStatus rc = openRecordFile();
+    if (rc != StoreStatus::Ok) return rc;
+    const StoreStatus result = openIndexes();
+    if (result != StoreStatus::Ok) {
         close();
         return result;
     }
     if (durable_) beginTransaction();
-    return 0;
+    return StoreStatus::Ok;
 }
 
-int RowStore::lockFiles() {
-    if (fd_ >= 0) return 0;
+StoreStatus RowStore::lockFiles() {
+    if (fd_ >= 0) return StoreStatus::Ok;
     return openRecordFile();
 }
 
-int RowStore::openRecordFile() {
+StoreStatus RowStore::openRecordFile() {
     // A repair that a crash cut short after it was done is completed first.
     finishRepair(basePath_);
     const int fd = ::open(recordPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return errno == EACCES || errno == EROFS || errno == EPERM ? kReadOnly : kNotOpen;
+    if (fd < 0)
+        return errno == EACCES || errno == EROFS || errno == EPERM ? StoreStatus::ReadOnly : StoreStatus::NotOpen;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
-        return kInUse;
+        return StoreStatus::InUse;
     }
-    auto fail = [&](int code) {
+    auto fail = [&](StoreStatus code) {
         ::flock(fd, LOCK_UN);
         ::close(fd);
         return code;
     };
     // A journal left by a crash: the lock is ours, so no one else is writing.
-    if (durable_ && Journal::rollBack(journalPath(), filePaths()) != 0) return fail(kRollbackFailed);
+    if (durable_ && Journal::rollBack(journalPath(), filePaths()) != 0) return fail(StoreStatus::RollbackFailed);
     struct stat st {};
-    if (::fstat(fd, &st) != 0) return fail(kNotOpen);
+    if (::fstat(fd, &st) != 0) return fail(StoreStatus::NotOpen);
     fd_ = fd;
     end_ = static_cast<std::uint64_t>(st.st_size);
     startEnd_ = end_;
     written_ = false;
-    return 0;
+    return StoreStatus::Ok;
 }
 
 int RowStore::beforeWrite(void* self) { return static_cast<RowStore*>(self)->journal_.makeDurable(); }
@@ -222,7 +223,7 @@ ssize_t RowStore::readAt(char* out, size_t size, std::uint64_t offset) {
 // The old bytes of every block and byte range the transaction changed go to
 // the journal. Pending ranges are read from the disk, which still holds
 // them as they were.
-int RowStore::journalOldBytes() {
+StoreStatus RowStore::journalOldBytes() {
     KeyIndex* indexes[] = {&sysIndex, &crcIndex, &sysCatIndex, &delIndex};
     struct Context {
         Journal* journal;
@@ -236,7 +237,7 @@ int RowStore::journalOldBytes() {
             auto* ctx = static_cast<Context*>(c);
             return ctx->journal->add(ctx->file, std::uint64_t{block} * 4096, bytes, 4096);
         };
-        if (keyFileBatchOriginals(indexes[i]->handle(), &start, visit, &context) != 0) return kWriteFailed;
+        if (keyFileBatchOriginals(indexes[i]->handle(), &start, visit, &context) != 0) return StoreStatus::WriteFailed;
     }
     std::string old;
     for (auto it = pending_.begin(); it != pending_.end();) {
@@ -248,10 +249,10 @@ int RowStore::journalOldBytes() {
         do {
             n = ::pread(fd_, old.data(), old.size(), static_cast<off_t>(lo));
         } while (n < 0 && errno == EINTR);
-        if (n != static_cast<ssize_t>(old.size())) return kWriteFailed;
-        if (journal_.add(0, lo, old.data(), old.size()) != 0) return kWriteFailed;
+        if (n != static_cast<ssize_t>(old.size())) return StoreStatus::WriteFailed;
+        if (journal_.add(0, lo, old.data(), old.size()) != 0) return StoreStatus::WriteFailed;
     }
-    return 0;
+    return StoreStatus::Ok;
 }
 
 // Writes the pending ranges, joined as the journal holds them.
@@ -287,50 +288,51 @@ void RowStore::rollBackNow() {
     struct stat st {};
     end_ = ::fstat(fd_, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : startEnd_;
     written_ = false;
-    if (openIndexes() == 0) beginTransaction();
+    if (openIndexes() == StoreStatus::Ok) beginTransaction();
 }
 
-int RowStore::commit() {
-    if (fd_ < 0) return kNotOpen;
-    int result = 0;
+StoreStatus RowStore::commit() {
+    if (fd_ < 0) return StoreStatus::NotOpen;
+    StoreStatus result = StoreStatus::Ok;
     if (!durable_) {
         // A scratch database is made anew each time: nothing to sync.
-        if (!flushAppends()) result = kWriteFailed;
+        if (!flushAppends()) result = StoreStatus::WriteFailed;
         written_ = false;
         for (KeyIndex* index : {&sysCatIndex, &sysIndex, &crcIndex, &delIndex})
-            if (index->isOpen() && index->flush() != 0) result = KeyIndex::kFlushFailed;
+            if (index->isOpen() && index->flush() != StoreStatus::Ok) result = StoreStatus::IndexFlushFailed;
         return result;
     }
     // Old bytes first, synced once; then the new ones, synced once; then the
     // journal goes, which is the moment the change is committed.
     result = journalOldBytes();
     const bool changed = journal_.needed() || !pending_.empty() || !appended_.empty() || end_ > startEnd_;
-    if (result == 0 && changed && journal_.sync() != 0) result = kWriteFailed;
-    if (result == 0 && !flushAppends()) result = kWriteFailed;
-    if (result == 0 && !writePending()) result = kWriteFailed;
-    if (result == 0 && written_) {
+    if (result == StoreStatus::Ok && changed && journal_.sync() != 0) result = StoreStatus::WriteFailed;
+    if (result == StoreStatus::Ok && !flushAppends()) result = StoreStatus::WriteFailed;
+    if (result == StoreStatus::Ok && !writePending()) result = StoreStatus::WriteFailed;
+    if (result == StoreStatus::Ok && written_) {
         crashPoint();
-        if (::fdatasync(fd_) != 0) result = kWriteFailed;
+        if (::fdatasync(fd_) != 0) result = StoreStatus::WriteFailed;
     }
     for (KeyIndex* index : {&sysIndex, &crcIndex, &sysCatIndex, &delIndex})
-        if (result == 0 && index->handle() && keyFileEndBatch(index->handle()) != 0) result = kWriteFailed;
-    if (result == 0 && journal_.finish() != 0) result = kWriteFailed;
-    if (result != 0) {
+        if (result == StoreStatus::Ok && index->handle() && keyFileEndBatch(index->handle()) != 0)
+            result = StoreStatus::WriteFailed;
+    if (result == StoreStatus::Ok && journal_.finish() != 0) result = StoreStatus::WriteFailed;
+    if (result != StoreStatus::Ok) {
         rollBackNow();
         return result;
     }
     written_ = false;
     beginTransaction();
-    return 0;
+    return StoreStatus::Ok;
 }
 
-int RowStore::close() {
-    int result = 0;
+StoreStatus RowStore::close() {
+    StoreStatus result = StoreStatus::Ok;
     if (fd_ >= 0) result = commit();
     // Nothing is left to write: the indexes close before the lock goes.
     for (KeyIndex* index : {&sysCatIndex, &sysIndex, &crcIndex, &delIndex}) {
-        const int r = index->close();
-        if (r != 0 && result == 0) result = r;
+        const StoreStatus r = index->close();
+        if (r != StoreStatus::Ok && result == StoreStatus::Ok) result = r;
     }
     if (fd_ >= 0) {
         appended_.clear();
@@ -386,27 +388,27 @@ bool RowStore::parseRow(const char* bytes, size_t length, RowView& r, size_t* us
     return true;
 }
 
-int RowStore::readRow(std::uint64_t recordOffset, RowBuffer& buffer, RowView& r, size_t* rowLength) {
-    if (fd_ < 0) return kNotOpen;
+StoreStatus RowStore::readRow(std::uint64_t recordOffset, RowBuffer& buffer, RowView& r, size_t* rowLength) {
+    if (fd_ < 0) return StoreStatus::NotOpen;
     auto read = [&](size_t want) { return readAt(buffer, want, recordOffset); };
     auto parse = [&](size_t length) { return parseRow(buffer, length, r, rowLength); };
     // Most rows are a few hundred bytes: read that much first, and the
     // longest possible row only when the row goes on past it.
     constexpr size_t kFirstRead = 512;
     ssize_t n = read(kFirstRead);
-    if (n < 1) return kBadRow;
-    if (parse(static_cast<size_t>(n))) return 0;
-    if (static_cast<size_t>(n) < kFirstRead) return kBadRow;  // the file ends inside the row
+    if (n < 1) return StoreStatus::BadRow;
+    if (parse(static_cast<size_t>(n))) return StoreStatus::Ok;
+    if (static_cast<size_t>(n) < kFirstRead) return StoreStatus::BadRow;  // the file ends inside the row
     n = read(sizeof buffer);
-    if (n < 1) return kBadRow;
-    return parse(static_cast<size_t>(n)) ? 0 : kBadRow;
+    if (n < 1) return StoreStatus::BadRow;
+    return parse(static_cast<size_t>(n)) ? StoreStatus::Ok : StoreStatus::BadRow;
 }
 
-int RowStore::readRecord(std::uint64_t recordOffset, RomRow& r) {
+StoreStatus RowStore::readRecord(std::uint64_t recordOffset, RomRow& r) {
     RowBuffer buffer;
     RowView v;
-    const int result = readRow(recordOffset, buffer, v);
-    if (result != 0) return result;
+    const StoreStatus result = readRow(recordOffset, buffer, v);
+    if (result != StoreStatus::Ok) return result;
     r.status = v.status;
     r.system.assign(v.system);
     r.game.assign(v.game);
@@ -419,38 +421,39 @@ int RowStore::readRecord(std::uint64_t recordOffset, RomRow& r) {
     r.romOf.assign(v.romOf);
     r.version.assign(v.version);
     r.author.assign(v.author);
-    return 0;
+    return StoreStatus::Ok;
 }
 
-int RowStore::writeStatus(std::uint64_t recordOffset, char status) {
-    if (fd_ < 0) return kNotOpen;
-    if (!writeAt(&status, 1, recordOffset)) return kWriteFailed;
+StoreStatus RowStore::writeStatus(std::uint64_t recordOffset, char status) {
+    if (fd_ < 0) return StoreStatus::NotOpen;
+    if (!writeAt(&status, 1, recordOffset)) return StoreStatus::WriteFailed;
     written_ = true;
-    return 0;
+    return StoreStatus::Ok;
 }
 
 void RowStore::removeIndexEntry(KeyIndex& index, const std::string& key, const std::string& offset) {
-    if (index.find(key) != 0) return;
+    if (index.find(key) != StoreStatus::Ok) return;
     std::string data, k;
     do {
-        if (index.read(data) > 0 && data == offset) {
+        if (index.read(data) == StoreStatus::Ok && data == offset) {
             index.deleteCurrent();
             return;
         }
-    } while (index.next(k) == 0 && k == key);
+    } while (index.next(k) == StoreStatus::Ok && k == key);
 }
 
-int RowStore::insertRecord(const RomRow& record) {
-    if (fd_ < 0) return kNotOpen;
+StoreStatus RowStore::insertRecord(const RomRow& record) {
+    if (fd_ < 0) return StoreStatus::NotOpen;
     const std::string row = encodeRow(record);
-    if (row.empty()) return kRowTooLarge;
-    if (record.system.empty()) return kBadRow;
+    if (row.empty()) return StoreStatus::RowTooLarge;
+    if (record.system.empty()) return StoreStatus::BadRow;
 
     const std::string freedKey = sizeKey(record);
     std::uint64_t offset = 0;
     bool reuse = false;
     std::string data;
-    if (delIndex.find(freedKey) == 0 && delIndex.read(data) > 0 && parseOffset(data, offset)) {
+    if (delIndex.find(freedKey) == StoreStatus::Ok && delIndex.read(data) == StoreStatus::Ok &&
+        parseOffset(data, offset)) {
         reuse = true;
     } else {
         offset = end_;
@@ -460,17 +463,17 @@ int RowStore::insertRecord(const RomRow& record) {
 
     // Index entries first, each checked; a failure undoes the earlier ones so
     // no index names a row that was never written.
-    if (sysIndex.insert(record.system, offsetText) != 0) return kIndexFailed;
-    if (crcIndex.insert(crcKey, offsetText) != 0) {
+    if (sysIndex.insert(record.system, offsetText) != StoreStatus::Ok) return StoreStatus::IndexFailed;
+    if (crcIndex.insert(crcKey, offsetText) != StoreStatus::Ok) {
         removeIndexEntry(sysIndex, record.system, offsetText);
-        return kIndexFailed;
+        return StoreStatus::IndexFailed;
     }
     bool newSystem = false;
-    if (sysCatIndex.find(record.system) != 0) {
-        if (sysCatIndex.insert(record.system, "N") != 0) {
+    if (sysCatIndex.find(record.system) != StoreStatus::Ok) {
+        if (sysCatIndex.insert(record.system, "N") != StoreStatus::Ok) {
             removeIndexEntry(crcIndex, crcKey, offsetText);
             removeIndexEntry(sysIndex, record.system, offsetText);
-            return kIndexFailed;
+            return StoreStatus::IndexFailed;
         }
         newSystem = true;
     }
@@ -490,14 +493,14 @@ int RowStore::insertRecord(const RomRow& record) {
     if (!stored) {
         removeIndexEntry(crcIndex, crcKey, offsetText);
         removeIndexEntry(sysIndex, record.system, offsetText);
-        if (newSystem && sysCatIndex.find(record.system) == 0) sysCatIndex.deleteCurrent();
-        return kWriteFailed;
+        if (newSystem && sysCatIndex.find(record.system) == StoreStatus::Ok) sysCatIndex.deleteCurrent();
+        return StoreStatus::WriteFailed;
     }
     written_ = true;
     end_ = std::max<std::uint64_t>(end_, offset + row.size());
     // The oldest freed slot of this size is used up now.
-    if (reuse && delIndex.find(freedKey) == 0) delIndex.deleteCurrent();
-    return 0;
+    if (reuse && delIndex.find(freedKey) == StoreStatus::Ok) delIndex.deleteCurrent();
+    return StoreStatus::Ok;
 }
 
 }  // namespace quorvane

@@ -43,21 +43,13 @@
 
 #include "catalogue/key_index.h"
 #include "catalogue/rom_row.h"
+#include "catalogue/store_status.h"
 #include "keyfile/journal.h"
 
 namespace quorvane {
 
 class RowStore {
 public:
-    static constexpr int kNotOpen = -100;
-    static constexpr int kRowTooLarge = -101;
-    static constexpr int kWriteFailed = -102;
-    static constexpr int kInUse = -103;
-    static constexpr int kBadRow = -104;
-    static constexpr int kIndexFailed = -105;
-    static constexpr int kReadOnly = -106;
-    static constexpr int kRollbackFailed = -107;
-
     static constexpr size_t kMaxFieldLength = 255;
     static constexpr size_t kAppendBuffer = 64 * 1024;
     static constexpr size_t kMaxRowLength = 1024;
@@ -67,16 +59,16 @@ public:
     RowStore(const RowStore&) = delete;
     RowStore& operator=(const RowStore&) = delete;
 
-    int open();
+    StoreStatus open();
     // Takes the lock (rolling back what a crash left) without opening the
     // key files: check and repair read possibly damaged files themselves.
     // close() releases it.
-    int lockFiles();
+    StoreStatus lockFiles();
     // Commits, then closes every file; the lock goes last.
-    int close();
+    StoreStatus close();
     // Makes the changes since open (or the last commit) durable as one and
     // starts the next transaction. On failure the changes are rolled back.
-    int commit();
+    StoreStatus commit();
     // The import's scratch database needs no journal and no sync: it is made
     // anew each time.
     void setDurable(bool durable) { durable_ = durable; }
@@ -92,12 +84,12 @@ public:
     using RowBuffer = char[kMaxRowLength];
     // Fills `row` with views into `buffer`; `length`, when given, receives
     // the row's length in bytes.
-    int readRow(std::uint64_t recordOffset, RowBuffer& buffer, RowView& row, size_t* length = nullptr);
+    StoreStatus readRow(std::uint64_t recordOffset, RowBuffer& buffer, RowView& row, size_t* length = nullptr);
     // Views of a row held in memory; false when it does not parse.
     static bool parseRow(const char* bytes, size_t length, RowView& row, size_t* used = nullptr);
-    int readRecord(std::uint64_t recordOffset, RomRow& record);
-    int writeStatus(std::uint64_t recordOffset, char status);
-    int insertRecord(const RomRow& record);
+    StoreStatus readRecord(std::uint64_t recordOffset, RomRow& record);
+    StoreStatus writeStatus(std::uint64_t recordOffset, char status);
+    StoreStatus insertRecord(const RomRow& record);
 
     static std::string sizeKey(const RomRow& record);
     // A row offset as the indexes store it (decimal text); false when damaged.
@@ -128,12 +120,12 @@ private:
     // Keeps a write below the transaction's start for the commit.
     void keepPending(const char* data, size_t size, std::uint64_t offset);
     void patchPending(char* out, size_t size, std::uint64_t offset) const;
-    int journalOldBytes();
+    StoreStatus journalOldBytes();
     bool writePending();
     // Drops what the running transaction changed and rolls the files back.
     void rollBackNow();
-    int openIndexes();
-    int openRecordFile();
+    StoreStatus openIndexes();
+    StoreStatus openRecordFile();
     static int beforeWrite(void* self);
 
     std::string basePath_;

@@ -13,8 +13,8 @@ namespace quorvane {
 
 namespace {
 
-int cannotLock(const char* what, const std::string& base, int code) {
-    std::fprintf(stderr, "Cannot %s database %s: %s\n", what, base.c_str(), Catalogue::describe(code).c_str());
+int cannotLock(const char* what, const std::string& base, StoreStatus code) {
+    std::fprintf(stderr, "Cannot %s database %s: %s\n", what, base.c_str(), storeStatusText(code).c_str());
     return kExitFailed;
 }
 
@@ -24,7 +24,8 @@ int runCheck(const CliContext& ctx) {
     if (!ensureDatabasesFolder(settings)) return kExitFailed;
     const std::string base = settings.currentDatabasePath();
     CatalogueReport report;
-    if (const int rc = checkCatalogue(base, report); rc != 0) return cannotLock("check", base, rc);
+    if (const StoreStatus rc = checkCatalogue(base, report); rc != StoreStatus::Ok)
+        return cannotLock("check", base, rc);
     std::printf("%s\n", checkSummary(base, report).c_str());
     if (report.sound()) {
         std::printf("No damage found.\n");
@@ -41,7 +42,7 @@ int runRepair(const CliContext& ctx) {
     if (!ensureDatabasesFolder(settings)) return kExitFailed;
     const std::string base = settings.currentDatabasePath();
     RepairReport report;
-    if (const int rc = repairCatalogue(base, settings.backupDir, report); rc != 0) {
+    if (const StoreStatus rc = repairCatalogue(base, settings.backupDir, report); rc != StoreStatus::Ok) {
         if (!report.error.empty()) {
             std::fprintf(stderr, "%s\n", report.error.c_str());
             return kExitFailed;

@@ -29,9 +29,9 @@ void printHits(const IdentifiedList& list, bool json) {
         bool first = true;
         for (const GenericRom& h : list.items()) {
             std::printf("%s{\"filename\": %s, \"path\": %s, \"system\": %s, \"game\": %s, \"rom\": %s, \"status\": %s}",
-                        first ? "" : ", ", jsonString(identifiedFileName(h)).c_str(), jsonString(h.extra4).c_str(),
-                        jsonString(h.system).c_str(), jsonString(h.game).c_str(), jsonString(h.name).c_str(),
-                        jsonString(h.status).c_str());
+                        first ? "" : ", ", jsonString(identifiedFileName(h)).c_str(),
+                        jsonString(h.foundIn.archivePath).c_str(), jsonString(h.system).c_str(),
+                        jsonString(h.game).c_str(), jsonString(h.name).c_str(), jsonString(h.status).c_str());
             first = false;
         }
         std::printf("]}\n");

@@ -47,6 +47,12 @@ struct Romset {
     std::vector<Game> games;
 };
 
+// Where a lookup found the file that matched a catalogue row.
+struct FoundIn {
+    std::string archivePath;  // the ROM identifier's archive; empty for a plain catalogue search
+};
+
+// A catalogue row as a lookup returns it.
 struct GenericRom {
     GenericRom() = default;
     GenericRom(std::string romName, std::string gameName, std::string systemName, std::string romStatus,
@@ -59,7 +65,7 @@ struct GenericRom {
     std::string game;
     std::string system;
     std::string status;
-    std::string extra1, extra2, extra3, extra4, extra5, extra6;
+    FoundIn foundIn;
     std::string md5;
     std::string sha1;
     std::string cloneOf;

@@ -71,10 +71,10 @@ int loadLooseFile(FileCollection& collection, const LoadOptions& options) {
     ContentDigests(collection.path).digestFile(file.crc, file.md5, file.sha1, true, options.useMD5, options.useSHA1);
     FileOps& ops = fileOps();
     const int fd = ops.openRead(collection.path);
-    if (fd < 0) return kLooseFileUnreadable;
+    if (fd < 0) return kZipFileUnreadable;
     const int64_t size = ops.fileSize(fd);
     ops.close(fd);
-    if (size < 0) return kLooseFileUnreadable;
+    if (size < 0) return kZipFileUnreadable;
     file.size = std::to_string(size);
     collection.files.push_back(std::move(file));
     return 0;

@@ -33,9 +33,6 @@ struct LoadOptions {
     bool useSHA1 = false;
 };
 
-// Status of a loose file whose length cannot be read.
-inline constexpr int kLooseFileUnreadable = -200;
-
 // Whether `path` is loaded as an archive: decided by its file name alone,
 // never by the folders above it.
 bool isArchiveName(const std::string& path);
@@ -43,7 +40,7 @@ bool isArchiveName(const std::string& path);
 // Fills `collection.files` (an archive's folder entries, names ending in
 // "/", are not files and are left out). 0 on success (the archive test's end-of-list
 // status counts as success); an archive that fails the test returns the
-// test's status and loads nothing; kLooseFileUnreadable for a loose file
+// test's status and loads nothing; kZipFileUnreadable for a loose file
 // that cannot be opened. Loose files are named by their bare file name.
 int loadCollection(FileCollection& collection, const LoadOptions& options);
 

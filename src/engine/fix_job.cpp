@@ -46,7 +46,7 @@ JobResult FixJob::execute() {
 }
 
 void FixJob::fixSystem(SystemFolder& system) {
-    if (db().openDB() != 0) {
+    if (db().openDB() != StoreStatus::Ok) {
         postMessage(db().lastError());
         failStep();
         return;

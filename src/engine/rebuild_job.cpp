@@ -55,7 +55,7 @@ bool RebuildJob::prepare() {
 }
 
 JobResult RebuildJob::execute() {
-    if (db().openDB() != 0) {
+    if (db().openDB() != StoreStatus::Ok) {
         postMessage(db().lastError());
         failStep();
     } else {

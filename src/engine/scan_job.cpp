@@ -29,7 +29,7 @@ JobResult ScanJob::execute() {
 }
 
 void ScanJob::scanSystem(SystemFolder& system) {
-    if (db().openDB() != 0) {
+    if (db().openDB() != StoreStatus::Ok) {
         postMessage(db().lastError());
         return;
     }

@@ -46,21 +46,18 @@ bool ImportContext::acceptNames(const DatRom& rom) {
 
 StoreResult ImportContext::storeRom(Catalogue& target, const DatHeader& header, const DatRom& rom) {
     if (!acceptNames(rom)) return StoreResult::Skipped;
-    if (target.addRom(header.name, header.version, header.author, rom.game, rom.crc, rom.name, rom.size, rom.md5,
-                      rom.sha1, rom.cloneOf, rom.romOf))
-        return StoreResult::Stored;
-    RomRow row;
-    row.system = header.name;
-    row.version = header.version;
-    row.author = header.author;
-    row.game = rom.game;
-    row.crc = rom.crc;
-    row.romName = rom.name;
-    row.size = Catalogue::normaliseSize(rom.size);
-    row.md5 = rom.md5;
-    row.sha1 = rom.sha1;
-    row.cloneOf = rom.cloneOf;
-    row.romOf = rom.romOf;
+    const RomRow row{.system = header.name,
+                     .game = rom.game,
+                     .crc = rom.crc,
+                     .sha1 = rom.sha1,
+                     .md5 = rom.md5,
+                     .romName = rom.name,
+                     .size = Catalogue::normaliseSize(rom.size),
+                     .cloneOf = rom.cloneOf,
+                     .romOf = rom.romOf,
+                     .version = header.version,
+                     .author = header.author};
+    if (target.addRom(row)) return StoreResult::Stored;
     if (RowStore::encodeRow(row).empty()) {
         message("ROM " + rom.name + " of game " + rom.game + " in " + path_ +
                 " was not imported: a field is longer than 255 bytes or the row longer than 1024 bytes.");

@@ -36,7 +36,7 @@ void ImportJob::importFile(ImportContext& context) {
 
 JobResult ImportJob::execute() {
     for (const std::string& path : files_) {
-        if (db_->openDB() != 0) {
+        if (db_->openDB() != StoreStatus::Ok) {
             host_.addMessage(db_->lastError() + ". Nothing of " + path + " was imported.");
             db_->closeDB();
             continue;
@@ -44,7 +44,7 @@ JobResult ImportJob::execute() {
         startFile(path);
         ImportContext context(host_, *db_, settings_, path);
         importFile(context);
-        if (db_->closeDB() != 0) host_.addMessage(db_->lastError());
+        if (db_->closeDB() != StoreStatus::Ok) host_.addMessage(db_->lastError());
     }
     host_.closeProgress();
     host_.showInformation("Import completed.");

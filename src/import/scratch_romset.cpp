@@ -23,7 +23,7 @@ bool ScratchRomset::open() {
     scratch_.deleteDB();
     parentLoaded_ = false;
     parentRoms_.clear();
-    if (scratch_.openDB() == 0) return true;
+    if (scratch_.openDB() == StoreStatus::Ok) return true;
     context_.message(scratch_.lastError() + ". Nothing of " + context_.path() + " was imported.");
     return false;
 }

@@ -53,7 +53,7 @@ JobResult ExportJob::execute() {
     }
     host_.addMessage(clock() + " Starting...");
     const std::string wanted(1, r.statusMode == 1 ? kStatusHave : kStatusMissing);
-    if (db_->openDB() != 0) {
+    if (db_->openDB() != StoreStatus::Ok) {
         // A catalogue that cannot be read must not yield a file that looks
         // like "nothing missing".
         host_.addMessage(db_->lastError());

@@ -46,7 +46,7 @@ JobResult MissHaveJob::execute() {
     host_.setProgressMax(static_cast<int>(systems_.size()));
     // One open for the whole run instead of two per system.
     // When that fails each list reports the failure itself.
-    if (db_->openDB() != 0) db_->closeDB();
+    if (db_->openDB() != StoreStatus::Ok) db_->closeDB();
     std::string haveSummary, missSummary;
     for (size_t i = 0; i < systems_.size(); ++i) {
         const std::string& system = systems_[i];

@@ -63,7 +63,7 @@ std::vector<GenericRom> identifyArchives(Catalogue& db, const std::vector<std::s
             std::vector<GenericRom> found;
             db.findRom(found, entry.crc, entry.size, md5, sha1);
             for (GenericRom& hit : found) {
-                hit.extra4 = paths[i];
+                hit.foundIn.archivePath = paths[i];
                 hits.push_back(std::move(hit));
             }
         }
@@ -72,21 +72,21 @@ std::vector<GenericRom> identifyArchives(Catalogue& db, const std::vector<std::s
 }
 
 std::string identifiedFileName(const GenericRom& hit) {
-    const size_t cut = hit.extra4.find_last_of("/\\:");
-    return cut == std::string::npos ? hit.extra4 : hit.extra4.substr(cut + 1);
+    const size_t cut = hit.foundIn.archivePath.find_last_of("/\\:");
+    return cut == std::string::npos ? hit.foundIn.archivePath : hit.foundIn.archivePath.substr(cut + 1);
 }
 
 std::vector<std::string> IdentifiedList::rebuildThisPaths(int row) const {
     if (row < 1 || static_cast<size_t>(row) > items_.size()) return {};
     const GenericRom& item = items_[static_cast<size_t>(row) - 1];
     if (item.status == "Y") return {};
-    return {item.extra4};
+    return {item.foundIn.archivePath};
 }
 
 std::vector<std::string> IdentifiedList::rebuildAllPaths() const {
     std::vector<std::string> paths;
     for (const GenericRom& item : items_)
-        if (item.status != "Y") paths.push_back(item.extra4);
+        if (item.status != "Y") paths.push_back(item.foundIn.archivePath);
     return paths;
 }
 
@@ -104,7 +104,7 @@ JobResult IdentifyJob::execute() {
     // Without the catalogue nothing can be identified: that is a failure,
     // not a list of inputs that match nothing.
     std::vector<GenericRom> hits;
-    if (db_->openDB() != 0) {
+    if (db_->openDB() != StoreStatus::Ok) {
         host_.addMessage(db_->lastError());
         host_.countFailedStep();
     } else {

@@ -9,7 +9,7 @@
 //
 // Every entry of every readable archive is looked up by CRC-32 and size, and
 // by MD5 and SHA-1 (both computed when either setting is on). Each matching
-// catalogue row is one hit, a copy of the row with `extra4` set to the
+// catalogue row is one hit, a copy of the row with `foundIn` set to the
 // archive's path. Unmatched entries add nothing. An input that cannot be
 // read (no such file, not a zip, a damaged directory, an entry whose data
 // cannot be read for its digests) adds nothing either, but is reported:

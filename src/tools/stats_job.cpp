@@ -14,7 +14,7 @@ bool StatsJob::prepare() {
 }
 
 JobResult StatsJob::execute() {
-    if (db_->openDB() != 0) {
+    if (db_->openDB() != StoreStatus::Ok) {
         host_.addMessage(db_->lastError());
         db_->closeDB();
     }

@@ -118,9 +118,9 @@ void MainWindow::checkDatabase() {
     if (db_->busy()) return jobStarted(false);
     const std::string base = settings_.currentDatabasePath();
     CatalogueReport report;
-    if (const int status = checkCatalogue(base, report); status != 0) {
-        uiDialogs().information(this, QString::fromStdString("Cannot check database " + base + ": " +
-                                                             Catalogue::describe(status)));
+    if (const StoreStatus status = checkCatalogue(base, report); status != StoreStatus::Ok) {
+        uiDialogs().information(
+            this, QString::fromStdString("Cannot check database " + base + ": " + storeStatusText(status)));
         return;
     }
     QString text = QString::fromStdString(checkSummary(base, report));
@@ -140,9 +140,9 @@ void MainWindow::offerRepair(const QString& question) {
                                         backup))
         return;
     RepairReport report;
-    const int status = repairCatalogue(settings_.currentDatabasePath(), settings_.backupDir, report);
+    const StoreStatus status = repairCatalogue(settings_.currentDatabasePath(), settings_.backupDir, report);
     std::string text = report.error;
-    if (status != 0 && text.empty()) text = "Cannot repair the database: " + Catalogue::describe(status);
+    if (status != StoreStatus::Ok && text.empty()) text = "Cannot repair the database: " + storeStatusText(status);
     for (const std::string& line : report.lines) text += (text.empty() ? "" : "\n") + line;
     uiDialogs().information(this, QString::fromStdString(text));
     openJobs();

@@ -75,14 +75,19 @@ protected:
 
     void SetUp() override {
         Catalogue db(base);
-        ASSERT_EQ(db.openDB(), 0);
+        ASSERT_EQ(db.openDB(), StoreStatus::Ok);
         auto add = [&](const std::string& system, int games, int first) {
             for (int g = first; g < first + games; ++g)
                 for (int r = 0; r < 2; ++r) {
                     char crc[16];
                     std::snprintf(crc, sizeof crc, "%08x", g * 2 + r);
-                    ASSERT_TRUE(db.addRom(system, "1", "me", "game " + std::to_string(g), crc, "r" + std::to_string(r),
-                                          std::to_string(1000 + g * 2 + r), "", "", "", ""));
+                    ASSERT_TRUE(db.addRom({.system = system,
+                                           .game = "game " + std::to_string(g),
+                                           .crc = crc,
+                                           .romName = "r" + std::to_string(r),
+                                           .size = std::to_string(1000 + g * 2 + r),
+                                           .version = "1",
+                                           .author = "me"}));
                 }
         };
         add("Alpha", 250, 0);
@@ -92,7 +97,7 @@ protected:
         add("Zeta", 40, 2000);
         db.setHave("00000002", "1002", "r0", "game 1", "Alpha");
         db.setHave("00000003", "1003", "r1", "game 1", "Alpha");
-        ASSERT_EQ(db.closeDB(), 0);
+        ASSERT_EQ(db.closeDB(), StoreStatus::Ok);
         for (const std::string& s : db.getSystems()) db.getRomset(s, 0);
         original = listing(db);
         ASSERT_TRUE(db.lastError().empty()) << db.lastError();
@@ -102,7 +107,7 @@ protected:
 
     CatalogueReport check() {
         CatalogueReport report;
-        EXPECT_EQ(checkCatalogue(base, report), 0);
+        EXPECT_EQ(checkCatalogue(base, report), StoreStatus::Ok);
         return report;
     }
 };
@@ -200,7 +205,7 @@ TEST_F(CatalogueCheckTest, EveryTargetedDamageIsFoundAndRepaired) {
         EXPECT_NE(all.find(d.expected), std::string::npos) << all;
 
         RepairReport repair;
-        ASSERT_EQ(repairCatalogue(base, backup, repair), 0) << repair.error;
+        ASSERT_EQ(repairCatalogue(base, backup, repair), StoreStatus::Ok) << repair.error;
         std::string said;
         for (const std::string& line : repair.lines) said += line + "\n";
         EXPECT_NE(said.find("A copy of the damaged files is in " + backup), std::string::npos) << said;
@@ -226,7 +231,7 @@ TEST_F(CatalogueCheckTest, EveryTargetedDamageIsFoundAndRepaired) {
 TEST_F(CatalogueCheckTest, AnUnreadableRecordFileLosesItsSystemsByName) {
     spit(base + ".rcf", Bytes(3, '\xff'));
     RepairReport repair;
-    ASSERT_EQ(repairCatalogue(base, backup, repair), 0) << repair.error;
+    ASSERT_EQ(repairCatalogue(base, backup, repair), StoreStatus::Ok) << repair.error;
     std::string said;
     for (const std::string& line : repair.lines) said += line + "\n";
     for (const char* system : {"Alpha", "Beta", "Zeta"})
@@ -244,7 +249,13 @@ TEST_F(CatalogueCheckTest, ARepairCutShortAfterItsCommitIsCompletedByTheNextOpen
     // without Beta, the old ones are damaged.
     {
         Catalogue other(base + ".repair");
-        ASSERT_TRUE(other.addRom("Solo", "1", "me", "g", "00000001", "r", "5", "", "", "", ""));
+        ASSERT_TRUE(other.addRom({.system = "Solo",
+                                  .game = "g",
+                                  .crc = "00000001",
+                                  .romName = "r",
+                                  .size = "5",
+                                  .version = "1",
+                                  .author = "me"}));
     }
     Bytes crc = slurp(base + "_crc.idx");
     blockAt(crc, 1)[0] = 7;

@@ -43,7 +43,7 @@ TEST_P(RomsDbModel, AddsDeletesAndReopensAgreeWithModel) {
     size_t totalRows = 0;
 
     for (int round = 0; round < 12; ++round) {
-        ASSERT_EQ(db->openDB(), 0);
+        ASSERT_EQ(db->openDB(), StoreStatus::Ok);
         for (int op = 0; op < 6; ++op) {
             const std::string system = "Sys" + std::to_string(pick(8));
             if (model.count(system) && pick(2) == 0) {
@@ -58,12 +58,18 @@ TEST_P(RomsDbModel, AddsDeletesAndReopensAgreeWithModel) {
                 std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(pick(400)));
                 ModelRow r{"game" + std::to_string(pick(30)), "rom" + std::to_string(pick(1000)) + std::string(pick(4), 'x'),
                            crc, std::to_string(1 + pick(5))};
-                ASSERT_TRUE(db->addRom(system, "1", "a", r.game, r.crc, r.rom, r.size, "", "", "", ""));
+                ASSERT_TRUE(db->addRom({.system = system,
+                                        .game = r.game,
+                                        .crc = r.crc,
+                                        .romName = r.rom,
+                                        .size = r.size,
+                                        .version = "1",
+                                        .author = "a"}));
                 model[system].push_back(r);
                 ++totalRows;
             }
         }
-        ASSERT_EQ(db->closeDB(), 0);
+        ASSERT_EQ(db->closeDB(), StoreStatus::Ok);
         if (round % 3 == 2) db = std::make_unique<Catalogue>(dir.file("cat"));
 
         std::vector<std::string> expectedSystems;

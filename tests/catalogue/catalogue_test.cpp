@@ -35,7 +35,17 @@ protected:
     void add(const std::string& system, const std::string& game, const std::string& rom, const std::string& crc,
              const std::string& size, const std::string& cloneOf = "", const std::string& romOf = "",
              const std::string& md5 = "") {
-        ASSERT_TRUE(db.addRom(system, "v1", "me", game, crc, rom, size, md5, "", cloneOf, romOf)) << db.lastError();
+        ASSERT_TRUE(db.addRom({.system = system,
+                               .game = game,
+                               .crc = crc,
+                               .md5 = md5,
+                               .romName = rom,
+                               .size = size,
+                               .cloneOf = cloneOf,
+                               .romOf = romOf,
+                               .version = "v1",
+                               .author = "me"}))
+            << db.lastError();
     }
 };
 
@@ -83,7 +93,7 @@ TEST_F(RomsDbTest, FindRomMatchesDigestsAndDeliversParentRowsOnly) {
     std::vector<GenericRom> found;
     db.findRom(found, "ABCDEF01", "10", "", "");
     EXPECT_EQ(hits(found), "S/parent/p.bin,S/other/o.bin,T/bios/b.bin");
-    for (const GenericRom& g : found) EXPECT_TRUE(g.extra1.empty() && g.extra4.empty());
+    for (const GenericRom& g : found) EXPECT_TRUE(g.foundIn.archivePath.empty());
     found.clear();
     db.findRom(found, "abcdef01", "10", "11111111111111111111111111111111", "");
     EXPECT_EQ(hits(found), "S/parent/p.bin,S/other/o.bin");  // other has no md5: agrees
@@ -167,30 +177,37 @@ TEST_F(RomsDbTest, FreedSlotsAreReusedOldestFirst) {
     add("E", "g", "r", "00000005", "1");  // then A's
     add("F", "g", "r", "00000006", "1");  // no slot left: appended
     RowStore t(dir.file("roms"));
-    ASSERT_EQ(t.open(), 0);
+    ASSERT_EQ(t.open(), StoreStatus::Ok);
     RomRow r;
     std::string order;
     for (std::uint64_t offset : {0, 28, 56, 84}) {
-        ASSERT_EQ(t.readRecord(offset, r), 0);
+        ASSERT_EQ(t.readRecord(offset, r), StoreStatus::Ok);
         order += r.system;
     }
     EXPECT_EQ(order, "EDCF");
 }
 
 TEST_F(RomsDbTest, OversizedRowIsReportedAndStoresNothing) {
-    EXPECT_FALSE(db.addRom("S", "1", "a", "g", "00000001", std::string(300, 'x'), "1", "", "", "", ""));
+    EXPECT_FALSE(db.addRom({.system = "S",
+                            .game = "g",
+                            .crc = "00000001",
+                            .romName = std::string(300, 'x'),
+                            .size = "1",
+                            .version = "1",
+                            .author = "a"}));
     EXPECT_NE(db.lastError().find("255"), std::string::npos);
     EXPECT_TRUE(db.getSystems().empty());
 }
 
 TEST_F(RomsDbTest, KeptOpenDatabaseLocksOutOtherWritersAndFlushesOnClose) {
-    ASSERT_EQ(db.openDB(), 0);
+    ASSERT_EQ(db.openDB(), StoreStatus::Ok);
     add("S", "g", "r", "00000001", "1");
     Catalogue other(dir.file("roms"));
-    EXPECT_FALSE(other.addRom("S", "1", "a", "g2", "00000002", "r", "1", "", "", "", ""));
+    EXPECT_FALSE(other.addRom(
+        {.system = "S", .game = "g2", .crc = "00000002", .romName = "r", .size = "1", .version = "1", .author = "a"}));
     EXPECT_NE(other.lastError().find("in use by another Quorvane process"), std::string::npos);
     db.setHave("00000001", "1", "r", "g", "S");
-    ASSERT_EQ(db.closeDB(), 0);
+    ASSERT_EQ(db.closeDB(), StoreStatus::Ok);
     EXPECT_EQ(gameNames(other.getRomset("S", 0)), "g:Y");
 }
 

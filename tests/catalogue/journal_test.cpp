@@ -148,8 +148,13 @@ std::string snapshot(Catalogue& db) {
 void addSystem(Catalogue& db, const std::string& system, int games, const std::string& version) {
     for (int g = 0; g < games; ++g)
         for (int r = 0; r < 3; ++r)
-            db.addRom(system, version, "me", "game " + std::to_string(g), r == 0 ? "0000abcd" : "1234" + std::to_string(1000 + g),
-                      "rom" + std::to_string(r), r == 0 ? "100" : std::to_string(200 + r), "", "", "", "");
+            db.addRom({.system = system,
+                       .game = "game " + std::to_string(g),
+                       .crc = r == 0 ? "0000abcd" : "1234" + std::to_string(1000 + g),
+                       .romName = "rom" + std::to_string(r),
+                       .size = r == 0 ? "100" : std::to_string(200 + r),
+                       .version = version,
+                       .author = "me"});
 }
 
 class DatabaseKillTest : public ::testing::Test {
@@ -162,12 +167,12 @@ protected:
         // the changed old ones, as a big import does.
         keyfile::setCachePerKeyFileForTesting(4);
         Catalogue db(base);
-        ASSERT_EQ(db.openDB(), 0);
+        ASSERT_EQ(db.openDB(), StoreStatus::Ok);
         addSystem(db, "Alpha", 150, "1");
         addSystem(db, "Beta", 150, "1");
         db.cleanSystemStatus("Alpha");
         db.setHave("0000abcd", "100", "rom0", "game 7", "Alpha");
-        ASSERT_EQ(db.closeDB(), 0);
+        ASSERT_EQ(db.closeDB(), StoreStatus::Ok);
         db.getRomset("Alpha", 0);
         keyfile::setCachePerKeyFileForTesting(0);
     }
@@ -187,9 +192,9 @@ protected:
                 return 0;
             });
             Catalogue db(base);
-            if (db.openDB() != 0) ::_exit(3);
+            if (db.openDB() != StoreStatus::Ok) ::_exit(3);
             change(db);
-            if (db.closeDB() != 0) ::_exit(4);
+            if (db.closeDB() != StoreStatus::Ok) ::_exit(4);
             if (::write(pipeFds[1], &writes, sizeof writes) != sizeof writes) ::_exit(5);
             ::_exit(0);
         }
@@ -234,7 +239,7 @@ protected:
             const std::string now = snapshot(db);
             ASSERT_TRUE(db.lastError().empty()) << "kill at write " << at << ": " << db.lastError();
             CatalogueReport report;
-            ASSERT_EQ(checkCatalogue(base, report), 0);
+            ASSERT_EQ(checkCatalogue(base, report), StoreStatus::Ok);
             EXPECT_TRUE(report.sound()) << "kill at write " << at << ": " << report.problems.front();
             if (now == before) ++sawBefore;
             else if (now == after) ++sawAfter;
@@ -272,11 +277,11 @@ TEST_F(DatabaseKillTest, StatusWritesAndCleaningAreWhollyOldOrWhollyNew) {
 TEST_F(DatabaseKillTest, AFailedCommitLeavesTheOldState) {
     Catalogue db(base);
     const std::string before = snapshot(db);
-    ASSERT_EQ(db.openDB(), 0);
+    ASSERT_EQ(db.openDB(), StoreStatus::Ok);
     db.deleteSystem("Beta");
     int writes = 0;
     keyfile::setBlockIoFaultForTesting([&](bool write, uint32_t) { return write && ++writes == 3 ? EIO : 0; });
-    EXPECT_NE(db.closeDB(), 0);
+    EXPECT_NE(db.closeDB(), StoreStatus::Ok);
     keyfile::setBlockIoFaultForTesting(nullptr);
     EXPECT_EQ(snapshot(db), before);
     EXPECT_FALSE(exists(base + ".jnl"));

@@ -36,78 +36,78 @@ TEST(Table, OpenCreatesAllFilesAndRowLayoutIsExact) {
     TempDir dir;
     const std::string base = dir.file("db");
     RowStore t(base);
-    ASSERT_EQ(t.open(), 0);
+    ASSERT_EQ(t.open(), StoreStatus::Ok);
     EXPECT_EQ(fileSize(base + ".rcf"), 0);
     for (const char* suffix : {"_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx"})
         EXPECT_EQ(fileSize(base + suffix), 2 * 4096) << suffix;
 
     const RomRow row = exampleRow();
     EXPECT_EQ(RowStore::sizeKey(row), "29");
-    ASSERT_EQ(t.insertRecord(row), 0);
+    ASSERT_EQ(t.insertRecord(row), StoreStatus::Ok);
     RomRow second = row;
     second.game = "H";
-    ASSERT_EQ(t.insertRecord(second), 0);
-    ASSERT_EQ(t.close(), 0);
+    ASSERT_EQ(t.insertRecord(second), StoreStatus::Ok);
+    ASSERT_EQ(t.close(), StoreStatus::Ok);
 
     const std::string expected("N\x01S\x01G\x08" "0123abcd\x05" "a.bin\x04" "1024\x00\x00\x00\x00\x01" "1\x01" "A", 33);
     const std::string bytes = readFile(base + ".rcf");
     ASSERT_EQ(bytes.size(), 66u);
     EXPECT_EQ(bytes.substr(0, 33), expected);
 
-    ASSERT_EQ(t.open(), 0);
+    ASSERT_EQ(t.open(), StoreStatus::Ok);
     RomRow back;
-    ASSERT_EQ(t.readRecord(33, back), 0);  // the second row starts after the first
+    ASSERT_EQ(t.readRecord(33, back), StoreStatus::Ok);  // the second row starts after the first
     EXPECT_EQ(back.game, "H");
     EXPECT_EQ(back.crc, "0123abcd");
     EXPECT_EQ(back.author, "A");
-    EXPECT_EQ(t.writeStatus(33, 'Y'), 0);
-    ASSERT_EQ(t.readRecord(33, back), 0);
+    EXPECT_EQ(t.writeStatus(33, 'Y'), StoreStatus::Ok);
+    ASSERT_EQ(t.readRecord(33, back), StoreStatus::Ok);
     EXPECT_EQ(back.status, 'Y');
 }
 
 TEST(Table, OversizedFieldsAndRowsAreRefusedWithoutWriting) {
     TempDir dir;
     RowStore t(dir.file("db"));
-    ASSERT_EQ(t.open(), 0);
+    ASSERT_EQ(t.open(), StoreStatus::Ok);
     RomRow r = exampleRow();
     r.romName = std::string(256, 'x');
-    EXPECT_EQ(t.insertRecord(r), RowStore::kRowTooLarge);
+    EXPECT_EQ(t.insertRecord(r), StoreStatus::RowTooLarge);
     r.romName = std::string(255, 'x');
     r.game = std::string(255, 'g');
     r.md5 = std::string(255, 'm');
     r.sha1 = std::string(255, 's');  // each field fits, the row does not
-    EXPECT_EQ(t.insertRecord(r), RowStore::kRowTooLarge);
+    EXPECT_EQ(t.insertRecord(r), StoreStatus::RowTooLarge);
     std::string key;
-    EXPECT_NE(t.sysIndex.first(key), 0);
-    EXPECT_NE(t.sysCatIndex.first(key), 0);
+    EXPECT_NE(t.sysIndex.first(key), StoreStatus::Ok);
+    EXPECT_NE(t.sysCatIndex.first(key), StoreStatus::Ok);
     t.close();
     EXPECT_EQ(fileSize(dir.file("db.rcf")), 0);
     RowStore closed(dir.file("other"));
-    EXPECT_EQ(closed.insertRecord(exampleRow()), RowStore::kNotOpen);
+    EXPECT_EQ(closed.insertRecord(exampleRow()), StoreStatus::NotOpen);
 }
 
 TEST(Table, SecondOpenOfALockedDatabaseIsRefused) {
     TempDir dir;
     RowStore first(dir.file("db"));
     RowStore second(dir.file("db"));
-    ASSERT_EQ(first.open(), 0);
-    EXPECT_EQ(second.open(), RowStore::kInUse);
+    ASSERT_EQ(first.open(), StoreStatus::Ok);
+    EXPECT_EQ(second.open(), StoreStatus::InUse);
     first.close();
-    EXPECT_EQ(second.open(), 0);
+    EXPECT_EQ(second.open(), StoreStatus::Ok);
 }
 
 TEST(Table, DamagedRowsAreReportedNotOverread) {
     TempDir dir;
     RowStore t(dir.file("db"));
-    ASSERT_EQ(t.open(), 0);
-    ASSERT_EQ(t.insertRecord(exampleRow()), 0);
+    ASSERT_EQ(t.open(), StoreStatus::Ok);
+    ASSERT_EQ(t.insertRecord(exampleRow()), StoreStatus::Ok);
     t.close();
     // Cut the row short: a field length now points past the end of the file.
     ASSERT_EQ(::truncate(dir.file("db.rcf").c_str(), 20), 0);
-    ASSERT_EQ(t.open(), 0);
+    ASSERT_EQ(t.open(), StoreStatus::Ok);
     RomRow r;
-    EXPECT_EQ(t.readRecord(0, r), RowStore::kBadRow);
-    EXPECT_EQ(t.readRecord(1000, r), RowStore::kBadRow);
+    EXPECT_EQ(t.readRecord(0, r), StoreStatus::BadRow);
+    EXPECT_EQ(t.readRecord(1000, r), StoreStatus::BadRow);
 }
 
 
@@ -124,34 +124,34 @@ TEST(Table, RowsWaitingForTheirWriteReadAndChangeLikeWrittenOnes) {
     TempDir dir;
     const std::string base = dir.file("db");
     RowStore t(base);
-    ASSERT_EQ(t.open(), 0);
+    ASSERT_EQ(t.open(), StoreStatus::Ok);
     std::string expected;
     std::vector<std::uint64_t> offsets;
     for (int i = 0; i < 3000; ++i) {  // about 110 KiB: one write at 64 KiB, the rest waits
         offsets.push_back(expected.size());
-        ASSERT_EQ(t.insertRecord(numberedRow(i)), 0);
+        ASSERT_EQ(t.insertRecord(numberedRow(i)), StoreStatus::Ok);
         expected += RowStore::encodeRow(numberedRow(i));
     }
     EXPECT_LT(fileSize(base + ".rcf"), static_cast<long long>(expected.size()));
     for (int i : {0, 1500, 1850, 1851, 1900, 2999}) {  // on disk, across the boundary, waiting
         RomRow back;
-        ASSERT_EQ(t.readRecord(offsets[static_cast<size_t>(i)], back), 0) << i;
+        ASSERT_EQ(t.readRecord(offsets[static_cast<size_t>(i)], back), StoreStatus::Ok) << i;
         EXPECT_EQ(back.game, "game " + std::to_string(i));
     }
-    ASSERT_EQ(t.writeStatus(offsets[2999], 'Y'), 0);
+    ASSERT_EQ(t.writeStatus(offsets[2999], 'Y'), StoreStatus::Ok);
     expected[offsets[2999]] = 'Y';
-    ASSERT_EQ(t.writeStatus(offsets[3], 'P'), 0);
+    ASSERT_EQ(t.writeStatus(offsets[3], 'P'), StoreStatus::Ok);
     expected[offsets[3]] = 'P';
     // A freed slot inside the waiting rows is reused in place.
     RomRow reused = numberedRow(2998);
     reused.romName = "b.bin";
-    ASSERT_EQ(t.delIndex.insert(RowStore::sizeKey(reused), std::to_string(offsets[2998])), 0);
-    ASSERT_EQ(t.insertRecord(reused), 0);
+    ASSERT_EQ(t.delIndex.insert(RowStore::sizeKey(reused), std::to_string(offsets[2998])), StoreStatus::Ok);
+    ASSERT_EQ(t.insertRecord(reused), StoreStatus::Ok);
     expected.replace(offsets[2998], RowStore::encodeRow(reused).size(), RowStore::encodeRow(reused));
     RomRow back;
-    ASSERT_EQ(t.readRecord(offsets[2998], back), 0);
+    ASSERT_EQ(t.readRecord(offsets[2998], back), StoreStatus::Ok);
     EXPECT_EQ(back.romName, "b.bin");
-    ASSERT_EQ(t.close(), 0);
+    ASSERT_EQ(t.close(), StoreStatus::Ok);
     EXPECT_EQ(readFile(base + ".rcf"), expected);
 }
 
@@ -162,7 +162,7 @@ TEST(Table, AFailedWriteOfWaitingRowsIsReportedAndLosesNoEarlierRow) {
     TempDir dir;
     const std::string base = dir.file("db");
     RowStore t(base);
-    ASSERT_EQ(t.open(), 0);
+    ASSERT_EQ(t.open(), StoreStatus::Ok);
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -170,28 +170,29 @@ TEST(Table, AFailedWriteOfWaitingRowsIsReportedAndLosesNoEarlierRow) {
     small.rlim_cur = 40 * 1024;  // the record file's first 64 KiB write fails; key files stay smaller
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     int stored = 0;
-    int failure = 0;
-    for (int i = 0; i < 2500 && failure == 0; ++i) {
+    StoreStatus failure = StoreStatus::Ok;
+    for (int i = 0; i < 2500 && failure == StoreStatus::Ok; ++i) {
         failure = t.insertRecord(numberedRow(i));
-        if (failure == 0) ++stored;
+        if (failure == StoreStatus::Ok) ++stored;
     }
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
     std::signal(SIGXFSZ, SIG_DFL);
-    EXPECT_EQ(failure, RowStore::kWriteFailed);
+    EXPECT_EQ(failure, StoreStatus::WriteFailed);
     const RomRow failed = numberedRow(stored);
-    EXPECT_NE(t.crcIndex.find(failed.crc + failed.size), 0) << "an index entry names the row never written";
-    ASSERT_EQ(t.close(), 0);
+    EXPECT_NE(t.crcIndex.find(failed.crc + failed.size), StoreStatus::Ok)
+        << "an index entry names the row never written";
+    ASSERT_EQ(t.close(), StoreStatus::Ok);
 
-    ASSERT_EQ(t.open(), 0);
+    ASSERT_EQ(t.open(), StoreStatus::Ok);
     for (int i = 0; i < stored; i += 97) {
         const RomRow want = numberedRow(i);
-        ASSERT_EQ(t.crcIndex.find(want.crc + want.size), 0) << i;
+        ASSERT_EQ(t.crcIndex.find(want.crc + want.size), StoreStatus::Ok) << i;
         std::string offsetText;
-        ASSERT_GT(t.crcIndex.read(offsetText), 0);
+        ASSERT_EQ(t.crcIndex.read(offsetText), StoreStatus::Ok);
         std::uint64_t offset = 0;
         ASSERT_TRUE(RowStore::parseOffset(offsetText, offset));
         RomRow back;
-        ASSERT_EQ(t.readRecord(offset, back), 0) << i;
+        ASSERT_EQ(t.readRecord(offset, back), StoreStatus::Ok) << i;
         EXPECT_EQ(back.game, want.game);
     }
     t.close();

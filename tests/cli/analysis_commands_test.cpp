@@ -27,9 +27,27 @@ protected:
         ASSERT_TRUE(makeFolders(home.path() + "/databases"));
         Catalogue db(home.path() + "/databases/roms");
         // CRC-32 of "hello" and of "world".
-        ASSERT_TRUE(db.addRom("Sys", "1", "me", "A", "3610a686", "a.bin", "5", "", "", "", ""));
-        ASSERT_TRUE(db.addRom("Sys", "1", "me", "B", "3a771143", "b.bin", "5", "", "", "", ""));
-        ASSERT_TRUE(db.addRom("Sys", "1", "me", "C", "3a771143", "c.bin", "5", "", "", "", ""));
+        ASSERT_TRUE(db.addRom({.system = "Sys",
+                               .game = "A",
+                               .crc = "3610a686",
+                               .romName = "a.bin",
+                               .size = "5",
+                               .version = "1",
+                               .author = "me"}));
+        ASSERT_TRUE(db.addRom({.system = "Sys",
+                               .game = "B",
+                               .crc = "3a771143",
+                               .romName = "b.bin",
+                               .size = "5",
+                               .version = "1",
+                               .author = "me"}));
+        ASSERT_TRUE(db.addRom({.system = "Sys",
+                               .game = "C",
+                               .crc = "3a771143",
+                               .romName = "c.bin",
+                               .size = "5",
+                               .version = "1",
+                               .author = "me"}));
     }
 };
 

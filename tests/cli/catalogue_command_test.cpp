@@ -18,10 +18,35 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(makeFolders(home.path() + "/databases"));
         Catalogue db(home.path() + "/databases/roms");
-        ASSERT_TRUE(db.addRom("Sys", "1.2", "me", "b", "00000001", "b1.bin", "10", "", "", "", ""));
-        ASSERT_TRUE(db.addRom("Sys", "1.2", "me", "a", "00000002", "a1.bin", "20", "", "", "", ""));
-        ASSERT_TRUE(db.addRom("Sys", "1.2", "me", "a", "00000003", "a\"2.bin", "0", "", "", "b", ""));
-        ASSERT_TRUE(db.addRom("Other", "7", "me", "z", "00000004", "z.bin", "5", "", "", "", ""));
+        ASSERT_TRUE(db.addRom({.system = "Sys",
+                               .game = "b",
+                               .crc = "00000001",
+                               .romName = "b1.bin",
+                               .size = "10",
+                               .version = "1.2",
+                               .author = "me"}));
+        ASSERT_TRUE(db.addRom({.system = "Sys",
+                               .game = "a",
+                               .crc = "00000002",
+                               .romName = "a1.bin",
+                               .size = "20",
+                               .version = "1.2",
+                               .author = "me"}));
+        ASSERT_TRUE(db.addRom({.system = "Sys",
+                               .game = "a",
+                               .crc = "00000003",
+                               .romName = "a\"2.bin",
+                               .size = "0",
+                               .cloneOf = "b",
+                               .version = "1.2",
+                               .author = "me"}));
+        ASSERT_TRUE(db.addRom({.system = "Other",
+                               .game = "z",
+                               .crc = "00000004",
+                               .romName = "z.bin",
+                               .size = "5",
+                               .version = "7",
+                               .author = "me"}));
         db.setHave("00000002", "20", "a1.bin", "a", "Sys");
         db.setHave("00000001", "10", "b1.bin", "b", "Sys");
     }

@@ -80,11 +80,11 @@ protected:
         ASSERT_EQ(run(t, "import " + root.file("alpha1.dat") + " " + root.file("beta.dat"), -1, &err), 0) << err;
         // Statuses to lose: some games of each system are marked as had.
         Catalogue db(t + "/databases/roms");
-        ASSERT_EQ(db.openDB(), 0);
+        ASSERT_EQ(db.openDB(), StoreStatus::Ok);
         for (const char* system : {"Alpha", "Beta"})
             for (int g : {150, 151, 152, 1000, 1001, 1002})
                 for (int r = 0; r < 3; ++r) db.setHave(crcOf(g, r), std::to_string(100 + r), "r" + std::to_string(r) + ".bin", "g" + std::to_string(g), system);
-        ASSERT_EQ(db.closeDB(), 0);
+        ASSERT_EQ(db.closeDB(), StoreStatus::Ok);
         db.getRomset("Beta", 0);
         // Alpha's folder holds archives the DAT does not know: a scan marks
         // every row of Alpha missing.
@@ -153,7 +153,7 @@ protected:
             const Snapshot now = snapshot(&error);
             ASSERT_EQ(error, "") << args << ", killed at call " << n;
             CatalogueReport report;
-            ASSERT_EQ(checkCatalogue(database(), report), 0);
+            ASSERT_EQ(checkCatalogue(database(), report), StoreStatus::Ok);
             EXPECT_TRUE(report.sound()) << args << ", killed at call " << n << ": " << report.problems.front();
             if (system.empty()) {
                 if (now == before) ++asBefore;

@@ -123,8 +123,13 @@ protected:
             const std::string game = "G" + std::to_string(g);
             for (int r = 0; r < 2; ++r) {
                 const std::string content = rom(g, r);
-                ASSERT_TRUE(db.addRom("Sys", "1", "me", game, crcOfText(content), game + "r" + std::to_string(r) + ".bin",
-                                      std::to_string(content.size()), "", "", "", ""));
+                ASSERT_TRUE(db.addRom({.system = "Sys",
+                                       .game = game,
+                                       .crc = crcOfText(content),
+                                       .romName = game + "r" + std::to_string(r) + ".bin",
+                                       .size = std::to_string(content.size()),
+                                       .version = "1",
+                                       .author = "me"}));
             }
         }
         // Python's zipfile makes the damaged folder: misplaced ROMs, wrong,

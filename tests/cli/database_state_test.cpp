@@ -52,9 +52,9 @@ protected:
 
 TEST_F(DatabaseStateTest, ADatabaseInUseIsNamedAsSuchByEveryCommand) {
     Catalogue holder(base());
-    ASSERT_EQ(holder.openDB(), 0);
+    ASSERT_EQ(holder.openDB(), StoreStatus::Ok);
     everyCommandSays("Cannot open database " + base() + ": it is in use by another Quorvane process");
-    ASSERT_EQ(holder.closeDB(), 0);
+    ASSERT_EQ(holder.closeDB(), StoreStatus::Ok);
     std::string out;
     EXPECT_EQ(run("systems", out), 0) << out;
     EXPECT_NE(out.find("\nSys\n"), std::string::npos) << out;
@@ -94,7 +94,7 @@ TEST_F(DatabaseStateTest, CheckReportsDamageAndRepairMendsIt) {
     EXPECT_NE(out.find("g"), std::string::npos) << out;
     // A database in use is neither checked nor repaired.
     Catalogue holder(base());
-    ASSERT_EQ(holder.openDB(), 0);
+    ASSERT_EQ(holder.openDB(), StoreStatus::Ok);
     EXPECT_EQ(run("check", out), 1);
     EXPECT_NE(out.find("Cannot check database " + base() + ": it is in use by another Quorvane process"), std::string::npos)
         << out;

@@ -23,10 +23,14 @@ protected:
         writeFile(home.file("quorvane.INI"), "[Quorvane]\r\nbasedir=" + base + "\r\n");
         ASSERT_TRUE(makeFolders(home.path() + "/databases"));
         Catalogue db(home.path() + "/databases/roms");
-        ASSERT_TRUE(db.addRom("Sys", "1", "", "b", "3610a686", "hello.bin", "5", "", "", "", ""));
-        ASSERT_TRUE(db.addRom("Sys", "1", "", "a", "00000002", "a1.bin", "20", "", "", "", ""));
-        ASSERT_TRUE(db.addRom("Sys", "1", "", "a", "00000003", "a2.bin", "0", "", "", "", ""));
-        ASSERT_TRUE(db.addRom("Other", "1", "", "z", "00000004", "z.bin", "5", "", "", "", ""));
+        ASSERT_TRUE(db.addRom(
+            {.system = "Sys", .game = "b", .crc = "3610a686", .romName = "hello.bin", .size = "5", .version = "1"}));
+        ASSERT_TRUE(db.addRom(
+            {.system = "Sys", .game = "a", .crc = "00000002", .romName = "a1.bin", .size = "20", .version = "1"}));
+        ASSERT_TRUE(db.addRom(
+            {.system = "Sys", .game = "a", .crc = "00000003", .romName = "a2.bin", .size = "0", .version = "1"}));
+        ASSERT_TRUE(db.addRom(
+            {.system = "Other", .game = "z", .crc = "00000004", .romName = "z.bin", .size = "5", .version = "1"}));
         db.setHave("00000002", "20", "a1.bin", "a", "Sys");
     }
 };

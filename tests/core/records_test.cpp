@@ -36,12 +36,11 @@ TEST(FileCollection, IsZipIsAContainmentTestOnTheLowerCasedPath) {
     EXPECT_FALSE(FileCollection("a.zi").isZip);
 }
 
-TEST(GenericRom, SearchHitHasEmptyExtras) {
+TEST(GenericRom, SearchHitIsFoundNowhere) {
     GenericRom g("a.bin", "game", "sys", "N", "m", "s", "c", "r");
     EXPECT_EQ(g.name, "a.bin");
     EXPECT_EQ(g.romOf, "r");
-    for (const std::string* e : {&g.extra1, &g.extra2, &g.extra3, &g.extra4, &g.extra5, &g.extra6})
-        EXPECT_TRUE(e->empty());
+    EXPECT_TRUE(g.foundIn.archivePath.empty());
 }
 
 TEST(DupesBehaviour, EachDialogChoiceSetsItsFlags) {

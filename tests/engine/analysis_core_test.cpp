@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "archive/zip_status.h"
 #include "engine/analysis_text.h"
 #include "engine/file_collection_ops.h"
 #include "engine/folder_listing.h"
@@ -114,7 +115,9 @@ TEST(FileCollectionLoad, LooseFilesAreNamedByTheirBareNameWhateverTheFolder) {
     EXPECT_EQ(c.files[0].size, "5");
     EXPECT_EQ(c.files[0].crc, "3610a686");
     FileCollection gone(dir.file("nothing.bin"));
-    EXPECT_EQ(loadCollection(gone, {}), kLooseFileUnreadable);
+    const int status = loadCollection(gone, {});
+    EXPECT_EQ(status, kZipFileUnreadable);
+    EXPECT_EQ(analysis_text::errorInZip("nothing.bin", status), "Error in zip nothing.bin: -200");
     EXPECT_TRUE(gone.files.empty());
 }
 

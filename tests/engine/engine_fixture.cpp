@@ -83,8 +83,13 @@ EngineTest::EngineTest() {
 
 void EngineTest::addRom(const std::string& system, const std::string& game, const std::string& rom,
                         const std::string& content, const std::string& size) {
-    ASSERT_TRUE(db->addRom(system, "1", "t", game, crcOf(content), rom,
-                           size.empty() ? std::to_string(content.size()) : size, "", "", "", ""))
+    ASSERT_TRUE(db->addRom({.system = system,
+                            .game = game,
+                            .crc = crcOf(content),
+                            .romName = rom,
+                            .size = size.empty() ? std::to_string(content.size()) : size,
+                            .version = "1",
+                            .author = "t"}))
         << db->lastError();
 }
 

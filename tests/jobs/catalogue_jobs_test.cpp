@@ -92,7 +92,7 @@ TEST_F(CatalogueJobsTest, TheFinishedHandlerHearsOfEachJobThatRanOnTheJobsThread
         heardOn = std::this_thread::get_id();
     });
     self = &jobs;
-    ASSERT_TRUE(jobs.catalogue().addRom("Sys", "1", "", "g", "00000001", "r.bin", "1", "", "", "", ""));
+    ASSERT_TRUE(jobs.catalogue().addRom({.system = "Sys", .game = "g", .crc = "00000001", .romName = "r.bin", .size = "1", .version = "1"}));
     host.defaultAnswer = true;
     ASSERT_TRUE(jobs.startScan(host, settings, "Sys"));
     jobs.wait();

@@ -22,10 +22,14 @@ protected:
     RecordingHost host;
 
     void SetUp() override {
-        ASSERT_TRUE(db->addRom("Sys", "1", "", "b", "00000001", "b1", "1", "", "", "", ""));
-        ASSERT_TRUE(db->addRom("Sys", "1", "", "a", "00000002", "a1", "1", "", "", "", ""));
-        ASSERT_TRUE(db->addRom("Sys", "1", "", "a", "00000003", "a2", "1", "", "", "", ""));
-        ASSERT_TRUE(db->addRom("Sys", "1", "", "c", "00000004", "c1", "1", "", "", "", ""));
+        ASSERT_TRUE(db->addRom(
+            {.system = "Sys", .game = "b", .crc = "00000001", .romName = "b1", .size = "1", .version = "1"}));
+        ASSERT_TRUE(db->addRom(
+            {.system = "Sys", .game = "a", .crc = "00000002", .romName = "a1", .size = "1", .version = "1"}));
+        ASSERT_TRUE(db->addRom(
+            {.system = "Sys", .game = "a", .crc = "00000003", .romName = "a2", .size = "1", .version = "1"}));
+        ASSERT_TRUE(db->addRom(
+            {.system = "Sys", .game = "c", .crc = "00000004", .romName = "c1", .size = "1", .version = "1"}));
         db->setHave("00000002", "1", "a1", "a", "Sys");
         db->setHave("00000001", "1", "b1", "b", "Sys");
         db->setPresent("00000004", "1", "c1", "c", "Sys");

@@ -38,7 +38,13 @@ protected:
     }
 
     void add(const std::string& system, const std::string& game, const std::string& crc, const std::string& rom) {
-        ASSERT_TRUE(db->addRom(system, "1", "me", game, crc, rom, "10", "", "", "", ""));
+        ASSERT_TRUE(db->addRom({.system = system,
+                                      .game = game,
+                                      .crc = crc,
+                                      .romName = rom,
+                                      .size = "10",
+                                      .version = "1",
+                                      .author = "me"}));
     }
     void have(const std::string& system, const std::string& game, const std::string& crc, const std::string& rom) {
         db->setHave(crc, "10", rom, game, system);

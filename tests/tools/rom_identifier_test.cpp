@@ -36,10 +36,17 @@ protected:
                   0);
         // "hello" is the same ROM in two games, "world" is in one and has a
         // recorded MD5 that is not the entry's.
-        ASSERT_TRUE(db->addRom("S", "1", "", "g1", crcOf("hello"), "h.bin", "5", "", "", "", ""));
-        ASSERT_TRUE(db->addRom("S", "1", "", "g2", crcOf("hello"), "h.bin", "5", "", "", "", ""));
-        ASSERT_TRUE(db->addRom("T", "1", "", "w", crcOf("world"), "w.bin", "5",
-                               "0123456789abcdef0123456789abcdef", "", "", ""));
+        ASSERT_TRUE(db->addRom(
+            {.system = "S", .game = "g1", .crc = crcOf("hello"), .romName = "h.bin", .size = "5", .version = "1"}));
+        ASSERT_TRUE(db->addRom(
+            {.system = "S", .game = "g2", .crc = crcOf("hello"), .romName = "h.bin", .size = "5", .version = "1"}));
+        ASSERT_TRUE(db->addRom({.system = "T",
+                                .game = "w",
+                                .crc = crcOf("world"),
+                                .md5 = "0123456789abcdef0123456789abcdef",
+                                .romName = "w.bin",
+                                .size = "5",
+                                .version = "1"}));
         db->setHave(crcOf("hello"), "5", "h.bin", "g2", "S");
     }
 };
@@ -53,7 +60,7 @@ TEST_F(RomIdentifier, OneLinePerMatchingRowAndDropsAccumulate) {
     EXPECT_EQ(list.items()[2].game, "w");
     EXPECT_EQ(list.items()[2].system, "T");
     for (const GenericRom& hit : list.items()) {
-        EXPECT_EQ(hit.extra4, archive);
+        EXPECT_EQ(hit.foundIn.archivePath, archive);
         EXPECT_EQ(identifiedFileName(hit), "drop.zip");
     }
     list.append(identifyArchives(*db, {archive}, false, false));

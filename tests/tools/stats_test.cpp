@@ -46,11 +46,17 @@ TEST(Statistics, OnePassFiguresTreatUnknownSizesAsUnknown) {
     TempDir dir;
     auto db = std::make_shared<Catalogue>(dir.file("roms"));
     Catalogue& d = *db;
-    ASSERT_TRUE(d.addRom("A", "1", "", "g1", "00000001", "r1", "100", "", "", "", ""));
-    ASSERT_TRUE(d.addRom("A", "1", "", "g1", "00000002", "r2", "50", "", "", "", ""));
-    ASSERT_TRUE(d.addRom("A", "1", "", "g2", "00000003", "r3", "0", "", "", "", ""));  // stored as "-"
-    ASSERT_TRUE(d.addRom("B", "1", "", "h1", "00000004", "r4", "7", "", "", "", ""));
-    ASSERT_TRUE(d.addRom("C", "1", "", "k", "00000005", "r5", "", "", "", "", ""));  // no size at all
+    ASSERT_TRUE(
+        d.addRom({.system = "A", .game = "g1", .crc = "00000001", .romName = "r1", .size = "100", .version = "1"}));
+    ASSERT_TRUE(
+        d.addRom({.system = "A", .game = "g1", .crc = "00000002", .romName = "r2", .size = "50", .version = "1"}));
+    // A size of 0 is stored as "-".
+    ASSERT_TRUE(
+        d.addRom({.system = "A", .game = "g2", .crc = "00000003", .romName = "r3", .size = "0", .version = "1"}));
+    ASSERT_TRUE(
+        d.addRom({.system = "B", .game = "h1", .crc = "00000004", .romName = "r4", .size = "7", .version = "1"}));
+    ASSERT_TRUE(
+        d.addRom({.system = "C", .game = "k", .crc = "00000005", .romName = "r5", .version = "1"}));  // no size at all
     d.setHave("00000001", "100", "r1", "g1", "A");
     d.setHave("00000003", "-", "r3", "g2", "A");
     d.setHave("00000004", "7", "r4", "h1", "B");

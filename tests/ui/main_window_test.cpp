@@ -41,11 +41,41 @@ protected:
     void fill(const std::string& databaseName) {
         ASSERT_TRUE(makeFolders(settings.databasesDir));
         Catalogue db(settings.databasesDir + databaseName);
-        ASSERT_TRUE(db.addRom("Sys", "1.0", "me", "complete", "00000001", "c.bin", "1", "", "", "", ""));
-        ASSERT_TRUE(db.addRom("Sys", "1.0", "me", "missing", "00000002", "m.bin", "1", "", "", "", ""));
-        ASSERT_TRUE(db.addRom("Sys", "1.0", "me", "partial", "00000003", "p1.bin", "1", "", "", "", ""));
-        ASSERT_TRUE(db.addRom("Sys", "1.0", "me", "partial", "00000004", "p2.bin", "1", "", "", "", ""));
-        ASSERT_TRUE(db.addRom("Sys", "1.0", "me", "present", "00000005", "x.bin", "1", "", "", "", ""));
+        ASSERT_TRUE(db.addRom({.system = "Sys",
+                               .game = "complete",
+                               .crc = "00000001",
+                               .romName = "c.bin",
+                               .size = "1",
+                               .version = "1.0",
+                               .author = "me"}));
+        ASSERT_TRUE(db.addRom({.system = "Sys",
+                               .game = "missing",
+                               .crc = "00000002",
+                               .romName = "m.bin",
+                               .size = "1",
+                               .version = "1.0",
+                               .author = "me"}));
+        ASSERT_TRUE(db.addRom({.system = "Sys",
+                               .game = "partial",
+                               .crc = "00000003",
+                               .romName = "p1.bin",
+                               .size = "1",
+                               .version = "1.0",
+                               .author = "me"}));
+        ASSERT_TRUE(db.addRom({.system = "Sys",
+                               .game = "partial",
+                               .crc = "00000004",
+                               .romName = "p2.bin",
+                               .size = "1",
+                               .version = "1.0",
+                               .author = "me"}));
+        ASSERT_TRUE(db.addRom({.system = "Sys",
+                               .game = "present",
+                               .crc = "00000005",
+                               .romName = "x.bin",
+                               .size = "1",
+                               .version = "1.0",
+                               .author = "me"}));
         db.setHave("00000001", "1", "c.bin", "complete", "Sys");
         db.setHave("00000003", "1", "p1.bin", "partial", "Sys");
         db.setPresent("00000005", "1", "x.bin", "present", "Sys");

@@ -48,8 +48,20 @@ protected:
     void makeCollection() {
         ASSERT_TRUE(makeFolders(settings.databasesDir));
         Catalogue db(settings.currentDatabasePath());
-        ASSERT_TRUE(db.addRom("Sys", "1", "me", "good", "3610a686", "a.bin", "5", "", "", "", ""));  // "hello"
-        ASSERT_TRUE(db.addRom("Sys", "1", "me", "gone", "00000001", "z.bin", "9", "", "", "", ""));
+        ASSERT_TRUE(db.addRom({.system = "Sys",
+                               .game = "good",
+                               .crc = "3610a686",
+                               .romName = "a.bin",
+                               .size = "5",
+                               .version = "1",
+                               .author = "me"}));  // "hello"
+        ASSERT_TRUE(db.addRom({.system = "Sys",
+                               .game = "gone",
+                               .crc = "00000001",
+                               .romName = "z.bin",
+                               .size = "9",
+                               .version = "1",
+                               .author = "me"}));
         const std::string folder = resolveSystemFolder(settings, "Sys");
         testing::writeFile(home.file("a.bin"), "hello");
         ASSERT_EQ(testing::runShell("cd " + home.path() + " && zip -qj '" + folder + "/good.zip' a.bin"), 0);
