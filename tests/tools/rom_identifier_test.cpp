@@ -83,7 +83,7 @@ TEST_F(RomIdentifier, JobReportsProgressAndHandsOverItsHits) {
     Settings settings;
     std::vector<GenericRom> received;
     ASSERT_TRUE(startIdentify(facade, host, settings, {archive},
-                              [&received](std::vector<GenericRom> hits) { received = std::move(hits); }));
+                              [&received](std::vector<GenericRom> found) { received = std::move(found); }));
     facade.waitForJob();
     EXPECT_EQ(received.size(), 3u);
     EXPECT_EQ(host.events(), (std::vector<std::string>{"startProgress: Identifying files... / 1",
@@ -122,7 +122,7 @@ TEST_F(RomIdentifier, NamesEveryInputItCannotRead) {
     settings.useSHA1 = true;
     std::vector<GenericRom> received;
     ASSERT_TRUE(startIdentify(facade, host, settings, {archive, dir.file("bad.zip"), dir.file("missing.zip")},
-                              [&received](std::vector<GenericRom> hits) { received = std::move(hits); }));
+                              [&received](std::vector<GenericRom> found) { received = std::move(found); }));
     facade.waitForJob();
     // drop.zip's "world" row has another MD5: two hits from each archive.
     EXPECT_EQ(received.size(), 4u);
