@@ -1,5 +1,5 @@
 # For people who have make; the scripts install what is missing first.
-.PHONY: run test bench demo crash-test
+.PHONY: run test bench demo crash-test tidy
 run:
 	scripts/run
 test:
@@ -8,6 +8,9 @@ bench:
 	scripts/bench
 demo:
 	scripts/run demo
+# clang-tidy with the checks of .clang-tidy over src/.
+tidy:
+	scripts/tidy
 # Kills `quorvane fix` at every one of its file-system calls in turn (the
 # normal test run tries 40 of them), each time running the fix again after;
 # then `import`, `scan`, `delete-system` and `clean` at every call, each time

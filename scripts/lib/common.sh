@@ -12,6 +12,8 @@ QV_PACKAGES=(
 )
 # The desktop program; built when these are present.
 QV_GUI_PACKAGES=(qt6-base-dev libgl-dev)
+# `make tidy` only.
+QV_TIDY_PACKAGES=(clang-tidy)
 
 qv_say() { printf '==> %s\n' "$*" >&2; }
 
@@ -54,6 +56,13 @@ qv_jobs() { nproc 2>/dev/null || echo 2; }
 # qv_build DIR [cmake options...]
 qv_build() {
   local dir=$1; shift
+  qv_build_targets "$dir" "" "$@"
+}
+
+# qv_build_targets DIR "TARGET..." [cmake options...] ("": every target)
+qv_build_targets() {
+  local dir=$1 targets=$2; shift 2
   cmake -S "$QV_ROOT" -B "$QV_ROOT/$dir" -G Ninja "$@" >/dev/null || { qv_say "cmake failed"; exit 1; }
-  cmake --build "$QV_ROOT/$dir" -j "$(qv_jobs)" || { qv_say "build failed"; exit 1; }
+  # shellcheck disable=SC2086 # the targets are words
+  cmake --build "$QV_ROOT/$dir" -j "$(qv_jobs)" ${targets:+--target $targets} || { qv_say "build failed"; exit 1; }
 }

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-typedef struct evp_md_ctx_st EVP_MD_CTX;
+using EVP_MD_CTX = struct evp_md_ctx_st;  // as <openssl/types.h> declares it
 
 namespace quorvane {
 

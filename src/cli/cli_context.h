@@ -35,24 +35,22 @@ struct CliContext {
     std::unique_ptr<CatalogueJobs> openDatabase(const Settings& settings) const;
 };
 
-// One registration function per sub-command file (cmd_*.cpp). Declared weak:
-// the command line is built from whichever command files are present.
-#define QUORVANE_CLI_COMMAND(name) void name(CLI::App& app, CliContext& ctx) __attribute__((weak))
-QUORVANE_CLI_COMMAND(addSettingsCommand);
-QUORVANE_CLI_COMMAND(addCatalogueCommands);
-QUORVANE_CLI_COMMAND(addDatabaseCommands);
-QUORVANE_CLI_COMMAND(addCheckCommands);
-QUORVANE_CLI_COMMAND(addMissHaveCommand);
-QUORVANE_CLI_COMMAND(addStatsCommand);
-QUORVANE_CLI_COMMAND(addExportCommand);
-QUORVANE_CLI_COMMAND(addFormatsCommand);
-QUORVANE_CLI_COMMAND(addIdentifyCommand);
-QUORVANE_CLI_COMMAND(addZipCommands);
-QUORVANE_CLI_COMMAND(addImportCommand);
-QUORVANE_CLI_COMMAND(addScanCommand);
-QUORVANE_CLI_COMMAND(addFixCommand);
-QUORVANE_CLI_COMMAND(addRebuildCommand);
-QUORVANE_CLI_COMMAND(addDemoCommand);
+// One registration function per sub-command file (cmd_*.cpp).
+void addSettingsCommand(CLI::App& app, CliContext& ctx);
+void addCatalogueCommands(CLI::App& app, CliContext& ctx);
+void addDatabaseCommands(CLI::App& app, CliContext& ctx);
+void addCheckCommands(CLI::App& app, CliContext& ctx);
+void addMissHaveCommand(CLI::App& app, CliContext& ctx);
+void addStatsCommand(CLI::App& app, CliContext& ctx);
+void addExportCommand(CLI::App& app, CliContext& ctx);
+void addFormatsCommand(CLI::App& app, CliContext& ctx);
+void addIdentifyCommand(CLI::App& app, CliContext& ctx);
+void addZipCommands(CLI::App& app, CliContext& ctx);
+void addImportCommand(CLI::App& app, CliContext& ctx);
+void addScanCommand(CLI::App& app, CliContext& ctx);
+void addFixCommand(CLI::App& app, CliContext& ctx);
+void addRebuildCommand(CLI::App& app, CliContext& ctx);
+void addDemoCommand(CLI::App& app, CliContext& ctx);
 
 int runCli(int argc, char** argv);
 

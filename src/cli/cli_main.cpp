@@ -50,7 +50,7 @@ int runCli(int argc, char** argv) {
                       &addCheckCommands,
                       &addScanCommand, &addFixCommand, &addRebuildCommand, &addMissHaveCommand, &addStatsCommand,
                       &addExportCommand, &addFormatsCommand, &addIdentifyCommand, &addZipCommands, &addDemoCommand})
-        if (add) add(app, ctx);
+        add(app, ctx);
 
     try {
         app.parse(argc, argv);

@@ -55,7 +55,7 @@ int runIdentify(const CliContext& ctx, const Options& o) {
     IdentifiedList list;
     // The job hands its hits over on its own thread; reading them after
     // waitForJob needs no further lock.
-    if (!db->startIdentify(host, settings, o.paths, [&list](std::vector<GenericRom> hits) { list.append(hits); })) {
+    if (!db->startIdentify(host, settings, o.paths, [&list](const std::vector<GenericRom>& hits) { list.append(hits); })) {
         if (db->catalogue().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
         return kExitFailed;
     }

@@ -6,7 +6,7 @@ std::vector<GenericRom> identifyFile(File& file, const RomFinder& find) {
     std::vector<GenericRom> matches;
     find(matches, file.crc, file.size, file.md5, file.sha1);
     if (matches.empty()) {
-        file.size = "-";
+        file.size = std::string("-");  // not `= "-"`: GCC 12 warns wrongly (-Wrestrict) there
         find(matches, file.crc, file.size, file.md5, file.sha1);
     }
     return matches;

@@ -91,7 +91,7 @@ JobResult RebuildJob::execute() {
     }
     host().closeProgress();
     host().showInformation(text::kRebuildComplete);
-    return {JobResult::Refresh::Games};
+    return {JobResult::Refresh::Games, {}};
 }
 
 void RebuildJob::rebuildFile(FileCollection& collection) {

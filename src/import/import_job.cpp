@@ -48,7 +48,7 @@ JobResult ImportJob::execute() {
     }
     host_.closeProgress();
     host_.showInformation("Import completed.");
-    return {JobResult::Refresh::SystemsAndGames};
+    return {JobResult::Refresh::SystemsAndGames, {}};
 }
 
 }  // namespace quorvane

@@ -69,7 +69,7 @@ JobResult MissHaveJob::execute() {
     }
     host_.closeProgress();
     host_.showInformation(kMissHaveDone);
-    return {JobResult::Refresh::SystemsAndGames};
+    return {JobResult::Refresh::SystemsAndGames, {}};
 }
 
 }  // namespace quorvane

@@ -1,29 +1,21 @@
-#include <gtest/gtest.h>
-
 #include "catalogue/catalogue.h"
+#include "cli_fixture.h"
 #include "core/file_util.h"
-#include "support/temp_dir.h"
 
 namespace quorvane {
 namespace {
 
 using testing::readFile;
 using testing::runCapture;
-using testing::runShell;
 using testing::TempDir;
 using testing::writeFile;
 
-class AnalysisCommands : public ::testing::Test {
+class AnalysisCommands : public testing::CliTest {
 protected:
-    TempDir home;
-    std::string cmd(const std::string& args) { return std::string(QUORVANE_EXE) + " --home " + home.path() + " " + args; }
     std::string sys() const { return home.file("roms/Sys"); }
 
     void SetUp() override {
-        writeFile(home.file("quorvane.INI"),
-                  "[Quorvane]\nbasedir=" + home.file("roms") +
-                      "\ntosecdir=$BASEDIR$\ngooddir=$BASEDIR$\narcadedir=$BASEDIR$\narcadeunemudir=$BASEDIR$\n"
-                      "miscdir=$BASEDIR$\ncustomdir=$BASEDIR$\n");
+        writeSettings("basedir=" + home.file("roms") + "\n" + testing::kCategoriesAtBasedir);
         ASSERT_TRUE(makeFolders(home.path() + "/databases"));
         Catalogue db(home.path() + "/databases/roms");
         // CRC-32 of "hello" and of "world".
@@ -55,7 +47,7 @@ TEST_F(AnalysisCommands, AFixWhoseStepsFailedSaysSoAndExitsOne) {
     writeFile(home.file("Backup"), "a file where the backup folder would go");
     writeFile(sys() + "/note.txt", "not a rom");
     std::string out;
-    EXPECT_EQ(runCapture(cmd("fix Sys 2>/dev/null"), out), 1);
+    EXPECT_EQ(run("fix Sys 2>/dev/null", out), 1);
     EXPECT_EQ(out.find("note.txt deleted"), std::string::npos) << out;
     EXPECT_NE(out.find("note.txt could not be moved to the backup folder (Not a directory)"), std::string::npos) << out;
     EXPECT_NE(out.find("1 step failed: see the messages above."), std::string::npos) << out;
@@ -66,42 +58,42 @@ TEST_F(AnalysisCommands, AFixWhoseStepsFailedSaysSoAndExitsOne) {
 TEST_F(AnalysisCommands, ScanFixAndRebuildPrintWhatTheyFoundAndDid) {
     writeFile(sys() + "/note.txt", "hello");
     std::string out;
-    ASSERT_EQ(runCapture(cmd("scan Sys 2>/dev/null"), out), 0);
+    ASSERT_EQ(run("scan Sys 2>/dev/null", out), 0);
     EXPECT_NE(out.find(" - Scanning system Sys... \n--\nnote.txt\n    note.txt has been identified as being: Sys/A/a.bin\n"),
               std::string::npos)
         << out;
     EXPECT_NE(out.find("Romset Sys has been scanned.\n"), std::string::npos);
 
-    ASSERT_EQ(runCapture(cmd("fix --all 2>/dev/null"), out), 0);
+    ASSERT_EQ(run("fix --all 2>/dev/null", out), 0);
     EXPECT_NE(out.find("note.txt rebuilt to Sys/A/a.bin\n    note.txt deleted\n"), std::string::npos) << out;
     EXPECT_NE(out.find("Romset have been fixed.\n"), std::string::npos);
     EXPECT_TRUE(isRegularFile(sys() + "/A.zip"));
 
     // "world" matches two ROMs: --dupes never builds neither.
     writeFile(home.file("src/w.bin"), "world");
-    ASSERT_EQ(runCapture(cmd("rebuild --dupes never --files " + home.file("src/w.bin") + " 2>/dev/null"), out), 0);
+    ASSERT_EQ(run("rebuild --dupes never --files " + home.file("src/w.bin") + " 2>/dev/null", out), 0);
     EXPECT_EQ(out, "Rebuild complete.\n");
     EXPECT_FALSE(pathExists(sys() + "/B.zip"));
     // Without a terminal, "ask" builds every listed match.
-    ASSERT_EQ(runCapture(cmd("rebuild " + home.file("src") + " </dev/null 2>/dev/null"), out), 0);
+    ASSERT_EQ(run("rebuild " + home.file("src") + " </dev/null 2>/dev/null", out), 0);
     EXPECT_TRUE(isRegularFile(sys() + "/B.zip"));
     EXPECT_TRUE(isRegularFile(sys() + "/C.zip"));
 }
 
 TEST_F(AnalysisCommands, BadUsageAndJobsThatCannotRun) {
     std::string out;
-    EXPECT_EQ(runCapture(cmd("scan 2>/dev/null"), out), 2);
-    EXPECT_EQ(runCapture(cmd("scan Sys --all 2>/dev/null"), out), 2);
-    EXPECT_EQ(runCapture(cmd("fix Nope 2>/dev/null"), out), 2);
-    EXPECT_EQ(runCapture(cmd("rebuild --dupes sometimes 2>/dev/null"), out), 2);
-    EXPECT_EQ(runCapture(cmd("rebuild " + home.file("absent") + " 2>/dev/null"), out), 1);
+    EXPECT_EQ(run("scan 2>/dev/null", out), 2);
+    EXPECT_EQ(run("scan Sys --all 2>/dev/null", out), 2);
+    EXPECT_EQ(run("fix Nope 2>/dev/null", out), 2);
+    EXPECT_EQ(run("rebuild --dupes sometimes 2>/dev/null", out), 2);
+    EXPECT_EQ(run("rebuild " + home.file("absent") + " 2>/dev/null", out), 1);
     EXPECT_EQ(out, "Folder " + home.file("absent") + " does not exist.\n");
 }
 
 TEST_F(AnalysisCommands, DemoRunsEveryStepInAFreshFolder) {
     TempDir demoHome;
     std::string out;
-    ASSERT_EQ(runCapture(std::string(QUORVANE_EXE) + " --home " + demoHome.path() + " demo 2>&1", out), 0) << out;
+    ASSERT_EQ(runCapture(testing::programCommand(demoHome.path(), "demo 2>&1"), out), 0) << out;
     for (const char* expected :
          {"=== 1. Import the DAT file ===", "bravo.bin rebuilt to Demo Console/Bravo/bravo.bin",
           "Error in zip Golf.zip: ", "readme.txt cannot be identified.", "Romset Demo Console has been fixed.",

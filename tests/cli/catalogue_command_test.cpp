@@ -1,20 +1,12 @@
-#include <gtest/gtest.h>
-
 #include "catalogue/catalogue.h"
+#include "cli_fixture.h"
 #include "core/file_util.h"
-#include "support/temp_dir.h"
 
 namespace quorvane {
 namespace {
 
-using testing::runCapture;
-using testing::TempDir;
-
-class CatalogueCommands : public ::testing::Test {
+class CatalogueCommands : public testing::CliTest {
 protected:
-    TempDir home;
-    std::string cmd(const std::string& args) { return std::string(QUORVANE_EXE) + " --home " + home.path() + " " + args; }
-
     void SetUp() override {
         ASSERT_TRUE(makeFolders(home.path() + "/databases"));
         Catalogue db(home.path() + "/databases/roms");
@@ -54,45 +46,45 @@ protected:
 
 TEST_F(CatalogueCommands, SystemsGamesAndRomsViews) {
     std::string out;
-    ASSERT_EQ(runCapture(cmd("systems"), out), 0);
+    ASSERT_EQ(run("systems", out), 0);
     EXPECT_EQ(out, "Total sets: 2\nOther\nSys\n");
-    ASSERT_EQ(runCapture(cmd("games Sys"), out), 0);
+    ASSERT_EQ(run("games Sys", out), 0);
     EXPECT_EQ(out, "Sys (1.2): 2 games total\nincomplete a\ncomplete   b\n");
-    ASSERT_EQ(runCapture(cmd("games Sys --mode missing"), out), 0);
+    ASSERT_EQ(run("games Sys --mode missing", out), 0);
     EXPECT_EQ(out, "Sys: No missing games\n");
-    ASSERT_EQ(runCapture(cmd("games Sys --mode available --json"), out), 0);
+    ASSERT_EQ(run("games Sys --mode available --json", out), 0);
     EXPECT_EQ(out, "{\"caption\": \"Sys (1.2): 1 games available\", \"games\": [{\"name\": \"b\", \"state\": "
                    "\"complete\", \"status\": \"Y\"}]}\n");
-    ASSERT_EQ(runCapture(cmd("systems --incomplete --json"), out), 0);
+    ASSERT_EQ(run("systems --incomplete --json", out), 0);
     EXPECT_EQ(out, "{\"caption\": \"Incomplete sets: 2\", \"systems\": [\"Other\", \"Sys\"]}\n");
-    ASSERT_EQ(runCapture(cmd("roms Sys a"), out), 0);
+    ASSERT_EQ(run("roms Sys a", out), 0);
     EXPECT_EQ(out, "Game: a\nRom name\tcrc32\tsize\tmd5\tsha1\tcloneof\tpartof\n"
                    "a1.bin\t00000002\t20\t\t\t\t\na\"2.bin\t00000003\t-\t\t\tb\t\n");
-    EXPECT_EQ(runCapture(cmd("roms Sys nope 2>/dev/null"), out), 1);
-    EXPECT_EQ(runCapture(cmd("games Sys --mode bogus 2>/dev/null"), out), 2);
+    EXPECT_EQ(run("roms Sys nope 2>/dev/null", out), 1);
+    EXPECT_EQ(run("games Sys --mode bogus 2>/dev/null", out), 2);
 }
 
 TEST_F(CatalogueCommands, DatabaseActionsAskAndDeclineWithoutATerminal) {
     std::string out;
-    ASSERT_EQ(runCapture(cmd("clean </dev/null"), out), 0);
+    ASSERT_EQ(run("clean </dev/null", out), 0);
     EXPECT_NE(out.find("Are you sure you want to clean roms status?"), std::string::npos);
-    ASSERT_EQ(runCapture(cmd("games Sys --mode available"), out), 0);
+    ASSERT_EQ(run("games Sys --mode available", out), 0);
     EXPECT_EQ(out, "Sys (1.2): 1 games available\ncomplete   b\n");  // declined: untouched
 
-    ASSERT_EQ(runCapture(cmd("clean --yes"), out), 0);
-    ASSERT_EQ(runCapture(cmd("games Sys --mode available"), out), 0);
+    ASSERT_EQ(run("clean --yes", out), 0);
+    ASSERT_EQ(run("games Sys --mode available", out), 0);
     EXPECT_EQ(out, "Sys: No games available\n");
 
-    EXPECT_EQ(runCapture(cmd("delete-system Nope 2>/dev/null"), out), 1);
-    ASSERT_EQ(runCapture(cmd("delete-system Other"), out), 0);
-    ASSERT_EQ(runCapture(cmd("systems"), out), 0);
+    EXPECT_EQ(run("delete-system Nope 2>/dev/null", out), 1);
+    ASSERT_EQ(run("delete-system Other", out), 0);
+    ASSERT_EQ(run("systems", out), 0);
     EXPECT_EQ(out, "Total sets: 1\nSys\n");
 
-    ASSERT_EQ(runCapture(cmd("delete-db </dev/null"), out), 0);
-    ASSERT_EQ(runCapture(cmd("systems"), out), 0);
+    ASSERT_EQ(run("delete-db </dev/null", out), 0);
+    ASSERT_EQ(run("systems", out), 0);
     EXPECT_EQ(out, "Total sets: 1\nSys\n");
-    ASSERT_EQ(runCapture(cmd("delete-db --yes"), out), 0);
-    ASSERT_EQ(runCapture(cmd("systems"), out), 0);
+    ASSERT_EQ(run("delete-db --yes", out), 0);
+    ASSERT_EQ(run("systems", out), 0);
     EXPECT_EQ(out, "Total sets: 0\n");
 }
 

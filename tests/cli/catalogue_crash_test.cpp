@@ -6,30 +6,24 @@
 //
 // QUORVANE_CRASH_POINTS sets how many points each command gets (default 4;
 // "all" tries every call).
-#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_check.h"
-#include "support/temp_dir.h"
+#include "cli_fixture.h"
 
 namespace quorvane {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::readFile;
-using testing::runCapture;
 using testing::runShell;
 using testing::TempDir;
 using testing::writeFile;
 using Snapshot = std::map<std::string, std::string>;  // system -> its status and rows
-
-std::string romText(int g, int r) { return "rom " + std::to_string(g) + "/" + std::to_string(r) + " data"; }
 
 std::string crcOf(int g, int r) {
     char crc[16];
@@ -57,27 +51,16 @@ protected:
     std::string home() const { return root.file("home"); }
     std::string database() const { return home() + "/databases/roms"; }
 
-    int run(const std::string& home, const std::string& args, long long crashAt = -1, std::string* err = nullptr) {
-        const std::string errFile = root.file("stderr.txt");
-        const std::string env = crashAt >= 0 ? "QUORVANE_CRASH_AFTER_CALLS=" + std::to_string(crashAt) + " " : "";
-        std::string out;
-        const int status = runCapture(env + QUORVANE_EXE + std::string(" --home ") + home + " " + args +
-                                          " </dev/null 2>" + errFile,
-                                      out);
-        if (err) *err = readFile(errFile) + out;
-        return status;
-    }
-
     void SetUp() override {
         const std::string t = templ();
-        writeFile(t + "/quorvane.INI", "[Quorvane]\nbasedir=" + home() +
-                                           "/roms\ntosecdir=$BASEDIR$\ngooddir=$BASEDIR$\narcadedir=$BASEDIR$\n"
-                                           "arcadeunemudir=$BASEDIR$\nmiscdir=$BASEDIR$\ncustomdir=$BASEDIR$\n");
+        writeFile(t + "/quorvane.INI", "[Quorvane]\nbasedir=" + home() + "/roms\n" + testing::kCategoriesAtBasedir);
         writeFile(root.file("alpha1.dat"), dat("Alpha", "1", 300, 0));
         writeFile(root.file("alpha2.dat"), dat("Alpha", "2", 350, 100));
         writeFile(root.file("beta.dat"), dat("Beta", "1", 300, 1000));
         std::string err;
-        ASSERT_EQ(run(t, "import " + root.file("alpha1.dat") + " " + root.file("beta.dat"), -1, &err), 0) << err;
+        ASSERT_EQ(testing::runKillable(t, "import " + root.file("alpha1.dat") + " " + root.file("beta.dat"), -1, err),
+                  0)
+            << err;
         // Statuses to lose: some games of each system are marked as had.
         Catalogue db(t + "/databases/roms");
         ASSERT_EQ(db.openDB(), StoreStatus::Ok);
@@ -128,19 +111,13 @@ protected:
         const Snapshot before = snapshot(&error);
         ASSERT_EQ(error, "");
         ASSERT_EQ(before.size(), 2u);
-        ASSERT_EQ(run(home(), args, 0, &error), 0) << error;
-        const size_t at = error.find("quorvane: ");
-        ASSERT_NE(at, std::string::npos) << error;
-        const long long total = std::atoll(error.c_str() + at + 10);
-        ASSERT_GT(total, 5);
+        ASSERT_EQ(testing::runKillable(home(), args, 0, error), 0) << error;
+        const long long total = testing::countedCalls(error);
+        ASSERT_GT(total, 5) << error;
         const Snapshot after = snapshot(&error);
         ASSERT_NE(before, after);
 
-        const char* wanted = std::getenv("QUORVANE_CRASH_POINTS");
-        const long long spread =
-            wanted == nullptr ? 4 : (std::string(wanted) == "all" ? total : std::max(2LL, std::atoll(wanted)));
-        std::vector<long long> points;
-        for (long long i = 0; i < spread; ++i) points.push_back(spread >= total ? i + 1 : 1 + i * (total - 1) / (spread - 1));
+        std::vector<long long> points = testing::killPoints(total, 4);
         for (long long n = std::max(1LL, total - 3); n <= total; ++n) points.push_back(n);
         std::sort(points.begin(), points.end());
         points.erase(std::unique(points.begin(), points.end()), points.end());
@@ -148,7 +125,8 @@ protected:
         int asBefore = 0, asAfter = 0;
         for (long long n : points) {
             fresh();
-            const int status = run(home(), args, n);
+            std::string log;
+            const int status = testing::runKillable(home(), args, n, log);
             EXPECT_TRUE(status == 128 + SIGKILL || status == -1 || status == 0) << "call " << n << ": " << status;
             const Snapshot now = snapshot(&error);
             ASSERT_EQ(error, "") << args << ", killed at call " << n;

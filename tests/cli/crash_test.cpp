@@ -4,12 +4,10 @@
 // The kill comes from the program itself (QUORVANE_CRASH_AFTER_CALLS=N stops
 // it on its N-th file-system call). QUORVANE_CRASH_POINTS sets how many
 // points are tried (default 40; "all" tries every call).
-#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 
@@ -17,15 +15,14 @@
 #include "archive/zip_info.h"
 #include "archive/zip_status.h"
 #include "catalogue/catalogue.h"
+#include "cli_fixture.h"
 #include "core/file_util.h"
-#include "support/temp_dir.h"
 
 namespace quorvane {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::readFile;
-using testing::runCapture;
 using testing::runShell;
 using testing::TempDir;
 using testing::writeFile;
@@ -177,15 +174,7 @@ protected:
     }
 
     // Runs the fix; `crashAt` > 0 kills it at that call, 0 only counts.
-    // Returns the shell's status (128 + signal when killed).
-    int fix(long long crashAt, std::string* err = nullptr) {
-        const std::string errFile = root.file("stderr.txt");
-        std::string env = crashAt >= 0 ? "QUORVANE_CRASH_AFTER_CALLS=" + std::to_string(crashAt) + " " : "";
-        std::string out;
-        const int status = runCapture(env + QUORVANE_EXE + std::string(" --home ") + home() + " fix Sys 2>" + errFile, out);
-        if (err) *err = readFile(errFile);
-        return status;
-    }
+    int fix(long long crashAt, std::string& log) { return testing::runKillable(home(), "fix Sys", crashAt, log); }
 };
 
 TEST_F(CrashTest, FixKilledAnywhereAndRunAgainLosesNothing) {
@@ -195,11 +184,9 @@ TEST_F(CrashTest, FixKilledAnywhereAndRunAgainLosesNothing) {
 
     // The reference: a fix that runs undisturbed, counting its calls.
     std::string err;
-    ASSERT_EQ(fix(0, &err), 0) << err;
-    const size_t at = err.find("quorvane: ");
-    ASSERT_NE(at, std::string::npos) << err;
-    const long long total = std::atoll(err.c_str() + at + 10);
-    ASSERT_GT(total, 100);
+    ASSERT_EQ(fix(0, err), 0) << err;
+    const long long total = testing::countedCalls(err);
+    ASSERT_GT(total, 100) << err;
     std::map<std::string, std::string> expected;
     for (int g = 0; g < 8; ++g) {
         const std::string name = "G" + std::to_string(g) + ".zip";
@@ -214,20 +201,18 @@ TEST_F(CrashTest, FixKilledAnywhereAndRunAgainLosesNothing) {
     EXPECT_EQ(expected["G3.zip"], "G3r0.bin=" + crcOf(rom(3, 0)) + " G3r1.bin=" + crcOf(rom(3, 1)) + " ");
     EXPECT_EQ(expected["G7.zip"], "G7r0.bin=" + crcOf(rom(7, 0)) + " ");
 
-    const char* wanted = std::getenv("QUORVANE_CRASH_POINTS");
-    const long long points =
-        wanted == nullptr ? 40 : (std::string(wanted) == "all" ? total : std::max(2LL, std::atoll(wanted)));
+    const std::vector<long long> points = testing::killPoints(total, 40);
     int killed = 0;
-    for (long long i = 0; i < points; ++i) {
-        const long long n = points >= total ? i + 1 : 1 + i * (total - 1) / (points - 1);
+    for (const long long n : points) {
         fresh();
-        const int status = fix(n);
+        std::string log;
+        const int status = fix(n, log);
         if (status != 0) {
             ++killed;
             // The shell reports the kill, or is itself the killed process.
             EXPECT_TRUE(status == 128 + SIGKILL || status == -1) << "call " << n << ": " << status;
         }
-        ASSERT_EQ(fix(-1, &err), 0) << "after a kill at call " << n << ": " << err;
+        ASSERT_EQ(fix(-1, err), 0) << "after a kill at call " << n << ": " << err;
         EXPECT_EQ(lost(before, inventoryOf(home())), std::vector<std::string>{}) << "kill at call " << n;
         // The finished fix moved the damaged archive out; none may be new.
         EXPECT_EQ(unreadable(sys()), std::vector<std::string>{}) << "kill at call " << n;
@@ -241,7 +226,7 @@ TEST_F(CrashTest, FixKilledAnywhereAndRunAgainLosesNothing) {
     }
     // Counts vary a little between runs (archives are tested in parallel),
     // but nearly every point must have hit a running fix.
-    EXPECT_GE(killed, points * 9 / 10);
+    EXPECT_GE(killed, static_cast<long long>(points.size()) * 9 / 10);
     RecordProperty("kill_points", killed);
     std::printf("kill points tried: %d of %lld calls\n", killed, total);
 }

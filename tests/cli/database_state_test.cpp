@@ -1,37 +1,34 @@
 // Commands on a database they cannot use: one that another process holds,
 // and a damaged one. Each says which, exits 1, and never calls the system
 // missing or the job complete.
-#include <gtest/gtest.h>
-
 #include <fstream>
 
 #include "catalogue/catalogue.h"
-#include "support/temp_dir.h"
+#include "cli_fixture.h"
 
 namespace quorvane {
 namespace {
 
 using testing::runCapture;
-using testing::TempDir;
 using testing::writeFile;
 
-class DatabaseStateTest : public ::testing::Test {
+class DatabaseStateTest : public testing::CliTest {
 protected:
-    TempDir dir;
-    std::string base() const { return dir.file("databases/roms"); }
+    std::string base() const { return home.file("databases/roms"); }
 
     void SetUp() override {
-        writeFile(dir.file("quorvane.INI"), "[Quorvane]\nbasedir=" + dir.file("roms") + "\nsourcedir=" + dir.file("src") + "\n");
-        writeFile(dir.file("roms/Sys/readme.txt"), "x");
-        writeFile(dir.file("src/a.bin"), "abcd");
-        writeFile(dir.file("sys.dat"), "clrmamepro (\n\tname Sys\n\tversion 1\n)\ngame (\n\tname g\n\trom ( name a.bin size 4 crc ed82cd11 )\n)\n");
+        writeSettings("basedir=" + home.file("roms") + "\nsourcedir=" + home.file("src"));
+        writeFile(home.file("roms/Sys/readme.txt"), "x");
+        writeFile(home.file("src/a.bin"), "abcd");
+        writeFile(home.file("sys.dat"),
+                  "clrmamepro (\n\tname Sys\n\tversion 1\n)\ngame (\n\tname g\n\trom ( name a.bin size 4 crc ed82cd11 "
+                  ")\n)\n");
         std::string out;
-        ASSERT_EQ(run("import " + dir.file("sys.dat"), out), 0) << out;
+        ASSERT_EQ(run("import " + home.file("sys.dat"), out), 0) << out;
     }
 
-    int run(const std::string& args, std::string& out) {
-        return runCapture(std::string(QUORVANE_EXE) + " --home " + dir.path() + " " + args + " </dev/null 2>&1", out);
-    }
+    // No terminal; errors in `out` too.
+    int run(const std::string& args, std::string& out) { return CliTest::run(args + " </dev/null 2>&1", out); }
 
     // Every command that works on the database fails with `message`.
     void everyCommandSays(const std::string& message) {
@@ -45,7 +42,7 @@ protected:
             EXPECT_EQ(out.find("Another job"), std::string::npos) << args << ": " << out;
         }
         std::string out;
-        EXPECT_EQ(run("import --yes " + dir.file("sys.dat"), out), 1) << out;
+        EXPECT_EQ(run("import --yes " + home.file("sys.dat"), out), 1) << out;
         EXPECT_NE(out.find(message), std::string::npos) << out;
     }
 };
@@ -88,7 +85,7 @@ TEST_F(DatabaseStateTest, CheckReportsDamageAndRepairMendsIt) {
         << out;
     ASSERT_EQ(run("repair", out), 0) << out;
     EXPECT_NE(out.find("Repaired database " + base() + ": 1 systems, 1 rows kept."), std::string::npos) << out;
-    EXPECT_NE(out.find("A copy of the damaged files is in " + dir.path() + "/"), std::string::npos) << out;
+    EXPECT_NE(out.find("A copy of the damaged files is in " + home.path() + "/"), std::string::npos) << out;
     ASSERT_EQ(run("check", out), 0) << out;
     ASSERT_EQ(run("games Sys", out), 0) << out;
     EXPECT_NE(out.find("g"), std::string::npos) << out;

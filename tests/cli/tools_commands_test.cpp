@@ -1,26 +1,20 @@
-#include <gtest/gtest.h>
-
 #include "catalogue/catalogue.h"
+#include "cli_fixture.h"
 #include "core/file_util.h"
-#include "support/temp_dir.h"
 
 namespace quorvane {
 namespace {
 
 using testing::readFile;
-using testing::runCapture;
 using testing::runShell;
-using testing::TempDir;
 using testing::writeFile;
 
-class ToolsCommands : public ::testing::Test {
+class ToolsCommands : public testing::CliTest {
 protected:
-    TempDir home;
     std::string base = home.file("base");
-    std::string cmd(const std::string& args) { return std::string(QUORVANE_EXE) + " --home " + home.path() + " " + args; }
 
     void SetUp() override {
-        writeFile(home.file("quorvane.INI"), "[Quorvane]\r\nbasedir=" + base + "\r\n");
+        writeSettings("basedir=" + base);
         ASSERT_TRUE(makeFolders(home.path() + "/databases"));
         Catalogue db(home.path() + "/databases/roms");
         ASSERT_TRUE(db.addRom(
@@ -37,21 +31,21 @@ protected:
 
 TEST_F(ToolsCommands, MissHaveWritesListsAndSummaries) {
     std::string out;
-    ASSERT_EQ(runCapture(cmd("misshave Sys"), out), 0);
+    ASSERT_EQ(run("misshave Sys", out), 0);
     EXPECT_EQ(out, " You have 0 of 2 known Sys ROMS\n You are missing 2 roms (2 games) of 3 known Sys roms (2 games)\n");
     EXPECT_EQ(readFile(base + "/miss/Sysmissrom.txt"),
               " You are missing 2 roms (2 games) of 3 known Sys roms (2 games)\r\n\r\n"
               "a\r\n   a2.bin (00000003)\r\nb\r\n   hello.bin (3610a686)\r\n");
-    ASSERT_EQ(runCapture(cmd("misshave --all"), out), 0);
+    ASSERT_EQ(run("misshave --all", out), 0);
     EXPECT_NE(out.find("Files creation completed."), std::string::npos);
     EXPECT_EQ(readFile(base + "/have.txt"),
               " You have 0 of 1 known Other ROMS\r\n\r\n You have 0 of 2 known Sys ROMS\r\n\r\n");
-    EXPECT_EQ(runCapture(cmd("misshave 2>/dev/null"), out), 2);
+    EXPECT_EQ(run("misshave 2>/dev/null", out), 2);
 }
 
 TEST_F(ToolsCommands, StatsListsRowsTopToBottom) {
     std::string out;
-    ASSERT_EQ(runCapture(cmd("stats"), out), 0);
+    ASSERT_EQ(run("stats", out), 0);
     EXPECT_EQ(out,
               "DataBase: roms\n"
               "Total number of roms: 4\n"
@@ -68,7 +62,7 @@ TEST_F(ToolsCommands, StatsListsRowsTopToBottom) {
               "Number of missing roms: 3\n"
               "Biggest rom (size bytes): 20\n"
               "Smallest rom (size bytes): 5\n");
-    ASSERT_EQ(runCapture(cmd("stats --json"), out), 0);
+    ASSERT_EQ(run("stats --json", out), 0);
     EXPECT_EQ(out.rfind("{\"database\": \"roms\", \"stats\": [{\"number\": 1, \"label\": \"totalnumroms\", "
                         "\"caption\": \"Total number of roms:\", \"value\": \"4\"}, {\"number\": 2",
                         0),
@@ -77,27 +71,26 @@ TEST_F(ToolsCommands, StatsListsRowsTopToBottom) {
 
 TEST_F(ToolsCommands, FormatsAndExport) {
     std::string out;
-    ASSERT_EQ(runCapture(cmd("formats save mine --system-template '# $SYSTEM$' --rom-template '$GAMENAME$/$ROMNAME$'"),
-                         out),
-              0);
-    ASSERT_EQ(runCapture(cmd("formats"), out), 0);
+    ASSERT_EQ(run("formats save mine --system-template '# $SYSTEM$' --rom-template '$GAMENAME$/$ROMNAME$'", out), 0);
+    ASSERT_EQ(run("formats", out), 0);
     EXPECT_EQ(out, "mine\n");
-    ASSERT_EQ(runCapture(cmd("formats show mine"), out), 0);
+    ASSERT_EQ(run("formats show mine", out), 0);
     EXPECT_EQ(out, "system=*# $SYSTEM$*\ngame=\nrom=$GAMENAME$/$ROMNAME$\n");
-    EXPECT_EQ(runCapture(cmd("formats save Window --rom-template x 2>/dev/null"), out), 2);
+    EXPECT_EQ(run("formats save Window --rom-template x 2>/dev/null", out), 2);
 
     const std::string file = home.file("out/list.txt");
     ASSERT_TRUE(makeFolders(home.file("out")));
-    ASSERT_EQ(runCapture(cmd("export --out " + file + " --format mine"), out), 0);
+    ASSERT_EQ(run("export --out " + file + " --format mine", out), 0);
     EXPECT_EQ(readFile(file), "# Other\r\nz/z.bin\r\n# Sys\r\na/a2.bin\r\nb/hello.bin\r\n");
-    ASSERT_EQ(runCapture(cmd("export --out " + file + " --available --game-template '$GAMENAME$' "
-                                                      "--game-template '' Sys"),
-                         out),
+    ASSERT_EQ(run("export --out " + file +
+                      " --available --game-template '$GAMENAME$' "
+                      "--game-template '' Sys",
+                  out),
               0);
     EXPECT_EQ(readFile(file), "a\r\n\r\n");
-    EXPECT_EQ(runCapture(cmd("export --out " + file + " 2>&1"), out), 2);
+    EXPECT_EQ(run("export --out " + file + " 2>&1", out), 2);
     EXPECT_NE(out.find("Error: no valid format"), std::string::npos);
-    EXPECT_EQ(runCapture(cmd("export --out " + home.file("quorvane.INI/x") + " --rom-template x"), out), 1);
+    EXPECT_EQ(run("export --out " + home.file("quorvane.INI/x") + " --rom-template x", out), 1);
     EXPECT_NE(out.find("Unable to create file"), std::string::npos);
 }
 
@@ -106,12 +99,12 @@ TEST_F(ToolsCommands, IdentifyListsMatchingRows) {
                        " && printf hello > e.bin && printf nothing > n.bin && zip -q drop.zip e.bin n.bin"),
               0);
     std::string out;
-    ASSERT_EQ(runCapture(cmd("identify " + home.file("drop.zip") + " 2>/dev/null"), out), 0);
+    ASSERT_EQ(run("identify " + home.file("drop.zip") + " 2>/dev/null", out), 0);
     EXPECT_EQ(out, "Filename\tSystem\tGamename\tRomname\tStatus\ndrop.zip\tSys\tb\thello.bin\tN\n");
     // Not a zip: no hits, a message naming it, and exit status 1.
-    ASSERT_EQ(runCapture(cmd("identify --json " + home.file("e.bin") + " 2>/dev/null"), out), 1);
+    ASSERT_EQ(run("identify --json " + home.file("e.bin") + " 2>/dev/null", out), 1);
     EXPECT_EQ(out, "{\"hits\": []}\n");
-    ASSERT_EQ(runCapture(cmd("identify " + home.file("e.bin") + " 2>&1 >/dev/null"), out), 1);
+    ASSERT_EQ(run("identify " + home.file("e.bin") + " 2>&1 >/dev/null", out), 1);
     EXPECT_NE(out.find("Cannot read " + home.file("e.bin") + ": not a zip archive\n"), std::string::npos) << out;
 }
 
@@ -121,16 +114,16 @@ TEST_F(ToolsCommands, ZipAndUnzipFolderTrees) {
     writeFile(tree + "/read.txt", "r");
     writeFile(tree + "/sub/x.rom", "x");
     std::string out;
-    ASSERT_EQ(runCapture(cmd("zip " + tree), out), 0);
+    ASSERT_EQ(run("zip " + tree, out), 0);
     EXPECT_EQ(out, "Total Files: 2\n" + tree + "/game.bin\n" + tree + "/sub/x.rom\n");
     EXPECT_TRUE(isRegularFile(tree + "/game.zip"));
     EXPECT_TRUE(isRegularFile(tree + "/sub/x.zip"));
     EXPECT_FALSE(pathExists(tree + "/read.zip"));
 
     ASSERT_EQ(runShell("rm " + tree + "/sub/x.rom"), 0);
-    ASSERT_EQ(runCapture(cmd("unzip " + tree + "/sub"), out), 0);
+    ASSERT_EQ(run("unzip " + tree + "/sub", out), 0);
     EXPECT_EQ(readFile(tree + "/sub/x.rom"), "x");
-    EXPECT_EQ(runCapture(cmd("zip " + home.file("nope") + " 2>/dev/null"), out), 2);
+    EXPECT_EQ(run("zip " + home.file("nope") + " 2>/dev/null", out), 2);
 }
 
 TEST_F(ToolsCommands, ZipKeepsTheEntryItReplacesAndUnzipReportsEachEntryItCannotWrite) {
@@ -139,7 +132,7 @@ TEST_F(ToolsCommands, ZipKeepsTheEntryItReplacesAndUnzipReportsEachEntryItCannot
                        " && printf 'the old game' > game.bin && zip -q game.zip game.bin && printf new > game.bin"),
               0);
     std::string out;
-    ASSERT_EQ(runCapture(cmd("zip " + tree), out), 0);
+    ASSERT_EQ(run("zip " + tree, out), 0);
     const std::string keptAs = "; the replaced entry was kept as ";
     const std::string kept = out.substr(out.find(keptAs) + keptAs.size());
     EXPECT_EQ(out.substr(0, out.find("; the replaced")), "Total Files: 1\n" + tree + "/game.bin\nThe entry \"game.bin\" of " +
@@ -152,7 +145,7 @@ TEST_F(ToolsCommands, ZipKeepsTheEntryItReplacesAndUnzipReportsEachEntryItCannot
                        "with zipfile.ZipFile('pack.zip', 'w') as z:\n"
                        "    for n in ['a.rom', 'x/..', 'c.rom']: z.writestr(n, n)\""),
               0);
-    ASSERT_EQ(runCapture(cmd("unzip " + tree + " 2>" + home.file("err.txt")), out), 1);
+    ASSERT_EQ(run("unzip " + tree + " 2>" + home.file("err.txt"), out), 1);
     EXPECT_EQ(readFile(home.file("err.txt")), "The entry \"x/..\" of " + tree +
                                                   "/pack.zip was not unpacked: its name cannot be a file name.\n"
                                                   "1 step failed.\n");

@@ -10,23 +10,12 @@ namespace {
 using testing::TempDir;
 using testing::writeFile;
 
-TEST(Settings, DefaultsWithoutAFile) {
+TEST(Settings, WithoutAFileEverythingLivesInTheProgramFolder) {
     TempDir dir;
     const Settings s = loadSettings(programFoldersIn(dir.path()));
     const std::string base = dir.path() + "/";
-    EXPECT_EQ(s.top, 100);
-    EXPECT_EQ(s.left, 100);
-    EXPECT_FALSE(s.initMax);
-    EXPECT_FALSE(s.useMD5);
-    EXPECT_FALSE(s.useSHA1);
     EXPECT_EQ(s.basedir, base);
-    EXPECT_EQ(s.sourcedir, base + "/sourceroms");
-    EXPECT_EQ(s.tosecdir, base + "/romsets/Tosec");
-    EXPECT_EQ(s.arcadeunemudir, base + "/romsets/Arcadeunemu");
-    EXPECT_EQ(s.customdir, base + "/romsets/Custom");
-    EXPECT_EQ(s.currentdb, "roms");
     EXPECT_EQ(s.categoryDir, s.tosecdir);
-    EXPECT_EQ(s.databasesDir, base + "databases/");
     EXPECT_EQ(s.currentDatabasePath(), base + "databases/roms");
     EXPECT_EQ(s.settingsPath, base + "quorvane.INI");
 }

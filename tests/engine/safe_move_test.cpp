@@ -126,9 +126,15 @@ TEST(SafeMove, MoveToAnotherDiskSurvivesAFailureAtEveryCall) {
             status = moveIntoFolder(dir.file("set/a.bin"), dir.file("backup"), "a.bin");
         }
         const bool inBackup = pathExists(dir.file("backup/a (1).bin"));
-        if (status == 0) EXPECT_TRUE(inBackup) << "call " << n;
-        if (inBackup) EXPECT_EQ(readFile(dir.file("backup/a (1).bin")), data) << "call " << n;
-        if (pathExists(dir.file("set/a.bin"))) EXPECT_EQ(readFile(dir.file("set/a.bin")), data) << "call " << n;
+        if (status == 0) {
+            EXPECT_TRUE(inBackup) << "call " << n;
+        }
+        if (inBackup) {
+            EXPECT_EQ(readFile(dir.file("backup/a (1).bin")), data) << "call " << n;
+        }
+        if (pathExists(dir.file("set/a.bin"))) {
+            EXPECT_EQ(readFile(dir.file("set/a.bin")), data) << "call " << n;
+        }
         EXPECT_TRUE(inBackup || pathExists(dir.file("set/a.bin"))) << "call " << n;
         EXPECT_EQ(readFile(dir.file("backup/a.bin")), "taken") << "call " << n;
         // No half-made copy is left behind in the backup folder.

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
+
 #include "import_fixture.h"
 
 namespace quorvane {
@@ -66,6 +69,37 @@ TEST(ImportJob, SeveralFilesOneQuestionEachOneCompletion) {
     // Each file starts its own progress.
     const auto starts = f.host.eventsOf("startProgress");
     EXPECT_EQ(starts.back(), "Importing datfile " + b + " / 1");
+}
+
+// Whatever the reader: the title names the file, "Initializing..." comes
+// first, each of the two passes (the file's bytes, then its sets) ends on its
+// last position, and the progress closes before the completion is shown.
+TEST(ImportJob, ProgressOfEachReaderRunsBothPassesToTheirEnds) {
+    const std::pair<std::string, int> files[] = {
+        {paren("P", "1", "a.bin"), 1},
+        {"<?xml version=\"1.0\"?>\n<datafile><header><name>X</name></header>\n"
+         "<game name=\"a\"><rom name=\"a.bin\" size=\"1\" crc=\"1\"/></game>\n"
+         "<game name=\"b\"><rom name=\"b.bin\" size=\"1\" crc=\"2\"/></game>\n</datafile>\n",
+         2},
+    };
+    for (const auto& [content, sets] : files) {
+        ImportFixture f;
+        const std::string path = f.dat("file.dat", content);
+        f.import({path});
+        ASSERT_EQ(f.rows().size(), static_cast<size_t>(sets)) << content;
+        const auto events = f.host.events();
+        ASSERT_GE(events.size(), 3u);
+        EXPECT_EQ(events[0], "startProgress: Importing datfile " + path + " / 1");
+        EXPECT_EQ(events[1], "progress: Initializing... @ 0");
+        const auto closed = std::find(events.begin(), events.end(), "closeProgress: ");
+        EXPECT_LT(closed, std::find(events.begin(), events.end(), "info: Import completed.")) << content;
+        const auto maxima = f.host.eventsOf("progressMax");
+        ASSERT_EQ(maxima.size(), 2u) << content;
+        EXPECT_EQ(maxima[1], std::to_string(sets));
+        const auto progress = f.host.eventsOf("progress");
+        EXPECT_NE(std::find(progress.begin(), progress.end(), path + " @ " + maxima[0]), progress.end()) << content;
+        EXPECT_EQ(progress.back(), path + " @ " + std::to_string(sets));
+    }
 }
 
 TEST(ImportJob, SystemStoredWithVersionZeroIsStillReplacedNotDoubled) {

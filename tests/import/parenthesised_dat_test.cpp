@@ -28,23 +28,8 @@ TEST(ParenthesisedDat, StoresOneRowWithItsTextForms) {
     EXPECT_EQ(rows[0].status, 'N');
     EXPECT_TRUE(rows[0].md5.empty() && rows[0].sha1.empty() && rows[0].cloneOf.empty() && rows[0].romOf.empty());
     EXPECT_FALSE(f.scratchFilesLeft());
-
-    const auto events = f.host.events();
-    ASSERT_GE(events.size(), 6u);
-    EXPECT_EQ(events[0], "startProgress: Importing datfile " + path + " / 1");
-    EXPECT_EQ(events[1], "progress: Initializing... @ 0");
-    EXPECT_EQ(events[2], "startProgress: Importing datfile " + path + " / 1");
-    EXPECT_EQ(events[events.size() - 2], "closeProgress: ");
-    EXPECT_EQ(events[events.size() - 1], "info: Import completed.");
     EXPECT_EQ(result.refresh, JobResult::Refresh::SystemsAndGames);
     EXPECT_TRUE(f.host.messages().empty());
-    // Each pass ends on its last position: the file length, then the number of games.
-    const auto progress = f.host.eventsOf("progress");
-    const auto maxima = f.host.eventsOf("progressMax");
-    ASSERT_EQ(maxima.size(), 2u);
-    EXPECT_EQ(maxima[1], "1");
-    EXPECT_EQ(progress.back(), path + " @ 1");
-    EXPECT_NE(std::find(progress.begin(), progress.end(), path + " @ " + maxima[0]), progress.end());
 }
 
 TEST(ParenthesisedDat, ProgressIsPublishedAtABoundedRate) {

@@ -1,6 +1,7 @@
 // The readers on real, unmodified DAT files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -74,93 +75,115 @@ TEST(RealParenthesisedDats, ZincRowsAndParents) {
     EXPECT_EQ(withParent, 250u);
 }
 
-TEST(RealParenthesisedDats, LibretroAndSampleFiles) {
-    REAL_DAT(lowres, "parenthesised/libretro-lowres-nx.dat");
-    REAL_DAT(dice, "parenthesised/libretro-dice.dat");
-    REAL_DAT(samples, "parenthesised/logiqx-mame-samples-20040307.dat");
-    REAL_DAT(n3ds, "parenthesised/libretro-nointro-new-nintendo-3ds.dat");
-    {
-        ImportFixture f;
-        const auto rows = importOne(f, lowres);
-        ASSERT_EQ(rows.size(), 154u);
-        const RomRow* r = find(rows, "EPAINT", "EPAINT.nx");
-        ASSERT_NE(r, nullptr);
-        EXPECT_EQ(r->system, "LowResNX");
-        EXPECT_EQ(r->version, "1.2");
-        EXPECT_EQ(r->author, "");
-        EXPECT_EQ(r->crc, "010418ce");
-        EXPECT_EQ(r->size, "23893");
-        EXPECT_EQ(r->md5, "c5927ab209a2be0fbf67b0d529f09e37");
-    }
-    {
-        ImportFixture f;
-        const auto rows = importOne(f, dice);
-        ASSERT_EQ(rows.size(), 22u);
-        const RomRow* r = find(rows, "Anti-Aircraft", "");
-        ASSERT_NE(r, nullptr);
-        EXPECT_EQ(r->crc, "9de772d5");
-        EXPECT_EQ(r->size, "32");
-        EXPECT_EQ(r->author, "Ken Mitton");
-        EXPECT_EQ(f.rowsOf("Attack").size(), 2u);  // two blocks of one name
-    }
-    {
-        ImportFixture f;
-        const auto rows = importOne(f, samples);
-        ASSERT_EQ(rows.size(), 719u);
-        const RomRow* r = find(rows, "armora", "beep.wav");
-        ASSERT_NE(r, nullptr);
-        EXPECT_EQ(r->crc, "ae7c76e9");
-        EXPECT_EQ(r->size, "266");
-        EXPECT_EQ(r->sha1, "606b835ba5817f6c28727be7f93c4df367afa6f7");
-        EXPECT_EQ(r->version, "20040307");
-    }
-    {
-        ImportFixture f;
-        const auto rows = importOne(f, n3ds);
-        ASSERT_EQ(rows.size(), 11u);
-        const RomRow* big = find(rows, "Fire Emblem Musou (Japan)", "Fire Emblem Musou (Japan).3ds");
-        ASSERT_NE(big, nullptr);
-        EXPECT_EQ(big->size, "4294967296");
-        EXPECT_EQ(big->crc, "59fbceda");
-        EXPECT_EQ(big->md5, "b937be5e84bbaa799ff1e029fd4246e4");
-        // The last block ends without a line feed after its ")".
-        const RomRow* last = find(rows, "Xenoblade Chronicles 3D (USA) (En,Fr,Es) (Rev 1)",
-                                        "Xenoblade Chronicles 3D (USA) (En,Fr,Es) (Rev 1).3ds");
-        ASSERT_NE(last, nullptr);
-        EXPECT_EQ(last->crc, "204ee143");
+// The rows of a file with one game and ROM name, and the values of the first
+// (a null value is not checked).
+struct ExpectedRow {
+    const char* game;
+    const char* rom;
+    const char* system = nullptr;
+    const char* version = nullptr;
+    const char* author = nullptr;
+    const char* crc = nullptr;
+    const char* size = nullptr;
+    const char* md5 = nullptr;
+    const char* sha1 = nullptr;
+    int times = -1;  // how many rows have these names; -1: at least one
+};
+
+struct RealDat {
+    const char* path;
+    size_t rows;
+    std::vector<ExpectedRow> expected;
+};
+
+void PrintTo(const RealDat& d, std::ostream* os) { *os << d.path; }
+
+class RealDats : public ::testing::TestWithParam<RealDat> {};
+
+TEST_P(RealDats, StoreTheirRowsWithTheirValues) {
+    const RealDat& d = GetParam();
+    REAL_DAT(path, d.path);
+    ImportFixture f;
+    const auto rows = importOne(f, path);
+    ASSERT_EQ(rows.size(), d.rows);
+    for (const ExpectedRow& e : d.expected) {
+        const auto same = [&](const RomRow& r) { return r.game == e.game && r.romName == e.rom; };
+        const auto count = std::count_if(rows.begin(), rows.end(), same);
+        if (e.times < 0) {
+            EXPECT_GT(count, 0) << e.game << " " << e.rom;
+        } else {
+            EXPECT_EQ(count, e.times) << e.game << " " << e.rom;
+        }
+        const RomRow* r = find(rows, e.game, e.rom);
+        if (!r) continue;
+        const std::pair<const char*, const std::string*> fields[] = {
+            {e.system, &r->system}, {e.version, &r->version}, {e.author, &r->author}, {e.crc, &r->crc},
+            {e.size, &r->size},     {e.md5, &r->md5},         {e.sha1, &r->sha1}};
+        for (const auto& [want, got] : fields)
+            if (want) {
+                EXPECT_EQ(*got, want) << e.game << " " << e.rom;
+            }
     }
 }
 
-TEST(RealSectionedDats, CrystalAndNeoragex) {
-    REAL_DAT(crystal, "sectioned/logiqx-crystal-system-v1.1.dat");
-    REAL_DAT(ngx, "sectioned/logiqx-ngx0.6b-new-games.dat");
-    {
-        ImportFixture f;
-        const auto rows = importOne(f, crystal);
-        ASSERT_EQ(rows.size(), 8u);
-        const RomRow* r = find(rows, "evosocc", "mx27l1000.u14");
-        ASSERT_NE(r, nullptr);
-        EXPECT_EQ(r->system, "Crystal System Emulator");
-        EXPECT_EQ(r->version, "20041231");
-        EXPECT_EQ(r->author, "Logiqx, http://www.logiqx.com/");
-        EXPECT_EQ(r->crc, "beff39a9");
-        EXPECT_EQ(r->size, "131072");
-        EXPECT_TRUE(find(rows, "crysbios", "mx27l1000.u14") == nullptr);
-    }
-    {
-        ImportFixture f;
-        const auto rows = importOne(f, ngx);
-        ASSERT_EQ(rows.size(), 241u);
-        EXPECT_EQ(rows[0].system, "NeoRAGEx");
-        EXPECT_EQ(rows[0].author, "flycboy");
-        const RomRow* r = find(rows, "kof2002", "265n-m1.rom");
-        ASSERT_NE(r, nullptr);
-        EXPECT_EQ(r->crc, "ab9d360e");
-        EXPECT_EQ(r->size, "131072");
+INSTANTIATE_TEST_SUITE_P(
+    Files, RealDats,
+    ::testing::Values(
+        RealDat{"parenthesised/libretro-lowres-nx.dat",
+                154u,
+                {{.game = "EPAINT",
+                  .rom = "EPAINT.nx",
+                  .system = "LowResNX",
+                  .version = "1.2",
+                  .author = "",
+                  .crc = "010418ce",
+                  .size = "23893",
+                  .md5 = "c5927ab209a2be0fbf67b0d529f09e37"}}},
+        // Two blocks of one game name, each with a ROM without a name.
+        RealDat{"parenthesised/libretro-dice.dat",
+                22u,
+                {{.game = "Anti-Aircraft", .rom = "", .author = "Ken Mitton", .crc = "9de772d5", .size = "32"},
+                 {.game = "Attack", .rom = "", .times = 2}}},
+        RealDat{"parenthesised/logiqx-mame-samples-20040307.dat",
+                719u,
+                {{.game = "armora",
+                  .rom = "beep.wav",
+                  .version = "20040307",
+                  .crc = "ae7c76e9",
+                  .size = "266",
+                  .sha1 = "606b835ba5817f6c28727be7f93c4df367afa6f7"}}},
+        // A ROM of 4 GiB; the last block ends without a line feed after its ")".
+        RealDat{"parenthesised/libretro-nointro-new-nintendo-3ds.dat",
+                11u,
+                {{.game = "Fire Emblem Musou (Japan)",
+                  .rom = "Fire Emblem Musou (Japan).3ds",
+                  .crc = "59fbceda",
+                  .size = "4294967296",
+                  .md5 = "b937be5e84bbaa799ff1e029fd4246e4"},
+                 {.game = "Xenoblade Chronicles 3D (USA) (En,Fr,Es) (Rev 1)",
+                  .rom = "Xenoblade Chronicles 3D (USA) (En,Fr,Es) (Rev 1).3ds",
+                  .crc = "204ee143"}}},
+        // The BIOS section is not a game of its own.
+        RealDat{"sectioned/logiqx-crystal-system-v1.1.dat",
+                8u,
+                {{.game = "evosocc",
+                  .rom = "mx27l1000.u14",
+                  .system = "Crystal System Emulator",
+                  .version = "20041231",
+                  .author = "Logiqx, http://www.logiqx.com/",
+                  .crc = "beff39a9",
+                  .size = "131072"},
+                 {.game = "crysbios", .rom = "mx27l1000.u14", .times = 0}}},
         // The last row has no line end.
-        EXPECT_NE(find(rows, "neogeo", "ng-sfix.rom"), nullptr);
-    }
-}
+        RealDat{"sectioned/logiqx-ngx0.6b-new-games.dat",
+                241u,
+                {{.game = "kof2002",
+                  .rom = "265n-m1.rom",
+                  .system = "NeoRAGEx",
+                  .author = "flycboy",
+                  .crc = "ab9d360e",
+                  .size = "131072"},
+                 {.game = "neogeo", .rom = "ng-sfix.rom"}}}));
 
 // The sectioned ZiNc file files a clone's ROMs under its parent and leaves
 // out BIOS sets and disks; otherwise both files describe the same ROMs.

@@ -65,14 +65,6 @@ TEST(XmlDat, StoresSetsAndRomsInTheTextFormsOfTheOtherReaders) {
     ASSERT_EQ(f.rowsOf("dev").size(), 1u);
     EXPECT_EQ(f.rowsOf("dev")[0].size, "-");
     EXPECT_EQ(f.rows().size(), 5u);
-
-    // Each pass ends on its last position: the file length, then the number of sets.
-    const auto maxima = f.host.eventsOf("progressMax");
-    ASSERT_EQ(maxima.size(), 2u);
-    EXPECT_EQ(maxima[1], "3");
-    const auto progress = f.host.eventsOf("progress");
-    EXPECT_NE(std::find(progress.begin(), progress.end(), path + " @ " + maxima[0]), progress.end());
-    EXPECT_EQ(progress.back(), path + " @ 3");
 }
 
 TEST(XmlDat, MalformedFileStoresNothingAndKeepsTheOldSystem) {

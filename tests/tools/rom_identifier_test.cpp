@@ -91,7 +91,7 @@ TEST_F(RomIdentifier, JobReportsProgressAndHandsOverItsHits) {
     JobRunner runner;
     ASSERT_TRUE(runner.start(std::make_unique<IdentifyJob>(
         db, host, std::vector<std::string>{archive}, false, false,
-        [&received](std::vector<GenericRom> hits) { received = std::move(hits); })));
+        [&received](std::vector<GenericRom> found) { received = std::move(found); })));
     runner.wait();
     EXPECT_EQ(received.size(), 3u);
     EXPECT_EQ(host.events(), (std::vector<std::string>{"startProgress: Identifying files... / 1",
@@ -129,7 +129,7 @@ TEST_F(RomIdentifier, NamesEveryInputItCannotRead) {
     JobRunner runner;
     ASSERT_TRUE(runner.start(std::make_unique<IdentifyJob>(
         db, host, std::vector<std::string>{archive, dir.file("bad.zip"), dir.file("missing.zip")}, false, true,
-        [&received](std::vector<GenericRom> hits) { received = std::move(hits); })));
+        [&received](std::vector<GenericRom> found) { received = std::move(found); })));
     runner.wait();
     // drop.zip's "world" row has another MD5: two hits from each archive.
     EXPECT_EQ(received.size(), 4u);
