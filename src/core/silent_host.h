@@ -11,7 +11,7 @@
 
 namespace quorvane {
 
-class SilentHost : public JobHost {
+class SilentHost final : public JobHost {
 public:
     explicit SilentHost(bool echoMessages = false) : echo_(echoMessages) {}
 

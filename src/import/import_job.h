@@ -23,7 +23,7 @@ namespace quorvane {
 
 class ImportContext;
 
-class ImportJob : public WorkerJob {
+class ImportJob final : public WorkerJob {
 public:
     ImportJob(JobHost& host, std::shared_ptr<Catalogue> db, Settings settings,
                        std::vector<std::string> files);

@@ -43,7 +43,7 @@ bool hasAnyTemplate(const ExportRequest& request);
 // The local date and time as messages begin with.
 std::string messageTimeStamp();
 
-class ExportJob : public WorkerJob {
+class ExportJob final : public WorkerJob {
 public:
     ExportJob(std::shared_ptr<Catalogue> db, JobHost& host, ExportRequest request);
     JobResult execute() override;

@@ -20,7 +20,7 @@ class Catalogue;
 // Receives one figure: its number (1..14) and its text.
 using StatSink = std::function<void(int number, const std::string& text)>;
 
-class StatsJob : public WorkerJob {
+class StatsJob final : public WorkerJob {
 public:
     StatsJob(std::shared_ptr<Catalogue> db, JobHost& host, StatSink sink);
     bool prepare() override;
