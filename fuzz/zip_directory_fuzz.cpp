@@ -1,14 +1,14 @@
 // The zip directory readers on arbitrary bytes: the quick reader of plain
-// archives (readPlainDirectory), the ZIP64 record reader behind ZipInfo, and
-// what ZipInfo, an extraction's lookup and the digests do with the result.
+// archives (readPlainDirectory), the ZIP64 record reader behind ZipListing, and
+// what ZipListing, an extraction's lookup and the digests do with the result.
 // Beyond "no crash, no huge allocation", each reader must agree with minizip
 // on every input minizip walks to its end:
 //   - an archive the quick reader accepts, minizip lists the same: names,
 //     CRCs, sizes, methods, dates and flags;
-//   - ZipInfo lists what minizip lists, with a ZIP64 block's values in place
+//   - ZipListing lists what minizip lists, with a ZIP64 block's values in place
 //     of the 32-bit fields it marks (minizip 1.1 on 64-bit Linux ignores
 //     them), unless such a block points past the end of the file; then
-//     ZipInfo calls the archive damaged.
+//     ZipListing calls the archive damaged.
 // The input is served from memory through a FileOps, so no disk is touched.
 #include <minizip/unzip.h>
 
@@ -23,9 +23,9 @@
 #include "archive/content_digests.h"
 #include "archive/minizip_io.h"
 #include "archive/plain_directory.h"
-#include "archive/unzip_util.h"
 #include "archive/zip64_reader.h"
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
+#include "archive/zip_reader.h"
 #include "archive/zip_status.h"
 
 namespace quorvane {
@@ -144,7 +144,7 @@ void comparePlain(const PlainDirectory& plain, const std::vector<Row>& rows) {
     check(plain.entries.size() == rows.size(), "plain: entry count");
     check(plain.localHeaderOffsets.size() == rows.size(), "plain: offsets");
     for (size_t i = 0; i < rows.size(); ++i) {
-        const ZipEntryInfo& e = plain.entries[i];
+        const ZipEntry& e = plain.entries[i];
         const Row& r = rows[i];
         check(e.name == r.name, "plain: name", i);
         check(e.crc32 == r.crc, "plain: CRC", i);
@@ -154,22 +154,22 @@ void comparePlain(const PlainDirectory& plain, const std::vector<Row>& rows) {
     }
 }
 
-void compareListing(const ZipInfo& info, const std::vector<Row>& rows) {
+void compareListing(const ZipListing& info, const std::vector<Row>& rows) {
     for (const Row& r : rows) {
         if (r.hasZip64Block && r.zip64Status != kZipOk) {
-            check(info.listStatus() != kZipOk && info.count() == 0, "ZipInfo listed a damaged ZIP64 entry");
+            check(info.listStatus() != kZipOk && info.count() == 0, "ZipListing listed a damaged ZIP64 entry");
             return;
         }
     }
-    check(info.listStatus() == kZipOk, "ZipInfo refused what minizip lists");
-    check(static_cast<size_t>(info.count()) == rows.size(), "ZipInfo: entry count");
+    check(info.listStatus() == kZipOk, "ZipListing refused what minizip lists");
+    check(static_cast<size_t>(info.count()) == rows.size(), "ZipListing: entry count");
     for (size_t i = 0; i < rows.size(); ++i) {
-        const ZipEntryInfo& e = info.entry(static_cast<int>(i));
+        const ZipEntry& e = info.entry(static_cast<int>(i));
         const Row& r = rows[i];
-        check(e.name == r.name, "ZipInfo: name", i);
-        check(e.crc32 == r.crc, "ZipInfo: CRC", i);
-        check(e.method == r.method && e.dosDate == r.dosDate && e.flag == r.flag, "ZipInfo: method, date, flag", i);
-        check(e.readDirectly == r.hasZip64Block, "ZipInfo: ZIP64 route", i);
+        check(e.name == r.name, "ZipListing: name", i);
+        check(e.crc32 == r.crc, "ZipListing: CRC", i);
+        check(e.method == r.method && e.dosDate == r.dosDate && e.flag == r.flag, "ZipListing: method, date, flag", i);
+        check(e.readDirectly == r.hasZip64Block, "ZipListing: ZIP64 route", i);
         uint64_t compressed = r.compressed, uncompressed = r.uncompressed;
         if (r.hasZip64Block) {
             // Unmarked fields keep minizip's 32-bit values.
@@ -178,8 +178,8 @@ void compareListing(const ZipInfo& info, const std::vector<Row>& rows) {
             compressed = r.zip64.compressedSize;
             uncompressed = r.zip64.uncompressedSize;
         }
-        check(e.compressedSize == compressed && e.uncompressedSize == uncompressed, "ZipInfo: sizes", i);
-        check(e.size == std::to_string(uncompressed), "ZipInfo: size text", i);
+        check(e.compressedSize == compressed && e.uncompressedSize == uncompressed, "ZipListing: sizes", i);
+        check(e.size == std::to_string(uncompressed), "ZipListing: size text", i);
     }
 }
 
@@ -199,17 +199,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         comparePlain(plain, rows);
     }
 
-    const ZipInfo listed(kPath, ops, ZipRead::List);
+    const ZipListing listed(kPath, ops, ZipRead::List);
     if (minizipAccepted) compareListing(listed, rows);
-    else check(listed.listStatus() != kZipOk || listed.count() == 0, "ZipInfo listed what minizip refuses");
-    const ZipInfo tested(kPath, ops, ZipRead::ListAndTest);
-    check(tested.listStatus() == listed.listStatus() && tested.count() == listed.count(), "ZipInfo: two listings");
-    if (listed.listStatus() != kZipOk) check(!zipTestPassed(tested.testZip()), "ZipInfo: a failed listing tests sound");
+    else check(listed.listStatus() != kZipOk || listed.count() == 0, "ZipListing listed what minizip refuses");
+    const ZipListing tested(kPath, ops, ZipRead::ListAndTest);
+    check(tested.listStatus() == listed.listStatus() && tested.count() == listed.count(), "ZipListing: two listings");
+    if (listed.listStatus() != kZipOk) check(!zipTestPassed(tested.testZip()), "ZipListing: a failed listing tests sound");
 
     // An extraction's lookup and a digest walk the directory their own way.
     if (listed.count() > 0) {
         const std::string& name = listed.entry(listed.count() - 1).name;
-        UnZipUtil unzip(kPath, ops);
+        ZipReader unzip(kPath, ops);
         if (unzip.open() == kZipOk) unzip.extractFile(name, "/fuzz/out", false);
         std::string md5, sha1;
         ContentDigests(kPath, name, ops).digestEntry(md5, sha1, true, true);

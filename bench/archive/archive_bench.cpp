@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "archive/content_digests.h"
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
 #include "archive/zip_status.h"
-#include "archive/zip_util.h"
+#include "archive/zip_writer.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ void prepare() {
         writeBytes(romA, sampleBytes(16384 + (i % 97) * 64, i));
         writeBytes(romB, "game " + std::to_string(i) + " readme\n");
         const std::string path = gArchiveFolder + "/game" + std::to_string(i) + ".zip";
-        quorvane::ZipUtil zip(path);
+        quorvane::ZipWriter zip(path);
         if (zip.open() != 0 || zip.addFile(romA, "rom_a.bin") != 0 || zip.addFile(romB, "rom_b.txt") != 0 ||
             zip.close() != 0) {
             std::fprintf(stderr, "cannot build %s\n", path.c_str());
@@ -95,7 +95,7 @@ void digest(benchmark::State& state, bool crc, bool md5, bool sha1) {
 void testArchives(benchmark::State& state) {
     for (auto _ : state) {
         for (const std::string& path : gArchives) {
-            quorvane::ZipInfo info(path);
+            quorvane::ZipListing info(path);
             if (info.count() != 2 || !quorvane::zipTestPassed(info.testZip())) state.SkipWithError("test failed");
         }
     }

@@ -213,7 +213,7 @@ int main(int argc, char** argv) {
     }
     {
         size_t found = 0;
-        std::vector<quorvane::GenericRom> list;
+        std::vector<quorvane::RomMatch> list;
         // The keys are made before the clock starts: only findRom is timed.
         std::vector<std::pair<std::string, std::string>> keys;
         keys.reserve(kFinds / 10);

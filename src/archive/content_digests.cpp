@@ -28,7 +28,7 @@ bool ContentDigests::digestEntry(std::string& md5, std::string& sha1, bool wantM
     if (zip == nullptr) return false;
     const ZipSource source{zip, archivePath_, *ops_};
     int status = unzGoToFirstFile(zip);
-    ZipEntryInfo entry;
+    ZipEntry entry;
     while (status == UNZ_OK) {
         status = readCurrentEntryInfo(source, entry);
         if (status != UNZ_OK || entry.name == name_) break;

@@ -1,7 +1,7 @@
 // Content digests of one archive entry or one loose file, as the catalogue
 // stores them: CRC-32 of a loose file as 8 lowercase hex digits, MD5 and
 // SHA-1 as lowercase hex. The data is read once for all digests asked for.
-// (An entry's CRC-32 is never computed: ZipInfo reads it from the archive.)
+// (An entry's CRC-32 is never computed: ZipListing reads it from the archive.)
 //
 // How to use:
 //   ContentDigests entry(archivePath, entryName);

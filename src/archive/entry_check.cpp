@@ -43,14 +43,14 @@ constexpr uint64_t kDeflateSlack = 1024;
 
 }  // namespace
 
-bool quickTestApplies(const ZipEntryInfo& entry) {
+bool quickTestApplies(const ZipEntry& entry) {
     return (entry.method == kStored || entry.method == kDeflated) && (entry.flag & kEncryptedFlag) == 0 &&
            !entry.readDirectly && entry.compressedSize <= ArchiveBytes::kSpanLimit &&
            entry.uncompressedSize <= ArchiveBytes::kSpanLimit &&
            entry.uncompressedSize <= entry.compressedSize * kMaxDeflateRatio + kDeflateSlack;
 }
 
-bool quickTestPasses(const ZipEntryInfo& entry, const unsigned char* stored) {
+bool quickTestPasses(const ZipEntry& entry, const unsigned char* stored) {
     if (!quickTestApplies(entry) || stored == nullptr) return false;
     const size_t storedSize = static_cast<size_t>(entry.compressedSize);
     const size_t size = static_cast<size_t>(entry.uncompressedSize);

@@ -7,17 +7,17 @@
 
 #include <cstddef>
 
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
 
 namespace quorvane {
 
 // Entries the quick test can judge: stored or deflated, not encrypted, no
 // ZIP64 fields, both sizes at most ArchiveBytes::kSpanLimit, and an
 // uncompressed size that the stored bytes could unpack to.
-bool quickTestApplies(const ZipEntryInfo& entry);
+bool quickTestApplies(const ZipEntry& entry);
 
 // True when `stored` (the entry's `entry.compressedSize` stored bytes)
 // unpacks to exactly `entry.uncompressedSize` bytes with the recorded CRC.
-bool quickTestPasses(const ZipEntryInfo& entry, const unsigned char* stored);
+bool quickTestPasses(const ZipEntry& entry, const unsigned char* stored);
 
 }  // namespace quorvane

@@ -15,7 +15,7 @@ std::string errnoText(int error) { return error ? std::string(std::strerror(erro
 
 }  // namespace
 
-WrittenEntry writeEntryToFolder(const ZipSource& source, const ZipEntryInfo& entry, const std::string& folder,
+WrittenEntry writeEntryToFolder(const ZipSource& source, const ZipEntry& entry, const std::string& folder,
                                 const std::string& name, bool sync) {
     FileOps* const ops = &source.ops;
     WrittenEntry out;

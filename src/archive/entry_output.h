@@ -9,7 +9,7 @@
 #include <string>
 
 #include "archive/zip_entry_io.h"
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
 
 namespace quorvane {
 
@@ -23,7 +23,7 @@ struct WrittenEntry {
 // checked for length and CRC, into `folder` as `name` or a free variant,
 // dated with the entry's date; with `sync` the file and the folder are
 // flushed to disk before this returns.
-WrittenEntry writeEntryToFolder(const ZipSource& source, const ZipEntryInfo& entry, const std::string& folder,
+WrittenEntry writeEntryToFolder(const ZipSource& source, const ZipEntry& entry, const std::string& folder,
                                 const std::string& name, bool sync);
 
 }  // namespace quorvane

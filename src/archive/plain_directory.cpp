@@ -73,7 +73,7 @@ bool readPlainDirectory(const unsigned char* tail, uint64_t tailSize, uint64_t f
         if (compressed == kMarker || uncompressed == kMarker || local == kMarker ||
             hasZip64Block(p + kCentralFixedSize + nameLength, extraLength))
             return false;
-        ZipEntryInfo entry;
+        ZipEntry entry;
         entry.name.assign(reinterpret_cast<const char*>(p + kCentralFixedSize), nameLength);
         entry.crc32 = le32(p + 16);
         entry.crc = crcHex(entry.crc32, true);
@@ -95,7 +95,7 @@ bool readPlainDirectory(const unsigned char* tail, uint64_t tailSize, uint64_t f
     return true;
 }
 
-uint64_t plainDataOffset(const unsigned char* h, const ZipEntryInfo& entry, uint64_t localHeaderOffset) {
+uint64_t plainDataOffset(const unsigned char* h, const ZipEntry& entry, uint64_t localHeaderOffset) {
     if (h == nullptr || le32(h) != 0x04034B50 || le16(h + 8) != static_cast<uint32_t>(entry.method) ||
         le16(h + 26) != entry.name.size())
         return 0;

@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
 
 namespace quorvane {
 
@@ -29,7 +29,7 @@ namespace quorvane {
 inline constexpr uint64_t kLocatorSearchSpan = 0x10800;
 
 struct PlainDirectory {
-    std::vector<ZipEntryInfo> entries;
+    std::vector<ZipEntry> entries;
     std::vector<uint64_t> localHeaderOffsets;  // one per entry
 };
 
@@ -42,7 +42,7 @@ bool readPlainDirectory(const unsigned char* tail, uint64_t tailSize, uint64_t f
 // at `localHeaderOffset`: 0 unless the header agrees with `entry`
 // (signature, method, name length and, without a data descriptor, CRC and
 // sizes), which covers everything minizip checks before reading the data.
-uint64_t plainDataOffset(const unsigned char* localHeader, const ZipEntryInfo& entry, uint64_t localHeaderOffset);
+uint64_t plainDataOffset(const unsigned char* localHeader, const ZipEntry& entry, uint64_t localHeaderOffset);
 
 inline constexpr uint64_t kLocalHeaderSize = 30;
 

@@ -20,7 +20,7 @@ constexpr uint64_t kZip64Threshold = 0xFFFFFFFFu;
 // into the local header.
 constexpr uLong kKeptFlagBits = 0x0001 | 0x0006 | 0x0800;
 
-int copyOne(const ZipSource& source, zipFile target, const ZipEntryInfo& entry, const unz_file_info64& info) {
+int copyOne(const ZipSource& source, zipFile target, const ZipEntry& entry, const unz_file_info64& info) {
     zip_fileinfo fileInfo{};
     fileInfo.tmz_date.tm_sec = info.tmu_date.tm_sec;
     fileInfo.tmz_date.tm_min = info.tmu_date.tm_min;
@@ -56,7 +56,7 @@ int copyEntriesRaw(const ZipSource& source, zipFile target, const EntrySkip& ski
     kept = 0;
     int status = unzGoToFirstFile(source.zip);
     while (status == UNZ_OK) {
-        ZipEntryInfo entry;
+        ZipEntry entry;
         unz_file_info64 info{};
         status = readCurrentEntryInfo(source, entry, &info);
         if (status != UNZ_OK) break;

@@ -11,7 +11,7 @@
 namespace quorvane {
 
 // Whether an entry is left out of a copy; asked once per entry, in order.
-using EntrySkip = std::function<bool(const ZipEntryInfo& entry)>;
+using EntrySkip = std::function<bool(const ZipEntry& entry)>;
 
 // Copies every entry of `source` that `skip` does not leave out into
 // `target`, keeping each entry's compressed bytes, method, CRC, sizes, DOS

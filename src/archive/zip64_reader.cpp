@@ -106,7 +106,7 @@ int readZip64CentralRecord(FileOps& ops, const std::string& path, uint64_t offse
     return kZipOk;
 }
 
-int readZip64EntryData(FileOps& ops, const std::string& path, const ZipEntryInfo& entry, bool rawBytes,
+int readZip64EntryData(FileOps& ops, const std::string& path, const ZipEntry& entry, bool rawBytes,
                        const BlockSink& sink) {
     if (!rawBytes && ((entry.flag & 1) != 0 || (entry.method != 0 && entry.method != Z_DEFLATED)))
         return kZipBadZipFile;  // encrypted or a method this layer cannot read

@@ -1,5 +1,5 @@
 // Reads entries whose central record uses ZIP64 extra fields, without
-// minizip (see ZipEntryInfo::readDirectly).
+// minizip (see ZipEntry::readDirectly).
 //
 // Central directory record (little-endian): signature 50 4B 01 02 at +0,
 // compressed size +20 (4), uncompressed size +24 (4), name length +28 (2),
@@ -44,7 +44,7 @@ int readZip64CentralRecord(FileOps& ops, const std::string& path, uint64_t offse
 // Passes the entry's stored bytes (`rawBytes`) or its uncompressed bytes
 // (stored or deflated entries) to `sink`, checking length and CRC like the
 // minizip path does.
-int readZip64EntryData(FileOps& ops, const std::string& path, const ZipEntryInfo& entry, bool rawBytes,
+int readZip64EntryData(FileOps& ops, const std::string& path, const ZipEntry& entry, bool rawBytes,
                        const BlockSink& sink);
 
 }  // namespace quorvane

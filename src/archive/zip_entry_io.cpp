@@ -25,7 +25,7 @@ bool hasZip64Extra(const std::string& extra) {
 
 }  // namespace
 
-int readCurrentEntryInfo(const ZipSource& source, ZipEntryInfo& entry, unz_file_info64* raw) {
+int readCurrentEntryInfo(const ZipSource& source, ZipEntry& entry, unz_file_info64* raw) {
     unz_file_info64 info{};
     int status = unzGetCurrentFileInfo64(source.zip, &info, nullptr, 0, nullptr, 0, nullptr, 0);
     if (status != UNZ_OK) return status;
@@ -92,12 +92,12 @@ int readWithMinizip(unzFile zip, bool rawBytes, uint64_t expected, const BlockSi
 
 }  // namespace
 
-int readCurrentEntryData(const ZipSource& source, const ZipEntryInfo& entry, const BlockSink& sink) {
+int readCurrentEntryData(const ZipSource& source, const ZipEntry& entry, const BlockSink& sink) {
     if (entry.readDirectly) return readZip64EntryData(source.ops, source.path, entry, false, sink);
     return readWithMinizip(source.zip, false, entry.uncompressedSize, sink);
 }
 
-int readCurrentEntryRaw(const ZipSource& source, const ZipEntryInfo& entry, const BlockSink& sink) {
+int readCurrentEntryRaw(const ZipSource& source, const ZipEntry& entry, const BlockSink& sink) {
     if (entry.readDirectly) return readZip64EntryData(source.ops, source.path, entry, true, sink);
     return readWithMinizip(source.zip, true, entry.compressedSize, sink);
 }

@@ -1,7 +1,7 @@
 // Reading the current entry of an open minizip handle: its header with the
 // full name (minizip's own lookups cut names at 256 bytes), and its data,
 // checked for length and CRC. Entries that carry ZIP64 fields are read
-// without minizip (see ZipEntryInfo::readDirectly).
+// without minizip (see ZipEntry::readDirectly).
 #pragma once
 
 #include <minizip/unzip.h>
@@ -11,7 +11,7 @@
 #include <string>
 
 #include "archive/file_ops.h"
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
 
 namespace quorvane {
 
@@ -24,7 +24,7 @@ struct ZipSource {
 
 // Fills `entry` from the current central-directory record; `raw` (optional)
 // receives minizip's record with its sizes corrected. A minizip status.
-int readCurrentEntryInfo(const ZipSource& source, ZipEntryInfo& entry, unz_file_info64* raw = nullptr);
+int readCurrentEntryInfo(const ZipSource& source, ZipEntry& entry, unz_file_info64* raw = nullptr);
 
 // Block size for every data loop of the layer: large enough that a read or
 // write call costs little beside the data it moves.
@@ -36,9 +36,9 @@ using BlockSink = std::function<bool(const char* data, size_t size)>;
 // success; kZipBadZipFile when the data ends before the recorded size,
 // kZipCrcError on a wrong CRC, another minizip status for damaged data,
 // kZipError when `sink` returns false.
-int readCurrentEntryData(const ZipSource& source, const ZipEntryInfo& entry, const BlockSink& sink);
+int readCurrentEntryData(const ZipSource& source, const ZipEntry& entry, const BlockSink& sink);
 
 // The same for the entry's stored (compressed) bytes, checked for length.
-int readCurrentEntryRaw(const ZipSource& source, const ZipEntryInfo& entry, const BlockSink& sink);
+int readCurrentEntryRaw(const ZipSource& source, const ZipEntry& entry, const BlockSink& sink);
 
 }  // namespace quorvane

@@ -311,7 +311,7 @@ void Catalogue::collectCrcRows(const std::string& crc, const std::string& size) 
     store_.crcIndex.findOffsets(crcKey_, crcOffsets_);
 }
 
-int Catalogue::findRom(std::vector<GenericRom>& list, const std::string& crc, const std::string& size,
+int Catalogue::findRom(std::vector<RomMatch>& list, const std::string& crc, const std::string& size,
                         const std::string& md5, const std::string& sha1) {
     Session s(*this);
     if (!s.ok()) return 0;

@@ -58,7 +58,7 @@ public:
     // system's catalogue status from all its rows.
     Romset getRomset(const std::string& system, int mode);
 
-    int findRom(std::vector<GenericRom>& list, const std::string& crc, const std::string& size,
+    int findRom(std::vector<RomMatch>& list, const std::string& crc, const std::string& size,
                 const std::string& md5, const std::string& sha1);
     int countRom(int& count, const std::string& crc, const std::string& size, const std::string& romName,
                  const std::string& game, const std::string& system);

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/zip_info.h"
-#include "archive/zip_util.h"
+#include "archive/zip_listing.h"
+#include "archive/zip_writer.h"
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
 #include "core/file_util.h"
@@ -60,7 +60,7 @@ bool makeArchive(const std::string& scratch, const std::string& archive,
     for (const auto& [name, data] : entries) {
         const std::string loose = joinPath(scratch, "entry.bin");
         if (!writeBytes(loose, data)) return false;
-        ZipUtil zip(archive);
+        ZipWriter zip(archive);
         if (zip.open() != 0 || zip.addFile(loose, name) != 0 || zip.close() != 0) return false;
         std::remove(loose.c_str());
     }
@@ -76,10 +76,10 @@ void showFolder(const std::string& folder, const char* title) {
     if (files.empty()) std::printf("    (empty)\n");
     for (const std::string& path : files) {
         std::string line = "    " + path.substr(folder.size() + 1);
-        ZipInfo info(path);
+        ZipListing info(path);
         if (info.count() > 0) {
             line += ":";
-            for (const ZipEntryInfo& e : info.entries()) line += " " + e.name;
+            for (const ZipEntry& e : info.entries()) line += " " + e.name;
         }
         std::printf("%s\n", line.c_str());
     }

@@ -27,7 +27,7 @@ void printHits(const IdentifiedList& list, bool json) {
     if (json) {
         std::printf("{\"hits\": [");
         bool first = true;
-        for (const GenericRom& h : list.items()) {
+        for (const RomMatch& h : list.items()) {
             std::printf("%s{\"filename\": %s, \"path\": %s, \"system\": %s, \"game\": %s, \"rom\": %s, \"status\": %s}",
                         first ? "" : ", ", jsonString(identifiedFileName(h)).c_str(),
                         jsonString(h.foundIn.archivePath).c_str(), jsonString(h.system).c_str(),
@@ -39,7 +39,7 @@ void printHits(const IdentifiedList& list, bool json) {
     }
     if (list.empty()) return;
     std::printf("Filename\tSystem\tGamename\tRomname\tStatus\n");
-    for (const GenericRom& h : list.items())
+    for (const RomMatch& h : list.items())
         std::printf("%s\t%s\t%s\t%s\t%s\n", terminalText(identifiedFileName(h)).c_str(),
                     terminalText(h.system).c_str(), terminalText(h.game).c_str(), terminalText(h.name).c_str(),
                     terminalText(h.status).c_str());
@@ -55,7 +55,7 @@ int runIdentify(const CliContext& ctx, const Options& o) {
     IdentifiedList list;
     // The job hands its hits over on its own thread; reading them after
     // waitForJob needs no further lock.
-    if (!db->startIdentify(host, settings, o.paths, [&list](const std::vector<GenericRom>& hits) { list.append(hits); })) {
+    if (!db->startIdentify(host, settings, o.paths, [&list](const std::vector<RomMatch>& hits) { list.append(hits); })) {
         if (db->catalogue().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
         return kExitFailed;
     }

@@ -121,7 +121,7 @@ bool ConsoleHost::askYesIgnore(const std::string& text) { return ask(text, "Yes"
 bool ConsoleHost::askYesAbort(const std::string& text) { return ask(text, "Yes", "Abort"); }
 
 DupesAnswer ConsoleHost::askDuplicates(const std::string& fileName, const std::string& archivePath,
-                                       const std::vector<GenericRom>& matches) {
+                                       const std::vector<RomMatch>& matches) {
     DupesAnswer answer;
     switch (dupes_) {
         case DupesPolicy::All: answer.behaviour = dupesBehaviourFor(DupesChoice::AlwaysAll); return answer;

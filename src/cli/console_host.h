@@ -30,7 +30,7 @@ public:
     bool askYesIgnore(const std::string& text) override;
     bool askYesAbort(const std::string& text) override;
     DupesAnswer askDuplicates(const std::string& fileName, const std::string& archivePath,
-                              const std::vector<GenericRom>& matches) override;
+                              const std::vector<RomMatch>& matches) override;
 
 protected:
     void onStartProgress(const std::string& action, int maximum) override;

@@ -15,7 +15,7 @@
 namespace quorvane {
 
 struct DupesAnswer {
-    DupesBehaviour behaviour;
+    DuplicatePolicy behaviour;
     std::vector<std::string> selectedGames;  // "Only rebuild selected" only
 };
 
@@ -54,7 +54,7 @@ public:
     // The duplicate dialog: one file matched several ROMs. Blocks until the
     // person has answered.
     virtual DupesAnswer askDuplicates(const std::string& fileName, const std::string& archivePath,
-                                      const std::vector<GenericRom>& matches) = 0;
+                                      const std::vector<RomMatch>& matches) = 0;
 
     // --- outcome ----------------------------------------------------------
     // A step of the job failed; the job has said so to the person and goes

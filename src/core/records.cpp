@@ -25,8 +25,8 @@ bool isZipPath(const std::string& path) {
     return lower.find(".zip") != std::string::npos;
 }
 
-DupesBehaviour dupesBehaviourFor(DupesChoice choice) {
-    DupesBehaviour b;
+DuplicatePolicy dupesBehaviourFor(DupesChoice choice) {
+    DuplicatePolicy b;
     switch (choice) {
         case DupesChoice::RebuildAllListed: break;
         case DupesChoice::OnlySelected: b.onlySelected = true; break;

@@ -53,9 +53,9 @@ struct FoundIn {
 };
 
 // A catalogue row as a lookup returns it.
-struct GenericRom {
-    GenericRom() = default;
-    GenericRom(std::string romName, std::string gameName, std::string systemName, std::string romStatus,
+struct RomMatch {
+    RomMatch() = default;
+    RomMatch(std::string romName, std::string gameName, std::string systemName, std::string romStatus,
                std::string romMd5, std::string romSha1, std::string parentClone, std::string parentRom)
         : name(std::move(romName)), game(std::move(gameName)), system(std::move(systemName)),
           status(std::move(romStatus)), md5(std::move(romMd5)), sha1(std::move(romSha1)),
@@ -85,15 +85,15 @@ struct File {
 // test, so "x.ZIP" and "set.zip.bak" both count).
 bool isZipPath(const std::string& path);
 
-struct FileCollection {
-    explicit FileCollection(std::string containerPath = {})
+struct ContainerFiles {
+    explicit ContainerFiles(std::string containerPath = {})
         : path(std::move(containerPath)), isZip(isZipPath(path)) {}
     std::string path;
     std::vector<File> files;
     bool isZip;
 };
 
-struct DupesBehaviour {
+struct DuplicatePolicy {
     bool askUser = true;
     bool onlySelected = false;
     bool onlyNameMatches = false;
@@ -102,7 +102,7 @@ struct DupesBehaviour {
 
 // The five answers of the duplicate dialog, in the dialog's order.
 enum class DupesChoice { RebuildAllListed, OnlySelected, AlwaysAll, Never, OnlyNameMatches };
-DupesBehaviour dupesBehaviourFor(DupesChoice choice);
+DuplicatePolicy dupesBehaviourFor(DupesChoice choice);
 const char* dupesChoiceCaption(DupesChoice choice);
 
 }  // namespace quorvane

@@ -24,7 +24,7 @@ public:
     void showInformation(const std::string&) override {}
     bool askYesIgnore(const std::string&) override { return true; }
     bool askYesAbort(const std::string&) override { return true; }
-    DupesAnswer askDuplicates(const std::string&, const std::string&, const std::vector<GenericRom>&) override {
+    DupesAnswer askDuplicates(const std::string&, const std::string&, const std::vector<RomMatch>&) override {
         return {};
     }
 

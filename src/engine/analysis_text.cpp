@@ -30,12 +30,12 @@ std::string errorInZip(const std::string& file, int status) {
 }
 
 std::string cannotBeIdentified(const std::string& name) { return name + " cannot be identified."; }
-std::string identifiedAs(const std::string& name, const GenericRom& match) {
+std::string identifiedAs(const std::string& name, const RomMatch& match) {
     return name + " has been identified as being: " + match.system + "/" + match.game + "/" + match.name;
 }
 std::string shouldBeDeleted(const std::string& name) { return name + " should be deleted."; }
 std::string corruptDeleted(const std::string& file) { return file + " corrupt: it has been deleted"; }
-std::string rebuiltTo(const std::string& name, const GenericRom& match) {
+std::string rebuiltTo(const std::string& name, const RomMatch& match) {
     return name + " rebuilt to " + match.system + "/" + match.game + "/" + match.name;
 }
 std::string deleted(const std::string& name) { return name + " deleted"; }

@@ -31,10 +31,10 @@ std::string leftoverRestored(const std::string& folder, const std::string& name,
 
 // Findings under a file's node.
 std::string cannotBeIdentified(const std::string& name);
-std::string identifiedAs(const std::string& name, const GenericRom& match);
+std::string identifiedAs(const std::string& name, const RomMatch& match);
 std::string shouldBeDeleted(const std::string& name);
 std::string corruptDeleted(const std::string& file);
-std::string rebuiltTo(const std::string& name, const GenericRom& match);
+std::string rebuiltTo(const std::string& name, const RomMatch& match);
 std::string deleted(const std::string& name);
 inline constexpr const char* kErrorCopying = "Error while copying file.";
 // A move into the backup folder that failed: the file is where it was.

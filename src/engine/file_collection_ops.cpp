@@ -2,13 +2,13 @@
 
 #include <cstdlib>
 
-#include "archive/digest_set.h"
 #include "archive/content_digests.h"
+#include "archive/digest_set.h"
 #include "archive/file_ops.h"
-#include "archive/unzip_util.h"
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
+#include "archive/zip_reader.h"
 #include "archive/zip_status.h"
-#include "archive/zip_util.h"
+#include "archive/zip_writer.h"
 #include "core/file_util.h"
 #include "core/text.h"
 #include "engine/analysis_text.h"
@@ -43,17 +43,17 @@ private:
 };
 
 // A folder inside an archive holds no data: no ROM, nothing to identify.
-bool isFolderEntry(const ZipEntryInfo& entry) { return !entry.name.empty() && entry.name.back() == '/'; }
+bool isFolderEntry(const ZipEntry& entry) { return !entry.name.empty() && entry.name.back() == '/'; }
 
-int loadArchive(FileCollection& collection, const LoadOptions& options) {
-    const ZipInfo info(collection.path, fileOps(), options.test ? ZipRead::ListAndTest : ZipRead::List);
+int loadArchive(ContainerFiles& collection, const LoadOptions& options) {
+    const ZipListing info(collection.path, fileOps(), options.test ? ZipRead::ListAndTest : ZipRead::List);
     if (options.test) {
         const int status = info.testZip();
         if (!zipTestPassed(status)) return status;
         if (info.listStatus() != 0) return info.listStatus();
     }
     collection.files.reserve(info.entries().size());
-    for (const ZipEntryInfo& entry : info.entries()) {
+    for (const ZipEntry& entry : info.entries()) {
         if (isFolderEntry(entry)) continue;
         File file(entry.name);
         file.size = entry.size;
@@ -66,7 +66,7 @@ int loadArchive(FileCollection& collection, const LoadOptions& options) {
     return 0;
 }
 
-int loadLooseFile(FileCollection& collection, const LoadOptions& options) {
+int loadLooseFile(ContainerFiles& collection, const LoadOptions& options) {
     File file(baseName(collection.path));
     ContentDigests(collection.path).digestFile(file.crc, file.md5, file.sha1, true, options.useMD5, options.useSHA1);
     FileOps& ops = fileOps();
@@ -84,7 +84,7 @@ int loadLooseFile(FileCollection& collection, const LoadOptions& options) {
 
 bool isArchiveName(const std::string& path) { return isZipPath(baseName(path)); }
 
-int loadCollection(FileCollection& collection, const LoadOptions& options) {
+int loadCollection(ContainerFiles& collection, const LoadOptions& options) {
     collection.files.clear();
     collection.isZip = isArchiveName(collection.path);
     return collection.isZip ? loadArchive(collection, options) : loadLooseFile(collection, options);
@@ -109,7 +109,7 @@ const std::string* DisplacedEntries::find(const std::string& archivePath, const 
     return it == index_.end() ? nullptr : &moves_[it->second].movedTo;
 }
 
-int moveToFolder(const FileCollection& collection, const File& listed, const std::string& folder,
+int moveToFolder(const ContainerFiles& collection, const File& listed, const std::string& folder,
                  std::string* movedTo) {
     if (!collection.isZip) {
         return moveIntoFolder(collection.path, folder, baseName(collection.path), movedTo) == 0 ? 0 : kZipError;
@@ -119,7 +119,7 @@ int moveToFolder(const FileCollection& collection, const File& listed, const std
     {
         StagingFolder stage(folder);
         if (!stage.ok()) return kZipError;
-        UnZipUtil unzip(collection.path);
+        ZipReader unzip(collection.path);
         std::string written;
         int status = unzip.extractEntry(key, stage.path(), false, &written);
         unzip.close();
@@ -130,7 +130,7 @@ int moveToFolder(const FileCollection& collection, const File& listed, const std
         stage.track({});
     }
     // The copy is safely in `folder`; only now does the archive lose it.
-    UnZipUtil unzip(collection.path);
+    ZipReader unzip(collection.path);
     const int status = unzip.removeEntry(key);
     unzip.close();
     if (status != kZipOk) {
@@ -146,7 +146,7 @@ int moveToFolder(const FileCollection& collection, const File& listed, const std
 
 namespace {
 
-bool sameContent(const ZipEntryInfo& entry, const EntryKey& key) {
+bool sameContent(const ZipEntry& entry, const EntryKey& key) {
     return entry.crc32 == key.crc32 && entry.uncompressedSize == key.size;
 }
 
@@ -157,10 +157,10 @@ int keepOldEntries(const std::string& archivePath, const std::string& entryName,
                    const std::string& folder, DisplacedEntries* displaced) {
     // Moving out the last entry deletes the archive.
     while (pathExists(archivePath)) {
-        const ZipInfo info(archivePath);
+        const ZipListing info(archivePath);
         if (info.listStatus() != 0) return info.listStatus();
-        const ZipEntryInfo* other = nullptr;
-        for (const ZipEntryInfo& entry : info.entries()) {
+        const ZipEntry* other = nullptr;
+        for (const ZipEntry& entry : info.entries()) {
             if (entry.name == entryName && !sameContent(entry, wanted)) {
                 other = &entry;
                 break;
@@ -168,7 +168,7 @@ int keepOldEntries(const std::string& archivePath, const std::string& entryName,
         }
         if (other == nullptr) return 0;
         const EntryKey key{other->name, other->crc32, other->uncompressedSize};
-        FileCollection target(archivePath);
+        ContainerFiles target(archivePath);
         File old(other->name);
         old.crc = crcHex(key.crc32, true);
         old.size = std::to_string(key.size);
@@ -182,7 +182,7 @@ int keepOldEntries(const std::string& archivePath, const std::string& entryName,
 int addChecked(const std::string& archivePath, const std::string& source, const std::string& entryName,
                const EntryKey& expected) {
     const ExpectedContent content{expected.crc32, expected.size};
-    ZipUtil zip(archivePath);
+    ZipWriter zip(archivePath);
     int status = zip.open();
     if (status == kZipOk) status = zip.addFile(source, entryName, &content);
     const int closeStatus = zip.close();
@@ -191,7 +191,7 @@ int addChecked(const std::string& archivePath, const std::string& source, const 
 
 }  // namespace
 
-int copyToArchive(const FileCollection& collection, const File& listed, const std::string& archivePath,
+int copyToArchive(const ContainerFiles& collection, const File& listed, const std::string& archivePath,
                   const std::string& entryName, const std::string& keepReplacedIn, DisplacedEntries* displaced) {
     const EntryKey key = keyOf(listed);
     if (!keepReplacedIn.empty()) {
@@ -202,7 +202,7 @@ int copyToArchive(const FileCollection& collection, const File& listed, const st
 
     StagingFolder stage(dirName(archivePath));
     if (!stage.ok()) return kZipError;
-    UnZipUtil unzip(collection.path);
+    ZipReader unzip(collection.path);
     std::string written;
     const int status = unzip.extractEntry(key, stage.path(), false, &written);
     unzip.close();
@@ -225,7 +225,7 @@ std::vector<std::string> recoverLeftovers(const std::string& folder) {
         bool restorable = !original.empty() && original[0] != '.' && isArchiveName(original) &&
                           isRegularFile(path) && !pathExists(joinPath(folder, original));
         if (restorable) {
-            const ZipInfo info(path);
+            const ZipListing info(path);
             restorable = info.listStatus() == 0 && zipTestPassed(info.testZip());
         }
         if (restorable && renameNoReplace(path, joinPath(folder, original)) == 0) {

@@ -1,8 +1,8 @@
-// Loading a FileCollection from disk and moving its files about: the content
+// Loading a ContainerFiles from disk and moving its files about: the content
 // files of one archive, or one loose file.
 //
 // How to use:
-//   FileCollection c(folder + "/" + name);
+//   ContainerFiles c(folder + "/" + name);
 //   int status = loadCollection(c, {.test = true, .useMD5 = s.useMD5, .useSHA1 = s.useSHA1});
 //   const File listed = c.files[i];           // before identification
 //   copyToArchive(c, listed, folder + "/" + game + ".zip", romName);
@@ -21,7 +21,7 @@
 #include <tuple>
 #include <vector>
 
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
 
 #include "core/records.h"
 
@@ -42,7 +42,7 @@ bool isArchiveName(const std::string& path);
 // status counts as success); an archive that fails the test returns the
 // test's status and loads nothing; kZipFileUnreadable for a loose file
 // that cannot be opened. Loose files are named by their bare file name.
-int loadCollection(FileCollection& collection, const LoadOptions& options);
+int loadCollection(ContainerFiles& collection, const LoadOptions& options);
 
 // Names an archive's file as the listing showed it. Take it before
 // identification, which may set the file's size text to "-".
@@ -76,7 +76,7 @@ private:
 // (kZipEntryGone when the archive no longer holds that entry); on failure
 // the file is still where it was and no copy of it was left in `folder`.
 // `movedTo` receives the new path.
-int moveToFolder(const FileCollection& collection, const File& listed, const std::string& folder,
+int moveToFolder(const ContainerFiles& collection, const File& listed, const std::string& folder,
                  std::string* movedTo = nullptr);
 
 // Adds a copy of the file `listed` to the archive `archivePath` as
@@ -88,7 +88,7 @@ int moveToFolder(const FileCollection& collection, const File& listed, const std
 // folder (and noted in `displaced`), so a replacement never costs a user's
 // data; an entry of the source that an earlier copy displaced is taken from
 // where `displaced` says it went. 0, or the failing status.
-int copyToArchive(const FileCollection& collection, const File& listed, const std::string& archivePath,
+int copyToArchive(const ContainerFiles& collection, const File& listed, const std::string& archivePath,
                   const std::string& entryName, const std::string& keepReplacedIn = {},
                   DisplacedEntries* displaced = nullptr);
 

@@ -108,7 +108,7 @@ void FixJob::secondPass(SystemFolder& system, const std::vector<bool>& movedAsid
 }
 
 void FixJob::fixFile(SystemFolder& system, size_t index) {
-    FileCollection collection(system.pathOf(index));
+    ContainerFiles collection(system.pathOf(index));
     const int status = reload(system, index, collection, true);
     if (!zipTestPassed(status)) {
         moveAside(system, index, status);  // damaged since the first pass
@@ -119,10 +119,10 @@ void FixJob::fixFile(SystemFolder& system, size_t index) {
         // As listed: identification may change the size text.
         const File listed = collection.files[j];
         File& f = collection.files[j];
-        const std::vector<GenericRom> matches = identifyFile(f, find);
+        const std::vector<RomMatch> matches = identifyFile(f, find);
         if (matches.empty()) postFileMessage(text::cannotBeIdentified(f.name));
         CopyOutcome outcome;
-        for (const GenericRom& r : matches) {
+        for (const RomMatch& r : matches) {
             CopyOutcome step;
             switch (classifyMatch(r, system.name, currentFile(), f.name, PendingRule::MissingOrElsewhere)) {
                 case MatchClass::InPlace:
@@ -150,12 +150,12 @@ void FixJob::rebuildFromDisplaced(SystemFolder& system) {
     // Building one may displace another: the list grows while it is walked.
     for (size_t i = 0; i < displaced_.moves().size() && !cancelled(); ++i) {
         const std::string movedTo = displaced_.moves()[i].movedTo;
-        FileCollection source(movedTo);
+        ContainerFiles source(movedTo);
         if (loadCollection(source, loadOptions(false)) != 0 || source.isZip || source.files.size() != 1) continue;
         setCurrentFile(movedTo);
         const File listed = source.files[0];
         File f = listed;
-        for (const GenericRom& r : identifyFile(f, finder())) {
+        for (const RomMatch& r : identifyFile(f, finder())) {
             switch (classifyMatch(r, system.name, {}, f.name, PendingRule::MissingOrElsewhere)) {
                 case MatchClass::MisplacedMissing: rebuildMisplaced(system, source, 0, listed, f, r); break;
                 case MatchClass::ForeignMissing: rebuildForeign(source, listed, f, r); break;
@@ -165,7 +165,7 @@ void FixJob::rebuildFromDisplaced(SystemFolder& system) {
     }
 }
 
-void FixJob::backUp(const FileCollection& collection, const File& listed) {
+void FixJob::backUp(const ContainerFiles& collection, const File& listed) {
     errno = 0;
     int status = moveToFolder(collection, listed, backupFolder_);
     const int savedErrno = errno;
@@ -179,7 +179,7 @@ void FixJob::backUp(const FileCollection& collection, const File& listed) {
     failStep();
 }
 
-bool FixJob::namesAreSafe(const GenericRom& r, bool checkSystem) {
+bool FixJob::namesAreSafe(const RomMatch& r, bool checkSystem) {
     std::string refusal;
     if (checkSystem && !isSafeFileName(r.system)) refusal = unsafeNameMessage("System", r.system);
     else if (!isSafeGameName(r.game)) refusal = unsafeNameMessage("Game", r.game);
@@ -190,8 +190,8 @@ bool FixJob::namesAreSafe(const GenericRom& r, bool checkSystem) {
     return false;
 }
 
-FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, FileCollection& collection, size_t index,
-                                             const File& listed, File& f, const GenericRom& r) {
+FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, ContainerFiles& collection, size_t index,
+                                             const File& listed, File& f, const RomMatch& r) {
     postFileMessage(text::rebuiltTo(f.name, r));
     if (!namesAreSafe(r, false)) return {.failed = true};
     const std::string target = r.game + ".zip";
@@ -217,8 +217,8 @@ FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, FileCollectio
     return {};
 }
 
-FixJob::CopyOutcome FixJob::rebuildForeign(const FileCollection& collection, const File& listed, File& f,
-                                                 const GenericRom& r) {
+FixJob::CopyOutcome FixJob::rebuildForeign(const ContainerFiles& collection, const File& listed, File& f,
+                                                 const RomMatch& r) {
     postFileMessage(text::rebuiltTo(f.name, r));
     if (!namesAreSafe(r, true)) return {.failed = true};
     // Into the folder of the ROM's own system, where its next fix wants it.
@@ -236,7 +236,7 @@ FixJob::CopyOutcome FixJob::rebuildForeign(const FileCollection& collection, con
     return {};
 }
 
-void FixJob::renameCollection(SystemFolder& system, FileCollection& collection, size_t index,
+void FixJob::renameCollection(SystemFolder& system, ContainerFiles& collection, size_t index,
                               const std::string& newName) {
     system.files[index] = newName;
     setCurrentFile(newName);

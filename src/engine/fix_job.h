@@ -47,13 +47,13 @@ private:
     // (names swapped across two archives): such sets are built from the
     // copy in the backup folder, which stays there.
     void rebuildFromDisplaced(SystemFolder& system);
-    CopyOutcome rebuildMisplaced(SystemFolder& system, FileCollection& collection, size_t index, const File& listed,
-                                 File& f, const GenericRom& r);
-    CopyOutcome rebuildForeign(const FileCollection& collection, const File& listed, File& f, const GenericRom& r);
+    CopyOutcome rebuildMisplaced(SystemFolder& system, ContainerFiles& collection, size_t index, const File& listed,
+                                 File& f, const RomMatch& r);
+    CopyOutcome rebuildForeign(const ContainerFiles& collection, const File& listed, File& f, const RomMatch& r);
     // Refuses (and reports) a match whose names cannot make a file.
-    bool namesAreSafe(const GenericRom& r, bool checkSystem);
-    void backUp(const FileCollection& collection, const File& listed);
-    void renameCollection(SystemFolder& system, FileCollection& collection, size_t index, const std::string& newName);
+    bool namesAreSafe(const RomMatch& r, bool checkSystem);
+    void backUp(const ContainerFiles& collection, const File& listed);
+    void renameCollection(SystemFolder& system, ContainerFiles& collection, size_t index, const std::string& newName);
 
     std::string backupFolder_;
     // Every entry this job moved aside to make room, in every system.

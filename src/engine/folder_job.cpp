@@ -132,7 +132,7 @@ SystemFolder FolderJob::openSystemFolder(const std::string& name, bool& opened, 
 }
 
 RomFinder FolderJob::finder() {
-    return [this](std::vector<GenericRom>& found, const std::string& crc, const std::string& size,
+    return [this](std::vector<RomMatch>& found, const std::string& crc, const std::string& size,
                   const std::string& md5, const std::string& sha1) { db_->findRom(found, crc, size, md5, sha1); };
 }
 
@@ -145,7 +145,7 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
         paths.size(),
         [&paths, opts](size_t i, LoadedItem& out) {
             out.stamp = stampOf(paths[i]);
-            out.collection = FileCollection(paths[i]);
+            out.collection = ContainerFiles(paths[i]);
             out.status = loadCollection(out.collection, opts);
         },
         options_.loadThreads);
@@ -171,7 +171,7 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors) {
             return;
         }
         for (File& f : item.collection.files) {
-            for (const GenericRom& r : identifyFile(f, find)) {
+            for (const RomMatch& r : identifyFile(f, find)) {
                 if (isInPlace(r, system.name, currentFile_, f.name))
                     db_->setHave(f.crc, f.size, r.name, r.game, r.system);
             }
@@ -179,7 +179,7 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors) {
     });
 }
 
-int FolderJob::reload(const SystemFolder& system, size_t index, FileCollection& collection, bool test) {
+int FolderJob::reload(const SystemFolder& system, size_t index, ContainerFiles& collection, bool test) {
     if (test && index < system.tested.size() && system.tested[index].stamp.valid &&
         stampOf(collection.path) == system.tested[index].stamp) {
         if (!zipTestPassed(system.tested[index].status)) return system.tested[index].status;

@@ -122,7 +122,7 @@ protected:
 
     // Loads a file of the listing again. With `test`, an archive tested by the
     // first pass and unchanged since is not read again.
-    int reload(const SystemFolder& system, size_t index, FileCollection& collection, bool test);
+    int reload(const SystemFolder& system, size_t index, ContainerFiles& collection, bool test);
 
 private:
     // Resolves the system's folder (created when missing), recovers what a

@@ -2,8 +2,8 @@
 
 namespace quorvane {
 
-std::vector<GenericRom> identifyFile(File& file, const RomFinder& find) {
-    std::vector<GenericRom> matches;
+std::vector<RomMatch> identifyFile(File& file, const RomFinder& find) {
+    std::vector<RomMatch> matches;
     find(matches, file.crc, file.size, file.md5, file.sha1);
     if (matches.empty()) {
         file.size = std::string("-");  // not `= "-"`: GCC 12 warns wrongly (-Wrestrict) there
@@ -12,12 +12,12 @@ std::vector<GenericRom> identifyFile(File& file, const RomFinder& find) {
     return matches;
 }
 
-bool isInPlace(const GenericRom& match, const std::string& system, const std::string& containerName,
+bool isInPlace(const RomMatch& match, const std::string& system, const std::string& containerName,
                const std::string& entryName) {
     return match.system == system && containerName == match.game + ".zip" && entryName == match.name;
 }
 
-MatchClass classifyMatch(const GenericRom& match, const std::string& system, const std::string& containerName,
+MatchClass classifyMatch(const RomMatch& match, const std::string& system, const std::string& containerName,
                          const std::string& entryName, PendingRule rule) {
     const bool pending = isPending(match, rule);
     if (match.system == system) {

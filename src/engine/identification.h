@@ -12,20 +12,20 @@ namespace quorvane {
 
 // The catalogue's content lookup (Catalogue::findRom in the jobs): appends
 // the ROMs whose CRC-32 and size match and whose digests do not disagree.
-using RomFinder = std::function<void(std::vector<GenericRom>& found, const std::string& crc, const std::string& size,
+using RomFinder = std::function<void(std::vector<RomMatch>& found, const std::string& crc, const std::string& size,
                                      const std::string& md5, const std::string& sha1)>;
 
 // Looks `file` up by CRC and size; when nothing matches, again with the size
 // "-" that the catalogue stores for ROMs without a usable size. In that case
 // the file's size becomes "-" (whatever the second lookup finds), so every
 // later status update for it names the same key.
-std::vector<GenericRom> identifyFile(File& file, const RomFinder& find);
+std::vector<RomMatch> identifyFile(File& file, const RomFinder& find);
 
 // The file named `entryName` inside the file `containerName` (a bare file
 // name) is in place for `match` when the match belongs to `system`, the
 // container is named after the match's game + ".zip" and the entry after the
 // ROM. Case-sensitive throughout.
-bool isInPlace(const GenericRom& match, const std::string& system, const std::string& containerName,
+bool isInPlace(const RomMatch& match, const std::string& system, const std::string& containerName,
                const std::string& entryName);
 
 enum class MatchClass {
@@ -44,12 +44,12 @@ enum class PendingRule {
     MissingOrElsewhere,  // "N" and "P": all but "Y"
 };
 
-MatchClass classifyMatch(const GenericRom& match, const std::string& system, const std::string& containerName,
+MatchClass classifyMatch(const RomMatch& match, const std::string& system, const std::string& containerName,
                          const std::string& entryName, PendingRule rule = PendingRule::OnlyMissing);
 
-inline bool isMissing(const GenericRom& match) { return match.status == std::string(1, kStatusMissing); }
-inline bool isHad(const GenericRom& match) { return match.status == std::string(1, kStatusHave); }
-inline bool isPending(const GenericRom& match, PendingRule rule) {
+inline bool isMissing(const RomMatch& match) { return match.status == std::string(1, kStatusMissing); }
+inline bool isHad(const RomMatch& match) { return match.status == std::string(1, kStatusHave); }
+inline bool isPending(const RomMatch& match, PendingRule rule) {
     return rule == PendingRule::OnlyMissing ? isMissing(match) : !isHad(match);
 }
 

@@ -35,7 +35,7 @@ FileStamp stampOf(const std::string& path);
 
 struct LoadedItem {
     size_t index = 0;
-    FileCollection collection;
+    ContainerFiles collection;
     int status = 0;
     FileStamp stamp;  // taken before the load started
 };

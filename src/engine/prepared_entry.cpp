@@ -12,9 +12,9 @@
 #include "archive/dos_time.h"
 #include "archive/minizip_io.h"
 #include "archive/zip_entry_io.h"
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
 #include "archive/zip_status.h"
-#include "archive/zip_util.h"
+#include "archive/zip_writer.h"
 #include "core/file_util.h"
 
 namespace quorvane {
@@ -25,7 +25,7 @@ constexpr uLong kDeflateOptionBits = 0x0006;
 constexpr uLong kEncryptedBit = 0x0001;
 
 // The first entry that matches `key`, made current; false when there is none.
-bool locateEntry(const ZipSource& source, const EntryKey& key, ZipEntryInfo& entry, unz_file_info64& info) {
+bool locateEntry(const ZipSource& source, const EntryKey& key, ZipEntry& entry, unz_file_info64& info) {
     for (int status = unzGoToFirstFile(source.zip); status == UNZ_OK; status = unzGoToNextFile(source.zip)) {
         if (readCurrentEntryInfo(source, entry, &info) != UNZ_OK) return false;
         if (key.matches(entry)) return true;
@@ -48,7 +48,7 @@ int writeRawEntry(zipFile zip, const std::string& name, const zip_fileinfo& info
     return status != ZIP_OK ? status : closeEntry;
 }
 
-// As ZipUtil::addFile: the archive is written anew beside itself (an entry of
+// As ZipWriter::addFile: the archive is written anew beside itself (an entry of
 // that name left out) and put in place, never extended where it lies.
 int writeToArchive(const std::string& archivePath, const std::string& name, const zip_fileinfo& info,
                    uLong flagBits, const std::string& bytes, uint64_t size, uint32_t crc, ArchiveHolds holds) {
@@ -92,7 +92,7 @@ bool prepareLooseFile(const std::string& path, PreparedEntry& out) {
     ::close(fd);
     if (!ok) return false;
 
-    // The settings minizip uses when ZipUtil::addFile deflates a file.
+    // The settings minizip uses when ZipWriter::addFile deflates a file.
     z_stream z{};
     if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY) != Z_OK)
         return false;
@@ -129,7 +129,7 @@ int addPreparedEntry(const std::string& archivePath, const std::string& entryNam
 bool isDeflatedEntry(const std::string& sourceZip, const EntryKey& key) {
     unzFile unz = openUnzip(sourceZip, systemFileOps());
     if (!unz) return false;
-    ZipEntryInfo entry;
+    ZipEntry entry;
     unz_file_info64 info{};
     const bool deflated = locateEntry(ZipSource{unz, sourceZip, systemFileOps()}, key, entry, info) &&
                           entry.method == Z_DEFLATED && (entry.flag & kEncryptedBit) == 0 &&
@@ -143,7 +143,7 @@ int copyEntryRaw(const std::string& sourceZip, const EntryKey& key, const std::s
     unzFile unz = openUnzip(sourceZip, systemFileOps());
     if (!unz) return kZipError;
     const ZipSource source{unz, sourceZip, systemFileOps()};
-    ZipEntryInfo entry;
+    ZipEntry entry;
     unz_file_info64 info{};
     std::string bytes;
     int status = kZipError;

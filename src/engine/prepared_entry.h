@@ -8,7 +8,7 @@
 //   addPreparedEntry(archivePath, romName, p) // later, on the job's thread
 //   copyEntryRaw(sourceZip, entry, archivePath, romName)
 //
-// addPreparedEntry writes the same bytes ZipUtil::addFile would write for
+// addPreparedEntry writes the same bytes ZipWriter::addFile would write for
 // the same file (same deflate settings, date and header fields); the
 // deflating merely happened earlier.
 #pragma once
@@ -17,8 +17,8 @@
 #include <ctime>
 #include <string>
 
-#include "archive/zip_info.h"
-#include "archive/zip_util.h"
+#include "archive/zip_listing.h"
+#include "archive/zip_writer.h"
 #include "core/records.h"
 
 namespace quorvane {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
 #include "archive/zip_status.h"
 #include "core/file_util.h"
 #include "core/names.h"
@@ -72,7 +72,7 @@ JobResult RebuildJob::execute() {
             loader->next(item);
             const bool changed = !(stampOf(sourceFiles[i]) == item.stamp);
             if (changed) {
-                item.collection = FileCollection(sourceFiles[i]);
+                item.collection = ContainerFiles(sourceFiles[i]);
                 item.status = loadCollection(item.collection, loadOptions(true));
             }
             prepared_ = takePrepared(i, changed);
@@ -94,13 +94,13 @@ JobResult RebuildJob::execute() {
     return {JobResult::Refresh::Games, {}};
 }
 
-void RebuildJob::rebuildFile(FileCollection& collection) {
+void RebuildJob::rebuildFile(ContainerFiles& collection) {
     for (size_t j = 0; j < collection.files.size(); ++j) rebuildEntry(collection, j, collection.files[j]);
 }
 
-void RebuildJob::rebuildEntry(const FileCollection& collection, size_t index, File& f) {
+void RebuildJob::rebuildEntry(const ContainerFiles& collection, size_t index, File& f) {
     const File listed = collection.files[index];
-    const std::vector<GenericRom> matches = identifyFile(f, lockedFinder());
+    const std::vector<RomMatch> matches = identifyFile(f, lockedFinder());
     if (matches.size() == 1) {
         if (isPending(matches[0], kRule)) build(collection, listed, f, matches[0]);
         return;
@@ -113,7 +113,7 @@ void RebuildJob::rebuildEntry(const FileCollection& collection, size_t index, Fi
         selected = std::move(answer.selectedGames);
     }
     if (dupesBehaviour.neverBuild) return;
-    for (const GenericRom& r : matches) {
+    for (const RomMatch& r : matches) {
         if (!isPending(r, kRule)) continue;
         bool wanted = true;
         if (dupesBehaviour.onlyNameMatches) wanted = r.name == f.name;
@@ -122,7 +122,7 @@ void RebuildJob::rebuildEntry(const FileCollection& collection, size_t index, Fi
     }
 }
 
-void RebuildJob::build(const FileCollection& collection, const File& listed, const File& f, const GenericRom& r) {
+void RebuildJob::build(const ContainerFiles& collection, const File& listed, const File& f, const RomMatch& r) {
     std::string refusal;
     if (!isSafeFileName(r.system)) refusal = unsafeNameMessage("System", r.system);
     else if (!isSafeGameName(r.game)) refusal = unsafeNameMessage("Game", r.game);
@@ -148,12 +148,12 @@ void RebuildJob::build(const FileCollection& collection, const File& listed, con
     db().setHave(f.crc, f.size, r.name, r.game, r.system);
 }
 
-int RebuildJob::copyInto(const FileCollection& collection, const File& listed, const std::string& archive,
+int RebuildJob::copyInto(const ContainerFiles& collection, const File& listed, const std::string& archive,
                             const std::string& entryName) {
     // Entries of that name already there are someone's files: they go to a
     // backup folder (made on first need) before the right ROM replaces them.
     const bool existed = pathExists(archive);
-    if (existed && ZipInfo(archive).find(entryName) >= 0) {
+    if (existed && ZipListing(archive).find(entryName) >= 0) {
         if (replacedBackupFolder_.empty()) {
             replacedBackupFolder_ = settings().backupDir + text::backupFolderName(std::time(nullptr));
             makeFolders(replacedBackupFolder_);
@@ -186,7 +186,7 @@ std::shared_ptr<PreparedEntry> RebuildJob::takePrepared(size_t index, bool disca
 }
 
 RomFinder RebuildJob::lockedFinder() {
-    return [this](std::vector<GenericRom>& found, const std::string& crc, const std::string& size,
+    return [this](std::vector<RomMatch>& found, const std::string& crc, const std::string& size,
                   const std::string& md5, const std::string& sha1) {
         std::lock_guard lock(dbMutex_);
         db().findRom(found, crc, size, md5, sha1);
@@ -195,7 +195,7 @@ RomFinder RebuildJob::lockedFinder() {
 
 bool RebuildJob::worthPreparing(const File& f) {
     File probe = f;
-    for (const GenericRom& r : identifyFile(probe, lockedFinder())) {
+    for (const RomMatch& r : identifyFile(probe, lockedFinder())) {
         if (isPending(r, kRule)) return true;
     }
     return false;
@@ -208,7 +208,7 @@ std::unique_ptr<OrderedLoader> RebuildJob::startSourceLoader() {
         [this, opts](size_t i, LoadedItem& out) {
             const std::string& path = sourceFiles[i];
             out.stamp = stampOf(path);
-            out.collection = FileCollection(path);
+            out.collection = ContainerFiles(path);
             out.status = loadCollection(out.collection, opts);
             if (out.status != 0 || out.collection.isZip || out.collection.files.size() != 1) return;
             const File& f = out.collection.files[0];

@@ -37,11 +37,11 @@ private:
     // Where entries replaced in a target archive are kept; empty until needed.
     std::string replacedBackupFolder_;
 
-    void rebuildFile(FileCollection& collection);
-    void rebuildEntry(const FileCollection& collection, size_t index, File& f);
+    void rebuildFile(ContainerFiles& collection);
+    void rebuildEntry(const ContainerFiles& collection, size_t index, File& f);
     // `listed`: the file as loaded; `f`: as identified (its size may be "-").
-    void build(const FileCollection& collection, const File& listed, const File& f, const GenericRom& r);
-    int copyInto(const FileCollection& collection, const File& listed, const std::string& archive,
+    void build(const ContainerFiles& collection, const File& listed, const File& f, const RomMatch& r);
+    int copyInto(const ContainerFiles& collection, const File& listed, const std::string& archive,
                  const std::string& entryName);
     std::unique_ptr<OrderedLoader> startSourceLoader();
     // Whether a missing ROM has this content: only such files are deflated
@@ -55,7 +55,7 @@ private:
     bool fromFolder_;
     std::string sourceFolder_;
     std::vector<std::string> sourceFiles;
-    DupesBehaviour dupesBehaviour;
+    DuplicatePolicy dupesBehaviour;
     unsigned loadThreads_;
     // The loader's workers look ROMs up while this thread updates them.
     std::mutex dbMutex_;

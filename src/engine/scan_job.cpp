@@ -45,10 +45,10 @@ void ScanJob::secondPass(const SystemFolder& system) {
     const RomFinder find = finder();
     eachListedFile(system, false, [&](size_t, LoadedItem& item) {
         for (File& f : item.collection.files) {
-            const std::vector<GenericRom> matches = identifyFile(f, find);
+            const std::vector<RomMatch> matches = identifyFile(f, find);
             if (matches.empty()) postFileMessage(text::cannotBeIdentified(f.name));
             bool wanted = false;
-            for (const GenericRom& r : matches) {
+            for (const RomMatch& r : matches) {
                 switch (classifyMatch(r, system.name, currentFile(), f.name)) {
                     case MatchClass::InPlace: wanted = true; break;
                     case MatchClass::MisplacedMissing:

@@ -68,7 +68,7 @@ bool CatalogueJobs::startExport(JobHost& host, ExportRequest request) {
 }
 
 bool CatalogueJobs::startIdentify(JobHost& host, const Settings& settings, std::vector<std::string> archives,
-                                  std::function<void(std::vector<GenericRom>)> done) {
+                                  std::function<void(std::vector<RomMatch>)> done) {
     return runner_.start(std::make_unique<IdentifyJob>(catalogue_, host, std::move(archives), settings.useMD5,
                                                        settings.useSHA1, std::move(done)));
 }

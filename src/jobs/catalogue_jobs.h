@@ -64,7 +64,7 @@ public:
     // thread. Identification only reads, so it runs on a catalogue that is in
     // use or read-only too.
     bool startIdentify(JobHost& host, const Settings& settings, std::vector<std::string> archives,
-                       std::function<void(std::vector<GenericRom>)> done);
+                       std::function<void(std::vector<RomMatch>)> done);
 
 private:
     // Whether the catalogue can be used; otherwise the host is told why.

@@ -20,14 +20,14 @@ int EntryWriter::open() {
     return zip_ ? kZipOk : kZipError;
 }
 
-int EntryWriter::readHeader(int status, ZipEntryInfo& entry) {
+int EntryWriter::readHeader(int status, ZipEntry& entry) {
     if (status == UNZ_OK) status = readCurrentEntryInfo(ZipSource{zip_, path_, *ops_}, entry);
     if (status == UNZ_END_OF_LIST_OF_FILE) atEnd_ = true;
     else if (status != UNZ_OK) walkStatus_ = status;
     return status;
 }
 
-int EntryWriter::first(ZipEntryInfo& entry) {
+int EntryWriter::first(ZipEntry& entry) {
     if (!zip_) return kZipError;
     unz_global_info64 global{};
     if (unzGetGlobalInfo64(zip_, &global) != UNZ_OK) return walkStatus_ = kZipError;
@@ -38,7 +38,7 @@ int EntryWriter::first(ZipEntryInfo& entry) {
     return readHeader(unzGoToFirstFile(zip_), entry);
 }
 
-int EntryWriter::next(ZipEntryInfo& entry) {
+int EntryWriter::next(ZipEntry& entry) {
     if (!zip_) return kZipError;
     return readHeader(unzGoToNextFile(zip_), entry);
 }
@@ -48,7 +48,7 @@ std::string EntryWriter::walkError() const {
            ")";
 }
 
-WrittenEntry EntryWriter::writeCurrent(const ZipEntryInfo& entry, const std::string& folder, const std::string& name,
+WrittenEntry EntryWriter::writeCurrent(const ZipEntry& entry, const std::string& folder, const std::string& name,
                                        bool sync) {
     return writeEntryToFolder(ZipSource{zip_, path_, *ops_}, entry, folder, name, sync);
 }

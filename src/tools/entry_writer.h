@@ -5,7 +5,7 @@
 // How to use:
 //   EntryWriter archive(path);
 //   if (archive.open() != 0) ...;
-//   ZipEntryInfo entry;
+//   ZipEntry entry;
 //   for (int s = archive.first(entry); s == 0; s = archive.next(entry)) {
 //       WrittenEntry w = archive.writeCurrent(entry, folder, entryFileName(entry.name), false);
 //       if (w.status != 0) report(w.why);
@@ -21,7 +21,7 @@
 
 #include "archive/entry_output.h"
 #include "archive/file_ops.h"
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
 
 namespace quorvane {
 
@@ -36,8 +36,8 @@ public:
     int open();
     // Reads the first (next) entry's header into `entry`: 0, or non-zero at
     // the end of the directory or when it cannot be walked (see reachedEnd).
-    int first(ZipEntryInfo& entry);
-    int next(ZipEntryInfo& entry);
+    int first(ZipEntry& entry);
+    int next(ZipEntry& entry);
     // After the walk: true when it stopped at the end of the directory.
     bool reachedEnd() const { return atEnd_; }
     std::string walkError() const;
@@ -45,11 +45,11 @@ public:
     // Writes the current entry's data, checked for length and CRC, into
     // `folder` as `name` or a free variant; with `sync` the file and the
     // folder are flushed to disk before this returns.
-    WrittenEntry writeCurrent(const ZipEntryInfo& entry, const std::string& folder, const std::string& name,
+    WrittenEntry writeCurrent(const ZipEntry& entry, const std::string& folder, const std::string& name,
                               bool sync);
 
 private:
-    int readHeader(int status, ZipEntryInfo& entry);
+    int readHeader(int status, ZipEntry& entry);
 
     std::string path_;
     FileOps* ops_;

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "archive/content_digests.h"
-#include "archive/unzip_util.h"
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
+#include "archive/zip_reader.h"
 #include "archive/zip_status.h"
-#include "archive/zip_util.h"
+#include "archive/zip_writer.h"
 #include "core/file_util.h"
 #include "core/names.h"
 #include "core/text.h"
@@ -88,14 +88,14 @@ std::string inQuotes(const std::string& name) { return "\"" + name + "\""; }
 
 // The entries of the listed archive named `entryName` whose content is not the
 // source's; the index of each in the central directory.
-int entriesToKeep(const ZipInfo& info, const std::string& source, const std::string& entryName,
+int entriesToKeep(const ZipListing& info, const std::string& source, const std::string& entryName,
                   std::vector<int>& out, std::string& why) {
     std::string crc, md5, sha1;
     bool digested = false;
     std::error_code ec;
     const std::uintmax_t size = std::filesystem::file_size(source, ec);
     for (int i = 0; i < info.count(); ++i) {
-        const ZipEntryInfo& e = info.entry(i);
+        const ZipEntry& e = info.entry(i);
         if (e.name != entryName) continue;
         if (!digested && !ContentDigests(source).digestFile(crc, md5, sha1, true, false, false)) {
             why = "it cannot be read";
@@ -110,19 +110,19 @@ int entriesToKeep(const ZipInfo& info, const std::string& source, const std::str
 
 // Writes the entries of `archive` at `indices` (ascending) into `folder`,
 // each checked against the listing, synced, under its own file name.
-int keepEntries(const std::string& archive, const ZipInfo& info, const std::vector<int>& indices,
+int keepEntries(const std::string& archive, const ZipListing& info, const std::vector<int>& indices,
                 const std::string& folder, std::vector<std::string>& keptPaths, std::string& why) {
     EntryWriter reader(archive);
     if (reader.open() != kZipOk) {
         why = "the archive cannot be opened";
         return kZipError;
     }
-    ZipEntryInfo e;
+    ZipEntry e;
     size_t next = 0;
     int index = 0;
     for (int s = reader.first(e); s == UNZ_OK && next < indices.size(); s = reader.next(e), ++index) {
         if (index != indices[next]) continue;
-        const ZipEntryInfo& listed = info.entry(index);
+        const ZipEntry& listed = info.entry(index);
         if (e.name != listed.name || e.crc32 != listed.crc32 || e.uncompressedSize != listed.uncompressedSize) {
             why = "the archive changed while it was read";
             return kZipError;
@@ -158,7 +158,7 @@ ZipperResult zipOne(const std::string& path, ZipperBackup& backup) {
     };
     if (!isRegularFile(path)) return fail(kZipSourceMissing, "the file is gone");
     if (pathExists(archive)) {
-        const ZipInfo info(archive);
+        const ZipListing info(archive);
         if (info.listStatus() != kZipOk)
             return fail(info.listStatus(), "the archive cannot be read (" + zipStatusText(info.listStatus()) + ")");
         std::vector<int> replaced;
@@ -172,7 +172,7 @@ ZipperResult zipOne(const std::string& path, ZipperBackup& backup) {
                 return fail(status, why);
         }
     }
-    ZipUtil zip(archive);
+    ZipWriter zip(archive);
     int status = zip.open();
     if (status == kZipOk) status = zip.addFile(path, entryName);
     const int closed = zip.close();
@@ -197,7 +197,7 @@ ZipperResult unzipOne(const std::string& path) {
     }
     const std::string parent = dirName(path);
     const std::string folder = parent.empty() ? "." : parent;
-    ZipEntryInfo e;
+    ZipEntry e;
     std::string last;
     for (int s = archive.first(e); s == UNZ_OK; s = archive.next(e)) {
         last = e.name;

@@ -1,7 +1,7 @@
 // The ROM identifier: what the entries of some zip archives are.
 //
 // How to use:
-//   std::vector<GenericRom> hits = identifyArchives(db, paths, useMD5, useSHA1);
+//   std::vector<RomMatch> hits = identifyArchives(db, paths, useMD5, useSHA1);
 //   IdentifiedList list; list.append(hits);
 //   jobs.startRebuild(host, settings, list.rebuildAllPaths());   // "Rebuild All"
 // The front ends run identification as a job (CatalogueJobs::startIdentify)
@@ -34,25 +34,25 @@ inline constexpr const char* kIdentifyAction = "Identifying files...";
 // Stops early (with what it found so far) when `host` has a cancel request.
 // Each input that cannot be read is posted to `host` (a message and a failed
 // step) and added to `unreadable`, when given.
-std::vector<GenericRom> identifyArchives(Catalogue& db, const std::vector<std::string>& paths, bool useMD5,
+std::vector<RomMatch> identifyArchives(Catalogue& db, const std::vector<std::string>& paths, bool useMD5,
                                          bool useSHA1, JobHost* host = nullptr,
                                          std::vector<std::string>* unreadable = nullptr);
 
 // The message for an archive that cannot be listed (`listStatus` from
-// ZipInfo), and for an entry whose data cannot be read.
+// ZipListing), and for an entry whose data cannot be read.
 std::string unreadableArchiveText(const std::string& path, int listStatus);
 std::string unreadableEntryText(const std::string& path, const std::string& entryName);
 
 // The file name part of a hit's archive path, as the grid's first text column.
-std::string identifiedFileName(const GenericRom& hit);
+std::string identifiedFileName(const RomMatch& hit);
 
 // The identifier's lines, in the order found; they accumulate until cleared.
 class IdentifiedList {
 public:
-    void append(const std::vector<GenericRom>& hits) { items_.insert(items_.end(), hits.begin(), hits.end()); }
+    void append(const std::vector<RomMatch>& hits) { items_.insert(items_.end(), hits.begin(), hits.end()); }
     void clear() { items_.clear(); }
     bool empty() const { return items_.empty(); }
-    const std::vector<GenericRom>& items() const { return items_; }
+    const std::vector<RomMatch>& items() const { return items_; }
 
     // "Rebuild this" on grid row `row` (row 0 is the header): the archive of
     // that line unless its ROM is had already. Empty for the header or a row
@@ -63,7 +63,7 @@ public:
     std::vector<std::string> rebuildAllPaths() const;
 
 private:
-    std::vector<GenericRom> items_;
+    std::vector<RomMatch> items_;
 };
 
 // Identification as a job: progress per archive, `done` receives the hits on
@@ -71,7 +71,7 @@ private:
 class IdentifyJob final : public WorkerJob {
 public:
     IdentifyJob(std::shared_ptr<Catalogue> db, JobHost& host, std::vector<std::string> paths, bool useMD5,
-                bool useSHA1, std::function<void(std::vector<GenericRom>)> done);
+                bool useSHA1, std::function<void(std::vector<RomMatch>)> done);
     bool prepare() override;
     JobResult execute() override;
 
@@ -80,7 +80,7 @@ private:
     JobHost& host_;
     std::vector<std::string> paths_;
     bool useMD5_, useSHA1_;
-    std::function<void(std::vector<GenericRom>)> done_;
+    std::function<void(std::vector<RomMatch>)> done_;
 };
 
 }  // namespace quorvane

@@ -49,12 +49,12 @@ DuplicatesDialog::DuplicatesDialog(QWidget* parent)
 }
 
 void DuplicatesDialog::showDupes(const std::string& fileName, const std::string& archivePath,
-                              const std::vector<GenericRom>& matches, std::function<void(DupesAnswer)> answered) {
+                              const std::vector<RomMatch>& matches, std::function<void(DupesAnswer)> answered) {
     answered_ = std::move(answered);
     romsList_->clear();
     filename_->setText(QString::fromStdString(fileName));
     zipname_->setText(QString::fromStdString(archivePath));
-    for (const GenericRom& m : matches) romsList_->addItem(QString::fromStdString(m.game));
+    for (const RomMatch& m : matches) romsList_->addItem(QString::fromStdString(m.game));
     show();
     raise();
 }

@@ -19,7 +19,7 @@ class DuplicatesDialog final : public QWidget {
 public:
     explicit DuplicatesDialog(QWidget* parent = nullptr);
 
-    void showDupes(const std::string& fileName, const std::string& archivePath, const std::vector<GenericRom>& matches,
+    void showDupes(const std::string& fileName, const std::string& archivePath, const std::vector<RomMatch>& matches,
                    std::function<void(DupesAnswer)> answered);
     // The OK button.
     void answer();

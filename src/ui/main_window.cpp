@@ -21,8 +21,8 @@
 #include "ui/arrangement.h"
 #include "ui/export_formats_window.h"
 #include "ui/game_roms_window.h"
-#include "ui/gui_thread.h"
 #include "ui/games_window.h"
+#include "ui/gui_thread.h"
 #include "ui/messages_window.h"
 #include "ui/preferences_dialog.h"
 #include "ui/progress_dialog.h"
@@ -459,7 +459,7 @@ void MainWindow::toggleSystems() {
 void MainWindow::toggleGames() { games_->setVisible(!games_->isVisible()); }
 
 void MainWindow::askDuplicates(const std::string& fileName, const std::string& archivePath,
-                              const std::vector<GenericRom>& matches, std::function<void(DupesAnswer)> answered) {
+                              const std::vector<RomMatch>& matches, std::function<void(DupesAnswer)> answered) {
     tools_->askDuplicates(fileName, archivePath, matches, std::move(answered));
 }
 

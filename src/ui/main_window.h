@@ -82,7 +82,7 @@ public:
 
     // JobViews
     void askDuplicates(const std::string& fileName, const std::string& archivePath,
-                       const std::vector<GenericRom>& matches, std::function<void(DupesAnswer)> answered) override;
+                       const std::vector<RomMatch>& matches, std::function<void(DupesAnswer)> answered) override;
     QWidget* dialogParent() override { return this; }
 
     void arrangeWindows();

@@ -75,7 +75,7 @@ bool QtJobHost::askYesAbort(const std::string& text) {
 }
 
 DupesAnswer QtJobHost::askDuplicates(const std::string& fileName, const std::string& archivePath,
-                                     const std::vector<GenericRom>& matches) {
+                                     const std::vector<RomMatch>& matches) {
     // The dialog is not modal: the job waits on the answer, the GUI stays live.
     auto promise = std::make_shared<std::promise<DupesAnswer>>();
     std::future<DupesAnswer> answer = promise->get_future();

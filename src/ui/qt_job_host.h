@@ -20,7 +20,7 @@ public:
     // Shows the duplicate dialog without blocking; `answered` is called on
     // the GUI thread once the person has chosen.
     virtual void askDuplicates(const std::string& fileName, const std::string& archivePath,
-                               const std::vector<GenericRom>& matches,
+                               const std::vector<RomMatch>& matches,
                                std::function<void(DupesAnswer)> answered) = 0;
     virtual QWidget* dialogParent() = 0;
 };
@@ -38,7 +38,7 @@ public:
     bool askYesIgnore(const std::string& text) override;
     bool askYesAbort(const std::string& text) override;
     DupesAnswer askDuplicates(const std::string& fileName, const std::string& archivePath,
-                              const std::vector<GenericRom>& matches) override;
+                              const std::vector<RomMatch>& matches) override;
 
 protected:
     void onStartProgress(const std::string& action, int maximum) override;

@@ -82,7 +82,7 @@ void RomIdentifierWindow::dropEvent(QDropEvent* event) {
 bool RomIdentifierWindow::identify(const std::vector<std::string>& paths) {
     if (paths.empty()) return false;
     const bool started = database_.jobs().startIdentify(host_, settings_, paths,
-                                                    [this](std::vector<GenericRom> hits) {
+                                                    [this](std::vector<RomMatch> hits) {
                                                         QMetaObject::invokeMethod(
                                                             this, [this, hits = std::move(hits)] { addHits(hits); },
                                                             Qt::QueuedConnection);
@@ -91,7 +91,7 @@ bool RomIdentifierWindow::identify(const std::vector<std::string>& paths) {
     return started;
 }
 
-void RomIdentifierWindow::addHits(const std::vector<GenericRom>& hits) {
+void RomIdentifierWindow::addHits(const std::vector<RomMatch>& hits) {
     list_.append(hits);
     redraw();
 }
@@ -116,7 +116,7 @@ void RomIdentifierWindow::redraw() {
     const int widths[] = {16, 100, 150, 300, 500};
     for (int c = 0; c < 5; ++c) result_->setColumnWidth(c, widths[c]);
     for (size_t i = 0; i < items.size(); ++i) {
-        const GenericRom& hit = items[i];
+        const RomMatch& hit = items[i];
         const int row = static_cast<int>(i);
         auto* icon = new QTableWidgetItem(hitIcon(hit.status), QString());
         icon->setData(Qt::UserRole, QString::fromStdString(hit.status));

@@ -23,7 +23,7 @@ public:
     void open();
     // What a drop does: identification runs as a job; its hits become lines.
     bool identify(const std::vector<std::string>& paths);
-    void addHits(const std::vector<GenericRom>& hits);
+    void addHits(const std::vector<RomMatch>& hits);
     void clearList();
     void rebuildThis();
     void rebuildAll();

@@ -28,7 +28,7 @@ ToolWindows::ToolWindows(QWidget& owner, const Settings& settings, JobHost& host
 ToolWindows::~ToolWindows() = default;
 
 void ToolWindows::askDuplicates(const std::string& fileName, const std::string& archivePath,
-                                const std::vector<GenericRom>& matches, std::function<void(DupesAnswer)> answered) {
+                                const std::vector<RomMatch>& matches, std::function<void(DupesAnswer)> answered) {
     dupeList_->showDupes(fileName, archivePath, matches, std::move(answered));
 }
 

@@ -30,7 +30,7 @@ public:
     ~ToolWindows();
 
     void askDuplicates(const std::string& fileName, const std::string& archivePath,
-                       const std::vector<GenericRom>& matches, std::function<void(DupesAnswer)> answered);
+                       const std::vector<RomMatch>& matches, std::function<void(DupesAnswer)> answered);
 
     DuplicatesDialog& dupeList() { return *dupeList_; }
     StatsWindow& stats() { return *stats_; }

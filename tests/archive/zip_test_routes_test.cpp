@@ -1,4 +1,4 @@
-// ZipInfo lists and tests most archives without minizip (a plain directory
+// ZipListing lists and tests most archives without minizip (a plain directory
 // read, libdeflate's whole-buffer inflate) and the rest with it. Whatever
 // the route, an archive must list and test exactly as minizip alone, entry
 // after entry, lists and tests it: the same rows, the same first failing
@@ -14,7 +14,7 @@
 #include "archive/minizip_io.h"
 #include "archive/plain_directory.h"
 #include "archive/zip_entry_io.h"
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
 #include "archive/zip_status.h"
 #include "archive_fixtures.h"
 #include "support/temp_dir.h"
@@ -28,7 +28,7 @@ using testing::TempDir;
 using testing::writeFile;
 using testing::zipTool;
 
-std::string row(const ZipEntryInfo& e) {
+std::string row(const ZipEntry& e) {
     return e.name + "|" + e.crc + "|" + e.size + "|" + std::to_string(e.compressedSize) + "|" +
            std::to_string(e.method) + "|" + std::to_string(e.flag) + "|" + std::to_string(e.dosDate) + "|" +
            (e.readDirectly ? "z64" : "");
@@ -56,7 +56,7 @@ Reference minizipReference(const std::string& path) {
     if (status == UNZ_OK && global.number_entry > 0) {
         status = unzGoToFirstFile(zip);
         while (status == UNZ_OK) {
-            ZipEntryInfo e;
+            ZipEntry e;
             if ((status = readCurrentEntryInfo(source, e)) != UNZ_OK) break;
             ref.rows.push_back(row(e));
             status = unzGoToNextFile(zip);
@@ -68,7 +68,7 @@ Reference minizipReference(const std::string& path) {
     ref.listStatus = status;
     status = unzGoToFirstFile(zip);
     while (status == UNZ_OK) {
-        ZipEntryInfo e;
+        ZipEntry e;
         if ((status = readCurrentEntryInfo(source, e)) != UNZ_OK) break;
         if ((status = readCurrentEntryData(source, e, [](const char*, size_t) { return true; })) != UNZ_OK) break;
         status = unzGoToNextFile(zip);
@@ -78,24 +78,24 @@ Reference minizipReference(const std::string& path) {
     return ref;
 }
 
-std::vector<std::string> rowsOf(const ZipInfo& info) {
+std::vector<std::string> rowsOf(const ZipListing& info) {
     std::vector<std::string> rows;
-    for (const ZipEntryInfo& e : info.entries()) rows.push_back(row(e));
+    for (const ZipEntry& e : info.entries()) rows.push_back(row(e));
     return rows;
 }
 
-// Every way of asking ZipInfo must match the reference.
+// Every way of asking ZipListing must match the reference.
 void expectSameAsMinizip(const std::string& path, bool sound) {
     SCOPED_TRACE(std::filesystem::path(path).filename().string());
     const Reference ref = minizipReference(path);
     EXPECT_EQ(zipTestPassed(ref.testStatus), sound) << ref.testStatus;
 
-    const ZipInfo listed(path);
+    const ZipListing listed(path);
     EXPECT_EQ(listed.listStatus(), ref.listStatus);
     EXPECT_EQ(rowsOf(listed), ref.rows);
     EXPECT_EQ(listed.testZip(), ref.testStatus);
 
-    const ZipInfo tested(path, fileOps(), ZipRead::ListAndTest);
+    const ZipListing tested(path, fileOps(), ZipRead::ListAndTest);
     EXPECT_EQ(tested.testZip(), ref.testStatus);
     // A failed test says nothing about the listing's own status, but the
     // rows of a sound archive are its rows.
@@ -206,7 +206,7 @@ TEST(ZipTestRoutesTest, AFailedWholeFileReadFallsBackToMinizip) {
     makeZip(dir.file("kinds.zip"), kThreeKinds);
     // Calls: open, size, the whole-file read.
     testing::FailingFileOps failRead(3);
-    const ZipInfo info(dir.file("kinds.zip"), failRead, ZipRead::ListAndTest);
+    const ZipListing info(dir.file("kinds.zip"), failRead, ZipRead::ListAndTest);
     EXPECT_GT(failRead.calls(), 4);
     EXPECT_TRUE(zipTestPassed(info.testZip()));
     EXPECT_EQ(rowsOf(info), minizipReference(dir.file("kinds.zip")).rows);

@@ -61,9 +61,9 @@ std::string listing(Catalogue& db) {
         }
         out += "\n";
     }
-    std::vector<GenericRom> found;
+    std::vector<RomMatch> found;
     db.findRom(found, "00000002", "1002", "", "");
-    for (const GenericRom& g : found) out += "found " + g.system + "/" + g.game + "/" + g.name + "\n";
+    for (const RomMatch& g : found) out += "found " + g.system + "/" + g.game + "/" + g.name + "\n";
     return out + "rows " + db.getCount(1) + ", systems " + db.getCount(2) + "\n";
 }
 

@@ -83,7 +83,7 @@ TEST_P(RomsDbModel, AddsDeletesAndReopensAgreeWithModel) {
             for (const auto& [otherName, otherRows] : model)
                 for (const ModelRow& r : otherRows)
                     if (r.crc == probe.crc && r.size == probe.size) ++expected;
-            std::vector<GenericRom> found;
+            std::vector<RomMatch> found;
             db->findRom(found, probe.crc, probe.size, "", "");
             EXPECT_EQ(static_cast<int>(found.size()), expected);
         }

@@ -21,9 +21,9 @@ std::string gameNames(const Romset& r) {
     return out;
 }
 
-std::string hits(const std::vector<GenericRom>& list) {
+std::string hits(const std::vector<RomMatch>& list) {
     std::string out;
-    for (const GenericRom& g : list) out += (out.empty() ? "" : ",") + g.system + "/" + g.game + "/" + g.name;
+    for (const RomMatch& g : list) out += (out.empty() ? "" : ",") + g.system + "/" + g.game + "/" + g.name;
     return out;
 }
 
@@ -61,7 +61,7 @@ TEST_F(RomsDbTest, SizesThatAreNotPositiveIntegersAreStoredAsDash) {
     EXPECT_EQ(roms[1].size, "-");
     EXPECT_EQ(roms[2].size, "-");
     EXPECT_EQ(roms[3].size, "4096");
-    std::vector<GenericRom> found;
+    std::vector<RomMatch> found;
     db.findRom(found, "00000001", "-", "", "");
     EXPECT_EQ(hits(found), "S/g/a");  // a size-"-" ROM is found under "-" only
     found.clear();
@@ -90,10 +90,10 @@ TEST_F(RomsDbTest, FindRomMatchesDigestsAndDeliversParentRowsOnly) {
     add("S", "clone", "p.bin", "abcdef01", "10", "parent", "");
     add("S", "other", "o.bin", "abcdef01", "10", "", "", "");
     add("T", "bios", "b.bin", "abcdef01", "10", "", "", "22222222222222222222222222222222");
-    std::vector<GenericRom> found;
+    std::vector<RomMatch> found;
     db.findRom(found, "ABCDEF01", "10", "", "");
     EXPECT_EQ(hits(found), "S/parent/p.bin,S/other/o.bin,T/bios/b.bin");
-    for (const GenericRom& g : found) EXPECT_TRUE(g.foundIn.archivePath.empty());
+    for (const RomMatch& g : found) EXPECT_TRUE(g.foundIn.archivePath.empty());
     found.clear();
     db.findRom(found, "abcdef01", "10", "11111111111111111111111111111111", "");
     EXPECT_EQ(hits(found), "S/parent/p.bin,S/other/o.bin");  // other has no md5: agrees
@@ -157,7 +157,7 @@ TEST_F(RomsDbTest, DeleteSystemFreesRowsAndReimportReusesEverySlot) {
     ASSERT_TRUE(db.deleteSystem("S"));
     EXPECT_EQ(db.getSystems(), std::vector<std::string>{"Keep"});
     EXPECT_EQ(db.getCount(1), "1");
-    std::vector<GenericRom> found;
+    std::vector<RomMatch> found;
     db.findRom(found, "0000aa10", "100", "", "");
     EXPECT_EQ(hits(found), "Keep/g/k");
     for (int i = 0; i < 50; ++i) add("S", "game" + std::to_string(i % 7), "rom" + std::to_string(i), "0000aa" + std::to_string(10 + i), std::to_string(100 + i));

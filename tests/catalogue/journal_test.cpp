@@ -139,7 +139,7 @@ std::string snapshot(Catalogue& db) {
     db.forEachRow([&](const RomRow& r) {
         out += r.system + "/" + r.game + "/" + r.romName + "=" + r.status + " ";
     });
-    std::vector<GenericRom> found;
+    std::vector<RomMatch> found;
     db.findRom(found, "0000abcd", "100", "", "");
     out += "crc:" + std::to_string(found.size()) + " rows:" + db.getCount(1);
     return out;

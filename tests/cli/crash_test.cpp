@@ -12,7 +12,7 @@
 #include <map>
 
 #include "archive/digest_set.h"
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
 #include "archive/zip_status.h"
 #include "catalogue/catalogue.h"
 #include "cli_fixture.h"
@@ -34,7 +34,7 @@ std::string crcOfText(const std::string& s) {
 }
 
 bool sound(const std::string& path) {
-    const ZipInfo info(path);
+    const ZipListing info(path);
     return info.listStatus() == 0 && zipTestPassed(info.testZip());
 }
 
@@ -47,8 +47,8 @@ Inventory inventoryOf(const std::string& root) {
         if (path.find("/databases/") != std::string::npos) continue;
         const std::string where = path.substr(root.size());
         if (path.ends_with(".zip") && sound(path)) {
-            const ZipInfo info(path);
-            for (const ZipEntryInfo& entry : info.entries()) {
+            const ZipListing info(path);
+            for (const ZipEntry& entry : info.entries()) {
                 std::string crc = entry.crc;
                 // Archive CRCs are upper case, loose ones lower: compare as one.
                 std::transform(crc.begin(), crc.end(), crc.begin(), ::tolower);
@@ -88,8 +88,8 @@ std::vector<std::string> unreadable(const std::string& folder) {
 std::string entriesOf(const std::string& path) {
     if (!pathExists(path)) return "";
     std::vector<std::string> parts;
-    const ZipInfo info(path);
-    for (const ZipEntryInfo& e : info.entries()) parts.push_back(e.name + "=" + e.crc + " ");
+    const ZipListing info(path);
+    for (const ZipEntry& e : info.entries()) parts.push_back(e.name + "=" + e.crc + " ");
     std::sort(parts.begin(), parts.end());
     std::string out;
     for (const std::string& p : parts) out += p;

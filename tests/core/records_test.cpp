@@ -28,24 +28,24 @@ TEST(GameClassification, StatusStringHasOneLetterPerRom) {
     EXPECT_EQ(g.state(), GameState::Incomplete);
 }
 
-TEST(FileCollection, IsZipIsAContainmentTestOnTheLowerCasedPath) {
-    EXPECT_TRUE(FileCollection("GAME.ZIP").isZip);
-    EXPECT_TRUE(FileCollection("set.zip.bak").isZip);
-    EXPECT_TRUE(FileCollection("old.zips/a.bin").isZip);
-    EXPECT_FALSE(FileCollection("a.bin").isZip);
-    EXPECT_FALSE(FileCollection("a.zi").isZip);
+TEST(ContainerFiles, IsZipIsAContainmentTestOnTheLowerCasedPath) {
+    EXPECT_TRUE(ContainerFiles("GAME.ZIP").isZip);
+    EXPECT_TRUE(ContainerFiles("set.zip.bak").isZip);
+    EXPECT_TRUE(ContainerFiles("old.zips/a.bin").isZip);
+    EXPECT_FALSE(ContainerFiles("a.bin").isZip);
+    EXPECT_FALSE(ContainerFiles("a.zi").isZip);
 }
 
-TEST(GenericRom, SearchHitIsFoundNowhere) {
-    GenericRom g("a.bin", "game", "sys", "N", "m", "s", "c", "r");
+TEST(RomMatch, SearchHitIsFoundNowhere) {
+    RomMatch g("a.bin", "game", "sys", "N", "m", "s", "c", "r");
     EXPECT_EQ(g.name, "a.bin");
     EXPECT_EQ(g.romOf, "r");
     EXPECT_TRUE(g.foundIn.archivePath.empty());
 }
 
-TEST(DupesBehaviour, EachDialogChoiceSetsItsFlags) {
+TEST(DuplicatePolicy, EachDialogChoiceSetsItsFlags) {
     auto flags = [](DupesChoice c) {
-        const DupesBehaviour b = dupesBehaviourFor(c);
+        const DuplicatePolicy b = dupesBehaviourFor(c);
         return std::string{b.askUser ? '1' : '0', b.onlySelected ? '1' : '0', b.onlyNameMatches ? '1' : '0',
                            b.neverBuild ? '1' : '0'};
     };
@@ -54,7 +54,7 @@ TEST(DupesBehaviour, EachDialogChoiceSetsItsFlags) {
     EXPECT_EQ(flags(DupesChoice::AlwaysAll), "0000");
     EXPECT_EQ(flags(DupesChoice::Never), "0001");
     EXPECT_EQ(flags(DupesChoice::OnlyNameMatches), "1010");
-    const DupesBehaviour fresh;
+    const DuplicatePolicy fresh;
     EXPECT_TRUE(fresh.askUser);
     EXPECT_FALSE(fresh.onlySelected || fresh.onlyNameMatches || fresh.neverBuild);
 }

@@ -17,13 +17,13 @@ namespace {
 using testing::TempDir;
 using testing::writeFile;
 
-GenericRom rom(const std::string& name, const std::string& game, const std::string& system, const std::string& st) {
-    return GenericRom(name, game, system, st, "", "", "", "");
+RomMatch rom(const std::string& name, const std::string& game, const std::string& system, const std::string& st) {
+    return RomMatch(name, game, system, st, "", "", "", "");
 }
 
 TEST(Identification, FallsBackToSizeDashAndKeepsIt) {
     std::vector<std::string> lookups;
-    RomFinder find = [&](std::vector<GenericRom>& out, const std::string& crc, const std::string& size,
+    RomFinder find = [&](std::vector<RomMatch>& out, const std::string& crc, const std::string& size,
                          const std::string&, const std::string&) {
         lookups.push_back(crc + "/" + size);
         if (size == "-") out.push_back(rom("r", "g", "S", "N"));
@@ -40,7 +40,7 @@ TEST(Identification, FallsBackToSizeDashAndKeepsIt) {
     File g("y.bin");
     g.crc = "1";
     g.size = "-";
-    RomFinder direct = [&](std::vector<GenericRom>& out, const std::string&, const std::string& size,
+    RomFinder direct = [&](std::vector<RomMatch>& out, const std::string&, const std::string& size,
                            const std::string&, const std::string&) {
         lookups.push_back(size);
         if (size == "7") out.push_back(rom("r", "g", "S", "Y"));
@@ -107,14 +107,14 @@ TEST(FileCollectionLoad, LooseFilesAreNamedByTheirBareNameWhateverTheFolder) {
     TempDir dir;
     // A folder whose name holds ".zip" does not make its files archives.
     writeFile(dir.file("old.zip.d/rom.bin"), "hello");
-    FileCollection c(dir.file("old.zip.d/rom.bin"));
+    ContainerFiles c(dir.file("old.zip.d/rom.bin"));
     ASSERT_EQ(loadCollection(c, {}), 0);
     ASSERT_EQ(c.files.size(), 1u);
     EXPECT_FALSE(c.isZip);
     EXPECT_EQ(c.files[0].name, "rom.bin");
     EXPECT_EQ(c.files[0].size, "5");
     EXPECT_EQ(c.files[0].crc, "3610a686");
-    FileCollection gone(dir.file("nothing.bin"));
+    ContainerFiles gone(dir.file("nothing.bin"));
     const int status = loadCollection(gone, {});
     EXPECT_EQ(status, kZipFileUnreadable);
     EXPECT_EQ(analysis_text::errorInZip("nothing.bin", status), "Error in zip nothing.bin: -200");

@@ -8,7 +8,7 @@
 
 #include "archive/archive_fixtures.h"
 #include "archive/digest_set.h"
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
 #include "archive/zip_status.h"
 #include "core/file_util.h"
 #include "engine/engine_fixture.h"
@@ -31,7 +31,7 @@ std::string fileCrc(const std::string& content) {
 }
 
 bool archiveIsSound(const std::string& path) {
-    const ZipInfo info(path, systemFileOps());
+    const ZipListing info(path, systemFileOps());
     return info.listStatus() == 0 && zipTestPassed(info.testZip());
 }
 
@@ -46,8 +46,8 @@ Inventory inventoryOf(const std::vector<std::string>& roots) {
             if (!e.is_regular_file()) continue;
             const std::string path = e.path().string();
             if (path.ends_with(".zip") && archiveIsSound(path)) {
-                const ZipInfo info(path, systemFileOps());
-                for (const ZipEntryInfo& entry : info.entries())
+                const ZipListing info(path, systemFileOps());
+                for (const ZipEntry& entry : info.entries())
                     items[{entry.crc, entry.size}].push_back(path + ":" + entry.name);
             } else {
                 const std::string content = readFile(path);

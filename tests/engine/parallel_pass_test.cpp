@@ -6,9 +6,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
 #include "archive/zip_status.h"
-#include "archive/zip_util.h"
+#include "archive/zip_writer.h"
 #include "engine/engine_fixture.h"
 #include "engine/fix_job.h"
 #include "engine/folder_listing.h"
@@ -99,8 +99,8 @@ protected:
         Outcome o{transcriptOf(recorder), allStatuses(), ""};
         for (const std::string& name : listPlainFiles(systemFolder("Sys"))) {
             o.files += name + ":";
-            const ZipInfo listing(systemFolder("Sys") + "/" + name);
-            for (const ZipEntryInfo& e : listing.entries()) o.files += e.name + "/" + e.crc + " ";
+            const ZipListing listing(systemFolder("Sys") + "/" + name);
+            for (const ZipEntry& e : listing.entries()) o.files += e.name + "/" + e.crc + " ";
         }
         return o;
     }
@@ -203,7 +203,7 @@ TEST_F(ParallelPassTest, PreparedAndRawCopiedEntriesMatchTheSlowPath) {
     for (int k = 0; k < 5000; ++k) content += "row " + std::to_string(k % 97) + ";";
     const std::string source = dir.file("rom.bin");
     writeFile(source, content);
-    ZipUtil slow(dir.file("slow.zip"));
+    ZipWriter slow(dir.file("slow.zip"));
     ASSERT_EQ(slow.open(), 0);
     ASSERT_EQ(slow.addFile(source, "a.bin"), 0);
     ASSERT_EQ(slow.close(), 0);

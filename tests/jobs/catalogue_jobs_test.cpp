@@ -70,7 +70,7 @@ TEST_F(CatalogueJobsTest, ASecondJobIsRefusedWhileOneRunsAndNothingOfItShows) {
     EXPECT_TRUE(jobs.busy());
     EXPECT_FALSE(jobs.startScan(host, settings, Lines{"Sys"}));
     EXPECT_FALSE(jobs.startMissHave(host, settings, Lines{"Sys"}));
-    EXPECT_FALSE(jobs.startIdentify(host, settings, {dir.file("a.zip")}, [](std::vector<GenericRom>) {}));
+    EXPECT_FALSE(jobs.startIdentify(host, settings, {dir.file("a.zip")}, [](std::vector<RomMatch>) {}));
     release.set_value();
     jobs.wait();
     EXPECT_FALSE(jobs.busy());

@@ -41,9 +41,9 @@ bool RecordingHost::answer(const std::string& kind, const std::string& text) {
 }
 
 DupesAnswer RecordingHost::askDuplicates(const std::string& fileName, const std::string& archivePath,
-                                         const std::vector<GenericRom>& matches) {
+                                         const std::vector<RomMatch>& matches) {
     std::string games;
-    for (const GenericRom& m : matches) games += (games.empty() ? "" : ",") + m.game;
+    for (const RomMatch& m : matches) games += (games.empty() ? "" : ",") + m.game;
     record("askDuplicates", fileName + " | " + archivePath + " | " + games);
     std::lock_guard lock(mutex_);
     if (dupesAnswers.empty()) return DupesAnswer{};

@@ -37,7 +37,7 @@ public:
     bool askYesIgnore(const std::string& text) override { return answer("askYesIgnore", text); }
     bool askYesAbort(const std::string& text) override { return answer("askYesAbort", text); }
     DupesAnswer askDuplicates(const std::string& fileName, const std::string& archivePath,
-                              const std::vector<GenericRom>& matches) override;
+                              const std::vector<RomMatch>& matches) override;
 
 protected:
     void onStartProgress(const std::string& action, int maximum) override;

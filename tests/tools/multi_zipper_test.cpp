@@ -6,7 +6,7 @@
 #include <cerrno>
 
 #include "archive/file_ops.h"
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
 #include "core/file_util.h"
 #include "support/temp_dir.h"
 #include "tools/multi_zipper.h"
@@ -41,8 +41,8 @@ std::vector<std::pair<std::string, std::string>> folderFiles(const std::string& 
 
 std::vector<std::string> entryNames(const std::string& archive) {
     std::vector<std::string> names;
-    const ZipInfo info(archive);
-    for (const ZipEntryInfo& e : info.entries()) names.push_back(e.name);
+    const ZipListing info(archive);
+    for (const ZipEntry& e : info.entries()) names.push_back(e.name);
     return names;
 }
 

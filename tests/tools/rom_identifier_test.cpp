@@ -59,7 +59,7 @@ TEST_F(RomIdentifier, OneLinePerMatchingRowAndDropsAccumulate) {
     EXPECT_EQ(list.items()[1].game, "g2");
     EXPECT_EQ(list.items()[2].game, "w");
     EXPECT_EQ(list.items()[2].system, "T");
-    for (const GenericRom& hit : list.items()) {
+    for (const RomMatch& hit : list.items()) {
         EXPECT_EQ(hit.foundIn.archivePath, archive);
         EXPECT_EQ(identifiedFileName(hit), "drop.zip");
     }
@@ -87,11 +87,11 @@ TEST_F(RomIdentifier, DigestsTakePartOnlyWhenASettingIsOn) {
 
 TEST_F(RomIdentifier, JobReportsProgressAndHandsOverItsHits) {
     RecordingHost host;
-    std::vector<GenericRom> received;
+    std::vector<RomMatch> received;
     JobRunner runner;
     ASSERT_TRUE(runner.start(std::make_unique<IdentifyJob>(
         db, host, std::vector<std::string>{archive}, false, false,
-        [&received](std::vector<GenericRom> found) { received = std::move(found); })));
+        [&received](std::vector<RomMatch> found) { received = std::move(found); })));
     runner.wait();
     EXPECT_EQ(received.size(), 3u);
     EXPECT_EQ(host.events(), (std::vector<std::string>{"startProgress: Identifying files... / 1",
@@ -125,11 +125,11 @@ TEST_F(RomIdentifier, NamesEveryInputItCannotRead) {
 
     // With digests on, the damaged entry's data is read, and fails.
     RecordingHost host;
-    std::vector<GenericRom> received;
+    std::vector<RomMatch> received;
     JobRunner runner;
     ASSERT_TRUE(runner.start(std::make_unique<IdentifyJob>(
         db, host, std::vector<std::string>{archive, dir.file("bad.zip"), dir.file("missing.zip")}, false, true,
-        [&received](std::vector<GenericRom> found) { received = std::move(found); })));
+        [&received](std::vector<RomMatch> found) { received = std::move(found); })));
     runner.wait();
     // drop.zip's "world" row has another MD5: two hits from each archive.
     EXPECT_EQ(received.size(), 4u);

@@ -16,9 +16,9 @@ namespace {
 
 TEST(DupeList, HandsBackEachChoiceWithSelectedGames) {
     DuplicatesDialog dialog;
-    std::vector<GenericRom> matches = {GenericRom("a.bin", "g1", "S", "N", "", "", "", ""),
-                                       GenericRom("a.bin", "g2", "S", "N", "", "", "", ""),
-                                       GenericRom("b.bin", "g3", "S", "N", "", "", "", "")};
+    std::vector<RomMatch> matches = {RomMatch("a.bin", "g1", "S", "N", "", "", "", ""),
+                                       RomMatch("a.bin", "g2", "S", "N", "", "", "", ""),
+                                       RomMatch("b.bin", "g3", "S", "N", "", "", "", "")};
     for (int c = 0; c < 5; ++c) {
         std::optional<DupesAnswer> got;
         dialog.showDupes("a.bin", "/src/pack.zip", matches, [&](DupesAnswer a) { got = a; });
@@ -30,7 +30,7 @@ TEST(DupeList, HandsBackEachChoiceWithSelectedGames) {
         dialog.choice(static_cast<DupesChoice>(c))->setChecked(true);
         dialog.answer();
         ASSERT_TRUE(got.has_value());
-        const DupesBehaviour expected = dupesBehaviourFor(static_cast<DupesChoice>(c));
+        const DuplicatePolicy expected = dupesBehaviourFor(static_cast<DupesChoice>(c));
         EXPECT_EQ(got->behaviour.askUser, expected.askUser);
         EXPECT_EQ(got->behaviour.onlySelected, expected.onlySelected);
         EXPECT_EQ(got->behaviour.onlyNameMatches, expected.onlyNameMatches);

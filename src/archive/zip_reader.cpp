@@ -1,4 +1,4 @@
-#include "archive/unzip_util.h"
+#include "archive/zip_reader.h"
 
 #include <cerrno>
 
@@ -16,17 +16,17 @@ std::string entryFileName(std::string_view entryName) {
     return std::string(cut == std::string_view::npos ? entryName : entryName.substr(cut + 1));
 }
 
-UnZipUtil::UnZipUtil(std::string archivePath, FileOps& ops) : path_(std::move(archivePath)), ops_(&ops) {}
+ZipReader::ZipReader(std::string archivePath, FileOps& ops) : path_(std::move(archivePath)), ops_(&ops) {}
 
-UnZipUtil::~UnZipUtil() { close(); }
+ZipReader::~ZipReader() { close(); }
 
-int UnZipUtil::open() {
+int ZipReader::open() {
     close();
     zip_ = openUnzip(path_, *ops_);
     return zip_ ? kZipOk : kZipError;
 }
 
-int UnZipUtil::close() {
+int ZipReader::close() {
     if (zip_) unzClose(zip_);
     zip_ = nullptr;
     index_.clear();
@@ -34,13 +34,13 @@ int UnZipUtil::close() {
     return kZipOk;
 }
 
-int UnZipUtil::locate(const EntryMatch& match, size_t* position) {
+int ZipReader::locate(const EntryMatch& match, size_t* position) {
     if (!indexed_) {
         unz_global_info64 global{};
         if (unzGetGlobalInfo64(zip_, &global) != UNZ_OK) return kZipError;
         int status = global.number_entry == 0 ? UNZ_END_OF_LIST_OF_FILE : unzGoToFirstFile(zip_);
         while (status == UNZ_OK) {
-            ZipEntryInfo entry;
+            ZipEntry entry;
             unz64_file_pos pos{};
             status = readCurrentEntryInfo(source(), entry);
             if (status == UNZ_OK) status = unzGetFilePos64(zip_, &pos);
@@ -62,7 +62,7 @@ int UnZipUtil::locate(const EntryMatch& match, size_t* position) {
     return kZipEntryGone;
 }
 
-int UnZipUtil::writeCurrentEntry(const ZipEntryInfo& entry, const std::string& outputName,
+int ZipReader::writeCurrentEntry(const ZipEntry& entry, const std::string& outputName,
                                  const std::string& folder, bool sync, std::string* writtenPath) {
     const WrittenEntry written = writeEntryToFolder(source(), entry, folder, outputName, sync);
     if (written.status == kZipOk && writtenPath) *writtenPath = written.path;
@@ -75,26 +75,26 @@ bool isUsableFileName(const std::string& name) { return !name.empty() && name !=
 
 }  // namespace
 
-int UnZipUtil::extractFile(std::string_view entryName, const std::string& folder, bool removeAfterwards,
+int ZipReader::extractFile(std::string_view entryName, const std::string& folder, bool removeAfterwards,
                            std::string* writtenPath) {
-    const int status = extract([entryName](const ZipEntryInfo& e) { return e.name == entryName; }, entryName, folder,
+    const int status = extract([entryName](const ZipEntry& e) { return e.name == entryName; }, entryName, folder,
                                removeAfterwards, writtenPath);
     return status == kZipEntryGone ? kZipError : status;
 }
 
-int UnZipUtil::extractEntry(const EntryKey& key, const std::string& folder, bool removeAfterwards,
+int ZipReader::extractEntry(const EntryKey& key, const std::string& folder, bool removeAfterwards,
                             std::string* writtenPath) {
-    return extract([&key](const ZipEntryInfo& e) { return key.matches(e); }, key.name, folder, removeAfterwards,
+    return extract([&key](const ZipEntry& e) { return key.matches(e); }, key.name, folder, removeAfterwards,
                    writtenPath);
 }
 
-int UnZipUtil::extract(const EntryMatch& match, std::string_view entryName, const std::string& folder,
+int ZipReader::extract(const EntryMatch& match, std::string_view entryName, const std::string& folder,
                        bool removeAfterwards, std::string* writtenPath) {
     if (!zip_ && open() != kZipOk) return kZipError;
     const std::string outputName = entryFileName(entryName);
     if (!isUsableFileName(outputName)) return kZipError;
     if (const int found = locate(match); found != kZipOk) return found;
-    ZipEntryInfo entry;
+    ZipEntry entry;
     int status = readCurrentEntryInfo(source(), entry);
     if (status != UNZ_OK) return status;
     status = writeCurrentEntry(entry, outputName, folder, removeAfterwards, writtenPath);
@@ -102,11 +102,11 @@ int UnZipUtil::extract(const EntryMatch& match, std::string_view entryName, cons
     return remove(match);
 }
 
-int UnZipUtil::extractAll(const std::string& folder) {
+int ZipReader::extractAll(const std::string& folder) {
     if (!zip_ && open() != kZipOk) return kZipError;
     int status = unzGoToFirstFile(zip_);
     while (status == UNZ_OK) {
-        ZipEntryInfo entry;
+        ZipEntry entry;
         if (readCurrentEntryInfo(source(), entry) != UNZ_OK) return kZipError;
         const std::string outputName = entryFileName(entry.name);
         if (entry.uncompressedSize != 0 && isUsableFileName(outputName)) {
@@ -118,17 +118,17 @@ int UnZipUtil::extractAll(const std::string& folder) {
     return status == UNZ_END_OF_LIST_OF_FILE ? kZipOk : kZipError;
 }
 
-int UnZipUtil::removeFile(std::string_view entryName) {
-    const int status = remove([entryName](const ZipEntryInfo& e) { return e.name == entryName; });
+int ZipReader::removeFile(std::string_view entryName) {
+    const int status = remove([entryName](const ZipEntry& e) { return e.name == entryName; });
     // Nothing of that name: the archive is as it should be.
     return status == kZipEntryGone ? kZipOk : status;
 }
 
-int UnZipUtil::removeEntry(const EntryKey& key) {
-    return remove([&key](const ZipEntryInfo& e) { return key.matches(e); });
+int ZipReader::removeEntry(const EntryKey& key) {
+    return remove([&key](const ZipEntry& e) { return key.matches(e); });
 }
 
-int UnZipUtil::remove(const EntryMatch& match) {
+int ZipReader::remove(const EntryMatch& match) {
     if (!zip_ && open() != kZipOk) return kZipError;
     size_t position = 0;
     if (const int found = locate(match, &position); found != kZipOk) {
@@ -147,7 +147,7 @@ int UnZipUtil::remove(const EntryMatch& match) {
     // Exactly the one entry at `position` stays behind, whatever its name shares.
     size_t at = 0;
     int kept = 0;
-    int status = copyEntriesRaw(source(), out, [&at, position](const ZipEntryInfo&) { return at++ == position; }, kept);
+    int status = copyEntriesRaw(source(), out, [&at, position](const ZipEntry&) { return at++ == position; }, kept);
     const int closeStatus = zipClose(out, nullptr);
     if (status == kZipOk) status = closeStatus;
     close();

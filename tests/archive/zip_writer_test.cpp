@@ -1,10 +1,10 @@
-#include "archive/zip_util.h"
+#include "archive/zip_writer.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <utime.h>
 
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
 #include "archive/zip_status.h"
 #include "archive_fixtures.h"
 #include "support/temp_dir.h"
@@ -24,14 +24,14 @@ void setModified(const std::string& path, time_t when) {
     ASSERT_EQ(::utime(path.c_str(), &times), 0);
 }
 
-TEST(ZipUtilTest, AddFileCreatesAnArchiveDeflatedAndDatedFromTheSource) {
+TEST(ZipWriterTest, AddFileCreatesAnArchiveDeflatedAndDatedFromTheSource) {
     TempDir dir;
     const std::string text = testing::mixedDeflatedText();
     testing::writeFile(dir.file("a.txt"), text);
     setModified(dir.file("a.txt"), 1262401262);  // 2010-01-02, an even second
     testing::writeFile(dir.file("b.bin"), "bee");
 
-    ZipUtil zip(dir.file("new.zip"));
+    ZipWriter zip(dir.file("new.zip"));
     ASSERT_EQ(zip.open(), 0);
     ASSERT_EQ(zip.addFile(dir.file("a.txt"), "folder/a.txt"), 0);
     ASSERT_EQ(zip.addFile(dir.file("b.bin"), "b.bin"), 0);
@@ -39,7 +39,7 @@ TEST(ZipUtilTest, AddFileCreatesAnArchiveDeflatedAndDatedFromTheSource) {
 
     const std::string zipPath = dir.file("new.zip");
     EXPECT_EQ(testing::runShell("unzip -tqq '" + zipPath + "' >/dev/null"), 0);
-    ZipInfo info(zipPath);
+    ZipListing info(zipPath);
     ASSERT_EQ(info.count(), 2);
     EXPECT_EQ(info.entry(0).name, "folder/a.txt");
     EXPECT_EQ(info.entry(0).method, 8);
@@ -48,14 +48,14 @@ TEST(ZipUtilTest, AddFileCreatesAnArchiveDeflatedAndDatedFromTheSource) {
     EXPECT_EQ(zipTool("mtime '" + zipPath + "' folder/a.txt"), "1262401262\n");
 }
 
-TEST(ZipUtilTest, AddFileReplacesAnEntryOfTheSameNameAndKeepsTheOthers) {
+TEST(ZipWriterTest, AddFileReplacesAnEntryOfTheSameNameAndKeepsTheOthers) {
     TempDir dir;
     const std::string zipPath = dir.file("mixed.zip");
     makeZip(zipPath, testing::kMixedEntries);
     const std::string before = zipTool("raw '" + zipPath + "'");
     testing::writeFile(dir.file("new.bin"), "replacement");
 
-    ZipUtil zip(zipPath);
+    ZipWriter zip(zipPath);
     ASSERT_EQ(zip.open(), 0);
     ASSERT_EQ(zip.addFile(dir.file("new.bin"), "game.bin"), 0);  // not Game.bin
     ASSERT_EQ(zip.close(), 0);
@@ -63,7 +63,7 @@ TEST(ZipUtilTest, AddFileReplacesAnEntryOfTheSameNameAndKeepsTheOthers) {
     const std::string after = zipTool("raw '" + zipPath + "'");
     const std::string kept = before.substr(0, before.find("game.bin|"));
     EXPECT_EQ(after.substr(0, kept.size()), kept);
-    ZipInfo info(zipPath);
+    ZipListing info(zipPath);
     ASSERT_EQ(info.count(), 6);
     EXPECT_EQ(info.entry(5).name, "game.bin");
     EXPECT_EQ(zipTool("read '" + zipPath + "' game.bin"), testing::sha1Hex("replacement") + "\n");
@@ -71,30 +71,30 @@ TEST(ZipUtilTest, AddFileReplacesAnEntryOfTheSameNameAndKeepsTheOthers) {
     EXPECT_EQ(folderNames(dir.path()), (Names{"mixed.zip", "new.bin"}));
 }
 
-TEST(ZipUtilTest, AddFileFillsAnArchiveWithoutEntries) {
+TEST(ZipWriterTest, AddFileFillsAnArchiveWithoutEntries) {
     TempDir dir;
     makeZip(dir.file("empty.zip"), "[]");
     testing::writeFile(dir.file("a.txt"), "first");
-    ZipUtil zip(dir.file("empty.zip"));
+    ZipWriter zip(dir.file("empty.zip"));
     ASSERT_EQ(zip.open(), 0);
     ASSERT_EQ(zip.addFile(dir.file("a.txt"), "a.txt"), 0);
     ASSERT_EQ(zip.close(), 0);
     EXPECT_EQ(zipTool("read '" + dir.file("empty.zip") + "' a.txt"), testing::sha1Hex("first") + "\n");
 }
 
-TEST(ZipUtilTest, MissingSourceLeavesTheArchiveAndItsEntryAlone) {
+TEST(ZipWriterTest, MissingSourceLeavesTheArchiveAndItsEntryAlone) {
     TempDir dir;
     const std::string zipPath = dir.file("mixed.zip");
     makeZip(zipPath, testing::kMixedEntries);
     const std::string before = readFile(zipPath);
-    ZipUtil zip(zipPath);
+    ZipWriter zip(zipPath);
     ASSERT_EQ(zip.open(), 0);
     EXPECT_EQ(zip.addFile(dir.file("absent.bin"), "game.bin"), kZipSourceMissing);
     EXPECT_EQ(zip.close(), 0);
     EXPECT_EQ(readFile(zipPath), before);
 }
 
-TEST(ZipUtilTest, ASourceThatIsNotWhatWasExpectedIsRefused) {
+TEST(ZipWriterTest, ASourceThatIsNotWhatWasExpectedIsRefused) {
     TempDir dir;
     const std::string zipPath = dir.file("mixed.zip");
     makeZip(zipPath, testing::kMixedEntries);
@@ -102,7 +102,7 @@ TEST(ZipUtilTest, ASourceThatIsNotWhatWasExpectedIsRefused) {
     testing::writeFile(dir.file("new.bin"), "changed since it was identified");
     const ExpectedContent wrongCrc{0x12345678, 31};
     const ExpectedContent wrongSize{0, 5};
-    ZipUtil zip(zipPath);
+    ZipWriter zip(zipPath);
     ASSERT_EQ(zip.open(), 0);
     EXPECT_EQ(zip.addFile(dir.file("new.bin"), "game.bin", &wrongCrc), kZipCrcError);
     EXPECT_EQ(zip.addFile(dir.file("new.bin"), "game.bin", &wrongSize), kZipCrcError);
@@ -110,23 +110,23 @@ TEST(ZipUtilTest, ASourceThatIsNotWhatWasExpectedIsRefused) {
     EXPECT_EQ(folderNames(dir.path()), (Names{"mixed.zip", "new.bin"}));
 }
 
-TEST(ZipUtilTest, OpenNeverTruncatesAFileThatIsNotAZip) {
+TEST(ZipWriterTest, OpenNeverTruncatesAFileThatIsNotAZip) {
     TempDir dir;
     testing::writeFile(dir.file("notes.zip"), "precious text, not a zip");
-    ZipUtil zip(dir.file("notes.zip"));
+    ZipWriter zip(dir.file("notes.zip"));
     EXPECT_EQ(zip.open(), kZipError);
     testing::writeFile(dir.file("a.txt"), "a");
     EXPECT_EQ(zip.addFile(dir.file("a.txt"), "a.txt"), kZipError);
     EXPECT_EQ(readFile(dir.file("notes.zip")), "precious text, not a zip");
 
-    ZipUtil nowhere(dir.file("notes.zip/inside.zip"));
+    ZipWriter nowhere(dir.file("notes.zip/inside.zip"));
     EXPECT_EQ(nowhere.open(), kZipError);
 
     // A damaged archive is an error for the copy, never made anew.
     makeZip(dir.file("cut.zip"), testing::kMixedEntries);
     const std::string whole = readFile(dir.file("cut.zip"));
     testing::writeFile(dir.file("cut.zip"), whole.substr(0, whole.size() - 30));
-    ZipUtil cut(dir.file("cut.zip"));
+    ZipWriter cut(dir.file("cut.zip"));
     EXPECT_EQ(cut.addFile(dir.file("a.txt"), "a.txt"), kZipError);
     EXPECT_EQ(readFile(dir.file("cut.zip")), whole.substr(0, whole.size() - 30));
     EXPECT_EQ(folderNames(dir.path()), (Names{"a.txt", "cut.zip", "notes.zip"}));
@@ -135,14 +135,14 @@ TEST(ZipUtilTest, OpenNeverTruncatesAFileThatIsNotAZip) {
 // Adding to an existing archive fails at each disk call in turn: the folder
 // then holds the old archive byte for byte, or the complete new one, and no
 // temporary file, whatever failed.
-TEST(ZipUtilTest, AddingSurvivesAFailureAtEveryDiskCall) {
+TEST(ZipWriterTest, AddingSurvivesAFailureAtEveryDiskCall) {
     TempDir dir;
     const std::string zipPath = dir.file("set/mixed.zip");
     makeZip(zipPath, testing::kMixedEntries);
     const std::string original = readFile(zipPath);
     testing::writeFile(dir.file("new.bin"), "replacement");
     auto add = [&](FileOps& ops) {
-        ZipUtil zip(zipPath, ops);
+        ZipWriter zip(zipPath, ops);
         int status = zip.open();
         if (status == 0) status = zip.addFile(dir.file("new.bin"), "game.bin");
         return status != 0 ? status : zip.close();
@@ -170,7 +170,7 @@ TEST(ZipUtilTest, AddingSurvivesAFailureAtEveryDiskCall) {
     EXPECT_GT(failures, total / 2);
 }
 
-TEST(ZipUtilTest, FailedWritesAreReportedNotHidden) {
+TEST(ZipWriterTest, FailedWritesAreReportedNotHidden) {
     TempDir dir;
     std::string data(3 << 20, '\0');
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 2654435761u) >> 13);
@@ -178,7 +178,7 @@ TEST(ZipUtilTest, FailedWritesAreReportedNotHidden) {
 
     testing::FailingFileOps counter;
     {
-        ZipUtil zip(dir.file("count.zip"), counter);
+        ZipWriter zip(dir.file("count.zip"), counter);
         ASSERT_EQ(zip.open(), 0);
         ASSERT_EQ(zip.addFile(dir.file("noise.bin"), "noise.bin"), 0);
         ASSERT_EQ(zip.close(), 0);
@@ -187,7 +187,7 @@ TEST(ZipUtilTest, FailedWritesAreReportedNotHidden) {
     for (int n = 1; n <= total; ++n) {
         const std::string zipPath = dir.file("run" + std::to_string(n) + ".zip");
         testing::FailingFileOps ops(n, ENOSPC);
-        ZipUtil zip(zipPath, ops);
+        ZipWriter zip(zipPath, ops);
         int status = zip.open();
         if (status == 0) status = zip.addFile(dir.file("noise.bin"), "noise.bin");
         const int closeStatus = zip.close();
@@ -201,7 +201,7 @@ TEST(ZipUtilTest, FailedWritesAreReportedNotHidden) {
     int reported = 0;
     for (int n = 1; n <= total; ++n) {
         testing::FailingFileOps ops(n, ENOSPC);
-        ZipUtil zip(dir.file("again.zip"), ops);
+        ZipWriter zip(dir.file("again.zip"), ops);
         int status = zip.open();
         if (status == 0) status = zip.addFile(dir.file("noise.bin"), "noise.bin");
         if (zip.close() != 0 || status != 0) ++reported;

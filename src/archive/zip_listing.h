@@ -1,9 +1,9 @@
 // The central directory of one zip archive, read once at construction.
 //
 // How to use:
-//   ZipInfo info(path);
+//   ZipListing info(path);
 //   if (!zipTestPassed(info.testZip())) report it;
-//   for (const ZipEntryInfo& e : info.entries()) ... e.name, e.crc, e.size
+//   for (const ZipEntry& e : info.entries()) ... e.name, e.crc, e.size
 //
 // Rows keep central-directory order. Entry names compare byte for byte.
 #pragma once
@@ -17,7 +17,7 @@
 
 namespace quorvane {
 
-struct ZipEntryInfo {
+struct ZipEntry {
     std::string crc;   // CRC-32 from the central directory, 8 uppercase hex digits
     std::string size;  // uncompressed size in decimal
     std::string name;  // entry name as stored
@@ -42,7 +42,7 @@ struct EntryKey {
     uint32_t crc32 = 0;
     uint64_t size = 0;
 
-    bool matches(const ZipEntryInfo& entry) const {
+    bool matches(const ZipEntry& entry) const {
         return entry.name == name && entry.crc32 == crc32 && entry.uncompressedSize == size;
     }
 };
@@ -52,15 +52,15 @@ enum class ZipRead {
     ListAndTest,  // the directory and every entry's data, from one read of a small file
 };
 
-class ZipInfo {
+class ZipListing {
 public:
-    explicit ZipInfo(std::string archivePath, FileOps& ops = fileOps(), ZipRead read = ZipRead::List);
+    explicit ZipListing(std::string archivePath, FileOps& ops = fileOps(), ZipRead read = ZipRead::List);
 
     const std::string& path() const { return path_; }
     // 0 when the archive cannot be opened or its directory cannot be read.
     int count() const { return static_cast<int>(entries_.size()); }
-    const ZipEntryInfo& entry(int index) const { return entries_[static_cast<size_t>(index)]; }
-    const std::vector<ZipEntryInfo>& entries() const { return entries_; }
+    const ZipEntry& entry(int index) const { return entries_[static_cast<size_t>(index)]; }
+    const std::vector<ZipEntry>& entries() const { return entries_; }
     // 0 when listed; otherwise the status that stopped the listing (then no
     // rows are kept, so a damaged directory never yields half a listing).
     int listStatus() const { return listStatus_; }
@@ -77,7 +77,7 @@ public:
 private:
     std::string path_;
     FileOps* ops_;
-    std::vector<ZipEntryInfo> entries_;
+    std::vector<ZipEntry> entries_;
     int listStatus_ = 0;
     bool tested_ = false;
     int testStatus_ = 0;

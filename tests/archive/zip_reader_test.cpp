@@ -1,9 +1,9 @@
-#include "archive/unzip_util.h"
+#include "archive/zip_reader.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
 #include "archive/zip_status.h"
 #include "archive_fixtures.h"
 #include "core/file_util.h"
@@ -25,7 +25,7 @@ time_t modifiedTime(const std::string& path) {
     return st.st_mtime;
 }
 
-class UnZipUtilTest : public ::testing::Test {
+class ZipReaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         zip = dir.file("set/mixed.zip");
@@ -40,8 +40,8 @@ protected:
     std::string zip, out;
 };
 
-TEST_F(UnZipUtilTest, ExtractFileWritesLastNameComponentWithEntryDate) {
-    UnZipUtil unzip(zip);
+TEST_F(ZipReaderTest, ExtractFileWritesLastNameComponentWithEntryDate) {
+    ZipReader unzip(zip);
     ASSERT_EQ(unzip.open(), 0);
     std::string written;
     ASSERT_EQ(unzip.extractFile("dir/sub/inner.bin", out, false, &written), 0);
@@ -59,14 +59,14 @@ TEST_F(UnZipUtilTest, ExtractFileWritesLastNameComponentWithEntryDate) {
     EXPECT_EQ(unzip.extractFile("nothing.bin", out, false), kZipError);
     unzip.close();
     EXPECT_EQ(folderNames(out), (Names{"deflated.txt", "empty.bin", "inner.bin"}));
-    EXPECT_EQ(ZipInfo(zip).count(), 6);
+    EXPECT_EQ(ZipListing(zip).count(), 6);
 }
 
-TEST_F(UnZipUtilTest, ExtractRefusesNamesThatAreNotFiles) {
+TEST_F(ZipReaderTest, ExtractRefusesNamesThatAreNotFiles) {
     makeZip(zip, R"([{"name": "folder/", "size": 0, "method": 0},
                      {"name": "up/..", "data": "x", "method": 0},
                      {"name": "ok.bin", "data": "fine", "method": 0}])");
-    UnZipUtil unzip(zip);
+    ZipReader unzip(zip);
     ASSERT_EQ(unzip.open(), 0);
     EXPECT_EQ(unzip.extractFile("folder/", out, false), kZipError);
     EXPECT_EQ(unzip.extractFile("up/..", out, false), kZipError);
@@ -75,8 +75,8 @@ TEST_F(UnZipUtilTest, ExtractRefusesNamesThatAreNotFiles) {
     EXPECT_EQ(folderNames(dir.path()), (Names{"out", "set"}));
 }
 
-TEST_F(UnZipUtilTest, ExtractAllSkipsEmptyEntriesAndFlattensFolders) {
-    UnZipUtil unzip(zip);
+TEST_F(ZipReaderTest, ExtractAllSkipsEmptyEntriesAndFlattensFolders) {
+    ZipReader unzip(zip);
     ASSERT_EQ(unzip.open(), 0);
     ASSERT_EQ(unzip.extractAll(out), 0);
     EXPECT_EQ(folderNames(out), (Names{"Game.bin", "deflated.txt", "game.bin", "inner.bin", "stored.bin"}));
@@ -84,10 +84,10 @@ TEST_F(UnZipUtilTest, ExtractAllSkipsEmptyEntriesAndFlattensFolders) {
     EXPECT_EQ(readFile(out + "/stored.bin"), "rom347");
 }
 
-TEST_F(UnZipUtilTest, DamagedEntryIsNotExtractedOrRemoved) {
+TEST_F(ZipReaderTest, DamagedEntryIsNotExtractedOrRemoved) {
     zipTool("flip '" + zip + "' stored.bin");
     const std::string before = readFile(zip);
-    UnZipUtil unzip(zip);
+    ZipReader unzip(zip);
     ASSERT_EQ(unzip.open(), 0);
     EXPECT_EQ(unzip.extractFile("stored.bin", out, true), kZipCrcError);
     unzip.close();
@@ -95,9 +95,9 @@ TEST_F(UnZipUtilTest, DamagedEntryIsNotExtractedOrRemoved) {
     EXPECT_TRUE(folderNames(out).empty());
 }
 
-TEST_F(UnZipUtilTest, RemoveFileCopiesOtherEntriesByteForByte) {
+TEST_F(ZipReaderTest, RemoveFileCopiesOtherEntriesByteForByte) {
     const std::string before = zipTool("raw '" + zip + "'");
-    UnZipUtil unzip(zip);
+    ZipReader unzip(zip);
     ASSERT_EQ(unzip.open(), 0);
     ASSERT_EQ(unzip.extractFile("deflated.txt", out, true), 0);
     EXPECT_FALSE(unzip.isOpen());
@@ -112,9 +112,9 @@ TEST_F(UnZipUtilTest, RemoveFileCopiesOtherEntriesByteForByte) {
     EXPECT_EQ(folderNames(dir.file("set")), (Names{"mixed.zip"}));
 }
 
-TEST_F(UnZipUtilTest, RemovingACaseVariantOrMissingNameLeavesTheArchiveAlone) {
+TEST_F(ZipReaderTest, RemovingACaseVariantOrMissingNameLeavesTheArchiveAlone) {
     const std::string before = readFile(zip);
-    UnZipUtil unzip(zip);
+    ZipReader unzip(zip);
     ASSERT_EQ(unzip.open(), 0);
     EXPECT_EQ(unzip.removeFile("GAME.BIN"), 0);
     ASSERT_EQ(unzip.open(), 0);
@@ -122,19 +122,19 @@ TEST_F(UnZipUtilTest, RemovingACaseVariantOrMissingNameLeavesTheArchiveAlone) {
     EXPECT_EQ(readFile(zip), before);
 }
 
-TEST_F(UnZipUtilTest, EntriesSharingANameAreTakenOneByOneByTheirContent) {
+TEST_F(ZipReaderTest, EntriesSharingANameAreTakenOneByOneByTheirContent) {
     makeZip(zip, R"([{"name": "rom.bin", "data": "first", "method": 8},
                      {"name": "rom.bin", "data": "second", "method": 0},
                      {"name": "other.bin", "data": "other", "method": 8}])");
-    const ZipInfo listed(zip);
+    const ZipListing listed(zip);
     ASSERT_EQ(listed.count(), 3);
-    const ZipEntryInfo& second = listed.entry(1);
+    const ZipEntry& second = listed.entry(1);
     const EntryKey key{second.name, second.crc32, second.uncompressedSize};
-    UnZipUtil unzip(zip);
+    ZipReader unzip(zip);
     std::string written;
     ASSERT_EQ(unzip.extractEntry(key, out, true, &written), 0);
     EXPECT_EQ(readFile(written), "second");
-    const ZipInfo after(zip);
+    const ZipListing after(zip);
     ASSERT_EQ(after.count(), 2);
     EXPECT_EQ(after.entry(0).name, "rom.bin");
     EXPECT_EQ(after.entry(0).crc32, listed.entry(0).crc32);
@@ -147,23 +147,23 @@ TEST_F(UnZipUtilTest, EntriesSharingANameAreTakenOneByOneByTheirContent) {
     EXPECT_EQ(readFile(zip), before);
     // By name, only the first of the name goes.
     ASSERT_EQ(unzip.removeFile("rom.bin"), 0);
-    EXPECT_EQ(ZipInfo(zip).count(), 1);
+    EXPECT_EQ(ZipListing(zip).count(), 1);
 }
 
-TEST_F(UnZipUtilTest, RemovingTheOnlyEntryDeletesTheArchive) {
+TEST_F(ZipReaderTest, RemovingTheOnlyEntryDeletesTheArchive) {
     makeZip(zip, R"([{"name": "only.bin", "data": "alone", "method": 8}])");
-    UnZipUtil unzip(zip);
+    ZipReader unzip(zip);
     ASSERT_EQ(unzip.open(), 0);
     ASSERT_EQ(unzip.extractFile("only.bin", out, true), 0);
     EXPECT_EQ(readFile(out + "/only.bin"), "alone");
     EXPECT_TRUE(folderNames(dir.file("set")).empty());
 }
 
-TEST_F(UnZipUtilTest, ExtractionNeverReplacesAFile) {
+TEST_F(ZipReaderTest, ExtractionNeverReplacesAFile) {
     testing::writeFile(out + "/stored.bin", "the user's own stored.bin");
     testing::writeFile(out + "/deflated (1).txt", "also taken");
     testing::writeFile(out + "/deflated.txt", "taken");
-    UnZipUtil unzip(zip);
+    ZipReader unzip(zip);
     ASSERT_EQ(unzip.open(), 0);
     std::string written;
     ASSERT_EQ(unzip.extractFile("stored.bin", out, false, &written), 0);
@@ -182,7 +182,7 @@ TEST_F(UnZipUtilTest, ExtractionNeverReplacesAFile) {
 // the target, the free variant of a taken name and the archive's own
 // temporary copy are shortened to fit, keeping the extension and whole
 // UTF-8 characters.
-TEST_F(UnZipUtilTest, EntriesWithNamesAtTheLengthLimitExtractAndMove) {
+TEST_F(ZipReaderTest, EntriesWithNamesAtTheLengthLimitExtractAndMove) {
     const std::string name251 = std::string(247, 'a') + ".bin";
     const auto euros = [](int n) {
         std::string text;
@@ -202,7 +202,7 @@ TEST_F(UnZipUtilTest, EntriesWithNamesAtTheLengthLimitExtractAndMove) {
              {"name": ")" + name255 + R"(", "data": "two fifty-five"},
              {"name": "keep.bin", "data": "kept"}])");
 
-    UnZipUtil unzip(archive);
+    ZipReader unzip(archive);
     ASSERT_EQ(unzip.open(), 0);
     std::string written;
     ASSERT_EQ(unzip.extractFile("dir/" + name251, out, false, &written), 0);
@@ -218,7 +218,7 @@ TEST_F(UnZipUtilTest, EntriesWithNamesAtTheLengthLimitExtractAndMove) {
     EXPECT_EQ(variant251, std::string(247, 'a') + " (1).bin");  // 255 bytes: fits
     EXPECT_EQ(readFile(written), "two fifty-one");
     unzip.close();
-    EXPECT_EQ(ZipInfo(archive).count(), 1);
+    EXPECT_EQ(ZipListing(archive).count(), 1);
     make(R"([{"name": ")" + name255 + R"(", "data": "again"}])");
     ASSERT_EQ(unzip.open(), 0);
     ASSERT_EQ(unzip.extractFile(name255, out, true, &written), 0);
@@ -232,9 +232,9 @@ TEST_F(UnZipUtilTest, EntriesWithNamesAtTheLengthLimitExtractAndMove) {
     EXPECT_EQ(folderNames(dir.file("set")), Names{"mixed.zip"});  // no temporary file left
 }
 
-TEST_F(UnZipUtilTest, UnwritableTargetFolderFailsCleanly) {
+TEST_F(ZipReaderTest, UnwritableTargetFolderFailsCleanly) {
     testing::writeFile(dir.file("plain"), "a regular file");
-    UnZipUtil unzip(zip);
+    ZipReader unzip(zip);
     ASSERT_EQ(unzip.open(), 0);
     const std::string before = readFile(zip);
     EXPECT_EQ(unzip.extractFile("stored.bin", dir.file("plain/sub"), true), kZipError);
@@ -245,7 +245,7 @@ TEST_F(UnZipUtilTest, UnwritableTargetFolderFailsCleanly) {
 // Every disk call of a removal fails once in turn. Whatever fails, the folder
 // holds either the old archive byte for byte or the complete new one, and no
 // temporary file.
-TEST_F(UnZipUtilTest, RemovalSurvivesAFailureAtEveryDiskCall) {
+TEST_F(ZipReaderTest, RemovalSurvivesAFailureAtEveryDiskCall) {
     const std::string original = readFile(zip);
     const std::string rawBefore = zipTool("raw '" + zip + "'");
     std::string rawRemoved = rawBefore;
@@ -254,7 +254,7 @@ TEST_F(UnZipUtilTest, RemovalSurvivesAFailureAtEveryDiskCall) {
 
     testing::FailingFileOps counter;
     {
-        UnZipUtil unzip(zip, counter);
+        ZipReader unzip(zip, counter);
         ASSERT_EQ(unzip.extractFile("stored.bin", out, true), 0);
     }
     const int total = counter.calls();
@@ -264,7 +264,7 @@ TEST_F(UnZipUtilTest, RemovalSurvivesAFailureAtEveryDiskCall) {
         testing::writeFile(zip, original);
         std::remove((out + "/stored.bin").c_str());
         testing::FailingFileOps ops(n);
-        UnZipUtil unzip(zip, ops);
+        ZipReader unzip(zip, ops);
         const int status = unzip.extractFile("stored.bin", out, true);
         unzip.close();
         EXPECT_EQ(folderNames(dir.file("set")), (Names{"mixed.zip"})) << "call " << n;

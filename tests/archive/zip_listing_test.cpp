@@ -1,11 +1,11 @@
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
 
 #include <gtest/gtest.h>
 #include <sys/statvfs.h>
 
 #include <filesystem>
 
-#include "archive/unzip_util.h"
+#include "archive/zip_reader.h"
 #include "archive/zip_status.h"
 #include "archive_fixtures.h"
 #include "core/file_util.h"
@@ -18,12 +18,12 @@ using testing::makeZip;
 using testing::TempDir;
 using testing::zipTool;
 
-TEST(ZipInfoTest, ListsEveryEntryInDirectoryOrderWithCrcAndSize) {
+TEST(ZipListingTest, ListsEveryEntryInDirectoryOrderWithCrcAndSize) {
     TempDir dir;
     const std::string zip = dir.file("mixed.zip");
     makeZip(zip, testing::kMixedEntries);
 
-    ZipInfo info(zip);
+    ZipListing info(zip);
     ASSERT_EQ(info.listStatus(), 0);
     ASSERT_EQ(info.count(), 6);
     const char* names[] = {"stored.bin", "deflated.txt", "empty.bin", "dir/sub/inner.bin", "Game.bin", "game.bin"};
@@ -40,14 +40,14 @@ TEST(ZipInfoTest, ListsEveryEntryInDirectoryOrderWithCrcAndSize) {
     EXPECT_TRUE(zipTestPassed(info.testZip()));
 }
 
-TEST(ZipInfoTest, UnreadableArchivesListEmptyAndFailTheTest) {
+TEST(ZipListingTest, UnreadableArchivesListEmptyAndFailTheTest) {
     TempDir dir;
     testing::writeFile(dir.file("text.zip"), "this is not a zip archive at all\n");
-    ZipInfo notZip(dir.file("text.zip"));
+    ZipListing notZip(dir.file("text.zip"));
     EXPECT_EQ(notZip.count(), 0);
     EXPECT_EQ(notZip.testZip(), kZipParamError);
 
-    ZipInfo missing(dir.file("missing.zip"));
+    ZipListing missing(dir.file("missing.zip"));
     EXPECT_EQ(missing.count(), 0);
     EXPECT_EQ(missing.testZip(), kZipParamError);
 
@@ -55,31 +55,31 @@ TEST(ZipInfoTest, UnreadableArchivesListEmptyAndFailTheTest) {
     makeZip(dir.file("whole.zip"), testing::kMixedEntries);
     const std::string bytes = testing::readFile(dir.file("whole.zip"));
     testing::writeFile(dir.file("cut.zip"), bytes.substr(0, bytes.size() - 40));
-    ZipInfo cut(dir.file("cut.zip"));
+    ZipListing cut(dir.file("cut.zip"));
     EXPECT_EQ(cut.count(), 0);
     EXPECT_FALSE(zipTestPassed(cut.testZip()));
 }
 
-TEST(ZipInfoTest, EmptyArchiveListsNothingAndPasses) {
+TEST(ZipListingTest, EmptyArchiveListsNothingAndPasses) {
     TempDir dir;
     makeZip(dir.file("empty.zip"), "[]");
-    ZipInfo info(dir.file("empty.zip"));
+    ZipListing info(dir.file("empty.zip"));
     EXPECT_EQ(info.listStatus(), 0);
     EXPECT_EQ(info.count(), 0);
     EXPECT_TRUE(zipTestPassed(info.testZip())) << info.testZip();
 }
 
-TEST(ZipInfoTest, TestZipFailsOnDamagedData) {
+TEST(ZipListingTest, TestZipFailsOnDamagedData) {
     TempDir dir;
     // A flipped byte inside deflated data: inflate error or CRC mismatch.
     makeZip(dir.file("deflated.zip"), testing::kMixedEntries);
     zipTool("flip '" + dir.file("deflated.zip") + "' deflated.txt");
-    EXPECT_FALSE(zipTestPassed(ZipInfo(dir.file("deflated.zip")).testZip()));
+    EXPECT_FALSE(zipTestPassed(ZipListing(dir.file("deflated.zip")).testZip()));
 
     // In stored data only the CRC can tell.
     makeZip(dir.file("stored.zip"), testing::kMixedEntries);
     zipTool("flip '" + dir.file("stored.zip") + "' stored.bin");
-    ZipInfo stored(dir.file("stored.zip"));
+    ZipListing stored(dir.file("stored.zip"));
     EXPECT_EQ(stored.count(), 6);
     EXPECT_EQ(stored.testZip(), kZipCrcError);
 
@@ -89,25 +89,25 @@ TEST(ZipInfoTest, TestZipFailsOnDamagedData) {
     const size_t dataStart = 30 + 5;  // local header + "a.bin"
     bytes.erase(dataStart + 20, 40);
     testing::writeFile(dir.file("short.zip"), bytes);
-    EXPECT_FALSE(zipTestPassed(ZipInfo(dir.file("short.zip")).testZip()));
+    EXPECT_FALSE(zipTestPassed(ZipListing(dir.file("short.zip")).testZip()));
 }
 
 // Info-ZIP's -fz puts ZIP64 fields on small entries too, which exercises the
 // same records as a 4 GiB entry in a moment.
-TEST(ZipInfoTest, ReadsAndCopiesEntriesWithZip64Fields) {
+TEST(ZipListingTest, ReadsAndCopiesEntriesWithZip64Fields) {
     TempDir dir;
     testing::writeFile(dir.file("a.txt"), "zip64 records on a small file\n");
     testing::writeFile(dir.file("b.txt"), testing::mixedDeflatedText());
     ASSERT_EQ(testing::runShell("cd '" + dir.path() + "' && zip -q -fz z64.zip a.txt b.txt"), 0);
     const std::string zip = dir.file("z64.zip");
-    ZipInfo info(zip);
+    ZipListing info(zip);
     ASSERT_EQ(info.count(), 2);
     EXPECT_EQ(info.entry(0).size, "30");
     EXPECT_EQ(info.entry(1).size, std::to_string(testing::mixedDeflatedText().size()));
     EXPECT_TRUE(zipTestPassed(info.testZip()));
 
     const std::string before = zipTool("raw '" + zip + "'");
-    UnZipUtil unzip(zip);
+    ZipReader unzip(zip);
     ASSERT_EQ(unzip.open(), 0);
     ASSERT_EQ(unzip.extractFile("a.txt", dir.file("out"), true), kZipError);  // no such folder
     ASSERT_EQ(unzip.extractFile("a.txt", dir.path(), true), 0);
@@ -119,7 +119,7 @@ TEST(ZipInfoTest, ReadsAndCopiesEntriesWithZip64Fields) {
 // Counts, sizes and offsets an archive claims are checked against the file
 // before anything is sized or walked by them: a claim the file cannot hold
 // makes the archive damaged, like any unreadable one, and never a crash.
-TEST(ZipInfoTest, ClaimsBeyondTheFileMakeAnArchiveDamaged) {
+TEST(ZipListingTest, ClaimsBeyondTheFileMakeAnArchiveDamaged) {
     TempDir dir;
     const std::string entries = R"([{"name": "a.bin", "data": "hello", "method": 0},
                                     {"name": "b.bin", "data": "world world world"}])";
@@ -128,7 +128,7 @@ TEST(ZipInfoTest, ClaimsBeyondTheFileMakeAnArchiveDamaged) {
     const std::string honest = dir.file("honest.zip");
     makeZip(honest, entries);
     zipTool("zip64end '" + honest + "' 2");
-    ZipInfo sound(honest);
+    ZipListing sound(honest);
     ASSERT_EQ(sound.listStatus(), 0);
     ASSERT_EQ(sound.count(), 2);
     EXPECT_TRUE(zipTestPassed(sound.testZip()));
@@ -138,14 +138,14 @@ TEST(ZipInfoTest, ClaimsBeyondTheFileMakeAnArchiveDamaged) {
         const std::string zip = dir.file(std::string("claims-") + count + ".zip");
         makeZip(zip, entries);
         zipTool("zip64end '" + zip + "' " + count);
-        ZipInfo info(zip);
+        ZipListing info(zip);
         EXPECT_EQ(info.listStatus(), kZipBadZipFile);
         EXPECT_EQ(info.count(), 0);
         EXPECT_FALSE(zipTestPassed(info.testZip()));
-        EXPECT_FALSE(zipTestPassed(ZipInfo(zip, fileOps(), ZipRead::ListAndTest).testZip()));
+        EXPECT_FALSE(zipTestPassed(ZipListing(zip, fileOps(), ZipRead::ListAndTest).testZip()));
         // An extraction's lookup walks the records that are there, finds the
         // directory short of its claim, and refuses.
-        UnZipUtil unzip(zip);
+        ZipReader unzip(zip);
         ASSERT_EQ(unzip.open(), kZipOk);
         EXPECT_EQ(unzip.extractFile("b.bin", dir.path(), false), kZipError);
         EXPECT_FALSE(pathExists(dir.file("b.bin")));
@@ -158,7 +158,7 @@ TEST(ZipInfoTest, ClaimsBeyondTheFileMakeAnArchiveDamaged) {
         SCOPED_TRACE(values);
         makeZip(dir.file("z64.zip"), entries);
         zipTool(shape + values);
-        ZipInfo info(dir.file("z64.zip"));
+        ZipListing info(dir.file("z64.zip"));
         if (values == "5 5 0") {
             ASSERT_EQ(info.listStatus(), 0);
             ASSERT_EQ(info.count(), 2);
@@ -176,7 +176,7 @@ TEST(ZipInfoTest, ClaimsBeyondTheFileMakeAnArchiveDamaged) {
 // copy of other central records. minizip reads the directory shifted by those
 // bytes, but reports offsets without the shift, so the ZIP64 reader found a
 // record of another entry there and gave stored.bin its sizes.
-TEST(ZipInfoTest, Zip64RecordsBehindLeadingBytesAreNotTakenFromAnotherEntry) {
+TEST(ZipListingTest, Zip64RecordsBehindLeadingBytesAreNotTakenFromAnotherEntry) {
     static const char* const kHex =
         "504b0304140000000000000021001acfbc0006000000060000000a00000073746f7265642e62696e726f6d333437504b"
         "03041400000008003c8d865daa62cd3c24000000e8030000100000006469722f6465666c617465642e747874cbc9cc4b"
@@ -193,7 +193,7 @@ TEST(ZipInfoTest, Zip64RecordsBehindLeadingBytesAreNotTakenFromAnotherEntry) {
     for (const char* p = kHex; p[0] && p[1]; p += 2) bytes += static_cast<char>(std::stoi(std::string(p, 2), nullptr, 16));
     TempDir dir;
     testing::writeFile(dir.file("shifted.zip"), bytes);
-    ZipInfo info(dir.file("shifted.zip"));
+    ZipListing info(dir.file("shifted.zip"));
     EXPECT_EQ(info.listStatus(), kZipBadZipFile);
     EXPECT_EQ(info.count(), 0);
 }
@@ -201,7 +201,7 @@ TEST(ZipInfoTest, Zip64RecordsBehindLeadingBytesAreNotTakenFromAnotherEntry) {
 // A real entry over 4 GiB. Python's zipfile deflates 4 GiB of zeros at
 // level 1 in about 12 s here (Info-ZIP `zip -1` takes twice that); the
 // archive itself is about 4 MiB.
-TEST(ZipInfoTest, ListsTestsAndRawCopiesAnEntryOver4GiB) {
+TEST(ZipListingTest, ListsTestsAndRawCopiesAnEntryOver4GiB) {
     TempDir dir;
     struct statvfs fs {};
     if (statvfs(dir.path().c_str(), &fs) != 0 || uint64_t(fs.f_bavail) * fs.f_frsize < (64ull << 20))
@@ -210,19 +210,19 @@ TEST(ZipInfoTest, ListsTestsAndRawCopiesAnEntryOver4GiB) {
     const std::string zip = dir.file("big.zip");
     zipTool("zip64 '" + zip + "' " + std::to_string(size));
 
-    ZipInfo info(zip);
+    ZipListing info(zip);
     ASSERT_EQ(info.count(), 3);
     EXPECT_EQ(info.entry(1).size, std::to_string(size));
     EXPECT_EQ(info.entry(1).uncompressedSize, size);
     EXPECT_TRUE(zipTestPassed(info.testZip()));
 
     const std::string before = zipTool("raw '" + zip + "'");
-    UnZipUtil unzip(zip);
+    ZipReader unzip(zip);
     ASSERT_EQ(unzip.open(), 0);
     ASSERT_EQ(unzip.removeFile("small.txt"), 0);
     const std::string after = zipTool("raw '" + zip + "'");
     EXPECT_EQ(after, before.substr(before.find('\n') + 1));
-    ZipInfo rebuilt(zip);
+    ZipListing rebuilt(zip);
     ASSERT_EQ(rebuilt.count(), 2);
     EXPECT_EQ(rebuilt.entry(0).uncompressedSize, size);
     EXPECT_EQ(rebuilt.entry(0).crc, info.entry(1).crc);

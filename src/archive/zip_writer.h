@@ -2,7 +2,7 @@
 // entry of the same name.
 //
 // How to use:
-//   ZipUtil zip(archivePath);
+//   ZipWriter zip(archivePath);
 //   if (zip.open() != 0) ...;
 //   int status = zip.addFile(sourcePath, entryName);
 //   zip.close();
@@ -37,12 +37,12 @@ struct ExpectedContent {
     uint64_t size = 0;
 };
 
-class ZipUtil {
+class ZipWriter {
 public:
-    explicit ZipUtil(std::string archivePath, FileOps& ops = fileOps());
-    ~ZipUtil();
-    ZipUtil(const ZipUtil&) = delete;
-    ZipUtil& operator=(const ZipUtil&) = delete;
+    explicit ZipWriter(std::string archivePath, FileOps& ops = fileOps());
+    ~ZipWriter();
+    ZipWriter(const ZipWriter&) = delete;
+    ZipWriter& operator=(const ZipWriter&) = delete;
 
     const std::string& path() const { return path_; }
     bool isOpen() const { return open_; }

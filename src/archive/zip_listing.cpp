@@ -1,4 +1,4 @@
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
 
 #include "archive/archive_bytes.h"
 #include "archive/empty_zip.h"
@@ -30,7 +30,7 @@ constexpr uint64_t kCentralRecordMinSize = 46;
 // `fileSize` is the archive's real length (0 when unknown): a count of
 // entries the file cannot hold marks the archive damaged before anything is
 // sized by it.
-int listEntries(const ZipSource& source, uint64_t fileSize, std::vector<ZipEntryInfo>& entries) {
+int listEntries(const ZipSource& source, uint64_t fileSize, std::vector<ZipEntry>& entries) {
     unz_global_info64 global{};
     int status = unzGetGlobalInfo64(source.zip, &global);
     if (status != UNZ_OK || global.number_entry == 0) return status;
@@ -40,7 +40,7 @@ int listEntries(const ZipSource& source, uint64_t fileSize, std::vector<ZipEntry
     }
     status = unzGoToFirstFile(source.zip);
     while (status == UNZ_OK) {
-        ZipEntryInfo entry;
+        ZipEntry entry;
         status = readCurrentEntryInfo(source, entry);
         if (status != UNZ_OK) break;
         entries.push_back(std::move(entry));
@@ -55,7 +55,7 @@ int listEntries(const ZipSource& source, uint64_t fileSize, std::vector<ZipEntry
 // The quick test when it applies and passes; otherwise the full read, which
 // gives the status. Opening the entry raw runs minizip's local header checks
 // and yields the data offset, without starting an inflate.
-int testCurrentEntry(const ZipSource& source, const ZipEntryInfo& entry, ArchiveBytes& bytes) {
+int testCurrentEntry(const ZipSource& source, const ZipEntry& entry, ArchiveBytes& bytes) {
     if (quickTestApplies(entry) && unzOpenCurrentFile2(source.zip, nullptr, nullptr, 1) == UNZ_OK) {
         const uint64_t offset = unzGetCurrentFileZStreamPos64(source.zip);
         unzCloseCurrentFile(source.zip);
@@ -68,7 +68,7 @@ int testCurrentEntry(const ZipSource& source, const ZipEntryInfo& entry, Archive
 int testEntries(const ZipSource& source, ArchiveBytes& bytes) {
     int status = unzGoToFirstFile(source.zip);
     while (status == UNZ_OK) {
-        ZipEntryInfo entry;
+        ZipEntry entry;
         status = readCurrentEntryInfo(source, entry);
         if (status != UNZ_OK) break;
         status = testCurrentEntry(source, entry, bytes);
@@ -82,7 +82,7 @@ int testEntries(const ZipSource& source, ArchiveBytes& bytes) {
 // archive is sound, and minizip would say so too.
 bool plainEntriesPass(const PlainDirectory& directory, ArchiveBytes& bytes) {
     for (size_t i = 0; i < directory.entries.size(); ++i) {
-        const ZipEntryInfo& entry = directory.entries[i];
+        const ZipEntry& entry = directory.entries[i];
         if (!quickTestApplies(entry)) return false;
         const uint64_t local = directory.localHeaderOffsets[i];
         const uint64_t offset = plainDataOffset(bytes.span(local, kLocalHeaderSize), entry, local);
@@ -93,7 +93,7 @@ bool plainEntriesPass(const PlainDirectory& directory, ArchiveBytes& bytes) {
 
 }  // namespace
 
-ZipInfo::ZipInfo(std::string archivePath, FileOps& ops, ZipRead read) : path_(std::move(archivePath)), ops_(&ops) {
+ZipListing::ZipListing(std::string archivePath, FileOps& ops, ZipRead read) : path_(std::move(archivePath)), ops_(&ops) {
     const bool test = read == ZipRead::ListAndTest;
     tested_ = test;
     ArchiveBytes bytes(path_, ops, test ? ArchivePart::Whole : ArchivePart::Directory);
@@ -126,16 +126,16 @@ ZipInfo::ZipInfo(std::string archivePath, FileOps& ops, ZipRead read) : path_(st
     if (test) testStatus_ = testEntries(source, bytes);
 }
 
-int ZipInfo::find(std::string_view name) const {
+int ZipListing::find(std::string_view name) const {
     for (size_t i = 0; i < entries_.size(); ++i) {
         if (entries_[i].name == name) return static_cast<int>(i);
     }
     return -1;
 }
 
-int ZipInfo::testZip() const {
+int ZipListing::testZip() const {
     if (tested_) return testStatus_;
-    return ZipInfo(path_, *ops_, ZipRead::ListAndTest).testStatus_;
+    return ZipListing(path_, *ops_, ZipRead::ListAndTest).testStatus_;
 }
 
 }  // namespace quorvane

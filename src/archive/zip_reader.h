@@ -3,7 +3,7 @@
 // process's working directory.
 //
 // How to use:
-//   UnZipUtil unzip(archivePath);
+//   ZipReader unzip(archivePath);
 //   if (unzip.open() != 0) ...;
 //   int status = unzip.extractFile("dir/rom.bin", folder, /*removeAfterwards=*/true);
 //   unzip.close();
@@ -28,16 +28,16 @@
 
 #include "archive/file_ops.h"
 #include "archive/zip_entry_io.h"
-#include "archive/zip_info.h"
+#include "archive/zip_listing.h"
 
 namespace quorvane {
 
-class UnZipUtil {
+class ZipReader {
 public:
-    explicit UnZipUtil(std::string archivePath, FileOps& ops = fileOps());
-    ~UnZipUtil();
-    UnZipUtil(const UnZipUtil&) = delete;
-    UnZipUtil& operator=(const UnZipUtil&) = delete;
+    explicit ZipReader(std::string archivePath, FileOps& ops = fileOps());
+    ~ZipReader();
+    ZipReader(const ZipReader&) = delete;
+    ZipReader& operator=(const ZipReader&) = delete;
 
     const std::string& path() const { return path_; }
     bool isOpen() const { return zip_ != nullptr; }
@@ -76,7 +76,7 @@ public:
     int extractAll(const std::string& folder);
 
 private:
-    using EntryMatch = std::function<bool(const ZipEntryInfo& entry)>;
+    using EntryMatch = std::function<bool(const ZipEntry& entry)>;
     // Makes the first entry that `match` accepts current: kZipOk,
     // kZipEntryGone when none does, kZipError when the directory cannot be
     // walked. `position` receives its place in the directory.
@@ -84,7 +84,7 @@ private:
     int extract(const EntryMatch& match, std::string_view entryName, const std::string& folder,
                 bool removeAfterwards, std::string* writtenPath);
     int remove(const EntryMatch& match);
-    int writeCurrentEntry(const ZipEntryInfo& entry, const std::string& outputName, const std::string& folder,
+    int writeCurrentEntry(const ZipEntry& entry, const std::string& outputName, const std::string& folder,
                           bool sync, std::string* writtenPath);
     ZipSource source() { return ZipSource{zip_, path_, *ops_}; }
 
@@ -92,7 +92,7 @@ private:
     FileOps* ops_;
     unzFile zip_ = nullptr;
     // Every entry and its position, read on the first lookup.
-    std::vector<std::pair<ZipEntryInfo, unz64_file_pos>> index_;
+    std::vector<std::pair<ZipEntry, unz64_file_pos>> index_;
     bool indexed_ = false;
 };
 

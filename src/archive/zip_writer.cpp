@@ -1,4 +1,4 @@
-#include "archive/zip_util.h"
+#include "archive/zip_writer.h"
 
 #include <zlib.h>
 
@@ -8,8 +8,8 @@
 #include "archive/empty_zip.h"
 #include "archive/minizip_io.h"
 #include "archive/raw_copy.h"
-#include "archive/unzip_util.h"
 #include "archive/zip_entry_io.h"
+#include "archive/zip_reader.h"
 #include "archive/zip_status.h"
 #include "core/file_util.h"
 
@@ -75,11 +75,11 @@ int addEntry(zipFile out, FileOps& ops, int sourceFd, int64_t sourceSize, time_t
 
 }  // namespace
 
-ZipUtil::ZipUtil(std::string archivePath, FileOps& ops) : path_(std::move(archivePath)), ops_(&ops) {}
+ZipWriter::ZipWriter(std::string archivePath, FileOps& ops) : path_(std::move(archivePath)), ops_(&ops) {}
 
-ZipUtil::~ZipUtil() { close(); }
+ZipWriter::~ZipWriter() { close(); }
 
-int ZipUtil::open() {
+int ZipWriter::open() {
     close();
     if (pathExists(path_)) {
         // Only check that it is an archive: nothing is written until addFile.
@@ -92,12 +92,12 @@ int ZipUtil::open() {
     return kZipOk;
 }
 
-int ZipUtil::close() {
+int ZipWriter::close() {
     open_ = false;
     return kZipOk;
 }
 
-int ZipUtil::addFile(const std::string& sourcePath, std::string_view entryName, const ExpectedContent* expected) {
+int ZipWriter::addFile(const std::string& sourcePath, std::string_view entryName, const ExpectedContent* expected) {
     if (!open_ && open() != kZipOk) return kZipError;
 
     // Open the source before touching the archive, so a missing source
@@ -130,7 +130,7 @@ int rewriteArchive(const std::string& path, std::string_view skipName,
     if (original.zip) {
         int kept = 0;
         status = copyEntriesRaw(ZipSource{original.zip, path, ops}, out,
-                                [skipName](const ZipEntryInfo& e) { return e.name == skipName; }, kept);
+                                [skipName](const ZipEntry& e) { return e.name == skipName; }, kept);
     }
     if (status == kZipOk) status = addEntries(out);
     const int closeStatus = zipClose(out, nullptr);
