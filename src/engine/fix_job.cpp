@@ -15,14 +15,6 @@ namespace quorvane {
 
 namespace text = analysis_text;
 
-FixJob::FixJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::string system,
-               AnalysisOptions options)
-    : FolderJob(std::move(db), host, std::move(settings), {std::move(system)}, true, options) {}
-
-FixJob::FixJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::vector<std::string> systems,
-               AnalysisOptions options)
-    : FolderJob(std::move(db), host, std::move(settings), std::move(systems), false, options) {}
-
 void FixJob::makeBackupFolder() {
     backupFolder_ = settings().backupDir + text::backupFolderName(std::time(nullptr));
     makeFolders(backupFolder_);  // a failure shows as files that stay where they are

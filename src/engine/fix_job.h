@@ -15,12 +15,8 @@ namespace quorvane {
 
 class FixJob final : public FolderJob {
 public:
-    // The one system a person chose.
-    FixJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::string system,
-           AnalysisOptions options = {});
-    // A list of systems, fixed in order into one backup folder.
-    FixJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::vector<std::string> systems,
-           AnalysisOptions options = {});
+    // One chosen system, or a list worked through in order into one backup folder.
+    using FolderJob::FolderJob;
     bool prepare() override;
     JobResult execute() override;
 

@@ -58,6 +58,16 @@ struct SystemFolder {
 };
 
 class FolderJob : public WorkerJob {
+public:
+    // The one system a person chose (scan and fix inherit these two).
+    FolderJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::string system,
+              AnalysisOptions options = {})
+        : FolderJob(std::move(db), host, std::move(settings), {std::move(system)}, true, options) {}
+    // A list of systems, worked through in order.
+    FolderJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::vector<std::string> systems,
+              AnalysisOptions options = {})
+        : FolderJob(std::move(db), host, std::move(settings), std::move(systems), false, options) {}
+
 protected:
     // Scan and fix: `systems` in order; `oneChosen`: the single system a
     // person picked (see above). Rebuild passes no systems.

@@ -8,14 +8,6 @@ namespace quorvane {
 
 namespace text = analysis_text;
 
-ScanJob::ScanJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::string system,
-                 AnalysisOptions options)
-    : FolderJob(std::move(db), host, std::move(settings), {std::move(system)}, true, options) {}
-
-ScanJob::ScanJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::vector<std::string> systems,
-                 AnalysisOptions options)
-    : FolderJob(std::move(db), host, std::move(settings), std::move(systems), false, options) {}
-
 bool ScanJob::prepare() {
     if (!prepareSystems(text::scanCaption(systemName()), text::kScanningSystems)) return false;
     clearMessages();

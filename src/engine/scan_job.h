@@ -13,12 +13,8 @@ namespace quorvane {
 
 class ScanJob final : public FolderJob {
 public:
-    // The one system a person chose.
-    ScanJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::string system,
-            AnalysisOptions options = {});
-    // A list of systems, scanned in order.
-    ScanJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings settings, std::vector<std::string> systems,
-            AnalysisOptions options = {});
+    // One chosen system, or a list worked through in order.
+    using FolderJob::FolderJob;
     bool prepare() override;
     JobResult execute() override;
 
