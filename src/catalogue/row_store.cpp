@@ -10,6 +10,7 @@
 
 #include "catalogue/catalogue_repair.h"
 #include "core/crash_point.h"
+#include "core/file_util.h"
 
 namespace quorvane {
 
@@ -17,22 +18,6 @@ namespace {
 
 // Pending ranges closer than this are journalled and written as one.
 constexpr std::uint64_t kJoinGap = 256;
-
-bool writeAll(int fd, const char* data, size_t size, std::uint64_t offset) {
-    while (size > 0) {
-        crashPoint();
-        const ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
-}
 
 
 }  // namespace
@@ -135,7 +120,7 @@ void RowStore::beginTransaction() {
 bool RowStore::flushAppends() {
     if (appended_.empty()) return true;
     if (durable_ && journal_.makeDurable() != 0) return false;
-    if (!writeAll(fd_, appended_.data(), appended_.size(), end_ - appended_.size())) return false;
+    if (!writeAllAt(fd_, appended_.data(), appended_.size(), end_ - appended_.size())) return false;
     written_ = true;
     appended_.clear();
     return true;
@@ -189,12 +174,12 @@ bool RowStore::writeAt(const char* data, size_t size, std::uint64_t offset) {
     }
     const std::uint64_t bufferAt = end_ - appended_.size();
     if (offset + size <= bufferAt)
-        return (!durable_ || journal_.makeDurable() == 0) && writeAll(fd_, data, size, offset);
+        return (!durable_ || journal_.makeDurable() == 0) && writeAllAt(fd_, data, size, offset);
     if (offset >= bufferAt && offset + size <= end_) {
         appended_.replace(static_cast<size_t>(offset - bufferAt), size, data, size);
         return true;
     }
-    return flushAppends() && writeAll(fd_, data, size, offset);
+    return flushAppends() && writeAllAt(fd_, data, size, offset);
 }
 
 ssize_t RowStore::readAt(char* out, size_t size, std::uint64_t offset) {
@@ -272,7 +257,7 @@ bool RowStore::writePending() {
             if (n != static_cast<ssize_t>(bytes.size())) return false;
         }
         for (auto j = first; j != it; ++j) bytes.replace(static_cast<size_t>(j->first - lo), j->second.size(), j->second);
-        if (!writeAll(fd_, bytes.data(), bytes.size(), lo)) return false;
+        if (!writeAllAt(fd_, bytes.data(), bytes.size(), lo)) return false;
         written_ = true;
     }
     pending_.clear();

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/crash_point.h"
+
 namespace quorvane {
 
 bool pathExists(const std::string& path) {
@@ -134,6 +136,20 @@ std::string freeNameIn(const std::string& folder, const std::string& name) {
         if (!pathExists(joinPath(folder, candidate))) return candidate;
     }
     return first;
+}
+
+bool writeAllAt(int fd, const void* data, size_t size, std::uint64_t offset) {
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        crashPoint();
+        const ssize_t n = ::pwrite(fd, p, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
 }
 
 bool readWholeFile(const std::string& path, std::string& out) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,10 @@ bool writeFileAtomically(const std::string& path, std::string_view content, std:
 
 // Reads a whole file. False when it cannot be opened or read.
 bool readWholeFile(const std::string& path, std::string& out);
+
+// Writes all `size` bytes at `offset`, retrying short writes and EINTR; each
+// write is a crash point. False when a write fails or writes nothing.
+bool writeAllAt(int fd, const void* data, size_t size, std::uint64_t offset);
 
 // The last path component ("a/b/c.zip" -> "c.zip").
 std::string baseName(std::string_view path);

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "core/crash_point.h"
+#include "core/file_util.h"
 #include "keyfile/block_file.h"
 #include "keyfile/byte_coding.h"
 
@@ -31,20 +32,6 @@ std::uint64_t getU64(const uint8_t* p) { return (std::uint64_t{getU32(p)} << 32)
 
 uint32_t crcOf(const void* data, size_t size, uint32_t crc = 0) {
     return static_cast<uint32_t>(crc32_z(crc, static_cast<const Bytef*>(data), size));
-}
-
-bool writeAll(int fd, const void* data, size_t size, std::uint64_t offset) {
-    const auto* p = static_cast<const char*>(data);
-    while (size > 0) {
-        crashPoint();
-        const ssize_t n = ::pwrite(fd, p, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
 }
 
 bool readAll(int fd, void* data, size_t size, std::uint64_t offset) {
@@ -94,7 +81,7 @@ bool restore(const std::array<std::string, Journal::kFiles>& files, uint8_t id, 
     }
     const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) return false;
-    const bool ok = writeAll(fd, bytes, size, at);
+    const bool ok = writeAllAt(fd, bytes, size, at);
     ::close(fd);
     return ok;
 }
@@ -162,14 +149,14 @@ int Journal::openFile() {
     for (size_t i = 0; i < 4; ++i) putU32(header + 20 + 4 * i, origin_.blockCounts[i]);
     putU32(header + 36, origin_.blocksPerFile);
     putU32(header + 40, crcOf(header, 40));
-    if (!writeAll(fd_, header, sizeof header, 0)) return -1;
+    if (!writeAllAt(fd_, header, sizeof header, 0)) return -1;
     end_ = kHeaderSize;
     return 0;
 }
 
 int Journal::writeBuffer() {
     if (buffer_.empty()) return 0;
-    if (openFile() != 0 || !writeAll(fd_, buffer_.data(), buffer_.size(), end_)) return -1;
+    if (openFile() != 0 || !writeAllAt(fd_, buffer_.data(), buffer_.size(), end_)) return -1;
     end_ += buffer_.size();
     buffer_.clear();
     return 0;
