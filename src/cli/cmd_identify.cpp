@@ -10,7 +10,7 @@
 #include "core/json.h"
 #include "core/text.h"
 #include "jobs/catalogue_jobs.h"
-#include "tools/rom_identifier.h"
+#include "tools/identified_list.h"
 
 namespace quorvane {
 

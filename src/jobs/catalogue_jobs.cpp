@@ -5,7 +5,7 @@
 #include "engine/scan_job.h"
 #include "import/import_job.h"
 #include "tools/miss_have_job.h"
-#include "tools/rom_identifier.h"
+#include "tools/identify_job.h"
 
 namespace quorvane {
 

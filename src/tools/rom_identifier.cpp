@@ -71,49 +71,4 @@ std::vector<RomMatch> identifyArchives(Catalogue& db, const std::vector<std::str
     return hits;
 }
 
-std::string identifiedFileName(const RomMatch& hit) {
-    const size_t cut = hit.foundIn.archivePath.find_last_of("/\\:");
-    return cut == std::string::npos ? hit.foundIn.archivePath : hit.foundIn.archivePath.substr(cut + 1);
-}
-
-std::vector<std::string> IdentifiedList::rebuildThisPaths(int row) const {
-    if (row < 1 || static_cast<size_t>(row) > items_.size()) return {};
-    const RomMatch& item = items_[static_cast<size_t>(row) - 1];
-    if (item.status == "Y") return {};
-    return {item.foundIn.archivePath};
-}
-
-std::vector<std::string> IdentifiedList::rebuildAllPaths() const {
-    std::vector<std::string> paths;
-    for (const RomMatch& item : items_)
-        if (item.status != "Y") paths.push_back(item.foundIn.archivePath);
-    return paths;
-}
-
-IdentifyJob::IdentifyJob(std::shared_ptr<Catalogue> db, JobHost& host, std::vector<std::string> paths,
-                         bool useMD5, bool useSHA1, std::function<void(std::vector<RomMatch>)> done)
-    : db_(std::move(db)), host_(host), paths_(std::move(paths)), useMD5_(useMD5), useSHA1_(useSHA1),
-      done_(std::move(done)) {}
-
-bool IdentifyJob::prepare() {
-    host_.startProgress(kIdentifyAction, static_cast<int>(paths_.size()));
-    return true;
-}
-
-JobResult IdentifyJob::execute() {
-    // Without the catalogue nothing can be identified: that is a failure,
-    // not a list of inputs that match nothing.
-    std::vector<RomMatch> hits;
-    if (db_->openDB() != StoreStatus::Ok) {
-        host_.addMessage(db_->lastError());
-        host_.countFailedStep();
-    } else {
-        hits = identifyArchives(*db_, paths_, useMD5_, useSHA1_, &host_);
-    }
-    db_->closeDB();
-    host_.closeProgress();
-    if (done_) done_(std::move(hits));
-    return {};
-}
-
 }  // namespace quorvane

@@ -6,7 +6,7 @@
 
 #include "core/job_host.h"
 #include "core/settings.h"
-#include "tools/rom_identifier.h"
+#include "tools/identified_list.h"
 
 class QMenu;
 class QTableWidget;

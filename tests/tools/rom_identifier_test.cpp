@@ -6,6 +6,8 @@
 #include "core/worker_job.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
+#include "tools/identified_list.h"
+#include "tools/identify_job.h"
 #include "tools/rom_identifier.h"
 
 namespace quorvane {

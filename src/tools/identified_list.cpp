@@ -1,0 +1,24 @@
+#include "tools/identified_list.h"
+
+namespace quorvane {
+
+std::string identifiedFileName(const RomMatch& hit) {
+    const size_t cut = hit.foundIn.archivePath.find_last_of("/\\:");
+    return cut == std::string::npos ? hit.foundIn.archivePath : hit.foundIn.archivePath.substr(cut + 1);
+}
+
+std::vector<std::string> IdentifiedList::rebuildThisPaths(int row) const {
+    if (row < 1 || static_cast<size_t>(row) > items_.size()) return {};
+    const RomMatch& item = items_[static_cast<size_t>(row) - 1];
+    if (item.status == "Y") return {};
+    return {item.foundIn.archivePath};
+}
+
+std::vector<std::string> IdentifiedList::rebuildAllPaths() const {
+    std::vector<std::string> paths;
+    for (const RomMatch& item : items_)
+        if (item.status != "Y") paths.push_back(item.foundIn.archivePath);
+    return paths;
+}
+
+}  // namespace quorvane
