@@ -15,6 +15,7 @@ class App;
 
 namespace quorvane {
 
+class Catalogue;
 class CatalogueJobs;
 
 // Exit statuses of the command line.
@@ -34,6 +35,13 @@ struct CliContext {
     // (with a message on stderr) when the folder cannot be made.
     std::unique_ptr<CatalogueJobs> openDatabase(const Settings& settings) const;
 };
+
+// kExitOk when every name is a system of `db`; otherwise says why on stderr
+// ("There is no system ... Did you mean ...?") and returns the exit status:
+// kExitUsage for an unknown name, kExitFailed when the database cannot be read.
+int checkSystemNames(Catalogue& db, const std::vector<std::string>& names);
+// The system whose name is nearest `name` (ignoring case), or "" when none is near.
+std::string closestSystemName(const std::string& name, const std::vector<std::string>& systems);
 
 // One registration function per sub-command file (cmd_*.cpp).
 void addSettingsCommand(CLI::App& app, CliContext& ctx);

@@ -28,7 +28,7 @@ int runImport(const CliContext& ctx, const ImportOptions& o) {
         return kExitFailed;
     }
     db->wait();
-    return kExitOk;
+    return host.failedSteps() > 0 ? kExitFailed : kExitOk;
 }
 
 }  // namespace

@@ -27,21 +27,7 @@ int runOnSystems(const CliContext& ctx, const SystemsOptions& o, StartOne one, S
     std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
     std::vector<std::string> systems = o.all ? db->catalogue().getSystems() : o.systems;
-    for (const std::string& s : systems) {
-        if (!db->catalogue().hasSystem(s)) {
-            // A database that cannot be opened is named as such, never as a missing system.
-            if (const std::string error = db->catalogue().lastError(); !error.empty()) {
-                std::fprintf(stderr, "%s\n", error.c_str());
-                return kExitFailed;
-            }
-            std::fprintf(stderr, "There is no system \"%s\" in this category.\n", terminalText(s).c_str());
-            return kExitUsage;
-        }
-    }
-    if (const std::string error = db->catalogue().lastError(); !error.empty()) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return kExitFailed;
-    }
+    if (const int rc = checkSystemNames(db->catalogue(), systems)) return rc;
     ConsoleHost host;
     const bool started = !o.all && systems.size() == 1 ? ((*db).*one)(host, settings, systems[0])
                                                        : ((*db).*all)(host, settings, std::move(systems));

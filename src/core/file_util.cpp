@@ -28,6 +28,16 @@ bool isRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+std::string fileProblemText(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? "file not found" : std::strerror(errno);
+    if (S_ISDIR(st.st_mode)) return "it is a folder";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::strerror(errno);
+    ::close(fd);
+    return {};
+}
+
 bool makeFolders(const std::string& path) {
     if (path.empty()) return false;
     if (isDirectory(path)) return true;

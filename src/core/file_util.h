@@ -12,6 +12,9 @@ namespace quorvane {
 bool pathExists(const std::string& path);
 bool isDirectory(const std::string& path);
 bool isRegularFile(const std::string& path);
+// Why `path` cannot be read as a file, in words for a message: "file not
+// found", "it is a folder", or the system's reason. Empty when it can.
+std::string fileProblemText(const std::string& path);
 
 // Creates `path` and its missing parents. True when the folder exists after.
 bool makeFolders(const std::string& path);

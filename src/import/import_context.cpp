@@ -27,7 +27,9 @@ ReplaceDecision ImportContext::decideReplacement(const DatHeader& header) {
     if (!category_.hasSystem(header.name) && oldVersion == "0") return ReplaceDecision::Insert;
     const std::string question = "Romset " + header.name + " already exists [version: " + oldVersion +
                                  "]. Do you want to replace it with version " + header.version + "?";
-    return host_.askYesIgnore(question) ? ReplaceDecision::Delete : ReplaceDecision::Cancel;
+    if (host_.askYesIgnore(question)) return ReplaceDecision::Delete;
+    outcome_ = FileOutcome::Kept;
+    return ReplaceDecision::Cancel;
 }
 
 bool ImportContext::acceptNames(const DatRom& rom) {
@@ -57,7 +59,10 @@ StoreResult ImportContext::storeRom(Catalogue& target, const DatHeader& header, 
                      .romOf = rom.romOf,
                      .version = header.version,
                      .author = header.author};
-    if (target.addRom(row)) return StoreResult::Stored;
+    if (target.addRom(row)) {
+        if (&target == &category_) ++storedRows_;
+        return StoreResult::Stored;
+    }
     if (RowStore::encodeRow(row).empty()) {
         message("ROM " + rom.name + " of game " + rom.game + " in " + path_ +
                 " was not imported: a field is longer than 255 bytes or the row longer than 1024 bytes.");

@@ -16,6 +16,9 @@ namespace quorvane {
 
 enum class ReplaceDecision { Insert, Delete, Cancel };
 enum class StoreResult { Stored, Skipped, Failed };
+// How one file ended. A file counts as failed unless its reader got to the
+// end (Imported) or the user chose to keep the system it holds (Kept).
+enum class FileOutcome { Failed, Imported, Kept };
 
 class ImportContext {
 public:
@@ -51,6 +54,12 @@ public:
     // Reports a database failure that ends this file.
     void stopped(const std::string& error);
 
+    // Readers call this once every row of the file is in the category.
+    void finished() { outcome_ = FileOutcome::Imported; }
+    FileOutcome outcome() const { return outcome_; }
+    // Rows stored into the category (not the scratch database) so far.
+    size_t storedRows() const { return storedRows_; }
+
 private:
     // False after a message when the row's names cannot be used on disk.
     bool acceptNames(const DatRom& rom);
@@ -60,6 +69,8 @@ private:
     const Settings& settings_;
     std::string path_;
     ProgressThrottle progress_;
+    FileOutcome outcome_ = FileOutcome::Failed;
+    size_t storedRows_ = 0;
 };
 
 }  // namespace quorvane

@@ -1,5 +1,6 @@
 #include "import/import_job.h"
 
+#include "core/file_util.h"
 #include "core/line_reader.h"
 #include "import/import_context.h"
 #include "import/parenthesised_dat.h"
@@ -25,7 +26,7 @@ bool ImportJob::prepare() {
 
 void ImportJob::importFile(ImportContext& context) {
     if (!LineReader(context.path()).isOpen()) {
-        context.message("Cannot open " + context.path());
+        context.message("Cannot open " + context.path() + " (" + fileProblemText(context.path()) + ")");
         return;
     }
     if (importXmlDat(context)) return;
@@ -34,20 +35,49 @@ void ImportJob::importFile(ImportContext& context) {
     context.message(context.path() + " is not a DAT file; nothing imported.");
 }
 
+FileOutcome ImportJob::importOne(const std::string& path) {
+    if (db_->openDB() != StoreStatus::Ok) {
+        host_.addMessage(db_->lastError() + ". Nothing of " + path + " was imported.");
+        db_->closeDB();
+        return FileOutcome::Failed;
+    }
+    startFile(path);
+    ImportContext context(host_, *db_, settings_, path);
+    importFile(context);
+    if (db_->closeDB() != StoreStatus::Ok) {
+        host_.addMessage(db_->lastError());
+        return FileOutcome::Failed;
+    }
+    // A file read to its end that yields no ROM (garbage after a valid
+    // header, nothing but unclosed blocks) imported nothing a user can use.
+    if (context.outcome() == FileOutcome::Imported && context.storedRows() == 0) {
+        host_.addMessage("No ROMs found in " + path + "; nothing imported.");
+        return FileOutcome::Failed;
+    }
+    return context.outcome();
+}
+
+std::string importSummary(const ImportCounts& counts) {
+    auto files = [](size_t n) { return std::to_string(n) + (n == 1 ? " file" : " files"); };
+    std::string text = "Import completed: " + files(counts.imported) + " imported";
+    if (counts.kept) text += ", " + std::to_string(counts.kept) + " not replaced";
+    return text + ", " + std::to_string(counts.failed) + " failed.";
+}
+
 JobResult ImportJob::execute() {
+    counts_ = {};
     for (const std::string& path : files_) {
-        if (db_->openDB() != StoreStatus::Ok) {
-            host_.addMessage(db_->lastError() + ". Nothing of " + path + " was imported.");
-            db_->closeDB();
-            continue;
+        switch (importOne(path)) {
+            case FileOutcome::Imported: ++counts_.imported; break;
+            case FileOutcome::Kept: ++counts_.kept; break;
+            case FileOutcome::Failed:
+                ++counts_.failed;
+                host_.countFailedStep();
+                break;
         }
-        startFile(path);
-        ImportContext context(host_, *db_, settings_, path);
-        importFile(context);
-        if (db_->closeDB() != StoreStatus::Ok) host_.addMessage(db_->lastError());
     }
     host_.closeProgress();
-    host_.showInformation("Import completed.");
+    host_.showInformation(importSummary(counts_));
     return {JobResult::Refresh::SystemsAndGames, {}};
 }
 

@@ -22,6 +22,15 @@
 namespace quorvane {
 
 class ImportContext;
+enum class FileOutcome;
+
+struct ImportCounts {
+    size_t imported = 0;
+    size_t kept = 0;  // the user chose to keep the system already there
+    size_t failed = 0;
+};
+
+std::string importSummary(const ImportCounts& counts);
 
 class ImportJob final : public WorkerJob {
 public:
@@ -31,15 +40,18 @@ public:
     // False (nothing shown) when there is no file to import.
     bool prepare() override;
     JobResult execute() override;
+    const ImportCounts& counts() const { return counts_; }
 
 private:
     void startFile(const std::string& path);
     void importFile(ImportContext& context);
+    FileOutcome importOne(const std::string& path);
 
     JobHost& host_;
     std::shared_ptr<Catalogue> db_;
     Settings settings_;
     std::vector<std::string> files_;
+    ImportCounts counts_;
 };
 
 }  // namespace quorvane

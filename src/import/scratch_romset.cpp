@@ -97,6 +97,7 @@ bool ScratchRomset::copyIntoCategory(const DatHeader& header) {
         }
     }
     progress.flush(context_.path(), keys.size());
+    context_.finished();
     return true;
 }
 

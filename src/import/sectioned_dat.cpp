@@ -102,7 +102,8 @@ bool importSectionedDat(ImportContext& context) {
     size_t index = 0;
     std::string lastGame;
     DatRom rom;
-    forEachSectionedRow(context.path(), [&](std::string_view line, std::uint64_t lineNumber) {
+    bool stored = true;
+    const bool read = forEachSectionedRow(context.path(), [&](std::string_view line, std::uint64_t lineNumber) {
         const SectionedRow row = splitSectionedRow(line);
         progress.update(row.game, index++);
         rom.game.assign(row.game);
@@ -110,11 +111,13 @@ bool importSectionedDat(ImportContext& context) {
         rom.crc = sectionedCrcText(row.crc);
         rom.size.assign(row.size);
         rom.line = lineNumber;
-        if (context.storeRom(context.category(), header, rom) == StoreResult::Failed) return false;
+        if (context.storeRom(context.category(), header, rom) == StoreResult::Failed) return stored = false;
         lastGame = rom.game;
         return true;
     });
     progress.flush(lastGame, index);
+    if (!read) context.message("Reading " + context.path() + " failed; it was imported only in part.");
+    else if (stored) context.finished();
     return true;
 }
 

@@ -62,7 +62,9 @@ TEST(ImportJob, SeveralFilesOneQuestionEachOneCompletion) {
     EXPECT_EQ(f.host.eventsOf("askYesIgnore"),
               (V{"Romset A already exists [version: 1]. Do you want to replace it with version ?",
                  "Romset B already exists [version: 1]. Do you want to replace it with version 1?"}));
-    EXPECT_EQ(f.host.eventsOf("info"), (V{"Import completed.", "Import completed."}));
+    EXPECT_EQ(f.host.eventsOf("info"), (V{"Import completed: 2 files imported, 0 failed.",
+                                         "Import completed: 2 files imported, 1 not replaced, 0 failed."}));
+    EXPECT_EQ(f.host.failedSteps(), 0);
     std::vector<std::string> names = romNames(f);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (V{"A:a2.bin", "B:b.bin", "C:c.bin"}));
@@ -92,7 +94,7 @@ TEST(ImportJob, ProgressOfEachReaderRunsBothPassesToTheirEnds) {
         EXPECT_EQ(events[0], "startProgress: Importing datfile " + path + " / 1");
         EXPECT_EQ(events[1], "progress: Initializing... @ 0");
         const auto closed = std::find(events.begin(), events.end(), "closeProgress: ");
-        EXPECT_LT(closed, std::find(events.begin(), events.end(), "info: Import completed.")) << content;
+        EXPECT_LT(closed, std::find(events.begin(), events.end(), "info: Import completed: 1 file imported, 0 failed.")) << content;
         const auto maxima = f.host.eventsOf("progressMax");
         ASSERT_EQ(maxima.size(), 2u) << content;
         EXPECT_EQ(maxima[1], std::to_string(sets));
@@ -134,7 +136,8 @@ TEST(ImportJob, DatabaseThatCannotBeOpenedIsReported) {
     const auto messages = f.host.messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("Nothing of " + path + " was imported."), std::string::npos);
-    EXPECT_EQ(f.host.eventsOf("info"), V{"Import completed."});
+    EXPECT_EQ(f.host.eventsOf("info"), V{"Import completed: 0 files imported, 1 failed."});
+    EXPECT_EQ(f.host.failedSteps(), 1);
 }
 
 TEST(ImportJob, ScratchDatabaseThatCannotBeCreatedStopsTheFileBeforeAnyChange) {

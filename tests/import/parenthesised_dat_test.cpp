@@ -144,10 +144,12 @@ TEST(ParenthesisedDat, RefusedFilesSayWhy) {
     EXPECT_EQ(messages[0], "No romset name found in " + noName + "; nothing imported.");
     EXPECT_EQ(messages[1], junk + " is not a DAT file; nothing imported.");
     EXPECT_EQ(messages[2], empty + " is not a DAT file; nothing imported.");
-    EXPECT_EQ(messages[3], "Cannot open " + missing);
+    EXPECT_EQ(messages[3], "Cannot open " + missing + " (file not found)");
     EXPECT_NE(messages[4].find("\"a/b\""), std::string::npos);
     EXPECT_NE(messages[5].find("\"..\""), std::string::npos);
-    EXPECT_EQ(f.host.eventsOf("info"), std::vector<std::string>{"Import completed."});
+    EXPECT_EQ(f.host.eventsOf("info"),
+              std::vector<std::string>{"Import completed: 0 files imported, 6 failed."});
+    EXPECT_EQ(f.host.failedSteps(), 6);
     EXPECT_FALSE(f.scratchFilesLeft());
 }
 

@@ -62,8 +62,11 @@ TEST(SectionedDat, RefnameNoneOrMissingIsNotSectioned) {
     f.import({none, noGames});
     EXPECT_TRUE(f.rows().empty());
     const auto messages = f.host.messages();
-    ASSERT_EQ(messages.size(), 1u);
+    ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0], none + " is not a DAT file; nothing imported.");
+    // A header without rows imports nothing, and says so.
+    EXPECT_EQ(messages[1], "No ROMs found in " + noGames + "; nothing imported.");
+    EXPECT_EQ(f.host.failedSteps(), 2);
 }
 
 TEST(SectionedDat, RowsWhoseNamesWouldLeaveTheirFolderAreRefusedTheRestIsStored) {

@@ -97,7 +97,8 @@ TEST(XmlDat, MalformedFileStoresNothingAndKeepsTheOldSystem) {
     EXPECT_EQ(rows[0].romName, "old.bin");
     EXPECT_EQ(rows[0].version, "1.0");
     EXPECT_FALSE(f.scratchFilesLeft());
-    EXPECT_EQ(f.host.eventsOf("info"), (V{"Import completed.", "Import completed."}));
+    EXPECT_EQ(f.host.eventsOf("info"),
+              (V{"Import completed: 1 file imported, 0 failed.", "Import completed: 0 files imported, 3 failed."}));
 }
 
 TEST(XmlDat, RecognitionAndFilesThatNameNoSystem) {
