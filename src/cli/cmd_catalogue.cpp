@@ -57,6 +57,7 @@ int runGames(const CliContext& ctx, const GamesOptions& o) {
     if (!ctx.loadSettings(settings)) return kExitUsage;
     std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
+    if (const int rc = checkSystemNames(db->catalogue(), {o.system})) return rc;
     const GamesView view = o.mode == "available"    ? GamesView::Available
                            : o.mode == "missing"    ? GamesView::Missing
                            : o.mode == "incomplete" ? GamesView::Incomplete
@@ -90,6 +91,7 @@ int runRoms(const CliContext& ctx, const RomsOptions& o) {
     if (!ctx.loadSettings(settings)) return kExitUsage;
     std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
+    if (const int rc = checkSystemNames(db->catalogue(), {o.system})) return rc;
     const Romset romset = db->catalogue().getRomset(o.system, 0);
     if (const int rc = reportDatabaseError(*db)) return rc;
     const Game* game = nullptr;

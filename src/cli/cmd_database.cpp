@@ -21,12 +21,7 @@ int runDeleteSystem(const CliContext& ctx, const Options& o) {
     if (!ctx.loadSettings(settings)) return kExitUsage;
     std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
-    if (!db->catalogue().hasSystem(o.system)) {
-        const std::string error = db->catalogue().lastError();
-        std::fprintf(stderr, "%s\n",
-                     terminalText(error.empty() ? "No system \"" + o.system + "\" in this database." : error).c_str());
-        return kExitFailed;
-    }
+    if (const int rc = checkSystemNames(db->catalogue(), {o.system})) return rc;
     if (!db->catalogue().deleteSystem(o.system)) {
         std::fprintf(stderr, "%s\n", terminalText(db->catalogue().lastError()).c_str());
         return kExitFailed;
@@ -42,7 +37,11 @@ int runConfirmed(const CliContext& ctx, const Options& o, const char* question, 
     if (!db) return kExitFailed;
     ConsoleHost host;
     if (o.yes) host.setQuestionPolicy(QuestionPolicy::Yes);
-    if (!host.askYesAbort(question)) return kExitOk;
+    // Declined, or no terminal to ask and no --yes: the command did not run.
+    if (!host.askYesAbort(question)) {
+        std::fprintf(stderr, "Nothing was changed.\n");
+        return kExitFailed;
+    }
     if (clean) db->catalogue().cleanStatus();
     else db->catalogue().deleteDB();
     const std::string error = db->catalogue().lastError();

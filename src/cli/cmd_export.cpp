@@ -47,6 +47,7 @@ int runExport(const CliContext& ctx, const Options& o) {
     }
     std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
+    if (const int rc = checkSystemNames(db->catalogue(), o.systems)) return rc;
     std::vector<std::string> systems = o.systems.empty() ? db->catalogue().getSystems() : o.systems;
 
     // The job's messages decide the exit status: a file that could not be

@@ -2,6 +2,7 @@
 // [--system-template T]... [--game-template T]... [--rom-template T]...:
 // the custom export formats kept in the settings file.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/cli_context.h"
@@ -27,6 +28,12 @@ int runList(const CliContext& ctx) {
 int runShow(const CliContext& ctx, const Options& o) {
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
+    const std::vector<std::string> known = listFormats(settings.settingsPath);
+    if (std::find(known.begin(), known.end(), o.name) == known.end()) {
+        std::fprintf(stderr, "No format named \"%s\" in %s.\n", terminalText(o.name).c_str(),
+                     terminalText(settings.settingsPath).c_str());
+        return kExitUsage;
+    }
     const ExportFormat f = loadFormat(settings.settingsPath, o.name);
     std::printf("system=%s\ngame=%s\nrom=%s\n", terminalText(toDelimited(f.system)).c_str(), terminalText(toDelimited(f.game)).c_str(),
                 terminalText(toDelimited(f.rom)).c_str());

@@ -30,8 +30,9 @@ int runMissHave(const CliContext& ctx, const Options& o) {
             return kExitFailed;
         }
         db->wait();
-        return kExitOk;
+        return host.failedSteps() > 0 ? kExitFailed : kExitOk;
     }
+    if (const int rc = checkSystemNames(db->catalogue(), o.systems)) return rc;
     int rc = kExitOk;
     for (const std::string& system : o.systems) {
         for (const ListOutcome& list : {writeHaveList(db->catalogue(), settings.basedir, system),

@@ -25,6 +25,7 @@ ListOutcome writeLists(Catalogue& db, JobHost& host, const std::string& basedir,
     const ListOutcome miss = writeMissList(db, basedir, system);
     if (!have.error.empty()) host.addMessage(have.error);
     if (!miss.error.empty() && miss.error != have.error) host.addMessage(miss.error);
+    if (!have.error.empty() || !miss.error.empty()) host.countFailedStep();
     if (missSummary) *missSummary = miss.summary;
     return have;
 }
@@ -60,11 +61,15 @@ JobResult MissHaveJob::execute() {
     // leaves one that looks complete.
     if (basedir_.empty()) {
         host_.addMessage("No base folder is set; the summary files were not written.");
+        host_.countFailedStep();
     } else {
         for (const auto& [path, text] : {std::pair{haveSummaryPath(basedir_), &haveSummary},
                                          std::pair{missSummaryPath(basedir_), &missSummary}}) {
             std::string error;
-            if (!writeFileAtomically(path, *text, &error)) host_.addMessage(error);
+            if (!writeFileAtomically(path, *text, &error)) {
+                host_.addMessage(error);
+                host_.countFailedStep();
+            }
         }
     }
     host_.closeProgress();
