@@ -66,6 +66,8 @@ struct ReportCase {
     std::vector<std::string> actions;
 };
 
+void PrintTo(const ReportCase& c, std::ostream* os) { *os << c.name; }
+
 class ScanFixReport : public JobReportTest, public ::testing::WithParamInterface<ReportCase> {};
 
 TEST_P(ScanFixReport, CountsWhatTheJobFoundAndDid) {
