@@ -13,6 +13,7 @@
 #include "archive/zip_writer.h"
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
+#include "cli/report_output.h"
 #include "core/file_util.h"
 #include "core/program_folders.h"
 #include "engine/folder_listing.h"
@@ -169,9 +170,15 @@ int runDemo(const CliContext& ctx) {
     ConsoleHost host;
     host.setQuestionPolicy(QuestionPolicy::Yes);
     host.setDupesPolicy(DupesPolicy::All);
+    std::shared_ptr<const JobReport> summarised;
     auto step = [&](bool started) {
         if (!started) return false;
         db->wait();
+        // Scan, fix and rebuild end with their summary, as on their own.
+        if (host.report() != summarised) {
+            summarised = host.report();
+            printSummary(summarised.get());
+        }
         return true;
     };
 

@@ -1,13 +1,16 @@
 // quorvane identify PATH... [--json] [--rebuild]: what the entries of some
-// zip archives are; --rebuild hands the archives of every line not had to
-// the rebuild job ("Rebuild All"). Inputs that cannot be read are named on
-// standard error, and the exit status is then 1.
+// zip archives are, then a summary naming the entries that matched nothing;
+// --rebuild hands the archives of every line not had to the rebuild job
+// ("Rebuild All"). Inputs that cannot be read are named on standard error
+// (or in the JSON document), and the exit status is then 1.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
-#include "core/json.h"
+#include "cli/json_host.h"
+#include "cli/json_writer.h"
+#include "cli/report_output.h"
 #include "core/text.h"
 #include "jobs/catalogue_jobs.h"
 #include "tools/identified_list.h"
@@ -23,20 +26,22 @@ struct Options {
     bool yes = false;
 };
 
-void printHits(const IdentifiedList& list, bool json) {
-    if (json) {
-        std::printf("{\"hits\": [");
-        bool first = true;
-        for (const RomMatch& h : list.items()) {
-            std::printf("%s{\"filename\": %s, \"path\": %s, \"system\": %s, \"game\": %s, \"rom\": %s, \"status\": %s}",
-                        first ? "" : ", ", jsonString(identifiedFileName(h)).c_str(),
-                        jsonString(h.foundIn.archivePath).c_str(), jsonString(h.system).c_str(),
-                        jsonString(h.game).c_str(), jsonString(h.name).c_str(), jsonString(h.status).c_str());
-            first = false;
-        }
-        std::printf("]}\n");
-        return;
+void writeHits(JsonWriter& out, const IdentifiedList& list) {
+    out.key("hits").beginArray();
+    for (const RomMatch& h : list.items()) {
+        out.beginObject()
+            .field("filename", identifiedFileName(h))
+            .field("path", h.foundIn.archivePath)
+            .field("system", h.system)
+            .field("game", h.game)
+            .field("rom", h.name)
+            .field("status", h.status)
+            .endObject();
     }
+    out.endArray();
+}
+
+void printHits(const IdentifiedList& list) {
     if (list.empty()) return;
     std::printf("Filename\tSystem\tGamename\tRomname\tStatus\n");
     for (const RomMatch& h : list.items())
@@ -50,7 +55,9 @@ int runIdentify(const CliContext& ctx, const Options& o) {
     if (!ctx.loadSettings(settings)) return kExitUsage;
     std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
-    ConsoleHost host(stderr, stderr);
+    JsonHost jsonHost;
+    ConsoleHost consoleHost(stderr, stderr);
+    ConsoleHost& host = o.json ? jsonHost : consoleHost;
     if (o.yes) host.setQuestionPolicy(QuestionPolicy::Yes);
     IdentifiedList list;
     // The job hands its hits over on its own thread; reading them after
@@ -60,20 +67,50 @@ int runIdentify(const CliContext& ctx, const Options& o) {
         return kExitFailed;
     }
     db->wait();
-    printHits(list, o.json);
+    const std::shared_ptr<const JobReport> identified = host.report();
+    JsonWriter out;
+    if (o.json) {
+        out.beginObject().field("command", "identify");
+        writeHits(out, list);
+        if (identified) writeIdentifyReport(out, *identified);
+    } else {
+        printHits(list);
+        printSummary(identified.get());
+    }
     // Each input that could not be read was reported as a failed step.
-    const auto outcome = [&host] { return host.failedSteps() > 0 ? kExitFailed : kExitOk; };
+    const auto outcome = [&] {
+        if (o.json) {
+            jsonHost.writeMessages(out);
+            std::printf("%s\n", out.endObject().text().c_str());
+        }
+        return host.failedSteps() > 0 ? kExitFailed : kExitOk;
+    };
+    // A note of the command's own: in the document, or on standard error.
+    const auto note = [&](const char* text) {
+        if (o.json) jsonHost.addMessage(text);
+        else std::fprintf(stderr, "%s\n", text);
+    };
     if (!o.rebuild) return outcome();
     std::vector<std::string> paths = list.rebuildAllPaths();
     if (paths.empty()) {
-        std::fprintf(stderr, "Nothing to rebuild.\n");
+        note("Nothing to rebuild.");
         return outcome();
     }
     if (!db->startRebuild(host, settings, std::move(paths))) {
-        if (db->catalogue().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
+        if (db->catalogue().lastError().empty()) note(kAnotherJobRunning);
+        outcome();
         return kExitFailed;
     }
     db->wait();
+    if (host.report() && host.report() != identified) {
+        if (o.json) {
+            out.key("rebuild").beginObject();
+            writeRebuildReport(out, *host.report());
+            out.endObject();
+        } else {
+            printSummary(host.report().get(), stderr);
+        }
+    }
     return outcome();
 }
 

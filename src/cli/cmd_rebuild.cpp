@@ -1,11 +1,14 @@
-// quorvane rebuild [FOLDER] | --files PATH... [--dupes ask|all|never|name]:
-// fills sets from source files.
+// quorvane rebuild [FOLDER] | --files PATH... [--dupes ask|all|never|name] [--json]:
+// fills sets from source files, and ends with a summary or one JSON document.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <map>
 
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
+#include "cli/json_host.h"
+#include "cli/json_writer.h"
+#include "cli/report_output.h"
 #include "jobs/catalogue_jobs.h"
 
 namespace quorvane {
@@ -16,6 +19,7 @@ struct RebuildOptions {
     std::string folder;
     std::vector<std::string> files;
     std::string dupes = "ask";
+    bool json = false;
 };
 
 int runRebuild(const CliContext& ctx, const RebuildOptions& o) {
@@ -23,7 +27,9 @@ int runRebuild(const CliContext& ctx, const RebuildOptions& o) {
     if (!ctx.loadSettings(settings)) return kExitUsage;
     std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
-    ConsoleHost host;
+    JsonHost jsonHost;
+    ConsoleHost consoleHost;
+    ConsoleHost& host = o.json ? jsonHost : consoleHost;
     const std::map<std::string, DupesPolicy> policies{
         {"ask", DupesPolicy::Ask}, {"all", DupesPolicy::All}, {"never", DupesPolicy::Never}, {"name", DupesPolicy::Name}};
     host.setDupesPolicy(policies.at(o.dupes));
@@ -38,8 +44,21 @@ int runRebuild(const CliContext& ctx, const RebuildOptions& o) {
         }
         started = db->startRebuild(host, settings, folder);
     }
-    if (!started) return kExitFailed;
+    if (!started) {
+        jsonHost.printMessages(stderr);
+        return kExitFailed;
+    }
     db->wait();
+    if (!o.json) {
+        printSummary(host.report().get());
+    } else if (host.report()) {
+        JsonWriter out;
+        out.beginObject().field("command", "rebuild");
+        writeRebuildReport(out, *host.report());
+        jsonHost.writeMessages(out);
+        out.endObject();
+        std::printf("%s\n", out.text().c_str());
+    }
     return host.failedSteps() > 0 ? kExitFailed : kExitOk;
 }
 
@@ -55,6 +74,7 @@ void addRebuildCommand(CLI::App& app, CliContext& ctx) {
                     "When a file matches several ROMs: ask, all, never, or name (only matching ROM names); "
                     "without a terminal, ask builds all of them")
         ->check(CLI::IsMember({"ask", "all", "never", "name"}));
+    cmd->add_flag("--json", o->json, "Print one JSON document (the summary, each game and each file's action)");
     cmd->callback([&ctx, o] { ctx.action = [&ctx, o] { return runRebuild(ctx, *o); }; });
 }
 

@@ -1,11 +1,15 @@
-// quorvane scan SYSTEM... | --all: checks system folders without changing a file.
-// quorvane fix SYSTEM... | --all: repairs them; unwanted files go to a backup folder.
+// quorvane scan SYSTEM... | --all [--json]: checks system folders without changing a file.
+// quorvane fix SYSTEM... | --all [--json]: repairs them; unwanted files go to a backup folder.
 // One system named is worked on as the chosen system; --all or several as a list (see FolderJob).
+// Both end with a summary per system (and a total for several), or print one JSON document.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
+#include "cli/json_host.h"
+#include "cli/json_writer.h"
+#include "cli/report_output.h"
 #include "core/text.h"
 #include "jobs/catalogue_jobs.h"
 
@@ -16,23 +20,40 @@ namespace {
 struct SystemsOptions {
     std::vector<std::string> systems;
     bool all = false;
+    bool json = false;
 };
 
 using StartOne = bool (CatalogueJobs::*)(JobHost&, const Settings&, const std::string&);
 using StartAll = bool (CatalogueJobs::*)(JobHost&, const Settings&, std::vector<std::string>);
 
-int runOnSystems(const CliContext& ctx, const SystemsOptions& o, StartOne one, StartAll all) {
+int runOnSystems(const CliContext& ctx, const SystemsOptions& o, const char* command, StartOne one,
+                 StartAll all) {
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
     std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
     std::vector<std::string> systems = o.all ? db->catalogue().getSystems() : o.systems;
     if (const int rc = checkSystemNames(db->catalogue(), systems)) return rc;
-    ConsoleHost host;
+    JsonHost jsonHost;
+    ConsoleHost consoleHost;
+    ConsoleHost& host = o.json ? jsonHost : consoleHost;
     const bool started = !o.all && systems.size() == 1 ? ((*db).*one)(host, settings, systems[0])
                                                        : ((*db).*all)(host, settings, std::move(systems));
-    if (!started) return kExitFailed;
+    if (!started) {
+        jsonHost.printMessages(stderr);
+        return kExitFailed;
+    }
     db->wait();
+    if (!o.json) {
+        printSummary(host.report().get());
+    } else if (host.report()) {
+        JsonWriter out;
+        out.beginObject().field("command", command);
+        writeSystemsReport(out, *host.report(), db->catalogue());
+        jsonHost.writeMessages(out);
+        out.endObject();
+        std::printf("%s\n", out.text().c_str());
+    }
     return host.failedSteps() > 0 ? kExitFailed : kExitOk;
 }
 
@@ -48,9 +69,11 @@ void addSystemsCommand(CLI::App& app, CliContext& ctx, const SystemsCommand& c, 
     CLI::App* cmd = app.add_subcommand(c.name, c.help);
     CLI::Option* names = cmd->add_option("SYSTEM", o->systems, c.systemsHelp);
     CLI::Option* all = cmd->add_flag("--all", o->all, c.allHelp)->excludes(names);
-    cmd->callback([&ctx, o, names, all, one, allSystems] {
+    cmd->add_flag("--json", o->json, "Print one JSON document (the summary, each game and each file's action)");
+    const char* command = c.name;
+    cmd->callback([&ctx, o, names, all, command, one, allSystems] {
         if (names->count() == 0 && all->count() == 0) throw CLI::RequiredError("SYSTEM or --all");
-        ctx.action = [&ctx, o, one, allSystems] { return runOnSystems(ctx, *o, one, allSystems); };
+        ctx.action = [&ctx, o, command, one, allSystems] { return runOnSystems(ctx, *o, command, one, allSystems); };
     });
 }
 

@@ -5,9 +5,11 @@
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "core/job_host.h"
+#include "core/job_report.h"
 
 namespace quorvane {
 
@@ -32,6 +34,10 @@ public:
     DupesAnswer askDuplicates(const std::string& fileName, const std::string& archivePath,
                               const std::vector<RomMatch>& matches) override;
 
+    void addReport(std::shared_ptr<const JobReport> report) override { report_ = std::move(report); }
+    // The last job's report; nullptr when it made none (it did not run).
+    const std::shared_ptr<const JobReport>& report() const { return report_; }
+
 protected:
     void onStartProgress(const std::string& action, int maximum) override;
     void onUpdateProgress(const std::string& item, int position) override;
@@ -55,6 +61,7 @@ private:
     int position_ = 0;
     bool barShown_ = false;
     std::chrono::steady_clock::time_point lastDraw_{};
+    std::shared_ptr<const JobReport> report_;
 };
 
 }  // namespace quorvane

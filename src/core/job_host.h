@@ -7,12 +7,15 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/records.h"
 
 namespace quorvane {
+
+struct JobReport;
 
 struct DupesAnswer {
     DuplicatePolicy behaviour;
@@ -57,6 +60,9 @@ public:
                                       const std::vector<RomMatch>& matches) = 0;
 
     // --- outcome ----------------------------------------------------------
+    // What the job did, counted as it went (scan, fix, rebuild, identify):
+    // handed over once, at the end, before the job's closing notice.
+    virtual void addReport(std::shared_ptr<const JobReport> /*report*/) {}
     // A step of the job failed; the job has said so to the person and goes
     // on with the rest. A front end ends the job as failed when any did.
     void countFailedStep() { failedSteps_.fetch_add(1, std::memory_order_relaxed); }

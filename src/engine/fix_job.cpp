@@ -23,6 +23,8 @@ void FixJob::makeBackupFolder() {
 bool FixJob::prepare() {
     if (!prepareSystems(text::scanCaption(systemName()), text::kFixingSystems)) return false;
     makeBackupFolder();
+    report().command = JobReport::Command::Fix;
+    report().backupFolder = backupFolder_;
     clearMessages();
     return true;
 }
@@ -80,11 +82,16 @@ std::vector<bool> FixJob::moveUnreadableAside(const SystemFolder& system) {
 void FixJob::moveAside(const SystemFolder& system, size_t index, int status) {
     postMessage(text::errorInZip(currentFile(), status));
     errno = 0;
-    if (moveIntoFolder(system.pathOf(index), backupFolder_, currentFile()) == 0) {
+    FileAction action{.name = currentFile(), .from = system.pathOf(index)};
+    if (moveIntoFolder(action.from, backupFolder_, currentFile(), &action.to) == 0) {
         postFileMessage(text::corruptDeleted(currentFile()));
+        action.kind = FileAction::Kind::MovedToBackup;
+        recordAction(std::move(action));
         return;
     }
-    postFileMessage(text::corruptNotMoved(currentFile(), failureReason(kZipError, errno)));
+    action.error = failureReason(kZipError, errno);
+    postFileMessage(text::corruptNotMoved(currentFile(), action.error));
+    recordAction(std::move(action));
     failStep();
 }
 
@@ -103,6 +110,7 @@ void FixJob::fixFile(SystemFolder& system, size_t index) {
     ContainerFiles collection(system.pathOf(index));
     const int status = reload(system, index, collection, true);
     if (!zipTestPassed(status)) {
+        ++systemReport().archivesUnreadable;
         moveAside(system, index, status);  // damaged since the first pass
         return;
     }
@@ -159,33 +167,71 @@ void FixJob::rebuildFromDisplaced(SystemFolder& system) {
 
 void FixJob::backUp(const ContainerFiles& collection, const File& listed) {
     errno = 0;
-    int status = moveToFolder(collection, listed, backupFolder_);
+    FileAction action{.name = listed.name, .from = collection.path};
+    int status = moveToFolder(collection, listed, backupFolder_, &action.to);
     const int savedErrno = errno;
-    // An entry a copy moved away to make room is in the backup folder already.
-    if (status == kZipEntryGone && collection.isZip && displaced_.find(collection.path, keyOf(listed))) status = 0;
-    if (status == 0) {
+    // An entry a copy moved away to make room is in the backup folder
+    // already, and was counted when it went.
+    if (status == kZipEntryGone && collection.isZip && displaced_.find(collection.path, keyOf(listed))) {
         postFileMessage(text::deleted(listed.name));
         return;
     }
-    postFileMessage(text::notMovedToBackup(listed.name, failureReason(status, savedErrno)));
+    if (status == 0) {
+        postFileMessage(text::deleted(listed.name));
+        action.kind = FileAction::Kind::MovedToBackup;
+        recordAction(std::move(action));
+        return;
+    }
+    action.error = failureReason(status, savedErrno);
+    postFileMessage(text::notMovedToBackup(listed.name, action.error));
+    recordAction(std::move(action));
     failStep();
 }
 
-bool FixJob::namesAreSafe(const RomMatch& r, bool checkSystem) {
+bool FixJob::namesAreSafe(const ContainerFiles& collection, const File& listed, const RomMatch& r,
+                          bool checkSystem) {
     std::string refusal;
     if (checkSystem && !isSafeFileName(r.system)) refusal = unsafeNameMessage("System", r.system);
     else if (!isSafeGameName(r.game)) refusal = unsafeNameMessage("Game", r.game);
     else if (!isSafeEntryName(r.name)) refusal = unsafeNameMessage("ROM", r.name);
     if (refusal.empty()) return true;
     postFileMessage(refusal);
+    recordCopy(FileAction::Kind::Failed, collection, listed, {}, r, refusal);
     failStep();
     return false;
+}
+
+void FixJob::recordCopy(FileAction::Kind kind, const ContainerFiles& collection, const File& listed,
+                        const std::string& to, const RomMatch& r, const std::string& error) {
+    recordAction({.kind = kind,
+                  .name = listed.name,
+                  .from = collection.path,
+                  .to = to,
+                  .system = r.system,
+                  .game = r.game,
+                  .rom = r.name,
+                  .error = error});
+}
+
+int FixJob::copyKeepingReplaced(const ContainerFiles& collection, const File& listed, const std::string& archive,
+                                const std::string& entryName) {
+    const size_t movedBefore = displaced_.moves().size();
+    const int status = copyToArchive(collection, listed, archive, entryName, backupFolder_, &displaced_);
+    // Entries of that name with other content went to the backup folder first.
+    for (size_t i = movedBefore; i < displaced_.moves().size(); ++i) {
+        const DisplacedEntries::Move& move = displaced_.moves()[i];
+        recordAction({.kind = FileAction::Kind::MovedToBackup,
+                      .name = move.key.name,
+                      .from = move.archivePath,
+                      .to = move.movedTo});
+    }
+    return status;
 }
 
 FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, ContainerFiles& collection, size_t index,
                                              const File& listed, File& f, const RomMatch& r) {
     postFileMessage(text::rebuiltTo(f.name, r));
-    if (!namesAreSafe(r, false)) return {.failed = true};
+    if (!namesAreSafe(collection, listed, r, false)) return {.failed = true};
     const std::string target = r.game + ".zip";
     const std::string targetPath = joinPath(system.path, target);
     const bool caseOnly = currentFile() != target && equalsIgnoreCase(currentFile(), target);
@@ -193,38 +239,48 @@ FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, ContainerFile
     // beside this one; renaming it reaches the same end state. When the exact
     // name is already taken, the entry is copied into that archive instead.
     if (caseOnly && renameNoReplace(collection.path, targetPath) == 0) {
+        recordAction({.kind = FileAction::Kind::Renamed,
+                      .name = currentFile(),
+                      .from = collection.path,
+                      .to = targetPath,
+                      .system = system.name,
+                      .game = r.game});
         renameCollection(system, collection, index, target);
         if (f.name == r.name) {
             db().setHave(f.crc, f.size, r.name, r.game, system.name);
             return {.wanted = true};
         }
     }
-    const int status = copyToArchive(collection, listed, targetPath, r.name, backupFolder_, &displaced_);
+    const int status = copyKeepingReplaced(collection, listed, targetPath, r.name);
     if (status != 0) {
         postFileMessage(text::kErrorCopying);
+        recordCopy(FileAction::Kind::Failed, collection, listed, targetPath, r, text::kErrorCopying);
         failStep();
         return {.failed = true};
     }
     db().setHave(f.crc, f.size, r.name, r.game, system.name);
+    recordCopy(FileAction::Kind::MovedIntoSet, collection, listed, targetPath, r);
     return {};
 }
 
 FixJob::CopyOutcome FixJob::rebuildForeign(const ContainerFiles& collection, const File& listed, File& f,
                                                  const RomMatch& r) {
     postFileMessage(text::rebuiltTo(f.name, r));
-    if (!namesAreSafe(r, true)) return {.failed = true};
+    if (!namesAreSafe(collection, listed, r, true)) return {.failed = true};
     // Into the folder of the ROM's own system, where its next fix wants it.
     bool exists = false;
     const std::string systemFolder = resolveSystemFolder(settings(), r.system, &exists);
-    const int status = exists ? copyToArchive(collection, listed, joinPath(systemFolder, r.game + ".zip"), r.name,
-                                              backupFolder_, &displaced_)
-                              : static_cast<int>(kZipError);
+    const std::string targetPath = joinPath(systemFolder, r.game + ".zip");
+    const int status =
+        exists ? copyKeepingReplaced(collection, listed, targetPath, r.name) : static_cast<int>(kZipError);
     if (status != 0) {
         postFileMessage(text::kErrorCopying);
+        recordCopy(FileAction::Kind::Failed, collection, listed, targetPath, r, text::kErrorCopying);
         failStep();
         return {.failed = true};
     }
     db().setHave(f.crc, f.size, r.name, r.game, r.system);
+    recordCopy(FileAction::Kind::MovedIntoSet, collection, listed, targetPath, r);
     return {};
 }
 

@@ -47,7 +47,13 @@ private:
                                  File& f, const RomMatch& r);
     CopyOutcome rebuildForeign(const ContainerFiles& collection, const File& listed, File& f, const RomMatch& r);
     // Refuses (and reports) a match whose names cannot make a file.
-    bool namesAreSafe(const RomMatch& r, bool checkSystem);
+    bool namesAreSafe(const ContainerFiles& collection, const File& listed, const RomMatch& r, bool checkSystem);
+    void recordCopy(FileAction::Kind kind, const ContainerFiles& collection, const File& listed,
+                    const std::string& to, const RomMatch& r, const std::string& error = {});
+    // copyToArchive into `archive`, keeping entries it replaces in the backup
+    // folder (each recorded as moved there).
+    int copyKeepingReplaced(const ContainerFiles& collection, const File& listed, const std::string& archive,
+                            const std::string& entryName);
     void backUp(const ContainerFiles& collection, const File& listed);
     void renameCollection(SystemFolder& system, ContainerFiles& collection, size_t index, const std::string& newName);
 

@@ -88,7 +88,7 @@ void FolderJob::eachSystem(const std::function<void(SystemFolder&)>& work) {
             chosen_ = openSystemFolder(systemName_, opened, refusal);
             setFileCount(chosen_->files.size());
         }
-        work(*chosen_);
+        workOnSystem(*chosen_, work);
         return;
     }
     for (const std::string& name : systems_) {
@@ -103,12 +103,33 @@ void FolderJob::eachSystem(const std::function<void(SystemFolder&)>& work) {
         // ROM of the system stays missing.
         if (!opened && system.path.empty()) postMessage(refusal);
         setFileCount(system.files.size());
-        work(system);
+        workOnSystem(system, work);
     }
+}
+
+void FolderJob::workOnSystem(SystemFolder& system, const std::function<void(SystemFolder&)>& work) {
+    SystemReport& counts = report_->systems.emplace_back();
+    counts.system = system.name;
+    counts.folder = system.path;
+    const int failedBefore = failedSteps_;
+    work(system);
+    counts.stepsFailed = failedSteps_ - failedBefore;
+    // The catalogue as the job left it, a game at a time.
+    const Romset romset = db_->getRomset(system.name, 0);
+    for (const Game& game : romset.games) counts.status.add(game);
+}
+
+void FolderJob::recordAction(FileAction action) {
+    SystemReport& counts = systemReport();
+    counts.fix.add(action.kind);
+    counts.actions.push_back(std::move(action));
 }
 
 JobResult FolderJob::finishJob(const std::string& text) {
     host_.closeProgress();
+    report_->cancelled = cancelled();
+    report_->sumSystems();
+    host_.addReport(report_);
     host_.showInformation(text);
     return {JobResult::Refresh::SystemGames, systemName_};
 }
@@ -167,6 +188,7 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors) {
     eachListedFile(system, true, [&](size_t i, LoadedItem& item) {
         system.tested[i] = {item.stamp, item.status};
         if (!zipTestPassed(item.status)) {
+            ++systemReport().archivesUnreadable;
             if (reportErrors) postMessage(analysis_text::errorInZip(currentFile_, item.status));
             return;
         }

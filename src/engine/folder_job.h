@@ -22,6 +22,7 @@
 
 #include "catalogue/catalogue.h"
 #include "core/job_host.h"
+#include "core/job_report.h"
 #include "core/settings.h"
 #include "core/worker_job.h"
 #include "engine/file_collection_ops.h"
@@ -99,9 +100,17 @@ protected:
     // of one file appear once.
     void postFileMessage(const std::string& text) { tree_.post(currentFile_, text); }
     void clearMessages();
-    // Closes the progress and shows `text`; the result shows the games of
-    // the system worked on last.
+    // Closes the progress, hands the report to the host and shows `text`;
+    // the result shows the games of the system worked on last.
     JobResult finishJob(const std::string& text);
+
+    // What the job did, handed to the host when it ends.
+    JobReport& report() { return *report_; }
+    std::shared_ptr<const JobReport> reportPointer() const { return report_; }
+    // The system being worked on (eachSystem opens one per system).
+    SystemReport& systemReport() { return report_->systems.back(); }
+    // A file action of the system being worked on, counted in its summary.
+    void recordAction(FileAction action);
 
     // Scan's and fix's preparation: with one chosen system its folder listed
     // (a notice and false when it cannot be made) and the progress shown with
@@ -110,6 +119,8 @@ protected:
     // Runs `work` on the chosen system, or on each system of the list in turn
     // until a cancel is announced.
     void eachSystem(const std::function<void(SystemFolder&)>& work);
+    // Runs `work` on one system, then counts its games' and ROMs' statuses.
+    void workOnSystem(SystemFolder& system, const std::function<void(SystemFolder&)>& work);
 
     LoadOptions loadOptions(bool test) const { return {test, settings_.useMD5, settings_.useSHA1}; }
     RomFinder finder();
@@ -156,6 +167,7 @@ private:
     int fileCount_ = 0;
     std::chrono::steady_clock::time_point lastProgress_{};
     int failedSteps_ = 0;
+    std::shared_ptr<JobReport> report_ = std::make_shared<JobReport>();
 };
 
 }  // namespace quorvane

@@ -36,6 +36,7 @@ RebuildJob::RebuildJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings se
       loadThreads_(options.loadThreads) {}
 
 bool RebuildJob::prepare() {
+    report().command = JobReport::Command::Rebuild;
     if (fromFolder_) {
         sourceFolder_ = resolveBaseDir(settings(), sourceFolder_);
         if (!isDirectory(sourceFolder_)) {
@@ -46,6 +47,7 @@ bool RebuildJob::prepare() {
         host().updateProgress(text::kInitializing, 0);
         sourceFiles.clear();
         collectFilesRecursive(sourceFolder_, sourceFiles);
+        report().sourceFolder = sourceFolder_;
     } else {
         host().startProgress(text::kRebuildingFiles, 0);
         host().updateProgress(text::kInitializing, 0);
@@ -79,19 +81,48 @@ JobResult RebuildJob::execute() {
             if (!zipTestPassed(item.status)) {
                 postMessage(text::errorInZip(currentFile(), item.status));
                 failStep();
+                countSource(false);
                 continue;
             }
+            sourceUsed_ = false;
             rebuildFile(item.collection);
+            countSource(sourceUsed_);
         }
         loader.reset();
         prepared_.reset();
         preparedAhead_.clear();
         if (cancelled()) postMessage(text::kRebuildCancelled);
+        collectRebuiltGames();
         db().closeDB();
     }
     host().closeProgress();
+    report().cancelled = cancelled();
+    report().rebuild.stepsFailed = failedSteps();
+    host().addReport(reportPointer());
     host().showInformation(text::kRebuildComplete);
     return {JobResult::Refresh::Games, {}};
+}
+
+void RebuildJob::countSource(bool used) {
+    RebuildCounts& counts = report().rebuild;
+    if (used) {
+        ++counts.sourcesUsed;
+        return;
+    }
+    ++counts.sourcesUnused;
+    report().unusedSources.push_back(currentFile());
+}
+
+void RebuildJob::collectRebuiltGames() {
+    for (const auto& [system, games] : touchedGames_) {
+        Romset romset = db().getRomset(system, 0);
+        for (Game& game : romset.games) {
+            if (games.count(game.name) == 0) continue;
+            // A game it added to had a ROM still to be had: complete now means completed now.
+            if (game.state() == GameState::Complete) ++report().rebuild.gamesCompleted;
+            report().rebuiltGames.push_back({system, std::move(game)});
+        }
+    }
 }
 
 void RebuildJob::rebuildFile(ContainerFiles& collection) {
@@ -127,8 +158,16 @@ void RebuildJob::build(const ContainerFiles& collection, const File& listed, con
     if (!isSafeFileName(r.system)) refusal = unsafeNameMessage("System", r.system);
     else if (!isSafeGameName(r.game)) refusal = unsafeNameMessage("Game", r.game);
     else if (!isSafeEntryName(r.name)) refusal = unsafeNameMessage("ROM", r.name);
+    FileAction action{.kind = FileAction::Kind::Failed,
+                      .name = listed.name,
+                      .from = collection.path,
+                      .system = r.system,
+                      .game = r.game,
+                      .rom = r.name};
     if (!refusal.empty()) {
         postFileMessage(refusal);
+        action.error = refusal;
+        report().rebuildActions.push_back(std::move(action));
         failStep();
         return;
     }
@@ -137,15 +176,24 @@ void RebuildJob::build(const ContainerFiles& collection, const File& listed, con
     if (exists && checkedFolders_.insert(target).second) {
         for (const std::string& line : recoverLeftovers(target)) postMessage(line);
     }
-    const int status =
-        exists ? copyInto(collection, listed, joinPath(target, r.game + ".zip"), r.name) : static_cast<int>(kZipError);
+    action.to = joinPath(target, r.game + ".zip");
+    const int status = exists ? copyInto(collection, listed, action.to, r.name) : static_cast<int>(kZipError);
     if (status != 0) {
         postFileMessage(text::kErrorCopying);
+        action.error = text::kErrorCopying;
+        report().rebuildActions.push_back(std::move(action));
         failStep();
         return;
     }
-    std::lock_guard lock(dbMutex_);
-    db().setHave(f.crc, f.size, r.name, r.game, r.system);
+    {
+        std::lock_guard lock(dbMutex_);
+        db().setHave(f.crc, f.size, r.name, r.game, r.system);
+    }
+    sourceUsed_ = true;
+    ++report().rebuild.romsAdded;
+    touchedGames_[r.system].insert(r.game);
+    action.kind = FileAction::Kind::Added;
+    report().rebuildActions.push_back(std::move(action));
 }
 
 int RebuildJob::copyInto(const ContainerFiles& collection, const File& listed, const std::string& archive,
@@ -158,7 +206,15 @@ int RebuildJob::copyInto(const ContainerFiles& collection, const File& listed, c
             replacedBackupFolder_ = settings().backupDir + text::backupFolderName(std::time(nullptr));
             makeFolders(replacedBackupFolder_);
         }
-        return copyToArchive(collection, listed, archive, entryName, replacedBackupFolder_);
+        DisplacedEntries replaced;
+        const int status = copyToArchive(collection, listed, archive, entryName, replacedBackupFolder_, &replaced);
+        for (const DisplacedEntries::Move& move : replaced.moves()) {
+            report().rebuildActions.push_back({.kind = FileAction::Kind::MovedToBackup,
+                                               .name = move.key.name,
+                                               .from = move.archivePath,
+                                               .to = move.movedTo});
+        }
+        return status;
     }
     const ArchiveHolds holds = madeByJob_.count(archive) != 0 ? ArchiveHolds::CopiesOnly : ArchiveHolds::UserFiles;
     const EntryKey key = keyOf(listed);

@@ -37,6 +37,10 @@ private:
     // Where entries replaced in a target archive are kept; empty until needed.
     std::string replacedBackupFolder_;
 
+    // Counts the current source file as used (a ROM was added from it) or not.
+    void countSource(bool used);
+    // The games ROMs were added to, as they are now.
+    void collectRebuiltGames();
     void rebuildFile(ContainerFiles& collection);
     void rebuildEntry(const ContainerFiles& collection, size_t index, File& f);
     // `listed`: the file as loaded; `f`: as identified (its size may be "-").
@@ -72,6 +76,9 @@ private:
     // small.
     std::set<std::string> madeByJob_;
     static constexpr size_t kArchivesRemembered = 4096;
+    bool sourceUsed_ = false;
+    // Games ROMs were added to, by system.
+    std::map<std::string, std::set<std::string>> touchedGames_;
 };
 
 }  // namespace quorvane

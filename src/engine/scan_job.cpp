@@ -10,6 +10,7 @@ namespace text = analysis_text;
 
 bool ScanJob::prepare() {
     if (!prepareSystems(text::scanCaption(systemName()), text::kScanningSystems)) return false;
+    report().command = JobReport::Command::Scan;
     clearMessages();
     return true;
 }

@@ -1,6 +1,7 @@
 #include "tools/identify_job.h"
 
 #include "catalogue/catalogue.h"
+#include "core/job_report.h"
 #include "tools/rom_identifier.h"
 
 namespace quorvane {
@@ -19,15 +20,19 @@ JobResult IdentifyJob::execute() {
     // Without the catalogue nothing can be identified: that is a failure,
     // not a list of inputs that match nothing.
     std::vector<RomMatch> hits;
+    auto report = std::make_shared<JobReport>();
+    report->command = JobReport::Command::Identify;
     if (db_->openDB() != StoreStatus::Ok) {
         host_.addMessage(db_->lastError());
         host_.countFailedStep();
     } else {
-        hits = identifyArchives(*db_, paths_, useMD5_, useSHA1_, &host_);
+        hits = identifyArchives(*db_, paths_, useMD5_, useSHA1_, &host_, report.get());
     }
     db_->closeDB();
     host_.closeProgress();
+    report->cancelled = host_.cancelRequested();
     if (done_) done_(std::move(hits));
+    host_.addReport(std::move(report));
     return {};
 }
 

@@ -28,18 +28,18 @@ std::string unreadableEntryText(const std::string& path, const std::string& entr
 
 namespace {
 
-void reportUnreadable(const std::string& text, JobHost* host, std::vector<std::string>* unreadable) {
+void reportUnreadable(const std::string& text, JobHost* host, JobReport* report) {
     if (host) {
         host->addMessage(text);
         host->countFailedStep();
     }
-    if (unreadable) unreadable->push_back(text);
+    if (report) report->unreadable.push_back(text);
 }
 
 }  // namespace
 
 std::vector<RomMatch> identifyArchives(Catalogue& db, const std::vector<std::string>& paths, bool useMD5,
-                                         bool useSHA1, JobHost* host, std::vector<std::string>* unreadable) {
+                                         bool useSHA1, JobHost* host, JobReport* report) {
     std::vector<RomMatch> hits;
     const bool digests = useMD5 || useSHA1;
     for (size_t i = 0; i < paths.size(); ++i) {
@@ -51,17 +51,21 @@ std::vector<RomMatch> identifyArchives(Catalogue& db, const std::vector<std::str
         // A file that cannot be opened, or is no zip, lists with a non-zero
         // status; an empty archive lists with 0.
         if (info.listStatus() != kZipOk) {
-            reportUnreadable(unreadableArchiveText(paths[i], info.listStatus()), host, unreadable);
+            reportUnreadable(unreadableArchiveText(paths[i], info.listStatus()), host, report);
             continue;
         }
         for (const ZipEntry& entry : info.entries()) {
             std::string md5, sha1;
             if (digests && !ContentDigests(paths[i], entry.name).digestEntry(md5, sha1, true, true)) {
-                reportUnreadable(unreadableEntryText(paths[i], entry.name), host, unreadable);
+                reportUnreadable(unreadableEntryText(paths[i], entry.name), host, report);
                 continue;
             }
             std::vector<RomMatch> found;
             db.findRom(found, entry.crc, entry.size, md5, sha1);
+            if (report) {
+                if (found.empty()) report->unmatched.push_back({paths[i], entry.name});
+                else ++report->entriesMatched;
+            }
             for (RomMatch& hit : found) {
                 hit.foundIn.archivePath = paths[i];
                 hits.push_back(std::move(hit));

@@ -8,7 +8,7 @@
 // Every entry of every readable archive is looked up by CRC-32 and size, and
 // by MD5 and SHA-1 (both computed when either setting is on). Each matching
 // catalogue row is one hit, a copy of the row with `foundIn` set to the
-// archive's path. Unmatched entries add nothing. An input that cannot be
+// archive's path. Unmatched entries add no hit; the report names them. An input that cannot be
 // read (no such file, not a zip, a damaged directory, an entry whose data
 // cannot be read for its digests) adds nothing either, but is reported:
 // one message naming it and why, counted as a failed step.
@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/job_host.h"
+#include "core/job_report.h"
 #include "core/records.h"
 
 namespace quorvane {
@@ -28,10 +29,10 @@ inline constexpr const char* kIdentifyAction = "Identifying files...";
 
 // Stops early (with what it found so far) when `host` has a cancel request.
 // Each input that cannot be read is posted to `host` (a message and a failed
-// step) and added to `unreadable`, when given.
+// step). `report`, when given, counts the entries that matched, and lists
+// those that did not and the inputs that could not be read.
 std::vector<RomMatch> identifyArchives(Catalogue& db, const std::vector<std::string>& paths, bool useMD5,
-                                         bool useSHA1, JobHost* host = nullptr,
-                                         std::vector<std::string>* unreadable = nullptr);
+                                         bool useSHA1, JobHost* host = nullptr, JobReport* report = nullptr);
 
 // The message for an archive that cannot be listed (`listStatus` from
 // ZipListing), and for an entry whose data cannot be read.

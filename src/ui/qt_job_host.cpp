@@ -2,6 +2,7 @@
 
 #include <future>
 
+#include "presentation/job_summary.h"
 #include "ui/gui_thread.h"
 #include "ui/messages_window.h"
 #include "ui/progress_dialog.h"
@@ -56,6 +57,13 @@ void QtJobHost::addFileFinding(const std::string& message) {
 
 void QtJobHost::clearFileTree() {
     onGui([&] { messages_.clearTree(); });
+}
+
+void QtJobHost::addReport(std::shared_ptr<const JobReport> report) {
+    if (!report) return;
+    std::string text;
+    for (const std::string& line : summaryLines(*report)) text += (text.empty() ? "" : "\n") + line;
+    addMessage(text);
 }
 
 void QtJobHost::showInformation(const std::string& text) {

@@ -39,6 +39,8 @@ public:
     bool askYesAbort(const std::string& text) override;
     DupesAnswer askDuplicates(const std::string& fileName, const std::string& archivePath,
                               const std::vector<RomMatch>& matches) override;
+    // The job's summary, into the messages window.
+    void addReport(std::shared_ptr<const JobReport> report) override;
 
 protected:
     void onStartProgress(const std::string& action, int maximum) override;

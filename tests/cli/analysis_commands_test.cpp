@@ -72,7 +72,8 @@ TEST_F(AnalysisCommands, ScanFixAndRebuildPrintWhatTheyFoundAndDid) {
     // "world" matches two ROMs: --dupes never builds neither.
     writeFile(home.file("src/w.bin"), "world");
     ASSERT_EQ(run("rebuild --dupes never --files " + home.file("src/w.bin") + " 2>/dev/null", out), 0);
-    EXPECT_EQ(out, "Rebuild complete.\n");
+    EXPECT_EQ(out, "Rebuild complete.\nSummary of the rebuild:\n  Games completed: 0\n  ROMs added: 0\n"
+                   "  Source files: 0 used, 1 unused\n  Steps failed: 0\n");
     EXPECT_FALSE(pathExists(sys() + "/B.zip"));
     // Without a terminal, "ask" builds every listed match.
     ASSERT_EQ(run("rebuild " + home.file("src") + " </dev/null 2>/dev/null", out), 0);

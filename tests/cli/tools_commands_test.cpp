@@ -100,10 +100,17 @@ TEST_F(ToolsCommands, IdentifyListsMatchingRows) {
               0);
     std::string out;
     ASSERT_EQ(run("identify " + home.file("drop.zip") + " 2>/dev/null", out), 0);
-    EXPECT_EQ(out, "Filename\tSystem\tGamename\tRomname\tStatus\ndrop.zip\tSys\tb\thello.bin\tN\n");
+    EXPECT_EQ(out, "Filename\tSystem\tGamename\tRomname\tStatus\ndrop.zip\tSys\tb\thello.bin\tN\n"
+                   "Summary: files 1 matched, 1 not matched; archives unreadable: 0\n"
+                   "  Not matched: n.bin in " +
+                       home.file("drop.zip") + "\n");
     // Not a zip: no hits, a message naming it, and exit status 1.
     ASSERT_EQ(run("identify --json " + home.file("e.bin") + " 2>/dev/null", out), 1);
-    EXPECT_EQ(out, "{\"hits\": []}\n");
+    EXPECT_EQ(out.rfind("{\"command\": \"identify\", \"hits\": [], \"cancelled\": false, \"summary\": {\"matched\": 0, "
+                        "\"notMatched\": 0, \"unreadable\": 1}",
+                        0),
+              0u)
+        << out;
     ASSERT_EQ(run("identify " + home.file("e.bin") + " 2>&1 >/dev/null", out), 1);
     EXPECT_NE(out.find("Cannot read " + home.file("e.bin") + ": not a zip archive\n"), std::string::npos) << out;
 }

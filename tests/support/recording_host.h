@@ -4,11 +4,13 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "core/job_host.h"
+#include "core/job_report.h"
 
 namespace quorvane::testing {
 
@@ -28,6 +30,16 @@ public:
     std::deque<DupesAnswer> dupesAnswers;
     // Called on every progress update (a test may request a cancel here).
     std::function<void(const std::string& item, int position)> onProgress;
+
+    // The last report handed over (kept aside, not among the events).
+    std::shared_ptr<const JobReport> report() const {
+        std::lock_guard lock(mutex_);
+        return report_;
+    }
+    void addReport(std::shared_ptr<const JobReport> report) override {
+        std::lock_guard lock(mutex_);
+        report_ = std::move(report);
+    }
 
     void addMessage(const std::string& text) override { record("message", text); }
     void addFileNode(const std::string& file) override { record("file", file); }
@@ -51,6 +63,7 @@ private:
 
     mutable std::mutex mutex_;
     std::vector<std::string> events_;
+    std::shared_ptr<const JobReport> report_;
 };
 
 }  // namespace quorvane::testing

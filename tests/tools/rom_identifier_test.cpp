@@ -115,15 +115,23 @@ TEST_F(RomIdentifier, NamesEveryInputItCannotRead) {
               0);
     const std::vector<std::string> inputs = {dir.file("missing.zip"), dir.file("text.zip"), dir.file("claims.zip"),
                                              dir.file("folder.zip"), archive, dir.file("bad.zip")};
-    std::vector<std::string> unreadable;
-    auto hits = identifyArchives(*db, inputs, false, false, nullptr, &unreadable);
+    JobReport report;
+    auto hits = identifyArchives(*db, inputs, false, false, nullptr, &report);
     EXPECT_EQ(hits.size(), 6u);  // drop.zip's three, and bad.zip's CRC and size still match
-    EXPECT_EQ(unreadable, (std::vector<std::string>{
+    EXPECT_EQ(report.unreadable, (std::vector<std::string>{
                               "Cannot read " + dir.file("missing.zip") + ": No such file or directory",
                               "Cannot read " + dir.file("text.zip") + ": not a zip archive",
                               "Cannot read " + dir.file("claims.zip") + ": damaged zip archive",
                               "Cannot read " + dir.file("folder.zip") + ": Is a directory",
                           }));
+    // Entries, not hits, are counted: e1.bin matches two rows once.
+    EXPECT_EQ(report.entriesMatched, 4);
+    const auto entries = [](const std::vector<IdentifiedEntry>& list) {
+        std::vector<std::string> out;
+        for (const IdentifiedEntry& e : list) out.push_back(e.archive + ":" + e.entry);
+        return out;
+    };
+    EXPECT_EQ(entries(report.unmatched), (std::vector<std::string>{archive + ":e3.bin", dir.file("bad.zip") + ":e3.bin"}));
 
     // With digests on, the damaged entry's data is read, and fails.
     RecordingHost host;
@@ -139,6 +147,14 @@ TEST_F(RomIdentifier, NamesEveryInputItCannotRead) {
               (std::vector<std::string>{"Cannot read e2.bin in " + dir.file("bad.zip") + ": damaged zip archive",
                                         "Cannot read " + dir.file("missing.zip") + ": No such file or directory"}));
     EXPECT_EQ(host.failedSteps(), 2);
+    // The job's report: "world" no longer matches by its digest, and the entry
+    // that could not be read is neither matched nor unmatched.
+    ASSERT_TRUE(host.report());
+    EXPECT_EQ(host.report()->command, JobReport::Command::Identify);
+    EXPECT_EQ(host.report()->entriesMatched, 2);
+    EXPECT_EQ(entries(host.report()->unmatched),
+              (std::vector<std::string>{archive + ":e2.bin", archive + ":e3.bin", dir.file("bad.zip") + ":e3.bin"}));
+    EXPECT_EQ(host.report()->unreadable.size(), 2u);
 }
 
 }  // namespace

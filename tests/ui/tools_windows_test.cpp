@@ -18,6 +18,7 @@
 #include "ui/export_formats_window.h"
 #include "ui/games_window.h"
 #include "ui/main_window.h"
+#include "ui/messages_window.h"
 #include "ui/rom_identifier_window.h"
 #include "ui/stats_window.h"
 #include "ui/systems_window.h"
@@ -80,6 +81,11 @@ TEST_F(ToolWindowsTest, ScanFromTheMainWindowEndsWithItsMessageAndRefillsGames) 
     EXPECT_EQ(main.gamesWindow().windowTitle(), QStringLiteral("Sys (1): 2 games total"));
     main.showGamesView(GamesView::Available);
     EXPECT_EQ(main.gamesWindow().list()->count(), 1);
+    // The job's summary, in the messages window.
+    const QString log = main.messagesWindow().logText();
+    EXPECT_TRUE(log.contains(QStringLiteral("Summary of Sys (")) &&
+                log.contains(QStringLiteral("  Games: 1 complete, 0 incomplete, 1 missing")))
+        << log.toStdString();
 }
 
 TEST_F(ToolWindowsTest, MissHaveListsOfTheSelectedSystemAreWrittenByAJob) {

@@ -1,0 +1,155 @@
+#include "cli/report_output.h"
+
+#include "catalogue/catalogue.h"
+#include "cli/json_writer.h"
+#include "core/text.h"
+#include "presentation/catalogue_views.h"
+#include "presentation/job_summary.h"
+
+namespace quorvane {
+
+void printSummary(const JobReport* report, FILE* out) {
+    if (!report) return;
+    for (const std::string& line : summaryLines(*report)) std::fprintf(out, "%s\n", terminalText(line).c_str());
+    std::fflush(out);
+}
+
+namespace {
+
+const char* romStatusName(const std::string& status) {
+    if (status == std::string(1, kStatusHave)) return "have";
+    if (status == std::string(1, kStatusPresent)) return "found elsewhere";
+    return "missing";
+}
+
+int count(size_t n) { return static_cast<int>(n); }
+
+void writeAction(JsonWriter& out, const FileAction& a) {
+    out.beginObject().field("action", fileActionName(a.kind)).field("name", a.name).field("from", a.from);
+    if (!a.to.empty()) out.field("to", a.to);
+    if (!a.game.empty()) out.field("system", a.system).field("game", a.game);
+    if (!a.rom.empty()) out.field("rom", a.rom);
+    if (!a.error.empty()) out.field("error", a.error);
+    out.endObject();
+}
+
+void writeActions(JsonWriter& out, const std::vector<FileAction>& actions) {
+    out.key("actions").beginArray();
+    for (const FileAction& a : actions) writeAction(out, a);
+    out.endArray();
+}
+
+// The last action that put (or tried to put) this ROM of `system`/`game` into its set.
+const FileAction* actionFor(const std::vector<FileAction>& actions, const std::string& system,
+                            const std::string& game, const std::string& rom) {
+    const FileAction* found = nullptr;
+    for (const FileAction& a : actions) {
+        if (!a.rom.empty() && a.rom == rom && a.game == game && a.system == system) found = &a;
+    }
+    return found;
+}
+
+void writeGame(JsonWriter& out, const std::string& system, const Game& game, const std::vector<FileAction>& actions) {
+    out.beginObject();
+    if (!system.empty()) out.field("system", system);
+    out.field("name", game.name).field("status", gameStateName(game.state()));
+    for (const FileAction& a : actions) {
+        if (a.kind == FileAction::Kind::Renamed && a.game == game.name && a.system == system)
+            out.field("renamedFrom", a.from);
+    }
+    out.key("files").beginArray();
+    for (const Rom& rom : game.roms) {
+        out.beginObject().field("name", rom.name).field("status", romStatusName(rom.status));
+        if (const FileAction* a = actionFor(actions, system, game.name, rom.name)) {
+            out.field("action", fileActionName(a->kind)).field("from", a->from);
+            if (a->name != rom.name) out.field("fromEntry", a->name);
+            if (!a->to.empty()) out.field("to", a->to);
+            if (!a->error.empty()) out.field("error", a->error);
+        }
+        out.endObject();
+    }
+    out.endArray().endObject();
+}
+
+void writeSystemSummary(JsonWriter& out, const SystemReport& s, bool fix) {
+    const StatusCounts& c = s.status;
+    out.key("summary")
+        .beginObject()
+        .field("gamesComplete", c.gamesComplete)
+        .field("gamesIncomplete", c.gamesIncomplete)
+        .field("gamesMissing", c.gamesMissing)
+        .field("romsHave", c.romsHave)
+        .field("romsMissing", c.romsMissing)
+        .field("romsFoundElsewhere", c.romsElsewhere)
+        .field("archivesUnreadable", s.archivesUnreadable);
+    if (fix) {
+        out.field("movedIntoSets", s.fix.movedIntoSets)
+            .field("renamed", s.fix.renamed)
+            .field("movedToBackup", s.fix.movedToBackup)
+            .field("stepsFailed", s.stepsFailed);
+    }
+    out.endObject();
+}
+
+}  // namespace
+
+void writeSystemsReport(JsonWriter& out, const JobReport& report, Catalogue& db) {
+    const bool fix = report.command == JobReport::Command::Fix;
+    out.field("cancelled", report.cancelled);
+    writeSystemSummary(out, report.total, fix);
+    if (fix) out.field("backupFolder", report.backupFolder);
+    out.key("systems").beginArray();
+    for (const SystemReport& s : report.systems) {
+        out.beginObject().field("system", s.system).field("folder", s.folder);
+        writeSystemSummary(out, s, fix);
+        out.key("games").beginArray();
+        const Romset romset = db.getRomset(s.system, 0);
+        for (const Game& game : romset.games) writeGame(out, s.system, game, s.actions);
+        out.endArray();
+        writeActions(out, s.actions);
+        out.endObject();
+    }
+    out.endArray();
+}
+
+void writeRebuildReport(JsonWriter& out, const JobReport& report) {
+    const RebuildCounts& c = report.rebuild;
+    out.field("cancelled", report.cancelled);
+    out.key("source");
+    if (report.sourceFolder.empty()) out.null();
+    else out.value(report.sourceFolder);
+    out.key("summary")
+        .beginObject()
+        .field("gamesCompleted", c.gamesCompleted)
+        .field("romsAdded", c.romsAdded)
+        .field("sourcesUsed", c.sourcesUsed)
+        .field("sourcesUnused", c.sourcesUnused)
+        .field("stepsFailed", c.stepsFailed)
+        .endObject();
+    out.key("games").beginArray();
+    for (const RebuiltGame& g : report.rebuiltGames) writeGame(out, g.system, g.game, report.rebuildActions);
+    out.endArray();
+    writeActions(out, report.rebuildActions);
+    out.key("unusedSources").beginArray();
+    for (const std::string& path : report.unusedSources) out.value(path);
+    out.endArray();
+}
+
+void writeIdentifyReport(JsonWriter& out, const JobReport& report) {
+    out.field("cancelled", report.cancelled);
+    out.key("summary")
+        .beginObject()
+        .field("matched", report.entriesMatched)
+        .field("notMatched", count(report.unmatched.size()))
+        .field("unreadable", count(report.unreadable.size()))
+        .endObject();
+    out.key("notMatched").beginArray();
+    for (const IdentifiedEntry& e : report.unmatched)
+        out.beginObject().field("path", e.archive).field("entry", e.entry).endObject();
+    out.endArray();
+    out.key("unreadable").beginArray();
+    for (const std::string& text : report.unreadable) out.value(text);
+    out.endArray();
+}
+
+}  // namespace quorvane
