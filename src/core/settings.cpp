@@ -89,12 +89,17 @@ std::string resolveBaseDir(const Settings& settings, const std::string& folder) 
     return replaceAllIgnoreCase(folder, "$BASEDIR$", settings.basedir);
 }
 
-std::string resolveSystemFolder(const Settings& settings, const std::string& systemName, bool* exists) {
+std::string systemFolderPath(const Settings& settings, const std::string& systemName) {
     std::string folder = resolveBaseDir(settings, settings.categoryDir);
     if (folder.find("$SYSTEM$") != std::string::npos)
         folder = replaceAllIgnoreCase(folder, "$SYSTEM$", systemName);
     else
         folder += "/" + systemName;
+    return folder;
+}
+
+std::string resolveSystemFolder(const Settings& settings, const std::string& systemName, bool* exists) {
+    const std::string folder = systemFolderPath(settings, systemName);
     const bool ok = makeFolders(folder);
     if (exists) *exists = ok;
     return folder;

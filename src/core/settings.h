@@ -69,6 +69,8 @@ std::string chooseCategoryDir(const Settings& settings);
 // replaced ignoring case) by the system name, or the name appended after "/".
 // The folder is created with its parents; `created` tells whether it exists.
 std::string resolveSystemFolder(const Settings& settings, const std::string& systemName, bool* exists = nullptr);
+// The same folder's path, without creating anything.
+std::string systemFolderPath(const Settings& settings, const std::string& systemName);
 // Only the "$BASEDIR$" step (the rebuild's source folder).
 std::string resolveBaseDir(const Settings& settings, const std::string& folder);
 

@@ -5,6 +5,13 @@
 
 namespace quorvane {
 
+std::string localTimeText(std::time_t when) {
+    std::tm parts{};
+    localtime_r(&when, &parts);
+    char buffer[32];
+    return std::string(buffer, std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &parts));
+}
+
 namespace {
 char lowerByte(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 char upperByte(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }

@@ -4,11 +4,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace quorvane {
+
+// Local time as every output shows it: "2026-12-06 15:07:09".
+std::string localTimeText(std::time_t when);
 
 std::string toLowerAscii(std::string_view text);
 std::string toUpperAscii(std::string_view text);

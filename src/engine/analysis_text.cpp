@@ -1,6 +1,7 @@
 #include "engine/analysis_text.h"
 
 #include "core/file_util.h"
+#include "core/text.h"
 
 namespace quorvane::analysis_text {
 
@@ -16,14 +17,21 @@ std::string formatLocal(std::time_t when, const char* pattern) {
 
 }  // namespace
 
-std::string timeStamp(std::time_t when) { return formatLocal(when, "%d/%m/%Y %H:%M:%S"); }
+std::string timeStamp(std::time_t when) { return localTimeText(when); }
 std::string backupFolderName(std::time_t when) { return formatLocal(when, "%d.%m.%y - %H.%M.%S"); }
 
-std::string scanningSystem(const std::string& stamp, const std::string& system) {
-    return stamp + " - Scanning system " + system + "... ";
+std::string scanningSystem(const std::string& stamp, const std::string& system, const std::string& folder) {
+    return stamp + " - Scanning " + system + " in " + folder;
 }
-std::string fixingSystem(const std::string& stamp, const std::string& system) {
-    return stamp + " - Fixing system " + system + "... ";
+std::string fixingSystem(const std::string& stamp, const std::string& system, const std::string& folder) {
+    return stamp + " - Fixing " + system + " in " + folder;
+}
+std::string rebuildingInto(const std::string& stamp, const std::string& from, const std::string& categoryFolder) {
+    return stamp + " - Rebuilding from " + from + " into " + categoryFolder;
+}
+std::string systemFolderMissing(const std::string& system, const std::string& folder) {
+    return "The folder of " + system + " does not exist: " + folder +
+           ". Nothing was changed for " + system + "; create the folder or change the category's folder.";
 }
 std::string errorInZip(const std::string& file, int status) {
     return "Error in zip " + file + ": " + std::to_string(status);

@@ -18,8 +18,12 @@ std::string timeStamp(std::time_t when);
 std::string backupFolderName(std::time_t when);
 
 // General lines.
-std::string scanningSystem(const std::string& stamp, const std::string& system);
-std::string fixingSystem(const std::string& stamp, const std::string& system);
+std::string scanningSystem(const std::string& stamp, const std::string& system, const std::string& folder);
+std::string fixingSystem(const std::string& stamp, const std::string& system, const std::string& folder);
+std::string rebuildingInto(const std::string& stamp, const std::string& from, const std::string& categoryFolder);
+// A scan or fix never creates the folder it works on: an empty new folder
+// would report every game missing.
+std::string systemFolderMissing(const std::string& system, const std::string& folder);
 std::string errorInZip(const std::string& file, int status);
 inline constexpr const char* kScanCancelled = "Warning: scan terminated by user request.";
 inline constexpr const char* kRebuildCancelled = "Warning: rebuild terminated by user request.";

@@ -46,7 +46,7 @@ void FixJob::fixSystem(SystemFolder& system) {
         return;
     }
     const int failedBefore = failedSteps();
-    postMessage(text::fixingSystem(text::timeStamp(std::time(nullptr)), system.name));
+    postMessage(text::fixingSystem(text::timeStamp(std::time(nullptr)), system.name, system.path));
     db().cleanSystemStatus(system.name);
     firstPass(system, false);
     const std::vector<bool> movedAside = moveUnreadableAside(system);

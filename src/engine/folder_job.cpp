@@ -86,6 +86,11 @@ void FolderJob::eachSystem(const std::function<void(SystemFolder&)>& work) {
             bool opened = false;
             std::string refusal;
             chosen_ = openSystemFolder(systemName_, opened, refusal);
+            if (!opened) {
+                postMessage(refusal);
+                failStep();
+                return;
+            }
             setFileCount(chosen_->files.size());
         }
         workOnSystem(*chosen_, work);
@@ -94,14 +99,16 @@ void FolderJob::eachSystem(const std::function<void(SystemFolder&)>& work) {
     for (const std::string& name : systems_) {
         if (cancelled()) break;
         systemName_ = name;
-        postMessage(analysis_text::scanningSystem(analysis_text::timeStamp(std::time(nullptr)), name));
         host_.startProgress(analysis_text::multiSystemCaption(name), 0);
         bool opened = false;
         std::string refusal;
         SystemFolder system = openSystemFolder(name, opened, refusal);
-        // A folder that cannot be made is worked on as an empty one: every
-        // ROM of the system stays missing.
-        if (!opened && system.path.empty()) postMessage(refusal);
+        // A system whose folder is not there is left as it was, and the run says so.
+        if (!opened) {
+            postMessage(refusal);
+            failStep();
+            continue;
+        }
         setFileCount(system.files.size());
         workOnSystem(system, work);
     }
@@ -142,11 +149,12 @@ SystemFolder FolderJob::openSystemFolder(const std::string& name, bool& opened, 
         refusal = unsafeNameMessage("System", name);
         return system;
     }
-    system.path = resolveSystemFolder(settings_, name, &opened);
-    if (!opened) {
-        refusal = analysis_text::folderCannotBeCreated(system.path);
+    system.path = systemFolderPath(settings_, name);
+    if (!isDirectory(system.path)) {
+        refusal = analysis_text::systemFolderMissing(name, system.path);
         return system;
     }
+    opened = true;
     system.leftoverLines = recoverLeftovers(system.path);
     system.files = listPlainFiles(system.path);
     return system;

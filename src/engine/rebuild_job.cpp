@@ -57,6 +57,11 @@ bool RebuildJob::prepare() {
 }
 
 JobResult RebuildJob::execute() {
+    const std::string from = fromFolder_ ? sourceFolder_
+                                         : std::to_string(sourceFiles.size()) +
+                                               (sourceFiles.size() == 1 ? " chosen file" : " chosen files");
+    postMessage(text::rebuildingInto(text::timeStamp(std::time(nullptr)), from,
+                                     resolveBaseDir(settings(), settings().categoryDir)));
     if (db().openDB() != StoreStatus::Ok) {
         postMessage(db().lastError());
         failStep();

@@ -26,7 +26,7 @@ void ScanJob::scanSystem(SystemFolder& system) {
         postMessage(db().lastError());
         return;
     }
-    postMessage(text::scanningSystem(text::timeStamp(std::time(nullptr)), system.name));
+    postMessage(text::scanningSystem(text::timeStamp(std::time(nullptr)), system.name, system.path));
     db().cleanSystemStatus(system.name);
     firstPass(system, true);
     secondPass(system);

@@ -1,5 +1,7 @@
 #include "tools/export_job.h"
 
+#include "core/text.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -32,15 +34,7 @@ bool hasAnyTemplate(const ExportRequest& r) {
     return !r.systemTemplate.empty() || !r.gameTemplate.empty() || !r.romTemplate.empty();
 }
 
-std::string messageTimeStamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
-    char buffer[128];
-    // The locale's short date and its time, as the messages window shows them.
-    const size_t n = std::strftime(buffer, sizeof buffer, "%x %X", &local);
-    return std::string(buffer, n);
-}
+std::string messageTimeStamp() { return localTimeText(std::time(nullptr)); }
 
 ExportJob::ExportJob(std::shared_ptr<Catalogue> db, JobHost& host, ExportRequest request)
     : db_(std::move(db)), host_(host), request_(std::move(request)) {}

@@ -59,7 +59,7 @@ TEST_F(AnalysisCommands, ScanFixAndRebuildPrintWhatTheyFoundAndDid) {
     writeFile(sys() + "/note.txt", "hello");
     std::string out;
     ASSERT_EQ(run("scan Sys 2>/dev/null", out), 0);
-    EXPECT_NE(out.find(" - Scanning system Sys... \n--\nnote.txt\n    note.txt has been identified as being: Sys/A/a.bin\n"),
+    EXPECT_NE(out.find(" - Scanning Sys in " + sys() + "\n--\nnote.txt\n    note.txt has been identified as being: Sys/A/a.bin\n"),
               std::string::npos)
         << out;
     EXPECT_NE(out.find("Romset Sys has been scanned.\n"), std::string::npos);
@@ -72,7 +72,7 @@ TEST_F(AnalysisCommands, ScanFixAndRebuildPrintWhatTheyFoundAndDid) {
     // "world" matches two ROMs: --dupes never builds neither.
     writeFile(home.file("src/w.bin"), "world");
     ASSERT_EQ(run("rebuild --dupes never --files " + home.file("src/w.bin") + " 2>/dev/null", out), 0);
-    EXPECT_EQ(out, "Rebuild complete.\nSummary of the rebuild:\n  Games completed: 0\n  ROMs added: 0\n"
+    EXPECT_EQ(out.substr(out.find(" - Rebuilding from 1 chosen file into ")), " - Rebuilding from 1 chosen file into " + home.file("roms") + "\n--\nRebuild complete.\nSummary of the rebuild:\n  Games completed: 0\n  ROMs added: 0\n"
                    "  Source files: 0 used, 1 unused\n  Steps failed: 0\n");
     EXPECT_FALSE(pathExists(sys() + "/B.zip"));
     // Without a terminal, "ask" builds every listed match.

@@ -66,7 +66,8 @@ TEST_F(CatalogueCommands, SystemsGamesAndRomsViews) {
 
 TEST_F(CatalogueCommands, DatabaseActionsAskAndDeclineWithoutATerminal) {
     std::string out;
-    ASSERT_EQ(run("clean </dev/null", out), 0);
+    // Declined (no terminal to ask, no --yes): nothing done, and the status says so.
+    ASSERT_EQ(run("clean </dev/null", out), 1);
     EXPECT_NE(out.find("Are you sure you want to clean roms status?"), std::string::npos);
     ASSERT_EQ(run("games Sys --mode available", out), 0);
     EXPECT_EQ(out, "Sys (1.2): 1 games available\ncomplete   b\n");  // declined: untouched
@@ -75,12 +76,12 @@ TEST_F(CatalogueCommands, DatabaseActionsAskAndDeclineWithoutATerminal) {
     ASSERT_EQ(run("games Sys --mode available", out), 0);
     EXPECT_EQ(out, "Sys: No games available\n");
 
-    EXPECT_EQ(run("delete-system Nope 2>/dev/null", out), 1);
+    EXPECT_EQ(run("delete-system Nope 2>/dev/null", out), 2);
     ASSERT_EQ(run("delete-system Other", out), 0);
     ASSERT_EQ(run("systems", out), 0);
     EXPECT_EQ(out, "Total sets: 1\nSys\n");
 
-    ASSERT_EQ(run("delete-db </dev/null", out), 0);
+    ASSERT_EQ(run("delete-db </dev/null", out), 1);
     ASSERT_EQ(run("systems", out), 0);
     EXPECT_EQ(out, "Total sets: 1\nSys\n");
     ASSERT_EQ(run("delete-db --yes", out), 0);

@@ -72,7 +72,7 @@ TEST(AnalysisText, StampsAndBackupNamesUseTheDocumentedPatterns) {
     ::setenv("TZ", "UTC", 1);
     ::tzset();
     const std::time_t when = 1700000000;  // 14 Nov 2023 22:13:20 UTC
-    EXPECT_EQ(analysis_text::timeStamp(when), "14/11/2023 22:13:20");
+    EXPECT_EQ(analysis_text::timeStamp(when), "2023-11-14 22:13:20");
     EXPECT_EQ(analysis_text::backupFolderName(when), "14.11.23 - 22.13.20");
     if (old) ::setenv("TZ", saved.c_str(), 1);
     else ::unsetenv("TZ");

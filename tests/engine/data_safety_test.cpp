@@ -208,7 +208,7 @@ TEST_F(DataSafetyTest, LeftoversOfAKilledRunAreReportedKeptOrRenamedBack) {
     writeFile(f() + "/.quorvane-tmp-4242-9-stage/b1.bin", "content b1");
     ASSERT_TRUE(run(std::make_unique<FixJob>(db, host, settings, "Sys")));
     EXPECT_EQ(transcript(),
-              (Lines{"<time> - Fixing system Sys... ",
+              (Lines{fixing("Sys"),
                      "Warning: " + f() + "/.quorvane-tmp-4242-7-A.zip was left by an interrupted run; it is a "
                                         "complete archive and has been renamed back to A.zip.",
                      "Warning: " + f() + "/.quorvane-tmp-4242-8-B.zip was left by an interrupted run; it has been "

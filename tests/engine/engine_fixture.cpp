@@ -106,7 +106,7 @@ bool EngineTest::run(std::unique_ptr<WorkerJob> job) {
 }
 
 std::vector<std::string> EngineTest::transcriptOf(const RecordingHost& recorded) {
-    static const std::regex stamp(R"(^\d\d/\d\d/\d\d\d\d \d\d:\d\d:\d\d - )");
+    static const std::regex stamp(R"(^\d\d\d\d-\d\d-\d\d \d\d:\d\d:\d\d - )");
     std::vector<std::string> out;
     for (const std::string& e : recorded.events()) {
         if (e.rfind("message: ", 0) == 0) out.push_back(std::regex_replace(e.substr(9), stamp, "<time> - "));

@@ -38,6 +38,14 @@ protected:
     // The status letters of a game's ROMs in catalogue order.
     std::string statusOf(const std::string& system, const std::string& game);
     std::string systemFolder(const std::string& system) const { return settings.basedir + "/" + system; }
+    // The first line of a system's scan or fix in transcript().
+    std::string scanning(const std::string& system) const { return "<time> - Scanning " + system + " in " + systemFolder(system); }
+    std::string rebuilding(const std::string& from) const {
+        return "<time> - Rebuilding from " + from + " into " + resolveBaseDir(settings, settings.categoryDir);
+    }
+    std::string fixing(const std::string& system) const {
+        return "<time> - Fixing " + system + " in " + systemFolder(system);
+    }
     // Prepares and runs a job on this thread, keeping its result. False when
     // it did not prepare.
     bool run(std::unique_ptr<WorkerJob> job);

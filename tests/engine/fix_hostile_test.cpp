@@ -45,14 +45,14 @@ TEST_F(FixHostileTest, SwappedNamesEndWithBothRomsUnderTheirRightNames) {
     // A second fix finds nothing to do.
     RecordingHost again;
     ASSERT_TRUE(run(std::make_unique<FixJob>(db, again, settings, "Sys")));
-    EXPECT_EQ(transcriptOf(again), Lines{"<time> - Fixing system Sys... "});
+    EXPECT_EQ(transcriptOf(again), Lines{fixing("Sys")});
 }
 
 TEST_F(FixHostileTest, FolderEntriesAreNeitherRomsNorUnknownFiles) {
     addRom("Sys", "E", "empty.bin", "");
     makeZips({{f() + "/A.zip", {{"sub/", ""}, {"a1.bin", "content a1"}, {"a2.bin", "content a2"}}}});
     ASSERT_TRUE(run(fix()));
-    EXPECT_EQ(transcript(), Lines{"<time> - Fixing system Sys... "});
+    EXPECT_EQ(transcript(), Lines{fixing("Sys")});
     EXPECT_EQ(zipContents(f() + "/A.zip"), "sub/= a1.bin=content a1 a2.bin=content a2");
     EXPECT_EQ(statusOf("Sys", "A"), "YY");
     EXPECT_EQ(statusOf("Sys", "E"), "N");  // a folder is no 0-byte ROM
@@ -80,7 +80,7 @@ TEST_F(FixHostileTest, AFailedCopyLeavesItsSourceWhereItIsAndFailsTheJob) {
     makeZips({{f() + "/C.zip", {{"b1.bin", "content b1"}}}});
     ASSERT_TRUE(makeFolders(f() + "/B.zip"));  // no archive can be written there
     ASSERT_TRUE(run(fix()));
-    EXPECT_EQ(transcript(), (Lines{"<time> - Fixing system Sys... ", "[C.zip]", "  b1.bin rebuilt to Sys/B/b1.bin",
+    EXPECT_EQ(transcript(), (Lines{fixing("Sys"), "[C.zip]", "  b1.bin rebuilt to Sys/B/b1.bin",
                                    "  Error while copying file.", "1 step failed: see the messages above."}));
     EXPECT_EQ(zipContents(f() + "/C.zip"), "b1.bin=content b1");
     EXPECT_TRUE(backupContents().empty());
@@ -116,7 +116,7 @@ TEST_F(FixHostileTest, AMoveThatFailsIsReportedAndLeavesNoSecondCopy) {
         ASSERT_TRUE(run(fix()));
     }
     EXPECT_EQ(transcript(),
-              (Lines{"<time> - Fixing system Sys... ", "[A.zip]", "  junk.bin cannot be identified.",
+              (Lines{fixing("Sys"), "[A.zip]", "  junk.bin cannot be identified.",
                      "  junk.bin could not be moved to the backup folder (cannot put the new archive in place); it "
                      "was left where it is",
                      "1 step failed: see the messages above."}));

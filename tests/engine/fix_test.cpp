@@ -16,7 +16,7 @@ TEST_F(FixTest, CorrectFolderIsLeftAloneWithAnEmptyBackupFolder) {
     EXPECT_TRUE(isDirectory(job->backupFolderPath()));
     EXPECT_EQ(job->backupFolderPath().rfind(dir.file("Backup/"), 0), 0u);
     job->execute();
-    EXPECT_EQ(transcript(), Lines{"<time> - Fixing system Sys... "});
+    EXPECT_EQ(transcript(), Lines{fixing("Sys")});
     EXPECT_TRUE(backupContents().empty());
     EXPECT_EQ(listPlainFiles(f()), Lines{"A.zip"});
     EXPECT_EQ(statusOf("Sys", "A"), "YY");
@@ -31,7 +31,7 @@ TEST_F(FixTest, RepairsMisplacedRomsAndBacksUpEverythingUnwanted) {
     ASSERT_TRUE(run(fix()));
     // The unreadable archive goes aside before anything is written.
     EXPECT_EQ(transcript(), (Lines{
-                                "<time> - Fixing system Sys... ",
+                                fixing("Sys"),
                                 "Error in zip bad.zip: -102",
                                 "[bad.zip]",
                                 "  bad.zip corrupt: it has been deleted",
@@ -63,7 +63,7 @@ TEST_F(FixTest, RepairsMisplacedRomsAndBacksUpEverythingUnwanted) {
 TEST_F(FixTest, CaseOnlyArchiveNameIsRenamedWithoutASecondArchive) {
     makeZips({{f() + "/a.zip", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}}}});
     ASSERT_TRUE(run(fix()));
-    EXPECT_EQ(transcript(), (Lines{"<time> - Fixing system Sys... ", "[a.zip]", "  a1.bin rebuilt to Sys/A/a1.bin"}));
+    EXPECT_EQ(transcript(), (Lines{fixing("Sys"), "[a.zip]", "  a1.bin rebuilt to Sys/A/a1.bin"}));
     EXPECT_EQ(listPlainFiles(f()), Lines{"A.zip"});
     EXPECT_EQ(zipContents(f() + "/A.zip"), "a1.bin=content a1 a2.bin=content a2");
     EXPECT_TRUE(backupContents().empty());
@@ -109,7 +109,7 @@ TEST_F(FixTest, BackupFolderThatCannotBeMadeLosesNothingAndSaysSo) {
     writeFile(f() + "/note.txt", "keep me");
     ASSERT_TRUE(run(fix()));
     EXPECT_EQ(transcript(),
-              (Lines{"<time> - Fixing system Sys... ", "Error in zip bad.zip: -102", "[bad.zip]",
+              (Lines{fixing("Sys"), "Error in zip bad.zip: -102", "[bad.zip]",
                      "  bad.zip corrupt: it could not be moved to the backup folder (Not a directory)", "[A.zip]",
                      "  junk.bin cannot be identified.",
                      "  junk.bin could not be moved to the backup folder (Not a directory); it was left where it is",
@@ -137,9 +137,9 @@ TEST_F(FixTest, ListFixUsesOneBackupFolderAndItsOwnTexts) {
     writeFile(f() + "/x.txt", "x");
     writeFile(systemFolder("Other") + "/y.txt", "y");
     ASSERT_TRUE(run(std::make_unique<FixJob>(db, host, settings, Lines{"Sys", "Other"})));
-    EXPECT_EQ(transcript(), (Lines{"<time> - Scanning system Sys... ", "<time> - Fixing system Sys... ", "[x.txt]",
+    EXPECT_EQ(transcript(), (Lines{fixing("Sys"), "[x.txt]",
                                    "  x.txt cannot be identified.", "  x.txt deleted",
-                                   "<time> - Scanning system Other... ", "<time> - Fixing system Other... ",
+                                   fixing("Other"),
                                    "[y.txt]", "  y.txt cannot be identified.", "  y.txt deleted"}));
     EXPECT_EQ(backupContents(), (Lines{"x.txt=x", "y.txt=y"}));
     EXPECT_EQ(host.eventsOf("info"), Lines{"Romset have been fixed."});

@@ -44,7 +44,7 @@ TEST_F(RebuildTest, BuildsEachMissingRomIntoItsGameInAFolderMadeForIt) {
     const std::string before = snapshotSources();
     ASSERT_FALSE(isDirectory(systemFolder("Sys")));
     ASSERT_TRUE(run(rebuild()));
-    EXPECT_EQ(transcript(), Lines{"Error in zip " + src() + "/broken.zip: -102"});
+    EXPECT_EQ(transcript(), (Lines{rebuilding(src()), "Error in zip " + src() + "/broken.zip: -102"}));
     EXPECT_EQ(zipContents(systemFolder("Sys") + "/A.zip"), "a1.bin=content a1");
     EXPECT_EQ(zipContents(systemFolder("Sys") + "/B.zip"), "b1.bin=content b1");
     EXPECT_EQ(listPlainFiles(systemFolder("Sys")), (Lines{"A.zip", "B.zip"}));
@@ -165,7 +165,7 @@ TEST_F(RebuildTest, ListFlavourAndCancellation) {
         if (item == src() + "/a.bin") host.requestCancel();
     };
     ASSERT_TRUE(run(std::make_unique<RebuildJob>(db, host, settings, Lines{src() + "/a.bin", src() + "/b.bin"})));
-    EXPECT_EQ(transcript(), Lines{"Warning: rebuild terminated by user request."});
+    EXPECT_EQ(transcript(), (Lines{rebuilding("2 chosen files"), "Warning: rebuild terminated by user request."}));
     EXPECT_EQ(statusOf("Sys", "A"), "Y");
     EXPECT_EQ(statusOf("Sys", "B"), "N");
     EXPECT_EQ(host.eventsOf("startProgress"), Lines{"Rebuilding files. / 0"});

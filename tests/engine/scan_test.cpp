@@ -1,3 +1,4 @@
+#include "core/file_util.h"
 #include "engine/engine_fixture.h"
 #include "engine/scan_job.h"
 
@@ -26,7 +27,7 @@ TEST_F(ScanTest, ReportsEveryKindOfFindingAndSetsStatuses) {
     writeFile(f + "/note.txt", "not a rom");
     ASSERT_TRUE(run(scan()));
     EXPECT_EQ(transcript(), (Lines{
-                                "<time> - Scanning system Sys... ",
+                                scanning("Sys"),
                                 "Error in zip bad.zip: -102",
                                 "[A.zip]",
                                 "  junk.bin cannot be identified.",
@@ -59,24 +60,34 @@ TEST_F(ScanTest, SizeLessRomsAndLooseFilesNamedAfterTheirGame) {
     ASSERT_TRUE(run(scan()));
     // A loose file is in place only when it is named both after its game + ".zip"
     // and its ROM; here it is the right ROM in the wrong place.
-    EXPECT_EQ(transcript(), (Lines{"<time> - Scanning system Sys... ", "[n1.bin]",
+    EXPECT_EQ(transcript(), (Lines{scanning("Sys"), "[n1.bin]",
                                    "  n1.bin has been identified as being: Sys/n1.bin/n1.bin"}));
     EXPECT_EQ(statusOf("Sys", "n1.bin"), "P");
 }
 
-TEST_F(ScanTest, EmptyFolderResetsEveryRomAndUnknownSystemFolderIsCreated) {
+TEST_F(ScanTest, EmptyFolderResetsEveryRom) {
     db->setHave(crcOf("content a1"), "10", "a1.bin", "A", "Sys");
     ASSERT_EQ(statusOf("Sys", "A"), "YN");
+    ASSERT_TRUE(makeFolders(systemFolder("Sys")));
     ASSERT_TRUE(run(scan()));
-    EXPECT_EQ(transcript(), Lines{"<time> - Scanning system Sys... "});
+    EXPECT_EQ(transcript(), Lines{scanning("Sys")});
     EXPECT_EQ(statusOf("Sys", "A"), "NN");
 }
 
-TEST_F(ScanTest, FolderThatCannotBeCreatedStopsTheScan) {
-    writeFile(dir.file("roms"), "a file where the base folder should be");
-    EXPECT_FALSE(run(scan()));
-    EXPECT_EQ(host.eventsOf("info"), Lines{"Folder " + dir.file("roms") + "/Sys cannot be created."});
-    EXPECT_TRUE(host.messages().empty());
+// A folder that is not there (or cannot be, under a file) is not made: an
+// empty new folder would call every game missing.
+TEST_F(ScanTest, MissingFolderStopsTheScanAndKeepsStatuses) {
+    db->setHave(crcOf("content a1"), "10", "a1.bin", "A", "Sys");
+    for (const bool underAFile : {false, true}) {
+        if (underAFile) writeFile(dir.file("roms"), "a file where the base folder should be");
+        EXPECT_FALSE(run(scan()));
+        EXPECT_EQ(host.eventsOf("info").back(),
+                  "The folder of Sys does not exist: " + systemFolder("Sys") +
+                      ". Nothing was changed for Sys; create the folder or change the category's folder.");
+        EXPECT_FALSE(pathExists(systemFolder("Sys")));
+        EXPECT_EQ(statusOf("Sys", "A"), "YN");
+    }
+    EXPECT_EQ(host.eventsOf("info").size(), 2u);
 }
 
 TEST_F(ScanTest, CancelInTheFirstPassSkipsTheSecondAndKeepsStatuses) {
@@ -86,7 +97,7 @@ TEST_F(ScanTest, CancelInTheFirstPassSkipsTheSecondAndKeepsStatuses) {
         if (item == "C.zip") host.requestCancel();
     };
     ASSERT_TRUE(run(scan()));
-    EXPECT_EQ(transcript(), (Lines{"<time> - Scanning system Sys... ", "Warning: scan terminated by user request."}));
+    EXPECT_EQ(transcript(), (Lines{scanning("Sys"), "Warning: scan terminated by user request."}));
     EXPECT_EQ(statusOf("Sys", "A"), "YN");
     EXPECT_EQ(statusOf("Sys", "B"), "N");
     EXPECT_EQ(host.eventsOf("info"), Lines{"Romset Sys has been scanned."});
@@ -97,10 +108,8 @@ TEST_F(ScanTest, ListScanPostsTwoLinesPerSystemAndRefusesUnsafeNames) {
     makeZips({{f + "/O.zip", {{"o1.bin", "content o1"}}}});
     ASSERT_TRUE(run(std::make_unique<ScanJob>(db, host, settings, Lines{"Other", "../evil"})));
     const Lines t = transcript();
-    EXPECT_EQ(t, (Lines{"<time> - Scanning system Other... ", "<time> - Scanning system Other... ",
-                        "<time> - Scanning system ../evil... ",
-                        "System \"../evil\" cannot be used as a file name; it was refused.",
-                        "<time> - Scanning system ../evil... "}));
+    EXPECT_EQ(t, (Lines{scanning("Other"), "System \"../evil\" cannot be used as a file name; it was refused."}));
+    EXPECT_EQ(host.failedSteps(), 1);
     EXPECT_EQ(statusOf("Other", "O"), "Y");
     EXPECT_EQ(host.eventsOf("info"), Lines{"Romsets have been scanned."});
     // The games shown afterwards are those of the last system of the list.

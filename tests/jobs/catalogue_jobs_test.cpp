@@ -27,6 +27,7 @@ protected:
         settings.basedir = dir.file("roms");
         settings.categoryDir = "$BASEDIR$";
         settings.backupDir = dir.file("Backup/");
+        makeFolders(dir.file("roms/Sys"));
     }
 };
 
