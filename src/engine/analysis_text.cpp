@@ -25,8 +25,8 @@ std::string scanningSystem(const std::string& stamp, const std::string& system) 
 std::string fixingSystem(const std::string& stamp, const std::string& system) {
     return stamp + " - Fixing system " + system + "... ";
 }
-std::string errorInZip(const std::string& file, int status) {
-    return "Error in zip " + file + ": " + std::to_string(status);
+std::string errorInZip(const std::string& file, ZipStatus status) {
+    return "Error in zip " + file + ": " + std::to_string(zipStatusCode(status));
 }
 
 std::string cannotBeIdentified(const std::string& name) { return name + " cannot be identified."; }

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <string>
 
+#include "archive/zip_status.h"
 #include "core/records.h"
 
 namespace quorvane::analysis_text {
@@ -20,7 +21,7 @@ std::string backupFolderName(std::time_t when);
 // General lines.
 std::string scanningSystem(const std::string& stamp, const std::string& system);
 std::string fixingSystem(const std::string& stamp, const std::string& system);
-std::string errorInZip(const std::string& file, int status);
+std::string errorInZip(const std::string& file, ZipStatus status);
 inline constexpr const char* kScanCancelled = "Warning: scan terminated by user request.";
 inline constexpr const char* kRebuildCancelled = "Warning: rebuild terminated by user request.";
 // The closing line of a fix in which steps failed.

@@ -57,8 +57,8 @@ void FixJob::fixSystem(SystemFolder& system) {
 namespace {
 
 // Why a move failed, for a person.
-std::string failureReason(int status, int savedErrno) {
-    if (status == kZipError && savedErrno != 0) return std::strerror(savedErrno);
+std::string failureReason(ZipStatus status, int savedErrno) {
+    if (status == ZipStatus::Error && savedErrno != 0) return std::strerror(savedErrno);
     return zipStatusText(status);
 }
 
@@ -68,7 +68,7 @@ std::vector<bool> FixJob::moveUnreadableAside(const SystemFolder& system) {
     std::vector<bool> movedAside(system.files.size(), false);
     for (size_t i = 0; i < system.files.size(); ++i) {
         if (cancelled()) break;
-        const int status = system.firstPassStatus(i);
+        const ZipStatus status = system.firstPassStatus(i);
         if (zipTestPassed(status)) continue;
         setCurrentFile(i, system.files[i]);
         moveAside(system, i, status);
@@ -77,14 +77,14 @@ std::vector<bool> FixJob::moveUnreadableAside(const SystemFolder& system) {
     return movedAside;
 }
 
-void FixJob::moveAside(const SystemFolder& system, size_t index, int status) {
+void FixJob::moveAside(const SystemFolder& system, size_t index, ZipStatus status) {
     postMessage(text::errorInZip(currentFile(), status));
     errno = 0;
     if (moveIntoFolder(system.pathOf(index), backupFolder_, currentFile()) == 0) {
         postFileMessage(text::corruptDeleted(currentFile()));
         return;
     }
-    postFileMessage(text::corruptNotMoved(currentFile(), failureReason(kZipError, errno)));
+    postFileMessage(text::corruptNotMoved(currentFile(), failureReason(ZipStatus::Error, errno)));
     failStep();
 }
 
@@ -101,7 +101,7 @@ void FixJob::secondPass(SystemFolder& system, const std::vector<bool>& movedAsid
 
 void FixJob::fixFile(SystemFolder& system, size_t index) {
     ContainerFiles collection(system.pathOf(index));
-    const int status = reload(system, index, collection, true);
+    const ZipStatus status = reload(system, index, collection, true);
     if (!zipTestPassed(status)) {
         moveAside(system, index, status);  // damaged since the first pass
         return;
@@ -143,7 +143,8 @@ void FixJob::rebuildFromDisplaced(SystemFolder& system) {
     for (size_t i = 0; i < displaced_.moves().size() && !cancelled(); ++i) {
         const std::string movedTo = displaced_.moves()[i].movedTo;
         ContainerFiles source(movedTo);
-        if (loadCollection(source, loadOptions(false)) != 0 || source.isZip || source.files.size() != 1) continue;
+        if (loadCollection(source, loadOptions(false)) != ZipStatus::Ok || source.isZip || source.files.size() != 1)
+            continue;
         setCurrentFile(movedTo);
         const File listed = source.files[0];
         File f = listed;
@@ -159,11 +160,12 @@ void FixJob::rebuildFromDisplaced(SystemFolder& system) {
 
 void FixJob::backUp(const ContainerFiles& collection, const File& listed) {
     errno = 0;
-    int status = moveToFolder(collection, listed, backupFolder_);
+    ZipStatus status = moveToFolder(collection, listed, backupFolder_);
     const int savedErrno = errno;
     // An entry a copy moved away to make room is in the backup folder already.
-    if (status == kZipEntryGone && collection.isZip && displaced_.find(collection.path, keyOf(listed))) status = 0;
-    if (status == 0) {
+    if (status == ZipStatus::EntryGone && collection.isZip && displaced_.find(collection.path, keyOf(listed)))
+        status = ZipStatus::Ok;
+    if (status == ZipStatus::Ok) {
         postFileMessage(text::deleted(listed.name));
         return;
     }
@@ -199,8 +201,8 @@ FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, ContainerFile
             return {.wanted = true};
         }
     }
-    const int status = copyToArchive(collection, listed, targetPath, r.name, backupFolder_, &displaced_);
-    if (status != 0) {
+    const ZipStatus status = copyToArchive(collection, listed, targetPath, r.name, backupFolder_, &displaced_);
+    if (status != ZipStatus::Ok) {
         postFileMessage(text::kErrorCopying);
         failStep();
         return {.failed = true};
@@ -216,10 +218,10 @@ FixJob::CopyOutcome FixJob::rebuildForeign(const ContainerFiles& collection, con
     // Into the folder of the ROM's own system, where its next fix wants it.
     bool exists = false;
     const std::string systemFolder = resolveSystemFolder(settings(), r.system, &exists);
-    const int status = exists ? copyToArchive(collection, listed, joinPath(systemFolder, r.game + ".zip"), r.name,
-                                              backupFolder_, &displaced_)
-                              : static_cast<int>(kZipError);
-    if (status != 0) {
+    const ZipStatus status = exists ? copyToArchive(collection, listed, joinPath(systemFolder, r.game + ".zip"), r.name,
+                                                    backupFolder_, &displaced_)
+                                    : ZipStatus::Error;
+    if (status != ZipStatus::Ok) {
         postFileMessage(text::kErrorCopying);
         failStep();
         return {.failed = true};

@@ -204,12 +204,12 @@ TEST_F(ParallelPassTest, PreparedAndRawCopiedEntriesMatchTheSlowPath) {
     const std::string source = dir.file("rom.bin");
     writeFile(source, content);
     ZipWriter slow(dir.file("slow.zip"));
-    ASSERT_EQ(slow.open(), 0);
-    ASSERT_EQ(slow.addFile(source, "a.bin"), 0);
-    ASSERT_EQ(slow.close(), 0);
+    ASSERT_EQ(slow.open(), ZipStatus::Ok);
+    ASSERT_EQ(slow.addFile(source, "a.bin"), ZipStatus::Ok);
+    ASSERT_EQ(slow.close(), ZipStatus::Ok);
     PreparedEntry prepared;
     ASSERT_TRUE(prepareLooseFile(source, prepared));
-    ASSERT_EQ(addPreparedEntry(dir.file("fast.zip"), "a.bin", prepared), 0);
+    ASSERT_EQ(addPreparedEntry(dir.file("fast.zip"), "a.bin", prepared), ZipStatus::Ok);
     EXPECT_EQ(bytesOf(dir.file("fast.zip")), bytesOf(dir.file("slow.zip")));
 
     // Replacing an entry of the same name, and copying raw into a new name;
@@ -220,10 +220,12 @@ TEST_F(ParallelPassTest, PreparedAndRawCopiedEntriesMatchTheSlowPath) {
     };
     makeZips({{dir.file("src.zip"), {{"dir/x.bin", content}, {"y.bin", "not this"}, {"y.bin", "why"}}}});
     ASSERT_TRUE(isDeflatedEntry(dir.file("src.zip"), key("dir/x.bin", content)));
-    ASSERT_EQ(copyEntryRaw(dir.file("src.zip"), key("y.bin", "why"), dir.file("fast.zip"), "a.bin"), 0);
-    ASSERT_EQ(copyEntryRaw(dir.file("src.zip"), key("dir/x.bin", content), dir.file("fast.zip"), "b.bin"), 0);
+    ASSERT_EQ(copyEntryRaw(dir.file("src.zip"), key("y.bin", "why"), dir.file("fast.zip"), "a.bin"), ZipStatus::Ok);
+    ASSERT_EQ(copyEntryRaw(dir.file("src.zip"), key("dir/x.bin", content), dir.file("fast.zip"), "b.bin"),
+              ZipStatus::Ok);
     EXPECT_EQ(zipContents(dir.file("fast.zip")), "a.bin=why b.bin=" + content);
-    EXPECT_EQ(copyEntryRaw(dir.file("src.zip"), key("y.bin", "other"), dir.file("fast.zip"), "c.bin"), kZipEntryGone);
+    EXPECT_EQ(copyEntryRaw(dir.file("src.zip"), key("y.bin", "other"), dir.file("fast.zip"), "c.bin"),
+              ZipStatus::EntryGone);
 }
 
 }  // namespace
