@@ -1,5 +1,7 @@
 #include "archive/zip_listing.h"
 
+#include <cerrno>
+
 #include "archive/archive_bytes.h"
 #include "archive/empty_zip.h"
 #include "archive/entry_check.h"
@@ -22,6 +24,15 @@ struct UnzipHandle {
 // not all be read, through the file.
 unzFile openFor(ArchiveBytes& bytes, const std::string& path, FileOps& ops) {
     return bytes.whole() ? bytes.openInMemory() : openUnzip(path, ops);
+}
+
+// The status of an archive minizip cannot open and that is not an empty
+// zip: it may not exist at all.
+ZipStatus unopenedStatus(const std::string& path, FileOps& ops) {
+    const int fd = ops.openRead(path);
+    if (fd < 0) return openFailure(errno, ZipStatus::ParamError);
+    ops.close(fd);
+    return ZipStatus::ParamError;
 }
 
 // Every central record takes at least this many bytes of the file.
@@ -109,8 +120,8 @@ ZipListing::ZipListing(std::string archivePath, FileOps& ops, ZipRead read) : pa
     UnzipHandle handle{openFor(bytes, path_, ops)};
     if (handle.zip == nullptr) {
         const bool empty = isEmptyZip(path_, ops);
-        listStatus_ = empty ? ZipStatus::Ok : ZipStatus::ParamError;
-        testStatus_ = empty ? ZipStatus::EndOfList : ZipStatus::ParamError;
+        listStatus_ = empty ? ZipStatus::Ok : unopenedStatus(path_, ops);
+        testStatus_ = empty ? ZipStatus::EndOfList : listStatus_;
         return;
     }
     const ZipSource source{handle.zip, path_, ops};

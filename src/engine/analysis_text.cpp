@@ -26,7 +26,7 @@ std::string fixingSystem(const std::string& stamp, const std::string& system) {
     return stamp + " - Fixing system " + system + "... ";
 }
 std::string errorInZip(const std::string& file, ZipStatus status) {
-    return "Error in zip " + file + ": " + std::to_string(zipStatusCode(status));
+    return "Error in zip " + file + ": " + zipStatusWithReason(status);
 }
 
 std::string cannotBeIdentified(const std::string& name) { return name + " cannot be identified."; }

@@ -1,5 +1,6 @@
 #include "engine/file_collection_ops.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "archive/content_digests.h"
@@ -71,7 +72,7 @@ ZipStatus loadLooseFile(ContainerFiles& collection, const LoadOptions& options) 
     ContentDigests(collection.path).digestFile(file.crc, file.md5, file.sha1, true, options.useMD5, options.useSHA1);
     FileOps& ops = fileOps();
     const int fd = ops.openRead(collection.path);
-    if (fd < 0) return ZipStatus::FileUnreadable;
+    if (fd < 0) return openFailure(errno, ZipStatus::FileUnreadable);
     const int64_t size = ops.fileSize(fd);
     ops.close(fd);
     if (size < 0) return ZipStatus::FileUnreadable;

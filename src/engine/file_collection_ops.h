@@ -41,8 +41,9 @@ bool isArchiveName(const std::string& path);
 // Fills `collection.files` (an archive's folder entries, names ending in
 // "/", are not files and are left out). Ok on success (the archive test's
 // end-of-list status counts as success); an archive that fails the test
-// returns the test's status and loads nothing; FileUnreadable for a loose
-// file that cannot be opened. Loose files are named by their bare file name.
+// returns the test's status and loads nothing; FileNotFound for a loose file
+// that does not exist, FileUnreadable for one that cannot be opened. Loose
+// files are named by their bare file name.
 ZipStatus loadCollection(ContainerFiles& collection, const LoadOptions& options);
 
 // Names an archive's file as the listing showed it. Take it before

@@ -49,7 +49,10 @@ TEST(ZipListingTest, UnreadableArchivesListEmptyAndFailTheTest) {
 
     ZipListing missing(dir.file("missing.zip"));
     EXPECT_EQ(missing.count(), 0);
-    EXPECT_EQ(missing.testZip(), ZipStatus::ParamError);
+    EXPECT_EQ(missing.listStatus(), ZipStatus::FileNotFound);
+    EXPECT_EQ(missing.testZip(), ZipStatus::FileNotFound);
+    // A folder on the way that is a file: still nothing there.
+    EXPECT_EQ(ZipListing(dir.file("text.zip/inner.zip")).testZip(), ZipStatus::FileNotFound);
 
     // Cut inside the central directory: the end record is gone.
     makeZip(dir.file("whole.zip"), testing::kMixedEntries);

@@ -46,8 +46,11 @@ Reference minizipReference(const std::string& path) {
     unzFile zip = openUnzip(path, fileOps());
     if (zip == nullptr) {
         const bool empty = isEmptyZip(path, fileOps());
-        ref.listStatus = empty ? ZipStatus::Ok : ZipStatus::ParamError;
-        ref.testStatus = empty ? ZipStatus::EndOfList : ZipStatus::ParamError;
+        // minizip says "not a zip" of a path that names nothing too; the
+        // layer tells that case apart.
+        const ZipStatus refused = std::filesystem::exists(path) ? ZipStatus::ParamError : ZipStatus::FileNotFound;
+        ref.listStatus = empty ? ZipStatus::Ok : refused;
+        ref.testStatus = empty ? ZipStatus::EndOfList : refused;
         return ref;
     }
     const ZipSource source{zip, path, fileOps()};

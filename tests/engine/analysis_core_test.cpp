@@ -77,7 +77,8 @@ TEST(AnalysisText, StampsAndBackupNamesUseTheDocumentedPatterns) {
     if (old) ::setenv("TZ", saved.c_str(), 1);
     else ::unsetenv("TZ");
     ::tzset();
-    EXPECT_EQ(analysis_text::errorInZip("bad.zip", ZipStatus::BadZipFile), "Error in zip bad.zip: -103");
+    EXPECT_EQ(analysis_text::errorInZip("bad.zip", ZipStatus::BadZipFile),
+              "Error in zip bad.zip: -103 (damaged zip archive)");
 }
 
 TEST(FolderListing, PlainFilesSortedWithoutHiddenOrFolders) {
@@ -116,8 +117,8 @@ TEST(FileCollectionLoad, LooseFilesAreNamedByTheirBareNameWhateverTheFolder) {
     EXPECT_EQ(c.files[0].crc, "3610a686");
     ContainerFiles gone(dir.file("nothing.bin"));
     const ZipStatus status = loadCollection(gone, {});
-    EXPECT_EQ(status, ZipStatus::FileUnreadable);
-    EXPECT_EQ(analysis_text::errorInZip("nothing.bin", status), "Error in zip nothing.bin: -200");
+    EXPECT_EQ(status, ZipStatus::FileNotFound);
+    EXPECT_EQ(analysis_text::errorInZip("nothing.bin", status), "Error in zip nothing.bin: -200 (file not found)");
     EXPECT_TRUE(gone.files.empty());
 }
 

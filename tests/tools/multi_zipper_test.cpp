@@ -265,7 +265,7 @@ TEST(MultiZipper, UnzipGoesOnPastEntriesItCannotWriteAndNamesEachOne) {
                                       dir.path() + ": No space left on device.");
     EXPECT_EQ(result.failures[1],
               "The entry \"bad.bin\" of " + archive +
-                  " was not unpacked: its data cannot be read (CRC mismatch).");
+                  " was not unpacked: its data cannot be read (an entry's data does not match its CRC).");
     EXPECT_EQ(result.failures[2],
               "The entry \"sub/..\" of " + archive + " was not unpacked: its name cannot be a file name.");
     // Nothing half-written is left behind.
