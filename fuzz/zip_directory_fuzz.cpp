@@ -79,7 +79,7 @@ struct Row {
     int method = 0;
     uint32_t dosDate = 0, flag = 0;
     bool hasZip64Block = false;
-    int zip64Status = 0;  // readZip64CentralRecord's, for a row with the block
+    ZipStatus zip64Status = ZipStatus::Ok;  // readZip64CentralRecord's, for a row with the block
     Zip64Record zip64;
 };
 
@@ -156,12 +156,12 @@ void comparePlain(const PlainDirectory& plain, const std::vector<Row>& rows) {
 
 void compareListing(const ZipListing& info, const std::vector<Row>& rows) {
     for (const Row& r : rows) {
-        if (r.hasZip64Block && r.zip64Status != kZipOk) {
-            check(info.listStatus() != kZipOk && info.count() == 0, "ZipListing listed a damaged ZIP64 entry");
+        if (r.hasZip64Block && r.zip64Status != ZipStatus::Ok) {
+            check(info.listStatus() != ZipStatus::Ok && info.count() == 0, "ZipListing listed a damaged ZIP64 entry");
             return;
         }
     }
-    check(info.listStatus() == kZipOk, "ZipListing refused what minizip lists");
+    check(info.listStatus() == ZipStatus::Ok, "ZipListing refused what minizip lists");
     check(static_cast<size_t>(info.count()) == rows.size(), "ZipListing: entry count");
     for (size_t i = 0; i < rows.size(); ++i) {
         const ZipEntry& e = info.entry(static_cast<int>(i));
@@ -201,16 +201,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const ZipListing listed(kPath, ops, ZipRead::List);
     if (minizipAccepted) compareListing(listed, rows);
-    else check(listed.listStatus() != kZipOk || listed.count() == 0, "ZipListing listed what minizip refuses");
+    else check(listed.listStatus() != ZipStatus::Ok || listed.count() == 0, "ZipListing listed what minizip refuses");
     const ZipListing tested(kPath, ops, ZipRead::ListAndTest);
     check(tested.listStatus() == listed.listStatus() && tested.count() == listed.count(), "ZipListing: two listings");
-    if (listed.listStatus() != kZipOk) check(!zipTestPassed(tested.testZip()), "ZipListing: a failed listing tests sound");
+    if (listed.listStatus() != ZipStatus::Ok)
+        check(!zipTestPassed(tested.testZip()), "ZipListing: a failed listing tests sound");
 
     // An extraction's lookup and a digest walk the directory their own way.
     if (listed.count() > 0) {
         const std::string& name = listed.entry(listed.count() - 1).name;
         ZipReader unzip(kPath, ops);
-        if (unzip.open() == kZipOk) unzip.extractFile(name, "/fuzz/out", false);
+        if (unzip.open() == ZipStatus::Ok) unzip.extractFile(name, "/fuzz/out", false);
         std::string md5, sha1;
         ContentDigests(kPath, name, ops).digestEntry(md5, sha1, true, true);
     }

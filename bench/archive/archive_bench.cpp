@@ -68,8 +68,9 @@ void prepare() {
         writeBytes(romB, "game " + std::to_string(i) + " readme\n");
         const std::string path = gArchiveFolder + "/game" + std::to_string(i) + ".zip";
         quorvane::ZipWriter zip(path);
-        if (zip.open() != 0 || zip.addFile(romA, "rom_a.bin") != 0 || zip.addFile(romB, "rom_b.txt") != 0 ||
-            zip.close() != 0) {
+        using quorvane::ZipStatus;
+        if (zip.open() != ZipStatus::Ok || zip.addFile(romA, "rom_a.bin") != ZipStatus::Ok ||
+            zip.addFile(romB, "rom_b.txt") != ZipStatus::Ok || zip.close() != ZipStatus::Ok) {
             std::fprintf(stderr, "cannot build %s\n", path.c_str());
             std::exit(1);
         }

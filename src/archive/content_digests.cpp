@@ -27,21 +27,21 @@ bool ContentDigests::digestEntry(std::string& md5, std::string& sha1, bool wantM
     unzFile zip = openUnzip(archivePath_, *ops_);
     if (zip == nullptr) return false;
     const ZipSource source{zip, archivePath_, *ops_};
-    int status = unzGoToFirstFile(zip);
+    ZipStatus status = fromMinizip(unzGoToFirstFile(zip));
     ZipEntry entry;
-    while (status == UNZ_OK) {
+    while (status == ZipStatus::Ok) {
         status = readCurrentEntryInfo(source, entry);
-        if (status != UNZ_OK || entry.name == name_) break;
-        status = unzGoToNextFile(zip);
+        if (status != ZipStatus::Ok || entry.name == name_) break;
+        status = fromMinizip(unzGoToNextFile(zip));
     }
     bool ok = false;
-    if (status == UNZ_OK) {
+    if (status == ZipStatus::Ok) {
         DigestSet digests(false, wantMd5, wantSha1);
         status = readCurrentEntryData(source, entry, [&](const char* data, size_t n) {
             digests.update(data, n);
             return true;
         });
-        if (status == UNZ_OK && digests.ready()) {
+        if (status == ZipStatus::Ok && digests.ready()) {
             std::string crc;
             digests.finish(crc, md5, sha1);
             ok = true;

@@ -22,7 +22,7 @@ WrittenEntry writeEntryToFolder(const ZipSource& source, const ZipEntry& entry, 
     const std::string temp = uniqueTempPath(folder, name);
     const int fd = ops->createNew(temp);
     if (fd < 0) {
-        out.status = kZipError;
+        out.status = ZipStatus::Error;
         out.why = "cannot create a file in " + folder + ": " + errnoText(errno);
         return out;
     }
@@ -36,41 +36,41 @@ WrittenEntry writeEntryToFolder(const ZipSource& source, const ZipEntry& entry, 
         offset += n;
         return true;
     });
-    if (out.status != kZipOk) {
+    if (out.status != ZipStatus::Ok) {
         out.why = writeError ? "cannot write in " + folder + ": " + errnoText(writeError)
                              : "its data cannot be read (" + zipStatusText(out.status) + ")";
     } else {
         const time_t when = dosDateToTime(entry.dosDate);
         if (when != static_cast<time_t>(-1)) ops->setModifiedTime(fd, when);
         if (sync && ops->sync(fd) != 0) {
-            out.status = kZipError;
+            out.status = ZipStatus::Error;
             out.why = "cannot flush it to disk in " + folder + ": " + errnoText(errno);
         }
     }
-    if (ops->close(fd) != 0 && out.status == kZipOk) {
-        out.status = kZipError;
+    if (ops->close(fd) != 0 && out.status == ZipStatus::Ok) {
+        out.status = ZipStatus::Error;
         out.why = "cannot write in " + folder + ": " + errnoText(errno);
     }
-    if (out.status == kZipOk) {
+    if (out.status == ZipStatus::Ok) {
         // A name taken between looking and renaming is looked for again.
         constexpr int kAttempts = 16;
         int error = 0;
-        out.status = kZipError;
-        for (int attempt = 0; attempt < kAttempts && out.status != kZipOk; ++attempt) {
+        out.status = ZipStatus::Error;
+        for (int attempt = 0; attempt < kAttempts && out.status != ZipStatus::Ok; ++attempt) {
             out.path = joinPath(folder, freeNameIn(folder, name));
-            if (ops->renameNoReplace(temp, out.path) == 0) out.status = kZipOk;
+            if (ops->renameNoReplace(temp, out.path) == 0) out.status = ZipStatus::Ok;
             else if ((error = errno) != EEXIST) break;
         }
-        if (out.status != kZipOk) out.why = "cannot name it " + out.path + ": " + errnoText(error);
+        if (out.status != ZipStatus::Ok) out.why = "cannot name it " + out.path + ": " + errnoText(error);
     }
-    if (out.status != kZipOk) {
+    if (out.status != ZipStatus::Ok) {
         ops->remove(temp);
         out.path.clear();
         return out;
     }
     if (sync && ops->syncFolder(folder) != 0) {
         // The file is complete; only its name may not survive a power cut.
-        out.status = kZipError;
+        out.status = ZipStatus::Error;
         out.why = "cannot flush " + folder + " to disk: " + errnoText(errno);
     }
     return out;

@@ -10,11 +10,12 @@
 
 #include "archive/zip_entry_io.h"
 #include "archive/zip_listing.h"
+#include "archive/zip_status.h"
 
 namespace quorvane {
 
 struct WrittenEntry {
-    int status = 0;    // 0, or a zip layer status
+    ZipStatus status = ZipStatus::Ok;
     std::string path;  // where the entry was written
     std::string why;   // on failure: what went wrong, in words
 };

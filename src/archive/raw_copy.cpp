@@ -20,7 +20,7 @@ constexpr uint64_t kZip64Threshold = 0xFFFFFFFFu;
 // into the local header.
 constexpr uLong kKeptFlagBits = 0x0001 | 0x0006 | 0x0800;
 
-int copyOne(const ZipSource& source, zipFile target, const ZipEntry& entry, const unz_file_info64& info) {
+ZipStatus copyOne(const ZipSource& source, zipFile target, const ZipEntry& entry, const unz_file_info64& info) {
     zip_fileinfo fileInfo{};
     fileInfo.tmz_date.tm_sec = info.tmu_date.tm_sec;
     fileInfo.tmz_date.tm_min = info.tmu_date.tm_min;
@@ -38,36 +38,36 @@ int copyOne(const ZipSource& source, zipFile target, const ZipEntry& entry, cons
                                 static_cast<int>(info.compression_method), 0, 1, -MAX_WBITS, DEF_MEM_LEVEL,
                                 Z_DEFAULT_STRATEGY, nullptr, 0, info.version, info.flag & kKeptFlagBits,
                                 zip64) != ZIP_OK) {
-        return kZipNewEntryRefused;
+        return ZipStatus::NewEntryRefused;
     }
     int writeStatus = ZIP_OK;
-    const int status = readCurrentEntryRaw(source, entry, [&](const char* data, size_t size) {
+    const ZipStatus status = readCurrentEntryRaw(source, entry, [&](const char* data, size_t size) {
         writeStatus = zipWriteInFileInZip(target, data, static_cast<unsigned>(size));
         return writeStatus == ZIP_OK;
     });
     const int closeStatus = zipCloseFileInZipRaw64(target, info.uncompressed_size, info.crc);
-    if (writeStatus != ZIP_OK) return writeStatus;
-    return status != kZipOk ? status : closeStatus;
+    if (writeStatus != ZIP_OK) return fromMinizip(writeStatus);
+    return status != ZipStatus::Ok ? status : fromMinizip(closeStatus);
 }
 
 }  // namespace
 
-int copyEntriesRaw(const ZipSource& source, zipFile target, const EntrySkip& skip, int& kept) {
+ZipStatus copyEntriesRaw(const ZipSource& source, zipFile target, const EntrySkip& skip, int& kept) {
     kept = 0;
-    int status = unzGoToFirstFile(source.zip);
-    while (status == UNZ_OK) {
+    ZipStatus status = fromMinizip(unzGoToFirstFile(source.zip));
+    while (status == ZipStatus::Ok) {
         ZipEntry entry;
         unz_file_info64 info{};
         status = readCurrentEntryInfo(source, entry, &info);
-        if (status != UNZ_OK) break;
+        if (status != ZipStatus::Ok) break;
         if (!skip(entry)) {
             status = copyOne(source, target, entry, info);
-            if (status != UNZ_OK) return status;
+            if (status != ZipStatus::Ok) return status;
             ++kept;
         }
-        status = unzGoToNextFile(source.zip);
+        status = fromMinizip(unzGoToNextFile(source.zip));
     }
-    return status == UNZ_END_OF_LIST_OF_FILE ? kZipOk : status;
+    return status == ZipStatus::EndOfList ? ZipStatus::Ok : status;
 }
 
 }  // namespace quorvane

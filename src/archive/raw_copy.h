@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "archive/zip_entry_io.h"
+#include "archive/zip_status.h"
 
 namespace quorvane {
 
@@ -16,8 +17,8 @@ using EntrySkip = std::function<bool(const ZipEntry& entry)>;
 // Copies every entry of `source` that `skip` does not leave out into
 // `target`, keeping each entry's compressed bytes, method, CRC, sizes, DOS
 // date, attributes and name-encoding flag. `kept` receives the number of
-// entries copied. 0, or the first failing status (kZipNewEntryRefused when
+// entries copied. Ok, or the first failing status (NewEntryRefused when
 // `target` refuses an entry).
-int copyEntriesRaw(const ZipSource& source, zipFile target, const EntrySkip& skip, int& kept);
+ZipStatus copyEntriesRaw(const ZipSource& source, zipFile target, const EntrySkip& skip, int& kept);
 
 }  // namespace quorvane

@@ -17,6 +17,7 @@
 
 #include "archive/file_ops.h"
 #include "archive/zip_entry_io.h"
+#include "archive/zip_status.h"
 
 namespace quorvane {
 
@@ -36,15 +37,15 @@ struct CentralRecordSeen {
 // Decodes the central record at `offset` of the archive `path`, which must be
 // the record `seen` (minizip's directory offsets leave out bytes in front of
 // the archive; such an archive's ZIP64 entries are not found and it counts as
-// damaged). 0, or kZipBadZipFile (also when the entry's local header or
-// stored bytes would lie past the end of the file) / kZipError.
-int readZip64CentralRecord(FileOps& ops, const std::string& path, uint64_t offset, const CentralRecordSeen& seen,
-                           Zip64Record& record);
+// damaged). Ok, or BadZipFile (also when the entry's local header or
+// stored bytes would lie past the end of the file) / Error.
+ZipStatus readZip64CentralRecord(FileOps& ops, const std::string& path, uint64_t offset, const CentralRecordSeen& seen,
+                                 Zip64Record& record);
 
 // Passes the entry's stored bytes (`rawBytes`) or its uncompressed bytes
 // (stored or deflated entries) to `sink`, checking length and CRC like the
 // minizip path does.
-int readZip64EntryData(FileOps& ops, const std::string& path, const ZipEntry& entry, bool rawBytes,
-                       const BlockSink& sink);
+ZipStatus readZip64EntryData(FileOps& ops, const std::string& path, const ZipEntry& entry, bool rawBytes,
+                             const BlockSink& sink);
 
 }  // namespace quorvane

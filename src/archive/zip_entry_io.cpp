@@ -25,24 +25,25 @@ bool hasZip64Extra(const std::string& extra) {
 
 }  // namespace
 
-int readCurrentEntryInfo(const ZipSource& source, ZipEntry& entry, unz_file_info64* raw) {
+ZipStatus readCurrentEntryInfo(const ZipSource& source, ZipEntry& entry, unz_file_info64* raw) {
     unz_file_info64 info{};
     int status = unzGetCurrentFileInfo64(source.zip, &info, nullptr, 0, nullptr, 0, nullptr, 0);
-    if (status != UNZ_OK) return status;
+    if (status != UNZ_OK) return fromMinizip(status);
     entry.name.assign(info.size_filename, '\0');
     std::string extra(info.size_file_extra, '\0');
     if (info.size_filename > 0 || info.size_file_extra > 0) {
         status = unzGetCurrentFileInfo64(source.zip, nullptr, entry.name.data(), info.size_filename, extra.data(),
                                          info.size_file_extra, nullptr, 0);
-        if (status != UNZ_OK) return status;
+        if (status != UNZ_OK) return fromMinizip(status);
     }
     entry.readDirectly = false;
     entry.localHeaderOffset = 0;
     if (hasZip64Extra(extra)) {
         Zip64Record record;
         const CentralRecordSeen seen{static_cast<uint32_t>(info.crc), entry.name, extra};
-        status = readZip64CentralRecord(source.ops, source.path, unzGetOffset64(source.zip), seen, record);
-        if (status != UNZ_OK) return status;
+        const ZipStatus read =
+            readZip64CentralRecord(source.ops, source.path, unzGetOffset64(source.zip), seen, record);
+        if (read != ZipStatus::Ok) return read;
         info.uncompressed_size = record.uncompressedSize;
         info.compressed_size = record.compressedSize;
         entry.localHeaderOffset = record.localHeaderOffset;
@@ -57,47 +58,47 @@ int readCurrentEntryInfo(const ZipSource& source, ZipEntry& entry, unz_file_info
     entry.dosDate = static_cast<uint32_t>(info.dosDate);
     entry.flag = static_cast<uint32_t>(info.flag);
     if (raw) *raw = info;
-    return UNZ_OK;
+    return ZipStatus::Ok;
 }
 
 namespace {
 
 // minizip's read loop, raw or inflating; `expected` is the byte count the
 // directory promises.
-int readWithMinizip(unzFile zip, bool rawBytes, uint64_t expected, const BlockSink& sink) {
+ZipStatus readWithMinizip(unzFile zip, bool rawBytes, uint64_t expected, const BlockSink& sink) {
     std::unique_ptr<char[]> block(new (std::nothrow) char[kCopyBlockSize]);
-    if (!block) return kZipError;
-    int status = rawBytes ? unzOpenCurrentFile2(zip, nullptr, nullptr, 1) : unzOpenCurrentFile(zip);
-    if (status != UNZ_OK) return status;
+    if (!block) return ZipStatus::Error;
+    ZipStatus status = fromMinizip(rawBytes ? unzOpenCurrentFile2(zip, nullptr, nullptr, 1) : unzOpenCurrentFile(zip));
+    if (status != ZipStatus::Ok) return status;
     uint64_t total = 0;
     for (;;) {
         const int n = unzReadCurrentFile(zip, block.get(), static_cast<unsigned>(kCopyBlockSize));
         if (n < 0) {
-            status = n;
+            status = fromMinizip(n);
             break;
         }
         if (n == 0) break;
         total += static_cast<uint64_t>(n);
         if (!sink(block.get(), static_cast<size_t>(n))) {
-            status = kZipError;
+            status = ZipStatus::Error;
             break;
         }
     }
     // minizip checks the CRC on close only when the whole recorded size was
     // read, so a short stream must be caught here.
-    if (status == UNZ_OK && total != expected) status = kZipBadZipFile;
-    const int closeStatus = unzCloseCurrentFile(zip);
-    return status != UNZ_OK ? status : closeStatus;
+    if (status == ZipStatus::Ok && total != expected) status = ZipStatus::BadZipFile;
+    const ZipStatus closeStatus = fromMinizip(unzCloseCurrentFile(zip));
+    return status != ZipStatus::Ok ? status : closeStatus;
 }
 
 }  // namespace
 
-int readCurrentEntryData(const ZipSource& source, const ZipEntry& entry, const BlockSink& sink) {
+ZipStatus readCurrentEntryData(const ZipSource& source, const ZipEntry& entry, const BlockSink& sink) {
     if (entry.readDirectly) return readZip64EntryData(source.ops, source.path, entry, false, sink);
     return readWithMinizip(source.zip, false, entry.uncompressedSize, sink);
 }
 
-int readCurrentEntryRaw(const ZipSource& source, const ZipEntry& entry, const BlockSink& sink) {
+ZipStatus readCurrentEntryRaw(const ZipSource& source, const ZipEntry& entry, const BlockSink& sink) {
     if (entry.readDirectly) return readZip64EntryData(source.ops, source.path, entry, true, sink);
     return readWithMinizip(source.zip, true, entry.compressedSize, sink);
 }

@@ -12,6 +12,7 @@
 
 #include "archive/file_ops.h"
 #include "archive/zip_listing.h"
+#include "archive/zip_status.h"
 
 namespace quorvane {
 
@@ -24,7 +25,7 @@ struct ZipSource {
 
 // Fills `entry` from the current central-directory record; `raw` (optional)
 // receives minizip's record with its sizes corrected. A minizip status.
-int readCurrentEntryInfo(const ZipSource& source, ZipEntry& entry, unz_file_info64* raw = nullptr);
+ZipStatus readCurrentEntryInfo(const ZipSource& source, ZipEntry& entry, unz_file_info64* raw = nullptr);
 
 // Block size for every data loop of the layer: large enough that a read or
 // write call costs little beside the data it moves.
@@ -32,13 +33,13 @@ inline constexpr size_t kCopyBlockSize = 256 * 1024;
 
 using BlockSink = std::function<bool(const char* data, size_t size)>;
 
-// Passes the current entry's uncompressed bytes to `sink` in blocks. 0 on
-// success; kZipBadZipFile when the data ends before the recorded size,
-// kZipCrcError on a wrong CRC, another minizip status for damaged data,
-// kZipError when `sink` returns false.
-int readCurrentEntryData(const ZipSource& source, const ZipEntry& entry, const BlockSink& sink);
+// Passes the current entry's uncompressed bytes to `sink` in blocks. Ok on
+// success; BadZipFile when the data ends before the recorded size,
+// CrcError on a wrong CRC, another minizip status for damaged data,
+// Error when `sink` returns false.
+ZipStatus readCurrentEntryData(const ZipSource& source, const ZipEntry& entry, const BlockSink& sink);
 
 // The same for the entry's stored (compressed) bytes, checked for length.
-int readCurrentEntryRaw(const ZipSource& source, const ZipEntry& entry, const BlockSink& sink);
+ZipStatus readCurrentEntryRaw(const ZipSource& source, const ZipEntry& entry, const BlockSink& sink);
 
 }  // namespace quorvane

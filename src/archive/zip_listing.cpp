@@ -1,5 +1,7 @@
 #include "archive/zip_listing.h"
 
+#include <cerrno>
+
 #include "archive/archive_bytes.h"
 #include "archive/empty_zip.h"
 #include "archive/entry_check.h"
@@ -24,56 +26,65 @@ unzFile openFor(ArchiveBytes& bytes, const std::string& path, FileOps& ops) {
     return bytes.whole() ? bytes.openInMemory() : openUnzip(path, ops);
 }
 
+// The status of an archive minizip cannot open and that is not an empty
+// zip: it may not exist at all.
+ZipStatus unopenedStatus(const std::string& path, FileOps& ops) {
+    const int fd = ops.openRead(path);
+    if (fd < 0) return openFailure(errno, ZipStatus::ParamError);
+    ops.close(fd);
+    return ZipStatus::ParamError;
+}
+
 // Every central record takes at least this many bytes of the file.
 constexpr uint64_t kCentralRecordMinSize = 46;
 
 // `fileSize` is the archive's real length (0 when unknown): a count of
 // entries the file cannot hold marks the archive damaged before anything is
 // sized by it.
-int listEntries(const ZipSource& source, uint64_t fileSize, std::vector<ZipEntry>& entries) {
+ZipStatus listEntries(const ZipSource& source, uint64_t fileSize, std::vector<ZipEntry>& entries) {
     unz_global_info64 global{};
-    int status = unzGetGlobalInfo64(source.zip, &global);
-    if (status != UNZ_OK || global.number_entry == 0) return status;
+    ZipStatus status = fromMinizip(unzGetGlobalInfo64(source.zip, &global));
+    if (status != ZipStatus::Ok || global.number_entry == 0) return status;
     if (fileSize > 0) {
-        if (global.number_entry > fileSize / kCentralRecordMinSize) return kZipBadZipFile;
+        if (global.number_entry > fileSize / kCentralRecordMinSize) return ZipStatus::BadZipFile;
         entries.reserve(global.number_entry);
     }
-    status = unzGoToFirstFile(source.zip);
-    while (status == UNZ_OK) {
+    status = fromMinizip(unzGoToFirstFile(source.zip));
+    while (status == ZipStatus::Ok) {
         ZipEntry entry;
         status = readCurrentEntryInfo(source, entry);
-        if (status != UNZ_OK) break;
+        if (status != ZipStatus::Ok) break;
         entries.push_back(std::move(entry));
-        status = unzGoToNextFile(source.zip);
+        status = fromMinizip(unzGoToNextFile(source.zip));
     }
-    if (status == UNZ_END_OF_LIST_OF_FILE) status = UNZ_OK;
+    if (status == ZipStatus::EndOfList) status = ZipStatus::Ok;
     // The end record's count must agree with the records actually found.
-    if (status == UNZ_OK && entries.size() != global.number_entry) status = kZipBadZipFile;
+    if (status == ZipStatus::Ok && entries.size() != global.number_entry) status = ZipStatus::BadZipFile;
     return status;
 }
 
 // The quick test when it applies and passes; otherwise the full read, which
 // gives the status. Opening the entry raw runs minizip's local header checks
 // and yields the data offset, without starting an inflate.
-int testCurrentEntry(const ZipSource& source, const ZipEntry& entry, ArchiveBytes& bytes) {
+ZipStatus testCurrentEntry(const ZipSource& source, const ZipEntry& entry, ArchiveBytes& bytes) {
     if (quickTestApplies(entry) && unzOpenCurrentFile2(source.zip, nullptr, nullptr, 1) == UNZ_OK) {
         const uint64_t offset = unzGetCurrentFileZStreamPos64(source.zip);
         unzCloseCurrentFile(source.zip);
-        if (quickTestPasses(entry, bytes.span(offset, entry.compressedSize))) return UNZ_OK;
+        if (quickTestPasses(entry, bytes.span(offset, entry.compressedSize))) return ZipStatus::Ok;
     }
     static const BlockSink discard = [](const char*, size_t) { return true; };
     return readCurrentEntryData(source, entry, discard);
 }
 
-int testEntries(const ZipSource& source, ArchiveBytes& bytes) {
-    int status = unzGoToFirstFile(source.zip);
-    while (status == UNZ_OK) {
+ZipStatus testEntries(const ZipSource& source, ArchiveBytes& bytes) {
+    ZipStatus status = fromMinizip(unzGoToFirstFile(source.zip));
+    while (status == ZipStatus::Ok) {
         ZipEntry entry;
         status = readCurrentEntryInfo(source, entry);
-        if (status != UNZ_OK) break;
+        if (status != ZipStatus::Ok) break;
         status = testCurrentEntry(source, entry, bytes);
-        if (status != UNZ_OK) break;
-        status = unzGoToNextFile(source.zip);
+        if (status != ZipStatus::Ok) break;
+        status = fromMinizip(unzGoToNextFile(source.zip));
     }
     return status;
 }
@@ -103,19 +114,19 @@ ZipListing::ZipListing(std::string archivePath, FileOps& ops, ZipRead read) : pa
     if (bytes.loaded() && readPlainDirectory(bytes.tail(), bytes.tailSize(), bytes.fileSize(), plain) &&
         (!test || plainEntriesPass(plain, bytes))) {
         entries_ = std::move(plain.entries);
-        testStatus_ = kZipEndOfList;
+        testStatus_ = ZipStatus::EndOfList;
         return;
     }
     UnzipHandle handle{openFor(bytes, path_, ops)};
     if (handle.zip == nullptr) {
         const bool empty = isEmptyZip(path_, ops);
-        listStatus_ = empty ? kZipOk : kZipParamError;
-        testStatus_ = empty ? kZipEndOfList : kZipParamError;
+        listStatus_ = empty ? ZipStatus::Ok : unopenedStatus(path_, ops);
+        testStatus_ = empty ? ZipStatus::EndOfList : listStatus_;
         return;
     }
     const ZipSource source{handle.zip, path_, ops};
-    const int status = listEntries(source, bytes.fileSize(), entries_);
-    if (status != UNZ_OK) {
+    const ZipStatus status = listEntries(source, bytes.fileSize(), entries_);
+    if (status != ZipStatus::Ok) {
         // An archive whose directory cannot be listed is not sound, however
         // well its records read one by one.
         entries_.clear();
@@ -133,7 +144,7 @@ int ZipListing::find(std::string_view name) const {
     return -1;
 }
 
-int ZipListing::testZip() const {
+ZipStatus ZipListing::testZip() const {
     if (tested_) return testStatus_;
     return ZipListing(path_, *ops_, ZipRead::ListAndTest).testStatus_;
 }

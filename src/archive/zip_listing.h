@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "archive/file_ops.h"
+#include "archive/zip_status.h"
 
 namespace quorvane {
 
@@ -61,26 +62,26 @@ public:
     int count() const { return static_cast<int>(entries_.size()); }
     const ZipEntry& entry(int index) const { return entries_[static_cast<size_t>(index)]; }
     const std::vector<ZipEntry>& entries() const { return entries_; }
-    // 0 when listed; otherwise the status that stopped the listing (then no
+    // Ok when listed; otherwise the status that stopped the listing (then no
     // rows are kept, so a damaged directory never yields half a listing).
-    int listStatus() const { return listStatus_; }
+    ZipStatus listStatus() const { return listStatus_; }
     // Index of the first entry named exactly `name`, or -1.
     int find(std::string_view name) const;
 
-    // Reads every entry to its end and checks its CRC. kZipEndOfList (or 0)
-    // when all are sound; otherwise the first failing status: kZipParamError
-    // for a file that is not a zip, kZipCrcError, kZipBadZipFile, ... An
+    // Reads every entry to its end and checks its CRC. EndOfList (or Ok)
+    // when all are sound; otherwise the first failing status: ParamError
+    // for a file that is not a zip, CrcError, BadZipFile, ... An
     // archive whose listing failed fails with listStatus().
     // After ZipRead::ListAndTest, the result of the test made then.
-    int testZip() const;
+    ZipStatus testZip() const;
 
 private:
     std::string path_;
     FileOps* ops_;
     std::vector<ZipEntry> entries_;
-    int listStatus_ = 0;
+    ZipStatus listStatus_ = ZipStatus::Ok;
     bool tested_ = false;
-    int testStatus_ = 0;
+    ZipStatus testStatus_ = ZipStatus::Ok;
 };
 
 }  // namespace quorvane

@@ -20,52 +20,52 @@ ZipReader::ZipReader(std::string archivePath, FileOps& ops) : path_(std::move(ar
 
 ZipReader::~ZipReader() { close(); }
 
-int ZipReader::open() {
+ZipStatus ZipReader::open() {
     close();
     zip_ = openUnzip(path_, *ops_);
-    return zip_ ? kZipOk : kZipError;
+    return zip_ ? ZipStatus::Ok : ZipStatus::Error;
 }
 
-int ZipReader::close() {
+ZipStatus ZipReader::close() {
     if (zip_) unzClose(zip_);
     zip_ = nullptr;
     index_.clear();
     indexed_ = false;
-    return kZipOk;
+    return ZipStatus::Ok;
 }
 
-int ZipReader::locate(const EntryMatch& match, size_t* position) {
+ZipStatus ZipReader::locate(const EntryMatch& match, size_t* position) {
     if (!indexed_) {
         unz_global_info64 global{};
-        if (unzGetGlobalInfo64(zip_, &global) != UNZ_OK) return kZipError;
-        int status = global.number_entry == 0 ? UNZ_END_OF_LIST_OF_FILE : unzGoToFirstFile(zip_);
-        while (status == UNZ_OK) {
+        if (unzGetGlobalInfo64(zip_, &global) != UNZ_OK) return ZipStatus::Error;
+        ZipStatus status = global.number_entry == 0 ? ZipStatus::EndOfList : fromMinizip(unzGoToFirstFile(zip_));
+        while (status == ZipStatus::Ok) {
             ZipEntry entry;
             unz64_file_pos pos{};
             status = readCurrentEntryInfo(source(), entry);
-            if (status == UNZ_OK) status = unzGetFilePos64(zip_, &pos);
-            if (status != UNZ_OK) break;
+            if (status == ZipStatus::Ok) status = fromMinizip(unzGetFilePos64(zip_, &pos));
+            if (status != ZipStatus::Ok) break;
             index_.emplace_back(std::move(entry), pos);
-            status = unzGoToNextFile(zip_);
+            status = fromMinizip(unzGoToNextFile(zip_));
         }
-        if (status != UNZ_END_OF_LIST_OF_FILE) {
+        if (status != ZipStatus::EndOfList) {
             index_.clear();
-            return kZipError;
+            return ZipStatus::Error;
         }
         indexed_ = true;
     }
     for (size_t i = 0; i < index_.size(); ++i) {
         if (!match(index_[i].first)) continue;
         if (position) *position = i;
-        return unzGoToFilePos64(zip_, &index_[i].second) == UNZ_OK ? kZipOk : kZipError;
+        return unzGoToFilePos64(zip_, &index_[i].second) == UNZ_OK ? ZipStatus::Ok : ZipStatus::Error;
     }
-    return kZipEntryGone;
+    return ZipStatus::EntryGone;
 }
 
-int ZipReader::writeCurrentEntry(const ZipEntry& entry, const std::string& outputName,
-                                 const std::string& folder, bool sync, std::string* writtenPath) {
+ZipStatus ZipReader::writeCurrentEntry(const ZipEntry& entry, const std::string& outputName, const std::string& folder,
+                                       bool sync, std::string* writtenPath) {
     const WrittenEntry written = writeEntryToFolder(source(), entry, folder, outputName, sync);
-    if (written.status == kZipOk && writtenPath) *writtenPath = written.path;
+    if (written.status == ZipStatus::Ok && writtenPath) *writtenPath = written.path;
     return written.status;
 }
 
@@ -75,63 +75,62 @@ bool isUsableFileName(const std::string& name) { return !name.empty() && name !=
 
 }  // namespace
 
-int ZipReader::extractFile(std::string_view entryName, const std::string& folder, bool removeAfterwards,
-                           std::string* writtenPath) {
-    const int status = extract([entryName](const ZipEntry& e) { return e.name == entryName; }, entryName, folder,
-                               removeAfterwards, writtenPath);
-    return status == kZipEntryGone ? kZipError : status;
+ZipStatus ZipReader::extractFile(std::string_view entryName, const std::string& folder, bool removeAfterwards,
+                                 std::string* writtenPath) {
+    const ZipStatus status = extract([entryName](const ZipEntry& e) { return e.name == entryName; }, entryName, folder,
+                                     removeAfterwards, writtenPath);
+    return status == ZipStatus::EntryGone ? ZipStatus::Error : status;
 }
 
-int ZipReader::extractEntry(const EntryKey& key, const std::string& folder, bool removeAfterwards,
-                            std::string* writtenPath) {
+ZipStatus ZipReader::extractEntry(const EntryKey& key, const std::string& folder, bool removeAfterwards,
+                                  std::string* writtenPath) {
     return extract([&key](const ZipEntry& e) { return key.matches(e); }, key.name, folder, removeAfterwards,
                    writtenPath);
 }
 
-int ZipReader::extract(const EntryMatch& match, std::string_view entryName, const std::string& folder,
-                       bool removeAfterwards, std::string* writtenPath) {
-    if (!zip_ && open() != kZipOk) return kZipError;
+ZipStatus ZipReader::extract(const EntryMatch& match, std::string_view entryName, const std::string& folder,
+                             bool removeAfterwards, std::string* writtenPath) {
+    if (!zip_ && open() != ZipStatus::Ok) return ZipStatus::Error;
     const std::string outputName = entryFileName(entryName);
-    if (!isUsableFileName(outputName)) return kZipError;
-    if (const int found = locate(match); found != kZipOk) return found;
+    if (!isUsableFileName(outputName)) return ZipStatus::Error;
+    if (const ZipStatus found = locate(match); found != ZipStatus::Ok) return found;
     ZipEntry entry;
-    int status = readCurrentEntryInfo(source(), entry);
-    if (status != UNZ_OK) return status;
+    ZipStatus status = readCurrentEntryInfo(source(), entry);
+    if (status != ZipStatus::Ok) return status;
     status = writeCurrentEntry(entry, outputName, folder, removeAfterwards, writtenPath);
-    if (status != kZipOk || !removeAfterwards) return status;
+    if (status != ZipStatus::Ok || !removeAfterwards) return status;
     return remove(match);
 }
 
-int ZipReader::extractAll(const std::string& folder) {
-    if (!zip_ && open() != kZipOk) return kZipError;
-    int status = unzGoToFirstFile(zip_);
-    while (status == UNZ_OK) {
+ZipStatus ZipReader::extractAll(const std::string& folder) {
+    if (!zip_ && open() != ZipStatus::Ok) return ZipStatus::Error;
+    ZipStatus status = fromMinizip(unzGoToFirstFile(zip_));
+    while (status == ZipStatus::Ok) {
         ZipEntry entry;
-        if (readCurrentEntryInfo(source(), entry) != UNZ_OK) return kZipError;
+        if (readCurrentEntryInfo(source(), entry) != ZipStatus::Ok) return ZipStatus::Error;
         const std::string outputName = entryFileName(entry.name);
         if (entry.uncompressedSize != 0 && isUsableFileName(outputName)) {
-            if (writeCurrentEntry(entry, outputName, folder, false, nullptr) != kZipOk)
-                return kZipError;
+            if (writeCurrentEntry(entry, outputName, folder, false, nullptr) != ZipStatus::Ok) return ZipStatus::Error;
         }
-        status = unzGoToNextFile(zip_);
+        status = fromMinizip(unzGoToNextFile(zip_));
     }
-    return status == UNZ_END_OF_LIST_OF_FILE ? kZipOk : kZipError;
+    return status == ZipStatus::EndOfList ? ZipStatus::Ok : ZipStatus::Error;
 }
 
-int ZipReader::removeFile(std::string_view entryName) {
-    const int status = remove([entryName](const ZipEntry& e) { return e.name == entryName; });
+ZipStatus ZipReader::removeFile(std::string_view entryName) {
+    const ZipStatus status = remove([entryName](const ZipEntry& e) { return e.name == entryName; });
     // Nothing of that name: the archive is as it should be.
-    return status == kZipEntryGone ? kZipOk : status;
+    return status == ZipStatus::EntryGone ? ZipStatus::Ok : status;
 }
 
-int ZipReader::removeEntry(const EntryKey& key) {
+ZipStatus ZipReader::removeEntry(const EntryKey& key) {
     return remove([&key](const ZipEntry& e) { return key.matches(e); });
 }
 
-int ZipReader::remove(const EntryMatch& match) {
-    if (!zip_ && open() != kZipOk) return kZipError;
+ZipStatus ZipReader::remove(const EntryMatch& match) {
+    if (!zip_ && open() != ZipStatus::Ok) return ZipStatus::Error;
     size_t position = 0;
-    if (const int found = locate(match, &position); found != kZipOk) {
+    if (const ZipStatus found = locate(match, &position); found != ZipStatus::Ok) {
         // Nothing to remove (or the directory cannot be walked): leave the
         // archive exactly as it is.
         close();
@@ -142,28 +141,29 @@ int ZipReader::remove(const EntryMatch& match) {
     zipFile out = openZip(temp, ZipOpenMode::CreateNew, *ops_, /*syncOnClose=*/true);
     if (out == nullptr) {
         close();
-        return kZipError;
+        return ZipStatus::Error;
     }
     // Exactly the one entry at `position` stays behind, whatever its name shares.
     size_t at = 0;
     int kept = 0;
-    int status = copyEntriesRaw(source(), out, [&at, position](const ZipEntry&) { return at++ == position; }, kept);
-    const int closeStatus = zipClose(out, nullptr);
-    if (status == kZipOk) status = closeStatus;
+    ZipStatus status = copyEntriesRaw(
+        source(), out, [&at, position](const ZipEntry&) { return at++ == position; }, kept);
+    const ZipStatus closeStatus = fromMinizip(zipClose(out, nullptr));
+    if (status == ZipStatus::Ok) status = closeStatus;
     close();
-    if (status != kZipOk) {
+    if (status != ZipStatus::Ok) {
         ops_->remove(temp);
         return status;
     }
     if (kept == 0) {
         ops_->remove(temp);
-        if (ops_->remove(path_) != 0) return kZipCannotDeleteOld;
+        if (ops_->remove(path_) != 0) return ZipStatus::CannotDeleteOld;
     } else if (ops_->rename(temp, path_) != 0) {
         ops_->remove(temp);
-        return kZipCannotReplace;
+        return ZipStatus::CannotReplace;
     }
     ops_->syncFolder(folder);
-    return kZipOk;
+    return ZipStatus::Ok;
 }
 
 }  // namespace quorvane

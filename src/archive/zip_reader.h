@@ -4,18 +4,17 @@
 //
 // How to use:
 //   ZipReader unzip(archivePath);
-//   if (unzip.open() != 0) ...;
-//   int status = unzip.extractFile("dir/rom.bin", folder, /*removeAfterwards=*/true);
+//   if (unzip.open() != ZipStatus::Ok) ...;
+//   ZipStatus status = unzip.extractFile("dir/rom.bin", folder, /*removeAfterwards=*/true);
 //   unzip.close();
 //
 // On disk: an entry is written under the last component of its name (after
 // the last "/" or "\"), first into a temporary file in the target folder and
 // then renamed to that name, so a failed extraction never leaves a truncated
 // file. An extraction never replaces a file: when the name is taken, the
-// entry gets the first free variant of it ("name (1).ext", see freeNameIn). removeFile writes the new archive beside the old one as
-// kTempPrefix + "<pid>-<n>-" + the archive's file name (see uniqueTempPath),
-// syncs it and renames it over the original: at every moment the archive
-// exists complete, either old or new.
+// entry gets the first free variant of it ("name (1).ext", see freeNameIn). removeFile writes the new archive beside
+// the old one as kTempPrefix + "<pid>-<n>-" + the archive's file name (see uniqueTempPath), syncs it and renames it
+// over the original: at every moment the archive exists complete, either old or new.
 #pragma once
 
 #include <minizip/unzip.h>
@@ -29,6 +28,7 @@
 #include "archive/file_ops.h"
 #include "archive/zip_entry_io.h"
 #include "archive/zip_listing.h"
+#include "archive/zip_status.h"
 
 namespace quorvane {
 
@@ -42,50 +42,50 @@ public:
     const std::string& path() const { return path_; }
     bool isOpen() const { return zip_ != nullptr; }
 
-    // 0, or kZipError if the archive cannot be opened.
-    int open();
-    // Always 0; closing twice is harmless.
-    int close();
+    // Ok, or Error if the archive cannot be opened.
+    ZipStatus open();
+    // Always Ok; closing twice is harmless.
+    ZipStatus close();
 
     // Writes the first entry named exactly `entryName` into `folder` (see
     // the top of this file), with the entry's date as its last-write time.
     // With `removeAfterwards`, the written file is synced and then that one
-    // entry is removed (the result is removeEntry's). kZipError if there is
+    // entry is removed (the result is removeEntry's). Error if there is
     // no such entry, or its name ends in a folder separator, "." or "..".
     // `writtenPath` (optional) receives the path of the file written.
-    int extractFile(std::string_view entryName, const std::string& folder, bool removeAfterwards,
-                    std::string* writtenPath = nullptr);
-    // The same for the first entry that matches `key`; kZipEntryGone when
+    ZipStatus extractFile(std::string_view entryName, const std::string& folder, bool removeAfterwards,
+                          std::string* writtenPath = nullptr);
+    // The same for the first entry that matches `key`; EntryGone when
     // none does. The data is checked against the key's CRC as it is read.
-    int extractEntry(const EntryKey& key, const std::string& folder, bool removeAfterwards,
-                     std::string* writtenPath = nullptr);
+    ZipStatus extractEntry(const EntryKey& key, const std::string& folder, bool removeAfterwards,
+                           std::string* writtenPath = nullptr);
 
     // Rebuilds the archive without the first entry named exactly
     // `entryName` (other entries of that name stay), copying the others'
     // compressed bytes unchanged. When nothing matches the archive is left
     // untouched; when nothing is left it is deleted. Closes this object
     // either way.
-    int removeFile(std::string_view entryName);
-    // The same for the first entry that matches `key`; kZipEntryGone (and
+    ZipStatus removeFile(std::string_view entryName);
+    // The same for the first entry that matches `key`; EntryGone (and
     // the archive untouched) when none does.
-    int removeEntry(const EntryKey& key);
+    ZipStatus removeEntry(const EntryKey& key);
 
     // Extracts every entry of non-zero size into `folder` (names already
-    // taken get free variants, as above). 0, or kZipError
+    // taken get free variants, as above). Ok, or Error
     // at the first entry that cannot be read or written.
-    int extractAll(const std::string& folder);
+    ZipStatus extractAll(const std::string& folder);
 
 private:
     using EntryMatch = std::function<bool(const ZipEntry& entry)>;
-    // Makes the first entry that `match` accepts current: kZipOk,
-    // kZipEntryGone when none does, kZipError when the directory cannot be
+    // Makes the first entry that `match` accepts current: Ok,
+    // EntryGone when none does, Error when the directory cannot be
     // walked. `position` receives its place in the directory.
-    int locate(const EntryMatch& match, size_t* position = nullptr);
-    int extract(const EntryMatch& match, std::string_view entryName, const std::string& folder,
-                bool removeAfterwards, std::string* writtenPath);
-    int remove(const EntryMatch& match);
-    int writeCurrentEntry(const ZipEntry& entry, const std::string& outputName, const std::string& folder,
-                          bool sync, std::string* writtenPath);
+    ZipStatus locate(const EntryMatch& match, size_t* position = nullptr);
+    ZipStatus extract(const EntryMatch& match, std::string_view entryName, const std::string& folder,
+                      bool removeAfterwards, std::string* writtenPath);
+    ZipStatus remove(const EntryMatch& match);
+    ZipStatus writeCurrentEntry(const ZipEntry& entry, const std::string& outputName, const std::string& folder,
+                                bool sync, std::string* writtenPath);
     ZipSource source() { return ZipSource{zip_, path_, *ops_}; }
 
     std::string path_;

@@ -3,8 +3,8 @@
 //
 // How to use:
 //   ZipWriter zip(archivePath);
-//   if (zip.open() != 0) ...;
-//   int status = zip.addFile(sourcePath, entryName);
+//   if (zip.open() != ZipStatus::Ok) ...;
+//   ZipStatus status = zip.addFile(sourcePath, entryName);
 //   zip.close();
 //
 // open() creates a new archive only when no file of that name exists; an
@@ -27,6 +27,7 @@
 #include <string_view>
 
 #include "archive/file_ops.h"
+#include "archive/zip_status.h"
 
 namespace quorvane {
 
@@ -47,19 +48,19 @@ public:
     const std::string& path() const { return path_; }
     bool isOpen() const { return open_; }
 
-    // 0, or kZipError if the archive can be neither extended nor created.
-    int open();
-    // Always 0: every addFile is complete on disk when it returns.
-    int close();
+    // Ok, or Error if the archive can be neither extended nor created.
+    ZipStatus open();
+    // Always Ok: every addFile is complete on disk when it returns.
+    ZipStatus close();
 
     // Deflates `sourcePath` (default level) into the entry `entryName`, dated
     // with the source's last-write time. An entry of exactly that name is
-    // removed first. kZipSourceMissing when the source cannot be read; then
+    // removed first. SourceMissing when the source cannot be read; then
     // the archive is untouched. With `expected`, data of another CRC or size
-    // is refused (kZipCrcError) and the archive is untouched. The archive
+    // is refused (CrcError) and the archive is untouched. The archive
     // stays open for close().
-    int addFile(const std::string& sourcePath, std::string_view entryName,
-                const ExpectedContent* expected = nullptr);
+    ZipStatus addFile(const std::string& sourcePath, std::string_view entryName,
+                      const ExpectedContent* expected = nullptr);
 
 private:
     std::string path_;
@@ -71,8 +72,8 @@ private:
 // themselves: writes a new version of the archive `path` beside it (the old
 // entries not named `skipName`, raw, then whatever `addEntries` writes into
 // the new archive) and puts it in place as described at the top of this
-// file. `addEntries` returns 0 or a failing status. An existing `path` that
-// is not a readable zip is kZipError and stays untouched.
+// file. `addEntries` returns Ok or a failing status. An existing `path` that
+// is not a readable zip is Error and stays untouched.
 //
 // Replacing an archive syncs the new one and its folder, so a power cut can
 // never leave a torn archive where a whole one was. ArchiveHolds::CopiesOnly
@@ -80,8 +81,8 @@ private:
 // elsewhere (the same job made it from them), so tearing it would lose
 // nothing; the syncs are then left out, as for a new archive.
 enum class ArchiveHolds { UserFiles, CopiesOnly };
-int rewriteArchive(const std::string& path, std::string_view skipName,
-                   const std::function<int(zipFile out)>& addEntries, FileOps& ops = fileOps(),
-                   ArchiveHolds holds = ArchiveHolds::UserFiles);
+ZipStatus rewriteArchive(const std::string& path, std::string_view skipName,
+                         const std::function<ZipStatus(zipFile out)>& addEntries, FileOps& ops = fileOps(),
+                         ArchiveHolds holds = ArchiveHolds::UserFiles);
 
 }  // namespace quorvane

@@ -103,11 +103,11 @@ bool Catalogue::addRom(const RomRow& row) {
     Session s(*this);
     if (!s.ok()) return false;
     StoreStatus result;
-    if (row.status == kStatusMissing && normaliseSize(row.size) == row.size) {
+    if (row.status == RomStatus::Missing && normaliseSize(row.size) == row.size) {
         result = store_.insertRecord(row);
     } else {
         RomRow stored = row;
-        stored.status = kStatusMissing;
+        stored.status = RomStatus::Missing;
         stored.size = normaliseSize(row.size);
         result = store_.insertRecord(stored);
     }
@@ -200,7 +200,7 @@ void Catalogue::cleanStatus() {
         do {
             std::uint64_t offset;
             if (store_.sysIndex.read(data) == StoreStatus::Ok && parseOffset(data, offset))
-                store_.writeStatus(offset, kStatusMissing);
+                store_.writeStatus(offset, RomStatus::Missing);
         } while (store_.sysIndex.next(key) == StoreStatus::Ok);
     }
     if (store_.sysCatIndex.first(key) == StoreStatus::Ok) {
@@ -215,7 +215,7 @@ void Catalogue::cleanSystemStatus(const std::string& system) {
     if (!s.ok()) return;
     std::vector<std::uint64_t> offsets;
     collectSystemRows(system, offsets);
-    for (std::uint64_t offset : offsets) store_.writeStatus(offset, kStatusMissing);
+    for (std::uint64_t offset : offsets) store_.writeStatus(offset, RomStatus::Missing);
     // Written only when it changes: an unchanged index costs the commit a sync.
     std::string old;
     if (store_.sysCatIndex.find(system) == StoreStatus::Ok &&
@@ -261,7 +261,7 @@ Romset Catalogue::getRomset(const std::string& system, int mode) {
     for (std::uint64_t offset : offsets) {
         size_t length = 0;
         if (store_.readRow(offset, buffer, view, &length) != StoreStatus::Ok) continue;
-        if (view.status != kStatusHave) anyNotHave = true;
+        if (romStatusFromLetter(view.status) != RomStatus::Have) anyNotHave = true;
         rows.push_back({arena.size(), length, {}});
         arena.append(buffer, length);
     }
@@ -347,14 +347,14 @@ int Catalogue::countRom(int& count, const std::string& crc, const std::string& s
 }
 
 void Catalogue::markStatus(const std::string& crc, const std::string& size, const std::string& romName,
-                            const std::string& game, const std::string& system, char status) {
+                           const std::string& game, const std::string& system, RomStatus status) {
     Session s(*this);
     if (!s.ok()) return;
     collectCrcRows(crc, size);
     RowStore::RowBuffer buffer;
     RowStore::RowView row;
     for (std::uint64_t offset : crcOffsets_) {
-        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || row.status == status) continue;
+        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || row.status == romStatusLetter(status)) continue;
         const bool exact = row.romName == romName && row.game == game && row.system == system;
         const bool inParentSet = row.system == system && (row.cloneOf == game || row.romOf == game);
         if (exact || inParentSet) {
@@ -366,12 +366,12 @@ void Catalogue::markStatus(const std::string& crc, const std::string& size, cons
 
 void Catalogue::setHave(const std::string& crc, const std::string& size, const std::string& romName,
                          const std::string& game, const std::string& system) {
-    markStatus(crc, size, romName, game, system, kStatusHave);
+    markStatus(crc, size, romName, game, system, RomStatus::Have);
 }
 
 void Catalogue::setPresent(const std::string& crc, const std::string& size, const std::string& romName,
                             const std::string& game, const std::string& system) {
-    markStatus(crc, size, romName, game, system, kStatusPresent);
+    markStatus(crc, size, romName, game, system, RomStatus::Present);
 }
 
 std::string Catalogue::getCount(int kind) {

@@ -90,7 +90,7 @@ private:
     void closeAfterOperation();
     void setError(std::string text);
     void markStatus(const std::string& crc, const std::string& size, const std::string& romName,
-                    const std::string& game, const std::string& system, char status);
+                    const std::string& game, const std::string& system, RomStatus status);
     std::vector<std::string> systemsWithStatus(const char* wanted);
     void collectSystemRows(const std::string& system, std::vector<std::uint64_t>& offsets);
     // Fills crcOffsets_ with the rows filed under the CRC (lower case) and size.

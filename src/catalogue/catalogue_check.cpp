@@ -44,7 +44,7 @@ public:
                 continue;
             }
             systemsWithRows.insert(r.key);
-            if (v.status != 'N' && v.status != 'Y' && v.status != 'P')
+            if (!romStatusFromLetter(v.status))
                 problem(".rcf: the row at byte " + std::to_string(row->offset) + " has no valid status");
         }
         for (const auto& r : crc.records) {

@@ -186,7 +186,7 @@ std::string build(const std::string& base, const CatalogueScan& scan, const Plan
     RomRow record;
     for (const CatalogueScan::Row* row : plan.rows) {
         const RowStore::RowView v = scan.view(*row);
-        record.status = v.status == 'Y' || v.status == 'P' ? v.status : 'N';
+        record.status = romStatusFromLetter(v.status).value_or(RomStatus::Missing);
         record.system.assign(v.system);
         record.game.assign(v.game);
         record.crc.assign(v.crc);

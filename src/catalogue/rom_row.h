@@ -3,10 +3,12 @@
 
 #include <string>
 
+#include "core/records.h"
+
 namespace quorvane {
 
 struct RomRow {
-    char status = 'N';
+    RomStatus status = RomStatus::Missing;
     std::string system;
     std::string game;
     std::string crc;

@@ -346,7 +346,7 @@ std::string RowStore::sizeKey(const RomRow& r) {
 std::string RowStore::encodeRow(const RomRow& r) {
     const std::string* fields[] = {&r.system, &r.game, &r.crc,     &r.romName, &r.size,  &r.md5,
                                    &r.sha1,   &r.cloneOf, &r.romOf, &r.version, &r.author};
-    std::string row(1, r.status);
+    std::string row(1, romStatusLetter(r.status));
     for (const std::string* f : fields) {
         if (f->size() > kMaxFieldLength) return {};
         row.push_back(static_cast<char>(f->size()));
@@ -394,7 +394,8 @@ StoreStatus RowStore::readRecord(std::uint64_t recordOffset, RomRow& r) {
     RowView v;
     const StoreStatus result = readRow(recordOffset, buffer, v);
     if (result != StoreStatus::Ok) return result;
-    r.status = v.status;
+    // Kept as read: a damaged byte is the check's to report and the repair's to mend.
+    r.status = static_cast<RomStatus>(v.status);
     r.system.assign(v.system);
     r.game.assign(v.game);
     r.crc.assign(v.crc);
@@ -409,9 +410,10 @@ StoreStatus RowStore::readRecord(std::uint64_t recordOffset, RomRow& r) {
     return StoreStatus::Ok;
 }
 
-StoreStatus RowStore::writeStatus(std::uint64_t recordOffset, char status) {
+StoreStatus RowStore::writeStatus(std::uint64_t recordOffset, RomStatus status) {
     if (fd_ < 0) return StoreStatus::NotOpen;
-    if (!writeAt(&status, 1, recordOffset)) return StoreStatus::WriteFailed;
+    const char letter = romStatusLetter(status);
+    if (!writeAt(&letter, 1, recordOffset)) return StoreStatus::WriteFailed;
     written_ = true;
     return StoreStatus::Ok;
 }

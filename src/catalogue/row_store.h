@@ -88,7 +88,7 @@ public:
     // Views of a row held in memory; false when it does not parse.
     static bool parseRow(const char* bytes, size_t length, RowView& row, size_t* used = nullptr);
     StoreStatus readRecord(std::uint64_t recordOffset, RomRow& record);
-    StoreStatus writeStatus(std::uint64_t recordOffset, char status);
+    StoreStatus writeStatus(std::uint64_t recordOffset, RomStatus status);
     StoreStatus insertRecord(const RomRow& record);
 
     static std::string sizeKey(const RomRow& record);

@@ -62,7 +62,8 @@ bool makeArchive(const std::string& scratch, const std::string& archive,
         const std::string loose = joinPath(scratch, "entry.bin");
         if (!writeBytes(loose, data)) return false;
         ZipWriter zip(archive);
-        if (zip.open() != 0 || zip.addFile(loose, name) != 0 || zip.close() != 0) return false;
+        if (zip.open() != ZipStatus::Ok || zip.addFile(loose, name) != ZipStatus::Ok || zip.close() != ZipStatus::Ok)
+            return false;
         std::remove(loose.c_str());
     }
     return true;

@@ -17,8 +17,9 @@ void printSummary(const JobReport* report, FILE* out) {
 namespace {
 
 const char* romStatusName(const std::string& status) {
-    if (status == std::string(1, kStatusHave)) return "have";
-    if (status == std::string(1, kStatusPresent)) return "found elsewhere";
+    const std::optional<RomStatus> typed = romStatusOf(status);
+    if (typed == RomStatus::Have) return "have";
+    if (typed == RomStatus::Present) return "found elsewhere";
     return "missing";
 }
 

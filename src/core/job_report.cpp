@@ -20,8 +20,9 @@ void StatusCounts::add(const Game& game) {
         case GameState::Missing: ++gamesMissing; break;
     }
     for (const char c : game.statusString) {
-        if (c == kStatusHave) ++romsHave;
-        else if (c == kStatusPresent) ++romsElsewhere;
+        const std::optional<RomStatus> status = romStatusFromLetter(c);
+        if (status == RomStatus::Have) ++romsHave;
+        else if (status == RomStatus::Present) ++romsElsewhere;
         else ++romsMissing;
     }
 }

@@ -5,9 +5,12 @@
 namespace quorvane {
 
 GameState classifyStatusString(const std::string& statusString) {
-    const bool hasHave = statusString.find(kStatusHave) != std::string::npos;
-    const bool hasMissing = statusString.find(kStatusMissing) != std::string::npos;
-    const bool hasPresent = statusString.find(kStatusPresent) != std::string::npos;
+    const auto has = [&statusString](RomStatus status) {
+        return statusString.find(romStatusLetter(status)) != std::string::npos;
+    };
+    const bool hasHave = has(RomStatus::Have);
+    const bool hasMissing = has(RomStatus::Missing);
+    const bool hasPresent = has(RomStatus::Present);
     if (hasHave && !hasMissing && !hasPresent) return GameState::Complete;
     if (!hasHave && !hasPresent) return GameState::Missing;
     return GameState::Incomplete;

@@ -2,15 +2,36 @@
 // the front ends. Every number and checksum is kept as the text it came as.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace quorvane {
 
-// Status letters of a ROM row.
-inline constexpr char kStatusMissing = 'N';
-inline constexpr char kStatusHave = 'Y';
-inline constexpr char kStatusPresent = 'P';
+// The status of a ROM row. Its letter is the byte the catalogue stores and
+// the text the records below carry to the front ends.
+enum class RomStatus : char {
+    Missing = 'N',
+    Have = 'Y',
+    Present = 'P',  // found, but not in its own set
+};
+
+constexpr char romStatusLetter(RomStatus status) { return static_cast<char>(status); }
+
+// The status a letter stands for; nullopt for any other byte (a damaged row).
+constexpr std::optional<RomStatus> romStatusFromLetter(char letter) {
+    switch (letter) {
+        case 'N': return RomStatus::Missing;
+        case 'Y': return RomStatus::Have;
+        case 'P': return RomStatus::Present;
+        default: return std::nullopt;
+    }
+}
+
+// The same for a status carried as text ("Y").
+inline std::optional<RomStatus> romStatusOf(const std::string& text) {
+    return text.size() == 1 ? romStatusFromLetter(text[0]) : std::nullopt;
+}
 
 struct Rom {
     std::string crc;

@@ -33,8 +33,8 @@ std::string systemFolderMissing(const std::string& system, const std::string& fo
     return "The folder of " + system + " does not exist: " + folder +
            ". Nothing was changed for " + system + "; create the folder or change the category's folder.";
 }
-std::string errorInZip(const std::string& file, int status) {
-    return "Error in zip " + file + ": " + std::to_string(status);
+std::string errorInZip(const std::string& file, ZipStatus status) {
+    return "Error in zip " + file + ": " + zipStatusWithReason(status);
 }
 
 std::string cannotBeIdentified(const std::string& name) { return name + " cannot be identified."; }

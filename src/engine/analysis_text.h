@@ -10,6 +10,7 @@
 #include <ctime>
 #include <string>
 
+#include "archive/zip_status.h"
 #include "core/records.h"
 
 namespace quorvane::analysis_text {
@@ -24,7 +25,7 @@ std::string rebuildingInto(const std::string& stamp, const std::string& from, co
 // A scan or fix never creates the folder it works on: an empty new folder
 // would report every game missing.
 std::string systemFolderMissing(const std::string& system, const std::string& folder);
-std::string errorInZip(const std::string& file, int status);
+std::string errorInZip(const std::string& file, ZipStatus status);
 inline constexpr const char* kScanCancelled = "Warning: scan terminated by user request.";
 inline constexpr const char* kRebuildCancelled = "Warning: rebuild terminated by user request.";
 // The closing line of a fix in which steps failed.

@@ -1,5 +1,6 @@
 #include "engine/file_collection_ops.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "archive/content_digests.h"
@@ -45,12 +46,12 @@ private:
 // A folder inside an archive holds no data: no ROM, nothing to identify.
 bool isFolderEntry(const ZipEntry& entry) { return !entry.name.empty() && entry.name.back() == '/'; }
 
-int loadArchive(ContainerFiles& collection, const LoadOptions& options) {
+ZipStatus loadArchive(ContainerFiles& collection, const LoadOptions& options) {
     const ZipListing info(collection.path, fileOps(), options.test ? ZipRead::ListAndTest : ZipRead::List);
     if (options.test) {
-        const int status = info.testZip();
+        const ZipStatus status = info.testZip();
         if (!zipTestPassed(status)) return status;
-        if (info.listStatus() != 0) return info.listStatus();
+        if (info.listStatus() != ZipStatus::Ok) return info.listStatus();
     }
     collection.files.reserve(info.entries().size());
     for (const ZipEntry& entry : info.entries()) {
@@ -63,28 +64,28 @@ int loadArchive(ContainerFiles& collection, const LoadOptions& options) {
         }
         collection.files.push_back(std::move(file));
     }
-    return 0;
+    return ZipStatus::Ok;
 }
 
-int loadLooseFile(ContainerFiles& collection, const LoadOptions& options) {
+ZipStatus loadLooseFile(ContainerFiles& collection, const LoadOptions& options) {
     File file(baseName(collection.path));
     ContentDigests(collection.path).digestFile(file.crc, file.md5, file.sha1, true, options.useMD5, options.useSHA1);
     FileOps& ops = fileOps();
     const int fd = ops.openRead(collection.path);
-    if (fd < 0) return kZipFileUnreadable;
+    if (fd < 0) return openFailure(errno, ZipStatus::FileUnreadable);
     const int64_t size = ops.fileSize(fd);
     ops.close(fd);
-    if (size < 0) return kZipFileUnreadable;
+    if (size < 0) return ZipStatus::FileUnreadable;
     file.size = std::to_string(size);
     collection.files.push_back(std::move(file));
-    return 0;
+    return ZipStatus::Ok;
 }
 
 }  // namespace
 
 bool isArchiveName(const std::string& path) { return isZipPath(baseName(path)); }
 
-int loadCollection(ContainerFiles& collection, const LoadOptions& options) {
+ZipStatus loadCollection(ContainerFiles& collection, const LoadOptions& options) {
     collection.files.clear();
     collection.isZip = isArchiveName(collection.path);
     return collection.isZip ? loadArchive(collection, options) : loadLooseFile(collection, options);
@@ -109,31 +110,32 @@ const std::string* DisplacedEntries::find(const std::string& archivePath, const 
     return it == index_.end() ? nullptr : &moves_[it->second].movedTo;
 }
 
-int moveToFolder(const ContainerFiles& collection, const File& listed, const std::string& folder,
-                 std::string* movedTo) {
+ZipStatus moveToFolder(const ContainerFiles& collection, const File& listed, const std::string& folder,
+                       std::string* movedTo) {
     if (!collection.isZip) {
-        return moveIntoFolder(collection.path, folder, baseName(collection.path), movedTo) == 0 ? 0 : kZipError;
+        return moveIntoFolder(collection.path, folder, baseName(collection.path), movedTo) == 0 ? ZipStatus::Ok
+                                                                                                : ZipStatus::Error;
     }
     const EntryKey key = keyOf(listed);
     std::string placed;
     {
         StagingFolder stage(folder);
-        if (!stage.ok()) return kZipError;
+        if (!stage.ok()) return ZipStatus::Error;
         ZipReader unzip(collection.path);
         std::string written;
-        int status = unzip.extractEntry(key, stage.path(), false, &written);
+        const ZipStatus status = unzip.extractEntry(key, stage.path(), false, &written);
         unzip.close();
-        if (status != kZipOk) return status;
+        if (status != ZipStatus::Ok) return status;
         stage.track(written);
-        if (!syncFile(written)) return kZipError;
-        if (moveIntoFolder(written, folder, baseName(written), &placed) != 0) return kZipError;
+        if (!syncFile(written)) return ZipStatus::Error;
+        if (moveIntoFolder(written, folder, baseName(written), &placed) != 0) return ZipStatus::Error;
         stage.track({});
     }
     // The copy is safely in `folder`; only now does the archive lose it.
     ZipReader unzip(collection.path);
-    const int status = unzip.removeEntry(key);
+    const ZipStatus status = unzip.removeEntry(key);
     unzip.close();
-    if (status != kZipOk) {
+    if (status != ZipStatus::Ok) {
         // The entry is still in its archive (a failed rewrite leaves the old
         // one whole): the copy would only be a second one, and a rerun would
         // make a third.
@@ -141,7 +143,7 @@ int moveToFolder(const ContainerFiles& collection, const File& listed, const std
         return status;
     }
     if (movedTo) *movedTo = placed;
-    return kZipOk;
+    return ZipStatus::Ok;
 }
 
 namespace {
@@ -151,14 +153,14 @@ bool sameContent(const ZipEntry& entry, const EntryKey& key) {
 }
 
 // Moves every entry named `entryName` of `archivePath` whose content is not
-// `wanted` into `folder`, one at a time. 0 when none of other content is
+// `wanted` into `folder`, one at a time. Ok when none of other content is
 // left there.
-int keepOldEntries(const std::string& archivePath, const std::string& entryName, const EntryKey& wanted,
-                   const std::string& folder, DisplacedEntries* displaced) {
+ZipStatus keepOldEntries(const std::string& archivePath, const std::string& entryName, const EntryKey& wanted,
+                         const std::string& folder, DisplacedEntries* displaced) {
     // Moving out the last entry deletes the archive.
     while (pathExists(archivePath)) {
         const ZipListing info(archivePath);
-        if (info.listStatus() != 0) return info.listStatus();
+        if (info.listStatus() != ZipStatus::Ok) return info.listStatus();
         const ZipEntry* other = nullptr;
         for (const ZipEntry& entry : info.entries()) {
             if (entry.name == entryName && !sameContent(entry, wanted)) {
@@ -166,52 +168,54 @@ int keepOldEntries(const std::string& archivePath, const std::string& entryName,
                 break;
             }
         }
-        if (other == nullptr) return 0;
+        if (other == nullptr) return ZipStatus::Ok;
         const EntryKey key{other->name, other->crc32, other->uncompressedSize};
         ContainerFiles target(archivePath);
         File old(other->name);
         old.crc = crcHex(key.crc32, true);
         old.size = std::to_string(key.size);
         std::string movedTo;
-        if (const int status = moveToFolder(target, old, folder, &movedTo); status != 0) return status;
+        if (const ZipStatus status = moveToFolder(target, old, folder, &movedTo); status != ZipStatus::Ok)
+            return status;
         if (displaced) displaced->add(archivePath, key, movedTo);
     }
-    return 0;
+    return ZipStatus::Ok;
 }
 
-int addChecked(const std::string& archivePath, const std::string& source, const std::string& entryName,
-               const EntryKey& expected) {
+ZipStatus addChecked(const std::string& archivePath, const std::string& source, const std::string& entryName,
+                     const EntryKey& expected) {
     const ExpectedContent content{expected.crc32, expected.size};
     ZipWriter zip(archivePath);
-    int status = zip.open();
-    if (status == kZipOk) status = zip.addFile(source, entryName, &content);
-    const int closeStatus = zip.close();
-    return status != kZipOk ? status : closeStatus;
+    ZipStatus status = zip.open();
+    if (status == ZipStatus::Ok) status = zip.addFile(source, entryName, &content);
+    const ZipStatus closeStatus = zip.close();
+    return status != ZipStatus::Ok ? status : closeStatus;
 }
 
 }  // namespace
 
-int copyToArchive(const ContainerFiles& collection, const File& listed, const std::string& archivePath,
-                  const std::string& entryName, const std::string& keepReplacedIn, DisplacedEntries* displaced) {
+ZipStatus copyToArchive(const ContainerFiles& collection, const File& listed, const std::string& archivePath,
+                        const std::string& entryName, const std::string& keepReplacedIn, DisplacedEntries* displaced) {
     const EntryKey key = keyOf(listed);
     if (!keepReplacedIn.empty()) {
-        if (const int status = keepOldEntries(archivePath, entryName, key, keepReplacedIn, displaced); status != 0)
+        if (const ZipStatus status = keepOldEntries(archivePath, entryName, key, keepReplacedIn, displaced);
+            status != ZipStatus::Ok)
             return status;
     }
     if (!collection.isZip) return addChecked(archivePath, collection.path, entryName, key);
 
     StagingFolder stage(dirName(archivePath));
-    if (!stage.ok()) return kZipError;
+    if (!stage.ok()) return ZipStatus::Error;
     ZipReader unzip(collection.path);
     std::string written;
-    const int status = unzip.extractEntry(key, stage.path(), false, &written);
+    const ZipStatus status = unzip.extractEntry(key, stage.path(), false, &written);
     unzip.close();
-    if (status == kZipEntryGone && displaced) {
+    if (status == ZipStatus::EntryGone && displaced) {
         // An earlier copy made room for itself by moving this very entry away.
         if (const std::string* movedTo = displaced->find(collection.path, key))
             return addChecked(archivePath, *movedTo, entryName, key);
     }
-    if (status != kZipOk) return status;
+    if (status != ZipStatus::Ok) return status;
     stage.track(written);
     return addChecked(archivePath, written, entryName, key);
 }
@@ -226,7 +230,7 @@ std::vector<std::string> recoverLeftovers(const std::string& folder) {
                           isRegularFile(path) && !pathExists(joinPath(folder, original));
         if (restorable) {
             const ZipListing info(path);
-            restorable = info.listStatus() == 0 && zipTestPassed(info.testZip());
+            restorable = info.listStatus() == ZipStatus::Ok && zipTestPassed(info.testZip());
         }
         if (restorable && renameNoReplace(path, joinPath(folder, original)) == 0) {
             fileOps().syncFolder(folder);

@@ -3,7 +3,7 @@
 //
 // How to use:
 //   ContainerFiles c(folder + "/" + name);
-//   int status = loadCollection(c, {.test = true, .useMD5 = s.useMD5, .useSHA1 = s.useSHA1});
+//   ZipStatus status = loadCollection(c, {.test = true, .useMD5 = s.useMD5, .useSHA1 = s.useSHA1});
 //   const File listed = c.files[i];           // before identification
 //   copyToArchive(c, listed, folder + "/" + game + ".zip", romName);
 //   moveToFolder(c, listed, backupFolder);
@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "archive/zip_listing.h"
+#include "archive/zip_status.h"
 
 #include "core/records.h"
 
@@ -38,11 +39,12 @@ struct LoadOptions {
 bool isArchiveName(const std::string& path);
 
 // Fills `collection.files` (an archive's folder entries, names ending in
-// "/", are not files and are left out). 0 on success (the archive test's end-of-list
-// status counts as success); an archive that fails the test returns the
-// test's status and loads nothing; kZipFileUnreadable for a loose file
-// that cannot be opened. Loose files are named by their bare file name.
-int loadCollection(ContainerFiles& collection, const LoadOptions& options);
+// "/", are not files and are left out). Ok on success (the archive test's
+// end-of-list status counts as success); an archive that fails the test
+// returns the test's status and loads nothing; FileNotFound for a loose file
+// that does not exist, FileUnreadable for one that cannot be opened. Loose
+// files are named by their bare file name.
+ZipStatus loadCollection(ContainerFiles& collection, const LoadOptions& options);
 
 // Names an archive's file as the listing showed it. Take it before
 // identification, which may set the file's size text to "-".
@@ -72,25 +74,25 @@ private:
 
 // Moves the file `listed` (as loaded: an entry of the collection's archive,
 // or the loose file itself) into `folder` under its bare name, or a free
-// variant ("name (1)") when that is taken. 0, or the failing status
-// (kZipEntryGone when the archive no longer holds that entry); on failure
+// variant ("name (1)") when that is taken. Ok, or the failing status
+// (EntryGone when the archive no longer holds that entry); on failure
 // the file is still where it was and no copy of it was left in `folder`.
 // `movedTo` receives the new path.
-int moveToFolder(const ContainerFiles& collection, const File& listed, const std::string& folder,
-                 std::string* movedTo = nullptr);
+ZipStatus moveToFolder(const ContainerFiles& collection, const File& listed, const std::string& folder,
+                       std::string* movedTo = nullptr);
 
 // Adds a copy of the file `listed` to the archive `archivePath` as
 // `entryName` (compressed anew; entries of that name are replaced). The
 // archive is created when no file of that name exists. The data added is
 // checked against the listed CRC and size: other data is refused
-// (kZipCrcError) and the archive stays as it was. With `keepReplacedIn`,
+// (CrcError) and the archive stays as it was. With `keepReplacedIn`,
 // every entry of that name with other content is first moved into that
 // folder (and noted in `displaced`), so a replacement never costs a user's
 // data; an entry of the source that an earlier copy displaced is taken from
-// where `displaced` says it went. 0, or the failing status.
-int copyToArchive(const ContainerFiles& collection, const File& listed, const std::string& archivePath,
-                  const std::string& entryName, const std::string& keepReplacedIn = {},
-                  DisplacedEntries* displaced = nullptr);
+// where `displaced` says it went. Ok, or the failing status.
+ZipStatus copyToArchive(const ContainerFiles& collection, const File& listed, const std::string& archivePath,
+                        const std::string& entryName, const std::string& keepReplacedIn = {},
+                        DisplacedEntries* displaced = nullptr);
 
 // Looks for what a killed run left in `folder` (names starting with
 // kTempPrefix). A leftover archive that is complete and whose original name

@@ -59,8 +59,8 @@ void FixJob::fixSystem(SystemFolder& system) {
 namespace {
 
 // Why a move failed, for a person.
-std::string failureReason(int status, int savedErrno) {
-    if (status == kZipError && savedErrno != 0) return std::strerror(savedErrno);
+std::string failureReason(ZipStatus status, int savedErrno) {
+    if (status == ZipStatus::Error && savedErrno != 0) return std::strerror(savedErrno);
     return zipStatusText(status);
 }
 
@@ -70,7 +70,7 @@ std::vector<bool> FixJob::moveUnreadableAside(const SystemFolder& system) {
     std::vector<bool> movedAside(system.files.size(), false);
     for (size_t i = 0; i < system.files.size(); ++i) {
         if (cancelled()) break;
-        const int status = system.firstPassStatus(i);
+        const ZipStatus status = system.firstPassStatus(i);
         if (zipTestPassed(status)) continue;
         setCurrentFile(i, system.files[i]);
         moveAside(system, i, status);
@@ -79,7 +79,7 @@ std::vector<bool> FixJob::moveUnreadableAside(const SystemFolder& system) {
     return movedAside;
 }
 
-void FixJob::moveAside(const SystemFolder& system, size_t index, int status) {
+void FixJob::moveAside(const SystemFolder& system, size_t index, ZipStatus status) {
     postMessage(text::errorInZip(currentFile(), status));
     errno = 0;
     FileAction action{.name = currentFile(), .from = system.pathOf(index)};
@@ -89,7 +89,7 @@ void FixJob::moveAside(const SystemFolder& system, size_t index, int status) {
         recordAction(std::move(action));
         return;
     }
-    action.error = failureReason(kZipError, errno);
+    action.error = failureReason(ZipStatus::Error, errno);
     postFileMessage(text::corruptNotMoved(currentFile(), action.error));
     recordAction(std::move(action));
     failStep();
@@ -108,7 +108,7 @@ void FixJob::secondPass(SystemFolder& system, const std::vector<bool>& movedAsid
 
 void FixJob::fixFile(SystemFolder& system, size_t index) {
     ContainerFiles collection(system.pathOf(index));
-    const int status = reload(system, index, collection, true);
+    const ZipStatus status = reload(system, index, collection, true);
     if (!zipTestPassed(status)) {
         ++systemReport().archivesUnreadable;
         moveAside(system, index, status);  // damaged since the first pass
@@ -151,7 +151,8 @@ void FixJob::rebuildFromDisplaced(SystemFolder& system) {
     for (size_t i = 0; i < displaced_.moves().size() && !cancelled(); ++i) {
         const std::string movedTo = displaced_.moves()[i].movedTo;
         ContainerFiles source(movedTo);
-        if (loadCollection(source, loadOptions(false)) != 0 || source.isZip || source.files.size() != 1) continue;
+        if (loadCollection(source, loadOptions(false)) != ZipStatus::Ok || source.isZip || source.files.size() != 1)
+            continue;
         setCurrentFile(movedTo);
         const File listed = source.files[0];
         File f = listed;
@@ -168,15 +169,15 @@ void FixJob::rebuildFromDisplaced(SystemFolder& system) {
 void FixJob::backUp(const ContainerFiles& collection, const File& listed) {
     errno = 0;
     FileAction action{.name = listed.name, .from = collection.path};
-    int status = moveToFolder(collection, listed, backupFolder_, &action.to);
+    ZipStatus status = moveToFolder(collection, listed, backupFolder_, &action.to);
     const int savedErrno = errno;
     // An entry a copy moved away to make room is in the backup folder
     // already, and was counted when it went.
-    if (status == kZipEntryGone && collection.isZip && displaced_.find(collection.path, keyOf(listed))) {
+    if (status == ZipStatus::EntryGone && collection.isZip && displaced_.find(collection.path, keyOf(listed))) {
         postFileMessage(text::deleted(listed.name));
         return;
     }
-    if (status == 0) {
+    if (status == ZipStatus::Ok) {
         postFileMessage(text::deleted(listed.name));
         action.kind = FileAction::Kind::MovedToBackup;
         recordAction(std::move(action));
@@ -213,10 +214,10 @@ void FixJob::recordCopy(FileAction::Kind kind, const ContainerFiles& collection,
                   .error = error});
 }
 
-int FixJob::copyKeepingReplaced(const ContainerFiles& collection, const File& listed, const std::string& archive,
+ZipStatus FixJob::copyKeepingReplaced(const ContainerFiles& collection, const File& listed, const std::string& archive,
                                 const std::string& entryName) {
     const size_t movedBefore = displaced_.moves().size();
-    const int status = copyToArchive(collection, listed, archive, entryName, backupFolder_, &displaced_);
+    const ZipStatus status = copyToArchive(collection, listed, archive, entryName, backupFolder_, &displaced_);
     // Entries of that name with other content went to the backup folder first.
     for (size_t i = movedBefore; i < displaced_.moves().size(); ++i) {
         const DisplacedEntries::Move& move = displaced_.moves()[i];
@@ -251,8 +252,8 @@ FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, ContainerFile
             return {.wanted = true};
         }
     }
-    const int status = copyKeepingReplaced(collection, listed, targetPath, r.name);
-    if (status != 0) {
+    const ZipStatus status = copyKeepingReplaced(collection, listed, targetPath, r.name);
+    if (status != ZipStatus::Ok) {
         postFileMessage(text::kErrorCopying);
         recordCopy(FileAction::Kind::Failed, collection, listed, targetPath, r, text::kErrorCopying);
         failStep();
@@ -271,9 +272,9 @@ FixJob::CopyOutcome FixJob::rebuildForeign(const ContainerFiles& collection, con
     bool exists = false;
     const std::string systemFolder = resolveSystemFolder(settings(), r.system, &exists);
     const std::string targetPath = joinPath(systemFolder, r.game + ".zip");
-    const int status =
-        exists ? copyKeepingReplaced(collection, listed, targetPath, r.name) : static_cast<int>(kZipError);
-    if (status != 0) {
+    const ZipStatus status =
+        exists ? copyKeepingReplaced(collection, listed, targetPath, r.name) : ZipStatus::Error;
+    if (status != ZipStatus::Ok) {
         postFileMessage(text::kErrorCopying);
         recordCopy(FileAction::Kind::Failed, collection, listed, targetPath, r, text::kErrorCopying);
         failStep();

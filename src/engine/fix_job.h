@@ -36,7 +36,7 @@ private:
     // Archives the first pass could not read go aside before anything is
     // written, so no ROM is ever copied into one. True for each file moved.
     std::vector<bool> moveUnreadableAside(const SystemFolder& system);
-    void moveAside(const SystemFolder& system, size_t index, int status);
+    void moveAside(const SystemFolder& system, size_t index, ZipStatus status);
     void secondPass(SystemFolder& system, const std::vector<bool>& movedAside);
     void fixFile(SystemFolder& system, size_t index);
     // An entry moved aside to make room may be a ROM some set still lacks
@@ -52,7 +52,7 @@ private:
                     const std::string& to, const RomMatch& r, const std::string& error = {});
     // copyToArchive into `archive`, keeping entries it replaces in the backup
     // folder (each recorded as moved there).
-    int copyKeepingReplaced(const ContainerFiles& collection, const File& listed, const std::string& archive,
+    ZipStatus copyKeepingReplaced(const ContainerFiles& collection, const File& listed, const std::string& archive,
                             const std::string& entryName);
     void backUp(const ContainerFiles& collection, const File& listed);
     void renameCollection(SystemFolder& system, ContainerFiles& collection, size_t index, const std::string& newName);

@@ -209,7 +209,7 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors) {
     });
 }
 
-int FolderJob::reload(const SystemFolder& system, size_t index, ContainerFiles& collection, bool test) {
+ZipStatus FolderJob::reload(const SystemFolder& system, size_t index, ContainerFiles& collection, bool test) {
     if (test && index < system.tested.size() && system.tested[index].stamp.valid &&
         stampOf(collection.path) == system.tested[index].stamp) {
         if (!zipTestPassed(system.tested[index].status)) return system.tested[index].status;

@@ -47,15 +47,17 @@ struct SystemFolder {
     // What the first pass found of each listed file.
     struct Tested {
         FileStamp stamp;
-        int status = 0;
+        ZipStatus status = ZipStatus::Ok;
     };
     std::vector<Tested> tested;
 
     std::string pathOf(size_t index) const;
     // Every listed file's path, in listing order.
     std::vector<std::string> paths() const;
-    // The first pass's load status of a listed file, or 0 when it did not reach it.
-    int firstPassStatus(size_t index) const { return index < tested.size() ? tested[index].status : 0; }
+    // The first pass's load status of a listed file, or Ok when it did not reach it.
+    ZipStatus firstPassStatus(size_t index) const {
+        return index < tested.size() ? tested[index].status : ZipStatus::Ok;
+    }
 };
 
 class FolderJob : public WorkerJob {
@@ -143,7 +145,7 @@ protected:
 
     // Loads a file of the listing again. With `test`, an archive tested by the
     // first pass and unchanged since is not read again.
-    int reload(const SystemFolder& system, size_t index, ContainerFiles& collection, bool test);
+    ZipStatus reload(const SystemFolder& system, size_t index, ContainerFiles& collection, bool test);
 
 private:
     // Resolves the system's folder (created when missing), recovers what a

@@ -47,8 +47,8 @@ enum class PendingRule {
 MatchClass classifyMatch(const RomMatch& match, const std::string& system, const std::string& containerName,
                          const std::string& entryName, PendingRule rule = PendingRule::OnlyMissing);
 
-inline bool isMissing(const RomMatch& match) { return match.status == std::string(1, kStatusMissing); }
-inline bool isHad(const RomMatch& match) { return match.status == std::string(1, kStatusHave); }
+inline bool isMissing(const RomMatch& match) { return romStatusOf(match.status) == RomStatus::Missing; }
+inline bool isHad(const RomMatch& match) { return romStatusOf(match.status) == RomStatus::Have; }
 inline bool isPending(const RomMatch& match, PendingRule rule) {
     return rule == PendingRule::OnlyMissing ? isMissing(match) : !isHad(match);
 }

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "archive/zip_status.h"
 #include "core/records.h"
 
 namespace quorvane {
@@ -36,7 +37,7 @@ FileStamp stampOf(const std::string& path);
 struct LoadedItem {
     size_t index = 0;
     ContainerFiles collection;
-    int status = 0;
+    ZipStatus status = ZipStatus::Ok;
     FileStamp stamp;  // taken before the load started
 };
 

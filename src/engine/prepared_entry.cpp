@@ -27,31 +27,31 @@ constexpr uLong kEncryptedBit = 0x0001;
 // The first entry that matches `key`, made current; false when there is none.
 bool locateEntry(const ZipSource& source, const EntryKey& key, ZipEntry& entry, unz_file_info64& info) {
     for (int status = unzGoToFirstFile(source.zip); status == UNZ_OK; status = unzGoToNextFile(source.zip)) {
-        if (readCurrentEntryInfo(source, entry, &info) != UNZ_OK) return false;
+        if (readCurrentEntryInfo(source, entry, &info) != ZipStatus::Ok) return false;
         if (key.matches(entry)) return true;
     }
     return false;
 }
 
 // One raw entry into an archive being written; the caller closes the archive.
-int writeRawEntry(zipFile zip, const std::string& name, const zip_fileinfo& info, int method, uLong flagBits,
-                  const std::string& bytes, uint64_t size, uint32_t crc) {
+ZipStatus writeRawEntry(zipFile zip, const std::string& name, const zip_fileinfo& info, int method, uLong flagBits,
+                        const std::string& bytes, uint64_t size, uint32_t crc) {
     int status = zipOpenNewFileInZip4_64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, method,
                                          Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
                                          nullptr, 0, 0, flagBits, 0);
-    if (status != ZIP_OK) return status;
+    if (status != ZIP_OK) return fromMinizip(status);
     for (size_t at = 0; status == ZIP_OK && at < bytes.size(); at += kCopyBlockSize) {
         const size_t n = std::min(kCopyBlockSize, bytes.size() - at);
         status = zipWriteInFileInZip(zip, bytes.data() + at, static_cast<unsigned>(n));
     }
     const int closeEntry = zipCloseFileInZipRaw64(zip, size, crc);
-    return status != ZIP_OK ? status : closeEntry;
+    return fromMinizip(status != ZIP_OK ? status : closeEntry);
 }
 
 // As ZipWriter::addFile: the archive is written anew beside itself (an entry of
 // that name left out) and put in place, never extended where it lies.
-int writeToArchive(const std::string& archivePath, const std::string& name, const zip_fileinfo& info,
-                   uLong flagBits, const std::string& bytes, uint64_t size, uint32_t crc, ArchiveHolds holds) {
+ZipStatus writeToArchive(const std::string& archivePath, const std::string& name, const zip_fileinfo& info,
+                         uLong flagBits, const std::string& bytes, uint64_t size, uint32_t crc, ArchiveHolds holds) {
     return rewriteArchive(
         archivePath, name,
         [&](zipFile out) { return writeRawEntry(out, name, info, Z_DEFLATED, flagBits, bytes, size, crc); },
@@ -117,9 +117,9 @@ bool prepareLooseFile(const std::string& path, PreparedEntry& out) {
     return true;
 }
 
-int addPreparedEntry(const std::string& archivePath, const std::string& entryName, const PreparedEntry& entry,
-                     ArchiveHolds holds) {
-    if (!entry.ready) return kZipError;
+ZipStatus addPreparedEntry(const std::string& archivePath, const std::string& entryName, const PreparedEntry& entry,
+                           ArchiveHolds holds) {
+    if (!entry.ready) return ZipStatus::Error;
     zip_fileinfo info{};
     info.dosDate = timeToDosDate(entry.modified);
     info.internal_fa = entry.text ? 1 : 0;
@@ -138,17 +138,17 @@ bool isDeflatedEntry(const std::string& sourceZip, const EntryKey& key) {
     return deflated;
 }
 
-int copyEntryRaw(const std::string& sourceZip, const EntryKey& key, const std::string& archivePath,
-                 const std::string& targetName, ArchiveHolds holds) {
+ZipStatus copyEntryRaw(const std::string& sourceZip, const EntryKey& key, const std::string& archivePath,
+                       const std::string& targetName, ArchiveHolds holds) {
     unzFile unz = openUnzip(sourceZip, systemFileOps());
-    if (!unz) return kZipError;
+    if (!unz) return ZipStatus::Error;
     const ZipSource source{unz, sourceZip, systemFileOps()};
     ZipEntry entry;
     unz_file_info64 info{};
     std::string bytes;
-    int status = kZipError;
+    ZipStatus status = ZipStatus::Error;
     const bool found = locateEntry(source, key, entry, info);
-    if (!found) status = kZipEntryGone;
+    if (!found) status = ZipStatus::EntryGone;
     if (found && entry.method == Z_DEFLATED && (entry.flag & kEncryptedBit) == 0 &&
         entry.compressedSize <= kPrepareSizeLimit) {
         bytes.reserve(entry.compressedSize);
@@ -158,7 +158,7 @@ int copyEntryRaw(const std::string& sourceZip, const EntryKey& key, const std::s
         });
     }
     unzClose(unz);
-    if (status != kZipOk) return status;
+    if (status != ZipStatus::Ok) return status;
 
     zip_fileinfo target{};
     target.dosDate = entry.dosDate;

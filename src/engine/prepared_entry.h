@@ -18,6 +18,7 @@
 #include <string>
 
 #include "archive/zip_listing.h"
+#include "archive/zip_status.h"
 #include "archive/zip_writer.h"
 #include "core/records.h"
 
@@ -44,11 +45,11 @@ struct PreparedEntry {
 bool prepareLooseFile(const std::string& path, PreparedEntry& out);
 
 // Adds `entry` to `archivePath` as `entryName`, replacing an entry of that
-// name; the archive is created when no file of that name exists. 0, or the
+// name; the archive is created when no file of that name exists. Ok, or the
 // failing status.
 // `holds` as for rewriteArchive.
-int addPreparedEntry(const std::string& archivePath, const std::string& entryName, const PreparedEntry& entry,
-                     ArchiveHolds holds = ArchiveHolds::UserFiles);
+ZipStatus addPreparedEntry(const std::string& archivePath, const std::string& entryName, const PreparedEntry& entry,
+                           ArchiveHolds holds = ArchiveHolds::UserFiles);
 
 // Whether the entry `key` of `sourceZip` is stored deflated, so that
 // copyEntryRaw can move its compressed bytes unchanged.
@@ -58,11 +59,11 @@ bool isDeflatedEntry(const std::string& sourceZip, const EntryKey& key);
 // without inflating it: method, compressed bytes, CRC, sizes, date and the
 // deflate option bits are kept. The bytes are held in memory before the
 // target is touched, so the source may be the target itself. An entry of
-// `targetName` is replaced. 0, or the failing status; kZipError also for an
+// `targetName` is replaced. Ok, or the failing status; Error also for an
 // entry above kPrepareSizeLimit (compressed), which the caller copies the
-// slow way; kZipEntryGone when the source holds no such entry. The data's
+// slow way; EntryGone when the source holds no such entry. The data's
 // CRC is not checked here: the job tested the source.
-int copyEntryRaw(const std::string& sourceZip, const EntryKey& key, const std::string& archivePath,
-                 const std::string& targetName, ArchiveHolds holds = ArchiveHolds::UserFiles);
+ZipStatus copyEntryRaw(const std::string& sourceZip, const EntryKey& key, const std::string& archivePath,
+                       const std::string& targetName, ArchiveHolds holds = ArchiveHolds::UserFiles);
 
 }  // namespace quorvane

@@ -182,8 +182,8 @@ void RebuildJob::build(const ContainerFiles& collection, const File& listed, con
         for (const std::string& line : recoverLeftovers(target)) postMessage(line);
     }
     action.to = joinPath(target, r.game + ".zip");
-    const int status = exists ? copyInto(collection, listed, action.to, r.name) : static_cast<int>(kZipError);
-    if (status != 0) {
+    const ZipStatus status = exists ? copyInto(collection, listed, action.to, r.name) : ZipStatus::Error;
+    if (status != ZipStatus::Ok) {
         postFileMessage(text::kErrorCopying);
         action.error = text::kErrorCopying;
         report().rebuildActions.push_back(std::move(action));
@@ -201,8 +201,8 @@ void RebuildJob::build(const ContainerFiles& collection, const File& listed, con
     report().rebuildActions.push_back(std::move(action));
 }
 
-int RebuildJob::copyInto(const ContainerFiles& collection, const File& listed, const std::string& archive,
-                            const std::string& entryName) {
+ZipStatus RebuildJob::copyInto(const ContainerFiles& collection, const File& listed, const std::string& archive,
+                               const std::string& entryName) {
     // Entries of that name already there are someone's files: they go to a
     // backup folder (made on first need) before the right ROM replaces them.
     const bool existed = pathExists(archive);
@@ -212,7 +212,7 @@ int RebuildJob::copyInto(const ContainerFiles& collection, const File& listed, c
             makeFolders(replacedBackupFolder_);
         }
         DisplacedEntries replaced;
-        const int status = copyToArchive(collection, listed, archive, entryName, replacedBackupFolder_, &replaced);
+        const ZipStatus status = copyToArchive(collection, listed, archive, entryName, replacedBackupFolder_, &replaced);
         for (const DisplacedEntries::Move& move : replaced.moves()) {
             report().rebuildActions.push_back({.kind = FileAction::Kind::MovedToBackup,
                                                .name = move.key.name,
@@ -223,14 +223,14 @@ int RebuildJob::copyInto(const ContainerFiles& collection, const File& listed, c
     }
     const ArchiveHolds holds = madeByJob_.count(archive) != 0 ? ArchiveHolds::CopiesOnly : ArchiveHolds::UserFiles;
     const EntryKey key = keyOf(listed);
-    int status;
+    ZipStatus status;
     // A loose file deflated ahead gives the bytes copyToArchive would write.
     if (!collection.isZip && prepared_ && prepared_->matches(listed)) status = addPreparedEntry(archive, entryName, *prepared_, holds);
     // A deflated entry is already what the target needs: the same stream
     // holds the same bytes, so inflating and deflating it again gains nothing.
     else if (collection.isZip && isDeflatedEntry(collection.path, key)) status = copyEntryRaw(collection.path, key, archive, entryName, holds);
     else status = copyToArchive(collection, listed, archive, entryName);
-    if (status == 0 && !existed) {
+    if (status == ZipStatus::Ok && !existed) {
         if (madeByJob_.size() >= kArchivesRemembered) madeByJob_.clear();
         madeByJob_.insert(archive);
     }
@@ -271,7 +271,7 @@ std::unique_ptr<OrderedLoader> RebuildJob::startSourceLoader() {
             out.stamp = stampOf(path);
             out.collection = ContainerFiles(path);
             out.status = loadCollection(out.collection, opts);
-            if (out.status != 0 || out.collection.isZip || out.collection.files.size() != 1) return;
+            if (out.status != ZipStatus::Ok || out.collection.isZip || out.collection.files.size() != 1) return;
             const File& f = out.collection.files[0];
             if (!worthPreparing(f)) return;
             auto p = std::make_shared<PreparedEntry>();

@@ -45,8 +45,8 @@ private:
     void rebuildEntry(const ContainerFiles& collection, size_t index, File& f);
     // `listed`: the file as loaded; `f`: as identified (its size may be "-").
     void build(const ContainerFiles& collection, const File& listed, const File& f, const RomMatch& r);
-    int copyInto(const ContainerFiles& collection, const File& listed, const std::string& archive,
-                 const std::string& entryName);
+    ZipStatus copyInto(const ContainerFiles& collection, const File& listed, const std::string& archive,
+                       const std::string& entryName);
     std::unique_ptr<OrderedLoader> startSourceLoader();
     // Whether a missing ROM has this content: only such files are deflated
     // ahead. A guess made early; build() decides again at the file's turn.

@@ -74,7 +74,7 @@ void CatalogueStats::collect(Catalogue& db) {
         SetTally& set = sets[row.system];
         games.emplace(row.system, row.game);
         ++set.roms;
-        const bool have = row.status == kStatusHave;
+        const bool have = row.status == RomStatus::Have;
         if (have) ++available;
         else {
             ++missing;

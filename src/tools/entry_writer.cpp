@@ -12,40 +12,40 @@ EntryWriter::~EntryWriter() {
     if (zip_) unzClose(zip_);
 }
 
-int EntryWriter::open() {
+ZipStatus EntryWriter::open() {
     if (zip_) unzClose(zip_);
     zip_ = openUnzip(path_, *ops_);
     atEnd_ = false;
-    walkStatus_ = 0;
-    return zip_ ? kZipOk : kZipError;
+    walkStatus_ = ZipStatus::Ok;
+    return zip_ ? ZipStatus::Ok : ZipStatus::Error;
 }
 
-int EntryWriter::readHeader(int status, ZipEntry& entry) {
-    if (status == UNZ_OK) status = readCurrentEntryInfo(ZipSource{zip_, path_, *ops_}, entry);
-    if (status == UNZ_END_OF_LIST_OF_FILE) atEnd_ = true;
-    else if (status != UNZ_OK) walkStatus_ = status;
+ZipStatus EntryWriter::readHeader(ZipStatus status, ZipEntry& entry) {
+    if (status == ZipStatus::Ok) status = readCurrentEntryInfo(ZipSource{zip_, path_, *ops_}, entry);
+    if (status == ZipStatus::EndOfList) atEnd_ = true;
+    else if (status != ZipStatus::Ok) walkStatus_ = status;
     return status;
 }
 
-int EntryWriter::first(ZipEntry& entry) {
-    if (!zip_) return kZipError;
+ZipStatus EntryWriter::first(ZipEntry& entry) {
+    if (!zip_) return ZipStatus::Error;
     unz_global_info64 global{};
-    if (unzGetGlobalInfo64(zip_, &global) != UNZ_OK) return walkStatus_ = kZipError;
+    if (unzGetGlobalInfo64(zip_, &global) != UNZ_OK) return walkStatus_ = ZipStatus::Error;
     if (global.number_entry == 0) {
         atEnd_ = true;
-        return UNZ_END_OF_LIST_OF_FILE;
+        return ZipStatus::EndOfList;
     }
-    return readHeader(unzGoToFirstFile(zip_), entry);
+    return readHeader(fromMinizip(unzGoToFirstFile(zip_)), entry);
 }
 
-int EntryWriter::next(ZipEntry& entry) {
-    if (!zip_) return kZipError;
-    return readHeader(unzGoToNextFile(zip_), entry);
+ZipStatus EntryWriter::next(ZipEntry& entry) {
+    if (!zip_) return ZipStatus::Error;
+    return readHeader(fromMinizip(unzGoToNextFile(zip_)), entry);
 }
 
 std::string EntryWriter::walkError() const {
-    return "its directory cannot be read past this point (" + zipStatusText(walkStatus_ ? walkStatus_ : kZipError) +
-           ")";
+    return "its directory cannot be read past this point (" +
+           zipStatusText(walkStatus_ != ZipStatus::Ok ? walkStatus_ : ZipStatus::Error) + ")";
 }
 
 WrittenEntry EntryWriter::writeCurrent(const ZipEntry& entry, const std::string& folder, const std::string& name,

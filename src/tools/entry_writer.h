@@ -4,11 +4,11 @@
 //
 // How to use:
 //   EntryWriter archive(path);
-//   if (archive.open() != 0) ...;
+//   if (archive.open() != ZipStatus::Ok) ...;
 //   ZipEntry entry;
-//   for (int s = archive.first(entry); s == 0; s = archive.next(entry)) {
+//   for (ZipStatus s = archive.first(entry); s == ZipStatus::Ok; s = archive.next(entry)) {
 //       WrittenEntry w = archive.writeCurrent(entry, folder, entryFileName(entry.name), false);
-//       if (w.status != 0) report(w.why);
+//       if (w.status != ZipStatus::Ok) report(w.why);
 //   }
 //   if (!archive.reachedEnd()) report(archive.walkError());
 //
@@ -22,6 +22,7 @@
 #include "archive/entry_output.h"
 #include "archive/file_ops.h"
 #include "archive/zip_listing.h"
+#include "archive/zip_status.h"
 
 namespace quorvane {
 
@@ -32,12 +33,12 @@ public:
     EntryWriter(const EntryWriter&) = delete;
     EntryWriter& operator=(const EntryWriter&) = delete;
 
-    // 0, or kZipError when the archive cannot be opened as a zip.
-    int open();
-    // Reads the first (next) entry's header into `entry`: 0, or non-zero at
+    // Ok, or Error when the archive cannot be opened as a zip.
+    ZipStatus open();
+    // Reads the first (next) entry's header into `entry`: Ok, or another status at
     // the end of the directory or when it cannot be walked (see reachedEnd).
-    int first(ZipEntry& entry);
-    int next(ZipEntry& entry);
+    ZipStatus first(ZipEntry& entry);
+    ZipStatus next(ZipEntry& entry);
     // After the walk: true when it stopped at the end of the directory.
     bool reachedEnd() const { return atEnd_; }
     std::string walkError() const;
@@ -49,13 +50,13 @@ public:
                               bool sync);
 
 private:
-    int readHeader(int status, ZipEntry& entry);
+    ZipStatus readHeader(ZipStatus status, ZipEntry& entry);
 
     std::string path_;
     FileOps* ops_;
     unzFile zip_ = nullptr;
     bool atEnd_ = false;
-    int walkStatus_ = 0;
+    ZipStatus walkStatus_ = ZipStatus::Ok;
 };
 
 }  // namespace quorvane

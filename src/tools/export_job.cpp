@@ -46,7 +46,7 @@ JobResult ExportJob::execute() {
         return {};
     }
     host_.addMessage(clock() + " Starting...");
-    const std::string wanted(1, r.statusMode == 1 ? kStatusHave : kStatusMissing);
+    const RomStatus wanted = r.statusMode == 1 ? RomStatus::Have : RomStatus::Missing;
     if (db_->openDB() != StoreStatus::Ok) {
         // A catalogue that cannot be read must not yield a file that looks
         // like "nothing missing".
@@ -61,11 +61,11 @@ JobResult ExportJob::execute() {
         const std::string& name = romset.name.empty() ? system : romset.name;
         if (!r.systemTemplate.empty()) out += fillSystem(r.systemTemplate, name);
         for (const Game& game : romset.games) {
-            if (!r.gameTemplate.empty() && game.statusString.find(wanted) != std::string::npos)
+            if (!r.gameTemplate.empty() && game.statusString.find(romStatusLetter(wanted)) != std::string::npos)
                 out += fillGame(r.gameTemplate, name, game.name);
             if (r.romTemplate.empty()) continue;
             for (const Rom& rom : game.roms)
-                if (rom.status == wanted) out += fillRom(r.romTemplate, name, game.name, rom.name);
+                if (romStatusOf(rom.status) == wanted) out += fillRom(r.romTemplate, name, game.name, rom.name);
         }
     }
     db_->closeDB();

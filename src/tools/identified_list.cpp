@@ -10,14 +10,14 @@ std::string identifiedFileName(const RomMatch& hit) {
 std::vector<std::string> IdentifiedList::rebuildThisPaths(int row) const {
     if (row < 1 || static_cast<size_t>(row) > items_.size()) return {};
     const RomMatch& item = items_[static_cast<size_t>(row) - 1];
-    if (item.status == "Y") return {};
+    if (romStatusOf(item.status) == RomStatus::Have) return {};
     return {item.foundIn.archivePath};
 }
 
 std::vector<std::string> IdentifiedList::rebuildAllPaths() const {
     std::vector<std::string> paths;
     for (const RomMatch& item : items_)
-        if (item.status != "Y") paths.push_back(item.foundIn.archivePath);
+        if (romStatusOf(item.status) != RomStatus::Have) paths.push_back(item.foundIn.archivePath);
     return paths;
 }
 

@@ -60,7 +60,7 @@ ListCounts countList(const Romset& romset) {
         if (isMissingGame(g)) ++c.missingGames;
         c.roms += static_cast<long long>(g.statusString.size());
         for (char letter : g.statusString)
-            if (letter != kStatusHave) ++c.missingRoms;
+            if (romStatusFromLetter(letter) != RomStatus::Have) ++c.missingRoms;
     }
     return c;
 }
@@ -104,7 +104,7 @@ std::string missRomListText(const Romset& romset, std::string& header) {
         if (!isMissingGame(g)) continue;
         text += g.name + kEol;
         for (const Rom& r : g.roms)
-            if (r.status != "Y") text += "   " + r.name + " (" + r.crc + ")" + kEol;
+            if (romStatusOf(r.status) != RomStatus::Have) text += "   " + r.name + " (" + r.crc + ")" + kEol;
     }
     return text;
 }

@@ -88,8 +88,8 @@ std::string inQuotes(const std::string& name) { return "\"" + name + "\""; }
 
 // The entries of the listed archive named `entryName` whose content is not the
 // source's; the index of each in the central directory.
-int entriesToKeep(const ZipListing& info, const std::string& source, const std::string& entryName,
-                  std::vector<int>& out, std::string& why) {
+ZipStatus entriesToKeep(const ZipListing& info, const std::string& source, const std::string& entryName,
+                        std::vector<int>& out, std::string& why) {
     std::string crc, md5, sha1;
     bool digested = false;
     std::error_code ec;
@@ -99,37 +99,37 @@ int entriesToKeep(const ZipListing& info, const std::string& source, const std::
         if (e.name != entryName) continue;
         if (!digested && !ContentDigests(source).digestFile(crc, md5, sha1, true, false, false)) {
             why = "it cannot be read";
-            return kZipSourceMissing;
+            return ZipStatus::SourceMissing;
         }
         digested = true;
         if (!ec && equalsIgnoreCase(crc, e.crc) && e.uncompressedSize == size) continue;
         out.push_back(i);
     }
-    return kZipOk;
+    return ZipStatus::Ok;
 }
 
 // Writes the entries of `archive` at `indices` (ascending) into `folder`,
 // each checked against the listing, synced, under its own file name.
-int keepEntries(const std::string& archive, const ZipListing& info, const std::vector<int>& indices,
-                const std::string& folder, std::vector<std::string>& keptPaths, std::string& why) {
+ZipStatus keepEntries(const std::string& archive, const ZipListing& info, const std::vector<int>& indices,
+                      const std::string& folder, std::vector<std::string>& keptPaths, std::string& why) {
     EntryWriter reader(archive);
-    if (reader.open() != kZipOk) {
+    if (reader.open() != ZipStatus::Ok) {
         why = "the archive cannot be opened";
-        return kZipError;
+        return ZipStatus::Error;
     }
     ZipEntry e;
     size_t next = 0;
     int index = 0;
-    for (int s = reader.first(e); s == UNZ_OK && next < indices.size(); s = reader.next(e), ++index) {
+    for (ZipStatus s = reader.first(e); s == ZipStatus::Ok && next < indices.size(); s = reader.next(e), ++index) {
         if (index != indices[next]) continue;
         const ZipEntry& listed = info.entry(index);
         if (e.name != listed.name || e.crc32 != listed.crc32 || e.uncompressedSize != listed.uncompressedSize) {
             why = "the archive changed while it was read";
-            return kZipError;
+            return ZipStatus::Error;
         }
         const WrittenEntry w = reader.writeCurrent(e, folder, entryFileName(e.name), true);
         if (!w.path.empty()) keptPaths.push_back(w.path);
-        if (w.status != kZipOk) {
+        if (w.status != ZipStatus::Ok) {
             why = "the entry " + inQuotes(e.name) + " it would replace cannot be kept in " + folder + ": " + w.why;
             return w.status;
         }
@@ -137,9 +137,9 @@ int keepEntries(const std::string& archive, const ZipListing& info, const std::v
     }
     if (next < indices.size()) {
         why = "the archive cannot be read: " + reader.walkError();
-        return kZipError;
+        return ZipStatus::Error;
     }
-    return kZipOk;
+    return ZipStatus::Ok;
 }
 
 ZipperResult zipOne(const std::string& path, ZipperBackup& backup) {
@@ -147,7 +147,7 @@ ZipperResult zipOne(const std::string& path, ZipperBackup& backup) {
     const std::string archive = targetArchiveName(path);
     const std::string entryName = entryFileName(path);
     std::vector<std::string> keptPaths;
-    auto fail = [&](int status, const std::string& why) {
+    auto fail = [&](ZipStatus status, const std::string& why) {
         r.status = status;
         r.failures.push_back(path + " was not zipped into " + archive + ": " + why + ".");
         // Copies made before the failure stay where they are; say where.
@@ -156,28 +156,29 @@ ZipperResult zipOne(const std::string& path, ZipperBackup& backup) {
                              ".");
         return r;
     };
-    if (!isRegularFile(path)) return fail(kZipSourceMissing, "the file is gone");
+    if (!isRegularFile(path)) return fail(ZipStatus::SourceMissing, "the file is gone");
     if (pathExists(archive)) {
         const ZipListing info(archive);
-        if (info.listStatus() != kZipOk)
+        if (info.listStatus() != ZipStatus::Ok)
             return fail(info.listStatus(), "the archive cannot be read (" + zipStatusText(info.listStatus()) + ")");
         std::vector<int> replaced;
         std::string why;
-        if (const int status = entriesToKeep(info, path, entryName, replaced, why); status != kZipOk)
+        if (const ZipStatus status = entriesToKeep(info, path, entryName, replaced, why); status != ZipStatus::Ok)
             return fail(status, why);
         if (!replaced.empty()) {
             const std::string folder = backup.folder(why);
-            if (folder.empty()) return fail(kZipError, why);
-            if (const int status = keepEntries(archive, info, replaced, folder, keptPaths, why); status != kZipOk)
+            if (folder.empty()) return fail(ZipStatus::Error, why);
+            if (const ZipStatus status = keepEntries(archive, info, replaced, folder, keptPaths, why);
+                status != ZipStatus::Ok)
                 return fail(status, why);
         }
     }
     ZipWriter zip(archive);
-    int status = zip.open();
-    if (status == kZipOk) status = zip.addFile(path, entryName);
-    const int closed = zip.close();
-    if (status == kZipOk) status = closed;
-    if (status != kZipOk) return fail(status, zipStatusText(status));
+    ZipStatus status = zip.open();
+    if (status == ZipStatus::Ok) status = zip.addFile(path, entryName);
+    const ZipStatus closed = zip.close();
+    if (status == ZipStatus::Ok) status = closed;
+    if (status != ZipStatus::Ok) return fail(status, zipStatusText(status));
     for (const std::string& kept : keptPaths)
         r.kept.push_back("The entry " + inQuotes(entryName) + " of " + archive + " was replaced by " + path +
                          "; the replaced entry was kept as " + kept + ".");
@@ -186,36 +187,36 @@ ZipperResult zipOne(const std::string& path, ZipperBackup& backup) {
 
 ZipperResult unzipOne(const std::string& path) {
     ZipperResult r;
-    auto fail = [&](int status, const std::string& line) {
-        if (r.status == kZipOk) r.status = status;
+    auto fail = [&](ZipStatus status, const std::string& line) {
+        if (r.status == ZipStatus::Ok) r.status = status;
         r.failures.push_back(line);
     };
     EntryWriter archive(path);
-    if (archive.open() != kZipOk) {
-        fail(kZipError, path + " was not unpacked: it cannot be opened as a zip archive.");
+    if (archive.open() != ZipStatus::Ok) {
+        fail(ZipStatus::Error, path + " was not unpacked: it cannot be opened as a zip archive.");
         return r;
     }
     const std::string parent = dirName(path);
     const std::string folder = parent.empty() ? "." : parent;
     ZipEntry e;
     std::string last;
-    for (int s = archive.first(e); s == UNZ_OK; s = archive.next(e)) {
+    for (ZipStatus s = archive.first(e); s == ZipStatus::Ok; s = archive.next(e)) {
         last = e.name;
         // Folder entries and empty files are not unpacked.
         if (e.uncompressedSize == 0) continue;
         const std::string name = entryFileName(e.name);
         if (!isSafeFileName(name)) {
-            fail(kZipError, "The entry " + inQuotes(e.name) + " of " + path +
-                                " was not unpacked: its name cannot be a file name.");
+            fail(ZipStatus::Error, "The entry " + inQuotes(e.name) + " of " + path +
+                                       " was not unpacked: its name cannot be a file name.");
             continue;
         }
         const WrittenEntry w = archive.writeCurrent(e, folder, name, false);
-        if (w.status != kZipOk)
+        if (w.status != ZipStatus::Ok)
             fail(w.status, "The entry " + inQuotes(e.name) + " of " + path + " was not unpacked: " + w.why + ".");
     }
     if (!archive.reachedEnd())
-        fail(kZipError, "The entries of " + path + (last.empty() ? std::string() : " after " + inQuotes(last)) +
-                            " were not unpacked: " + archive.walkError() + ".");
+        fail(ZipStatus::Error, "The entries of " + path + (last.empty() ? std::string() : " after " + inQuotes(last)) +
+                                   " were not unpacked: " + archive.walkError() + ".");
     return r;
 }
 

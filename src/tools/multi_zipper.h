@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "archive/zip_status.h"
 #include "tools/zip_work_list.h"
 
 namespace quorvane {
@@ -45,7 +46,7 @@ struct ZipperOptions {
 
 // What became of one path: lines for the person, and whether all was done.
 struct ZipperResult {
-    int status = 0;  // 0, or the zip layer's code of the first failure
+    ZipStatus status = ZipStatus::Ok;   // the zip layer's code of the first failure
     std::vector<std::string> kept;      // one line per replaced entry kept
     std::vector<std::string> failures;  // one line per failure: archive, entry, why
     bool ok() const { return failures.empty(); }
@@ -63,7 +64,7 @@ private:
     std::string folder_;
 };
 
-// Zips or unzips one path (kZipSourceMissing when a file to zip is gone:
+// Zips or unzips one path (SourceMissing when a file to zip is gone:
 // then nothing is written).
 ZipperResult zipOrUnzip(const std::string& path, ZipperBackup& backup);
 

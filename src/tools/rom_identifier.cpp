@@ -12,7 +12,7 @@
 
 namespace quorvane {
 
-std::string unreadableArchiveText(const std::string& path, int listStatus) {
+std::string unreadableArchiveText(const std::string& path, ZipStatus listStatus) {
     // Why the file itself cannot be opened says more than "not a zip".
     std::string reason;
     struct stat st {};
@@ -23,7 +23,7 @@ std::string unreadableArchiveText(const std::string& path, int listStatus) {
 }
 
 std::string unreadableEntryText(const std::string& path, const std::string& entryName) {
-    return "Cannot read " + entryName + " in " + path + ": " + zipStatusText(kZipBadZipFile);
+    return "Cannot read " + entryName + " in " + path + ": " + zipStatusText(ZipStatus::BadZipFile);
 }
 
 namespace {
@@ -50,7 +50,7 @@ std::vector<RomMatch> identifyArchives(Catalogue& db, const std::vector<std::str
         const ZipListing info(paths[i]);
         // A file that cannot be opened, or is no zip, lists with a non-zero
         // status; an empty archive lists with 0.
-        if (info.listStatus() != kZipOk) {
+        if (info.listStatus() != ZipStatus::Ok) {
             reportUnreadable(unreadableArchiveText(paths[i], info.listStatus()), host, report);
             continue;
         }

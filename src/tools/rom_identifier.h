@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/zip_status.h"
 #include "core/job_host.h"
 #include "core/job_report.h"
 #include "core/records.h"
@@ -36,7 +37,7 @@ std::vector<RomMatch> identifyArchives(Catalogue& db, const std::vector<std::str
 
 // The message for an archive that cannot be listed (`listStatus` from
 // ZipListing), and for an entry whose data cannot be read.
-std::string unreadableArchiveText(const std::string& path, int listStatus);
+std::string unreadableArchiveText(const std::string& path, ZipStatus listStatus);
 std::string unreadableEntryText(const std::string& path, const std::string& entryName);
 
 }  // namespace quorvane

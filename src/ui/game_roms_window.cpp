@@ -42,7 +42,7 @@ void GameRomsWindow::showGame(const Game& game) {
                                                             QString::fromStdString(r.cloneOf),
                                                             QString::fromStdString(r.romOf)});
         item->setIcon(0, romIcon(r.status));
-        item->setData(0, Qt::UserRole, r.status == "Y" ? 0 : 1);
+        item->setData(0, Qt::UserRole, romStatusOf(r.status) == RomStatus::Have ? 0 : 1);
     }
 }
 

@@ -20,9 +20,13 @@ namespace quorvane {
 
 namespace {
 QIcon hitIcon(const std::string& status) {
-    if (status == "Y") return statusIcon(StatusIcon::Have);
-    if (status == "N") return statusIcon(StatusIcon::Missing);
-    if (status == "P") return statusIcon(StatusIcon::Incomplete);
+    const std::optional<RomStatus> rom = romStatusOf(status);
+    if (!rom) return {};
+    switch (*rom) {
+        case RomStatus::Have: return statusIcon(StatusIcon::Have);
+        case RomStatus::Missing: return statusIcon(StatusIcon::Missing);
+        case RomStatus::Present: return statusIcon(StatusIcon::Incomplete);
+    }
     return {};
 }
 }  // namespace

@@ -4,6 +4,8 @@
 #include <QPixmap>
 #include <string>
 
+#include "core/records.h"
+
 // Resources compiled into a static library are registered by hand.
 static void registerIconResources() {
     static const bool registered = [] {
@@ -47,6 +49,8 @@ QIcon programIcon() {
 
 QIcon gameIcon(int index) { return statusIcon(static_cast<StatusIcon>(index >= 0 && index <= 2 ? index : 1)); }
 
-QIcon romIcon(const std::string& status) { return statusIcon(status == "Y" ? StatusIcon::Have : StatusIcon::Missing); }
+QIcon romIcon(const std::string& status) {
+    return statusIcon(romStatusOf(status) == RomStatus::Have ? StatusIcon::Have : StatusIcon::Missing);
+}
 
 }  // namespace quorvane

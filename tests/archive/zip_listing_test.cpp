@@ -24,7 +24,7 @@ TEST(ZipListingTest, ListsEveryEntryInDirectoryOrderWithCrcAndSize) {
     makeZip(zip, testing::kMixedEntries);
 
     ZipListing info(zip);
-    ASSERT_EQ(info.listStatus(), 0);
+    ASSERT_EQ(info.listStatus(), ZipStatus::Ok);
     ASSERT_EQ(info.count(), 6);
     const char* names[] = {"stored.bin", "deflated.txt", "empty.bin", "dir/sub/inner.bin", "Game.bin", "game.bin"};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(info.entry(i).name, names[i]);
@@ -45,11 +45,14 @@ TEST(ZipListingTest, UnreadableArchivesListEmptyAndFailTheTest) {
     testing::writeFile(dir.file("text.zip"), "this is not a zip archive at all\n");
     ZipListing notZip(dir.file("text.zip"));
     EXPECT_EQ(notZip.count(), 0);
-    EXPECT_EQ(notZip.testZip(), kZipParamError);
+    EXPECT_EQ(notZip.testZip(), ZipStatus::ParamError);
 
     ZipListing missing(dir.file("missing.zip"));
     EXPECT_EQ(missing.count(), 0);
-    EXPECT_EQ(missing.testZip(), kZipParamError);
+    EXPECT_EQ(missing.listStatus(), ZipStatus::FileNotFound);
+    EXPECT_EQ(missing.testZip(), ZipStatus::FileNotFound);
+    // A folder on the way that is a file: still nothing there.
+    EXPECT_EQ(ZipListing(dir.file("text.zip/inner.zip")).testZip(), ZipStatus::FileNotFound);
 
     // Cut inside the central directory: the end record is gone.
     makeZip(dir.file("whole.zip"), testing::kMixedEntries);
@@ -64,7 +67,7 @@ TEST(ZipListingTest, EmptyArchiveListsNothingAndPasses) {
     TempDir dir;
     makeZip(dir.file("empty.zip"), "[]");
     ZipListing info(dir.file("empty.zip"));
-    EXPECT_EQ(info.listStatus(), 0);
+    EXPECT_EQ(info.listStatus(), ZipStatus::Ok);
     EXPECT_EQ(info.count(), 0);
     EXPECT_TRUE(zipTestPassed(info.testZip())) << info.testZip();
 }
@@ -81,7 +84,7 @@ TEST(ZipListingTest, TestZipFailsOnDamagedData) {
     zipTool("flip '" + dir.file("stored.zip") + "' stored.bin");
     ZipListing stored(dir.file("stored.zip"));
     EXPECT_EQ(stored.count(), 6);
-    EXPECT_EQ(stored.testZip(), kZipCrcError);
+    EXPECT_EQ(stored.testZip(), ZipStatus::CrcError);
 
     // Bytes cut out of the data: nothing after them is where the directory says.
     makeZip(dir.file("short.zip"), R"([{"name": "a.bin", "size": 100000, "method": 8}])");
@@ -108,9 +111,9 @@ TEST(ZipListingTest, ReadsAndCopiesEntriesWithZip64Fields) {
 
     const std::string before = zipTool("raw '" + zip + "'");
     ZipReader unzip(zip);
-    ASSERT_EQ(unzip.open(), 0);
-    ASSERT_EQ(unzip.extractFile("a.txt", dir.file("out"), true), kZipError);  // no such folder
-    ASSERT_EQ(unzip.extractFile("a.txt", dir.path(), true), 0);
+    ASSERT_EQ(unzip.open(), ZipStatus::Ok);
+    ASSERT_EQ(unzip.extractFile("a.txt", dir.file("out"), true), ZipStatus::Error);  // no such folder
+    ASSERT_EQ(unzip.extractFile("a.txt", dir.path(), true), ZipStatus::Ok);
     EXPECT_EQ(testing::readFile(dir.file("a.txt")), "zip64 records on a small file\n");
     EXPECT_EQ(zipTool("raw '" + zip + "'"), before.substr(before.find('\n') + 1));
     EXPECT_EQ(testing::runShell("unzip -tqq '" + zip + "' >/dev/null"), 0);
@@ -129,7 +132,7 @@ TEST(ZipListingTest, ClaimsBeyondTheFileMakeAnArchiveDamaged) {
     makeZip(honest, entries);
     zipTool("zip64end '" + honest + "' 2");
     ZipListing sound(honest);
-    ASSERT_EQ(sound.listStatus(), 0);
+    ASSERT_EQ(sound.listStatus(), ZipStatus::Ok);
     ASSERT_EQ(sound.count(), 2);
     EXPECT_TRUE(zipTestPassed(sound.testZip()));
 
@@ -139,15 +142,15 @@ TEST(ZipListingTest, ClaimsBeyondTheFileMakeAnArchiveDamaged) {
         makeZip(zip, entries);
         zipTool("zip64end '" + zip + "' " + count);
         ZipListing info(zip);
-        EXPECT_EQ(info.listStatus(), kZipBadZipFile);
+        EXPECT_EQ(info.listStatus(), ZipStatus::BadZipFile);
         EXPECT_EQ(info.count(), 0);
         EXPECT_FALSE(zipTestPassed(info.testZip()));
         EXPECT_FALSE(zipTestPassed(ZipListing(zip, fileOps(), ZipRead::ListAndTest).testZip()));
         // An extraction's lookup walks the records that are there, finds the
         // directory short of its claim, and refuses.
         ZipReader unzip(zip);
-        ASSERT_EQ(unzip.open(), kZipOk);
-        EXPECT_EQ(unzip.extractFile("b.bin", dir.path(), false), kZipError);
+        ASSERT_EQ(unzip.open(), ZipStatus::Ok);
+        EXPECT_EQ(unzip.extractFile("b.bin", dir.path(), false), ZipStatus::Error);
         EXPECT_FALSE(pathExists(dir.file("b.bin")));
     }
 
@@ -160,12 +163,12 @@ TEST(ZipListingTest, ClaimsBeyondTheFileMakeAnArchiveDamaged) {
         zipTool(shape + values);
         ZipListing info(dir.file("z64.zip"));
         if (values == "5 5 0") {
-            ASSERT_EQ(info.listStatus(), 0);
+            ASSERT_EQ(info.listStatus(), ZipStatus::Ok);
             ASSERT_EQ(info.count(), 2);
             EXPECT_TRUE(info.entry(0).readDirectly);
             EXPECT_TRUE(zipTestPassed(info.testZip()));
         } else {
-            EXPECT_EQ(info.listStatus(), kZipBadZipFile);
+            EXPECT_EQ(info.listStatus(), ZipStatus::BadZipFile);
             EXPECT_EQ(info.count(), 0);
             EXPECT_FALSE(zipTestPassed(info.testZip()));
         }
@@ -194,7 +197,7 @@ TEST(ZipListingTest, Zip64RecordsBehindLeadingBytesAreNotTakenFromAnotherEntry) 
     TempDir dir;
     testing::writeFile(dir.file("shifted.zip"), bytes);
     ZipListing info(dir.file("shifted.zip"));
-    EXPECT_EQ(info.listStatus(), kZipBadZipFile);
+    EXPECT_EQ(info.listStatus(), ZipStatus::BadZipFile);
     EXPECT_EQ(info.count(), 0);
 }
 
@@ -218,8 +221,8 @@ TEST(ZipListingTest, ListsTestsAndRawCopiesAnEntryOver4GiB) {
 
     const std::string before = zipTool("raw '" + zip + "'");
     ZipReader unzip(zip);
-    ASSERT_EQ(unzip.open(), 0);
-    ASSERT_EQ(unzip.removeFile("small.txt"), 0);
+    ASSERT_EQ(unzip.open(), ZipStatus::Ok);
+    ASSERT_EQ(unzip.removeFile("small.txt"), ZipStatus::Ok);
     const std::string after = zipTool("raw '" + zip + "'");
     EXPECT_EQ(after, before.substr(before.find('\n') + 1));
     ZipListing rebuilt(zip);

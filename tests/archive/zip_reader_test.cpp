@@ -42,21 +42,21 @@ protected:
 
 TEST_F(ZipReaderTest, ExtractFileWritesLastNameComponentWithEntryDate) {
     ZipReader unzip(zip);
-    ASSERT_EQ(unzip.open(), 0);
+    ASSERT_EQ(unzip.open(), ZipStatus::Ok);
     std::string written;
-    ASSERT_EQ(unzip.extractFile("dir/sub/inner.bin", out, false, &written), 0);
+    ASSERT_EQ(unzip.extractFile("dir/sub/inner.bin", out, false, &written), ZipStatus::Ok);
     EXPECT_EQ(written, out + "/inner.bin");
     EXPECT_EQ(readFile(written), "inner data");
     EXPECT_EQ(modifiedTime(written), std::stol(zipTool("mtime '" + zip + "' dir/sub/inner.bin")));
 
-    ASSERT_EQ(unzip.extractFile("deflated.txt", out, false), 0);
+    ASSERT_EQ(unzip.extractFile("deflated.txt", out, false), ZipStatus::Ok);
     EXPECT_EQ(readFile(out + "/deflated.txt"), testing::mixedDeflatedText());
-    ASSERT_EQ(unzip.extractFile("empty.bin", out, false), 0);
+    ASSERT_EQ(unzip.extractFile("empty.bin", out, false), ZipStatus::Ok);
     EXPECT_EQ(readFile(out + "/empty.bin"), "");
 
     // Names are exact: a case variant or a missing name writes nothing.
-    EXPECT_EQ(unzip.extractFile("STORED.BIN", out, false), kZipError);
-    EXPECT_EQ(unzip.extractFile("nothing.bin", out, false), kZipError);
+    EXPECT_EQ(unzip.extractFile("STORED.BIN", out, false), ZipStatus::Error);
+    EXPECT_EQ(unzip.extractFile("nothing.bin", out, false), ZipStatus::Error);
     unzip.close();
     EXPECT_EQ(folderNames(out), (Names{"deflated.txt", "empty.bin", "inner.bin"}));
     EXPECT_EQ(ZipListing(zip).count(), 6);
@@ -67,18 +67,18 @@ TEST_F(ZipReaderTest, ExtractRefusesNamesThatAreNotFiles) {
                      {"name": "up/..", "data": "x", "method": 0},
                      {"name": "ok.bin", "data": "fine", "method": 0}])");
     ZipReader unzip(zip);
-    ASSERT_EQ(unzip.open(), 0);
-    EXPECT_EQ(unzip.extractFile("folder/", out, false), kZipError);
-    EXPECT_EQ(unzip.extractFile("up/..", out, false), kZipError);
-    EXPECT_EQ(unzip.extractAll(out), 0);
+    ASSERT_EQ(unzip.open(), ZipStatus::Ok);
+    EXPECT_EQ(unzip.extractFile("folder/", out, false), ZipStatus::Error);
+    EXPECT_EQ(unzip.extractFile("up/..", out, false), ZipStatus::Error);
+    EXPECT_EQ(unzip.extractAll(out), ZipStatus::Ok);
     EXPECT_EQ(folderNames(out), (Names{"ok.bin"}));
     EXPECT_EQ(folderNames(dir.path()), (Names{"out", "set"}));
 }
 
 TEST_F(ZipReaderTest, ExtractAllSkipsEmptyEntriesAndFlattensFolders) {
     ZipReader unzip(zip);
-    ASSERT_EQ(unzip.open(), 0);
-    ASSERT_EQ(unzip.extractAll(out), 0);
+    ASSERT_EQ(unzip.open(), ZipStatus::Ok);
+    ASSERT_EQ(unzip.extractAll(out), ZipStatus::Ok);
     EXPECT_EQ(folderNames(out), (Names{"Game.bin", "deflated.txt", "game.bin", "inner.bin", "stored.bin"}));
     EXPECT_EQ(readFile(out + "/game.bin"), "lower");
     EXPECT_EQ(readFile(out + "/stored.bin"), "rom347");
@@ -88,8 +88,8 @@ TEST_F(ZipReaderTest, DamagedEntryIsNotExtractedOrRemoved) {
     zipTool("flip '" + zip + "' stored.bin");
     const std::string before = readFile(zip);
     ZipReader unzip(zip);
-    ASSERT_EQ(unzip.open(), 0);
-    EXPECT_EQ(unzip.extractFile("stored.bin", out, true), kZipCrcError);
+    ASSERT_EQ(unzip.open(), ZipStatus::Ok);
+    EXPECT_EQ(unzip.extractFile("stored.bin", out, true), ZipStatus::CrcError);
     unzip.close();
     EXPECT_EQ(readFile(zip), before);
     EXPECT_TRUE(folderNames(out).empty());
@@ -98,8 +98,8 @@ TEST_F(ZipReaderTest, DamagedEntryIsNotExtractedOrRemoved) {
 TEST_F(ZipReaderTest, RemoveFileCopiesOtherEntriesByteForByte) {
     const std::string before = zipTool("raw '" + zip + "'");
     ZipReader unzip(zip);
-    ASSERT_EQ(unzip.open(), 0);
-    ASSERT_EQ(unzip.extractFile("deflated.txt", out, true), 0);
+    ASSERT_EQ(unzip.open(), ZipStatus::Ok);
+    ASSERT_EQ(unzip.extractFile("deflated.txt", out, true), ZipStatus::Ok);
     EXPECT_FALSE(unzip.isOpen());
     EXPECT_EQ(readFile(out + "/deflated.txt"), testing::mixedDeflatedText());
 
@@ -115,10 +115,10 @@ TEST_F(ZipReaderTest, RemoveFileCopiesOtherEntriesByteForByte) {
 TEST_F(ZipReaderTest, RemovingACaseVariantOrMissingNameLeavesTheArchiveAlone) {
     const std::string before = readFile(zip);
     ZipReader unzip(zip);
-    ASSERT_EQ(unzip.open(), 0);
-    EXPECT_EQ(unzip.removeFile("GAME.BIN"), 0);
-    ASSERT_EQ(unzip.open(), 0);
-    EXPECT_EQ(unzip.removeFile("nothing"), 0);
+    ASSERT_EQ(unzip.open(), ZipStatus::Ok);
+    EXPECT_EQ(unzip.removeFile("GAME.BIN"), ZipStatus::Ok);
+    ASSERT_EQ(unzip.open(), ZipStatus::Ok);
+    EXPECT_EQ(unzip.removeFile("nothing"), ZipStatus::Ok);
     EXPECT_EQ(readFile(zip), before);
 }
 
@@ -132,7 +132,7 @@ TEST_F(ZipReaderTest, EntriesSharingANameAreTakenOneByOneByTheirContent) {
     const EntryKey key{second.name, second.crc32, second.uncompressedSize};
     ZipReader unzip(zip);
     std::string written;
-    ASSERT_EQ(unzip.extractEntry(key, out, true, &written), 0);
+    ASSERT_EQ(unzip.extractEntry(key, out, true, &written), ZipStatus::Ok);
     EXPECT_EQ(readFile(written), "second");
     const ZipListing after(zip);
     ASSERT_EQ(after.count(), 2);
@@ -142,19 +142,19 @@ TEST_F(ZipReaderTest, EntriesSharingANameAreTakenOneByOneByTheirContent) {
 
     // The same key again names nothing: the archive stays as it is.
     const std::string before = readFile(zip);
-    EXPECT_EQ(unzip.extractEntry(key, out, false), kZipEntryGone);
-    EXPECT_EQ(unzip.removeEntry(key), kZipEntryGone);
+    EXPECT_EQ(unzip.extractEntry(key, out, false), ZipStatus::EntryGone);
+    EXPECT_EQ(unzip.removeEntry(key), ZipStatus::EntryGone);
     EXPECT_EQ(readFile(zip), before);
     // By name, only the first of the name goes.
-    ASSERT_EQ(unzip.removeFile("rom.bin"), 0);
+    ASSERT_EQ(unzip.removeFile("rom.bin"), ZipStatus::Ok);
     EXPECT_EQ(ZipListing(zip).count(), 1);
 }
 
 TEST_F(ZipReaderTest, RemovingTheOnlyEntryDeletesTheArchive) {
     makeZip(zip, R"([{"name": "only.bin", "data": "alone", "method": 8}])");
     ZipReader unzip(zip);
-    ASSERT_EQ(unzip.open(), 0);
-    ASSERT_EQ(unzip.extractFile("only.bin", out, true), 0);
+    ASSERT_EQ(unzip.open(), ZipStatus::Ok);
+    ASSERT_EQ(unzip.extractFile("only.bin", out, true), ZipStatus::Ok);
     EXPECT_EQ(readFile(out + "/only.bin"), "alone");
     EXPECT_TRUE(folderNames(dir.file("set")).empty());
 }
@@ -164,12 +164,12 @@ TEST_F(ZipReaderTest, ExtractionNeverReplacesAFile) {
     testing::writeFile(out + "/deflated (1).txt", "also taken");
     testing::writeFile(out + "/deflated.txt", "taken");
     ZipReader unzip(zip);
-    ASSERT_EQ(unzip.open(), 0);
+    ASSERT_EQ(unzip.open(), ZipStatus::Ok);
     std::string written;
-    ASSERT_EQ(unzip.extractFile("stored.bin", out, false, &written), 0);
+    ASSERT_EQ(unzip.extractFile("stored.bin", out, false, &written), ZipStatus::Ok);
     EXPECT_EQ(written, out + "/stored (1).bin");
     EXPECT_EQ(readFile(written), "rom347");
-    ASSERT_EQ(unzip.extractAll(out), 0);
+    ASSERT_EQ(unzip.extractAll(out), ZipStatus::Ok);
     unzip.close();
     EXPECT_EQ(readFile(out + "/stored.bin"), "the user's own stored.bin");
     EXPECT_EQ(readFile(out + "/deflated.txt"), "taken");
@@ -203,25 +203,25 @@ TEST_F(ZipReaderTest, EntriesWithNamesAtTheLengthLimitExtractAndMove) {
              {"name": "keep.bin", "data": "kept"}])");
 
     ZipReader unzip(archive);
-    ASSERT_EQ(unzip.open(), 0);
+    ASSERT_EQ(unzip.open(), ZipStatus::Ok);
     std::string written;
-    ASSERT_EQ(unzip.extractFile("dir/" + name251, out, false, &written), 0);
+    ASSERT_EQ(unzip.extractFile("dir/" + name251, out, false, &written), ZipStatus::Ok);
     EXPECT_EQ(written, out + "/" + name251);
     EXPECT_EQ(readFile(written), "two fifty-one");
-    ASSERT_EQ(unzip.extractFile(name255, out, true, &written), 0);
+    ASSERT_EQ(unzip.extractFile(name255, out, true, &written), ZipStatus::Ok);
     EXPECT_EQ(written, out + "/" + name255);
     EXPECT_EQ(readFile(written), "two fifty-five");
 
     // Both names are taken now.
-    ASSERT_EQ(unzip.extractFile("dir/" + name251, out, true, &written), 0);
+    ASSERT_EQ(unzip.extractFile("dir/" + name251, out, true, &written), ZipStatus::Ok);
     const std::string variant251 = written.substr(out.size() + 1);
     EXPECT_EQ(variant251, std::string(247, 'a') + " (1).bin");  // 255 bytes: fits
     EXPECT_EQ(readFile(written), "two fifty-one");
     unzip.close();
     EXPECT_EQ(ZipListing(archive).count(), 1);
     make(R"([{"name": ")" + name255 + R"(", "data": "again"}])");
-    ASSERT_EQ(unzip.open(), 0);
-    ASSERT_EQ(unzip.extractFile(name255, out, true, &written), 0);
+    ASSERT_EQ(unzip.open(), ZipStatus::Ok);
+    ASSERT_EQ(unzip.extractFile(name255, out, true, &written), ZipStatus::Ok);
     unzip.close();
     const std::string variant255 = written.substr(out.size() + 1);
     // As many whole "€" as fit before " (1).bin": 247 bytes would split one.
@@ -235,10 +235,10 @@ TEST_F(ZipReaderTest, EntriesWithNamesAtTheLengthLimitExtractAndMove) {
 TEST_F(ZipReaderTest, UnwritableTargetFolderFailsCleanly) {
     testing::writeFile(dir.file("plain"), "a regular file");
     ZipReader unzip(zip);
-    ASSERT_EQ(unzip.open(), 0);
+    ASSERT_EQ(unzip.open(), ZipStatus::Ok);
     const std::string before = readFile(zip);
-    EXPECT_EQ(unzip.extractFile("stored.bin", dir.file("plain/sub"), true), kZipError);
-    EXPECT_EQ(unzip.extractAll(dir.file("plain")), kZipError);
+    EXPECT_EQ(unzip.extractFile("stored.bin", dir.file("plain/sub"), true), ZipStatus::Error);
+    EXPECT_EQ(unzip.extractAll(dir.file("plain")), ZipStatus::Error);
     EXPECT_EQ(readFile(zip), before);
 }
 
@@ -255,7 +255,7 @@ TEST_F(ZipReaderTest, RemovalSurvivesAFailureAtEveryDiskCall) {
     testing::FailingFileOps counter;
     {
         ZipReader unzip(zip, counter);
-        ASSERT_EQ(unzip.extractFile("stored.bin", out, true), 0);
+        ASSERT_EQ(unzip.extractFile("stored.bin", out, true), ZipStatus::Ok);
     }
     const int total = counter.calls();
     ASSERT_GT(total, 10);
@@ -265,10 +265,10 @@ TEST_F(ZipReaderTest, RemovalSurvivesAFailureAtEveryDiskCall) {
         std::remove((out + "/stored.bin").c_str());
         testing::FailingFileOps ops(n);
         ZipReader unzip(zip, ops);
-        const int status = unzip.extractFile("stored.bin", out, true);
+        const ZipStatus status = unzip.extractFile("stored.bin", out, true);
         unzip.close();
         EXPECT_EQ(folderNames(dir.file("set")), (Names{"mixed.zip"})) << "call " << n;
-        if (status == 0) {
+        if (status == ZipStatus::Ok) {
             EXPECT_EQ(zipTool("raw '" + zip + "'"), rawRemoved) << "call " << n;
             EXPECT_EQ(readFile(out + "/stored.bin"), "rom347") << "call " << n;
         } else {

@@ -35,9 +35,9 @@ std::string row(const ZipEntry& e) {
 }
 
 struct Reference {
-    int listStatus = 0;
+    ZipStatus listStatus = ZipStatus::Ok;
     std::vector<std::string> rows;
-    int testStatus = 0;
+    ZipStatus testStatus = ZipStatus::Ok;
 };
 
 // minizip alone, as the layer worked before it had quicker routes.
@@ -46,32 +46,36 @@ Reference minizipReference(const std::string& path) {
     unzFile zip = openUnzip(path, fileOps());
     if (zip == nullptr) {
         const bool empty = isEmptyZip(path, fileOps());
-        ref.listStatus = empty ? kZipOk : kZipParamError;
-        ref.testStatus = empty ? kZipEndOfList : kZipParamError;
+        // minizip says "not a zip" of a path that names nothing too; the
+        // layer tells that case apart.
+        const ZipStatus refused = std::filesystem::exists(path) ? ZipStatus::ParamError : ZipStatus::FileNotFound;
+        ref.listStatus = empty ? ZipStatus::Ok : refused;
+        ref.testStatus = empty ? ZipStatus::EndOfList : refused;
         return ref;
     }
     const ZipSource source{zip, path, fileOps()};
     unz_global_info64 global{};
-    int status = unzGetGlobalInfo64(zip, &global);
-    if (status == UNZ_OK && global.number_entry > 0) {
-        status = unzGoToFirstFile(zip);
-        while (status == UNZ_OK) {
+    ZipStatus status = fromMinizip(unzGetGlobalInfo64(zip, &global));
+    if (status == ZipStatus::Ok && global.number_entry > 0) {
+        status = fromMinizip(unzGoToFirstFile(zip));
+        while (status == ZipStatus::Ok) {
             ZipEntry e;
-            if ((status = readCurrentEntryInfo(source, e)) != UNZ_OK) break;
+            if ((status = readCurrentEntryInfo(source, e)) != ZipStatus::Ok) break;
             ref.rows.push_back(row(e));
-            status = unzGoToNextFile(zip);
+            status = fromMinizip(unzGoToNextFile(zip));
         }
-        if (status == UNZ_END_OF_LIST_OF_FILE) status = UNZ_OK;
-        if (status == UNZ_OK && ref.rows.size() != global.number_entry) status = kZipBadZipFile;
+        if (status == ZipStatus::EndOfList) status = ZipStatus::Ok;
+        if (status == ZipStatus::Ok && ref.rows.size() != global.number_entry) status = ZipStatus::BadZipFile;
     }
-    if (status != UNZ_OK) ref.rows.clear();
+    if (status != ZipStatus::Ok) ref.rows.clear();
     ref.listStatus = status;
-    status = unzGoToFirstFile(zip);
-    while (status == UNZ_OK) {
+    status = fromMinizip(unzGoToFirstFile(zip));
+    while (status == ZipStatus::Ok) {
         ZipEntry e;
-        if ((status = readCurrentEntryInfo(source, e)) != UNZ_OK) break;
-        if ((status = readCurrentEntryData(source, e, [](const char*, size_t) { return true; })) != UNZ_OK) break;
-        status = unzGoToNextFile(zip);
+        if ((status = readCurrentEntryInfo(source, e)) != ZipStatus::Ok) break;
+        if ((status = readCurrentEntryData(source, e, [](const char*, size_t) { return true; })) != ZipStatus::Ok)
+            break;
+        status = fromMinizip(unzGoToNextFile(zip));
     }
     ref.testStatus = status;
     unzClose(zip);

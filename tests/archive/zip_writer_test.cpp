@@ -32,10 +32,10 @@ TEST(ZipWriterTest, AddFileCreatesAnArchiveDeflatedAndDatedFromTheSource) {
     testing::writeFile(dir.file("b.bin"), "bee");
 
     ZipWriter zip(dir.file("new.zip"));
-    ASSERT_EQ(zip.open(), 0);
-    ASSERT_EQ(zip.addFile(dir.file("a.txt"), "folder/a.txt"), 0);
-    ASSERT_EQ(zip.addFile(dir.file("b.bin"), "b.bin"), 0);
-    ASSERT_EQ(zip.close(), 0);
+    ASSERT_EQ(zip.open(), ZipStatus::Ok);
+    ASSERT_EQ(zip.addFile(dir.file("a.txt"), "folder/a.txt"), ZipStatus::Ok);
+    ASSERT_EQ(zip.addFile(dir.file("b.bin"), "b.bin"), ZipStatus::Ok);
+    ASSERT_EQ(zip.close(), ZipStatus::Ok);
 
     const std::string zipPath = dir.file("new.zip");
     EXPECT_EQ(testing::runShell("unzip -tqq '" + zipPath + "' >/dev/null"), 0);
@@ -56,9 +56,9 @@ TEST(ZipWriterTest, AddFileReplacesAnEntryOfTheSameNameAndKeepsTheOthers) {
     testing::writeFile(dir.file("new.bin"), "replacement");
 
     ZipWriter zip(zipPath);
-    ASSERT_EQ(zip.open(), 0);
-    ASSERT_EQ(zip.addFile(dir.file("new.bin"), "game.bin"), 0);  // not Game.bin
-    ASSERT_EQ(zip.close(), 0);
+    ASSERT_EQ(zip.open(), ZipStatus::Ok);
+    ASSERT_EQ(zip.addFile(dir.file("new.bin"), "game.bin"), ZipStatus::Ok);  // not Game.bin
+    ASSERT_EQ(zip.close(), ZipStatus::Ok);
 
     const std::string after = zipTool("raw '" + zipPath + "'");
     const std::string kept = before.substr(0, before.find("game.bin|"));
@@ -76,9 +76,9 @@ TEST(ZipWriterTest, AddFileFillsAnArchiveWithoutEntries) {
     makeZip(dir.file("empty.zip"), "[]");
     testing::writeFile(dir.file("a.txt"), "first");
     ZipWriter zip(dir.file("empty.zip"));
-    ASSERT_EQ(zip.open(), 0);
-    ASSERT_EQ(zip.addFile(dir.file("a.txt"), "a.txt"), 0);
-    ASSERT_EQ(zip.close(), 0);
+    ASSERT_EQ(zip.open(), ZipStatus::Ok);
+    ASSERT_EQ(zip.addFile(dir.file("a.txt"), "a.txt"), ZipStatus::Ok);
+    ASSERT_EQ(zip.close(), ZipStatus::Ok);
     EXPECT_EQ(zipTool("read '" + dir.file("empty.zip") + "' a.txt"), testing::sha1Hex("first") + "\n");
 }
 
@@ -88,9 +88,9 @@ TEST(ZipWriterTest, MissingSourceLeavesTheArchiveAndItsEntryAlone) {
     makeZip(zipPath, testing::kMixedEntries);
     const std::string before = readFile(zipPath);
     ZipWriter zip(zipPath);
-    ASSERT_EQ(zip.open(), 0);
-    EXPECT_EQ(zip.addFile(dir.file("absent.bin"), "game.bin"), kZipSourceMissing);
-    EXPECT_EQ(zip.close(), 0);
+    ASSERT_EQ(zip.open(), ZipStatus::Ok);
+    EXPECT_EQ(zip.addFile(dir.file("absent.bin"), "game.bin"), ZipStatus::SourceMissing);
+    EXPECT_EQ(zip.close(), ZipStatus::Ok);
     EXPECT_EQ(readFile(zipPath), before);
 }
 
@@ -103,9 +103,9 @@ TEST(ZipWriterTest, ASourceThatIsNotWhatWasExpectedIsRefused) {
     const ExpectedContent wrongCrc{0x12345678, 31};
     const ExpectedContent wrongSize{0, 5};
     ZipWriter zip(zipPath);
-    ASSERT_EQ(zip.open(), 0);
-    EXPECT_EQ(zip.addFile(dir.file("new.bin"), "game.bin", &wrongCrc), kZipCrcError);
-    EXPECT_EQ(zip.addFile(dir.file("new.bin"), "game.bin", &wrongSize), kZipCrcError);
+    ASSERT_EQ(zip.open(), ZipStatus::Ok);
+    EXPECT_EQ(zip.addFile(dir.file("new.bin"), "game.bin", &wrongCrc), ZipStatus::CrcError);
+    EXPECT_EQ(zip.addFile(dir.file("new.bin"), "game.bin", &wrongSize), ZipStatus::CrcError);
     EXPECT_EQ(readFile(zipPath), before);
     EXPECT_EQ(folderNames(dir.path()), (Names{"mixed.zip", "new.bin"}));
 }
@@ -114,20 +114,20 @@ TEST(ZipWriterTest, OpenNeverTruncatesAFileThatIsNotAZip) {
     TempDir dir;
     testing::writeFile(dir.file("notes.zip"), "precious text, not a zip");
     ZipWriter zip(dir.file("notes.zip"));
-    EXPECT_EQ(zip.open(), kZipError);
+    EXPECT_EQ(zip.open(), ZipStatus::Error);
     testing::writeFile(dir.file("a.txt"), "a");
-    EXPECT_EQ(zip.addFile(dir.file("a.txt"), "a.txt"), kZipError);
+    EXPECT_EQ(zip.addFile(dir.file("a.txt"), "a.txt"), ZipStatus::Error);
     EXPECT_EQ(readFile(dir.file("notes.zip")), "precious text, not a zip");
 
     ZipWriter nowhere(dir.file("notes.zip/inside.zip"));
-    EXPECT_EQ(nowhere.open(), kZipError);
+    EXPECT_EQ(nowhere.open(), ZipStatus::Error);
 
     // A damaged archive is an error for the copy, never made anew.
     makeZip(dir.file("cut.zip"), testing::kMixedEntries);
     const std::string whole = readFile(dir.file("cut.zip"));
     testing::writeFile(dir.file("cut.zip"), whole.substr(0, whole.size() - 30));
     ZipWriter cut(dir.file("cut.zip"));
-    EXPECT_EQ(cut.addFile(dir.file("a.txt"), "a.txt"), kZipError);
+    EXPECT_EQ(cut.addFile(dir.file("a.txt"), "a.txt"), ZipStatus::Error);
     EXPECT_EQ(readFile(dir.file("cut.zip")), whole.substr(0, whole.size() - 30));
     EXPECT_EQ(folderNames(dir.path()), (Names{"a.txt", "cut.zip", "notes.zip"}));
 }
@@ -143,12 +143,12 @@ TEST(ZipWriterTest, AddingSurvivesAFailureAtEveryDiskCall) {
     testing::writeFile(dir.file("new.bin"), "replacement");
     auto add = [&](FileOps& ops) {
         ZipWriter zip(zipPath, ops);
-        int status = zip.open();
-        if (status == 0) status = zip.addFile(dir.file("new.bin"), "game.bin");
-        return status != 0 ? status : zip.close();
+        ZipStatus status = zip.open();
+        if (status == ZipStatus::Ok) status = zip.addFile(dir.file("new.bin"), "game.bin");
+        return status != ZipStatus::Ok ? status : zip.close();
     };
     testing::FailingFileOps counter;
-    ASSERT_EQ(add(counter), 0);
+    ASSERT_EQ(add(counter), ZipStatus::Ok);
     const std::string added = zipTool("raw '" + zipPath + "'");
     const int total = counter.calls();
     ASSERT_GT(total, 10);
@@ -156,9 +156,9 @@ TEST(ZipWriterTest, AddingSurvivesAFailureAtEveryDiskCall) {
     for (int n = 1; n <= total; ++n) {
         testing::writeFile(zipPath, original);
         testing::FailingFileOps ops(n);
-        const int status = add(ops);
+        const ZipStatus status = add(ops);
         EXPECT_EQ(folderNames(dir.file("set")), (Names{"mixed.zip"})) << "call " << n;
-        if (status == 0) {
+        if (status == ZipStatus::Ok) {
             EXPECT_EQ(zipTool("raw '" + zipPath + "'"), added) << "call " << n;
         } else {
             ++failures;
@@ -179,19 +179,19 @@ TEST(ZipWriterTest, FailedWritesAreReportedNotHidden) {
     testing::FailingFileOps counter;
     {
         ZipWriter zip(dir.file("count.zip"), counter);
-        ASSERT_EQ(zip.open(), 0);
-        ASSERT_EQ(zip.addFile(dir.file("noise.bin"), "noise.bin"), 0);
-        ASSERT_EQ(zip.close(), 0);
+        ASSERT_EQ(zip.open(), ZipStatus::Ok);
+        ASSERT_EQ(zip.addFile(dir.file("noise.bin"), "noise.bin"), ZipStatus::Ok);
+        ASSERT_EQ(zip.close(), ZipStatus::Ok);
     }
     const int total = counter.calls();
     for (int n = 1; n <= total; ++n) {
         const std::string zipPath = dir.file("run" + std::to_string(n) + ".zip");
         testing::FailingFileOps ops(n, ENOSPC);
         ZipWriter zip(zipPath, ops);
-        int status = zip.open();
-        if (status == 0) status = zip.addFile(dir.file("noise.bin"), "noise.bin");
-        const int closeStatus = zip.close();
-        if (status == 0 && closeStatus == 0) {
+        ZipStatus status = zip.open();
+        if (status == ZipStatus::Ok) status = zip.addFile(dir.file("noise.bin"), "noise.bin");
+        const ZipStatus closeStatus = zip.close();
+        if (status == ZipStatus::Ok && closeStatus == ZipStatus::Ok) {
             // Success must mean a sound archive holding the whole file.
             EXPECT_EQ(zipTool("read '" + zipPath + "' noise.bin"), testing::sha1Hex(data) + "\n") << "call " << n;
         }
@@ -202,9 +202,9 @@ TEST(ZipWriterTest, FailedWritesAreReportedNotHidden) {
     for (int n = 1; n <= total; ++n) {
         testing::FailingFileOps ops(n, ENOSPC);
         ZipWriter zip(dir.file("again.zip"), ops);
-        int status = zip.open();
-        if (status == 0) status = zip.addFile(dir.file("noise.bin"), "noise.bin");
-        if (zip.close() != 0 || status != 0) ++reported;
+        ZipStatus status = zip.open();
+        if (status == ZipStatus::Ok) status = zip.addFile(dir.file("noise.bin"), "noise.bin");
+        if (zip.close() != ZipStatus::Ok || status != ZipStatus::Ok) ++reported;
         std::remove(dir.file("again.zip").c_str());
     }
     EXPECT_GT(reported, 0);

@@ -137,7 +137,7 @@ std::string snapshot(Catalogue& db) {
     for (const std::string& s : db.getCompleteSystems()) out += "[" + s + " C]";
     for (const std::string& s : db.getIncompleteSystems()) out += "[" + s + " N]";
     db.forEachRow([&](const RomRow& r) {
-        out += r.system + "/" + r.game + "/" + r.romName + "=" + r.status + " ";
+        out += r.system + "/" + r.game + "/" + r.romName + "=" + romStatusLetter(r.status) + " ";
     });
     std::vector<RomMatch> found;
     db.findRom(found, "0000abcd", "100", "", "");

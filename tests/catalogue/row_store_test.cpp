@@ -60,9 +60,9 @@ TEST(Table, OpenCreatesAllFilesAndRowLayoutIsExact) {
     EXPECT_EQ(back.game, "H");
     EXPECT_EQ(back.crc, "0123abcd");
     EXPECT_EQ(back.author, "A");
-    EXPECT_EQ(t.writeStatus(33, 'Y'), StoreStatus::Ok);
+    EXPECT_EQ(t.writeStatus(33, RomStatus::Have), StoreStatus::Ok);
     ASSERT_EQ(t.readRecord(33, back), StoreStatus::Ok);
-    EXPECT_EQ(back.status, 'Y');
+    EXPECT_EQ(back.status, RomStatus::Have);
 }
 
 TEST(Table, OversizedFieldsAndRowsAreRefusedWithoutWriting) {
@@ -138,9 +138,9 @@ TEST(Table, RowsWaitingForTheirWriteReadAndChangeLikeWrittenOnes) {
         ASSERT_EQ(t.readRecord(offsets[static_cast<size_t>(i)], back), StoreStatus::Ok) << i;
         EXPECT_EQ(back.game, "game " + std::to_string(i));
     }
-    ASSERT_EQ(t.writeStatus(offsets[2999], 'Y'), StoreStatus::Ok);
+    ASSERT_EQ(t.writeStatus(offsets[2999], RomStatus::Have), StoreStatus::Ok);
     expected[offsets[2999]] = 'Y';
-    ASSERT_EQ(t.writeStatus(offsets[3], 'P'), StoreStatus::Ok);
+    ASSERT_EQ(t.writeStatus(offsets[3], RomStatus::Present), StoreStatus::Ok);
     expected[offsets[3]] = 'P';
     // A freed slot inside the waiting rows is reused in place.
     RomRow reused = numberedRow(2998);

@@ -75,6 +75,12 @@ TEST_F(AnalysisCommands, ScanFixAndRebuildPrintWhatTheyFoundAndDid) {
     EXPECT_EQ(out.substr(out.find(" - Rebuilding from 1 chosen file into ")), " - Rebuilding from 1 chosen file into " + home.file("roms") + "\n--\nRebuild complete.\nSummary of the rebuild:\n  Games completed: 0\n  ROMs added: 0\n"
                    "  Source files: 0 used, 1 unused\n  Steps failed: 0\n");
     EXPECT_FALSE(pathExists(sys() + "/B.zip"));
+    // A listed file that is not there is named as such, not as a bad zip.
+    run("rebuild --files " + home.file("src/gone.bin") + " " + home.file("src/gone.zip") + " 2>/dev/null", out);
+    EXPECT_NE(out.find("Error in zip " + home.file("src/gone.bin") + ": -200 (file not found)\n"), std::string::npos)
+        << out;
+    EXPECT_NE(out.find("Error in zip " + home.file("src/gone.zip") + ": -200 (file not found)\n"), std::string::npos)
+        << out;
     // Without a terminal, "ask" builds every listed match.
     ASSERT_EQ(run("rebuild " + home.file("src") + " </dev/null 2>/dev/null", out), 0);
     EXPECT_TRUE(isRegularFile(sys() + "/B.zip"));
@@ -95,10 +101,9 @@ TEST_F(AnalysisCommands, DemoRunsEveryStepInAFreshFolder) {
     TempDir demoHome;
     std::string out;
     ASSERT_EQ(runCapture(testing::programCommand(demoHome.path(), "demo 2>&1"), out), 0) << out;
-    for (const char* expected :
-         {"=== 1. Import the DAT file ===", "bravo.bin rebuilt to Demo Console/Bravo/bravo.bin",
-          "Error in zip Golf.zip: ", "readme.txt cannot be identified.", "Romset Demo Console has been fixed.",
-          "Rebuild complete.", "Foxtrot  complete"}) {
+    for (const char* expected : {"=== 1. Import the DAT file ===", "bravo.bin rebuilt to Demo Console/Bravo/bravo.bin",
+                                 "Error in zip Golf.zip: -102 (not a zip archive)", "readme.txt cannot be identified.",
+                                 "Romset Demo Console has been fixed.", "Rebuild complete.", "Foxtrot  complete"}) {
         EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
     }
 }

@@ -94,7 +94,8 @@ protected:
         for (const std::string& s : db.getIncompleteSystems()) out[s] = "N ";
         size_t rows = 0;
         db.forEachRow([&](const RomRow& r) {
-            out[r.system] += r.game + "/" + r.romName + "/" + r.crc + "/" + r.size + "/" + r.version + "=" + r.status + " ";
+            out[r.system] += r.game + "/" + r.romName + "/" + r.crc + "/" + r.size + "/" + r.version + "=" +
+                             romStatusLetter(r.status) + " ";
             ++rows;
         });
         if (db.getCount(1) != std::to_string(rows)) out["(count)"] = db.getCount(1) + " CRC entries for " + std::to_string(rows);

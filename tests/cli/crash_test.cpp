@@ -35,7 +35,7 @@ std::string crcOfText(const std::string& s) {
 
 bool sound(const std::string& path) {
     const ZipListing info(path);
-    return info.listStatus() == 0 && zipTestPassed(info.testZip());
+    return info.listStatus() == ZipStatus::Ok && zipTestPassed(info.testZip());
 }
 
 // Entries of sound archives and every other file whole, below `root`.

@@ -77,7 +77,8 @@ TEST(AnalysisText, StampsAndBackupNamesUseTheDocumentedPatterns) {
     if (old) ::setenv("TZ", saved.c_str(), 1);
     else ::unsetenv("TZ");
     ::tzset();
-    EXPECT_EQ(analysis_text::errorInZip("bad.zip", -103), "Error in zip bad.zip: -103");
+    EXPECT_EQ(analysis_text::errorInZip("bad.zip", ZipStatus::BadZipFile),
+              "Error in zip bad.zip: -103 (damaged zip archive)");
 }
 
 TEST(FolderListing, PlainFilesSortedWithoutHiddenOrFolders) {
@@ -108,16 +109,16 @@ TEST(FileCollectionLoad, LooseFilesAreNamedByTheirBareNameWhateverTheFolder) {
     // A folder whose name holds ".zip" does not make its files archives.
     writeFile(dir.file("old.zip.d/rom.bin"), "hello");
     ContainerFiles c(dir.file("old.zip.d/rom.bin"));
-    ASSERT_EQ(loadCollection(c, {}), 0);
+    ASSERT_EQ(loadCollection(c, {}), ZipStatus::Ok);
     ASSERT_EQ(c.files.size(), 1u);
     EXPECT_FALSE(c.isZip);
     EXPECT_EQ(c.files[0].name, "rom.bin");
     EXPECT_EQ(c.files[0].size, "5");
     EXPECT_EQ(c.files[0].crc, "3610a686");
     ContainerFiles gone(dir.file("nothing.bin"));
-    const int status = loadCollection(gone, {});
-    EXPECT_EQ(status, kZipFileUnreadable);
-    EXPECT_EQ(analysis_text::errorInZip("nothing.bin", status), "Error in zip nothing.bin: -200");
+    const ZipStatus status = loadCollection(gone, {});
+    EXPECT_EQ(status, ZipStatus::FileNotFound);
+    EXPECT_EQ(analysis_text::errorInZip("nothing.bin", status), "Error in zip nothing.bin: -200 (file not found)");
     EXPECT_TRUE(gone.files.empty());
 }
 

@@ -32,7 +32,7 @@ std::string fileCrc(const std::string& content) {
 
 bool archiveIsSound(const std::string& path) {
     const ZipListing info(path, systemFileOps());
-    return info.listStatus() == 0 && zipTestPassed(info.testZip());
+    return info.listStatus() == ZipStatus::Ok && zipTestPassed(info.testZip());
 }
 
 // Every entry of every sound archive and every other file (a damaged archive

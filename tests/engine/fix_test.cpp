@@ -32,7 +32,7 @@ TEST_F(FixTest, RepairsMisplacedRomsAndBacksUpEverythingUnwanted) {
     // The unreadable archive goes aside before anything is written.
     EXPECT_EQ(transcript(), (Lines{
                                 fixing("Sys"),
-                                "Error in zip bad.zip: -102",
+                                "Error in zip bad.zip: -102 (not a zip archive)",
                                 "[bad.zip]",
                                 "  bad.zip corrupt: it has been deleted",
                                 "[A.zip]",
@@ -109,7 +109,7 @@ TEST_F(FixTest, BackupFolderThatCannotBeMadeLosesNothingAndSaysSo) {
     writeFile(f() + "/note.txt", "keep me");
     ASSERT_TRUE(run(fix()));
     EXPECT_EQ(transcript(),
-              (Lines{fixing("Sys"), "Error in zip bad.zip: -102", "[bad.zip]",
+              (Lines{fixing("Sys"), "Error in zip bad.zip: -102 (not a zip archive)", "[bad.zip]",
                      "  bad.zip corrupt: it could not be moved to the backup folder (Not a directory)", "[A.zip]",
                      "  junk.bin cannot be identified.",
                      "  junk.bin could not be moved to the backup folder (Not a directory); it was left where it is",

@@ -22,14 +22,14 @@ TEST(OrderedLoader, HandsItemsBackInOrderWithBoundedLookAhead) {
             }
             // Uneven work so that later items often finish first.
             if (i % 7 == 0) std::this_thread::sleep_for(std::chrono::microseconds(300));
-            out.status = static_cast<int>(i) * 3;
+            out.status = static_cast<ZipStatus>(static_cast<int>(i) * 3);
         },
         4, kWindow);
     LoadedItem item;
     size_t expected = 0;
     while (loader.next(item)) {
         ASSERT_EQ(item.index, expected);
-        ASSERT_EQ(item.status, static_cast<int>(expected) * 3);
+        ASSERT_EQ(item.status, static_cast<ZipStatus>(static_cast<int>(expected) * 3));
         consumed = ++expected;
     }
     EXPECT_EQ(expected, kCount);

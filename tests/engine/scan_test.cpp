@@ -28,7 +28,7 @@ TEST_F(ScanTest, ReportsEveryKindOfFindingAndSetsStatuses) {
     ASSERT_TRUE(run(scan()));
     EXPECT_EQ(transcript(), (Lines{
                                 scanning("Sys"),
-                                "Error in zip bad.zip: -102",
+                                "Error in zip bad.zip: -102 (not a zip archive)",
                                 "[A.zip]",
                                 "  junk.bin cannot be identified.",
                                 "  junk.bin should be deleted.",

@@ -25,7 +25,7 @@ TEST(ParenthesisedDat, StoresOneRowWithItsTextForms) {
     EXPECT_EQ(rows[0].romName, "a.bin");
     EXPECT_EQ(rows[0].size, "1024");
     EXPECT_EQ(rows[0].crc, "abcdef12");
-    EXPECT_EQ(rows[0].status, 'N');
+    EXPECT_EQ(rows[0].status, RomStatus::Missing);
     EXPECT_TRUE(rows[0].md5.empty() && rows[0].sha1.empty() && rows[0].cloneOf.empty() && rows[0].romOf.empty());
     EXPECT_FALSE(f.scratchFilesLeft());
     EXPECT_EQ(result.refresh, JobResult::Refresh::SystemsAndGames);

@@ -86,7 +86,7 @@ TEST(MultiZipper, EngineZipsOneArchivePerStemAndUnpacksNextToTheArchive) {
               0);
     ZipWorkList list;
     for (const char* p : {"x.bin", "x.dat", "gone.bin", "in.zip/loose.bin", "pack/arch.zip"}) list.add(dir.file(p));
-    std::vector<std::pair<std::string, int>> results;
+    std::vector<std::pair<std::string, ZipStatus>> results;
     std::vector<bool> startStates;
     {
         MultiZipper engine(list, {[&](bool enabled) { startStates.push_back(enabled); },
@@ -98,11 +98,11 @@ TEST(MultiZipper, EngineZipsOneArchivePerStemAndUnpacksNextToTheArchive) {
     EXPECT_EQ(list.count(), 0u);
     EXPECT_EQ(startStates, (std::vector<bool>{false, true}));
     ASSERT_EQ(results.size(), 5u);
-    EXPECT_EQ(results[0].second, 0);
-    EXPECT_EQ(results[1].second, 0);
-    EXPECT_NE(results[2].second, 0);  // vanished before its turn
-    EXPECT_NE(results[3].second, 0);  // taken for an archive, cannot be opened
-    EXPECT_EQ(results[4].second, 0);
+    EXPECT_EQ(results[0].second, ZipStatus::Ok);
+    EXPECT_EQ(results[1].second, ZipStatus::Ok);
+    EXPECT_NE(results[2].second, ZipStatus::Ok);  // vanished before its turn
+    EXPECT_NE(results[3].second, ZipStatus::Ok);  // taken for an archive, cannot be opened
+    EXPECT_EQ(results[4].second, ZipStatus::Ok);
 
     EXPECT_EQ(entryNames(dir.file("x.zip")), (std::vector<std::string>{"x.bin", "x.dat"}));
     EXPECT_EQ(readFile(dir.file("x.bin")), "binary");  // sources stay
@@ -127,14 +127,14 @@ TEST(MultiZipper, RunWhereTheNamesAlreadyExistLosesNothing) {
     addFolderToUnzip(dir.path(), list);
     list.add(dir.file("c.bin"));
     addFolderToUnzip(dir.path(), list);  // unpacking twice never overwrites either
-    std::vector<int> results;
+    std::vector<ZipStatus> results;
     {
         MultiZipper engine(list,
                           {nullptr, [&](const std::string&, const ZipperResult& r) { results.push_back(r.status); }});
         engine.wait();
     }
     EXPECT_EQ(results.size(), 5u);
-    EXPECT_NE(results[2], 0);  // c.bin: its archive cannot be opened
+    EXPECT_NE(results[2], ZipStatus::Ok);  // c.bin: its archive cannot be opened
     EXPECT_EQ(readFile(dir.file("a.bin")), "the user's a.bin");
     EXPECT_EQ(readFile(dir.file("b (1).bin")), "the user's b (1).bin");
     EXPECT_EQ(readFile(dir.file("c.zip")), "a text file that only looks like an archive");
@@ -259,12 +259,13 @@ TEST(MultiZipper, UnzipGoesOnPastEntriesItCannotWriteAndNamesEachOne) {
     EXPECT_EQ(readFile(dir.file("dup (1).bin")), "two");
     EXPECT_FALSE(pathExists(dir.file("full.bin")));
     EXPECT_FALSE(pathExists(dir.file("bad.bin")));
-    EXPECT_NE(result.status, 0);
+    EXPECT_NE(result.status, ZipStatus::Ok);
     ASSERT_EQ(result.failures.size(), 3u);
     EXPECT_EQ(result.failures[0], "The entry \"full.bin\" of " + archive + " was not unpacked: cannot create a file in " +
                                       dir.path() + ": No space left on device.");
     EXPECT_EQ(result.failures[1],
-              "The entry \"bad.bin\" of " + archive + " was not unpacked: its data cannot be read (CRC mismatch).");
+              "The entry \"bad.bin\" of " + archive +
+                  " was not unpacked: its data cannot be read (an entry's data does not match its CRC).");
     EXPECT_EQ(result.failures[2],
               "The entry \"sub/..\" of " + archive + " was not unpacked: its name cannot be a file name.");
     // Nothing half-written is left behind.
