@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/ui_dialogs.h"
+
 namespace quorvane {
 
 namespace {
@@ -91,7 +93,12 @@ void PreferencesDialog::save() {
     for (size_t i = 0; i < std::size(kFields); ++i) *values[i] = edit(kFields[i].objectName)->text().toStdString();
     v.useMD5 = md5_->isChecked();
     v.useSHA1 = sha1_->isChecked();
-    savePreferences(v, settings_);
+    if (!savePreferences(v, settings_))
+        uiDialogs().information(this, QStringLiteral("Cannot write the settings file ") +
+                                          QString::fromStdString(settings_.settingsPath) +
+                                          QStringLiteral(": the preferences hold until the program ends."));
+    // The open category's folder too: the next job must not work in the old one.
+    settings_.categoryDir = chooseCategoryDir(settings_);
     close();
 }
 

@@ -18,6 +18,7 @@
 #include "ui/export_formats_window.h"
 #include "ui/games_window.h"
 #include "ui/main_window.h"
+#include "ui/preferences_dialog.h"
 #include "ui/rom_identifier_window.h"
 #include "ui/stats_window.h"
 #include "ui/systems_window.h"
@@ -80,6 +81,47 @@ TEST_F(ToolWindowsTest, ScanFromTheMainWindowEndsWithItsMessageAndRefillsGames) 
     EXPECT_EQ(main.gamesWindow().windowTitle(), QStringLiteral("Sys (1): 2 games total"));
     main.showGamesView(GamesView::Available);
     EXPECT_EQ(main.gamesWindow().list()->count(), 1);
+}
+
+// The collection moved, and its new folder saved in the preferences: the
+// next scan reads the new folder, without waiting for a category switch.
+TEST_F(ToolWindowsTest, FolderSavedInPreferencesIsTheOneTheNextScanReads) {
+    makeCollection();
+    const std::string oldFolder = settings.tosecdir;
+    const std::string newFolder = home.file("moved/Tosec");
+    ASSERT_EQ(testing::runShell("mkdir -p " + home.file("moved") + " && mv " + resolveBaseDir(settings, oldFolder) +
+                                " " + newFolder),
+              0);
+    MainWindow main(settings);
+    PreferencesDialog& prefs = main.preferencesWindow();
+    prefs.show();
+    prefs.edit("tosecFolderEdit")->setText(QString::fromStdString(newFolder));
+    prefs.save();
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(QStringLiteral(" | ")).toStdString();
+
+    main.refreshSystems();
+    main.systemsWindow().list()->item(0)->setSelected(true);
+    main.actions().scanSelected->trigger();
+    waitForJob(main.jobs());
+    main.showGamesView(GamesView::Available);
+    EXPECT_EQ(main.gamesWindow().list()->count(), 1);
+    EXPECT_FALSE(pathExists(resolveBaseDir(settings, oldFolder))) << "the scan made the old folder again";
+}
+
+// The settings file cannot be written (its folder is a file): the person
+// is told, and the values still hold for this run.
+TEST_F(ToolWindowsTest, PreferencesThatCannotBeWrittenAreNamedAndStillApplied) {
+    testing::writeFile(home.file("blocker"), "a file, not a folder");
+    settings.settingsPath = home.file("blocker/quorvane.INI");
+    MainWindow main(settings);
+    PreferencesDialog& prefs = main.preferencesWindow();
+    prefs.show();
+    prefs.edit("tosecFolderEdit")->setText(QString::fromStdString(home.file("elsewhere")));
+    prefs.save();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.shown[0].startsWith(QStringLiteral("info: Cannot write the settings file ")))
+        << dialogs.shown[0].toStdString();
+    EXPECT_EQ(settings.categoryDir, home.file("elsewhere"));
 }
 
 TEST_F(ToolWindowsTest, MissHaveListsOfTheSelectedSystemAreWrittenByAJob) {
