@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -45,7 +46,6 @@ QString withoutAccelerator(const char* caption) { return QString::fromUtf8(capti
 }  // namespace
 
 MainWindow::MainWindow(Settings& settings, QWidget* parent) : QWidget(parent), settings_(settings) {
-    setWindowTitle(QStringLiteral("Quorvane"));
     setWindowIcon(programIcon());
     progress_ = new ProgressDialog(this);
     gameRoms_ = new GameRomsWindow(this);
@@ -83,6 +83,7 @@ MainWindow::MainWindow(Settings& settings, QWidget* parent) : QWidget(parent), s
     if (settings_.initMax) setWindowState(Qt::WindowMaximized);
     ensureDatabasesFolder(settings_);
     openDatabase();
+    showCurrentCategory();
     // Creates the import's scratch database files when they are missing.
     Catalogue(settings_.scratchDatabasePath()).getSystems();
     resize(900, 10);
@@ -197,10 +198,13 @@ void MainWindow::buildActions() {
     a.rebuildAll =
         newAction(this, "&Rebuild all", "Rebuild to current DB (all systems)", this, &MainWindow::rebuildAll);
     const char* categoryCaptions[] = {"&Tosec", "&Good", "&Arcade", "A&rcade Unemulated", "&Miscellaneous", "C&ustom"};
+    auto* categoryGroup = new QActionGroup(this);
     for (size_t i = 0; i < kCategories.size(); ++i) {
         const Category& c = kCategories[i];
         const std::string hint = "Set current DB: " + std::string(c.displayName);
         a.categories[i] = newAction(this, categoryCaptions[i], hint.c_str(), this, [this, &c] { switchCategory(c); });
+        a.categories[i]->setCheckable(true);
+        categoryGroup->addAction(a.categories[i]);
     }
     a.deleteDatabase =
         newAction(this, "Delete/&Initialize DB", "Delete selected DB", this, &MainWindow::deleteDatabase);
@@ -381,9 +385,20 @@ void MainWindow::showGamesView(GamesView view) {
 void MainWindow::switchCategory(const Category& category) {
     settings_.selectCategory(category);
     openDatabase();
+    showCurrentCategory();
+    // The games and ROMs shown were the other category's.
     currentRomset_.reset();
+    games_->clearGames();
     gameRoms_->clearGame();
     refreshSystems();
+}
+
+void MainWindow::showCurrentCategory() {
+    const Category* current = categoryByDatabaseName(settings_.currentdb);
+    const QString name = current ? QString::fromUtf8(current->displayName.data(), current->displayName.size())
+                                 : QString::fromStdString(settings_.currentdb);
+    setWindowTitle(QStringLiteral("Quorvane \u2014 ") + name);
+    for (size_t i = 0; i < kCategories.size(); ++i) actions_.categories[i]->setChecked(&kCategories[i] == current);
 }
 
 void MainWindow::deleteDatabase() {

@@ -134,6 +134,8 @@ private:
     void releaseArrangementIf(bool pulledAway);
     void lockHeight();
     void openDatabase();
+    // The category in the caption ("Quorvane — Tosec") and checked in the menu.
+    void showCurrentCategory();
     // The current category's catalogue and its jobs, opened anew.
     void openJobs();
 

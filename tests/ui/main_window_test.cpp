@@ -166,6 +166,38 @@ TEST_F(MainWindowTest, CategorySwitchReloadsSystems) {
     EXPECT_EQ(main.systemsWindow().windowTitle(), QStringLiteral("Total sets: 0"));
 }
 
+QStringList checkedCategories(const MainWindow& main) {
+    QStringList out;
+    for (QAction* a : main.actions().categories)
+        if (a->isChecked()) out << a->iconText();
+    return out;
+}
+
+TEST_F(MainWindowTest, CurrentCategoryIsInTheCaptionAndCheckedInTheMenu) {
+    fill("roms");
+    settings.selectCategory(*categoryByDatabaseName("romsArcadeUnemu"));
+    MainWindow main(settings);
+    EXPECT_EQ(main.windowTitle(), QString::fromUtf8("Quorvane \u2014 Arcade Unemulated"));
+    EXPECT_EQ(checkedCategories(main), QStringList{"Arcade Unemulated"});
+
+    main.actions().categories[0]->trigger();
+    EXPECT_EQ(main.windowTitle(), QString::fromUtf8("Quorvane \u2014 Tosec"));
+    EXPECT_EQ(checkedCategories(main), QStringList{"Tosec"});
+
+    // What the games and ROMs windows showed belonged to the other category.
+    main.showSystemGames("Sys");
+    emit main.gamesWindow().gameClicked(0);
+    ASSERT_EQ(main.gameRomsWindow().list()->topLevelItemCount(), 1);
+    main.actions().categories[5]->trigger();
+    EXPECT_EQ(main.windowTitle(), QString::fromUtf8("Quorvane \u2014 Custom"));
+    EXPECT_EQ(checkedCategories(main), QStringList{"Custom"});
+    EXPECT_EQ(main.gamesWindow().list()->count(), 0);
+    EXPECT_TRUE(main.gamesWindow().windowTitle().isEmpty());
+    EXPECT_EQ(main.gameRomsWindow().list()->topLevelItemCount(), 0);
+    EXPECT_EQ(main.gameRomsWindow().windowTitle(), QStringLiteral("Roms for:"));
+    EXPECT_FALSE(main.currentRomset().has_value());
+}
+
 TEST_F(MainWindowTest, DeclinedDatabaseActionsStillEmptyTheLists) {
     fill("roms");
     MainWindow main(settings);
