@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QListWidget>
+#include <QRegularExpression>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -19,6 +20,7 @@
 #include "ui/systems_window.h"
 #include "ui/tool_windows.h"
 #include "ui/zip_folder_picker.h"
+#include "ui/zip_queue_window.h"
 
 namespace quorvane {
 namespace {
@@ -196,6 +198,27 @@ TEST_F(MainWindowTest, CurrentCategoryIsInTheCaptionAndCheckedInTheMenu) {
     EXPECT_EQ(main.gameRomsWindow().list()->topLevelItemCount(), 0);
     EXPECT_EQ(main.gameRomsWindow().windowTitle(), QStringLiteral("Roms for:"));
     EXPECT_FALSE(main.currentRomset().has_value());
+}
+
+// Every window's caption is words a person reads, not a class or object
+// name ("FileZipper", "ScanWindow", "FormDupeList").
+TEST_F(MainWindowTest, EveryWindowIsCaptionedForPeople) {
+    fill("roms");
+    MainWindow main(settings);
+    main.refreshSystems();
+    const QRegularExpression internalName(QStringLiteral("^([A-Z][a-z0-9]+){2,}$|^[a-z]+[A-Z]\\w*$"));
+    int windows = 0;
+    for (QWidget* w : main.findChildren<QWidget*>()) {
+        if (!w->isWindow() || w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip) continue;
+        ++windows;
+        const QString title = w->windowTitle();
+        EXPECT_FALSE(title.isEmpty()) << w->metaObject()->className();
+        EXPECT_FALSE(internalName.match(title).hasMatch())
+            << w->metaObject()->className() << ": " << title.toStdString();
+    }
+    EXPECT_GE(windows, 14);
+    EXPECT_EQ(main.toolWindows().fileZipper().windowTitle(), QStringLiteral("Multi-zipper"));
+    EXPECT_EQ(main.toolWindows().zipScan().windowTitle(), QStringLiteral("Zip queue"));
 }
 
 TEST_F(MainWindowTest, DeclinedDatabaseActionsStillEmptyTheLists) {
