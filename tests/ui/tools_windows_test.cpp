@@ -169,6 +169,43 @@ TEST_F(ToolWindowsTest, IdentifierListsDroppedArchiveHits) {
     EXPECT_EQ(grid->columnCount(), 0);
 }
 
+// Files added with "Add files..." are identified like dropped ones; the
+// window names those that matched nothing until the list is cleared.
+TEST_F(ToolWindowsTest, IdentifierAddsChosenFilesAndNamesTheUnmatched) {
+    makeCollection();
+    MainWindow main(settings);
+    RomIdentifierWindow& identifier = main.toolWindows().identifier();
+    identifier.open();
+    QPushButton* add = identifier.findChild<QPushButton*>(QStringLiteral("addFilesButton"));
+    ASSERT_NE(add, nullptr);
+    EXPECT_EQ(add->text(), QStringLiteral("Add files..."));
+    EXPECT_FALSE(identifier.unmatchedLabel()->isVisible());
+
+    testing::writeFile(home.file("other.bin"), "no ROM of ours");
+    ASSERT_EQ(testing::runShell("cd " + home.path() + " && zip -qj unknown.zip other.bin"), 0);
+    const QString good = QString::fromStdString(resolveSystemFolder(settings, "Sys") + "/good.zip");
+    const QString unknown = QString::fromStdString(home.file("unknown.zip"));
+    const QString absent = QString::fromStdString(home.file("absent.zip"));
+    dialogs.files = {{unknown, good, absent}, {}};
+    add->click();
+    waitForJob(main.jobs());
+    EXPECT_EQ(dialogs.shown.first(), QStringLiteral("openFileNames: Add files"));
+    ASSERT_EQ(identifier.grid()->rowCount(), 1);
+    EXPECT_EQ(identifier.grid()->item(0, 1)->text(), QStringLiteral("good.zip"));
+    EXPECT_TRUE(identifier.unmatchedLabel()->isVisible());
+    EXPECT_EQ(identifier.unmatchedLabel()->text(), QStringLiteral("No match: unknown.zip, absent.zip"));
+
+    add->click();  // cancelled: nothing changes
+    EXPECT_FALSE(main.jobs().busy());
+    EXPECT_EQ(identifier.grid()->rowCount(), 1);
+
+    ASSERT_TRUE(identifier.identify({home.file("other.bin")}));  // a drop adds to the list
+    waitForJob(main.jobs());
+    EXPECT_EQ(identifier.unmatchedLabel()->text(), QStringLiteral("No match: unknown.zip, absent.zip, other.bin"));
+    identifier.clearList();
+    EXPECT_FALSE(identifier.unmatchedLabel()->isVisible());
+}
+
 TEST_F(ToolWindowsTest, FormatSavedTwiceIsRegisteredOnceAndStatsFill) {
     MainWindow main(settings);
     ExportFormatsWindow& formats = main.toolWindows().formats();
