@@ -28,6 +28,7 @@
 #include "ui/preferences_dialog.h"
 #include "ui/progress_dialog.h"
 #include "ui/rom_identifier_window.h"
+#include "ui/satellite_window.h"
 #include "ui/stats_window.h"
 #include "ui/status_icons.h"
 #include "ui/systems_window.h"
@@ -72,15 +73,12 @@ MainWindow::MainWindow(Settings& settings, QWidget* parent) : QWidget(parent), s
         gameRoms_->showGame(currentRomset_->games[static_cast<size_t>(index)]);
     });
     connect(systems_, &SatelliteWindow::movedByUser, this,
-            [this] { releaseArrangementIf(systemsWindowPulledAway(systems_->frameGeometry(), frameGeometry())); });
+            [this] { releaseArrangementIf(systemsWindowPulledAway(frameOf(*systems_), frameOf(*this))); });
     connect(games_, &SatelliteWindow::movedByUser, this,
-            [this] { releaseArrangementIf(gamesWindowPulledAway(games_->frameGeometry(), frameGeometry())); });
-    connect(messages_, &SatelliteWindow::movedByUser, this, [this] {
-        releaseArrangementIf(messagesWindowPulledAway(messages_->frameGeometry(), games_->frameGeometry()));
-    });
+            [this] { releaseArrangementIf(gamesWindowPulledAway(frameOf(*games_), frameOf(*this))); });
+    connect(messages_, &SatelliteWindow::movedByUser, this,
+            [this] { releaseArrangementIf(messagesWindowPulledAway(frameOf(*messages_), frameOf(*games_))); });
 
-    move(static_cast<int>(settings_.left), static_cast<int>(settings_.top));
-    if (settings_.initMax) setWindowState(Qt::WindowMaximized);
     ensureDatabasesFolder(settings_);
     openDatabase();
     showCurrentCategory();
@@ -88,12 +86,21 @@ MainWindow::MainWindow(Settings& settings, QWidget* parent) : QWidget(parent), s
     Catalogue(settings_.scratchDatabasePath()).getSystems();
     resize(900, 10);
     lockHeight();
+    // "Top" and "Left" are the client area's corner, saved and restored
+    // alike: the frame's corner, known only once the window manager has
+    // framed the window, would come back one title bar higher.
+    setGeometry(QRect(QPoint(static_cast<int>(settings_.left), static_cast<int>(settings_.top)), size()));
+    if (settings_.initMax) setWindowState(Qt::WindowMaximized);
+    // Placed before they are first shown, the window manager leaves the
+    // satellites where they are put.
+    arrangeWindows();
 }
 
 MainWindow::~MainWindow() {
     if (db_) db_->wait();
-    settings_.top = y();
-    settings_.left = x();
+    const QRect client = isMaximized() ? normalGeometry() : geometry();
+    settings_.top = client.y();
+    settings_.left = client.x();
     settings_.initMax = isMaximized();
     saveWindowSettings(settings_);
 }
@@ -479,11 +486,16 @@ void MainWindow::askDuplicates(const std::string& fileName, const std::string& a
 }
 
 void MainWindow::arrangeWindows() {
-    const Arrangement a = arrangeAround(frameGeometry(), systems_->frameGeometry(), messages_->frameGeometry());
+    arranged_ = true;
+    // While the window manager reframes the main window its frame is no
+    // place to go by; the move that ends it arranges again.
+    const QMargins decoration = windowDecoration(*this);
+    if (!isSettledDecoration(decoration)) return;
+    arrangedWith_ = decoration;
+    const Arrangement a = arrangeAround(frameOf(*this), frameOf(*systems_), frameOf(*messages_));
     systems_->placeFrame(a.systems);
     games_->placeFrame(a.games);
     messages_->placeFrame(a.messages);
-    arranged_ = true;
 }
 
 void MainWindow::followMainWindow() {
@@ -494,6 +506,22 @@ void MainWindow::releaseArrangementIf(bool pulledAway) {
     if (arranged_ && pulledAway) arranged_ = false;
 }
 
+bool MainWindow::event(QEvent* event) {
+    // The window manager's frame comes without an event of its own: once it
+    // is known, the satellites go below it.
+    if (event->type() == QEvent::Show)
+        watchForFrame(*this, [this] {
+            followFrame();
+            return windowDecoration(*this) != QMargins() && isSettledDecoration(windowDecoration(*this));
+        });
+    if (event->type() == QEvent::UpdateRequest) followFrame();
+    return QWidget::event(event);
+}
+
+void MainWindow::followFrame() {
+    if (arranged_ && windowDecoration(*this) != arrangedWith_) arrangeWindows();
+}
+
 void MainWindow::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     followMainWindow();
@@ -502,6 +530,7 @@ void MainWindow::moveEvent(QMoveEvent* event) {
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (!lockingHeight_ && height() != sizeHint().height()) lockHeight();
+    followMainWindow();
 }
 
 void MainWindow::changeEvent(QEvent* event) {
