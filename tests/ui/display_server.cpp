@@ -1,5 +1,6 @@
 #include "display_server.h"
 
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <chrono>
@@ -15,6 +16,9 @@ namespace {
 bool onPath(const std::string& program) {
     return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
 }
+
+// In a child: end with the test, even when the test is killed.
+void endWithParent() { ::prctl(PR_SET_PDEATHSIG, SIGTERM); }
 
 void end(pid_t pid) {
     if (pid <= 0) return;
@@ -38,6 +42,7 @@ bool DisplayServer::start() {
     if (::pipe(pipeFds) != 0) return false;
     server_ = ::fork();
     if (server_ == 0) {
+        endWithParent();
         ::close(pipeFds[0]);
         const std::string fd = std::to_string(pipeFds[1]);
         ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
@@ -57,6 +62,7 @@ bool DisplayServer::start() {
     std::filesystem::remove(readyFile_);
     manager_ = ::fork();
     if (manager_ == 0) {
+        endWithParent();
         ::setenv("DISPLAY", display_.c_str(), 1);
         const std::string startup = "touch " + readyFile_;
         ::execlp("openbox", "openbox", "--sm-disable", "--startup", startup.c_str(), static_cast<char*>(nullptr));
