@@ -12,6 +12,9 @@ QV_PACKAGES=(
 )
 # The desktop program; built when these are present.
 QV_GUI_PACKAGES=(qt6-base-dev libgl-dev)
+# The desktop tests that need a real display and window manager, and
+# scripts/screenshots.
+QV_DISPLAY_PACKAGES=(xvfb xauth openbox)
 # `make tidy` only.
 QV_TIDY_PACKAGES=(clang-tidy)
 
@@ -49,6 +52,7 @@ qv_install() {
 qv_install_all() {
   qv_install "${QV_PACKAGES[@]}"
   qv_install "${QV_GUI_PACKAGES[@]}"
+  qv_install "${QV_DISPLAY_PACKAGES[@]}"
 }
 
 qv_jobs() { nproc 2>/dev/null || echo 2; }

@@ -60,6 +60,8 @@ void addFixCommand(CLI::App& app, CliContext& ctx);
 void addRebuildCommand(CLI::App& app, CliContext& ctx);
 void addDemoCommand(CLI::App& app, CliContext& ctx);
 
-int runCli(int argc, char** argv);
+// `withoutCommand` runs when only global options were given (the desktop
+// program, when built in); without it such a run prints the help.
+int runCli(int argc, char** argv, const std::function<int(const CliContext&)>& withoutCommand = {});
 
 }  // namespace quorvane

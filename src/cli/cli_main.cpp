@@ -35,7 +35,7 @@ std::unique_ptr<CatalogueJobs> CliContext::openDatabase(const Settings& settings
     return std::make_unique<CatalogueJobs>(settings.currentDatabasePath());
 }
 
-int runCli(int argc, char** argv) {
+int runCli(int argc, char** argv, const std::function<int(const CliContext&)>& withoutCommand) {
     CLI::App app{"Quorvane: keeps ROM-set collections complete and correct.", "quorvane"};
     app.require_subcommand(0, 1);
     app.set_version_flag("--version", std::string(kProgramName) + " " + kVersion);
@@ -58,6 +58,7 @@ int runCli(int argc, char** argv) {
         const int code = app.exit(e);
         return code == 0 ? kExitOk : kExitUsage;
     }
+    if (!ctx.action && withoutCommand) return withoutCommand(ctx);
     if (!ctx.action) {
         std::fputs(app.help().c_str(), stdout);
         return kExitOk;

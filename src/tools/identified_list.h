@@ -14,6 +14,10 @@ namespace quorvane {
 // The file name part of a hit's archive path, as the grid's first text column.
 std::string identifiedFileName(const RomMatch& hit);
 
+// The inputs of one identification that no hit was found in (those that
+// could not be read among them), in input order, each once.
+std::vector<std::string> unmatchedInputs(const std::vector<std::string>& inputs, const std::vector<RomMatch>& hits);
+
 // The identifier's lines, in the order found; they accumulate until cleared.
 class IdentifiedList {
 public:

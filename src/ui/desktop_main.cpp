@@ -2,21 +2,54 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 
-#include "core/program_folders.h"
-#include "core/settings.h"
 #include "ui/main_window.h"
-#include "ui/splash_screen.h"
 #include "ui/screenshot_tour.h"
+#include "ui/splash_screen.h"
 
 namespace quorvane {
 
-int runDesktop(int argc, char** argv) {
+namespace {
+
+constexpr int kNoDisplayStatus = 1;
+
+[[noreturn]] void noDisplay() {
+    std::fprintf(stderr, "%s\n", kNoDisplayText);
+    std::fflush(stderr);
+    // Qt is half set up here: leave without running its destructors.
+    std::_Exit(kNoDisplayStatus);
+}
+
+// Qt chooses xcb or wayland from these; QT_QPA_PLATFORM names any other.
+bool displayNamed() {
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// A named display that cannot be reached ends in a fatal message while the
+// application is made; that one becomes the same refusal.
+QtMessageHandler previousHandler = nullptr;
+void platformStartHandler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg) noDisplay();
+    if (previousHandler) previousHandler(type, context, text);
+}
+
+}  // namespace
+
+int runDesktop(const char* programPath, Settings& settings) {
+    if (!displayNamed()) {
+        std::fprintf(stderr, "%s\n", kNoDisplayText);
+        return kNoDisplayStatus;
+    }
+    // Qt's own options (-platform, -style) are not ours to pass on: ours are
+    // parsed already.
+    int argc = 1;
+    char* argv[] = {const_cast<char*>(programPath), nullptr};
+    previousHandler = qInstallMessageHandler(platformStartHandler);
     QApplication app(argc, argv);
+    qInstallMessageHandler(previousHandler);
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
-    std::vector<std::string> warnings;
-    Settings settings = loadSettings(locateProgramFolders(), &warnings);
-    for (const std::string& w : warnings) std::fprintf(stderr, "%s\n", w.c_str());
     int status;
     {
         MainWindow main(settings);

@@ -18,7 +18,7 @@ constexpr std::array<const char*, 5> kChoiceNames{"rebuildListedButton", "rebuil
 
 DuplicatesDialog::DuplicatesDialog(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
-    setWindowTitle(QStringLiteral("FormDupeList"));
+    setWindowTitle(QStringLiteral("Duplicate matches"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Warning! The file:"), this));
     filename_ = new QLabel(this);

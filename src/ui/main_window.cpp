@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -27,6 +28,7 @@
 #include "ui/preferences_dialog.h"
 #include "ui/progress_dialog.h"
 #include "ui/rom_identifier_window.h"
+#include "ui/satellite_window.h"
 #include "ui/stats_window.h"
 #include "ui/status_icons.h"
 #include "ui/systems_window.h"
@@ -45,7 +47,6 @@ QString withoutAccelerator(const char* caption) { return QString::fromUtf8(capti
 }  // namespace
 
 MainWindow::MainWindow(Settings& settings, QWidget* parent) : QWidget(parent), settings_(settings) {
-    setWindowTitle(QStringLiteral("Quorvane"));
     setWindowIcon(programIcon());
     progress_ = new ProgressDialog(this);
     gameRoms_ = new GameRomsWindow(this);
@@ -72,27 +73,34 @@ MainWindow::MainWindow(Settings& settings, QWidget* parent) : QWidget(parent), s
         gameRoms_->showGame(currentRomset_->games[static_cast<size_t>(index)]);
     });
     connect(systems_, &SatelliteWindow::movedByUser, this,
-            [this] { releaseArrangementIf(systemsWindowPulledAway(systems_->frameGeometry(), frameGeometry())); });
+            [this] { releaseArrangementIf(systemsWindowPulledAway(frameOf(*systems_), frameOf(*this))); });
     connect(games_, &SatelliteWindow::movedByUser, this,
-            [this] { releaseArrangementIf(gamesWindowPulledAway(games_->frameGeometry(), frameGeometry())); });
-    connect(messages_, &SatelliteWindow::movedByUser, this, [this] {
-        releaseArrangementIf(messagesWindowPulledAway(messages_->frameGeometry(), games_->frameGeometry()));
-    });
+            [this] { releaseArrangementIf(gamesWindowPulledAway(frameOf(*games_), frameOf(*this))); });
+    connect(messages_, &SatelliteWindow::movedByUser, this,
+            [this] { releaseArrangementIf(messagesWindowPulledAway(frameOf(*messages_), frameOf(*games_))); });
 
-    move(static_cast<int>(settings_.left), static_cast<int>(settings_.top));
-    if (settings_.initMax) setWindowState(Qt::WindowMaximized);
     ensureDatabasesFolder(settings_);
     openDatabase();
+    showCurrentCategory();
     // Creates the import's scratch database files when they are missing.
     Catalogue(settings_.scratchDatabasePath()).getSystems();
     resize(900, 10);
     lockHeight();
+    // "Top" and "Left" are the client area's corner, saved and restored
+    // alike: the frame's corner, known only once the window manager has
+    // framed the window, would come back one title bar higher.
+    setGeometry(QRect(QPoint(static_cast<int>(settings_.left), static_cast<int>(settings_.top)), size()));
+    if (settings_.initMax) setWindowState(Qt::WindowMaximized);
+    // Placed before they are first shown, the window manager leaves the
+    // satellites where they are put.
+    arrangeWindows();
 }
 
 MainWindow::~MainWindow() {
     if (db_) db_->wait();
-    settings_.top = y();
-    settings_.left = x();
+    const QRect client = isMaximized() ? normalGeometry() : geometry();
+    settings_.top = client.y();
+    settings_.left = client.x();
     settings_.initMax = isMaximized();
     saveWindowSettings(settings_);
 }
@@ -197,10 +205,13 @@ void MainWindow::buildActions() {
     a.rebuildAll =
         newAction(this, "&Rebuild all", "Rebuild to current DB (all systems)", this, &MainWindow::rebuildAll);
     const char* categoryCaptions[] = {"&Tosec", "&Good", "&Arcade", "A&rcade Unemulated", "&Miscellaneous", "C&ustom"};
+    auto* categoryGroup = new QActionGroup(this);
     for (size_t i = 0; i < kCategories.size(); ++i) {
         const Category& c = kCategories[i];
         const std::string hint = "Set current DB: " + std::string(c.displayName);
         a.categories[i] = newAction(this, categoryCaptions[i], hint.c_str(), this, [this, &c] { switchCategory(c); });
+        a.categories[i]->setCheckable(true);
+        categoryGroup->addAction(a.categories[i]);
     }
     a.deleteDatabase =
         newAction(this, "Delete/&Initialize DB", "Delete selected DB", this, &MainWindow::deleteDatabase);
@@ -381,9 +392,20 @@ void MainWindow::showGamesView(GamesView view) {
 void MainWindow::switchCategory(const Category& category) {
     settings_.selectCategory(category);
     openDatabase();
+    showCurrentCategory();
+    // The games and ROMs shown were the other category's.
     currentRomset_.reset();
+    games_->clearGames();
     gameRoms_->clearGame();
     refreshSystems();
+}
+
+void MainWindow::showCurrentCategory() {
+    const Category* current = categoryByDatabaseName(settings_.currentdb);
+    const QString name = current ? QString::fromUtf8(current->displayName.data(), current->displayName.size())
+                                 : QString::fromStdString(settings_.currentdb);
+    setWindowTitle(QStringLiteral("Quorvane \u2014 ") + name);
+    for (size_t i = 0; i < kCategories.size(); ++i) actions_.categories[i]->setChecked(&kCategories[i] == current);
 }
 
 void MainWindow::deleteDatabase() {
@@ -464,11 +486,16 @@ void MainWindow::askDuplicates(const std::string& fileName, const std::string& a
 }
 
 void MainWindow::arrangeWindows() {
-    const Arrangement a = arrangeAround(frameGeometry(), systems_->frameGeometry(), messages_->frameGeometry());
+    arranged_ = true;
+    // While the window manager reframes the main window its frame is no
+    // place to go by; the move that ends it arranges again.
+    const QMargins decoration = windowDecoration(*this);
+    if (!isSettledDecoration(decoration)) return;
+    arrangedWith_ = decoration;
+    const Arrangement a = arrangeAround(frameOf(*this), frameOf(*systems_), frameOf(*messages_));
     systems_->placeFrame(a.systems);
     games_->placeFrame(a.games);
     messages_->placeFrame(a.messages);
-    arranged_ = true;
 }
 
 void MainWindow::followMainWindow() {
@@ -479,6 +506,22 @@ void MainWindow::releaseArrangementIf(bool pulledAway) {
     if (arranged_ && pulledAway) arranged_ = false;
 }
 
+bool MainWindow::event(QEvent* event) {
+    // The window manager's frame comes without an event of its own: once it
+    // is known, the satellites go below it.
+    if (event->type() == QEvent::Show)
+        watchForFrame(*this, [this] {
+            followFrame();
+            return windowDecoration(*this) != QMargins() && isSettledDecoration(windowDecoration(*this));
+        });
+    if (event->type() == QEvent::UpdateRequest) followFrame();
+    return QWidget::event(event);
+}
+
+void MainWindow::followFrame() {
+    if (arranged_ && windowDecoration(*this) != arrangedWith_) arrangeWindows();
+}
+
 void MainWindow::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     followMainWindow();
@@ -487,6 +530,7 @@ void MainWindow::moveEvent(QMoveEvent* event) {
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (!lockingHeight_ && height() != sizeHint().height()) lockHeight();
+    followMainWindow();
 }
 
 void MainWindow::changeEvent(QEvent* event) {

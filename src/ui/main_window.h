@@ -3,6 +3,7 @@
 // action into an engine call; the catalogue logic lives in the engine.
 #pragma once
 
+#include <QMargins>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -121,6 +122,7 @@ public:
     void offerRepair(const QString& question);
 
 protected:
+    bool event(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -131,9 +133,13 @@ private:
     void assignIcons();
     void buildBars(QVBoxLayout* layout);
     void followMainWindow();
+    // Arranges again when this window's frame has changed since.
+    void followFrame();
     void releaseArrangementIf(bool pulledAway);
     void lockHeight();
     void openDatabase();
+    // The category in the caption ("Quorvane — Tosec") and checked in the menu.
+    void showCurrentCategory();
     // The current category's catalogue and its jobs, opened anew.
     void openJobs();
 
@@ -153,6 +159,7 @@ private:
     std::unique_ptr<CatalogueJobs> db_;
     std::optional<Romset> currentRomset_;
     bool arranged_ = true;
+    QMargins arrangedWith_;  // this window's decoration when last arranged
     bool lockingHeight_ = false;
     Actions actions_;
     QMenuBar* menuBar_ = nullptr;

@@ -8,23 +8,26 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/ui_dialogs.h"
+
 namespace quorvane {
 
 namespace {
 struct Field {
-    const char* name;
+    const char* objectName;
     const char* caption;
     const char* designText;
 };
+// In the order of PreferenceValues' folders.
 constexpr Field kFields[] = {
-    {"basedir", "BaseDir:", "/tmp"},
-    {"sourcedir", "Rebuild from:", "$BASEDIR$/sourceroms"},
-    {"tosecdir", "Tosec dir:", "$BASEDIR$/romsets/Tosec"},
-    {"gooddir", "Good dir:", "$BASEDIR$/romsets/Good"},
-    {"arcadedir", "Arcade dir:", "$BASEDIR$/romsets/Arcade"},
-    {"arcadeunemudir", "Arcade unemulated dir:", "$BASEDIR$/romsets/Arcadeunemu"},
-    {"miscdir", "Miscellanous dir:", "$BASEDIR$/romsets/Misc"},
-    {"customdir", "Custom dir:", "$BASEDIR$/romsets/Custom"},
+    {"baseFolderEdit", "BaseDir:", "/tmp"},
+    {"rebuildSourceEdit", "Rebuild from:", "$BASEDIR$/sourceroms"},
+    {"tosecFolderEdit", "Tosec dir:", "$BASEDIR$/romsets/Tosec"},
+    {"goodFolderEdit", "Good dir:", "$BASEDIR$/romsets/Good"},
+    {"arcadeFolderEdit", "Arcade dir:", "$BASEDIR$/romsets/Arcade"},
+    {"arcadeUnemulatedFolderEdit", "Arcade unemulated dir:", "$BASEDIR$/romsets/Arcadeunemu"},
+    {"miscFolderEdit", "Miscellanous dir:", "$BASEDIR$/romsets/Misc"},
+    {"customFolderEdit", "Custom dir:", "$BASEDIR$/romsets/Custom"},
 };
 }  // namespace
 
@@ -40,15 +43,15 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent)
     form->addRow(QStringLiteral("Default DB:"), defdb_);
     for (const Field& f : kFields) {
         auto* e = new QLineEdit(QString::fromUtf8(f.designText), this);
-        e->setObjectName(QString::fromLatin1(f.name));
+        e->setObjectName(QString::fromLatin1(f.objectName));
         e->setMinimumWidth(360);
         form->addRow(QString::fromUtf8(f.caption), e);
     }
     layout->addLayout(form);
     md5_ = new QCheckBox(QStringLiteral("Use MD5 (if present)"), this);
-    md5_->setObjectName(QStringLiteral("md5"));
+    md5_->setObjectName(QStringLiteral("md5Check"));
     sha1_ = new QCheckBox(QStringLiteral("Use SHA-1 (if present)"), this);
-    sha1_->setObjectName(QStringLiteral("sha1"));
+    sha1_->setObjectName(QStringLiteral("sha1Check"));
     md5_->setChecked(true);
     sha1_->setChecked(true);
     layout->addWidget(md5_);
@@ -66,8 +69,8 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent)
     connect(cancelButton, &QPushButton::clicked, this, &PreferencesDialog::cancel);
 }
 
-QLineEdit* PreferencesDialog::edit(const char* name) const {
-    return findChild<QLineEdit*>(QString::fromLatin1(name));
+QLineEdit* PreferencesDialog::edit(const char* objectName) const {
+    return findChild<QLineEdit*>(QString::fromLatin1(objectName));
 }
 
 void PreferencesDialog::showEvent(QShowEvent* event) {
@@ -76,7 +79,8 @@ void PreferencesDialog::showEvent(QShowEvent* event) {
     defdb_->setEditText(QString::fromStdString(v.defaultDb));
     const std::string* values[] = {&v.basedir, &v.sourcedir, &v.tosecdir, &v.gooddir, &v.arcadedir,
                                    &v.arcadeunemudir, &v.miscdir, &v.customdir};
-    for (size_t i = 0; i < std::size(kFields); ++i) edit(kFields[i].name)->setText(QString::fromStdString(*values[i]));
+    for (size_t i = 0; i < std::size(kFields); ++i)
+        edit(kFields[i].objectName)->setText(QString::fromStdString(*values[i]));
     md5_->setChecked(v.useMD5);
     sha1_->setChecked(v.useSHA1);
 }
@@ -86,10 +90,15 @@ void PreferencesDialog::save() {
     v.defaultDb = defdb_->currentText().toStdString();
     std::string* values[] = {&v.basedir, &v.sourcedir, &v.tosecdir, &v.gooddir, &v.arcadedir,
                              &v.arcadeunemudir, &v.miscdir, &v.customdir};
-    for (size_t i = 0; i < std::size(kFields); ++i) *values[i] = edit(kFields[i].name)->text().toStdString();
+    for (size_t i = 0; i < std::size(kFields); ++i) *values[i] = edit(kFields[i].objectName)->text().toStdString();
     v.useMD5 = md5_->isChecked();
     v.useSHA1 = sha1_->isChecked();
-    savePreferences(v, settings_);
+    if (!savePreferences(v, settings_))
+        uiDialogs().information(this, QStringLiteral("Cannot write the settings file ") +
+                                          QString::fromStdString(settings_.settingsPath) +
+                                          QStringLiteral(": the preferences hold until the program ends."));
+    // The open category's folder too: the next job must not work in the old one.
+    settings_.categoryDir = chooseCategoryDir(settings_);
     close();
 }
 

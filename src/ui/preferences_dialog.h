@@ -18,7 +18,8 @@ public:
 
     void save();
     void cancel();
-    QLineEdit* edit(const char* name) const;
+    // A folder's line edit by its object name ("tosecFolderEdit").
+    QLineEdit* edit(const char* objectName) const;
     QComboBox* defaultDb() const { return defdb_; }
     QCheckBox* md5() const { return md5_; }
     QCheckBox* sha1() const { return sha1_; }

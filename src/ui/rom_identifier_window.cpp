@@ -1,7 +1,9 @@
 #include "ui/rom_identifier_window.h"
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -15,6 +17,7 @@
 #include "jobs/catalogue_jobs.h"
 #include "ui/current_database.h"
 #include "ui/status_icons.h"
+#include "ui/ui_dialogs.h"
 
 namespace quorvane {
 
@@ -39,6 +42,9 @@ RomIdentifierWindow::RomIdentifierWindow(const Settings& settings, JobHost& host
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(QStringLiteral("Drag one or more files into the box below:"), this), 1);
+    auto* add = new QPushButton(QStringLiteral("Add files..."), this);
+    add->setObjectName(QStringLiteral("addFilesButton"));
+    top->addWidget(add);
     auto* clear = new QPushButton(QStringLiteral("Clear"), this);
     clear->setObjectName(QStringLiteral("clearButton"));
     clear->setFlat(true);
@@ -52,6 +58,11 @@ RomIdentifierWindow::RomIdentifierWindow(const Settings& settings, JobHost& host
     result_->verticalHeader()->setSectionsMovable(true);
     result_->setAcceptDrops(false);
     layout->addWidget(result_);
+    unmatchedLabel_ = new QLabel(this);
+    unmatchedLabel_->setObjectName(QStringLiteral("unmatchedLabel"));
+    unmatchedLabel_->setWordWrap(true);
+    unmatchedLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(unmatchedLabel_);
     menu_ = new QMenu(this);
     menu_->setObjectName(QStringLiteral("rebuildMenu"));
     menu_->addAction(QStringLiteral("Rebuild this"), this, &RomIdentifierWindow::rebuildThis);
@@ -62,6 +73,7 @@ RomIdentifierWindow::RomIdentifierWindow(const Settings& settings, JobHost& host
             [this](const QPoint& p) { menu_->popup(result_->viewport()->mapToGlobal(p)); });
     connect(result_, &QTableWidget::cellClicked, this, [this] { menu_->popup(QCursor::pos()); });
     connect(clear, &QPushButton::clicked, this, &RomIdentifierWindow::clearList);
+    connect(add, &QPushButton::clicked, this, &RomIdentifierWindow::addFiles);
     resize(760, 320);
     redraw();
 }
@@ -83,29 +95,44 @@ void RomIdentifierWindow::dropEvent(QDropEvent* event) {
     identify(paths);
 }
 
+void RomIdentifierWindow::addFiles() {
+    std::vector<std::string> paths;
+    for (const QString& file : uiDialogs().openFileNames(this, QStringLiteral("Add files")))
+        paths.push_back(file.toStdString());
+    identify(paths);
+}
+
 bool RomIdentifierWindow::identify(const std::vector<std::string>& paths) {
     if (paths.empty()) return false;
-    const bool started = database_.jobs().startIdentify(host_, settings_, paths,
-                                                    [this](std::vector<RomMatch> hits) {
-                                                        QMetaObject::invokeMethod(
-                                                            this, [this, hits = std::move(hits)] { addHits(hits); },
-                                                            Qt::QueuedConnection);
-                                                    });
+    const bool started =
+        database_.jobs().startIdentify(host_, settings_, paths, [this, paths](std::vector<RomMatch> hits) {
+            std::vector<std::string> unmatched = unmatchedInputs(paths, hits);
+            QMetaObject::invokeMethod(
+                this, [this, hits = std::move(hits), unmatched = std::move(unmatched)] { addResult(hits, unmatched); },
+                Qt::QueuedConnection);
+        });
     database_.jobStarted(started);
     return started;
 }
 
-void RomIdentifierWindow::addHits(const std::vector<RomMatch>& hits) {
+void RomIdentifierWindow::addResult(const std::vector<RomMatch>& hits, const std::vector<std::string>& unmatched) {
     list_.append(hits);
+    for (const std::string& path : unmatched) unmatched_ << QString::fromStdString(path);
     redraw();
 }
 
 void RomIdentifierWindow::clearList() {
     list_.clear();
+    unmatched_.clear();
     redraw();
 }
 
 void RomIdentifierWindow::redraw() {
+    QStringList names;
+    for (const QString& path : unmatched_) names << QFileInfo(path).fileName();
+    unmatchedLabel_->setText(QStringLiteral("No match: ") + names.join(QStringLiteral(", ")));
+    unmatchedLabel_->setToolTip(QDir::toNativeSeparators(unmatched_.join(QLatin1Char('\n'))));
+    unmatchedLabel_->setVisible(!unmatched_.isEmpty());
     result_->clear();
     if (list_.empty()) {
         result_->setColumnCount(0);

@@ -1,5 +1,6 @@
-// "Rom Identifier": archives dropped on the window are identified against
-// the current database; the lines can be handed to the rebuild.
+// "Rom Identifier": archives dropped on the window, or added with "Add
+// files...", are identified against the current database; the lines can be
+// handed to the rebuild, and the files that matched nothing are named.
 #pragma once
 
 #include <QWidget>
@@ -8,6 +9,7 @@
 #include "core/settings.h"
 #include "tools/identified_list.h"
 
+class QLabel;
 class QMenu;
 class QTableWidget;
 
@@ -23,12 +25,16 @@ public:
     void open();
     // What a drop does: identification runs as a job; its hits become lines.
     bool identify(const std::vector<std::string>& paths);
-    void addHits(const std::vector<RomMatch>& hits);
+    // "Add files...": the chosen files go the way of dropped ones.
+    void addFiles();
+    void addResult(const std::vector<RomMatch>& hits, const std::vector<std::string>& unmatched);
     void clearList();
     void rebuildThis();
     void rebuildAll();
 
     QTableWidget* grid() const { return result_; }
+    // "No match: a.zip, b.zip", hidden while every file matched.
+    QLabel* unmatchedLabel() const { return unmatchedLabel_; }
     const IdentifiedList& lines() const { return list_; }
 
 protected:
@@ -43,7 +49,9 @@ private:
     CurrentDatabase& database_;
     QTableWidget* result_;
     QMenu* menu_;
+    QLabel* unmatchedLabel_;
     IdentifiedList list_;
+    QStringList unmatched_;  // since the last Clear, full paths
 };
 
 }  // namespace quorvane

@@ -1,5 +1,6 @@
 #include "ui/ui_dialogs.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
 
 namespace quorvane {
@@ -21,6 +22,10 @@ bool UiDialogs::yesIgnore(QWidget* parent, const QString& text) {
 bool UiDialogs::yesAbort(QWidget* parent, const QString& text) {
     return QMessageBox::warning(parent, QStringLiteral("Quorvane"), text, QMessageBox::Yes | QMessageBox::Abort) ==
            QMessageBox::Yes;
+}
+
+QStringList UiDialogs::openFileNames(QWidget* parent, const QString& caption) {
+    return QFileDialog::getOpenFileNames(parent, caption);
 }
 
 UiDialogs& uiDialogs() { return *current; }

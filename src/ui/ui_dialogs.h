@@ -1,7 +1,8 @@
-// Message boxes go through here so tests can answer them.
+// Message boxes and file choosers go through here so tests can answer them.
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -14,6 +15,8 @@ public:
     // Warning box with Yes and Ignore / Yes and Abort; true only for Yes.
     virtual bool yesIgnore(QWidget* parent, const QString& text);
     virtual bool yesAbort(QWidget* parent, const QString& text);
+    // Existing files the person picks; empty when cancelled.
+    virtual QStringList openFileNames(QWidget* parent, const QString& caption);
 };
 
 UiDialogs& uiDialogs();

@@ -19,7 +19,7 @@
 namespace quorvane {
 
 ZipFolderPicker::ZipFolderPicker(ZipQueueWindow& scan, QWidget* parent) : QWidget(parent, Qt::Tool), scan_(scan) {
-    setWindowTitle(QStringLiteral("FileZipper"));
+    setWindowTitle(QStringLiteral("Multi-zipper"));
     auto* layout = new QVBoxLayout(this);
     auto* first = new QLabel(QStringLiteral("Select a folder.  Pressing \"Add files to zip\" all files inside selected "
                                             "folder (and its subfolders, recursively) will be added to the \"Zipping "

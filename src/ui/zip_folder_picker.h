@@ -1,4 +1,4 @@
-// The multi-zipper's "FileZipper": picks folders and adds their files to
+// The "Multi-zipper" window: picks folders and adds their files to
 // the zip queue window.
 #pragma once
 

@@ -13,7 +13,7 @@
 namespace quorvane {
 
 ZipQueueWindow::ZipQueueWindow(QWidget* parent) : QWidget(parent, Qt::Tool) {
-    setWindowTitle(QStringLiteral("ScanWindow"));
+    setWindowTitle(QStringLiteral("Zip queue"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Selected files:"), this));
     listBox_ = new QListWidget(this);

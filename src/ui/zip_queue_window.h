@@ -1,4 +1,4 @@
-// The multi-zipper's "ScanWindow": lists the paths collected and, on
+// The multi-zipper's "Zip queue": lists the paths collected and, on
 // "Start!", runs the engine that zips or unpacks each in turn.
 #pragma once
 

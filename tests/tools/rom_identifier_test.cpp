@@ -79,6 +79,21 @@ TEST_F(RomIdentifier, OneLinePerMatchingRowAndDropsAccumulate) {
     EXPECT_TRUE(list.rebuildAllPaths().empty());
 }
 
+// The inputs that matched nothing: an archive of unknown entries, one that
+// cannot be read, each named once however often it was given.
+TEST_F(RomIdentifier, TellsWhichInputsMatchedNothing) {
+    ASSERT_EQ(runShell("cd " + dir.path() +
+                       " && python3 -c \"import zipfile; z = zipfile.ZipFile('none.zip', 'w'); "
+                       "z.writestr('x.bin', 'unknown'); z.close()\""),
+              0);
+    const std::vector<std::string> inputs = {dir.file("none.zip"), archive, dir.file("missing.zip"),
+                                             dir.file("none.zip")};
+    const std::vector<RomMatch> hits = identifyArchives(*db, inputs, false, false);
+    EXPECT_EQ(unmatchedInputs(inputs, hits), (std::vector<std::string>{dir.file("none.zip"), dir.file("missing.zip")}));
+    EXPECT_TRUE(unmatchedInputs({archive}, hits).empty());
+    EXPECT_EQ(unmatchedInputs({archive}, {}), std::vector<std::string>{archive});
+}
+
 TEST_F(RomIdentifier, DigestsTakePartOnlyWhenASettingIsOn) {
     // With MD5 on, the recorded MD5 that differs rules the row out.
     const auto hits = identifyArchives(*db, {archive}, true, false);

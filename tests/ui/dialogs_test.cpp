@@ -56,18 +56,18 @@ TEST(PreferencesWindow, ShowsPlaceholderSavesAndCancels) {
     Settings settings = loadSettings(programFoldersIn(home.path()));
     PreferencesDialog prefs(settings);
     prefs.show();
-    EXPECT_EQ(prefs.edit("tosecdir")->text().toStdString(), "$BASEDIR$/romsets/Tosec");
+    EXPECT_EQ(prefs.edit("tosecFolderEdit")->text().toStdString(), "$BASEDIR$/romsets/Tosec");
     EXPECT_EQ(prefs.defaultDb()->currentText(), QStringLiteral("Tosec"));
 
-    prefs.edit("sourcedir")->setText(QStringLiteral("/elsewhere"));
+    prefs.edit("rebuildSourceEdit")->setText(QStringLiteral("/elsewhere"));
     prefs.md5()->setChecked(true);
     prefs.cancel();
     EXPECT_FALSE(pathExists(settings.settingsPath));
     EXPECT_FALSE(settings.useMD5);
     prefs.show();
-    EXPECT_EQ(prefs.edit("sourcedir")->text().toStdString(), "$BASEDIR$/sourceroms");
+    EXPECT_EQ(prefs.edit("rebuildSourceEdit")->text().toStdString(), "$BASEDIR$/sourceroms");
 
-    prefs.edit("sourcedir")->setText(QStringLiteral("/elsewhere"));
+    prefs.edit("rebuildSourceEdit")->setText(QStringLiteral("/elsewhere"));
     prefs.defaultDb()->setEditText(QStringLiteral("Good"));
     prefs.md5()->setChecked(true);
     prefs.save();
@@ -78,6 +78,23 @@ TEST(PreferencesWindow, ShowsPlaceholderSavesAndCancels) {
     EXPECT_EQ(ini.readString("Quorvane", "currentdb", ""), "romsGood");
     EXPECT_EQ(ini.readString("Quorvane", "tosecdir", ""), "$BASEDIR$/romsets/Tosec");
     EXPECT_TRUE(ini.readBool("Quorvane", "useMD5", false));
+}
+
+// The dialog's fields are found by what they are for, not by the settings
+// key they happen to write.
+TEST(PreferencesWindow, FieldsAreNamedForTheirRole) {
+    testing::TempDir home;
+    Settings settings = loadSettings(programFoldersIn(home.path()));
+    PreferencesDialog prefs(settings);
+    const QList<QLineEdit*> edits = prefs.findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly);
+    EXPECT_EQ(edits.size(), 8);
+    for (QLineEdit* e : edits)
+        EXPECT_TRUE(e->objectName().endsWith(QStringLiteral("Edit"))) << e->objectName().toStdString();
+    for (const char* key : {"basedir", "sourcedir", "tosecdir", "md5", "sha1"})
+        EXPECT_EQ(prefs.findChild<QWidget*>(QString::fromLatin1(key)), nullptr) << key;
+    EXPECT_EQ(prefs.findChild<QCheckBox*>(QStringLiteral("md5Check")), prefs.md5());
+    EXPECT_EQ(prefs.findChild<QCheckBox*>(QStringLiteral("sha1Check")), prefs.sha1());
+    ASSERT_NE(prefs.edit("arcadeUnemulatedFolderEdit"), nullptr);
 }
 
 }  // namespace

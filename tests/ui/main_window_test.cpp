@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QListWidget>
+#include <QRegularExpression>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -19,6 +20,7 @@
 #include "ui/systems_window.h"
 #include "ui/tool_windows.h"
 #include "ui/zip_folder_picker.h"
+#include "ui/zip_queue_window.h"
 
 namespace quorvane {
 namespace {
@@ -164,6 +166,59 @@ TEST_F(MainWindowTest, CategorySwitchReloadsSystems) {
     EXPECT_EQ(itemTexts(main.systemsWindow().list()), QStringList{"Sys"});
     main.actions().categories[0]->trigger();  // Tosec
     EXPECT_EQ(main.systemsWindow().windowTitle(), QStringLiteral("Total sets: 0"));
+}
+
+QStringList checkedCategories(const MainWindow& main) {
+    QStringList out;
+    for (QAction* a : main.actions().categories)
+        if (a->isChecked()) out << a->iconText();
+    return out;
+}
+
+TEST_F(MainWindowTest, CurrentCategoryIsInTheCaptionAndCheckedInTheMenu) {
+    fill("roms");
+    settings.selectCategory(*categoryByDatabaseName("romsArcadeUnemu"));
+    MainWindow main(settings);
+    EXPECT_EQ(main.windowTitle(), QString::fromUtf8("Quorvane \u2014 Arcade Unemulated"));
+    EXPECT_EQ(checkedCategories(main), QStringList{"Arcade Unemulated"});
+
+    main.actions().categories[0]->trigger();
+    EXPECT_EQ(main.windowTitle(), QString::fromUtf8("Quorvane \u2014 Tosec"));
+    EXPECT_EQ(checkedCategories(main), QStringList{"Tosec"});
+
+    // What the games and ROMs windows showed belonged to the other category.
+    main.showSystemGames("Sys");
+    emit main.gamesWindow().gameClicked(0);
+    ASSERT_EQ(main.gameRomsWindow().list()->topLevelItemCount(), 1);
+    main.actions().categories[5]->trigger();
+    EXPECT_EQ(main.windowTitle(), QString::fromUtf8("Quorvane \u2014 Custom"));
+    EXPECT_EQ(checkedCategories(main), QStringList{"Custom"});
+    EXPECT_EQ(main.gamesWindow().list()->count(), 0);
+    EXPECT_TRUE(main.gamesWindow().windowTitle().isEmpty());
+    EXPECT_EQ(main.gameRomsWindow().list()->topLevelItemCount(), 0);
+    EXPECT_EQ(main.gameRomsWindow().windowTitle(), QStringLiteral("Roms for:"));
+    EXPECT_FALSE(main.currentRomset().has_value());
+}
+
+// Every window's caption is words a person reads, not a class or object
+// name ("FileZipper", "ScanWindow", "FormDupeList").
+TEST_F(MainWindowTest, EveryWindowIsCaptionedForPeople) {
+    fill("roms");
+    MainWindow main(settings);
+    main.refreshSystems();
+    const QRegularExpression internalName(QStringLiteral("^([A-Z][a-z0-9]+){2,}$|^[a-z]+[A-Z]\\w*$"));
+    int windows = 0;
+    for (QWidget* w : main.findChildren<QWidget*>()) {
+        if (!w->isWindow() || w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip) continue;
+        ++windows;
+        const QString title = w->windowTitle();
+        EXPECT_FALSE(title.isEmpty()) << w->metaObject()->className();
+        EXPECT_FALSE(internalName.match(title).hasMatch())
+            << w->metaObject()->className() << ": " << title.toStdString();
+    }
+    EXPECT_GE(windows, 14);
+    EXPECT_EQ(main.toolWindows().fileZipper().windowTitle(), QStringLiteral("Multi-zipper"));
+    EXPECT_EQ(main.toolWindows().zipScan().windowTitle(), QStringLiteral("Zip queue"));
 }
 
 TEST_F(MainWindowTest, DeclinedDatabaseActionsStillEmptyTheLists) {

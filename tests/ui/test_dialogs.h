@@ -16,9 +16,17 @@ public:
     void information(QWidget*, const QString& text) override { shown << QStringLiteral("info: ") + text; }
     bool yesIgnore(QWidget*, const QString& text) override { return answer(QStringLiteral("yesIgnore: ") + text); }
     bool yesAbort(QWidget*, const QString& text) override { return answer(QStringLiteral("yesAbort: ") + text); }
+    QStringList openFileNames(QWidget*, const QString& caption) override {
+        shown << QStringLiteral("openFileNames: ") + caption;
+        if (files.empty()) return {};
+        QStringList chosen = files.front();
+        files.pop_front();
+        return chosen;
+    }
 
     QStringList shown;
     std::deque<bool> answers;
+    std::deque<QStringList> files;  // what each file chooser returns
 
 private:
     bool answer(const QString& text) {

@@ -19,6 +19,7 @@
 #include "ui/games_window.h"
 #include "ui/main_window.h"
 #include "ui/messages_window.h"
+#include "ui/preferences_dialog.h"
 #include "ui/rom_identifier_window.h"
 #include "ui/stats_window.h"
 #include "ui/systems_window.h"
@@ -88,6 +89,47 @@ TEST_F(ToolWindowsTest, ScanFromTheMainWindowEndsWithItsMessageAndRefillsGames) 
         << log.toStdString();
 }
 
+// The collection moved, and its new folder saved in the preferences: the
+// next scan reads the new folder, without waiting for a category switch.
+TEST_F(ToolWindowsTest, FolderSavedInPreferencesIsTheOneTheNextScanReads) {
+    makeCollection();
+    const std::string oldFolder = settings.tosecdir;
+    const std::string newFolder = home.file("moved/Tosec");
+    ASSERT_EQ(testing::runShell("mkdir -p " + home.file("moved") + " && mv " + resolveBaseDir(settings, oldFolder) +
+                                " " + newFolder),
+              0);
+    MainWindow main(settings);
+    PreferencesDialog& prefs = main.preferencesWindow();
+    prefs.show();
+    prefs.edit("tosecFolderEdit")->setText(QString::fromStdString(newFolder));
+    prefs.save();
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(QStringLiteral(" | ")).toStdString();
+
+    main.refreshSystems();
+    main.systemsWindow().list()->item(0)->setSelected(true);
+    main.actions().scanSelected->trigger();
+    waitForJob(main.jobs());
+    main.showGamesView(GamesView::Available);
+    EXPECT_EQ(main.gamesWindow().list()->count(), 1);
+    EXPECT_FALSE(pathExists(resolveBaseDir(settings, oldFolder))) << "the scan made the old folder again";
+}
+
+// The settings file cannot be written (its folder is a file): the person
+// is told, and the values still hold for this run.
+TEST_F(ToolWindowsTest, PreferencesThatCannotBeWrittenAreNamedAndStillApplied) {
+    testing::writeFile(home.file("blocker"), "a file, not a folder");
+    settings.settingsPath = home.file("blocker/quorvane.INI");
+    MainWindow main(settings);
+    PreferencesDialog& prefs = main.preferencesWindow();
+    prefs.show();
+    prefs.edit("tosecFolderEdit")->setText(QString::fromStdString(home.file("elsewhere")));
+    prefs.save();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.shown[0].startsWith(QStringLiteral("info: Cannot write the settings file ")))
+        << dialogs.shown[0].toStdString();
+    EXPECT_EQ(settings.categoryDir, home.file("elsewhere"));
+}
+
 TEST_F(ToolWindowsTest, MissHaveListsOfTheSelectedSystemAreWrittenByAJob) {
     makeCollection();
     MainWindow main(settings);
@@ -131,6 +173,43 @@ TEST_F(ToolWindowsTest, IdentifierListsDroppedArchiveHits) {
     identifier.clearList();
     EXPECT_EQ(grid->rowCount(), 0);
     EXPECT_EQ(grid->columnCount(), 0);
+}
+
+// Files added with "Add files..." are identified like dropped ones; the
+// window names those that matched nothing until the list is cleared.
+TEST_F(ToolWindowsTest, IdentifierAddsChosenFilesAndNamesTheUnmatched) {
+    makeCollection();
+    MainWindow main(settings);
+    RomIdentifierWindow& identifier = main.toolWindows().identifier();
+    identifier.open();
+    QPushButton* add = identifier.findChild<QPushButton*>(QStringLiteral("addFilesButton"));
+    ASSERT_NE(add, nullptr);
+    EXPECT_EQ(add->text(), QStringLiteral("Add files..."));
+    EXPECT_FALSE(identifier.unmatchedLabel()->isVisible());
+
+    testing::writeFile(home.file("other.bin"), "no ROM of ours");
+    ASSERT_EQ(testing::runShell("cd " + home.path() + " && zip -qj unknown.zip other.bin"), 0);
+    const QString good = QString::fromStdString(resolveSystemFolder(settings, "Sys") + "/good.zip");
+    const QString unknown = QString::fromStdString(home.file("unknown.zip"));
+    const QString absent = QString::fromStdString(home.file("absent.zip"));
+    dialogs.files = {{unknown, good, absent}, {}};
+    add->click();
+    waitForJob(main.jobs());
+    EXPECT_EQ(dialogs.shown.first(), QStringLiteral("openFileNames: Add files"));
+    ASSERT_EQ(identifier.grid()->rowCount(), 1);
+    EXPECT_EQ(identifier.grid()->item(0, 1)->text(), QStringLiteral("good.zip"));
+    EXPECT_TRUE(identifier.unmatchedLabel()->isVisible());
+    EXPECT_EQ(identifier.unmatchedLabel()->text(), QStringLiteral("No match: unknown.zip, absent.zip"));
+
+    add->click();  // cancelled: nothing changes
+    EXPECT_FALSE(main.jobs().busy());
+    EXPECT_EQ(identifier.grid()->rowCount(), 1);
+
+    ASSERT_TRUE(identifier.identify({home.file("other.bin")}));  // a drop adds to the list
+    waitForJob(main.jobs());
+    EXPECT_EQ(identifier.unmatchedLabel()->text(), QStringLiteral("No match: unknown.zip, absent.zip, other.bin"));
+    identifier.clearList();
+    EXPECT_FALSE(identifier.unmatchedLabel()->isVisible());
 }
 
 TEST_F(ToolWindowsTest, FormatSavedTwiceIsRegisteredOnceAndStatsFill) {
