@@ -4,6 +4,8 @@
 
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
+#include "cli/json_host.h"
+#include "cli/json_writer.h"
 #include "jobs/catalogue_jobs.h"
 
 namespace quorvane {
@@ -14,20 +16,49 @@ struct ImportOptions {
     std::vector<std::string> files;
     bool yes = false;
     bool ignore = false;
+    bool json = false;
 };
+
+// {"command": "import", "cancelled", "summary": {"imported", "notReplaced",
+// "failed"}, "files": [{"path", "outcome", "system", "roms"}], "messages", "findings"}
+void printDocument(const JsonHost& host) {
+    JsonWriter out;
+    out.beginObject().field("command", "import").field("cancelled", false);
+    int imported = 0, kept = 0, failed = 0;
+    const std::vector<ImportedFile> none;
+    const std::vector<ImportedFile>& files = host.report() ? host.report()->importedFiles : none;
+    for (const ImportedFile& f : files) {
+        imported += f.outcome == "imported";
+        kept += f.outcome == "not replaced";
+        failed += f.outcome == "failed";
+    }
+    out.key("summary").beginObject().field("imported", imported).field("notReplaced", kept).field("failed", failed);
+    out.endObject().key("files").beginArray();
+    for (const ImportedFile& f : files) {
+        out.beginObject().field("path", f.path).field("outcome", f.outcome);
+        out.field("system", f.system).field("roms", f.roms).endObject();
+    }
+    out.endArray();
+    host.writeMessages(out);
+    std::printf("%s\n", out.endObject().text().c_str());
+}
 
 int runImport(const CliContext& ctx, const ImportOptions& o) {
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
     std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
-    ConsoleHost host;
+    JsonHost jsonHost;
+    ConsoleHost consoleHost;
+    ConsoleHost& host = o.json ? jsonHost : consoleHost;
     host.setQuestionPolicy(o.yes ? QuestionPolicy::Yes : o.ignore ? QuestionPolicy::No : QuestionPolicy::Ask);
     if (!db->startImport(host, settings, o.files)) {
+        jsonHost.printMessages(stderr);
         if (db->catalogue().lastError().empty()) std::fprintf(stderr, "%s\n", kAnotherJobRunning);
         return kExitFailed;
     }
     db->wait();
+    if (o.json) printDocument(jsonHost);
     return host.failedSteps() > 0 ? kExitFailed : kExitOk;
 }
 
@@ -39,6 +70,7 @@ void addImportCommand(CLI::App& app, CliContext& ctx) {
     cmd->add_option("FILE", o->files, "DAT files, imported in this order")->required();
     CLI::Option* yes = cmd->add_flag("--yes", o->yes, "Replace every system that already exists");
     cmd->add_flag("--ignore", o->ignore, "Keep every system that already exists")->excludes(yes);
+    cmd->add_flag("--json", o->json, "Print one JSON document (see README.md)");
     cmd->callback([&ctx, o] { ctx.action = [&ctx, o] { return runImport(ctx, *o); }; });
 }
 

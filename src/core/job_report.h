@@ -84,8 +84,17 @@ struct IdentifiedEntry {
     std::string entry;
 };
 
+// One DAT file of an import: "imported", "not replaced" (the user kept the
+// system already there) or "failed".
+struct ImportedFile {
+    std::string path;
+    std::string outcome;
+    std::string system;  // empty when the file named none that could be used
+    int roms = 0;        // rows stored
+};
+
 struct JobReport {
-    enum class Command { Scan, Fix, Rebuild, Identify };
+    enum class Command { Scan, Fix, Rebuild, Identify, Import };
     Command command = Command::Scan;
     bool cancelled = false;
 
@@ -105,6 +114,9 @@ struct JobReport {
     int entriesMatched = 0;
     std::vector<IdentifiedEntry> unmatched;
     std::vector<std::string> unreadable;  // the message for each input that could not be read
+
+    // Import: one per file, in order.
+    std::vector<ImportedFile> importedFiles;
 
     // Adds the systems up into `total`.
     void sumSystems();

@@ -18,6 +18,7 @@ bool ImportContext::acceptHeader(const DatHeader& header) {
             return false;
         }
     }
+    systemName_ = header.name;
     return true;
 }
 

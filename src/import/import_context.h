@@ -59,6 +59,8 @@ public:
     FileOutcome outcome() const { return outcome_; }
     // Rows stored into the category (not the scratch database) so far.
     size_t storedRows() const { return storedRows_; }
+    // The system the file holds, once its header was accepted.
+    const std::string& systemName() const { return systemName_; }
 
 private:
     // False after a message when the row's names cannot be used on disk.
@@ -71,6 +73,7 @@ private:
     ProgressThrottle progress_;
     FileOutcome outcome_ = FileOutcome::Failed;
     size_t storedRows_ = 0;
+    std::string systemName_;
 };
 
 }  // namespace quorvane

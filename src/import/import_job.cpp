@@ -35,7 +35,7 @@ void ImportJob::importFile(ImportContext& context) {
     context.message(context.path() + " is not a DAT file; nothing imported.");
 }
 
-FileOutcome ImportJob::importOne(const std::string& path) {
+FileOutcome ImportJob::importOne(const std::string& path, ImportedFile& record) {
     if (db_->openDB() != StoreStatus::Ok) {
         host_.addMessage(db_->lastError() + ". Nothing of " + path + " was imported.");
         db_->closeDB();
@@ -44,6 +44,8 @@ FileOutcome ImportJob::importOne(const std::string& path) {
     startFile(path);
     ImportContext context(host_, *db_, settings_, path);
     importFile(context);
+    record.system = context.systemName();
+    record.roms = static_cast<int>(context.storedRows());
     if (db_->closeDB() != StoreStatus::Ok) {
         host_.addMessage(db_->lastError());
         return FileOutcome::Failed;
@@ -66,16 +68,28 @@ std::string importSummary(const ImportCounts& counts) {
 
 JobResult ImportJob::execute() {
     counts_ = {};
+    auto report = std::make_shared<JobReport>();
+    report->command = JobReport::Command::Import;
     for (const std::string& path : files_) {
-        switch (importOne(path)) {
-            case FileOutcome::Imported: ++counts_.imported; break;
-            case FileOutcome::Kept: ++counts_.kept; break;
+        ImportedFile record{.path = path};
+        switch (importOne(path, record)) {
+            case FileOutcome::Imported:
+                ++counts_.imported;
+                record.outcome = "imported";
+                break;
+            case FileOutcome::Kept:
+                ++counts_.kept;
+                record.outcome = "not replaced";
+                break;
             case FileOutcome::Failed:
                 ++counts_.failed;
+                record.outcome = "failed";
                 host_.countFailedStep();
                 break;
         }
+        report->importedFiles.push_back(std::move(record));
     }
+    host_.addReport(std::move(report));
     host_.closeProgress();
     host_.showInformation(importSummary(counts_));
     return {JobResult::Refresh::SystemsAndGames, {}};

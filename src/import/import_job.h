@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "core/job_report.h"
 #include "core/job_host.h"
 #include "core/settings.h"
 #include "core/worker_job.h"
@@ -45,7 +46,7 @@ public:
 private:
     void startFile(const std::string& path);
     void importFile(ImportContext& context);
-    FileOutcome importOne(const std::string& path);
+    FileOutcome importOne(const std::string& path, ImportedFile& record);
 
     JobHost& host_;
     std::shared_ptr<Catalogue> db_;

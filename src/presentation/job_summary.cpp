@@ -57,6 +57,8 @@ std::vector<std::string> summaryLines(const JobReport& report) {
         case JobReport::Command::Fix: addSystems(out, report); break;
         case JobReport::Command::Rebuild: addRebuild(out, report); break;
         case JobReport::Command::Identify: addIdentify(out, report); break;
+        // The import's closing line is its summary already.
+        case JobReport::Command::Import: break;
     }
     if (report.cancelled) out.push_back("Cancelled: these counts cover the work done before.");
     return out;

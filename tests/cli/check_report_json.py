@@ -41,6 +41,8 @@ SHAPES = {
                      hits=[{k: STR for k in ("filename", "path", "system", "game", "rom", "status")}],
                      notMatched=[{"path": STR, "entry": STR}], unreadable=[STR],
                      rebuild=(dict({"cancelled": BOOL}, **REBUILD_KEYS), OPTIONAL)),
+    "import": dict(FRAME, summary={k: INT for k in ("imported", "notReplaced", "failed")},
+                   files=[{"path": STR, "outcome": ("imported", "not replaced", "failed"), "system": STR, "roms": INT}]),
 }
 
 
@@ -99,7 +101,7 @@ def main():
     try:
         doc = json.loads(text)
         if not isinstance(doc, dict) or doc.get("command") not in SHAPES:
-            raise ShapeError("not a document of scan, fix, rebuild or identify")
+            raise ShapeError("not a document of scan, fix, rebuild, identify or import")
         check(doc, SHAPES[doc["command"]], "document")
     except (ValueError, ShapeError) as e:
         print(f"bad document: {e}\n{text}", file=sys.stderr)
@@ -118,6 +120,8 @@ def main():
         print_actions(part.get("actions", []))
         for path in part.get("unusedSources", []):
             print(f"unused {path}")
+    for f in doc.get("files", []):
+        print(f"file {f['path']} {f['outcome']} {f['system']} {f['roms']}")
     for m in doc.get("notMatched", []):
         print(f"not matched {m['entry']} in {m['path']}")
     for h in doc.get("hits", []):

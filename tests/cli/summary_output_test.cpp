@@ -82,6 +82,9 @@ protected:
         writeFile(sys() + "/note.txt", "not a rom");
         writeFile(home.file("src/one.bin"), "b1.bin");
         writeFile(home.file("src/junk.txt"), "nobody wants this");
+        const std::string game = "game (\n\tname g\n\trom ( name a size 1 crc 1 )\n\trom ( name b size 1 crc 2 )\n)\n";
+        writeFile(home.file("new.dat"), "clrmamepro (\n\tname New\n\tversion 1\n)\n" + game);
+        writeFile(home.file("again.dat"), "clrmamepro (\n\tname Sys\n\tversion 2\n)\n" + game);
     }
 
     std::string expand(std::string text) const {
@@ -154,6 +157,14 @@ INSTANTIATE_TEST_SUITE_P(
                    1,
                    {"summary matched=1", "summary notMatched=1", "summary unreadable=1", "hit drop.zip Sys/A/a1.bin",
                     "not matched n.bin in $HOME/drop.zip", "message Cannot read $HOME/roms/Sys/bad.zip: *"}},
+        OutputCase{"Import",
+                   "import --json --ignore $HOME/new.dat $HOME/roms/Sys/note.txt $HOME/again.dat",
+                   1,
+                   {"summary imported=1", "summary notReplaced=1", "summary failed=1",
+                    "file $HOME/new.dat imported New 2", "file $HOME/roms/Sys/note.txt failed  0",
+                    "file $HOME/again.dat not replaced Sys 0",
+                    "message $HOME/roms/Sys/note.txt is not a DAT file; nothing imported.",
+                    "message Import completed: 1 file imported, 1 not replaced, 1 failed."}},
         OutputCase{"IdentifyAndRebuild",
                    "identify --json --rebuild --yes $HOME/drop.zip",
                    0,
