@@ -178,7 +178,7 @@ int main(int argc, char** argv) {
     std::printf("rss at start %ld KiB\n", rssKiB());
 
     quorvane::Catalogue db((dir / "bench").string());
-    if (db.openDB() != StoreStatus::Ok) {
+    if (db.openDB() != quorvane::StoreStatus::Ok) {
         std::fprintf(stderr, "openDB: %s\n", db.lastError().c_str());
         return 1;
     }
