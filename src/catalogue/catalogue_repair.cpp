@@ -237,7 +237,9 @@ StoreStatus repairCatalogue(const std::string& base, const std::string& backupDi
         for (const std::string& file : physicalFiles(base + suffix)) {
             const std::string copy = folder + file.substr(file.rfind('/') + 1);
             if (!copyFile(file, copy)) {
-                report.error = "Cannot copy " + file + " to " + folder + "; nothing was changed.";
+                report.error = "Cannot copy ";
+                report.error.append(file).append(" to ").append(folder);
+                report.error.append("; nothing was changed.");
                 return StoreStatus::RepairFailed;
             }
         }

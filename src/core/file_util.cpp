@@ -139,7 +139,7 @@ std::string freeNameIn(const std::string& folder, const std::string& name) {
     // Gives up after this many tries; a folder holding that many copies of
     // one name is not worth searching further.
     constexpr int kMaxNameVariants = 100000;
-    const std::string first = fitName(name);
+    std::string first = fitName(name);
     if (!pathExists(joinPath(folder, first))) return first;
     for (int i = 1; i < kMaxNameVariants; ++i) {
         std::string candidate = fitName(name, " (" + std::to_string(i) + ")");

@@ -62,7 +62,8 @@ public:
     // --- outcome ----------------------------------------------------------
     // What the job did, counted as it went (scan, fix, rebuild, identify):
     // handed over once, at the end, before the job's closing notice.
-    virtual void addReport(std::shared_ptr<const JobReport> /*report*/) {}
+    // By value: the hosts that keep the report take it over.
+    virtual void addReport(std::shared_ptr<const JobReport> /*report*/) {}  // NOLINT(performance-unnecessary-value-param)
     // A step of the job failed; the job has said so to the person and goes
     // on with the rest. A front end ends the job as failed when any did.
     void countFailedStep() { failedSteps_.fetch_add(1, std::memory_order_relaxed); }

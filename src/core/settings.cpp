@@ -99,7 +99,7 @@ std::string systemFolderPath(const Settings& settings, const std::string& system
 }
 
 std::string resolveSystemFolder(const Settings& settings, const std::string& systemName, bool* exists) {
-    const std::string folder = systemFolderPath(settings, systemName);
+    std::string folder = systemFolderPath(settings, systemName);
     const bool ok = makeFolders(folder);
     if (exists) *exists = ok;
     return folder;

@@ -21,7 +21,7 @@ namespace {
 // Both lists of one system; why either could not be written goes to `host`.
 ListOutcome writeLists(Catalogue& db, JobHost& host, const std::string& basedir, const std::string& system,
                        std::string* missSummary) {
-    const ListOutcome have = writeHaveList(db, basedir, system);
+    ListOutcome have = writeHaveList(db, basedir, system);
     const ListOutcome miss = writeMissList(db, basedir, system);
     if (!have.error.empty()) host.addMessage(have.error);
     if (!miss.error.empty() && miss.error != have.error) host.addMessage(miss.error);

@@ -151,9 +151,8 @@ ZipperResult zipOne(const std::string& path, ZipperBackup& backup) {
         r.status = status;
         r.failures.push_back(path + " was not zipped into " + archive + ": " + why + ".");
         // Copies made before the failure stay where they are; say where.
-        for (const std::string& kept : keptPaths)
-            r.kept.push_back("A copy of the entry " + inQuotes(entryName) + " of " + archive + " was left in " + kept +
-                             ".");
+        const std::string copyOf = "A copy of the entry " + inQuotes(entryName) + " of " + archive + " was left in ";
+        for (const std::string& kept : keptPaths) r.kept.push_back(copyOf + kept + ".");
         return r;
     };
     if (!isRegularFile(path)) return fail(ZipStatus::SourceMissing, "the file is gone");
@@ -179,9 +178,9 @@ ZipperResult zipOne(const std::string& path, ZipperBackup& backup) {
     const ZipStatus closed = zip.close();
     if (status == ZipStatus::Ok) status = closed;
     if (status != ZipStatus::Ok) return fail(status, zipStatusText(status));
-    for (const std::string& kept : keptPaths)
-        r.kept.push_back("The entry " + inQuotes(entryName) + " of " + archive + " was replaced by " + path +
-                         "; the replaced entry was kept as " + kept + ".");
+    const std::string replaced = "The entry " + inQuotes(entryName) + " of " + archive + " was replaced by " + path +
+                                 "; the replaced entry was kept as ";
+    for (const std::string& kept : keptPaths) r.kept.push_back(replaced + kept + ".");
     return r;
 }
 

@@ -39,7 +39,7 @@ void save(const QString& folder, const char* name) {
 }
 
 // Runs `then` once no job is running, checking every 100 ms.
-void afterJob(MainWindow& main, std::function<void()> then) {
+void afterJob(MainWindow& main, const std::function<void()>& then) {
     auto* timer = new QTimer(&main);
     QObject::connect(timer, &QTimer::timeout, &main, [timer, &main, then] {
         if (main.jobs().busy()) return;

@@ -40,6 +40,7 @@ std::string SystemsWindow::selectedSystem() const {
 
 std::vector<std::string> SystemsWindow::shownSystems() const {
     std::vector<std::string> out;
+    out.reserve(static_cast<size_t>(list_->count()));
     for (int i = 0; i < list_->count(); ++i) out.push_back(list_->item(i)->text().toStdString());
     return out;
 }

@@ -25,7 +25,6 @@ ToolWindows::ToolWindows(QWidget& owner, const Settings& settings, JobHost& host
                      }});
 }
 
-ToolWindows::~ToolWindows() = default;
 
 void ToolWindows::askDuplicates(const std::string& fileName, const std::string& archivePath,
                                 const std::vector<RomMatch>& matches, std::function<void(DupesAnswer)> answered) {

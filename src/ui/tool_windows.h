@@ -27,7 +27,6 @@ public:
     // The windows are children of `owner`; the multi-zipper reports to `messages`.
     ToolWindows(QWidget& owner, const Settings& settings, JobHost& host, CurrentDatabase& database,
                 MessagesWindow& messages);
-    ~ToolWindows();
 
     void askDuplicates(const std::string& fileName, const std::string& archivePath,
                        const std::vector<RomMatch>& matches, std::function<void(DupesAnswer)> answered);
