@@ -7,23 +7,13 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "core/file_util.h"
+
 namespace quorvane {
 
 namespace {
 
 constexpr size_t kChunk = 1 << 20;
-
-ssize_t readAt(int fd, char* out, size_t size, std::uint64_t offset) {
-    size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::pread(fd, out + got, size - got, static_cast<off_t>(offset + got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return n;
-        if (n == 0) break;
-        got += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(got);
-}
 
 }  // namespace
 
@@ -55,7 +45,7 @@ bool scanCatalogue(const std::string& base, CatalogueScan& out) {
     while (offset < out.recordLength) {
         if (offset + RowStore::kMaxRowLength > windowAt + window.size() && windowAt + window.size() < out.recordLength) {
             window.resize(kChunk);
-            const ssize_t n = readAt(fd, window.data(), window.size(), offset);
+            const ssize_t n = readFullyAt(fd, window.data(), window.size(), offset);
             if (n <= 0) {
                 readFailed = true;
                 break;
@@ -96,7 +86,7 @@ bool scanCatalogue(const std::string& base, CatalogueScan& out) {
         wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
         char buffer[RowStore::kMaxRowLength];
         for (std::uint64_t at : wanted) {
-            const ssize_t n = readAt(fd, buffer, sizeof buffer, at);
+            const ssize_t n = readFullyAt(fd, buffer, sizeof buffer, at);
             RowStore::RowView v;
             size_t used = 0;
             if (n <= 0 || !RowStore::parseRow(buffer, static_cast<size_t>(n), v, &used) || v.system.empty()) continue;

@@ -1,5 +1,9 @@
 #include "cli/report_output.h"
 
+#include <initializer_list>
+#include <string_view>
+#include <utility>
+
 #include "catalogue/catalogue.h"
 #include "cli/json_writer.h"
 #include "core/text.h"
@@ -72,22 +76,27 @@ void writeGame(JsonWriter& out, const std::string& system, const Game& game, con
     out.endArray().endObject();
 }
 
+using Counts = std::initializer_list<std::pair<std::string_view, int>>;
+
+void writeCounts(JsonWriter& out, Counts counts) {
+    for (const auto& [name, value] : counts) out.field(name, value);
+}
+
 void writeSystemSummary(JsonWriter& out, const SystemReport& s, bool fix) {
     const StatusCounts& c = s.status;
-    out.key("summary")
-        .beginObject()
-        .field("gamesComplete", c.gamesComplete)
-        .field("gamesIncomplete", c.gamesIncomplete)
-        .field("gamesMissing", c.gamesMissing)
-        .field("romsHave", c.romsHave)
-        .field("romsMissing", c.romsMissing)
-        .field("romsFoundElsewhere", c.romsElsewhere)
-        .field("archivesUnreadable", s.archivesUnreadable);
+    out.key("summary").beginObject();
+    writeCounts(out, {{"gamesComplete", c.gamesComplete},
+                      {"gamesIncomplete", c.gamesIncomplete},
+                      {"gamesMissing", c.gamesMissing},
+                      {"romsHave", c.romsHave},
+                      {"romsMissing", c.romsMissing},
+                      {"romsFoundElsewhere", c.romsElsewhere},
+                      {"archivesUnreadable", s.archivesUnreadable}});
     if (fix) {
-        out.field("movedIntoSets", s.fix.movedIntoSets)
-            .field("renamed", s.fix.renamed)
-            .field("movedToBackup", s.fix.movedToBackup)
-            .field("stepsFailed", s.stepsFailed);
+        writeCounts(out, {{"movedIntoSets", s.fix.movedIntoSets},
+                          {"renamed", s.fix.renamed},
+                          {"movedToBackup", s.fix.movedToBackup},
+                          {"stepsFailed", s.stepsFailed}});
     }
     out.endObject();
 }
@@ -119,14 +128,13 @@ void writeRebuildReport(JsonWriter& out, const JobReport& report) {
     out.key("source");
     if (report.sourceFolder.empty()) out.null();
     else out.value(report.sourceFolder);
-    out.key("summary")
-        .beginObject()
-        .field("gamesCompleted", c.gamesCompleted)
-        .field("romsAdded", c.romsAdded)
-        .field("sourcesUsed", c.sourcesUsed)
-        .field("sourcesUnused", c.sourcesUnused)
-        .field("stepsFailed", c.stepsFailed)
-        .endObject();
+    out.key("summary").beginObject();
+    writeCounts(out, {{"gamesCompleted", c.gamesCompleted},
+                      {"romsAdded", c.romsAdded},
+                      {"sourcesUsed", c.sourcesUsed},
+                      {"sourcesUnused", c.sourcesUnused},
+                      {"stepsFailed", c.stepsFailed}});
+    out.endObject();
     out.key("games").beginArray();
     for (const RebuiltGame& g : report.rebuiltGames) writeGame(out, g.system, g.game, report.rebuildActions);
     out.endArray();

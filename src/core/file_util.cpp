@@ -162,6 +162,19 @@ bool writeAllAt(int fd, const void* data, size_t size, std::uint64_t offset) {
     return true;
 }
 
+ssize_t readFullyAt(int fd, void* data, size_t size, std::uint64_t offset) {
+    auto* p = static_cast<char*>(data);
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::pread(fd, p + got, size - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
+
 bool readWholeFile(const std::string& path, std::string& out) {
     out.clear();
     FILE* f = std::fopen(path.c_str(), "rb");

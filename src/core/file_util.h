@@ -29,6 +29,9 @@ bool readWholeFile(const std::string& path, std::string& out);
 // Writes all `size` bytes at `offset`, retrying short writes and EINTR; each
 // write is a crash point. False when a write fails or writes nothing.
 bool writeAllAt(int fd, const void* data, size_t size, std::uint64_t offset);
+// Reads up to `size` bytes at `offset`, retrying short reads and EINTR until
+// the end of the file. The bytes read, or -1 when a read fails.
+ssize_t readFullyAt(int fd, void* data, size_t size, std::uint64_t offset);
 
 // The last path component ("a/b/c.zip" -> "c.zip").
 std::string baseName(std::string_view path);

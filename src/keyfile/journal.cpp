@@ -35,16 +35,7 @@ uint32_t crcOf(const void* data, size_t size, uint32_t crc = 0) {
 }
 
 bool readAll(int fd, void* data, size_t size, std::uint64_t offset) {
-    auto* p = static_cast<char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, p, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
+    return readFullyAt(fd, data, size, offset) == static_cast<ssize_t>(size);
 }
 
 int syncFd(int fd) {
