@@ -131,6 +131,19 @@ bool isC1Control(uint32_t code) { return code >= 0x80 && code <= 0x9F; }
 
 }  // namespace
 
+std::string_view utf8Prefix(std::string_view text, size_t maxBytes) {
+    if (text.size() <= maxBytes) return text;
+    size_t end = 0;
+    while (end < maxBytes) {
+        uint32_t code = 0;
+        const size_t n = static_cast<unsigned char>(text[end]) >= 0x80 ? utf8SequenceAt(text, end, code) : 0;
+        const size_t step = n > 0 ? n : 1;
+        if (end + step > maxBytes) break;
+        end += step;
+    }
+    return text.substr(0, end);
+}
+
 std::string terminalText(std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
     std::string out;

@@ -1,5 +1,7 @@
 #include "import/dat_values.h"
 
+#include <cstdint>
+
 #include "core/text.h"
 
 namespace quorvane {
@@ -36,6 +38,21 @@ std::string parenthesisedCrcText(std::string_view crc) {
 }
 
 std::string sectionedCrcText(std::string_view crc) { return padShortCrc(toLowerAscii(crc)); }
+
+std::string decimalSizeText(std::string_view size) {
+    if (size.size() < 3 || size.size() > 18 || size[0] != '0' || (size[1] != 'x' && size[1] != 'X'))
+        return std::string(size);
+    std::uint64_t value = 0;
+    for (char c : size.substr(2)) {
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) return std::string(size);
+        value = value * 16 + static_cast<std::uint64_t>(digit);
+    }
+    return std::to_string(value);
+}
 
 std::string digestText(std::string_view digest) {
     const std::string lower = toLowerAscii(digest);

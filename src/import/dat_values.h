@@ -16,6 +16,10 @@ std::string parenthesisedCrcText(std::string_view crc);
 // Sectioned DATs: lower-cased and padded like above, never cut.
 std::string sectionedCrcText(std::string_view crc);
 
+// Sizes: "0x" followed by hexadecimal digits becomes decimal; anything else
+// is kept as written.
+std::string decimalSizeText(std::string_view size);
+
 // MD5 and SHA-1: lower-cased, a "0x" prefix dropped.
 std::string digestText(std::string_view digest);
 

@@ -2,23 +2,46 @@
 
 #include "catalogue/row_store.h"
 #include "core/names.h"
+#include "core/text.h"
 
 namespace quorvane {
 
-bool ImportContext::acceptHeader(const DatHeader& header) {
+namespace {
+
+std::string rowTooLongReason(const RomRow& row) {
+    const std::pair<const std::string*, const char*> fields[] = {
+        {&row.game, "the game name"},  {&row.romName, "the ROM name"}, {&row.cloneOf, "the clone-of name"},
+        {&row.romOf, "the ROM-of name"}, {&row.md5, "the MD5"},        {&row.sha1, "the SHA-1"},
+        {&row.crc, "the CRC"},           {&row.size, "the size"}};
+    for (const auto& [field, label] : fields) {
+        if (field->size() > RowStore::kMaxFieldLength)
+            return std::string(label) + " is longer than " + std::to_string(RowStore::kMaxFieldLength) + " bytes";
+    }
+    return "the row is longer than " + std::to_string(RowStore::kMaxRowLength) + " bytes";
+}
+
+}  // namespace
+
+bool ImportContext::acceptHeader(DatHeader& header) {
     if (!isSafeFileName(header.name)) {
         message(unsafeNameMessage("Romset name", header.name) + " Nothing of " + path_ + " was imported.");
         return false;
     }
-    // Every row carries these three; one that is too long would fail each row.
-    for (const std::string* field : {&header.name, &header.version, &header.author}) {
-        if (field->size() > RowStore::kMaxFieldLength) {
-            message("The romset name, version or author in " + path_ + " is longer than " +
-                    std::to_string(RowStore::kMaxFieldLength) + " bytes; nothing imported.");
-            return false;
-        }
+    const std::string limit = std::to_string(RowStore::kMaxFieldLength) + " bytes";
+    // The system name is a key and a folder name: shortening it would file
+    // the rows under another system.
+    if (header.name.size() > RowStore::kMaxFieldLength) {
+        message("The romset name in " + path_ + " is longer than " + limit + "; nothing imported.");
+        return false;
     }
-    systemName_ = header.name;
+    for (auto [field, label] : {std::pair{&header.version, "version"}, std::pair{&header.author, "author"}}) {
+        if (field->size() <= RowStore::kMaxFieldLength) continue;
+        *field = std::string(utf8Prefix(*field, RowStore::kMaxFieldLength));
+        message("The " + std::string(label) + " in " + path_ + " is longer than " + limit + "; it is stored as its first " +
+                std::to_string(field->size()) + " bytes.");
+    }
+    if (!systemName_.empty()) systemName_ += ", ";
+    systemName_ += header.name;
     return true;
 }
 
@@ -65,8 +88,8 @@ StoreResult ImportContext::storeRom(Catalogue& target, const DatHeader& header, 
         return StoreResult::Stored;
     }
     if (RowStore::encodeRow(row).empty()) {
-        message("ROM " + rom.name + " of game " + rom.game + " in " + path_ +
-                " was not imported: a field is longer than 255 bytes or the row longer than 1024 bytes.");
+        message("ROM " + rom.name + " of game " + rom.game + " in " + path_ + " was not imported: " +
+                rowTooLongReason(row) + ".");
         return StoreResult::Skipped;
     }
     stopped(target.lastError());

@@ -22,21 +22,31 @@ enum class FileOutcome { Failed, Imported, Kept };
 
 class ImportContext {
 public:
-    ImportContext(JobHost& host, Catalogue& category, const Settings& settings, std::string path)
-        : host_(host), category_(category), settings_(settings), path_(std::move(path)), progress_(host) {}
+    // `path` names the DAT in messages; `file` is where its bytes are (a DAT
+    // unpacked from a zip is read from a temporary copy), by default `path`.
+    ImportContext(JobHost& host, Catalogue& category, const Settings& settings, std::string path,
+                  std::string file = {})
+        : host_(host),
+          category_(category),
+          settings_(settings),
+          path_(std::move(path)),
+          file_(file.empty() ? path_ : std::move(file)),
+          progress_(host) {}
 
     JobHost& host() { return host_; }
     Catalogue& category() { return category_; }
     const Settings& settings() const { return settings_; }
     const std::string& path() const { return path_; }
+    const std::string& file() const { return file_; }
     ProgressThrottle& progress() { return progress_; }
 
     void message(const std::string& text) { host_.addMessage(text); }
 
     // The header checks every reader makes before storing anything: a system
-    // name that can be a folder name and fields the catalogue can hold. False
-    // after a message when the file must be left alone.
-    bool acceptHeader(const DatHeader& header);
+    // name that can be a folder name and the catalogue can hold. A version or
+    // author too long to store is shortened (with a message): they name no
+    // file. False after a message when the file must be left alone.
+    bool acceptHeader(DatHeader& header);
 
     // Asks before an existing system is replaced. The question comes whenever
     // the category holds the system, whatever its stored version says.
@@ -56,10 +66,12 @@ public:
 
     // Readers call this once every row of the file is in the category.
     void finished() { outcome_ = FileOutcome::Imported; }
+    // A file whose later part failed after an earlier part was stored.
+    void failed() { outcome_ = FileOutcome::Failed; }
     FileOutcome outcome() const { return outcome_; }
     // Rows stored into the category (not the scratch database) so far.
     size_t storedRows() const { return storedRows_; }
-    // The system the file holds, once its header was accepted.
+    // The systems the file holds (", " between them), as their headers were accepted.
     const std::string& systemName() const { return systemName_; }
 
 private:
@@ -70,6 +82,7 @@ private:
     Catalogue& category_;
     const Settings& settings_;
     std::string path_;
+    std::string file_;
     ProgressThrottle progress_;
     FileOutcome outcome_ = FileOutcome::Failed;
     size_t storedRows_ = 0;

@@ -1,5 +1,8 @@
 #include "import/import_job.h"
 
+#include <unistd.h>
+
+#include "archive/zip_reader.h"
 #include "core/file_util.h"
 #include "core/line_reader.h"
 #include "import/import_context.h"
@@ -8,6 +11,13 @@
 #include "import/xml_dat.h"
 
 namespace quorvane {
+
+namespace {
+
+// Beside the databases: DATs unpacked from zips, one at a time.
+constexpr const char* kUnpackFolder = "DatUnpack";
+
+}  // namespace
 
 ImportJob::ImportJob(JobHost& host, std::shared_ptr<Catalogue> db, Settings settings,
                                        std::vector<std::string> files)
@@ -25,7 +35,7 @@ bool ImportJob::prepare() {
 }
 
 void ImportJob::importFile(ImportContext& context) {
-    if (!LineReader(context.path()).isOpen()) {
+    if (!LineReader(context.file()).isOpen()) {
         context.message("Cannot open " + context.path() + " (" + fileProblemText(context.path()) + ")");
         return;
     }
@@ -35,14 +45,49 @@ void ImportJob::importFile(ImportContext& context) {
     context.message(context.path() + " is not a DAT file; nothing imported.");
 }
 
-FileOutcome ImportJob::importOne(const std::string& path, ImportedFile& record) {
+std::string ImportJob::unpack(const DatSource& source) {
+    const std::string folder = settings_.databasesDir + kUnpackFolder;
+    if (!makeFolders(folder)) {
+        host_.addMessage("Cannot create the folder " + folder + " to unpack " + source.path + " (" +
+                         fileProblemText(folder) + "); nothing imported.");
+        return {};
+    }
+    ZipReader zip(source.archive);
+    std::string written;
+    ZipStatus status = zip.open();
+    if (status == ZipStatus::Ok) status = zip.extractFile(source.entry, folder, false, &written);
+    zip.close();
+    if (status != ZipStatus::Ok) {
+        if (!written.empty()) ::unlink(written.c_str());
+        host_.addMessage("Cannot unpack " + source.path + " (" + zipStatusText(status) + "); nothing imported.");
+        return {};
+    }
+    return written;
+}
+
+FileOutcome ImportJob::importOne(const DatSource& source, ImportedFile& record) {
+    if (!source.problem.empty()) {
+        host_.addMessage(source.problem);
+        return FileOutcome::Failed;
+    }
+    if (source.archive.empty()) return importFrom(source.path, source.path, record);
+    const std::string file = unpack(source);
+    if (file.empty()) return FileOutcome::Failed;
+    const FileOutcome outcome = importFrom(source.path, file, record);
+    // Our own copy; the zip the user named is never touched.
+    ::unlink(file.c_str());
+    ::rmdir(dirName(file).c_str());
+    return outcome;
+}
+
+FileOutcome ImportJob::importFrom(const std::string& path, const std::string& file, ImportedFile& record) {
     if (db_->openDB() != StoreStatus::Ok) {
         host_.addMessage(db_->lastError() + ". Nothing of " + path + " was imported.");
         db_->closeDB();
         return FileOutcome::Failed;
     }
     startFile(path);
-    ImportContext context(host_, *db_, settings_, path);
+    ImportContext context(host_, *db_, settings_, path, file);
     importFile(context);
     record.system = context.systemName();
     record.roms = static_cast<int>(context.storedRows());
@@ -70,9 +115,9 @@ JobResult ImportJob::execute() {
     counts_ = {};
     auto report = std::make_shared<JobReport>();
     report->command = JobReport::Command::Import;
-    for (const std::string& path : files_) {
-        ImportedFile record{.path = path};
-        switch (importOne(path, record)) {
+    for (const DatSource& source : findDatSources(files_)) {
+        ImportedFile record{.path = source.path};
+        switch (importOne(source, record)) {
             case FileOutcome::Imported:
                 ++counts_.imported;
                 record.outcome = "imported";

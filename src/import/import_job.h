@@ -1,5 +1,7 @@
 // The DAT import job: reads the chosen DAT files one after another into the
 // category database, asking before it replaces a system the database holds.
+// A folder or a zip named for import stands for the DATs in it (dat_sources.h);
+// each of them counts as one file.
 //
 // How to use: CatalogueJobs::startImport() creates it and hands it to the job
 // runner; prepare() shows the progress, execute() does the work and ends
@@ -19,6 +21,7 @@
 #include "core/job_host.h"
 #include "core/settings.h"
 #include "core/worker_job.h"
+#include "import/dat_sources.h"
 
 namespace quorvane {
 
@@ -46,7 +49,10 @@ public:
 private:
     void startFile(const std::string& path);
     void importFile(ImportContext& context);
-    FileOutcome importOne(const std::string& path, ImportedFile& record);
+    FileOutcome importOne(const DatSource& source, ImportedFile& record);
+    FileOutcome importFrom(const std::string& path, const std::string& file, ImportedFile& record);
+    // Copies a zip's DAT entry to a temporary file; empty after a message.
+    std::string unpack(const DatSource& source);
 
     JobHost& host_;
     std::shared_ptr<Catalogue> db_;

@@ -49,7 +49,7 @@ void takeEvery(const Tokens& tokens, std::string_view keyword, std::string& targ
 
 class ParenthesisedReader {
 public:
-    explicit ParenthesisedReader(ImportContext& context) : context_(context), reader_(context.path()) {}
+    explicit ParenthesisedReader(ImportContext& context) : context_(context), reader_(context.file()) {}
 
     bool run();
 

@@ -80,7 +80,7 @@ bool forEachSectionedRow(const std::string& path,
 bool importSectionedDat(ImportContext& context) {
     bool opened = false;
     const auto values = IniFile::scan(
-        context.path(), {{"EMULATOR", "refname"}, {"CREDITS", "Author"}, {"CREDITS", "Version"}}, &opened);
+        context.file(), {{"EMULATOR", "refname"}, {"CREDITS", "Author"}, {"CREDITS", "Version"}}, &opened);
     DatHeader header{values[0].value_or(kDefault), values[2].value_or(kDefault), values[1].value_or(kDefault)};
     if (!opened || header.name == kDefault) return false;
     if (!context.acceptHeader(header)) return true;
@@ -88,7 +88,7 @@ bool importSectionedDat(ImportContext& context) {
     if (decision == ReplaceDecision::Cancel) return true;
 
     size_t count = 0;
-    if (!forEachSectionedRow(context.path(), [&](std::string_view, std::uint64_t) {
+    if (!forEachSectionedRow(context.file(), [&](std::string_view, std::uint64_t) {
             ++count;
             return true;
         })) {
@@ -103,7 +103,7 @@ bool importSectionedDat(ImportContext& context) {
     std::string lastGame;
     DatRom rom;
     bool stored = true;
-    const bool read = forEachSectionedRow(context.path(), [&](std::string_view line, std::uint64_t lineNumber) {
+    const bool read = forEachSectionedRow(context.file(), [&](std::string_view line, std::uint64_t lineNumber) {
         const SectionedRow row = splitSectionedRow(line);
         progress.update(row.game, index++);
         rom.game.assign(row.game);

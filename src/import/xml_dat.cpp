@@ -20,8 +20,12 @@ namespace {
 // Large enough that expat's per-call cost vanishes, small enough to stay in cache.
 constexpr size_t kBlockSize = 1 << 16;
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-constexpr std::string_view kXmlDeclaration = "<?xml";
-constexpr std::string_view kDatafileRoot = "<datafile";
+constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
+constexpr std::string_view kUtf16BeBom = "\xFE\xFF";
+// How an XML DAT may start once white space is skipped: a declaration, a
+// DOCTYPE or comment ("<!"), or one of the root elements read.
+constexpr std::string_view kStarts[] = {"<?xml", "<!", "<datafile", "<mame", "<softwarelist"};
+constexpr size_t kLongestStart = 13;
 
 bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -49,10 +53,14 @@ public:
 
 private:
     enum class Stop { None, Cancelled, Refused, NoName, Failed };
+    enum class Root { None, Datafile, Mame, SoftwareList, SoftwareLists };
 
     // Reads past the byte-order mark and leading white space into `head_`;
     // false when the file does not start like XML.
     bool recognise();
+    // A UTF-16 file goes to expat whole, byte-order mark included; false
+    // after a message when it is UTF-16 text but not XML.
+    bool recogniseUtf16(std::string_view start);
     // Pass 1 over the whole file; false after a message (or a No to the question).
     bool parse();
     bool feed(const char* data, size_t size, bool last);
@@ -63,7 +71,14 @@ private:
 
     void startElement(std::string_view name, const XML_Char** attributes);
     void endElement();
-    void startSet(const XML_Char** attributes);
+    void startRoot(std::string_view name, const XML_Char** attributes);
+    // A software list: its name is the system's.
+    void startList(const XML_Char** attributes);
+    // The end of one list of a <softwarelists> file: it is stored now.
+    void endList();
+    // Moves the rows of the system read so far into the category.
+    bool store();
+    void startSet(const XML_Char** attributes, bool software);
     void takeRom(const XML_Char** attributes);
     // Appends the text that follows to `field`; nullptr stops collecting.
     void collectText(std::string* field);
@@ -78,6 +93,7 @@ private:
     FILE* file_ = nullptr;
     XML_Parser parser_ = nullptr;
     std::string head_;
+    std::uint64_t fileSize_ = 0;
     std::uint64_t skipped_ = 0;
     std::uint64_t fed_ = 0;
     unsigned long skippedLines_ = 0;
@@ -87,17 +103,22 @@ private:
     ReplaceDecision decision_ = ReplaceDecision::Insert;
     std::optional<ScratchRomset> scratch_;
 
+    Root root_ = Root::None;
+    int listDepth_ = 0;    // 0: not inside <softwarelist>
+    bool skipList_ = false;  // the user kept the system this list would replace
+    int listsStored_ = 0;
     int depth_ = 0;
     int headerDepth_ = 0;  // 0: not inside <header>
     bool headerDone_ = false;
     int setDepth_ = 0;  // 0: not inside a set
+    bool software_ = false;  // the set is a list's <software>
     std::string* text_ = nullptr;  // header field whose text is being collected
     DatHeader header_;
     DatRom rom_;
 };
 
 bool XmlDatReader::recognise() {
-    file_ = std::fopen(context_.path().c_str(), "rb");
+    file_ = std::fopen(context_.file().c_str(), "rb");
     if (!file_) return false;
     std::string block(kBlockSize, '\0');
     bool first = true;
@@ -107,7 +128,8 @@ bool XmlDatReader::recognise() {
     for (;;) {
         const size_t n = std::fread(block.data(), 1, block.size(), file_);
         std::string_view got(block.data(), n);
-        if (first && got.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+        if (first && (startsWith(got, kUtf16LeBom) || startsWith(got, kUtf16BeBom))) return recogniseUtf16(got);
+        if (first && startsWith(got, kUtf8Bom)) {
             got.remove_prefix(kUtf8Bom.size());
             skipped_ += kUtf8Bom.size();
         }
@@ -122,27 +144,61 @@ bool XmlDatReader::recognise() {
         }
         if (n == 0) return false;
     }
-    while (head_.size() < kDatafileRoot.size()) {
+    while (head_.size() < kLongestStart) {
         const size_t n = std::fread(block.data(), 1, block.size(), file_);
         if (n == 0) break;
         head_.append(block.data(), n);
     }
-    return startsWith(head_, kXmlDeclaration) || startsWith(head_, kDatafileRoot);
+    for (std::string_view start_ : kStarts)
+        if (startsWith(head_, start_)) return true;
+    return false;
+}
+
+bool XmlDatReader::recogniseUtf16(std::string_view start) {
+    const bool littleEndian = startsWith(start, kUtf16LeBom);
+    // The first character after the mark and any white space must be "<".
+    for (size_t i = 2; i + 1 < start.size(); i += 2) {
+        const char low = littleEndian ? start[i] : start[i + 1];
+        const char high = littleEndian ? start[i + 1] : start[i];
+        if (high == 0 && isXmlSpace(low)) continue;
+        if (high == 0 && low == '<') {
+            head_.assign(start);
+            return true;
+        }
+        break;
+    }
+    context_.message(context_.path() + " is UTF-16 text but not XML; only XML DATs can be read in UTF-16. "
+                                       "Save it as UTF-8 to import it; nothing imported.");
+    skipped_ = 0;
+    head_.clear();
+    stop_ = Stop::Refused;
+    return true;
 }
 
 bool XmlDatReader::run() {
     if (!recognise()) return false;
+    if (stop_ != Stop::None) return true;
     struct stat st {};
-    context_.progress().setMaximum(::fstat(::fileno(file_), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0);
+    fileSize_ = ::fstat(::fileno(file_), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    context_.progress().setMaximum(fileSize_);
     if (!parse()) return true;
-    if (!decided_) {
-        context_.message("No romset name found in " + context_.path() + "; nothing imported.");
+    if (root_ == Root::SoftwareLists) {
+        if (listsStored_ == 0 && !skipList_) context_.message("No software list found in " + context_.path() + "; nothing imported.");
         return true;
     }
-    // The old rows go only now, once the whole file is safely in the scratch database.
-    if (decision_ == ReplaceDecision::Delete && !context_.deleteOldRows(header_.name)) return true;
-    scratch_->copyIntoCategory(header_);
+    // A MAME list names its system without a header; it may still hold no set.
+    if (!decided_) decide();
+    if (stop_ != Stop::None) return true;
+    store();
     return true;
+}
+
+bool XmlDatReader::store() {
+    // The old rows go only now, once the system's rows are safely in the scratch database.
+    if (decision_ == ReplaceDecision::Delete && !context_.deleteOldRows(header_.name)) return false;
+    const bool stored = scratch_->copyIntoCategory(header_);
+    scratch_.reset();
+    return stored;
 }
 
 bool XmlDatReader::parse() {
@@ -178,9 +234,12 @@ bool XmlDatReader::parse() {
     if (!ok) {
         // Every stop of ours has said what it had to say.
         if (stop_ != Stop::None) return false;
-        context_.message(context_.path() + " is not well-formed XML (line " +
-                         std::to_string(XML_GetCurrentLineNumber(parser_) + skippedLines_) + ": " +
-                         XML_ErrorString(XML_GetErrorCode(parser_)) + "); nothing imported.");
+        const std::string line = std::to_string(XML_GetCurrentLineNumber(parser_) + skippedLines_);
+        context_.message(context_.path() + " is not well-formed XML (line " + line + ": " +
+                         XML_ErrorString(XML_GetErrorCode(parser_)) + ")" +
+                         (listsStored_ ? "; the software lists before line " + line + " were imported."
+                                       : "; nothing imported."));
+        context_.failed();
         return false;
     }
     context_.progress().flush(context_.path(), skipped_ + fed_);
@@ -211,6 +270,7 @@ void XmlDatReader::collectText(std::string* field) {
 void XmlDatReader::startElement(std::string_view name, const XML_Char** attributes) {
     ++depth_;
     if (stop_ != Stop::None) return;
+    if (depth_ == 1) return startRoot(name, attributes);
     if (headerDepth_) {
         if (depth_ != headerDepth_ + 1) return;
         std::string* field = name == "name"      ? &header_.name
@@ -224,14 +284,62 @@ void XmlDatReader::startElement(std::string_view name, const XML_Char** attribut
         return;
     }
     if (setDepth_) {
-        if (depth_ == setDepth_ + 1 && (name == "rom" || name == "disk")) takeRom(attributes);
+        // A software's ROMs sit in parts and data areas; a game's, right in it.
+        if ((name == "rom" || name == "disk") && (software_ || depth_ == setDepth_ + 1)) takeRom(attributes);
         return;
     }
-    if (name == "game" || name == "machine") {
-        startSet(attributes);
+    if (root_ == Root::SoftwareLists) {
+        if (depth_ == 2 && name == "softwarelist") startList(attributes);
+        else if (listDepth_ && name == "software") startSet(attributes, true);
+        return;
+    }
+    if (name == "game" || name == "machine" || name == "software") {
+        startSet(attributes, name == "software");
     } else if (name == "header" && !headerDone_ && !decided_) {
         headerDepth_ = depth_;
     }
+}
+
+void XmlDatReader::startRoot(std::string_view name, const XML_Char** attributes) {
+    if (name == "datafile") {
+        root_ = Root::Datafile;
+    } else if (name == "mame") {
+        root_ = Root::Mame;
+        headerDone_ = true;
+        header_.name = "MAME";
+        for (const XML_Char** a = attributes; *a; a += 2)
+            if (std::string_view(a[0]) == "build") header_.version = a[1];
+    } else if (name == "softwarelist") {
+        root_ = Root::SoftwareList;
+        startList(attributes);
+    } else if (name == "softwarelists") {
+        root_ = Root::SoftwareLists;
+    } else {
+        context_.message(context_.path() + " is XML but not a DAT (its root element is <" + std::string(name) +
+                         ">); nothing imported.");
+        stop(Stop::Refused);
+    }
+}
+
+void XmlDatReader::startList(const XML_Char** attributes) {
+    listDepth_ = depth_;
+    headerDone_ = true;
+    decided_ = false;
+    skipList_ = false;
+    header_ = {};
+    for (const XML_Char** a = attributes; *a; a += 2)
+        if (std::string_view(a[0]) == "name") header_.name = a[1];
+}
+
+void XmlDatReader::endList() {
+    listDepth_ = 0;
+    if (root_ != Root::SoftwareLists) return;
+    // An empty list still asks its question, so "nothing in it" is said.
+    if (!decided_) decide();
+    if (stop_ != Stop::None || skipList_) return;
+    if (!store()) return stop(Stop::Failed);
+    ++listsStored_;
+    context_.progress().setMaximum(fileSize_);
 }
 
 void XmlDatReader::endElement() {
@@ -247,6 +355,8 @@ void XmlDatReader::endElement() {
         decide();
     } else if (depth == setDepth_) {
         setDepth_ = 0;
+    } else if (depth == listDepth_) {
+        endList();
     }
 }
 
@@ -258,16 +368,24 @@ void XmlDatReader::decide() {
     }
     if (!context_.acceptHeader(header_)) return stop(Stop::Refused);
     decision_ = context_.decideReplacement(header_);
-    if (decision_ == ReplaceDecision::Cancel) return stop(Stop::Cancelled);
+    if (decision_ == ReplaceDecision::Cancel) {
+        // Keeping one list's system leaves the file's other lists to ask.
+        if (root_ == Root::SoftwareLists) {
+            skipList_ = true;
+            return;
+        }
+        return stop(Stop::Cancelled);
+    }
     scratch_.emplace(context_);
     if (!scratch_->open()) stop(Stop::Refused);
 }
 
-void XmlDatReader::startSet(const XML_Char** attributes) {
+void XmlDatReader::startSet(const XML_Char** attributes, bool software) {
     // A set before any header: the file names no system.
     if (!decided_) decide();
-    if (stop_ != Stop::None) return;
+    if (stop_ != Stop::None || skipList_) return;
     setDepth_ = depth_;
+    software_ = software;
     rom_.game.clear();
     rom_.cloneOf.clear();
     rom_.romOf.clear();
@@ -286,6 +404,7 @@ void XmlDatReader::startSet(const XML_Char** attributes) {
 void XmlDatReader::takeRom(const XML_Char** attributes) {
     std::string_view name, size, crc, md5, sha1;
     bool noDump = false;
+    bool loadFlag = false;
     for (const XML_Char** a = attributes; *a; a += 2) {
         const std::string_view key = a[0];
         if (key == "name") name = a[1];
@@ -294,13 +413,15 @@ void XmlDatReader::takeRom(const XML_Char** attributes) {
         else if (key == "md5") md5 = a[1];
         else if (key == "sha1") sha1 = a[1];
         else if (key == "status") noDump = std::strcmp(a[1], "nodump") == 0;
+        else if (key == "loadflag") loadFlag = true;
     }
     publish();
     // A ROM that was never dumped cannot be found; storing it would keep its
-    // game incomplete for ever.
-    if (noDump) return;
+    // game incomplete for ever. A nameless row with a load flag is how a
+    // software list loads more of the file named before it: no file of its own.
+    if (noDump || (name.empty() && loadFlag)) return;
     rom_.name.assign(name);
-    rom_.size.assign(size);
+    rom_.size = decimalSizeText(size);
     rom_.crc = parenthesisedCrcText(crc);
     rom_.md5 = digestText(md5);
     rom_.sha1 = digestText(sha1);

@@ -1,4 +1,5 @@
-// The XML DAT syntax (Logiqx "datafile"; MAME's <machine> sets read alike):
+// The XML DAT syntaxes: Logiqx "datafile" (MAME's <machine> sets read alike),
+// MAME's own list output and MAME software lists.
 //
 //   <?xml version="1.0"?>
 //   <datafile>
@@ -14,11 +15,33 @@
 //   	</game>
 //   </datafile>
 //
+//   <mame build="0.262 (mame0262)">             one system "MAME", version = build
+//   	<machine name="set" cloneof="p" romof="bios" isbios="no">
+//   		<rom name="a.bin" size="1024" crc="..." merge="a.bin"/>
+//   	</machine>
+//   </mame>
+//
+//   <softwarelist name="nes" description="...">  one system named by the list
+//   	<software name="smb" cloneof="...">        one game
+//   		<part name="cart"><dataarea name="prg" size="0x8000">
+//   			<rom name="prg.bin" size="0x8000" crc="..." sha1="..." offset="0"/>
+//   			<rom size="0x4000" offset="0x4000" loadflag="continue"/>   (no file: skipped)
+//   		</dataarea><diskarea><disk name="d" sha1="..."/></diskarea></part>
+//   	</software>
+//   </softwarelist>
+//
+// A <softwarelists> root holds several lists; each is a system of its own and
+// is stored when its list has ended. Sizes may be written in hexadecimal
+// ("0x1000"). A file may start with a UTF-8 or UTF-16 byte-order mark, white
+// space, a declaration, a DOCTYPE or a comment.
+//
 // The file is streamed through expat in blocks, never held whole. The header
-// ends at </header>; the replace question comes then, before any row. ROMs go
+// ends at </header> (a list or MAME file has none: the question comes with
+// the first set); the replace question comes then, before any row. ROMs go
 // through a ScratchRomset exactly as the parenthesised reader's do, and reach
-// the category database only when the whole file proved well-formed, so a
-// broken file stores nothing and leaves an old system in place.
+// the category database only when the whole file proved well-formed (in a
+// <softwarelists> file: the whole list), so a broken file stores nothing and
+// leaves an old system in place.
 //
 // External entities and external DTDs are never loaded.
 #pragma once
@@ -27,8 +50,9 @@
 
 namespace quorvane {
 
-// False when the file does not start (after an optional UTF-8 byte-order
-// mark and white space) with "<?xml" or "<datafile": it is not in this syntax;
+// False when the file does not start (after an optional byte-order mark and
+// white space) with "<?xml", "<!" or one of the root elements above: it is
+// not in this syntax;
 // true when it was dealt with (imported, refused with a message, or left
 // alone after the replace question).
 bool importXmlDat(ImportContext& context);

@@ -30,6 +30,7 @@ protected:
         std::string nested = "clrmamepro (\n\tname Nest\n\tversion 1\n)\n";
         for (int i = 0; i < 200000; ++i) nested += "game (\n";
         writeFile(home.file("nested.dat"), nested);
+        writeFile(home.file("no-dats/readme.txt"), "not a DAT");
     }
 
     std::string expand(std::string text) const {
@@ -54,7 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"ImportMissingFile", "import /nonexistent.dat", 1,
                     "Cannot open /nonexistent.dat (file not found)\n--\nImport completed: 0 files imported, 1 failed."},
         FailureCase{"ImportNotADat", "import /etc/passwd", 1, "/etc/passwd is not a DAT file; nothing imported."},
-        FailureCase{"ImportFolder", "import $HOME", 1, "Cannot open $HOME (it is a folder)"},
+        FailureCase{"ImportFolderWithoutDats", "import $HOME/no-dats", 1,
+                    "No DAT file (*.dat, *.xml) in $HOME/no-dats; nothing imported."},
         FailureCase{"ImportGarbage", "import $HOME/garbage.dat", 1, "is not a DAT file; nothing imported."},
         FailureCase{"ImportUnclosedBlocks", "import $HOME/nested.dat", 1,
                     "No ROMs found in $HOME/nested.dat; nothing imported."},

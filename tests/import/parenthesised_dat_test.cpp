@@ -165,7 +165,7 @@ TEST(ParenthesisedDat, ARowTooLongIsReportedAndTheRestIsStored) {
     const auto messages = f.host.messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], "ROM " + longName + " of game g in " + path +
-                               " was not imported: a field is longer than 255 bytes or the row longer than 1024 bytes.");
+                               " was not imported: the ROM name is longer than 255 bytes.");
 }
 
 TEST(ParenthesisedDat, RowsWhoseNamesWouldLeaveTheirFolderAreRefusedTheRestIsStored) {

@@ -105,7 +105,7 @@ TEST(XmlDat, RecognitionAndFilesThatNameNoSystem) {
     ImportFixture f;
     const std::string noName = f.dat("noname.xml", datafile("<version>1</version>", "<game name=\"g\"><rom name=\"a\"/></game>"));
     const std::string noHeader =
-        f.dat("noheader.xml", "<?xml version=\"1.0\"?><mame build=\"0.250\"><machine name=\"m\"><rom name=\"a\"/></machine></mame>");
+        f.dat("noheader.xml", "<?xml version=\"1.0\"?><catalog><game name=\"m\"><rom name=\"a\"/></game></catalog>");
     const std::string empty = f.dat("empty.xml", "<datafile/>");
     const std::string slash = f.dat("slash.xml", datafile("<name>a/b</name>", "<game name=\"g\"><rom name=\"a\"/></game>"));
     // No declaration, only the root element: still XML.
@@ -118,7 +118,7 @@ TEST(XmlDat, RecognitionAndFilesThatNameNoSystem) {
     const auto messages = f.host.messages();
     ASSERT_EQ(messages.size(), 4u);
     EXPECT_EQ(messages[0], "No romset name found in " + noName + "; nothing imported.");
-    EXPECT_EQ(messages[1], "No romset name found in " + noHeader + "; nothing imported.");
+    EXPECT_EQ(messages[1], noHeader + " is XML but not a DAT (its root element is <catalog>); nothing imported.");
     EXPECT_EQ(messages[2], "No romset name found in " + empty + "; nothing imported.");
     EXPECT_NE(messages[3].find("\"a/b\""), std::string::npos);
     std::vector<std::string> systems;
