@@ -1,4 +1,4 @@
-// quorvane import FILE... [--yes | --ignore]: the DAT import job.
+// quorvane import FILE|FOLDER|ZIP... [--yes | --ignore]: the DAT import job.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
@@ -67,7 +67,10 @@ int runImport(const CliContext& ctx, const ImportOptions& o) {
 void addImportCommand(CLI::App& app, CliContext& ctx) {
     auto o = std::make_shared<ImportOptions>();
     CLI::App* cmd = app.add_subcommand("import", "Import DAT files into the current category");
-    cmd->add_option("FILE", o->files, "DAT files, imported in this order")->required();
+    cmd->add_option("FILE", o->files,
+                    "DAT files, folders of DAT files (read with their subfolders) or zipped DAT packs, "
+                    "imported in this order")
+        ->required();
     CLI::Option* yes = cmd->add_flag("--yes", o->yes, "Replace every system that already exists");
     cmd->add_flag("--ignore", o->ignore, "Keep every system that already exists")->excludes(yes);
     cmd->add_flag("--json", o->json, "Print one JSON document (see README.md)");

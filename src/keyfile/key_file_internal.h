@@ -90,8 +90,9 @@ bool freeBlock(KeyFile* k, uint32_t n);
 // Marks a block changed beyond what its expanded keys followed: the next
 // keysOf rebuilds them. The old array stays readable until then.
 inline void touched(Block* b) { b->keysValid = false; }
-// Debug builds compare a block's updated keys with a fresh expansion.
-void checkKeys(Block* b);
+// Debug builds compare a block's updated keys with a fresh expansion;
+// false (the file damaged) when they differ.
+bool checkKeys(Block* b);
 
 void startTransaction(KeyFile* k);
 // Ends one nesting level; the outermost keeps the changes or restores the

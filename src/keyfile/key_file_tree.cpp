@@ -117,8 +117,7 @@ bool removeEntry(KeyFile* k, uint32_t blockNo, int idx) {
         removeItem(b->bytes, idx, it.size);
     }
     keys->erase(idx);
-    checkKeys(b);
-    return true;
+    return checkKeys(b);
 }
 
 // Moves the root's content into a new block and makes the root one level
@@ -256,7 +255,7 @@ bool placeItem(KeyFile* k, Path& path, int lvl, int pos, const uint8_t* key, int
             encodeItem(buf, keyLen, kc, key + kc, number, trailer, trailerLen);
             insertItemBytes(b->bytes, pos, buf, size);
             keys->insert(pos, key, keyLen);
-            checkKeys(b);
+            if (!checkKeys(b)) return false;
             *placed = {b->number, pos};
             return true;
         }

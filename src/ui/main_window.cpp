@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -176,6 +175,8 @@ QAction* newAction(QWidget* owner, const char* caption, const char* hint, const 
 void MainWindow::buildActions() {
     Actions& a = actions_;
     a.importDats = newAction(this, "&Import .dat files", "Import dat files", this, &MainWindow::importDats);
+    a.importDatFolder = newAction(this, "Import .dat &folder", "Import every dat file in a folder and its subfolders",
+                                  this, &MainWindow::importDatFolder);
     a.preferences = newAction(this, "&Preferences", "Preferences", preferences_, &QWidget::show);
     a.messagesWindow = newAction(this, "&Messages window", "Show messages window", this, &MainWindow::toggleMessages);
     a.systemsWindow = newAction(this, "&Systems window", "Show Systems window", this, &MainWindow::toggleSystems);
@@ -272,7 +273,7 @@ void MainWindow::buildBars(QVBoxLayout* layout) {
     const Actions& a = actions_;
     menuBar_ = new QMenuBar(this);
     QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
-    file->addActions({a.importDats, a.preferences});
+    file->addActions({a.importDats, a.importDatFolder, a.preferences});
     file->addSeparator();
     file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
     menuBar_->addMenu(QStringLiteral("&View"))
@@ -438,12 +439,20 @@ void MainWindow::deleteSelectedSystem() {
 }
 
 void MainWindow::importDats() {
-    const QStringList files = QFileDialog::getOpenFileNames(
-        this, QStringLiteral("Import .dat files"), QString(), QStringLiteral("dat files (*.dat *.xml)"), nullptr,
-        QFileDialog::ReadOnly);
-    if (files.isEmpty()) return;
+    // A zip is a pack of DATs; each DAT inside is imported.
+    importPaths(uiDialogs().openFileNames(this, QStringLiteral("Import .dat files"),
+                                          QStringLiteral("dat files (*.dat *.xml *.zip)")));
+}
+
+void MainWindow::importDatFolder() {
+    const QString folder = uiDialogs().existingFolder(this, QStringLiteral("Import every .dat file in a folder"));
+    if (!folder.isEmpty()) importPaths({folder});
+}
+
+void MainWindow::importPaths(const QStringList& chosen) {
+    if (chosen.isEmpty()) return;
     std::vector<std::string> paths;
-    for (const QString& f : files) paths.push_back(f.toStdString());
+    for (const QString& f : chosen) paths.push_back(f.toStdString());
     jobStarted(db_->startImport(*host_, settings_, std::move(paths)));
 }
 

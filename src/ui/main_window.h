@@ -41,6 +41,7 @@ public:
     // Every command of the menus and tool bars.
     struct Actions {
         QAction* importDats = nullptr;
+        QAction* importDatFolder = nullptr;
         QAction* preferences = nullptr;
         QAction* messagesWindow = nullptr;
         QAction* systemsWindow = nullptr;  // checked while the systems window is shown
@@ -144,6 +145,8 @@ private:
     void openJobs();
 
     void importDats();
+    void importDatFolder();
+    void importPaths(const QStringList& chosen);
     void scanSelected();
     void fixSelected();
     void scanAllShown();

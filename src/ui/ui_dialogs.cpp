@@ -24,8 +24,13 @@ bool UiDialogs::yesAbort(QWidget* parent, const QString& text) {
            QMessageBox::Yes;
 }
 
-QStringList UiDialogs::openFileNames(QWidget* parent, const QString& caption) {
-    return QFileDialog::getOpenFileNames(parent, caption);
+QStringList UiDialogs::openFileNames(QWidget* parent, const QString& caption, const QString& filter) {
+    return QFileDialog::getOpenFileNames(parent, caption, QString(), filter, nullptr, QFileDialog::ReadOnly);
+}
+
+QString UiDialogs::existingFolder(QWidget* parent, const QString& caption) {
+    return QFileDialog::getExistingDirectory(parent, caption, QString(),
+                                             QFileDialog::ShowDirsOnly | QFileDialog::ReadOnly);
 }
 
 UiDialogs& uiDialogs() { return *current; }

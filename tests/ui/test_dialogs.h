@@ -16,12 +16,19 @@ public:
     void information(QWidget*, const QString& text) override { shown << QStringLiteral("info: ") + text; }
     bool yesIgnore(QWidget*, const QString& text) override { return answer(QStringLiteral("yesIgnore: ") + text); }
     bool yesAbort(QWidget*, const QString& text) override { return answer(QStringLiteral("yesAbort: ") + text); }
-    QStringList openFileNames(QWidget*, const QString& caption) override {
+    QStringList openFileNames(QWidget*, const QString& caption, const QString& = {}) override {
         shown << QStringLiteral("openFileNames: ") + caption;
         if (files.empty()) return {};
         QStringList chosen = files.front();
         files.pop_front();
         return chosen;
+    }
+
+    QString existingFolder(QWidget*, const QString& caption) override {
+        shown << QStringLiteral("existingFolder: ") + caption;
+        const QStringList chosen = openFileNames(nullptr, caption);
+        shown.removeLast();
+        return chosen.value(0);
     }
 
     QStringList shown;
