@@ -10,8 +10,13 @@ namespace quorvane::testing {
 
 // Inserts a record given as texts; fails the test on error.
 void insertText(KeyFile* k, const std::string& key, const std::string& data);
+// Finds the first record of `key`: its data length, or -1; the key found
+// goes to `found` when given.
+int findFirst(KeyFile* k, const std::string& key, std::string* found = nullptr);
 // The current record's data as text.
 std::string currentData(KeyFile* k);
+// The next record as "key=data", or "<end>".
+std::string nextData(KeyFile* k);
 // Every record in key order as "key=data", by First and Next.
 std::vector<std::string> walkAll(KeyFile* k);
 // Block n of a key file as stored on disk (physical file 0 only).
