@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -39,6 +40,17 @@ void makeSample(const std::string& path, int records = 3000) {
 
 bool acceptable(int rc) { return rc >= 0 || keyFileErrno() == kKfNotFound || keyFileErrno() == kKfDamaged; }
 
+// Reads every record by First and Next: only clean errors, and an end.
+void walkCleanly(KeyFile* k) {
+    char key[256], data[4096];
+    int len = 0, steps = 0;
+    for (int rc = keyFileFirst(k, key, &len); rc >= 0; rc = keyFileNext(k, key, &len)) {
+        EXPECT_TRUE(acceptable(keyFileRead(k, data, sizeof data)));
+        ASSERT_LT(++steps, 10000) << "walk does not end";
+    }
+    EXPECT_TRUE(acceptable(-1));
+}
+
 // Everything a program may do with an opened file; only clean errors allowed.
 void exercise(const std::string& path) {
     KeyFile* k = keyFileOpen(path, true);
@@ -46,23 +58,13 @@ void exercise(const std::string& path) {
         EXPECT_EQ(keyFileErrno(), kKfDamaged);
         return;
     }
-    char key[256];
-    int len = 0;
-    int steps = 0;
-    for (int rc = keyFileFirst(k, key, &len); rc >= 0; rc = keyFileNext(k, key, &len)) {
-        char data[4096];
-        EXPECT_TRUE(acceptable(keyFileRead(k, data, sizeof data)));
-        ASSERT_LT(++steps, 10000) << "walk does not end";
-    }
-    EXPECT_TRUE(acceptable(-1));
+    walkCleanly(k);
     for (int i = 0; i < 40; i += 3) {
-        const std::string want = keyOf(i);
-        const int rc = keyFileFind(k, kFindFirstEqual, want.data(), static_cast<int>(want.size()), key, &len);
+        std::string found;
+        const int rc = testing::findFirst(k, keyOf(i), &found);
         EXPECT_TRUE(acceptable(rc));
-        if (rc >= 0 && i % 2 == 0) {
-            EXPECT_TRUE(acceptable(keyFileDelete(k)));
-        } else if (rc >= 0) {
-            EXPECT_TRUE(acceptable(keyFileUpdate(k, "changed data", 12)));
+        if (rc >= 0) {
+            EXPECT_TRUE(acceptable(i % 2 == 0 ? keyFileDelete(k) : keyFileUpdate(k, "changed data", 12)));
         }
     }
     for (int i = 0; i < 200; ++i) {
@@ -77,24 +79,23 @@ TEST(KeyFileDamage, WrongLengthsAndWrongBlockKinds) {
     const std::string path = dir.file("d.idx");
     makeSample(path, 50);
     const std::string pristine = testing::readFile(path);
-
-    std::filesystem::resize_file(path, 2 * kBlock + 100);  // not whole blocks
-    EXPECT_EQ(keyFileOpen(path, true), nullptr);
-    EXPECT_EQ(keyFileErrno(), kKfDamaged);
-    std::filesystem::resize_file(path, kBlock);  // no data block
-    EXPECT_EQ(keyFileOpen(path, false), nullptr);
-    EXPECT_EQ(keyFileErrno(), kKfDamaged);
-
-    testing::writeFile(path, pristine);
-    patchFile(path, kBlock, std::string(1, '\0'));  // block 1 made a leaf
-    EXPECT_EQ(keyFileOpen(path, true), nullptr);
-    EXPECT_EQ(keyFileErrno(), kKfDamaged);
-    EXPECT_EQ(testing::readFile(path).substr(2 * kBlock), pristine.substr(2 * kBlock));  // untouched
-
-    testing::writeFile(path, pristine);
-    patchFile(path, 0, std::string(1, '\xFE'));  // root made a free block
-    EXPECT_EQ(keyFileOpen(path, true), nullptr);
-    EXPECT_EQ(keyFileErrno(), kKfDamaged);
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"not whole blocks", [&] { std::filesystem::resize_file(path, 2 * kBlock + 100); }},
+        {"no data block", [&] { std::filesystem::resize_file(path, kBlock); }},
+        {"block 1 made a leaf", [&] { patchFile(path, kBlock, std::string(1, '\0')); }},
+        {"root made a free block", [&] { patchFile(path, 0, std::string(1, '\xFE')); }},
+    };
+    for (const auto& [what, damage] : cases) {
+        SCOPED_TRACE(what);
+        testing::writeFile(path, pristine);
+        damage();
+        const std::string damaged = testing::readFile(path);
+        for (const bool forUpdate : {true, false}) {
+            EXPECT_EQ(keyFileOpen(path, forUpdate), nullptr);
+            EXPECT_EQ(keyFileErrno(), kKfDamaged);
+        }
+        EXPECT_EQ(testing::readFile(path), damaged);  // nothing written on the way
+    }
 }
 
 TEST(KeyFileDamage, BadItemsAndLinksFailWithDamaged) {
@@ -122,13 +123,10 @@ TEST(KeyFileDamage, BadItemsAndLinksFailWithDamaged) {
         testing::writeFile(path, pristine);
         patchFile(path, c.offset, c.bytes);
         exercise(path);
-        KeyFile* k = keyFileOpen(path, false);
-        if (k) {
+        if (KeyFile* k = keyFileOpen(path, false)) {
             char key[256];
-            int len;
-            int rc = keyFileFirst(k, key, &len);
-            int steps = 0;
-            while (rc >= 0 && ++steps < 10000) rc = keyFileNext(k, key, &len);
+            int len, steps = 0;
+            for (int rc = keyFileFirst(k, key, &len); rc >= 0 && ++steps < 10000;) rc = keyFileNext(k, key, &len);
             EXPECT_EQ(keyFileErrno(), kKfDamaged);  // the damage is met on the way
             keyFileClose(k);
         }
@@ -181,15 +179,11 @@ TEST(KeyFileDamage, BlocksChangedOnDiskAfterTheirCheckNeverCrash) {
             const char changed = static_cast<char>(pristine[static_cast<size_t>(at)] ^ 0x5A);
             patchFile(path, at, std::string(1, changed));
         }
-        char key[256], data[4096];
-        int len = 0, steps = 0;
-        for (int rc = keyFileFirst(k, key, &len); rc >= 0; rc = keyFileNext(k, key, &len)) {
-            EXPECT_TRUE(acceptable(keyFileRead(k, data, sizeof data)));
-            ASSERT_LT(++steps, 10000) << "walk does not end";
-        }
+        walkCleanly(k);
         for (int i = 0; i < 400; i += 7) {
             const std::string want = keyOf(i);
-            EXPECT_TRUE(acceptable(keyFileFind(k, kFindFirstEqual, want.data(), static_cast<int>(want.size()), key, &len)));
+            std::string found;
+            EXPECT_TRUE(acceptable(testing::findFirst(k, want, &found)));
             EXPECT_TRUE(acceptable(keyFileFindAll(k, want.data(), static_cast<int>(want.size()),
                                                   [](void*, const char*, int) {}, nullptr)));
         }
@@ -261,8 +255,7 @@ TEST(KeyFileDamage, FailingWritesLoseNothingAndAreReported) {
         FaultGuard fault([](bool write, uint32_t block) { return !write && block > 1 ? EIO : 0; });
         k = keyFileOpen(path, false);  // reads blocks 0 and 1 only
         ASSERT_NE(k, nullptr);
-        const std::string key = keyOf(7);
-        EXPECT_EQ(keyFileFind(k, kFindFirstEqual, key.data(), static_cast<int>(key.size()), nullptr, nullptr), -1);
+        EXPECT_EQ(testing::findFirst(k, keyOf(7)), -1);
         EXPECT_EQ(keyFileErrno(), kKfReadFailed);
     }
     ASSERT_EQ(keyFileClose(k), 0);
@@ -288,9 +281,7 @@ TEST(KeyFileDamage, FailedChangeRestoresTheCachedLeafAndItsKeys) {
     auto expected = walkAll(k);
     const size_t at = expected.size() / 2;
     auto keyAt = [&](size_t i) { return expected[i].substr(0, expected[i].find('=')); };
-    auto find = [&](const std::string& key) {
-        return keyFileFind(k, kFindFirstEqual, key.data(), static_cast<int>(key.size()), nullptr, nullptr);
-    };
+    auto find = [&](const std::string& key) { return testing::findFirst(k, key); };
     bool failed = false;
     while (!failed && at < expected.size()) {
         ASSERT_EQ(keyFileClose(k), 0);  // an empty cache: a neighbour must come from the disk
