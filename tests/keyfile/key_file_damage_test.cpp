@@ -29,15 +29,6 @@ constexpr long kBlock = static_cast<long>(keyfile::kBlockSize);
 
 std::string keyOf(int i) { return "system-" + std::to_string(i * 7919 % 100000); }
 
-// A key file of three levels.
-void makeSample(const std::string& path, int records = 3000) {
-    KeyFile* k = keyFileCreate(path);
-    ASSERT_NE(k, nullptr);
-    for (int i = 0; i < records; ++i) insertText(k, keyOf(i), "data " + std::to_string(i));
-    insertText(k, "long", std::string(3000, 'L'));
-    ASSERT_EQ(keyFileClose(k), 0);
-}
-
 bool acceptable(int rc) { return rc >= 0 || keyFileErrno() == kKfNotFound || keyFileErrno() == kKfDamaged; }
 
 // Reads every record by First and Next: only clean errors, and an end.
@@ -74,11 +65,29 @@ void exercise(const std::string& path) {
     keyFileClose(k);
 }
 
-TEST(KeyFileDamage, WrongLengthsAndWrongBlockKinds) {
+class KeyFileDamage : public ::testing::Test {
+protected:
     TempDir dir;
     const std::string path = dir.file("d.idx");
-    makeSample(path, 50);
-    const std::string pristine = testing::readFile(path);
+    std::string pristine;  // the sample as written
+    long blocks = 0;
+
+    void TearDown() override { keyfile::setCachePerKeyFileForTesting(0); }
+
+    // A key file of three levels with the default count.
+    void makeSample(int records = 3000) {
+        KeyFile* k = keyFileCreate(path);
+        ASSERT_NE(k, nullptr);
+        for (int i = 0; i < records; ++i) insertText(k, keyOf(i), "data " + std::to_string(i));
+        insertText(k, "long", std::string(3000, 'L'));
+        ASSERT_EQ(keyFileClose(k), 0);
+        pristine = testing::readFile(path);
+        blocks = static_cast<long>(pristine.size()) / kBlock;
+    }
+};
+
+TEST_F(KeyFileDamage, WrongLengthsAndWrongBlockKinds) {
+    makeSample(50);
     const std::pair<const char*, std::function<void()>> cases[] = {
         {"not whole blocks", [&] { std::filesystem::resize_file(path, 2 * kBlock + 100); }},
         {"no data block", [&] { std::filesystem::resize_file(path, kBlock); }},
@@ -98,11 +107,8 @@ TEST(KeyFileDamage, WrongLengthsAndWrongBlockKinds) {
     }
 }
 
-TEST(KeyFileDamage, BadItemsAndLinksFailWithDamaged) {
-    TempDir dir;
-    const std::string path = dir.file("d.idx");
-    makeSample(path);
-    const std::string pristine = testing::readFile(path);
+TEST_F(KeyFileDamage, BadItemsAndLinksFailWithDamaged) {
+    makeSample();
     struct Case {
         const char* what;
         long offset;
@@ -133,13 +139,9 @@ TEST(KeyFileDamage, BadItemsAndLinksFailWithDamaged) {
     }
 }
 
-TEST(KeyFileDamage, FlippedBytesAnywhereNeverCrash) {
-    TempDir dir;
-    const std::string path = dir.file("f.idx");
-    makeSample(path, 400);
-    const std::string pristine = testing::readFile(path);
+TEST_F(KeyFileDamage, FlippedBytesAnywhereNeverCrash) {
+    makeSample(400);
     std::mt19937 rng(4);
-    const long blocks = static_cast<long>(pristine.size()) / kBlock;
     const int rounds = 240 / testing::kScale;
     for (int round = 0; round < rounds; ++round) {
         testing::writeFile(path, pristine);
@@ -160,14 +162,10 @@ TEST(KeyFileDamage, FlippedBytesAnywhereNeverCrash) {
 // A block read back after its full check gets only the checks that keep
 // reads in bounds; one changed on disk behind the program's back in between
 // must still end in clean errors. The tiny cache makes every step re-read.
-TEST(KeyFileDamage, BlocksChangedOnDiskAfterTheirCheckNeverCrash) {
+TEST_F(KeyFileDamage, BlocksChangedOnDiskAfterTheirCheckNeverCrash) {
     keyfile::setCachePerKeyFileForTesting(2);
-    TempDir dir;
-    const std::string path = dir.file("c.idx");
-    makeSample(path, 400);
-    const std::string pristine = testing::readFile(path);
+    makeSample(400);
     std::mt19937 rng(9);
-    const long blocks = static_cast<long>(pristine.size()) / kBlock;
     const int rounds = 120 / testing::kScale;
     for (int round = 0; round < rounds; ++round) {
         testing::writeFile(path, pristine);
@@ -189,13 +187,10 @@ TEST(KeyFileDamage, BlocksChangedOnDiskAfterTheirCheckNeverCrash) {
         }
         keyFileClose(k);
     }
-    keyfile::setCachePerKeyFileForTesting(0);
 }
 
-TEST(KeyFileDamage, FreeChainPointingAtATreeBlockFailsAndRollsBack) {
-    TempDir dir;
-    const std::string path = dir.file("fc.idx");
-    makeSample(path, 300);
+TEST_F(KeyFileDamage, FreeChainPointingAtATreeBlockFailsAndRollsBack) {
+    makeSample(300);
     patchFile(path, 5, std::string("\x00\x00\x00\x02", 4));  // FreeListHead := block 2, a tree block
     KeyFile* k = keyFileOpen(path, true);
     ASSERT_NE(k, nullptr);
@@ -226,9 +221,7 @@ public:
     ~FaultGuard() { keyfile::setBlockIoFaultForTesting(nullptr); }
 };
 
-TEST(KeyFileDamage, FailingWritesLoseNothingAndAreReported) {
-    TempDir dir;
-    const std::string path = dir.file("w.idx");
+TEST_F(KeyFileDamage, FailingWritesLoseNothingAndAreReported) {
     KeyFile* k = keyFileCreate(path);
     ASSERT_NE(k, nullptr);
     for (int i = 0; i < 40; ++i) insertText(k, keyOf(i), "v" + std::to_string(i));
@@ -272,10 +265,8 @@ TEST(KeyFileDamage, FailingWritesLoseNothingAndAreReported) {
 // keys the engine keeps for it, or finds would search a stale copy. Only a
 // leaf at most half full looks at its neighbours, so consecutive keys are
 // deleted, each with reads failing, until one delete needs a neighbour.
-TEST(KeyFileDamage, FailedChangeRestoresTheCachedLeafAndItsKeys) {
-    TempDir dir;
-    const std::string path = dir.file("r.idx");
-    makeSample(path);
+TEST_F(KeyFileDamage, FailedChangeRestoresTheCachedLeafAndItsKeys) {
+    makeSample();
     KeyFile* k = keyFileOpen(path, true);
     ASSERT_NE(k, nullptr);
     auto expected = walkAll(k);

@@ -25,12 +25,9 @@ std::string hex(const std::string& bytes) {
 }
 
 // A new key file holding the records, closed; returns its path.
-std::string keyFileOf(const TempDir& dir, const std::vector<std::pair<std::string, std::string>>& records) {
+std::string keyFileOf(const TempDir& dir, const testing::Records& records) {
     const std::string path = dir.file("layout.idx");
-    KeyFile* k = keyFileCreate(path);
-    EXPECT_NE(k, nullptr);
-    for (const auto& [key, data] : records) testing::insertText(k, key, data);
-    EXPECT_EQ(keyFileClose(k), 0);
+    EXPECT_EQ(keyFileClose(testing::createWith(path, records)), 0);
     return path;
 }
 

@@ -140,13 +140,10 @@ TEST(KeyFileOperations, EachRefusalSetsItsErrorCode) {
 TEST(KeyFileOperations, ReadOnlyKeyFileRefusesChanges) {
     TempDir dir;
     const std::string path = dir.file("ro.idx");
-    KeyFile* k = keyFileCreate(path);
-    ASSERT_NE(k, nullptr);
-    insertText(k, "key", "data");
-    ASSERT_EQ(keyFileClose(k), 0);
+    ASSERT_EQ(keyFileClose(testing::createWith(path, {{"key", "data"}})), 0);
     const std::string before = testing::readFile(path);
 
-    k = keyFileOpen(path, false);
+    KeyFile* k = keyFileOpen(path, false);
     ASSERT_NE(k, nullptr);
     EXPECT_EQ(keyFileInsert(k, "k", 1, "d", 1), -1);
     EXPECT_EQ(keyFileErrno(), kKfNotForUpdate);
@@ -165,10 +162,8 @@ TEST(KeyFileOperations, ReadOnlyKeyFileRefusesChanges) {
 TEST(KeyFileOperations, UpdateMovesDataBetweenInlineAndDataBlocks) {
     TempDir dir;
     const std::string path = dir.file("up.idx");
-    KeyFile* k = keyFileCreate(path);
+    KeyFile* k = testing::createWith(path, {{"s", "a1"}, {"t", std::string(3000, 'x')}});
     ASSERT_NE(k, nullptr);
-    insertText(k, "s", "a1");
-    insertText(k, "t", std::string(3000, 'x'));
     ASSERT_EQ(findFirst(k, "t"), 3000);
     ASSERT_EQ(keyFileUpdate(k, std::string(3000, 'y').data(), 3000), 0);  // long data in place
     EXPECT_EQ(currentData(k), std::string(3000, 'y'));

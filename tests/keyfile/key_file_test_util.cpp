@@ -13,6 +13,16 @@ void insertText(KeyFile* k, const std::string& key, const std::string& data) {
         << "insert " << key << ": " << keyFileErrno();
 }
 
+KeyFile* createWith(const std::string& path, const Records& records) {
+    KeyFile* k = keyFileCreate(path);
+    if (!k) {
+        ADD_FAILURE() << "create " << path << ": " << keyFileErrno();
+        return nullptr;
+    }
+    for (const auto& [key, data] : records) insertText(k, key, data);
+    return k;
+}
+
 int findFirst(KeyFile* k, const std::string& key, std::string* found) {
     char buf[256];
     int len = 0;

@@ -2,12 +2,17 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "keyfile/key_file.h"
 
 namespace quorvane::testing {
 
+using Records = std::vector<std::pair<std::string, std::string>>;
+
+// A new key file at `path` holding the records, left open (null on failure).
+KeyFile* createWith(const std::string& path, const Records& records);
 // Inserts a record given as texts; fails the test on error.
 void insertText(KeyFile* k, const std::string& key, const std::string& data);
 // Finds the first record of `key`: its data length, or -1; the key found
