@@ -47,17 +47,14 @@ protected:
 };
 
 TEST_F(RomsDbTest, SizesThatAreNotPositiveIntegersAreStoredAsDash) {
-    add("S", "g", "a", "00000001", "0");
-    add("S", "g", "b", "00000002", "");
-    add("S", "g", "c", "00000003", "12k");
-    add("S", "g", "d", "00000004", "4096");
+    const std::pair<std::string, std::string> sizes[] = {{"0", "-"}, {"", "-"}, {"12k", "-"}, {"4096", "4096"}};
+    for (int i = 0; i < 4; ++i)
+        add("S", "g", std::string(1, static_cast<char>('a' + i)), "0000000" + std::to_string(i + 1), sizes[i].first);
     const Romset r = db.getRomset("S", 0);
     ASSERT_EQ(r.games.size(), 1u);
-    const auto& roms = r.games[0].roms;
-    EXPECT_EQ(roms[0].size, "-");
-    EXPECT_EQ(roms[1].size, "-");
-    EXPECT_EQ(roms[2].size, "-");
-    EXPECT_EQ(roms[3].size, "4096");
+    ASSERT_EQ(r.games[0].roms.size(), 4u);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(r.games[0].roms[static_cast<size_t>(i)].size, sizes[i].second) << sizes[i].first;
     std::vector<RomMatch> found;
     db.findRom(found, "00000001", "-", "", "");
     EXPECT_EQ(hits(found), "S/g/a");  // a size-"-" ROM is found under "-" only
@@ -150,7 +147,8 @@ TEST_F(RomsDbTest, GetRomsetModesAndCatalogueStatus) {
 TEST_F(RomsDbTest, DeleteSystemFreesRowsAndReimportReusesEverySlot) {
     auto addSystem = [&] {
         for (int i = 0; i < 50; ++i)
-            add("S", "game" + std::to_string(i % 7), "rom" + std::to_string(i), "0000aa" + std::to_string(10 + i), std::to_string(100 + i));
+            add("S", "game" + std::to_string(i % 7), "rom" + std::to_string(i), "0000aa" + std::to_string(10 + i),
+                std::to_string(100 + i));
     };
     addSystem();
     add("Keep", "g", "k", "0000aa10", "100");
