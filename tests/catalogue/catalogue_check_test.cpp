@@ -126,9 +126,9 @@ struct Damage {
     const char* name;
     const char* file;
     std::function<void(Bytes&)> apply;
-    const char* expected;    // in one of the problems
-    bool indexOnly;          // the listings must come back exactly
-    const char* said = "";   // in what the repair says
+    const char* expected;   // in one of the problems
+    bool indexOnly;         // the listings must come back exactly
+    const char* said = "";  // in what the repair says
 };
 
 TEST_F(CatalogueCheckTest, EveryTargetedDamageIsFoundAndRepaired) {
@@ -151,8 +151,8 @@ TEST_F(CatalogueCheckTest, EveryTargetedDamageIsFoundAndRepaired) {
         {"a leaf drops out of its sibling chain", "_sys.idx",
          [](Bytes& f) { putU32(blockAt(f, findBlock(f, 0)) + 5, 1); }, "as previous", true},
         {"the free chain names a tree block", "_sys.idx",
-         [](Bytes& f) { putU32(blockAt(f, 0) + 5, static_cast<uint32_t>(findBlock(f, 0))); }, "both free and in the tree",
-         true},
+         [](Bytes& f) { putU32(blockAt(f, 0) + 5, static_cast<uint32_t>(findBlock(f, 0))); },
+         "both free and in the tree", true},
         {"an index entry points at another system's row", "_sys.idx",
          [&](Bytes& f) {
              // Through the engine, so the tree stays sound: Zeta's first
@@ -215,7 +215,8 @@ TEST_F(CatalogueCheckTest, EveryTargetedDamageIsFoundAndRepaired) {
         // The damaged file went to the backup folder as it was.
         bool kept = false;
         for (const auto& e : fs::recursive_directory_iterator(backup))
-            if (e.path().filename() == std::string("roms") + d.file && readFile(e.path().string()) == bytes) kept = true;
+            if (e.path().filename() == std::string("roms") + d.file && readFile(e.path().string()) == bytes)
+                kept = true;
         EXPECT_TRUE(kept);
         fs::remove_all(backup);
     }

@@ -98,8 +98,7 @@ TEST_F(JournalTest, TornJournalsRestoreOnlyWhatWasSynced) {
         SCOPED_TRACE(c.what);
         Journal journal(journalPath, files);
         writeOriginals(journal);
-        for (const auto& [offset, bytes] : c.records)
-            ASSERT_EQ(journal.add(0, offset, bytes.data(), bytes.size()), 0);
+        for (const auto& [offset, bytes] : c.records) ASSERT_EQ(journal.add(0, offset, bytes.data(), bytes.size()), 0);
         ASSERT_EQ(journal.sync(), 0);
         std::string bytes = readFile(journalPath);
         c.tear(bytes);

@@ -83,8 +83,9 @@ TEST(IniFile, ScanReadsRequestedKeysOfAnyFile) {
 
 TEST(ProfileInteger, DecimalAndHexOnly) {
     const std::pair<const char*, std::optional<long long>> cases[] = {
-        {"12", 12}, {"-3", -3}, {"0x1F", 31}, {" 7 ", 7}, {"12px", {}}, {"", {}}, {"0x", {}}, {"true", {}},
-        {"99999999999999999999999", {}}};
+        {"12", 12}, {"-3", -3},   {"0x1F", 31},
+        {" 7 ", 7}, {"12px", {}}, {"", {}},
+        {"0x", {}}, {"true", {}}, {"99999999999999999999999", {}}};
     for (const auto& [text, value] : cases) EXPECT_EQ(parseProfileInteger(text), value) << text;
 }
 

@@ -6,10 +6,10 @@ namespace quorvane {
 namespace {
 
 TEST(GameClassification, FollowsStatusLetters) {
-    const std::pair<const char*, GameState> cases[] = {
-        {"Y", GameState::Complete},    {"YYP", GameState::Incomplete}, {"PP", GameState::Incomplete},
-        {"P", GameState::Incomplete},  {"YN", GameState::Incomplete},  {"NP", GameState::Incomplete},
-        {"NN", GameState::Missing},    {"", GameState::Missing}};
+    const std::pair<const char*, GameState> cases[] = {{"Y", GameState::Complete},    {"YYP", GameState::Incomplete},
+                                                       {"PP", GameState::Incomplete}, {"P", GameState::Incomplete},
+                                                       {"YN", GameState::Incomplete}, {"NP", GameState::Incomplete},
+                                                       {"NN", GameState::Missing},    {"", GameState::Missing}};
     for (const auto& [letters, state] : cases) EXPECT_EQ(classifyStatusString(letters), state) << letters;
 }
 

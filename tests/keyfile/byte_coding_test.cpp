@@ -33,7 +33,8 @@ TEST(ByteCoding, VarintAtEveryWidthBoundaryAndNeverPastTheLimit) {
         uint32_t got = 0;
         EXPECT_EQ(getVarint(bytes.data(), bytes.data() + bytes.size(), &got), static_cast<int>(bytes.size()));
         EXPECT_EQ(got, v);
-        for (size_t cut = 0; cut < bytes.size(); ++cut) EXPECT_EQ(getVarint(bytes.data(), bytes.data() + cut, &got), 0) << cut;
+        for (size_t cut = 0; cut < bytes.size(); ++cut)
+            EXPECT_EQ(getVarint(bytes.data(), bytes.data() + cut, &got), 0) << cut;
     }
 }
 

@@ -36,7 +36,9 @@ protected:
     // small alphabet share long prefixes.
     std::string makeText(int minLen, int shortMax, int midMax, int longMax, int first, int span) {
         const int roll = uniform(0, 99);
-        const int len = roll < 65 ? uniform(minLen, shortMax) : roll < 90 ? uniform(shortMax + 1, midMax) : uniform(midMax + 1, longMax);
+        const int len = roll < 65   ? uniform(minLen, shortMax)
+                        : roll < 90 ? uniform(shortMax + 1, midMax)
+                                    : uniform(midMax + 1, longMax);
         std::string s(static_cast<size_t>(len), '\0');
         for (char& c : s) c = static_cast<char>(first + uniform(0, span));
         return s;
@@ -57,12 +59,14 @@ protected:
         const auto all = testing::walkAll(k);
         ASSERT_EQ(all.size(), model.size());
         auto it = model.begin();
-        for (size_t n = 0; n < all.size(); ++n, ++it) ASSERT_TRUE(all[n] == it->first + "=" + it->second) << "record " << n;
+        for (size_t n = 0; n < all.size(); ++n, ++it)
+            ASSERT_TRUE(all[n] == it->first + "=" + it->second) << "record " << n;
         for (int i = 0; i < 300; ++i) {
             const std::string& probe = anyKey();
             const auto found = model.find(probe);  // the first of the equal keys
             const bool absent = found == model.end();
-            ASSERT_EQ(testing::findFirst(k, probe), absent ? -1 : static_cast<int>(found->second.size())) << keyFileErrno();
+            ASSERT_EQ(testing::findFirst(k, probe), absent ? -1 : static_cast<int>(found->second.size()))
+                << keyFileErrno();
             if (absent) ASSERT_EQ(keyFileErrno(), kKfNotFound);
             else ASSERT_EQ(testing::currentData(k), found->second);
         }
