@@ -2,10 +2,8 @@
 // repair must leave a database that checks sound, and where only an index
 // was damaged the listings must come back exactly.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 
 #include "catalogue/catalogue.h"
@@ -19,18 +17,13 @@ namespace quorvane {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::readFile;
 using testing::TempDir;
+using testing::writeFile;
 using Bytes = std::string;
 
 constexpr size_t kBlock = 4096;
-std::string kSysPath;  // the damage that goes through the engine needs it
-
-Bytes slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void spit(const std::string& path, const Bytes& bytes) { std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes; }
+const char* const kSuffixes[] = {".rcf", "_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx"};
 
 uint8_t* blockAt(Bytes& file, size_t n) { return reinterpret_cast<uint8_t*>(file.data() + n * kBlock); }
 
@@ -47,6 +40,12 @@ size_t tailOf(const uint8_t* b, size_t item) {
     uint32_t number = 0;
     const int n = getVarint(b + item + 2, b + kBlock, &number);
     return item + 2 + static_cast<size_t>(n);
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& line : lines) out += line + "\n";
+    return out;
 }
 
 std::string listing(Catalogue& db) {
@@ -119,7 +118,7 @@ TEST_F(CatalogueCheckTest, ASoundDatabaseChecksSound) {
     EXPECT_EQ(report.rows, 2u * (250 + 150 + 40));
     EXPECT_EQ(report.freeRows, 2u * 300 - 2u * 40);
     // Free blocks exist, so the free chain was walked too.
-    Bytes sys = slurp(base + "_sys.idx");
+    Bytes sys = readFile(base + "_sys.idx");
     EXPECT_NE(findBlock(sys, 254), 0u);
 }
 
@@ -127,8 +126,9 @@ struct Damage {
     const char* name;
     const char* file;
     std::function<void(Bytes&)> apply;
-    const char* expected;  // in one of the problems
-    bool indexOnly;        // the listings must come back exactly
+    const char* expected;   // in one of the problems
+    bool indexOnly;         // the listings must come back exactly
+    const char* said = "";  // in what the repair says
 };
 
 TEST_F(CatalogueCheckTest, EveryTargetedDamageIsFoundAndRepaired) {
@@ -151,18 +151,19 @@ TEST_F(CatalogueCheckTest, EveryTargetedDamageIsFoundAndRepaired) {
         {"a leaf drops out of its sibling chain", "_sys.idx",
          [](Bytes& f) { putU32(blockAt(f, findBlock(f, 0)) + 5, 1); }, "as previous", true},
         {"the free chain names a tree block", "_sys.idx",
-         [](Bytes& f) { putU32(blockAt(f, 0) + 5, static_cast<uint32_t>(findBlock(f, 0))); }, "both free and in the tree",
-         true},
+         [](Bytes& f) { putU32(blockAt(f, 0) + 5, static_cast<uint32_t>(findBlock(f, 0))); },
+         "both free and in the tree", true},
         {"an index entry points at another system's row", "_sys.idx",
-         [](Bytes&) {
+         [&](Bytes& f) {
              // Through the engine, so the tree stays sound: Zeta's first
              // entry keeps its length and names byte 0, Alpha's first row.
-             KeyFile* k = keyFileOpen(kSysPath, true);
+             KeyFile* k = keyFileOpen(base + "_sys.idx", true);
              ASSERT_NE(k, nullptr);
              const int len = keyFileFind(k, kFindFirstEqual, "Zeta", 4, nullptr, nullptr);
              ASSERT_GT(len, 0);
              ASSERT_EQ(keyFileUpdate(k, std::string(static_cast<size_t>(len), '0').data(), len), 0);
              ASSERT_EQ(keyFileClose(k), 0);
+             f = readFile(base + "_sys.idx");
          },
          "points at a row of system Alpha", true},
         {"a free-row entry names a row of the wrong size", "_del.idx",
@@ -181,59 +182,51 @@ TEST_F(CatalogueCheckTest, EveryTargetedDamageIsFoundAndRepaired) {
         // The last row ends with version "1" and author "me": its version's
         // length byte now runs past the end of the file.
         {"the last row cannot be read", ".rcf", [](Bytes& f) { f[f.size() - 5] = static_cast<char>(250); },
-         "is damaged", false},
+         "is damaged", false, "System Beta lost 1 rows whose bytes cannot be read."},
     };
     const std::string pristine = dir.file("pristine/");
     fs::create_directories(pristine);
-    for (const char* suffix : {".rcf", "_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx"})
-        fs::copy_file(base + suffix, pristine + suffix);
+    for (const char* suffix : kSuffixes) fs::copy_file(base + suffix, pristine + suffix);
 
     for (const Damage& d : damages) {
         SCOPED_TRACE(d.name);
-        for (const char* suffix : {".rcf", "_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx"})
+        for (const char* suffix : kSuffixes)
             fs::copy_file(pristine + suffix, base + suffix, fs::copy_options::overwrite_existing);
-        kSysPath = base + "_sys.idx";
-        Bytes bytes = slurp(base + d.file);
+        Bytes bytes = readFile(base + d.file);
         d.apply(bytes);
-        if (std::string(d.name).find("another system") == std::string::npos) spit(base + d.file, bytes);
-        else bytes = slurp(base + d.file);
+        writeFile(base + d.file, bytes);
 
         const CatalogueReport before = check();
         ASSERT_FALSE(before.sound());
-        std::string all;
-        for (const std::string& p : before.problems) all += p + "\n";
-        EXPECT_NE(all.find(d.expected), std::string::npos) << all;
+        EXPECT_NE(joined(before.problems).find(d.expected), std::string::npos) << joined(before.problems);
 
         RepairReport repair;
         ASSERT_EQ(repairCatalogue(base, backup, repair), StoreStatus::Ok) << repair.error;
-        std::string said;
-        for (const std::string& line : repair.lines) said += line + "\n";
+        const std::string said = joined(repair.lines);
         EXPECT_NE(said.find("A copy of the damaged files is in " + backup), std::string::npos) << said;
+        EXPECT_NE(said.find(d.said), std::string::npos) << said;
         const CatalogueReport after = check();
-        EXPECT_TRUE(after.sound()) << (after.problems.empty() ? "" : after.problems.front()) << "\n" << said;
+        EXPECT_TRUE(after.sound()) << joined(after.problems) << said;
         Catalogue db(base);
         const std::string now = listing(db);
         EXPECT_TRUE(db.lastError().empty()) << db.lastError();
         if (d.indexOnly) EXPECT_TRUE(now == original) << "the listings differ after the repair";
         else EXPECT_NE(now.find("Alpha:"), std::string::npos);
-        if (std::string(d.name) == "the last row cannot be read") {
-            EXPECT_NE(said.find("System Beta lost 1 rows whose bytes cannot be read."), std::string::npos) << said;
-        }
         // The damaged file went to the backup folder as it was.
         bool kept = false;
         for (const auto& e : fs::recursive_directory_iterator(backup))
-            if (e.path().filename() == std::string("roms") + d.file && slurp(e.path().string()) == bytes) kept = true;
+            if (e.path().filename() == std::string("roms") + d.file && readFile(e.path().string()) == bytes)
+                kept = true;
         EXPECT_TRUE(kept);
         fs::remove_all(backup);
     }
 }
 
 TEST_F(CatalogueCheckTest, AnUnreadableRecordFileLosesItsSystemsByName) {
-    spit(base + ".rcf", Bytes(3, '\xff'));
+    writeFile(base + ".rcf", Bytes(3, '\xff'));
     RepairReport repair;
     ASSERT_EQ(repairCatalogue(base, backup, repair), StoreStatus::Ok) << repair.error;
-    std::string said;
-    for (const std::string& line : repair.lines) said += line + "\n";
+    const std::string said = joined(repair.lines);
     for (const char* system : {"Alpha", "Beta", "Zeta"})
         EXPECT_NE(said.find("System " + std::string(system) + " was lost: none of its rows can be read."),
                   std::string::npos)
@@ -257,14 +250,13 @@ TEST_F(CatalogueCheckTest, ARepairCutShortAfterItsCommitIsCompletedByTheNextOpen
                                   .version = "1",
                                   .author = "me"}));
     }
-    Bytes crc = slurp(base + "_crc.idx");
+    Bytes crc = readFile(base + "_crc.idx");
     blockAt(crc, 1)[0] = 7;
-    spit(base + "_crc.idx", crc);
-    spit(base + ".repaired", "");
+    writeFile(base + "_crc.idx", crc);
+    writeFile(base + ".repaired", "");
     Catalogue db(base);
     EXPECT_EQ(db.getSystems(), std::vector<std::string>{"Solo"}) << db.lastError();
-    struct stat st {};
-    EXPECT_NE(::stat((base + ".repaired").c_str(), &st), 0);
+    EXPECT_FALSE(fs::exists(base + ".repaired"));
     EXPECT_TRUE(check().sound());
 }
 

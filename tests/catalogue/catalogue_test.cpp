@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/row_store.h"
@@ -8,12 +9,8 @@
 namespace quorvane {
 namespace {
 
+namespace fs = std::filesystem;
 using testing::TempDir;
-
-long long fileSize(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
-}
 
 std::string gameNames(const Romset& r) {
     std::string out;
@@ -50,17 +47,14 @@ protected:
 };
 
 TEST_F(RomsDbTest, SizesThatAreNotPositiveIntegersAreStoredAsDash) {
-    add("S", "g", "a", "00000001", "0");
-    add("S", "g", "b", "00000002", "");
-    add("S", "g", "c", "00000003", "12k");
-    add("S", "g", "d", "00000004", "4096");
+    const std::pair<std::string, std::string> sizes[] = {{"0", "-"}, {"", "-"}, {"12k", "-"}, {"4096", "4096"}};
+    for (int i = 0; i < 4; ++i)
+        add("S", "g", std::string(1, static_cast<char>('a' + i)), "0000000" + std::to_string(i + 1), sizes[i].first);
     const Romset r = db.getRomset("S", 0);
     ASSERT_EQ(r.games.size(), 1u);
-    const auto& roms = r.games[0].roms;
-    EXPECT_EQ(roms[0].size, "-");
-    EXPECT_EQ(roms[1].size, "-");
-    EXPECT_EQ(roms[2].size, "-");
-    EXPECT_EQ(roms[3].size, "4096");
+    ASSERT_EQ(r.games[0].roms.size(), 4u);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(r.games[0].roms[static_cast<size_t>(i)].size, sizes[i].second) << sizes[i].first;
     std::vector<RomMatch> found;
     db.findRom(found, "00000001", "-", "", "");
     EXPECT_EQ(hits(found), "S/g/a");  // a size-"-" ROM is found under "-" only
@@ -151,19 +145,24 @@ TEST_F(RomsDbTest, GetRomsetModesAndCatalogueStatus) {
 }
 
 TEST_F(RomsDbTest, DeleteSystemFreesRowsAndReimportReusesEverySlot) {
-    for (int i = 0; i < 50; ++i) add("S", "game" + std::to_string(i % 7), "rom" + std::to_string(i), "0000aa" + std::to_string(10 + i), std::to_string(100 + i));
+    auto addSystem = [&] {
+        for (int i = 0; i < 50; ++i)
+            add("S", "game" + std::to_string(i % 7), "rom" + std::to_string(i), "0000aa" + std::to_string(10 + i),
+                std::to_string(100 + i));
+    };
+    addSystem();
     add("Keep", "g", "k", "0000aa10", "100");
-    const long long before = fileSize(dir.file("roms.rcf"));
+    const auto before = fs::file_size(dir.file("roms.rcf"));
     ASSERT_TRUE(db.deleteSystem("S"));
     EXPECT_EQ(db.getSystems(), std::vector<std::string>{"Keep"});
     EXPECT_EQ(db.getCount(1), "1");
     std::vector<RomMatch> found;
     db.findRom(found, "0000aa10", "100", "", "");
     EXPECT_EQ(hits(found), "Keep/g/k");
-    for (int i = 0; i < 50; ++i) add("S", "game" + std::to_string(i % 7), "rom" + std::to_string(i), "0000aa" + std::to_string(10 + i), std::to_string(100 + i));
-    EXPECT_EQ(fileSize(dir.file("roms.rcf")), before);  // no row appended
+    addSystem();
+    EXPECT_EQ(fs::file_size(dir.file("roms.rcf")), before);  // no row appended
     add("S", "game-longer", "x", "00000000", "1");
-    EXPECT_GT(fileSize(dir.file("roms.rcf")), before);
+    EXPECT_GT(fs::file_size(dir.file("roms.rcf")), before);
     EXPECT_EQ(db.getCount(1), "52");
 }
 
@@ -216,9 +215,9 @@ TEST_F(RomsDbTest, DeleteDbRemovesFilesAndNextUseStartsEmpty) {
     db.openDB();
     db.deleteDB();
     EXPECT_FALSE(db.keptOpen());
-    EXPECT_EQ(fileSize(dir.file("roms.rcf")), -1);
+    EXPECT_FALSE(fs::exists(dir.file("roms.rcf")));
     EXPECT_TRUE(db.getSystems().empty());
-    EXPECT_EQ(fileSize(dir.file("roms_sys.idx")), 2 * 4096);
+    EXPECT_EQ(fs::file_size(dir.file("roms_sys.idx")), 2u * 4096);
     db.cleanStatus();  // nothing to do on an empty database
     EXPECT_TRUE(db.getSystems().empty());
 }

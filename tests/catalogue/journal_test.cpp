@@ -1,12 +1,11 @@
 // The rollback journal: its roll-back on its own, and a database killed at
 // every block write of a change, which must open as wholly before or after.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
-#include <fstream>
+#include <filesystem>
 #include <functional>
 
 #include "catalogue/catalogue.h"
@@ -19,21 +18,10 @@
 namespace quorvane {
 namespace {
 
+using std::filesystem::exists;
+using testing::readFile;
 using testing::TempDir;
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void spit(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-bool exists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
-}
+using testing::writeFile;
 
 class JournalTest : public ::testing::Test {
 protected:
@@ -46,10 +34,10 @@ protected:
     // A record file of 40 bytes and a key file of 3 blocks (2 per physical
     // file, so block 2 lives in the spill file), journalled as they are.
     void writeOriginals(Journal& journal) {
-        spit(files[0], std::string(40, 'r'));
-        spit(files[1], block('a') + block('b'));
-        spit(keyfile::physicalFilePath(files[1], 1), block('c'));
-        for (size_t i = 2; i < Journal::kFiles; ++i) spit(files[i], block('z') + block('z'));
+        writeFile(files[0], std::string(40, 'r'));
+        writeFile(files[1], block('a') + block('b'));
+        writeFile(keyfile::physicalFilePath(files[1], 1), block('c'));
+        for (size_t i = 2; i < Journal::kFiles; ++i) writeFile(files[i], block('z') + block('z'));
         Journal::Origin origin;
         origin.recordLength = 40;
         origin.blockCounts = {3, 2, 2, 2};
@@ -66,67 +54,59 @@ TEST_F(JournalTest, HotJournalRestoresOldBytesAndCutsAppendedData) {
     ASSERT_EQ(journal.add(1, 8192, block('c').data(), 4096), 0);
     ASSERT_EQ(journal.sync(), 0);
     // The change reaches the files, growing both, and is cut short.
-    spit(files[0], std::string(10, 'r') + "XXXXX" + std::string(25, 'r') + "appended row");
-    spit(files[1], block('a') + block('B'));
-    spit(keyfile::physicalFilePath(files[1], 1), block('C') + block('D'));
-    spit(keyfile::physicalFilePath(files[1], 2), block('E'));
+    writeFile(files[0], std::string(10, 'r') + "XXXXX" + std::string(25, 'r') + "appended row");
+    writeFile(files[1], block('a') + block('B'));
+    writeFile(keyfile::physicalFilePath(files[1], 1), block('C') + block('D'));
+    writeFile(keyfile::physicalFilePath(files[1], 2), block('E'));
 
     ASSERT_EQ(Journal::rollBack(journalPath, files), 0);
-    EXPECT_EQ(slurp(files[0]), std::string(40, 'r'));
-    EXPECT_EQ(slurp(files[1]), block('a') + block('b'));
-    EXPECT_EQ(slurp(keyfile::physicalFilePath(files[1], 1)), block('c'));
+    EXPECT_EQ(readFile(files[0]), std::string(40, 'r'));
+    EXPECT_EQ(readFile(files[1]), block('a') + block('b'));
+    EXPECT_EQ(readFile(keyfile::physicalFilePath(files[1], 1)), block('c'));
     EXPECT_FALSE(exists(keyfile::physicalFilePath(files[1], 2)));
     EXPECT_FALSE(exists(journalPath));
     // Nothing left to roll back: a second open changes nothing.
-    spit(files[0], "committed");
+    writeFile(files[0], "committed");
     ASSERT_EQ(Journal::rollBack(journalPath, files), 0);
-    EXPECT_EQ(slurp(files[0]), "committed");
+    EXPECT_EQ(readFile(files[0]), "committed");
 }
 
 TEST_F(JournalTest, TornJournalsRestoreOnlyWhatWasSynced) {
-    // A header that never reached the disk whole: the change wrote nothing
-    // yet, so the files stay as they are and the journal goes.
-    {
-        Journal journal(journalPath, files);
-        writeOriginals(journal);
-        ASSERT_EQ(journal.add(0, 0, "r", 1), 0);
-        ASSERT_EQ(journal.sync(), 0);
-        std::string bytes = slurp(journalPath);
-        bytes[20] ^= 1;
-        spit(journalPath, bytes);
-        spit(files[0], std::string(40, 'n') + "more");
-        ASSERT_EQ(Journal::rollBack(journalPath, files), 0);
-        EXPECT_EQ(slurp(files[0]), std::string(40, 'n') + "more");
-        EXPECT_FALSE(exists(journalPath));
-    }
-    // A record torn at the tail, and one from an older journal (another
-    // salt) behind a sound one: only the sound records are applied.
+    std::string stale;  // the records of an older journal (another salt)
     {
         Journal old(journalPath, files);
         writeOriginals(old);
         ASSERT_EQ(old.add(0, 30, "OLD", 3), 0);
         ASSERT_EQ(old.sync(), 0);
-        const std::string oldBytes = slurp(journalPath);
-        const std::string stale = oldBytes.substr(Journal::kHeaderSize);
+        stale = readFile(journalPath).substr(Journal::kHeaderSize);
+    }
+    const std::string changed = std::string(40, 'n') + "more";  // grown past the journalled length
+    const std::string abc = "abc" + std::string(37, 'n');
+    struct Torn {
+        const char* what;
+        std::vector<std::pair<uint64_t, std::string>> records;
+        std::function<void(std::string&)> tear;
+        std::string restored;
+    };
+    const Torn cases[] = {
+        // The change wrote nothing yet, so the files stay as they are, grown.
+        {"a header that never reached the disk whole", {{0, "r"}}, [](std::string& j) { j[20] ^= 1; }, changed},
+        {"a sound record before a stale one", {{0, "abc"}}, [&](std::string& j) { j += stale; }, abc},
+        {"the second record torn", {{0, "abc"}, {5, "def"}}, [](std::string& j) { j.back() ^= 0x40; }, abc},
+    };
+    for (const Torn& c : cases) {
+        SCOPED_TRACE(c.what);
         Journal journal(journalPath, files);
         writeOriginals(journal);
-        ASSERT_EQ(journal.add(0, 0, "abc", 3), 0);
+        for (const auto& [offset, bytes] : c.records) ASSERT_EQ(journal.add(0, offset, bytes.data(), bytes.size()), 0);
         ASSERT_EQ(journal.sync(), 0);
-        spit(journalPath, slurp(journalPath) + stale);
-        spit(files[0], std::string(40, 'n'));
+        std::string bytes = readFile(journalPath);
+        c.tear(bytes);
+        writeFile(journalPath, bytes);
+        writeFile(files[0], changed);
         ASSERT_EQ(Journal::rollBack(journalPath, files), 0);
-        EXPECT_EQ(slurp(files[0]), "abc" + std::string(37, 'n'));
-
-        writeOriginals(journal);
-        ASSERT_EQ(journal.add(0, 0, "abc", 3), 0);
-        ASSERT_EQ(journal.add(0, 5, "def", 3), 0);
-        ASSERT_EQ(journal.sync(), 0);
-        std::string bytes = slurp(journalPath);
-        bytes.back() ^= 0x40;  // the second record's CRC
-        spit(journalPath, bytes);
-        spit(files[0], std::string(40, 'n'));
-        ASSERT_EQ(Journal::rollBack(journalPath, files), 0);
-        EXPECT_EQ(slurp(files[0]), "abc" + std::string(37, 'n'));
+        EXPECT_EQ(readFile(files[0]), c.restored);
+        EXPECT_FALSE(exists(journalPath));
     }
 }
 
@@ -216,18 +196,14 @@ protected:
         const std::string pristine = dir.file("pristine");
         ASSERT_EQ(::system(("mkdir -p " + pristine + " && cp " + base + "* " + pristine + "/").c_str()), 0);
         auto restore = [&] { ASSERT_EQ(::system(("rm -f " + base + "* && cp " + pristine + "/* " + dir.path() + "/").c_str()), 0); };
-        std::string before;
-        {
+        auto current = [&] {
             Catalogue db(base);
-            before = snapshot(db);
-        }
+            return snapshot(db);
+        };
+        const std::string before = current();
         const int total = runChild(0, change);
         ASSERT_GT(total, 10);
-        std::string after;
-        {
-            Catalogue db(base);
-            after = snapshot(db);
-        }
+        const std::string after = current();
         ASSERT_NE(before, after);
         int sawBefore = 0, sawAfter = 0;
         for (int i = 0; i < points; ++i) {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <csignal>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -12,41 +12,29 @@
 namespace quorvane {
 namespace {
 
+using std::filesystem::file_size;
 using testing::readFile;
 using testing::TempDir;
 
-long long fileSize(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+RomRow exampleRow(const std::string& game = "G", const std::string& crc = "0123abcd") {
+    return {.system = "S", .game = game, .crc = crc, .romName = "a.bin", .size = "1024", .version = "1", .author = "A"};
 }
 
-RomRow exampleRow() {
-    RomRow r;
-    r.system = "S";
-    r.game = "G";
-    r.crc = "0123abcd";
-    r.romName = "a.bin";
-    r.size = "1024";
-    r.version = "1";
-    r.author = "A";
-    return r;
-}
+// Row i of a long run, each with its own game and CRC.
+RomRow numberedRow(int i) { return exampleRow("game " + std::to_string(i), std::to_string(10000000 + i)); }
 
 TEST(Table, OpenCreatesAllFilesAndRowLayoutIsExact) {
     TempDir dir;
     const std::string base = dir.file("db");
     RowStore t(base);
     ASSERT_EQ(t.open(), StoreStatus::Ok);
-    EXPECT_EQ(fileSize(base + ".rcf"), 0);
+    EXPECT_EQ(file_size(base + ".rcf"), 0u);
     for (const char* suffix : {"_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx"})
-        EXPECT_EQ(fileSize(base + suffix), 2 * 4096) << suffix;
+        EXPECT_EQ(file_size(base + suffix), 2u * 4096) << suffix;
 
-    const RomRow row = exampleRow();
-    EXPECT_EQ(RowStore::sizeKey(row), "29");
-    ASSERT_EQ(t.insertRecord(row), StoreStatus::Ok);
-    RomRow second = row;
-    second.game = "H";
-    ASSERT_EQ(t.insertRecord(second), StoreStatus::Ok);
+    EXPECT_EQ(RowStore::sizeKey(exampleRow()), "29");
+    ASSERT_EQ(t.insertRecord(exampleRow()), StoreStatus::Ok);
+    ASSERT_EQ(t.insertRecord(exampleRow("H")), StoreStatus::Ok);
     ASSERT_EQ(t.close(), StoreStatus::Ok);
 
     const std::string expected("N\x01S\x01G\x08" "0123abcd\x05" "a.bin\x04" "1024\x00\x00\x00\x00\x01" "1\x01" "A", 33);
@@ -81,7 +69,7 @@ TEST(Table, OversizedFieldsAndRowsAreRefusedWithoutWriting) {
     EXPECT_NE(t.sysIndex.first(key), StoreStatus::Ok);
     EXPECT_NE(t.sysCatIndex.first(key), StoreStatus::Ok);
     t.close();
-    EXPECT_EQ(fileSize(dir.file("db.rcf")), 0);
+    EXPECT_EQ(file_size(dir.file("db.rcf")), 0u);
     RowStore closed(dir.file("other"));
     EXPECT_EQ(closed.insertRecord(exampleRow()), StoreStatus::NotOpen);
 }
@@ -110,14 +98,6 @@ TEST(Table, DamagedRowsAreReportedNotOverread) {
     EXPECT_EQ(t.readRecord(1000, r), StoreStatus::BadRow);
 }
 
-
-RomRow numberedRow(int i) {
-    RomRow r = exampleRow();
-    r.game = "game " + std::to_string(i);
-    r.crc = std::to_string(10000000 + i);
-    return r;
-}
-
 // Appended rows wait in memory before one write: reads, status writes and a
 // reused slot must see them there, and close must leave the exact file.
 TEST(Table, RowsWaitingForTheirWriteReadAndChangeLikeWrittenOnes) {
@@ -132,7 +112,7 @@ TEST(Table, RowsWaitingForTheirWriteReadAndChangeLikeWrittenOnes) {
         ASSERT_EQ(t.insertRecord(numberedRow(i)), StoreStatus::Ok);
         expected += RowStore::encodeRow(numberedRow(i));
     }
-    EXPECT_LT(fileSize(base + ".rcf"), static_cast<long long>(expected.size()));
+    EXPECT_LT(file_size(base + ".rcf"), expected.size());
     for (int i : {0, 1500, 1850, 1851, 1900, 2999}) {  // on disk, across the boundary, waiting
         RomRow back;
         ASSERT_EQ(t.readRecord(offsets[static_cast<size_t>(i)], back), StoreStatus::Ok) << i;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "core/ini_file.h"
 #include "core/text.h"
 #include "support/temp_dir.h"
@@ -80,15 +82,11 @@ TEST(IniFile, ScanReadsRequestedKeysOfAnyFile) {
 }
 
 TEST(ProfileInteger, DecimalAndHexOnly) {
-    EXPECT_EQ(parseProfileInteger("12"), 12);
-    EXPECT_EQ(parseProfileInteger("-3"), -3);
-    EXPECT_EQ(parseProfileInteger("0x1F"), 31);
-    EXPECT_EQ(parseProfileInteger(" 7 "), 7);
-    EXPECT_FALSE(parseProfileInteger("12px"));
-    EXPECT_FALSE(parseProfileInteger(""));
-    EXPECT_FALSE(parseProfileInteger("0x"));
-    EXPECT_FALSE(parseProfileInteger("true"));
-    EXPECT_FALSE(parseProfileInteger("99999999999999999999999"));
+    const std::pair<const char*, std::optional<long long>> cases[] = {
+        {"12", 12}, {"-3", -3},   {"0x1F", 31},
+        {" 7 ", 7}, {"12px", {}}, {"", {}},
+        {"0x", {}}, {"true", {}}, {"99999999999999999999999", {}}};
+    for (const auto& [text, value] : cases) EXPECT_EQ(parseProfileInteger(text), value) << text;
 }
 
 }  // namespace

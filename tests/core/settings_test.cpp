@@ -72,26 +72,24 @@ TEST(ResolveSystemFolder, PlaceholdersAndCreation) {
     TempDir dir;
     Settings s = loadSettings(programFoldersIn(dir.path()));
     s.basedir = dir.path() + "/emu";
-
-    s.categoryDir = "$BASEDIR$/Arcade";
-    bool exists = false;
-    EXPECT_EQ(resolveSystemFolder(s, "Pac", &exists), dir.path() + "/emu/Arcade/Pac");
-    EXPECT_TRUE(exists);
-    EXPECT_TRUE(isDirectory(dir.path() + "/emu/Arcade/Pac"));
-
-    s.categoryDir = "$basedir$/Arcade";
-    EXPECT_EQ(resolveSystemFolder(s, "Pac"), dir.path() + "/emu/Arcade/Pac");
-
-    s.categoryDir = dir.path() + "/sets/$SYSTEM$/roms";
-    EXPECT_EQ(resolveSystemFolder(s, "Pac"), dir.path() + "/sets/Pac/roms");
-
-    // The system placeholder only counts when written in upper case.
-    s.categoryDir = dir.path() + "/sets/$system$";
-    EXPECT_EQ(resolveSystemFolder(s, "Pac"), dir.path() + "/sets/$system$/Pac");
-
+    const std::string d = dir.path();
+    // The base folder placeholder in any letter case; the system one only in upper case.
+    const std::pair<std::string, std::string> cases[] = {
+        {"$BASEDIR$/Arcade", d + "/emu/Arcade/Pac"},
+        {"$basedir$/Arcade", d + "/emu/Arcade/Pac"},
+        {d + "/sets/$SYSTEM$/roms", d + "/sets/Pac/roms"},
+        {d + "/sets/$system$", d + "/sets/$system$/Pac"},
+    };
+    for (const auto& [category, folder] : cases) {
+        s.categoryDir = category;
+        bool exists = false;
+        EXPECT_EQ(resolveSystemFolder(s, "Pac", &exists), folder);
+        EXPECT_TRUE(exists && isDirectory(folder)) << folder;
+    }
     // A folder that cannot be made is reported to the caller.
-    testing::writeFile(dir.file("file"), "x");
-    s.categoryDir = dir.path() + "/file";
+    writeFile(dir.file("file"), "x");
+    s.categoryDir = d + "/file";
+    bool exists = true;
     resolveSystemFolder(s, "Pac", &exists);
     EXPECT_FALSE(exists);
 }

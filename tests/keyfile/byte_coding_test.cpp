@@ -7,45 +7,41 @@
 namespace quorvane {
 namespace {
 
-std::vector<uint8_t> encode(uint32_t v) {
-    uint8_t buf[kMaxVarintSize];
-    const int n = putVarint(buf, v);
-    EXPECT_EQ(n, varintSize(v));
-    return {buf, buf + n};
-}
+using Bytes = std::vector<uint8_t>;
 
-TEST(ByteCoding, VarintBytesAtEveryWidthBoundary) {
-    using B = std::vector<uint8_t>;
-    EXPECT_EQ(encode(0), B({0x00}));
-    EXPECT_EQ(encode(127), B({0x7F}));
-    EXPECT_EQ(encode(128), B({0x80, 0x80}));
-    EXPECT_EQ(encode(16383), B({0xBF, 0xFF}));
-    EXPECT_EQ(encode(16384), B({0xC0, 0x40, 0x00}));
-    EXPECT_EQ(encode((1u << 21) - 1), B({0xDF, 0xFF, 0xFF}));
-    EXPECT_EQ(encode(1u << 21), B({0xE0, 0x20, 0x00, 0x00}));
-    EXPECT_EQ(encode((1u << 28) - 1), B({0xEF, 0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(encode(1u << 28), B({0xF0, 0x10, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(encode(0xFFFFFFFFu), B({0xF0, 0xFF, 0xFF, 0xFF, 0xFF}));
-}
-
-TEST(ByteCoding, VarintRoundTripsAndNeverReadsPastTheLimit) {
-    for (uint32_t v : {0u, 1u, 127u, 128u, 1000u, 16383u, 16384u, 2097151u, 2097152u, 268435455u, 268435456u,
-                       0xFFFFFFFFu}) {
-        const auto bytes = encode(v);
+// Each width's first and last value: the bytes, the way back, and a refusal
+// of every shorter limit (the bytes being cut off).
+TEST(ByteCoding, VarintAtEveryWidthBoundaryAndNeverPastTheLimit) {
+    const std::pair<uint32_t, Bytes> cases[] = {
+        {0, {0x00}},
+        {127, {0x7F}},
+        {128, {0x80, 0x80}},
+        {16383, {0xBF, 0xFF}},
+        {16384, {0xC0, 0x40, 0x00}},
+        {(1u << 21) - 1, {0xDF, 0xFF, 0xFF}},
+        {1u << 21, {0xE0, 0x20, 0x00, 0x00}},
+        {(1u << 28) - 1, {0xEF, 0xFF, 0xFF, 0xFF}},
+        {1u << 28, {0xF0, 0x10, 0x00, 0x00, 0x00}},
+        {0xFFFFFFFFu, {0xF0, 0xFF, 0xFF, 0xFF, 0xFF}},
+    };
+    for (const auto& [v, bytes] : cases) {
+        SCOPED_TRACE(v);
+        uint8_t buf[kMaxVarintSize];
+        const int n = putVarint(buf, v);
+        EXPECT_EQ(n, varintSize(v));
+        EXPECT_EQ(Bytes(buf, buf + n), bytes);
         uint32_t got = 0;
         EXPECT_EQ(getVarint(bytes.data(), bytes.data() + bytes.size(), &got), static_cast<int>(bytes.size()));
         EXPECT_EQ(got, v);
-        // Any shorter limit is refused, the bytes being cut off.
         for (size_t cut = 0; cut < bytes.size(); ++cut)
-            EXPECT_EQ(getVarint(bytes.data(), bytes.data() + cut, &got), 0) << v << " cut at " << cut;
+            EXPECT_EQ(getVarint(bytes.data(), bytes.data() + cut, &got), 0) << cut;
     }
 }
 
 TEST(ByteCoding, BigEndianFields) {
     uint8_t b[4];
     putU32(b, 0x01020304);
-    EXPECT_EQ(b[0], 1);
-    EXPECT_EQ(b[3], 4);
+    EXPECT_EQ(Bytes(b, b + 4), Bytes({1, 2, 3, 4}));
     EXPECT_EQ(getU32(b), 0x01020304u);
     putU16(b, 0xABCD);
     EXPECT_EQ(b[0], 0xAB);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -28,16 +29,18 @@ constexpr long kBlock = static_cast<long>(keyfile::kBlockSize);
 
 std::string keyOf(int i) { return "system-" + std::to_string(i * 7919 % 100000); }
 
-// A key file of three levels.
-void makeSample(const std::string& path, int records = 3000) {
-    KeyFile* k = keyFileCreate(path);
-    ASSERT_NE(k, nullptr);
-    for (int i = 0; i < records; ++i) insertText(k, keyOf(i), "data " + std::to_string(i));
-    insertText(k, "long", std::string(3000, 'L'));
-    ASSERT_EQ(keyFileClose(k), 0);
-}
-
 bool acceptable(int rc) { return rc >= 0 || keyFileErrno() == kKfNotFound || keyFileErrno() == kKfDamaged; }
+
+// Reads every record by First and Next: only clean errors, and an end.
+void walkCleanly(KeyFile* k) {
+    char key[256], data[4096];
+    int len = 0, steps = 0;
+    for (int rc = keyFileFirst(k, key, &len); rc >= 0; rc = keyFileNext(k, key, &len)) {
+        EXPECT_TRUE(acceptable(keyFileRead(k, data, sizeof data)));
+        ASSERT_LT(++steps, 10000) << "walk does not end";
+    }
+    EXPECT_TRUE(acceptable(-1));
+}
 
 // Everything a program may do with an opened file; only clean errors allowed.
 void exercise(const std::string& path) {
@@ -46,23 +49,13 @@ void exercise(const std::string& path) {
         EXPECT_EQ(keyFileErrno(), kKfDamaged);
         return;
     }
-    char key[256];
-    int len = 0;
-    int steps = 0;
-    for (int rc = keyFileFirst(k, key, &len); rc >= 0; rc = keyFileNext(k, key, &len)) {
-        char data[4096];
-        EXPECT_TRUE(acceptable(keyFileRead(k, data, sizeof data)));
-        ASSERT_LT(++steps, 10000) << "walk does not end";
-    }
-    EXPECT_TRUE(acceptable(-1));
+    walkCleanly(k);
     for (int i = 0; i < 40; i += 3) {
-        const std::string want = keyOf(i);
-        const int rc = keyFileFind(k, kFindFirstEqual, want.data(), static_cast<int>(want.size()), key, &len);
+        std::string found;
+        const int rc = testing::findFirst(k, keyOf(i), &found);
         EXPECT_TRUE(acceptable(rc));
-        if (rc >= 0 && i % 2 == 0) {
-            EXPECT_TRUE(acceptable(keyFileDelete(k)));
-        } else if (rc >= 0) {
-            EXPECT_TRUE(acceptable(keyFileUpdate(k, "changed data", 12)));
+        if (rc >= 0) {
+            EXPECT_TRUE(acceptable(i % 2 == 0 ? keyFileDelete(k) : keyFileUpdate(k, "changed data", 12)));
         }
     }
     for (int i = 0; i < 200; ++i) {
@@ -72,36 +65,50 @@ void exercise(const std::string& path) {
     keyFileClose(k);
 }
 
-TEST(KeyFileDamage, WrongLengthsAndWrongBlockKinds) {
+class KeyFileDamage : public ::testing::Test {
+protected:
     TempDir dir;
     const std::string path = dir.file("d.idx");
-    makeSample(path, 50);
-    const std::string pristine = testing::readFile(path);
+    std::string pristine;  // the sample as written
+    long blocks = 0;
 
-    std::filesystem::resize_file(path, 2 * kBlock + 100);  // not whole blocks
-    EXPECT_EQ(keyFileOpen(path, true), nullptr);
-    EXPECT_EQ(keyFileErrno(), kKfDamaged);
-    std::filesystem::resize_file(path, kBlock);  // no data block
-    EXPECT_EQ(keyFileOpen(path, false), nullptr);
-    EXPECT_EQ(keyFileErrno(), kKfDamaged);
+    void TearDown() override { keyfile::setCachePerKeyFileForTesting(0); }
 
-    testing::writeFile(path, pristine);
-    patchFile(path, kBlock, std::string(1, '\0'));  // block 1 made a leaf
-    EXPECT_EQ(keyFileOpen(path, true), nullptr);
-    EXPECT_EQ(keyFileErrno(), kKfDamaged);
-    EXPECT_EQ(testing::readFile(path).substr(2 * kBlock), pristine.substr(2 * kBlock));  // untouched
+    // A key file of three levels with the default count.
+    void makeSample(int records = 3000) {
+        KeyFile* k = keyFileCreate(path);
+        ASSERT_NE(k, nullptr);
+        for (int i = 0; i < records; ++i) insertText(k, keyOf(i), "data " + std::to_string(i));
+        insertText(k, "long", std::string(3000, 'L'));
+        ASSERT_EQ(keyFileClose(k), 0);
+        pristine = testing::readFile(path);
+        blocks = static_cast<long>(pristine.size()) / kBlock;
+    }
+};
 
-    testing::writeFile(path, pristine);
-    patchFile(path, 0, std::string(1, '\xFE'));  // root made a free block
-    EXPECT_EQ(keyFileOpen(path, true), nullptr);
-    EXPECT_EQ(keyFileErrno(), kKfDamaged);
+TEST_F(KeyFileDamage, WrongLengthsAndWrongBlockKinds) {
+    makeSample(50);
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"not whole blocks", [&] { std::filesystem::resize_file(path, 2 * kBlock + 100); }},
+        {"no data block", [&] { std::filesystem::resize_file(path, kBlock); }},
+        {"block 1 made a leaf", [&] { patchFile(path, kBlock, std::string(1, '\0')); }},
+        {"root made a free block", [&] { patchFile(path, 0, std::string(1, '\xFE')); }},
+    };
+    for (const auto& [what, damage] : cases) {
+        SCOPED_TRACE(what);
+        testing::writeFile(path, pristine);
+        damage();
+        const std::string damaged = testing::readFile(path);
+        for (const bool forUpdate : {true, false}) {
+            EXPECT_EQ(keyFileOpen(path, forUpdate), nullptr);
+            EXPECT_EQ(keyFileErrno(), kKfDamaged);
+        }
+        EXPECT_EQ(testing::readFile(path), damaged);  // nothing written on the way
+    }
 }
 
-TEST(KeyFileDamage, BadItemsAndLinksFailWithDamaged) {
-    TempDir dir;
-    const std::string path = dir.file("d.idx");
-    makeSample(path);
-    const std::string pristine = testing::readFile(path);
+TEST_F(KeyFileDamage, BadItemsAndLinksFailWithDamaged) {
+    makeSample();
     struct Case {
         const char* what;
         long offset;
@@ -122,26 +129,19 @@ TEST(KeyFileDamage, BadItemsAndLinksFailWithDamaged) {
         testing::writeFile(path, pristine);
         patchFile(path, c.offset, c.bytes);
         exercise(path);
-        KeyFile* k = keyFileOpen(path, false);
-        if (k) {
+        if (KeyFile* k = keyFileOpen(path, false)) {
             char key[256];
-            int len;
-            int rc = keyFileFirst(k, key, &len);
-            int steps = 0;
-            while (rc >= 0 && ++steps < 10000) rc = keyFileNext(k, key, &len);
+            int len, steps = 0;
+            for (int rc = keyFileFirst(k, key, &len); rc >= 0 && ++steps < 10000;) rc = keyFileNext(k, key, &len);
             EXPECT_EQ(keyFileErrno(), kKfDamaged);  // the damage is met on the way
             keyFileClose(k);
         }
     }
 }
 
-TEST(KeyFileDamage, FlippedBytesAnywhereNeverCrash) {
-    TempDir dir;
-    const std::string path = dir.file("f.idx");
-    makeSample(path, 400);
-    const std::string pristine = testing::readFile(path);
+TEST_F(KeyFileDamage, FlippedBytesAnywhereNeverCrash) {
+    makeSample(400);
     std::mt19937 rng(4);
-    const long blocks = static_cast<long>(pristine.size()) / kBlock;
     const int rounds = 240 / testing::kScale;
     for (int round = 0; round < rounds; ++round) {
         testing::writeFile(path, pristine);
@@ -162,14 +162,10 @@ TEST(KeyFileDamage, FlippedBytesAnywhereNeverCrash) {
 // A block read back after its full check gets only the checks that keep
 // reads in bounds; one changed on disk behind the program's back in between
 // must still end in clean errors. The tiny cache makes every step re-read.
-TEST(KeyFileDamage, BlocksChangedOnDiskAfterTheirCheckNeverCrash) {
+TEST_F(KeyFileDamage, BlocksChangedOnDiskAfterTheirCheckNeverCrash) {
     keyfile::setCachePerKeyFileForTesting(2);
-    TempDir dir;
-    const std::string path = dir.file("c.idx");
-    makeSample(path, 400);
-    const std::string pristine = testing::readFile(path);
+    makeSample(400);
     std::mt19937 rng(9);
-    const long blocks = static_cast<long>(pristine.size()) / kBlock;
     const int rounds = 120 / testing::kScale;
     for (int round = 0; round < rounds; ++round) {
         testing::writeFile(path, pristine);
@@ -181,27 +177,20 @@ TEST(KeyFileDamage, BlocksChangedOnDiskAfterTheirCheckNeverCrash) {
             const char changed = static_cast<char>(pristine[static_cast<size_t>(at)] ^ 0x5A);
             patchFile(path, at, std::string(1, changed));
         }
-        char key[256], data[4096];
-        int len = 0, steps = 0;
-        for (int rc = keyFileFirst(k, key, &len); rc >= 0; rc = keyFileNext(k, key, &len)) {
-            EXPECT_TRUE(acceptable(keyFileRead(k, data, sizeof data)));
-            ASSERT_LT(++steps, 10000) << "walk does not end";
-        }
+        walkCleanly(k);
         for (int i = 0; i < 400; i += 7) {
             const std::string want = keyOf(i);
-            EXPECT_TRUE(acceptable(keyFileFind(k, kFindFirstEqual, want.data(), static_cast<int>(want.size()), key, &len)));
+            std::string found;
+            EXPECT_TRUE(acceptable(testing::findFirst(k, want, &found)));
             EXPECT_TRUE(acceptable(keyFileFindAll(k, want.data(), static_cast<int>(want.size()),
                                                   [](void*, const char*, int) {}, nullptr)));
         }
         keyFileClose(k);
     }
-    keyfile::setCachePerKeyFileForTesting(0);
 }
 
-TEST(KeyFileDamage, FreeChainPointingAtATreeBlockFailsAndRollsBack) {
-    TempDir dir;
-    const std::string path = dir.file("fc.idx");
-    makeSample(path, 300);
+TEST_F(KeyFileDamage, FreeChainPointingAtATreeBlockFailsAndRollsBack) {
+    makeSample(300);
     patchFile(path, 5, std::string("\x00\x00\x00\x02", 4));  // FreeListHead := block 2, a tree block
     KeyFile* k = keyFileOpen(path, true);
     ASSERT_NE(k, nullptr);
@@ -232,9 +221,7 @@ public:
     ~FaultGuard() { keyfile::setBlockIoFaultForTesting(nullptr); }
 };
 
-TEST(KeyFileDamage, FailingWritesLoseNothingAndAreReported) {
-    TempDir dir;
-    const std::string path = dir.file("w.idx");
+TEST_F(KeyFileDamage, FailingWritesLoseNothingAndAreReported) {
     KeyFile* k = keyFileCreate(path);
     ASSERT_NE(k, nullptr);
     for (int i = 0; i < 40; ++i) insertText(k, keyOf(i), "v" + std::to_string(i));
@@ -261,8 +248,7 @@ TEST(KeyFileDamage, FailingWritesLoseNothingAndAreReported) {
         FaultGuard fault([](bool write, uint32_t block) { return !write && block > 1 ? EIO : 0; });
         k = keyFileOpen(path, false);  // reads blocks 0 and 1 only
         ASSERT_NE(k, nullptr);
-        const std::string key = keyOf(7);
-        EXPECT_EQ(keyFileFind(k, kFindFirstEqual, key.data(), static_cast<int>(key.size()), nullptr, nullptr), -1);
+        EXPECT_EQ(testing::findFirst(k, keyOf(7)), -1);
         EXPECT_EQ(keyFileErrno(), kKfReadFailed);
     }
     ASSERT_EQ(keyFileClose(k), 0);
@@ -279,18 +265,14 @@ TEST(KeyFileDamage, FailingWritesLoseNothingAndAreReported) {
 // keys the engine keeps for it, or finds would search a stale copy. Only a
 // leaf at most half full looks at its neighbours, so consecutive keys are
 // deleted, each with reads failing, until one delete needs a neighbour.
-TEST(KeyFileDamage, FailedChangeRestoresTheCachedLeafAndItsKeys) {
-    TempDir dir;
-    const std::string path = dir.file("r.idx");
-    makeSample(path);
+TEST_F(KeyFileDamage, FailedChangeRestoresTheCachedLeafAndItsKeys) {
+    makeSample();
     KeyFile* k = keyFileOpen(path, true);
     ASSERT_NE(k, nullptr);
     auto expected = walkAll(k);
     const size_t at = expected.size() / 2;
     auto keyAt = [&](size_t i) { return expected[i].substr(0, expected[i].find('=')); };
-    auto find = [&](const std::string& key) {
-        return keyFileFind(k, kFindFirstEqual, key.data(), static_cast<int>(key.size()), nullptr, nullptr);
-    };
+    auto find = [&](const std::string& key) { return testing::findFirst(k, key); };
     bool failed = false;
     while (!failed && at < expected.size()) {
         ASSERT_EQ(keyFileClose(k), 0);  // an empty cache: a neighbour must come from the disk

@@ -23,76 +23,65 @@ using Model = std::multimap<std::string, std::string>;
 class KeyFileModel : public ::testing::TestWithParam<std::tuple<unsigned, size_t>> {
 protected:
     std::mt19937 rng{std::get<0>(GetParam())};
+    std::vector<std::string> pool;  // the keys, about eight records each
+    Model model;
 
     void SetUp() override { keyfile::setCachePerKeyFileForTesting(std::get<1>(GetParam())); }
     void TearDown() override { keyfile::setCachePerKeyFileForTesting(0); }
 
     int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
+    const std::string& anyKey() { return pool[static_cast<size_t>(uniform(0, static_cast<int>(pool.size()) - 1))]; }
 
-    // Keys over a small alphabet share long prefixes; short ones dominate.
-    std::string makeKey() {
+    // Random bytes of a length mostly short, sometimes long; keys over a
+    // small alphabet share long prefixes.
+    std::string makeText(int minLen, int shortMax, int midMax, int longMax, int first, int span) {
         const int roll = uniform(0, 99);
-        const int len = roll < 70 ? uniform(1, 20) : roll < 90 ? uniform(21, 100) : uniform(101, 255);
-        std::string s(static_cast<size_t>(len), 'a');
-        for (char& c : s) c = static_cast<char>('a' + uniform(0, 3));
-        return s;
-    }
-    std::string makeData() {
-        const int roll = uniform(0, 99);
-        const int len = roll < 60 ? uniform(0, 20) : roll < 90 ? uniform(21, 1024) : uniform(1025, 2000);
+        const int len = roll < 65   ? uniform(minLen, shortMax)
+                        : roll < 90 ? uniform(shortMax + 1, midMax)
+                                    : uniform(midMax + 1, longMax);
         std::string s(static_cast<size_t>(len), '\0');
-        for (char& c : s) c = static_cast<char>(uniform(0, 255));
+        for (char& c : s) c = static_cast<char>(first + uniform(0, span));
         return s;
     }
+    std::string makeKey() { return makeText(1, 20, 100, 255, 'a', 3); }
+    std::string makeData() { return makeText(0, 20, 1024, 2000, 0, 255); }
 
-    void verify(KeyFile* k, const Model& model, const std::vector<std::string>& pool) {
-        char key[256];
-        int keyLen = 0;
-        int rc = keyFileFirst(k, key, &keyLen);
-        size_t n = 0;
-        for (const auto& [mk, md] : model) {
-            ASSERT_GE(rc, 0) << "record " << n << " missing, error " << keyFileErrno();
-            ASSERT_EQ(std::string(key, static_cast<size_t>(keyLen)), mk) << "record " << n;
-            ASSERT_EQ(rc, static_cast<int>(md.size()));
-            ASSERT_EQ(testing::currentData(k), md) << "record " << n;
-            rc = keyFileNext(k, key, &keyLen);
-            ++n;
+    void insertSome(KeyFile* k, int count) {
+        for (int i = 0; i < count; ++i) {
+            const std::string& key = anyKey();
+            const std::string data = makeData();
+            testing::insertText(k, key, data);
+            model.emplace(key, data);
         }
-        ASSERT_EQ(rc, -1);
-        ASSERT_EQ(keyFileErrno(), kKfNotFound);
+    }
+
+    void verify(KeyFile* k) {
+        const auto all = testing::walkAll(k);
+        ASSERT_EQ(all.size(), model.size());
+        auto it = model.begin();
+        for (size_t n = 0; n < all.size(); ++n, ++it)
+            ASSERT_TRUE(all[n] == it->first + "=" + it->second) << "record " << n;
         for (int i = 0; i < 300; ++i) {
-            const std::string& probe = pool[static_cast<size_t>(uniform(0, static_cast<int>(pool.size()) - 1))];
-            auto it = model.find(probe);  // the first of the equal keys
-            const int got = keyFileFind(k, kFindFirstEqual, probe.data(), static_cast<int>(probe.size()), key, &keyLen);
-            if (it == model.end()) {
-                ASSERT_EQ(got, -1);
-                ASSERT_EQ(keyFileErrno(), kKfNotFound);
-            } else {
-                ASSERT_EQ(got, static_cast<int>(it->second.size())) << "error " << keyFileErrno();
-                ASSERT_EQ(testing::currentData(k), it->second);
-            }
+            const std::string& probe = anyKey();
+            const auto found = model.find(probe);  // the first of the equal keys
+            const bool absent = found == model.end();
+            ASSERT_EQ(testing::findFirst(k, probe), absent ? -1 : static_cast<int>(found->second.size()))
+                << keyFileErrno();
+            if (absent) ASSERT_EQ(keyFileErrno(), kKfNotFound);
+            else ASSERT_EQ(testing::currentData(k), found->second);
         }
     }
 
-    // Positions the key file on the j-th record of `key` (as the model's).
-    void positionOn(KeyFile* k, const std::string& key, int j) {
-        ASSERT_GE(keyFileFind(k, kFindFirstEqual, key.data(), static_cast<int>(key.size()), nullptr, nullptr), 0);
-        char buf[256];
-        int len;
-        for (int i = 0; i < j; ++i) {
-            ASSERT_GE(keyFileNext(k, buf, &len), 0);
-            ASSERT_EQ(std::string(buf, static_cast<size_t>(len)), key);
-        }
-    }
-
-    // A random existing record: its key and its rank among the equal keys.
-    Model::iterator pick(Model& model, const std::vector<std::string>& pool, int* rank) {
+    // Positions the key file on a random existing record; returns the model's.
+    Model::iterator positionOnAny(KeyFile* k) {
         for (;;) {
-            const std::string& key = pool[static_cast<size_t>(uniform(0, static_cast<int>(pool.size()) - 1))];
+            const std::string& key = anyKey();
             auto [lo, hi] = model.equal_range(key);
             if (lo == hi) continue;
-            *rank = uniform(0, static_cast<int>(std::distance(lo, hi)) - 1);
-            return std::next(lo, *rank);
+            const int rank = uniform(0, static_cast<int>(std::distance(lo, hi)) - 1);
+            EXPECT_GE(testing::findFirst(k, key), 0);
+            for (int i = 0; i < rank; ++i) EXPECT_EQ(testing::nextData(k).substr(0, key.size() + 1), key + "=");
+            return std::next(lo, rank);
         }
     }
 };
@@ -101,62 +90,46 @@ TEST_P(KeyFileModel, MatchesMultimapThroughChangesAndReopening) {
     testing::TempDir dir;
     const std::string path = dir.file("model.idx");
     const int inserts = 15000 / testing::kScale;
-    std::vector<std::string> pool;
-    for (int i = 0; i < inserts / 8; ++i) pool.push_back(makeKey());  // about eight records a key
-    Model model;
+    for (int i = 0; i < inserts / 8; ++i) pool.push_back(makeKey());
     KeyFile* k = keyFileCreate(path);
     ASSERT_NE(k, nullptr);
-    auto insertSome = [&](int count) {
-        for (int i = 0; i < count; ++i) {
-            const std::string& key = pool[static_cast<size_t>(uniform(0, static_cast<int>(pool.size()) - 1))];
-            const std::string data = makeData();
-            ASSERT_EQ(keyFileInsert(k, key.data(), static_cast<int>(key.size()), data.data(), static_cast<int>(data.size())), 0)
-                << keyFileErrno();
-            model.emplace(key, data);
-        }
-    };
-    insertSome(inserts);
-    verify(k, model, pool);
+    insertSome(k, inserts);
+    verify(k);
 
     for (int i = 0; i < inserts / 3; ++i) {
-        int rank = 0;
-        auto it = pick(model, pool, &rank);
-        positionOn(k, it->first, rank);
+        const auto it = positionOnAny(k);
         ASSERT_EQ(keyFileDelete(k), 0) << keyFileErrno();
         model.erase(it);
     }
-    verify(k, model, pool);
+    verify(k);
 
     for (int i = 0; i < inserts / 4; ++i) {
-        int rank = 0;
-        auto it = pick(model, pool, &rank);
-        positionOn(k, it->first, rank);
+        const auto it = positionOnAny(k);
         std::string data = makeData();
         if (uniform(0, 1) == 0) data.resize(it->second.size(), 'u');
         ASSERT_EQ(keyFileUpdate(k, data.data(), static_cast<int>(data.size())), 0) << keyFileErrno();
         ASSERT_EQ(testing::currentData(k), data);
+        // The same length keeps its place; another goes after its equal keys.
         if (data.size() == it->second.size()) {
             it->second = data;
         } else {
-            const std::string key = it->first;
+            model.emplace(it->first, data);
             model.erase(it);
-            model.emplace(key, data);
         }
     }
-    verify(k, model, pool);
+    verify(k);
     ASSERT_EQ(keyFileClose(k), 0);
 
-    k = keyFileOpen(path, true);
-    ASSERT_NE(k, nullptr);
-    verify(k, model, pool);
-    insertSome(inserts / 3);  // into the blocks freed by the deletes
-    verify(k, model, pool);
-    ASSERT_EQ(keyFileClose(k), 0);
-
-    k = keyFileOpen(path, false);
-    ASSERT_NE(k, nullptr);
-    verify(k, model, pool);
-    ASSERT_EQ(keyFileClose(k), 0);
+    for (const bool forUpdate : {true, false}) {
+        k = keyFileOpen(path, forUpdate);
+        ASSERT_NE(k, nullptr);
+        verify(k);
+        if (forUpdate) {
+            insertSome(k, inserts / 3);  // into the blocks freed by the deletes
+            verify(k);
+        }
+        ASSERT_EQ(keyFileClose(k), 0);
+    }
 
     // Every block is in exactly one of the tree, the data chain and the free
     // chain, as a reader of the format sees it.

@@ -13,12 +13,38 @@ void insertText(KeyFile* k, const std::string& key, const std::string& data) {
         << "insert " << key << ": " << keyFileErrno();
 }
 
+KeyFile* createWith(const std::string& path, const Records& records) {
+    KeyFile* k = keyFileCreate(path);
+    if (!k) {
+        ADD_FAILURE() << "create " << path << ": " << keyFileErrno();
+        return nullptr;
+    }
+    for (const auto& [key, data] : records) insertText(k, key, data);
+    return k;
+}
+
+int findFirst(KeyFile* k, const std::string& key, std::string* found) {
+    char buf[256];
+    int len = 0;
+    const int rc = keyFileFind(k, kFindFirstEqual, key.data(), static_cast<int>(key.size()), found ? buf : nullptr,
+                               found ? &len : nullptr);
+    if (found) found->assign(buf, rc >= 0 ? static_cast<size_t>(len) : 0);
+    return rc;
+}
+
 std::string currentData(KeyFile* k) {
     std::string out(70000, '\0');
     const int n = keyFileRead(k, out.data(), 0);
     if (n < 0) return "<error " + std::to_string(keyFileErrno()) + ">";
     out.resize(static_cast<size_t>(n));
     return out;
+}
+
+std::string nextData(KeyFile* k) {
+    char key[256];
+    int len = 0;
+    if (keyFileNext(k, key, &len) < 0) return "<end>";
+    return std::string(key, static_cast<size_t>(len)) + "=" + currentData(k);
 }
 
 std::vector<std::string> walkAll(KeyFile* k) {

@@ -2,16 +2,26 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "keyfile/key_file.h"
 
 namespace quorvane::testing {
 
+using Records = std::vector<std::pair<std::string, std::string>>;
+
+// A new key file at `path` holding the records, left open (null on failure).
+KeyFile* createWith(const std::string& path, const Records& records);
 // Inserts a record given as texts; fails the test on error.
 void insertText(KeyFile* k, const std::string& key, const std::string& data);
+// Finds the first record of `key`: its data length, or -1; the key found
+// goes to `found` when given.
+int findFirst(KeyFile* k, const std::string& key, std::string* found = nullptr);
 // The current record's data as text.
 std::string currentData(KeyFile* k);
+// The next record as "key=data", or "<end>".
+std::string nextData(KeyFile* k);
 // Every record in key order as "key=data", by First and Next.
 std::vector<std::string> walkAll(KeyFile* k);
 // Block n of a key file as stored on disk (physical file 0 only).

@@ -40,9 +40,6 @@ int runShell(const std::string& command) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-}  // namespace quorvane::testing
-
-namespace quorvane::testing {
 int runCapture(const std::string& command, std::string& output) {
     output.clear();
     FILE* pipe = ::popen(command.c_str(), "r");
@@ -53,4 +50,5 @@ int runCapture(const std::string& command, std::string& output) {
     const int status = ::pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
 }  // namespace quorvane::testing

@@ -25,10 +25,7 @@ void writeFile(const std::string& path, const std::string& content);
 std::string readFile(const std::string& path);
 // Runs a shell command; returns its exit status.
 int runShell(const std::string& command);
-
-}  // namespace quorvane::testing
-
-namespace quorvane::testing {
 // Runs a shell command, capturing its standard output; returns the exit status.
 int runCapture(const std::string& command, std::string& output);
+
 }  // namespace quorvane::testing
