@@ -35,14 +35,8 @@ std::vector<std::string> actionsOf(const SystemReport& s) {
 class JobReportTest : public EngineTest {
 protected:
     void SetUp() override {
-        addRom("Sys", "A", "a1.bin", "content a1");
-        addRom("Sys", "A", "a2.bin", "content a2");
-        addRom("Sys", "B", "b1.bin", "content b1");
-        addRom("Sys", "C", "c1.bin", "content c1");
-        addRom("Sys", "C", "c2.bin", "content c2");
-        addRom("Sys", "D", "d1.bin", "content d1");
-        addRom("Sys", "E", "e1.bin", "content e1");
-        addRom("Other", "O", "o1.bin", "content o1");
+        addRoms({"Sys/A/a1.bin", "Sys/A/a2.bin", "Sys/B/b1.bin", "Sys/C/c1.bin", "Sys/C/c2.bin", "Sys/D/d1.bin",
+                 "Sys/E/e1.bin", "Other/O/o1.bin"});
         makeZips({{f() + "/A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}}},
                   {f() + "/C.zip", {{"c1.bin", "content c1"}}},
                   {f() + "/stray.zip", {{"d1.bin", "content d1"}}},
@@ -51,7 +45,6 @@ protected:
         writeFile(f() + "/bad.zip", "PK\x03\x04 no archive");
         writeFile(f() + "/note.txt", "not a rom");
     }
-    std::string f() const { return systemFolder("Sys"); }
     const JobReport& report() const {
         static const JobReport none;
         return host.report() ? *host.report() : none;
