@@ -132,15 +132,6 @@ TEST_F(ZipReaderTest, EntriesSharingANameAreTakenOneByOneByTheirContent) {
     EXPECT_EQ(ZipListing(zip).count(), 1);
 }
 
-TEST_F(ZipReaderTest, RemovingTheOnlyEntryDeletesTheArchive) {
-    makeZip(zip, R"([{"name": "only.bin", "data": "alone", "method": 8}])");
-    ZipReader unzip(zip);
-    ASSERT_EQ(unzip.open(), ZipStatus::Ok);
-    ASSERT_EQ(unzip.extractFile("only.bin", out, true), ZipStatus::Ok);
-    EXPECT_EQ(readFile(out + "/only.bin"), "alone");
-    EXPECT_TRUE(folderNames(dir.file("set")).empty());
-}
-
 TEST_F(ZipReaderTest, ExtractionNeverReplacesAFile) {
     testing::writeFile(out + "/stored.bin", "the user's own stored.bin");
     testing::writeFile(out + "/deflated (1).txt", "also taken");

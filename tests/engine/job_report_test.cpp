@@ -139,15 +139,6 @@ TEST_F(JobReportTest, AListOfSystemsHasOneReportEachAndTheirTotal) {
     EXPECT_FALSE(report().cancelled);
 }
 
-TEST_F(JobReportTest, ACancelledScanSaysSo) {
-    host.onProgress = [this](const std::string&, int position) {
-        if (position > 0) host.requestCancel();
-    };
-    ASSERT_TRUE(run(std::make_unique<ScanJob>(db, host, settings, "Sys")));
-    ASSERT_TRUE(host.report());
-    EXPECT_TRUE(report().cancelled);
-}
-
 TEST_F(JobReportTest, RebuildCountsGamesCompletedRomsAddedAndSourcesUsed) {
     const std::string src = dir.file("src");
     writeFile(src + "/one.bin", "content b1");

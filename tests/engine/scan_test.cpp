@@ -91,6 +91,8 @@ TEST_F(ScanTest, CancelInTheFirstPassSkipsTheSecondAndKeepsStatuses) {
     EXPECT_EQ(transcript(), (Lines{scanning("Sys"), "Warning: scan terminated by user request."}));
     EXPECT_EQ(statuses("A B"), "YN N");
     EXPECT_EQ(host.eventsOf("info"), Lines{"Romset Sys has been scanned."});
+    ASSERT_TRUE(host.report());
+    EXPECT_TRUE(host.report()->cancelled);
 }
 
 TEST_F(ScanTest, ListScanPostsTwoLinesPerSystemAndRefusesUnsafeNames) {
