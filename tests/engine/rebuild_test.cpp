@@ -87,10 +87,7 @@ public:
 // hold a user's only copy of something; an archive the job made holds only
 // copies of sources that stay where they are, so adding to it needs no sync.
 TEST_F(RebuildTest, OnlyArchivesThatWereThereBeforeAreSyncedWhenReplaced) {
-    for (const char* game : {"C", "E"}) {
-        addRom("Sys", game, std::string(game) + "1.bin", std::string("content ") + game + "1");
-        addRom("Sys", game, std::string(game) + "2.bin", std::string("content ") + game + "2");
-    }
+    addRoms({"Sys/C/C1.bin", "Sys/C/C2.bin", "Sys/E/E1.bin", "Sys/E/E2.bin"});
     // Each way in: a loose file deflated ahead and a deflated entry copied raw.
     writeFile(src() + "/c1.bin", "content C1");
     makeZips({{src() + "/pack.zip", {{"c2.bin", "content C2"}}}});
