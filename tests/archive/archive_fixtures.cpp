@@ -58,6 +58,19 @@ std::vector<std::string> folderNames(const std::string& folder) {
     return names;
 }
 
+std::string rawWithout(const std::string& zip, const std::string& name) {
+    std::string raw = zipTool("raw '" + zip + "'");
+    const size_t line = raw.find(name + "|");
+    EXPECT_NE(line, std::string::npos) << name;
+    return raw.erase(line, raw.find('\n', line) + 1 - line);
+}
+
+MixedZipTest::MixedZipTest() {
+    std::filesystem::create_directories(out);
+    std::filesystem::create_directories(dir.file("set"));
+    makeZip(zip, kMixedEntries);
+}
+
 std::string sha1Hex(const std::string& data) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;

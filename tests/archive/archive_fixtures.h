@@ -2,11 +2,14 @@
 // ziptool.py (Python's zipfile), plus a FileOps that fails on demand.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cerrno>
 #include <string>
 #include <vector>
 
 #include "archive/file_ops.h"
+#include "support/temp_dir.h"
 
 namespace quorvane::testing {
 
@@ -24,6 +27,16 @@ std::string mixedDeflatedText();
 // Names in `folder`, sorted.
 std::vector<std::string> folderNames(const std::string& folder);
 std::string sha1Hex(const std::string& data);
+// zipTool("raw ...") of `zip` without the line of entry `name`.
+std::string rawWithout(const std::string& zip, const std::string& name);
+
+// A temporary folder holding set/mixed.zip (kMixedEntries) and an empty out/.
+class MixedZipTest : public ::testing::Test {
+protected:
+    MixedZipTest();
+    TempDir dir;
+    const std::string zip = dir.file("set/mixed.zip"), out = dir.file("out");
+};
 
 // Passes every call through, except that call number `failAt` (counting
 // from 1) fails with `error`. failAt 0 never fails; calls() counts them all.

@@ -34,19 +34,14 @@ TEST(ContentDigestsTest, LooseFilesMatchThePublishedVectors) {
          "84983e441c3bd26ebaae4aa1f95129e5e54670f1"},
         {std::string(1000000, 'a'), "dc25bfbc", "7707d6ae4e027c70eea2a935c2296f21",
          "34aa973cd4c4daa4f61eeb2bdbad27316534016f"},
-        {"rom347", "00bccf1a", "", ""},  // leading zeros stay
+        {"rom347", "00bccf1a", "6a69005285a169111ae31087a261df87", "d0930836d21e124743bd256fb007cb6a80b0c756"},
     };
     for (const Vector& v : vectors) {
         testing::writeFile(dir.file("f"), v.data);
         const FileDigests d = digestsOf(dir.file("f"));
         ASSERT_TRUE(d.ok);
-        EXPECT_EQ(d.crc, v.crc) << v.data.substr(0, 20);
-        if (!v.md5.empty()) {
-            EXPECT_EQ(d.md5, v.md5) << v.data.substr(0, 20);
-        }
-        if (!v.sha1.empty()) {
-            EXPECT_EQ(d.sha1, v.sha1) << v.data.substr(0, 20);
-        }
+        // The CRC keeps its leading zeros.
+        EXPECT_EQ(d.crc + " " + d.md5 + " " + d.sha1, v.crc + " " + v.md5 + " " + v.sha1) << v.data.substr(0, 20);
     }
 }
 

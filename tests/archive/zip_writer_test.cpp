@@ -18,6 +18,7 @@ using testing::readFile;
 using testing::TempDir;
 using testing::zipTool;
 using Names = std::vector<std::string>;
+using ZipWriterMixedTest = testing::MixedZipTest;
 
 void setModified(const std::string& path, time_t when) {
     const struct utimbuf times = {when, when};
@@ -48,27 +49,22 @@ TEST(ZipWriterTest, AddFileCreatesAnArchiveDeflatedAndDatedFromTheSource) {
     EXPECT_EQ(zipTool("mtime '" + zipPath + "' folder/a.txt"), "1262401262\n");
 }
 
-TEST(ZipWriterTest, AddFileReplacesAnEntryOfTheSameNameAndKeepsTheOthers) {
-    TempDir dir;
-    const std::string zipPath = dir.file("mixed.zip");
-    makeZip(zipPath, testing::kMixedEntries);
-    const std::string before = zipTool("raw '" + zipPath + "'");
+TEST_F(ZipWriterMixedTest, AddFileReplacesAnEntryOfTheSameNameAndKeepsTheOthers) {
+    const std::string kept = testing::rawWithout(zip, "game.bin");
     testing::writeFile(dir.file("new.bin"), "replacement");
+    ZipWriter writer(zip);
+    ASSERT_EQ(writer.open(), ZipStatus::Ok);
+    ASSERT_EQ(writer.addFile(dir.file("new.bin"), "game.bin"), ZipStatus::Ok);  // not Game.bin
+    ASSERT_EQ(writer.close(), ZipStatus::Ok);
 
-    ZipWriter zip(zipPath);
-    ASSERT_EQ(zip.open(), ZipStatus::Ok);
-    ASSERT_EQ(zip.addFile(dir.file("new.bin"), "game.bin"), ZipStatus::Ok);  // not Game.bin
-    ASSERT_EQ(zip.close(), ZipStatus::Ok);
-
-    const std::string after = zipTool("raw '" + zipPath + "'");
-    const std::string kept = before.substr(0, before.find("game.bin|"));
-    EXPECT_EQ(after.substr(0, kept.size()), kept);
-    ZipListing info(zipPath);
+    // The others byte for byte and in order, the new one last.
+    EXPECT_EQ(testing::rawWithout(zip, "game.bin"), kept);
+    ZipListing info(zip);
     ASSERT_EQ(info.count(), 6);
     EXPECT_EQ(info.entry(5).name, "game.bin");
-    EXPECT_EQ(zipTool("read '" + zipPath + "' game.bin"), testing::sha1Hex("replacement") + "\n");
-    EXPECT_EQ(zipTool("read '" + zipPath + "' Game.bin"), testing::sha1Hex("upper") + "\n");
-    EXPECT_EQ(folderNames(dir.path()), (Names{"mixed.zip", "new.bin"}));
+    EXPECT_EQ(zipTool("read '" + zip + "' game.bin"), testing::sha1Hex("replacement") + "\n");
+    EXPECT_EQ(zipTool("read '" + zip + "' Game.bin"), testing::sha1Hex("upper") + "\n");
+    EXPECT_EQ(folderNames(dir.file("set")), Names{"mixed.zip"});
 }
 
 TEST(ZipWriterTest, AddFileFillsAnArchiveWithoutEntries) {
@@ -82,32 +78,20 @@ TEST(ZipWriterTest, AddFileFillsAnArchiveWithoutEntries) {
     EXPECT_EQ(zipTool("read '" + dir.file("empty.zip") + "' a.txt"), testing::sha1Hex("first") + "\n");
 }
 
-TEST(ZipWriterTest, MissingSourceLeavesTheArchiveAndItsEntryAlone) {
-    TempDir dir;
-    const std::string zipPath = dir.file("mixed.zip");
-    makeZip(zipPath, testing::kMixedEntries);
-    const std::string before = readFile(zipPath);
-    ZipWriter zip(zipPath);
-    ASSERT_EQ(zip.open(), ZipStatus::Ok);
-    EXPECT_EQ(zip.addFile(dir.file("absent.bin"), "game.bin"), ZipStatus::SourceMissing);
-    EXPECT_EQ(zip.close(), ZipStatus::Ok);
-    EXPECT_EQ(readFile(zipPath), before);
-}
-
-TEST(ZipWriterTest, ASourceThatIsNotWhatWasExpectedIsRefused) {
-    TempDir dir;
-    const std::string zipPath = dir.file("mixed.zip");
-    makeZip(zipPath, testing::kMixedEntries);
-    const std::string before = readFile(zipPath);
+// A source that is gone, or is not what was identified, leaves the archive as it was.
+TEST_F(ZipWriterMixedTest, AMissingOrChangedSourceIsRefused) {
+    const std::string before = readFile(zip);
     testing::writeFile(dir.file("new.bin"), "changed since it was identified");
     const ExpectedContent wrongCrc{0x12345678, 31};
     const ExpectedContent wrongSize{0, 5};
-    ZipWriter zip(zipPath);
-    ASSERT_EQ(zip.open(), ZipStatus::Ok);
-    EXPECT_EQ(zip.addFile(dir.file("new.bin"), "game.bin", &wrongCrc), ZipStatus::CrcError);
-    EXPECT_EQ(zip.addFile(dir.file("new.bin"), "game.bin", &wrongSize), ZipStatus::CrcError);
-    EXPECT_EQ(readFile(zipPath), before);
-    EXPECT_EQ(folderNames(dir.path()), (Names{"mixed.zip", "new.bin"}));
+    ZipWriter writer(zip);
+    ASSERT_EQ(writer.open(), ZipStatus::Ok);
+    EXPECT_EQ(writer.addFile(dir.file("absent.bin"), "game.bin"), ZipStatus::SourceMissing);
+    EXPECT_EQ(writer.addFile(dir.file("new.bin"), "game.bin", &wrongCrc), ZipStatus::CrcError);
+    EXPECT_EQ(writer.addFile(dir.file("new.bin"), "game.bin", &wrongSize), ZipStatus::CrcError);
+    EXPECT_EQ(writer.close(), ZipStatus::Ok);
+    EXPECT_EQ(readFile(zip), before);
+    EXPECT_EQ(folderNames(dir.file("set")), Names{"mixed.zip"});
 }
 
 TEST(ZipWriterTest, OpenNeverTruncatesAFileThatIsNotAZip) {
@@ -135,34 +119,31 @@ TEST(ZipWriterTest, OpenNeverTruncatesAFileThatIsNotAZip) {
 // Adding to an existing archive fails at each disk call in turn: the folder
 // then holds the old archive byte for byte, or the complete new one, and no
 // temporary file, whatever failed.
-TEST(ZipWriterTest, AddingSurvivesAFailureAtEveryDiskCall) {
-    TempDir dir;
-    const std::string zipPath = dir.file("set/mixed.zip");
-    makeZip(zipPath, testing::kMixedEntries);
-    const std::string original = readFile(zipPath);
+TEST_F(ZipWriterMixedTest, AddingSurvivesAFailureAtEveryDiskCall) {
+    const std::string original = readFile(zip);
     testing::writeFile(dir.file("new.bin"), "replacement");
     auto add = [&](FileOps& ops) {
-        ZipWriter zip(zipPath, ops);
-        ZipStatus status = zip.open();
-        if (status == ZipStatus::Ok) status = zip.addFile(dir.file("new.bin"), "game.bin");
-        return status != ZipStatus::Ok ? status : zip.close();
+        ZipWriter writer(zip, ops);
+        ZipStatus status = writer.open();
+        if (status == ZipStatus::Ok) status = writer.addFile(dir.file("new.bin"), "game.bin");
+        return status != ZipStatus::Ok ? status : writer.close();
     };
     testing::FailingFileOps counter;
     ASSERT_EQ(add(counter), ZipStatus::Ok);
-    const std::string added = zipTool("raw '" + zipPath + "'");
+    const std::string added = zipTool("raw '" + zip + "'");
     const int total = counter.calls();
     ASSERT_GT(total, 10);
     int failures = 0;
     for (int n = 1; n <= total; ++n) {
-        testing::writeFile(zipPath, original);
+        testing::writeFile(zip, original);
         testing::FailingFileOps ops(n);
         const ZipStatus status = add(ops);
         EXPECT_EQ(folderNames(dir.file("set")), (Names{"mixed.zip"})) << "call " << n;
         if (status == ZipStatus::Ok) {
-            EXPECT_EQ(zipTool("raw '" + zipPath + "'"), added) << "call " << n;
+            EXPECT_EQ(zipTool("raw '" + zip + "'"), added) << "call " << n;
         } else {
             ++failures;
-            EXPECT_EQ(readFile(zipPath), original) << "call " << n << " status " << status;
+            EXPECT_EQ(readFile(zip), original) << "call " << n << " status " << status;
         }
     }
     // Only the last calls (syncing the folder after the rename) may fail
@@ -183,29 +164,18 @@ TEST(ZipWriterTest, FailedWritesAreReportedNotHidden) {
         ASSERT_EQ(zip.addFile(dir.file("noise.bin"), "noise.bin"), ZipStatus::Ok);
         ASSERT_EQ(zip.close(), ZipStatus::Ok);
     }
+    // Success must mean a sound archive holding the whole file; the failed
+    // writes of the data and directory are among those reported.
     const int total = counter.calls();
+    int reported = 0;
     for (int n = 1; n <= total; ++n) {
         const std::string zipPath = dir.file("run" + std::to_string(n) + ".zip");
         testing::FailingFileOps ops(n, ENOSPC);
         ZipWriter zip(zipPath, ops);
         ZipStatus status = zip.open();
         if (status == ZipStatus::Ok) status = zip.addFile(dir.file("noise.bin"), "noise.bin");
-        const ZipStatus closeStatus = zip.close();
-        if (status == ZipStatus::Ok && closeStatus == ZipStatus::Ok) {
-            // Success must mean a sound archive holding the whole file.
-            EXPECT_EQ(zipTool("read '" + zipPath + "' noise.bin"), testing::sha1Hex(data) + "\n") << "call " << n;
-        }
-    }
-    // Count the failures that were reported: every write of the data and
-    // directory is among them.
-    int reported = 0;
-    for (int n = 1; n <= total; ++n) {
-        testing::FailingFileOps ops(n, ENOSPC);
-        ZipWriter zip(dir.file("again.zip"), ops);
-        ZipStatus status = zip.open();
-        if (status == ZipStatus::Ok) status = zip.addFile(dir.file("noise.bin"), "noise.bin");
         if (zip.close() != ZipStatus::Ok || status != ZipStatus::Ok) ++reported;
-        std::remove(dir.file("again.zip").c_str());
+        else EXPECT_EQ(zipTool("read '" + zipPath + "' noise.bin"), testing::sha1Hex(data) + "\n") << "call " << n;
     }
     EXPECT_GT(reported, 0);
 }

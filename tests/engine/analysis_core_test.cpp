@@ -21,36 +21,29 @@ RomMatch rom(const std::string& name, const std::string& game, const std::string
     return RomMatch(name, game, system, st, "", "", "", "");
 }
 
+// A file not found under its size is looked up under "-" and keeps that size.
 TEST(Identification, FallsBackToSizeDashAndKeepsIt) {
-    std::vector<std::string> lookups;
-    RomFinder find = [&](std::vector<RomMatch>& out, const std::string& crc, const std::string& size,
-                         const std::string&, const std::string&) {
-        lookups.push_back(crc + "/" + size);
-        if (size == "-") out.push_back(rom("r", "g", "S", "N"));
+    struct Case {
+        std::string size, known;  // the file's size, the one size the catalogue has
+        size_t matches;
+        std::string sizeAfter, lookups;
     };
-    File f("x.bin");
-    f.crc = "ABCD1234";
-    f.size = "10";
-    EXPECT_EQ(identifyFile(f, find).size(), 1u);
-    EXPECT_EQ(f.size, "-");
-    EXPECT_EQ(lookups, (std::vector<std::string>{"ABCD1234/10", "ABCD1234/-"}));
-
-    // Found at once: one lookup, size kept. Found nowhere: size still "-".
-    lookups.clear();
-    File g("y.bin");
-    g.crc = "1";
-    g.size = "-";
-    RomFinder direct = [&](std::vector<RomMatch>& out, const std::string&, const std::string& size,
-                           const std::string&, const std::string&) {
-        lookups.push_back(size);
-        if (size == "7") out.push_back(rom("r", "g", "S", "Y"));
-    };
-    g.size = "7";
-    EXPECT_EQ(identifyFile(g, direct).size(), 1u);
-    EXPECT_EQ(g.size, "7");
-    g.size = "8";
-    EXPECT_TRUE(identifyFile(g, direct).empty());
-    EXPECT_EQ(g.size, "-");
+    for (const Case& c : {Case{"10", "-", 1, "-", "ABCD1234/10 ABCD1234/- "}, Case{"7", "7", 1, "7", "ABCD1234/7 "},
+                          Case{"8", "7", 0, "-", "ABCD1234/8 ABCD1234/- "}}) {
+        SCOPED_TRACE(c.size);
+        std::string lookups;
+        RomFinder find = [&](std::vector<RomMatch>& out, const std::string& crc, const std::string& size,
+                             const std::string&, const std::string&) {
+            lookups += crc + "/" + size + " ";
+            if (size == c.known) out.push_back(rom("r", "g", "S", "N"));
+        };
+        File f("x.bin");
+        f.crc = "ABCD1234";
+        f.size = c.size;
+        EXPECT_EQ(identifyFile(f, find).size(), c.matches);
+        EXPECT_EQ(f.size, c.sizeAfter);
+        EXPECT_EQ(lookups, c.lookups);
+    }
 }
 
 TEST(Identification, ClassifiesEveryMatchIntoOneClassCaseSensitively) {

@@ -82,18 +82,11 @@ Lines unreadableArchives(const std::vector<std::string>& folders) {
 class DataSafetyTest : public EngineTest {
 protected:
     void SetUp() override {
-        addRom("Sys", "A", "a1.bin", "content a1");
-        addRom("Sys", "A", "a2.bin", "content a2");
-        addRom("Sys", "B", "b1.bin", "content b1");
-        addRom("Sys", "D", "d1.bin", "content d1");
-        addRom("Sys", "E", "e1.bin", "content e1");
-        addRom("Sys", "E", "e2.bin", "content e2");
-        addRom("Sys", "Z", "z1.bin", "content z1");
-        addRom("Other", "O", "o1.bin", "content o1");
+        addRoms({"Sys/A/a1.bin", "Sys/A/a2.bin", "Sys/B/b1.bin", "Sys/D/d1.bin", "Sys/E/e1.bin", "Sys/E/e2.bin",
+                 "Sys/Z/z1.bin", "Other/O/o1.bin"});
         pristine = dir.file("pristine");
     }
 
-    std::string f() const { return systemFolder("Sys"); }
     std::vector<std::string> roots() const { return {dir.file("roms"), dir.file("Backup"), dir.file("src")}; }
 
     // Saves the folders as made so far; restore() puts them back.

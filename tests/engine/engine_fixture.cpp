@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <fstream>
 #include <regex>
+#include <sstream>
 
 #include "engine/folder_listing.h"
 
@@ -91,6 +92,38 @@ void EngineTest::addRom(const std::string& system, const std::string& game, cons
                             .version = "1",
                             .author = "t"}))
         << db->lastError();
+}
+
+void EngineTest::addRoms(const std::vector<std::string>& roms) {
+    for (const std::string& path : roms) {
+        const size_t game = path.find('/'), rom = path.rfind('/');
+        const std::string name = path.substr(rom + 1);
+        addRom(path.substr(0, game), path.substr(game + 1, rom - game - 1), name,
+               "content " + name.substr(0, name.rfind('.')));
+    }
+}
+
+std::string EngineTest::statuses(const std::string& games) {
+    std::string out, game;
+    std::istringstream in(games);
+    while (in >> game) {
+        const size_t slash = game.find('/');
+        const std::string status = slash == std::string::npos ? statusOf("Sys", game)
+                                                              : statusOf(game.substr(0, slash), game.substr(slash + 1));
+        out += (out.empty() ? "" : " ") + status;
+    }
+    return out;
+}
+
+std::vector<std::string> EngineTest::folderState(const std::string& folder) const {
+    std::vector<std::string> out;
+    for (const std::string& name : listPlainFiles(folder)) {
+        const std::string path = folder + "/" + name;
+        // An archive Python cannot read shows its bytes.
+        const std::string entries = name.ends_with(".zip") ? zipContents(path) : "BAD";
+        out.push_back(name + ": " + (entries == "BAD" ? readFile(path) : entries));
+    }
+    return out;
 }
 
 std::string EngineTest::statusOf(const std::string& system, const std::string& game) {

@@ -14,6 +14,7 @@
 #include "catalogue/catalogue.h"
 #include "core/settings.h"
 #include "core/worker_job.h"
+#include "engine/fix_job.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
@@ -35,6 +36,13 @@ protected:
 
     void addRom(const std::string& system, const std::string& game, const std::string& rom,
                 const std::string& content, const std::string& size = "");
+    // Adds ROMs named "System/Game/rom.ext", each holding "content " + its stem.
+    void addRoms(const std::vector<std::string>& roms);
+    // The status letters of each game ("Game" of Sys, or "System/Game"), space-separated.
+    std::string statuses(const std::string& games);
+    std::string f() const { return systemFolder("Sys"); }
+    // Each plain file of `folder` in order, "name: " + its entries (zipContents) or its text.
+    std::vector<std::string> folderState(const std::string& folder) const;
     // The status letters of a game's ROMs in catalogue order.
     std::string statusOf(const std::string& system, const std::string& game);
     std::string systemFolder(const std::string& system) const { return settings.basedir + "/" + system; }
@@ -60,6 +68,13 @@ protected:
     std::shared_ptr<Catalogue> db;
     RecordingHost host;
     JobResult result;  // of the last run()
+};
+
+// Game A with two ROMs and B with one in system Sys, and O with one in Other.
+class FixTest : public EngineTest {
+protected:
+    void SetUp() override { addRoms({"Sys/A/a1.bin", "Sys/A/a2.bin", "Sys/B/b1.bin", "Other/O/o1.bin"}); }
+    std::unique_ptr<FixJob> fix() { return std::make_unique<FixJob>(db, host, settings, "Sys"); }
 };
 
 }  // namespace quorvane::testing

@@ -14,8 +14,7 @@ using Lines = std::vector<std::string>;
 class RebuildTest : public EngineTest {
 protected:
     void SetUp() override {
-        addRom("Sys", "A", "a1.bin", "content a1");
-        addRom("Sys", "B", "b1.bin", "content b1");
+        addRoms({"Sys/A/a1.bin", "Sys/B/b1.bin"});
         // One content, three ROMs in three games.
         addRom("Sys", "D1", "shared.bin", "shared");
         addRom("Sys", "D2", "other-name.bin", "shared");
@@ -42,14 +41,11 @@ TEST_F(RebuildTest, BuildsEachMissingRomIntoItsGameInAFolderMadeForIt) {
     writeFile(src() + "/unknown.bin", "nothing");
     writeFile(src() + "/broken.zip", "not a zip");
     const std::string before = snapshotSources();
-    ASSERT_FALSE(isDirectory(systemFolder("Sys")));
+    ASSERT_FALSE(isDirectory(f()));
     ASSERT_TRUE(run(rebuild()));
     EXPECT_EQ(transcript(), (Lines{rebuilding(src()), "Error in zip " + src() + "/broken.zip: -102 (not a zip archive)"}));
-    EXPECT_EQ(zipContents(systemFolder("Sys") + "/A.zip"), "a1.bin=content a1");
-    EXPECT_EQ(zipContents(systemFolder("Sys") + "/B.zip"), "b1.bin=content b1");
-    EXPECT_EQ(listPlainFiles(systemFolder("Sys")), (Lines{"A.zip", "B.zip"}));
-    EXPECT_EQ(statusOf("Sys", "A"), "Y");
-    EXPECT_EQ(statusOf("Sys", "B"), "Y");
+    EXPECT_EQ(folderState(f()), (Lines{"A.zip: a1.bin=content a1", "B.zip: b1.bin=content b1"}));
+    EXPECT_EQ(statuses("A B"), "Y Y");
     EXPECT_EQ(snapshotSources(), before);
     EXPECT_EQ(host.eventsOf("info"), Lines{"Rebuild complete."});
     EXPECT_EQ(host.eventsOf("startProgress"), Lines{"Rebuilding from folder: " + src() + " / 0"});
@@ -57,21 +53,19 @@ TEST_F(RebuildTest, BuildsEachMissingRomIntoItsGameInAFolderMadeForIt) {
 
 TEST_F(RebuildTest, LooseFileBesideTheTargetArchiveSurvivesTheTemporaryCopy) {
     makeZips({{src() + "/pack.zip", {{"a1.bin", "content a1"}}}});
-    writeFile(systemFolder("Sys") + "/a1.bin", "a user's file");
+    writeFile(f() + "/a1.bin", "a user's file");
     ASSERT_TRUE(run(rebuild()));
-    EXPECT_EQ(readFile(systemFolder("Sys") + "/a1.bin"), "a user's file");
-    EXPECT_EQ(listPlainFiles(systemFolder("Sys")), (Lines{"A.zip", "a1.bin"}));
+    EXPECT_EQ(folderState(f()), (Lines{"A.zip: a1.bin=content a1", "a1.bin: a user's file"}));
 }
 
 TEST_F(RebuildTest, AnEntryTheRightRomReplacesIsKeptInABackupFolder) {
     // Both ways into a target: a deflated source entry (raw copy) and a loose file.
     makeZips({{src() + "/pack.zip", {{"a1.bin", "content a1"}}},
-              {systemFolder("Sys") + "/A.zip", {{"a1.bin", "a bad dump of a1"}, {"extra.bin", "keep"}}},
-              {systemFolder("Sys") + "/B.zip", {{"b1.bin", "a bad dump of b1"}}}});
+              {f() + "/A.zip", {{"a1.bin", "a bad dump of a1"}, {"extra.bin", "keep"}}},
+              {f() + "/B.zip", {{"b1.bin", "a bad dump of b1"}}}});
     writeFile(src() + "/b1.bin", "content b1");
     ASSERT_TRUE(run(rebuild()));
-    EXPECT_EQ(zipContents(systemFolder("Sys") + "/A.zip"), "extra.bin=keep a1.bin=content a1");
-    EXPECT_EQ(zipContents(systemFolder("Sys") + "/B.zip"), "b1.bin=content b1");
+    EXPECT_EQ(folderState(f()), (Lines{"A.zip: extra.bin=keep a1.bin=content a1", "B.zip: b1.bin=content b1"}));
     EXPECT_EQ(backupContents(), (Lines{"a1.bin=a bad dump of a1", "b1.bin=a bad dump of b1"}));
 }
 
@@ -93,10 +87,7 @@ public:
 // hold a user's only copy of something; an archive the job made holds only
 // copies of sources that stay where they are, so adding to it needs no sync.
 TEST_F(RebuildTest, OnlyArchivesThatWereThereBeforeAreSyncedWhenReplaced) {
-    for (const char* game : {"C", "E"}) {
-        addRom("Sys", game, std::string(game) + "1.bin", std::string("content ") + game + "1");
-        addRom("Sys", game, std::string(game) + "2.bin", std::string("content ") + game + "2");
-    }
+    addRoms({"Sys/C/C1.bin", "Sys/C/C2.bin", "Sys/E/E1.bin", "Sys/E/E2.bin"});
     // Each way in: a loose file deflated ahead and a deflated entry copied raw.
     writeFile(src() + "/c1.bin", "content C1");
     makeZips({{src() + "/pack.zip", {{"c2.bin", "content C2"}}}});
@@ -107,9 +98,9 @@ TEST_F(RebuildTest, OnlyArchivesThatWereThereBeforeAreSyncedWhenReplaced) {
         EXPECT_EQ(counter.syncs, 0);
         EXPECT_EQ(counter.folderSyncs, 0);
     }
-    EXPECT_EQ(zipContents(systemFolder("Sys") + "/C.zip"), "C1.bin=content C1 C2.bin=content C2");
+    EXPECT_EQ(zipContents(f() + "/C.zip"), "C1.bin=content C1 C2.bin=content C2");
 
-    makeZips({{systemFolder("Sys") + "/E.zip", {{"keep.bin", "a user's file"}}}});
+    makeZips({{f() + "/E.zip", {{"keep.bin", "a user's file"}}}});
     writeFile(src() + "/e1.bin", "content E1");
     makeZips({{src() + "/pack.zip", {{"e2.bin", "content E2"}}}});
     SyncCounter counter;
@@ -117,7 +108,7 @@ TEST_F(RebuildTest, OnlyArchivesThatWereThereBeforeAreSyncedWhenReplaced) {
     ASSERT_TRUE(run(rebuild()));
     EXPECT_EQ(counter.syncs, 2);
     EXPECT_EQ(counter.folderSyncs, 2);
-    EXPECT_EQ(zipContents(systemFolder("Sys") + "/E.zip"), "keep.bin=a user's file E1.bin=content E1 E2.bin=content E2");
+    EXPECT_EQ(zipContents(f() + "/E.zip"), "keep.bin=a user's file E1.bin=content E1 E2.bin=content E2");
 }
 
 TEST_F(RebuildTest, MissingSourceFolderStopsBeforeStarting) {
@@ -135,17 +126,16 @@ TEST_F(RebuildTest, DuplicateAnswersDecideWhatIsBuiltAndWhetherToAskAgain) {
     ASSERT_TRUE(run(rebuild()));
     EXPECT_EQ(host.eventsOf("askDuplicates"), (Lines{"shared.bin | " + src() + "/1/shared.bin | D1,D2,D3",
                                                      "shared.bin | " + src() + "/2/shared.bin | D1,D2,D3"}));
-    EXPECT_EQ(listPlainFiles(systemFolder("Sys")), Lines{"D3.zip"});
-    EXPECT_EQ(statusOf("Sys", "D1"), "N");
-    EXPECT_EQ(statusOf("Sys", "D3"), "Y");
+    EXPECT_EQ(listPlainFiles(f()), Lines{"D3.zip"});
+    EXPECT_EQ(statuses("D1 D3"), "N Y");
 }
 
 TEST_F(RebuildTest, NameMatchesAndAlwaysAllStopAskingOrBuildByName) {
     writeFile(src() + "/1/shared.bin", "shared");
     host.dupesAnswers.push_back({dupesBehaviourFor(DupesChoice::OnlyNameMatches), {}});
     ASSERT_TRUE(run(rebuild()));
-    EXPECT_EQ(listPlainFiles(systemFolder("Sys")), (Lines{"D1.zip", "D3.zip"}));
-    EXPECT_EQ(zipContents(systemFolder("Sys") + "/D1.zip"), "shared.bin=shared");
+    EXPECT_EQ(listPlainFiles(f()), (Lines{"D1.zip", "D3.zip"}));
+    EXPECT_EQ(zipContents(f() + "/D1.zip"), "shared.bin=shared");
 
     // A fresh run: "Always build all" builds every missing match, then asks no more.
     writeFile(src() + "/2/again.bin", "shared");
@@ -153,7 +143,7 @@ TEST_F(RebuildTest, NameMatchesAndAlwaysAllStopAskingOrBuildByName) {
     host.dupesAnswers.push_back({dupesBehaviourFor(DupesChoice::AlwaysAll), {}});
     ASSERT_TRUE(run(rebuild()));
     EXPECT_EQ(host.eventsOf("askDuplicates").size(), 2u);
-    EXPECT_EQ(zipContents(systemFolder("Sys") + "/D2.zip"), "other-name.bin=shared");
+    EXPECT_EQ(zipContents(f() + "/D2.zip"), "other-name.bin=shared");
     EXPECT_EQ(statusOf("Sys", "D2"), "Y");
 }
 
@@ -166,8 +156,7 @@ TEST_F(RebuildTest, ListFlavourAndCancellation) {
     };
     ASSERT_TRUE(run(std::make_unique<RebuildJob>(db, host, settings, Lines{src() + "/a.bin", src() + "/b.bin"})));
     EXPECT_EQ(transcript(), (Lines{rebuilding("2 chosen files"), "Warning: rebuild terminated by user request."}));
-    EXPECT_EQ(statusOf("Sys", "A"), "Y");
-    EXPECT_EQ(statusOf("Sys", "B"), "N");
+    EXPECT_EQ(statuses("A B"), "Y N");
     EXPECT_EQ(host.eventsOf("startProgress"), Lines{"Rebuilding files. / 0"});
     EXPECT_EQ(result.refresh, JobResult::Refresh::Games);
 }

@@ -10,21 +10,17 @@ using Lines = std::vector<std::string>;
 class ScanTest : public EngineTest {
 protected:
     void SetUp() override {
-        addRom("Sys", "A", "a1.bin", "content a1");
-        addRom("Sys", "A", "a2.bin", "content a2");
-        addRom("Sys", "B", "b1.bin", "content b1");
-        addRom("Sys", "N", "n1.bin", "no size known", "");
-        addRom("Other", "O", "o1.bin", "content o1");
+        addRoms({"Sys/A/a1.bin", "Sys/A/a2.bin", "Sys/B/b1.bin", "Other/O/o1.bin"});
+        addRom("Sys", "N", "n1.bin", "no size known");
     }
     std::unique_ptr<ScanJob> scan() { return std::make_unique<ScanJob>(db, host, settings, "Sys"); }
 };
 
 TEST_F(ScanTest, ReportsEveryKindOfFindingAndSetsStatuses) {
-    const std::string f = systemFolder("Sys");
-    makeZips({{f + "/A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}, {"junk.bin", "junk"}}},
-              {f + "/C.zip", {{"b1.bin", "content b1"}, {"o1.bin", "content o1"}, {"dup.bin", "content a1"}}}});
-    writeFile(f + "/bad.zip", "PK\x03\x04 truncated");
-    writeFile(f + "/note.txt", "not a rom");
+    makeZips({{f() + "/A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}, {"junk.bin", "junk"}}},
+              {f() + "/C.zip", {{"b1.bin", "content b1"}, {"o1.bin", "content o1"}, {"dup.bin", "content a1"}}}});
+    writeFile(f() + "/bad.zip", "PK\x03\x04 truncated");
+    writeFile(f() + "/note.txt", "not a rom");
     ASSERT_TRUE(run(scan()));
     EXPECT_EQ(transcript(), (Lines{
                                 scanning("Sys"),
@@ -41,22 +37,18 @@ TEST_F(ScanTest, ReportsEveryKindOfFindingAndSetsStatuses) {
                                 "  note.txt cannot be identified.",
                                 "  note.txt should be deleted.",
                             }));
-    EXPECT_EQ(statusOf("Sys", "A"), "YY");
-    EXPECT_EQ(statusOf("Sys", "B"), "P");
-    EXPECT_EQ(statusOf("Sys", "N"), "N");
-    EXPECT_EQ(statusOf("Other", "O"), "P");
+    EXPECT_EQ(statuses("A B N Other/O"), "YY P N P");
     EXPECT_EQ(host.eventsOf("info"), Lines{"Romset Sys has been scanned."});
     EXPECT_EQ(result.refresh, JobResult::Refresh::SystemGames);
     EXPECT_EQ(result.system, "Sys");
     // Nothing on disk changed.
-    EXPECT_EQ(zipContents(f + "/C.zip"), "b1.bin=content b1 o1.bin=content o1 dup.bin=content a1");
+    EXPECT_EQ(zipContents(f() + "/C.zip"), "b1.bin=content b1 o1.bin=content o1 dup.bin=content a1");
 }
 
 TEST_F(ScanTest, SizeLessRomsAndLooseFilesNamedAfterTheirGame) {
     db = std::make_shared<Catalogue>(dir.file("db2"));
     addRom("Sys", "n1.bin", "n1.bin", "no size known", "0");  // stored as "-"
-    const std::string f = systemFolder("Sys");
-    writeFile(f + "/n1.bin", "no size known");
+    writeFile(f() + "/n1.bin", "no size known");
     ASSERT_TRUE(run(scan()));
     // A loose file is in place only when it is named both after its game + ".zip"
     // and its ROM; here it is the right ROM in the wrong place.
@@ -91,21 +83,20 @@ TEST_F(ScanTest, MissingFolderStopsTheScanAndKeepsStatuses) {
 }
 
 TEST_F(ScanTest, CancelInTheFirstPassSkipsTheSecondAndKeepsStatuses) {
-    const std::string f = systemFolder("Sys");
-    makeZips({{f + "/A.zip", {{"a1.bin", "content a1"}}}, {f + "/C.zip", {{"b1.bin", "content b1"}}}});
+    makeZips({{f() + "/A.zip", {{"a1.bin", "content a1"}}}, {f() + "/C.zip", {{"b1.bin", "content b1"}}}});
     host.onProgress = [&](const std::string& item, int) {
         if (item == "C.zip") host.requestCancel();
     };
     ASSERT_TRUE(run(scan()));
     EXPECT_EQ(transcript(), (Lines{scanning("Sys"), "Warning: scan terminated by user request."}));
-    EXPECT_EQ(statusOf("Sys", "A"), "YN");
-    EXPECT_EQ(statusOf("Sys", "B"), "N");
+    EXPECT_EQ(statuses("A B"), "YN N");
     EXPECT_EQ(host.eventsOf("info"), Lines{"Romset Sys has been scanned."});
+    ASSERT_TRUE(host.report());
+    EXPECT_TRUE(host.report()->cancelled);
 }
 
 TEST_F(ScanTest, ListScanPostsTwoLinesPerSystemAndRefusesUnsafeNames) {
-    const std::string f = systemFolder("Other");
-    makeZips({{f + "/O.zip", {{"o1.bin", "content o1"}}}});
+    makeZips({{systemFolder("Other") + "/O.zip", {{"o1.bin", "content o1"}}}});
     ASSERT_TRUE(run(std::make_unique<ScanJob>(db, host, settings, Lines{"Other", "../evil"})));
     const Lines t = transcript();
     EXPECT_EQ(t, (Lines{scanning("Other"), "System \"../evil\" cannot be used as a file name; it was refused."}));
