@@ -9,7 +9,6 @@
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
 
 #include "catalogue/catalogue.h"
@@ -19,9 +18,7 @@
 namespace quorvane {
 namespace {
 
-namespace fs = std::filesystem;
 using testing::runShell;
-using testing::TempDir;
 using testing::writeFile;
 using Snapshot = std::map<std::string, std::string>;  // system -> its status and rows
 
@@ -44,11 +41,8 @@ std::string dat(const std::string& system, const std::string& version, int games
     return out;
 }
 
-class CatalogueCrashTest : public ::testing::Test {
+class CatalogueCrashTest : public testing::TemplateHomeTest {
 protected:
-    TempDir root;
-    std::string templ() const { return root.file("template"); }
-    std::string home() const { return root.file("home"); }
     std::string database() const { return home() + "/databases/roms"; }
 
     void SetUp() override {
@@ -80,11 +74,6 @@ protected:
                   "    with zipfile.ZipFile(os.path.join(d, 'g%d.zip' % g), 'w') as z:\n"
                   "        z.writestr('r0.bin', b'x' * 100)\n");
         ASSERT_EQ(runShell("python3 " + script + " " + t + "/roms"), 0);
-    }
-
-    void fresh() {
-        fs::remove_all(home());
-        fs::copy(templ(), home(), fs::copy_options::recursive);
     }
 
     Snapshot snapshot(std::string* error) {
