@@ -86,23 +86,18 @@ TEST(MultiZipper, EngineZipsOneArchivePerStemAndUnpacksNextToTheArchive) {
               0);
     ZipWorkList list;
     for (const char* p : {"x.bin", "x.dat", "gone.bin", "in.zip/loose.bin", "pack/arch.zip"}) list.add(dir.file(p));
-    std::vector<std::pair<std::string, ZipStatus>> results;
-    std::vector<bool> startStates;
+    std::vector<bool> done, startStates;
     {
-        MultiZipper engine(list, {[&](bool enabled) { startStates.push_back(enabled); },
-                                 [&](const std::string& path, const ZipperResult& r) {
-                                     results.emplace_back(path, r.status);
-                                 }});
+        MultiZipper engine(
+            list, {[&](bool enabled) { startStates.push_back(enabled); },
+                   [&](const std::string&, const ZipperResult& r) { done.push_back(r.status == ZipStatus::Ok); }});
         engine.wait();
     }
     EXPECT_EQ(list.count(), 0u);
     EXPECT_EQ(startStates, (std::vector<bool>{false, true}));
-    ASSERT_EQ(results.size(), 5u);
-    EXPECT_EQ(results[0].second, ZipStatus::Ok);
-    EXPECT_EQ(results[1].second, ZipStatus::Ok);
-    EXPECT_NE(results[2].second, ZipStatus::Ok);  // vanished before its turn
-    EXPECT_NE(results[3].second, ZipStatus::Ok);  // taken for an archive, cannot be opened
-    EXPECT_EQ(results[4].second, ZipStatus::Ok);
+    // gone.bin vanished before its turn; in.zip/loose.bin was taken for an
+    // archive and cannot be opened.
+    EXPECT_EQ(done, (std::vector<bool>{true, true, false, false, true}));
 
     EXPECT_EQ(entryNames(dir.file("x.zip")), (std::vector<std::string>{"x.bin", "x.dat"}));
     EXPECT_EQ(readFile(dir.file("x.bin")), "binary");  // sources stay
