@@ -59,11 +59,12 @@ protected:
             0);
     }
 
-    // Selects the first system and triggers `action` on it, then waits for its job.
-    void onFirstSystem(MainWindow& main, QAction* action) {
+    // Selects the first system and triggers `action` on it (`times` over,
+    // while the first job runs), then waits for the job.
+    void onFirstSystem(MainWindow& main, QAction* action, int times = 1) {
         main.refreshSystems();
         main.systemsWindow().list()->item(0)->setSelected(true);
-        action->trigger();
+        for (int i = 0; i < times; ++i) action->trigger();
         waitForJob(main.jobs());
     }
 };
