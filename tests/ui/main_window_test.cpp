@@ -1,22 +1,6 @@
-#include <QAction>
-#include <QApplication>
-#include <QListWidget>
 #include <QRegularExpression>
 #include <QTreeWidget>
-#include <gtest/gtest.h>
 
-#include "ui/export_formats_window.h"
-#include "ui/game_roms_window.h"
-#include "ui/games_window.h"
-#include "ui/main_window.h"
-#include "ui/messages_window.h"
-#include "ui/preferences_dialog.h"
-#include "ui/rom_identifier_window.h"
-#include "ui/stats_window.h"
-#include "ui/systems_window.h"
-#include "ui/tool_windows.h"
-#include "ui/zip_folder_picker.h"
-#include "ui/zip_queue_window.h"
 #include "window_fixture.h"
 
 namespace quorvane {

@@ -1,27 +1,12 @@
-#include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTableWidget>
-#include <gtest/gtest.h>
 
 #include "tools/file_formats.h"
 #include "tools/miss_have_lists.h"
-#include "ui/export_formats_window.h"
-#include "ui/games_window.h"
-#include "ui/main_window.h"
-#include "ui/messages_window.h"
-#include "ui/preferences_dialog.h"
-#include "ui/rom_identifier_window.h"
-#include "ui/stats_window.h"
-#include "ui/systems_window.h"
-#include "ui/tool_windows.h"
-#include "ui/zip_folder_picker.h"
-#include "ui/zip_queue_window.h"
 #include "window_fixture.h"
 
 namespace quorvane {

@@ -3,16 +3,29 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <QAction>
 #include <QCoreApplication>
 #include <QListWidget>
+#include <gtest/gtest.h>
 
 #include "core/file_util.h"
 #include "jobs/catalogue_jobs.h"
 #include "support/catalogue_rows.h"
 #include "support/temp_dir.h"
 #include "test_dialogs.h"
+// The windows the main window holds, for the tests that reach them through it.
+#include "ui/export_formats_window.h"
+#include "ui/game_roms_window.h"
+#include "ui/games_window.h"
 #include "ui/main_window.h"
+#include "ui/messages_window.h"
+#include "ui/preferences_dialog.h"
+#include "ui/rom_identifier_window.h"
+#include "ui/stats_window.h"
 #include "ui/systems_window.h"
+#include "ui/tool_windows.h"
+#include "ui/zip_folder_picker.h"
+#include "ui/zip_queue_window.h"
 
 namespace quorvane::testing {
 
