@@ -60,6 +60,8 @@ struct ListCase {
     std::optional<std::string> missRom;  // absent: no missrom file
 };
 
+void PrintTo(const ListCase& c, std::ostream* os) { *os << c.name; }
+
 class MissHaveListFiles : public MissHaveLists, public ::testing::WithParamInterface<ListCase> {};
 
 // A multi-ROM system's miss summary is the rom-level line of its missrom

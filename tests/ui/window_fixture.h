@@ -27,6 +27,9 @@
 #include "ui/zip_folder_picker.h"
 #include "ui/zip_queue_window.h"
 
+// A failed check shows a text as text, not as its bytes.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
 namespace quorvane::testing {
 
 inline QStringList itemTexts(const QListWidget* list) {
