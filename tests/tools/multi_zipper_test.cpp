@@ -251,12 +251,11 @@ TEST(MultiZipper, UnzipGoesOnPastEntriesItCannotWriteAndNamesEachOne) {
         ScopedFileOps scoped(diskFull);
         result = runOne(archive, "");
     }
-    EXPECT_EQ(readFile(dir.file("a.bin")), "aaaa");
-    EXPECT_EQ(readFile(dir.file("d.bin")), "dddd");
-    EXPECT_EQ(readFile(dir.file("dup.bin")), "one");
-    EXPECT_EQ(readFile(dir.file("dup (1).bin")), "two");
-    EXPECT_FALSE(pathExists(dir.file("full.bin")));
-    EXPECT_FALSE(pathExists(dir.file("bad.bin")));
+    // The entries that could be written, whole, and nothing half-written beside them.
+    auto files = folderFiles(dir.path());
+    std::erase_if(files, [](const auto& file) { return file.first == "pack.zip"; });
+    EXPECT_EQ(files, (std::vector<std::pair<std::string, std::string>>{
+                         {"a.bin", "aaaa"}, {"d.bin", "dddd"}, {"dup (1).bin", "two"}, {"dup.bin", "one"}}));
     EXPECT_NE(result.status, ZipStatus::Ok);
     ASSERT_EQ(result.failures.size(), 3u);
     EXPECT_EQ(result.failures[0], "The entry \"full.bin\" of " + archive + " was not unpacked: cannot create a file in " +
@@ -266,8 +265,6 @@ TEST(MultiZipper, UnzipGoesOnPastEntriesItCannotWriteAndNamesEachOne) {
                   " was not unpacked: its data cannot be read (an entry's data does not match its CRC).");
     EXPECT_EQ(result.failures[2],
               "The entry \"sub/..\" of " + archive + " was not unpacked: its name cannot be a file name.");
-    // Nothing half-written is left behind.
-    for (const auto& [name, content] : folderFiles(dir.path())) EXPECT_NE(name.rfind(".quorvane-tmp-", 0), 0u) << name;
 }
 
 }  // namespace
