@@ -25,6 +25,13 @@ std::string crcOf(const std::string& data) {
                   false);
 }
 
+// "system/game" of each hit, in order.
+std::vector<std::string> gamesOf(const std::vector<RomMatch>& hits) {
+    std::vector<std::string> out;
+    for (const RomMatch& hit : hits) out.push_back(hit.system + "/" + hit.game);
+    return out;
+}
+
 class RomIdentifier : public ::testing::Test {
 protected:
     TempDir dir;
@@ -69,11 +76,7 @@ protected:
 TEST_F(RomIdentifier, OneLinePerMatchingRowAndDropsAccumulate) {
     IdentifiedList list;
     list.append(identifyArchives(*db, {archive, dir.file("missing.zip")}, false, false));
-    ASSERT_EQ(list.items().size(), 3u);
-    EXPECT_EQ(list.items()[0].game, "g1");
-    EXPECT_EQ(list.items()[1].game, "g2");
-    EXPECT_EQ(list.items()[2].game, "w");
-    EXPECT_EQ(list.items()[2].system, "T");
+    EXPECT_EQ(gamesOf(list.items()), (std::vector<std::string>{"S/g1", "S/g2", "T/w"}));
     for (const RomMatch& hit : list.items()) {
         EXPECT_EQ(hit.foundIn.archivePath, archive);
         EXPECT_EQ(identifiedFileName(hit), "drop.zip");
@@ -92,10 +95,7 @@ TEST_F(RomIdentifier, OneLinePerMatchingRowAndDropsAccumulate) {
     EXPECT_TRUE(list.rebuildAllPaths().empty());
 
     // With MD5 on, the recorded MD5 that differs rules the "world" row out.
-    const auto hits = identifyArchives(*db, {archive}, true, false);
-    ASSERT_EQ(hits.size(), 2u);
-    EXPECT_EQ(hits[0].game, "g1");
-    EXPECT_EQ(hits[1].game, "g2");
+    EXPECT_EQ(gamesOf(identifyArchives(*db, {archive}, true, false)), (std::vector<std::string>{"S/g1", "S/g2"}));
 }
 
 // The inputs that matched nothing: an archive of unknown entries, one that
