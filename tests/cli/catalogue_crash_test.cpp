@@ -47,7 +47,7 @@ protected:
 
     void SetUp() override {
         const std::string t = templ();
-        writeFile(t + "/quorvane.INI", "[Quorvane]\nbasedir=" + home() + "/roms\n" + testing::kCategoriesAtBasedir);
+        writeTemplateSettings();
         writeFile(root.file("alpha1.dat"), dat("Alpha", "1", 300, 0));
         writeFile(root.file("alpha2.dat"), dat("Alpha", "2", 350, 100));
         writeFile(root.file("beta.dat"), dat("Beta", "1", 300, 1000));

@@ -71,4 +71,8 @@ void TemplateHomeTest::fresh() const {
     std::filesystem::copy(templ(), home(), std::filesystem::copy_options::recursive);
 }
 
+void TemplateHomeTest::writeTemplateSettings() const {
+    writeFile(templ() + "/quorvane.INI", "[Quorvane]\nbasedir=" + home() + "/roms\n" + kCategoriesAtBasedir);
+}
+
 }  // namespace quorvane::testing

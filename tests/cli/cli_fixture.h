@@ -78,6 +78,8 @@ protected:
     std::string templ() const { return root.file("template"); }
     std::string home() const { return root.file("home"); }
     void fresh() const;
+    // The template's settings: every category's folder at the home's roms/.
+    void writeTemplateSettings() const;
 };
 
 }  // namespace quorvane::testing

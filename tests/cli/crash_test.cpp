@@ -101,7 +101,7 @@ protected:
 
     void SetUp() override {
         const std::string t = templ();
-        writeFile(t + "/quorvane.INI", "[Quorvane]\nbasedir=" + home() + "/roms\n" + testing::kCategoriesAtBasedir);
+        writeTemplateSettings();
         ASSERT_TRUE(makeFolders(t + "/databases"));
         Catalogue db(t + "/databases/roms");
         std::vector<RomRow> rows;
