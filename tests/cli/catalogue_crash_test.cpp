@@ -9,7 +9,6 @@
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
 
 #include "catalogue/catalogue.h"
@@ -19,9 +18,7 @@
 namespace quorvane {
 namespace {
 
-namespace fs = std::filesystem;
 using testing::runShell;
-using testing::TempDir;
 using testing::writeFile;
 using Snapshot = std::map<std::string, std::string>;  // system -> its status and rows
 
@@ -44,16 +41,13 @@ std::string dat(const std::string& system, const std::string& version, int games
     return out;
 }
 
-class CatalogueCrashTest : public ::testing::Test {
+class CatalogueCrashTest : public testing::TemplateHomeTest {
 protected:
-    TempDir root;
-    std::string templ() const { return root.file("template"); }
-    std::string home() const { return root.file("home"); }
     std::string database() const { return home() + "/databases/roms"; }
 
     void SetUp() override {
         const std::string t = templ();
-        writeFile(t + "/quorvane.INI", "[Quorvane]\nbasedir=" + home() + "/roms\n" + testing::kCategoriesAtBasedir);
+        writeTemplateSettings();
         writeFile(root.file("alpha1.dat"), dat("Alpha", "1", 300, 0));
         writeFile(root.file("alpha2.dat"), dat("Alpha", "2", 350, 100));
         writeFile(root.file("beta.dat"), dat("Beta", "1", 300, 1000));
@@ -71,20 +65,10 @@ protected:
         db.getRomset("Beta", 0);
         // Alpha's folder holds archives the DAT does not know: a scan marks
         // every row of Alpha missing.
-        const std::string script = root.file("make.py");
-        writeFile(script,
-                  "import sys, zipfile, os\n"
-                  "d = os.path.join(sys.argv[1], 'Alpha')\n"
-                  "os.makedirs(d, exist_ok=True)\n"
-                  "for g in range(150, 160):\n"
-                  "    with zipfile.ZipFile(os.path.join(d, 'g%d.zip' % g), 'w') as z:\n"
-                  "        z.writestr('r0.bin', b'x' * 100)\n");
-        ASSERT_EQ(runShell("python3 " + script + " " + t + "/roms"), 0);
-    }
-
-    void fresh() {
-        fs::remove_all(home());
-        fs::copy(templ(), home(), fs::copy_options::recursive);
+        ASSERT_EQ(runShell("mkdir -p " + t + "/roms/Alpha && cd " + t +
+                           "/roms/Alpha && printf %100s | tr ' ' x >r0.bin && "
+                           "for g in $(seq 150 159); do zip -q g$g.zip r0.bin; done && rm r0.bin"),
+                  0);
     }
 
     Snapshot snapshot(std::string* error) {
@@ -101,6 +85,14 @@ protected:
         if (db.getCount(1) != std::to_string(rows)) out["(count)"] = db.getCount(1) + " CRC entries for " + std::to_string(rows);
         *error = db.lastError();
         return out;
+    }
+
+    // `system`'s status and rows in `s`; "": the whole database.
+    static std::string part(const Snapshot& s, const std::string& system) {
+        if (!system.empty()) return s.count(system) ? s.at(system) : "(missing)";
+        std::string all;
+        for (const auto& [name, rows] : s) all += name + ": " + rows + "\n";
+        return all;
     }
 
     // Kills `args` at points spread over its calls (and at each of its last
@@ -134,22 +126,13 @@ protected:
             CatalogueReport report;
             ASSERT_EQ(checkCatalogue(database(), report), StoreStatus::Ok);
             EXPECT_TRUE(report.sound()) << args << ", killed at call " << n << ": " << report.problems.front();
-            if (system.empty()) {
-                if (now == before) ++asBefore;
-                else if (now == after) ++asAfter;
-                else ADD_FAILURE() << "the database is neither as before nor as after: " << args << " killed at call " << n;
-                continue;
-            }
             for (const auto& [name, rows] : before) {
-                if (name == system) continue;
-                EXPECT_EQ(now.count(name) ? now.at(name) : "(missing)", rows) << name << ", " << args << " killed at call " << n;
+                if (system.empty() || name == system) continue;
+                EXPECT_EQ(part(now, name), rows) << name << ", killed at call " << n;
             }
-            const std::string nowRows = now.count(system) ? now.at(system) : "(missing)";
-            const std::string oldRows = before.count(system) ? before.at(system) : "(missing)";
-            const std::string newRows = after.count(system) ? after.at(system) : "(missing)";
-            if (nowRows == oldRows) ++asBefore;
-            else if (nowRows == newRows) ++asAfter;
-            else ADD_FAILURE() << system << " is neither as before nor as after: " << args << " killed at call " << n;
+            if (part(now, system) == part(before, system)) ++asBefore;
+            else if (part(now, system) == part(after, system)) ++asAfter;
+            else ADD_FAILURE() << "neither as before nor as after: " << args << " killed at call " << n;
             EXPECT_EQ(now.count("(count)"), 0u) << "killed at call " << n;
         }
         EXPECT_GT(asBefore, 0);

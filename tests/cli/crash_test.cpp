@@ -24,7 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::readFile;
 using testing::runShell;
-using testing::TempDir;
 using testing::writeFile;
 // (CRC, size) -> where each copy is ("archive:entry" or the file's path).
 using Inventory = std::map<std::pair<std::string, std::string>, std::vector<std::string>>;
@@ -96,39 +95,21 @@ std::string entriesOf(const std::string& path) {
     return out;
 }
 
-std::string crcOf(const std::string& s) {
-    std::string crc = crcOfText(s);
-    std::transform(crc.begin(), crc.end(), crc.begin(), ::toupper);
-    return crc;
-}
-
-class CrashTest : public ::testing::Test {
+class CrashTest : public testing::TemplateHomeTest {
 protected:
-    TempDir root;
-    std::string templ() const { return root.file("template"); }
-    std::string home() const { return root.file("home"); }
     std::string sys() const { return home() + "/roms/Sys"; }
 
     void SetUp() override {
         const std::string t = templ();
-        writeFile(t + "/quorvane.INI",
-                  "[Quorvane]\nbasedir=$HOME$/roms\ntosecdir=$BASEDIR$\ngooddir=$BASEDIR$\narcadedir=$BASEDIR$\n"
-                  "arcadeunemudir=$BASEDIR$\nmiscdir=$BASEDIR$\ncustomdir=$BASEDIR$\n");
+        writeTemplateSettings();
         ASSERT_TRUE(makeFolders(t + "/databases"));
         Catalogue db(t + "/databases/roms");
-        for (int g = 0; g < 8; ++g) {
-            const std::string game = "G" + std::to_string(g);
-            for (int r = 0; r < 2; ++r) {
-                const std::string content = rom(g, r);
-                ASSERT_TRUE(db.addRom({.system = "Sys",
-                                       .game = game,
-                                       .crc = crcOfText(content),
-                                       .romName = game + "r" + std::to_string(r) + ".bin",
-                                       .size = std::to_string(content.size()),
-                                       .version = "1",
-                                       .author = "me"}));
-            }
-        }
+        std::vector<RomRow> rows;
+        for (int g = 0; g < 8; ++g)
+            for (int r = 0; r < 2; ++r)
+                rows.push_back(testing::romRow("Sys", "G" + std::to_string(g), crcOfText(rom(g, r)), romName(g, r),
+                                               std::to_string(rom(g, r).size())));
+        testing::addRows(db, rows);
         // Python's zipfile makes the damaged folder: misplaced ROMs, wrong,
         // shared and swapped names, junk entries, a folder entry, a
         // case-only name, a truncated archive, a damaged archive of a game
@@ -157,20 +138,20 @@ protected:
                   "open(os.path.join(d, 'cut.zip'), 'wb').write(open(os.path.join(d, 'G1.zip'), 'rb').read()[:150])\n"
                   "open(os.path.join(d, 'notes.txt'), 'wb').write(b'keep me')\n");
         ASSERT_EQ(runShell("python3 " + script + " " + t + "/roms/Sys"), 0);
-        const std::string ini = readFile(t + "/quorvane.INI");
-        writeFile(t + "/quorvane.INI", ini.substr(0, ini.find("$HOME$")) + home() + ini.substr(ini.find("$HOME$") + 6));
     }
 
+    static std::string romName(int g, int r) { return "G" + std::to_string(g) + "r" + std::to_string(r) + ".bin"; }
+    // "name=CRC " of ROM r of game g, as entriesOf lists it.
+    static std::string entry(int g, int r) {
+        std::string crc = crcOfText(rom(g, r));
+        std::transform(crc.begin(), crc.end(), crc.begin(), ::toupper);
+        return romName(g, r) + "=" + crc + " ";
+    }
     static std::string rom(int g, int r) {
         std::string unit = "rom " + std::to_string(g) + "/" + std::to_string(r) + " ";
         std::string out;
         for (int i = 0; i < 40 + 13 * g + r; ++i) out += unit;
         return out;
-    }
-
-    void fresh() {
-        fs::remove_all(home());
-        fs::copy(templ(), home(), fs::copy_options::recursive);
     }
 
     // Runs the fix; `crashAt` > 0 kills it at that call, 0 only counts.
@@ -192,14 +173,11 @@ TEST_F(CrashTest, FixKilledAnywhereAndRunAgainLosesNothing) {
         const std::string name = "G" + std::to_string(g) + ".zip";
         expected[name] = entriesOf(sys() + "/" + name);
     }
-    // The case-only name was corrected and the misplaced ROMs found homes.
-    EXPECT_EQ(expected["G4.zip"], "G4r0.bin=" + crcOf(rom(4, 0)) + " G4r1.bin=" + crcOf(rom(4, 1)) + " ");
-    EXPECT_EQ(expected["G5.zip"], "G5r0.bin=" + crcOf(rom(5, 0)) + " G5r1.bin=" + crcOf(rom(5, 1)) + " ");
-    EXPECT_EQ(expected["G6.zip"], "G6r0.bin=" + crcOf(rom(6, 0)) + " G6r1.bin=" + crcOf(rom(6, 1)) + " ");
-    // Shared and swapped names, and a set built anew beside its damaged archive.
-    EXPECT_EQ(expected["G2.zip"], "G2r0.bin=" + crcOf(rom(2, 0)) + " G2r1.bin=" + crcOf(rom(2, 1)) + " ");
-    EXPECT_EQ(expected["G3.zip"], "G3r0.bin=" + crcOf(rom(3, 0)) + " G3r1.bin=" + crcOf(rom(3, 1)) + " ");
-    EXPECT_EQ(expected["G7.zip"], "G7r0.bin=" + crcOf(rom(7, 0)) + " ");
+    // Shared and swapped names (2, 3), the case-only name corrected (4), the
+    // misplaced ROMs found homes (5, 6), and a set built anew beside its
+    // damaged archive (7).
+    for (int g : {2, 3, 4, 5, 6}) EXPECT_EQ(expected["G" + std::to_string(g) + ".zip"], entry(g, 0) + entry(g, 1)) << g;
+    EXPECT_EQ(expected["G7.zip"], entry(7, 0));
 
     const std::vector<long long> points = testing::killPoints(total, 40);
     int killed = 0;

@@ -1,7 +1,6 @@
 // Every command's failure cases: the exit status (1: the job could not run
 // or a step failed; 2: bad usage), what it says, and that it wrote nothing.
 #include "cli_fixture.h"
-#include "core/file_util.h"
 
 namespace quorvane {
 namespace {
@@ -21,7 +20,7 @@ void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 class ExitStatus : public testing::CliTest, public ::testing::WithParamInterface<FailureCase> {
 protected:
     void SetUp() override {
-        writeSettings("basedir=" + home.file("roms") + "\n" + testing::kCategoriesAtBasedir);
+        useRomsFolder();
         writeFile(home.file("synth.dat"),
                   "clrmamepro (\n\tname SynthSys\n\tversion 1\n)\ngame (\n\tname g\n\trom ( name a size 1 crc 1 )\n)\n");
         std::string out;
@@ -32,21 +31,14 @@ protected:
         writeFile(home.file("nested.dat"), nested);
         writeFile(home.file("no-dats/readme.txt"), "not a DAT");
     }
-
-    std::string expand(std::string text) const {
-        for (size_t at; (at = text.find("$HOME")) != std::string::npos;) text.replace(at, 5, home.path());
-        return text;
-    }
 };
 
 TEST_P(ExitStatus, FailuresSayWhyAndWriteNothing) {
     const FailureCase& c = GetParam();
-    std::string out;
-    EXPECT_EQ(run(expand(c.args) + " </dev/null 2>&1", out), c.status) << out;
-    EXPECT_NE(out.find(expand(c.said)), std::string::npos) << out;
-    if (!c.absent.empty()) {
-        EXPECT_FALSE(pathExists(home.file(c.absent))) << c.absent;
-    }
+    runSteps({{.args = c.args + " </dev/null 2>&1",
+               .status = c.status,
+               .has = {c.said},
+               .absent = c.absent.empty() ? std::vector<std::string>{} : std::vector{"$HOME/" + c.absent}}});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -86,18 +78,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FailureCase>& p) { return std::string(p.param.name); });
 
 TEST_F(ExitStatus, SettingsSetWritesOnlyItsKeyAndGetReadsItBack) {
-    std::string out;
-    ASSERT_EQ(run("--category Arcade settings set useSHA1 1", out), 0);
-    ASSERT_EQ(run("settings get useSHA1", out), 0);
-    EXPECT_EQ(out, "1\n");
-    // The --category choice was for that run only: the default stays.
-    ASSERT_EQ(run("settings get currentdb", out), 0);
-    EXPECT_EQ(out, "roms\n");
-    ASSERT_EQ(run("settings set tosecdir '$BASEDIR$/Tosec/$SYSTEM$' 2>&1", out), 0);
-    EXPECT_EQ(out, "The folder " + home.file("roms") + "/Tosec/ does not exist yet.\n");
-    ASSERT_EQ(run("settings get tosecdir", out), 0);
-    EXPECT_EQ(out, "$BASEDIR$/Tosec/$SYSTEM$\n");
-    EXPECT_EQ(run("settings get nope 2>/dev/null", out), 2);
+    runSteps({{.args = "--category Arcade settings set useSHA1 1"},
+              {.args = "settings get useSHA1", .out = "1\n"},
+              // The --category choice was for that run only: the default stays.
+              {.args = "settings get currentdb", .out = "roms\n"},
+              {.args = "settings set tosecdir '$BASEDIR$/Tosec/$SYSTEM$' 2>&1",
+               .out = "The folder $HOME/roms/Tosec/ does not exist yet.\n"},
+              {.args = "settings get tosecdir", .out = "$BASEDIR$/Tosec/$SYSTEM$\n"},
+              {.args = "settings get nope 2>/dev/null", .status = 2}});
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "catalogue/catalogue.h"
 #include "core/file_util.h"
+#include "support/catalogue_rows.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "tools/export_job.h"
@@ -22,17 +23,12 @@ protected:
     RecordingHost host;
 
     void SetUp() override {
-        ASSERT_TRUE(db->addRom(
-            {.system = "Sys", .game = "b", .crc = "00000001", .romName = "b1", .size = "1", .version = "1"}));
-        ASSERT_TRUE(db->addRom(
-            {.system = "Sys", .game = "a", .crc = "00000002", .romName = "a1", .size = "1", .version = "1"}));
-        ASSERT_TRUE(db->addRom(
-            {.system = "Sys", .game = "a", .crc = "00000003", .romName = "a2", .size = "1", .version = "1"}));
-        ASSERT_TRUE(db->addRom(
-            {.system = "Sys", .game = "c", .crc = "00000004", .romName = "c1", .size = "1", .version = "1"}));
-        db->setHave("00000002", "1", "a1", "a", "Sys");
-        db->setHave("00000001", "1", "b1", "b", "Sys");
-        db->setPresent("00000004", "1", "c1", "c", "Sys");
+        using enum RomStatus;
+        testing::addRows(
+            *db, {{.status = Have, .system = "Sys", .game = "b", .crc = "00000001", .romName = "b1", .size = "1"},
+                  {.status = Have, .system = "Sys", .game = "a", .crc = "00000002", .romName = "a1", .size = "1"},
+                  {.system = "Sys", .game = "a", .crc = "00000003", .romName = "a2", .size = "1"},
+                  {.status = Present, .system = "Sys", .game = "c", .crc = "00000004", .romName = "c1", .size = "1"}});
     }
 
     void run(ExportRequest request) {
@@ -43,22 +39,25 @@ protected:
     }
 };
 
-TEST_F(FileExport, MissingModeListsGamesAndRomsWithN) {
-    const std::string out = dir.file("out.txt");
-    run({out, {"Sys", "Nope"}, templateText({"[$SYSTEM$]"}), templateText({"$GAMENAME$ / $gamename$"}),
-         templateText({"$ROMNAME$"}), 0});
-    // "a" has one N; "c" is only present elsewhere, so it is in neither mode.
-    EXPECT_EQ(readFile(out), "[Sys]\r\na / a\r\na2\r\n[Nope]\r\n");
-    EXPECT_EQ(host.messages(), (std::vector<std::string>{"T Starting...", "T Getting Roms for Sys",
-                                                         "T Getting Roms for Nope",
-                                                         "T Finished writing file " + out}));
-}
-
-TEST_F(FileExport, AvailableModeListsRomsWithYEvenWithoutGameTemplate) {
+// Mode 0 lists what is missing ("a" has one N; "c" is only present
+// elsewhere, so it is in neither mode), mode 1 what is had, even without a
+// game template; the file is written anew.
+TEST_F(FileExport, EachModeListsItsGamesAndRoms) {
     const std::string out = dir.file("out.txt");
     writeFile(out, "old content that must go\r\n");
     run({out, {"Sys"}, "", "", templateText({"$SYSTEM$/$GAMENAME$/$ROMNAME$"}), 1});
     EXPECT_EQ(readFile(out), "Sys/a/a1\r\nSys/b/b1\r\n");
+    run({out,
+         {"Sys", "Nope"},
+         templateText({"[$SYSTEM$]"}),
+         templateText({"$GAMENAME$ / $gamename$"}),
+         templateText({"$ROMNAME$"}),
+         0});
+    EXPECT_EQ(readFile(out), "[Sys]\r\na / a\r\na2\r\n[Nope]\r\n");
+    EXPECT_EQ(host.messages(),
+              (std::vector<std::string>{"T Starting...", "T Getting Roms for Sys", "T Finished writing file " + out,
+                                        "T Starting...", "T Getting Roms for Sys", "T Getting Roms for Nope",
+                                        "T Finished writing file " + out}));
 }
 
 TEST_F(FileExport, NoSystemsGivesAnEmptyFileAndUncreatableTargetOnlyOneMessage) {

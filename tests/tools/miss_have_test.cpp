@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
+#include <optional>
 
 #include "catalogue/catalogue.h"
 #include "core/file_util.h"
 #include "core/names.h"
-#include "core/settings.h"
+#include "support/catalogue_rows.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "tools/miss_have_job.h"
@@ -14,6 +16,7 @@
 namespace quorvane {
 namespace {
 
+using testing::addRows;
 using testing::readFile;
 using testing::RecordingHost;
 using testing::TempDir;
@@ -25,85 +28,80 @@ protected:
     std::string base = dir.file("base");
     std::shared_ptr<Catalogue> db = std::make_shared<Catalogue>(dir.file("roms"));
 
-    std::string haveSummary(const Settings& s, const std::string& system) {
-        return writeHaveList(*db, s.basedir, system).summary;
-    }
-    std::string missSummary(const Settings& s, const std::string& system) {
-        return writeMissList(*db, s.basedir, system).summary;
-    }
     JobResult runJob(RecordingHost& host, std::vector<std::string> systems) {
         MissHaveJob job(db, host, base, std::move(systems));
         EXPECT_TRUE(job.prepare());
         return job.execute();
     }
 
-    void add(const std::string& system, const std::string& game, const std::string& crc, const std::string& rom) {
-        ASSERT_TRUE(db->addRom({.system = system,
-                                      .game = game,
-                                      .crc = crc,
-                                      .romName = rom,
-                                      .size = "10",
-                                      .version = "1",
-                                      .author = "me"}));
-    }
-    void have(const std::string& system, const std::string& game, const std::string& crc, const std::string& rom) {
-        db->setHave(crc, "10", rom, game, system);
-    }
-    Settings settings() const {
-        Settings s;
-        s.basedir = base;
-        return s;
+    static RomRow row(RomStatus status, const std::string& system, const std::string& game, const std::string& crc,
+                      const std::string& rom) {
+        return {
+            .status = status, .system = system, .game = game, .crc = crc, .romName = rom, .size = "10", .version = "1"};
     }
 
     void SetUp() override {
-        // One ROM per game, all had.
-        add("Single", "b", "00000002", "b.bin");
-        add("Single", "a", "00000001", "a.bin");
-        have("Single", "a", "00000001", "a.bin");
-        have("Single", "b", "00000002", "b.bin");
-        // Multi-ROM games: "full" had, "part" Y+N, "elsewhere" P only.
-        add("Multi", "full", "00000010", "f1.bin");
-        add("Multi", "full", "00000011", "f2.bin");
-        add("Multi", "part", "00000020", "p1.bin");
-        add("Multi", "part", "00000021", "p2.bin");
-        add("Multi", "elsewhere", "00000030", "e1.bin");
-        have("Multi", "full", "00000010", "f1.bin");
-        have("Multi", "full", "00000011", "f2.bin");
-        have("Multi", "part", "00000021", "p2.bin");
-        db->setPresent("00000030", "10", "e1.bin", "elsewhere", "Multi");
+        using enum RomStatus;
+        // One ROM per game, all had; multi-ROM games: "full" had, "part" Y+N,
+        // "elsewhere" P only.
+        addRows(*db,
+                {row(Have, "Single", "b", "00000002", "b.bin"), row(Have, "Single", "a", "00000001", "a.bin"),
+                 row(Have, "Multi", "full", "00000010", "f1.bin"), row(Have, "Multi", "full", "00000011", "f2.bin"),
+                 row(Missing, "Multi", "part", "00000020", "p1.bin"), row(Have, "Multi", "part", "00000021", "p2.bin"),
+                 row(Present, "Multi", "elsewhere", "00000030", "e1.bin")});
     }
 };
 
-TEST_F(MissHaveLists, CompleteSingleRomSystemHasNoMissRomFile) {
-    EXPECT_EQ(haveSummary(settings(), "Single"), " You have 2 of 2 known Single ROMS");
-    EXPECT_EQ(missSummary(settings(), "Single"), " You are missing 0 of 2 known Single ROMS");
-    EXPECT_EQ(readFile(base + "/have/Singlehave.txt"), " You have 2 of 2 known Single ROMS\r\n\r\na\r\nb\r\n");
-    EXPECT_EQ(readFile(base + "/miss/Singlemiss.txt"), " You are missing 0 of 2 known Single ROMS\r\n\r\n");
-    EXPECT_FALSE(pathExists(base + "/miss/Singlemissrom.txt"));
+struct ListCase {
+    const char* name;
+    std::string system;
+    bool allHad;  // every row of the system marked had first
+    std::string haveSummary, have, missSummary, miss;
+    std::optional<std::string> missRom;  // absent: no missrom file
+};
+
+void PrintTo(const ListCase& c, std::ostream* os) { *os << c.name; }
+
+class MissHaveListFiles : public MissHaveLists, public ::testing::WithParamInterface<ListCase> {};
+
+// A multi-ROM system's miss summary is the rom-level line of its missrom
+// file, written even when nothing is missing; ROMs present elsewhere count
+// as missing.
+TEST_P(MissHaveListFiles, HoldTheSummaryAndTheGames) {
+    const ListCase& c = GetParam();
+    if (c.allHad) {
+        db->setHave("00000020", "10", "p1.bin", "part", "Multi");
+        db->setHave("00000030", "10", "e1.bin", "elsewhere", "Multi");
+    }
+    EXPECT_EQ(writeHaveList(*db, base, c.system).summary, c.haveSummary);
+    EXPECT_EQ(writeMissList(*db, base, c.system).summary, c.missSummary);
+    EXPECT_EQ(readFile(base + "/have/" + c.system + "have.txt"), c.have);
+    EXPECT_EQ(readFile(base + "/miss/" + c.system + "miss.txt"), c.miss);
+    if (c.missRom) EXPECT_EQ(readFile(base + "/miss/" + c.system + "missrom.txt"), *c.missRom);
+    else EXPECT_FALSE(pathExists(base + "/miss/" + c.system + "missrom.txt"));
 }
 
-TEST_F(MissHaveLists, MultiRomSystemListsPresentElsewhereAsMissing) {
-    EXPECT_EQ(haveSummary(settings(), "Multi"), " You have 1 of 3 known Multi ROMS");
-    EXPECT_EQ(readFile(base + "/have/Multihave.txt"), " You have 1 of 3 known Multi ROMS\r\n\r\nfull\r\n");
-    // The summary is the rom-level line once the missrom file is written.
-    EXPECT_EQ(missSummary(settings(), "Multi"), " You are missing 2 roms (2 games) of 5 known Multi roms (3 games)");
-    EXPECT_EQ(readFile(base + "/miss/Multimiss.txt"),
-              " You are missing 2 of 3 known Multi ROMS\r\n\r\nelsewhere\r\npart\r\n");
-    EXPECT_EQ(readFile(base + "/miss/Multimissrom.txt"),
-              " You are missing 2 roms (2 games) of 5 known Multi roms (3 games)\r\n\r\n"
-              "elsewhere\r\n   e1.bin (00000030)\r\npart\r\n   p1.bin (00000020)\r\n");
-}
-
-TEST_F(MissHaveLists, MultiRomSystemWithNothingMissingStillGetsMissRomFile) {
-    have("Multi", "part", "00000020", "p1.bin");
-    have("Multi", "elsewhere", "00000030", "e1.bin");
-    EXPECT_EQ(missSummary(settings(), "Multi"), " You are missing 0 roms (0 games) of 5 known Multi roms (3 games)");
-    EXPECT_EQ(readFile(base + "/miss/Multimissrom.txt"),
-              " You are missing 0 roms (0 games) of 5 known Multi roms (3 games)\r\n\r\n");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Systems, MissHaveListFiles,
+    ::testing::Values(ListCase{"CompleteSingleRom", "Single", false, " You have 2 of 2 known Single ROMS",
+                               " You have 2 of 2 known Single ROMS\r\n\r\na\r\nb\r\n",
+                               " You are missing 0 of 2 known Single ROMS",
+                               " You are missing 0 of 2 known Single ROMS\r\n\r\n", std::nullopt},
+                      ListCase{"MultiRomWithPresentElsewhere", "Multi", false, " You have 1 of 3 known Multi ROMS",
+                               " You have 1 of 3 known Multi ROMS\r\n\r\nfull\r\n",
+                               " You are missing 2 roms (2 games) of 5 known Multi roms (3 games)",
+                               " You are missing 2 of 3 known Multi ROMS\r\n\r\nelsewhere\r\npart\r\n",
+                               " You are missing 2 roms (2 games) of 5 known Multi roms (3 games)\r\n\r\n"
+                               "elsewhere\r\n   e1.bin (00000030)\r\npart\r\n   p1.bin (00000020)\r\n"},
+                      ListCase{"MultiRomWithNothingMissing", "Multi", true, " You have 3 of 3 known Multi ROMS",
+                               " You have 3 of 3 known Multi ROMS\r\n\r\nelsewhere\r\nfull\r\npart\r\n",
+                               " You are missing 0 roms (0 games) of 5 known Multi roms (3 games)",
+                               " You are missing 0 of 3 known Multi ROMS\r\n\r\n",
+                               " You are missing 0 roms (0 games) of 5 known Multi roms (3 games)\r\n\r\n"}),
+    [](const ::testing::TestParamInfo<ListCase>& p) { return std::string(p.param.name); });
 
 TEST_F(MissHaveLists, RefusesUnsafeNamesAndUnwritableFolders) {
-    add("../escape", "g", "00000040", "g.bin");
+    addRows(*db, {row(RomStatus::Missing, "../escape", "g", "00000040", "g.bin")});
     const ListOutcome refused = writeHaveList(*db, base, "../escape");
     EXPECT_EQ(refused.summary, "-1");
     EXPECT_NE(refused.error.find("\"../escape\""), std::string::npos);
@@ -112,10 +110,8 @@ TEST_F(MissHaveLists, RefusesUnsafeNamesAndUnwritableFolders) {
 
     // The base folder's parent is a regular file: nothing can be created.
     writeFile(dir.file("plain"), "x");
-    Settings blocked;
-    blocked.basedir = dir.file("plain") + "/base";
-    EXPECT_EQ(haveSummary(blocked, "Single"), "-1");
-    EXPECT_EQ(missSummary(blocked, "Single"), "-1");
+    EXPECT_EQ(writeHaveList(*db, dir.file("plain/base"), "Single").summary, "-1");
+    EXPECT_EQ(writeMissList(*db, dir.file("plain/base"), "Single").summary, "-1");
 
     // A catalogue that cannot be opened never turns into an empty list.
     Catalogue unreadable(dir.file("plain") + "/roms");
@@ -127,14 +123,10 @@ TEST_F(MissHaveLists, RefusesUnsafeNamesAndUnwritableFolders) {
 
 TEST_F(MissHaveLists, ListThatCannotBePutInPlaceLeavesNoTemporaryFile) {
     ASSERT_TRUE(makeFolders(base + "/have/Multihave.txt"));  // a folder in the way
-    EXPECT_EQ(haveSummary(settings(), "Multi"), "-1");
-    EXPECT_EQ(haveSummary(settings(), "Single"), " You have 2 of 2 known Single ROMS");
-    int entries = 0;
-    for (const auto& e : std::filesystem::directory_iterator(base + "/have")) {
-        (void)e;
-        ++entries;
-    }
-    EXPECT_EQ(entries, 2);  // the folder in the way and Singlehave.txt
+    EXPECT_EQ(writeHaveList(*db, base, "Multi").summary, "-1");
+    EXPECT_EQ(writeHaveList(*db, base, "Single").summary, " You have 2 of 2 known Single ROMS");
+    const auto entries = std::filesystem::directory_iterator(base + "/have");
+    EXPECT_EQ(std::distance(begin(entries), end(entries)), 2);  // the folder in the way and Singlehave.txt
 }
 
 TEST_F(MissHaveLists, OneChosenSystemGetsOnlyItsListsAndShowsNothingButFailures) {

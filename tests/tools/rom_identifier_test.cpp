@@ -4,6 +4,7 @@
 #include "archive/digest_set.h"
 #include "catalogue/catalogue.h"
 #include "core/worker_job.h"
+#include "support/catalogue_rows.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "tools/identified_list.h"
@@ -24,6 +25,13 @@ std::string crcOf(const std::string& data) {
                   false);
 }
 
+// "system/game" of each hit, in order.
+std::vector<std::string> gamesOf(const std::vector<RomMatch>& hits) {
+    std::vector<std::string> out;
+    for (const RomMatch& hit : hits) out.push_back(hit.system + "/" + hit.game);
+    return out;
+}
+
 class RomIdentifier : public ::testing::Test {
 protected:
     TempDir dir;
@@ -38,29 +46,37 @@ protected:
                   0);
         // "hello" is the same ROM in two games, "world" is in one and has a
         // recorded MD5 that is not the entry's.
-        ASSERT_TRUE(db->addRom(
-            {.system = "S", .game = "g1", .crc = crcOf("hello"), .romName = "h.bin", .size = "5", .version = "1"}));
-        ASSERT_TRUE(db->addRom(
-            {.system = "S", .game = "g2", .crc = crcOf("hello"), .romName = "h.bin", .size = "5", .version = "1"}));
-        ASSERT_TRUE(db->addRom({.system = "T",
+        testing::addRows(*db, {{.system = "S", .game = "g1", .crc = crcOf("hello"), .romName = "h.bin", .size = "5"},
+                               {.status = RomStatus::Have,
+                                .system = "S",
+                                .game = "g2",
+                                .crc = crcOf("hello"),
+                                .romName = "h.bin",
+                                .size = "5"},
+                               {.system = "T",
                                 .game = "w",
                                 .crc = crcOf("world"),
                                 .md5 = "0123456789abcdef0123456789abcdef",
                                 .romName = "w.bin",
-                                .size = "5",
-                                .version = "1"}));
-        db->setHave(crcOf("hello"), "5", "h.bin", "g2", "S");
+                                .size = "5"}});
+    }
+
+    // Runs an identify job on `inputs`; the hits it handed over.
+    std::vector<RomMatch> runJob(RecordingHost& host, const std::vector<std::string>& inputs, bool useSHA1) {
+        std::vector<RomMatch> received;
+        JobRunner runner;
+        EXPECT_TRUE(runner.start(
+            std::make_unique<IdentifyJob>(db, host, inputs, false, useSHA1,
+                                          [&received](std::vector<RomMatch> found) { received = std::move(found); })));
+        runner.wait();
+        return received;
     }
 };
 
 TEST_F(RomIdentifier, OneLinePerMatchingRowAndDropsAccumulate) {
     IdentifiedList list;
     list.append(identifyArchives(*db, {archive, dir.file("missing.zip")}, false, false));
-    ASSERT_EQ(list.items().size(), 3u);
-    EXPECT_EQ(list.items()[0].game, "g1");
-    EXPECT_EQ(list.items()[1].game, "g2");
-    EXPECT_EQ(list.items()[2].game, "w");
-    EXPECT_EQ(list.items()[2].system, "T");
+    EXPECT_EQ(gamesOf(list.items()), (std::vector<std::string>{"S/g1", "S/g2", "T/w"}));
     for (const RomMatch& hit : list.items()) {
         EXPECT_EQ(hit.foundIn.archivePath, archive);
         EXPECT_EQ(identifiedFileName(hit), "drop.zip");
@@ -77,6 +93,9 @@ TEST_F(RomIdentifier, OneLinePerMatchingRowAndDropsAccumulate) {
     EXPECT_TRUE(list.rebuildThisPaths(7).empty());
     list.clear();
     EXPECT_TRUE(list.rebuildAllPaths().empty());
+
+    // With MD5 on, the recorded MD5 that differs rules the "world" row out.
+    EXPECT_EQ(gamesOf(identifyArchives(*db, {archive}, true, false)), (std::vector<std::string>{"S/g1", "S/g2"}));
 }
 
 // The inputs that matched nothing: an archive of unknown entries, one that
@@ -94,23 +113,9 @@ TEST_F(RomIdentifier, TellsWhichInputsMatchedNothing) {
     EXPECT_EQ(unmatchedInputs({archive}, {}), std::vector<std::string>{archive});
 }
 
-TEST_F(RomIdentifier, DigestsTakePartOnlyWhenASettingIsOn) {
-    // With MD5 on, the recorded MD5 that differs rules the row out.
-    const auto hits = identifyArchives(*db, {archive}, true, false);
-    ASSERT_EQ(hits.size(), 2u);
-    EXPECT_EQ(hits[0].game, "g1");
-    EXPECT_EQ(hits[1].game, "g2");
-}
-
 TEST_F(RomIdentifier, JobReportsProgressAndHandsOverItsHits) {
     RecordingHost host;
-    std::vector<RomMatch> received;
-    JobRunner runner;
-    ASSERT_TRUE(runner.start(std::make_unique<IdentifyJob>(
-        db, host, std::vector<std::string>{archive}, false, false,
-        [&received](std::vector<RomMatch> found) { received = std::move(found); })));
-    runner.wait();
-    EXPECT_EQ(received.size(), 3u);
+    EXPECT_EQ(runJob(host, {archive}, false).size(), 3u);
     EXPECT_EQ(host.events(), (std::vector<std::string>{"startProgress: Identifying files... / 1",
                                                        "progress: " + archive + " @ 0", "closeProgress: "}));
 }
@@ -150,14 +155,8 @@ TEST_F(RomIdentifier, NamesEveryInputItCannotRead) {
 
     // With digests on, the damaged entry's data is read, and fails.
     RecordingHost host;
-    std::vector<RomMatch> received;
-    JobRunner runner;
-    ASSERT_TRUE(runner.start(std::make_unique<IdentifyJob>(
-        db, host, std::vector<std::string>{archive, dir.file("bad.zip"), dir.file("missing.zip")}, false, true,
-        [&received](std::vector<RomMatch> found) { received = std::move(found); })));
-    runner.wait();
     // drop.zip's "world" row has another MD5: two hits from each archive.
-    EXPECT_EQ(received.size(), 4u);
+    EXPECT_EQ(runJob(host, {archive, dir.file("bad.zip"), dir.file("missing.zip")}, true).size(), 4u);
     EXPECT_EQ(host.eventsOf("message"),
               (std::vector<std::string>{"Cannot read e2.bin in " + dir.file("bad.zip") + ": damaged zip archive",
                                         "Cannot read " + dir.file("missing.zip") + ": No such file or directory"}));

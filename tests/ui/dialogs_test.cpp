@@ -5,6 +5,8 @@
 #include <QRadioButton>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "core/file_util.h"
 #include "core/ini_file.h"
 #include "support/temp_dir.h"
@@ -30,11 +32,10 @@ TEST(DupeList, HandsBackEachChoiceWithSelectedGames) {
         dialog.choice(static_cast<DupesChoice>(c))->setChecked(true);
         dialog.answer();
         ASSERT_TRUE(got.has_value());
-        const DuplicatePolicy expected = dupesBehaviourFor(static_cast<DupesChoice>(c));
-        EXPECT_EQ(got->behaviour.askUser, expected.askUser);
-        EXPECT_EQ(got->behaviour.onlySelected, expected.onlySelected);
-        EXPECT_EQ(got->behaviour.onlyNameMatches, expected.onlyNameMatches);
-        EXPECT_EQ(got->behaviour.neverBuild, expected.neverBuild);
+        const auto fields = [](const DuplicatePolicy& p) {
+            return std::tuple(p.askUser, p.onlySelected, p.onlyNameMatches, p.neverBuild);
+        };
+        EXPECT_EQ(fields(got->behaviour), fields(dupesBehaviourFor(static_cast<DupesChoice>(c))));
         if (static_cast<DupesChoice>(c) == DupesChoice::OnlySelected)
             EXPECT_EQ(got->selectedGames, (std::vector<std::string>{"g1", "g3"}));
         else

@@ -1,88 +1,14 @@
-#include <QAction>
-#include <QApplication>
-#include <QListWidget>
 #include <QRegularExpression>
 #include <QTreeWidget>
-#include <gtest/gtest.h>
 
-#include "catalogue/catalogue.h"
-#include "core/file_util.h"
-#include "support/temp_dir.h"
-#include "test_dialogs.h"
-#include "ui/export_formats_window.h"
-#include "ui/game_roms_window.h"
-#include "ui/games_window.h"
-#include "ui/main_window.h"
-#include "ui/messages_window.h"
-#include "ui/preferences_dialog.h"
-#include "ui/rom_identifier_window.h"
-#include "ui/stats_window.h"
-#include "ui/systems_window.h"
-#include "ui/tool_windows.h"
-#include "ui/zip_folder_picker.h"
-#include "ui/zip_queue_window.h"
+#include "window_fixture.h"
 
 namespace quorvane {
 namespace {
 
-using testing::TempDir;
-using testing::TestDialogs;
+using testing::itemTexts;
 
-QStringList itemTexts(QListWidget* list) {
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
-    return out;
-}
-
-class MainWindowTest : public ::testing::Test {
-protected:
-    TempDir home;
-    Settings settings = loadSettings(programFoldersIn(home.path()));
-    TestDialogs dialogs;
-
-    void fill(const std::string& databaseName) {
-        ASSERT_TRUE(makeFolders(settings.databasesDir));
-        Catalogue db(settings.databasesDir + databaseName);
-        ASSERT_TRUE(db.addRom({.system = "Sys",
-                               .game = "complete",
-                               .crc = "00000001",
-                               .romName = "c.bin",
-                               .size = "1",
-                               .version = "1.0",
-                               .author = "me"}));
-        ASSERT_TRUE(db.addRom({.system = "Sys",
-                               .game = "missing",
-                               .crc = "00000002",
-                               .romName = "m.bin",
-                               .size = "1",
-                               .version = "1.0",
-                               .author = "me"}));
-        ASSERT_TRUE(db.addRom({.system = "Sys",
-                               .game = "partial",
-                               .crc = "00000003",
-                               .romName = "p1.bin",
-                               .size = "1",
-                               .version = "1.0",
-                               .author = "me"}));
-        ASSERT_TRUE(db.addRom({.system = "Sys",
-                               .game = "partial",
-                               .crc = "00000004",
-                               .romName = "p2.bin",
-                               .size = "1",
-                               .version = "1.0",
-                               .author = "me"}));
-        ASSERT_TRUE(db.addRom({.system = "Sys",
-                               .game = "present",
-                               .crc = "00000005",
-                               .romName = "x.bin",
-                               .size = "1",
-                               .version = "1.0",
-                               .author = "me"}));
-        db.setHave("00000001", "1", "c.bin", "complete", "Sys");
-        db.setHave("00000003", "1", "p1.bin", "partial", "Sys");
-        db.setPresent("00000005", "1", "x.bin", "present", "Sys");
-    }
-};
+class MainWindowTest : public testing::WindowTest {};
 
 TEST_F(MainWindowTest, ViewActionsShowTheirSetsAndGames) {
     fill("roms");
@@ -90,28 +16,32 @@ TEST_F(MainWindowTest, ViewActionsShowTheirSetsAndGames) {
     const MainWindow::Actions& a = main.actions();
     main.refreshSystems();
     EXPECT_EQ(main.systemsWindow().windowTitle(), QStringLiteral("Total sets: 1"));
-    a.completeSets->trigger();
-    EXPECT_EQ(main.systemsWindow().windowTitle(), QStringLiteral("Complete sets: 0"));
-    a.incompleteSets->trigger();
-    EXPECT_EQ(main.systemsWindow().windowTitle(), QStringLiteral("Incomplete sets: 1"));
     a.missingGames->trigger();  // before any system: nothing happens
     EXPECT_FALSE(main.currentRomset().has_value());
-
     main.showSystemGames("Sys");
-    GamesWindow& games = main.gamesWindow();
-    EXPECT_EQ(games.windowTitle(), QStringLiteral("Sys (1.0): 4 games total"));
-    EXPECT_EQ(itemTexts(games.list()), (QStringList{"complete", "missing", "partial", "present"}));
-    a.incompleteGames->trigger();
-    EXPECT_EQ(games.windowTitle(), QStringLiteral("Sys (1.0): 2 incomplete games"));
-    EXPECT_EQ(itemTexts(games.list()), (QStringList{"partial", "present"}));
-    a.availableGames->trigger();
-    EXPECT_EQ(games.windowTitle(), QStringLiteral("Sys (1.0): 1 games available"));
-    a.missingGames->trigger();
-    EXPECT_EQ(games.windowTitle(), QStringLiteral("Sys (1.0): 1 missing games"));
-    a.allGames->trigger();
-    EXPECT_EQ(games.windowTitle(), QStringLiteral("Sys (1.0): 4 games total"));
+    EXPECT_EQ(main.gamesWindow().windowTitle(), QStringLiteral("Sys (1.0): 4 games total"));
+    const struct {
+        QAction* action;
+        QWidget& window;
+        const char* title;
+        QStringList items;  // of a games list; empty: not checked
+    } views[] = {
+        {a.completeSets, main.systemsWindow(), "Complete sets: 0", {}},
+        {a.incompleteSets, main.systemsWindow(), "Incomplete sets: 1", {}},
+        {a.incompleteGames, main.gamesWindow(), "Sys (1.0): 2 incomplete games", {"partial", "present"}},
+        {a.availableGames, main.gamesWindow(), "Sys (1.0): 1 games available", {"complete"}},
+        {a.missingGames, main.gamesWindow(), "Sys (1.0): 1 missing games", {"missing"}},
+        {a.allGames, main.gamesWindow(), "Sys (1.0): 4 games total", {"complete", "missing", "partial", "present"}},
+    };
+    for (const auto& view : views) {
+        view.action->trigger();
+        EXPECT_EQ(view.window.windowTitle(), QString::fromUtf8(view.title));
+        if (!view.items.isEmpty()) {
+            EXPECT_EQ(itemTexts(main.gamesWindow().list()), view.items) << view.title;
+        }
+    }
 
-    emit games.gameClicked(2);  // "partial": have, missing
+    emit main.gamesWindow().gameClicked(2);  // "partial": have, missing
     QTreeWidget* roms = main.gameRomsWindow().list();
     EXPECT_EQ(main.gameRomsWindow().windowTitle(), QStringLiteral("Game: partial"));
     ASSERT_EQ(roms->topLevelItemCount(), 2);
@@ -130,42 +60,31 @@ TEST_F(MainWindowTest, WindowActionsOpenTheirWindows) {
     const MainWindow::Actions& a = main.actions();
     main.refreshSystems();
     ToolWindows& tools = main.toolWindows();
-    a.customFiles->trigger();
-    EXPECT_TRUE(tools.formats().isVisible());
+    const std::pair<QAction*, QWidget*> opened[] = {{a.customFiles, &tools.formats()},
+                                                    {a.romIdentifier, &tools.identifier()},
+                                                    {a.multiZipper, &tools.fileZipper()},
+                                                    {a.stats, &tools.stats()},
+                                                    {a.preferences, &main.preferencesWindow()}};
+    for (const auto& [action, window] : opened) {
+        action->trigger();
+        EXPECT_TRUE(window->isVisible()) << action->text().toStdString();
+    }
     EXPECT_EQ(tools.formats().applyList()->count(), 1);  // the systems shown
-    a.romIdentifier->trigger();
-    EXPECT_TRUE(tools.identifier().isVisible());
-    a.multiZipper->trigger();
-    EXPECT_TRUE(tools.fileZipper().isVisible());
-    a.stats->trigger();
-    EXPECT_TRUE(tools.stats().isVisible());
-    a.preferences->trigger();
-    EXPECT_TRUE(main.preferencesWindow().isVisible());
 
+    // The window actions toggle their windows; showing the systems checks
+    // the action again.
+    const std::tuple<QAction*, QWidget*, bool> toggled[] = {{a.systemsWindow, &main.systemsWindow(), false},
+                                                            {a.allSets, &main.systemsWindow(), true},
+                                                            {a.messagesWindow, &main.messagesWindow(), true},
+                                                            {a.messagesWindow, &main.messagesWindow(), false}};
     ASSERT_TRUE(main.systemsWindow().isVisible());
-    a.systemsWindow->trigger();
-    EXPECT_FALSE(main.systemsWindow().isVisible());
-    EXPECT_FALSE(a.systemsWindow->isChecked());
-    a.allSets->trigger();  // showing the systems checks the action again
-    EXPECT_TRUE(main.systemsWindow().isVisible());
-    EXPECT_TRUE(a.systemsWindow->isChecked());
-    a.messagesWindow->trigger();
-    EXPECT_TRUE(main.messagesWindow().isVisible());
-    a.messagesWindow->trigger();
-    EXPECT_FALSE(main.messagesWindow().isVisible());
-}
-
-TEST_F(MainWindowTest, CategorySwitchReloadsSystems) {
-    fill("romsGood");
-    MainWindow main(settings);
-    EXPECT_TRUE(dialogs.shown.isEmpty());  // a category without a database yet is no error
-    main.refreshSystems();
-    EXPECT_EQ(main.systemsWindow().list()->count(), 0);
-    main.actions().categories[1]->trigger();  // Good
-    EXPECT_EQ(settings.currentdb, "romsGood");
-    EXPECT_EQ(itemTexts(main.systemsWindow().list()), QStringList{"Sys"});
-    main.actions().categories[0]->trigger();  // Tosec
-    EXPECT_EQ(main.systemsWindow().windowTitle(), QStringLiteral("Total sets: 0"));
+    for (const auto& [action, window, visible] : toggled) {
+        action->trigger();
+        EXPECT_EQ(window->isVisible(), visible) << action->text().toStdString();
+        if (window == &main.systemsWindow()) {
+            EXPECT_EQ(a.systemsWindow->isChecked(), visible);
+        }
+    }
 }
 
 QStringList checkedCategories(const MainWindow& main) {
@@ -175,29 +94,45 @@ QStringList checkedCategories(const MainWindow& main) {
     return out;
 }
 
-TEST_F(MainWindowTest, CurrentCategoryIsInTheCaptionAndCheckedInTheMenu) {
+// A category switch reloads the systems, names the category in the caption
+// and checks it alone in the menu; what the games and ROMs windows showed
+// belonged to the other category and goes.
+TEST_F(MainWindowTest, CategorySwitchReloadsSystemsAndCaption) {
     fill("roms");
+    fill("romsGood");
     settings.selectCategory(*categoryByDatabaseName("romsArcadeUnemu"));
     MainWindow main(settings);
-    EXPECT_EQ(main.windowTitle(), QString::fromUtf8("Quorvane \u2014 Arcade Unemulated"));
-    EXPECT_EQ(checkedCategories(main), QStringList{"Arcade Unemulated"});
-
-    main.actions().categories[0]->trigger();
-    EXPECT_EQ(main.windowTitle(), QString::fromUtf8("Quorvane \u2014 Tosec"));
-    EXPECT_EQ(checkedCategories(main), QStringList{"Tosec"});
-
-    // What the games and ROMs windows showed belonged to the other category.
-    main.showSystemGames("Sys");
-    emit main.gamesWindow().gameClicked(0);
-    ASSERT_EQ(main.gameRomsWindow().list()->topLevelItemCount(), 1);
-    main.actions().categories[5]->trigger();
-    EXPECT_EQ(main.windowTitle(), QString::fromUtf8("Quorvane \u2014 Custom"));
-    EXPECT_EQ(checkedCategories(main), QStringList{"Custom"});
-    EXPECT_EQ(main.gamesWindow().list()->count(), 0);
-    EXPECT_TRUE(main.gamesWindow().windowTitle().isEmpty());
-    EXPECT_EQ(main.gameRomsWindow().list()->topLevelItemCount(), 0);
-    EXPECT_EQ(main.gameRomsWindow().windowTitle(), QStringLiteral("Roms for:"));
-    EXPECT_FALSE(main.currentRomset().has_value());
+    EXPECT_TRUE(dialogs.shown.isEmpty());  // a category without a database yet is no error
+    const struct {
+        int index;  // < 0: as opened
+        const char* name;
+        std::string database;
+        QStringList systems;
+    } switches[] = {{-1, "Arcade Unemulated", "romsArcadeUnemu", {}},
+                    {1, "Good", "romsGood", {"Sys"}},
+                    {0, "Tosec", "roms", {"Sys"}},
+                    {5, "Custom", "romscustom", {}}};
+    for (const auto& c : switches) {
+        SCOPED_TRACE(c.name);
+        if (c.index < 0) {
+            main.refreshSystems();
+        } else {
+            main.actions().categories[static_cast<size_t>(c.index)]->trigger();
+            EXPECT_EQ(main.gamesWindow().list()->count(), 0);
+            EXPECT_TRUE(main.gamesWindow().windowTitle().isEmpty());
+            EXPECT_EQ(main.gameRomsWindow().list()->topLevelItemCount(), 0);
+            EXPECT_EQ(main.gameRomsWindow().windowTitle(), QStringLiteral("Roms for:"));
+            EXPECT_FALSE(main.currentRomset().has_value());
+        }
+        EXPECT_EQ(main.windowTitle(), QString::fromUtf8("Quorvane \u2014 ") + QString::fromUtf8(c.name));
+        EXPECT_EQ(checkedCategories(main), QStringList{QString::fromUtf8(c.name)});
+        EXPECT_EQ(settings.currentdb, c.database);
+        EXPECT_EQ(itemTexts(main.systemsWindow().list()), c.systems);
+        if (c.systems.isEmpty()) continue;
+        main.showSystemGames("Sys");
+        emit main.gamesWindow().gameClicked(0);
+        ASSERT_EQ(main.gameRomsWindow().list()->topLevelItemCount(), 1);
+    }
 }
 
 // Every window's caption is words a person reads, not a class or object

@@ -1,82 +1,28 @@
-#include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTableWidget>
-#include <gtest/gtest.h>
 
-#include "core/file_util.h"
-#include "jobs/catalogue_jobs.h"
-#include "support/temp_dir.h"
-#include "test_dialogs.h"
 #include "tools/file_formats.h"
 #include "tools/miss_have_lists.h"
-#include "ui/export_formats_window.h"
-#include "ui/games_window.h"
-#include "ui/main_window.h"
-#include "ui/messages_window.h"
-#include "ui/preferences_dialog.h"
-#include "ui/rom_identifier_window.h"
-#include "ui/stats_window.h"
-#include "ui/systems_window.h"
-#include "ui/tool_windows.h"
-#include "ui/zip_folder_picker.h"
-#include "ui/zip_queue_window.h"
+#include "window_fixture.h"
 
 namespace quorvane {
 namespace {
 
-using testing::TempDir;
-using testing::TestDialogs;
+using testing::waitForJob;
 
-// Jobs call the GUI thread and wait: keep its events flowing until done.
-void waitForJob(CatalogueJobs& jobs) {
-    while (jobs.busy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    jobs.wait();
-    QCoreApplication::processEvents();
-}
+class ToolWindowsTest : public testing::WindowTest {};
 
-class ToolWindowsTest : public ::testing::Test {
-protected:
-    TempDir home;
-    Settings settings = loadSettings(programFoldersIn(home.path()));
-    TestDialogs dialogs;
-
-    // One system whose folder holds a correct archive of "good" and nothing of "gone".
-    void makeCollection() {
-        ASSERT_TRUE(makeFolders(settings.databasesDir));
-        Catalogue db(settings.currentDatabasePath());
-        ASSERT_TRUE(db.addRom({.system = "Sys",
-                               .game = "good",
-                               .crc = "3610a686",
-                               .romName = "a.bin",
-                               .size = "5",
-                               .version = "1",
-                               .author = "me"}));  // "hello"
-        ASSERT_TRUE(db.addRom({.system = "Sys",
-                               .game = "gone",
-                               .crc = "00000001",
-                               .romName = "z.bin",
-                               .size = "9",
-                               .version = "1",
-                               .author = "me"}));
-        const std::string folder = resolveSystemFolder(settings, "Sys");
-        testing::writeFile(home.file("a.bin"), "hello");
-        ASSERT_EQ(testing::runShell("cd " + home.path() + " && zip -qj '" + folder + "/good.zip' a.bin"), 0);
-    }
-};
-
+// A second job while the scan runs is refused: the first one's questions
+// wait for this thread.
 TEST_F(ToolWindowsTest, ScanFromTheMainWindowEndsWithItsMessageAndRefillsGames) {
     makeCollection();
     MainWindow main(settings);
-    main.refreshSystems();
-    main.systemsWindow().list()->item(0)->setSelected(true);
-    main.actions().scanSelected->trigger();
-    waitForJob(main.jobs());
+    onFirstSystem(main, main.actions().scanSelected, 2);
+    EXPECT_TRUE(dialogs.shown.contains(QStringLiteral("info: Another job is still running.")));
     EXPECT_TRUE(dialogs.shown.contains(QStringLiteral("info: Romset Sys has been scanned.")))
         << dialogs.shown.join(QStringLiteral(" | ")).toStdString();
     EXPECT_EQ(main.gamesWindow().windowTitle(), QStringLiteral("Sys (1): 2 games total"));
@@ -105,10 +51,7 @@ TEST_F(ToolWindowsTest, FolderSavedInPreferencesIsTheOneTheNextScanReads) {
     prefs.save();
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(QStringLiteral(" | ")).toStdString();
 
-    main.refreshSystems();
-    main.systemsWindow().list()->item(0)->setSelected(true);
-    main.actions().scanSelected->trigger();
-    waitForJob(main.jobs());
+    onFirstSystem(main, main.actions().scanSelected);
     main.showGamesView(GamesView::Available);
     EXPECT_EQ(main.gamesWindow().list()->count(), 1);
     EXPECT_FALSE(pathExists(resolveBaseDir(settings, oldFolder))) << "the scan made the old folder again";
@@ -133,82 +76,56 @@ TEST_F(ToolWindowsTest, PreferencesThatCannotBeWrittenAreNamedAndStillApplied) {
 TEST_F(ToolWindowsTest, MissHaveListsOfTheSelectedSystemAreWrittenByAJob) {
     makeCollection();
     MainWindow main(settings);
-    main.refreshSystems();
-    main.systemsWindow().list()->item(0)->setSelected(true);
-    main.actions().missHave->trigger();
-    waitForJob(main.jobs());
+    onFirstSystem(main, main.actions().missHave);
     EXPECT_TRUE(isRegularFile(haveListPath(settings.basedir, "Sys")));
     EXPECT_TRUE(isRegularFile(missListPath(settings.basedir, "Sys")));
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(QStringLiteral(" | ")).toStdString();
 }
 
-TEST_F(ToolWindowsTest, SecondJobIsRefusedWhileOneRuns) {
-    makeCollection();
-    MainWindow main(settings);
-    main.refreshSystems();
-    main.systemsWindow().list()->item(0)->setSelected(true);
-    main.actions().scanSelected->trigger();
-    main.actions().scanSelected->trigger();  // the first still runs: its questions wait for this thread
-    waitForJob(main.jobs());
-    EXPECT_TRUE(dialogs.shown.contains(QStringLiteral("info: Another job is still running.")));
-}
-
-TEST_F(ToolWindowsTest, IdentifierListsDroppedArchiveHits) {
-    makeCollection();
-    MainWindow main(settings);
-    RomIdentifierWindow& identifier = main.toolWindows().identifier();
-    const std::string archive = resolveSystemFolder(settings, "Sys") + "/good.zip";
-    ASSERT_TRUE(identifier.identify({archive}));
-    waitForJob(main.jobs());
-    QTableWidget* grid = identifier.grid();
-    ASSERT_EQ(grid->rowCount(), 1);
-    EXPECT_EQ(grid->columnCount(), 5);
-    EXPECT_EQ(grid->item(0, 1)->text(), QStringLiteral("good.zip"));
-    EXPECT_EQ(grid->item(0, 2)->text(), QStringLiteral("Sys"));
-    EXPECT_EQ(grid->item(0, 3)->text(), QStringLiteral("good"));
-    EXPECT_EQ(grid->item(0, 4)->text(), QStringLiteral("a.bin"));
-    ASSERT_TRUE(identifier.identify({archive}));  // a second drop accumulates
-    waitForJob(main.jobs());
-    EXPECT_EQ(grid->rowCount(), 2);
-    identifier.clearList();
-    EXPECT_EQ(grid->rowCount(), 0);
-    EXPECT_EQ(grid->columnCount(), 0);
-}
-
-// Files added with "Add files..." are identified like dropped ones; the
-// window names those that matched nothing until the list is cleared.
-TEST_F(ToolWindowsTest, IdentifierAddsChosenFilesAndNamesTheUnmatched) {
+// Dropped files and files added with "Add files..." are identified alike and
+// add to the list; the window names those that matched nothing until the
+// list is cleared.
+TEST_F(ToolWindowsTest, IdentifierListsHitsAndNamesTheUnmatched) {
     makeCollection();
     MainWindow main(settings);
     RomIdentifierWindow& identifier = main.toolWindows().identifier();
     identifier.open();
+    QTableWidget* grid = identifier.grid();
     QPushButton* add = identifier.findChild<QPushButton*>(QStringLiteral("addFilesButton"));
     ASSERT_NE(add, nullptr);
     EXPECT_EQ(add->text(), QStringLiteral("Add files..."));
-    EXPECT_FALSE(identifier.unmatchedLabel()->isVisible());
-
     testing::writeFile(home.file("other.bin"), "no ROM of ours");
     ASSERT_EQ(testing::runShell("cd " + home.path() + " && zip -qj unknown.zip other.bin"), 0);
-    const QString good = QString::fromStdString(resolveSystemFolder(settings, "Sys") + "/good.zip");
-    const QString unknown = QString::fromStdString(home.file("unknown.zip"));
-    const QString absent = QString::fromStdString(home.file("absent.zip"));
-    dialogs.files = {{unknown, good, absent}, {}};
+    const std::string good = resolveSystemFolder(settings, "Sys") + "/good.zip";
+
+    ASSERT_TRUE(identifier.identify({good}));
+    waitForJob(main.jobs());
+    ASSERT_EQ(grid->rowCount(), 1);
+    EXPECT_EQ(grid->columnCount(), 5);
+    for (int column = 1; column <= 4; ++column)
+        EXPECT_EQ(grid->item(0, column)->text(), (QStringList{"good.zip", "Sys", "good", "a.bin"}[column - 1]));
+    EXPECT_FALSE(identifier.unmatchedLabel()->isVisible());
+
+    dialogs.files = {{QString::fromStdString(home.file("unknown.zip")), QString::fromStdString(good),
+                      QString::fromStdString(home.file("absent.zip"))},
+                     {}};
     add->click();
     waitForJob(main.jobs());
     EXPECT_EQ(dialogs.shown.first(), QStringLiteral("openFileNames: Add files"));
-    ASSERT_EQ(identifier.grid()->rowCount(), 1);
-    EXPECT_EQ(identifier.grid()->item(0, 1)->text(), QStringLiteral("good.zip"));
+    ASSERT_EQ(grid->rowCount(), 2);
+    EXPECT_EQ(grid->item(1, 1)->text(), QStringLiteral("good.zip"));
     EXPECT_TRUE(identifier.unmatchedLabel()->isVisible());
     EXPECT_EQ(identifier.unmatchedLabel()->text(), QStringLiteral("No match: unknown.zip, absent.zip"));
-
     add->click();  // cancelled: nothing changes
     EXPECT_FALSE(main.jobs().busy());
-    EXPECT_EQ(identifier.grid()->rowCount(), 1);
+    EXPECT_EQ(grid->rowCount(), 2);
 
-    ASSERT_TRUE(identifier.identify({home.file("other.bin")}));  // a drop adds to the list
+    ASSERT_TRUE(identifier.identify({home.file("other.bin")}));
     waitForJob(main.jobs());
     EXPECT_EQ(identifier.unmatchedLabel()->text(), QStringLiteral("No match: unknown.zip, absent.zip, other.bin"));
     identifier.clearList();
+    EXPECT_EQ(grid->rowCount(), 0);
+    EXPECT_EQ(grid->columnCount(), 0);
     EXPECT_FALSE(identifier.unmatchedLabel()->isVisible());
 }
 
@@ -216,12 +133,11 @@ TEST_F(ToolWindowsTest, FormatSavedTwiceIsRegisteredOnceAndStatsFill) {
     MainWindow main(settings);
     ExportFormatsWindow& formats = main.toolWindows().formats();
     formats.open({"Sys"});
-    formats.formats()->setEditText(QStringLiteral("newFormat"));
-    formats.romMemo()->setPlainText(QStringLiteral("$ROMNAME$ of $GAMENAME$"));
-    formats.saveFormat();
-    formats.formats()->setEditText(QStringLiteral("newFormat"));
-    formats.romMemo()->setPlainText(QStringLiteral("$ROMNAME$"));
-    formats.saveFormat();
+    for (const char* rom : {"$ROMNAME$ of $GAMENAME$", "$ROMNAME$"}) {
+        formats.formats()->setEditText(QStringLiteral("newFormat"));
+        formats.romMemo()->setPlainText(QString::fromUtf8(rom));
+        formats.saveFormat();
+    }
     EXPECT_EQ(listFormats(settings.settingsPath), std::vector<std::string>{"newFormat"});
     EXPECT_EQ(formats.formats()->count(), 1);
     formats.selectFormat(QStringLiteral("newFormat"));
