@@ -22,14 +22,19 @@ function(quorvane_module name)
   quorvane_warnings(quorvane_${name})
 endfunction()
 
-# quorvane_test(NAME SOURCES... [DEPS targets...])
+# quorvane_test(NAME [SERIAL] SOURCES... [DEPS targets...])
+# SERIAL: its tests run alone, never beside another test.
 function(quorvane_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "SERIAL" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} quorvane_test_support GTest::gtest GTest::gmock GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
     QUORVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     QUORVANE_BINARY_DIR="${PROJECT_BINARY_DIR}")
   quorvane_warnings(${name})
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 900 LABELS ${name})
+  set(serial FALSE)
+  if(ARG_SERIAL)
+    set(serial TRUE)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 900 LABELS ${name} RUN_SERIAL ${serial})
 endfunction()
