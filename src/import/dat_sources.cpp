@@ -29,8 +29,9 @@ bool startsAsZip(const std::string& path) {
 void addZipEntries(const std::string& zip, std::vector<DatSource>& out) {
     const ZipListing listing(zip);
     if (listing.listStatus() != ZipStatus::Ok) {
-        out.push_back({.path = zip, .problem = zip + " is a damaged zip (" + zipStatusText(listing.listStatus()) +
-                                                "); nothing imported."});
+        out.push_back(
+            {.path = zip,
+             .problem = zip + " is a damaged zip (" + zipStatusText(listing.listStatus()) + "); nothing imported."});
         return;
     }
     std::vector<std::string> names;
@@ -41,7 +42,8 @@ void addZipEntries(const std::string& zip, std::vector<DatSource>& out) {
         out.push_back({.path = zip, .problem = zip + " holds no DAT file (*.dat, *.xml); nothing imported."});
         return;
     }
-    for (std::string& name : names) out.push_back({.path = joinPath(zip, name), .archive = zip, .entry = std::move(name)});
+    for (std::string& name : names)
+        out.push_back({.path = joinPath(zip, name), .archive = zip, .entry = std::move(name)});
 }
 
 void addFile(const std::string& path, std::vector<DatSource>& out) {
@@ -58,8 +60,9 @@ void addFolder(const std::string& folder, std::vector<DatSource>& out) {
         if (hasDatExtension(path) && isRegularFile(path)) files.push_back(path);
     }
     if (ec) {
-        out.push_back({.path = folder, .problem = "Cannot read the folder " + folder + " (" + ec.message() +
-                                                  "); nothing of it imported."});
+        out.push_back(
+            {.path = folder,
+             .problem = "Cannot read the folder " + folder + " (" + ec.message() + "); nothing of it imported."});
         return;
     }
     if (files.empty()) {

@@ -10,8 +10,8 @@ namespace {
 
 std::string rowTooLongReason(const RomRow& row) {
     const std::pair<const std::string*, const char*> fields[] = {
-        {&row.game, "the game name"},  {&row.romName, "the ROM name"}, {&row.cloneOf, "the clone-of name"},
-        {&row.romOf, "the ROM-of name"}, {&row.md5, "the MD5"},        {&row.sha1, "the SHA-1"},
+        {&row.game, "the game name"},    {&row.romName, "the ROM name"}, {&row.cloneOf, "the clone-of name"},
+        {&row.romOf, "the ROM-of name"}, {&row.md5, "the MD5"},          {&row.sha1, "the SHA-1"},
         {&row.crc, "the CRC"},           {&row.size, "the size"}};
     for (const auto& [field, label] : fields) {
         if (field->size() > RowStore::kMaxFieldLength)
@@ -37,8 +37,8 @@ bool ImportContext::acceptHeader(DatHeader& header) {
     for (auto [field, label] : {std::pair{&header.version, "version"}, std::pair{&header.author, "author"}}) {
         if (field->size() <= RowStore::kMaxFieldLength) continue;
         *field = std::string(utf8Prefix(*field, RowStore::kMaxFieldLength));
-        message("The " + std::string(label) + " in " + path_ + " is longer than " + limit + "; it is stored as its first " +
-                std::to_string(field->size()) + " bytes.");
+        message("The " + std::string(label) + " in " + path_ + " is longer than " + limit +
+                "; it is stored as its first " + std::to_string(field->size()) + " bytes.");
     }
     if (!systemName_.empty()) systemName_ += ", ";
     systemName_ += header.name;

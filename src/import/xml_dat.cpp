@@ -58,8 +58,8 @@ private:
     // Reads past the byte-order mark and leading white space into `head_`;
     // false when the file does not start like XML.
     bool recognise();
-    // A UTF-16 file goes to expat whole, byte-order mark included; false
-    // after a message when it is UTF-16 text but not XML.
+    // A UTF-16 file goes to expat whole, byte-order mark included. When it
+    // is UTF-16 text but not XML, it is refused here with a message.
     bool recogniseUtf16(std::string_view start);
     // Pass 1 over the whole file; false after a message (or a No to the question).
     bool parse();
@@ -104,13 +104,13 @@ private:
     std::optional<ScratchRomset> scratch_;
 
     Root root_ = Root::None;
-    int listDepth_ = 0;    // 0: not inside <softwarelist>
+    int listDepth_ = 0;      // 0: not inside <softwarelist>
     bool skipList_ = false;  // the user kept the system this list would replace
     int listsStored_ = 0;
     int depth_ = 0;
     int headerDepth_ = 0;  // 0: not inside <header>
     bool headerDone_ = false;
-    int setDepth_ = 0;  // 0: not inside a set
+    int setDepth_ = 0;       // 0: not inside a set
     bool software_ = false;  // the set is a list's <software>
     std::string* text_ = nullptr;  // header field whose text is being collected
     DatHeader header_;
@@ -167,8 +167,9 @@ bool XmlDatReader::recogniseUtf16(std::string_view start) {
         }
         break;
     }
-    context_.message(context_.path() + " is UTF-16 text but not XML; only XML DATs can be read in UTF-16. "
-                                       "Save it as UTF-8 to import it; nothing imported.");
+    context_.message(context_.path() +
+                     " is UTF-16 text but not XML; only XML DATs can be read in UTF-16. "
+                     "Save it as UTF-8 to import it; nothing imported.");
     skipped_ = 0;
     head_.clear();
     stop_ = Stop::Refused;
@@ -183,7 +184,8 @@ bool XmlDatReader::run() {
     context_.progress().setMaximum(fileSize_);
     if (!parse()) return true;
     if (root_ == Root::SoftwareLists) {
-        if (listsStored_ == 0 && !skipList_) context_.message("No software list found in " + context_.path() + "; nothing imported.");
+        if (listsStored_ == 0 && !skipList_)
+            context_.message("No software list found in " + context_.path() + "; nothing imported.");
         return true;
     }
     // A MAME list names its system without a header; it may still hold no set.

@@ -51,10 +51,11 @@ TEST(TodaysDats, ALongAuthorIsShortenedAtACharacterBoundaryWhileOverlongKeysAreR
     // 127 two-byte characters and one more: byte 255 would cut the last one.
     std::string credits;
     for (int i = 0; i < 128; ++i) credits += "\xC3\xA9";
-    const std::string noIntro = f.dat("nointro.xml", xmlDat("Nintendo - NES", credits, oneGame("Game (USA)", "g.nes", "1")));
+    const std::string noIntro =
+        f.dat("nointro.xml", xmlDat("Nintendo - NES", credits, oneGame("Game (USA)", "g.nes", "1")));
     const std::string longSystem = f.dat("sys.xml", xmlDat(std::string(256, 's'), "a", oneGame("g", "r", "2")));
-    const std::string longGame = f.dat("game.xml", xmlDat("Other", "a", oneGame(std::string(256, 'g'), "r", "3") +
-                                                                       oneGame("ok", "r", "4")));
+    const std::string longGame =
+        f.dat("game.xml", xmlDat("Other", "a", oneGame(std::string(256, 'g'), "r", "3") + oneGame("ok", "r", "4")));
     f.import({noIntro, longSystem, longGame});
 
     const auto rows = f.rowsOf("Game (USA)");
@@ -73,7 +74,8 @@ TEST(TodaysDats, AFolderIsReadRecursivelyInNameOrderAndAZipForEachDatInside) {
     ImportFixture f;
     const std::string tree = f.dir.file("dats");
     testing::writeFile(tree + "/b/Sega.xml", xmlDat("Sega", "a", oneGame("s", "s.bin", "1")));
-    testing::writeFile(tree + "/a/Atari.DAT", "clrmamepro (\n\tname Atari\n)\ngame (\n\tname t\n\trom ( name t.bin size 4 crc 2 )\n)\n");
+    testing::writeFile(tree + "/a/Atari.DAT",
+                       "clrmamepro (\n\tname Atari\n)\ngame (\n\tname t\n\trom ( name t.bin size 4 crc 2 )\n)\n");
     testing::writeFile(tree + "/readme.txt", "not a DAT");
     testing::writeFile(tree + "/c/empty.dat", "");
     TempDir scratch;
@@ -115,24 +117,25 @@ TEST(TodaysDats, AFolderIsReadRecursivelyInNameOrderAndAZipForEachDatInside) {
     ImportFixture empty;
     ASSERT_TRUE(makeFolders(empty.dir.file("none")));
     empty.import({empty.dir.file("none")});
-    EXPECT_EQ(empty.host.messages(), V{"No DAT file (*.dat, *.xml) in " + empty.dir.file("none") + "; nothing imported."});
+    EXPECT_EQ(empty.host.messages(),
+              V{"No DAT file (*.dat, *.xml) in " + empty.dir.file("none") + "; nothing imported."});
 }
 
 TEST(TodaysDats, MameListOutputIsOneSystemNamedByItsBuild) {
     ImportFixture f;
-    const std::string path = f.dat(
-        "mame.xml",
-        "<?xml version=\"1.0\"?>\n<!DOCTYPE mame [\n<!ELEMENT mame (machine+)>\n]>\n"
-        "<mame build=\"0.262 (mame0262)\" debug=\"no\" mameconfig=\"10\">\n"
-        "<machine name=\"neogeo\" isbios=\"yes\"><biosset name=\"euro\"/>"
-        "<rom name=\"sp-s2.sp1\" bios=\"euro\" size=\"131072\" crc=\"9036d879\"/></machine>\n"
-        "<machine name=\"z80\" isdevice=\"yes\" runnable=\"no\"/>\n"
-        "<machine name=\"mslug\" romof=\"neogeo\"><device_ref name=\"z80\"/>"
-        "<rom name=\"sp-s2.sp1\" merge=\"sp-s2.sp1\" bios=\"euro\" size=\"131072\" crc=\"9036d879\"/>"
-        "<rom name=\"201-p1.p1\" size=\"2097152\" crc=\"08d8daa5\"/>"
-        "<rom name=\"missing.bin\" size=\"1024\" status=\"nodump\"/>"
-        "<disk name=\"mslugcd\" sha1=\"0123456789abcdef0123456789abcdef01234567\"/></machine>\n"
-        "</mame>\n");
+    const std::string path =
+        f.dat("mame.xml",
+              "<?xml version=\"1.0\"?>\n<!DOCTYPE mame [\n<!ELEMENT mame (machine+)>\n]>\n"
+              "<mame build=\"0.262 (mame0262)\" debug=\"no\" mameconfig=\"10\">\n"
+              "<machine name=\"neogeo\" isbios=\"yes\"><biosset name=\"euro\"/>"
+              "<rom name=\"sp-s2.sp1\" bios=\"euro\" size=\"131072\" crc=\"9036d879\"/></machine>\n"
+              "<machine name=\"z80\" isdevice=\"yes\" runnable=\"no\"/>\n"
+              "<machine name=\"mslug\" romof=\"neogeo\"><device_ref name=\"z80\"/>"
+              "<rom name=\"sp-s2.sp1\" merge=\"sp-s2.sp1\" bios=\"euro\" size=\"131072\" crc=\"9036d879\"/>"
+              "<rom name=\"201-p1.p1\" size=\"2097152\" crc=\"08d8daa5\"/>"
+              "<rom name=\"missing.bin\" size=\"1024\" status=\"nodump\"/>"
+              "<disk name=\"mslugcd\" sha1=\"0123456789abcdef0123456789abcdef01234567\"/></machine>\n"
+              "</mame>\n");
     f.import({path});
     EXPECT_TRUE(f.host.messages().empty()) << f.host.messages().front();
     const auto rows = f.rowsOf("mslug");
@@ -164,21 +167,23 @@ TEST(TodaysDats, SoftwareListsImportEachListAsASystemWithItsPartsRoms) {
 
     // Several lists in one file: each is its own system; a No keeps one, and
     // a broken list leaves the lists before it stored.
-    const std::string list = "<softwarelist name=\"%\"><software name=\"s%\"><part name=\"cart\">"
-                             "<dataarea name=\"rom\" size=\"0x10\"><rom name=\"%.bin\" size=\"0x10\" crc=\"1\"/>"
-                             "<rom size=\"0x10\" offset=\"0x10\" loadflag=\"continue\"/></dataarea></part></software>"
-                             "</softwarelist>\n";
+    const std::string list =
+        "<softwarelist name=\"%\"><software name=\"s%\"><part name=\"cart\">"
+        "<dataarea name=\"rom\" size=\"0x10\"><rom name=\"%.bin\" size=\"0x10\" crc=\"1\"/>"
+        "<rom size=\"0x10\" offset=\"0x10\" loadflag=\"continue\"/></dataarea></part></software>"
+        "</softwarelist>\n";
     auto named = [&](const std::string& name) {
         std::string out = list;
         for (size_t at; (at = out.find('%')) != std::string::npos;) out.replace(at, 1, name);
         return out;
     };
     ImportFixture g;
-    g.import({g.dat("old.xml", "<softwarelist name=\"two\"><software name=\"old\"><rom name=\"o\" size=\"1\" crc=\"9\"/>"
-                               "</software></softwarelist>")});
+    g.import({g.dat("old.xml",
+                    "<softwarelist name=\"two\"><software name=\"old\"><rom name=\"o\" size=\"1\" crc=\"9\"/>"
+                    "</software></softwarelist>")});
     g.host.answers = {false};  // keep "two"
-    const std::string lists = g.dat("lists.xml", "<softwarelists>\n" + named("one") + named("two") + named("three") +
-                                                     "</softwarelists>\n");
+    const std::string lists =
+        g.dat("lists.xml", "<softwarelists>\n" + named("one") + named("two") + named("three") + "</softwarelists>\n");
     const std::string broken =
         g.dat("broken.xml", "<softwarelists>\n" + named("four") + "<softwarelist name=\"five\"><software>\n");
     g.import({lists, broken});
@@ -186,7 +191,9 @@ TEST(TodaysDats, SoftwareListsImportEachListAsASystemWithItsPartsRoms) {
     EXPECT_EQ(g.rowsOf("old").size(), 1u);
     const auto messages = g.host.messages();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_NE(messages[0].find("(line 4: no element found); the software lists before line 4 were imported."), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("(line 4: no element found); the software lists before line 4 were imported."),
+              std::string::npos)
+        << messages[0];
     EXPECT_EQ(g.host.eventsOf("info").back(), "Import completed: 1 file imported, 1 failed.");
 }
 
@@ -200,8 +207,8 @@ TEST(TodaysDats, Utf16IsReadWhenItIsXmlAndRefusedWithAReasonOtherwise) {
     const std::string xml = f.dat("u16.xml", utf16le("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n" +
                                                      xmlDat("Wide", "a", oneGame("w", "w.bin", "5")).substr(22)));
     const std::string text = f.dat("u16.dat", utf16le("clrmamepro (\n\tname Wide\n)\n"));
-    const std::string comment =
-        f.dat("comment.xml", "<!-- made by hand -->\n" + xmlDat("Commented", "a", oneGame("c", "c.bin", "6")).substr(22));
+    const std::string comment = f.dat(
+        "comment.xml", "<!-- made by hand -->\n" + xmlDat("Commented", "a", oneGame("c", "c.bin", "6")).substr(22));
     f.import({xml, text, comment});
     EXPECT_EQ(systemRows(f), (std::map<std::string, int>{{"Wide", 1}, {"Commented", 1}}));
     EXPECT_EQ(f.host.messages(), V{text + " is UTF-16 text but not XML; only XML DATs can be read in UTF-16. "

@@ -1,6 +1,6 @@
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
-#include <gtest/gtest.h>
 
 #include "catalogue/catalogue.h"
 #include "core/file_util.h"
@@ -17,10 +17,12 @@ TEST(ImportDatsAction, AFolderChosenInTheDialogIsImportedWithItsSubfolders) {
     testing::TestDialogs dialogs;
     Settings settings = loadSettings(programFoldersIn(home.path()));
     const std::string tree = home.file("dats");
-    testing::writeFile(tree + "/one/A.dat", "clrmamepro (\n\tname A\n)\ngame (\n\tname a\n\trom ( name a size 1 crc 1 )\n)\n");
-    testing::writeFile(tree + "/two/deeper/B.xml",
-                       "<datafile><header><name>B</name></header><game name=\"b\"><rom name=\"b\" size=\"1\" crc=\"2\"/>"
-                       "</game></datafile>");
+    testing::writeFile(tree + "/one/A.dat",
+                       "clrmamepro (\n\tname A\n)\ngame (\n\tname a\n\trom ( name a size 1 crc 1 )\n)\n");
+    testing::writeFile(
+        tree + "/two/deeper/B.xml",
+        "<datafile><header><name>B</name></header><game name=\"b\"><rom name=\"b\" size=\"1\" crc=\"2\"/>"
+        "</game></datafile>");
     MainWindow main(settings);
     dialogs.files.push_back({QString::fromStdString(tree)});
     main.actions().importDatFolder->trigger();
