@@ -35,8 +35,18 @@ void watchForFrame(QWidget& window, std::function<bool()> check) {
 
 SatelliteWindow::SatelliteWindow(QWidget* parent) : QWidget(parent, Qt::Tool) {}
 
+namespace {
+
+// For this long after a placement the window manager may still be answering
+// an earlier request of ours, or putting a newly mapped window where it
+// likes before our request reaches it.
+constexpr qint64 kPlacementSettleMs = 1000;
+
+}  // namespace
+
 void SatelliteWindow::placeFrame(const QRect& frame) {
     wanted_ = frame;
+    placedAt_.start();
     placedWith_ = windowDecoration(*this);
     placing_ = true;
     // The client area inside the frame: a frame-inclusive move() would put
@@ -65,6 +75,9 @@ void SatelliteWindow::moveEvent(QMoveEvent* event) {
     if (placing_ || !isVisible() || followDecoration()) return;
     // The window manager confirming the place asked for is no move of the person's.
     if (wanted_ && frameOf(*this).topLeft() == wanted_->topLeft()) return;
+    // Nor is a stale answer shortly after a placement: the answer to the
+    // last request comes after it.
+    if (wanted_ && placedAt_.isValid() && placedAt_.elapsed() < kPlacementSettleMs) return;
     wanted_.reset();
     emit movedByUser();
 }

@@ -2,6 +2,7 @@
 // moves it, so the main window can release the arrangement.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMargins>
 #include <QWidget>
 #include <functional>
@@ -46,6 +47,7 @@ private:
     bool placing_ = false;
     std::optional<QRect> wanted_;  // the frame last asked for, until the person moves the window
     QMargins placedWith_;          // the decoration known then
+    QElapsedTimer placedAt_;       // when it was asked for
 };
 
 }  // namespace quorvane
