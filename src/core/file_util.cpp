@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "core/crash_point.h"
+#include "core/text.h"
 
 namespace quorvane {
 
@@ -73,21 +74,6 @@ std::string joinPath(std::string_view folder, std::string_view name) {
     return out;
 }
 
-namespace {
-
-// The length of the longest start of `text` of at most `max` bytes that ends
-// at a UTF-8 character boundary. Bytes that are not UTF-8 are cut anywhere.
-size_t utf8Prefix(std::string_view text, size_t max) {
-    if (text.size() <= max) return text.size();
-    const auto continuation = [&](size_t at) { return (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80; };
-    size_t cut = max;
-    // A character takes at most four bytes: three continuation bytes back.
-    for (int i = 0; i < 3 && cut > 0 && continuation(cut); ++i) --cut;
-    return continuation(cut) ? max : cut;
-}
-
-}  // namespace
-
 std::string fitName(std::string_view name, std::string_view suffix, size_t limit) {
     const size_t dot = name.rfind('.');
     const bool hasExtension = dot != std::string_view::npos && dot > 0;
@@ -97,11 +83,11 @@ std::string fitName(std::string_view name, std::string_view suffix, size_t limit
         return std::string(stem).append(suffix).append(extension);
     }
     if (suffix.size() >= limit) return std::string(suffix.substr(0, limit));
-    if (extension.size() + suffix.size() >= limit || utf8Prefix(stem, limit - suffix.size() - extension.size()) == 0) {
+    if (extension.size() + suffix.size() >= limit || utf8Prefix(stem, limit - suffix.size() - extension.size()).empty()) {
         stem = name;  // no room for the stem beside the extension: cut the whole name
         extension = {};
     }
-    stem = stem.substr(0, utf8Prefix(stem, limit - suffix.size() - extension.size()));
+    stem = utf8Prefix(stem, limit - suffix.size() - extension.size());
     return std::string(stem).append(suffix).append(extension);
 }
 

@@ -133,15 +133,11 @@ bool isC1Control(uint32_t code) { return code >= 0x80 && code <= 0x9F; }
 
 std::string_view utf8Prefix(std::string_view text, size_t maxBytes) {
     if (text.size() <= maxBytes) return text;
-    size_t end = 0;
-    while (end < maxBytes) {
-        uint32_t code = 0;
-        const size_t n = static_cast<unsigned char>(text[end]) >= 0x80 ? utf8SequenceAt(text, end, code) : 0;
-        const size_t step = n > 0 ? n : 1;
-        if (end + step > maxBytes) break;
-        end += step;
-    }
-    return text.substr(0, end);
+    const auto continuation = [&](size_t at) { return (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80; };
+    size_t cut = maxBytes;
+    // A character takes at most four bytes: three continuation bytes back.
+    for (int i = 0; i < 3 && cut > 0 && continuation(cut); ++i) --cut;
+    return text.substr(0, continuation(cut) ? maxBytes : cut);
 }
 
 std::string terminalText(std::string_view text) {

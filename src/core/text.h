@@ -36,8 +36,8 @@ std::string terminalText(std::string_view text);
 // bytes there are not one (overlong, surrogate, cut short, ...).
 size_t utf8SequenceAt(std::string_view text, size_t at, uint32_t& code);
 
-// The longest prefix of `text` of at most `maxBytes` bytes that does not cut
-// a UTF-8 character in two (a byte that is not UTF-8 counts as one character).
+// The longest start of `text` of at most `maxBytes` bytes that ends at a
+// UTF-8 character boundary. Bytes that are not UTF-8 are cut anywhere.
 std::string_view utf8Prefix(std::string_view text, size_t maxBytes);
 
 // Integer as the settings file writes it: decimal with an optional sign, or
