@@ -1,5 +1,6 @@
 #include "archive/content_digests.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "archive/digest_set.h"
@@ -21,34 +22,63 @@ ContentDigests::ContentDigests(std::string archivePath, std::string entryName, F
 
 ContentDigests::ContentDigests(std::string filePath, FileOps& ops) : name_(std::move(filePath)), ops_(&ops) {}
 
-bool ContentDigests::digestEntry(std::string& md5, std::string& sha1, bool wantMd5, bool wantSha1) {
-    md5.clear();
-    sha1.clear();
-    unzFile zip = openUnzip(archivePath_, *ops_);
-    if (zip == nullptr) return false;
-    const ZipSource source{zip, archivePath_, *ops_};
+namespace {
+
+// Opens `archivePath`, finds the entry named `name` and passes its data to
+// `sink`; the entry's read status.
+ZipStatus readEntryNamed(const std::string& archivePath, const std::string& name, FileOps& ops,
+                         const BlockSink& sink) {
+    unzFile zip = openUnzip(archivePath, ops);
+    if (zip == nullptr) return ZipStatus::FileUnreadable;
+    const ZipSource source{zip, archivePath, ops};
     ZipStatus status = fromMinizip(unzGoToFirstFile(zip));
     ZipEntry entry;
     while (status == ZipStatus::Ok) {
         status = readCurrentEntryInfo(source, entry);
-        if (status != ZipStatus::Ok || entry.name == name_) break;
+        if (status != ZipStatus::Ok || entry.name == name) break;
         status = fromMinizip(unzGoToNextFile(zip));
     }
-    bool ok = false;
-    if (status == ZipStatus::Ok) {
-        DigestSet digests(false, wantMd5, wantSha1);
-        status = readCurrentEntryData(source, entry, [&](const char* data, size_t n) {
-            digests.update(data, n);
-            return true;
-        });
-        if (status == ZipStatus::Ok && digests.ready()) {
-            std::string crc;
-            digests.finish(crc, md5, sha1);
-            ok = true;
-        }
-    }
+    if (status == ZipStatus::Ok) status = readCurrentEntryData(source, entry, sink);
     unzClose(zip);
-    return ok;
+    return status;
+}
+
+}  // namespace
+
+bool ContentDigests::digestEntry(std::string& md5, std::string& sha1, bool wantMd5, bool wantSha1) {
+    md5.clear();
+    sha1.clear();
+    DigestSet digests(false, wantMd5, wantSha1);
+    if (!digests.ready()) return false;
+    std::uint64_t toSkip = skip_;
+    const ZipStatus status = readEntryNamed(archivePath_, name_, *ops_, [&](const char* data, size_t n) {
+        const size_t skipped = static_cast<size_t>(std::min<std::uint64_t>(toSkip, n));
+        toSkip -= skipped;
+        digests.update(data + skipped, n - skipped);
+        return true;
+    });
+    if (status != ZipStatus::Ok) return false;
+    std::string crc;
+    digests.finish(crc, md5, sha1);
+    return true;
+}
+
+bool ContentDigests::readHead(std::string& out, std::size_t count) {
+    out.clear();
+    if (archivePath_.empty()) {
+        const int fd = ops_->openRead(name_);
+        if (fd < 0) return false;
+        out.resize(count);
+        const ssize_t n = ops_->readAt(fd, out.data(), count, 0);
+        ops_->close(fd);
+        out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+        return n >= 0;
+    }
+    const ZipStatus status = readEntryNamed(archivePath_, name_, *ops_, [&](const char* data, size_t n) {
+        out.append(data, std::min(n, count - out.size()));
+        return out.size() < count;  // stops the read once the head is in
+    });
+    return status == ZipStatus::Ok || (status == ZipStatus::Error && out.size() == count);
 }
 
 bool ContentDigests::digestFile(std::string& crc, std::string& md5, std::string& sha1, bool wantCrc, bool wantMd5,
@@ -61,7 +91,7 @@ bool ContentDigests::digestFile(std::string& crc, std::string& md5, std::string&
     std::unique_ptr<char[]> block(new (std::nothrow) char[kFileBlockSize]);
     DigestSet digests(wantCrc, wantMd5, wantSha1);
     bool ok = block != nullptr && digests.ready();
-    uint64_t offset = 0;
+    uint64_t offset = skip_;
     while (ok) {
         const ssize_t n = ops_->readAt(fd, block.get(), kFileBlockSize, offset);
         if (n < 0) ok = false;

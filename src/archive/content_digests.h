@@ -12,6 +12,7 @@
 //   file.digestFile(crc, md5, sha1, true, useMd5, useSha1);
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "archive/file_ops.h"
@@ -32,10 +33,18 @@ public:
     bool digestFile(std::string& crc, std::string& md5, std::string& sha1, bool wantCrc, bool wantMd5,
                     bool wantSha1);
 
+    // The digests above leave out the content's first `bytes` bytes (a
+    // copier header).
+    void skipHeader(std::uint64_t bytes) { skip_ = bytes; }
+    // The content's first `count` bytes (all of it when shorter); false when
+    // it cannot be read.
+    bool readHead(std::string& out, std::size_t count);
+
 private:
     std::string name_;  // entry name, or the loose file's path
     std::string archivePath_;
     FileOps* ops_;
+    std::uint64_t skip_ = 0;
 };
 
 }  // namespace quorvane

@@ -306,29 +306,53 @@ void Catalogue::collectCrcRows(const std::string& crc, const std::string& size) 
     crcKey_.clear();
     crcKey_.reserve(crc.size() + size.size());
     for (char c : crc) crcKey_.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+    crcKeySize_ = size.size();
     crcKey_ += size;
     crcOffsets_.clear();
     store_.crcIndex.findOffsets(crcKey_, crcOffsets_);
+}
+
+bool Catalogue::filedUnderCrc(std::string_view rowCrc) const {
+    return rowCrc == std::string_view(crcKey_).substr(0, crcKey_.size() - crcKeySize_);
 }
 
 int Catalogue::findRom(std::vector<RomMatch>& list, const std::string& crc, const std::string& size,
                         const std::string& md5, const std::string& sha1) {
     Session s(*this);
     if (!s.ok()) return 0;
+    const bool byDigest = crc.empty();
+    if (byDigest && md5.empty() && sha1.empty()) return 0;
     collectCrcRows(crc, size);
     RowStore::RowBuffer buffer;
     RowStore::RowView row;
     for (std::uint64_t offset : crcOffsets_) {
-        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok) continue;
+        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || !filedUnderCrc(row.crc)) continue;
         const bool md5Agrees = md5.empty() || row.md5.empty() || md5 == row.md5;
         const bool sha1Agrees = sha1.empty() || row.sha1.empty() || sha1 == row.sha1;
         if (!md5Agrees || !sha1Agrees) continue;
+        // Without a CRC, a digest present on both sides is the whole evidence.
+        if (byDigest && !(!md5.empty() && md5 == row.md5) && !(!sha1.empty() && sha1 == row.sha1)) continue;
         if (!row.cloneOf.empty() || !row.romOf.empty()) continue;
         list.emplace_back(std::string(row.romName), std::string(row.game), std::string(row.system),
                           std::string(1, row.status), std::string(row.md5), std::string(row.sha1), std::string(),
                           std::string());
     }
     return 0;
+}
+
+DigestKinds Catalogue::digestsOfCrcLessRows(const std::string& size) {
+    DigestKinds kinds;
+    Session s(*this);
+    if (!s.ok()) return kinds;
+    collectCrcRows({}, size);
+    RowStore::RowBuffer buffer;
+    RowStore::RowView row;
+    for (std::uint64_t offset : crcOffsets_) {
+        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || !row.crc.empty()) continue;
+        kinds.md5 = kinds.md5 || !row.md5.empty();
+        kinds.sha1 = kinds.sha1 || !row.sha1.empty();
+    }
+    return kinds;
 }
 
 int Catalogue::countRom(int& count, const std::string& crc, const std::string& size, const std::string& romName,
@@ -340,8 +364,8 @@ int Catalogue::countRom(int& count, const std::string& crc, const std::string& s
     RowStore::RowBuffer buffer;
     RowStore::RowView row;
     for (std::uint64_t offset : crcOffsets_)
-        if (store_.readRow(offset, buffer, row) == StoreStatus::Ok && row.romName == romName && row.game == game &&
-            row.system == system)
+        if (store_.readRow(offset, buffer, row) == StoreStatus::Ok && filedUnderCrc(row.crc) &&
+            row.romName == romName && row.game == game && row.system == system)
             ++count;
     return 0;
 }
@@ -354,7 +378,9 @@ void Catalogue::markStatus(const std::string& crc, const std::string& size, cons
     RowStore::RowBuffer buffer;
     RowStore::RowView row;
     for (std::uint64_t offset : crcOffsets_) {
-        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || row.status == romStatusLetter(status)) continue;
+        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || row.status == romStatusLetter(status) ||
+            !filedUnderCrc(row.crc))
+            continue;
         const bool exact = row.romName == romName && row.game == game && row.system == system;
         const bool inParentSet = row.system == system && (row.cloneOf == game || row.romOf == game);
         if (exact || inParentSet) {

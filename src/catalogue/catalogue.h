@@ -58,8 +58,14 @@ public:
     // system's catalogue status from all its rows.
     Romset getRomset(const std::string& system, int mode);
 
+    // Appends the rows filed under `crc` and `size` whose digests do not
+    // disagree. With an empty `crc`, the rows without a CRC (listed in a DAT
+    // by MD5 or SHA-1 alone) of that size whose digest equals one given.
     int findRom(std::vector<RomMatch>& list, const std::string& crc, const std::string& size,
                 const std::string& md5, const std::string& sha1);
+    // Which digests the rows without a CRC of this size carry: a file of that
+    // size worth digesting when its CRC found nothing.
+    DigestKinds digestsOfCrcLessRows(const std::string& size);
     int countRom(int& count, const std::string& crc, const std::string& size, const std::string& romName,
                  const std::string& game, const std::string& system);
     void setHave(const std::string& crc, const std::string& size, const std::string& romName,
@@ -95,6 +101,10 @@ private:
     void collectSystemRows(const std::string& system, std::vector<std::uint64_t>& offsets);
     // Fills crcOffsets_ with the rows filed under the CRC (lower case) and size.
     void collectCrcRows(const std::string& crc, const std::string& size);
+    // A row of crcOffsets_ belongs to the lookup only when its own CRC is the
+    // one asked for: a CRC-less row of size 123456789 and a row of CRC
+    // 12345678 and size 9 share the key "123456789".
+    bool filedUnderCrc(std::string_view rowCrc) const;
 
     mutable std::recursive_mutex mutex_;
     RowStore store_;
@@ -103,6 +113,7 @@ private:
     StoreStatus lastOpenStatus_ = StoreStatus::Ok;
     // Reused by the per-ROM queries, which run millions of times in a scan.
     std::string crcKey_;
+    size_t crcKeySize_ = 0;  // the size's share of crcKey_
     std::vector<std::uint64_t> crcOffsets_;
 };
 

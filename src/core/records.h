@@ -2,6 +2,7 @@
 // the front ends. Every number and checksum is kept as the text it came as.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -93,6 +94,13 @@ struct RomMatch {
     std::string romOf;
 };
 
+// Which digests a lookup needs of a file.
+struct DigestKinds {
+    bool md5 = false;
+    bool sha1 = false;
+    bool any() const { return md5 || sha1; }
+};
+
 struct File {
     explicit File(std::string fileName = {}) : name(std::move(fileName)) {}
     std::string size;
@@ -100,6 +108,9 @@ struct File {
     std::string crc;
     std::string md5;
     std::string sha1;
+    // Bytes of a copier header that identification found and left out: the
+    // texts above then describe the content after it.
+    std::uint64_t headerBytes = 0;
 };
 
 // True when the lower-cased path contains ".zip" anywhere (a containment

@@ -47,6 +47,7 @@ Settings loadSettings(const ProgramFolders& folders, std::vector<std::string>* w
 
     s.useMD5 = ini.readBool(kMain, "useMD5", false);
     s.useSHA1 = ini.readBool(kMain, "useSHA1", false);
+    s.removeHeaders = ini.readString(kMain, "headers", "keep") == "remove";
     s.basedir = ini.readString(kMain, "basedir", folders.dataDir);
     s.sourcedir = ini.readString(kMain, "sourcedir", s.basedir + "/sourceroms");
     s.currentdb = ini.readString(kMain, "currentdb", "roms");

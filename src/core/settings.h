@@ -22,6 +22,9 @@ struct Settings {
     // Section "Quorvane", in file order.
     bool useMD5 = false;
     bool useSHA1 = false;
+    // "headers": fix and rebuild write a headered ROM without its copier
+    // header ("remove") or as found ("keep").
+    bool removeHeaders = false;
     std::string basedir;
     std::string sourcedir;
     std::string currentdb = "roms";

@@ -11,7 +11,7 @@ namespace quorvane {
 
 namespace {
 
-enum class Kind { Integer, Flag, Folder, Database, Derived };
+enum class Kind { Integer, Flag, Folder, Database, Headers, Derived };
 
 struct Key {
     const char* name;
@@ -20,7 +20,8 @@ struct Key {
 
 constexpr Key kKeys[] = {
     {"Top", Kind::Integer},          {"Left", Kind::Integer},         {"InitMax", Kind::Flag},
-    {"useMD5", Kind::Flag},          {"useSHA1", Kind::Flag},         {"basedir", Kind::Folder},
+    {"useMD5", Kind::Flag},          {"useSHA1", Kind::Flag},         {"headers", Kind::Headers},
+    {"basedir", Kind::Folder},
     {"sourcedir", Kind::Folder},     {"currentdb", Kind::Database},   {"tosecdir", Kind::Folder},
     {"gooddir", Kind::Folder},       {"arcadedir", Kind::Folder},     {"arcadeunemudir", Kind::Folder},
     {"miscdir", Kind::Folder},       {"customdir", Kind::Folder},     {"categoryDir", Kind::Derived},
@@ -78,6 +79,7 @@ bool settingValue(const Settings& s, const std::string& key, std::string& value)
     else if (key == "InitMax") value = s.initMax ? "1" : "0";
     else if (key == "useMD5") value = s.useMD5 ? "1" : "0";
     else if (key == "useSHA1") value = s.useSHA1 ? "1" : "0";
+    else if (key == "headers") value = s.removeHeaders ? "remove" : "keep";
     else if (key == "categoryDir") value = s.categoryDir;
     else if (key == "databasesDir") value = s.databasesDir;
     else if (key == "settingsFile") value = s.settingsPath;
@@ -108,6 +110,12 @@ std::string setSetting(Settings& s, const std::string& key, const std::string& v
             if (value != "0" && value != "1") return key + " takes 0 or 1, not \"" + value + "\".";
             const bool on = value == "1";
             (key == "InitMax" ? s.initMax : key == "useMD5" ? s.useMD5 : s.useSHA1) = on;
+            break;
+        }
+        case Kind::Headers: {
+            if (value != "keep" && value != "remove")
+                return "headers takes keep or remove, not \"" + value + "\".";
+            s.removeHeaders = value == "remove";
             break;
         }
         case Kind::Folder: {

@@ -1,8 +1,8 @@
 // The settings a user may read and change by name (the command line's
 // `settings get/set`), with the check each value must pass before it is
 // written: a folder key takes an absolute folder path (placeholders
-// allowed), a flag 0 or 1, a window position an integer, `currentdb` a
-// category's database name.
+// allowed), a flag 0 or 1, `headers` keep or remove, a window position an
+// integer, `currentdb` a category's database name.
 #pragma once
 
 #include <string>

@@ -8,6 +8,7 @@
 #include "archive/file_ops.h"
 #include "archive/zip_listing.h"
 #include "archive/zip_reader.h"
+#include "archive/zip_entry_io.h"
 #include "archive/zip_status.h"
 #include "archive/zip_writer.h"
 #include "core/file_util.h"
@@ -182,6 +183,29 @@ ZipStatus keepOldEntries(const std::string& archivePath, const std::string& entr
     return ZipStatus::Ok;
 }
 
+// Copies `from` without its first `skip` bytes to the new file `to`.
+bool copyTail(const std::string& from, const std::string& to, std::uint64_t skip) {
+    FileOps& ops = fileOps();
+    const int in = ops.openRead(from);
+    if (in < 0) return false;
+    const int out = ops.createNew(to);
+    bool ok = out >= 0;
+    std::string block(kCopyBlockSize, '\0');
+    for (std::uint64_t at = skip, written = 0; ok;) {
+        const ssize_t n = ops.readAt(in, block.data(), block.size(), at);
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        ok = writeAllAt(ops, out, block.data(), static_cast<size_t>(n), written);
+        at += static_cast<std::uint64_t>(n);
+        written += static_cast<std::uint64_t>(n);
+    }
+    ops.close(in);
+    if (out >= 0) ops.close(out);
+    return ok;
+}
+
 ZipStatus addChecked(const std::string& archivePath, const std::string& source, const std::string& entryName,
                      const EntryKey& expected) {
     const ExpectedContent content{expected.crc32, expected.size};
@@ -195,29 +219,43 @@ ZipStatus addChecked(const std::string& archivePath, const std::string& source, 
 }  // namespace
 
 ZipStatus copyToArchive(const ContainerFiles& collection, const File& listed, const std::string& archivePath,
-                        const std::string& entryName, const std::string& keepReplacedIn, DisplacedEntries* displaced) {
+                        const std::string& entryName, const std::string& keepReplacedIn, DisplacedEntries* displaced,
+                        const File* withoutHeader) {
     const EntryKey key = keyOf(listed);
+    const EntryKey wanted = withoutHeader ? keyOf(*withoutHeader) : key;
     if (!keepReplacedIn.empty()) {
-        if (const ZipStatus status = keepOldEntries(archivePath, entryName, key, keepReplacedIn, displaced);
+        if (const ZipStatus status = keepOldEntries(archivePath, entryName, wanted, keepReplacedIn, displaced);
             status != ZipStatus::Ok)
             return status;
     }
-    if (!collection.isZip) return addChecked(archivePath, collection.path, entryName, key);
+    if (!collection.isZip && !withoutHeader) return addChecked(archivePath, collection.path, entryName, key);
 
     StagingFolder stage(dirName(archivePath));
     if (!stage.ok()) return ZipStatus::Error;
-    ZipReader unzip(collection.path);
-    std::string written;
-    const ZipStatus status = unzip.extractEntry(key, stage.path(), false, &written);
-    unzip.close();
-    if (status == ZipStatus::EntryGone && displaced) {
-        // An earlier copy made room for itself by moving this very entry away.
-        if (const std::string* movedTo = displaced->find(collection.path, key))
-            return addChecked(archivePath, *movedTo, entryName, key);
+    std::string source = collection.path;
+    if (collection.isZip) {
+        ZipReader unzip(collection.path);
+        std::string written;
+        const ZipStatus status = unzip.extractEntry(key, stage.path(), false, &written);
+        unzip.close();
+        if (status == ZipStatus::Ok) {
+            stage.track(written);
+            source = written;
+        } else {
+            // An earlier copy made room for itself by moving this very entry away.
+            const std::string* movedTo =
+                status == ZipStatus::EntryGone && displaced ? displaced->find(collection.path, key) : nullptr;
+            if (movedTo == nullptr) return status;
+            source = *movedTo;
+        }
     }
-    if (status != ZipStatus::Ok) return status;
-    stage.track(written);
-    return addChecked(archivePath, written, entryName, key);
+    if (!withoutHeader) return addChecked(archivePath, source, entryName, key);
+    const std::string rest = joinPath(stage.path(), "rest");
+    const ZipStatus status = copyTail(source, rest, withoutHeader->headerBytes)
+                                 ? addChecked(archivePath, rest, entryName, wanted)
+                                 : ZipStatus::Error;
+    fileOps().remove(rest);
+    return status;
 }
 
 std::vector<std::string> recoverLeftovers(const std::string& folder) {

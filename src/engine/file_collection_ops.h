@@ -89,10 +89,13 @@ ZipStatus moveToFolder(const ContainerFiles& collection, const File& listed, con
 // every entry of that name with other content is first moved into that
 // folder (and noted in `displaced`), so a replacement never costs a user's
 // data; an entry of the source that an earlier copy displaced is taken from
-// where `displaced` says it went. Ok, or the failing status.
+// where `displaced` says it went. With `withoutHeader` (the file as
+// identifyFile left it, headerBytes > 0) the copy leaves out the copier
+// header and is checked against that file's CRC and size. Ok, or the
+// failing status.
 ZipStatus copyToArchive(const ContainerFiles& collection, const File& listed, const std::string& archivePath,
                         const std::string& entryName, const std::string& keepReplacedIn = {},
-                        DisplacedEntries* displaced = nullptr);
+                        DisplacedEntries* displaced = nullptr, const File* withoutHeader = nullptr);
 
 // Looks for what a killed run left in `folder` (names starting with
 // kTempPrefix). A leftover archive that is complete and whose original name

@@ -114,12 +114,12 @@ void FixJob::fixFile(SystemFolder& system, size_t index) {
         moveAside(system, index, status);  // damaged since the first pass
         return;
     }
-    const RomFinder find = finder();
+    const RomLookup find = finder();
     for (size_t j = 0; j < collection.files.size(); ++j) {
         // As listed: identification may change the size text.
         const File listed = collection.files[j];
         File& f = collection.files[j];
-        const std::vector<RomMatch> matches = identifyFile(f, find);
+        const std::vector<RomMatch> matches = identifyFile(collection, f, find);
         if (matches.empty()) postFileMessage(text::cannotBeIdentified(f.name));
         CopyOutcome outcome;
         for (const RomMatch& r : matches) {
@@ -156,7 +156,7 @@ void FixJob::rebuildFromDisplaced(SystemFolder& system) {
         setCurrentFile(movedTo);
         const File listed = source.files[0];
         File f = listed;
-        for (const RomMatch& r : identifyFile(f, finder())) {
+        for (const RomMatch& r : identifyFile(source, f, finder())) {
             switch (classifyMatch(r, system.name, {}, f.name, PendingRule::MissingOrElsewhere)) {
                 case MatchClass::MisplacedMissing: rebuildMisplaced(system, source, 0, listed, f, r); break;
                 case MatchClass::ForeignMissing: rebuildForeign(source, listed, f, r); break;
@@ -214,10 +214,11 @@ void FixJob::recordCopy(FileAction::Kind kind, const ContainerFiles& collection,
                   .error = error});
 }
 
-ZipStatus FixJob::copyKeepingReplaced(const ContainerFiles& collection, const File& listed, const std::string& archive,
-                                const std::string& entryName) {
+ZipStatus FixJob::copyKeepingReplaced(const ContainerFiles& collection, const File& listed, const File& f,
+                                      const std::string& archive, const std::string& entryName) {
     const size_t movedBefore = displaced_.moves().size();
-    const ZipStatus status = copyToArchive(collection, listed, archive, entryName, backupFolder_, &displaced_);
+    const ZipStatus status =
+        copyToArchive(collection, listed, archive, entryName, backupFolder_, &displaced_, headerToRemove(f));
     // Entries of that name with other content went to the backup folder first.
     for (size_t i = movedBefore; i < displaced_.moves().size(); ++i) {
         const DisplacedEntries::Move& move = displaced_.moves()[i];
@@ -252,7 +253,7 @@ FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, ContainerFile
             return {.wanted = true};
         }
     }
-    const ZipStatus status = copyKeepingReplaced(collection, listed, targetPath, r.name);
+    const ZipStatus status = copyKeepingReplaced(collection, listed, f, targetPath, r.name);
     if (status != ZipStatus::Ok) {
         postFileMessage(text::kErrorCopying);
         recordCopy(FileAction::Kind::Failed, collection, listed, targetPath, r, text::kErrorCopying);
@@ -273,7 +274,7 @@ FixJob::CopyOutcome FixJob::rebuildForeign(const ContainerFiles& collection, con
     const std::string systemFolder = resolveSystemFolder(settings(), r.system, &exists);
     const std::string targetPath = joinPath(systemFolder, r.game + ".zip");
     const ZipStatus status =
-        exists ? copyKeepingReplaced(collection, listed, targetPath, r.name) : ZipStatus::Error;
+        exists ? copyKeepingReplaced(collection, listed, f, targetPath, r.name) : ZipStatus::Error;
     if (status != ZipStatus::Ok) {
         postFileMessage(text::kErrorCopying);
         recordCopy(FileAction::Kind::Failed, collection, listed, targetPath, r, text::kErrorCopying);

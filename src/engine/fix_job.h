@@ -50,10 +50,10 @@ private:
     bool namesAreSafe(const ContainerFiles& collection, const File& listed, const RomMatch& r, bool checkSystem);
     void recordCopy(FileAction::Kind kind, const ContainerFiles& collection, const File& listed,
                     const std::string& to, const RomMatch& r, const std::string& error = {});
-    // copyToArchive into `archive`, keeping entries it replaces in the backup
-    // folder (each recorded as moved there).
-    ZipStatus copyKeepingReplaced(const ContainerFiles& collection, const File& listed, const std::string& archive,
-                            const std::string& entryName);
+    // copyToArchive of `listed` (identified as `f`) into `archive`, keeping
+    // entries it replaces in the backup folder (each recorded as moved there).
+    ZipStatus copyKeepingReplaced(const ContainerFiles& collection, const File& listed, const File& f,
+                                  const std::string& archive, const std::string& entryName);
     void backUp(const ContainerFiles& collection, const File& listed);
     void renameCollection(SystemFolder& system, ContainerFiles& collection, size_t index, const std::string& newName);
 

@@ -160,9 +160,10 @@ SystemFolder FolderJob::openSystemFolder(const std::string& name, bool& opened, 
     return system;
 }
 
-RomFinder FolderJob::finder() {
-    return [this](std::vector<RomMatch>& found, const std::string& crc, const std::string& size,
-                  const std::string& md5, const std::string& sha1) { db_->findRom(found, crc, size, md5, sha1); };
+RomLookup FolderJob::finder() {
+    return {[this](std::vector<RomMatch>& found, const std::string& crc, const std::string& size,
+                   const std::string& md5, const std::string& sha1) { db_->findRom(found, crc, size, md5, sha1); },
+            [this](const std::string& size) { return db_->digestsOfCrcLessRows(size); }};
 }
 
 void FolderJob::eachListedFile(const SystemFolder& system, bool test,
@@ -192,7 +193,7 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors) {
     for (const std::string& line : system.leftoverLines) postMessage(line);
     system.leftoverLines.clear();
     system.tested.assign(system.files.size(), {});
-    const RomFinder find = finder();
+    const RomLookup find = finder();
     eachListedFile(system, true, [&](size_t i, LoadedItem& item) {
         system.tested[i] = {item.stamp, item.status};
         if (!zipTestPassed(item.status)) {
@@ -201,7 +202,7 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors) {
             return;
         }
         for (File& f : item.collection.files) {
-            for (const RomMatch& r : identifyFile(f, find)) {
+            for (const RomMatch& r : identifyFile(item.collection, f, find)) {
                 if (isInPlace(r, system.name, currentFile_, f.name))
                     db_->setHave(f.crc, f.size, r.name, r.game, r.system);
             }

@@ -124,8 +124,13 @@ protected:
     // Runs `work` on one system, then counts its games' and ROMs' statuses.
     void workOnSystem(SystemFolder& system, const std::function<void(SystemFolder&)>& work);
 
+    // The identified file, when a copy of it is to leave its copier header
+    // out (the "headers" setting); nullptr when it is copied as found.
+    const File* headerToRemove(const File& identified) const {
+        return settings_.removeHeaders && identified.headerBytes > 0 ? &identified : nullptr;
+    }
     LoadOptions loadOptions(bool test) const { return {test, settings_.useMD5, settings_.useSHA1}; }
-    RomFinder finder();
+    RomLookup finder();
     // Walks the listed files in order until a cancel, each loaded ahead on the
     // loader's threads (with `test`, each archive tested), showing progress;
     // `visit` gets the file's index in the listing and what was loaded.

@@ -11,15 +11,32 @@
 namespace quorvane {
 
 // The catalogue's content lookup (Catalogue::findRom in the jobs): appends
-// the ROMs whose CRC-32 and size match and whose digests do not disagree.
+// the ROMs whose CRC-32 and size match and whose digests do not disagree
+// (with an empty CRC: the CRC-less ROMs of that size with an equal digest).
 using RomFinder = std::function<void(std::vector<RomMatch>& found, const std::string& crc, const std::string& size,
                                      const std::string& md5, const std::string& sha1)>;
 
-// Looks `file` up by CRC and size; when nothing matches, again with the size
-// "-" that the catalogue stores for ROMs without a usable size. In that case
-// the file's size becomes "-" (whatever the second lookup finds), so every
-// later status update for it names the same key.
-std::vector<RomMatch> identifyFile(File& file, const RomFinder& find);
+struct RomLookup {
+    RomFinder find;
+    // Which digests the catalogue's CRC-less ROMs of a size carry
+    // (Catalogue::digestsOfCrcLessRows); none when unset.
+    std::function<DigestKinds(const std::string& size)> crcLessDigests;
+};
+
+// Looks `file` (one of `container`'s files, as loaded) up, in this order,
+// stopping at the first that finds something:
+//   1. by CRC and size;
+//   2. when it starts with a copier header, by the CRC and size of what
+//      follows it (and its digests, when the file's were computed);
+//   3. when CRC-less ROMs of its size exist, by the digests they carry,
+//      computed now: only such a file is read again;
+//   4. by CRC and the size "-" that the catalogue stores for ROMs without a
+//      usable size.
+// The file's texts then name the key its ROMs are filed under, so every later
+// status update finds them: after 2 they describe the content after the
+// header (headerBytes says how much was left out), after 3 its CRC is empty,
+// and when it comes to 4 its size is "-" whatever that lookup finds.
+std::vector<RomMatch> identifyFile(const ContainerFiles& container, File& file, const RomLookup& lookup);
 
 // The file named `entryName` inside the file `containerName` (a bare file
 // name) is in place for `match` when the match belongs to `system`, the

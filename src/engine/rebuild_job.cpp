@@ -136,7 +136,7 @@ void RebuildJob::rebuildFile(ContainerFiles& collection) {
 
 void RebuildJob::rebuildEntry(const ContainerFiles& collection, size_t index, File& f) {
     const File listed = collection.files[index];
-    const std::vector<RomMatch> matches = identifyFile(f, lockedFinder());
+    const std::vector<RomMatch> matches = identifyFile(collection, f, lockedFinder());
     if (matches.size() == 1) {
         if (isPending(matches[0], kRule)) build(collection, listed, f, matches[0]);
         return;
@@ -182,7 +182,7 @@ void RebuildJob::build(const ContainerFiles& collection, const File& listed, con
         for (const std::string& line : recoverLeftovers(target)) postMessage(line);
     }
     action.to = joinPath(target, r.game + ".zip");
-    const ZipStatus status = exists ? copyInto(collection, listed, action.to, r.name) : ZipStatus::Error;
+    const ZipStatus status = exists ? copyInto(collection, listed, f, action.to, r.name) : ZipStatus::Error;
     if (status != ZipStatus::Ok) {
         postFileMessage(text::kErrorCopying);
         action.error = text::kErrorCopying;
@@ -201,8 +201,9 @@ void RebuildJob::build(const ContainerFiles& collection, const File& listed, con
     report().rebuildActions.push_back(std::move(action));
 }
 
-ZipStatus RebuildJob::copyInto(const ContainerFiles& collection, const File& listed, const std::string& archive,
-                               const std::string& entryName) {
+ZipStatus RebuildJob::copyInto(const ContainerFiles& collection, const File& listed, const File& f,
+                               const std::string& archive, const std::string& entryName) {
+    const File* withoutHeader = headerToRemove(f);
     // Entries of that name already there are someone's files: they go to a
     // backup folder (made on first need) before the right ROM replaces them.
     const bool existed = pathExists(archive);
@@ -212,7 +213,8 @@ ZipStatus RebuildJob::copyInto(const ContainerFiles& collection, const File& lis
             makeFolders(replacedBackupFolder_);
         }
         DisplacedEntries replaced;
-        const ZipStatus status = copyToArchive(collection, listed, archive, entryName, replacedBackupFolder_, &replaced);
+        const ZipStatus status =
+            copyToArchive(collection, listed, archive, entryName, replacedBackupFolder_, &replaced, withoutHeader);
         for (const DisplacedEntries::Move& move : replaced.moves()) {
             report().rebuildActions.push_back({.kind = FileAction::Kind::MovedToBackup,
                                                .name = move.key.name,
@@ -225,7 +227,8 @@ ZipStatus RebuildJob::copyInto(const ContainerFiles& collection, const File& lis
     const EntryKey key = keyOf(listed);
     ZipStatus status;
     // A loose file deflated ahead gives the bytes copyToArchive would write.
-    if (!collection.isZip && prepared_ && prepared_->matches(listed)) status = addPreparedEntry(archive, entryName, *prepared_, holds);
+    if (withoutHeader) status = copyToArchive(collection, listed, archive, entryName, {}, nullptr, withoutHeader);
+    else if (!collection.isZip && prepared_ && prepared_->matches(listed)) status = addPreparedEntry(archive, entryName, *prepared_, holds);
     // A deflated entry is already what the target needs: the same stream
     // holds the same bytes, so inflating and deflating it again gains nothing.
     else if (collection.isZip && isDeflatedEntry(collection.path, key)) status = copyEntryRaw(collection.path, key, archive, entryName, holds);
@@ -246,17 +249,21 @@ std::shared_ptr<PreparedEntry> RebuildJob::takePrepared(size_t index, bool disca
     return p;
 }
 
-RomFinder RebuildJob::lockedFinder() {
-    return [this](std::vector<RomMatch>& found, const std::string& crc, const std::string& size,
-                  const std::string& md5, const std::string& sha1) {
-        std::lock_guard lock(dbMutex_);
-        db().findRom(found, crc, size, md5, sha1);
-    };
+RomLookup RebuildJob::lockedFinder() {
+    return {[this](std::vector<RomMatch>& found, const std::string& crc, const std::string& size,
+                   const std::string& md5, const std::string& sha1) {
+                std::lock_guard lock(dbMutex_);
+                db().findRom(found, crc, size, md5, sha1);
+            },
+            [this](const std::string& size) {
+                std::lock_guard lock(dbMutex_);
+                return db().digestsOfCrcLessRows(size);
+            }};
 }
 
-bool RebuildJob::worthPreparing(const File& f) {
+bool RebuildJob::worthPreparing(const ContainerFiles& collection, const File& f) {
     File probe = f;
-    for (const RomMatch& r : identifyFile(probe, lockedFinder())) {
+    for (const RomMatch& r : identifyFile(collection, probe, lockedFinder())) {
         if (isPending(r, kRule)) return true;
     }
     return false;
@@ -273,7 +280,7 @@ std::unique_ptr<OrderedLoader> RebuildJob::startSourceLoader() {
             out.status = loadCollection(out.collection, opts);
             if (out.status != ZipStatus::Ok || out.collection.isZip || out.collection.files.size() != 1) return;
             const File& f = out.collection.files[0];
-            if (!worthPreparing(f)) return;
+            if (!worthPreparing(out.collection, f)) return;
             auto p = std::make_shared<PreparedEntry>();
             if (!prepareLooseFile(path, *p) || !p->matches(f)) return;
             std::lock_guard lock(preparedMutex_);

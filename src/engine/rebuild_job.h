@@ -45,13 +45,13 @@ private:
     void rebuildEntry(const ContainerFiles& collection, size_t index, File& f);
     // `listed`: the file as loaded; `f`: as identified (its size may be "-").
     void build(const ContainerFiles& collection, const File& listed, const File& f, const RomMatch& r);
-    ZipStatus copyInto(const ContainerFiles& collection, const File& listed, const std::string& archive,
+    ZipStatus copyInto(const ContainerFiles& collection, const File& listed, const File& f, const std::string& archive,
                        const std::string& entryName);
     std::unique_ptr<OrderedLoader> startSourceLoader();
     // Whether a missing ROM has this content: only such files are deflated
     // ahead. A guess made early; build() decides again at the file's turn.
-    bool worthPreparing(const File& f);
-    RomFinder lockedFinder();
+    bool worthPreparing(const ContainerFiles& collection, const File& f);
+    RomLookup lockedFinder();
     // The deflated copy of source `index` made ahead, if any; none when
     // `discard` (the file changed since).
     std::shared_ptr<PreparedEntry> takePrepared(size_t index, bool discard);

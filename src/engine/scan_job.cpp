@@ -35,10 +35,10 @@ void ScanJob::scanSystem(SystemFolder& system) {
 
 void ScanJob::secondPass(const SystemFolder& system) {
     // Nothing is written here, so the listings can be read ahead in parallel.
-    const RomFinder find = finder();
+    const RomLookup find = finder();
     eachListedFile(system, false, [&](size_t, LoadedItem& item) {
         for (File& f : item.collection.files) {
-            const std::vector<RomMatch> matches = identifyFile(f, find);
+            const std::vector<RomMatch> matches = identifyFile(item.collection, f, find);
             if (matches.empty()) postFileMessage(text::cannotBeIdentified(f.name));
             bool wanted = false;
             for (const RomMatch& r : matches) {

@@ -11,6 +11,7 @@ struct DatHeader {
     std::string name;  // the system (romset)
     std::string version;
     std::string author;
+    std::string headerRule;  // the copier-header rule file the DAT names, if any
 };
 
 struct DatRom {

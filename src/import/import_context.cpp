@@ -1,5 +1,6 @@
 #include "import/import_context.h"
 
+#include "archive/copier_headers.h"
 #include "catalogue/row_store.h"
 #include "core/names.h"
 #include "core/text.h"
@@ -40,6 +41,14 @@ bool ImportContext::acceptHeader(DatHeader& header) {
         message("The " + std::string(label) + " in " + path_ + " is longer than " + limit +
                 "; it is stored as its first " + std::to_string(field->size()) + " bytes.");
     }
+    if (!header.headerRule.empty()) {
+        const std::optional<CopierHeader> rule = headerRuleNamed(header.headerRule);
+        message(rule ? path_ + " names the header rule \"" + header.headerRule +
+                           "\": files are matched with and without their " + std::string(rule->name) + " header."
+                     : path_ + " names the header rule \"" + header.headerRule +
+                           "\", which is not known here; files are matched as they are and without any "
+                           "known header.");
+    }
     if (!systemName_.empty()) systemName_ += ", ";
     systemName_ += header.name;
     return true;
@@ -57,11 +66,14 @@ ReplaceDecision ImportContext::decideReplacement(const DatHeader& header) {
 }
 
 bool ImportContext::acceptNames(const DatRom& rom) {
-    // An empty ROM name is how some DATs list a ROM they cannot name; it
-    // addresses nothing outside the archive and is kept as written.
-    const bool gameSafe = isSafeGameName(rom.game);
-    if (gameSafe && (rom.name.empty() || isSafeEntryName(rom.name))) return true;
     const std::string where = rom.line ? "Line " + std::to_string(rom.line) + " of " + path_ : path_;
+    // No archive entry can carry an empty name: such a ROM could never be had.
+    if (rom.name.empty()) {
+        message(where + ": a ROM of game \"" + rom.game + "\" has no name and was not imported.");
+        return false;
+    }
+    const bool gameSafe = isSafeGameName(rom.game);
+    if (gameSafe && isSafeEntryName(rom.name)) return true;
     const std::string row = where + ": ROM \"" + rom.name + "\" of game \"" + rom.game + "\" was not imported: ";
     message(row + (gameSafe ? "a ROM name must be a relative path without empty, \".\" or \"..\" steps and "
                               "without backslashes."

@@ -146,6 +146,7 @@ ParenthesisedReader::HeaderEnd ParenthesisedReader::readHeader() {
             std::string* target = t == "name"      ? &header_.name
                                   : t == "version" ? &header_.version
                                   : t == "author"  ? &header_.author
+                                  : t == "header"  ? &header_.headerRule
                                                    : nullptr;
             if (!target) continue;
             *target = tokens_[++i];

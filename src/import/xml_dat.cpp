@@ -275,6 +275,11 @@ void XmlDatReader::startElement(std::string_view name, const XML_Char** attribut
     if (depth_ == 1) return startRoot(name, attributes);
     if (headerDepth_) {
         if (depth_ != headerDepth_ + 1) return;
+        if (name == "clrmamepro") {
+            for (const XML_Char** a = attributes; *a; a += 2)
+                if (std::string_view(a[0]) == "header") header_.headerRule = a[1];
+            return;
+        }
         std::string* field = name == "name"      ? &header_.name
                              : name == "version" ? &header_.version
                              : name == "author"  ? &header_.author

@@ -9,6 +9,7 @@
 #include "archive/zip_listing.h"
 #include "archive/zip_status.h"
 #include "catalogue/catalogue.h"
+#include "engine/identification.h"
 
 namespace quorvane {
 
@@ -42,6 +43,9 @@ std::vector<RomMatch> identifyArchives(Catalogue& db, const std::vector<std::str
                                          bool useSHA1, JobHost* host, JobReport* report) {
     std::vector<RomMatch> hits;
     const bool digests = useMD5 || useSHA1;
+    const RomLookup lookup{[&db](std::vector<RomMatch>& found, const std::string& crc, const std::string& size,
+                                 const std::string& md5, const std::string& sha1) { db.findRom(found, crc, size, md5, sha1); },
+                           [&db](const std::string& size) { return db.digestsOfCrcLessRows(size); }};
     for (size_t i = 0; i < paths.size(); ++i) {
         if (host) {
             if (host->cancelRequested()) break;
@@ -54,14 +58,16 @@ std::vector<RomMatch> identifyArchives(Catalogue& db, const std::vector<std::str
             reportUnreadable(unreadableArchiveText(paths[i], info.listStatus()), host, report);
             continue;
         }
+        const ContainerFiles container(paths[i]);
         for (const ZipEntry& entry : info.entries()) {
-            std::string md5, sha1;
-            if (digests && !ContentDigests(paths[i], entry.name).digestEntry(md5, sha1, true, true)) {
+            File file(entry.name);
+            file.crc = entry.crc;
+            file.size = entry.size;
+            if (digests && !ContentDigests(paths[i], entry.name).digestEntry(file.md5, file.sha1, true, true)) {
                 reportUnreadable(unreadableEntryText(paths[i], entry.name), host, report);
                 continue;
             }
-            std::vector<RomMatch> found;
-            db.findRom(found, entry.crc, entry.size, md5, sha1);
+            std::vector<RomMatch> found = identifyFile(container, file, lookup);
             if (report) {
                 if (found.empty()) report->unmatched.push_back({paths[i], entry.name});
                 else ++report->entriesMatched;

@@ -5,8 +5,9 @@
 // The front ends run it as IdentifyJob (identify_job.h) and keep the hits in
 // an IdentifiedList (identified_list.h).
 //
-// Every entry of every readable archive is looked up by CRC-32 and size, and
-// by MD5 and SHA-1 (both computed when either setting is on). Each matching
+// Every entry of every readable archive is looked up as the jobs look up a
+// file (identifyFile: CRC-32 and size, without a copier header, by the digest
+// of CRC-less ROMs), with MD5 and SHA-1 computed when either setting is on. Each matching
 // catalogue row is one hit, a copy of the row with `foundIn` set to the
 // archive's path. Unmatched entries add no hit; the report names them. An input that cannot be
 // read (no such file, not a zip, a damaged directory, an entry whose data

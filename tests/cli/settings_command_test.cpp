@@ -11,7 +11,7 @@ TEST_F(SettingsCommand, PrintsEverySettingInOrderWithTheFilesInTheHomeFolder) {
     std::vector<std::string> keys;
     for (size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1)
         keys.push_back(out.substr(at, out.find(" = ", at) - at));
-    EXPECT_EQ(keys, (std::vector<std::string>{"Top", "Left", "InitMax", "useMD5", "useSHA1", "basedir", "sourcedir",
+    EXPECT_EQ(keys, (std::vector<std::string>{"Top", "Left", "InitMax", "useMD5", "useSHA1", "headers", "basedir", "sourcedir",
                                               "currentdb", "tosecdir", "gooddir", "arcadedir", "arcadeunemudir",
                                               "miscdir", "customdir", "categoryDir", "databasesDir", "settingsFile"}));
     for (const char* line :

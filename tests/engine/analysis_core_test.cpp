@@ -40,7 +40,7 @@ TEST(Identification, FallsBackToSizeDashAndKeepsIt) {
         File f("x.bin");
         f.crc = "ABCD1234";
         f.size = c.size;
-        EXPECT_EQ(identifyFile(f, find).size(), c.matches);
+        EXPECT_EQ(identifyFile(ContainerFiles("x.bin"), f, {find, {}}).size(), c.matches);
         EXPECT_EQ(f.size, c.sizeAfter);
         EXPECT_EQ(lookups, c.lookups);
     }

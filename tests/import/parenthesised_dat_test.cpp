@@ -188,10 +188,9 @@ TEST(ParenthesisedDat, RowsWhoseNamesWouldLeaveTheirFolderAreRefusedTheRestIsSto
     f.import({path});
     std::vector<std::string> stored;
     for (const RomRow& r : f.rows()) stored.push_back(r.game + "/" + r.romName);
-    // A nameless ROM names nothing on disk and stays as the DAT lists it.
-    EXPECT_EQ(stored, (std::vector<std::string>{"ok/a.bin", "ok/sub/inner.bin", "ok/"}));
+    EXPECT_EQ(stored, (std::vector<std::string>{"ok/a.bin", "ok/sub/inner.bin"}));
     const auto messages = f.host.messages();
-    ASSERT_EQ(messages.size(), 8u);
+    ASSERT_EQ(messages.size(), 9u);
     const std::string badRom = " was not imported: a ROM name must be a relative path without empty, \".\" or "
                                "\"..\" steps and without backslashes.";
     const std::string badGame = " was not imported: a game name must be usable as an archive name: not empty, not "
@@ -200,10 +199,11 @@ TEST(ParenthesisedDat, RowsWhoseNamesWouldLeaveTheirFolderAreRefusedTheRestIsSto
     EXPECT_EQ(messages[1], "Line 10 of " + path + ": ROM \"/abs/x\" of game \"ok\"" + badRom);
     EXPECT_EQ(messages[2], "Line 11 of " + path + ": ROM \"..\" of game \"ok\"" + badRom);
     EXPECT_EQ(messages[3], "Line 12 of " + path + ": ROM \"dir\\x.bin\" of game \"ok\"" + badRom);
-    EXPECT_EQ(messages[4], "Line 18 of " + path + ": ROM \"r\" of game \"a/b\"" + badGame);
-    EXPECT_EQ(messages[5], "Line 22 of " + path + ": ROM \"s\" of game \"\"" + badGame);
-    EXPECT_EQ(messages[6], "Line 26 of " + path + ": ROM \"t\" of game \"..\"" + badGame);
-    EXPECT_EQ(messages[7], "Line 30 of " + path + ": ROM \"u\" of game \".hidden\"" + badGame);
+    EXPECT_EQ(messages[4], "Line 14 of " + path + ": a ROM of game \"ok\" has no name and was not imported.");
+    EXPECT_EQ(messages[5], "Line 18 of " + path + ": ROM \"r\" of game \"a/b\"" + badGame);
+    EXPECT_EQ(messages[6], "Line 22 of " + path + ": ROM \"s\" of game \"\"" + badGame);
+    EXPECT_EQ(messages[7], "Line 26 of " + path + ": ROM \"t\" of game \"..\"" + badGame);
+    EXPECT_EQ(messages[8], "Line 30 of " + path + ": ROM \"u\" of game \".hidden\"" + badGame);
     EXPECT_FALSE(f.scratchFilesLeft());
 }
 

@@ -51,7 +51,8 @@ TEST(SectionedDat, RowsThatCountAndRowsThatDoNot) {
     // a clone's ROM under field 1; leading blanks trimmed; missing keys "None".
     EXPECT_EQ(got, (V{"par|a.bin|00000001|10|None|None", "par|b.bin|00000022|20|None|None",
                       "par|a.bin|00000001|10|None|None", "par|b.bin|00000022|20|None|None",
-                      "utf|u.bin|00000033|30|None|None", "short|||-|None|None", "g|n.bin|00000044|-|None|None"}));
+                      "utf|u.bin|00000033|30|None|None", "g|n.bin|00000044|-|None|None"}));
+    EXPECT_EQ(f.host.messages(), V{"Line 13 of " + f.dir.file("s.dat") + ": a ROM of game \"short\" has no name and was not imported."});
 }
 
 TEST(SectionedDat, RefnameNoneOrMissingIsNotSectioned) {
