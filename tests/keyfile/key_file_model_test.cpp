@@ -36,9 +36,7 @@ protected:
     // small alphabet share long prefixes.
     std::string makeText(int minLen, int shortMax, int midMax, int longMax, int first, int span) {
         const int roll = uniform(0, 99);
-        const int len = roll < 65   ? uniform(minLen, shortMax)
-                        : roll < 90 ? uniform(shortMax + 1, midMax)
-                                    : uniform(midMax + 1, longMax);
+        const int len = roll < 65 ? uniform(minLen, shortMax) : roll < 90 ? uniform(shortMax + 1, midMax) : uniform(midMax + 1, longMax);
         std::string s(static_cast<size_t>(len), '\0');
         for (char& c : s) c = static_cast<char>(first + uniform(0, span));
         return s;
@@ -48,10 +46,8 @@ protected:
 
     void insertSome(KeyFile* k, int count) {
         for (int i = 0; i < count; ++i) {
-            const std::string& key = anyKey();
-            const std::string data = makeData();
-            testing::insertText(k, key, data);
-            model.emplace(key, data);
+            const auto it = model.emplace(anyKey(), makeData());
+            testing::insertText(k, it->first, it->second);
         }
     }
 
@@ -65,8 +61,7 @@ protected:
             const std::string& probe = anyKey();
             const auto found = model.find(probe);  // the first of the equal keys
             const bool absent = found == model.end();
-            ASSERT_EQ(testing::findFirst(k, probe), absent ? -1 : static_cast<int>(found->second.size()))
-                << keyFileErrno();
+            ASSERT_EQ(testing::findFirst(k, probe), absent ? -1 : static_cast<int>(found->second.size()));
             if (absent) ASSERT_EQ(keyFileErrno(), kKfNotFound);
             else ASSERT_EQ(testing::currentData(k), found->second);
         }
@@ -110,12 +105,8 @@ TEST_P(KeyFileModel, MatchesMultimapThroughChangesAndReopening) {
         ASSERT_EQ(keyFileUpdate(k, data.data(), static_cast<int>(data.size())), 0) << keyFileErrno();
         ASSERT_EQ(testing::currentData(k), data);
         // The same length keeps its place; another goes after its equal keys.
-        if (data.size() == it->second.size()) {
-            it->second = data;
-        } else {
-            model.emplace(it->first, data);
-            model.erase(it);
-        }
+        if (data.size() == it->second.size()) it->second = data;
+        else model.emplace(it->first, data), model.erase(it);
     }
     verify(k);
     ASSERT_EQ(keyFileClose(k), 0);
@@ -135,8 +126,7 @@ TEST_P(KeyFileModel, MatchesMultimapThroughChangesAndReopening) {
     // chain, as a reader of the format sees it.
     if (std::get<0>(GetParam()) == 1u) {
         std::string out;
-        ASSERT_EQ(testing::runCapture("python3 " QUORVANE_SOURCE_DIR "/scripts/dump-keyfile --check " + path + " 2>&1", out), 0)
-            << out;
+        ASSERT_EQ(testing::runCapture("python3 " QUORVANE_SOURCE_DIR "/scripts/dump-keyfile --check " + path + " 2>&1", out), 0) << out;
         EXPECT_NE(out.find("records " + std::to_string(model.size())), std::string::npos) << out;
     }
 }

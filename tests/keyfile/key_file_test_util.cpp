@@ -15,11 +15,8 @@ void insertText(KeyFile* k, const std::string& key, const std::string& data) {
 
 KeyFile* createWith(const std::string& path, const Records& records) {
     KeyFile* k = keyFileCreate(path);
-    if (!k) {
-        ADD_FAILURE() << "create " << path << ": " << keyFileErrno();
-        return nullptr;
-    }
-    for (const auto& [key, data] : records) insertText(k, key, data);
+    if (!k) ADD_FAILURE() << "create " << path << ": " << keyFileErrno();
+    else for (const auto& [key, data] : records) insertText(k, key, data);
     return k;
 }
 
@@ -43,8 +40,7 @@ std::string currentData(KeyFile* k) {
 std::string nextData(KeyFile* k) {
     char key[256];
     int len = 0;
-    if (keyFileNext(k, key, &len) < 0) return "<end>";
-    return std::string(key, static_cast<size_t>(len)) + "=" + currentData(k);
+    return keyFileNext(k, key, &len) < 0 ? "<end>" : std::string(key, static_cast<size_t>(len)) + "=" + currentData(k);
 }
 
 std::vector<std::string> walkAll(KeyFile* k) {

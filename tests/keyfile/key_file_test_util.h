@@ -32,12 +32,6 @@ void patchFile(const std::string& path, long offset, const std::string& bytes);
 // Counts scaled down under the sanitizers, so the suite stays quick there.
 #if defined(__SANITIZE_ADDRESS__)
 inline constexpr int kScale = 6;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-inline constexpr int kScale = 6;
-#else
-inline constexpr int kScale = 1;
-#endif
 #else
 inline constexpr int kScale = 1;
 #endif
