@@ -17,8 +17,7 @@ struct ModelRow {
     std::string game, rom, crc, size;
 };
 
-std::string render(const std::vector<ModelRow>& rows) {
-    std::vector<ModelRow> sorted = rows;
+std::string render(std::vector<ModelRow> sorted) {
     std::stable_sort(sorted.begin(), sorted.end(), [](const ModelRow& a, const ModelRow& b) { return a.game < b.game; });
     std::string out;
     for (const ModelRow& r : sorted) out += r.game + "/" + r.rom + "/" + r.crc + "/" + r.size + ";";
@@ -58,13 +57,7 @@ TEST_P(RomsDbModel, AddsDeletesAndReopensAgreeWithModel) {
                 std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(pick(400)));
                 ModelRow r{"game" + std::to_string(pick(30)), "rom" + std::to_string(pick(1000)) + std::string(pick(4), 'x'),
                            crc, std::to_string(1 + pick(5))};
-                ASSERT_TRUE(db->addRom({.system = system,
-                                        .game = r.game,
-                                        .crc = r.crc,
-                                        .romName = r.rom,
-                                        .size = r.size,
-                                        .version = "1",
-                                        .author = "a"}));
+                ASSERT_TRUE(db->addRom({.system = system, .game = r.game, .crc = r.crc, .romName = r.rom, .size = r.size}));
                 model[system].push_back(r);
                 ++totalRows;
             }
@@ -72,20 +65,19 @@ TEST_P(RomsDbModel, AddsDeletesAndReopensAgreeWithModel) {
         ASSERT_EQ(db->closeDB(), StoreStatus::Ok);
         if (round % 3 == 2) db = std::make_unique<Catalogue>(dir.file("cat"));
 
-        std::vector<std::string> expectedSystems;
-        for (const auto& [name, rows] : model) expectedSystems.push_back(name);
-        ASSERT_EQ(db->getSystems(), expectedSystems) << "round " << round;
+        ASSERT_EQ(db->getSystems().size(), model.size()) << "round " << round;
         ASSERT_EQ(db->getCount(1), std::to_string(totalRows));
         for (const auto& [name, rows] : model) {
+            ASSERT_TRUE(db->hasSystem(name)) << name;
             ASSERT_EQ(render(db->getRomset(name, 0)), render(rows)) << name << " round " << round;
             const ModelRow& probe = rows[static_cast<size_t>(pick(static_cast<int>(rows.size())))];
-            int expected = 0;
-            for (const auto& [otherName, otherRows] : model)
-                for (const ModelRow& r : otherRows)
-                    if (r.crc == probe.crc && r.size == probe.size) ++expected;
+            long expected = 0;
+            for (const auto& other : model)
+                expected += std::count_if(other.second.begin(), other.second.end(),
+                                          [&](const ModelRow& r) { return r.crc == probe.crc && r.size == probe.size; });
             std::vector<RomMatch> found;
             db->findRom(found, probe.crc, probe.size, "", "");
-            EXPECT_EQ(static_cast<int>(found.size()), expected);
+            EXPECT_EQ(static_cast<long>(found.size()), expected);
         }
     }
 }
