@@ -61,15 +61,14 @@ protected:
     void SetUp() override {
         Catalogue db(base);
         ASSERT_EQ(db.openDB(), StoreStatus::Ok);
-        auto add = [&](const std::string& system, int games, int first) {
-            for (int g = first; g < first + games; ++g)
-                for (int r = 0; r < 2; ++r) {
-                    char crc[16];
-                    std::snprintf(crc, sizeof crc, "%08x", g * 2 + r);
-                    ASSERT_TRUE(db.addRom({.system = system, .game = "game " + std::to_string(g), .crc = crc,
-                                           .romName = "r" + std::to_string(r), .size = std::to_string(1000 + g * 2 + r),
-                                           .version = "1", .author = "me"}));
-                }
+        auto add = [&](const std::string& system, int games, int first) {  // two ROMs a game
+            for (int n = 2 * first; n < 2 * (first + games); ++n) {
+                char crc[16];
+                std::snprintf(crc, sizeof crc, "%08x", n);
+                ASSERT_TRUE(db.addRom({.system = system, .game = "game " + std::to_string(n / 2), .crc = crc,
+                                       .romName = "r" + std::to_string(n % 2), .size = std::to_string(1000 + n),
+                                       .version = "1", .author = "me"}));
+            }
         };
         add("Alpha", 250, 0);
         add("Gone", 300, 1000);
@@ -93,17 +92,6 @@ protected:
     }
 };
 
-TEST_F(CatalogueCheckTest, ASoundDatabaseChecksSound) {
-    const CatalogueReport report = check();
-    EXPECT_TRUE(report.sound()) << report.problems.front();
-    EXPECT_EQ(report.systems, 3u);
-    EXPECT_EQ(report.rows, 2u * (250 + 150 + 40));
-    EXPECT_EQ(report.freeRows, 2u * 300 - 2u * 40);
-    // Free blocks exist, so the free chain was walked too.
-    Bytes sys = readFile(base + "_sys.idx");
-    EXPECT_NE(findBlock(sys, 254), 0u);
-}
-
 struct Damage {
     const char* name;
     const char* file;
@@ -114,13 +102,20 @@ struct Damage {
 };
 
 TEST_F(CatalogueCheckTest, EveryTargetedDamageIsFoundAndRepaired) {
+    const CatalogueReport sound = check();
+    EXPECT_TRUE(sound.sound()) << sound.problems.front();
+    EXPECT_EQ(std::tuple(sound.systems, sound.rows, sound.freeRows),
+              std::tuple(3u, 2u * (250 + 150 + 40), 2u * 300 - 2u * 40));
+    Bytes sys = readFile(base + "_sys.idx");
+    EXPECT_NE(findBlock(sys, 254), 0u);  // free blocks exist, so the free chain is walked too
     const Damage damages[] = {
         {"block 1 is no data block", "_crc.idx", [](Bytes& f) { blockAt(f, 1)[0] = 7; }, "data chain", true},
-        {"an inner block loses a child", "_crc.idx", [](Bytes& f) { putU16(blockAt(f, 0) + 9, getU16(blockAt(f, 0) + 9) - 1); },
-         "belongs to nothing", true},
-        {"a leaf key changes", "_crc.idx", [](Bytes& f) { lastKeyByte(blockAt(f, findBlock(f, 0)), 3) ^= 1; }, "_crc.idx", true},
-        {"a leaf drops out of its sibling chain", "_sys.idx", [](Bytes& f) { putU32(blockAt(f, findBlock(f, 0)) + 5, 1); },
-         "as previous", true},
+        {"an inner block loses a child", "_crc.idx",
+         [](Bytes& f) { putU16(blockAt(f, 0) + 9, getU16(blockAt(f, 0) + 9) - 1); }, "belongs to nothing", true},
+        {"a leaf key changes", "_crc.idx", [](Bytes& f) { lastKeyByte(blockAt(f, findBlock(f, 0)), 3) ^= 1; },
+         "_crc.idx", true},
+        {"a leaf drops out of its sibling chain", "_sys.idx",
+         [](Bytes& f) { putU32(blockAt(f, findBlock(f, 0)) + 5, 1); }, "as previous", true},
         {"the free chain names a tree block", "_sys.idx",
          [](Bytes& f) { putU32(blockAt(f, 0) + 5, uint32_t(findBlock(f, 0))); }, "both free and in the tree", true},
         {"an index entry points at another system's row", "_sys.idx",
@@ -139,7 +134,8 @@ TEST_F(CatalogueCheckTest, EveryTargetedDamageIsFoundAndRepaired) {
         {"a free-row entry names a row of the wrong size", "_del.idx",
          [](Bytes& f) { lastKeyByte(blockAt(f, findBlock(f, 0)), 1) ^= 2; }, "_del.idx", true},
         // Row 0: status, then system "Alpha", game "game 0", crc.
-        {"a row's CRC changes", ".rcf", [](Bytes& f) { f[1 + 1 + 5 + 1 + 6 + 1] = 'f'; }, "points at a row with CRC and size", false},
+        {"a row's CRC changes", ".rcf", [](Bytes& f) { f[1 + 1 + 5 + 1 + 6 + 1] = 'f'; },
+         "points at a row with CRC and size", false},
         // The last row ends with version "1" and author "me": its version's
         // length byte now runs past the end of the file.
         {"the last row cannot be read", ".rcf", [](Bytes& f) { f[f.size() - 5] = static_cast<char>(250); },
@@ -151,7 +147,8 @@ TEST_F(CatalogueCheckTest, EveryTargetedDamageIsFoundAndRepaired) {
 
     for (const Damage& d : damages) {
         SCOPED_TRACE(d.name);
-        for (const char* suffix : kSuffixes) fs::copy_file(pristine + suffix, base + suffix, fs::copy_options::overwrite_existing);
+        for (const char* suffix : kSuffixes)
+            fs::copy_file(pristine + suffix, base + suffix, fs::copy_options::overwrite_existing);
         Bytes bytes = readFile(base + d.file);
         d.apply(bytes);
         writeFile(base + d.file, bytes);
@@ -187,7 +184,7 @@ TEST_F(CatalogueCheckTest, AnUnreadableRecordFileLosesItsSystemsByName) {
     ASSERT_EQ(repairCatalogue(base, backup, repair), StoreStatus::Ok) << repair.error;
     const std::string said = joined(repair.lines);
     for (const std::string system : {"Alpha", "Beta", "Zeta"})
-        EXPECT_NE(said.find("System " + system + " was lost: none of its rows can be read."), std::string::npos) << said;
+        EXPECT_NE(said.find("System " + system + " was lost: none of its rows can be read."), said.npos) << said;
     EXPECT_TRUE(check().sound());
     EXPECT_TRUE(Catalogue(base).getSystems().empty());
 }

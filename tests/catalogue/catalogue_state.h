@@ -15,12 +15,13 @@ inline std::string catalogueState(Catalogue& db, const std::string& crc, const s
     for (const std::string& s : db.getCompleteSystems()) out += "[" + s + " C]";
     for (const std::string& s : db.getIncompleteSystems()) out += "[" + s + " N]";
     db.forEachRow([&](const RomRow& r) {
-        out += r.system + "/" + r.game + "/" + r.romName + "," + r.crc + "," + r.size + "=" + romStatusLetter(r.status) + " ";
+        out += " ";
+        out += r.system + "/" + r.game + "/" + r.romName + "," + r.crc + "," + r.size + "=" + romStatusLetter(r.status);
     });
     std::vector<RomMatch> found;
     db.findRom(found, crc, size, "", "");
-    for (const RomMatch& g : found) out += "found " + g.system + "/" + g.game + "/" + g.name + " ";
-    return out + "rows " + db.getCount(1) + " systems " + db.getCount(2);
+    for (const RomMatch& g : found) out += " found " + g.system + "/" + g.game + "/" + g.name;
+    return out + " rows " + db.getCount(1) + " systems " + db.getCount(2);
 }
 
 }  // namespace quorvane::testing
