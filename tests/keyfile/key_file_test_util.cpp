@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
-#include "keyfile/key_file_format.h"
+#include "support/temp_dir.h"
 
 namespace quorvane::testing {
 
@@ -32,9 +30,7 @@ int findFirst(KeyFile* k, const std::string& key, std::string* found) {
 std::string currentData(KeyFile* k) {
     std::string out(70000, '\0');
     const int n = keyFileRead(k, out.data(), 0);
-    if (n < 0) return "<error " + std::to_string(keyFileErrno()) + ">";
-    out.resize(static_cast<size_t>(n));
-    return out;
+    return n < 0 ? "<error " + std::to_string(keyFileErrno()) + ">" : out.substr(0, static_cast<size_t>(n));
 }
 
 std::string nextData(KeyFile* k) {
@@ -56,20 +52,9 @@ std::vector<std::string> walkAll(KeyFile* k) {
     return out;
 }
 
-std::string blockBytes(const std::string& path, unsigned n) {
-    std::ifstream in(path, std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(n) * static_cast<std::streamoff>(keyfile::kBlockSize));
-    std::string out(keyfile::kBlockSize, '\0');
-    in.read(out.data(), static_cast<std::streamsize>(out.size()));
-    out.resize(static_cast<size_t>(in.gcount()));
-    return out;
-}
-
 void patchFile(const std::string& path, long offset, const std::string& bytes) {
-    std::fstream f(path, std::ios::binary | std::ios::in | std::ios::out);
-    f.seekp(offset);
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(f.good());
+    std::string content = readFile(path);
+    writeFile(path, content.replace(static_cast<size_t>(offset), bytes.size(), bytes));
 }
 
 }  // namespace quorvane::testing

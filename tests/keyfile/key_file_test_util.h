@@ -24,8 +24,6 @@ std::string currentData(KeyFile* k);
 std::string nextData(KeyFile* k);
 // Every record in key order as "key=data", by First and Next.
 std::vector<std::string> walkAll(KeyFile* k);
-// Block n of a key file as stored on disk (physical file 0 only).
-std::string blockBytes(const std::string& path, unsigned n);
 // Overwrites bytes of a file at an offset.
 void patchFile(const std::string& path, long offset, const std::string& bytes);
 
