@@ -11,10 +11,8 @@
 
 #include "key_file_test_util.h"
 #include "keyfile/block_file.h"
-#include "keyfile/key_file.h"
 #include "keyfile/key_file_format.h"
 #include "keyfile/key_file_internal.h"
-#include "support/temp_dir.h"
 
 namespace quorvane {
 namespace {
@@ -40,17 +38,13 @@ void walkCleanly(KeyFile* k) {
 // Everything a program may do with an opened file; only clean errors allowed.
 void exercise(const std::string& path) {
     KeyFile* k = keyFileOpen(path, true);
-    if (!k) {
-        EXPECT_EQ(keyFileErrno(), kKfDamaged);
-        return;
-    }
+    EXPECT_TRUE(k || keyFileErrno() == kKfDamaged);
+    if (!k) return;
     walkCleanly(k);
     for (int i = 0; i < 40; i += 3) {
         const int rc = findFirst(k, keyOf(i));
         EXPECT_TRUE(acceptable(rc));
-        if (rc >= 0) {
-            EXPECT_TRUE(acceptable(i % 2 == 0 ? keyFileDelete(k) : keyFileUpdate(k, "changed data", 12)));
-        }
+        EXPECT_TRUE(rc < 0 || acceptable(i % 2 == 0 ? keyFileDelete(k) : keyFileUpdate(k, "changed data", 12)));
     }
     for (int i = 0; i < 200; ++i) {
         const std::string add = "added-" + std::to_string(i);

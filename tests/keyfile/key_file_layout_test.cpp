@@ -7,9 +7,7 @@
 #include "key_file_test_util.h"
 #include "keyfile/block_file.h"
 #include "keyfile/byte_coding.h"
-#include "keyfile/key_file.h"
 #include "keyfile/key_file_format.h"
-#include "support/temp_dir.h"
 
 namespace quorvane {
 namespace {

@@ -9,9 +9,7 @@
 #include <vector>
 
 #include "key_file_test_util.h"
-#include "keyfile/key_file.h"
 #include "keyfile/key_file_internal.h"
-#include "support/temp_dir.h"
 
 namespace quorvane {
 namespace {
@@ -55,11 +53,9 @@ protected:
     }
 
     void verify(KeyFile* k) {
-        const auto records = testing::walkAll(k);
-        ASSERT_EQ(records.size(), model.size());
-        auto it = model.begin();
-        for (size_t n = 0; n < records.size(); ++n, ++it)
-            ASSERT_TRUE(records[n] == it->first + "=" + it->second) << "record " << n;
+        Texts expected;
+        for (const auto& [key, data] : model) expected.push_back(key + "=" + data);
+        ASSERT_TRUE(testing::walkAll(k) == expected) << "the records differ";
         for (int i = 0; i < 300; ++i) {
             const std::string& probe = anyKey();
             const auto found = model.find(probe);  // the first of the equal keys
