@@ -83,7 +83,7 @@ TEST_F(KeyFileDamage, EachTargetedDamageFailsWithDamaged) {
     makeSample();
     struct Case { const char* what; long at; std::string bytes; bool openFails; };  // at < 0: cut to -at bytes
     const Case cases[] = {
-        {"not whole blocks", -(2 * kBlock + 100), "", true},
+        {"not whole blocks", -(blocks * kBlock - 100), "", true},
         {"no data block", -kBlock, "", true},
         {"block 1 made a leaf", kBlock, std::string(1, '\0'), true},
         {"root made a free block", 0, "\xFE", true},
