@@ -13,8 +13,9 @@ using testing::writeFile;
 
 TEST(IniFile, ReadsWithProfileRules) {
     testing::TempDir dir;
-    writeFile(dir.file("a.ini"), "; comment\r\njunk line without equals\n[quorvane]\r\n  BaseDir =  /x/y  \r\nbasedir=/second\r\n"
-                                 "usemd5=0x10\rusesha1=yes\n[Quorvane]\ncurrentdb=romsGood\n[Other]\nkey=\n");
+    writeFile(dir.file("a.ini"), "; comment\r\njunk line without equals\n[quorvane]\r\n  BaseDir =  /x/y  \r\n"
+                                 "basedir=/second\r\nusemd5=0x10\rusesha1=yes\n[Quorvane]\ncurrentdb=romsGood\n"
+                                 "[Other]\nkey=\n");
     IniFile ini(dir.file("a.ini"));
     EXPECT_EQ(ini.readString("QUORVANE", "basedir", "d"), "/x/y");  // first match wins
     EXPECT_TRUE(ini.readBool("Quorvane", "useMD5", false));           // hexadecimal non-zero
@@ -30,8 +31,10 @@ TEST(IniFile, WritesReplaceInPlaceAndKeepUnknownLines) {
     const std::string path = dir.file("a.ini");
     writeFile(path, "; keep me\n[window]\ntop=5\n\n[Quorvane]\nbasedir=/a\n");
     IniFile ini(path);
-    ASSERT_TRUE(ini.writeInteger("Window", "Top", 42) && ini.writeInteger("Window", "Left", 7) && ini.writeString("New", "k", "v"));
-    EXPECT_EQ(readFile(path), "; keep me\r\n[window]\r\nTop=42\r\nLeft=7\r\n\r\n[Quorvane]\r\nbasedir=/a\r\n\r\n[New]\r\nk=v\r\n");
+    ASSERT_TRUE(ini.writeInteger("Window", "Top", 42) && ini.writeInteger("Window", "Left", 7) &&
+                ini.writeString("New", "k", "v"));
+    EXPECT_EQ(readFile(path),
+              "; keep me\r\n[window]\r\nTop=42\r\nLeft=7\r\n\r\n[Quorvane]\r\nbasedir=/a\r\n\r\n[New]\r\nk=v\r\n");
     EXPECT_EQ(IniFile(path).keys("window"), (std::vector<std::string>{"Top", "Left"}));
     // A failed write is reported.
     writeFile(dir.file("blocker"), "a regular file");
@@ -43,9 +46,11 @@ TEST(IniFile, WritesReplaceInPlaceAndKeepUnknownLines) {
 TEST(IniFile, ScanReadsRequestedKeysOfAnyFile) {
     testing::TempDir dir;
     writeFile(dir.file("d.dat"), "[CREDITS]\r\nAuthor=Me\r\n" + std::string(200000, 'x') +  // a very long line
-                                     "\r\n\xAC\x80\xFF=odd bytes\r\n[Emulator]\r\nrefname=SysA\r\n[credits]\r\nVersion=late\r\n");
+                                     "\r\n\xAC\x80\xFF=odd bytes\r\n[Emulator]\r\nrefname=SysA\r\n"
+                                     "[credits]\r\nVersion=late\r\n");
     bool opened = false;
-    auto found = IniFile::scan(dir.file("d.dat"), {{"EMULATOR", "refname"}, {"CREDITS", "author"}, {"CREDITS", "Version"}}, &opened);
+    const auto found = IniFile::scan(dir.file("d.dat"), {{"EMULATOR", "refname"}, {"CREDITS", "author"},
+                                                         {"CREDITS", "Version"}}, &opened);
     EXPECT_TRUE(opened);
     // Only the first CREDITS section counts.
     EXPECT_EQ(found, (std::vector<std::optional<std::string>>{"SysA", "Me", std::nullopt}));

@@ -12,7 +12,8 @@ using Lines = std::vector<std::string>;
 
 TEST(FileMessageTree, IdenticalConsecutiveFindingsOfOneFileAppearOnce) {
     testing::RecordingHost host;
-    FileMessageTree tree(host);    // Twice in a row: once; not consecutive, another file, back to a.zip: shown again under a new node.
+    FileMessageTree tree(host);
+    // Twice in a row: once; not consecutive, another file, back to a.zip: shown again under a new node.
     for (const char* finding : {"a|x", "a|x", "a|Other", "a|x", "b|Other", "a|Other"})
         tree.post(std::string(finding, 1) + ".zip", finding + 2);
     EXPECT_EQ(host.events(), (Lines{"file: a.zip", "finding: x", "finding: Other", "finding: x", "file: b.zip",
@@ -35,18 +36,12 @@ TEST(JobHost, CancelIsClearedOnlyWhenProgressShowsFromHidden) {
 
 
 TEST(GameClassification, FollowsStatusLetters) {
-    const std::pair<const char*, GameState> cases[] = {
-        {"Y", GameState::Complete}, {"YYP", GameState::Incomplete}, {"PP", GameState::Incomplete}, {"P", GameState::Incomplete},
-        {"YN", GameState::Incomplete}, {"NP", GameState::Incomplete}, {"NN", GameState::Missing}, {"", GameState::Missing}};
+    using enum GameState;
+    const std::pair<const char*, GameState> cases[] = {{"Y", Complete},    {"YYP", Incomplete}, {"PP", Incomplete},
+                                                       {"P", Incomplete},  {"YN", Incomplete},  {"NP", Incomplete},
+                                                       {"NN", Missing},    {"", Missing}};
     for (const auto& [letters, state] : cases) EXPECT_EQ(classifyStatusString(letters), state) << letters;
 }
 
-// A containment test on the lower-cased path, so a folder or a backup of a
-// zip counts as one.
-TEST(ContainerFiles, IsZipIsAContainmentTestOnTheLowerCasedPath) {
-    const std::pair<const char*, bool> cases[] = {
-        {"GAME.ZIP", true}, {"set.zip.bak", true}, {"old.zips/a.bin", true}, {"a.bin", false}, {"a.zi", false}};
-    for (const auto& [path, zip] : cases) EXPECT_EQ(ContainerFiles(path).isZip, zip) << path;
-}
 }  // namespace
 }  // namespace quorvane

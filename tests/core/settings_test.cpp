@@ -35,10 +35,11 @@ TEST_F(SettingsTest, WithoutAFileEverythingLivesInTheProgramFolderAndSavingMakes
 }
 
 TEST_F(SettingsTest, FolderDefaultsFollowBasedirAndLowerCaseNamesAreRead) {
-    const Settings s = load("[window]\r\ntop=0x20\r\nleft=abc\r\ninitmax=1\r\n[quorvane]\r\nbasedir=/emu\r\nusesha1=2\r\ncurrentdb=romsGood\r\n");
+    const Settings s = load("[window]\r\ntop=0x20\r\nleft=abc\r\ninitmax=1\r\n"
+                            "[quorvane]\r\nbasedir=/emu\r\nusesha1=2\r\ncurrentdb=romsGood\r\n");
     EXPECT_EQ(std::pair(s.top, s.left), std::pair(32LL, 100LL));  // a bad number: the default
     EXPECT_TRUE(s.initMax && s.useSHA1);
-    EXPECT_EQ(s.gooddir + "|" + s.sourcedir + "|" + s.categoryDir, "/emu/romsets/Good|/emu/sourceroms|/emu/romsets/Good");
+    EXPECT_EQ(s.gooddir + "|" + s.sourcedir + "|" + s.categoryDir, "/emu/romsets/Good|/emu/sourceroms|" + s.gooddir);
 }
 
 TEST_F(SettingsTest, CurrentdbChoosesFolderExactlyAndUnsafeNamesAreRefused) {
@@ -58,24 +59,22 @@ TEST_F(SettingsTest, CurrentdbChoosesFolderExactlyAndUnsafeNamesAreRefused) {
     EXPECT_EQ(categoryByAnyName("nope"), nullptr);
 }
 
-// The base folder placeholder in any letter case; the system one only in upper case.
+// The base folder placeholder in any letter case; the system one only in
+// upper case; a folder that cannot be made is reported to the caller.
 TEST_F(SettingsTest, SystemFolderPlaceholdersAndCreation) {
     Settings s = load();
     s.basedir = d + "/emu";
-    const std::pair<std::string, std::string> cases[] = {
-        {"$BASEDIR$/Arcade", d + "/emu/Arcade/Pac"}, {"$basedir$/Arcade", d + "/emu/Arcade/Pac"},
-        {d + "/sets/$SYSTEM$/roms", d + "/sets/Pac/roms"}, {d + "/sets/$system$", d + "/sets/$system$/Pac"}};
-    for (const auto& [category, folder] : cases) {
+    testing::writeFile(dir.file("file"), "x");
+    const std::tuple<std::string, std::string, bool> cases[] = {
+        {"$BASEDIR$/Arcade", d + "/emu/Arcade/Pac", true}, {"$basedir$/Arcade", d + "/emu/Arcade/Pac", true},
+        {d + "/sets/$SYSTEM$/roms", d + "/sets/Pac/roms", true}, {d + "/sets/$system$", d + "/sets/$system$/Pac", true},
+        {d + "/file", d + "/file/Pac", false}};
+    for (const auto& [category, folder, made] : cases) {
         s.categoryDir = category;
-        bool exists = false;
+        bool exists = !made;
         EXPECT_EQ(resolveSystemFolder(s, "Pac", &exists), folder);
-        EXPECT_TRUE(exists && isDirectory(folder)) << folder;
+        EXPECT_EQ(exists && isDirectory(folder), made) << folder;
     }
-    testing::writeFile(dir.file("file"), "x");  // a folder that cannot be made is reported to the caller
-    s.categoryDir = d + "/file";
-    bool exists = true;
-    resolveSystemFolder(s, "Pac", &exists);
-    EXPECT_FALSE(exists);
 }
 
 TEST_F(SettingsTest, PreferencesShowBasedirAsPlaceholderAndSaveEverything) {

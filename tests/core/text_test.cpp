@@ -34,7 +34,8 @@ TEST(FileUtil, FitNameCutsTheStemAtACharacterBoundary) {
     const std::tuple<std::string, const char*, size_t, std::string> cases[] = {
         {"game.bin", " (1)", kNameMax, "game (1).bin"}, {"abcdefgh.bin", " (2)", 12, "abcd (2).bin"},
         {".hidden", " (1)", 10, ".hidde (1)"},  // no extension: the whole name is the stem
-        {"\xC3\xA9\xC3\xA9\xC3\xA9.bin", "", 9, "\xC3\xA9\xC3\xA9.bin"}, {"\xE2\x82\xAC\xE2\x82\xAC.bin", "", 9, "\xE2\x82\xAC.bin"},
+        {"\xC3\xA9\xC3\xA9\xC3\xA9.bin", "", 9, "\xC3\xA9\xC3\xA9.bin"},
+        {"\xE2\x82\xAC\xE2\x82\xAC.bin", "", 9, "\xE2\x82\xAC.bin"},
         {"\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E.bin", "", 11, "\xF0\x9D\x84\x9E.bin"},
         {"\x80\x80\x80\x80\x80\x80.bin", "", 8, "\x80\x80\x80\x80.bin"},
         {"a." + std::string(300, 'e'), "", 255, "a." + std::string(253, 'e')},
@@ -52,8 +53,7 @@ TEST(FileUtil, TemporaryNamesFitAndOnlyWholeHintsAreRecovered) {
     EXPECT_EQ(temp.size(), kNameMax);
     EXPECT_EQ(temp.substr(temp.size() - 5), "g.zip");
     EXPECT_EQ(tempNameHint(temp), "");
-    testing::writeFile(longPath, "made");
-    EXPECT_EQ(testing::readFile(longPath), "made");
+    testing::writeFile(longPath, "made");  // fails the test when the name does not fit
 }
 
 // Whatever a name holds, a terminal shown it obeys nothing: controls (C0,
