@@ -66,36 +66,31 @@ TEST_F(JournalTest, TornJournalsRestoreOnlyWhatWasSynced) {
     {
         Journal old(journalPath, files);
         writeOriginals(old);
-        ASSERT_EQ(old.add(0, 30, "OLD", 3), 0);
-        ASSERT_EQ(old.sync(), 0);
+        ASSERT_EQ(old.add(0, 30, "OLD", 3) + old.sync(), 0);
         stale = readFile(journalPath).substr(Journal::kHeaderSize);
     }
     const std::string changed = std::string(40, 'n') + "more";  // grown past the journalled length
     const std::string abc = "abc" + std::string(37, 'n');
-    struct Torn {
-        const char* what;
-        std::vector<std::pair<uint64_t, std::string>> records;
-        std::function<void(std::string&)> tear;
-        std::string restored;
-    };
-    const Torn cases[] = {
+    using Records = std::vector<std::pair<uint64_t, std::string>>;
+    // What, the records journalled, how the journal is torn, what the record file holds after the roll-back.
+    const std::tuple<const char*, Records, std::function<void(std::string&)>, std::string> cases[] = {
         // The change wrote nothing yet, so the files stay as they are, grown.
         {"a header that never reached the disk whole", {{0, "r"}}, [](std::string& j) { j[20] ^= 1; }, changed},
         {"a sound record before a stale one", {{0, "abc"}}, [&](std::string& j) { j += stale; }, abc},
         {"the second record torn", {{0, "abc"}, {5, "def"}}, [](std::string& j) { j.back() ^= 0x40; }, abc},
     };
-    for (const Torn& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, records, tear, restored] : cases) {
+        SCOPED_TRACE(what);
         Journal journal(journalPath, files);
         writeOriginals(journal);
-        for (const auto& [offset, bytes] : c.records) ASSERT_EQ(journal.add(0, offset, bytes.data(), bytes.size()), 0);
+        for (const auto& [offset, bytes] : records) ASSERT_EQ(journal.add(0, offset, bytes.data(), bytes.size()), 0);
         ASSERT_EQ(journal.sync(), 0);
         std::string bytes = readFile(journalPath);
-        c.tear(bytes);
+        tear(bytes);
         writeFile(journalPath, bytes);
         writeFile(files[0], changed);
         ASSERT_EQ(Journal::rollBack(journalPath, files), 0);
-        EXPECT_EQ(readFile(files[0]), c.restored);
+        EXPECT_EQ(readFile(files[0]), restored);
         EXPECT_FALSE(exists(journalPath));
     }
 }
