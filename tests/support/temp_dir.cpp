@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
+#include <sstream>
 
 namespace quorvane::testing {
 
@@ -23,9 +23,12 @@ void writeFile(const std::string& path, const std::string& content) {
     ASSERT_TRUE(out << content) << "cannot write " << path;
 }
 
+// A folder or a missing file reads as empty (a stream copy, which does not throw).
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
 }
 
 static int exitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
