@@ -11,6 +11,7 @@
 #include "catalogue/catalogue_repair.h"
 #include "keyfile/byte_coding.h"
 #include "keyfile/key_file.h"
+#include "catalogue_state.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
@@ -34,12 +35,13 @@ size_t findBlock(Bytes& file, int level) {
     return 0;
 }
 
-// Offset of item i of block b, and the start of its key tail.
-size_t itemAt(const uint8_t* b, int i) { return getU16(b + kBlock - 2 - 2 * i); }
-size_t tailOf(const uint8_t* b, size_t item) {
+// The last byte of the key of item i of block b (after keylen, keycommon
+// and the data length varint).
+uint8_t& lastKeyByte(uint8_t* b, int i) {
+    const size_t item = getU16(b + kBlock - 2 - 2 * i);
     uint32_t number = 0;
-    const int n = getVarint(b + item + 2, b + kBlock, &number);
-    return item + 2 + static_cast<size_t>(n);
+    const size_t tail = item + 2 + static_cast<size_t>(getVarint(b + item + 2, b + kBlock, &number));
+    return b[tail + b[item] - b[item + 1] - 1];
 }
 
 std::string joined(const std::vector<std::string>& lines) {
@@ -48,23 +50,7 @@ std::string joined(const std::vector<std::string>& lines) {
     return out;
 }
 
-std::string listing(Catalogue& db) {
-    std::string out;
-    for (const std::string& s : db.getCompleteSystems()) out += "complete " + s + "\n";
-    for (const std::string& s : db.getSystems()) {
-        const Romset r = db.getRomset(s, 0);
-        out += s + ":";
-        for (const Game& g : r.games) {
-            out += " " + g.name + "=" + g.statusString;
-            for (const Rom& rom : g.roms) out += "/" + rom.name + "," + rom.crc + "," + rom.size;
-        }
-        out += "\n";
-    }
-    std::vector<RomMatch> found;
-    db.findRom(found, "00000002", "1002", "", "");
-    for (const RomMatch& g : found) out += "found " + g.system + "/" + g.game + "/" + g.name + "\n";
-    return out + "rows " + db.getCount(1) + ", systems " + db.getCount(2) + "\n";
-}
+std::string listing(Catalogue& db) { return testing::catalogueState(db, "00000002", "1002"); }
 
 class CatalogueCheckTest : public ::testing::Test {
 protected:
@@ -75,19 +61,14 @@ protected:
     void SetUp() override {
         Catalogue db(base);
         ASSERT_EQ(db.openDB(), StoreStatus::Ok);
-        auto add = [&](const std::string& system, int games, int first) {
-            for (int g = first; g < first + games; ++g)
-                for (int r = 0; r < 2; ++r) {
-                    char crc[16];
-                    std::snprintf(crc, sizeof crc, "%08x", g * 2 + r);
-                    ASSERT_TRUE(db.addRom({.system = system,
-                                           .game = "game " + std::to_string(g),
-                                           .crc = crc,
-                                           .romName = "r" + std::to_string(r),
-                                           .size = std::to_string(1000 + g * 2 + r),
-                                           .version = "1",
-                                           .author = "me"}));
-                }
+        auto add = [&](const std::string& system, int games, int first) {  // two ROMs a game
+            for (int n = 2 * first; n < 2 * (first + games); ++n) {
+                char crc[16];
+                std::snprintf(crc, sizeof crc, "%08x", n);
+                ASSERT_TRUE(db.addRom({.system = system, .game = "game " + std::to_string(n / 2), .crc = crc,
+                                       .romName = "r" + std::to_string(n % 2), .size = std::to_string(1000 + n),
+                                       .version = "1", .author = "me"}));
+            }
         };
         add("Alpha", 250, 0);
         add("Gone", 300, 1000);
@@ -111,17 +92,6 @@ protected:
     }
 };
 
-TEST_F(CatalogueCheckTest, ASoundDatabaseChecksSound) {
-    const CatalogueReport report = check();
-    EXPECT_TRUE(report.sound()) << report.problems.front();
-    EXPECT_EQ(report.systems, 3u);
-    EXPECT_EQ(report.rows, 2u * (250 + 150 + 40));
-    EXPECT_EQ(report.freeRows, 2u * 300 - 2u * 40);
-    // Free blocks exist, so the free chain was walked too.
-    Bytes sys = readFile(base + "_sys.idx");
-    EXPECT_NE(findBlock(sys, 254), 0u);
-}
-
 struct Damage {
     const char* name;
     const char* file;
@@ -132,27 +102,22 @@ struct Damage {
 };
 
 TEST_F(CatalogueCheckTest, EveryTargetedDamageIsFoundAndRepaired) {
+    const CatalogueReport sound = check();
+    EXPECT_TRUE(sound.sound()) << sound.problems.front();
+    EXPECT_EQ(std::tuple(sound.systems, sound.rows, sound.freeRows),
+              std::tuple(3u, 2u * (250 + 150 + 40), 2u * 300 - 2u * 40));
+    Bytes sys = readFile(base + "_sys.idx");
+    EXPECT_NE(findBlock(sys, 254), 0u);  // free blocks exist, so the free chain is walked too
     const Damage damages[] = {
         {"block 1 is no data block", "_crc.idx", [](Bytes& f) { blockAt(f, 1)[0] = 7; }, "data chain", true},
         {"an inner block loses a child", "_crc.idx",
-         [](Bytes& f) {
-             uint8_t* root = blockAt(f, 0);
-             ASSERT_GE(root[0], 1);
-             putU16(root + 9, static_cast<uint16_t>(getU16(root + 9) - 1));
-         },
-         "belongs to nothing", true},
-        {"a leaf key changes", "_crc.idx",
-         [](Bytes& f) {
-             uint8_t* leaf = blockAt(f, findBlock(f, 0));
-             const size_t item = itemAt(leaf, 3);
-             leaf[tailOf(leaf, item) + leaf[item] - leaf[item + 1] - 1] ^= 1;
-         },
+         [](Bytes& f) { putU16(blockAt(f, 0) + 9, getU16(blockAt(f, 0) + 9) - 1); }, "belongs to nothing", true},
+        {"a leaf key changes", "_crc.idx", [](Bytes& f) { lastKeyByte(blockAt(f, findBlock(f, 0)), 3) ^= 1; },
          "_crc.idx", true},
         {"a leaf drops out of its sibling chain", "_sys.idx",
          [](Bytes& f) { putU32(blockAt(f, findBlock(f, 0)) + 5, 1); }, "as previous", true},
         {"the free chain names a tree block", "_sys.idx",
-         [](Bytes& f) { putU32(blockAt(f, 0) + 5, static_cast<uint32_t>(findBlock(f, 0))); },
-         "both free and in the tree", true},
+         [](Bytes& f) { putU32(blockAt(f, 0) + 5, uint32_t(findBlock(f, 0))); }, "both free and in the tree", true},
         {"an index entry points at another system's row", "_sys.idx",
          [&](Bytes& f) {
              // Through the engine, so the tree stays sound: Zeta's first
@@ -167,17 +132,9 @@ TEST_F(CatalogueCheckTest, EveryTargetedDamageIsFoundAndRepaired) {
          },
          "points at a row of system Alpha", true},
         {"a free-row entry names a row of the wrong size", "_del.idx",
-         [](Bytes& f) {
-             uint8_t* leaf = blockAt(f, findBlock(f, 0) ? findBlock(f, 0) : 0);
-             const size_t item = itemAt(leaf, 1);
-             leaf[tailOf(leaf, item) + leaf[item] - leaf[item + 1] - 1] ^= 2;
-         },
-         "_del.idx", true},
-        {"a row's CRC changes", ".rcf",
-         [](Bytes& f) {
-             // Row 0: status, then system "Alpha", game "game 0", crc.
-             f[1 + 1 + 5 + 1 + 6 + 1] = 'f';
-         },
+         [](Bytes& f) { lastKeyByte(blockAt(f, findBlock(f, 0)), 1) ^= 2; }, "_del.idx", true},
+        // Row 0: status, then system "Alpha", game "game 0", crc.
+        {"a row's CRC changes", ".rcf", [](Bytes& f) { f[1 + 1 + 5 + 1 + 6 + 1] = 'f'; },
          "points at a row with CRC and size", false},
         // The last row ends with version "1" and author "me": its version's
         // length byte now runs past the end of the file.
@@ -196,27 +153,23 @@ TEST_F(CatalogueCheckTest, EveryTargetedDamageIsFoundAndRepaired) {
         d.apply(bytes);
         writeFile(base + d.file, bytes);
 
-        const CatalogueReport before = check();
-        ASSERT_FALSE(before.sound());
-        EXPECT_NE(joined(before.problems).find(d.expected), std::string::npos) << joined(before.problems);
+        const std::string problems = joined(check().problems);
+        EXPECT_NE(problems.find(d.expected), problems.npos) << problems;
 
         RepairReport repair;
         ASSERT_EQ(repairCatalogue(base, backup, repair), StoreStatus::Ok) << repair.error;
         const std::string said = joined(repair.lines);
-        EXPECT_NE(said.find("A copy of the damaged files is in " + backup), std::string::npos) << said;
-        EXPECT_NE(said.find(d.said), std::string::npos) << said;
-        const CatalogueReport after = check();
-        EXPECT_TRUE(after.sound()) << joined(after.problems) << said;
+        EXPECT_NE(said.find("A copy of the damaged files is in " + backup), said.npos) << said;
+        EXPECT_NE(said.find(d.said), said.npos) << said;
+        EXPECT_EQ(joined(check().problems), "") << said;
         Catalogue db(base);
         const std::string now = listing(db);
         EXPECT_TRUE(db.lastError().empty()) << db.lastError();
-        if (d.indexOnly) EXPECT_TRUE(now == original) << "the listings differ after the repair";
-        else EXPECT_NE(now.find("Alpha:"), std::string::npos);
+        EXPECT_TRUE(d.indexOnly ? now == original : now.find("Alpha/") != now.npos) << "the listings after the repair";
         // The damaged file went to the backup folder as it was.
         bool kept = false;
         for (const auto& e : fs::recursive_directory_iterator(backup))
-            if (e.path().filename() == std::string("roms") + d.file && readFile(e.path().string()) == bytes)
-                kept = true;
+            kept |= e.path().filename() == std::string("roms") + d.file && readFile(e.path().string()) == bytes;
         EXPECT_TRUE(kept);
         fs::remove_all(backup);
     }
@@ -227,29 +180,18 @@ TEST_F(CatalogueCheckTest, AnUnreadableRecordFileLosesItsSystemsByName) {
     RepairReport repair;
     ASSERT_EQ(repairCatalogue(base, backup, repair), StoreStatus::Ok) << repair.error;
     const std::string said = joined(repair.lines);
-    for (const char* system : {"Alpha", "Beta", "Zeta"})
-        EXPECT_NE(said.find("System " + std::string(system) + " was lost: none of its rows can be read."),
-                  std::string::npos)
-            << said;
+    for (const std::string system : {"Alpha", "Beta", "Zeta"})
+        EXPECT_NE(said.find("System " + system + " was lost: none of its rows can be read."), said.npos) << said;
     EXPECT_TRUE(check().sound());
-    Catalogue db(base);
-    EXPECT_TRUE(db.getSystems().empty());
+    EXPECT_TRUE(Catalogue(base).getSystems().empty());
 }
 
 TEST_F(CatalogueCheckTest, ARepairCutShortAfterItsCommitIsCompletedByTheNextOpen) {
     // What a crash leaves between the marker and the renames: the new files
     // beside the old ones. Here the new ones are a copy of a sound database
     // without Beta, the old ones are damaged.
-    {
-        Catalogue other(base + ".repair");
-        ASSERT_TRUE(other.addRom({.system = "Solo",
-                                  .game = "g",
-                                  .crc = "00000001",
-                                  .romName = "r",
-                                  .size = "5",
-                                  .version = "1",
-                                  .author = "me"}));
-    }
+    const RomRow solo{.system = "Solo", .game = "g", .crc = "00000001", .romName = "r", .size = "5"};
+    ASSERT_TRUE(Catalogue(base + ".repair").addRom(solo));
     Bytes crc = readFile(base + "_crc.idx");
     blockAt(crc, 1)[0] = 7;
     writeFile(base + "_crc.idx", crc);

@@ -1,5 +1,5 @@
 // The rollback journal: its roll-back on its own, and a database killed at
-// every block write of a change, which must open as wholly before or after.
+// every block write of a change, which must open as wholly before.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -7,12 +7,14 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_check.h"
 #include "keyfile/block_file.h"
 #include "keyfile/journal.h"
 #include "keyfile/key_file_internal.h"
+#include "catalogue_state.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
@@ -38,37 +40,25 @@ protected:
         writeFile(files[1], block('a') + block('b'));
         writeFile(keyfile::physicalFilePath(files[1], 1), block('c'));
         for (size_t i = 2; i < Journal::kFiles; ++i) writeFile(files[i], block('z') + block('z'));
-        Journal::Origin origin;
-        origin.recordLength = 40;
-        origin.blockCounts = {3, 2, 2, 2};
-        origin.blocksPerFile = 2;
-        journal.begin(origin);
+        journal.begin({.recordLength = 40, .blockCounts = {3, 2, 2, 2}, .blocksPerFile = 2});
     }
 };
 
 TEST_F(JournalTest, HotJournalRestoresOldBytesAndCutsAppendedData) {
     Journal journal(journalPath, files);
     writeOriginals(journal);
-    ASSERT_EQ(journal.add(0, 10, "rrrrr", 5), 0);
-    ASSERT_EQ(journal.add(1, 4096, block('b').data(), 4096), 0);
-    ASSERT_EQ(journal.add(1, 8192, block('c').data(), 4096), 0);
-    ASSERT_EQ(journal.sync(), 0);
+    ASSERT_EQ(journal.add(0, 10, "rrrrr", 5) + journal.add(1, 4096, block('b').data(), 4096), 0);
+    ASSERT_EQ(journal.add(1, 8192, block('c').data(), 4096) + journal.sync(), 0);
     // The change reaches the files, growing both, and is cut short.
+    const std::string spill1 = keyfile::physicalFilePath(files[1], 1), spill2 = keyfile::physicalFilePath(files[1], 2);
     writeFile(files[0], std::string(10, 'r') + "XXXXX" + std::string(25, 'r') + "appended row");
     writeFile(files[1], block('a') + block('B'));
-    writeFile(keyfile::physicalFilePath(files[1], 1), block('C') + block('D'));
-    writeFile(keyfile::physicalFilePath(files[1], 2), block('E'));
-
+    writeFile(spill1, block('C') + block('D'));
+    writeFile(spill2, block('E'));
     ASSERT_EQ(Journal::rollBack(journalPath, files), 0);
     EXPECT_EQ(readFile(files[0]), std::string(40, 'r'));
-    EXPECT_EQ(readFile(files[1]), block('a') + block('b'));
-    EXPECT_EQ(readFile(keyfile::physicalFilePath(files[1], 1)), block('c'));
-    EXPECT_FALSE(exists(keyfile::physicalFilePath(files[1], 2)));
-    EXPECT_FALSE(exists(journalPath));
-    // Nothing left to roll back: a second open changes nothing.
-    writeFile(files[0], "committed");
-    ASSERT_EQ(Journal::rollBack(journalPath, files), 0);
-    EXPECT_EQ(readFile(files[0]), "committed");
+    EXPECT_EQ(readFile(files[1]) + "|" + readFile(spill1), block('a') + block('b') + "|" + block('c'));
+    EXPECT_FALSE(exists(spill2) || exists(journalPath));
 }
 
 TEST_F(JournalTest, TornJournalsRestoreOnlyWhatWasSynced) {
@@ -76,65 +66,56 @@ TEST_F(JournalTest, TornJournalsRestoreOnlyWhatWasSynced) {
     {
         Journal old(journalPath, files);
         writeOriginals(old);
-        ASSERT_EQ(old.add(0, 30, "OLD", 3), 0);
-        ASSERT_EQ(old.sync(), 0);
+        ASSERT_EQ(old.add(0, 30, "OLD", 3) + old.sync(), 0);
         stale = readFile(journalPath).substr(Journal::kHeaderSize);
     }
     const std::string changed = std::string(40, 'n') + "more";  // grown past the journalled length
     const std::string abc = "abc" + std::string(37, 'n');
-    struct Torn {
-        const char* what;
-        std::vector<std::pair<uint64_t, std::string>> records;
-        std::function<void(std::string&)> tear;
-        std::string restored;
-    };
-    const Torn cases[] = {
+    using Records = std::vector<std::pair<uint64_t, std::string>>;
+    // What, the records journalled, how the journal is torn, what the record file holds after the roll-back.
+    const std::tuple<const char*, Records, std::function<void(std::string&)>, std::string> cases[] = {
         // The change wrote nothing yet, so the files stay as they are, grown.
         {"a header that never reached the disk whole", {{0, "r"}}, [](std::string& j) { j[20] ^= 1; }, changed},
         {"a sound record before a stale one", {{0, "abc"}}, [&](std::string& j) { j += stale; }, abc},
         {"the second record torn", {{0, "abc"}, {5, "def"}}, [](std::string& j) { j.back() ^= 0x40; }, abc},
     };
-    for (const Torn& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, records, tear, restored] : cases) {
+        SCOPED_TRACE(what);
         Journal journal(journalPath, files);
         writeOriginals(journal);
-        for (const auto& [offset, bytes] : c.records) ASSERT_EQ(journal.add(0, offset, bytes.data(), bytes.size()), 0);
+        for (const auto& [offset, bytes] : records) ASSERT_EQ(journal.add(0, offset, bytes.data(), bytes.size()), 0);
         ASSERT_EQ(journal.sync(), 0);
         std::string bytes = readFile(journalPath);
-        c.tear(bytes);
+        tear(bytes);
         writeFile(journalPath, bytes);
         writeFile(files[0], changed);
         ASSERT_EQ(Journal::rollBack(journalPath, files), 0);
-        EXPECT_EQ(readFile(files[0]), c.restored);
+        EXPECT_EQ(readFile(files[0]), restored);
         EXPECT_FALSE(exists(journalPath));
     }
 }
 
-// Every row as "system/game/rom=status", and the systems with their
-// catalogue status: two databases with the same snapshot list the same.
-std::string snapshot(Catalogue& db) {
-    std::string out;
-    for (const std::string& s : db.getCompleteSystems()) out += "[" + s + " C]";
-    for (const std::string& s : db.getIncompleteSystems()) out += "[" + s + " N]";
-    db.forEachRow([&](const RomRow& r) {
-        out += r.system + "/" + r.game + "/" + r.romName + "=" + romStatusLetter(r.status) + " ";
-    });
-    std::vector<RomMatch> found;
-    db.findRom(found, "0000abcd", "100", "", "");
-    out += "crc:" + std::to_string(found.size()) + " rows:" + db.getCount(1);
-    return out;
-}
+std::string snapshot(Catalogue& db) { return testing::catalogueState(db, "0000abcd", "100"); }
 
 void addSystem(Catalogue& db, const std::string& system, int games, const std::string& version) {
     for (int g = 0; g < games; ++g)
         for (int r = 0; r < 3; ++r)
-            db.addRom({.system = system,
-                       .game = "game " + std::to_string(g),
+            db.addRom({.system = system, .game = "game " + std::to_string(g),
                        .crc = r == 0 ? "0000abcd" : "1234" + std::to_string(1000 + g),
-                       .romName = "rom" + std::to_string(r),
-                       .size = r == 0 ? "100" : std::to_string(200 + r),
-                       .version = version,
-                       .author = "me"});
+                       .romName = "rom" + std::to_string(r), .size = r == 0 ? "100" : std::to_string(200 + r),
+                       .version = version});
+}
+
+// Status writes in place, a cleaned catalogue status, a system replaced and
+// one added: in-place row writes, freed and reused rows, splits and merges.
+void change(Catalogue& db) {
+    db.cleanSystemStatus("Beta");
+    for (int g = 0; g < 150; g += 2)
+        db.setHave("1234" + std::to_string(1000 + g), "201", "rom1", "game " + std::to_string(g), "Beta");
+    db.getRomset("Beta", 0);
+    db.deleteSystem("Alpha");
+    addSystem(db, "Alpha", 180, "2");
+    addSystem(db, "Gamma", 60, "1");
 }
 
 class DatabaseKillTest : public ::testing::Test {
@@ -157,97 +138,51 @@ protected:
         keyfile::setCachePerKeyFileForTesting(0);
     }
 
-    // Runs `change` in a child killed at its `killAt`-th block write (0:
-    // never); returns the number of block writes the child made.
-    int runChild(int killAt, const std::function<void(Catalogue&)>& change) {
-        int pipeFds[2];
-        if (::pipe(pipeFds) != 0) return -1;
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::close(pipeFds[0]);
-            keyfile::setCachePerKeyFileForTesting(4);
-            int writes = 0;
-            keyfile::setBlockIoFaultForTesting([&](bool write, uint32_t) {
-                if (write && ++writes == killAt) ::raise(SIGKILL);
-                return 0;
-            });
-            Catalogue db(base);
-            if (db.openDB() != StoreStatus::Ok) ::_exit(3);
-            change(db);
-            if (db.closeDB() != StoreStatus::Ok) ::_exit(4);
-            if (::write(pipeFds[1], &writes, sizeof writes) != sizeof writes) ::_exit(5);
-            ::_exit(0);
-        }
-        ::close(pipeFds[1]);
-        int writes = -1;
-        if (::read(pipeFds[0], &writes, sizeof writes) != sizeof writes) writes = -1;
-        ::close(pipeFds[0]);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        if (killAt > 0) EXPECT_TRUE(WIFSIGNALED(status) || WEXITSTATUS(status) == 0) << "kill at " << killAt;
-        else EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-        return writes;
-    }
-
-    // Kills the change at every one of its block writes (spread over
-    // `points` when there are more): each time the database opens and holds
-    // exactly the state before or after the change.
-    void killEverywhere(const std::function<void(Catalogue&)>& change, int points) {
-        const std::string pristine = dir.file("pristine");
-        ASSERT_EQ(::system(("mkdir -p " + pristine + " && cp " + base + "* " + pristine + "/").c_str()), 0);
-        auto restore = [&] { ASSERT_EQ(::system(("rm -f " + base + "* && cp " + pristine + "/* " + dir.path() + "/").c_str()), 0); };
-        auto current = [&] {
-            Catalogue db(base);
-            return snapshot(db);
-        };
-        const std::string before = current();
-        const int total = runChild(0, change);
-        ASSERT_GT(total, 10);
-        const std::string after = current();
-        ASSERT_NE(before, after);
-        int sawBefore = 0, sawAfter = 0;
-        for (int i = 0; i < points; ++i) {
-            const int at = points >= total ? i + 1 : 1 + i * (total - 1) / (points - 1);
-            if (at > total) break;
-            restore();
-            runChild(at, change);
-            Catalogue db(base);
-            const std::string now = snapshot(db);
-            ASSERT_TRUE(db.lastError().empty()) << "kill at write " << at << ": " << db.lastError();
-            CatalogueReport report;
-            ASSERT_EQ(checkCatalogue(base, report), StoreStatus::Ok);
-            EXPECT_TRUE(report.sound()) << "kill at write " << at << ": " << report.problems.front();
-            if (now == before) ++sawBefore;
-            else if (now == after) ++sawAfter;
-            else ADD_FAILURE() << "kill at write " << at << " of " << total << " left a mixed state:\n"
-                               << now << "\nbefore:\n" << before << "\nafter:\n" << after;
-        }
-        // Every block write comes before the commit point (the journal's
-        // deletion), so each kill must have rolled the change back.
-        EXPECT_EQ(sawBefore, std::min(points, total));
-        EXPECT_EQ(sawAfter, 0);
+    // Runs the change, killed at its `killAt`-th block write (0: never);
+    // returns the number of block writes it made.
+    int run(int killAt) {
+        keyfile::setCachePerKeyFileForTesting(4);
+        int writes = 0;
+        keyfile::setBlockIoFaultForTesting([&](bool write, uint32_t) {
+            if (write && ++writes == killAt) ::raise(SIGKILL);
+            return 0;
+        });
+        bool done = false;
+        if (Catalogue db(base); db.openDB() == StoreStatus::Ok) done = (change(db), db.closeDB() == StoreStatus::Ok);
+        keyfile::setBlockIoFaultForTesting(nullptr);
+        keyfile::setCachePerKeyFileForTesting(0);
+        return done ? writes : -1;
     }
 };
 
-TEST_F(DatabaseKillTest, ReplacingASystemIsWhollyOldOrWhollyNew) {
-    killEverywhere(
-        [](Catalogue& db) {
-            db.deleteSystem("Alpha");
-            addSystem(db, "Alpha", 180, "2");
-            addSystem(db, "Gamma", 60, "1");
-        },
-        40);
-}
-
-TEST_F(DatabaseKillTest, StatusWritesAndCleaningAreWhollyOldOrWhollyNew) {
-    killEverywhere(
-        [](Catalogue& db) {
-            db.cleanSystemStatus("Beta");
-            for (int g = 0; g < 150; g += 2) db.setHave("1234" + std::to_string(1000 + g), "201", "rom1", "game " + std::to_string(g), "Beta");
-            db.getRomset("Beta", 0);
-            db.deleteSystem("Alpha");
-        },
-        30);
+// Killed at every one of its block writes (spread over 40 when there are
+// more), the database opens, checks sound and holds exactly the state before
+// the change: every block write comes before the commit point (the journal's
+// deletion), so each kill must roll the change back.
+TEST_F(DatabaseKillTest, AChangeKilledAtAnyWriteIsWhollyUndone) {
+    const std::string pristine = dir.file("pristine");
+    ASSERT_EQ(::system(("mkdir -p " + pristine + " && cp " + base + "* " + pristine + "/").c_str()), 0);
+    const std::string before = snapshot(*std::make_unique<Catalogue>(base));
+    const int total = run(0);
+    ASSERT_GT(total, 10);
+    const std::string after = snapshot(*std::make_unique<Catalogue>(base));
+    ASSERT_NE(before, after);
+    for (int i = 0, points = std::min(40, total); i < points; ++i) {
+        const int at = 1 + i * (total - 1) / std::max(points - 1, 1);
+        ASSERT_EQ(::system(("rm -f " + base + "* && cp " + pristine + "/* " + dir.path() + "/").c_str()), 0);
+        const pid_t pid = ::fork();
+        if (pid == 0) ::_exit(run(at) == total ? 0 : 3);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status)) << "kill at " << at << ": " << status;
+        Catalogue db(base);
+        const std::string now = snapshot(db);
+        ASSERT_TRUE(db.lastError().empty()) << "kill at write " << at << ": " << db.lastError();
+        CatalogueReport report;
+        ASSERT_EQ(checkCatalogue(base, report), StoreStatus::Ok);
+        EXPECT_TRUE(report.sound()) << "kill at write " << at << ": " << report.problems.front();
+        EXPECT_EQ(now, before) << "kill at write " << at << " of " << total << (now == after ? ": committed" : "");
+    }
 }
 
 TEST_F(DatabaseKillTest, AFailedCommitLeavesTheOldState) {

@@ -19,92 +19,60 @@ using testing::TempDir;
 RomRow exampleRow(const std::string& game = "G", const std::string& crc = "0123abcd") {
     return {.system = "S", .game = game, .crc = crc, .romName = "a.bin", .size = "1024", .version = "1", .author = "A"};
 }
-
 // Row i of a long run, each with its own game and CRC.
 RomRow numberedRow(int i) { return exampleRow("game " + std::to_string(i), std::to_string(10000000 + i)); }
 
-TEST(Table, OpenCreatesAllFilesAndRowLayoutIsExact) {
+class Table : public ::testing::Test {
+protected:
     TempDir dir;
     const std::string base = dir.file("db");
-    RowStore t(base);
-    ASSERT_EQ(t.open(), StoreStatus::Ok);
+    RowStore t{base};
+    void SetUp() override { ASSERT_EQ(t.open(), StoreStatus::Ok); }
+};
+
+TEST_F(Table, OpenCreatesAllFilesAndRowLayoutIsExactAndDamagedRowsAreNotOverread) {
     EXPECT_EQ(file_size(base + ".rcf"), 0u);
     for (const char* suffix : {"_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx"})
         EXPECT_EQ(file_size(base + suffix), 2u * 4096) << suffix;
-
     EXPECT_EQ(RowStore::sizeKey(exampleRow()), "29");
     ASSERT_EQ(t.insertRecord(exampleRow()), StoreStatus::Ok);
     ASSERT_EQ(t.insertRecord(exampleRow("H")), StoreStatus::Ok);
     ASSERT_EQ(t.close(), StoreStatus::Ok);
-
-    const std::string expected("N\x01S\x01G\x08" "0123abcd\x05" "a.bin\x04" "1024\x00\x00\x00\x00\x01" "1\x01" "A", 33);
     const std::string bytes = readFile(base + ".rcf");
-    ASSERT_EQ(bytes.size(), 66u);
-    EXPECT_EQ(bytes.substr(0, 33), expected);
-
+    // The status, then each field after its length: system, game, CRC, name, size, MD5, SHA-1, clone of,
+    // ROM of, version, author.
+    const std::string row("N\x01S\x01G\x08" "0123abcd\x05" "a.bin\x04" "1024\0\0\0\0\x01" "1\x01" "A", 33);
+    EXPECT_EQ(bytes, row + row.substr(0, 4) + "H" + row.substr(5));
     ASSERT_EQ(t.open(), StoreStatus::Ok);
     RomRow back;
-    ASSERT_EQ(t.readRecord(33, back), StoreStatus::Ok);  // the second row starts after the first
-    EXPECT_EQ(back.game, "H");
-    EXPECT_EQ(back.crc, "0123abcd");
-    EXPECT_EQ(back.author, "A");
-    EXPECT_EQ(t.writeStatus(33, RomStatus::Have), StoreStatus::Ok);
+    ASSERT_EQ(t.writeStatus(33, RomStatus::Have), StoreStatus::Ok);  // the second row starts after the first
     ASSERT_EQ(t.readRecord(33, back), StoreStatus::Ok);
-    EXPECT_EQ(back.status, RomStatus::Have);
+    EXPECT_EQ(back.game + back.crc + back.author + romStatusLetter(back.status), "H0123abcdAY");
+    t.close();
+    // Cut short: a field length now points past the end of the file.
+    ASSERT_EQ(::truncate((base + ".rcf").c_str(), 20), 0);
+    ASSERT_EQ(t.open(), StoreStatus::Ok);
+    EXPECT_EQ(t.readRecord(0, back), StoreStatus::BadRow);
+    EXPECT_EQ(t.readRecord(1000, back), StoreStatus::BadRow);
 }
 
-TEST(Table, OversizedFieldsAndRowsAreRefusedWithoutWriting) {
-    TempDir dir;
-    RowStore t(dir.file("db"));
-    ASSERT_EQ(t.open(), StoreStatus::Ok);
+TEST_F(Table, OversizedFieldsAndRowsAreRefusedWithoutWriting) {
     RomRow r = exampleRow();
     r.romName = std::string(256, 'x');
     EXPECT_EQ(t.insertRecord(r), StoreStatus::RowTooLarge);
-    r.romName = std::string(255, 'x');
-    r.game = std::string(255, 'g');
-    r.md5 = std::string(255, 'm');
-    r.sha1 = std::string(255, 's');  // each field fits, the row does not
+    r.romName = r.game = r.md5 = r.sha1 = std::string(255, 'x');  // each field fits, the row does not
     EXPECT_EQ(t.insertRecord(r), StoreStatus::RowTooLarge);
     std::string key;
     EXPECT_NE(t.sysIndex.first(key), StoreStatus::Ok);
     EXPECT_NE(t.sysCatIndex.first(key), StoreStatus::Ok);
     t.close();
-    EXPECT_EQ(file_size(dir.file("db.rcf")), 0u);
-    RowStore closed(dir.file("other"));
-    EXPECT_EQ(closed.insertRecord(exampleRow()), StoreStatus::NotOpen);
-}
-
-TEST(Table, SecondOpenOfALockedDatabaseIsRefused) {
-    TempDir dir;
-    RowStore first(dir.file("db"));
-    RowStore second(dir.file("db"));
-    ASSERT_EQ(first.open(), StoreStatus::Ok);
-    EXPECT_EQ(second.open(), StoreStatus::InUse);
-    first.close();
-    EXPECT_EQ(second.open(), StoreStatus::Ok);
-}
-
-TEST(Table, DamagedRowsAreReportedNotOverread) {
-    TempDir dir;
-    RowStore t(dir.file("db"));
-    ASSERT_EQ(t.open(), StoreStatus::Ok);
-    ASSERT_EQ(t.insertRecord(exampleRow()), StoreStatus::Ok);
-    t.close();
-    // Cut the row short: a field length now points past the end of the file.
-    ASSERT_EQ(::truncate(dir.file("db.rcf").c_str(), 20), 0);
-    ASSERT_EQ(t.open(), StoreStatus::Ok);
-    RomRow r;
-    EXPECT_EQ(t.readRecord(0, r), StoreStatus::BadRow);
-    EXPECT_EQ(t.readRecord(1000, r), StoreStatus::BadRow);
+    EXPECT_EQ(file_size(base + ".rcf"), 0u);
+    EXPECT_EQ(t.insertRecord(exampleRow()), StoreStatus::NotOpen);
 }
 
 // Appended rows wait in memory before one write: reads, status writes and a
 // reused slot must see them there, and close must leave the exact file.
-TEST(Table, RowsWaitingForTheirWriteReadAndChangeLikeWrittenOnes) {
-    TempDir dir;
-    const std::string base = dir.file("db");
-    RowStore t(base);
-    ASSERT_EQ(t.open(), StoreStatus::Ok);
+TEST_F(Table, RowsWaitingForTheirWriteReadAndChangeLikeWrittenOnes) {
     std::string expected;
     std::vector<std::uint64_t> offsets;
     for (int i = 0; i < 3000; ++i) {  // about 110 KiB: one write at 64 KiB, the rest waits
@@ -113,14 +81,14 @@ TEST(Table, RowsWaitingForTheirWriteReadAndChangeLikeWrittenOnes) {
         expected += RowStore::encodeRow(numberedRow(i));
     }
     EXPECT_LT(file_size(base + ".rcf"), expected.size());
+    RomRow back;
     for (int i : {0, 1500, 1850, 1851, 1900, 2999}) {  // on disk, across the boundary, waiting
-        RomRow back;
-        ASSERT_EQ(t.readRecord(offsets[static_cast<size_t>(i)], back), StoreStatus::Ok) << i;
+        ASSERT_EQ(t.readRecord(offsets[size_t(i)], back), StoreStatus::Ok) << i;
         EXPECT_EQ(back.game, "game " + std::to_string(i));
     }
     ASSERT_EQ(t.writeStatus(offsets[2999], RomStatus::Have), StoreStatus::Ok);
-    expected[offsets[2999]] = 'Y';
     ASSERT_EQ(t.writeStatus(offsets[3], RomStatus::Present), StoreStatus::Ok);
+    expected[offsets[2999]] = 'Y';
     expected[offsets[3]] = 'P';
     // A freed slot inside the waiting rows is reused in place.
     RomRow reused = numberedRow(2998);
@@ -128,7 +96,6 @@ TEST(Table, RowsWaitingForTheirWriteReadAndChangeLikeWrittenOnes) {
     ASSERT_EQ(t.delIndex.insert(RowStore::sizeKey(reused), std::to_string(offsets[2998])), StoreStatus::Ok);
     ASSERT_EQ(t.insertRecord(reused), StoreStatus::Ok);
     expected.replace(offsets[2998], RowStore::encodeRow(reused).size(), RowStore::encodeRow(reused));
-    RomRow back;
     ASSERT_EQ(t.readRecord(offsets[2998], back), StoreStatus::Ok);
     EXPECT_EQ(back.romName, "b.bin");
     ASSERT_EQ(t.close(), StoreStatus::Ok);
@@ -138,11 +105,7 @@ TEST(Table, RowsWaitingForTheirWriteReadAndChangeLikeWrittenOnes) {
 // A write that fails when the waiting rows go to disk fails that insert,
 // which leaves no index entry behind; the rows before it still reach the
 // disk at close once writing works again.
-TEST(Table, AFailedWriteOfWaitingRowsIsReportedAndLosesNoEarlierRow) {
-    TempDir dir;
-    const std::string base = dir.file("db");
-    RowStore t(base);
-    ASSERT_EQ(t.open(), StoreStatus::Ok);
+TEST_F(Table, AFailedWriteOfWaitingRowsIsReportedAndLosesNoEarlierRow) {
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -151,31 +114,25 @@ TEST(Table, AFailedWriteOfWaitingRowsIsReportedAndLosesNoEarlierRow) {
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     int stored = 0;
     StoreStatus failure = StoreStatus::Ok;
-    for (int i = 0; i < 2500 && failure == StoreStatus::Ok; ++i) {
-        failure = t.insertRecord(numberedRow(i));
-        if (failure == StoreStatus::Ok) ++stored;
-    }
+    for (; stored < 2500 && (failure = t.insertRecord(numberedRow(stored))) == StoreStatus::Ok;) ++stored;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
     std::signal(SIGXFSZ, SIG_DFL);
     EXPECT_EQ(failure, StoreStatus::WriteFailed);
     const RomRow failed = numberedRow(stored);
-    EXPECT_NE(t.crcIndex.find(failed.crc + failed.size), StoreStatus::Ok)
-        << "an index entry names the row never written";
+    EXPECT_NE(t.crcIndex.find(failed.crc + failed.size), StoreStatus::Ok) << "an index entry names a row never written";
     ASSERT_EQ(t.close(), StoreStatus::Ok);
-
     ASSERT_EQ(t.open(), StoreStatus::Ok);
     for (int i = 0; i < stored; i += 97) {
         const RomRow want = numberedRow(i);
-        ASSERT_EQ(t.crcIndex.find(want.crc + want.size), StoreStatus::Ok) << i;
         std::string offsetText;
-        ASSERT_EQ(t.crcIndex.read(offsetText), StoreStatus::Ok);
         std::uint64_t offset = 0;
-        ASSERT_TRUE(RowStore::parseOffset(offsetText, offset));
         RomRow back;
+        ASSERT_EQ(t.crcIndex.find(want.crc + want.size), StoreStatus::Ok) << i;
+        ASSERT_EQ(t.crcIndex.read(offsetText), StoreStatus::Ok);
+        ASSERT_TRUE(RowStore::parseOffset(offsetText, offset));
         ASSERT_EQ(t.readRecord(offset, back), StoreStatus::Ok) << i;
         EXPECT_EQ(back.game, want.game);
     }
-    t.close();
 }
 
 }  // namespace

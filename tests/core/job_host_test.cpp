@@ -1,28 +1,27 @@
+// What a job reports: the games' states, the per-file findings, the progress.
 #include <gtest/gtest.h>
 
 #include "core/job_host.h"
+#include "core/records.h"
 #include "support/recording_host.h"
 
 namespace quorvane {
 namespace {
 
-using testing::RecordingHost;
+using Lines = std::vector<std::string>;
 
 TEST(FileMessageTree, IdenticalConsecutiveFindingsOfOneFileAppearOnce) {
-    RecordingHost host;
+    testing::RecordingHost host;
     FileMessageTree tree(host);
-    tree.post("a.zip", "Unknown file x");
-    tree.post("a.zip", "Unknown file x");
-    tree.post("a.zip", "Other");
-    tree.post("a.zip", "Unknown file x");  // not consecutive: shown again
-    tree.post("b.zip", "Other");           // another file: shown again
-    tree.post("a.zip", "Other");           // back to a.zip: a new node
-    EXPECT_EQ(host.tree(), (std::vector<std::string>{"a.zip", "  Unknown file x", "  Other", "  Unknown file x",
-                                                     "b.zip", "  Other", "a.zip", "  Other"}));
+    // Twice in a row: once; not consecutive, another file, back to a.zip: shown again under a new node.
+    for (const char* finding : {"a|x", "a|x", "a|Other", "a|x", "b|Other", "a|Other"})
+        tree.post(std::string(finding, 1) + ".zip", finding + 2);
+    EXPECT_EQ(host.events(), (Lines{"file: a.zip", "finding: x", "finding: Other", "finding: x", "file: b.zip",
+                                    "finding: Other", "file: a.zip", "finding: Other"}));
 }
 
 TEST(JobHost, CancelIsClearedOnlyWhenProgressShowsFromHidden) {
-    RecordingHost host;
+    testing::RecordingHost host;
     host.requestCancel();
     host.startProgress("Initializing...", 3);
     EXPECT_FALSE(host.cancelRequested());
@@ -32,8 +31,16 @@ TEST(JobHost, CancelIsClearedOnlyWhenProgressShowsFromHidden) {
     host.closeProgress();
     host.startProgress("new job", 1);
     EXPECT_FALSE(host.cancelRequested());
-    EXPECT_EQ(host.eventsOf("startProgress"),
-              (std::vector<std::string>{"Initializing... / 3", "next system / 5", "new job / 1"}));
+    EXPECT_EQ(host.eventsOf("startProgress"), (Lines{"Initializing... / 3", "next system / 5", "new job / 1"}));
+}
+
+
+TEST(GameClassification, FollowsStatusLetters) {
+    using enum GameState;
+    const std::pair<const char*, GameState> cases[] = {{"Y", Complete},    {"YYP", Incomplete}, {"PP", Incomplete},
+                                                       {"P", Incomplete},  {"YN", Incomplete},  {"NP", Incomplete},
+                                                       {"NN", Missing},    {"", Missing}};
+    for (const auto& [letters, state] : cases) EXPECT_EQ(classifyStatusString(letters), state) << letters;
 }
 
 }  // namespace

@@ -1,109 +1,106 @@
 #include <gtest/gtest.h>
 
 #include "core/file_util.h"
+#include "core/ini_file.h"
+#include "core/preferences.h"
 #include "core/settings.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
 namespace {
 
-using testing::TempDir;
-using testing::writeFile;
-
-TEST(Settings, WithoutAFileEverythingLivesInTheProgramFolder) {
-    TempDir dir;
-    const Settings s = loadSettings(programFoldersIn(dir.path()));
-    const std::string base = dir.path() + "/";
-    EXPECT_EQ(s.basedir, base);
-    EXPECT_EQ(s.categoryDir, s.tosecdir);
-    EXPECT_EQ(s.currentDatabasePath(), base + "databases/roms");
-    EXPECT_EQ(s.settingsPath, base + "quorvane.INI");
-}
-
-TEST(Settings, FolderDefaultsFollowBasedirAndLowerCaseNamesAreRead) {
-    TempDir dir;
-    writeFile(dir.file("quorvane.INI"),
-              "[window]\r\ntop=0x20\r\nleft=abc\r\ninitmax=1\r\n"
-              "[quorvane]\r\nbasedir=/emu\r\nusesha1=2\r\ncurrentdb=romsGood\r\n");
-    const Settings s = loadSettings(programFoldersIn(dir.path()));
-    EXPECT_EQ(s.top, 32);
-    EXPECT_EQ(s.left, 100);
-    EXPECT_TRUE(s.initMax);
-    EXPECT_TRUE(s.useSHA1);
-    EXPECT_EQ(s.gooddir, "/emu/romsets/Good");
-    EXPECT_EQ(s.sourcedir, "/emu/sourceroms");
-    EXPECT_EQ(s.categoryDir, "/emu/romsets/Good");
-}
-
-TEST(Settings, CurrentdbChoosesFolderExactlyAndUnsafeNamesAreRefused) {
-    TempDir dir;
-    writeFile(dir.file("quorvane.INI"), "[Quorvane]\ncurrentdb=romsgood\n");
-    Settings s = loadSettings(programFoldersIn(dir.path()));
-    EXPECT_EQ(s.currentdb, "romsgood");            // opens a database of that name
-    EXPECT_EQ(s.categoryDir, s.tosecdir);           // but the Tosec folder
-    EXPECT_EQ(s.currentDatabasePath(), dir.path() + "/databases/romsgood");
-
-    for (const char* bad : {"../evil", "..", ".", "a/b"}) {
-        writeFile(dir.file("quorvane.INI"), std::string("[Quorvane]\ncurrentdb=") + bad + "\n");
-        std::vector<std::string> warnings;
-        s = loadSettings(programFoldersIn(dir.path()), &warnings);
-        EXPECT_EQ(s.currentdb, "roms") << bad;
-        EXPECT_EQ(warnings.size(), 1u) << bad;
+class SettingsTest : public ::testing::Test {
+protected:
+    testing::TempDir dir;
+    const std::string d = dir.path();
+    Settings load(const std::string& ini = "", std::vector<std::string>* warnings = nullptr) {
+        if (!ini.empty()) testing::writeFile(dir.file("quorvane.INI"), ini);
+        return loadSettings(programFoldersIn(d), warnings);
     }
-}
+};
 
-TEST(Settings, SaveRoundTripsBothSections) {
-    TempDir dir;
-    Settings s = loadSettings(programFoldersIn(dir.path()));
+TEST_F(SettingsTest, WithoutAFileEverythingLivesInTheProgramFolderAndSavingMakesOne) {
+    Settings s = load();
+    EXPECT_EQ(s.categoryDir, s.tosecdir);
+    EXPECT_EQ(s.basedir + "|" + s.currentDatabasePath() + "|" + s.settingsPath,
+              d + "/|" + d + "/databases/roms|" + d + "/quorvane.INI");
     s.top = 12;
-    s.initMax = true;
-    s.useMD5 = true;
+    s.initMax = s.useMD5 = true;
     s.miscdir = "$BASEDIR$/misc";
-    ASSERT_TRUE(saveWindowSettings(s));
-    ASSERT_TRUE(saveGlobalSettings(s));
-    const Settings r = loadSettings(programFoldersIn(dir.path()));
+    ASSERT_TRUE(saveWindowSettings(s) && saveGlobalSettings(s));  // both sections
+    const Settings r = load();
     EXPECT_EQ(r.top, 12);
-    EXPECT_TRUE(r.initMax);
-    EXPECT_TRUE(r.useMD5);
+    EXPECT_TRUE(r.initMax && r.useMD5);
     EXPECT_EQ(r.miscdir, "$BASEDIR$/misc");
 }
 
-TEST(ResolveSystemFolder, PlaceholdersAndCreation) {
-    TempDir dir;
-    Settings s = loadSettings(programFoldersIn(dir.path()));
-    s.basedir = dir.path() + "/emu";
-    const std::string d = dir.path();
-    // The base folder placeholder in any letter case; the system one only in upper case.
-    const std::pair<std::string, std::string> cases[] = {
-        {"$BASEDIR$/Arcade", d + "/emu/Arcade/Pac"},
-        {"$basedir$/Arcade", d + "/emu/Arcade/Pac"},
-        {d + "/sets/$SYSTEM$/roms", d + "/sets/Pac/roms"},
-        {d + "/sets/$system$", d + "/sets/$system$/Pac"},
-    };
-    for (const auto& [category, folder] : cases) {
-        s.categoryDir = category;
-        bool exists = false;
-        EXPECT_EQ(resolveSystemFolder(s, "Pac", &exists), folder);
-        EXPECT_TRUE(exists && isDirectory(folder)) << folder;
-    }
-    // A folder that cannot be made is reported to the caller.
-    writeFile(dir.file("file"), "x");
-    s.categoryDir = d + "/file";
-    bool exists = true;
-    resolveSystemFolder(s, "Pac", &exists);
-    EXPECT_FALSE(exists);
+TEST_F(SettingsTest, FolderDefaultsFollowBasedirAndLowerCaseNamesAreRead) {
+    const Settings s = load("[window]\r\ntop=0x20\r\nleft=abc\r\ninitmax=1\r\n"
+                            "[quorvane]\r\nbasedir=/emu\r\nusesha1=2\r\ncurrentdb=romsGood\r\n");
+    EXPECT_EQ(std::pair(s.top, s.left), std::pair(32LL, 100LL));  // a bad number: the default
+    EXPECT_TRUE(s.initMax && s.useSHA1);
+    EXPECT_EQ(s.gooddir + "|" + s.sourcedir + "|" + s.categoryDir, "/emu/romsets/Good|/emu/sourceroms|" + s.gooddir);
 }
 
-TEST(Settings, CategorySwitchKeepsFolderCopy) {
-    TempDir dir;
-    Settings s = loadSettings(programFoldersIn(dir.path()));
+TEST_F(SettingsTest, CurrentdbChoosesFolderExactlyAndUnsafeNamesAreRefused) {
+    Settings s = load("[Quorvane]\ncurrentdb=romsgood\n");
+    EXPECT_EQ(s.categoryDir, s.tosecdir);  // not romsGood: the Tosec folder, but a database of that name
+    EXPECT_EQ(s.currentDatabasePath(), d + "/databases/romsgood");
+    for (const std::string bad : {"../evil", "..", ".", "a/b"}) {
+        std::vector<std::string> warnings;
+        EXPECT_EQ(load("[Quorvane]\ncurrentdb=" + bad + "\n", &warnings).currentdb, "roms") << bad;
+        EXPECT_EQ(warnings.size(), 1u) << bad;
+    }
     s.selectCategory(kCategories[2]);
-    EXPECT_EQ(s.currentdb, "romsArcade");
-    EXPECT_EQ(s.categoryDir, s.arcadedir);
-    s.arcadedir = "/changed";  // the preferences change the value ...
+    EXPECT_EQ(s.currentdb + "|" + s.categoryDir, "romsArcade|" + s.arcadedir);
+    s.arcadedir = "/changed";              // the preferences change the value ...
     EXPECT_NE(s.categoryDir, "/changed");  // ... but not the folder in use
     EXPECT_EQ(categoryByAnyName("arcade unemulated")->databaseName, "romsArcadeUnemu");
     EXPECT_EQ(categoryByAnyName("nope"), nullptr);
+}
+
+// The base folder placeholder in any letter case; the system one only in
+// upper case; a folder that cannot be made is reported to the caller.
+TEST_F(SettingsTest, SystemFolderPlaceholdersAndCreation) {
+    Settings s = load();
+    s.basedir = d + "/emu";
+    testing::writeFile(dir.file("file"), "x");
+    const std::tuple<std::string, std::string, bool> cases[] = {
+        {"$BASEDIR$/Arcade", d + "/emu/Arcade/Pac", true}, {"$basedir$/Arcade", d + "/emu/Arcade/Pac", true},
+        {d + "/sets/$SYSTEM$/roms", d + "/sets/Pac/roms", true}, {d + "/sets/$system$", d + "/sets/$system$/Pac", true},
+        {d + "/file", d + "/file/Pac", false}};
+    for (const auto& [category, folder, made] : cases) {
+        s.categoryDir = category;
+        bool exists = !made;
+        EXPECT_EQ(resolveSystemFolder(s, "Pac", &exists), folder);
+        EXPECT_EQ(exists && isDirectory(folder), made) << folder;
+    }
+}
+
+TEST_F(SettingsTest, PreferencesShowBasedirAsPlaceholderAndSaveEverything) {
+    Settings s = load();
+    s.basedir = "/prog/";
+    s.tosecdir = "/prog//romsets/Tosec";
+    s.gooddir = "/PROG//romsets/Good";  // the base folder in another letter case
+    s.arcadedir = "/elsewhere/Arcade";
+    s.currentdb = "romsArcadeUnemu";
+    PreferenceValues v = preferencesForDisplay(s);
+    EXPECT_EQ(v.defaultDb + "|" + v.basedir + "|" + v.tosecdir + "|" + v.gooddir + "|" + v.arcadedir,
+              "Arcade Unemulated|/prog/|$BASEDIR$/romsets/Tosec|$BASEDIR$/romsets/Good|/elsewhere/Arcade");
+    const std::string categoryBefore = s.categoryDir;
+    v.basedir = d + "/emu/";
+    v.defaultDb = "Good";
+    v.useMD5 = true;
+    ASSERT_TRUE(savePreferences(v, s));
+    EXPECT_EQ(s.currentdb + "|" + s.categoryDir, "romsArcadeUnemu|" + categoryBefore);  // the open category stays
+    EXPECT_TRUE(s.useMD5 && s.tosecdir == "$BASEDIR$/romsets/Tosec");
+    const Settings reread = load();
+    EXPECT_TRUE(reread.useMD5);
+    EXPECT_EQ(reread.currentdb + "|" + reread.categoryDir, "romsGood|$BASEDIR$/romsets/Good");
+    EXPECT_EQ(resolveSystemFolder(reread, "Pac"), d + "/emu//romsets/Good/Pac");
+    v.defaultDb = "Nonsense";
+    ASSERT_TRUE(savePreferences(v, s));
+    EXPECT_EQ(IniFile(s.settingsPath).readString("Quorvane", "currentdb", "x"), "");
 }
 
 }  // namespace

@@ -1,43 +1,83 @@
+// Names and text from DATs and archives: where they may lead, how they are
+// cut to fit, how they are shown.
 #include <gtest/gtest.h>
 
+#include "core/file_util.h"
 #include "core/json.h"
+#include "core/names.h"
 #include "core/text.h"
+#include "support/temp_dir.h"
 
 namespace quorvane {
 namespace {
 
-TEST(TerminalText, EscapesWhatATerminalWouldObey) {
-    // ESC sequences, carriage returns, line feeds inside a name, NUL, DEL.
-    EXPECT_EQ(terminalText("\x1b[2Jgame"), "\\x1b[2Jgame");
-    EXPECT_EQ(terminalText("fake\rline\nnext\t"), "fake\\x0dline\\x0anext\\x09");
-    EXPECT_EQ(terminalText(std::string("a\0b", 3)), "a\\x00b");
-    EXPECT_EQ(terminalText("del\x7f"), "del\\x7f");
-    // The C1 control CSI, written as UTF-8 (U+009B) and as a bare byte.
-    EXPECT_EQ(terminalText("\xc2\x9b" "31m"), "\\xc2\\x9b31m");
-    EXPECT_EQ(terminalText("\x9b" "31m"), "\\x9b31m");
+// File and game names never leave their folder; a game's archive is never hidden.
+TEST(NamesTest, NamesNeverLeaveTheirFolderNorHide) {
+    const std::string nul("a\0b", 3);
+    // name, safe as a file name, as a game name, as an entry name
+    const std::tuple<std::string, bool, bool, bool> cases[] = {
+        {"", 0, 0, 0}, {".", 0, 0, 0}, {"..", 0, 0, 0}, {"a/b", 0, 0, 1}, {"/abs", 0, 0, 0}, {nul, 0, 0, 0},
+        {".hidden", 1, 0, 1}, {"Game (Europe) [!]", 1, 1, 1}, {"clone/rom.bin", 0, 0, 1}, {"a b/c..d/.e", 0, 0, 1},
+        {"../../x", 0, 0, 0}, {"a/../b", 0, 0, 0}, {"a/./b", 0, 0, 0}, {"a//b", 0, 0, 0}, {"dir/", 0, 0, 0},
+        {"a\\b", 1, 1, 0}, {"..\\x", 1, 0, 0}};
+    for (const auto& [name, file, game, entry] : cases) {
+        EXPECT_EQ(isSafeFileName(name), file) << name;
+        EXPECT_EQ(isSafeGameName(name), game) << name;
+        EXPECT_EQ(isSafeEntryName(name), entry) << name;
+    }
 }
 
-TEST(TerminalText, KeepsValidUtf8AndEscapesBrokenSequences) {
-    const std::string valid = "Pok\xc3\xa9mon \xe3\x83\x9d\xe3\x82\xb1\xe3\x83\xa2\xe3\x83\xb3 \xf0\x9f\x8e\xae \xc2\xa0";
-    EXPECT_EQ(terminalText(valid), valid);
-    EXPECT_EQ(terminalText("plain ASCII ~!"), "plain ASCII ~!");
-    // Latin-1 as old DATs write it, a truncated sequence, an overlong "/",
-    // a surrogate and a code point above U+10FFFF.
-    EXPECT_EQ(terminalText("Pok\xe9mon"), "Pok\\xe9mon");
-    EXPECT_EQ(terminalText("end\xe3\x83"), "end\\xe3\\x83");
-    EXPECT_EQ(terminalText("\xc0\xaf"), "\\xc0\\xaf");
-    EXPECT_EQ(terminalText("\xed\xa0\x80"), "\\xed\\xa0\\x80");
-    EXPECT_EQ(terminalText("\xf4\x90\x80\x80"), "\\xf4\\x90\\x80\\x80");
-    // A broken lead byte does not swallow the valid text after it.
-    EXPECT_EQ(terminalText("\xe3" "a\xc3\xa9"), "\\xe3a\xc3\xa9");
+// Names cut to a limit keep the extension and whole UTF-8 characters ("é" is
+// two bytes, "€" three, "𝄞" four); bytes that are not UTF-8 are cut where the
+// limit falls; an extension that leaves no room for the stem is cut with the name.
+TEST(FileUtil, FitNameCutsTheStemAtACharacterBoundary) {
+    const std::tuple<std::string, const char*, size_t, std::string> cases[] = {
+        {"game.bin", " (1)", kNameMax, "game (1).bin"}, {"abcdefgh.bin", " (2)", 12, "abcd (2).bin"},
+        {".hidden", " (1)", 10, ".hidde (1)"},  // no extension: the whole name is the stem
+        {"\xC3\xA9\xC3\xA9\xC3\xA9.bin", "", 9, "\xC3\xA9\xC3\xA9.bin"},
+        {"\xE2\x82\xAC\xE2\x82\xAC.bin", "", 9, "\xE2\x82\xAC.bin"},
+        {"\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E.bin", "", 11, "\xF0\x9D\x84\x9E.bin"},
+        {"\x80\x80\x80\x80\x80\x80.bin", "", 8, "\x80\x80\x80\x80.bin"},
+        {"a." + std::string(300, 'e'), "", 255, "a." + std::string(253, 'e')},
+        {std::string(300, 'n') + ".zip", "", kNameMax, std::string(kNameMax - 4, 'n') + ".zip"}};
+    for (const auto& [name, suffix, limit, fitted] : cases) EXPECT_EQ(fitName(name, suffix, limit), fitted) << name;
 }
 
+// A cut hint names no file, so a leftover of it is never "restored" under a
+// name that is not the original's.
+TEST(FileUtil, TemporaryNamesFitAndOnlyWholeHintsAreRecovered) {
+    testing::TempDir dir;
+    EXPECT_EQ(tempNameHint(baseName(uniqueTempPath(dir.path(), "game.zip"))), "game.zip");
+    const std::string longPath = uniqueTempPath(dir.path(), std::string(251, 'g') + ".zip");
+    const std::string temp = baseName(longPath);
+    EXPECT_EQ(temp.size(), kNameMax);
+    EXPECT_EQ(temp.substr(temp.size() - 5), "g.zip");
+    EXPECT_EQ(tempNameHint(temp), "");
+    testing::writeFile(longPath, "made");  // fails the test when the name does not fit
+}
+
+// Whatever a name holds, a terminal shown it obeys nothing: controls (C0,
+// DEL, C1 as UTF-8 and as a bare byte) and bytes that are not UTF-8 (Latin-1
+// as old DATs write it, a cut sequence, an overlong "/", a surrogate, a code
+// point above U+10FFFF) are escaped; valid UTF-8 stays.
+TEST(TerminalText, EscapesControlsAndBrokenUtf8AndKeepsTheRest) {
+    const std::string valid = "Pok\xc3\xa9mon \xe3\x83\x9d\xe3\x82\xb1 \xf0\x9f\x8e\xae \xc2\xa0 plain ~!";
+    const std::pair<std::string, std::string> cases[] = {
+        {"\x1b[2Jgame", "\\x1b[2Jgame"}, {"fake\rline\nnext\t", "fake\\x0dline\\x0anext\\x09"},
+        {std::string("a\0b", 3), "a\\x00b"}, {"del\x7f", "del\\x7f"}, {"\xc2\x9b" "31m", "\\xc2\\x9b31m"},
+        {"\x9b" "31m", "\\x9b31m"}, {valid, valid}, {"Pok\xe9mon", "Pok\\xe9mon"}, {"end\xe3\x83", "end\\xe3\\x83"},
+        {"\xc0\xaf", "\\xc0\\xaf"}, {"\xed\xa0\x80", "\\xed\\xa0\\x80"}, {"\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"},
+        {"\xe3" "a\xc3\xa9", "\\xe3a\xc3\xa9"}};  // a broken lead byte does not swallow the valid text after it
+    for (const auto& [text, shown] : cases) EXPECT_EQ(terminalText(text), shown);
+}
+
+// UTF-8 stays; controls and C1 are escaped; bytes that are not UTF-8 read as Latin-1.
 TEST(JsonString, IsValidUtf8JsonWhateverTheNameHolds) {
-    EXPECT_EQ(jsonString("a\"b\\c\n\x1b[2J\x7f"), "\"a\\\"b\\\\c\\n\\u001b[2J\\u007f\"");
-    // UTF-8 stays; C1 controls are escaped; Latin-1 bytes read as Latin-1.
-    EXPECT_EQ(jsonString("Pok\xc3\xa9mon \xe2\x82\xac"), "\"Pok\xc3\xa9mon \xe2\x82\xac\"");
-    EXPECT_EQ(jsonString("\xc2\x9b"), "\"\\u009b\"");
-    EXPECT_EQ(jsonString("Pok\xe9mon\xc3"), "\"Pok\\u00e9mon\\u00c3\"");
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\"b\\c\n\x1b[2J\x7f", "\"a\\\"b\\\\c\\n\\u001b[2J\\u007f\""},
+        {"Pok\xc3\xa9mon \xe2\x82\xac", "\"Pok\xc3\xa9mon \xe2\x82\xac\""}, {"\xc2\x9b", "\"\\u009b\""},
+        {"Pok\xe9mon\xc3", "\"Pok\\u00e9mon\\u00c3\""}};
+    for (const auto& [text, json] : cases) EXPECT_EQ(jsonString(text), json);
 }
 
 }  // namespace

@@ -2,33 +2,25 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <future>
 #include <thread>
 
 #include "core/file_util.h"
+#include "support/catalogue_rows.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
 namespace {
 
-using testing::RecordingHost;
-using testing::TempDir;
 using Lines = std::vector<std::string>;
 
 class CatalogueJobsTest : public ::testing::Test {
 protected:
-    TempDir dir;
-    Settings settings;
-    RecordingHost host;
-
-    void SetUp() override {
-        settings.basedir = dir.file("roms");
-        settings.categoryDir = "$BASEDIR$";
-        settings.backupDir = dir.file("Backup/");
-        makeFolders(dir.file("roms/Sys"));
-    }
+    testing::TempDir dir;
+    Settings settings{.basedir = dir.file("roms"), .categoryDir = "$BASEDIR$", .backupDir = dir.file("Backup/")};
+    testing::RecordingHost host;
+    void SetUp() override { makeFolders(dir.file("roms/Sys")); }
 };
 
 TEST_F(CatalogueJobsTest, EveryStarterNamesWhyTheCatalogueCannotBeUsedAndStartsNothing) {
@@ -47,34 +39,27 @@ TEST_F(CatalogueJobsTest, EveryStarterNamesWhyTheCatalogueCannotBeUsedAndStartsN
         {"stats", [&] { return jobs.startStats(host, [](int, const std::string&) {}); }},
         {"export", [&] { return jobs.startExport(host, {dir.file("out.txt"), {"Sys"}, "", "", "$ROMNAME$", 0}); }},
     };
-    for (const auto& [name, start] : starters) {
-        EXPECT_FALSE(start()) << name;
-        jobs.wait();
-    }
-    const std::string why = jobs.catalogue().lastError();
-    ASSERT_FALSE(why.empty());
-    // One notice per starter, and nothing else: no progress, no message.
-    EXPECT_EQ(host.events(), Lines(starters.size(), "info: " + why));
-    EXPECT_FALSE(pathExists(dir.file("out.txt")));
-    EXPECT_FALSE(pathExists(dir.file("Backup")));
+    for (const auto& [name, start] : starters) EXPECT_FALSE(start()) << name;
+    jobs.wait();
+    // One notice per starter saying why, and nothing else: no progress, no message, no file.
+    EXPECT_EQ(host.events(), Lines(starters.size(), "info: " + jobs.catalogue().lastError()));
+    EXPECT_NE(jobs.catalogue().lastError(), "");
+    EXPECT_FALSE(pathExists(dir.file("out.txt")) || pathExists(dir.file("Backup")));
 }
 
 TEST_F(CatalogueJobsTest, ASecondJobIsRefusedWhileOneRunsAndNothingOfItShows) {
     CatalogueJobs jobs(dir.file("db"));
     std::promise<void> release;
-    std::shared_future<void> gate = release.get_future().share();
-    const std::thread::id starter = std::this_thread::get_id();
     // The statistics job holds on its first figure until released.
-    ASSERT_TRUE(jobs.startStats(host, [gate, starter](int, const std::string&) {
-        if (std::this_thread::get_id() != starter) gate.wait();
+    ASSERT_TRUE(jobs.startStats(host, [gate = release.get_future().share(), me = std::this_thread::get_id()](auto...) {
+        if (std::this_thread::get_id() != me) gate.wait();
     }));
     EXPECT_TRUE(jobs.busy());
-    EXPECT_FALSE(jobs.startScan(host, settings, Lines{"Sys"}));
-    EXPECT_FALSE(jobs.startMissHave(host, settings, Lines{"Sys"}));
-    EXPECT_FALSE(jobs.startIdentify(host, settings, {dir.file("a.zip")}, [](std::vector<RomMatch>) {}));
+    EXPECT_FALSE(jobs.startScan(host, settings, Lines{"Sys"}) || jobs.startMissHave(host, settings, Lines{"Sys"}) ||
+                 jobs.startIdentify(host, settings, {dir.file("a.zip")}, [](std::vector<RomMatch>) {}));
     release.set_value();
     jobs.wait();
-    EXPECT_FALSE(jobs.busy());
+    EXPECT_FALSE(jobs.startRebuild(host, settings, Lines{}) || jobs.busy());  // no files: nothing to start
     EXPECT_TRUE(host.events().empty()) << host.events().front();
     // Once it has ended the next one starts.
     ASSERT_TRUE(jobs.startMissHave(host, settings, Lines{}));
@@ -82,39 +67,24 @@ TEST_F(CatalogueJobsTest, ASecondJobIsRefusedWhileOneRunsAndNothingOfItShows) {
     EXPECT_EQ(host.eventsOf("info"), Lines{"Files creation completed."});
 }
 
+// Heard on the jobs thread before the runner takes another job; a job that
+// refuses in its preparation never ran, so nothing is heard of it.
 TEST_F(CatalogueJobsTest, TheFinishedHandlerHearsOfEachJobThatRanOnTheJobsThread) {
-    std::vector<JobResult> heard;
-    std::vector<bool> busyWhenHeard;
-    std::thread::id heardOn;
+    Lines heard;
     CatalogueJobs* self = nullptr;
-    CatalogueJobs jobs(dir.file("db"), [&](const JobResult& result) {
-        heard.push_back(result);
-        busyWhenHeard.push_back(self->busy());
-        heardOn = std::this_thread::get_id();
+    CatalogueJobs jobs(dir.file("db"), [&, starter = std::this_thread::get_id()](const JobResult& r) {
+        const bool ours = std::this_thread::get_id() != starter && self->busy();
+        heard.push_back(std::to_string(static_cast<int>(r.refresh)) + " " + r.system + (ours ? "" : " elsewhere"));
     });
     self = &jobs;
-    ASSERT_TRUE(jobs.catalogue().addRom({.system = "Sys", .game = "g", .crc = "00000001", .romName = "r.bin", .size = "1", .version = "1"}));
-    host.defaultAnswer = true;
+    ASSERT_TRUE(jobs.catalogue().addRom(testing::romRow("Sys", "g", "00000001", "r", "1")));
     ASSERT_TRUE(jobs.startScan(host, settings, "Sys"));
     jobs.wait();
     ASSERT_TRUE(jobs.startRebuild(host, settings, Lines{dir.file("none.bin")}));
     jobs.wait();
-    // A job that refuses in its preparation never ran: nothing is heard.
     EXPECT_FALSE(jobs.startScan(host, settings, "../evil"));
-    ASSERT_EQ(heard.size(), 2u);
-    EXPECT_EQ(heard[0].refresh, JobResult::Refresh::SystemGames);
-    EXPECT_EQ(heard[0].system, "Sys");
-    EXPECT_EQ(heard[1].refresh, JobResult::Refresh::Games);
-    // Heard before the runner takes another job.
-    EXPECT_EQ(busyWhenHeard, (std::vector<bool>{true, true}));
-    EXPECT_NE(heardOn, std::this_thread::get_id());
-}
-
-TEST_F(CatalogueJobsTest, RebuildOfNoFilesStartsNothing) {
-    CatalogueJobs jobs(dir.file("db"));
-    EXPECT_FALSE(jobs.startRebuild(host, settings, Lines{}));
-    EXPECT_FALSE(jobs.busy());
-    EXPECT_TRUE(host.events().empty());
+    auto refresh = [](JobResult::Refresh r) { return std::to_string(static_cast<int>(r)) + " "; };
+    EXPECT_EQ(heard, (Lines{refresh(JobResult::Refresh::SystemGames) + "Sys", refresh(JobResult::Refresh::Games)}));
 }
 
 }  // namespace

@@ -14,9 +14,8 @@ namespace quorvane::testing {
 inline RomRow romRow(const std::string& system, const std::string& game, const std::string& crc,
                      const std::string& name, const std::string& size, RomStatus status = RomStatus::Missing,
                      const std::string& version = "1") {
-    RomRow row{.status = status, .system = system, .game = game, .crc = crc, .romName = name, .size = size};
-    row.version = version;
-    return row;
+    return {.status = status, .system = system, .game = game, .crc = crc, .romName = name, .size = size,
+            .version = version};
 }
 
 // Adds `rows` (a new row is always missing), then marks those whose status

@@ -20,9 +20,7 @@ public:
     std::vector<std::string> events() const;
     // Only the lines of one kind, without the "kind: " prefix.
     std::vector<std::string> eventsOf(const std::string& kind) const;
-    // General messages, findings ("  " + text under a "file" line), in order.
     std::vector<std::string> messages() const { return eventsOf("message"); }
-    std::vector<std::string> tree() const;
 
     // Answers for the questions, taken in order; when empty: `defaultAnswer`.
     std::deque<bool> answers;
@@ -32,14 +30,8 @@ public:
     std::function<void(const std::string& item, int position)> onProgress;
 
     // The last report handed over (kept aside, not among the events).
-    std::shared_ptr<const JobReport> report() const {
-        std::lock_guard lock(mutex_);
-        return report_;
-    }
-    void addReport(std::shared_ptr<const JobReport> report) override {
-        std::lock_guard lock(mutex_);
-        report_ = std::move(report);
-    }
+    std::shared_ptr<const JobReport> report() const { std::lock_guard lock(mutex_); return report_; }
+    void addReport(std::shared_ptr<const JobReport> r) override { std::lock_guard g(mutex_); report_ = std::move(r); }
 
     void addMessage(const std::string& text) override { record("message", text); }
     void addFileNode(const std::string& file) override { record("file", file); }

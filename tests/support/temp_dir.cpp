@@ -8,26 +8,22 @@
 
 namespace quorvane::testing {
 
+// temp_directory_path() follows TMPDIR.
 TempDir::TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/quorvane-test-XXXXXX";
-    char* made = ::mkdtemp(pattern.data());
-    if (!made) throw std::runtime_error("mkdtemp failed");
-    path_ = made;
+    std::string pattern = std::filesystem::temp_directory_path().string() + "/quorvane-test-XXXXXX";
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
 }
 
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
+TempDir::~TempDir() { std::error_code ec; std::filesystem::remove_all(path_, ec); }
 
 void writeFile(const std::string& path, const std::string& content) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream out(path, std::ios::binary);
-    out << content;
-    ASSERT_TRUE(out.good()) << "cannot write " << path;
+    ASSERT_TRUE(out << content) << "cannot write " << path;
 }
 
+// A folder or a missing file reads as empty (a stream copy, which does not throw).
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream ss;
@@ -35,20 +31,17 @@ std::string readFile(const std::string& path) {
     return ss.str();
 }
 
-int runShell(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+static int exitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+int runShell(const std::string& command) { return exitStatus(std::system(command.c_str())); }
 
 int runCapture(const std::string& command, std::string& output) {
     output.clear();
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return -1;
     char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+    return exitStatus(::pclose(pipe));
 }
 
 }  // namespace quorvane::testing
