@@ -4,8 +4,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 #include "archive/zip_listing.h"
 #include "archive/zip_status.h"
@@ -37,40 +35,34 @@ protected:
     void buildCollection(const std::string& folder, int fillers) {
         std::vector<std::pair<std::string, Entries>> zips;
         for (int g = 0; g < kGames; ++g) {
-            const std::string game = "G" + std::to_string(g);
-            switch (g % 6) {
-                case 0: zips.push_back({folder + "/" + game + ".zip", {{"r1.bin", "one " + game}, {"r2.bin", "two " + game}}}); break;
-                case 1: zips.push_back({folder + "/" + game + ".zip", {{"r1.bin", "one " + game}, {"bad name", "two " + game}}}); break;
-                case 2: zips.push_back({folder + "/x" + game + ".zip", {{"r1.bin", "one " + game}, {"o.bin", "other rom"}}}); break;
-                case 3: zips.push_back({folder + "/" + game + ".zip", {{"r1.bin", "one " + game}, {"junk", game}}}); break;
-                case 4: zips.push_back({folder + "/g" + std::to_string(g) + ".zip", {{"r1.bin", "one " + game}, {"r2.bin", "two " + game}}}); break;
-                default: writeFile(folder + "/loose" + game + ".bin", "two " + game); break;
-            }
+            const std::string game = "G" + std::to_string(g), one = "one " + game, two = "two " + game;
+            const std::pair<std::string, Entries> kinds[] = {
+                {game, {{"r1.bin", one}, {"r2.bin", two}}}, {game, {{"r1.bin", one}, {"bad name", two}}},
+                {"x" + game, {{"r1.bin", one}, {"o.bin", "other rom"}}}, {game, {{"r1.bin", one}, {"junk", game}}},
+                {"g" + std::to_string(g), {{"r1.bin", one}, {"r2.bin", two}}}};
+            if (g % 6 == 5) writeFile(folder + "/loose" + game + ".bin", two);
+            else zips.push_back({folder + "/" + kinds[g % 6].first + ".zip", kinds[g % 6].second});
             if (g % 10 == 0) writeFile(folder + "/broken" + game + ".zip", "PK broken");
-            if (g % 9 == 0) zips.push_back({folder + "/copy" + game + ".zip", {{"r1.bin", "one " + game}}});
-        }
-        // Archives sound in structure and damaged in their data: the quick
-        // test turns them down and the full read gives their status.
-        for (int g = 3; g < kGames; g += 10) {
-            const std::string game = "G" + std::to_string(g);
+            if (g % 9 == 0) zips.push_back({folder + "/copy" + game + ".zip", {{"r1.bin", one}}});
+            // Archives sound in structure and damaged in their data: the quick
+            // test turns them down and the full read gives their status.
             std::string text;
             for (int k = 0; k < 300; ++k) text += game + " row " + std::to_string(k % 41) + "\n";
-            zips.push_back({folder + "/crc" + game + ".zip", {{"r1.bin", "one " + game}, {"r2.bin", text}}});
-            zips.push_back({folder + "/short" + game + ".zip", {{"r1.bin", "one " + game}, {"r2.bin", text}}});
+            if (g % 10 == 3) zips.push_back({folder + "/crc" + game + ".zip", {{"r1.bin", one}, {"r2.bin", text}}});
+            if (g % 10 == 3) zips.push_back({folder + "/short" + game + ".zip", {{"r1.bin", one}, {"r2.bin", text}}});
         }
         for (int n = 0; n < fillers; ++n) zips.push_back({folder + "/filler" + std::to_string(n) + ".zip", {{"f.bin", std::to_string(n)}}});
         makeZips(zips);
         for (int g = 3; g < kGames; g += 10) {
-            const std::string game = "G" + std::to_string(g);
-            std::string bytes = readFile(folder + "/crc" + game + ".zip");
+            const std::string crc = folder + "/crcG" + std::to_string(g) + ".zip", cut = folder + "/shortG" + std::to_string(g) + ".zip";
+            std::string bytes = readFile(crc);
             bytes[30 + 6 + 2] ^= 0x55;  // inside r1.bin's deflated data
-            writeFile(folder + "/crc" + game + ".zip", bytes);
-            // r1.bin one byte longer in its header and directory record:
-            // its data ends early.
-            bytes = readFile(folder + "/short" + game + ".zip");
+            writeFile(crc, bytes);
+            // r1.bin one byte longer in its header and directory record: its data ends early.
+            bytes = readFile(cut);
             ++bytes[22];
             ++bytes[bytes.find("PK\x01\x02") + 24];
-            writeFile(folder + "/short" + game + ".zip", bytes);
+            writeFile(cut, bytes);
         }
     }
 
@@ -91,8 +83,7 @@ protected:
 
     struct Outcome {
         Lines transcript;
-        std::string statuses;
-        std::string files;
+        std::string statuses, files;
     };
 
     // Runs `Job` on its own copy of the collection and catalogue.
@@ -137,11 +128,6 @@ TEST_F(ParallelPassTest, ScanAndFixGiveTheSameResultOnOneThreadAndOnMany) {
     EXPECT_EQ(fixOne.files, fixMany.files);
 }
 
-std::string bytesOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // The rebuild deflates loose sources on the loader's threads and raw-copies
 // deflated entries; the archives must be byte for byte those of a one-thread
 // run, and the messages, statuses and duplicate questions the same.
@@ -150,14 +136,11 @@ TEST_F(ParallelPassTest, RebuildGivesTheSameArchivesOnOneThreadAndOnMany) {
     std::vector<std::pair<std::string, Entries>> zips;
     for (int g = 0; g < kGames; ++g) {
         const std::string game = "G" + std::to_string(g);
-        switch (g % 5) {
-            case 0: writeFile(src + "/loose/" + game + "-1.bin", "one " + game); break;
-            case 1: zips.push_back({src + "/packs/" + game + ".zip", {{"dir/r1.bin", "one " + game}}}); break;
-            case 2: writeFile(src + "/loose/" + game + "-1.bin", "one " + game);
-                    writeFile(src + "/loose/" + game + "-1 again.bin", "one " + game); break;
-            case 3: zips.push_back({src + "/packs/" + game + ".zip", {{"r1.bin", "one " + game}, {"junk", "x" + game}}}); break;
-            default: writeFile(src + "/loose/" + game + "-unknown.bin", "nobody " + game); break;
-        }
+        if (g % 5 == 0 || g % 5 == 2) writeFile(src + "/loose/" + game + "-1.bin", "one " + game);
+        if (g % 5 == 2) writeFile(src + "/loose/" + game + "-1 again.bin", "one " + game);
+        if (g % 5 == 4) writeFile(src + "/loose/" + game + "-unknown.bin", "nobody " + game);
+        if (g % 5 == 1) zips.push_back({src + "/packs/" + game + ".zip", {{"dir/r1.bin", "one " + game}}});
+        if (g % 5 == 3) zips.push_back({src + "/packs/" + game + ".zip", {{"r1.bin", "one " + game}, {"junk", "x" + game}}});
         writeFile(src + "/big/" + game + ".bin", bigText(g));
     }
     writeFile(src + "/shared.bin", "shared by two games");
@@ -181,7 +164,7 @@ TEST_F(ParallelPassTest, RebuildGivesTheSameArchivesOnOneThreadAndOnMany) {
         EXPECT_EQ(r.transcript.front(), rebuilding(src));
         r.transcript.erase(r.transcript.begin());
         for (const std::string& name : listPlainFiles(systemFolder("Sys")))
-            r.archives += name + ":" + bytesOf(systemFolder("Sys") + "/" + name) + "\n";
+            r.archives += name + ":" + readFile(systemFolder("Sys") + "/" + name) + "\n";
         return r;
     };
     const Run one = rebuildOn("rebuild1", 1);
@@ -213,7 +196,7 @@ TEST_F(ParallelPassTest, PreparedAndRawCopiedEntriesMatchTheSlowPath) {
     PreparedEntry prepared;
     ASSERT_TRUE(prepareLooseFile(source, prepared));
     ASSERT_EQ(addPreparedEntry(dir.file("fast.zip"), "a.bin", prepared), ZipStatus::Ok);
-    EXPECT_EQ(bytesOf(dir.file("fast.zip")), bytesOf(dir.file("slow.zip")));
+    EXPECT_EQ(readFile(dir.file("fast.zip")), readFile(dir.file("slow.zip")));
 
     // Replacing an entry of the same name, and copying raw into a new name;
     // of two source entries named alike, the one with the content asked for.
