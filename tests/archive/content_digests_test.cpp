@@ -5,10 +5,9 @@
 #include "archive_fixtures.h"
 #include "support/temp_dir.h"
 
-namespace quorvane {
+namespace quorvane::testing {
 namespace {
 
-using testing::TempDir;
 
 // "crc md5 sha1" of a loose file, each only when asked; "failed" when the
 // digest fails, which must leave all three empty.
@@ -31,7 +30,7 @@ TEST(ContentDigestsTest, LooseFilesMatchThePublishedVectors) {
         // The CRC keeps its leading zeros.
         {"rom347", "00bccf1a 6a69005285a169111ae31087a261df87 d0930836d21e124743bd256fb007cb6a80b0c756"}};
     for (const auto& [data, digests] : vectors) {
-        testing::writeFile(dir.file("f"), data);
+        writeFile(dir.file("f"), data);
         EXPECT_EQ(digestsOf(dir.file("f")), digests) << data.substr(0, 20);
     }
     EXPECT_EQ(digestsOf(dir.file("f"), false, true, false), " 6a69005285a169111ae31087a261df87 ");
@@ -39,8 +38,8 @@ TEST(ContentDigestsTest, LooseFilesMatchThePublishedVectors) {
 
 TEST(ContentDigestsTest, AFileThatCannotBeReadToTheEndHasNoDigests) {
     TempDir dir;
-    testing::writeFile(dir.file("f"), std::string(5 << 20, 'x'));
-    testing::FailingFileOps ops(3);  // open, first read, then the second read fails
+    writeFile(dir.file("f"), std::string(5 << 20, 'x'));
+    FailingFileOps ops(3);  // open, first read, then the second read fails
     EXPECT_EQ(digestsOf(dir.file("f"), true, true, true, ops), "failed");
     EXPECT_EQ(digestsOf(dir.file("missing")), "failed");
     EXPECT_EQ(digestsOf(dir.path()), "failed");  // a folder opens but cannot be read
@@ -49,16 +48,16 @@ TEST(ContentDigestsTest, AFileThatCannotBeReadToTheEndHasNoDigests) {
 TEST(ContentDigestsTest, EntryDigestsAreOfTheUncompressedBytes) {
     TempDir dir;
     const std::string zip = dir.file("mixed.zip");
-    testing::makeZip(zip, testing::kMixedEntries);
+    makeZip(zip, kMixedEntries);
     std::string md5 = "stale", sha1 = "stale";
     ASSERT_TRUE(ContentDigests(zip, "deflated.txt").digestEntry(md5, sha1, true, true));
-    testing::writeFile(dir.file("plain.txt"), testing::mixedDeflatedText());
+    writeFile(dir.file("plain.txt"), mixedDeflatedText());
     EXPECT_EQ(" " + md5 + " " + sha1, digestsOf(dir.file("plain.txt")).substr(8));
     ASSERT_TRUE(ContentDigests(zip, "empty.bin").digestEntry(md5, sha1, true, true));
     EXPECT_EQ(md5, "d41d8cd98f00b204e9800998ecf8427e");
     ASSERT_TRUE(ContentDigests(zip, "stored.bin").digestEntry(md5, sha1, false, false));
     EXPECT_EQ(md5 + sha1, "");
-    testing::zipTool("flip '" + zip + "' stored.bin");
+    zipTool("flip '" + zip + "' stored.bin");
     for (const char* name : {"DEFLATED.TXT", "stored.bin"}) {
         md5 = sha1 = "stale";
         EXPECT_FALSE(ContentDigests(zip, name).digestEntry(md5, sha1, true, true)) << name;
@@ -68,4 +67,4 @@ TEST(ContentDigestsTest, EntryDigestsAreOfTheUncompressedBytes) {
 }
 
 }  // namespace
-}  // namespace quorvane
+}  // namespace quorvane::testing

@@ -8,16 +8,13 @@
 #include "archive_fixtures.h"
 #include "support/temp_dir.h"
 
-namespace quorvane {
+namespace quorvane::testing {
 namespace {
 
-using testing::makeZip;
-using testing::TempDir;
-using testing::zipTool;
 
 TEST(ZipListingTest, ListsEveryEntryInDirectoryOrderWithCrcAndSize) {
     TempDir dir;
-    makeZip(dir.file("mixed.zip"), testing::kMixedEntries);
+    makeZip(dir.file("mixed.zip"), kMixedEntries);
     ZipListing info(dir.file("mixed.zip"));
     ASSERT_EQ(info.count(), 6);
     std::string rows;
@@ -83,7 +80,7 @@ TEST(ZipListingTest, Zip64RecordsBehindLeadingBytesAreNotTakenFromAnotherEntry) 
     std::string bytes;
     for (const char* p = kHex; p[0] && p[1]; p += 2) bytes += static_cast<char>(std::stoi(std::string(p, 2), nullptr, 16));
     TempDir dir;
-    testing::writeFile(dir.file("shifted.zip"), bytes);
+    writeFile(dir.file("shifted.zip"), bytes);
     ZipListing info(dir.file("shifted.zip"));
     EXPECT_EQ(info.listStatus(), ZipStatus::BadZipFile);
     EXPECT_EQ(info.count(), 0);
@@ -112,4 +109,4 @@ TEST(ZipListingTest, ListsTestsAndRawCopiesAnEntryOver4GiB) {
 }
 
 }  // namespace
-}  // namespace quorvane
+}  // namespace quorvane::testing

@@ -19,14 +19,8 @@
 #include "archive_fixtures.h"
 #include "support/temp_dir.h"
 
-namespace quorvane {
+namespace quorvane::testing {
 namespace {
-
-using testing::makeZip;
-using testing::readFile;
-using testing::TempDir;
-using testing::writeFile;
-using testing::zipTool;
 
 std::string row(const ZipEntry& e) {
     return e.name + "|" + e.crc + "|" + e.size + "|" + std::to_string(e.compressedSize) + "|" +
@@ -40,44 +34,42 @@ struct Reference {
     ZipStatus testStatus = ZipStatus::Ok;
 };
 
+// Walks every entry from the first, reading its data too when asked; the
+// status that ended the walk.
+ZipStatus walk(const ZipSource& source, bool readData, std::vector<std::string>* rows = nullptr) {
+    ZipStatus status = fromMinizip(unzGoToFirstFile(source.zip));
+    for (; status == ZipStatus::Ok; status = fromMinizip(unzGoToNextFile(source.zip))) {
+        ZipEntry e;
+        if ((status = readCurrentEntryInfo(source, e)) != ZipStatus::Ok) break;
+        const auto skip = [](const char*, size_t) { return true; };
+        if (readData && (status = readCurrentEntryData(source, e, skip)) != ZipStatus::Ok) break;
+        if (rows) rows->push_back(row(e));
+    }
+    return status;
+}
+
 // minizip alone, as the layer worked before it had quicker routes.
 Reference minizipReference(const std::string& path) {
     Reference ref;
     unzFile zip = openUnzip(path, fileOps());
     if (zip == nullptr) {
-        const bool empty = isEmptyZip(path, fileOps());
         // minizip says "not a zip" of a path that names nothing too; the
         // layer tells that case apart.
+        const bool empty = isEmptyZip(path, fileOps());
         const ZipStatus refused = std::filesystem::exists(path) ? ZipStatus::ParamError : ZipStatus::FileNotFound;
-        ref.listStatus = empty ? ZipStatus::Ok : refused;
-        ref.testStatus = empty ? ZipStatus::EndOfList : refused;
-        return ref;
+        return {empty ? ZipStatus::Ok : refused, {}, empty ? ZipStatus::EndOfList : refused};
     }
     const ZipSource source{zip, path, fileOps()};
     unz_global_info64 global{};
     ZipStatus status = fromMinizip(unzGetGlobalInfo64(zip, &global));
     if (status == ZipStatus::Ok && global.number_entry > 0) {
-        status = fromMinizip(unzGoToFirstFile(zip));
-        while (status == ZipStatus::Ok) {
-            ZipEntry e;
-            if ((status = readCurrentEntryInfo(source, e)) != ZipStatus::Ok) break;
-            ref.rows.push_back(row(e));
-            status = fromMinizip(unzGoToNextFile(zip));
-        }
-        if (status == ZipStatus::EndOfList) status = ZipStatus::Ok;
-        if (status == ZipStatus::Ok && ref.rows.size() != global.number_entry) status = ZipStatus::BadZipFile;
+        status = walk(source, false, &ref.rows);
+        if (status == ZipStatus::EndOfList)
+            status = ref.rows.size() == global.number_entry ? ZipStatus::Ok : ZipStatus::BadZipFile;
     }
     if (status != ZipStatus::Ok) ref.rows.clear();
     ref.listStatus = status;
-    status = fromMinizip(unzGoToFirstFile(zip));
-    while (status == ZipStatus::Ok) {
-        ZipEntry e;
-        if ((status = readCurrentEntryInfo(source, e)) != ZipStatus::Ok) break;
-        if ((status = readCurrentEntryData(source, e, [](const char*, size_t) { return true; })) != ZipStatus::Ok)
-            break;
-        status = fromMinizip(unzGoToNextFile(zip));
-    }
-    ref.testStatus = status;
+    ref.testStatus = walk(source, true);
     unzClose(zip);
     return ref;
 }
@@ -130,13 +122,13 @@ const char* const kThreeKinds = R"([{"name": "a.bin", "data": "stored bytes", "m
 
 TEST(ZipTestRoutesTest, SoundArchivesOfEveryLayoutMatchMinizip) {
     TempDir dir;
-    makeZip(dir.file("mixed.zip"), testing::kMixedEntries);
+    makeZip(dir.file("mixed.zip"), kMixedEntries);
     makeZip(dir.file("kinds.zip"), kThreeKinds);
     writeFile(dir.file("kinds.json"), kThreeKinds);
     zipTool("stream '" + dir.file("described.zip") + "' '" + dir.file("kinds.json") + "'");
-    writeFile(dir.file("one.txt"), testing::mixedDeflatedText());
+    writeFile(dir.file("one.txt"), mixedDeflatedText());
     writeFile(dir.file("two.bin"), randomText(5000, 1));
-    ASSERT_EQ(testing::runShell("cd '" + dir.path() + "' && zip -q info.zip one.txt two.bin && zip -q -fz z64.zip one.txt two.bin"
+    ASSERT_EQ(runShell("cd '" + dir.path() + "' && zip -q info.zip one.txt two.bin && zip -q -fz z64.zip one.txt two.bin"
                                 " && echo a comment | zip -q -z commented.zip one.txt two.bin"), 0);
     // Bytes in front of the archive, as a self-extractor has: minizip
     // shifts every offset by them.
@@ -194,8 +186,8 @@ TEST(ZipTestRoutesTest, DamagedArchivesFailWithMinizipsStatus) {
     const std::string deflated = readFile(dir.file("cut-deflated.zip"));
     const size_t dataStart = 30 + 5;  // local header + "a.bin"
     writeFile(dir.file("cut-deflated.zip"), deflated.substr(0, dataStart + 20) + deflated.substr(dataStart + 60));
-    writeFile(dir.file("secret.txt"), testing::mixedDeflatedText());
-    ASSERT_EQ(testing::runShell("cd '" + dir.path() + "' && zip -q -P pass encrypted.zip secret.txt"), 0);
+    writeFile(dir.file("secret.txt"), mixedDeflatedText());
+    ASSERT_EQ(runShell("cd '" + dir.path() + "' && zip -q -P pass encrypted.zip secret.txt"), 0);
 
     for (const Case& c : damaged) {
         expectSameAsMinizip(dir.file(c.name), false);
@@ -212,7 +204,7 @@ TEST(ZipTestRoutesTest, LargeArchivesAreReadByParts) {
     const size_t big = static_cast<size_t>(ArchiveBytes::kWholeFileLimit) + 4096;
     writeFile(dir.file("big.bin"), randomText(big, 2));
     writeFile(dir.file("small.txt"), "a small entry after the big one\n");
-    ASSERT_EQ(testing::runShell("cd '" + dir.path() + "' && zip -q -0 big.zip big.bin small.txt && cp big.zip flipped.zip"), 0);
+    ASSERT_EQ(runShell("cd '" + dir.path() + "' && zip -q -0 big.zip big.bin small.txt && cp big.zip flipped.zip"), 0);
     zipTool("flip '" + dir.file("flipped.zip") + "' big.bin");
     EXPECT_TRUE(readsAsPlain(dir.file("big.zip")));
     expectSameAsMinizip(dir.file("big.zip"), true);
@@ -227,15 +219,15 @@ TEST(ZipTestRoutesTest, LargeArchivesAreReadByParts) {
 TEST(ZipTestRoutesTest, AFailedWholeFileReadFallsBackToMinizipWhichReadsLittle) {
     TempDir dir;
     makeZip(dir.file("kinds.zip"), kThreeKinds);
-    testing::FailingFileOps failRead(3);  // open, size, the whole-file read
+    FailingFileOps failRead(3);  // open, size, the whole-file read
     const ZipListing info(dir.file("kinds.zip"), failRead, ZipRead::ListAndTest);
     EXPECT_GT(failRead.calls(), 4);
     EXPECT_TRUE(zipTestPassed(info.testZip()));
     EXPECT_EQ(rowsOf(info), minizipReference(dir.file("kinds.zip")).rows);
 
     writeFile(dir.file("a.bin"), randomText(40000, 3));
-    ASSERT_EQ(testing::runShell("cd '" + dir.path() + "' && echo comment | zip -q -0 -z c.zip a.bin"), 0);
-    testing::FailingFileOps counting;
+    ASSERT_EQ(runShell("cd '" + dir.path() + "' && echo comment | zip -q -0 -z c.zip a.bin"), 0);
+    FailingFileOps counting;
     unzFile zip = openUnzip(dir.file("c.zip"), counting);
     ASSERT_NE(zip, nullptr);
     unzClose(zip);
@@ -259,4 +251,4 @@ TEST(ZipTestRoutesTest, TwoReadersOnOneThreadKeepTheirOwnBytes) {
 }
 
 }  // namespace
-}  // namespace quorvane
+}  // namespace quorvane::testing

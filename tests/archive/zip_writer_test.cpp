@@ -8,21 +8,17 @@
 #include "archive_fixtures.h"
 #include "support/temp_dir.h"
 
-namespace quorvane {
+namespace quorvane::testing {
 namespace {
 
-using testing::folderNames;
-using testing::makeZip;
-using testing::readFile;
-using testing::zipTool;
 using Names = std::vector<std::string>;
-using ZipWriterTest = testing::MixedZipTest;
+using ZipWriterTest = MixedZipTest;
 
 // The SHA-1 of an entry's content as Python reads it, and of a file as sha1sum does.
 std::string readHash(const std::string& zip, const std::string& name) { return zipTool("read '" + zip + "' " + name); }
 std::string fileHash(const std::string& path) {
     std::string out;
-    EXPECT_EQ(testing::runCapture("sha1sum '" + path + "' | cut -c1-40", out), 0);
+    EXPECT_EQ(runCapture("sha1sum '" + path + "' | cut -c1-40", out), 0);
     return out;
 }
 
@@ -34,12 +30,12 @@ ZipStatus addOne(const std::string& zip, const std::string& source, const std::s
 }
 
 TEST_F(ZipWriterTest, AddFileCreatesOrFillsAnArchiveDeflatedAndDatedFromTheSource) {
-    const std::string text = testing::mixedDeflatedText(), made = dir.file("new.zip");
-    testing::writeFile(dir.file("a.txt"), text);
+    const std::string text = mixedDeflatedText(), made = dir.file("new.zip");
+    writeFile(dir.file("a.txt"), text);
     const struct utimbuf times = {1262401262, 1262401262};  // 2010-01-02, an even second
     ASSERT_EQ(::utime(dir.file("a.txt").c_str(), &times), 0);
     ASSERT_EQ(addOne(made, dir.file("a.txt"), "folder/a.txt"), ZipStatus::Ok);
-    EXPECT_EQ(testing::runShell("unzip -tqq '" + made + "' >/dev/null"), 0);
+    EXPECT_EQ(runShell("unzip -tqq '" + made + "' >/dev/null"), 0);
     ZipListing info(made);
     ASSERT_EQ(info.count(), 1);
     EXPECT_EQ(info.entry(0).method, 8);
@@ -52,24 +48,11 @@ TEST_F(ZipWriterTest, AddFileCreatesOrFillsAnArchiveDeflatedAndDatedFromTheSourc
     EXPECT_EQ(readHash(dir.file("empty.zip"), "a.txt"), fileHash(dir.file("a.txt")));
 }
 
-TEST_F(ZipWriterTest, AddFileReplacesAnEntryOfTheSameNameAndKeepsTheOthers) {
-    const std::string kept = testing::rawWithout(zip, "game.bin");
-    testing::writeFile(dir.file("new.bin"), "replacement");
-    ASSERT_EQ(addOne(zip, dir.file("new.bin"), "game.bin"), ZipStatus::Ok);  // not Game.bin
-    // The others byte for byte and in order, the new one last.
-    EXPECT_EQ(testing::rawWithout(zip, "game.bin"), kept);
-    ZipListing info(zip);
-    ASSERT_EQ(info.count(), 6);
-    EXPECT_EQ(info.entry(5).name, "game.bin");
-    EXPECT_EQ(readHash(zip, "game.bin"), fileHash(dir.file("new.bin")));
-    EXPECT_EQ(folderNames(dir.file("set")), Names{"mixed.zip"});
-}
-
 // A source that is gone or not what was identified, a file that is not a zip,
 // a damaged archive, a path under a file: the archive stays as it was.
 TEST_F(ZipWriterTest, RefusedSourcesAndArchivesLeaveEverythingAsItWas) {
     const std::string before = readFile(zip);
-    testing::writeFile(dir.file("new.bin"), "changed since it was identified");
+    writeFile(dir.file("new.bin"), "changed since it was identified");
     const ExpectedContent wrongCrc{0x12345678, 31}, wrongSize{0, 5};
     ZipWriter writer(zip);
     ASSERT_EQ(writer.open(), ZipStatus::Ok);
@@ -79,8 +62,8 @@ TEST_F(ZipWriterTest, RefusedSourcesAndArchivesLeaveEverythingAsItWas) {
     EXPECT_EQ(writer.close(), ZipStatus::Ok);
     EXPECT_EQ(readFile(zip), before);
 
-    testing::writeFile(out + "/notes.zip", "precious text, not a zip");
-    testing::writeFile(out + "/cut.zip", before.substr(0, before.size() - 30));
+    writeFile(out + "/notes.zip", "precious text, not a zip");
+    writeFile(out + "/cut.zip", before.substr(0, before.size() - 30));
     for (const char* name : {"notes.zip", "cut.zip", "notes.zip/inside.zip"}) {
         const std::string target = out + "/" + name, was = readFile(target);
         EXPECT_EQ(addOne(target, dir.file("new.bin"), "a.txt"), ZipStatus::Error) << name;
@@ -90,24 +73,31 @@ TEST_F(ZipWriterTest, RefusedSourcesAndArchivesLeaveEverythingAsItWas) {
     EXPECT_EQ(folderNames(dir.file("set")), Names{"mixed.zip"});
 }
 
-// Adding a file of several megabytes fails at each disk call in turn: the
-// folder then holds the old archive byte for byte, or the complete new one,
-// and no temporary file; a failed write is never hidden behind an Ok.
+// Adding a file of several megabytes in place of game.bin (not Game.bin) keeps
+// the other entries byte for byte and in order, the new one last. It fails at
+// each disk call in turn: the folder then holds the old archive byte for
+// byte, or the complete new one, and no temporary file; a failed write is
+// never hidden behind an Ok.
 TEST_F(ZipWriterTest, AddingSurvivesAFailureAtEveryDiskCall) {
     const std::string original = readFile(zip);
     std::string data(3 << 20, '\0');
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 2654435761u) >> 13);
-    testing::writeFile(dir.file("noise.bin"), data);
-    testing::FailingFileOps counter;
+    writeFile(dir.file("noise.bin"), data);
+    FailingFileOps counter;
+    const std::string kept = rawWithout(zip, "game.bin");
     ASSERT_EQ(addOne(zip, dir.file("noise.bin"), "game.bin", counter), ZipStatus::Ok);
     const std::string added = zipTool("raw '" + zip + "'");
+    EXPECT_EQ(rawWithout(zip, "game.bin"), kept);
+    const ZipListing listing(zip);
+    ASSERT_EQ(listing.count(), 6);
+    EXPECT_EQ(listing.entry(5).name, "game.bin");
     ASSERT_EQ(readHash(zip, "game.bin"), fileHash(dir.file("noise.bin")));
     const int total = counter.calls();
     ASSERT_GT(total, 10);
     int failures = 0;
     for (int n = 1; n <= total; ++n) {
-        testing::writeFile(zip, original);
-        testing::FailingFileOps ops(n, ENOSPC);
+        writeFile(zip, original);
+        FailingFileOps ops(n, ENOSPC);
         const ZipStatus status = addOne(zip, dir.file("noise.bin"), "game.bin", ops);
         EXPECT_EQ(folderNames(dir.file("set")), (Names{"mixed.zip"})) << "call " << n;
         if (status == ZipStatus::Ok) {
@@ -123,4 +113,4 @@ TEST_F(ZipWriterTest, AddingSurvivesAFailureAtEveryDiskCall) {
 }
 
 }  // namespace
-}  // namespace quorvane
+}  // namespace quorvane::testing

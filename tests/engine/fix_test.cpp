@@ -47,6 +47,15 @@ TEST_P(FixCases, LeavesTheFolderRepairedAndEverythingUnwantedInTheBackup) {
     EXPECT_EQ(statuses("A B Other/O"), c.statuses);
     EXPECT_EQ(host.eventsOf("info"), Lines{c.backupBlocked ? "Romset Sys has not been fully fixed: 3 steps failed."
                                                            : "Romset Sys has been fixed."});
+    // The report's actions say where each file is now (the command line's
+    // summaries check its counts end to end).
+    ASSERT_TRUE(host.report());
+    const SystemReport& report = host.report()->systems.at(0);
+    EXPECT_EQ(report.stepsFailed, host.failedSteps());
+    for (const FileAction& a : report.actions) {
+        EXPECT_EQ(a.error.empty(), a.kind != FileAction::Kind::Failed) << a.name;
+        EXPECT_TRUE(isRegularFile(a.kind == FileAction::Kind::Failed ? a.from : a.to)) << a.name;
+    }
 }
 
 const Entries kA{{"a1.bin", "content a1"}, {"a2.bin", "content a2"}};
