@@ -130,8 +130,8 @@ TEST_F(DataSafetyTest, FixLosesNothingWhicheverDiskCallFails) {
     // a damaged archive whose ROM lies elsewhere.
     makeZips({{f() + "/A.zip", {{"sub/", ""}, {"a1.bin", "content a1"}, {"wrong.bin", "content a2"}}},
               {f() + "/B.zip", {{"b1.bin", "a bad b1"}, {"b1.bin", "another bad b1"}}},
-              {f() + "/C.zip",
-               {{"b1.bin", "content b1"}, {"o1.bin", "content o1"}, {"junk.bin", "junk"}, {"z1.bin", "content z1"}}},
+              {f() + "/C.zip", {{"b1.bin", "content b1"}, {"o1.bin", "content o1"}, {"junk.bin", "junk"},
+                                {"z1.bin", "content z1"}}},
               {f() + "/d.zip", {{"d1.bin", "content d1"}}},
               {f() + "/E.zip", {{"e1.bin", "content e2"}, {"e2.bin", "content e1"}}},
               {f() + "/Z.zip", {{"z1.bin", "content z1, damaged below"}}}});
@@ -145,11 +145,9 @@ TEST_F(DataSafetyTest, FixLosesNothingWhicheverDiskCallFails) {
     ASSERT_TRUE(makeFolders(systemFolder("Other")));
     keep();
     const AnalysisOptions oneThread{OrderedLoader::kOnCallingThread};
-    const int calls = runWithEveryCallFailing(
-        [&](RecordingHost& h) { return std::make_unique<FixJob>(db, h, settings, "Sys", oneThread); }, "fix");
+    const auto fix = [&](RecordingHost& h) { return std::make_unique<FixJob>(db, h, settings, "Sys", oneThread); };
     // A fix of this folder extracts, copies, rewrites and moves: many calls.
-    EXPECT_GT(calls, 150);
-    RecordProperty("fault_points_fix", calls);
+    EXPECT_GT(runWithEveryCallFailing(fix, "fix"), 150);
 
     // The run without failures did the whole repair: each of two entries of
     // one name kept or backed up on its own, swapped names both right, a
@@ -174,13 +172,10 @@ TEST_F(DataSafetyTest, RebuildLosesNothingWhicheverDiskCallFails) {
     writeFile(dir.file("src/broken.zip"), "PK\x03\x04 broken");
     keep();
     const AnalysisOptions oneThread{OrderedLoader::kOnCallingThread};
-    const int calls = runWithEveryCallFailing(
-        [&](RecordingHost& h) {
-            return std::make_unique<RebuildJob>(db, h, settings, dir.file("src"), oneThread);
-        },
-        "rebuild");
-    EXPECT_GT(calls, 40);
-    RecordProperty("fault_points_rebuild", calls);
+    const auto rebuild = [&](RecordingHost& h) {
+        return std::make_unique<RebuildJob>(db, h, settings, dir.file("src"), oneThread);
+    };
+    EXPECT_GT(runWithEveryCallFailing(rebuild, "rebuild"), 40);
 
     restore();
     const std::string source = readFile(dir.file("src/pack.zip"));
