@@ -26,7 +26,6 @@ std::string mixedDeflatedText();
 
 // Names in `folder`, sorted.
 std::vector<std::string> folderNames(const std::string& folder);
-std::string sha1Hex(const std::string& data);
 // zipTool("raw ...") of `zip` without the line of entry `name`.
 std::string rawWithout(const std::string& zip, const std::string& name);
 

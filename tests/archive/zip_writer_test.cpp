@@ -1,7 +1,6 @@
 #include "archive/zip_writer.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <utime.h>
 
 #include "archive/zip_listing.h"
@@ -9,81 +8,52 @@
 #include "archive_fixtures.h"
 #include "support/temp_dir.h"
 
-namespace quorvane {
+namespace quorvane::testing {
 namespace {
 
-using testing::folderNames;
-using testing::makeZip;
-using testing::readFile;
-using testing::TempDir;
-using testing::zipTool;
 using Names = std::vector<std::string>;
-using ZipWriterMixedTest = testing::MixedZipTest;
+using ZipWriterTest = MixedZipTest;
 
-void setModified(const std::string& path, time_t when) {
-    const struct utimbuf times = {when, when};
-    ASSERT_EQ(::utime(path.c_str(), &times), 0);
+// The SHA-1 of an entry's content as Python reads it, and of a file as sha1sum does.
+std::string readHash(const std::string& zip, const std::string& name) { return zipTool("read '" + zip + "' " + name); }
+std::string fileHash(const std::string& path) {
+    std::string out;
+    EXPECT_EQ(runCapture("sha1sum '" + path + "' | cut -c1-40", out), 0);
+    return out;
 }
 
-TEST(ZipWriterTest, AddFileCreatesAnArchiveDeflatedAndDatedFromTheSource) {
-    TempDir dir;
-    const std::string text = testing::mixedDeflatedText();
-    testing::writeFile(dir.file("a.txt"), text);
-    setModified(dir.file("a.txt"), 1262401262);  // 2010-01-02, an even second
-    testing::writeFile(dir.file("b.bin"), "bee");
+ZipStatus addOne(const std::string& zip, const std::string& source, const std::string& name, FileOps& ops = fileOps()) {
+    ZipWriter writer(zip, ops);
+    ZipStatus status = writer.open();
+    if (status == ZipStatus::Ok) status = writer.addFile(source, name);
+    return status != ZipStatus::Ok ? status : writer.close();
+}
 
-    ZipWriter zip(dir.file("new.zip"));
-    ASSERT_EQ(zip.open(), ZipStatus::Ok);
-    ASSERT_EQ(zip.addFile(dir.file("a.txt"), "folder/a.txt"), ZipStatus::Ok);
-    ASSERT_EQ(zip.addFile(dir.file("b.bin"), "b.bin"), ZipStatus::Ok);
-    ASSERT_EQ(zip.close(), ZipStatus::Ok);
-
-    const std::string zipPath = dir.file("new.zip");
-    EXPECT_EQ(testing::runShell("unzip -tqq '" + zipPath + "' >/dev/null"), 0);
-    ZipListing info(zipPath);
-    ASSERT_EQ(info.count(), 2);
-    EXPECT_EQ(info.entry(0).name, "folder/a.txt");
+TEST_F(ZipWriterTest, AddFileCreatesOrFillsAnArchiveDeflatedAndDatedFromTheSource) {
+    const std::string text = mixedDeflatedText(), made = dir.file("new.zip");
+    writeFile(dir.file("a.txt"), text);
+    const struct utimbuf times = {1262401262, 1262401262};  // 2010-01-02, an even second
+    ASSERT_EQ(::utime(dir.file("a.txt").c_str(), &times), 0);
+    ASSERT_EQ(addOne(made, dir.file("a.txt"), "folder/a.txt"), ZipStatus::Ok);
+    EXPECT_EQ(runShell("unzip -tqq '" + made + "' >/dev/null"), 0);
+    ZipListing info(made);
+    ASSERT_EQ(info.count(), 1);
     EXPECT_EQ(info.entry(0).method, 8);
     EXPECT_LT(info.entry(0).compressedSize, text.size() / 4);
-    EXPECT_EQ(zipTool("read '" + zipPath + "' folder/a.txt"), testing::sha1Hex(text) + "\n");
-    EXPECT_EQ(zipTool("mtime '" + zipPath + "' folder/a.txt"), "1262401262\n");
-}
+    EXPECT_EQ(readHash(made, "folder/a.txt"), fileHash(dir.file("a.txt")));
+    EXPECT_EQ(zipTool("mtime '" + made + "' folder/a.txt"), "1262401262\n");
 
-TEST_F(ZipWriterMixedTest, AddFileReplacesAnEntryOfTheSameNameAndKeepsTheOthers) {
-    const std::string kept = testing::rawWithout(zip, "game.bin");
-    testing::writeFile(dir.file("new.bin"), "replacement");
-    ZipWriter writer(zip);
-    ASSERT_EQ(writer.open(), ZipStatus::Ok);
-    ASSERT_EQ(writer.addFile(dir.file("new.bin"), "game.bin"), ZipStatus::Ok);  // not Game.bin
-    ASSERT_EQ(writer.close(), ZipStatus::Ok);
-
-    // The others byte for byte and in order, the new one last.
-    EXPECT_EQ(testing::rawWithout(zip, "game.bin"), kept);
-    ZipListing info(zip);
-    ASSERT_EQ(info.count(), 6);
-    EXPECT_EQ(info.entry(5).name, "game.bin");
-    EXPECT_EQ(zipTool("read '" + zip + "' game.bin"), testing::sha1Hex("replacement") + "\n");
-    EXPECT_EQ(zipTool("read '" + zip + "' Game.bin"), testing::sha1Hex("upper") + "\n");
-    EXPECT_EQ(folderNames(dir.file("set")), Names{"mixed.zip"});
-}
-
-TEST(ZipWriterTest, AddFileFillsAnArchiveWithoutEntries) {
-    TempDir dir;
     makeZip(dir.file("empty.zip"), "[]");
-    testing::writeFile(dir.file("a.txt"), "first");
-    ZipWriter zip(dir.file("empty.zip"));
-    ASSERT_EQ(zip.open(), ZipStatus::Ok);
-    ASSERT_EQ(zip.addFile(dir.file("a.txt"), "a.txt"), ZipStatus::Ok);
-    ASSERT_EQ(zip.close(), ZipStatus::Ok);
-    EXPECT_EQ(zipTool("read '" + dir.file("empty.zip") + "' a.txt"), testing::sha1Hex("first") + "\n");
+    ASSERT_EQ(addOne(dir.file("empty.zip"), dir.file("a.txt"), "a.txt"), ZipStatus::Ok);
+    EXPECT_EQ(readHash(dir.file("empty.zip"), "a.txt"), fileHash(dir.file("a.txt")));
 }
 
-// A source that is gone, or is not what was identified, leaves the archive as it was.
-TEST_F(ZipWriterMixedTest, AMissingOrChangedSourceIsRefused) {
+// A source that is gone or not what was identified, a file that is not a zip,
+// a damaged archive, a path under a file: the archive stays as it was.
+TEST_F(ZipWriterTest, RefusedSourcesAndArchivesLeaveEverythingAsItWas) {
     const std::string before = readFile(zip);
-    testing::writeFile(dir.file("new.bin"), "changed since it was identified");
-    const ExpectedContent wrongCrc{0x12345678, 31};
-    const ExpectedContent wrongSize{0, 5};
+    writeFile(dir.file("new.bin"), "changed since it was identified");
+    const ExpectedContent wrongCrc{0x12345678, 31}, wrongSize{0, 5};
     ZipWriter writer(zip);
     ASSERT_EQ(writer.open(), ZipStatus::Ok);
     EXPECT_EQ(writer.addFile(dir.file("absent.bin"), "game.bin"), ZipStatus::SourceMissing);
@@ -91,53 +61,44 @@ TEST_F(ZipWriterMixedTest, AMissingOrChangedSourceIsRefused) {
     EXPECT_EQ(writer.addFile(dir.file("new.bin"), "game.bin", &wrongSize), ZipStatus::CrcError);
     EXPECT_EQ(writer.close(), ZipStatus::Ok);
     EXPECT_EQ(readFile(zip), before);
+
+    writeFile(out + "/notes.zip", "precious text, not a zip");
+    writeFile(out + "/cut.zip", before.substr(0, before.size() - 30));
+    for (const char* name : {"notes.zip", "cut.zip", "notes.zip/inside.zip"}) {
+        const std::string target = out + "/" + name, was = readFile(target);
+        EXPECT_EQ(addOne(target, dir.file("new.bin"), "a.txt"), ZipStatus::Error) << name;
+        EXPECT_EQ(readFile(target), was) << name;
+    }
+    EXPECT_EQ(folderNames(out), (Names{"cut.zip", "notes.zip"}));
     EXPECT_EQ(folderNames(dir.file("set")), Names{"mixed.zip"});
 }
 
-TEST(ZipWriterTest, OpenNeverTruncatesAFileThatIsNotAZip) {
-    TempDir dir;
-    testing::writeFile(dir.file("notes.zip"), "precious text, not a zip");
-    ZipWriter zip(dir.file("notes.zip"));
-    EXPECT_EQ(zip.open(), ZipStatus::Error);
-    testing::writeFile(dir.file("a.txt"), "a");
-    EXPECT_EQ(zip.addFile(dir.file("a.txt"), "a.txt"), ZipStatus::Error);
-    EXPECT_EQ(readFile(dir.file("notes.zip")), "precious text, not a zip");
-
-    ZipWriter nowhere(dir.file("notes.zip/inside.zip"));
-    EXPECT_EQ(nowhere.open(), ZipStatus::Error);
-
-    // A damaged archive is an error for the copy, never made anew.
-    makeZip(dir.file("cut.zip"), testing::kMixedEntries);
-    const std::string whole = readFile(dir.file("cut.zip"));
-    testing::writeFile(dir.file("cut.zip"), whole.substr(0, whole.size() - 30));
-    ZipWriter cut(dir.file("cut.zip"));
-    EXPECT_EQ(cut.addFile(dir.file("a.txt"), "a.txt"), ZipStatus::Error);
-    EXPECT_EQ(readFile(dir.file("cut.zip")), whole.substr(0, whole.size() - 30));
-    EXPECT_EQ(folderNames(dir.path()), (Names{"a.txt", "cut.zip", "notes.zip"}));
-}
-
-// Adding to an existing archive fails at each disk call in turn: the folder
-// then holds the old archive byte for byte, or the complete new one, and no
-// temporary file, whatever failed.
-TEST_F(ZipWriterMixedTest, AddingSurvivesAFailureAtEveryDiskCall) {
+// Adding a file of several megabytes in place of game.bin (not Game.bin) keeps
+// the other entries byte for byte and in order, the new one last. It fails at
+// each disk call in turn: the folder then holds the old archive byte for
+// byte, or the complete new one, and no temporary file; a failed write is
+// never hidden behind an Ok.
+TEST_F(ZipWriterTest, AddingSurvivesAFailureAtEveryDiskCall) {
     const std::string original = readFile(zip);
-    testing::writeFile(dir.file("new.bin"), "replacement");
-    auto add = [&](FileOps& ops) {
-        ZipWriter writer(zip, ops);
-        ZipStatus status = writer.open();
-        if (status == ZipStatus::Ok) status = writer.addFile(dir.file("new.bin"), "game.bin");
-        return status != ZipStatus::Ok ? status : writer.close();
-    };
-    testing::FailingFileOps counter;
-    ASSERT_EQ(add(counter), ZipStatus::Ok);
+    std::string data(3 << 20, '\0');
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 2654435761u) >> 13);
+    writeFile(dir.file("noise.bin"), data);
+    FailingFileOps counter;
+    const std::string kept = rawWithout(zip, "game.bin");
+    ASSERT_EQ(addOne(zip, dir.file("noise.bin"), "game.bin", counter), ZipStatus::Ok);
     const std::string added = zipTool("raw '" + zip + "'");
+    EXPECT_EQ(rawWithout(zip, "game.bin"), kept);
+    const ZipListing listing(zip);
+    ASSERT_EQ(listing.count(), 6);
+    EXPECT_EQ(listing.entry(5).name, "game.bin");
+    ASSERT_EQ(readHash(zip, "game.bin"), fileHash(dir.file("noise.bin")));
     const int total = counter.calls();
     ASSERT_GT(total, 10);
     int failures = 0;
     for (int n = 1; n <= total; ++n) {
-        testing::writeFile(zip, original);
-        testing::FailingFileOps ops(n);
-        const ZipStatus status = add(ops);
+        writeFile(zip, original);
+        FailingFileOps ops(n, ENOSPC);
+        const ZipStatus status = addOne(zip, dir.file("noise.bin"), "game.bin", ops);
         EXPECT_EQ(folderNames(dir.file("set")), (Names{"mixed.zip"})) << "call " << n;
         if (status == ZipStatus::Ok) {
             EXPECT_EQ(zipTool("raw '" + zip + "'"), added) << "call " << n;
@@ -151,34 +112,5 @@ TEST_F(ZipWriterMixedTest, AddingSurvivesAFailureAtEveryDiskCall) {
     EXPECT_GT(failures, total / 2);
 }
 
-TEST(ZipWriterTest, FailedWritesAreReportedNotHidden) {
-    TempDir dir;
-    std::string data(3 << 20, '\0');
-    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 2654435761u) >> 13);
-    testing::writeFile(dir.file("noise.bin"), data);
-
-    testing::FailingFileOps counter;
-    {
-        ZipWriter zip(dir.file("count.zip"), counter);
-        ASSERT_EQ(zip.open(), ZipStatus::Ok);
-        ASSERT_EQ(zip.addFile(dir.file("noise.bin"), "noise.bin"), ZipStatus::Ok);
-        ASSERT_EQ(zip.close(), ZipStatus::Ok);
-    }
-    // Success must mean a sound archive holding the whole file; the failed
-    // writes of the data and directory are among those reported.
-    const int total = counter.calls();
-    int reported = 0;
-    for (int n = 1; n <= total; ++n) {
-        const std::string zipPath = dir.file("run" + std::to_string(n) + ".zip");
-        testing::FailingFileOps ops(n, ENOSPC);
-        ZipWriter zip(zipPath, ops);
-        ZipStatus status = zip.open();
-        if (status == ZipStatus::Ok) status = zip.addFile(dir.file("noise.bin"), "noise.bin");
-        if (zip.close() != ZipStatus::Ok || status != ZipStatus::Ok) ++reported;
-        else EXPECT_EQ(zipTool("read '" + zipPath + "' noise.bin"), testing::sha1Hex(data) + "\n") << "call " << n;
-    }
-    EXPECT_GT(reported, 0);
-}
-
 }  // namespace
-}  // namespace quorvane
+}  // namespace quorvane::testing

@@ -11,11 +11,8 @@
 #include "engine/identification.h"
 #include "support/temp_dir.h"
 
-namespace quorvane {
+namespace quorvane::testing {
 namespace {
-
-using testing::TempDir;
-using testing::writeFile;
 
 RomMatch rom(const std::string& name, const std::string& game, const std::string& system, const std::string& st) {
     return RomMatch(name, game, system, st, "", "", "", "");
@@ -41,20 +38,26 @@ TEST(Identification, FallsBackToSizeDashAndKeepsIt) {
         f.crc = "ABCD1234";
         f.size = c.size;
         EXPECT_EQ(identifyFile(ContainerFiles("x.bin"), f, {find, {}}).size(), c.matches);
-        EXPECT_EQ(f.size, c.sizeAfter);
-        EXPECT_EQ(lookups, c.lookups);
+        EXPECT_EQ(f.size + " " + lookups, c.sizeAfter + " " + c.lookups);
     }
 }
 
 TEST(Identification, ClassifiesEveryMatchIntoOneClassCaseSensitively) {
-    EXPECT_EQ(classifyMatch(rom("a.bin", "Game", "S", "N"), "S", "Game.zip", "a.bin"), MatchClass::InPlace);
-    EXPECT_EQ(classifyMatch(rom("a.bin", "Game", "S", "Y"), "S", "Game.zip", "a.bin"), MatchClass::InPlace);
-    // Letter case of the archive or the entry, or another system: not in place.
-    EXPECT_EQ(classifyMatch(rom("a.bin", "Game", "S", "N"), "S", "game.zip", "a.bin"), MatchClass::MisplacedMissing);
-    EXPECT_EQ(classifyMatch(rom("a.bin", "Game", "S", "N"), "S", "Game.zip", "A.bin"), MatchClass::MisplacedMissing);
-    EXPECT_EQ(classifyMatch(rom("a.bin", "Game", "S", "P"), "S", "Other.zip", "a.bin"), MatchClass::MisplacedFound);
-    EXPECT_EQ(classifyMatch(rom("a.bin", "Game", "T", "N"), "S", "Game.zip", "a.bin"), MatchClass::ForeignMissing);
-    EXPECT_EQ(classifyMatch(rom("a.bin", "Game", "T", "Y"), "S", "Game.zip", "a.bin"), MatchClass::ForeignFound);
+    // ROM system and status, then the archive and entry found: letter case of
+    // either, or another system, is not in place.
+    struct Case {
+        const char* system, *status, *archive, *entry;
+        MatchClass expected;
+    };
+    for (const Case& c : {Case{"S", "N", "Game.zip", "a.bin", MatchClass::InPlace},
+                          Case{"S", "Y", "Game.zip", "a.bin", MatchClass::InPlace},
+                          Case{"S", "N", "game.zip", "a.bin", MatchClass::MisplacedMissing},
+                          Case{"S", "N", "Game.zip", "A.bin", MatchClass::MisplacedMissing},
+                          Case{"S", "P", "Other.zip", "a.bin", MatchClass::MisplacedFound},
+                          Case{"T", "N", "Game.zip", "a.bin", MatchClass::ForeignMissing},
+                          Case{"T", "Y", "Game.zip", "a.bin", MatchClass::ForeignFound}})
+        EXPECT_EQ(classifyMatch(rom("a.bin", "Game", c.system, c.status), "S", c.archive, c.entry), c.expected)
+            << c.system << c.status << " " << c.archive << " " << c.entry;
     // A loose file is in place only when its own name is both.
     EXPECT_TRUE(isInPlace(rom("x.zip", "x", "S", "N"), "S", "x.zip", "x.zip"));
 }
@@ -72,29 +75,20 @@ TEST(AnalysisText, StampsAndBackupNamesUseTheDocumentedPatterns) {
     ::tzset();
     EXPECT_EQ(analysis_text::errorInZip("bad.zip", ZipStatus::BadZipFile),
               "Error in zip bad.zip: -103 (damaged zip archive)");
+    EXPECT_EQ(analysis_text::errorInZip("nothing.bin", ZipStatus::FileNotFound),
+              "Error in zip nothing.bin: -200 (file not found)");
 }
 
-TEST(FolderListing, PlainFilesSortedWithoutHiddenOrFolders) {
+TEST(FolderListing, PlainFilesAreSortedAndTheRecursiveWalkSkipsLinkedFolders) {
     TempDir dir;
-    writeFile(dir.file("b.zip"), "");
-    writeFile(dir.file("A.zip"), "");
-    writeFile(dir.file(".quorvane-tmp-1-stage"), "");
-    writeFile(dir.file("sub/c.bin"), "");
+    for (const char* name : {"b.zip", "A.zip", ".quorvane-tmp-1-stage", "m/a.bin", "m/deep/x.bin", "m/y.bin"})
+        writeFile(dir.file(name), "");
     EXPECT_EQ(listPlainFiles(dir.path()), (std::vector<std::string>{"A.zip", "b.zip"}));
     EXPECT_TRUE(listPlainFiles(dir.file("missing")).empty());
-}
-
-TEST(FolderListing, RecursiveWalkPutsSubFolderFilesInPlaceAndSkipsLinkedFolders) {
-    TempDir dir;
-    writeFile(dir.file("a.bin"), "");
-    writeFile(dir.file("m/deep/x.bin"), "");
-    writeFile(dir.file("m/y.bin"), "");
-    writeFile(dir.file("z.bin"), "");
     ASSERT_EQ(::symlink(dir.path().c_str(), dir.file("m/loop").c_str()), 0);
     std::vector<std::string> files;
-    collectFilesRecursive(dir.path(), files);
-    EXPECT_EQ(files, (std::vector<std::string>{dir.file("a.bin"), dir.file("m/deep/x.bin"), dir.file("m/y.bin"),
-                                               dir.file("z.bin")}));
+    collectFilesRecursive(dir.file("m"), files);
+    EXPECT_EQ(files, (std::vector<std::string>{dir.file("m/a.bin"), dir.file("m/deep/x.bin"), dir.file("m/y.bin")}));
 }
 
 TEST(FileCollectionLoad, LooseFilesAreNamedByTheirBareNameWhateverTheFolder) {
@@ -105,15 +99,11 @@ TEST(FileCollectionLoad, LooseFilesAreNamedByTheirBareNameWhateverTheFolder) {
     ASSERT_EQ(loadCollection(c, {}), ZipStatus::Ok);
     ASSERT_EQ(c.files.size(), 1u);
     EXPECT_FALSE(c.isZip);
-    EXPECT_EQ(c.files[0].name, "rom.bin");
-    EXPECT_EQ(c.files[0].size, "5");
-    EXPECT_EQ(c.files[0].crc, "3610a686");
+    EXPECT_EQ(c.files[0].name + " " + c.files[0].size + " " + c.files[0].crc, "rom.bin 5 3610a686");
     ContainerFiles gone(dir.file("nothing.bin"));
-    const ZipStatus status = loadCollection(gone, {});
-    EXPECT_EQ(status, ZipStatus::FileNotFound);
-    EXPECT_EQ(analysis_text::errorInZip("nothing.bin", status), "Error in zip nothing.bin: -200 (file not found)");
+    EXPECT_EQ(loadCollection(gone, {}), ZipStatus::FileNotFound);
     EXPECT_TRUE(gone.files.empty());
 }
 
 }  // namespace
-}  // namespace quorvane
+}  // namespace quorvane::testing

@@ -3,7 +3,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <fstream>
 #include <regex>
 #include <sstream>
 
@@ -20,58 +19,27 @@ std::string crcOf(const std::string& content) {
 
 namespace {
 std::string hex(const std::string& s) {
-    static const char* digits = "0123456789abcdef";
     std::string out;
-    for (unsigned char c : s) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
+    char digits[3];
+    for (const unsigned char c : s) out += (std::snprintf(digits, sizeof digits, "%02x", c), digits);
     return out;
 }
 }  // namespace
 
 void makeZips(const std::vector<std::pair<std::string, Entries>>& zips) {
     TempDir scratch;
-    const std::string layout = scratch.file("layout.txt");
-    {
-        std::ofstream out(layout);
-        for (const auto& [path, entries] : zips) {
-            out << "Z\t" << hex(path) << "\n";
-            for (const auto& [name, content] : entries) out << "E\t" << hex(name) << "\t" << hex(content) << "\n";
-        }
+    std::string layout;
+    for (const auto& [path, entries] : zips) {
+        layout += "Z\t" + hex(path) + "\n";
+        for (const auto& [name, content] : entries) layout += "E\t" + hex(name) + "\t" + hex(content) + "\n";
     }
-    const std::string script = scratch.file("make.py");
-    writeFile(script,
-              "import sys, zipfile, os\n"
-              "z = None\n"
-              "for line in open(sys.argv[1]):\n"
-              "    parts = line.rstrip('\\n').split('\\t')\n"
-              "    if parts[0] == 'Z':\n"
-              "        if z: z.close()\n"
-              "        p = bytes.fromhex(parts[1]).decode()\n"
-              "        os.makedirs(os.path.dirname(p), exist_ok=True)\n"
-              "        z = zipfile.ZipFile(p, 'w', zipfile.ZIP_DEFLATED)\n"
-              "    else:\n"
-              "        z.writestr(bytes.fromhex(parts[1]).decode(), bytes.fromhex(parts[2] if len(parts) > 2 else ''))\n"
-              "if z: z.close()\n");
-    ASSERT_EQ(runShell("python3 " + script + " " + layout), 0);
+    writeFile(scratch.file("layout.txt"), layout);
+    ASSERT_EQ(runShell("python3 " QUORVANE_SOURCE_DIR "/tests/engine/zips.py make " + scratch.file("layout.txt")), 0);
 }
 
 std::string zipContents(const std::string& path) {
     std::string out;
-    const int status = runCapture(
-        "python3 -c \"import sys, zipfile, os\n"
-        "p = sys.argv[1]\n"
-        "if not os.path.exists(p): sys.exit(0)\n"
-        "try:\n"
-        "    z = zipfile.ZipFile(p)\n"
-        "    assert z.testzip() is None\n"
-        "    print(' '.join(i.filename + '=' + z.read(i).decode('latin-1') for i in z.infolist()), end='')\n"
-        "except Exception:\n"
-        "    print('BAD', end='')\n\" '" +
-            path + "'",
-        out);
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(runCapture("python3 " QUORVANE_SOURCE_DIR "/tests/engine/zips.py contents '" + path + "'", out), 0);
     return out;
 }
 
@@ -84,13 +52,9 @@ EngineTest::EngineTest() {
 
 void EngineTest::addRom(const std::string& system, const std::string& game, const std::string& rom,
                         const std::string& content, const std::string& size) {
-    ASSERT_TRUE(db->addRom({.system = system,
-                            .game = game,
-                            .crc = crcOf(content),
-                            .romName = rom,
-                            .size = size.empty() ? std::to_string(content.size()) : size,
-                            .version = "1",
-                            .author = "t"}))
+    const std::string romSize = size.empty() ? std::to_string(content.size()) : size;
+    ASSERT_TRUE(db->addRom({.system = system, .game = game, .crc = crcOf(content), .romName = rom, .size = romSize,
+                            .version = "1", .author = "t"}))
         << db->lastError();
 }
 

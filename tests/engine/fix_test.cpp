@@ -16,12 +16,9 @@ struct FixCase {
     std::vector<std::pair<std::string, Entries>> zips;  // in the folder
     Entries files;                                      // loose, in the folder
     std::optional<Lines> transcript;                    // after the "Fixing" line
-    Lines folder;                                       // folderState() afterwards
-    Lines other;                                        // and of system Other's folder
-    Lines backup;
-    std::string games, statuses;  // statuses() of `games`
-    std::string info = "Romset Sys has been fixed.";
-    bool backupBlocked = false;  // the backup folder's parent is a regular file
+    Lines folder, other, backup;  // folderState() afterwards, of system Other's folder, backupContents()
+    std::string statuses;         // statuses("A B Other/O")
+    bool backupBlocked = false;   // the backup folder's parent is a regular file
 };
 
 void PrintTo(const FixCase& c, std::ostream* os) { *os << c.name; }
@@ -47,91 +44,74 @@ TEST_P(FixCases, LeavesTheFolderRepairedAndEverythingUnwantedInTheBackup) {
     EXPECT_EQ(folderState(f()), c.folder);
     EXPECT_EQ(folderState(systemFolder("Other")), c.other);
     EXPECT_EQ(backupContents(), c.backup);
-    EXPECT_EQ(statuses(c.games), c.statuses);
-    EXPECT_EQ(host.eventsOf("info"), Lines{c.info});
+    EXPECT_EQ(statuses("A B Other/O"), c.statuses);
+    EXPECT_EQ(host.eventsOf("info"), Lines{c.backupBlocked ? "Romset Sys has not been fully fixed: 3 steps failed."
+                                                           : "Romset Sys has been fixed."});
+    // The report's actions say where each file is now (the command line's
+    // summaries check its counts end to end).
+    ASSERT_TRUE(host.report());
+    const SystemReport& report = host.report()->systems.at(0);
+    EXPECT_EQ(report.stepsFailed, host.failedSteps());
+    for (const FileAction& a : report.actions) {
+        EXPECT_EQ(a.error.empty(), a.kind != FileAction::Kind::Failed) << a.name;
+        EXPECT_TRUE(isRegularFile(a.kind == FileAction::Kind::Failed ? a.from : a.to)) << a.name;
+    }
 }
 
+const Entries kA{{"a1.bin", "content a1"}, {"a2.bin", "content a2"}};
 const Lines kWholeA{"A.zip: a1.bin=content a1 a2.bin=content a2"};
+const std::string kNotMoved = " could not be moved to the backup folder (Not a directory)";
 
 INSTANTIATE_TEST_SUITE_P(
     Folders, FixCases,
     ::testing::Values(
-        FixCase{.name = "CorrectFolderIsLeftAlone",
-                .zips = {{"A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}}}},
-                .transcript = Lines{},
-                .folder = kWholeA,
-                .games = "A",
-                .statuses = "YY"},
+        FixCase{"CorrectFolderIsLeftAlone", {{"A.zip", kA}}, {}, Lines{}, kWholeA, {}, {}, "YY N N"},
         // The unreadable archive goes aside before anything is written; C.zip
         // loses its last entry and is gone; the foreign ROM goes to its own system.
-        FixCase{.name = "RepairsMisplacedRomsAndBacksUpEverythingUnwanted",
-                .zips = {{"A.zip", {{"a1.bin", "content a1"}, {"wrong.bin", "content a2"}}},
-                         {"C.zip", {{"b1.bin", "content b1"}, {"o1.bin", "content o1"}}}},
-                .files = {{"bad.zip", "PK\x03\x04 truncated"}, {"note.txt", "not a rom"}},
-                .transcript = Lines{"Error in zip bad.zip: -102 (not a zip archive)", "[bad.zip]",
-                                    "  bad.zip corrupt: it has been deleted", "[A.zip]",
-                                    "  wrong.bin rebuilt to Sys/A/a2.bin", "  wrong.bin deleted", "[C.zip]",
-                                    "  b1.bin rebuilt to Sys/B/b1.bin", "  b1.bin deleted",
-                                    "  o1.bin rebuilt to Other/O/o1.bin", "  o1.bin deleted", "[note.txt]",
-                                    "  note.txt cannot be identified.", "  note.txt deleted"},
-                .folder = {kWholeA[0], "B.zip: b1.bin=content b1"},
-                .other = {"O.zip: o1.bin=content o1"},
-                .backup = {"b1.bin=content b1", "bad.zip=PK\x03\x04 truncated", "note.txt=not a rom",
-                           "o1.bin=content o1", "wrong.bin=content a2"},
-                .games = "A B Other/O",
-                .statuses = "YY Y Y"},
-        FixCase{.name = "CaseOnlyArchiveNameIsRenamedWithoutASecondArchive",
-                .zips = {{"a.zip", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}}}},
-                .transcript = Lines{"[a.zip]", "  a1.bin rebuilt to Sys/A/a1.bin"},
-                .folder = kWholeA,
-                .games = "A",
-                .statuses = "YY"},
-        FixCase{.name = "CaseVariantBesideTheExactArchiveIsCopiedNeverRenamedOver",
-                .zips = {{"A.zip", {{"a1.bin", "content a1"}}}, {"a.zip", {{"a2.bin", "content a2"}}}},
-                .folder = kWholeA,
-                .backup = {"a2.bin=content a2"},
-                .games = "A",
-                .statuses = "YY"},
+        FixCase{"RepairsMisplacedRomsAndBacksUpEverythingUnwanted",
+                {{"A.zip", {{"a1.bin", "content a1"}, {"wrong.bin", "content a2"}}},
+                 {"C.zip", {{"b1.bin", "content b1"}, {"o1.bin", "content o1"}}}},
+                {{"bad.zip", "PK\x03\x04 truncated"}, {"note.txt", "not a rom"}},
+                Lines{"Error in zip bad.zip: -102 (not a zip archive)", "[bad.zip]", "  bad.zip corrupt: it has been deleted",
+                      "[A.zip]", "  wrong.bin rebuilt to Sys/A/a2.bin", "  wrong.bin deleted", "[C.zip]",
+                      "  b1.bin rebuilt to Sys/B/b1.bin", "  b1.bin deleted", "  o1.bin rebuilt to Other/O/o1.bin",
+                      "  o1.bin deleted", "[note.txt]", "  note.txt cannot be identified.", "  note.txt deleted"},
+                {kWholeA[0], "B.zip: b1.bin=content b1"}, {"O.zip: o1.bin=content o1"},
+                {"b1.bin=content b1", "bad.zip=PK\x03\x04 truncated", "note.txt=not a rom", "o1.bin=content o1",
+                 "wrong.bin=content a2"},
+                "YY Y Y"},
+        FixCase{"CaseOnlyArchiveNameIsRenamedWithoutASecondArchive", {{"a.zip", kA}}, {},
+                Lines{"[a.zip]", "  a1.bin rebuilt to Sys/A/a1.bin"}, kWholeA, {}, {}, "YY N N"},
+        FixCase{"CaseVariantBesideTheExactArchiveIsCopiedNeverRenamedOver",
+                {{"A.zip", {{"a1.bin", "content a1"}}}, {"a.zip", {{"a2.bin", "content a2"}}}}, {}, {}, kWholeA, {},
+                {"a2.bin=content a2"}, "YY N N"},
         // Both the moved-out entry (C.zip comes first) and the loose file are kept.
-        FixCase{.name = "LooseFileBesideAnEntryOfTheSameNameSurvives",
-                .zips = {{"C.zip", {{"a1.bin", "content a1"}}}},
-                .files = {{"a1.bin", "a user's own file"}},
-                .folder = {"A.zip: a1.bin=content a1"},
-                .backup = {"a1 (1).bin=a user's own file", "a1.bin=content a1"}},
+        FixCase{"LooseFileBesideAnEntryOfTheSameNameSurvives", {{"C.zip", {{"a1.bin", "content a1"}}}},
+                {{"a1.bin", "a user's own file"}}, {}, {"A.zip: a1.bin=content a1"}, {},
+                {"a1 (1).bin=a user's own file", "a1.bin=content a1"}, "YN N N"},
         // 0.zip is fixed first and brings a2.bin's content to A.zip, where an
         // entry of that name holds something else.
-        FixCase{.name = "AnEntryReplacedByTheRightRomIsKeptInTheBackupFolder",
-                .zips = {{"0.zip", {{"x.bin", "content a2"}}},
-                         {"A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "a bad dump of a2"}}}},
-                .folder = kWholeA,
-                .backup = {"a2.bin=a bad dump of a2", "x.bin=content a2"},
-                .games = "A",
-                .statuses = "YY"},
-        FixCase{.name = "BackupFolderThatCannotBeMadeLosesNothingAndSaysSo",
-                .zips = {{"A.zip", {{"a1.bin", "content a1"}, {"junk.bin", "junk"}}}},
-                .files = {{"bad.zip", "not a zip"}, {"note.txt", "keep me"}},
-                .transcript =
-                    Lines{"Error in zip bad.zip: -102 (not a zip archive)", "[bad.zip]",
-                          "  bad.zip corrupt: it could not be moved to the backup folder (Not a directory)", "[A.zip]",
-                          "  junk.bin cannot be identified.",
-                          "  junk.bin could not be moved to the backup folder (Not a directory); it was left where it is",
-                          "[note.txt]", "  note.txt cannot be identified.",
-                          "  note.txt could not be moved to the backup folder (Not a directory); it was left where it is",
-                          "3 steps failed: see the messages above."},
-                .folder = {"A.zip: a1.bin=content a1 junk.bin=junk", "bad.zip: not a zip", "note.txt: keep me"},
-                .info = "Romset Sys has not been fully fixed: 3 steps failed.",
-                .backupBlocked = true}),
+        FixCase{"AnEntryReplacedByTheRightRomIsKeptInTheBackupFolder",
+                {{"0.zip", {{"x.bin", "content a2"}}}, {"A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "a bad dump"}}}},
+                {}, {}, kWholeA, {}, {"a2.bin=a bad dump", "x.bin=content a2"}, "YY N N"},
+        FixCase{"BackupFolderThatCannotBeMadeLosesNothingAndSaysSo",
+                {{"A.zip", {{"a1.bin", "content a1"}, {"junk.bin", "junk"}}}},
+                {{"bad.zip", "not a zip"}, {"note.txt", "keep me"}},
+                Lines{"Error in zip bad.zip: -102 (not a zip archive)", "[bad.zip]", "  bad.zip corrupt: it" + kNotMoved,
+                      "[A.zip]", "  junk.bin cannot be identified.", "  junk.bin" + kNotMoved + "; it was left where it is",
+                      "[note.txt]", "  note.txt cannot be identified.", "  note.txt" + kNotMoved + "; it was left where it is",
+                      "3 steps failed: see the messages above."},
+                {"A.zip: a1.bin=content a1 junk.bin=junk", "bad.zip: not a zip", "note.txt: keep me"}, {}, {}, "YN N N",
+                true}),
     [](const ::testing::TestParamInfo<FixCase>& p) { return std::string(p.param.name); });
 
-TEST_F(FixTest, TheBackupFolderIsMadeBeforeTheFixStarts) {
+TEST_F(FixTest, TheBackupFolderIsMadeBeforeTheFixStartsAndSharedWithoutOverwriting) {
     ASSERT_TRUE(makeFolders(f()));
     auto job = fix();
     ASSERT_TRUE(job->prepare());
     EXPECT_TRUE(isDirectory(job->backupFolderPath()));
     EXPECT_EQ(job->backupFolderPath().rfind(dir.file("Backup/"), 0), 0u);
-}
-
-TEST_F(FixTest, TwoFixesInTheSameSecondShareTheBackupFolderWithoutOverwriting) {
+    // Two fixes in the same second share the folder.
     writeFile(f() + "/note.txt", "first");
     ASSERT_TRUE(run(fix()));
     writeFile(f() + "/note.txt", "second");

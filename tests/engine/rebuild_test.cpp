@@ -51,15 +51,9 @@ TEST_F(RebuildTest, BuildsEachMissingRomIntoItsGameInAFolderMadeForIt) {
     EXPECT_EQ(host.eventsOf("startProgress"), Lines{"Rebuilding from folder: " + src() + " / 0"});
 }
 
-TEST_F(RebuildTest, LooseFileBesideTheTargetArchiveSurvivesTheTemporaryCopy) {
-    makeZips({{src() + "/pack.zip", {{"a1.bin", "content a1"}}}});
-    writeFile(f() + "/a1.bin", "a user's file");
-    ASSERT_TRUE(run(rebuild()));
-    EXPECT_EQ(folderState(f()), (Lines{"A.zip: a1.bin=content a1", "a1.bin: a user's file"}));
-}
-
+// Both ways into a target, a deflated source entry (raw copy) and a loose
+// file, keep what they replace in a backup folder.
 TEST_F(RebuildTest, AnEntryTheRightRomReplacesIsKeptInABackupFolder) {
-    // Both ways into a target: a deflated source entry (raw copy) and a loose file.
     makeZips({{src() + "/pack.zip", {{"a1.bin", "content a1"}}},
               {f() + "/A.zip", {{"a1.bin", "a bad dump of a1"}, {"extra.bin", "keep"}}},
               {f() + "/B.zip", {{"b1.bin", "a bad dump of b1"}}}});
@@ -69,17 +63,17 @@ TEST_F(RebuildTest, AnEntryTheRightRomReplacesIsKeptInABackupFolder) {
     EXPECT_EQ(backupContents(), (Lines{"a1.bin=a bad dump of a1", "b1.bin=a bad dump of b1"}));
 }
 
+TEST_F(RebuildTest, LooseFileBesideTheTargetArchiveSurvivesTheTemporaryCopy) {
+    makeZips({{src() + "/pack.zip", {{"a1.bin", "content a1"}}}});
+    writeFile(f() + "/a1.bin", "a user's file");
+    ASSERT_TRUE(run(rebuild()));
+    EXPECT_EQ(folderState(f()), (Lines{"A.zip: a1.bin=content a1", "a1.bin: a user's file"}));
+}
+
 // Counts the calls that make writes durable.
-class SyncCounter : public FileOps {
-public:
-    int sync(int fd) override {
-        ++syncs;
-        return FileOps::sync(fd);
-    }
-    int syncFolder(const std::string& folder) override {
-        ++folderSyncs;
-        return FileOps::syncFolder(folder);
-    }
+struct SyncCounter : FileOps {
+    int sync(int fd) override { return ++syncs, FileOps::sync(fd); }
+    int syncFolder(const std::string& folder) override { return ++folderSyncs, FileOps::syncFolder(folder); }
     std::atomic<int> syncs{0}, folderSyncs{0};
 };
 
@@ -109,11 +103,6 @@ TEST_F(RebuildTest, OnlyArchivesThatWereThereBeforeAreSyncedWhenReplaced) {
     EXPECT_EQ(counter.syncs, 2);
     EXPECT_EQ(counter.folderSyncs, 2);
     EXPECT_EQ(zipContents(f() + "/E.zip"), "keep.bin=a user's file E1.bin=content E1 E2.bin=content E2");
-}
-
-TEST_F(RebuildTest, MissingSourceFolderStopsBeforeStarting) {
-    EXPECT_FALSE(run(rebuild()));
-    EXPECT_EQ(host.eventsOf("info"), Lines{"Folder " + src() + " does not exist."});
 }
 
 TEST_F(RebuildTest, DuplicateAnswersDecideWhatIsBuiltAndWhetherToAskAgain) {
@@ -147,7 +136,9 @@ TEST_F(RebuildTest, NameMatchesAndAlwaysAllStopAskingOrBuildByName) {
     EXPECT_EQ(statusOf("Sys", "D2"), "Y");
 }
 
-TEST_F(RebuildTest, ListFlavourAndCancellation) {
+TEST_F(RebuildTest, AMissingSourceFolderStopsBeforeStartingAndAListRunCanBeCancelled) {
+    EXPECT_FALSE(run(rebuild()));
+    EXPECT_EQ(host.eventsOf("info"), Lines{"Folder " + src() + " does not exist."});
     writeFile(src() + "/a.bin", "content a1");
     writeFile(src() + "/b.bin", "content b1");
     // The cancel comes while "a.bin" is shown; the flag is read before the next file.
