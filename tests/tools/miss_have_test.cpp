@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <iterator>
-#include <optional>
 
 #include "catalogue/catalogue.h"
 #include "core/file_util.h"
@@ -16,11 +15,12 @@
 namespace quorvane {
 namespace {
 
-using testing::addRows;
 using testing::readFile;
 using testing::RecordingHost;
+using testing::romRow;
 using testing::TempDir;
 using testing::writeFile;
+using enum RomStatus;
 
 class MissHaveLists : public ::testing::Test {
 protected:
@@ -34,79 +34,59 @@ protected:
         return job.execute();
     }
 
-    static RomRow row(RomStatus status, const std::string& system, const std::string& game, const std::string& crc,
-                      const std::string& rom) {
-        return {
-            .status = status, .system = system, .game = game, .crc = crc, .romName = rom, .size = "10", .version = "1"};
-    }
-
+    // One ROM per game, all had; multi-ROM games: "full" had, "part" Y+N, "elsewhere" P only.
     void SetUp() override {
-        using enum RomStatus;
-        // One ROM per game, all had; multi-ROM games: "full" had, "part" Y+N,
-        // "elsewhere" P only.
-        addRows(*db,
-                {row(Have, "Single", "b", "00000002", "b.bin"), row(Have, "Single", "a", "00000001", "a.bin"),
-                 row(Have, "Multi", "full", "00000010", "f1.bin"), row(Have, "Multi", "full", "00000011", "f2.bin"),
-                 row(Missing, "Multi", "part", "00000020", "p1.bin"), row(Have, "Multi", "part", "00000021", "p2.bin"),
-                 row(Present, "Multi", "elsewhere", "00000030", "e1.bin")});
+        testing::addRows(*db, {romRow("Single", "b", "00000002", "b.bin", "10", Have),
+                               romRow("Single", "a", "00000001", "a.bin", "10", Have),
+                               romRow("Multi", "full", "00000010", "f1.bin", "10", Have),
+                               romRow("Multi", "full", "00000011", "f2.bin", "10", Have),
+                               romRow("Multi", "part", "00000020", "p1.bin", "10", Missing),
+                               romRow("Multi", "part", "00000021", "p2.bin", "10", Have),
+                               romRow("Multi", "elsewhere", "00000030", "e1.bin", "10", Present)});
     }
 };
-
-struct ListCase {
-    const char* name;
-    std::string system;
-    bool allHad;  // every row of the system marked had first
-    std::string haveSummary, have, missSummary, miss;
-    std::optional<std::string> missRom;  // absent: no missrom file
-};
-
-void PrintTo(const ListCase& c, std::ostream* os) { *os << c.name; }
-
-class MissHaveListFiles : public MissHaveLists, public ::testing::WithParamInterface<ListCase> {};
 
 // A multi-ROM system's miss summary is the rom-level line of its missrom
 // file, written even when nothing is missing; ROMs present elsewhere count
-// as missing.
-TEST_P(MissHaveListFiles, HoldTheSummaryAndTheGames) {
-    const ListCase& c = GetParam();
-    if (c.allHad) {
-        db->setHave("00000020", "10", "p1.bin", "part", "Multi");
-        db->setHave("00000030", "10", "e1.bin", "elsewhere", "Multi");
+// as missing. `missRom` "-": no missrom file.
+TEST_F(MissHaveLists, HoldTheSummaryAndTheGames) {
+    const std::string multiMiss = " You are missing 2 roms (2 games) of 5 known Multi roms (3 games)",
+                      noneMiss = " You are missing 0 roms (0 games) of 5 known Multi roms (3 games)";
+    const struct {
+        std::string system;
+        bool allHad;  // every row of the system marked had first
+        std::string have, miss, missRom;
+    } cases[] = {
+        {"Single", false, " You have 2 of 2 known Single ROMS\r\n\r\na\r\nb\r\n",
+         " You are missing 0 of 2 known Single ROMS\r\n\r\n", "-"},
+        {"Multi", false, " You have 1 of 3 known Multi ROMS\r\n\r\nfull\r\n",
+         " You are missing 2 of 3 known Multi ROMS\r\n\r\nelsewhere\r\npart\r\n",
+         multiMiss + "\r\n\r\nelsewhere\r\n   e1.bin (00000030)\r\npart\r\n   p1.bin (00000020)\r\n"},
+        {"Multi", true, " You have 3 of 3 known Multi ROMS\r\n\r\nelsewhere\r\nfull\r\npart\r\n",
+         " You are missing 0 of 3 known Multi ROMS\r\n\r\n", noneMiss + "\r\n\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.system + (c.allHad ? " all had" : ""));
+        if (c.allHad) {
+            db->setHave("00000020", "10", "p1.bin", "part", "Multi");
+            db->setHave("00000030", "10", "e1.bin", "elsewhere", "Multi");
+        }
+        const auto firstLine = [](const std::string& text) { return text.substr(0, text.find('\r')); };
+        EXPECT_EQ(writeHaveList(*db, base, c.system).summary, firstLine(c.have));
+        EXPECT_EQ(writeMissList(*db, base, c.system).summary, firstLine(c.missRom == "-" ? c.miss : c.missRom));
+        EXPECT_EQ(readFile(base + "/have/" + c.system + "have.txt"), c.have);
+        EXPECT_EQ(readFile(base + "/miss/" + c.system + "miss.txt"), c.miss);
+        if (c.missRom != "-") EXPECT_EQ(readFile(base + "/miss/" + c.system + "missrom.txt"), c.missRom);
+        else EXPECT_FALSE(pathExists(base + "/miss/" + c.system + "missrom.txt"));
     }
-    EXPECT_EQ(writeHaveList(*db, base, c.system).summary, c.haveSummary);
-    EXPECT_EQ(writeMissList(*db, base, c.system).summary, c.missSummary);
-    EXPECT_EQ(readFile(base + "/have/" + c.system + "have.txt"), c.have);
-    EXPECT_EQ(readFile(base + "/miss/" + c.system + "miss.txt"), c.miss);
-    if (c.missRom) EXPECT_EQ(readFile(base + "/miss/" + c.system + "missrom.txt"), *c.missRom);
-    else EXPECT_FALSE(pathExists(base + "/miss/" + c.system + "missrom.txt"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Systems, MissHaveListFiles,
-    ::testing::Values(ListCase{"CompleteSingleRom", "Single", false, " You have 2 of 2 known Single ROMS",
-                               " You have 2 of 2 known Single ROMS\r\n\r\na\r\nb\r\n",
-                               " You are missing 0 of 2 known Single ROMS",
-                               " You are missing 0 of 2 known Single ROMS\r\n\r\n", std::nullopt},
-                      ListCase{"MultiRomWithPresentElsewhere", "Multi", false, " You have 1 of 3 known Multi ROMS",
-                               " You have 1 of 3 known Multi ROMS\r\n\r\nfull\r\n",
-                               " You are missing 2 roms (2 games) of 5 known Multi roms (3 games)",
-                               " You are missing 2 of 3 known Multi ROMS\r\n\r\nelsewhere\r\npart\r\n",
-                               " You are missing 2 roms (2 games) of 5 known Multi roms (3 games)\r\n\r\n"
-                               "elsewhere\r\n   e1.bin (00000030)\r\npart\r\n   p1.bin (00000020)\r\n"},
-                      ListCase{"MultiRomWithNothingMissing", "Multi", true, " You have 3 of 3 known Multi ROMS",
-                               " You have 3 of 3 known Multi ROMS\r\n\r\nelsewhere\r\nfull\r\npart\r\n",
-                               " You are missing 0 roms (0 games) of 5 known Multi roms (3 games)",
-                               " You are missing 0 of 3 known Multi ROMS\r\n\r\n",
-                               " You are missing 0 roms (0 games) of 5 known Multi roms (3 games)\r\n\r\n"}),
-    [](const ::testing::TestParamInfo<ListCase>& p) { return std::string(p.param.name); });
-
-TEST_F(MissHaveLists, RefusesUnsafeNamesAndUnwritableFolders) {
-    addRows(*db, {row(RomStatus::Missing, "../escape", "g", "00000040", "g.bin")});
+TEST_F(MissHaveLists, RefusesUnsafeNamesAndUnwritableFoldersAndLeavesNoTemporaryFile) {
+    testing::addRows(*db, {romRow("../escape", "g", "00000040", "g.bin", "10")});
     const ListOutcome refused = writeHaveList(*db, base, "../escape");
     EXPECT_EQ(refused.summary, "-1");
     EXPECT_NE(refused.error.find("\"../escape\""), std::string::npos);
-    EXPECT_FALSE(pathExists(base + "/escapehave.txt"));
-    EXPECT_FALSE(pathExists(dir.file("escapehave.txt")));
+    EXPECT_FALSE(pathExists(base + "/escapehave.txt") || pathExists(dir.file("escapehave.txt")));
 
     // The base folder's parent is a regular file: nothing can be created.
     writeFile(dir.file("plain"), "x");
@@ -119,9 +99,8 @@ TEST_F(MissHaveLists, RefusesUnsafeNamesAndUnwritableFolders) {
     EXPECT_EQ(failed.summary, "-1");
     EXPECT_NE(failed.error.find("Cannot open database"), std::string::npos);
     EXPECT_FALSE(pathExists(base + "/miss/Singlemiss.txt"));
-}
 
-TEST_F(MissHaveLists, ListThatCannotBePutInPlaceLeavesNoTemporaryFile) {
+    // A list that cannot be put in place leaves no temporary file behind.
     ASSERT_TRUE(makeFolders(base + "/have/Multihave.txt"));  // a folder in the way
     EXPECT_EQ(writeHaveList(*db, base, "Multi").summary, "-1");
     EXPECT_EQ(writeHaveList(*db, base, "Single").summary, " You have 2 of 2 known Single ROMS");
@@ -129,23 +108,21 @@ TEST_F(MissHaveLists, ListThatCannotBePutInPlaceLeavesNoTemporaryFile) {
     EXPECT_EQ(std::distance(begin(entries), end(entries)), 2);  // the folder in the way and Singlehave.txt
 }
 
+// One chosen system gets only its lists and shows nothing but failures;
+// both lists refuse an unsafe name for the same reason: it is named once.
 TEST_F(MissHaveLists, OneChosenSystemGetsOnlyItsListsAndShowsNothingButFailures) {
-    RecordingHost host;
-    MissHaveJob job(db, host, base, std::string("Single"));
-    ASSERT_TRUE(job.prepare());
-    EXPECT_EQ(job.execute().refresh, JobResult::Refresh::Nothing);
-    EXPECT_TRUE(host.events().empty());
+    for (const std::string system : {"Single", "../bad"}) {
+        RecordingHost host;
+        MissHaveJob job(db, host, base, system);
+        ASSERT_TRUE(job.prepare());
+        EXPECT_EQ(job.execute().refresh, JobResult::Refresh::Nothing);
+        EXPECT_EQ(host.events(), system == "Single"
+                                     ? std::vector<std::string>{}
+                                     : std::vector{"message: " + unsafeNameMessage("System name", system)});
+    }
     EXPECT_EQ(readFile(haveListPath(base, "Single")).rfind(" You have 2 of 2 known Single ROMS\r\n", 0), 0u);
-    EXPECT_EQ(readFile(missListPath(base, "Single")).rfind(" You are missing 0 of 2 known Single ROMS\r\n", 0), 0u);
-    EXPECT_FALSE(pathExists(base + "/have.txt"));
-    EXPECT_FALSE(pathExists(base + "/miss.txt"));
-
-    // Both lists refuse the name for the same reason: it is named once.
-    RecordingHost refusedHost;
-    MissHaveJob refused(db, refusedHost, base, std::string("../bad"));
-    ASSERT_TRUE(refused.prepare());
-    refused.execute();
-    EXPECT_EQ(refusedHost.events(), std::vector<std::string>{"message: " + unsafeNameMessage("System name", "../bad")});
+    EXPECT_TRUE(isRegularFile(missListPath(base, "Single")));
+    EXPECT_FALSE(pathExists(base + "/have.txt") || pathExists(base + "/miss.txt"));
 }
 
 TEST_F(MissHaveLists, ThreadWritesSummariesInListOrderAndReportsInOrder) {
@@ -156,20 +133,12 @@ TEST_F(MissHaveLists, ThreadWritesSummariesInListOrderAndReportsInOrder) {
     EXPECT_EQ(readFile(base + "/miss.txt"),
               " You are missing 0 of 2 known Single ROMS\r\n\r\n-1\r\n\r\n"
               " You are missing 2 roms (2 games) of 5 known Multi roms (3 games)\r\n\r\n");
-    const std::vector<std::string> expected = {
-        "startProgress: Creating Miss/Have files... / 1",
-        "progress: Initializing... @ 0",
-        "progressMax: 3",
-        "progress: Single @ 0",
-        "progress: ../bad @ 1",
-        "message: " + unsafeNameMessage("System name", "../bad"),
-        "progress: Multi @ 2",
-        "closeProgress: ",
-        "info: Files creation completed.",
-    };
-    EXPECT_EQ(host.events(), expected);
+    EXPECT_EQ(host.events(), (std::vector<std::string>{
+                                 "startProgress: Creating Miss/Have files... / 1", "progress: Initializing... @ 0",
+                                 "progressMax: 3", "progress: Single @ 0", "progress: ../bad @ 1",
+                                 "message: " + unsafeNameMessage("System name", "../bad"), "progress: Multi @ 2",
+                                 "closeProgress: ", "info: Files creation completed."}));
     EXPECT_EQ(result.refresh, JobResult::Refresh::SystemsAndGames);
-
     // A second run replaces both summaries rather than appending.
     runJob(host, {"Single"});
     EXPECT_EQ(readFile(base + "/have.txt"), " You have 2 of 2 known Single ROMS\r\n\r\n");

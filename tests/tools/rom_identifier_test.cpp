@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
-#include <zlib.h>
 
-#include "archive/digest_set.h"
 #include "catalogue/catalogue.h"
 #include "core/worker_job.h"
 #include "support/catalogue_rows.h"
@@ -18,12 +16,6 @@ using testing::RecordingHost;
 using testing::runShell;
 using testing::TempDir;
 using testing::writeFile;
-
-std::string crcOf(const std::string& data) {
-    return crcHex(static_cast<uint32_t>(::crc32(0, reinterpret_cast<const Bytef*>(data.data()),
-                                                static_cast<uInt>(data.size()))),
-                  false);
-}
 
 // "system/game" of each hit, in order.
 std::vector<std::string> gamesOf(const std::vector<RomMatch>& hits) {
@@ -44,21 +36,12 @@ protected:
                            "z.writestr('e1.bin', 'hello'); z.writestr('e2.bin', 'world'); "
                            "z.writestr('e3.bin', 'nothing'); z.close()\""),
                   0);
-        // "hello" is the same ROM in two games, "world" is in one and has a
-        // recorded MD5 that is not the entry's.
-        testing::addRows(*db, {{.system = "S", .game = "g1", .crc = crcOf("hello"), .romName = "h.bin", .size = "5"},
-                               {.status = RomStatus::Have,
-                                .system = "S",
-                                .game = "g2",
-                                .crc = crcOf("hello"),
-                                .romName = "h.bin",
-                                .size = "5"},
-                               {.system = "T",
-                                .game = "w",
-                                .crc = crcOf("world"),
-                                .md5 = "0123456789abcdef0123456789abcdef",
-                                .romName = "w.bin",
-                                .size = "5"}});
+        // "hello" (CRC 3610a686) is the same ROM in two games, "world"
+        // (3a771143) is in one and has a recorded MD5 that is not the entry's.
+        RomRow world = testing::romRow("T", "w", "3a771143", "w.bin", "5");
+        world.md5 = "0123456789abcdef0123456789abcdef";
+        testing::addRows(*db, {testing::romRow("S", "g1", "3610a686", "h.bin", "5"),
+                               testing::romRow("S", "g2", "3610a686", "h.bin", "5", RomStatus::Have), world});
     }
 
     // Runs an identify job on `inputs`; the hits it handed over.
@@ -88,9 +71,7 @@ TEST_F(RomIdentifier, OneLinePerMatchingRowAndDropsAccumulate) {
     // a had line give nothing to rebuild.
     EXPECT_EQ(list.rebuildAllPaths(), std::vector<std::string>(4, archive));
     EXPECT_EQ(list.rebuildThisPaths(1), std::vector<std::string>{archive});
-    EXPECT_TRUE(list.rebuildThisPaths(2).empty());
-    EXPECT_TRUE(list.rebuildThisPaths(0).empty());
-    EXPECT_TRUE(list.rebuildThisPaths(7).empty());
+    for (int row : {0, 2, 7}) EXPECT_TRUE(list.rebuildThisPaths(row).empty()) << row;
     list.clear();
     EXPECT_TRUE(list.rebuildAllPaths().empty());
 
@@ -98,52 +79,25 @@ TEST_F(RomIdentifier, OneLinePerMatchingRowAndDropsAccumulate) {
     EXPECT_EQ(gamesOf(identifyArchives(*db, {archive}, true, false)), (std::vector<std::string>{"S/g1", "S/g2"}));
 }
 
-// The inputs that matched nothing: an archive of unknown entries, one that
-// cannot be read, each named once however often it was given.
-TEST_F(RomIdentifier, TellsWhichInputsMatchedNothing) {
-    ASSERT_EQ(runShell("cd " + dir.path() +
-                       " && python3 -c \"import zipfile; z = zipfile.ZipFile('none.zip', 'w'); "
-                       "z.writestr('x.bin', 'unknown'); z.close()\""),
-              0);
-    const std::vector<std::string> inputs = {dir.file("none.zip"), archive, dir.file("missing.zip"),
-                                             dir.file("none.zip")};
-    const std::vector<RomMatch> hits = identifyArchives(*db, inputs, false, false);
-    EXPECT_EQ(unmatchedInputs(inputs, hits), (std::vector<std::string>{dir.file("none.zip"), dir.file("missing.zip")}));
-    EXPECT_TRUE(unmatchedInputs({archive}, hits).empty());
-    EXPECT_EQ(unmatchedInputs({archive}, {}), std::vector<std::string>{archive});
-}
-
-TEST_F(RomIdentifier, JobReportsProgressAndHandsOverItsHits) {
-    RecordingHost host;
-    EXPECT_EQ(runJob(host, {archive}, false).size(), 3u);
-    EXPECT_EQ(host.events(), (std::vector<std::string>{"startProgress: Identifying files... / 1",
-                                                       "progress: " + archive + " @ 0", "closeProgress: "}));
-}
-
 // Every input that cannot be read is named with the reason, counted as a
-// failed step, and the readable ones are identified as ever.
+// failed step, and the readable ones are identified as ever. The inputs
+// that matched nothing are each named once however often they were given.
 TEST_F(RomIdentifier, NamesEveryInputItCannotRead) {
     writeFile(dir.file("text.zip"), "this is not a zip archive\n");
-    ASSERT_EQ(runShell("mkdir " + dir.file("folder.zip") + " && cp " + archive + " " + dir.file("claims.zip") +
-                       " && python3 " QUORVANE_SOURCE_DIR "/tests/archive/ziptool.py zip64end " +
-                       dir.file("claims.zip") + " 1152921504606846976"),
-              0);
     // The stored "world" made "wXrld": its CRC no longer agrees.
-    ASSERT_EQ(runShell("cd " + dir.path() +
-                       " && python3 -c \"d = open('drop.zip', 'rb').read(); "
-                       "open('bad.zip', 'wb').write(d.replace(b'world', b'wXrld'))\""),
+    ASSERT_EQ(runShell("mkdir " + dir.file("folder.zip") + " && sed 's/world/wXrld/' " + archive + " >" +
+                       dir.file("bad.zip")),
               0);
-    const std::vector<std::string> inputs = {dir.file("missing.zip"), dir.file("text.zip"), dir.file("claims.zip"),
-                                             dir.file("folder.zip"), archive, dir.file("bad.zip")};
+    std::vector<std::string> inputs = {dir.file("missing.zip"), dir.file("text.zip"), dir.file("folder.zip"), archive,
+                                       dir.file("bad.zip")};
     JobReport report;
     auto hits = identifyArchives(*db, inputs, false, false, nullptr, &report);
     EXPECT_EQ(hits.size(), 6u);  // drop.zip's three, and bad.zip's CRC and size still match
     EXPECT_EQ(report.unreadable, (std::vector<std::string>{
-                              "Cannot read " + dir.file("missing.zip") + ": No such file or directory",
-                              "Cannot read " + dir.file("text.zip") + ": not a zip archive",
-                              "Cannot read " + dir.file("claims.zip") + ": damaged zip archive",
-                              "Cannot read " + dir.file("folder.zip") + ": Is a directory",
-                          }));
+                                     "Cannot read " + dir.file("missing.zip") + ": No such file or directory",
+                                     "Cannot read " + dir.file("text.zip") + ": not a zip archive",
+                                     "Cannot read " + dir.file("folder.zip") + ": Is a directory",
+                                 }));
     // Entries, not hits, are counted: e1.bin matches two rows once.
     EXPECT_EQ(report.entriesMatched, 4);
     const auto entries = [](const std::vector<IdentifiedEntry>& list) {
@@ -151,7 +105,11 @@ TEST_F(RomIdentifier, NamesEveryInputItCannotRead) {
         for (const IdentifiedEntry& e : list) out.push_back(e.archive + ":" + e.entry);
         return out;
     };
-    EXPECT_EQ(entries(report.unmatched), (std::vector<std::string>{archive + ":e3.bin", dir.file("bad.zip") + ":e3.bin"}));
+    EXPECT_EQ(entries(report.unmatched),
+              (std::vector<std::string>{archive + ":e3.bin", dir.file("bad.zip") + ":e3.bin"}));
+    inputs.push_back(dir.file("text.zip"));
+    EXPECT_EQ(unmatchedInputs(inputs, hits),
+              (std::vector<std::string>{dir.file("missing.zip"), dir.file("text.zip"), dir.file("folder.zip")}));
 
     // With digests on, the damaged entry's data is read, and fails.
     RecordingHost host;
@@ -161,14 +119,13 @@ TEST_F(RomIdentifier, NamesEveryInputItCannotRead) {
               (std::vector<std::string>{"Cannot read e2.bin in " + dir.file("bad.zip") + ": damaged zip archive",
                                         "Cannot read " + dir.file("missing.zip") + ": No such file or directory"}));
     EXPECT_EQ(host.failedSteps(), 2);
+    EXPECT_EQ(host.eventsOf("startProgress"), std::vector<std::string>{"Identifying files... / 3"});
     // The job's report: "world" no longer matches by its digest, and the entry
     // that could not be read is neither matched nor unmatched.
-    ASSERT_TRUE(host.report());
-    EXPECT_EQ(host.report()->command, JobReport::Command::Identify);
+    ASSERT_TRUE(host.report() && host.report()->command == JobReport::Command::Identify);
     EXPECT_EQ(host.report()->entriesMatched, 2);
     EXPECT_EQ(entries(host.report()->unmatched),
               (std::vector<std::string>{archive + ":e2.bin", archive + ":e3.bin", dir.file("bad.zip") + ":e3.bin"}));
-    EXPECT_EQ(host.report()->unreadable.size(), 2u);
 }
 
 }  // namespace

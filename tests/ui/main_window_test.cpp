@@ -15,11 +15,9 @@ TEST_F(MainWindowTest, ViewActionsShowTheirSetsAndGames) {
     MainWindow main(settings);
     const MainWindow::Actions& a = main.actions();
     main.refreshSystems();
-    EXPECT_EQ(main.systemsWindow().windowTitle(), QStringLiteral("Total sets: 1"));
     a.missingGames->trigger();  // before any system: nothing happens
     EXPECT_FALSE(main.currentRomset().has_value());
     main.showSystemGames("Sys");
-    EXPECT_EQ(main.gamesWindow().windowTitle(), QStringLiteral("Sys (1.0): 4 games total"));
     const struct {
         QAction* action;
         QWidget& window;
@@ -29,7 +27,6 @@ TEST_F(MainWindowTest, ViewActionsShowTheirSetsAndGames) {
         {a.completeSets, main.systemsWindow(), "Complete sets: 0", {}},
         {a.incompleteSets, main.systemsWindow(), "Incomplete sets: 1", {}},
         {a.incompleteGames, main.gamesWindow(), "Sys (1.0): 2 incomplete games", {"partial", "present"}},
-        {a.availableGames, main.gamesWindow(), "Sys (1.0): 1 games available", {"complete"}},
         {a.missingGames, main.gamesWindow(), "Sys (1.0): 1 missing games", {"missing"}},
         {a.allGames, main.gamesWindow(), "Sys (1.0): 4 games total", {"complete", "missing", "partial", "present"}},
     };
@@ -40,58 +37,38 @@ TEST_F(MainWindowTest, ViewActionsShowTheirSetsAndGames) {
             EXPECT_EQ(itemTexts(main.gamesWindow().list()), view.items) << view.title;
         }
     }
-
     emit main.gamesWindow().gameClicked(2);  // "partial": have, missing
     QTreeWidget* roms = main.gameRomsWindow().list();
     EXPECT_EQ(main.gameRomsWindow().windowTitle(), QStringLiteral("Game: partial"));
     ASSERT_EQ(roms->topLevelItemCount(), 2);
-    EXPECT_EQ(roms->topLevelItem(0)->text(1), QStringLiteral("00000003"));
-    EXPECT_EQ(roms->topLevelItem(0)->data(0, Qt::UserRole).toInt(), 0);
-    EXPECT_EQ(roms->topLevelItem(1)->data(0, Qt::UserRole).toInt(), 1);
-
-    // Replacing the romset empties the game ROMs window.
-    a.availableGames->trigger();
+    EXPECT_EQ(roms->topLevelItem(1)->text(1), QStringLiteral("00000004"));
+    EXPECT_EQ(roms->topLevelItem(1)->data(0, Qt::UserRole).toInt(), 1);  // missing
+    a.availableGames->trigger();  // replacing the romset empties the game ROMs window
     EXPECT_EQ(roms->topLevelItemCount(), 0);
 }
 
+// The tool actions open their windows; the window actions toggle theirs,
+// and showing the systems checks the action again.
 TEST_F(MainWindowTest, WindowActionsOpenTheirWindows) {
     fill("roms");
     MainWindow main(settings);
     const MainWindow::Actions& a = main.actions();
     main.refreshSystems();
     ToolWindows& tools = main.toolWindows();
-    const std::pair<QAction*, QWidget*> opened[] = {{a.customFiles, &tools.formats()},
-                                                    {a.romIdentifier, &tools.identifier()},
-                                                    {a.multiZipper, &tools.fileZipper()},
-                                                    {a.stats, &tools.stats()},
-                                                    {a.preferences, &main.preferencesWindow()}};
-    for (const auto& [action, window] : opened) {
-        action->trigger();
-        EXPECT_TRUE(window->isVisible()) << action->text().toStdString();
-    }
-    EXPECT_EQ(tools.formats().applyList()->count(), 1);  // the systems shown
-
-    // The window actions toggle their windows; showing the systems checks
-    // the action again.
-    const std::tuple<QAction*, QWidget*, bool> toggled[] = {{a.systemsWindow, &main.systemsWindow(), false},
-                                                            {a.allSets, &main.systemsWindow(), true},
-                                                            {a.messagesWindow, &main.messagesWindow(), true},
-                                                            {a.messagesWindow, &main.messagesWindow(), false}};
-    ASSERT_TRUE(main.systemsWindow().isVisible());
-    for (const auto& [action, window, visible] : toggled) {
+    const std::tuple<QAction*, QWidget*, bool> actions[] = {
+        {a.customFiles, &tools.formats(), true},          {a.romIdentifier, &tools.identifier(), true},
+        {a.multiZipper, &tools.fileZipper(), true},       {a.stats, &tools.stats(), true},
+        {a.preferences, &main.preferencesWindow(), true}, {a.systemsWindow, &main.systemsWindow(), false},
+        {a.allSets, &main.systemsWindow(), true},         {a.messagesWindow, &main.messagesWindow(), true},
+        {a.messagesWindow, &main.messagesWindow(), false}};
+    for (const auto& [action, window, visible] : actions) {
         action->trigger();
         EXPECT_EQ(window->isVisible(), visible) << action->text().toStdString();
         if (window == &main.systemsWindow()) {
             EXPECT_EQ(a.systemsWindow->isChecked(), visible);
         }
     }
-}
-
-QStringList checkedCategories(const MainWindow& main) {
-    QStringList out;
-    for (QAction* a : main.actions().categories)
-        if (a->isChecked()) out << a->iconText();
-    return out;
+    EXPECT_EQ(tools.formats().applyList()->count(), 1);  // the systems shown
 }
 
 // A category switch reloads the systems, names the category in the caption
@@ -103,6 +80,7 @@ TEST_F(MainWindowTest, CategorySwitchReloadsSystemsAndCaption) {
     settings.selectCategory(*categoryByDatabaseName("romsArcadeUnemu"));
     MainWindow main(settings);
     EXPECT_TRUE(dialogs.shown.isEmpty());  // a category without a database yet is no error
+    main.refreshSystems();
     const struct {
         int index;  // < 0: as opened
         const char* name;
@@ -114,24 +92,21 @@ TEST_F(MainWindowTest, CategorySwitchReloadsSystemsAndCaption) {
                     {5, "Custom", "romscustom", {}}};
     for (const auto& c : switches) {
         SCOPED_TRACE(c.name);
-        if (c.index < 0) {
-            main.refreshSystems();
-        } else {
+        if (c.index >= 0) {
+            main.showSystemGames("Sys");
+            emit main.gamesWindow().gameClicked(0);
             main.actions().categories[static_cast<size_t>(c.index)]->trigger();
-            EXPECT_EQ(main.gamesWindow().list()->count(), 0);
-            EXPECT_TRUE(main.gamesWindow().windowTitle().isEmpty());
-            EXPECT_EQ(main.gameRomsWindow().list()->topLevelItemCount(), 0);
+            EXPECT_EQ(main.gamesWindow().list()->count() + main.gameRomsWindow().list()->topLevelItemCount(), 0);
             EXPECT_EQ(main.gameRomsWindow().windowTitle(), QStringLiteral("Roms for:"));
             EXPECT_FALSE(main.currentRomset().has_value());
         }
         EXPECT_EQ(main.windowTitle(), QString::fromUtf8("Quorvane \u2014 ") + QString::fromUtf8(c.name));
-        EXPECT_EQ(checkedCategories(main), QStringList{QString::fromUtf8(c.name)});
+        QStringList checked;
+        for (QAction* action : main.actions().categories)
+            if (action->isChecked()) checked << action->iconText();
+        EXPECT_EQ(checked, QStringList{QString::fromUtf8(c.name)});
         EXPECT_EQ(settings.currentdb, c.database);
         EXPECT_EQ(itemTexts(main.systemsWindow().list()), c.systems);
-        if (c.systems.isEmpty()) continue;
-        main.showSystemGames("Sys");
-        emit main.gamesWindow().gameClicked(0);
-        ASSERT_EQ(main.gameRomsWindow().list()->topLevelItemCount(), 1);
     }
 }
 
@@ -147,8 +122,7 @@ TEST_F(MainWindowTest, EveryWindowIsCaptionedForPeople) {
         if (!w->isWindow() || w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip) continue;
         ++windows;
         const QString title = w->windowTitle();
-        EXPECT_FALSE(title.isEmpty()) << w->metaObject()->className();
-        EXPECT_FALSE(internalName.match(title).hasMatch())
+        EXPECT_TRUE(!title.isEmpty() && !internalName.match(title).hasMatch())
             << w->metaObject()->className() << ": " << title.toStdString();
     }
     EXPECT_GE(windows, 14);
@@ -161,22 +135,18 @@ TEST_F(MainWindowTest, DeclinedDatabaseActionsStillEmptyTheLists) {
     MainWindow main(settings);
     main.refreshSystems();
     main.showSystemGames("Sys");
-    dialogs.answers = {false};
+    dialogs.answers = {false, true};
     main.deleteDatabase();
     EXPECT_EQ(dialogs.shown.last(), QStringLiteral("yesAbort: Are you sure you want to delete the whole DB?"));
-    EXPECT_EQ(main.systemsWindow().list()->count(), 0);
-    EXPECT_EQ(main.gamesWindow().list()->count(), 0);
-    EXPECT_TRUE(main.gamesWindow().windowTitle().isEmpty());
+    EXPECT_EQ(main.systemsWindow().list()->count() + main.gamesWindow().list()->count(), 0);
     EXPECT_FALSE(main.currentRomset().has_value());
     main.actions().allSets->trigger();  // the database is untouched
     EXPECT_EQ(itemTexts(main.systemsWindow().list()), QStringList{"Sys"});
 
-    dialogs.answers = {true};
     main.cleanDatabase();
     main.showSystemGames("Sys");
     main.showGamesView(GamesView::Available);
     EXPECT_EQ(main.gamesWindow().windowTitle(), QStringLiteral("Sys: No games available"));
-
     main.deleteSelectedSystem();  // nothing selected: nothing happens
     EXPECT_EQ(main.systemsWindow().list()->count(), 1);
     main.systemsWindow().list()->item(0)->setSelected(true);
@@ -186,34 +156,26 @@ TEST_F(MainWindowTest, DeclinedDatabaseActionsStillEmptyTheLists) {
 
 TEST_F(MainWindowTest, ADamagedCatalogueIsNamedAtOpeningAndRepairedOnYes) {
     fill("roms");
-    {
-        MainWindow main(settings);
-        EXPECT_TRUE(dialogs.shown.isEmpty());
-        main.checkDatabase();
-        EXPECT_TRUE(dialogs.shown.last().endsWith(QStringLiteral("No damage found."))) << dialogs.shown.last().toStdString();
-    }
     // The system index's root block loses its kind byte.
     const std::string index = settings.databasesDir + "roms_sys.idx";
     std::string bytes = testing::readFile(index);
     ASSERT_GT(bytes.size(), 4096u);
     bytes[0] = static_cast<char>(0x7F);
     testing::writeFile(index, bytes);
-
-    dialogs.shown.clear();
     dialogs.answers = {true};
     MainWindow main(settings);
     ASSERT_GE(dialogs.shown.size(), 2);
-    EXPECT_TRUE(dialogs.shown[0].startsWith(QStringLiteral(
-        "yesAbort: The catalogue is damaged. Repair it now? A copy of the damaged files is kept in ")))
+    EXPECT_TRUE(dialogs.shown[0].startsWith(
+        QStringLiteral("yesAbort: The catalogue is damaged. Repair it now? A copy of the damaged files is kept in ")))
         << dialogs.shown[0].toStdString();
     EXPECT_TRUE(dialogs.shown[1].startsWith(QStringLiteral("info: "))) << dialogs.shown[1].toStdString();
     // Every row came back, statuses included.
-    EXPECT_EQ(itemTexts(main.systemsWindow().list()), QStringList{"Sys"});
     main.showSystemGames("Sys");
     main.showGamesView(GamesView::Incomplete);
     EXPECT_EQ(itemTexts(main.gamesWindow().list()), (QStringList{"partial", "present"}));
     main.checkDatabase();
-    EXPECT_TRUE(dialogs.shown.last().endsWith(QStringLiteral("No damage found."))) << dialogs.shown.last().toStdString();
+    EXPECT_TRUE(dialogs.shown.last().endsWith(QStringLiteral("No damage found.")))
+        << dialogs.shown.last().toStdString();
 }
 
 }  // namespace

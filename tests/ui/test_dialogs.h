@@ -17,18 +17,10 @@ public:
     bool yesIgnore(QWidget*, const QString& text) override { return answer(QStringLiteral("yesIgnore: ") + text); }
     bool yesAbort(QWidget*, const QString& text) override { return answer(QStringLiteral("yesAbort: ") + text); }
     QStringList openFileNames(QWidget*, const QString& caption, const QString& = {}) override {
-        shown << QStringLiteral("openFileNames: ") + caption;
-        if (files.empty()) return {};
-        QStringList chosen = files.front();
-        files.pop_front();
-        return chosen;
+        return choose(QStringLiteral("openFileNames: ") + caption);
     }
-
     QString existingFolder(QWidget*, const QString& caption) override {
-        shown << QStringLiteral("existingFolder: ") + caption;
-        const QStringList chosen = openFileNames(nullptr, caption);
-        shown.removeLast();
-        return chosen.value(0);
+        return choose(QStringLiteral("existingFolder: ") + caption).value(0);
     }
 
     QStringList shown;
@@ -36,6 +28,13 @@ public:
     std::deque<QStringList> files;  // what each file chooser returns
 
 private:
+    QStringList choose(const QString& text) {
+        shown << text;
+        if (files.empty()) return {};
+        const QStringList chosen = files.front();
+        files.pop_front();
+        return chosen;
+    }
     bool answer(const QString& text) {
         shown << text;
         if (answers.empty()) return false;

@@ -6,7 +6,6 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QListWidget>
-#include <gtest/gtest.h>
 
 #include "core/file_util.h"
 #include "jobs/catalogue_jobs.h"
