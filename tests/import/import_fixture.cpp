@@ -31,10 +31,31 @@ std::vector<RomRow> ImportFixture::rows() {
     return out;
 }
 
-std::vector<RomRow> ImportFixture::rowsOf(const std::string& game) {
-    std::vector<RomRow> out;
-    for (RomRow& r : rows())
-        if (r.game == game) out.push_back(std::move(r));
+V ImportFixture::digest() { return testing::digest(rows()); }
+
+V digest(const std::vector<RomRow>& rows) {
+    V out;
+    std::string header;
+    for (const RomRow& r : rows) {
+        const std::string h = "[" + r.system + "|" + r.version + "|" + r.author + "]";
+        if (h != header) out.push_back(header = h);
+        std::string row = r.game + "/" + r.romName;
+        for (const std::string* field : {&r.size, &r.crc, &r.md5, &r.sha1, &r.cloneOf, &r.romOf}) row += ":" + *field;
+        out.push_back(row.erase(row.find_last_not_of(':') + 1));
+        if (r.status != RomStatus::Missing) out.back() += std::string(" status ") + romStatusLetter(r.status);
+    }
+    return out;
+}
+
+V ImportFixture::said() const {
+    V out;
+    for (std::string e : host.events()) {
+        if (e.rfind("message: ", 0) == 0) e.erase(0, 9);
+        else if (e.rfind("askYesIgnore: ", 0) != 0 && e.rfind("info: ", 0) != 0) continue;
+        for (size_t at; (at = e.find(dir.path())) != std::string::npos;) e.replace(at, dir.path().size(), "@");
+        out.push_back(e);
+    }
+    if (host.failedSteps()) out.push_back("failedSteps: " + std::to_string(host.failedSteps()));
     return out;
 }
 
@@ -42,6 +63,33 @@ bool ImportFixture::scratchFilesLeft() const {
     for (const auto& entry : std::filesystem::directory_iterator(settings.databasesDir))
         if (entry.path().filename().string().rfind(kScratchDatabaseName, 0) == 0) return true;
     return false;
+}
+
+void runCase(const ImportCase& c) {
+    SCOPED_TRACE(c.name);
+    ImportFixture f;
+    f.host.answers = c.answers;
+    std::vector<std::string> batch;
+    for (const auto& [name, content] : c.files) {
+        if (name.empty()) {
+            f.import(batch);
+            batch.clear();
+            continue;
+        }
+        const std::string path = f.dir.file(name[0] == '~' ? name.substr(1) : name);
+        if (content != kAbsent) writeFile(path, content);
+        if (name[0] != '~') batch.push_back(path);
+    }
+    if (!batch.empty()) f.import(batch);
+    EXPECT_EQ(f.digest(), c.rows);
+    const V said = f.said();
+    EXPECT_EQ(said.size(), c.said.size()) << ::testing::PrintToString(said);
+    for (size_t i = 0; i < std::min(said.size(), c.said.size()); ++i) {
+        const std::string& want = c.said[i];
+        if (!want.empty() && want.back() == '*') EXPECT_EQ(said[i].substr(0, want.size() - 1), want.substr(0, want.size() - 1));
+        else EXPECT_EQ(said[i], want);
+    }
+    EXPECT_FALSE(f.scratchFilesLeft());
 }
 
 std::string realDatPath(const std::string& relative) {
