@@ -13,6 +13,13 @@ using testing::kAbsent;
 const std::string kParen = "clrmamepro (\n\tname Sys\n\tversion 1.0\n\tauthor Me\n)\n";
 const std::string kOne = "info: Import completed: 1 file imported, 0 failed.";
 
+// A parenthesised block: its name line (and what follows it), one line per ROM.
+std::string block(const std::string& name, std::initializer_list<std::string> roms, const char* kind = "game") {
+    std::string out = std::string(kind) + " (\n\tname " + name + "\n";
+    for (const std::string& r : roms) out += "\trom ( " + r + " )\n";
+    return out + ")\n";
+}
+
 // A sectioned games row with the Windows-1252 separator.
 std::string row(std::initializer_list<std::string> fields, const std::string& sep = "\xAC") {
     std::string out;
@@ -36,14 +43,16 @@ std::string laughs() {
 }
 
 const std::string kLong(300, 'x');
+const std::string kCloneRow = row({"par", "P", "clone", "C", "a.bin", "1", "10"});
+const std::string kParentRow = row({"par", "P", "par", "P", "b.bin", "22", "20"});
 
 const ImportCase kCases[] = {
-    {"parenthesised: one row",
-     {{"one.dat", kParen + "game (\n\tname g1\n\trom ( name a.bin size 1024 crc 0xABCDEF12 )\n)\n"}},
-     {"[Sys|1.0|Me]", "g1/a.bin:1024:abcdef12"},
-     {kOne}},
+    {"parenthesised: one row and one too long",
+     {{"long.dat", kParen + block("g", {"name " + kLong + " size 1 crc 1", "name a.bin size 1024 crc 0xABCDEF12"})}},
+     {"[Sys|1.0|Me]", "g/a.bin:1024:abcdef12"},
+     {"ROM " + kLong + " of game g in @/long.dat was not imported: the ROM name is longer than 255 bytes.", kOne}},
     // Quoted openers, nodump, disks, commas, CR and CRLF line ends, blocks
-    // without a name line (the previous name holds) and a file ending inside a block.
+    // without a name line (the previous name holds), a file ending inside a block.
     {"parenthesised: lines go by their first tokens",
      {{"c.dat", "clrmamepro (\r\n\tname Sys\r\n\tversion 2\r\n\tauthor A\r\n)\r\ngame (\r\n\tname g1\r\n"
                 "\tdescription \"not a game ( opener, nor a rom ( line, nor cloneof x\"\r\n\tmanufacturer cloneof\r\n"
@@ -54,51 +63,48 @@ const ImportCase kCases[] = {
                 "resource (\r  name   bios\r  rom ( name b.bin size 8 crc 22222222 )\r)\r"
                 "game (\n\trom ( name nameless.bin size 4 crc 33333333 )\n)\n"
                 "game (\n    name last\n    rom ( name end.bin size 2 crc 44444444 )"}},
-     {"[Sys|2|A]", "bios/b.bin:8:22222222", "bios/nameless.bin:4:33333333", "g1/quoted name.bin:16:1a2b3c4d:abcd:deadbeef",
-      "g1/hd:-:::e6481c367ad24aa285e51c01221a169b1b74b15f", "g1/comma:-:00012345", "last/end.bin:2:44444444"},
+     {"[Sys|2|A]", "bios/b.bin:8:22222222", "bios/nameless.bin:4:33333333",
+      "g1/quoted name.bin:16:1a2b3c4d:abcd:deadbeef", "g1/hd:-:::e6481c367ad24aa285e51c01221a169b1b74b15f",
+      "g1/comma:-:00012345", "last/end.bin:2:44444444"},
      {kOne}},
     // cloneof and romof naming one parent make a clone only; romof naming the
     // BIOS and cloneof the parent send each ROM to the set that holds it.
     {"parenthesised: a parent only where it holds the ROM",
-     {{"p.dat", kParen + "resource (\n\tname bios\n\trom ( name bios.bin size 10 crc aaaaaaaa )\n)\n"
-                         "game (\n\tname parent\n\tromof bios\n\trom ( name bios.bin merge bios.bin size 10 crc aaaaaaaa )\n"
-                         "\trom ( name shared.bin size 20 crc bbbbbbbb )\n\trom ( name other.bin size 30 crc cccccccc )\n)\n"
-                         "game (\n\tname clone\n\tcloneof parent\n\tromof parent\n"
-                         "\trom ( name shared.bin merge shared.bin size 20 crc bbbbbbbb )\n"
-                         "\trom ( name own.bin size 20 crc bbbbbbbb )\n\trom ( name other.bin size 31 crc cccccccc )\n)\n"
-                         "game (\n\tname clone2\n\tcloneof parent\n\tromof bios\n\trom ( name bios.bin size 10 crc aaaaaaaa )\n"
-                         "\trom ( name shared.bin size 20 crc bbbbbbbb )\n\trom ( name mine.bin size 40 crc dddddddd )\n)\n"
-                         "game (\n\tname orphan\n\tcloneof nowhere\n\trom ( name shared.bin size 20 crc bbbbbbbb )\n)\n"}},
+     {{"p.dat", kParen + block("bios", {"name bios.bin size 10 crc aaaaaaaa"}, "resource") +
+                    block("parent\n\tromof bios", {"name bios.bin merge bios.bin size 10 crc aaaaaaaa",
+                                                   "name shared.bin size 20 crc bbbbbbbb",
+                                                   "name other.bin size 30 crc cccccccc"}) +
+                    block("clone\n\tcloneof parent\n\tromof parent",
+                          {"name shared.bin merge shared.bin size 20 crc bbbbbbbb", "name own.bin size 20 crc bbbbbbbb",
+                           "name other.bin size 31 crc cccccccc"}) +
+                    block("clone2\n\tcloneof parent\n\tromof bios",
+                          {"name bios.bin size 10 crc aaaaaaaa", "name shared.bin size 20 crc bbbbbbbb",
+                           "name mine.bin size 40 crc dddddddd"}) +
+                    block("orphan\n\tcloneof nowhere", {"name shared.bin size 20 crc bbbbbbbb"})}},
      {"[Sys|1.0|Me]", "bios/bios.bin:10:aaaaaaaa", "clone/shared.bin:20:bbbbbbbb:::parent", "clone/own.bin:20:bbbbbbbb",
       "clone/other.bin:31:cccccccc", "clone2/bios.bin:10:aaaaaaaa::::bios", "clone2/shared.bin:20:bbbbbbbb:::parent",
       "clone2/mine.bin:40:dddddddd", "orphan/shared.bin:20:bbbbbbbb", "parent/bios.bin:10:aaaaaaaa::::bios",
       "parent/shared.bin:20:bbbbbbbb", "parent/other.bin:30:cccccccc"},
      {kOne}},
     {"parenthesised: refused files",
-     {{"noname.dat", "clrmamepro (\n\tversion 1\n)\ngame (\n\tname g\n\trom ( name a )\n)\n"},
+     {{"noname.dat", "clrmamepro (\n\tversion 1\n)\n" + block("g", {"name a"})},
       {"junk.txt", "just some text\nwith lines\n"}, {"empty.dat", ""}, {"missing.dat", kAbsent},
-      {"slash.dat", "clrmamepro (\n\tname a/b\n\tversion 1\n\tauthor x\n)\ngame (\n\tname g\n\trom ( name a size 1 crc 1 )\n)\n"},
-      {"dots.dat", "clrmamepro ( name .. version 1 author x )\ngame (\n\tname g\n\trom ( name a size 1 crc 1 )\n)\n"}},
+      {"slash.dat", "clrmamepro (\n\tname a/b\n)\n" + block("g", {"name a size 1 crc 1"})},
+      {"dots.dat", "clrmamepro ( name .. version 1 author x )\n" + block("g", {"name a size 1 crc 1"})}},
      {},
      {"No romset name found in @/noname.dat; nothing imported.", "@/junk.txt is not a DAT file; nothing imported.",
       "@/empty.dat is not a DAT file; nothing imported.", "Cannot open @/missing.dat (file not found)",
       "Romset name \"a/b\" cannot be used as a file name; it was refused. Nothing of @/slash.dat was imported.",
-      "Romset name \"..\" cannot be used as a file name; it was refused. Nothing of @/dots.dat was imported.",
-      "info: Import completed: 0 files imported, 6 failed.", "failedSteps: 6"}},
-    {"parenthesised: a row too long",
-     {{"long.dat", kParen + "game (\n\tname g\n\trom ( name " + kLong + " size 1 crc 1 )\n\trom ( name ok.bin size 1 crc 2 )\n)\n"}},
-     {"[Sys|1.0|Me]", "g/ok.bin:1:00000002"},
-     {"ROM " + kLong + " of game g in @/long.dat was not imported: the ROM name is longer than 255 bytes.", kOne}},
-    // The header takes lines 1 to 5. A nameless ROM names nothing on disk.
+      "Romset name \"..\"*", "info: Import completed: 0 files imported, 6 failed.", "failedSteps: 6"}},
+    // The header takes lines 1 to 5, the first block 6 to 15, then four lines
+    // each. A nameless ROM names nothing on disk.
     {"parenthesised: names that would leave their folder",
-     {{"names.dat", kParen + "game (\n\tname ok\n\trom ( name a.bin size 1 crc 1 )\n"  // 6-8
-                             "\trom ( name ../../x size 1 crc 2 )\n\trom ( name /abs/x size 1 crc 3 )\n"
-                             "\trom ( name .. size 1 crc 4 )\n\trom ( name dir\\x.bin size 1 crc 5 )\n"
-                             "\trom ( name sub/inner.bin size 1 crc 6 )\n\trom ( size 1 crc 7 )\n)\n"  // 13-15
-                             "game (\n\tname \"a/b\"\n\trom ( name r size 1 crc 8 )\n)\n"              // 16-19
-                             "game (\n\tname \"\"\n\trom ( name s size 1 crc 9 )\n)\n"                 // 20-23
-                             "game (\n\tname ..\n\trom ( name t size 1 crc 10 )\n)\n"                  // 24-27
-                             "game (\n\tname .hidden\n\trom ( name u size 1 crc 11 )\n)\n"}},
+     {{"names.dat", kParen +
+                        block("ok", {"name a.bin size 1 crc 1", "name ../../x size 1 crc 2", "name /abs/x size 1 crc 3",
+                                     "name .. size 1 crc 4", "name dir\\x.bin size 1 crc 5",
+                                     "name sub/inner.bin size 1 crc 6", "size 1 crc 7"}) +
+                        block("\"a/b\"", {"name r size 1 crc 8"}) + block("\"\"", {"name s size 1 crc 9"}) +
+                        block("..", {"name t size 1 crc 10"}) + block(".hidden", {"name u size 1 crc 11"})}},
      {"[Sys|1.0|Me]", "ok/a.bin:1:00000001", "ok/sub/inner.bin:1:00000006", "ok/:1:00000007"},
      {"Line 9 of @/names.dat: ROM \"../../x\" of game \"ok\" was not imported: a ROM name must be a relative path "
       "without empty, \".\" or \"..\" steps and without backslashes.",
@@ -111,19 +117,20 @@ const ImportCase kCases[] = {
       "Line 26 of @/names.dat: ROM \"t\" of game \"..\" was not imported: a game name*",
       "Line 30 of @/names.dat: ROM \"u\" of game \".hidden\" was not imported: a game name*", kOne}},
 
-    {"sectioned: fields one, five, six and seven",
+    // Fields one, five, six and seven of a row; the header takes lines 1 to 6.
+    {"sectioned: fields and names that would leave their folder",
      {{"s.dat", "[CREDITS]\r\nAuthor=Me\r\nVersion=2\r\n[EMULATOR]\r\nrefname=SysA\r\n[GAMES]\r\n" +
-                    row({"GameA", "Game A", "GameA", "Game A", "roma.bin", "ABCDEF12", "4096"})}},
-     {"[SysA|2|Me]", "GameA/roma.bin:4096:abcdef12"},
-     {kOne}},
+                    row({"g", "", "", "", "..\\x.bin", "1", "1"}) + row({".", "", "", "", "a.bin", "2", "1"}) +
+                    row({"g", "Game", "g2", "G", "roma.bin", "ABCDEF12", "4096"})}},
+     {"[SysA|2|Me]", "g/roma.bin:4096:abcdef12"},
+     {"Line 7 of @/s.dat: ROM \"..\\x.bin\" of game \"g\" was not imported: a ROM name*",
+      "Line 8 of @/s.dat: ROM \"a.bin\" of game \".\" was not imported: a game name*", kOne}},
     // Repeats next to each other (also across a blank line) once, apart twice;
     // a clone's ROM under field 1; a UTF-8 separator; a short row; no
     // separator after field 7; missing keys "None"; resources left out.
     {"sectioned: rows that count and rows that do not",
-     {{"s.dat", "[emulator]\nREFNAME=Sys\n[GAMES]\n; a comment\n" + row({"par", "P", "clone", "C", "a.bin", "1", "10"}) +
-                    row({"par", "P", "clone", "C", "a.bin", "1", "10"}) + "\r\n" +
-                    row({"par", "P", "clone", "C", "a.bin", "1", "10"}) + row({"par", "P", "par", "P", "b.bin", "22", "20"}) +
-                    row({"par", "P", "clone", "C", "a.bin", "1", "10"}) + "   " + row({"par", "P", "par", "P", "b.bin", "22", "20"}) +
+     {{"s.dat", "[emulator]\nREFNAME=Sys\n[GAMES]\n; a comment\n" + kCloneRow + kCloneRow + "\r\n" + kCloneRow +
+                    kParentRow + kCloneRow + "   " + kParentRow +
                     row({"utf", "U", "utf", "U", "u.bin", "33", "30"}, "\xC2\xAC") + "\xAC" "short\xAC" "x\r\n"
                     "\xAC" "g\xAC" "d\xAC" "g\xAC" "d\xAC" "n.bin\xAC" "44\xAC" "50\r\n[RESOURCES]\n" +
                     row({"res", "R", "res", "R", "r.bin", "55", "60"})}},
@@ -136,12 +143,6 @@ const ImportCase kCases[] = {
      {},
      {"@/none.dat is not a DAT file; nothing imported.", "No ROMs found in @/nogames.dat; nothing imported.",
       "info: Import completed: 0 files imported, 2 failed.", "failedSteps: 2"}},
-    {"sectioned: names that would leave their folder",
-     {{"s.dat", "[EMULATOR]\r\nrefname=Sys\r\n[GAMES]\r\n" + row({"g", "", "", "", "..\\x.bin", "1", "1"}) +
-                    row({".", "", "", "", "a.bin", "2", "1"}) + row({"g", "", "", "", "a.bin", "3", "1"})}},
-     {"[Sys|None|None]", "g/a.bin:1:00000003"},
-     {"Line 4 of @/s.dat: ROM \"..\\x.bin\" of game \"g\" was not imported: a ROM name*",
-      "Line 5 of @/s.dat: ROM \"a.bin\" of game \".\" was not imported: a game name*", kOne}},
 
     // A byte-order mark and blank lines before the declaration; header values
     // wrapped over lines; no author; nodump, parts and samples left out.
@@ -149,30 +150,30 @@ const ImportCase kCases[] = {
      {{"sys.xml", "\xEF\xBB\xBF\r\n\n" +
                       xml("\t\t<description>ignored</description>\n\t\t<name>\n\t\t\tSys &amp; Co\n\t\t</name>\n"
                           "\t\t<version>2</version>\n\t\t<clrmamepro forcepacking=\"zip\"/>\n",
-                          "\t<game name=\"g&lt;1&gt;\">\n\t\t<description>Game (rom ( text ) cloneof x)</description>\n"
-                          "\t\t<rom name=\"a.bin\" size=\"1024\" crc=\"0xABCDEF\" md5=\"ABCD\" sha1=\"0xDEADBEEF\"/>\n"
-                          "\t\t<rom name=\"gone.bin\" size=\"16\" crc=\"11111111\" status=\"nodump\"/>\n"
-                          "\t\t<rom name=\"bad.bin\" size=\"sixteen\" crc=\"1234abcd5678\" status=\"baddump\"/>\n"
-                          "\t\t<disk name=\"hd\" md5=\"0F0F\" sha1=\"E6481C367AD24AA285E51C01221A169B1B74B15F\"/>\n"
-                          "\t\t<sample name=\"s.wav\"/>\n\t\t<part><rom name=\"deeper.bin\" size=\"1\"/></part>\n\t</game>\n"
-                          "\t<machine name=\"bios\" isbios=\"yes\"><rom name=\"b.bin\" size=\"8\" crc=\"2222\"/></machine>\n"
-                          "\t<machine name=\"dev\" isdevice=\"yes\"><device_ref name=\"x\"/>"
-                          "<rom name=\"d.bin\" size=\"0\" crc=\"33333333\"/></machine>\n\t<machine name=\"empty\"/>\n")}},
+                          "<game name='g&lt;1&gt;'><description>Game (rom ( text ) cloneof x)</description>\n"
+                          "<rom name='a.bin' size='1024' crc='0xABCDEF' md5='ABCD' sha1='0xDEADBEEF'/>\n"
+                          "<rom name='gone.bin' size='16' crc='11111111' status='nodump'/>\n"
+                          "<rom name='bad.bin' size='sixteen' crc='1234abcd5678' status='baddump'/>\n"
+                          "<disk name='hd' md5='0F0F' sha1='E6481C367AD24AA285E51C01221A169B1B74B15F'/>\n"
+                          "<sample name='s.wav'/>\n<part><rom name='deeper.bin' size='1'/></part>\n</game>\n"
+                          "<machine name='bios' isbios='yes'><rom name='b.bin' size='8' crc='2222'/></machine>\n"
+                          "<machine name='dev' isdevice='yes'><device_ref name='x'/>"
+                          "<rom name='d.bin' size='0' crc='33333333'/></machine>\n<machine name='empty'/>\n")}},
      {"[Sys & Co|2|]", "bios/b.bin:8:00002222", "dev/d.bin:-:33333333", "g<1>/a.bin:1024:00abcdef:abcd:deadbeef",
       "g<1>/bad.bin:-:abcd5678", "g<1>/hd:-::0f0f:e6481c367ad24aa285e51c01221a169b1b74b15f"},
      {kOne}},
     // v2 closes a ROM with the wrong tag on line 9; early.xml stops before its
     // header ends (blank lines count); cut.xml ends inside its first set.
     {"xml: a malformed file stores nothing and keeps the old system",
-     {{"v1.xml", xml(kXmlHeader, "<game name=\"g\"><rom name=\"old.bin\" size=\"1\" crc=\"1\"/></game>\n")},
+     {{"v1.xml", xml(kXmlHeader, "<game name='g'><rom name='old.bin' size='1' crc='1'/></game>\n")},
       {},
       {"v2.xml", xml("<name>Sys</name><version>2.0</version>\n",
-                     "<game name=\"n0\"><rom name=\"new.bin\" size=\"1\" crc=\"2\"/></game>\n"
-                     "<game name=\"n1\"><rom name=\"new.bin\" size=\"1\" crc=\"2\"/></game>\n"
-                     "<game name=\"n2\"><rom name=\"new.bin\" size=\"1\" crc=\"2\"/></game>\n"
-                     "<game name=\"bad\"><rom name=\"x\"></game>\n")},
+                     "<game name='n0'><rom name='new.bin' size='1' crc='2'/></game>\n"
+                     "<game name='n1'><rom name='new.bin' size='1' crc='2'/></game>\n"
+                     "<game name='n2'><rom name='new.bin' size='1' crc='2'/></game>\n"
+                     "<game name='bad'><rom name='x'></game>\n")},
       {"early.xml", "\n\n<datafile><header><name>Other</nam></header></datafile>"},
-      {"cut.xml", "<datafile><header><name>Cut</name></header><game name=\"t\"><rom name=\"t.bin\""}},
+      {"cut.xml", "<datafile><header><name>Cut</name></header><game name='t'><rom name='t.bin'"}},
      {"[Sys|1.0|Me]", "g/old.bin:1:00000001"},
      {kOne, "askYesIgnore: Romset Sys already exists [version: 1.0]. Do you want to replace it with version 2.0?",
       "@/v2.xml is not well-formed XML (line 9: mismatched tag); nothing imported.",
@@ -183,11 +184,13 @@ const ImportCase kCases[] = {
     // A bare root element is still XML; an XML-looking value further in does
     // not make a parenthesised file XML.
     {"xml: recognition and files that name no system",
-     {{"noname.xml", xml("<version>1</version>", "<game name=\"g\"><rom name=\"a\"/></game>")},
-      {"noheader.xml", "<?xml version=\"1.0\"?><catalog><game name=\"m\"><rom name=\"a\"/></game></catalog>"},
-      {"empty.xml", "<datafile/>"}, {"slash.xml", xml("<name>a/b</name>", "<game name=\"g\"><rom name=\"a\"/></game>")},
-      {"bare.xml", " \t<datafile><header><name>Bare</name></header><game name=\"g\"><rom name=\"r\" size=\"2\" crc=\"2\"/></game></datafile>"},
-      {"p.dat", "clrmamepro (\n\tname P\n\tversion 1\n\tauthor \"<?xml\"\n)\ngame (\n\tname g\n\trom ( name p size 1 crc 1 )\n)\n"}},
+     {{"noname.xml", xml("<version>1</version>", "<game name='g'><rom name='a'/></game>")},
+      {"noheader.xml", "<?xml version=\"1.0\"?><catalog><game name='m'><rom name='a'/></game></catalog>"},
+      {"empty.xml", "<datafile/>"}, {"slash.xml", xml("<name>a/b</name>", "<game name='g'><rom name='a'/></game>")},
+      {"bare.xml", " \t<datafile><header><name>Bare</name></header><game name='g'>"
+                   "<rom name='r' size='2' crc='2'/></game></datafile>"},
+      {"p.dat", "clrmamepro (\n\tname P\n\tversion 1\n\tauthor \"<?xml\"\n)\n" +
+                    block("g", {"name p size 1 crc 1"})}},
      {"[Bare||]", "g/r:2:00000002", "[P|1|<?xml]", "g/p:1:00000001"},
      {"No romset name found in @/noname.xml; nothing imported.",
       "@/noheader.xml is XML but not a DAT (its root element is <catalog>); nothing imported.",
@@ -195,18 +198,19 @@ const ImportCase kCases[] = {
       "info: Import completed: 2 files imported, 4 failed.", "failedSteps: 4"}},
     {"xml: entities never reach outside the file nor explode",
      {{"~secret.txt", "SECRET"}, {"~evil.dtd", "<!ENTITY author \"FROM DTD\">"},
-      {"ext.xml", "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile SYSTEM \"evil.dtd\" [\n<!ENTITY ext SYSTEM \"secret.txt\">\n"
-                  "<!ENTITY % pe SYSTEM \"evil.dtd\">\n%pe;\n]>\n<datafile><header><name>Ent</name><version>&#49;</version>"
-                  "<author>a&ext;b</author></header><game name=\"g\"><rom name=\"&quot;q&apos;\" size=\"1\" crc=\"1\"/></game></datafile>"},
+      {"ext.xml", "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile SYSTEM \"evil.dtd\" [\n"
+                  "<!ENTITY ext SYSTEM \"secret.txt\">\n<!ENTITY % pe SYSTEM \"evil.dtd\">\n%pe;\n]>\n<datafile>"
+                  "<header><name>Ent</name><version>&#49;</version><author>a&ext;b</author></header>"
+                  "<game name='g'><rom name='&quot;q&apos;' size='1' crc='1'/></game></datafile>"},
       {"bomb.xml", laughs()}},
      {"[Ent|1|ab]", "g/\"q':1:00000001"},
      {"@/bomb.xml is not well-formed XML (line *", "info: Import completed: 1 file imported, 1 failed.",
       "failedSteps: 1"}},
     // The declaration is line 1, <datafile> line 2, the header lines 3 to 7.
     {"xml: names that would leave their folder",
-     {{"n.xml", xml(kXmlHeader, "\t<game name=\"g\">\n\t\t<rom name=\"/abs/x\" size=\"1\" crc=\"1\"/>\n"  // 8, 9
-                                "\t\t<rom name=\"ok.bin\" size=\"1\" crc=\"2\"/>\n\t</game>\n\t<game name=\"..\">\n"
-                                "\t\t<rom name=\"r.bin\" size=\"1\" crc=\"3\"/>\n\t</game>\n")}},  // 13
+     {{"n.xml", xml(kXmlHeader, "<game name=\"g\">\n<rom name=\"/abs/x\" size=\"1\" crc=\"1\"/>\n"  // 8, 9
+                                "<rom name=\"ok.bin\" size=\"1\" crc=\"2\"/>\n</game>\n<game name=\"..\">\n"
+                                "<rom name=\"r.bin\" size=\"1\" crc=\"3\"/>\n</game>\n")}},  // 13
      {"[Sys|1.0|Me]", "g/ok.bin:1:00000002"},
      {"Line 9 of @/n.xml: ROM \"/abs/x\" of game \"g\" was not imported: a ROM name*",
       "Line 13 of @/n.xml: ROM \"r.bin\" of game \"..\" was not imported: a game name*", kOne}},

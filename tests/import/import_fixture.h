@@ -35,7 +35,8 @@ public:
     // in order, with the temporary folder written "@"; "failedSteps: N" last
     // when steps failed.
     V said() const;
-    bool scratchFilesLeft() const;
+    // A scratch database or unpacked DAT left in the databases folder.
+    bool leftovers() const;
 
     TempDir dir;
     Settings settings;
@@ -48,7 +49,8 @@ V digest(const std::vector<RomRow>& rows);
 // One import table row. Each file is written into the temporary folder
 // (unless its content is kAbsent) and imported, unless its name starts with
 // "~"; an entry without a name imports the files before it as one batch.
-// Expected messages ending in "*" are prefixes.
+// Expected messages ending in "*" are prefixes. Afterwards the files must be
+// unchanged and nothing left over.
 struct ImportCase {
     const char* name;
     std::vector<std::pair<std::string, std::string>> files;

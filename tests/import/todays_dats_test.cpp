@@ -6,7 +6,6 @@
 #include <map>
 
 #include "archive/zip_writer.h"
-#include "core/file_util.h"
 #include "import/dat_sources.h"
 #include "import_fixture.h"
 
@@ -15,6 +14,7 @@ namespace {
 
 using testing::ImportCase;
 using testing::ImportFixture;
+using testing::kAbsent;
 using testing::V;
 
 std::string xmlDat(const std::string& system, const std::string& author, const std::string& games,
@@ -95,52 +95,45 @@ TEST(TodaysDats, Cases) {
     for (const ImportCase& c : kCases) testing::runCase(c);
 }
 
-void makeZip(const std::string& zip, const std::map<std::string, std::string>& entries, const std::string& scratch) {
-    ZipWriter writer(zip);
-    ASSERT_EQ(writer.open(), ZipStatus::Ok);
+// The bytes of a zip holding the entries.
+std::string zipOf(const std::map<std::string, std::string>& entries) {
+    testing::TempDir scratch;
+    ZipWriter writer(scratch.file("z.zip"));
+    EXPECT_EQ(writer.open(), ZipStatus::Ok);
     for (const auto& [name, content] : entries) {
-        testing::writeFile(scratch, content);
-        ASSERT_EQ(writer.addFile(scratch, name), ZipStatus::Ok) << name;
+        testing::writeFile(scratch.file("entry"), content);
+        EXPECT_EQ(writer.addFile(scratch.file("entry"), name), ZipStatus::Ok) << name;
     }
     writer.close();
+    return testing::readFile(scratch.file("z.zip"));
 }
 
 TEST(TodaysDats, AFolderIsReadRecursivelyInNameOrderAndAZipForEachDatInside) {
-    ImportFixture f;
-    const std::string tree = f.dir.file("dats"), pack = f.dir.file("pack.zip"), noDats = f.dir.file("docs.zip");
-    testing::writeFile(tree + "/b/Sega.xml", xmlDat("Sega", "a", oneGame("s", "s.bin", "1")));
-    testing::writeFile(tree + "/a/Atari.DAT", "clrmamepro (\n\tname Atari\n)\ngame (\n\tname t\n\trom ( name t.bin size 4 crc 2 )\n)\n");
-    testing::writeFile(tree + "/readme.txt", "not a DAT");
-    testing::writeFile(tree + "/c/empty.dat", "");
-    ASSERT_TRUE(makeFolders(f.dir.file("none")));
-    makeZip(pack,
-            {{"No-Intro/Nintendo - NES.dat", xmlDat("NES", "a", oneGame("n", "n.nes", "3"))},
-             {"No-Intro/Nintendo - SNES.xml", xmlDat("SNES", "a", oneGame("m", "m.sfc", "4"))}, {"index.txt", "x"}},
-            f.dir.file("zip-source"));
-    makeZip(noDats, {{"readme.txt", "x"}}, f.dir.file("zip-source"));
-    const std::string damaged = f.dat("damaged.zip", std::string("PK\x03\x04", 4) + "truncated");
-    const std::string packBefore = testing::readFile(pack);
-
+    testing::TempDir d;
+    testing::writeFile(d.file("t/b/x.xml"), "");
+    testing::writeFile(d.file("t/a/y.DAT"), "");
+    testing::writeFile(d.file("t/z.txt"), "");
+    testing::writeFile(d.file("p.zip"), zipOf({{"In/a.dat", ""}, {"In/b.xml", ""}, {"i.txt", ""}}));
     V paths;
-    for (const DatSource& s : findDatSources({tree, pack})) paths.push_back(s.path);
-    EXPECT_EQ(paths, (V{tree + "/a/Atari.DAT", tree + "/b/Sega.xml", tree + "/c/empty.dat",
-                        pack + "/No-Intro/Nintendo - NES.dat", pack + "/No-Intro/Nintendo - SNES.xml"}));
+    for (const DatSource& s : findDatSources({d.file("t"), d.file("p.zip")})) paths.push_back(s.path);
+    EXPECT_EQ(paths, (V{d.file("t/a/y.DAT"), d.file("t/b/x.xml"), d.file("p.zip/In/a.dat"), d.file("p.zip/In/b.xml")}));
 
-    f.import({tree, pack, noDats, damaged, f.dir.file("nothing"), f.dir.file("none")});
-    EXPECT_EQ(f.digest(), (V{"[Atari||]", "t/t.bin:4:00000002", "[NES|1|a]", "n/n.nes:4:00000003", "[SNES|1|a]",
-                             "m/m.sfc:4:00000004", "[Sega|1|a]", "s/s.bin:4:00000001"}));
-    const V said = f.said();
-    ASSERT_EQ(said.size(), 7u) << ::testing::PrintToString(said);
-    EXPECT_EQ(said[0], "@/dats/c/empty.dat is not a DAT file; nothing imported.");
-    EXPECT_EQ(said[1], "@/docs.zip holds no DAT file (*.dat, *.xml); nothing imported.");
-    EXPECT_EQ(said[2].rfind("@/damaged.zip is a damaged zip (", 0), 0u) << said[2];
-    EXPECT_EQ(said[3], "Cannot open @/nothing (file not found)");
-    EXPECT_EQ(said[4], "No DAT file (*.dat, *.xml) in @/none; nothing imported.");
-    EXPECT_EQ(said[5], "info: Import completed: 4 files imported, 5 failed.");
-    // The pack is the user's: unchanged, and no unpacked copy stays behind.
-    EXPECT_EQ(testing::readFile(pack), packBefore);
-    EXPECT_FALSE(pathExists(f.settings.databasesDir + "DatUnpack"));
-    EXPECT_FALSE(f.scratchFilesLeft());
+    testing::runCase(
+        {"folders and zips",
+         {{"~dats/b/Sega.xml", xmlDat("Sega", "a", oneGame("s", "s.bin", "1"))},
+          {"~dats/a/Atari.DAT", "clrmamepro (\n\tname Atari\n)\ngame (\n\tname t\n\trom ( name t.bin size 4 crc 2 )\n)\n"},
+          {"~dats/readme.txt", "not a DAT"}, {"~dats/c/empty.dat", ""}, {"~none/readme.txt", "x"}, {"dats", kAbsent},
+          {"pack.zip", zipOf({{"No-Intro/Nintendo - NES.dat", xmlDat("NES", "a", oneGame("n", "n.nes", "3"))},
+                              {"No-Intro/Nintendo - SNES.xml", xmlDat("SNES", "a", oneGame("m", "m.sfc", "4"))},
+                              {"index.txt", "not a DAT"}})},
+          {"docs.zip", zipOf({{"readme.txt", "x"}})}, {"damaged.zip", std::string("PK\x03\x04", 4) + "truncated"},
+          {"nothing", kAbsent}, {"none", kAbsent}},
+         {"[Atari||]", "t/t.bin:4:00000002", "[NES|1|a]", "n/n.nes:4:00000003", "[SNES|1|a]", "m/m.sfc:4:00000004",
+          "[Sega|1|a]", "s/s.bin:4:00000001"},
+         {"@/dats/c/empty.dat is not a DAT file; nothing imported.",
+          "@/docs.zip holds no DAT file (*.dat, *.xml); nothing imported.", "@/damaged.zip is a damaged zip (*",
+          "Cannot open @/nothing (file not found)", "No DAT file (*.dat, *.xml) in @/none; nothing imported.",
+          "info: Import completed: 4 files imported, 5 failed.", "failedSteps: 5"}});
 }
 
 TEST(TodaysDats, RealSoftwareListsImportEachListAsASystemWithItsPartsRoms) {
