@@ -86,16 +86,30 @@ const ImportCase kCases[] = {
       "clone2/mine.bin:40:dddddddd", "orphan/shared.bin:20:bbbbbbbb", "parent/bios.bin:10:aaaaaaaa::::bios",
       "parent/shared.bin:20:bbbbbbbb", "parent/other.bin:30:cccccccc"},
      {kOne}},
-    {"parenthesised: refused files",
+    // A bare XML root element is still XML; an XML-looking value further in
+    // does not make a parenthesised file XML; refname None is not sectioned.
+    {"files refused, each with its reason",
      {{"noname.dat", "clrmamepro (\n\tversion 1\n)\n" + block("g", {"name a"})},
       {"junk.txt", "just some text\nwith lines\n"}, {"empty.dat", ""}, {"missing.dat", kAbsent},
       {"slash.dat", "clrmamepro (\n\tname a/b\n)\n" + block("g", {"name a size 1 crc 1"})},
-      {"dots.dat", "clrmamepro ( name .. version 1 author x )\n" + block("g", {"name a size 1 crc 1"})}},
-     {},
+      {"dots.dat", "clrmamepro ( name .. version 1 author x )\n" + block("g", {"name a size 1 crc 1"})},
+      {"none.dat", "[EMULATOR]\nrefname=None\n[GAMES]\n" + row({"g", "", "", "", "a", "1", "1"})},
+      {"nogames.dat", "[EMULATOR]\nrefname=Sys\n"},
+      {"noname.xml", xml("<version>1</version>", "<game name='g'><rom name='a'/></game>")},
+      {"noheader.xml", "<?xml version=\"1.0\"?><catalog><game name='m'><rom name='a'/></game></catalog>"},
+      {"empty.xml", "<datafile/>"}, {"slash.xml", xml("<name>a/b</name>", "<game name='g'><rom name='a'/></game>")},
+      {"bare.xml", " \t<datafile><header><name>Bare</name></header><game name='g'>"
+                   "<rom name='r' size='2' crc='2'/></game></datafile>"},
+      {"p.dat", "clrmamepro (\n\tname P\n\tversion 1\n\tauthor \"<?xml\"\n)\n" + block("g", {"name p size 1 crc 1"})}},
+     {"[Bare||]", "g/r:2:00000002", "[P|1|<?xml]", "g/p:1:00000001"},
      {"No romset name found in @/noname.dat; nothing imported.", "@/junk.txt is not a DAT file; nothing imported.",
       "@/empty.dat is not a DAT file; nothing imported.", "Cannot open @/missing.dat (file not found)",
       "Romset name \"a/b\" cannot be used as a file name; it was refused. Nothing of @/slash.dat was imported.",
-      "Romset name \"..\"*", "info: Import completed: 0 files imported, 6 failed.", "failedSteps: 6"}},
+      "Romset name \"..\"*", "@/none.dat is not a DAT file*", "No ROMs found in @/nogames.dat; nothing imported.",
+      "No romset name found in @/noname.xml*",
+      "@/noheader.xml is XML but not a DAT (its root element is <catalog>); nothing imported.",
+      "No romset name found in @/empty.xml*", "Romset name \"a/b\"*",
+      "info: Import completed: 2 files imported, 12 failed.", "failedSteps: 12"}},
     // The header takes lines 1 to 5, the first block 6 to 15, then four lines
     // each. A nameless ROM names nothing on disk.
     {"parenthesised: names that would leave their folder",
@@ -137,12 +151,6 @@ const ImportCase kCases[] = {
      {"[Sys|None|None]", "par/a.bin:10:00000001", "par/b.bin:20:00000022", "par/a.bin:10:00000001",
       "par/b.bin:20:00000022", "utf/u.bin:30:00000033", "short/:-", "g/n.bin:-:00000044"},
      {kOne}},
-    {"sectioned: refname None or no games",
-     {{"none.dat", "[EMULATOR]\nrefname=None\n[GAMES]\n" + row({"g", "", "", "", "a", "1", "1"})},
-      {"nogames.dat", "[EMULATOR]\nrefname=Sys\n"}},
-     {},
-     {"@/none.dat is not a DAT file; nothing imported.", "No ROMs found in @/nogames.dat; nothing imported.",
-      "info: Import completed: 0 files imported, 2 failed.", "failedSteps: 2"}},
 
     // A byte-order mark and blank lines before the declaration; header values
     // wrapped over lines; no author; nodump, parts and samples left out.
@@ -181,21 +189,6 @@ const ImportCase kCases[] = {
       "@/cut.xml is not well-formed XML (line *", "info: Import completed: 0 files imported, 3 failed.",
       "failedSteps: 3"},
      {true}},
-    // A bare root element is still XML; an XML-looking value further in does
-    // not make a parenthesised file XML.
-    {"xml: recognition and files that name no system",
-     {{"noname.xml", xml("<version>1</version>", "<game name='g'><rom name='a'/></game>")},
-      {"noheader.xml", "<?xml version=\"1.0\"?><catalog><game name='m'><rom name='a'/></game></catalog>"},
-      {"empty.xml", "<datafile/>"}, {"slash.xml", xml("<name>a/b</name>", "<game name='g'><rom name='a'/></game>")},
-      {"bare.xml", " \t<datafile><header><name>Bare</name></header><game name='g'>"
-                   "<rom name='r' size='2' crc='2'/></game></datafile>"},
-      {"p.dat", "clrmamepro (\n\tname P\n\tversion 1\n\tauthor \"<?xml\"\n)\n" +
-                    block("g", {"name p size 1 crc 1"})}},
-     {"[Bare||]", "g/r:2:00000002", "[P|1|<?xml]", "g/p:1:00000001"},
-     {"No romset name found in @/noname.xml; nothing imported.",
-      "@/noheader.xml is XML but not a DAT (its root element is <catalog>); nothing imported.",
-      "No romset name found in @/empty.xml; nothing imported.", "Romset name \"a/b\"*",
-      "info: Import completed: 2 files imported, 4 failed.", "failedSteps: 4"}},
     {"xml: entities never reach outside the file nor explode",
      {{"~secret.txt", "SECRET"}, {"~evil.dtd", "<!ENTITY author \"FROM DTD\">"},
       {"ext.xml", "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile SYSTEM \"evil.dtd\" [\n"

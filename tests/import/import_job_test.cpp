@@ -18,18 +18,20 @@ std::string paren(const std::string& system, const std::string& version, const s
 
 const std::string kOne = "info: Import completed: 1 file imported, 0 failed.";
 const std::string kAsk = "askYesIgnore: Romset ";
+const std::string kV1 = paren("Sys", "1", "old.bin"), kV2 = paren("Sys", "2", "new.bin");
+const std::string kSectioned = "[EMULATOR]\nrefname=S\n[GAMES]\n\xAC" "g\xAC\xAC\xAC\xAC" "r\xAC" "1\xAC" "1\xAC\n";
 
 // Each entry without a name ends one run of the job.
 const ImportCase kCases[] = {
     {"No keeps the old system",
-     {{"v1.dat", paren("Sys", "1", "old.bin")}, {}, {"v2.dat", paren("Sys", "2", "new.bin")}},
+     {{"v1.dat", kV1}, {}, {"v2.dat", kV2}},
      {"[Sys|1|A]", "g/old.bin:1:00000001"},
      {kOne, kAsk + "Sys already exists [version: 1]. Do you want to replace it with version 2?",
       "info: Import completed: 0 files imported, 1 not replaced, 0 failed."},
      {false}},
     // The same file twice: the same version on both sides.
     {"Yes replaces it",
-     {{"v1.dat", paren("Sys", "1", "old.bin")}, {}, {"v2.dat", paren("Sys", "2", "new.bin")}, {}, {"v2.dat", paren("Sys", "2", "new.bin")}},
+     {{"v1.dat", kV1}, {}, {"v2.dat", kV2}, {}, {"v2.dat", kV2}},
      {"[Sys|2|A]", "g/new.bin:1:00000001"},
      {kOne, kAsk + "Sys already exists [version: 1]. Do you want to replace it with version 2?", kOne,
       kAsk + "Sys already exists [version: 2]. Do you want to replace it with version 2?", kOne},
@@ -51,7 +53,7 @@ const ImportCase kCases[] = {
      {kOne, kAsk + "Sys already exists [version: 0]. Do you want to replace it with version 0?", kOne},
      {true}},
     {"a sectioned file without a version asks with None",
-     {{"s.dat", "[EMULATOR]\nrefname=S\n[GAMES]\n\xAC" "g\xAC\xAC\xAC\xAC" "r\xAC" "1\xAC" "1\xAC\n"}, {}, {"s.dat", "[EMULATOR]\nrefname=S\n[GAMES]\n\xAC" "g\xAC\xAC\xAC\xAC" "r\xAC" "1\xAC" "1\xAC\n"}},
+     {{"s.dat", kSectioned}, {}, {"s.dat", kSectioned}},
      {"[S|None|None]", "g/r:1:00000001"},
      {kOne, kAsk + "S already exists [version: None]. Do you want to replace it with version None?",
       "info: Import completed: 0 files imported, 1 not replaced, 0 failed."}},
@@ -70,8 +72,8 @@ TEST(ImportJob, ProgressOfEachReaderRunsBothPassesToTheirEnds) {
     for (int i = 0; i < 40000; ++i) big += "\tcomment x\n";
     const std::pair<std::string, int> files[] = {
         {big + "\trom ( name a size 1 crc 1 )\n)\n", 1},
-        {"<?xml version=\"1.0\"?>\n<datafile><header><name>X</name></header>\n<game name=\"a\"><rom name=\"a.bin\" "
-         "size=\"1\" crc=\"1\"/></game>\n<game name=\"b\"><rom name=\"b.bin\" size=\"1\" crc=\"2\"/></game>\n</datafile>\n",
+        {"<?xml version='1.0'?>\n<datafile><header><name>X</name></header>\n<game name='a'><rom name='a.bin' size='1' "
+         "crc='1'/></game>\n<game name='b'><rom name='b.bin' size='1' crc='2'/></game>\n</datafile>\n",
          2},
     };
     for (const auto& [content, sets] : files) {
@@ -85,7 +87,7 @@ TEST(ImportJob, ProgressOfEachReaderRunsBothPassesToTheirEnds) {
         EXPECT_EQ(events[0], "startProgress: Importing datfile " + path + " / 1");
         EXPECT_EQ(events[1], "progress: Initializing... @ 0");
         const auto closed = std::find(events.begin(), events.end(), "closeProgress: ");
-        EXPECT_LT(closed, std::find(events.begin(), events.end(), "info: Import completed: 1 file imported, 0 failed."));
+        EXPECT_LT(closed, std::find(events.begin(), events.end(), kOne));
         const auto maxima = f.host.eventsOf("progressMax");
         ASSERT_EQ(maxima.size(), 2u);
         EXPECT_EQ(maxima[0], std::to_string(content.size()));
@@ -103,7 +105,7 @@ TEST(ImportJob, ProgressOfEachReaderRunsBothPassesToTheirEnds) {
 // database that cannot be created stops the file before any change.
 TEST(ImportJob, DatabasesThatCannotBeOpenedLoseNothing) {
     ImportFixture f;
-    const std::string v1 = f.dat("v1.dat", paren("Sys", "1", "old.bin"));
+    const std::string v1 = f.dat("v1.dat", kV1);
     f.import({v1});
     testing::writeFile(f.dir.file("blocker"), "x");
     const auto good = f.db;
@@ -112,8 +114,7 @@ TEST(ImportJob, DatabasesThatCannotBeOpenedLoseNothing) {
     f.db = good;
     f.settings.databasesDir = f.dir.file("blocker") + "/";
     f.host.answers = {true};
-    const std::string v2 = f.dat("v2.dat", paren("Sys", "2", "new.bin"));
-    f.import({v2});
+    f.import({f.dat("v2.dat", kV2)});
     EXPECT_EQ(f.digest(), (V{"[Sys|1|A]", "g/old.bin:1:00000001"}));
     const V said = f.said();
     ASSERT_EQ(said.size(), 7u) << ::testing::PrintToString(said);

@@ -48,31 +48,34 @@ const ImportCase kCases[] = {
      {{"nointro.xml", xmlDat("Nintendo - NES", kCredits, oneGame("Game (USA)", "g.nes", "1"))},
       {"sys.xml", xmlDat(std::string(256, 's'), "a", oneGame("g", "r", "2"))},
       {"game.xml", xmlDat("Other", "a", oneGame(std::string(256, 'g'), "r", "3") + oneGame("ok", "r", "4"))}},
-     {"[Nintendo - NES|1|" + kCredits.substr(0, 254) + "]", "Game (USA)/g.nes:4:00000001", "[Other|1|a]", "ok/r:4:00000004"},
+     {"[Nintendo - NES|1|" + kCredits.substr(0, 254) + "]", "Game (USA)/g.nes:4:00000001", "[Other|1|a]",
+      "ok/r:4:00000004"},
      {"The author in @/nointro.xml is longer than 255 bytes; it is stored as its first 254 bytes.",
       "The romset name in @/sys.xml is longer than 255 bytes; nothing imported.",
-      "ROM r of game " + std::string(256, 'g') + " in @/game.xml was not imported: the game name is longer than 255 bytes.",
+      "ROM r of game " + std::string(256, 'g') + " in @/game.xml was not imported: the game name is longer than 255 "
+      "bytes.",
       "info: Import completed: 2 files imported, 1 failed.", "failedSteps: 1"}},
     {"MAME's list output is one system named by its build",
      {{"mame.xml", "<?xml version=\"1.0\"?>\n<!DOCTYPE mame [\n<!ELEMENT mame (machine+)>\n]>\n"
                    "<mame build=\"0.262 (mame0262)\" debug=\"no\" mameconfig=\"10\">\n"
-                   "<machine name=\"neogeo\" isbios=\"yes\"><biosset name=\"euro\"/>"
-                   "<rom name=\"sp-s2.sp1\" bios=\"euro\" size=\"131072\" crc=\"9036d879\"/></machine>\n"
-                   "<machine name=\"z80\" isdevice=\"yes\" runnable=\"no\"/>\n"
-                   "<machine name=\"mslug\" romof=\"neogeo\"><device_ref name=\"z80\"/>"
-                   "<rom name=\"sp-s2.sp1\" merge=\"sp-s2.sp1\" bios=\"euro\" size=\"131072\" crc=\"9036d879\"/>"
-                   "<rom name=\"201-p1.p1\" size=\"2097152\" crc=\"08d8daa5\"/><rom name=\"missing.bin\" size=\"1024\" "
-                   "status=\"nodump\"/><disk name=\"mslugcd\" sha1=\"0123456789abcdef0123456789abcdef01234567\"/></machine>\n"
-                   "</mame>\n"}},
+                   "<machine name='neogeo' isbios='yes'><biosset name='euro'/>"
+                   "<rom name='sp-s2.sp1' bios='euro' size='131072' crc='9036d879'/></machine>\n"
+                   "<machine name='z80' isdevice='yes' runnable='no'/>\n<machine name='mslug' romof='neogeo'>"
+                   "<device_ref name='z80'/><rom name='sp-s2.sp1' merge='sp-s2.sp1' bios='euro' size='131072' "
+                   "crc='9036d879'/><rom name='201-p1.p1' size='2097152' crc='08d8daa5'/><rom name='missing.bin' "
+                   "size='1024' status='nodump'/><disk name='mslugcd' sha1='0123456789abcdef0123456789abcdef01234567'/>"
+                   "</machine>\n</mame>\n"}},
      {"[MAME|0.262 (mame0262)|]", "mslug/sp-s2.sp1:131072:9036d879::::neogeo", "mslug/201-p1.p1:2097152:08d8daa5",
       "mslug/mslugcd:-:::0123456789abcdef0123456789abcdef01234567", "neogeo/sp-s2.sp1:131072:9036d879"},
      {"info: Import completed: 1 file imported, 0 failed."}},
     // Each list is its own system; a No keeps one, and a broken list leaves
     // the lists before it stored.
     {"several software lists in one file",
-     {{"old.xml", "<softwarelist name=\"two\"><software name=\"old\"><rom name=\"o\" size=\"1\" crc=\"9\"/></software></softwarelist>"},
+     {{"old.xml", "<softwarelist name='two'><software name='old'><rom name='o' size='1' crc='9'/></software>"
+                  "</softwarelist>"},
       {},
-      {"lists.xml", "<softwarelists>\n" + softwareList("one") + softwareList("two") + softwareList("three") + "</softwarelists>\n"},
+      {"lists.xml",
+       "<softwarelists>\n" + softwareList("one") + softwareList("two") + softwareList("three") + "</softwarelists>\n"},
       {"broken.xml", "<softwarelists>\n" + softwareList("four") + "<softwarelist name=\"five\"><software>\n"}},
      {"[four||]", "sfour/four.bin:16:00000001", "[one||]", "sone/one.bin:16:00000001", "[three||]",
       "sthree/three.bin:16:00000001", "[two||]", "old/o:1:00000009"},
@@ -82,7 +85,7 @@ const ImportCase kCases[] = {
       "info: Import completed: 1 file imported, 1 failed.", "failedSteps: 1"},
      {false}},
     {"UTF-16 is read when it is XML and refused with a reason otherwise",
-     {{"u16.xml", utf16le(xmlDat("Wide", "a", oneGame("w", "w.bin", "5"), "<?xml version=\"1.0\" encoding=\"UTF-16\"?>"))},
+     {{"u16.xml", utf16le(xmlDat("Wide", "a", oneGame("w", "w.bin", "5"), "<?xml version='1.0' encoding='UTF-16'?>"))},
       {"u16.dat", utf16le("clrmamepro (\n\tname Wide\n)\n")},
       {"comment.xml", xmlDat("Commented", "a", oneGame("c", "c.bin", "6"), "<!-- made by hand -->")}},
      {"[Commented|1|a]", "c/c.bin:4:00000006", "[Wide|1|a]", "w/w.bin:4:00000005"},
@@ -121,7 +124,7 @@ TEST(TodaysDats, AFolderIsReadRecursivelyInNameOrderAndAZipForEachDatInside) {
     testing::runCase(
         {"folders and zips",
          {{"~dats/b/Sega.xml", xmlDat("Sega", "a", oneGame("s", "s.bin", "1"))},
-          {"~dats/a/Atari.DAT", "clrmamepro (\n\tname Atari\n)\ngame (\n\tname t\n\trom ( name t.bin size 4 crc 2 )\n)\n"},
+          {"~dats/a/Atari.DAT", "clrmamepro (\n\tname Atari\n)\ngame (\n\tname t\n\trom ( name t.bin size 4 crc 2 )"},
           {"~dats/readme.txt", "not a DAT"}, {"~dats/c/empty.dat", ""}, {"~none/readme.txt", "x"}, {"dats", kAbsent},
           {"pack.zip", zipOf({{"No-Intro/Nintendo - NES.dat", xmlDat("NES", "a", oneGame("n", "n.nes", "3"))},
                               {"No-Intro/Nintendo - SNES.xml", xmlDat("SNES", "a", oneGame("m", "m.sfc", "4"))},
@@ -142,7 +145,8 @@ TEST(TodaysDats, RealSoftwareListsImportEachListAsASystemWithItsPartsRoms) {
     if (advision.empty()) GTEST_SKIP() << "no shared DAT folder";
     f.import({advision, testing::realDatPath("softlist/mame-softlist-a7800.xml")});
     const V digest = f.digest();
-    EXPECT_NE(std::find(digest.begin(), digest.end(), "defender/defender.bin:4096:3e280096::33e6bc08b3e8a951942e078102e90fbc8ba729a8"), digest.end());
+    const std::string defender = "defender/defender.bin:4096:3e280096::33e6bc08b3e8a951942e078102e90fbc8ba729a8";
+    EXPECT_NE(std::find(digest.begin(), digest.end(), defender), digest.end());
     std::map<std::string, int> counts;
     for (const RomRow& r : f.rows()) ++counts[r.system];
     EXPECT_EQ(counts.at("advision"), 5);
