@@ -23,17 +23,11 @@ std::vector<RomRow> importRows(ImportFixture& f, const std::string& path) {
     return f.rows();
 }
 
-// A digest line (ending "*": a prefix) and how many rows have it.
-struct Sample {
-    Sample(const char* r, int n = 1) : row(r), times(n) {}
-    std::string row;
-    int times;
-};
-
+// Digest lines (ending "*": prefixes), each as many times as rows have it.
 struct RealDat {
     const char* path;
     size_t rows, withParent;
-    std::vector<Sample> samples;
+    V samples;
 };
 
 void PrintTo(const RealDat& d, std::ostream* os) { *os << d.path; }
@@ -50,10 +44,11 @@ TEST_P(RealDats, StoreTheirRowsWithTheirValues) {
     for (const RomRow& r : rows) withParent += !r.cloneOf.empty() || !r.romOf.empty();
     EXPECT_EQ(withParent, d.withParent);
     const V digest = testing::digest(rows);
-    for (const Sample& s : d.samples) {
-        const std::string want = s.row.substr(0, s.row.find('*'));
-        const auto same = [&](const std::string& l) { return want == s.row ? l == want : l.rfind(want, 0) == 0; };
-        EXPECT_EQ(std::count_if(digest.begin(), digest.end(), same), s.times) << s.row;
+    for (const std::string& s : d.samples) {
+        const std::string want = s.substr(0, s.find('*'));
+        const auto same = [&](const std::string& l) { return want == s ? l == want : l.rfind(want, 0) == 0; };
+        EXPECT_EQ(std::count_if(digest.begin(), digest.end(), same), std::count(d.samples.begin(), d.samples.end(), s))
+            << s;
     }
 }
 
@@ -68,10 +63,11 @@ INSTANTIATE_TEST_SUITE_P(
         RealDat{"xml/logiqx-zinc-v1.1.xml.dat", 689, 250, {"[ZiNc|20050731|Logiqx]"}},
         RealDat{"sectioned/logiqx-zinc-v1.1.dat", 678, 0, {"[ZiNc|20050731|Logiqx]"}},
         RealDat{"parenthesised/libretro-lowres-nx.dat", 154, 0,
-                {"[LowResNX|1.2|]", {"EPAINT/EPAINT.nx:23893:010418ce:c5927ab209a2be0fbf67b0d529f09e37", 2}}},
+                {"[LowResNX|1.2|]", "EPAINT/EPAINT.nx:23893:010418ce:c5927ab209a2be0fbf67b0d529f09e37",
+                 "EPAINT/EPAINT.nx:23893:010418ce:c5927ab209a2be0fbf67b0d529f09e37"}},
         // Two blocks of one game name, each with a ROM without a name.
         RealDat{"parenthesised/libretro-dice.dat", 22, 0,
-                {"[DICE|2025.3.8|Ken Mitton]", "Anti-Aircraft/:32:9de772d5", {"Attack/:*", 2}}},
+                {"[DICE|2025.3.8|Ken Mitton]", "Anti-Aircraft/:32:9de772d5", "Attack/:*", "Attack/:*"}},
         RealDat{"parenthesised/logiqx-mame-samples-20040307.dat", 719, 0,
                 {"[MAME Samples|20040307|R.Scherzer www.clrmame.com]",
                  "armora/beep.wav:266:ae7c76e9::606b835ba5817f6c28727be7f93c4df367afa6f7"}},
@@ -81,14 +77,19 @@ INSTANTIATE_TEST_SUITE_P(
                  "b937be5e84bbaa799ff1e029fd4246e4*",
                  "Xenoblade Chronicles 3D (USA) (En,Fr,Es) (Rev 1)/"
                  "Xenoblade Chronicles 3D (USA) (En,Fr,Es) (Rev 1).3ds:4294967296:204ee143*"}},
-        // The BIOS section is not a game of its own.
+        // The BIOS section is not a game of its own: eight rows.
         RealDat{"sectioned/logiqx-crystal-system-v1.1.dat", 8, 0,
                 {"[Crystal System Emulator|20041231|Logiqx, http://www.logiqx.com/]",
-                 "evosocc/mx27l1000.u14:131072:beff39a9", {"crysbios/*", 0}}},
+                 "evosocc/mx27l1000.u14:131072:beff39a9"}},
         // The last row has no line end.
         RealDat{"sectioned/logiqx-ngx0.6b-new-games.dat", 241, 0,
                 {"[NeoRAGEx|New Games for Neoragex0.6b Version 20021223|flycboy]",
-                 "kof2002/265n-m1.rom:131072:ab9d360e", "neogeo/ng-sfix.rom:*"}}));
+                 "kof2002/265n-m1.rom:131072:ab9d360e", "neogeo/ng-sfix.rom:*"}},
+        // Software lists: ROMs inside parts and data areas, sizes in hex; a
+        // continuation without a name is no ROM of its own.
+        RealDat{"softlist/mame-softlist-advision.xml", 5, 0,
+                {"[advision||]", "defender/defender.bin:4096:3e280096::33e6bc08b3e8a951942e078102e90fbc8ba729a8"}},
+        RealDat{"softlist/mame-softlist-a7800.xml", 213, 0, {"[a7800||]"}}));
 
 // The ZiNc data in three syntaxes: the XML file gives the parenthesised rows;
 // the sectioned one files a clone's ROMs under its parent, leaves out BIOS

@@ -2,7 +2,6 @@
 // packs of DATs, MAME's list output, software lists, other encodings.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 
 #include "archive/zip_writer.h"
@@ -13,7 +12,6 @@ namespace quorvane {
 namespace {
 
 using testing::ImportCase;
-using testing::ImportFixture;
 using testing::kAbsent;
 using testing::V;
 
@@ -137,21 +135,6 @@ TEST(TodaysDats, AFolderIsReadRecursivelyInNameOrderAndAZipForEachDatInside) {
           "@/docs.zip holds no DAT file (*.dat, *.xml); nothing imported.", "@/damaged.zip is a damaged zip (*",
           "Cannot open @/nothing (file not found)", "No DAT file (*.dat, *.xml) in @/none; nothing imported.",
           "info: Import completed: 4 files imported, 5 failed.", "failedSteps: 5"}});
-}
-
-TEST(TodaysDats, RealSoftwareListsImportEachListAsASystemWithItsPartsRoms) {
-    ImportFixture f;
-    const std::string advision = testing::realDatPath("softlist/mame-softlist-advision.xml");
-    if (advision.empty()) GTEST_SKIP() << "no shared DAT folder";
-    f.import({advision, testing::realDatPath("softlist/mame-softlist-a7800.xml")});
-    const V digest = f.digest();
-    const std::string defender = "defender/defender.bin:4096:3e280096::33e6bc08b3e8a951942e078102e90fbc8ba729a8";
-    EXPECT_NE(std::find(digest.begin(), digest.end(), defender), digest.end());
-    std::map<std::string, int> counts;
-    for (const RomRow& r : f.rows()) ++counts[r.system];
-    EXPECT_EQ(counts.at("advision"), 5);
-    EXPECT_GT(counts.at("a7800"), 100);
-    EXPECT_EQ(f.said(), V{"info: Import completed: 2 files imported, 0 failed."});
 }
 
 }  // namespace
