@@ -27,10 +27,6 @@ public:
     JobResult import(const std::vector<std::string>& files);
     // Every row of the category database, in storage order.
     std::vector<RomRow> rows();
-    // The rows as "game/rom:size:crc:md5:sha1:cloneof:romof" (empty fields at
-    // the end left out), each change of system, version or author as a
-    // "[system|version|author]" line before them.
-    V digest();
     // What a person saw: messages, then "askYesIgnore: " and "info: " lines,
     // in order, with the temporary folder written "@"; "failedSteps: N" last
     // when steps failed.
@@ -44,6 +40,9 @@ public:
     RecordingHost host;
 };
 
+// The rows as "game/rom:size:crc:md5:sha1:cloneof:romof" (empty fields at the
+// end left out), each change of system, version or author as a
+// "[system|version|author]" line before them.
 V digest(const std::vector<RomRow>& rows);
 
 // One import table row. Each file is written into the temporary folder
