@@ -19,23 +19,31 @@ std::string paren(const std::string& system, const std::string& version, const s
 const std::string kOne = "info: Import completed: 1 file imported, 0 failed.";
 const std::string kAsk = "askYesIgnore: Romset ";
 const std::string kV1 = paren("Sys", "1", "old.bin"), kV2 = paren("Sys", "2", "new.bin");
+const std::string kZero = paren("Zero", "0", "a.bin");
 const std::string kSectioned = "[EMULATOR]\nrefname=S\n[GAMES]\n\xAC" "g\xAC\xAC\xAC\xAC" "r\xAC" "1\xAC" "1\xAC\n";
 
 // Each entry without a name ends one run of the job.
 const ImportCase kCases[] = {
+    // A sectioned file without a version asks with "None".
     {"No keeps the old system",
-     {{"v1.dat", kV1}, {}, {"v2.dat", kV2}},
-     {"[Sys|1|A]", "g/old.bin:1:00000001"},
-     {kOne, kAsk + "Sys already exists [version: 1]. Do you want to replace it with version 2?",
-      "info: Import completed: 0 files imported, 1 not replaced, 0 failed."},
-     {false}},
-    // The same file twice: the same version on both sides.
+     {{"v1.dat", kV1}, {"s.dat", kSectioned}, {}, {"v2.dat", kV2}, {"s.dat", kSectioned}},
+     {"[S|None|None]", "g/r:1:00000001", "[Sys|1|A]", "g/old.bin:1:00000001"},
+     {"info: Import completed: 2 files imported, 0 failed.",
+      kAsk + "Sys already exists [version: 1]. Do you want to replace it with version 2?",
+      kAsk + "S already exists [version: None]. Do you want to replace it with version None?",
+      "info: Import completed: 0 files imported, 2 not replaced, 0 failed."},
+     {false, false}},
+    // The same file twice: the same version on both sides. A stored version
+    // 0 reads like no system, yet it is replaced, not doubled.
     {"Yes replaces it",
-     {{"v1.dat", kV1}, {}, {"v2.dat", kV2}, {}, {"v2.dat", kV2}},
-     {"[Sys|2|A]", "g/new.bin:1:00000001"},
-     {kOne, kAsk + "Sys already exists [version: 1]. Do you want to replace it with version 2?", kOne,
+     {{"v1.dat", kV1}, {"z.dat", kZero}, {}, {"v2.dat", kV2}, {"z.dat", kZero}, {}, {"v2.dat", kV2}},
+     {"[Sys|2|A]", "g/new.bin:1:00000001", "[Zero|0|A]", "g/a.bin:1:00000001"},
+     {"info: Import completed: 2 files imported, 0 failed.",
+      kAsk + "Sys already exists [version: 1]. Do you want to replace it with version 2?",
+      kAsk + "Zero already exists [version: 0]. Do you want to replace it with version 0?",
+      "info: Import completed: 2 files imported, 0 failed.",
       kAsk + "Sys already exists [version: 2]. Do you want to replace it with version 2?", kOne},
-     {true, true}},
+     {true, true, true}},
     // One question per existing system, one completion per run; a DAT
     // without a version shows an empty one.
     {"several files",
@@ -47,16 +55,6 @@ const ImportCase kCases[] = {
       kAsk + "B already exists [version: 1]. Do you want to replace it with version 1?",
       "info: Import completed: 2 files imported, 1 not replaced, 0 failed."},
      {true, false}},
-    {"a system stored with version 0 is replaced, not doubled",
-     {{"z.dat", paren("Sys", "0", "a.bin")}, {}, {"z.dat", paren("Sys", "0", "a.bin")}},
-     {"[Sys|0|A]", "g/a.bin:1:00000001"},
-     {kOne, kAsk + "Sys already exists [version: 0]. Do you want to replace it with version 0?", kOne},
-     {true}},
-    {"a sectioned file without a version asks with None",
-     {{"s.dat", kSectioned}, {}, {"s.dat", kSectioned}},
-     {"[S|None|None]", "g/r:1:00000001"},
-     {kOne, kAsk + "S already exists [version: None]. Do you want to replace it with version None?",
-      "info: Import completed: 0 files imported, 1 not replaced, 0 failed."}},
 };
 
 TEST(ImportJob, Cases) {
@@ -96,6 +94,14 @@ TEST(ImportJob, ProgressOfEachReaderRunsBothPassesToTheirEnds) {
         EXPECT_GE(progress.size(), sets == 1 ? 10u : 2u);
         EXPECT_LT(progress.size(), 400u);
     }
+    // Each file of a run starts its own progress (the first one already
+    // when the job is prepared).
+    ImportFixture f;
+    const V paths = {f.dat("p.dat", files[0].first), f.dat("x.xml", files[1].first)};
+    f.import(paths);
+    V starts = f.host.eventsOf("startProgress");
+    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+    EXPECT_EQ(starts, (V{"Importing datfile " + paths[0] + " / 1", "Importing datfile " + paths[1] + " / 1"}));
 }
 
 // A category whose folder is a regular file cannot be opened; a scratch
