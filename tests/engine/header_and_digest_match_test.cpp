@@ -131,7 +131,7 @@ TEST_F(HeaderedRomTest, HeaderedAndHeaderlessFilesInTheirSetsAreHad) {
     makeZips(zips);
     ASSERT_TRUE(run(std::make_unique<ScanJob>(db, host, settings, "Sys")));
     EXPECT_EQ(all(), kAllYes);
-    EXPECT_EQ(host.tree(), Lines{});
+    EXPECT_EQ(host.eventsOf("finding"), Lines{});
 }
 
 TEST_F(HeaderedRomTest, FixAndRebuildWriteTheContentAsFoundOrWithoutItsHeader) {
@@ -169,8 +169,8 @@ TEST_F(EngineTest, RomsListedByDigestAloneAreFoundWhateverTheDigestSettings) {
         {{f() + "/H.zip", {{"h.bin", bySha1}}}, {f() + "/elsewhere.zip", {{"m.bin", byMd5}, {"z.bin", sameSize}}}});
     ASSERT_TRUE(run(std::make_unique<ScanJob>(db, host, settings, "Sys")));
     EXPECT_EQ(statuses("H M"), "Y P");
-    const Lines tree = host.tree();
-    EXPECT_NE(std::find(tree.begin(), tree.end(), "  z.bin cannot be identified."), tree.end());
+    const Lines findings = host.eventsOf("finding");
+    EXPECT_NE(std::find(findings.begin(), findings.end(), "z.bin cannot be identified."), findings.end());
 
     const std::vector<RomMatch> hits = identifyArchives(*db, {f() + "/elsewhere.zip"}, false, false);
     ASSERT_EQ(hits.size(), 1u);

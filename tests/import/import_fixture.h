@@ -2,6 +2,7 @@
 // fresh category database in a temporary folder, and reads back what it stored.
 #pragma once
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,8 @@
 
 namespace quorvane::testing {
 
+using V = std::vector<std::string>;
+
 class ImportFixture {
 public:
     ImportFixture();
@@ -24,16 +27,38 @@ public:
     JobResult import(const std::vector<std::string>& files);
     // Every row of the category database, in storage order.
     std::vector<RomRow> rows();
-    // The rows of one game, in storage order.
-    std::vector<RomRow> rowsOf(const std::string& game);
-    // Files the scratch database left behind.
-    bool scratchFilesLeft() const;
+    // What a person saw: messages, then "askYesIgnore: " and "info: " lines,
+    // in order, with the temporary folder written "@"; "failedSteps: N" last
+    // when steps failed.
+    V said() const;
+    // A scratch database or unpacked DAT left in the databases folder.
+    bool leftovers() const;
 
     TempDir dir;
     Settings settings;
     std::shared_ptr<Catalogue> db;
     RecordingHost host;
 };
+
+// The rows as "game/rom:size:crc:md5:sha1:cloneof:romof" (empty fields at the
+// end left out), each change of system, version or author as a
+// "[system|version|author]" line before them.
+V digest(const std::vector<RomRow>& rows);
+
+// One import table row. Each file is written into the temporary folder
+// (unless its content is kAbsent) and imported, unless its name starts with
+// "~"; an entry without a name imports the files before it as one batch.
+// Expected messages ending in "*" are prefixes. Afterwards the files must be
+// unchanged and nothing left over.
+struct ImportCase {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> files;
+    V rows;
+    V said;
+    std::deque<bool> answers = {};
+};
+inline const std::string kAbsent = "\x01" "absent";
+void runCase(const ImportCase& c);
 
 // A folder of real DAT files, or empty when it is not there.
 std::string realDatPath(const std::string& relative);
