@@ -31,11 +31,7 @@ std::vector<Headered> headeredRoms() {
     return {{"iNES", std::string("NES\x1a\x02\x01", 6) + std::string(10, '0'), body(16384, 'n')},
             {"FDS", std::string("FDS\x1a\x01", 5) + std::string(11, '0'), body(65500, 'f')},
             {"Lynx", "LYNX" + std::string(60, '1'), body(2048, 'l')},
-            {"Atari 7800",
-             "\x01"
-             "ATARI7800" +
-                 std::string(118, ' '),
-             body(4096, 'a')},
+            {"Atari 7800", std::string("\x01" "ATARI7800") + std::string(118, ' '), body(4096, 'a')},
             {"SNES copier", std::string(512, '\0'), body(3072, 's')}};
 }
 
@@ -63,12 +59,10 @@ TEST(CopierHeaders, DetectsEachRuleAndComputesTheRestsCrcFromTheHeaderAlone) {
     EXPECT_FALSE(detectCopierHeader(std::string("NES\x1a", 4) + std::string(12, '\0'), 16));
     EXPECT_FALSE(detectCopierHeader(body(600, 'x'), 1024));
     EXPECT_FALSE(mayCarryCopierHeader(1000));
-    const std::pair<const char*, const char*> rules[] = {{"No-Intro_NES.xml", "iNES"},
-                                                         {"No-Intro_SNES.xml", "SNES copier"},
-                                                         {"No-Intro_FDS.xml", "FDS"},
-                                                         {"No-Intro_LNX.xml", "Lynx"},
-                                                         {"No-Intro_A7800.xml", "Atari 7800"}};
-    for (const auto& [rule, kind] : rules) EXPECT_EQ(headerRuleNamed(rule)->name, kind) << rule;
+    for (const auto& [rule, kind] : {std::pair{"No-Intro_NES.xml", "iNES"}, {"No-Intro_SNES.xml", "SNES copier"},
+                                     {"No-Intro_FDS.xml", "FDS"}, {"No-Intro_LNX.xml", "Lynx"},
+                                     {"No-Intro_A7800.xml", "Atari 7800"}})
+        EXPECT_EQ(headerRuleNamed(rule)->name, kind) << rule;
     EXPECT_FALSE(headerRuleNamed("Custom_GBA.xml"));
 }
 
@@ -79,24 +73,22 @@ TEST(CrcLessRows, ShareTheCrcIndexWithoutBeingFoundByAnotherRowsKey) {
     ASSERT_TRUE(db.addRom({.system = "S", .game = "ByCrc", .crc = "12345678", .romName = "a", .size = "9"}));
     ASSERT_TRUE(db.addRom({.system = "S", .game = "BySha1", .sha1 = "aa11", .romName = "b", .size = "123456789"}));
     ASSERT_TRUE(db.addRom({.system = "S", .game = "ByMd5", .md5 = "bb22", .romName = "c", .size = "123456789"}));
-    std::vector<RomMatch> found;
-    db.findRom(found, "12345678", "9", "", "");
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].game, "ByCrc");
-    found.clear();
-    db.findRom(found, "", "123456789", "", "aa11");
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].game, "BySha1");
-    found.clear();
-    db.findRom(found, "", "123456789", "", "");  // no digest is no evidence
-    db.findRom(found, "", "123456789", "ffff", "");
-    EXPECT_TRUE(found.empty());
+    const auto games = [&](const char* crc, const char* size, const char* md5, const char* sha1) {
+        std::vector<RomMatch> found;
+        db.findRom(found, crc, size, md5, sha1);
+        std::string out;
+        for (const RomMatch& m : found) out += m.game + " ";
+        return out;
+    };
+    EXPECT_EQ(games("12345678", "9", "", ""), "ByCrc ");
+    EXPECT_EQ(games("", "123456789", "", "aa11"), "BySha1 ");
+    EXPECT_EQ(games("", "123456789", "", "") + games("", "123456789", "ffff", ""), "");  // no digest is no evidence
     const DigestKinds kinds = db.digestsOfCrcLessRows("123456789");
     EXPECT_TRUE(kinds.md5 && kinds.sha1);
     EXPECT_FALSE(db.digestsOfCrcLessRows("9").any());
     db.setHave("", "123456789", "b", "BySha1", "S");
     db.setHave("12345678", "9", "b", "BySha1", "S");  // another key: no change
-    std::string letters;                              // games in name order: ByCrc, ByMd5, BySha1
+    std::string letters;  // games in name order: ByCrc, ByMd5, BySha1
     for (const Game& game : db.getRomset("S", 0).games) letters += game.statusString;
     EXPECT_EQ(letters, "NNY");
 }
@@ -107,31 +99,35 @@ protected:
         settings.settingsPath = dir.file("settings/quorvane.INI");
         // With the MD5 of the content after the header, which a file's own MD5 must then match.
         for (const Headered& rom : roms)
-            ASSERT_TRUE(db->addRom({.system = "Sys",
-                                    .game = rom.kind,
-                                    .crc = crcOf(rom.rest),
-                                    .md5 = digestOf(rom.rest, true),
-                                    .romName = "rom.bin",
+            ASSERT_TRUE(db->addRom({.system = "Sys", .game = rom.kind, .crc = crcOf(rom.rest),
+                                    .md5 = digestOf(rom.rest, true), .romName = "rom.bin",
                                     .size = std::to_string(rom.rest.size())}));
     }
     std::string whole(size_t i) const { return roms[i].header + roms[i].rest; }
     std::vector<Headered> roms = headeredRoms();
-    static constexpr const char* kAllYes = "Y Y Y Y Y";
+    static constexpr const char* kAllYes = "YYYYY";
     std::string all() {
-        return statusOf("Sys", "iNES") + " " + statusOf("Sys", "FDS") + " " + statusOf("Sys", "Lynx") + " " +
-               statusOf("Sys", "Atari 7800") + " " + statusOf("Sys", "SNES copier");
+        std::string out;
+        for (const Headered& rom : roms) out += statusOf("Sys", rom.kind);
+        return out;
     }
 };
 
-TEST_F(HeaderedRomTest, HeaderedAndHeaderlessFilesInTheirSetsAreHad) {
+TEST_F(HeaderedRomTest, HeaderedAndHeaderlessFilesInTheirSetsAreHadAndIdentified) {
     settings.useMD5 = true;  // the file's digests are then compared without the header too
     std::vector<std::pair<std::string, Entries>> zips;
-    for (size_t i = 0; i < roms.size(); ++i)
-        zips.push_back({f() + "/" + roms[i].kind + ".zip", {{"rom.bin", i % 2 ? roms[i].rest : whole(i)}}});
+    std::vector<std::string> paths;
+    for (size_t i = 0; i < roms.size(); ++i) {
+        paths.push_back(f() + "/" + roms[i].kind + ".zip");
+        zips.push_back({paths.back(), {{"rom.bin", i % 2 ? roms[i].rest : whole(i)}}});
+    }
     makeZips(zips);
     ASSERT_TRUE(run(std::make_unique<ScanJob>(db, host, settings, "Sys")));
     EXPECT_EQ(all(), kAllYes);
     EXPECT_EQ(host.eventsOf("finding"), Lines{});
+    const std::vector<RomMatch> hits = identifyArchives(*db, paths, true, false);
+    ASSERT_EQ(hits.size(), roms.size());
+    for (size_t i = 0; i < roms.size(); ++i) EXPECT_EQ(hits[i].game, roms[i].kind);
 }
 
 TEST_F(HeaderedRomTest, FixAndRebuildWriteTheContentAsFoundOrWithoutItsHeader) {
@@ -161,12 +157,9 @@ TEST_F(HeaderedRomTest, FixAndRebuildWriteTheContentAsFoundOrWithoutItsHeader) {
 
 TEST_F(EngineTest, RomsListedByDigestAloneAreFoundWhateverTheDigestSettings) {
     const std::string bySha1 = body(700, 'h'), byMd5 = body(700, 'm'), sameSize = body(700, 'z');
-    ASSERT_TRUE(
-        db->addRom({.system = "Sys", .game = "H", .sha1 = digestOf(bySha1, false), .romName = "h.bin", .size = "700"}));
-    ASSERT_TRUE(
-        db->addRom({.system = "Sys", .game = "M", .md5 = digestOf(byMd5, true), .romName = "m.bin", .size = "700"}));
-    makeZips(
-        {{f() + "/H.zip", {{"h.bin", bySha1}}}, {f() + "/elsewhere.zip", {{"m.bin", byMd5}, {"z.bin", sameSize}}}});
+    ASSERT_TRUE(db->addRom({.system = "Sys", .game = "H", .sha1 = digestOf(bySha1, false), .romName = "h.bin", .size = "700"}));
+    ASSERT_TRUE(db->addRom({.system = "Sys", .game = "M", .md5 = digestOf(byMd5, true), .romName = "m.bin", .size = "700"}));
+    makeZips({{f() + "/H.zip", {{"h.bin", bySha1}}}, {f() + "/elsewhere.zip", {{"m.bin", byMd5}, {"z.bin", sameSize}}}});
     ASSERT_TRUE(run(std::make_unique<ScanJob>(db, host, settings, "Sys")));
     EXPECT_EQ(statuses("H M"), "Y P");
     const Lines findings = host.eventsOf("finding");
