@@ -3,7 +3,11 @@
 //
 //   B.rcf          rows back to back, no header; a row's byte offset is its id
 //   B_sys.idx      key: system name        data: row offset (decimal text)
-//   B_crc.idx      key: crc text + size    data: row offset (decimal text)
+//   B_crc.idx      key: crc text + size    data: row offset (decimal text);
+//                  a row without a CRC (a DAT listed it by MD5 or SHA-1
+//                  alone) is filed under its size alone, so a key may stand
+//                  for two rows ("12345678"+"9", ""+"123456789"): a lookup
+//                  compares the row's own CRC field
 //   B_sysCat.idx   key: system name        data: "N" or "C" (one per system)
 //   B_del.idx      key: sizeKey            data: offset of a freed row
 //
