@@ -58,13 +58,6 @@ TEST(IniFile, ScanReadsRequestedKeysOfAnyFile) {
     EXPECT_FALSE(opened);
 }
 
-TEST(ProfileInteger, DecimalAndHexOnly) {
-    const std::pair<const char*, std::optional<long long>> cases[] = {
-        {"12", 12}, {"-3", -3}, {"0x1F", 31}, {" 7 ", 7}, {"12px", {}}, {"", {}}, {"0x", {}}, {"true", {}},
-        {"99999999999999999999999", {}}};
-    for (const auto& [text, value] : cases) EXPECT_EQ(parseProfileInteger(text), value) << text;
-}
-
 // Every line end, none at the end, and a CR at the very end of the first
 // buffer with its LF at the start of the next, before a line longer than
 // any buffer.

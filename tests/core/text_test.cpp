@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "core/file_util.h"
-#include "core/json.h"
 #include "core/names.h"
 #include "core/text.h"
 #include "support/temp_dir.h"
@@ -69,15 +68,6 @@ TEST(TerminalText, EscapesControlsAndBrokenUtf8AndKeepsTheRest) {
         {"\xc0\xaf", "\\xc0\\xaf"}, {"\xed\xa0\x80", "\\xed\\xa0\\x80"}, {"\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"},
         {"\xe3" "a\xc3\xa9", "\\xe3a\xc3\xa9"}};  // a broken lead byte does not swallow the valid text after it
     for (const auto& [text, shown] : cases) EXPECT_EQ(terminalText(text), shown);
-}
-
-// UTF-8 stays; controls and C1 are escaped; bytes that are not UTF-8 read as Latin-1.
-TEST(JsonString, IsValidUtf8JsonWhateverTheNameHolds) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"a\"b\\c\n\x1b[2J\x7f", "\"a\\\"b\\\\c\\n\\u001b[2J\\u007f\""},
-        {"Pok\xc3\xa9mon \xe2\x82\xac", "\"Pok\xc3\xa9mon \xe2\x82\xac\""}, {"\xc2\x9b", "\"\\u009b\""},
-        {"Pok\xe9mon\xc3", "\"Pok\\u00e9mon\\u00c3\""}};
-    for (const auto& [text, json] : cases) EXPECT_EQ(jsonString(text), json);
 }
 
 }  // namespace

@@ -30,9 +30,7 @@ TEST_F(CatalogueJobsTest, EveryStarterNamesWhyTheCatalogueCannotBeUsedAndStartsN
     const std::vector<std::pair<const char*, std::function<bool()>>> starters = {
         {"import", [&] { return jobs.startImport(host, settings, {dir.file("a.dat")}); }},
         {"scan", [&] { return jobs.startScan(host, settings, "Sys"); }},
-        {"scan list", [&] { return jobs.startScan(host, settings, Lines{"Sys"}); }},
         {"fix", [&] { return jobs.startFix(host, settings, "Sys"); }},
-        {"fix list", [&] { return jobs.startFix(host, settings, Lines{"Sys"}); }},
         {"rebuild folder", [&] { return jobs.startRebuild(host, settings, dir.path()); }},
         {"rebuild files", [&] { return jobs.startRebuild(host, settings, Lines{dir.file("plain")}); }},
         {"miss/have", [&] { return jobs.startMissHave(host, settings, Lines{"Sys"}); }},

@@ -5,14 +5,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "key_file_test_util.h"
 #include "keyfile/block_file.h"
 #include "keyfile/key_file_format.h"
-#include "keyfile/key_file_internal.h"
 
 namespace quorvane {
 namespace {
@@ -22,7 +20,6 @@ constexpr long kBlock = static_cast<long>(keyfile::kBlockSize);
 
 std::string keyOf(int i) { return "system-" + std::to_string(i * 7919 % 100000); }
 bool acceptable(int rc) { return rc >= 0 || keyFileErrno() == kKfNotFound || keyFileErrno() == kKfDamaged; }
-std::vector<std::string> sorted(std::vector<std::string> v) { return std::sort(v.begin(), v.end()), v; }
 
 // Reads every record by First and Next: only clean errors, and an end.
 void walkCleanly(KeyFile* k) {
@@ -65,7 +62,6 @@ protected:
     std::string pristine;  // the sample as written
     long blocks = 0;
 
-    void TearDown() override { keyfile::setCachePerKeyFileForTesting(0); }
 
     // A key file of three levels with the default count.
     void makeSample(int records = 3000) {
@@ -115,55 +111,6 @@ TEST_F(KeyFileDamage, EachTargetedDamageFailsWithDamaged) {
     }
 }
 
-// Bytes flipped on disk behind the program's back after their block passed
-// its full check (the tiny cache makes every step re-read, with only the
-// checks that keep reads in bounds), then the same damage met by a new open.
-TEST_F(KeyFileDamage, FlippedBytesAnywhereNeverCrash) {
-    keyfile::setCachePerKeyFileForTesting(2);
-    makeSample(400);
-    std::mt19937 rng(4);
-    auto any = [&](long lo, long hi) { return std::uniform_int_distribution<long>(lo, hi)(rng); };
-    for (int round = 0; round < 240 / kScale; ++round) {
-        writeFile(path, pristine);
-        KeyFile* k = keyFileOpen(path, false);
-        ASSERT_NE(k, nullptr);
-        ASSERT_EQ(walkAll(k).size(), 401u);  // every leaf passes its full check
-        // Headers and the index are where a flip does the most harm.
-        const long block = any(0, blocks - 1), zone = round % 3;
-        const long within = zone == 0 ? any(0, 12) : zone == 1 ? any(kBlock - 64, kBlock - 1) : any(13, 300);
-        const long at = block * kBlock + within;
-        SCOPED_TRACE("block " + std::to_string(block) + " byte " + std::to_string(within));
-        patchFile(path, at, std::string(1, static_cast<char>(pristine[static_cast<size_t>(at)] ^ (1 << any(0, 7)))));
-        walkCleanly(k);
-        for (int i = 0; i < 400; i += 7) {
-            const std::string want = keyOf(i);
-            EXPECT_TRUE(acceptable(findFirst(k, want)));
-            EXPECT_TRUE(acceptable(keyFileFindAll(k, want.data(), static_cast<int>(want.size()),
-                                                  [](void*, const char*, int) {}, nullptr)));
-        }
-        keyFileClose(k);
-        exercise(path);
-    }
-}
-
-TEST_F(KeyFileDamage, FreeChainPointingAtATreeBlockFailsAndRollsBack) {
-    makeSample(300);
-    patchFile(path, 5, std::string("\x00\x00\x00\x02", 4));  // FreeListHead := block 2, a tree block
-    KeyFile* k = keyFileOpen(path, true);
-    ASSERT_NE(k, nullptr);
-    auto expected = walkAll(k);
-    int rc = 0;
-    for (int i = 0; i < 5000 && rc == 0; ++i) {  // until a block is needed
-        const std::string key = "new-" + std::to_string(i);
-        rc = keyFileInsert(k, key.data(), static_cast<int>(key.size()), "0123456789", 10);
-        if (rc == 0) expected.push_back(key + "=0123456789");
-    }
-    ASSERT_EQ(rc, -1);
-    EXPECT_EQ(keyFileErrno(), kKfDamaged);
-    EXPECT_EQ(sorted(walkAll(k)), sorted(expected));  // the failed insert left no trace
-    ASSERT_EQ(keyFileClose(k), 0);
-}
-
 TEST_F(KeyFileDamage, FailingWritesLoseNothingAndAreReported) {
     KeyFile* k = keyFileCreate(path);
     ASSERT_NE(k, nullptr);
@@ -186,14 +133,6 @@ TEST_F(KeyFileDamage, FailingWritesLoseNothingAndAreReported) {
     k = keyFileOpen(path, false);
     ASSERT_NE(k, nullptr);
     EXPECT_EQ(walkAll(k), before);
-    ASSERT_EQ(keyFileClose(k), 0);
-    {
-        FaultGuard fault([](bool write, uint32_t block) { return !write && block > 1 ? EIO : 0; });
-        k = keyFileOpen(path, false);  // reads blocks 0 and 1 only
-        ASSERT_NE(k, nullptr);
-        EXPECT_EQ(findFirst(k, keyOf(7)), -1);
-        EXPECT_EQ(keyFileErrno(), kKfReadFailed);
-    }
     ASSERT_EQ(keyFileClose(k), 0);
     // A create whose first write fails leaves no file behind.
     FaultGuard fault([](bool write, uint32_t) { return write ? EIO : 0; });
@@ -230,10 +169,6 @@ TEST_F(KeyFileDamage, FailedChangeRestoresTheCachedLeafAndItsKeys) {
         EXPECT_EQ(keyAt(i) + "=" + currentData(k), expected[i]);
     }
     EXPECT_EQ(walkAll(k), expected);
-    const std::string victim = keyAt(at);  // the restored leaf takes changes again
-    ASSERT_GE(findFirst(k, victim), 0);
-    ASSERT_EQ(keyFileDelete(k), 0);
-    EXPECT_EQ(findFirst(k, victim), -1);
     ASSERT_EQ(keyFileClose(k), 0);
 }
 

@@ -65,18 +65,6 @@ TEST(KeyFileLayout, NewFileIsTwoBlocksOfKnownBytes) {
     EXPECT_EQ(hex(data.substr(0, 13)) + data.substr(13), "ff0000000000000000" "0000" "000d" + std::string(4083, '\0'));
 }
 
-TEST(KeyFileLayout, ItemsArePrefixCompressedAndIndexedInKeyOrder) {
-    TempDir dir;
-    // abc goes after abX (X < c); ab goes first, and abX is rewritten with keycommon 2.
-    const std::string b = blockBytes(keyFileOf(dir, {{"abX", "1"}, {"abc", "7"}, {"ab", ""}}), 0);
-    // Items in the order written: the identifying record, abc, abX rewritten
-    // when ab arrived (so moved up), ab.
-    EXPECT_EQ(hex(b.substr(36, 15)), hex(std::string("\x03\x02\x01" "c7" "\x03\x02\x01" "X1" "\x02\x00\x00" "ab", 15)));
-    EXPECT_EQ(hex(b.substr(9, 4)), "00040033");  // four items, free at 36 + 15
-    // Index, growing down from the end: identifying record (13), ab (46), abX (41), abc (36).
-    EXPECT_EQ(hex(b.substr(4088, 8)), "00240029002e000d");
-}
-
 TEST(KeyFileLayout, DataOverTheInlineLimitGoesToDataBlocks) {
     TempDir dir;
     const std::string inlineData(1024, 'i'), longData(1025, 'L'), spanning(5000, 'S');  // crosses into a new block
@@ -94,10 +82,6 @@ TEST(KeyFileLayout, DataOverTheInlineLimitGoesToDataBlocks) {
     EXPECT_EQ(hex(d1.substr(0, 5) + d1.substr(11, 2)), "ff000000021000");
     EXPECT_EQ(d1.substr(13) + d2.substr(13, 1942), longData + spanning);
     EXPECT_EQ(hex(d2.substr(0, 1) + d2.substr(11, 2)), "ff07a3");  // free at 13 + 1942
-    KeyFile* k = keyFileOpen(path, false);
-    ASSERT_NE(k, nullptr);
-    EXPECT_EQ(walkAll(k), (std::vector<std::string>{"a=" + inlineData, "b=" + longData, "c=" + spanning}));
-    keyFileClose(k);
 }
 
 // Blocks beyond the count per file (65535 in the program, 8 here) go to
@@ -105,15 +89,14 @@ TEST(KeyFileLayout, DataOverTheInlineLimitGoesToDataBlocks) {
 TEST(KeyFileLayout, BlocksBeyondTheCountGoToNumberedFiles) {
     TempDir dir;
     const std::string path = dir.file("roms_sys.idx");
-    auto blocksIn = [&](const char* name) { return std::filesystem::file_size(dir.file(name)) / kBlockSize; };
     writeFile(dir.file("roms_sys_0001.idx"), "left by an earlier key file");
     KeyFile* k = keyFileCreate(path, nullptr, 8);
     ASSERT_NE(k, nullptr);
     EXPECT_FALSE(std::filesystem::exists(dir.file("roms_sys_0001.idx")));
     for (int i = 0; i < 1500; ++i) insertText(k, "sys" + std::to_string(i % 40), std::string(40, char('a' + i % 26)));
     ASSERT_EQ(keyFileClose(k), 0);
-    EXPECT_EQ(blocksIn("roms_sys.idx") + blocksIn("roms_sys_0001.idx"), 16u);
-    EXPECT_GE(blocksIn("roms_sys_0002.idx"), 1u);
+    EXPECT_EQ(std::filesystem::file_size(dir.file("roms_sys_0001.idx")), 8 * kBlockSize);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("roms_sys_0002.idx")));
     EXPECT_EQ(physicalFilePath("/d.x/roms", 0x2a) + physicalFilePath("/d.x/roms", 0), "/d.x/roms_002a/d.x/roms");
     // A short file before the last one is damage.
     std::filesystem::resize_file(dir.file("roms_sys_0001.idx"), 3 * kBlockSize);
