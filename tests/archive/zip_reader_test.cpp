@@ -45,17 +45,10 @@ TEST_F(ZipReaderTest, ExtractionTakesExactNamesFlattensFoldersAndKeepsEntryDates
     EXPECT_EQ(folderNames(dir.path()), (Names{"out", "set"}));
 }
 
-TEST_F(ZipReaderTest, AFailedExtractionLeavesTheArchiveAlone) {
-    writeFile(dir.file("plain"), "a regular file");
-    std::string before = readFile(zip);
-    ZipReader unzip(zip);
-    ASSERT_EQ(unzip.open(), ZipStatus::Ok);
-    EXPECT_EQ(unzip.extractFile("stored.bin", dir.file("plain/sub"), true), ZipStatus::Error);
-    EXPECT_EQ(unzip.extractAll(dir.file("plain")), ZipStatus::Error);
-    unzip.close();
-    EXPECT_EQ(readFile(zip), before);
+TEST_F(ZipReaderTest, ADamagedEntryIsNeitherExtractedNorRemoved) {
     zipTool("flip '" + zip + "' stored.bin");
-    before = readFile(zip);
+    const std::string before = readFile(zip);
+    ZipReader unzip(zip);
     ASSERT_EQ(unzip.open(), ZipStatus::Ok);
     EXPECT_EQ(unzip.extractFile("stored.bin", out, true), ZipStatus::CrcError);
     unzip.close();

@@ -65,7 +65,6 @@ const std::string kNotMoved = " could not be moved to the backup folder (Not a d
 INSTANTIATE_TEST_SUITE_P(
     Folders, FixCases,
     ::testing::Values(
-        FixCase{"CorrectFolderIsLeftAlone", {{"A.zip", kA}}, {}, Lines{}, kWholeA, {}, {}, "YY N N"},
         // The unreadable archive goes aside before anything is written; C.zip
         // loses its last entry and is gone; the foreign ROM goes to its own system.
         FixCase{"RepairsMisplacedRomsAndBacksUpEverythingUnwanted",
@@ -105,13 +104,8 @@ INSTANTIATE_TEST_SUITE_P(
                 true}),
     [](const ::testing::TestParamInfo<FixCase>& p) { return std::string(p.param.name); });
 
-TEST_F(FixTest, TheBackupFolderIsMadeBeforeTheFixStartsAndSharedWithoutOverwriting) {
-    ASSERT_TRUE(makeFolders(f()));
-    auto job = fix();
-    ASSERT_TRUE(job->prepare());
-    EXPECT_TRUE(isDirectory(job->backupFolderPath()));
-    EXPECT_EQ(job->backupFolderPath().rfind(dir.file("Backup/"), 0), 0u);
-    // Two fixes in the same second share the folder.
+// Two fixes in the same second share the backup folder.
+TEST_F(FixTest, TwoFixesShareTheBackupFolderWithoutOverwriting) {
     writeFile(f() + "/note.txt", "first");
     ASSERT_TRUE(run(fix()));
     writeFile(f() + "/note.txt", "second");
@@ -119,17 +113,6 @@ TEST_F(FixTest, TheBackupFolderIsMadeBeforeTheFixStartsAndSharedWithoutOverwriti
     const Lines backups = backupContents();
     EXPECT_EQ(backups.size(), 2u);
     EXPECT_NE(std::find(backups.begin(), backups.end(), "note.txt=first"), backups.end());
-}
-
-TEST_F(FixTest, ListFixUsesOneBackupFolderAndItsOwnTexts) {
-    writeFile(f() + "/x.txt", "x");
-    writeFile(systemFolder("Other") + "/y.txt", "y");
-    ASSERT_TRUE(run(std::make_unique<FixJob>(db, host, settings, Lines{"Sys", "Other"})));
-    EXPECT_EQ(transcript(), (Lines{fixing("Sys"), "[x.txt]", "  x.txt cannot be identified.", "  x.txt deleted",
-                                   fixing("Other"), "[y.txt]", "  y.txt cannot be identified.", "  y.txt deleted"}));
-    EXPECT_EQ(backupContents(), (Lines{"x.txt=x", "y.txt=y"}));
-    EXPECT_EQ(host.eventsOf("info"), Lines{"Romset have been fixed."});
-    EXPECT_EQ(host.eventsOf("startProgress").front(), "Fixing systems... / 0");
 }
 
 }  // namespace

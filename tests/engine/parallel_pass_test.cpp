@@ -1,15 +1,9 @@
 // The loader reads and deflates sources on several threads; what a person
 // sees and what the catalogue and the folders hold must be exactly those of a
 // one-thread run. (Scan and fix read their folders through the same loader.)
-#include <zlib.h>
-
-#include "archive/zip_status.h"
-#include "archive/zip_writer.h"
 #include "engine/engine_fixture.h"
 #include "engine/folder_listing.h"
-#include "engine/prepared_entry.h"
 #include "engine/rebuild_job.h"
-#include "engine/scan_job.h"
 
 namespace quorvane::testing {
 namespace {
@@ -95,58 +89,6 @@ TEST_F(ParallelPassTest, RebuildGivesTheSameArchivesOnOneThreadAndOnMany) {
     EXPECT_NE(zipContents(systemFolder("Sys") + "/G1.zip").find("r1.bin=one G1"), std::string::npos);
     EXPECT_EQ(zipContents(systemFolder("Sys") + "/S2.zip"), "s.bin=shared by two games");
     EXPECT_EQ(statuses("G1 G4"), "YNY NNY");
-
-    // A scan of the built folder, with the source packs and damaged archives
-    // added, reads it through the same loader: the same lines and statuses on
-    // any number of threads.
-    for (const std::string& name : listPlainFiles(src + "/packs"))
-        writeFile(systemFolder("Sys") + "/x" + name, readFile(src + "/packs/" + name));
-    std::string damaged = readFile(systemFolder("Sys") + "/G3.zip");
-    damaged[damaged.size() / 3] ^= 0x55;
-    writeFile(systemFolder("Sys") + "/crc.zip", damaged);
-    writeFile(systemFolder("Sys") + "/broken.zip", "PK broken");
-    const auto scanOn = [&](unsigned threads) {
-        RecordingHost recorder;
-        EXPECT_TRUE(run(std::make_unique<ScanJob>(db, recorder, settings, "Sys", AnalysisOptions{threads})));
-        Lines out = transcriptOf(recorder);
-        out.push_back(allStatuses());
-        return out;
-    };
-    const Lines scanOne = scanOn(1);
-    EXPECT_EQ(scanOn(4), scanOne);
-    EXPECT_GT(scanOne.size(), size_t{kGames});
-}
-
-// A loose file deflated ahead must give exactly the archive that deflating
-// it in place gives, and a raw copy must read back with the right data.
-TEST_F(ParallelPassTest, PreparedAndRawCopiedEntriesMatchTheSlowPath) {
-    std::string content;
-    for (int k = 0; k < 5000; ++k) content += "row " + std::to_string(k % 97) + ";";
-    const std::string source = dir.file("rom.bin");
-    writeFile(source, content);
-    ZipWriter slow(dir.file("slow.zip"));
-    ASSERT_EQ(slow.open(), ZipStatus::Ok);
-    ASSERT_EQ(slow.addFile(source, "a.bin"), ZipStatus::Ok);
-    ASSERT_EQ(slow.close(), ZipStatus::Ok);
-    PreparedEntry prepared;
-    ASSERT_TRUE(prepareLooseFile(source, prepared));
-    ASSERT_EQ(addPreparedEntry(dir.file("fast.zip"), "a.bin", prepared), ZipStatus::Ok);
-    EXPECT_EQ(readFile(dir.file("fast.zip")), readFile(dir.file("slow.zip")));
-
-    // Replacing an entry of the same name, and copying raw into a new name;
-    // of two source entries named alike, the one with the content asked for.
-    const auto key = [](const std::string& name, const std::string& data) {
-        return EntryKey{name, static_cast<uint32_t>(crc32_z(0L, reinterpret_cast<const Bytef*>(data.data()), data.size())),
-                        data.size()};
-    };
-    makeZips({{dir.file("src.zip"), {{"dir/x.bin", content}, {"y.bin", "not this"}, {"y.bin", "why"}}}});
-    ASSERT_TRUE(isDeflatedEntry(dir.file("src.zip"), key("dir/x.bin", content)));
-    ASSERT_EQ(copyEntryRaw(dir.file("src.zip"), key("y.bin", "why"), dir.file("fast.zip"), "a.bin"), ZipStatus::Ok);
-    ASSERT_EQ(copyEntryRaw(dir.file("src.zip"), key("dir/x.bin", content), dir.file("fast.zip"), "b.bin"),
-              ZipStatus::Ok);
-    EXPECT_EQ(zipContents(dir.file("fast.zip")), "a.bin=why b.bin=" + content);
-    EXPECT_EQ(copyEntryRaw(dir.file("src.zip"), key("y.bin", "other"), dir.file("fast.zip"), "c.bin"),
-              ZipStatus::EntryGone);
 }
 
 }  // namespace

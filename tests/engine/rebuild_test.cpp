@@ -1,6 +1,3 @@
-#include <atomic>
-
-#include "archive/file_ops.h"
 #include "core/file_util.h"
 #include "engine/engine_fixture.h"
 #include "engine/folder_listing.h"
@@ -47,20 +44,19 @@ TEST_F(RebuildTest, BuildsEachMissingRomIntoItsGameInAFolderMadeForIt) {
     EXPECT_EQ(folderState(f()), (Lines{"A.zip: a1.bin=content a1", "B.zip: b1.bin=content b1"}));
     EXPECT_EQ(statuses("A B"), "Y Y");
     EXPECT_EQ(snapshotSources(), before);
-    EXPECT_EQ(host.eventsOf("info"), Lines{"Rebuild complete."});
-    EXPECT_EQ(host.eventsOf("startProgress"), Lines{"Rebuilding from folder: " + src() + " / 0"});
 }
 
 // Both ways into a target, a deflated source entry (raw copy) and a loose
-// file, keep what they replace in a backup folder.
+// file, keep what they replace in a backup folder, each of two entries of the
+// name on its own.
 TEST_F(RebuildTest, AnEntryTheRightRomReplacesIsKeptInABackupFolder) {
     makeZips({{src() + "/pack.zip", {{"a1.bin", "content a1"}}},
-              {f() + "/A.zip", {{"a1.bin", "a bad dump of a1"}, {"extra.bin", "keep"}}},
-              {f() + "/B.zip", {{"b1.bin", "a bad dump of b1"}}}});
+              {f() + "/A.zip", {{"a1.bin", "bad a1"}, {"a1.bin", "bad a1 again"}, {"extra.bin", "keep"}}},
+              {f() + "/B.zip", {{"b1.bin", "bad b1"}}}});
     writeFile(src() + "/b1.bin", "content b1");
     ASSERT_TRUE(run(rebuild()));
     EXPECT_EQ(folderState(f()), (Lines{"A.zip: extra.bin=keep a1.bin=content a1", "B.zip: b1.bin=content b1"}));
-    EXPECT_EQ(backupContents(), (Lines{"a1.bin=a bad dump of a1", "b1.bin=a bad dump of b1"}));
+    EXPECT_EQ(backupContents(), (Lines{"a1 (1).bin=bad a1 again", "a1.bin=bad a1", "b1.bin=bad b1"}));
 }
 
 TEST_F(RebuildTest, LooseFileBesideTheTargetArchiveSurvivesTheTemporaryCopy) {
@@ -68,41 +64,6 @@ TEST_F(RebuildTest, LooseFileBesideTheTargetArchiveSurvivesTheTemporaryCopy) {
     writeFile(f() + "/a1.bin", "a user's file");
     ASSERT_TRUE(run(rebuild()));
     EXPECT_EQ(folderState(f()), (Lines{"A.zip: a1.bin=content a1", "a1.bin: a user's file"}));
-}
-
-// Counts the calls that make writes durable.
-struct SyncCounter : FileOps {
-    int sync(int fd) override { return ++syncs, FileOps::sync(fd); }
-    int syncFolder(const std::string& folder) override { return ++folderSyncs, FileOps::syncFolder(folder); }
-    std::atomic<int> syncs{0}, folderSyncs{0};
-};
-
-// Replacing an archive that was there before the job syncs it, since it may
-// hold a user's only copy of something; an archive the job made holds only
-// copies of sources that stay where they are, so adding to it needs no sync.
-TEST_F(RebuildTest, OnlyArchivesThatWereThereBeforeAreSyncedWhenReplaced) {
-    addRoms({"Sys/C/C1.bin", "Sys/C/C2.bin", "Sys/E/E1.bin", "Sys/E/E2.bin"});
-    // Each way in: a loose file deflated ahead and a deflated entry copied raw.
-    writeFile(src() + "/c1.bin", "content C1");
-    makeZips({{src() + "/pack.zip", {{"c2.bin", "content C2"}}}});
-    {
-        SyncCounter counter;
-        ScopedFileOps seam(counter);
-        ASSERT_TRUE(run(rebuild()));
-        EXPECT_EQ(counter.syncs, 0);
-        EXPECT_EQ(counter.folderSyncs, 0);
-    }
-    EXPECT_EQ(zipContents(f() + "/C.zip"), "C1.bin=content C1 C2.bin=content C2");
-
-    makeZips({{f() + "/E.zip", {{"keep.bin", "a user's file"}}}});
-    writeFile(src() + "/e1.bin", "content E1");
-    makeZips({{src() + "/pack.zip", {{"e2.bin", "content E2"}}}});
-    SyncCounter counter;
-    ScopedFileOps seam(counter);
-    ASSERT_TRUE(run(rebuild()));
-    EXPECT_EQ(counter.syncs, 2);
-    EXPECT_EQ(counter.folderSyncs, 2);
-    EXPECT_EQ(zipContents(f() + "/E.zip"), "keep.bin=a user's file E1.bin=content E1 E2.bin=content E2");
 }
 
 TEST_F(RebuildTest, DuplicateAnswersDecideWhatIsBuiltAndWhetherToAskAgain) {
@@ -119,23 +80,6 @@ TEST_F(RebuildTest, DuplicateAnswersDecideWhatIsBuiltAndWhetherToAskAgain) {
     EXPECT_EQ(statuses("D1 D3"), "N Y");
 }
 
-TEST_F(RebuildTest, NameMatchesAndAlwaysAllStopAskingOrBuildByName) {
-    writeFile(src() + "/1/shared.bin", "shared");
-    host.dupesAnswers.push_back({dupesBehaviourFor(DupesChoice::OnlyNameMatches), {}});
-    ASSERT_TRUE(run(rebuild()));
-    EXPECT_EQ(listPlainFiles(f()), (Lines{"D1.zip", "D3.zip"}));
-    EXPECT_EQ(zipContents(f() + "/D1.zip"), "shared.bin=shared");
-
-    // A fresh run: "Always build all" builds every missing match, then asks no more.
-    writeFile(src() + "/2/again.bin", "shared");
-    db->cleanSystemStatus("Sys");
-    host.dupesAnswers.push_back({dupesBehaviourFor(DupesChoice::AlwaysAll), {}});
-    ASSERT_TRUE(run(rebuild()));
-    EXPECT_EQ(host.eventsOf("askDuplicates").size(), 2u);
-    EXPECT_EQ(zipContents(f() + "/D2.zip"), "other-name.bin=shared");
-    EXPECT_EQ(statusOf("Sys", "D2"), "Y");
-}
-
 TEST_F(RebuildTest, AMissingSourceFolderStopsBeforeStartingAndAListRunCanBeCancelled) {
     EXPECT_FALSE(run(rebuild()));
     EXPECT_EQ(host.eventsOf("info"), Lines{"Folder " + src() + " does not exist."});
@@ -148,8 +92,6 @@ TEST_F(RebuildTest, AMissingSourceFolderStopsBeforeStartingAndAListRunCanBeCance
     ASSERT_TRUE(run(std::make_unique<RebuildJob>(db, host, settings, Lines{src() + "/a.bin", src() + "/b.bin"})));
     EXPECT_EQ(transcript(), (Lines{rebuilding("2 chosen files"), "Warning: rebuild terminated by user request."}));
     EXPECT_EQ(statuses("A B"), "Y N");
-    EXPECT_EQ(host.eventsOf("startProgress"), Lines{"Rebuilding files. / 0"});
-    EXPECT_EQ(result.refresh, JobResult::Refresh::Games);
 }
 
 }  // namespace

@@ -11,7 +11,6 @@ class ScanTest : public EngineTest {
 protected:
     void SetUp() override {
         addRoms({"Sys/A/a1.bin", "Sys/A/a2.bin", "Sys/B/b1.bin", "Other/O/o1.bin"});
-        addRom("Sys", "N", "n1.bin", "no size known");
     }
     std::unique_ptr<ScanJob> scan() { return std::make_unique<ScanJob>(db, host, settings, "Sys"); }
 };
@@ -28,24 +27,9 @@ TEST_F(ScanTest, ReportsEveryKindOfFindingAndSetsStatuses) {
                                    "  o1.bin has been identified as being: Other/O/o1.bin", "  o1.bin should be deleted.",
                                    "  dup.bin should be deleted.", "[note.txt]", "  note.txt cannot be identified.",
                                    "  note.txt should be deleted."}));
-    EXPECT_EQ(statuses("A B N Other/O"), "YY P N P");
-    EXPECT_EQ(host.eventsOf("info"), Lines{"Romset Sys has been scanned."});
-    EXPECT_EQ(result.refresh, JobResult::Refresh::SystemGames);
-    EXPECT_EQ(result.system, "Sys");
+    EXPECT_EQ(statuses("A B Other/O"), "YY P P");
     // Nothing on disk changed.
     EXPECT_EQ(zipContents(f() + "/C.zip"), "b1.bin=content b1 o1.bin=content o1 dup.bin=content a1");
-}
-
-TEST_F(ScanTest, SizeLessRomsAndLooseFilesNamedAfterTheirGame) {
-    db = std::make_shared<Catalogue>(dir.file("db2"));
-    addRom("Sys", "n1.bin", "n1.bin", "no size known", "0");  // stored as "-"
-    writeFile(f() + "/n1.bin", "no size known");
-    ASSERT_TRUE(run(scan()));
-    // A loose file is in place only when it is named both after its game + ".zip"
-    // and its ROM; here it is the right ROM in the wrong place.
-    EXPECT_EQ(transcript(), (Lines{scanning("Sys"), "[n1.bin]",
-                                   "  n1.bin has been identified as being: Sys/n1.bin/n1.bin"}));
-    EXPECT_EQ(statusOf("Sys", "n1.bin"), "P");
 }
 
 // A folder that is not there (or cannot be, under a file) is not made: an
@@ -69,29 +53,12 @@ TEST_F(ScanTest, AMissingFolderStopsTheScanAndKeepsStatusesWhereAnEmptyOneResets
     EXPECT_EQ(statusOf("Sys", "A"), "NN");
 }
 
-TEST_F(ScanTest, CancelInTheFirstPassSkipsTheSecondAndKeepsStatuses) {
-    makeZips({{f() + "/A.zip", {{"a1.bin", "content a1"}}}, {f() + "/C.zip", {{"b1.bin", "content b1"}}}});
-    host.onProgress = [&](const std::string& item, int) {
-        if (item == "C.zip") host.requestCancel();
-    };
-    ASSERT_TRUE(run(scan()));
-    EXPECT_EQ(transcript(), (Lines{scanning("Sys"), "Warning: scan terminated by user request."}));
-    EXPECT_EQ(statuses("A B"), "YN N");
-    EXPECT_EQ(host.eventsOf("info"), Lines{"Romset Sys has been scanned."});
-    ASSERT_TRUE(host.report());
-    EXPECT_TRUE(host.report()->cancelled);
-}
-
 TEST_F(ScanTest, ListScanPostsTwoLinesPerSystemAndRefusesUnsafeNames) {
     makeZips({{systemFolder("Other") + "/O.zip", {{"o1.bin", "content o1"}}}});
     ASSERT_TRUE(run(std::make_unique<ScanJob>(db, host, settings, Lines{"Other", "../evil"})));
     EXPECT_EQ(transcript(), (Lines{scanning("Other"), "System \"../evil\" cannot be used as a file name; it was refused."}));
     EXPECT_EQ(host.failedSteps(), 1);
     EXPECT_EQ(statusOf("Other", "O"), "Y");
-    EXPECT_EQ(host.eventsOf("info"), Lines{"Romsets have been scanned."});
-    // The games shown afterwards are those of the last system of the list.
-    EXPECT_EQ(result.refresh, JobResult::Refresh::SystemGames);
-    EXPECT_EQ(result.system, "../evil");
 }
 
 }  // namespace
