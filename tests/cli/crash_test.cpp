@@ -54,8 +54,7 @@ std::map<std::string, int> contentsOf(const std::string& root, std::vector<std::
         if (ok) {
             // Archive CRCs are upper case, loose ones lower: compare as one.
             const ZipListing listing(path);
-            for (const ZipEntry& entry : listing.entries())
-                ++copies[toLowerAscii(entry.crc) + "/" + entry.size];
+            for (const ZipEntry& entry : listing.entries()) ++copies[toLowerAscii(entry.crc) + "/" + entry.size];
         } else {
             const std::string content = readFile(path);
             ++copies[crcOfText(content) + "/" + std::to_string(content.size())];
