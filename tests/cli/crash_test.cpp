@@ -4,23 +4,18 @@
 // The kill comes from the program itself (QUORVANE_CRASH_AFTER_CALLS=N stops
 // it on its N-th file-system call). QUORVANE_CRASH_POINTS sets how many
 // points are tried (default 40; "all" tries every call).
-//
-// `quorvane import` killed likewise (QUORVANE_CRASH_POINTS points, default 4):
-// the catalogue opens and checks sound, and the system replaced is wholly as
-// before or wholly as after.
+
 #include <sys/wait.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
-#include <set>
 
 #include "archive/digest_set.h"
 #include "archive/zip_listing.h"
 #include "archive/zip_status.h"
 #include "catalogue/catalogue.h"
-#include "catalogue/catalogue_check.h"
 #include "cli_fixture.h"
 #include "core/file_util.h"
 #include "core/text.h"
@@ -156,102 +151,6 @@ TEST_F(CrashTest, FixKilledAnywhereAndRunAgainLosesNothing) {
     // but nearly every point must have hit a running fix.
     EXPECT_GE(killed, static_cast<long long>(points.size()) * 9 / 10);
     std::printf("kill points tried: %d of %lld calls\n", killed, total);
-}
-
-using Snapshot = std::map<std::string, std::string>;  // system -> its status and rows
-
-std::string crcOf(int g, int r) {
-    char crc[16];
-    std::snprintf(crc, sizeof crc, "%08x", 0x1000u * static_cast<unsigned>(g) + static_cast<unsigned>(r));
-    return crc;
-}
-
-// A DAT of `games` games from `firstGame` on, three ROMs each.
-std::string dat(const std::string& system, const std::string& version, int games, int firstGame) {
-    std::string out = "clrmamepro (\n\tname " + system + "\n\tversion " + version + "\n)\n";
-    for (int g = firstGame; g < firstGame + games; ++g) {
-        out += "game (\n\tname g" + std::to_string(g) + "\n";
-        for (int r = 0; r < 3; ++r)
-            out += "\trom ( name r" + std::to_string(r) + ".bin size " + std::to_string(100 + r) + " crc " +
-                   crcOf(g, r) + " )\n";
-        out += ")\n";
-    }
-    return out;
-}
-
-class ImportCrashTest : public testing::TemplateHomeTest {
-protected:
-    void SetUp() override {
-        writeTemplateSettings();
-        writeFile(root.file("alpha1.dat"), dat("Alpha", "1", 300, 0));
-        writeFile(root.file("alpha2.dat"), dat("Alpha", "2", 350, 100));
-        writeFile(root.file("beta.dat"), dat("Beta", "1", 300, 1000));
-        std::string err;
-        ASSERT_EQ(
-            testing::runKillable(templ(), "import " + root.file("alpha1.dat") + " " + root.file("beta.dat"), -1, err),
-            0)
-            << err;
-        // Statuses to lose: some games of each system are marked as had.
-        Catalogue db(templ() + "/databases/roms");
-        ASSERT_EQ(db.openDB(), StoreStatus::Ok);
-        for (const char* system : {"Alpha", "Beta"})
-            for (int g : {150, 151, 1000, 1001})
-                for (int r = 0; r < 3; ++r)
-                    db.setHave(crcOf(g, r), std::to_string(100 + r), "r" + std::to_string(r) + ".bin",
-                               "g" + std::to_string(g), system);
-        ASSERT_EQ(db.closeDB(), StoreStatus::Ok);
-        db.getRomset("Beta", 0);
-    }
-
-    // Each system's status and rows; the catalogue must open and check sound.
-    Snapshot snapshot() {
-        const std::string path = home() + "/databases/roms";
-        CatalogueReport report;
-        EXPECT_EQ(checkCatalogue(path, report), StoreStatus::Ok);
-        EXPECT_TRUE(report.sound()) << report.problems.front();
-        Catalogue db(path);
-        Snapshot out;
-        for (const std::string& s : db.getCompleteSystems()) out[s] = "C ";
-        for (const std::string& s : db.getIncompleteSystems()) out[s] = "N ";
-        db.forEachRow([&](const RomRow& r) {
-            out[r.system] += r.game + "/" + r.romName + "/" + r.crc + "/" + r.size + "/" + r.version + "=" +
-                             romStatusLetter(r.status) + " ";
-        });
-        EXPECT_EQ(db.lastError(), "");
-        return out;
-    }
-};
-
-// Killed at points spread over its calls (and at each of its last four,
-// where the catalogue commits), an import replacing Alpha leaves Alpha
-// wholly as before or wholly as after, and Beta as it was.
-TEST_F(ImportCrashTest, AKilledImportLeavesTheSystemWhollyOldOrWhollyNew) {
-    const std::string args = "import --yes " + root.file("alpha2.dat");
-    fresh();
-    const Snapshot before = snapshot();
-    std::string log;
-    ASSERT_EQ(testing::runKillable(home(), args, 0, log), 0) << log;
-    const long long total = testing::countedCalls(log);
-    ASSERT_GT(total, 5) << log;
-    const Snapshot after = snapshot();
-    ASSERT_NE(before.at("Alpha"), after.at("Alpha"));
-
-    std::set<long long> points;
-    for (long long n : testing::killPoints(total, 4)) points.insert(n);
-    for (long long n = std::max(1LL, total - 3); n <= total; ++n) points.insert(n);
-    int asBefore = 0;
-    for (long long n : points) {
-        SCOPED_TRACE("killed at call " + std::to_string(n));
-        fresh();
-        const int status = testing::runKillable(home(), args, n, log);
-        EXPECT_TRUE(status == 128 + SIGKILL || status == -1 || status == 0) << status;
-        const Snapshot now = snapshot();
-        EXPECT_EQ(now.at("Beta"), before.at("Beta"));
-        if (now.at("Alpha") == before.at("Alpha")) ++asBefore;
-        else EXPECT_EQ(now.at("Alpha"), after.at("Alpha")) << "neither as before nor as after";
-    }
-    EXPECT_GT(asBefore, 0);
-    std::printf("%zu kill points of %lld calls (%d rolled back)\n", points.size(), total, asBefore);
 }
 
 }  // namespace

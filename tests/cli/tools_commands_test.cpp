@@ -58,20 +58,6 @@ TEST_F(ToolsCommands, FormatsAndExport) {
                .has = {"Unable to create file"}}});
 }
 
-TEST_F(ToolsCommands, IdentifyListsMatchingRows) {
-    ASSERT_EQ(runShell("cd " + home.path() +
-                       " && printf hello > e.bin && printf nothing > n.bin && zip -q drop.zip e.bin n.bin"),
-              0);
-    runSteps({{.args = "identify $HOME/drop.zip 2>/dev/null",
-               .out = "Filename\tSystem\tGamename\tRomname\tStatus\ndrop.zip\tSys\tb\thello.bin\tN\n"
-                      "Summary: files 1 matched, 1 not matched; archives unreadable: 0\n"
-                      "  Not matched: n.bin in $HOME/drop.zip\n"},
-              // Not a zip: a message naming it, and exit status 1.
-              {.args = "identify $HOME/e.bin 2>&1 >/dev/null",
-               .status = 1,
-               .has = {"Cannot read $HOME/e.bin: not a zip archive\n"}}});
-}
-
 // Unzip goes on past an entry it cannot write, names it and exits 1.
 TEST_F(ToolsCommands, ZipAndUnzipFolderTrees) {
     writeFile(home.file("tree/read.txt"), "r");

@@ -112,8 +112,6 @@ TEST_F(MainWindowTest, DeclinedDatabaseActionsStillEmptyTheLists) {
     main.showSystemGames("Sys");
     main.showGamesView(GamesView::Available);
     EXPECT_EQ(main.gamesWindow().windowTitle(), QStringLiteral("Sys: No games available"));
-    main.deleteSelectedSystem();  // nothing selected: nothing happens
-    EXPECT_EQ(main.systemsWindow().list()->count(), 1);
     main.systemsWindow().list()->item(0)->setSelected(true);
     main.deleteSelectedSystem();
     EXPECT_EQ(main.systemsWindow().windowTitle(), QStringLiteral("Total sets: 0"));
@@ -138,9 +136,6 @@ TEST_F(MainWindowTest, ADamagedCatalogueIsNamedAtOpeningAndRepairedOnYes) {
     main.showSystemGames("Sys");
     main.showGamesView(GamesView::Incomplete);
     EXPECT_EQ(itemTexts(main.gamesWindow().list()), (QStringList{"partial", "present"}));
-    main.checkDatabase();
-    EXPECT_TRUE(dialogs.shown.last().endsWith(QStringLiteral("No damage found.")))
-        << dialogs.shown.last().toStdString();
 }
 
 }  // namespace
