@@ -133,16 +133,5 @@ INSTANTIATE_TEST_SUITE_P(
                    "file Sys/A/a1.bin have added\nmessage Rebuild complete."}),
     [](const ::testing::TestParamInfo<OutputCase>& p) { return std::string(p.param.name); });
 
-// A job that does not start leaves no document: its refusal goes to standard error.
-TEST_F(JsonDocuments, AJobThatCannotStartPrintsNoDocumentAndSaysWhyOnStandardError) {
-    writeFile(home.file("plain"), "a file where a folder would go");
-    writeSettings("basedir=" + home.file("plain/roms") + "\n" + testing::kCategoriesAtBasedir);
-    std::string out;
-    EXPECT_EQ(run("scan --json Sys 2>" + home.file("err.txt"), out), 1);
-    EXPECT_EQ(out, "");
-    EXPECT_NE(readFile(home.file("err.txt")).find(home.file("plain/roms")), std::string::npos)
-        << readFile(home.file("err.txt"));
-}
-
 }  // namespace
 }  // namespace quorvane

@@ -6,7 +6,6 @@
 #include <QTableWidget>
 
 #include "tools/file_formats.h"
-#include "tools/miss_have_lists.h"
 #include "window_fixture.h"
 
 namespace quorvane {
@@ -17,9 +16,8 @@ using testing::waitForJob;
 class ToolWindowsTest : public testing::WindowTest {};
 
 // A second job while the scan runs is refused: the first one's questions
-// wait for this thread. The miss/have lists of the selected system are
-// written by a job that shows nothing when it succeeds.
-TEST_F(ToolWindowsTest, ScanAndMissHaveOfTheSelectedSystem) {
+// wait for this thread.
+TEST_F(ToolWindowsTest, ScanOfTheSelectedSystem) {
     makeCollection();
     MainWindow main(settings);
     onFirstSystem(main, main.actions().scanSelected, 2);
@@ -34,11 +32,6 @@ TEST_F(ToolWindowsTest, ScanAndMissHaveOfTheSelectedSystem) {
     EXPECT_TRUE(log.contains(QStringLiteral("Summary of Sys (")) &&
                 log.contains(QStringLiteral("  Games: 1 complete, 0 incomplete, 1 missing")))
         << log.toStdString();
-    dialogs.shown.clear();
-    onFirstSystem(main, main.actions().missHave);
-    EXPECT_TRUE(isRegularFile(haveListPath(settings.basedir, "Sys")) &&
-                isRegularFile(missListPath(settings.basedir, "Sys")));
-    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(QStringLiteral(" | ")).toStdString();
 }
 
 // The collection moved, and its new folder saved in the preferences: the
