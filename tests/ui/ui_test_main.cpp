@@ -1,6 +1,6 @@
 // The windows need a QApplication; the tests run on the offscreen platform.
-#include <gtest/gtest.h>
 #include <QApplication>
+#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
