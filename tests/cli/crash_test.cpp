@@ -4,27 +4,18 @@
 // The kill comes from the program itself (QUORVANE_CRASH_AFTER_CALLS=N stops
 // it on its N-th file-system call). QUORVANE_CRASH_POINTS sets how many
 // points are tried (default 40; "all" tries every call).
-//
-// `quorvane import`, `scan`, `delete-system` and `clean` killed with SIGKILL
-// at points spread over their file-system calls (the last four, where the
-// catalogue commits, always among them): afterwards the database opens and
-// checks sound, every other system is exactly as it was, and the one the
-// command worked on is wholly as before or wholly as after.
-//
-// QUORVANE_CRASH_POINTS sets how many points each of them gets (default 4).
+
 #include <sys/wait.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
-#include <set>
 
 #include "archive/digest_set.h"
 #include "archive/zip_listing.h"
 #include "archive/zip_status.h"
 #include "catalogue/catalogue.h"
-#include "catalogue/catalogue_check.h"
 #include "cli_fixture.h"
 #include "core/file_util.h"
 #include "core/text.h"
@@ -58,8 +49,7 @@ std::map<std::string, int> contentsOf(const std::string& root, std::vector<std::
         if (ok) {
             // Archive CRCs are upper case, loose ones lower: compare as one.
             const ZipListing listing(path);
-            for (const ZipEntry& entry : listing.entries())
-                ++copies[toLowerAscii(entry.crc) + "/" + entry.size];
+            for (const ZipEntry& entry : listing.entries()) ++copies[toLowerAscii(entry.crc) + "/" + entry.size];
         } else {
             const std::string content = readFile(path);
             ++copies[crcOfText(content) + "/" + std::to_string(content.size())];
@@ -162,141 +152,6 @@ TEST_F(CrashTest, FixKilledAnywhereAndRunAgainLosesNothing) {
     EXPECT_GE(killed, static_cast<long long>(points.size()) * 9 / 10);
     std::printf("kill points tried: %d of %lld calls\n", killed, total);
 }
-
-using Snapshot = std::map<std::string, std::string>;  // system -> its status and rows
-
-std::string crcOf(int g, int r) {
-    char crc[16];
-    std::snprintf(crc, sizeof crc, "%08x", 0x1000u * static_cast<unsigned>(g) + static_cast<unsigned>(r));
-    return crc;
-}
-
-// A DAT of `games` games from `firstGame` on, three ROMs each.
-std::string dat(const std::string& system, const std::string& version, int games, int firstGame) {
-    std::string out = "clrmamepro (\n\tname " + system + "\n\tversion " + version + "\n)\n";
-    for (int g = firstGame; g < firstGame + games; ++g) {
-        out += "game (\n\tname g" + std::to_string(g) + "\n";
-        for (int r = 0; r < 3; ++r)
-            out += "\trom ( name r" + std::to_string(r) + ".bin size " + std::to_string(100 + r) + " crc " +
-                   crcOf(g, r) + " )\n";
-        out += ")\n";
-    }
-    return out;
-}
-
-class CatalogueCrashTest : public testing::TemplateHomeTest {
-protected:
-    std::string database() const { return home() + "/databases/roms"; }
-
-    void SetUp() override {
-        const std::string t = templ();
-        writeTemplateSettings();
-        writeFile(root.file("alpha1.dat"), dat("Alpha", "1", 300, 0));
-        writeFile(root.file("alpha2.dat"), dat("Alpha", "2", 350, 100));
-        writeFile(root.file("beta.dat"), dat("Beta", "1", 300, 1000));
-        std::string err;
-        ASSERT_EQ(testing::runKillable(t, "import " + root.file("alpha1.dat") + " " + root.file("beta.dat"), -1, err),
-                  0)
-            << err;
-        // Statuses to lose: some games of each system are marked as had.
-        Catalogue db(t + "/databases/roms");
-        ASSERT_EQ(db.openDB(), StoreStatus::Ok);
-        for (const char* system : {"Alpha", "Beta"})
-            for (int g : {150, 151, 152, 1000, 1001, 1002})
-                for (int r = 0; r < 3; ++r)
-                    db.setHave(crcOf(g, r), std::to_string(100 + r), "r" + std::to_string(r) + ".bin",
-                               "g" + std::to_string(g), system);
-        ASSERT_EQ(db.closeDB(), StoreStatus::Ok);
-        db.getRomset("Beta", 0);
-        // Alpha's folder holds archives the DAT does not know: a scan marks
-        // every row of Alpha missing.
-        ASSERT_EQ(runShell("mkdir -p " + t + "/roms/Alpha && cd " + t +
-                           "/roms/Alpha && printf %100s | tr ' ' x >r0.bin && "
-                           "for g in $(seq 150 159); do zip -q g$g.zip r0.bin; done && rm r0.bin"),
-                  0);
-    }
-
-    // Each system's status and rows, and a mismatch of the row count if any.
-    Snapshot snapshot(std::string* error) {
-        Catalogue db(database());
-        Snapshot out;
-        for (const std::string& s : db.getCompleteSystems()) out[s] = "C ";
-        for (const std::string& s : db.getIncompleteSystems()) out[s] = "N ";
-        size_t rows = 0;
-        db.forEachRow([&](const RomRow& r) {
-            out[r.system] += r.game + "/" + r.romName + "/" + r.crc + "/" + r.size + "/" + r.version + "=" +
-                             romStatusLetter(r.status) + " ";
-            ++rows;
-        });
-        if (db.getCount(1) != std::to_string(rows))
-            out["(count)"] = db.getCount(1) + " CRC entries for " + std::to_string(rows);
-        *error = db.lastError();
-        return out;
-    }
-
-    // `system`'s status and rows in `s`; "": the whole database.
-    static std::string part(const Snapshot& s, const std::string& system) {
-        if (!system.empty()) return s.count(system) ? s.at(system) : "(missing)";
-        std::string all;
-        for (const auto& [name, rows] : s) all += name + ": " + rows + "\n";
-        return all;
-    }
-
-    // Kills `args` at points spread over its calls (and at each of its last
-    // four): afterwards `system` is as before or as after, the rest as
-    // before. An empty `system`: the whole database is one or the other.
-    void killEverywhere(const std::string& args, const std::string& system) {
-        fresh();
-        std::string error;
-        const Snapshot before = snapshot(&error);
-        ASSERT_EQ(error, "");
-        ASSERT_EQ(before.size(), 2u);
-        ASSERT_EQ(testing::runKillable(home(), args, 0, error), 0) << error;
-        const long long total = testing::countedCalls(error);
-        ASSERT_GT(total, 5) << error;
-        const Snapshot after = snapshot(&error);
-        ASSERT_NE(before, after);
-
-        std::set<long long> points;
-        for (long long n : testing::killPoints(total, 4)) points.insert(n);
-        for (long long n = std::max(1LL, total - 3); n <= total; ++n) points.insert(n);
-
-        int asBefore = 0, asAfter = 0;
-        for (long long n : points) {
-            SCOPED_TRACE(args + ", killed at call " + std::to_string(n));
-            fresh();
-            std::string log;
-            const int status = testing::runKillable(home(), args, n, log);
-            EXPECT_TRUE(status == 128 + SIGKILL || status == -1 || status == 0) << status;
-            const Snapshot now = snapshot(&error);
-            ASSERT_EQ(error, "");
-            CatalogueReport report;
-            ASSERT_EQ(checkCatalogue(database(), report), StoreStatus::Ok);
-            EXPECT_TRUE(report.sound()) << report.problems.front();
-            for (const auto& [name, rows] : before)
-                if (!system.empty() && name != system) {
-                    EXPECT_EQ(part(now, name), rows) << name;
-                }
-            if (part(now, system) == part(before, system)) ++asBefore;
-            else if (part(now, system) == part(after, system)) ++asAfter;
-            else ADD_FAILURE() << "neither as before nor as after";
-            EXPECT_EQ(now.count("(count)"), 0u);
-        }
-        EXPECT_GT(asBefore, 0);
-        std::printf("%s: %zu kill points of %lld calls (%d rolled back, %d committed)\n", args.c_str(), points.size(),
-                    total, asBefore, asAfter);
-    }
-};
-
-TEST_F(CatalogueCrashTest, ImportReplacingASystem) {
-    killEverywhere("import --yes " + root.file("alpha2.dat"), "Alpha");
-}
-
-TEST_F(CatalogueCrashTest, Scan) { killEverywhere("scan Alpha", "Alpha"); }
-
-TEST_F(CatalogueCrashTest, DeleteSystem) { killEverywhere("delete-system Alpha", "Alpha"); }
-
-TEST_F(CatalogueCrashTest, Clean) { killEverywhere("clean --yes", ""); }
 
 }  // namespace
 }  // namespace quorvane

@@ -1,7 +1,7 @@
-// The --json documents of scan, fix, rebuild, identify and import, and the
-// summary a text run ends with, on a collection whose damage is known. Each
-// document is checked against the documented shape by check_report_json.py,
-// which also lists what it holds as plain lines.
+// The --json documents of scan, fix, rebuild, identify and import, on a
+// collection whose damage is known. Each document is checked against the
+// documented shape by check_report_json.py, which also lists what it holds as
+// plain lines.
 #include <algorithm>
 #include <sstream>
 
@@ -132,38 +132,6 @@ INSTANTIATE_TEST_SUITE_P(
                    "summary matched=1\nsummary rebuild.romsAdded=1\nsummary rebuild.sourcesUsed=1\n"
                    "file Sys/A/a1.bin have added\nmessage Rebuild complete."}),
     [](const ::testing::TestParamInfo<OutputCase>& p) { return std::string(p.param.name); });
-
-// A job that does not start leaves no document: its refusal goes to standard error.
-TEST_F(JsonDocuments, AJobThatCannotStartPrintsNoDocumentAndSaysWhyOnStandardError) {
-    writeFile(home.file("plain"), "a file where a folder would go");
-    writeSettings("basedir=" + home.file("plain/roms") + "\n" + testing::kCategoriesAtBasedir);
-    std::string out;
-    EXPECT_EQ(run("scan --json Sys 2>" + home.file("err.txt"), out), 1);
-    EXPECT_EQ(out, "");
-    EXPECT_NE(readFile(home.file("err.txt")).find(home.file("plain/roms")), std::string::npos)
-        << readFile(home.file("err.txt"));
-}
-
-// The text form of the summaries (the counts are the JSON cases' own).
-TEST_F(JsonDocuments, TextSummariesEndTheOutput) {
-    std::string out;
-    EXPECT_EQ(run("fix Sys Other 2>/dev/null </dev/null", out), 0) << out;
-    const Lines expected = linesOf(
-        "Romset have been fixed.\nSummary of Sys ($HOME/roms/Sys):\n"
-        "  Games: 3 complete, 1 incomplete, 1 missing\n  ROMs: 5 have, 2 missing, 0 found elsewhere\n"
-        "  Archives unreadable: 1\n  Files: 1 moved into sets, 1 renamed, 3 moved to the backup folder\n"
-        "  Steps failed: 0\nSummary of Other ($HOME/roms/Other):\n"
-        "  Games: 1 complete, 0 incomplete, 0 missing\n  ROMs: 1 have, 0 missing, 0 found elsewhere\n"
-        "  Archives unreadable: 0\n  Files: 0 moved into sets, 0 renamed, 0 moved to the backup folder\n"
-        "  Steps failed: 0\nTotal of 2 systems:\n  Games: 4 complete, 1 incomplete, 1 missing\n"
-        "  ROMs: 6 have, 2 missing, 0 found elsewhere\n  Archives unreadable: 1\n"
-        "  Files: 1 moved into sets, 1 renamed, 3 moved to the backup folder\n  Steps failed: 0\n"
-        "Backup folder: $HOME/Backup/*");
-    const Lines lines = linesOf(out);
-    ASSERT_GE(lines.size(), expected.size()) << out;
-    for (size_t i = 0; i < expected.size(); ++i)
-        EXPECT_TRUE(matches(lines[lines.size() - expected.size() + i], expand(expected[i]))) << i << "\n" << out;
-}
 
 }  // namespace
 }  // namespace quorvane

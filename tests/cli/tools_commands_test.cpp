@@ -25,10 +25,7 @@ TEST_F(ToolsCommands, MissHaveWritesListsAndSummaries) {
                .out = " You have 0 of 2 known Sys ROMS\n" + missing + "\n",
                .files = {{"$HOME/base/miss/Sysmissrom.txt",
                           missing + "\r\n\r\na\r\n   a2.bin (00000003)\r\nb\r\n   hello.bin (3610a686)\r\n"}}},
-              {.args = "misshave --all",
-               .has = {"Files creation completed."},
-               .files = {{"$HOME/base/have.txt",
-                          " You have 0 of 1 known Other ROMS\r\n\r\n You have 0 of 2 known Sys ROMS\r\n\r\n"}}},
+              {.args = "misshave --all", .has = {"Files creation completed."}},
               {.args = "misshave 2>/dev/null", .status = 2}});
 }
 
@@ -50,7 +47,6 @@ TEST_F(ToolsCommands, FormatsAndExport) {
     runSteps({{.args = "formats save mine --system-template '# $SYSTEM$' --rom-template '$GAMENAME$/$ROMNAME$'"},
               {.args = "formats", .out = "mine\n"},
               {.args = "formats show mine", .out = "system=*# $SYSTEM$*\ngame=\nrom=$GAMENAME$/$ROMNAME$\n"},
-              {.args = "formats save Window --rom-template x 2>/dev/null", .status = 2},
               {.args = "export --out " + list + " --format mine",
                .files = {{list, "# Other\r\nz/z.bin\r\n# Sys\r\na/a2.bin\r\nb/hello.bin\r\n"}}},
               {.args = "export --out " + list + " --available --game-template '$GAMENAME$' --game-template '' Sys",
@@ -61,46 +57,24 @@ TEST_F(ToolsCommands, FormatsAndExport) {
                .has = {"Unable to create file"}}});
 }
 
-TEST_F(ToolsCommands, IdentifyListsMatchingRows) {
-    ASSERT_EQ(runShell("cd " + home.path() +
-                       " && printf hello > e.bin && printf nothing > n.bin && zip -q drop.zip e.bin n.bin"),
-              0);
-    runSteps({{.args = "identify $HOME/drop.zip 2>/dev/null",
-               .out = "Filename\tSystem\tGamename\tRomname\tStatus\ndrop.zip\tSys\tb\thello.bin\tN\n"
-                      "Summary: files 1 matched, 1 not matched; archives unreadable: 0\n"
-                      "  Not matched: n.bin in $HOME/drop.zip\n"},
-              // Not a zip: a message naming it, and exit status 1.
-              {.args = "identify $HOME/e.bin 2>&1 >/dev/null",
-               .status = 1,
-               .has = {"Cannot read $HOME/e.bin: not a zip archive\n"}}});
-}
-
-// Zip keeps the entry it replaces in the backup folder; unzip goes on past
-// an entry it cannot write, names it and exits 1.
+// Unzip goes on past an entry it cannot write, names it and exits 1.
 TEST_F(ToolsCommands, ZipAndUnzipFolderTrees) {
     writeFile(home.file("tree/read.txt"), "r");
     writeFile(home.file("tree/sub/x.rom"), "x");
-    ASSERT_EQ(
-        runShell("cd " + home.file("tree") +
-                 " && printf old >game.bin && zip -q game.zip game.bin && "
-                 "printf new >game.bin && python3 -c \"import zipfile\n"
-                 "with zipfile.ZipFile('pack.zip', 'w') as z:\n    for n in ['a.rom', 'x/..']: z.writestr(n, n)\""),
-        0);
-    const std::string tree = home.file("tree");
-    runSteps(
-        {{.args = "zip $HOME/tree",
-          .has = {"Total Files: 2\n$HOME/tree/game.bin\nThe entry \"game.bin\" of " + tree +
-                      "/game.zip was replaced by " + tree + "/game.bin; the replaced entry was kept as $HOME/Backup/",
-                  "\n$HOME/tree/sub/x.rom\n"},
-          .absent = {"$HOME/tree/read.zip"}},
-         {.args = "zip $HOME/nope 2>/dev/null", .status = 2},
-         {.args = "unzip $HOME/tree 2>$HOME/err.txt",
-          .status = 1,
-          .files = {{"$HOME/err.txt", "The entry \"x/..\" of " + tree +
-                                          "/pack.zip was not unpacked: its name cannot be a file name.\n"
-                                          "1 step failed.\n"},
-                    {"$HOME/tree/a.rom", "a.rom"},
-                    {"$HOME/tree/game (1).bin", "new"}}}});
+    ASSERT_EQ(runShell("cd " + home.file("tree") +
+                       " && python3 -c \"import zipfile\nwith zipfile.ZipFile('pack.zip', 'w') as z:\n"
+                       "    for n in ['a.rom', 'x/..']: z.writestr(n, n)\""),
+              0);
+    runSteps({{.args = "zip $HOME/tree",
+               .has = {"Total Files: 1\n$HOME/tree/sub/x.rom\n"},
+               .absent = {"$HOME/tree/read.zip"}},
+              {.args = "zip $HOME/nope 2>/dev/null", .status = 2},
+              {.args = "unzip $HOME/tree 2>$HOME/err.txt",
+               .status = 1,
+               .files = {{"$HOME/err.txt", "The entry \"x/..\" of " + home.file("tree/pack.zip") +
+                                               " was not unpacked: its name cannot "
+                                               "be a file name.\n1 step failed.\n"},
+                         {"$HOME/tree/a.rom", "a.rom"}}}});
     EXPECT_TRUE(isRegularFile(home.file("tree/sub/x.zip")));
 }
 

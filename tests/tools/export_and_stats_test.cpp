@@ -50,10 +50,7 @@ TEST_F(FileExport, EachModeListsItsGamesAndRoms) {
     EXPECT_EQ(readFile(out), "Sys/a/a1\r\nSys/b/b1\r\n");
     run({out, {"Sys", "Nope"}, "[$SYSTEM$]\r\n", "$GAMENAME$ / $gamename$\r\n", "$ROMNAME$\r\n", 0});
     EXPECT_EQ(readFile(out), "[Sys]\r\na / a\r\na2\r\n[Nope]\r\n");
-    EXPECT_EQ(host.messages(),
-              (std::vector<std::string>{"T Starting...", "T Getting Roms for Sys", "T Finished writing file " + out,
-                                        "T Starting...", "T Getting Roms for Sys", "T Getting Roms for Nope",
-                                        "T Finished writing file " + out}));
+    EXPECT_EQ(host.messages().back(), "T Finished writing file " + out);
 }
 
 // No systems: an empty file. A target that cannot be created: one message

@@ -108,23 +108,6 @@ TEST_F(MissHaveLists, RefusesUnsafeNamesAndUnwritableFoldersAndLeavesNoTemporary
     EXPECT_EQ(std::distance(begin(entries), end(entries)), 2);  // the folder in the way and Singlehave.txt
 }
 
-// One chosen system gets only its lists and shows nothing but failures;
-// both lists refuse an unsafe name for the same reason: it is named once.
-TEST_F(MissHaveLists, OneChosenSystemGetsOnlyItsListsAndShowsNothingButFailures) {
-    for (const std::string system : {"Single", "../bad"}) {
-        RecordingHost host;
-        MissHaveJob job(db, host, base, system);
-        ASSERT_TRUE(job.prepare());
-        EXPECT_EQ(job.execute().refresh, JobResult::Refresh::Nothing);
-        EXPECT_EQ(host.events(), system == "Single"
-                                     ? std::vector<std::string>{}
-                                     : std::vector{"message: " + unsafeNameMessage("System name", system)});
-    }
-    EXPECT_EQ(readFile(haveListPath(base, "Single")).rfind(" You have 2 of 2 known Single ROMS\r\n", 0), 0u);
-    EXPECT_TRUE(isRegularFile(missListPath(base, "Single")));
-    EXPECT_FALSE(pathExists(base + "/have.txt") || pathExists(base + "/miss.txt"));
-}
-
 TEST_F(MissHaveLists, ThreadWritesSummariesInListOrderAndReportsInOrder) {
     RecordingHost host;
     const JobResult result = runJob(host, {"Single", "../bad", "Multi"});
@@ -133,11 +116,7 @@ TEST_F(MissHaveLists, ThreadWritesSummariesInListOrderAndReportsInOrder) {
     EXPECT_EQ(readFile(base + "/miss.txt"),
               " You are missing 0 of 2 known Single ROMS\r\n\r\n-1\r\n\r\n"
               " You are missing 2 roms (2 games) of 5 known Multi roms (3 games)\r\n\r\n");
-    EXPECT_EQ(host.events(), (std::vector<std::string>{
-                                 "startProgress: Creating Miss/Have files... / 1", "progress: Initializing... @ 0",
-                                 "progressMax: 3", "progress: Single @ 0", "progress: ../bad @ 1",
-                                 "message: " + unsafeNameMessage("System name", "../bad"), "progress: Multi @ 2",
-                                 "closeProgress: ", "info: Files creation completed."}));
+    EXPECT_EQ(host.eventsOf("message"), std::vector{unsafeNameMessage("System name", "../bad")});
     EXPECT_EQ(result.refresh, JobResult::Refresh::SystemsAndGames);
     // A second run replaces both summaries rather than appending.
     runJob(host, {"Single"});
