@@ -45,18 +45,19 @@ ZipStatus openOriginal(const std::string& path, FileOps& ops, Original& original
 }
 
 // Deflates the source into a new entry of `out`.
-ZipStatus addEntry(zipFile out, FileOps& ops, int sourceFd, int64_t sourceSize, time_t modified,
+// The entry holds the source from byte `skip` on.
+ZipStatus addEntry(zipFile out, FileOps& ops, int sourceFd, int64_t sourceSize, uint64_t skip, time_t modified,
                    std::string_view entryName, const ExpectedContent* expected) {
     zip_fileinfo info{};
     info.dosDate = timeToDosDate(modified);
     const std::string name(entryName);
-    const int zip64 = static_cast<uint64_t>(sourceSize) >= kZip64SourceThreshold ? 1 : 0;
+    const int zip64 = static_cast<uint64_t>(sourceSize) - skip >= kZip64SourceThreshold ? 1 : 0;
     ZipStatus status = fromMinizip(zipOpenNewFileInZip64(out, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
                                                          Z_DEFLATED, Z_DEFAULT_COMPRESSION, zip64));
     if (status != ZipStatus::Ok) return status;
     std::unique_ptr<char[]> block(new (std::nothrow) char[kCopyBlockSize]);
     if (!block) status = ZipStatus::Error;
-    uint64_t offset = 0;
+    uint64_t offset = skip;
     uLong crc = crc32(0L, Z_NULL, 0);
     while (status == ZipStatus::Ok) {
         const ssize_t n = ops.readAt(sourceFd, block.get(), kCopyBlockSize, offset);
@@ -68,7 +69,7 @@ ZipStatus addEntry(zipFile out, FileOps& ops, int sourceFd, int64_t sourceSize, 
     }
     // The source must not have shrunk or grown under us unnoticed.
     if (status == ZipStatus::Ok && offset != static_cast<uint64_t>(sourceSize)) status = ZipStatus::Error;
-    if (status == ZipStatus::Ok && expected && (offset != expected->size || crc != expected->crc32))
+    if (status == ZipStatus::Ok && expected && (offset - skip != expected->size || crc != expected->crc32))
         status = ZipStatus::CrcError;
     const ZipStatus closeStatus = fromMinizip(zipCloseFileInZip(out));
     return status != ZipStatus::Ok ? status : closeStatus;
@@ -99,7 +100,7 @@ ZipStatus ZipWriter::close() {
 }
 
 ZipStatus ZipWriter::addFile(const std::string& sourcePath, std::string_view entryName,
-                             const ExpectedContent* expected) {
+                             const ExpectedContent* expected, uint64_t skipBytes) {
     if (!open_ && open() != ZipStatus::Ok) return ZipStatus::Error;
 
     // Open the source before touching the archive, so a missing source
@@ -109,9 +110,10 @@ ZipStatus ZipWriter::addFile(const std::string& sourcePath, std::string_view ent
     if (source.fd < 0 || ops_->modifiedTime(sourcePath, modified) != 0) return ZipStatus::SourceMissing;
     const int64_t sourceSize = ops_->fileSize(source.fd);
     if (sourceSize < 0) return ZipStatus::SourceMissing;
+    if (skipBytes > static_cast<uint64_t>(sourceSize)) return ZipStatus::Error;
 
     return rewriteArchive(path_, entryName, [&](zipFile out) {
-        return addEntry(out, *ops_, source.fd, sourceSize, modified, entryName, expected);
+        return addEntry(out, *ops_, source.fd, sourceSize, skipBytes, modified, entryName, expected);
     }, *ops_);
 }
 

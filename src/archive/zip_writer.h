@@ -57,10 +57,12 @@ public:
     // with the source's last-write time. An entry of exactly that name is
     // removed first. SourceMissing when the source cannot be read; then
     // the archive is untouched. With `expected`, data of another CRC or size
-    // is refused (CrcError) and the archive is untouched. The archive
-    // stays open for close().
+    // is refused (CrcError) and the archive is untouched. With `skipBytes`
+    // the entry holds the source from that byte on (a copier header left
+    // out); `expected` then describes what it holds. The archive stays open
+    // for close().
     ZipStatus addFile(const std::string& sourcePath, std::string_view entryName,
-                      const ExpectedContent* expected = nullptr);
+                      const ExpectedContent* expected = nullptr, uint64_t skipBytes = 0);
 
 private:
     std::string path_;

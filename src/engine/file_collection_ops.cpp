@@ -8,7 +8,6 @@
 #include "archive/file_ops.h"
 #include "archive/zip_listing.h"
 #include "archive/zip_reader.h"
-#include "archive/zip_entry_io.h"
 #include "archive/zip_status.h"
 #include "archive/zip_writer.h"
 #include "core/file_util.h"
@@ -183,35 +182,13 @@ ZipStatus keepOldEntries(const std::string& archivePath, const std::string& entr
     return ZipStatus::Ok;
 }
 
-// Copies `from` without its first `skip` bytes to the new file `to`.
-bool copyTail(const std::string& from, const std::string& to, std::uint64_t skip) {
-    FileOps& ops = fileOps();
-    const int in = ops.openRead(from);
-    if (in < 0) return false;
-    const int out = ops.createNew(to);
-    bool ok = out >= 0;
-    std::string block(kCopyBlockSize, '\0');
-    for (std::uint64_t at = skip, written = 0; ok;) {
-        const ssize_t n = ops.readAt(in, block.data(), block.size(), at);
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        ok = writeAllAt(ops, out, block.data(), static_cast<size_t>(n), written);
-        at += static_cast<std::uint64_t>(n);
-        written += static_cast<std::uint64_t>(n);
-    }
-    ops.close(in);
-    if (out >= 0) ops.close(out);
-    return ok;
-}
-
+// `skip`: bytes of the source left out (a copier header); `expected` is what follows them.
 ZipStatus addChecked(const std::string& archivePath, const std::string& source, const std::string& entryName,
-                     const EntryKey& expected) {
+                     const EntryKey& expected, std::uint64_t skip = 0) {
     const ExpectedContent content{expected.crc32, expected.size};
     ZipWriter zip(archivePath);
     ZipStatus status = zip.open();
-    if (status == ZipStatus::Ok) status = zip.addFile(source, entryName, &content);
+    if (status == ZipStatus::Ok) status = zip.addFile(source, entryName, &content, skip);
     const ZipStatus closeStatus = zip.close();
     return status != ZipStatus::Ok ? status : closeStatus;
 }
@@ -228,34 +205,23 @@ ZipStatus copyToArchive(const ContainerFiles& collection, const File& listed, co
             status != ZipStatus::Ok)
             return status;
     }
-    if (!collection.isZip && !withoutHeader) return addChecked(archivePath, collection.path, entryName, key);
+    const std::uint64_t skip = withoutHeader ? withoutHeader->headerBytes : 0;
+    if (!collection.isZip) return addChecked(archivePath, collection.path, entryName, wanted, skip);
 
     StagingFolder stage(dirName(archivePath));
     if (!stage.ok()) return ZipStatus::Error;
-    std::string source = collection.path;
-    if (collection.isZip) {
-        ZipReader unzip(collection.path);
-        std::string written;
-        const ZipStatus status = unzip.extractEntry(key, stage.path(), false, &written);
-        unzip.close();
-        if (status == ZipStatus::Ok) {
-            stage.track(written);
-            source = written;
-        } else {
-            // An earlier copy made room for itself by moving this very entry away.
-            const std::string* movedTo =
-                status == ZipStatus::EntryGone && displaced ? displaced->find(collection.path, key) : nullptr;
-            if (movedTo == nullptr) return status;
-            source = *movedTo;
-        }
+    ZipReader unzip(collection.path);
+    std::string written;
+    const ZipStatus status = unzip.extractEntry(key, stage.path(), false, &written);
+    unzip.close();
+    if (status == ZipStatus::EntryGone && displaced) {
+        // An earlier copy made room for itself by moving this very entry away.
+        if (const std::string* movedTo = displaced->find(collection.path, key))
+            return addChecked(archivePath, *movedTo, entryName, wanted, skip);
     }
-    if (!withoutHeader) return addChecked(archivePath, source, entryName, key);
-    const std::string rest = joinPath(stage.path(), "rest");
-    const ZipStatus status = copyTail(source, rest, withoutHeader->headerBytes)
-                                 ? addChecked(archivePath, rest, entryName, wanted)
-                                 : ZipStatus::Error;
-    fileOps().remove(rest);
-    return status;
+    if (status != ZipStatus::Ok) return status;
+    stage.track(written);
+    return addChecked(archivePath, written, entryName, wanted, skip);
 }
 
 std::vector<std::string> recoverLeftovers(const std::string& folder) {

@@ -160,11 +160,7 @@ SystemFolder FolderJob::openSystemFolder(const std::string& name, bool& opened, 
     return system;
 }
 
-RomLookup FolderJob::finder() {
-    return {[this](std::vector<RomMatch>& found, const std::string& crc, const std::string& size,
-                   const std::string& md5, const std::string& sha1) { db_->findRom(found, crc, size, md5, sha1); },
-            [this](const std::string& size) { return db_->digestsOfCrcLessRows(size); }};
-}
+RomLookup FolderJob::finder() { return catalogueLookup(*db_); }
 
 void FolderJob::eachListedFile(const SystemFolder& system, bool test,
                                const std::function<void(size_t index, LoadedItem& item)>& visit) {

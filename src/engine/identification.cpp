@@ -71,6 +71,12 @@ bool findByDigest(const ContainerFiles& container, File& file, const RomLookup& 
 
 }  // namespace
 
+RomLookup catalogueLookup(Catalogue& db) {
+    return {[&db](std::vector<RomMatch>& found, const std::string& crc, const std::string& size,
+                  const std::string& md5, const std::string& sha1) { db.findRom(found, crc, size, md5, sha1); },
+            [&db](const std::string& size) { return db.digestsOfCrcLessRows(size); }};
+}
+
 std::vector<RomMatch> identifyFile(const ContainerFiles& container, File& file, const RomLookup& lookup) {
     std::vector<RomMatch> matches;
     lookup.find(matches, file.crc, file.size, file.md5, file.sha1);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue.h"
 #include "core/records.h"
 
 namespace quorvane {
@@ -22,6 +23,9 @@ struct RomLookup {
     // (Catalogue::digestsOfCrcLessRows); none when unset.
     std::function<DigestKinds(const std::string& size)> crcLessDigests;
 };
+
+// The lookup of `db`, for a job that is its only user.
+RomLookup catalogueLookup(Catalogue& db);
 
 // Looks `file` (one of `container`'s files, as loaded) up, in this order,
 // stopping at the first that finds something:

@@ -43,9 +43,7 @@ std::vector<RomMatch> identifyArchives(Catalogue& db, const std::vector<std::str
                                          bool useSHA1, JobHost* host, JobReport* report) {
     std::vector<RomMatch> hits;
     const bool digests = useMD5 || useSHA1;
-    const RomLookup lookup{[&db](std::vector<RomMatch>& found, const std::string& crc, const std::string& size,
-                                 const std::string& md5, const std::string& sha1) { db.findRom(found, crc, size, md5, sha1); },
-                           [&db](const std::string& size) { return db.digestsOfCrcLessRows(size); }};
+    const RomLookup lookup = catalogueLookup(db);
     for (size_t i = 0; i < paths.size(); ++i) {
         if (host) {
             if (host->cancelRequested()) break;
