@@ -6,8 +6,8 @@ QV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 # Debian packages every build and test needs. Keep in one place.
 QV_PACKAGES=(
   make cmake ninja-build g++ pkg-config git
-  zip unzip python3
-  zlib1g-dev libminizip-dev libdeflate-dev libssl-dev libcli11-dev libexpat1-dev
+  zip unzip python3 7zip gzip tar bzip2 xz-utils
+  zlib1g-dev libminizip-dev libdeflate-dev libssl-dev libcli11-dev libexpat1-dev libarchive-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
 )
 # The desktop program; built when these are present.

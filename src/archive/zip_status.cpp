@@ -23,6 +23,8 @@ std::string zipStatusText(ZipStatus status) {
         case ZipStatus::EntryGone: return "the entry is no longer in the archive";
         case ZipStatus::CannotDeleteOld: return "cannot delete the old archive";
         case ZipStatus::CannotReplace: return "cannot put the new archive in place";
+        case ZipStatus::Encrypted: return "the archive is encrypted (it needs a password)";
+        case ZipStatus::UnsupportedMethod: return "an entry uses a compression method that cannot be read";
         case ZipStatus::FileNotFound: return "file not found";
         case ZipStatus::FileUnreadable: return "the file cannot be read";
     }

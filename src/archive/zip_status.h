@@ -32,6 +32,9 @@ enum class ZipStatus : int {
     EntryGone = -120,        // no entry of that name and content is in the archive (any more)
     CannotDeleteOld = -130,  // removeFile: the emptied archive cannot be deleted
     CannotReplace = -131,    // removeFile: the rebuilt archive cannot be put in place
+    // Archives read through libarchive (7z, RAR, gzip, tar).
+    Encrypted = -140,          // an entry (or the archive's headers) needs a password
+    UnsupportedMethod = -141,  // an entry is compressed in a way that cannot be read here
     // No file at that path, loose file or archive. Shown as
     // "Error in zip <file>: -200 (file not found)".
     FileNotFound = -200,

@@ -12,6 +12,21 @@ constexpr const char* kWindow = "Window";
 constexpr const char* kMain = "Quorvane";
 }  // namespace
 
+const char* archiveOutputName(ArchiveOutput output) {
+    switch (output) {
+        case ArchiveOutput::TorrentZip: return "torrentzip";
+        case ArchiveOutput::SevenZip: return "7z";
+        case ArchiveOutput::Zip: break;
+    }
+    return "zip";
+}
+
+std::optional<ArchiveOutput> archiveOutputNamed(std::string_view name) {
+    for (const ArchiveOutput o : {ArchiveOutput::Zip, ArchiveOutput::TorrentZip, ArchiveOutput::SevenZip})
+        if (name == archiveOutputName(o)) return o;
+    return std::nullopt;
+}
+
 const std::string& Settings::folderOf(const Category& category) const {
     return const_cast<Settings*>(this)->folderOf(category);
 }
@@ -48,6 +63,7 @@ Settings loadSettings(const ProgramFolders& folders, std::vector<std::string>* w
     s.useMD5 = ini.readBool(kMain, "useMD5", false);
     s.useSHA1 = ini.readBool(kMain, "useSHA1", false);
     s.removeHeaders = ini.readString(kMain, "headers", "keep") == "remove";
+    s.output = archiveOutputNamed(ini.readString(kMain, "output", "zip")).value_or(ArchiveOutput::Zip);
     s.basedir = ini.readString(kMain, "basedir", folders.dataDir);
     s.sourcedir = ini.readString(kMain, "sourcedir", s.basedir + "/sourceroms");
     s.currentdb = ini.readString(kMain, "currentdb", "roms");

@@ -3,7 +3,10 @@
 // (placeholders included) and resolved where a folder is used.
 #pragma once
 
+#include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/categories.h"
@@ -13,6 +16,12 @@ namespace quorvane {
 
 inline constexpr const char* kSettingsFileName = "quorvane.INI";
 inline constexpr const char* kScratchDatabaseName = "TempDB";
+
+// The form fix and rebuild give the sets they create or change.
+enum class ArchiveOutput { Zip, TorrentZip, SevenZip };
+// "zip", "torrentzip", "7z": the words of the settings file and the command line.
+const char* archiveOutputName(ArchiveOutput output);
+std::optional<ArchiveOutput> archiveOutputNamed(std::string_view name);
 
 struct Settings {
     // Section "Window".
@@ -25,6 +34,9 @@ struct Settings {
     // "headers": fix and rebuild write a headered ROM without its copier
     // header ("remove") or as found ("keep").
     bool removeHeaders = false;
+    // "output", and the systems that have their own (section "System NAME").
+    ArchiveOutput output = ArchiveOutput::Zip;
+    std::map<std::string, ArchiveOutput> systemOutput;
     std::string basedir;
     std::string sourcedir;
     std::string currentdb = "roms";
@@ -46,6 +58,11 @@ struct Settings {
     // `databasesDir` + `currentdb`: base path of the open category database.
     std::string currentDatabasePath() const { return databasesDir + currentdb; }
     std::string scratchDatabasePath() const { return databasesDir + kScratchDatabaseName; }
+
+    ArchiveOutput outputFor(const std::string& system) const {
+        const auto it = systemOutput.find(system);
+        return it == systemOutput.end() ? output : it->second;
+    }
 
     // Category switching: sets `currentdb` and `categoryDir` (run time only).
     void selectCategory(const Category& category);

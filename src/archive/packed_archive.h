@@ -1,0 +1,90 @@
+// Archives other than zip, read through libarchive: 7z, RAR (4 and 5), gzip
+// (one file), tar and compressed tar (.tar.gz/.tgz, .tar.bz2/.tbz2,
+// .tar.xz/.txz). Zips never come here: the zip layer reads them faster and
+// knows their damage better.
+//
+// Every function reads the archive from its start to its end in one pass, so
+// a solid 7z block is decompressed once per call, never once per entry.
+// Only regular files are entries; folders, links, devices and the like are
+// left out. Names are kept as stored (with "/" separators); nothing taken
+// from an archive ever becomes a path outside the folder a caller names:
+// extracted files are named by the caller or by the last component of the
+// entry's name, made safe. Memory stays bounded whatever an entry claims
+// (data is streamed), and an entry that yields more bytes than its listing
+// said stops the read as damaged.
+//
+// How to use:
+//   PackedListing list = listPacked(path, {.md5 = false, .sha1 = false});
+//   if (list.status != ZipStatus::Ok) report zipStatusWithReason(list.status) and list.detail;
+//   for (const PackedEntry& e : list.entries) ... e.name, e.size, e.crc32
+//   extractPacked(path, {{key, folder + "/a.bin"}}, written);
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "archive/zip_listing.h"
+#include "archive/zip_status.h"
+
+namespace quorvane {
+
+enum class PackedFormat { None, SevenZip, Rar, Gzip, Tar };
+
+// The format a file's name says it has (letter case ignored): ".7z",
+// ".rar", ".gz" (not ".tar.gz"), ".tar", ".tar.gz", ".tgz", ".tar.bz2",
+// ".tbz2", ".tar.xz", ".txz". None for anything else, zips included.
+PackedFormat packedFormatOf(std::string_view fileName);
+
+struct PackedEntry {
+    std::string name;  // as stored; a gzip file's one entry is named after the file without ".gz"
+    uint64_t size = 0;
+    uint32_t crc32 = 0;  // computed while listing
+    std::string md5;     // lowercase hex, when asked for
+    std::string sha1;
+    // The first bytes of the content (up to kPackedHeadBytes), for copier
+    // header detection without a second read.
+    std::string head;
+};
+
+constexpr size_t kPackedHeadBytes = 512;
+
+struct PackedListing {
+    // Ok, or why the archive cannot be read whole: BadZipFile (damaged or
+    // truncated), Encrypted, UnsupportedMethod, CrcError, FileNotFound,
+    // FileUnreadable. On failure `entries` is empty: a damaged archive never
+    // yields half a listing.
+    ZipStatus status = ZipStatus::Ok;
+    std::string detail;  // libarchive's own words, when it gave any
+    std::vector<PackedEntry> entries;
+};
+
+// Lists and tests the archive in one pass: every entry's data is read to its
+// end and its CRC-32 (and the digests asked for) computed.
+PackedListing listPacked(const std::string& path, bool wantMd5, bool wantSha1);
+
+// Streams the data of the first entry that `key` matches (name, CRC and
+// size) to `sink`; a sink returning false stops the read (Error). Ok,
+// EntryGone when no entry matches, or why the read failed. The data is
+// checked against the key's CRC and size at its end (CrcError).
+ZipStatus readPackedEntry(const std::string& path, const EntryKey& key,
+                          const std::function<bool(const void* data, size_t size)>& sink);
+
+// One pass that writes each wanted entry into the file named with it (a
+// new file; the caller picks a free path): first to a temporary file beside
+// it, synced, then renamed. Entries that match no key are skipped unread
+// where the format allows. Ok when every key was found and written;
+// otherwise the first failing status (EntryGone for a key not found), and
+// no partial file is left for the failing entry.
+ZipStatus extractPacked(const std::string& path, const std::vector<std::pair<EntryKey, std::string>>& wanted);
+
+// Writes every entry into `folder` under the last component of its name (a
+// free variant "name (1).ext" when taken), as ZipReader::extractAll does.
+// Ok, or the first failing status.
+ZipStatus extractAllPacked(const std::string& path, const std::string& folder);
+
+}  // namespace quorvane
