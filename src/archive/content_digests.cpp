@@ -5,6 +5,7 @@
 
 #include "archive/digest_set.h"
 #include "archive/minizip_io.h"
+#include "archive/packed_archive.h"
 #include "archive/zip_entry_io.h"
 #include "archive/zip_status.h"
 
@@ -21,6 +22,10 @@ ContentDigests::ContentDigests(std::string archivePath, std::string entryName, F
     : name_(std::move(entryName)), archivePath_(std::move(archivePath)), ops_(&ops) {}
 
 ContentDigests::ContentDigests(std::string filePath, FileOps& ops) : name_(std::move(filePath)), ops_(&ops) {}
+
+ContentDigests::ContentDigests(std::string archivePath, const EntryKey& packedEntry, FileOps& ops)
+    : name_(packedEntry.name), archivePath_(std::move(archivePath)), ops_(&ops), packed_(true),
+      packedKey_(packedEntry) {}
 
 namespace {
 
@@ -45,13 +50,19 @@ ZipStatus readEntryNamed(const std::string& archivePath, const std::string& name
 
 }  // namespace
 
+ZipStatus ContentDigests::readEntry(const BlockSink& sink) const {
+    if (!packed_) return readEntryNamed(archivePath_, name_, *ops_, sink);
+    return readPackedEntry(archivePath_, packedKey_,
+                           [&](const void* data, size_t n) { return sink(static_cast<const char*>(data), n); });
+}
+
 bool ContentDigests::digestEntry(std::string& md5, std::string& sha1, bool wantMd5, bool wantSha1) {
     md5.clear();
     sha1.clear();
     DigestSet digests(false, wantMd5, wantSha1);
     if (!digests.ready()) return false;
     std::uint64_t toSkip = skip_;
-    const ZipStatus status = readEntryNamed(archivePath_, name_, *ops_, [&](const char* data, size_t n) {
+    const ZipStatus status = readEntry([&](const char* data, size_t n) {
         const size_t skipped = static_cast<size_t>(std::min<std::uint64_t>(toSkip, n));
         toSkip -= skipped;
         digests.update(data + skipped, n - skipped);
@@ -74,7 +85,7 @@ bool ContentDigests::readHead(std::string& out, std::size_t count) {
         out.resize(n > 0 ? static_cast<size_t>(n) : 0);
         return n >= 0;
     }
-    const ZipStatus status = readEntryNamed(archivePath_, name_, *ops_, [&](const char* data, size_t n) {
+    const ZipStatus status = readEntry([&](const char* data, size_t n) {
         out.append(data, std::min(n, count - out.size()));
         return out.size() < count;  // stops the read once the head is in
     });

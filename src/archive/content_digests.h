@@ -13,9 +13,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "archive/file_ops.h"
+#include "archive/zip_listing.h"
 
 namespace quorvane {
 
@@ -23,6 +25,9 @@ class ContentDigests {
 public:
     ContentDigests(std::string archivePath, std::string entryName, FileOps& ops = fileOps());
     explicit ContentDigests(std::string filePath, FileOps& ops = fileOps());
+    // An entry of a 7z, RAR, gzip or tar archive, which is found by its
+    // content as well as its name (see packed_archive.h).
+    ContentDigests(std::string archivePath, const EntryKey& packedEntry, FileOps& ops = fileOps());
 
     // False, with empty texts, when the archive cannot be opened, has no
     // entry of exactly this name, or its data cannot be read whole and
@@ -41,10 +46,15 @@ public:
     bool readHead(std::string& out, std::size_t count);
 
 private:
+    // The entry's data, block by block.
+    ZipStatus readEntry(const std::function<bool(const char* data, size_t size)>& sink) const;
+
     std::string name_;  // entry name, or the loose file's path
     std::string archivePath_;
     FileOps* ops_;
     std::uint64_t skip_ = 0;
+    bool packed_ = false;
+    EntryKey packedKey_;
 };
 
 }  // namespace quorvane

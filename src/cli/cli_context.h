@@ -54,6 +54,7 @@ void addExportCommand(CLI::App& app, CliContext& ctx);
 void addFormatsCommand(CLI::App& app, CliContext& ctx);
 void addIdentifyCommand(CLI::App& app, CliContext& ctx);
 void addZipCommands(CLI::App& app, CliContext& ctx);
+void addTorrentZipCommand(CLI::App& app, CliContext& ctx);
 void addImportCommand(CLI::App& app, CliContext& ctx);
 void addScanCommand(CLI::App& app, CliContext& ctx);
 void addFixCommand(CLI::App& app, CliContext& ctx);

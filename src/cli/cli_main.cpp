@@ -49,7 +49,7 @@ int runCli(int argc, char** argv, const std::function<int(const CliContext&)>& w
     for (auto* add : {&addSettingsCommand, &addImportCommand, &addCatalogueCommands, &addDatabaseCommands,
                       &addCheckCommands,
                       &addScanCommand, &addFixCommand, &addRebuildCommand, &addMissHaveCommand, &addStatsCommand,
-                      &addExportCommand, &addFormatsCommand, &addIdentifyCommand, &addZipCommands, &addDemoCommand})
+                      &addExportCommand, &addFormatsCommand, &addIdentifyCommand, &addZipCommands, &addTorrentZipCommand, &addDemoCommand})
         add(app, ctx);
 
     try {

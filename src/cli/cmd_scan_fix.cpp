@@ -21,6 +21,7 @@ struct SystemsOptions {
     std::vector<std::string> systems;
     bool all = false;
     bool json = false;
+    bool torrentZip = false;
 };
 
 using StartOne = bool (CatalogueJobs::*)(JobHost&, const Settings&, const std::string&);
@@ -30,6 +31,7 @@ int runOnSystems(const CliContext& ctx, const SystemsOptions& o, const char* com
                  StartAll all) {
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
+    settings.checkTorrentZip = o.torrentZip;
     std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
     std::vector<std::string> systems = o.all ? db->catalogue().getSystems() : o.systems;
@@ -70,6 +72,8 @@ void addSystemsCommand(CLI::App& app, CliContext& ctx, const SystemsCommand& c, 
     CLI::Option* names = cmd->add_option("SYSTEM", o->systems, c.systemsHelp);
     CLI::Option* all = cmd->add_flag("--all", o->all, c.allHelp)->excludes(names);
     cmd->add_flag("--json", o->json, "Print one JSON document (the summary, each game and each file's action)");
+    if (std::string_view(c.name) == "scan")
+        cmd->add_flag("--torrentzip", o->torrentZip, "Also say which zips are valid TorrentZip, and count them");
     const char* command = c.name;
     cmd->callback([&ctx, o, names, all, command, one, allSystems] {
         if (names->count() == 0 && all->count() == 0) throw CLI::RequiredError("SYSTEM or --all");

@@ -92,6 +92,7 @@ void writeSystemSummary(JsonWriter& out, const SystemReport& s, bool fix) {
                       {"romsMissing", c.romsMissing},
                       {"romsFoundElsewhere", c.romsElsewhere},
                       {"archivesUnreadable", s.archivesUnreadable}});
+    if (s.zipsChecked > 0) writeCounts(out, {{"zipsChecked", s.zipsChecked}, {"torrentZips", s.torrentZips}});
     if (fix) {
         writeCounts(out, {{"movedIntoSets", s.fix.movedIntoSets},
                           {"renamed", s.fix.renamed},

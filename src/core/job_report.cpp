@@ -59,6 +59,8 @@ void JobReport::sumSystems() {
     for (const SystemReport& s : systems) {
         total.status += s.status;
         total.archivesUnreadable += s.archivesUnreadable;
+        total.zipsChecked += s.zipsChecked;
+        total.torrentZips += s.torrentZips;
         total.fix += s.fix;
         total.stepsFailed += s.stepsFailed;
     }

@@ -60,6 +60,9 @@ struct SystemReport {
     std::string folder;
     StatusCounts status;
     int archivesUnreadable = 0;
+    // Zip sets checked for TorrentZip (a scan with the check on), and how many were.
+    int zipsChecked = 0;
+    int torrentZips = 0;
     FixCounts fix;
     int stepsFailed = 0;
     std::vector<FileAction> actions;  // in the order taken

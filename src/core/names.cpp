@@ -21,6 +21,14 @@ bool isSafeEntryName(std::string_view name) {
     }
 }
 
+bool isSetFileOf(std::string_view fileName, std::string_view game) {
+    if (fileName.size() <= game.size() || fileName.substr(0, game.size()) != game) return false;
+    const std::string_view extension = fileName.substr(game.size());
+    for (const char* each : kSetExtensions)
+        if (extension == each) return true;
+    return false;
+}
+
 std::string unsafeNameMessage(std::string_view what, std::string_view name) {
     std::string printable;
     for (char c : name) printable += (c == '\0') ? std::string("\\0") : std::string(1, c);

@@ -16,6 +16,15 @@ bool isSafeFileName(std::string_view name);
 // scan never lists hidden files).
 bool isSafeGameName(std::string_view name);
 
+// The file extensions a game's set may have in its system folder: zip, and
+// the packed formats a set is kept in as found (".7z", ".rar"). Fix and
+// rebuild write ".zip" or ".7z" as the output setting says.
+inline constexpr const char* kSetExtensions[] = {".zip", ".7z", ".rar"};
+
+// True when the file `fileName` is a set of `game`: the game's name and one
+// of kSetExtensions, letter case as written.
+bool isSetFileOf(std::string_view fileName, std::string_view game);
+
 // True when `name` can name an entry of an archive that others may unpack:
 // relative ("/" only between folder steps, never first or last), no empty,
 // "." or ".." step, no "\" (a separator to some unpackers) and no NUL.

@@ -123,6 +123,10 @@ struct ContainerFiles {
     std::string path;
     std::vector<File> files;
     bool isZip;
+    // A 7z, RAR, gzip or tar archive (loadCollection decides): read whole,
+    // never edited.
+    bool isPacked = false;
+    bool isLoose() const { return !isZip && !isPacked; }
 };
 
 struct DuplicatePolicy {

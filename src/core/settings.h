@@ -37,6 +37,9 @@ struct Settings {
     // "output", and the systems that have their own (section "System NAME").
     ArchiveOutput output = ArchiveOutput::Zip;
     std::map<std::string, ArchiveOutput> systemOutput;
+    // A scan also says which zips are valid TorrentZip (`scan --torrentzip`);
+    // it always does for a system whose output is TorrentZip. Run time only.
+    bool checkTorrentZip = false;
     std::string basedir;
     std::string sourcedir;
     std::string currentdb = "roms";

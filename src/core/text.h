@@ -17,6 +17,7 @@ std::string localTimeText(std::time_t when);
 std::string toLowerAscii(std::string_view text);
 std::string toUpperAscii(std::string_view text);
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
+bool endsWithIgnoreCase(std::string_view text, std::string_view suffix);
 bool startsWith(std::string_view text, std::string_view prefix);
 
 // Trims bytes 1..32 (and NUL) from both ends, as the INI and DAT readers do.

@@ -77,6 +77,25 @@ std::string notMovedToBackup(const std::string& name, const std::string& why) {
     return name + " could not be moved to the backup folder (" + why + "); it was left where it is";
 }
 
+std::string convertedToZip(const std::string& file, const std::string& zipName) {
+    return file + " must change and is never edited in place: its entries were written to " + zipName +
+           " and the archive moved to the backup folder.";
+}
+
+std::string notConverted(const std::string& file, ZipStatus status) {
+    return file + " must change but could not be written anew as a zip (" + zipStatusWithReason(status) +
+           "); it was left where it is.";
+}
+
+std::string outputWritten(const std::string& form, int sets) {
+    return std::to_string(sets) + (sets == 1 ? " set was" : " sets were") + " written as " + form + ".";
+}
+
+std::string outputNotWritten(const std::string& path, const std::string& form, ZipStatus status) {
+    return "Warning: " + path + " could not be written as " + form + " (" + zipStatusWithReason(status) +
+           "); it stays a zip.";
+}
+
 std::string corruptNotMoved(const std::string& file, const std::string& why) {
     return file + " corrupt: it could not be moved to the backup folder (" + why + ")";
 }

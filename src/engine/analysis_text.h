@@ -41,10 +41,17 @@ std::string shouldBeDeleted(const std::string& name);
 std::string corruptDeleted(const std::string& file);
 std::string rebuiltTo(const std::string& name, const RomMatch& match);
 std::string deleted(const std::string& name);
+inline constexpr const char* kNotTorrentZip = "Not a valid TorrentZip archive.";
 inline constexpr const char* kErrorCopying = "Error while copying file.";
 // A move into the backup folder that failed: the file is where it was.
 std::string notMovedToBackup(const std::string& name, const std::string& why);
 std::string corruptNotMoved(const std::string& file, const std::string& why);
+// A 7z or RAR set that must change is written anew as a zip first.
+std::string convertedToZip(const std::string& file, const std::string& zipName);
+std::string notConverted(const std::string& file, ZipStatus status);
+// A set written in the system's output form, or left as a zip.
+std::string outputWritten(const std::string& form, int sets);
+std::string outputNotWritten(const std::string& path, const std::string& form, ZipStatus status);
 
 // Information boxes.
 std::string folderCannotBeCreated(const std::string& folder);

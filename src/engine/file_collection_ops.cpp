@@ -6,6 +6,7 @@
 #include "archive/content_digests.h"
 #include "archive/digest_set.h"
 #include "archive/file_ops.h"
+#include "archive/packed_archive.h"
 #include "archive/zip_listing.h"
 #include "archive/zip_reader.h"
 #include "archive/zip_status.h"
@@ -15,33 +16,11 @@
 #include "engine/analysis_text.h"
 #include "engine/folder_listing.h"
 #include "engine/safe_move.h"
+#include "engine/staging_folder.h"
 
 namespace quorvane {
 
 namespace {
-
-// A private, empty folder inside `parent` that an entry is extracted into;
-// removed with whatever is left in it when it goes out of scope.
-class StagingFolder {
-public:
-    explicit StagingFolder(const std::string& parent) : path_(uniqueTempPath(parent, "stage")) {
-        ok_ = fileOps().makeFolder(path_) == 0;
-    }
-    ~StagingFolder() {
-        if (!ok_) return;
-        if (!leftover_.empty()) fileOps().remove(leftover_);
-        fileOps().removeFolder(path_);
-    }
-    bool ok() const { return ok_; }
-    const std::string& path() const { return path_; }
-    // The file to delete on the way out (cleared once it has been moved).
-    void track(const std::string& file) { leftover_ = file; }
-
-private:
-    std::string path_;
-    std::string leftover_;
-    bool ok_ = false;
-};
 
 // A folder inside an archive holds no data: no ROM, nothing to identify.
 bool isFolderEntry(const ZipEntry& entry) { return !entry.name.empty() && entry.name.back() == '/'; }
@@ -67,6 +46,22 @@ ZipStatus loadArchive(ContainerFiles& collection, const LoadOptions& options) {
     return ZipStatus::Ok;
 }
 
+ZipStatus loadPacked(ContainerFiles& collection, const LoadOptions& options) {
+    // Listing a packed archive reads all of it, so it is always a test too.
+    const PackedListing list = listPacked(collection.path, options.useMD5, options.useSHA1);
+    if (list.status != ZipStatus::Ok) return list.status;
+    collection.files.reserve(list.entries.size());
+    for (const PackedEntry& entry : list.entries) {
+        File file(entry.name);
+        file.size = std::to_string(entry.size);
+        file.crc = crcHex(entry.crc32, true);
+        file.md5 = entry.md5;
+        file.sha1 = entry.sha1;
+        collection.files.push_back(std::move(file));
+    }
+    return ZipStatus::Ok;
+}
+
 ZipStatus loadLooseFile(ContainerFiles& collection, const LoadOptions& options) {
     File file(baseName(collection.path));
     ContentDigests(collection.path).digestFile(file.crc, file.md5, file.sha1, true, options.useMD5, options.useSHA1);
@@ -83,11 +78,17 @@ ZipStatus loadLooseFile(ContainerFiles& collection, const LoadOptions& options) 
 
 }  // namespace
 
-bool isArchiveName(const std::string& path) { return isZipPath(baseName(path)); }
+bool isArchiveName(const std::string& path) {
+    const std::string name = baseName(path);
+    return packedFormatOf(name) != PackedFormat::None || isZipPath(name);
+}
 
 ZipStatus loadCollection(ContainerFiles& collection, const LoadOptions& options) {
     collection.files.clear();
-    collection.isZip = isArchiveName(collection.path);
+    const std::string name = baseName(collection.path);
+    collection.isPacked = packedFormatOf(name) != PackedFormat::None;
+    collection.isZip = !collection.isPacked && isZipPath(name);
+    if (collection.isPacked) return loadPacked(collection, options);
     return collection.isZip ? loadArchive(collection, options) : loadLooseFile(collection, options);
 }
 
@@ -112,6 +113,8 @@ const std::string* DisplacedEntries::find(const std::string& archivePath, const 
 
 ZipStatus moveToFolder(const ContainerFiles& collection, const File& listed, const std::string& folder,
                        std::string* movedTo) {
+    // A packed archive is never edited: the set is converted first.
+    if (collection.isPacked) return ZipStatus::Error;
     if (!collection.isZip) {
         return moveIntoFolder(collection.path, folder, baseName(collection.path), movedTo) == 0 ? ZipStatus::Ok
                                                                                                 : ZipStatus::Error;
@@ -129,7 +132,7 @@ ZipStatus moveToFolder(const ContainerFiles& collection, const File& listed, con
         stage.track(written);
         if (!syncFile(written)) return ZipStatus::Error;
         if (moveIntoFolder(written, folder, baseName(written), &placed) != 0) return ZipStatus::Error;
-        stage.track({});
+        stage.untrack(written);
     }
     // The copy is safely in `folder`; only now does the archive lose it.
     ZipReader unzip(collection.path);
@@ -206,14 +209,20 @@ ZipStatus copyToArchive(const ContainerFiles& collection, const File& listed, co
             return status;
     }
     const std::uint64_t skip = withoutHeader ? withoutHeader->headerBytes : 0;
-    if (!collection.isZip) return addChecked(archivePath, collection.path, entryName, wanted, skip);
+    if (collection.isLoose()) return addChecked(archivePath, collection.path, entryName, wanted, skip);
 
     StagingFolder stage(dirName(archivePath));
     if (!stage.ok()) return ZipStatus::Error;
-    ZipReader unzip(collection.path);
     std::string written;
-    const ZipStatus status = unzip.extractEntry(key, stage.path(), false, &written);
-    unzip.close();
+    ZipStatus status;
+    if (collection.isPacked) {
+        written = joinPath(stage.path(), "entry");
+        status = extractPacked(collection.path, {{key, written}});
+    } else {
+        ZipReader unzip(collection.path);
+        status = unzip.extractEntry(key, stage.path(), false, &written);
+        unzip.close();
+    }
     if (status == ZipStatus::EntryGone && displaced) {
         // An earlier copy made room for itself by moving this very entry away.
         if (const std::string* movedTo = displaced->find(collection.path, key))

@@ -10,6 +10,7 @@
 #include "core/text.h"
 #include "engine/analysis_text.h"
 #include "engine/safe_move.h"
+#include "engine/set_conversion.h"
 
 namespace quorvane {
 
@@ -52,6 +53,7 @@ void FixJob::fixSystem(SystemFolder& system) {
     const std::vector<bool> movedAside = moveUnreadableAside(system);
     secondPass(system, movedAside);
     rebuildFromDisplaced(system);
+    applyOutputForms();
     if (failedSteps() > failedBefore) postMessage(text::stepsFailed(failedSteps() - failedBefore));
     db().closeDB();
 }
@@ -107,12 +109,24 @@ void FixJob::secondPass(SystemFolder& system, const std::vector<bool>& movedAsid
 }
 
 void FixJob::fixFile(SystemFolder& system, size_t index) {
+    if (const auto it = converted_.find(system.pathOf(index)); it != converted_.end()) {
+        system.files[index] = baseName(it->second);
+        setCurrentFile(index, system.files[index]);
+    }
     ContainerFiles collection(system.pathOf(index));
-    const ZipStatus status = reload(system, index, collection, true);
+    ZipStatus status = reload(system, index, collection, true);
+    if (status == ZipStatus::FileNotFound && collection.isZip) return;  // emptied by an earlier step
     if (!zipTestPassed(status)) {
         ++systemReport().archivesUnreadable;
         moveAside(system, index, status);  // damaged since the first pass
         return;
+    }
+    if (collection.isPacked && !packedSetIsRight(system, collection)) {
+        const std::string zip = convertPacked(collection.path, system.name);
+        if (zip.empty() || !isRegularFile(zip)) return;
+        renameCollection(system, collection, index, baseName(zip));
+        status = loadCollection(collection, loadOptions(false));
+        if (status != ZipStatus::Ok) return;
     }
     const RomLookup find = finder();
     for (size_t j = 0; j < collection.files.size(); ++j) {
@@ -146,12 +160,61 @@ void FixJob::fixFile(SystemFolder& system, size_t index) {
     }
 }
 
+bool FixJob::packedSetIsRight(const SystemFolder& system, const ContainerFiles& collection) {
+    const RomLookup find = finder();
+    for (const File& listed : collection.files) {
+        File f = listed;
+        bool inPlace = false;
+        for (const RomMatch& r : identifyFile(collection, f, find)) {
+            const MatchClass where = classifyMatch(r, system.name, currentFile(), f.name, PendingRule::MissingOrElsewhere);
+            // A ROM this very set lacks must be added to it.
+            if (where == MatchClass::MisplacedMissing && isSetFileOf(currentFile(), r.game)) return false;
+            inPlace = inPlace || where == MatchClass::InPlace;
+        }
+        if (!inPlace) return false;
+    }
+    return true;
+}
+
+std::string FixJob::convertPacked(const std::string& packedPath, const std::string& system) {
+    const std::string name = baseName(packedPath);
+    const size_t movedBefore = displaced_.moves().size();
+    std::string zip, keptAs;
+    const ZipStatus status = convertToZip(packedPath, backupFolder_, &displaced_, zip, keptAs);
+    recordDisplacedSince(movedBefore);
+    if (status != ZipStatus::Ok) {
+        postFileMessage(text::notConverted(name, status));
+        recordAction({.kind = FileAction::Kind::Failed, .name = name, .from = packedPath, .error = zipStatusText(status)});
+        failStep();
+        return {};
+    }
+    postFileMessage(text::convertedToZip(name, baseName(zip)));
+    recordAction({.kind = FileAction::Kind::MovedToBackup, .name = name, .from = packedPath, .to = keptAs});
+    converted_[packedPath] = zip;
+    noteChangedSet(zip, system);
+    return zip;
+}
+
+std::string FixJob::setPathFor(const std::string& folder, const std::string& game, const std::string& system) {
+    const std::string zip = joinPath(folder, game + ".zip");
+    if (pathExists(zip)) return zip;
+    for (const char* extension : kSetExtensions) {
+        const std::string packed = joinPath(folder, game + extension);
+        // Should the conversion fail, a new zip beside the set loses nothing.
+        if (packed != zip && isRegularFile(packed)) {
+            convertPacked(packed, system);
+            break;
+        }
+    }
+    return zip;
+}
+
 void FixJob::rebuildFromDisplaced(SystemFolder& system) {
     // Building one may displace another: the list grows while it is walked.
     for (size_t i = 0; i < displaced_.moves().size() && !cancelled(); ++i) {
         const std::string movedTo = displaced_.moves()[i].movedTo;
         ContainerFiles source(movedTo);
-        if (loadCollection(source, loadOptions(false)) != ZipStatus::Ok || source.isZip || source.files.size() != 1)
+        if (loadCollection(source, loadOptions(false)) != ZipStatus::Ok || !source.isLoose() || source.files.size() != 1)
             continue;
         setCurrentFile(movedTo);
         const File listed = source.files[0];
@@ -178,6 +241,7 @@ void FixJob::backUp(const ContainerFiles& collection, const File& listed) {
         return;
     }
     if (status == ZipStatus::Ok) {
+        if (collection.isZip) noteChangedSet(collection.path, systemName());
         postFileMessage(text::deleted(listed.name));
         action.kind = FileAction::Kind::MovedToBackup;
         recordAction(std::move(action));
@@ -219,6 +283,11 @@ ZipStatus FixJob::copyKeepingReplaced(const ContainerFiles& collection, const Fi
     const size_t movedBefore = displaced_.moves().size();
     const ZipStatus status =
         copyToArchive(collection, listed, archive, entryName, backupFolder_, &displaced_, headerToRemove(f));
+    recordDisplacedSince(movedBefore);
+    return status;
+}
+
+void FixJob::recordDisplacedSince(size_t movedBefore) {
     // Entries of that name with other content went to the backup folder first.
     for (size_t i = movedBefore; i < displaced_.moves().size(); ++i) {
         const DisplacedEntries::Move& move = displaced_.moves()[i];
@@ -227,7 +296,6 @@ ZipStatus FixJob::copyKeepingReplaced(const ContainerFiles& collection, const Fi
                       .from = move.archivePath,
                       .to = move.movedTo});
     }
-    return status;
 }
 
 FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, ContainerFiles& collection, size_t index,
@@ -235,7 +303,7 @@ FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, ContainerFile
     postFileMessage(text::rebuiltTo(f.name, r));
     if (!namesAreSafe(collection, listed, r, false)) return {.failed = true};
     const std::string target = r.game + ".zip";
-    const std::string targetPath = joinPath(system.path, target);
+    const std::string targetPath = setPathFor(system.path, r.game, system.name);
     const bool caseOnly = currentFile() != target && equalsIgnoreCase(currentFile(), target);
     // On a case-sensitive file system a copy would make a second archive
     // beside this one; renaming it reaches the same end state. When the exact
@@ -248,6 +316,7 @@ FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, ContainerFile
                       .system = system.name,
                       .game = r.game});
         renameCollection(system, collection, index, target);
+        noteChangedSet(targetPath, system.name);
         if (f.name == r.name) {
             db().setHave(f.crc, f.size, r.name, r.game, system.name);
             return {.wanted = true};
@@ -261,6 +330,7 @@ FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, ContainerFile
         return {.failed = true};
     }
     db().setHave(f.crc, f.size, r.name, r.game, system.name);
+    noteChangedSet(targetPath, system.name);
     recordCopy(FileAction::Kind::MovedIntoSet, collection, listed, targetPath, r);
     return {};
 }
@@ -272,7 +342,7 @@ FixJob::CopyOutcome FixJob::rebuildForeign(const ContainerFiles& collection, con
     // Into the folder of the ROM's own system, where its next fix wants it.
     bool exists = false;
     const std::string systemFolder = resolveSystemFolder(settings(), r.system, &exists);
-    const std::string targetPath = joinPath(systemFolder, r.game + ".zip");
+    const std::string targetPath = exists ? setPathFor(systemFolder, r.game, r.system) : joinPath(systemFolder, r.game + ".zip");
     const ZipStatus status =
         exists ? copyKeepingReplaced(collection, listed, f, targetPath, r.name) : ZipStatus::Error;
     if (status != ZipStatus::Ok) {
@@ -282,6 +352,7 @@ FixJob::CopyOutcome FixJob::rebuildForeign(const ContainerFiles& collection, con
         return {.failed = true};
     }
     db().setHave(f.crc, f.size, r.name, r.game, r.system);
+    noteChangedSet(targetPath, r.system);
     recordCopy(FileAction::Kind::MovedIntoSet, collection, listed, targetPath, r);
     return {};
 }

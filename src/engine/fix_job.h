@@ -9,6 +9,9 @@
 //   runner.start(std::make_unique<FixJob>(catalogue, host, settings, systems));
 #pragma once
 
+#include <map>
+#include <string>
+
 #include "engine/folder_job.h"
 
 namespace quorvane {
@@ -55,11 +58,25 @@ private:
     ZipStatus copyKeepingReplaced(const ContainerFiles& collection, const File& listed, const File& f,
                                   const std::string& archive, const std::string& entryName);
     void backUp(const ContainerFiles& collection, const File& listed);
+    // Whether every file of a 7z or RAR set is in place, so the set can stay
+    // as it is.
+    bool packedSetIsRight(const SystemFolder& system, const ContainerFiles& collection);
+    // Writes a packed archive anew as a zip (convertToZip), reporting either
+    // way; the zip's path, or empty when it failed.
+    std::string convertPacked(const std::string& packedPath, const std::string& system);
+    // The path of `game`'s zip set in `folder`; a 7z or RAR set found there
+    // instead is converted first, so a copy never makes a second set.
+    std::string setPathFor(const std::string& folder, const std::string& game, const std::string& system);
+    // Records the entries copyToArchive moved aside since `movedBefore`.
+    void recordDisplacedSince(size_t movedBefore);
     void renameCollection(SystemFolder& system, ContainerFiles& collection, size_t index, const std::string& newName);
 
     std::string backupFolder_;
     // Every entry this job moved aside to make room, in every system.
     DisplacedEntries displaced_;
+    // Packed archives written anew as zips, by their old path: a later step
+    // that lists the old path works on the zip.
+    std::map<std::string, std::string> converted_;
 };
 
 }  // namespace quorvane

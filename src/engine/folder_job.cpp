@@ -6,6 +6,7 @@
 #include "core/file_util.h"
 #include "core/names.h"
 #include "engine/analysis_text.h"
+#include "engine/set_conversion.h"
 #include "engine/folder_listing.h"
 
 namespace quorvane {
@@ -204,6 +205,24 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors) {
             }
         }
     });
+}
+
+void FolderJob::applyOutputForms() {
+    std::map<ArchiveOutput, int> written;
+    for (const auto& [path, system] : changedSets_) {
+        const ArchiveOutput output = settings_.outputFor(system);
+        // A set emptied and deleted, or one that is already in another form.
+        if (output == ArchiveOutput::Zip || !isRegularFile(path) || !isZipPath(baseName(path))) continue;
+        const ZipStatus status = applyOutputForm(path, output);
+        if (status == ZipStatus::Ok) {
+            ++written[output];
+            continue;
+        }
+        postMessage(analysis_text::outputNotWritten(path, outputFormName(output), status));
+        failStep();
+    }
+    for (const auto& [output, sets] : written) postMessage(analysis_text::outputWritten(outputFormName(output), sets));
+    changedSets_.clear();
 }
 
 ZipStatus FolderJob::reload(const SystemFolder& system, size_t index, ContainerFiles& collection, bool test) {

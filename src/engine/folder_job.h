@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -148,6 +149,13 @@ protected:
     }
     int failedSteps() const { return failedSteps_; }
 
+    // A set this job created or changed, kept in `system`'s folder: when the
+    // job is done with it, applyOutputForms gives it that system's output form.
+    void noteChangedSet(const std::string& path, const std::string& system) { changedSets_[path] = system; }
+    // Gives every set noted so far its system's output form (a set that
+    // cannot take it stays a zip, with a warning and a failed step).
+    void applyOutputForms();
+
     // Loads a file of the listing again. With `test`, an archive tested by the
     // first pass and unchanged since is not read again.
     ZipStatus reload(const SystemFolder& system, size_t index, ContainerFiles& collection, bool test);
@@ -175,6 +183,7 @@ private:
     std::chrono::steady_clock::time_point lastProgress_{};
     int failedSteps_ = 0;
     std::shared_ptr<JobReport> report_ = std::make_shared<JobReport>();
+    std::map<std::string, std::string> changedSets_;
 };
 
 }  // namespace quorvane

@@ -5,17 +5,20 @@
 #include "archive/content_digests.h"
 #include "archive/copier_headers.h"
 #include "archive/digest_set.h"
+#include "core/names.h"
+#include "engine/file_collection_ops.h"
 
 namespace quorvane {
 namespace {
 
 ContentDigests contentOf(const ContainerFiles& container, const File& file) {
+    if (container.isPacked) return ContentDigests(container.path, keyOf(file));
     return container.isZip ? ContentDigests(container.path, file.name) : ContentDigests(container.path);
 }
 
-bool digestsOf(ContentDigests content, bool isZip, std::string& md5, std::string& sha1, DigestKinds kinds) {
+bool digestsOf(ContentDigests content, bool isArchive, std::string& md5, std::string& sha1, DigestKinds kinds) {
     std::string crc;
-    return isZip ? content.digestEntry(md5, sha1, kinds.md5, kinds.sha1)
+    return isArchive ? content.digestEntry(md5, sha1, kinds.md5, kinds.sha1)
                  : content.digestFile(crc, md5, sha1, false, kinds.md5, kinds.sha1);
 }
 
@@ -38,7 +41,7 @@ bool findWithoutHeader(const ContainerFiles& container, File& file, const RomLoo
     std::string md5, sha1;
     const DigestKinds kinds{!file.md5.empty(), !file.sha1.empty()};
     content.skipHeader(header->bytes);
-    if (kinds.any() && !digestsOf(content, container.isZip, md5, sha1, kinds)) return false;
+    if (kinds.any() && !digestsOf(content, !container.isLoose(), md5, sha1, kinds)) return false;
     lookup.find(matches, crc, restSize, md5, sha1);
     if (matches.empty()) return false;
     file.crc = crc;
@@ -59,7 +62,7 @@ bool findByDigest(const ContainerFiles& container, File& file, const RomLookup& 
     kinds.sha1 = kinds.sha1 && file.sha1.empty();
     if (kinds.any()) {
         std::string md5, sha1;
-        if (!digestsOf(contentOf(container, file), container.isZip, md5, sha1, kinds)) return false;
+        if (!digestsOf(contentOf(container, file), !container.isLoose(), md5, sha1, kinds)) return false;
         if (kinds.md5) file.md5 = md5;
         if (kinds.sha1) file.sha1 = sha1;
     }
@@ -89,7 +92,7 @@ std::vector<RomMatch> identifyFile(const ContainerFiles& container, File& file, 
 }
 bool isInPlace(const RomMatch& match, const std::string& system, const std::string& containerName,
                const std::string& entryName) {
-    return match.system == system && containerName == match.game + ".zip" && entryName == match.name;
+    return match.system == system && isSetFileOf(containerName, match.game) && entryName == match.name;
 }
 
 MatchClass classifyMatch(const RomMatch& match, const std::string& system, const std::string& containerName,

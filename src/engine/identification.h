@@ -44,7 +44,7 @@ std::vector<RomMatch> identifyFile(const ContainerFiles& container, File& file, 
 
 // The file named `entryName` inside the file `containerName` (a bare file
 // name) is in place for `match` when the match belongs to `system`, the
-// container is named after the match's game + ".zip" and the entry after the
+// container is a set of the match's game (isSetFileOf) and the entry after the
 // ROM. Case-sensitive throughout.
 bool isInPlace(const RomMatch& match, const std::string& system, const std::string& containerName,
                const std::string& entryName);

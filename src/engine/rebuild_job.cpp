@@ -2,13 +2,17 @@
 
 #include <algorithm>
 #include <ctime>
+#include <optional>
 
+#include "archive/packed_archive.h"
 #include "archive/zip_listing.h"
 #include "archive/zip_status.h"
 #include "core/file_util.h"
 #include "core/names.h"
 #include "engine/analysis_text.h"
 #include "engine/folder_listing.h"
+#include "engine/set_conversion.h"
+#include "engine/staging_folder.h"
 
 namespace quorvane {
 
@@ -97,6 +101,7 @@ JobResult RebuildJob::execute() {
         prepared_.reset();
         preparedAhead_.clear();
         if (cancelled()) postMessage(text::kRebuildCancelled);
+        applyOutputForms();
         collectRebuiltGames();
         db().closeDB();
     }
@@ -131,7 +136,58 @@ void RebuildJob::collectRebuiltGames() {
 }
 
 void RebuildJob::rebuildFile(ContainerFiles& collection) {
+    std::optional<StagingFolder> stage;
+    if (collection.isPacked) {
+        // One read of the archive unpacks every entry a set may want, so a
+        // solid block is decompressed once, not once per ROM.
+        const std::string categoryFolder = resolveBaseDir(settings(), settings().categoryDir);
+        makeFolders(categoryFolder);
+        stage.emplace(categoryFolder);
+        std::vector<std::pair<EntryKey, std::string>> wanted;
+        for (const File& f : collection.files) {
+            if (!stage->ok() || !worthPreparing(collection, f)) continue;
+            wanted.push_back({keyOf(f), joinPath(stage->path(), std::to_string(wanted.size()))});
+            stage->track(wanted.back().second);
+        }
+        // Entries that failed to unpack are read again one by one, and fail there.
+        if (!wanted.empty() && extractPacked(collection.path, wanted) == ZipStatus::Ok) {
+            for (const auto& [key, path] : wanted) unpacked_[{key.name, key.crc32, key.size}] = path;
+        }
+    }
     for (size_t j = 0; j < collection.files.size(); ++j) rebuildEntry(collection, j, collection.files[j]);
+    unpacked_.clear();
+}
+
+std::string RebuildJob::setPathIn(const std::string& folder, const std::string& game, const std::string& system) {
+    const std::string zip = joinPath(folder, game + ".zip");
+    if (pathExists(zip)) return zip;
+    for (const char* extension : kSetExtensions) {
+        const std::string packed = joinPath(folder, game + extension);
+        if (packed == zip || !isRegularFile(packed)) continue;
+        // A 7z or RAR set is never edited: it is written anew as a zip first.
+        std::string made, keptAs;
+        const ZipStatus status = convertToZip(packed, replacedBackup(), nullptr, made, keptAs);
+        FileAction action{.kind = FileAction::Kind::MovedToBackup, .name = baseName(packed), .from = packed, .to = keptAs};
+        if (status == ZipStatus::Ok) {
+            postMessage(text::convertedToZip(packed, game + ".zip"));
+            noteChangedSet(zip, system);
+        } else {
+            postMessage(text::notConverted(packed, status));
+            action.kind = FileAction::Kind::Failed;
+            action.error = zipStatusText(status);
+        }
+        report().rebuildActions.push_back(std::move(action));
+        break;
+    }
+    return zip;
+}
+
+const std::string& RebuildJob::replacedBackup() {
+    if (replacedBackupFolder_.empty()) {
+        replacedBackupFolder_ = settings().backupDir + text::backupFolderName(std::time(nullptr));
+        makeFolders(replacedBackupFolder_);
+    }
+    return replacedBackupFolder_;
 }
 
 void RebuildJob::rebuildEntry(const ContainerFiles& collection, size_t index, File& f) {
@@ -181,7 +237,7 @@ void RebuildJob::build(const ContainerFiles& collection, const File& listed, con
     if (exists && checkedFolders_.insert(target).second) {
         for (const std::string& line : recoverLeftovers(target)) postMessage(line);
     }
-    action.to = joinPath(target, r.game + ".zip");
+    action.to = exists ? setPathIn(target, r.game, r.system) : joinPath(target, r.game + ".zip");
     const ZipStatus status = exists ? copyInto(collection, listed, f, action.to, r.name) : ZipStatus::Error;
     if (status != ZipStatus::Ok) {
         postFileMessage(text::kErrorCopying);
@@ -195,26 +251,35 @@ void RebuildJob::build(const ContainerFiles& collection, const File& listed, con
         db().setHave(f.crc, f.size, r.name, r.game, r.system);
     }
     sourceUsed_ = true;
+    noteChangedSet(action.to, r.system);
     ++report().rebuild.romsAdded;
     touchedGames_[r.system].insert(r.game);
     action.kind = FileAction::Kind::Added;
     report().rebuildActions.push_back(std::move(action));
 }
 
-ZipStatus RebuildJob::copyInto(const ContainerFiles& collection, const File& listed, const File& f,
+ZipStatus RebuildJob::copyInto(const ContainerFiles& container, const File& listed, const File& f,
                                const std::string& archive, const std::string& entryName) {
+    // An entry of a packed source unpacked ahead is copied as the loose file it now is.
+    ContainerFiles unpacked;
+    const ContainerFiles* source = &container;
+    if (container.isPacked) {
+        const EntryKey key = keyOf(listed);
+        if (const auto it = unpacked_.find({key.name, key.crc32, key.size}); it != unpacked_.end()) {
+            unpacked.path = it->second;
+            unpacked.isZip = false;
+            source = &unpacked;
+        }
+    }
+    const ContainerFiles& collection = *source;
     const File* withoutHeader = headerToRemove(f);
     // Entries of that name already there are someone's files: they go to a
     // backup folder (made on first need) before the right ROM replaces them.
     const bool existed = pathExists(archive);
     if (existed && ZipListing(archive).find(entryName) >= 0) {
-        if (replacedBackupFolder_.empty()) {
-            replacedBackupFolder_ = settings().backupDir + text::backupFolderName(std::time(nullptr));
-            makeFolders(replacedBackupFolder_);
-        }
         DisplacedEntries replaced;
         const ZipStatus status =
-            copyToArchive(collection, listed, archive, entryName, replacedBackupFolder_, &replaced, withoutHeader);
+            copyToArchive(collection, listed, archive, entryName, replacedBackup(), &replaced, withoutHeader);
         for (const DisplacedEntries::Move& move : replaced.moves()) {
             report().rebuildActions.push_back({.kind = FileAction::Kind::MovedToBackup,
                                                .name = move.key.name,
@@ -228,7 +293,7 @@ ZipStatus RebuildJob::copyInto(const ContainerFiles& collection, const File& lis
     ZipStatus status;
     // A loose file deflated ahead gives the bytes copyToArchive would write.
     if (withoutHeader) status = copyToArchive(collection, listed, archive, entryName, {}, nullptr, withoutHeader);
-    else if (!collection.isZip && prepared_ && prepared_->matches(listed)) status = addPreparedEntry(archive, entryName, *prepared_, holds);
+    else if (collection.isLoose() && prepared_ && prepared_->matches(listed)) status = addPreparedEntry(archive, entryName, *prepared_, holds);
     // A deflated entry is already what the target needs: the same stream
     // holds the same bytes, so inflating and deflating it again gains nothing.
     else if (collection.isZip && isDeflatedEntry(collection.path, key)) status = copyEntryRaw(collection.path, key, archive, entryName, holds);
@@ -278,7 +343,7 @@ std::unique_ptr<OrderedLoader> RebuildJob::startSourceLoader() {
             out.stamp = stampOf(path);
             out.collection = ContainerFiles(path);
             out.status = loadCollection(out.collection, opts);
-            if (out.status != ZipStatus::Ok || out.collection.isZip || out.collection.files.size() != 1) return;
+            if (out.status != ZipStatus::Ok || !out.collection.isLoose() || out.collection.files.size() != 1) return;
             const File& f = out.collection.files[0];
             if (!worthPreparing(out.collection, f)) return;
             auto p = std::make_shared<PreparedEntry>();

@@ -15,6 +15,7 @@
 
 #include <map>
 #include <mutex>
+#include <tuple>
 
 #include "engine/folder_job.h"
 #include "engine/prepared_entry.h"
@@ -37,6 +38,11 @@ private:
     // Where entries replaced in a target archive are kept; empty until needed.
     std::string replacedBackupFolder_;
 
+    // The backup folder for what the job displaces; made on first need.
+    const std::string& replacedBackup();
+    // The path of `game`'s zip set in `folder` (a 7z or RAR set there is
+    // converted to it first, see convertToZip).
+    std::string setPathIn(const std::string& folder, const std::string& game, const std::string& system);
     // Counts the current source file as used (a ROM was added from it) or not.
     void countSource(bool used);
     // The games ROMs were added to, as they are now.
@@ -77,6 +83,8 @@ private:
     std::set<std::string> madeByJob_;
     static constexpr size_t kArchivesRemembered = 4096;
     bool sourceUsed_ = false;
+    // Entries of the current packed source unpacked ahead, by name, CRC and size.
+    std::map<std::tuple<std::string, uint32_t, uint64_t>, std::string> unpacked_;
     // Games ROMs were added to, by system.
     std::map<std::string, std::set<std::string>> touchedGames_;
 };

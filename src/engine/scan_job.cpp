@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "archive/torrent_zip.h"
 #include "engine/analysis_text.h"
 
 namespace quorvane {
@@ -36,7 +37,10 @@ void ScanJob::scanSystem(SystemFolder& system) {
 void ScanJob::secondPass(const SystemFolder& system) {
     // Nothing is written here, so the listings can be read ahead in parallel.
     const RomLookup find = finder();
+    const bool checkTorrentZip =
+        settings().checkTorrentZip || settings().outputFor(system.name) == ArchiveOutput::TorrentZip;
     eachListedFile(system, false, [&](size_t, LoadedItem& item) {
+        if (checkTorrentZip && item.collection.isZip) reportTorrentZip(item.collection.path);
         for (File& f : item.collection.files) {
             const std::vector<RomMatch> matches = identifyFile(item.collection, f, find);
             if (matches.empty()) postFileMessage(text::cannotBeIdentified(f.name));
@@ -60,6 +64,12 @@ void ScanJob::secondPass(const SystemFolder& system) {
             if (!wanted) postFileMessage(text::shouldBeDeleted(f.name));
         }
     });
+}
+
+void ScanJob::reportTorrentZip(const std::string& path) {
+    ++systemReport().zipsChecked;
+    if (isTorrentZip(path)) ++systemReport().torrentZips;
+    else postFileMessage(text::kNotTorrentZip);
 }
 
 }  // namespace quorvane

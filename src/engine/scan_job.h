@@ -22,6 +22,8 @@ private:
     // Both passes over the listed folder.
     void scanSystem(SystemFolder& system);
     void secondPass(const SystemFolder& system);
+    // Counts a zip as checked for TorrentZip, and says when it is not valid.
+    void reportTorrentZip(const std::string& path);
 };
 
 }  // namespace quorvane

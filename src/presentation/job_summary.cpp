@@ -16,6 +16,7 @@ void addSystem(Lines& out, const std::string& heading, const SystemReport& s, bo
     out.push_back("  ROMs: " + n(c.romsHave) + " have, " + n(c.romsMissing) + " missing, " + n(c.romsElsewhere) +
                   " found elsewhere");
     out.push_back("  Archives unreadable: " + n(s.archivesUnreadable));
+    if (s.zipsChecked > 0) out.push_back("  TorrentZip: " + n(s.torrentZips) + " of " + n(s.zipsChecked) + " zips");
     if (!fix) return;
     out.push_back("  Files: " + n(s.fix.movedIntoSets) + " moved into sets, " + n(s.fix.renamed) + " renamed, " +
                   n(s.fix.movedToBackup) + " moved to the backup folder");

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "archive/content_digests.h"
+#include "archive/packed_archive.h"
 #include "archive/zip_listing.h"
 #include "archive/zip_reader.h"
 #include "archive/zip_status.h"
@@ -46,11 +47,13 @@ void walk(const std::string& folder, ZipWorkList& list, bool (*wanted)(const std
     for (const std::string& name : folders) walk(base + name, list, wanted);
 }
 
+bool isPackedName(const std::string& name) { return packedFormatOf(baseName(name)) != PackedFormat::None; }
+
 bool wantedForZip(const std::string& name) {
-    return !contains(name, ".zip") && !contains(name, ".rar") && !contains(name, ".txt");
+    return !contains(name, ".zip") && !contains(name, ".rar") && !contains(name, ".txt") && !isPackedName(name);
 }
 
-bool wantedForUnzip(const std::string& name) { return contains(name, ".zip"); }
+bool wantedForUnzip(const std::string& name) { return contains(name, ".zip") || isPackedName(name); }
 
 }  // namespace
 
@@ -219,9 +222,21 @@ ZipperResult unzipOne(const std::string& path) {
     return r;
 }
 
+ZipperResult unpackOne(const std::string& path) {
+    ZipperResult r;
+    const std::string parent = dirName(path);
+    const ZipStatus status = extractAllPacked(path, parent.empty() ? "." : parent);
+    if (status != ZipStatus::Ok) {
+        r.status = status;
+        r.failures.push_back(path + " was not fully unpacked: " + zipStatusText(status) + ".");
+    }
+    return r;
+}
+
 }  // namespace
 
 ZipperResult zipOrUnzip(const std::string& path, ZipperBackup& backup) {
+    if (isPackedName(path)) return unpackOne(path);
     return contains(path, ".zip") ? unzipOne(path) : zipOne(path, backup);
 }
 

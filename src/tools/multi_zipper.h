@@ -7,8 +7,9 @@
 //   MultiZipper engine(list, {}, {.backupRoot = settings.backupDir});  // starts at once
 //   engine.wait();
 //
-// A path holding ".zip" anywhere (letter case as written) is unpacked next
-// to itself, entry by entry: an entry that cannot be written is reported and
+// A path holding ".zip" anywhere (letter case as written), or named as a 7z,
+// RAR, gzip or tar archive (packedFormatOf), is unpacked next to itself,
+// entry by entry: an entry that cannot be written is reported and
 // the others still are. Any other path is added to the archive named by
 // targetArchiveName, under its own file name. An entry of that name already
 // in the archive with other content (each one, where several share the name)
@@ -28,9 +29,11 @@ namespace quorvane {
 
 // Every file below `folder` (sub-folders too, names sorted within a folder;
 // hidden dot-files are not listed) whose name contains none of ".zip",
-// ".rar" and ".txt" (case-sensitive containment) is appended to `list`.
+// ".rar" and ".txt" (case-sensitive containment) and is named as no packed
+// archive is appended to `list`.
 void addFolderToZip(const std::string& folder, ZipWorkList& list);
-// The same walk, appending only files whose name contains ".zip".
+// The same walk, appending only files whose name contains ".zip" or is
+// named as a packed archive.
 void addFolderToUnzip(const std::string& folder, ZipWorkList& list);
 
 // game.bin -> game.zip; a.jpeg2 -> a.jpeg2.zip; README -> README.zip: the

@@ -6,9 +6,12 @@
 #include <cstring>
 
 #include "archive/content_digests.h"
+#include "archive/packed_archive.h"
 #include "archive/zip_listing.h"
 #include "archive/zip_status.h"
 #include "catalogue/catalogue.h"
+#include "core/file_util.h"
+#include "engine/file_collection_ops.h"
 #include "engine/identification.h"
 
 namespace quorvane {
@@ -37,6 +40,36 @@ void reportUnreadable(const std::string& text, JobHost* host, JobReport* report)
     if (report) report->unreadable.push_back(text);
 }
 
+// Fills `container.files` with the archive's entries (and their digests
+// when asked for); false, reported, when the archive cannot be read.
+bool listEntries(ContainerFiles& container, bool digests, JobHost* host, JobReport* report) {
+    const std::string& path = container.path;
+    if (packedFormatOf(baseName(path)) != PackedFormat::None) {
+        // Listing a packed archive reads all of it, digests included.
+        const ZipStatus status = loadCollection(container, {.test = true, .useMD5 = digests, .useSHA1 = digests});
+        if (status != ZipStatus::Ok) reportUnreadable(unreadableArchiveText(path, status), host, report);
+        return status == ZipStatus::Ok;
+    }
+    const ZipListing info(path);
+    // A file that cannot be opened, or is no zip, lists with a non-zero
+    // status; an empty archive lists with 0.
+    if (info.listStatus() != ZipStatus::Ok) {
+        reportUnreadable(unreadableArchiveText(path, info.listStatus()), host, report);
+        return false;
+    }
+    for (const ZipEntry& entry : info.entries()) {
+        File file(entry.name);
+        file.crc = entry.crc;
+        file.size = entry.size;
+        if (digests && !ContentDigests(path, entry.name).digestEntry(file.md5, file.sha1, true, true)) {
+            reportUnreadable(unreadableEntryText(path, entry.name), host, report);
+            continue;
+        }
+        container.files.push_back(std::move(file));
+    }
+    return true;
+}
+
 }  // namespace
 
 std::vector<RomMatch> identifyArchives(Catalogue& db, const std::vector<std::string>& paths, bool useMD5,
@@ -49,25 +82,12 @@ std::vector<RomMatch> identifyArchives(Catalogue& db, const std::vector<std::str
             if (host->cancelRequested()) break;
             host->updateProgress(paths[i], static_cast<int>(i));
         }
-        const ZipListing info(paths[i]);
-        // A file that cannot be opened, or is no zip, lists with a non-zero
-        // status; an empty archive lists with 0.
-        if (info.listStatus() != ZipStatus::Ok) {
-            reportUnreadable(unreadableArchiveText(paths[i], info.listStatus()), host, report);
-            continue;
-        }
-        const ContainerFiles container(paths[i]);
-        for (const ZipEntry& entry : info.entries()) {
-            File file(entry.name);
-            file.crc = entry.crc;
-            file.size = entry.size;
-            if (digests && !ContentDigests(paths[i], entry.name).digestEntry(file.md5, file.sha1, true, true)) {
-                reportUnreadable(unreadableEntryText(paths[i], entry.name), host, report);
-                continue;
-            }
+        ContainerFiles container(paths[i]);
+        if (!listEntries(container, digests, host, report)) continue;
+        for (File& file : container.files) {
             std::vector<RomMatch> found = identifyFile(container, file, lookup);
             if (report) {
-                if (found.empty()) report->unmatched.push_back({paths[i], entry.name});
+                if (found.empty()) report->unmatched.push_back({paths[i], file.name});
                 else ++report->entriesMatched;
             }
             for (RomMatch& hit : found) {

@@ -78,5 +78,16 @@ TEST_F(ToolsCommands, ZipAndUnzipFolderTrees) {
     EXPECT_TRUE(isRegularFile(home.file("tree/sub/x.zip")));
 }
 
+// Converts only what is not TorrentZip yet; a second run finds nothing to do.
+TEST_F(ToolsCommands, TorrentZipConvertsFoldersAndSystems) {
+    writeFile(home.file("base/Sys/b.zip.src/hello.bin"), "hello");
+    ASSERT_EQ(runShell("cd " + home.file("base/Sys/b.zip.src") + " && zip -q -X ../b.zip hello.bin && cd .. && rm -r b.zip.src"), 0);
+    runSteps({{.args = "torrentzip Sys", .has = {"b.zip: converted; the original is ", "Converted: 1, TorrentZip already: 0, failed: 0"}},
+              {.args = "torrentzip $HOME/base/Sys", .out = "$HOME/base/Sys/b.zip: TorrentZip already
+Converted: 0, TorrentZip already: 1, failed: 0
+"},
+              {.args = "torrentzip Nope 2>/dev/null", .status = 2}});
+}
+
 }  // namespace
 }  // namespace quorvane

@@ -3,9 +3,13 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <regex>
 #include <sstream>
 
+#include "archive/packed_archive.h"
+#include "core/file_util.h"
 #include "engine/folder_listing.h"
 
 namespace quorvane::testing {
@@ -84,8 +88,39 @@ std::vector<std::string> EngineTest::folderState(const std::string& folder) cons
     for (const std::string& name : listPlainFiles(folder)) {
         const std::string path = folder + "/" + name;
         // An archive Python cannot read shows its bytes.
-        const std::string entries = name.ends_with(".zip") ? zipContents(path) : "BAD";
+        const std::string entries = packedFormatOf(name) != PackedFormat::None ? packedContents(path)
+                                    : name.ends_with(".zip")                   ? zipContents(path)
+                                                                               : "BAD";
         out.push_back(name + ": " + (entries == "BAD" ? readFile(path) : entries));
+    }
+    return out;
+}
+
+void makePacked(const std::string& path, const Entries& entries) {
+    const std::string staging = path + ".files";
+    std::string names;
+    for (const auto& [name, content] : entries) {
+        makeFolders(dirName(staging + "/" + name));
+        writeFile(staging + "/" + name, content);
+        names += " '" + name + "'";
+    }
+    makeFolders(dirName(path));
+    const std::string command = "cd '" + staging + "' && 7zz a -bso0 -bsp0 '" + path + "'" + names;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::filesystem::remove_all(staging);
+}
+
+std::string packedContents(const std::string& path) {
+    const PackedListing list = listPacked(path, false, false);
+    if (list.status != ZipStatus::Ok) return "BAD";
+    std::string out;
+    for (const PackedEntry& e : list.entries) {
+        std::string content;
+        readPackedEntry(path, {e.name, e.crc32, e.size}, [&](const void* data, size_t n) {
+            content.append(static_cast<const char*>(data), n);
+            return true;
+        });
+        out += (out.empty() ? "" : " ") + e.name + "=" + content;
     }
     return out;
 }

@@ -29,6 +29,11 @@ void makeZips(const std::vector<std::pair<std::string, Entries>>& zips);
 // "name=content" per entry in archive order, read back by Python; "BAD" when
 // Python cannot read the archive, "" when it does not exist.
 std::string zipContents(const std::string& path);
+// Writes a 7z (or any format 7zz writes, by `path`'s extension) with Debian's 7zz.
+void makePacked(const std::string& path, const Entries& entries);
+// "name=content" per entry of a 7z, RAR, gzip or tar archive, read with the
+// program's own reader; "BAD" when it cannot be read.
+std::string packedContents(const std::string& path);
 
 class EngineTest : public ::testing::Test {
 protected:

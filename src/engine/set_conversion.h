@@ -1,0 +1,45 @@
+// Changing the form a set is stored in. Sets found as 7z or RAR are never
+// edited: a fix that must change one first writes it anew as a zip and keeps
+// the old archive, whole, in the backup folder; the zip is then edited as any
+// other. When a job is done with a set it gives it the output form the
+// system's settings ask for.
+//
+// How to use:
+//   std::string zip, keptAs;
+//   if (convertToZip(packedPath, backupFolder, &displaced, zip, keptAs) == ZipStatus::Ok) ... edit zip ...;
+//   applyOutputForm(zip, settings.outputFor(system));
+#pragma once
+
+#include <string>
+
+#include "archive/zip_status.h"
+#include "core/settings.h"
+#include "engine/file_collection_ops.h"
+
+namespace quorvane {
+
+// `packedName` without its archive extension ("Game.7z" -> "Game",
+// "pack.tar.gz" -> "pack"); the name itself when it has none.
+std::string packedStem(const std::string& packedName);
+
+// Writes the entries of the packed archive `packedPath` into the zip beside
+// it named after its stem (entries are added as copyToArchive adds them, so
+// an existing zip of that name keeps everything: replaced entries go to
+// `backupFolder`), then moves the packed archive whole into `backupFolder`.
+// An entry whose name cannot name a zip entry (see isSafeEntryName) is kept
+// only in the moved archive. Ok with `zipPath` and `keptAs` set; on failure
+// the packed archive is where it was (a zip made so far holds only copies).
+ZipStatus convertToZip(const std::string& packedPath, const std::string& backupFolder,
+                       DisplacedEntries* displaced, std::string& zipPath, std::string& keptAs);
+
+// The form's name in messages: "zip", "TorrentZip", "7z".
+const char* outputFormName(ArchiveOutput output);
+
+// Gives the zip set at `zipPath` the form `output` asks for: a zip stays as
+// it is; TorrentZip rewrites it in place unless it is valid already; 7z
+// writes the set as its stem + ".7z" and then removes the zip. `finalPath`
+// receives where the set is now. Ok, or the failing status; on failure the
+// zip is as it was.
+ZipStatus applyOutputForm(const std::string& zipPath, ArchiveOutput output, std::string* finalPath = nullptr);
+
+}  // namespace quorvane

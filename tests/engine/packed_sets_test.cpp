@@ -1,0 +1,129 @@
+// Sets and sources kept as 7z, gzip and tar, and the output forms fix and
+// rebuild give the sets they write.
+#include "archive/torrent_zip.h"
+#include "core/file_util.h"
+#include "engine/engine_fixture.h"
+#include "engine/folder_listing.h"
+#include "engine/rebuild_job.h"
+#include "engine/scan_job.h"
+#include "tools/multi_zipper.h"
+#include "tools/rom_identifier.h"
+
+namespace quorvane::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class PackedSetsTest : public FixTest {
+protected:
+    std::unique_ptr<ScanJob> scan() { return std::make_unique<ScanJob>(db, host, settings, "Sys"); }
+    std::string fileBytes(const std::string& name) const { return readFile(f() + "/" + name); }
+};
+
+TEST_F(PackedSetsTest, ScanGivesA7zSetTheStatusesAZipWouldHave) {
+    makePacked(f() + "/A.7z", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}});
+    makePacked(f() + "/B.7z", {{"b1.bin", "content b1"}, {"junk.bin", "junk"}, {"o1.bin", "content o1"}});
+    writeFile(f() + "/C.7z", "7z\xBC\xAF\x27\x1C cut short");
+    ASSERT_TRUE(run(scan()));
+    EXPECT_EQ(statuses("A B Other/O"), "YY Y P");
+    const Lines lines = transcript();
+    const auto has = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
+    EXPECT_TRUE(has("  junk.bin should be deleted."));
+    EXPECT_TRUE(has("  o1.bin has been identified as being: Other/O/o1.bin"));
+    EXPECT_TRUE(has("Error in zip C.7z: -103 (damaged zip archive)")) << ::testing::PrintToString(lines);
+}
+
+// A right 7z set stays byte for byte; a wrong one is written anew as a zip
+// and goes whole to the backup folder, nothing lost.
+TEST_F(PackedSetsTest, FixLeavesARightSetAndRewritesAWrongOneAsZip) {
+    makePacked(f() + "/A.7z", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}});
+    makePacked(f() + "/B.7z", {{"b1.bin", "content b1"}, {"junk.bin", "junk"}});
+    const std::string rightBefore = fileBytes("A.7z");
+    ASSERT_TRUE(run(fix()));
+    EXPECT_EQ(fileBytes("A.7z"), rightBefore);
+    EXPECT_EQ(folderState(f()), (Lines{"A.7z: a1.bin=content a1 a2.bin=content a2", "B.zip: b1.bin=content b1"}));
+    EXPECT_EQ(statuses("A B"), "YY Y");
+    Lines backup;
+    std::vector<std::string> files;
+    collectFilesRecursive(dir.file("Backup"), files);
+    for (const std::string& path : files)
+        backup.push_back(baseName(path) + ": " + (path.ends_with(".7z") ? packedContents(path) : readFile(path)));
+    std::sort(backup.begin(), backup.end());
+    EXPECT_EQ(backup, (Lines{"B.7z: b1.bin=content b1 junk.bin=junk", "junk.bin: junk"}));
+}
+
+// Sets a fix writes take the system's output form; a set it does not touch keeps its own.
+TEST_F(PackedSetsTest, FixWritesChangedSetsInTheOutputForm) {
+    for (const ArchiveOutput output : {ArchiveOutput::SevenZip, ArchiveOutput::TorrentZip}) {
+        SCOPED_TRACE(archiveOutputName(output));
+        std::filesystem::remove_all(f());
+        settings.systemOutput["Sys"] = output;
+        makeZips({{f() + "/A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}}},
+                  {f() + "/wrong.zip", {{"b1.bin", "content b1"}}}});
+        ASSERT_TRUE(run(fix()));
+        if (output == ArchiveOutput::SevenZip) {
+            EXPECT_EQ(folderState(f()), (Lines{"A.zip: a1.bin=content a1 a2.bin=content a2", "B.7z: b1.bin=content b1"}));
+        } else {
+            EXPECT_EQ(folderState(f()), (Lines{"A.zip: a1.bin=content a1 a2.bin=content a2", "B.zip: b1.bin=content b1"}));
+            EXPECT_TRUE(isTorrentZip(f() + "/B.zip"));
+            EXPECT_FALSE(isTorrentZip(f() + "/A.zip"));
+        }
+    }
+}
+
+TEST_F(PackedSetsTest, ScanCountsTorrentZipsWhenAsked) {
+    makeZips({{f() + "/A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}}},
+              {f() + "/B.zip", {{"b1.bin", "content b1"}}}});
+    ASSERT_EQ(torrentZipArchive(f() + "/B.zip"), ZipStatus::Ok);
+    settings.checkTorrentZip = true;
+    ASSERT_TRUE(run(scan()));
+    ASSERT_TRUE(host.report());
+    EXPECT_EQ(host.report()->systems.at(0).zipsChecked, 2);
+    EXPECT_EQ(host.report()->systems.at(0).torrentZips, 1);
+    EXPECT_EQ(statuses("A B"), "YY Y");
+}
+
+class PackedSourcesTest : public EngineTest {
+protected:
+    void SetUp() override { addRoms({"Sys/A/a1.bin", "Sys/A/a2.bin", "Sys/B/b1.bin", "Sys/C/c1.bin"}); }
+    std::string src() const { return dir.file("src"); }
+};
+
+// Every packed format a collector downloads feeds a rebuild, and a 7z target
+// set is written anew rather than edited.
+TEST_F(PackedSourcesTest, RebuildTakesRomsOutOfEveryPackedFormat) {
+    makePacked(src() + "/pack.7z", {{"x/a1.bin", "content a1"}, {"unknown.bin", "nothing"}});
+    makePacked(src() + "/more.tar", {{"a2.bin", "content a2"}});
+    writeFile(dir.file("c1.bin"), "content c1");
+    ASSERT_EQ(std::system(("gzip -c '" + dir.file("c1.bin") + "' > '" + src() + "/c1.bin.gz'").c_str()), 0);
+    makePacked(f() + "/B.7z", {{"wrong.bin", "other"}});
+    writeFile(dir.file("tar/b1.bin"), "content b1");
+    ASSERT_EQ(std::system(("tar -czf '" + src() + "/b.tar.gz' -C '" + dir.file("tar") + "' b1.bin").c_str()), 0);
+    std::vector<std::string> before;
+    collectFilesRecursive(src(), before);
+    ASSERT_TRUE(run(std::make_unique<RebuildJob>(db, host, settings, src())));
+    EXPECT_EQ(folderState(f()), (Lines{"A.zip: a1.bin=content a1 a2.bin=content a2", "B.zip: wrong.bin=other b1.bin=content b1",
+                                       "C.zip: c1.bin=content c1"}));
+    EXPECT_EQ(statuses("A B C"), "YY Y Y");
+    std::vector<std::string> after;
+    collectFilesRecursive(src(), after);
+    EXPECT_EQ(after, before);
+}
+
+TEST_F(PackedSourcesTest, IdentifierAndUnzipReadPackedArchives) {
+    makePacked(src() + "/pack.7z", {{"a1.bin", "content a1"}, {"dir/b1.bin", "content b1"}, {"unknown.bin", "x"}});
+    JobReport report;
+    const std::vector<RomMatch> hits = identifyArchives(*db, {src() + "/pack.7z"}, false, false, nullptr, &report);
+    ASSERT_EQ(hits.size(), 2u);
+    EXPECT_EQ(hits[0].game + "/" + hits[1].game, "A/B");
+    ASSERT_EQ(report.unmatched.size(), 1u);
+    EXPECT_EQ(report.unmatched[0].entry, "unknown.bin");
+
+    ZipperBackup backup(dir.file("Backup"));
+    EXPECT_TRUE(zipOrUnzip(src() + "/pack.7z", backup).ok());
+    EXPECT_EQ(readFile(src() + "/b1.bin"), "content b1");
+    EXPECT_EQ(readFile(src() + "/unknown.bin"), "x");
+}
+
+}  // namespace
+}  // namespace quorvane::testing
