@@ -3,6 +3,7 @@
 #include <minizip/unzip.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <set>
@@ -152,10 +153,14 @@ std::vector<PlannedEntry> planEntries(const std::vector<SourceEntry>& sources) {
 
 // Writes one entry at `record.localHeaderOffset`: the local header first
 // (its CRC and compressed size still unknown), then the data, then the
-// header again, complete. The header's ZIP64 block is decided by the size
-// before the data is written; in the rare case deflate pushes a slightly
-// smaller entry's compressed size to 4 GiB, `widen` is set and the caller
-// writes the entry again with the block, so the result depends on the
+// header again, complete; no data descriptor.
+//
+// Entries near 4 GiB: whether the local header has the ZIP64 block must be
+// settled before the data is written, and is, by the uncompressed size
+// (4 GiB - 1 and up). Deflate can grow data that does not compress by a few
+// bytes per 16 KiB, so an entry just under 4 GiB may come out at 4 GiB or
+// more compressed; then `widen` is set and the caller writes the entry again
+// from its header on, with the block. Either way the bytes follow from the
 // content alone.
 ZipStatus writeEntry(const ZipSource& source, const SourceEntry& entry, int fd, bool zip64, TorrentZipRecord& record,
                      bool& widen) {
