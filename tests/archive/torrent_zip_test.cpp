@@ -15,7 +15,6 @@
 #include "archive/torrent_zip_format.h"
 #include "archive/zip_listing.h"
 #include "archive_fixtures.h"
-#include "core/text.h"
 #include "support/temp_dir.h"
 
 namespace quorvane::testing {
@@ -23,8 +22,6 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// Python's reading of the records: the lines for each entry, then the
-// comment line (see ziptool.py records).
 Names lines(const std::string& text) {
     Names out;
     for (size_t at = 0; at < text.size();) {
@@ -35,6 +32,8 @@ Names lines(const std::string& text) {
     return out;
 }
 
+// Python's reading of the records: a line for each entry, then the comment
+// line (see ziptool.py records).
 Names records(const std::string& zip) { return lines(zipTool("records '" + zip + "'")); }
 
 std::string hexOf(std::string_view bytes) {
@@ -75,7 +74,7 @@ void expectTorrentZip(const std::string& zip, const Names& expectedHexNames) {
     EXPECT_TRUE(zipTestPassed(ZipListing(zip).testZip()));
 }
 
-class TorrentZipTest : public MixedZipTest {};
+using TorrentZipTest = MixedZipTest;
 
 // kMixedEntries: stored, deflated, dated and case-variant entries; every
 // entry keeps its content and the order is by lowercase name, "Game.bin"
