@@ -2,6 +2,7 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
@@ -112,7 +113,12 @@ ZipStatus packedStatusFromText(std::string_view text, ZipStatus otherwise) {
     const std::string words = lowerCase(text);
     const auto has = [&words](const char* part) { return words.find(part) != std::string::npos; };
     if (has("crypt") || has("passphrase") || has("password")) return ZipStatus::Encrypted;
-    if (has("unsupported") || has("not supported") || has("unknown codec")) return ZipStatus::UnsupportedMethod;
+    // Only words about methods and filters: libarchive also says "unsupported"
+    // of header fields that are merely damaged.
+    for (const char* part : {"unsupported compression", "compression method not supported", "compression not supported",
+                             "codec id", "unsupported filter", "filters is unsupported", "many filters", "bcj2",
+                             "dictionary size is not supported"})
+        if (has(part)) return ZipStatus::UnsupportedMethod;
     // A header's checksum guards the structure: that is damage, not a data CRC.
     if (has("header crc") || has("header checksum")) return otherwise;
     if (has("crc") || has("checksum")) return ZipStatus::CrcError;
@@ -133,13 +139,14 @@ ZipStatus PackedReader::fail(ZipStatus status, std::string detail) {
 
 ZipStatus PackedReader::failFromArchive(ZipStatus otherwise) {
     const char* text = archive_error_string(archive_);
-    std::string words = text ? text : "libarchive gave no reason";
+    std::string words = text ? text : "damaged or cut short (libarchive gave no reason)";
     // A failing read of the file itself is no fault of the archive.
     if (archive_errno(archive_) > 0 && words.rfind("cannot read ", 0) == 0)
         return fail(ZipStatus::FileUnreadable, std::move(words));
     if (first_ && words.find("Unrecognized archive format") != std::string::npos)
         words = "the content is not " + kindOf(format_, expectedFilter(format_, path_)) + " (" + words + ")";
-    return fail(packedStatusFromText(words, otherwise), std::move(words));
+    const ZipStatus status = packedStatusFromText(words, otherwise);
+    return fail(status, std::move(words));
 }
 
 ZipStatus PackedReader::open(const std::string& path, PackedFormat format) {
@@ -226,11 +233,30 @@ ZipStatus PackedReader::next() {
     }
 }
 
+ZipStatus PackedReader::checkGzipTrailer(uint32_t crc, uint64_t size) {
+    unsigned char trailer[8];
+    if (source_->size < sizeof trailer ||
+        ops_->readAt(source_->fd, trailer, sizeof trailer, source_->size - sizeof trailer) != sizeof trailer)
+        return fail(ZipStatus::FileUnreadable, "cannot read the end of " + path_);
+    const auto le32 = [&trailer](int at) {
+        return uint32_t{trailer[at]} | uint32_t{trailer[at + 1]} << 8 | uint32_t{trailer[at + 2]} << 16 |
+               uint32_t{trailer[at + 3]} << 24;
+    };
+    // The trailer speaks for the last member only: a file of several members
+    // (whose stored length then differs) cannot be checked this way.
+    if (le32(4) == static_cast<uint32_t>(size) && le32(0) != crc)
+        return fail(ZipStatus::CrcError, name_ + ": the data does not match the CRC the gzip file stores");
+    return ZipStatus::Ok;
+}
+
 ZipStatus PackedReader::read(const Sink& sink) {
     uint64_t total = 0;
+    // libarchive does not check a gzip's CRC.
+    const bool gzip = format_ == PackedFormat::Gzip;
+    uint32_t crc = gzip ? static_cast<uint32_t>(crc32_z(0, nullptr, 0)) : 0;
     for (;;) {
         const la_ssize_t n = archive_read_data(archive_, buffer_.get(), kBlockSize);
-        if (n == 0) return ZipStatus::Ok;
+        if (n == 0) return gzip ? checkGzipTrailer(crc, total) : ZipStatus::Ok;
         if (n < 0) {
             const ZipStatus status = failFromArchive(ZipStatus::BadZipFile);
             if (status == ZipStatus::BadZipFile) detail_ = name_ + ": " + detail_;
@@ -240,6 +266,7 @@ ZipStatus PackedReader::read(const Sink& sink) {
         if (sizeKnown_ && total > size_)
             return fail(ZipStatus::BadZipFile,
                         name_ + " holds more data than the " + std::to_string(size_) + " bytes the archive states");
+        if (gzip) crc = static_cast<uint32_t>(crc32_z(crc, buffer_.get(), static_cast<size_t>(n)));
         if (!sink(buffer_.get(), static_cast<size_t>(n))) return fail(ZipStatus::Error, "stopped by the reader");
     }
 }

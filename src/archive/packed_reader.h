@@ -58,7 +58,9 @@ public:
     // Streams the current entry's data to `sink` in blocks of a fixed size:
     // Ok; Error when the sink returned false; BadZipFile when the data runs
     // past the stated size; or the reason the data cannot be read (CrcError,
-    // UnsupportedMethod, ...).
+    // UnsupportedMethod, ...). A gzip's data is checked against the CRC in
+    // its trailer; stored RAR entries are not checked (libarchive does not),
+    // so their listed CRC is that of the data as it is.
     ZipStatus read(const Sink& sink);
 
     // libarchive's words (or ours) for the last failure.
@@ -70,6 +72,7 @@ public:
 private:
     ZipStatus fail(ZipStatus status, std::string detail);
     ZipStatus failFromArchive(ZipStatus otherwise);
+    ZipStatus checkGzipTrailer(uint32_t crc, uint64_t size);
 
     FileOps* ops_;
     std::unique_ptr<Source> source_;
