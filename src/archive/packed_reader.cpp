@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "archive/utf8_locale.h"
 #include "core/file_util.h"
 
 namespace quorvane {
@@ -128,6 +129,7 @@ ZipStatus packedStatusFromText(std::string_view text, ZipStatus otherwise) {
 PackedReader::PackedReader(FileOps& ops) : ops_(&ops) {}
 
 PackedReader::~PackedReader() {
+    const ScopedUtf8Locale utf8Names;
     if (archive_) archive_read_free(archive_);
     if (source_ && source_->fd >= 0) ops_->close(source_->fd);
 }
@@ -150,6 +152,7 @@ ZipStatus PackedReader::failFromArchive(ZipStatus otherwise) {
 }
 
 ZipStatus PackedReader::open(const std::string& path, PackedFormat format) {
+    const ScopedUtf8Locale utf8Names;
     path_ = path;
     format_ = format;
     source_ = std::make_unique<Source>();
@@ -200,6 +203,7 @@ ZipStatus PackedReader::open(const std::string& path, PackedFormat format) {
 }
 
 ZipStatus PackedReader::next() {
+    const ScopedUtf8Locale utf8Names;
     if (archive_ == nullptr) return fail(ZipStatus::Error, "the archive is not open");
     if (current_) {
         current_ = false;
@@ -250,6 +254,7 @@ ZipStatus PackedReader::checkGzipTrailer(uint32_t crc, uint64_t size) {
 }
 
 ZipStatus PackedReader::read(const Sink& sink) {
+    const ScopedUtf8Locale utf8Names;
     uint64_t total = 0;
     // libarchive does not check a gzip's CRC.
     const bool gzip = format_ == PackedFormat::Gzip;

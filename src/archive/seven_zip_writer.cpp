@@ -10,6 +10,7 @@
 
 #include "archive/file_ops.h"
 #include "archive/packed_archive.h"
+#include "archive/utf8_locale.h"
 #include "core/file_util.h"
 
 namespace quorvane {
@@ -90,6 +91,7 @@ ZipStatus addEntry(archive* a, FileOps& ops, const SevenZipSource& source, unsig
 
 ZipStatus writeArchive(int fd, FileOps& ops, const std::vector<SevenZipSource>& entries,
                        std::vector<Expected>& expected) {
+    const ScopedUtf8Locale utf8Names;
     ArchiveWriter writer;
     archive* a = writer.handle;
     if (a == nullptr || archive_write_set_format_7zip(a) != ARCHIVE_OK ||

@@ -57,12 +57,12 @@ class PackedFormatTest : public ::testing::TestWithParam<std::pair<const char*, 
 protected:
     PackedFormatTest() {
         writeFile(src + "/a.bin", noise(300000, 1));
-        writeFile(src + "/dir/b.txt", "some text\n");
+        writeFile(src + "/dir/b\xC3\xA9.txt", "some text\n");
         writeFile(src + "/empty.bin", "");
     }
     TempDir dir;
     const std::string src = dir.file("src"), out = dir.file("out");
-    const Contents expected{{"a.bin", noise(300000, 1)}, {"dir/b.txt", "some text\n"}, {"empty.bin", ""}};
+    const Contents expected{{"a.bin", noise(300000, 1)}, {"dir/b\xC3\xA9.txt", "some text\n"}, {"empty.bin", ""}};
 };
 
 // Each format made by its own tool (RAR by the builder), folders included
@@ -88,23 +88,24 @@ TEST_P(PackedFormatTest, ListsReadsAndExtractsEveryFile) {
     EXPECT_EQ(a->md5 + "\n" + a->sha1 + "\n", sums);
 
     std::filesystem::create_directories(out);
-    writeFile(out + "/b.txt", "already here");
+    writeFile(out + "/b\xC3\xA9.txt", "already here");
     ASSERT_EQ(extractAllPacked(archive, out), ZipStatus::Ok);
-    EXPECT_EQ(folderNames(out), (Names{"a.bin", "b (1).txt", "b.txt", "empty.bin"}));
-    EXPECT_EQ(readFile(out + "/b (1).txt"), "some text\n");
+    EXPECT_EQ(folderNames(out), (Names{"a.bin", "b\xC3\xA9 (1).txt", "b\xC3\xA9.txt", "empty.bin"}));
+    EXPECT_EQ(readFile(out + "/b\xC3\xA9 (1).txt"), "some text\n");
     EXPECT_EQ(readFile(out + "/a.bin"), expected.at("a.bin"));
 
-    const EntryKey b{"dir/b.txt", crcOf("some text\n"), 10}, big{"a.bin", crcOf(expected.at("a.bin")), 300000};
+    const EntryKey b{"dir/b\xC3\xA9.txt", crcOf("some text\n"), 10}, big{"a.bin", crcOf(expected.at("a.bin")), 300000};
     ASSERT_EQ(extractPacked(archive, {{b, out + "/one.txt"}, {big, out + "/big"}, {b, out + "/two.txt"}}), ZipStatus::Ok);
     EXPECT_EQ(readFile(out + "/one.txt") + readFile(out + "/two.txt"), "some text\nsome text\n");
     EXPECT_EQ(readFile(out + "/big"), expected.at("a.bin"));
     // Right name and size, other content: not that entry; nothing is left for it.
-    EXPECT_EQ(extractPacked(archive, {{{"dir/b.txt", crcOf("some tex!\n"), 10}, out + "/no.txt"}}), ZipStatus::EntryGone);
-    EXPECT_EQ(readPackedEntry(archive, {"dir/b.txt", 1, 10}, [](const void*, size_t) { return true; }),
+    EXPECT_EQ(extractPacked(archive, {{{b.name, crcOf("some tex!\n"), 10}, out + "/no.txt"}}), ZipStatus::EntryGone);
+    EXPECT_EQ(readPackedEntry(archive, {b.name, 1, 10}, [](const void*, size_t) { return true; }),
               ZipStatus::CrcError);
-    EXPECT_EQ(readPackedEntry(archive, {"DIR/B.TXT", b.crc32, 10}, [](const void*, size_t) { return true; }),
+    EXPECT_EQ(readPackedEntry(archive, {"DIR/B\xC3\xA9.TXT", b.crc32, 10}, [](const void*, size_t) { return true; }),
               ZipStatus::EntryGone);
-    EXPECT_EQ(folderNames(out), (Names{"a.bin", "b (1).txt", "b.txt", "big", "empty.bin", "one.txt", "two.txt"}));
+    EXPECT_EQ(folderNames(out),
+              (Names{"a.bin", "big", "b\xC3\xA9 (1).txt", "b\xC3\xA9.txt", "empty.bin", "one.txt", "two.txt"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, PackedFormatTest,
@@ -336,6 +337,70 @@ TEST(PackedHostileTest, AGzipBombIsStreamedAndStoppedAtTheListedSize) {
     EXPECT_LE(streamed, uint64_t{1} << 20);
     EXPECT_EQ(extractPacked(bomb, {{small, out + "/zeros.bin"}}), ZipStatus::EntryGone);
     EXPECT_TRUE(folderNames(out).empty());
+}
+
+}  // namespace
+}  // namespace quorvane::testing
+
+namespace quorvane::testing {
+namespace {
+
+TEST(PackedOpenTest, AFileThatCannotBeOpenedSaysWhy) {
+    TempDir dir;
+    writeFile(dir.file("file"), "x");
+    std::filesystem::create_directories(dir.file("folder.7z"));
+    const std::pair<std::string, ZipStatus> cases[] = {
+        {dir.file("absent.7z"), ZipStatus::FileNotFound},
+        {dir.file("file/under.rar"), ZipStatus::FileNotFound},
+        {dir.file("folder.7z"), ZipStatus::FileUnreadable},
+    };
+    for (const auto& [path, status] : cases) {
+        const PackedListing listing = listPacked(path, false, false);
+        EXPECT_EQ(listing.status, status) << path;
+        EXPECT_NE(listing.detail.find(path), std::string::npos) << listing.detail;
+        EXPECT_EQ(extractAllPacked(path, dir.path()), status) << path;
+    }
+}
+
+// Two entries wanted from a 7z, a failure at each disk call in turn: each
+// target is then absent or whole, and no temporary file is left.
+TEST(PackedExtractTest, AFailureAtAnyDiskCallLeavesNoPartialFile) {
+    TempDir dir;
+    const std::string archive = dir.file("set.7z"), out = dir.file("out");
+    const std::string a = noise(400000, 5), b = "second entry";
+    writeFile(dir.file("src/a.bin"), a);
+    writeFile(dir.file("src/b.bin"), b);
+    run("cd '" + dir.file("src") + "' && 7zz a -bd '" + archive + "' a.bin b.bin >/dev/null");
+    const std::vector<std::pair<EntryKey, std::string>> wanted{{{"a.bin", crcOf(a), a.size()}, out + "/a.bin"},
+                                                               {{"b.bin", crcOf(b), b.size()}, out + "/b.bin"}};
+    FailingFileOps counter;
+    {
+        ScopedFileOps scope(counter);
+        std::filesystem::create_directories(out);
+        ASSERT_EQ(extractPacked(archive, wanted), ZipStatus::Ok);
+    }
+    ASSERT_EQ(readFile(out + "/a.bin"), a);
+    // A target already taken is not replaced.
+    EXPECT_EQ(extractPacked(archive, {wanted[1]}), ZipStatus::Error);
+    EXPECT_EQ(folderNames(out), (Names{"a.bin", "b.bin"}));
+    int failures = 0;
+    for (int n = 1; n <= counter.calls(); ++n) {
+        std::filesystem::remove_all(out);
+        std::filesystem::create_directories(out);
+        FailingFileOps ops(n, ENOSPC);
+        ScopedFileOps scope(ops);
+        const ZipStatus status = extractPacked(archive, wanted);
+        failures += status != ZipStatus::Ok;
+        for (const std::string& name : folderNames(out)) {
+            EXPECT_EQ(readFile(out + "/" + name), name == "a.bin" ? a : b) << "call " << n;
+        }
+        if (status == ZipStatus::Ok) {
+            EXPECT_EQ(folderNames(out).size(), 2u) << "call " << n;
+        }
+    }
+    // Only dating the two files and closing the archive may fail without
+    // failing the extraction.
+    EXPECT_EQ(failures, counter.calls() - 3);
 }
 
 }  // namespace
