@@ -53,12 +53,6 @@ PackedListing listPacked(const std::string& path, PackedFormat format, bool want
             return true;
         });
         if (status != ZipStatus::Ok) break;
-        if (reader.sizeKnown() && entry.size != reader.size()) {
-            out.detail = entry.name + " ends after " + std::to_string(entry.size) + " of the " +
-                         std::to_string(reader.size()) + " bytes the archive states";
-            status = ZipStatus::BadZipFile;
-            break;
-        }
         std::string crcText;
         digests.finish(crcText, entry.md5, entry.sha1);
         entry.crc32 = digests.crc();
@@ -66,7 +60,7 @@ PackedListing listPacked(const std::string& path, PackedFormat format, bool want
     }
     if (status != ZipStatus::EndOfList) {
         out.status = status;
-        if (out.detail.empty()) out.detail = reader.detail();
+        out.detail = reader.detail();
         out.entries.clear();
     }
     return out;

@@ -2,14 +2,15 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
+#include "archive/gzip_source.h"
 #include "archive/utf8_locale.h"
 #include "core/file_util.h"
 
@@ -31,18 +32,23 @@ bool endsWith(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
 }
 
-// The compression a tar's name says it has, as libarchive names it.
+// Whether the file is inflated here rather than by libarchive (see gzip_source.h).
+bool isGzipped(PackedFormat format, std::string_view path) {
+    if (format == PackedFormat::Gzip) return true;
+    const std::string name = lowerCase(path);
+    return format == PackedFormat::Tar && (endsWith(name, ".gz") || endsWith(name, ".tgz"));
+}
+
+// The compression filter libarchive must find, by the name of a tar.
 int expectedFilter(PackedFormat format, std::string_view path) {
-    if (format == PackedFormat::Gzip) return ARCHIVE_FILTER_GZIP;
     if (format != PackedFormat::Tar) return ARCHIVE_FILTER_NONE;
     const std::string name = lowerCase(path);
-    if (endsWith(name, ".gz") || endsWith(name, ".tgz")) return ARCHIVE_FILTER_GZIP;
     if (endsWith(name, ".bz2") || endsWith(name, ".tbz2")) return ARCHIVE_FILTER_BZIP2;
     if (endsWith(name, ".xz") || endsWith(name, ".txz")) return ARCHIVE_FILTER_XZ;
     return ARCHIVE_FILTER_NONE;
 }
 
-std::string kindOf(PackedFormat format, int filter) {
+std::string kindOf(PackedFormat format, std::string_view path) {
     switch (format) {
         case PackedFormat::SevenZip: return "7z data";
         case PackedFormat::Rar: return "RAR data";
@@ -50,8 +56,8 @@ std::string kindOf(PackedFormat format, int filter) {
         case PackedFormat::Tar: break;
         case PackedFormat::None: return "an archive";
     }
-    switch (filter) {
-        case ARCHIVE_FILTER_GZIP: return "tar data compressed with gzip";
+    if (isGzipped(format, path)) return "tar data compressed with gzip";
+    switch (expectedFilter(format, path)) {
         case ARCHIVE_FILTER_BZIP2: return "tar data compressed with bzip2";
         case ARCHIVE_FILTER_XZ: return "tar data compressed with xz";
         default: return "uncompressed tar data";
@@ -67,6 +73,7 @@ struct PackedReader::Source {
     uint64_t offset = 0;
     uint64_t size = 0;
     std::unique_ptr<unsigned char[]> block;
+    std::unique_ptr<GzipSource> gzip;
 };
 
 namespace {
@@ -75,6 +82,16 @@ using Source = PackedReader::Source;
 
 la_ssize_t readBlock(archive* a, void* data, const void** out) {
     auto* s = static_cast<Source*>(data);
+    *out = s->block.get();
+    if (s->gzip) {
+        const ssize_t n = s->gzip->read(s->block.get(), kBlockSize);
+        if (n < 0) {
+            const int error = s->gzip->readErrno();
+            archive_set_error(a, error ? error : EILSEQ, "%s", s->gzip->error().c_str());
+            return ARCHIVE_FATAL;
+        }
+        return n;
+    }
     const ssize_t n = s->ops->readAt(s->fd, s->block.get(), kBlockSize, s->offset);
     if (n < 0) {
         const int error = errno;
@@ -82,7 +99,6 @@ la_ssize_t readBlock(archive* a, void* data, const void** out) {
         return ARCHIVE_FATAL;
     }
     s->offset += static_cast<uint64_t>(n);
-    *out = s->block.get();
     return n;
 }
 
@@ -146,7 +162,7 @@ ZipStatus PackedReader::failFromArchive(ZipStatus otherwise) {
     if (archive_errno(archive_) > 0 && words.rfind("cannot read ", 0) == 0)
         return fail(ZipStatus::FileUnreadable, std::move(words));
     if (first_ && words.find("Unrecognized archive format") != std::string::npos)
-        words = "the content is not " + kindOf(format_, expectedFilter(format_, path_)) + " (" + words + ")";
+        words = "the content is not " + kindOf(format_, path_) + " (" + words + ")";
     const ZipStatus status = packedStatusFromText(words, otherwise);
     return fail(status, std::move(words));
 }
@@ -168,6 +184,9 @@ ZipStatus PackedReader::open(const std::string& path, PackedFormat format) {
     source_->size = static_cast<uint64_t>(size);
     source_->block.reset(new unsigned char[kBlockSize]);
     buffer_.reset(new unsigned char[kBlockSize]);
+    if (isGzipped(format, path)) source_->gzip = std::make_unique<GzipSource>(*ops_, source_->fd, path);
+    // A gzip is one file, not an archive: it is inflated here directly.
+    if (format == PackedFormat::Gzip) return ZipStatus::Ok;
 
     archive_ = archive_read_new();
     if (archive_ == nullptr) return fail(ZipStatus::MemoryError, "libarchive cannot start");
@@ -177,39 +196,44 @@ ZipStatus PackedReader::open(const std::string& path, PackedFormat format) {
             archive_read_support_format_rar(archive_);
             archive_read_support_format_rar5(archive_);
             break;
-        case PackedFormat::Gzip:
-            archive_read_support_filter_gzip(archive_);
-            archive_read_support_format_raw(archive_);
-            break;
         case PackedFormat::Tar:
-            archive_read_support_filter_gzip(archive_);
             archive_read_support_filter_bzip2(archive_);
             archive_read_support_filter_xz(archive_);
             archive_read_support_format_tar(archive_);
             break;
+        case PackedFormat::Gzip:
         case PackedFormat::None: return fail(ZipStatus::BadZipFile, path + " is not an archive read here");
     }
     archive_read_set_callback_data(archive_, source_.get());
     archive_read_set_read_callback(archive_, readBlock);
-    archive_read_set_skip_callback(archive_, skipBytes);
-    archive_read_set_seek_callback(archive_, seekTo);
+    if (!source_->gzip) {
+        archive_read_set_skip_callback(archive_, skipBytes);
+        archive_read_set_seek_callback(archive_, seekTo);
+    }
     if (archive_read_open1(archive_) != ARCHIVE_OK) return failFromArchive(ZipStatus::BadZipFile);
-    // With no filter bidding, the raw format would take any bytes at all, and
-    // a tar reader any compression: the name decides what is accepted.
-    const int expected = expectedFilter(format, path);
-    if (archive_filter_code(archive_, 0) != expected)
-        return fail(ZipStatus::BadZipFile, "the content is not " + kindOf(format, expected));
+    // A tar reader takes any compression it knows: the name decides which
+    // one is accepted.
+    if (archive_filter_code(archive_, 0) != expectedFilter(format, path))
+        return fail(ZipStatus::BadZipFile, "the content is not " + kindOf(format, path));
     return ZipStatus::Ok;
 }
 
 ZipStatus PackedReader::next() {
     const ScopedUtf8Locale utf8Names;
+    if (format_ == PackedFormat::Gzip && source_ && source_->gzip) {
+        // One entry, named as gzip itself would restore it: the file's name
+        // without ".gz". What is left of it is never inflated for nothing.
+        if (std::exchange(first_, false) == false) return ZipStatus::EndOfList;
+        const std::string file = baseName(path_);
+        name_ = endsWith(lowerCase(file), ".gz") ? file.substr(0, file.size() - 3) : file;
+        sizeKnown_ = false;
+        modifiedTime_ = -1;
+        current_ = true;
+        return ZipStatus::Ok;
+    }
     if (archive_ == nullptr) return fail(ZipStatus::Error, "the archive is not open");
     if (current_) {
         current_ = false;
-        // A gzip holds one entry: skipping what is left of it could mean
-        // inflating gigabytes for nothing.
-        if (format_ == PackedFormat::Gzip) return ZipStatus::EndOfList;
         if (archive_read_data_skip(archive_) != ARCHIVE_OK) return failFromArchive(ZipStatus::BadZipFile);
     }
     for (;;) {
@@ -223,13 +247,8 @@ ZipStatus PackedReader::next() {
         const char* utf8 = archive_entry_pathname_utf8(entry);
         const char* name = utf8 ? utf8 : archive_entry_pathname(entry);
         name_ = name ? name : "";
-        if (format_ == PackedFormat::Gzip) {
-            // What gzip itself would restore: the file's name without ".gz".
-            const std::string file = baseName(path_);
-            name_ = endsWith(lowerCase(file), ".gz") ? file.substr(0, file.size() - 3) : file;
-        }
         if (archive_entry_is_encrypted(entry)) return fail(ZipStatus::Encrypted, name_ + " needs a password");
-        sizeKnown_ = archive_entry_size_is_set(entry) != 0 && format_ != PackedFormat::Gzip;
+        sizeKnown_ = archive_entry_size_is_set(entry) != 0;
         size_ = sizeKnown_ ? static_cast<uint64_t>(std::max<la_int64_t>(0, archive_entry_size(entry))) : 0;
         modifiedTime_ = archive_entry_mtime_is_set(entry) ? archive_entry_mtime(entry) : static_cast<time_t>(-1);
         current_ = true;
@@ -237,31 +256,24 @@ ZipStatus PackedReader::next() {
     }
 }
 
-ZipStatus PackedReader::checkGzipTrailer(uint32_t crc, uint64_t size) {
-    unsigned char trailer[8];
-    if (source_->size < sizeof trailer ||
-        ops_->readAt(source_->fd, trailer, sizeof trailer, source_->size - sizeof trailer) != sizeof trailer)
-        return fail(ZipStatus::FileUnreadable, "cannot read the end of " + path_);
-    const auto le32 = [&trailer](int at) {
-        return uint32_t{trailer[at]} | uint32_t{trailer[at + 1]} << 8 | uint32_t{trailer[at + 2]} << 16 |
-               uint32_t{trailer[at + 3]} << 24;
-    };
-    // The trailer speaks for the last member only: a file of several members
-    // (whose stored length then differs) cannot be checked this way.
-    if (le32(4) == static_cast<uint32_t>(size) && le32(0) != crc)
-        return fail(ZipStatus::CrcError, name_ + ": the data does not match the CRC the gzip file stores");
-    return ZipStatus::Ok;
-}
-
 ZipStatus PackedReader::read(const Sink& sink) {
     const ScopedUtf8Locale utf8Names;
     uint64_t total = 0;
-    // libarchive does not check a gzip's CRC.
-    const bool gzip = format_ == PackedFormat::Gzip;
-    uint32_t crc = gzip ? static_cast<uint32_t>(crc32_z(0, nullptr, 0)) : 0;
+    GzipSource* const gzip = format_ == PackedFormat::Gzip ? source_->gzip.get() : nullptr;
+    if (gzip == nullptr && archive_ == nullptr) return fail(ZipStatus::Error, "the archive is not open");
     for (;;) {
-        const la_ssize_t n = archive_read_data(archive_, buffer_.get(), kBlockSize);
-        if (n == 0) return gzip ? checkGzipTrailer(crc, total) : ZipStatus::Ok;
+        const la_ssize_t n =
+            gzip ? gzip->read(buffer_.get(), kBlockSize) : archive_read_data(archive_, buffer_.get(), kBlockSize);
+        if (n < 0 && gzip) {
+            if (gzip->readErrno() != 0) return fail(ZipStatus::FileUnreadable, gzip->error());
+            return fail(packedStatusFromText(gzip->error(), ZipStatus::BadZipFile), gzip->error());
+        }
+        if (n == 0) {
+            if (sizeKnown_ && total != size_)
+                return fail(ZipStatus::BadZipFile, name_ + " ends after " + std::to_string(total) + " of the " +
+                                                       std::to_string(size_) + " bytes the archive states");
+            return ZipStatus::Ok;
+        }
         if (n < 0) {
             const ZipStatus status = failFromArchive(ZipStatus::BadZipFile);
             if (status == ZipStatus::BadZipFile) detail_ = name_ + ": " + detail_;
@@ -271,7 +283,6 @@ ZipStatus PackedReader::read(const Sink& sink) {
         if (sizeKnown_ && total > size_)
             return fail(ZipStatus::BadZipFile,
                         name_ + " holds more data than the " + std::to_string(size_) + " bytes the archive states");
-        if (gzip) crc = static_cast<uint32_t>(crc32_z(crc, buffer_.get(), static_cast<size_t>(n)));
         if (!sink(buffer_.get(), static_cast<size_t>(n))) return fail(ZipStatus::Error, "stopped by the reader");
     }
 }

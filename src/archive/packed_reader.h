@@ -56,11 +56,11 @@ public:
     time_t modifiedTime() const { return modifiedTime_; }
 
     // Streams the current entry's data to `sink` in blocks of a fixed size:
-    // Ok; Error when the sink returned false; BadZipFile when the data runs
-    // past the stated size; or the reason the data cannot be read (CrcError,
-    // UnsupportedMethod, ...). A gzip's data is checked against the CRC in
-    // its trailer; stored RAR entries are not checked (libarchive does not),
-    // so their listed CRC is that of the data as it is.
+    // Ok; Error when the sink returned false; BadZipFile when the data is
+    // longer or shorter than the stated size; or the reason the data cannot be read (CrcError,
+    // UnsupportedMethod, ...). A gzip's data (a .tar.gz's too) is checked
+    // against its CRC; stored RAR entries are not (libarchive does not), so
+    // their listed CRC is that of the data as it is.
     ZipStatus read(const Sink& sink);
 
     // libarchive's words (or ours) for the last failure.
@@ -72,7 +72,6 @@ public:
 private:
     ZipStatus fail(ZipStatus status, std::string detail);
     ZipStatus failFromArchive(ZipStatus otherwise);
-    ZipStatus checkGzipTrailer(uint32_t crc, uint64_t size);
 
     FileOps* ops_;
     std::unique_ptr<Source> source_;

@@ -108,6 +108,30 @@ TEST_P(PackedFormatTest, ListsReadsAndExtractsEveryFile) {
               (Names{"a.bin", "big", "b\xC3\xA9 (1).txt", "b\xC3\xA9.txt", "empty.bin", "one.txt", "two.txt"}));
 }
 
+// A gzip is one entry named after the file without ".gz", its size found by
+// inflating it; a file of several members (as `cat a.gz b.gz` makes) is
+// their contents in turn, and zeros after the last member are ignored, as
+// gzip itself does.
+TEST(PackedGzipTest, IsOneEntryNamedAfterTheFile) {
+    TempDir dir;
+    const std::string one = noise(150000, 9), two = "second member\n";
+    writeFile(dir.file("one"), one);
+    writeFile(dir.file("two"), two);
+    writeFile(dir.file("Empty"), "");
+    run("cd '" + dir.path() + "' && gzip -c one > Game.Bin.GZ && gzip -c two > t.gz && cat Game.Bin.GZ t.gz > Both.gz &&"
+        " gzip -c Empty > Empty.gz && (cat t.gz; head -c 100 /dev/zero) > Padded.gz");
+    const std::pair<const char*, std::pair<const char*, std::string>> cases[] = {
+        {"Game.Bin.GZ", {"Game.Bin", one}}, {"Both.gz", {"Both", one + two}}, {"Empty.gz", {"Empty", ""}},
+        {"Padded.gz", {"Padded", two}}};
+    for (const auto& [file, entry] : cases) {
+        EXPECT_EQ(listedContents(dir.file(file)), (Contents{{entry.first, entry.second}})) << file;
+        const std::string out = dir.file(std::string("out-") + file);
+        std::filesystem::create_directories(out);
+        ASSERT_EQ(extractAllPacked(dir.file(file), out), ZipStatus::Ok) << file;
+        EXPECT_EQ(readFile(out + "/" + entry.first), entry.second) << file;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, PackedFormatTest,
                          ::testing::Values(std::pair{"set.7z", "7zz a -bd"}, std::pair{"set.tar", "tar -cf"},
                                            std::pair{"set.tar.gz", "tar -czf"}, std::pair{"Set.TBZ2", "tar -cjf"},
@@ -203,7 +227,7 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"7z with encrypted headers", "e.7z", sevenZip("-pSECRET -mhe=on", {}), ZipStatus::Encrypted},
         DamageCase{"7z in Deflate64", "d.7z", sevenZip("-m0=Deflate64", {}), ZipStatus::UnsupportedMethod},
         DamageCase{"7z with the ARM64 filter", "arm.7z", sevenZip("-m0=ARM64 -m1=LZMA2", {}), ZipStatus::UnsupportedMethod},
-        DamageCase{"tar.gz, a byte flipped", "f.tar.gz", shell("tar -czf - a.bin b.txt >", [](auto& a) { flipByte(a, 2000); }),
+        DamageCase{"tar.gz, a byte flipped", "f.tar.gz", shell("tar --mtime=@0 --owner=0 --group=0 --sort=name -cf - a.bin b.txt | gzip -n >", [](auto& a) { flipByte(a, 2000); }),
                    ZipStatus::BadZipFile},
         DamageCase{"truncated tar.xz", "c.tar.xz", shell("tar -cJf - a.bin b.txt >", [](auto& a) { cutTo(a, 0.5); }),
                    ZipStatus::BadZipFile},
@@ -307,6 +331,27 @@ PY)");
     EXPECT_EQ(folderNames(dir.path()), Names{"set"});
     EXPECT_EQ(folderNames(dir.file("set")), (Names{"evil.tar", "out"}));
     EXPECT_FALSE(std::filesystem::exists("/abs/evil"));
+}
+
+// A header that understates its entry's size must not let more through (a
+// bomb that lies), nor one that overstates it pass as whole.
+TEST(PackedHostileTest, AnEntryOfAnotherSizeThanStatedIsDamaged) {
+    TempDir dir;
+    const std::string out = dir.file("out");
+    std::filesystem::create_directories(out);
+    for (const bool five : {false, true}) {
+        for (const int64_t stated : {10, 5000}) {
+            RarEntry entry{"a.bin", std::string(1000, 'x')};
+            entry.statedSize = stated;
+            const std::string archive = dir.file(five ? "lie5.rar" : "lie4.rar");
+            writeFile(archive, five ? rar5Archive({entry}) : rar4Archive({entry}));
+            const PackedListing listing = listPacked(archive, false, false);
+            EXPECT_EQ(listing.status, ZipStatus::BadZipFile) << five << " " << stated;
+            EXPECT_NE(listing.detail.find(std::to_string(stated) + " bytes"), std::string::npos) << listing.detail;
+            EXPECT_EQ(extractAllPacked(archive, out), ZipStatus::BadZipFile);
+            EXPECT_TRUE(folderNames(out).empty());
+        }
+    }
 }
 
 long peakMemoryKiB() {

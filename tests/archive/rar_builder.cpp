@@ -23,6 +23,11 @@ void putVint(std::string& out, uint64_t value) {
 
 uint32_t dataCrc(const RarEntry& e) { return crcOf(e.data) ^ (e.wrongCrc ? 0xFFFFFFFFu : 0u); }
 
+uint64_t unpackedSize(const RarEntry& e) {
+    if (e.statedSize >= 0) return static_cast<uint64_t>(e.statedSize);
+    return e.compressed ? e.data.size() * 4 : e.data.size();
+}
+
 // RAR 4: `body` is the header from its type byte on (its size field included).
 std::string rar4Block(const std::string& body) {
     std::string out;
@@ -54,10 +59,9 @@ std::string rar4Archive(const std::vector<RarEntry>& entries) {
     std::string out("Rar!\x1a\x07\x00", 7);
     out += rar4Block(rar4Body(0x73, 0, std::string(6, '\0')));
     for (const RarEntry& e : entries) {
-        const uint64_t unpacked = e.compressed ? e.data.size() * 4 : e.data.size();
         std::string fields;
         putLe(fields, e.data.size(), 4);
-        putLe(fields, unpacked, 4);
+        putLe(fields, unpackedSize(e), 4);
         fields += '\x03';  // made on Unix: the attributes are a mode
         putLe(fields, dataCrc(e), 4);
         putLe(fields, (44u << 25) | (6u << 21) | (15u << 16), 4);  // 2024-06-15, a DOS date
@@ -84,7 +88,7 @@ std::string rar5Archive(const std::vector<RarEntry>& entries) {
         putVint(fields, 0x0002);  // a data area follows
         putVint(fields, e.data.size());
         putVint(fields, 0x0004);  // the data CRC is present
-        putVint(fields, e.compressed ? e.data.size() * 4 : e.data.size());
+        putVint(fields, unpackedSize(e));
         putVint(fields, 0100644);
         putLe(fields, dataCrc(e), 4);
         putVint(fields, e.compressed ? (3u << 7) : 0);  // method 3, or stored

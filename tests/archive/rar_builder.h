@@ -17,6 +17,8 @@ struct RarEntry {
     bool compressed = false;
     // When set, the data CRC written instead of the right one.
     bool wrongCrc = false;
+    // The unpacked size the header states, when not the data's own.
+    int64_t statedSize = -1;
 };
 
 // Marker block, archive header, one file header per entry followed by its
