@@ -20,6 +20,8 @@ public:
     // False if libcrypto could not start a requested digest.
     bool ready() const { return ready_; }
     void update(const void* data, size_t size);
+    // The CRC-32 of the data so far (when asked for).
+    uint32_t crc() const { return crc_; }
     // Lowercase texts; empty for a digest that was not asked for.
     void finish(std::string& crcHex, std::string& md5Hex, std::string& sha1Hex);
 

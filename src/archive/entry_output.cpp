@@ -15,6 +15,18 @@ std::string errnoText(int error) { return error ? std::string(std::strerror(erro
 
 }  // namespace
 
+int moveToFreeName(FileOps& ops, const std::string& temp, const std::string& folder, const std::string& name,
+                   std::string& path) {
+    // A name taken between looking and renaming is looked for again.
+    constexpr int kAttempts = 16;
+    int error = EEXIST;
+    for (int attempt = 0; attempt < kAttempts && error == EEXIST; ++attempt) {
+        path = joinPath(folder, freeNameIn(folder, name));
+        error = ops.renameNoReplace(temp, path) == 0 ? 0 : errno;
+    }
+    return error;
+}
+
 WrittenEntry writeEntryToFolder(const ZipSource& source, const ZipEntry& entry, const std::string& folder,
                                 const std::string& name, bool sync) {
     FileOps* const ops = &source.ops;
@@ -52,16 +64,10 @@ WrittenEntry writeEntryToFolder(const ZipSource& source, const ZipEntry& entry, 
         out.why = "cannot write in " + folder + ": " + errnoText(errno);
     }
     if (out.status == ZipStatus::Ok) {
-        // A name taken between looking and renaming is looked for again.
-        constexpr int kAttempts = 16;
-        int error = 0;
-        out.status = ZipStatus::Error;
-        for (int attempt = 0; attempt < kAttempts && out.status != ZipStatus::Ok; ++attempt) {
-            out.path = joinPath(folder, freeNameIn(folder, name));
-            if (ops->renameNoReplace(temp, out.path) == 0) out.status = ZipStatus::Ok;
-            else if ((error = errno) != EEXIST) break;
+        if (const int error = moveToFreeName(*ops, temp, folder, name, out.path); error != 0) {
+            out.status = ZipStatus::Error;
+            out.why = "cannot name it " + out.path + ": " + errnoText(error);
         }
-        if (out.status != ZipStatus::Ok) out.why = "cannot name it " + out.path + ": " + errnoText(error);
     }
     if (out.status != ZipStatus::Ok) {
         ops->remove(temp);

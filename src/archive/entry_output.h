@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "archive/file_ops.h"
 #include "archive/zip_entry_io.h"
 #include "archive/zip_listing.h"
 #include "archive/zip_status.h"
@@ -19,6 +20,12 @@ struct WrittenEntry {
     std::string path;  // where the entry was written
     std::string why;   // on failure: what went wrong, in words
 };
+
+// Renames the finished file `temp` to `name` in `folder`, or to its first
+// free variant (freeNameIn); `path` receives the name tried last. 0, or the
+// errno of the failed rename.
+int moveToFreeName(FileOps& ops, const std::string& temp, const std::string& folder, const std::string& name,
+                   std::string& path);
 
 // Writes the current entry of `source` (described by `entry`), its data
 // checked for length and CRC, into `folder` as `name` or a free variant,

@@ -66,6 +66,8 @@ struct PackedListing {
 // Lists and tests the archive in one pass: every entry's data is read to its
 // end and its CRC-32 (and the digests asked for) computed.
 PackedListing listPacked(const std::string& path, bool wantMd5, bool wantSha1);
+// The same for a file read as `format`, whatever its name says.
+PackedListing listPacked(const std::string& path, PackedFormat format, bool wantMd5, bool wantSha1);
 
 // Streams the data of the first entry that `key` matches (name, CRC and
 // size) to `sink`; a sink returning false stops the read (Error). Ok,

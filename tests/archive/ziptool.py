@@ -8,6 +8,7 @@ zipfile, so a fault shared by our reader and writer cannot hide.
                           sizes, flag bits and the SHA-1 of its stored bytes
   flip ARCHIVE NAME       inverts one byte in the middle of NAME's stored data
   read ARCHIVE NAME       SHA-1 of NAME's content, via zipfile
+  contents ARCHIVE        one line per entry: name and the SHA-1 of its content
   mtime ARCHIVE NAME      NAME's DOS date as a local epoch time
   zip64 OUT SIZE          "small.txt", a SIZE-byte zero entry, "tail.txt"
   patch ARCHIVE NAME FIELD VALUE WHERE
@@ -22,8 +23,15 @@ zipfile, so a fault shared by our reader and writer cannot hide.
                           rewrites NAME's central record (ARCHIVE without a
                           comment) with both sizes and the local header offset
                           in a ZIP64 block holding these values
+  records ARCHIVE         the fields TorrentZip fixes, read from the bytes: one
+                          line per central record with its local header's, then
+                          the archive comment and the directory's CRC-32
+  stamp ARCHIVE           gives ARCHIVE (no comment) the comment TorrentZip
+                          would, without changing anything else
+  deflate FILE            SHA-1 of FILE deflated raw at level 9, window 15,
+                          memory level 8, default strategy
 """
-import hashlib, io, json, struct, sys, time, zipfile
+import hashlib, io, json, struct, sys, time, zipfile, zlib
 
 
 def data_offset(f, info):
@@ -42,6 +50,17 @@ def central_offset(f, zf, name):
             return at
         at += 46 + sum(struct.unpack('<HHH', fixed[28:34]))
     raise SystemExit('no entry ' + name)
+
+
+def directory_span(data):
+    """Offset and size of the central directory, and where the end records start."""
+    at = data.rfind(b'PK\x05\x06')
+    size, offset = struct.unpack('<II', data[at + 12:at + 20])
+    end = at
+    if data[at - 20:at - 16] == b'PK\x06\x07':
+        end = struct.unpack('<Q', data[at - 12:at - 4])[0]
+        size, offset = struct.unpack('<QQ', data[end + 40:end + 56])
+    return offset, size, at
 
 
 def write_entries(zf, entries):
@@ -101,6 +120,10 @@ def main(argv):
     elif cmd == 'read':
         with zipfile.ZipFile(argv[2]) as zf:
             print(hashlib.sha1(zf.read(argv[3])).hexdigest())
+    elif cmd == 'contents':
+        with zipfile.ZipFile(argv[2]) as zf:
+            for info in zf.infolist():
+                print(info.filename, hashlib.sha1(zf.read(info)).hexdigest())
     elif cmd == 'mtime':
         with zipfile.ZipFile(argv[2]) as zf:
             print(int(time.mktime(zf.getinfo(argv[3]).date_time + (0, 0, -1))))
@@ -150,6 +173,35 @@ def main(argv):
         end = bytearray(data[at:])
         end[12:16] = struct.pack('<I', len(directory))
         open(argv[2], 'wb').write(data[:offset] + directory + bytes(end))
+    elif cmd == 'records':
+        data = open(argv[2], 'rb').read()
+        offset, size, at = directory_span(data)
+        pos = offset
+        while pos < offset + size:
+            (made, need, flags, method, tm, dt, crc, csize, usize, nlen, xlen, clen, disk, iattr, xattr,
+             local) = struct.unpack('<4xHHHHHHIIIHHHHHII', data[pos:pos + 46])
+            name = data[pos + 46:pos + 46 + nlen]
+            if local == 0xFFFFFFFF:
+                local = struct.unpack('<Q', data[pos + 46 + nlen + xlen - 8:pos + 46 + nlen + xlen])[0]
+            lneed, lflags, lmethod, ltm, ldt, lcrc, lcsize, lusize, lnlen, lxlen = struct.unpack(
+                '<4xHHHHHIIIHH', data[local:local + 30])
+            print('%s|made %d|need %d|flags %04x|method %d|time %04x|date %04x|extra %d|comment %d|attrs %d %d %d'
+                  '|local %d %04x %d %04x %04x %d|same %d' % (
+                      name.hex(), made, need, flags, method, tm, dt, xlen, clen, disk, iattr, xattr, lneed, lflags,
+                      lmethod, ltm, ldt, lxlen,
+                      (lcrc, lnlen, data[local + 30:local + 30 + lnlen]) == (crc, nlen, name) and
+                      (lxlen > 0 or (lcsize, lusize) == (csize, usize))))
+            pos += 46 + nlen + xlen + clen
+        print('comment %s|crc %08X' % (data[at + 22:].decode('latin-1'), zlib.crc32(data[offset:offset + size])))
+    elif cmd == 'stamp':
+        data = open(argv[2], 'rb').read()
+        offset, size, at = directory_span(data)
+        comment = b'TORRENTZIPPED-%08X' % zlib.crc32(data[offset:offset + size])
+        open(argv[2], 'wb').write(data[:at + 20] + struct.pack('<H', len(comment)) + comment)
+    elif cmd == 'deflate':
+        packer = zlib.compressobj(9, zlib.DEFLATED, -15, 8, 0)
+        data = open(argv[2], 'rb').read()
+        print(hashlib.sha1(packer.compress(data) + packer.flush()).hexdigest())
     else:
         sys.exit('unknown command ' + cmd)
 
