@@ -83,9 +83,7 @@ TEST_F(ToolsCommands, TorrentZipConvertsFoldersAndSystems) {
     writeFile(home.file("base/Sys/b.zip.src/hello.bin"), "hello");
     ASSERT_EQ(runShell("cd " + home.file("base/Sys/b.zip.src") + " && zip -q -X ../b.zip hello.bin && cd .. && rm -r b.zip.src"), 0);
     runSteps({{.args = "torrentzip Sys", .has = {"b.zip: converted; the original is ", "Converted: 1, TorrentZip already: 0, failed: 0"}},
-              {.args = "torrentzip $HOME/base/Sys", .out = "$HOME/base/Sys/b.zip: TorrentZip already
-Converted: 0, TorrentZip already: 1, failed: 0
-"},
+              {.args = "torrentzip $HOME/base/Sys", .out = "$HOME/base/Sys/b.zip: TorrentZip already\nConverted: 0, TorrentZip already: 1, failed: 0\n"},
               {.args = "torrentzip Nope 2>/dev/null", .status = 2}});
 }
 
