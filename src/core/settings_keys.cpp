@@ -162,7 +162,7 @@ std::string setSetting(Settings& s, const std::string& key, const std::string& v
             break;
         }
         case Kind::Output: {
-            if (const std::string problem = outputProblem(value); !problem.empty()) return problem;
+            if (std::string problem = outputProblem(value); !problem.empty()) return problem;
             s.output = *archiveOutputNamed(value);
             break;
         }
@@ -236,7 +236,7 @@ std::string setSystemSetting(Settings& s, const std::string& system, const std::
                "begins or ends with a blank).";
     const bool toGlobal = value == kGlobalValueWord;
     if (!toGlobal)
-        if (const std::string problem = k->problem(value); !problem.empty()) return problem;
+        if (std::string problem = k->problem(value); !problem.empty()) return problem;
     // Like a global setting, the value holds for this run even when the file cannot take it.
     k->assign(s, system, toGlobal ? std::nullopt : std::optional(value));
     makeFolders(dirName(s.settingsPath));
