@@ -37,7 +37,9 @@ int runSystems(const CliContext& ctx, const SystemsOptions& o) {
     if (const int rc = reportDatabaseError(*db)) return rc;
     if (o.json) {
         std::printf("{\"caption\": %s, \"systems\": [", jsonString(systemsCaption(view, systems.size())).c_str());
-        for (size_t i = 0; i < systems.size(); ++i) std::printf("%s%s", i ? ", " : "", jsonString(systems[i]).c_str());
+        for (size_t i = 0; i < systems.size(); ++i)
+            std::printf("%s{\"name\": %s, \"output\": %s}", i ? ", " : "", jsonString(systems[i]).c_str(),
+                        jsonString(archiveOutputName(settings.outputFor(systems[i]))).c_str());
         std::printf("]}\n");
         return kExitOk;
     }

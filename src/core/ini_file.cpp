@@ -14,7 +14,7 @@ namespace {
 std::optional<std::string_view> sectionName(std::string_view line) {
     line = trimControl(line);
     if (line.size() < 2 || line.front() != '[') return std::nullopt;
-    const size_t close = line.find(']');
+    const size_t close = line.rfind(']');
     if (close == std::string_view::npos) return std::nullopt;
     return trimControl(line.substr(1, close - 1));
 }
@@ -90,6 +90,13 @@ std::vector<std::string> IniFile::keys(std::string_view section) const {
     return out;
 }
 
+std::vector<std::string> IniFile::sections() const {
+    std::vector<std::string> out;
+    for (const std::string& line : lines_)
+        if (auto name = sectionName(line)) out.emplace_back(*name);
+    return out;
+}
+
 bool IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
     const std::string newLine = std::string(key) + "=" + std::string(value);
     std::optional<size_t> sectionLine;
@@ -135,6 +142,31 @@ bool IniFile::eraseSection(std::string_view section) {
         if (!dropping) kept.push_back(line);
     }
     lines_ = std::move(kept);
+    return save();
+}
+
+bool IniFile::eraseKey(std::string_view section, std::string_view key) {
+    std::optional<size_t> header;
+    std::optional<size_t> found;
+    size_t end = lines_.size();
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        if (auto name = sectionName(lines_[i])) {
+            if (header) {
+                end = i;
+                break;
+            }
+            if (equalsIgnoreCase(*name, section)) header = i;
+            continue;
+        }
+        if (header && !found)
+            if (auto kv = keyValue(lines_[i]); kv && equalsIgnoreCase(kv->key, key)) found = i;
+    }
+    if (!found) return true;
+    lines_.erase(lines_.begin() + static_cast<long>(*found));
+    --end;
+    bool onlyBlanks = true;
+    for (size_t i = *header + 1; i < end && onlyBlanks; ++i) onlyBlanks = trimControl(lines_[i]).empty();
+    if (onlyBlanks) lines_.erase(lines_.begin() + static_cast<long>(*header), lines_.begin() + static_cast<long>(end));
     return save();
 }
 

@@ -1,6 +1,7 @@
 // The settings file and every other INI-like text, read and written with the
 // rules of Windows profile files:
-//   [Section]          section header; names match without regard to case
+//   [Section]          section header; names match without regard to case;
+//                      the name ends at the line's last "]", so it may hold "]"
 //   key=value          key names match without regard to case; the value is
 //                      the text after the first "=", trimmed
 // The first matching section and the first matching key in it win. Lines the
@@ -41,9 +42,14 @@ public:
 
     // Removes a whole section (all sections of that name) and saves.
     bool eraseSection(std::string_view section);
+    // Removes the key from the first matching section and saves; a section
+    // left holding only blank lines goes too. True when there was nothing to remove.
+    bool eraseKey(std::string_view section, std::string_view key);
 
     // Names of the keys of the first matching section, in file order.
     std::vector<std::string> keys(std::string_view section) const;
+    // Names of every section, as written, in file order (repeats included).
+    std::vector<std::string> sections() const;
 
     const std::string& lastError() const { return lastError_; }
 

@@ -26,6 +26,7 @@ PreferenceValues preferencesForDisplay(const Settings& s) {
     v.customdir = withPlaceholder(s.customdir, s.basedir);
     v.useMD5 = s.useMD5;
     v.useSHA1 = s.useSHA1;
+    v.output = s.output;
     return v;
 }
 
@@ -47,6 +48,7 @@ bool savePreferences(const PreferenceValues& v, Settings& s) {
                     ini.writeString(section, "miscdir", v.miscdir) &&
                     ini.writeString(section, "customdir", v.customdir) &&
                     ini.writeBool(section, "useMD5", v.useMD5) && ini.writeBool(section, "useSHA1", v.useSHA1);
+    const bool written = ok && ini.writeString(section, "output", archiveOutputName(v.output));
 
     s.basedir = v.basedir;
     s.sourcedir = v.sourcedir;
@@ -58,7 +60,8 @@ bool savePreferences(const PreferenceValues& v, Settings& s) {
     s.customdir = v.customdir;
     s.useMD5 = v.useMD5;
     s.useSHA1 = v.useSHA1;
-    return ok;
+    s.output = v.output;
+    return written;
 }
 
 }  // namespace quorvane

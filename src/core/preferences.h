@@ -21,6 +21,7 @@ struct PreferenceValues {
     std::string customdir;
     bool useMD5 = false;
     bool useSHA1 = false;
+    ArchiveOutput output = ArchiveOutput::Zip;
 };
 
 // The dialog's combo entries, in their order.

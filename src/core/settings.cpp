@@ -1,5 +1,8 @@
 #include "core/settings.h"
 
+#include <algorithm>
+#include <set>
+
 #include "core/file_util.h"
 #include "core/ini_file.h"
 #include "core/names.h"
@@ -10,6 +13,24 @@ namespace quorvane {
 namespace {
 constexpr const char* kWindow = "Window";
 constexpr const char* kMain = "Quorvane";
+constexpr const char* kSystemPrefix = "System ";
+
+// Every "System NAME" section's own values; a repeated section is read once
+// (the first of a name is the one the file's rules read).
+void readSystemSections(const IniFile& ini, Settings& s, std::vector<std::string>* warnings) {
+    std::set<std::string, LessIgnoreCase> seen;
+    for (const std::string& section : ini.sections()) {
+        const std::optional<std::string> system = systemOfSection(section);
+        if (!system || !seen.insert(*system).second) continue;
+        const std::optional<std::string> word = ini.value(section, "output");
+        if (!word) continue;
+        if (const auto output = archiveOutputNamed(*word)) s.systemOutput.emplace(*system, *output);
+        else if (warnings)
+            warnings->push_back("Warning: the output \"" + *word + "\" of system \"" + *system +
+                                "\" in the settings file is not " + archiveOutputChoices() +
+                                "; the system uses the global output.");
+    }
+}
 }  // namespace
 
 const char* archiveOutputName(ArchiveOutput output) {
@@ -22,9 +43,36 @@ const char* archiveOutputName(ArchiveOutput output) {
 }
 
 std::optional<ArchiveOutput> archiveOutputNamed(std::string_view name) {
-    for (const ArchiveOutput o : {ArchiveOutput::Zip, ArchiveOutput::TorrentZip, ArchiveOutput::SevenZip})
+    for (const ArchiveOutput o : kArchiveOutputs)
         if (name == archiveOutputName(o)) return o;
     return std::nullopt;
+}
+
+std::string archiveOutputChoices() {
+    std::string text;
+    const size_t count = std::size(kArchiveOutputs);
+    for (size_t i = 0; i < count; ++i)
+        text += (i == 0 ? "" : i + 1 == count ? " or " : ", ") + std::string(archiveOutputName(kArchiveOutputs[i]));
+    return text;
+}
+
+std::string systemSectionName(std::string_view system) { return kSystemPrefix + std::string(system); }
+
+std::optional<std::string> systemOfSection(std::string_view section) {
+    const std::string_view prefix = kSystemPrefix;
+    if (section.size() <= prefix.size() || !equalsIgnoreCase(section.substr(0, prefix.size()), prefix))
+        return std::nullopt;
+    const std::string_view name = trimControl(section.substr(prefix.size()));
+    if (name.empty()) return std::nullopt;
+    return std::string(name);
+}
+
+bool isStorableSystemName(std::string_view system) {
+    if (system.empty() || trimControl(system) != system) return false;
+    return std::none_of(system.begin(), system.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7f;
+    });
 }
 
 const std::string& Settings::folderOf(const Category& category) const {
@@ -63,7 +111,12 @@ Settings loadSettings(const ProgramFolders& folders, std::vector<std::string>* w
     s.useMD5 = ini.readBool(kMain, "useMD5", false);
     s.useSHA1 = ini.readBool(kMain, "useSHA1", false);
     s.removeHeaders = ini.readString(kMain, "headers", "keep") == "remove";
-    s.output = archiveOutputNamed(ini.readString(kMain, "output", "zip")).value_or(ArchiveOutput::Zip);
+    const std::string output = ini.readString(kMain, "output", "zip");
+    if (const auto named = archiveOutputNamed(output)) s.output = *named;
+    else if (warnings)
+        warnings->push_back("Warning: the output \"" + output + "\" in the settings file is not " +
+                            archiveOutputChoices() + "; using \"zip\".");
+    readSystemSections(ini, s, warnings);
     s.basedir = ini.readString(kMain, "basedir", folders.dataDir);
     s.sourcedir = ini.readString(kMain, "sourcedir", s.basedir + "/sourceroms");
     s.currentdb = ini.readString(kMain, "currentdb", "roms");
@@ -97,7 +150,8 @@ bool saveGlobalSettings(const Settings& settings) {
     bool ok = ini.writeBool(kMain, "useMD5", settings.useMD5) && ini.writeBool(kMain, "useSHA1", settings.useSHA1) &&
               ini.writeString(kMain, "basedir", settings.basedir) &&
               ini.writeString(kMain, "sourcedir", settings.sourcedir) &&
-              ini.writeString(kMain, "currentdb", settings.currentdb);
+              ini.writeString(kMain, "currentdb", settings.currentdb) &&
+              ini.writeString(kMain, "output", archiveOutputName(settings.output));
     for (const Category& c : kCategories) ok = ok && ini.writeString(kMain, c.folderKey, settings.folderOf(c));
     return ok;
 }

@@ -1,6 +1,14 @@
 // The process-wide settings: read once from "quorvane.INI" in the settings
 // folder, then handed to every job. Folder values are kept exactly as written
 // (placeholders included) and resolved where a folder is used.
+//
+// The file's sections:
+//   [Window]           the main window's place (Top, Left, InitMax)
+//   [Quorvane]         everything else that applies to every system
+//   [System NAME]      what one system does differently; NAME is the system's
+//                      name in the catalogue, "output" its only key so far.
+//                      Like every section name it matches without regard to
+//                      case, so systems named alike but for case share one.
 #pragma once
 
 #include <map>
@@ -11,6 +19,7 @@
 
 #include "core/categories.h"
 #include "core/program_folders.h"
+#include "core/text.h"
 
 namespace quorvane {
 
@@ -19,9 +28,20 @@ inline constexpr const char* kScratchDatabaseName = "TempDB";
 
 // The form fix and rebuild give the sets they create or change.
 enum class ArchiveOutput { Zip, TorrentZip, SevenZip };
+inline constexpr ArchiveOutput kArchiveOutputs[] = {ArchiveOutput::Zip, ArchiveOutput::TorrentZip,
+                                                    ArchiveOutput::SevenZip};
 // "zip", "torrentzip", "7z": the words of the settings file and the command line.
 const char* archiveOutputName(ArchiveOutput output);
 std::optional<ArchiveOutput> archiveOutputNamed(std::string_view name);
+// "zip, torrentzip or 7z", for messages.
+std::string archiveOutputChoices();
+
+// "System NAME" for a system's section, and back (nullopt for other sections).
+std::string systemSectionName(std::string_view system);
+std::optional<std::string> systemOfSection(std::string_view section);
+// False for a name a section header cannot hold as it is: empty, with
+// control characters, or with blanks at either end.
+bool isStorableSystemName(std::string_view system);
 
 struct Settings {
     // Section "Window".
@@ -36,7 +56,7 @@ struct Settings {
     bool removeHeaders = false;
     // "output", and the systems that have their own (section "System NAME").
     ArchiveOutput output = ArchiveOutput::Zip;
-    std::map<std::string, ArchiveOutput> systemOutput;
+    std::map<std::string, ArchiveOutput, LessIgnoreCase> systemOutput;
     // A scan also says which zips are valid TorrentZip (`scan --torrentzip`);
     // it always does for a system whose output is TorrentZip. Run time only.
     bool checkTorrentZip = false;
@@ -72,7 +92,8 @@ struct Settings {
 };
 
 // Reads the settings file of `folders` in the documented order and fills the
-// derived values. Warnings (a refused `currentdb`) are appended to `warnings`.
+// derived values. Warnings (a refused `currentdb`, an output that is none of
+// the choices) are appended to `warnings`.
 Settings loadSettings(const ProgramFolders& folders, std::vector<std::string>* warnings = nullptr);
 
 // Creates `databasesDir` with its parents. False when it cannot be created.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
+#include <set>
 
 #include "core/file_util.h"
 #include "core/ini_file.h"
@@ -11,7 +13,7 @@ namespace quorvane {
 
 namespace {
 
-enum class Kind { Integer, Flag, Folder, Database, Headers, Derived };
+enum class Kind { Integer, Flag, Folder, Database, Headers, Output, Derived };
 
 struct Key {
     const char* name;
@@ -19,13 +21,13 @@ struct Key {
 };
 
 constexpr Key kKeys[] = {
-    {"Top", Kind::Integer},          {"Left", Kind::Integer},         {"InitMax", Kind::Flag},
-    {"useMD5", Kind::Flag},          {"useSHA1", Kind::Flag},         {"headers", Kind::Headers},
-    {"basedir", Kind::Folder},
-    {"sourcedir", Kind::Folder},     {"currentdb", Kind::Database},   {"tosecdir", Kind::Folder},
-    {"gooddir", Kind::Folder},       {"arcadedir", Kind::Folder},     {"arcadeunemudir", Kind::Folder},
-    {"miscdir", Kind::Folder},       {"customdir", Kind::Folder},     {"categoryDir", Kind::Derived},
-    {"databasesDir", Kind::Derived}, {"settingsFile", Kind::Derived},
+    {"Top", Kind::Integer},          {"Left", Kind::Integer},          {"InitMax", Kind::Flag},
+    {"useMD5", Kind::Flag},          {"useSHA1", Kind::Flag},          {"headers", Kind::Headers},
+    {"output", Kind::Output},        {"basedir", Kind::Folder},        {"sourcedir", Kind::Folder},
+    {"currentdb", Kind::Database},   {"tosecdir", Kind::Folder},       {"gooddir", Kind::Folder},
+    {"arcadedir", Kind::Folder},     {"arcadeunemudir", Kind::Folder}, {"miscdir", Kind::Folder},
+    {"customdir", Kind::Folder},     {"categoryDir", Kind::Derived},   {"databasesDir", Kind::Derived},
+    {"settingsFile", Kind::Derived},
 };
 
 const Key* findKey(const std::string& name) {
@@ -59,6 +61,46 @@ std::string folderProblem(const std::string& value, const Settings& settings) {
     return {};
 }
 
+std::string outputProblem(const std::string& value) {
+    if (archiveOutputNamed(value)) return {};
+    return "output takes " + archiveOutputChoices() + ", not \"" + value + "\".";
+}
+
+// A key a system may have its own value of; its global value is the key of
+// the same name in section "Quorvane".
+struct SystemKey {
+    const char* name;
+    std::string (*problem)(const std::string& value);  // "" when the value passes
+    std::vector<std::string> (*systemsWithOwn)(const Settings& s);
+    std::optional<std::string> (*own)(const Settings& s, const std::string& system);
+    // Sets the system's own value, or with nullopt drops it.
+    void (*assign)(Settings& s, const std::string& system, const std::optional<std::string>& value);
+};
+
+constexpr SystemKey kSystemKeys[] = {
+    {"output", outputProblem,
+     [](const Settings& s) {
+         std::vector<std::string> systems;
+         for (const auto& [system, output] : s.systemOutput) systems.push_back(system);
+         return systems;
+     },
+     [](const Settings& s, const std::string& system) -> std::optional<std::string> {
+         const auto it = s.systemOutput.find(system);
+         if (it == s.systemOutput.end()) return std::nullopt;
+         return archiveOutputName(it->second);
+     },
+     [](Settings& s, const std::string& system, const std::optional<std::string>& value) {
+         if (value) s.systemOutput.insert_or_assign(system, *archiveOutputNamed(*value));
+         else s.systemOutput.erase(system);
+     }},
+};
+
+const SystemKey* findSystemKey(const std::string& name) {
+    for (const SystemKey& k : kSystemKeys)
+        if (name == k.name) return &k;
+    return nullptr;
+}
+
 }  // namespace
 
 std::vector<std::string> settingKeys() {
@@ -80,6 +122,7 @@ bool settingValue(const Settings& s, const std::string& key, std::string& value)
     else if (key == "useMD5") value = s.useMD5 ? "1" : "0";
     else if (key == "useSHA1") value = s.useSHA1 ? "1" : "0";
     else if (key == "headers") value = s.removeHeaders ? "remove" : "keep";
+    else if (key == "output") value = archiveOutputName(s.output);
     else if (key == "categoryDir") value = s.categoryDir;
     else if (key == "databasesDir") value = s.databasesDir;
     else if (key == "settingsFile") value = s.settingsPath;
@@ -118,6 +161,11 @@ std::string setSetting(Settings& s, const std::string& key, const std::string& v
             s.removeHeaders = value == "remove";
             break;
         }
+        case Kind::Output: {
+            if (std::string problem = outputProblem(value); !problem.empty()) return problem;
+            s.output = *archiveOutputNamed(value);
+            break;
+        }
         case Kind::Folder: {
             if (const std::string problem = folderProblem(value, s); !problem.empty())
                 return key + ": " + problem + ".";
@@ -143,6 +191,58 @@ std::string setSetting(Settings& s, const std::string& key, const std::string& v
     IniFile ini(s.settingsPath);
     const bool window = k->kind == Kind::Integer || key == "InitMax";
     if (!ini.writeString(window ? "Window" : "Quorvane", key, value))
+        return "Cannot write the settings file " + s.settingsPath + ".";
+    return {};
+}
+
+std::vector<std::string> systemSettingKeys() {
+    std::vector<std::string> names;
+    for (const SystemKey& k : kSystemKeys) names.emplace_back(k.name);
+    return names;
+}
+
+std::string systemKeyProblem(const std::string& key) {
+    if (findSystemKey(key)) return {};
+    std::string keys;
+    for (const SystemKey& k : kSystemKeys) keys += (keys.empty() ? "" : ", ") + std::string(k.name);
+    return "There is no per-system setting \"" + key + "\". The per-system settings are: " + keys + ".";
+}
+
+bool systemSettingValue(const Settings& s, const std::string& system, const std::string& key, std::string& value) {
+    const SystemKey* k = findSystemKey(key);
+    if (!k) return false;
+    if (const std::optional<std::string> own = k->own(s, system)) value = *own;
+    else settingValue(s, key, value);
+    return true;
+}
+
+std::vector<OwnSystemValue> ownSystemValues(const Settings& s) {
+    std::set<std::string, LessIgnoreCase> systems;
+    for (const SystemKey& k : kSystemKeys)
+        for (std::string& system : k.systemsWithOwn(s)) systems.insert(std::move(system));
+    std::vector<OwnSystemValue> values;
+    for (const std::string& system : systems)
+        for (const SystemKey& k : kSystemKeys)
+            if (const std::optional<std::string> own = k.own(s, system)) values.push_back({system, k.name, *own});
+    return values;
+}
+
+std::string setSystemSetting(Settings& s, const std::string& system, const std::string& key, const std::string& value) {
+    const SystemKey* k = findSystemKey(key);
+    if (!k) return systemKeyProblem(key);
+    if (!isStorableSystemName(system))
+        return "The system name \"" + system +
+               "\" cannot head a section of the settings file (it is empty, holds control characters or "
+               "begins or ends with a blank).";
+    const bool toGlobal = value == kGlobalValueWord;
+    if (!toGlobal)
+        if (std::string problem = k->problem(value); !problem.empty()) return problem;
+    // Like a global setting, the value holds for this run even when the file cannot take it.
+    k->assign(s, system, toGlobal ? std::nullopt : std::optional(value));
+    makeFolders(dirName(s.settingsPath));
+    IniFile ini(s.settingsPath);
+    const std::string section = systemSectionName(system);
+    if (!(toGlobal ? ini.eraseKey(section, key) : ini.writeString(section, key, value)))
         return "Cannot write the settings file " + s.settingsPath + ".";
     return {};
 }

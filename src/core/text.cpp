@@ -1,5 +1,6 @@
 #include "core/text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -42,6 +43,16 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
 
 bool endsWithIgnoreCase(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && equalsIgnoreCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+bool LessIgnoreCase::operator()(std::string_view a, std::string_view b) const {
+    const size_t common = std::min(a.size(), b.size());
+    for (size_t i = 0; i < common; ++i) {
+        const auto x = static_cast<unsigned char>(lowerByte(a[i]));
+        const auto y = static_cast<unsigned char>(lowerByte(b[i]));
+        if (x != y) return x < y;
+    }
+    return a.size() < b.size();
 }
 
 bool startsWith(std::string_view text, std::string_view prefix) {

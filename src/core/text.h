@@ -20,6 +20,13 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b);
 bool endsWithIgnoreCase(std::string_view text, std::string_view suffix);
 bool startsWith(std::string_view text, std::string_view prefix);
 
+// Orders text as equalsIgnoreCase compares it (a map key type for names the
+// settings file matches without regard to case).
+struct LessIgnoreCase {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+};
+
 // Trims bytes 1..32 (and NUL) from both ends, as the INI and DAT readers do.
 std::string_view trimControl(std::string_view text);
 

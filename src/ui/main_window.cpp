@@ -53,7 +53,7 @@ MainWindow::MainWindow(Settings& settings, QWidget* parent) : QWidget(parent), s
     messages_ = new MessagesWindow(this);
     preferences_ = new PreferencesDialog(settings_, this);
     games_ = new GamesWindow(this);
-    systems_ = new SystemsWindow(this);
+    systems_ = new SystemsWindow(settings_, this);
     about_ = new AboutDialog(this);
     host_ = std::make_unique<QtJobHost>(*progress_, *messages_, *this);
 

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/archive_output_caption.h"
 #include "ui/ui_dialogs.h"
 
 namespace quorvane {
@@ -47,6 +48,11 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent)
         e->setMinimumWidth(360);
         form->addRow(QString::fromUtf8(f.caption), e);
     }
+    output_ = new QComboBox(this);
+    output_->setObjectName(QStringLiteral("outputBox"));
+    for (const ArchiveOutput o : kArchiveOutputs)
+        output_->addItem(archiveOutputCaption(o), QString::fromLatin1(archiveOutputName(o)));
+    form->addRow(QStringLiteral("Output:"), output_);
     layout->addLayout(form);
     md5_ = new QCheckBox(QStringLiteral("Use MD5 (if present)"), this);
     md5_->setObjectName(QStringLiteral("md5Check"));
@@ -83,6 +89,7 @@ void PreferencesDialog::showEvent(QShowEvent* event) {
         edit(kFields[i].objectName)->setText(QString::fromStdString(*values[i]));
     md5_->setChecked(v.useMD5);
     sha1_->setChecked(v.useSHA1);
+    output_->setCurrentIndex(output_->findData(QString::fromLatin1(archiveOutputName(v.output))));
 }
 
 void PreferencesDialog::save() {
@@ -93,6 +100,7 @@ void PreferencesDialog::save() {
     for (size_t i = 0; i < std::size(kFields); ++i) *values[i] = edit(kFields[i].objectName)->text().toStdString();
     v.useMD5 = md5_->isChecked();
     v.useSHA1 = sha1_->isChecked();
+    v.output = archiveOutputNamed(output_->currentData().toString().toStdString()).value_or(ArchiveOutput::Zip);
     if (!savePreferences(v, settings_))
         uiDialogs().information(this, QStringLiteral("Cannot write the settings file ") +
                                           QString::fromStdString(settings_.settingsPath) +

@@ -23,6 +23,8 @@ public:
     QComboBox* defaultDb() const { return defdb_; }
     QCheckBox* md5() const { return md5_; }
     QCheckBox* sha1() const { return sha1_; }
+    // The output of new and changed sets; each item's data is the settings word.
+    QComboBox* output() const { return output_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -32,6 +34,7 @@ private:
     QComboBox* defdb_;
     QCheckBox* md5_;
     QCheckBox* sha1_;
+    QComboBox* output_;
 };
 
 }  // namespace quorvane

@@ -60,7 +60,7 @@ void startScreenshotTour(MainWindow& main, const QString& folder) {
         QListWidget* systems = main.systemsWindow().list();
         if (systems->count() > 0) {
             systems->item(0)->setSelected(true);
-            main.showSystemGames(systems->item(0)->text().toStdString());
+            main.showSystemGames(main.systemsWindow().shownSystems().front());
         }
         QTimer::singleShot(500, &main, [&main, folder] {
             save(folder, "main-window.png");

@@ -24,8 +24,10 @@ TEST_F(CatalogueCommands, SystemsGamesAndRomsViews) {
               {.args = "games Sys --mode available --json",
                .out = "{\"caption\": \"Sys (1.2): 1 games available\", \"games\": [{\"name\": \"b\", \"state\": "
                       "\"complete\", \"status\": \"Y\"}]}\n"},
+              {.args = "settings set --system Sys output 7z"},
               {.args = "systems --incomplete --json",
-               .out = "{\"caption\": \"Incomplete sets: 2\", \"systems\": [\"Other\", \"Sys\"]}\n"},
+               .out = "{\"caption\": \"Incomplete sets: 2\", \"systems\": [{\"name\": \"Other\", \"output\": \"zip\"}, "
+                      "{\"name\": \"Sys\", \"output\": \"7z\"}]}\n"},
               {.args = "roms Sys a",
                .out = "Game: a\nRom name\tcrc32\tsize\tmd5\tsha1\tcloneof\tpartof\n"
                       "a1.bin\t00000002\t20\t\t\t\t\na\"2.bin\t00000003\t-\t\t\tb\t\n"},

@@ -55,7 +55,17 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"SettingFileAsFolder", "settings set basedir $HOME/synth.dat", 2,
                     "basedir: $HOME/synth.dat is not a folder."},
         FailureCase{"SettingDerived", "settings set databasesDir /x", 2, "cannot be set"},
-        FailureCase{"SettingHeaders", "settings set headers strip", 2, "headers takes keep or remove, not \"strip\"."}),
+        FailureCase{"SettingHeaders", "settings set headers strip", 2, "headers takes keep or remove, not \"strip\"."},
+        FailureCase{"SettingOutput", "settings set output rar", 2, "output takes zip, torrentzip or 7z, not \"rar\"."},
+        FailureCase{"SystemOutput", "settings set --system SynthSys output tar", 2,
+                    "output takes zip, torrentzip or 7z, not \"tar\"."},
+        FailureCase{"SystemKeyUnknown", "settings set --system SynthSys headers keep", 2,
+                    "There is no per-system setting \"headers\". The per-system settings are: output."},
+        FailureCase{"SystemUnknownOnSet", "settings set --system synthsys output 7z", 2,
+                    "There is no system \"synthsys\" in this category. Did you mean SynthSys?"},
+        FailureCase{"SystemUnknownOnGet", "settings get --system Nope output", 2,
+                    "There is no system \"Nope\" in this category."},
+        FailureCase{"SystemEmptyName", "settings get --system '' output", 2, "There is no system \"\""}),
     [](const ::testing::TestParamInfo<FailureCase>& p) { return std::string(p.param.name); });
 
 TEST_F(ExitStatus, SettingsSetWritesOnlyItsKeyAndGetReadsItBack) {
@@ -69,6 +79,23 @@ TEST_F(ExitStatus, SettingsSetWritesOnlyItsKeyAndGetReadsItBack) {
                .out = "The folder $HOME/roms/Tosec/ does not exist yet.\n"},
               {.args = "settings get tosecdir", .out = "$BASEDIR$/Tosec/$SYSTEM$\n"},
               {.args = "settings get nope 2>/dev/null", .status = 2}});
+}
+
+// A system's own output is printed after the global values and read back by
+// get; "default" puts it back on the global one, also for a system the
+// catalogue no longer has.
+TEST_F(ExitStatus, SystemOutputIsSetPrintedAndPutBack) {
+    runSteps({{.args = "settings set output 7z"},
+              {.args = "settings set --system SynthSys output torrentzip"},
+              {.args = "settings get output", .out = "7z\n"},
+              {.args = "settings get --system SynthSys output", .out = "torrentzip\n"},
+              {.args = "settings",
+               .has = {"\noutput = 7z\n", "\nsettingsFile = $HOME/quorvane.INI\noutput[SynthSys] = torrentzip\n"}},
+              {.args = "delete-system SynthSys"},
+              {.args = "settings get --system SynthSys output 2>/dev/null", .status = 2},
+              {.args = "settings set --system SynthSys output default"},
+              {.args = "settings", .lacks = {"output["}},
+              {.args = "settings get output", .out = "7z\n"}});
 }
 
 class SettingsCommand : public testing::CliTest {};

@@ -43,6 +43,41 @@ TEST(IniFile, WritesReplaceInPlaceAndKeepUnknownLines) {
     EXPECT_FALSE(blocked.lastError().empty());
 }
 
+// A section name ends at the line's last "]": names of systems hold brackets.
+TEST(IniFile, ListsSectionsAndReadsBracketedNames) {
+    testing::TempDir dir;
+    writeFile(dir.file("a.ini"), "[A]\n[System Amiga - [ADF]]\noutput=7z\n[a]\n not a section\n");
+    IniFile ini(dir.file("a.ini"));
+    EXPECT_EQ(ini.sections(), (std::vector<std::string>{"A", "System Amiga - [ADF]", "a"}));
+    EXPECT_EQ(ini.readString("system amiga - [adf]", "output", ""), "7z");
+}
+
+// Removing a key: a section left with nothing but blank lines goes too;
+// only the first section of a name is touched; nothing to remove, nothing written.
+TEST(IniFile, EraseKeyDropsEmptiedSectionsOnly) {
+    struct Case {
+        const char* before;
+        const char* section;
+        const char* key;
+        const char* after;
+    };
+    const Case cases[] = {
+        {"[A]\nk=1\nj=2\n", "a", "K", "[A]\r\nj=2\r\n"},
+        {"[A]\nx=1\n\n[System S]\noutput=7z\n\n[B]\ny=2\n", "system s", "output", "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n"},
+        {"[A]\nx=1\n[S]\noutput=7z\n", "S", "output", "[A]\r\nx=1\r\n"},
+        {"[S]\n; mine\noutput=7z\n", "S", "output", "[S]\r\n; mine\r\n"},
+        {"[S]\na=1\n[s]\noutput=2\n", "S", "output", "[S]\na=1\n[s]\noutput=2\n"},
+        {"[S]\na=1\n", "T", "a", "[S]\na=1\n"},
+    };
+    for (const Case& c : cases) {
+        testing::TempDir dir;
+        writeFile(dir.file("a.ini"), c.before);
+        IniFile ini(dir.file("a.ini"));
+        EXPECT_TRUE(ini.eraseKey(c.section, c.key)) << c.before;
+        EXPECT_EQ(readFile(dir.file("a.ini")), c.after) << c.before;
+    }
+}
+
 TEST(IniFile, ScanReadsRequestedKeysOfAnyFile) {
     testing::TempDir dir;
     writeFile(dir.file("d.dat"), "[CREDITS]\r\nAuthor=Me\r\n" + std::string(200000, 'x') +  // a very long line

@@ -71,6 +71,30 @@ TEST_F(SettingsTest, SystemFolderPlaceholdersAndCreation) {
     }
 }
 
+// A system's section is found in any letter case and the first of a name
+// wins; an output word that is none of the choices is warned of and ignored.
+TEST_F(SettingsTest, OutputIsReadGloballyAndPerSystemAndBadWordsAreWarnedOf) {
+    std::vector<std::string> warnings;
+    const Settings s = load(
+        "[Quorvane]\noutput=7z\n[System SNES]\noutput=torrentzip\n[system snes]\noutput=zip\n"
+        "[SYSTEM Amiga - [ADF]]\noutput=zip\n[System Bad]\noutput=rar\n[System Quiet]\nx=1\n"
+        "[Systemic]\noutput=zip\n[System ]\noutput=zip\n",
+        &warnings);
+    const std::pair<const char*, ArchiveOutput> expected[] = {
+        {"SNES", ArchiveOutput::TorrentZip}, {"snes", ArchiveOutput::TorrentZip}, {"Amiga - [ADF]", ArchiveOutput::Zip},
+        {"Bad", ArchiveOutput::SevenZip},    {"Quiet", ArchiveOutput::SevenZip},  {"ic", ArchiveOutput::SevenZip}};
+    for (const auto& [system, output] : expected) EXPECT_EQ(s.outputFor(system), output) << system;
+    EXPECT_EQ(s.systemOutput.size(), 2u);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0],
+              "Warning: the output \"rar\" of system \"Bad\" in the settings file is not zip, torrentzip "
+              "or 7z; the system uses the global output.");
+    warnings.clear();
+    EXPECT_EQ(load("[Quorvane]\noutput=TorrentZip\n", &warnings).output, ArchiveOutput::Zip);
+    EXPECT_EQ(warnings, std::vector<std::string>{"Warning: the output \"TorrentZip\" in the settings file is not zip, "
+                                                 "torrentzip or 7z; using \"zip\"."});
+}
+
 // Saving through the window is the desktop test's; here the base folder in
 // another letter case and a default catalogue that names none.
 TEST_F(SettingsTest, PreferencesShowBasedirAsPlaceholderInAnyCase) {
@@ -83,8 +107,10 @@ TEST_F(SettingsTest, PreferencesShowBasedirAsPlaceholderInAnyCase) {
     EXPECT_EQ(v.defaultDb + "|" + v.gooddir + "|" + v.arcadedir,
               "Arcade Unemulated|$BASEDIR$/romsets/Good|/elsewhere/Arcade");
     v.defaultDb = "Nonsense";
+    v.output = ArchiveOutput::TorrentZip;
     ASSERT_TRUE(savePreferences(v, s));
     EXPECT_EQ(IniFile(s.settingsPath).readString("Quorvane", "currentdb", "x"), "");
+    EXPECT_EQ(load().output, ArchiveOutput::TorrentZip);
 }
 
 }  // namespace

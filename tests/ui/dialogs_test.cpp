@@ -67,5 +67,25 @@ TEST(PreferencesWindow, ShowsPlaceholderSavesAndCancels) {
     EXPECT_EQ(ini.readString("Quorvane", "tosecdir", ""), "$BASEDIR$/romsets/Tosec");
 }
 
+// The output choice shows the setting, is kept only on Save, and is the
+// global value the next run reads.
+TEST(PreferencesWindow, OutputChoiceIsShownAndSaved) {
+    testing::TempDir home;
+    testing::writeFile(home.file("quorvane.INI"), "[Quorvane]\noutput=torrentzip\n");
+    Settings settings = loadSettings(programFoldersIn(home.path()));
+    PreferencesDialog prefs(settings);
+    prefs.show();
+    EXPECT_EQ(prefs.output()->currentText(), QStringLiteral("TorrentZip"));
+    prefs.output()->setCurrentIndex(prefs.output()->findText(QStringLiteral("7z")));
+    prefs.cancel();
+    EXPECT_EQ(settings.output, ArchiveOutput::TorrentZip);
+    prefs.show();
+    EXPECT_EQ(prefs.output()->currentText(), QStringLiteral("TorrentZip"));
+    prefs.output()->setCurrentIndex(prefs.output()->findText(QStringLiteral("7z")));
+    prefs.save();
+    EXPECT_EQ(settings.output, ArchiveOutput::SevenZip);
+    EXPECT_EQ(loadSettings(programFoldersIn(home.path())).output, ArchiveOutput::SevenZip);
+}
+
 }  // namespace
 }  // namespace quorvane
