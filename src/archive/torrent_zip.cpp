@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <optional>
 #include <set>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -56,13 +58,19 @@ bool readExactly(FileOps& ops, int fd, char* into, uint64_t size, uint64_t offse
     return true;
 }
 
-uint32_t directoryCrc(FileOps& ops, int fd, const TorrentZipEnd& end, bool& read) {
+uint32_t crcOf(std::string_view bytes) {
+    return static_cast<uint32_t>(
+        crc32_z(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
+}
+
+// Read a block at a time: a directory can be large.
+std::optional<uint32_t> directoryCrc(FileOps& ops, int fd, const TorrentZipEnd& end) {
     std::unique_ptr<char[]> block(new (std::nothrow) char[kCopyBlockSize]);
-    read = block != nullptr;
+    if (!block) return std::nullopt;
     uLong crc = crc32(0L, Z_NULL, 0);
-    for (uint64_t done = 0; read && done < end.directorySize;) {
+    for (uint64_t done = 0; done < end.directorySize;) {
         const uint64_t n = std::min<uint64_t>(end.directorySize - done, kCopyBlockSize);
-        read = readExactly(ops, fd, block.get(), n, end.directoryOffset + done);
+        if (!readExactly(ops, fd, block.get(), n, end.directoryOffset + done)) return std::nullopt;
         crc = crc32_z(crc, reinterpret_cast<const Bytef*>(block.get()), static_cast<size_t>(n));
         done += n;
     }
@@ -79,9 +87,7 @@ bool alreadyTorrentZip(const std::string& path, FileOps& ops) {
         return false;
     std::string directory(static_cast<size_t>(end.directorySize), '\0');
     if (!readExactly(ops, file.get(), directory.data(), directory.size(), end.directoryOffset)) return false;
-    const auto crc = static_cast<uint32_t>(
-        crc32_z(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(directory.data()), directory.size()));
-    return crc == end.commentCrc && directoryFollowsRules(directory, end.entries);
+    return crcOf(directory) == end.commentCrc && directoryFollowsRules(directory, end.entries);
 }
 
 struct Unzip {
@@ -211,9 +217,7 @@ ZipStatus writeArchive(const ZipSource& source, const std::vector<PlannedEntry>&
                   record.compressedSize;
         directory += centralRecord(record);
     }
-    const auto crc = static_cast<uint32_t>(
-        crc32_z(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(directory.data()), directory.size()));
-    directory += endRecords(planned.size(), offset, directory.size(), crc);
+    directory += endRecords(planned.size(), offset, directory.size(), crcOf(directory));
     return writeAllAt(source.ops, fd, directory.data(), directory.size(), offset) ? ZipStatus::Ok : ZipStatus::Error;
 }
 
@@ -290,9 +294,7 @@ bool isTorrentZip(const std::string& path, FileOps& ops) {
     Descriptor file(ops, ops.openRead(path));
     TorrentZipEnd end;
     if (!file.ok() || !readTorrentZipEnd(ops, file.get(), end)) return false;
-    bool read = false;
-    const uint32_t crc = directoryCrc(ops, file.get(), end, read);
-    return read && crc == end.commentCrc;
+    return directoryCrc(ops, file.get(), end) == end.commentCrc;
 }
 
 ZipStatus torrentZipArchive(const std::string& path, const std::string& keepOriginalIn, bool* changed,

@@ -241,19 +241,41 @@ TEST_F(TorrentZipTest, TheOriginalIsKeptWhereAsked) {
     EXPECT_EQ(folderNames(dir.file("set")), Names{"mixed.zip"});
 }
 
-// A failure at each disk call in turn: the original stays byte for byte
-// (or, with a kept copy, is in the backup folder whole), no temporary file
-// is left, and an Ok means the converted archive is in place.
+// A backup folder on another file system: renames into it fail with EXDEV.
+class OtherDeviceOps : public FailingFileOps {
+public:
+    OtherDeviceOps(std::string folder, int failAt = 0) : FailingFileOps(failAt, ENOSPC), folder_(std::move(folder)) {}
+    int renameNoReplace(const std::string& from, const std::string& to) override {
+        if (to.starts_with(folder_)) {
+            if (!fail()) errno = EXDEV;
+            return -1;
+        }
+        return FailingFileOps::renameNoReplace(from, to);
+    }
+
+private:
+    std::string folder_;
+};
+
+// A failure at each disk call in turn, replacing the original or keeping it
+// (moved, or copied to another file system): the original stays byte for
+// byte, no temporary file is left, and an Ok means the converted archive is
+// in place and the kept original whole.
 TEST_F(TorrentZipTest, ConversionSurvivesAFailureAtEveryDiskCall) {
     const std::string original = readFile(zip), backup = dir.file("backup");
     ASSERT_EQ(convert(zip), ZipStatus::Ok);
     const std::string converted = readFile(zip);
-    for (const bool keep : {false, true}) {
+    enum class Keep { No, Moved, Copied };
+    for (const Keep keep : {Keep::No, Keep::Moved, Keep::Copied}) {
+        const std::string keepIn = keep == Keep::No ? "" : backup;
+        const auto opsFailingAt = [&](int n) {
+            return OtherDeviceOps(keep == Keep::Copied ? backup : "/nowhere/", n);
+        };
         writeFile(zip, original);
-        FailingFileOps counter;
+        OtherDeviceOps counter = opsFailingAt(0);
         {
             ScopedFileOps scope(counter);
-            ASSERT_EQ(convert(zip, nullptr, keep ? backup : ""), ZipStatus::Ok);
+            ASSERT_EQ(convert(zip, nullptr, keepIn), ZipStatus::Ok);
         }
         const int total = counter.calls();
         ASSERT_GT(total, 20);
@@ -261,31 +283,33 @@ TEST_F(TorrentZipTest, ConversionSurvivesAFailureAtEveryDiskCall) {
         for (int n = 1; n <= total; ++n) {
             std::filesystem::remove_all(backup);
             writeFile(zip, original);
-            FailingFileOps ops(n, ENOSPC);
+            OtherDeviceOps ops = opsFailingAt(n);
             ZipStatus status;
             std::string kept;
             {
                 ScopedFileOps scope(ops);
-                status = convert(zip, nullptr, keep ? backup : "", &kept);
+                status = convert(zip, nullptr, keepIn, &kept);
             }
-            EXPECT_EQ(folderNames(dir.file("set")), Names{"mixed.zip"}) << "call " << n;
+            const auto where = ::testing::Message() << "keep " << int(keep) << " call " << n;
+            EXPECT_EQ(folderNames(dir.file("set")), Names{"mixed.zip"}) << where;
             if (status == ZipStatus::Ok) {
-                EXPECT_EQ(readFile(zip), converted) << "call " << n;
-                if (keep) {
-                    EXPECT_EQ(readFile(kept), original) << "call " << n;
+                EXPECT_EQ(readFile(zip), converted) << where;
+                if (keep != Keep::No) {
+                    EXPECT_EQ(readFile(kept), original) << where;
+                    EXPECT_EQ(folderNames(backup), Names{"mixed.zip"}) << where;
                 }
             } else {
                 ++failures;
-                EXPECT_EQ(readFile(zip), original) << "call " << n << " status " << status;
-                if (keep) {
-                    EXPECT_TRUE(!std::filesystem::exists(backup) || folderNames(backup).empty()) << "call " << n;
+                EXPECT_EQ(readFile(zip), original) << where << " status " << status;
+                if (keep != Keep::No) {
+                    EXPECT_TRUE(!std::filesystem::exists(backup) || folderNames(backup).empty()) << where;
                 }
             }
         }
         // Calls whose failure costs nothing (the first, cheap check; reading
         // the new archive back, which has a second route; closing a file
-        // only read; syncing the folder after the rename) pass; the rest fail it.
-        EXPECT_GT(failures, total / 2) << "keep " << keep;
+        // only read; syncing a folder after the rename) pass; the rest fail it.
+        EXPECT_GT(failures, total / 2) << "keep " << int(keep);
     }
 }
 
