@@ -80,6 +80,7 @@ TEST_F(ToolsCommands, ZipAndUnzipFolderTrees) {
 
 // Converts only what is not TorrentZip yet; a second run finds nothing to do.
 TEST_F(ToolsCommands, TorrentZipConvertsFoldersAndSystems) {
+    writeSettings("basedir=" + home.file("base") + "\n" + testing::kCategoriesAtBasedir);
     writeFile(home.file("base/Sys/b.zip.src/hello.bin"), "hello");
     ASSERT_EQ(runShell("cd " + home.file("base/Sys/b.zip.src") + " && zip -q -X ../b.zip hello.bin && cd .. && rm -r b.zip.src"), 0);
     runSteps({{.args = "torrentzip Sys", .has = {"b.zip: converted; the original is ", "Converted: 1, TorrentZip already: 0, failed: 0"}},

@@ -75,13 +75,17 @@ TEST(MultiZipper, TargetNameLooksAtTheLastFiveCharactersOfTheFileName) {
 
 TEST(MultiZipper, WalksApplyTheContainmentRules) {
     TempDir dir;
-    for (const char* name : {"a.bin", "b.txt", "c.zip", "D.ZIP", "notes.txt.bak", "e.rar", ".hidden", "sub/d.rom"})
+    for (const char* name : {"a.bin", "b.txt", "c.zip", "D.ZIP", "notes.txt.bak", "e.rar", ".hidden", "sub/d.rom",
+                             "f.7z", "g.TAR.GZ", "h.gz.bak"})
         writeFile(dir.file(name), "x");
     ZipWorkList zip, unzip;
     addFolderToZip(dir.path(), zip);
-    EXPECT_EQ(zip.paths(), (std::vector<std::string>{dir.file("D.ZIP"), dir.file("a.bin"), dir.file("sub/d.rom")}));
+    EXPECT_EQ(zip.paths(), (std::vector<std::string>{dir.file("D.ZIP"), dir.file("a.bin"), dir.file("h.gz.bak"),
+                                                     dir.file("sub/d.rom")}));
     addFolderToUnzip(dir.path() + "/", unzip);
-    EXPECT_EQ(unzip.paths(), std::vector<std::string>{dir.file("c.zip")});
+    // Packed archives are named by their extension, zips by containment.
+    EXPECT_EQ(unzip.paths(), (std::vector<std::string>{dir.file("c.zip"), dir.file("e.rar"), dir.file("f.7z"),
+                                                       dir.file("g.TAR.GZ")}));
 }
 
 TEST(MultiZipper, EngineZipsOneArchivePerStemAndUnpacksNextToTheArchive) {
