@@ -163,6 +163,16 @@ SystemFolder FolderJob::openSystemFolder(const std::string& name, bool& opened, 
 
 RomLookup FolderJob::finder() { return catalogueLookup(*db_); }
 
+bool SystemFolder::reuseFirstPass(size_t index, ContainerFiles& collection) const {
+    if (index >= tested.size() || tested[index].packedFiles.empty() || !tested[index].stamp.valid ||
+        !(stampOf(collection.path) == tested[index].stamp))
+        return false;
+    collection.files = tested[index].packedFiles;
+    collection.isZip = false;
+    collection.isPacked = true;
+    return true;
+}
+
 void FolderJob::eachListedFile(const SystemFolder& system, bool test,
                                const std::function<void(size_t index, LoadedItem& item)>& visit) {
     // The loader reads the paths while it runs: they must outlive it.
@@ -170,9 +180,11 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
     const LoadOptions opts = loadOptions(test);
     auto loader = std::make_unique<OrderedLoader>(
         paths.size(),
-        [&paths, opts](size_t i, LoadedItem& out) {
+        [&paths, &system, opts](size_t i, LoadedItem& out) {
             out.stamp = stampOf(paths[i]);
             out.collection = ContainerFiles(paths[i]);
+            // The first pass writes `tested` while its own loader runs: only later passes read it.
+            if (!opts.test && system.reuseFirstPass(i, out.collection)) return;
             out.status = loadCollection(out.collection, opts);
         },
         options_.loadThreads);
@@ -198,6 +210,7 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors) {
             if (reportErrors) postMessage(analysis_text::errorInZip(currentFile_, item.status));
             return;
         }
+        if (item.collection.isPacked) system.tested[i].packedFiles = item.collection.files;
         for (File& f : item.collection.files) {
             for (const RomMatch& r : identifyFile(item.collection, f, find)) {
                 if (isInPlace(r, system.name, currentFile_, f.name))
@@ -226,6 +239,7 @@ void FolderJob::applyOutputForms() {
 }
 
 ZipStatus FolderJob::reload(const SystemFolder& system, size_t index, ContainerFiles& collection, bool test) {
+    if (system.reuseFirstPass(index, collection)) return ZipStatus::Ok;
     if (test && index < system.tested.size() && system.tested[index].stamp.valid &&
         stampOf(collection.path) == system.tested[index].stamp) {
         if (!zipTestPassed(system.tested[index].status)) return system.tested[index].status;

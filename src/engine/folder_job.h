@@ -49,6 +49,9 @@ struct SystemFolder {
     struct Tested {
         FileStamp stamp;
         ZipStatus status = ZipStatus::Ok;
+        // A packed archive's entries as listed: listing one reads it whole,
+        // so a later pass takes them from here while the file is unchanged.
+        std::vector<File> packedFiles;
     };
     std::vector<Tested> tested;
 
@@ -59,6 +62,9 @@ struct SystemFolder {
     ZipStatus firstPassStatus(size_t index) const {
         return index < tested.size() ? tested[index].status : ZipStatus::Ok;
     }
+    // Fills `collection` from the first pass's listing of packed archive
+    // `index` when the file has not changed since; false otherwise.
+    bool reuseFirstPass(size_t index, ContainerFiles& collection) const;
 };
 
 class FolderJob : public WorkerJob {
