@@ -132,9 +132,9 @@ ZipStatus packedStatusFromText(std::string_view text, ZipStatus otherwise) {
     if (has("crypt") || has("passphrase") || has("password")) return ZipStatus::Encrypted;
     // Only words about methods and filters: libarchive also says "unsupported"
     // of header fields that are merely damaged.
-    for (const char* part : {"unsupported compression", "compression method not supported", "compression not supported",
-                             "codec id", "unsupported filter", "filters is unsupported", "many filters", "bcj2",
-                             "dictionary size is not supported"})
+    for (const char* part :
+         {"unsupported compression", "compression method not supported", "compression not supported", "codec id",
+          "unsupported filter", "filters is unsupported", "many filters", "bcj2", "dictionary size is not supported"})
         if (has(part)) return ZipStatus::UnsupportedMethod;
     // A header's checksum guards the structure: that is damage, not a data CRC.
     if (has("header crc") || has("header checksum")) return otherwise;

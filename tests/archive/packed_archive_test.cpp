@@ -95,13 +95,13 @@ TEST_P(PackedFormatTest, ListsReadsAndExtractsEveryFile) {
     EXPECT_EQ(readFile(out + "/a.bin"), expected.at("a.bin"));
 
     const EntryKey b{"dir/b\xC3\xA9.txt", crcOf("some text\n"), 10}, big{"a.bin", crcOf(expected.at("a.bin")), 300000};
-    ASSERT_EQ(extractPacked(archive, {{b, out + "/one.txt"}, {big, out + "/big"}, {b, out + "/two.txt"}}), ZipStatus::Ok);
+    ASSERT_EQ(extractPacked(archive, {{b, out + "/one.txt"}, {big, out + "/big"}, {b, out + "/two.txt"}}),
+              ZipStatus::Ok);
     EXPECT_EQ(readFile(out + "/one.txt") + readFile(out + "/two.txt"), "some text\nsome text\n");
     EXPECT_EQ(readFile(out + "/big"), expected.at("a.bin"));
     // Right name and size, other content: not that entry; nothing is left for it.
     EXPECT_EQ(extractPacked(archive, {{{b.name, crcOf("some tex!\n"), 10}, out + "/no.txt"}}), ZipStatus::EntryGone);
-    EXPECT_EQ(readPackedEntry(archive, {b.name, 1, 10}, [](const void*, size_t) { return true; }),
-              ZipStatus::CrcError);
+    EXPECT_EQ(readPackedEntry(archive, {b.name, 1, 10}, [](const void*, size_t) { return true; }), ZipStatus::CrcError);
     EXPECT_EQ(readPackedEntry(archive, {"DIR/B\xC3\xA9.TXT", b.crc32, 10}, [](const void*, size_t) { return true; }),
               ZipStatus::EntryGone);
     EXPECT_EQ(folderNames(out),
@@ -118,11 +118,13 @@ TEST(PackedGzipTest, IsOneEntryNamedAfterTheFile) {
     writeFile(dir.file("one"), one);
     writeFile(dir.file("two"), two);
     writeFile(dir.file("Empty"), "");
-    run("cd '" + dir.path() + "' && gzip -c one > Game.Bin.GZ && gzip -c two > t.gz && cat Game.Bin.GZ t.gz > Both.gz &&"
+    run("cd '" + dir.path() +
+        "' && gzip -c one > Game.Bin.GZ && gzip -c two > t.gz && cat Game.Bin.GZ t.gz > Both.gz &&"
         " gzip -c Empty > Empty.gz && (cat t.gz; head -c 100 /dev/zero) > Padded.gz");
-    const std::pair<const char*, std::pair<const char*, std::string>> cases[] = {
-        {"Game.Bin.GZ", {"Game.Bin", one}}, {"Both.gz", {"Both", one + two}}, {"Empty.gz", {"Empty", ""}},
-        {"Padded.gz", {"Padded", two}}};
+    const std::pair<const char*, std::pair<const char*, std::string>> cases[] = {{"Game.Bin.GZ", {"Game.Bin", one}},
+                                                                                 {"Both.gz", {"Both", one + two}},
+                                                                                 {"Empty.gz", {"Empty", ""}},
+                                                                                 {"Padded.gz", {"Padded", two}}};
     for (const auto& [file, entry] : cases) {
         EXPECT_EQ(listedContents(dir.file(file)), (Contents{{entry.first, entry.second}})) << file;
         const std::string out = dir.file(std::string("out-") + file);
@@ -226,20 +228,22 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"7z with a password", "p.7z", sevenZip("-pSECRET", {}), ZipStatus::Encrypted},
         DamageCase{"7z with encrypted headers", "e.7z", sevenZip("-pSECRET -mhe=on", {}), ZipStatus::Encrypted},
         DamageCase{"7z in Deflate64", "d.7z", sevenZip("-m0=Deflate64", {}), ZipStatus::UnsupportedMethod},
-        DamageCase{"7z with the ARM64 filter", "arm.7z", sevenZip("-m0=ARM64 -m1=LZMA2", {}), ZipStatus::UnsupportedMethod},
-        DamageCase{"tar.gz, a byte flipped", "f.tar.gz", shell("tar --mtime=@0 --owner=0 --group=0 --sort=name -cf - a.bin b.txt | gzip -n >", [](auto& a) { flipByte(a, 2000); }),
+        DamageCase{"7z with the ARM64 filter", "arm.7z", sevenZip("-m0=ARM64 -m1=LZMA2", {}),
+                   ZipStatus::UnsupportedMethod},
+        DamageCase{"tar.gz, a byte flipped", "f.tar.gz",
+                   shell("tar --mtime=@0 --owner=0 --group=0 --sort=name -cf - a.bin b.txt | gzip -n >",
+                         [](auto& a) { flipByte(a, 2000); }),
                    ZipStatus::BadZipFile},
         DamageCase{"truncated tar.xz", "c.tar.xz", shell("tar -cJf - a.bin b.txt >", [](auto& a) { cutTo(a, 0.5); }),
                    ZipStatus::BadZipFile},
         DamageCase{"gzip, its CRC flipped", "b.txt.gz", shell("gzip -c b.txt >", [](auto& a) { flipByte(a, -6); }),
                    ZipStatus::CrcError},
-        DamageCase{"truncated gzip", "b.txt.gz", shell("gzip -c b.txt >", [](auto& a) { cutTo(a, 0.5); }), ZipStatus::BadZipFile},
-        DamageCase{"RAR 4 compressed, junk data", "j.rar", rar(false, {{"b.txt", kJunk, true}}),
+        DamageCase{"truncated gzip", "b.txt.gz", shell("gzip -c b.txt >", [](auto& a) { cutTo(a, 0.5); }),
                    ZipStatus::BadZipFile},
-        DamageCase{"RAR 5 compressed, junk data", "j5.rar", rar(true, {{"b.txt", kJunk, true}}),
-                   ZipStatus::BadZipFile},
-        DamageCase{"RAR 4 header byte flipped", "hf.rar", rar(false, {{"b.txt", "xyz"}}, [](auto& a) { flipByte(a, 25); }),
-                   ZipStatus::BadZipFile},
+        DamageCase{"RAR 4 compressed, junk data", "j.rar", rar(false, {{"b.txt", kJunk, true}}), ZipStatus::BadZipFile},
+        DamageCase{"RAR 5 compressed, junk data", "j5.rar", rar(true, {{"b.txt", kJunk, true}}), ZipStatus::BadZipFile},
+        DamageCase{"RAR 4 header byte flipped", "hf.rar",
+                   rar(false, {{"b.txt", "xyz"}}, [](auto& a) { flipByte(a, 25); }), ZipStatus::BadZipFile},
         DamageCase{"truncated RAR 5", "c5.rar", rar(true, {{"b.txt", kJunk}}, [](auto& a) { cutTo(a, 0.5); }),
                    ZipStatus::BadZipFile},
         DamageCase{"text named .7z", "n.7z", shell("cp b.txt"), ZipStatus::BadZipFile},
@@ -250,7 +254,8 @@ INSTANTIATE_TEST_SUITE_P(
                    ZipStatus::BadZipFile}),
     [](const auto& param) {
         std::string name = param.param.what;
-        for (char& ch : name) if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+        for (char& ch : name)
+            if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
         return name;
     });
 
@@ -266,7 +271,8 @@ TEST(PackedRarTest, AStoredEntryIsListedByTheCrcOfItsData) {
     TempDir dir;
     for (const bool five : {false, true}) {
         const std::string archive = dir.file(five ? "w5.rar" : "w4.rar");
-        writeFile(archive, five ? rar5Archive({{"b.txt", "xyz", false, true}}) : rar4Archive({{"b.txt", "xyz", false, true}}));
+        writeFile(archive,
+                  five ? rar5Archive({{"b.txt", "xyz", false, true}}) : rar4Archive({{"b.txt", "xyz", false, true}}));
         const PackedListing listing = listPacked(archive, false, false);
         ASSERT_EQ(listing.status, ZipStatus::Ok) << listing.detail;
         ASSERT_EQ(listing.entries.size(), 1u);
@@ -291,15 +297,16 @@ TEST(PackedStatusTest, LibarchiveReasonsMapToTheirStatus) {
         {"Unsupported block header size (was 6, max is 2)", ZipStatus::BadZipFile},
         {"Truncated 7-Zip file data", ZipStatus::BadZipFile},
     };
-    for (const auto& [text, status] : cases) EXPECT_EQ(packedStatusFromText(text, ZipStatus::BadZipFile), status) << text;
+    for (const auto& [text, status] : cases)
+        EXPECT_EQ(packedStatusFromText(text, ZipStatus::BadZipFile), status) << text;
 }
 
 TEST(PackedFormatOfTest, TheNameDecidesAndZipsStayOut) {
     const std::pair<const char*, PackedFormat> cases[] = {
-        {"Game.7Z", PackedFormat::SevenZip}, {"a.rar", PackedFormat::Rar},     {"rom.bin.gz", PackedFormat::Gzip},
-        {"s.TAR.GZ", PackedFormat::Tar},     {"s.tgz", PackedFormat::Tar},     {"s.tar.bz2", PackedFormat::Tar},
-        {"s.txz", PackedFormat::Tar},        {"s.tar", PackedFormat::Tar},     {"Game.zip", PackedFormat::None},
-        {"a.7z.zip", PackedFormat::None},    {"gz", PackedFormat::None},       {"a.bz2", PackedFormat::None},
+        {"Game.7Z", PackedFormat::SevenZip}, {"a.rar", PackedFormat::Rar}, {"rom.bin.gz", PackedFormat::Gzip},
+        {"s.TAR.GZ", PackedFormat::Tar},     {"s.tgz", PackedFormat::Tar}, {"s.tar.bz2", PackedFormat::Tar},
+        {"s.txz", PackedFormat::Tar},        {"s.tar", PackedFormat::Tar}, {"Game.zip", PackedFormat::None},
+        {"a.7z.zip", PackedFormat::None},    {"gz", PackedFormat::None},   {"a.bz2", PackedFormat::None},
     };
     for (const auto& [name, format] : cases) EXPECT_EQ(packedFormatOf(name), format) << name;
 }
