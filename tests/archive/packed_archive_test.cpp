@@ -414,6 +414,23 @@ TEST(PackedOpenTest, AFileThatCannotBeOpenedSaysWhy) {
     }
 }
 
+// A read that fails (a bad sector, a pulled disk) is the file's fault, not
+// damage in the archive; its first read and a later one alike.
+TEST(PackedOpenTest, AFailingReadMakesTheFileUnreadableNotDamaged) {
+    TempDir dir;
+    run("mkdir '" + dir.file("src") + "' && head -c 400000 /dev/urandom > '" + dir.file("src/a.bin") + "'");
+    run("cd '" + dir.file("src") + "' && 7zz a -bd -mx0 ../a.7z a.bin >/dev/null && tar -czf ../a.tar.gz a.bin &&"
+        " gzip -c a.bin > ../a.bin.gz");
+    for (const char* file : {"a.7z", "a.tar.gz", "a.bin.gz"}) {
+        for (const int call : {3, 5}) {
+            FailingFileOps ops(call, EIO);
+            ScopedFileOps scope(ops);
+            const PackedListing listing = listPacked(dir.file(file), false, false);
+            EXPECT_EQ(listing.status, ZipStatus::FileUnreadable) << file << " call " << call << ": " << listing.detail;
+        }
+    }
+}
+
 // Two entries wanted from a 7z, a failure at each disk call in turn: each
 // target is then absent or whole, and no temporary file is left.
 TEST(PackedExtractTest, AFailureAtAnyDiskCallLeavesNoPartialFile) {
