@@ -140,12 +140,6 @@ INSTANTIATE_TEST_SUITE_P(Formats, PackedFormatTest,
                                            std::pair{"set.tar.xz", "tar -cJf"}, std::pair{"set.rar", "rar4"},
                                            std::pair{"set5.rar", "rar5"}));
 
-}  // namespace
-}  // namespace quorvane::testing
-
-namespace quorvane::testing {
-namespace {
-
 // Flips one byte `from` the end (negative) or the start of `path`.
 void flipByte(const std::string& path, long from) {
     std::string data = readFile(path);
@@ -259,12 +253,6 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-}  // namespace
-}  // namespace quorvane::testing
-
-namespace quorvane::testing {
-namespace {
-
 // libarchive does not check a stored RAR entry against the CRC in its header:
 // the listing then gives the data's own CRC, which no DAT will match.
 TEST(PackedRarTest, AStoredEntryIsListedByTheCrcOfItsData) {
@@ -280,22 +268,15 @@ TEST(PackedRarTest, AStoredEntryIsListedByTheCrcOfItsData) {
     }
 }
 
-// libarchive's own words, as it gives them, for a method or filter it lacks,
-// for encryption, for a bad data CRC, and for damage it also calls
-// "unsupported".
-TEST(PackedStatusTest, LibarchiveReasonsMapToTheirStatus) {
+// libarchive's words for what no archive made here provokes: a RAR method or
+// filter it lacks, and the damage it also calls "unsupported".
+TEST(PackedStatusTest, OnlyWordsAboutMethodsMeanAnUnsupportedMethod) {
     const std::pair<const char*, ZipStatus> cases[] = {
         {"Unsupported compression method for RAR file.", ZipStatus::UnsupportedMethod},
         {"Parsing filters is unsupported.", ZipStatus::UnsupportedMethod},
-        {"Unknown codec ID: 40109", ZipStatus::UnsupportedMethod},
-        {"BZIP2 compression not supported on this platform", ZipStatus::UnsupportedMethod},
         {"Crypto codec not supported yet (ID: 0x6F10701)", ZipStatus::Encrypted},
-        {"Encryption needs passphrase", ZipStatus::Encrypted},
-        {"Checksum error: CRC32", ZipStatus::CrcError},
-        {"File CRC error", ZipStatus::CrcError},
         {"Header CRC error", ZipStatus::BadZipFile},
-        {"Unsupported block header size (was 6, max is 2)", ZipStatus::BadZipFile},
-        {"Truncated 7-Zip file data", ZipStatus::BadZipFile},
+        {"Unsupported extra type (0x9)", ZipStatus::BadZipFile},
     };
     for (const auto& [text, status] : cases)
         EXPECT_EQ(packedStatusFromText(text, ZipStatus::BadZipFile), status) << text;
@@ -391,12 +372,6 @@ TEST(PackedHostileTest, AGzipBombIsStreamedAndStoppedAtTheListedSize) {
     EXPECT_TRUE(folderNames(out).empty());
 }
 
-}  // namespace
-}  // namespace quorvane::testing
-
-namespace quorvane::testing {
-namespace {
-
 TEST(PackedOpenTest, AFileThatCannotBeOpenedSaysWhy) {
     TempDir dir;
     writeFile(dir.file("file"), "x");
@@ -419,7 +394,8 @@ TEST(PackedOpenTest, AFileThatCannotBeOpenedSaysWhy) {
 TEST(PackedOpenTest, AFailingReadMakesTheFileUnreadableNotDamaged) {
     TempDir dir;
     run("mkdir '" + dir.file("src") + "' && head -c 400000 /dev/urandom > '" + dir.file("src/a.bin") + "'");
-    run("cd '" + dir.file("src") + "' && 7zz a -bd -mx0 ../a.7z a.bin >/dev/null && tar -czf ../a.tar.gz a.bin &&"
+    run("cd '" + dir.file("src") +
+        "' && 7zz a -bd -mx0 ../a.7z a.bin >/dev/null && tar -czf ../a.tar.gz a.bin &&"
         " gzip -c a.bin > ../a.bin.gz");
     for (const char* file : {"a.7z", "a.tar.gz", "a.bin.gz"}) {
         for (const int call : {3, 5}) {
