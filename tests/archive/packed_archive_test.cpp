@@ -236,6 +236,8 @@ INSTANTIATE_TEST_SUITE_P(
                    ZipStatus::BadZipFile},
         DamageCase{"RAR 4 compressed, junk data", "j.rar", rar(false, {{"b.txt", kJunk, true}}), ZipStatus::BadZipFile},
         DamageCase{"RAR 5 compressed, junk data", "j5.rar", rar(true, {{"b.txt", kJunk, true}}), ZipStatus::BadZipFile},
+        DamageCase{"RAR 4 with a password", "p.rar", rar(false, {{"b.txt", kJunk, false, false, -1, true}}),
+                   ZipStatus::Encrypted},
         DamageCase{"RAR 4 header byte flipped", "hf.rar",
                    rar(false, {{"b.txt", "xyz"}}, [](auto& a) { flipByte(a, 25); }), ZipStatus::BadZipFile},
         DamageCase{"truncated RAR 5", "c5.rar", rar(true, {{"b.txt", kJunk}}, [](auto& a) { cutTo(a, 0.5); }),

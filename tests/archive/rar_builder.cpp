@@ -70,7 +70,7 @@ std::string rar4Archive(const std::vector<RarEntry>& entries) {
         putLe(fields, e.name.size(), 2);
         putLe(fields, 0100644, 4);
         fields += e.name;
-        out += rar4Block(rar4Body(0x74, 0x8000, fields)) + e.data;
+        out += rar4Block(rar4Body(0x74, e.encrypted ? 0x8004 : 0x8000, fields)) + e.data;
     }
     return out + rar4Block(rar4Body(0x7B, 0x4000, ""));
 }
