@@ -6,11 +6,11 @@
 
 #include <zlib.h>
 
+#include <sys/types.h>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <sys/types.h>
 
 #include "archive/file_ops.h"
 

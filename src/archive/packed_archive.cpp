@@ -100,8 +100,7 @@ public:
     PendingFile(const PendingFile&) = delete;
     PendingFile& operator=(const PendingFile&) = delete;
     PendingFile(PendingFile&& other) noexcept
-        : ops_(other.ops_), temp_(std::move(other.temp_)), fd_(std::exchange(other.fd_, -1)),
-          written_(other.written_) {
+        : ops_(other.ops_), temp_(std::move(other.temp_)), fd_(std::exchange(other.fd_, -1)), written_(other.written_) {
         other.temp_.clear();
     }
 

@@ -74,6 +74,9 @@ struct PackedReader::Source {
     uint64_t size = 0;
     std::unique_ptr<unsigned char[]> block;
     std::unique_ptr<GzipSource> gzip;
+    // Why the file itself could not be read: libarchive may put its own
+    // words ("truncated") over the error a callback sets.
+    std::string readFailure;
 };
 
 namespace {
@@ -87,6 +90,7 @@ la_ssize_t readBlock(archive* a, void* data, const void** out) {
         const ssize_t n = s->gzip->read(s->block.get(), kBlockSize);
         if (n < 0) {
             const int error = s->gzip->readErrno();
+            if (error) s->readFailure = s->gzip->error();
             archive_set_error(a, error ? error : EILSEQ, "%s", s->gzip->error().c_str());
             return ARCHIVE_FATAL;
         }
@@ -95,7 +99,8 @@ la_ssize_t readBlock(archive* a, void* data, const void** out) {
     const ssize_t n = s->ops->readAt(s->fd, s->block.get(), kBlockSize, s->offset);
     if (n < 0) {
         const int error = errno;
-        archive_set_error(a, error, "cannot read %s: %s", s->path.c_str(), std::strerror(error));
+        s->readFailure = "cannot read " + s->path + ": " + std::strerror(error);
+        archive_set_error(a, error, "%s", s->readFailure.c_str());
         return ARCHIVE_FATAL;
     }
     s->offset += static_cast<uint64_t>(n);
@@ -132,9 +137,9 @@ ZipStatus packedStatusFromText(std::string_view text, ZipStatus otherwise) {
     if (has("crypt") || has("passphrase") || has("password")) return ZipStatus::Encrypted;
     // Only words about methods and filters: libarchive also says "unsupported"
     // of header fields that are merely damaged.
-    for (const char* part : {"unsupported compression", "compression method not supported", "compression not supported",
-                             "codec id", "unsupported filter", "filters is unsupported", "many filters", "bcj2",
-                             "dictionary size is not supported"})
+    for (const char* part :
+         {"unsupported compression", "compression method not supported", "compression not supported", "codec id",
+          "unsupported filter", "filters is unsupported", "many filters", "bcj2", "dictionary size is not supported"})
         if (has(part)) return ZipStatus::UnsupportedMethod;
     // A header's checksum guards the structure: that is damage, not a data CRC.
     if (has("header crc") || has("header checksum")) return otherwise;
@@ -159,8 +164,7 @@ ZipStatus PackedReader::failFromArchive(ZipStatus otherwise) {
     const char* text = archive_error_string(archive_);
     std::string words = text ? text : "damaged or cut short (libarchive gave no reason)";
     // A failing read of the file itself is no fault of the archive.
-    if (archive_errno(archive_) > 0 && words.rfind("cannot read ", 0) == 0)
-        return fail(ZipStatus::FileUnreadable, std::move(words));
+    if (!source_->readFailure.empty()) return fail(ZipStatus::FileUnreadable, source_->readFailure);
     if (first_ && words.find("Unrecognized archive format") != std::string::npos)
         words = "the content is not " + kindOf(format_, path_) + " (" + words + ")";
     const ZipStatus status = packedStatusFromText(words, otherwise);

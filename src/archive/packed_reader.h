@@ -1,7 +1,8 @@
 // One forward pass over an archive read through libarchive (see
 // packed_archive.h), its bytes taken through a FileOps so that a test can
 // fail any read. Only regular files are shown; folders, links and devices
-// are stepped over.
+// are stepped over. Gzip is inflated by GzipSource (gzip_source.h): a .gz
+// directly, as its one entry, and a .tar.gz on its way to libarchive.
 //
 // How to use:
 //   PackedReader reader;

@@ -1,7 +1,5 @@
 #include "archive/utf8_locale.h"
 
-#include <locale.h>
-
 namespace quorvane {
 
 namespace {

@@ -65,12 +65,12 @@ std::string rar4Archive(const std::vector<RarEntry>& entries) {
         fields += '\x03';  // made on Unix: the attributes are a mode
         putLe(fields, dataCrc(e), 4);
         putLe(fields, (44u << 25) | (6u << 21) | (15u << 16), 4);  // 2024-06-15, a DOS date
-        fields += static_cast<char>(e.compressed ? 29 : 20);    // version needed to extract
+        fields += static_cast<char>(e.compressed ? 29 : 20);       // version needed to extract
         fields += static_cast<char>(e.compressed ? 0x35 : 0x30);
         putLe(fields, e.name.size(), 2);
         putLe(fields, 0100644, 4);
         fields += e.name;
-        out += rar4Block(rar4Body(0x74, 0x8000, fields)) + e.data;
+        out += rar4Block(rar4Body(0x74, e.encrypted ? 0x8004 : 0x8000, fields)) + e.data;
     }
     return out + rar4Block(rar4Body(0x7B, 0x4000, ""));
 }
@@ -92,7 +92,7 @@ std::string rar5Archive(const std::vector<RarEntry>& entries) {
         putVint(fields, 0100644);
         putLe(fields, dataCrc(e), 4);
         putVint(fields, e.compressed ? (3u << 7) : 0);  // method 3, or stored
-        putVint(fields, 1);                              // made on Unix
+        putVint(fields, 1);                             // made on Unix
         putVint(fields, e.name.size());
         fields += e.name;
         out += rar5Block(fields) + e.data;

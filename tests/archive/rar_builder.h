@@ -19,6 +19,8 @@ struct RarEntry {
     bool wrongCrc = false;
     // The unpacked size the header states, when not the data's own.
     int64_t statedSize = -1;
+    // RAR 4 only: flagged as needing a password.
+    bool encrypted = false;
 };
 
 // Marker block, archive header, one file header per entry followed by its

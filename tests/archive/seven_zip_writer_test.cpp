@@ -44,7 +44,9 @@ TEST_F(SevenZipWriterTest, WritesLzma2ThatReadsBackAndIsTheSameEveryTime) {
     ASSERT_EQ(listing.status, ZipStatus::Ok) << listing.detail;
     ASSERT_EQ(listing.entries.size(), 3u);
     const std::tuple<std::string, uint32_t, uint64_t> expected[] = {
-        {"big.bin", crcOf(big), big.size()}, {"Jeux/\xC3\xA9t\xC3\xA9.txt", crcOf("small text"), 10}, {"empty.bin", 0, 0}};
+        {"big.bin", crcOf(big), big.size()},
+        {"Jeux/\xC3\xA9t\xC3\xA9.txt", crcOf("small text"), 10},
+        {"empty.bin", 0, 0}};
     for (size_t i = 0; i < 3; ++i) {
         const PackedEntry& e = listing.entries[i];
         EXPECT_EQ(std::tie(e.name, e.crc32, e.size), expected[i]);
