@@ -2,6 +2,7 @@
 // rebuild give the sets they write.
 #include <filesystem>
 
+#include "archive/rar_builder.h"
 #include "archive/torrent_zip.h"
 #include "core/file_util.h"
 #include "engine/engine_fixture.h"
@@ -35,23 +36,30 @@ TEST_F(PackedSetsTest, ScanGivesA7zSetTheStatusesAZipWouldHave) {
     EXPECT_TRUE(has("Error in zip C.7z: -103 (damaged zip archive)")) << ::testing::PrintToString(lines);
 }
 
-// A right 7z set stays byte for byte; a wrong one is written anew as a zip
-// and goes whole to the backup folder, nothing lost.
-TEST_F(PackedSetsTest, FixLeavesARightSetAndRewritesAWrongOneAsZip) {
+// A right 7z set stays byte for byte; a wrong one, and a RAR set (RAR is
+// never written) that lacks a ROM, are written anew as zips and go whole to
+// the backup folder, nothing lost.
+TEST_F(PackedSetsTest, FixLeavesARightSetAndRewritesWrongOnesAsZips) {
+    addRom("Sys", "C", "c1.bin", "content c1");
+    addRom("Sys", "C", "c2.bin", "content c2");
     makePacked(f() + "/A.7z", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}});
-    makePacked(f() + "/B.7z", {{"b1.bin", "content b1"}, {"junk.bin", "junk"}});
+    writeFile(f() + "/B.rar", rar5Archive({{"b1.bin", "content b1"}, {"junk.bin", "junk"}}));
+    writeFile(f() + "/C.rar", rar4Archive({{"c1.bin", "content c1"}}));
+    writeFile(f() + "/c2.bin", "content c2");
     const std::string rightBefore = fileBytes("A.7z");
     ASSERT_TRUE(run(fix()));
     EXPECT_EQ(fileBytes("A.7z"), rightBefore);
-    EXPECT_EQ(folderState(f()), (Lines{"A.7z: a1.bin=content a1 a2.bin=content a2", "B.zip: b1.bin=content b1"}));
-    EXPECT_EQ(statuses("A B"), "YY Y");
+    EXPECT_EQ(folderState(f()), (Lines{"A.7z: a1.bin=content a1 a2.bin=content a2", "B.zip: b1.bin=content b1",
+                                       "C.zip: c1.bin=content c1 c2.bin=content c2"}));
+    EXPECT_EQ(statuses("A B C"), "YY Y YY");
     Lines backup;
     std::vector<std::string> files;
     collectFilesRecursive(dir.file("Backup"), files);
     for (const std::string& path : files)
-        backup.push_back(baseName(path) + ": " + (path.ends_with(".7z") ? packedContents(path) : readFile(path)));
+        backup.push_back(baseName(path) + ": " + (path.ends_with(".rar") ? packedContents(path) : readFile(path)));
     std::sort(backup.begin(), backup.end());
-    EXPECT_EQ(backup, (Lines{"B.7z: b1.bin=content b1 junk.bin=junk", "junk.bin: junk"}));
+    EXPECT_EQ(backup, (Lines{"B.rar: b1.bin=content b1 junk.bin=junk", "C.rar: c1.bin=content c1", "c2.bin: content c2",
+                             "junk.bin: junk"}));
 }
 
 // Sets a fix writes take the system's output form; a set it does not touch keeps its own.
