@@ -8,6 +8,7 @@
 #include <set>
 #include <vector>
 
+#include "archive/little_endian.h"
 #include "archive/torrent_zip_names.h"
 #include "archive/zip_entry_io.h"
 
@@ -31,18 +32,8 @@ constexpr size_t kZip64LocatorSize = 20;
 constexpr std::string_view kCommentPrefix = "TORRENTZIPPED-";
 constexpr size_t kCommentSize = 22;
 
-void put(std::string& out, uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-uint64_t get(const unsigned char* p, int bytes) {
-    uint64_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i) value = (value << 8) | p[i];
-    return value;
-}
-
-uint64_t get(std::string_view text, size_t at, int bytes) {
-    return get(reinterpret_cast<const unsigned char*>(text.data()) + at, bytes);
+uint64_t readLittleAt(std::string_view text, size_t at, int bytes) {
+    return readLittle(reinterpret_cast<const unsigned char*>(text.data()) + at, bytes);
 }
 
 uint16_t flagsOf(const TorrentZipRecord& record) {
@@ -56,12 +47,12 @@ bool needsZip64(const TorrentZipRecord& record) {
 
 // Version needed through the name length: the part both headers share.
 void putSharedFields(std::string& out, const TorrentZipRecord& record, bool zip64) {
-    put(out, zip64 ? kZip64Version : kPlainVersion, 2);
-    put(out, flagsOf(record), 2);
-    put(out, Z_DEFLATED, 2);
-    put(out, kTorrentZipDosTime, 2);
-    put(out, kTorrentZipDosDate, 2);
-    put(out, record.crc32, 4);
+    appendLittle(out, zip64 ? kZip64Version : kPlainVersion, 2);
+    appendLittle(out, flagsOf(record), 2);
+    appendLittle(out, Z_DEFLATED, 2);
+    appendLittle(out, kTorrentZipDosTime, 2);
+    appendLittle(out, kTorrentZipDosDate, 2);
+    appendLittle(out, record.crc32, 4);
 }
 
 uint64_t capped(uint64_t value, uint64_t marker) { return std::min(value, marker); }
@@ -100,12 +91,13 @@ bool readExactly(FileOps& ops, int fd, unsigned char* into, size_t size, uint64_
 bool zip64ExtraMatches(std::string_view extra, uint64_t size32, uint64_t compressed32, uint64_t offset32) {
     const size_t values = (size32 == kZip64Marker) + (compressed32 == kZip64Marker) + (offset32 == kZip64Marker);
     if (values == 0) return extra.empty();
-    if (extra.size() != 4 + 8 * values || get(extra, 0, 2) != kZip64ExtraId || get(extra, 2, 2) != 8 * values)
+    if (extra.size() != 4 + 8 * values || readLittleAt(extra, 0, 2) != kZip64ExtraId ||
+        readLittleAt(extra, 2, 2) != 8 * values)
         return false;
     size_t at = 4;
     for (const uint64_t field : {size32, compressed32, offset32}) {
         if (field != kZip64Marker) continue;
-        if (get(extra, at, 8) < kZip64Marker) return false;
+        if (readLittleAt(extra, at, 8) < kZip64Marker) return false;
         at += 8;
     }
     return true;
@@ -116,18 +108,18 @@ bool zip64ExtraMatches(std::string_view extra, uint64_t size32, uint64_t compres
 std::string localHeader(const TorrentZipRecord& record, bool zip64) {
     std::string out;
     out.reserve(kLocalHeaderFixedSize + record.name.size() + kZip64LocalExtraSize);
-    put(out, kLocalSignature, 4);
+    appendLittle(out, kLocalSignature, 4);
     putSharedFields(out, record, zip64 || needsZip64(record));
-    put(out, zip64 ? kZip64Marker : record.compressedSize, 4);
-    put(out, zip64 ? kZip64Marker : record.size, 4);
-    put(out, record.name.size(), 2);
-    put(out, zip64 ? kZip64LocalExtraSize : 0, 2);
+    appendLittle(out, zip64 ? kZip64Marker : record.compressedSize, 4);
+    appendLittle(out, zip64 ? kZip64Marker : record.size, 4);
+    appendLittle(out, record.name.size(), 2);
+    appendLittle(out, zip64 ? kZip64LocalExtraSize : 0, 2);
     out += record.name;
     if (zip64) {
-        put(out, kZip64ExtraId, 2);
-        put(out, kZip64LocalExtraSize - 4, 2);
-        put(out, record.size, 8);
-        put(out, record.compressedSize, 8);
+        appendLittle(out, kZip64ExtraId, 2);
+        appendLittle(out, kZip64LocalExtraSize - 4, 2);
+        appendLittle(out, record.size, 8);
+        appendLittle(out, record.compressedSize, 8);
     }
     return out;
 }
@@ -135,28 +127,28 @@ std::string localHeader(const TorrentZipRecord& record, bool zip64) {
 std::string centralRecord(const TorrentZipRecord& record) {
     std::string extra;
     for (const uint64_t value : {record.size, record.compressedSize, record.localHeaderOffset}) {
-        if (value >= kZip64Marker) put(extra, value, 8);
+        if (value >= kZip64Marker) appendLittle(extra, value, 8);
     }
     if (!extra.empty()) {
         std::string block;
-        put(block, kZip64ExtraId, 2);
-        put(block, extra.size(), 2);
+        appendLittle(block, kZip64ExtraId, 2);
+        appendLittle(block, extra.size(), 2);
         extra = block + extra;
     }
     std::string out;
     out.reserve(kCentralFixedSize + record.name.size() + extra.size());
-    put(out, kCentralSignature, 4);
-    put(out, 0, 2);  // made by MS-DOS, version 0
+    appendLittle(out, kCentralSignature, 4);
+    appendLittle(out, 0, 2);  // made by MS-DOS, version 0
     putSharedFields(out, record, needsZip64(record));
-    put(out, capped(record.compressedSize, kZip64Marker), 4);
-    put(out, capped(record.size, kZip64Marker), 4);
-    put(out, record.name.size(), 2);
-    put(out, extra.size(), 2);
-    put(out, 0, 2);  // comment length
-    put(out, 0, 2);  // disk
-    put(out, 0, 2);  // internal attributes
-    put(out, 0, 4);  // external attributes
-    put(out, capped(record.localHeaderOffset, kZip64Marker), 4);
+    appendLittle(out, capped(record.compressedSize, kZip64Marker), 4);
+    appendLittle(out, capped(record.size, kZip64Marker), 4);
+    appendLittle(out, record.name.size(), 2);
+    appendLittle(out, extra.size(), 2);
+    appendLittle(out, 0, 2);  // comment length
+    appendLittle(out, 0, 2);  // disk
+    appendLittle(out, 0, 2);  // internal attributes
+    appendLittle(out, 0, 4);  // external attributes
+    appendLittle(out, capped(record.localHeaderOffset, kZip64Marker), 4);
     out += record.name;
     out += extra;
     return out;
@@ -166,29 +158,29 @@ std::string endRecords(uint64_t entries, uint64_t offset, uint64_t size, uint32_
     std::string out;
     if (entries >= kCountMarker || offset >= kZip64Marker || size >= kZip64Marker) {
         const uint64_t recordOffset = offset + size;
-        put(out, kZip64EndSignature, 4);
-        put(out, kZip64EndSize - 12, 8);
-        put(out, 0, 2);
-        put(out, kZip64Version, 2);
-        put(out, 0, 4);
-        put(out, 0, 4);
-        put(out, entries, 8);
-        put(out, entries, 8);
-        put(out, size, 8);
-        put(out, offset, 8);
-        put(out, kZip64LocatorSignature, 4);
-        put(out, 0, 4);
-        put(out, recordOffset, 8);
-        put(out, 1, 4);
+        appendLittle(out, kZip64EndSignature, 4);
+        appendLittle(out, kZip64EndSize - 12, 8);
+        appendLittle(out, 0, 2);
+        appendLittle(out, kZip64Version, 2);
+        appendLittle(out, 0, 4);
+        appendLittle(out, 0, 4);
+        appendLittle(out, entries, 8);
+        appendLittle(out, entries, 8);
+        appendLittle(out, size, 8);
+        appendLittle(out, offset, 8);
+        appendLittle(out, kZip64LocatorSignature, 4);
+        appendLittle(out, 0, 4);
+        appendLittle(out, recordOffset, 8);
+        appendLittle(out, 1, 4);
     }
-    put(out, kEndSignature, 4);
-    put(out, 0, 2);
-    put(out, 0, 2);
-    put(out, capped(entries, kCountMarker), 2);
-    put(out, capped(entries, kCountMarker), 2);
-    put(out, capped(size, kZip64Marker), 4);
-    put(out, capped(offset, kZip64Marker), 4);
-    put(out, kCommentSize, 2);
+    appendLittle(out, kEndSignature, 4);
+    appendLittle(out, 0, 2);
+    appendLittle(out, 0, 2);
+    appendLittle(out, capped(entries, kCountMarker), 2);
+    appendLittle(out, capped(entries, kCountMarker), 2);
+    appendLittle(out, capped(size, kZip64Marker), 4);
+    appendLittle(out, capped(offset, kZip64Marker), 4);
+    appendLittle(out, kCommentSize, 2);
     char comment[kCommentSize + 1];
     std::snprintf(comment, sizeof comment, "TORRENTZIPPED-%08X", static_cast<unsigned>(directoryCrc));
     out.append(comment, kCommentSize);
@@ -204,28 +196,29 @@ bool readTorrentZipEnd(FileOps& ops, int fd, TorrentZipEnd& end) {
     unsigned char tail[kZip64LocatorSize + kEndSize + kCommentSize];
     if (!readExactly(ops, fd, tail, tailSize, size - tailSize)) return false;
     const unsigned char* record = tail + tailSize - kEndSize - kCommentSize;
-    if (get(record, 4) != kEndSignature || get(record + 4, 2) != 0 || get(record + 6, 2) != 0 ||
-        get(record + 8, 2) != get(record + 10, 2) || get(record + 20, 2) != kCommentSize)
+    if (readLittle(record, 4) != kEndSignature || readLittle(record + 4, 2) != 0 || readLittle(record + 6, 2) != 0 ||
+        readLittle(record + 8, 2) != readLittle(record + 10, 2) || readLittle(record + 20, 2) != kCommentSize)
         return false;
     if (!parseComment(record + kEndSize, end.commentCrc)) return false;
-    end.entries = get(record + 10, 2);
-    end.directorySize = get(record + 12, 4);
-    end.directoryOffset = get(record + 16, 4);
+    end.entries = readLittle(record + 10, 2);
+    end.directorySize = readLittle(record + 12, 4);
+    end.directoryOffset = readLittle(record + 16, 4);
     uint64_t directoryEnd = size - kEndSize - kCommentSize;
     const unsigned char* locator = record - kZip64LocatorSize;
-    if (tailSize == sizeof tail && get(locator, 4) == kZip64LocatorSignature) {
-        const uint64_t zip64End = get(locator + 8, 8);
+    if (tailSize == sizeof tail && readLittle(locator, 4) == kZip64LocatorSignature) {
+        const uint64_t zip64End = readLittle(locator + 8, 8);
         unsigned char zip64[kZip64EndSize];
-        if (get(locator + 4, 4) != 0 || get(locator + 16, 4) != 1 || zip64End + kZip64EndSize + kZip64LocatorSize !=
-                                                                          directoryEnd ||
+        if (readLittle(locator + 4, 4) != 0 || readLittle(locator + 16, 4) != 1 ||
+            zip64End + kZip64EndSize + kZip64LocatorSize != directoryEnd ||
             !readExactly(ops, fd, zip64, sizeof zip64, zip64End))
             return false;
-        if (get(zip64, 4) != kZip64EndSignature || get(zip64 + 4, 8) != kZip64EndSize - 12 ||
-            get(zip64 + 16, 4) != 0 || get(zip64 + 20, 4) != 0 || get(zip64 + 24, 8) != get(zip64 + 32, 8))
+        if (readLittle(zip64, 4) != kZip64EndSignature || readLittle(zip64 + 4, 8) != kZip64EndSize - 12 ||
+            readLittle(zip64 + 16, 4) != 0 || readLittle(zip64 + 20, 4) != 0 ||
+            readLittle(zip64 + 24, 8) != readLittle(zip64 + 32, 8))
             return false;
-        end.entries = get(zip64 + 32, 8);
-        end.directorySize = get(zip64 + 40, 8);
-        end.directoryOffset = get(zip64 + 48, 8);
+        end.entries = readLittle(zip64 + 32, 8);
+        end.directorySize = readLittle(zip64 + 40, 8);
+        end.directoryOffset = readLittle(zip64 + 48, 8);
         directoryEnd = zip64End;
     }
     return end.directoryOffset <= directoryEnd && end.directorySize == directoryEnd - end.directoryOffset;
@@ -237,30 +230,34 @@ bool directoryFollowsRules(std::string_view directory, uint64_t entries) {
     std::set<std::string> names;
     size_t at = 0;
     for (uint64_t i = 0; i < entries; ++i) {
-        if (directory.size() - at < kCentralFixedSize || get(directory, at, 4) != kCentralSignature) return false;
-        const uint64_t flags = get(directory, at + 8, 2);
-        const uint64_t compressed32 = get(directory, at + 20, 4);
-        const uint64_t size32 = get(directory, at + 24, 4);
-        const size_t nameLength = get(directory, at + 28, 2);
-        const size_t extraLength = get(directory, at + 30, 2);
-        const uint64_t offset32 = get(directory, at + 42, 4);
+        if (directory.size() - at < kCentralFixedSize || readLittleAt(directory, at, 4) != kCentralSignature)
+            return false;
+        const uint64_t flags = readLittleAt(directory, at + 8, 2);
+        const uint64_t compressed32 = readLittleAt(directory, at + 20, 4);
+        const uint64_t size32 = readLittleAt(directory, at + 24, 4);
+        const size_t nameLength = readLittleAt(directory, at + 28, 2);
+        const size_t extraLength = readLittleAt(directory, at + 30, 2);
+        const uint64_t offset32 = readLittleAt(directory, at + 42, 4);
         if (directory.size() - at - kCentralFixedSize < nameLength + extraLength) return false;
         const std::string_view stored = directory.substr(at + kCentralFixedSize, nameLength);
         const std::string_view extra = directory.substr(at + kCentralFixedSize + nameLength, extraLength);
         const bool zip64 = !extra.empty();
-        if (get(directory, at + 4, 2) != 0 || get(directory, at + 6, 2) != (zip64 ? kZip64Version : kPlainVersion) ||
-            (flags & ~uint64_t{kUtf8NameFlag}) != kMaximumCompressionFlag || get(directory, at + 10, 2) != Z_DEFLATED ||
-            get(directory, at + 12, 2) != kTorrentZipDosTime || get(directory, at + 14, 2) != kTorrentZipDosDate ||
-            get(directory, at + 32, 2) != 0 || get(directory, at + 34, 2) != 0 || get(directory, at + 36, 2) != 0 ||
-            get(directory, at + 38, 4) != 0 || !zip64ExtraMatches(extra, size32, compressed32, offset32))
+        if (readLittleAt(directory, at + 4, 2) != 0 ||
+            readLittleAt(directory, at + 6, 2) != (zip64 ? kZip64Version : kPlainVersion) ||
+            (flags & ~uint64_t{kUtf8NameFlag}) != kMaximumCompressionFlag ||
+            readLittleAt(directory, at + 10, 2) != Z_DEFLATED ||
+            readLittleAt(directory, at + 12, 2) != kTorrentZipDosTime ||
+            readLittleAt(directory, at + 14, 2) != kTorrentZipDosDate || readLittleAt(directory, at + 32, 2) != 0 ||
+            readLittleAt(directory, at + 34, 2) != 0 || readLittleAt(directory, at + 36, 2) != 0 ||
+            readLittleAt(directory, at + 38, 4) != 0 || !zip64ExtraMatches(extra, size32, compressed32, offset32))
             return false;
         std::string name = entryNameUtf8(stored, static_cast<uint32_t>(flags));
         const StoredName expected = storedName(name);
         if (expected.bytes != stored || expected.utf8 != ((flags & kUtf8NameFlag) != 0)) return false;
         // The size comes first in a ZIP64 block.
-        const uint64_t size = size32 == kZip64Marker ? get(extra, 4, 8) : size32;
+        const uint64_t size = size32 == kZip64Marker ? readLittleAt(extra, 4, 8) : size32;
         if (isFolderEntry(name, size)) folders.push_back(name);
-        EntryOrder order(name, static_cast<uint32_t>(get(directory, at + 16, 4)), size);
+        EntryOrder order(name, static_cast<uint32_t>(readLittleAt(directory, at + 16, 4)), size);
         if (previous && !(*previous <= order)) return false;
         previous = std::move(order);
         names.insert(std::move(name));

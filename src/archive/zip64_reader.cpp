@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "archive/little_endian.h"
 #include "archive/zip_status.h"
 
 namespace quorvane {
@@ -17,12 +18,6 @@ constexpr uint32_t kLocalSignature = 0x04034B50;
 constexpr uint32_t kMarker = 0xFFFFFFFF;
 constexpr size_t kCentralFixedSize = 46;
 constexpr size_t kLocalFixedSize = 30;
-
-uint64_t little(const unsigned char* p, int bytes) {
-    uint64_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i) value = (value << 8) | p[i];
-    return value;
-}
 
 class Descriptor {
 public:
@@ -58,15 +53,15 @@ ZipStatus readZip64CentralRecord(FileOps& ops, const std::string& path, uint64_t
     if (!file.ok()) return ZipStatus::Error;
     unsigned char fixed[kCentralFixedSize];
     if (!file.readExactly(fixed, sizeof fixed, offset)) return ZipStatus::BadZipFile;
-    if (little(fixed, 4) != kCentralSignature) return ZipStatus::BadZipFile;
-    uint64_t compressed = little(fixed + 20, 4);
-    uint64_t uncompressed = little(fixed + 24, 4);
-    uint64_t local = little(fixed + 42, 4);
-    const size_t nameLength = little(fixed + 28, 2);
-    const size_t extraLength = little(fixed + 30, 2);
+    if (readLittle(fixed, 4) != kCentralSignature) return ZipStatus::BadZipFile;
+    uint64_t compressed = readLittle(fixed + 20, 4);
+    uint64_t uncompressed = readLittle(fixed + 24, 4);
+    uint64_t local = readLittle(fixed + 42, 4);
+    const size_t nameLength = readLittle(fixed + 28, 2);
+    const size_t extraLength = readLittle(fixed + 30, 2);
     // The record must be the one minizip reported: with bytes in front of
     // the archive, minizip's offsets are shifted and would name another.
-    if (little(fixed + 16, 4) != seen.crc || nameLength != seen.name.size() || extraLength != seen.extra.size())
+    if (readLittle(fixed + 16, 4) != seen.crc || nameLength != seen.name.size() || extraLength != seen.extra.size())
         return ZipStatus::BadZipFile;
     std::vector<unsigned char> stored(nameLength + extraLength);
     if (!stored.empty() && !file.readExactly(stored.data(), stored.size(), offset + kCentralFixedSize))
@@ -78,8 +73,8 @@ ZipStatus readZip64CentralRecord(FileOps& ops, const std::string& path, uint64_t
         return ZipStatus::BadZipFile;
     const unsigned char* extra = stored.data() + nameLength;
     for (size_t at = 0; at + 4 <= extraLength;) {
-        const uint64_t id = little(extra + at, 2);
-        const size_t length = little(extra + at + 2, 2);
+        const uint64_t id = readLittle(extra + at, 2);
+        const size_t length = readLittle(extra + at + 2, 2);
         if (at + 4 + length > extraLength) return ZipStatus::BadZipFile;
         if (id == 0x0001) {
             const unsigned char* p = extra + at + 4;
@@ -87,7 +82,7 @@ ZipStatus readZip64CentralRecord(FileOps& ops, const std::string& path, uint64_t
             for (uint64_t* field : {&uncompressed, &compressed, &local}) {
                 if (*field != kMarker) continue;
                 if (end - p < 8) return ZipStatus::BadZipFile;
-                *field = little(p, 8);
+                *field = readLittle(p, 8);
                 p += 8;
             }
             break;
@@ -114,8 +109,8 @@ ZipStatus readZip64EntryData(FileOps& ops, const std::string& path, const ZipEnt
     if (!file.ok()) return ZipStatus::Error;
     unsigned char header[kLocalFixedSize];
     if (!file.readExactly(header, sizeof header, entry.localHeaderOffset)) return ZipStatus::BadZipFile;
-    if (little(header, 4) != kLocalSignature) return ZipStatus::BadZipFile;
-    uint64_t position = entry.localHeaderOffset + kLocalFixedSize + little(header + 26, 2) + little(header + 28, 2);
+    if (readLittle(header, 4) != kLocalSignature) return ZipStatus::BadZipFile;
+    uint64_t position = entry.localHeaderOffset + kLocalFixedSize + readLittle(header + 26, 2) + readLittle(header + 28, 2);
 
     std::unique_ptr<char[]> in(new (std::nothrow) char[kCopyBlockSize]);
     std::unique_ptr<char[]> out(new (std::nothrow) char[kCopyBlockSize]);
