@@ -87,7 +87,6 @@ ChdHeaderResult parseChdHeader(std::string_view head, uint64_t fileSize, ChdHead
     header.logicalBytes = be64(head, layout->logicalBytes);
     header.hunkBytes = be32(head, layout->hunkBytes);
     header.sha1 = digestAt(head, layout->sha1, 20);
-    if (header.sha1.empty()) return failure(ChdHeaderError::NoSha1, "the CHD header's SHA-1 is not set");
     if (layout->rawSha1 != kNone) header.rawSha1 = digestAt(head, layout->rawSha1, 20);
     if (layout->md5 != kNone) header.md5 = digestAt(head, layout->md5, 16);
     if (layout->flags == kNone || (be32(head, layout->flags) & kHasParentFlag) != 0)

@@ -25,7 +25,8 @@
 //
 // The SHA-1 a DAT lists is the one covering data and metadata (v4 +48, v5
 // +84); a version 3 file has one SHA-1 (+80), which the DATs of its day list.
-// chdman writes the SHA-1s last, so an all-zero one means it never finished.
+// The SHA-1s stay zero in a blank writable image (chdman createhd -s) and in
+// one chdman did not finish: a valid header, but nothing a DAT can name.
 #pragma once
 
 #include <cstdint>
@@ -42,7 +43,7 @@ struct ChdHeader {
     uint64_t logicalBytes = 0;  // size of the disk the image holds
     uint32_t hunkBytes = 0;
     // Digests as lowercase hex; empty when this version has no such field.
-    std::string sha1;        // what a DAT lists
+    std::string sha1;        // what a DAT lists; empty when never set
     std::string rawSha1;     // the data without metadata (v4, v5)
     std::string md5;         // v3
     std::string parentSha1;  // empty unless the image is a diff on a parent
@@ -65,7 +66,6 @@ enum class ChdHeaderError {
     Truncated,           // the file ends before its header does
     WrongHeaderLength,   // the length field disagrees with the version's layout
     UnsupportedVersion,  // anything but 3, 4 and 5
-    NoSha1,              // all-zero SHA-1
 };
 
 struct ChdHeaderResult {
