@@ -54,19 +54,18 @@ std::string digestAt(std::string_view bytes, std::size_t at, std::size_t size) {
 
 ChdHeaderResult failure(ChdHeaderError error, std::string reason) { return {error, std::move(reason)}; }
 
-ChdHeaderResult truncated(uint64_t fileSize, uint64_t headerBytes) {
-    if (fileSize == 0) return failure(ChdHeaderError::Truncated, "the file is empty");
-    return failure(ChdHeaderError::Truncated, "the file ends inside its CHD header (" + std::to_string(fileSize) +
+ChdHeaderResult truncated(std::size_t fileBytes, std::size_t headerBytes) {
+    if (fileBytes == 0) return failure(ChdHeaderError::Truncated, "the file is empty");
+    return failure(ChdHeaderError::Truncated, "the file ends inside its CHD header (" + std::to_string(fileBytes) +
                                                   " of " + std::to_string(headerBytes) + " bytes)");
 }
 
 }  // namespace
 
-ChdHeaderResult parseChdHeader(std::string_view head, uint64_t fileSize, ChdHeader& out) {
-    head = head.substr(0, static_cast<std::size_t>(std::min<uint64_t>(fileSize, kChdHeaderProbeBytes)));
+ChdHeaderResult parseChdHeader(std::string_view head, ChdHeader& out) {
     if (head.substr(0, kTag.size()) != kTag.substr(0, std::min(head.size(), kTag.size())))
         return failure(ChdHeaderError::NotChd, "not a CHD image (no MComprHD tag)");
-    if (head.size() < kCommonBytes) return truncated(fileSize, kCommonBytes);
+    if (head.size() < kCommonBytes) return truncated(head.size(), kCommonBytes);
 
     const uint32_t length = be32(head, 8);
     const uint32_t version = be32(head, 12);
@@ -79,7 +78,7 @@ ChdHeaderResult parseChdHeader(std::string_view head, uint64_t fileSize, ChdHead
         return failure(ChdHeaderError::WrongHeaderLength, "CHD version " + std::to_string(version) +
                                                               " header length is " + std::to_string(length) + ", not " +
                                                               std::to_string(layout->length));
-    if (fileSize < layout->length) return truncated(fileSize, layout->length);
+    if (head.size() < layout->length) return truncated(head.size(), layout->length);
 
     ChdHeader header;
     header.version = version;
@@ -124,7 +123,7 @@ ChdHeaderResult readChdHeader(const std::string& path, ChdHeader& out, FileOps& 
         got += static_cast<std::size_t>(n);
     }
     ops.close(fd);
-    return parseChdHeader(std::string_view(head, got), got < want ? got : static_cast<uint64_t>(size), out);
+    return parseChdHeader(std::string_view(head, got), out);
 }
 
 bool looksLikeChd(std::string_view fileName) {

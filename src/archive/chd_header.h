@@ -79,10 +79,9 @@ struct ChdHeaderResult {
     }
 };
 
-// Parses the start of a file of `fileSize` bytes; `head` holds its first
-// min(fileSize, kChdHeaderProbeBytes) bytes (more are ignored). `out` is
-// filled only when the result is ok().
-ChdHeaderResult parseChdHeader(std::string_view head, uint64_t fileSize, ChdHeader& out);
+// Parses a file's first kChdHeaderProbeBytes bytes (the whole file when it
+// is shorter). `out` is filled only when the result is ok().
+ChdHeaderResult parseChdHeader(std::string_view head, ChdHeader& out);
 
 // Reads the header of the file at `path`: at most kChdHeaderProbeBytes.
 ChdHeaderResult readChdHeader(const std::string& path, ChdHeader& out, FileOps& ops = fileOps());
