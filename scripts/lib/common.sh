@@ -9,6 +9,7 @@ QV_PACKAGES=(
   zip unzip python3 7zip gzip tar bzip2 xz-utils
   zlib1g-dev libminizip-dev libdeflate-dev libssl-dev libcli11-dev libexpat1-dev libarchive-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
+  mame-tools  # chdman: real CHD images to check the header reader against
 )
 # The desktop program; built when these are present.
 QV_GUI_PACKAGES=(qt6-base-dev libgl-dev)
