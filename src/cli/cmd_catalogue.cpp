@@ -38,8 +38,10 @@ int runSystems(const CliContext& ctx, const SystemsOptions& o) {
     if (o.json) {
         std::printf("{\"caption\": %s, \"systems\": [", jsonString(systemsCaption(view, systems.size())).c_str());
         for (size_t i = 0; i < systems.size(); ++i)
-            std::printf("%s{\"name\": %s, \"output\": %s}", i ? ", " : "", jsonString(systems[i]).c_str(),
-                        jsonString(archiveOutputName(settings.outputFor(systems[i]))).c_str());
+            std::printf("%s{\"name\": %s, \"output\": %s, \"mergeMode\": %s}", i ? ", " : "",
+                        jsonString(systems[i]).c_str(),
+                        jsonString(archiveOutputName(settings.outputFor(systems[i]))).c_str(),
+                        jsonString(mergeModeName(settings.mergeModeFor(systems[i]))).c_str());
         std::printf("]}\n");
         return kExitOk;
     }

@@ -1,4 +1,4 @@
-// quorvane import FILE|FOLDER|ZIP... [--yes | --ignore]: the DAT import job.
+// quorvane import FILE|FOLDER|ZIP... [--yes | --ignore] [--merge-mode MODE]: the DAT import job.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
@@ -6,6 +6,8 @@
 #include "cli/console_host.h"
 #include "cli/json_host.h"
 #include "cli/json_writer.h"
+#include "core/settings_keys.h"
+#include "core/text.h"
 #include "jobs/catalogue_jobs.h"
 
 namespace quorvane {
@@ -17,7 +19,10 @@ struct ImportOptions {
     bool yes = false;
     bool ignore = false;
     bool json = false;
+    std::optional<std::string> mergeMode;
 };
+
+constexpr const char* kMergeModeKey = "merge-mode";
 
 // {"command": "import", "cancelled", "summary": {"imported", "notReplaced",
 // "failed"}, "files": [{"path", "outcome", "system", "roms"}], "messages", "findings"}
@@ -43,7 +48,27 @@ void printDocument(const JsonHost& host) {
     std::printf("%s\n", out.endObject().text().c_str());
 }
 
+// Only the systems the import stored take the mode; one kept as it was keeps its own.
+int setMergeModes(Settings& settings, const JobReport* report, const std::string& mode) {
+    if (!report) return kExitOk;
+    int rc = kExitOk;
+    for (const ImportedFile& f : report->importedFiles) {
+        if (f.outcome != "imported" || f.system.empty()) continue;
+        if (const std::string error = setSystemSetting(settings, f.system, kMergeModeKey, mode); !error.empty()) {
+            std::fprintf(stderr, "The merge mode of %s was not set: %s\n", terminalText(f.system).c_str(),
+                         terminalText(error).c_str());
+            rc = kExitFailed;
+        }
+    }
+    return rc;
+}
+
 int runImport(const CliContext& ctx, const ImportOptions& o) {
+    if (o.mergeMode)
+        if (const std::string problem = systemValueProblem(kMergeModeKey, *o.mergeMode); !problem.empty()) {
+            std::fprintf(stderr, "%s\n", terminalText(problem).c_str());
+            return kExitUsage;
+        }
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
     std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
@@ -58,8 +83,9 @@ int runImport(const CliContext& ctx, const ImportOptions& o) {
         return kExitFailed;
     }
     db->wait();
+    const int modeRc = o.mergeMode ? setMergeModes(settings, host.report().get(), *o.mergeMode) : kExitOk;
     if (o.json) printDocument(jsonHost);
-    return host.failedSteps() > 0 ? kExitFailed : kExitOk;
+    return host.failedSteps() > 0 ? kExitFailed : modeRc;
 }
 
 }  // namespace
@@ -73,6 +99,9 @@ void addImportCommand(CLI::App& app, CliContext& ctx) {
         ->required();
     CLI::Option* yes = cmd->add_flag("--yes", o->yes, "Replace every system that already exists");
     cmd->add_flag("--ignore", o->ignore, "Keep every system that already exists")->excludes(yes);
+    cmd->add_option("--merge-mode", o->mergeMode,
+                    "Give every system the import stores this merge mode (split, merged, non-merged or "
+                    "full-non-merged)");
     cmd->add_flag("--json", o->json, "Print one JSON document (see README.md)");
     cmd->callback([&ctx, o] { ctx.action = [&ctx, o] { return runImport(ctx, *o); }; });
 }

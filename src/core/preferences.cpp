@@ -27,6 +27,7 @@ PreferenceValues preferencesForDisplay(const Settings& s) {
     v.useMD5 = s.useMD5;
     v.useSHA1 = s.useSHA1;
     v.output = s.output;
+    v.mergeMode = s.mergeMode;
     return v;
 }
 
@@ -48,7 +49,8 @@ bool savePreferences(const PreferenceValues& v, Settings& s) {
                     ini.writeString(section, "miscdir", v.miscdir) &&
                     ini.writeString(section, "customdir", v.customdir) &&
                     ini.writeBool(section, "useMD5", v.useMD5) && ini.writeBool(section, "useSHA1", v.useSHA1);
-    const bool written = ok && ini.writeString(section, "output", archiveOutputName(v.output));
+    const bool written = ok && ini.writeString(section, "output", archiveOutputName(v.output)) &&
+                         ini.writeString(section, "merge-mode", mergeModeName(v.mergeMode));
 
     s.basedir = v.basedir;
     s.sourcedir = v.sourcedir;
@@ -61,6 +63,7 @@ bool savePreferences(const PreferenceValues& v, Settings& s) {
     s.useMD5 = v.useMD5;
     s.useSHA1 = v.useSHA1;
     s.output = v.output;
+    s.mergeMode = v.mergeMode;
     return written;
 }
 

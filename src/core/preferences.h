@@ -22,6 +22,7 @@ struct PreferenceValues {
     bool useMD5 = false;
     bool useSHA1 = false;
     ArchiveOutput output = ArchiveOutput::Zip;
+    MergeMode mergeMode = MergeMode::Split;
 };
 
 // The dialog's combo entries, in their order.

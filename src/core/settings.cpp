@@ -15,6 +15,43 @@ constexpr const char* kWindow = "Window";
 constexpr const char* kMain = "Quorvane";
 constexpr const char* kSystemPrefix = "System ";
 
+// A choice the file names by word: "what" is how warnings call it.
+template <class Value>
+struct Choice {
+    const char* key;
+    const char* what;
+    std::optional<Value> (*named)(std::string_view);
+    const char* (*name)(Value);
+    std::string (*choices)();
+};
+
+constexpr Choice<ArchiveOutput> kOutputChoice{"output", "output", archiveOutputNamed, archiveOutputName,
+                                              archiveOutputChoices};
+constexpr Choice<MergeMode> kMergeModeChoice{"merge-mode", "merge mode", mergeModeNamed, mergeModeName,
+                                             mergeModeChoices};
+
+template <class Value>
+Value readGlobalChoice(const IniFile& ini, const Choice<Value>& c, Value fallback, std::vector<std::string>* warnings) {
+    const std::string word = ini.readString(kMain, c.key, c.name(fallback));
+    if (const auto value = c.named(word)) return *value;
+    if (warnings)
+        warnings->push_back("Warning: the " + std::string(c.what) + " \"" + word + "\" in the settings file is not " +
+                            c.choices() + "; using \"" + c.name(fallback) + "\".");
+    return fallback;
+}
+
+template <class Value>
+void readOwnChoice(const IniFile& ini, const std::string& section, const std::string& system, const Choice<Value>& c,
+                   std::map<std::string, Value, LessIgnoreCase>& into, std::vector<std::string>* warnings) {
+    const std::optional<std::string> word = ini.value(section, c.key);
+    if (!word) return;
+    if (const auto value = c.named(*word)) into.emplace(system, *value);
+    else if (warnings)
+        warnings->push_back("Warning: the " + std::string(c.what) + " \"" + *word + "\" of system \"" + system +
+                            "\" in the settings file is not " + c.choices() + "; the system uses the global " + c.what +
+                            ".");
+}
+
 // Every "System NAME" section's own values; a repeated section is read once
 // (the first of a name is the one the file's rules read).
 void readSystemSections(const IniFile& ini, Settings& s, std::vector<std::string>* warnings) {
@@ -22,14 +59,17 @@ void readSystemSections(const IniFile& ini, Settings& s, std::vector<std::string
     for (const std::string& section : ini.sections()) {
         const std::optional<std::string> system = systemOfSection(section);
         if (!system || !seen.insert(*system).second) continue;
-        const std::optional<std::string> word = ini.value(section, "output");
-        if (!word) continue;
-        if (const auto output = archiveOutputNamed(*word)) s.systemOutput.emplace(*system, *output);
-        else if (warnings)
-            warnings->push_back("Warning: the output \"" + *word + "\" of system \"" + *system +
-                                "\" in the settings file is not " + archiveOutputChoices() +
-                                "; the system uses the global output.");
+        readOwnChoice(ini, section, *system, kOutputChoice, s.systemOutput, warnings);
+        readOwnChoice(ini, section, *system, kMergeModeChoice, s.systemMergeMode, warnings);
     }
+}
+
+// "a, b or c".
+template <class Value, size_t N>
+std::string choicesText(const Value (&values)[N], const char* (*name)(Value)) {
+    std::string text;
+    for (size_t i = 0; i < N; ++i) text += (i == 0 ? "" : i + 1 == N ? " or " : ", ") + std::string(name(values[i]));
+    return text;
 }
 }  // namespace
 
@@ -48,13 +88,25 @@ std::optional<ArchiveOutput> archiveOutputNamed(std::string_view name) {
     return std::nullopt;
 }
 
-std::string archiveOutputChoices() {
-    std::string text;
-    const size_t count = std::size(kArchiveOutputs);
-    for (size_t i = 0; i < count; ++i)
-        text += (i == 0 ? "" : i + 1 == count ? " or " : ", ") + std::string(archiveOutputName(kArchiveOutputs[i]));
-    return text;
+std::string archiveOutputChoices() { return choicesText(kArchiveOutputs, archiveOutputName); }
+
+const char* mergeModeName(MergeMode mode) {
+    switch (mode) {
+        case MergeMode::Merged: return "merged";
+        case MergeMode::NonMerged: return "non-merged";
+        case MergeMode::FullNonMerged: return "full-non-merged";
+        case MergeMode::Split: break;
+    }
+    return "split";
 }
+
+std::optional<MergeMode> mergeModeNamed(std::string_view name) {
+    for (const MergeMode m : kMergeModes)
+        if (name == mergeModeName(m)) return m;
+    return std::nullopt;
+}
+
+std::string mergeModeChoices() { return choicesText(kMergeModes, mergeModeName); }
 
 std::string systemSectionName(std::string_view system) { return kSystemPrefix + std::string(system); }
 
@@ -111,11 +163,8 @@ Settings loadSettings(const ProgramFolders& folders, std::vector<std::string>* w
     s.useMD5 = ini.readBool(kMain, "useMD5", false);
     s.useSHA1 = ini.readBool(kMain, "useSHA1", false);
     s.removeHeaders = ini.readString(kMain, "headers", "keep") == "remove";
-    const std::string output = ini.readString(kMain, "output", "zip");
-    if (const auto named = archiveOutputNamed(output)) s.output = *named;
-    else if (warnings)
-        warnings->push_back("Warning: the output \"" + output + "\" in the settings file is not " +
-                            archiveOutputChoices() + "; using \"zip\".");
+    s.output = readGlobalChoice(ini, kOutputChoice, ArchiveOutput::Zip, warnings);
+    s.mergeMode = readGlobalChoice(ini, kMergeModeChoice, MergeMode::Split, warnings);
     readSystemSections(ini, s, warnings);
     s.basedir = ini.readString(kMain, "basedir", folders.dataDir);
     s.sourcedir = ini.readString(kMain, "sourcedir", s.basedir + "/sourceroms");
@@ -151,7 +200,8 @@ bool saveGlobalSettings(const Settings& settings) {
               ini.writeString(kMain, "basedir", settings.basedir) &&
               ini.writeString(kMain, "sourcedir", settings.sourcedir) &&
               ini.writeString(kMain, "currentdb", settings.currentdb) &&
-              ini.writeString(kMain, "output", archiveOutputName(settings.output));
+              ini.writeString(kMain, "output", archiveOutputName(settings.output)) &&
+              ini.writeString(kMain, "merge-mode", mergeModeName(settings.mergeMode));
     for (const Category& c : kCategories) ok = ok && ini.writeString(kMain, c.folderKey, settings.folderOf(c));
     return ok;
 }

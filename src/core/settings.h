@@ -6,7 +6,8 @@
 //   [Window]           the main window's place (Top, Left, InitMax)
 //   [Quorvane]         everything else that applies to every system
 //   [System NAME]      what one system does differently; NAME is the system's
-//                      name in the catalogue, "output" its only key so far.
+//                      name in the catalogue; its keys are "output" and
+//                      "merge-mode".
 //                      Like every section name it matches without regard to
 //                      case, so systems named alike but for case share one.
 #pragma once
@@ -36,6 +37,17 @@ std::optional<ArchiveOutput> archiveOutputNamed(std::string_view name);
 // "zip, torrentzip or 7z", for messages.
 std::string archiveOutputChoices();
 
+// How a system's sets hold clones' ROMs and the BIOS and device ROMs they need.
+// Split is the rule the catalogue has always had, so it is the default.
+enum class MergeMode { Split, Merged, NonMerged, FullNonMerged };
+inline constexpr MergeMode kMergeModes[] = {MergeMode::Split, MergeMode::Merged, MergeMode::NonMerged,
+                                            MergeMode::FullNonMerged};
+// "split", "merged", "non-merged", "full-non-merged".
+const char* mergeModeName(MergeMode mode);
+std::optional<MergeMode> mergeModeNamed(std::string_view name);
+// "split, merged, non-merged or full-non-merged", for messages.
+std::string mergeModeChoices();
+
 // "System NAME" for a system's section, and back (nullopt for other sections).
 std::string systemSectionName(std::string_view system);
 std::optional<std::string> systemOfSection(std::string_view section);
@@ -57,6 +69,9 @@ struct Settings {
     // "output", and the systems that have their own (section "System NAME").
     ArchiveOutput output = ArchiveOutput::Zip;
     std::map<std::string, ArchiveOutput, LessIgnoreCase> systemOutput;
+    // "merge-mode", and likewise per system.
+    MergeMode mergeMode = MergeMode::Split;
+    std::map<std::string, MergeMode, LessIgnoreCase> systemMergeMode;
     // A scan also says which zips are valid TorrentZip (`scan --torrentzip`);
     // it always does for a system whose output is TorrentZip. Run time only.
     bool checkTorrentZip = false;
@@ -86,14 +101,18 @@ struct Settings {
         const auto it = systemOutput.find(system);
         return it == systemOutput.end() ? output : it->second;
     }
+    MergeMode mergeModeFor(const std::string& system) const {
+        const auto it = systemMergeMode.find(system);
+        return it == systemMergeMode.end() ? mergeMode : it->second;
+    }
 
     // Category switching: sets `currentdb` and `categoryDir` (run time only).
     void selectCategory(const Category& category);
 };
 
 // Reads the settings file of `folders` in the documented order and fills the
-// derived values. Warnings (a refused `currentdb`, an output that is none of
-// the choices) are appended to `warnings`.
+// derived values. Warnings (a refused `currentdb`, an output or merge mode
+// that is none of the choices) are appended to `warnings`.
 Settings loadSettings(const ProgramFolders& folders, std::vector<std::string>* warnings = nullptr);
 
 // Creates `databasesDir` with its parents. False when it cannot be created.

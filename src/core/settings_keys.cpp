@@ -13,7 +13,7 @@ namespace quorvane {
 
 namespace {
 
-enum class Kind { Integer, Flag, Folder, Database, Headers, Output, Derived };
+enum class Kind { Integer, Flag, Folder, Database, Headers, Output, MergeMode, Derived };
 
 struct Key {
     const char* name;
@@ -21,13 +21,13 @@ struct Key {
 };
 
 constexpr Key kKeys[] = {
-    {"Top", Kind::Integer},          {"Left", Kind::Integer},          {"InitMax", Kind::Flag},
-    {"useMD5", Kind::Flag},          {"useSHA1", Kind::Flag},          {"headers", Kind::Headers},
-    {"output", Kind::Output},        {"basedir", Kind::Folder},        {"sourcedir", Kind::Folder},
-    {"currentdb", Kind::Database},   {"tosecdir", Kind::Folder},       {"gooddir", Kind::Folder},
-    {"arcadedir", Kind::Folder},     {"arcadeunemudir", Kind::Folder}, {"miscdir", Kind::Folder},
-    {"customdir", Kind::Folder},     {"categoryDir", Kind::Derived},   {"databasesDir", Kind::Derived},
-    {"settingsFile", Kind::Derived},
+    {"Top", Kind::Integer},          {"Left", Kind::Integer},         {"InitMax", Kind::Flag},
+    {"useMD5", Kind::Flag},          {"useSHA1", Kind::Flag},         {"headers", Kind::Headers},
+    {"output", Kind::Output},        {"merge-mode", Kind::MergeMode}, {"basedir", Kind::Folder},
+    {"sourcedir", Kind::Folder},     {"currentdb", Kind::Database},   {"tosecdir", Kind::Folder},
+    {"gooddir", Kind::Folder},       {"arcadedir", Kind::Folder},     {"arcadeunemudir", Kind::Folder},
+    {"miscdir", Kind::Folder},       {"customdir", Kind::Folder},     {"categoryDir", Kind::Derived},
+    {"databasesDir", Kind::Derived}, {"settingsFile", Kind::Derived},
 };
 
 const Key* findKey(const std::string& name) {
@@ -66,6 +66,11 @@ std::string outputProblem(const std::string& value) {
     return "output takes " + archiveOutputChoices() + ", not \"" + value + "\".";
 }
 
+std::string mergeModeProblem(const std::string& value) {
+    if (mergeModeNamed(value)) return {};
+    return "merge-mode takes " + mergeModeChoices() + ", not \"" + value + "\".";
+}
+
 // A key a system may have its own value of; its global value is the key of
 // the same name in section "Quorvane".
 struct SystemKey {
@@ -77,22 +82,29 @@ struct SystemKey {
     void (*assign)(Settings& s, const std::string& system, const std::optional<std::string>& value);
 };
 
+// The row of a key whose systems' own values `Own` holds, written as `name` gives them.
+template <auto Own, auto name, auto named>
+constexpr SystemKey systemKey(const char* key, std::string (*problem)(const std::string&)) {
+    return {key, problem,
+            [](const Settings& s) {
+                std::vector<std::string> systems;
+                for (const auto& [system, value] : s.*Own) systems.push_back(system);
+                return systems;
+            },
+            [](const Settings& s, const std::string& system) -> std::optional<std::string> {
+                const auto it = (s.*Own).find(system);
+                if (it == (s.*Own).end()) return std::nullopt;
+                return name(it->second);
+            },
+            [](Settings& s, const std::string& system, const std::optional<std::string>& value) {
+                if (value) (s.*Own).insert_or_assign(system, *named(*value));
+                else (s.*Own).erase(system);
+            }};
+}
+
 constexpr SystemKey kSystemKeys[] = {
-    {"output", outputProblem,
-     [](const Settings& s) {
-         std::vector<std::string> systems;
-         for (const auto& [system, output] : s.systemOutput) systems.push_back(system);
-         return systems;
-     },
-     [](const Settings& s, const std::string& system) -> std::optional<std::string> {
-         const auto it = s.systemOutput.find(system);
-         if (it == s.systemOutput.end()) return std::nullopt;
-         return archiveOutputName(it->second);
-     },
-     [](Settings& s, const std::string& system, const std::optional<std::string>& value) {
-         if (value) s.systemOutput.insert_or_assign(system, *archiveOutputNamed(*value));
-         else s.systemOutput.erase(system);
-     }},
+    systemKey<&Settings::systemOutput, archiveOutputName, archiveOutputNamed>("output", outputProblem),
+    systemKey<&Settings::systemMergeMode, mergeModeName, mergeModeNamed>("merge-mode", mergeModeProblem),
 };
 
 const SystemKey* findSystemKey(const std::string& name) {
@@ -123,6 +135,7 @@ bool settingValue(const Settings& s, const std::string& key, std::string& value)
     else if (key == "useSHA1") value = s.useSHA1 ? "1" : "0";
     else if (key == "headers") value = s.removeHeaders ? "remove" : "keep";
     else if (key == "output") value = archiveOutputName(s.output);
+    else if (key == "merge-mode") value = mergeModeName(s.mergeMode);
     else if (key == "categoryDir") value = s.categoryDir;
     else if (key == "databasesDir") value = s.databasesDir;
     else if (key == "settingsFile") value = s.settingsPath;
@@ -164,6 +177,11 @@ std::string setSetting(Settings& s, const std::string& key, const std::string& v
         case Kind::Output: {
             if (std::string problem = outputProblem(value); !problem.empty()) return problem;
             s.output = *archiveOutputNamed(value);
+            break;
+        }
+        case Kind::MergeMode: {
+            if (std::string problem = mergeModeProblem(value); !problem.empty()) return problem;
+            s.mergeMode = *mergeModeNamed(value);
             break;
         }
         case Kind::Folder: {
@@ -208,12 +226,22 @@ std::string systemKeyProblem(const std::string& key) {
     return "There is no per-system setting \"" + key + "\". The per-system settings are: " + keys + ".";
 }
 
+std::string systemValueProblem(const std::string& key, const std::string& value) {
+    const SystemKey* k = findSystemKey(key);
+    return k ? k->problem(value) : systemKeyProblem(key);
+}
+
 bool systemSettingValue(const Settings& s, const std::string& system, const std::string& key, std::string& value) {
     const SystemKey* k = findSystemKey(key);
     if (!k) return false;
     if (const std::optional<std::string> own = k->own(s, system)) value = *own;
     else settingValue(s, key, value);
     return true;
+}
+
+std::optional<std::string> ownSystemValue(const Settings& s, const std::string& system, const std::string& key) {
+    const SystemKey* k = findSystemKey(key);
+    return k ? k->own(s, system) : std::nullopt;
 }
 
 std::vector<OwnSystemValue> ownSystemValues(const Settings& s) {

@@ -7,6 +7,7 @@
 // its own section; the word "default" puts the system back on the global value.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,10 +36,16 @@ std::vector<std::string> systemSettingKeys();
 // "There is no per-system setting ..." when `key` is none of them, else "".
 std::string systemKeyProblem(const std::string& key);
 
+// Why `value` is not a value of the per-system key `key`; "" when it is.
+std::string systemValueProblem(const std::string& key, const std::string& value);
+
 // The value `system` works with (its own, else the global one); false when
 // `key` is not a per-system key.
 bool systemSettingValue(const Settings& settings, const std::string& system, const std::string& key,
                         std::string& value);
+
+// The system's own value of `key`; nullopt when it has none or `key` is not a per-system key.
+std::optional<std::string> ownSystemValue(const Settings& settings, const std::string& system, const std::string& key);
 
 struct OwnSystemValue {
     std::string system;

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "ui/archive_output_caption.h"
+#include "ui/merge_mode_caption.h"
 #include "ui/ui_dialogs.h"
 
 namespace quorvane {
@@ -53,6 +54,11 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent)
     for (const ArchiveOutput o : kArchiveOutputs)
         output_->addItem(archiveOutputCaption(o), QString::fromLatin1(archiveOutputName(o)));
     form->addRow(QStringLiteral("Output:"), output_);
+    mergeMode_ = new QComboBox(this);
+    mergeMode_->setObjectName(QStringLiteral("mergeModeBox"));
+    for (const MergeMode m : kMergeModes)
+        mergeMode_->addItem(mergeModeCaption(m), QString::fromLatin1(mergeModeName(m)));
+    form->addRow(QStringLiteral("Merge mode:"), mergeMode_);
     layout->addLayout(form);
     md5_ = new QCheckBox(QStringLiteral("Use MD5 (if present)"), this);
     md5_->setObjectName(QStringLiteral("md5Check"));
@@ -90,6 +96,7 @@ void PreferencesDialog::showEvent(QShowEvent* event) {
     md5_->setChecked(v.useMD5);
     sha1_->setChecked(v.useSHA1);
     output_->setCurrentIndex(output_->findData(QString::fromLatin1(archiveOutputName(v.output))));
+    mergeMode_->setCurrentIndex(mergeMode_->findData(QString::fromLatin1(mergeModeName(v.mergeMode))));
 }
 
 void PreferencesDialog::save() {
@@ -101,6 +108,7 @@ void PreferencesDialog::save() {
     v.useMD5 = md5_->isChecked();
     v.useSHA1 = sha1_->isChecked();
     v.output = archiveOutputNamed(output_->currentData().toString().toStdString()).value_or(ArchiveOutput::Zip);
+    v.mergeMode = mergeModeNamed(mergeMode_->currentData().toString().toStdString()).value_or(MergeMode::Split);
     if (!savePreferences(v, settings_))
         uiDialogs().information(this, QStringLiteral("Cannot write the settings file ") +
                                           QString::fromStdString(settings_.settingsPath) +

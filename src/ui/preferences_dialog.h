@@ -25,6 +25,8 @@ public:
     QCheckBox* sha1() const { return sha1_; }
     // The output of new and changed sets; each item's data is the settings word.
     QComboBox* output() const { return output_; }
+    // The merge mode of systems without their own; likewise.
+    QComboBox* mergeMode() const { return mergeMode_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -35,6 +37,7 @@ private:
     QCheckBox* md5_;
     QCheckBox* sha1_;
     QComboBox* output_;
+    QComboBox* mergeMode_;
 };
 
 }  // namespace quorvane

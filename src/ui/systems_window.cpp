@@ -7,6 +7,7 @@
 
 #include "core/settings_keys.h"
 #include "ui/archive_output_caption.h"
+#include "ui/merge_mode_caption.h"
 #include "ui/status_icons.h"
 #include "ui/ui_dialogs.h"
 
@@ -40,19 +41,37 @@ SystemsWindow::SystemsWindow(Settings& settings, QWidget* parent) : SatelliteWin
 void SystemsWindow::buildMenu() {
     menu_ = new QMenu(this);
     menu_->setObjectName(QStringLiteral("systemMenu"));
-    outputMenu_ = menu_->addMenu(QStringLiteral("Output"));
-    outputMenu_->setObjectName(QStringLiteral("outputMenu"));
-    auto* choices = new QActionGroup(this);
-    const auto addChoice = [&](const QString& text, const char* word) {
-        QAction* action = outputMenu_->addAction(text);
+    std::vector<Choice> outputs;
+    for (const ArchiveOutput o : kArchiveOutputs) outputs.push_back({archiveOutputCaption(o), archiveOutputName(o)});
+    addChoiceMenu(QStringLiteral("Output"), "outputMenu", "output", outputs);
+    std::vector<Choice> modes;
+    for (const MergeMode m : kMergeModes) modes.push_back({mergeModeCaption(m), mergeModeName(m)});
+    addChoiceMenu(QStringLiteral("Merge mode"), "mergeModeMenu", "merge-mode", modes);
+}
+
+void SystemsWindow::addChoiceMenu(const QString& title, const char* objectName, const std::string& key,
+                                  const std::vector<Choice>& choices) {
+    QMenu* menu = menu_->addMenu(title);
+    menu->setObjectName(QString::fromLatin1(objectName));
+    auto* group = new QActionGroup(menu);
+    const auto addChoice = [&](const QString& text, const std::string& word) {
+        QAction* action = menu->addAction(text);
         action->setCheckable(true);
-        action->setData(QString::fromLatin1(word));
-        choices->addAction(action);
+        action->setData(QString::fromStdString(word));
+        group->addAction(action);
     };
     addChoice(QString(), kGlobalValueWord);  // captioned with the global value when the menu opens
-    for (const ArchiveOutput o : kArchiveOutputs) addChoice(archiveOutputCaption(o), archiveOutputName(o));
-    connect(choices, &QActionGroup::triggered, this,
-            [this](QAction* action) { setOutput(menuSystem_, action->data().toString().toStdString()); });
+    for (const Choice& c : choices) addChoice(c.caption, c.word);
+    connect(group, &QActionGroup::triggered, this,
+            [this, key](QAction* action) { setOwnValue(menuSystem_, key, action->data().toString().toStdString()); });
+    choiceMenus_.push_back({key, menu});
+}
+
+QString SystemsWindow::captionOfWord(const ChoiceMenu& choices, const std::string& word) {
+    const QString data = QString::fromStdString(word);
+    for (const QAction* action : choices.menu->actions())
+        if (action->data().toString() == data) return action->text();
+    return data;
 }
 
 std::string SystemsWindow::systemOf(const QListWidgetItem* item) {
@@ -60,10 +79,12 @@ std::string SystemsWindow::systemOf(const QListWidgetItem* item) {
 }
 
 QString SystemsWindow::captionOf(const std::string& system) const {
-    QString caption = QString::fromStdString(system);
-    if (const auto own = settings_.systemOutput.find(system); own != settings_.systemOutput.end())
-        caption += QStringLiteral(" \u2014 ") + archiveOutputCaption(own->second);
-    return caption;
+    QStringList own;
+    for (const ChoiceMenu& choices : choiceMenus_)
+        if (const std::optional<std::string> word = ownSystemValue(settings_, system, choices.key))
+            own << captionOfWord(choices, *word);
+    const QString name = QString::fromStdString(system);
+    return own.isEmpty() ? name : name + QStringLiteral(" \u2014 ") + own.join(QStringLiteral(", "));
 }
 
 void SystemsWindow::setSystems(const std::vector<std::string>& systems, const QString& caption) {
@@ -95,19 +116,22 @@ std::vector<std::string> SystemsWindow::shownSystems() const {
 
 QMenu* SystemsWindow::menuFor(const std::string& system) {
     menuSystem_ = system;
-    const auto own = settings_.systemOutput.find(system);
-    const QString word =
-        QString::fromLatin1(own == settings_.systemOutput.end() ? kGlobalValueWord : archiveOutputName(own->second));
-    for (QAction* action : outputMenu_->actions()) {
-        if (action->data().toString() == QLatin1String(kGlobalValueWord))
-            action->setText(QStringLiteral("Default (%1)").arg(archiveOutputCaption(settings_.output)));
-        action->setChecked(action->data().toString() == word);
+    for (const ChoiceMenu& choices : choiceMenus_) {
+        std::string global;
+        settingValue(settings_, choices.key, global);  // a per-system key's global value has the same name
+        const QString own =
+            QString::fromStdString(ownSystemValue(settings_, system, choices.key).value_or(kGlobalValueWord));
+        for (QAction* action : choices.menu->actions()) {
+            if (action->data().toString() == QLatin1String(kGlobalValueWord))
+                action->setText(QStringLiteral("Default (%1)").arg(captionOfWord(choices, global)));
+            action->setChecked(action->data().toString() == own);
+        }
     }
     return menu_;
 }
 
-void SystemsWindow::setOutput(const std::string& system, const std::string& word) {
-    if (const std::string error = setSystemSetting(settings_, system, "output", word); !error.empty())
+void SystemsWindow::setOwnValue(const std::string& system, const std::string& key, const std::string& word) {
+    if (const std::string error = setSystemSetting(settings_, system, key, word); !error.empty())
         uiDialogs().information(this, QString::fromStdString(error));
     for (int i = 0; i < list_->count(); ++i)
         if (systemOf(list_->item(i)) == system) list_->item(i)->setText(captionOf(system));

@@ -1,5 +1,6 @@
 // "Systems": one item per system of the current category. A system with an
-// output of its own shows it after its name; the context menu sets it.
+// output or merge mode of its own shows it after its name; the context menu
+// sets them.
 #pragma once
 
 #include <string>
@@ -25,24 +26,38 @@ public:
     std::string selectedSystem() const;
     std::vector<std::string> shownSystems() const;
     QListWidget* list() const { return list_; }
-    // The context menu, made ready for `system`: its "Output" submenu checks
-    // the system's choice ("Default (...)" when it follows the preferences)
-    // and choosing another writes it to the settings file.
+    // The context menu, made ready for `system`: its "Output" and "Merge mode"
+    // submenus check the system's choice ("Default (...)" when it follows the
+    // preferences) and choosing another writes it to the settings file.
     QMenu* menuFor(const std::string& system);
 
 signals:
     void systemClicked(const QString& system);
 
 private:
+    // A submenu choosing a system's own value of a per-system settings key;
+    // each action's data is the value's settings word.
+    struct ChoiceMenu {
+        std::string key;
+        QMenu* menu;
+    };
+    struct Choice {
+        QString caption;
+        std::string word;
+    };
+
     void buildMenu();
+    void addChoiceMenu(const QString& title, const char* objectName, const std::string& key,
+                       const std::vector<Choice>& choices);
+    static QString captionOfWord(const ChoiceMenu& choices, const std::string& word);
     static std::string systemOf(const QListWidgetItem* item);
     QString captionOf(const std::string& system) const;
-    void setOutput(const std::string& system, const std::string& word);
+    void setOwnValue(const std::string& system, const std::string& key, const std::string& word);
 
     Settings& settings_;
     QListWidget* list_;
     QMenu* menu_;
-    QMenu* outputMenu_;
+    std::vector<ChoiceMenu> choiceMenus_;
     std::string menuSystem_;  // the system the menu was last opened for
 };
 

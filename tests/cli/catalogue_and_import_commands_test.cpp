@@ -1,4 +1,5 @@
 #include "cli_fixture.h"
+#include "core/file_util.h"
 
 namespace quorvane {
 namespace {
@@ -18,21 +19,23 @@ protected:
 };
 
 TEST_F(CatalogueCommands, SystemsGamesAndRomsViews) {
-    runSteps({{.args = "systems", .out = "Total sets: 2\nOther\nSys\n"},
-              {.args = "games Sys", .out = "Sys (1.2): 2 games total\nincomplete a\ncomplete   b\n"},
-              {.args = "games Sys --mode missing", .out = "Sys: No missing games\n"},
-              {.args = "games Sys --mode available --json",
-               .out = "{\"caption\": \"Sys (1.2): 1 games available\", \"games\": [{\"name\": \"b\", \"state\": "
-                      "\"complete\", \"status\": \"Y\"}]}\n"},
-              {.args = "settings set --system Sys output 7z"},
-              {.args = "systems --incomplete --json",
-               .out = "{\"caption\": \"Incomplete sets: 2\", \"systems\": [{\"name\": \"Other\", \"output\": \"zip\"}, "
-                      "{\"name\": \"Sys\", \"output\": \"7z\"}]}\n"},
-              {.args = "roms Sys a",
-               .out = "Game: a\nRom name\tcrc32\tsize\tmd5\tsha1\tcloneof\tpartof\n"
-                      "a1.bin\t00000002\t20\t\t\t\t\na\"2.bin\t00000003\t-\t\t\tb\t\n"},
-              {.args = "roms Sys nope 2>/dev/null", .status = 1},
-              {.args = "games Sys --mode bogus 2>/dev/null", .status = 2}});
+    runSteps(
+        {{.args = "systems", .out = "Total sets: 2\nOther\nSys\n"},
+         {.args = "games Sys", .out = "Sys (1.2): 2 games total\nincomplete a\ncomplete   b\n"},
+         {.args = "games Sys --mode missing", .out = "Sys: No missing games\n"},
+         {.args = "games Sys --mode available --json",
+          .out = "{\"caption\": \"Sys (1.2): 1 games available\", \"games\": [{\"name\": \"b\", \"state\": "
+                 "\"complete\", \"status\": \"Y\"}]}\n"},
+         {.args = "settings set --system Sys output 7z"},
+         {.args = "settings set --system Sys merge-mode merged"},
+         {.args = "systems --incomplete --json",
+          .out = "{\"caption\": \"Incomplete sets: 2\", \"systems\": [{\"name\": \"Other\", \"output\": \"zip\", "
+                 "\"mergeMode\": \"split\"}, {\"name\": \"Sys\", \"output\": \"7z\", \"mergeMode\": \"merged\"}]}\n"},
+         {.args = "roms Sys a",
+          .out = "Game: a\nRom name\tcrc32\tsize\tmd5\tsha1\tcloneof\tpartof\n"
+                 "a1.bin\t00000002\t20\t\t\t\t\na\"2.bin\t00000003\t-\t\t\tb\t\n"},
+         {.args = "roms Sys nope 2>/dev/null", .status = 1},
+         {.args = "games Sys --mode bogus 2>/dev/null", .status = 2}});
 }
 
 // Declined (no terminal to ask, no --yes): nothing done, and the status says so.
@@ -71,6 +74,42 @@ TEST_F(ImportCommand, ImportsAndAnswersTheReplaceQuestionByFlag) {
                .out = question + " [Yes]\nImport completed: 1 file imported, 0 failed.\n"},
               {.args = "import 2>/dev/null", .status = 2},
               {.args = "import --yes --ignore $HOME/v1.dat 2>/dev/null", .status = 2}});
+}
+
+// The mode goes to each system the import stores, not to one it keeps; a
+// refused mode stops the import before it reads anything.
+TEST_F(ImportCommand, MergeModeGoesToEachSystemItStores) {
+    writeFile(home.file("v1.dat"), dat("1"));
+    writeFile(home.file("v2.dat"), dat("2"));
+    writeFile(home.file("other.dat"),
+              "clrmamepro (\n\tname Other\n)\ngame (\n\tname o\n\trom ( name o size 1 crc 2 )\n)\n");
+    const auto systemsJson = [](const char* sysMode, const char* otherMode) {
+        return std::string(
+                   "{\"caption\": \"Total sets: 2\", \"systems\": [{\"name\": \"Other\", \"output\": \"zip\", "
+                   "\"mergeMode\": \"") +
+               otherMode + "\"}, {\"name\": \"Sys\", \"output\": \"zip\", \"mergeMode\": \"" + sysMode + "\"}]}\n";
+    };
+    runSteps({{.args = "import --merge-mode full $HOME/v1.dat 2>&1",
+               .status = 2,
+               .out = "merge-mode takes split, merged, non-merged or full-non-merged, not \"full\".\n"},
+              {.args = "systems", .out = "Total sets: 0\n"},
+              {.args = "import --merge-mode merged $HOME/v1.dat $HOME/other.dat 2>/dev/null"},
+              {.args = "systems --json", .out = systemsJson("merged", "merged")},
+              {.args = "import --ignore --merge-mode full-non-merged $HOME/v2.dat $HOME/other.dat 2>/dev/null"},
+              {.args = "systems --json", .out = systemsJson("merged", "merged")},
+              {.args = "import --yes --merge-mode non-merged $HOME/v2.dat --json 2>/dev/null"},
+              {.args = "systems --json", .out = systemsJson("non-merged", "merged")}});
+}
+
+// The DATs are in; the settings file that cannot take the mode is the failure.
+TEST_F(ImportCommand, AMergeModeTheSettingsFileCannotTakeIsAFailedStep) {
+    writeFile(home.file("v1.dat"), dat("1"));
+    makeFolders(home.file("quorvane.INI"));
+    runSteps({{.args = "import --merge-mode merged $HOME/v1.dat 2>&1",
+               .status = 1,
+               .has = {"Import completed: 1 file imported, 0 failed.",
+                       "The merge mode of Sys was not set: Cannot write the settings file $HOME/quorvane.INI."}},
+              {.args = "systems", .out = "Total sets: 1\nSys\n"}});
 }
 
 // A game name that would retitle the terminal window, a ROM name that would

@@ -59,8 +59,12 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"SettingOutput", "settings set output rar", 2, "output takes zip, torrentzip or 7z, not \"rar\"."},
         FailureCase{"SystemOutput", "settings set --system SynthSys output tar", 2,
                     "output takes zip, torrentzip or 7z, not \"tar\"."},
+        FailureCase{"SettingMergeMode", "settings set merge-mode full", 2,
+                    "merge-mode takes split, merged, non-merged or full-non-merged, not \"full\"."},
+        FailureCase{"SystemMergeMode", "settings set --system SynthSys merge-mode nonmerged", 2,
+                    "merge-mode takes split, merged, non-merged or full-non-merged, not \"nonmerged\"."},
         FailureCase{"SystemKeyUnknown", "settings set --system SynthSys headers keep", 2,
-                    "There is no per-system setting \"headers\". The per-system settings are: output."},
+                    "There is no per-system setting \"headers\". The per-system settings are: output, merge-mode."},
         FailureCase{"SystemUnknownOnSet", "settings set --system synthsys output 7z", 2,
                     "There is no system \"synthsys\" in this category. Did you mean SynthSys?"},
         FailureCase{"SystemUnknownOnGet", "settings get --system Nope output", 2,
@@ -81,21 +85,27 @@ TEST_F(ExitStatus, SettingsSetWritesOnlyItsKeyAndGetReadsItBack) {
               {.args = "settings get nope 2>/dev/null", .status = 2}});
 }
 
-// A system's own output is printed after the global values and read back by
-// get; "default" puts it back on the global one, also for a system the
+// A system's own values are printed after the global values and read back
+// by get; "default" puts them back on the global ones, also for a system the
 // catalogue no longer has.
-TEST_F(ExitStatus, SystemOutputIsSetPrintedAndPutBack) {
+TEST_F(ExitStatus, SystemValuesAreSetPrintedAndPutBack) {
     runSteps({{.args = "settings set output 7z"},
+              {.args = "settings set merge-mode merged"},
               {.args = "settings set --system SynthSys output torrentzip"},
+              {.args = "settings set --system SynthSys merge-mode full-non-merged"},
               {.args = "settings get output", .out = "7z\n"},
               {.args = "settings get --system SynthSys output", .out = "torrentzip\n"},
+              {.args = "settings get --system SynthSys merge-mode", .out = "full-non-merged\n"},
               {.args = "settings",
-               .has = {"\noutput = 7z\n", "\nsettingsFile = $HOME/quorvane.INI\noutput[SynthSys] = torrentzip\n"}},
+               .has = {"\noutput = 7z\nmerge-mode = merged\n",
+                       "\nsettingsFile = $HOME/quorvane.INI\noutput[SynthSys] = torrentzip\n"
+                       "merge-mode[SynthSys] = full-non-merged\n"}},
               {.args = "delete-system SynthSys"},
               {.args = "settings get --system SynthSys output 2>/dev/null", .status = 2},
               {.args = "settings set --system SynthSys output default"},
-              {.args = "settings", .lacks = {"output["}},
-              {.args = "settings get output", .out = "7z\n"}});
+              {.args = "settings set --system SynthSys merge-mode default"},
+              {.args = "settings", .lacks = {"output[", "merge-mode["}},
+              {.args = "settings get merge-mode", .out = "merged\n"}});
 }
 
 class SettingsCommand : public testing::CliTest {};

@@ -13,9 +13,9 @@ std::string ownValuesText(const Settings& s) {
     return text;
 }
 
-std::string effective(const Settings& s, const std::string& system) {
+std::string effective(const Settings& s, const std::string& system, const std::string& key = "output") {
     std::string value;
-    EXPECT_TRUE(systemSettingValue(s, system, "output", value));
+    EXPECT_TRUE(systemSettingValue(s, system, key, value));
     return value;
 }
 
@@ -27,27 +27,38 @@ protected:
 
 // What was set is what the next run reads: the global value, a system's own,
 // the same system named in another case, and one put back on the global value.
-TEST_F(SettingsKeysTest, OutputRoundTripsGloballyAndPerSystem) {
+// A system's two keys share its section.
+TEST_F(SettingsKeysTest, PerSystemKeysRoundTripGloballyAndPerSystem) {
     Settings s = load();
     ASSERT_EQ(setSetting(s, "output", "7z", nullptr), "");
+    ASSERT_EQ(setSetting(s, "merge-mode", "non-merged", nullptr), "");
     struct Step {
         const char* system;
+        const char* key;
         const char* value;
     };
-    for (const Step& step : {Step{"A", "torrentzip"}, Step{"b", "zip"}, Step{"B", "torrentzip"}, Step{"C", "zip"},
-                             Step{"A", "default"}, Step{"Never set", "default"}})
-        ASSERT_EQ(setSystemSetting(s, step.system, "output", step.value), "") << step.system;
+    for (const Step& step :
+         {Step{"A", "output", "torrentzip"}, Step{"b", "output", "zip"}, Step{"B", "output", "torrentzip"},
+          Step{"C", "output", "zip"}, Step{"A", "output", "default"}, Step{"Never set", "output", "default"},
+          Step{"A", "merge-mode", "merged"}, Step{"c", "merge-mode", "full-non-merged"},
+          Step{"b", "merge-mode", "split"}, Step{"B", "merge-mode", "default"}})
+        ASSERT_EQ(setSystemSetting(s, step.system, step.key, step.value), "") << step.system << " " << step.key;
     const Settings reloaded = load();
     for (const Settings* each : {static_cast<const Settings*>(&s), &reloaded}) {
         EXPECT_EQ(each->output, ArchiveOutput::SevenZip);
-        EXPECT_EQ(ownValuesText(*each), "output[b]=torrentzip;output[C]=zip;");
+        EXPECT_EQ(each->mergeMode, MergeMode::NonMerged);
+        EXPECT_EQ(ownValuesText(*each),
+                  "merge-mode[A]=merged;output[b]=torrentzip;output[C]=zip;merge-mode[C]=full-non-merged;");
         EXPECT_EQ(effective(*each, "A") + effective(*each, "B") + effective(*each, "c") + effective(*each, "D"),
                   "7ztorrentzipzip7z");
+        EXPECT_EQ(effective(*each, "a", "merge-mode") + "|" + effective(*each, "B", "merge-mode") + "|" +
+                      effective(*each, "C", "merge-mode"),
+                  "merged|non-merged|full-non-merged");
     }
     const std::string file = testing::readFile(s.settingsPath);
-    EXPECT_EQ(file.find("[System A]"), std::string::npos);
     EXPECT_EQ(file.find("[System B]"), std::string::npos);  // b's section took the new value
-    EXPECT_NE(file.find("[System b]\r\noutput=torrentzip\r\n"), std::string::npos);
+    EXPECT_NE(file.find("[System b]\r\noutput=torrentzip\r\n\r\n"), std::string::npos);
+    EXPECT_NE(file.find("[System C]\r\noutput=zip\r\nmerge-mode=full-non-merged\r\n"), std::string::npos);
 }
 
 TEST_F(SettingsKeysTest, RefusedValuesSayWhyAndWriteNothing) {
@@ -60,7 +71,10 @@ TEST_F(SettingsKeysTest, RefusedValuesSayWhyAndWriteNothing) {
     const Case cases[] = {
         {"A", "output", "rar", "output takes zip, torrentzip or 7z, not \"rar\"."},
         {"A", "output", "TorrentZip", "output takes zip, torrentzip or 7z, not \"TorrentZip\"."},
-        {"A", "headers", "keep", "There is no per-system setting \"headers\". The per-system settings are: output."},
+        {"A", "merge-mode", "full", "merge-mode takes split, merged, non-merged or full-non-merged, not \"full\"."},
+        {"A", "merge-mode", "Merged", "not \"Merged\"."},
+        {"A", "headers", "keep",
+         "There is no per-system setting \"headers\". The per-system settings are: output, merge-mode."},
         {"", "output", "7z", "The system name \"\" cannot head a section"},
         {" A", "output", "7z", "The system name \" A\" cannot head a section"},
         {"A\nB", "output", "7z", "cannot head a section"},
@@ -71,9 +85,11 @@ TEST_F(SettingsKeysTest, RefusedValuesSayWhyAndWriteNothing) {
         EXPECT_NE(error.find(c.said), std::string::npos) << error;
     }
     EXPECT_EQ(setSetting(s, "output", "rar", nullptr), "output takes zip, torrentzip or 7z, not \"rar\".");
+    EXPECT_EQ(setSetting(s, "merge-mode", "default", nullptr),
+              "merge-mode takes split, merged, non-merged or full-non-merged, not \"default\".");
     EXPECT_FALSE(pathExists(s.settingsPath));
-    EXPECT_TRUE(s.systemOutput.empty());
-    EXPECT_EQ(s.output, ArchiveOutput::Zip);
+    EXPECT_TRUE(s.systemOutput.empty() && s.systemMergeMode.empty());
+    EXPECT_EQ(std::pair(s.output, s.mergeMode), std::pair(ArchiveOutput::Zip, MergeMode::Split));
 }
 
 // As for a global setting, the value holds for the run; the caller is told the file did not take it.

@@ -26,8 +26,10 @@ TEST_F(SettingsTest, WithoutAFileEverythingLivesInTheProgramFolderAndSavingMakes
               d + "/|" + d + "/databases/roms|" + d + "/quorvane.INI");
     s.top = 12;
     s.miscdir = "$BASEDIR$/misc";
+    s.mergeMode = MergeMode::FullNonMerged;
     ASSERT_TRUE(saveWindowSettings(s) && saveGlobalSettings(s));  // both sections
-    EXPECT_EQ(std::to_string(load().top) + load().miscdir, "12$BASEDIR$/misc");
+    EXPECT_EQ(std::to_string(load().top) + load().miscdir + mergeModeName(load().mergeMode),
+              "12$BASEDIR$/miscfull-non-merged");
 }
 
 TEST_F(SettingsTest, FolderDefaultsFollowBasedirAndLowerCaseNamesAreRead) {
@@ -72,27 +74,40 @@ TEST_F(SettingsTest, SystemFolderPlaceholdersAndCreation) {
 }
 
 // A system's section is found in any letter case and the first of a name
-// wins; an output word that is none of the choices is warned of and ignored.
-TEST_F(SettingsTest, OutputIsReadGloballyAndPerSystemAndBadWordsAreWarnedOf) {
+// wins; a word that is none of the choices is warned of and ignored.
+TEST_F(SettingsTest, PerSystemChoicesAreReadGloballyAndPerSystemAndBadWordsAreWarnedOf) {
     std::vector<std::string> warnings;
     const Settings s = load(
-        "[Quorvane]\noutput=7z\n[System SNES]\noutput=torrentzip\n[system snes]\noutput=zip\n"
-        "[SYSTEM Amiga - [ADF]]\noutput=zip\n[System Bad]\noutput=rar\n[System Quiet]\nx=1\n"
+        "[Quorvane]\noutput=7z\nmerge-mode=merged\n[System SNES]\noutput=torrentzip\nmerge-mode=non-merged\n"
+        "[system snes]\noutput=zip\nmerge-mode=split\n[SYSTEM Amiga - [ADF]]\noutput=zip\n"
+        "[System Bad]\noutput=rar\nmerge-mode=full\n[System Quiet]\nx=1\n[System Neo]\nmerge-mode=full-non-merged\n"
         "[Systemic]\noutput=zip\n[System ]\noutput=zip\n",
         &warnings);
-    const std::pair<const char*, ArchiveOutput> expected[] = {
-        {"SNES", ArchiveOutput::TorrentZip}, {"snes", ArchiveOutput::TorrentZip}, {"Amiga - [ADF]", ArchiveOutput::Zip},
-        {"Bad", ArchiveOutput::SevenZip},    {"Quiet", ArchiveOutput::SevenZip},  {"ic", ArchiveOutput::SevenZip}};
-    for (const auto& [system, output] : expected) EXPECT_EQ(s.outputFor(system), output) << system;
+    using enum MergeMode;
+    const std::tuple<const char*, ArchiveOutput, MergeMode> expected[] = {
+        {"SNES", ArchiveOutput::TorrentZip, NonMerged}, {"snes", ArchiveOutput::TorrentZip, NonMerged},
+        {"Amiga - [ADF]", ArchiveOutput::Zip, Merged},  {"Bad", ArchiveOutput::SevenZip, Merged},
+        {"Quiet", ArchiveOutput::SevenZip, Merged},     {"Neo", ArchiveOutput::SevenZip, FullNonMerged},
+        {"ic", ArchiveOutput::SevenZip, Merged}};
+    for (const auto& [system, output, mode] : expected) {
+        EXPECT_EQ(s.outputFor(system), output) << system;
+        EXPECT_EQ(s.mergeModeFor(system), mode) << system;
+    }
     EXPECT_EQ(s.systemOutput.size(), 2u);
-    ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_EQ(warnings[0],
-              "Warning: the output \"rar\" of system \"Bad\" in the settings file is not zip, torrentzip "
-              "or 7z; the system uses the global output.");
+    EXPECT_EQ(s.systemMergeMode.size(), 2u);
+    EXPECT_EQ(warnings, (std::vector<std::string>{
+                            "Warning: the output \"rar\" of system \"Bad\" in the settings file is not zip, "
+                            "torrentzip or 7z; the system uses the global output.",
+                            "Warning: the merge mode \"full\" of system \"Bad\" in the settings file is not split, "
+                            "merged, non-merged or full-non-merged; the system uses the global merge mode."}));
     warnings.clear();
-    EXPECT_EQ(load("[Quorvane]\noutput=TorrentZip\n", &warnings).output, ArchiveOutput::Zip);
-    EXPECT_EQ(warnings, std::vector<std::string>{"Warning: the output \"TorrentZip\" in the settings file is not zip, "
-                                                 "torrentzip or 7z; using \"zip\"."});
+    const Settings bad = load("[Quorvane]\noutput=TorrentZip\nmerge-mode=Merged\n", &warnings);
+    EXPECT_EQ(std::pair(bad.output, bad.mergeMode), std::pair(ArchiveOutput::Zip, Split));
+    EXPECT_EQ(warnings, (std::vector<std::string>{
+                            "Warning: the output \"TorrentZip\" in the settings file is not zip, torrentzip or 7z; "
+                            "using \"zip\".",
+                            "Warning: the merge mode \"Merged\" in the settings file is not split, merged, non-merged "
+                            "or full-non-merged; using \"split\"."}));
 }
 
 // Saving through the window is the desktop test's; here the base folder in
@@ -108,9 +123,10 @@ TEST_F(SettingsTest, PreferencesShowBasedirAsPlaceholderInAnyCase) {
               "Arcade Unemulated|$BASEDIR$/romsets/Good|/elsewhere/Arcade");
     v.defaultDb = "Nonsense";
     v.output = ArchiveOutput::TorrentZip;
+    v.mergeMode = MergeMode::NonMerged;
     ASSERT_TRUE(savePreferences(v, s));
     EXPECT_EQ(IniFile(s.settingsPath).readString("Quorvane", "currentdb", "x"), "");
-    EXPECT_EQ(load().output, ArchiveOutput::TorrentZip);
+    EXPECT_EQ(std::pair(load().output, load().mergeMode), std::pair(ArchiveOutput::TorrentZip, MergeMode::NonMerged));
 }
 
 }  // namespace

@@ -67,24 +67,33 @@ TEST(PreferencesWindow, ShowsPlaceholderSavesAndCancels) {
     EXPECT_EQ(ini.readString("Quorvane", "tosecdir", ""), "$BASEDIR$/romsets/Tosec");
 }
 
-// The output choice shows the setting, is kept only on Save, and is the
-// global value the next run reads.
-TEST(PreferencesWindow, OutputChoiceIsShownAndSaved) {
+// The output and merge mode choices show the settings, are kept only on
+// Save, and are the global values the next run reads.
+TEST(PreferencesWindow, OutputAndMergeModeChoicesAreShownAndSaved) {
     testing::TempDir home;
-    testing::writeFile(home.file("quorvane.INI"), "[Quorvane]\noutput=torrentzip\n");
+    testing::writeFile(home.file("quorvane.INI"), "[Quorvane]\noutput=torrentzip\nmerge-mode=non-merged\n");
     Settings settings = loadSettings(programFoldersIn(home.path()));
     PreferencesDialog prefs(settings);
+    const auto choose = [&prefs] {
+        prefs.output()->setCurrentIndex(prefs.output()->findText(QStringLiteral("7z")));
+        prefs.mergeMode()->setCurrentIndex(prefs.mergeMode()->findText(QStringLiteral("full non-merged")));
+    };
     prefs.show();
     EXPECT_EQ(prefs.output()->currentText(), QStringLiteral("TorrentZip"));
-    prefs.output()->setCurrentIndex(prefs.output()->findText(QStringLiteral("7z")));
+    EXPECT_EQ(prefs.mergeMode()->currentText(), QStringLiteral("non-merged"));
+    choose();
     prefs.cancel();
-    EXPECT_EQ(settings.output, ArchiveOutput::TorrentZip);
+    EXPECT_EQ(std::pair(settings.output, settings.mergeMode),
+              std::pair(ArchiveOutput::TorrentZip, MergeMode::NonMerged));
     prefs.show();
     EXPECT_EQ(prefs.output()->currentText(), QStringLiteral("TorrentZip"));
-    prefs.output()->setCurrentIndex(prefs.output()->findText(QStringLiteral("7z")));
+    EXPECT_EQ(prefs.mergeMode()->currentText(), QStringLiteral("non-merged"));
+    choose();
     prefs.save();
-    EXPECT_EQ(settings.output, ArchiveOutput::SevenZip);
-    EXPECT_EQ(loadSettings(programFoldersIn(home.path())).output, ArchiveOutput::SevenZip);
+    EXPECT_EQ(std::pair(settings.output, settings.mergeMode),
+              std::pair(ArchiveOutput::SevenZip, MergeMode::FullNonMerged));
+    const Settings next = loadSettings(programFoldersIn(home.path()));
+    EXPECT_EQ(std::pair(next.output, next.mergeMode), std::pair(ArchiveOutput::SevenZip, MergeMode::FullNonMerged));
 }
 
 }  // namespace
