@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <filesystem>
 
+#include "archive/packed_archive.h"
 #include "support/temp_dir.h"
 
 namespace quorvane::testing {
@@ -22,6 +25,58 @@ void makeZip(const std::string& path, const std::string& jsonEntries) {
     writeFile(listing, jsonEntries);
     zipTool("make '" + path + "' '" + listing + "'");
     std::filesystem::remove(listing);
+}
+
+uint32_t crcOf(std::string_view data) {
+    return static_cast<uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(data.data()), data.size()));
+}
+
+std::string noise(size_t size, uint32_t seed) {
+    std::string data(size, '\0');
+    for (size_t i = 0; i < size; ++i) data[i] = static_cast<char>(((i + seed) * 2654435761u) >> 13);
+    return data;
+}
+
+Contents listedContents(const std::string& archive) {
+    Contents contents;
+    const PackedListing listing = listPacked(archive, false, false);
+    EXPECT_EQ(listing.status, ZipStatus::Ok) << listing.detail;
+    for (const PackedEntry& e : listing.entries) {
+        std::string& data = contents[e.name];
+        const auto append = [&data](const void* p, size_t n) {
+            data.append(static_cast<const char*>(p), n);
+            return true;
+        };
+        EXPECT_EQ(readPackedEntry(archive, {e.name, e.crc32, e.size}, append), ZipStatus::Ok) << e.name;
+        EXPECT_EQ(e.head, data.substr(0, kPackedHeadBytes)) << e.name;
+    }
+    return contents;
+}
+
+std::pair<int, int> failEachCall(const std::function<ZipStatus()>& attempt,
+                                 const std::function<void(int call, ZipStatus)>& check,
+                                 const OpsFailingAt& opsFailingAt) {
+    const auto opsFor = [&](int n) {
+        return opsFailingAt ? opsFailingAt(n) : std::make_unique<FailingFileOps>(n, ENOSPC);
+    };
+    const auto counter = opsFor(0);
+    {
+        ScopedFileOps scope(*counter);
+        EXPECT_EQ(attempt(), ZipStatus::Ok);
+    }
+    EXPECT_GT(counter->calls(), 10);
+    int failures = 0;
+    for (int n = 1; n <= counter->calls(); ++n) {
+        const auto ops = opsFor(n);
+        ZipStatus status;
+        {
+            ScopedFileOps scope(*ops);
+            status = attempt();
+        }
+        failures += status != ZipStatus::Ok;
+        check(n, status);
+    }
+    return {counter->calls(), failures};
 }
 
 std::string mixedDeflatedText() {

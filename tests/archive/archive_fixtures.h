@@ -5,10 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
+#include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "archive/file_ops.h"
+#include "archive/zip_status.h"
 #include "support/temp_dir.h"
 
 namespace quorvane::testing {
@@ -28,6 +33,16 @@ std::string mixedDeflatedText();
 std::vector<std::string> folderNames(const std::string& folder);
 // zipTool("raw ...") of `zip` without the line of entry `name`.
 std::string rawWithout(const std::string& zip, const std::string& name);
+
+uint32_t crcOf(std::string_view data);
+// `size` bytes that do not compress, different for each `seed`.
+std::string noise(size_t size, uint32_t seed);
+
+// Entry name -> content.
+using Contents = std::map<std::string, std::string>;
+// Every entry of the packed (not zip) `archive`, read whole; the test fails
+// unless listing and reading give Ok and each entry's head is its first bytes.
+Contents listedContents(const std::string& archive);
 
 // A temporary folder holding set/mixed.zip (kMixedEntries) and an empty out/.
 class MixedZipTest : public ::testing::Test {
@@ -83,5 +98,14 @@ private:
     int error_;
     int calls_ = 0;
 };
+
+// Runs `attempt` (which sets up and then runs the operation) with no
+// failure, where it must give Ok, then again with each of its disk calls
+// failing in turn (the FileOps made by `opsFailingAt`), passing `check` the
+// call number and the status. Returns the number of calls and of failed runs.
+using OpsFailingAt = std::function<std::unique_ptr<FailingFileOps>(int failAt)>;
+std::pair<int, int> failEachCall(const std::function<ZipStatus()>& attempt,
+                                 const std::function<void(int call, ZipStatus)>& check,
+                                 const OpsFailingAt& opsFailingAt = {});
 
 }  // namespace quorvane::testing
