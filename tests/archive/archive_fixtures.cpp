@@ -14,8 +14,7 @@ namespace quorvane::testing {
 
 std::string zipTool(const std::string& args) {
     std::string output;
-    const int status =
-        runCapture("python3 " QUORVANE_SOURCE_DIR "/tests/archive/ziptool.py " + args, output);
+    const int status = runCapture("python3 " QUORVANE_SOURCE_DIR "/tests/archive/ziptool.py " + args, output);
     EXPECT_EQ(status, 0) << "ziptool.py " << args;
     return output;
 }
@@ -53,32 +52,6 @@ Contents listedContents(const std::string& archive) {
     return contents;
 }
 
-std::pair<int, int> failEachCall(const std::function<ZipStatus()>& attempt,
-                                 const std::function<void(int call, ZipStatus)>& check,
-                                 const OpsFailingAt& opsFailingAt) {
-    const auto opsFor = [&](int n) {
-        return opsFailingAt ? opsFailingAt(n) : std::make_unique<FailingFileOps>(n, ENOSPC);
-    };
-    const auto counter = opsFor(0);
-    {
-        ScopedFileOps scope(*counter);
-        EXPECT_EQ(attempt(), ZipStatus::Ok);
-    }
-    EXPECT_GT(counter->calls(), 10);
-    int failures = 0;
-    for (int n = 1; n <= counter->calls(); ++n) {
-        const auto ops = opsFor(n);
-        ZipStatus status;
-        {
-            ScopedFileOps scope(*ops);
-            status = attempt();
-        }
-        failures += status != ZipStatus::Ok;
-        check(n, status);
-    }
-    return {counter->calls(), failures};
-}
-
 std::string mixedDeflatedText() {
     std::string text;
     for (int i = 0; i < 400; ++i) text += "line " + std::to_string(i) + " of a deflated entry; ";
@@ -87,7 +60,8 @@ std::string mixedDeflatedText() {
 
 namespace {
 const std::string kMixedStorage = R"([{"name": "stored.bin", "data": "rom347", "method": 0},
-    {"name": "deflated.txt", "data": ")" + mixedDeflatedText() + R"(", "method": 8},
+    {"name": "deflated.txt", "data": ")" +
+                                  mixedDeflatedText() + R"(", "method": 8},
     {"name": "empty.bin", "size": 0, "method": 0},
     {"name": "dir/sub/inner.bin", "data": "inner data", "method": 8, "date": [2010, 6, 7, 8, 9, 10]},
     {"name": "Game.bin", "data": "upper", "method": 8}, {"name": "game.bin", "data": "lower", "method": 8}])";

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <functional>
 #include <map>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -101,11 +100,30 @@ private:
 
 // Runs `attempt` (which sets up and then runs the operation) with no
 // failure, where it must give Ok, then again with each of its disk calls
-// failing in turn (the FileOps made by `opsFailingAt`), passing `check` the
-// call number and the status. Returns the number of calls and of failed runs.
-using OpsFailingAt = std::function<std::unique_ptr<FailingFileOps>(int failAt)>;
+// failing in turn (an Ops made of the call's number and `args`), passing
+// `check` the call number and the status. Returns the number of calls and
+// of failed runs.
+template <class Ops = FailingFileOps, class... Args>
 std::pair<int, int> failEachCall(const std::function<ZipStatus()>& attempt,
-                                 const std::function<void(int call, ZipStatus)>& check,
-                                 const OpsFailingAt& opsFailingAt = {});
+                                 const std::function<void(int call, ZipStatus)>& check, const Args&... args) {
+    Ops counter(0, args...);
+    {
+        ScopedFileOps scope(counter);
+        EXPECT_EQ(attempt(), ZipStatus::Ok);
+    }
+    EXPECT_GT(counter.calls(), 10);
+    int failures = 0;
+    for (int n = 1; n <= counter.calls(); ++n) {
+        Ops ops(n, args...);
+        ZipStatus status;
+        {
+            ScopedFileOps scope(ops);
+            status = attempt();
+        }
+        failures += status != ZipStatus::Ok;
+        check(n, status);
+    }
+    return {counter.calls(), failures};
+}
 
 }  // namespace quorvane::testing

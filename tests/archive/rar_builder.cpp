@@ -53,7 +53,7 @@ std::string rar4Archive(const std::vector<RarEntry>& entries) {
         fields += '\x03';  // made on Unix: the attributes are a mode
         putLe(fields, dataCrc(e), 4);
         putLe(fields, (44u << 25) | (6u << 21) | (15u << 16), 4);  // 2024-06-15, a DOS date
-        fields += e.compressed ? "\x1d\x35" : "\x14\x30";           // version needed to extract, method
+        fields += e.compressed ? "\x1d\x35" : "\x14\x30";          // version needed to extract, method
         putLe(fields, e.name.size(), 2);
         putLe(fields, 0100644, 4);
         out += rar4Block(0x74, e.encrypted ? 0x8004 : 0x8000, fields + e.name) + e.data;

@@ -18,6 +18,7 @@ namespace quorvane::testing {
 namespace {
 
 using Names = std::vector<std::string>;
+using enum ZipStatus;
 
 Names lines(const std::string& text) {
     Names out;
@@ -60,7 +61,7 @@ using TorrentZipTest = MixedZipTest;
 TEST_F(TorrentZipTest, ConversionFollowsEveryRuleAndSameEntriesGiveTheSameBytes) {
     Names before = lines(zipTool("contents '" + zip + "'"));
     bool changed = false;
-    ASSERT_EQ(torrentZipArchive(zip, {}, &changed), ZipStatus::Ok);
+    ASSERT_EQ(torrentZipArchive(zip, {}, &changed), Ok);
     EXPECT_TRUE(changed);
     expectTorrentZip(zip, {"deflated.txt", "dir/sub/inner.bin", "empty.bin", "Game.bin", "game.bin", "stored.bin"});
     Names after = lines(zipTool("contents '" + zip + "'"));
@@ -72,11 +73,12 @@ TEST_F(TorrentZipTest, ConversionFollowsEveryRuleAndSameEntriesGiveTheSameBytes)
     makeZip(other, R"([{"name": "game.bin", "data": "lower", "method": 0, "date": [1999, 1, 1, 0, 0, 0]},
         {"name": "dir\\sub\\inner.bin", "data": "inner data", "method": 0},
         {"name": "empty.bin", "size": 0, "method": 8}, {"name": "Game.bin", "data": "upper", "method": 0},
-        {"name": "deflated.txt", "data": ")" + mixedDeflatedText() + R"(", "method": 0},
+        {"name": "deflated.txt", "data": ")" +
+                       mixedDeflatedText() + R"(", "method": 0},
         {"name": "stored.bin", "data": "rom347", "method": 8, "date": [2024, 5, 6, 7, 8, 10]}])");
-    ASSERT_EQ(torrentZipArchive(other), ZipStatus::Ok);
+    ASSERT_EQ(torrentZipArchive(other), Ok);
     EXPECT_EQ(readFile(other), bytes);
-    EXPECT_EQ(torrentZipArchive(zip, dir.file("backup"), &changed), ZipStatus::Ok);
+    EXPECT_EQ(torrentZipArchive(zip, dir.file("backup"), &changed), Ok);
     EXPECT_FALSE(changed);
     EXPECT_EQ(readFile(zip), bytes);
     EXPECT_FALSE(std::filesystem::exists(dir.file("backup")));
@@ -84,34 +86,32 @@ TEST_F(TorrentZipTest, ConversionFollowsEveryRuleAndSameEntriesGiveTheSameBytes)
 }
 
 // Empty files are deflated (two bytes); a folder entry stays only when
-// nothing lies under it; exact duplicates are all kept, sorted by CRC.
-TEST_F(TorrentZipTest, EmptyFilesFoldersAndDuplicates) {
+// nothing lies under it; exact duplicates are all kept, sorted by CRC. A
+// name CP437 can hold is stored in CP437 without the UTF-8 flag; one it
+// cannot stays UTF-8 with bit 11. Sorted by the UTF-8 name, lower-cased.
+TEST_F(TorrentZipTest, FoldersDuplicatesAndNames) {
     makeZip(zip, R"([{"name": "full/", "size": 0}, {"name": "full/a.bin", "data": "a"},
         {"name": "lonely/", "size": 0}, {"name": "nested/", "size": 0}, {"name": "nested/deeper/", "size": 0},
-        {"name": "same.bin", "data": "two"}, {"name": "same.bin", "data": "one"}, {"name": "zero.bin", "size": 0}])");
-    ASSERT_EQ(torrentZipArchive(zip), ZipStatus::Ok);
-    expectTorrentZip(zip, {"full/a.bin", "lonely/", "nested/deeper/", "same.bin", "same.bin", "zero.bin"});
+        {"name": "same.bin", "data": "two"}, {"name": "same.bin", "data": "one"}, {"name": "zero.bin", "size": 0},
+        {"name": "\u65e5\u672c.bin", "data": "j"}, {"name": "Caf\u00e9.bin", "data": "c"},
+        {"name": "\u00dcber\u00bd.bin", "data": "u"}])");
+    ASSERT_EQ(torrentZipArchive(zip), Ok);
+    expectTorrentZip(zip, {"Caf\x82.bin", "full/a.bin", "lonely/", "nested/deeper/", "same.bin", "same.bin", "zero.bin",
+                           "\x9A"
+                           "ber\xAB.bin",
+                           "\xE6\x97\xA5\xE6\x9C\xAC.bin"});
     const ZipListing listing(zip);
-    ASSERT_EQ(listing.count(), 6);
-    EXPECT_EQ(listing.entry(1).compressedSize + listing.entry(5).compressedSize, 4u);
-    EXPECT_EQ(listing.entry(5).crc32, 0u);
-    EXPECT_LT(listing.entry(3).crc32, listing.entry(4).crc32);
-}
-
-// A name CP437 can hold is stored in CP437 without the UTF-8 flag; one it
-// cannot stays UTF-8 with bit 11. Sorted by the UTF-8 name, lower-cased.
-TEST_F(TorrentZipTest, NamesAreStoredInCp437WhenTheyCanBe) {
-    makeZip(zip, R"([{"name": "\u65e5\u672c.bin", "data": "j"}, {"name": "Caf\u00e9.bin", "data": "c"},
-        {"name": "\u00dcber\u00bd.bin", "data": "u"}, {"name": "plain.bin", "data": "p"}])");
-    ASSERT_EQ(torrentZipArchive(zip), ZipStatus::Ok);
-    expectTorrentZip(zip, {"Caf\x82.bin", "plain.bin", "\x9A" "ber\xAB.bin", "\xE6\x97\xA5\xE6\x9C\xAC.bin"});
+    ASSERT_EQ(listing.count(), 9);
+    EXPECT_EQ(listing.entry(2).compressedSize + listing.entry(6).compressedSize, 4u);
+    EXPECT_EQ(listing.entry(6).crc32, 0u);
+    EXPECT_LT(listing.entry(4).crc32, listing.entry(5).crc32);
     const Names fields = records(zip);
-    EXPECT_NE(fields[3].find("|flags 0802|"), std::string::npos);
+    EXPECT_NE(fields[8].find("|flags 0802|"), std::string::npos);
     EXPECT_NE(fields[0].find("|flags 0002|"), std::string::npos);
     // Python reads the CP437 name back as it was, and so does a second conversion.
     EXPECT_EQ(zipTool("read '" + zip + "' 'Caf\xC3\xA9.bin'"), "84a516841ba77a5b4648de2cd0dfcb30ea46dbb4\n");
     bool changed = true;
-    EXPECT_EQ(torrentZipArchive(zip, {}, &changed), ZipStatus::Ok);
+    EXPECT_EQ(torrentZipArchive(zip, {}, &changed), Ok);
     EXPECT_FALSE(changed);
 }
 
@@ -120,18 +120,23 @@ TEST_F(TorrentZipTest, NamesAreStoredInCp437WhenTheyCanBe) {
 // conversion still rewrites it.
 TEST_F(TorrentZipTest, OnlyAMatchingCommentIsTorrentZip) {
     const std::string plain = readFile(zip);
-    EXPECT_FALSE(isTorrentZip(zip));
-    ASSERT_EQ(torrentZipArchive(zip), ZipStatus::Ok);
+    ASSERT_EQ(torrentZipArchive(zip), Ok);
     const std::string good = readFile(zip);
-    std::string lower = good, otherCrc = good, prefix = good, directory = good;
+    const auto with = [&good](size_t fromEnd, char c) {
+        return good.substr(0, good.size() - fromEnd) + c + good.substr(good.size() - fromEnd + 1);
+    };
+    std::string lower = good;
     std::transform(lower.end() - 8, lower.end(), lower.end() - 8, [](char c) { return c | 0x20; });
     ASSERT_NE(lower, good) << "the CRC in the comment has no letter";
-    otherCrc[good.size() - 8] = good[good.size() - 8] == '0' ? '1' : '0';
-    prefix[good.size() - 22] = 't';
-    directory[good.size() - 22 - 22 - 46 - 10 + 38] = 1;  // the external attributes of the last central record
     const std::pair<const char*, std::string> cases[] = {
-        {"lowercase hex", lower}, {"other CRC", otherCrc},   {"prefix", prefix}, {"byte after", good + " "},
-        {"directory", directory}, {"plain zip", plain}, {"not a zip", "TORRENTZIPPED-00000000"}, {"empty", ""}};
+        {"lowercase hex", lower},
+        {"other CRC", with(8, good[good.size() - 8] == '0' ? '1' : '0')},
+        {"prefix", with(22, 't')},
+        {"byte after", good + " "},
+        {"last external attributes", with(22 + 22 + 46 + 10 - 38, 1)},
+        {"plain zip", plain},
+        {"not a zip", "TORRENTZIPPED-00000000"},
+        {"empty", ""}};
     for (const auto& [what, bytes] : cases) {
         writeFile(dir.file("case.zip"), bytes);
         EXPECT_FALSE(isTorrentZip(dir.file("case.zip"))) << what;
@@ -142,59 +147,53 @@ TEST_F(TorrentZipTest, OnlyAMatchingCommentIsTorrentZip) {
     zipTool("stamp '" + zip + "'");
     ASSERT_TRUE(isTorrentZip(zip));
     bool changed = false;
-    ASSERT_EQ(torrentZipArchive(zip, {}, &changed), ZipStatus::Ok);
+    ASSERT_EQ(torrentZipArchive(zip, {}, &changed), Ok);
     EXPECT_TRUE(changed);
     EXPECT_EQ(readFile(zip), good);
 }
 
-// Archives that cannot be read whole are refused and stay as they were,
-// with no file left beside them; an archive of no entries converts.
-TEST_F(TorrentZipTest, UnreadableArchivesAreLeftAsTheyWere) {
+// Archives that cannot be read whole, or whose original cannot be kept
+// where asked, are refused and stay as they were, with no file left beside
+// them; an archive of no entries converts.
+TEST_F(TorrentZipTest, RefusedArchivesAreLeftAsTheyWere) {
     const std::string damaged = dir.file("set/damaged.zip"), text = dir.file("set/text.zip");
     writeFile(damaged, readFile(zip));
     zipTool("flip '" + damaged + "' stored.bin");
     writeFile(text, "not a zip at all, but precious");
-    const std::pair<std::string, ZipStatus> cases[] = {
-        {damaged, ZipStatus::CrcError}, {text, ZipStatus::ParamError}, {dir.file("set/absent.zip"), ZipStatus::FileNotFound}};
-    for (const auto& [path, expected] : cases) {
+    writeFile(dir.file("file.txt"), "a file, not a folder");
+    const std::tuple<std::string, std::string, ZipStatus> cases[] = {{damaged, "", CrcError},
+                                                                     {text, "", ParamError},
+                                                                     {dir.file("set/absent.zip"), "", FileNotFound},
+                                                                     {zip, dir.file("file.txt/backup"), CannotReplace}};
+    for (const auto& [path, keepIn, expected] : cases) {
         const std::string before = std::filesystem::exists(path) ? readFile(path) : "";
         bool changed = true;
-        EXPECT_EQ(torrentZipArchive(path, {}, &changed), expected) << path;
+        EXPECT_EQ(torrentZipArchive(path, keepIn, &changed), expected) << path;
         EXPECT_FALSE(changed);
         EXPECT_EQ(std::filesystem::exists(path) ? readFile(path) : "", before) << path;
     }
     EXPECT_EQ(folderNames(dir.file("set")), (Names{"damaged.zip", "mixed.zip", "text.zip"}));
 
     makeZip(zip, "[]");
-    ASSERT_EQ(torrentZipArchive(zip), ZipStatus::Ok);
+    ASSERT_EQ(torrentZipArchive(zip), Ok);
     EXPECT_EQ(readFile(zip).substr(22), "TORRENTZIPPED-00000000");
 }
 
-// With a folder to keep it in, the original goes there whole, under a free
-// name; a folder that cannot be made leaves everything as it was.
-TEST_F(TorrentZipTest, TheOriginalIsKeptWhereAsked) {
+// With a folder to keep it in, the original goes there whole, under a free name.
+TEST_F(TorrentZipTest, TheOriginalIsKeptWhereAskedUnderAFreeName) {
     const std::string original = readFile(zip), backup = dir.file("backup");
     writeFile(backup + "/mixed.zip", "taken");
     std::string kept;
-    bool changed = false;
-    ASSERT_EQ(torrentZipArchive(zip, backup, &changed, &kept), ZipStatus::Ok);
-    EXPECT_TRUE(changed);
+    ASSERT_EQ(torrentZipArchive(zip, backup, nullptr, &kept), Ok);
     EXPECT_EQ(kept, backup + "/mixed (1).zip");
     EXPECT_EQ(readFile(kept), original);
     EXPECT_TRUE(isTorrentZip(zip));
-
-    writeFile(zip, original);
-    writeFile(dir.file("file.txt"), "a file, not a folder");
-    EXPECT_EQ(torrentZipArchive(zip, dir.file("file.txt/backup"), &changed, &kept), ZipStatus::CannotReplace);
-    EXPECT_FALSE(changed);
-    EXPECT_EQ(readFile(zip), original);
-    EXPECT_EQ(folderNames(dir.file("set")), Names{"mixed.zip"});
 }
 
 // A backup folder on another file system: renames into it fail with EXDEV.
 class OtherDeviceOps : public FailingFileOps {
 public:
-    OtherDeviceOps(std::string folder, int failAt) : FailingFileOps(failAt, ENOSPC), folder_(std::move(folder)) {}
+    OtherDeviceOps(int failAt, std::string folder) : FailingFileOps(failAt), folder_(std::move(folder)) {}
     int renameNoReplace(const std::string& from, const std::string& to) override {
         if (!to.starts_with(folder_)) return FailingFileOps::renameNoReplace(from, to);
         if (!fail()) errno = EXDEV;
@@ -211,7 +210,7 @@ private:
 // in place and the kept original whole.
 TEST_F(TorrentZipTest, ConversionSurvivesAFailureAtEveryDiskCall) {
     const std::string original = readFile(zip), backup = dir.file("backup");
-    ASSERT_EQ(torrentZipArchive(zip), ZipStatus::Ok);
+    ASSERT_EQ(torrentZipArchive(zip), Ok);
     const std::string converted = readFile(zip);
     enum Keep { No, Moved, Copied };
     for (const Keep keep : {No, Moved, Copied}) {
@@ -224,15 +223,14 @@ TEST_F(TorrentZipTest, ConversionSurvivesAFailureAtEveryDiskCall) {
         const auto check = [&](int n, ZipStatus status) {
             const auto where = ::testing::Message() << "keep " << keep << " call " << n << " status " << status;
             EXPECT_EQ(folderNames(dir.file("set")), Names{"mixed.zip"}) << where;
-            EXPECT_EQ(readFile(zip), status == ZipStatus::Ok ? converted : original) << where;
+            EXPECT_EQ(readFile(zip), status == Ok ? converted : original) << where;
             if (keep == No) return;
             const Names inBackup = std::filesystem::exists(backup) ? folderNames(backup) : Names{};
-            EXPECT_EQ(inBackup, status == ZipStatus::Ok ? Names{"mixed.zip"} : Names{}) << where;
-            EXPECT_TRUE(status != ZipStatus::Ok || readFile(kept) == original) << where;
+            EXPECT_EQ(inBackup, status == Ok ? Names{"mixed.zip"} : Names{}) << where;
+            EXPECT_TRUE(status != Ok || readFile(kept) == original) << where;
         };
-        const auto [calls, failures] = failEachCall(convert, check, [&](int n) {
-            return std::make_unique<OtherDeviceOps>(keep == Copied ? backup : "/nowhere/", n);
-        });
+        const auto [calls, failures] =
+            failEachCall<OtherDeviceOps>(convert, check, keep == Copied ? backup : "/nowhere/");
         // Calls whose failure costs nothing (the first, cheap check; reading
         // the new archive back, which has a second route; closing a file
         // only read; syncing a folder after the rename) pass; the rest fail it.
@@ -247,7 +245,8 @@ TEST_F(TorrentZipTest, DeflatedStreamsMatchZlibAtTheSameSettings) {
     std::mt19937 random(20);
     std::string noise(600000, '\0'), text;
     for (char& c : noise) c = static_cast<char>(random());
-    while (text.size() < 300000) text += "<rom name=\"Game " + std::to_string(text.size() % 977) + "\" crc=\"1234\"/>\n";
+    while (text.size() < 300000)
+        text += "<rom name=\"Game " + std::to_string(text.size() % 977) + "\" crc=\"1234\"/>\n";
     const std::pair<std::string, std::string> inputs[] = {{"text.txt", text},
                                                           {"noise.bin", noise},
                                                           {"zeros.bin", std::string(262144 * 3 + 1, '\0')},
@@ -256,10 +255,11 @@ TEST_F(TorrentZipTest, DeflatedStreamsMatchZlibAtTheSameSettings) {
     std::string entries;
     for (const auto& [name, data] : inputs) {
         writeFile(dir.file(name), data);
-        entries += std::string(entries.empty() ? "[" : ",") + R"({"name": ")" + name + R"(", "file": ")" + dir.file(name) + "\"}";
+        entries += std::string(entries.empty() ? "[" : ",") + R"({"name": ")" + name + R"(", "file": ")" +
+                   dir.file(name) + "\"}";
     }
     makeZip(zip, entries + "]");
-    ASSERT_EQ(torrentZipArchive(zip), ZipStatus::Ok);
+    ASSERT_EQ(torrentZipArchive(zip), Ok);
     const std::string raw = zipTool("raw '" + zip + "'");
     for (const auto& input : inputs) {
         const size_t line = raw.find(input.first + "|");
@@ -286,7 +286,9 @@ TEST(TorrentZipFormatTest, Zip64EndRecordsAndOffsetsReadBack) {
     std::string seen;
     ASSERT_EQ(runCapture("python3 -c \"import zipfile, sys; i = zipfile.ZipFile(sys.argv[1]).infolist()[0]; "
                          "print(i.filename, i.file_size, i.compress_size, i.header_offset, i.extract_version, "
-                         "i.create_version, '%08X' % i.CRC)\" '" + path + "'", seen),
+                         "i.create_version, '%08X' % i.CRC)\" '" +
+                             path + "'",
+                         seen),
               0);
     EXPECT_EQ(seen, "big.bin 5368709120 65536 4831838208 45 0 89ABCDEF\n");
 }
@@ -304,7 +306,7 @@ TEST(TorrentZipLargeTest, EntryOver4GiBGetsZip64Fields) {
     const uint64_t size = (4ull << 30) + 65536;
     const std::string zip = dir.file("big.zip");
     zipTool("zip64 '" + zip + "' " + std::to_string(size));
-    ASSERT_EQ(torrentZipArchive(zip), ZipStatus::Ok);
+    ASSERT_EQ(torrentZipArchive(zip), Ok);
     const Names fields = records(zip);
     ASSERT_EQ(fields.size(), 4u);
     EXPECT_EQ(fields[0].substr(fields[0].find('|')),
@@ -317,7 +319,7 @@ TEST(TorrentZipLargeTest, EntryOver4GiBGetsZip64Fields) {
     EXPECT_EQ(listing.entry(0).uncompressedSize, size);
     EXPECT_TRUE(zipTestPassed(listing.testZip()));
     bool changed = true;
-    EXPECT_EQ(torrentZipArchive(zip, {}, &changed), ZipStatus::Ok);
+    EXPECT_EQ(torrentZipArchive(zip, {}, &changed), Ok);
     EXPECT_FALSE(changed);
 }
 
