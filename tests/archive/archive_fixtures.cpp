@@ -26,7 +26,7 @@ void makeZip(const std::string& path, const std::string& jsonEntries) {
     std::filesystem::remove(listing);
 }
 
-uint32_t crcOf(std::string_view data) {
+uint32_t crc32Of(std::string_view data) {
     return static_cast<uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(data.data()), data.size()));
 }
 

@@ -33,7 +33,7 @@ std::vector<std::string> folderNames(const std::string& folder);
 // zipTool("raw ...") of `zip` without the line of entry `name`.
 std::string rawWithout(const std::string& zip, const std::string& name);
 
-uint32_t crcOf(std::string_view data);
+uint32_t crc32Of(std::string_view data);
 // `size` bytes that do not compress, different for each `seed`.
 std::string noise(size_t size, uint32_t seed);
 

@@ -1,9 +1,13 @@
 #include "rar_builder.h"
 
-#include "archive_fixtures.h"
+#include <zlib.h>
 
 namespace quorvane::testing {
 namespace {
+
+uint32_t crcOf(const std::string& bytes) {
+    return static_cast<uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
+}
 
 void putLe(std::string& out, uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);

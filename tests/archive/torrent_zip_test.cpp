@@ -272,24 +272,18 @@ TEST_F(TorrentZipTest, DeflatedStreamsMatchZlibAtTheSameSettings) {
 // check read them: a sparse file whose one central record claims them.
 TEST(TorrentZipFormatTest, Zip64EndRecordsAndOffsetsReadBack) {
     TempDir dir;
-    TorrentZipRecord record;
-    record.name = "big.bin";
-    record.crc32 = 0x89ABCDEF;
-    record.size = uint64_t{5} << 30;
-    record.compressedSize = 65536;
-    record.localHeaderOffset = uint64_t{9} << 29;
+    const TorrentZipRecord record{"big.bin", false, 0x89ABCDEF, uint64_t{5} << 30, 65536, uint64_t{9} << 29};
     const std::string directory = centralRecord(record), path = dir.file("sparse.zip");
     std::ofstream(path, std::ios::binary).seekp(std::streamoff{5} << 30)
-        << directory + endRecords(1, uint64_t{5} << 30, directory.size(), crcOf(directory));
+        << directory + endRecords(1, uint64_t{5} << 30, directory.size(), crc32Of(directory));
     EXPECT_TRUE(isTorrentZip(path));
     EXPECT_TRUE(directoryFollowsRules(directory, 1));
+    const std::string python =
+        "import zipfile, sys; i = zipfile.ZipFile(sys.argv[1]).infolist()[0]; print(i.filename,"
+        " i.file_size, i.compress_size, i.header_offset, i.extract_version, i.create_version,"
+        " '%08X' % i.CRC)";
     std::string seen;
-    ASSERT_EQ(runCapture("python3 -c \"import zipfile, sys; i = zipfile.ZipFile(sys.argv[1]).infolist()[0]; "
-                         "print(i.filename, i.file_size, i.compress_size, i.header_offset, i.extract_version, "
-                         "i.create_version, '%08X' % i.CRC)\" '" +
-                             path + "'",
-                         seen),
-              0);
+    ASSERT_EQ(runCapture("python3 -c \"" + python + "\" '" + path + "'", seen), 0);
     EXPECT_EQ(seen, "big.bin 5368709120 65536 4831838208 45 0 89ABCDEF\n");
 }
 
