@@ -2,17 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <filesystem>
 
+#include "archive/packed_archive.h"
 #include "support/temp_dir.h"
 
 namespace quorvane::testing {
 
 std::string zipTool(const std::string& args) {
     std::string output;
-    const int status =
-        runCapture("python3 " QUORVANE_SOURCE_DIR "/tests/archive/ziptool.py " + args, output);
+    const int status = runCapture("python3 " QUORVANE_SOURCE_DIR "/tests/archive/ziptool.py " + args, output);
     EXPECT_EQ(status, 0) << "ziptool.py " << args;
     return output;
 }
@@ -24,6 +26,32 @@ void makeZip(const std::string& path, const std::string& jsonEntries) {
     std::filesystem::remove(listing);
 }
 
+uint32_t crc32Of(std::string_view data) {
+    return static_cast<uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(data.data()), data.size()));
+}
+
+std::string noise(size_t size, uint32_t seed) {
+    std::string data(size, '\0');
+    for (size_t i = 0; i < size; ++i) data[i] = static_cast<char>(((i + seed) * 2654435761u) >> 13);
+    return data;
+}
+
+Contents listedContents(const std::string& archive) {
+    Contents contents;
+    const PackedListing listing = listPacked(archive, false, false);
+    EXPECT_EQ(listing.status, ZipStatus::Ok) << listing.detail;
+    for (const PackedEntry& e : listing.entries) {
+        std::string& data = contents[e.name];
+        const auto append = [&data](const void* p, size_t n) {
+            data.append(static_cast<const char*>(p), n);
+            return true;
+        };
+        EXPECT_EQ(readPackedEntry(archive, {e.name, e.crc32, e.size}, append), ZipStatus::Ok) << e.name;
+        EXPECT_EQ(e.head, data.substr(0, kPackedHeadBytes)) << e.name;
+    }
+    return contents;
+}
+
 std::string mixedDeflatedText() {
     std::string text;
     for (int i = 0; i < 400; ++i) text += "line " + std::to_string(i) + " of a deflated entry; ";
@@ -32,7 +60,8 @@ std::string mixedDeflatedText() {
 
 namespace {
 const std::string kMixedStorage = R"([{"name": "stored.bin", "data": "rom347", "method": 0},
-    {"name": "deflated.txt", "data": ")" + mixedDeflatedText() + R"(", "method": 8},
+    {"name": "deflated.txt", "data": ")" +
+                                  mixedDeflatedText() + R"(", "method": 8},
     {"name": "empty.bin", "size": 0, "method": 0},
     {"name": "dir/sub/inner.bin", "data": "inner data", "method": 8, "date": [2010, 6, 7, 8, 9, 10]},
     {"name": "Game.bin", "data": "upper", "method": 8}, {"name": "game.bin", "data": "lower", "method": 8}])";

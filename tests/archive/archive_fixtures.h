@@ -5,10 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "archive/file_ops.h"
+#include "archive/zip_status.h"
 #include "support/temp_dir.h"
 
 namespace quorvane::testing {
@@ -28,6 +32,16 @@ std::string mixedDeflatedText();
 std::vector<std::string> folderNames(const std::string& folder);
 // zipTool("raw ...") of `zip` without the line of entry `name`.
 std::string rawWithout(const std::string& zip, const std::string& name);
+
+uint32_t crc32Of(std::string_view data);
+// `size` bytes that do not compress, different for each `seed`.
+std::string noise(size_t size, uint32_t seed);
+
+// Entry name -> content.
+using Contents = std::map<std::string, std::string>;
+// Every entry of the packed (not zip) `archive`, read whole; the test fails
+// unless listing and reading give Ok and each entry's head is its first bytes.
+Contents listedContents(const std::string& archive);
 
 // A temporary folder holding set/mixed.zip (kMixedEntries) and an empty out/.
 class MixedZipTest : public ::testing::Test {
@@ -83,5 +97,33 @@ private:
     int error_;
     int calls_ = 0;
 };
+
+// Runs `attempt` (which sets up and then runs the operation) with no
+// failure, where it must give Ok, then again with each of its disk calls
+// failing in turn (an Ops made of the call's number and `args`), passing
+// `check` the call number and the status. Returns the number of calls and
+// of failed runs.
+template <class Ops = FailingFileOps, class... Args>
+std::pair<int, int> failEachCall(const std::function<ZipStatus()>& attempt,
+                                 const std::function<void(int call, ZipStatus)>& check, const Args&... args) {
+    Ops counter(0, args...);
+    {
+        ScopedFileOps scope(counter);
+        EXPECT_EQ(attempt(), ZipStatus::Ok);
+    }
+    EXPECT_GT(counter.calls(), 10);
+    int failures = 0;
+    for (int n = 1; n <= counter.calls(); ++n) {
+        Ops ops(n, args...);
+        ZipStatus status;
+        {
+            ScopedFileOps scope(ops);
+            status = attempt();
+        }
+        failures += status != ZipStatus::Ok;
+        check(n, status);
+    }
+    return {counter.calls(), failures};
+}
 
 }  // namespace quorvane::testing

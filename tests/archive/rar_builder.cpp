@@ -13,41 +13,34 @@ void putLe(std::string& out, uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-void putVint(std::string& out, uint64_t value) {
-    do {
-        const auto low = static_cast<unsigned char>(value & 0x7F);
-        value >>= 7;
-        out += static_cast<char>(value ? (low | 0x80) : low);
-    } while (value);
+std::string vints(std::initializer_list<uint64_t> values) {
+    std::string out;
+    for (uint64_t value : values) {
+        for (; value > 0x7F; value >>= 7) out += static_cast<char>((value & 0x7F) | 0x80);
+        out += static_cast<char>(value);
+    }
+    return out;
 }
 
 uint32_t dataCrc(const RarEntry& e) { return crcOf(e.data) ^ (e.wrongCrc ? 0xFFFFFFFFu : 0u); }
 
 uint64_t unpackedSize(const RarEntry& e) {
-    if (e.statedSize >= 0) return static_cast<uint64_t>(e.statedSize);
-    return e.compressed ? e.data.size() * 4 : e.data.size();
+    return e.statedSize >= 0 ? static_cast<uint64_t>(e.statedSize) : e.data.size() * (e.compressed ? 4 : 1);
 }
 
-// RAR 4: `body` is the header from its type byte on (its size field included).
-std::string rar4Block(const std::string& body) {
-    std::string out;
+// RAR 4: CRC16, type, flags and size, then `fields`.
+std::string rar4Block(uint8_t type, uint16_t flags, const std::string& fields) {
+    std::string body(1, static_cast<char>(type)), out;
+    putLe(body, flags, 2);
+    putLe(body, 7 + fields.size(), 2);
+    body += fields;
     putLe(out, crcOf(body) & 0xFFFF, 2);
     return out + body;
 }
 
-std::string rar4Body(uint8_t type, uint16_t flags, const std::string& fields) {
-    std::string body;
-    body += static_cast<char>(type);
-    putLe(body, flags, 2);
-    putLe(body, 7 + fields.size(), 2);
-    return body + fields;
-}
-
-// RAR 5: `fields` is everything after the header size.
+// RAR 5: CRC-32 of what follows, the size of `fields` as a vint, `fields`.
 std::string rar5Block(const std::string& fields) {
-    std::string sized;
-    putVint(sized, fields.size());
-    sized += fields;
+    const std::string sized = vints({fields.size()}) + fields;
     std::string out;
     putLe(out, crcOf(sized), 4);
     return out + sized;
@@ -56,8 +49,7 @@ std::string rar5Block(const std::string& fields) {
 }  // namespace
 
 std::string rar4Archive(const std::vector<RarEntry>& entries) {
-    std::string out("Rar!\x1a\x07\x00", 7);
-    out += rar4Block(rar4Body(0x73, 0, std::string(6, '\0')));
+    std::string out = std::string("Rar!\x1a\x07\x00", 7) + rar4Block(0x73, 0, std::string(6, '\0'));
     for (const RarEntry& e : entries) {
         std::string fields;
         putLe(fields, e.data.size(), 4);
@@ -65,43 +57,29 @@ std::string rar4Archive(const std::vector<RarEntry>& entries) {
         fields += '\x03';  // made on Unix: the attributes are a mode
         putLe(fields, dataCrc(e), 4);
         putLe(fields, (44u << 25) | (6u << 21) | (15u << 16), 4);  // 2024-06-15, a DOS date
-        fields += static_cast<char>(e.compressed ? 29 : 20);       // version needed to extract
-        fields += static_cast<char>(e.compressed ? 0x35 : 0x30);
+        fields += e.compressed ? "\x1d\x35" : "\x14\x30";          // version needed to extract, method
         putLe(fields, e.name.size(), 2);
         putLe(fields, 0100644, 4);
-        fields += e.name;
-        out += rar4Block(rar4Body(0x74, e.encrypted ? 0x8004 : 0x8000, fields)) + e.data;
+        out += rar4Block(0x74, e.encrypted ? 0x8004 : 0x8000, fields + e.name) + e.data;
     }
-    return out + rar4Block(rar4Body(0x7B, 0x4000, ""));
+    return out + rar4Block(0x7B, 0x4000, "");
 }
 
 std::string rar5Archive(const std::vector<RarEntry>& entries) {
-    std::string out("Rar!\x1a\x07\x01\x00", 8);
-    std::string main;
-    putVint(main, 1);  // main archive header
-    putVint(main, 0);
-    putVint(main, 0);  // archive flags
-    out += rar5Block(main);
+    std::string out = std::string("Rar!\x1a\x07\x01\x00", 8) + rar5Block(vints({1, 0, 0}));  // main header
     for (const RarEntry& e : entries) {
-        std::string fields;
-        putVint(fields, 2);       // file header
-        putVint(fields, 0x0002);  // a data area follows
-        putVint(fields, e.data.size());
-        putVint(fields, 0x0004);  // the data CRC is present
-        putVint(fields, unpackedSize(e));
-        putVint(fields, 0100644);
+        // File header: a data area and a data CRC follow; sizes, a mode, the CRC.
+        std::string fields = vints({2, 0x0002, e.data.size(), 0x0004, unpackedSize(e), 0100644});
         putLe(fields, dataCrc(e), 4);
-        putVint(fields, e.compressed ? (3u << 7) : 0);  // method 3, or stored
-        putVint(fields, 1);                             // made on Unix
-        putVint(fields, e.name.size());
-        fields += e.name;
+        // Method 3 or stored, made on Unix, the name.
+        fields += vints({e.compressed ? (3u << 7) : 0u, 1, e.name.size()}) + e.name;
         out += rar5Block(fields) + e.data;
     }
-    std::string end;
-    putVint(end, 5);
-    putVint(end, 0);
-    putVint(end, 0);
-    return out + rar5Block(end);
+    return out + rar5Block(vints({5, 0, 0}));  // end of archive
+}
+
+std::string rarArchive(bool five, const std::vector<RarEntry>& entries) {
+    return five ? rar5Archive(entries) : rar4Archive(entries);
 }
 
 }  // namespace quorvane::testing

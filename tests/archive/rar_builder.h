@@ -32,4 +32,6 @@ std::string rar4Archive(const std::vector<RarEntry>& entries);
 // then the header size, type and flags as vints (7 bits a byte, low first).
 std::string rar5Archive(const std::vector<RarEntry>& entries);
 
+std::string rarArchive(bool five, const std::vector<RarEntry>& entries);
+
 }  // namespace quorvane::testing

@@ -2,8 +2,9 @@
 """Makes and examines zip fixtures for the archive tests with Python's own
 zipfile, so a fault shared by our reader and writer cannot hide.
 
-  make OUT ENTRIES.json      entries: [{"name", "data" (latin-1 text) or
-                          "size" (zero bytes), "method": 0|8, "date"}]
+  make OUT ENTRIES.json      entries: [{"name", "data" (latin-1 text),
+                          "file" (a path) or "size" (zero bytes),
+                          "method": 0|8, "date"}]
   raw ARCHIVE             one line per entry: name, method, CRC, date,
                           sizes, flag bits and the SHA-1 of its stored bytes
   flip ARCHIVE NAME       inverts one byte in the middle of NAME's stored data
@@ -68,6 +69,8 @@ def write_entries(zf, entries):
         info = zipfile.ZipInfo(e['name'], date_time=tuple(e.get('date', (2001, 2, 3, 4, 5, 6))))
         info.compress_type = e.get('method', 8)
         data = e['data'].encode('latin-1') if 'data' in e else bytes(e.get('size', 0))
+        if 'file' in e:
+            data = open(e['file'], 'rb').read()
         zf.writestr(info, data)
 
 
