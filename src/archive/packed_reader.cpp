@@ -238,7 +238,17 @@ ZipStatus PackedReader::next() {
     if (archive_ == nullptr) return fail(ZipStatus::Error, "the archive is not open");
     if (current_) {
         current_ = false;
-        if (archive_read_data_skip(archive_) != ARCHIVE_OK) return failFromArchive(ZipStatus::BadZipFile);
+        // libarchive 3.6.2's 7z skip loses its place in archives its own
+        // writer made; reading the data through costs what the skip would
+        // (a solid block is decompressed either way).
+        if (format_ == PackedFormat::SevenZip) {
+            char sink[64 * 1024];
+            la_ssize_t n;
+            while ((n = archive_read_data(archive_, sink, sizeof sink)) > 0) {}
+            if (n < 0) return failFromArchive(ZipStatus::BadZipFile);
+        } else if (archive_read_data_skip(archive_) != ARCHIVE_OK) {
+            return failFromArchive(ZipStatus::BadZipFile);
+        }
     }
     for (;;) {
         archive_entry* entry = nullptr;
