@@ -12,21 +12,42 @@
 #include "archive/packed_reader.h"
 #include "archive/zip_reader.h"
 #include "core/file_util.h"
+#include "core/text.h"
 
 namespace quorvane {
 
+namespace {
+
+struct Extension {
+    std::string_view text;
+    PackedFormat format;
+};
+
+// Longest first, so ".tar.gz" is found before ".gz".
+constexpr Extension kExtensions[] = {
+    {".tar.bz2", PackedFormat::Tar}, {".tar.gz", PackedFormat::Tar}, {".tar.xz", PackedFormat::Tar},
+    {".tbz2", PackedFormat::Tar},    {".tgz", PackedFormat::Tar},    {".txz", PackedFormat::Tar},
+    {".tar", PackedFormat::Tar},     {".rar", PackedFormat::Rar},    {".7z", PackedFormat::SevenZip},
+    {".gz", PackedFormat::Gzip},
+};
+
+const Extension* extensionOf(std::string_view fileName) {
+    for (const Extension& e : kExtensions)
+        if (endsWithIgnoreCase(fileName, e.text)) return &e;
+    return nullptr;
+}
+
+}  // namespace
+
 PackedFormat packedFormatOf(std::string_view fileName) {
-    std::string name(fileName);
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const auto endsWith = [&name](std::string_view tail) {
-        return name.size() >= tail.size() && std::string_view(name).substr(name.size() - tail.size()) == tail;
-    };
-    for (const char* tail : {".tar", ".tar.gz", ".tgz", ".tar.bz2", ".tbz2", ".tar.xz", ".txz"})
-        if (endsWith(tail)) return PackedFormat::Tar;
-    if (endsWith(".7z")) return PackedFormat::SevenZip;
-    if (endsWith(".rar")) return PackedFormat::Rar;
-    if (endsWith(".gz")) return PackedFormat::Gzip;
-    return PackedFormat::None;
+    const Extension* e = extensionOf(fileName);
+    return e ? e->format : PackedFormat::None;
+}
+
+std::string packedStem(std::string_view fileName) {
+    const Extension* e = extensionOf(fileName);
+    const size_t cut = endsWithIgnoreCase(fileName, ".zip") ? 4 : e ? e->text.size() : 0;
+    return std::string(fileName.substr(0, fileName.size() > cut ? fileName.size() - cut : fileName.size()));
 }
 
 PackedListing listPacked(const std::string& path, bool wantMd5, bool wantSha1) {

@@ -47,6 +47,11 @@ enum class PackedFormat { None, SevenZip, Rar, Gzip, Tar };
 // ".tbz2", ".tar.xz", ".txz". None for anything else, zips included.
 PackedFormat packedFormatOf(std::string_view fileName);
 
+// `fileName` without its archive extension, ".zip" or one of the above
+// ("Game.7z" -> "Game", "pack.tar.gz" -> "pack"); the name itself when it
+// has none.
+std::string packedStem(std::string_view fileName);
+
 struct PackedEntry {
     std::string name;  // as stored; a gzip file's one entry is named after the file without ".gz"
     uint64_t size = 0;

@@ -196,17 +196,9 @@ std::string FixJob::convertPacked(const std::string& packedPath, const std::stri
 }
 
 std::string FixJob::setPathFor(const std::string& folder, const std::string& game, const std::string& system) {
-    const std::string zip = joinPath(folder, game + ".zip");
-    if (pathExists(zip)) return zip;
-    for (const char* extension : kSetExtensions) {
-        const std::string packed = joinPath(folder, game + extension);
-        // Should the conversion fail, a new zip beside the set loses nothing.
-        if (packed != zip && isRegularFile(packed)) {
-            convertPacked(packed, system);
-            break;
-        }
-    }
-    return zip;
+    // Should the conversion fail, a new zip beside the set loses nothing.
+    if (const std::string packed = packedSetToConvert(folder, game); !packed.empty()) convertPacked(packed, system);
+    return joinPath(folder, game + ".zip");
 }
 
 void FixJob::rebuildFromDisplaced(SystemFolder& system) {

@@ -160,11 +160,8 @@ void RebuildJob::rebuildFile(ContainerFiles& collection) {
 
 std::string RebuildJob::setPathIn(const std::string& folder, const std::string& game, const std::string& system) {
     const std::string zip = joinPath(folder, game + ".zip");
-    if (pathExists(zip)) return zip;
-    for (const char* extension : kSetExtensions) {
-        const std::string packed = joinPath(folder, game + extension);
-        if (packed == zip || !isRegularFile(packed)) continue;
-        // A 7z or RAR set is never edited: it is written anew as a zip first.
+    // A 7z or RAR set is never edited: it is written anew as a zip first.
+    if (const std::string packed = packedSetToConvert(folder, game); !packed.empty()) {
         std::string made, keptAs;
         const ZipStatus status = convertToZip(packed, replacedBackup(), nullptr, made, keptAs);
         FileAction action{.kind = FileAction::Kind::MovedToBackup, .name = baseName(packed), .from = packed, .to = keptAs};
@@ -177,7 +174,6 @@ std::string RebuildJob::setPathIn(const std::string& folder, const std::string& 
             action.error = zipStatusText(status);
         }
         report().rebuildActions.push_back(std::move(action));
-        break;
     }
     return zip;
 }

@@ -27,14 +27,14 @@ File listedFile(const std::string& name, uint32_t crc, uint64_t size) {
 
 }  // namespace
 
-std::string packedStem(const std::string& packedName) {
-    // Longest first: ".tar.gz" before ".gz".
-    for (const std::string_view extension : {".tar.bz2", ".tar.gz", ".tar.xz", ".tbz2", ".tgz", ".txz", ".tar", ".rar",
-                                             ".zip", ".7z", ".gz"}) {
-        if (packedName.size() > extension.size() && endsWithIgnoreCase(packedName, extension))
-            return packedName.substr(0, packedName.size() - extension.size());
+std::string packedSetToConvert(const std::string& folder, const std::string& game) {
+    if (pathExists(joinPath(folder, game + ".zip"))) return {};
+    for (const char* extension : kSetExtensions) {
+        if (std::string_view(extension) == ".zip") continue;
+        const std::string path = joinPath(folder, game + extension);
+        if (isRegularFile(path)) return path;
     }
-    return packedName;
+    return {};
 }
 
 ZipStatus convertToZip(const std::string& packedPath, const std::string& backupFolder,

@@ -18,9 +18,10 @@
 
 namespace quorvane {
 
-// `packedName` without its archive extension ("Game.7z" -> "Game",
-// "pack.tar.gz" -> "pack"); the name itself when it has none.
-std::string packedStem(const std::string& packedName);
+// The 7z or RAR set of `game` in `folder` when the game has no zip set
+// there: the one to convert before a copy into the game's set. Empty when
+// there is none.
+std::string packedSetToConvert(const std::string& folder, const std::string& game);
 
 // Writes the entries of the packed archive `packedPath` into the zip beside
 // it named after its stem (entries are added as copyToArchive adds them, so
