@@ -10,6 +10,19 @@ namespace {
 
 constexpr auto parseOffset = &RowStore::parseOffset;
 
+const char* factsNameOf(SetKind kind) {
+    switch (kind) {
+        case SetKind::Bios: return "\\bios";
+        case SetKind::Device: return "\\device";
+        case SetKind::Game: break;
+    }
+    return "\\game";
+}
+
+SetKind kindOfFactsName(std::string_view name) {
+    return name == "\\bios" ? SetKind::Bios : name == "\\device" ? SetKind::Device : SetKind::Game;
+}
+
 }  // namespace
 
 class Catalogue::Session {
@@ -261,7 +274,7 @@ Romset Catalogue::getRomset(const std::string& system, int mode) {
     for (std::uint64_t offset : offsets) {
         size_t length = 0;
         if (store_.readRow(offset, buffer, view, &length) != StoreStatus::Ok) continue;
-        if (romStatusFromLetter(view.status) != RomStatus::Have) anyNotHave = true;
+        if (romStatusFromLetter(view.status) != RomStatus::Have && !isFactsName(view.romName)) anyNotHave = true;
         rows.push_back({arena.size(), length, {}});
         arena.append(buffer, length);
     }
@@ -272,6 +285,7 @@ Romset Catalogue::getRomset(const std::string& system, int mode) {
     std::stable_sort(rows.begin(), rows.end(), [](const Stored& a, const Stored& b) { return a.game < b.game; });
 
     auto offer = [&](Game&& game) {
+        if (game.roms.empty()) return;  // facts alone: a set with nothing to hold
         const GameState state = game.state();
         const bool keep = mode == 0 || (mode == 1 && state == GameState::Complete) ||
                           (mode == 2 && state == GameState::Missing) ||
@@ -286,6 +300,10 @@ Romset Catalogue::getRomset(const std::string& system, int mode) {
             if (haveGame) offer(std::move(current));
             current = Game(std::string(view.game));
             haveGame = true;
+        }
+        if (isFactsName(view.romName)) {
+            current.kind = kindOfFactsName(view.romName);
+            continue;
         }
         current.appendRom(Rom{std::string(view.crc), std::string(view.romName), std::string(view.size),
                               std::string(1, view.status), std::string(view.md5), std::string(view.sha1),
@@ -318,10 +336,22 @@ bool Catalogue::filedUnderCrc(std::string_view rowCrc) const {
 
 int Catalogue::findRom(std::vector<RomMatch>& list, const std::string& crc, const std::string& size,
                         const std::string& md5, const std::string& sha1) {
+    findMatching(list, crc, size, md5, sha1, false);
+    return 0;
+}
+
+int Catalogue::findRows(std::vector<RomMatch>& list, const std::string& crc, const std::string& size,
+                         const std::string& md5, const std::string& sha1) {
+    findMatching(list, crc, size, md5, sha1, true);
+    return 0;
+}
+
+void Catalogue::findMatching(std::vector<RomMatch>& list, const std::string& crc, const std::string& size,
+                             const std::string& md5, const std::string& sha1, bool withReferences) {
     Session s(*this);
-    if (!s.ok()) return 0;
+    if (!s.ok()) return;
     const bool byDigest = crc.empty();
-    if (byDigest && md5.empty() && sha1.empty()) return 0;
+    if (byDigest && md5.empty() && sha1.empty()) return;
     collectCrcRows(crc, size);
     RowStore::RowBuffer buffer;
     RowStore::RowView row;
@@ -332,12 +362,67 @@ int Catalogue::findRom(std::vector<RomMatch>& list, const std::string& crc, cons
         if (!md5Agrees || !sha1Agrees) continue;
         // Without a CRC, a digest present on both sides is the whole evidence.
         if (byDigest && !(!md5.empty() && md5 == row.md5) && !(!sha1.empty() && sha1 == row.sha1)) continue;
-        if (!row.cloneOf.empty() || !row.romOf.empty()) continue;
+        if (isFactsName(row.romName)) continue;
+        const bool referenced = !row.cloneOf.empty() || !row.romOf.empty();
+        if (referenced && !withReferences) continue;
         list.emplace_back(std::string(row.romName), std::string(row.game), std::string(row.system),
-                          std::string(1, row.status), std::string(row.md5), std::string(row.sha1), std::string(),
-                          std::string());
+                          std::string(1, row.status), std::string(row.md5), std::string(row.sha1),
+                          withReferences ? std::string(row.cloneOf) : std::string(),
+                          withReferences ? std::string(row.romOf) : std::string());
     }
-    return 0;
+}
+
+void Catalogue::markRows(const std::string& crc, const std::string& size, RomStatus status,
+                         const std::function<bool(const RomMatch& row)>& wanted) {
+    Session s(*this);
+    if (!s.ok()) return;
+    collectCrcRows(crc, size);
+    RowStore::RowBuffer buffer;
+    RowStore::RowView row;
+    RomMatch match;
+    for (std::uint64_t offset : crcOffsets_) {
+        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || row.status == romStatusLetter(status) ||
+            !filedUnderCrc(row.crc) || isFactsName(row.romName))
+            continue;
+        match.name.assign(row.romName);
+        match.game.assign(row.game);
+        match.system.assign(row.system);
+        match.cloneOf.assign(row.cloneOf);
+        match.romOf.assign(row.romOf);
+        if (wanted(match) && store_.writeStatus(offset, status) != StoreStatus::Ok)
+            setError("Cannot write a status to " + store_.recordPath());
+    }
+}
+
+bool Catalogue::addGameFacts(const std::string& system, const std::string& version, const std::string& author,
+                             const GameFacts& facts) {
+    return addRom(RomRow{.system = system,
+                         .game = facts.game,
+                         .romName = factsNameOf(facts.kind),
+                         .size = "-",
+                         .cloneOf = facts.cloneOf,
+                         .romOf = facts.romOf,
+                         .version = version,
+                         .author = author});
+}
+
+std::vector<GameFacts> Catalogue::gameFacts(const std::string& system) {
+    std::vector<GameFacts> out;
+    Session s(*this);
+    if (!s.ok()) return out;
+    std::vector<std::uint64_t> offsets;
+    collectSystemRows(system, offsets);
+    RowStore::RowBuffer buffer;
+    RowStore::RowView row;
+    for (std::uint64_t offset : offsets) {
+        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || !isFactsName(row.romName)) continue;
+        GameFacts& facts = out.emplace_back();
+        facts.game.assign(row.game);
+        facts.kind = kindOfFactsName(row.romName);
+        facts.cloneOf.assign(row.cloneOf);
+        facts.romOf.assign(row.romOf);
+    }
+    return out;
 }
 
 DigestKinds Catalogue::digestsOfCrcLessRows(const std::string& size) {
@@ -379,7 +464,7 @@ void Catalogue::markStatus(const std::string& crc, const std::string& size, cons
     RowStore::RowView row;
     for (std::uint64_t offset : crcOffsets_) {
         if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || row.status == romStatusLetter(status) ||
-            !filedUnderCrc(row.crc))
+            !filedUnderCrc(row.crc) || isFactsName(row.romName))
             continue;
         const bool exact = row.romName == romName && row.game == game && row.system == system;
         const bool inParentSet = row.system == system && (row.cloneOf == game || row.romOf == game);
@@ -422,7 +507,7 @@ void Catalogue::forEachSystemRow(const std::string& system, const std::function<
     collectSystemRows(system, offsets);
     RomRow row;
     for (std::uint64_t offset : offsets)
-        if (store_.readRecord(offset, row) == StoreStatus::Ok) visit(row);
+        if (store_.readRecord(offset, row) == StoreStatus::Ok && !isFactsName(row.romName)) visit(row);
 }
 
 void Catalogue::forEachRow(const std::function<void(const RomRow&)>& visit) {
@@ -438,7 +523,7 @@ void Catalogue::forEachRow(const std::function<void(const RomRow&)>& visit) {
     }
     RomRow row;
     for (std::uint64_t offset : offsets)
-        if (store_.readRecord(offset, row) == StoreStatus::Ok) visit(row);
+        if (store_.readRecord(offset, row) == StoreStatus::Ok && !isFactsName(row.romName)) visit(row);
 }
 
 }  // namespace quorvane

@@ -12,6 +12,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/row_store.h"
@@ -41,6 +42,13 @@ public:
     // Stores `row` as a new, missing ROM; its size is stored normalised
     // (normaliseSize). The row's own status is not used.
     bool addRom(const RomRow& row);
+    // Stores a game's facts (row_store.h): its kind, parent and BIOS.
+    bool addGameFacts(const std::string& system, const std::string& version, const std::string& author,
+                      const GameFacts& facts);
+    // The facts of every game of `system` that has them, in insertion order.
+    std::vector<GameFacts> gameFacts(const std::string& system);
+    // Whether a stored ROM name is a facts row's, not a ROM's.
+    static bool isFactsName(std::string_view romName) { return !romName.empty() && romName[0] == '\\'; }
     bool deleteSystem(const std::string& system);
     // The version of the system's first row, or "0" when it has none.
     std::string getSystemVersion(const std::string& system);
@@ -63,6 +71,14 @@ public:
     // by MD5 or SHA-1 alone) of that size whose digest equals one given.
     int findRom(std::vector<RomMatch>& list, const std::string& crc, const std::string& size,
                 const std::string& md5, const std::string& sha1);
+    // As findRom, but with the rows filed with a parent or BIOS reference
+    // too, their cloneOf and romOf filled: a merge mode decides where each goes.
+    int findRows(std::vector<RomMatch>& list, const std::string& crc, const std::string& size,
+                 const std::string& md5, const std::string& sha1);
+    // Gives `status` to every ROM row filed under `crc` and `size` that
+    // `wanted` accepts (it sees the row's game, name, cloneOf and romOf).
+    void markRows(const std::string& crc, const std::string& size, RomStatus status,
+                  const std::function<bool(const RomMatch& row)>& wanted);
     // Which digests the rows without a CRC of this size carry: a file of that
     // size worth digesting when its CRC found nothing.
     DigestKinds digestsOfCrcLessRows(const std::string& size);
@@ -75,9 +91,10 @@ public:
     // 1: number of ROM rows; 2: number of systems; else "0".
     std::string getCount(int kind);
 
-    // Visits the rows of one system in insertion order.
+    // Visits the ROM rows of one system in insertion order (facts rows are
+    // left out; gameFacts has them).
     void forEachSystemRow(const std::string& system, const std::function<void(const RomRow&)>& visit);
-    // Visits every row of the database (system by system, insertion order).
+    // Visits every ROM row of the database (system by system, insertion order).
     void forEachRow(const std::function<void(const RomRow&)>& visit);
 
     // Text of the last failure, empty when the last operation succeeded.
@@ -105,6 +122,9 @@ private:
     // one asked for: a CRC-less row of size 123456789 and a row of CRC
     // 12345678 and size 9 share the key "123456789".
     bool filedUnderCrc(std::string_view rowCrc) const;
+    // findRom and findRows; `withReferences`: also the rows filed with one.
+    void findMatching(std::vector<RomMatch>& list, const std::string& crc, const std::string& size,
+                      const std::string& md5, const std::string& sha1, bool withReferences);
 
     mutable std::recursive_mutex mutex_;
     RowStore store_;

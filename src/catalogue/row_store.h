@@ -21,6 +21,11 @@
 // (sum of field lengths + 8): two rows share it exactly when they have the
 // same size, so a freed row is reused only by a row of its own size.
 //
+// A row whose ROM name starts with a backslash (which no ROM name holds)
+// carries its game's facts, not a ROM: \game, \bios or \device for the
+// kind of set, with the game's clone-of and BIOS names in cloneOf and
+// romOf, no CRC, size "-" and status 'N'. A game has at most one.
+//
 // Example: system "S", game "G", crc "0123abcd", romName "a.bin", size
 // "1024", version "1", author "A", the rest empty: 21 field bytes, the row
 // takes 33 bytes (4E 01 53 01 47 08 30 31 32 33 61 62 63 64 05 61 2E 62 69 6E

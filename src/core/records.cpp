@@ -21,6 +21,10 @@ void Game::appendRom(Rom rom) {
     roms.push_back(std::move(rom));
 }
 
+bool isDiskRow(std::string_view romName, std::string_view size) {
+    return size == "-" && romName.size() > kDiskSuffix.size() && romName.ends_with(kDiskSuffix);
+}
+
 bool isZipPath(const std::string& path) {
     std::string lower(path);
     std::transform(lower.begin(), lower.end(), lower.begin(),

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorvane {
@@ -47,6 +48,24 @@ struct Rom {
 
 enum class GameState { Complete, Missing, Incomplete };
 
+// What a set is to an arcade DAT: a game, or a BIOS or device set that
+// games name and need.
+enum class SetKind { Game, Bios, Device };
+
+// A game's own facts, as opposed to its ROMs: the parent it is a clone of,
+// the BIOS it boots from, and what kind of set it is.
+struct GameFacts {
+    std::string game;
+    SetKind kind = SetKind::Game;
+    std::string cloneOf;
+    std::string romOf;  // the BIOS (a ROM-of name that is not the parent)
+};
+
+// A disk image (CHD) row: stored as "<disk>.chd" with no size, it is a file
+// in the game's folder, not an archive entry.
+bool isDiskRow(std::string_view romName, std::string_view size);
+inline constexpr std::string_view kDiskSuffix = ".chd";
+
 // complete: some "Y" and no "N"/"P"; missing: neither "Y" nor "P";
 // incomplete: everything else (any "P", or "Y" with "N").
 GameState classifyStatusString(const std::string& statusString);
@@ -59,6 +78,7 @@ struct Game {
     GameState state() const { return classifyStatusString(statusString); }
 
     std::string name;
+    SetKind kind = SetKind::Game;
     std::vector<Rom> roms;
     std::string statusString;
 };

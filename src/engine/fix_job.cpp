@@ -142,7 +142,7 @@ void FixJob::fixFile(SystemFolder& system, size_t index) {
                 case MatchClass::InPlace:
                     // Only after a case-only rename earlier in this archive is
                     // an entry in place and still missing.
-                    if (!isHad(r)) db().setHave(f.crc, f.size, r.name, r.game, system.name);
+                    if (!isHad(r)) placements().setHave(f.crc, f.size, r.name, r.game, system.name);
                     step.wanted = true;
                     break;
                 case MatchClass::MisplacedMissing:
@@ -310,7 +310,7 @@ FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, ContainerFile
         renameCollection(system, collection, index, target);
         noteChangedSet(targetPath, system.name);
         if (f.name == r.name) {
-            db().setHave(f.crc, f.size, r.name, r.game, system.name);
+            placements().setHave(f.crc, f.size, r.name, r.game, system.name);
             return {.wanted = true};
         }
     }
@@ -321,7 +321,7 @@ FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, ContainerFile
         failStep();
         return {.failed = true};
     }
-    db().setHave(f.crc, f.size, r.name, r.game, system.name);
+    placements().setHave(f.crc, f.size, r.name, r.game, system.name);
     noteChangedSet(targetPath, system.name);
     recordCopy(FileAction::Kind::MovedIntoSet, collection, listed, targetPath, r);
     return {};
@@ -343,7 +343,7 @@ FixJob::CopyOutcome FixJob::rebuildForeign(const ContainerFiles& collection, con
         failStep();
         return {.failed = true};
     }
-    db().setHave(f.crc, f.size, r.name, r.game, r.system);
+    placements().setHave(f.crc, f.size, r.name, r.game, r.system);
     noteChangedSet(targetPath, r.system);
     recordCopy(FileAction::Kind::MovedIntoSet, collection, listed, targetPath, r);
     return {};

@@ -31,6 +31,7 @@ FolderJob::FolderJob(std::shared_ptr<Catalogue> db, JobHost& host, Settings sett
     : db_(std::move(db)),
       host_(host),
       settings_(std::move(settings)),
+      placements_(*db_, settings_),
       options_(options),
       systems_(std::move(systems)),
       oneChosen_(oneChosen && systems_.size() == 1),
@@ -161,7 +162,7 @@ SystemFolder FolderJob::openSystemFolder(const std::string& name, bool& opened, 
     return system;
 }
 
-RomLookup FolderJob::finder() { return catalogueLookup(*db_); }
+RomLookup FolderJob::finder() { return placements_.lookup(); }
 
 bool SystemFolder::reuseFirstPass(size_t index, ContainerFiles& collection) const {
     if (index >= tested.size() || tested[index].packedFiles.empty() || !tested[index].stamp.valid ||
@@ -214,7 +215,7 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors) {
         for (File& f : item.collection.files) {
             for (const RomMatch& r : identifyFile(item.collection, f, find)) {
                 if (isInPlace(r, system.name, currentFile_, f.name))
-                    db_->setHave(f.crc, f.size, r.name, r.game, r.system);
+                    placements_.setHave(f.crc, f.size, r.name, r.game, r.system);
             }
         }
     });

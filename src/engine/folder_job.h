@@ -29,6 +29,7 @@
 #include "engine/file_collection_ops.h"
 #include "engine/identification.h"
 #include "engine/ordered_loader.h"
+#include "engine/placements.h"
 
 namespace quorvane {
 
@@ -85,6 +86,9 @@ protected:
               bool oneChosen, AnalysisOptions options);
 
     Catalogue& db() { return *db_; }
+    // The catalogue under each system's merge mode: every lookup and status
+    // update of a ROM goes through it.
+    Placements& placements() { return placements_; }
     JobHost& host() { return host_; }
     const Settings& settings() const { return settings_; }
     bool cancelled() const { return host_.cancelRequested(); }
@@ -176,6 +180,7 @@ private:
     std::shared_ptr<Catalogue> db_;
     JobHost& host_;
     Settings settings_;
+    Placements placements_;
     AnalysisOptions options_;
     std::vector<std::string> systems_;
     bool oneChosen_;

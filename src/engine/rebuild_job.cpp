@@ -244,7 +244,7 @@ void RebuildJob::build(const ContainerFiles& collection, const File& listed, con
     }
     {
         std::lock_guard lock(dbMutex_);
-        db().setHave(f.crc, f.size, r.name, r.game, r.system);
+        placements().setHave(f.crc, f.size, r.name, r.game, r.system);
     }
     sourceUsed_ = true;
     noteChangedSet(action.to, r.system);
@@ -311,10 +311,10 @@ std::shared_ptr<PreparedEntry> RebuildJob::takePrepared(size_t index, bool disca
 }
 
 RomLookup RebuildJob::lockedFinder() {
-    return {[this](std::vector<RomMatch>& found, const std::string& crc, const std::string& size,
-                   const std::string& md5, const std::string& sha1) {
+    return {[this, find = finder().find](std::vector<RomMatch>& found, const std::string& crc,
+                                         const std::string& size, const std::string& md5, const std::string& sha1) {
                 std::lock_guard lock(dbMutex_);
-                db().findRom(found, crc, size, md5, sha1);
+                find(found, crc, size, md5, sha1);
             },
             [this](const std::string& size) {
                 std::lock_guard lock(dbMutex_);

@@ -50,12 +50,12 @@ void ScanJob::secondPass(const SystemFolder& system) {
                     case MatchClass::InPlace: wanted = true; break;
                     case MatchClass::MisplacedMissing:
                         postFileMessage(text::identifiedAs(f.name, r));
-                        db().setPresent(f.crc, f.size, r.name, r.game, system.name);
+                        placements().setPresent(f.crc, f.size, r.name, r.game, system.name);
                         wanted = true;
                         break;
                     case MatchClass::ForeignMissing:
                         postFileMessage(text::identifiedAs(f.name, r));
-                        db().setPresent(f.crc, f.size, r.name, r.game, r.system);
+                        placements().setPresent(f.crc, f.size, r.name, r.game, r.system);
                         break;
                     case MatchClass::MisplacedFound:
                     case MatchClass::ForeignFound: break;

@@ -1,0 +1,52 @@
+// The catalogue as scan, fix and rebuild see it under each system's merge
+// mode (set_layout.h): a lookup names the set and entry where a ROM belongs,
+// one match per place, and a status given to a place reaches every ROM row
+// the mode keeps there.
+//
+// When every system is in split mode, the catalogue's own lookups already
+// answer that way and are used unchanged.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "catalogue/catalogue.h"
+#include "core/settings.h"
+#include "engine/identification.h"
+#include "engine/set_layout.h"
+
+namespace quorvane {
+
+class Placements {
+public:
+    Placements(Catalogue& db, const Settings& settings);
+
+    // Matches name the place (game, name) a ROM belongs in, not its row.
+    RomLookup lookup();
+    void setHave(const std::string& crc, const std::string& size, const std::string& name, const std::string& game,
+                 const std::string& system) {
+        mark(crc, size, name, game, system, RomStatus::Have);
+    }
+    void setPresent(const std::string& crc, const std::string& size, const std::string& name,
+                    const std::string& game, const std::string& system) {
+        mark(crc, size, name, game, system, RomStatus::Present);
+    }
+    // The layout of `system`, read on first use.
+    const SetLayout& layoutOf(const std::string& system);
+
+private:
+    void find(std::vector<RomMatch>& found, const std::string& crc, const std::string& size, const std::string& md5,
+              const std::string& sha1);
+    void mark(const std::string& crc, const std::string& size, const std::string& name, const std::string& game,
+              const std::string& system, RomStatus status);
+
+    Catalogue& db_;
+    Settings settings_;
+    bool allSplit_;
+    std::mutex mutex_;
+    std::map<std::string, std::unique_ptr<SetLayout>> layouts_;
+};
+
+}  // namespace quorvane
