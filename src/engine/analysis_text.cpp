@@ -33,6 +33,11 @@ std::string systemFolderMissing(const std::string& system, const std::string& fo
     return "The folder of " + system + " does not exist: " + folder +
            ". Nothing was changed for " + system + "; create the folder or change the category's folder.";
 }
+std::string catalogueLacksParents(const std::string& system) {
+    return "Warning: the catalogue of " + system +
+           " does not say which games are clones of which; import its DAT again before using merged mode.";
+}
+
 std::string errorInZip(const std::string& file, ZipStatus status) {
     return "Error in zip " + file + ": " + zipStatusWithReason(status);
 }

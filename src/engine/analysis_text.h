@@ -26,6 +26,7 @@ std::string rebuildingInto(const std::string& stamp, const std::string& from, co
 // would report every game missing.
 std::string systemFolderMissing(const std::string& system, const std::string& folder);
 std::string errorInZip(const std::string& file, ZipStatus status);
+std::string catalogueLacksParents(const std::string& system);
 inline constexpr const char* kScanCancelled = "Warning: scan terminated by user request.";
 inline constexpr const char* kRebuildCancelled = "Warning: rebuild terminated by user request.";
 // The closing line of a fix in which steps failed.

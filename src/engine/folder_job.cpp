@@ -121,6 +121,7 @@ void FolderJob::workOnSystem(SystemFolder& system, const std::function<void(Syst
     counts.system = system.name;
     counts.folder = system.path;
     const int failedBefore = failedSteps_;
+    if (placements_.layoutOf(system.name).lacksParents()) postMessage(analysis_text::catalogueLacksParents(system.name));
     work(system);
     counts.stepsFailed = failedSteps_ - failedBefore;
     // The catalogue as the job left it, a game at a time.

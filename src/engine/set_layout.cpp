@@ -25,7 +25,11 @@ SetLayout SetLayout::load(Catalogue& db, const std::string& system, MergeMode mo
             parent = up->second;
         }
     }
-    if (!layout.parentOf_.empty()) layout.noteRenames(db, system);
+    if (!layout.parentOf_.empty()) {
+        layout.noteRenames(db, system);
+        return layout;
+    }
+    db.forEachSystemRow(system, [&](const RomRow& row) { layout.lacksParents_ |= !row.cloneOf.empty(); });
     return layout;
 }
 

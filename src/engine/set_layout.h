@@ -41,6 +41,9 @@ public:
     MergeMode mode() const { return mode_; }
     // Where the ROM row `row` (game, name, cloneOf and romOf) belongs.
     Slot slotOf(const RomMatch& row) const;
+    // Merged mode on a catalogue imported without its games' parents (rows
+    // name a parent, no game facts do): clones would keep sets of their own.
+    bool lacksParents() const { return lacksParents_; }
     // The game whose set holds `game`'s own ROMs: its parent in merged mode.
     const std::string& setOwnerOf(const std::string& game) const;
 
@@ -48,6 +51,7 @@ private:
     void noteRenames(Catalogue& db, const std::string& system);
 
     MergeMode mode_;
+    bool lacksParents_ = false;
     std::unordered_map<std::string, std::string> parentOf_;  // merged: clone → parent
     std::set<std::pair<std::string, std::string>> renamed_;  // merged: (clone, ROM) kept as "clone/ROM"
 };
