@@ -1,5 +1,7 @@
 #include "engine/placements.h"
 
+#include <unordered_map>
+
 namespace quorvane {
 
 namespace {
@@ -40,17 +42,18 @@ void Placements::find(std::vector<RomMatch>& found, const std::string& crc, cons
                       const std::string& md5, const std::string& sha1) {
     std::vector<RomMatch> rows;
     db_.findRows(rows, crc, size, md5, sha1);
-    const size_t first = found.size();
+    // A BIOS ROM is listed by every game that boots it: thousands of rows.
+    std::unordered_map<std::string, size_t> placed;
+    std::string key;
     for (const RomMatch& row : rows) {
         Slot slot = layoutOf(row.system).slotOf(row);
-        bool merged = false;
-        for (size_t i = first; i < found.size() && !merged; ++i) {
-            RomMatch& place = found[i];
-            if (place.system != row.system || place.game != slot.game || place.name != slot.name) continue;
+        key.assign(row.system).append(1, '\0').append(slot.game).append(1, '\0').append(slot.name);
+        const auto [at, added] = placed.emplace(key, found.size());
+        if (!added) {
+            RomMatch& place = found[at->second];
             if (rank(row.status) < rank(place.status)) place.status = row.status;
-            merged = true;
+            continue;
         }
-        if (merged) continue;
         found.emplace_back(std::move(slot.name), std::move(slot.game), row.system, row.status, row.md5, row.sha1,
                            std::string(), std::string());
     }
