@@ -341,13 +341,20 @@ int Catalogue::findRom(std::vector<RomMatch>& list, const std::string& crc, cons
 }
 
 int Catalogue::findRows(std::vector<RomMatch>& list, const std::string& crc, const std::string& size,
-                         const std::string& md5, const std::string& sha1) {
-    findMatching(list, crc, size, md5, sha1, true);
+                         const std::string& md5, const std::string& sha1, std::vector<std::uint64_t>* offsets) {
+    findMatching(list, crc, size, md5, sha1, true, offsets);
     return 0;
 }
 
+void Catalogue::setRowStatus(std::uint64_t offset, RomStatus status) {
+    Session s(*this);
+    if (s.ok() && store_.writeStatus(offset, status) != StoreStatus::Ok)
+        setError("Cannot write a status to " + store_.recordPath());
+}
+
 void Catalogue::findMatching(std::vector<RomMatch>& list, const std::string& crc, const std::string& size,
-                             const std::string& md5, const std::string& sha1, bool withReferences) {
+                             const std::string& md5, const std::string& sha1, bool withReferences,
+                             std::vector<std::uint64_t>* offsets) {
     Session s(*this);
     if (!s.ok()) return;
     const bool byDigest = crc.empty();
@@ -369,6 +376,7 @@ void Catalogue::findMatching(std::vector<RomMatch>& list, const std::string& crc
                           std::string(1, row.status), std::string(row.md5), std::string(row.sha1),
                           withReferences ? std::string(row.cloneOf) : std::string(),
                           withReferences ? std::string(row.romOf) : std::string());
+        if (offsets) offsets->push_back(offset);
     }
 }
 

@@ -73,8 +73,12 @@ public:
                 const std::string& md5, const std::string& sha1);
     // As findRom, but with the rows filed with a parent or BIOS reference
     // too, their cloneOf and romOf filled: a merge mode decides where each goes.
+    // `offsets`, when given, receives each appended row's place in the store,
+    // for setRowStatus.
     int findRows(std::vector<RomMatch>& list, const std::string& crc, const std::string& size,
-                 const std::string& md5, const std::string& sha1);
+                 const std::string& md5, const std::string& sha1, std::vector<std::uint64_t>* offsets = nullptr);
+    // Gives the row at `offset` (from findRows) `status`.
+    void setRowStatus(std::uint64_t offset, RomStatus status);
     // Gives `status` to every ROM row filed under `crc` and `size` that
     // `wanted` accepts (it sees the row's game, name, cloneOf and romOf).
     void markRows(const std::string& crc, const std::string& size, RomStatus status,
@@ -124,7 +128,8 @@ private:
     bool filedUnderCrc(std::string_view rowCrc) const;
     // findRom and findRows; `withReferences`: also the rows filed with one.
     void findMatching(std::vector<RomMatch>& list, const std::string& crc, const std::string& size,
-                      const std::string& md5, const std::string& sha1, bool withReferences);
+                      const std::string& md5, const std::string& sha1, bool withReferences,
+                      std::vector<std::uint64_t>* offsets = nullptr);
 
     mutable std::recursive_mutex mutex_;
     RowStore store_;

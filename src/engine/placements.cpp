@@ -41,12 +41,19 @@ RomLookup Placements::lookup() {
 void Placements::find(std::vector<RomMatch>& found, const std::string& crc, const std::string& size,
                       const std::string& md5, const std::string& sha1) {
     std::vector<RomMatch> rows;
-    db_.findRows(rows, crc, size, md5, sha1);
+    std::vector<std::uint64_t> offsets;
+    db_.findRows(rows, crc, size, md5, sha1, &offsets);
+    std::lock_guard lock(lastMutex_);
+    last_.crc = crc;
+    last_.size = size;
+    last_.rows.clear();
     // A BIOS ROM is listed by every game that boots it: thousands of rows.
     std::unordered_map<std::string, size_t> placed;
     std::string key;
-    for (const RomMatch& row : rows) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const RomMatch& row = rows[i];
         Slot slot = layoutOf(row.system).slotOf(row);
+        last_.rows.push_back({offsets[i], row.system, slot.game, slot.name});
         key.assign(row.system).append(1, '\0').append(slot.game).append(1, '\0').append(slot.name);
         const auto [at, added] = placed.emplace(key, found.size());
         if (!added) {
@@ -65,6 +72,14 @@ void Placements::mark(const std::string& crc, const std::string& size, const std
         if (status == RomStatus::Have) db_.setHave(crc, size, name, game, system);
         else db_.setPresent(crc, size, name, game, system);
         return;
+    }
+    {
+        std::lock_guard lock(lastMutex_);
+        if (last_.crc == crc && last_.size == size) {
+            for (const PlacedRow& row : last_.rows)
+                if (row.system == system && row.game == game && row.name == name) db_.setRowStatus(row.offset, status);
+            return;
+        }
     }
     const SetLayout& layout = layoutOf(system);
     const Slot place{game, name};

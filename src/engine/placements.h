@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "core/settings.h"
@@ -42,11 +43,25 @@ private:
     void mark(const std::string& crc, const std::string& size, const std::string& name, const std::string& game,
               const std::string& system, RomStatus status);
 
+    // The rows of the last lookup and their places: the status updates
+    // that follow a lookup write them without reading every row again (a
+    // BIOS ROM that thousands of games need has thousands of places).
+    struct PlacedRow {
+        std::uint64_t offset;
+        std::string system, game, name;
+    };
+    struct LastLookup {
+        std::string crc, size;
+        std::vector<PlacedRow> rows;
+    };
+
     Catalogue& db_;
     Settings settings_;
     bool allSplit_;
     std::mutex mutex_;
     std::map<std::string, std::unique_ptr<SetLayout>> layouts_;
+    std::mutex lastMutex_;
+    LastLookup last_;
 };
 
 }  // namespace quorvane
