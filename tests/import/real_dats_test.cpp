@@ -60,11 +60,11 @@ TEST_P(RealDats, StoreTheirRowsWithTheirValues) {
 INSTANTIATE_TEST_SUITE_P(
     Files, RealDats,
     ::testing::Values(
-        // 685 ROM lines and 4 disks; merge tokens give the 250 parents.
+        // 685 ROM lines and 4 disks ("<name>.chd", no size); merge tokens give the 250 parents.
         RealDat{"parenthesised/logiqx-zinc-v1.1.dat", 689, 250,
                 {"[ZiNc|20050731|Logiqx]",
                  "starglad/coh-1000c.353:524288:50033af6::486d92ff6c7f1e54f8e0ef41cd9116eca0e10e1a::cpzn1",
-                 "weddingr/weddingr:-:::e6481c367ad24aa285e51c01221a169b1b74b15f"}},
+                 "weddingr/weddingr.chd:-:::e6481c367ad24aa285e51c01221a169b1b74b15f"}},
         RealDat{"xml/logiqx-zinc-v1.1.xml.dat", 689, 250, {"[ZiNc|20050731|Logiqx]"}},
         RealDat{"sectioned/logiqx-zinc-v1.1.dat", 678, 0, {"[ZiNc|20050731|Logiqx]"}},
         RealDat{"parenthesised/libretro-lowres-nx.dat", 154, 0,
