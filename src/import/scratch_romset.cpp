@@ -11,6 +11,7 @@ namespace quorvane {
 namespace {
 
 constexpr std::string_view kUsesName = "\\uses";
+constexpr char kDeviceSeparator = '/';
 // Room for the devices a MAME list's machines name (most hold no ROM, so
 // cost next to nothing) and the families near the game being copied; the
 // rows held stay a few megabytes at most.
@@ -83,13 +84,21 @@ StoreResult ScratchRomset::addSet(const DatSet& set) {
     std::vector<std::string> devices = set.devices;
     std::sort(devices.begin(), devices.end());
     devices.erase(std::unique(devices.begin(), devices.end()), devices.end());
+    // The names go as few rows as they fit in, '/' (which no game name
+    // holds) between them: a MAME machine names dozens of devices.
+    RomRow uses{.system = key, .game = set.game, .romName = std::string(kUsesName), .size = "-"};
+    const auto flush = [&] {
+        const bool failed = !uses.romOf.empty() && addScratchRow(uses) == StoreResult::Failed;
+        uses.romOf.clear();
+        return !failed;
+    };
     for (const std::string& device : devices) {
-        if (device == set.game || device.empty()) continue;
-        const RomRow uses{.system = key, .game = set.game, .romName = std::string(kUsesName), .size = "-",
-                          .romOf = device};
-        if (addScratchRow(uses) == StoreResult::Failed) return StoreResult::Failed;
+        if (device == set.game || !isSafeGameName(device) || device.size() > RowStore::kMaxFieldLength) continue;
+        if (uses.romOf.size() + 1 + device.size() > RowStore::kMaxFieldLength && !flush()) return StoreResult::Failed;
+        if (!uses.romOf.empty()) uses.romOf.push_back(kDeviceSeparator);
+        uses.romOf += device;
     }
-    return StoreResult::Stored;
+    return flush() ? StoreResult::Stored : StoreResult::Failed;
 }
 
 ScratchRomset::ScratchGame ScratchRomset::readGame(const std::string& key) {
@@ -97,7 +106,11 @@ ScratchRomset::ScratchGame ScratchRomset::readGame(const std::string& key) {
     scratch_.forEachSystemRowAndFacts(key, [&](const RomRow& row) {
         game.name = row.game;
         if (row.romName == kUsesName) {
-            game.devices.push_back(row.romOf);
+            for (std::string_view rest = row.romOf; !rest.empty();) {
+                const size_t end = std::min(rest.find(kDeviceSeparator), rest.size());
+                game.devices.emplace_back(rest.substr(0, end));
+                rest.remove_prefix(std::min(end + 1, rest.size()));
+            }
         } else if (Catalogue::isFactsName(row.romName)) {
             game.hasFacts = true;
             game.facts = {row.game, Catalogue::kindOfFactsName(row.romName), row.cloneOf, row.romOf};

@@ -8,7 +8,8 @@
 // of the DAT. Besides its ROM rows a game there has
 //   - its facts row as the category keeps it (row_store.h), when it has
 //     facts: a BIOS or device set, or one naming a parent or a BIOS;
-//   - one row named "\uses" per device it names, the device in romOf.
+//   - rows named "\uses" with the names of the devices it names in romOf,
+//     "/" between them (no game name holds one), as many as fit in a field.
 //
 // Pass 2 writes each game's facts row, then its ROMs, then its devices'
 // ROMs. A ROM keeps a reference only to the set that holds it itself: when

@@ -34,6 +34,13 @@ V factsOf(ImportFixture& f, const std::string& system) {
 
 const std::string kHdd(40, '1'), kOwn(40, '2'), kOther(40, '3');
 
+// Device names that take more than one scratch row to carry.
+std::string manyDeviceRefs() {
+    std::string out;
+    for (int i = 0; i < 40; ++i) out += "<device_ref name=\"no-such-device-" + std::to_string(100 + i) + "\"/>";
+    return out + "<device_ref name=\"dev\"/>";
+}
+
 // A clone listed before its parent, BIOS and device; the clone names its
 // device twice, one without ROMs and one that is no machine of the file.
 const std::string kMameList =
@@ -62,6 +69,7 @@ const std::string kMameList =
     "<rom name=\"bios.rom\" bios=\"b1\" size=\"4\" crc=\"0000000b\"/></machine>\n"
     "<machine name=\"dev\" isdevice=\"yes\" runnable=\"no\"><rom name=\"dev.rom\" size=\"4\" crc=\"0000000d\"/></machine>\n"
     "<machine name=\"cpu\" isdevice=\"yes\" runnable=\"no\"/>\n"
+    "<machine name=\"many\">" + manyDeviceRefs() + "</machine>\n"
     "<machine name=\"solo\"><rom name=\"dev.rom\" size=\"4\" crc=\"0000000d\"/><device_ref name=\"dev\"/></machine>\n"
     "</mame>\n";
 
@@ -117,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {"[MAME|0.1|]", "alt/par.rom:4:0000000e", "alt/hdd.chd:-:::" + kOther, "bios/bios.rom:4:0000000b",
                     "clo/bios.rom:4:0000000b::::bios", "clo/par.rom:4:0000000a:::par", "clo/clo.rom:4:0000000c",
                     "clo/hdd.chd:-:::" + kHdd + ":par", "clo/own.chd:-:::" + kOwn, "clo/dev.rom:4:0000000d::::dev",
-                    "dev/dev.rom:4:0000000d", "par/bios.rom:4:0000000b::::bios", "par/par.rom:4:0000000a",
+                    "dev/dev.rom:4:0000000d", "many/dev.rom:4:0000000d::::dev", "par/bios.rom:4:0000000b::::bios", "par/par.rom:4:0000000a",
                     "par/hdd.chd:-:::" + kHdd, "par/dev.rom:4:0000000d::::dev", "solo/dev.rom:4:0000000d"},
                    {"alt game par", "bios bios", "clo game par", "dev device", "par game  bios"}},
         ArcadeCase{"Parenthesised",
