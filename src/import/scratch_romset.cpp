@@ -194,10 +194,9 @@ void ScratchRomset::rowsOf(const ScratchGame& game, std::vector<DatRom>& out) {
     };
     for (const RomRow& rom : game.roms) resolveReferences(rom, *take(rom));
     for (const std::string& device : game.devices) {
-        // Copied: a device's rows may outlive the cache entry only this long.
-        const std::vector<RomRow> rows = holder(device).rows;
-        for (RomRow rom : rows) {
-            if (listed.count(rom.romName + '\0' + toLowerAscii(rom.crc))) continue;
+        for (const RomRow& deviceRom : holder(device).rows) {
+            if (listed.count(deviceRom.romName + '\0' + toLowerAscii(deviceRom.crc))) continue;
+            RomRow rom = deviceRom;
             rom.game = game.name;
             take(rom)->romOf = device;
         }

@@ -67,6 +67,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "weddingr/weddingr.chd:-:::e6481c367ad24aa285e51c01221a169b1b74b15f"}},
         RealDat{"xml/logiqx-zinc-v1.1.xml.dat", 689, 250, {"[ZiNc|20050731|Logiqx]"}},
         RealDat{"sectioned/logiqx-zinc-v1.1.dat", 678, 0, {"[ZiNc|20050731|Logiqx]"}},
+        // 661 ROMs, 34 never dumped; no machine flagged isbios, none naming another.
+        RealDat{"xml/progettosnaps-mame-bios-0.287.xml.dat", 627, 0,
+                {"[MAME|1.0|AntoPISA]", "3dobios/goldstar.bin:1048576:b6f5028b::c4a2e5336f77fb5f743de1eea2cda43675ee2de7"}},
         RealDat{"parenthesised/libretro-lowres-nx.dat", 154, 0,
                 {"[LowResNX|1.2|]", "EPAINT/EPAINT.nx:23893:010418ce:c5927ab209a2be0fbf67b0d529f09e37",
                  "EPAINT/EPAINT.nx:23893:010418ce:c5927ab209a2be0fbf67b0d529f09e37"}},
