@@ -442,7 +442,7 @@ SetKind Catalogue::kindOfFactsName(std::string_view romName) {
 }
 
 RomRow Catalogue::factsRow(const std::string& system, const std::string& version, const std::string& author,
-                          const GameFacts& facts) {
+                           const GameFacts& facts) {
     return RomRow{.system = system,
                   .game = facts.game,
                   .romName = std::string(factsNameOf(facts.kind)),

@@ -76,11 +76,11 @@ int runGames(const CliContext& ctx, const GamesOptions& o) {
         std::printf("{\"caption\": %s, \"games\": [", jsonString(caption).c_str());
         for (size_t i = 0; i < romset.games.size(); ++i) {
             const Game& g = romset.games[i];
-            std::printf("%s{\"name\": %s, \"state\": \"%s\", \"status\": %s, \"kind\": \"%s\", \"bios\": %s, "
-                        "\"biosIncomplete\": %s}",
-                        i ? ", " : "", jsonString(g.name).c_str(), gameStateName(g.state()),
-                        jsonString(g.statusString).c_str(), setKindName(g.kind), jsonString(g.bios).c_str(),
-                        g.biosIncomplete ? "true" : "false");
+            std::printf(
+                "%s{\"name\": %s, \"state\": \"%s\", \"status\": %s, \"kind\": \"%s\", \"bios\": %s, "
+                "\"biosIncomplete\": %s}",
+                i ? ", " : "", jsonString(g.name).c_str(), gameStateName(g.state()), jsonString(g.statusString).c_str(),
+                setKindName(g.kind), jsonString(g.bios).c_str(), g.biosIncomplete ? "true" : "false");
         }
         std::printf("]}\n");
         return kExitOk;

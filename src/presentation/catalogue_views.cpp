@@ -50,9 +50,7 @@ void hideBiosAndDeviceSets(Romset& romset) {
 }
 
 std::string gameRemark(const Game& game) {
-    std::string remark = game.kind == SetKind::Bios     ? "BIOS"
-                         : game.kind == SetKind::Device ? "device"
-                                                        : "";
+    std::string remark = game.kind == SetKind::Bios ? "BIOS" : game.kind == SetKind::Device ? "device" : "";
     if (game.biosIncomplete) remark += (remark.empty() ? "" : "; ") + ("BIOS " + game.bios + " incomplete");
     return remark;
 }

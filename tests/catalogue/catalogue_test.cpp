@@ -92,13 +92,13 @@ TEST_F(RomsDbTest, GetRomsetModesAndCatalogueStatus) {
 // of parents ends; a BIOS the system does not hold is none. Facts rows are
 // neither games of their own nor ROMs to count.
 TEST_F(RomsDbTest, GetRomsetTellsEachGameItsBiosAndWhetherThatIsWhole) {
-    const GameFacts facts[] = {{"b", SetKind::Bios, "", ""},   {"b2", SetKind::Bios, "", ""},
-                               {"d", SetKind::Device, "", ""}, {"p", SetKind::Game, "", "b"},
-                               {"c", SetKind::Game, "p", ""},  {"x", SetKind::Game, "", "absent"},
-                               {"y", SetKind::Game, "", "b2"}, {"l1", SetKind::Game, "l2", ""},
+    const GameFacts facts[] = {{"b", SetKind::Bios, "", ""},    {"b2", SetKind::Bios, "", ""},
+                               {"d", SetKind::Device, "", ""},  {"p", SetKind::Game, "", "b"},
+                               {"c", SetKind::Game, "p", ""},   {"x", SetKind::Game, "", "absent"},
+                               {"y", SetKind::Game, "", "b2"},  {"l1", SetKind::Game, "l2", ""},
                                {"l2", SetKind::Game, "l1", ""}, {"none", SetKind::Device, "", ""}};
     for (const GameFacts& f : facts) ASSERT_TRUE(db.addGameFacts("S", "v1", "me", f));
-    const char* roms[][2] = {{"b", "b1"}, {"b", "b2"}, {"b2", "z"}, {"d", "d"}, {"p", "p"},
+    const char* roms[][2] = {{"b", "b1"}, {"b", "b2"}, {"b2", "z"}, {"d", "d"},  {"p", "p"},
                              {"c", "c"},  {"x", "x"},  {"y", "y"},  {"l1", "l"}, {"l2", "m"}};
     for (int i = 0; i < 10; ++i) add("S", roms[i][0], roms[i][1], "0000000" + std::to_string(i), "1");
     ASSERT_TRUE(db.addRom({.system = "S", .game = "p", .sha1 = std::string(40, '1'), .romName = "p.chd", .size = ""}));

@@ -59,7 +59,8 @@ const std::string kMameList =
     "</machine>\n"
     "<machine name=\"bios\" isbios=\"yes\"><biosset name=\"b1\"/>"
     "<rom name=\"bios.rom\" bios=\"b1\" size=\"4\" crc=\"0000000b\"/></machine>\n"
-    "<machine name=\"dev\" isdevice=\"yes\" runnable=\"no\"><rom name=\"dev.rom\" size=\"4\" crc=\"0000000d\"/></machine>\n"
+    "<machine name=\"dev\" isdevice=\"yes\" runnable=\"no\">"
+    "<rom name=\"dev.rom\" size=\"4\" crc=\"0000000d\"/></machine>\n"
     "<machine name=\"cpu\" isdevice=\"yes\" runnable=\"no\"/>\n"
     "<machine name=\"many\">" + manyDeviceRefs() + "</machine>\n"
     "<machine name=\"solo\"><rom name=\"dev.rom\" size=\"4\" crc=\"0000000d\"/><device_ref name=\"dev\"/></machine>\n"
@@ -117,8 +118,9 @@ INSTANTIATE_TEST_SUITE_P(
                    {"[MAME|0.1|]", "alt/par.rom:4:0000000e", "alt/hdd.chd:-:::" + kOther, "bios/bios.rom:4:0000000b",
                     "clo/bios.rom:4:0000000b::::bios", "clo/par.rom:4:0000000a:::par", "clo/clo.rom:4:0000000c",
                     "clo/hdd.chd:-:::" + kHdd + ":par", "clo/own.chd:-:::" + kOwn, "clo/dev.rom:4:0000000d::::dev",
-                    "dev/dev.rom:4:0000000d", "many/dev.rom:4:0000000d::::dev", "par/bios.rom:4:0000000b::::bios", "par/par.rom:4:0000000a",
-                    "par/hdd.chd:-:::" + kHdd, "par/dev.rom:4:0000000d::::dev", "solo/dev.rom:4:0000000d"},
+                    "dev/dev.rom:4:0000000d", "many/dev.rom:4:0000000d::::dev", "par/bios.rom:4:0000000b::::bios",
+                    "par/par.rom:4:0000000a", "par/hdd.chd:-:::" + kHdd, "par/dev.rom:4:0000000d::::dev",
+                    "solo/dev.rom:4:0000000d"},
                    {"alt 0 par", "bios 1", "clo 0 par", "dev 2", "par 0  bios"}},
         ArcadeCase{"Parenthesised",
                    "arc.dat",
