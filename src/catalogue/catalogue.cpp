@@ -1,6 +1,7 @@
 #include "catalogue/catalogue.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "core/text.h"
 
@@ -10,17 +11,28 @@ namespace {
 
 constexpr auto parseOffset = &RowStore::parseOffset;
 
-const char* factsNameOf(SetKind kind) {
-    switch (kind) {
-        case SetKind::Bios: return "\\bios";
-        case SetKind::Device: return "\\device";
-        case SetKind::Game: break;
-    }
-    return "\\game";
-}
+// What getRomset needs of every set to tell whether a game's BIOS is whole.
+struct SetSummary {
+    std::string_view cloneOf, romOf;
+    bool hasRoms = false;
+    bool allHave = true;
+};
+using SetSummaries = std::unordered_map<std::string_view, SetSummary>;
 
-SetKind kindOfFactsName(std::string_view name) {
-    return name == "\\bios" ? SetKind::Bios : name == "\\device" ? SetKind::Device : SetKind::Game;
+// The set a game boots from: its own BIOS, or its parent's (and so on up).
+const SetSummary* biosOf(const SetSummaries& sets, std::string_view game, std::string_view& bios) {
+    for (int step = 0; step < 8; ++step) {
+        const auto at = sets.find(game);
+        if (at == sets.end()) return nullptr;
+        if (!at->second.romOf.empty()) {
+            bios = at->second.romOf;
+            const auto found = sets.find(bios);
+            return found == sets.end() ? nullptr : &found->second;
+        }
+        if (at->second.cloneOf.empty()) return nullptr;
+        game = at->second.cloneOf;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -278,14 +290,36 @@ Romset Catalogue::getRomset(const std::string& system, int mode) {
         rows.push_back({arena.size(), length, {}});
         arena.append(buffer, length);
     }
+    // Only a system with facts rows has BIOS sets to look at.
+    SetSummaries sets;
+    bool anyFacts = false;
     for (Stored& row : rows) {
         RowStore::parseRow(arena.data() + row.at, row.length, view);
         row.game = view.game;
+        anyFacts = anyFacts || isFactsName(view.romName);
+    }
+    if (anyFacts) {
+        for (const Stored& row : rows) {
+            RowStore::parseRow(arena.data() + row.at, row.length, view);
+            SetSummary& set = sets[row.game];
+            if (isFactsName(view.romName)) {
+                set.cloneOf = view.cloneOf;
+                set.romOf = view.romOf;
+            } else {
+                set.hasRoms = true;
+                set.allHave = set.allHave && romStatusFromLetter(view.status) == RomStatus::Have;
+            }
+        }
     }
     std::stable_sort(rows.begin(), rows.end(), [](const Stored& a, const Stored& b) { return a.game < b.game; });
 
     auto offer = [&](Game&& game) {
         if (game.roms.empty()) return;  // facts alone: a set with nothing to hold
+        std::string_view bios;
+        if (const SetSummary* set = anyFacts ? biosOf(sets, game.name, bios) : nullptr) {
+            game.bios.assign(bios);
+            game.biosIncomplete = set->hasRoms && !set->allHave;
+        }
         const GameState state = game.state();
         const bool keep = mode == 0 || (mode == 1 && state == GameState::Complete) ||
                           (mode == 2 && state == GameState::Missing) ||
@@ -402,16 +436,34 @@ void Catalogue::markRows(const std::string& crc, const std::string& size, RomSta
     }
 }
 
+std::string_view Catalogue::factsNameOf(SetKind kind) {
+    switch (kind) {
+        case SetKind::Bios: return "\\bios";
+        case SetKind::Device: return "\\device";
+        case SetKind::Game: break;
+    }
+    return "\\game";
+}
+
+SetKind Catalogue::kindOfFactsName(std::string_view romName) {
+    return romName == "\\bios" ? SetKind::Bios : romName == "\\device" ? SetKind::Device : SetKind::Game;
+}
+
+RomRow Catalogue::factsRow(const std::string& system, const std::string& version, const std::string& author,
+                           const GameFacts& facts) {
+    return RomRow{.system = system,
+                  .game = facts.game,
+                  .romName = std::string(factsNameOf(facts.kind)),
+                  .size = "-",
+                  .cloneOf = facts.cloneOf,
+                  .romOf = facts.romOf,
+                  .version = version,
+                  .author = author};
+}
+
 bool Catalogue::addGameFacts(const std::string& system, const std::string& version, const std::string& author,
                              const GameFacts& facts) {
-    return addRom(RomRow{.system = system,
-                         .game = facts.game,
-                         .romName = factsNameOf(facts.kind),
-                         .size = "-",
-                         .cloneOf = facts.cloneOf,
-                         .romOf = facts.romOf,
-                         .version = version,
-                         .author = author});
+    return addRom(factsRow(system, version, author, facts));
 }
 
 std::vector<GameFacts> Catalogue::gameFacts(const std::string& system) {
@@ -499,23 +551,40 @@ std::string Catalogue::getCount(int kind) {
     if (!s.ok()) return "0";
     KeyIndex& index = kind == 1 ? store_.crcIndex : store_.sysCatIndex;
     long long count = 0;
-    std::string key;
+    std::string key, data;
+    RowStore::RowBuffer buffer;
+    RowStore::RowView row;
+    std::uint64_t offset;
     if (index.first(key) == StoreStatus::Ok) {
         do {
+            // Facts rows, filed with no CRC and no size, are no ROMs.
+            const bool factsKey = kind == 1 && key == "-";
+            if (factsKey && index.read(data) == StoreStatus::Ok && parseOffset(data, offset) &&
+                store_.readRow(offset, buffer, row) == StoreStatus::Ok && isFactsName(row.romName))
+                continue;
             ++count;
         } while (index.next(key) == StoreStatus::Ok);
     }
     return std::to_string(count);
 }
 
-void Catalogue::forEachSystemRow(const std::string& system, const std::function<void(const RomRow&)>& visit) {
+void Catalogue::visitSystemRows(const std::string& system, bool withFacts,
+                                const std::function<void(const RomRow&)>& visit) {
     Session s(*this);
     if (!s.ok()) return;
     std::vector<std::uint64_t> offsets;
     collectSystemRows(system, offsets);
     RomRow row;
     for (std::uint64_t offset : offsets)
-        if (store_.readRecord(offset, row) == StoreStatus::Ok && !isFactsName(row.romName)) visit(row);
+        if (store_.readRecord(offset, row) == StoreStatus::Ok && (withFacts || !isFactsName(row.romName))) visit(row);
+}
+
+void Catalogue::forEachSystemRow(const std::string& system, const std::function<void(const RomRow&)>& visit) {
+    visitSystemRows(system, false, visit);
+}
+
+void Catalogue::forEachSystemRowAndFacts(const std::string& system, const std::function<void(const RomRow&)>& visit) {
+    visitSystemRows(system, true, visit);
 }
 
 void Catalogue::forEachRow(const std::function<void(const RomRow&)>& visit) {

@@ -45,10 +45,16 @@ public:
     // Stores a game's facts (row_store.h): its kind, parent and BIOS.
     bool addGameFacts(const std::string& system, const std::string& version, const std::string& author,
                       const GameFacts& facts);
+    // The row addGameFacts stores.
+    static RomRow factsRow(const std::string& system, const std::string& version, const std::string& author,
+                           const GameFacts& facts);
     // The facts of every game of `system` that has them, in insertion order.
     std::vector<GameFacts> gameFacts(const std::string& system);
     // Whether a stored ROM name is a facts row's, not a ROM's.
     static bool isFactsName(std::string_view romName) { return !romName.empty() && romName[0] == '\\'; }
+    // The facts row's ROM name for a kind of set, and back ("\\game" for any other).
+    static std::string_view factsNameOf(SetKind kind);
+    static SetKind kindOfFactsName(std::string_view romName);
     bool deleteSystem(const std::string& system);
     // The version of the system's first row, or "0" when it has none.
     std::string getSystemVersion(const std::string& system);
@@ -98,6 +104,8 @@ public:
     // Visits the ROM rows of one system in insertion order (facts rows are
     // left out; gameFacts has them).
     void forEachSystemRow(const std::string& system, const std::function<void(const RomRow&)>& visit);
+    // The same with the facts rows among them (isFactsName tells them apart).
+    void forEachSystemRowAndFacts(const std::string& system, const std::function<void(const RomRow&)>& visit);
     // Visits every ROM row of the database (system by system, insertion order).
     void forEachRow(const std::function<void(const RomRow&)>& visit);
 
@@ -120,6 +128,7 @@ private:
                     const std::string& game, const std::string& system, RomStatus status);
     std::vector<std::string> systemsWithStatus(const char* wanted);
     void collectSystemRows(const std::string& system, std::vector<std::uint64_t>& offsets);
+    void visitSystemRows(const std::string& system, bool withFacts, const std::function<void(const RomRow&)>& visit);
     // Fills crcOffsets_ with the rows filed under the CRC (lower case) and size.
     void collectCrcRows(const std::string& crc, const std::string& size);
     // A row of crcOffsets_ belongs to the lookup only when its own CRC is the

@@ -53,6 +53,7 @@ int runSystems(const CliContext& ctx, const SystemsOptions& o) {
 struct GamesOptions {
     std::string system;
     std::string mode = "all";
+    bool noBios = false;
     bool json = false;
 };
 
@@ -66,21 +67,27 @@ int runGames(const CliContext& ctx, const GamesOptions& o) {
                            : o.mode == "missing"    ? GamesView::Missing
                            : o.mode == "incomplete" ? GamesView::Incomplete
                                                     : GamesView::All;
-    const Romset romset = db->catalogue().getRomset(o.system, gamesViewInfo(view).mode);
+    Romset romset = db->catalogue().getRomset(o.system, gamesViewInfo(view).mode);
+    if (o.noBios) hideBiosAndDeviceSets(romset);
     const std::string version = db->catalogue().getSystemVersion(o.system);
     if (const int rc = reportDatabaseError(*db)) return rc;
     const std::string caption = gamesCaption(view, romset, version);
     if (o.json) {
         std::printf("{\"caption\": %s, \"games\": [", jsonString(caption).c_str());
-        for (size_t i = 0; i < romset.games.size(); ++i)
-            std::printf("%s{\"name\": %s, \"state\": \"%s\", \"status\": %s}", i ? ", " : "",
-                        jsonString(romset.games[i].name).c_str(), gameStateName(romset.games[i].state()),
-                        jsonString(romset.games[i].statusString).c_str());
+        for (size_t i = 0; i < romset.games.size(); ++i) {
+            const Game& g = romset.games[i];
+            std::printf(
+                "%s{\"name\": %s, \"state\": \"%s\", \"status\": %s, \"kind\": \"%s\", \"bios\": %s, "
+                "\"biosIncomplete\": %s}",
+                i ? ", " : "", jsonString(g.name).c_str(), gameStateName(g.state()), jsonString(g.statusString).c_str(),
+                setKindName(g.kind), jsonString(g.bios).c_str(), g.biosIncomplete ? "true" : "false");
+        }
         std::printf("]}\n");
         return kExitOk;
     }
     std::printf("%s\n", terminalText(caption).c_str());
-    for (const Game& g : romset.games) std::printf("%-10s %s\n", gameStateName(g.state()), terminalText(g.name).c_str());
+    for (const Game& g : romset.games)
+        std::printf("%-10s %s\n", gameStateName(g.state()), terminalText(gameListText(g)).c_str());
     return kExitOk;
 }
 
@@ -141,6 +148,7 @@ void addCatalogueCommands(CLI::App& app, CliContext& ctx) {
     g->add_option("SYSTEM", games->system, "System name")->required();
     g->add_option("--mode", games->mode, "Which games")
         ->check(CLI::IsMember({"all", "available", "missing", "incomplete"}));
+    g->add_flag("--no-bios", games->noBios, "Leave out BIOS and device sets");
     g->add_flag("--json", games->json, "Print JSON");
     g->callback([&ctx, games] { ctx.action = [&ctx, games] { return runGames(ctx, *games); }; });
 

@@ -79,6 +79,10 @@ struct Game {
 
     std::string name;
     SetKind kind = SetKind::Game;
+    // The BIOS set the game boots from (its own or its parent's), if any, and
+    // whether that set lacks any of its ROMs.
+    std::string bios;
+    bool biosIncomplete = false;
     std::vector<Rom> roms;
     std::string statusString;
 };

@@ -1,9 +1,12 @@
-// What a DAT reader hands to the import: the file's header and one ROM row
-// at a time, already in the stored text forms.
+// What a DAT reader hands to the import: the file's header, one ROM row at
+// a time, already in the stored text forms, and each set's own facts.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "core/records.h"
 
 namespace quorvane {
 
@@ -25,6 +28,16 @@ struct DatRom {
     std::string romOf;
     // The row's line in the DAT file (1 for the first); 0 when not known.
     std::uint64_t line = 0;
+};
+
+// A set as a whole: what kind it is, the parent and BIOS it names (romOf
+// empty when it names the parent), and the devices whose ROMs it needs.
+struct DatSet {
+    std::string game;
+    SetKind kind = SetKind::Game;
+    std::string cloneOf;
+    std::string romOf;
+    std::vector<std::string> devices;
 };
 
 }  // namespace quorvane

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "core/records.h"
 #include "core/text.h"
 
 namespace quorvane {
@@ -57,6 +58,13 @@ std::string decimalSizeText(std::string_view size) {
 std::string digestText(std::string_view digest) {
     const std::string lower = toLowerAscii(digest);
     return std::string(withoutHexPrefix(lower));
+}
+
+std::string diskFileName(std::string_view name) {
+    std::string file(name);
+    // A nameless disk stays nameless, to be reported as such.
+    if (!file.empty() && !file.ends_with(kDiskSuffix)) file += kDiskSuffix;
+    return file;
 }
 
 }  // namespace quorvane

@@ -23,4 +23,7 @@ std::string decimalSizeText(std::string_view size);
 // MD5 and SHA-1: lower-cased, a "0x" prefix dropped.
 std::string digestText(std::string_view digest);
 
+// A disk's file name: the DAT names a disk image without its ".chd".
+std::string diskFileName(std::string_view name);
+
 }  // namespace quorvane

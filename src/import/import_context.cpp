@@ -108,6 +108,17 @@ StoreResult ImportContext::storeRom(Catalogue& target, const DatHeader& header, 
     return StoreResult::Failed;
 }
 
+StoreResult ImportContext::storeFacts(Catalogue& target, const DatHeader& header, const GameFacts& facts) {
+    if (!isSafeGameName(facts.game)) return StoreResult::Skipped;
+    RomRow row = Catalogue::factsRow(header.name, header.version, header.author, facts);
+    for (std::string* name : {&row.cloneOf, &row.romOf})
+        if (name->size() > RowStore::kMaxFieldLength) name->clear();
+    if (RowStore::encodeRow(row).empty()) return StoreResult::Skipped;
+    if (target.addRom(row)) return StoreResult::Stored;
+    stopped(target.lastError());
+    return StoreResult::Failed;
+}
+
 bool ImportContext::deleteOldRows(const std::string& system) {
     if (category_.deleteSystem(system)) return true;
     const std::string error = category_.lastError();

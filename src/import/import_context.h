@@ -57,6 +57,11 @@ public:
     // its folder, is reported and skipped; any other failure is reported and
     // ends the file (Failed).
     StoreResult storeRom(Catalogue& target, const DatHeader& header, const DatRom& rom);
+    // Adds a game's facts row to `target`. A game whose name its ROMs could
+    // not use (they said why) is skipped, as is a row too long to store; a
+    // parent or BIOS name too long to be a game's is left out. Any other
+    // failure ends the file (Failed).
+    StoreResult storeFacts(Catalogue& target, const DatHeader& header, const GameFacts& facts);
 
     // Removes the system's old rows after a Yes; false after a message.
     bool deleteOldRows(const std::string& system);

@@ -59,7 +59,9 @@ private:
     HeaderEnd readHeader();
     // Pass 1; false when the scratch database failed.
     bool readBody(ScratchRomset& scratch, bool firstBlockOpen);
-    void startBlock();
+    void startBlock(std::string_view opener);
+    // The block's facts go to the scratch database; false when it failed.
+    bool endBlock(ScratchRomset& scratch);
     // False when the scratch database failed.
     bool takeRom(ScratchRomset& scratch);
     void publish() { context_.progress().update(context_.path(), reader_.offset()); }
@@ -86,6 +88,7 @@ private:
     std::string game_;
     std::string cloneOf_;
     std::string romOf_;
+    SetKind kind_ = SetKind::Game;
 };
 
 bool ParenthesisedReader::run() {
@@ -158,15 +161,21 @@ ParenthesisedReader::HeaderEnd ParenthesisedReader::readHeader() {
     return HeaderEnd::EndOfFile;
 }
 
-void ParenthesisedReader::startBlock() {
+void ParenthesisedReader::startBlock(std::string_view opener) {
     // The game name stays: a block without a name line keeps the previous one.
     cloneOf_.clear();
     romOf_.clear();
+    kind_ = opener == "resource" ? SetKind::Bios : SetKind::Game;
+}
+
+bool ParenthesisedReader::endBlock(ScratchRomset& scratch) {
+    if (cloneOf_ == romOf_) romOf_.clear();
+    return scratch.addSet(DatSet{game_, kind_, cloneOf_, romOf_, {}}) != StoreResult::Failed;
 }
 
 bool ParenthesisedReader::readBody(ScratchRomset& scratch, bool firstBlockOpen) {
     bool inBlock = firstBlockOpen;
-    if (inBlock) startBlock();
+    if (inBlock) startBlock(tokens()[0]);
     while (nextLine()) {
         publish();
         const std::string_view word = firstToken();
@@ -174,12 +183,13 @@ bool ParenthesisedReader::readBody(ScratchRomset& scratch, bool firstBlockOpen) 
             if (word != "game" && word != "resource") continue;
             if (opensBlock(tokens())) {
                 inBlock = true;
-                startBlock();
+                startBlock(word);
             }
             continue;
         }
         if (line_ == ")") {
             inBlock = false;
+            if (!endBlock(scratch)) return false;
             continue;
         }
         if (word == "name") {
@@ -193,7 +203,8 @@ bool ParenthesisedReader::readBody(ScratchRomset& scratch, bool firstBlockOpen) 
             if (!takeRom(scratch)) return false;
         }
     }
-    return true;
+    // A file may end inside its last block.
+    return !inBlock || endBlock(scratch);
 }
 
 bool ParenthesisedReader::takeRom(ScratchRomset& scratch) {
@@ -219,9 +230,11 @@ bool ParenthesisedReader::takeRom(ScratchRomset& scratch) {
     if (noDump) return true;
     DatRom rom;
     rom.game = game_;
-    rom.name = std::move(name);
-    rom.crc = parenthesisedCrcText(crc);
-    rom.size = std::move(size);
+    // A disk is an image file of its own, known by its digests alone.
+    const bool disk = tokens_[0] == "disk";
+    rom.name = disk ? diskFileName(name) : std::move(name);
+    rom.crc = disk ? std::string() : parenthesisedCrcText(crc);
+    rom.size = disk ? std::string() : std::move(size);
     rom.md5 = digestText(md5);
     rom.sha1 = digestText(sha1);
     rom.cloneOf = cloneOf_;

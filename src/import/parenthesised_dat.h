@@ -17,8 +17,11 @@
 // author are known or at the first line that opens a block ("game (" or
 // "resource (" as its first two tokens). Inside a block a line counts by its
 // first token (name, cloneof, romof, rom, disk); a line that is ")" alone
-// closes the block; everything else is ignored. ROMs go through a
-// ScratchRomset, which keeps a parent only where the parent holds the ROM.
+// closes the block; everything else is ignored. A "resource" block is a
+// BIOS set. A disk is the file "<name>.chd", known by its SHA-1, without CRC
+// or size; a ROM or disk flagged "nodump" is left out. ROMs and each block's
+// facts go through a ScratchRomset, which keeps a parent only where the
+// parent holds the ROM.
 #pragma once
 
 #include "import/import_context.h"

@@ -79,7 +79,10 @@ private:
     // Moves the rows of the system read so far into the category.
     bool store();
     void startSet(const XML_Char** attributes, bool software);
-    void takeRom(const XML_Char** attributes);
+    void takeRom(const XML_Char** attributes, bool disk);
+    void takeDeviceRef(const XML_Char** attributes);
+    // The end of a set: its facts go to the scratch database.
+    void endSet();
     // Appends the text that follows to `field`; nullptr stops collecting.
     void collectText(std::string* field);
     // The header is known: the checks and the question every reader makes.
@@ -114,6 +117,7 @@ private:
     bool software_ = false;  // the set is a list's <software>
     std::string* text_ = nullptr;  // header field whose text is being collected
     DatHeader header_;
+    DatSet set_;
     DatRom rom_;
 };
 
@@ -292,7 +296,9 @@ void XmlDatReader::startElement(std::string_view name, const XML_Char** attribut
     }
     if (setDepth_) {
         // A software's ROMs sit in parts and data areas; a game's, right in it.
-        if ((name == "rom" || name == "disk") && (software_ || depth_ == setDepth_ + 1)) takeRom(attributes);
+        const bool inSet = software_ || depth_ == setDepth_ + 1;
+        if ((name == "rom" || name == "disk") && inSet) takeRom(attributes, name == "disk");
+        else if (name == "device_ref" && depth_ == setDepth_ + 1) takeDeviceRef(attributes);
         return;
     }
     if (root_ == Root::SoftwareLists) {
@@ -361,7 +367,7 @@ void XmlDatReader::endElement() {
             *field = std::string(trimControl(*field));
         decide();
     } else if (depth == setDepth_) {
-        setDepth_ = 0;
+        endSet();
     } else if (depth == listDepth_) {
         endList();
     }
@@ -393,22 +399,36 @@ void XmlDatReader::startSet(const XML_Char** attributes, bool software) {
     if (stop_ != Stop::None || skipList_) return;
     setDepth_ = depth_;
     software_ = software;
-    rom_.game.clear();
-    rom_.cloneOf.clear();
-    rom_.romOf.clear();
+    set_ = {};
     for (const XML_Char** a = attributes; *a; a += 2) {
         const std::string_view key = a[0];
-        if (key == "name") rom_.game = a[1];
-        else if (key == "cloneof") rom_.cloneOf = a[1];
-        else if (key == "romof") rom_.romOf = a[1];
+        const bool yes = std::strcmp(a[1], "yes") == 0;
+        if (key == "name") set_.game = a[1];
+        else if (key == "cloneof") set_.cloneOf = a[1];
+        else if (key == "romof") set_.romOf = a[1];
+        else if (key == "isbios" && yes) set_.kind = SetKind::Bios;
+        else if (key == "isdevice" && yes) set_.kind = SetKind::Device;
     }
     // As in the parenthesised reader: a clone whose ROM parent is its clone
     // parent is a clone only.
-    if (rom_.cloneOf == rom_.romOf) rom_.romOf.clear();
+    if (set_.cloneOf == set_.romOf) set_.romOf.clear();
+    rom_.game = set_.game;
+    rom_.cloneOf = set_.cloneOf;
+    rom_.romOf = set_.romOf;
     publish();
 }
 
-void XmlDatReader::takeRom(const XML_Char** attributes) {
+void XmlDatReader::takeDeviceRef(const XML_Char** attributes) {
+    for (const XML_Char** a = attributes; *a; a += 2)
+        if (std::string_view(a[0]) == "name") set_.devices.emplace_back(a[1]);
+}
+
+void XmlDatReader::endSet() {
+    setDepth_ = 0;
+    if (scratch_->addSet(set_) == StoreResult::Failed) stop(Stop::Failed);
+}
+
+void XmlDatReader::takeRom(const XML_Char** attributes, bool disk) {
     std::string_view name, size, crc, md5, sha1;
     bool noDump = false;
     bool loadFlag = false;
@@ -427,9 +447,10 @@ void XmlDatReader::takeRom(const XML_Char** attributes) {
     // game incomplete for ever. A nameless row with a load flag is how a
     // software list loads more of the file named before it: no file of its own.
     if (noDump || (name.empty() && loadFlag)) return;
-    rom_.name.assign(name);
-    rom_.size = decimalSizeText(size);
-    rom_.crc = parenthesisedCrcText(crc);
+    // A disk is an image file of its own, known by its digests alone.
+    rom_.name = disk ? diskFileName(name) : std::string(name);
+    rom_.size = disk ? std::string() : decimalSizeText(size);
+    rom_.crc = disk ? std::string() : parenthesisedCrcText(crc);
     rom_.md5 = digestText(md5);
     rom_.sha1 = digestText(sha1);
     rom_.line = skippedLines_ + XML_GetCurrentLineNumber(parser_);

@@ -17,8 +17,11 @@
 //
 //   <mame build="0.262 (mame0262)">             one system "MAME", version = build
 //   	<machine name="set" cloneof="p" romof="bios" isbios="no">
-//   		<rom name="a.bin" size="1024" crc="..." merge="a.bin"/>
+//   		<rom name="a.bin" size="1024" crc="..." merge="a.bin" bios="b1"/>
+//   		<disk name="hd" sha1="..." merge="hd" status="good"/>
+//   		<device_ref name="dev"/>
 //   	</machine>
+//   	<machine name="dev" isdevice="yes">...</machine>
 //   </mame>
 //
 //   <softwarelist name="nes" description="...">  one system named by the list
@@ -29,6 +32,13 @@
 //   		</dataarea><diskarea><disk name="d" sha1="..."/></diskarea></part>
 //   	</software>
 //   </softwarelist>
+//
+// isbios="yes" makes a BIOS set, isdevice="yes" a device set; a set's kind,
+// cloneof and romof are stored as its facts, and a <device_ref> brings the
+// named machine's ROMs into the set (scratch_romset.h). A <disk> is the file
+// "<name>.chd", known by its SHA-1 (and MD5), without CRC or size; a disk or
+// ROM whose status is "nodump" is left out. Every other attribute (merge,
+// bios) and element (biosset, sample) is ignored.
 //
 // A <softwarelists> root holds several lists; each is a system of its own and
 // is stored when its list has ended. Sizes may be written in hexadecimal

@@ -36,6 +36,30 @@ int gameIconIndex(const Game& game) {
     return 1;
 }
 
+const char* setKindName(SetKind kind) {
+    switch (kind) {
+        case SetKind::Bios: return "bios";
+        case SetKind::Device: return "device";
+        case SetKind::Game: break;
+    }
+    return "game";
+}
+
+void hideBiosAndDeviceSets(Romset& romset) {
+    std::erase_if(romset.games, [](const Game& game) { return game.kind != SetKind::Game; });
+}
+
+std::string gameRemark(const Game& game) {
+    std::string remark = game.kind == SetKind::Bios ? "BIOS" : game.kind == SetKind::Device ? "device" : "";
+    if (game.biosIncomplete) remark += (remark.empty() ? "" : "; ") + ("BIOS " + game.bios + " incomplete");
+    return remark;
+}
+
+std::string gameListText(const Game& game) {
+    const std::string remark = gameRemark(game);
+    return remark.empty() ? game.name : game.name + " (" + remark + ")";
+}
+
 const char* gameStateName(GameState state) {
     switch (state) {
         case GameState::Complete: return "complete";

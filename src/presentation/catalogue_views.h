@@ -29,4 +29,17 @@ int gameIconIndex(const Game& game);
 
 const char* gameStateName(GameState state);
 
+// "game", "bios" or "device".
+const char* setKindName(SetKind kind);
+
+// Leaves the BIOS and device sets out of a listing, for a view of the games alone.
+void hideBiosAndDeviceSets(Romset& romset);
+
+// What a listing says after a game's name: "BIOS" or "device" for such a
+// set, "BIOS <name> incomplete" for a game whose BIOS set lacks ROMs; empty
+// for a plain game.
+std::string gameRemark(const Game& game);
+// The name, and the remark in parentheses after it when there is one.
+std::string gameListText(const Game& game);
+
 }  // namespace quorvane

@@ -35,7 +35,7 @@ void GamesWindow::setIconStyle(bool icons) {
 void GamesWindow::setGames(const Romset& romset, const QString& caption) {
     list_->clear();
     for (const Game& g : romset.games)
-        new QListWidgetItem(gameIcon(gameIconIndex(g)), QString::fromStdString(g.name), list_);
+        new QListWidgetItem(gameIcon(gameIconIndex(g)), QString::fromStdString(gameListText(g)), list_);
     setWindowTitle(caption);
 }
 

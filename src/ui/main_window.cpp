@@ -199,6 +199,10 @@ void MainWindow::buildActions() {
     a.availableGames =
         newAction(this, "View a&vailable games for selected set", "View available games from current set", this,
                   [this] { showGamesView(GamesView::Available); });
+    a.showBiosSets = newAction(this, "Show &BIOS and device sets", "List BIOS and device sets among the games", this,
+                               [this] { showGamesView(gamesView_); });
+    a.showBiosSets->setCheckable(true);
+    a.showBiosSets->setChecked(true);
     a.scanSelected = newAction(this, "&Scan selected system", "Scan selected system", this, &MainWindow::scanSelected);
     a.fixSelected = newAction(this, "&Fix selected system", "Fix selected system", this, &MainWindow::fixSelected);
     a.scanAll = newAction(this, "S&can all systems", "Scan all systems in current DB", this, &MainWindow::scanAllShown);
@@ -279,7 +283,8 @@ void MainWindow::buildBars(QVBoxLayout* layout) {
     menuBar_->addMenu(QStringLiteral("&View"))
         ->addActions({a.messagesWindow, a.systemsWindow, a.gamesWindow, a.arrangeWindows});
     menuBar_->addMenu(QStringLiteral("F&ilter"))
-        ->addActions({a.allSets, a.incompleteSets, a.allGames, a.incompleteGames, a.missingGames, a.availableGames});
+        ->addActions({a.allSets, a.incompleteSets, a.allGames, a.incompleteGames, a.missingGames, a.availableGames,
+                      a.showBiosSets});
     menuBar_->addMenu(QStringLiteral("&Rommanager"))
         ->addActions({a.scanSelected, a.fixSelected, a.scanAll, a.fixAll, a.rebuildAll});
     QMenu* database = menuBar_->addMenu(QStringLiteral("&Database"));
@@ -356,7 +361,8 @@ void MainWindow::showSystemGames(const std::string& system) {
     gameRoms_->clearGame();
     gameRoms_->hide();
     wait_->showMessage(QStringLiteral("Wait for roms to be displayed..."), false);
-    currentRomset_ = db_->catalogue().getRomset(system, 0);
+    gamesView_ = GamesView::All;
+    currentRomset_ = gamesToShow(system, gamesView_);
     games_->hide();
     games_->setGames(*currentRomset_,
                      q(gamesCaption(GamesView::All, *currentRomset_, db_->catalogue().getSystemVersion(system))));
@@ -376,6 +382,12 @@ void MainWindow::showJobResult(const JobResult& result) {
     }
 }
 
+Romset MainWindow::gamesToShow(const std::string& system, GamesView view) {
+    Romset romset = db_->catalogue().getRomset(system, gamesViewInfo(view).mode);
+    if (!actions_.showBiosSets->isChecked()) hideBiosAndDeviceSets(romset);
+    return romset;
+}
+
 void MainWindow::showGamesView(GamesView view) {
     if (!currentRomset_) return;
     const std::string name = currentRomset_->name;
@@ -383,7 +395,8 @@ void MainWindow::showGamesView(GamesView view) {
     gameRoms_->clearGame();
     gameRoms_->hide();
     wait_->showMessage(QStringLiteral("Wait for roms to be displayed..."), false);
-    currentRomset_ = db_->catalogue().getRomset(name, gamesViewInfo(view).mode);
+    gamesView_ = view;
+    currentRomset_ = gamesToShow(name, view);
     wait_->hide();
     const QString caption = q(gamesCaption(view, *currentRomset_, db_->catalogue().getSystemVersion(name)));
     if (currentRomset_->games.empty()) games_->clearGames(caption);

@@ -54,6 +54,7 @@ public:
         QAction* incompleteGames = nullptr;
         QAction* missingGames = nullptr;
         QAction* availableGames = nullptr;
+        QAction* showBiosSets = nullptr;  // checked while BIOS and device sets are listed among the games
         QAction* scanSelected = nullptr;
         QAction* fixSelected = nullptr;
         QAction* scanAll = nullptr;
@@ -157,10 +158,13 @@ private:
     void toggleMessages();
     void toggleSystems();
     void toggleGames();
+    // The games of `system` in the current view, less what the view hides.
+    Romset gamesToShow(const std::string& system, GamesView view);
 
     Settings& settings_;
     std::unique_ptr<CatalogueJobs> db_;
     std::optional<Romset> currentRomset_;
+    GamesView gamesView_ = GamesView::All;
     bool arranged_ = true;
     QMargins arrangedWith_;  // this window's decoration when last arranged
     bool lockingHeight_ = false;

@@ -88,6 +88,35 @@ TEST_F(RomsDbTest, GetRomsetModesAndCatalogueStatus) {
     EXPECT_EQ(gameNames(db.getRomset("S", 0)), "g:N");
 }
 
+// A game's BIOS is its own romOf set or, for a clone, its parent's; a loop
+// of parents ends; a BIOS the system does not hold is none. Facts rows are
+// neither games of their own nor ROMs to count.
+TEST_F(RomsDbTest, GetRomsetTellsEachGameItsBiosAndWhetherThatIsWhole) {
+    const GameFacts facts[] = {{"b", SetKind::Bios, "", ""},    {"b2", SetKind::Bios, "", ""},
+                               {"d", SetKind::Device, "", ""},  {"p", SetKind::Game, "", "b"},
+                               {"c", SetKind::Game, "p", ""},   {"x", SetKind::Game, "", "absent"},
+                               {"y", SetKind::Game, "", "b2"},  {"l1", SetKind::Game, "l2", ""},
+                               {"l2", SetKind::Game, "l1", ""}, {"none", SetKind::Device, "", ""}};
+    for (const GameFacts& f : facts) ASSERT_TRUE(db.addGameFacts("S", "v1", "me", f));
+    const char* roms[][2] = {{"b", "b1"}, {"b", "b2"}, {"b2", "z"}, {"d", "d"},  {"p", "p"},
+                             {"c", "c"},  {"x", "x"},  {"y", "y"},  {"l1", "l"}, {"l2", "m"}};
+    for (int i = 0; i < 10; ++i) add("S", roms[i][0], roms[i][1], "0000000" + std::to_string(i), "1");
+    ASSERT_TRUE(db.addRom({.system = "S", .game = "p", .sha1 = std::string(40, '1'), .romName = "p.chd", .size = ""}));
+    db.setHave("00000000", "1", "b1", "b", "S");
+    db.setHave("00000002", "1", "z", "b2", "S");
+    const auto listing = [&](int mode) {
+        Lines out;
+        for (const Game& g : db.getRomset("S", mode).games)
+            out.push_back(g.name + ":" + std::to_string(int(g.kind)) + ":" + g.bios + (g.biosIncomplete ? "!" : ""));
+        return out;
+    };
+    EXPECT_EQ(listing(0), (Lines{"b:1:", "b2:1:", "c:0:b!", "d:2:", "l1:0:", "l2:0:", "p:0:b!", "x:0:", "y:0:b2"}));
+    EXPECT_EQ(listing(1), (Lines{"b2:1:"}));
+    db.setHave("00000001", "1", "b2", "b", "S");
+    EXPECT_EQ(listing(2), (Lines{"c:0:b", "d:2:", "l1:0:", "l2:0:", "p:0:b", "x:0:", "y:0:b2"}));
+    EXPECT_EQ(db.getCount(1), "11");
+}
+
 TEST_F(RomsDbTest, RefusalsAreReportedAndStoreNothing) {
     EXPECT_FALSE(db.addRom({.system = "S", .game = "g", .crc = "1", .romName = std::string(300, 'x'), .size = "1"}));
     EXPECT_EQ(db.lastError(), "Cannot store ROM " + std::string(300, 'x') +

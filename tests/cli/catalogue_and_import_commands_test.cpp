@@ -25,7 +25,7 @@ TEST_F(CatalogueCommands, SystemsGamesAndRomsViews) {
          {.args = "games Sys --mode missing", .out = "Sys: No missing games\n"},
          {.args = "games Sys --mode available --json",
           .out = "{\"caption\": \"Sys (1.2): 1 games available\", \"games\": [{\"name\": \"b\", \"state\": "
-                 "\"complete\", \"status\": \"Y\"}]}\n"},
+                 "\"complete\", \"status\": \"Y\", \"kind\": \"game\", \"bios\": \"\", \"biosIncomplete\": false}]}\n"},
          {.args = "settings set --system Sys output 7z"},
          {.args = "settings set --system Sys merge-mode merged"},
          {.args = "systems --incomplete --json",

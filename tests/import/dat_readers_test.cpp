@@ -64,7 +64,7 @@ const ImportCase kCases[] = {
                 "game (\n\trom ( name nameless.bin size 4 crc 33333333 )\n)\n"
                 "game (\n    name last\n    rom ( name end.bin size 2 crc 44444444 )"}},
      {"[Sys|2|A]", "bios/b.bin:8:22222222", "bios/nameless.bin:4:33333333",
-      "g1/quoted name.bin:16:1a2b3c4d:abcd:deadbeef", "g1/hd:-:::e6481c367ad24aa285e51c01221a169b1b74b15f",
+      "g1/quoted name.bin:16:1a2b3c4d:abcd:deadbeef", "g1/hd.chd:-:::e6481c367ad24aa285e51c01221a169b1b74b15f",
       "g1/comma:-:00012345", "last/end.bin:2:44444444"},
      {kOne}},
     // cloneof and romof naming one parent make a clone only; romof naming the
@@ -169,7 +169,7 @@ const ImportCase kCases[] = {
                           "<machine name='dev' isdevice='yes'><device_ref name='x'/>"
                           "<rom name='d.bin' size='0' crc='33333333'/></machine>\n<machine name='empty'/>\n")}},
      {"[Sys & Co|2|]", "bios/b.bin:8:00002222", "dev/d.bin:-:33333333", "g<1>/a.bin:1024:00abcdef:abcd:deadbeef",
-      "g<1>/bad.bin:-:abcd5678", "g<1>/hd:-::0f0f:e6481c367ad24aa285e51c01221a169b1b74b15f"},
+      "g<1>/bad.bin:-:abcd5678", "g<1>/hd.chd:-::0f0f:e6481c367ad24aa285e51c01221a169b1b74b15f"},
      {kOne}},
     // v2 closes a ROM with the wrong tag on line 9; early.xml stops before its
     // header ends (blank lines count); cut.xml ends inside its first set.

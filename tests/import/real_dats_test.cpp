@@ -60,13 +60,16 @@ TEST_P(RealDats, StoreTheirRowsWithTheirValues) {
 INSTANTIATE_TEST_SUITE_P(
     Files, RealDats,
     ::testing::Values(
-        // 685 ROM lines and 4 disks; merge tokens give the 250 parents.
+        // 685 ROM lines and 4 disks ("<name>.chd", no size); merge tokens give the 250 parents.
         RealDat{"parenthesised/logiqx-zinc-v1.1.dat", 689, 250,
                 {"[ZiNc|20050731|Logiqx]",
                  "starglad/coh-1000c.353:524288:50033af6::486d92ff6c7f1e54f8e0ef41cd9116eca0e10e1a::cpzn1",
-                 "weddingr/weddingr:-:::e6481c367ad24aa285e51c01221a169b1b74b15f"}},
+                 "weddingr/weddingr.chd:-:::e6481c367ad24aa285e51c01221a169b1b74b15f"}},
         RealDat{"xml/logiqx-zinc-v1.1.xml.dat", 689, 250, {"[ZiNc|20050731|Logiqx]"}},
         RealDat{"sectioned/logiqx-zinc-v1.1.dat", 678, 0, {"[ZiNc|20050731|Logiqx]"}},
+        // 661 ROMs, 34 never dumped; no machine flagged isbios, none naming another.
+        RealDat{"xml/progettosnaps-mame-bios-0.287.xml.dat", 627, 0,
+                {"[MAME|1.0|AntoPISA]", "3dobios/goldstar.bin:1048576:b6f5028b::c4a2e5336f77fb5f743de1eea2cda43675ee2de7"}},
         RealDat{"parenthesised/libretro-lowres-nx.dat", 154, 0,
                 {"[LowResNX|1.2|]", "EPAINT/EPAINT.nx:23893:010418ce:c5927ab209a2be0fbf67b0d529f09e37",
                  "EPAINT/EPAINT.nx:23893:010418ce:c5927ab209a2be0fbf67b0d529f09e37"}},

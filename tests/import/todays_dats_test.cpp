@@ -64,7 +64,7 @@ const ImportCase kCases[] = {
                    "size='1024' status='nodump'/><disk name='mslugcd' sha1='0123456789abcdef0123456789abcdef01234567'/>"
                    "</machine>\n</mame>\n"}},
      {"[MAME|0.262 (mame0262)|]", "mslug/sp-s2.sp1:131072:9036d879::::neogeo", "mslug/201-p1.p1:2097152:08d8daa5",
-      "mslug/mslugcd:-:::0123456789abcdef0123456789abcdef01234567", "neogeo/sp-s2.sp1:131072:9036d879"},
+      "mslug/mslugcd.chd:-:::0123456789abcdef0123456789abcdef01234567", "neogeo/sp-s2.sp1:131072:9036d879"},
      {"info: Import completed: 1 file imported, 0 failed."}},
     // Each list is its own system; a No keeps one, and a broken list leaves
     // the lists before it stored.

@@ -44,6 +44,36 @@ TEST_F(MainWindowTest, ViewActionsShowTheirSetsAndGames) {
     EXPECT_EQ(roms->topLevelItemCount(), 0);
 }
 
+// A BIOS set is listed with its kind and the game on it with its BIOS's
+// state; the toggle hides and shows such sets in whichever view is shown.
+TEST_F(MainWindowTest, BiosToggleHidesAndShowsBiosSetsInTheShownView) {
+    fill("roms");
+    {
+        Catalogue db(settings.databasesDir + "roms");
+        ASSERT_TRUE(db.addGameFacts("Sys", "1.0", "", {"bios", SetKind::Bios, "", ""}));
+        ASSERT_TRUE(db.addGameFacts("Sys", "1.0", "", {"partial", SetKind::Game, "", "bios"}));
+        testing::addRows(db, {testing::romRow("Sys", "bios", "00000009", "b.bin", "1", RomStatus::Missing, "1.0")});
+    }
+    MainWindow main(settings);
+    const MainWindow::Actions& a = main.actions();
+    main.refreshSystems();
+    main.showSystemGames("Sys");
+    EXPECT_EQ(itemTexts(main.gamesWindow().list()),
+              (QStringList{"bios (BIOS)", "complete", "missing", "partial (BIOS bios incomplete)", "present"}));
+    a.showBiosSets->trigger();
+    EXPECT_FALSE(a.showBiosSets->isChecked());
+    EXPECT_EQ(main.gamesWindow().windowTitle(), QStringLiteral("Sys (1.0): 4 games total"));
+    EXPECT_EQ(itemTexts(main.gamesWindow().list()),
+              (QStringList{"complete", "missing", "partial (BIOS bios incomplete)", "present"}));
+    a.missingGames->trigger();
+    EXPECT_EQ(itemTexts(main.gamesWindow().list()), (QStringList{"missing"}));
+    a.showBiosSets->trigger();
+    EXPECT_EQ(itemTexts(main.gamesWindow().list()), (QStringList{"bios (BIOS)", "missing"}));
+    // A click names the game by its place in the list shown.
+    emit main.gamesWindow().gameClicked(1);
+    EXPECT_EQ(main.gameRomsWindow().windowTitle(), QStringLiteral("Game: missing"));
+}
+
 // The tool actions open their windows; the window actions toggle theirs,
 // and showing the systems checks the action again.
 TEST_F(MainWindowTest, WindowActionsOpenTheirWindows) {
