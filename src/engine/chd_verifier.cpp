@@ -23,12 +23,22 @@ constexpr int kPollMilliseconds = 200;
 // rewritten with "\r", so a long run repeats them many times.
 constexpr size_t kOutputKept = 64 * 1024;
 
-std::string lastLine(const std::string& output) {
-    const size_t end = output.find_last_not_of(" \t\r\n");
-    if (end == std::string::npos) return {};
-    const size_t cut = output.find_last_of("\r\n", end);
-    const size_t start = cut == std::string::npos ? 0 : cut + 1;
-    return output.substr(start, end + 1 - start);
+// chdman ends a failure with "Fatal error occurred: <code>"; the line that
+// says what was wrong comes before it and starts with "Error".
+std::string verdictLine(const std::string& output) {
+    std::string last, lastError;
+    size_t start = 0;
+    while (start < output.size()) {
+        size_t end = output.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = output.size();
+        const size_t first = output.find_first_not_of(" \t", start);
+        if (first < end) {
+            last = output.substr(first, end - first);
+            if (last.rfind("Error", 0) == 0) lastError = last;
+        }
+        start = end + 1;
+    }
+    return lastError.empty() ? last : lastError;
 }
 
 // Reads the child's output until it closes it, keeping the tail. False when
@@ -85,7 +95,7 @@ ChdVerification verifyChd(const std::string& path, const std::function<bool()>& 
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {Outcome::Passed, {}};
     if (WIFSIGNALED(status))
         return {Outcome::NotRun, "chdman was ended by signal " + std::to_string(WTERMSIG(status))};
-    const std::string line = lastLine(output);
+    const std::string line = verdictLine(output);
     return {Outcome::Failed, line.empty() ? "chdman verify failed with status " + std::to_string(WEXITSTATUS(status))
                                           : line};
 }

@@ -11,7 +11,7 @@ namespace quorvane {
 struct ChdVerification {
     enum class Outcome {
         Passed,
-        Failed,         // chdman found the image bad; `message` is its last line
+        Failed,         // chdman found the image bad; `message` is its error line
         ToolMissing,    // no chdman on the PATH
         NotRun,         // it could not be started, or was stopped; `message` says why
     };
