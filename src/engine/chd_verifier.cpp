@@ -93,11 +93,10 @@ ChdVerification verifyChd(const std::string& path, const std::function<bool()>& 
     }
     if (!finished) return {Outcome::NotRun, "stopped"};
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {Outcome::Passed, {}};
-    if (WIFSIGNALED(status))
-        return {Outcome::NotRun, "chdman was ended by signal " + std::to_string(WTERMSIG(status))};
+    if (WIFSIGNALED(status)) return {Outcome::NotRun, "chdman was ended by signal " + std::to_string(WTERMSIG(status))};
     const std::string line = verdictLine(output);
-    return {Outcome::Failed, line.empty() ? "chdman verify failed with status " + std::to_string(WEXITSTATUS(status))
-                                          : line};
+    return {Outcome::Failed,
+            line.empty() ? "chdman verify failed with status " + std::to_string(WEXITSTATUS(status)) : line};
 }
 
 }  // namespace quorvane

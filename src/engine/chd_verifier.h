@@ -11,9 +11,9 @@ namespace quorvane {
 struct ChdVerification {
     enum class Outcome {
         Passed,
-        Failed,         // chdman found the image bad; `message` is its error line
-        ToolMissing,    // no chdman on the PATH
-        NotRun,         // it could not be started, or was stopped; `message` says why
+        Failed,       // chdman found the image bad; `message` is its error line
+        ToolMissing,  // no chdman on the PATH
+        NotRun,       // it could not be started, or was stopped; `message` says why
     };
     Outcome outcome = Outcome::Passed;
     std::string message;

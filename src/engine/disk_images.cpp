@@ -46,7 +46,8 @@ DiskImage readDiskImage(const std::string& path, std::string folder) {
 std::vector<DiskImage> listDiskImages(const std::string& systemFolder) {
     std::vector<DiskImage> images;
     addImagesOf(systemFolder, {}, images);
-    for (const std::string& game : listSubFolders(systemFolder)) addImagesOf(joinPath(systemFolder, game), game, images);
+    for (const std::string& game : listSubFolders(systemFolder))
+        addImagesOf(joinPath(systemFolder, game), game, images);
     return images;
 }
 

@@ -100,8 +100,7 @@ void FixJob::fixDisk(const SystemFolder& system, const DiskImage& image, bool in
 FixJob::DiskPlacing FixJob::placeDisk(const SystemFolder& system, const DiskImage& image, const RomMatch& r,
                                       bool move) {
     postFileMessage(text::rebuiltTo(image.fileName, r));
-    FileAction action{
-        .name = image.fileName, .from = image.path, .system = r.system, .game = r.game, .rom = r.name};
+    FileAction action{.name = image.fileName, .from = image.path, .system = r.system, .game = r.game, .rom = r.name};
     const auto fail = [&](const std::string& why) {
         const std::string where = action.to.empty() ? r.system + "/" + r.game + "/" + r.name : action.to;
         postFileMessage(text::diskNotPlaced(image.fileName, where, why));

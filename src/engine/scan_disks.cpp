@@ -1,7 +1,7 @@
 // The scan's pass over a system folder's CHD disk images: each image is
 // known by its header's SHA-1 and given the verdicts an archive's file gets.
-#include "engine/chd_verifier.h"
 #include "engine/analysis_text.h"
+#include "engine/chd_verifier.h"
 #include "engine/disk_images.h"
 #include "engine/scan_job.h"
 
@@ -54,9 +54,9 @@ void ScanJob::scanDisks(const SystemFolder& system) {
             switch (classifyDisk(r, system.name, image)) {
                 case MatchClass::InPlace: wanted = true; break;
                 case MatchClass::MisplacedMissing:
-                    wanted = true;
-                    [[fallthrough]];
                 case MatchClass::ForeignMissing:
+                    // Another system's disk is wanted there, not here.
+                    wanted = wanted || r.system == system.name;
                     postFileMessage(text::identifiedAs(image.fileName, r));
                     placements().setPresent({}, "-", r.name, r.game, r.system);
                     break;

@@ -40,8 +40,15 @@ protected:
     // Game `game` of `system` lists the disk `name` with SHA-1 `sha1`, as an import stores a <disk>.
     void addDisk(const std::string& game, const std::string& name, const std::string& sha1,
                  const std::string& cloneOf = {}, const std::string& system = "Sys") {
-        ASSERT_TRUE(db->addRom({.system = system, .game = game, .crc = "", .sha1 = sha1, .romName = name,
-                                .size = "-", .cloneOf = cloneOf, .version = "1", .author = "t"}))
+        ASSERT_TRUE(db->addRom({.system = system,
+                                .game = game,
+                                .crc = "",
+                                .sha1 = sha1,
+                                .romName = name,
+                                .size = "-",
+                                .cloneOf = cloneOf,
+                                .version = "1",
+                                .author = "t"}))
             << db->lastError();
     }
     void addClone(const std::string& clone, const std::string& parent) {
@@ -65,25 +72,25 @@ protected:
 };
 
 TEST_F(DiskTest, ScanKnowsEachDiskByTheSha1InItsHeader) {
-    for (const auto& [game, digit] : std::map<std::string, char>{{"A", '1'}, {"B", '2'}, {"C", '3'}, {"D", '4'},
-                                                                 {"E", '5'}, {"F", '6'}})
+    for (const auto& [game, digit] :
+         std::map<std::string, char>{{"A", '1'}, {"B", '2'}, {"C", '3'}, {"D", '4'}, {"E", '5'}, {"F", '6'}})
         addDisk(game, std::string(1, static_cast<char>(game[0] + 32)) + ".chd", sha(digit));
     putDisk("A/a.chd", sha('1'), 3);
     putDisk("B/b.chd", sha('2'), 4);
     putDisk("C/c.chd", sha('3'), 5);
-    putDisk("wrong/d.chd", sha('4'));   // in another game's folder
-    putDisk("e.chd", sha('5'));         // in the system folder itself
-    putDisk("A/extra.chd", sha('9'));   // no game lists it
+    putDisk("wrong/d.chd", sha('4'));    // in another game's folder
+    putDisk("e.chd", sha('5'));          // in the system folder itself
+    putDisk("A/extra.chd", sha('9'));    // no game lists it
     putDisk("C/blank.chd", kChdNoSha1);  // a blank image names nothing
-    putDisk("B/bad.chd", sha('2'));
+    makeFolders(f() + "/B");
     writeFile(f() + "/B/bad.chd", chdImage(5).substr(0, 100));
     ASSERT_TRUE(run(std::make_unique<ScanJob>(db, host, settings, "Sys")));
 
     EXPECT_EQ(statuses("A B C D E F"), "Y Y Y P P N");
-    for (const char* line : {"  d.chd has been identified as being: Sys/D/d.chd",
-                             "  e.chd has been identified as being: Sys/E/e.chd", "  extra.chd cannot be identified.",
-                             "  extra.chd should be deleted.", "  blank.chd should be deleted.",
-                             "Error in disk image B/bad.chd: the file ends inside its CHD header (100 of 124 bytes)"})
+    for (const char* line :
+         {"  d.chd has been identified as being: Sys/D/d.chd", "  e.chd has been identified as being: Sys/E/e.chd",
+          "  extra.chd cannot be identified.", "  extra.chd should be deleted.", "  blank.chd should be deleted.",
+          "Error in disk image B/bad.chd: the file ends inside its CHD header (100 of 124 bytes)"})
         EXPECT_TRUE(hasLine(line)) << line;
     EXPECT_FALSE(hasLine("  c.chd should be deleted."));
     EXPECT_EQ(systemReport().disksFound, 8);
@@ -104,8 +111,8 @@ TEST_F(DiskTest, FixMovesDisksIntoTheirGamesAndTheRestToTheBackup) {
     writeFile(f() + "/B/bad.chd", bad);
     ASSERT_TRUE(run(fixJob()));
 
-    EXPECT_EQ(disksBelow(f()), (std::vector<std::string>{"A/a.chd=" + sha('1'), "D/d.chd=" + sha('4'),
-                                                         "E/e.chd=" + sha('5')}));
+    EXPECT_EQ(disksBelow(f()),
+              (std::vector<std::string>{"A/a.chd=" + sha('1'), "D/d.chd=" + sha('4'), "E/e.chd=" + sha('5')}));
     EXPECT_FALSE(pathExists(f() + "/wrong")) << "a game folder the fix emptied is removed";
     EXPECT_FALSE(pathExists(f() + "/B"));
     EXPECT_EQ(backupContents(), (std::vector<std::string>{"bad.chd=" + bad, "d.chd=" + chdImage(5, false, sha('7')),
@@ -137,8 +144,8 @@ TEST_F(DiskTest, MergeModesPutACloneDiskWhereTheModeWantsIt) {
     putDisk("p.chd", sha('1'));
     putDisk("P/c.chd", sha('2'));
     ASSERT_TRUE(run(fixJob()));
-    EXPECT_EQ(disksBelow(f()), (std::vector<std::string>{"C/c.chd=" + sha('2'), "C/p.chd=" + sha('1'),
-                                                         "P/p.chd=" + sha('1')}));
+    EXPECT_EQ(disksBelow(f()),
+              (std::vector<std::string>{"C/c.chd=" + sha('2'), "C/p.chd=" + sha('1'), "P/p.chd=" + sha('1')}));
     EXPECT_EQ(statuses("P C"), "Y YY");
 
     // Merged: the clone has no folder; everything goes into the parent's, and the copy that is no longer wanted
@@ -167,8 +174,8 @@ TEST_F(DiskTest, RebuildCopiesDisksAndLeavesTheSourceAlone) {
 
     EXPECT_EQ(disksBelow(source), before);
     EXPECT_EQ(readFile(source + "/b.chd"), chdImage(4, false, sha('2')));
-    EXPECT_EQ(disksBelow(f()), (std::vector<std::string>{"A/a.chd=" + sha('1'), "B/b.chd=" + sha('2'),
-                                                         "B2/b.chd=" + sha('2')}));
+    EXPECT_EQ(disksBelow(f()),
+              (std::vector<std::string>{"A/a.chd=" + sha('1'), "B/b.chd=" + sha('2'), "B2/b.chd=" + sha('2')}));
     EXPECT_EQ(statuses("A B B2"), "Y Y Y");
     const RebuildCounts& counts = host.report()->rebuild;
     EXPECT_EQ(counts.romsAdded, 3);

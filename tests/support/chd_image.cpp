@@ -27,8 +27,8 @@ std::string chdImage(unsigned version, bool parent, const std::string& sha1) {
         be(parent ? 1 : 0, 4) + be(5, 4) + be(1000, 4) + be(0x123456789, 8) + be(0x400, 8);
     const std::string data(64, '\x5a');
     if (version == 3)
-        return chdStart(120, 3) + flagsAndSizes + unhex(kChdMd5) + unhex(kChdParentSha1.substr(0, 32)) +
-               be(4096, 4) + unhex(sha1) + unhex(kChdParentSha1) + data;
+        return chdStart(120, 3) + flagsAndSizes + unhex(kChdMd5) + unhex(kChdParentSha1.substr(0, 32)) + be(4096, 4) +
+               unhex(sha1) + unhex(kChdParentSha1) + data;
     if (version == 4)
         return chdStart(108, 4) + flagsAndSizes + be(4096, 4) + unhex(sha1) + unhex(kChdParentSha1) +
                unhex(kChdRawSha1) + data;
