@@ -288,6 +288,9 @@ TEST_F(DiskTest, AFailedDiskCallAnywhereInACopyLosesNothing) {
         collectFilesRecursive(f(), disks);
         EXPECT_FALSE(disks.empty());
         for (const std::string& disk : disks) EXPECT_EQ(readFile(disk), chdImage(5, false, sha('1'))) << disk;
+        std::vector<std::string> backedUp;
+        collectFilesRecursive(dir.file("Backup"), backedUp);
+        EXPECT_TRUE(backedUp.empty()) << "a disk wanted twice is never unwanted";
         if (failedSteps == 0) {
             EXPECT_EQ(disks.size(), 2u);
         }
