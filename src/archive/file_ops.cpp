@@ -110,6 +110,11 @@ int FileOps::remove(const std::string& path) {
     return ::unlink(path.c_str());
 }
 
+int FileOps::link(const std::string& from, const std::string& to) {
+    crashPoint();
+    return ::link(from.c_str(), to.c_str());
+}
+
 int FileOps::makeFolder(const std::string& path) {
     crashPoint();
     return ::mkdir(path.c_str(), 0700);

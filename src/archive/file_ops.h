@@ -44,6 +44,9 @@ public:
     virtual int rename(const std::string& from, const std::string& to);
     // Fails with EEXIST instead of replacing anything at `to`.
     virtual int renameNoReplace(const std::string& from, const std::string& to);
+    // A second name for the file `from`; EEXIST if `to` is taken, EXDEV or
+    // EPERM where the file system cannot link.
+    virtual int link(const std::string& from, const std::string& to);
     virtual int remove(const std::string& path);
     // Makes a rename or delete inside `folder` durable.
     virtual int syncFolder(const std::string& folder);

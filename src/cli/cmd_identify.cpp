@@ -1,5 +1,6 @@
 // quorvane identify PATH... [--json] [--rebuild]: what the entries of some
-// archives (zip, 7z, RAR, gzip, tar) are, then a summary naming the entries that matched nothing;
+// archives (zip, 7z, RAR, gzip, tar) and some CHD disk images are, then a
+// summary naming the entries that matched nothing;
 // --rebuild hands the archives of every line not had to the rebuild job
 // ("Rebuild All"). Inputs that cannot be read are named on standard error
 // (or in the JSON document), and the exit status is then 1.
@@ -119,7 +120,7 @@ int runIdentify(const CliContext& ctx, const Options& o) {
 void addIdentifyCommand(CLI::App& app, CliContext& ctx) {
     auto o = std::make_shared<Options>();
     CLI::App* c = app.add_subcommand("identify", "Identify the entries of archives (zip, 7z, RAR, gzip, tar) in the current database");
-    c->add_option("PATH", o->paths, "Archives: zip, 7z, RAR, gzip, tar")->required();
+    c->add_option("PATH", o->paths, "Archives (zip, 7z, RAR, gzip, tar) or CHD disk images")->required();
     c->add_flag("--json", o->json, "Print JSON");
     c->add_flag("--rebuild", o->rebuild, "Rebuild sets from the archives of every line not had yet");
     c->add_flag("--yes", o->yes, "Answer Yes to the rebuild's questions");

@@ -1,4 +1,5 @@
-// quorvane scan SYSTEM... | --all [--json]: checks system folders without changing a file.
+// quorvane scan SYSTEM... | --all [--json] [--torrentzip] [--verify-chd]: checks system folders
+// without changing a file (--verify-chd: chdman checks each disk image in place).
 // quorvane fix SYSTEM... | --all [--json]: repairs them; unwanted files go to a backup folder.
 // One system named is worked on as the chosen system; --all or several as a list (see FolderJob).
 // Both end with a summary per system (and a total for several), or print one JSON document.
@@ -22,6 +23,7 @@ struct SystemsOptions {
     bool all = false;
     bool json = false;
     bool torrentZip = false;
+    bool verifyChd = false;
 };
 
 using StartOne = bool (CatalogueJobs::*)(JobHost&, const Settings&, const std::string&);
@@ -32,6 +34,7 @@ int runOnSystems(const CliContext& ctx, const SystemsOptions& o, const char* com
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
     settings.checkTorrentZip = o.torrentZip;
+    settings.verifyChd = o.verifyChd;
     std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
     std::vector<std::string> systems = o.all ? db->catalogue().getSystems() : o.systems;
@@ -72,8 +75,11 @@ void addSystemsCommand(CLI::App& app, CliContext& ctx, const SystemsCommand& c, 
     CLI::Option* names = cmd->add_option("SYSTEM", o->systems, c.systemsHelp);
     CLI::Option* all = cmd->add_flag("--all", o->all, c.allHelp)->excludes(names);
     cmd->add_flag("--json", o->json, "Print one JSON document (the summary, each game and each file's action)");
-    if (std::string_view(c.name) == "scan")
+    if (std::string_view(c.name) == "scan") {
         cmd->add_flag("--torrentzip", o->torrentZip, "Also say which zips are valid TorrentZip, and count them");
+        cmd->add_flag("--verify-chd", o->verifyChd,
+                      "Also have chdman (mame-tools) check the data of each disk image in place (reads them whole)");
+    }
     const char* command = c.name;
     cmd->callback([&ctx, o, names, all, command, one, allSystems] {
         if (names->count() == 0 && all->count() == 0) throw CLI::RequiredError("SYSTEM or --all");

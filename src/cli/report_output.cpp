@@ -93,6 +93,7 @@ void writeSystemSummary(JsonWriter& out, const SystemReport& s, bool fix) {
                       {"romsFoundElsewhere", c.romsElsewhere},
                       {"archivesUnreadable", s.archivesUnreadable}});
     if (s.zipsChecked > 0) writeCounts(out, {{"zipsChecked", s.zipsChecked}, {"torrentZips", s.torrentZips}});
+    if (s.disksFound > 0) writeCounts(out, {{"disksFound", s.disksFound}, {"disksDamaged", s.disksDamaged}});
     if (fix) {
         writeCounts(out, {{"movedIntoSets", s.fix.movedIntoSets},
                           {"renamed", s.fix.renamed},

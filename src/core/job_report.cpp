@@ -61,6 +61,8 @@ void JobReport::sumSystems() {
         total.archivesUnreadable += s.archivesUnreadable;
         total.zipsChecked += s.zipsChecked;
         total.torrentZips += s.torrentZips;
+        total.disksFound += s.disksFound;
+        total.disksDamaged += s.disksDamaged;
         total.fix += s.fix;
         total.stepsFailed += s.stepsFailed;
     }

@@ -63,6 +63,10 @@ struct SystemReport {
     // Zip sets checked for TorrentZip (a scan with the check on), and how many were.
     int zipsChecked = 0;
     int torrentZips = 0;
+    // CHD disk images found in the folder, and those damaged (a bad header,
+    // or data chdman found bad).
+    int disksFound = 0;
+    int disksDamaged = 0;
     FixCounts fix;
     int stepsFailed = 0;
     std::vector<FileAction> actions;  // in the order taken

@@ -75,6 +75,9 @@ struct Settings {
     // A scan also says which zips are valid TorrentZip (`scan --torrentzip`);
     // it always does for a system whose output is TorrentZip. Run time only.
     bool checkTorrentZip = false;
+    // A scan also has chdman check the data of each disk image in place
+    // (`scan --verify-chd`): it reads every image whole. Run time only.
+    bool verifyChd = false;
     std::string basedir;
     std::string sourcedir;
     std::string currentdb = "roms";

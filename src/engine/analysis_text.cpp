@@ -105,6 +105,26 @@ std::string corruptNotMoved(const std::string& file, const std::string& why) {
     return file + " corrupt: it could not be moved to the backup folder (" + why + ")";
 }
 
+std::string errorInDisk(const std::string& file, const std::string& reason) {
+    return "Error in disk image " + file + ": " + reason;
+}
+
+std::string diskUnreadable(const std::string& file, const std::string& reason) {
+    return "Disk image " + file + " cannot be read (" + reason + "); it was left where it is.";
+}
+
+std::string diskNotVerified(const std::string& file, const std::string& why) {
+    return "Warning: disk image " + file + " was not verified: " + why;
+}
+
+std::string diskDisplaced(const std::string& path, const std::string& movedTo) {
+    return path + " held other content: it was moved to " + movedTo + " to make room.";
+}
+
+std::string diskNotPlaced(const std::string& file, const std::string& target, const std::string& why) {
+    return file + " could not be put at " + target + " (" + why + "); it was left where it is.";
+}
+
 std::string stepsFailed(int count) { return stepCount(count) + " failed: see the messages above."; }
 
 std::string romsetNotFullyFixed(const std::string& system, int failedSteps) {

@@ -54,6 +54,17 @@ std::string notConverted(const std::string& file, ZipStatus status);
 std::string outputWritten(const std::string& form, int sets);
 std::string outputNotWritten(const std::string& path, const std::string& form, ZipStatus status);
 
+// CHD disk images. A bad header or data chdman found bad is damage, like an
+// archive's "Error in zip"; a disk that failed to read says nothing of the image.
+std::string errorInDisk(const std::string& file, const std::string& reason);
+std::string diskUnreadable(const std::string& file, const std::string& reason);
+inline constexpr const char* kChdmanMissing =
+    "Warning: chdman (Debian package mame-tools) is not on the PATH: the data of the disk images was not verified.";
+std::string diskNotVerified(const std::string& file, const std::string& why);
+// A file at a disk's place with other content, put aside to make room.
+std::string diskDisplaced(const std::string& path, const std::string& movedTo);
+std::string diskNotPlaced(const std::string& file, const std::string& target, const std::string& why);
+
 // Information boxes.
 std::string folderCannotBeCreated(const std::string& folder);
 std::string folderDoesNotExist(const std::string& folder);

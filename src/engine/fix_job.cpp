@@ -54,6 +54,7 @@ void FixJob::fixSystem(SystemFolder& system) {
     secondPass(system, movedAside);
     rebuildFromDisplaced(system);
     applyOutputForms();
+    fixDisks(system);
     if (failedSteps() > failedBefore) postMessage(text::stepsFailed(failedSteps() - failedBefore));
     db().closeDB();
 }

@@ -2,7 +2,8 @@
 // archive or under the wrong name are copied to where they belong, archive
 // names wrong only in letter case are corrected, and every unwanted file and
 // unreadable archive goes into the job's backup folder. Nothing is removed
-// before its copy is safely in the backup folder.
+// before its copy is safely in the backup folder. CHD disk images are moved
+// (or copied, when more than one place wants them) into their games' folders.
 //
 // How to use (the jobs library's starters do this):
 //   runner.start(std::make_unique<FixJob>(catalogue, host, settings, "System"));
@@ -12,6 +13,7 @@
 #include <map>
 #include <string>
 
+#include "engine/disk_images.h"
 #include "engine/folder_job.h"
 
 namespace quorvane {
@@ -70,6 +72,22 @@ private:
     // Records the entries copyToArchive moved aside since `movedBefore`.
     void recordDisplacedSince(size_t movedBefore);
     void renameCollection(SystemFolder& system, ContainerFiles& collection, size_t index, const std::string& newName);
+
+    // The CHD disk images of the folder, after its archives (fix_disks.cpp).
+    void fixDisks(const SystemFolder& system);
+    // `inBackup`: an image put aside to make room, which leaves the backup
+    // folder only for a place that wants it.
+    void fixDisk(const SystemFolder& system, const DiskImage& image, bool inBackup);
+    enum class DiskPlacing { Placed, AlreadyThere, Failed };
+    // Copies or moves `image` to the place `r` (a failure is reported);
+    // AlreadyThere when the place holds that disk, and `image` was left alone.
+    DiskPlacing placeDisk(const SystemFolder& system, const DiskImage& image, const RomMatch& r, bool move);
+    // Moves whatever is at `path` into the backup folder; false, reported, when it cannot.
+    bool makeRoomAt(const std::string& path);
+    void backUpDisk(const DiskImage& image, bool damaged);
+
+    // Files this job moved from a disk's place to the backup folder.
+    std::vector<DiskImage> displacedDisks_;
 
     std::string backupFolder_;
     // Every entry this job moved aside to make room, in every system.

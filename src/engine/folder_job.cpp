@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "archive/chd_header.h"
 #include "archive/zip_status.h"
 #include "core/file_util.h"
 #include "core/names.h"
@@ -160,6 +161,9 @@ SystemFolder FolderJob::openSystemFolder(const std::string& name, bool& opened, 
     opened = true;
     system.leftoverLines = recoverLeftovers(system.path);
     system.files = listPlainFiles(system.path);
+    // Disk images have a pass of their own that reads their headers only:
+    // loading one as a loose file would read gigabytes.
+    std::erase_if(system.files, [](const std::string& file) { return looksLikeChd(file); });
     return system;
 }
 

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <optional>
 
+#include "archive/chd_header.h"
 #include "archive/packed_archive.h"
 #include "archive/zip_listing.h"
 #include "archive/zip_status.h"
@@ -81,6 +82,10 @@ JobResult RebuildJob::execute() {
             setCurrentFile(i, sourceFiles[i]);
             showProgress();
             loader->next(item);
+            if (looksLikeChd(sourceFiles[i])) {
+                rebuildDisk(sourceFiles[i]);
+                continue;
+            }
             const bool changed = !(stampOf(sourceFiles[i]) == item.stamp);
             if (changed) {
                 item.collection = ContainerFiles(sourceFiles[i]);
@@ -336,6 +341,7 @@ std::unique_ptr<OrderedLoader> RebuildJob::startSourceLoader() {
         sourceFiles.size(),
         [this, opts](size_t i, LoadedItem& out) {
             const std::string& path = sourceFiles[i];
+            if (looksLikeChd(path)) return;  // a disk image is never read whole
             out.stamp = stampOf(path);
             out.collection = ContainerFiles(path);
             out.status = loadCollection(out.collection, opts);

@@ -1,7 +1,9 @@
 // Rebuilding: fills the system folders of the current category from source
 // files. Every file (loose, or an entry of a zip) is identified by content;
 // each missing ROM it matches is copied into its game's archive in its
-// system's folder and marked had. The source files are never changed.
+// system's folder and marked had. A CHD disk image is known by its header
+// alone and copied to "<system folder>/<game>/<disk>.chd" for each place that
+// lacks it. The source files are never changed.
 //
 // How to use (the jobs library's starters do this):
 //   runner.start(std::make_unique<RebuildJob>(catalogue, host, settings, folder));
@@ -17,6 +19,7 @@
 #include <mutex>
 #include <tuple>
 
+#include "engine/disk_images.h"
 #include "engine/folder_job.h"
 #include "engine/prepared_entry.h"
 
@@ -53,6 +56,10 @@ private:
     void build(const ContainerFiles& collection, const File& listed, const File& f, const RomMatch& r);
     ZipStatus copyInto(const ContainerFiles& collection, const File& listed, const File& f, const std::string& archive,
                        const std::string& entryName);
+    // A CHD source (rebuild_disks.cpp): never loaded, only its header read.
+    void rebuildDisk(const std::string& path);
+    // Copies the disk to the place `r`; true when it was added.
+    bool buildDisk(const DiskImage& image, const RomMatch& r);
     std::unique_ptr<OrderedLoader> startSourceLoader();
     // Whether a missing ROM has this content: only such files are deflated
     // ahead. A guess made early; build() decides again at the file's turn.

@@ -31,6 +31,7 @@ void ScanJob::scanSystem(SystemFolder& system) {
     db().cleanSystemStatus(system.name);
     firstPass(system, true);
     secondPass(system);
+    scanDisks(system);
     db().closeDB();
 }
 

@@ -1,6 +1,7 @@
 // Scanning: checks system folders against the catalogue without changing a
 // file. Marks each ROM found in place "Y" and each found elsewhere "P", and
 // reports unreadable archives, unidentified, misplaced and unwanted files.
+// CHD disk images get the same verdicts, from their headers alone.
 //
 // How to use (the jobs library's starters do this):
 //   runner.start(std::make_unique<ScanJob>(catalogue, host, settings, "System"));
@@ -10,6 +11,8 @@
 #include "engine/folder_job.h"
 
 namespace quorvane {
+
+struct DiskImage;
 
 class ScanJob final : public FolderJob {
 public:
@@ -24,6 +27,12 @@ private:
     void secondPass(const SystemFolder& system);
     // Counts a zip as checked for TorrentZip, and says when it is not valid.
     void reportTorrentZip(const std::string& path);
+    // The CHD disk images of the folder, after its archives (scan_disks.cpp).
+    void scanDisks(const SystemFolder& system);
+    // With verifyChd, whether chdman finds the data of `image` sound (also
+    // when it cannot tell); a bad one is reported.
+    bool passesVerification(const DiskImage& image);
+    bool chdmanMissingTold_ = false;
 };
 
 }  // namespace quorvane

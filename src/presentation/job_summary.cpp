@@ -17,6 +17,7 @@ void addSystem(Lines& out, const std::string& heading, const SystemReport& s, bo
                   " found elsewhere");
     out.push_back("  Archives unreadable: " + n(s.archivesUnreadable));
     if (s.zipsChecked > 0) out.push_back("  TorrentZip: " + n(s.torrentZips) + " of " + n(s.zipsChecked) + " zips");
+    if (s.disksFound > 0) out.push_back("  Disk images: " + n(s.disksFound) + " found, " + n(s.disksDamaged) + " damaged");
     if (!fix) return;
     out.push_back("  Files: " + n(s.fix.movedIntoSets) + " moved into sets, " + n(s.fix.renamed) + " renamed, " +
                   n(s.fix.movedToBackup) + " moved to the backup folder");

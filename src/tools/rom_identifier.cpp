@@ -5,12 +5,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "archive/chd_header.h"
 #include "archive/content_digests.h"
 #include "archive/packed_archive.h"
 #include "archive/zip_listing.h"
 #include "archive/zip_status.h"
 #include "catalogue/catalogue.h"
 #include "core/file_util.h"
+#include "engine/disk_images.h"
 #include "engine/file_collection_ops.h"
 #include "engine/identification.h"
 
@@ -70,6 +72,25 @@ bool listEntries(ContainerFiles& container, bool digests, JobHost* host, JobRepo
     return true;
 }
 
+// A CHD is known by the SHA-1 in its header: the rest is never read.
+void identifyDisk(const std::string& path, const RomLookup& lookup, std::vector<RomMatch>& hits, JobHost* host,
+                  JobReport* report) {
+    const DiskImage image = readDiskImage(path);
+    if (!image.check.ok()) {
+        reportUnreadable("Cannot read " + path + ": " + image.check.reason, host, report);
+        return;
+    }
+    std::vector<RomMatch> found = findDisk(lookup, image.header);
+    if (report) {
+        if (found.empty()) report->unmatched.push_back({path, image.fileName});
+        else ++report->entriesMatched;
+    }
+    for (RomMatch& hit : found) {
+        hit.foundIn.archivePath = path;
+        hits.push_back(std::move(hit));
+    }
+}
+
 }  // namespace
 
 std::vector<RomMatch> identifyArchives(Catalogue& db, const std::vector<std::string>& paths, bool useMD5,
@@ -81,6 +102,10 @@ std::vector<RomMatch> identifyArchives(Catalogue& db, const std::vector<std::str
         if (host) {
             if (host->cancelRequested()) break;
             host->updateProgress(paths[i], static_cast<int>(i));
+        }
+        if (looksLikeChd(paths[i])) {
+            identifyDisk(paths[i], lookup, hits, host, report);
+            continue;
         }
         ContainerFiles container(paths[i]);
         if (!listEntries(container, digests, host, report)) continue;

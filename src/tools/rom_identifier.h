@@ -1,4 +1,5 @@
-// The ROM identifier: what the entries of some zip archives are.
+// The ROM identifier: what the entries of some zip archives are, and which
+// disks some CHD images are (by the SHA-1 in their headers).
 //
 // How to use:
 //   std::vector<RomMatch> hits = identifyArchives(db, paths, useMD5, useSHA1);

@@ -79,6 +79,7 @@ public:
     int renameNoReplace(const std::string& a, const std::string& b) override {
         return fail() ? -1 : FileOps::renameNoReplace(a, b);
     }
+    int link(const std::string& a, const std::string& b) override { return fail() ? -1 : FileOps::link(a, b); }
     int makeFolder(const std::string& p) override { return fail() ? -1 : FileOps::makeFolder(p); }
     int removeFolder(const std::string& p) override { return fail() ? -1 : FileOps::removeFolder(p); }
     int remove(const std::string& p) override { return fail() ? -1 : FileOps::remove(p); }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive_fixtures.h"
+#include "support/chd_image.h"
 
 namespace quorvane {
 namespace {
@@ -14,39 +15,10 @@ namespace {
 using testing::FailingFileOps;
 using testing::TempDir;
 
-const std::string kSha1 = "a94a8fe5ccb19ba61c4c0873d391e987982fbbd3", kRaw = "da39a3ee5e6b4b0d3255bfef95601890afd80709",
-                  kParent = "2fd4e1c67a2d28fced849ee1bb76e7391b93eb12", kMd5 = "098f6bcd4621d373cade4e832627b4f6",
-                  kNoSha1(40, '0');
-
-// Big-endian integers (up to 8 bytes) and hex digests, written one field after another.
-std::string be(uint64_t value, int bytes) {
-    std::string out;
-    while (bytes-- > 0) out += static_cast<char>(value >> (8 * bytes) & 0xff);
-    return out;
-}
-std::string unhex(const std::string& digits) {
-    std::string out;
-    for (std::size_t i = 0; i < digits.size(); i += 2)
-        out += static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16));
-    return out;
-}
-std::string start(uint32_t length, uint32_t version) { return "MComprHD" + be(length, 4) + be(version, 4); }
-
-// A version 3, 4 or 5 image; every digest field differs, so taking the wrong one shows. A v3/v4
-// image without the parent flag still carries a stale parent SHA-1.
-std::string chdImage(unsigned version, bool parent, const std::string& sha1 = kSha1) {
-    const std::string flagsAndSizes =
-        be(parent ? 1 : 0, 4) + be(5, 4) + be(1000, 4) + be(0x123456789, 8) + be(0x400, 8);
-    const std::string data(64, '\x5a');
-    if (version == 3)
-        return start(120, 3) + flagsAndSizes + unhex(kMd5) + unhex(kParent.substr(0, 32)) + be(4096, 4) + unhex(sha1) +
-               unhex(kParent) + data;
-    if (version == 4)
-        return start(108, 4) + flagsAndSizes + be(4096, 4) + unhex(sha1) + unhex(kParent) + unhex(kRaw) + data;
-    return start(124, 5) + be(0x7a6c6962, 4) + std::string(12, '\0') + be(0x123456789, 8) + be(0x800, 8) +
-           be(0x400, 8) + be(4096, 4) + be(512, 4) + unhex(kRaw) + unhex(sha1) + unhex(parent ? kParent : kNoSha1) +
-           data;
-}
+const std::string &kSha1 = testing::kChdSha1, &kRaw = testing::kChdRawSha1, &kParent = testing::kChdParentSha1,
+                  &kMd5 = testing::kChdMd5, &kNoSha1 = testing::kChdNoSha1;
+using testing::chdImage;
+using testing::chdStart;
 
 ChdHeaderResult readImage(const std::string& bytes, ChdHeader& header) {
     TempDir dir;
@@ -118,10 +90,10 @@ TEST(ChdHeaderTest, ADamagedHeaderIsReportedWithItsReason) {
           Case{badTag, ChdHeaderError::NotChd, "no MComprHD tag"},
           Case{"MCompr", ChdHeaderError::Truncated, "6 of 16 bytes"},
           Case{chdImage(5, false).substr(0, 100), ChdHeaderError::Truncated, "100 of 124 bytes"},
-          Case{start(124, 4) + std::string(200, '\1'), ChdHeaderError::WrongHeaderLength,
+          Case{chdStart(124, 4) + std::string(200, '\1'), ChdHeaderError::WrongHeaderLength,
                "CHD version 4 header length is 124, not 108"},
-          Case{start(80, 2) + std::string(200, '\1'), ChdHeaderError::UnsupportedVersion, "unsupported CHD version 2"},
-          Case{start(124, 6) + std::string(200, '\1'), ChdHeaderError::UnsupportedVersion,
+          Case{chdStart(80, 2) + std::string(200, '\1'), ChdHeaderError::UnsupportedVersion, "unsupported CHD version 2"},
+          Case{chdStart(124, 6) + std::string(200, '\1'), ChdHeaderError::UnsupportedVersion,
                "unsupported CHD version 6"}}) {
         SCOPED_TRACE(c.reason);
         ChdHeader h;

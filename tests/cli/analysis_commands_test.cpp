@@ -1,3 +1,4 @@
+#include "archive/chd_header.h"
 #include "cli_fixture.h"
 #include "core/file_util.h"
 
@@ -43,6 +44,35 @@ TEST_F(AnalysisCommands, RebuildPrintsWhatItDidAndAsksNothingWithoutATerminal) {
               // Without a terminal, "ask" builds every listed match.
               {.args = "rebuild $HOME/src </dev/null 2>/dev/null"}});
     for (const char* set : {"B", "C"}) EXPECT_TRUE(isRegularFile(home.file("roms/Sys/") + set + ".zip")) << set;
+}
+
+// chdman reads each disk image in place whole: one whose data is bad is
+// damaged, not had. Without chdman the scan says so once and goes on.
+TEST_F(AnalysisCommands, ScanVerifyChdHasChdmanCheckTheDisksInPlace) {
+    if (testing::runShell("command -v chdman >/dev/null") != 0) GTEST_SKIP() << "chdman (mame-tools) is not installed";
+    const std::string good = home.file("roms/Sys/D/d.chd"), bad = home.file("roms/Sys/E/e.chd");
+    makeFolders(dirName(good));
+    makeFolders(dirName(bad));
+    ASSERT_EQ(testing::runShell("yes quorvane | head -c 65536 >'" + home.file("data") + "' && chdman createraw -i '" +
+                                home.file("data") + "' -o '" + good + "' -hs 4096 -us 512 >/dev/null 2>&1"),
+              0);
+    ChdHeader header;
+    ASSERT_TRUE(readChdHeader(good, header).ok());
+    std::string image = testing::readFile(good);
+    image[image.size() / 2] ^= 0x5a;  // in the compressed data, after the header
+    // E lists the same disk: its bad copy is not had, and the good one in D is a copy found elsewhere.
+    writeFile(bad, image);
+    addRoms({{.system = "Sys", .game = "D", .sha1 = header.sha1, .romName = "d.chd", .size = "-", .version = "1"},
+             {.system = "Sys", .game = "E", .sha1 = header.sha1, .romName = "e.chd", .size = "-", .version = "1"}});
+    runSteps({{.args = "scan Sys --verify-chd 2>/dev/null",
+               .has = {"Error in disk image E/e.chd: Error reading CHD file", "  Games: 1 complete, 1 incomplete, 3 missing",
+                       "  Disk images: 2 found, 1 damaged"},
+               .lacks = {"Error in disk image D/d.chd", "not on the PATH"}}});
+    std::string out;
+    ASSERT_EQ(testing::runCapture("PATH=/nonexistent " + cmd("scan Sys --verify-chd 2>/dev/null"), out), 0);
+    EXPECT_THAT(out, testing::HasSubstr("Warning: chdman (Debian package mame-tools) is not on the PATH"));
+    EXPECT_EQ(out.find("not on the PATH"), out.rfind("not on the PATH")) << "said once";
+    EXPECT_THAT(out, testing::HasSubstr("  Disk images: 2 found, 0 damaged"));
 }
 
 }  // namespace
