@@ -42,7 +42,11 @@ for mode in ("split", "merged", "non-merged", "full-non-merged"):
         if mode == "split":
             sets[name] = own
         elif mode == "merged":
-            sets.setdefault(parent or name, []).extend(own)
+            # A clone's ROM whose name the set already uses for other content
+            # goes in as "<clone>/<name>".
+            held = sets.setdefault(parent or name, [])
+            names = {n for n, d in held}
+            held.extend((n if n not in names else name + "/" + n, d) for n, d in own)
         else:
             sets[name] = inherited + own + (bios if mode == "full-non-merged" else [])
     for name, roms in sets.items():

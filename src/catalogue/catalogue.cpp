@@ -394,6 +394,7 @@ void Catalogue::findMatching(std::vector<RomMatch>& list, const std::string& crc
     const bool byDigest = crc.empty();
     if (byDigest && md5.empty() && sha1.empty()) return;
     collectCrcRows(crc, size);
+    if (withReferences) list.reserve(list.size() + crcOffsets_.size());
     RowStore::RowBuffer buffer;
     RowStore::RowView row;
     for (std::uint64_t offset : crcOffsets_) {

@@ -46,23 +46,30 @@ void Placements::find(std::vector<RomMatch>& found, const std::string& crc, cons
     std::lock_guard lock(lastMutex_);
     last_.crc = crc;
     last_.size = size;
+    last_.places.clear();
     last_.rows.clear();
+    const size_t first = found.size();
+    found.reserve(first + rows.size());
     // A BIOS ROM is listed by every game that boots it: thousands of rows.
     std::unordered_map<std::string, size_t> placed;
     std::string key;
     for (size_t i = 0; i < rows.size(); ++i) {
-        const RomMatch& row = rows[i];
+        RomMatch& row = rows[i];
         Slot slot = layoutOf(row.system).slotOf(row);
-        last_.rows.push_back({offsets[i], row.system, slot.game, slot.name});
         key.assign(row.system).append(1, '\0').append(slot.game).append(1, '\0').append(slot.name);
-        const auto [at, added] = placed.emplace(key, found.size());
+        const auto [at, added] = placed.emplace(key, last_.places.size());
+        last_.rows.emplace_back(offsets[i], at->second);
         if (!added) {
-            RomMatch& place = found[at->second];
+            RomMatch& place = found[first + at->second];
             if (rank(row.status) < rank(place.status)) place.status = row.status;
             continue;
         }
-        found.emplace_back(std::move(slot.name), std::move(slot.game), row.system, row.status, row.md5, row.sha1,
-                           std::string(), std::string());
+        last_.places.push_back({row.system, slot});
+        row.game = std::move(slot.game);
+        row.name = std::move(slot.name);
+        row.cloneOf.clear();
+        row.romOf.clear();
+        found.push_back(std::move(row));
     }
 }
 
@@ -76,8 +83,12 @@ void Placements::mark(const std::string& crc, const std::string& size, const std
     {
         std::lock_guard lock(lastMutex_);
         if (last_.crc == crc && last_.size == size) {
-            for (const PlacedRow& row : last_.rows)
-                if (row.system == system && row.game == game && row.name == name) db_.setRowStatus(row.offset, status);
+            for (size_t p = 0; p < last_.places.size(); ++p) {
+                const auto& [placeSystem, slot] = last_.places[p];
+                if (placeSystem != system || slot.game != game || slot.name != name) continue;
+                for (const auto& [offset, place] : last_.rows)
+                    if (place == p) db_.setRowStatus(offset, status);
+            }
             return;
         }
     }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "catalogue/catalogue.h"
@@ -46,13 +47,10 @@ private:
     // The rows of the last lookup and their places: the status updates
     // that follow a lookup write them without reading every row again (a
     // BIOS ROM that thousands of games need has thousands of places).
-    struct PlacedRow {
-        std::uint64_t offset;
-        std::string system, game, name;
-    };
     struct LastLookup {
         std::string crc, size;
-        std::vector<PlacedRow> rows;
+        std::vector<std::pair<std::string, Slot>> places;  // system, place: as the lookup returned them
+        std::vector<std::pair<std::uint64_t, size_t>> rows;  // each row's offset and place
     };
 
     Catalogue& db_;
