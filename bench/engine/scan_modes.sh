@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # For each merge mode: one arcade collection laid out in that mode (parents,
-# two clones each, a BIOS every game boots), scanned by an older build (in
+# two clones each, a BIOS for every 50 parents), scanned by an older build (in
 # split mode, the only one it knows) and by this build in that mode,
 # interleaved; prints the medians of five and their ratio, with the load
 # average. A merge mode must not make the scan of a collection slower.
@@ -18,27 +18,31 @@ def rom():
     return rng.randbytes(rng.randint(2048, 16384))
 def row(name, data, merge=""):
     return '<rom name="%s" size="%d" crc="%08x"%s/>\n' % (name, len(data), zlib.crc32(data), merge)
-bios = [("bios%d.rom" % j, rom()) for j in range(2)]
-games = []  # (name, parent or None, own roms, roms from the parent)
+# A real list has dozens of BIOS sets, each booting up to a few hundred games.
+bioses = {"bios%03d" % k: [("bios%d.rom" % j, rom()) for j in range(2)] for k in range((parents + 49) // 50)}
+games = []  # (name, parent or None, own roms, roms from the parent, BIOS)
 for i in range(parents):
     parent = "game%05d" % i
+    bios = "bios%03d" % (i // 50)
     own = [("p%d.rom" % j, rom()) for j in range(3)]
-    games.append((parent, None, own, []))
+    games.append((parent, None, own, [], bios))
     for c in range(2):
-        games.append(("%sc%d" % (parent, c), parent, [("c%d.rom" % j, rom()) for j in range(2)], own[:2]))
-xml = ['<?xml version="1.0"?>\n<datafile>\n<header><name>Arc</name><version>1</version><author>bench</author></header>\n',
-       '<machine name="bios" isbios="yes">\n' + "".join(row(n, d) for n, d in bios) + '</machine>\n']
-for name, parent, own, inherited in games:
-    attrs = ' cloneof="%s" romof="%s"' % (parent, parent) if parent else ' romof="bios"'
+        games.append(("%sc%d" % (parent, c), parent, [("c%d.rom" % j, rom()) for j in range(2)], own[:2], bios))
+xml = ['<?xml version="1.0"?>\n<datafile>\n<header><name>Arc</name><version>1</version><author>bench</author></header>\n']
+for name, roms in bioses.items():
+    xml.append('<machine name="%s" isbios="yes">\n' % name + "".join(row(n, d) for n, d in roms) + '</machine>\n')
+for name, parent, own, inherited, bios in games:
+    attrs = ' cloneof="%s" romof="%s"' % (parent, parent) if parent else ' romof="%s"' % bios
     xml.append('<machine name="%s"%s>\n' % (name, attrs) + "".join(row(n, d, ' merge="%s"' % n) for n, d in inherited) +
-               "".join(row(n, d) for n, d in own) + "".join(row(n, d, ' merge="%s"' % n) for n, d in bios) + '</machine>\n')
+               "".join(row(n, d) for n, d in own) + "".join(row(n, d, ' merge="%s"' % n) for n, d in bioses[bios]) +
+               '</machine>\n')
 xml.append('</datafile>\n')
 open(os.path.join(out, "arc.xml"), "w").write("".join(xml))
 for mode in ("split", "merged", "non-merged", "full-non-merged"):
     folder = os.path.join(out, "base-" + mode, "Arc")
     os.makedirs(folder)
-    sets = {"bios": list(bios)}
-    for name, parent, own, inherited in games:
+    sets = {name: list(roms) for name, roms in bioses.items()}
+    for name, parent, own, inherited, bios in games:
         if mode == "split":
             sets[name] = own
         elif mode == "merged":
@@ -48,7 +52,7 @@ for mode in ("split", "merged", "non-merged", "full-non-merged"):
             names = {n for n, d in held}
             held.extend((n if n not in names else name + "/" + n, d) for n, d in own)
         else:
-            sets[name] = inherited + own + (bios if mode == "full-non-merged" else [])
+            sets[name] = inherited + own + (bioses[bios] if mode == "full-non-merged" else [])
     for name, roms in sets.items():
         with zipfile.ZipFile(os.path.join(folder, name + ".zip"), "w", zipfile.ZIP_DEFLATED) as z:
             for n, d in roms: z.writestr(n, d)

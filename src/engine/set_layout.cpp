@@ -12,11 +12,31 @@ std::string contentKey(const RomRow& row) { return row.crc + '/' + row.size + '/
 
 }  // namespace
 
+// A ROM row that names no other set: what its game's set holds under its name.
+struct SetLayout::OwnRom {
+    std::string game, name, content;
+};
+
 SetLayout SetLayout::load(Catalogue& db, const std::string& system, MergeMode mode) {
     SetLayout layout(mode);
     if (mode != MergeMode::Merged) return layout;
-    for (const GameFacts& facts : db.gameFacts(system))
-        if (!facts.cloneOf.empty() && facts.cloneOf != facts.game) layout.parentOf_[facts.game] = facts.cloneOf;
+    // One pass over the system: the parents come from the facts rows, the
+    // names each family uses from the ROM rows that name no other set.
+    std::vector<OwnRom> own;
+    bool referencesParents = false;
+    db.forEachSystemRowAndFacts(system, [&](const RomRow& row) {
+        if (Catalogue::isFactsName(row.romName)) {
+            if (!row.cloneOf.empty() && row.cloneOf != row.game) layout.parentOf_[row.game] = row.cloneOf;
+            return;
+        }
+        referencesParents |= !row.cloneOf.empty();
+        if (row.cloneOf.empty() && row.romOf.empty() && !isDiskRow(row.romName, row.size))
+            own.push_back({row.game, row.romName, contentKey(row)});
+    });
+    if (layout.parentOf_.empty()) {
+        layout.lacksParents_ = referencesParents;
+        return layout;
+    }
     // A parent that is itself a clone: its clones join the top of the family.
     for (auto& [clone, parent] : layout.parentOf_) {
         for (int depth = 0; depth < 8; ++depth) {
@@ -25,38 +45,33 @@ SetLayout SetLayout::load(Catalogue& db, const std::string& system, MergeMode mo
             parent = up->second;
         }
     }
-    if (!layout.parentOf_.empty()) {
-        layout.noteRenames(db, system);
-        return layout;
-    }
-    db.forEachSystemRow(system, [&](const RomRow& row) { layout.lacksParents_ |= !row.cloneOf.empty(); });
+    layout.noteRenames(own);
     return layout;
 }
 
-void SetLayout::noteRenames(Catalogue& db, const std::string& system) {
+void SetLayout::noteRenames(const std::vector<OwnRom>& own) {
     // Per family: the parent's own names first, then each clone's in clone
     // name order, so the same catalogue always gives the same names.
     struct Family {
-        std::map<std::string, std::string> names;                        // name → content
-        std::map<std::string, std::vector<std::pair<std::string, std::string>>> clones;  // clone → (name, content)
+        std::map<std::string, std::string> names;  // name → content
+        std::map<std::string, std::vector<const OwnRom*>> clones;
     };
     std::unordered_map<std::string, Family> families;
     for (const auto& [clone, parent] : parentOf_) families[parent];
-    db.forEachSystemRow(system, [&](const RomRow& row) {
-        if (!row.cloneOf.empty() || !row.romOf.empty() || isDiskRow(row.romName, row.size)) return;
-        if (const auto family = families.find(row.game); family != families.end()) {
-            family->second.names.emplace(row.romName, contentKey(row));
-        } else if (const auto parent = parentOf_.find(row.game); parent != parentOf_.end()) {
-            families[parent->second].clones[row.game].emplace_back(row.romName, contentKey(row));
+    for (const OwnRom& rom : own) {
+        if (const auto family = families.find(rom.game); family != families.end()) {
+            family->second.names.emplace(rom.name, rom.content);
+        } else if (const auto parent = parentOf_.find(rom.game); parent != parentOf_.end()) {
+            families[parent->second].clones[rom.game].push_back(&rom);
         }
-    });
+    }
     for (auto& [parent, family] : families) {
         for (const auto& [clone, roms] : family.clones) {
-            for (const auto& [name, content] : roms) {
-                const auto [at, added] = family.names.emplace(name, content);
-                if (added || at->second == content) continue;
-                renamed_.emplace(clone, name);
-                family.names.emplace(clone + '/' + name, content);
+            for (const OwnRom* rom : roms) {
+                const auto [at, added] = family.names.emplace(rom->name, rom->content);
+                if (added || at->second == rom->content) continue;
+                renamed_.emplace(clone, rom->name);
+                family.names.emplace(clone + '/' + rom->name, rom->content);
             }
         }
     }

@@ -18,6 +18,7 @@
 #include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "core/records.h"
@@ -48,7 +49,9 @@ public:
     const std::string& setOwnerOf(const std::string& game) const;
 
 private:
-    void noteRenames(Catalogue& db, const std::string& system);
+    struct OwnRom;
+    // Finds the clones' ROMs whose names their parent's set holds other content under.
+    void noteRenames(const std::vector<OwnRom>& own);
 
     MergeMode mode_;
     bool lacksParents_ = false;
