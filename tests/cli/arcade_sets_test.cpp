@@ -1,21 +1,14 @@
 // An arcade system end to end: a MAME-like DAT imported, a split collection
 // scanned, the games view with and without its BIOS and device sets.
-#include "archive/digest_set.h"
 #include "cli_fixture.h"
+#include "support/content_crc.h"
 
 namespace quorvane {
 namespace {
 
+using testing::crcOf;
 using testing::runShell;
 using testing::writeFile;
-
-std::string crcOf(const std::string& content) {
-    DigestSet digests(true, false, false);
-    digests.update(content.data(), content.size());
-    std::string crc, md5, sha1;
-    digests.finish(crc, md5, sha1);
-    return crc;
-}
 
 // Each ROM's content is its own name.
 std::string rom(const std::string& name) {

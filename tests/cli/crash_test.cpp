@@ -6,17 +6,16 @@
 // points are tried (default 40; "all" tries every call).
 
 #include <sys/wait.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
 
-#include "archive/digest_set.h"
 #include "archive/zip_listing.h"
 #include "archive/zip_status.h"
 #include "catalogue/catalogue.h"
 #include "cli_fixture.h"
+#include "support/content_crc.h"
 #include "core/file_util.h"
 #include "core/text.h"
 
@@ -24,12 +23,10 @@ namespace quorvane {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::crcOf;
 using testing::readFile;
 using testing::runShell;
 using testing::writeFile;
-std::string crcOfText(const std::string& s) {
-    return crcHex(static_cast<uint32_t>(crc32_z(0L, reinterpret_cast<const Bytef*>(s.data()), s.size())), false);
-}
 
 bool sound(const std::string& path) {
     const ZipListing info(path);
@@ -52,7 +49,7 @@ std::map<std::string, int> contentsOf(const std::string& root, std::vector<std::
             for (const ZipEntry& entry : listing.entries()) ++copies[toLowerAscii(entry.crc) + "/" + entry.size];
         } else {
             const std::string content = readFile(path);
-            ++copies[crcOfText(content) + "/" + std::to_string(content.size())];
+            ++copies[crcOf(content) + "/" + std::to_string(content.size())];
         }
     }
     std::sort(unsound.begin(), unsound.end());
@@ -81,7 +78,7 @@ std::string rom(int g, int r) {
 }
 std::string romName(int g, int r) { return "G" + std::to_string(g) + "r" + std::to_string(r) + ".bin"; }
 // "name=CRC " of ROM r of game g, as setsOf lists it.
-std::string entry(int g, int r) { return romName(g, r) + "=" + toUpperAscii(crcOfText(rom(g, r))) + " "; }
+std::string entry(int g, int r) { return romName(g, r) + "=" + toUpperAscii(crcOf(rom(g, r))) + " "; }
 
 class CrashTest : public testing::TemplateHomeTest {
 protected:
@@ -94,7 +91,7 @@ protected:
         std::vector<RomRow> rows;
         for (int g = 0; g < 8; ++g)
             for (int r = 0; r < 2; ++r)
-                rows.push_back(testing::romRow("Sys", "G" + std::to_string(g), crcOfText(rom(g, r)), romName(g, r),
+                rows.push_back(testing::romRow("Sys", "G" + std::to_string(g), crcOf(rom(g, r)), romName(g, r),
                                                std::to_string(rom(g, r).size())));
         testing::addRows(db, rows);
         ASSERT_EQ(

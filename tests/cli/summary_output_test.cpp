@@ -5,25 +5,18 @@
 #include <algorithm>
 #include <sstream>
 
-#include "archive/digest_set.h"
 #include "cli_fixture.h"
+#include "support/content_crc.h"
 
 namespace quorvane {
 namespace {
 
 using testing::readFile;
 using testing::runCapture;
+using testing::crcOf;
 using testing::runShell;
 using testing::writeFile;
 using Lines = std::vector<std::string>;
-
-std::string crcOf(const std::string& content) {
-    DigestSet digests(true, false, false);
-    digests.update(content.data(), content.size());
-    std::string crc, md5, sha1;
-    digests.finish(crc, md5, sha1);
-    return crc;
-}
 
 Lines linesOf(const std::string& text) {
     Lines out;

@@ -14,13 +14,6 @@
 
 namespace quorvane::testing {
 
-std::string crcOf(const std::string& content) {
-    const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(content.data()), static_cast<uInt>(content.size()));
-    char text[9];
-    std::snprintf(text, sizeof text, "%08lx", crc);
-    return text;
-}
-
 namespace {
 std::string hex(const std::string& s) {
     std::string out;

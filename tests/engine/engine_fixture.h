@@ -15,6 +15,7 @@
 #include "core/settings.h"
 #include "core/worker_job.h"
 #include "engine/fix_job.h"
+#include "support/content_crc.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
@@ -22,7 +23,6 @@ namespace quorvane::testing {
 
 using Entries = std::vector<std::pair<std::string, std::string>>;  // name, content
 
-std::string crcOf(const std::string& content);
 
 // Writes every archive in one Python run: path -> entries in order.
 void makeZips(const std::vector<std::pair<std::string, Entries>>& zips);
