@@ -12,18 +12,31 @@ namespace quorvane {
 
 namespace {
 
-// The non-hidden folders directly in `folder`, sorted.
-std::vector<std::string> listSubFolders(const std::string& folder) {
-    std::vector<std::string> names;
+// What a system folder holds that a disk pass looks at, sorted: its
+// non-hidden folders, and plain files named like a disk image. A folder of
+// thousands of archives is read without a stat per archive.
+struct FolderParts {
+    std::vector<std::string> folders;
+    std::vector<std::string> images;
+};
+
+FolderParts listFolderParts(const std::string& folder) {
+    FolderParts parts;
     DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return names;
+    if (!dir) return parts;
     while (const dirent* e = ::readdir(dir)) {
         const std::string name(e->d_name);
-        if (name[0] != '.' && isDirectory(joinPath(folder, name))) names.push_back(name);
+        if (name[0] == '.') continue;
+        const bool known = e->d_type != DT_UNKNOWN && e->d_type != DT_LNK;
+        if (looksLikeChd(name) && (known ? e->d_type == DT_REG : isRegularFile(joinPath(folder, name))))
+            parts.images.push_back(name);
+        else if (known ? e->d_type == DT_DIR : isDirectory(joinPath(folder, name)))
+            parts.folders.push_back(name);
     }
     ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
+    std::sort(parts.folders.begin(), parts.folders.end());
+    std::sort(parts.images.begin(), parts.images.end());
+    return parts;
 }
 
 void addImagesOf(const std::string& folder, const std::string& game, std::vector<DiskImage>& out) {
@@ -45,9 +58,9 @@ DiskImage readDiskImage(const std::string& path, std::string folder) {
 
 std::vector<DiskImage> listDiskImages(const std::string& systemFolder) {
     std::vector<DiskImage> images;
-    addImagesOf(systemFolder, {}, images);
-    for (const std::string& game : listSubFolders(systemFolder))
-        addImagesOf(joinPath(systemFolder, game), game, images);
+    const FolderParts parts = listFolderParts(systemFolder);
+    for (const std::string& name : parts.images) images.push_back(readDiskImage(joinPath(systemFolder, name), {}));
+    for (const std::string& game : parts.folders) addImagesOf(joinPath(systemFolder, game), game, images);
     return images;
 }
 
