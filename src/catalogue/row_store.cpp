@@ -95,6 +95,7 @@ StoreStatus RowStore::openRecordFile() {
     struct stat st {};
     if (::fstat(fd, &st) != 0) return fail(StoreStatus::NotOpen);
     fd_ = fd;
+    cache_.clear();
     end_ = static_cast<std::uint64_t>(st.st_size);
     startEnd_ = end_;
     written_ = false;
@@ -120,7 +121,7 @@ void RowStore::beginTransaction() {
 bool RowStore::flushAppends() {
     if (appended_.empty()) return true;
     if (durable_ && journal_.makeDurable() != 0) return false;
-    if (!writeAllAt(fd_, appended_.data(), appended_.size(), end_ - appended_.size())) return false;
+    if (!writeFile(appended_.data(), appended_.size(), end_ - appended_.size())) return false;
     written_ = true;
     appended_.clear();
     return true;
@@ -174,12 +175,21 @@ bool RowStore::writeAt(const char* data, size_t size, std::uint64_t offset) {
     }
     const std::uint64_t bufferAt = end_ - appended_.size();
     if (offset + size <= bufferAt)
-        return (!durable_ || journal_.makeDurable() == 0) && writeAllAt(fd_, data, size, offset);
+        return (!durable_ || journal_.makeDurable() == 0) && writeFile(data, size, offset);
     if (offset >= bufferAt && offset + size <= end_) {
         appended_.replace(static_cast<size_t>(offset - bufferAt), size, data, size);
         return true;
     }
-    return flushAppends() && writeAllAt(fd_, data, size, offset);
+    return flushAppends() && writeFile(data, size, offset);
+}
+
+bool RowStore::writeFile(const char* data, size_t size, std::uint64_t offset) {
+    if (writeAllAt(fd_, data, size, offset)) {
+        cache_.wrote(data, size, offset);
+        return true;
+    }
+    cache_.clear();  // part of it may have reached the file
+    return false;
 }
 
 ssize_t RowStore::readAt(char* out, size_t size, std::uint64_t offset) {
@@ -187,10 +197,7 @@ ssize_t RowStore::readAt(char* out, size_t size, std::uint64_t offset) {
     size_t got = 0;
     if (offset < bufferAt) {
         const size_t fromFile = static_cast<size_t>(std::min<std::uint64_t>(size, bufferAt - offset));
-        ssize_t n;
-        do {
-            n = ::pread(fd_, out, fromFile, static_cast<off_t>(offset));
-        } while (n < 0 && errno == EINTR);
+        const ssize_t n = cache_.read(fd_, out, fromFile, offset);
         if (n < 0) return n;
         got = static_cast<size_t>(n);
         if (got < fromFile) return static_cast<ssize_t>(got);
@@ -257,7 +264,7 @@ bool RowStore::writePending() {
             if (n != static_cast<ssize_t>(bytes.size())) return false;
         }
         for (auto j = first; j != it; ++j) bytes.replace(static_cast<size_t>(j->first - lo), j->second.size(), j->second);
-        if (!writeAllAt(fd_, bytes.data(), bytes.size(), lo)) return false;
+        if (!writeFile(bytes.data(), bytes.size(), lo)) return false;
         written_ = true;
     }
     pending_.clear();
@@ -270,6 +277,7 @@ void RowStore::rollBackNow() {
     appended_.clear();
     journal_.begin({});
     Journal::rollBack(journalPath(), filePaths());
+    cache_.clear();
     struct stat st {};
     end_ = ::fstat(fd_, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : startEnd_;
     written_ = false;
@@ -322,6 +330,7 @@ StoreStatus RowStore::close() {
     if (fd_ >= 0) {
         appended_.clear();
         pending_.clear();
+        cache_.clear();
         ::flock(fd_, LOCK_UN);
         ::close(fd_);
         fd_ = -1;

@@ -51,6 +51,7 @@
 #include <sys/types.h>
 
 #include "catalogue/key_index.h"
+#include "catalogue/record_cache.h"
 #include "catalogue/rom_row.h"
 #include "catalogue/store_status.h"
 #include "keyfile/journal.h"
@@ -125,6 +126,8 @@ private:
     // Reads up to `size` bytes at `offset` from the file and the append buffer.
     ssize_t readAt(char* out, size_t size, std::uint64_t offset);
     bool flushAppends();
+    // Writes to the record file itself, keeping the cache in step.
+    bool writeFile(const char* data, size_t size, std::uint64_t offset);
     void beginTransaction();
     // Keeps a write below the transaction's start for the commit.
     void keepPending(const char* data, size_t size, std::uint64_t offset);
@@ -152,6 +155,7 @@ private:
     std::uint64_t startEnd_ = 0;
     // Writes below startEnd_, merged into non-touching ranges by offset.
     std::map<std::uint64_t, std::string> pending_;
+    RecordCache cache_;
 };
 
 }  // namespace quorvane

@@ -53,9 +53,15 @@ void Placements::find(std::vector<RomMatch>& found, const std::string& crc, cons
     // A BIOS ROM is listed by every game that boots it: thousands of rows.
     std::unordered_map<std::string, size_t> placed;
     std::string key;
+    const SetLayout* layout = nullptr;
+    std::string layoutSystem;
     for (size_t i = 0; i < rows.size(); ++i) {
         RomMatch& row = rows[i];
-        Slot slot = layoutOf(row.system).slotOf(row);
+        if (!layout || row.system != layoutSystem) {
+            layout = &layoutOf(row.system);
+            layoutSystem = row.system;
+        }
+        Slot slot = layout->slotOf(row);
         key.assign(row.system).append(1, '\0').append(slot.game).append(1, '\0').append(slot.name);
         const auto [at, added] = placed.emplace(key, last_.places.size());
         last_.rows.emplace_back(offsets[i], at->second);

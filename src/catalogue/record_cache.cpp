@@ -1,0 +1,69 @@
+#include "catalogue/record_cache.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace quorvane {
+
+RecordCache::RecordCache() : pages_(kPages) {}
+
+const RecordCache::Page* RecordCache::load(int fd, std::uint64_t index) {
+    Page& page = pages_[index % kPages];
+    if (page.index == index) return &page;
+    if (!page.bytes) page.bytes = std::make_unique<char[]>(kPageSize);
+    page.index = UINT64_MAX;
+    size_t got = 0;
+    while (got < kPageSize) {
+        const ssize_t n =
+            ::pread(fd, page.bytes.get() + got, kPageSize - got, static_cast<off_t>(index * kPageSize + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return nullptr;
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    page.index = index;
+    page.valid = got;
+    return &page;
+}
+
+ssize_t RecordCache::read(int fd, char* out, size_t size, std::uint64_t offset) {
+    size_t done = 0;
+    while (done < size) {
+        const std::uint64_t at = offset + done;
+        const Page* page = load(fd, at / kPageSize);
+        if (!page) return done > 0 ? static_cast<ssize_t>(done) : -1;
+        const size_t from = static_cast<size_t>(at % kPageSize);
+        if (from >= page->valid) break;
+        const size_t n = std::min(size - done, page->valid - from);
+        std::memcpy(out + done, page->bytes.get() + from, n);
+        done += n;
+        if (page->valid < kPageSize) break;  // the end of the file
+    }
+    return static_cast<ssize_t>(done);
+}
+
+void RecordCache::wrote(const char* data, size_t size, std::uint64_t offset) {
+    const std::uint64_t end = offset + size;
+    for (std::uint64_t index = offset / kPageSize; index * kPageSize < end; ++index) {
+        Page& page = pages_[index % kPages];
+        if (page.index != index) continue;
+        const std::uint64_t pageStart = index * kPageSize;
+        const std::uint64_t from = std::max(offset, pageStart);
+        const std::uint64_t to = std::min(end, pageStart + kPageSize);
+        // A write past what the page held (the file grew) makes it stale as a whole.
+        if (to - pageStart > page.valid) {
+            page.index = UINT64_MAX;
+            continue;
+        }
+        std::memcpy(page.bytes.get() + (from - pageStart), data + (from - offset), static_cast<size_t>(to - from));
+    }
+}
+
+void RecordCache::clear() {
+    for (Page& page : pages_) page.index = UINT64_MAX;
+}
+
+}  // namespace quorvane

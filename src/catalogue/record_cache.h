@@ -1,0 +1,45 @@
+// Recently read pages of the record file, so that the rows a lookup reads
+// again and again (a BIOS ROM listed by every game that boots it, a game's
+// rows read by one pass and then the next) cost no system call.
+//
+// The store holds the file's lock while it is open, so only its own writes
+// change the file under the cache: it reports each of them here (wrote), and
+// drops everything when it cannot say what reached the disk (clear).
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace quorvane {
+
+class RecordCache {
+public:
+    static constexpr size_t kPageSize = 4096;
+    // 8 MiB at most, allocated as pages are first used.
+    static constexpr size_t kPages = 2048;
+
+    RecordCache();
+
+    // Reads up to `size` bytes at `offset` of `fd`, as pread would; fewer only
+    // at the end of the file. Negative with errno set on a read error.
+    ssize_t read(int fd, char* out, size_t size, std::uint64_t offset);
+    // `size` bytes were written at `offset`.
+    void wrote(const char* data, size_t size, std::uint64_t offset);
+    void clear();
+
+private:
+    struct Page {
+        std::uint64_t index = UINT64_MAX;  // the page's place in the file; UINT64_MAX: empty
+        size_t valid = 0;                  // bytes read: less than a page at the end of the file
+        std::unique_ptr<char[]> bytes;
+    };
+    // The page holding file page `index`, read on a miss; null on a read error.
+    const Page* load(int fd, std::uint64_t index);
+
+    std::vector<Page> pages_;  // direct-mapped: file page i lives in slot i % kPages
+};
+
+}  // namespace quorvane
