@@ -1,6 +1,7 @@
 #include "archive/file_ops.h"
 
 #include "core/crash_point.h"
+#include "core/file_util.h"
 
 #include <atomic>
 #include <cerrno>
@@ -123,6 +124,11 @@ int FileOps::makeFolder(const std::string& path) {
 int FileOps::removeFolder(const std::string& path) {
     crashPoint();
     return ::rmdir(path.c_str());
+}
+
+int FileOps::makeFolderPath(const std::string& path) {
+    crashPoint();
+    return makeFolders(path) ? 0 : -1;
 }
 
 int FileOps::syncFolder(const std::string& folder) {

@@ -54,6 +54,9 @@ public:
     virtual int makeFolder(const std::string& path);
     // An empty folder.
     virtual int removeFolder(const std::string& path);
+    // `path` and the folders above it that are missing, with the usual
+    // permissions (a folder of the collection, not a private one).
+    virtual int makeFolderPath(const std::string& path);
 };
 
 FileOps& systemFileOps();

@@ -12,8 +12,8 @@ namespace {
 
 constexpr size_t kBlockSize = 1 << 20;
 
-// Streams `from` into the new file `to` and syncs it. False, errno set, with
-// `to` removed, on any failure.
+}  // namespace
+
 bool streamCopy(FileOps& ops, const std::string& from, const std::string& to, const CancelCheck& cancelled) {
     const int in = ops.openRead(from);
     if (in < 0) return false;
@@ -53,8 +53,6 @@ bool streamCopy(FileOps& ops, const std::string& from, const std::string& to, co
     return false;
 }
 
-}  // namespace
-
 int copyDisk(const std::string& from, const std::string& to, const std::string& tempFolder,
              const CancelCheck& cancelled) {
     FileOps& ops = fileOps();
@@ -90,7 +88,7 @@ int moveDisk(const std::string& from, const std::string& to, const std::string& 
     return 0;
 }
 
-bool makeParentFolder(const std::string& to) { return makeFolders(dirName(to)); }
+bool makeParentFolder(const std::string& to) { return fileOps().makeFolderPath(dirName(to)) == 0; }
 
 void removeIfEmpty(const std::string& folder) {
     if (fileOps().removeFolder(folder) == 0) fileOps().syncFolder(dirName(folder));

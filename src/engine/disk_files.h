@@ -12,6 +12,12 @@ namespace quorvane {
 // Answers whether the person asked to stop; a long copy checks it between blocks.
 using CancelCheck = std::function<bool()>;
 
+class FileOps;
+
+// Streams `from` into the new file `to` through `ops` and syncs it. False,
+// errno set, with `to` removed, on any failure.
+bool streamCopy(FileOps& ops, const std::string& from, const std::string& to, const CancelCheck& cancelled = {});
+
 // Makes a second, independent name for `from` at `to` (which must not
 // exist): a hard link where the file system allows, else a copy streamed to
 // a temporary name in `tempFolder` (where a later run finds what a killed

@@ -17,7 +17,7 @@ namespace quorvane {
 namespace text = analysis_text;
 
 void FixJob::makeBackupFolder() {
-    backupFolder_ = settings().backupDir + text::backupFolderName(std::time(nullptr));
+    backupFolder_ = uniqueRunFolder(settings().backupDir, std::time(nullptr));
     makeFolders(backupFolder_);  // a failure shows as files that stay where they are
 }
 
@@ -31,7 +31,7 @@ bool FixJob::prepare() {
 }
 
 JobResult FixJob::execute() {
-    eachSystem([this](SystemFolder& system) { fixSystem(system); });
+    runJournaled(backupFolder_, "fix", [this] { eachSystem([this](SystemFolder& system) { fixSystem(system); }); });
     if (cancelled()) postMessage(text::kScanCancelled);
     if (oneChosen())
         return finishJob(failedSteps() == 0 ? text::romsetFixed(systemName())

@@ -1,3 +1,4 @@
+#include "engine/journaling_file_ops.h"
 #include "engine/folder_job.h"
 
 #include <ctime>
@@ -117,7 +118,21 @@ void FolderJob::eachSystem(const std::function<void(SystemFolder&)>& work) {
     }
 }
 
+void FolderJob::runJournaled(const std::string& runFolder, const std::string& command,
+                             const std::function<void()>& work) {
+    RunJournal journal(runFolder, command, {}, fileOps());
+    JournalingFileOps ops(fileOps(), journal);
+    {
+        ScopedFileOps scope(ops);
+        journal_ = &journal;
+        work();
+        journal_ = nullptr;
+    }
+    journal.finish();
+}
+
 void FolderJob::workOnSystem(SystemFolder& system, const std::function<void(SystemFolder&)>& work) {
+    if (journal_) journal_->noteSystem(system.name);
     SystemReport& counts = report_->systems.emplace_back();
     counts.system = system.name;
     counts.folder = system.path;

@@ -30,6 +30,7 @@
 #include "engine/identification.h"
 #include "engine/ordered_loader.h"
 #include "engine/placements.h"
+#include "engine/run_journal.h"
 
 namespace quorvane {
 
@@ -161,10 +162,18 @@ protected:
 
     // A set this job created or changed, kept in `system`'s folder: when the
     // job is done with it, applyOutputForms gives it that system's output form.
-    void noteChangedSet(const std::string& path, const std::string& system) { changedSets_[path] = system; }
+    void noteChangedSet(const std::string& path, const std::string& system) {
+        changedSets_[path] = system;
+        if (journal_) journal_->noteSystem(system);
+    }
     // Gives every set noted so far its system's output form (a set that
     // cannot take it stays a zip, with a warning and a failed step).
     void applyOutputForms();
+
+    // Runs `work` with every change it makes to the user's files recorded in
+    // a journal in `runFolder` (created when the first change comes), so the
+    // run can be undone.
+    void runJournaled(const std::string& runFolder, const std::string& command, const std::function<void()>& work);
 
     // Loads a file of the listing again. With `test`, an archive tested by the
     // first pass and unchanged since is not read again.
@@ -195,6 +204,7 @@ private:
     int failedSteps_ = 0;
     std::shared_ptr<JobReport> report_ = std::make_shared<JobReport>();
     std::map<std::string, std::string> changedSets_;
+    RunJournal* journal_ = nullptr;  // while runJournaled runs
 };
 
 }  // namespace quorvane

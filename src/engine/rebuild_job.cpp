@@ -62,6 +62,17 @@ bool RebuildJob::prepare() {
 }
 
 JobResult RebuildJob::execute() {
+    replacedBackupFolder_ = uniqueRunFolder(settings().backupDir, std::time(nullptr));
+    runJournaled(replacedBackupFolder_, "rebuild", [this] { rebuildSources(); });
+    host().closeProgress();
+    report().cancelled = cancelled();
+    report().rebuild.stepsFailed = failedSteps();
+    host().addReport(reportPointer());
+    host().showInformation(text::kRebuildComplete);
+    return {JobResult::Refresh::Games, {}};
+}
+
+void RebuildJob::rebuildSources() {
     const std::string from = fromFolder_ ? sourceFolder_
                                          : std::to_string(sourceFiles.size()) +
                                                (sourceFiles.size() == 1 ? " chosen file" : " chosen files");
@@ -110,12 +121,6 @@ JobResult RebuildJob::execute() {
         collectRebuiltGames();
         db().closeDB();
     }
-    host().closeProgress();
-    report().cancelled = cancelled();
-    report().rebuild.stepsFailed = failedSteps();
-    host().addReport(reportPointer());
-    host().showInformation(text::kRebuildComplete);
-    return {JobResult::Refresh::Games, {}};
 }
 
 void RebuildJob::countSource(bool used) {
@@ -146,7 +151,7 @@ void RebuildJob::rebuildFile(ContainerFiles& collection) {
         // One read of the archive unpacks every entry a set may want, so a
         // solid block is decompressed once, not once per ROM.
         const std::string categoryFolder = resolveBaseDir(settings(), settings().categoryDir);
-        makeFolders(categoryFolder);
+        fileOps().makeFolderPath(categoryFolder);
         stage.emplace(categoryFolder);
         std::vector<std::pair<EntryKey, std::string>> wanted;
         for (const File& f : collection.files) {
@@ -184,9 +189,9 @@ std::string RebuildJob::setPathIn(const std::string& folder, const std::string& 
 }
 
 const std::string& RebuildJob::replacedBackup() {
-    if (replacedBackupFolder_.empty()) {
-        replacedBackupFolder_ = settings().backupDir + text::backupFolderName(std::time(nullptr));
+    if (!replacedBackupMade_) {
         makeFolders(replacedBackupFolder_);
+        replacedBackupMade_ = true;
     }
     return replacedBackupFolder_;
 }

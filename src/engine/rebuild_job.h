@@ -38,8 +38,12 @@ public:
     JobResult execute() override;
 
 private:
-    // Where entries replaced in a target archive are kept; empty until needed.
+    // The run's backup folder: where entries replaced in a target archive
+    // are kept, and the journal; made on first need.
     std::string replacedBackupFolder_;
+    bool replacedBackupMade_ = false;
+
+    void rebuildSources();
 
     // The backup folder for what the job displaces; made on first need.
     const std::string& replacedBackup();

@@ -1,0 +1,142 @@
+#include "engine/journaling_file_ops.h"
+
+#include <cerrno>
+
+#include "core/file_util.h"
+#include "engine/disk_files.h"
+
+namespace quorvane {
+
+JournalingFileOps::JournalingFileOps(FileOps& inner, RunJournal& journal)
+    : inner_(inner), journal_(journal), runPrefix_(joinPath(journal.runFolder(), "")) {}
+
+bool JournalingFileOps::inRunFolder(const std::string& path) const {
+    return path.compare(0, runPrefix_.size(), runPrefix_) == 0;
+}
+
+bool JournalingFileOps::madeByRun(const FileIdentity& id) {
+    std::lock_guard lock(mutex_);
+    return madeFiles_.count({id.device, id.inode}) != 0;
+}
+
+int JournalingFileOps::refuse() {
+    if (errno == 0) errno = EIO;
+    return -1;
+}
+
+bool JournalingFileOps::record(JournalRecord::Kind kind, const std::string& path, const std::string& other,
+                               bool durable) {
+    JournalRecord r;
+    r.kind = kind;
+    r.path = path;
+    r.other = other;
+    if (kind == JournalRecord::Kind::Rename) r.identity = FileIdentity::of(path);
+    errno = 0;
+    return journal_.add(r, durable);
+}
+
+bool JournalingFileOps::copyFile(const std::string& from, const std::string& to) {
+    return streamCopy(inner_, from, to) && inner_.syncFolder(dirName(to)) == 0;
+}
+
+bool JournalingFileOps::keep(const std::string& path) {
+    const std::optional<FileIdentity> id = FileIdentity::of(path);
+    if (!id || madeByRun(*id)) return true;  // nothing there, or nothing the collection had before
+    JournalRecord r;
+    r.kind = JournalRecord::Kind::Keep;
+    r.path = path;
+    r.other = journal_.keptPathFor(path);
+    r.identity = id;
+    errno = 0;
+    if (!journal_.add(r, false)) return false;
+    if (inner_.link(path, r.other) == 0) return inner_.syncFolder(dirName(r.other)) == 0;
+    if (errno != EXDEV && errno != EPERM) return false;
+    return copyFile(path, r.other);
+}
+
+int JournalingFileOps::openReadWrite(const std::string& path) {
+    if (inRunFolder(path)) return inner_.openReadWrite(path);
+    const std::optional<FileIdentity> id = FileIdentity::of(path);
+    if (id && !madeByRun(*id)) {
+        errno = EPERM;
+        return -1;
+    }
+    return inner_.openReadWrite(path);
+}
+
+int JournalingFileOps::createNew(const std::string& path) {
+    if (inRunFolder(path)) return inner_.createNew(path);
+    if (!record(JournalRecord::Kind::Create, path)) return refuse();
+    const int fd = inner_.createNew(path);
+    if (fd >= 0) {
+        if (const std::optional<FileIdentity> id = FileIdentity::ofOpen(fd)) {
+            std::lock_guard lock(mutex_);
+            madeFiles_.insert({id->device, id->inode});
+        }
+    }
+    return fd;
+}
+
+int JournalingFileOps::rename(const std::string& from, const std::string& to) {
+    if (inRunFolder(from) && inRunFolder(to)) return inner_.rename(from, to);
+    if (!keep(to) || !record(JournalRecord::Kind::Rename, from, to, true)) return refuse();
+    return inner_.rename(from, to);
+}
+
+int JournalingFileOps::renameNoReplace(const std::string& from, const std::string& to) {
+    if (inRunFolder(from) && inRunFolder(to)) return inner_.renameNoReplace(from, to);
+    if (!record(JournalRecord::Kind::Rename, from, to, true)) return refuse();
+    return inner_.renameNoReplace(from, to);
+}
+
+int JournalingFileOps::link(const std::string& from, const std::string& to) {
+    if (inRunFolder(to)) return inner_.link(from, to);
+    if (!record(JournalRecord::Kind::Link, from, to)) return refuse();
+    return inner_.link(from, to);
+}
+
+int JournalingFileOps::remove(const std::string& path) {
+    if (inRunFolder(path)) return inner_.remove(path);
+    // The kept file and its record are on the disk before the name goes.
+    if (!keep(path) || !journal_.sync()) return refuse();
+    return inner_.remove(path);
+}
+
+int JournalingFileOps::makeFolder(const std::string& path) {
+    if (inRunFolder(path)) return inner_.makeFolder(path);
+    if (!record(JournalRecord::Kind::Folder, path)) return refuse();
+    const int result = inner_.makeFolder(path);
+    if (result == 0) {
+        std::lock_guard lock(mutex_);
+        madeFolders_.insert(path);
+    }
+    return result;
+}
+
+int JournalingFileOps::removeFolder(const std::string& path) {
+    if (inRunFolder(path)) return inner_.removeFolder(path);
+    {
+        std::lock_guard lock(mutex_);
+        if (madeFolders_.erase(path) != 0) return inner_.removeFolder(path);
+    }
+    if (!record(JournalRecord::Kind::Unfolder, path, {}, true)) return refuse();
+    return inner_.removeFolder(path);
+}
+
+int JournalingFileOps::makeFolderPath(const std::string& path) {
+    if (inRunFolder(path) || path.empty()) return inner_.makeFolderPath(path);
+    // Each missing folder from the top down, so undo removes them bottom up.
+    std::vector<std::string> missing;
+    for (std::string at = path; !at.empty() && at != "/" && !pathExists(at); at = dirName(at))
+        missing.push_back(at);
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it)
+        if (!record(JournalRecord::Kind::Folder, *it)) return refuse();
+    const int result = inner_.makeFolderPath(path);
+    if (result == 0) {
+        std::lock_guard lock(mutex_);
+        madeFolders_.insert(missing.begin(), missing.end());
+    }
+    return result;
+}
+
+}  // namespace quorvane
