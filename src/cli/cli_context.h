@@ -60,6 +60,7 @@ void addScanCommand(CLI::App& app, CliContext& ctx);
 void addFixCommand(CLI::App& app, CliContext& ctx);
 void addRebuildCommand(CLI::App& app, CliContext& ctx);
 void addDemoCommand(CLI::App& app, CliContext& ctx);
+void addUndoCommands(CLI::App& app, CliContext& ctx);
 
 // `withoutCommand` runs when only global options were given (the desktop
 // program, when built in); without it such a run prints the help.

@@ -49,7 +49,8 @@ int runCli(int argc, char** argv, const std::function<int(const CliContext&)>& w
     for (auto* add : {&addSettingsCommand, &addImportCommand, &addCatalogueCommands, &addDatabaseCommands,
                       &addCheckCommands,
                       &addScanCommand, &addFixCommand, &addRebuildCommand, &addMissHaveCommand, &addStatsCommand,
-                      &addExportCommand, &addFormatsCommand, &addIdentifyCommand, &addZipCommands, &addTorrentZipCommand, &addDemoCommand})
+                      &addExportCommand, &addFormatsCommand, &addIdentifyCommand, &addZipCommands, &addTorrentZipCommand, &addDemoCommand,
+                      &addUndoCommands})
         add(app, ctx);
 
     try {

@@ -15,6 +15,7 @@
 #include "archive/zip_status.h"
 #include "catalogue/catalogue.h"
 #include "cli_fixture.h"
+#include "damaged_set.h"
 #include "support/content_crc.h"
 #include "core/file_util.h"
 #include "core/text.h"
@@ -71,14 +72,11 @@ std::map<std::string, std::string> setsOf(const std::string& folder) {
     return sets;
 }
 
-std::string rom(int g, int r) {
-    std::string out;
-    for (int i = 0; i < 40 + 13 * g + r; ++i) out += "rom " + std::to_string(g) + "/" + std::to_string(r) + " ";
-    return out;
-}
-std::string romName(int g, int r) { return "G" + std::to_string(g) + "r" + std::to_string(r) + ".bin"; }
+using testing::damagedRom;
+using testing::damagedRomName;
+
 // "name=CRC " of ROM r of game g, as setsOf lists it.
-std::string entry(int g, int r) { return romName(g, r) + "=" + toUpperAscii(crcOf(rom(g, r))) + " "; }
+std::string entry(int g, int r) { return damagedRomName(g, r) + "=" + toUpperAscii(crcOf(damagedRom(g, r))) + " "; }
 
 class CrashTest : public testing::TemplateHomeTest {
 protected:
@@ -86,17 +84,7 @@ protected:
 
     void SetUp() override {
         writeTemplateSettings();
-        ASSERT_TRUE(makeFolders(templ() + "/databases"));
-        Catalogue db(templ() + "/databases/roms");
-        std::vector<RomRow> rows;
-        for (int g = 0; g < 8; ++g)
-            for (int r = 0; r < 2; ++r)
-                rows.push_back(testing::romRow("Sys", "G" + std::to_string(g), crcOf(rom(g, r)), romName(g, r),
-                                               std::to_string(rom(g, r).size())));
-        testing::addRows(db, rows);
-        ASSERT_EQ(
-            testing::runShell("python3 " QUORVANE_SOURCE_DIR "/tests/cli/make_damaged_set.py " + templ() + "/roms/Sys"),
-            0);
+        ASSERT_TRUE(testing::makeDamagedSet(templ()));
     }
 
     // Runs the fix; `crashAt` > 0 kills it at that call, 0 only counts.
@@ -148,6 +136,29 @@ TEST_F(CrashTest, FixKilledAnywhereAndRunAgainLosesNothing) {
     // but nearly every point must have hit a running fix.
     EXPECT_GE(killed, static_cast<long long>(points.size()) * 9 / 10);
     std::printf("kill points tried: %d of %lld calls\n", killed, total);
+}
+
+// A fix killed anywhere, then undone: the folder is as it was, byte for byte.
+TEST_F(CrashTest, FixKilledAnywhereAndUndoneIsTheFolderItWas) {
+    fresh();
+    const std::map<std::string, std::string> original = testing::inventoryOf(sys());
+    std::string log;
+    ASSERT_EQ(fix(0, log), 0) << log;
+    const std::vector<long long> points = testing::killPoints(testing::countedCalls(log), 40);
+    int undone = 0;
+    for (const long long n : points) {
+        SCOPED_TRACE("kill at call " + std::to_string(n));
+        fresh();
+        fix(n, log);
+        std::string out;
+        const int status = testing::runKillable(home(), "undo --yes", -1, out);
+        // Killed before its first change, a fix leaves nothing to undo.
+        if (status == 0) ++undone;
+        else EXPECT_THAT(out, testing::HasSubstr("There is no run to undo.")) << out;
+        EXPECT_EQ(testing::inventoryOf(sys()), original) << out;
+    }
+    EXPECT_GE(undone, static_cast<int>(points.size()) * 8 / 10);
+    std::printf("kill points undone: %d of %zu\n", undone, points.size());
 }
 
 }  // namespace

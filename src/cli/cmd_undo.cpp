@@ -1,0 +1,109 @@
+// quorvane history | undo: the runs that changed a collection, and taking one back.
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstdio>
+
+#include "cli/cli_context.h"
+#include "cli/console_host.h"
+#include "core/text.h"
+#include "engine/analysis_text.h"
+#include "engine/run_undo.h"
+#include "jobs/catalogue_jobs.h"
+
+namespace quorvane {
+
+namespace {
+
+struct UndoOptions {
+    std::string run;
+    bool yes = false;
+    bool force = false;
+};
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& name : names) out += (out.empty() ? "" : ", ") + name;
+    return out.empty() ? "-" : out;
+}
+
+const char* stateOf(const RunSummary& run) {
+    if (run.undone) return "undone";
+    return run.finished ? "done" : "stopped";
+}
+
+int runHistory(const CliContext& ctx) {
+    Settings settings;
+    if (!ctx.loadSettings(settings)) return kExitUsage;
+    const std::vector<RunSummary> runs = listRuns(settings.backupDir);
+    if (runs.empty()) {
+        std::printf("No run has been recorded in %s.\n", terminalText(settings.backupDir).c_str());
+        return kExitOk;
+    }
+    for (const RunSummary& run : runs)
+        std::printf("%s\t%s\t%s\t%zu steps\t%s\n", terminalText(run.id).c_str(), terminalText(run.command).c_str(),
+                    terminalText(joined(run.systems)).c_str(), run.steps, stateOf(run));
+    return kExitOk;
+}
+
+int runUndo(const CliContext& ctx, const UndoOptions& o) {
+    Settings settings;
+    if (!ctx.loadSettings(settings)) return kExitUsage;
+    const std::vector<RunSummary> runs = listRuns(settings.backupDir);
+    const RunSummary* run = nullptr;
+    for (auto it = runs.rbegin(); it != runs.rend() && !run; ++it)
+        if (o.run.empty() ? !it->undone : it->id == o.run) run = &*it;
+    if (!run) {
+        std::fprintf(stderr, "%s\n",
+                     o.run.empty() ? "There is no run to undo."
+                                   : terminalText("There is no run " + o.run + " in " + settings.backupDir + ".").c_str());
+        return kExitFailed;
+    }
+    if (run->undone) {
+        std::fprintf(stderr, "%s\n", terminalText("The run " + run->id + " has been undone already.").c_str());
+        return kExitFailed;
+    }
+    ConsoleHost host;
+    if (o.yes) host.setQuestionPolicy(QuestionPolicy::Yes);
+    const std::string question = "Undo the " + run->command + " of " + run->id + " (" + joined(run->systems) + ", " +
+                                 std::to_string(run->steps) + " steps)?";
+    if (!host.askYesAbort(question)) {
+        std::fprintf(stderr, "Nothing was changed.\n");
+        return kExitFailed;
+    }
+    const UndoResult result = undoRun(*run, o.force);
+    for (const std::string& message : result.messages) std::fprintf(stderr, "%s\n", terminalText(message).c_str());
+    if (result.outcome == UndoResult::Outcome::Refused) {
+        std::fprintf(stderr, "Nothing was changed. --force undoes it anyway, keeping the newer files in %s.\n",
+                     terminalText(run->folder + "/" + kUndoneFolderName).c_str());
+        return kExitFailed;
+    }
+    // What the catalogue said of these systems is no longer true.
+    if (std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings)) {
+        const std::vector<std::string> known = db->catalogue().getSystems();
+        for (const std::string& system : run->systems)
+            if (std::find(known.begin(), known.end(), system) != known.end()) db->catalogue().cleanSystemStatus(system);
+    }
+    if (result.outcome == UndoResult::Outcome::Failed) return kExitFailed;
+    std::printf("Undone: %zu files put back, %zu set aside in %s.\n", result.restored, result.setAside,
+                terminalText(run->folder + "/" + kUndoneFolderName).c_str());
+    if (!run->systems.empty())
+        std::printf("The statuses of %s were cleared: scan to see the collection as it is now.\n",
+                    terminalText(joined(run->systems)).c_str());
+    return kExitOk;
+}
+
+}  // namespace
+
+void addUndoCommands(CLI::App& app, CliContext& ctx) {
+    CLI::App* h = app.add_subcommand("history", "List the runs that changed the collection and can be undone");
+    h->callback([&ctx] { ctx.action = [&ctx] { return runHistory(ctx); }; });
+
+    auto undo = std::make_shared<UndoOptions>();
+    CLI::App* u = app.add_subcommand("undo", "Take a run back (default: the last one not undone)");
+    u->add_option("RUN", undo->run, "The run, as history names it");
+    u->add_flag("--yes", undo->yes, "Do not ask");
+    u->add_flag("--force", undo->force, "Undo even over files changed since the run, keeping them aside");
+    u->callback([&ctx, undo] { ctx.action = [&ctx, undo] { return runUndo(ctx, *undo); }; });
+}
+
+}  // namespace quorvane
