@@ -17,6 +17,7 @@ namespace quorvane {
 namespace {
 
 std::atomic<FileOps*> installed{nullptr};
+thread_local FileOps* installedForThread = nullptr;
 
 }  // namespace
 
@@ -146,6 +147,7 @@ FileOps& systemFileOps() {
 }
 
 FileOps& fileOps() {
+    if (installedForThread) return *installedForThread;
     FileOps* ops = installed.load(std::memory_order_acquire);
     return ops ? *ops : systemFileOps();
 }
@@ -153,6 +155,10 @@ FileOps& fileOps() {
 ScopedFileOps::ScopedFileOps(FileOps& ops) : previous_(installed.exchange(&ops)) {}
 
 ScopedFileOps::~ScopedFileOps() { installed.store(previous_); }
+
+ScopedThreadFileOps::ScopedThreadFileOps(FileOps& ops) : previous_(installedForThread) { installedForThread = &ops; }
+
+ScopedThreadFileOps::~ScopedThreadFileOps() { installedForThread = previous_; }
 
 bool writeAllAt(FileOps& ops, int fd, const void* buffer, size_t size, uint64_t offset) {
     const char* p = static_cast<const char*>(buffer);

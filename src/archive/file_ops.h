@@ -61,8 +61,9 @@ public:
 
 FileOps& systemFileOps();
 
-// The seam the engine and tools use: systemFileOps() unless a ScopedFileOps
-// is alive. Install one only while no job runs.
+// The seam the engine and tools use: the calling thread's ScopedThreadFileOps,
+// else systemFileOps() unless a ScopedFileOps is alive. Install a
+// ScopedFileOps only while no job runs.
 FileOps& fileOps();
 
 class ScopedFileOps {
@@ -71,6 +72,21 @@ public:
     ~ScopedFileOps();
     ScopedFileOps(const ScopedFileOps&) = delete;
     ScopedFileOps& operator=(const ScopedFileOps&) = delete;
+
+private:
+    FileOps* previous_;
+};
+
+// As ScopedFileOps, for the calling thread only, and before any ScopedFileOps:
+// a run that records its changes (a fix, the multi-zipper) does not see
+// another's, and the file calls of its worker threads, which only read, are
+// not recorded.
+class ScopedThreadFileOps {
+public:
+    explicit ScopedThreadFileOps(FileOps& ops);
+    ~ScopedThreadFileOps();
+    ScopedThreadFileOps(const ScopedThreadFileOps&) = delete;
+    ScopedThreadFileOps& operator=(const ScopedThreadFileOps&) = delete;
 
 private:
     FileOps* previous_;

@@ -9,6 +9,7 @@
 #include "cli/cli_context.h"
 #include "core/file_util.h"
 #include "core/text.h"
+#include "engine/journaling_file_ops.h"
 #include "jobs/catalogue_jobs.h"
 #include "tools/torrent_zip_folder.h"
 
@@ -36,6 +37,8 @@ int runTorrentZip(const CliContext& ctx, const Options& o) {
         for (const std::string& system : systems) folders.push_back(systemFolderPath(settings, system));
     }
     ZipperBackup backup(settings.backupDir);
+    JournaledRun journaled(backup.path(), "torrentzip");
+    for (const std::string& target : o.targets) journaled.noteSystem(target);
     TorrentZipCounts total;
     for (const std::string& folder : folders) {
         const TorrentZipCounts counts = torrentZipFolder(folder, backup, [](const TorrentZipStep& step) {

@@ -1,4 +1,3 @@
-#include "engine/journaling_file_ops.h"
 #include "engine/folder_job.h"
 
 #include <ctime>
@@ -120,15 +119,10 @@ void FolderJob::eachSystem(const std::function<void(SystemFolder&)>& work) {
 
 void FolderJob::runJournaled(const std::string& runFolder, const std::string& command,
                              const std::function<void()>& work) {
-    RunJournal journal(runFolder, command, {}, fileOps());
-    JournalingFileOps ops(fileOps(), journal);
-    {
-        ScopedFileOps scope(ops);
-        journal_ = &journal;
-        work();
-        journal_ = nullptr;
-    }
-    journal.finish();
+    JournaledRun run(runFolder, command);
+    journal_ = &run;
+    work();
+    journal_ = nullptr;
 }
 
 void FolderJob::workOnSystem(SystemFolder& system, const std::function<void(SystemFolder&)>& work) {

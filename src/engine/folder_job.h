@@ -30,7 +30,7 @@
 #include "engine/identification.h"
 #include "engine/ordered_loader.h"
 #include "engine/placements.h"
-#include "engine/run_journal.h"
+#include "engine/journaling_file_ops.h"
 
 namespace quorvane {
 
@@ -204,7 +204,7 @@ private:
     int failedSteps_ = 0;
     std::shared_ptr<JobReport> report_ = std::make_shared<JobReport>();
     std::map<std::string, std::string> changedSets_;
-    RunJournal* journal_ = nullptr;  // while runJournaled runs
+    JournaledRun* journal_ = nullptr;  // while runJournaled runs
 };
 
 }  // namespace quorvane

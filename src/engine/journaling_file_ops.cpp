@@ -7,6 +7,9 @@
 
 namespace quorvane {
 
+JournaledRun::JournaledRun(std::string runFolder, std::string command)
+    : journal_(std::move(runFolder), std::move(command), {}, fileOps()), ops_(fileOps(), journal_), scope_(ops_) {}
+
 JournalingFileOps::JournalingFileOps(FileOps& inner, RunJournal& journal)
     : inner_(inner), journal_(journal), runPrefix_(joinPath(journal.runFolder(), "")) {}
 

@@ -4,12 +4,11 @@
 // folder, or a copy where links cannot reach). Reads and writes into the
 // run's own new files pass straight through.
 //
-// Install it with ScopedFileOps for the length of the run:
-//   RunJournal journal(runFolder, "fix", systems, fileOps());
-//   JournalingFileOps ops(fileOps(), journal);
-//   ScopedFileOps scope(ops);
-//   ... the run ...
-//   journal.finish();
+// JournaledRun installs one on the calling thread for the length of a run:
+//   {
+//       JournaledRun run(runFolder, "fix");
+//       ... the run, on this thread ...
+//   }
 #pragma once
 
 #include <mutex>
@@ -65,6 +64,24 @@ private:
     std::mutex mutex_;
     std::set<std::pair<std::uint64_t, std::uint64_t>> madeFiles_;  // device, inode
     std::set<std::string> madeFolders_;
+};
+
+// A run whose changes, made on the calling thread while it lives, can be undone.
+class JournaledRun {
+public:
+    JournaledRun(std::string runFolder, std::string command);
+    // Records the run's end.
+    ~JournaledRun() { journal_.finish(); }
+    JournaledRun(const JournaledRun&) = delete;
+    JournaledRun& operator=(const JournaledRun&) = delete;
+
+    // A system (or folder) the run works on, for the history and for undo.
+    void noteSystem(const std::string& name) { journal_.noteSystem(name); }
+
+private:
+    RunJournal journal_;
+    JournalingFileOps ops_;
+    ScopedThreadFileOps scope_;
 };
 
 }  // namespace quorvane

@@ -260,8 +260,8 @@ void RunJournal::noteSystem(const std::string& system) {
 
 std::string uniqueRunFolder(const std::string& backupDir, std::time_t when) {
     const std::string name = analysis_text::backupFolderName(when);
-    std::string path = backupDir + name;
-    for (int n = 2; pathExists(path); ++n) path = backupDir + name + " (" + std::to_string(n) + ")";
+    std::string path = joinPath(backupDir, name);
+    for (int n = 2; pathExists(path); ++n) path = joinPath(backupDir, name + " (" + std::to_string(n) + ")");
     return path;
 }
 

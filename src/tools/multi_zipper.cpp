@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "archive/content_digests.h"
@@ -15,6 +16,8 @@
 #include "core/names.h"
 #include "core/text.h"
 #include "engine/analysis_text.h"
+#include "engine/journaling_file_ops.h"
+#include "engine/run_journal.h"
 #include "tools/entry_writer.h"
 
 namespace quorvane {
@@ -70,13 +73,18 @@ std::string targetArchiveName(const std::string& path) {
     return path.substr(0, dot + 1) + "zip";
 }
 
+const std::string& ZipperBackup::path() {
+    if (path_.empty() && !root_.empty()) path_ = uniqueRunFolder(root_, std::time(nullptr));
+    return path_;
+}
+
 std::string ZipperBackup::folder(std::string& why) {
     if (!folder_.empty()) return folder_;
     if (root_.empty()) {
         why = "no backup folder is set to keep the entry it would replace";
         return {};
     }
-    const std::string made = joinPath(root_, analysis_text::backupFolderName(std::time(nullptr)));
+    const std::string made = path();
     if (!makeFolders(made)) {
         why = "the backup folder " + made + " cannot be made";
         return {};
@@ -251,11 +259,16 @@ void MultiZipper::wait() {
 
 void MultiZipper::run() {
     if (listener_.startEnabled) listener_.startEnabled(false);
+    // Without a backup folder nothing could be undone, and nothing is replaced either.
+    std::optional<JournaledRun> journaled;
+    if (!backup_.path().empty()) journaled.emplace(backup_.path(), "multi-zipper");
     while (const auto line = list_.first()) {
+        if (journaled) journaled->noteSystem(dirName(line->path));
         const ZipperResult result = zipOrUnzip(line->path, backup_);
         if (listener_.processed) listener_.processed(line->path, result);
         list_.removeFirst(line->id);
     }
+    journaled.reset();
     if (listener_.startEnabled) listener_.startEnabled(true);
 }
 

@@ -55,15 +55,19 @@ struct ZipperResult {
     bool ok() const { return failures.empty(); }
 };
 
-// The backup folder of one run of the engine, made on first need.
+// The backup folder of one run of the engine, made on first need; the
+// run's journal is kept there too.
 class ZipperBackup {
 public:
     explicit ZipperBackup(std::string root) : root_(std::move(root)) {}
     // The folder, made if needed; empty after setting `why` when it cannot be.
     std::string folder(std::string& why);
+    // Its path, chosen on first call and not made; empty without a root.
+    const std::string& path();
 
 private:
     std::string root_;
+    std::string path_;
     std::string folder_;
 };
 

@@ -101,5 +101,29 @@ TEST_F(UndoCommands, AFileChangedSinceTheRunStopsTheUndoUnlessForced) {
     EXPECT_EQ(readFile(runFolders().at(0) + "/Undone/G2.zip"), "my own G2");
 }
 
+// The multi-zipper, TorrentZip and a fix writing 7z sets: each taken back exactly.
+TEST_F(UndoCommands, ZipUnzipTorrentZipAndSevenZipOutputAreUndoneExactly) {
+    std::string out;
+    const auto check = [&](const std::string& args, const std::string& folder, int status = 0) {
+        SCOPED_TRACE(args);
+        const auto before = inventoryOf(folder);
+        ASSERT_EQ(run(args + " 2>&1", out), status) << out;
+        ASSERT_NE(inventoryOf(folder), before) << out;
+        ASSERT_EQ(run("undo --yes 2>&1", out), 0) << out;
+        EXPECT_EQ(inventoryOf(folder), before) << out;
+    };
+    const std::string loose = home.file("loose");
+    writeFile(loose + "/a.bin", "first file");
+    writeFile(loose + "/sub/b.bin", "second file");
+    ASSERT_EQ(run("zip " + loose + " 2>&1", out), 0) << out;
+    // b.zip now holds b.bin; a new b.bin of other content replaces that entry.
+    writeFile(loose + "/sub/b.bin", "second file, changed");
+    check("zip " + loose, loose);
+    check("unzip " + loose, loose);
+    check("torrentzip Sys", sys(), 1);  // two of its archives are damaged
+    ASSERT_EQ(run("settings set --system Sys output 7z", out), 0) << out;
+    check("fix Sys", sys());
+}
+
 }  // namespace
 }  // namespace quorvane

@@ -30,11 +30,14 @@ void pythonZip(const std::string& path, const std::string& entries) {
 }
 
 // Every file of `folder` but `skip`, with its content, sorted by name.
+// The files a person sees: not the run's journal and kept copies.
 Files folderFiles(const std::string& folder, const std::string& skip = "") {
     Files files;
     std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(folder, ec))
-        if (e.path().filename() != skip) files.emplace_back(e.path().filename().string(), readFile(e.path().string()));
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = e.path().filename().string();
+        if (name != skip && !name.starts_with(".quorvane-")) files.emplace_back(name, readFile(e.path().string()));
+    }
     std::sort(files.begin(), files.end());
     return files;
 }
