@@ -16,6 +16,7 @@
 #include "catalogue/catalogue.h"
 #include "cli_fixture.h"
 #include "damaged_set.h"
+#include "support/inventory.h"
 #include "support/content_crc.h"
 #include "core/file_util.h"
 #include "core/text.h"

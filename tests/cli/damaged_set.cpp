@@ -1,6 +1,5 @@
 #include "damaged_set.h"
 
-#include <filesystem>
 #include <vector>
 
 #include "catalogue/catalogue.h"
@@ -30,19 +29,6 @@ bool makeDamagedSet(const std::string& home) {
         addRows(db, rows);
     }
     return runShell("python3 " QUORVANE_SOURCE_DIR "/tests/cli/make_damaged_set.py " + home + "/roms/Sys") == 0;
-}
-
-std::map<std::string, std::string> inventoryOf(const std::string& root) {
-    namespace fs = std::filesystem;
-    std::map<std::string, std::string> paths;
-    for (const auto& e : fs::recursive_directory_iterator(root)) {
-        const std::string where = e.path().string().substr(root.size());
-        if (e.is_symlink()) paths[where] = "link";
-        else if (e.is_directory()) paths[where] = "folder";
-        else if (e.is_regular_file()) paths[where] = readFile(e.path().string());
-        else paths[where] = "link";
-    }
-    return paths;
 }
 
 }  // namespace quorvane::testing

@@ -2,7 +2,6 @@
 // (make_damaged_set.py), and its catalogue: games G0 to G7 of two ROMs each.
 #pragma once
 
-#include <map>
 #include <string>
 
 namespace quorvane::testing {
@@ -13,9 +12,5 @@ std::string damagedRomName(int g, int r);
 // Writes the catalogue into `home`/databases and the folder to `home`/roms/Sys.
 // False when either cannot be made.
 bool makeDamagedSet(const std::string& home);
-
-// Every path below `root` (relative to it): "folder" for a folder, the bytes
-// for a file, "link" for anything else.
-std::map<std::string, std::string> inventoryOf(const std::string& root);
 
 }  // namespace quorvane::testing

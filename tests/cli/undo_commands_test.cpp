@@ -6,6 +6,7 @@
 #include "cli_fixture.h"
 #include "core/file_util.h"
 #include "damaged_set.h"
+#include "support/inventory.h"
 
 namespace quorvane {
 namespace {
