@@ -111,18 +111,19 @@ const std::string* DisplacedEntries::find(const std::string& archivePath, const 
     return it == index_.end() ? nullptr : &moves_[it->second].movedTo;
 }
 
-ZipStatus moveToFolder(const ContainerFiles& collection, const File& listed, const std::string& folder,
+ZipStatus moveToBackup(const ContainerFiles& collection, const File& listed, const BackupTree& backup,
                        std::string* movedTo) {
     // A packed archive is never edited: the set is converted first.
     if (collection.isPacked) return ZipStatus::Error;
-    if (!collection.isZip) {
-        return moveIntoFolder(collection.path, folder, baseName(collection.path), movedTo) == 0 ? ZipStatus::Ok
-                                                                                                : ZipStatus::Error;
-    }
+    if (!collection.isZip)
+        return moveIntoBackup(collection.path, backup.forFile(collection.path), movedTo) == 0 ? ZipStatus::Ok
+                                                                                              : ZipStatus::Error;
     const EntryKey key = keyOf(listed);
+    const BackupPlace place = backup.forEntry(collection.path, listed.name);
+    place.make();  // else the staging folder fails, with the reason in errno
     std::string placed;
     {
-        StagingFolder stage(folder);
+        StagingFolder stage(place.folder);
         if (!stage.ok()) return ZipStatus::Error;
         ZipReader unzip(collection.path);
         std::string written;
@@ -131,10 +132,10 @@ ZipStatus moveToFolder(const ContainerFiles& collection, const File& listed, con
         if (status != ZipStatus::Ok) return status;
         stage.track(written);
         if (!syncFile(written)) return ZipStatus::Error;
-        if (moveIntoFolder(written, folder, baseName(written), &placed) != 0) return ZipStatus::Error;
+        if (moveIntoFolder(written, place.folder, place.name, &placed) != 0) return ZipStatus::Error;
         stage.untrack(written);
     }
-    // The copy is safely in `folder`; only now does the archive lose it.
+    // The copy is safely in the backup; only now does the archive lose it.
     ZipReader unzip(collection.path);
     const ZipStatus status = unzip.removeEntry(key);
     unzip.close();
@@ -156,10 +157,10 @@ bool sameContent(const ZipEntry& entry, const EntryKey& key) {
 }
 
 // Moves every entry named `entryName` of `archivePath` whose content is not
-// `wanted` into `folder`, one at a time. Ok when none of other content is
+// `wanted` into `backup`, one at a time. Ok when none of other content is
 // left there.
 ZipStatus keepOldEntries(const std::string& archivePath, const std::string& entryName, const EntryKey& wanted,
-                         const std::string& folder, DisplacedEntries* displaced) {
+                         const BackupTree& backup, DisplacedEntries* displaced) {
     // Moving out the last entry deletes the archive.
     while (pathExists(archivePath)) {
         const ZipListing info(archivePath);
@@ -178,7 +179,7 @@ ZipStatus keepOldEntries(const std::string& archivePath, const std::string& entr
         old.crc = crcHex(key.crc32, true);
         old.size = std::to_string(key.size);
         std::string movedTo;
-        if (const ZipStatus status = moveToFolder(target, old, folder, &movedTo); status != ZipStatus::Ok)
+        if (const ZipStatus status = moveToBackup(target, old, backup, &movedTo); status != ZipStatus::Ok)
             return status;
         if (displaced) displaced->add(archivePath, key, movedTo);
     }
@@ -199,12 +200,12 @@ ZipStatus addChecked(const std::string& archivePath, const std::string& source, 
 }  // namespace
 
 ZipStatus copyToArchive(const ContainerFiles& collection, const File& listed, const std::string& archivePath,
-                        const std::string& entryName, const std::string& keepReplacedIn, DisplacedEntries* displaced,
+                        const std::string& entryName, const BackupTree* keepReplacedIn, DisplacedEntries* displaced,
                         const File* withoutHeader) {
     const EntryKey key = keyOf(listed);
     const EntryKey wanted = withoutHeader ? keyOf(*withoutHeader) : key;
-    if (!keepReplacedIn.empty()) {
-        if (const ZipStatus status = keepOldEntries(archivePath, entryName, wanted, keepReplacedIn, displaced);
+    if (keepReplacedIn) {
+        if (const ZipStatus status = keepOldEntries(archivePath, entryName, wanted, *keepReplacedIn, displaced);
             status != ZipStatus::Ok)
             return status;
     }

@@ -6,7 +6,7 @@
 //   ZipStatus status = loadCollection(c, {.test = true, .useMD5 = s.useMD5, .useSHA1 = s.useSHA1});
 //   const File listed = c.files[i];           // before identification
 //   copyToArchive(c, listed, folder + "/" + game + ".zip", romName);
-//   moveToFolder(c, listed, backupFolder);
+//   moveToBackup(c, listed, BackupTree(runFolder, systemFolder));
 //
 // A user's data is never removed before a complete copy of it exists where
 // it is going: an entry moved out of an archive is extracted, synced and in
@@ -25,6 +25,7 @@
 #include "archive/zip_status.h"
 
 #include "core/records.h"
+#include "engine/backup_tree.h"
 
 namespace quorvane {
 
@@ -73,28 +74,28 @@ private:
 };
 
 // Moves the file `listed` (as loaded: an entry of the collection's archive,
-// or the loose file itself) into `folder` under its bare name, or a free
-// variant ("name (1)") when that is taken. Ok, or the failing status
-// (EntryGone when the archive no longer holds that entry); on failure
-// the file is still where it was and no copy of it was left in `folder`.
-// `movedTo` receives the new path.
-ZipStatus moveToFolder(const ContainerFiles& collection, const File& listed, const std::string& folder,
+// or the loose file itself) to its place in `backup` (forEntry or forFile),
+// or a free variant ("name (1)") when that name is taken. Ok, or the
+// failing status (EntryGone when the archive no longer holds that entry); on
+// failure the file is still where it was and no copy of it was left in the
+// backup. `movedTo` receives the new path.
+ZipStatus moveToBackup(const ContainerFiles& collection, const File& listed, const BackupTree& backup,
                        std::string* movedTo = nullptr);
 
 // Adds a copy of the file `listed` to the archive `archivePath` as
 // `entryName` (compressed anew; entries of that name are replaced). The
 // archive is created when no file of that name exists. The data added is
 // checked against the listed CRC and size: other data is refused
-// (CrcError) and the archive stays as it was. With `keepReplacedIn`,
-// every entry of that name with other content is first moved into that
-// folder (and noted in `displaced`), so a replacement never costs a user's
+// (CrcError) and the archive stays as it was. With `keepReplacedIn` (the
+// backup of the archive's folder), every entry of that name with other
+// content is first moved there (and noted in `displaced`), so a replacement never costs a user's
 // data; an entry of the source that an earlier copy displaced is taken from
 // where `displaced` says it went. With `withoutHeader` (the file as
 // identifyFile left it, headerBytes > 0) the copy leaves out the copier
 // header and is checked against that file's CRC and size. Ok, or the
 // failing status.
 ZipStatus copyToArchive(const ContainerFiles& collection, const File& listed, const std::string& archivePath,
-                        const std::string& entryName, const std::string& keepReplacedIn = {},
+                        const std::string& entryName, const BackupTree* keepReplacedIn = nullptr,
                         DisplacedEntries* displaced = nullptr, const File* withoutHeader = nullptr);
 
 // Looks for what a killed run left in `folder` (names starting with

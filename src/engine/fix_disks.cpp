@@ -10,9 +10,9 @@
 #include "core/file_util.h"
 #include "core/names.h"
 #include "engine/analysis_text.h"
+#include "engine/backup_tree.h"
 #include "engine/disk_files.h"
 #include "engine/fix_job.h"
-#include "engine/safe_move.h"
 
 namespace quorvane {
 
@@ -65,7 +65,7 @@ void FixJob::fixDisk(const SystemFolder& system, const DiskImage& image, bool in
         }
         ++systemReport().disksDamaged;
         postMessage(text::errorInDisk(image.displayName(), image.check.reason));
-        backUpDisk(image, true);
+        backUpDisk(system, image, true);
         return;
     }
     const std::vector<RomMatch> matches = findDisk(finder(), image.header);
@@ -94,7 +94,7 @@ void FixJob::fixDisk(const SystemFolder& system, const DiskImage& image, bool in
     }
     // A file whose copy failed may be the only one there is: it stays.
     if (wanted || failed || inBackup || cancelled()) return;
-    backUpDisk(image, false);
+    backUpDisk(system, image, false);
 }
 
 FixJob::DiskPlacing FixJob::placeDisk(const SystemFolder& system, const DiskImage& image, const RomMatch& r,
@@ -124,7 +124,7 @@ FixJob::DiskPlacing FixJob::placeDisk(const SystemFolder& system, const DiskImag
     }
     errno = 0;
     if (!makeParentFolder(action.to)) return fail(errorText(errno));
-    if (pathExists(action.to) && !makeRoomAt(action.to)) return fail(errorText(errno));
+    if (pathExists(action.to) && !makeRoomAt(action.to, folder)) return fail(errorText(errno));
     errno = 0;
     const CancelCheck cancel = [this] { return cancelled(); };
     const int placed =
@@ -136,10 +136,10 @@ FixJob::DiskPlacing FixJob::placeDisk(const SystemFolder& system, const DiskImag
     return DiskPlacing::Placed;
 }
 
-bool FixJob::makeRoomAt(const std::string& path) {
+bool FixJob::makeRoomAt(const std::string& path, const std::string& systemFolder) {
     FileAction action{.name = baseName(path), .from = path};
     errno = 0;
-    if (moveIntoFolder(path, backupFolder_, baseName(path), &action.to) != 0) return false;
+    if (moveIntoBackup(path, backupOf(systemFolder).forFile(path), &action.to) != 0) return false;
     postFileMessage(text::diskDisplaced(path, action.to));
     displacedDisks_.push_back(readDiskImage(action.to));
     action.kind = FileAction::Kind::MovedToBackup;
@@ -147,10 +147,10 @@ bool FixJob::makeRoomAt(const std::string& path) {
     return true;
 }
 
-void FixJob::backUpDisk(const DiskImage& image, bool damaged) {
+void FixJob::backUpDisk(const SystemFolder& system, const DiskImage& image, bool damaged) {
     FileAction action{.name = image.fileName, .from = image.path};
     errno = 0;
-    if (moveIntoFolder(image.path, backupFolder_, image.fileName, &action.to) == 0) {
+    if (moveIntoBackup(image.path, backupOf(system.path).forFile(image.path), &action.to) == 0) {
         postFileMessage(damaged ? text::corruptDeleted(image.fileName) : text::deleted(image.fileName));
         action.kind = FileAction::Kind::MovedToBackup;
         recordAction(std::move(action));

@@ -86,7 +86,7 @@ void FixJob::moveAside(const SystemFolder& system, size_t index, ZipStatus statu
     postMessage(text::errorInZip(currentFile(), status));
     errno = 0;
     FileAction action{.name = currentFile(), .from = system.pathOf(index)};
-    if (moveIntoFolder(action.from, backupFolder_, currentFile(), &action.to) == 0) {
+    if (moveIntoBackup(action.from, backupOf(system.path).forFile(action.from), &action.to) == 0) {
         postFileMessage(text::corruptDeleted(currentFile()));
         action.kind = FileAction::Kind::MovedToBackup;
         recordAction(std::move(action));
@@ -123,7 +123,7 @@ void FixJob::fixFile(SystemFolder& system, size_t index) {
         return;
     }
     if (collection.isPacked && !packedSetIsRight(system, collection)) {
-        const std::string zip = convertPacked(collection.path, system.name);
+        const std::string zip = convertPacked(collection.path, system.path, system.name);
         if (zip.empty() || !isRegularFile(zip)) return;
         renameCollection(system, collection, index, baseName(zip));
         status = loadCollection(collection, loadOptions(false));
@@ -157,7 +157,7 @@ void FixJob::fixFile(SystemFolder& system, size_t index) {
             outcome.failed = outcome.failed || step.failed;
         }
         // A file whose copy failed is the only one there is: it stays.
-        if (!outcome.wanted && !outcome.failed) backUp(collection, listed);
+        if (!outcome.wanted && !outcome.failed) backUp(system, collection, listed);
     }
 }
 
@@ -177,11 +177,12 @@ bool FixJob::packedSetIsRight(const SystemFolder& system, const ContainerFiles& 
     return true;
 }
 
-std::string FixJob::convertPacked(const std::string& packedPath, const std::string& system) {
+std::string FixJob::convertPacked(const std::string& packedPath, const std::string& systemFolder,
+                                  const std::string& system) {
     const std::string name = baseName(packedPath);
     const size_t movedBefore = displaced_.moves().size();
     std::string zip, keptAs;
-    const ZipStatus status = convertToZip(packedPath, backupFolder_, &displaced_, zip, keptAs);
+    const ZipStatus status = convertToZip(packedPath, backupOf(systemFolder), &displaced_, zip, keptAs);
     recordDisplacedSince(movedBefore);
     if (status != ZipStatus::Ok) {
         postFileMessage(text::notConverted(name, status));
@@ -198,7 +199,8 @@ std::string FixJob::convertPacked(const std::string& packedPath, const std::stri
 
 std::string FixJob::setPathFor(const std::string& folder, const std::string& game, const std::string& system) {
     // Should the conversion fail, a new zip beside the set loses nothing.
-    if (const std::string packed = packedSetToConvert(folder, game); !packed.empty()) convertPacked(packed, system);
+    if (const std::string packed = packedSetToConvert(folder, game); !packed.empty())
+        convertPacked(packed, folder, system);
     return joinPath(folder, game + ".zip");
 }
 
@@ -222,10 +224,10 @@ void FixJob::rebuildFromDisplaced(SystemFolder& system) {
     }
 }
 
-void FixJob::backUp(const ContainerFiles& collection, const File& listed) {
+void FixJob::backUp(const SystemFolder& system, const ContainerFiles& collection, const File& listed) {
     errno = 0;
     FileAction action{.name = listed.name, .from = collection.path};
-    ZipStatus status = moveToFolder(collection, listed, backupFolder_, &action.to);
+    ZipStatus status = moveToBackup(collection, listed, backupOf(system.path), &action.to);
     const int savedErrno = errno;
     // An entry a copy moved away to make room is in the backup folder
     // already, and was counted when it went.
@@ -272,10 +274,12 @@ void FixJob::recordCopy(FileAction::Kind kind, const ContainerFiles& collection,
 }
 
 ZipStatus FixJob::copyKeepingReplaced(const ContainerFiles& collection, const File& listed, const File& f,
-                                      const std::string& archive, const std::string& entryName) {
+                                      const std::string& archive, const std::string& entryName,
+                                      const std::string& systemFolder) {
     const size_t movedBefore = displaced_.moves().size();
+    const BackupTree backup = backupOf(systemFolder);
     const ZipStatus status =
-        copyToArchive(collection, listed, archive, entryName, backupFolder_, &displaced_, headerToRemove(f));
+        copyToArchive(collection, listed, archive, entryName, &backup, &displaced_, headerToRemove(f));
     recordDisplacedSince(movedBefore);
     return status;
 }
@@ -315,7 +319,7 @@ FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, ContainerFile
             return {.wanted = true};
         }
     }
-    const ZipStatus status = copyKeepingReplaced(collection, listed, f, targetPath, r.name);
+    const ZipStatus status = copyKeepingReplaced(collection, listed, f, targetPath, r.name, system.path);
     if (status != ZipStatus::Ok) {
         postFileMessage(text::kErrorCopying);
         recordCopy(FileAction::Kind::Failed, collection, listed, targetPath, r, text::kErrorCopying);
@@ -337,7 +341,7 @@ FixJob::CopyOutcome FixJob::rebuildForeign(const ContainerFiles& collection, con
     const std::string systemFolder = resolveSystemFolder(settings(), r.system, &exists);
     const std::string targetPath = exists ? setPathFor(systemFolder, r.game, r.system) : joinPath(systemFolder, r.game + ".zip");
     const ZipStatus status =
-        exists ? copyKeepingReplaced(collection, listed, f, targetPath, r.name) : ZipStatus::Error;
+        exists ? copyKeepingReplaced(collection, listed, f, targetPath, r.name, systemFolder) : ZipStatus::Error;
     if (status != ZipStatus::Ok) {
         postFileMessage(text::kErrorCopying);
         recordCopy(FileAction::Kind::Failed, collection, listed, targetPath, r, text::kErrorCopying);

@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 
+#include "engine/backup_tree.h"
 #include "engine/disk_images.h"
 #include "engine/folder_job.h"
 
@@ -37,6 +38,8 @@ private:
     // Settings' backup folder + the job's start time; created now, even if
     // nothing ends up in it.
     void makeBackupFolder();
+    // The backup of what this job takes out of the system folder `systemFolder`.
+    BackupTree backupOf(const std::string& systemFolder) const { return {backupFolder_, systemFolder}; }
     void fixSystem(SystemFolder& system);
     // Archives the first pass could not read go aside before anything is
     // written, so no ROM is ever copied into one. True for each file moved.
@@ -55,17 +58,20 @@ private:
     bool namesAreSafe(const ContainerFiles& collection, const File& listed, const RomMatch& r, bool checkSystem);
     void recordCopy(FileAction::Kind kind, const ContainerFiles& collection, const File& listed,
                     const std::string& to, const RomMatch& r, const std::string& error = {});
-    // copyToArchive of `listed` (identified as `f`) into `archive`, keeping
-    // entries it replaces in the backup folder (each recorded as moved there).
+    // copyToArchive of `listed` (identified as `f`) into `archive` in the
+    // system folder `systemFolder`, keeping entries it replaces in the backup
+    // folder (each recorded as moved there).
     ZipStatus copyKeepingReplaced(const ContainerFiles& collection, const File& listed, const File& f,
-                                  const std::string& archive, const std::string& entryName);
-    void backUp(const ContainerFiles& collection, const File& listed);
+                                  const std::string& archive, const std::string& entryName,
+                                  const std::string& systemFolder);
+    void backUp(const SystemFolder& system, const ContainerFiles& collection, const File& listed);
     // Whether every file of a 7z or RAR set is in place, so the set can stay
     // as it is.
     bool packedSetIsRight(const SystemFolder& system, const ContainerFiles& collection);
     // Writes a packed archive anew as a zip (convertToZip), reporting either
-    // way; the zip's path, or empty when it failed.
-    std::string convertPacked(const std::string& packedPath, const std::string& system);
+    // way; the zip's path, or empty when it failed. `systemFolder` holds it.
+    std::string convertPacked(const std::string& packedPath, const std::string& systemFolder,
+                              const std::string& system);
     // The path of `game`'s zip set in `folder`; a 7z or RAR set found there
     // instead is converted first, so a copy never makes a second set.
     std::string setPathFor(const std::string& folder, const std::string& game, const std::string& system);
@@ -82,9 +88,10 @@ private:
     // Copies or moves `image` to the place `r` (a failure is reported);
     // AlreadyThere when the place holds that disk, and `image` was left alone.
     DiskPlacing placeDisk(const SystemFolder& system, const DiskImage& image, const RomMatch& r, bool move);
-    // Moves whatever is at `path` into the backup folder; false, reported, when it cannot.
-    bool makeRoomAt(const std::string& path);
-    void backUpDisk(const DiskImage& image, bool damaged);
+    // Moves whatever is at `path` in the system folder `systemFolder` into
+    // the backup folder; false, reported, when it cannot.
+    bool makeRoomAt(const std::string& path, const std::string& systemFolder);
+    void backUpDisk(const SystemFolder& system, const DiskImage& image, bool damaged);
 
     // Files this job moved from a disk's place to the backup folder.
     std::vector<DiskImage> displacedDisks_;

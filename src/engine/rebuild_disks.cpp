@@ -8,9 +8,9 @@
 #include "core/file_util.h"
 #include "core/names.h"
 #include "engine/analysis_text.h"
+#include "engine/backup_tree.h"
 #include "engine/disk_files.h"
 #include "engine/rebuild_job.h"
-#include "engine/safe_move.h"
 
 namespace quorvane {
 
@@ -64,7 +64,7 @@ bool RebuildJob::buildDisk(const DiskImage& image, const RomMatch& r) {
     if (pathExists(action.to)) {
         FileAction aside{.kind = FileAction::Kind::MovedToBackup, .name = r.name, .from = action.to};
         errno = 0;
-        if (moveIntoFolder(action.to, replacedBackup(), r.name, &aside.to) != 0)
+        if (moveIntoBackup(action.to, backupOf(folder).forFile(action.to), &aside.to) != 0)
             return fail(std::strerror(errno != 0 ? errno : EIO));
         postFileMessage(text::diskDisplaced(action.to, aside.to));
         report().rebuildActions.push_back(std::move(aside));

@@ -173,7 +173,7 @@ std::string RebuildJob::setPathIn(const std::string& folder, const std::string& 
     // A 7z or RAR set is never edited: it is written anew as a zip first.
     if (const std::string packed = packedSetToConvert(folder, game); !packed.empty()) {
         std::string made, keptAs;
-        const ZipStatus status = convertToZip(packed, replacedBackup(), nullptr, made, keptAs);
+        const ZipStatus status = convertToZip(packed, backupOf(folder), nullptr, made, keptAs);
         FileAction action{.kind = FileAction::Kind::MovedToBackup, .name = baseName(packed), .from = packed, .to = keptAs};
         if (status == ZipStatus::Ok) {
             postMessage(text::convertedToZip(packed, game + ".zip"));
@@ -244,7 +244,7 @@ void RebuildJob::build(const ContainerFiles& collection, const File& listed, con
         for (const std::string& line : recoverLeftovers(target)) postMessage(line);
     }
     action.to = exists ? setPathIn(target, r.game, r.system) : joinPath(target, r.game + ".zip");
-    const ZipStatus status = exists ? copyInto(collection, listed, f, action.to, r.name) : ZipStatus::Error;
+    const ZipStatus status = exists ? copyInto(collection, listed, f, action.to, r.name, target) : ZipStatus::Error;
     if (status != ZipStatus::Ok) {
         postFileMessage(text::kErrorCopying);
         action.error = text::kErrorCopying;
@@ -265,7 +265,8 @@ void RebuildJob::build(const ContainerFiles& collection, const File& listed, con
 }
 
 ZipStatus RebuildJob::copyInto(const ContainerFiles& container, const File& listed, const File& f,
-                               const std::string& archive, const std::string& entryName) {
+                               const std::string& archive, const std::string& entryName,
+                               const std::string& systemFolder) {
     // An entry of a packed source unpacked ahead is copied as the loose file it now is.
     ContainerFiles unpacked;
     const ContainerFiles* source = &container;
@@ -284,8 +285,9 @@ ZipStatus RebuildJob::copyInto(const ContainerFiles& container, const File& list
     const bool existed = pathExists(archive);
     if (existed && ZipListing(archive).find(entryName) >= 0) {
         DisplacedEntries replaced;
+        const BackupTree backup = backupOf(systemFolder);
         const ZipStatus status =
-            copyToArchive(collection, listed, archive, entryName, replacedBackup(), &replaced, withoutHeader);
+            copyToArchive(collection, listed, archive, entryName, &backup, &replaced, withoutHeader);
         for (const DisplacedEntries::Move& move : replaced.moves()) {
             report().rebuildActions.push_back({.kind = FileAction::Kind::MovedToBackup,
                                                .name = move.key.name,
@@ -298,7 +300,7 @@ ZipStatus RebuildJob::copyInto(const ContainerFiles& container, const File& list
     const EntryKey key = keyOf(listed);
     ZipStatus status;
     // A loose file deflated ahead gives the bytes copyToArchive would write.
-    if (withoutHeader) status = copyToArchive(collection, listed, archive, entryName, {}, nullptr, withoutHeader);
+    if (withoutHeader) status = copyToArchive(collection, listed, archive, entryName, nullptr, nullptr, withoutHeader);
     else if (collection.isLoose() && prepared_ && prepared_->matches(listed)) status = addPreparedEntry(archive, entryName, *prepared_, holds);
     // A deflated entry is already what the target needs: the same stream
     // holds the same bytes, so inflating and deflating it again gains nothing.

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <tuple>
 
+#include "engine/backup_tree.h"
 #include "engine/disk_images.h"
 #include "engine/folder_job.h"
 #include "engine/prepared_entry.h"
@@ -47,6 +48,8 @@ private:
 
     // The backup folder for what the job displaces; made on first need.
     const std::string& replacedBackup();
+    // The backup of what the job takes out of the system folder `systemFolder`.
+    BackupTree backupOf(const std::string& systemFolder) { return {replacedBackup(), systemFolder}; }
     // The path of `game`'s zip set in `folder` (a 7z or RAR set there is
     // converted to it first, see convertToZip).
     std::string setPathIn(const std::string& folder, const std::string& game, const std::string& system);
@@ -58,8 +61,9 @@ private:
     void rebuildEntry(const ContainerFiles& collection, size_t index, File& f);
     // `listed`: the file as loaded; `f`: as identified (its size may be "-").
     void build(const ContainerFiles& collection, const File& listed, const File& f, const RomMatch& r);
+    // `archive` is in the system folder `systemFolder`.
     ZipStatus copyInto(const ContainerFiles& collection, const File& listed, const File& f, const std::string& archive,
-                       const std::string& entryName);
+                       const std::string& entryName, const std::string& systemFolder);
     // A CHD source (rebuild_disks.cpp): never loaded, only its header read.
     void rebuildDisk(const std::string& path);
     // Copies the disk to the place `r`; true when it was added.

@@ -10,7 +10,6 @@
 #include "core/file_util.h"
 #include "core/names.h"
 #include "core/text.h"
-#include "engine/safe_move.h"
 #include "engine/staging_folder.h"
 
 namespace quorvane {
@@ -37,7 +36,7 @@ std::string packedSetToConvert(const std::string& folder, const std::string& gam
     return {};
 }
 
-ZipStatus convertToZip(const std::string& packedPath, const std::string& backupFolder,
+ZipStatus convertToZip(const std::string& packedPath, const BackupTree& backup,
                        DisplacedEntries* displaced, std::string& zipPath, std::string& keptAs) {
     const PackedListing list = listPacked(packedPath, false, false);
     if (list.status != ZipStatus::Ok) return list.status;
@@ -58,12 +57,11 @@ ZipStatus convertToZip(const std::string& packedPath, const std::string& backupF
         ContainerFiles source(staged);
         source.isZip = false;
         const ZipStatus status =
-            copyToArchive(source, listedFile(key.name, key.crc32, key.size), zipPath, key.name, backupFolder, displaced);
+            copyToArchive(source, listedFile(key.name, key.crc32, key.size), zipPath, key.name, &backup, displaced);
         if (status != ZipStatus::Ok) return status;
     }
     // Every entry now has a synced copy in the zip: the archive may go.
-    return moveIntoFolder(packedPath, backupFolder, baseName(packedPath), &keptAs) == 0 ? ZipStatus::Ok
-                                                                                       : ZipStatus::Error;
+    return moveIntoBackup(packedPath, backup.forFile(packedPath), &keptAs) == 0 ? ZipStatus::Ok : ZipStatus::Error;
 }
 
 namespace {

@@ -6,7 +6,7 @@
 //
 // How to use:
 //   std::string zip, keptAs;
-//   if (convertToZip(packedPath, backupFolder, &displaced, zip, keptAs) == ZipStatus::Ok) ... edit zip ...;
+//   if (convertToZip(packedPath, BackupTree(runFolder, systemFolder), &displaced, zip, keptAs) == ZipStatus::Ok) ...;
 //   applyOutputForm(zip, settings.outputFor(system));
 #pragma once
 
@@ -14,6 +14,7 @@
 
 #include "archive/zip_status.h"
 #include "core/settings.h"
+#include "engine/backup_tree.h"
 #include "engine/file_collection_ops.h"
 
 namespace quorvane {
@@ -26,11 +27,12 @@ std::string packedSetToConvert(const std::string& folder, const std::string& gam
 // Writes the entries of the packed archive `packedPath` into the zip beside
 // it named after its stem (entries are added as copyToArchive adds them, so
 // an existing zip of that name keeps everything: replaced entries go to
-// `backupFolder`), then moves the packed archive whole into `backupFolder`.
+// their places in `backup`), then moves the packed archive whole to its
+// place in `backup`.
 // An entry whose name cannot name a zip entry (see isSafeEntryName) is kept
 // only in the moved archive. Ok with `zipPath` and `keptAs` set; on failure
 // the packed archive is where it was (a zip made so far holds only copies).
-ZipStatus convertToZip(const std::string& packedPath, const std::string& backupFolder,
+ZipStatus convertToZip(const std::string& packedPath, const BackupTree& backup,
                        DisplacedEntries* displaced, std::string& zipPath, std::string& keptAs);
 
 // The form's name in messages: "zip", "TorrentZip", "7z".

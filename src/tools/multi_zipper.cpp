@@ -16,6 +16,7 @@
 #include "core/names.h"
 #include "core/text.h"
 #include "engine/analysis_text.h"
+#include "engine/backup_tree.h"
 #include "engine/journaling_file_ops.h"
 #include "engine/run_journal.h"
 #include "tools/entry_writer.h"
@@ -29,7 +30,8 @@ namespace fs = std::filesystem;
 bool contains(const std::string& name, const char* part) { return name.find(part) != std::string::npos; }
 
 // Walks `folder` recursively; `wanted` decides per file name.
-void walk(const std::string& folder, ZipWorkList& list, bool (*wanted)(const std::string& name)) {
+void walk(const std::string& root, const std::string& folder, ZipWorkList& list,
+          bool (*wanted)(const std::string& name)) {
     std::vector<std::string> files, folders;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
@@ -46,8 +48,8 @@ void walk(const std::string& folder, ZipWorkList& list, bool (*wanted)(const std
     std::sort(folders.begin(), folders.end());
     const std::string base = (!folder.empty() && folder.back() == '/') ? folder : folder + "/";
     for (const std::string& name : files)
-        if (wanted(name)) list.add(base + name);
-    for (const std::string& name : folders) walk(base + name, list, wanted);
+        if (wanted(name)) list.add(base + name, root);
+    for (const std::string& name : folders) walk(root, base + name, list, wanted);
 }
 
 bool isPackedName(const std::string& name) { return packedFormatOf(baseName(name)) != PackedFormat::None; }
@@ -60,8 +62,8 @@ bool wantedForUnzip(const std::string& name) { return contains(name, ".zip") || 
 
 }  // namespace
 
-void addFolderToZip(const std::string& folder, ZipWorkList& list) { walk(folder, list, wantedForZip); }
-void addFolderToUnzip(const std::string& folder, ZipWorkList& list) { walk(folder, list, wantedForUnzip); }
+void addFolderToZip(const std::string& folder, ZipWorkList& list) { walk(folder, folder, list, wantedForZip); }
+void addFolderToUnzip(const std::string& folder, ZipWorkList& list) { walk(folder, folder, list, wantedForUnzip); }
 
 std::string targetArchiveName(const std::string& path) {
     // Only the file name is looked at: a dot in a folder name (roms.d/ab)
@@ -119,10 +121,10 @@ ZipStatus entriesToKeep(const ZipListing& info, const std::string& source, const
     return ZipStatus::Ok;
 }
 
-// Writes the entries of `archive` at `indices` (ascending) into `folder`,
-// each checked against the listing, synced, under its own file name.
+// Writes the entries of `archive` at `indices` (ascending) to their places
+// in `backup`, each checked against the listing, synced.
 ZipStatus keepEntries(const std::string& archive, const ZipListing& info, const std::vector<int>& indices,
-                      const std::string& folder, std::vector<std::string>& keptPaths, std::string& why) {
+                      const BackupTree& backup, std::vector<std::string>& keptPaths, std::string& why) {
     EntryWriter reader(archive);
     if (reader.open() != ZipStatus::Ok) {
         why = "the archive cannot be opened";
@@ -138,10 +140,16 @@ ZipStatus keepEntries(const std::string& archive, const ZipListing& info, const 
             why = "the archive changed while it was read";
             return ZipStatus::Error;
         }
-        const WrittenEntry w = reader.writeCurrent(e, folder, entryFileName(e.name), true);
+        const BackupPlace place = backup.forEntry(archive, e.name);
+        if (!place.make()) {
+            why = "the entry " + inQuotes(e.name) + " it would replace cannot be kept in " + place.folder +
+                  ": the folder cannot be made";
+            return ZipStatus::Error;
+        }
+        const WrittenEntry w = reader.writeCurrent(e, place.folder, place.name, true);
         if (!w.path.empty()) keptPaths.push_back(w.path);
         if (w.status != ZipStatus::Ok) {
-            why = "the entry " + inQuotes(e.name) + " it would replace cannot be kept in " + folder + ": " + w.why;
+            why = "the entry " + inQuotes(e.name) + " it would replace cannot be kept in " + place.folder + ": " + w.why;
             return w.status;
         }
         ++next;
@@ -153,7 +161,7 @@ ZipStatus keepEntries(const std::string& archive, const ZipListing& info, const 
     return ZipStatus::Ok;
 }
 
-ZipperResult zipOne(const std::string& path, ZipperBackup& backup) {
+ZipperResult zipOne(const std::string& path, const std::string& root, ZipperBackup& backup) {
     ZipperResult r;
     const std::string archive = targetArchiveName(path);
     const std::string entryName = entryFileName(path);
@@ -176,9 +184,10 @@ ZipperResult zipOne(const std::string& path, ZipperBackup& backup) {
         if (const ZipStatus status = entriesToKeep(info, path, entryName, replaced, why); status != ZipStatus::Ok)
             return fail(status, why);
         if (!replaced.empty()) {
-            const std::string folder = backup.folder(why);
-            if (folder.empty()) return fail(ZipStatus::Error, why);
-            if (const ZipStatus status = keepEntries(archive, info, replaced, folder, keptPaths, why);
+            const std::string runFolder = backup.folder(why);
+            if (runFolder.empty()) return fail(ZipStatus::Error, why);
+            if (const ZipStatus status =
+                    keepEntries(archive, info, replaced, BackupTree(runFolder, root), keptPaths, why);
                 status != ZipStatus::Ok)
                 return fail(status, why);
         }
@@ -243,9 +252,9 @@ ZipperResult unpackOne(const std::string& path) {
 
 }  // namespace
 
-ZipperResult zipOrUnzip(const std::string& path, ZipperBackup& backup) {
+ZipperResult zipOrUnzip(const std::string& path, const std::string& root, ZipperBackup& backup) {
     if (isPackedName(path)) return unpackOne(path);
-    return contains(path, ".zip") ? unzipOne(path) : zipOne(path, backup);
+    return contains(path, ".zip") ? unzipOne(path) : zipOne(path, root, backup);
 }
 
 MultiZipper::MultiZipper(ZipWorkList& list, Listener listener, ZipperOptions options)
@@ -263,8 +272,8 @@ void MultiZipper::run() {
     std::optional<JournaledRun> journaled;
     if (!backup_.path().empty()) journaled.emplace(backup_.path(), "multi-zipper");
     while (const auto line = list_.first()) {
-        if (journaled) journaled->noteSystem(dirName(line->path));
-        const ZipperResult result = zipOrUnzip(line->path, backup_);
+        if (journaled) journaled->noteSystem(line->root);
+        const ZipperResult result = zipOrUnzip(line->path, line->root, backup_);
         if (listener_.processed) listener_.processed(line->path, result);
         list_.removeFirst(line->id);
     }

@@ -14,7 +14,9 @@
 // targetArchiveName, under its own file name. An entry of that name already
 // in the archive with other content (each one, where several share the name)
 // is first kept in the run's backup folder; one with the same CRC and size is
-// simply replaced. Sources and archives stay where they are.
+// simply replaced. Sources and archives stay where they are. A kept entry's
+// place in the run's folder is named after the folder the walk started in,
+// the archive's path below it and the entry's name (see backup_tree.h).
 #pragma once
 
 #include <functional>
@@ -71,9 +73,9 @@ private:
     std::string folder_;
 };
 
-// Zips or unzips one path (SourceMissing when a file to zip is gone:
-// then nothing is written).
-ZipperResult zipOrUnzip(const std::string& path, ZipperBackup& backup);
+// Zips or unzips one path found below the folder `root` (SourceMissing when
+// a file to zip is gone: then nothing is written).
+ZipperResult zipOrUnzip(const std::string& path, const std::string& root, ZipperBackup& backup);
 
 // The engine: works the list off from the front on a thread of its own,
 // which starts when the engine is made and ends when the list is empty.

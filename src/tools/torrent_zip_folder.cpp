@@ -3,6 +3,7 @@
 #include "archive/torrent_zip.h"
 #include "core/file_util.h"
 #include "core/text.h"
+#include "engine/backup_tree.h"
 #include "engine/folder_listing.h"
 
 namespace quorvane {
@@ -19,9 +20,10 @@ TorrentZipCounts torrentZipFolder(const std::string& folder, ZipperBackup& backu
             continue;
         }
         std::string why;
-        const std::string backupFolder = backup.folder(why);
-        step.status = backupFolder.empty() ? ZipStatus::Error
-                                           : torrentZipArchive(step.path, backupFolder, &step.converted, &step.keptAs);
+        const std::string runFolder = backup.folder(why);
+        step.status = runFolder.empty() ? ZipStatus::Error
+                                        : torrentZipArchive(step.path, BackupTree(runFolder, folder).forFile(step.path).folder,
+                                                            &step.converted, &step.keptAs);
         if (step.status != ZipStatus::Ok) ++counts.failed;
         else if (step.converted) ++counts.converted;
         else ++counts.valid;

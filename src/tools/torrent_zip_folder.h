@@ -7,7 +7,7 @@
 // Only the folder's own plain files whose names end in ".zip" (any letter
 // case) are looked at; one that is valid TorrentZip already is left alone.
 // Each converted archive's original goes, whole, into the run's backup
-// folder before the new one takes its name.
+// folder, below the folder's own name, before the new one takes its name.
 #pragma once
 
 #include <functional>

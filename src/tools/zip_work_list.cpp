@@ -1,12 +1,14 @@
 #include "tools/zip_work_list.h"
 
+#include "core/file_util.h"
+
 namespace quorvane {
 
-void ZipWorkList::add(const std::string& path) {
+void ZipWorkList::add(const std::string& path, const std::string& root) {
     size_t n;
     {
         std::lock_guard lock(mutex_);
-        lines_.push_back({nextId_++, path});
+        lines_.push_back({nextId_++, path, root.empty() ? dirName(path) : root});
         n = lines_.size();
     }
     changed(n);

@@ -19,10 +19,12 @@ public:
     struct Line {
         std::uint64_t id;
         std::string path;
+        std::string root;  // the folder the walk that found it started in
     };
 
-    // Appends; duplicates are kept.
-    void add(const std::string& path);
+    // Appends; duplicates are kept. Without `root` the path counts as found
+    // in its own folder.
+    void add(const std::string& path, const std::string& root = {});
     void clear();
     std::optional<Line> first() const;
     // Removes the first line if it is still `id` (a "Clear window" meanwhile

@@ -83,7 +83,10 @@ TEST_F(ToolsCommands, TorrentZipConvertsFoldersAndSystems) {
     writeSettings("basedir=" + home.file("base") + "\n" + testing::kCategoriesAtBasedir);
     writeFile(home.file("base/Sys/b.zip.src/hello.bin"), "hello");
     ASSERT_EQ(runShell("cd " + home.file("base/Sys/b.zip.src") + " && zip -q -X ../b.zip hello.bin && cd .. && rm -r b.zip.src"), 0);
-    runSteps({{.args = "torrentzip Sys", .has = {"b.zip: converted; the original is ", "Converted: 1, TorrentZip already: 0, failed: 0"}},
+    // The original is kept below the folder's name in the run's backup folder.
+    runSteps({{.args = "torrentzip Sys",
+               .has = {"b.zip: converted; the original is $HOME/Backup/", "/Sys/b.zip\n",
+                       "Converted: 1, TorrentZip already: 0, failed: 0"}},
               {.args = "torrentzip $HOME/base/Sys", .out = "$HOME/base/Sys/b.zip: TorrentZip already\nConverted: 0, TorrentZip already: 1, failed: 0\n"},
               {.args = "torrentzip Nope 2>/dev/null", .status = 2}});
 }

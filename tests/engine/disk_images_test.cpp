@@ -115,8 +115,10 @@ TEST_F(DiskTest, FixMovesDisksIntoTheirGamesAndTheRestToTheBackup) {
               (std::vector<std::string>{"A/a.chd=" + sha('1'), "D/d.chd=" + sha('4'), "E/e.chd=" + sha('5')}));
     EXPECT_FALSE(pathExists(f() + "/wrong")) << "a game folder the fix emptied is removed";
     EXPECT_FALSE(pathExists(f() + "/B"));
-    EXPECT_EQ(backupContents(), (std::vector<std::string>{"bad.chd=" + bad, "d.chd=" + chdImage(5, false, sha('7')),
-                                                          "extra.chd=" + chdImage(5, false, sha('9'))}));
+    // Each keeps the game folder it was found in.
+    EXPECT_EQ(backupContents(),
+              (std::vector<std::string>{"Sys/A/extra.chd=" + chdImage(5, false, sha('9')), "Sys/B/bad.chd=" + bad,
+                                        "Sys/D/d.chd=" + chdImage(5, false, sha('7'))}));
     EXPECT_EQ(statuses("A D E"), "Y Y Y");
     EXPECT_EQ(systemReport().stepsFailed, 0);
     EXPECT_EQ(systemReport().fix.movedIntoSets, 2);
@@ -157,7 +159,7 @@ TEST_F(DiskTest, MergeModesPutACloneDiskWhereTheModeWantsIt) {
     EXPECT_EQ(disksBelow(f()), (std::vector<std::string>{"P/c.chd=" + sha('2'), "P/p.chd=" + sha('1')}));
     EXPECT_EQ(statuses("P C"), "Y YY");
     EXPECT_FALSE(pathExists(f() + "/C"));
-    EXPECT_EQ(backupContents(), std::vector<std::string>{"p.chd=" + chdImage(5, false, sha('1'))});
+    EXPECT_EQ(backupContents(), std::vector<std::string>{"Sys/C/p.chd=" + chdImage(5, false, sha('1'))});
 }
 
 TEST_F(DiskTest, RebuildCopiesDisksAndLeavesTheSourceAlone) {

@@ -143,8 +143,13 @@ std::vector<std::string> EngineTest::transcriptOf(const RecordingHost& recorded)
 
 std::vector<std::string> EngineTest::backupContents() const {
     std::vector<std::string> files, out;
-    collectFilesRecursive(dir.file("Backup"), files);
-    for (const std::string& f : files) out.push_back(f.substr(f.rfind('/') + 1) + "=" + readFile(f));
+    const std::string top = dir.file("Backup/");
+    collectFilesRecursive(top, files);
+    for (const std::string& f : files) {
+        // Below the run folder ("<date - time>/"), whose name varies.
+        const size_t run = f.find('/', top.size());
+        out.push_back(f.substr(run == std::string::npos ? top.size() : run + 1) + "=" + readFile(f));
+    }
     std::sort(out.begin(), out.end());
     return out;
 }

@@ -65,7 +65,7 @@ protected:
     // Messages and findings in order, with time stamps replaced by "<time>".
     std::vector<std::string> transcript() const { return transcriptOf(host); }
     static std::vector<std::string> transcriptOf(const RecordingHost& recorded);
-    // Every file below the backup folder, "name=content", sorted.
+    // Every file below the backup's run folders, "path below its run folder=content", sorted.
     std::vector<std::string> backupContents() const;
 
     TempDir dir;

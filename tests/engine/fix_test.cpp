@@ -76,23 +76,24 @@ INSTANTIATE_TEST_SUITE_P(
                       "  b1.bin rebuilt to Sys/B/b1.bin", "  b1.bin deleted", "  o1.bin rebuilt to Other/O/o1.bin",
                       "  o1.bin deleted", "[note.txt]", "  note.txt cannot be identified.", "  note.txt deleted"},
                 {kWholeA[0], "B.zip: b1.bin=content b1"}, {"O.zip: o1.bin=content o1"},
-                {"b1.bin=content b1", "bad.zip=PK\x03\x04 truncated", "note.txt=not a rom", "o1.bin=content o1",
-                 "wrong.bin=content a2"},
+                {"Sys/A.zip/wrong.bin=content a2", "Sys/C.zip/b1.bin=content b1", "Sys/C.zip/o1.bin=content o1",
+                 "Sys/bad.zip=PK\x03\x04 truncated", "Sys/note.txt=not a rom"},
                 "YY Y Y"},
         FixCase{"CaseOnlyArchiveNameIsRenamedWithoutASecondArchive", {{"a.zip", kA}}, {},
                 Lines{"[a.zip]", "  a1.bin rebuilt to Sys/A/a1.bin"}, kWholeA, {}, {}, "YY N N"},
         FixCase{"CaseVariantBesideTheExactArchiveIsCopiedNeverRenamedOver",
                 {{"A.zip", {{"a1.bin", "content a1"}}}, {"a.zip", {{"a2.bin", "content a2"}}}}, {}, {}, kWholeA, {},
-                {"a2.bin=content a2"}, "YY N N"},
-        // Both the moved-out entry (C.zip comes first) and the loose file are kept.
+                {"Sys/a.zip/a2.bin=content a2"}, "YY N N"},
+        // Both the moved-out entry (C.zip comes first) and the loose file are
+        // kept, each in its own place: no name is taken twice.
         FixCase{"LooseFileBesideAnEntryOfTheSameNameSurvives", {{"C.zip", {{"a1.bin", "content a1"}}}},
                 {{"a1.bin", "a user's own file"}}, {}, {"A.zip: a1.bin=content a1"}, {},
-                {"a1 (1).bin=a user's own file", "a1.bin=content a1"}, "YN N N"},
+                {"Sys/C.zip/a1.bin=content a1", "Sys/a1.bin=a user's own file"}, "YN N N"},
         // 0.zip is fixed first and brings a2.bin's content to A.zip, where an
         // entry of that name holds something else.
         FixCase{"AnEntryReplacedByTheRightRomIsKeptInTheBackupFolder",
                 {{"0.zip", {{"x.bin", "content a2"}}}, {"A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "a bad dump"}}}},
-                {}, {}, kWholeA, {}, {"a2.bin=a bad dump", "x.bin=content a2"}, "YY N N"},
+                {}, {}, kWholeA, {}, {"Sys/0.zip/x.bin=content a2", "Sys/A.zip/a2.bin=a bad dump"}, "YY N N"},
         FixCase{"BackupFolderThatCannotBeMadeLosesNothingAndSaysSo",
                 {{"A.zip", {{"a1.bin", "content a1"}, {"junk.bin", "junk"}}}},
                 {{"bad.zip", "not a zip"}, {"note.txt", "keep me"}},
@@ -112,7 +113,7 @@ TEST_F(FixTest, TwoFixesShareTheBackupFolderWithoutOverwriting) {
     ASSERT_TRUE(run(fix()));
     const Lines backups = backupContents();
     EXPECT_EQ(backups.size(), 2u);
-    EXPECT_NE(std::find(backups.begin(), backups.end(), "note.txt=first"), backups.end());
+    EXPECT_NE(std::find(backups.begin(), backups.end(), "Sys/note.txt=first"), backups.end());
 }
 
 }  // namespace

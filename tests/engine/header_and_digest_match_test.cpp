@@ -172,7 +172,7 @@ TEST_F(EngineTest, RomsListedByDigestAloneAreFoundWhateverTheDigestSettings) {
     ASSERT_TRUE(run(std::make_unique<FixJob>(db, host, settings, "Sys")));
     EXPECT_EQ(statuses("H M"), "Y Y");
     EXPECT_EQ(zipContents(f() + "/M.zip"), "m.bin=" + byMd5);
-    EXPECT_EQ(backupContents(), (Lines{"m.bin=" + byMd5, "z.bin=" + sameSize}));
+    EXPECT_EQ(backupContents(), (Lines{"Sys/elsewhere.zip/m.bin=" + byMd5, "Sys/elsewhere.zip/z.bin=" + sameSize}));
 
     runShell("rm '" + f() + "/M.zip'");
     writeFile(dir.file("src/loose.bin"), byMd5);

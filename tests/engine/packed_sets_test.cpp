@@ -54,12 +54,15 @@ TEST_F(PackedSetsTest, FixLeavesARightSetAndRewritesWrongOnesAsZips) {
     EXPECT_EQ(statuses("A B C"), "YY Y YY");
     Lines backup;
     std::vector<std::string> files;
-    collectFilesRecursive(dir.file("Backup"), files);
-    for (const std::string& path : files)
-        backup.push_back(baseName(path) + ": " + (path.ends_with(".rar") ? packedContents(path) : readFile(path)));
+    const std::string top = dir.file("Backup/");
+    collectFilesRecursive(top, files);
+    for (const std::string& path : files) {
+        const std::string belowRun = path.substr(path.find('/', top.size()) + 1);
+        backup.push_back(belowRun + ": " + (path.ends_with(".rar") ? packedContents(path) : readFile(path)));
+    }
     std::sort(backup.begin(), backup.end());
-    EXPECT_EQ(backup, (Lines{"B.rar: b1.bin=content b1 junk.bin=junk", "C.rar: c1.bin=content c1", "c2.bin: content c2",
-                             "junk.bin: junk"}));
+    EXPECT_EQ(backup, (Lines{"Sys/B.rar: b1.bin=content b1 junk.bin=junk", "Sys/B.zip/junk.bin: junk",
+                             "Sys/C.rar: c1.bin=content c1", "Sys/c2.bin: content c2"}));
 }
 
 // Sets a fix writes take the system's output form; a set it does not touch keeps its own.
@@ -130,7 +133,7 @@ TEST_F(PackedSourcesTest, IdentifierAndUnzipReadPackedArchives) {
     EXPECT_EQ(report.unmatched[0].entry, "unknown.bin");
 
     ZipperBackup backup(dir.file("Backup"));
-    EXPECT_TRUE(zipOrUnzip(src() + "/pack.7z", backup).ok());
+    EXPECT_TRUE(zipOrUnzip(src() + "/pack.7z", src(), backup).ok());
     EXPECT_EQ(readFile(src() + "/b1.bin"), "content b1");
     EXPECT_EQ(readFile(src() + "/unknown.bin"), "x");
 }

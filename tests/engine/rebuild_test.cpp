@@ -56,7 +56,8 @@ TEST_F(RebuildTest, AnEntryTheRightRomReplacesIsKeptInABackupFolder) {
     writeFile(src() + "/b1.bin", "content b1");
     ASSERT_TRUE(run(rebuild()));
     EXPECT_EQ(folderState(f()), (Lines{"A.zip: extra.bin=keep a1.bin=content a1", "B.zip: b1.bin=content b1"}));
-    EXPECT_EQ(backupContents(), (Lines{"a1 (1).bin=bad a1 again", "a1.bin=bad a1", "b1.bin=bad b1"}));
+    EXPECT_EQ(backupContents(),
+              (Lines{"Sys/A.zip/a1 (1).bin=bad a1 again", "Sys/A.zip/a1.bin=bad a1", "Sys/B.zip/b1.bin=bad b1"}));
 }
 
 TEST_F(RebuildTest, LooseFileBesideTheTargetArchiveSurvivesTheTemporaryCopy) {

@@ -116,23 +116,40 @@ TEST(MultiZipper, EngineZipsOneArchivePerStemAndUnpacksNextToTheArchive) {
     EXPECT_EQ(folderFiles(dir.file("pack"), "arch.zip"), (Files{{"inner.rom", "inner"}}));
 }
 
+// The kept entries sit below the walked folder's name, the archive's path
+// below it and the archive's name; only entries of one archive share a folder.
 TEST(MultiZipper, AnEntryOfOtherContentIsKeptInTheBackupFolderBeforeItIsReplaced) {
     TempDir dir;
+    ASSERT_TRUE(makeFolders(dir.file("roms/sub")) && makeFolders(dir.file("roms/deeper/still")));
     // Two entries share the name game.bin; neither holds the loose file's data.
-    pythonZip(dir.file("game.zip"), "[('game.bin', 'old one'), ('other.bin', 'other'), ('game.bin', 'old two')]");
-    writeFile(dir.file("game.bin"), "new");
-    const ZipperResult result = runOne(dir.file("game.bin"), dir.file("Backup/"));
-    EXPECT_TRUE(result.ok()) << result.failures.front();
-    EXPECT_EQ(entryNames(dir.file("game.zip")), (std::vector<std::string>{"other.bin", "game.bin"}));
-    EXPECT_EQ(contentOf(dir.file("game.zip"), "game.bin"), "new");
-    // One time-stamped run folder holds both replaced entries, each whole.
+    pythonZip(dir.file("roms/sub/game.zip"),
+              "[('game.bin', 'old one'), ('other.bin', 'other'), ('game.bin', 'old two')]");
+    writeFile(dir.file("roms/sub/game.bin"), "new");
+    pythonZip(dir.file("roms/deeper/still/game.zip"), "[('game.bin', 'old three')]");
+    writeFile(dir.file("roms/deeper/still/game.bin"), "new too");
+    ZipWorkList list;
+    addFolderToZip(dir.file("roms"), list);
+    std::vector<ZipperResult> results;
+    {
+        MultiZipper engine(list, {nullptr, [&](const std::string&, const ZipperResult& r) { results.push_back(r); }},
+                           {.backupRoot = dir.file("Backup/")});
+        engine.wait();
+    }
+    ASSERT_EQ(results.size(), 2u);
+    for (const ZipperResult& r : results) EXPECT_TRUE(r.ok()) << r.failures.front();
+    EXPECT_EQ(entryNames(dir.file("roms/sub/game.zip")), (std::vector<std::string>{"other.bin", "game.bin"}));
+    EXPECT_EQ(contentOf(dir.file("roms/sub/game.zip"), "game.bin"), "new");
+    EXPECT_EQ(contentOf(dir.file("roms/deeper/still/game.zip"), "game.bin"), "new too");
+    // One time-stamped run folder holds every replaced entry, each whole.
     const auto runs = folderFiles(dir.file("Backup"));
     ASSERT_EQ(runs.size(), 1u);
     const std::string run = dir.file("Backup/" + runs[0].first);
-    EXPECT_EQ(folderFiles(run), (Files{{"game (1).bin", "old two"}, {"game.bin", "old one"}}));
-    ASSERT_EQ(result.kept.size(), 2u);
-    EXPECT_EQ(result.kept[0], "The entry \"game.bin\" of " + dir.file("game.zip") + " was replaced by " +
-                                  dir.file("game.bin") + "; the replaced entry was kept as " + run + "/game.bin.");
+    EXPECT_EQ(folderFiles(run + "/roms/sub/game.zip"), (Files{{"game (1).bin", "old two"}, {"game.bin", "old one"}}));
+    EXPECT_EQ(folderFiles(run + "/roms/deeper/still/game.zip"), (Files{{"game.bin", "old three"}}));
+    ASSERT_EQ(results[1].kept.size(), 2u);
+    EXPECT_EQ(results[1].kept[0], "The entry \"game.bin\" of " + dir.file("roms/sub/game.zip") + " was replaced by " +
+                                      dir.file("roms/sub/game.bin") + "; the replaced entry was kept as " + run +
+                                      "/roms/sub/game.zip/game.bin.");
 }
 
 struct FailingSync : FileOps {
