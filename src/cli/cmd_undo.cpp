@@ -39,8 +39,10 @@ int runHistory(const CliContext& ctx) {
         std::printf("No run has been recorded in %s.\n", terminalText(settings.backupDir).c_str());
         return kExitOk;
     }
+    // The run's name (its backup folder) is what undo takes.
     for (const RunSummary& run : runs)
-        std::printf("%s\t%s\t%s\t%zu steps\t%s\n", terminalText(run.id).c_str(), terminalText(run.command).c_str(),
+        std::printf("%s\t%s\t%s\t%s\t%zu steps\t%s\n", analysis_text::timeStamp(run.started).c_str(),
+                    terminalText(run.id).c_str(), terminalText(run.command).c_str(),
                     terminalText(joined(run.systems)).c_str(), run.steps, stateOf(run));
     return kExitOk;
 }
