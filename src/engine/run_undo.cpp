@@ -51,7 +51,7 @@ bool sameContent(const std::optional<FileIdentity>& a, const std::optional<FileI
 class Planner {
 public:
     Planner(const RunSummary& run, const JournalContents& journal, bool force)
-        : run_(run), journal_(journal), force_(force), runPrefix_(joinPath(run.folder, "")) {}
+        : journal_(journal), force_(force), runPrefix_(joinPath(run.folder, "")) {}
 
     // False, with the reasons, when the undo must not start.
     bool plan() {
@@ -140,7 +140,6 @@ private:
         files_.move(step.other, step.path);
     }
 
-    const RunSummary& run_;
     const JournalContents& journal_;
     const bool force_;
     const std::string runPrefix_;
@@ -150,8 +149,6 @@ private:
 };
 
 std::string journalPathOf(const std::string& runFolder) { return joinPath(runFolder, kJournalName); }
-
-bool isPutBack(const Action& action) { return action.kind == Action::Kind::MoveBack; }
 
 }  // namespace
 
@@ -219,7 +216,7 @@ UndoResult undoRun(const RunSummary& run, bool force) {
                                       ": " + std::strerror(errno) + ". Run undo again to go on.");
             return result;
         }
-        if (isPutBack(action)) ++result.restored;
+        if (action.kind == Action::Kind::MoveBack) ++result.restored;
         if (action.kind == Action::Kind::SetAside) ++result.setAside;
     }
     JournalRecord undone;
