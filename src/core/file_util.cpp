@@ -56,6 +56,13 @@ bool makeFolders(const std::string& path) {
     return isDirectory(path);
 }
 
+std::string absolutePath(const std::string& path) {
+    if (path.empty() || path[0] == '/') return path;
+    char here[4096];
+    if (!::getcwd(here, sizeof here)) return path;
+    return joinPath(here, path.starts_with("./") ? path.substr(2) : path);
+}
+
 std::string baseName(std::string_view path) {
     const size_t slash = path.rfind('/');
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));

@@ -34,6 +34,8 @@ bool writeAllAt(int fd, const void* data, size_t size, std::uint64_t offset);
 ssize_t readFullyAt(int fd, void* data, size_t size, std::uint64_t offset);
 
 // The last path component ("a/b/c.zip" -> "c.zip").
+// `path` from the root: relative ones are taken from the working folder.
+std::string absolutePath(const std::string& path);
 std::string baseName(std::string_view path);
 // Everything before the last "/" ("a/b/c.zip" -> "a/b"; "c.zip" -> "").
 std::string dirName(std::string_view path);

@@ -14,7 +14,13 @@ JournalingFileOps::JournalingFileOps(FileOps& inner, RunJournal& journal)
     : inner_(inner), journal_(journal), runPrefix_(joinPath(journal.runFolder(), "")) {}
 
 bool JournalingFileOps::inRunFolder(const std::string& path) const {
-    return path.compare(0, runPrefix_.size(), runPrefix_) == 0;
+    const std::string whole = absolutePath(path);
+    return whole.compare(0, runPrefix_.size(), runPrefix_) == 0;
+}
+
+bool JournalingFileOps::runMade(const std::string& path) {
+    const std::optional<FileIdentity> id = FileIdentity::of(path);
+    return id && madeByRun(*id);
 }
 
 bool JournalingFileOps::madeByRun(const FileIdentity& id) {
@@ -29,10 +35,11 @@ int JournalingFileOps::refuse() {
 
 bool JournalingFileOps::record(JournalRecord::Kind kind, const std::string& path, const std::string& other,
                                bool durable) {
+    // Undo may run from another working folder.
     JournalRecord r;
     r.kind = kind;
-    r.path = path;
-    r.other = other;
+    r.path = absolutePath(path);
+    r.other = other.empty() ? other : absolutePath(other);
     if (kind == JournalRecord::Kind::Rename) r.identity = FileIdentity::of(path);
     errno = 0;
     return journal_.add(r, durable);
@@ -47,7 +54,7 @@ bool JournalingFileOps::keep(const std::string& path) {
     if (!id || madeByRun(*id)) return true;  // nothing there, or nothing the collection had before
     JournalRecord r;
     r.kind = JournalRecord::Kind::Keep;
-    r.path = path;
+    r.path = absolutePath(path);
     r.other = journal_.keptPathFor(path);
     r.identity = id;
     errno = 0;
@@ -82,13 +89,14 @@ int JournalingFileOps::createNew(const std::string& path) {
 
 int JournalingFileOps::rename(const std::string& from, const std::string& to) {
     if (inRunFolder(from) && inRunFolder(to)) return inner_.rename(from, to);
-    if (!keep(to) || !record(JournalRecord::Kind::Rename, from, to, true)) return refuse();
+    const bool keeping = pathExists(to) && !runMade(to);
+    if (!keep(to) || !record(JournalRecord::Kind::Rename, from, to, keeping || !runMade(from))) return refuse();
     return inner_.rename(from, to);
 }
 
 int JournalingFileOps::renameNoReplace(const std::string& from, const std::string& to) {
     if (inRunFolder(from) && inRunFolder(to)) return inner_.renameNoReplace(from, to);
-    if (!record(JournalRecord::Kind::Rename, from, to, true)) return refuse();
+    if (!record(JournalRecord::Kind::Rename, from, to, !runMade(from))) return refuse();
     return inner_.renameNoReplace(from, to);
 }
 
@@ -100,8 +108,9 @@ int JournalingFileOps::link(const std::string& from, const std::string& to) {
 
 int JournalingFileOps::remove(const std::string& path) {
     if (inRunFolder(path)) return inner_.remove(path);
-    // The kept file and its record are on the disk before the name goes.
-    if (!keep(path) || !journal_.sync()) return refuse();
+    // A file the collection had: the kept file and its record are on the disk before the name goes.
+    const bool keeping = !runMade(path);
+    if (!keep(path) || (keeping && !journal_.sync())) return refuse();
     return inner_.remove(path);
 }
 

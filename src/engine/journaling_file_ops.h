@@ -51,6 +51,10 @@ public:
 private:
     bool inRunFolder(const std::string& path) const;
     bool madeByRun(const FileIdentity& id);
+    // Whether the file at `path` is one this run made. Such a file moving to
+    // its place needs no sync of its record first: were the record lost, undo
+    // would leave that file behind, never lose one.
+    bool runMade(const std::string& path);
     // Keeps the file at `path`, unless this run made it; false (errno set) when it cannot.
     bool keep(const std::string& path);
     bool copyFile(const std::string& from, const std::string& to);

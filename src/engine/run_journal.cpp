@@ -207,7 +207,7 @@ std::optional<JournalContents> readJournal(const std::string& path) {
 }
 
 RunJournal::RunJournal(std::string runFolder, std::string command, std::vector<std::string> systems, FileOps& ops)
-    : runFolder_(std::move(runFolder)), command_(std::move(command)), systems_(std::move(systems)), ops_(ops) {}
+    : runFolder_(absolutePath(runFolder)), command_(std::move(command)), systems_(std::move(systems)), ops_(ops) {}
 
 RunJournal::~RunJournal() {
     if (fd_ >= 0) ops_.close(fd_);

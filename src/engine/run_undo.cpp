@@ -159,7 +159,7 @@ std::vector<RunSummary> listRuns(const std::string& backupDir) {
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
         if (name == "." || name == "..") continue;
-        const std::string folder = joinPath(backupDir, name);
+        const std::string folder = absolutePath(joinPath(backupDir, name));
         const std::optional<JournalContents> journal = readJournal(journalPathOf(folder));
         if (!journal) continue;
         runs.push_back({name, folder, journal->started, journal->command, journal->systems, journal->steps.size(),

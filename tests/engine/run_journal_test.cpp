@@ -166,5 +166,25 @@ TEST_F(RunJournalTest, AFileInTheWayOfARestoreStopsTheUndoUnlessForced) {
     EXPECT_EQ(readFile(runFolder + "/Undone/set.zip"), "someone's new set");
 }
 
+// A run given relative paths is undone from any working folder.
+TEST_F(RunJournalTest, RelativePathsAreRecordedFromTheRoot) {
+    const auto before = inventoryOf(coll);
+    char here[4096];
+    ASSERT_TRUE(::getcwd(here, sizeof here));
+    ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+    {
+        JournaledRun run("Backup/run", "fix");
+        ASSERT_TRUE(writeNew("coll/.tmp", "new"));
+        ASSERT_EQ(fileOps().rename("coll/.tmp", "coll/set.zip"), 0);
+        ASSERT_EQ(fileOps().makeFolderPath("Backup/run/Sys"), 0);
+        ASSERT_EQ(fileOps().renameNoReplace("coll/loose.bin", "Backup/run/Sys/loose.bin"), 0);
+    }
+    ASSERT_EQ(::chdir(coll.c_str()), 0);
+    const UndoResult result = undoRun(listRuns(dir.file("Backup")).at(0), false);
+    ASSERT_EQ(::chdir(here), 0);
+    EXPECT_EQ(result.outcome, UndoResult::Outcome::Undone);
+    EXPECT_EQ(inventoryOf(coll), before);
+}
+
 }  // namespace
 }  // namespace quorvane
