@@ -167,5 +167,24 @@ TEST_F(UndoWindowsTest, RefusedUndoChangesNothingUnlessForced) {
     EXPECT_FALSE(history.undoButton()->isEnabled());
 }
 
+// The run's Undone folder cannot be made (a file has its name): the undo
+// stops where it is, and what the catalogue said of Sys may be untrue.
+TEST_F(UndoWindowsTest, FailedUndoShowsWhyClearsTheStatusesAndStaysUndoable) {
+    MainWindow main(settings);
+    ASSERT_NO_FATAL_FAILURE(fixThroughTheMainWindow(main));
+    const RunSummary fix = onlyRun();
+    writeFile(fix.folder + "/Undone", "in the way");
+
+    dialogs.answers = {true, false};  // undo it; no scan
+    main.actions().undoLastRun->trigger();
+    ASSERT_EQ(dialogs.shown.size(), 3) << dialogs.shown.join(QStringLiteral(" | ")).toStdString();
+    EXPECT_TRUE(dialogs.shown[1].startsWith(QStringLiteral("info: Undo stopped: cannot move ")) &&
+                dialogs.shown[1].endsWith(QStringLiteral(". Run undo again to go on.")))
+        << dialogs.shown[1].toStdString();
+    EXPECT_EQ(dialogs.shown[2], QStringLiteral("yesAbort: Scan the affected systems now?"));
+    EXPECT_EQ(availableGames(main), 0);
+    EXPECT_FALSE(onlyRun().undone);
+}
+
 }  // namespace
 }  // namespace quorvane
