@@ -1,6 +1,5 @@
 // quorvane history | undo: the runs that changed a collection, and taking one back.
 #include <CLI/CLI.hpp>
-#include <algorithm>
 #include <cstdio>
 
 #include "cli/cli_context.h"
@@ -9,6 +8,7 @@
 #include "engine/analysis_text.h"
 #include "engine/run_undo.h"
 #include "jobs/catalogue_jobs.h"
+#include "jobs/undo_flow.h"
 
 namespace quorvane {
 
@@ -19,17 +19,6 @@ struct UndoOptions {
     bool yes = false;
     bool force = false;
 };
-
-std::string joined(const std::vector<std::string>& names) {
-    std::string out;
-    for (const std::string& name : names) out += (out.empty() ? "" : ", ") + name;
-    return out.empty() ? "-" : out;
-}
-
-const char* stateOf(const RunSummary& run) {
-    if (run.undone) return "undone";
-    return run.finished ? "done" : "stopped";
-}
 
 int runHistory(const CliContext& ctx) {
     Settings settings;
@@ -43,7 +32,7 @@ int runHistory(const CliContext& ctx) {
     for (const RunSummary& run : runs)
         std::printf("%s\t%s\t%s\t%s\t%zu steps\t%s\n", analysis_text::timeStamp(run.started).c_str(),
                     terminalText(run.id).c_str(), terminalText(run.command).c_str(),
-                    terminalText(joined(run.systems)).c_str(), run.steps, stateOf(run));
+                    terminalText(runSystemsText(run)).c_str(), run.steps, runStateText(run));
     return kExitOk;
 }
 
@@ -51,24 +40,20 @@ int runUndo(const CliContext& ctx, const UndoOptions& o) {
     Settings settings;
     if (!ctx.loadSettings(settings)) return kExitUsage;
     const std::vector<RunSummary> runs = listRuns(settings.backupDir);
-    const RunSummary* run = nullptr;
-    for (auto it = runs.rbegin(); it != runs.rend() && !run; ++it)
-        if (o.run.empty() ? !it->undone : it->id == o.run) run = &*it;
+    const RunSummary* run = o.run.empty() ? lastRunToUndo(runs) : runNamed(runs, o.run);
     if (!run) {
         std::fprintf(stderr, "%s\n",
                      o.run.empty() ? "There is no run to undo."
-                                   : terminalText("There is no run " + o.run + " in " + settings.backupDir + ".").c_str());
+                                   : terminalText(noSuchRunText(o.run, settings.backupDir)).c_str());
         return kExitFailed;
     }
     if (run->undone) {
-        std::fprintf(stderr, "%s\n", terminalText("The run " + run->id + " has been undone already.").c_str());
+        std::fprintf(stderr, "%s\n", terminalText(alreadyUndoneText(*run)).c_str());
         return kExitFailed;
     }
     ConsoleHost host;
     if (o.yes) host.setQuestionPolicy(QuestionPolicy::Yes);
-    const std::string question = "Undo the " + run->command + " of " + run->id + " (" + joined(run->systems) + ", " +
-                                 std::to_string(run->steps) + " steps)?";
-    if (!host.askYesAbort(question)) {
+    if (!host.askYesAbort(undoQuestion(*run))) {
         std::fprintf(stderr, "Nothing was changed.\n");
         return kExitFailed;
     }
@@ -76,21 +61,16 @@ int runUndo(const CliContext& ctx, const UndoOptions& o) {
     for (const std::string& message : result.messages) std::fprintf(stderr, "%s\n", terminalText(message).c_str());
     if (result.outcome == UndoResult::Outcome::Refused) {
         std::fprintf(stderr, "Nothing was changed. --force undoes it anyway, keeping the newer files in %s.\n",
-                     terminalText(run->folder + "/" + kUndoneFolderName).c_str());
+                     terminalText(undoneFolderOf(*run)).c_str());
         return kExitFailed;
     }
     // What the catalogue said of these systems is no longer true.
-    if (std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings)) {
-        const std::vector<std::string> known = db->catalogue().getSystems();
-        for (const std::string& system : run->systems)
-            if (std::find(known.begin(), known.end(), system) != known.end()) db->catalogue().cleanSystemStatus(system);
-    }
+    if (std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings)) clearStatusesOfRun(db->catalogue(), *run);
     if (result.outcome == UndoResult::Outcome::Failed) return kExitFailed;
-    std::printf("Undone: %zu files put back, %zu set aside in %s.\n", result.restored, result.setAside,
-                terminalText(run->folder + "/" + kUndoneFolderName).c_str());
+    std::printf("%s\n", terminalText(undoneText(*run, result)).c_str());
     if (!run->systems.empty())
         std::printf("The statuses of %s were cleared: scan to see the collection as it is now.\n",
-                    terminalText(joined(run->systems)).c_str());
+                    terminalText(runSystemsText(*run)).c_str());
     return kExitOk;
 }
 

@@ -17,6 +17,7 @@
 #include "catalogue/catalogue_check.h"
 #include "catalogue/catalogue_repair.h"
 #include "jobs/catalogue_jobs.h"
+#include "jobs/undo_flow.h"
 #include "ui/about_dialog.h"
 #include "ui/arrangement.h"
 #include "ui/export_formats_window.h"
@@ -32,6 +33,7 @@
 #include "ui/status_icons.h"
 #include "ui/systems_window.h"
 #include "ui/tool_windows.h"
+#include "ui/undo_history_window.h"
 #include "ui/ui_dialogs.h"
 #include "ui/wait_dialog.h"
 #include "ui/zip_folder_picker.h"
@@ -61,7 +63,8 @@ MainWindow::MainWindow(Settings& settings, QWidget* parent) : QWidget(parent), s
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     // Before the actions: they connect to the tool windows.
-    tools_ = std::make_unique<ToolWindows>(*this, settings_, *host_, *this, *messages_);
+    tools_ = std::make_unique<ToolWindows>(*this, settings_, *host_, *this, *messages_,
+                                           [this](const std::string& id) { undoRunNamed(id); });
     buildActions();
     buildBars(layout);
 
@@ -241,6 +244,10 @@ void MainWindow::buildActions() {
     });
     a.stats =
         newAction(this, "S&tats", "Display stats window for current DB", this, [this] { tools_->stats().open(); });
+    a.undoLastRun = newAction(this, "Undo last fix...", "Take back the last run that changed the collection", this,
+                              &MainWindow::undoLastRun);
+    a.undoHistory = newAction(this, "Undo history...", "The runs that changed the collection, to undo one", this,
+                              [this] { tools_->undoHistory().open(); });
     a.about = newAction(this, "&About...", "", about_, &QWidget::show);
     a.systemsWindow->setChecked(true);
 }
@@ -291,8 +298,10 @@ void MainWindow::buildBars(QVBoxLayout* layout) {
     database->addMenu(QStringLiteral("&Set Current DB"))
         ->addActions(QList<QAction*>(a.categories.begin(), a.categories.end()));
     database->addActions({a.deleteDatabase, a.cleanDatabase, a.checkDatabase, a.deleteSystem});
-    menuBar_->addMenu(QStringLiteral("&Tools"))
-        ->addActions({a.missHave, a.missHaveAll, a.customFiles, a.romIdentifier, a.multiZipper, a.stats});
+    QMenu* tools = menuBar_->addMenu(QStringLiteral("&Tools"));
+    tools->addActions({a.missHave, a.missHaveAll, a.customFiles, a.romIdentifier, a.multiZipper, a.stats});
+    tools->addSeparator();
+    tools->addActions({a.undoLastRun, a.undoHistory});
     menuBar_->addMenu(QStringLiteral("&Help"))->addAction(a.about);
     layout->addWidget(menuBar_);
 
@@ -449,6 +458,40 @@ void MainWindow::deleteSelectedSystem() {
     gameRoms_->clearGame();
     games_->clearGames();
     refreshSystems();
+}
+
+void MainWindow::undoLastRun() {
+    const std::vector<RunSummary> runs = listRuns(settings_.backupDir);
+    const RunSummary* run = lastRunToUndo(runs);
+    if (!run) return uiDialogs().information(this, QStringLiteral("There is no run to undo."));
+    undo(*run);
+}
+
+void MainWindow::undoRunNamed(const std::string& id) {
+    // Read again: the window's list may be older than the backup folder.
+    const std::vector<RunSummary> runs = listRuns(settings_.backupDir);
+    const RunSummary* run = runNamed(runs, id);
+    if (!run) return uiDialogs().information(this, q(noSuchRunText(id, settings_.backupDir)));
+    if (run->undone) {
+        uiDialogs().information(this, q(alreadyUndoneText(*run)));
+        return tools_->undoHistory().reload();
+    }
+    undo(*run);
+}
+
+void MainWindow::undo(const RunSummary& run) {
+    // A running job may be writing the very files the undo would put back.
+    if (db_->busy()) return jobStarted(false);
+    const UndoConversation undone = undoWithQuestions(*host_, db_->catalogue(), run);
+    if (!undone.changedFiles()) return;
+    currentRomset_.reset();
+    gameRoms_->clearGame();
+    games_->clearGames();
+    refreshSystems();
+    tools_->undoHistory().reload();
+    if (undone.clearedSystems.empty()) return;
+    if (uiDialogs().yesAbort(this, QStringLiteral("Scan the affected systems now?")))
+        jobStarted(db_->startScan(*host_, settings_, undone.clearedSystems));
 }
 
 void MainWindow::importDats() {

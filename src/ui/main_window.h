@@ -13,6 +13,7 @@
 #include "core/records.h"
 #include "core/settings.h"
 #include "core/worker_job.h"
+#include "engine/run_undo.h"
 #include "presentation/catalogue_views.h"
 #include "ui/current_database.h"
 #include "ui/qt_job_host.h"
@@ -71,6 +72,8 @@ public:
         QAction* romIdentifier = nullptr;
         QAction* multiZipper = nullptr;
         QAction* stats = nullptr;
+        QAction* undoLastRun = nullptr;
+        QAction* undoHistory = nullptr;
         QAction* about = nullptr;
     };
 
@@ -122,6 +125,10 @@ public:
     // Rebuilds the current database's indexes, a copy of the damaged files
     // kept in the backup folder, after the person's yes to `question`.
     void offerRepair(const QString& question);
+    // Takes back the newest run not undone yet, or the run of that folder
+    // name, after the person's yes; then offers to scan what it touched.
+    void undoLastRun();
+    void undoRunNamed(const std::string& id);
 
 protected:
     bool event(QEvent* event) override;
@@ -158,6 +165,7 @@ private:
     void toggleMessages();
     void toggleSystems();
     void toggleGames();
+    void undo(const RunSummary& run);
     // The games of `system` in the current view, less what the view hides.
     Romset gamesToShow(const std::string& system, GamesView view);
 

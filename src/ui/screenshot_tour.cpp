@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QListWidget>
 #include <QScreen>
+#include <QTableWidget>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
@@ -18,6 +19,7 @@
 #include "ui/systems_window.h"
 #include "ui/tool_windows.h"
 #include "ui/ui_dialogs.h"
+#include "ui/undo_history_window.h"
 
 namespace quorvane {
 
@@ -79,9 +81,20 @@ void startScreenshotTour(MainWindow& main, const QString& folder) {
                 identifier.open();
                 identifier.move(main.x() + 60, main.y() + 120);
                 identifier.identify(archives);
-                afterJob(main, [folder] {
+                afterJob(main, [&main, folder] {
                     save(folder, "identifier.png");
-                    QApplication::quit();
+                    // The fix leaves a run to list in the undo history.
+                    main.actions().fixSelected->trigger();
+                    afterJob(main, [&main, folder] {
+                        UndoHistoryWindow& history = main.toolWindows().undoHistory();
+                        history.open();
+                        history.move(main.x() + 60, main.y() + 120);
+                        history.table()->selectRow(0);
+                        QTimer::singleShot(300, &main, [folder] {
+                            save(folder, "undo-history.png");
+                            QApplication::quit();
+                        });
+                    });
                 });
             });
         });

@@ -1,5 +1,6 @@
 // The tool windows of the main window: the duplicate dialog, statistics,
-// export formats, ROM identifier and the multi-zipper's two windows.
+// export formats, ROM identifier, the multi-zipper's two windows and the
+// undo history.
 #pragma once
 
 #include <functional>
@@ -21,12 +22,14 @@ class ExportFormatsWindow;
 class RomIdentifierWindow;
 class ZipFolderPicker;
 class ZipQueueWindow;
+class UndoHistoryWindow;
 
 class ToolWindows final {
 public:
-    // The windows are children of `owner`; the multi-zipper reports to `messages`.
+    // The windows are children of `owner`; the multi-zipper reports to
+    // `messages`; the undo history takes a run back through `undoRun`.
     ToolWindows(QWidget& owner, const Settings& settings, JobHost& host, CurrentDatabase& database,
-                MessagesWindow& messages);
+                MessagesWindow& messages, std::function<void(const std::string&)> undoRun);
 
     void askDuplicates(const std::string& fileName, const std::string& archivePath,
                        const std::vector<RomMatch>& matches, std::function<void(DupesAnswer)> answered);
@@ -37,6 +40,7 @@ public:
     RomIdentifierWindow& identifier() { return *identifier_; }
     ZipFolderPicker& fileZipper() { return *fileZipper_; }
     ZipQueueWindow& zipScan() { return *scan_; }
+    UndoHistoryWindow& undoHistory() { return *history_; }
 
 private:
     DuplicatesDialog* dupeList_;
@@ -45,6 +49,7 @@ private:
     RomIdentifierWindow* identifier_;
     ZipQueueWindow* scan_;
     ZipFolderPicker* fileZipper_;
+    UndoHistoryWindow* history_;
 };
 
 }  // namespace quorvane
