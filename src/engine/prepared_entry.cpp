@@ -76,8 +76,11 @@ bool prepareLooseFile(const std::string& path, PreparedEntry& out) {
     std::string data;
     bool ok = ::fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) <= kPrepareSizeLimit;
     if (ok) {
-        // One byte more than the limit shows a file that grew past it.
-        data.resize(kPrepareSizeLimit + 1);
+        // One byte more than its size shows a file that grew since: it is
+        // left to the ordinary path. Sized to the file, not to the limit,
+        // so that a small file does not cost a large cleared buffer.
+        const auto expected = static_cast<size_t>(st.st_size);
+        data.resize(expected + 1);
         size_t have = 0;
         for (;;) {
             const ssize_t n = ::read(fd, data.data() + have, data.size() - have);
@@ -87,7 +90,7 @@ bool prepareLooseFile(const std::string& path, PreparedEntry& out) {
             if (have == data.size()) break;
         }
         data.resize(have);
-        ok = ok && have <= kPrepareSizeLimit;
+        ok = ok && have == expected;
     }
     ::close(fd);
     if (!ok) return false;
