@@ -12,9 +12,10 @@
 // collection, or the folder a tool was pointed at. A name already taken gets
 // a free variant (freeNameIn) in its own folder only, so entries of the same
 // name from two archives never collide; so does a folder whose name a file
-// took ("A (1).zip/" when the archive A.zip itself was moved there earlier). No name leads outside the run
-// folder: "\" separates folders as "/" does, and empty, "." and ".." steps
-// are dropped, so "../x" and "/abs" become "x" and "abs".
+// took ("A (1).zip/" when the archive A.zip itself was moved there earlier).
+// No name leads outside the run folder: "\" separates folders as "/" does,
+// and empty, "." and ".." steps are dropped, so "../x" and "/abs" become "x"
+// and "abs".
 //
 // How to use:
 //   const BackupTree backup(runFolder, system.path);
