@@ -65,12 +65,18 @@ int runUndo(const CliContext& ctx, const UndoOptions& o) {
         return kExitFailed;
     }
     // What the catalogue said of these systems is no longer true.
-    if (std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings)) clearStatusesOfRun(db->catalogue(), *run);
+    std::vector<std::string> cleared;
+    if (std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings))
+        cleared = clearStatusesOfRun(db->catalogue(), *run);
     if (result.outcome == UndoResult::Outcome::Failed) return kExitFailed;
     std::printf("%s\n", terminalText(undoneText(*run, result)).c_str());
-    if (!run->systems.empty())
+    // Only systems the catalogue has: a tool's run names the folders it was given.
+    if (!cleared.empty()) {
+        RunSummary clearedOnly;
+        clearedOnly.systems = cleared;
         std::printf("The statuses of %s were cleared: scan to see the collection as it is now.\n",
-                    terminalText(runSystemsText(*run)).c_str());
+                    terminalText(runSystemsText(clearedOnly)).c_str());
+    }
     return kExitOk;
 }
 
