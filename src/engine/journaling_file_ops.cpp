@@ -49,9 +49,11 @@ bool JournalingFileOps::copyFile(const std::string& from, const std::string& to)
     return streamCopy(inner_, from, to) && inner_.syncFolder(dirName(to)) == 0;
 }
 
-bool JournalingFileOps::keep(const std::string& path) {
+bool JournalingFileOps::keep(const std::string& path, bool& kept) {
+    kept = false;
     const std::optional<FileIdentity> id = FileIdentity::of(path);
     if (!id || madeByRun(*id)) return true;  // nothing there, or nothing the collection had before
+    kept = true;
     JournalRecord r;
     r.kind = JournalRecord::Kind::Keep;
     r.path = absolutePath(path);
@@ -92,8 +94,8 @@ int JournalingFileOps::createNew(const std::string& path) {
 
 int JournalingFileOps::rename(const std::string& from, const std::string& to) {
     if (inRunFolder(from) && inRunFolder(to)) return inner_.rename(from, to);
-    const bool keeping = pathExists(to) && !runMade(to);
-    if (!keep(to) || !record(JournalRecord::Kind::Rename, from, to, keeping || !runMade(from))) return refuse();
+    bool kept = false;
+    if (!keep(to, kept) || !record(JournalRecord::Kind::Rename, from, to, kept || !runMade(from))) return refuse();
     return inner_.rename(from, to);
 }
 
@@ -112,8 +114,8 @@ int JournalingFileOps::link(const std::string& from, const std::string& to) {
 int JournalingFileOps::remove(const std::string& path) {
     if (inRunFolder(path)) return inner_.remove(path);
     // A file the collection had: the kept file and its record are on the disk before the name goes.
-    const bool keeping = !runMade(path);
-    if (!keep(path) || (keeping && !journal_.sync())) return refuse();
+    bool kept = false;
+    if (!keep(path, kept) || (kept && !journal_.sync())) return refuse();
     return inner_.remove(path);
 }
 

@@ -55,8 +55,9 @@ private:
     // its place needs no sync of its record first: were the record lost, undo
     // would leave that file behind, never lose one.
     bool runMade(const std::string& path);
-    // Keeps the file at `path`, unless this run made it; false (errno set) when it cannot.
-    bool keep(const std::string& path);
+    // Keeps the file at `path`, unless there is none or this run made it
+    // (`kept` says which); false (errno set) when it cannot.
+    bool keep(const std::string& path, bool& kept);
     bool copyFile(const std::string& from, const std::string& to);
     bool record(JournalRecord::Kind kind, const std::string& path, const std::string& other = {},
                 bool durable = false);
