@@ -135,4 +135,8 @@ std::string romsetsNotFullyFixed(int failedSteps) {
     return "Romsets have not been fully fixed: " + stepCount(failedSteps) + " failed.";
 }
 
+std::string changesNotSynced(const std::string& reason) {
+    return "Error: the changes could not be made durable on the disk (" + reason + ").";
+}
+
 }  // namespace quorvane::analysis_text

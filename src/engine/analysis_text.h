@@ -65,6 +65,9 @@ std::string diskNotVerified(const std::string& file, const std::string& why);
 std::string diskDisplaced(const std::string& path, const std::string& movedTo);
 std::string diskNotPlaced(const std::string& file, const std::string& target, const std::string& why);
 
+// A sync of the run's changes failed: they are made, but a power cut could undo some.
+std::string changesNotSynced(const std::string& reason);
+
 // Information boxes.
 std::string folderCannotBeCreated(const std::string& folder);
 std::string folderDoesNotExist(const std::string& folder);

@@ -1,5 +1,6 @@
 #include "engine/folder_job.h"
 
+#include <cstring>
 #include <ctime>
 
 #include "archive/chd_header.h"
@@ -119,10 +120,14 @@ void FolderJob::eachSystem(const std::function<void(SystemFolder&)>& work) {
 
 void FolderJob::runJournaled(const std::string& runFolder, const std::string& command,
                              const std::function<void()>& work) {
-    JournaledRun run(runFolder, command);
+    JournaledRun run(runFolder, command, RunSyncs::Batched);
     journal_ = &run;
     work();
     journal_ = nullptr;
+    if (const int error = run.finishSyncs(); error != 0) {
+        postMessage(analysis_text::changesNotSynced(std::strerror(error)));
+        failStep();
+    }
 }
 
 void FolderJob::workOnSystem(SystemFolder& system, const std::function<void(SystemFolder&)>& work) {

@@ -1,17 +1,32 @@
 #include "engine/journaling_file_ops.h"
 
 #include <cerrno>
+#include <utility>
 
 #include "core/file_util.h"
 #include "engine/disk_files.h"
 
 namespace quorvane {
 
-JournaledRun::JournaledRun(std::string runFolder, std::string command)
-    : journal_(std::move(runFolder), std::move(command), {}, fileOps()), ops_(fileOps(), journal_), scope_(ops_) {}
+JournaledRun::JournaledRun(std::string runFolder, std::string command, RunSyncs syncs)
+    : journal_(std::move(runFolder), std::move(command), {}, fileOps()),
+      ops_(fileOps(), journal_, syncs),
+      scope_(ops_) {}
 
-JournalingFileOps::JournalingFileOps(FileOps& inner, RunJournal& journal)
-    : inner_(inner), journal_(journal), runPrefix_(joinPath(journal.runFolder(), "")) {}
+JournaledRun::~JournaledRun() {
+    ops_.flushSyncs();
+    journal_.finish();
+}
+
+int JournaledRun::finishSyncs() {
+    ops_.flushSyncs();
+    return ops_.syncError();
+}
+
+JournalingFileOps::JournalingFileOps(FileOps& inner, RunJournal& journal, RunSyncs syncs)
+    : inner_(inner), journal_(journal), runPrefix_(joinPath(journal.runFolder(), "")),
+      batched_(syncs != RunSyncs::EachStep) {
+}
 
 bool JournalingFileOps::inRunFolder(const std::string& path) const {
     const std::string whole = absolutePath(path);
@@ -42,7 +57,84 @@ bool JournalingFileOps::record(JournalRecord::Kind kind, const std::string& path
     r.other = other.empty() ? other : absolutePath(other);
     if (kind == JournalRecord::Kind::Rename) r.identity = FileIdentity::of(path);
     errno = 0;
-    return journal_.add(r, durable);
+    if (!batched_) return journal_.add(r, durable);
+    if (!journal_.add(r, false)) return false;
+    if (durable) {
+        std::lock_guard lock(mutex_);
+        journalToSync_ = true;
+    }
+    stepRecorded();
+    return true;
+}
+
+void JournalingFileOps::stepRecorded() {
+    if (++stepsInBatch_ >= kStepsPerBatch) flushSyncs();
+}
+
+bool JournalingFileOps::flushSyncs() {
+    std::set<std::string> folders;
+    bool journal = false;
+    {
+        std::lock_guard lock(mutex_);
+        folders.swap(foldersToSync_);
+        journal = std::exchange(journalToSync_, false);
+        stepsInBatch_ = 0;
+    }
+    bool ok = true;
+    auto failed = [&] {
+        ok = false;
+        std::lock_guard lock(mutex_);
+        if (syncError_ == 0) syncError_ = errno != 0 ? errno : EIO;
+    };
+    if (journal && !journal_.sync()) failed();
+    for (const std::string& folder : folders)
+        if (inner_.syncFolder(folder) != 0) failed();
+    return ok;
+}
+
+int JournalingFileOps::trackRunFolderFile(int fd) {
+    if (fd >= 0) {
+        std::lock_guard lock(mutex_);
+        runFolderFiles_.insert(fd);
+    }
+    return fd;
+}
+
+void JournalingFileOps::noteMoveIn(const std::string& from, const std::string& to) {
+    if (inRunFolder(from) || !inRunFolder(to)) return;
+    std::lock_guard lock(mutex_);
+    foldersHoldingMoves_.insert(dirName(absolutePath(to)));
+}
+
+int JournalingFileOps::openRead(const std::string& path) {
+    if (inRunFolder(path)) return trackRunFolderFile(inner_.openRead(path));
+    return inner_.openRead(path);
+}
+
+int JournalingFileOps::sync(int fd) {
+    if (batched_) {
+        std::lock_guard lock(mutex_);
+        if (runFolderFiles_.count(fd) != 0) return 0;
+    }
+    return inner_.sync(fd);
+}
+
+int JournalingFileOps::close(int fd) {
+    {
+        std::lock_guard lock(mutex_);
+        runFolderFiles_.erase(fd);
+    }
+    return inner_.close(fd);
+}
+
+int JournalingFileOps::syncFolder(const std::string& folder) {
+    if (!batched_) return inner_.syncFolder(folder);
+    std::string whole = absolutePath(folder);
+    if (!whole.empty() && whole.back() == '/') whole.pop_back();
+    std::lock_guard lock(mutex_);
+    if (inRunFolder(whole) && foldersHoldingMoves_.count(whole) == 0) return 0;
+    foldersToSync_.insert(std::move(whole));
+    return 0;
 }
 
 bool JournalingFileOps::copyFile(const std::string& from, const std::string& to) {
@@ -61,16 +153,20 @@ bool JournalingFileOps::keep(const std::string& path, bool& kept) {
     r.identity = id;
     errno = 0;
     if (!journal_.add(r, false)) return false;
-    // The link needs no sync of its own: the journal's sync before the
-    // replacing step commits it on journalling file systems, and a fix keeps
-    // every entry it drops in the backup folder besides.
-    if (inner_.link(path, r.other) == 0) return true;
+    if (batched_) stepRecorded();
+    // The link needs no sync of its own before the step: a journalling
+    // file system commits it no later than the replacing step.
+    if (inner_.link(path, r.other) == 0) {
+        std::lock_guard lock(mutex_);
+        if (batched_) foldersToSync_.insert(dirName(r.other));
+        return true;
+    }
     if (errno != EXDEV && errno != EPERM) return false;
     return copyFile(path, r.other);
 }
 
 int JournalingFileOps::openReadWrite(const std::string& path) {
-    if (inRunFolder(path)) return inner_.openReadWrite(path);
+    if (inRunFolder(path)) return trackRunFolderFile(inner_.openReadWrite(path));
     const std::optional<FileIdentity> id = FileIdentity::of(path);
     if (id && !madeByRun(*id)) {
         errno = EPERM;
@@ -80,7 +176,7 @@ int JournalingFileOps::openReadWrite(const std::string& path) {
 }
 
 int JournalingFileOps::createNew(const std::string& path) {
-    if (inRunFolder(path)) return inner_.createNew(path);
+    if (inRunFolder(path)) return trackRunFolderFile(inner_.createNew(path));
     if (!record(JournalRecord::Kind::Create, path)) return refuse();
     const int fd = inner_.createNew(path);
     if (fd >= 0) {
@@ -96,12 +192,14 @@ int JournalingFileOps::rename(const std::string& from, const std::string& to) {
     if (inRunFolder(from) && inRunFolder(to)) return inner_.rename(from, to);
     bool kept = false;
     if (!keep(to, kept) || !record(JournalRecord::Kind::Rename, from, to, kept || !runMade(from))) return refuse();
+    noteMoveIn(from, to);
     return inner_.rename(from, to);
 }
 
 int JournalingFileOps::renameNoReplace(const std::string& from, const std::string& to) {
     if (inRunFolder(from) && inRunFolder(to)) return inner_.renameNoReplace(from, to);
     if (!record(JournalRecord::Kind::Rename, from, to, !runMade(from))) return refuse();
+    noteMoveIn(from, to);
     return inner_.renameNoReplace(from, to);
 }
 
@@ -113,9 +211,14 @@ int JournalingFileOps::link(const std::string& from, const std::string& to) {
 
 int JournalingFileOps::remove(const std::string& path) {
     if (inRunFolder(path)) return inner_.remove(path);
-    // A file the collection had: the kept file and its record are on the disk before the name goes.
+    // A file the collection had is kept before the name goes.
     bool kept = false;
-    if (!keep(path, kept) || (kept && !journal_.sync())) return refuse();
+    if (!keep(path, kept)) return refuse();
+    if (kept && !batched_ && !journal_.sync()) return refuse();
+    if (kept && batched_) {
+        std::lock_guard lock(mutex_);
+        journalToSync_ = true;
+    }
     return inner_.remove(path);
 }
 
