@@ -1,0 +1,80 @@
+// What the engine benchmarks share: running commands and timing them,
+// settings for a generated collection, medians and the machine's load.
+#pragma once
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+namespace fs = std::filesystem;
+
+inline std::string quote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+inline int shell(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Stops the benchmark when `command` fails: a figure of a run that did not
+// do its work would mean nothing.
+inline void must(const std::string& command) {
+    if (shell(command) != 0) {
+        std::fprintf(stderr, "failed: %s\n", command.c_str());
+        std::exit(1);
+    }
+}
+
+// Seconds `command` took; stops the benchmark when it fails.
+inline double seconds(const std::string& command) {
+    const auto start = std::chrono::steady_clock::now();
+    const int status = shell(command);
+    const double taken = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (status != 0) {
+        std::fprintf(stderr, "failed (%d): %s\n", status, command.c_str());
+        std::exit(1);
+    }
+    return taken;
+}
+
+// Reads every file under the folders, so that timings run from the page cache.
+inline void warm(const std::vector<fs::path>& folders) {
+    for (const fs::path& f : folders) must("find " + quote(f.string()) + " -type f -exec cat {} + > /dev/null");
+}
+
+inline void writeSettings(const fs::path& home, const fs::path& base, const fs::path& source) {
+    fs::create_directories(home);
+    std::ofstream ini(home / "quorvane.INI");
+    ini << "[Quorvane]\nbasedir=" << base.string() << "\nsourcedir=" << source.string() << "\n";
+    for (const char* key : {"tosecdir", "gooddir", "arcadedir", "arcadeunemudir", "miscdir", "customdir"})
+        ini << key << "=$BASEDIR$\n";
+}
+
+inline double median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The first three fields of /proc/loadavg.
+inline std::string loadAverage() {
+    std::ifstream in("/proc/loadavg");
+    std::string one, five, fifteen;
+    in >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
+}  // namespace bench
