@@ -39,6 +39,9 @@ struct LoadedItem {
     ContainerFiles collection;
     ZipStatus status = ZipStatus::Ok;
     FileStamp stamp;  // taken before the load started
+    // With SystemFolder::keepListings, the files as encodeListing packs them
+    // (the worker packs them, so the job's own thread need not).
+    std::string listing;
 };
 
 class OrderedLoader {
