@@ -191,9 +191,14 @@ SystemFolder FolderJob::openSystemFolder(const std::string& name, bool& opened, 
 
 RomLookup FolderJob::finder() { return placements_.lookup(); }
 
-bool SystemFolder::reuseFirstPass(size_t index, ContainerFiles& collection) const {
+bool SystemFolder::reuseListing(size_t index, ContainerFiles& collection) const {
+    return index < tested.size() && !tested[index].listing.empty() &&
+           fillFromListing(tested[index].kind, tested[index].listing, collection);
+}
+
+bool SystemFolder::reuseFirstPass(size_t index, ContainerFiles& collection, const FileStamp& now) const {
     if (index >= tested.size() || tested[index].listing.empty() || !tested[index].stamp.valid ||
-        !(stampOf(collection.path) == tested[index].stamp))
+        !(now == tested[index].stamp))
         return false;
     return fillFromListing(tested[index].kind, tested[index].listing, collection);
 }
@@ -208,10 +213,12 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
     auto loader = std::make_unique<OrderedLoader>(
         paths.size(),
         [&paths, &system, opts, known, keepListings](size_t i, LoadedItem& out) {
-            out.stamp = stampOf(paths[i]);
             out.collection = ContainerFiles(paths[i]);
             // The first pass writes `tested` while its own loader runs: only later passes read it.
-            if (!opts.test && system.reuseFirstPass(i, out.collection)) return;
+            // A scan changes no file, so its later pass takes each listing as the first pass found it.
+            if (!opts.test && system.keepListings && system.reuseListing(i, out.collection)) return;
+            out.stamp = stampOf(paths[i]);
+            if (!opts.test && system.reuseFirstPass(i, out.collection, out.stamp)) return;
             if (opts.test && known) {
                 const ScanCache::Record* r = known->find(system.files[i], out.stamp);
                 if (r && fillFromListing(r->kind, r->listing, out.collection)) {
@@ -224,7 +231,9 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
             if (zipTestPassed(out.status) && (keepListings || (opts.test && out.collection.isPacked)))
                 out.listing = encodeListing(out.collection.files);
         },
-        options_.loadThreads);
+        // A later pass that kept every sound file's listing only looks at
+        // each file's stamp: handing that to threads would cost more than it.
+        !test && system.keepListings ? OrderedLoader::kOnCallingThread : options_.loadThreads);
     LoadedItem item;
     for (size_t i = 0; i < system.files.size(); ++i) {
         if (cancelled()) break;

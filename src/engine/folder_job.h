@@ -78,7 +78,14 @@ struct SystemFolder {
     }
     // Fills `collection` from the first pass's listing of file `index` when
     // one was kept and the file has not changed since; false otherwise.
-    bool reuseFirstPass(size_t index, ContainerFiles& collection) const;
+    bool reuseFirstPass(size_t index, ContainerFiles& collection) const {
+        return reuseFirstPass(index, collection, stampOf(collection.path));
+    }
+    // Fills `collection` from the first pass's listing of file `index`,
+    // whatever the file is now; false when none was kept.
+    bool reuseListing(size_t index, ContainerFiles& collection) const;
+    // The same with the file's stamp as it is now.
+    bool reuseFirstPass(size_t index, ContainerFiles& collection, const FileStamp& now) const;
 };
 
 class FolderJob : public WorkerJob {

@@ -77,6 +77,8 @@ private:
     size_t claimed_ = 0;   // next index a worker takes
     size_t consumed_ = 0;  // next index the consumer takes
     bool stopping_ = false;
+    bool consumerWaiting_ = false;  // in next(), for slot consumed_
+    size_t idleWorkers_ = 0;        // waiting for room in the window
     std::vector<std::thread> workers_;
 };
 
