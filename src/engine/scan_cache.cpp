@@ -1,5 +1,7 @@
 #include "engine/scan_cache.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cstring>
@@ -153,7 +155,19 @@ bool ScanCache::write(const std::string& path, const std::string& folder, Digest
         out.text(r.listing);
     }
     out.number(crcOf(out.bytes()), 4);
-    return makeFolders(dirName(path)) && writeFileAtomically(path, out.bytes());
+    // Written whole under another name and renamed over the old one, never
+    // synced: after a crash a torn cache fails its CRC and the next scan
+    // tests everything, which is all a sync would have bought.
+    if (!makeFolders(dirName(path))) return false;
+    const std::string temp = uniqueTempPath(dirName(path), baseName(path));
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const bool written = writeAllAt(fd, out.bytes().data(), out.bytes().size(), 0);
+    if (::close(fd) != 0 || !written || ::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
 }
 
 const ScanCache::Record* ScanCache::find(const std::string& name, const FileStamp& stamp) const {
