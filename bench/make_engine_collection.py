@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes a collection for the scan, fix and rebuild benchmarks.
 
-    make_engine_collection.py OUT [--games N]
+    make_engine_collection.py OUT [--games N] [--rom-size BYTES]
 
 OUT/home/quorvane.INI   settings (basedir OUT/roms, sourcedir OUT/source)
 OUT/bench.dat           the DAT of system "Bench" (N games, 3 ROMs each)
@@ -10,13 +10,15 @@ OUT/roms/Bench/         one archive per game; about 5% each of: a misplaced
                         an unknown loose file, a truncated zip
 OUT/clean/              the same archives without damage (for unzip -t)
 OUT/source/             every ROM as a loose file, flat (for the rebuild)
-Half the ROMs compress like real images; the rest are random bytes.
+Half the ROMs compress like real images; the rest are random bytes. ROMs
+take 1-64 KiB, or exactly --rom-size bytes each.
 """
 import argparse, os, random, zipfile, zlib
 
 ap = argparse.ArgumentParser()
 ap.add_argument("out")
 ap.add_argument("--games", type=int, default=10000)
+ap.add_argument("--rom-size", type=int, default=0)
 a = ap.parse_args()
 rng = random.Random(1234)
 roms_dir = os.path.join(a.out, "roms", "Bench")
@@ -24,7 +26,7 @@ for d in (roms_dir, os.path.join(a.out, "clean"), os.path.join(a.out, "source"),
     os.makedirs(d, exist_ok=True)
 
 def rom_bytes(i, j):
-    size = rng.randint(1024, 65536)
+    size = a.rom_size or rng.randint(1024, 65536)
     if (i + j) % 2 == 0:
         pattern = bytes(rng.randrange(256) for _ in range(64))
         return (pattern * (size // 64 + 1))[:size]

@@ -1,5 +1,6 @@
-// quorvane scan SYSTEM... | --all [--json] [--torrentzip] [--verify-chd]: checks system folders
-// without changing a file (--verify-chd: chdman checks each disk image in place).
+// quorvane scan SYSTEM... | --all [--json] [--torrentzip] [--verify-chd] [--full]: checks system
+// folders without changing a file (--verify-chd: chdman checks each disk image in place; --full:
+// every file is tested, also one unchanged since the last scan tested it).
 // quorvane fix SYSTEM... | --all [--json]: repairs them; unwanted files go to a backup folder.
 // One system named is worked on as the chosen system; --all or several as a list (see FolderJob).
 // Both end with a summary per system (and a total for several), or print one JSON document.
@@ -24,6 +25,7 @@ struct SystemsOptions {
     bool json = false;
     bool torrentZip = false;
     bool verifyChd = false;
+    bool full = false;
 };
 
 using StartOne = bool (CatalogueJobs::*)(JobHost&, const Settings&, const std::string&);
@@ -35,6 +37,7 @@ int runOnSystems(const CliContext& ctx, const SystemsOptions& o, const char* com
     if (!ctx.loadSettings(settings)) return kExitUsage;
     settings.checkTorrentZip = o.torrentZip;
     settings.verifyChd = o.verifyChd;
+    if (o.full) settings.fullScan = true;
     std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
     std::vector<std::string> systems = o.all ? db->catalogue().getSystems() : o.systems;
@@ -79,6 +82,8 @@ void addSystemsCommand(CLI::App& app, CliContext& ctx, const SystemsCommand& c, 
         cmd->add_flag("--torrentzip", o->torrentZip, "Also say which zips are valid TorrentZip, and count them");
         cmd->add_flag("--verify-chd", o->verifyChd,
                       "Also have chdman (mame-tools) check the data of each disk image in place (reads them whole)");
+        cmd->add_flag("--full", o->full,
+                      "Test every file whole, also those unchanged since the last scan tested them");
     }
     const char* command = c.name;
     cmd->callback([&ctx, o, names, all, command, one, allSystems] {

@@ -26,6 +26,7 @@ PreferenceValues preferencesForDisplay(const Settings& s) {
     v.customdir = withPlaceholder(s.customdir, s.basedir);
     v.useMD5 = s.useMD5;
     v.useSHA1 = s.useSHA1;
+    v.fullScan = s.fullScan;
     v.output = s.output;
     v.mergeMode = s.mergeMode;
     return v;
@@ -50,7 +51,8 @@ bool savePreferences(const PreferenceValues& v, Settings& s) {
                     ini.writeString(section, "customdir", v.customdir) &&
                     ini.writeBool(section, "useMD5", v.useMD5) && ini.writeBool(section, "useSHA1", v.useSHA1);
     const bool written = ok && ini.writeString(section, "output", archiveOutputName(v.output)) &&
-                         ini.writeString(section, "merge-mode", mergeModeName(v.mergeMode));
+                         ini.writeString(section, "merge-mode", mergeModeName(v.mergeMode)) &&
+                         ini.writeBool(section, "fullScan", v.fullScan);
 
     s.basedir = v.basedir;
     s.sourcedir = v.sourcedir;
@@ -62,6 +64,7 @@ bool savePreferences(const PreferenceValues& v, Settings& s) {
     s.customdir = v.customdir;
     s.useMD5 = v.useMD5;
     s.useSHA1 = v.useSHA1;
+    s.fullScan = v.fullScan;
     s.output = v.output;
     s.mergeMode = v.mergeMode;
     return written;

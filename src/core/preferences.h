@@ -21,6 +21,7 @@ struct PreferenceValues {
     std::string customdir;
     bool useMD5 = false;
     bool useSHA1 = false;
+    bool fullScan = false;
     ArchiveOutput output = ArchiveOutput::Zip;
     MergeMode mergeMode = MergeMode::Split;
 };

@@ -163,6 +163,7 @@ Settings loadSettings(const ProgramFolders& folders, std::vector<std::string>* w
     s.useMD5 = ini.readBool(kMain, "useMD5", false);
     s.useSHA1 = ini.readBool(kMain, "useSHA1", false);
     s.removeHeaders = ini.readString(kMain, "headers", "keep") == "remove";
+    s.fullScan = ini.readBool(kMain, "fullScan", false);
     s.output = readGlobalChoice(ini, kOutputChoice, ArchiveOutput::Zip, warnings);
     s.mergeMode = readGlobalChoice(ini, kMergeModeChoice, MergeMode::Split, warnings);
     readSystemSections(ini, s, warnings);
@@ -197,6 +198,7 @@ bool saveGlobalSettings(const Settings& settings) {
     makeFolders(dirName(settings.settingsPath));
     IniFile ini(settings.settingsPath);
     bool ok = ini.writeBool(kMain, "useMD5", settings.useMD5) && ini.writeBool(kMain, "useSHA1", settings.useSHA1) &&
+              ini.writeBool(kMain, "fullScan", settings.fullScan) &&
               ini.writeString(kMain, "basedir", settings.basedir) &&
               ini.writeString(kMain, "sourcedir", settings.sourcedir) &&
               ini.writeString(kMain, "currentdb", settings.currentdb) &&

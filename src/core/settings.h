@@ -78,6 +78,9 @@ struct Settings {
     // A scan also has chdman check the data of each disk image in place
     // (`scan --verify-chd`): it reads every image whole. Run time only.
     bool verifyChd = false;
+    // "fullScan": every scan reads and tests each file whole, also one
+    // unchanged since the last scan tested it (`scan --full` for one run).
+    bool fullScan = false;
     std::string basedir;
     std::string sourcedir;
     std::string currentdb = "roms";

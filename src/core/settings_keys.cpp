@@ -23,6 +23,7 @@ struct Key {
 constexpr Key kKeys[] = {
     {"Top", Kind::Integer},          {"Left", Kind::Integer},         {"InitMax", Kind::Flag},
     {"useMD5", Kind::Flag},          {"useSHA1", Kind::Flag},         {"headers", Kind::Headers},
+    {"fullScan", Kind::Flag},
     {"output", Kind::Output},        {"merge-mode", Kind::MergeMode}, {"basedir", Kind::Folder},
     {"sourcedir", Kind::Folder},     {"currentdb", Kind::Database},   {"tosecdir", Kind::Folder},
     {"gooddir", Kind::Folder},       {"arcadedir", Kind::Folder},     {"arcadeunemudir", Kind::Folder},
@@ -133,6 +134,7 @@ bool settingValue(const Settings& s, const std::string& key, std::string& value)
     else if (key == "InitMax") value = s.initMax ? "1" : "0";
     else if (key == "useMD5") value = s.useMD5 ? "1" : "0";
     else if (key == "useSHA1") value = s.useSHA1 ? "1" : "0";
+    else if (key == "fullScan") value = s.fullScan ? "1" : "0";
     else if (key == "headers") value = s.removeHeaders ? "remove" : "keep";
     else if (key == "output") value = archiveOutputName(s.output);
     else if (key == "merge-mode") value = mergeModeName(s.mergeMode);
@@ -165,7 +167,10 @@ std::string setSetting(Settings& s, const std::string& key, const std::string& v
         case Kind::Flag: {
             if (value != "0" && value != "1") return key + " takes 0 or 1, not \"" + value + "\".";
             const bool on = value == "1";
-            (key == "InitMax" ? s.initMax : key == "useMD5" ? s.useMD5 : s.useSHA1) = on;
+            (key == "InitMax"    ? s.initMax
+             : key == "useMD5"   ? s.useMD5
+             : key == "fullScan" ? s.fullScan
+                                 : s.useSHA1) = on;
             break;
         }
         case Kind::Headers: {

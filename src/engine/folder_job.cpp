@@ -17,6 +17,19 @@ namespace {
 // Fast enough to look alive, slow enough that a folder of small archives is
 // not held up by its own progress bar.
 constexpr auto kProgressInterval = std::chrono::milliseconds(50);
+
+ScanCache::Kind kindOf(const ContainerFiles& collection) {
+    if (collection.isPacked) return ScanCache::Kind::Packed;
+    return collection.isZip ? ScanCache::Kind::Zip : ScanCache::Kind::Loose;
+}
+
+// Fills `collection` as loadCollection would have from a listing it made.
+bool fillFromListing(ScanCache::Kind kind, const std::string& listing, ContainerFiles& collection) {
+    if (!decodeListing(listing, collection.files)) return false;
+    collection.isPacked = kind == ScanCache::Kind::Packed;
+    collection.isZip = kind == ScanCache::Kind::Zip;
+    return true;
+}
 }  // namespace
 
 std::string SystemFolder::pathOf(size_t index) const { return joinPath(path, files[index]); }
@@ -183,31 +196,49 @@ SystemFolder FolderJob::openSystemFolder(const std::string& name, bool& opened, 
 
 RomLookup FolderJob::finder() { return placements_.lookup(); }
 
-bool SystemFolder::reuseFirstPass(size_t index, ContainerFiles& collection) const {
-    if (index >= tested.size() || tested[index].packedFiles.empty() || !tested[index].stamp.valid ||
-        !(stampOf(collection.path) == tested[index].stamp))
+bool SystemFolder::reuseListing(size_t index, ContainerFiles& collection) const {
+    return index < tested.size() && !tested[index].listing.empty() &&
+           fillFromListing(tested[index].kind, tested[index].listing, collection);
+}
+
+bool SystemFolder::reuseFirstPass(size_t index, ContainerFiles& collection, const FileStamp& now) const {
+    if (index >= tested.size() || tested[index].listing.empty() || !tested[index].stamp.valid ||
+        !(now == tested[index].stamp))
         return false;
-    collection.files = tested[index].packedFiles;
-    collection.isZip = false;
-    collection.isPacked = true;
-    return true;
+    return fillFromListing(tested[index].kind, tested[index].listing, collection);
 }
 
 void FolderJob::eachListedFile(const SystemFolder& system, bool test,
-                               const std::function<void(size_t index, LoadedItem& item)>& visit) {
+                               const std::function<void(size_t index, LoadedItem& item)>& visit,
+                               const ScanCache* known) {
     // The loader reads the paths while it runs: they must outlive it.
     const std::vector<std::string> paths = system.paths();
     const LoadOptions opts = loadOptions(test);
+    const bool keepListings = test && system.keepListings;
     auto loader = std::make_unique<OrderedLoader>(
         paths.size(),
-        [&paths, &system, opts](size_t i, LoadedItem& out) {
-            out.stamp = stampOf(paths[i]);
+        [&paths, &system, opts, known, keepListings](size_t i, LoadedItem& out) {
             out.collection = ContainerFiles(paths[i]);
             // The first pass writes `tested` while its own loader runs: only later passes read it.
-            if (!opts.test && system.reuseFirstPass(i, out.collection)) return;
+            // A scan changes no file, so its later pass takes each listing as the first pass found it.
+            if (!opts.test && system.keepListings && system.reuseListing(i, out.collection)) return;
+            out.stamp = stampOf(paths[i]);
+            if (!opts.test && system.reuseFirstPass(i, out.collection, out.stamp)) return;
+            if (opts.test && known) {
+                const ScanCache::Record* r = known->find(system.files[i], out.stamp);
+                if (r && fillFromListing(r->kind, r->listing, out.collection)) {
+                    if (keepListings) out.listing = r->listing;
+                    return;
+                }
+                out.collection = ContainerFiles(paths[i]);
+            }
             out.status = loadCollection(out.collection, opts);
+            if (zipTestPassed(out.status) && (keepListings || (opts.test && out.collection.isPacked)))
+                out.listing = encodeListing(out.collection.files);
         },
-        options_.loadThreads);
+        // A later pass that kept every sound file's listing only looks at
+        // each file's stamp: handing that to threads would cost more than it.
+        !test && system.keepListings ? OrderedLoader::kOnCallingThread : options_.loadThreads);
     LoadedItem item;
     for (size_t i = 0; i < system.files.size(); ++i) {
         if (cancelled()) break;
@@ -218,26 +249,53 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
     }
 }
 
-void FolderJob::firstPass(SystemFolder& system, bool reportErrors) {
+void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCache* known) {
     for (const std::string& line : system.leftoverLines) postMessage(line);
     system.leftoverLines.clear();
     system.tested.assign(system.files.size(), {});
+    firstPassStartNs_ = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            std::chrono::system_clock::now().time_since_epoch())
+                            .count();
     const RomLookup find = finder();
-    eachListedFile(system, true, [&](size_t i, LoadedItem& item) {
-        system.tested[i] = {item.stamp, item.status};
-        if (!zipTestPassed(item.status)) {
-            ++systemReport().archivesUnreadable;
-            if (reportErrors) postMessage(analysis_text::errorInZip(currentFile_, item.status));
-            return;
-        }
-        if (item.collection.isPacked) system.tested[i].packedFiles = item.collection.files;
-        for (File& f : item.collection.files) {
-            for (const RomMatch& r : identifyFile(item.collection, f, find)) {
-                if (isInPlace(r, system.name, currentFile_, f.name))
-                    placements_.setHave(f.crc, f.size, r.name, r.game, r.system);
+    eachListedFile(
+        system, true,
+        [&](size_t i, LoadedItem& item) {
+            SystemFolder::Tested& tested = system.tested[i];
+            tested.stamp = item.stamp;
+            tested.status = item.status;
+            if (!zipTestPassed(item.status)) {
+                ++systemReport().archivesUnreadable;
+                if (reportErrors) postMessage(analysis_text::errorInZip(currentFile_, item.status));
+                return;
             }
+            tested.kind = kindOf(item.collection);
+            tested.listing = std::move(item.listing);
+            for (File& f : item.collection.files) {
+                for (const RomMatch& r : identifyFile(item.collection, f, find)) {
+                    if (isInPlace(r, system.name, currentFile_, f.name))
+                        placements_.setHave(f.crc, f.size, r.name, r.game, r.system);
+                }
+            }
+        },
+        known);
+}
+
+ScanCache FolderJob::testedFiles(const SystemFolder& system, const ScanCache& known) const {
+    ScanCache out;
+    const long long settled = firstPassStartNs_ - options_.settleTime.count();
+    for (size_t i = 0; i < system.files.size(); ++i) {
+        const std::string& name = system.files[i];
+        const SystemFolder::Tested* t = i < system.tested.size() ? &system.tested[i] : nullptr;
+        if (t == nullptr || !t->stamp.valid) {
+            // Not reached: what the last scan found still holds while the file is unchanged.
+            if (const ScanCache::Record* r = known.find(name)) out.put(name, *r);
+            continue;
         }
-    });
+        if (!zipTestPassed(t->status) || t->listing.empty()) continue;
+        if (t->stamp.modifiedNs >= settled || t->stamp.changedNs >= settled) continue;
+        out.put(name, {t->stamp, t->kind, t->listing});
+    }
+    return out;
 }
 
 void FolderJob::applyOutputForms() {

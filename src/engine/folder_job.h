@@ -30,6 +30,7 @@
 #include "engine/identification.h"
 #include "engine/ordered_loader.h"
 #include "engine/placements.h"
+#include "engine/scan_cache.h"
 #include "engine/journaling_file_ops.h"
 
 namespace quorvane {
@@ -38,6 +39,10 @@ struct AnalysisOptions {
     // Threads that list and test archives ahead of the job (0: one per core;
     // OrderedLoader::kOnCallingThread: none, the job loads each file itself).
     unsigned loadThreads = 0;
+    // A file changed less than this long before its test began is not kept
+    // as tested: a change within the file system's clock tick after the
+    // test read it would leave its stamp as it was.
+    std::chrono::nanoseconds settleTime = std::chrono::seconds(2);
 };
 
 // One system's folder as a scan or fix finds it.
@@ -51,11 +56,18 @@ struct SystemFolder {
     struct Tested {
         FileStamp stamp;
         ZipStatus status = ZipStatus::Ok;
-        // A packed archive's entries as listed: listing one reads it whole,
-        // so a later pass takes them from here while the file is unchanged.
-        std::vector<File> packedFiles;
+        ScanCache::Kind kind = ScanCache::Kind::Loose;
+        // The file's entries as listed (encodeListing), kept while the file
+        // is unchanged so a later pass need not read it again: always for a
+        // packed archive, whose listing reads it whole; for every file that
+        // passed with `keepListings`.
+        std::string listing;
     };
     std::vector<Tested> tested;
+    // Whether the first pass keeps every sound file's listing (scan: its
+    // second pass then opens no file again, and the listings are what the
+    // scan's cache keeps).
+    bool keepListings = false;
 
     std::string pathOf(size_t index) const;
     // Every listed file's path, in listing order.
@@ -64,9 +76,16 @@ struct SystemFolder {
     ZipStatus firstPassStatus(size_t index) const {
         return index < tested.size() ? tested[index].status : ZipStatus::Ok;
     }
-    // Fills `collection` from the first pass's listing of packed archive
-    // `index` when the file has not changed since; false otherwise.
-    bool reuseFirstPass(size_t index, ContainerFiles& collection) const;
+    // Fills `collection` from the first pass's listing of file `index` when
+    // one was kept and the file has not changed since; false otherwise.
+    bool reuseFirstPass(size_t index, ContainerFiles& collection) const {
+        return reuseFirstPass(index, collection, stampOf(collection.path));
+    }
+    // Fills `collection` from the first pass's listing of file `index`,
+    // whatever the file is now; false when none was kept.
+    bool reuseListing(size_t index, ContainerFiles& collection) const;
+    // The same with the file's stamp as it is now.
+    bool reuseFirstPass(size_t index, ContainerFiles& collection, const FileStamp& now) const;
 };
 
 class FolderJob : public WorkerJob {
@@ -145,14 +164,22 @@ protected:
     RomLookup finder();
     // Walks the listed files in order until a cancel, each loaded ahead on the
     // loader's threads (with `test`, each archive tested), showing progress;
-    // `visit` gets the file's index in the listing and what was loaded.
+    // `visit` gets the file's index in the listing and what was loaded. With
+    // `test` and `known`, a file unchanged since `known` recorded its test is
+    // taken from there, not read.
     void eachListedFile(const SystemFolder& system, bool test,
-                        const std::function<void(size_t index, LoadedItem& item)>& visit);
+                        const std::function<void(size_t index, LoadedItem& item)>& visit,
+                        const ScanCache* known = nullptr);
 
     // Posts the leftover warnings, then lists and tests every file of the
-    // folder, marking each ROM found in place as had. `reportErrors`: post
-    // "Error in zip" for files that fail.
-    void firstPass(SystemFolder& system, bool reportErrors);
+    // folder (taking from `known` what it holds of unchanged files), marking
+    // each ROM found in place as had. `reportErrors`: post "Error in zip"
+    // for files that fail.
+    void firstPass(SystemFolder& system, bool reportErrors, const ScanCache* known = nullptr);
+    // What the first pass found of `system`'s files, as a cache for the next
+    // scan: each sound file tested long enough after its last change, and
+    // what `known` holds of files the pass did not reach (a cancel).
+    ScanCache testedFiles(const SystemFolder& system, const ScanCache& known) const;
     // A step failed and has been reported; the job goes on.
     void failStep() {
         ++failedSteps_;
@@ -200,6 +227,8 @@ private:
     std::string currentFile_;
     int fileIndex_ = 0;
     int fileCount_ = 0;
+    // When the running first pass began (the realtime clock, in ns).
+    long long firstPassStartNs_ = 0;
     std::chrono::steady_clock::time_point lastProgress_{};
     int failedSteps_ = 0;
     std::shared_ptr<JobReport> report_ = std::make_shared<JobReport>();

@@ -31,7 +31,7 @@ OrderedLoader::OrderedLoader(size_t count, LoadFn load, unsigned threads, size_t
     if (threads == 0) threads = defaultThreads();
     // Enough look-ahead to keep every worker busy while one slow archive
     // holds up the consumer, and still only a handful of listings in memory.
-    window_ = window != 0 ? window : static_cast<size_t>(threads) * 8;
+    window_ = window != 0 ? window : static_cast<size_t>(threads) * 16;
     slots_.resize(window_);
     const size_t useful = count < threads ? count : threads;
     for (size_t i = 0; i < useful; ++i) workers_.emplace_back([this] { work(); });
@@ -51,18 +51,24 @@ void OrderedLoader::work() {
         size_t index;
         {
             std::unique_lock lock(mutex_);
+            ++idleWorkers_;
             room_.wait(lock, [&] { return stopping_ || claimed_ >= count_ || claimed_ < consumed_ + window_; });
+            --idleWorkers_;
             if (stopping_ || claimed_ >= count_) return;
             index = claimed_++;
         }
         LoadedItem item;
         item.index = index;
         load_(index, item);
+        bool wanted;
         {
             std::lock_guard lock(mutex_);
             slots_[index % window_] = std::move(item);
+            wanted = consumerWaiting_ && index == consumed_;
         }
-        ready_.notify_all();
+        // Waking the consumer for an item it does not wait for costs a
+        // context switch per file, which is most of a re-scan's time.
+        if (wanted) ready_.notify_one();
     }
 }
 
@@ -77,12 +83,16 @@ bool OrderedLoader::next(LoadedItem& out) {
     std::unique_lock lock(mutex_);
     if (consumed_ >= count_) return false;
     std::optional<LoadedItem>& slot = slots_[consumed_ % window_];
+    consumerWaiting_ = true;
     ready_.wait(lock, [&] { return slot.has_value() && slot->index == consumed_; });
+    consumerWaiting_ = false;
     out = std::move(*slot);
     slot.reset();
     ++consumed_;
+    // Idle workers are woken once half the window is free, not per item.
+    const bool wake = idleWorkers_ > 0 && claimed_ - consumed_ <= window_ / 2;
     lock.unlock();
-    room_.notify_all();
+    if (wake) room_.notify_all();
     return true;
 }
 

@@ -39,6 +39,9 @@ struct LoadedItem {
     ContainerFiles collection;
     ZipStatus status = ZipStatus::Ok;
     FileStamp stamp;  // taken before the load started
+    // With SystemFolder::keepListings, the files as encodeListing packs them
+    // (the worker packs them, so the job's own thread need not).
+    std::string listing;
 };
 
 class OrderedLoader {
@@ -74,6 +77,8 @@ private:
     size_t claimed_ = 0;   // next index a worker takes
     size_t consumed_ = 0;  // next index the consumer takes
     bool stopping_ = false;
+    bool consumerWaiting_ = false;  // in next(), for slot consumed_
+    size_t idleWorkers_ = 0;        // waiting for room in the window
     std::vector<std::thread> workers_;
 };
 

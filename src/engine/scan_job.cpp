@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "archive/torrent_zip.h"
+#include "core/file_util.h"
 #include "engine/analysis_text.h"
 
 namespace quorvane {
@@ -29,10 +30,19 @@ void ScanJob::scanSystem(SystemFolder& system) {
     }
     postMessage(text::scanningSystem(text::timeStamp(std::time(nullptr)), system.name, system.path));
     db().cleanSystemStatus(system.name);
-    firstPass(system, true);
+    // The last scan's tests, kept beside the catalogue; a full scan makes
+    // its own and keeps them for the next.
+    const std::string cachePath = ScanCache::pathFor(db().basePath(), system.name);
+    const ScanCache::Digests digests{settings().useMD5, settings().useSHA1};
+    const ScanCache known = ScanCache::read(cachePath, system.path, digests);
+    system.keepListings = true;
+    firstPass(system, true, settings().fullScan ? nullptr : &known);
     secondPass(system);
     scanDisks(system);
     db().closeDB();
+    const ScanCache next = testedFiles(system, known);
+    // A cache that cannot be written costs the next scan time, never a wrong result.
+    if (!next.empty() || pathExists(cachePath)) next.write(cachePath, system.path, digests);
 }
 
 void ScanJob::secondPass(const SystemFolder& system) {

@@ -68,6 +68,9 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent)
     sha1_->setChecked(true);
     layout->addWidget(md5_);
     layout->addWidget(sha1_);
+    fullScan_ = new QCheckBox(QStringLiteral("Test every archive on each scan, also those unchanged since the last"), this);
+    fullScan_->setObjectName(QStringLiteral("fullScanCheck"));
+    layout->addWidget(fullScan_);
     auto* buttons = new QHBoxLayout;
     auto* saveButton = new QPushButton(QStringLiteral("Save"), this);
     saveButton->setObjectName(QStringLiteral("saveButton"));
@@ -95,6 +98,7 @@ void PreferencesDialog::showEvent(QShowEvent* event) {
         edit(kFields[i].objectName)->setText(QString::fromStdString(*values[i]));
     md5_->setChecked(v.useMD5);
     sha1_->setChecked(v.useSHA1);
+    fullScan_->setChecked(v.fullScan);
     output_->setCurrentIndex(output_->findData(QString::fromLatin1(archiveOutputName(v.output))));
     mergeMode_->setCurrentIndex(mergeMode_->findData(QString::fromLatin1(mergeModeName(v.mergeMode))));
 }
@@ -107,6 +111,7 @@ void PreferencesDialog::save() {
     for (size_t i = 0; i < std::size(kFields); ++i) *values[i] = edit(kFields[i].objectName)->text().toStdString();
     v.useMD5 = md5_->isChecked();
     v.useSHA1 = sha1_->isChecked();
+    v.fullScan = fullScan_->isChecked();
     v.output = archiveOutputNamed(output_->currentData().toString().toStdString()).value_or(ArchiveOutput::Zip);
     v.mergeMode = mergeModeNamed(mergeMode_->currentData().toString().toStdString()).value_or(MergeMode::Split);
     if (!savePreferences(v, settings_))

@@ -23,6 +23,7 @@ public:
     QComboBox* defaultDb() const { return defdb_; }
     QCheckBox* md5() const { return md5_; }
     QCheckBox* sha1() const { return sha1_; }
+    QCheckBox* fullScan() const { return fullScan_; }
     // The output of new and changed sets; each item's data is the settings word.
     QComboBox* output() const { return output_; }
     // The merge mode of systems without their own; likewise.
@@ -36,6 +37,7 @@ private:
     QComboBox* defdb_;
     QCheckBox* md5_;
     QCheckBox* sha1_;
+    QCheckBox* fullScan_;
     QComboBox* output_;
     QComboBox* mergeMode_;
 };

@@ -61,6 +61,20 @@ TEST_F(SettingsKeysTest, PerSystemKeysRoundTripGloballyAndPerSystem) {
     EXPECT_NE(file.find("[System C]\r\noutput=zip\r\nmerge-mode=full-non-merged\r\n"), std::string::npos);
 }
 
+// Each flag is its own: setting one leaves the others, and the next run reads it.
+TEST_F(SettingsKeysTest, FlagsAreSetOneByOne) {
+    Settings s = load();
+    ASSERT_EQ(setSetting(s, "fullScan", "1", nullptr), "");
+    ASSERT_EQ(setSetting(s, "useMD5", "1", nullptr), "");
+    EXPECT_EQ(setSetting(s, "fullScan", "yes", nullptr), "fullScan takes 0 or 1, not \"yes\".");
+    for (const Settings& each : {s, load()}) {
+        std::string full, sha1;
+        ASSERT_TRUE(settingValue(each, "fullScan", full) && settingValue(each, "useSHA1", sha1));
+        EXPECT_EQ(full + sha1, "10");
+        EXPECT_TRUE(each.fullScan && each.useMD5 && !each.useSHA1 && !each.initMax);
+    }
+}
+
 TEST_F(SettingsKeysTest, RefusedValuesSayWhyAndWriteNothing) {
     struct Case {
         const char* system;

@@ -67,6 +67,24 @@ TEST(PreferencesWindow, ShowsPlaceholderSavesAndCancels) {
     EXPECT_EQ(ini.readString("Quorvane", "tosecdir", ""), "$BASEDIR$/romsets/Tosec");
 }
 
+// "Test every archive on each scan" shows the setting and is kept only on Save.
+TEST(PreferencesWindow, FullScanChoiceIsShownAndSaved) {
+    testing::TempDir home;
+    testing::writeFile(home.file("quorvane.INI"), "[Quorvane]\nfullScan=1\n");
+    Settings settings = loadSettings(programFoldersIn(home.path()));
+    PreferencesDialog prefs(settings);
+    prefs.show();
+    EXPECT_TRUE(prefs.fullScan()->isChecked());
+    prefs.fullScan()->setChecked(false);
+    prefs.cancel();
+    EXPECT_TRUE(settings.fullScan);
+    prefs.show();
+    prefs.fullScan()->setChecked(false);
+    prefs.save();
+    EXPECT_FALSE(settings.fullScan);
+    EXPECT_FALSE(loadSettings(programFoldersIn(home.path())).fullScan);
+}
+
 // The output and merge mode choices show the settings, are kept only on
 // Save, and are the global values the next run reads.
 TEST(PreferencesWindow, OutputAndMergeModeChoicesAreShownAndSaved) {

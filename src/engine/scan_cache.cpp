@@ -1,0 +1,183 @@
+#include "engine/scan_cache.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstring>
+
+#include "core/file_util.h"
+
+namespace quorvane {
+
+namespace {
+
+constexpr char kMagic[8] = {'Q', 'V', 'S', 'C', 'A', 'N', 'C', '\0'};
+
+class Writer {
+public:
+    void number(std::uint64_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) out_.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    }
+    void text(const std::string& value) {
+        number(value.size(), 4);
+        out_ += value;
+    }
+    void raw(const char* data, size_t size) { out_.append(data, size); }
+    std::string& bytes() { return out_; }
+
+private:
+    std::string out_;
+};
+
+// Reads what Writer wrote; once anything is out of bounds every later read
+// fails too, so a caller checks ok() once at the end.
+class Reader {
+public:
+    Reader(const char* data, size_t size) : data_(data), left_(size) {}
+    std::uint64_t number(int bytes) {
+        if (!take(static_cast<size_t>(bytes))) return 0;
+        std::uint64_t value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value |= std::uint64_t{static_cast<unsigned char>(at_[i])} << (8 * i);
+        return value;
+    }
+    std::string text() {
+        const std::uint64_t size = number(4);
+        if (!take(static_cast<size_t>(size))) return {};
+        return std::string(at_, static_cast<size_t>(size));
+    }
+    bool raw(const char* expected, size_t size) { return take(size) && std::memcmp(at_, expected, size) == 0; }
+    bool ok() const { return ok_; }
+    bool atEnd() const { return ok_ && left_ == 0; }
+
+private:
+    bool take(size_t size) {
+        if (!ok_ || size > left_) {
+            ok_ = false;
+            return false;
+        }
+        at_ = data_;
+        data_ += size;
+        left_ -= size;
+        return true;
+    }
+    const char* data_;
+    const char* at_ = nullptr;
+    size_t left_;
+    bool ok_ = true;
+};
+
+std::uint8_t digestBits(ScanCache::Digests digests) { return (digests.md5 ? 1 : 0) | (digests.sha1 ? 2 : 0); }
+
+std::uint32_t crcOf(const std::string& bytes) {
+    return static_cast<std::uint32_t>(
+        crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
+}
+
+}  // namespace
+
+std::string encodeListing(const std::vector<File>& files) {
+    Writer out;
+    out.number(files.size(), 4);
+    for (const File& f : files) {
+        for (const std::string* field : {&f.name, &f.size, &f.crc, &f.md5, &f.sha1}) out.text(*field);
+    }
+    return std::move(out.bytes());
+}
+
+bool decodeListing(const std::string& listing, std::vector<File>& files) {
+    Reader in(listing.data(), listing.size());
+    const std::uint64_t count = in.number(4);
+    // Every file takes at least five empty texts.
+    if (!in.ok() || count > listing.size() / 20) return false;
+    files.clear();
+    files.reserve(static_cast<size_t>(count));
+    for (std::uint64_t i = 0; i < count; ++i) {
+        File& f = files.emplace_back();
+        for (std::string* field : {&f.name, &f.size, &f.crc, &f.md5, &f.sha1}) *field = in.text();
+    }
+    return in.atEnd();
+}
+
+std::string ScanCache::pathFor(const std::string& cataloguePath, const std::string& system) {
+    return cataloguePath + ".scans/" + system + ".scan";
+}
+
+ScanCache ScanCache::read(const std::string& path, const std::string& folder, Digests digests) {
+    ScanCache cache;
+    std::string bytes;
+    if (!readWholeFile(path, bytes) || bytes.size() < sizeof kMagic + 4) return cache;
+    const size_t body = bytes.size() - 4;
+    Reader trailer(bytes.data() + body, 4);
+    if (trailer.number(4) != crcOf(bytes.substr(0, body))) return cache;
+    Reader in(bytes.data(), body);
+    if (!in.raw(kMagic, sizeof kMagic) || in.number(4) != kVersion || in.number(1) != digestBits(digests) ||
+        in.text() != folder)
+        return cache;
+    const std::uint64_t count = in.number(8);
+    if (!in.ok()) return cache;
+    for (std::uint64_t i = 0; i < count && in.ok(); ++i) {
+        std::string name = in.text();
+        Record r;
+        r.stamp.valid = true;
+        r.stamp.device = in.number(8);
+        r.stamp.inode = in.number(8);
+        r.stamp.size = static_cast<long long>(in.number(8));
+        r.stamp.modifiedNs = static_cast<long long>(in.number(8));
+        r.stamp.changedNs = static_cast<long long>(in.number(8));
+        const std::uint64_t kind = in.number(1);
+        r.listing = in.text();
+        if (kind > static_cast<std::uint64_t>(Kind::Packed)) return ScanCache();
+        r.kind = static_cast<Kind>(kind);
+        cache.records_[std::move(name)] = std::move(r);
+    }
+    // Half a cache is no cache: a record may be wrong in ways its CRC missed.
+    if (!in.atEnd()) return ScanCache();
+    return cache;
+}
+
+bool ScanCache::write(const std::string& path, const std::string& folder, Digests digests) const {
+    Writer out;
+    out.raw(kMagic, sizeof kMagic);
+    out.number(kVersion, 4);
+    out.number(digestBits(digests), 1);
+    out.text(folder);
+    out.number(records_.size(), 8);
+    for (const auto& [name, r] : records_) {
+        out.text(name);
+        out.number(r.stamp.device, 8);
+        out.number(r.stamp.inode, 8);
+        out.number(static_cast<std::uint64_t>(r.stamp.size), 8);
+        out.number(static_cast<std::uint64_t>(r.stamp.modifiedNs), 8);
+        out.number(static_cast<std::uint64_t>(r.stamp.changedNs), 8);
+        out.number(static_cast<std::uint8_t>(r.kind), 1);
+        out.text(r.listing);
+    }
+    out.number(crcOf(out.bytes()), 4);
+    // Written whole under another name and renamed over the old one, never
+    // synced: after a crash a torn cache fails its CRC and the next scan
+    // tests everything, which is all a sync would have bought.
+    if (!makeFolders(dirName(path))) return false;
+    const std::string temp = uniqueTempPath(dirName(path), baseName(path));
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const bool written = writeAllAt(fd, out.bytes().data(), out.bytes().size(), 0);
+    if (::close(fd) != 0 || !written || ::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+const ScanCache::Record* ScanCache::find(const std::string& name, const FileStamp& stamp) const {
+    const Record* r = find(name);
+    return r && stamp.valid && r->stamp == stamp ? r : nullptr;
+}
+
+const ScanCache::Record* ScanCache::find(const std::string& name) const {
+    const auto it = records_.find(name);
+    return it == records_.end() ? nullptr : &it->second;
+}
+
+}  // namespace quorvane

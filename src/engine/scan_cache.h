@@ -1,0 +1,86 @@
+// What the last full test of each file of one system folder found, so that a
+// later scan can take a file's listing from here instead of reading the file
+// again while the file is unchanged.
+//
+// How to use:
+//   ScanCache known = ScanCache::read(path, folder, digests);  // empty when unusable
+//   if (const ScanCache::Record* r = known.find(name, stampOf(file))) use r->listing;
+//   ScanCache next; next.put(name, record); next.write(path, folder, digests);
+//
+// "Unchanged" means the same device, inode, size, modification time and
+// status-change time (both to the nanosecond). Nothing else is compared: a
+// change that leaves all five alike goes unseen (see write()).
+//
+// On disk, one file per system, every number little-endian:
+//   magic     8 bytes  "QVSCANC" 0x00
+//   version   u32      kVersion; any other version is ignored
+//   digests   u8       bit 0: listings carry MD5, bit 1: SHA-1
+//   folder    text     the system folder the names are in
+//   count     u64      records that follow
+//   record    text name; u64 device, inode; i64 size, modified ns, changed ns;
+//             u8 kind (0 loose file, 1 zip, 2 packed archive); text listing
+//   crc       u32      CRC-32 of every byte before it
+// A text is a u32 byte count and that many bytes. A listing is a u32 count
+// of files, each five texts: name, size, crc, md5, sha1 (as loadCollection
+// gave them, before identification).
+// A file that is short, long, of another version, for another folder or
+// other digests, or whose CRC does not match is not used at all.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/records.h"
+#include "engine/ordered_loader.h"
+
+namespace quorvane {
+
+// The files of a collection in a compact form that a later pass decodes.
+std::string encodeListing(const std::vector<File>& files);
+// False when `listing` is not one encodeListing made.
+bool decodeListing(const std::string& listing, std::vector<File>& files);
+
+class ScanCache {
+public:
+    static constexpr std::uint32_t kVersion = 1;
+
+    enum class Kind : std::uint8_t { Loose = 0, Zip = 1, Packed = 2 };
+    struct Record {
+        FileStamp stamp;
+        Kind kind = Kind::Loose;
+        std::string listing;  // encodeListing's
+    };
+    // Which digests the listings carry; a cache made with others is not used.
+    struct Digests {
+        bool md5 = false;
+        bool sha1 = false;
+        bool operator==(const Digests&) const = default;
+    };
+
+    // Where the cache of `system` lives beside the catalogue with base path
+    // `cataloguePath`.
+    static std::string pathFor(const std::string& cataloguePath, const std::string& system);
+
+    // The cache at `path`, or an empty one when there is none or it is not
+    // usable for `folder` and `digests` (see above).
+    static ScanCache read(const std::string& path, const std::string& folder, Digests digests);
+    // Writes the cache to `path` (a temporary file renamed over it, the
+    // folder made when missing). False when it could not be written.
+    bool write(const std::string& path, const std::string& folder, Digests digests) const;
+
+    // The record of file `name` when it was made of a file with `stamp`;
+    // nullptr otherwise (also for an invalid stamp).
+    const Record* find(const std::string& name, const FileStamp& stamp) const;
+    const Record* find(const std::string& name) const;
+    void put(const std::string& name, Record record) { records_[name] = std::move(record); }
+    void erase(const std::string& name) { records_.erase(name); }
+    size_t size() const { return records_.size(); }
+    bool empty() const { return records_.empty(); }
+
+private:
+    std::unordered_map<std::string, Record> records_;
+};
+
+}  // namespace quorvane

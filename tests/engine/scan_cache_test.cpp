@@ -1,0 +1,235 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+
+#include "archive/file_ops.h"
+#include "core/file_util.h"
+#include "engine/engine_fixture.h"
+#include "engine/fix_job.h"
+#include "engine/scan_cache.h"
+#include "engine/scan_job.h"
+
+namespace quorvane::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Counts the files the engine opens for reading, by file name.
+class OpenCounter : public FileOps {
+public:
+    int openRead(const std::string& path) override {
+        {
+            std::lock_guard lock(mutex_);
+            ++opens_[baseName(path)];
+        }
+        return FileOps::openRead(path);
+    }
+    int opens(const std::string& name) {
+        std::lock_guard lock(mutex_);
+        return opens_[name];
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<std::string, int> opens_;
+};
+
+// Keeps `path`'s modification time while `change` rewrites it.
+void keepingModifiedTime(const std::string& path, const std::function<void()>& change) {
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    change();
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    ASSERT_EQ(after.st_size, before.st_size);
+}
+
+class ScanCacheTest : public EngineTest {
+protected:
+    void SetUp() override {
+        addRoms({"Sys/A/a1.bin", "Sys/A/a2.bin", "Sys/B/b1.bin", "Other/O/o1.bin"});
+        makeZips({{f() + "/A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}, {"junk.bin", "junk"}}},
+                  {f() + "/C.zip", {{"b1.bin", "content b1"}, {"o1.bin", "content o1"}, {"dup.bin", "content a1"}}}});
+        writeFile(f() + "/bad.zip", "PK\x03\x04 truncated");
+        writeFile(f() + "/note.txt", "not a rom");
+    }
+    // A scan that keeps even files written a moment ago as tested, from
+    // statuses as an import leaves them (a scan of Sys leaves Other's as they are).
+    Lines scan(OpenCounter* counter = nullptr, AnalysisOptions options = {.loadThreads = 0, .settleTime = {}}) {
+        db->cleanStatus();
+        RecordingHost fresh;
+        std::optional<ScopedFileOps> scope;
+        if (counter) scope.emplace(*counter);
+        ScanJob job(db, fresh, settings, "Sys", options);
+        EXPECT_TRUE(job.prepare());
+        job.execute();
+        unreadable = fresh.report()->systems.back().archivesUnreadable;
+        return transcriptOf(fresh);
+    }
+    std::string cachePath() const { return ScanCache::pathFor(db->basePath(), "Sys"); }
+
+    const Lines full = {scanning("Sys"), "Error in zip bad.zip: -102 (not a zip archive)", "[A.zip]",
+                        "  junk.bin cannot be identified.", "  junk.bin should be deleted.", "[C.zip]",
+                        "  b1.bin has been identified as being: Sys/B/b1.bin",
+                        "  o1.bin has been identified as being: Other/O/o1.bin", "  o1.bin should be deleted.",
+                        "  dup.bin should be deleted.", "[note.txt]", "  note.txt cannot be identified.",
+                        "  note.txt should be deleted."};
+    int unreadable = 0;
+};
+
+TEST_F(ScanCacheTest, ARescanReportsWhatTheFullScanDidWithoutOpeningAnUnchangedFile) {
+    OpenCounter first;
+    EXPECT_EQ(scan(&first), full);
+    EXPECT_EQ(unreadable, 1);
+    EXPECT_GE(first.opens("A.zip"), 1);
+    EXPECT_GE(first.opens("note.txt"), 1);
+    ASSERT_TRUE(isRegularFile(cachePath()));
+
+    OpenCounter again;
+    EXPECT_EQ(scan(&again), full);
+    EXPECT_EQ(unreadable, 1);
+    EXPECT_EQ(statuses("A B Other/O"), "YY P P");
+    EXPECT_EQ(again.opens("A.zip") + again.opens("C.zip") + again.opens("note.txt"), 0);
+    // A file that failed is tested every time: its failure may have been the disk's.
+    EXPECT_GE(again.opens("bad.zip"), 1);
+
+    // --full, or the setting, tests every file again and says the same.
+    settings.fullScan = true;
+    OpenCounter forced;
+    EXPECT_EQ(scan(&forced), full);
+    EXPECT_GE(forced.opens("A.zip"), 1);
+    EXPECT_GE(forced.opens("note.txt"), 1);
+}
+
+TEST_F(ScanCacheTest, AFileChangedInAnyWayTheStampShowsIsTestedAgain) {
+    scan();
+    // Same size and modification time: a new file (another inode) and one
+    // rewritten in place (another change time); and one of another size.
+    keepingModifiedTime(f() + "/A.zip", [&] {
+        makeZips({{f() + "/new.zip", {{"a1.bin", "content x1"}, {"a2.bin", "content a2"}, {"junk.bin", "junk"}}}});
+        ASSERT_EQ(std::rename((f() + "/new.zip").c_str(), (f() + "/A.zip").c_str()), 0);
+    });
+    keepingModifiedTime(f() + "/note.txt", [&] {
+        const int fd = ::open((f() + "/note.txt").c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, "NOT", 3, 0), 3);
+        ::close(fd);
+    });
+    makeZips({{f() + "/C.zip", {{"b1.bin", "content b1"}}}});
+
+    OpenCounter counter;
+    EXPECT_EQ(scan(&counter),
+              (Lines{scanning("Sys"), "Error in zip bad.zip: -102 (not a zip archive)", "[A.zip]",
+                     "  a1.bin cannot be identified.", "  a1.bin should be deleted.", "  junk.bin cannot be identified.",
+                     "  junk.bin should be deleted.", "[C.zip]", "  b1.bin has been identified as being: Sys/B/b1.bin",
+                     "[note.txt]", "  note.txt cannot be identified.", "  note.txt should be deleted."}));
+    EXPECT_EQ(statuses("A B Other/O"), "NY P N");
+    EXPECT_GE(counter.opens("A.zip"), 1);
+    EXPECT_GE(counter.opens("note.txt"), 1);
+}
+
+// The cache is believed by a scan only: a forged one shows what a scan
+// skips, and that fix reads every archive itself.
+TEST_F(ScanCacheTest, ScanTrustsAnUnchangedFilesRecordAndFixNeverDoes) {
+    scan();
+    const ScanCache::Digests digests{};
+    ScanCache cache = ScanCache::read(cachePath(), f(), digests);
+    ASSERT_EQ(cache.size(), 3u);  // A.zip, C.zip, note.txt; never bad.zip
+    // The record says C.zip holds nothing.
+    ScanCache::Record forged = *cache.find("C.zip");
+    forged.listing = encodeListing({});
+    cache.put("C.zip", forged);
+    ASSERT_TRUE(cache.write(cachePath(), f(), digests));
+
+    const Lines seen = scan();
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "[C.zip]"), 0);
+    EXPECT_EQ(statuses("A B Other/O"), "YY N N");
+
+    RecordingHost fixing;
+    FixJob job(db, fixing, settings, "Sys");
+    ASSERT_TRUE(job.prepare());
+    job.execute();
+    // Fix moved C.zip's real b1.bin to its set: it read the archive.
+    EXPECT_EQ(zipContents(f() + "/B.zip"), "b1.bin=content b1");
+}
+
+TEST_F(ScanCacheTest, FilesChangedJustBeforeTheScanAreNotKept) {
+    scan(nullptr, AnalysisOptions{});  // the default: changes of the last moments are not trusted
+    EXPECT_FALSE(pathExists(cachePath()));
+    OpenCounter counter;
+    scan(&counter, AnalysisOptions{});
+    EXPECT_GE(counter.opens("A.zip"), 1);
+}
+
+TEST_F(ScanCacheTest, ADamagedOrForeignCacheIsIgnored) {
+    scan();
+    std::string bytes = readFile(cachePath());
+    ASSERT_GT(bytes.size(), 64u);
+    const ScanCache::Digests none{};
+    EXPECT_EQ(ScanCache::read(cachePath(), f(), none).size(), 3u);
+    // Other digests or another folder: a listing of other facts.
+    EXPECT_TRUE(ScanCache::read(cachePath(), f(), {.md5 = true}).empty());
+    EXPECT_TRUE(ScanCache::read(cachePath(), f() + "x", none).empty());
+    // Any byte changed, cut short, or another version.
+    for (size_t at : {size_t{9}, bytes.size() / 2, bytes.size() - 1}) {
+        std::string damaged = bytes;
+        damaged[at] = static_cast<char>(damaged[at] ^ 0x20);
+        writeFile(cachePath(), damaged);
+        EXPECT_TRUE(ScanCache::read(cachePath(), f(), none).empty()) << at;
+    }
+    writeFile(cachePath(), bytes.substr(0, bytes.size() - 7));
+    EXPECT_TRUE(ScanCache::read(cachePath(), f(), none).empty());
+
+    // A scan over the damaged cache reads every file and says the same.
+    OpenCounter counter;
+    EXPECT_EQ(scan(&counter), full);
+    EXPECT_GE(counter.opens("A.zip"), 1);
+    EXPECT_GE(counter.opens("C.zip"), 1);
+    // ... and leaves a sound cache for the next.
+    EXPECT_EQ(ScanCache::read(cachePath(), f(), none).size(), 3u);
+}
+
+TEST(ScanCacheRecords, AStampMatchesOnlyWhenEveryPartIsEqual) {
+    ScanCache cache;
+    const FileStamp stamp{.valid = true, .device = 1, .inode = 2, .size = 3, .modifiedNs = 4, .changedNs = 5};
+    cache.put("a.zip", {stamp, ScanCache::Kind::Zip, encodeListing({})});
+    EXPECT_NE(cache.find("a.zip", stamp), nullptr);
+    EXPECT_EQ(cache.find("b.zip", stamp), nullptr);
+    for (int part = 0; part < 6; ++part) {
+        FileStamp other = stamp;
+        switch (part) {
+            case 0: other.valid = false; break;
+            case 1: other.device = 9; break;
+            case 2: other.inode = 9; break;
+            case 3: other.size = 9; break;
+            case 4: other.modifiedNs = 9; break;
+            case 5: other.changedNs = 9; break;
+        }
+        EXPECT_EQ(cache.find("a.zip", other), nullptr) << part;
+    }
+    std::vector<File> files(2);
+    files[0].name = "x";
+    files[0].crc = "0000ABCD";
+    files[1].name = std::string("with\nnewline\0and nul", 20);
+    files[1].sha1 = "da39a3ee5e6b4b0d3255bfef95601890afd80709";
+    std::vector<File> back;
+    const std::string listing = encodeListing(files);
+    ASSERT_TRUE(decodeListing(listing, back));
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[1].name, files[1].name);
+    EXPECT_EQ(back[1].sha1, files[1].sha1);
+    EXPECT_EQ(back[0].crc, "0000ABCD");
+    EXPECT_FALSE(decodeListing(listing.substr(0, listing.size() - 1), back));
+    EXPECT_FALSE(decodeListing(listing + "x", back));
+}
+
+}  // namespace
+}  // namespace quorvane::testing
