@@ -11,17 +11,22 @@
 //
 // When a file matches several ROMs the host's duplicate question decides
 // which are built; its answer stays in force as the dialog's table says.
+//
+// Each target archive is written once per job where it can be: what goes
+// into it waits (see PendingTarget) until the job is done or holds too much,
+// and then one rewrite adds it all. A ROM counts as added, and is marked
+// had, only once its archive is written.
 #pragma once
-
-#include <set>
 
 #include <map>
 #include <mutex>
+#include <set>
 #include <tuple>
 
 #include "engine/backup_tree.h"
 #include "engine/disk_images.h"
 #include "engine/folder_job.h"
+#include "archive/zip_update.h"
 #include "engine/prepared_entry.h"
 
 namespace quorvane {
@@ -61,9 +66,41 @@ private:
     void rebuildEntry(const ContainerFiles& collection, size_t index, File& f);
     // `listed`: the file as loaded; `f`: as identified (its size may be "-").
     void build(const ContainerFiles& collection, const File& listed, const File& f, const RomMatch& r);
-    // `archive` is in the system folder `systemFolder`.
-    ZipStatus copyInto(const ContainerFiles& collection, const File& listed, const File& f, const std::string& archive,
-                       const std::string& entryName, const std::string& systemFolder);
+    // `archive` is in the system folder `systemFolder`. True when the copy
+    // waits in pending_ (its action with it); else `status` tells how the
+    // copy made at once went.
+    bool copyInto(const ContainerFiles& collection, const File& listed, const File& f, const std::string& archive,
+                  const std::string& entryName, const std::string& systemFolder, FileAction& action,
+                  ZipStatus& status);
+    // A copy made: the ROM is had, its set changed, the action recorded.
+    void recordAdded(FileAction action, const std::string& crc, const std::string& size);
+    void recordNotAdded(FileAction action);
+
+    // Copies waiting for one target archive, with what to record once it is written.
+    struct PendingCopy {
+        FileAction action;
+        std::string crc, size;  // as identified
+        std::string source;     // the source file, for its findings and counts
+    };
+    struct PendingTarget {
+        ZipUpdate update;
+        std::vector<PendingCopy> copies;
+        bool fromStage = false;  // some copy reads a file unpacked for the current source
+        uint64_t lastUse = 0;
+    };
+    // Queues a copy into `archive`, writing older targets first when too much waits.
+    PendingTarget& pendingFor(const std::string& archive);
+    void queued(PendingTarget& target, FileAction action, const File& f);
+    // Writes one waiting target and records what became of each copy.
+    void writePending(const std::string& archive);
+    void writeAllPending();
+    void writeStagedPending();
+    void writeOldestPending();
+    // Whether a copy of `r` already waits: it must not be built twice.
+    bool isQueued(const RomMatch& r) const;
+    // The source's use counted once its last waiting copy is settled.
+    void settleSource(const std::string& source, bool used);
+    void rememberMade(const std::string& archive);
     // A CHD source (rebuild_disks.cpp): never loaded, only its header read.
     void rebuildDisk(const std::string& path);
     // Copies the disk to the place `r`; true when it was added.
@@ -98,6 +135,23 @@ private:
     std::set<std::string> madeByJob_;
     static constexpr size_t kArchivesRemembered = 4096;
     bool sourceUsed_ = false;
+    std::map<std::string, PendingTarget> pending_;
+    uint64_t pendingBytes_ = 0;
+    uint64_t useClock_ = 0;
+    // Places (system, game, ROM) with a copy waiting.
+    std::set<std::tuple<std::string, std::string, std::string>> queuedPlaces_;
+    // Sources with copies waiting: how many, whether one was made, whether
+    // the walk has passed them.
+    struct SourceTally {
+        int waiting = 0;
+        bool used = false;
+        bool passed = false;
+    };
+    std::map<std::string, SourceTally> tallies_;
+    // What may wait before the oldest targets are written: enough for the
+    // sets of a few hundred sources, small beside the memory of a large run.
+    static constexpr uint64_t kPendingBytesLimit = 64ull << 20;
+    static constexpr size_t kPendingTargetsLimit = 1024;
     // Entries of the current packed source unpacked ahead, by name, CRC and size.
     std::map<std::tuple<std::string, uint32_t, uint64_t>, std::string> unpacked_;
     // Games ROMs were added to, by system.
