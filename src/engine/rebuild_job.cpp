@@ -23,6 +23,8 @@ namespace {
 
 // A ROM seen elsewhere by a scan ("P") is still to be built into its set.
 constexpr PendingRule kRule = PendingRule::MissingOrElsewhere;
+// Sources between two looks for targets to write.
+constexpr size_t kIdleCheckEvery = 16;
 
 }  // namespace
 
@@ -87,6 +89,8 @@ void RebuildJob::rebuildSources() {
         // rebuilt) is read again, so the result is that of reading each file
         // at its turn.
         auto loader = startSourceLoader();
+        if (loadThreads_ != OrderedLoader::kOnCallingThread)
+            writers_ = std::make_unique<TaskPool>(std::max(1u, std::thread::hardware_concurrency()));
         LoadedItem item;
         for (size_t i = 0; i < sourceFiles.size(); ++i) {
             if (cancelled()) break;
@@ -112,12 +116,14 @@ void RebuildJob::rebuildSources() {
             sourceUsed_ = false;
             rebuildFile(item.collection);
             settleSource(currentFile(), sourceUsed_);
+            if (i % kIdleCheckEvery == 0) writeIdlePending();
         }
         loader.reset();
         prepared_.reset();
         preparedAhead_.clear();
         // What was built before a cancel is written all the same.
         writeAllPending();
+        writers_.reset();
         if (cancelled()) postMessage(text::kRebuildCancelled);
         applyOutputForms();
         collectRebuiltGames();
@@ -293,6 +299,7 @@ bool RebuildJob::copyInto(const ContainerFiles& container, const File& listed, c
     }
     const ContainerFiles& collection = *source;
     const File* withoutHeader = headerToRemove(f);
+    awaitWriteOf(archive);
     // Entries of that name already there are someone's files: they go to a
     // backup folder (made on first need) before the right ROM replaces them.
     const bool existed = pathExists(archive);
@@ -355,17 +362,62 @@ bool RebuildJob::isQueued(const RomMatch& r) const {
     return queuedPlaces_.count({r.system, r.game, r.name}) != 0;
 }
 
-void RebuildJob::writePending(const std::string& archive) {
+void RebuildJob::writePending(std::string archive) {
     const auto it = pending_.find(archive);
     if (it == pending_.end()) return;
-    PendingTarget target = std::move(it->second);
+    auto write = std::make_unique<TargetWrite>(TargetWrite{std::move(archive), std::move(it->second)});
     pending_.erase(it);
-    pendingBytes_ -= target.update.bytesHeld();
-    const bool existed = pathExists(archive);
+    pendingBytes_ -= write->target.update.bytesHeld();
+    // One archive is written by one write at a time, each from the last.
+    awaitWriteOf(write->archive);
     // An archive this job made holds only copies of its sources, which a
     // rebuild never removes: replacing it needs no sync (see rewriteArchive).
-    const ArchiveHolds holds = madeByJob_.count(archive) != 0 ? ArchiveHolds::CopiesOnly : ArchiveHolds::UserFiles;
-    if (target.update.commit(fileOps(), holds) == ZipStatus::Ok && !existed) rememberMade(archive);
+    write->holds = madeByJob_.count(write->archive) != 0 ? ArchiveHolds::CopiesOnly : ArchiveHolds::UserFiles;
+    if (!writers_) {
+        commitTarget(*write, fileOps());
+        recordWrite(*write);
+        return;
+    }
+    writing_.insert(write->archive);
+    // The run's journaling file layer belongs to this thread; the writers use it too.
+    FileOps& ops = fileOps();
+    TargetWrite* const task = write.release();
+    writers_->run([this, task, &ops] {
+        commitTarget(*task, ops);
+        {
+            std::lock_guard lock(writtenMutex_);
+            written_.emplace_back(task);
+        }
+        writtenReady_.notify_all();
+    });
+    if (writing_.size() > kWritesUnderWay) collectWrites(true);
+}
+
+void RebuildJob::commitTarget(TargetWrite& write, FileOps& ops) {
+    write.existed = pathExists(write.archive);
+    write.target.update.commit(ops, write.holds);
+}
+
+void RebuildJob::collectWrites(bool wait) {
+    std::vector<std::unique_ptr<TargetWrite>> done;
+    {
+        std::unique_lock lock(writtenMutex_);
+        if (wait) writtenReady_.wait(lock, [this] { return !written_.empty(); });
+        done.swap(written_);
+    }
+    for (const std::unique_ptr<TargetWrite>& write : done) {
+        writing_.erase(write->archive);
+        recordWrite(*write);
+    }
+}
+
+void RebuildJob::awaitWriteOf(const std::string& archive) {
+    while (writing_.count(archive) != 0) collectWrites(true);
+}
+
+void RebuildJob::recordWrite(TargetWrite& write) {
+    PendingTarget& target = write.target;
+    if (!write.existed && pathExists(write.archive)) rememberMade(write.archive);
     // Each copy's findings go under its own source.
     const std::string current = currentFile();
     for (size_t i = 0; i < target.copies.size(); ++i) {
@@ -388,6 +440,16 @@ void RebuildJob::writePending(const std::string& archive) {
 
 void RebuildJob::writeAllPending() {
     while (!pending_.empty()) writePending(pending_.begin()->first);
+    while (!writing_.empty()) collectWrites(true);
+}
+
+void RebuildJob::writeIdlePending() {
+    std::vector<std::string> idle;
+    for (const auto& [archive, target] : pending_) {
+        if (target.lastUse + kIdleCopies < useClock_) idle.push_back(archive);
+    }
+    for (const std::string& archive : idle) writePending(archive);
+    collectWrites(false);
 }
 
 void RebuildJob::writeStagedPending() {
@@ -396,6 +458,7 @@ void RebuildJob::writeStagedPending() {
         if (target.fromStage) staged.push_back(archive);
     }
     for (const std::string& archive : staged) writePending(archive);
+    for (const std::string& archive : staged) awaitWriteOf(archive);
 }
 
 void RebuildJob::writeOldestPending() {

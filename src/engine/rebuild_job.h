@@ -18,7 +18,9 @@
 // had, only once its archive is written.
 #pragma once
 
+#include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <tuple>
@@ -28,6 +30,7 @@
 #include "engine/folder_job.h"
 #include "archive/zip_update.h"
 #include "engine/prepared_entry.h"
+#include "engine/task_pool.h"
 
 namespace quorvane {
 
@@ -91,11 +94,29 @@ private:
     // Queues a copy into `archive`, writing older targets first when too much waits.
     PendingTarget& pendingFor(const std::string& archive);
     void queued(PendingTarget& target, FileAction action, const File& f);
-    // Writes one waiting target and records what became of each copy.
-    void writePending(const std::string& archive);
+    // Starts writing one waiting target (on writers_ when there are any);
+    // what became of each copy is recorded as the write is collected. By
+    // value: callers may pass the key of the entry this erases.
+    void writePending(std::string archive);
+    // Writes every waiting target and collects every write.
     void writeAllPending();
     void writeStagedPending();
     void writeOldestPending();
+    // Writes the targets no copy has gone to for a while: likely complete,
+    // as sources come mostly grouped by set.
+    void writeIdlePending();
+    struct TargetWrite {
+        std::string archive;
+        PendingTarget target;
+        ArchiveHolds holds = ArchiveHolds::UserFiles;
+        bool existed = false;
+    };
+    void commitTarget(TargetWrite& write, FileOps& ops);
+    // Records the writes finished so far; with `wait`, waits for one first.
+    void collectWrites(bool wait);
+    // Waits until no write of `archive` is under way.
+    void awaitWriteOf(const std::string& archive);
+    void recordWrite(TargetWrite& write);
     // Whether a copy of `r` already waits: it must not be built twice.
     bool isQueued(const RomMatch& r) const;
     // The source's use counted once its last waiting copy is settled.
@@ -152,6 +173,18 @@ private:
     // sets of a few hundred sources, small beside the memory of a large run.
     static constexpr uint64_t kPendingBytesLimit = 64ull << 20;
     static constexpr size_t kPendingTargetsLimit = 1024;
+    // Copies since a target's last one after which it is written.
+    static constexpr uint64_t kIdleCopies = 256;
+    // Archives are written on these threads while the walk goes on (none
+    // when the loader runs on the job's thread: fault tests then see every
+    // disk call in one order). Finished writes wait in written_ until the
+    // job's thread records them, so a write never touches the report.
+    std::unique_ptr<TaskPool> writers_;
+    std::set<std::string> writing_;
+    std::mutex writtenMutex_;
+    std::condition_variable writtenReady_;
+    std::vector<std::unique_ptr<TargetWrite>> written_;
+    static constexpr size_t kWritesUnderWay = 64;
     // Entries of the current packed source unpacked ahead, by name, CRC and size.
     std::map<std::tuple<std::string, uint32_t, uint64_t>, std::string> unpacked_;
     // Games ROMs were added to, by system.
