@@ -17,8 +17,10 @@ inline constexpr int kPlainZipLevel = 6;
 // through zlib, so memory stays bounded whatever the file.
 inline constexpr uint64_t kWholeDeflateLimit = 64ull * 1024 * 1024;
 
-// Replaces `out` with the raw deflate stream of `data`. False when memory
-// runs out. Safe from any thread (each thread keeps its own compressor).
+// Replaces `out` with the raw deflate stream of `data`. Data that does not
+// shrink in samples from its head, middle and tail goes into stored blocks
+// at once, as zip -6 would end up storing it. False when memory runs out.
+// Safe from any thread (each thread keeps its own compressors).
 bool deflateWhole(const void* data, size_t size, std::string& out);
 
 // The CRC-32 of `data` as zip records it, continuing from `crc`.
