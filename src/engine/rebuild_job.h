@@ -25,10 +25,10 @@
 #include <set>
 #include <tuple>
 
+#include "archive/zip_update.h"
 #include "engine/backup_tree.h"
 #include "engine/disk_images.h"
 #include "engine/folder_job.h"
-#include "archive/zip_update.h"
 #include "engine/prepared_entry.h"
 #include "engine/task_pool.h"
 
@@ -91,9 +91,9 @@ private:
         bool fromStage = false;  // some copy reads a file unpacked for the current source
         uint64_t lastUse = 0;
     };
-    // Queues a copy into `archive`, writing older targets first when too much waits.
+    // The waiting target `archive`, made when there is none; older targets
+    // are written first when too much waits.
     PendingTarget& pendingFor(const std::string& archive);
-    void queued(PendingTarget& target, FileAction action, const File& f);
     // Starts writing one waiting target (on writers_ when there are any);
     // what became of each copy is recorded as the write is collected. By
     // value: callers may pass the key of the entry this erases.
@@ -105,6 +105,7 @@ private:
     // Writes the targets no copy has gone to for a while: likely complete,
     // as sources come mostly grouped by set.
     void writeIdlePending();
+    // One target on its way to disk, and what its write found.
     struct TargetWrite {
         std::string archive;
         PendingTarget target;
