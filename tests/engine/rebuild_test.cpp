@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <map>
+#include <mutex>
 
 #include "archive/file_ops.h"
 #include "core/file_util.h"
@@ -99,18 +100,30 @@ TEST_F(RebuildTest, AMissingSourceFolderStopsBeforeStartingAndAListRunCanBeCance
     EXPECT_EQ(statuses("A B"), "Y N");
 }
 
-// Counts how often each archive is put in place, by file name.
+// Counts how often each archive is put in place, by file name; archives
+// are written on several threads.
 class PlacementCounter : public FileOps {
 public:
-    std::map<std::string, int> placed;
+    int placed(const std::string& name) {
+        std::lock_guard lock(mutex_);
+        return placed_[name];
+    }
     int rename(const std::string& from, const std::string& to) override {
-        ++placed[baseName(to)];
+        count(to);
         return FileOps::rename(from, to);
     }
     int renameNoReplace(const std::string& from, const std::string& to) override {
-        ++placed[baseName(to)];
+        count(to);
         return FileOps::renameNoReplace(from, to);
     }
+
+private:
+    void count(const std::string& to) {
+        std::lock_guard lock(mutex_);
+        ++placed_[baseName(to)];
+    }
+    std::mutex mutex_;
+    std::map<std::string, int> placed_;
 };
 
 // Three sources of three kinds (a loose file, a zip entry, a file deeper
@@ -129,8 +142,8 @@ TEST_F(RebuildTest, EachTargetArchiveIsWrittenOnceWithEveryRomItGets) {
     }
     EXPECT_EQ(folderState(f()),
               (Lines{"A.zip: a1.bin=content a1", "M.zip: m1.bin=m one m2.bin=m two m3.bin=m three"}));
-    EXPECT_EQ(counter.placed["M.zip"], 1);
-    EXPECT_EQ(counter.placed["A.zip"], 1);
+    EXPECT_EQ(counter.placed("M.zip"), 1);
+    EXPECT_EQ(counter.placed("A.zip"), 1);
     EXPECT_EQ(statuses("A M"), "Y YYY");
     EXPECT_EQ(runShell("unzip -tqq '" + f() + "/M.zip' >/dev/null"), 0);
     const RebuildCounts& counts = host.report()->rebuild;
