@@ -1,8 +1,6 @@
 #include "archive/zip_writer.h"
 
-#include <zlib.h>
-
-#include <memory>
+#include <optional>
 
 #include "archive/dos_time.h"
 #include "archive/empty_zip.h"
@@ -11,23 +9,11 @@
 #include "archive/zip_entry_io.h"
 #include "archive/zip_reader.h"
 #include "archive/zip_status.h"
+#include "archive/zip_update.h"
 #include "core/file_util.h"
 
 namespace quorvane {
 namespace {
-
-// Above this size the deflated entry might pass 4 GiB, so its local header
-// needs room for ZIP64 sizes (deflate can grow incompressible data a little).
-constexpr uint64_t kZip64SourceThreshold = 0xFF000000u;
-
-// Closes a descriptor when it leaves scope.
-struct FdCloser {
-    FileOps& ops;
-    int fd;
-    ~FdCloser() {
-        if (fd >= 0) ops.close(fd);
-    }
-};
 
 // The existing archive being extended: a read handle, or none when the
 // archive has no entries (minizip cannot open those).
@@ -42,37 +28,6 @@ ZipStatus openOriginal(const std::string& path, FileOps& ops, Original& original
     original.zip = openUnzip(path, ops);
     if (original.zip || isEmptyZip(path, ops)) return ZipStatus::Ok;
     return ZipStatus::Error;
-}
-
-// Deflates the source into a new entry of `out`.
-// The entry holds the source from byte `skip` on.
-ZipStatus addEntry(zipFile out, FileOps& ops, int sourceFd, int64_t sourceSize, uint64_t skip, time_t modified,
-                   std::string_view entryName, const ExpectedContent* expected) {
-    zip_fileinfo info{};
-    info.dosDate = timeToDosDate(modified);
-    const std::string name(entryName);
-    const int zip64 = static_cast<uint64_t>(sourceSize) - skip >= kZip64SourceThreshold ? 1 : 0;
-    ZipStatus status = fromMinizip(zipOpenNewFileInZip64(out, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                                         Z_DEFLATED, Z_DEFAULT_COMPRESSION, zip64));
-    if (status != ZipStatus::Ok) return status;
-    std::unique_ptr<char[]> block(new (std::nothrow) char[kCopyBlockSize]);
-    if (!block) status = ZipStatus::Error;
-    uint64_t offset = skip;
-    uLong crc = crc32(0L, Z_NULL, 0);
-    while (status == ZipStatus::Ok) {
-        const ssize_t n = ops.readAt(sourceFd, block.get(), kCopyBlockSize, offset);
-        if (n < 0) status = ZipStatus::Error;
-        if (n <= 0) break;
-        offset += static_cast<uint64_t>(n);
-        if (expected) crc = crc32(crc, reinterpret_cast<const Bytef*>(block.get()), static_cast<uInt>(n));
-        status = fromMinizip(zipWriteInFileInZip(out, block.get(), static_cast<unsigned>(n)));
-    }
-    // The source must not have shrunk or grown under us unnoticed.
-    if (status == ZipStatus::Ok && offset != static_cast<uint64_t>(sourceSize)) status = ZipStatus::Error;
-    if (status == ZipStatus::Ok && expected && (offset - skip != expected->size || crc != expected->crc32))
-        status = ZipStatus::CrcError;
-    const ZipStatus closeStatus = fromMinizip(zipCloseFileInZip(out));
-    return status != ZipStatus::Ok ? status : closeStatus;
 }
 
 }  // namespace
@@ -102,22 +57,19 @@ ZipStatus ZipWriter::close() {
 ZipStatus ZipWriter::addFile(const std::string& sourcePath, std::string_view entryName,
                              const ExpectedContent* expected, uint64_t skipBytes) {
     if (!open_ && open() != ZipStatus::Ok) return ZipStatus::Error;
-
-    // Open the source before touching the archive, so a missing source
-    // never costs the entry it was meant to replace.
-    time_t modified = 0;
-    FdCloser source{*ops_, ops_->openRead(sourcePath)};
-    if (source.fd < 0 || ops_->modifiedTime(sourcePath, modified) != 0) return ZipStatus::SourceMissing;
-    const int64_t sourceSize = ops_->fileSize(source.fd);
-    if (sourceSize < 0) return ZipStatus::SourceMissing;
-    if (skipBytes > static_cast<uint64_t>(sourceSize)) return ZipStatus::Error;
-
-    return rewriteArchive(path_, entryName, [&](zipFile out) {
-        return addEntry(out, *ops_, source.fd, sourceSize, skipBytes, modified, entryName, expected);
-    }, *ops_);
+    ZipUpdate update(path_);
+    update.addFile(sourcePath, std::string(entryName), expected ? std::optional(*expected) : std::nullopt, skipBytes);
+    const ZipStatus status = update.commit(*ops_);
+    return status != ZipStatus::Ok ? status : update.result(0);
 }
 
 ZipStatus rewriteArchive(const std::string& path, std::string_view skipName,
+                         const std::function<ZipStatus(zipFile out)>& addEntries, FileOps& ops, ArchiveHolds holds) {
+    return rewriteArchive(
+        path, [skipName](const ZipEntry& e) { return e.name == skipName; }, addEntries, ops, holds);
+}
+
+ZipStatus rewriteArchive(const std::string& path, const std::function<bool(const ZipEntry&)>& leaveOut,
                          const std::function<ZipStatus(zipFile out)>& addEntries, FileOps& ops, ArchiveHolds holds) {
     const bool replacing = pathExists(path);
     const bool sync = replacing && holds == ArchiveHolds::UserFiles;
@@ -133,8 +85,7 @@ ZipStatus rewriteArchive(const std::string& path, std::string_view skipName,
     ZipStatus status = ZipStatus::Ok;
     if (original.zip) {
         int kept = 0;
-        status = copyEntriesRaw(ZipSource{original.zip, path, ops}, out,
-                                [skipName](const ZipEntry& e) { return e.name == skipName; }, kept);
+        status = copyEntriesRaw(ZipSource{original.zip, path, ops}, out, leaveOut, kept);
     }
     if (status == ZipStatus::Ok) status = addEntries(out);
     const ZipStatus closeStatus = fromMinizip(zipClose(out, nullptr));

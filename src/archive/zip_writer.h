@@ -16,7 +16,10 @@
 // entry, and renames that over the archive; when it replaces an existing
 // archive it syncs the new one first and the folder after. At every moment
 // the archive is complete, old or new; a failure leaves the old one untouched
-// and no temporary file.
+// and no temporary file. A new archive that replaces nothing is not synced:
+// it holds only copies, and the rename that names it cannot take anyone's
+// file (renameNoReplace). ZipUpdate (zip_update.h) adds many entries by one
+// such rewrite.
 #pragma once
 
 #include <minizip/zip.h>
@@ -27,6 +30,7 @@
 #include <string_view>
 
 #include "archive/file_ops.h"
+#include "archive/zip_listing.h"
 #include "archive/zip_status.h"
 
 namespace quorvane {
@@ -53,7 +57,7 @@ public:
     // Always Ok: every addFile is complete on disk when it returns.
     ZipStatus close();
 
-    // Deflates `sourcePath` (default level) into the entry `entryName`, dated
+    // Deflates `sourcePath` (kPlainZipLevel, libdeflate) into the entry `entryName`, dated
     // with the source's last-write time. An entry of exactly that name is
     // removed first. SourceMissing when the source cannot be read; then
     // the archive is untouched. With `expected`, data of another CRC or size
@@ -84,6 +88,10 @@ private:
 // nothing; the syncs are then left out, as for a new archive.
 enum class ArchiveHolds { UserFiles, CopiesOnly };
 ZipStatus rewriteArchive(const std::string& path, std::string_view skipName,
+                         const std::function<ZipStatus(zipFile out)>& addEntries, FileOps& ops = fileOps(),
+                         ArchiveHolds holds = ArchiveHolds::UserFiles);
+// The same, leaving out every old entry `leaveOut` names.
+ZipStatus rewriteArchive(const std::string& path, const std::function<bool(const ZipEntry&)>& leaveOut,
                          const std::function<ZipStatus(zipFile out)>& addEntries, FileOps& ops = fileOps(),
                          ArchiveHolds holds = ArchiveHolds::UserFiles);
 

@@ -23,6 +23,8 @@ namespace {
 
 // A ROM seen elsewhere by a scan ("P") is still to be built into its set.
 constexpr PendingRule kRule = PendingRule::MissingOrElsewhere;
+// Sources between two looks for targets to write.
+constexpr size_t kIdleCheckEvery = 16;
 
 }  // namespace
 
@@ -87,6 +89,8 @@ void RebuildJob::rebuildSources() {
         // rebuilt) is read again, so the result is that of reading each file
         // at its turn.
         auto loader = startSourceLoader();
+        if (loadThreads_ != OrderedLoader::kOnCallingThread)
+            writers_ = std::make_unique<TaskPool>(std::max(1u, std::thread::hardware_concurrency()));
         LoadedItem item;
         for (size_t i = 0; i < sourceFiles.size(); ++i) {
             if (cancelled()) break;
@@ -111,11 +115,15 @@ void RebuildJob::rebuildSources() {
             }
             sourceUsed_ = false;
             rebuildFile(item.collection);
-            countSource(sourceUsed_);
+            settleSource(currentFile(), sourceUsed_);
+            if (i % kIdleCheckEvery == 0) writeIdlePending();
         }
         loader.reset();
         prepared_.reset();
         preparedAhead_.clear();
+        // What was built before a cancel is written all the same.
+        writeAllPending();
+        writers_.reset();
         if (cancelled()) postMessage(text::kRebuildCancelled);
         applyOutputForms();
         collectRebuiltGames();
@@ -165,6 +173,8 @@ void RebuildJob::rebuildFile(ContainerFiles& collection) {
         }
     }
     for (size_t j = 0; j < collection.files.size(); ++j) rebuildEntry(collection, j, collection.files[j]);
+    // The unpacked files go with the stage.
+    if (stage) writeStagedPending();
     unpacked_.clear();
 }
 
@@ -200,7 +210,7 @@ void RebuildJob::rebuildEntry(const ContainerFiles& collection, size_t index, Fi
     const File listed = collection.files[index];
     const std::vector<RomMatch> matches = identifyFile(collection, f, lockedFinder());
     if (matches.size() == 1) {
-        if (isPending(matches[0], kRule)) build(collection, listed, f, matches[0]);
+        if (isPending(matches[0], kRule) && !isQueued(matches[0])) build(collection, listed, f, matches[0]);
         return;
     }
     if (matches.size() < 2) return;
@@ -212,7 +222,7 @@ void RebuildJob::rebuildEntry(const ContainerFiles& collection, size_t index, Fi
     }
     if (dupesBehaviour.neverBuild) return;
     for (const RomMatch& r : matches) {
-        if (!isPending(r, kRule)) continue;
+        if (!isPending(r, kRule) || isQueued(r)) continue;
         bool wanted = true;
         if (dupesBehaviour.onlyNameMatches) wanted = r.name == f.name;
         else if (dupesBehaviour.onlySelected) wanted = std::find(selected.begin(), selected.end(), r.game) != selected.end();
@@ -244,29 +254,38 @@ void RebuildJob::build(const ContainerFiles& collection, const File& listed, con
         for (const std::string& line : recoverLeftovers(target)) postMessage(line);
     }
     action.to = exists ? setPathIn(target, r.game, r.system) : joinPath(target, r.game + ".zip");
-    const ZipStatus status = exists ? copyInto(collection, listed, f, action.to, r.name, target) : ZipStatus::Error;
+    ZipStatus status = ZipStatus::Error;
+    if (exists && copyInto(collection, listed, f, action.to, r.name, target, action, status)) return;
     if (status != ZipStatus::Ok) {
-        postFileMessage(text::kErrorCopying);
-        action.error = text::kErrorCopying;
-        report().rebuildActions.push_back(std::move(action));
-        failStep();
+        recordNotAdded(std::move(action));
         return;
     }
+    sourceUsed_ = true;
+    recordAdded(std::move(action), f.crc, f.size);
+}
+
+void RebuildJob::recordAdded(FileAction action, const std::string& crc, const std::string& size) {
     {
         std::lock_guard lock(dbMutex_);
-        placements().setHave(f.crc, f.size, r.name, r.game, r.system);
+        placements().setHave(crc, size, action.rom, action.game, action.system);
     }
-    sourceUsed_ = true;
-    noteChangedSet(action.to, r.system);
+    noteChangedSet(action.to, action.system);
     ++report().rebuild.romsAdded;
-    touchedGames_[r.system].insert(r.game);
+    touchedGames_[action.system].insert(action.game);
     action.kind = FileAction::Kind::Added;
     report().rebuildActions.push_back(std::move(action));
 }
 
-ZipStatus RebuildJob::copyInto(const ContainerFiles& container, const File& listed, const File& f,
-                               const std::string& archive, const std::string& entryName,
-                               const std::string& systemFolder) {
+void RebuildJob::recordNotAdded(FileAction action) {
+    postFileMessage(text::kErrorCopying);
+    action.error = text::kErrorCopying;
+    report().rebuildActions.push_back(std::move(action));
+    failStep();
+}
+
+bool RebuildJob::copyInto(const ContainerFiles& container, const File& listed, const File& f,
+                          const std::string& archive, const std::string& entryName, const std::string& systemFolder,
+                          FileAction& action, ZipStatus& status) {
     // An entry of a packed source unpacked ahead is copied as the loose file it now is.
     ContainerFiles unpacked;
     const ContainerFiles* source = &container;
@@ -280,37 +299,192 @@ ZipStatus RebuildJob::copyInto(const ContainerFiles& container, const File& list
     }
     const ContainerFiles& collection = *source;
     const File* withoutHeader = headerToRemove(f);
+    awaitWriteOf(archive);
     // Entries of that name already there are someone's files: they go to a
     // backup folder (made on first need) before the right ROM replaces them.
     const bool existed = pathExists(archive);
     if (existed && ZipListing(archive).find(entryName) >= 0) {
         DisplacedEntries replaced;
         const BackupTree backup = backupOf(systemFolder);
-        const ZipStatus status =
-            copyToArchive(collection, listed, archive, entryName, &backup, &replaced, withoutHeader);
+        status = copyToArchive(collection, listed, archive, entryName, &backup, &replaced, withoutHeader);
         for (const DisplacedEntries::Move& move : replaced.moves()) {
             report().rebuildActions.push_back({.kind = FileAction::Kind::MovedToBackup,
                                                .name = move.key.name,
                                                .from = move.archivePath,
                                                .to = move.movedTo});
         }
-        return status;
+        return false;
     }
-    const ArchiveHolds holds = madeByJob_.count(archive) != 0 ? ArchiveHolds::CopiesOnly : ArchiveHolds::UserFiles;
+    // A copier header to leave out, or an entry of a packed source not
+    // unpacked ahead: copied at once, the way every fix copies.
+    if (withoutHeader || collection.isPacked) {
+        status = copyToArchive(collection, listed, archive, entryName, nullptr, nullptr, withoutHeader);
+        if (status == ZipStatus::Ok && !existed) rememberMade(archive);
+        return false;
+    }
     const EntryKey key = keyOf(listed);
-    ZipStatus status;
-    // A loose file deflated ahead gives the bytes copyToArchive would write.
-    if (withoutHeader) status = copyToArchive(collection, listed, archive, entryName, nullptr, nullptr, withoutHeader);
-    else if (collection.isLoose() && prepared_ && prepared_->matches(listed)) status = addPreparedEntry(archive, entryName, *prepared_, holds);
-    // A deflated entry is already what the target needs: the same stream
-    // holds the same bytes, so inflating and deflating it again gains nothing.
-    else if (collection.isZip && isDeflatedEntry(collection.path, key)) status = copyEntryRaw(collection.path, key, archive, entryName, holds);
-    else status = copyToArchive(collection, listed, archive, entryName);
-    if (status == ZipStatus::Ok && !existed) {
-        if (madeByJob_.size() >= kArchivesRemembered) madeByJob_.clear();
-        madeByJob_.insert(archive);
+    PendingTarget& target = pendingFor(archive);
+    const uint64_t held = target.update.bytesHeld();
+    // A loose file deflated ahead goes in as it is; a deflated entry of a
+    // source zip keeps its compressed bytes (addEntryOf), since inflating
+    // and deflating it again gains nothing.
+    if (collection.isLoose() && prepared_ && prepared_->matches(listed)) {
+        target.update.addDeflated(entryName, prepared_->data);
+    } else if (collection.isLoose()) {
+        target.update.addFile(collection.path, entryName, ExpectedContent{key.crc32, key.size});
+        target.fromStage = target.fromStage || source == &unpacked;
+    } else {
+        target.update.addEntryOf(collection.path, key, entryName);
     }
-    return status;
+    pendingBytes_ += target.update.bytesHeld() - held;
+    queuedPlaces_.insert({action.system, action.game, action.rom});
+    ++tallies_[currentFile()].waiting;
+    target.copies.push_back({std::move(action), f.crc, f.size, currentFile()});
+    return true;
+}
+
+void RebuildJob::rememberMade(const std::string& archive) {
+    if (madeByJob_.size() >= kArchivesRemembered) madeByJob_.clear();
+    madeByJob_.insert(archive);
+}
+
+RebuildJob::PendingTarget& RebuildJob::pendingFor(const std::string& archive) {
+    if (pending_.count(archive) == 0 &&
+        (pendingBytes_ >= kPendingBytesLimit || pending_.size() >= kPendingTargetsLimit)) {
+        writeOldestPending();
+    }
+    auto it = pending_.try_emplace(archive, PendingTarget{ZipUpdate(archive), {}, false, 0}).first;
+    it->second.lastUse = ++useClock_;
+    return it->second;
+}
+
+bool RebuildJob::isQueued(const RomMatch& r) const {
+    return queuedPlaces_.count({r.system, r.game, r.name}) != 0;
+}
+
+void RebuildJob::writePending(std::string archive) {
+    const auto it = pending_.find(archive);
+    if (it == pending_.end()) return;
+    auto write = std::make_unique<TargetWrite>(TargetWrite{std::move(archive), std::move(it->second)});
+    pending_.erase(it);
+    pendingBytes_ -= write->target.update.bytesHeld();
+    // One archive is written by one write at a time, each from the last.
+    awaitWriteOf(write->archive);
+    // An archive this job made holds only copies of its sources, which a
+    // rebuild never removes: replacing it needs no sync (see rewriteArchive).
+    write->holds = madeByJob_.count(write->archive) != 0 ? ArchiveHolds::CopiesOnly : ArchiveHolds::UserFiles;
+    if (!writers_) {
+        commitTarget(*write, fileOps());
+        recordWrite(*write);
+        return;
+    }
+    writing_.insert(write->archive);
+    // The run's journaling file layer belongs to this thread; the writers use it too.
+    FileOps& ops = fileOps();
+    TargetWrite* const task = write.release();
+    writers_->run([this, task, &ops] {
+        commitTarget(*task, ops);
+        {
+            std::lock_guard lock(writtenMutex_);
+            written_.emplace_back(task);
+        }
+        writtenReady_.notify_all();
+    });
+    if (writing_.size() > kWritesUnderWay) collectWrites(true);
+}
+
+void RebuildJob::commitTarget(TargetWrite& write, FileOps& ops) {
+    write.existed = pathExists(write.archive);
+    write.target.update.commit(ops, write.holds);
+}
+
+void RebuildJob::collectWrites(bool wait) {
+    std::vector<std::unique_ptr<TargetWrite>> done;
+    {
+        std::unique_lock lock(writtenMutex_);
+        if (wait) writtenReady_.wait(lock, [this] { return !written_.empty(); });
+        done.swap(written_);
+    }
+    for (const std::unique_ptr<TargetWrite>& write : done) {
+        writing_.erase(write->archive);
+        recordWrite(*write);
+    }
+}
+
+void RebuildJob::awaitWriteOf(const std::string& archive) {
+    while (writing_.count(archive) != 0) collectWrites(true);
+}
+
+void RebuildJob::recordWrite(TargetWrite& write) {
+    PendingTarget& target = write.target;
+    if (!write.existed && pathExists(write.archive)) rememberMade(write.archive);
+    // Each copy's findings go under its own source.
+    const std::string current = currentFile();
+    for (size_t i = 0; i < target.copies.size(); ++i) {
+        PendingCopy& copy = target.copies[i];
+        setCurrentFile(copy.source);
+        queuedPlaces_.erase({copy.action.system, copy.action.game, copy.action.rom});
+        const bool added = target.update.result(i) == ZipStatus::Ok;
+        if (added) recordAdded(std::move(copy.action), copy.crc, copy.size);
+        else recordNotAdded(std::move(copy.action));
+        SourceTally& tally = tallies_[copy.source];
+        --tally.waiting;
+        tally.used = tally.used || added;
+        if (tally.waiting == 0 && tally.passed) {
+            countSource(tally.used);
+            tallies_.erase(copy.source);
+        }
+    }
+    setCurrentFile(current);
+}
+
+void RebuildJob::writeAllPending() {
+    while (!pending_.empty()) writePending(pending_.begin()->first);
+    while (!writing_.empty()) collectWrites(true);
+}
+
+void RebuildJob::writeIdlePending() {
+    std::vector<std::string> idle;
+    for (const auto& [archive, target] : pending_) {
+        if (target.lastUse + kIdleCopies < useClock_) idle.push_back(archive);
+    }
+    for (const std::string& archive : idle) writePending(archive);
+    collectWrites(false);
+}
+
+void RebuildJob::writeStagedPending() {
+    std::vector<std::string> staged;
+    for (const auto& [archive, target] : pending_) {
+        if (target.fromStage) staged.push_back(archive);
+    }
+    for (const std::string& archive : staged) writePending(archive);
+    for (const std::string& archive : staged) awaitWriteOf(archive);
+}
+
+void RebuildJob::writeOldestPending() {
+    // Sources come mostly grouped by set, so the targets not added to for
+    // longest are the ones most likely complete.
+    std::vector<std::pair<uint64_t, std::string>> byAge;
+    for (const auto& [archive, target] : pending_) byAge.emplace_back(target.lastUse, archive);
+    std::sort(byAge.begin(), byAge.end());
+    for (const auto& [lastUse, archive] : byAge) {
+        if (pendingBytes_ < kPendingBytesLimit / 2 && pending_.size() < kPendingTargetsLimit / 2) break;
+        writePending(archive);
+    }
+}
+
+void RebuildJob::settleSource(const std::string& source, bool used) {
+    const auto it = tallies_.find(source);
+    if (it == tallies_.end()) {
+        countSource(used);
+        return;
+    }
+    it->second.used = it->second.used || used;
+    it->second.passed = true;
+    if (it->second.waiting == 0) {
+        countSource(it->second.used);
+        tallies_.erase(it);
+    }
 }
 
 std::shared_ptr<PreparedEntry> RebuildJob::takePrepared(size_t index, bool discard) {

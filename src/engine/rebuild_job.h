@@ -11,18 +11,26 @@
 //
 // When a file matches several ROMs the host's duplicate question decides
 // which are built; its answer stays in force as the dialog's table says.
+//
+// Each target archive is written once per job where it can be: what goes
+// into it waits (see PendingTarget) until the job is done or holds too much,
+// and then one rewrite adds it all. A ROM counts as added, and is marked
+// had, only once its archive is written.
 #pragma once
 
-#include <set>
-
+#include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <set>
 #include <tuple>
 
+#include "archive/zip_update.h"
 #include "engine/backup_tree.h"
 #include "engine/disk_images.h"
 #include "engine/folder_job.h"
 #include "engine/prepared_entry.h"
+#include "engine/task_pool.h"
 
 namespace quorvane {
 
@@ -61,9 +69,60 @@ private:
     void rebuildEntry(const ContainerFiles& collection, size_t index, File& f);
     // `listed`: the file as loaded; `f`: as identified (its size may be "-").
     void build(const ContainerFiles& collection, const File& listed, const File& f, const RomMatch& r);
-    // `archive` is in the system folder `systemFolder`.
-    ZipStatus copyInto(const ContainerFiles& collection, const File& listed, const File& f, const std::string& archive,
-                       const std::string& entryName, const std::string& systemFolder);
+    // `archive` is in the system folder `systemFolder`. True when the copy
+    // waits in pending_ (its action with it); else `status` tells how the
+    // copy made at once went.
+    bool copyInto(const ContainerFiles& collection, const File& listed, const File& f, const std::string& archive,
+                  const std::string& entryName, const std::string& systemFolder, FileAction& action,
+                  ZipStatus& status);
+    // A copy made: the ROM is had, its set changed, the action recorded.
+    void recordAdded(FileAction action, const std::string& crc, const std::string& size);
+    void recordNotAdded(FileAction action);
+
+    // Copies waiting for one target archive, with what to record once it is written.
+    struct PendingCopy {
+        FileAction action;
+        std::string crc, size;  // as identified
+        std::string source;     // the source file, for its findings and counts
+    };
+    struct PendingTarget {
+        ZipUpdate update;
+        std::vector<PendingCopy> copies;
+        bool fromStage = false;  // some copy reads a file unpacked for the current source
+        uint64_t lastUse = 0;
+    };
+    // The waiting target `archive`, made when there is none; older targets
+    // are written first when too much waits.
+    PendingTarget& pendingFor(const std::string& archive);
+    // Starts writing one waiting target (on writers_ when there are any);
+    // what became of each copy is recorded as the write is collected. By
+    // value: callers may pass the key of the entry this erases.
+    void writePending(std::string archive);
+    // Writes every waiting target and collects every write.
+    void writeAllPending();
+    void writeStagedPending();
+    void writeOldestPending();
+    // Writes the targets no copy has gone to for a while: likely complete,
+    // as sources come mostly grouped by set.
+    void writeIdlePending();
+    // One target on its way to disk, and what its write found.
+    struct TargetWrite {
+        std::string archive;
+        PendingTarget target;
+        ArchiveHolds holds = ArchiveHolds::UserFiles;
+        bool existed = false;
+    };
+    void commitTarget(TargetWrite& write, FileOps& ops);
+    // Records the writes finished so far; with `wait`, waits for one first.
+    void collectWrites(bool wait);
+    // Waits until no write of `archive` is under way.
+    void awaitWriteOf(const std::string& archive);
+    void recordWrite(TargetWrite& write);
+    // Whether a copy of `r` already waits: it must not be built twice.
+    bool isQueued(const RomMatch& r) const;
+    // The source's use counted once its last waiting copy is settled.
+    void settleSource(const std::string& source, bool used);
+    void rememberMade(const std::string& archive);
     // A CHD source (rebuild_disks.cpp): never loaded, only its header read.
     void rebuildDisk(const std::string& path);
     // Copies the disk to the place `r`; true when it was added.
@@ -98,6 +157,35 @@ private:
     std::set<std::string> madeByJob_;
     static constexpr size_t kArchivesRemembered = 4096;
     bool sourceUsed_ = false;
+    std::map<std::string, PendingTarget> pending_;
+    uint64_t pendingBytes_ = 0;
+    uint64_t useClock_ = 0;
+    // Places (system, game, ROM) with a copy waiting.
+    std::set<std::tuple<std::string, std::string, std::string>> queuedPlaces_;
+    // Sources with copies waiting: how many, whether one was made, whether
+    // the walk has passed them.
+    struct SourceTally {
+        int waiting = 0;
+        bool used = false;
+        bool passed = false;
+    };
+    std::map<std::string, SourceTally> tallies_;
+    // What may wait before the oldest targets are written: enough for the
+    // sets of a few hundred sources, small beside the memory of a large run.
+    static constexpr uint64_t kPendingBytesLimit = 64ull << 20;
+    static constexpr size_t kPendingTargetsLimit = 1024;
+    // Copies since a target's last one after which it is written.
+    static constexpr uint64_t kIdleCopies = 256;
+    // Archives are written on these threads while the walk goes on (none
+    // when the loader runs on the job's thread: fault tests then see every
+    // disk call in one order). Finished writes wait in written_ until the
+    // job's thread records them, so a write never touches the report.
+    std::unique_ptr<TaskPool> writers_;
+    std::set<std::string> writing_;
+    std::mutex writtenMutex_;
+    std::condition_variable writtenReady_;
+    std::vector<std::unique_ptr<TargetWrite>> written_;
+    static constexpr size_t kWritesUnderWay = 64;
     // Entries of the current packed source unpacked ahead, by name, CRC and size.
     std::map<std::tuple<std::string, uint32_t, uint64_t>, std::string> unpacked_;
     // Games ROMs were added to, by system.

@@ -1,3 +1,8 @@
+#include <algorithm>
+#include <map>
+#include <mutex>
+
+#include "archive/file_ops.h"
 #include "core/file_util.h"
 #include "engine/engine_fixture.h"
 #include "engine/folder_listing.h"
@@ -93,6 +98,85 @@ TEST_F(RebuildTest, AMissingSourceFolderStopsBeforeStartingAndAListRunCanBeCance
     ASSERT_TRUE(run(std::make_unique<RebuildJob>(db, host, settings, Lines{src() + "/a.bin", src() + "/b.bin"})));
     EXPECT_EQ(transcript(), (Lines{rebuilding("2 chosen files"), "Warning: rebuild terminated by user request."}));
     EXPECT_EQ(statuses("A B"), "Y N");
+}
+
+// Counts how often each archive is put in place, by file name; archives
+// are written on several threads.
+class PlacementCounter : public FileOps {
+public:
+    int placed(const std::string& name) {
+        std::lock_guard lock(mutex_);
+        return placed_[name];
+    }
+    int rename(const std::string& from, const std::string& to) override {
+        count(to);
+        return FileOps::rename(from, to);
+    }
+    int renameNoReplace(const std::string& from, const std::string& to) override {
+        count(to);
+        return FileOps::renameNoReplace(from, to);
+    }
+
+private:
+    void count(const std::string& to) {
+        std::lock_guard lock(mutex_);
+        ++placed_[baseName(to)];
+    }
+    std::mutex mutex_;
+    std::map<std::string, int> placed_;
+};
+
+// Three sources of three kinds (a loose file, a zip entry, a file deeper
+// down) fill one set, written once; the zip's other ROM goes to its own set.
+TEST_F(RebuildTest, EachTargetArchiveIsWrittenOnceWithEveryRomItGets) {
+    addRom("Sys", "M", "m1.bin", "m one");
+    addRom("Sys", "M", "m2.bin", "m two");
+    addRom("Sys", "M", "m3.bin", "m three");
+    writeFile(src() + "/m1.bin", "m one");
+    makeZips({{src() + "/pack.zip", {{"m2.bin", "m two"}, {"a1.bin", "content a1"}}}});
+    writeFile(src() + "/z/m3.bin", "m three");
+    PlacementCounter counter;
+    {
+        ScopedFileOps seam(counter);
+        ASSERT_TRUE(run(rebuild()));
+    }
+    EXPECT_EQ(folderState(f()),
+              (Lines{"A.zip: a1.bin=content a1", "M.zip: m1.bin=m one m2.bin=m two m3.bin=m three"}));
+    EXPECT_EQ(counter.placed("M.zip"), 1);
+    EXPECT_EQ(counter.placed("A.zip"), 1);
+    EXPECT_EQ(statuses("A M"), "Y YYY");
+    EXPECT_EQ(runShell("unzip -tqq '" + f() + "/M.zip' >/dev/null"), 0);
+    const RebuildCounts& counts = host.report()->rebuild;
+    EXPECT_EQ(counts.romsAdded, 4);
+    EXPECT_EQ(counts.sourcesUsed, 3);
+}
+
+// A set that cannot be written (its name taken by a file that is not a zip)
+// fails each ROM meant for it, under its own source, and leaves them
+// missing; a source whose every copy failed counts as unused.
+TEST_F(RebuildTest, ASetThatCannotBeWrittenFailsEachRomMeantForIt) {
+    addRom("Sys", "M", "m1.bin", "m one");
+    addRom("Sys", "M", "m2.bin", "m two");
+    writeFile(src() + "/m1.bin", "m one");
+    writeFile(src() + "/m2.bin", "m two");
+    writeFile(src() + "/a1.bin", "content a1");
+    writeFile(f() + "/M.zip", "a user's notes");
+    ASSERT_TRUE(run(rebuild()));
+    EXPECT_EQ(readFile(f() + "/M.zip"), "a user's notes");
+    EXPECT_EQ(statuses("A M"), "Y NN");
+    const RebuildCounts& counts = host.report()->rebuild;
+    EXPECT_EQ(counts.romsAdded, 1);
+    EXPECT_EQ(counts.sourcesUsed, 1);
+    EXPECT_EQ(counts.sourcesUnused, 2);
+    EXPECT_EQ(counts.stepsFailed, 2);
+    EXPECT_EQ(host.report()->unusedSources, (Lines{src() + "/m1.bin", src() + "/m2.bin"}));
+    const Lines events = host.events();
+    for (const char* source : {"/m1.bin", "/m2.bin"}) {
+        const auto node = std::find(events.begin(), events.end(), "file: " + src() + source);
+        ASSERT_NE(node, events.end()) << source;
+        ASSERT_NE(node + 1, events.end());
+        EXPECT_EQ(*(node + 1), "finding: Error while copying file.") << source;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,315 @@
+#include "archive/zip_update.h"
+
+#include <fcntl.h>
+#include <minizip/zip.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <set>
+
+#include "archive/dos_time.h"
+#include "archive/minizip_io.h"
+#include "archive/plain_deflate.h"
+#include "archive/zip_entry_io.h"
+
+namespace quorvane {
+namespace {
+
+constexpr int kStored = 0;
+constexpr uint32_t kEncryptedBit = 0x0001;
+constexpr uint32_t kDeflateOptionBits = 0x0006;
+// Entries at or above this size need ZIP64 fields in their local header,
+// which minizip adds only when told so before the data is written.
+constexpr uint64_t kZip64Threshold = 0xFFFFFFFFu;
+// Deflate can grow incompressible data a little, so a source this close to
+// 4 GiB is written with room for ZIP64 sizes.
+constexpr uint64_t kZip64SourceThreshold = 0xFF000000u;
+
+// Closes a descriptor when it leaves scope.
+struct FdCloser {
+    FileOps& ops;
+    int fd;
+    ~FdCloser() {
+        if (fd >= 0) ops.close(fd);
+    }
+};
+
+struct UnzipCloser {
+    unzFile zip;
+    ~UnzipCloser() {
+        if (zip) unzClose(zip);
+    }
+};
+
+// Passes a source's data to a sink; Ok, or why the source cannot be taken.
+using Producer = std::function<ZipStatus(const BlockSink& sink)>;
+
+// What the write of one addition says: Ok, a fault of its source (the
+// addition is left out and the archive written without it), or a fault of
+// the archive being written.
+struct Outcome {
+    ZipStatus status = ZipStatus::Ok;
+    bool sourceFault = false;
+};
+
+Outcome sourceFault(ZipStatus status) { return {status, true}; }
+Outcome archiveFault(ZipStatus status) { return {status, false}; }
+
+bool locateEntry(const ZipSource& source, const EntryKey& key, ZipEntry& entry, unz_file_info64& info) {
+    for (int status = unzGoToFirstFile(source.zip); status == UNZ_OK; status = unzGoToNextFile(source.zip)) {
+        if (readCurrentEntryInfo(source, entry, &info) != ZipStatus::Ok) return false;
+        if (key.matches(entry)) return true;
+    }
+    return false;
+}
+
+bool isReusableStream(const ZipEntry& entry) { return entry.method == Z_DEFLATED && (entry.flag & kEncryptedBit) == 0; }
+
+// Opens an entry whose compressed bytes are written as they are.
+int openRawEntry(zipFile out, const std::string& name, uint32_t dosDate, uint32_t optionBits, uint64_t size,
+                 uint64_t compressedSize) {
+    zip_fileinfo info{};
+    info.dosDate = dosDate;
+    const int zip64 = size >= kZip64Threshold || compressedSize >= kZip64Threshold ? 1 : 0;
+    // With raw set, the level only chooses option bits; those come from the stream's maker instead.
+    return zipOpenNewFileInZip4_64(out, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 0, 1,
+                                   -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, 0,
+                                   optionBits & kDeflateOptionBits, zip64);
+}
+
+Outcome writeDeflated(zipFile out, const std::string& name, const DeflatedData& data) {
+    int status = openRawEntry(out, name, data.dosDate, data.optionBits, data.size, data.bytes.size());
+    if (status != ZIP_OK) return archiveFault(fromMinizip(status));
+    for (size_t at = 0; status == ZIP_OK && at < data.bytes.size(); at += kCopyBlockSize) {
+        const size_t n = std::min(kCopyBlockSize, data.bytes.size() - at);
+        status = zipWriteInFileInZip(out, data.bytes.data() + at, static_cast<unsigned>(n));
+    }
+    const int closed = zipCloseFileInZipRaw64(out, data.size, data.crc32);
+    return archiveFault(fromMinizip(status != ZIP_OK ? status : closed));
+}
+
+// Deflates what `produce` gives (`size` bytes, unless the source is at
+// fault): in memory with libdeflate up to kWholeDeflateLimit, else streamed
+// through zlib. With `expected`, other content is the source's fault.
+Outcome deflateInto(zipFile out, const std::string& name, uint32_t dosDate, uint64_t size, const Producer& produce,
+                    const ExpectedContent* expected) {
+    if (expected && expected->size != size) return sourceFault(ZipStatus::CrcError);
+    uint32_t crc = 0;
+    if (size <= kWholeDeflateLimit) {
+        std::string data;
+        data.reserve(size);
+        const ZipStatus read = produce([&](const char* block, size_t n) {
+            if (data.size() + n > size) return false;
+            data.append(block, n);
+            return true;
+        });
+        if (read != ZipStatus::Ok) return sourceFault(read);
+        if (data.size() != size) return sourceFault(ZipStatus::Error);
+        DeflatedData deflated{.crc32 = zipCrc32(data.data(), data.size()), .size = size, .dosDate = dosDate};
+        if (expected && expected->crc32 != deflated.crc32) return sourceFault(ZipStatus::CrcError);
+        if (!deflateWhole(data.data(), data.size(), deflated.bytes)) return archiveFault(ZipStatus::MemoryError);
+        return writeDeflated(out, name, deflated);
+    }
+    zip_fileinfo info{};
+    info.dosDate = dosDate;
+    const int zip64 = size >= kZip64SourceThreshold ? 1 : 0;
+    int status = zipOpenNewFileInZip64(out, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                       kPlainZipLevel, zip64);
+    if (status != ZIP_OK) return archiveFault(fromMinizip(status));
+    uint64_t total = 0;
+    const ZipStatus read = produce([&](const char* block, size_t n) {
+        crc = zipCrc32(block, n, crc);
+        total += n;
+        status = zipWriteInFileInZip(out, block, static_cast<unsigned>(n));
+        return status == ZIP_OK;
+    });
+    const int closed = zipCloseFileInZip(out);
+    if (status != ZIP_OK) return archiveFault(fromMinizip(status));
+    if (read != ZipStatus::Ok) return sourceFault(read);
+    if (total != size || (expected && expected->crc32 != crc)) return sourceFault(ZipStatus::CrcError);
+    return archiveFault(fromMinizip(closed));
+}
+
+Outcome writeFile(zipFile out, FileOps& ops, const ZipUpdate::Addition& a) {
+    time_t modified = 0;
+    FdCloser source{ops, ops.openRead(a.source)};
+    if (source.fd < 0 || ops.modifiedTime(a.source, modified) != 0) return sourceFault(ZipStatus::SourceMissing);
+    const int64_t fileSize = ops.fileSize(source.fd);
+    if (fileSize < 0) return sourceFault(ZipStatus::SourceMissing);
+    if (a.skipBytes > static_cast<uint64_t>(fileSize)) return sourceFault(ZipStatus::Error);
+    const uint64_t size = static_cast<uint64_t>(fileSize) - a.skipBytes;
+    const Producer produce = [&](const BlockSink& sink) {
+        std::unique_ptr<char[]> block(new (std::nothrow) char[kCopyBlockSize]);
+        if (!block) return ZipStatus::MemoryError;
+        uint64_t offset = a.skipBytes;
+        for (;;) {
+            const ssize_t n = ops.readAt(source.fd, block.get(), kCopyBlockSize, offset);
+            if (n < 0) return ZipStatus::Error;
+            if (n == 0) break;
+            offset += static_cast<uint64_t>(n);
+            if (!sink(block.get(), static_cast<size_t>(n))) return ZipStatus::Error;
+        }
+        // The source must not have shrunk or grown under us unnoticed.
+        return offset == static_cast<uint64_t>(fileSize) ? ZipStatus::Ok : ZipStatus::Error;
+    };
+    return deflateInto(out, a.entryName, timeToDosDate(modified), size, produce, a.expected ? &*a.expected : nullptr);
+}
+
+Outcome writeEntryOf(zipFile out, FileOps& ops, const ZipUpdate::Addition& a) {
+    UnzipCloser unz{openUnzip(a.source, ops)};
+    if (!unz.zip) return sourceFault(ZipStatus::SourceMissing);
+    const ZipSource source{unz.zip, a.source, ops};
+    ZipEntry entry;
+    unz_file_info64 info{};
+    if (!locateEntry(source, a.key, entry, info)) return sourceFault(ZipStatus::EntryGone);
+    if (!isReusableStream(entry)) {
+        const Producer produce = [&](const BlockSink& sink) { return readCurrentEntryData(source, entry, sink); };
+        return deflateInto(out, a.entryName, entry.dosDate, entry.uncompressedSize, produce, nullptr);
+    }
+    int status = openRawEntry(out, a.entryName, entry.dosDate, entry.flag, entry.uncompressedSize,
+                              entry.compressedSize);
+    if (status != ZIP_OK) return archiveFault(fromMinizip(status));
+    const ZipStatus read = readCurrentEntryRaw(source, entry, [&](const char* data, size_t n) {
+        status = zipWriteInFileInZip(out, data, static_cast<unsigned>(n));
+        return status == ZIP_OK;
+    });
+    const int closed = zipCloseFileInZipRaw64(out, entry.uncompressedSize, entry.crc32);
+    if (status != ZIP_OK) return archiveFault(fromMinizip(status));
+    if (read != ZipStatus::Ok) return sourceFault(read);
+    return archiveFault(fromMinizip(closed));
+}
+
+Outcome writeAddition(zipFile out, FileOps& ops, const ZipUpdate::Addition& a) {
+    switch (a.kind) {
+        case ZipUpdate::Addition::Kind::Deflated: return writeDeflated(out, a.entryName, a.data);
+        case ZipUpdate::Addition::Kind::File: return writeFile(out, ops, a);
+        case ZipUpdate::Addition::Kind::ZipEntry: return writeEntryOf(out, ops, a);
+    }
+    return archiveFault(ZipStatus::Error);
+}
+
+}  // namespace
+
+bool deflateLooseFile(const std::string& path, DeflatedData& out, uint64_t limit) {
+    out = DeflatedData{};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) <= limit;
+    const auto expected = ok ? static_cast<size_t>(st.st_size) : 0;
+    // One byte more than its size shows a file that grew since; no clearing:
+    // the buffer is the file's size, and every byte of it is read.
+    std::unique_ptr<char[]> data(ok ? new (std::nothrow) char[expected + 1] : nullptr);
+    size_t have = 0;
+    ok = ok && data;
+    while (ok) {
+        const ssize_t n = ::read(fd, data.get() + have, expected + 1 - have);
+        if (n < 0) ok = false;
+        if (n <= 0) break;
+        have += static_cast<size_t>(n);
+        if (have == expected + 1) break;
+    }
+    ::close(fd);
+    if (!ok || have != expected || !deflateWhole(data.get(), have, out.bytes)) return false;
+    out.crc32 = zipCrc32(data.get(), have);
+    out.size = have;
+    out.dosDate = timeToDosDate(st.st_mtim.tv_sec);
+    return true;
+}
+
+ZipStatus readDeflatedEntry(const std::string& sourceZip, const EntryKey& key, DeflatedData& out, uint64_t limit,
+                            FileOps& ops) {
+    out = DeflatedData{};
+    UnzipCloser unz{openUnzip(sourceZip, ops)};
+    if (!unz.zip) return ZipStatus::Error;
+    const ZipSource source{unz.zip, sourceZip, ops};
+    ZipEntry entry;
+    unz_file_info64 info{};
+    if (!locateEntry(source, key, entry, info)) return ZipStatus::EntryGone;
+    if (!isReusableStream(entry) || entry.compressedSize > limit) return ZipStatus::UnsupportedMethod;
+    out.bytes.reserve(entry.compressedSize);
+    const ZipStatus status = readCurrentEntryRaw(source, entry, [&](const char* data, size_t size) {
+        out.bytes.append(data, size);
+        return true;
+    });
+    if (status != ZipStatus::Ok) return status;
+    out.crc32 = entry.crc32;
+    out.size = entry.uncompressedSize;
+    out.dosDate = entry.dosDate;
+    out.optionBits = entry.flag & kDeflateOptionBits;
+    return ZipStatus::Ok;
+}
+
+void ZipUpdate::addDeflated(std::string entryName, DeflatedData data) {
+    bytesHeld_ += data.bytes.size();
+    additions_.push_back({.kind = Addition::Kind::Deflated, .entryName = std::move(entryName), .data = std::move(data)});
+}
+
+void ZipUpdate::addFile(std::string sourcePath, std::string entryName, std::optional<ExpectedContent> expected,
+                        uint64_t skipBytes) {
+    additions_.push_back({.kind = Addition::Kind::File,
+                          .entryName = std::move(entryName),
+                          .source = std::move(sourcePath),
+                          .expected = expected,
+                          .skipBytes = skipBytes});
+}
+
+void ZipUpdate::addEntryOf(std::string sourceZip, EntryKey key, std::string entryName) {
+    additions_.push_back({.kind = Addition::Kind::ZipEntry,
+                          .entryName = std::move(entryName),
+                          .source = std::move(sourceZip),
+                          .key = std::move(key)});
+}
+
+void ZipUpdate::clear() {
+    additions_.clear();
+    results_.clear();
+    bytesHeld_ = 0;
+}
+
+ZipStatus ZipUpdate::commit(FileOps& ops, ArchiveHolds holds) {
+    results_.assign(additions_.size(), ZipStatus::Ok);
+    // An addition whose source fails is dropped and the archive written
+    // again without it: its name must not cost the entry it was to replace.
+    for (;;) {
+        std::set<std::string> names;
+        std::vector<size_t> writing;  // the last addition standing of each name
+        for (size_t i = additions_.size(); i-- > 0;) {
+            if (results_[i] == ZipStatus::Ok && names.insert(additions_[i].entryName).second) writing.push_back(i);
+        }
+        if (writing.empty()) return ZipStatus::Ok;
+        std::reverse(writing.begin(), writing.end());
+        size_t refused = additions_.size();
+        ZipStatus why = ZipStatus::Ok;
+        const ZipStatus status = rewriteArchive(
+            path_, [&names](const ZipEntry& e) { return names.count(e.name) != 0; },
+            [&](zipFile out) {
+                for (size_t i : writing) {
+                    const Outcome outcome = writeAddition(out, ops, additions_[i]);
+                    if (outcome.status == ZipStatus::Ok) continue;
+                    if (outcome.sourceFault) {
+                        refused = i;
+                        why = outcome.status;
+                    }
+                    return outcome.status;
+                }
+                return ZipStatus::Ok;
+            },
+            ops, holds);
+        if (status == ZipStatus::Ok) return ZipStatus::Ok;
+        if (refused < additions_.size()) {
+            results_[refused] = why;
+            continue;
+        }
+        for (ZipStatus& result : results_) {
+            if (result == ZipStatus::Ok) result = status;
+        }
+        return status;
+    }
+}
+
+}  // namespace quorvane

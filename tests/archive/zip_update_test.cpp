@@ -1,0 +1,238 @@
+#include "archive/zip_update.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "archive/zip_listing.h"
+#include "archive/zip_status.h"
+#include "archive_fixtures.h"
+#include "support/temp_dir.h"
+
+namespace quorvane::testing {
+namespace {
+
+using Names = std::vector<std::string>;
+
+// Counts the calls that make, name and flush files.
+class CountingFileOps : public FailingFileOps {
+public:
+    CountingFileOps(int failAt = 0) : FailingFileOps(failAt) {}
+    int created = 0, renamed = 0, synced = 0, foldersSynced = 0;
+    int createNew(const std::string& p) override {
+        ++created;
+        return FailingFileOps::createNew(p);
+    }
+    int rename(const std::string& a, const std::string& b) override {
+        ++renamed;
+        return FailingFileOps::rename(a, b);
+    }
+    int renameNoReplace(const std::string& a, const std::string& b) override {
+        ++renamed;
+        return FailingFileOps::renameNoReplace(a, b);
+    }
+    int sync(int fd) override {
+        ++synced;
+        return FailingFileOps::sync(fd);
+    }
+    int syncFolder(const std::string& f) override {
+        ++foldersSynced;
+        return FailingFileOps::syncFolder(f);
+    }
+};
+
+std::string fileHash(const std::string& path) {
+    std::string out;
+    EXPECT_EQ(runCapture("sha1sum '" + path + "' | cut -c1-40", out), 0);
+    return out;
+}
+std::string readHash(const std::string& zip, const std::string& name) { return zipTool("read '" + zip + "' " + name); }
+std::string rawLine(const std::string& zip, const std::string& name) {
+    const std::string raw = zipTool("raw '" + zip + "'");
+    const size_t at = raw.find(name + "|");
+    return at == std::string::npos ? std::string() : raw.substr(at, raw.find('\n', at) - at);
+}
+
+class ZipUpdateTest : public MixedZipTest {
+protected:
+    ZipUpdateTest() {
+        std::filesystem::create_directories(dir.file("from"));
+        makeZip(source, R"([{"name": "moved.txt", "data": ")" + mixedDeflatedText() +
+                            R"(", "method": 8, "date": [2012, 3, 4, 5, 6, 8]},
+                           {"name": "plain.bin", "data": "stored bytes", "method": 0}])");
+        writeFile(dir.file("noise.bin"), noise(3 << 20, 7));
+        writeFile(dir.file("text.txt"), mixedDeflatedText() + "and more");
+    }
+    EntryKey keyIn(const std::string& archive, const std::string& name) {
+        const ZipListing listing(archive);
+        const int at = listing.find(name);
+        EXPECT_GE(at, 0) << name;
+        const ZipEntry& e = listing.entry(at);
+        return {e.name, e.crc32, e.uncompressedSize};
+    }
+    // One of each kind of addition, game.bin replacing its namesake.
+    void addFourKinds(ZipUpdate& update) {
+        DeflatedData text;
+        ASSERT_TRUE(deflateLooseFile(dir.file("text.txt"), text, 1 << 20));
+        update.addFile(dir.file("noise.bin"), "game.bin");
+        update.addDeflated("text.txt", std::move(text));
+        update.addEntryOf(source, keyIn(source, "moved.txt"), "moved.txt");
+        update.addEntryOf(source, keyIn(source, "plain.bin"), "dir/plain.bin");
+    }
+    const std::string source = dir.file("from/source.zip");
+};
+
+// Four additions of four kinds make one new archive, one rename: the kept
+// entries byte for byte and in order, then the additions; a deflated entry
+// of another zip keeps its compressed bytes and date, a stored one is
+// deflated anew. unzip reads every entry back.
+TEST_F(ZipUpdateTest, ManyAdditionsMakeOneNewVersionOfTheArchive) {
+    const std::string kept = rawWithout(zip, "game.bin");
+    ZipUpdate update(zip);
+    addFourKinds(update);
+    CountingFileOps ops;
+    ASSERT_EQ(update.commit(ops), ZipStatus::Ok);
+    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(update.result(i), ZipStatus::Ok) << i;
+    EXPECT_EQ(ops.created, 1);
+    EXPECT_EQ(ops.renamed, 1);
+    EXPECT_EQ(runShell("unzip -tqq '" + zip + "' >/dev/null"), 0);
+    const std::string raw = zipTool("raw '" + zip + "'");
+    EXPECT_EQ(raw.substr(0, kept.size()), kept);
+    const ZipListing listing(zip);
+    ASSERT_EQ(listing.count(), 9);
+    EXPECT_EQ(listing.entry(5).name, "game.bin");
+    EXPECT_EQ(readHash(zip, "game.bin"), fileHash(dir.file("noise.bin")));
+    EXPECT_EQ(readHash(zip, "text.txt"), fileHash(dir.file("text.txt")));
+    EXPECT_LT(listing.entry(6).compressedSize, listing.entry(6).uncompressedSize / 4);
+    EXPECT_EQ(rawLine(zip, "moved.txt"), rawLine(source, "moved.txt"));
+    EXPECT_EQ(listing.entry(8).method, 8);
+    EXPECT_EQ(zipTool("read '" + zip + "' dir/plain.bin"), zipTool("read '" + source + "' plain.bin"));
+    EXPECT_EQ(folderNames(dir.file("set")), Names{"mixed.zip"});
+}
+
+// Additions whose source is gone, not what was expected, or no longer in its
+// zip are left out; the rest is written and the entry a refused addition
+// was to replace stays. When nothing is left to add, nothing is written.
+TEST_F(ZipUpdateTest, ARefusedAdditionIsLeftOutAndKeepsTheEntryItWasToReplace) {
+    const std::string deflatedLine = rawLine(zip, "deflated.txt");
+    ZipUpdate update(zip);
+    update.addFile(dir.file("absent.bin"), "absent.bin");
+    update.addFile(dir.file("text.txt"), "deflated.txt", ExpectedContent{0x12345678, 3208});
+    EntryKey changed = keyIn(source, "moved.txt");
+    changed.crc32 ^= 1;
+    update.addEntryOf(source, changed, "moved.txt");
+    update.addFile(dir.file("text.txt"), "added.txt");
+    ASSERT_EQ(update.commit(), ZipStatus::Ok);
+    EXPECT_EQ(update.result(0), ZipStatus::SourceMissing);
+    EXPECT_EQ(update.result(1), ZipStatus::CrcError);
+    EXPECT_EQ(update.result(2), ZipStatus::EntryGone);
+    EXPECT_EQ(update.result(3), ZipStatus::Ok);
+    const ZipListing listing(zip);
+    ASSERT_EQ(listing.count(), 7);
+    EXPECT_EQ(listing.entry(6).name, "added.txt");
+    EXPECT_EQ(rawLine(zip, "deflated.txt"), deflatedLine);
+
+    const std::string written = readFile(zip);
+    ZipUpdate refused(zip);
+    refused.addFile(dir.file("absent.bin"), "game.bin");
+    CountingFileOps ops;
+    EXPECT_EQ(refused.commit(ops), ZipStatus::Ok);
+    EXPECT_EQ(refused.result(0), ZipStatus::SourceMissing);
+    EXPECT_EQ(readFile(zip), written);
+    EXPECT_EQ(ops.renamed, 0);
+
+    writeFile(out + "/notes.zip", "precious text, not a zip");
+    ZipUpdate notAZip(out + "/notes.zip");
+    notAZip.addFile(dir.file("text.txt"), "a.txt");
+    EXPECT_EQ(notAZip.commit(), ZipStatus::Error);
+    EXPECT_EQ(notAZip.result(0), ZipStatus::Error);
+    EXPECT_EQ(readFile(out + "/notes.zip"), "precious text, not a zip");
+    EXPECT_EQ(folderNames(out), Names{"notes.zip"});
+    EXPECT_EQ(folderNames(dir.file("set")), Names{"mixed.zip"});
+}
+
+// The new version of an archive that holds a user's files is flushed, and
+// its folder after the rename; a new archive, or one holding only copies,
+// is not: a power cut can then cost nothing that exists nowhere else.
+TEST_F(ZipUpdateTest, OnlyAnArchiveThatReplacesAUsersFilesIsSynced) {
+    const auto syncsOf = [&](const std::string& path, ArchiveHolds holds) {
+        ZipUpdate update(path);
+        update.addFile(dir.file("text.txt"), "added.txt");
+        CountingFileOps ops;
+        EXPECT_EQ(update.commit(ops, holds), ZipStatus::Ok);
+        return std::to_string(ops.synced) + " " + std::to_string(ops.foldersSynced);
+    };
+    EXPECT_EQ(syncsOf(out + "/new.zip", ArchiveHolds::UserFiles), "0 0");
+    EXPECT_EQ(syncsOf(out + "/new.zip", ArchiveHolds::CopiesOnly), "0 0");
+    EXPECT_EQ(syncsOf(zip, ArchiveHolds::UserFiles), "1 1");
+}
+
+// The whole update fails at each disk call in turn: the folder then holds
+// the old archive byte for byte, the complete new one, or (when the call
+// failing reads a source) the new one without that addition; never a
+// temporary file, and a failed write is never hidden behind an Ok.
+TEST_F(ZipUpdateTest, CommitSurvivesAFailureAtEveryDiskCall) {
+    const std::string original = readFile(zip), kept = rawWithout(zip, "game.bin");
+    std::string complete;
+    int refusals = 0;
+    bool partial = false;
+    const auto [calls, failures] = failEachCall(
+        [&] {
+            writeFile(zip, original);
+            ZipUpdate update(zip);
+            addFourKinds(update);
+            const ZipStatus status = update.commit();
+            partial = false;
+            for (size_t i = 0; status == ZipStatus::Ok && i < update.count(); ++i)
+                partial = partial || update.result(i) != ZipStatus::Ok;
+            if (complete.empty() && status == ZipStatus::Ok) complete = zipTool("raw '" + zip + "'");
+            return partial ? ZipStatus::SourceMissing : status;
+        },
+        [&](int call, ZipStatus status) {
+            EXPECT_EQ(folderNames(dir.file("set")), Names{"mixed.zip"}) << "call " << call;
+            if (partial) {
+                ++refusals;
+                EXPECT_EQ(runShell("unzip -tqq '" + zip + "' >/dev/null"), 0) << "call " << call;
+                EXPECT_EQ(zipTool("raw '" + zip + "'").substr(0, kept.size()), kept) << "call " << call;
+                EXPECT_NE(zipTool("raw '" + zip + "'"), complete) << "call " << call;
+            } else if (status == ZipStatus::Ok) {
+                EXPECT_EQ(zipTool("raw '" + zip + "'"), complete) << "call " << call;
+            } else {
+                EXPECT_EQ(readFile(zip), original) << "call " << call << " status " << status;
+            }
+        });
+    EXPECT_GT(refusals, 0);
+    EXPECT_GT(failures, calls / 2);
+}
+
+// Deflating ahead stops at its limit. Noise goes into stored blocks, but
+// noise around a compressible middle is deflated; both read back whole.
+TEST_F(ZipUpdateTest, ALooseFileIsDeflatedAheadOnlyUpToItsLimitAndNoiseIsStored) {
+    DeflatedData data;
+    EXPECT_FALSE(deflateLooseFile(dir.file("noise.bin"), data, (3 << 20) - 1));
+    EXPECT_FALSE(deflateLooseFile(dir.file("absent.bin"), data, 1 << 30));
+    ASSERT_TRUE(deflateLooseFile(dir.file("noise.bin"), data, 3 << 20));
+    EXPECT_EQ(data.size, 3u << 20);
+    EXPECT_EQ(data.crc32, crc32Of(readFile(dir.file("noise.bin"))));
+    // Stored blocks cost five bytes in 64 KiB.
+    EXPECT_LE(data.bytes.size(), data.size + data.size / 10000);
+
+    std::string mixed = noise(20000, 3);
+    while (mixed.size() < 60000) mixed += mixedDeflatedText();
+    mixed += noise(20000, 4);
+    writeFile(dir.file("mixed.bin"), mixed);
+    DeflatedData mixedData;
+    ASSERT_TRUE(deflateLooseFile(dir.file("mixed.bin"), mixedData, 1 << 20));
+    EXPECT_LT(mixedData.bytes.size(), mixed.size() * 3 / 4);
+
+    ZipUpdate update(out + "/new.zip");
+    update.addDeflated("noise.bin", std::move(data));
+    update.addDeflated("mixed.bin", std::move(mixedData));
+    ASSERT_EQ(update.commit(), ZipStatus::Ok);
+    EXPECT_EQ(runShell("unzip -tqq '" + out + "/new.zip' >/dev/null"), 0);
+    EXPECT_EQ(readHash(out + "/new.zip", "noise.bin"), fileHash(dir.file("noise.bin")));
+    EXPECT_EQ(readHash(out + "/new.zip", "mixed.bin"), fileHash(dir.file("mixed.bin")));
+}
+
+}  // namespace
+}  // namespace quorvane::testing
