@@ -364,19 +364,24 @@ Romset Catalogue::listGames(const std::string& system, int mode) {
     // A deque keeps each game where it is, so the map can key on its name.
     std::deque<Listed> games;
     std::unordered_map<std::string_view, Listed*> byName;
+    Listed* last = nullptr;
     bool anyNotHave = false;
     bool anyFacts = false;
     RowStore::RowBuffer buffer;
     RowStore::RowView view;
     for (std::uint64_t offset : offsets) {
         if (store_.readRow(offset, buffer, view) != StoreStatus::Ok) continue;
-        Listed* listed;
-        if (const auto at = byName.find(view.game); at != byName.end()) {
-            listed = at->second;
-        } else {
-            listed = &games.emplace_back(Listed{Game(std::string(view.game)), {}, {}});
-            byName.emplace(listed->game.name, listed);
+        // A game's rows mostly follow one another: the last game is asked first.
+        Listed* listed = last && last->game.name == view.game ? last : nullptr;
+        if (!listed) {
+            if (const auto at = byName.find(view.game); at != byName.end()) {
+                listed = at->second;
+            } else {
+                listed = &games.emplace_back(Listed{Game(std::string(view.game)), {}, {}});
+                byName.emplace(listed->game.name, listed);
+            }
         }
+        last = listed;
         if (isFactsName(view.romName)) {
             anyFacts = true;
             listed->game.kind = kindOfFactsName(view.romName);
