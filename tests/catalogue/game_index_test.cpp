@@ -3,12 +3,14 @@
 // existed.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_check.h"
 #include "catalogue/catalogue_repair.h"
 #include "catalogue/row_store.h"
+#include "keyfile/block_file.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
@@ -99,6 +101,7 @@ TEST_F(GameIndexTest, DeletedSystemsLeaveNoEntriesAndReusedRowsAreFiledAgain) {
 // index once, and answers as one made with it; so does one whose index a
 // crash left empty (the roll-back of its first build).
 TEST_F(GameIndexTest, ADatabaseWithoutTheIndexGetsItAtItsFirstOpen) {
+    ASSERT_EQ(db.openDB(), StoreStatus::Ok);  // one transaction, not one per row
     for (int g = 0; g < 300; ++g)
         for (int r = 0; r < 3; ++r)
             add(g % 2 ? "S" : "T", "game " + std::to_string(g), "r" + std::to_string(r), std::to_string(10000000 + g * 3 + r));
@@ -119,6 +122,24 @@ TEST_F(GameIndexTest, ADatabaseWithoutTheIndexGetsItAtItsFirstOpen) {
         EXPECT_FALSE(fs::exists(base + ".jnl"));
         EXPECT_TRUE(problems().empty());
     }
+}
+
+// The first build's writes fail: the open fails, nothing of the index
+// stays, and the next open builds it whole.
+TEST_F(GameIndexTest, AFirstBuildThatCannotBeWrittenIsBuiltAgainAtTheNextOpen) {
+    ASSERT_EQ(db.openDB(), StoreStatus::Ok);  // one transaction, not one per row
+    for (int g = 0; g < 2000; ++g) add("S", "game " + std::to_string(g), "r", std::to_string(10000000 + g));
+    dropGameIndex();
+    int writes = 0;
+    keyfile::setBlockIoFaultForTesting([&](bool write, uint32_t) { return write && ++writes >= 3 ? EIO : 0; });
+    EXPECT_FALSE(db.probe());
+    keyfile::setBlockIoFaultForTesting(nullptr);
+    ASSERT_GE(writes, 3);
+    EXPECT_FALSE(fs::exists(base + ".jnl"));
+    EXPECT_TRUE(problems().empty());
+    EXPECT_EQ(roms("S", "game 1999"), "0:r=N");
+    EXPECT_EQ(roms("S", "game 0"), "0:r=N");
+    EXPECT_TRUE(problems().empty());
 }
 
 TEST_F(GameIndexTest, CheckFindsAWrongEntryAndRepairMendsIt) {
