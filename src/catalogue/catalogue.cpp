@@ -1,6 +1,7 @@
 #include "catalogue/catalogue.h"
 
 #include <algorithm>
+#include <deque>
 #include <unordered_map>
 
 #include "core/text.h"
@@ -144,12 +145,7 @@ bool Catalogue::addRom(const RomRow& row) {
 }
 
 void Catalogue::collectSystemRows(const std::string& system, std::vector<std::uint64_t>& offsets) {
-    std::string key, data;
-    if (store_.sysIndex.find(system) != StoreStatus::Ok) return;
-    do {
-        std::uint64_t offset;
-        if (store_.sysIndex.read(data) == StoreStatus::Ok && parseOffset(data, offset)) offsets.push_back(offset);
-    } while (store_.sysIndex.next(key) == StoreStatus::Ok && key == system);
+    store_.sysIndex.findOffsets(system, offsets);
 }
 
 bool Catalogue::deleteSystem(const std::string& system) {
@@ -167,6 +163,7 @@ bool Catalogue::deleteSystem(const std::string& system) {
         }
         if (store_.readRecord(offset, row) == StoreStatus::Ok) {
             if (store_.delIndex.insert(RowStore::sizeKey(row), data) != StoreStatus::Ok) ok = false;
+            store_.removeIndexEntry(store_.gameIndex, RowStore::gameKey(row.system, row.game), data);
             const std::string crcKey = row.crc + row.size;
             if (store_.crcIndex.find(crcKey) == StoreStatus::Ok) {
                 std::string entry;
@@ -352,6 +349,114 @@ Romset Catalogue::getRomset(const std::string& system, int mode) {
         (store_.sysCatIndex.read(old) != StoreStatus::Ok || old != status))
         store_.sysCatIndex.updateCurrent(status);
     return romset;
+}
+
+Romset Catalogue::listGames(const std::string& system, int mode) {
+    Romset romset(system);
+    Session s(*this);
+    if (!s.ok()) return romset;
+    std::vector<std::uint64_t> offsets;
+    collectSystemRows(system, offsets);
+    struct Listed {
+        Game game;
+        std::string cloneOf, romOf;  // from the facts row
+    };
+    // A deque keeps each game where it is, so the map can key on its name.
+    std::deque<Listed> games;
+    std::unordered_map<std::string_view, Listed*> byName;
+    Listed* last = nullptr;
+    bool anyNotHave = false;
+    bool anyFacts = false;
+    RowStore::RowBuffer buffer;
+    RowStore::RowView view;
+    for (std::uint64_t offset : offsets) {
+        if (store_.readRow(offset, buffer, view) != StoreStatus::Ok) continue;
+        // A game's rows mostly follow one another: the last game is asked first.
+        Listed* listed = last && last->game.name == view.game ? last : nullptr;
+        if (!listed) {
+            if (const auto at = byName.find(view.game); at != byName.end()) {
+                listed = at->second;
+            } else {
+                listed = &games.emplace_back(Listed{Game(std::string(view.game)), {}, {}});
+                byName.emplace(listed->game.name, listed);
+            }
+        }
+        last = listed;
+        if (isFactsName(view.romName)) {
+            anyFacts = true;
+            listed->game.kind = kindOfFactsName(view.romName);
+            listed->cloneOf.assign(view.cloneOf);
+            listed->romOf.assign(view.romOf);
+            continue;
+        }
+        if (romStatusFromLetter(view.status) != RomStatus::Have) anyNotHave = true;
+        listed->game.statusString.push_back(view.status);
+    }
+    std::vector<std::uint64_t>().swap(offsets);
+    SetSummaries sets;
+    if (anyFacts) {
+        for (const Listed& listed : games) {
+            SetSummary& set = sets[listed.game.name];
+            set.cloneOf = listed.cloneOf;
+            set.romOf = listed.romOf;
+            set.hasRoms = !listed.game.statusString.empty();
+            set.allHave = listed.game.statusString.find_first_not_of(romStatusLetter(RomStatus::Have)) ==
+                          std::string::npos;
+        }
+    }
+    std::vector<Listed*> order;
+    order.reserve(games.size());
+    for (Listed& listed : games)
+        if (!listed.game.statusString.empty()) order.push_back(&listed);  // facts alone: a set with nothing to hold
+    std::sort(order.begin(), order.end(), [](const Listed* a, const Listed* b) { return a->game.name < b->game.name; });
+    // The summaries name the games: every BIOS is found before any game moves.
+    for (Listed* listed : order) {
+        Game& game = listed->game;
+        std::string_view bios;
+        if (const SetSummary* set = anyFacts ? biosOf(sets, game.name, bios) : nullptr) {
+            game.bios.assign(bios);
+            game.biosIncomplete = set->hasRoms && !set->allHave;
+        }
+    }
+    for (Listed* listed : order) {
+        Game& game = listed->game;
+        const GameState state = game.state();
+        const bool keep = mode == 0 || (mode == 1 && state == GameState::Complete) ||
+                          (mode == 2 && state == GameState::Missing) ||
+                          (mode == 3 && state == GameState::Incomplete);
+        if (keep) romset.games.push_back(std::move(game));
+    }
+
+    // Written only when it changes: a listing should not cost a commit.
+    const char* status = anyNotHave ? "N" : "C";
+    std::string old;
+    if (store_.sysCatIndex.find(system) == StoreStatus::Ok &&
+        (store_.sysCatIndex.read(old) != StoreStatus::Ok || old != status))
+        store_.sysCatIndex.updateCurrent(status);
+    return romset;
+}
+
+bool Catalogue::getGame(const std::string& system, const std::string& game, Game& out) {
+    out = Game(game);
+    Session s(*this);
+    if (!s.ok()) return false;
+    std::vector<std::uint64_t> offsets;
+    store_.gameIndex.findOffsets(RowStore::gameKey(system, game), offsets);
+    RowStore::RowBuffer buffer;
+    RowStore::RowView view;
+    for (std::uint64_t offset : offsets) {
+        // Long names cut to the same key: the row itself says whose it is.
+        if (store_.readRow(offset, buffer, view) != StoreStatus::Ok || view.system != system || view.game != game)
+            continue;
+        if (isFactsName(view.romName)) {
+            out.kind = kindOfFactsName(view.romName);
+            continue;
+        }
+        out.appendRom(Rom{std::string(view.crc), std::string(view.romName), std::string(view.size),
+                          std::string(1, view.status), std::string(view.md5), std::string(view.sha1),
+                          std::string(view.cloneOf), std::string(view.romOf)});
+    }
+    return !out.roms.empty();
 }
 
 void Catalogue::collectCrcRows(const std::string& crc, const std::string& size) {

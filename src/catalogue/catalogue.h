@@ -71,6 +71,13 @@ public:
     // mode 0 all games, 1 complete, 2 missing, 3 incomplete. Updates the
     // system's catalogue status from all its rows.
     Romset getRomset(const std::string& system, int mode);
+    // getRomset for a listing: the same games, each with its statusString
+    // but without its ROMs (getGame has them), so a big system's listing
+    // holds a few bytes per ROM.
+    Romset listGames(const std::string& system, int mode);
+    // One game's ROMs in stored order, and its kind, read through the game
+    // index. False when the system has no game of that name with ROMs.
+    bool getGame(const std::string& system, const std::string& game, Game& out);
 
     // Appends the rows filed under `crc` and `size` whose digests do not
     // disagree. With an empty `crc`, the rows without a CRC (listed in a DAT

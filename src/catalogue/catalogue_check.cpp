@@ -29,6 +29,7 @@ public:
         const auto& crc = scan_.indexes[CatalogueScan::kCrc];
         const auto& cat = scan_.indexes[CatalogueScan::kSysCat];
         const auto& del = scan_.indexes[CatalogueScan::kDel];
+        const auto& game = scan_.indexes[CatalogueScan::kGame];
 
         std::set<std::string> systemsWithRows;
         for (const auto& r : sys.records) {
@@ -71,6 +72,8 @@ public:
                     problem("the row at byte " + std::to_string(offset) + " has " + std::to_string(entries) +
                             " CRC index entries instead of one");
         }
+        // An absent or empty game index is built by the next open.
+        if (game.present && !game.records.empty()) compareGameIndex(game, sys.complete);
         std::set<std::string> catalogued;
         for (const auto& r : cat.records) {
             catalogued.insert(r.key);
@@ -111,6 +114,32 @@ public:
     }
 
 private:
+    void compareGameIndex(const CatalogueScan::Index& game, bool allLiveKnown) {
+        std::map<std::uint64_t, int> entries;
+        for (const auto& r : game.records) {
+            const CatalogueScan::Row* row = target("_game.idx", r);
+            if (!row) continue;
+            const RowStore::RowView v = scan_.view(*row);
+            if (RowStore::gameKey(v.system, v.game) != r.key) {
+                problem("_game.idx: an entry of system " + r.key.substr(0, r.key.find('\0')) +
+                        " points at the row of game " + std::string(v.game) + " of system " + std::string(v.system));
+                continue;
+            }
+            if (!live_.count(row->offset)) {
+                if (allLiveKnown)
+                    problem("_game.idx: the entry of game " + std::string(v.game) + " points at the row at byte " +
+                            std::to_string(row->offset) + ", which no system holds");
+                continue;
+            }
+            ++entries[row->offset];
+        }
+        if (!allLiveKnown || !game.complete) return;
+        for (const auto& [offset, crcEntries] : live_)
+            if (const int n = entries.count(offset) ? entries.at(offset) : 0; n != 1)
+                problem("the row at byte " + std::to_string(offset) + " has " + std::to_string(n) +
+                        " game index entries instead of one");
+    }
+
     void problem(const std::string& text) {
         if (++found_ <= kMaxRowProblems) report_.problems.push_back(text);
         else ++hidden_;

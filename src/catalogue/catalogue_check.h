@@ -1,7 +1,8 @@
 // The full check of a category database (the cheap checks run at every
-// open; this one runs on demand): every block of the four key files, and the
+// open; this one runs on demand): every block of the five key files, and the
 // record file against its indexes. Every live row (one the system index
-// names) has exactly its system entry and its CRC entry, every index entry
+// names) has exactly its system entry, its CRC entry and its game entry
+// (unless the game index is still to be built: absent, or empty), every index entry
 // points at the start of a row whose fields give its key, every system with
 // rows has a catalogue entry and no entry lacks rows, and the free-slot index
 // names exactly the rows no system holds, each under its size.

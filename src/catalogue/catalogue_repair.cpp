@@ -20,7 +20,7 @@ namespace quorvane {
 namespace {
 
 // The record file goes last: see the header.
-constexpr const char* kSuffixes[] = {"_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx", ".rcf"};
+constexpr const char* kSuffixes[] = {"_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx", "_game.idx", ".rcf"};
 
 std::string newBase(const std::string& base) { return base + ".repair"; }
 std::string markerPath(const std::string& base) { return base + ".repaired"; }
@@ -40,7 +40,7 @@ void syncFolderOf(const std::string& path) {
     ::close(fd);
 }
 
-// The physical files of one of the five files (a key file may spill).
+// The physical files of one of the six files (a key file may spill).
 std::vector<std::string> physicalFiles(const std::string& path) {
     std::vector<std::string> out;
     for (uint32_t k = 0; exists(keyfile::physicalFilePath(path, k)); ++k) out.push_back(keyfile::physicalFilePath(path, k));

@@ -1,4 +1,4 @@
-// Repair of a damaged category database: a new record file and four new key
+// Repair of a damaged category database: a new record file and five new key
 // files are built from every row that can still be read, and replace the
 // old ones.
 //

@@ -68,16 +68,22 @@ bool scanCatalogue(const std::string& base, CatalogueScan& out) {
         out.problems.push_back(base + ".rcf: the row at byte " + std::to_string(offset) +
                                " is damaged; rows after it are found only through the indexes");
 
-    const char* suffixes[] = {"_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx"};
-    for (size_t i = 0; i < 4; ++i) {
+    const char* suffixes[] = {"_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx", "_game.idx"};
+    for (size_t i = 0; i < out.indexes.size(); ++i) {
         CatalogueScan::Index& index = out.indexes[i];
+        struct stat gameStat {};
+        if (i == CatalogueScan::kGame && ::stat((base + suffixes[i]).c_str(), &gameStat) != 0 && errno == ENOENT) {
+            index.present = false;
+            index.complete = index.sound = true;
+            continue;
+        }
         index.sound = keyfile::checkKeyFile(base + suffixes[i], out.problems, &index.records, &index.complete);
     }
 
     // Past a damaged row, rows are found where the indexes point.
     if (out.readableUpTo < out.recordLength) {
         std::vector<std::uint64_t> wanted;
-        for (size_t i : {CatalogueScan::kSys, CatalogueScan::kCrc, CatalogueScan::kDel})
+        for (size_t i : {CatalogueScan::kSys, CatalogueScan::kCrc, CatalogueScan::kDel, CatalogueScan::kGame})
             for (const keyfile::KeyRecord& r : out.indexes[i].records) {
                 std::uint64_t at;
                 if (RowStore::parseOffset(r.data, at) && at >= out.readableUpTo && at < out.recordLength) wanted.push_back(at);

@@ -1,5 +1,5 @@
 // What check and repair read of a category database: every row of the
-// record file and every record of the four key files, straight from the
+// record file and every record of the five key files, straight from the
 // files, so that damage is described rather than refused.
 #pragma once
 
@@ -14,7 +14,7 @@
 namespace quorvane {
 
 struct CatalogueScan {
-    enum IndexId { kSys, kCrc, kSysCat, kDel };
+    enum IndexId { kSys, kCrc, kSysCat, kDel, kGame };
     struct Row {
         std::uint64_t offset;
         std::uint32_t at;  // in `arena`
@@ -24,6 +24,7 @@ struct CatalogueScan {
         std::vector<keyfile::KeyRecord> records;
         bool complete = false;  // every record could be reached
         bool sound = false;     // the key file passed its full check
+        bool present = true;    // only the game index may be absent (row_store.h)
     };
 
     std::uint64_t recordLength = 0;
@@ -33,7 +34,7 @@ struct CatalogueScan {
     std::string arena;
     // Where reading row after row stopped; recordLength when it did not.
     std::uint64_t readableUpTo = 0;
-    std::array<Index, 4> indexes;
+    std::array<Index, 5> indexes;
     std::vector<std::string> problems;
 
     // The row starting at `offset`, or null.

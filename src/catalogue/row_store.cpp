@@ -11,6 +11,8 @@
 #include "catalogue/catalogue_repair.h"
 #include "core/crash_point.h"
 #include "core/file_util.h"
+#include "keyfile/key_file_format.h"
+#include "keyfile/key_file_internal.h"
 
 namespace quorvane {
 
@@ -18,6 +20,8 @@ namespace {
 
 // Pending ranges closer than this are journalled and written as one.
 constexpr std::uint64_t kJoinGap = 256;
+
+constexpr size_t kGameIndexCacheBlocks = 64;
 
 
 }  // namespace
@@ -38,6 +42,7 @@ RowStore::RowStore(const std::string& basePath)
       crcIndex(basePath + "_crc.idx"),
       sysCatIndex(basePath + "_sysCat.idx"),
       delIndex(basePath + "_del.idx"),
+      gameIndex(basePath + "_game.idx"),
       basePath_(basePath),
       recordPath_(basePath + ".rcf"),
       journal_(basePath + ".jnl", filePaths()) {}
@@ -46,7 +51,7 @@ RowStore::~RowStore() { close(); }
 
 std::array<std::string, Journal::kFiles> RowStore::filePaths() const {
     return {basePath_ + ".rcf", basePath_ + "_sys.idx", basePath_ + "_crc.idx", basePath_ + "_sysCat.idx",
-            basePath_ + "_del.idx"};
+            basePath_ + "_del.idx", basePath_ + "_game.idx"};
 }
 
 StoreStatus RowStore::openIndexes() {
@@ -54,19 +59,60 @@ StoreStatus RowStore::openIndexes() {
     if (result == StoreStatus::Ok) result = sysIndex.open();
     if (result == StoreStatus::Ok) result = crcIndex.open();
     if (result == StoreStatus::Ok) result = delIndex.open();
+    // Nothing lists the games of the import's scratch database.
+    if (result == StoreStatus::Ok && durable_) result = gameIndex.open();
+    // Rows come in game by game and are asked for one game at a time: the
+    // game index needs a small share of the cache, which the CRC index's
+    // random lookups use better.
+    if (result == StoreStatus::Ok && gameIndex.isOpen()) keyfile::setCacheShare(gameIndex.handle(), kGameIndexCacheBlocks);
     return result;
+}
+
+std::string RowStore::gameKey(std::string_view system, std::string_view game) {
+    std::string key;
+    key.reserve(system.size() + 1 + game.size());
+    key.append(system).push_back('\0');
+    key.append(game);
+    if (key.size() > static_cast<size_t>(keyfile::kMaxKeyLength)) key.resize(keyfile::kMaxKeyLength);
+    return key;
+}
+
+StoreStatus RowStore::buildGameIndex() {
+    std::string key, data;
+    if (!gameIndex.isOpen() || gameIndex.first(key) == StoreStatus::Ok || sysIndex.first(key) != StoreStatus::Ok)
+        return StoreStatus::Ok;
+    std::vector<std::uint64_t> offsets;
+    do {
+        std::uint64_t offset;
+        if (sysIndex.read(data) == StoreStatus::Ok && parseOffset(data, offset)) offsets.push_back(offset);
+    } while (sysIndex.next(key) == StoreStatus::Ok);
+    RowBuffer buffer;
+    RowView row;
+    for (std::uint64_t offset : offsets) {
+        // A row that cannot be read is the check's to report; it has no game to file.
+        if (readRow(offset, buffer, row) != StoreStatus::Ok) continue;
+        if (gameIndex.insert(gameKey(row.system, row.game), std::to_string(offset)) != StoreStatus::Ok)
+            return StoreStatus::IndexFailed;
+    }
+    return commit();
 }
 
 StoreStatus RowStore::open() {
     if (fd_ >= 0) return StoreStatus::Ok;
     const StoreStatus rc = openRecordFile();
     if (rc != StoreStatus::Ok) return rc;
-    const StoreStatus result = openIndexes();
+    StoreStatus result = openIndexes();
     if (result != StoreStatus::Ok) {
         close();
         return result;
     }
     if (durable_) beginTransaction();
+    result = buildGameIndex();
+    if (result != StoreStatus::Ok) {
+        rollBackNow();
+        close();
+        return result;
+    }
     return StoreStatus::Ok;
 }
 
@@ -108,8 +154,8 @@ void RowStore::beginTransaction() {
     Journal::Origin origin;
     origin.recordLength = end_;
     origin.blocksPerFile = kKeyFileBlocksPerPhysicalFile;
-    KeyIndex* indexes[] = {&sysIndex, &crcIndex, &sysCatIndex, &delIndex};
-    for (size_t i = 0; i < 4; ++i) {
+    const auto indexes = keyIndexes();
+    for (size_t i = 0; i < indexes.size(); ++i) {
         const int count = indexes[i]->handle() ? keyFileBeginBatch(indexes[i]->handle(), &beforeWrite, this) : -1;
         origin.blockCounts[i] = count > 0 ? static_cast<std::uint32_t>(count) : 0;
     }
@@ -216,12 +262,12 @@ ssize_t RowStore::readAt(char* out, size_t size, std::uint64_t offset) {
 // the journal. Pending ranges are read from the disk, which still holds
 // them as they were.
 StoreStatus RowStore::journalOldBytes() {
-    KeyIndex* indexes[] = {&sysIndex, &crcIndex, &sysCatIndex, &delIndex};
+    const auto indexes = keyIndexes();
     struct Context {
         Journal* journal;
         std::uint8_t file;
     };
-    for (size_t i = 0; i < 4; ++i) {
+    for (size_t i = 0; i < indexes.size(); ++i) {
         if (!indexes[i]->handle()) continue;
         Context context{&journal_, static_cast<std::uint8_t>(i + 1)};
         unsigned start = 0;
@@ -272,7 +318,7 @@ bool RowStore::writePending() {
 }
 
 void RowStore::rollBackNow() {
-    for (KeyIndex* index : {&sysCatIndex, &sysIndex, &crcIndex, &delIndex}) index->abandon();
+    for (KeyIndex* index : keyIndexes()) index->abandon();
     pending_.clear();
     appended_.clear();
     journal_.begin({});
@@ -291,7 +337,7 @@ StoreStatus RowStore::commit() {
         // A scratch database is made anew each time: nothing to sync.
         if (!flushAppends()) result = StoreStatus::WriteFailed;
         written_ = false;
-        for (KeyIndex* index : {&sysCatIndex, &sysIndex, &crcIndex, &delIndex})
+        for (KeyIndex* index : keyIndexes())
             if (index->isOpen() && index->flush() != StoreStatus::Ok) result = StoreStatus::IndexFlushFailed;
         return result;
     }
@@ -306,7 +352,7 @@ StoreStatus RowStore::commit() {
         crashPoint();
         if (::fdatasync(fd_) != 0) result = StoreStatus::WriteFailed;
     }
-    for (KeyIndex* index : {&sysIndex, &crcIndex, &sysCatIndex, &delIndex})
+    for (KeyIndex* index : keyIndexes())
         if (result == StoreStatus::Ok && index->handle() && keyFileEndBatch(index->handle()) != 0)
             result = StoreStatus::WriteFailed;
     if (result == StoreStatus::Ok && journal_.finish() != 0) result = StoreStatus::WriteFailed;
@@ -323,7 +369,7 @@ StoreStatus RowStore::close() {
     StoreStatus result = StoreStatus::Ok;
     if (fd_ >= 0) result = commit();
     // Nothing is left to write: the indexes close before the lock goes.
-    for (KeyIndex* index : {&sysCatIndex, &sysIndex, &crcIndex, &delIndex}) {
+    for (KeyIndex* index : keyIndexes()) {
         const StoreStatus r = index->close();
         if (r != StoreStatus::Ok && result == StoreStatus::Ok) result = r;
     }
@@ -341,7 +387,7 @@ StoreStatus RowStore::close() {
 void RowStore::deleteFiles() {
     // The journal first: one left behind would roll new files back.
     ::unlink(journalPath().c_str());
-    for (const char* suffix : {".rcf", "_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx"})
+    for (const char* suffix : {".rcf", "_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx", "_game.idx"})
         ::unlink((basePath_ + suffix).c_str());
 }
 
@@ -456,6 +502,7 @@ StoreStatus RowStore::insertRecord(const RomRow& record) {
     }
     const std::string offsetText = std::to_string(offset);
     const std::string crcKey = record.crc + record.size;
+    const std::string game = gameKey(record.system, record.game);
 
     // Index entries first, each checked; a failure undoes the earlier ones so
     // no index names a row that was never written.
@@ -464,9 +511,15 @@ StoreStatus RowStore::insertRecord(const RomRow& record) {
         removeIndexEntry(sysIndex, record.system, offsetText);
         return StoreStatus::IndexFailed;
     }
+    if (gameIndex.isOpen() && gameIndex.insert(game, offsetText) != StoreStatus::Ok) {
+        removeIndexEntry(crcIndex, crcKey, offsetText);
+        removeIndexEntry(sysIndex, record.system, offsetText);
+        return StoreStatus::IndexFailed;
+    }
     bool newSystem = false;
     if (sysCatIndex.find(record.system) != StoreStatus::Ok) {
         if (sysCatIndex.insert(record.system, "N") != StoreStatus::Ok) {
+            removeIndexEntry(gameIndex, game, offsetText);
             removeIndexEntry(crcIndex, crcKey, offsetText);
             removeIndexEntry(sysIndex, record.system, offsetText);
             return StoreStatus::IndexFailed;
@@ -487,6 +540,7 @@ StoreStatus RowStore::insertRecord(const RomRow& record) {
         stored = writeAt(row.data(), row.size(), offset);
     }
     if (!stored) {
+        removeIndexEntry(gameIndex, game, offsetText);
         removeIndexEntry(crcIndex, crcKey, offsetText);
         removeIndexEntry(sysIndex, record.system, offsetText);
         if (newSystem && sysCatIndex.find(record.system) == StoreStatus::Ok) sysCatIndex.deleteCurrent();

@@ -1,4 +1,4 @@
-// A category database on disk: one record file of ROM rows and four key files
+// A category database on disk: one record file of ROM rows and five key files
 // that index it, all named from one base path B.
 //
 //   B.rcf          rows back to back, no header; a row's byte offset is its id
@@ -10,6 +10,15 @@
 //                  compares the row's own CRC field
 //   B_sysCat.idx   key: system name        data: "N" or "C" (one per system)
 //   B_del.idx      key: sizeKey            data: offset of a freed row
+//   B_game.idx     key: gameKey            data: row offset (decimal text);
+//                  gameKey is the system name, a zero byte and the game
+//                  name, cut to 255 bytes, so two long names may share a
+//                  key: a lookup compares the row's own system and game.
+//                  A database made before this file existed has none: the
+//                  first open builds it from the system index (in one
+//                  transaction, so a crash leaves it empty and the next
+//                  open builds it again). An empty game index beside a
+//                  system index with rows is always such a database.
 //
 // Row layout:
 //   offset 0   1 byte   status: 'N' missing, 'Y' have, 'P' present elsewhere
@@ -80,7 +89,7 @@ public:
     // starts the next transaction. On failure the changes are rolled back.
     StoreStatus commit();
     // The import's scratch database needs no journal and no sync: it is made
-    // anew each time.
+    // anew each time. Nor a game index: nothing lists its games.
     void setDurable(bool durable) { durable_ = durable; }
     bool isOpen() const { return fd_ >= 0; }
     void deleteFiles();
@@ -102,6 +111,7 @@ public:
     StoreStatus insertRecord(const RomRow& record);
 
     static std::string sizeKey(const RomRow& record);
+    static std::string gameKey(std::string_view system, std::string_view game);
     // A row offset as the indexes store it (decimal text); false when damaged.
     static bool parseOffset(const std::string& text, std::uint64_t& out);
     // The row's bytes; empty when a field or the row is too long to store.
@@ -117,10 +127,17 @@ public:
     KeyIndex crcIndex;
     KeyIndex sysCatIndex;
     KeyIndex delIndex;
+    KeyIndex gameIndex;
 
-private:
     // Removes the index entry of `key` whose data is `offset`.
     void removeIndexEntry(KeyIndex& index, const std::string& key, const std::string& offset);
+
+private:
+    // Fills an empty game index from the system index (see the header).
+    StoreStatus buildGameIndex();
+    std::array<KeyIndex*, Journal::kKeyFiles> keyIndexes() {
+        return {&sysIndex, &crcIndex, &sysCatIndex, &delIndex, &gameIndex};
+    }
     // Writes `size` bytes at `offset`, into the append buffer where they fall in it.
     bool writeAt(const char* data, size_t size, std::uint64_t offset);
     // Reads up to `size` bytes at `offset` from the file and the append buffer.

@@ -67,7 +67,7 @@ int runGames(const CliContext& ctx, const GamesOptions& o) {
                            : o.mode == "missing"    ? GamesView::Missing
                            : o.mode == "incomplete" ? GamesView::Incomplete
                                                     : GamesView::All;
-    Romset romset = db->catalogue().getRomset(o.system, gamesViewInfo(view).mode);
+    Romset romset = db->catalogue().listGames(o.system, gamesViewInfo(view).mode);
     if (o.noBios) hideBiosAndDeviceSets(romset);
     const std::string version = db->catalogue().getSystemVersion(o.system);
     if (const int rc = reportDatabaseError(*db)) return rc;
@@ -103,15 +103,14 @@ int runRoms(const CliContext& ctx, const RomsOptions& o) {
     std::unique_ptr<CatalogueJobs> db = ctx.openDatabase(settings);
     if (!db) return kExitFailed;
     if (const int rc = checkSystemNames(db->catalogue(), {o.system})) return rc;
-    const Romset romset = db->catalogue().getRomset(o.system, 0);
+    Game found;
+    const bool hasGame = db->catalogue().getGame(o.system, o.game, found);
     if (const int rc = reportDatabaseError(*db)) return rc;
-    const Game* game = nullptr;
-    for (const Game& g : romset.games)
-        if (g.name == o.game) game = &g;
-    if (!game) {
+    if (!hasGame) {
         std::fprintf(stderr, "No game \"%s\" in system \"%s\".\n", terminalText(o.game).c_str(), terminalText(o.system).c_str());
         return kExitFailed;
     }
+    const Game* game = &found;
     if (o.json) {
         std::printf("{\"caption\": %s, \"roms\": [", jsonString("Game: " + game->name).c_str());
         for (size_t i = 0; i < game->roms.size(); ++i) {

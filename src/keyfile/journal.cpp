@@ -19,7 +19,10 @@ namespace quorvane {
 
 namespace {
 
-constexpr char kMagic[8] = {'Q', 'V', 'J', 'O', 'U', 'R', 'N', '1'};
+constexpr char kMagic[8] = {'Q', 'V', 'J', 'O', 'U', 'R', 'N', '2'};
+// The header before B_game.idx existed: four block counts, 44 bytes.
+constexpr char kMagicFourKeyFiles[8] = {'Q', 'V', 'J', 'O', 'U', 'R', 'N', '1'};
+constexpr size_t kHeaderSizeFourKeyFiles = 44;
 constexpr std::uint64_t kBlock = 4096;
 constexpr size_t kWriteChunk = 256 * 1024;
 
@@ -137,9 +140,9 @@ int Journal::openFile() {
     std::memcpy(header, kMagic, sizeof kMagic);
     putU32(header + 8, salt_);
     putU64(header + 12, origin_.recordLength);
-    for (size_t i = 0; i < 4; ++i) putU32(header + 20 + 4 * i, origin_.blockCounts[i]);
-    putU32(header + 36, origin_.blocksPerFile);
-    putU32(header + 40, crcOf(header, 40));
+    for (size_t i = 0; i < kKeyFiles; ++i) putU32(header + 20 + 4 * i, origin_.blockCounts[i]);
+    putU32(header + 40, origin_.blocksPerFile);
+    putU32(header + 44, crcOf(header, 44));
     if (!writeAllAt(fd_, header, sizeof header, 0)) return -1;
     end_ = kHeaderSize;
     return 0;
@@ -189,36 +192,69 @@ int Journal::finish() {
     return ::unlink(path_.c_str()) == 0 || errno == ENOENT ? 0 : -1;
 }
 
+namespace {
+
+// The parts of a hot journal's header that roll-back needs.
+struct HotHeader {
+    size_t size = 0;  // 0: not hot
+    uint8_t salt[4] = {};
+    std::uint64_t recordLength = 0;
+    size_t keyFiles = 0;
+    uint32_t blockCounts[Journal::kKeyFiles] = {};
+    uint32_t blocksPerFile = 0;
+};
+
+HotHeader readHeader(int fd, std::uint64_t length) {
+    HotHeader h;
+    uint8_t bytes[Journal::kHeaderSize];
+    if (length < kHeaderSizeFourKeyFiles || !readAll(fd, bytes, kHeaderSizeFourKeyFiles, 0)) return h;
+    size_t keyFiles;
+    if (std::memcmp(bytes, kMagic, sizeof kMagic) == 0) {
+        if (length < Journal::kHeaderSize || !readAll(fd, bytes, Journal::kHeaderSize, 0)) return h;
+        keyFiles = Journal::kKeyFiles;
+    } else if (std::memcmp(bytes, kMagicFourKeyFiles, sizeof kMagicFourKeyFiles) == 0) {
+        keyFiles = 4;
+    } else {
+        return h;
+    }
+    const size_t countsEnd = 20 + 4 * keyFiles;
+    if (getU32(bytes + countsEnd + 4) != crcOf(bytes, countsEnd + 4)) return h;
+    h.size = countsEnd + 8;
+    std::memcpy(h.salt, bytes + 8, 4);
+    h.recordLength = getU64(bytes + 12);
+    h.keyFiles = keyFiles;
+    for (size_t i = 0; i < keyFiles; ++i) h.blockCounts[i] = getU32(bytes + 20 + 4 * i);
+    h.blocksPerFile = getU32(bytes + countsEnd);
+    return h;
+}
+
+}  // namespace
+
 int Journal::rollBack(const std::string& path, const std::array<std::string, kFiles>& files) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT ? 0 : -1;
     struct stat st {};
-    uint8_t header[kHeaderSize];
-    const bool hot = ::fstat(fd, &st) == 0 && static_cast<std::uint64_t>(st.st_size) >= kHeaderSize &&
-                     readAll(fd, header, sizeof header, 0) && std::memcmp(header, kMagic, sizeof kMagic) == 0 &&
-                     getU32(header + 40) == crcOf(header, 40);
+    const HotHeader header = ::fstat(fd, &st) == 0 ? readHeader(fd, static_cast<std::uint64_t>(st.st_size)) : HotHeader{};
     bool ok = true;
-    if (hot) {
-        const uint32_t blocksPerFile = getU32(header + 36);
-        uint8_t salt[4];
-        std::memcpy(salt, header + 8, 4);
+    if (header.size > 0) {
+        const uint32_t blocksPerFile = header.blocksPerFile;
         const std::uint64_t length = static_cast<std::uint64_t>(st.st_size);
-        std::uint64_t at = kHeaderSize;
+        std::uint64_t at = header.size;
         std::vector<uint8_t> record;
         while (ok && blocksPerFile > 0 && at + kRecordOverhead <= length) {
             uint8_t head[13];
             if (!readAll(fd, head, sizeof head, at)) break;
             const uint32_t size = getU32(head + 9);
-            if (head[0] >= kFiles || size > length - at - kRecordOverhead) break;
+            if (head[0] > header.keyFiles || size > length - at - kRecordOverhead) break;
             record.resize(kRecordOverhead + size);
             if (!readAll(fd, record.data(), record.size(), at)) break;
-            if (getU32(record.data() + 13 + size) != crcOf(record.data(), 13 + size, crcOf(salt, 4))) break;
+            if (getU32(record.data() + 13 + size) != crcOf(record.data(), 13 + size, crcOf(header.salt, 4))) break;
             ok = restore(files, record[0], getU64(record.data() + 1), record.data() + 13, size, blocksPerFile);
             at += record.size();
         }
         if (blocksPerFile == 0) ok = false;
-        if (ok) ok = cutAndSync(files[0], getU64(header + 12));
-        for (size_t i = 0; ok && i < 4; ++i) ok = cutKeyFile(files[i + 1], getU32(header + 20 + 4 * i), blocksPerFile);
+        if (ok) ok = cutAndSync(files[0], header.recordLength);
+        for (size_t i = 0; ok && i < header.keyFiles; ++i) ok = cutKeyFile(files[i + 1], header.blockCounts[i], blocksPerFile);
     }
     ::close(fd);
     if (!ok) return -1;

@@ -1,6 +1,6 @@
 // The rollback journal that makes each change of a category database atomic
-// and durable. The record file and the four key files keep their own format;
-// the journal is a sixth file, B.jnl, that exists only while a change is
+// and durable. The record file and the five key files keep their own format;
+// the journal is a seventh file, B.jnl, that exists only while a change is
 // being written (or after a crash cut one short).
 //
 // PROTOCOL (one transaction)
@@ -11,7 +11,7 @@
 //      holds the old lengths, has been written and synced.
 //   2. Commit: the old bytes of every waiting block and byte range are
 //      appended to the journal, which is synced once (with its folder, the
-//      first time). Then the waiting data are written and the five files
+//      first time). Then the waiting data are written and the six files
 //      synced once. Deleting the journal is the commit point.
 //   3. Open: a journal with a sound header is hot. Every sound record is
 //      written back, each file is cut to its old length (spill files past it
@@ -21,18 +21,24 @@
 //   A crash during a roll-back leaves the journal, and the next open rolls
 //   back again: writing the same old bytes twice is harmless.
 //
-// HEADER (44 bytes, integers big-endian)
+// HEADER (48 bytes, integers big-endian)
 //   off size
-//   0   8    magic "QVJOURN1"
+//   0   8    magic "QVJOURN2"
 //   8   4    salt: differs between journals, so a record left from an earlier
 //            one cannot pass for part of this one
 //   12  8    length of B.rcf in bytes when the change began
-//   20  16   block counts of B_sys.idx, B_crc.idx, B_sysCat.idx, B_del.idx
-//   36  4    blocks per physical key file (65535)
-//   40  4    CRC-32 of bytes 0..39
+//   20  20   block counts of B_sys.idx, B_crc.idx, B_sysCat.idx, B_del.idx,
+//            B_game.idx
+//   40  4    blocks per physical key file (65535)
+//   44  4    CRC-32 of bytes 0..43
+// A journal left by a version that had no B_game.idx has magic "QVJOURN1"
+// and a 44-byte header without that file's count (blocks per file at 36,
+// CRC-32 of bytes 0..35 at 40); it is rolled back the same way, leaving
+// B_game.idx alone.
 //
 // RECORD (one per changed block or byte range, 17 + n bytes)
-//   0   1    file: 0 B.rcf, 1 B_sys.idx, 2 B_crc.idx, 3 B_sysCat.idx, 4 B_del.idx
+//   0   1    file: 0 B.rcf, 1 B_sys.idx, 2 B_crc.idx, 3 B_sysCat.idx, 4 B_del.idx,
+//            5 B_game.idx
 //   1   8    byte offset in the whole file (a key file's block n: n * 4096,
 //            wherever its physical file puts it)
 //   9   4    n, the number of bytes
@@ -57,18 +63,19 @@ namespace quorvane {
 
 class Journal {
 public:
-    static constexpr size_t kFiles = 5;
-    static constexpr size_t kHeaderSize = 44;
+    static constexpr size_t kFiles = 6;
+    static constexpr size_t kKeyFiles = kFiles - 1;
+    static constexpr size_t kHeaderSize = 48;
     static constexpr size_t kRecordOverhead = 17;
 
-    // The lengths of the five files when a change began.
+    // The lengths of the six files when a change began.
     struct Origin {
         std::uint64_t recordLength = 0;
-        std::array<std::uint32_t, 4> blockCounts{};
+        std::array<std::uint32_t, kKeyFiles> blockCounts{};
         std::uint32_t blocksPerFile = 65535;
     };
 
-    // `files`: the paths of B.rcf and the four key files, in the order of
+    // `files`: the paths of B.rcf and the five key files, in the order of
     // the record's file byte.
     Journal(std::string path, std::array<std::string, kFiles> files);
     ~Journal();

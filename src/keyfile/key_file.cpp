@@ -48,8 +48,9 @@ bool trimCache() {
 size_t g_cachePerKeyFile = kCachePerKeyFile;
 
 void updateCacheLimits() {
-    const size_t n = engine().open.size();
-    engine().cache.setLimit(g_cachePerKeyFile * n + kCacheExtra);
+    size_t limit = kCacheExtra;
+    for (const KeyFile* k : engine().open) limit += k->cacheShare ? k->cacheShare : g_cachePerKeyFile;
+    engine().cache.setLimit(limit);
 }
 
 void clearCurrent(KeyFile* k) {
@@ -515,6 +516,14 @@ void setCachePerKeyFileForTesting(size_t blocks) {
     std::lock_guard<std::mutex> lock(engine().lock);
     g_cachePerKeyFile = blocks ? blocks : kCachePerKeyFile;
     updateCacheLimits();
+}
+
+int setCacheShare(KeyFile* k, size_t blocks) {
+    Operation op;
+    if (!known(k)) return -1;
+    k->cacheShare = blocks;
+    updateCacheLimits();
+    return trimCache() ? 0 : -1;
 }
 
 }  // namespace keyfile

@@ -20,6 +20,8 @@ struct KeyFile {
     keyfile::BlockFile* file = nullptr;
     bool update = false;
     const void* setTag = nullptr;
+    // Blocks this file adds to the shared cache's limit; 0: the usual share.
+    size_t cacheShare = 0;
 
     // The current record; curBlock < 0 when there is none.
     int64_t curBlock = -1;
@@ -61,6 +63,10 @@ inline constexpr size_t kCacheExtra = 8;
 // Test seam: blocks cached per key file opened from now on; 0 restores
 // kCachePerKeyFile. A small cache sends every path through disk reads.
 void setCachePerKeyFileForTesting(size_t blocks);
+// How many blocks the open file `k` adds to the shared cache's limit (0: the
+// usual share): an index read one key at a time, or written in key order,
+// needs few. 0, or -1 for an unknown handle.
+int setCacheShare(KeyFile* k, size_t blocks);
 
 struct Engine {
     std::mutex lock;

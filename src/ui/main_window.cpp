@@ -72,7 +72,10 @@ MainWindow::MainWindow(Settings& settings, QWidget* parent) : QWidget(parent), s
             [this](const QString& system) { showSystemGames(system.toStdString()); });
     connect(games_, &GamesWindow::gameClicked, this, [this](int index) {
         if (!currentRomset_ || index < 0 || index >= static_cast<int>(currentRomset_->games.size())) return;
-        gameRoms_->showGame(currentRomset_->games[static_cast<size_t>(index)]);
+        // The listing holds no ROMs: the game index gives this one's.
+        Game game;
+        db_->catalogue().getGame(currentRomset_->name, currentRomset_->games[static_cast<size_t>(index)].name, game);
+        gameRoms_->showGame(game);
     });
     connect(systems_, &SatelliteWindow::movedByUser, this,
             [this] { releaseArrangementIf(systemsWindowPulledAway(frameOf(*systems_), frameOf(*this))); });
@@ -392,7 +395,7 @@ void MainWindow::showJobResult(const JobResult& result) {
 }
 
 Romset MainWindow::gamesToShow(const std::string& system, GamesView view) {
-    Romset romset = db_->catalogue().getRomset(system, gamesViewInfo(view).mode);
+    Romset romset = db_->catalogue().listGames(system, gamesViewInfo(view).mode);
     if (!actions_.showBiosSets->isChecked()) hideBiosAndDeviceSets(romset);
     return romset;
 }

@@ -23,7 +23,7 @@ using testing::writeFile;
 using Bytes = std::string;
 
 constexpr size_t kBlock = 4096;
-const char* const kSuffixes[] = {".rcf", "_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx"};
+const char* const kSuffixes[] = {".rcf", "_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx", "_game.idx"};
 
 uint8_t* blockAt(Bytes& file, size_t n) { return reinterpret_cast<uint8_t*>(file.data() + n * kBlock); }
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <zlib.h>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_check.h"
@@ -29,14 +30,15 @@ class JournalTest : public ::testing::Test {
 protected:
     TempDir dir;
     std::array<std::string, Journal::kFiles> files{dir.file("b.rcf"), dir.file("b_sys.idx"), dir.file("b_crc.idx"),
-                                                   dir.file("b_sysCat.idx"), dir.file("b_del.idx")};
+                                                   dir.file("b_sysCat.idx"), dir.file("b_del.idx"),
+                                                   dir.file("b_game.idx")};
     std::string journalPath = dir.file("b.jnl");
 
     // A record file of 40 bytes and key files of 2 blocks, journalled as they are.
     void writeOriginals(Journal& journal) {
         writeFile(files[0], std::string(40, 'r'));
         for (size_t i = 1; i < Journal::kFiles; ++i) writeFile(files[i], std::string(2 * 4096, 'z'));
-        journal.begin({.recordLength = 40, .blockCounts = {2, 2, 2, 2}});
+        journal.begin({.recordLength = 40, .blockCounts = {2, 2, 2, 2, 2}});
     }
 };
 
@@ -72,6 +74,37 @@ TEST_F(JournalTest, TornJournalsRestoreOnlyWhatWasSynced) {
         EXPECT_EQ(readFile(files[0]), restored);
         EXPECT_FALSE(exists(journalPath));
     }
+}
+
+// A journal left by a version without the game index: four block counts in
+// a 44-byte header. It rolls back its files and leaves the game index alone.
+TEST_F(JournalTest, AJournalOfTheFourKeyFileLayoutRollsBack) {
+    {
+        Journal journal(journalPath, files);
+        writeOriginals(journal);
+        const std::string block(4096, 'z');
+        ASSERT_EQ(journal.add(0, 10, "rrr", 3) + journal.add(4, 4096, block.data(), block.size()) + journal.sync(), 0);
+    }
+    std::string bytes = readFile(journalPath);
+    // The old header: magic "QVJOURN1", counts at 20..35, blocks per file at
+    // 36, its CRC at 40; the records follow at 44.
+    std::string old = bytes.substr(0, 36);
+    old[7] = '1';
+    old += bytes.substr(40, 4);
+    const auto putCrc = [](std::string& header) {
+        const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(header.data()), static_cast<uInt>(header.size()));
+        for (int shift = 24; shift >= 0; shift -= 8) header.push_back(static_cast<char>((crc >> shift) & 0xff));
+    };
+    putCrc(old);
+    writeFile(journalPath, old + bytes.substr(Journal::kHeaderSize));
+    writeFile(files[0], std::string(10, 'r') + "NEW" + std::string(27, 'r') + "grown");
+    writeFile(files[4], std::string(4096, 'z') + std::string(4096, 'x') + std::string(4096, 'y'));
+    writeFile(files[5], std::string(3 * 4096, 'g'));
+    ASSERT_EQ(Journal::rollBack(journalPath, files), 0);
+    EXPECT_EQ(readFile(files[0]), std::string(40, 'r'));
+    EXPECT_EQ(readFile(files[4]), std::string(2 * 4096, 'z'));
+    EXPECT_EQ(readFile(files[5]), std::string(3 * 4096, 'g'));
+    EXPECT_FALSE(exists(journalPath));
 }
 
 std::string snapshot(Catalogue& db) { return testing::catalogueState(db, "0000abcd", "100"); }
