@@ -10,6 +10,7 @@
 #include "archive/zip_listing.h"
 #include "archive/zip_reader.h"
 #include "archive/zip_status.h"
+#include "archive/zip_update.h"
 #include "archive/zip_writer.h"
 #include "core/file_util.h"
 #include "core/text.h"
@@ -212,6 +213,18 @@ ZipStatus copyToArchive(const ContainerFiles& collection, const File& listed, co
     const std::uint64_t skip = withoutHeader ? withoutHeader->headerBytes : 0;
     if (collection.isLoose()) return addChecked(archivePath, collection.path, entryName, wanted, skip);
 
+    if (collection.isZip && !withoutHeader) {
+        // A deflated entry goes over as it is stored, never inflated and deflated again.
+        ZipUpdate update(archivePath);
+        update.addEntryOf(collection.path, key, entryName);
+        ZipStatus status = update.commit();
+        if (status == ZipStatus::Ok) status = update.result(0);
+        if (status == ZipStatus::EntryGone && displaced) {
+            if (const std::string* movedTo = displaced->find(collection.path, key))
+                return addChecked(archivePath, *movedTo, entryName, wanted, skip);
+        }
+        return status;
+    }
     StagingFolder stage(dirName(archivePath));
     if (!stage.ok()) return ZipStatus::Error;
     std::string written;
@@ -219,7 +232,7 @@ ZipStatus copyToArchive(const ContainerFiles& collection, const File& listed, co
     if (collection.isPacked) {
         written = joinPath(stage.path(), "entry");
         status = extractPacked(collection.path, {{key, written}});
-    } else {
+    } else {  // a zip's entry without its copier header
         ZipReader unzip(collection.path);
         status = unzip.extractEntry(key, stage.path(), false, &written);
         unzip.close();

@@ -1,5 +1,6 @@
 #include <optional>
 
+#include "archive/zip_listing.h"
 #include "core/file_util.h"
 #include "engine/engine_fixture.h"
 #include "engine/fix_job.h"
@@ -114,6 +115,20 @@ TEST_F(FixTest, TwoFixesShareTheBackupFolderWithoutOverwriting) {
     const Lines backups = backupContents();
     EXPECT_EQ(backups.size(), 2u);
     EXPECT_NE(std::find(backups.begin(), backups.end(), "Sys/note.txt=first"), backups.end());
+}
+
+// A ROM taken from another zip keeps the bytes it was deflated to there.
+TEST_F(FixTest, AMovedEntryKeepsItsCompressedBytes) {
+    std::string text;
+    for (int i = 0; text.size() < 20000; ++i) text += "line " + std::to_string(i * 7919 % 1000) + " of a ROM\n";
+    addRom("Sys", "G", "g.bin", text);
+    makeZips({{f() + "/Other.zip", {{"g.bin", text}}}});
+    const uint64_t stored = ZipListing(f() + "/Other.zip").entry(0).compressedSize;
+    ASSERT_TRUE(run(fix()));
+    const ZipListing moved(f() + "/G.zip");
+    ASSERT_EQ(moved.count(), 1);
+    EXPECT_EQ(moved.entry(0).compressedSize, stored);
+    EXPECT_EQ(zipContents(f() + "/G.zip"), "g.bin=" + text);
 }
 
 }  // namespace
