@@ -8,7 +8,9 @@
 // and the program's come from one run, interleaved.
 #include <unistd.h>
 
+#include <chrono>
 #include <map>
+#include <thread>
 
 #include "bench_shell.h"
 
@@ -18,6 +20,7 @@ namespace {
 
 struct Program {
     std::string label, path;
+    std::string home;                                   // its own settings and catalogue
     std::map<std::string, std::vector<double>> times;  // by step
 };
 
@@ -27,13 +30,13 @@ const char* const kSteps[] = {"scan", "fix", "scan slowed", "fix slowed"};
 
 int main(int argc, char** argv) {
     int games = 10000, runs = 5;
-    std::vector<Program> programs{{"this build", QUORVANE_PROGRAM, {}}};
+    std::vector<Program> programs{{"this build", QUORVANE_PROGRAM, {}, {}}};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--games" && i + 1 < argc) games = std::atoi(argv[++i]);
         else if (arg == "--runs" && i + 1 < argc) runs = std::atoi(argv[++i]);
         else if (arg == "--program" && i + 1 < argc) programs[0].path = argv[++i];
-        else if (arg == "--anchor" && i + 1 < argc) programs.push_back({"anchor", argv[++i], {}});
+        else if (arg == "--anchor" && i + 1 < argc) programs.push_back({"anchor", argv[++i], {}, {}});
         else {
             std::fprintf(stderr, "usage: fix_bench [--games N] [--runs R] [--program PATH] [--anchor PATH]\n");
             return 2;
@@ -46,24 +49,28 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     must("python3 " + quote(ENGINE_COLLECTION_GENERATOR) + " " + quote(dir.string()) + " --games " +
          std::to_string(games) + " > /dev/null");
-    writeSettings(dir / "home", dir / "roms", dir / "source");
     const fs::path pristine = dir / "roms.pristine";
     fs::rename(dir / "roms", pristine);
     const std::string slowed = "env LD_PRELOAD=" + quote(SLOW_SYNC_LIBRARY) + " ";
     auto reset = [&] {
         fs::remove_all(dir / "roms");
-        fs::remove_all(dir / "home" / "Backup");
+        for (const Program& p : programs) fs::remove_all(fs::path(p.home) / "Backup");
         must("cp -a " + quote(pristine.string()) + " " + quote((dir / "roms").string()));
         warm({dir / "roms"});
+        // ext4 passes over inodes freed in the last few seconds when it makes
+        // new ones: the fix would pay for the deletion above.
+        must("sync");
+        std::this_thread::sleep_for(std::chrono::seconds(6));
     };
     auto run = [&](const Program& p, const std::string& prefix, const char* args) {
-        return seconds(prefix + quote(p.path) + " --home " + quote((dir / "home").string()) + " " + args +
-                       " > /dev/null 2>&1");
+        return seconds(prefix + quote(p.path) + " --home " + quote(p.home) + " " + args + " > /dev/null 2>&1");
     };
-    for (const Program& p : programs) {
-        fs::remove_all(dir / "home" / "databases");
-        must(quote(p.path) + " --home " + quote((dir / "home").string()) + " import " +
-             quote((dir / "bench.dat").string()) + " > /dev/null 2>&1");
+    for (size_t i = 0; i < programs.size(); ++i) {
+        Program& p = programs[i];
+        p.home = (dir / ("home-" + std::to_string(i))).string();
+        writeSettings(p.home, dir / "roms", dir / "source");
+        must(quote(p.path) + " --home " + quote(p.home) + " import " + quote((dir / "bench.dat").string()) +
+             " > /dev/null 2>&1");
     }
     for (int round = 0; round < runs; ++round) {
         for (Program& p : programs) {
