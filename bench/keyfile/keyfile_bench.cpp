@@ -50,7 +50,7 @@ int count() {
 }
 
 const Workload& workload() {
-    static const Workload w = [] {
+    static const Workload made = [] {
         Workload w;
         const int n = count();
         std::mt19937_64 rng(42);
@@ -74,7 +74,7 @@ const Workload& workload() {
         w.deleteOrder.assign(all.begin(), all.begin() + n / 10);
         return w;
     }();
-    return w;
+    return made;
 }
 
 std::string folder() {
