@@ -25,8 +25,7 @@ int JournaledRun::finishSyncs() {
 
 JournalingFileOps::JournalingFileOps(FileOps& inner, RunJournal& journal, RunSyncs syncs)
     : inner_(inner), journal_(journal), runPrefix_(joinPath(journal.runFolder(), "")),
-      batched_(syncs != RunSyncs::EachStep) {
-}
+      batched_(syncs != RunSyncs::EachStep) {}
 
 bool JournalingFileOps::inRunFolder(const std::string& path) const {
     const std::string whole = absolutePath(path);
@@ -68,7 +67,12 @@ bool JournalingFileOps::record(JournalRecord::Kind kind, const std::string& path
 }
 
 void JournalingFileOps::stepRecorded() {
-    if (++stepsInBatch_ >= kStepsPerBatch) flushSyncs();
+    bool full = false;
+    {
+        std::lock_guard lock(mutex_);
+        full = ++stepsInBatch_ >= kStepsPerBatch;
+    }
+    if (full) flushSyncs();
 }
 
 bool JournalingFileOps::flushSyncs() {

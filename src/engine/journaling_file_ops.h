@@ -68,7 +68,10 @@ public:
     // Makes the batch's waiting syncs now; false when one failed
     // (syncError() says why; the first failure is kept).
     bool flushSyncs();
-    int syncError() const { return syncError_; }
+    int syncError() {
+        std::lock_guard lock(mutex_);
+        return syncError_;
+    }
 
 private:
     bool inRunFolder(const std::string& path) const;
