@@ -22,20 +22,11 @@
 #include <string>
 #include <vector>
 
+#include "bench_shell.h"
+
+using namespace bench;
+
 namespace {
-
-namespace fs = std::filesystem;
-
-std::string quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-int shell(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // Runs `command` and stops the benchmark when it fails: a ratio of a run
 // that did not do its work would mean nothing.
@@ -50,25 +41,6 @@ double timed(const std::string& label, const std::string& command, bool mayFail 
         std::exit(1);
     }
     return seconds;
-}
-
-void must(const std::string& command) {
-    if (shell(command) != 0) {
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
-        std::exit(1);
-    }
-}
-
-void warm(const std::vector<fs::path>& folders) {
-    for (const fs::path& f : folders) must("find " + quote(f.string()) + " -type f -exec cat {} + > /dev/null");
-}
-
-void writeSettings(const fs::path& home, const fs::path& base, const fs::path& source) {
-    fs::create_directories(home);
-    std::ofstream ini(home / "quorvane.INI");
-    ini << "[Quorvane]\nbasedir=" << base.string() << "\nsourcedir=" << source.string() << "\n";
-    for (const char* key : {"tosecdir", "gooddir", "arcadedir", "arcadeunemudir", "miscdir", "customdir"})
-        ini << key << "=$BASEDIR$\n";
 }
 
 size_t countLines(const fs::path& file, const std::string& prefix) {

@@ -20,27 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "bench_shell.h"
+
+using namespace bench;
+
 namespace {
-
-namespace fs = std::filesystem;
-
-std::string quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-int shell(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-void must(const std::string& command) {
-    if (shell(command) != 0) {
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
-        std::exit(1);
-    }
-}
 
 // A ratio of a run that did not do its work would mean nothing, so a failed
 // command stops the benchmark.
@@ -55,19 +39,6 @@ double timed(const std::string& label, const std::string& command) {
         std::exit(1);
     }
     return seconds;
-}
-
-std::string loadAverage() {
-    std::ifstream in("/proc/loadavg");
-    std::string one, five, fifteen;
-    in >> one >> five >> fifteen;
-    return one + " " + five + " " + fifteen;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 struct FolderSize {

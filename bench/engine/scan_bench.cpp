@@ -31,30 +31,11 @@
 #include <thread>
 #include <vector>
 
+#include "bench_shell.h"
+
+using namespace bench;
+
 namespace {
-
-namespace fs = std::filesystem;
-
-std::string quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-void must(const std::string& command) {
-    const int status = std::system(command.c_str());
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
-        std::exit(1);
-    }
-}
-
-std::string loadAverage() {
-    std::ifstream in("/proc/loadavg");
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
 
 uint64_t little(const unsigned char* p, int bytes) {
     uint64_t v = 0;
@@ -146,11 +127,6 @@ double timed(const std::string& command) {
     const auto start = std::chrono::steady_clock::now();
     must(command);
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 void writeSettings(const fs::path& home, const fs::path& base) {

@@ -36,6 +36,17 @@ const SetSummary* biosOf(const SetSummaries& sets, std::string_view game, std::s
     return nullptr;
 }
 
+// A facts row gives the game its kind; a ROM row adds a ROM.
+void addRowTo(Game& game, const RowStore::RowView& view) {
+    if (Catalogue::isFactsName(view.romName)) {
+        game.kind = Catalogue::kindOfFactsName(view.romName);
+        return;
+    }
+    game.appendRom(Rom{std::string(view.crc), std::string(view.romName), std::string(view.size),
+                       std::string(1, view.status), std::string(view.md5), std::string(view.sha1),
+                       std::string(view.cloneOf), std::string(view.romOf)});
+}
+
 }  // namespace
 
 class Catalogue::Session {
@@ -332,13 +343,7 @@ Romset Catalogue::getRomset(const std::string& system, int mode) {
             current = Game(std::string(view.game));
             haveGame = true;
         }
-        if (isFactsName(view.romName)) {
-            current.kind = kindOfFactsName(view.romName);
-            continue;
-        }
-        current.appendRom(Rom{std::string(view.crc), std::string(view.romName), std::string(view.size),
-                              std::string(1, view.status), std::string(view.md5), std::string(view.sha1),
-                              std::string(view.cloneOf), std::string(view.romOf)});
+        addRowTo(current, view);
     }
     if (haveGame) offer(std::move(current));
 
@@ -448,13 +453,7 @@ bool Catalogue::getGame(const std::string& system, const std::string& game, Game
         // Long names cut to the same key: the row itself says whose it is.
         if (store_.readRow(offset, buffer, view) != StoreStatus::Ok || view.system != system || view.game != game)
             continue;
-        if (isFactsName(view.romName)) {
-            out.kind = kindOfFactsName(view.romName);
-            continue;
-        }
-        out.appendRom(Rom{std::string(view.crc), std::string(view.romName), std::string(view.size),
-                          std::string(1, view.status), std::string(view.md5), std::string(view.sha1),
-                          std::string(view.cloneOf), std::string(view.romOf)});
+        addRowTo(out, view);
     }
     return !out.roms.empty();
 }
