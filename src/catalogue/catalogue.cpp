@@ -347,13 +347,17 @@ Romset Catalogue::getRomset(const std::string& system, int mode) {
     }
     if (haveGame) offer(std::move(current));
 
+    noteSystemState(system, anyNotHave);
+    return romset;
+}
+
+void Catalogue::noteSystemState(const std::string& system, bool anyNotHave) {
     // Written only when it changes: a listing should not cost a commit.
     const char* status = anyNotHave ? "N" : "C";
     std::string old;
     if (store_.sysCatIndex.find(system) == StoreStatus::Ok &&
         (store_.sysCatIndex.read(old) != StoreStatus::Ok || old != status))
         store_.sysCatIndex.updateCurrent(status);
-    return romset;
 }
 
 Romset Catalogue::listGames(const std::string& system, int mode) {
@@ -432,12 +436,7 @@ Romset Catalogue::listGames(const std::string& system, int mode) {
         if (keep) romset.games.push_back(std::move(game));
     }
 
-    // Written only when it changes: a listing should not cost a commit.
-    const char* status = anyNotHave ? "N" : "C";
-    std::string old;
-    if (store_.sysCatIndex.find(system) == StoreStatus::Ok &&
-        (store_.sysCatIndex.read(old) != StoreStatus::Ok || old != status))
-        store_.sysCatIndex.updateCurrent(status);
+    noteSystemState(system, anyNotHave);
     return romset;
 }
 

@@ -134,6 +134,8 @@ private:
     void markStatus(const std::string& crc, const std::string& size, const std::string& romName,
                     const std::string& game, const std::string& system, RomStatus status);
     std::vector<std::string> systemsWithStatus(const char* wanted);
+    // Stores the system's catalogue status ("N" when a game is not had whole).
+    void noteSystemState(const std::string& system, bool anyNotHave);
     void collectSystemRows(const std::string& system, std::vector<std::uint64_t>& offsets);
     void visitSystemRows(const std::string& system, bool withFacts, const std::function<void(const RomRow&)>& visit);
     // Fills crcOffsets_ with the rows filed under the CRC (lower case) and size.
