@@ -2,6 +2,7 @@
 // settings for a generated collection, medians and the machine's load.
 #pragma once
 
+#include <stdlib.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -47,6 +48,16 @@ inline double seconds(const std::string& command) {
         std::exit(1);
     }
     return taken;
+}
+
+// A new private folder /tmp/quorvane-<name>-XXXXXX; stops the benchmark when it cannot be made.
+inline fs::path makeTempFolder(const std::string& name) {
+    std::string pattern = "/tmp/quorvane-" + name + "-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        std::perror("mkdtemp");
+        std::exit(1);
+    }
+    return pattern;
 }
 
 // Reads every file under the folders, so that timings run from the page cache.

@@ -72,9 +72,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    char pattern[] = "/tmp/quorvane-engine-bench-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) return 1;
-    const fs::path dir = pattern;
+    const fs::path dir = makeTempFolder("engine-bench");
     const std::string qv = quote(program);
     std::printf("engine_bench: %d games in %s, program %s\n", games, dir.c_str(), program.c_str());
     std::fflush(stdout);

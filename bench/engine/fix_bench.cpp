@@ -42,9 +42,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    char pattern[] = "/tmp/quorvane-fix-bench-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) return 1;
-    const fs::path dir = pattern;
+    const fs::path dir = makeTempFolder("fix-bench");
     std::printf("fix_bench: %d games in %s, %d rounds, load %s\n", games, dir.c_str(), runs, loadAverage().c_str());
     std::fflush(stdout);
     must("python3 " + quote(ENGINE_COLLECTION_GENERATOR) + " " + quote(dir.string()) + " --games " +

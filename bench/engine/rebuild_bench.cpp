@@ -74,9 +74,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    char pattern[] = "/tmp/quorvane-rebuild-bench-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) return 1;
-    const fs::path dir = pattern;
+    const fs::path dir = makeTempFolder("rebuild-bench");
     std::printf("rebuild_bench: %d games (%d loose ROMs) in %s, %d runs\n  program %s\n", games, games * 3,
                 dir.c_str(), runs, program.c_str());
     if (!before.empty()) std::printf("  before  %s\n", before.c_str());

@@ -159,9 +159,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    char pattern[] = "/tmp/quorvane-scan-bench-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) return 1;
-    const fs::path dir = pattern;
+    const fs::path dir = makeTempFolder("scan-bench");
     fs::path made = collection;
     if (made.empty()) {
         made = dir / "collection";
