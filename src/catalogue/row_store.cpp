@@ -448,7 +448,11 @@ StoreStatus RowStore::readRecord(std::uint64_t recordOffset, RomRow& r) {
     RowBuffer buffer;
     RowView v;
     const StoreStatus result = readRow(recordOffset, buffer, v);
-    if (result != StoreStatus::Ok) return result;
+    if (result == StoreStatus::Ok) copyRow(v, r);
+    return result;
+}
+
+void RowStore::copyRow(const RowView& v, RomRow& r) {
     // Kept as read: a damaged byte is the check's to report and the repair's to mend.
     r.status = static_cast<RomStatus>(v.status);
     r.system.assign(v.system);
@@ -462,7 +466,6 @@ StoreStatus RowStore::readRecord(std::uint64_t recordOffset, RomRow& r) {
     r.romOf.assign(v.romOf);
     r.version.assign(v.version);
     r.author.assign(v.author);
-    return StoreStatus::Ok;
 }
 
 StoreStatus RowStore::writeStatus(std::uint64_t recordOffset, RomStatus status) {

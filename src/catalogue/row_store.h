@@ -107,6 +107,7 @@ public:
     // Views of a row held in memory; false when it does not parse.
     static bool parseRow(const char* bytes, size_t length, RowView& row, size_t* used = nullptr);
     StoreStatus readRecord(std::uint64_t recordOffset, RomRow& record);
+    static void copyRow(const RowView& view, RomRow& record);
     StoreStatus writeStatus(std::uint64_t recordOffset, RomStatus status);
     StoreStatus insertRecord(const RomRow& record);
 

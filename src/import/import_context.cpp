@@ -82,26 +82,35 @@ bool ImportContext::acceptNames(const DatRom& rom) {
     return false;
 }
 
+std::optional<RomRow> ImportContext::acceptRom(const DatHeader& header, const DatRom& rom) {
+    if (!acceptNames(rom)) return std::nullopt;
+    return RomRow{.system = header.name,
+                  .game = rom.game,
+                  .crc = rom.crc,
+                  .sha1 = rom.sha1,
+                  .md5 = rom.md5,
+                  .romName = rom.name,
+                  .size = Catalogue::normaliseSize(rom.size),
+                  .cloneOf = rom.cloneOf,
+                  .romOf = rom.romOf,
+                  .version = header.version,
+                  .author = header.author};
+}
+
+void ImportContext::rowTooLong(const RomRow& row) {
+    message("ROM " + row.romName + " of game " + row.game + " in " + path_ + " was not imported: " +
+            rowTooLongReason(row) + ".");
+}
+
 StoreResult ImportContext::storeRom(Catalogue& target, const DatHeader& header, const DatRom& rom) {
-    if (!acceptNames(rom)) return StoreResult::Skipped;
-    const RomRow row{.system = header.name,
-                     .game = rom.game,
-                     .crc = rom.crc,
-                     .sha1 = rom.sha1,
-                     .md5 = rom.md5,
-                     .romName = rom.name,
-                     .size = Catalogue::normaliseSize(rom.size),
-                     .cloneOf = rom.cloneOf,
-                     .romOf = rom.romOf,
-                     .version = header.version,
-                     .author = header.author};
-    if (target.addRom(row)) {
+    const std::optional<RomRow> row = acceptRom(header, rom);
+    if (!row) return StoreResult::Skipped;
+    if (target.addRom(*row)) {
         if (&target == &category_) ++storedRows_;
         return StoreResult::Stored;
     }
-    if (RowStore::encodeRow(row).empty()) {
-        message("ROM " + rom.name + " of game " + rom.game + " in " + path_ + " was not imported: " +
-                rowTooLongReason(row) + ".");
+    if (RowStore::encodeRow(*row).empty()) {
+        rowTooLong(*row);
         return StoreResult::Skipped;
     }
     stopped(target.lastError());

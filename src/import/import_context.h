@@ -4,6 +4,7 @@
 // with storeRom() (directly, or through a ScratchRomset).
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "catalogue/catalogue.h"
@@ -57,6 +58,11 @@ public:
     // its folder, is reported and skipped; any other failure is reported and
     // ends the file (Failed).
     StoreResult storeRom(Catalogue& target, const DatHeader& header, const DatRom& rom);
+    // The row storeRom() would add; none (after a message) when its names
+    // cannot be used.
+    std::optional<RomRow> acceptRom(const DatHeader& header, const DatRom& rom);
+    // Reports a row skipped because a field or the whole is too long to store.
+    void rowTooLong(const RomRow& row);
     // Adds a game's facts row to `target`. A game whose name its ROMs could
     // not use (they said why) is skipped, as is a row too long to store; a
     // parent or BIOS name too long to be a game's is left out. Any other

@@ -1,8 +1,14 @@
 #include "import/scratch_romset.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <string_view>
 
+#include "catalogue/row_store.h"
 #include "core/names.h"
 #include "core/text.h"
 
@@ -19,6 +25,8 @@ constexpr size_t kMaxHolders = 4096;
 constexpr size_t kMaxHeldRows = 32768;
 // A chain of parents and BIOS sets longer than this is a loop.
 constexpr int kMaxChain = 8;
+// Rows wait in memory up to this much, then go to the file in one write.
+constexpr size_t kWriteBuffer = 1 << 20;
 
 // What makes two ROMs of a family the same: crc + size compared as one
 // text, as the CRC index files it, and for a row without a CRC its digests;
@@ -47,30 +55,75 @@ std::string scratchGameKey(const std::string& game) {
 }
 
 ScratchRomset::ScratchRomset(ImportContext& context)
-    : context_(context), scratch_(context.settings().scratchDatabasePath()) {
-    scratch_.setScratch();
+    : context_(context), basePath_(context.settings().scratchDatabasePath()) {}
+
+ScratchRomset::~ScratchRomset() { closeFile(); }
+
+void ScratchRomset::closeFile() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    // Also the index files an older version or the desktop program made.
+    RowStore(basePath_).deleteFiles();
 }
 
-ScratchRomset::~ScratchRomset() { scratch_.deleteDB(); }
-
 bool ScratchRomset::open() {
-    scratch_.deleteDB();
+    closeFile();
+    games_.clear();
+    lastRuns_ = nullptr;
+    pending_.clear();
+    end_ = 0;
     holders_.clear();
     heldRows_ = 0;
-    if (scratch_.openDB() == StoreStatus::Ok) return true;
-    context_.message(scratch_.lastError() + ". Nothing of " + context_.path() + " was imported.");
+    fd_ = ::open((basePath_ + ".rcf").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd_ >= 0) return true;
+    context_.message("Cannot open database " + basePath_ + ": " + storeStatusText(StoreStatus::NotOpen) +
+                     ". Nothing of " + context_.path() + " was imported.");
     return false;
 }
 
-StoreResult ScratchRomset::add(const DatRom& rom) {
-    return context_.storeRom(scratch_, DatHeader{scratchGameKey(rom.game), {}, {}}, rom);
+StoreResult ScratchRomset::append(const RomRow& row) {
+    const std::string bytes = RowStore::encodeRow(row);
+    if (bytes.empty()) return StoreResult::Skipped;
+    if (!lastRuns_ || row.system != lastKey_) {
+        lastRuns_ = &games_[row.system];
+        lastKey_ = row.system;
+    }
+    // A run grows while its game's rows follow each other.
+    if (!lastRuns_->empty() && lastRuns_->back().offset + lastRuns_->back().length == end_ &&
+        lastRuns_->back().length <= UINT32_MAX - bytes.size())
+        lastRuns_->back().length += static_cast<std::uint32_t>(bytes.size());
+    else
+        lastRuns_->push_back({end_, static_cast<std::uint32_t>(bytes.size())});
+    pending_ += bytes;
+    end_ += bytes.size();
+    if (pending_.size() >= kWriteBuffer && !flush()) return StoreResult::Failed;
+    return StoreResult::Stored;
 }
 
-StoreResult ScratchRomset::addScratchRow(const RomRow& row) {
-    if (scratch_.addRom(row)) return StoreResult::Stored;
-    if (RowStore::encodeRow(row).empty()) return StoreResult::Skipped;
-    context_.stopped(scratch_.lastError());
-    return StoreResult::Failed;
+bool ScratchRomset::flush() {
+    const char* at = pending_.data();
+    size_t left = pending_.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd_, at, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            context_.stopped("Cannot write " + basePath_ + ".rcf (" +
+                             std::string(n < 0 ? std::strerror(errno) : "the disk is full") + ")");
+            return false;
+        }
+        at += n;
+        left -= static_cast<size_t>(n);
+    }
+    pending_.clear();
+    return true;
+}
+
+StoreResult ScratchRomset::add(const DatRom& rom) {
+    const std::optional<RomRow> row = context_.acceptRom(DatHeader{scratchGameKey(rom.game), {}, {}}, rom);
+    if (!row) return StoreResult::Skipped;
+    const StoreResult result = append(*row);
+    if (result == StoreResult::Skipped) context_.rowTooLong(*row);
+    return result;
 }
 
 StoreResult ScratchRomset::addSet(const DatSet& set) {
@@ -79,7 +132,7 @@ StoreResult ScratchRomset::addSet(const DatSet& set) {
     const std::string key = scratchGameKey(set.game);
     if (set.kind != SetKind::Game || !set.cloneOf.empty() || !set.romOf.empty()) {
         const GameFacts facts{set.game, set.kind, set.cloneOf, set.romOf};
-        if (addScratchRow(Catalogue::factsRow(key, {}, {}, facts)) == StoreResult::Failed) return StoreResult::Failed;
+        if (append(Catalogue::factsRow(key, {}, {}, facts)) == StoreResult::Failed) return StoreResult::Failed;
     }
     std::vector<std::string> devices = set.devices;
     std::sort(devices.begin(), devices.end());
@@ -87,38 +140,74 @@ StoreResult ScratchRomset::addSet(const DatSet& set) {
     // The names go as few rows as they fit in, '/' (which no game name
     // holds) between them: a MAME machine names dozens of devices.
     RomRow uses{.system = key, .game = set.game, .romName = std::string(kUsesName), .size = "-"};
-    const auto flush = [&] {
-        const bool failed = !uses.romOf.empty() && addScratchRow(uses) == StoreResult::Failed;
+    const auto flushUses = [&] {
+        const bool failed = !uses.romOf.empty() && append(uses) == StoreResult::Failed;
         uses.romOf.clear();
         return !failed;
     };
     for (const std::string& device : devices) {
         if (device == set.game || !isSafeGameName(device) || device.size() > RowStore::kMaxFieldLength) continue;
-        if (uses.romOf.size() + 1 + device.size() > RowStore::kMaxFieldLength && !flush()) return StoreResult::Failed;
+        if (uses.romOf.size() + 1 + device.size() > RowStore::kMaxFieldLength && !flushUses())
+            return StoreResult::Failed;
         if (!uses.romOf.empty()) uses.romOf.push_back(kDeviceSeparator);
         uses.romOf += device;
     }
-    return flush() ? StoreResult::Stored : StoreResult::Failed;
+    return flushUses() ? StoreResult::Stored : StoreResult::Failed;
 }
 
-ScratchRomset::ScratchGame ScratchRomset::readGame(const std::string& key) {
-    ScratchGame game;
-    scratch_.forEachSystemRowAndFacts(key, [&](const RomRow& row) {
-        game.name = row.game;
-        if (row.romName == kUsesName) {
-            for (std::string_view rest = row.romOf; !rest.empty();) {
+template <typename Visit>
+bool ScratchRomset::forEachRow(const std::string& key, Visit visit) {
+    const auto found = games_.find(key);
+    if (found == games_.end()) return true;
+    RowStore::RowView view;
+    for (const Run& run : found->second) {
+        readBuffer_.resize(run.length);
+        size_t got = 0;
+        while (got < run.length) {
+            const ssize_t n = ::pread(fd_, readBuffer_.data() + got, run.length - got,
+                                      static_cast<off_t>(run.offset + got));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                if (!readFailed_)
+                    context_.stopped("Cannot read " + basePath_ + ".rcf (" +
+                                     std::string(n < 0 ? std::strerror(errno) : "it was cut short") + ")");
+                readFailed_ = true;
+                return false;
+            }
+            got += static_cast<size_t>(n);
+        }
+        for (size_t at = 0, used = 0; at < run.length; at += used) {
+            if (!RowStore::parseRow(readBuffer_.data() + at, run.length - at, view, &used) || used == 0) {
+                if (!readFailed_) context_.stopped("Cannot read " + basePath_ + ".rcf (a row is damaged)");
+                readFailed_ = true;
+                return false;
+            }
+            visit(view);
+        }
+    }
+    return true;
+}
+
+bool ScratchRomset::readGame(const std::string& key, ScratchGame& game) {
+    game = {};
+    RomRow row;
+    return forEachRow(key, [&](const RowStore::RowView& view) {
+        game.name.assign(view.game);
+        if (view.romName == kUsesName) {
+            for (std::string_view rest = view.romOf; !rest.empty();) {
                 const size_t end = std::min(rest.find(kDeviceSeparator), rest.size());
                 game.devices.emplace_back(rest.substr(0, end));
                 rest.remove_prefix(std::min(end + 1, rest.size()));
             }
-        } else if (Catalogue::isFactsName(row.romName)) {
+        } else if (Catalogue::isFactsName(view.romName)) {
             game.hasFacts = true;
-            game.facts = {row.game, Catalogue::kindOfFactsName(row.romName), row.cloneOf, row.romOf};
+            game.facts = {std::string(view.game), Catalogue::kindOfFactsName(view.romName), std::string(view.cloneOf),
+                          std::string(view.romOf)};
         } else {
+            RowStore::copyRow(view, row);
             game.roms.push_back(row);
         }
     });
-    return game;
 }
 
 const ScratchRomset::Holder& ScratchRomset::holder(const std::string& game) {
@@ -129,13 +218,15 @@ const ScratchRomset::Holder& ScratchRomset::holder(const std::string& game) {
     }
     Holder& held = holders_[game];
     std::string key;
-    scratch_.forEachSystemRowAndFacts(scratchGameKey(game), [&](const RomRow& row) {
-        if (row.game != game || row.romName == kUsesName) return;
-        if (Catalogue::isFactsName(row.romName)) {
-            held.cloneOf = row.cloneOf;
-            held.romOf = row.romOf;
+    RomRow row;
+    forEachRow(scratchGameKey(game), [&](const RowStore::RowView& view) {
+        if (view.game != game || view.romName == kUsesName) return;
+        if (Catalogue::isFactsName(view.romName)) {
+            held.cloneOf.assign(view.cloneOf);
+            held.romOf.assign(view.romOf);
             return;
         }
+        RowStore::copyRow(view, row);
         presenceKey(key, row);
         held.roms.insert(key);
         held.rows.push_back(row);
@@ -204,14 +295,21 @@ void ScratchRomset::rowsOf(const ScratchGame& game, std::vector<DatRom>& out) {
 }
 
 bool ScratchRomset::copyIntoCategory(const DatHeader& header) {
-    const std::vector<std::string> keys = scratch_.getSystems();
+    if (!flush()) return false;
+    std::vector<const std::string*> keys;
+    keys.reserve(games_.size());
+    for (const auto& [key, runs] : games_) keys.push_back(&key);
+    // Bytewise, as the category's indexes order names.
+    std::sort(keys.begin(), keys.end(), [](const std::string* a, const std::string* b) { return *a < *b; });
     ProgressThrottle& progress = context_.progress();
     progress.setMaximum(keys.size());
     std::vector<DatRom> rows;
+    ScratchGame game;
     for (size_t i = 0; i < keys.size(); ++i) {
         progress.update(context_.path(), i);
-        const ScratchGame game = readGame(keys[i]);
+        if (!readGame(*keys[i], game)) return false;
         rowsOf(game, rows);
+        if (readFailed_) return false;
         // A set with nothing to hold (a device without ROMs) needs no facts.
         if (rows.empty()) continue;
         if (game.hasFacts && context_.storeFacts(context_.category(), header, game.facts) == StoreResult::Failed)

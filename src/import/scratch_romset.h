@@ -1,11 +1,14 @@
 // The two passes of a DAT whose sets name parents, BIOS sets and devices:
-// every ROM and every set's facts go first into the scratch database
-// "TempDB", then game by game, sorted by name, into the category database.
+// every ROM and every set's facts go first into the scratch file, then game
+// by game, sorted by name, into the category database.
 //
-// The scratch database is a catalogue whose system field holds the game
-// name, so that the system index doubles as a game index: the games come
-// back sorted and one at a time, and memory stays bounded whatever the size
-// of the DAT. Besides its ROM rows a game there has
+// The scratch file is the scratch database's record file, "TempDB.rcf" beside
+// the databases, without its indexes: rows as a record file holds them
+// (row_store.h), back to back, each with its game's key (scratchGameKey) in
+// the system field. Memory keeps, per game, the runs of adjacent rows it has
+// in the file: a DAT lists a game's rows together, so a game costs one run
+// and its name whatever its number of ROMs, and pass 2 reads each game with
+// one read. Besides its ROM rows a game there has
 //   - its facts row as the category keeps it (row_store.h), when it has
 //     facts: a BIOS or device set, or one naming a parent or a BIOS;
 //   - rows named "\uses" with the names of the devices it names in romOf,
@@ -25,6 +28,7 @@
 // outlives one file.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -43,7 +47,7 @@ public:
     ScratchRomset(const ScratchRomset&) = delete;
     ScratchRomset& operator=(const ScratchRomset&) = delete;
 
-    // Empties and opens the scratch database; false after a message.
+    // Empties and opens the scratch file; false after a message.
     bool open();
     // Pass 1: one ROM of the file, parents as the DAT names them.
     StoreResult add(const DatRom& rom);
@@ -53,7 +57,7 @@ public:
     bool copyIntoCategory(const DatHeader& header);
 
 private:
-    // A game of the scratch database as pass 2 needs it.
+    // A game of the scratch file as pass 2 needs it.
     struct ScratchGame {
         std::string name;
         bool hasFacts = false;
@@ -68,9 +72,21 @@ private:
         std::unordered_set<std::string> roms;
         std::vector<RomRow> rows;
     };
+    // Adjacent rows of one game in the scratch file.
+    struct Run {
+        std::uint64_t offset = 0;
+        std::uint32_t length = 0;
+    };
 
-    ScratchGame readGame(const std::string& key);
-    StoreResult addScratchRow(const RomRow& row);
+    // Appends a row (its system field the game's key); Skipped when too
+    // long to store, Failed after a message when the file cannot be written.
+    StoreResult append(const RomRow& row);
+    bool flush();
+    // Visits the rows filed under `key` in the order they were added; false
+    // after a message when the file cannot be read.
+    template <typename Visit>
+    bool forEachRow(const std::string& key, Visit visit);
+    bool readGame(const std::string& key, ScratchGame& game);
     // The game's rows for the category: its own, then its devices'.
     void rowsOf(const ScratchGame& game, std::vector<DatRom>& out);
     // Sets out's cloneOf or romOf to the set that holds `rom` itself.
@@ -81,15 +97,24 @@ private:
     // other in name order name the same few: a cache serves them, emptied
     // when it grows, so memory stays bounded.
     const Holder& holder(const std::string& game);
+    void closeFile();
 
     ImportContext& context_;
-    Catalogue scratch_;
+    std::string basePath_;
+    int fd_ = -1;
+    std::string pending_;     // rows not written yet
+    std::uint64_t end_ = 0;   // the file's length, pending rows included
+    std::unordered_map<std::string, std::vector<Run>> games_;
+    std::vector<Run>* lastRuns_ = nullptr;  // the game added to last
+    std::string lastKey_;
+    std::string readBuffer_;
+    bool readFailed_ = false;
     std::unordered_map<std::string, Holder> holders_;
     size_t heldRows_ = 0;
     std::string probe_;
 };
 
-// The system key under which the scratch database files a game.
+// The key under which the scratch file files a game.
 std::string scratchGameKey(const std::string& game);
 
 }  // namespace quorvane
