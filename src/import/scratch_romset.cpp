@@ -7,8 +7,10 @@
 #include <cerrno>
 #include <cstring>
 #include <string_view>
+#include <thread>
 
 #include "catalogue/row_store.h"
+#include "core/bounded_queue.h"
 #include "core/names.h"
 #include "core/text.h"
 
@@ -27,6 +29,9 @@ constexpr size_t kMaxHeldRows = 32768;
 constexpr int kMaxChain = 8;
 // Rows wait in memory up to this much, then go to the file in one write.
 constexpr size_t kWriteBuffer = 1 << 20;
+// Pass 2 hands games from its reading thread to the storing one in batches.
+constexpr size_t kGamesPerBatch = 64;
+constexpr size_t kBatchesAhead = 8;
 
 // What makes two ROMs of a family the same: crc + size compared as one
 // text, as the CRC index files it, and for a row without a CRC its digests;
@@ -72,6 +77,7 @@ bool ScratchRomset::open() {
     lastRuns_ = nullptr;
     pending_.clear();
     end_ = 0;
+    readError_.clear();
     holders_.clear();
     heldRows_ = 0;
     fd_ = ::open((basePath_ + ".rcf").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -168,18 +174,16 @@ bool ScratchRomset::forEachRow(const std::string& key, Visit visit) {
                                       static_cast<off_t>(run.offset + got));
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) {
-                if (!readFailed_)
-                    context_.stopped("Cannot read " + basePath_ + ".rcf (" +
-                                     std::string(n < 0 ? std::strerror(errno) : "it was cut short") + ")");
-                readFailed_ = true;
+                if (readError_.empty())
+                    readError_ = "Cannot read " + basePath_ + ".rcf (" +
+                                 std::string(n < 0 ? std::strerror(errno) : "it was cut short") + ")";
                 return false;
             }
             got += static_cast<size_t>(n);
         }
         for (size_t at = 0, used = 0; at < run.length; at += used) {
             if (!RowStore::parseRow(readBuffer_.data() + at, run.length - at, view, &used) || used == 0) {
-                if (!readFailed_) context_.stopped("Cannot read " + basePath_ + ".rcf (a row is damaged)");
-                readFailed_ = true;
+                if (readError_.empty()) readError_ = "Cannot read " + basePath_ + ".rcf (a row is damaged)";
                 return false;
             }
             visit(view);
@@ -301,21 +305,60 @@ bool ScratchRomset::copyIntoCategory(const DatHeader& header) {
     for (const auto& [key, runs] : games_) keys.push_back(&key);
     // Bytewise, as the category's indexes order names.
     std::sort(keys.begin(), keys.end(), [](const std::string* a, const std::string* b) { return *a < *b; });
+
+    // Storing into the category's indexes takes most of the time: a second
+    // thread reads and resolves the games ahead, in order. Only this thread
+    // speaks to the host.
+    struct Prepared {
+        bool hasFacts = false;
+        GameFacts facts;
+        std::vector<DatRom> rows;
+    };
+    using Batch = std::vector<Prepared>;
+    BoundedQueue<Batch> queue(kBatchesAhead);
+    std::thread reader([&] {
+        Batch batch;
+        ScratchGame game;
+        for (const std::string* key : keys) {
+            if (!readGame(*key, game)) break;
+            Prepared& prepared = batch.emplace_back();
+            rowsOf(game, prepared.rows);
+            if (!readError_.empty()) break;
+            prepared.hasFacts = game.hasFacts;
+            prepared.facts = std::move(game.facts);
+            if (batch.size() == kGamesPerBatch) {
+                if (!queue.push(std::move(batch))) break;
+                batch = {};
+            }
+        }
+        // A batch cut short by a read error is dropped: the file stops there.
+        if (readError_.empty() && !batch.empty()) queue.push(std::move(batch));
+        queue.close();
+    });
+
     ProgressThrottle& progress = context_.progress();
     progress.setMaximum(keys.size());
-    std::vector<DatRom> rows;
-    ScratchGame game;
-    for (size_t i = 0; i < keys.size(); ++i) {
-        progress.update(context_.path(), i);
-        if (!readGame(*keys[i], game)) return false;
-        rowsOf(game, rows);
-        if (readFailed_) return false;
-        // A set with nothing to hold (a device without ROMs) needs no facts.
-        if (rows.empty()) continue;
-        if (game.hasFacts && context_.storeFacts(context_.category(), header, game.facts) == StoreResult::Failed)
-            return false;
-        for (const DatRom& row : rows)
-            if (context_.storeRom(context_.category(), header, row) == StoreResult::Failed) return false;
+    size_t position = 0;
+    bool stored = true;
+    Batch batch;
+    while (stored && queue.pop(batch)) {
+        for (const Prepared& game : batch) {
+            progress.update(context_.path(), position++);
+            // A set with nothing to hold (a device without ROMs) needs no facts.
+            if (game.rows.empty()) continue;
+            stored = !(game.hasFacts &&
+                       context_.storeFacts(context_.category(), header, game.facts) == StoreResult::Failed);
+            for (size_t i = 0; stored && i < game.rows.size(); ++i)
+                stored = context_.storeRom(context_.category(), header, game.rows[i]) != StoreResult::Failed;
+            if (!stored) break;
+        }
+    }
+    queue.close();
+    reader.join();
+    if (!stored) return false;
+    if (!readError_.empty()) {
+        context_.stopped(readError_);
+        return false;
     }
     progress.flush(context_.path(), keys.size());
     context_.finished();

@@ -83,7 +83,7 @@ private:
     StoreResult append(const RomRow& row);
     bool flush();
     // Visits the rows filed under `key` in the order they were added; false
-    // after a message when the file cannot be read.
+    // when the file cannot be read (readError_ says why).
     template <typename Visit>
     bool forEachRow(const std::string& key, Visit visit);
     bool readGame(const std::string& key, ScratchGame& game);
@@ -108,7 +108,7 @@ private:
     std::vector<Run>* lastRuns_ = nullptr;  // the game added to last
     std::string lastKey_;
     std::string readBuffer_;
-    bool readFailed_ = false;
+    std::string readError_;  // the first read that failed
     std::unordered_map<std::string, Holder> holders_;
     size_t heldRows_ = 0;
     std::string probe_;

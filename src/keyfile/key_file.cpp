@@ -198,7 +198,8 @@ int stepNext(KeyFile* k) {
 // The leaf and position where the first record of `key` is or would be.
 Block* leafOfFirstEqual(KeyFile* k, const uint8_t* key, int keyLen, int* index) {
     if (!trimCache()) return nullptr;
-    Path path;
+    // Kept between calls: lookups run once per ROM.
+    thread_local Path path;
     if (!descend(k, key, keyLen, Descent::FirstEqual, path)) return nullptr;
     k->leavesCrossed = 0;
     *index = path[0].index;

@@ -1,4 +1,5 @@
 // Block access inside a key file's transactions, and the free chain.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -46,8 +47,18 @@ Block* writableBlock(KeyFile* k, uint32_t n) {
     } else {
         copy.reset(new uint8_t[kBlockSize]);
     }
-    std::memcpy(copy.get(), b->bytes, kBlockSize);
-    k->undo.push_back({b, b->dirty, std::move(copy)});
+    // A tree block's bytes between its items and its index are zero (every
+    // edit clears what it frees): only the two ends need keeping.
+    uint16_t head = kBlockSize, tail = kBlockSize;
+    const size_t free = freeOffset(b->bytes), indexBytes = 2 * size_t{entryCount(b->bytes)};
+    const size_t index = kBlockSize - std::min<size_t>(indexBytes, kBlockSize);
+    if (level(b->bytes) <= kMaxTreeLevel && free >= kHeaderSize && free <= index) {
+        head = static_cast<uint16_t>(free);
+        tail = static_cast<uint16_t>(index);
+    }
+    std::memcpy(copy.get(), b->bytes, head);
+    std::memcpy(copy.get() + tail, b->bytes + tail, kBlockSize - tail);
+    k->undo.push_back({b, b->dirty, std::move(copy), head, tail});
     b->dirty = true;
     return b;
 }
@@ -163,7 +174,9 @@ void commitTransaction(KeyFile* k, bool rollback) {
                 e.cache.forget(b);
                 continue;
             }
-            std::memcpy(b->bytes, it->bytes.get(), kBlockSize);
+            std::memcpy(b->bytes, it->bytes.get(), it->head);
+            std::memset(b->bytes + it->head, 0, it->tail - it->head);
+            std::memcpy(b->bytes + it->tail, it->bytes.get() + it->tail, kBlockSize - it->tail);
             b->dirty = it->wasDirty;
             touched(b);
         }

@@ -42,6 +42,8 @@ struct KeyFile {
         keyfile::Block* block;
         bool wasDirty;
         std::unique_ptr<uint8_t[]> bytes;  // null: a block new in this transaction
+        // Only bytes [0, head) and [tail, end) were kept; those between are zero.
+        uint16_t head = keyfile::kBlockSize, tail = keyfile::kBlockSize;
     };
     std::vector<Saved> undo;
     // Buffers of committed transactions, reused so a change allocates nothing.

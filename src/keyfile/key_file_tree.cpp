@@ -418,7 +418,8 @@ bool descend(KeyFile* k, const uint8_t* key, int keyLen, Descent mode, Path& pat
 
 bool insertLeafItem(KeyFile* k, const uint8_t* key, int keyLen, uint32_t dataLen, const uint8_t* trailer,
                     int trailerLen, PathStep* placed) {
-    Path path;
+    // Kept between calls: an import inserts millions of items.
+    thread_local Path path;
     if (!descend(k, key, keyLen, Descent::AfterEqual, path)) return false;
     return placeItem(k, path, 0, path[0].index, key, keyLen, dataLen, trailer, trailerLen, placed);
 }

@@ -104,5 +104,39 @@ TEST(KeyFileLayout, BlocksBeyondTheCountGoToNumberedFiles) {
     EXPECT_EQ(keyFileErrno(), kKfDamaged);
 }
 
+// A change's undo keeps only a tree block's two ends, trusting that the
+// bytes between its items and its index are zero: after inserts, deletes,
+// splits and merges of keys of every length, each tree block must show it.
+TEST(KeyFileLayout, TreeBlocksAreZeroBetweenItemsAndIndex) {
+    TempDir dir;
+    const std::string path = dir.file("churn.idx");
+    KeyFile* k = keyFileCreate(path);
+    ASSERT_NE(k, nullptr);
+    std::vector<std::string> keys;
+    for (int i = 0; i < 6000; ++i) {
+        const std::string key = std::to_string(i * 7919 % 6007) + std::string(static_cast<size_t>(i % 97), 'k');
+        keys.push_back(key);
+        insertText(k, key, std::string(static_cast<size_t>(i % 50 + 1), 'd'));
+    }
+    for (size_t i = 0; i < keys.size(); i += 2) {
+        ASSERT_GE(findFirst(k, keys[i]), 0) << keys[i];
+        ASSERT_EQ(keyFileDelete(k), 0) << keys[i];
+    }
+    ASSERT_EQ(keyFileClose(k), 0);
+    const std::string bytes = readFile(path);
+    ASSERT_EQ(bytes.size() % kBlockSize, 0u);
+    size_t treeBlocks = 0;
+    for (size_t n = 0; n < bytes.size() / kBlockSize; ++n) {
+        const auto* b = reinterpret_cast<const uint8_t*>(bytes.data() + n * kBlockSize);
+        if (level(b) > kMaxTreeLevel) continue;
+        ++treeBlocks;
+        const size_t from = freeOffset(b), to = kBlockSize - 2 * size_t{entryCount(b)};
+        ASSERT_LE(from, to) << "block " << n;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(b) + from, to - from), std::string(to - from, '\0'))
+            << "block " << n;
+    }
+    EXPECT_GT(treeBlocks, 20u);
+}
+
 }  // namespace
 }  // namespace quorvane
