@@ -12,10 +12,11 @@
 //       wall time and peak resident size, the ratio, and the load average;
 //       then times the engine calls of this build in the same way against
 //       the path they replace.
-//   query_bench import DIR BEFORE AFTER DAT
+//   query_bench import DIR BEFORE AFTER DAT [ROWS]
 //       times `quorvane import DAT` into an empty database with each
-//       program, interleaved: what the game index costs each added row.
-//       (make_dat writes such a DAT.)
+//       program, interleaved, with their peaks; given the DAT's ROM count,
+//       also the rows stored per second. (make_dat writes such a DAT and
+//       says how many ROMs it holds.)
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -181,14 +182,16 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-// The peak resident sizes of a command that does next to nothing, before
-// and after: what a per-ROM figure can leave out.
+// The median peak resident sizes (KiB) and times of a comparison. The peaks
+// of a command that does next to nothing are what a per-ROM figure can
+// leave out.
 struct Floor {
     double before = 0, after = 0;
+    double beforeSeconds = 0, afterSeconds = 0;
 };
 
 // Runs `anchor` and `measured` interleaved, kRuns times each; returns the
-// median peaks.
+// medians.
 Floor compare(const char* what, const std::function<Sample()>& anchor, const std::function<Sample()>& measured,
               size_t rows = 0, Floor floor = {}) {
     std::vector<double> at, mt, am, mm;
@@ -208,7 +211,7 @@ Floor compare(const char* what, const std::function<Sample()>& anchor, const std
     }
     std::printf("\n");
     std::fflush(stdout);
-    return {median(am), median(mm)};
+    return {median(am), median(mm), a, m};
 }
 
 template <typename F>
@@ -271,7 +274,8 @@ int run(const fs::path& dir, const std::string& before, const std::string& after
     return roms == 0 ? 1 : 0;
 }
 
-int importBoth(const fs::path& dir, const std::string& before, const std::string& after, const std::string& dat) {
+int importBoth(const fs::path& dir, const std::string& before, const std::string& after, const std::string& dat,
+               double rows) {
     const fs::path home = dir / "import-home";
     std::printf("load average before: %s\n", loadAverage().c_str());
     const auto command = [&](const std::string& program) {
@@ -281,7 +285,10 @@ int importBoth(const fs::path& dir, const std::string& before, const std::string
             return runProgram({program, "--home", home.string(), "import", dat, "--yes"});
         };
     };
-    compare("quorvane import DAT", command(before), command(after));
+    const Floor medians = compare("quorvane import DAT", command(before), command(after));
+    if (rows > 0)
+        std::printf("%-34s before %9.0f  after %9.0f\n", "rows per second", rows / medians.beforeSeconds,
+                    rows / medians.afterSeconds);
     fs::remove_all(home);
     std::printf("load average after: %s\n", loadAverage().c_str());
     return 0;
@@ -293,8 +300,9 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "make" && argc == 3) return make(argv[2]);
     if (mode == "run" && argc == 5) return run(argv[2], fs::absolute(argv[3]).string(), fs::absolute(argv[4]).string());
-    if (mode == "import" && argc == 6)
-        return importBoth(argv[2], fs::absolute(argv[3]).string(), fs::absolute(argv[4]).string(), argv[5]);
-    std::fprintf(stderr, "usage: query_bench make DIR | run DIR BEFORE AFTER | import DIR BEFORE AFTER DAT\n");
+    if (mode == "import" && (argc == 6 || argc == 7))
+        return importBoth(argv[2], fs::absolute(argv[3]).string(), fs::absolute(argv[4]).string(), argv[5],
+                          argc == 7 ? std::atof(argv[6]) : 0);
+    std::fprintf(stderr, "usage: query_bench make DIR | run DIR BEFORE AFTER | import DIR BEFORE AFTER DAT [ROWS]\n");
     return 2;
 }
