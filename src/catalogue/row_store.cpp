@@ -401,13 +401,19 @@ std::string RowStore::sizeKey(const RomRow& r) {
 std::string RowStore::encodeRow(const RomRow& r) {
     const std::string* fields[] = {&r.system, &r.game, &r.crc,     &r.romName, &r.size,  &r.md5,
                                    &r.sha1,   &r.cloneOf, &r.romOf, &r.version, &r.author};
-    std::string row(1, romStatusLetter(r.status));
+    size_t length = 1;
     for (const std::string* f : fields) {
         if (f->size() > kMaxFieldLength) return {};
+        length += 1 + f->size();
+    }
+    if (length > kMaxRowLength) return {};
+    std::string row;
+    row.reserve(length);
+    row.push_back(romStatusLetter(r.status));
+    for (const std::string* f : fields) {
         row.push_back(static_cast<char>(f->size()));
         row += *f;
     }
-    if (row.size() > kMaxRowLength) return {};
     return row;
 }
 

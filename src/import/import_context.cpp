@@ -104,13 +104,16 @@ void ImportContext::rowTooLong(const RomRow& row) {
 
 StoreResult ImportContext::storeRom(Catalogue& target, const DatHeader& header, const DatRom& rom) {
     const std::optional<RomRow> row = acceptRom(header, rom);
-    if (!row) return StoreResult::Skipped;
-    if (target.addRom(*row)) {
+    return row ? storeRow(target, *row) : StoreResult::Skipped;
+}
+
+StoreResult ImportContext::storeRow(Catalogue& target, const RomRow& row) {
+    if (target.addRom(row)) {
         if (&target == &category_) ++storedRows_;
         return StoreResult::Stored;
     }
-    if (RowStore::encodeRow(*row).empty()) {
-        rowTooLong(*row);
+    if (RowStore::encodeRow(row).empty()) {
+        rowTooLong(row);
         return StoreResult::Skipped;
     }
     stopped(target.lastError());

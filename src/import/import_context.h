@@ -61,6 +61,8 @@ public:
     // The row storeRom() would add; none (after a message) when its names
     // cannot be used.
     std::optional<RomRow> acceptRom(const DatHeader& header, const DatRom& rom);
+    // storeRom() of a row acceptRom() gave.
+    StoreResult storeRow(Catalogue& target, const RomRow& row);
     // Reports a row skipped because a field or the whole is too long to store.
     void rowTooLong(const RomRow& row);
     // Adds a game's facts row to `target`. A game whose name its ROMs could

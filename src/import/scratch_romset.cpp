@@ -245,7 +245,7 @@ bool ScratchRomset::holds(const std::string& game, const RomRow& rom) {
     return holder(game).roms.count(probe_) > 0;
 }
 
-void ScratchRomset::resolveReferences(const RomRow& rom, DatRom& out) {
+void ScratchRomset::resolveReferences(const RomRow& rom, RomRow& out) {
     out.cloneOf.clear();
     out.romOf.clear();
     std::string at;
@@ -273,17 +273,17 @@ void ScratchRomset::resolveReferences(const RomRow& rom, DatRom& out) {
     (bios ? out.romOf : out.cloneOf) = at;
 }
 
-void ScratchRomset::rowsOf(const ScratchGame& game, std::vector<DatRom>& out) {
+void ScratchRomset::rowsOf(const ScratchGame& game, const DatHeader& header, std::vector<RomRow>& out) {
     out.clear();
     std::unordered_set<std::string> listed;
     const auto take = [&](const RomRow& rom) {
-        DatRom& row = out.emplace_back();
-        row.game = rom.game;
-        row.name = rom.romName;
-        row.crc = rom.crc;
-        row.size = rom.size;
-        row.md5 = rom.md5;
-        row.sha1 = rom.sha1;
+        RomRow& row = out.emplace_back(rom);
+        row.status = RomStatus::Missing;
+        row.system = header.name;
+        row.version = header.version;
+        row.author = header.author;
+        row.cloneOf.clear();
+        row.romOf.clear();
         listed.insert(rom.romName + '\0' + toLowerAscii(rom.crc));
         return &row;
     };
@@ -291,9 +291,9 @@ void ScratchRomset::rowsOf(const ScratchGame& game, std::vector<DatRom>& out) {
     for (const std::string& device : game.devices) {
         for (const RomRow& deviceRom : holder(device).rows) {
             if (listed.count(deviceRom.romName + '\0' + toLowerAscii(deviceRom.crc))) continue;
-            RomRow rom = deviceRom;
-            rom.game = game.name;
-            take(rom)->romOf = device;
+            RomRow* row = take(deviceRom);
+            row->game = game.name;
+            row->romOf = device;
         }
     }
 }
@@ -312,7 +312,7 @@ bool ScratchRomset::copyIntoCategory(const DatHeader& header) {
     struct Prepared {
         bool hasFacts = false;
         GameFacts facts;
-        std::vector<DatRom> rows;
+        std::vector<RomRow> rows;  // as the category takes them
     };
     using Batch = std::vector<Prepared>;
     BoundedQueue<Batch> queue(kBatchesAhead);
@@ -322,7 +322,7 @@ bool ScratchRomset::copyIntoCategory(const DatHeader& header) {
         for (const std::string* key : keys) {
             if (!readGame(*key, game)) break;
             Prepared& prepared = batch.emplace_back();
-            rowsOf(game, prepared.rows);
+            rowsOf(game, header, prepared.rows);
             if (!readError_.empty()) break;
             prepared.hasFacts = game.hasFacts;
             prepared.facts = std::move(game.facts);
@@ -349,7 +349,7 @@ bool ScratchRomset::copyIntoCategory(const DatHeader& header) {
             stored = !(game.hasFacts &&
                        context_.storeFacts(context_.category(), header, game.facts) == StoreResult::Failed);
             for (size_t i = 0; stored && i < game.rows.size(); ++i)
-                stored = context_.storeRom(context_.category(), header, game.rows[i]) != StoreResult::Failed;
+                stored = context_.storeRow(context_.category(), game.rows[i]) != StoreResult::Failed;
             if (!stored) break;
         }
     }

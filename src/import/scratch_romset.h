@@ -87,10 +87,11 @@ private:
     template <typename Visit>
     bool forEachRow(const std::string& key, Visit visit);
     bool readGame(const std::string& key, ScratchGame& game);
-    // The game's rows for the category: its own, then its devices'.
-    void rowsOf(const ScratchGame& game, std::vector<DatRom>& out);
+    // The game's rows for the category: its own, then its devices'. Their
+    // names passed the checks when they were added.
+    void rowsOf(const ScratchGame& game, const DatHeader& header, std::vector<RomRow>& out);
     // Sets out's cloneOf or romOf to the set that holds `rom` itself.
-    void resolveReferences(const RomRow& rom, DatRom& out);
+    void resolveReferences(const RomRow& rom, RomRow& out);
     // True when `game` of this file holds a ROM like `rom`.
     bool holds(const std::string& game, const RomRow& rom);
     // A parent, BIOS or device, read when first named. Sets close to each
