@@ -399,22 +399,26 @@ std::string RowStore::sizeKey(const RomRow& r) {
 }
 
 std::string RowStore::encodeRow(const RomRow& r) {
-    const std::string* fields[] = {&r.system, &r.game, &r.crc,     &r.romName, &r.size,  &r.md5,
-                                   &r.sha1,   &r.cloneOf, &r.romOf, &r.version, &r.author};
-    size_t length = 1;
-    for (const std::string* f : fields) {
-        if (f->size() > kMaxFieldLength) return {};
-        length += 1 + f->size();
-    }
-    if (length > kMaxRowLength) return {};
     std::string row;
-    row.reserve(length);
-    row.push_back(romStatusLetter(r.status));
-    for (const std::string* f : fields) {
-        row.push_back(static_cast<char>(f->size()));
-        row += *f;
-    }
+    appendRow(row, romStatusLetter(r.status),
+              {r.system, r.game, r.crc, r.romName, r.size, r.md5, r.sha1, r.cloneOf, r.romOf, r.version, r.author});
     return row;
+}
+
+bool RowStore::appendRow(std::string& out, char status, const RowFields& fields) {
+    size_t length = 1;
+    for (std::string_view f : fields) {
+        if (f.size() > kMaxFieldLength) return false;
+        length += 1 + f.size();
+    }
+    if (length > kMaxRowLength) return false;
+    out.reserve(out.size() + length);
+    out.push_back(status);
+    for (std::string_view f : fields) {
+        out.push_back(static_cast<char>(f.size()));
+        out += f;
+    }
+    return true;
 }
 
 bool RowStore::parseRow(const char* bytes, size_t length, RowView& r, size_t* used) {

@@ -117,6 +117,11 @@ public:
     static bool parseOffset(const std::string& text, std::uint64_t& out);
     // The row's bytes; empty when a field or the row is too long to store.
     static std::string encodeRow(const RomRow& record);
+    // A row's eleven fields in their stored order (see the layout above).
+    using RowFields = std::array<std::string_view, 11>;
+    // Appends the row's bytes to `out`; false, leaving `out` as it was, when
+    // a field or the row is too long to store.
+    static bool appendRow(std::string& out, char status, const RowFields& fields);
 
     const std::string& basePath() const { return basePath_; }
     const std::string& recordPath() const { return recordPath_; }

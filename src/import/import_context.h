@@ -87,9 +87,10 @@ public:
     // The systems the file holds (", " between them), as their headers were accepted.
     const std::string& systemName() const { return systemName_; }
 
-private:
     // False after a message when the row's names cannot be used on disk.
     bool acceptNames(const DatRom& rom);
+
+private:
 
     JobHost& host_;
     Catalogue& category_;

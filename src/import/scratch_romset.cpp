@@ -88,20 +88,25 @@ bool ScratchRomset::open() {
 }
 
 StoreResult ScratchRomset::append(const RomRow& row) {
-    const std::string bytes = RowStore::encodeRow(row);
-    if (bytes.empty()) return StoreResult::Skipped;
-    if (!lastRuns_ || row.system != lastKey_) {
-        lastRuns_ = &games_[row.system];
-        lastKey_ = row.system;
+    return append(row.system, {row.system, row.game, row.crc, row.romName, row.size, row.md5, row.sha1, row.cloneOf,
+                               row.romOf, row.version, row.author});
+}
+
+StoreResult ScratchRomset::append(const std::string& key, const RowStore::RowFields& fields) {
+    const size_t start = pending_.size();
+    if (!RowStore::appendRow(pending_, romStatusLetter(RomStatus::Missing), fields)) return StoreResult::Skipped;
+    const size_t length = pending_.size() - start;
+    if (!lastRuns_ || key != lastKey_) {
+        lastRuns_ = &games_[key];
+        lastKey_ = key;
     }
     // A run grows while its game's rows follow each other.
     if (!lastRuns_->empty() && lastRuns_->back().offset + lastRuns_->back().length == end_ &&
-        lastRuns_->back().length <= UINT32_MAX - bytes.size())
-        lastRuns_->back().length += static_cast<std::uint32_t>(bytes.size());
+        lastRuns_->back().length <= UINT32_MAX - length)
+        lastRuns_->back().length += static_cast<std::uint32_t>(length);
     else
-        lastRuns_->push_back({end_, static_cast<std::uint32_t>(bytes.size())});
-    pending_ += bytes;
-    end_ += bytes.size();
+        lastRuns_->push_back({end_, static_cast<std::uint32_t>(length)});
+    end_ += length;
     if (pending_.size() >= kWriteBuffer && !flush()) return StoreResult::Failed;
     return StoreResult::Stored;
 }
@@ -125,10 +130,13 @@ bool ScratchRomset::flush() {
 }
 
 StoreResult ScratchRomset::add(const DatRom& rom) {
-    const std::optional<RomRow> row = context_.acceptRom(DatHeader{scratchGameKey(rom.game), {}, {}}, rom);
-    if (!row) return StoreResult::Skipped;
-    const StoreResult result = append(*row);
-    if (result == StoreResult::Skipped) context_.rowTooLong(*row);
+    if (!context_.acceptNames(rom)) return StoreResult::Skipped;
+    // The row as acceptRom() would make it, encoded straight from the DAT's fields.
+    const std::string key = scratchGameKey(rom.game);
+    const std::string size = Catalogue::normaliseSize(rom.size);
+    const StoreResult result =
+        append(key, {key, rom.game, rom.crc, rom.name, size, rom.md5, rom.sha1, rom.cloneOf, rom.romOf, {}, {}});
+    if (result == StoreResult::Skipped) context_.rowTooLong(*context_.acceptRom(DatHeader{key, {}, {}}, rom));
     return result;
 }
 

@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/row_store.h"
 #include "core/records.h"
 #include "import/import_context.h"
 
@@ -81,6 +82,7 @@ private:
     // Appends a row (its system field the game's key); Skipped when too
     // long to store, Failed after a message when the file cannot be written.
     StoreResult append(const RomRow& row);
+    StoreResult append(const std::string& key, const RowStore::RowFields& fields);
     bool flush();
     // Visits the rows filed under `key` in the order they were added; false
     // when the file cannot be read (readError_ says why).
