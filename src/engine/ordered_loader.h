@@ -21,6 +21,7 @@
 
 #include "archive/zip_status.h"
 #include "core/records.h"
+#include "engine/found_rows.h"
 
 namespace quorvane {
 
@@ -42,6 +43,9 @@ struct LoadedItem {
     // With SystemFolder::keepListings, the files as encodeListing packs them
     // (the worker packs them, so the job's own thread need not).
     std::string listing;
+    // Taken from the scan cache: per file, the rows its identification
+    // found; empty when they are to be looked up.
+    std::vector<FoundRows> found;
 };
 
 class OrderedLoader {
