@@ -1,5 +1,8 @@
 #include "engine/folder_job.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <ctime>
 
@@ -222,14 +225,22 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
     const std::vector<std::string> paths = system.paths();
     const LoadOptions opts = loadOptions(test);
     const bool keepListings = test && system.keepListings;
+    // Open for as long as the loader runs: each file's stamp is then taken by its name alone.
+    struct FolderHandle {
+        int fd;
+        ~FolderHandle() {
+            if (fd >= 0) ::close(fd);
+        }
+    };
+    const FolderHandle folder{system.path.empty() ? -1 : ::open(system.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)};
     auto loader = std::make_unique<OrderedLoader>(
         paths.size(),
-        [&paths, &system, opts, known, keepListings](size_t i, LoadedItem& out) {
+        [&paths, &system, &folder, opts, known, keepListings](size_t i, LoadedItem& out) {
             out.collection = ContainerFiles(paths[i]);
             // The first pass writes `tested` while its own loader runs: only later passes read it.
             // A scan changes no file, so its later pass takes each listing as the first pass found it.
             if (!opts.test && system.keepListings && system.reuseListing(i, out.collection)) return;
-            out.stamp = stampOf(paths[i]);
+            out.stamp = folder.fd >= 0 ? stampAt(folder.fd, system.files[i]) : stampOf(paths[i]);
             if (!opts.test && system.reuseFirstPass(i, out.collection, out.stamp)) return;
             if (opts.test && known) {
                 const ScanCache::Record* r = known->find(system.files[i], out.stamp);

@@ -34,6 +34,9 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 FileStamp stampOf(const std::string& path);
+// The stamp of `name` in the folder open as `folderFd`: only the name is
+// resolved, not the folder's whole path again (a symlink in it included).
+FileStamp stampAt(int folderFd, const std::string& name);
 
 struct LoadedItem {
     size_t index = 0;
