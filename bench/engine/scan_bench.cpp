@@ -5,15 +5,22 @@
 //           threads
 //   full    quorvane scan --all --full      (every archive read and tested)
 //   rescan  quorvane scan --all             (after a full scan: from its cache)
-//   old     --program PATH scan --all       (another build, say main's)
+//   old     --program PATH scan --all       (another build, say main's: with
+//           a scan cache, its re-scan)
+//   oldfull --program PATH scan --all --full (with --old-full: another build
+//           that knows --full)
 // Each round runs them one after another (A B C ...), five rounds; the
-// medians and their ratios are printed with the load average.
+// medians and their ratios are printed with the load average, of the time
+// taken and of the CPU time used (user + system, every thread: on a busy
+// machine the steadier figure).
 //
-//   scan_bench [--games N] [--rom-size BYTES] [--program PATH] [--rounds R] [--keep] [--collection DIR]
+//   scan_bench [--games N] [--rom-size BYTES] [--program PATH [--old-full]] [--rounds R] [--keep]
+//              [--collection DIR]
 // --collection uses a folder make_engine_collection.py wrote earlier.
 #include <fcntl.h>
 #include <libdeflate.h>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -123,10 +130,21 @@ double probe(const fs::path& folder, unsigned threads, size_t& damaged) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-double timed(const std::string& command) {
+double cpuSeconds(int who) {
+    rusage usage {};
+    ::getrusage(who, &usage);
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Wall seconds of `command`; `cpu` receives the CPU seconds it used.
+double timed(const std::string& command, double& cpu) {
+    const double cpuBefore = cpuSeconds(RUSAGE_CHILDREN);
     const auto start = std::chrono::steady_clock::now();
     must(command);
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    cpu = cpuSeconds(RUSAGE_CHILDREN) - cpuBefore;
+    return wall;
 }
 
 void writeSettings(const fs::path& home, const fs::path& base) {
@@ -142,7 +160,7 @@ void writeSettings(const fs::path& home, const fs::path& base) {
 int main(int argc, char** argv) {
     int games = 10000, rounds = 5;
     long romSize = 32768;
-    bool keep = false;
+    bool keep = false, oldFull = false;
     std::string program = QUORVANE_PROGRAM, old, collection;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -152,10 +170,11 @@ int main(int argc, char** argv) {
         else if (arg == "--rounds" && i + 1 < argc) rounds = std::max(1, std::atoi(argv[++i]));
         else if (arg == "--collection" && i + 1 < argc) collection = argv[++i];
         else if (arg == "--keep") keep = true;
+        else if (arg == "--old-full") oldFull = true;
         else {
             std::fprintf(stderr,
-                         "usage: scan_bench [--games N] [--rom-size BYTES] [--program PATH] [--rounds R] [--keep] "
-                         "[--collection DIR]\n");
+                         "usage: scan_bench [--games N] [--rom-size BYTES] [--program PATH [--old-full]] "
+                         "[--rounds R] [--keep] [--collection DIR]\n");
             return 2;
         }
     }
@@ -190,16 +209,25 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     must("cat " + quote((made / "clean").string()) + "/*.zip > /dev/null");
     must(scan("new", "--full"));  // warms the cache files and the page cache
+    if (!old.empty()) must(scan("old", oldFull ? "--full" : ""));
 
-    std::map<std::string, std::vector<double>> seconds;
+    std::map<std::string, std::vector<double>> seconds, cpu;
     size_t damaged = 0;
+    auto run = [&](const std::string& name, const std::string& command) {
+        double used = 0;
+        seconds[name].push_back(timed(command, used));
+        cpu[name].push_back(used);
+    };
     for (int round = 0; round < rounds; ++round) {
+        const double probeCpu = cpuSeconds(RUSAGE_SELF);
         seconds["probe"].push_back(probe(made / "clean", 2, damaged));
-        seconds["full"].push_back(timed(scan("new", "--full")));
-        seconds["rescan"].push_back(timed(scan("new", "")));
-        if (!old.empty()) seconds["old"].push_back(timed(scan("old", "")));
+        cpu["probe"].push_back(cpuSeconds(RUSAGE_SELF) - probeCpu);
+        run("full", scan("new", "--full"));
+        run("rescan", scan("new", ""));
+        if (!old.empty() && oldFull) run("oldfull", scan("old", "--full"));
+        if (!old.empty()) run("old", scan("old", ""));
         std::printf("round %d:", round + 1);
-        for (const auto& [name, v] : seconds) std::printf(" %s %.3f s", name.c_str(), v.back());
+        for (const auto& [name, v] : seconds) std::printf(" %s %.3f s (cpu %.3f)", name.c_str(), v.back(), cpu[name].back());
         std::printf("\n");
         std::fflush(stdout);
     }
@@ -207,12 +235,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the probe found %zu damaged archives in the clean copy\n", damaged);
         return 1;
     }
-    const double probeS = median(seconds["probe"]), fullS = median(seconds["full"]), rescanS = median(seconds["rescan"]);
-    std::printf("\nmedians: probe %.3f s, full scan %.3f s, rescan %.3f s", probeS, fullS, rescanS);
-    if (!old.empty()) std::printf(", old scan %.3f s", median(seconds["old"]));
-    std::printf("\nfull scan / probe   %.3f\n", fullS / probeS);
-    std::printf("rescan / full scan  %.3f  (target at most 0.05)\n", rescanS / fullS);
-    if (!old.empty()) std::printf("old scan / probe    %.3f\n", median(seconds["old"]) / probeS);
+    for (const auto* table : {&seconds, &cpu}) {
+        auto m = [&](const char* name) { return median(table->at(name)); };
+        const double probeS = m("probe"), fullS = m("full"), rescanS = m("rescan");
+        std::printf("\n%s medians: probe %.3f s, full scan %.3f s, rescan %.3f s", table == &cpu ? "CPU" : "wall",
+                    probeS, fullS, rescanS);
+        if (!old.empty()) std::printf(", old scan %.3f s", m("old"));
+        std::printf("\n  full scan / probe   %.3f\n", fullS / probeS);
+        std::printf("  rescan / full scan  %.3f  (target at most 0.05)\n", rescanS / fullS);
+        if (!old.empty()) std::printf("  old scan / probe    %.3f\n", m("old") / probeS);
+        if (!old.empty() && oldFull) {
+            std::printf("  old full scan %.3f s; old full scan / probe  %.3f\n", m("oldfull"), m("oldfull") / probeS);
+            std::printf("  old rescan / old full scan  %.3f\n", m("old") / m("oldfull"));
+        }
+    }
     std::printf("load average after: %s\n", loadAverage().c_str());
     if (keep) std::printf("kept %s\n", dir.c_str());
     else fs::remove_all(dir);

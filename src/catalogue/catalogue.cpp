@@ -1,5 +1,7 @@
 #include "catalogue/catalogue.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <deque>
 #include <unordered_map>
@@ -502,12 +504,7 @@ void Catalogue::findMatching(std::vector<RomMatch>& list, const std::string& crc
     RowStore::RowView row;
     for (std::uint64_t offset : crcOffsets_) {
         if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || !filedUnderCrc(row.crc)) continue;
-        const bool md5Agrees = md5.empty() || row.md5.empty() || md5 == row.md5;
-        const bool sha1Agrees = sha1.empty() || row.sha1.empty() || sha1 == row.sha1;
-        if (!md5Agrees || !sha1Agrees) continue;
-        // Without a CRC, a digest present on both sides is the whole evidence.
-        if (byDigest && !(!md5.empty() && md5 == row.md5) && !(!sha1.empty() && sha1 == row.sha1)) continue;
-        if (isFactsName(row.romName)) continue;
+        if (!digestsAnswer(md5, sha1, row.md5, row.sha1, byDigest) || isFactsName(row.romName)) continue;
         const bool referenced = !row.cloneOf.empty() || !row.romOf.empty();
         if (referenced && !withReferences) continue;
         list.emplace_back(std::string(row.romName), std::string(row.game), std::string(row.system),
@@ -516,6 +513,84 @@ void Catalogue::findMatching(std::vector<RomMatch>& list, const std::string& crc
                           withReferences ? std::string(row.romOf) : std::string());
         if (offsets) offsets->push_back(offset);
     }
+}
+
+bool Catalogue::digestsAnswer(std::string_view md5, std::string_view sha1, std::string_view rowMd5,
+                              std::string_view rowSha1, bool byDigest) {
+    const bool md5Agrees = md5.empty() || rowMd5.empty() || md5 == rowMd5;
+    const bool sha1Agrees = sha1.empty() || rowSha1.empty() || sha1 == rowSha1;
+    if (!md5Agrees || !sha1Agrees) return false;
+    // Without a CRC, a digest present on both sides is the whole evidence.
+    return !byDigest || (!md5.empty() && md5 == rowMd5) || (!sha1.empty() && sha1 == rowSha1);
+}
+
+namespace {
+void addFiledRow(std::vector<Catalogue::FiledRow>& out, const RowStore::RowView& row, std::uint64_t offset) {
+    Catalogue::FiledRow& filed = out.emplace_back();
+    filed.offset = offset;
+    filed.row = RomMatch(std::string(row.romName), std::string(row.game), std::string(row.system),
+                         std::string(1, row.status), std::string(row.md5), std::string(row.sha1),
+                         std::string(row.cloneOf), std::string(row.romOf));
+}
+}  // namespace
+
+void Catalogue::rowsFiledUnder(const std::string& crc, const std::string& size, std::vector<FiledRow>& out) {
+    Session s(*this);
+    if (!s.ok()) return;
+    collectCrcRows(crc, size);
+    out.reserve(out.size() + crcOffsets_.size());
+    RowStore::RowBuffer buffer;
+    RowStore::RowView row;
+    for (std::uint64_t offset : crcOffsets_) {
+        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || !filedUnderCrc(row.crc) ||
+            isFactsName(row.romName))
+            continue;
+        addFiledRow(out, row, offset);
+    }
+}
+
+bool Catalogue::rowsAt(const std::vector<std::uint64_t>& offsets, std::vector<FiledRow>& out) {
+    Session s(*this);
+    if (!s.ok()) return false;
+    out.reserve(out.size() + offsets.size());
+    RowStore::RowBuffer buffer;
+    RowStore::RowView row;
+    for (std::uint64_t offset : offsets) {
+        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || isFactsName(row.romName)) return false;
+        addFiledRow(out, row, offset);
+    }
+    return true;
+}
+
+void Catalogue::markRowsAt(const std::vector<std::uint64_t>& offsets, RomStatus status) {
+    if (offsets.empty()) return;
+    Session s(*this);
+    if (!s.ok()) return;
+    RowStore::RowBuffer buffer;
+    RowStore::RowView row;
+    for (std::uint64_t offset : offsets) {
+        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || row.status == romStatusLetter(status)) continue;
+        if (store_.writeStatus(offset, status) != StoreStatus::Ok)
+            setError("Cannot write a status to " + store_.recordPath());
+    }
+}
+
+std::string Catalogue::rowsStamp() {
+    // The system-status index is left out: every scan rewrites it.
+    std::string stamp;
+    for (const std::string& path : store_.filePaths()) {
+        if (path.ends_with("_sysCat.idx")) continue;
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return {};
+        const bool records = path == store_.recordPath();
+        stamp += std::to_string(st.st_dev) + ':' + std::to_string(st.st_ino) + ':' + std::to_string(st.st_size);
+        // The record file takes every status write: its size and inode say enough.
+        if (!records)
+            stamp += ':' + std::to_string(st.st_mtim.tv_sec) + '.' + std::to_string(st.st_mtim.tv_nsec) + ':' +
+                     std::to_string(st.st_ctim.tv_sec) + '.' + std::to_string(st.st_ctim.tv_nsec);
+        stamp += ';';
+    }
+    return stamp;
 }
 
 void Catalogue::markRows(const std::string& crc, const std::string& size, RomStatus status,

@@ -92,6 +92,29 @@ public:
                  const std::string& md5, const std::string& sha1, std::vector<std::uint64_t>* offsets = nullptr);
     // Gives the row at `offset` (from findRows) `status`.
     void setRowStatus(std::uint64_t offset, RomStatus status);
+
+    // A ROM row and its place in the store.
+    struct FiledRow {
+        RomMatch row;
+        std::uint64_t offset = 0;
+    };
+    // Every ROM row filed under `crc` and `size` (facts rows left out),
+    // whatever its digests and references, in index order: a job that
+    // filters them itself looks them up once, and marks them by offset.
+    void rowsFiledUnder(const std::string& crc, const std::string& size, std::vector<FiledRow>& out);
+    // The ROM rows at `offsets` (from rowsFiledUnder), as they are now; false
+    // when one cannot be read or is not a ROM row.
+    bool rowsAt(const std::vector<std::uint64_t>& offsets, std::vector<FiledRow>& out);
+    // Gives `status` to each row at `offsets` that has another.
+    void markRowsAt(const std::vector<std::uint64_t>& offsets, RomStatus status);
+    // Whether a row with digests `rowMd5`, `rowSha1` answers a lookup by
+    // `md5`, `sha1` (byDigest: a lookup without a CRC), as findRom decides.
+    static bool digestsAnswer(std::string_view md5, std::string_view sha1, std::string_view rowMd5,
+                              std::string_view rowSha1, bool byDigest);
+    // What identifies the catalogue's rows as they are: the index and record
+    // files' stamps. Imports, deletions and repairs change it; status writes
+    // do not. Empty when the files cannot be seen.
+    std::string rowsStamp();
     // Gives `status` to every ROM row filed under `crc` and `size` that
     // `wanted` accepts (it sees the row's game, name, cloneOf and romOf).
     void markRows(const std::string& crc, const std::string& size, RomStatus status,

@@ -1,5 +1,8 @@
 #include "engine/folder_job.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <ctime>
 
@@ -196,6 +199,13 @@ SystemFolder FolderJob::openSystemFolder(const std::string& name, bool& opened, 
 
 RomLookup FolderJob::finder() { return placements_.lookup(); }
 
+std::vector<RomMatch> FolderJob::identify(const ContainerFiles& container, File& file, const RomLookup& find,
+                                          const FoundRows* rows) {
+    std::vector<RomMatch> matches;
+    if (rows && placements_.recall(*rows, matches)) return matches;
+    return identifyFile(container, file, find);
+}
+
 bool SystemFolder::reuseListing(size_t index, ContainerFiles& collection) const {
     return index < tested.size() && !tested[index].listing.empty() &&
            fillFromListing(tested[index].kind, tested[index].listing, collection);
@@ -215,19 +225,29 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
     const std::vector<std::string> paths = system.paths();
     const LoadOptions opts = loadOptions(test);
     const bool keepListings = test && system.keepListings;
+    // Open for as long as the loader runs: each file's stamp is then taken by its name alone.
+    struct FolderHandle {
+        int fd;
+        ~FolderHandle() {
+            if (fd >= 0) ::close(fd);
+        }
+    };
+    const FolderHandle folder{system.path.empty() ? -1 : ::open(system.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)};
     auto loader = std::make_unique<OrderedLoader>(
         paths.size(),
-        [&paths, &system, opts, known, keepListings](size_t i, LoadedItem& out) {
+        [&paths, &system, &folder, opts, known, keepListings](size_t i, LoadedItem& out) {
             out.collection = ContainerFiles(paths[i]);
             // The first pass writes `tested` while its own loader runs: only later passes read it.
             // A scan changes no file, so its later pass takes each listing as the first pass found it.
             if (!opts.test && system.keepListings && system.reuseListing(i, out.collection)) return;
-            out.stamp = stampOf(paths[i]);
+            out.stamp = folder.fd >= 0 ? stampAt(folder.fd, system.files[i]) : stampOf(paths[i]);
             if (!opts.test && system.reuseFirstPass(i, out.collection, out.stamp)) return;
             if (opts.test && known) {
                 const ScanCache::Record* r = known->find(system.files[i], out.stamp);
                 if (r && fillFromListing(r->kind, r->listing, out.collection)) {
                     if (keepListings) out.listing = r->listing;
+                    // Rows for another listing than this are no use.
+                    if (r->found.size() == out.collection.files.size()) out.found = r->found;
                     return;
                 }
                 out.collection = ContainerFiles(paths[i]);
@@ -270,17 +290,29 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCac
             }
             tested.kind = kindOf(item.collection);
             tested.listing = std::move(item.listing);
-            for (File& f : item.collection.files) {
-                for (const RomMatch& r : identifyFile(item.collection, f, find)) {
-                    if (isInPlace(r, system.name, currentFile_, f.name))
-                        placements_.setHave(f.crc, f.size, r.name, r.game, r.system);
+            const std::vector<File>& files = item.collection.files;
+            if (system.keepListings) tested.found.assign(files.size(), {});
+            bool allInPlace = true;
+            for (size_t k = 0; k < files.size(); ++k) {
+                File& f = item.collection.files[k];
+                const FoundRows* cached = k < item.found.size() ? &item.found[k] : nullptr;
+                const std::vector<RomMatch> matches = identify(item.collection, f, find, cached);
+                if (system.keepListings) tested.found[k] = placements_.lastRows();
+                allInPlace = allInPlace && !matches.empty();
+                for (size_t m = 0; m < matches.size(); ++m) {
+                    if (!isInPlace(matches[m], system.name, currentFile_, f.name)) {
+                        allInPlace = false;
+                        continue;
+                    }
+                    placements_.markMatch(m, RomStatus::Have);
                 }
             }
+            tested.allInPlace = allInPlace;
         },
         known);
 }
 
-ScanCache FolderJob::testedFiles(const SystemFolder& system, const ScanCache& known) const {
+ScanCache FolderJob::testedFiles(const SystemFolder& system, const ScanCache& known, bool withRows) const {
     ScanCache out;
     const long long settled = firstPassStartNs_ - options_.settleTime.count();
     for (size_t i = 0; i < system.files.size(); ++i) {
@@ -288,12 +320,16 @@ ScanCache FolderJob::testedFiles(const SystemFolder& system, const ScanCache& kn
         const SystemFolder::Tested* t = i < system.tested.size() ? &system.tested[i] : nullptr;
         if (t == nullptr || !t->stamp.valid) {
             // Not reached: what the last scan found still holds while the file is unchanged.
-            if (const ScanCache::Record* r = known.find(name)) out.put(name, *r);
+            if (const ScanCache::Record* r = known.find(name)) {
+                ScanCache::Record kept = *r;
+                if (!withRows) kept.found.clear();
+                out.put(name, std::move(kept));
+            }
             continue;
         }
         if (!zipTestPassed(t->status) || t->listing.empty()) continue;
         if (t->stamp.modifiedNs >= settled || t->stamp.changedNs >= settled) continue;
-        out.put(name, {t->stamp, t->kind, t->listing});
+        out.put(name, {t->stamp, t->kind, t->listing, withRows ? t->found : std::vector<FoundRows>{}});
     }
     return out;
 }

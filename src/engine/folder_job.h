@@ -62,6 +62,12 @@ struct SystemFolder {
         // packed archive, whose listing reads it whole; for every file that
         // passed with `keepListings`.
         std::string listing;
+        // With `keepListings`: per listed file, the rows identification
+        // found, so a later pass (and the next scan) need not look it up.
+        std::vector<FoundRows> found;
+        // Every entry was identified, and only as a ROM of this very place:
+        // what a later pass would say of it does not depend on any status.
+        bool allInPlace = false;
     };
     std::vector<Tested> tested;
     // Whether the first pass keeps every sound file's listing (scan: its
@@ -86,6 +92,12 @@ struct SystemFolder {
     bool reuseListing(size_t index, ContainerFiles& collection) const;
     // The same with the file's stamp as it is now.
     bool reuseFirstPass(size_t index, ContainerFiles& collection, const FileStamp& now) const;
+    // The rows the first pass found for file `file` of listed file `index`;
+    // nullptr when it kept none.
+    const FoundRows* firstPassRows(size_t index, size_t file) const {
+        if (index >= tested.size() || file >= tested[index].found.size()) return nullptr;
+        return &tested[index].found[file];
+    }
 };
 
 class FolderJob : public WorkerJob {
@@ -162,6 +174,11 @@ protected:
     }
     LoadOptions loadOptions(bool test) const { return {test, settings_.useMD5, settings_.useSHA1}; }
     RomLookup finder();
+    // identifyFile through finder(), or the matches of `rows` (from an
+    // earlier identification of the file) when given and still readable;
+    // either way placements() then holds them for markMatch.
+    std::vector<RomMatch> identify(const ContainerFiles& container, File& file, const RomLookup& find,
+                                   const FoundRows* rows);
     // Walks the listed files in order until a cancel, each loaded ahead on the
     // loader's threads (with `test`, each archive tested), showing progress;
     // `visit` gets the file's index in the listing and what was loaded. With
@@ -179,7 +196,8 @@ protected:
     // What the first pass found of `system`'s files, as a cache for the next
     // scan: each sound file tested long enough after its last change, and
     // what `known` holds of files the pass did not reach (a cancel).
-    ScanCache testedFiles(const SystemFolder& system, const ScanCache& known) const;
+    // Identification rows are kept with the listings when `withRows`.
+    ScanCache testedFiles(const SystemFolder& system, const ScanCache& known, bool withRows) const;
     // A step failed and has been reported; the job goes on.
     void failStep() {
         ++failedSteps_;

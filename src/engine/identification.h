@@ -8,6 +8,7 @@
 
 #include "catalogue/catalogue.h"
 #include "core/records.h"
+#include "engine/found_rows.h"
 
 namespace quorvane {
 

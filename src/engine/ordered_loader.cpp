@@ -1,13 +1,13 @@
 #include "engine/ordered_loader.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace quorvane {
 
-FileStamp stampOf(const std::string& path) {
+namespace {
+FileStamp stampFrom(const struct stat& st) {
     FileStamp s;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return s;
     s.valid = true;
     s.device = st.st_dev;
     s.inode = st.st_ino;
@@ -15,6 +15,17 @@ FileStamp stampOf(const std::string& path) {
     s.modifiedNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     s.changedNs = static_cast<long long>(st.st_ctim.tv_sec) * 1000000000LL + st.st_ctim.tv_nsec;
     return s;
+}
+}  // namespace
+
+FileStamp stampOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? stampFrom(st) : FileStamp{};
+}
+
+FileStamp stampAt(int folderFd, const std::string& name) {
+    struct stat st {};
+    return ::fstatat(folderFd, name.c_str(), &st, 0) == 0 ? stampFrom(st) : FileStamp{};
 }
 
 unsigned OrderedLoader::defaultThreads() {

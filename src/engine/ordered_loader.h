@@ -21,6 +21,7 @@
 
 #include "archive/zip_status.h"
 #include "core/records.h"
+#include "engine/found_rows.h"
 
 namespace quorvane {
 
@@ -33,6 +34,9 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 FileStamp stampOf(const std::string& path);
+// The stamp of `name` in the folder open as `folderFd`: only the name is
+// resolved, not the folder's whole path again (a symlink in it included).
+FileStamp stampAt(int folderFd, const std::string& name);
 
 struct LoadedItem {
     size_t index = 0;
@@ -42,6 +46,9 @@ struct LoadedItem {
     // With SystemFolder::keepListings, the files as encodeListing packs them
     // (the worker packs them, so the job's own thread need not).
     std::string listing;
+    // Taken from the scan cache: per file, the rows its identification
+    // found; empty when they are to be looked up.
+    std::vector<FoundRows> found;
 };
 
 class OrderedLoader {

@@ -31,7 +31,6 @@ const SetLayout& Placements::layoutOf(const std::string& system) {
 }
 
 RomLookup Placements::lookup() {
-    if (allSplit_) return catalogueLookup(db_);
     RomLookup lookup = catalogueLookup(db_);
     lookup.find = [this](std::vector<RomMatch>& found, const std::string& crc, const std::string& size,
                          const std::string& md5, const std::string& sha1) { find(found, crc, size, md5, sha1); };
@@ -40,63 +39,144 @@ RomLookup Placements::lookup() {
 
 void Placements::find(std::vector<RomMatch>& found, const std::string& crc, const std::string& size,
                       const std::string& md5, const std::string& sha1) {
-    std::vector<RomMatch> rows;
-    std::vector<std::uint64_t> offsets;
-    db_.findRows(rows, crc, size, md5, sha1, &offsets);
+    std::vector<Catalogue::FiledRow> rows;
+    const bool byDigest = crc.empty();
+    if (!byDigest || !md5.empty() || !sha1.empty()) db_.rowsFiledUnder(crc, size, rows);
+    std::vector<bool> matched(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        matched[i] = Catalogue::digestsAnswer(md5, sha1, rows[i].row.md5, rows[i].row.sha1, byDigest);
     std::lock_guard lock(lastMutex_);
+    last_.keyed = true;
     last_.crc = crc;
     last_.size = size;
-    last_.places.clear();
-    last_.rows.clear();
-    const size_t first = found.size();
-    found.reserve(first + rows.size());
-    // A BIOS ROM is listed by every game that boots it: thousands of rows.
+    last_.rows = std::move(rows);
+    last_.matched = std::move(matched);
+    settleLast();
+    found.insert(found.end(), last_.matches.begin(), last_.matches.end());
+}
+
+void Placements::settleLast() {
+    last_.matches.clear();
+    last_.matchRow.clear();
+    last_.rowMatch.assign(last_.rows.size(), kNone);
+    if (allSplit_) {
+        // The catalogue's own answer: a row filed with a parent or BIOS
+        // reference is had in that set, and is no match of its own.
+        for (size_t i = 0; i < last_.rows.size(); ++i) {
+            const RomMatch& row = last_.rows[i].row;
+            if (!last_.matched[i] || !row.cloneOf.empty() || !row.romOf.empty()) continue;
+            last_.matches.push_back(row);
+            last_.matchRow.push_back(i);
+        }
+        return;
+    }
     std::unordered_map<std::string, size_t> placed;
     std::string key;
     const SetLayout* layout = nullptr;
     std::string layoutSystem;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        RomMatch& row = rows[i];
+    for (size_t i = 0; i < last_.rows.size(); ++i) {
+        if (!last_.matched[i]) continue;
+        const RomMatch& row = last_.rows[i].row;
         if (!layout || row.system != layoutSystem) {
             layout = &layoutOf(row.system);
             layoutSystem = row.system;
         }
         Slot slot = layout->slotOf(row);
         key.assign(row.system).append(1, '\0').append(slot.game).append(1, '\0').append(slot.name);
-        const auto [at, added] = placed.emplace(key, last_.places.size());
-        last_.rows.emplace_back(offsets[i], at->second);
+        const auto [at, added] = placed.emplace(key, last_.matches.size());
+        last_.rowMatch[i] = at->second;
         if (!added) {
-            RomMatch& place = found[first + at->second];
+            RomMatch& place = last_.matches[at->second];
             if (rank(row.status) < rank(place.status)) place.status = row.status;
             continue;
         }
-        last_.places.push_back({row.system, slot});
-        row.game = std::move(slot.game);
-        row.name = std::move(slot.name);
-        row.cloneOf.clear();
-        row.romOf.clear();
-        found.push_back(std::move(row));
+        RomMatch& place = last_.matches.emplace_back(row);
+        place.game = std::move(slot.game);
+        place.name = std::move(slot.name);
+        place.cloneOf.clear();
+        place.romOf.clear();
     }
+}
+
+std::vector<std::uint64_t> Placements::rowsOfPlace(const std::string& system, const std::string& game,
+                                                   const std::string& name) const {
+    std::vector<std::uint64_t> offsets;
+    if (allSplit_) {
+        // As Catalogue::setHave: the row itself, and the rows its clones and
+        // the games booting it file with a reference to it.
+        for (const Catalogue::FiledRow& filed : last_.rows) {
+            const RomMatch& row = filed.row;
+            const bool exact = row.name == name && row.game == game && row.system == system;
+            const bool inParentSet = row.system == system && (row.cloneOf == game || row.romOf == game);
+            if (exact || inParentSet) offsets.push_back(filed.offset);
+        }
+        return offsets;
+    }
+    for (size_t p = 0; p < last_.matches.size(); ++p) {
+        const RomMatch& place = last_.matches[p];
+        if (place.system != system || place.game != game || place.name != name) continue;
+        for (size_t i = 0; i < last_.rows.size(); ++i)
+            if (last_.rowMatch[i] == p) offsets.push_back(last_.rows[i].offset);
+    }
+    return offsets;
+}
+
+FoundRows Placements::lastRows() {
+    std::lock_guard lock(lastMutex_);
+    FoundRows out;
+    if (last_.matches.empty()) return out;
+    for (size_t i = 0; i < last_.rows.size(); ++i) {
+        // Outside split mode a row that did not answer takes no status.
+        if (!allSplit_ && !last_.matched[i]) continue;
+        out.push_back({last_.rows[i].offset, last_.matched[i]});
+    }
+    return out;
+}
+
+bool Placements::recall(const FoundRows& rows, std::vector<RomMatch>& found) {
+    std::vector<std::uint64_t> offsets;
+    offsets.reserve(rows.size());
+    for (const FoundRow& r : rows) offsets.push_back(r.offset);
+    std::vector<Catalogue::FiledRow> filed;
+    if (!db_.rowsAt(offsets, filed)) return false;
+    std::lock_guard lock(lastMutex_);
+    last_.keyed = false;
+    last_.crc.clear();
+    last_.size.clear();
+    last_.rows = std::move(filed);
+    last_.matched.assign(rows.size(), false);
+    for (size_t i = 0; i < rows.size(); ++i) last_.matched[i] = rows[i].matched;
+    settleLast();
+    found.insert(found.end(), last_.matches.begin(), last_.matches.end());
+    return true;
+}
+
+void Placements::markMatch(size_t index, RomStatus status) {
+    std::vector<std::uint64_t> offsets;
+    {
+        std::lock_guard lock(lastMutex_);
+        if (index >= last_.matches.size()) return;
+        const RomMatch& m = last_.matches[index];
+        offsets = rowsOfPlace(m.system, m.game, m.name);
+    }
+    db_.markRowsAt(offsets, status);
 }
 
 void Placements::mark(const std::string& crc, const std::string& size, const std::string& name,
                       const std::string& game, const std::string& system, RomStatus status) {
+    {
+        std::unique_lock lock(lastMutex_);
+        if (last_.keyed && last_.crc == crc && last_.size == size) {
+            const std::vector<std::uint64_t> offsets = rowsOfPlace(system, game, name);
+            lock.unlock();
+            db_.markRowsAt(offsets, status);
+            return;
+        }
+    }
     if (allSplit_) {
         if (status == RomStatus::Have) db_.setHave(crc, size, name, game, system);
         else db_.setPresent(crc, size, name, game, system);
         return;
-    }
-    {
-        std::lock_guard lock(lastMutex_);
-        if (last_.crc == crc && last_.size == size) {
-            for (size_t p = 0; p < last_.places.size(); ++p) {
-                const auto& [placeSystem, slot] = last_.places[p];
-                if (placeSystem != system || slot.game != game || slot.name != name) continue;
-                for (const auto& [offset, place] : last_.rows)
-                    if (place == p) db_.setRowStatus(offset, status);
-            }
-            return;
-        }
     }
     const SetLayout& layout = layoutOf(system);
     const Slot place{game, name};

@@ -3,8 +3,12 @@
 // one match per place, and a status given to a place reaches every ROM row
 // the mode keeps there.
 //
-// When every system is in split mode, the catalogue's own lookups already
-// answer that way and are used unchanged.
+// When every system is in split mode, the matches and the rows a status
+// reaches are the catalogue's own (Catalogue::findRom, setHave).
+//
+// Each lookup is kept (the last one only): the status updates that follow it,
+// and a later pass over the same file (recall), go to its rows by offset
+// instead of looking them up again.
 #pragma once
 
 #include <map>
@@ -38,20 +42,45 @@ public:
     // The layout of `system`, read on first use.
     const SetLayout& layoutOf(const std::string& system);
 
+    // The rows behind the last lookup's matches (after identifyFile: the
+    // file's); empty when it matched nothing.
+    FoundRows lastRows();
+    // Makes `rows` (from lastRows) the last lookup again, with every status
+    // as it is now, and appends its matches to `found`: what the lookup that
+    // made them would find, as long as the catalogue's rows are unchanged.
+    // False, with nothing appended, when a row cannot be read.
+    bool recall(const FoundRows& rows, std::vector<RomMatch>& found);
+    // Gives `status` to match `index` of the last lookup, as setHave and
+    // setPresent would.
+    void markMatch(size_t index, RomStatus status);
+    // Whether every system is in split mode.
+    bool allSplit() const { return allSplit_; }
+
 private:
     void find(std::vector<RomMatch>& found, const std::string& crc, const std::string& size, const std::string& md5,
               const std::string& sha1);
     void mark(const std::string& crc, const std::string& size, const std::string& name, const std::string& game,
               const std::string& system, RomStatus status);
 
-    // The rows of the last lookup and their places: the status updates
-    // that follow a lookup write them without reading every row again (a
-    // BIOS ROM that thousands of games need has thousands of places).
+    // The last lookup: every row filed under its key, which of them answered
+    // it, and the matches they make (a BIOS ROM that thousands of games need
+    // has thousands of rows).
     struct LastLookup {
+        bool keyed = false;  // false after recall, which knows no key
         std::string crc, size;
-        std::vector<std::pair<std::string, Slot>> places;  // system, place: as the lookup returned them
-        std::vector<std::pair<std::uint64_t, size_t>> rows;  // each row's offset and place
+        std::vector<Catalogue::FiledRow> rows;
+        std::vector<bool> matched;
+        std::vector<RomMatch> matches;
+        // Split: the row of each match. Other modes: each row's match, or kNone.
+        std::vector<size_t> matchRow;
+        std::vector<size_t> rowMatch;
     };
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+    // Fills last_'s matches from its rows (lastMutex_ held).
+    void settleLast();
+    // The rows a status given to (system, game, name) reaches (lastMutex_ held).
+    std::vector<std::uint64_t> rowsOfPlace(const std::string& system, const std::string& game,
+                                           const std::string& name) const;
 
     Catalogue& db_;
     Settings settings_;

@@ -104,7 +104,8 @@ std::string ScanCache::pathFor(const std::string& cataloguePath, const std::stri
     return cataloguePath + ".scans/" + system + ".scan";
 }
 
-ScanCache ScanCache::read(const std::string& path, const std::string& folder, Digests digests) {
+ScanCache ScanCache::read(const std::string& path, const std::string& folder, Digests digests,
+                          const std::string& catalogue) {
     ScanCache cache;
     std::string bytes;
     if (!readWholeFile(path, bytes) || bytes.size() < sizeof kMagic + 4) return cache;
@@ -115,6 +116,10 @@ ScanCache ScanCache::read(const std::string& path, const std::string& folder, Di
     if (!in.raw(kMagic, sizeof kMagic) || in.number(4) != kVersion || in.number(1) != digestBits(digests) ||
         in.text() != folder)
         return cache;
+    // Rows found under another catalogue may be other rows now; an empty
+    // stamp is no catalogue at all.
+    const std::string stamp = in.text();
+    const bool keepRows = !stamp.empty() && stamp == catalogue;
     const std::uint64_t count = in.number(8);
     if (!in.ok()) return cache;
     for (std::uint64_t i = 0; i < count && in.ok(); ++i) {
@@ -128,6 +133,21 @@ ScanCache ScanCache::read(const std::string& path, const std::string& folder, Di
         r.stamp.changedNs = static_cast<long long>(in.number(8));
         const std::uint64_t kind = in.number(1);
         r.listing = in.text();
+        const std::uint64_t identified = in.number(4);
+        if (identified > body) return ScanCache();
+        r.found.resize(keepRows ? static_cast<size_t>(identified) : 0);
+        for (std::uint64_t file = 0; file < identified && in.ok(); ++file) {
+            const std::uint64_t rows = in.number(4);
+            if (rows > body) return ScanCache();
+            for (std::uint64_t k = 0; k < rows && in.ok(); ++k) {
+                FoundRow row;
+                row.offset = in.number(8);
+                const std::uint64_t matched = in.number(1);
+                if (matched > 1) return ScanCache();
+                row.matched = matched == 1;
+                if (keepRows) r.found[file].push_back(row);
+            }
+        }
         if (kind > static_cast<std::uint64_t>(Kind::Packed)) return ScanCache();
         r.kind = static_cast<Kind>(kind);
         cache.records_[std::move(name)] = std::move(r);
@@ -137,12 +157,14 @@ ScanCache ScanCache::read(const std::string& path, const std::string& folder, Di
     return cache;
 }
 
-bool ScanCache::write(const std::string& path, const std::string& folder, Digests digests) const {
+bool ScanCache::write(const std::string& path, const std::string& folder, Digests digests,
+                      const std::string& catalogue) const {
     Writer out;
     out.raw(kMagic, sizeof kMagic);
     out.number(kVersion, 4);
     out.number(digestBits(digests), 1);
     out.text(folder);
+    out.text(catalogue);
     out.number(records_.size(), 8);
     for (const auto& [name, r] : records_) {
         out.text(name);
@@ -153,6 +175,14 @@ bool ScanCache::write(const std::string& path, const std::string& folder, Digest
         out.number(static_cast<std::uint64_t>(r.stamp.changedNs), 8);
         out.number(static_cast<std::uint8_t>(r.kind), 1);
         out.text(r.listing);
+        out.number(r.found.size(), 4);
+        for (const FoundRows& rows : r.found) {
+            out.number(rows.size(), 4);
+            for (const FoundRow& row : rows) {
+                out.number(row.offset, 8);
+                out.number(row.matched ? 1 : 0, 1);
+            }
+        }
     }
     out.number(crcOf(out.bytes()), 4);
     // Written whole under another name and renamed over the old one, never

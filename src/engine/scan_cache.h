@@ -11,20 +11,30 @@
 // status-change time (both to the nanosecond). Nothing else is compared: a
 // change that leaves all five alike goes unseen (see write()).
 //
+// Beside each listing, the record may keep what identification found of
+// each listed file: the catalogue rows behind its matches (FoundRows). They
+// are believed only while the catalogue's rows are as the header's stamp
+// says (Catalogue::rowsStamp and the merge modes); a scan then marks those
+// rows without looking the file up.
+//
 // On disk, one file per system, every number little-endian:
 //   magic     8 bytes  "QVSCANC" 0x00
 //   version   u32      kVersion; any other version is ignored
 //   digests   u8       bit 0: listings carry MD5, bit 1: SHA-1
 //   folder    text     the system folder the names are in
+//   catalogue text     the catalogue stamp the rows were found under
 //   count     u64      records that follow
 //   record    text name; u64 device, inode; i64 size, modified ns, changed ns;
-//             u8 kind (0 loose file, 1 zip, 2 packed archive); text listing
+//             u8 kind (0 loose file, 1 zip, 2 packed archive); text listing;
+//             u32 files identified (0, or the listing's count), each a u32
+//             count of rows, each u64 offset and u8 matched (0 or 1)
 //   crc       u32      CRC-32 of every byte before it
 // A text is a u32 byte count and that many bytes. A listing is a u32 count
 // of files, each five texts: name, size, crc, md5, sha1 (as loadCollection
 // gave them, before identification).
 // A file that is short, long, of another version, for another folder or
-// other digests, or whose CRC does not match is not used at all.
+// other digests, or whose CRC does not match is not used at all; one made
+// under another catalogue stamp is used without its rows.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +43,7 @@
 #include <vector>
 
 #include "core/records.h"
+#include "engine/identification.h"
 #include "engine/ordered_loader.h"
 
 namespace quorvane {
@@ -44,13 +55,15 @@ bool decodeListing(const std::string& listing, std::vector<File>& files);
 
 class ScanCache {
 public:
-    static constexpr std::uint32_t kVersion = 1;
+    static constexpr std::uint32_t kVersion = 2;
 
     enum class Kind : std::uint8_t { Loose = 0, Zip = 1, Packed = 2 };
     struct Record {
         FileStamp stamp;
         Kind kind = Kind::Loose;
         std::string listing;  // encodeListing's
+        // Per listed file, the rows identification found; empty when not kept.
+        std::vector<FoundRows> found;
     };
     // Which digests the listings carry; a cache made with others is not used.
     struct Digests {
@@ -64,11 +77,14 @@ public:
     static std::string pathFor(const std::string& cataloguePath, const std::string& system);
 
     // The cache at `path`, or an empty one when there is none or it is not
-    // usable for `folder` and `digests` (see above).
-    static ScanCache read(const std::string& path, const std::string& folder, Digests digests);
+    // usable for `folder` and `digests` (see above); its records keep their
+    // rows only when it was written under `catalogue`.
+    static ScanCache read(const std::string& path, const std::string& folder, Digests digests,
+                          const std::string& catalogue = {});
     // Writes the cache to `path` (a temporary file renamed over it, the
     // folder made when missing). False when it could not be written.
-    bool write(const std::string& path, const std::string& folder, Digests digests) const;
+    bool write(const std::string& path, const std::string& folder, Digests digests,
+               const std::string& catalogue = {}) const;
 
     // The record of file `name` when it was made of a file with `stamp`;
     // nullptr otherwise (also for an invalid stamp).

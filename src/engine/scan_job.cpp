@@ -34,15 +34,29 @@ void ScanJob::scanSystem(SystemFolder& system) {
     // its own and keeps them for the next.
     const std::string cachePath = ScanCache::pathFor(db().basePath(), system.name);
     const ScanCache::Digests digests{settings().useMD5, settings().useSHA1};
-    const ScanCache known = ScanCache::read(cachePath, system.path, digests);
+    const std::string catalogue = catalogueStamp();
+    const ScanCache known = ScanCache::read(cachePath, system.path, digests, catalogue);
     system.keepListings = true;
     firstPass(system, true, settings().fullScan ? nullptr : &known);
     secondPass(system);
     scanDisks(system);
     db().closeDB();
-    const ScanCache next = testedFiles(system, known);
+    // The rows found are kept only when nothing changed the catalogue's rows meanwhile.
+    const bool rowsHold = !catalogue.empty() && catalogueStamp() == catalogue;
+    const ScanCache next = testedFiles(system, known, rowsHold);
     // A cache that cannot be written costs the next scan time, never a wrong result.
-    if (!next.empty() || pathExists(cachePath)) next.write(cachePath, system.path, digests);
+    if (!next.empty() || pathExists(cachePath))
+        next.write(cachePath, system.path, digests, rowsHold ? catalogue : std::string());
+}
+
+std::string ScanJob::catalogueStamp() {
+    std::string stamp = db().rowsStamp();
+    if (stamp.empty()) return stamp;
+    // Where a match is placed depends on every system's merge mode.
+    stamp += "modes " + std::to_string(static_cast<int>(settings().mergeMode));
+    for (const auto& [system, mode] : settings().systemMergeMode)
+        stamp += ' ' + system + '=' + std::to_string(static_cast<int>(mode));
+    return stamp;
 }
 
 void ScanJob::secondPass(const SystemFolder& system) {
@@ -50,23 +64,28 @@ void ScanJob::secondPass(const SystemFolder& system) {
     const RomLookup find = finder();
     const bool checkTorrentZip =
         settings().checkTorrentZip || settings().outputFor(system.name) == ArchiveOutput::TorrentZip;
-    eachListedFile(system, false, [&](size_t, LoadedItem& item) {
+    eachListedFile(system, false, [&](size_t i, LoadedItem& item) {
         if (checkTorrentZip && item.collection.isZip) reportTorrentZip(item.collection.path);
-        for (File& f : item.collection.files) {
-            const std::vector<RomMatch> matches = identifyFile(item.collection, f, find);
+        // Each entry in place and nothing else: no finding, no status to give.
+        if (i < system.tested.size() && system.tested[i].allInPlace) return;
+        for (size_t k = 0; k < item.collection.files.size(); ++k) {
+            File& f = item.collection.files[k];
+            // The first pass's rows, read again with the statuses it left.
+            const std::vector<RomMatch> matches = identify(item.collection, f, find, system.firstPassRows(i, k));
             if (matches.empty()) postFileMessage(text::cannotBeIdentified(f.name));
             bool wanted = false;
-            for (const RomMatch& r : matches) {
+            for (size_t m = 0; m < matches.size(); ++m) {
+                const RomMatch& r = matches[m];
                 switch (classifyMatch(r, system.name, currentFile(), f.name)) {
                     case MatchClass::InPlace: wanted = true; break;
                     case MatchClass::MisplacedMissing:
                         postFileMessage(text::identifiedAs(f.name, r));
-                        placements().setPresent(f.crc, f.size, r.name, r.game, system.name);
+                        placements().markMatch(m, RomStatus::Present);
                         wanted = true;
                         break;
                     case MatchClass::ForeignMissing:
                         postFileMessage(text::identifiedAs(f.name, r));
-                        placements().setPresent(f.crc, f.size, r.name, r.game, r.system);
+                        placements().markMatch(m, RomStatus::Present);
                         break;
                     case MatchClass::MisplacedFound:
                     case MatchClass::ForeignFound: break;

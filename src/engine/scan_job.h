@@ -25,6 +25,9 @@ private:
     // Both passes over the listed folder.
     void scanSystem(SystemFolder& system);
     void secondPass(const SystemFolder& system);
+    // The catalogue's rows and the merge modes the scan places them by: the
+    // scan cache's rows hold while it is the same. Empty when unknown.
+    std::string catalogueStamp();
     // Counts a zip as checked for TorrentZip, and says when it is not valid.
     void reportTorrentZip(const std::string& path);
     // The CHD disk images of the folder, after its archives (scan_disks.cpp).

@@ -197,6 +197,65 @@ TEST_F(ScanCacheTest, ADamagedOrForeignCacheIsIgnored) {
     EXPECT_EQ(ScanCache::read(cachePath(), f(), none).size(), 3u);
 }
 
+// The catalogue stamp a cache was written under, read from its header.
+std::string catalogueStampOf(const std::string& bytes) {
+    auto textAt = [&](size_t& at) {
+        std::uint32_t size = 0;
+        for (int i = 0; i < 4; ++i) size |= std::uint32_t{static_cast<unsigned char>(bytes.at(at + i))} << (8 * i);
+        at += 4 + size;
+        return bytes.substr(at - size, size);
+    };
+    size_t at = 8 + 4 + 1;
+    textAt(at);  // the folder
+    return textAt(at);
+}
+
+// A cache that names junk.bin's rows as a1.bin's: what a scan then says
+// shows whether it believed the rows or looked junk.bin up.
+void forgeJunkAsA1(const std::string& path, const std::string& folder) {
+    const std::string stamp = catalogueStampOf(readFile(path));
+    ASSERT_FALSE(stamp.empty());
+    ScanCache cache = ScanCache::read(path, folder, {}, stamp);
+    ScanCache::Record forged = *cache.find("A.zip");
+    ASSERT_EQ(forged.found.size(), 3u);  // a1.bin, a2.bin, junk.bin
+    ASSERT_FALSE(forged.found[0].empty());
+    forged.found[2] = forged.found[0];
+    cache.put("A.zip", forged);
+    ASSERT_TRUE(cache.write(path, folder, {}, stamp));
+}
+
+TEST_F(ScanCacheTest, RowsFoundAreBelievedOnlyWhileTheCatalogueIsUnchanged) {
+    EXPECT_EQ(scan(), full);
+    forgeJunkAsA1(cachePath(), f());
+    const Lines believed = scan();
+    EXPECT_EQ(std::count(believed.begin(), believed.end(), "  junk.bin cannot be identified."), 0);
+    EXPECT_EQ(std::count(believed.begin(), believed.end(), "  junk.bin should be deleted."), 1);
+
+    // Another merge mode places the same rows elsewhere.
+    forgeJunkAsA1(cachePath(), f());
+    settings.mergeMode = MergeMode::NonMerged;
+    EXPECT_EQ(scan(), full);
+    settings.mergeMode = MergeMode::Split;
+    EXPECT_EQ(scan(), full);
+
+    // The DAT imported again, in another order and with junk.bin in it: every
+    // row has moved. The listings still hold; the rows are looked up again.
+    forgeJunkAsA1(cachePath(), f());
+    ASSERT_TRUE(db->deleteSystem("Sys"));
+    addRom("Sys", "J", "junk.bin", "junk");
+    addRoms({"Sys/B/b1.bin", "Sys/A/a2.bin", "Sys/A/a1.bin"});
+    OpenCounter counter;
+    const Lines rescanned = scan(&counter);
+    EXPECT_EQ(counter.opens("A.zip") + counter.opens("C.zip"), 0);
+    EXPECT_EQ(std::count(rescanned.begin(), rescanned.end(), "  junk.bin has been identified as being: Sys/J/junk.bin"),
+              1);
+    const std::string afterRescan = statuses("A B J Other/O");
+    settings.fullScan = true;
+    EXPECT_EQ(scan(), rescanned);
+    EXPECT_EQ(statuses("A B J Other/O"), afterRescan);
+    EXPECT_EQ(afterRescan, "YY P P P");
+}
+
 TEST(ScanCacheRecords, AStampMatchesOnlyWhenEveryPartIsEqual) {
     ScanCache cache;
     const FileStamp stamp{.valid = true, .device = 1, .inode = 2, .size = 3, .modifiedNs = 4, .changedNs = 5};
