@@ -3,9 +3,10 @@
 // preloaded slow_sync library), all in one run:
 //   fix_bench [--games N] [--runs R] [--program PATH] [--anchor PATH]
 // N defaults to 10000 and R to 5. Each round scans, fixes, scans slowed and
-// fixes slowed; the collection is put back before every fix. With --anchor,
-// an older build takes each round's same steps right after, so its figures
-// and the program's come from one run, interleaved.
+// fixes slowed; the collection is put back before every fix. With --anchor
+// (which may be given more than once), an older build takes each round's
+// same steps right after, so its figures and the program's come from one
+// run, interleaved.
 #include <unistd.h>
 
 #include <chrono>
@@ -36,7 +37,10 @@ int main(int argc, char** argv) {
         if (arg == "--games" && i + 1 < argc) games = std::atoi(argv[++i]);
         else if (arg == "--runs" && i + 1 < argc) runs = std::atoi(argv[++i]);
         else if (arg == "--program" && i + 1 < argc) programs[0].path = argv[++i];
-        else if (arg == "--anchor" && i + 1 < argc) programs.push_back({"anchor", argv[++i], {}, {}});
+        else if (arg == "--anchor" && i + 1 < argc) {
+            const std::string path = argv[++i];
+            programs.push_back({fs::path(path).filename().string(), path, {}, {}});
+        }
         else {
             std::fprintf(stderr, "usage: fix_bench [--games N] [--runs R] [--program PATH] [--anchor PATH]\n");
             return 2;

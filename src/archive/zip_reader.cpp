@@ -1,5 +1,6 @@
 #include "archive/zip_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "archive/entry_output.h"
@@ -136,18 +137,54 @@ ZipStatus ZipReader::remove(const EntryMatch& match) {
         close();
         return found;
     }
+    return removeAt({position});
+}
+
+ZipStatus ZipReader::removeEntries(const std::vector<EntryKey>& keys) {
+    if (!zip_ && open() != ZipStatus::Ok) return ZipStatus::Error;
+    std::vector<size_t> positions;
+    for (const EntryKey& key : keys) {
+        const auto leaving = [&](const ZipEntry& e) {
+            return std::any_of(positions.begin(), positions.end(), [&](size_t p) { return &index_[p].first == &e; });
+        };
+        size_t position = 0;
+        if (const ZipStatus found = locate([&](const ZipEntry& e) { return key.matches(e) && !leaving(e); }, &position);
+            found != ZipStatus::Ok) {
+            close();
+            return found;
+        }
+        positions.push_back(position);
+    }
+    if (positions.empty()) {
+        close();
+        return ZipStatus::Ok;
+    }
+    return removeAt(positions);
+}
+
+ZipStatus ZipReader::removeAt(const std::vector<size_t>& positions) {
     const std::string folder = dirName(path_);
+    if (positions.size() >= index_.size()) {
+        // Every entry leaves: an empty archive would be deleted anyway, so
+        // none is written.
+        close();
+        if (ops_->remove(path_) != 0) return ZipStatus::CannotDeleteOld;
+        ops_->syncFolder(folder);
+        return ZipStatus::Ok;
+    }
     const std::string temp = uniqueTempPath(folder, baseName(path_));
     zipFile out = openZip(temp, ZipOpenMode::CreateNew, *ops_, /*syncOnClose=*/true);
     if (out == nullptr) {
         close();
         return ZipStatus::Error;
     }
-    // Exactly the one entry at `position` stays behind, whatever its name shares.
+    // Exactly the entries at `positions` stay behind, whatever their names share.
     size_t at = 0;
     int kept = 0;
     ZipStatus status = copyEntriesRaw(
-        source(), out, [&at, position](const ZipEntry&) { return at++ == position; }, kept);
+        source(), out,
+        [&at, &positions](const ZipEntry&) { return std::find(positions.begin(), positions.end(), at++) != positions.end(); },
+        kept);
     const ZipStatus closeStatus = fromMinizip(zipClose(out, nullptr));
     if (status == ZipStatus::Ok) status = closeStatus;
     close();
@@ -155,10 +192,7 @@ ZipStatus ZipReader::remove(const EntryMatch& match) {
         ops_->remove(temp);
         return status;
     }
-    if (kept == 0) {
-        ops_->remove(temp);
-        if (ops_->remove(path_) != 0) return ZipStatus::CannotDeleteOld;
-    } else if (ops_->rename(temp, path_) != 0) {
+    if (ops_->rename(temp, path_) != 0) {
         ops_->remove(temp);
         return ZipStatus::CannotReplace;
     }

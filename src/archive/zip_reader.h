@@ -69,6 +69,10 @@ public:
     // The same for the first entry that matches `key`; EntryGone (and
     // the archive untouched) when none does.
     ZipStatus removeEntry(const EntryKey& key);
+    // The same for one entry of each key, in one new version of the archive
+    // (a key given twice takes two entries that match it); EntryGone (and
+    // the archive untouched) when one of them is not there.
+    ZipStatus removeEntries(const std::vector<EntryKey>& keys);
 
     // Extracts every entry of non-zero size into `folder` (names already
     // taken get free variants, as above). Ok, or Error
@@ -84,6 +88,8 @@ private:
     ZipStatus extract(const EntryMatch& match, std::string_view entryName, const std::string& folder,
                       bool removeAfterwards, std::string* writtenPath);
     ZipStatus remove(const EntryMatch& match);
+    // Rewrites the archive without the entries at `positions` (in index_).
+    ZipStatus removeAt(const std::vector<size_t>& positions);
     ZipStatus writeCurrentEntry(const ZipEntry& entry, const std::string& outputName, const std::string& folder,
                                 bool sync, std::string* writtenPath);
     ZipSource source() { return ZipSource{zip_, path_, *ops_}; }

@@ -267,6 +267,7 @@ void ZipUpdate::addEntryOf(std::string sourceZip, EntryKey key, std::string entr
 
 void ZipUpdate::clear() {
     additions_.clear();
+    leftOut_.clear();
     results_.clear();
     bytesHeld_ = 0;
 }
@@ -285,8 +286,19 @@ ZipStatus ZipUpdate::commit(FileOps& ops, ArchiveHolds holds) {
         std::reverse(writing.begin(), writing.end());
         size_t refused = additions_.size();
         ZipStatus why = ZipStatus::Ok;
+        // Only the first entry matching each key: a twin of it stays.
+        std::vector<bool> droppedYet(leftOut_.size(), false);
+        const auto leaveOut = [&](const ZipEntry& e) {
+            if (names.count(e.name) != 0) return true;
+            for (size_t k = 0; k < leftOut_.size(); ++k) {
+                if (droppedYet[k] || !leftOut_[k].matches(e)) continue;
+                droppedYet[k] = true;
+                return true;
+            }
+            return false;
+        };
         const ZipStatus status = rewriteArchive(
-            path_, [&names](const ZipEntry& e) { return names.count(e.name) != 0; },
+            path_, leaveOut,
             [&](zipFile out) {
                 for (size_t i : writing) {
                     const Outcome outcome = writeAddition(out, ops, additions_[i]);

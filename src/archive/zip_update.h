@@ -8,6 +8,7 @@
 //   update.addDeflated("a.bin", data);                 // deflated already
 //   update.addFile(sourcePath, "b.bin", &expected);    // deflated at commit
 //   update.addEntryOf(otherZip, key, "c.bin");         // copied from a zip
+//   update.leaveOut(oldKey);                           // an entry dropped
 //   if (update.commit() != ZipStatus::Ok) ...          // the archive failed
 //   update.result(i)                                   // each addition's fate
 //
@@ -70,6 +71,10 @@ public:
     // its compressed bytes when it is deflated, else its data deflated anew,
     // dated as the entry. EntryGone when the source holds no such entry.
     void addEntryOf(std::string sourceZip, EntryKey key, std::string entryName);
+    // Leaves the archive's first entry matching `key` out of its new version,
+    // when one is written (an entry renamed within the archive: added under
+    // its new name from this archive, and left out under its old one).
+    void leaveOut(EntryKey key) { leftOut_.push_back(std::move(key)); }
 
     // Writes the archive once. Ok when every addition that could be taken is
     // in it (or none could); otherwise the archive's status (Error,
@@ -94,6 +99,7 @@ public:
 private:
     std::string path_;
     std::vector<Addition> additions_;
+    std::vector<EntryKey> leftOut_;
     std::vector<ZipStatus> results_;
     uint64_t bytesHeld_ = 0;
 };

@@ -112,6 +112,27 @@ const std::string* DisplacedEntries::find(const std::string& archivePath, const 
     return it == index_.end() ? nullptr : &moves_[it->second].movedTo;
 }
 
+namespace {
+
+// Writes a synced copy of the entry `key` of the zip `collection` at its
+// place in `backup` (forEntry), straight into it: the extraction writes a
+// temporary file there and renames it to a free name, so no part copy ever
+// shows. `placed` receives the copy's path.
+ZipStatus extractToBackup(const ContainerFiles& collection, const EntryKey& key, const BackupTree& backup,
+                          std::string& placed) {
+    const BackupPlace place = backup.forEntry(collection.path, key.name);
+    if (!place.make()) return ZipStatus::Error;
+    ZipReader unzip(collection.path);
+    const ZipStatus status = unzip.extractEntry(key, place.folder, false, &placed);
+    unzip.close();
+    if (status != ZipStatus::Ok) return status;
+    if (syncFile(placed)) return ZipStatus::Ok;
+    fileOps().remove(placed);
+    return ZipStatus::Error;
+}
+
+}  // namespace
+
 ZipStatus moveToBackup(const ContainerFiles& collection, const File& listed, const BackupTree& backup,
                        std::string* movedTo) {
     // A packed archive is never edited: the set is converted first.
@@ -120,22 +141,9 @@ ZipStatus moveToBackup(const ContainerFiles& collection, const File& listed, con
         return moveIntoBackup(collection.path, backup.forFile(collection.path), movedTo) == 0 ? ZipStatus::Ok
                                                                                               : ZipStatus::Error;
     const EntryKey key = keyOf(listed);
-    const BackupPlace place = backup.forEntry(collection.path, listed.name);
-    place.make();  // else the staging folder fails, with the reason in errno
     std::string placed;
-    {
-        StagingFolder stage(place.folder);
-        if (!stage.ok()) return ZipStatus::Error;
-        ZipReader unzip(collection.path);
-        std::string written;
-        const ZipStatus status = unzip.extractEntry(key, stage.path(), false, &written);
-        unzip.close();
-        if (status != ZipStatus::Ok) return status;
-        stage.track(written);
-        if (!syncFile(written)) return ZipStatus::Error;
-        if (moveIntoFolder(written, place.folder, place.name, &placed) != 0) return ZipStatus::Error;
-        stage.untrack(written);
-    }
+    if (const ZipStatus status = extractToBackup(collection, key, backup, placed); status != ZipStatus::Ok)
+        return status;
     // The copy is safely in the backup; only now does the archive lose it.
     ZipReader unzip(collection.path);
     const ZipStatus status = unzip.removeEntry(key);
@@ -149,6 +157,47 @@ ZipStatus moveToBackup(const ContainerFiles& collection, const File& listed, con
     }
     if (movedTo) *movedTo = placed;
     return ZipStatus::Ok;
+}
+
+std::vector<EntryMove> moveEntriesToBackup(const ContainerFiles& collection, const std::vector<File>& listed,
+                                           const BackupTree& backup) {
+    std::vector<EntryMove> moves(listed.size());
+    const auto eachOnItsOwn = [&](size_t i) {
+        errno = 0;
+        moves[i].status = moveToBackup(collection, listed[i], backup, &moves[i].movedTo);
+        moves[i].error = errno;
+    };
+    if (listed.size() == 1 || !collection.isZip) {
+        for (size_t i = 0; i < listed.size(); ++i) eachOnItsOwn(i);
+        return moves;
+    }
+    std::vector<EntryKey> leaving;
+    std::vector<size_t> copied;
+    for (size_t i = 0; i < listed.size(); ++i) {
+        const EntryKey key = keyOf(listed[i]);
+        errno = 0;
+        moves[i].status = extractToBackup(collection, key, backup, moves[i].movedTo);
+        moves[i].error = errno;
+        if (moves[i].status != ZipStatus::Ok) continue;
+        leaving.push_back(key);
+        copied.push_back(i);
+    }
+    if (leaving.empty()) return moves;
+    // Every copy is safely in the backup; only now does the archive lose them.
+    errno = 0;
+    ZipReader unzip(collection.path);
+    const ZipStatus status = unzip.removeEntries(leaving);
+    const int error = errno;
+    unzip.close();
+    if (status == ZipStatus::Ok) return moves;
+    for (size_t i : copied) {
+        fileOps().remove(moves[i].movedTo);
+        moves[i] = {status, error, {}};
+    }
+    // One went meanwhile: each on its own says which.
+    if (status == ZipStatus::EntryGone)
+        for (size_t i : copied) eachOnItsOwn(i);
+    return moves;
 }
 
 namespace {
@@ -245,6 +294,29 @@ ZipStatus copyToArchive(const ContainerFiles& collection, const File& listed, co
     if (status != ZipStatus::Ok) return status;
     stage.track(written);
     return addChecked(archivePath, written, entryName, wanted, skip);
+}
+
+ZipStatus renameEntryKeepingOld(const ContainerFiles& collection, const File& listed, const std::string& entryName,
+                                const BackupTree& backup, DisplacedEntries* displaced, std::string* movedTo) {
+    if (!collection.isZip) return ZipStatus::Error;
+    const EntryKey key = keyOf(listed);
+    if (const ZipStatus status = keepOldEntries(collection.path, entryName, key, backup, displaced);
+        status != ZipStatus::Ok)
+        return status;
+    std::string placed;
+    if (const ZipStatus status = extractToBackup(collection, key, backup, placed); status != ZipStatus::Ok)
+        return status;
+    ZipUpdate update(collection.path);
+    update.addEntryOf(collection.path, key, entryName);
+    update.leaveOut(key);
+    ZipStatus status = update.commit();
+    if (status == ZipStatus::Ok) status = update.result(0);
+    if (status != ZipStatus::Ok) {
+        fileOps().remove(placed);
+        return status;
+    }
+    if (movedTo) *movedTo = placed;
+    return ZipStatus::Ok;
 }
 
 std::vector<std::string> recoverLeftovers(const std::string& folder) {

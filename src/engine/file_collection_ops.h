@@ -10,9 +10,10 @@
 //
 // A user's data is never removed before a complete copy of it exists where
 // it is going: an entry moved out of an archive is extracted, synced and in
-// the target folder before the archive is rewritten without it. Extracted
-// copies pass through a private folder named with kTempPrefix, so they can
-// never collide with a user's file of the same name.
+// the target folder before the archive is rewritten without it. Copies
+// extracted on their way into another archive pass through a private folder
+// named with kTempPrefix, so they can never collide with a user's file of
+// the same name; a backup copy is extracted straight into its place there.
 #pragma once
 
 #include <cstdint>
@@ -82,6 +83,21 @@ private:
 ZipStatus moveToBackup(const ContainerFiles& collection, const File& listed, const BackupTree& backup,
                        std::string* movedTo = nullptr);
 
+// Where moveToBackup took an entry, or why it could not (`error`: errno
+// when the status is Error).
+struct EntryMove {
+    ZipStatus status = ZipStatus::Error;
+    int error = 0;
+    std::string movedTo;
+};
+
+// moveToBackup of several entries of the zip `collection`, its archive
+// rewritten once for all of them (deleted when none is left). When one of
+// them is no longer in the archive, each is moved on its own as moveToBackup
+// does.
+std::vector<EntryMove> moveEntriesToBackup(const ContainerFiles& collection, const std::vector<File>& listed,
+                                           const BackupTree& backup);
+
 // Adds a copy of the file `listed` to the archive `archivePath` as
 // `entryName` (compressed anew; entries of that name are replaced). The
 // archive is created when no file of that name exists. The data added is
@@ -97,6 +113,17 @@ ZipStatus moveToBackup(const ContainerFiles& collection, const File& listed, con
 ZipStatus copyToArchive(const ContainerFiles& collection, const File& listed, const std::string& archivePath,
                         const std::string& entryName, const BackupTree* keepReplacedIn = nullptr,
                         DisplacedEntries* displaced = nullptr, const File* withoutHeader = nullptr);
+
+// Renames the entry `listed` of the zip `collection` to `entryName`,
+// keeping the entry as it was in `backup` first (`movedTo` receives where):
+// what copyToArchive into the same archive and then moveToBackup of the
+// entry do, with one new version of the archive instead of two. Entries of
+// that name with other content go to the backup first, as copyToArchive's
+// (noted in `displaced`). Ok, or the failing status (EntryGone when the
+// archive no longer holds the entry); on failure the archive is as it was
+// and no copy of the entry was left in the backup.
+ZipStatus renameEntryKeepingOld(const ContainerFiles& collection, const File& listed, const std::string& entryName,
+                                const BackupTree& backup, DisplacedEntries* displaced, std::string* movedTo);
 
 // Looks for what a killed run left in `folder` (names starting with
 // kTempPrefix). A leftover archive that is complete and whose original name

@@ -49,6 +49,8 @@ void FixJob::fixSystem(SystemFolder& system) {
     const int failedBefore = failedSteps();
     postMessage(text::fixingSystem(text::timeStamp(std::time(nullptr)), system.name, system.path));
     db().cleanSystemStatus(system.name);
+    // The second pass then reads no unchanged archive again.
+    system.keepListings = true;
     firstPass(system, false);
     const std::vector<bool> movedAside = moveUnreadableAside(system);
     secondPass(system, movedAside);
@@ -130,6 +132,11 @@ void FixJob::fixFile(SystemFolder& system, size_t index) {
         if (status != ZipStatus::Ok) return;
     }
     const RomLookup find = finder();
+    // An archive's unwanted entries leave it together once every entry has
+    // been seen; their findings keep their places among the others'.
+    std::vector<Leaving> leaving;
+    const bool together = collection.isZip;
+    if (together) holdFindings();
     for (size_t j = 0; j < collection.files.size(); ++j) {
         // As listed: identification may change the size text.
         const File listed = collection.files[j];
@@ -147,7 +154,7 @@ void FixJob::fixFile(SystemFolder& system, size_t index) {
                     step.wanted = true;
                     break;
                 case MatchClass::MisplacedMissing:
-                    step = rebuildMisplaced(system, collection, index, listed, f, r);
+                    step = rebuildMisplaced(system, collection, index, listed, f, r, matches.size() == 1);
                     break;
                 case MatchClass::ForeignMissing: step = rebuildForeign(collection, listed, f, r); break;
                 case MatchClass::MisplacedFound:
@@ -155,10 +162,14 @@ void FixJob::fixFile(SystemFolder& system, size_t index) {
             }
             outcome.wanted = outcome.wanted || step.wanted;
             outcome.failed = outcome.failed || step.failed;
+            outcome.backedUp = outcome.backedUp || step.backedUp;
         }
         // A file whose copy failed is the only one there is: it stays.
-        if (!outcome.wanted && !outcome.failed) backUp(system, collection, listed);
+        if (outcome.wanted || outcome.failed || outcome.backedUp) continue;
+        if (together) leaving.push_back({listed, keepPlace(), currentFile()});
+        else backUp(system, collection, listed);
     }
+    if (together) backUpTogether(system, collection, leaving);
 }
 
 bool FixJob::packedSetIsRight(const SystemFolder& system, const ContainerFiles& collection) {
@@ -226,23 +237,45 @@ void FixJob::rebuildFromDisplaced(SystemFolder& system) {
 
 void FixJob::backUp(const SystemFolder& system, const ContainerFiles& collection, const File& listed) {
     errno = 0;
-    FileAction action{.name = listed.name, .from = collection.path};
-    ZipStatus status = moveToBackup(collection, listed, backupOf(system.path), &action.to);
-    const int savedErrno = errno;
+    EntryMove move;
+    move.status = moveToBackup(collection, listed, backupOf(system.path), &move.movedTo);
+    move.error = errno;
+    reportBackUp(collection, listed, move);
+}
+
+void FixJob::backUpTogether(const SystemFolder& system, const ContainerFiles& collection,
+                            const std::vector<Leaving>& leaving) {
+    std::vector<File> files;
+    for (const Leaving& l : leaving) files.push_back(l.listed);
+    const std::vector<EntryMove> moves =
+        files.empty() ? std::vector<EntryMove>{} : moveEntriesToBackup(collection, files, backupOf(system.path));
+    const std::string file = currentFile();
+    for (size_t i = 0; i < leaving.size(); ++i) {
+        fillPlace(leaving[i].place, [this, &collection, &l = leaving[i], &move = moves[i]] {
+            setCurrentFile(l.file);
+            reportBackUp(collection, l.listed, move);
+        });
+    }
+    releaseFindings();
+    setCurrentFile(file);
+}
+
+void FixJob::reportBackUp(const ContainerFiles& collection, const File& listed, const EntryMove& move) {
+    FileAction action{.name = listed.name, .from = collection.path, .to = move.movedTo};
     // An entry a copy moved away to make room is in the backup folder
     // already, and was counted when it went.
-    if (status == ZipStatus::EntryGone && collection.isZip && displaced_.find(collection.path, keyOf(listed))) {
+    if (move.status == ZipStatus::EntryGone && collection.isZip && displaced_.find(collection.path, keyOf(listed))) {
         postFileMessage(text::deleted(listed.name));
         return;
     }
-    if (status == ZipStatus::Ok) {
+    if (move.status == ZipStatus::Ok) {
         if (collection.isZip) noteChangedSet(collection.path, systemName());
         postFileMessage(text::deleted(listed.name));
         action.kind = FileAction::Kind::MovedToBackup;
         recordAction(std::move(action));
         return;
     }
-    action.error = failureReason(status, savedErrno);
+    action.error = failureReason(move.status, move.error);
     postFileMessage(text::notMovedToBackup(listed.name, action.error));
     recordAction(std::move(action));
     failStep();
@@ -296,7 +329,7 @@ void FixJob::recordDisplacedSince(size_t movedBefore) {
 }
 
 FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, ContainerFiles& collection, size_t index,
-                                             const File& listed, File& f, const RomMatch& r) {
+                                             const File& listed, File& f, const RomMatch& r, bool onlyMatch) {
     postFileMessage(text::rebuiltTo(f.name, r));
     if (!namesAreSafe(collection, listed, r, false)) return {.failed = true};
     const std::string target = r.game + ".zip";
@@ -319,6 +352,10 @@ FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, ContainerFile
             return {.wanted = true};
         }
     }
+    CopyOutcome renamed;
+    if (onlyMatch && collection.isZip && targetPath == collection.path && headerToRemove(f) == nullptr &&
+        renameWithinArchive(system, collection, listed, f, r, renamed))
+        return renamed;
     const ZipStatus status = copyKeepingReplaced(collection, listed, f, targetPath, r.name, system.path);
     if (status != ZipStatus::Ok) {
         postFileMessage(text::kErrorCopying);
@@ -330,6 +367,34 @@ FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, ContainerFile
     noteChangedSet(targetPath, system.name);
     recordCopy(FileAction::Kind::MovedIntoSet, collection, listed, targetPath, r);
     return {};
+}
+
+bool FixJob::renameWithinArchive(const SystemFolder& system, const ContainerFiles& collection, const File& listed,
+                                 const File& f, const RomMatch& r, CopyOutcome& outcome) {
+    const size_t movedBefore = displaced_.moves().size();
+    errno = 0;
+    FileAction kept{.name = listed.name, .from = collection.path};
+    const ZipStatus status =
+        renameEntryKeepingOld(collection, listed, r.name, backupOf(system.path), &displaced_, &kept.to);
+    recordDisplacedSince(movedBefore);
+    // Moved away by an earlier step: the copy takes it from where it went.
+    if (status == ZipStatus::EntryGone) return false;
+    // Reported as the copy and the move it stands for would have been.
+    if (status != ZipStatus::Ok) {
+        postFileMessage(text::kErrorCopying);
+        recordCopy(FileAction::Kind::Failed, collection, listed, collection.path, r, text::kErrorCopying);
+        failStep();
+        outcome = {.failed = true};
+        return true;
+    }
+    placements().setHave(f.crc, f.size, r.name, r.game, system.name);
+    noteChangedSet(collection.path, system.name);
+    recordCopy(FileAction::Kind::MovedIntoSet, collection, listed, collection.path, r);
+    postFileMessage(text::deleted(listed.name));
+    kept.kind = FileAction::Kind::MovedToBackup;
+    recordAction(std::move(kept));
+    outcome = {.backedUp = true};
+    return true;
 }
 
 FixJob::CopyOutcome FixJob::rebuildForeign(const ContainerFiles& collection, const File& listed, File& f,

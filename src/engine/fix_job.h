@@ -33,6 +33,7 @@ private:
     struct CopyOutcome {
         bool wanted = false;  // the file itself is now the wanted copy
         bool failed = false;  // the copy failed: the file must stay
+        bool backedUp = false;  // the copy took the file's place and kept it in the backup folder
     };
 
     // Settings' backup folder + the job's start time; created now, even if
@@ -51,8 +52,13 @@ private:
     // (names swapped across two archives): such sets are built from the
     // copy in the backup folder, which stays there.
     void rebuildFromDisplaced(SystemFolder& system);
+    // `onlyMatch`: no other place wants the file, so a copy within its own
+    // archive renames the entry, keeping the old one in the backup folder.
     CopyOutcome rebuildMisplaced(SystemFolder& system, ContainerFiles& collection, size_t index, const File& listed,
-                                 File& f, const RomMatch& r);
+                                 File& f, const RomMatch& r, bool onlyMatch = false);
+    // That rename; false when the entry is no longer there to rename.
+    bool renameWithinArchive(const SystemFolder& system, const ContainerFiles& collection, const File& listed,
+                             const File& f, const RomMatch& r, CopyOutcome& outcome);
     CopyOutcome rebuildForeign(const ContainerFiles& collection, const File& listed, File& f, const RomMatch& r);
     // Refuses (and reports) a match whose names cannot make a file.
     bool namesAreSafe(const ContainerFiles& collection, const File& listed, const RomMatch& r, bool checkSystem);
@@ -65,6 +71,17 @@ private:
                                   const std::string& archive, const std::string& entryName,
                                   const std::string& systemFolder);
     void backUp(const SystemFolder& system, const ContainerFiles& collection, const File& listed);
+    // An unwanted entry of the archive being fixed, and where its findings go.
+    struct Leaving {
+        File listed;
+        size_t place = 0;  // keepPlace()
+        std::string file;  // the archive's name when it was found unwanted
+    };
+    // Moves the archive's unwanted entries into the backup folder together,
+    // in one new version of it, and shows the findings held meanwhile.
+    void backUpTogether(const SystemFolder& system, const ContainerFiles& collection,
+                        const std::vector<Leaving>& leaving);
+    void reportBackUp(const ContainerFiles& collection, const File& listed, const EntryMove& move);
     // Whether every file of a 7z or RAR set is in place, so the set can stay
     // as it is.
     bool packedSetIsRight(const SystemFolder& system, const ContainerFiles& collection);

@@ -160,7 +160,31 @@ void FolderJob::workOnSystem(SystemFolder& system, const std::function<void(Syst
     for (const Game& game : romset.games) counts.status.add(game);
 }
 
+void FolderJob::postFileMessage(const std::string& text) {
+    if (held_) held_->push_back([this, file = currentFile_, text] { tree_.post(file, text); });
+    else tree_.post(currentFile_, text);
+}
+
+size_t FolderJob::keepPlace() {
+    held_->emplace_back();
+    return held_->size() - 1;
+}
+
+void FolderJob::fillPlace(size_t place, std::function<void()> show) { (*held_)[place] = std::move(show); }
+
+void FolderJob::releaseFindings() {
+    if (!held_) return;
+    std::vector<std::function<void()>> steps = std::move(*held_);
+    held_.reset();
+    for (const std::function<void()>& show : steps)
+        if (show) show();
+}
+
 void FolderJob::recordAction(FileAction action) {
+    if (held_) {
+        held_->push_back([this, held = std::move(action)]() mutable { recordAction(std::move(held)); });
+        return;
+    }
     SystemReport& counts = systemReport();
     counts.fix.add(action.kind);
     counts.actions.push_back(std::move(action));

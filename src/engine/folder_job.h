@@ -143,7 +143,14 @@ protected:
     void postMessage(const std::string& text) { host_.addMessage(text); }
     // A finding under the current file's node; identical consecutive findings
     // of one file appear once.
-    void postFileMessage(const std::string& text) { tree_.post(currentFile_, text); }
+    void postFileMessage(const std::string& text);
+    // While held, findings and actions wait in the order given; keepPlace()
+    // holds the place of a step decided later, and fillPlace() says what it
+    // shows. releaseFindings() shows them all, in order.
+    void holdFindings() { held_.emplace(); }
+    size_t keepPlace();
+    void fillPlace(size_t place, std::function<void()> show);
+    void releaseFindings();
     void clearMessages();
     // Closes the progress, hands the report to the host and shows `text`;
     // the result shows the games of the system worked on last.
@@ -242,6 +249,7 @@ private:
     std::optional<SystemFolder> chosen_;
     std::string systemName_;
     FileMessageTree tree_;
+    std::optional<std::vector<std::function<void()>>> held_;
     std::string currentFile_;
     int fileIndex_ = 0;
     int fileCount_ = 0;

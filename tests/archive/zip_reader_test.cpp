@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "archive/zip_listing.h"
@@ -81,6 +82,14 @@ TEST_F(ZipReaderTest, EntriesSharingANameAreTakenOneByOneByTheirContent) {
     // By name, only the first of the name goes.
     ASSERT_EQ(unzip.removeFile("rom.bin"), ZipStatus::Ok);
     EXPECT_EQ(ZipListing(zip).count(), 1);
+    unzip.close();
+    // The last entry takes the archive with it: no empty one is written first.
+    struct NoNewFiles : FileOps {
+        int createNew(const std::string&) override { return errno = EIO, -1; }
+    } noNewFiles;
+    ZipReader last(zip, noNewFiles);
+    EXPECT_EQ(last.removeFile("other.bin"), ZipStatus::Ok);
+    EXPECT_FALSE(pathExists(zip));
 }
 
 TEST_F(ZipReaderTest, ExtractionNeverReplacesAFile) {

@@ -234,5 +234,38 @@ TEST_F(ZipUpdateTest, ALooseFileIsDeflatedAheadOnlyUpToItsLimitAndNoiseIsStored)
     EXPECT_EQ(readHash(out + "/new.zip", "mixed.bin"), fileHash(dir.file("mixed.bin")));
 }
 
+// An entry renamed within its archive: added from the archive itself under
+// the new name and left out under the old one, in one new version; of two
+// identical entries only the first leaves. An addition that cannot be taken
+// leaves nothing out.
+TEST_F(ZipUpdateTest, AnEntryRenamedWithinItsArchiveTakesOneNewVersion) {
+    const std::string twins = dir.file("set/twins.zip");
+    makeZip(twins, R"([{"name": "a.bin", "data": "same bytes"}, {"name": "a.bin", "data": "same bytes"},
+                       {"name": "b.bin", "data": "other bytes"}])");
+    const EntryKey key = keyIn(twins, "a.bin");
+    ZipUpdate update(twins);
+    update.addEntryOf(twins, key, "c.bin");
+    update.leaveOut(key);
+    CountingFileOps ops;
+    ASSERT_EQ(update.commit(ops), ZipStatus::Ok);
+    EXPECT_EQ(update.result(0), ZipStatus::Ok);
+    EXPECT_EQ(ops.renamed, 1);
+    EXPECT_EQ(ops.synced, 1);
+    const ZipListing listing(twins);
+    ASSERT_EQ(listing.count(), 3);
+    EXPECT_EQ(listing.entry(0).name, "a.bin");
+    EXPECT_EQ(listing.entry(1).name, "b.bin");
+    EXPECT_EQ(listing.entry(2).name, "c.bin");
+    EXPECT_EQ(zipTool("read '" + twins + "' c.bin"), zipTool("read '" + twins + "' a.bin"));
+
+    const std::string before = fileHash(twins);
+    ZipUpdate gone(twins);
+    gone.addEntryOf(twins, {"a.bin", 0x1234, 5}, "d.bin");
+    gone.leaveOut(keyIn(twins, "b.bin"));
+    EXPECT_EQ(gone.commit(), ZipStatus::Ok);
+    EXPECT_EQ(gone.result(0), ZipStatus::EntryGone);
+    EXPECT_EQ(fileHash(twins), before);
+}
+
 }  // namespace
 }  // namespace quorvane::testing

@@ -1,10 +1,15 @@
+#include <algorithm>
+#include <map>
 #include <optional>
 
+#include "archive/file_ops.h"
 #include "archive/zip_listing.h"
 #include "core/file_util.h"
 #include "engine/engine_fixture.h"
 #include "engine/fix_job.h"
 #include "engine/folder_listing.h"
+#include "engine/run_undo.h"
+#include "support/inventory.h"
 
 namespace quorvane::testing {
 namespace {
@@ -129,6 +134,65 @@ TEST_F(FixTest, AMovedEntryKeepsItsCompressedBytes) {
     ASSERT_EQ(moved.count(), 1);
     EXPECT_EQ(moved.entry(0).compressedSize, stored);
     EXPECT_EQ(zipContents(f() + "/G.zip"), "g.bin=" + text);
+}
+
+// Counts the syncs of files by the name they were made under.
+struct SyncCounter : FileOps {
+    std::map<int, std::string> made;
+    std::vector<std::string> synced;
+    int createNew(const std::string& path) override {
+        const int fd = FileOps::createNew(path);
+        if (fd >= 0) made[fd] = baseName(path);
+        return fd;
+    }
+    int sync(int fd) override {
+        if (made.count(fd) != 0) synced.push_back(made[fd]);
+        return FileOps::sync(fd);
+    }
+    int close(int fd) override {
+        made.erase(fd);
+        return FileOps::close(fd);
+    }
+    size_t syncsOf(const std::string& archive) const {
+        return static_cast<size_t>(std::count_if(synced.begin(), synced.end(),
+                                                 [&](const std::string& name) { return name.ends_with(archive); }));
+    }
+};
+
+// A wrongly named entry is renamed in one new version of its archive;
+// unwanted entries leave theirs together; an archive whose only entry leaves
+// is deleted without writing an empty one first; a new set replaces nothing.
+// Undo gives everything back.
+TEST_F(FixTest, EachArchiveIsWrittenOnceAndAnEmptiedOneNever) {
+    makeZips({{f() + "/A.zip", {{"a1.bin", "content a1"}, {"wrong.bin", "content a2"}}},
+              {f() + "/B.zip", {{"x.bin", "junk"}, {"b1.bin", "content b1"}, {"y.bin", "more junk"}}},
+              {f() + "/C.zip", {{"o1.bin", "content o1"}}}});
+    ASSERT_TRUE(makeFolders(systemFolder("Other")));
+    const auto before = inventoryOf(dir.file("roms"));
+    SyncCounter counter;
+    {
+        ScopedFileOps seam(counter);
+        ASSERT_TRUE(run(fix()));
+    }
+    EXPECT_EQ(transcript(), (Lines{fixing("Sys"), "[A.zip]", "  wrong.bin rebuilt to Sys/A/a2.bin", "  wrong.bin deleted",
+                                   "[B.zip]", "  x.bin cannot be identified.", "  x.bin deleted",
+                                   "  y.bin cannot be identified.", "  y.bin deleted", "[C.zip]",
+                                   "  o1.bin rebuilt to Other/O/o1.bin", "  o1.bin deleted"}));
+    EXPECT_EQ(folderState(f()), (Lines{"A.zip: a1.bin=content a1 a2.bin=content a2", "B.zip: b1.bin=content b1"}));
+    EXPECT_EQ(folderState(systemFolder("Other")), Lines{"O.zip: o1.bin=content o1"});
+    EXPECT_EQ(backupContents(), (Lines{"Sys/A.zip/wrong.bin=content a2", "Sys/B.zip/x.bin=junk",
+                                       "Sys/B.zip/y.bin=more junk", "Sys/C.zip/o1.bin=content o1"}));
+    EXPECT_EQ(counter.syncsOf("A.zip"), 1u);
+    EXPECT_EQ(counter.syncsOf("B.zip"), 1u);
+    EXPECT_EQ(counter.syncsOf("C.zip"), 0u);
+    EXPECT_EQ(counter.syncsOf("O.zip"), 0u);
+    ASSERT_TRUE(host.report());
+    EXPECT_EQ(host.report()->systems.at(0).actions.size(), 6u);
+
+    const std::vector<RunSummary> runs = listRuns(settings.backupDir);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_TRUE(undoRun(runs[0], false).outcome == UndoResult::Outcome::Undone);
+    EXPECT_EQ(inventoryOf(dir.file("roms")), before);
 }
 
 }  // namespace
