@@ -117,6 +117,47 @@ TEST_F(RomsDbTest, GetRomsetTellsEachGameItsBiosAndWhetherThatIsWhole) {
     EXPECT_EQ(db.getCount(1), "11");
 }
 
+// forEachGame hands over getRomset's games one at a time: the same ROMs in
+// the same order, also when a game's rows lie apart in the store, and the
+// same catalogue status; only the BIOS is left out.
+TEST_F(RomsDbTest, ForEachGameGivesGetRomsetsGamesOneAtATime) {
+    ASSERT_TRUE(db.addGameFacts("S", "v1", "me", {"bios", SetKind::Bios, "", ""}));
+    ASSERT_TRUE(db.addGameFacts("S", "v1", "me", {"facts only", SetKind::Game, "", "bios"}));
+    add("S", "zz", "z1", "00000001", "1");
+    add("S", "bios", "b1", "00000002", "1");
+    add("S", "aa", "a2", "00000003", "1", "zz");
+    add("T", "aa", "other system", "00000004", "1");
+    add("S", "zz", "z0", "00000005", "1");
+    add("S", "aa", "a1", "00000006", "1", "", "bios");
+    db.setHave("00000006", "1", "a1", "aa", "S");
+    db.setPresent("00000005", "1", "z0", "zz", "S");
+    const auto text = [](const Game& g) {
+        std::string out = g.name + ":" + std::to_string(int(g.kind)) + ":" + g.statusString;
+        for (const Rom& r : g.roms) out += " " + r.name + "/" + r.crc + "/" + r.status + "/" + r.cloneOf + "/" + r.romOf;
+        return out;
+    };
+    Lines expected;
+    for (const Game& g : db.getRomset("S", 0).games) expected.push_back(text(g));
+    Lines visited;
+    db.forEachGame("S", [&](const Game& g) {
+        EXPECT_TRUE(g.bios.empty());
+        visited.push_back(text(g));
+    });
+    EXPECT_EQ(visited, expected);
+    EXPECT_EQ(visited, (Lines{"aa:0:NY a2/00000003/N/zz/ a1/00000006/Y//bios", "bios:1:N b1/00000002/N//",
+                              "zz:0:NP z1/00000001/N// z0/00000005/P//"}));
+    db.setHave("00000001", "1", "z1", "zz", "S");
+    db.setHave("00000002", "1", "b1", "bios", "S");
+    db.setHave("00000003", "1", "a2", "aa", "S");
+    db.setHave("00000005", "1", "z0", "zz", "S");
+    EXPECT_TRUE(db.getCompleteSystems().empty());
+    int games = 0;
+    db.forEachGame("S", [&](const Game&) { ++games; });
+    EXPECT_EQ(games, 3);
+    EXPECT_EQ(db.getCompleteSystems(), Lines{"S"});
+    db.forEachGame("nope", [&](const Game&) { ADD_FAILURE() << "a game of no system"; });
+}
+
 TEST_F(RomsDbTest, RefusalsAreReportedAndStoreNothing) {
     EXPECT_FALSE(db.addRom({.system = "S", .game = "g", .crc = "1", .romName = std::string(300, 'x'), .size = "1"}));
     EXPECT_EQ(db.lastError(), "Cannot store ROM " + std::string(300, 'x') +
