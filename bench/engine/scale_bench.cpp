@@ -5,19 +5,23 @@
 // collection shows in one table.
 //
 //   scale_bench [--sizes 1000,10000,100000] [--rows-per-game R] [--rom-size BYTES]
-//               [--runs N] [--program PATH] [--anchor PATH] [--dir FOLDER] [--keep]
+//               [--runs N] [--program PATH] [--anchor [LABEL=]PATH]... [--dir FOLDER] [--keep] [--json]
 //
 // Each game is an archive of three ROMs of BYTES (default 2048) in system
 // "Bench"; a second system, "Bench Extra", has as many games again whose
 // ROMs no file holds, so that the catalogue has R rows per game (default
 // 20: 100,000 games make 2,000,000 rows) while the files stay few. Every
 // tenth game's ROMs are also loose files, the rebuild's source. "games X"
-// lists the extra system. With
-// --anchor, an older build takes each step right after this one on the same
-// data (A B A B ...); each size runs N times (default 1) and the table shows
-// medians. --dir puts the data elsewhere than /tmp, and with --keep a later
-// run with the same --dir takes the collections made there (same options!)
-// instead of making them again.
+// lists the extra system.
+//
+// With --anchor, another build (an older one, say) takes each step right
+// after this one on the same data (A B A B ...); --anchor may come more than
+// once, as LABEL=PATH to tell them apart. Each size runs N times (default 1)
+// and the table shows medians. --dir puts the data elsewhere than /tmp, and
+// with --keep a later run with the same --dir takes the collections made
+// there (same options!) instead of making them again. --json has scan and
+// fix write the program's JSON report, which lists every game and ROM of
+// each system.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,6 +38,7 @@ namespace {
 
 struct Usage {
     double seconds = 0;
+    double cpuSeconds = 0;  // user + system: on a shared machine, the figure least moved by the others
     double peakMB = 0;
 };
 
@@ -59,6 +64,8 @@ Usage measure(const std::string& command) {
     }
     Usage u;
     u.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    u.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     u.peakMB = usage.ru_maxrss / 1024.0;  // KiB on Linux
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "failed (%d): %s\n", status, command.c_str());
@@ -82,7 +89,8 @@ std::vector<int> parseSizes(const std::string& list) {
     return sizes;
 }
 
-void runSize(int games, int rowsPerGame, int romSize, int runs, const fs::path& dir, std::vector<Program>& programs) {
+void runSize(int games, int rowsPerGame, int romSize, int runs, bool json, const fs::path& dir,
+             std::vector<Program>& programs) {
     const std::string n = std::to_string(games);
     const auto started = std::chrono::steady_clock::now();
     const fs::path pristine = dir / "roms.pristine";
@@ -119,7 +127,8 @@ void runSize(int games, int rowsPerGame, int romSize, int runs, const fs::path& 
                 const Usage u = measure(quote(p.path) + " --home " + quote(which.string()) + " " + args + " > " +
                                         quote(log.string()) + " 2>&1");
                 steps[name].push_back(u);
-                std::printf("  %-10s %-8s %9.3f s %8.1f MB\n", p.label.c_str(), name, u.seconds, u.peakMB);
+                std::printf("  %-10s %-8s %9.3f s (CPU %8.3f s) %8.1f MB\n", p.label.c_str(), name, u.seconds,
+                            u.cpuSeconds, u.peakMB);
                 std::fflush(stdout);
             };
             writeSettings(home, dir / "roms", dir / "source");
@@ -128,8 +137,9 @@ void runSize(int games, int rowsPerGame, int romSize, int runs, const fs::path& 
             must("cp -a " + quote(home.string()) + " " + quote(rebuildHome.string()));
             writeSettings(rebuildHome, dir / "rebuilt", dir / "source");
             fs::create_directories(dir / "rebuilt" / "Bench Extra");
-            step("scan", home, "scan --all");
-            step("fix", home, "fix --all");
+            const std::string report = json ? " --json" : "";
+            step("scan", home, "scan --all" + report);
+            step("fix", home, "fix --all" + report);
             step("rebuild", rebuildHome, "rebuild --dupes all");
             step("systems", home, "systems");
             step("games", home, "games Bench");
@@ -144,12 +154,13 @@ void runSize(int games, int rowsPerGame, int romSize, int runs, const fs::path& 
 }
 
 Usage medianOf(const std::vector<Usage>& runs) {
-    std::vector<double> seconds, peaks;
+    std::vector<double> seconds, cpu, peaks;
     for (const Usage& u : runs) {
         seconds.push_back(u.seconds);
+        cpu.push_back(u.cpuSeconds);
         peaks.push_back(u.peakMB);
     }
-    return {median(seconds), median(peaks)};
+    return {median(seconds), median(cpu), median(peaks)};
 }
 
 }  // namespace
@@ -157,7 +168,7 @@ Usage medianOf(const std::vector<Usage>& runs) {
 int main(int argc, char** argv) {
     std::vector<int> sizes{1000, 10000, 100000};
     int rowsPerGame = 20, romSize = 2048, runs = 1;
-    bool keep = false;
+    bool keep = false, json = false;
     fs::path base;
     std::vector<Program> programs{{"this", QUORVANE_PROGRAM, {}}};
     for (int i = 1; i < argc; ++i) {
@@ -167,18 +178,24 @@ int main(int argc, char** argv) {
         else if (arg == "--rom-size" && i + 1 < argc) romSize = std::atoi(argv[++i]);
         else if (arg == "--runs" && i + 1 < argc) runs = std::atoi(argv[++i]);
         else if (arg == "--program" && i + 1 < argc) programs[0].path = argv[++i];
-        else if (arg == "--anchor" && i + 1 < argc) programs.push_back({"anchor", argv[++i], {}});
-        else if (arg == "--dir" && i + 1 < argc) base = argv[++i];
+        else if (arg == "--anchor" && i + 1 < argc) {
+            const std::string path = argv[++i];
+            const size_t eq = path.find('=');  // LABEL=PATH names it
+            if (eq != std::string::npos) programs.push_back({path.substr(0, eq), path.substr(eq + 1), {}});
+            else programs.push_back({"anchor", path, {}});
+        } else if (arg == "--dir" && i + 1 < argc) base = argv[++i];
         else if (arg == "--keep") keep = true;
+        else if (arg == "--json") json = true;
         else {
-            std::fprintf(stderr,
-                         "usage: scale_bench [--sizes N,N,...] [--rows-per-game R] [--rom-size BYTES] [--runs N]\n"
-                         "                   [--program PATH] [--anchor PATH] [--dir FOLDER] [--keep]\n");
+            std::fprintf(
+                stderr,
+                "usage: scale_bench [--sizes N,N,...] [--rows-per-game R] [--rom-size BYTES] [--runs N]\n"
+                "                   [--program PATH] [--anchor [LABEL=]PATH]... [--dir FOLDER] [--keep] [--json]\n");
             return 2;
         }
     }
-    std::printf("scale_bench: %d catalogue rows and 3 ROMs of %d bytes per game, %d run(s), load %s\n", rowsPerGame,
-                romSize, runs, loadAverage().c_str());
+    std::printf("scale_bench: %d catalogue rows and 3 ROMs of %d bytes per game, %d run(s)%s, load %s\n", rowsPerGame,
+                romSize, runs, json ? ", JSON reports" : "", loadAverage().c_str());
     for (const Program& p : programs) std::printf("  %-6s %s\n", p.label.c_str(), p.path.c_str());
     std::fflush(stdout);
     for (int games : sizes) {
@@ -189,22 +206,25 @@ int main(int argc, char** argv) {
             dir = base / ("scale-" + std::to_string(games));  // a collection left there by --keep is used again
             fs::create_directories(dir);
         }
-        runSize(games, rowsPerGame, romSize, runs, dir, programs);
+        runSize(games, rowsPerGame, romSize, runs, json, dir, programs);
         if (!keep) fs::remove_all(dir);
     }
 
-    // s per 1k games, against the smallest size: 1.0 is linear.
-    std::printf("\n%-7s %9s %-8s %10s %12s %8s %9s\n", "program", "games", "step", "seconds", "s per 1k", "growth",
-                "peak MB");
+    // Seconds per 1k games, against the smallest size: 1.0 is linear.
+    std::printf("\n%-7s %7s %-8s %9s %9s %9s %9s %7s %7s %8s\n", "program", "games", "step", "seconds", "s/1k", "CPU s",
+                "CPU s/1k", "growth", "CPU gr.", "peak MB");
     for (Program& p : programs) {
         for (const char* step : kSteps) {
-            double firstPerGame = 0;
+            double firstPerGame = 0, firstCpuPerGame = 0;
             for (int games : sizes) {
                 const Usage u = medianOf(p.usage[games][step]);
-                const double perThousand = u.seconds / games * 1000;
+                const double perThousand = u.seconds / games * 1000, cpuPerThousand = u.cpuSeconds / games * 1000;
                 if (firstPerGame == 0) firstPerGame = perThousand;
-                std::printf("%-7s %9d %-8s %10.3f %12.4f %8.2f %9.1f%s\n", p.label.c_str(), games, step, u.seconds,
-                            perThousand, perThousand / firstPerGame, u.peakMB, u.peakMB >= 200 ? "  over 200 MB" : "");
+                if (firstCpuPerGame == 0) firstCpuPerGame = cpuPerThousand;
+                std::printf("%-7s %7d %-8s %9.3f %9.4f %9.3f %9.4f %7.2f %7.2f %8.1f%s\n", p.label.c_str(), games, step,
+                            u.seconds, perThousand, u.cpuSeconds, cpuPerThousand, perThousand / firstPerGame,
+                            firstCpuPerGame > 0 ? cpuPerThousand / firstCpuPerGame : 0.0, u.peakMB,
+                            u.peakMB >= 200 ? "  over 200 MB" : "");
             }
         }
     }
