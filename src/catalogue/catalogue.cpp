@@ -248,7 +248,15 @@ void Catalogue::cleanSystemStatus(const std::string& system) {
     if (!s.ok()) return;
     std::vector<std::uint64_t> offsets;
     collectSystemRows(system, offsets);
-    for (std::uint64_t offset : offsets) store_.writeStatus(offset, RomStatus::Missing);
+    // Only rows not missing already are written: each write waits in memory
+    // with the old bytes around it until the commit, and a big system whose
+    // ROMs are mostly missing would hold its whole record file.
+    const char missing = romStatusLetter(RomStatus::Missing);
+    RowStore::RowBuffer buffer;
+    RowStore::RowView view;
+    for (std::uint64_t offset : offsets)
+        if (store_.readRow(offset, buffer, view) != StoreStatus::Ok || view.status != missing)
+            store_.writeStatus(offset, RomStatus::Missing);
     // Written only when it changes: an unchanged index costs the commit a sync.
     std::string old;
     if (store_.sysCatIndex.find(system) == StoreStatus::Ok &&

@@ -1,6 +1,8 @@
 // The catalogue over its row store: what the row layout, the free-slot index
 // and the locks do on their own is the row store test's.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include "catalogue/catalogue.h"
 #include "support/temp_dir.h"
@@ -115,6 +117,35 @@ TEST_F(RomsDbTest, GetRomsetTellsEachGameItsBiosAndWhetherThatIsWhole) {
     db.setHave("00000001", "1", "b2", "b", "S");
     EXPECT_EQ(listing(2), (Lines{"c:0:b", "d:2:", "l1:0:", "l2:0:", "p:0:b", "x:0:", "y:0:b2"}));
     EXPECT_EQ(db.getCount(1), "11");
+}
+
+// Clearing a system's statuses writes only the rows that were not missing:
+// a system with nothing had leaves its record file as it was.
+TEST_F(RomsDbTest, CleanSystemStatusWritesOnlyTheRowsItChanges) {
+    for (int i = 0; i < 50; ++i) add("S", "g" + std::to_string(i), "r", "000000" + std::to_string(10 + i), "1");
+    db.closeDB();
+    // An old modification time that any write would replace.
+    const std::string rcf = dir.file("roms") + ".rcf";
+    const auto writtenSinceReset = [&] {
+        struct stat st {};
+        EXPECT_EQ(::stat(rcf.c_str(), &st), 0);
+        return st.st_mtim.tv_sec != 1000;
+    };
+    const auto reset = [&] {
+        const timespec old[2] = {{1000, 0}, {1000, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, rcf.c_str(), old, 0), 0);
+    };
+    reset();
+    db.cleanSystemStatus("S");
+    EXPECT_FALSE(writtenSinceReset());
+    db.setHave("00000012", "1", "r", "g2", "S");
+    db.setPresent("00000013", "1", "r", "g3", "S");
+    EXPECT_EQ(gameNames(db.getRomset("S", 1)), "g2:Y");
+    db.closeDB();
+    reset();
+    db.cleanSystemStatus("S");
+    EXPECT_TRUE(writtenSinceReset());
+    for (const Game& g : db.getRomset("S", 0).games) EXPECT_EQ(g.statusString, "N") << g.name;
 }
 
 // forEachGame hands over getRomset's games one at a time: the same ROMs in
