@@ -250,7 +250,15 @@ void Catalogue::cleanSystemStatus(const std::string& system) {
     if (!s.ok()) return;
     std::vector<std::uint64_t> offsets;
     collectSystemRows(system, offsets);
-    for (std::uint64_t offset : offsets) store_.writeStatus(offset, RomStatus::Missing);
+    // Only rows not missing already are written: each write waits in memory
+    // with the old bytes around it until the commit, and a big system whose
+    // ROMs are mostly missing would hold its whole record file.
+    const char missing = romStatusLetter(RomStatus::Missing);
+    RowStore::RowBuffer buffer;
+    RowStore::RowView view;
+    for (std::uint64_t offset : offsets)
+        if (store_.readRow(offset, buffer, view) != StoreStatus::Ok || view.status != missing)
+            store_.writeStatus(offset, RomStatus::Missing);
     // Written only when it changes: an unchanged index costs the commit a sync.
     std::string old;
     if (store_.sysCatIndex.find(system) == StoreStatus::Ok &&
@@ -440,6 +448,63 @@ Romset Catalogue::listGames(const std::string& system, int mode) {
 
     noteSystemState(system, anyNotHave);
     return romset;
+}
+
+void Catalogue::forEachGame(const std::string& system, const std::function<void(const Game& game)>& visit) {
+    Session s(*this);
+    if (!s.ok()) return;
+    // First walk, in stored order: each row's game as a number. Second walk,
+    // a game at a time in name order: its rows read again, its records made.
+    struct Placed {
+        std::uint64_t offset;
+        std::uint32_t game;
+    };
+    std::vector<Placed> rows;
+    std::deque<std::string> names;  // a deque keeps each name where it is, so the map can key on it
+    {
+        std::vector<std::uint64_t> offsets;
+        collectSystemRows(system, offsets);
+        rows.reserve(offsets.size());
+        std::unordered_map<std::string_view, std::uint32_t> ids;
+        RowStore::RowBuffer buffer;
+        RowStore::RowView view;
+        bool anyNotHave = false;
+        for (std::uint64_t offset : offsets) {
+            if (store_.readRow(offset, buffer, view) != StoreStatus::Ok) continue;
+            if (romStatusFromLetter(view.status) != RomStatus::Have && !isFactsName(view.romName)) anyNotHave = true;
+            // A game's rows mostly follow one another: the last game is asked first.
+            std::uint32_t id;
+            if (!rows.empty() && names[rows.back().game] == view.game) {
+                id = rows.back().game;
+            } else if (const auto at = ids.find(view.game); at != ids.end()) {
+                id = at->second;
+            } else {
+                id = static_cast<std::uint32_t>(names.size());
+                ids.emplace(names.emplace_back(view.game), id);
+            }
+            rows.push_back({offset, id});
+        }
+        noteSystemState(system, anyNotHave);
+    }
+    std::vector<std::uint32_t> rank(names.size());
+    {
+        std::vector<std::uint32_t> order(names.size());
+        for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+        std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return names[a] < names[b]; });
+        for (std::uint32_t i = 0; i < order.size(); ++i) rank[order[i]] = i;
+    }
+    std::stable_sort(rows.begin(), rows.end(),
+                     [&](const Placed& a, const Placed& b) { return rank[a.game] < rank[b.game]; });
+    std::vector<std::uint32_t>().swap(rank);
+    RowStore::RowBuffer buffer;
+    RowStore::RowView view;
+    for (size_t i = 0; i < rows.size();) {
+        Game game(names[rows[i].game]);
+        const std::uint32_t id = rows[i].game;
+        for (; i < rows.size() && rows[i].game == id; ++i)
+            if (store_.readRow(rows[i].offset, buffer, view) == StoreStatus::Ok) addRowTo(game, view);
+        if (!game.roms.empty()) visit(game);  // facts alone: a set with nothing to hold
+    }
 }
 
 bool Catalogue::getGame(const std::string& system, const std::string& game, Game& out) {

@@ -75,6 +75,12 @@ public:
     // but without its ROMs (getGame has them), so a big system's listing
     // holds a few bytes per ROM.
     Romset listGames(const std::string& system, int mode);
+    // Every game of `system` that has ROMs, in name order, each with its
+    // ROMs in stored order and its kind, handed to `visit` one at a time: a
+    // report of a big system holds one game's records and a few bytes per
+    // row, where getRomset holds every row's. No BIOS is filled in. `visit`
+    // must not use the catalogue. Updates the system's status as getRomset.
+    void forEachGame(const std::string& system, const std::function<void(const Game& game)>& visit);
     // One game's ROMs in stored order, and its kind, read through the game
     // index. False when the system has no game of that name with ROMs.
     bool getGame(const std::string& system, const std::string& game, Game& out);

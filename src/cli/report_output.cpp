@@ -1,7 +1,9 @@
 #include "cli/report_output.h"
 
 #include <initializer_list>
+#include <map>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 #include "catalogue/catalogue.h"
@@ -44,28 +46,42 @@ void writeActions(JsonWriter& out, const std::vector<FileAction>& actions) {
     out.endArray();
 }
 
-// The last action that put (or tried to put) this ROM of `system`/`game` into its set.
-const FileAction* actionFor(const std::vector<FileAction>& actions, const std::string& system,
-                            const std::string& game, const std::string& rom) {
-    const FileAction* found = nullptr;
-    for (const FileAction& a : actions) {
-        if (!a.rom.empty() && a.rom == rom && a.game == game && a.system == system) found = &a;
+// A report's actions by the game and ROM they name, built once: a fix of a
+// big collection takes thousands, and every ROM of every game asks for its own.
+class ActionsByPlace {
+public:
+    explicit ActionsByPlace(const std::vector<FileAction>& actions) {
+        for (const FileAction& a : actions) {
+            if (a.kind == FileAction::Kind::Renamed) renamed_[{a.system, a.game}].push_back(&a);
+            if (!a.rom.empty()) last_[{a.system, a.game, a.rom}] = &a;
+        }
     }
-    return found;
-}
+    // The renames of the game's archive, in the order taken.
+    const std::vector<const FileAction*>* renamesOf(const std::string& system, const std::string& game) const {
+        const auto at = renamed_.find({system, game});
+        return at == renamed_.end() ? nullptr : &at->second;
+    }
+    // The last action that put (or tried to put) this ROM into its set.
+    const FileAction* lastFor(const std::string& system, const std::string& game, const std::string& rom) const {
+        const auto at = last_.find({system, game, rom});
+        return at == last_.end() ? nullptr : at->second;
+    }
 
-void writeGame(JsonWriter& out, const std::string& system, const Game& game, const std::vector<FileAction>& actions) {
+private:
+    std::map<std::pair<std::string, std::string>, std::vector<const FileAction*>> renamed_;
+    std::map<std::tuple<std::string, std::string, std::string>, const FileAction*> last_;
+};
+
+void writeGame(JsonWriter& out, const std::string& system, const Game& game, const ActionsByPlace& actions) {
     out.beginObject();
     if (!system.empty()) out.field("system", system);
     out.field("name", game.name).field("status", gameStateName(game.state()));
-    for (const FileAction& a : actions) {
-        if (a.kind == FileAction::Kind::Renamed && a.game == game.name && a.system == system)
-            out.field("renamedFrom", a.from);
-    }
+    if (const auto* renames = actions.renamesOf(system, game.name))
+        for (const FileAction* a : *renames) out.field("renamedFrom", a->from);
     out.key("files").beginArray();
     for (const Rom& rom : game.roms) {
         out.beginObject().field("name", rom.name).field("status", romStatusName(rom.status));
-        if (const FileAction* a = actionFor(actions, system, game.name, rom.name)) {
+        if (const FileAction* a = actions.lastFor(system, game.name, rom.name)) {
             out.field("action", fileActionName(a->kind)).field("from", a->from);
             if (a->name != rom.name) out.field("fromEntry", a->name);
             if (!a->to.empty()) out.field("to", a->to);
@@ -115,8 +131,8 @@ void writeSystemsReport(JsonWriter& out, const JobReport& report, Catalogue& db)
         out.beginObject().field("system", s.system).field("folder", s.folder);
         writeSystemSummary(out, s, fix);
         out.key("games").beginArray();
-        const Romset romset = db.getRomset(s.system, 0);
-        for (const Game& game : romset.games) writeGame(out, s.system, game, s.actions);
+        const ActionsByPlace actions(s.actions);
+        db.forEachGame(s.system, [&](const Game& game) { writeGame(out, s.system, game, actions); });
         out.endArray();
         writeActions(out, s.actions);
         out.endObject();
@@ -138,7 +154,8 @@ void writeRebuildReport(JsonWriter& out, const JobReport& report) {
                       {"stepsFailed", c.stepsFailed}});
     out.endObject();
     out.key("games").beginArray();
-    for (const RebuiltGame& g : report.rebuiltGames) writeGame(out, g.system, g.game, report.rebuildActions);
+    const ActionsByPlace actions(report.rebuildActions);
+    for (const RebuiltGame& g : report.rebuiltGames) writeGame(out, g.system, g.game, actions);
     out.endArray();
     writeActions(out, report.rebuildActions);
     out.key("unusedSources").beginArray();

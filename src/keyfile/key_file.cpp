@@ -401,13 +401,17 @@ int keyFileFindAll(KeyFile* k, const void* key, int keyLen, KeyFileVisit visit, 
     int index = 0;
     Block* leaf = leafOfFirstEqual(k, wanted, keyLen, &index);
     if (!leaf) return -1;
-    // Walks the leaves directly: the blocks this operation touched stay
-    // cached until it ends, and no current record is kept up on the way.
+    // Walks the leaves directly; no current record is kept up on the way.
     uint8_t buffer[1024];
     int visited = 0;
     std::optional<KeyWalk> walk;  // for a leaf whose keys are not expanded
     for (;;) {
         while (index >= entryCount(leaf->bytes)) {
+            // The leaves behind are not read again: under a new operation
+            // number the cache may evict them, so a walk over a key with a
+            // million entries holds a cache's worth of blocks, not all it
+            // crossed (and does not search that growing list per block).
+            ++engine().op;
             leaf = nextLeaf(k, leaf);
             if (!leaf) {
                 if (keyFileErrno() != kKfNotFound) return -1;

@@ -1,6 +1,8 @@
 // The catalogue over its row store: what the row layout, the free-slot index
 // and the locks do on their own is the row store test's.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include "catalogue/catalogue.h"
 #include "support/temp_dir.h"
@@ -115,6 +117,76 @@ TEST_F(RomsDbTest, GetRomsetTellsEachGameItsBiosAndWhetherThatIsWhole) {
     db.setHave("00000001", "1", "b2", "b", "S");
     EXPECT_EQ(listing(2), (Lines{"c:0:b", "d:2:", "l1:0:", "l2:0:", "p:0:b", "x:0:", "y:0:b2"}));
     EXPECT_EQ(db.getCount(1), "11");
+}
+
+// Clearing a system's statuses writes only the rows that were not missing:
+// a system with nothing had leaves its record file as it was.
+TEST_F(RomsDbTest, CleanSystemStatusWritesOnlyTheRowsItChanges) {
+    for (int i = 0; i < 50; ++i) add("S", "g" + std::to_string(i), "r", "000000" + std::to_string(10 + i), "1");
+    db.closeDB();
+    // An old modification time that any write would replace.
+    const std::string rcf = dir.file("roms") + ".rcf";
+    const auto writtenSinceReset = [&] {
+        struct stat st {};
+        EXPECT_EQ(::stat(rcf.c_str(), &st), 0);
+        return st.st_mtim.tv_sec != 1000;
+    };
+    const auto reset = [&] {
+        const timespec old[2] = {{1000, 0}, {1000, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, rcf.c_str(), old, 0), 0);
+    };
+    reset();
+    db.cleanSystemStatus("S");
+    EXPECT_FALSE(writtenSinceReset());
+    db.setHave("00000012", "1", "r", "g2", "S");
+    db.setPresent("00000013", "1", "r", "g3", "S");
+    EXPECT_EQ(gameNames(db.getRomset("S", 1)), "g2:Y");
+    db.closeDB();
+    reset();
+    db.cleanSystemStatus("S");
+    EXPECT_TRUE(writtenSinceReset());
+    for (const Game& g : db.getRomset("S", 0).games) EXPECT_EQ(g.statusString, "N") << g.name;
+}
+
+// forEachGame hands over getRomset's games one at a time: the same ROMs in
+// the same order, also when a game's rows lie apart in the store, and the
+// same catalogue status; only the BIOS is left out.
+TEST_F(RomsDbTest, ForEachGameGivesGetRomsetsGamesOneAtATime) {
+    ASSERT_TRUE(db.addGameFacts("S", "v1", "me", {"bios", SetKind::Bios, "", ""}));
+    ASSERT_TRUE(db.addGameFacts("S", "v1", "me", {"facts only", SetKind::Game, "", "bios"}));
+    add("S", "zz", "z1", "00000001", "1");
+    add("S", "bios", "b1", "00000002", "1");
+    add("S", "aa", "a2", "00000003", "1", "zz");
+    add("T", "aa", "other system", "00000004", "1");
+    add("S", "zz", "z0", "00000005", "1");
+    add("S", "aa", "a1", "00000006", "1", "", "bios");
+    db.setHave("00000006", "1", "a1", "aa", "S");
+    db.setPresent("00000005", "1", "z0", "zz", "S");
+    const auto text = [](const Game& g) {
+        std::string out = g.name + ":" + std::to_string(int(g.kind)) + ":" + g.statusString;
+        for (const Rom& r : g.roms) out += " " + r.name + "/" + r.crc + "/" + r.status + "/" + r.cloneOf + "/" + r.romOf;
+        return out;
+    };
+    Lines expected;
+    for (const Game& g : db.getRomset("S", 0).games) expected.push_back(text(g));
+    Lines visited;
+    db.forEachGame("S", [&](const Game& g) {
+        EXPECT_TRUE(g.bios.empty());
+        visited.push_back(text(g));
+    });
+    EXPECT_EQ(visited, expected);
+    EXPECT_EQ(visited, (Lines{"aa:0:NY a2/00000003/N/zz/ a1/00000006/Y//bios", "bios:1:N b1/00000002/N//",
+                              "zz:0:NP z1/00000001/N// z0/00000005/P//"}));
+    db.setHave("00000001", "1", "z1", "zz", "S");
+    db.setHave("00000002", "1", "b1", "bios", "S");
+    db.setHave("00000003", "1", "a2", "aa", "S");
+    db.setHave("00000005", "1", "z0", "zz", "S");
+    EXPECT_TRUE(db.getCompleteSystems().empty());
+    int games = 0;
+    db.forEachGame("S", [&](const Game&) { ++games; });
+    EXPECT_EQ(games, 3);
+    EXPECT_EQ(db.getCompleteSystems(), Lines{"S"});
+    db.forEachGame("nope", [&](const Game&) { ADD_FAILURE() << "a game of no system"; });
 }
 
 TEST_F(RomsDbTest, RefusalsAreReportedAndStoreNothing) {

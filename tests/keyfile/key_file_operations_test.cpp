@@ -2,6 +2,7 @@
 // records hold through changes is the model test's.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -9,6 +10,7 @@
 #include <tuple>
 
 #include "key_file_test_util.h"
+#include "keyfile/key_file_internal.h"
 
 namespace quorvane {
 namespace {
@@ -99,6 +101,38 @@ TEST(KeyFileOperations, ThreadsUseTheirOwnKeyFiles) {
     a.join();
     b.join();
     EXPECT_TRUE(ok1 && ok2);
+}
+
+// A walk over every record of one key (a system's rows in a catalogue of
+// millions) keeps to the cache's limit: the leaves it has left are not held.
+TEST(KeyFileOperations, FindAllOverManyLeavesKeepsTheCacheBounded) {
+    TempDir dir;
+    keyfile::setCachePerKeyFileForTesting(16);
+    KeyFile* k = keyFileCreate(dir.file("a.idx"));
+    ASSERT_NE(k, nullptr);
+    for (int i = 0; i < 20000; ++i) insertText(k, "system", std::to_string(1000000 + i));
+    insertText(k, "t", "after");
+    ASSERT_EQ(keyFileClose(k), 0);
+    k = keyFileOpen(dir.file("a.idx"), false);
+    ASSERT_NE(k, nullptr);
+    struct Seen {
+        int records = 0;
+        size_t mostCached = 0;
+        bool inOrder = true;
+    } seen;
+    const auto visit = [](void* to, const char* d, int n) {
+        auto& s = *static_cast<Seen*>(to);
+        s.inOrder = s.inOrder && std::string(d, static_cast<size_t>(n)) == std::to_string(1000000 + s.records);
+        ++s.records;
+        s.mostCached = std::max(s.mostCached, keyfile::engine().cache.size());
+    };
+    EXPECT_EQ(keyFileFindAll(k, "system", 6, visit, &seen), 20000);
+    EXPECT_EQ(seen.records, 20000);
+    EXPECT_TRUE(seen.inOrder);
+    // 16 for the file and 8 for all: far fewer than the leaves crossed.
+    EXPECT_LE(seen.mostCached, 24u);
+    EXPECT_EQ(keyFileClose(k), 0);
+    keyfile::setCachePerKeyFileForTesting(0);
 }
 
 }  // namespace
