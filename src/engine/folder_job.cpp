@@ -155,9 +155,9 @@ void FolderJob::workOnSystem(SystemFolder& system, const std::function<void(Syst
     if (placements_.layoutOf(system.name).lacksParents()) postMessage(analysis_text::catalogueLacksParents(system.name));
     work(system);
     counts.stepsFailed = failedSteps_ - failedBefore;
-    // The catalogue as the job left it, a game at a time.
-    const Romset romset = db_->getRomset(system.name, 0);
-    for (const Game& game : romset.games) counts.status.add(game);
+    // The catalogue as the job left it, a game at a time: a big system's
+    // records would not fit in memory at once.
+    db_->forEachGame(system.name, [&counts](const Game& game) { counts.status.add(game); });
 }
 
 void FolderJob::postFileMessage(const std::string& text) {

@@ -143,13 +143,13 @@ void RebuildJob::countSource(bool used) {
 
 void RebuildJob::collectRebuiltGames() {
     for (const auto& [system, games] : touchedGames_) {
-        Romset romset = db().getRomset(system, 0);
-        for (Game& game : romset.games) {
-            if (games.count(game.name) == 0) continue;
+        // A game at a time: only the touched ones are kept.
+        db().forEachGame(system, [&, &system = system, &games = games](const Game& game) {
+            if (games.count(game.name) == 0) return;
             // A game it added to had a ROM still to be had: complete now means completed now.
             if (game.state() == GameState::Complete) ++report().rebuild.gamesCompleted;
-            report().rebuiltGames.push_back({system, std::move(game)});
-        }
+            report().rebuiltGames.push_back({system, game});
+        });
     }
 }
 
