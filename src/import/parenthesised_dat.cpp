@@ -118,7 +118,8 @@ bool ParenthesisedReader::run() {
         context_.message("Reading " + context_.path() + " failed; nothing imported.");
         return true;
     }
-    // The old rows go only now, once the new ones are safely in the scratch database.
+    // The old rows go only now, once the new ones are safely in the scratch file.
+    if (!scratch.finishAdding()) return true;
     if (decision == ReplaceDecision::Delete && !context_.deleteOldRows(header_.name)) return true;
     scratch.copyIntoCategory(header_);
     return true;

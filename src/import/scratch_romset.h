@@ -24,7 +24,7 @@
 // name and CRC itself.
 //
 // How to use: open(); add() every ROM and addSet() every set of the file;
-// copyIntoCategory(). The scratch files are removed at both ends, so no row
+// finishAdding(); copyIntoCategory(). The scratch files are removed at both ends, so no row
 // outlives one file.
 #pragma once
 
@@ -54,6 +54,9 @@ public:
     StoreResult add(const DatRom& rom);
     // Pass 1: a set's kind, parent, BIOS and devices (once per set).
     StoreResult addSet(const DatSet& set);
+    // Puts every row added on the disk; false after a message. A reader
+    // calls it before it deletes the rows the file replaces.
+    bool finishAdding() { return flush(); }
     // Pass 2. False when the category database failed (after a message).
     bool copyIntoCategory(const DatHeader& header);
 

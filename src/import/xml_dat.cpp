@@ -200,7 +200,8 @@ bool XmlDatReader::run() {
 }
 
 bool XmlDatReader::store() {
-    // The old rows go only now, once the system's rows are safely in the scratch database.
+    // The old rows go only now, once the system's rows are safely in the scratch file.
+    if (!scratch_->finishAdding()) return false;
     if (decision_ == ReplaceDecision::Delete && !context_.deleteOldRows(header_.name)) return false;
     const bool stored = scratch_->copyIntoCategory(header_);
     scratch_.reset();

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
 
 #include "import_fixture.h"
 
@@ -125,6 +128,31 @@ TEST(ImportJob, DatabasesThatCannotBeOpenedLoseNothing) {
                            kAsk + "Sys already exists [version: 1]. Do you want to replace it with version 2?",
                            "Cannot open database @/blocker/TempDB" + cannot + "v2.dat was imported.", failed,
                            "failedSteps: 2"}));
+}
+
+// The new rows must be on the disk before the rows they replace go: a
+// scratch file that cannot be written (a file size limit stands in for a
+// full disk) stops the file with the old system whole.
+TEST(ImportJob, AScratchFileThatCannotBeWrittenLeavesTheOldSystem) {
+    ImportFixture f;
+    f.import({f.dat("v1.dat", kV1)});
+    std::string v2 = "clrmamepro (\n\tname Sys\n\tversion 2\n\tauthor A\n)\ngame (\n\tname g\n";
+    for (int i = 0; i < 2000; ++i) v2 += "\trom ( name r" + std::to_string(i) + ".bin size 1 crc " + std::to_string(i) + " )\n";
+    const std::string path = f.dat("v2.dat", v2 + ")\n");
+    f.host.answers = {true};
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 16 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    f.import({path});
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old), 0);
+    EXPECT_EQ(testing::digest(f.rows()), (V{"[Sys|1|A]", "g/old.bin:1:00000001"}));
+    const V said = f.said();
+    ASSERT_EQ(said.size(), 5u);
+    EXPECT_EQ(said[2], "Cannot write @/databases/TempDB.rcf (File too large). The import of @/v2.dat stopped.");
+    EXPECT_EQ(said[3], "info: Import completed: 0 files imported, 1 failed.");
 }
 
 }  // namespace
