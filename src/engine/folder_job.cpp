@@ -315,13 +315,13 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCac
             tested.kind = kindOf(item.collection);
             tested.listing = std::move(item.listing);
             const std::vector<File>& files = item.collection.files;
-            if (system.keepListings) tested.found.assign(files.size(), {});
+            if (system.keepRows) tested.found.assign(files.size(), {});
             bool allInPlace = true;
             for (size_t k = 0; k < files.size(); ++k) {
                 File& f = item.collection.files[k];
                 const FoundRows* cached = k < item.found.size() ? &item.found[k] : nullptr;
                 const std::vector<RomMatch> matches = identify(item.collection, f, find, cached);
-                if (system.keepListings) tested.found[k] = placements_.lastRows();
+                if (system.keepRows) tested.found[k] = placements_.lastRows();
                 allInPlace = allInPlace && !matches.empty();
                 for (size_t m = 0; m < matches.size(); ++m) {
                     if (!isInPlace(matches[m], system.name, currentFile_, f.name)) {

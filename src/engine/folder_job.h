@@ -62,8 +62,8 @@ struct SystemFolder {
         // packed archive, whose listing reads it whole; for every file that
         // passed with `keepListings`.
         std::string listing;
-        // With `keepListings`: per listed file, the rows identification
-        // found, so a later pass (and the next scan) need not look it up.
+        // With `keepRows`: per listed file, the rows identification found,
+        // so a later pass (and the next scan) need not look it up.
         std::vector<FoundRows> found;
         // Every entry was identified, and only as a ROM of this very place:
         // what a later pass would say of it does not depend on any status.
@@ -74,6 +74,9 @@ struct SystemFolder {
     // second pass then opens no file again, and the listings are what the
     // scan's cache keeps).
     bool keepListings = false;
+    // Whether it also keeps the rows each file was identified as (scan: its
+    // second pass and its cache use them; a fix changes the files).
+    bool keepRows = false;
 
     std::string pathOf(size_t index) const;
     // Every listed file's path, in listing order.

@@ -37,6 +37,7 @@ void ScanJob::scanSystem(SystemFolder& system) {
     const std::string catalogue = catalogueStamp();
     const ScanCache known = ScanCache::read(cachePath, system.path, digests, catalogue);
     system.keepListings = true;
+    system.keepRows = true;
     firstPass(system, true, settings().fullScan ? nullptr : &known);
     secondPass(system);
     scanDisks(system);
