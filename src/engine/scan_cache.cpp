@@ -14,20 +14,48 @@ namespace {
 
 constexpr char kMagic[8] = {'Q', 'V', 'S', 'C', 'A', 'N', 'C', '\0'};
 
+// Builds bytes in memory; given a file, it writes them out as it goes so a
+// cache of a large collection never sits in memory twice.
 class Writer {
 public:
+    Writer() = default;
+    explicit Writer(int fd) : fd_(fd) {}
     void number(std::uint64_t value, int bytes) {
         for (int i = 0; i < bytes; ++i) out_.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+        spill();
     }
     void text(const std::string& value) {
         number(value.size(), 4);
         out_ += value;
+        spill();
     }
-    void raw(const char* data, size_t size) { out_.append(data, size); }
+    void raw(const char* data, size_t size) {
+        out_.append(data, size);
+        spill();
+    }
     std::string& bytes() { return out_; }
+    // Writes what is held; false once any write failed.
+    bool flush() {
+        if (out_.empty() || !ok_) return ok_;
+        crc_ = static_cast<std::uint32_t>(crc32_z(crc_, reinterpret_cast<const Bytef*>(out_.data()), out_.size()));
+        ok_ = writeAllAt(fd_, out_.data(), out_.size(), written_);
+        written_ += out_.size();
+        out_.clear();
+        return ok_;
+    }
+    // The CRC-32 of every byte flushed so far.
+    std::uint32_t crc() const { return crc_; }
 
 private:
+    static constexpr size_t kSpillAt = 1 << 20;
+    void spill() {
+        if (fd_ >= 0 && out_.size() >= kSpillAt) flush();
+    }
+    int fd_ = -1;
     std::string out_;
+    std::uint32_t crc_ = 0;
+    std::uint64_t written_ = 0;
+    bool ok_ = true;
 };
 
 // Reads what Writer wrote; once anything is out of bounds every later read
@@ -70,9 +98,8 @@ private:
 
 std::uint8_t digestBits(ScanCache::Digests digests) { return (digests.md5 ? 1 : 0) | (digests.sha1 ? 2 : 0); }
 
-std::uint32_t crcOf(const std::string& bytes) {
-    return static_cast<std::uint32_t>(
-        crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
+std::uint32_t crcOf(const char* data, size_t size) {
+    return static_cast<std::uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(data), size));
 }
 
 }  // namespace
@@ -111,7 +138,7 @@ ScanCache ScanCache::read(const std::string& path, const std::string& folder, Di
     if (!readWholeFile(path, bytes) || bytes.size() < sizeof kMagic + 4) return cache;
     const size_t body = bytes.size() - 4;
     Reader trailer(bytes.data() + body, 4);
-    if (trailer.number(4) != crcOf(bytes.substr(0, body))) return cache;
+    if (trailer.number(4) != crcOf(bytes.data(), body)) return cache;
     Reader in(bytes.data(), body);
     if (!in.raw(kMagic, sizeof kMagic) || in.number(4) != kVersion || in.number(1) != digestBits(digests) ||
         in.text() != folder)
@@ -159,7 +186,14 @@ ScanCache ScanCache::read(const std::string& path, const std::string& folder, Di
 
 bool ScanCache::write(const std::string& path, const std::string& folder, Digests digests,
                       const std::string& catalogue) const {
-    Writer out;
+    // Written under another name and renamed over the old one, never synced:
+    // after a crash a torn cache fails its CRC and the next scan tests
+    // everything, which is all a sync would have bought.
+    if (!makeFolders(dirName(path))) return false;
+    const std::string temp = uniqueTempPath(dirName(path), baseName(path));
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    Writer out(fd);
     out.raw(kMagic, sizeof kMagic);
     out.number(kVersion, 4);
     out.number(digestBits(digests), 1);
@@ -184,15 +218,11 @@ bool ScanCache::write(const std::string& path, const std::string& folder, Digest
             }
         }
     }
-    out.number(crcOf(out.bytes()), 4);
-    // Written whole under another name and renamed over the old one, never
-    // synced: after a crash a torn cache fails its CRC and the next scan
-    // tests everything, which is all a sync would have bought.
-    if (!makeFolders(dirName(path))) return false;
-    const std::string temp = uniqueTempPath(dirName(path), baseName(path));
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    const bool written = writeAllAt(fd, out.bytes().data(), out.bytes().size(), 0);
+    bool written = out.flush();
+    if (written) {
+        out.number(out.crc(), 4);
+        written = out.flush();
+    }
     if (::close(fd) != 0 || !written || ::rename(temp.c_str(), path.c_str()) != 0) {
         ::unlink(temp.c_str());
         return false;

@@ -1,8 +1,11 @@
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -288,6 +291,50 @@ TEST(ScanCacheRecords, AStampMatchesOnlyWhenEveryPartIsEqual) {
     EXPECT_EQ(back[0].crc, "0000ABCD");
     EXPECT_FALSE(decodeListing(listing.substr(0, listing.size() - 1), back));
     EXPECT_FALSE(decodeListing(listing + "x", back));
+}
+
+// A large collection's cache goes to disk a piece at a time; it must read
+// back whole, and a cache that cannot be written leaves nothing behind.
+TEST(ScanCacheRecords, AManyMegabyteCacheReadsBackWholeAndAFailedWriteLeavesNoFile) {
+    TempDir dir;
+    ScanCache cache;
+    std::vector<File> files(3);
+    for (int i = 0; i < 20000; ++i) {
+        for (size_t k = 0; k < files.size(); ++k) {
+            files[k].name = "game " + std::to_string(i) + "/rom" + std::to_string(k) + ".bin";
+            files[k].crc = std::to_string(10000000 + i);
+        }
+        const FileStamp stamp{.valid = true, .device = 1, .inode = std::uint64_t(i), .size = i, .modifiedNs = 4,
+                              .changedNs = 5};
+        cache.put("game " + std::to_string(i) + ".zip",
+                  {stamp, ScanCache::Kind::Zip, encodeListing(files), {{{.offset = std::uint64_t(i), .matched = true}}}});
+    }
+    const std::string path = dir.file("cat.scans/Sys.scan");
+    ASSERT_TRUE(cache.write(path, "/roms/Sys", {}, "stamp"));
+    ASSERT_GT(std::filesystem::file_size(path), 3u << 20);
+    const ScanCache back = ScanCache::read(path, "/roms/Sys", {}, "stamp");
+    ASSERT_EQ(back.size(), cache.size());
+    const ScanCache::Record* last = back.find("game 19999.zip");
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->listing, cache.find("game 19999.zip")->listing);
+    ASSERT_EQ(last->found.size(), 1u);
+    EXPECT_EQ(last->found[0].at(0).offset, 19999u);
+
+    // A disk that fills up halfway: the old cache stays, no piece is left.
+    const std::string before = readFile(path);
+    cache.erase("game 0.zip");
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 2u << 20;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool written = cache.write(path, "/roms/Sys", {}, "stamp");
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+    std::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_FALSE(written);
+    EXPECT_TRUE(readFile(path) == before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("cat.scans")), {}), 1);
 }
 
 }  // namespace
