@@ -18,8 +18,21 @@ namespace quorvane {
 
 namespace {
 
-// Pending ranges closer than this are journalled and written as one.
+// Pending ranges closer than this are journalled and written as one, in
+// runs of at most kMaxJoin bytes: a scan's status bytes lie a row apart all
+// over a system, and one run would otherwise hold it all in memory twice.
 constexpr std::uint64_t kJoinGap = 256;
+constexpr std::uint64_t kMaxJoin = 1 << 20;
+
+// The end of the run of pending ranges that starts at `it`; `it` moves past it.
+template <class Iterator>
+std::uint64_t endOfJoinedRun(Iterator& it, Iterator end) {
+    const std::uint64_t lo = it->first;
+    std::uint64_t hi = lo + it->second.size();
+    for (++it; it != end && it->first <= hi + kJoinGap && it->first + it->second.size() - lo <= kMaxJoin; ++it)
+        hi = it->first + it->second.size();
+    return hi;
+}
 
 constexpr size_t kGameIndexCacheBlocks = 64;
 
@@ -280,8 +293,7 @@ StoreStatus RowStore::journalOldBytes() {
     std::string old;
     for (auto it = pending_.begin(); it != pending_.end();) {
         const std::uint64_t lo = it->first;
-        std::uint64_t hi = lo + it->second.size();
-        for (++it; it != pending_.end() && it->first <= hi + kJoinGap; ++it) hi = it->first + it->second.size();
+        const std::uint64_t hi = endOfJoinedRun(it, pending_.end());
         old.resize(static_cast<size_t>(hi - lo));
         ssize_t n;
         do {
@@ -299,8 +311,7 @@ bool RowStore::writePending() {
     for (auto it = pending_.begin(); it != pending_.end();) {
         const auto first = it;
         const std::uint64_t lo = it->first;
-        std::uint64_t hi = lo + it->second.size();
-        for (++it; it != pending_.end() && it->first <= hi + kJoinGap; ++it) hi = it->first + it->second.size();
+        const std::uint64_t hi = endOfJoinedRun(it, pending_.end());
         bytes.resize(static_cast<size_t>(hi - lo));
         if (std::next(first) != it) {
             ssize_t n;

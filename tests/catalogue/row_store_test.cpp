@@ -118,5 +118,32 @@ TEST_F(Table, AFailedWriteOfWaitingRowsIsReportedAndLosesNoEarlierRow) {
     }
 }
 
+// A scan's status writes lie a row apart across a whole system: committed
+// in runs of bounded size, every one of them lands and nothing between them
+// changes.
+TEST_F(Table, StatusWritesSpreadOverMegabytesCommitExactly) {
+    std::string expected;
+    std::vector<std::uint64_t> offsets;
+    for (int i = 0; i < 70000; ++i) {  // about 2.6 MB of rows
+        offsets.push_back(expected.size());
+        ASSERT_EQ(t.insertRecord(numberedRow(i)), StoreStatus::Ok);
+        expected += RowStore::encodeRow(numberedRow(i));
+    }
+    ASSERT_EQ(t.commit(), StoreStatus::Ok);
+    for (size_t i = 0; i < offsets.size(); i += (i % 7 == 0 ? 1 : 3)) {
+        const RomStatus status = i % 2 ? RomStatus::Have : RomStatus::Present;
+        ASSERT_EQ(t.writeStatus(offsets[i], status), StoreStatus::Ok);
+        expected[offsets[i]] = romStatusLetter(status);
+    }
+    RomRow back;
+    for (size_t i : {size_t{0}, size_t{28000}, size_t{69999}}) {
+        ASSERT_EQ(t.readRecord(offsets[i], back), StoreStatus::Ok);
+        EXPECT_EQ(romStatusLetter(back.status), expected[offsets[i]]) << i;
+    }
+    ASSERT_EQ(t.close(), StoreStatus::Ok);
+    EXPECT_TRUE(readFile(base + ".rcf") == expected);
+    EXPECT_FALSE(std::filesystem::exists(base + ".jnl"));
+}
+
 }  // namespace
 }  // namespace quorvane
