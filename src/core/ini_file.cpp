@@ -119,7 +119,10 @@ bool IniFile::writeString(std::string_view section, std::string_view key, std::s
     }
     if (!sectionLine) {
         if (!lines_.empty() && !trimControl(lines_.back()).empty()) lines_.emplace_back();
-        lines_.push_back("[" + std::string(section) + "]");
+        // Appended piece by piece: GCC 12 warns wrongly (-Wrestrict) on "[" + string at -O3.
+        std::string header(1, '[');
+        header.append(section).push_back(']');
+        lines_.push_back(std::move(header));
         insertAt = lines_.size();
     }
     lines_.insert(lines_.begin() + static_cast<long>(insertAt), newLine);
