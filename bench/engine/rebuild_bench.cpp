@@ -2,6 +2,12 @@
 // making the same archives from the same files on two processes at once,
 // runs interleaved (zip, rebuild[, other build's rebuild], zip, ...) so that
 // every ratio compares runs made under the same load on a shared machine.
+// Every run writes into folders of its own and nothing is deleted until the
+// end: a file system without a journal passes over inodes freed in the last
+// minutes when it makes a file, so a run made just after the last one's
+// archives were deleted pays for thousands of such inodes per file it makes,
+// whichever program it times. The two builds also swap places from one run
+// to the next.
 // Prints each run, the medians, their ratios and the load average.
 //
 //   rebuild_bench [--games N] [--runs R] [--program PATH] [--before PATH] [--keep]
@@ -86,46 +92,55 @@ int main(int argc, char** argv) {
     // rebuild: a rebuild marks what it adds.
     const fs::path pristine = dir / "home-pristine";
     fs::create_directories(pristine);
-    {
-        std::ofstream ini(pristine / "quorvane.INI");
-        ini << "[Quorvane]\nbasedir=" << (dir / "rebuilt").string() << "\nsourcedir=" << (dir / "source").string()
-            << "\n";
+    const auto writeSettings = [&](const fs::path& home, const fs::path& rebuilt) {
+        std::ofstream ini(home / "quorvane.INI", std::ios::trunc);
+        ini << "[Quorvane]\nbasedir=" << rebuilt.string() << "\nsourcedir=" << (dir / "source").string() << "\n";
         for (const char* key : {"tosecdir", "gooddir", "arcadedir", "arcadeunemudir", "miscdir", "customdir"})
             ini << key << "=$BASEDIR$\n";
-    }
+    };
+    writeSettings(pristine, dir / "rebuilt");
     must(quote(program) + " --home " + quote(pristine.string()) + " import " + quote((dir / "bench.dat").string()) +
          " > /dev/null 2>&1");
 
-    // zip's work list: archive and its three files, NUL-separated, four per call.
-    {
-        std::ofstream list(dir / "zip-list", std::ios::binary);
+    // zip's work list for the folder `zipped`: archive and its three files,
+    // NUL-separated, four per call.
+    const auto writeZipList = [&](const fs::path& listPath, const fs::path& zipped) {
+        std::ofstream list(listPath, std::ios::binary);
         for (int i = 0; i < games; ++i) {
             char game[32], stem[16];
             std::snprintf(game, sizeof game, "Game %05d.zip", i);
             std::snprintf(stem, sizeof stem, "%05d", i);
-            list << (dir / "zipped" / game).string() << '\0';
+            list << (zipped / game).string() << '\0';
             for (int j = 0; j < 3; ++j)
                 list << (dir / "source" / (std::string(stem) + "-rom" + std::to_string(j) + ".bin")).string() << '\0';
         }
-    }
+    };
     const std::string warm = "cat " + quote((dir / "source").string()) + "/* > /dev/null";
+    fs::path lastZipped, lastRebuilt;
+    int made = 0;  // folders of output so far, for fresh names
     const auto zipRun = [&] {
-        must("rm -rf " + quote((dir / "zipped").string()) + " && mkdir " + quote((dir / "zipped").string()));
+        const std::string tag = std::to_string(++made);
+        lastZipped = dir / ("zipped-" + tag);
+        fs::create_directories(lastZipped);
+        const fs::path list = dir / ("zip-list-" + tag);
+        writeZipList(list, lastZipped);
         must(warm);
-        return timed("zip -6, two processes at once",
-                     "xargs -0 -P 2 -n 4 zip -q -6 -j < " + quote((dir / "zip-list").string()));
+        return timed("zip -6, two processes at once", "xargs -0 -P 2 -n 4 zip -q -6 -j < " + quote(list.string()));
     };
     const auto rebuildRun = [&](const std::string& which, const std::string& label) {
-        const fs::path home = dir / "home-run";
-        must("rm -rf " + quote(home.string()) + " " + quote((dir / "rebuilt").string()) + " && cp -a " +
-             quote(pristine.string()) + " " + quote(home.string()) + " && mkdir " + quote((dir / "rebuilt").string()));
+        const std::string tag = std::to_string(++made);
+        const fs::path home = dir / ("home-" + tag);
+        lastRebuilt = dir / ("rebuilt-" + tag);
+        must("cp -a " + quote(pristine.string()) + " " + quote(home.string()));
+        writeSettings(home, lastRebuilt);
+        fs::create_directories(lastRebuilt);
         must(warm);
         const double seconds = timed(label, quote(which) + " --home " + quote(home.string()) +
                                                 " rebuild --dupes all > " + quote((dir / "rebuild.log").string()) +
                                                 " 2>&1");
-        const FolderSize made = sizeOf(dir / "rebuilt" / "Bench");
-        if (made.files != static_cast<size_t>(games)) {
-            std::fprintf(stderr, "%s made %zu archives of %d (log in %s)\n", label.c_str(), made.files, games,
+        const FolderSize archives = sizeOf(lastRebuilt / "Bench");
+        if (archives.files != static_cast<size_t>(games)) {
+            std::fprintf(stderr, "%s made %zu archives of %d (log in %s)\n", label.c_str(), archives.files, games,
                          dir.c_str());
             std::exit(1);
         }
@@ -137,14 +152,16 @@ int main(int argc, char** argv) {
     for (int r = 0; r < runs; ++r) {
         std::printf("run %d\n", r + 1);
         zipTimes.push_back(zipRun());
+        const bool beforeFirst = !before.empty() && r % 2 == 1;
+        if (beforeFirst) beforeTimes.push_back(rebuildRun(before, "quorvane rebuild (before)"));
         rebuildTimes.push_back(rebuildRun(program, "quorvane rebuild"));
-        if (!before.empty()) beforeTimes.push_back(rebuildRun(before, "quorvane rebuild (before)"));
+        if (!before.empty() && !beforeFirst) beforeTimes.push_back(rebuildRun(before, "quorvane rebuild (before)"));
     }
     const std::string loadAtEnd = loadAverage();
 
     // The archives of the last run: sound, and packed about as tightly as zip's.
-    must("cd " + quote((dir / "rebuilt" / "Bench").string()) + " && unzip -tqq '*.zip' > /dev/null");
-    const FolderSize rebuilt = sizeOf(dir / "rebuilt" / "Bench"), zipped = sizeOf(dir / "zipped");
+    must("cd " + quote((lastRebuilt / "Bench").string()) + " && unzip -tqq '*.zip' > /dev/null");
+    const FolderSize rebuilt = sizeOf(lastRebuilt / "Bench"), zipped = sizeOf(lastZipped);
     std::printf("\narchives: rebuild %zu (%.1f MB), zip -6 %zu (%.1f MB); every rebuilt archive passes unzip -t\n",
                 rebuilt.files, rebuilt.bytes / 1e6, zipped.files, zipped.bytes / 1e6);
 

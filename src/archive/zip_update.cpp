@@ -14,7 +14,9 @@
 #include "archive/dos_time.h"
 #include "archive/minizip_io.h"
 #include "archive/plain_deflate.h"
+#include "archive/zip_image.h"
 #include "archive/zip_entry_io.h"
+#include "core/file_util.h"
 
 namespace quorvane {
 namespace {
@@ -28,6 +30,10 @@ constexpr uint64_t kZip64Threshold = 0xFFFFFFFFu;
 // Deflate can grow incompressible data a little, so a source this close to
 // 4 GiB is written with room for ZIP64 sizes.
 constexpr uint64_t kZip64SourceThreshold = 0xFF000000u;
+
+// A new archive of entries deflated ahead up to this size is made in
+// memory and written at once.
+constexpr uint64_t kInMemoryArchiveLimit = 16ull << 20;
 
 // Closes a descriptor when it leaves scope.
 struct FdCloser {
@@ -183,6 +189,37 @@ Outcome writeEntryOf(zipFile out, FileOps& ops, const ZipUpdate::Addition& a) {
     return archiveFault(fromMinizip(closed));
 }
 
+// A new archive of additions all deflated already, written in one piece
+// with the guarantees of rewriteArchive for an archive that replaces
+// nothing. Empty when it cannot be written this way (rewriteArchive then
+// writes it); else how the write went.
+std::optional<ZipStatus> writeNewFromMemory(const std::string& path, const std::vector<ZipUpdate::Addition>& additions,
+                                            const std::vector<size_t>& writing, FileOps& ops) {
+    uint64_t bytes = 0;
+    for (size_t i : writing) {
+        if (additions[i].kind != ZipUpdate::Addition::Kind::Deflated) return std::nullopt;
+        bytes += additions[i].data.bytes.size();
+    }
+    // The image is a second copy of the data: a large archive streams instead.
+    if (bytes > kInMemoryArchiveLimit) return std::nullopt;
+    ZipImage image;
+    for (size_t i : writing) {
+        if (!image.add(additions[i].entryName, additions[i].data)) return std::nullopt;
+    }
+    const std::string& archive = image.finish();
+    const std::string temp = uniqueTempPath(dirName(path), baseName(path));
+    const int fd = ops.createNew(temp);
+    if (fd < 0) return ZipStatus::Error;
+    bool written = writeAllAt(ops, fd, archive.data(), archive.size(), 0);
+    if (ops.close(fd) != 0) written = false;
+    // A new archive must not land on a file that appeared meanwhile.
+    const ZipStatus status = !written                                  ? ZipStatus::Error
+                             : ops.renameNoReplace(temp, path) != 0 ? ZipStatus::CannotReplace
+                                                                    : ZipStatus::Ok;
+    if (status != ZipStatus::Ok) ops.remove(temp);
+    return status;
+}
+
 Outcome writeAddition(zipFile out, FileOps& ops, const ZipUpdate::Addition& a) {
     switch (a.kind) {
         case ZipUpdate::Addition::Kind::Deflated: return writeDeflated(out, a.entryName, a.data);
@@ -274,6 +311,8 @@ void ZipUpdate::clear() {
 
 ZipStatus ZipUpdate::commit(FileOps& ops, ArchiveHolds holds) {
     results_.assign(additions_.size(), ZipStatus::Ok);
+    created_ = false;
+    const bool existed = pathExists(path_);
     // An addition whose source fails is dropped and the archive written
     // again without it: its name must not cost the entry it was to replace.
     for (;;) {
@@ -284,6 +323,15 @@ ZipStatus ZipUpdate::commit(FileOps& ops, ArchiveHolds holds) {
         }
         if (writing.empty()) return ZipStatus::Ok;
         std::reverse(writing.begin(), writing.end());
+        if (!existed && leftOut_.empty()) {
+            if (const std::optional<ZipStatus> made = writeNewFromMemory(path_, additions_, writing, ops)) {
+                created_ = *made == ZipStatus::Ok;
+                for (ZipStatus& result : results_) {
+                    if (result == ZipStatus::Ok) result = *made;
+                }
+                return *made;
+            }
+        }
         size_t refused = additions_.size();
         ZipStatus why = ZipStatus::Ok;
         // Only the first entry matching each key: a twin of it stays.
@@ -312,7 +360,10 @@ ZipStatus ZipUpdate::commit(FileOps& ops, ArchiveHolds holds) {
                 return ZipStatus::Ok;
             },
             ops, holds);
-        if (status == ZipStatus::Ok) return ZipStatus::Ok;
+        if (status == ZipStatus::Ok) {
+            created_ = !existed;
+            return ZipStatus::Ok;
+        }
         if (refused < additions_.size()) {
             results_[refused] = why;
             continue;

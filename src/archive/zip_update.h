@@ -16,7 +16,9 @@
 // taken (its source is gone, unreadable or not the content expected) is left
 // out and the others are written; when none is left, the archive is not
 // touched. Entries are deflated with libdeflate (plain_deflate.h); an entry of
-// another zip that is deflated already keeps its compressed bytes.
+// another zip that is deflated already keeps its compressed bytes. A new
+// archive whose additions were all deflated ahead is made in memory
+// (zip_image.h) and written at once.
 #pragma once
 
 #include <cstdint>
@@ -84,6 +86,8 @@ public:
     // After commit: Ok for an addition now in the archive (or replaced by a
     // later one of its name), else why it is not.
     ZipStatus result(size_t index) const { return index < results_.size() ? results_[index] : ZipStatus::Error; }
+    // After commit: whether it wrote the archive where there was none.
+    bool created() const { return created_; }
     void clear();
 
     struct Addition {
@@ -102,6 +106,7 @@ private:
     std::vector<EntryKey> leftOut_;
     std::vector<ZipStatus> results_;
     uint64_t bytesHeld_ = 0;
+    bool created_ = false;
 };
 
 }  // namespace quorvane

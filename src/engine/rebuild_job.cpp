@@ -178,8 +178,22 @@ void RebuildJob::rebuildFile(ContainerFiles& collection) {
     unpacked_.clear();
 }
 
+std::string RebuildJob::systemFolderOf(const std::string& system, bool& exists) {
+    if (const auto it = systemFolders_.find(system); it != systemFolders_.end()) {
+        exists = true;
+        return it->second;
+    }
+    std::string folder = resolveSystemFolder(settings(), system, &exists);
+    if (exists) systemFolders_.emplace(system, folder);
+    return folder;
+}
+
 std::string RebuildJob::setPathIn(const std::string& folder, const std::string& game, const std::string& system) {
-    const std::string zip = joinPath(folder, game + ".zip");
+    std::string zip = joinPath(folder, game + ".zip");
+    // Sets come mostly a few ROMs in a row: one look for a 7z or RAR set is enough.
+    if (pending_.count(zip) != 0 || writing_.count(zip) != 0) return zip;
+    if (setsChecked_.size() >= kArchivesRemembered) setsChecked_.clear();
+    if (!setsChecked_.insert(zip).second) return zip;
     // A 7z or RAR set is never edited: it is written anew as a zip first.
     if (const std::string packed = packedSetToConvert(folder, game); !packed.empty()) {
         std::string made, keptAs;
@@ -249,7 +263,7 @@ void RebuildJob::build(const ContainerFiles& collection, const File& listed, con
         return;
     }
     bool exists = false;
-    const std::string target = resolveSystemFolder(settings(), r.system, &exists);
+    const std::string target = systemFolderOf(r.system, exists);
     if (exists && checkedFolders_.insert(target).second) {
         for (const std::string& line : recoverLeftovers(target)) postMessage(line);
     }
@@ -302,7 +316,9 @@ bool RebuildJob::copyInto(const ContainerFiles& container, const File& listed, c
     awaitWriteOf(archive);
     // Entries of that name already there are someone's files: they go to a
     // backup folder (made on first need) before the right ROM replaces them.
-    const bool existed = pathExists(archive);
+    // A target waiting to be written is as it was when its first copy came.
+    const auto waiting = pending_.find(archive);
+    const bool existed = waiting != pending_.end() ? waiting->second.onDisk : pathExists(archive);
     if (existed && ZipListing(archive).find(entryName) >= 0) {
         DisplacedEntries replaced;
         const BackupTree backup = backupOf(systemFolder);
@@ -315,20 +331,28 @@ bool RebuildJob::copyInto(const ContainerFiles& container, const File& listed, c
         }
         return false;
     }
-    // A copier header to leave out, or an entry of a packed source not
-    // unpacked ahead: copied at once, the way every fix copies.
-    if (withoutHeader || collection.isPacked) {
+    // An entry of a packed source not unpacked ahead, or of a zip with a
+    // copier header to leave out: copied at once, the way every fix copies.
+    if (collection.isPacked || (withoutHeader && !collection.isLoose())) {
         status = copyToArchive(collection, listed, archive, entryName, nullptr, nullptr, withoutHeader);
         if (status == ZipStatus::Ok && !existed) rememberMade(archive);
+        // A target waiting for this archive finds it made.
+        if (waiting != pending_.end() && status == ZipStatus::Ok) waiting->second.onDisk = true;
         return false;
     }
     const EntryKey key = keyOf(listed);
-    PendingTarget& target = pendingFor(archive);
+    PendingTarget& target = pendingFor(archive, existed);
     const uint64_t held = target.update.bytesHeld();
     // A loose file deflated ahead goes in as it is; a deflated entry of a
     // source zip keeps its compressed bytes (addEntryOf), since inflating
     // and deflating it again gains nothing.
-    if (collection.isLoose() && prepared_ && prepared_->matches(listed)) {
+    if (withoutHeader) {
+        // Checked against the file without its header, as copyToArchive checks it.
+        const EntryKey wanted = keyOf(*withoutHeader);
+        target.update.addFile(collection.path, entryName, ExpectedContent{wanted.crc32, wanted.size},
+                              withoutHeader->headerBytes);
+        target.fromStage = target.fromStage || source == &unpacked;
+    } else if (collection.isLoose() && prepared_ && prepared_->matches(listed)) {
         target.update.addDeflated(entryName, prepared_->data);
     } else if (collection.isLoose()) {
         target.update.addFile(collection.path, entryName, ExpectedContent{key.crc32, key.size});
@@ -348,12 +372,12 @@ void RebuildJob::rememberMade(const std::string& archive) {
     madeByJob_.insert(archive);
 }
 
-RebuildJob::PendingTarget& RebuildJob::pendingFor(const std::string& archive) {
+RebuildJob::PendingTarget& RebuildJob::pendingFor(const std::string& archive, bool onDisk) {
     if (pending_.count(archive) == 0 &&
         (pendingBytes_ >= kPendingBytesLimit || pending_.size() >= kPendingTargetsLimit)) {
         writeOldestPending();
     }
-    auto it = pending_.try_emplace(archive, PendingTarget{ZipUpdate(archive), {}, false, 0}).first;
+    auto it = pending_.try_emplace(archive, PendingTarget{ZipUpdate(archive), {}, false, onDisk, 0}).first;
     it->second.lastUse = ++useClock_;
     return it->second;
 }
@@ -394,7 +418,6 @@ void RebuildJob::writePending(std::string archive) {
 }
 
 void RebuildJob::commitTarget(TargetWrite& write, FileOps& ops) {
-    write.existed = pathExists(write.archive);
     write.target.update.commit(ops, write.holds);
 }
 
@@ -417,7 +440,7 @@ void RebuildJob::awaitWriteOf(const std::string& archive) {
 
 void RebuildJob::recordWrite(TargetWrite& write) {
     PendingTarget& target = write.target;
-    if (!write.existed && pathExists(write.archive)) rememberMade(write.archive);
+    if (target.update.created()) rememberMade(write.archive);
     // Each copy's findings go under its own source.
     const std::string current = currentFile();
     for (size_t i = 0; i < target.copies.size(); ++i) {
@@ -525,12 +548,15 @@ std::unique_ptr<OrderedLoader> RebuildJob::startSourceLoader() {
             if (looksLikeChd(path)) return;  // a disk image is never read whole
             out.stamp = stampOf(path);
             out.collection = ContainerFiles(path);
-            out.status = loadCollection(out.collection, opts);
-            if (out.status != ZipStatus::Ok || !out.collection.isLoose() || out.collection.files.size() != 1) return;
-            const File& f = out.collection.files[0];
-            if (!worthPreparing(out.collection, f)) return;
+            // A loose file is read once: the bytes that give its CRC are the ones deflated.
+            LooseSource loose;
+            if (isArchiveName(path) || !readLooseSource(out.collection, out.stamp, opts, out.status, loose)) {
+                out.status = loadCollection(out.collection, opts);
+                return;
+            }
+            if (out.status != ZipStatus::Ok || !worthPreparing(out.collection, out.collection.files[0])) return;
             auto p = std::make_shared<PreparedEntry>();
-            if (!prepareLooseFile(path, *p) || !p->matches(f)) return;
+            if (!prepareFrom(loose, *p)) return;
             std::lock_guard lock(preparedMutex_);
             preparedAhead_[i] = std::move(p);
         },

@@ -58,6 +58,8 @@ private:
     const std::string& replacedBackup();
     // The backup of what the job takes out of the system folder `systemFolder`.
     BackupTree backupOf(const std::string& systemFolder) { return {replacedBackup(), systemFolder}; }
+    // The folder of `system` (resolveSystemFolder), remembered once found.
+    std::string systemFolderOf(const std::string& system, bool& exists);
     // The path of `game`'s zip set in `folder` (a 7z or RAR set there is
     // converted to it first, see convertToZip).
     std::string setPathIn(const std::string& folder, const std::string& game, const std::string& system);
@@ -89,11 +91,12 @@ private:
         ZipUpdate update;
         std::vector<PendingCopy> copies;
         bool fromStage = false;  // some copy reads a file unpacked for the current source
+        bool onDisk = false;     // the archive existed when the first copy came
         uint64_t lastUse = 0;
     };
     // The waiting target `archive`, made when there is none; older targets
     // are written first when too much waits.
-    PendingTarget& pendingFor(const std::string& archive);
+    PendingTarget& pendingFor(const std::string& archive, bool onDisk);
     // Starts writing one waiting target (on writers_ when there are any);
     // what became of each copy is recorded as the write is collected. By
     // value: callers may pass the key of the entry this erases.
@@ -110,7 +113,6 @@ private:
         std::string archive;
         PendingTarget target;
         ArchiveHolds holds = ArchiveHolds::UserFiles;
-        bool existed = false;
     };
     void commitTarget(TargetWrite& write, FileOps& ops);
     // Records the writes finished so far; with `wait`, waits for one first.
@@ -155,6 +157,11 @@ private:
     // rewriteArchive). Forgetting one only costs a sync, so the set is kept
     // small.
     std::set<std::string> madeByJob_;
+    // Zip sets already looked at for a 7z or RAR set to convert.
+    std::set<std::string> setsChecked_;
+    // System folders found, by system: one does not go away during a job
+    // (were one removed, the copies into it fail as they would anyway).
+    std::map<std::string, std::string> systemFolders_;
     static constexpr size_t kArchivesRemembered = 4096;
     bool sourceUsed_ = false;
     std::map<std::string, PendingTarget> pending_;

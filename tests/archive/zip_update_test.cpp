@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "archive/zip_image.h"
 #include "archive/zip_listing.h"
 #include "archive/zip_status.h"
 #include "archive_fixtures.h"
@@ -18,7 +19,11 @@ using Names = std::vector<std::string>;
 class CountingFileOps : public FailingFileOps {
 public:
     CountingFileOps(int failAt = 0) : FailingFileOps(failAt) {}
-    int created = 0, renamed = 0, synced = 0, foldersSynced = 0;
+    int created = 0, renamed = 0, synced = 0, foldersSynced = 0, writes = 0;
+    ssize_t writeAt(int fd, const void* b, size_t n, uint64_t o) override {
+        ++writes;
+        return FailingFileOps::writeAt(fd, b, n, o);
+    }
     int createNew(const std::string& p) override {
         ++created;
         return FailingFileOps::createNew(p);
@@ -265,6 +270,113 @@ TEST_F(ZipUpdateTest, AnEntryRenamedWithinItsArchiveTakesOneNewVersion) {
     EXPECT_EQ(gone.commit(), ZipStatus::Ok);
     EXPECT_EQ(gone.result(0), ZipStatus::EntryGone);
     EXPECT_EQ(fileHash(twins), before);
+}
+
+// A new archive of entries deflated ahead is written in one piece: one
+// file made, one write, one rename that replaces nothing. It reads back
+// whole, an empty entry and a stream's option bits included, and tells that
+// it made the archive; adding to it afterwards rewrites it as any other.
+TEST_F(ZipUpdateTest, ANewArchiveOfDeflatedEntriesIsWrittenInOneWrite) {
+    writeFile(dir.file("empty.bin"), "");
+    DeflatedData text, empty, noisy;
+    ASSERT_TRUE(deflateLooseFile(dir.file("text.txt"), text, 1 << 20));
+    ASSERT_TRUE(deflateLooseFile(dir.file("empty.bin"), empty, 1 << 20));
+    ASSERT_TRUE(deflateLooseFile(dir.file("noise.bin"), noisy, 4 << 20));
+    text.optionBits = 0x0002;
+    const std::string fresh = out + "/fresh.zip";
+    ZipUpdate update(fresh);
+    update.addDeflated("text.txt", text);
+    update.addDeflated("dir/empty.bin", empty);
+    update.addDeflated("noise.bin", noisy);
+    CountingFileOps ops;
+    ASSERT_EQ(update.commit(ops), ZipStatus::Ok);
+    EXPECT_TRUE(update.created());
+    EXPECT_EQ(ops.created, 1);
+    EXPECT_EQ(ops.writes, 1);
+    EXPECT_EQ(ops.renamed, 1);
+    EXPECT_EQ(ops.synced + ops.foldersSynced, 0);
+    EXPECT_EQ(folderNames(out), Names{"fresh.zip"});
+    EXPECT_EQ(runShell("unzip -tqq '" + fresh + "' >/dev/null"), 0);
+    const ZipListing listing(fresh);
+    ASSERT_EQ(listing.count(), 3);
+    EXPECT_EQ(listing.entry(1).name, "dir/empty.bin");
+    EXPECT_EQ(listing.entry(1).uncompressedSize, 0u);
+    EXPECT_EQ(listing.entry(0).flag & 0x0006, 0x0002u);
+    EXPECT_EQ(listing.entry(0).dosDate, text.dosDate);
+    EXPECT_EQ(readHash(fresh, "text.txt"), fileHash(dir.file("text.txt")));
+    EXPECT_EQ(readHash(fresh, "noise.bin"), fileHash(dir.file("noise.bin")));
+
+    ZipUpdate more(fresh);
+    more.addDeflated("more.txt", text);
+    ASSERT_EQ(more.commit(), ZipStatus::Ok);
+    EXPECT_FALSE(more.created());
+    EXPECT_EQ(ZipListing(fresh).count(), 4);
+    EXPECT_EQ(readHash(fresh, "noise.bin"), fileHash(dir.file("noise.bin")));
+}
+
+// Writing a new archive in one piece fails at each of its disk calls in
+// turn: the folder then holds nothing, or the complete archive when the
+// run says Ok, never a temporary file. A file that takes the archive's name
+// meanwhile is never replaced.
+TEST_F(ZipUpdateTest, ANewArchiveWrittenInOnePieceSurvivesEveryFailure) {
+    DeflatedData text;
+    ASSERT_TRUE(deflateLooseFile(dir.file("text.txt"), text, 1 << 20));
+    const std::string fresh = out + "/fresh.zip";
+    const auto attempt = [&](FileOps& ops) {
+        ZipUpdate update(fresh);
+        update.addDeflated("a.txt", text);
+        update.addDeflated("b.txt", text);
+        const ZipStatus status = update.commit(ops);
+        EXPECT_EQ(update.result(1), status);
+        return status;
+    };
+    FailingFileOps counter;
+    ASSERT_EQ(attempt(counter), ZipStatus::Ok);
+    const std::string complete = readFile(fresh);
+    ASSERT_GE(counter.calls(), 4);
+    for (int n = 1; n <= counter.calls(); ++n) {
+        std::filesystem::remove(fresh);
+        FailingFileOps ops(n);
+        const ZipStatus status = attempt(ops);
+        if (status == ZipStatus::Ok) {
+            EXPECT_EQ(readFile(fresh), complete) << "call " << n;
+        } else {
+            EXPECT_EQ(folderNames(out), Names{}) << "call " << n;
+        }
+    }
+
+    // Another program writes the name between the look and the rename.
+    class Intruder : public FileOps {
+    public:
+        explicit Intruder(std::string path) : path_(std::move(path)) {}
+        int createNew(const std::string& p) override {
+            writeFile(path_, "someone's file");
+            return FileOps::createNew(p);
+        }
+
+    private:
+        std::string path_;
+    };
+    std::filesystem::remove(fresh);
+    Intruder intruder(fresh);
+    EXPECT_EQ(attempt(intruder), ZipStatus::CannotReplace);
+    EXPECT_EQ(readFile(fresh), "someone's file");
+    EXPECT_EQ(folderNames(out), Names{"fresh.zip"});
+}
+
+// An entry that would need ZIP64 fields is refused and leaves the image as
+// it was, so the caller can write the archive another way.
+TEST(ZipImageTest, AnEntryPastPlainZipLimitsIsRefusedWithoutATrace) {
+    DeflatedData small{.bytes = std::string("\x03\x00", 2), .crc32 = 0, .size = 0};
+    ZipImage image;
+    ASSERT_TRUE(image.add("a", small));
+    const std::string oneEntry = ZipImage(image).finish();
+    DeflatedData huge = small;
+    huge.size = 0x100000000ull;
+    EXPECT_FALSE(image.add("b", huge));
+    EXPECT_FALSE(image.add(std::string(0x10000, 'n'), small));
+    EXPECT_EQ(image.count(), 1u);
+    EXPECT_EQ(image.finish(), oneEntry);
 }
 
 }  // namespace
