@@ -10,14 +10,12 @@
 
 #include "archive/little_endian.h"
 #include "archive/torrent_zip_names.h"
+#include "archive/zip_signatures.h"
 #include "archive/zip_entry_io.h"
 
 namespace quorvane {
 namespace {
 
-constexpr uint32_t kLocalSignature = 0x04034B50;
-constexpr uint32_t kCentralSignature = 0x02014B50;
-constexpr uint32_t kEndSignature = 0x06054B50;
 constexpr uint32_t kZip64EndSignature = 0x06064B50;
 constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
 constexpr uint16_t kZip64ExtraId = 0x0001;

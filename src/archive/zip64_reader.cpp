@@ -8,13 +8,12 @@
 #include <vector>
 
 #include "archive/little_endian.h"
+#include "archive/zip_signatures.h"
 #include "archive/zip_status.h"
 
 namespace quorvane {
 namespace {
 
-constexpr uint32_t kCentralSignature = 0x02014B50;
-constexpr uint32_t kLocalSignature = 0x04034B50;
 constexpr uint32_t kMarker = 0xFFFFFFFF;
 constexpr size_t kCentralFixedSize = 46;
 constexpr size_t kLocalFixedSize = 30;

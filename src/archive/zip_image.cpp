@@ -2,12 +2,11 @@
 
 #include <cstdint>
 
+#include "archive/zip_signatures.h"
+
 namespace quorvane {
 namespace {
 
-constexpr uint32_t kLocalSignature = 0x04034b50;
-constexpr uint32_t kCentralSignature = 0x02014b50;
-constexpr uint32_t kEndSignature = 0x06054b50;
 constexpr uint16_t kVersionNeeded = 20;
 constexpr uint16_t kDeflated = 8;
 constexpr uint32_t kOptionBits = 0x0006;
