@@ -155,9 +155,13 @@ void FolderJob::workOnSystem(SystemFolder& system, const std::function<void(Syst
     if (placements_.layoutOf(system.name).lacksParents()) postMessage(analysis_text::catalogueLacksParents(system.name));
     work(system);
     counts.stepsFailed = failedSteps_ - failedBefore;
-    // The catalogue as the job left it, a game at a time: a big system's
-    // records would not fit in memory at once.
-    db_->forEachGame(system.name, [&counts](const Game& game) { counts.status.add(game); });
+    // The catalogue as the job left it, a game's letters at a time: a big
+    // system's records would not fit in memory at once.
+    Game tally("");
+    db_->forEachGameStatus(system.name, [&](std::string_view letters) {
+        tally.statusString.assign(letters);
+        counts.status.add(tally);
+    });
 }
 
 void FolderJob::postFileMessage(const std::string& text) {
@@ -231,22 +235,32 @@ std::vector<RomMatch> FolderJob::identify(const ContainerFiles& container, File&
 }
 
 bool SystemFolder::reuseListing(size_t index, ContainerFiles& collection) const {
-    return index < tested.size() && !tested[index].listing.empty() &&
-           fillFromListing(tested[index].kind, tested[index].listing, collection);
+    return index < tested.size() && !tested[index].listingKept().empty() &&
+           fillFromListing(tested[index].kind, tested[index].listingKept(), collection);
 }
 
 bool SystemFolder::reuseFirstPass(size_t index, ContainerFiles& collection, const FileStamp& now) const {
-    if (index >= tested.size() || tested[index].listing.empty() || !tested[index].stamp.valid ||
+    if (index >= tested.size() || tested[index].listingKept().empty() || !tested[index].stamp.valid ||
         !(now == tested[index].stamp))
         return false;
-    return fillFromListing(tested[index].kind, tested[index].listing, collection);
+    return fillFromListing(tested[index].kind, tested[index].listingKept(), collection);
 }
 
 void FolderJob::eachListedFile(const SystemFolder& system, bool test,
                                const std::function<void(size_t index, LoadedItem& item)>& visit,
-                               const ScanCache* known) {
+                               const ScanCache* known, PlacedFiles placed) {
+    auto allInPlace = [&system](size_t i) { return i < system.tested.size() && system.tested[i].allInPlace; };
+    const bool withoutPlaced = !test && placed != PlacedFiles::Listed;
+    // The files the loader takes, by their index in the listing: all of them
+    // unless the placed ones are skipped.
+    std::vector<size_t> taken;
+    const bool skipping = !test && placed == PlacedFiles::Skipped;
+    for (size_t i = 0; i < system.files.size(); ++i)
+        if (!skipping || !allInPlace(i)) taken.push_back(i);
     // The loader reads the paths while it runs: they must outlive it.
-    const std::vector<std::string> paths = system.paths();
+    std::vector<std::string> paths;
+    paths.reserve(taken.size());
+    for (size_t i : taken) paths.push_back(system.pathOf(i));
     const LoadOptions opts = loadOptions(test);
     const bool keepListings = test && system.keepListings;
     // Open for as long as the loader runs: each file's stamp is then taken by its name alone.
@@ -258,23 +272,38 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
     };
     const FolderHandle folder{system.path.empty() ? -1 : ::open(system.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)};
     auto loader = std::make_unique<OrderedLoader>(
-        paths.size(),
-        [&paths, &system, &folder, opts, known, keepListings](size_t i, LoadedItem& out) {
-            out.collection = ContainerFiles(paths[i]);
+        taken.size(),
+        [&paths, &taken, &system, &folder, opts, known, keepListings, withoutPlaced, &allInPlace](size_t at,
+                                                                                                  LoadedItem& out) {
+            const size_t i = taken[at];
+            out.collection = ContainerFiles(paths[at]);
+            if (withoutPlaced && allInPlace(i)) {
+                out.collection.isPacked = system.tested[i].kind == ScanCache::Kind::Packed;
+                out.collection.isZip = system.tested[i].kind == ScanCache::Kind::Zip;
+                return;
+            }
             // The first pass writes `tested` while its own loader runs: only later passes read it.
             // A scan changes no file, so its later pass takes each listing as the first pass found it.
             if (!opts.test && system.keepListings && system.reuseListing(i, out.collection)) return;
-            out.stamp = folder.fd >= 0 ? stampAt(folder.fd, system.files[i]) : stampOf(paths[i]);
+            out.stamp = folder.fd >= 0 ? stampAt(folder.fd, system.files[i]) : stampOf(paths[at]);
             if (!opts.test && system.reuseFirstPass(i, out.collection, out.stamp)) return;
             if (opts.test && known) {
                 const ScanCache::Record* r = known->find(system.files[i], out.stamp);
+                // Every entry in place under the same catalogue: the rows to
+                // mark are known, and nothing else needs the entries.
+                if (r && r->allInPlace && keepListings && system.keepRows) {
+                    out.collection.isPacked = r->kind == ScanCache::Kind::Packed;
+                    out.collection.isZip = r->kind == ScanCache::Kind::Zip;
+                    out.placed = known->share(system.files[i]);
+                    return;
+                }
                 if (r && fillFromListing(r->kind, r->listing, out.collection)) {
                     if (keepListings) out.listing = r->listing;
                     // Rows for another listing than this are no use.
                     if (r->found.size() == out.collection.files.size()) out.found = r->found;
                     return;
                 }
-                out.collection = ContainerFiles(paths[i]);
+                out.collection = ContainerFiles(paths[at]);
             }
             out.status = loadCollection(out.collection, opts);
             if (zipTestPassed(out.status) && (keepListings || (opts.test && out.collection.isPacked)))
@@ -284,10 +313,13 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
         // each file's stamp: handing that to threads would cost more than it.
         !test && system.keepListings ? OrderedLoader::kOnCallingThread : options_.loadThreads);
     LoadedItem item;
+    size_t next = 0;
     for (size_t i = 0; i < system.files.size(); ++i) {
         if (cancelled()) break;
         setCurrentFile(i, system.files[i]);
         showProgress();
+        if (next >= taken.size() || taken[next] != i) continue;  // skipped
+        ++next;
         loader->next(item);
         visit(i, item);
     }
@@ -314,6 +346,12 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCac
             }
             tested.kind = kindOf(item.collection);
             tested.listing = std::move(item.listing);
+            if (item.placed) {
+                tested.allInPlace = true;
+                db_->markRowsAt(item.placed->haveRows, RomStatus::Have);
+                tested.placed = std::move(item.placed);
+                return;
+            }
             const std::vector<File>& files = item.collection.files;
             if (system.keepRows) tested.found.assign(files.size(), {});
             bool allInPlace = true;
@@ -328,7 +366,7 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCac
                         allInPlace = false;
                         continue;
                     }
-                    placements_.markMatch(m, RomStatus::Have);
+                    placements_.markMatch(m, RomStatus::Have, system.keepRows ? &tested.haveRows : nullptr);
                 }
             }
             tested.allInPlace = allInPlace;
@@ -346,14 +384,34 @@ ScanCache FolderJob::testedFiles(const SystemFolder& system, const ScanCache& kn
             // Not reached: what the last scan found still holds while the file is unchanged.
             if (const ScanCache::Record* r = known.find(name)) {
                 ScanCache::Record kept = *r;
-                if (!withRows) kept.found.clear();
+                if (!withRows) {
+                    kept.found.clear();
+                    kept.allInPlace = false;
+                    kept.haveRows.clear();
+                }
                 out.put(name, std::move(kept));
             }
             continue;
         }
-        if (!zipTestPassed(t->status) || t->listing.empty()) continue;
+        if (!zipTestPassed(t->status) || t->listingKept().empty()) continue;
         if (t->stamp.modifiedNs >= settled || t->stamp.changedNs >= settled) continue;
-        out.put(name, {t->stamp, t->kind, t->listing, withRows ? t->found : std::vector<FoundRows>{}});
+        if (t->placed) {
+            if (withRows) {
+                out.put(name, t->placed);
+                continue;
+            }
+            out.put(name, {t->stamp, t->kind, t->placed->listing, {}, false, {}});
+            continue;
+        }
+        ScanCache::Record record{t->stamp, t->kind, t->listing, {}, false, {}};
+        // Rows only under the catalogue they were found in; "all in place"
+        // means something only with the rows behind it.
+        if (withRows && !t->found.empty()) {
+            record.found = t->found;
+            record.allInPlace = t->allInPlace;
+            if (t->allInPlace) record.haveRows = t->haveRows;
+        }
+        out.put(name, std::move(record));
     }
     return out;
 }

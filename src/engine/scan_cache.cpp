@@ -70,9 +70,8 @@ private:
 
 std::uint8_t digestBits(ScanCache::Digests digests) { return (digests.md5 ? 1 : 0) | (digests.sha1 ? 2 : 0); }
 
-std::uint32_t crcOf(const std::string& bytes) {
-    return static_cast<std::uint32_t>(
-        crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
+std::uint32_t crcOf(const char* bytes, size_t size) {
+    return static_cast<std::uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(bytes), size));
 }
 
 }  // namespace
@@ -111,7 +110,7 @@ ScanCache ScanCache::read(const std::string& path, const std::string& folder, Di
     if (!readWholeFile(path, bytes) || bytes.size() < sizeof kMagic + 4) return cache;
     const size_t body = bytes.size() - 4;
     Reader trailer(bytes.data() + body, 4);
-    if (trailer.number(4) != crcOf(bytes.substr(0, body))) return cache;
+    if (trailer.number(4) != crcOf(bytes.data(), body)) return cache;
     Reader in(bytes.data(), body);
     if (!in.raw(kMagic, sizeof kMagic) || in.number(4) != kVersion || in.number(1) != digestBits(digests) ||
         in.text() != folder)
@@ -122,6 +121,9 @@ ScanCache ScanCache::read(const std::string& path, const std::string& folder, Di
     const bool keepRows = !stamp.empty() && stamp == catalogue;
     const std::uint64_t count = in.number(8);
     if (!in.ok()) return cache;
+    // Every record takes more than 40 bytes: a count beyond that is damage.
+    if (count > body / 40) return cache;
+    cache.records_.reserve(static_cast<size_t>(count));
     for (std::uint64_t i = 0; i < count && in.ok(); ++i) {
         std::string name = in.text();
         Record r;
@@ -139,6 +141,7 @@ ScanCache ScanCache::read(const std::string& path, const std::string& folder, Di
         for (std::uint64_t file = 0; file < identified && in.ok(); ++file) {
             const std::uint64_t rows = in.number(4);
             if (rows > body) return ScanCache();
+            if (keepRows) r.found[file].reserve(static_cast<size_t>(rows));
             for (std::uint64_t k = 0; k < rows && in.ok(); ++k) {
                 FoundRow row;
                 row.offset = in.number(8);
@@ -148,12 +151,23 @@ ScanCache ScanCache::read(const std::string& path, const std::string& folder, Di
                 if (keepRows) r.found[file].push_back(row);
             }
         }
+        const std::uint64_t allInPlace = in.number(1);
+        const std::uint64_t haveRows = in.number(4);
+        if (allInPlace > 1 || (allInPlace == 1 && identified == 0) || haveRows > body / 8) return ScanCache();
+        if (keepRows) r.haveRows.reserve(static_cast<size_t>(haveRows));
+        for (std::uint64_t k = 0; k < haveRows && in.ok(); ++k) {
+            const std::uint64_t offset = in.number(8);
+            if (keepRows) r.haveRows.push_back(offset);
+        }
+        r.allInPlace = keepRows && allInPlace == 1;
         if (kind > static_cast<std::uint64_t>(Kind::Packed)) return ScanCache();
         r.kind = static_cast<Kind>(kind);
-        cache.records_[std::move(name)] = std::move(r);
+        cache.records_[std::move(name)] = std::make_shared<const Record>(std::move(r));
     }
     // Half a cache is no cache: a record may be wrong in ways its CRC missed.
     if (!in.atEnd()) return ScanCache();
+    cache.wasRead_ = true;
+    cache.readUnder_ = stamp;
     return cache;
 }
 
@@ -166,7 +180,8 @@ bool ScanCache::write(const std::string& path, const std::string& folder, Digest
     out.text(folder);
     out.text(catalogue);
     out.number(records_.size(), 8);
-    for (const auto& [name, r] : records_) {
+    for (const auto& [name, shared] : records_) {
+        const Record& r = *shared;
         out.text(name);
         out.number(r.stamp.device, 8);
         out.number(r.stamp.inode, 8);
@@ -183,8 +198,13 @@ bool ScanCache::write(const std::string& path, const std::string& folder, Digest
                 out.number(row.matched ? 1 : 0, 1);
             }
         }
+        const bool allInPlace = r.allInPlace && !r.found.empty();
+        out.number(allInPlace ? 1 : 0, 1);
+        out.number(allInPlace ? r.haveRows.size() : 0, 4);
+        if (allInPlace)
+            for (std::uint64_t offset : r.haveRows) out.number(offset, 8);
     }
-    out.number(crcOf(out.bytes()), 4);
+    out.number(crcOf(out.bytes().data(), out.bytes().size()), 4);
     // Written whole under another name and renamed over the old one, never
     // synced: after a crash a torn cache fails its CRC and the next scan
     // tests everything, which is all a sync would have bought.
@@ -207,7 +227,21 @@ const ScanCache::Record* ScanCache::find(const std::string& name, const FileStam
 
 const ScanCache::Record* ScanCache::find(const std::string& name) const {
     const auto it = records_.find(name);
-    return it == records_.end() ? nullptr : &it->second;
+    return it == records_.end() ? nullptr : it->second.get();
+}
+
+std::shared_ptr<const ScanCache::Record> ScanCache::share(const std::string& name) const {
+    const auto it = records_.find(name);
+    return it == records_.end() ? nullptr : it->second;
+}
+
+bool ScanCache::sameAsRead(const ScanCache& read, const std::string& catalogue) const {
+    if (!read.wasRead_ || read.readUnder_ != catalogue || records_.size() != read.records_.size()) return false;
+    for (const auto& [name, record] : records_) {
+        const auto it = read.records_.find(name);
+        if (it == read.records_.end() || (it->second != record && !(*it->second == *record))) return false;
+    }
+    return true;
 }
 
 }  // namespace quorvane
