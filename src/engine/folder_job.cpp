@@ -251,16 +251,7 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
                                const ScanCache* known, PlacedFiles placed) {
     auto allInPlace = [&system](size_t i) { return i < system.tested.size() && system.tested[i].allInPlace; };
     const bool withoutPlaced = !test && placed != PlacedFiles::Listed;
-    // The files the loader takes, by their index in the listing: all of them
-    // unless the placed ones are skipped.
-    std::vector<size_t> taken;
     const bool skipping = !test && placed == PlacedFiles::Skipped;
-    for (size_t i = 0; i < system.files.size(); ++i)
-        if (!skipping || !allInPlace(i)) taken.push_back(i);
-    // The loader reads the paths while it runs: they must outlive it.
-    std::vector<std::string> paths;
-    paths.reserve(taken.size());
-    for (size_t i : taken) paths.push_back(system.pathOf(i));
     const LoadOptions opts = loadOptions(test);
     const bool keepListings = test && system.keepListings;
     // Open for as long as the loader runs: each file's stamp is then taken by its name alone.
@@ -271,10 +262,56 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
         }
     };
     const FolderHandle folder{system.path.empty() ? -1 : ::open(system.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)};
+    auto stampOfFile = [&](size_t i) {
+        return folder.fd >= 0 ? stampAt(folder.fd, system.files[i]) : stampOf(system.pathOf(i));
+    };
+    // Fills `out` from the cache's record of file `i` when it was made of
+    // the file as it is (`out.stamp`); false otherwise.
+    auto fromCache = [&system, known, keepListings](size_t i, LoadedItem& out) {
+        const ScanCache::Record* r = known ? known->find(system.files[i], out.stamp) : nullptr;
+        if (!r) return false;
+        // Every entry in place under the same catalogue: the rows to mark
+        // are known, and nothing else needs the entries.
+        if (r->allInPlace && keepListings && system.keepRows) {
+            out.collection.isPacked = r->kind == ScanCache::Kind::Packed;
+            out.collection.isZip = r->kind == ScanCache::Kind::Zip;
+            out.placed = known->share(system.files[i]);
+            return true;
+        }
+        if (!fillFromListing(r->kind, r->listing, out.collection)) {
+            out.collection = ContainerFiles(out.collection.path);
+            return false;
+        }
+        if (keepListings) out.listing = r->listing;
+        // Rows for another listing than this are no use.
+        if (r->found.size() == out.collection.files.size()) out.found = r->found;
+        return true;
+    };
+
+    // With a cache, the files it holds are taken from it here, first: for
+    // a stat and a lookup, a loader thread costs more than it saves.
+    std::vector<std::optional<LoadedItem>> cached;
+    if (test && known && !known->empty()) {
+        cached.resize(system.files.size());
+        for (size_t i = 0; i < system.files.size() && !cancelled(); ++i) {
+            LoadedItem item;
+            item.collection = ContainerFiles(system.pathOf(i));
+            item.stamp = stampOfFile(i);
+            if (fromCache(i, item)) cached[i] = std::move(item);
+        }
+    }
+    auto isCached = [&cached](size_t i) { return i < cached.size() && cached[i]; };
+    // The files the loader takes, by their index in the listing.
+    std::vector<size_t> taken;
+    for (size_t i = 0; i < system.files.size(); ++i)
+        if (!isCached(i) && !(skipping && allInPlace(i))) taken.push_back(i);
+    // The loader reads the paths while it runs: they must outlive it.
+    std::vector<std::string> paths;
+    paths.reserve(taken.size());
+    for (size_t i : taken) paths.push_back(system.pathOf(i));
     auto loader = std::make_unique<OrderedLoader>(
         taken.size(),
-        [&paths, &taken, &system, &folder, opts, known, keepListings, withoutPlaced, &allInPlace](size_t at,
-                                                                                                  LoadedItem& out) {
+        [&](size_t at, LoadedItem& out) {
             const size_t i = taken[at];
             out.collection = ContainerFiles(paths[at]);
             if (withoutPlaced && allInPlace(i)) {
@@ -285,26 +322,9 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
             // The first pass writes `tested` while its own loader runs: only later passes read it.
             // A scan changes no file, so its later pass takes each listing as the first pass found it.
             if (!opts.test && system.keepListings && system.reuseListing(i, out.collection)) return;
-            out.stamp = folder.fd >= 0 ? stampAt(folder.fd, system.files[i]) : stampOf(paths[at]);
+            out.stamp = stampOfFile(i);
             if (!opts.test && system.reuseFirstPass(i, out.collection, out.stamp)) return;
-            if (opts.test && known) {
-                const ScanCache::Record* r = known->find(system.files[i], out.stamp);
-                // Every entry in place under the same catalogue: the rows to
-                // mark are known, and nothing else needs the entries.
-                if (r && r->allInPlace && keepListings && system.keepRows) {
-                    out.collection.isPacked = r->kind == ScanCache::Kind::Packed;
-                    out.collection.isZip = r->kind == ScanCache::Kind::Zip;
-                    out.placed = known->share(system.files[i]);
-                    return;
-                }
-                if (r && fillFromListing(r->kind, r->listing, out.collection)) {
-                    if (keepListings) out.listing = r->listing;
-                    // Rows for another listing than this are no use.
-                    if (r->found.size() == out.collection.files.size()) out.found = r->found;
-                    return;
-                }
-                out.collection = ContainerFiles(paths[at]);
-            }
+            if (opts.test && fromCache(i, out)) return;
             out.status = loadCollection(out.collection, opts);
             if (zipTestPassed(out.status) && (keepListings || (opts.test && out.collection.isPacked)))
                 out.listing = encodeListing(out.collection.files);
@@ -318,6 +338,11 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
         if (cancelled()) break;
         setCurrentFile(i, system.files[i]);
         showProgress();
+        if (isCached(i)) {
+            visit(i, *cached[i]);
+            cached[i].reset();
+            continue;
+        }
         if (next >= taken.size() || taken[next] != i) continue;  // skipped
         ++next;
         loader->next(item);

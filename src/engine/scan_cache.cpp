@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <bit>
 #include <cstring>
 
 #include "core/file_util.h"
@@ -38,6 +39,10 @@ public:
     std::uint64_t number(int bytes) {
         if (!take(static_cast<size_t>(bytes))) return 0;
         std::uint64_t value = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(&value, at_, static_cast<size_t>(bytes));
+            return value;
+        }
         for (int i = 0; i < bytes; ++i)
             value |= std::uint64_t{static_cast<unsigned char>(at_[i])} << (8 * i);
         return value;
