@@ -217,8 +217,14 @@ SystemFolder FolderJob::openSystemFolder(const std::string& name, bool& opened, 
         return system;
     }
     opened = true;
-    system.leftoverLines = recoverLeftovers(system.path);
-    system.files = listPlainFiles(system.path);
+    // One read of the folder, and a second only when a leftover was found:
+    // putting one back changes what the folder holds.
+    FolderNames listed = listFolder(system.path);
+    if (!listed.leftovers.empty()) {
+        system.leftoverLines = recoverLeftovers(system.path, listed.leftovers);
+        listed = listFolder(system.path);
+    }
+    system.files = std::move(listed.files);
     // Disk images have a pass of their own that reads their headers only:
     // loading one as a loose file would read gigabytes.
     std::erase_if(system.files, [](const std::string& file) { return looksLikeChd(file); });
@@ -295,7 +301,8 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
         cached.resize(system.files.size());
         for (size_t i = 0; i < system.files.size() && !cancelled(); ++i) {
             LoadedItem item;
-            item.collection = ContainerFiles(system.pathOf(i));
+            // The record says what kind of file it is: the name need not.
+            item.collection.path = system.pathOf(i);
             item.stamp = stampOfFile(i);
             if (fromCache(i, item)) cached[i] = std::move(item);
         }

@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <bit>
 #include <cstring>
@@ -75,9 +75,7 @@ private:
 
 std::uint8_t digestBits(ScanCache::Digests digests) { return (digests.md5 ? 1 : 0) | (digests.sha1 ? 2 : 0); }
 
-std::uint32_t crcOf(const char* bytes, size_t size) {
-    return static_cast<std::uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(bytes), size));
-}
+std::uint32_t crcOf(const char* bytes, size_t size) { return libdeflate_crc32(0, bytes, size); }
 
 }  // namespace
 
