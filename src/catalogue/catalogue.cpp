@@ -49,6 +49,35 @@ void addRowTo(Game& game, const RowStore::RowView& view) {
                        std::string(view.cloneOf), std::string(view.romOf)});
 }
 
+// Each game's status letters, in the order its rows come.
+class GameLetters {
+public:
+    void add(std::string_view game, char letter) {
+        if (romStatusFromLetter(letter) != RomStatus::Have) anyNotHave = true;
+        // A game's rows mostly follow one another: the last game is asked first.
+        if (names_.empty() || names_[last_] != game) {
+            if (const auto at = ids_.find(game); at != ids_.end()) {
+                last_ = at->second;
+            } else {
+                last_ = static_cast<std::uint32_t>(names_.size());
+                ids_.emplace(names_.emplace_back(game), last_);
+                letters_.emplace_back();
+            }
+        }
+        letters_[last_].push_back(letter);
+    }
+    void visit(const std::function<void(std::string_view letters)>& to) const {
+        for (const std::string& game : letters_) to(game);
+    }
+    bool anyNotHave = false;
+
+private:
+    std::deque<std::string> names_;  // a deque keeps each name where it is, so the map can key on it
+    std::vector<std::string> letters_;
+    std::unordered_map<std::string_view, std::uint32_t> ids_;
+    std::uint32_t last_ = 0;
+};
+
 }  // namespace
 
 class Catalogue::Session {
@@ -276,11 +305,12 @@ void Catalogue::holdSystemStatus(const std::string& system) {
         std::sort(held.offsets.begin(), held.offsets.end());
     held.offsets.erase(std::unique(held.offsets.begin(), held.offsets.end()), held.offsets.end());
     held.letters.assign(held.offsets.size(), romStatusLetter(RomStatus::Missing));
+    held.system = system;
     held_ = std::move(held);
     heldWrites_ = 0;
 }
 
-bool Catalogue::writeHeldStatus() {
+bool Catalogue::writeHeldStatus(const std::function<void(std::string_view letters)>& visitGames, bool* visited) {
     Session s(*this);
     if (!held_) return true;
     HeldStatuses held = std::move(*held_);
@@ -288,18 +318,26 @@ bool Catalogue::writeHeldStatus() {
     heldWrites_ = 0;
     if (!s.ok()) return false;
     bool ok = true;
+    GameLetters games;
     RowStore::RowBuffer buffer;
     RowStore::RowView view;
     for (size_t i = 0; i < held.offsets.size(); ++i) {
         const std::uint64_t offset = held.offsets[i];
         const char letter = held.letters[i];
+        const bool read = store_.readRow(offset, buffer, view) == StoreStatus::Ok;
+        if (read && visitGames && !isFactsName(view.romName)) games.add(view.game, letter);
         // As cleanSystemStatus: a row that cannot be read is written all the same.
-        if (store_.readRow(offset, buffer, view) == StoreStatus::Ok && view.status == letter) continue;
+        if (read && view.status == letter) continue;
         ++heldWrites_;
         if (store_.writeStatus(offset, romStatusFromLetter(letter).value_or(RomStatus::Missing)) != StoreStatus::Ok) {
             setError("Cannot write a status to " + store_.recordPath());
             ok = false;
         }
+    }
+    if (visitGames) {
+        noteSystemState(held.system, games.anyNotHave);
+        games.visit(visitGames);
+        if (visited) *visited = true;
     }
     return ok;
 }
@@ -574,30 +612,14 @@ void Catalogue::forEachGameStatus(const std::string& system,
     if (!s.ok()) return;
     std::vector<std::uint64_t> offsets;
     collectSystemRows(system, offsets);
-    std::deque<std::string> names;  // a deque keeps each name where it is, so the map can key on it
-    std::vector<std::string> letters;
-    std::unordered_map<std::string_view, std::uint32_t> ids;
+    GameLetters games;
     RowStore::RowBuffer buffer;
     RowStore::RowView view;
-    bool anyNotHave = false;
-    std::uint32_t last = 0;
-    for (std::uint64_t offset : offsets) {
-        if (readRow(offset, buffer, view) != StoreStatus::Ok || isFactsName(view.romName)) continue;
-        if (romStatusFromLetter(view.status) != RomStatus::Have) anyNotHave = true;
-        // A game's rows mostly follow one another: the last game is asked first.
-        if (names.empty() || names[last] != view.game) {
-            if (const auto at = ids.find(view.game); at != ids.end()) {
-                last = at->second;
-            } else {
-                last = static_cast<std::uint32_t>(names.size());
-                ids.emplace(names.emplace_back(view.game), last);
-                letters.emplace_back();
-            }
-        }
-        letters[last].push_back(view.status);
-    }
-    noteSystemState(system, anyNotHave);
-    for (const std::string& game : letters) visit(game);
+    for (std::uint64_t offset : offsets)
+        if (readRow(offset, buffer, view) == StoreStatus::Ok && !isFactsName(view.romName))
+            games.add(view.game, view.status);
+    noteSystemState(system, games.anyNotHave);
+    games.visit(visit);
 }
 
 bool Catalogue::getGame(const std::string& system, const std::string& game, Game& out) {

@@ -73,7 +73,11 @@ public:
     void holdSystemStatus(const std::string& system);
     // Writes each held row whose status differs from the stored one and ends
     // the hold. False (lastError() says why) when one could not be written.
-    bool writeHeldStatus();
+    // With `visitGames`, the rows are read once for that and for what
+    // forEachGameStatus does: each game's letters as written go to
+    // `visitGames`, and `visited` is set once they all have.
+    bool writeHeldStatus(const std::function<void(std::string_view letters)>& visitGames = {},
+                         bool* visited = nullptr);
     // How many rows the last writeHeldStatus() wrote.
     size_t heldStatusWrites() const { return heldWrites_; }
 
@@ -205,6 +209,7 @@ private:
 
     // One system's rows (by offset, ascending) and their statuses while held.
     struct HeldStatuses {
+        std::string system;
         std::vector<std::uint64_t> offsets;
         std::string letters;
     };

@@ -153,15 +153,19 @@ void FolderJob::workOnSystem(SystemFolder& system, const std::function<void(Syst
     counts.folder = system.path;
     const int failedBefore = failedSteps_;
     if (placements_.layoutOf(system.name).lacksParents()) postMessage(analysis_text::catalogueLacksParents(system.name));
+    gamesCounted_ = false;
     work(system);
     counts.stepsFailed = failedSteps_ - failedBefore;
     // The catalogue as the job left it, a game's letters at a time: a big
     // system's records would not fit in memory at once.
-    Game tally("");
-    db_->forEachGameStatus(system.name, [&](std::string_view letters) {
+    if (!gamesCounted_) db_->forEachGameStatus(system.name, gameCounter());
+}
+
+std::function<void(std::string_view)> FolderJob::gameCounter() {
+    return [this, tally = Game()](std::string_view letters) mutable {
         tally.statusString.assign(letters);
-        counts.status.add(tally);
-    });
+        systemReport().status.add(tally);
+    };
 }
 
 void FolderJob::postFileMessage(const std::string& text) {

@@ -174,6 +174,12 @@ protected:
     // A file action of the system being worked on, counted in its summary.
     void recordAction(FileAction action);
 
+    // Counts each game's letters (Catalogue::forEachGameStatus) into the
+    // system's report. A job that counted them itself sets gamesCounted_,
+    // and the system is not walked again.
+    std::function<void(std::string_view letters)> gameCounter();
+    bool gamesCounted_ = false;
+
     // Scan's and fix's preparation: with one chosen system its folder listed
     // (a notice and false when it cannot be made) and the progress shown with
     // `oneCaption`; with a list the progress shown with `listCaption`.

@@ -43,7 +43,8 @@ void ScanJob::scanSystem(SystemFolder& system) {
     firstPass(system, true, settings().fullScan ? nullptr : &known);
     secondPass(system);
     scanDisks(system);
-    db().writeHeldStatus();
+    // The rows are read once to write them and to count the games.
+    db().writeHeldStatus(gameCounter(), &gamesCounted_);
     db().closeDB();
     // The rows found are kept only when nothing changed the catalogue's rows meanwhile.
     const bool rowsHold = !catalogue.empty() && catalogueStamp() == catalogue;

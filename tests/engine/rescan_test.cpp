@@ -48,8 +48,15 @@ protected:
         ScanJob job(db, fresh, settings, "Sys", {.loadThreads = 0, .settleTime = {}});
         EXPECT_TRUE(job.prepare());
         job.execute();
+        const StatusCounts& c = fresh.report()->systems.back().status;
+        counts = std::to_string(c.gamesComplete) + '/' + std::to_string(c.gamesIncomplete) + '/' +
+                 std::to_string(c.gamesMissing) + ' ' + std::to_string(c.romsHave) + '/' +
+                 std::to_string(c.romsElsewhere) + '/' + std::to_string(c.romsMissing);
         return transcriptOf(fresh);
     }
+    // The last scan's tally of the system: games complete/incomplete/missing,
+    // ROMs have/elsewhere/missing.
+    std::string counts;
     void fullScan() {
         settings.fullScan = true;
         scan();
@@ -83,6 +90,7 @@ protected:
 TEST_F(RescanTest, AnUnchangedFolderIsScannedWithoutAWrite) {
     EXPECT_EQ(scan(), said);
     EXPECT_EQ(statuses("A B D Other/O"), "YY Y N N");
+    EXPECT_EQ(counts, "2/0/1 3/0/1");
     const std::string before = stamps(files());
     // Past the file system's clock tick: a write now would show in the times.
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
@@ -90,6 +98,7 @@ TEST_F(RescanTest, AnUnchangedFolderIsScannedWithoutAWrite) {
     EXPECT_EQ(db->heldStatusWrites(), 0u);
     EXPECT_EQ(stamps(files()), before);
     EXPECT_EQ(statuses("A B D Other/O"), "YY Y N N");
+    EXPECT_EQ(counts, "2/0/1 3/0/1");
 }
 
 // What changed since the last scan, in the folder or in the statuses (another
@@ -105,6 +114,7 @@ TEST_F(RescanTest, StatusesEndAsAFullScanLeavesThem) {
     EXPECT_EQ(std::count(rescanned.begin(), rescanned.end(), "[C.zip]"), 1);
     // Another system's status is not this scan's to clean.
     EXPECT_EQ(statuses("A B D Other/O"), "YY N N P");
+    EXPECT_EQ(counts, "1/0/2 2/0/2");
 
     db->cleanStatus();
     settings.fullScan = true;
