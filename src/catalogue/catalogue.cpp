@@ -49,6 +49,35 @@ void addRowTo(Game& game, const RowStore::RowView& view) {
                        std::string(view.cloneOf), std::string(view.romOf)});
 }
 
+// Each game's status letters, in the order its rows come.
+class GameLetters {
+public:
+    void add(std::string_view game, char letter) {
+        if (romStatusFromLetter(letter) != RomStatus::Have) anyNotHave = true;
+        // A game's rows mostly follow one another: the last game is asked first.
+        if (names_.empty() || names_[last_] != game) {
+            if (const auto at = ids_.find(game); at != ids_.end()) {
+                last_ = at->second;
+            } else {
+                last_ = static_cast<std::uint32_t>(names_.size());
+                ids_.emplace(names_.emplace_back(game), last_);
+                letters_.emplace_back();
+            }
+        }
+        letters_[last_].push_back(letter);
+    }
+    void visit(const std::function<void(std::string_view letters)>& to) const {
+        for (const std::string& game : letters_) to(game);
+    }
+    bool anyNotHave = false;
+
+private:
+    std::deque<std::string> names_;  // a deque keeps each name where it is, so the map can key on it
+    std::vector<std::string> letters_;
+    std::unordered_map<std::string_view, std::uint32_t> ids_;
+    std::uint32_t last_ = 0;
+};
+
 }  // namespace
 
 class Catalogue::Session {
@@ -235,7 +264,7 @@ void Catalogue::cleanStatus() {
         do {
             std::uint64_t offset;
             if (store_.sysIndex.read(data) == StoreStatus::Ok && parseOffset(data, offset))
-                store_.writeStatus(offset, RomStatus::Missing);
+                writeStatus(offset, RomStatus::Missing);
         } while (store_.sysIndex.next(key) == StoreStatus::Ok);
     }
     if (store_.sysCatIndex.first(key) == StoreStatus::Ok) {
@@ -257,13 +286,83 @@ void Catalogue::cleanSystemStatus(const std::string& system) {
     RowStore::RowBuffer buffer;
     RowStore::RowView view;
     for (std::uint64_t offset : offsets)
-        if (store_.readRow(offset, buffer, view) != StoreStatus::Ok || view.status != missing)
-            store_.writeStatus(offset, RomStatus::Missing);
+        if (readRow(offset, buffer, view) != StoreStatus::Ok || view.status != missing)
+            writeStatus(offset, RomStatus::Missing);
     // Written only when it changes: an unchanged index costs the commit a sync.
     std::string old;
     if (store_.sysCatIndex.find(system) == StoreStatus::Ok &&
         (store_.sysCatIndex.read(old) != StoreStatus::Ok || old != "N"))
         store_.sysCatIndex.updateCurrent("N");
+}
+
+void Catalogue::holdSystemStatus(const std::string& system) {
+    Session s(*this);
+    if (!s.ok()) return;
+    HeldStatuses held;
+    collectSystemRows(system, held.offsets);
+    // The index mostly gives them in order already.
+    if (!std::is_sorted(held.offsets.begin(), held.offsets.end()))
+        std::sort(held.offsets.begin(), held.offsets.end());
+    held.offsets.erase(std::unique(held.offsets.begin(), held.offsets.end()), held.offsets.end());
+    held.letters.assign(held.offsets.size(), romStatusLetter(RomStatus::Missing));
+    held.system = system;
+    held_ = std::move(held);
+    heldWrites_ = 0;
+}
+
+bool Catalogue::writeHeldStatus(const std::function<void(std::string_view letters)>& visitGames, bool* visited) {
+    Session s(*this);
+    if (!held_) return true;
+    HeldStatuses held = std::move(*held_);
+    held_.reset();
+    heldWrites_ = 0;
+    if (!s.ok()) return false;
+    bool ok = true;
+    GameLetters games;
+    RowStore::RowBuffer buffer;
+    RowStore::RowView view;
+    for (size_t i = 0; i < held.offsets.size(); ++i) {
+        const std::uint64_t offset = held.offsets[i];
+        const char letter = held.letters[i];
+        const bool read = store_.readRow(offset, buffer, view) == StoreStatus::Ok;
+        if (read && visitGames && !isFactsName(view.romName)) games.add(view.game, letter);
+        // As cleanSystemStatus: a row that cannot be read is written all the same.
+        if (read && view.status == letter) continue;
+        ++heldWrites_;
+        if (store_.writeStatus(offset, romStatusFromLetter(letter).value_or(RomStatus::Missing)) != StoreStatus::Ok) {
+            setError("Cannot write a status to " + store_.recordPath());
+            ok = false;
+        }
+    }
+    if (visitGames) {
+        noteSystemState(held.system, games.anyNotHave);
+        games.visit(visitGames);
+        if (visited) *visited = true;
+    }
+    return ok;
+}
+
+char* Catalogue::heldLetter(std::uint64_t offset) {
+    if (!held_) return nullptr;
+    const auto at = std::lower_bound(held_->offsets.begin(), held_->offsets.end(), offset);
+    if (at == held_->offsets.end() || *at != offset) return nullptr;
+    return &held_->letters[static_cast<size_t>(at - held_->offsets.begin())];
+}
+
+StoreStatus Catalogue::readRow(std::uint64_t offset, RowStore::RowBuffer& buffer, RowStore::RowView& view,
+                               size_t* length) {
+    const StoreStatus result = store_.readRow(offset, buffer, view, length);
+    if (result != StoreStatus::Ok) return result;
+    if (const char* letter = heldLetter(offset)) view.status = buffer[0] = *letter;
+    return result;
+}
+
+StoreStatus Catalogue::writeStatus(std::uint64_t offset, RomStatus status) {
+    if (char* letter = heldLetter(offset)) {
+        *letter = romStatusLetter(status);
+        return StoreStatus::Ok;
+    }
+    return store_.writeStatus(offset, status);
 }
 
 std::vector<std::string> Catalogue::systemsWithStatus(const char* wanted) {
@@ -303,7 +402,7 @@ Romset Catalogue::getRomset(const std::string& system, int mode) {
     RowStore::RowView view;
     for (std::uint64_t offset : offsets) {
         size_t length = 0;
-        if (store_.readRow(offset, buffer, view, &length) != StoreStatus::Ok) continue;
+        if (readRow(offset, buffer, view, &length) != StoreStatus::Ok) continue;
         if (romStatusFromLetter(view.status) != RomStatus::Have && !isFactsName(view.romName)) anyNotHave = true;
         rows.push_back({arena.size(), length, {}});
         arena.append(buffer, length);
@@ -389,7 +488,7 @@ Romset Catalogue::listGames(const std::string& system, int mode) {
     RowStore::RowBuffer buffer;
     RowStore::RowView view;
     for (std::uint64_t offset : offsets) {
-        if (store_.readRow(offset, buffer, view) != StoreStatus::Ok) continue;
+        if (readRow(offset, buffer, view) != StoreStatus::Ok) continue;
         // A game's rows mostly follow one another: the last game is asked first.
         Listed* listed = last && last->game.name == view.game ? last : nullptr;
         if (!listed) {
@@ -470,7 +569,7 @@ void Catalogue::forEachGame(const std::string& system, const std::function<void(
         RowStore::RowView view;
         bool anyNotHave = false;
         for (std::uint64_t offset : offsets) {
-            if (store_.readRow(offset, buffer, view) != StoreStatus::Ok) continue;
+            if (readRow(offset, buffer, view) != StoreStatus::Ok) continue;
             if (romStatusFromLetter(view.status) != RomStatus::Have && !isFactsName(view.romName)) anyNotHave = true;
             // A game's rows mostly follow one another: the last game is asked first.
             std::uint32_t id;
@@ -502,9 +601,25 @@ void Catalogue::forEachGame(const std::string& system, const std::function<void(
         Game game(names[rows[i].game]);
         const std::uint32_t id = rows[i].game;
         for (; i < rows.size() && rows[i].game == id; ++i)
-            if (store_.readRow(rows[i].offset, buffer, view) == StoreStatus::Ok) addRowTo(game, view);
+            if (readRow(rows[i].offset, buffer, view) == StoreStatus::Ok) addRowTo(game, view);
         if (!game.roms.empty()) visit(game);  // facts alone: a set with nothing to hold
     }
+}
+
+void Catalogue::forEachGameStatus(const std::string& system,
+                                  const std::function<void(std::string_view letters)>& visit) {
+    Session s(*this);
+    if (!s.ok()) return;
+    std::vector<std::uint64_t> offsets;
+    collectSystemRows(system, offsets);
+    GameLetters games;
+    RowStore::RowBuffer buffer;
+    RowStore::RowView view;
+    for (std::uint64_t offset : offsets)
+        if (readRow(offset, buffer, view) == StoreStatus::Ok && !isFactsName(view.romName))
+            games.add(view.game, view.status);
+    noteSystemState(system, games.anyNotHave);
+    games.visit(visit);
 }
 
 bool Catalogue::getGame(const std::string& system, const std::string& game, Game& out) {
@@ -517,7 +632,7 @@ bool Catalogue::getGame(const std::string& system, const std::string& game, Game
     RowStore::RowView view;
     for (std::uint64_t offset : offsets) {
         // Long names cut to the same key: the row itself says whose it is.
-        if (store_.readRow(offset, buffer, view) != StoreStatus::Ok || view.system != system || view.game != game)
+        if (readRow(offset, buffer, view) != StoreStatus::Ok || view.system != system || view.game != game)
             continue;
         addRowTo(out, view);
     }
@@ -552,7 +667,7 @@ int Catalogue::findRows(std::vector<RomMatch>& list, const std::string& crc, con
 
 void Catalogue::setRowStatus(std::uint64_t offset, RomStatus status) {
     Session s(*this);
-    if (s.ok() && store_.writeStatus(offset, status) != StoreStatus::Ok)
+    if (s.ok() && writeStatus(offset, status) != StoreStatus::Ok)
         setError("Cannot write a status to " + store_.recordPath());
 }
 
@@ -568,7 +683,7 @@ void Catalogue::findMatching(std::vector<RomMatch>& list, const std::string& crc
     RowStore::RowBuffer buffer;
     RowStore::RowView row;
     for (std::uint64_t offset : crcOffsets_) {
-        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || !filedUnderCrc(row.crc)) continue;
+        if (readRow(offset, buffer, row) != StoreStatus::Ok || !filedUnderCrc(row.crc)) continue;
         if (!digestsAnswer(md5, sha1, row.md5, row.sha1, byDigest) || isFactsName(row.romName)) continue;
         const bool referenced = !row.cloneOf.empty() || !row.romOf.empty();
         if (referenced && !withReferences) continue;
@@ -607,7 +722,7 @@ void Catalogue::rowsFiledUnder(const std::string& crc, const std::string& size, 
     RowStore::RowBuffer buffer;
     RowStore::RowView row;
     for (std::uint64_t offset : crcOffsets_) {
-        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || !filedUnderCrc(row.crc) ||
+        if (readRow(offset, buffer, row) != StoreStatus::Ok || !filedUnderCrc(row.crc) ||
             isFactsName(row.romName))
             continue;
         addFiledRow(out, row, offset);
@@ -621,7 +736,7 @@ bool Catalogue::rowsAt(const std::vector<std::uint64_t>& offsets, std::vector<Fi
     RowStore::RowBuffer buffer;
     RowStore::RowView row;
     for (std::uint64_t offset : offsets) {
-        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || isFactsName(row.romName)) return false;
+        if (readRow(offset, buffer, row) != StoreStatus::Ok || isFactsName(row.romName)) return false;
         addFiledRow(out, row, offset);
     }
     return true;
@@ -634,8 +749,13 @@ void Catalogue::markRowsAt(const std::vector<std::uint64_t>& offsets, RomStatus 
     RowStore::RowBuffer buffer;
     RowStore::RowView row;
     for (std::uint64_t offset : offsets) {
-        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || row.status == romStatusLetter(status)) continue;
-        if (store_.writeStatus(offset, status) != StoreStatus::Ok)
+        // A held row needs no reading: its letter is set in memory either way.
+        if (char* letter = heldLetter(offset)) {
+            *letter = romStatusLetter(status);
+            continue;
+        }
+        if (readRow(offset, buffer, row) != StoreStatus::Ok || row.status == romStatusLetter(status)) continue;
+        if (writeStatus(offset, status) != StoreStatus::Ok)
             setError("Cannot write a status to " + store_.recordPath());
     }
 }
@@ -667,7 +787,7 @@ void Catalogue::markRows(const std::string& crc, const std::string& size, RomSta
     RowStore::RowView row;
     RomMatch match;
     for (std::uint64_t offset : crcOffsets_) {
-        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || row.status == romStatusLetter(status) ||
+        if (readRow(offset, buffer, row) != StoreStatus::Ok || row.status == romStatusLetter(status) ||
             !filedUnderCrc(row.crc) || isFactsName(row.romName))
             continue;
         match.name.assign(row.romName);
@@ -675,7 +795,7 @@ void Catalogue::markRows(const std::string& crc, const std::string& size, RomSta
         match.system.assign(row.system);
         match.cloneOf.assign(row.cloneOf);
         match.romOf.assign(row.romOf);
-        if (wanted(match) && store_.writeStatus(offset, status) != StoreStatus::Ok)
+        if (wanted(match) && writeStatus(offset, status) != StoreStatus::Ok)
             setError("Cannot write a status to " + store_.recordPath());
     }
 }
@@ -719,7 +839,7 @@ std::vector<GameFacts> Catalogue::gameFacts(const std::string& system) {
     RowStore::RowBuffer buffer;
     RowStore::RowView row;
     for (std::uint64_t offset : offsets) {
-        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || !isFactsName(row.romName)) continue;
+        if (readRow(offset, buffer, row) != StoreStatus::Ok || !isFactsName(row.romName)) continue;
         GameFacts& facts = out.emplace_back();
         facts.game.assign(row.game);
         facts.kind = kindOfFactsName(row.romName);
@@ -737,7 +857,7 @@ DigestKinds Catalogue::digestsOfCrcLessRows(const std::string& size) {
     RowStore::RowBuffer buffer;
     RowStore::RowView row;
     for (std::uint64_t offset : crcOffsets_) {
-        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || !row.crc.empty()) continue;
+        if (readRow(offset, buffer, row) != StoreStatus::Ok || !row.crc.empty()) continue;
         kinds.md5 = kinds.md5 || !row.md5.empty();
         kinds.sha1 = kinds.sha1 || !row.sha1.empty();
     }
@@ -753,7 +873,7 @@ int Catalogue::countRom(int& count, const std::string& crc, const std::string& s
     RowStore::RowBuffer buffer;
     RowStore::RowView row;
     for (std::uint64_t offset : crcOffsets_)
-        if (store_.readRow(offset, buffer, row) == StoreStatus::Ok && filedUnderCrc(row.crc) &&
+        if (readRow(offset, buffer, row) == StoreStatus::Ok && filedUnderCrc(row.crc) &&
             row.romName == romName && row.game == game && row.system == system)
             ++count;
     return 0;
@@ -767,13 +887,13 @@ void Catalogue::markStatus(const std::string& crc, const std::string& size, cons
     RowStore::RowBuffer buffer;
     RowStore::RowView row;
     for (std::uint64_t offset : crcOffsets_) {
-        if (store_.readRow(offset, buffer, row) != StoreStatus::Ok || row.status == romStatusLetter(status) ||
+        if (readRow(offset, buffer, row) != StoreStatus::Ok || row.status == romStatusLetter(status) ||
             !filedUnderCrc(row.crc) || isFactsName(row.romName))
             continue;
         const bool exact = row.romName == romName && row.game == game && row.system == system;
         const bool inParentSet = row.system == system && (row.cloneOf == game || row.romOf == game);
         if (exact || inParentSet) {
-            if (store_.writeStatus(offset, status) != StoreStatus::Ok)
+            if (writeStatus(offset, status) != StoreStatus::Ok)
                 setError("Cannot write a status to " + store_.recordPath());
         }
     }
@@ -804,7 +924,7 @@ std::string Catalogue::getCount(int kind) {
             // Facts rows, filed with no CRC and no size, are no ROMs.
             const bool factsKey = kind == 1 && key == "-";
             if (factsKey && index.read(data) == StoreStatus::Ok && parseOffset(data, offset) &&
-                store_.readRow(offset, buffer, row) == StoreStatus::Ok && isFactsName(row.romName))
+                readRow(offset, buffer, row) == StoreStatus::Ok && isFactsName(row.romName))
                 continue;
             ++count;
         } while (index.next(key) == StoreStatus::Ok);

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,6 +64,22 @@ public:
     void deleteDB();
     void cleanStatus();
     void cleanSystemStatus(const std::string& system);
+    // Holds the statuses of `system` in memory until writeHeldStatus(): its
+    // rows read as missing from here on, as after cleanSystemStatus, and the
+    // statuses given to them stay in memory; rows of other systems are
+    // written as usual. A scan gives back most of what it cleans, so only
+    // the difference reaches the disk. Rows must not be added or deleted
+    // while a hold lasts.
+    void holdSystemStatus(const std::string& system);
+    // Writes each held row whose status differs from the stored one and ends
+    // the hold. False (lastError() says why) when one could not be written.
+    // With `visitGames`, the rows are read once for that and for what
+    // forEachGameStatus does: each game's letters as written go to
+    // `visitGames`, and `visited` is set once they all have.
+    bool writeHeldStatus(const std::function<void(std::string_view letters)>& visitGames = {},
+                         bool* visited = nullptr);
+    // How many rows the last writeHeldStatus() wrote.
+    size_t heldStatusWrites() const { return heldWrites_; }
 
     std::vector<std::string> getSystems();
     std::vector<std::string> getIncompleteSystems();
@@ -81,6 +98,11 @@ public:
     // row, where getRomset holds every row's. No BIOS is filled in. `visit`
     // must not use the catalogue. Updates the system's status as getRomset.
     void forEachGame(const std::string& system, const std::function<void(const Game& game)>& visit);
+    // The status letters of each game of `system` that has ROMs, in stored
+    // order (Game::statusString), the games in no particular order: what a
+    // tally needs, without a record made or a name sorted. Updates the
+    // system's status as getRomset.
+    void forEachGameStatus(const std::string& system, const std::function<void(std::string_view letters)>& visit);
     // One game's ROMs in stored order, and its kind, read through the game
     // index. False when the system has no game of that name with ROMs.
     bool getGame(const std::string& system, const std::string& game, Game& out);
@@ -177,6 +199,22 @@ private:
     void findMatching(std::vector<RomMatch>& list, const std::string& crc, const std::string& size,
                       const std::string& md5, const std::string& sha1, bool withReferences,
                       std::vector<std::uint64_t>* offsets = nullptr);
+
+    // The store's row and status access, through the held statuses.
+    StoreStatus readRow(std::uint64_t offset, RowStore::RowBuffer& buffer, RowStore::RowView& view,
+                        size_t* length = nullptr);
+    StoreStatus writeStatus(std::uint64_t offset, RomStatus status);
+    // The held letter of the row at `offset`, or null when it is not held.
+    char* heldLetter(std::uint64_t offset);
+
+    // One system's rows (by offset, ascending) and their statuses while held.
+    struct HeldStatuses {
+        std::string system;
+        std::vector<std::uint64_t> offsets;
+        std::string letters;
+    };
+    std::optional<HeldStatuses> held_;
+    size_t heldWrites_ = 0;
 
     mutable std::recursive_mutex mutex_;
     RowStore store_;

@@ -320,8 +320,12 @@ ZipStatus renameEntryKeepingOld(const ContainerFiles& collection, const File& li
 }
 
 std::vector<std::string> recoverLeftovers(const std::string& folder) {
+    return recoverLeftovers(folder, listLeftovers(folder));
+}
+
+std::vector<std::string> recoverLeftovers(const std::string& folder, const std::vector<std::string>& names) {
     std::vector<std::string> lines;
-    for (const std::string& name : listLeftovers(folder)) {
+    for (const std::string& name : names) {
         const std::string path = joinPath(folder, name);
         const std::string original = tempNameHint(name);
         // Only a whole, sound archive may take the original's place.

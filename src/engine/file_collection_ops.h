@@ -130,5 +130,7 @@ ZipStatus renameEntryKeepingOld(const ContainerFiles& collection, const File& li
 // is free again is renamed back to that name; everything else is kept as it
 // is, never deleted. Returns one warning line per leftover, to be posted.
 std::vector<std::string> recoverLeftovers(const std::string& folder);
+// The same for the leftovers `names` (listLeftovers) of `folder`.
+std::vector<std::string> recoverLeftovers(const std::string& folder, const std::vector<std::string>& names);
 
 }  // namespace quorvane

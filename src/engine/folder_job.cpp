@@ -153,11 +153,19 @@ void FolderJob::workOnSystem(SystemFolder& system, const std::function<void(Syst
     counts.folder = system.path;
     const int failedBefore = failedSteps_;
     if (placements_.layoutOf(system.name).lacksParents()) postMessage(analysis_text::catalogueLacksParents(system.name));
+    gamesCounted_ = false;
     work(system);
     counts.stepsFailed = failedSteps_ - failedBefore;
-    // The catalogue as the job left it, a game at a time: a big system's
-    // records would not fit in memory at once.
-    db_->forEachGame(system.name, [&counts](const Game& game) { counts.status.add(game); });
+    // The catalogue as the job left it, a game's letters at a time: a big
+    // system's records would not fit in memory at once.
+    if (!gamesCounted_) db_->forEachGameStatus(system.name, gameCounter());
+}
+
+std::function<void(std::string_view)> FolderJob::gameCounter() {
+    return [this, tally = Game()](std::string_view letters) mutable {
+        tally.statusString.assign(letters);
+        systemReport().status.add(tally);
+    };
 }
 
 void FolderJob::postFileMessage(const std::string& text) {
@@ -213,8 +221,14 @@ SystemFolder FolderJob::openSystemFolder(const std::string& name, bool& opened, 
         return system;
     }
     opened = true;
-    system.leftoverLines = recoverLeftovers(system.path);
-    system.files = listPlainFiles(system.path);
+    // One read of the folder, and a second only when a leftover was found:
+    // putting one back changes what the folder holds.
+    FolderNames listed = listFolder(system.path);
+    if (!listed.leftovers.empty()) {
+        system.leftoverLines = recoverLeftovers(system.path, listed.leftovers);
+        listed = listFolder(system.path);
+    }
+    system.files = std::move(listed.files);
     // Disk images have a pass of their own that reads their headers only:
     // loading one as a loose file would read gigabytes.
     std::erase_if(system.files, [](const std::string& file) { return looksLikeChd(file); });
@@ -231,22 +245,23 @@ std::vector<RomMatch> FolderJob::identify(const ContainerFiles& container, File&
 }
 
 bool SystemFolder::reuseListing(size_t index, ContainerFiles& collection) const {
-    return index < tested.size() && !tested[index].listing.empty() &&
-           fillFromListing(tested[index].kind, tested[index].listing, collection);
+    return index < tested.size() && !tested[index].listingKept().empty() &&
+           fillFromListing(tested[index].kind, tested[index].listingKept(), collection);
 }
 
 bool SystemFolder::reuseFirstPass(size_t index, ContainerFiles& collection, const FileStamp& now) const {
-    if (index >= tested.size() || tested[index].listing.empty() || !tested[index].stamp.valid ||
+    if (index >= tested.size() || tested[index].listingKept().empty() || !tested[index].stamp.valid ||
         !(now == tested[index].stamp))
         return false;
-    return fillFromListing(tested[index].kind, tested[index].listing, collection);
+    return fillFromListing(tested[index].kind, tested[index].listingKept(), collection);
 }
 
 void FolderJob::eachListedFile(const SystemFolder& system, bool test,
                                const std::function<void(size_t index, LoadedItem& item)>& visit,
-                               const ScanCache* known) {
-    // The loader reads the paths while it runs: they must outlive it.
-    const std::vector<std::string> paths = system.paths();
+                               const ScanCache* known, PlacedFiles placed) {
+    auto allInPlace = [&system](size_t i) { return i < system.tested.size() && system.tested[i].allInPlace; };
+    const bool withoutPlaced = !test && placed != PlacedFiles::Listed;
+    const bool skipping = !test && placed == PlacedFiles::Skipped;
     const LoadOptions opts = loadOptions(test);
     const bool keepListings = test && system.keepListings;
     // Open for as long as the loader runs: each file's stamp is then taken by its name alone.
@@ -257,25 +272,70 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
         }
     };
     const FolderHandle folder{system.path.empty() ? -1 : ::open(system.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)};
+    auto stampOfFile = [&](size_t i) {
+        return folder.fd >= 0 ? stampAt(folder.fd, system.files[i]) : stampOf(system.pathOf(i));
+    };
+    // Fills `out` from the cache's record of file `i` when it was made of
+    // the file as it is (`out.stamp`); false otherwise.
+    auto fromCache = [&system, known, keepListings](size_t i, LoadedItem& out) {
+        const ScanCache::Record* r = known ? known->find(system.files[i], out.stamp) : nullptr;
+        if (!r) return false;
+        // Every entry in place under the same catalogue: the rows to mark
+        // are known, and nothing else needs the entries.
+        if (r->allInPlace && keepListings && system.keepRows) {
+            out.collection.isPacked = r->kind == ScanCache::Kind::Packed;
+            out.collection.isZip = r->kind == ScanCache::Kind::Zip;
+            out.placed = known->share(system.files[i]);
+            return true;
+        }
+        if (!fillFromListing(r->kind, r->listing, out.collection)) {
+            out.collection = ContainerFiles(out.collection.path);
+            return false;
+        }
+        if (keepListings) out.listing = r->listing;
+        // Rows for another listing than this are no use.
+        if (r->found.size() == out.collection.files.size()) out.found = r->found;
+        return true;
+    };
+
+    // With a cache, the files it holds are taken from it here, first: for
+    // a stat and a lookup, a loader thread costs more than it saves.
+    std::vector<std::optional<LoadedItem>> cached;
+    if (test && known && !known->empty()) {
+        cached.resize(system.files.size());
+        for (size_t i = 0; i < system.files.size() && !cancelled(); ++i) {
+            LoadedItem item;
+            // The record says what kind of file it is: the name need not.
+            item.collection.path = system.pathOf(i);
+            item.stamp = stampOfFile(i);
+            if (fromCache(i, item)) cached[i] = std::move(item);
+        }
+    }
+    auto isCached = [&cached](size_t i) { return i < cached.size() && cached[i]; };
+    // The files the loader takes, by their index in the listing.
+    std::vector<size_t> taken;
+    for (size_t i = 0; i < system.files.size(); ++i)
+        if (!isCached(i) && !(skipping && allInPlace(i))) taken.push_back(i);
+    // The loader reads the paths while it runs: they must outlive it.
+    std::vector<std::string> paths;
+    paths.reserve(taken.size());
+    for (size_t i : taken) paths.push_back(system.pathOf(i));
     auto loader = std::make_unique<OrderedLoader>(
-        paths.size(),
-        [&paths, &system, &folder, opts, known, keepListings](size_t i, LoadedItem& out) {
-            out.collection = ContainerFiles(paths[i]);
+        taken.size(),
+        [&](size_t at, LoadedItem& out) {
+            const size_t i = taken[at];
+            out.collection = ContainerFiles(paths[at]);
+            if (withoutPlaced && allInPlace(i)) {
+                out.collection.isPacked = system.tested[i].kind == ScanCache::Kind::Packed;
+                out.collection.isZip = system.tested[i].kind == ScanCache::Kind::Zip;
+                return;
+            }
             // The first pass writes `tested` while its own loader runs: only later passes read it.
             // A scan changes no file, so its later pass takes each listing as the first pass found it.
             if (!opts.test && system.keepListings && system.reuseListing(i, out.collection)) return;
-            out.stamp = folder.fd >= 0 ? stampAt(folder.fd, system.files[i]) : stampOf(paths[i]);
+            out.stamp = stampOfFile(i);
             if (!opts.test && system.reuseFirstPass(i, out.collection, out.stamp)) return;
-            if (opts.test && known) {
-                const ScanCache::Record* r = known->find(system.files[i], out.stamp);
-                if (r && fillFromListing(r->kind, r->listing, out.collection)) {
-                    if (keepListings) out.listing = r->listing;
-                    // Rows for another listing than this are no use.
-                    if (r->found.size() == out.collection.files.size()) out.found = r->found;
-                    return;
-                }
-                out.collection = ContainerFiles(paths[i]);
-            }
+            if (opts.test && fromCache(i, out)) return;
             out.status = loadCollection(out.collection, opts);
             if (zipTestPassed(out.status) && (keepListings || (opts.test && out.collection.isPacked)))
                 out.listing = encodeListing(out.collection.files);
@@ -284,10 +344,18 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
         // each file's stamp: handing that to threads would cost more than it.
         !test && system.keepListings ? OrderedLoader::kOnCallingThread : options_.loadThreads);
     LoadedItem item;
+    size_t next = 0;
     for (size_t i = 0; i < system.files.size(); ++i) {
         if (cancelled()) break;
         setCurrentFile(i, system.files[i]);
         showProgress();
+        if (isCached(i)) {
+            visit(i, *cached[i]);
+            cached[i].reset();
+            continue;
+        }
+        if (next >= taken.size() || taken[next] != i) continue;  // skipped
+        ++next;
         loader->next(item);
         visit(i, item);
     }
@@ -314,6 +382,12 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCac
             }
             tested.kind = kindOf(item.collection);
             tested.listing = std::move(item.listing);
+            if (item.placed) {
+                tested.allInPlace = true;
+                db_->markRowsAt(item.placed->haveRows, RomStatus::Have);
+                tested.placed = std::move(item.placed);
+                return;
+            }
             const std::vector<File>& files = item.collection.files;
             if (system.keepRows) tested.found.assign(files.size(), {});
             bool allInPlace = true;
@@ -328,7 +402,7 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCac
                         allInPlace = false;
                         continue;
                     }
-                    placements_.markMatch(m, RomStatus::Have);
+                    placements_.markMatch(m, RomStatus::Have, system.keepRows ? &tested.haveRows : nullptr);
                 }
             }
             tested.allInPlace = allInPlace;
@@ -346,14 +420,34 @@ ScanCache FolderJob::testedFiles(const SystemFolder& system, const ScanCache& kn
             // Not reached: what the last scan found still holds while the file is unchanged.
             if (const ScanCache::Record* r = known.find(name)) {
                 ScanCache::Record kept = *r;
-                if (!withRows) kept.found.clear();
+                if (!withRows) {
+                    kept.found.clear();
+                    kept.allInPlace = false;
+                    kept.haveRows.clear();
+                }
                 out.put(name, std::move(kept));
             }
             continue;
         }
-        if (!zipTestPassed(t->status) || t->listing.empty()) continue;
+        if (!zipTestPassed(t->status) || t->listingKept().empty()) continue;
         if (t->stamp.modifiedNs >= settled || t->stamp.changedNs >= settled) continue;
-        out.put(name, {t->stamp, t->kind, t->listing, withRows ? t->found : std::vector<FoundRows>{}});
+        if (t->placed) {
+            if (withRows) {
+                out.put(name, t->placed);
+                continue;
+            }
+            out.put(name, {t->stamp, t->kind, t->placed->listing, {}, false, {}});
+            continue;
+        }
+        ScanCache::Record record{t->stamp, t->kind, t->listing, {}, false, {}};
+        // Rows only under the catalogue they were found in; "all in place"
+        // means something only with the rows behind it.
+        if (withRows && !t->found.empty()) {
+            record.found = t->found;
+            record.allInPlace = t->allInPlace;
+            if (t->allInPlace) record.haveRows = t->haveRows;
+        }
+        out.put(name, std::move(record));
     }
     return out;
 }

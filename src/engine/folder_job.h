@@ -68,6 +68,12 @@ struct SystemFolder {
         // Every entry was identified, and only as a ROM of this very place:
         // what a later pass would say of it does not depend on any status.
         bool allInPlace = false;
+        // With `keepRows`: the rows the first pass made "have" for it.
+        std::vector<std::uint64_t> haveRows;
+        // Taken whole from the scan cache (an unchanged file whose entries
+        // were all in place): its listing and rows are the record's.
+        std::shared_ptr<const ScanRecord> placed;
+        const std::string& listingKept() const { return placed ? placed->listing : listing; }
     };
     std::vector<Tested> tested;
     // Whether the first pass keeps every sound file's listing (scan: its
@@ -98,8 +104,9 @@ struct SystemFolder {
     // The rows the first pass found for file `file` of listed file `index`;
     // nullptr when it kept none.
     const FoundRows* firstPassRows(size_t index, size_t file) const {
-        if (index >= tested.size() || file >= tested[index].found.size()) return nullptr;
-        return &tested[index].found[file];
+        if (index >= tested.size()) return nullptr;
+        const std::vector<FoundRows>& found = tested[index].placed ? tested[index].placed->found : tested[index].found;
+        return file < found.size() ? &found[file] : nullptr;
     }
 };
 
@@ -167,6 +174,12 @@ protected:
     // A file action of the system being worked on, counted in its summary.
     void recordAction(FileAction action);
 
+    // Counts each game's letters (Catalogue::forEachGameStatus) into the
+    // system's report. A job that counted them itself sets gamesCounted_,
+    // and the system is not walked again.
+    std::function<void(std::string_view letters)> gameCounter();
+    bool gamesCounted_ = false;
+
     // Scan's and fix's preparation: with one chosen system its folder listed
     // (a notice and false when it cannot be made) and the progress shown with
     // `oneCaption`; with a list the progress shown with `listCaption`.
@@ -193,10 +206,13 @@ protected:
     // loader's threads (with `test`, each archive tested), showing progress;
     // `visit` gets the file's index in the listing and what was loaded. With
     // `test` and `known`, a file unchanged since `known` recorded its test is
-    // taken from there, not read.
+    // taken from there, not read. A later pass (not `test`) may take the
+    // files whose entries the first pass found all in place without their
+    // entries (only path and kind), or skip them.
+    enum class PlacedFiles { Listed, Unlisted, Skipped };
     void eachListedFile(const SystemFolder& system, bool test,
                         const std::function<void(size_t index, LoadedItem& item)>& visit,
-                        const ScanCache* known = nullptr);
+                        const ScanCache* known = nullptr, PlacedFiles placed = PlacedFiles::Listed);
 
     // Posts the leftover warnings, then lists and tests every file of the
     // folder (taking from `known` what it holds of unchanged files), marking

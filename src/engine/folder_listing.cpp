@@ -19,31 +19,33 @@ struct Name {
     bool operator<(const Name& other) const { return name < other.name; }
 };
 
-// Plain names, or (with `leftovers`) only the program's temporary names,
-// each with what the folder says it is (a link says nothing: it is looked at).
-std::vector<Name> sortedNames(const std::string& folder, bool leftovers = false) {
+// The plain names, and when `leftovers` is given the program's temporary
+// names into it, each with what the folder says it is (a link says nothing:
+// it is looked at), sorted.
+std::vector<Name> sortedNames(const std::string& folder, std::vector<Name>* leftovers = nullptr) {
     std::vector<Name> names;
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return names;
     while (const dirent* e = ::readdir(dir)) {
         const std::string_view name(e->d_name);
         const bool temporary = name.substr(0, kTempPrefix.size()) == kTempPrefix;
-        if (leftovers ? !temporary : name[0] == '.') continue;
+        if (!temporary && name[0] == '.') continue;
+        if (temporary && !leftovers) continue;
         const EntryType type = e->d_type == DT_REG ? EntryType::File
                                : e->d_type == DT_DIR ? EntryType::Folder
                                                      : EntryType::Unknown;
-        names.push_back({std::string(name), type});
+        (temporary ? *leftovers : names).push_back({std::string(name), type});
     }
     ::closedir(dir);
     std::sort(names.begin(), names.end());
+    if (leftovers) std::sort(leftovers->begin(), leftovers->end());
     return names;
 }
 
-}  // namespace
-
-std::vector<std::string> listPlainFiles(const std::string& folder) {
+std::vector<std::string> plainFilesOf(const std::string& folder, std::vector<Name> names) {
     std::vector<std::string> files;
-    for (Name& entry : sortedNames(folder)) {
+    files.reserve(names.size());
+    for (Name& entry : names) {
         // The folder's own word saves a look at each of thousands of archives.
         if (entry.type == EntryType::File ||
             (entry.type == EntryType::Unknown && isRegularFile(joinPath(folder, entry.name))))
@@ -52,10 +54,24 @@ std::vector<std::string> listPlainFiles(const std::string& folder) {
     return files;
 }
 
+}  // namespace
+
+std::vector<std::string> listPlainFiles(const std::string& folder) { return plainFilesOf(folder, sortedNames(folder)); }
+
 std::vector<std::string> listLeftovers(const std::string& folder) {
+    std::vector<Name> leftovers;
+    sortedNames(folder, &leftovers);
     std::vector<std::string> names;
-    for (Name& entry : sortedNames(folder, true)) names.push_back(std::move(entry.name));
+    for (Name& entry : leftovers) names.push_back(std::move(entry.name));
     return names;
+}
+
+FolderNames listFolder(const std::string& folder) {
+    std::vector<Name> leftovers;
+    FolderNames out;
+    out.files = plainFilesOf(folder, sortedNames(folder, &leftovers));
+    for (Name& entry : leftovers) out.leftovers.push_back(std::move(entry.name));
+    return out;
 }
 
 void collectFilesRecursive(const std::string& folder, std::vector<std::string>& out) {

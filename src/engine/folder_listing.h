@@ -17,6 +17,13 @@ std::vector<std::string> listPlainFiles(const std::string& folder);
 // kTempPrefix: what a killed run of the program left behind. Sorted.
 std::vector<std::string> listLeftovers(const std::string& folder);
 
+// listPlainFiles and listLeftovers of one folder from a single read of it.
+struct FolderNames {
+    std::vector<std::string> files;
+    std::vector<std::string> leftovers;
+};
+FolderNames listFolder(const std::string& folder);
+
 // Full paths of every regular, non-hidden file below `folder`, each folder's
 // names sorted by byte value and a sub-folder's files in the place of the
 // sub-folder's name. Symbolic links to folders are not followed, so a link

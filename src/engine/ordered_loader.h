@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -27,6 +28,8 @@ namespace quorvane {
 
 // What a worker records about one file, so the job can later tell whether
 // the file changed since it was tested.
+struct ScanRecord;
+
 struct FileStamp {
     bool valid = false;
     unsigned long long device = 0, inode = 0;
@@ -49,6 +52,9 @@ struct LoadedItem {
     // Taken from the scan cache: per file, the rows its identification
     // found; empty when they are to be looked up.
     std::vector<FoundRows> found;
+    // Taken from the scan cache: a record of a file whose entries were all
+    // in place (ScanRecord::allInPlace); `collection` then lists no entry.
+    std::shared_ptr<const ScanRecord> placed;
 };
 
 class OrderedLoader {

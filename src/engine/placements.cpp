@@ -151,7 +151,7 @@ bool Placements::recall(const FoundRows& rows, std::vector<RomMatch>& found) {
     return true;
 }
 
-void Placements::markMatch(size_t index, RomStatus status) {
+void Placements::markMatch(size_t index, RomStatus status, std::vector<std::uint64_t>* marked) {
     std::vector<std::uint64_t> offsets;
     {
         std::lock_guard lock(lastMutex_);
@@ -159,6 +159,7 @@ void Placements::markMatch(size_t index, RomStatus status) {
         const RomMatch& m = last_.matches[index];
         offsets = rowsOfPlace(m.system, m.game, m.name);
     }
+    if (marked) marked->insert(marked->end(), offsets.begin(), offsets.end());
     db_.markRowsAt(offsets, status);
 }
 

@@ -51,8 +51,8 @@ public:
     // False, with nothing appended, when a row cannot be read.
     bool recall(const FoundRows& rows, std::vector<RomMatch>& found);
     // Gives `status` to match `index` of the last lookup, as setHave and
-    // setPresent would.
-    void markMatch(size_t index, RomStatus status);
+    // setPresent would; `marked`, when given, receives the rows it reaches.
+    void markMatch(size_t index, RomStatus status, std::vector<std::uint64_t>* marked = nullptr);
     // Whether every system is in split mode.
     bool allSplit() const { return allSplit_; }
 

@@ -2,8 +2,9 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-#include <zlib.h>
+#include <libdeflate.h>
 
+#include <bit>
 #include <cstring>
 
 #include "core/file_util.h"
@@ -37,7 +38,7 @@ public:
     // Writes what is held; false once any write failed.
     bool flush() {
         if (out_.empty() || !ok_) return ok_;
-        crc_ = static_cast<std::uint32_t>(crc32_z(crc_, reinterpret_cast<const Bytef*>(out_.data()), out_.size()));
+        crc_ = libdeflate_crc32(crc_, out_.data(), out_.size());
         ok_ = writeAllAt(fd_, out_.data(), out_.size(), written_);
         written_ += out_.size();
         out_.clear();
@@ -66,6 +67,10 @@ public:
     std::uint64_t number(int bytes) {
         if (!take(static_cast<size_t>(bytes))) return 0;
         std::uint64_t value = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(&value, at_, static_cast<size_t>(bytes));
+            return value;
+        }
         for (int i = 0; i < bytes; ++i)
             value |= std::uint64_t{static_cast<unsigned char>(at_[i])} << (8 * i);
         return value;
@@ -98,9 +103,7 @@ private:
 
 std::uint8_t digestBits(ScanCache::Digests digests) { return (digests.md5 ? 1 : 0) | (digests.sha1 ? 2 : 0); }
 
-std::uint32_t crcOf(const char* data, size_t size) {
-    return static_cast<std::uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(data), size));
-}
+std::uint32_t crcOf(const char* bytes, size_t size) { return libdeflate_crc32(0, bytes, size); }
 
 }  // namespace
 
@@ -149,6 +152,9 @@ ScanCache ScanCache::read(const std::string& path, const std::string& folder, Di
     const bool keepRows = !stamp.empty() && stamp == catalogue;
     const std::uint64_t count = in.number(8);
     if (!in.ok()) return cache;
+    // Every record takes more than 40 bytes: a count beyond that is damage.
+    if (count > body / 40) return cache;
+    cache.records_.reserve(static_cast<size_t>(count));
     for (std::uint64_t i = 0; i < count && in.ok(); ++i) {
         std::string name = in.text();
         Record r;
@@ -166,6 +172,7 @@ ScanCache ScanCache::read(const std::string& path, const std::string& folder, Di
         for (std::uint64_t file = 0; file < identified && in.ok(); ++file) {
             const std::uint64_t rows = in.number(4);
             if (rows > body) return ScanCache();
+            if (keepRows) r.found[file].reserve(static_cast<size_t>(rows));
             for (std::uint64_t k = 0; k < rows && in.ok(); ++k) {
                 FoundRow row;
                 row.offset = in.number(8);
@@ -175,12 +182,23 @@ ScanCache ScanCache::read(const std::string& path, const std::string& folder, Di
                 if (keepRows) r.found[file].push_back(row);
             }
         }
+        const std::uint64_t allInPlace = in.number(1);
+        const std::uint64_t haveRows = in.number(4);
+        if (allInPlace > 1 || (allInPlace == 1 && identified == 0) || haveRows > body / 8) return ScanCache();
+        if (keepRows) r.haveRows.reserve(static_cast<size_t>(haveRows));
+        for (std::uint64_t k = 0; k < haveRows && in.ok(); ++k) {
+            const std::uint64_t offset = in.number(8);
+            if (keepRows) r.haveRows.push_back(offset);
+        }
+        r.allInPlace = keepRows && allInPlace == 1;
         if (kind > static_cast<std::uint64_t>(Kind::Packed)) return ScanCache();
         r.kind = static_cast<Kind>(kind);
-        cache.records_[std::move(name)] = std::move(r);
+        cache.records_[std::move(name)] = std::make_shared<const Record>(std::move(r));
     }
     // Half a cache is no cache: a record may be wrong in ways its CRC missed.
     if (!in.atEnd()) return ScanCache();
+    cache.wasRead_ = true;
+    cache.readUnder_ = stamp;
     return cache;
 }
 
@@ -200,7 +218,8 @@ bool ScanCache::write(const std::string& path, const std::string& folder, Digest
     out.text(folder);
     out.text(catalogue);
     out.number(records_.size(), 8);
-    for (const auto& [name, r] : records_) {
+    for (const auto& [name, shared] : records_) {
+        const Record& r = *shared;
         out.text(name);
         out.number(r.stamp.device, 8);
         out.number(r.stamp.inode, 8);
@@ -217,6 +236,11 @@ bool ScanCache::write(const std::string& path, const std::string& folder, Digest
                 out.number(row.matched ? 1 : 0, 1);
             }
         }
+        const bool allInPlace = r.allInPlace && !r.found.empty();
+        out.number(allInPlace ? 1 : 0, 1);
+        out.number(allInPlace ? r.haveRows.size() : 0, 4);
+        if (allInPlace)
+            for (std::uint64_t offset : r.haveRows) out.number(offset, 8);
     }
     bool written = out.flush();
     if (written) {
@@ -237,7 +261,21 @@ const ScanCache::Record* ScanCache::find(const std::string& name, const FileStam
 
 const ScanCache::Record* ScanCache::find(const std::string& name) const {
     const auto it = records_.find(name);
-    return it == records_.end() ? nullptr : &it->second;
+    return it == records_.end() ? nullptr : it->second.get();
+}
+
+std::shared_ptr<const ScanCache::Record> ScanCache::share(const std::string& name) const {
+    const auto it = records_.find(name);
+    return it == records_.end() ? nullptr : it->second;
+}
+
+bool ScanCache::sameAsRead(const ScanCache& read, const std::string& catalogue) const {
+    if (!read.wasRead_ || read.readUnder_ != catalogue || records_.size() != read.records_.size()) return false;
+    for (const auto& [name, record] : records_) {
+        const auto it = read.records_.find(name);
+        if (it == read.records_.end() || (it->second != record && !(*it->second == *record))) return false;
+    }
+    return true;
 }
 
 }  // namespace quorvane

@@ -27,7 +27,9 @@
 //   record    text name; u64 device, inode; i64 size, modified ns, changed ns;
 //             u8 kind (0 loose file, 1 zip, 2 packed archive); text listing;
 //             u32 files identified (0, or the listing's count), each a u32
-//             count of rows, each u64 offset and u8 matched (0 or 1)
+//             count of rows, each u64 offset and u8 matched (0 or 1);
+//             u8 all in place (0 or 1, only with files identified); u32
+//             count of rows made "have", each a u64 offset
 //   crc       u32      CRC-32 of every byte before it
 // A text is a u32 byte count and that many bytes. A listing is a u32 count
 // of files, each five texts: name, size, crc, md5, sha1 (as loadCollection
@@ -38,6 +40,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -53,18 +56,29 @@ std::string encodeListing(const std::vector<File>& files);
 // False when `listing` is not one encodeListing made.
 bool decodeListing(const std::string& listing, std::vector<File>& files);
 
+enum class ScanKind : std::uint8_t { Loose = 0, Zip = 1, Packed = 2 };
+
+// What the cache keeps of one file.
+struct ScanRecord {
+    FileStamp stamp;
+    ScanKind kind = ScanKind::Loose;
+    std::string listing;  // encodeListing's
+    // Per listed file, the rows identification found; empty when not kept.
+    std::vector<FoundRows> found;
+    // With `found`: every entry was identified, and only as a ROM of this
+    // very place; `haveRows` are then the rows the scan made "have" for
+    // them, which a scan marks again without reading the entries.
+    bool allInPlace = false;
+    std::vector<std::uint64_t> haveRows;
+    bool operator==(const ScanRecord&) const = default;
+};
+
 class ScanCache {
 public:
-    static constexpr std::uint32_t kVersion = 2;
+    static constexpr std::uint32_t kVersion = 3;
 
-    enum class Kind : std::uint8_t { Loose = 0, Zip = 1, Packed = 2 };
-    struct Record {
-        FileStamp stamp;
-        Kind kind = Kind::Loose;
-        std::string listing;  // encodeListing's
-        // Per listed file, the rows identification found; empty when not kept.
-        std::vector<FoundRows> found;
-    };
+    using Kind = ScanKind;
+    using Record = ScanRecord;
     // Which digests the listings carry; a cache made with others is not used.
     struct Digests {
         bool md5 = false;
@@ -90,13 +104,25 @@ public:
     // nullptr otherwise (also for an invalid stamp).
     const Record* find(const std::string& name, const FileStamp& stamp) const;
     const Record* find(const std::string& name) const;
-    void put(const std::string& name, Record record) { records_[name] = std::move(record); }
+    // The record of `name` itself, to be kept by another cache without a copy.
+    std::shared_ptr<const Record> share(const std::string& name) const;
+    void put(const std::string& name, Record record) {
+        records_[name] = std::make_shared<const Record>(std::move(record));
+    }
+    void put(const std::string& name, std::shared_ptr<const Record> record) { records_[name] = std::move(record); }
     void erase(const std::string& name) { records_.erase(name); }
     size_t size() const { return records_.size(); }
     bool empty() const { return records_.empty(); }
+    // Whether writing this cache under `catalogue` would give the file that
+    // `read` read: the same records, written under the same stamp.
+    bool sameAsRead(const ScanCache& read, const std::string& catalogue) const;
 
 private:
-    std::unordered_map<std::string, Record> records_;
+    // Shared: a scan that finds a file unchanged keeps the record it read.
+    std::unordered_map<std::string, std::shared_ptr<const Record>> records_;
+    // Set by read(): a usable file was found, and the stamp it was written under.
+    bool wasRead_ = false;
+    std::string readUnder_;
 };
 
 }  // namespace quorvane

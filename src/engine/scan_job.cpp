@@ -29,7 +29,9 @@ void ScanJob::scanSystem(SystemFolder& system) {
         return;
     }
     postMessage(text::scanningSystem(text::timeStamp(std::time(nullptr)), system.name, system.path));
-    db().cleanSystemStatus(system.name);
+    // Every status starts from missing; held in memory, so that only the
+    // rows whose status this scan changes are written.
+    db().holdSystemStatus(system.name);
     // The last scan's tests, kept beside the catalogue; a full scan makes
     // its own and keeps them for the next.
     const std::string cachePath = ScanCache::pathFor(db().basePath(), system.name);
@@ -41,13 +43,18 @@ void ScanJob::scanSystem(SystemFolder& system) {
     firstPass(system, true, settings().fullScan ? nullptr : &known);
     secondPass(system);
     scanDisks(system);
+    // The rows are read once to write them and to count the games.
+    db().writeHeldStatus(gameCounter(), &gamesCounted_);
     db().closeDB();
     // The rows found are kept only when nothing changed the catalogue's rows meanwhile.
     const bool rowsHold = !catalogue.empty() && catalogueStamp() == catalogue;
     const ScanCache next = testedFiles(system, known, rowsHold);
+    const std::string writtenUnder = rowsHold ? catalogue : std::string();
+    // The file as it is already holds this cache: a re-scan of an unchanged
+    // folder writes nothing.
+    if (next.sameAsRead(known, writtenUnder)) return;
     // A cache that cannot be written costs the next scan time, never a wrong result.
-    if (!next.empty() || pathExists(cachePath))
-        next.write(cachePath, system.path, digests, rowsHold ? catalogue : std::string());
+    if (!next.empty() || pathExists(cachePath)) next.write(cachePath, system.path, digests, writtenUnder);
 }
 
 std::string ScanJob::catalogueStamp() {
@@ -94,7 +101,7 @@ void ScanJob::secondPass(const SystemFolder& system) {
             }
             if (!wanted) postFileMessage(text::shouldBeDeleted(f.name));
         }
-    });
+    }, nullptr, checkTorrentZip ? PlacedFiles::Unlisted : PlacedFiles::Skipped);
 }
 
 void ScanJob::reportTorrentZip(const std::string& path) {

@@ -207,5 +207,53 @@ TEST_F(RomsDbTest, RefusalsAreReportedAndStoreNothing) {
     EXPECT_EQ(gameNames(other.getRomset("S", 0)), "g:Y");
 }
 
+// A scan's hold: the system's rows read as missing at once, the statuses it
+// gives stay in memory, and only the rows that end up changed are written.
+TEST_F(RomsDbTest, HeldStatusesReachTheDiskOnlyWhereTheyChanged) {
+    add("S", "a", "a.bin", "0000000a", "1");
+    add("S", "b", "b.bin", "0000000b", "1");
+    add("S", "c", "c.bin", "0000000c", "1");
+    add("T", "t", "t.bin", "0000000d", "1");
+    db.setHave("0000000a", "1", "a.bin", "a", "S");
+    db.setPresent("0000000b", "1", "b.bin", "b", "S");
+    auto status = [&](Catalogue& in, const char* crc) {
+        std::vector<RomMatch> list;
+        in.findRom(list, crc, "1", "", "");
+        return list.size() == 1 ? list[0].status : std::string("?");
+    };
+    auto stored = [&] {
+        Catalogue reader(dir.file("roms"));
+        std::string out;
+        for (const char* crc : {"0000000a", "0000000b", "0000000c", "0000000d"}) out += status(reader, crc);
+        return out;
+    };
+
+    ASSERT_EQ(db.openDB(), StoreStatus::Ok);
+    db.holdSystemStatus("S");
+    EXPECT_EQ(status(db, "0000000a") + status(db, "0000000b"), "NN");
+    db.setHave("0000000a", "1", "a.bin", "a", "S");
+    db.setPresent("0000000d", "1", "t.bin", "t", "T");  // another system's row: not held
+    EXPECT_EQ(status(db, "0000000a") + status(db, "0000000d"), "YP");
+    EXPECT_TRUE(db.writeHeldStatus());
+    EXPECT_EQ(db.heldStatusWrites(), 1u);  // b: P to N; a was Y before and after
+    ASSERT_EQ(db.closeDB(), StoreStatus::Ok);
+    EXPECT_EQ(stored(), "YNNP");
+
+    // The same outcome again writes nothing; a status given after the hold
+    // ended is written as usual.
+    ASSERT_EQ(db.openDB(), StoreStatus::Ok);
+    db.holdSystemStatus("S");
+    std::vector<RomMatch> rows;
+    std::vector<std::uint64_t> offsets;
+    db.findRows(rows, "0000000a", "1", "", "", &offsets);
+    ASSERT_EQ(offsets.size(), 1u);
+    db.markRowsAt(offsets, RomStatus::Have);
+    EXPECT_TRUE(db.writeHeldStatus());
+    EXPECT_EQ(db.heldStatusWrites(), 0u);
+    db.setPresent("0000000c", "1", "c.bin", "c", "S");
+    ASSERT_EQ(db.closeDB(), StoreStatus::Ok);
+    EXPECT_EQ(stored(), "YNPP");
+}
+
 }  // namespace
 }  // namespace quorvane

@@ -1,0 +1,149 @@
+// A scan of a folder that an earlier scan saw: what it says and the statuses
+// it leaves are a full scan's, and where nothing changed it writes nothing.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "core/file_util.h"
+#include "engine/engine_fixture.h"
+#include "engine/scan_cache.h"
+#include "engine/scan_job.h"
+#include "support/content_crc.h"
+
+namespace quorvane::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Each catalogue file's and the cache's inode and times, to the nanosecond.
+std::string stamps(const std::vector<std::string>& paths) {
+    std::string out;
+    for (const std::string& path : paths) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) {
+            out += path + " missing;";
+            continue;
+        }
+        out += std::to_string(st.st_ino) + ':' + std::to_string(st.st_mtim.tv_sec) + '.' +
+               std::to_string(st.st_mtim.tv_nsec) + ':' + std::to_string(st.st_ctim.tv_sec) + '.' +
+               std::to_string(st.st_ctim.tv_nsec) + ';';
+    }
+    return out;
+}
+
+class RescanTest : public EngineTest {
+protected:
+    void SetUp() override {
+        addRoms({"Sys/A/a1.bin", "Sys/A/a2.bin", "Sys/B/b1.bin", "Sys/D/d1.bin", "Other/O/o1.bin"});
+        makeZips({{f() + "/A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}}},
+                  {f() + "/B.zip", {{"b1.bin", "content b1"}}},
+                  {f() + "/C.zip", {{"junk.bin", "junk"}, {"copy.bin", "content a1"}}}});
+    }
+    // A scan from the statuses as they are (not cleaned first, as a person's next scan).
+    Lines scan() {
+        RecordingHost fresh;
+        ScanJob job(db, fresh, settings, "Sys", {.loadThreads = 0, .settleTime = {}});
+        EXPECT_TRUE(job.prepare());
+        job.execute();
+        const StatusCounts& c = fresh.report()->systems.back().status;
+        counts = std::to_string(c.gamesComplete) + '/' + std::to_string(c.gamesIncomplete) + '/' +
+                 std::to_string(c.gamesMissing) + ' ' + std::to_string(c.romsHave) + '/' +
+                 std::to_string(c.romsElsewhere) + '/' + std::to_string(c.romsMissing);
+        return transcriptOf(fresh);
+    }
+    // The last scan's tally of the system: games complete/incomplete/missing,
+    // ROMs have/elsewhere/missing.
+    std::string counts;
+    void fullScan() {
+        settings.fullScan = true;
+        scan();
+        settings.fullScan = false;
+    }
+    std::string cachePath() const { return ScanCache::pathFor(db->basePath(), "Sys"); }
+    std::vector<std::string> files() const {
+        std::vector<std::string> out{cachePath(), db->basePath() + ".jnl"};
+        for (const char* suffix : {".rcf", "_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx", "_game.idx"})
+            out.push_back(db->basePath() + suffix);
+        return out;
+    }
+    // Forges B.zip's record as one whose entries made no row "have".
+    void forgeBPlacedNothing() {
+        const std::string stamp = db->rowsStamp() + "modes 0";
+        ScanCache cache = ScanCache::read(cachePath(), f(), {}, stamp);
+        const ScanCache::Record* b = cache.find("B.zip");
+        ASSERT_NE(b, nullptr);
+        ASSERT_TRUE(b->allInPlace);
+        ASSERT_EQ(b->haveRows.size(), 1u);
+        ScanCache::Record forged = *b;
+        forged.haveRows.clear();
+        cache.put("B.zip", forged);
+        ASSERT_TRUE(cache.write(cachePath(), f(), {}, stamp));
+    }
+
+    const Lines said = {scanning("Sys"), "[C.zip]", "  junk.bin cannot be identified.",
+                        "  junk.bin should be deleted.", "  copy.bin should be deleted."};
+};
+
+TEST_F(RescanTest, AnUnchangedFolderIsScannedWithoutAWrite) {
+    EXPECT_EQ(scan(), said);
+    EXPECT_EQ(statuses("A B D Other/O"), "YY Y N N");
+    EXPECT_EQ(counts, "2/0/1 3/0/1");
+    const std::string before = stamps(files());
+    // Past the file system's clock tick: a write now would show in the times.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(scan(), said);
+    EXPECT_EQ(db->heldStatusWrites(), 0u);
+    EXPECT_EQ(stamps(files()), before);
+    EXPECT_EQ(statuses("A B D Other/O"), "YY Y N N");
+    EXPECT_EQ(counts, "2/0/1 3/0/1");
+}
+
+// What changed since the last scan, in the folder or in the statuses (another
+// system's scan, a fix), is undone or taken up as a full scan would.
+TEST_F(RescanTest, StatusesEndAsAFullScanLeavesThem) {
+    scan();
+    ASSERT_TRUE(::unlink((f() + "/B.zip").c_str()) == 0);
+    db->setHave(crcOf("content d1"), "10", "d1.bin", "D", "Sys");
+    db->setPresent(crcOf("content a1"), "10", "a1.bin", "A", "Sys");
+    db->setPresent(crcOf("content o1"), "10", "o1.bin", "O", "Other");
+    ASSERT_EQ(statuses("A B D Other/O"), "PY Y Y P");
+    const Lines rescanned = scan();
+    EXPECT_EQ(std::count(rescanned.begin(), rescanned.end(), "[C.zip]"), 1);
+    // Another system's status is not this scan's to clean.
+    EXPECT_EQ(statuses("A B D Other/O"), "YY N N P");
+    EXPECT_EQ(counts, "1/0/2 2/0/2");
+
+    db->cleanStatus();
+    settings.fullScan = true;
+    EXPECT_EQ(scan(), rescanned);
+    EXPECT_EQ(statuses("A B D Other/O"), "YY N N N");
+}
+
+// The rows an archive made "have" are marked again from the cache only while
+// the catalogue's rows and the merge modes are those they were found under.
+TEST_F(RescanTest, RowsMadeHaveAreBelievedOnlyUnderTheSameCatalogue) {
+    scan();
+    forgeBPlacedNothing();
+    EXPECT_EQ(scan(), said);
+    EXPECT_EQ(statuses("A B"), "YY N");
+
+    // A scan that believed the forged record keeps it: a full one mends it.
+    fullScan();
+    forgeBPlacedNothing();
+    settings.mergeMode = MergeMode::NonMerged;
+    EXPECT_EQ(scan(), said);
+    EXPECT_EQ(statuses("A B"), "YY Y");
+    settings.mergeMode = MergeMode::Split;
+    fullScan();
+
+    forgeBPlacedNothing();
+    addRoms({"Other/P/p1.bin"});
+    EXPECT_EQ(scan(), said);
+    EXPECT_EQ(statuses("A B"), "YY Y");
+}
+
+}  // namespace
+}  // namespace quorvane::testing
