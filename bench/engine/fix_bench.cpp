@@ -3,15 +3,14 @@
 // preloaded slow_sync library), all in one run:
 //   fix_bench [--games N] [--runs R] [--program PATH] [--anchor PATH]
 // N defaults to 10000 and R to 5. Each round scans, fixes, scans slowed and
-// fixes slowed; the collection is put back before every fix. With --anchor
+// fixes slowed; the collection is put back before every fix, and what it
+// replaces is kept until the end (see Trash). With --anchor
 // (which may be given more than once), an older build takes each round's
 // same steps right after, so its figures and the program's come from one
 // run, interleaved.
 #include <unistd.h>
 
-#include <chrono>
 #include <map>
-#include <thread>
 
 #include "bench_shell.h"
 
@@ -54,15 +53,13 @@ int main(int argc, char** argv) {
     const fs::path pristine = dir / "roms.pristine";
     fs::rename(dir / "roms", pristine);
     const std::string slowed = "env LD_PRELOAD=" + quote(SLOW_SYNC_LIBRARY) + " ";
+    Trash trash(dir / "trash");
     auto reset = [&] {
-        fs::remove_all(dir / "roms");
-        for (const Program& p : programs) fs::remove_all(fs::path(p.home) / "Backup");
+        trash.put(dir / "roms");
+        for (const Program& p : programs) trash.put(fs::path(p.home) / "Backup");
         must("cp -a " + quote(pristine.string()) + " " + quote((dir / "roms").string()));
         warm({dir / "roms"});
-        // ext4 passes over inodes freed in the last few seconds when it makes
-        // new ones: the fix would pay for the deletion above.
         must("sync");
-        std::this_thread::sleep_for(std::chrono::seconds(6));
     };
     auto run = [&](const Program& p, const std::string& prefix, const char* args) {
         return seconds(prefix + quote(p.path) + " --home " + quote(p.home) + " " + args + " > /dev/null 2>&1");

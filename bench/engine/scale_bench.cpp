@@ -89,7 +89,7 @@ std::vector<int> parseSizes(const std::string& list) {
     return sizes;
 }
 
-void runSize(int games, int rowsPerGame, int romSize, int runs, bool json, const fs::path& dir,
+void runSize(int games, int rowsPerGame, int romSize, int runs, bool json, const fs::path& dir, Trash& trash,
              std::vector<Program>& programs) {
     const std::string n = std::to_string(games);
     const auto started = std::chrono::steady_clock::now();
@@ -114,10 +114,7 @@ void runSize(int games, int rowsPerGame, int romSize, int runs, bool json, const
             auto& steps = p.usage[games];
             const fs::path home = dir / ("home-" + std::to_string(i));
             const fs::path rebuildHome = dir / ("rebuild-home-" + std::to_string(i));
-            fs::remove_all(home);
-            fs::remove_all(rebuildHome);
-            fs::remove_all(dir / "roms");
-            fs::remove_all(dir / "rebuilt");
+            for (const fs::path& used : {home, rebuildHome, dir / "roms", dir / "rebuilt"}) trash.put(used);
             must("cp -a " + quote(pristine.string()) + " " + quote((dir / "roms").string()));
             // The extra system's folder is there and empty: every one of its ROMs is missing.
             fs::create_directories(dir / "roms" / "Bench Extra");
@@ -198,6 +195,8 @@ int main(int argc, char** argv) {
                 romSize, runs, json ? ", JSON reports" : "", loadAverage().c_str());
     for (const Program& p : programs) std::printf("  %-6s %s\n", p.label.c_str(), p.path.c_str());
     std::fflush(stdout);
+    const fs::path trashFolder = base.empty() ? makeTempFolder("scale-trash") : base / "trash";
+    Trash trash(trashFolder);
     for (int games : sizes) {
         fs::path dir;
         if (base.empty()) {
@@ -206,9 +205,10 @@ int main(int argc, char** argv) {
             dir = base / ("scale-" + std::to_string(games));  // a collection left there by --keep is used again
             fs::create_directories(dir);
         }
-        runSize(games, rowsPerGame, romSize, runs, json, dir, programs);
-        if (!keep) fs::remove_all(dir);
+        runSize(games, rowsPerGame, romSize, runs, json, dir, trash, programs);
+        if (!keep) trash.put(dir);
     }
+    fs::remove_all(trashFolder);
 
     // Seconds per 1k games, against the smallest size: 1.0 is linear.
     std::printf("\n%-7s %7s %-8s %9s %9s %9s %9s %7s %7s %8s\n", "program", "games", "step", "seconds", "s/1k", "CPU s",
