@@ -1,8 +1,6 @@
 #include "archive/zip_update.h"
 
-#include <fcntl.h>
 #include <minizip/zip.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -230,33 +228,6 @@ Outcome writeAddition(zipFile out, FileOps& ops, const ZipUpdate::Addition& a) {
 }
 
 }  // namespace
-
-bool deflateLooseFile(const std::string& path, DeflatedData& out, uint64_t limit) {
-    out = DeflatedData{};
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) <= limit;
-    const auto expected = ok ? static_cast<size_t>(st.st_size) : 0;
-    // One byte more than its size shows a file that grew since; no clearing:
-    // the buffer is the file's size, and every byte of it is read.
-    std::unique_ptr<char[]> data(ok ? new (std::nothrow) char[expected + 1] : nullptr);
-    size_t have = 0;
-    ok = ok && data;
-    while (ok) {
-        const ssize_t n = ::read(fd, data.get() + have, expected + 1 - have);
-        if (n < 0) ok = false;
-        if (n <= 0) break;
-        have += static_cast<size_t>(n);
-        if (have == expected + 1) break;
-    }
-    ::close(fd);
-    if (!ok || have != expected || !deflateWhole(data.get(), have, out.bytes)) return false;
-    out.crc32 = zipCrc32(data.get(), have);
-    out.size = have;
-    out.dosDate = timeToDosDate(st.st_mtim.tv_sec);
-    return true;
-}
 
 ZipStatus readDeflatedEntry(const std::string& sourceZip, const EntryKey& key, DeflatedData& out, uint64_t limit,
                             FileOps& ops) {

@@ -42,11 +42,6 @@ struct DeflatedData {
     uint32_t optionBits = 0;  // general-purpose bits 1-2, as the stream's maker set them
 };
 
-// Reads the file `path` whole and deflates it into `out` (dated with its
-// last-write time); false when it cannot be read or is larger than `limit`.
-// Works on any thread: it uses the system's file calls, not fileOps().
-bool deflateLooseFile(const std::string& path, DeflatedData& out, uint64_t limit);
-
 // The entry `key` of `sourceZip` as stored, when it is deflated (and not
 // encrypted) and its compressed size at most `limit`: ready for
 // addDeflated without inflating it. EntryGone when there is no such entry,

@@ -26,6 +26,14 @@ void makeZip(const std::string& path, const std::string& jsonEntries) {
     std::filesystem::remove(listing);
 }
 
+std::string readHash(const std::string& zip, const std::string& name) { return zipTool("read '" + zip + "' " + name); }
+
+std::string fileHash(const std::string& path) {
+    std::string out;
+    EXPECT_EQ(runCapture("sha1sum '" + path + "' | cut -c1-40", out), 0);
+    return out;
+}
+
 uint32_t crc32Of(std::string_view data) {
     return static_cast<uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(data.data()), data.size()));
 }

@@ -33,6 +33,10 @@ std::vector<std::string> folderNames(const std::string& folder);
 // zipTool("raw ...") of `zip` without the line of entry `name`.
 std::string rawWithout(const std::string& zip, const std::string& name);
 
+// The SHA-1 of an entry's content as Python reads it, and of a file as sha1sum does.
+std::string readHash(const std::string& zip, const std::string& name);
+std::string fileHash(const std::string& path);
+
 uint32_t crc32Of(std::string_view data);
 // `size` bytes that do not compress, different for each `seed`.
 std::string noise(size_t size, uint32_t seed);

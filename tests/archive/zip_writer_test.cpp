@@ -14,14 +14,6 @@ namespace {
 using Names = std::vector<std::string>;
 using ZipWriterTest = MixedZipTest;
 
-// The SHA-1 of an entry's content as Python reads it, and of a file as sha1sum does.
-std::string readHash(const std::string& zip, const std::string& name) { return zipTool("read '" + zip + "' " + name); }
-std::string fileHash(const std::string& path) {
-    std::string out;
-    EXPECT_EQ(runCapture("sha1sum '" + path + "' | cut -c1-40", out), 0);
-    return out;
-}
-
 ZipStatus addOne(const std::string& zip, const std::string& source, const std::string& name, FileOps& ops = fileOps()) {
     ZipWriter writer(zip, ops);
     ZipStatus status = writer.open();

@@ -148,43 +148,70 @@ TEST_F(RomsDbTest, CleanSystemStatusWritesOnlyTheRowsItChanges) {
     for (const Game& g : db.getRomset("S", 0).games) EXPECT_EQ(g.statusString, "N") << g.name;
 }
 
-// forEachGame hands over getRomset's games one at a time: the same ROMs in
-// the same order, also when a game's rows lie apart in the store, and the
-// same catalogue status; only the BIOS is left out.
-TEST_F(RomsDbTest, ForEachGameGivesGetRomsetsGamesOneAtATime) {
-    ASSERT_TRUE(db.addGameFacts("S", "v1", "me", {"bios", SetKind::Bios, "", ""}));
-    ASSERT_TRUE(db.addGameFacts("S", "v1", "me", {"facts only", SetKind::Game, "", "bios"}));
-    add("S", "zz", "z1", "00000001", "1");
-    add("S", "bios", "b1", "00000002", "1");
-    add("S", "aa", "a2", "00000003", "1", "zz");
-    add("T", "aa", "other system", "00000004", "1");
-    add("S", "zz", "z0", "00000005", "1");
-    add("S", "aa", "a1", "00000006", "1", "", "bios");
+// forEachGame and listGames serve getRomset's games: forEachGame one at a
+// time with the same ROMs in the same order (also when a game's rows lie
+// apart in the store), leaving out only the BIOS; listGames without the
+// ROMs, in every mode. Each marks the system complete as getRomset does.
+TEST_F(RomsDbTest, ForEachGameAndListGamesAgreeWithGetRomset) {
+    const GameFacts facts[] = {{"bios", SetKind::Bios, "", ""}, {"facts only", SetKind::Game, "", "bios"},
+                               {"p", SetKind::Game, "", "bios"}, {"c", SetKind::Game, "p", ""},
+                               {"dev", SetKind::Device, "", ""}};
+    for (const GameFacts& f : facts) ASSERT_TRUE(db.addGameFacts("S", "v1", "me", f));
+    const char* rows[][5] = {{"zz", "z1", "00000001", "", ""},   {"bios", "b1", "00000002", "", ""},
+                             {"aa", "a2", "00000003", "zz", ""}, {"zz", "z0", "00000005", "", ""},
+                             {"aa", "a1", "00000006", "", "bios"}, {"bios", "b2", "00000007", "", ""},
+                             {"p", "p1", "00000008", "", ""},    {"c", "c1", "00000009", "p", ""},
+                             {"dev", "d1", "00000010", "", ""}};
+    for (const auto& r : rows) {
+        add("S", r[0], r[1], r[2], "1", r[3], r[4]);
+        if (&r == &rows[2]) add("T", "aa", "other system", "00000004", "1");
+    }
     db.setHave("00000006", "1", "a1", "aa", "S");
     db.setPresent("00000005", "1", "z0", "zz", "S");
-    const auto text = [](const Game& g) {
-        std::string out = g.name + ":" + std::to_string(int(g.kind)) + ":" + g.statusString;
+    db.setHave("00000002", "1", "b1", "bios", "S");
+    db.setHave("00000008", "1", "p1", "p", "S");
+    const auto head = [](const Game& g, bool bios) {
+        return g.name + ":" + std::to_string(int(g.kind)) + ":" + g.statusString +
+               (bios ? ":" + g.bios + (g.biosIncomplete ? "!" : "") : "");
+    };
+    const auto withRoms = [&](const Game& g) {
+        std::string out = head(g, false);
         for (const Rom& r : g.roms) out += " " + r.name + "/" + r.crc + "/" + r.status + "/" + r.cloneOf + "/" + r.romOf;
         return out;
     };
-    Lines expected;
-    for (const Game& g : db.getRomset("S", 0).games) expected.push_back(text(g));
-    Lines visited;
+    Lines expected, visited;
+    for (const Game& g : db.getRomset("S", 0).games) expected.push_back(withRoms(g));
     db.forEachGame("S", [&](const Game& g) {
         EXPECT_TRUE(g.bios.empty());
-        visited.push_back(text(g));
+        visited.push_back(withRoms(g));
     });
     EXPECT_EQ(visited, expected);
-    EXPECT_EQ(visited, (Lines{"aa:0:NY a2/00000003/N/zz/ a1/00000006/Y//bios", "bios:1:N b1/00000002/N//",
+    EXPECT_EQ(visited, (Lines{"aa:0:NY a2/00000003/N/zz/ a1/00000006/Y//bios", "bios:1:YN b1/00000002/Y// b2/00000007/N//",
+                              "c:0:N c1/00000009/N/p/", "dev:2:N d1/00000010/N//", "p:0:Y p1/00000008/Y//",
                               "zz:0:NP z1/00000001/N// z0/00000005/P//"}));
-    db.setHave("00000001", "1", "z1", "zz", "S");
-    db.setHave("00000002", "1", "b1", "bios", "S");
-    db.setHave("00000003", "1", "a2", "aa", "S");
-    db.setHave("00000005", "1", "z0", "zz", "S");
+    for (int mode = 0; mode < 4; ++mode) {
+        Lines listed, full;
+        for (const Game& g : db.listGames("S", mode).games) {
+            EXPECT_TRUE(g.roms.empty());
+            listed.push_back(head(g, true));
+        }
+        for (const Game& g : db.getRomset("S", mode).games) full.push_back(head(g, true));
+        EXPECT_EQ(listed, full) << "mode " << mode;
+    }
+    EXPECT_EQ(db.listGames("S", 0).games.at(2).bios + (db.listGames("S", 0).games.at(2).biosIncomplete ? "!" : ""),
+              "bios!");
+
+    const auto haveAll = [&] {
+        for (const auto& r : rows) db.setHave(r[2], "1", r[1], r[0], "S");
+    };
+    haveAll();
     EXPECT_TRUE(db.getCompleteSystems().empty());
-    int games = 0;
-    db.forEachGame("S", [&](const Game&) { ++games; });
-    EXPECT_EQ(games, 3);
+    db.forEachGame("S", [&](const Game&) {});
+    EXPECT_EQ(db.getCompleteSystems(), Lines{"S"});
+    db.cleanStatus();
+    haveAll();
+    EXPECT_TRUE(db.getCompleteSystems().empty());
+    db.listGames("S", 2);
     EXPECT_EQ(db.getCompleteSystems(), Lines{"S"});
     db.forEachGame("nope", [&](const Game&) { ADD_FAILURE() << "a game of no system"; });
 }

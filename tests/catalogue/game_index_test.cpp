@@ -167,47 +167,5 @@ TEST_F(GameIndexTest, CheckFindsAWrongEntryAndRepairMendsIt) {
     EXPECT_EQ(roms("S", "h"), "0:b.bin=N");
 }
 
-// listGames is getRomset without the ROMs: the same games, states, kinds,
-// BIOS remarks and catalogue status, in every mode.
-TEST_F(GameIndexTest, ListGamesAgreesWithGetRomset) {
-    const GameFacts facts[] = {{"bios", SetKind::Bios, "", ""}, {"p", SetKind::Game, "", "bios"},
-                               {"c", SetKind::Game, "p", ""},   {"dev", SetKind::Device, "", ""},
-                               {"lonely", SetKind::Game, "", ""}};
-    for (const GameFacts& f : facts) ASSERT_TRUE(db.addGameFacts("S", "v1", "me", f));
-    add("S", "bios", "b1", "00000001");
-    add("S", "bios", "b2", "00000002");
-    add("S", "p", "p1", "00000003");
-    add("S", "c", "c1", "00000004", "p");
-    add("S", "dev", "d1", "00000005");
-    add("S", "zz", "z1", "00000006");
-    add("S", "aa", "a1", "00000007");
-    add("S", "aa", "a2", "00000008");
-    db.setHave("00000001", "1", "b1", "bios", "S");
-    db.setHave("00000003", "1", "p1", "p", "S");
-    db.setPresent("00000007", "1", "a1", "aa", "S");
-    const auto text = [](const Romset& set) {
-        Lines out;
-        for (const Game& g : set.games)
-            out.push_back(g.name + ":" + g.statusString + ":" + std::to_string(int(g.kind)) + ":" + g.bios +
-                          (g.biosIncomplete ? "!" : ""));
-        return out;
-    };
-    for (int mode = 0; mode < 4; ++mode) {
-        const Romset listed = db.listGames("S", mode);
-        for (const Game& g : listed.games) EXPECT_TRUE(g.roms.empty());
-        EXPECT_EQ(text(listed), text(db.getRomset("S", mode))) << "mode " << mode;
-    }
-    EXPECT_EQ(text(db.listGames("S", 0)).front(), "aa:PN:0:");
-    // The catalogue status follows the rows, as getRomset's does.
-    db.cleanSystemStatus("S");
-    for (const auto& [crc, rom, game] : {std::tuple{"00000001", "b1", "bios"}, {"00000002", "b2", "bios"},
-                                         {"00000003", "p1", "p"}, {"00000004", "c1", "c"}, {"00000005", "d1", "dev"},
-                                         {"00000006", "z1", "zz"}, {"00000007", "a1", "aa"}, {"00000008", "a2", "aa"}})
-        db.setHave(crc, "1", rom, game, "S");
-    EXPECT_TRUE(db.getCompleteSystems().empty());
-    db.listGames("S", 2);
-    EXPECT_EQ(db.getCompleteSystems(), Lines{"S"});
-}
-
 }  // namespace
 }  // namespace quorvane

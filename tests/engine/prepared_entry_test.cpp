@@ -9,14 +9,6 @@
 namespace quorvane::testing {
 namespace {
 
-// What loadCollection lists for `path`, field by field.
-std::string listingByLoad(const std::string& path, const LoadOptions& options, ZipStatus& status) {
-    ContainerFiles c(path);
-    status = loadCollection(c, options);
-    std::string text;
-    for (const File& f : c.files) text += f.name + " " + f.size + " " + f.crc + " " + f.md5 + " " + f.sha1 + "\n";
-    return text;
-}
 
 // Bytes that do not compress.
 std::string noise(size_t size, uint32_t seed) {
@@ -32,6 +24,13 @@ std::string listingOf(const ContainerFiles& c) {
     std::string text;
     for (const File& f : c.files) text += f.name + " " + f.size + " " + f.crc + " " + f.md5 + " " + f.sha1 + "\n";
     return text;
+}
+
+// What loadCollection lists for `path`, field by field.
+std::string listingByLoad(const std::string& path, const LoadOptions& options, ZipStatus& status) {
+    ContainerFiles c(path);
+    status = loadCollection(c, options);
+    return listingOf(c);
 }
 
 class LooseSourceTest : public ::testing::Test {

@@ -95,6 +95,9 @@ TEST_F(ScanCacheTest, ARescanReportsWhatTheFullScanDidWithoutOpeningAnUnchangedF
     EXPECT_GE(first.opens("A.zip"), 1);
     EXPECT_GE(first.opens("note.txt"), 1);
     ASSERT_TRUE(isRegularFile(cachePath()));
+    EXPECT_EQ(statuses("A B Other/O"), "YY P P");
+    // A scan changes nothing on disk.
+    EXPECT_EQ(zipContents(f() + "/C.zip"), "b1.bin=content b1 o1.bin=content o1 dup.bin=content a1");
 
     OpenCounter again;
     EXPECT_EQ(scan(&again), full);

@@ -15,23 +15,6 @@ protected:
     std::unique_ptr<ScanJob> scan() { return std::make_unique<ScanJob>(db, host, settings, "Sys"); }
 };
 
-TEST_F(ScanTest, ReportsEveryKindOfFindingAndSetsStatuses) {
-    makeZips({{f() + "/A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}, {"junk.bin", "junk"}}},
-              {f() + "/C.zip", {{"b1.bin", "content b1"}, {"o1.bin", "content o1"}, {"dup.bin", "content a1"}}}});
-    writeFile(f() + "/bad.zip", "PK\x03\x04 truncated");
-    writeFile(f() + "/note.txt", "not a rom");
-    ASSERT_TRUE(run(scan()));
-    EXPECT_EQ(transcript(), (Lines{scanning("Sys"), "Error in zip bad.zip: -102 (not a zip archive)", "[A.zip]",
-                                   "  junk.bin cannot be identified.", "  junk.bin should be deleted.", "[C.zip]",
-                                   "  b1.bin has been identified as being: Sys/B/b1.bin",
-                                   "  o1.bin has been identified as being: Other/O/o1.bin", "  o1.bin should be deleted.",
-                                   "  dup.bin should be deleted.", "[note.txt]", "  note.txt cannot be identified.",
-                                   "  note.txt should be deleted."}));
-    EXPECT_EQ(statuses("A B Other/O"), "YY P P");
-    // Nothing on disk changed.
-    EXPECT_EQ(zipContents(f() + "/C.zip"), "b1.bin=content b1 o1.bin=content o1 dup.bin=content a1");
-}
-
 // A folder that is not there (or cannot be, under a file) is not made: an
 // empty new folder would call every game missing. An empty folder that is
 // there resets every ROM.

@@ -67,51 +67,35 @@ TEST(PreferencesWindow, ShowsPlaceholderSavesAndCancels) {
     EXPECT_EQ(ini.readString("Quorvane", "tosecdir", ""), "$BASEDIR$/romsets/Tosec");
 }
 
-// "Test every archive on each scan" shows the setting and is kept only on Save.
-TEST(PreferencesWindow, FullScanChoiceIsShownAndSaved) {
+// The output, merge mode and full scan choices show the settings, are kept
+// only on Save, and are the global values the next run reads.
+TEST(PreferencesWindow, OutputMergeModeAndFullScanChoicesAreShownAndSaved) {
     testing::TempDir home;
-    testing::writeFile(home.file("quorvane.INI"), "[Quorvane]\nfullScan=1\n");
-    Settings settings = loadSettings(programFoldersIn(home.path()));
-    PreferencesDialog prefs(settings);
-    prefs.show();
-    EXPECT_TRUE(prefs.fullScan()->isChecked());
-    prefs.fullScan()->setChecked(false);
-    prefs.cancel();
-    EXPECT_TRUE(settings.fullScan);
-    prefs.show();
-    prefs.fullScan()->setChecked(false);
-    prefs.save();
-    EXPECT_FALSE(settings.fullScan);
-    EXPECT_FALSE(loadSettings(programFoldersIn(home.path())).fullScan);
-}
-
-// The output and merge mode choices show the settings, are kept only on
-// Save, and are the global values the next run reads.
-TEST(PreferencesWindow, OutputAndMergeModeChoicesAreShownAndSaved) {
-    testing::TempDir home;
-    testing::writeFile(home.file("quorvane.INI"), "[Quorvane]\noutput=torrentzip\nmerge-mode=non-merged\n");
+    testing::writeFile(home.file("quorvane.INI"), "[Quorvane]\noutput=torrentzip\nmerge-mode=non-merged\nfullScan=1\n");
     Settings settings = loadSettings(programFoldersIn(home.path()));
     PreferencesDialog prefs(settings);
     const auto choose = [&prefs] {
         prefs.output()->setCurrentIndex(prefs.output()->findText(QStringLiteral("7z")));
         prefs.mergeMode()->setCurrentIndex(prefs.mergeMode()->findText(QStringLiteral("full non-merged")));
+        prefs.fullScan()->setChecked(false);
     };
-    prefs.show();
-    EXPECT_EQ(prefs.output()->currentText(), QStringLiteral("TorrentZip"));
-    EXPECT_EQ(prefs.mergeMode()->currentText(), QStringLiteral("non-merged"));
-    choose();
-    prefs.cancel();
-    EXPECT_EQ(std::pair(settings.output, settings.mergeMode),
-              std::pair(ArchiveOutput::TorrentZip, MergeMode::NonMerged));
-    prefs.show();
-    EXPECT_EQ(prefs.output()->currentText(), QStringLiteral("TorrentZip"));
-    EXPECT_EQ(prefs.mergeMode()->currentText(), QStringLiteral("non-merged"));
-    choose();
+    for (const bool saving : {false, true}) {
+        prefs.show();
+        EXPECT_EQ(prefs.output()->currentText(), QStringLiteral("TorrentZip"));
+        EXPECT_EQ(prefs.mergeMode()->currentText(), QStringLiteral("non-merged"));
+        EXPECT_TRUE(prefs.fullScan()->isChecked());
+        choose();
+        if (!saving) prefs.cancel();
+        EXPECT_EQ(std::tuple(settings.output, settings.mergeMode, settings.fullScan),
+                  std::tuple(ArchiveOutput::TorrentZip, MergeMode::NonMerged, true));
+    }
     prefs.save();
-    EXPECT_EQ(std::pair(settings.output, settings.mergeMode),
-              std::pair(ArchiveOutput::SevenZip, MergeMode::FullNonMerged));
     const Settings next = loadSettings(programFoldersIn(home.path()));
-    EXPECT_EQ(std::pair(next.output, next.mergeMode), std::pair(ArchiveOutput::SevenZip, MergeMode::FullNonMerged));
+    for (const Settings* each : {static_cast<const Settings*>(&settings), &next})
+        EXPECT_EQ(std::tuple(each->output, each->mergeMode, each->fullScan),
+                  std::tuple(ArchiveOutput::SevenZip, MergeMode::FullNonMerged, false));
+    prefs.show();
+    EXPECT_FALSE(prefs.fullScan()->isChecked());
 }
 
 }  // namespace

@@ -5,17 +5,13 @@
 
 #include "core/settings.h"
 #include "support/temp_dir.h"
-#include "test_dialogs.h"
 #include "ui/systems_window.h"
+#include "window_fixture.h"
 
 namespace quorvane {
 namespace {
 
-QStringList itemTexts(const QListWidget* list) {
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
-    return out;
-}
+using testing::itemTexts;
 
 QAction* choice(SystemsWindow& window, const std::string& system, const char* menu, const QString& caption) {
     for (QAction* action : window.menuFor(system)->findChild<QMenu*>(QLatin1String(menu))->actions())
