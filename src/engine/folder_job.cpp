@@ -231,7 +231,9 @@ SystemFolder FolderJob::openSystemFolder(const std::string& name, bool& opened, 
     system.files = std::move(listed.files);
     // Disk images have a pass of their own that reads their headers only:
     // loading one as a loose file would read gigabytes.
+    const size_t plainFiles = system.files.size();
     std::erase_if(system.files, [](const std::string& file) { return looksLikeChd(file); });
+    system.mayHoldDisks = listed.hasOthers || system.files.size() != plainFiles;
     return system;
 }
 
