@@ -231,7 +231,9 @@ SystemFolder FolderJob::openSystemFolder(const std::string& name, bool& opened, 
     system.files = std::move(listed.files);
     // Disk images have a pass of their own that reads their headers only:
     // loading one as a loose file would read gigabytes.
+    const size_t plainFiles = system.files.size();
     std::erase_if(system.files, [](const std::string& file) { return looksLikeChd(file); });
+    system.mayHoldDisks = listed.hasOthers || system.files.size() != plainFiles;
     return system;
 }
 
@@ -278,16 +280,18 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
     // Fills `out` from the cache's record of file `i` when it was made of
     // the file as it is (`out.stamp`); false otherwise.
     auto fromCache = [&system, known, keepListings](size_t i, LoadedItem& out) {
-        const ScanCache::Record* r = known ? known->find(system.files[i], out.stamp) : nullptr;
-        if (!r) return false;
+        std::shared_ptr<const ScanCache::Record> shared = known ? known->share(system.files[i]) : nullptr;
+        if (!shared || !out.stamp.valid || !(shared->stamp == out.stamp)) return false;
+        const ScanCache::Record* r = shared.get();
         // Every entry in place under the same catalogue: the rows to mark
-        // are known, and nothing else needs the entries.
+        // are known, and nothing else needs the entries (nor the path).
         if (r->allInPlace && keepListings && system.keepRows) {
             out.collection.isPacked = r->kind == ScanCache::Kind::Packed;
             out.collection.isZip = r->kind == ScanCache::Kind::Zip;
-            out.placed = known->share(system.files[i]);
+            out.placed = std::move(shared);
             return true;
         }
+        if (out.collection.path.empty()) out.collection.path = system.pathOf(i);
         if (!fillFromListing(r->kind, r->listing, out.collection)) {
             out.collection = ContainerFiles(out.collection.path);
             return false;
@@ -306,7 +310,6 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
         for (size_t i = 0; i < system.files.size() && !cancelled(); ++i) {
             LoadedItem item;
             // The record says what kind of file it is: the name need not.
-            item.collection.path = system.pathOf(i);
             item.stamp = stampOfFile(i);
             if (fromCache(i, item)) cached[i] = std::move(item);
         }

@@ -51,6 +51,10 @@ struct SystemFolder {
     std::string path;                        // empty when the name cannot be a folder name
     std::vector<std::string> files;          // its plain files, by name
     std::vector<std::string> leftoverLines;  // what a killed run left there; the first pass posts them
+    // Whether the folder may hold disk images: a sub-folder (or what might
+    // be one) or a plain file named like one. Without, its disk pass need
+    // not read the folder again.
+    bool mayHoldDisks = true;
 
     // What the first pass found of each listed file.
     struct Tested {

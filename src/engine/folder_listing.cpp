@@ -42,7 +42,7 @@ std::vector<Name> sortedNames(const std::string& folder, std::vector<Name>* left
     return names;
 }
 
-std::vector<std::string> plainFilesOf(const std::string& folder, std::vector<Name> names) {
+std::vector<std::string> plainFilesOf(const std::string& folder, std::vector<Name> names, bool* hasOthers = nullptr) {
     std::vector<std::string> files;
     files.reserve(names.size());
     for (Name& entry : names) {
@@ -50,6 +50,8 @@ std::vector<std::string> plainFilesOf(const std::string& folder, std::vector<Nam
         if (entry.type == EntryType::File ||
             (entry.type == EntryType::Unknown && isRegularFile(joinPath(folder, entry.name))))
             files.push_back(std::move(entry.name));
+        else if (hasOthers)
+            *hasOthers = true;
     }
     return files;
 }
@@ -69,7 +71,7 @@ std::vector<std::string> listLeftovers(const std::string& folder) {
 FolderNames listFolder(const std::string& folder) {
     std::vector<Name> leftovers;
     FolderNames out;
-    out.files = plainFilesOf(folder, sortedNames(folder, &leftovers));
+    out.files = plainFilesOf(folder, sortedNames(folder, &leftovers), &out.hasOthers);
     for (Name& entry : leftovers) out.leftovers.push_back(std::move(entry.name));
     return out;
 }

@@ -21,6 +21,9 @@ std::vector<std::string> listLeftovers(const std::string& folder);
 struct FolderNames {
     std::vector<std::string> files;
     std::vector<std::string> leftovers;
+    // Something non-hidden besides the plain files: a sub-folder, a link
+    // that is not to a file, a device.
+    bool hasOthers = false;
 };
 FolderNames listFolder(const std::string& folder);
 

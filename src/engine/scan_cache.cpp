@@ -6,6 +6,7 @@
 
 #include <bit>
 #include <cstring>
+#include <string_view>
 
 #include "core/file_util.h"
 
@@ -75,10 +76,12 @@ public:
             value |= std::uint64_t{static_cast<unsigned char>(at_[i])} << (8 * i);
         return value;
     }
-    std::string text() {
+    std::string text() { return std::string(view()); }
+    // A text in place, valid while the bytes read are.
+    std::string_view view() {
         const std::uint64_t size = number(4);
         if (!take(static_cast<size_t>(size))) return {};
-        return std::string(at_, static_cast<size_t>(size));
+        return {at_, static_cast<size_t>(size)};
     }
     bool raw(const char* expected, size_t size) { return take(size) && std::memcmp(at_, expected, size) == 0; }
     bool ok() const { return ok_; }
@@ -137,6 +140,8 @@ std::string ScanCache::pathFor(const std::string& cataloguePath, const std::stri
 ScanCache ScanCache::read(const std::string& path, const std::string& folder, Digests digests,
                           const std::string& catalogue) {
     ScanCache cache;
+    // Read, not mapped: a file cut short by another program while mapped
+    // would kill the process instead of failing the read.
     std::string bytes;
     if (!readWholeFile(path, bytes) || bytes.size() < sizeof kMagic + 4) return cache;
     const size_t body = bytes.size() - 4;
@@ -144,7 +149,7 @@ ScanCache ScanCache::read(const std::string& path, const std::string& folder, Di
     if (trailer.number(4) != crcOf(bytes.data(), body)) return cache;
     Reader in(bytes.data(), body);
     if (!in.raw(kMagic, sizeof kMagic) || in.number(4) != kVersion || in.number(1) != digestBits(digests) ||
-        in.text() != folder)
+        in.view() != folder)
         return cache;
     // Rows found under another catalogue may be other rows now; an empty
     // stamp is no catalogue at all.
@@ -155,9 +160,12 @@ ScanCache ScanCache::read(const std::string& path, const std::string& folder, Di
     // Every record takes more than 40 bytes: a count beyond that is damage.
     if (count > body / 40) return cache;
     cache.records_.reserve(static_cast<size_t>(count));
+    // All records in one block that each shared record keeps alive: one
+    // allocation for them all instead of one each.
+    auto block = std::make_shared<std::vector<Record>>(static_cast<size_t>(count));
     for (std::uint64_t i = 0; i < count && in.ok(); ++i) {
         std::string name = in.text();
-        Record r;
+        Record& r = (*block)[static_cast<size_t>(i)];
         r.stamp.valid = true;
         r.stamp.device = in.number(8);
         r.stamp.inode = in.number(8);
@@ -193,7 +201,7 @@ ScanCache ScanCache::read(const std::string& path, const std::string& folder, Di
         r.allInPlace = keepRows && allInPlace == 1;
         if (kind > static_cast<std::uint64_t>(Kind::Packed)) return ScanCache();
         r.kind = static_cast<Kind>(kind);
-        cache.records_[std::move(name)] = std::make_shared<const Record>(std::move(r));
+        cache.records_[std::move(name)] = std::shared_ptr<const Record>(block, &r);
     }
     // Half a cache is no cache: a record may be wrong in ways its CRC missed.
     if (!in.atEnd()) return ScanCache();
@@ -270,7 +278,7 @@ std::shared_ptr<const ScanCache::Record> ScanCache::share(const std::string& nam
 }
 
 bool ScanCache::sameAsRead(const ScanCache& read, const std::string& catalogue) const {
-    if (!read.wasRead_ || read.readUnder_ != catalogue || records_.size() != read.records_.size()) return false;
+    if (!read.readUnder(catalogue) || records_.size() != read.records_.size()) return false;
     for (const auto& [name, record] : records_) {
         const auto it = read.records_.find(name);
         if (it == read.records_.end() || (it->second != record && !(*it->second == *record))) return false;

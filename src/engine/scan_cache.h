@@ -116,6 +116,8 @@ public:
     // Whether writing this cache under `catalogue` would give the file that
     // `read` read: the same records, written under the same stamp.
     bool sameAsRead(const ScanCache& read, const std::string& catalogue) const;
+    // Whether this cache was read from a usable file written under `catalogue`.
+    bool readUnder(const std::string& catalogue) const { return wasRead_ && readUnder_ == catalogue; }
 
 private:
     // Shared: a scan that finds a file unchanged keeps the record it read.

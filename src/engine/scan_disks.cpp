@@ -10,6 +10,7 @@ namespace quorvane {
 namespace text = analysis_text;
 
 void ScanJob::scanDisks(const SystemFolder& system) {
+    if (!system.mayHoldDisks) return;
     const std::vector<DiskImage> images = listDiskImages(system.path);
     if (images.empty()) return;
     SystemReport& counts = systemReport();

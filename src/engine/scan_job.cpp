@@ -48,13 +48,26 @@ void ScanJob::scanSystem(SystemFolder& system) {
     db().closeDB();
     // The rows found are kept only when nothing changed the catalogue's rows meanwhile.
     const bool rowsHold = !catalogue.empty() && catalogueStamp() == catalogue;
-    const ScanCache next = testedFiles(system, known, rowsHold);
     const std::string writtenUnder = rowsHold ? catalogue : std::string();
+    if (everyFileTakenWhole(system, known, writtenUnder)) return;
+    const ScanCache next = testedFiles(system, known, rowsHold);
     // The file as it is already holds this cache: a re-scan of an unchanged
     // folder writes nothing.
     if (next.sameAsRead(known, writtenUnder)) return;
     // A cache that cannot be written costs the next scan time, never a wrong result.
     if (!next.empty() || pathExists(cachePath)) next.write(cachePath, system.path, digests, writtenUnder);
+}
+
+bool ScanJob::everyFileTakenWhole(const SystemFolder& system, const ScanCache& known, const std::string& writtenUnder) {
+    // Each file's record is the one read for its name, and the cache holds
+    // no other names: the cache written would be the one read, so it is
+    // known without building it.
+    if (cancelled() || !known.readUnder(writtenUnder) || known.size() != system.files.size() ||
+        system.tested.size() != system.files.size())
+        return false;
+    for (const SystemFolder::Tested& t : system.tested)
+        if (!t.placed) return false;
+    return true;
 }
 
 std::string ScanJob::catalogueStamp() {

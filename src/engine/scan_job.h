@@ -28,6 +28,9 @@ private:
     // The catalogue's rows and the merge modes the scan places them by: the
     // scan cache's rows hold while it is the same. Empty when unknown.
     std::string catalogueStamp();
+    // Whether the first pass took every file's record whole from `known`,
+    // read under `writtenUnder`: the cache then stays as it is.
+    bool everyFileTakenWhole(const SystemFolder& system, const ScanCache& known, const std::string& writtenUnder);
     // Counts a zip as checked for TorrentZip, and says when it is not valid.
     void reportTorrentZip(const std::string& path);
     // The CHD disk images of the folder, after its archives (scan_disks.cpp).

@@ -14,6 +14,7 @@
 #include "engine/rebuild_job.h"
 #include "engine/scan_job.h"
 #include "support/chd_image.h"
+#include "support/temp_dir.h"
 #include "tools/rom_identifier.h"
 
 namespace quorvane::testing {
@@ -297,6 +298,40 @@ TEST_F(DiskTest, AFailedDiskCallAnywhereInACopyLosesNothing) {
             EXPECT_EQ(disks.size(), 2u);
         }
     }
+}
+
+TEST_F(DiskTest, ScanSeesADiskThatIsAllTheFolderHoldsLooseOrInItsGame) {
+    addDisk("A", "a.chd", sha('1'));
+    addDisk("E", "e.chd", sha('5'));
+    putDisk("e.chd", sha('5'));
+    ASSERT_TRUE(run(std::make_unique<ScanJob>(db, host, settings, "Sys")));
+    EXPECT_EQ(statuses("A E"), "N P");
+    EXPECT_TRUE(hasLine("  e.chd has been identified as being: Sys/E/e.chd"));
+
+    ASSERT_TRUE(std::filesystem::remove(f() + "/e.chd"));
+    putDisk("A/a.chd", sha('1'));
+    ASSERT_TRUE(run(std::make_unique<ScanJob>(db, host, settings, "Sys")));
+    EXPECT_EQ(statuses("A E"), "Y N");
+}
+
+// What the disk pass relies on to skip its own read of a folder of archives.
+TEST(FolderListing, SaysWhetherAnythingButPlainFilesIsThere) {
+    TempDir dir;
+    const std::string folder = dir.path();
+    writeFile(folder + "/a.zip", "x");
+    ASSERT_TRUE(makeFolders(folder + "/.hidden"));
+    std::filesystem::create_symlink(folder + "/a.zip", folder + "/link.zip");
+    FolderNames listed = listFolder(folder);
+    EXPECT_EQ(listed.files, (std::vector<std::string>{"a.zip", "link.zip"}));
+    EXPECT_FALSE(listed.hasOthers);
+
+    ASSERT_TRUE(makeFolders(folder + "/sub"));
+    EXPECT_TRUE(listFolder(folder).hasOthers);
+    ASSERT_TRUE(std::filesystem::remove(folder + "/sub"));
+    std::filesystem::create_directory_symlink(folder + "/.hidden", folder + "/game");
+    listed = listFolder(folder);
+    EXPECT_TRUE(listed.hasOthers);
+    EXPECT_EQ(listed.files.size(), 2u);
 }
 
 }  // namespace

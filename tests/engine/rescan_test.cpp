@@ -101,6 +101,29 @@ TEST_F(RescanTest, AnUnchangedFolderIsScannedWithoutAWrite) {
     EXPECT_EQ(counts, "2/0/1 3/0/1");
 }
 
+// A re-scan that takes every archive from the cache still notices one that
+// is gone, or one that came, and keeps the cache to what the folder holds.
+TEST_F(RescanTest, TheCacheFollowsArchivesGoneOrAddedBesideUnchangedOnes) {
+    scan();
+    scan();
+    // What is left is all in place: every file left is taken whole.
+    ASSERT_EQ(::unlink((f() + "/B.zip").c_str()), 0);
+    ASSERT_EQ(::unlink((f() + "/C.zip").c_str()), 0);
+    scan();
+    ScanCache cache = ScanCache::read(cachePath(), f(), {}, db->rowsStamp() + "modes 0");
+    EXPECT_EQ(cache.size(), 1u);
+    EXPECT_EQ(cache.find("B.zip"), nullptr);
+    EXPECT_NE(cache.find("A.zip"), nullptr);
+
+    makeZips({{f() + "/B2.zip", {{"b1.bin", "content b1"}}}});
+    // Past the settle time, so that the new archive is kept.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    scan();
+    cache = ScanCache::read(cachePath(), f(), {}, db->rowsStamp() + "modes 0");
+    EXPECT_EQ(cache.size(), 2u);
+    EXPECT_NE(cache.find("B2.zip"), nullptr);
+}
+
 // What changed since the last scan, in the folder or in the statuses (another
 // system's scan, a fix), is undone or taken up as a full scan would.
 TEST_F(RescanTest, StatusesEndAsAFullScanLeavesThem) {

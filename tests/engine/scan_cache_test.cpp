@@ -322,6 +322,14 @@ TEST(ScanCacheRecords, AManyMegabyteCacheReadsBackWholeAndAFailedWriteLeavesNoFi
     EXPECT_EQ(last->listing, cache.find("game 19999.zip")->listing);
     ASSERT_EQ(last->found.size(), 1u);
     EXPECT_EQ(last->found[0].at(0).offset, 19999u);
+    // A record another cache keeps stays whole when the cache it was read into goes.
+    std::shared_ptr<const ScanCache::Record> kept;
+    {
+        const ScanCache again = ScanCache::read(path, "/roms/Sys", {}, "stamp");
+        kept = again.share("game 7.zip");
+    }
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(*kept, *cache.find("game 7.zip"));
 
     // A disk that fills up halfway: the old cache stays, no piece is left.
     const std::string before = readFile(path);
