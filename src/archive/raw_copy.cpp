@@ -5,14 +5,11 @@
 #include <memory>
 
 #include "archive/zip_entry_io.h"
+#include "archive/zip_signatures.h"
 #include "archive/zip_status.h"
 
 namespace quorvane {
 namespace {
-
-// Entries at or above this size need ZIP64 fields in their local header,
-// which minizip can add only when told so before the data is written.
-constexpr uint64_t kZip64Threshold = 0xFFFFFFFFu;
 
 // General-purpose flag bits that describe the stored bytes and so stay true
 // of a raw copy: encryption (0), deflate options (1-2), UTF-8 names (11).

@@ -9,8 +9,6 @@ namespace {
 
 constexpr uint16_t kVersionNeeded = 20;
 constexpr uint16_t kDeflated = 8;
-constexpr uint32_t kOptionBits = 0x0006;
-constexpr uint64_t kLimit32 = 0xFFFFFFFFu;
 constexpr size_t kMaxEntries = 0xFFFE;
 constexpr size_t kLocalHeaderSize = 30;
 constexpr size_t kCentralHeaderSize = 46;
@@ -29,7 +27,7 @@ void put32(std::string& out, uint32_t v) {
 // The fields local and central headers share, from "version needed" to the name's length.
 void putCommon(std::string& out, std::string_view name, const DeflatedData& data) {
     put16(out, kVersionNeeded);
-    put16(out, data.optionBits & kOptionBits);
+    put16(out, data.optionBits & kDeflateOptionBits);
     put16(out, kDeflated);
     put32(out, data.dosDate);
     put32(out, data.crc32);
@@ -44,8 +42,8 @@ bool ZipImage::add(std::string_view name, const DeflatedData& data) {
     const uint64_t offset = local_.size();
     const uint64_t localEnd = offset + kLocalHeaderSize + name.size() + data.bytes.size();
     const uint64_t centralSize = central_.size() + kCentralHeaderSize + name.size();
-    if (entries_ >= kMaxEntries || name.size() > 0xFFFF || data.size >= kLimit32 ||
-        localEnd + centralSize + kEndRecordSize >= kLimit32)
+    if (entries_ >= kMaxEntries || name.size() > 0xFFFF || data.size >= kZip64Threshold ||
+        localEnd + centralSize + kEndRecordSize >= kZip64Threshold)
         return false;
     put32(local_, kLocalSignature);
     putCommon(local_, name, data);

@@ -13,6 +13,7 @@
 #include "archive/minizip_io.h"
 #include "archive/plain_deflate.h"
 #include "archive/zip_image.h"
+#include "archive/zip_signatures.h"
 #include "archive/zip_entry_io.h"
 #include "core/file_util.h"
 
@@ -21,10 +22,6 @@ namespace {
 
 constexpr int kStored = 0;
 constexpr uint32_t kEncryptedBit = 0x0001;
-constexpr uint32_t kDeflateOptionBits = 0x0006;
-// Entries at or above this size need ZIP64 fields in their local header,
-// which minizip adds only when told so before the data is written.
-constexpr uint64_t kZip64Threshold = 0xFFFFFFFFu;
 // Deflate can grow incompressible data a little, so a source this close to
 // 4 GiB is written with room for ZIP64 sizes.
 constexpr uint64_t kZip64SourceThreshold = 0xFF000000u;
@@ -78,6 +75,7 @@ int openRawEntry(zipFile out, const std::string& name, uint32_t dosDate, uint32_
                  uint64_t compressedSize) {
     zip_fileinfo info{};
     info.dosDate = dosDate;
+    // minizip adds ZIP64 fields to a local header only when told so before the data.
     const int zip64 = size >= kZip64Threshold || compressedSize >= kZip64Threshold ? 1 : 0;
     // With raw set, the level only chooses option bits; those come from the stream's maker instead.
     return zipOpenNewFileInZip4_64(out, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 0, 1,

@@ -26,10 +26,10 @@
 
 namespace quorvane {
 
-// What a worker records about one file, so the job can later tell whether
-// the file changed since it was tested.
 struct ScanRecord;
 
+// What a worker records about one file, so the job can later tell whether
+// the file changed since it was tested.
 struct FileStamp {
     bool valid = false;
     unsigned long long device = 0, inode = 0;
