@@ -103,13 +103,19 @@ EntryKey keyOf(const File& listed) {
 }
 
 void DisplacedEntries::add(const std::string& archivePath, const EntryKey& key, const std::string& movedTo) {
+    if (job_) job_->add(archivePath, key, movedTo);
+    std::lock_guard lock(mutex_);
     index_[{archivePath, key.name, key.crc32, key.size}] = moves_.size();
     moves_.push_back({archivePath, key, movedTo});
 }
 
-const std::string* DisplacedEntries::find(const std::string& archivePath, const EntryKey& key) const {
+bool DisplacedEntries::find(const std::string& archivePath, const EntryKey& key, std::string& movedTo) const {
+    if (job_) return job_->find(archivePath, key, movedTo);
+    std::lock_guard lock(mutex_);
     const auto it = index_.find({archivePath, key.name, key.crc32, key.size});
-    return it == index_.end() ? nullptr : &moves_[it->second].movedTo;
+    if (it == index_.end()) return false;
+    movedTo = moves_[it->second].movedTo;
+    return true;
 }
 
 namespace {
@@ -268,10 +274,8 @@ ZipStatus copyToArchive(const ContainerFiles& collection, const File& listed, co
         update.addEntryOf(collection.path, key, entryName);
         ZipStatus status = update.commit();
         if (status == ZipStatus::Ok) status = update.result(0);
-        if (status == ZipStatus::EntryGone && displaced) {
-            if (const std::string* movedTo = displaced->find(collection.path, key))
-                return addChecked(archivePath, *movedTo, entryName, wanted, skip);
-        }
+        if (std::string movedTo; status == ZipStatus::EntryGone && displaced && displaced->find(collection.path, key, movedTo))
+            return addChecked(archivePath, movedTo, entryName, wanted, skip);
         return status;
     }
     StagingFolder stage(dirName(archivePath));
@@ -286,11 +290,9 @@ ZipStatus copyToArchive(const ContainerFiles& collection, const File& listed, co
         status = unzip.extractEntry(key, stage.path(), false, &written);
         unzip.close();
     }
-    if (status == ZipStatus::EntryGone && displaced) {
-        // An earlier copy made room for itself by moving this very entry away.
-        if (const std::string* movedTo = displaced->find(collection.path, key))
-            return addChecked(archivePath, *movedTo, entryName, wanted, skip);
-    }
+    // An earlier copy made room for itself by moving this very entry away.
+    if (std::string movedTo; status == ZipStatus::EntryGone && displaced && displaced->find(collection.path, key, movedTo))
+        return addChecked(archivePath, movedTo, entryName, wanted, skip);
     if (status != ZipStatus::Ok) return status;
     stage.track(written);
     return addChecked(archivePath, written, entryName, wanted, skip);

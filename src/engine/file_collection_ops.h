@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -55,6 +56,8 @@ EntryKey keyOf(const File& listed);
 // Entries a copy moved out of an archive to make room for another entry of
 // the same name, and where each went: a later step of the same job that
 // wants one of them takes it from there, and need not move it again.
+// add() and find() are safe from several threads; moves() is read where
+// nothing adds.
 class DisplacedEntries {
 public:
     struct Move {
@@ -63,13 +66,20 @@ public:
         std::string movedTo;
     };
 
+    DisplacedEntries() = default;
+    // The moves of one step among others running at once: each is added to
+    // `job` as well, whose find() sees every step's moves.
+    explicit DisplacedEntries(DisplacedEntries& job) : job_(&job) {}
+
     void add(const std::string& archivePath, const EntryKey& key, const std::string& movedTo);
-    // Where the entry went, or nullptr.
-    const std::string* find(const std::string& archivePath, const EntryKey& key) const;
+    // Where the entry went; false when no copy moved it.
+    bool find(const std::string& archivePath, const EntryKey& key, std::string& movedTo) const;
     // Every move in the order made.
     const std::vector<Move>& moves() const { return moves_; }
 
 private:
+    DisplacedEntries* job_ = nullptr;
+    mutable std::mutex mutex_;
     std::map<std::tuple<std::string, std::string, uint32_t, uint64_t>, size_t> index_;
     std::vector<Move> moves_;
 };

@@ -16,6 +16,13 @@ namespace quorvane {
 
 namespace text = analysis_text;
 
+namespace {
+
+// Disk steps at once: they wait on their syncs more than on the processor.
+constexpr unsigned kDiskStepThreads = 6;
+
+}  // namespace
+
 void FixJob::makeBackupFolder() {
     backupFolder_ = uniqueRunFolder(settings().backupDir, std::time(nullptr));
     makeFolders(backupFolder_);  // a failure shows as files that stay where they are
@@ -52,8 +59,17 @@ void FixJob::fixSystem(SystemFolder& system) {
     // The second pass then reads no unchanged archive again.
     system.keepListings = true;
     firstPass(system, false);
-    const std::vector<bool> movedAside = moveUnreadableAside(system);
-    secondPass(system, movedAside);
+    {
+        // A job that loads on its own thread takes its disk steps there too,
+        // in the order given.
+        DiskStepQueue steps(
+            analysisOptions().loadThreads == OrderedLoader::kOnCallingThread ? 0 : kDiskStepThreads, fileOps());
+        steps_ = &steps;
+        secondPass(system, moveUnreadableAside(system));
+        steps.finishAll();
+        steps_ = nullptr;
+        releaseFindings();
+    }
     rebuildFromDisplaced(system);
     applyOutputForms();
     fixDisks(system);
@@ -85,31 +101,87 @@ std::vector<bool> FixJob::moveUnreadableAside(const SystemFolder& system) {
 }
 
 void FixJob::moveAside(const SystemFolder& system, size_t index, ZipStatus status) {
-    postMessage(text::errorInZip(currentFile(), status));
-    errno = 0;
-    FileAction action{.name = currentFile(), .from = system.pathOf(index)};
-    if (moveIntoBackup(action.from, backupOf(system.path).forFile(action.from), &action.to) == 0) {
-        postFileMessage(text::corruptDeleted(currentFile()));
-        action.kind = FileAction::Kind::MovedToBackup;
-        recordAction(std::move(action));
-        return;
-    }
-    action.error = failureReason(ZipStatus::Error, errno);
-    postFileMessage(text::corruptNotMoved(currentFile(), action.error));
-    recordAction(std::move(action));
-    failStep();
+    struct Move {
+        FileAction action;
+        int error = 0;
+        bool moved = false;
+    };
+    auto move = std::make_shared<Move>();
+    move->action = {.name = currentFile(), .from = system.pathOf(index)};
+    diskStep(
+        {move->action.from},
+        [move, place = backupOf(system.path).forFile(move->action.from)] {
+            errno = 0;
+            move->moved = moveIntoBackup(move->action.from, place, &move->action.to) == 0;
+            move->error = errno;
+        },
+        [this, move, status]() -> std::function<void()> {
+            if (!move->moved) failStep();
+            return [this, move, status] {
+                setCurrentFile(move->action.name);
+                postMessage(text::errorInZip(currentFile(), status));
+                if (move->moved) {
+                    postFileMessage(text::corruptDeleted(currentFile()));
+                    move->action.kind = FileAction::Kind::MovedToBackup;
+                } else {
+                    move->action.error = failureReason(ZipStatus::Error, move->error);
+                    postFileMessage(text::corruptNotMoved(currentFile(), move->action.error));
+                }
+                recordAction(std::move(move->action));
+            };
+        });
 }
 
 void FixJob::secondPass(SystemFolder& system, const std::vector<bool>& movedAside) {
-    // One file at a time: a copy may change an archive further down the list.
+    // A copy may change an archive further down the list: each waits for the
+    // steps touching it before it is read again.
     for (size_t i = 0; i < system.files.size(); ++i) {
         if (cancelled()) break;
         if (i < movedAside.size() && movedAside[i]) continue;
+        steps_->endFinished();
         setCurrentFile(i, system.files[i]);
         showProgress();
         fixFile(system, i);
     }
 }
+
+void FixJob::diskStep(std::vector<std::string> keys, std::function<void()> work,
+                      std::function<std::function<void()>()> ending) {
+    if (!steps_) {
+        work();
+        if (const std::function<void()> show = ending()) show();
+        return;
+    }
+    // Findings made meanwhile wait behind the step's.
+    holdFindings();
+    const size_t place = keepPlace();
+    steps_->add(std::move(keys), std::move(work), [this, place, file = currentFile(), ending = std::move(ending)] {
+        std::function<void()> show = ending();
+        if (show)
+            show = [this, file, show = std::move(show)] {
+                setCurrentFile(file);
+                show();
+            };
+        fillPlace(place, std::move(show));
+        releaseFindings();
+    });
+}
+
+bool FixJob::settle(const std::string& key) { return steps_ && steps_->waitFor(key); }
+
+std::string FixJob::romKey(const RomMatch& r) { return "rom\n" + r.system + "\n" + r.game + "\n" + r.name; }
+
+namespace {
+
+// What a disk step needs of a collection: not its files.
+ContainerFiles withoutFiles(const ContainerFiles& collection) {
+    ContainerFiles shell(collection.path);
+    shell.isZip = collection.isZip;
+    shell.isPacked = collection.isPacked;
+    return shell;
+}
+
+}  // namespace
 
 void FixJob::fixFile(SystemFolder& system, size_t index) {
     if (const auto it = converted_.find(system.pathOf(index)); it != converted_.end()) {
@@ -117,6 +189,7 @@ void FixJob::fixFile(SystemFolder& system, size_t index) {
         setCurrentFile(index, system.files[index]);
     }
     ContainerFiles collection(system.pathOf(index));
+    settle(collection.path);
     ZipStatus status = reload(system, index, collection, true);
     if (status == ZipStatus::FileNotFound && collection.isZip) return;  // emptied by an earlier step
     if (!zipTestPassed(status)) {
@@ -135,41 +208,43 @@ void FixJob::fixFile(SystemFolder& system, size_t index) {
     // An archive's unwanted entries leave it together once every entry has
     // been seen; their findings keep their places among the others'.
     std::vector<Leaving> leaving;
-    const bool together = collection.isZip;
-    if (together) holdFindings();
     for (size_t j = 0; j < collection.files.size(); ++j) {
         // As listed: identification may change the size text.
         const File listed = collection.files[j];
         File& f = collection.files[j];
-        const std::vector<RomMatch> matches = identifyFile(collection, f, find);
+        std::vector<RomMatch> matches = identifyFile(collection, f, find);
+        // A match says whether its set has the ROM yet, which a copy of it
+        // still under way may change.
+        bool settled = false;
+        for (const RomMatch& r : matches) settled = settle(romKey(r)) || settled;
+        if (settled) {
+            f = listed;
+            matches = identifyFile(collection, f, find);
+        }
         if (matches.empty()) postFileMessage(text::cannotBeIdentified(f.name));
-        CopyOutcome outcome;
+        const Fate fate = std::make_shared<EntryFate>();
         for (const RomMatch& r : matches) {
-            CopyOutcome step;
             switch (classifyMatch(r, system.name, currentFile(), f.name, PendingRule::MissingOrElsewhere)) {
                 case MatchClass::InPlace:
                     // Only after a case-only rename earlier in this archive is
                     // an entry in place and still missing.
                     if (!isHad(r)) placements().setHave(f.crc, f.size, r.name, r.game, system.name);
-                    step.wanted = true;
+                    fate->wanted = true;
                     break;
                 case MatchClass::MisplacedMissing:
-                    step = rebuildMisplaced(system, collection, index, listed, f, r, matches.size() == 1);
+                    rebuildMisplaced(system, collection, index, listed, f, r, fate, matches.size() == 1);
                     break;
-                case MatchClass::ForeignMissing: step = rebuildForeign(collection, listed, f, r); break;
+                case MatchClass::ForeignMissing: rebuildForeign(collection, listed, f, r, fate); break;
                 case MatchClass::MisplacedFound:
                 case MatchClass::ForeignFound: break;
             }
-            outcome.wanted = outcome.wanted || step.wanted;
-            outcome.failed = outcome.failed || step.failed;
-            outcome.backedUp = outcome.backedUp || step.backedUp;
         }
         // A file whose copy failed is the only one there is: it stays.
-        if (outcome.wanted || outcome.failed || outcome.backedUp) continue;
-        if (together) leaving.push_back({listed, keepPlace(), currentFile()});
-        else backUp(system, collection, listed);
+        if (fate->wanted) continue;
+        holdFindings();
+        leaving.push_back({listed, fate, keepPlace(), currentFile()});
     }
-    if (together) backUpTogether(system, collection, leaving);
+    backUpTogether(system, collection, std::move(leaving));
 }
 
 bool FixJob::packedSetIsRight(const SystemFolder& system, const ContainerFiles& collection) {
@@ -191,10 +266,11 @@ bool FixJob::packedSetIsRight(const SystemFolder& system, const ContainerFiles& 
 std::string FixJob::convertPacked(const std::string& packedPath, const std::string& systemFolder,
                                   const std::string& system) {
     const std::string name = baseName(packedPath);
-    const size_t movedBefore = displaced_.moves().size();
+    DisplacedEntries moved(displaced_);
     std::string zip, keptAs;
-    const ZipStatus status = convertToZip(packedPath, backupOf(systemFolder), &displaced_, zip, keptAs);
-    recordDisplacedSince(movedBefore);
+    const ZipStatus status = convertToZip(packedPath, backupOf(systemFolder), &moved, zip, keptAs);
+    noteDisplaced(moved.moves());
+    recordDisplaced(moved.moves());
     if (status != ZipStatus::Ok) {
         postFileMessage(text::notConverted(name, status));
         recordAction({.kind = FileAction::Kind::Failed, .name = name, .from = packedPath, .error = zipStatusText(status)});
@@ -217,54 +293,69 @@ std::string FixJob::setPathFor(const std::string& folder, const std::string& gam
 
 void FixJob::rebuildFromDisplaced(SystemFolder& system) {
     // Building one may displace another: the list grows while it is walked.
-    for (size_t i = 0; i < displaced_.moves().size() && !cancelled(); ++i) {
-        const std::string movedTo = displaced_.moves()[i].movedTo;
+    for (size_t i = 0; i < displacedInOrder_.size() && !cancelled(); ++i) {
+        const std::string movedTo = displacedInOrder_[i].movedTo;
         ContainerFiles source(movedTo);
         if (loadCollection(source, loadOptions(false)) != ZipStatus::Ok || !source.isLoose() || source.files.size() != 1)
             continue;
         setCurrentFile(movedTo);
         const File listed = source.files[0];
         File f = listed;
+        const Fate fate = std::make_shared<EntryFate>();
         for (const RomMatch& r : identifyFile(source, f, finder())) {
             switch (classifyMatch(r, system.name, {}, f.name, PendingRule::MissingOrElsewhere)) {
-                case MatchClass::MisplacedMissing: rebuildMisplaced(system, source, 0, listed, f, r); break;
-                case MatchClass::ForeignMissing: rebuildForeign(source, listed, f, r); break;
+                case MatchClass::MisplacedMissing: rebuildMisplaced(system, source, 0, listed, f, r, fate); break;
+                case MatchClass::ForeignMissing: rebuildForeign(source, listed, f, r, fate); break;
                 default: break;
             }
         }
     }
 }
 
-void FixJob::backUp(const SystemFolder& system, const ContainerFiles& collection, const File& listed) {
-    errno = 0;
-    EntryMove move;
-    move.status = moveToBackup(collection, listed, backupOf(system.path), &move.movedTo);
-    move.error = errno;
-    reportBackUp(collection, listed, move);
-}
-
 void FixJob::backUpTogether(const SystemFolder& system, const ContainerFiles& collection,
-                            const std::vector<Leaving>& leaving) {
-    std::vector<File> files;
-    for (const Leaving& l : leaving) files.push_back(l.listed);
-    const std::vector<EntryMove> moves =
-        files.empty() ? std::vector<EntryMove>{} : moveEntriesToBackup(collection, files, backupOf(system.path));
-    const std::string file = currentFile();
-    for (size_t i = 0; i < leaving.size(); ++i) {
-        fillPlace(leaving[i].place, [this, &collection, &l = leaving[i], &move = moves[i]] {
-            setCurrentFile(l.file);
-            reportBackUp(collection, l.listed, move);
+                            std::vector<Leaving> leaving) {
+    if (leaving.empty()) return;
+    struct Moves {
+        std::vector<Leaving> leaving;
+        std::vector<EntryMove> moves;  // per leaving entry; none for one that stays
+    };
+    auto moves = std::make_shared<Moves>();
+    moves->leaving = std::move(leaving);
+    diskStep(
+        {collection.path},
+        [moves, shell = withoutFiles(collection), backup = backupOf(system.path)] {
+            // The copies of this archive's entries are done: each fate is known.
+            std::vector<File> files;
+            for (const Leaving& l : moves->leaving)
+                if (!l.fate->stays()) files.push_back(l.listed);
+            if (files.empty()) return;
+            std::vector<EntryMove> made = moveEntriesToBackup(shell, files, backup);
+            moves->moves.resize(moves->leaving.size());
+            for (size_t i = 0, k = 0; i < moves->leaving.size(); ++i)
+                if (!moves->leaving[i].fate->stays()) moves->moves[i] = std::move(made[k++]);
+        },
+        [this, moves, shell = withoutFiles(collection)]() -> std::function<void()> {
+            for (size_t i = 0; i < moves->leaving.size(); ++i) {
+                const Leaving& l = moves->leaving[i];
+                if (l.fate->stays()) {
+                    fillPlace(l.place, {});
+                    continue;
+                }
+                fillPlace(l.place, [this, shell, l, move = moves->moves[i]] {
+                    setCurrentFile(l.file);
+                    reportBackUp(shell, l.listed, move);
+                });
+            }
+            return {};
         });
-    }
-    releaseFindings();
-    setCurrentFile(file);
 }
 
 void FixJob::reportBackUp(const ContainerFiles& collection, const File& listed, const EntryMove& move) {
     FileAction action{.name = listed.name, .from = collection.path, .to = move.movedTo};
     // An entry a copy moved away to make room is in the backup folder
     // already, and was counted when it went.
-    if (move.status == ZipStatus::EntryGone && collection.isZip && displaced_.find(collection.path, keyOf(listed))) {
+    if (std::string movedTo; move.status == ZipStatus::EntryGone && collection.isZip &&
+                             displaced_.find(collection.path, keyOf(listed), movedTo)) {
         postFileMessage(text::deleted(listed.name));
         return;
     }
@@ -306,21 +397,9 @@ void FixJob::recordCopy(FileAction::Kind kind, const ContainerFiles& collection,
                   .error = error});
 }
 
-ZipStatus FixJob::copyKeepingReplaced(const ContainerFiles& collection, const File& listed, const File& f,
-                                      const std::string& archive, const std::string& entryName,
-                                      const std::string& systemFolder) {
-    const size_t movedBefore = displaced_.moves().size();
-    const BackupTree backup = backupOf(systemFolder);
-    const ZipStatus status =
-        copyToArchive(collection, listed, archive, entryName, &backup, &displaced_, headerToRemove(f));
-    recordDisplacedSince(movedBefore);
-    return status;
-}
-
-void FixJob::recordDisplacedSince(size_t movedBefore) {
+void FixJob::recordDisplaced(const std::vector<DisplacedEntries::Move>& moves) {
     // Entries of that name with other content went to the backup folder first.
-    for (size_t i = movedBefore; i < displaced_.moves().size(); ++i) {
-        const DisplacedEntries::Move& move = displaced_.moves()[i];
+    for (const DisplacedEntries::Move& move : moves) {
         recordAction({.kind = FileAction::Kind::MovedToBackup,
                       .name = move.key.name,
                       .from = move.archivePath,
@@ -328,16 +407,73 @@ void FixJob::recordDisplacedSince(size_t movedBefore) {
     }
 }
 
-FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, ContainerFiles& collection, size_t index,
-                                             const File& listed, File& f, const RomMatch& r, bool onlyMatch) {
+void FixJob::noteDisplaced(const std::vector<DisplacedEntries::Move>& moves) {
+    displacedInOrder_.insert(displacedInOrder_.end(), moves.begin(), moves.end());
+}
+
+namespace {
+
+// What a copy step found, for its ending.
+struct CopyResult {
+    explicit CopyResult(DisplacedEntries& job) : displaced(job) {}
+    DisplacedEntries displaced;  // entries the step moved aside to make room
+    ZipStatus status = ZipStatus::Error;
+    int error = 0;
+    std::string keptAt;          // a rename's old entry, in the backup folder
+    bool renamed = false;
+};
+
+}  // namespace
+
+void FixJob::copyIntoSet(const ContainerFiles& collection, const File& listed, const File& f, const RomMatch& r,
+                         const std::string& targetPath, const std::string& systemFolder, const Fate& fate) {
+    auto result = std::make_shared<CopyResult>(displaced_);
+    const File* header = headerToRemove(f);
+    diskStep(
+        {collection.path, targetPath, romKey(r)},
+        [result, fate, shell = withoutFiles(collection), listed, stripped = header ? std::optional(*header) : std::nullopt,
+         targetPath, name = r.name, backup = backupOf(systemFolder)] {
+            result->status = copyToArchive(shell, listed, targetPath, name, &backup, &result->displaced,
+                                           stripped ? &*stripped : nullptr);
+            if (result->status != ZipStatus::Ok) fate->failed = true;
+        },
+        [this, result, shell = withoutFiles(collection), listed, f, r, targetPath]() -> std::function<void()> {
+            const bool ok = result->status == ZipStatus::Ok;
+            if (!ok) failStep();
+            else {
+                placements().setHave(f.crc, f.size, r.name, r.game, r.system);
+                noteChangedSet(targetPath, r.system);
+            }
+            noteDisplaced(result->displaced.moves());
+            return [this, result, shell, listed, r, targetPath, ok] {
+                recordDisplaced(result->displaced.moves());
+                if (ok) {
+                    recordCopy(FileAction::Kind::MovedIntoSet, shell, listed, targetPath, r);
+                    return;
+                }
+                postFileMessage(text::kErrorCopying);
+                recordCopy(FileAction::Kind::Failed, shell, listed, targetPath, r, text::kErrorCopying);
+            };
+        });
+}
+
+void FixJob::rebuildMisplaced(SystemFolder& system, ContainerFiles& collection, size_t index, const File& listed,
+                              File& f, const RomMatch& r, const Fate& fate, bool onlyMatch) {
     postFileMessage(text::rebuiltTo(f.name, r));
-    if (!namesAreSafe(collection, listed, r, false)) return {.failed = true};
+    if (!namesAreSafe(collection, listed, r, false)) {
+        fate->failed = true;
+        return;
+    }
     const std::string target = r.game + ".zip";
     const std::string targetPath = setPathFor(system.path, r.game, system.name);
     const bool caseOnly = currentFile() != target && equalsIgnoreCase(currentFile(), target);
     // On a case-sensitive file system a copy would make a second archive
     // beside this one; renaming it reaches the same end state. When the exact
     // name is already taken, the entry is copied into that archive instead.
+    if (caseOnly) {
+        settle(collection.path);
+        settle(targetPath);
+    }
     if (caseOnly && renameNoReplace(collection.path, targetPath) == 0) {
         recordAction({.kind = FileAction::Kind::Renamed,
                       .name = currentFile(),
@@ -349,74 +485,78 @@ FixJob::CopyOutcome FixJob::rebuildMisplaced(SystemFolder& system, ContainerFile
         noteChangedSet(targetPath, system.name);
         if (f.name == r.name) {
             placements().setHave(f.crc, f.size, r.name, r.game, system.name);
-            return {.wanted = true};
+            fate->wanted = true;
+            return;
         }
     }
-    CopyOutcome renamed;
-    if (onlyMatch && collection.isZip && targetPath == collection.path && headerToRemove(f) == nullptr &&
-        renameWithinArchive(system, collection, listed, f, r, renamed))
-        return renamed;
-    const ZipStatus status = copyKeepingReplaced(collection, listed, f, targetPath, r.name, system.path);
-    if (status != ZipStatus::Ok) {
-        postFileMessage(text::kErrorCopying);
-        recordCopy(FileAction::Kind::Failed, collection, listed, targetPath, r, text::kErrorCopying);
-        failStep();
-        return {.failed = true};
+    if (onlyMatch && collection.isZip && targetPath == collection.path && headerToRemove(f) == nullptr) {
+        renameWithinArchive(system, collection, listed, f, r, fate);
+        return;
     }
-    placements().setHave(f.crc, f.size, r.name, r.game, system.name);
-    noteChangedSet(targetPath, system.name);
-    recordCopy(FileAction::Kind::MovedIntoSet, collection, listed, targetPath, r);
-    return {};
+    copyIntoSet(collection, listed, f, r, targetPath, system.path, fate);
 }
 
-bool FixJob::renameWithinArchive(const SystemFolder& system, const ContainerFiles& collection, const File& listed,
-                                 const File& f, const RomMatch& r, CopyOutcome& outcome) {
-    const size_t movedBefore = displaced_.moves().size();
-    errno = 0;
-    FileAction kept{.name = listed.name, .from = collection.path};
-    const ZipStatus status =
-        renameEntryKeepingOld(collection, listed, r.name, backupOf(system.path), &displaced_, &kept.to);
-    recordDisplacedSince(movedBefore);
-    // Moved away by an earlier step: the copy takes it from where it went.
-    if (status == ZipStatus::EntryGone) return false;
-    // Reported as the copy and the move it stands for would have been.
-    if (status != ZipStatus::Ok) {
-        postFileMessage(text::kErrorCopying);
-        recordCopy(FileAction::Kind::Failed, collection, listed, collection.path, r, text::kErrorCopying);
-        failStep();
-        outcome = {.failed = true};
-        return true;
-    }
-    placements().setHave(f.crc, f.size, r.name, r.game, system.name);
-    noteChangedSet(collection.path, system.name);
-    recordCopy(FileAction::Kind::MovedIntoSet, collection, listed, collection.path, r);
-    postFileMessage(text::deleted(listed.name));
-    kept.kind = FileAction::Kind::MovedToBackup;
-    recordAction(std::move(kept));
-    outcome = {.backedUp = true};
-    return true;
+void FixJob::renameWithinArchive(const SystemFolder& system, const ContainerFiles& collection, const File& listed,
+                                 const File& f, const RomMatch& r, const Fate& fate) {
+    auto result = std::make_shared<CopyResult>(displaced_);
+    diskStep(
+        {collection.path, romKey(r)},
+        [result, fate, shell = withoutFiles(collection), listed, name = r.name, backup = backupOf(system.path)] {
+            errno = 0;
+            result->status = renameEntryKeepingOld(shell, listed, name, backup, &result->displaced, &result->keptAt);
+            result->renamed = result->status == ZipStatus::Ok;
+            // Moved away by an earlier step: the copy takes it from where it went.
+            if (result->status == ZipStatus::EntryGone)
+                result->status = copyToArchive(shell, listed, shell.path, name, &backup, &result->displaced);
+            if (result->status != ZipStatus::Ok) fate->failed = true;
+            else if (result->renamed) fate->backedUp = true;
+        },
+        [this, result, shell = withoutFiles(collection), listed, f, r, system = system.name]() -> std::function<void()> {
+            const bool ok = result->status == ZipStatus::Ok;
+            if (!ok) failStep();
+            else {
+                placements().setHave(f.crc, f.size, r.name, r.game, system);
+                noteChangedSet(shell.path, system);
+            }
+            noteDisplaced(result->displaced.moves());
+            return [this, result, shell, listed, r, ok] {
+                recordDisplaced(result->displaced.moves());
+                if (!ok) {
+                    // Reported as the copy and the move it stands for would have been.
+                    postFileMessage(text::kErrorCopying);
+                    recordCopy(FileAction::Kind::Failed, shell, listed, shell.path, r, text::kErrorCopying);
+                    return;
+                }
+                recordCopy(FileAction::Kind::MovedIntoSet, shell, listed, shell.path, r);
+                if (!result->renamed) return;
+                postFileMessage(text::deleted(listed.name));
+                recordAction({.kind = FileAction::Kind::MovedToBackup,
+                              .name = listed.name,
+                              .from = shell.path,
+                              .to = result->keptAt});
+            };
+        });
 }
 
-FixJob::CopyOutcome FixJob::rebuildForeign(const ContainerFiles& collection, const File& listed, File& f,
-                                                 const RomMatch& r) {
+void FixJob::rebuildForeign(const ContainerFiles& collection, const File& listed, File& f, const RomMatch& r,
+                            const Fate& fate) {
     postFileMessage(text::rebuiltTo(f.name, r));
-    if (!namesAreSafe(collection, listed, r, true)) return {.failed = true};
+    if (!namesAreSafe(collection, listed, r, true)) {
+        fate->failed = true;
+        return;
+    }
     // Into the folder of the ROM's own system, where its next fix wants it.
     bool exists = false;
     const std::string systemFolder = resolveSystemFolder(settings(), r.system, &exists);
-    const std::string targetPath = exists ? setPathFor(systemFolder, r.game, r.system) : joinPath(systemFolder, r.game + ".zip");
-    const ZipStatus status =
-        exists ? copyKeepingReplaced(collection, listed, f, targetPath, r.name, systemFolder) : ZipStatus::Error;
-    if (status != ZipStatus::Ok) {
-        postFileMessage(text::kErrorCopying);
-        recordCopy(FileAction::Kind::Failed, collection, listed, targetPath, r, text::kErrorCopying);
-        failStep();
-        return {.failed = true};
+    if (exists) {
+        copyIntoSet(collection, listed, f, r, setPathFor(systemFolder, r.game, r.system), systemFolder, fate);
+        return;
     }
-    placements().setHave(f.crc, f.size, r.name, r.game, r.system);
-    noteChangedSet(targetPath, r.system);
-    recordCopy(FileAction::Kind::MovedIntoSet, collection, listed, targetPath, r);
-    return {};
+    const std::string targetPath = joinPath(systemFolder, r.game + ".zip");
+    postFileMessage(text::kErrorCopying);
+    recordCopy(FileAction::Kind::Failed, collection, listed, targetPath, r, text::kErrorCopying);
+    failStep();
+    fate->failed = true;
 }
 
 void FixJob::renameCollection(SystemFolder& system, ContainerFiles& collection, size_t index,

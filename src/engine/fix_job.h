@@ -10,10 +10,13 @@
 //   runner.start(std::make_unique<FixJob>(catalogue, host, settings, systems));
 #pragma once
 
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "engine/backup_tree.h"
+#include "engine/disk_step_queue.h"
 #include "engine/disk_images.h"
 #include "engine/folder_job.h"
 
@@ -29,12 +32,15 @@ public:
     const std::string& backupFolderPath() const { return backupFolder_; }
 
 private:
-    // What became of a file's copy to where a match wants it.
-    struct CopyOutcome {
-        bool wanted = false;  // the file itself is now the wanted copy
-        bool failed = false;  // the copy failed: the file must stay
-        bool backedUp = false;  // the copy took the file's place and kept it in the backup folder
+    // What became of a file's copies to where matches want them. Disk steps
+    // fill it in as they finish; a later step of the same archive reads it.
+    struct EntryFate {
+        bool wanted = false;    // the file itself is now the wanted copy
+        bool failed = false;    // a copy failed: the file must stay
+        bool backedUp = false;  // a copy took the file's place and kept it in the backup folder
+        bool stays() const { return wanted || failed || backedUp; }
     };
+    using Fate = std::shared_ptr<EntryFate>;
 
     // Settings' backup folder + the job's start time; created now, even if
     // nothing ends up in it.
@@ -48,39 +54,54 @@ private:
     void moveAside(const SystemFolder& system, size_t index, ZipStatus status);
     void secondPass(SystemFolder& system, const std::vector<bool>& movedAside);
     void fixFile(SystemFolder& system, size_t index);
+
+    // Runs `work` as a disk step touching `keys` (paths, romKey()s), on the
+    // step threads during the second pass, else at once. `ending` runs on the
+    // job's thread once it is done, in order, and returns what the step
+    // shows, which goes out in the place the step took among the findings.
+    void diskStep(std::vector<std::string> keys, std::function<void()> work,
+                  std::function<std::function<void()>()> ending);
+    // Before the job's own thread reads or changes what `key` names, every
+    // step given so far that touches it is done and ended; true when one was
+    // still waiting to end.
+    bool settle(const std::string& key);
+    // Stands for what is known of the ROM `r` (had or missing).
+    static std::string romKey(const RomMatch& r);
+
     // An entry moved aside to make room may be a ROM some set still lacks
     // (names swapped across two archives): such sets are built from the
     // copy in the backup folder, which stays there.
     void rebuildFromDisplaced(SystemFolder& system);
     // `onlyMatch`: no other place wants the file, so a copy within its own
     // archive renames the entry, keeping the old one in the backup folder.
-    CopyOutcome rebuildMisplaced(SystemFolder& system, ContainerFiles& collection, size_t index, const File& listed,
-                                 File& f, const RomMatch& r, bool onlyMatch = false);
-    // That rename; false when the entry is no longer there to rename.
-    bool renameWithinArchive(const SystemFolder& system, const ContainerFiles& collection, const File& listed,
-                             const File& f, const RomMatch& r, CopyOutcome& outcome);
-    CopyOutcome rebuildForeign(const ContainerFiles& collection, const File& listed, File& f, const RomMatch& r);
+    void rebuildMisplaced(SystemFolder& system, ContainerFiles& collection, size_t index, const File& listed, File& f,
+                          const RomMatch& r, const Fate& fate, bool onlyMatch = false);
+    // That rename, as a disk step; when the entry is no longer there to
+    // rename, the step copies it from where it went instead.
+    void renameWithinArchive(const SystemFolder& system, const ContainerFiles& collection, const File& listed,
+                             const File& f, const RomMatch& r, const Fate& fate);
+    void rebuildForeign(const ContainerFiles& collection, const File& listed, File& f, const RomMatch& r,
+                        const Fate& fate);
+    // The copy of `listed` (identified as `f`) into `targetPath`, a set of
+    // `r.system` in `systemFolder`, as a disk step, keeping entries it
+    // replaces in the backup folder; reported either way.
+    void copyIntoSet(const ContainerFiles& collection, const File& listed, const File& f, const RomMatch& r,
+                     const std::string& targetPath, const std::string& systemFolder, const Fate& fate);
     // Refuses (and reports) a match whose names cannot make a file.
     bool namesAreSafe(const ContainerFiles& collection, const File& listed, const RomMatch& r, bool checkSystem);
     void recordCopy(FileAction::Kind kind, const ContainerFiles& collection, const File& listed,
                     const std::string& to, const RomMatch& r, const std::string& error = {});
-    // copyToArchive of `listed` (identified as `f`) into `archive` in the
-    // system folder `systemFolder`, keeping entries it replaces in the backup
-    // folder (each recorded as moved there).
-    ZipStatus copyKeepingReplaced(const ContainerFiles& collection, const File& listed, const File& f,
-                                  const std::string& archive, const std::string& entryName,
-                                  const std::string& systemFolder);
-    void backUp(const SystemFolder& system, const ContainerFiles& collection, const File& listed);
     // An unwanted entry of the archive being fixed, and where its findings go.
     struct Leaving {
         File listed;
+        Fate fate;         // it leaves unless its copies decided it stays
         size_t place = 0;  // keepPlace()
         std::string file;  // the archive's name when it was found unwanted
     };
-    // Moves the archive's unwanted entries into the backup folder together,
-    // in one new version of it, and shows the findings held meanwhile.
-    void backUpTogether(const SystemFolder& system, const ContainerFiles& collection,
-                        const std::vector<Leaving>& leaving);
+    // Moves the archive's entries that leave into the backup folder together,
+    // in one new version of it (a disk step), and shows their findings in
+    // the places kept for them.
+    void backUpTogether(const SystemFolder& system, const ContainerFiles& collection, std::vector<Leaving> leaving);
     void reportBackUp(const ContainerFiles& collection, const File& listed, const EntryMove& move);
     // Whether every file of a 7z or RAR set is in place, so the set can stay
     // as it is.
@@ -92,8 +113,11 @@ private:
     // The path of `game`'s zip set in `folder`; a 7z or RAR set found there
     // instead is converted first, so a copy never makes a second set.
     std::string setPathFor(const std::string& folder, const std::string& game, const std::string& system);
-    // Records the entries copyToArchive moved aside since `movedBefore`.
-    void recordDisplacedSince(size_t movedBefore);
+    // Entries a step moved aside to make room: noted once it has ended, in
+    // the order the steps were given (rebuildFromDisplaced walks them), and
+    // recorded among its findings.
+    void noteDisplaced(const std::vector<DisplacedEntries::Move>& moves);
+    void recordDisplaced(const std::vector<DisplacedEntries::Move>& moves);
     void renameCollection(SystemFolder& system, ContainerFiles& collection, size_t index, const std::string& newName);
 
     // The CHD disk images of the folder, after its archives (fix_disks.cpp).
@@ -114,8 +138,12 @@ private:
     std::vector<DiskImage> displacedDisks_;
 
     std::string backupFolder_;
-    // Every entry this job moved aside to make room, in every system.
+    // Every entry this job moved aside to make room, in every system: as
+    // the steps made them, and in the order the steps were given.
     DisplacedEntries displaced_;
+    std::vector<DisplacedEntries::Move> displacedInOrder_;
+    // While the second pass runs.
+    DiskStepQueue* steps_ = nullptr;
     // Packed archives written anew as zips, by their old path: a later step
     // that lists the old path works on the zip.
     std::map<std::string, std::string> converted_;

@@ -169,28 +169,39 @@ std::function<void(std::string_view)> FolderJob::gameCounter() {
 }
 
 void FolderJob::postFileMessage(const std::string& text) {
-    if (held_) held_->push_back([this, file = currentFile_, text] { tree_.post(file, text); });
+    if (held_) held_->waiting.push_back([this, file = currentFile_, text] { tree_.post(file, text); });
     else tree_.post(currentFile_, text);
 }
 
 size_t FolderJob::keepPlace() {
-    held_->emplace_back();
-    return held_->size() - 1;
+    held_->waiting.emplace_back();
+    return held_->firstPlace + held_->waiting.size() - 1;
 }
 
-void FolderJob::fillPlace(size_t place, std::function<void()> show) { (*held_)[place] = std::move(show); }
+void FolderJob::fillPlace(size_t place, std::function<void()> show) {
+    held_->waiting[place - held_->firstPlace] = show ? std::move(show) : [] {};
+}
 
 void FolderJob::releaseFindings() {
-    if (!held_) return;
-    std::vector<std::function<void()>> steps = std::move(*held_);
-    held_.reset();
-    for (const std::function<void()>& show : steps)
-        if (show) show();
+    // Shown findings name their own files; the job's current one stays.
+    const std::string current = currentFile_;
+    while (held_ && !held_->waiting.empty() && held_->waiting.front()) {
+        std::function<void()> show = std::move(held_->waiting.front());
+        held_->waiting.pop_front();
+        ++held_->firstPlace;
+        // What it shows goes out at once, behind what came before it.
+        std::optional<HeldFindings> rest = std::move(held_);
+        held_.reset();
+        show();
+        held_ = std::move(rest);
+    }
+    if (held_ && held_->waiting.empty()) held_.reset();
+    currentFile_ = current;
 }
 
 void FolderJob::recordAction(FileAction action) {
     if (held_) {
-        held_->push_back([this, held = std::move(action)]() mutable { recordAction(std::move(held)); });
+        held_->waiting.push_back([this, held = std::move(action)]() mutable { recordAction(std::move(held)); });
         return;
     }
     SystemReport& counts = systemReport();

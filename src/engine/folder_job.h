@@ -14,6 +14,7 @@
 #pragma once
 
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -160,8 +161,12 @@ protected:
     void postFileMessage(const std::string& text);
     // While held, findings and actions wait in the order given; keepPlace()
     // holds the place of a step decided later, and fillPlace() says what it
-    // shows. releaseFindings() shows them all, in order.
-    void holdFindings() { held_.emplace(); }
+    // shows. releaseFindings() shows them in order up to the first place
+    // not yet filled; holding ends once nothing waits.
+    void holdFindings() {
+        if (!held_) held_.emplace();
+    }
+    bool findingsHeld() const { return held_.has_value(); }
     size_t keepPlace();
     void fillPlace(size_t place, std::function<void()> show);
     void releaseFindings();
@@ -199,6 +204,7 @@ protected:
     const File* headerToRemove(const File& identified) const {
         return settings_.removeHeaders && identified.headerBytes > 0 ? &identified : nullptr;
     }
+    const AnalysisOptions& analysisOptions() const { return options_; }
     LoadOptions loadOptions(bool test) const { return {test, settings_.useMD5, settings_.useSHA1}; }
     RomLookup finder();
     // identifyFile through finder(), or the matches of `rows` (from an
@@ -272,7 +278,11 @@ private:
     std::optional<SystemFolder> chosen_;
     std::string systemName_;
     FileMessageTree tree_;
-    std::optional<std::vector<std::function<void()>>> held_;
+    struct HeldFindings {
+        std::deque<std::function<void()>> waiting;  // an empty one: a place not yet filled
+        size_t firstPlace = 0;                      // the place of waiting.front()
+    };
+    std::optional<HeldFindings> held_;
     std::string currentFile_;
     int fileIndex_ = 0;
     int fileCount_ = 0;

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <map>
+#include <mutex>
 #include <optional>
 
 #include "archive/file_ops.h"
@@ -136,21 +137,30 @@ TEST_F(FixTest, AMovedEntryKeepsItsCompressedBytes) {
     EXPECT_EQ(zipContents(f() + "/G.zip"), "g.bin=" + text);
 }
 
-// Counts the syncs of files by the name they were made under.
+// Counts the syncs of files by the name they were made under (from the
+// fix's disk step threads too).
 struct SyncCounter : FileOps {
+    std::mutex mutex;
     std::map<int, std::string> made;
     std::vector<std::string> synced;
     int createNew(const std::string& path) override {
         const int fd = FileOps::createNew(path);
+        std::lock_guard lock(mutex);
         if (fd >= 0) made[fd] = baseName(path);
         return fd;
     }
     int sync(int fd) override {
-        if (made.count(fd) != 0) synced.push_back(made[fd]);
+        {
+            std::lock_guard lock(mutex);
+            if (made.count(fd) != 0) synced.push_back(made[fd]);
+        }
         return FileOps::sync(fd);
     }
     int close(int fd) override {
-        made.erase(fd);
+        {
+            std::lock_guard lock(mutex);
+            made.erase(fd);
+        }
         return FileOps::close(fd);
     }
     size_t syncsOf(const std::string& archive) const {

@@ -1,0 +1,136 @@
+#include "engine/disk_step_queue.h"
+
+#include <algorithm>
+
+#include "archive/file_ops.h"
+
+namespace quorvane {
+
+namespace {
+
+// Steps given and not yet ended, beyond which add() waits: the job's plan
+// runs no further ahead of its disk than this.
+constexpr size_t kMostWaiting = 64;
+
+}  // namespace
+
+DiskStepQueue::DiskStepQueue(unsigned threads, FileOps& ops) : ops_(ops) {
+    for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this] { workLoop(); });
+}
+
+DiskStepQueue::~DiskStepQueue() {
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] {
+            return std::all_of(steps_.begin(), steps_.end(), [](const auto& s) { return s->finished; });
+        });
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& t : threads_) t.join();
+}
+
+void DiskStepQueue::add(std::vector<std::string> keys, std::function<void()> work, std::function<void()> ending) {
+    if (threads_.empty()) {
+        work();
+        if (ending) ending();
+        return;
+    }
+    if (steps_.size() >= kMostWaiting) endThrough(steps_.front()->number, true);
+    auto step = std::make_shared<Step>();
+    step->keys = std::move(keys);
+    step->work = std::move(work);
+    step->ending = std::move(ending);
+    {
+        std::lock_guard lock(mutex_);
+        step->number = nextNumber_++;
+        steps_.push_back(step);
+        if (!sharesKeyWithEarlier(*step)) {
+            step->started = true;
+            ready_.push_back(step);
+        }
+    }
+    changed_.notify_all();
+}
+
+bool DiskStepQueue::sharesKeyWithEarlier(const Step& step) const {
+    for (const auto& earlier : steps_) {
+        if (earlier->number >= step.number) break;
+        if (earlier->finished) continue;
+        for (const std::string& key : step.keys)
+            if (std::find(earlier->keys.begin(), earlier->keys.end(), key) != earlier->keys.end()) return true;
+    }
+    return false;
+}
+
+void DiskStepQueue::startFreeSteps() {
+    for (const auto& step : steps_) {
+        if (step->started || sharesKeyWithEarlier(*step)) continue;
+        step->started = true;
+        ready_.push_back(step);
+    }
+}
+
+void DiskStepQueue::workLoop() {
+    ScopedThreadFileOps scope(ops_);
+    for (;;) {
+        std::shared_ptr<Step> step;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return stopping_ || !ready_.empty(); });
+            if (ready_.empty()) return;
+            step = std::move(ready_.front());
+            ready_.pop_front();
+        }
+        try {
+            step->work();
+        } catch (...) {
+            step->failure = std::current_exception();
+        }
+        {
+            std::lock_guard lock(mutex_);
+            step->finished = true;
+            startFreeSteps();
+        }
+        changed_.notify_all();
+    }
+}
+
+void DiskStepQueue::endThrough(std::uint64_t number, bool wait) {
+    for (;;) {
+        std::shared_ptr<Step> step;
+        {
+            std::unique_lock lock(mutex_);
+            if (steps_.empty() || steps_.front()->number > number) return;
+            if (!steps_.front()->finished) {
+                if (!wait) return;
+                changed_.wait(lock, [this] { return steps_.front()->finished; });
+            }
+            step = std::move(steps_.front());
+            steps_.pop_front();
+        }
+        if (step->failure) std::rethrow_exception(step->failure);
+        if (step->ending) step->ending();
+    }
+}
+
+bool DiskStepQueue::waitFor(const std::string& key) {
+    std::uint64_t last = 0;
+    bool found = false;
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& step : steps_) {
+            if (std::find(step->keys.begin(), step->keys.end(), key) == step->keys.end()) continue;
+            last = step->number;
+            found = true;
+        }
+    }
+    if (found) endThrough(last, true);
+    return found;
+}
+
+void DiskStepQueue::endFinished() { endThrough(UINT64_MAX, false); }
+
+void DiskStepQueue::finishAll() { endThrough(UINT64_MAX, true); }
+
+}  // namespace quorvane
