@@ -266,6 +266,8 @@ bool FixJob::packedSetIsRight(const SystemFolder& system, const ContainerFiles& 
 std::string FixJob::convertPacked(const std::string& packedPath, const std::string& systemFolder,
                                   const std::string& system) {
     const std::string name = baseName(packedPath);
+    // Steps may still be reading the set.
+    settle(packedPath);
     DisplacedEntries moved(displaced_);
     std::string zip, keptAs;
     const ZipStatus status = convertToZip(packedPath, backupOf(systemFolder), &moved, zip, keptAs);

@@ -4,6 +4,8 @@
 // unreadable archive goes into the job's backup folder. Nothing is removed
 // before its copy is safely in the backup folder. CHD disk images are moved
 // (or copied, when more than one place wants them) into their games' folders.
+// The disk work of the archives runs on a few threads (DiskStepQueue), in an
+// order that gives the same folders, findings and report as one thread.
 //
 // How to use (the jobs library's starters do this):
 //   runner.start(std::make_unique<FixJob>(catalogue, host, settings, "System"));

@@ -38,7 +38,8 @@ namespace quorvane {
 
 struct AnalysisOptions {
     // Threads that list and test archives ahead of the job (0: one per core;
-    // OrderedLoader::kOnCallingThread: none, the job loads each file itself).
+    // OrderedLoader::kOnCallingThread: none, the job loads each file itself,
+    // and a fix takes its disk steps itself, one after another).
     unsigned loadThreads = 0;
     // A file changed less than this long before its test began is not kept
     // as tested: a change within the file system's clock tick after the
