@@ -67,7 +67,8 @@ private:
     FileOps& ops_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    // Every step given and not yet ended, in order.
+    // Every step given and not yet ended, in order. Changed on the caller's
+    // thread only, under the lock; the threads read it under the lock.
     std::deque<std::shared_ptr<Step>> steps_;
     std::deque<std::shared_ptr<Step>> ready_;
     std::uint64_t nextNumber_ = 0;

@@ -420,7 +420,6 @@ struct CopyResult {
     explicit CopyResult(DisplacedEntries& job) : displaced(job) {}
     DisplacedEntries displaced;  // entries the step moved aside to make room
     ZipStatus status = ZipStatus::Error;
-    int error = 0;
     std::string keptAt;          // a rename's old entry, in the backup folder
     bool renamed = false;
 };
@@ -504,7 +503,6 @@ void FixJob::renameWithinArchive(const SystemFolder& system, const ContainerFile
     diskStep(
         {collection.path, romKey(r)},
         [result, fate, shell = withoutFiles(collection), listed, name = r.name, backup = backupOf(system.path)] {
-            errno = 0;
             result->status = renameEntryKeepingOld(shell, listed, name, backup, &result->displaced, &result->keptAt);
             result->renamed = result->status == ZipStatus::Ok;
             // Moved away by an earlier step: the copy takes it from where it went.

@@ -12,6 +12,7 @@
 //   runner.start(std::make_unique<FixJob>(catalogue, host, settings, systems));
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -37,9 +38,9 @@ private:
     // What became of a file's copies to where matches want them. Disk steps
     // fill it in as they finish; a later step of the same archive reads it.
     struct EntryFate {
-        bool wanted = false;    // the file itself is now the wanted copy
-        bool failed = false;    // a copy failed: the file must stay
-        bool backedUp = false;  // a copy took the file's place and kept it in the backup folder
+        bool wanted = false;                 // the file itself is now the wanted copy
+        std::atomic<bool> failed = false;    // a copy failed: the file must stay
+        std::atomic<bool> backedUp = false;  // a copy took the file's place and kept it in the backup folder
         bool stays() const { return wanted || failed || backedUp; }
     };
     using Fate = std::shared_ptr<EntryFate>;
