@@ -137,6 +137,7 @@ protected:
     Placements& placements() { return placements_; }
     JobHost& host() { return host_; }
     const Settings& settings() const { return settings_; }
+    const AnalysisOptions& analysisOptions() const { return options_; }
     bool cancelled() const { return host_.cancelRequested(); }
 
     bool oneChosen() const { return oneChosen_; }
