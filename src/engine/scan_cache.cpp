@@ -1,6 +1,8 @@
 #include "engine/scan_cache.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <libdeflate.h>
 
@@ -106,6 +108,39 @@ private:
     size_t left_;
     bool ok_ = true;
 };
+
+// The whole file at `path`, read into memory that `block` keeps (empty
+// when it cannot be read whole). Read, not mapped: a file cut short by
+// another program while mapped would kill the process instead of failing
+// the read. The memory is made whole up front, in one go rather than a
+// fault per page, and filled by one read.
+std::string_view readFile(const std::string& path, std::shared_ptr<const char>& block) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_size <= 0) {
+        ::close(fd);
+        return {};
+    }
+    const size_t size = static_cast<size_t>(st.st_size);
+    void* memory = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (memory == MAP_FAILED) {
+        ::close(fd);
+        return {};
+    }
+    block = std::shared_ptr<const char>(static_cast<const char*>(memory),
+                                        [size](const char* at) { ::munmap(const_cast<char*>(at), size); });
+    const ssize_t got = readFullyAt(fd, static_cast<char*>(memory), size, 0);
+    // One byte more would say the file grew meanwhile.
+    char more = 0;
+    const bool whole = got == static_cast<ssize_t>(size) && readFullyAt(fd, &more, 1, size) == 0;
+    ::close(fd);
+    if (!whole) {
+        block.reset();
+        return {};
+    }
+    return {static_cast<const char*>(memory), size};
+}
 
 std::uint8_t digestBits(ScanCache::Digests digests) { return (digests.md5 ? 1 : 0) | (digests.sha1 ? 2 : 0); }
 
@@ -219,7 +254,8 @@ void writeRecord(Writer& out, const std::string& name, const ScanRecord& r) {
 ScanCache& ScanCache::operator=(ScanCache&& other) noexcept {
     if (this == &other) return *this;
     records_ = std::move(other.records_);
-    bytes_ = std::move(other.bytes_);
+    bytes_ = other.bytes_;
+    block_ = std::move(other.block_);
     starts_ = std::move(other.starts_);
     keepRows_ = other.keepRows_;
     {
@@ -230,7 +266,7 @@ ScanCache& ScanCache::operator=(ScanCache&& other) noexcept {
     readUnder_ = std::move(other.readUnder_);
     fileSize_ = other.fileSize_;
     fileCrc_ = other.fileCrc_;
-    other.bytes_.clear();
+    other.bytes_ = {};
     other.starts_.clear();
     other.wasRead_ = false;
     return *this;
@@ -239,10 +275,9 @@ ScanCache& ScanCache::operator=(ScanCache&& other) noexcept {
 ScanCache ScanCache::read(const std::string& path, const std::string& folder, Digests digests,
                           const std::string& catalogue) {
     ScanCache cache;
-    // Read, not mapped: a file cut short by another program while mapped
-    // would kill the process instead of failing the read.
-    std::string bytes;
-    if (!readWholeFile(path, bytes) || bytes.size() < sizeof kMagic + 4) return cache;
+    std::shared_ptr<const char> block;
+    const std::string_view bytes = readFile(path, block);
+    if (bytes.size() < sizeof kMagic + 4) return cache;
     const size_t body = bytes.size() - 4;
     Reader trailer(bytes.data() + body, 4);
     const std::uint32_t crc = static_cast<std::uint32_t>(trailer.number(4));
@@ -275,7 +310,8 @@ ScanCache ScanCache::read(const std::string& path, const std::string& folder, Di
     cache.readUnder_ = stamp;
     cache.fileSize_ = bytes.size();
     cache.fileCrc_ = crc;
-    cache.bytes_ = std::move(bytes);
+    cache.bytes_ = bytes;
+    cache.block_ = std::move(block);
     return cache;
 }
 
@@ -400,7 +436,8 @@ void ScanCache::decodeAll() {
         const std::string name(nameAt(i));
         records_[name] = share(name);
     }
-    bytes_.clear();
+    bytes_ = {};
+    block_.reset();
     starts_.clear();
     std::lock_guard lock(foundMutex_);
     found_.clear();
@@ -434,7 +471,7 @@ bool ScanCache::sameAsRead(const ScanCache& read, const std::string& catalogue) 
         writeRecord(encoded, name, *record);
         const size_t start = read.starts_[index];
         const size_t end = index + 1 < read.starts_.size() ? read.starts_[index + 1] : read.bytes_.size() - 4;
-        if (std::string_view(read.bytes_).substr(start, end - start) != encoded.bytes()) return false;
+        if (read.bytes_.substr(start, end - start) != encoded.bytes()) return false;
         ++index;
     }
     return true;

@@ -158,7 +158,8 @@ private:
     std::map<std::string, std::shared_ptr<const Record>, std::less<>> records_;
     // A cache read and not changed since: the file's bytes, and where each
     // record begins in them (records_ is then empty).
-    std::string bytes_;
+    std::string_view bytes_;
+    std::shared_ptr<const char> block_;  // what bytes_ views
     std::vector<size_t> starts_;
     bool keepRows_ = false;
     // Decoded for find(), which hands out pointers into the cache.

@@ -103,9 +103,12 @@ bool ScanJob::everyFileAsKept(const SystemFolder& system, const ScanCache& known
     bool unchanged = true;
     ScanCache::Glance glance;
     for (size_t i = 0; i < system.files.size() && unchanged; ++i) {
-        if (cancelled()) unchanged = false;
-        setCurrentFile(i, system.files[i]);
-        showProgress();
+        // A stamp each is quick: the progress and a cancel are looked at now and then.
+        if (i % 256 == 0 || i + 1 == system.files.size()) {
+            unchanged = !cancelled();
+            setCurrentFile(i, system.files[i]);
+            showProgress();
+        }
         unchanged = unchanged && known.glance(system.files[i], glance, i) && glance.allInPlace &&
                     glance.stamp == stampAt(folder, system.files[i]);
     }
