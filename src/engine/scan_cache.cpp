@@ -88,6 +88,8 @@ public:
         return {at_, static_cast<size_t>(size)};
     }
     bool raw(const char* expected, size_t size) { return take(size) && std::memcmp(at_, expected, size) == 0; }
+    // The next `size` bytes in place, or nullptr when there are fewer.
+    const char* bytes(size_t size) { return take(size) ? at_ : nullptr; }
     bool ok() const { return ok_; }
     bool atEnd() const { return ok_ && left_ == 0; }
     size_t left() const { return left_; }
@@ -177,6 +179,23 @@ std::string ScanCache::pathFor(const std::string& cataloguePath, const std::stri
 
 namespace {
 
+// Checks the rows of a record, from its files identified on, without
+// keeping them: each row's bytes are skipped at once but its matched byte.
+bool skipRows(Reader& in, std::uint64_t identified, bool allInPlace, size_t body) {
+    for (std::uint64_t file = 0; file < identified; ++file) {
+        const std::uint64_t count = in.number(4);
+        if (count > body) return false;
+        const char* rows = in.bytes(static_cast<size_t>(count) * 9);
+        if (!rows) return false;
+        for (std::uint64_t k = 0; k < count; ++k)
+            if (static_cast<unsigned char>(rows[k * 9 + 8]) > 1) return false;
+    }
+    const std::uint64_t haveRows = in.number(4);
+    if (haveRows > body / 8 || (!allInPlace && haveRows != 0)) return false;
+    in.bytes(static_cast<size_t>(haveRows) * 8);
+    return in.ok();
+}
+
 // Reads one record after its name; with `out`, into it (the rows only with
 // `keepRows`). False when the record is damaged.
 bool readRecord(Reader& in, size_t body, bool keepRows, ScanRecord* out) {
@@ -194,14 +213,13 @@ bool readRecord(Reader& in, size_t body, bool keepRows, ScanRecord* out) {
     if (kind > static_cast<std::uint64_t>(ScanKind::Packed) || allInPlace > 1 ||
         (allInPlace == 1 && identified == 0) || identified > body)
         return false;
-    const bool rows = out && keepRows;
-    if (out) {
-        out->stamp = stamp;
-        out->kind = static_cast<ScanKind>(kind);
-        out->listing.assign(listing);
-        out->allInPlace = rows && allInPlace == 1;
-        out->found.resize(rows ? static_cast<size_t>(identified) : 0);
-    }
+    if (!out) return skipRows(in, identified, allInPlace == 1, body);
+    const bool rows = keepRows;
+    out->stamp = stamp;
+    out->kind = static_cast<ScanKind>(kind);
+    out->listing.assign(listing);
+    out->allInPlace = rows && allInPlace == 1;
+    out->found.resize(rows ? static_cast<size_t>(identified) : 0);
     for (std::uint64_t file = 0; file < identified && in.ok(); ++file) {
         const std::uint64_t count = in.number(4);
         if (count > body) return false;
