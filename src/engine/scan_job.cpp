@@ -7,8 +7,8 @@
 #include <ctime>
 
 #include "archive/torrent_zip.h"
-#include "core/file_util.h"
 #include "archive/zip_status.h"
+#include "core/file_util.h"
 #include "engine/analysis_text.h"
 #include "engine/scan_outcome.h"
 
@@ -71,7 +71,8 @@ void ScanJob::scanSystem(SystemFolder& system) {
     ScanOutcome outcome{system.path, catalogue, 0, 0, records, systemReport().status};
     const bool outcomeHolds = counted && rowsHold && noLeftovers && everyFileInPlace(system) &&
                               settled(records);
-    // Whether the cache as the scan leaves it holds every file.
+    // Kept only beside a cache that holds every file: the statuses written
+    // are then what its records give.
     auto keepOutcome = [&](const ScanCache& cache) {
         if (!outcomeHolds || cache.size() != system.files.size()) return;
         outcome.cacheSize = cache.fileSize();
