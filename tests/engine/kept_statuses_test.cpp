@@ -1,6 +1,7 @@
 // A re-scan that finds every archive unchanged and in place takes the
 // statuses and counts the last scan left, kept beside its cache, as long as
 // nothing they depend on has changed since.
+#include <libdeflate.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -190,6 +191,40 @@ TEST(ScanOutcomeFile, ReadsBackAndIsIgnoredWhenDamaged) {
     }
     writeFile(path, bytes.substr(0, bytes.size() - 5));
     EXPECT_FALSE(ScanOutcome::read(path).has_value());
+}
+
+// Records are looked up by name in the order they were written: a cache
+// whose records are out of order (or named twice) is no cache.
+TEST(ScanCacheOrder, ACacheWithRecordsOutOfOrderIsIgnored) {
+    TempDir dir;
+    const std::string path = dir.file("cat.scans/Sys.scan");
+    ScanCache cache;
+    const FileStamp stamp{.valid = true, .device = 1, .inode = 2, .size = 3, .modifiedNs = 4, .changedNs = 5};
+    cache.put("b.zip", {stamp, ScanCache::Kind::Zip, encodeListing({})});
+    cache.put("a.zip", {stamp, ScanCache::Kind::Zip, encodeListing({})});
+    ASSERT_TRUE(cache.write(path, "/roms/Sys", {}, "stamp"));
+    const ScanCache back = ScanCache::read(path, "/roms/Sys", {}, "stamp");
+    ASSERT_EQ(back.size(), 2u);
+    ASSERT_NE(back.find("a.zip", stamp), nullptr);
+    ScanCache::Glance glance;
+    EXPECT_TRUE(back.glance("b.zip", glance, 0));
+    EXPECT_EQ(glance.stamp, stamp);
+    EXPECT_FALSE(back.glance("c.zip", glance, 1));
+
+    // The two records swapped, the CRC made right again.
+    const std::string bytes = readFile(path);
+    const size_t a = bytes.find(std::string("\x05\0\0\0a.zip", 9));
+    const size_t b = bytes.find(std::string("\x05\0\0\0b.zip", 9));
+    ASSERT_LT(a, b);
+    const size_t end = bytes.size() - 4;
+    for (const std::string& body : {bytes.substr(0, a) + bytes.substr(b, end - b) + bytes.substr(a, b - a),
+                                    bytes.substr(0, a) + bytes.substr(a, b - a) + bytes.substr(a, b - a)}) {
+        std::string forged = body;
+        const std::uint32_t crc = libdeflate_crc32(0, forged.data(), forged.size());
+        for (int i = 0; i < 4; ++i) forged.push_back(static_cast<char>((crc >> (8 * i)) & 0xFF));
+        writeFile(path, forged);
+        EXPECT_TRUE(ScanCache::read(path, "/roms/Sys", {}, "stamp").empty());
+    }
 }
 
 }  // namespace
