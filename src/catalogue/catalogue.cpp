@@ -152,6 +152,14 @@ StoreStatus Catalogue::closeDB() {
     return result;
 }
 
+StoreStatus Catalogue::commitDB() {
+    std::lock_guard lock(mutex_);
+    if (!keptOpen_) return StoreStatus::NotOpen;
+    const StoreStatus result = store_.commit();
+    if (result != StoreStatus::Ok) setError("Cannot write to database " + store_.basePath() + ": " + storeStatusText(result));
+    return result;
+}
+
 bool Catalogue::probe() {
     Session s(*this);
     return s.ok();

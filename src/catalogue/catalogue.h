@@ -35,6 +35,12 @@ public:
     // Ok, or why not (lastError() says what happened).
     StoreStatus openDB();
     StoreStatus closeDB();
+    // Between openDB() and closeDB(): makes what was changed so far durable,
+    // the files staying open and locked (a job can then look at them as no
+    // other process can have changed them).
+    StoreStatus commitDB();
+    // The file every status write goes to.
+    const std::string& recordPath() const { return store_.recordPath(); }
     // Opens and closes the database (rolling back what a crash left); false
     // with lastError() saying why when it cannot be used.
     bool probe();

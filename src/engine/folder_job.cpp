@@ -291,8 +291,12 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
     // Fills `out` from the cache's record of file `i` when it was made of
     // the file as it is (`out.stamp`); false otherwise.
     auto fromCache = [&system, known, keepListings](size_t i, LoadedItem& out) {
-        std::shared_ptr<const ScanCache::Record> shared = known ? known->share(system.files[i]) : nullptr;
-        if (!shared || !out.stamp.valid || !(shared->stamp == out.stamp)) return false;
+        // The stamp first: a changed file's record is not worth decoding.
+        ScanCache::Glance glance;
+        if (!known || !out.stamp.valid || !known->glance(system.files[i], glance, i) || !(glance.stamp == out.stamp))
+            return false;
+        std::shared_ptr<const ScanCache::Record> shared = known->share(system.files[i], i);
+        if (!shared) return false;
         const ScanCache::Record* r = shared.get();
         // Every entry in place under the same catalogue: the rows to mark
         // are known, and nothing else needs the entries (nor the path).

@@ -139,6 +139,7 @@ protected:
     Placements& placements() { return placements_; }
     JobHost& host() { return host_; }
     const Settings& settings() const { return settings_; }
+    const AnalysisOptions& analysisOptions() const { return options_; }
     bool cancelled() const { return host_.cancelRequested(); }
 
     bool oneChosen() const { return oneChosen_; }
@@ -205,7 +206,6 @@ protected:
     const File* headerToRemove(const File& identified) const {
         return settings_.removeHeaders && identified.headerBytes > 0 ? &identified : nullptr;
     }
-    const AnalysisOptions& analysisOptions() const { return options_; }
     LoadOptions loadOptions(bool test) const { return {test, settings_.useMD5, settings_.useSHA1}; }
     RomLookup finder();
     // identifyFile through finder(), or the matches of `rows` (from an

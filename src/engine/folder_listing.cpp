@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <string_view>
 
 #include "core/file_util.h"
 
@@ -16,8 +18,36 @@ enum class EntryType { File, Folder, Unknown };
 struct Name {
     std::string name;
     EntryType type;
-    bool operator<(const Name& other) const { return name < other.name; }
 };
+
+// Sorts by name in byte order. A folder of thousands of archives is listed
+// on every scan: each name's first 16 bytes are compared as two numbers, and
+// only names alike that far as text.
+void sortByName(std::vector<Name>& names) {
+    struct Key {
+        std::uint64_t high, low;
+        std::uint32_t index;
+    };
+    auto bigEndian = [](std::string_view text, size_t from) {
+        std::uint64_t value = 0;
+        for (size_t i = from; i < from + 8; ++i)
+            value = (value << 8) | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
+        return value;
+    };
+    std::vector<Key> keys;
+    keys.reserve(names.size());
+    for (size_t i = 0; i < names.size(); ++i)
+        keys.push_back({bigEndian(names[i].name, 0), bigEndian(names[i].name, 8), static_cast<std::uint32_t>(i)});
+    std::sort(keys.begin(), keys.end(), [&names](const Key& a, const Key& b) {
+        if (a.high != b.high) return a.high < b.high;
+        if (a.low != b.low) return a.low < b.low;
+        return names[a.index].name < names[b.index].name;
+    });
+    std::vector<Name> sorted;
+    sorted.reserve(names.size());
+    for (const Key& key : keys) sorted.push_back(std::move(names[key.index]));
+    names = std::move(sorted);
+}
 
 // The plain names, and when `leftovers` is given the program's temporary
 // names into it, each with what the folder says it is (a link says nothing:
@@ -37,8 +67,8 @@ std::vector<Name> sortedNames(const std::string& folder, std::vector<Name>* left
         (temporary ? *leftovers : names).push_back({std::string(name), type});
     }
     ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    if (leftovers) std::sort(leftovers->begin(), leftovers->end());
+    sortByName(names);
+    if (leftovers) sortByName(*leftovers);
     return names;
 }
 

@@ -1,9 +1,12 @@
 #include "engine/scan_cache.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <libdeflate.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <string_view>
@@ -45,8 +48,9 @@ public:
         out_.clear();
         return ok_;
     }
-    // The CRC-32 of every byte flushed so far.
+    // The CRC-32 of every byte flushed so far, and how many they were.
     std::uint32_t crc() const { return crc_; }
+    std::uint64_t written() const { return written_; }
 
 private:
     static constexpr size_t kSpillAt = 1 << 20;
@@ -84,8 +88,11 @@ public:
         return {at_, static_cast<size_t>(size)};
     }
     bool raw(const char* expected, size_t size) { return take(size) && std::memcmp(at_, expected, size) == 0; }
+    // The next `size` bytes in place, or nullptr when there are fewer.
+    const char* bytes(size_t size) { return take(size) ? at_ : nullptr; }
     bool ok() const { return ok_; }
     bool atEnd() const { return ok_ && left_ == 0; }
+    size_t left() const { return left_; }
 
 private:
     bool take(size_t size) {
@@ -103,6 +110,39 @@ private:
     size_t left_;
     bool ok_ = true;
 };
+
+// The whole file at `path`, read into memory that `block` keeps (empty
+// when it cannot be read whole). Read, not mapped: a file cut short by
+// another program while mapped would kill the process instead of failing
+// the read. The memory is made whole up front, in one go rather than a
+// fault per page, and filled by one read.
+std::string_view readFile(const std::string& path, std::shared_ptr<const char>& block) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_size <= 0) {
+        ::close(fd);
+        return {};
+    }
+    const size_t size = static_cast<size_t>(st.st_size);
+    void* memory = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (memory == MAP_FAILED) {
+        ::close(fd);
+        return {};
+    }
+    block = std::shared_ptr<const char>(static_cast<const char*>(memory),
+                                        [size](const char* at) { ::munmap(const_cast<char*>(at), size); });
+    const ssize_t got = readFullyAt(fd, static_cast<char*>(memory), size, 0);
+    // One byte more would say the file grew meanwhile.
+    char more = 0;
+    const bool whole = got == static_cast<ssize_t>(size) && readFullyAt(fd, &more, 1, size) == 0;
+    ::close(fd);
+    if (!whole) {
+        block.reset();
+        return {};
+    }
+    return {static_cast<const char*>(memory), size};
+}
 
 std::uint8_t digestBits(ScanCache::Digests digests) { return (digests.md5 ? 1 : 0) | (digests.sha1 ? 2 : 0); }
 
@@ -137,16 +177,129 @@ std::string ScanCache::pathFor(const std::string& cataloguePath, const std::stri
     return cataloguePath + ".scans/" + system + ".scan";
 }
 
+namespace {
+
+// Checks the rows of a record, from its files identified on, without
+// keeping them: each row's bytes are skipped at once but its matched byte.
+bool skipRows(Reader& in, std::uint64_t identified, bool allInPlace, size_t body) {
+    for (std::uint64_t file = 0; file < identified; ++file) {
+        const std::uint64_t count = in.number(4);
+        if (count > body) return false;
+        const char* rows = in.bytes(static_cast<size_t>(count) * 9);
+        if (!rows) return false;
+        for (std::uint64_t k = 0; k < count; ++k)
+            if (static_cast<unsigned char>(rows[k * 9 + 8]) > 1) return false;
+    }
+    const std::uint64_t haveRows = in.number(4);
+    if (haveRows > body / 8 || (!allInPlace && haveRows != 0)) return false;
+    in.bytes(static_cast<size_t>(haveRows) * 8);
+    return in.ok();
+}
+
+// Reads one record after its name; with `out`, into it (the rows only with
+// `keepRows`). False when the record is damaged.
+bool readRecord(Reader& in, size_t body, bool keepRows, ScanRecord* out) {
+    FileStamp stamp;
+    stamp.valid = true;
+    stamp.device = in.number(8);
+    stamp.inode = in.number(8);
+    stamp.size = static_cast<long long>(in.number(8));
+    stamp.modifiedNs = static_cast<long long>(in.number(8));
+    stamp.changedNs = static_cast<long long>(in.number(8));
+    const std::uint64_t kind = in.number(1);
+    const std::uint64_t allInPlace = in.number(1);
+    const std::string_view listing = in.view();
+    const std::uint64_t identified = in.number(4);
+    if (kind > static_cast<std::uint64_t>(ScanKind::Packed) || allInPlace > 1 ||
+        (allInPlace == 1 && identified == 0) || identified > body)
+        return false;
+    if (!out) return skipRows(in, identified, allInPlace == 1, body);
+    const bool rows = keepRows;
+    out->stamp = stamp;
+    out->kind = static_cast<ScanKind>(kind);
+    out->listing.assign(listing);
+    out->allInPlace = rows && allInPlace == 1;
+    out->found.resize(rows ? static_cast<size_t>(identified) : 0);
+    for (std::uint64_t file = 0; file < identified && in.ok(); ++file) {
+        const std::uint64_t count = in.number(4);
+        if (count > body) return false;
+        if (rows) out->found[file].reserve(static_cast<size_t>(count));
+        for (std::uint64_t k = 0; k < count && in.ok(); ++k) {
+            FoundRow row;
+            row.offset = in.number(8);
+            const std::uint64_t matched = in.number(1);
+            if (matched > 1) return false;
+            row.matched = matched == 1;
+            if (rows) out->found[file].push_back(row);
+        }
+    }
+    const std::uint64_t haveRows = in.number(4);
+    if (haveRows > body / 8 || (allInPlace == 0 && haveRows != 0)) return false;
+    if (rows) out->haveRows.reserve(static_cast<size_t>(haveRows));
+    for (std::uint64_t k = 0; k < haveRows && in.ok(); ++k) {
+        const std::uint64_t offset = in.number(8);
+        if (rows) out->haveRows.push_back(offset);
+    }
+    return in.ok();
+}
+
+void writeRecord(Writer& out, const std::string& name, const ScanRecord& r) {
+    out.text(name);
+    out.number(r.stamp.device, 8);
+    out.number(r.stamp.inode, 8);
+    out.number(static_cast<std::uint64_t>(r.stamp.size), 8);
+    out.number(static_cast<std::uint64_t>(r.stamp.modifiedNs), 8);
+    out.number(static_cast<std::uint64_t>(r.stamp.changedNs), 8);
+    out.number(static_cast<std::uint8_t>(r.kind), 1);
+    const bool allInPlace = r.allInPlace && !r.found.empty();
+    out.number(allInPlace ? 1 : 0, 1);
+    out.text(r.listing);
+    out.number(r.found.size(), 4);
+    for (const FoundRows& rows : r.found) {
+        out.number(rows.size(), 4);
+        for (const FoundRow& row : rows) {
+            out.number(row.offset, 8);
+            out.number(row.matched ? 1 : 0, 1);
+        }
+    }
+    out.number(allInPlace ? r.haveRows.size() : 0, 4);
+    if (allInPlace)
+        for (std::uint64_t offset : r.haveRows) out.number(offset, 8);
+}
+
+}  // namespace
+
+ScanCache& ScanCache::operator=(ScanCache&& other) noexcept {
+    if (this == &other) return *this;
+    records_ = std::move(other.records_);
+    bytes_ = other.bytes_;
+    block_ = std::move(other.block_);
+    starts_ = std::move(other.starts_);
+    keepRows_ = other.keepRows_;
+    {
+        std::scoped_lock lock(foundMutex_, other.foundMutex_);
+        found_ = std::move(other.found_);
+    }
+    wasRead_ = other.wasRead_;
+    readUnder_ = std::move(other.readUnder_);
+    fileSize_ = other.fileSize_;
+    fileCrc_ = other.fileCrc_;
+    other.bytes_ = {};
+    other.starts_.clear();
+    other.wasRead_ = false;
+    return *this;
+}
+
 ScanCache ScanCache::read(const std::string& path, const std::string& folder, Digests digests,
                           const std::string& catalogue) {
     ScanCache cache;
-    // Read, not mapped: a file cut short by another program while mapped
-    // would kill the process instead of failing the read.
-    std::string bytes;
-    if (!readWholeFile(path, bytes) || bytes.size() < sizeof kMagic + 4) return cache;
+    std::shared_ptr<const char> block;
+    const std::string_view bytes = readFile(path, block);
+    if (bytes.size() < sizeof kMagic + 4) return cache;
     const size_t body = bytes.size() - 4;
     Reader trailer(bytes.data() + body, 4);
-    if (trailer.number(4) != crcOf(bytes.data(), body)) return cache;
+    const std::uint32_t crc = static_cast<std::uint32_t>(trailer.number(4));
+    if (crc != crcOf(bytes.data(), body)) return cache;
     Reader in(bytes.data(), body);
     if (!in.raw(kMagic, sizeof kMagic) || in.number(4) != kVersion || in.number(1) != digestBits(digests) ||
         in.view() != folder)
@@ -154,59 +307,29 @@ ScanCache ScanCache::read(const std::string& path, const std::string& folder, Di
     // Rows found under another catalogue may be other rows now; an empty
     // stamp is no catalogue at all.
     const std::string stamp = in.text();
-    const bool keepRows = !stamp.empty() && stamp == catalogue;
     const std::uint64_t count = in.number(8);
     if (!in.ok()) return cache;
     // Every record takes more than 40 bytes: a count beyond that is damage.
     if (count > body / 40) return cache;
-    cache.records_.reserve(static_cast<size_t>(count));
-    // All records in one block that each shared record keeps alive: one
-    // allocation for them all instead of one each.
-    auto block = std::make_shared<std::vector<Record>>(static_cast<size_t>(count));
-    for (std::uint64_t i = 0; i < count && in.ok(); ++i) {
-        std::string name = in.text();
-        Record& r = (*block)[static_cast<size_t>(i)];
-        r.stamp.valid = true;
-        r.stamp.device = in.number(8);
-        r.stamp.inode = in.number(8);
-        r.stamp.size = static_cast<long long>(in.number(8));
-        r.stamp.modifiedNs = static_cast<long long>(in.number(8));
-        r.stamp.changedNs = static_cast<long long>(in.number(8));
-        const std::uint64_t kind = in.number(1);
-        r.listing = in.text();
-        const std::uint64_t identified = in.number(4);
-        if (identified > body) return ScanCache();
-        r.found.resize(keepRows ? static_cast<size_t>(identified) : 0);
-        for (std::uint64_t file = 0; file < identified && in.ok(); ++file) {
-            const std::uint64_t rows = in.number(4);
-            if (rows > body) return ScanCache();
-            if (keepRows) r.found[file].reserve(static_cast<size_t>(rows));
-            for (std::uint64_t k = 0; k < rows && in.ok(); ++k) {
-                FoundRow row;
-                row.offset = in.number(8);
-                const std::uint64_t matched = in.number(1);
-                if (matched > 1) return ScanCache();
-                row.matched = matched == 1;
-                if (keepRows) r.found[file].push_back(row);
-            }
-        }
-        const std::uint64_t allInPlace = in.number(1);
-        const std::uint64_t haveRows = in.number(4);
-        if (allInPlace > 1 || (allInPlace == 1 && identified == 0) || haveRows > body / 8) return ScanCache();
-        if (keepRows) r.haveRows.reserve(static_cast<size_t>(haveRows));
-        for (std::uint64_t k = 0; k < haveRows && in.ok(); ++k) {
-            const std::uint64_t offset = in.number(8);
-            if (keepRows) r.haveRows.push_back(offset);
-        }
-        r.allInPlace = keepRows && allInPlace == 1;
-        if (kind > static_cast<std::uint64_t>(Kind::Packed)) return ScanCache();
-        r.kind = static_cast<Kind>(kind);
-        cache.records_[std::move(name)] = std::shared_ptr<const Record>(block, &r);
+    // Each record is checked here and decoded only when looked up.
+    cache.starts_.reserve(static_cast<size_t>(count));
+    std::string_view previous;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const size_t start = body - in.left();
+        const std::string_view name = in.view();
+        if (!in.ok() || (i > 0 && !(previous < name)) || !readRecord(in, body, false, nullptr)) return ScanCache();
+        previous = name;
+        cache.starts_.push_back(start);
     }
     // Half a cache is no cache: a record may be wrong in ways its CRC missed.
     if (!in.atEnd()) return ScanCache();
+    cache.keepRows_ = !stamp.empty() && stamp == catalogue;
     cache.wasRead_ = true;
     cache.readUnder_ = stamp;
+    cache.fileSize_ = bytes.size();
+    cache.fileCrc_ = crc;
+    cache.bytes_ = bytes;
+    cache.block_ = std::move(block);
     return cache;
 }
 
@@ -225,40 +348,71 @@ bool ScanCache::write(const std::string& path, const std::string& folder, Digest
     out.number(digestBits(digests), 1);
     out.text(folder);
     out.text(catalogue);
-    out.number(records_.size(), 8);
-    for (const auto& [name, shared] : records_) {
-        const Record& r = *shared;
-        out.text(name);
-        out.number(r.stamp.device, 8);
-        out.number(r.stamp.inode, 8);
-        out.number(static_cast<std::uint64_t>(r.stamp.size), 8);
-        out.number(static_cast<std::uint64_t>(r.stamp.modifiedNs), 8);
-        out.number(static_cast<std::uint64_t>(r.stamp.changedNs), 8);
-        out.number(static_cast<std::uint8_t>(r.kind), 1);
-        out.text(r.listing);
-        out.number(r.found.size(), 4);
-        for (const FoundRows& rows : r.found) {
-            out.number(rows.size(), 4);
-            for (const FoundRow& row : rows) {
-                out.number(row.offset, 8);
-                out.number(row.matched ? 1 : 0, 1);
+    out.number(size(), 8);
+    if (!bytes_.empty()) {
+        // Unchanged since read: the records as they were, rows kept only
+        // where they still hold.
+        for (size_t i = 0; i < starts_.size(); ++i) {
+            if (keepRows_) {
+                const size_t end = i + 1 < starts_.size() ? starts_[i + 1] : bytes_.size() - 4;
+                out.raw(bytes_.data() + starts_[i], end - starts_[i]);
+            } else {
+                writeRecord(out, std::string(nameAt(i)), *share(std::string(nameAt(i))));
             }
         }
-        const bool allInPlace = r.allInPlace && !r.found.empty();
-        out.number(allInPlace ? 1 : 0, 1);
-        out.number(allInPlace ? r.haveRows.size() : 0, 4);
-        if (allInPlace)
-            for (std::uint64_t offset : r.haveRows) out.number(offset, 8);
+    } else {
+        for (const auto& [name, record] : records_) writeRecord(out, name, *record);
     }
     bool written = out.flush();
+    const std::uint32_t crc = out.crc();
+    const std::uint64_t length = out.written() + 4;
     if (written) {
-        out.number(out.crc(), 4);
+        out.number(crc, 4);
         written = out.flush();
     }
     if (::close(fd) != 0 || !written || ::rename(temp.c_str(), path.c_str()) != 0) {
         ::unlink(temp.c_str());
         return false;
     }
+    fileSize_ = length;
+    fileCrc_ = crc;
+    return true;
+}
+
+std::string_view ScanCache::nameAt(size_t index) const {
+    Reader in(bytes_.data() + starts_[index], bytes_.size() - 4 - starts_[index]);
+    return in.view();
+}
+
+size_t ScanCache::indexOf(std::string_view name, size_t hint) const {
+    if (hint < starts_.size() && nameAt(hint) == name) return hint;
+    const auto at = std::lower_bound(starts_.begin(), starts_.end(), name, [this](size_t start, std::string_view n) {
+        Reader in(bytes_.data() + start, bytes_.size() - 4 - start);
+        return in.view() < n;
+    });
+    const size_t index = static_cast<size_t>(at - starts_.begin());
+    return index < starts_.size() && nameAt(index) == name ? index : starts_.size();
+}
+
+bool ScanCache::glance(const std::string& name, Glance& out, size_t hint) const {
+    if (bytes_.empty()) {
+        const auto it = records_.find(name);
+        if (it == records_.end()) return false;
+        out = {it->second->stamp, it->second->kind, it->second->allInPlace};
+        return true;
+    }
+    const size_t index = indexOf(name, hint);
+    if (index == starts_.size()) return false;
+    Reader in(bytes_.data() + starts_[index], bytes_.size() - 4 - starts_[index]);
+    in.view();
+    out.stamp.valid = true;
+    out.stamp.device = in.number(8);
+    out.stamp.inode = in.number(8);
+    out.stamp.size = static_cast<long long>(in.number(8));
+    out.stamp.modifiedNs = static_cast<long long>(in.number(8));
+    out.stamp.changedNs = static_cast<long long>(in.number(8));
+    out.kind = static_cast<Kind>(in.number(1));
+    out.allInPlace = keepRows_ && in.number(1) == 1;
     return true;
 }
 
@@ -268,20 +422,75 @@ const ScanCache::Record* ScanCache::find(const std::string& name, const FileStam
 }
 
 const ScanCache::Record* ScanCache::find(const std::string& name) const {
-    const auto it = records_.find(name);
-    return it == records_.end() ? nullptr : it->second.get();
+    if (bytes_.empty()) {
+        const auto it = records_.find(name);
+        return it == records_.end() ? nullptr : it->second.get();
+    }
+    std::lock_guard lock(foundMutex_);
+    if (const auto it = found_.find(name); it != found_.end()) return it->second.get();
+    std::shared_ptr<const Record> record = share(name);
+    if (!record) return nullptr;
+    return found_.emplace(name, std::move(record)).first->second.get();
 }
 
-std::shared_ptr<const ScanCache::Record> ScanCache::share(const std::string& name) const {
-    const auto it = records_.find(name);
-    return it == records_.end() ? nullptr : it->second;
+std::shared_ptr<const ScanCache::Record> ScanCache::share(const std::string& name, size_t hint) const {
+    if (bytes_.empty()) {
+        const auto it = records_.find(name);
+        return it == records_.end() ? nullptr : it->second;
+    }
+    const size_t index = indexOf(name, hint);
+    if (index == starts_.size()) return nullptr;
+    Reader in(bytes_.data() + starts_[index], bytes_.size() - 4 - starts_[index]);
+    in.view();
+    auto record = std::make_shared<Record>();
+    // Checked whole when read: it decodes.
+    readRecord(in, bytes_.size() - 4, keepRows_, record.get());
+    return record;
+}
+
+void ScanCache::decodeAll() {
+    if (bytes_.empty()) return;
+    for (size_t i = 0; i < starts_.size(); ++i) {
+        const std::string name(nameAt(i));
+        records_[name] = share(name);
+    }
+    bytes_ = {};
+    block_.reset();
+    starts_.clear();
+    std::lock_guard lock(foundMutex_);
+    found_.clear();
+}
+
+void ScanCache::put(const std::string& name, std::shared_ptr<const Record> record) {
+    decodeAll();
+    records_[name] = std::move(record);
+}
+
+void ScanCache::erase(const std::string& name) {
+    decodeAll();
+    records_.erase(name);
 }
 
 bool ScanCache::sameAsRead(const ScanCache& read, const std::string& catalogue) const {
-    if (!read.readUnder(catalogue) || records_.size() != read.records_.size()) return false;
+    if (!read.readUnder(catalogue) || size() != read.size()) return false;
+    if (read.bytes_.empty()) {
+        for (const auto& [name, record] : records_) {
+            const auto it = read.records_.find(name);
+            if (it == read.records_.end() || (it->second != record && !(*it->second == *record))) return false;
+        }
+        return true;
+    }
+    if (!bytes_.empty()) return bytes_ == read.bytes_;
+    // Both in name order: each record as it would be written against the bytes read.
+    size_t index = 0;
+    Writer encoded;
     for (const auto& [name, record] : records_) {
-        const auto it = read.records_.find(name);
-        if (it == read.records_.end() || (it->second != record && !(*it->second == *record))) return false;
+        encoded.bytes().clear();
+        writeRecord(encoded, name, *record);
+        const size_t start = read.starts_[index];
+        const size_t end = index + 1 < read.starts_.size() ? read.starts_[index + 1] : read.bytes_.size() - 4;
+        if (read.bytes_.substr(start, end - start) != encoded.bytes()) return false;
+        ++index;
     }
     return true;
 }

@@ -23,26 +23,32 @@
 //   digests   u8       bit 0: listings carry MD5, bit 1: SHA-1
 //   folder    text     the system folder the names are in
 //   catalogue text     the catalogue stamp the rows were found under
-//   count     u64      records that follow
+//   count     u64      records that follow, in ascending byte order of name
 //   record    text name; u64 device, inode; i64 size, modified ns, changed ns;
-//             u8 kind (0 loose file, 1 zip, 2 packed archive); text listing;
+//             u8 kind (0 loose file, 1 zip, 2 packed archive); u8 all in
+//             place (0 or 1, 1 only with files identified); text listing;
 //             u32 files identified (0, or the listing's count), each a u32
-//             count of rows, each u64 offset and u8 matched (0 or 1);
-//             u8 all in place (0 or 1, only with files identified); u32
-//             count of rows made "have", each a u64 offset
+//             count of rows, each u64 offset and u8 matched (0 or 1); u32
+//             count of rows made "have" (0 unless all in place), each a u64
+//             offset
 //   crc       u32      CRC-32 of every byte before it
 // A text is a u32 byte count and that many bytes. A listing is a u32 count
 // of files, each five texts: name, size, crc, md5, sha1 (as loadCollection
 // gave them, before identification).
 // A file that is short, long, of another version, for another folder or
-// other digests, or whose CRC does not match is not used at all; one made
-// under another catalogue stamp is used without its rows.
+// other digests, out of order, or whose CRC does not match is not used at
+// all; one made under another catalogue stamp is used without its rows.
+// A read cache keeps the file's bytes and decodes a record only when its
+// file is looked up: a re-scan that finds most files unchanged and in place
+// never needs most records whole.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "core/records.h"
@@ -75,7 +81,7 @@ struct ScanRecord {
 
 class ScanCache {
 public:
-    static constexpr std::uint32_t kVersion = 3;
+    static constexpr std::uint32_t kVersion = 4;
 
     using Kind = ScanKind;
     using Record = ScanRecord;
@@ -100,31 +106,70 @@ public:
     bool write(const std::string& path, const std::string& folder, Digests digests,
                const std::string& catalogue = {}) const;
 
+    // What a record says of its file without decoding it.
+    struct Glance {
+        FileStamp stamp;
+        Kind kind = Kind::Loose;
+        bool allInPlace = false;  // only with rows believed
+    };
+
+    ScanCache() = default;
+    ScanCache(ScanCache&& other) noexcept { *this = std::move(other); }
+    ScanCache& operator=(ScanCache&& other) noexcept;
+
     // The record of file `name` when it was made of a file with `stamp`;
     // nullptr otherwise (also for an invalid stamp).
     const Record* find(const std::string& name, const FileStamp& stamp) const;
     const Record* find(const std::string& name) const;
-    // The record of `name` itself, to be kept by another cache without a copy.
-    std::shared_ptr<const Record> share(const std::string& name) const;
+    // The record of `name`, decoded for the caller, who may keep it past
+    // this cache; nullptr when there is none. Safe from several threads.
+    std::shared_ptr<const Record> share(const std::string& name, size_t hint = 0) const;
+    // The stamp, kind and "all in place" of `name`'s record, false when
+    // there is none. `hint`: where in name order it is likely to be (a
+    // folder listed in the same order looks its files up one after another).
+    bool glance(const std::string& name, Glance& out, size_t hint = 0) const;
     void put(const std::string& name, Record record) {
-        records_[name] = std::make_shared<const Record>(std::move(record));
+        put(name, std::make_shared<const Record>(std::move(record)));
     }
-    void put(const std::string& name, std::shared_ptr<const Record> record) { records_[name] = std::move(record); }
-    void erase(const std::string& name) { records_.erase(name); }
-    size_t size() const { return records_.size(); }
-    bool empty() const { return records_.empty(); }
+    void put(const std::string& name, std::shared_ptr<const Record> record);
+    void erase(const std::string& name);
+    size_t size() const { return bytes_.empty() ? records_.size() : starts_.size(); }
+    bool empty() const { return size() == 0; }
     // Whether writing this cache under `catalogue` would give the file that
     // `read` read: the same records, written under the same stamp.
     bool sameAsRead(const ScanCache& read, const std::string& catalogue) const;
     // Whether this cache was read from a usable file written under `catalogue`.
     bool readUnder(const std::string& catalogue) const { return wasRead_ && readUnder_ == catalogue; }
+    // What tells the file read (or last written) from another: its length
+    // and CRC. Zero for a cache neither read nor written.
+    std::uint64_t fileSize() const { return fileSize_; }
+    std::uint32_t fileCrc() const { return fileCrc_; }
 
 private:
-    // Shared: a scan that finds a file unchanged keeps the record it read.
-    std::unordered_map<std::string, std::shared_ptr<const Record>> records_;
+    // Where record `index` of the bytes read begins, and its name.
+    std::string_view nameAt(size_t index) const;
+    // The index of `name`'s record in the bytes read, or starts_.size();
+    // record `hint` is asked first.
+    size_t indexOf(std::string_view name, size_t hint = 0) const;
+    // Decodes every record read into records_, so that they can be changed.
+    void decodeAll();
+
+    // Built or changed records, by name (the order they are written in).
+    std::map<std::string, std::shared_ptr<const Record>, std::less<>> records_;
+    // A cache read and not changed since: the file's bytes, and where each
+    // record begins in them (records_ is then empty).
+    std::string_view bytes_;
+    std::shared_ptr<const char> block_;  // what bytes_ views
+    std::vector<size_t> starts_;
+    bool keepRows_ = false;
+    // Decoded for find(), which hands out pointers into the cache.
+    mutable std::mutex foundMutex_;
+    mutable std::map<std::string, std::shared_ptr<const Record>, std::less<>> found_;
     // Set by read(): a usable file was found, and the stamp it was written under.
     bool wasRead_ = false;
     std::string readUnder_;
+    mutable std::uint64_t fileSize_ = 0;
+    mutable std::uint32_t fileCrc_ = 0;
 };
 
 }  // namespace quorvane

@@ -1,10 +1,16 @@
 #include "engine/scan_job.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <ctime>
 
 #include "archive/torrent_zip.h"
+#include "archive/zip_status.h"
 #include "core/file_util.h"
 #include "engine/analysis_text.h"
+#include "engine/scan_outcome.h"
 
 namespace quorvane {
 
@@ -29,33 +35,101 @@ void ScanJob::scanSystem(SystemFolder& system) {
         return;
     }
     postMessage(text::scanningSystem(text::timeStamp(std::time(nullptr)), system.name, system.path));
-    // Every status starts from missing; held in memory, so that only the
-    // rows whose status this scan changes are written.
-    db().holdSystemStatus(system.name);
     // The last scan's tests, kept beside the catalogue; a full scan makes
     // its own and keeps them for the next.
     const std::string cachePath = ScanCache::pathFor(db().basePath(), system.name);
     const ScanCache::Digests digests{settings().useMD5, settings().useSHA1};
     const std::string catalogue = catalogueStamp();
     const ScanCache known = ScanCache::read(cachePath, system.path, digests, catalogue);
+    const std::string outcomePath = ScanOutcome::pathFor(db().basePath(), system.name);
+    const std::optional<ScanOutcome> kept = ScanOutcome::read(outcomePath);
+    if (!settings().fullScan && kept && everyFileAsKept(system, known, *kept, catalogue)) {
+        // Every status is as this scan would leave it.
+        systemReport().status = kept->counts;
+        gamesCounted_ = true;
+        db().closeDB();
+        return;
+    }
+    const bool noLeftovers = system.leftoverLines.empty();
+    // Every status starts from missing; held in memory, so that only the
+    // rows whose status this scan changes are written.
+    db().holdSystemStatus(system.name);
     system.keepListings = true;
     system.keepRows = true;
     firstPass(system, true, settings().fullScan ? nullptr : &known);
     secondPass(system);
     scanDisks(system);
     // The rows are read once to write them and to count the games.
-    db().writeHeldStatus(gameCounter(), &gamesCounted_);
+    const bool counted = db().writeHeldStatus(gameCounter(), &gamesCounted_) && gamesCounted_ &&
+                         db().commitDB() == StoreStatus::Ok;
+    // Taken while the catalogue is still locked: no other process's write is in it.
+    const FileStamp records = stampOf(db().recordPath());
     db().closeDB();
     // The rows found are kept only when nothing changed the catalogue's rows meanwhile.
     const bool rowsHold = !catalogue.empty() && catalogueStamp() == catalogue;
     const std::string writtenUnder = rowsHold ? catalogue : std::string();
-    if (everyFileTakenWhole(system, known, writtenUnder)) return;
+    ScanOutcome outcome{system.path, catalogue, 0, 0, records, systemReport().status};
+    const bool outcomeHolds = counted && rowsHold && noLeftovers && everyFileInPlace(system) &&
+                              settled(records);
+    // Kept only beside a cache that holds every file: the statuses written
+    // are then what its records give.
+    auto keepOutcome = [&](const ScanCache& cache) {
+        if (!outcomeHolds || cache.size() != system.files.size()) return;
+        outcome.cacheSize = cache.fileSize();
+        outcome.cacheCrc = cache.fileCrc();
+        // A re-scan that finds it as it was writes nothing.
+        if (!kept || !(*kept == outcome)) outcome.write(outcomePath);
+    };
+    if (everyFileTakenWhole(system, known, writtenUnder)) return keepOutcome(known);
     const ScanCache next = testedFiles(system, known, rowsHold);
     // The file as it is already holds this cache: a re-scan of an unchanged
     // folder writes nothing.
-    if (next.sameAsRead(known, writtenUnder)) return;
+    if (next.sameAsRead(known, writtenUnder)) return keepOutcome(known);
     // A cache that cannot be written costs the next scan time, never a wrong result.
-    if (!next.empty() || pathExists(cachePath)) next.write(cachePath, system.path, digests, writtenUnder);
+    if ((!next.empty() || pathExists(cachePath)) && next.write(cachePath, system.path, digests, writtenUnder))
+        keepOutcome(next);
+}
+
+bool ScanJob::everyFileAsKept(const SystemFolder& system, const ScanCache& known, const ScanOutcome& kept,
+                              const std::string& catalogue) {
+    // Anything a scan would say beyond the statuses, or that could change
+    // them, takes the whole scan: leftovers, disk images, the TorrentZip check.
+    if (!system.leftoverLines.empty() || system.mayHoldDisks || settings().checkTorrentZip ||
+        settings().outputFor(system.name) == ArchiveOutput::TorrentZip || known.size() != system.files.size() ||
+        !known.readUnder(catalogue) ||
+        !kept.holdsFor(system.path, catalogue, known.fileSize(), known.fileCrc(), stampOf(db().recordPath())))
+        return false;
+    const int folder = ::open(system.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return false;
+    bool unchanged = true;
+    ScanCache::Glance glance;
+    for (size_t i = 0; i < system.files.size() && unchanged; ++i) {
+        // A stamp each is quick: the progress and a cancel are looked at now and then.
+        if (i % 256 == 0 || i + 1 == system.files.size()) {
+            unchanged = !cancelled();
+            setCurrentFile(i, system.files[i]);
+            showProgress();
+        }
+        unchanged = unchanged && known.glance(system.files[i], glance, i) && glance.allInPlace &&
+                    glance.stamp == stampAt(folder, system.files[i]);
+    }
+    ::close(folder);
+    return unchanged;
+}
+
+bool ScanJob::everyFileInPlace(const SystemFolder& system) const {
+    if (cancelled() || system.mayHoldDisks || system.tested.size() != system.files.size()) return false;
+    for (const SystemFolder::Tested& t : system.tested)
+        if (!t.stamp.valid || !zipTestPassed(t.status) || !t.allInPlace) return false;
+    return true;
+}
+
+bool ScanJob::settled(const FileStamp& records) const {
+    const long long now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count();
+    const long long settledBefore = now - analysisOptions().settleTime.count();
+    return records.valid && records.modifiedNs < settledBefore && records.changedNs < settledBefore;
 }
 
 bool ScanJob::everyFileTakenWhole(const SystemFolder& system, const ScanCache& known, const std::string& writtenUnder) {

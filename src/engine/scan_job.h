@@ -13,6 +13,7 @@
 namespace quorvane {
 
 struct DiskImage;
+struct ScanOutcome;
 
 class ScanJob final : public FolderJob {
 public:
@@ -31,6 +32,17 @@ private:
     // Whether the first pass took every file's record whole from `known`,
     // read under `writtenUnder`: the cache then stays as it is.
     bool everyFileTakenWhole(const SystemFolder& system, const ScanCache& known, const std::string& writtenUnder);
+    // Whether the statuses `kept` tells of are what a scan of `system` would
+    // leave: the catalogue and its record file as it says, every file as
+    // `known` recorded it, its entries all in place (one stamp per file, no
+    // file opened).
+    bool everyFileAsKept(const SystemFolder& system, const ScanCache& known, const ScanOutcome& kept,
+                         const std::string& catalogue);
+    // Whether the first pass found every file sound with its entries all in
+    // place, and the folder holds nothing else a scan looks at.
+    bool everyFileInPlace(const SystemFolder& system) const;
+    // Whether the record file's last change came a settle time before now.
+    bool settled(const FileStamp& records) const;
     // Counts a zip as checked for TorrentZip, and says when it is not valid.
     void reportTorrentZip(const std::string& path);
     // The CHD disk images of the folder, after its archives (scan_disks.cpp).
