@@ -7,109 +7,17 @@
 #include <libdeflate.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <string_view>
 
 #include "core/file_util.h"
+#include "engine/record_fields.h"
 
 namespace quorvane {
 
 namespace {
 
 constexpr char kMagic[8] = {'Q', 'V', 'S', 'C', 'A', 'N', 'C', '\0'};
-
-// Builds bytes in memory; given a file, it writes them out as it goes so a
-// cache of a large collection never sits in memory twice.
-class Writer {
-public:
-    Writer() = default;
-    explicit Writer(int fd) : fd_(fd) {}
-    void number(std::uint64_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) out_.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-        spill();
-    }
-    void text(const std::string& value) {
-        number(value.size(), 4);
-        out_ += value;
-        spill();
-    }
-    void raw(const char* data, size_t size) {
-        out_.append(data, size);
-        spill();
-    }
-    std::string& bytes() { return out_; }
-    // Writes what is held; false once any write failed.
-    bool flush() {
-        if (out_.empty() || !ok_) return ok_;
-        crc_ = libdeflate_crc32(crc_, out_.data(), out_.size());
-        ok_ = writeAllAt(fd_, out_.data(), out_.size(), written_);
-        written_ += out_.size();
-        out_.clear();
-        return ok_;
-    }
-    // The CRC-32 of every byte flushed so far, and how many they were.
-    std::uint32_t crc() const { return crc_; }
-    std::uint64_t written() const { return written_; }
-
-private:
-    static constexpr size_t kSpillAt = 1 << 20;
-    void spill() {
-        if (fd_ >= 0 && out_.size() >= kSpillAt) flush();
-    }
-    int fd_ = -1;
-    std::string out_;
-    std::uint32_t crc_ = 0;
-    std::uint64_t written_ = 0;
-    bool ok_ = true;
-};
-
-// Reads what Writer wrote; once anything is out of bounds every later read
-// fails too, so a caller checks ok() once at the end.
-class Reader {
-public:
-    Reader(const char* data, size_t size) : data_(data), left_(size) {}
-    std::uint64_t number(int bytes) {
-        if (!take(static_cast<size_t>(bytes))) return 0;
-        std::uint64_t value = 0;
-        if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(&value, at_, static_cast<size_t>(bytes));
-            return value;
-        }
-        for (int i = 0; i < bytes; ++i)
-            value |= std::uint64_t{static_cast<unsigned char>(at_[i])} << (8 * i);
-        return value;
-    }
-    std::string text() { return std::string(view()); }
-    // A text in place, valid while the bytes read are.
-    std::string_view view() {
-        const std::uint64_t size = number(4);
-        if (!take(static_cast<size_t>(size))) return {};
-        return {at_, static_cast<size_t>(size)};
-    }
-    bool raw(const char* expected, size_t size) { return take(size) && std::memcmp(at_, expected, size) == 0; }
-    // The next `size` bytes in place, or nullptr when there are fewer.
-    const char* bytes(size_t size) { return take(size) ? at_ : nullptr; }
-    bool ok() const { return ok_; }
-    bool atEnd() const { return ok_ && left_ == 0; }
-    size_t left() const { return left_; }
-
-private:
-    bool take(size_t size) {
-        if (!ok_ || size > left_) {
-            ok_ = false;
-            return false;
-        }
-        at_ = data_;
-        data_ += size;
-        left_ -= size;
-        return true;
-    }
-    const char* data_;
-    const char* at_ = nullptr;
-    size_t left_;
-    bool ok_ = true;
-};
 
 // The whole file at `path`, read into memory that `block` keeps (empty
 // when it cannot be read whole). Read, not mapped: a file cut short by
@@ -151,7 +59,7 @@ std::uint32_t crcOf(const char* bytes, size_t size) { return libdeflate_crc32(0,
 }  // namespace
 
 std::string encodeListing(const std::vector<File>& files) {
-    Writer out;
+    FieldWriter out;
     out.number(files.size(), 4);
     for (const File& f : files) {
         for (const std::string* field : {&f.name, &f.size, &f.crc, &f.md5, &f.sha1}) out.text(*field);
@@ -160,7 +68,7 @@ std::string encodeListing(const std::vector<File>& files) {
 }
 
 bool decodeListing(const std::string& listing, std::vector<File>& files) {
-    Reader in(listing.data(), listing.size());
+    FieldReader in(listing.data(), listing.size());
     const std::uint64_t count = in.number(4);
     // Every file takes at least five empty texts.
     if (!in.ok() || count > listing.size() / 20) return false;
@@ -181,7 +89,7 @@ namespace {
 
 // Checks the rows of a record, from its files identified on, without
 // keeping them: each row's bytes are skipped at once but its matched byte.
-bool skipRows(Reader& in, std::uint64_t identified, bool allInPlace, size_t body) {
+bool skipRows(FieldReader& in, std::uint64_t identified, bool allInPlace, size_t body) {
     for (std::uint64_t file = 0; file < identified; ++file) {
         const std::uint64_t count = in.number(4);
         if (count > body) return false;
@@ -198,14 +106,8 @@ bool skipRows(Reader& in, std::uint64_t identified, bool allInPlace, size_t body
 
 // Reads one record after its name; with `out`, into it (the rows only with
 // `keepRows`). False when the record is damaged.
-bool readRecord(Reader& in, size_t body, bool keepRows, ScanRecord* out) {
-    FileStamp stamp;
-    stamp.valid = true;
-    stamp.device = in.number(8);
-    stamp.inode = in.number(8);
-    stamp.size = static_cast<long long>(in.number(8));
-    stamp.modifiedNs = static_cast<long long>(in.number(8));
-    stamp.changedNs = static_cast<long long>(in.number(8));
+bool readRecord(FieldReader& in, size_t body, bool keepRows, ScanRecord* out) {
+    const FileStamp stamp = readStamp(in);
     const std::uint64_t kind = in.number(1);
     const std::uint64_t allInPlace = in.number(1);
     const std::string_view listing = in.view();
@@ -243,13 +145,9 @@ bool readRecord(Reader& in, size_t body, bool keepRows, ScanRecord* out) {
     return in.ok();
 }
 
-void writeRecord(Writer& out, const std::string& name, const ScanRecord& r) {
+void writeRecord(FieldWriter& out, const std::string& name, const ScanRecord& r) {
     out.text(name);
-    out.number(r.stamp.device, 8);
-    out.number(r.stamp.inode, 8);
-    out.number(static_cast<std::uint64_t>(r.stamp.size), 8);
-    out.number(static_cast<std::uint64_t>(r.stamp.modifiedNs), 8);
-    out.number(static_cast<std::uint64_t>(r.stamp.changedNs), 8);
+    writeStamp(out, r.stamp);
     out.number(static_cast<std::uint8_t>(r.kind), 1);
     const bool allInPlace = r.allInPlace && !r.found.empty();
     out.number(allInPlace ? 1 : 0, 1);
@@ -297,10 +195,10 @@ ScanCache ScanCache::read(const std::string& path, const std::string& folder, Di
     const std::string_view bytes = readFile(path, block);
     if (bytes.size() < sizeof kMagic + 4) return cache;
     const size_t body = bytes.size() - 4;
-    Reader trailer(bytes.data() + body, 4);
+    FieldReader trailer(bytes.data() + body, 4);
     const std::uint32_t crc = static_cast<std::uint32_t>(trailer.number(4));
     if (crc != crcOf(bytes.data(), body)) return cache;
-    Reader in(bytes.data(), body);
+    FieldReader in(bytes.data(), body);
     if (!in.raw(kMagic, sizeof kMagic) || in.number(4) != kVersion || in.number(1) != digestBits(digests) ||
         in.view() != folder)
         return cache;
@@ -342,7 +240,7 @@ bool ScanCache::write(const std::string& path, const std::string& folder, Digest
     const std::string temp = uniqueTempPath(dirName(path), baseName(path));
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return false;
-    Writer out(fd);
+    FieldWriter out(fd);
     out.raw(kMagic, sizeof kMagic);
     out.number(kVersion, 4);
     out.number(digestBits(digests), 1);
@@ -380,14 +278,14 @@ bool ScanCache::write(const std::string& path, const std::string& folder, Digest
 }
 
 std::string_view ScanCache::nameAt(size_t index) const {
-    Reader in(bytes_.data() + starts_[index], bytes_.size() - 4 - starts_[index]);
+    FieldReader in(bytes_.data() + starts_[index], bytes_.size() - 4 - starts_[index]);
     return in.view();
 }
 
 size_t ScanCache::indexOf(std::string_view name, size_t hint) const {
     if (hint < starts_.size() && nameAt(hint) == name) return hint;
     const auto at = std::lower_bound(starts_.begin(), starts_.end(), name, [this](size_t start, std::string_view n) {
-        Reader in(bytes_.data() + start, bytes_.size() - 4 - start);
+        FieldReader in(bytes_.data() + start, bytes_.size() - 4 - start);
         return in.view() < n;
     });
     const size_t index = static_cast<size_t>(at - starts_.begin());
@@ -403,14 +301,9 @@ bool ScanCache::glance(const std::string& name, Glance& out, size_t hint) const 
     }
     const size_t index = indexOf(name, hint);
     if (index == starts_.size()) return false;
-    Reader in(bytes_.data() + starts_[index], bytes_.size() - 4 - starts_[index]);
+    FieldReader in(bytes_.data() + starts_[index], bytes_.size() - 4 - starts_[index]);
     in.view();
-    out.stamp.valid = true;
-    out.stamp.device = in.number(8);
-    out.stamp.inode = in.number(8);
-    out.stamp.size = static_cast<long long>(in.number(8));
-    out.stamp.modifiedNs = static_cast<long long>(in.number(8));
-    out.stamp.changedNs = static_cast<long long>(in.number(8));
+    out.stamp = readStamp(in);
     out.kind = static_cast<Kind>(in.number(1));
     out.allInPlace = keepRows_ && in.number(1) == 1;
     return true;
@@ -440,7 +333,7 @@ std::shared_ptr<const ScanCache::Record> ScanCache::share(const std::string& nam
     }
     const size_t index = indexOf(name, hint);
     if (index == starts_.size()) return nullptr;
-    Reader in(bytes_.data() + starts_[index], bytes_.size() - 4 - starts_[index]);
+    FieldReader in(bytes_.data() + starts_[index], bytes_.size() - 4 - starts_[index]);
     in.view();
     auto record = std::make_shared<Record>();
     // Checked whole when read: it decodes.
@@ -483,7 +376,7 @@ bool ScanCache::sameAsRead(const ScanCache& read, const std::string& catalogue) 
     if (!bytes_.empty()) return bytes_ == read.bytes_;
     // Both in name order: each record as it would be written against the bytes read.
     size_t index = 0;
-    Writer encoded;
+    FieldWriter encoded;
     for (const auto& [name, record] : records_) {
         encoded.bytes().clear();
         writeRecord(encoded, name, *record);

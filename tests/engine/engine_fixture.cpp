@@ -11,6 +11,7 @@
 #include "archive/packed_archive.h"
 #include "core/file_util.h"
 #include "engine/folder_listing.h"
+#include "engine/scan_job.h"
 
 namespace quorvane::testing {
 
@@ -139,6 +140,18 @@ std::vector<std::string> EngineTest::transcriptOf(const RecordingHost& recorded)
         else if (e.rfind("finding: ", 0) == 0) out.push_back("  " + e.substr(9));
     }
     return out;
+}
+
+std::vector<std::string> EngineTest::scanAgain(std::string& counts, AnalysisOptions options) {
+    RecordingHost fresh;
+    ScanJob job(db, fresh, settings, "Sys", options);
+    EXPECT_TRUE(job.prepare());
+    job.execute();
+    const StatusCounts& c = fresh.report()->systems.back().status;
+    counts = std::to_string(c.gamesComplete) + '/' + std::to_string(c.gamesIncomplete) + '/' +
+             std::to_string(c.gamesMissing) + ' ' + std::to_string(c.romsHave) + '/' + std::to_string(c.romsElsewhere) +
+             '/' + std::to_string(c.romsMissing);
+    return transcriptOf(fresh);
 }
 
 std::vector<std::string> EngineTest::backupContents() const {

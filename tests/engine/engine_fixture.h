@@ -62,6 +62,11 @@ protected:
     // Prepares and runs a job on this thread, keeping its result. False when
     // it did not prepare.
     bool run(std::unique_ptr<WorkerJob> job);
+    // A scan of Sys from the statuses as they are (not cleaned first, as a
+    // person's next scan), its transcript; `counts` receives its tally of the
+    // system: games complete/incomplete/missing, ROMs have/elsewhere/missing.
+    std::vector<std::string> scanAgain(std::string& counts,
+                                       AnalysisOptions options = {.loadThreads = 0, .settleTime = {}});
     // Messages and findings in order, with time stamps replaced by "<time>".
     std::vector<std::string> transcript() const { return transcriptOf(host); }
     static std::vector<std::string> transcriptOf(const RecordingHost& recorded);

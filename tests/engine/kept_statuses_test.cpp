@@ -25,18 +25,8 @@ protected:
         makeZips({{f() + "/A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}}},
                   {f() + "/B.zip", {{"b1.bin", "content b1"}}}});
     }
-    // A scan from the statuses as they are; `counts` gets its tally of the
-    // system: games complete/incomplete/missing, ROMs have/elsewhere/missing.
     std::vector<std::string> scan(AnalysisOptions options = {.loadThreads = 0, .settleTime = {}}) {
-        RecordingHost fresh;
-        ScanJob job(db, fresh, settings, "Sys", options);
-        EXPECT_TRUE(job.prepare());
-        job.execute();
-        const StatusCounts& c = fresh.report()->systems.back().status;
-        counts = std::to_string(c.gamesComplete) + '/' + std::to_string(c.gamesIncomplete) + '/' +
-                 std::to_string(c.gamesMissing) + ' ' + std::to_string(c.romsHave) + '/' +
-                 std::to_string(c.romsElsewhere) + '/' + std::to_string(c.romsMissing);
-        return transcriptOf(fresh);
+        return scanAgain(counts, options);
     }
     void fullScan() {
         settings.fullScan = true;

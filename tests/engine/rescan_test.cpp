@@ -42,21 +42,8 @@ protected:
                   {f() + "/B.zip", {{"b1.bin", "content b1"}}},
                   {f() + "/C.zip", {{"junk.bin", "junk"}, {"copy.bin", "content a1"}}}});
     }
-    // A scan from the statuses as they are (not cleaned first, as a person's next scan).
-    Lines scan() {
-        RecordingHost fresh;
-        ScanJob job(db, fresh, settings, "Sys", {.loadThreads = 0, .settleTime = {}});
-        EXPECT_TRUE(job.prepare());
-        job.execute();
-        const StatusCounts& c = fresh.report()->systems.back().status;
-        counts = std::to_string(c.gamesComplete) + '/' + std::to_string(c.gamesIncomplete) + '/' +
-                 std::to_string(c.gamesMissing) + ' ' + std::to_string(c.romsHave) + '/' +
-                 std::to_string(c.romsElsewhere) + '/' + std::to_string(c.romsMissing);
-        return transcriptOf(fresh);
-    }
-    // The last scan's tally of the system: games complete/incomplete/missing,
-    // ROMs have/elsewhere/missing.
-    std::string counts;
+    Lines scan() { return scanAgain(counts); }
+    std::string counts;  // the last scan's tally
     void fullScan() {
         settings.fullScan = true;
         scan();
