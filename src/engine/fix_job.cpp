@@ -65,9 +65,12 @@ void FixJob::fixSystem(SystemFolder& system) {
         DiskStepQueue steps(
             analysisOptions().loadThreads == OrderedLoader::kOnCallingThread ? 0 : kDiskStepThreads, fileOps());
         steps_ = &steps;
+        // Gone with the queue, whichever way the block is left.
+        const std::unique_ptr<DiskStepQueue*, void (*)(DiskStepQueue**)> forget(&steps_, [](DiskStepQueue** p) {
+            *p = nullptr;
+        });
         secondPass(system, moveUnreadableAside(system));
         steps.finishAll();
-        steps_ = nullptr;
         releaseFindings();
     }
     rebuildFromDisplaced(system);
