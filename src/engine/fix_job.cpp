@@ -416,6 +416,18 @@ void FixJob::noteDisplaced(const std::vector<DisplacedEntries::Move>& moves) {
     displacedInOrder_.insert(displacedInOrder_.end(), moves.begin(), moves.end());
 }
 
+bool FixJob::copyEnded(ZipStatus status, const std::vector<DisplacedEntries::Move>& moved, const File& f,
+                       const RomMatch& r, const std::string& setPath) {
+    noteDisplaced(moved);
+    if (status != ZipStatus::Ok) {
+        failStep();
+        return false;
+    }
+    placements().setHave(f.crc, f.size, r.name, r.game, r.system);
+    noteChangedSet(setPath, r.system);
+    return true;
+}
+
 namespace {
 
 // What a copy step found, for its ending.
@@ -442,13 +454,7 @@ void FixJob::copyIntoSet(const ContainerFiles& collection, const File& listed, c
             if (result->status != ZipStatus::Ok) fate->failed = true;
         },
         [this, result, shell = withoutFiles(collection), listed, f, r, targetPath]() -> std::function<void()> {
-            const bool ok = result->status == ZipStatus::Ok;
-            if (!ok) failStep();
-            else {
-                placements().setHave(f.crc, f.size, r.name, r.game, r.system);
-                noteChangedSet(targetPath, r.system);
-            }
-            noteDisplaced(result->displaced.moves());
+            const bool ok = copyEnded(result->status, result->displaced.moves(), f, r, targetPath);
             return [this, result, shell, listed, r, targetPath, ok] {
                 recordDisplaced(result->displaced.moves());
                 if (ok) {
@@ -514,14 +520,8 @@ void FixJob::renameWithinArchive(const SystemFolder& system, const ContainerFile
             if (result->status != ZipStatus::Ok) fate->failed = true;
             else if (result->renamed) fate->backedUp = true;
         },
-        [this, result, shell = withoutFiles(collection), listed, f, r, system = system.name]() -> std::function<void()> {
-            const bool ok = result->status == ZipStatus::Ok;
-            if (!ok) failStep();
-            else {
-                placements().setHave(f.crc, f.size, r.name, r.game, system);
-                noteChangedSet(shell.path, system);
-            }
-            noteDisplaced(result->displaced.moves());
+        [this, result, shell = withoutFiles(collection), listed, f, r]() -> std::function<void()> {
+            const bool ok = copyEnded(result->status, result->displaced.moves(), f, r, shell.path);
             return [this, result, shell, listed, r, ok] {
                 recordDisplaced(result->displaced.moves());
                 if (!ok) {

@@ -121,6 +121,10 @@ private:
     // recorded among its findings.
     void noteDisplaced(const std::vector<DisplacedEntries::Move>& moves);
     void recordDisplaced(const std::vector<DisplacedEntries::Move>& moves);
+    // The job's side of a copy step that ended: what it moved aside, and the
+    // ROM had in `setPath` when it worked (else a failed step); whether it did.
+    bool copyEnded(ZipStatus status, const std::vector<DisplacedEntries::Move>& moved, const File& f,
+                   const RomMatch& r, const std::string& setPath);
     void renameCollection(SystemFolder& system, ContainerFiles& collection, size_t index, const std::string& newName);
 
     // The CHD disk images of the folder, after its archives (fix_disks.cpp).
