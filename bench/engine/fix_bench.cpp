@@ -3,14 +3,18 @@
 // preloaded slow_sync library), all in one run:
 //   fix_bench [--games N] [--runs R] [--program PATH] [--anchor PATH]
 // N defaults to 10000 and R to 5. Each round scans, fixes, scans slowed and
-// fixes slowed; the collection is put back before every fix, and what it
-// replaces is kept until the end (see Trash). With --anchor
+// fixes slowed; the collection is put back before every scan and left to
+// settle, as a person's is before they scan it (files changed a moment
+// before a scan are not kept as tested, so the fix would test them again),
+// and what it replaces is kept until the end (see Trash). With --anchor
 // (which may be given more than once), an older build takes each round's
 // same steps right after, so its figures and the program's come from one
 // run, interleaved.
 #include <unistd.h>
 
+#include <chrono>
 #include <map>
+#include <thread>
 
 #include "bench_shell.h"
 
@@ -60,6 +64,7 @@ int main(int argc, char** argv) {
         must("cp -a " + quote(pristine.string()) + " " + quote((dir / "roms").string()));
         warm({dir / "roms"});
         must("sync");
+        std::this_thread::sleep_for(std::chrono::seconds(3));  // past the scan's settle time
     };
     auto run = [&](const Program& p, const std::string& prefix, const char* args) {
         return seconds(prefix + quote(p.path) + " --home " + quote(p.home) + " " + args + " > /dev/null 2>&1");

@@ -1,7 +1,7 @@
 // quorvane scan SYSTEM... | --all [--json] [--torrentzip] [--verify-chd] [--full]: checks system
 // folders without changing a file (--verify-chd: chdman checks each disk image in place; --full:
 // every file is tested, also one unchanged since the last scan tested it).
-// quorvane fix SYSTEM... | --all [--json]: repairs them; unwanted files go to a backup folder.
+// quorvane fix SYSTEM... | --all [--json] [--full]: repairs them; unwanted files go to a backup folder.
 // One system named is worked on as the chosen system; --all or several as a list (see FolderJob).
 // Both end with a summary per system (and a total for several), or print one JSON document.
 #include <CLI/CLI.hpp>
@@ -82,9 +82,8 @@ void addSystemsCommand(CLI::App& app, CliContext& ctx, const SystemsCommand& c, 
         cmd->add_flag("--torrentzip", o->torrentZip, "Also say which zips are valid TorrentZip, and count them");
         cmd->add_flag("--verify-chd", o->verifyChd,
                       "Also have chdman (mame-tools) check the data of each disk image in place (reads them whole)");
-        cmd->add_flag("--full", o->full,
-                      "Test every file whole, also those unchanged since the last scan tested them");
     }
+    cmd->add_flag("--full", o->full, "Test every file whole, also those unchanged since the last scan tested them");
     const char* command = c.name;
     cmd->callback([&ctx, o, names, all, command, one, allSystems] {
         if (names->count() == 0 && all->count() == 0) throw CLI::RequiredError("SYSTEM or --all");

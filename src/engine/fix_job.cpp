@@ -58,7 +58,11 @@ void FixJob::fixSystem(SystemFolder& system) {
     db().cleanSystemStatus(system.name);
     // The second pass then reads no unchanged archive again.
     system.keepListings = true;
-    firstPass(system, false);
+    // The last scan's test of an archive unchanged since holds for its data;
+    // what the fix acts on, the entries, it reads from the archive itself.
+    system.confirmCachedListings = true;
+    const ScanCache known = settings().fullScan ? ScanCache() : lastScan(system, catalogueStamp());
+    firstPass(system, false, &known);
     {
         // A job that loads on its own thread takes its disk steps there too,
         // in the order given.

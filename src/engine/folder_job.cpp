@@ -33,6 +33,23 @@ bool fillFromListing(ScanCache::Kind kind, const std::string& listing, Container
     collection.isZip = kind == ScanCache::Kind::Zip;
     return true;
 }
+// Whether the archive's own directory lists the entries `recorded` was
+// filled with from a record: the same names, sizes and CRCs, in order. A
+// loose file has no listing beyond its stamp, and a packed archive is
+// listed only by reading it whole: the stamp stands for them.
+bool listsAsRecorded(const ContainerFiles& recorded) {
+    if (!recorded.isZip) return true;
+    ContainerFiles now(recorded.path);
+    if (!zipTestPassed(loadCollection(now, LoadOptions{.test = false})) || !now.isZip ||
+        now.files.size() != recorded.files.size())
+        return false;
+    for (size_t k = 0; k < now.files.size(); ++k) {
+        const File& a = now.files[k];
+        const File& b = recorded.files[k];
+        if (a.name != b.name || a.size != b.size || a.crc != b.crc) return false;
+    }
+    return true;
+}
 }  // namespace
 
 std::string SystemFolder::pathOf(size_t index) const { return joinPath(path, files[index]); }
@@ -317,10 +334,12 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
         return true;
     };
 
+    // Reading a directory is worth a loader thread.
+    const bool confirming = test && known && system.confirmCachedListings;
     // With a cache, the files it holds are taken from it here, first: for
     // a stat and a lookup, a loader thread costs more than it saves.
     std::vector<std::optional<LoadedItem>> cached;
-    if (test && known && !known->empty()) {
+    if (test && known && !known->empty() && !confirming) {
         cached.resize(system.files.size());
         for (size_t i = 0; i < system.files.size() && !cancelled(); ++i) {
             LoadedItem item;
@@ -353,7 +372,12 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
             if (!opts.test && system.keepListings && system.reuseListing(i, out.collection)) return;
             out.stamp = stampOfFile(i);
             if (!opts.test && system.reuseFirstPass(i, out.collection, out.stamp)) return;
-            if (opts.test && fromCache(i, out)) return;
+            if (opts.test && fromCache(i, out)) {
+                if (!confirming || listsAsRecorded(out.collection)) return;
+                out.collection = ContainerFiles(paths[at]);
+                out.listing.clear();
+                out.found.clear();
+            }
             out.status = loadCollection(out.collection, opts);
             if (zipTestPassed(out.status) && (keepListings || (opts.test && out.collection.isPacked)))
                 out.listing = encodeListing(out.collection.files);
@@ -377,6 +401,21 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
         loader->next(item);
         visit(i, item);
     }
+}
+
+std::string FolderJob::catalogueStamp() {
+    std::string stamp = db_->rowsStamp();
+    if (stamp.empty()) return stamp;
+    // Where a match is placed depends on every system's merge mode.
+    stamp += "modes " + std::to_string(static_cast<int>(settings_.mergeMode));
+    for (const auto& [system, mode] : settings_.systemMergeMode)
+        stamp += ' ' + system + '=' + std::to_string(static_cast<int>(mode));
+    return stamp;
+}
+
+ScanCache FolderJob::lastScan(const SystemFolder& system, const std::string& catalogue) {
+    return ScanCache::read(ScanCache::pathFor(db_->basePath(), system.name), system.path,
+                           {settings_.useMD5, settings_.useSHA1}, catalogue);
 }
 
 void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCache* known) {

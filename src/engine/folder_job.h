@@ -89,6 +89,11 @@ struct SystemFolder {
     // Whether it also keeps the rows each file was identified as (scan: its
     // second pass and its cache use them; a fix changes the files).
     bool keepRows = false;
+    // Whether a zip taken from the scan cache has its directory read and
+    // compared with the record first (fix: it acts on the entries listed,
+    // so it believes only the last test of their data, never a listing
+    // the archive does not have).
+    bool confirmCachedListings = false;
 
     std::string pathOf(size_t index) const;
     // Every listed file's path, in listing order.
@@ -224,6 +229,13 @@ protected:
     void eachListedFile(const SystemFolder& system, bool test,
                         const std::function<void(size_t index, LoadedItem& item)>& visit,
                         const ScanCache* known = nullptr, PlacedFiles placed = PlacedFiles::Listed);
+
+    // The catalogue's rows and the merge modes matches are placed by: the
+    // scan cache's rows hold while it is the same. Empty when unknown.
+    std::string catalogueStamp();
+    // The last scan's tests of `system`'s folder as kept beside the
+    // catalogue (empty when there are none or they do not hold).
+    ScanCache lastScan(const SystemFolder& system, const std::string& catalogue);
 
     // Posts the leftover warnings, then lists and tests every file of the
     // folder (taking from `known` what it holds of unchanged files), marking

@@ -1,6 +1,6 @@
 // What the last full test of each file of one system folder found, so that a
-// later scan can take a file's listing from here instead of reading the file
-// again while the file is unchanged.
+// later scan (or a fix's first pass) can take a file's listing from here
+// instead of testing the file again while the file is unchanged.
 //
 // How to use:
 //   ScanCache known = ScanCache::read(path, folder, digests);  // empty when unusable

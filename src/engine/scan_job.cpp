@@ -40,7 +40,7 @@ void ScanJob::scanSystem(SystemFolder& system) {
     const std::string cachePath = ScanCache::pathFor(db().basePath(), system.name);
     const ScanCache::Digests digests{settings().useMD5, settings().useSHA1};
     const std::string catalogue = catalogueStamp();
-    const ScanCache known = ScanCache::read(cachePath, system.path, digests, catalogue);
+    const ScanCache known = lastScan(system, catalogue);
     const std::string outcomePath = ScanOutcome::pathFor(db().basePath(), system.name);
     const std::optional<ScanOutcome> kept = ScanOutcome::read(outcomePath);
     if (!settings().fullScan && kept && everyFileAsKept(system, known, *kept, catalogue)) {
@@ -142,16 +142,6 @@ bool ScanJob::everyFileTakenWhole(const SystemFolder& system, const ScanCache& k
     for (const SystemFolder::Tested& t : system.tested)
         if (!t.placed) return false;
     return true;
-}
-
-std::string ScanJob::catalogueStamp() {
-    std::string stamp = db().rowsStamp();
-    if (stamp.empty()) return stamp;
-    // Where a match is placed depends on every system's merge mode.
-    stamp += "modes " + std::to_string(static_cast<int>(settings().mergeMode));
-    for (const auto& [system, mode] : settings().systemMergeMode)
-        stamp += ' ' + system + '=' + std::to_string(static_cast<int>(mode));
-    return stamp;
 }
 
 void ScanJob::secondPass(const SystemFolder& system) {

@@ -26,9 +26,6 @@ private:
     // Both passes over the listed folder.
     void scanSystem(SystemFolder& system);
     void secondPass(const SystemFolder& system);
-    // The catalogue's rows and the merge modes the scan places them by: the
-    // scan cache's rows hold while it is the same. Empty when unknown.
-    std::string catalogueStamp();
     // Whether the first pass took every file's record whole from `known`,
     // read under `writtenUnder`: the cache then stays as it is.
     bool everyFileTakenWhole(const SystemFolder& system, const ScanCache& known, const std::string& writtenUnder);

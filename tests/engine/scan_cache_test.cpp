@@ -142,9 +142,9 @@ TEST_F(ScanCacheTest, AFileChangedInAnyWayTheStampShowsIsTestedAgain) {
     EXPECT_GE(counter.opens("note.txt"), 1);
 }
 
-// The cache is believed by a scan only: a forged one shows what a scan
-// skips, and that fix reads every archive itself.
-TEST_F(ScanCacheTest, ScanTrustsAnUnchangedFilesRecordAndFixNeverDoes) {
+// A forged record shows what a scan skips, and that a fix believes no
+// listing the archive's own directory does not have.
+TEST_F(ScanCacheTest, ScanTrustsAnUnchangedFilesRecordAndFixChecksItsListing) {
     scan();
     const ScanCache::Digests digests{};
     ScanCache cache = ScanCache::read(cachePath(), f(), digests);
@@ -165,6 +165,40 @@ TEST_F(ScanCacheTest, ScanTrustsAnUnchangedFilesRecordAndFixNeverDoes) {
     job.execute();
     // Fix moved C.zip's real b1.bin to its set: it read the archive.
     EXPECT_EQ(zipContents(f() + "/B.zip"), "b1.bin=content b1");
+}
+
+// What a fix cannot see: data damaged under an unchanged stamp and listing.
+// The setting (fix --full) tests it again.
+TEST_F(ScanCacheTest, FixBelievesTheLastTestOfAnUnchangedArchivesData) {
+    makeZips({{f() + "/B.zip", {{"b1.bin", "content b1"}}}});
+    scan();
+    // The first byte of b1.bin's data, after its local header and name.
+    std::string bytes = readFile(f() + "/B.zip");
+    const size_t data = 30 + static_cast<unsigned char>(bytes[26]) + static_cast<unsigned char>(bytes[28]);
+    bytes[data] = static_cast<char>(bytes[data] ^ 0x5a);
+    writeFile(f() + "/B.zip", bytes);
+    // The record made the file's again, as if it had been damaged in place.
+    const ScanCache::Digests digests{};
+    ScanCache cache = ScanCache::read(cachePath(), f(), digests);
+    ScanCache::Record record = *cache.find("B.zip");
+    record.stamp = stampOf(f() + "/B.zip");
+    cache.put("B.zip", record);
+    ASSERT_TRUE(cache.write(cachePath(), f(), digests));
+    auto fix = [&] {
+        RecordingHost fixing;
+        FixJob job(db, fixing, settings, "Sys");
+        EXPECT_TRUE(job.prepare());
+        job.execute();
+        const Lines seen = transcriptOf(fixing);
+        return std::count_if(seen.begin(), seen.end(),
+                             [](const std::string& line) { return line.starts_with("Error in zip B.zip"); });
+    };
+    EXPECT_EQ(fix(), 0);
+    EXPECT_EQ(readFile(f() + "/B.zip"), bytes);
+
+    settings.fullScan = true;
+    EXPECT_EQ(fix(), 1);
+    EXPECT_NE(readFile(f() + "/B.zip"), bytes);  // moved aside
 }
 
 TEST_F(ScanCacheTest, FilesChangedJustBeforeTheScanAreNotKept) {
