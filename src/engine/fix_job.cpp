@@ -148,8 +148,17 @@ void FixJob::secondPass(SystemFolder& system, const std::vector<bool>& movedAsid
         steps_->endFinished();
         setCurrentFile(i, system.files[i]);
         showProgress();
+        if (inPlaceAsFound(system, i)) continue;
         fixFile(system, i);
     }
+}
+
+bool FixJob::inPlaceAsFound(const SystemFolder& system, size_t index) {
+    if (index >= system.tested.size() || !system.tested[index].allInPlace) return false;
+    // A copy into the set may be under way; one that ended changed its stamp.
+    const std::string path = system.pathOf(index);
+    settle(path);
+    return stampOf(path) == system.tested[index].stamp;
 }
 
 void FixJob::diskStep(std::vector<std::string> keys, std::function<void()> work,

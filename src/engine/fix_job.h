@@ -56,6 +56,9 @@ private:
     std::vector<bool> moveUnreadableAside(const SystemFolder& system);
     void moveAside(const SystemFolder& system, size_t index, ZipStatus status);
     void secondPass(SystemFolder& system, const std::vector<bool>& movedAside);
+    // Every entry of listed file `index` was in place, and the file is as
+    // the first pass found it: nothing in it to fix.
+    bool inPlaceAsFound(const SystemFolder& system, size_t index);
     void fixFile(SystemFolder& system, size_t index);
 
     // Runs `work` as a disk step touching `keys` (paths, romKey()s), on the
