@@ -16,6 +16,7 @@ struct OpenSettings {
     FileOps* ops;
     bool create;
     bool syncOnClose;
+    int* opened = nullptr;  // gets the descriptor opened
 };
 
 // One open file. The buffer holds either bytes read from [start, start+length)
@@ -73,6 +74,7 @@ voidpf ZCALLBACK openFile(voidpf opaque, const void* filename, int mode) {
         settings->ops->close(fd);
         return nullptr;
     }
+    if (settings->opened) *settings->opened = fd;
     auto* s = new Stream;
     s->ops = settings->ops;
     s->fd = fd;
@@ -246,8 +248,8 @@ unzFile openUnzipInMemory(const unsigned char* data, uint64_t size) {
 // minizip copies the callback table but keeps the opaque pointer only for
 // calls made while opening; our callbacks read settings from the stream
 // after that, so stack-held settings are enough.
-unzFile openUnzip(const std::string& path, FileOps& ops) {
-    OpenSettings settings{&ops, false, false};
+unzFile openUnzip(const std::string& path, FileOps& ops, int* descriptor) {
+    OpenSettings settings{&ops, false, false, descriptor};
     zlib_filefunc64_def def = callbacks(settings);
     return unzOpen2_64(path.c_str(), &def);
 }

@@ -13,8 +13,10 @@
 
 namespace quorvane {
 
-// A read handle on an existing archive, or null.
-unzFile openUnzip(const std::string& path, FileOps& ops);
+// A read handle on an existing archive, or null. With `descriptor`, the
+// archive's open descriptor too, for reads beside minizip's (valid until
+// the handle is closed).
+unzFile openUnzip(const std::string& path, FileOps& ops, int* descriptor = nullptr);
 // A read handle on an archive's bytes already in memory, or null. The
 // bytes must outlive the handle. minizip sees exactly what it would read
 // from the file, so every status matches the file-backed handle's.

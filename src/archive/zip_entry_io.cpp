@@ -91,6 +91,30 @@ ZipStatus readWithMinizip(unzFile zip, bool rawBytes, uint64_t expected, const B
     return status != ZipStatus::Ok ? status : closeStatus;
 }
 
+// The entry's stored bytes read from the archive's descriptor, once minizip
+// has opened the entry (and so checked its local header) and says where
+// they start.
+ZipStatus readRawDirectly(const ZipSource& source, uint64_t size, const BlockSink& sink) {
+    ZipStatus status = fromMinizip(unzOpenCurrentFile2(source.zip, nullptr, nullptr, 1));
+    if (status != ZipStatus::Ok) return status;
+    uint64_t at = unzGetCurrentFileZStreamPos64(source.zip);
+    std::unique_ptr<char[]> block(new (std::nothrow) char[kCopyBlockSize]);
+    if (!block) status = ZipStatus::Error;
+    for (uint64_t left = size; status == ZipStatus::Ok && left > 0;) {
+        const size_t want = left < kCopyBlockSize ? static_cast<size_t>(left) : kCopyBlockSize;
+        const ssize_t n = source.ops.readAt(source.fd, block.get(), want, at);
+        if (n <= 0) {
+            status = n < 0 ? ZipStatus::Error : ZipStatus::BadZipFile;  // an error, or cut short
+            break;
+        }
+        at += static_cast<uint64_t>(n);
+        left -= static_cast<uint64_t>(n);
+        if (!sink(block.get(), static_cast<size_t>(n))) status = ZipStatus::Error;
+    }
+    const ZipStatus closeStatus = fromMinizip(unzCloseCurrentFile(source.zip));
+    return status != ZipStatus::Ok ? status : closeStatus;
+}
+
 }  // namespace
 
 ZipStatus readCurrentEntryData(const ZipSource& source, const ZipEntry& entry, const BlockSink& sink) {
@@ -100,6 +124,7 @@ ZipStatus readCurrentEntryData(const ZipSource& source, const ZipEntry& entry, c
 
 ZipStatus readCurrentEntryRaw(const ZipSource& source, const ZipEntry& entry, const BlockSink& sink) {
     if (entry.readDirectly) return readZip64EntryData(source.ops, source.path, entry, true, sink);
+    if (source.fd >= 0) return readRawDirectly(source, entry.compressedSize, sink);
     return readWithMinizip(source.zip, true, entry.compressedSize, sink);
 }
 

@@ -21,6 +21,9 @@ struct ZipSource {
     unzFile zip;
     const std::string& path;
     FileOps& ops;
+    // The archive's descriptor (openUnzip's), when known: an entry's stored
+    // bytes are then read from it straight, not through minizip's copy loop.
+    int fd = -1;
 };
 
 // Fills `entry` from the current central-directory record; `raw` (optional)

@@ -23,13 +23,14 @@ ZipReader::~ZipReader() { close(); }
 
 ZipStatus ZipReader::open() {
     close();
-    zip_ = openUnzip(path_, *ops_);
+    zip_ = openUnzip(path_, *ops_, &fd_);
     return zip_ ? ZipStatus::Ok : ZipStatus::Error;
 }
 
 ZipStatus ZipReader::close() {
     if (zip_) unzClose(zip_);
     zip_ = nullptr;
+    fd_ = -1;
     index_.clear();
     indexed_ = false;
     return ZipStatus::Ok;

@@ -92,11 +92,12 @@ private:
     ZipStatus removeAt(const std::vector<size_t>& positions);
     ZipStatus writeCurrentEntry(const ZipEntry& entry, const std::string& outputName, const std::string& folder,
                                 bool sync, std::string* writtenPath);
-    ZipSource source() { return ZipSource{zip_, path_, *ops_}; }
+    ZipSource source() { return ZipSource{zip_, path_, *ops_, fd_}; }
 
     std::string path_;
     FileOps* ops_;
     unzFile zip_ = nullptr;
+    int fd_ = -1;  // zip_'s descriptor
     // Every entry and its position, read on the first lookup.
     std::vector<std::pair<ZipEntry, unz64_file_pos>> index_;
     bool indexed_ = false;

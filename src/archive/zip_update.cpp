@@ -162,9 +162,10 @@ Outcome writeFile(zipFile out, FileOps& ops, const ZipUpdate::Addition& a) {
 }
 
 Outcome writeEntryOf(zipFile out, FileOps& ops, const ZipUpdate::Addition& a) {
-    UnzipCloser unz{openUnzip(a.source, ops)};
+    int fd = -1;
+    UnzipCloser unz{openUnzip(a.source, ops, &fd)};
     if (!unz.zip) return sourceFault(ZipStatus::SourceMissing);
-    const ZipSource source{unz.zip, a.source, ops};
+    const ZipSource source{unz.zip, a.source, ops, fd};
     ZipEntry entry;
     unz_file_info64 info{};
     if (!locateEntry(source, a.key, entry, info)) return sourceFault(ZipStatus::EntryGone);
@@ -230,9 +231,10 @@ Outcome writeAddition(zipFile out, FileOps& ops, const ZipUpdate::Addition& a) {
 ZipStatus readDeflatedEntry(const std::string& sourceZip, const EntryKey& key, DeflatedData& out, uint64_t limit,
                             FileOps& ops) {
     out = DeflatedData{};
-    UnzipCloser unz{openUnzip(sourceZip, ops)};
+    int fd = -1;
+    UnzipCloser unz{openUnzip(sourceZip, ops, &fd)};
     if (!unz.zip) return ZipStatus::Error;
-    const ZipSource source{unz.zip, sourceZip, ops};
+    const ZipSource source{unz.zip, sourceZip, ops, fd};
     ZipEntry entry;
     unz_file_info64 info{};
     if (!locateEntry(source, key, entry, info)) return ZipStatus::EntryGone;

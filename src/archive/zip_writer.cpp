@@ -19,13 +19,14 @@ namespace {
 // archive has no entries (minizip cannot open those).
 struct Original {
     unzFile zip = nullptr;
+    int fd = -1;
     ~Original() {
         if (zip) unzClose(zip);
     }
 };
 
 ZipStatus openOriginal(const std::string& path, FileOps& ops, Original& original) {
-    original.zip = openUnzip(path, ops);
+    original.zip = openUnzip(path, ops, &original.fd);
     if (original.zip || isEmptyZip(path, ops)) return ZipStatus::Ok;
     return ZipStatus::Error;
 }
@@ -85,7 +86,7 @@ ZipStatus rewriteArchive(const std::string& path, const std::function<bool(const
     ZipStatus status = ZipStatus::Ok;
     if (original.zip) {
         int kept = 0;
-        status = copyEntriesRaw(ZipSource{original.zip, path, ops}, out, leaveOut, kept);
+        status = copyEntriesRaw(ZipSource{original.zip, path, ops, original.fd}, out, leaveOut, kept);
     }
     if (status == ZipStatus::Ok) status = addEntries(out);
     const ZipStatus closeStatus = fromMinizip(zipClose(out, nullptr));
