@@ -1,6 +1,7 @@
 #include "archive/plain_directory.h"
 
 #include <cstring>
+#include <string>
 
 #include "archive/digest_set.h"
 
@@ -38,9 +39,8 @@ bool hasZip64Block(const unsigned char* extra, size_t size) {
     return false;
 }
 
-}  // namespace
-
-bool readPlainDirectory(const unsigned char* tail, uint64_t tailSize, uint64_t fileSize, PlainDirectory& out) {
+// `asMinizip`: declines an archive minizip might list otherwise (see readPlainDirectory).
+bool readPlain(const unsigned char* tail, uint64_t tailSize, uint64_t fileSize, PlainDirectory& out, bool asMinizip) {
     out.entries.clear();
     out.localHeaderOffsets.clear();
     if (tailSize > fileSize || fileSize < kEndRecordSize) return false;
@@ -48,7 +48,7 @@ bool readPlainDirectory(const unsigned char* tail, uint64_t tailSize, uint64_t f
     // minizip takes the last end signature it meets and any ZIP64 locator
     // signature in its search span; with neither but ours, it finds ours.
     const uint64_t span = fileSize < kLocatorSearchSpan ? fileSize : kLocatorSearchSpan;
-    if (tailSize < span || contains(tail + (tailSize - span), span, kLocatorSignature)) return false;
+    if (asMinizip && (tailSize < span || contains(tail + (tailSize - span), span, kLocatorSignature))) return false;
     const unsigned char* end = tail + (tailSize - kEndRecordSize);
     if (std::memcmp(end, kEndSignature, 4) != 0 || contains(end + 1, kEndRecordSize - 1, kEndSignature)) return false;
     const uint32_t count = le16(end + 10);
@@ -93,6 +93,46 @@ bool readPlainDirectory(const unsigned char* tail, uint64_t tailSize, uint64_t f
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool readPlainDirectory(const unsigned char* tail, uint64_t tailSize, uint64_t fileSize, PlainDirectory& out) {
+    return readPlain(tail, tailSize, fileSize, out, true);
+}
+
+bool listPlainArchive(FileOps& ops, const std::string& path, uint64_t fileSize, PlainDirectory& out) {
+    out = {};
+    // Enough for the directory of a small archive, and for the end record
+    // that says how large the directory is.
+    constexpr uint64_t kFirstRead = 4096;
+    constexpr uint64_t kLargestDirectory = uint64_t{16} << 20;
+    const int fd = ops.openRead(path);
+    if (fd < 0) return false;
+    auto readTail = [&](std::vector<unsigned char>& into, uint64_t size) {
+        into.resize(static_cast<size_t>(size));
+        for (uint64_t done = 0; done < size;) {
+            const ssize_t n = ops.readAt(fd, into.data() + done, static_cast<size_t>(size - done),
+                                         fileSize - size + done);
+            if (n <= 0) return false;
+            done += static_cast<uint64_t>(n);
+        }
+        return true;
+    };
+    std::vector<unsigned char> tail;
+    bool listed = fileSize >= kEndRecordSize && readTail(tail, fileSize < kFirstRead ? fileSize : kFirstRead) &&
+                  readPlain(tail.data(), tail.size(), fileSize, out, false);
+    if (!listed && tail.size() >= kEndRecordSize && tail.size() < fileSize) {
+        // The directory starts before the bytes read: read from its start.
+        const unsigned char* end = tail.data() + tail.size() - kEndRecordSize;
+        const uint64_t directoryOffset = le32(end + 16);
+        if (std::memcmp(end, kEndSignature, 4) == 0 && directoryOffset < fileSize - tail.size() &&
+            fileSize - directoryOffset <= kLargestDirectory)
+            listed = readTail(tail, fileSize - directoryOffset) &&
+                     readPlain(tail.data(), tail.size(), fileSize, out, false);
+    }
+    ops.close(fd);
+    return listed;
 }
 
 uint64_t plainDataOffset(const unsigned char* h, const ZipEntry& entry, uint64_t localHeaderOffset) {

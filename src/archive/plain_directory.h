@@ -17,7 +17,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
+
+#include "archive/file_ops.h"
 
 #include "archive/zip_listing.h"
 
@@ -37,6 +40,13 @@ struct PlainDirectory {
 // (tailSize == fileSize for the whole file). True when the archive is plain
 // and its directory lies within `tail`.
 bool readPlainDirectory(const unsigned char* tail, uint64_t tailSize, uint64_t fileSize, PlainDirectory& out);
+
+// Lists the plain archive `path` of `fileSize` bytes from its last few KiB
+// (and one more read for a large directory); false when it is not plain or
+// cannot be read. It does not look for what would make minizip list the
+// archive otherwise (a ZIP64 locator's signature in its last 64 KiB), so it
+// suits a caller that compares the listing with one it already holds.
+bool listPlainArchive(FileOps& ops, const std::string& path, uint64_t fileSize, PlainDirectory& out);
 
 // Where an entry's data starts, from the 30 fixed bytes of its local header
 // at `localHeaderOffset`: 0 unless the header agrees with `entry`

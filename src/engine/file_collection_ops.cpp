@@ -21,10 +21,9 @@
 
 namespace quorvane {
 
-namespace {
-
-// A folder inside an archive holds no data: no ROM, nothing to identify.
 bool isFolderEntry(const ZipEntry& entry) { return !entry.name.empty() && entry.name.back() == '/'; }
+
+namespace {
 
 ZipStatus loadArchive(ContainerFiles& collection, const LoadOptions& options) {
     const ZipListing info(collection.path, fileOps(), options.test ? ZipRead::ListAndTest : ZipRead::List);

@@ -48,6 +48,8 @@ bool isArchiveName(const std::string& path);
 // that does not exist, FileUnreadable for one that cannot be opened. Loose
 // files are named by their bare file name.
 ZipStatus loadCollection(ContainerFiles& collection, const LoadOptions& options);
+// A folder inside an archive holds no data: no ROM, nothing to identify.
+bool isFolderEntry(const ZipEntry& entry);
 
 // Names an archive's file as the listing showed it. Take it before
 // identification, which may set the file's size text to "-".

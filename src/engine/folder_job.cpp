@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "archive/chd_header.h"
+#include "archive/plain_directory.h"
 #include "archive/zip_status.h"
 #include "core/file_util.h"
 #include "core/names.h"
@@ -37,18 +38,25 @@ bool fillFromListing(ScanCache::Kind kind, const std::string& listing, Container
 // filled with from a record: the same names, sizes and CRCs, in order. A
 // loose file has no listing beyond its stamp, and a packed archive is
 // listed only by reading it whole: the stamp stands for them.
-bool listsAsRecorded(const ContainerFiles& recorded) {
+bool listsAsRecorded(const ContainerFiles& recorded, const FileStamp& stamp) {
     if (!recorded.isZip) return true;
+    auto same = [&recorded](const auto& entries, auto skip) {
+        size_t k = 0;
+        for (const auto& e : entries) {
+            if (skip(e)) continue;
+            if (k == recorded.files.size()) return false;
+            const File& r = recorded.files[k++];
+            if (e.name != r.name || e.size != r.size || e.crc != r.crc) return false;
+        }
+        return k == recorded.files.size();
+    };
+    // Most archives: the directory from a few KiB at the file's end.
+    PlainDirectory plain;
+    if (listPlainArchive(fileOps(), recorded.path, static_cast<uint64_t>(stamp.size), plain))
+        return same(plain.entries, [](const ZipEntry& e) { return isFolderEntry(e); });
     ContainerFiles now(recorded.path);
-    if (!zipTestPassed(loadCollection(now, LoadOptions{.test = false})) || !now.isZip ||
-        now.files.size() != recorded.files.size())
-        return false;
-    for (size_t k = 0; k < now.files.size(); ++k) {
-        const File& a = now.files[k];
-        const File& b = recorded.files[k];
-        if (a.name != b.name || a.size != b.size || a.crc != b.crc) return false;
-    }
-    return true;
+    return zipTestPassed(loadCollection(now, LoadOptions{.test = false})) && now.isZip &&
+           same(now.files, [](const File&) { return false; });
 }
 }  // namespace
 
@@ -373,7 +381,7 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
             out.stamp = stampOfFile(i);
             if (!opts.test && system.reuseFirstPass(i, out.collection, out.stamp)) return;
             if (opts.test && fromCache(i, out)) {
-                if (!confirming || listsAsRecorded(out.collection)) return;
+                if (!confirming || listsAsRecorded(out.collection, out.stamp)) return;
                 out.collection = ContainerFiles(paths[at]);
                 out.listing.clear();
                 out.found.clear();

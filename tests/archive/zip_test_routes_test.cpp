@@ -198,6 +198,37 @@ TEST(ZipTestRoutesTest, DamagedArchivesFailWithMinizipsStatus) {
     }
 }
 
+// From a few KiB at its end (and one more read for a large directory), a
+// plain archive lists as minizip lists it; anything else is declined.
+TEST(ZipTestRoutesTest, APlainArchiveListsFromItsLastBytes) {
+    TempDir dir;
+    makeZip(dir.file("kinds.zip"), kThreeKinds);
+    std::string many = "[";
+    for (unsigned i = 0; i < 150; ++i)
+        many += std::string(i ? "," : "") + R"({"name": ")" + randomText(40, i) + R"(", "data": "x", "method": 0})";
+    makeZip(dir.file("many.zip"), many + "]");  // a directory of some 13 KiB
+    writeFile(dir.file("one.txt"), mixedDeflatedText());
+    ASSERT_EQ(runShell("cd '" + dir.path() + "' && zip -q -fz z64.zip one.txt && echo a comment | zip -q -z commented.zip one.txt"), 0);
+    writeFile(dir.file("prefixed.zip"), "MZ a program stub\n" + readFile(dir.file("kinds.zip")));
+    auto list = [&](const std::string& name, uint64_t size, PlainDirectory& out) {
+        return listPlainArchive(fileOps(), dir.file(name), size, out);
+    };
+    for (const char* name : {"kinds.zip", "many.zip"}) {
+        PlainDirectory plain;
+        ASSERT_TRUE(list(name, std::filesystem::file_size(dir.file(name)), plain)) << name;
+        std::vector<std::string> rows;
+        for (const ZipEntry& e : plain.entries) rows.push_back(row(e));
+        EXPECT_EQ(rows, minizipReference(dir.file(name)).rows) << name;
+    }
+    for (const char* name : {"z64.zip", "commented.zip", "prefixed.zip"}) {
+        PlainDirectory plain;
+        EXPECT_FALSE(list(name, std::filesystem::file_size(dir.file(name)), plain)) << name;
+    }
+    // A stamp's size the file no longer has.
+    PlainDirectory plain;
+    EXPECT_FALSE(list("kinds.zip", std::filesystem::file_size(dir.file("kinds.zip")) + 10, plain));
+}
+
 // Above the whole-file limit the directory comes from the file's tail and
 // each entry's bytes from a read of their own.
 TEST(ZipTestRoutesTest, LargeArchivesAreReadByParts) {
