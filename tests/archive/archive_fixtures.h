@@ -28,8 +28,9 @@ extern const char* const kMixedEntries;
 // Content of "deflated.txt" in kMixedEntries.
 std::string mixedDeflatedText();
 
+using Names = std::vector<std::string>;
 // Names in `folder`, sorted.
-std::vector<std::string> folderNames(const std::string& folder);
+Names folderNames(const std::string& folder);
 // zipTool("raw ...") of `zip` without the line of entry `name`.
 std::string rawWithout(const std::string& zip, const std::string& name);
 

@@ -15,7 +15,6 @@
 namespace quorvane::testing {
 namespace {
 
-using Names = std::vector<std::string>;
 using enum ZipStatus;
 
 void run(const std::string& command) { ASSERT_EQ(runShell(command), 0) << command; }

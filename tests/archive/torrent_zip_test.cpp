@@ -17,7 +17,6 @@
 namespace quorvane::testing {
 namespace {
 
-using Names = std::vector<std::string>;
 using enum ZipStatus;
 
 Names lines(const std::string& text) {

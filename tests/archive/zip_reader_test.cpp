@@ -15,7 +15,6 @@
 namespace quorvane::testing {
 namespace {
 
-using Names = std::vector<std::string>;
 using ZipReaderTest = MixedZipTest;
 
 TEST_F(ZipReaderTest, ExtractionTakesExactNamesFlattensFoldersAndKeepsEntryDates) {

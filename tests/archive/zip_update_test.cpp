@@ -15,7 +15,6 @@
 namespace quorvane::testing {
 namespace {
 
-using Names = std::vector<std::string>;
 
 // Counts the calls that make, name and flush files.
 class CountingFileOps : public FailingFileOps {

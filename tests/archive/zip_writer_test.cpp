@@ -11,7 +11,6 @@
 namespace quorvane::testing {
 namespace {
 
-using Names = std::vector<std::string>;
 using ZipWriterTest = MixedZipTest;
 
 ZipStatus addOne(const std::string& zip, const std::string& source, const std::string& name, FileOps& ops = fileOps()) {

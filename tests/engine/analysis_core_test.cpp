@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
+#include <ctime>
 
 #include "archive/zip_status.h"
 #include "engine/analysis_text.h"
 #include "engine/file_collection_ops.h"
-#include "engine/folder_listing.h"
 #include "engine/identification.h"
 #include "support/temp_dir.h"
 
@@ -73,18 +71,6 @@ TEST(AnalysisText, StampsAndBackupNamesUseTheDocumentedPatterns) {
     if (old) ::setenv("TZ", saved.c_str(), 1);
     else ::unsetenv("TZ");
     ::tzset();
-}
-
-TEST(FolderListing, PlainFilesAreSortedAndTheRecursiveWalkSkipsLinkedFolders) {
-    TempDir dir;
-    for (const char* name : {"b.zip", "A.zip", ".quorvane-tmp-1-stage", "m/a.bin", "m/deep/x.bin", "m/y.bin"})
-        writeFile(dir.file(name), "");
-    EXPECT_EQ(listPlainFiles(dir.path()), (std::vector<std::string>{"A.zip", "b.zip"}));
-    EXPECT_TRUE(listPlainFiles(dir.file("missing")).empty());
-    ASSERT_EQ(::symlink(dir.path().c_str(), dir.file("m/loop").c_str()), 0);
-    std::vector<std::string> files;
-    collectFilesRecursive(dir.file("m"), files);
-    EXPECT_EQ(files, (std::vector<std::string>{dir.file("m/a.bin"), dir.file("m/deep/x.bin"), dir.file("m/y.bin")}));
 }
 
 TEST(FileCollectionLoad, LooseFilesAreNamedByTheirBareNameWhateverTheFolder) {

@@ -8,8 +8,6 @@
 namespace quorvane::testing {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 std::string placeText(const BackupPlace& place) { return place.folder + " | " + place.name; }
 
 TEST(BackupTree, FilesKeepTheirPathBelowTheSourceFolderAndEntriesGoBelowTheirArchive) {

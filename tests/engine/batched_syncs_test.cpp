@@ -11,6 +11,7 @@
 
 #include "archive/file_ops.h"
 #include "core/file_util.h"
+#include "engine/engine_fixture.h"
 #include "engine/journaling_file_ops.h"
 #include "engine/run_undo.h"
 #include "support/inventory.h"
@@ -84,17 +85,6 @@ private:
     std::vector<std::string> log_;
 };
 
-// Writes a new file through the current file layer and syncs it, as the
-// archive writers do before a rename.
-void writeSynced(const std::string& path, const std::string& bytes) {
-    FileOps& ops = fileOps();
-    const int fd = ops.createNew(path);
-    ASSERT_GE(fd, 0);
-    ASSERT_TRUE(writeAllAt(ops, fd, bytes.data(), bytes.size(), 0));
-    ASSERT_EQ(ops.sync(fd), 0);
-    ASSERT_EQ(ops.close(fd), 0);
-}
-
 class BatchedSyncsTest : public ::testing::Test {
 protected:
     static constexpr int kSets = 300;
@@ -118,8 +108,8 @@ protected:
         FileOps& ops = fileOps();
         EXPECT_EQ(ops.makeFolderPath(runFolder + "/Sys"), 0);
         for (int i = 0; i < kSets; ++i) {
-            writeSynced(runFolder + "/Sys/entry" + std::to_string(i), "copy");
-            writeSynced(temp(i), "new " + std::to_string(i));
+            EXPECT_TRUE(testing::writeNewSynced(runFolder + "/Sys/entry" + std::to_string(i), "copy"));
+            EXPECT_TRUE(testing::writeNewSynced(temp(i), "new " + std::to_string(i)));
             EXPECT_EQ(ops.rename(temp(i), set(i)), 0);
             ops.syncFolder(coll);
         }

@@ -314,25 +314,5 @@ TEST_F(DiskTest, ScanSeesADiskThatIsAllTheFolderHoldsLooseOrInItsGame) {
     EXPECT_EQ(statuses("A E"), "Y N");
 }
 
-// What the disk pass relies on to skip its own read of a folder of archives.
-TEST(FolderListing, SaysWhetherAnythingButPlainFilesIsThere) {
-    TempDir dir;
-    const std::string folder = dir.path();
-    writeFile(folder + "/a.zip", "x");
-    ASSERT_TRUE(makeFolders(folder + "/.hidden"));
-    std::filesystem::create_symlink(folder + "/a.zip", folder + "/link.zip");
-    FolderNames listed = listFolder(folder);
-    EXPECT_EQ(listed.files, (std::vector<std::string>{"a.zip", "link.zip"}));
-    EXPECT_FALSE(listed.hasOthers);
-
-    ASSERT_TRUE(makeFolders(folder + "/sub"));
-    EXPECT_TRUE(listFolder(folder).hasOthers);
-    ASSERT_TRUE(std::filesystem::remove(folder + "/sub"));
-    std::filesystem::create_directory_symlink(folder + "/.hidden", folder + "/game");
-    listed = listFolder(folder);
-    EXPECT_TRUE(listed.hasOthers);
-    EXPECT_EQ(listed.files.size(), 2u);
-}
-
 }  // namespace
 }  // namespace quorvane::testing

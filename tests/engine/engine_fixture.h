@@ -22,6 +22,7 @@
 namespace quorvane::testing {
 
 using Entries = std::vector<std::pair<std::string, std::string>>;  // name, content
+using Lines = std::vector<std::string>;
 
 
 // Writes every archive in one Python run: path -> entries in order.
@@ -34,6 +35,10 @@ void makePacked(const std::string& path, const Entries& entries);
 // "name=content" per entry of a 7z, RAR, gzip or tar archive, read with the
 // program's own reader; "BAD" when it cannot be read.
 std::string packedContents(const std::string& path);
+
+// Writes a new file through the current file layer and syncs it, as the jobs
+// and archive writers do before a rename; false when any call fails.
+bool writeNewSynced(const std::string& path, const std::string& bytes);
 
 class EngineTest : public ::testing::Test {
 protected:
@@ -78,6 +83,26 @@ protected:
     std::shared_ptr<Catalogue> db;
     RecordingHost host;
     JobResult result;  // of the last run()
+};
+
+// Sys's A (two ROMs) and B whole in their zips, its D and Other's O missing:
+// where the re-scan tests start.
+class RescanFixture : public EngineTest {
+protected:
+    void SetUp() override {
+        addRoms({"Sys/A/a1.bin", "Sys/A/a2.bin", "Sys/B/b1.bin", "Sys/D/d1.bin", "Other/O/o1.bin"});
+        makeZips({{f() + "/A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}}},
+                  {f() + "/B.zip", {{"b1.bin", "content b1"}}}});
+    }
+    std::vector<std::string> scan(AnalysisOptions options = {.loadThreads = 0, .settleTime = {}}) {
+        return scanAgain(counts, options);
+    }
+    void fullScan() {
+        settings.fullScan = true;
+        scan();
+        settings.fullScan = false;
+    }
+    std::string counts;  // the last scan's tally
 };
 
 // Game A with two ROMs and B with one in system Sys, and O with one in Other.

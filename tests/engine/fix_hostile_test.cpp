@@ -13,7 +13,6 @@
 namespace quorvane::testing {
 namespace {
 
-using Lines = std::vector<std::string>;
 using FixHostileTest = FixTest;
 
 // Lets every rename that replaces a file fail: archives cannot be rewritten,

@@ -12,8 +12,6 @@
 namespace quorvane::testing {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 std::string body(size_t size, char seed) {
     std::string out(size, '\0');
     // Printable, as zipContents shows entries as text.

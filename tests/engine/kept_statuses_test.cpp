@@ -18,21 +18,8 @@
 namespace quorvane::testing {
 namespace {
 
-class KeptStatusesTest : public EngineTest {
+class KeptStatusesTest : public RescanFixture {
 protected:
-    void SetUp() override {
-        addRoms({"Sys/A/a1.bin", "Sys/A/a2.bin", "Sys/B/b1.bin", "Sys/D/d1.bin", "Other/O/o1.bin"});
-        makeZips({{f() + "/A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}}},
-                  {f() + "/B.zip", {{"b1.bin", "content b1"}}}});
-    }
-    std::vector<std::string> scan(AnalysisOptions options = {.loadThreads = 0, .settleTime = {}}) {
-        return scanAgain(counts, options);
-    }
-    void fullScan() {
-        settings.fullScan = true;
-        scan();
-        settings.fullScan = false;
-    }
     std::string outcomePath() const { return ScanOutcome::pathFor(db->basePath(), "Sys"); }
     // Makes the kept outcome claim 99 complete games: a scan that says so took it.
     void forgeCounts() {
@@ -52,7 +39,6 @@ protected:
         scan();
         ASSERT_EQ(counts, "99" + expected.substr(expected.find('/')));
     }
-    std::string counts;
 };
 
 TEST_F(KeptStatusesTest, AnUnchangedFolderTakesTheKeptCountsAndSaysTheSame) {

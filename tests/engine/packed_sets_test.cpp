@@ -15,8 +15,6 @@
 namespace quorvane::testing {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 class PackedSetsTest : public FixTest {
 protected:
     std::unique_ptr<ScanJob> scan() { return std::make_unique<ScanJob>(db, host, settings, "Sys"); }

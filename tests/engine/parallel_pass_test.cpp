@@ -12,8 +12,6 @@
 namespace quorvane::testing {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 class ParallelPassTest : public EngineTest {
 protected:
     static constexpr int kGames = 60;

@@ -4,21 +4,11 @@
 
 #include <filesystem>
 
+#include "archive/archive_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace quorvane::testing {
 namespace {
-
-
-// Bytes that do not compress.
-std::string noise(size_t size, uint32_t seed) {
-    std::string out(size, '\0');
-    for (char& c : out) {
-        seed = seed * 1664525u + 1013904223u;
-        c = static_cast<char>(seed >> 24);
-    }
-    return out;
-}
 
 std::string listingOf(const ContainerFiles& c) {
     std::string text;

@@ -11,8 +11,6 @@
 namespace quorvane::testing {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 class RebuildTest : public EngineTest {
 protected:
     void SetUp() override {

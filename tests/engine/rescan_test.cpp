@@ -16,8 +16,6 @@
 namespace quorvane::testing {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 // Each catalogue file's and the cache's inode and times, to the nanosecond.
 std::string stamps(const std::vector<std::string>& paths) {
     std::string out;
@@ -34,20 +32,12 @@ std::string stamps(const std::vector<std::string>& paths) {
     return out;
 }
 
-class RescanTest : public EngineTest {
+// And C.zip, which holds only what should be deleted.
+class RescanTest : public RescanFixture {
 protected:
     void SetUp() override {
-        addRoms({"Sys/A/a1.bin", "Sys/A/a2.bin", "Sys/B/b1.bin", "Sys/D/d1.bin", "Other/O/o1.bin"});
-        makeZips({{f() + "/A.zip", {{"a1.bin", "content a1"}, {"a2.bin", "content a2"}}},
-                  {f() + "/B.zip", {{"b1.bin", "content b1"}}},
-                  {f() + "/C.zip", {{"junk.bin", "junk"}, {"copy.bin", "content a1"}}}});
-    }
-    Lines scan() { return scanAgain(counts); }
-    std::string counts;  // the last scan's tally
-    void fullScan() {
-        settings.fullScan = true;
-        scan();
-        settings.fullScan = false;
+        RescanFixture::SetUp();
+        makeZips({{f() + "/C.zip", {{"junk.bin", "junk"}, {"copy.bin", "content a1"}}}});
     }
     std::string cachePath() const { return ScanCache::pathFor(db->basePath(), "Sys"); }
     std::vector<std::string> files() const {

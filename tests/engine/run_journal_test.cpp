@@ -8,6 +8,7 @@
 
 #include "archive/file_ops.h"
 #include "core/file_util.h"
+#include "engine/engine_fixture.h"
 #include "engine/journaling_file_ops.h"
 #include "engine/run_journal.h"
 #include "engine/run_undo.h"
@@ -21,15 +22,6 @@ using testing::inventoryOf;
 using testing::readFile;
 using testing::TempDir;
 using testing::writeFile;
-
-// Writes a new file through the current file layer, as the jobs do.
-bool writeNew(const std::string& path, const std::string& bytes) {
-    FileOps& ops = fileOps();
-    const int fd = ops.createNew(path);
-    if (fd < 0) return false;
-    const bool ok = writeAllAt(ops, fd, bytes.data(), bytes.size(), 0) && ops.sync(fd) == 0;
-    return ops.close(fd) == 0 && ok;
-}
 
 class RunJournalTest : public ::testing::Test {
 protected:
@@ -49,12 +41,12 @@ protected:
         JournaledRun run(runFolder, "fix");
         run.noteSystem("Sys\twith tab");
         FileOps& ops = fileOps();
-        ASSERT_TRUE(writeNew(coll + "/.tmp-set.zip", "set rewritten"));
+        ASSERT_TRUE(testing::writeNewSynced(coll + "/.tmp-set.zip", "set rewritten"));
         ASSERT_EQ(ops.rename(coll + "/.tmp-set.zip", coll + "/set.zip"), 0);
         ASSERT_EQ(ops.makeFolderPath(runFolder + "/Sys"), 0);
         ASSERT_EQ(ops.renameNoReplace(odd, runFolder + "/Sys/odd.zip"), 0);
         ASSERT_EQ(ops.makeFolderPath(coll + "/new/deeper"), 0);
-        ASSERT_TRUE(writeNew(coll + "/new/deeper/made.zip", "made"));
+        ASSERT_TRUE(testing::writeNewSynced(coll + "/new/deeper/made.zip", "made"));
         ASSERT_EQ(ops.link(coll + "/new/deeper/made.zip", coll + "/made twice.zip"), 0);
         ASSERT_EQ(ops.removeFolder(coll + "/empty"), 0);
         ASSERT_EQ(ops.remove(coll + "/loose.bin"), 0);
@@ -98,7 +90,7 @@ TEST_F(RunJournalTest, WhereLinksCannotReachTheKeptFileIsACopy) {
     const auto before = inventoryOf(coll);
     {
         JournaledRun run(runFolder, "rebuild");
-        ASSERT_TRUE(writeNew(coll + "/.tmp", "new"));
+        ASSERT_TRUE(testing::writeNewSynced(coll + "/.tmp", "new"));
         ASSERT_EQ(fileOps().rename(coll + "/.tmp", coll + "/set.zip"), 0);
     }
     ASSERT_EQ(undoRun(listRuns(dir.file("Backup")).at(0), false).outcome, UndoResult::Outcome::Undone);
@@ -174,7 +166,7 @@ TEST_F(RunJournalTest, RelativePathsAreRecordedFromTheRoot) {
     ASSERT_EQ(::chdir(dir.path().c_str()), 0);
     {
         JournaledRun run("Backup/run", "fix");
-        ASSERT_TRUE(writeNew("coll/.tmp", "new"));
+        ASSERT_TRUE(testing::writeNewSynced("coll/.tmp", "new"));
         ASSERT_EQ(fileOps().rename("coll/.tmp", "coll/set.zip"), 0);
         ASSERT_EQ(fileOps().makeFolderPath("Backup/run/Sys"), 0);
         ASSERT_EQ(fileOps().renameNoReplace("coll/loose.bin", "Backup/run/Sys/loose.bin"), 0);

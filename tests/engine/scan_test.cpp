@@ -5,8 +5,6 @@
 namespace quorvane::testing {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 class ScanTest : public EngineTest {
 protected:
     void SetUp() override {

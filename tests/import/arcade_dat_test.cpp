@@ -2,9 +2,6 @@
 // reference names.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <set>
-
 #include "import_fixture.h"
 
 namespace quorvane {
@@ -12,17 +9,6 @@ namespace {
 
 using testing::ImportFixture;
 using testing::V;
-
-// A system's facts as "game kind cloneof romof" (kind 0 game, 1 BIOS, 2
-// device), empty fields at the end left out.
-V factsOf(ImportFixture& f, const std::string& system) {
-    V out;
-    for (const GameFacts& g : f.db->gameFacts(system)) {
-        std::string line = g.game + " " + std::to_string(int(g.kind)) + " " + g.cloneOf + " " + g.romOf;
-        out.push_back(line.erase(line.find_last_not_of(' ') + 1));
-    }
-    return out;
-}
 
 const std::string kHdd(40, '1'), kOwn(40, '2'), kOther(40, '3');
 
@@ -104,7 +90,7 @@ TEST_P(ArcadeDats, KeepEachSetsFactsAndNameTheSetHoldingEachRom) {
     f.import({f.dat(c.file, c.content)});
     EXPECT_EQ(f.said(), V{"info: Import completed: 1 file imported, 0 failed."});
     EXPECT_EQ(testing::digest(f.rows()), c.rows);
-    EXPECT_EQ(factsOf(f, c.system), c.facts);
+    EXPECT_EQ(f.facts(c.system), c.facts);
     EXPECT_FALSE(f.leftovers());
 }
 
@@ -131,44 +117,6 @@ INSTANTIATE_TEST_SUITE_P(
                     "clo/hdd.chd:-:::" + kHdd + ":par", "clo/own.chd:-:::" + kOwn, "par/bios.rom:4:0000000b::::bios",
                     "par/par.rom:4:0000000a", "par/hdd.chd:-:::" + kHdd},
                    {"alt 0 par", "bios 1", "clo 0 par", "par 0  bios"}}));
-
-#define REAL_DAT(var, relative)                              \
-    const std::string var = testing::realDatPath(relative); \
-    if (var.empty()) GTEST_SKIP() << "no shared DAT folder: " << relative
-
-// Every reference names a set that holds the ROM in its own right: scan
-// finds a file in that set and marks the rows naming it. sfexj, a clone of
-// sfex, lists the ZN1 BIOS ROM that sfex has from cpzn1.
-TEST(ArcadeRealDats, ZincReferencesNameTheSetHoldingTheRomAndBothSyntaxesAgree) {
-    REAL_DAT(xml, "xml/logiqx-zinc-v1.1.xml.dat");
-    REAL_DAT(paren, "parenthesised/logiqx-zinc-v1.1.dat");
-    ImportFixture fx, fp;
-    fx.import({xml});
-    fp.import({paren});
-    const std::vector<RomRow> rows = fx.rows();
-    std::set<std::string> own;
-    for (const RomRow& r : rows)
-        if (r.cloneOf.empty() && r.romOf.empty()) own.insert(r.game + "/" + r.romName + ":" + r.crc + ":" + r.sha1);
-    size_t references = 0;
-    for (const RomRow& r : rows) {
-        const std::string& holder = r.romOf.empty() ? r.cloneOf : r.romOf;
-        if (holder.empty()) continue;
-        ++references;
-        EXPECT_TRUE(own.count(holder + "/" + r.romName + ":" + r.crc + ":" + r.sha1))
-            << r.game << "/" << r.romName << " names " << holder;
-    }
-    EXPECT_EQ(references, 250u);
-    const auto sfexj = std::find_if(rows.begin(), rows.end(),
-                                    [](const RomRow& r) { return r.game == "sfexj" && r.romName == "coh-1000c.353"; });
-    ASSERT_NE(sfexj, rows.end());
-    EXPECT_EQ(sfexj->romOf + "|" + sfexj->cloneOf, "cpzn1|");
-
-    const V facts = factsOf(fx, "ZiNc");
-    EXPECT_EQ(factsOf(fp, "ZiNc"), facts);
-    EXPECT_EQ(std::count_if(facts.begin(), facts.end(), [](const std::string& l) { return l.ends_with(" 1"); }), 7);
-    EXPECT_NE(std::find(facts.begin(), facts.end(), "sfexj 0 sfex"), facts.end());
-    EXPECT_NE(std::find(facts.begin(), facts.end(), "sfex 0  cpzn1"), facts.end());
-}
 
 }  // namespace
 }  // namespace quorvane

@@ -208,6 +208,21 @@ const ImportCase kCases[] = {
      {"[Sys|1.0|Me]", "g/ok.bin:1:00000002"},
      {"Line 9 of @/n.xml: ROM \"/abs/x\" of game \"g\" was not imported: a ROM name*",
       "Line 13 of @/n.xml: ROM \"r.bin\" of game \"..\" was not imported: a game name*", kOne}},
+    // A copier-header rule the program knows, one it does not, and a
+    // nameless ROM beside a named one.
+    {"a header rule is named and a nameless ROM skipped",
+     {{"nes.xml", "<?xml version=\"1.0\"?>\n<datafile>\n<header><name>NES</name><version>1</version>"
+                  "<author>a</author><clrmamepro header=\"No-Intro_NES.xml\"/></header>\n<game name=\"G\">\n"
+                  "<rom name=\"\" size=\"4\" crc=\"01020304\"/>\n<rom name=\"g.nes\" size=\"4\" crc=\"0a0b0c0d\"/>\n"
+                  "</game>\n</datafile>\n"},
+      {"other.dat", "clrmamepro (\n\tname Other\n\theader Custom_GBA.xml\n\tversion 2\n\tauthor b\n)\n" +
+                        block("H", {"name h.bin size 4 crc 11223344"})}},
+     {"[NES|1|a]", "G/g.nes:4:0a0b0c0d", "[Other|2|b]", "H/h.bin:4:11223344"},
+     {"@/nes.xml names the header rule \"No-Intro_NES.xml\": files are matched with and without their iNES header.",
+      "Line 5 of @/nes.xml: a ROM of game \"G\" has no name and was not imported.",
+      "@/other.dat names the header rule \"Custom_GBA.xml\", which is not known here; files are matched as they are "
+      "and without any known header.",
+      "info: Import completed: 2 files imported, 0 failed."}},
 };
 
 TEST(DatReaders, Cases) {

@@ -31,6 +31,15 @@ std::vector<RomRow> ImportFixture::rows() {
     return out;
 }
 
+V ImportFixture::facts(const std::string& system) {
+    V out;
+    for (const GameFacts& g : db->gameFacts(system)) {
+        std::string line = g.game + " " + std::to_string(int(g.kind)) + " " + g.cloneOf + " " + g.romOf;
+        out.push_back(line.erase(line.find_last_not_of(' ') + 1));
+    }
+    return out;
+}
+
 V digest(const std::vector<RomRow>& rows) {
     V out;
     std::string header;

@@ -27,6 +27,9 @@ public:
     JobResult import(const std::vector<std::string>& files);
     // Every row of the category database, in storage order.
     std::vector<RomRow> rows();
+    // A system's facts as "game kind cloneof romof" (kind 0 game, 1 BIOS, 2
+    // device), empty fields at the end left out.
+    V facts(const std::string& system);
     // What a person saw: messages, then "askYesIgnore: " and "info: " lines,
     // in order, with the temporary folder written "@"; "failedSteps: N" last
     // when steps failed.
@@ -62,5 +65,9 @@ void runCase(const ImportCase& c);
 
 // A folder of real DAT files, or empty when it is not there.
 std::string realDatPath(const std::string& relative);
+// Declares `var` as the real DAT's path, or skips the test without it.
+#define REAL_DAT(var, relative)                             \
+    const std::string var = testing::realDatPath(relative); \
+    if (var.empty()) GTEST_SKIP() << "no shared DAT folder: " << relative
 
 }  // namespace quorvane::testing

@@ -13,10 +13,6 @@ namespace {
 using testing::ImportFixture;
 using testing::V;
 
-#define REAL_DAT(var, relative)                                    \
-    const std::string var = testing::realDatPath(relative);       \
-    if (var.empty()) GTEST_SKIP() << "no shared DAT folder: " << relative
-
 // `nameless`: ROMs without a name, each left out with one message.
 std::vector<RomRow> importRows(ImportFixture& f, const std::string& path, size_t nameless = 0) {
     f.import({path});
@@ -98,9 +94,12 @@ INSTANTIATE_TEST_SUITE_P(
                 {"[advision||]", "defender/defender.bin:4096:3e280096::33e6bc08b3e8a951942e078102e90fbc8ba729a8"}},
         RealDat{"softlist/mame-softlist-a7800.xml", 213, 0, {"[a7800||]"}}));
 
-// The ZiNc data in three syntaxes: the XML file gives the parenthesised rows;
-// the sectioned one files a clone's ROMs under its parent, leaves out BIOS
-// sets and disks, and writes one CRC complemented.
+// The ZiNc data in three syntaxes: the XML file gives the parenthesised rows
+// and facts; the sectioned one files a clone's ROMs under its parent, leaves
+// out BIOS sets and disks, and writes one CRC complemented. Every reference
+// names a set that holds the ROM in its own right: scan finds a file in that
+// set and marks the rows naming it. sfexj, a clone of sfex, lists the ZN1
+// BIOS ROM that sfex has from cpzn1.
 TEST(RealDatsAgree, ZincInEverySyntax) {
     REAL_DAT(paren, "parenthesised/logiqx-zinc-v1.1.dat");
     REAL_DAT(xml, "xml/logiqx-zinc-v1.1.xml.dat");
@@ -108,6 +107,29 @@ TEST(RealDatsAgree, ZincInEverySyntax) {
     ImportFixture fp, fx, fs;
     const auto prows = importRows(fp, paren);
     EXPECT_EQ(testing::digest(importRows(fx, xml)), testing::digest(prows));
+    const V facts = fx.facts("ZiNc");
+    EXPECT_EQ(fp.facts("ZiNc"), facts);
+    EXPECT_EQ(std::count_if(facts.begin(), facts.end(), [](const std::string& l) { return l.ends_with(" 1"); }), 7);
+    EXPECT_NE(std::find(facts.begin(), facts.end(), "sfexj 0 sfex"), facts.end());
+    EXPECT_NE(std::find(facts.begin(), facts.end(), "sfex 0  cpzn1"), facts.end());
+
+    std::set<std::string> own;
+    for (const RomRow& r : prows)
+        if (r.cloneOf.empty() && r.romOf.empty()) own.insert(r.game + "/" + r.romName + ":" + r.crc + ":" + r.sha1);
+    size_t references = 0;
+    for (const RomRow& r : prows) {
+        const std::string& holder = r.romOf.empty() ? r.cloneOf : r.romOf;
+        if (holder.empty()) continue;
+        ++references;
+        EXPECT_TRUE(own.count(holder + "/" + r.romName + ":" + r.crc + ":" + r.sha1))
+            << r.game << "/" << r.romName << " names " << holder;
+    }
+    EXPECT_EQ(references, 250u);
+    const auto sfexj = std::find_if(prows.begin(), prows.end(),
+                                    [](const RomRow& r) { return r.game == "sfexj" && r.romName == "coh-1000c.353"; });
+    ASSERT_NE(sfexj, prows.end());
+    EXPECT_EQ(sfexj->romOf + "|" + sfexj->cloneOf, "cpzn1|");
+
     std::set<std::string> bios;
     for (const RomRow& r : prows)
         if (!r.romOf.empty()) bios.insert(r.romOf);

@@ -3,9 +3,6 @@
 #include <QListWidget>
 #include <QMenu>
 
-#include "core/settings.h"
-#include "support/temp_dir.h"
-#include "ui/systems_window.h"
 #include "window_fixture.h"
 
 namespace quorvane {
@@ -27,11 +24,8 @@ QString checkedChoice(SystemsWindow& window, const std::string& system, const ch
     return {};
 }
 
-class SystemsWindowTest : public ::testing::Test {
+class SystemsWindowTest : public testing::WindowTest {
 protected:
-    testing::TempDir home;
-    testing::TestDialogs dialogs;
-    Settings settings = loadSettings(programFoldersIn(home.path()));
     Settings reloaded() const { return loadSettings(programFoldersIn(home.path())); }
 };
 
