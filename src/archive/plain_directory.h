@@ -21,7 +21,6 @@
 #include <vector>
 
 #include "archive/file_ops.h"
-
 #include "archive/zip_listing.h"
 
 namespace quorvane {

@@ -41,19 +41,15 @@ std::string fileProblemText(const std::string& path) {
 
 bool makeFolders(const std::string& path) {
     if (path.empty()) return false;
-    if (isDirectory(path)) return true;
-    std::string partial;
-    size_t pos = 0;
-    while (pos <= path.size()) {
-        size_t next = path.find('/', pos);
-        if (next == std::string::npos) next = path.size();
-        partial = path.substr(0, next);
-        if (!partial.empty() && !isDirectory(partial)) {
-            if (::mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) return false;
-        }
-        pos = next + 1;
+    // Mostly one folder in one that exists: its ancestors are looked at only
+    // when one of them is missing.
+    if (::mkdir(path.c_str(), 0777) == 0) return true;
+    if (errno == ENOENT) {
+        const std::string parent = dirName(path);
+        if (parent.empty() || parent.size() >= path.size() || !makeFolders(parent)) return false;
+        if (::mkdir(path.c_str(), 0777) == 0) return true;
     }
-    return isDirectory(path);
+    return errno == EEXIST && isDirectory(path);
 }
 
 std::string absolutePath(const std::string& path) {

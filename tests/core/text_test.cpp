@@ -59,6 +59,19 @@ TEST(FileUtil, TemporaryNamesFitAndOnlyWholeHintsAreRecovered) {
 // DEL, C1 as UTF-8 and as a bare byte) and bytes that are not UTF-8 (Latin-1
 // as old DATs write it, a cut sequence, an overlong "/", a surrogate, a code
 // point above U+10FFFF) are escaped; valid UTF-8 stays.
+// Missing folders are made down from the first that exists; a folder
+// cannot be made under a file.
+TEST(FileUtil, MakeFoldersMakesWhatIsMissingAndNothingUnderAFile) {
+    testing::TempDir dir;
+    EXPECT_TRUE(makeFolders(dir.file("a/b/c/")));
+    EXPECT_TRUE(isDirectory(dir.file("a/b/c")));
+    EXPECT_TRUE(makeFolders(dir.file("a/b")));  // already there
+    testing::writeFile(dir.file("a/file"), "x");
+    EXPECT_FALSE(makeFolders(dir.file("a/file")));
+    EXPECT_FALSE(makeFolders(dir.file("a/file/d/e")));
+    EXPECT_FALSE(makeFolders(""));
+}
+
 TEST(TerminalText, EscapesControlsAndBrokenUtf8AndKeepsTheRest) {
     const std::string valid = "Pok\xc3\xa9mon \xe3\x83\x9d\xe3\x82\xb1 \xf0\x9f\x8e\xae \xc2\xa0 plain ~!";
     const std::pair<std::string, std::string> cases[] = {
