@@ -19,7 +19,7 @@ namespace text = analysis_text;
 namespace {
 
 // Disk steps at once: they wait on their syncs more than on the processor.
-constexpr unsigned kDiskStepThreads = 6;
+constexpr unsigned kDiskStepThreads = 12;
 
 }  // namespace
 
