@@ -34,6 +34,7 @@ bool fillFromListing(ScanCache::Kind kind, const std::string& listing, Container
     collection.isZip = kind == ScanCache::Kind::Zip;
     return true;
 }
+
 // Whether the archive's own directory lists the entries `recorded` was
 // filled with from a record: the same names, sizes and CRCs, in order. A
 // loose file has no listing beyond its stamp, and a packed archive is
@@ -58,6 +59,7 @@ bool listsAsRecorded(const ContainerFiles& recorded, const FileStamp& stamp) {
     return zipTestPassed(loadCollection(now, LoadOptions{.test = false})) && now.isZip &&
            same(now.files, [](const File&) { return false; });
 }
+
 }  // namespace
 
 std::string SystemFolder::pathOf(size_t index) const { return joinPath(path, files[index]); }
@@ -342,7 +344,7 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
         return true;
     };
 
-    // Reading a directory is worth a loader thread.
+    // A listing to confirm costs a directory read: worth a loader thread.
     const bool confirming = test && known && system.confirmCachedListings;
     // With a cache, the files it holds are taken from it here, first: for
     // a stat and a lookup, a loader thread costs more than it saves.
