@@ -39,14 +39,7 @@ ArchiveBytes::~ArchiveBytes() {
 }
 
 bool ArchiveBytes::readExactly(unsigned char* into, uint64_t size, uint64_t offset) {
-    while (size > 0) {
-        const ssize_t n = ops_.readAt(fd_, into, static_cast<size_t>(size), offset);
-        if (n <= 0) return false;
-        into += n;
-        size -= static_cast<uint64_t>(n);
-        offset += static_cast<uint64_t>(n);
-    }
-    return true;
+    return readAllAt(ops_, fd_, into, static_cast<size_t>(size), offset);
 }
 
 unzFile ArchiveBytes::openInMemory() const { return whole() ? openUnzipInMemory(tail_, tailSize_) : nullptr; }

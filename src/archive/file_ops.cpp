@@ -160,6 +160,18 @@ ScopedThreadFileOps::ScopedThreadFileOps(FileOps& ops) : previous_(installedForT
 
 ScopedThreadFileOps::~ScopedThreadFileOps() { installedForThread = previous_; }
 
+bool readAllAt(FileOps& ops, int fd, void* buffer, size_t size, uint64_t offset) {
+    char* p = static_cast<char*>(buffer);
+    while (size > 0) {
+        const ssize_t n = ops.readAt(fd, p, size, offset);
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+        offset += static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
 bool writeAllAt(FileOps& ops, int fd, const void* buffer, size_t size, uint64_t offset) {
     const char* p = static_cast<const char*>(buffer);
     while (size > 0) {

@@ -94,5 +94,8 @@ private:
 
 // Writes all of `size` bytes at `offset`, retrying short writes.
 bool writeAllAt(FileOps& ops, int fd, const void* buffer, size_t size, uint64_t offset);
+// Reads exactly `size` bytes at `offset`, retrying short reads; false at an
+// error or the file's end.
+bool readAllAt(FileOps& ops, int fd, void* buffer, size_t size, uint64_t offset);
 
 }  // namespace quorvane

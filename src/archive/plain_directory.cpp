@@ -111,13 +111,7 @@ bool listPlainArchive(FileOps& ops, const std::string& path, uint64_t fileSize, 
     if (fd < 0) return false;
     auto readTail = [&](std::vector<unsigned char>& into, uint64_t size) {
         into.resize(static_cast<size_t>(size));
-        for (uint64_t done = 0; done < size;) {
-            const ssize_t n = ops.readAt(fd, into.data() + done, static_cast<size_t>(size - done),
-                                         fileSize - size + done);
-            if (n <= 0) return false;
-            done += static_cast<uint64_t>(n);
-        }
-        return true;
+        return readAllAt(ops, fd, into.data(), into.size(), fileSize - size);
     };
     std::vector<unsigned char> tail;
     bool listed = fileSize >= kEndRecordSize && readTail(tail, fileSize < kFirstRead ? fileSize : kFirstRead) &&

@@ -27,17 +27,7 @@ public:
     bool ok() const { return fd_ >= 0; }
     int descriptor() const { return fd_; }
     // Reads exactly `size` bytes at `offset`.
-    bool readExactly(void* buffer, size_t size, uint64_t offset) {
-        char* p = static_cast<char*>(buffer);
-        while (size > 0) {
-            const ssize_t n = ops_.readAt(fd_, p, size, offset);
-            if (n <= 0) return false;
-            p += n;
-            size -= static_cast<size_t>(n);
-            offset += static_cast<uint64_t>(n);
-        }
-        return true;
-    }
+    bool readExactly(void* buffer, size_t size, uint64_t offset) { return readAllAt(ops_, fd_, buffer, size, offset); }
 
 private:
     FileOps& ops_;
