@@ -1,8 +1,23 @@
 #include "archive/dos_time.h"
 
-#include <mutex>
+#include <cstdlib>
 
 namespace quorvane {
+
+namespace {
+
+// With TZ unset, glibc's mktime (ours and libarchive's) reloads the zone on
+// every call: a stat of /etc/localtime, and a free and copy of the zone name
+// that the thread checker sees as a race between threads. Naming the default
+// zone explicitly, once before any thread starts, makes each later call a
+// comparison of that name. A TZ the user set is left as it is.
+const bool zonePinned = [] {
+    setenv("TZ", ":/etc/localtime", 0);
+    tzset();
+    return true;
+}();
+
+}  // namespace
 
 time_t dosDateToTime(uint32_t dosDate) {
     struct tm t {};
@@ -13,10 +28,6 @@ time_t dosDateToTime(uint32_t dosDate) {
     t.tm_min = static_cast<int>((dosDate >> 5) & 0x3F);
     t.tm_sec = static_cast<int>(dosDate & 0x1F) * 2;
     t.tm_isdst = -1;
-    // glibc's mktime rereads the time zone under a lock of its own, which the
-    // thread checker cannot see: one call at a time, so it reports no race.
-    static std::mutex oneAtATime;
-    std::lock_guard lock(oneAtATime);
     return mktime(&t);
 }
 

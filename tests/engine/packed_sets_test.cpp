@@ -1,7 +1,10 @@
 // Sets and sources kept as 7z, gzip and tar, and the output forms fix and
 // rebuild give the sets they write.
 #include <filesystem>
+#include <thread>
 
+#include "archive/dos_time.h"
+#include "archive/packed_archive.h"
 #include "archive/rar_builder.h"
 #include "archive/torrent_zip.h"
 #include "core/file_util.h"
@@ -64,6 +67,22 @@ TEST_F(PackedSetsTest, FixLeavesARightSetAndRewritesWrongOnesAsZips) {
 }
 
 // Sets a fix writes take the system's output form; a set it does not touch keeps its own.
+// libarchive's RAR reader and our zip times both go through the C library's
+// time zone; a thread checker run of this test catches any race between them.
+TEST_F(PackedSetsTest, RarTimesAndZipTimesConvertOnTwoThreadsAtOnce) {
+    writeFile(f() + "/C.rar", rar4Archive({{"c1.bin", "content c1"}}));
+    int listed = 0;
+    std::thread reader([&] {
+        for (int i = 0; i < 100; ++i) listed += listPacked(f() + "/C.rar", false, false).entries.size() == 1 ? 1 : 0;
+    });
+    const time_t first = dosDateToTime(0x5A2B1C3D);
+    int alike = 0;
+    for (int i = 0; i < 1000; ++i) alike += dosDateToTime(0x5A2B1C3D) == first ? 1 : 0;
+    reader.join();
+    EXPECT_EQ(listed, 100);
+    EXPECT_EQ(alike, 1000);
+}
+
 TEST_F(PackedSetsTest, FixWritesChangedSetsInTheOutputForm) {
     for (const ArchiveOutput output : {ArchiveOutput::SevenZip, ArchiveOutput::TorrentZip}) {
         SCOPED_TRACE(archiveOutputName(output));
