@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 namespace quorvane {
 
 namespace {
@@ -75,12 +77,23 @@ void OrderedLoader::work() {
         {
             std::lock_guard lock(mutex_);
             slots_[index % window_] = std::move(item);
-            wanted = consumerWaiting_ && index == consumed_;
+            wanted = consumerWaiting_ && readyRun() >= wantedRun_;
         }
-        // Waking the consumer for an item it does not wait for costs a
-        // context switch per file, which is most of a re-scan's time.
+        // Waking the consumer costs a context switch; it is woken only when
+        // a run of items awaits it, not for every file.
         if (wanted) ready_.notify_one();
     }
+}
+
+bool OrderedLoader::isReady(size_t index) const {
+    const std::optional<LoadedItem>& slot = slots_[index % window_];
+    return slot.has_value() && slot->index == index;
+}
+
+size_t OrderedLoader::readyRun() const {
+    size_t run = 0;
+    while (run < wantedRun_ && consumed_ + run < count_ && isReady(consumed_ + run)) ++run;
+    return run;
 }
 
 bool OrderedLoader::next(LoadedItem& out) {
@@ -94,9 +107,13 @@ bool OrderedLoader::next(LoadedItem& out) {
     std::unique_lock lock(mutex_);
     if (consumed_ >= count_) return false;
     std::optional<LoadedItem>& slot = slots_[consumed_ % window_];
-    consumerWaiting_ = true;
-    ready_.wait(lock, [&] { return slot.has_value() && slot->index == consumed_; });
-    consumerWaiting_ = false;
+    if (!isReady(consumed_)) {
+        // Half the window or what is left: the workers keep the rest of it busy meanwhile.
+        wantedRun_ = std::max<size_t>(1, std::min(window_ / 2, count_ - consumed_));
+        consumerWaiting_ = true;
+        ready_.wait(lock, [&] { return readyRun() >= wantedRun_; });
+        consumerWaiting_ = false;
+    }
     out = std::move(*slot);
     slot.reset();
     ++consumed_;

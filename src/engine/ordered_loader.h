@@ -78,6 +78,10 @@ public:
 
 private:
     void work();
+    // With the mutex held: whether item `index` is in its slot, and how
+    // many items from consumed_ on are, counting up to wantedRun_.
+    bool isReady(size_t index) const;
+    size_t readyRun() const;
 
     const size_t count_;
     const LoadFn load_;
@@ -90,7 +94,8 @@ private:
     size_t claimed_ = 0;   // next index a worker takes
     size_t consumed_ = 0;  // next index the consumer takes
     bool stopping_ = false;
-    bool consumerWaiting_ = false;  // in next(), for slot consumed_
+    bool consumerWaiting_ = false;  // in next(), for wantedRun_ items from consumed_ on
+    size_t wantedRun_ = 1;
     size_t idleWorkers_ = 0;        // waiting for room in the window
     std::vector<std::thread> workers_;
 };
