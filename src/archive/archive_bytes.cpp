@@ -20,8 +20,8 @@ ArchiveBytes::ArchiveBytes(const std::string& path, FileOps& ops, ArchivePart pa
     }
     fd_ = ops_.openRead(path);
     if (fd_ < 0) return;
-    fileSize_ = ops_.fileSize(fd_);
-    if (fileSize_ < 0) return;
+    if (ops_.statOf(fd_, opened_) != 0) return;
+    fileSize_ = opened_.st_size;
     const uint64_t size = static_cast<uint64_t>(fileSize_);
     const uint64_t want = part == ArchivePart::Whole && size <= kWholeFileLimit ? size
                           : size < kTailSize                                    ? size

@@ -44,6 +44,8 @@ public:
     // True when the whole file is in memory.
     bool whole() const { return loaded() && tailSize_ == fileSize(); }
     uint64_t fileSize() const { return fileSize_ < 0 ? 0 : static_cast<uint64_t>(fileSize_); }
+    // The file as opened, before a byte of it was read; null if it was not.
+    const struct stat* opened() const { return fileSize_ < 0 ? nullptr : &opened_; }
     // The last tailSize() bytes of the file (all of them when whole()).
     const unsigned char* tail() const { return tail_; }
     uint64_t tailSize() const { return tailSize_; }
@@ -59,6 +61,7 @@ private:
     FileOps& ops_;
     int fd_ = -1;
     int64_t fileSize_ = -1;
+    struct stat opened_ {};
     const unsigned char* tail_ = nullptr;
     uint64_t tailSize_ = 0;
     ScratchBuffer* buffer_ = nullptr;

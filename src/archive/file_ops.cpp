@@ -63,6 +63,11 @@ int64_t FileOps::fileSize(int fd) {
     return st.st_size;
 }
 
+int FileOps::statOf(int fd, struct stat& st) {
+    crashPoint();
+    return ::fstat(fd, &st);
+}
+
 int FileOps::sync(int fd) {
     crashPoint();
     return ::fsync(fd);

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace quorvane {
@@ -33,6 +34,8 @@ public:
     virtual ssize_t readAt(int fd, void* buffer, size_t size, uint64_t offset);
     virtual ssize_t writeAt(int fd, const void* buffer, size_t size, uint64_t offset);
     virtual int64_t fileSize(int fd);
+    // The open file's fstat: its size, and what tells a later version apart.
+    virtual int statOf(int fd, struct stat& st);
     virtual int sync(int fd);
     // Sets the last-write time and leaves the last-access time alone.
     virtual int setModifiedTime(int fd, time_t when);

@@ -108,6 +108,10 @@ ZipListing::ZipListing(std::string archivePath, FileOps& ops, ZipRead read) : pa
     const bool test = read == ZipRead::ListAndTest;
     tested_ = test;
     ArchiveBytes bytes(path_, ops, test ? ArchivePart::Whole : ArchivePart::Directory);
+    if (bytes.opened()) {
+        opened_ = *bytes.opened();
+        wasOpened_ = true;
+    }
     // The quick route settles a plain archive that is sound; everything
     // else goes through minizip, whose statuses the callers see.
     PlainDirectory plain;

@@ -74,6 +74,9 @@ public:
     // archive whose listing failed fails with listStatus().
     // After ZipRead::ListAndTest, the result of the test made then.
     ZipStatus testZip() const;
+    // The archive's fstat as opened, before any of it was read; null when
+    // it could not be opened.
+    const struct stat* opened() const { return wasOpened_ ? &opened_ : nullptr; }
 
 private:
     std::string path_;
@@ -82,6 +85,8 @@ private:
     ZipStatus listStatus_ = ZipStatus::Ok;
     bool tested_ = false;
     ZipStatus testStatus_ = ZipStatus::Ok;
+    struct stat opened_ {};
+    bool wasOpened_ = false;
 };
 
 }  // namespace quorvane

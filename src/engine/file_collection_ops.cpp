@@ -10,6 +10,7 @@
 #include "archive/zip_listing.h"
 #include "archive/zip_reader.h"
 #include "archive/zip_status.h"
+#include "engine/ordered_loader.h"
 #include "archive/zip_update.h"
 #include "archive/zip_writer.h"
 #include "core/file_util.h"
@@ -25,8 +26,9 @@ bool isFolderEntry(const ZipEntry& entry) { return !entry.name.empty() && entry.
 
 namespace {
 
-ZipStatus loadArchive(ContainerFiles& collection, const LoadOptions& options) {
+ZipStatus loadArchive(ContainerFiles& collection, const LoadOptions& options, FileStamp* openedAs) {
     const ZipListing info(collection.path, fileOps(), options.test ? ZipRead::ListAndTest : ZipRead::List);
+    if (openedAs) *openedAs = info.opened() ? stampFrom(*info.opened()) : FileStamp{};
     if (options.test) {
         const ZipStatus status = info.testZip();
         if (!zipTestPassed(status)) return status;
@@ -83,13 +85,15 @@ bool isArchiveName(const std::string& path) {
     return packedFormatOf(name) != PackedFormat::None || isZipPath(name);
 }
 
-ZipStatus loadCollection(ContainerFiles& collection, const LoadOptions& options) {
+ZipStatus loadCollection(ContainerFiles& collection, const LoadOptions& options, FileStamp* openedAs) {
     collection.files.clear();
     const std::string name = baseName(collection.path);
     collection.isPacked = packedFormatOf(name) != PackedFormat::None;
     collection.isZip = !collection.isPacked && isZipPath(name);
+    // Only a zip is opened once for the whole load; any other file's stamp is taken before it is read.
+    if (openedAs && !collection.isZip) *openedAs = stampOf(collection.path);
     if (collection.isPacked) return loadPacked(collection, options);
-    return collection.isZip ? loadArchive(collection, options) : loadLooseFile(collection, options);
+    return collection.isZip ? loadArchive(collection, options, openedAs) : loadLooseFile(collection, options);
 }
 
 EntryKey keyOf(const File& listed) {

@@ -31,6 +31,8 @@
 
 namespace quorvane {
 
+struct FileStamp;
+
 struct LoadOptions {
     bool test = true;  // read every archive entry in full and check it
     bool useMD5 = false;
@@ -47,7 +49,9 @@ bool isArchiveName(const std::string& path);
 // returns the test's status and loads nothing; FileNotFound for a loose file
 // that does not exist, FileUnreadable for one that cannot be opened. Loose
 // files are named by their bare file name.
-ZipStatus loadCollection(ContainerFiles& collection, const LoadOptions& options);
+// `openedAs`, when given, receives the file's stamp from before any of it
+// was read (a zip's as it was opened; invalid when it could not be).
+ZipStatus loadCollection(ContainerFiles& collection, const LoadOptions& options, FileStamp* openedAs = nullptr);
 // A folder inside an archive holds no data: no ROM, nothing to identify.
 bool isFolderEntry(const ZipEntry& entry);
 

@@ -344,6 +344,7 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
         return true;
     };
 
+    const bool stampWhenOpened = test && (!known || known->empty());
     // A listing to confirm costs a directory read: worth a loader thread.
     const bool confirming = test && known && system.confirmCachedListings;
     // With a cache, the files it holds are taken from it here, first: for
@@ -380,15 +381,18 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
             // The first pass writes `tested` while its own loader runs: only later passes read it.
             // A scan changes no file, so its later pass takes each listing as the first pass found it.
             if (!opts.test && system.keepListings && system.reuseListing(i, out.collection)) return;
-            out.stamp = stampOfFile(i);
-            if (!opts.test && system.reuseFirstPass(i, out.collection, out.stamp)) return;
-            if (opts.test && fromCache(i, out)) {
-                if (!confirming || listsAsRecorded(out.collection, out.stamp)) return;
-                out.collection = ContainerFiles(paths[at]);
-                out.listing.clear();
-                out.found.clear();
+            // With no record to compare it with, the test takes the stamp as it opens the file.
+            if (!stampWhenOpened) {
+                out.stamp = stampOfFile(i);
+                if (!opts.test && system.reuseFirstPass(i, out.collection, out.stamp)) return;
+                if (opts.test && fromCache(i, out)) {
+                    if (!confirming || listsAsRecorded(out.collection, out.stamp)) return;
+                    out.collection = ContainerFiles(paths[at]);
+                    out.listing.clear();
+                    out.found.clear();
+                }
             }
-            out.status = loadCollection(out.collection, opts);
+            out.status = loadCollection(out.collection, opts, stampWhenOpened ? &out.stamp : nullptr);
             if (zipTestPassed(out.status) && (keepListings || (opts.test && out.collection.isPacked)))
                 out.listing = encodeListing(out.collection.files);
         },

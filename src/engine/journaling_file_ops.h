@@ -51,6 +51,7 @@ public:
         return inner_.writeAt(fd, buffer, size, offset);
     }
     int64_t fileSize(int fd) override { return inner_.fileSize(fd); }
+    int statOf(int fd, struct stat& st) override { return inner_.statOf(fd, st); }
     int sync(int fd) override;
     int setModifiedTime(int fd, time_t when) override { return inner_.setModifiedTime(fd, when); }
     int close(int fd) override;

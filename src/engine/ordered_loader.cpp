@@ -7,7 +7,6 @@
 
 namespace quorvane {
 
-namespace {
 FileStamp stampFrom(const struct stat& st) {
     FileStamp s;
     s.valid = true;
@@ -18,7 +17,6 @@ FileStamp stampFrom(const struct stat& st) {
     s.changedNs = static_cast<long long>(st.st_ctim.tv_sec) * 1000000000LL + st.st_ctim.tv_nsec;
     return s;
 }
-}  // namespace
 
 FileStamp stampOf(const std::string& path) {
     struct stat st {};

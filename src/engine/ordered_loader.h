@@ -11,6 +11,8 @@
 // memory however long the list is. Destroying the loader stops the workers.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
@@ -37,6 +39,7 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 FileStamp stampOf(const std::string& path);
+FileStamp stampFrom(const struct stat& st);
 // The stamp of `name` in the folder open as `folderFd`: only the name is
 // resolved, not the folder's whole path again (a symlink in it included).
 FileStamp stampAt(int folderFd, const std::string& name);

@@ -72,6 +72,7 @@ public:
         return fail() ? -1 : FileOps::writeAt(fd, b, n, o);
     }
     int64_t fileSize(int fd) override { return fail() ? -1 : FileOps::fileSize(fd); }
+    int statOf(int fd, struct stat& st) override { return fail() ? -1 : FileOps::statOf(fd, st); }
     int sync(int fd) override { return fail() ? -1 : FileOps::sync(fd); }
     int setModifiedTime(int fd, time_t t) override { return fail() ? -1 : FileOps::setModifiedTime(fd, t); }
     int close(int fd) override {
