@@ -102,12 +102,13 @@ void expectSameAsMinizip(const std::string& path, bool sound) {
 }
 
 // True when the quick directory reader accepts the file (read whole).
-bool readsAsPlain(const std::string& path) {
-    const std::string bytes = readFile(path);
+bool bytesReadAsPlain(const std::string& bytes) {
     PlainDirectory directory;
     return readPlainDirectory(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), bytes.size(),
                               directory);
 }
+
+bool readsAsPlain(const std::string& path) { return bytesReadAsPlain(readFile(path)); }
 
 std::string randomText(size_t size, unsigned seed) {
     std::mt19937 random(seed);
@@ -146,6 +147,16 @@ TEST(ZipTestRoutesTest, SoundArchivesOfEveryLayoutMatchMinizip) {
     for (const char* name : {"z64.zip", "commented.zip", "prefixed.zip", "signature.zip", "empty.zip"}) {
         EXPECT_FALSE(readsAsPlain(dir.file(name))) << name;
         expectSameAsMinizip(dir.file(name), true);
+    }
+    // The signature at every place in a stored entry's data, and one byte short of it.
+    const std::string filler(40, 'x');
+    makeZip(dir.file("filler.zip"), R"([{"name": "f.bin", "data": ")" + filler + R"(", "method": 0}])");
+    const std::string plain = readFile(dir.file("filler.zip"));
+    const size_t data = plain.find(filler);
+    ASSERT_NE(data, std::string::npos);
+    for (size_t at = data; at + 4 <= data + filler.size(); ++at) {
+        EXPECT_FALSE(bytesReadAsPlain(std::string(plain).replace(at, 4, "PK\x06\x07"))) << at;
+        EXPECT_TRUE(bytesReadAsPlain(std::string(plain).replace(at, 4, "PK\x06\x06"))) << at;
     }
 }
 
