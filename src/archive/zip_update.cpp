@@ -161,11 +161,14 @@ Outcome writeFile(zipFile out, FileOps& ops, const ZipUpdate::Addition& a) {
     return deflateInto(out, a.entryName, timeToDosDate(modified), size, produce, a.expected ? &*a.expected : nullptr);
 }
 
-Outcome writeEntryOf(zipFile out, FileOps& ops, const ZipUpdate::Addition& a) {
+// `original`: the archive being rewritten, already open; an entry of its
+// own is taken from there.
+Outcome writeEntryOf(zipFile out, FileOps& ops, const ZipUpdate::Addition& a, const ZipSource* original) {
     int fd = -1;
-    UnzipCloser unz{openUnzip(a.source, ops, &fd)};
-    if (!unz.zip) return sourceFault(ZipStatus::SourceMissing);
-    const ZipSource source{unz.zip, a.source, ops, fd};
+    const bool own = original != nullptr && original->path == a.source;
+    UnzipCloser unz{own ? nullptr : openUnzip(a.source, ops, &fd)};
+    if (!own && !unz.zip) return sourceFault(ZipStatus::SourceMissing);
+    const ZipSource source = own ? *original : ZipSource{unz.zip, a.source, ops, fd};
     ZipEntry entry;
     unz_file_info64 info{};
     if (!locateEntry(source, a.key, entry, info)) return sourceFault(ZipStatus::EntryGone);
@@ -217,11 +220,11 @@ std::optional<ZipStatus> writeNewFromMemory(const std::string& path, const std::
     return status;
 }
 
-Outcome writeAddition(zipFile out, FileOps& ops, const ZipUpdate::Addition& a) {
+Outcome writeAddition(zipFile out, FileOps& ops, const ZipUpdate::Addition& a, const ZipSource* original) {
     switch (a.kind) {
         case ZipUpdate::Addition::Kind::Deflated: return writeDeflated(out, a.entryName, a.data);
         case ZipUpdate::Addition::Kind::File: return writeFile(out, ops, a);
-        case ZipUpdate::Addition::Kind::ZipEntry: return writeEntryOf(out, ops, a);
+        case ZipUpdate::Addition::Kind::ZipEntry: return writeEntryOf(out, ops, a, original);
     }
     return archiveFault(ZipStatus::Error);
 }
@@ -318,9 +321,9 @@ ZipStatus ZipUpdate::commit(FileOps& ops, ArchiveHolds holds) {
         };
         const ZipStatus status = rewriteArchive(
             path_, leaveOut,
-            [&](zipFile out) {
+            [&](zipFile out, const ZipSource* original) {
                 for (size_t i : writing) {
-                    const Outcome outcome = writeAddition(out, ops, additions_[i]);
+                    const Outcome outcome = writeAddition(out, ops, additions_[i], original);
                     if (outcome.status == ZipStatus::Ok) continue;
                     if (outcome.sourceFault) {
                         refused = i;

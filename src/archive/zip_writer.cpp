@@ -64,14 +64,9 @@ ZipStatus ZipWriter::addFile(const std::string& sourcePath, std::string_view ent
     return status != ZipStatus::Ok ? status : update.result(0);
 }
 
-ZipStatus rewriteArchive(const std::string& path, std::string_view skipName,
-                         const std::function<ZipStatus(zipFile out)>& addEntries, FileOps& ops, ArchiveHolds holds) {
-    return rewriteArchive(
-        path, [skipName](const ZipEntry& e) { return e.name == skipName; }, addEntries, ops, holds);
-}
-
 ZipStatus rewriteArchive(const std::string& path, const std::function<bool(const ZipEntry&)>& leaveOut,
-                         const std::function<ZipStatus(zipFile out)>& addEntries, FileOps& ops, ArchiveHolds holds) {
+                         const std::function<ZipStatus(zipFile out, const ZipSource* original)>& addEntries,
+                         FileOps& ops, ArchiveHolds holds) {
     const bool replacing = pathExists(path);
     const bool sync = replacing && holds == ArchiveHolds::UserFiles;
     Original original;
@@ -84,11 +79,12 @@ ZipStatus rewriteArchive(const std::string& path, const std::function<bool(const
     zipFile out = openZip(temp, ZipOpenMode::CreateNew, ops, /*syncOnClose=*/sync);
     if (out == nullptr) return ZipStatus::Error;
     ZipStatus status = ZipStatus::Ok;
+    const ZipSource source{original.zip, path, ops, original.fd};
     if (original.zip) {
         int kept = 0;
-        status = copyEntriesRaw(ZipSource{original.zip, path, ops, original.fd}, out, leaveOut, kept);
+        status = copyEntriesRaw(source, out, leaveOut, kept);
     }
-    if (status == ZipStatus::Ok) status = addEntries(out);
+    if (status == ZipStatus::Ok) status = addEntries(out, original.zip ? &source : nullptr);
     const ZipStatus closeStatus = fromMinizip(zipClose(out, nullptr));
     if (status == ZipStatus::Ok) status = closeStatus;
     if (status == ZipStatus::Ok) {

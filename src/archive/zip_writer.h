@@ -30,6 +30,7 @@
 #include <string_view>
 
 #include "archive/file_ops.h"
+#include "archive/zip_entry_io.h"
 #include "archive/zip_listing.h"
 #include "archive/zip_status.h"
 
@@ -76,10 +77,11 @@ private:
 
 // The write step under addFile, for callers that make their entries
 // themselves: writes a new version of the archive `path` beside it (the old
-// entries not named `skipName`, raw, then whatever `addEntries` writes into
-// the new archive) and puts it in place as described at the top of this
-// file. `addEntries` returns Ok or a failing status. An existing `path` that
-// is not a readable zip is Error and stays untouched.
+// entries `leaveOut` does not name, raw, then whatever `addEntries` writes
+// into the new archive) and puts it in place as described at the top of
+// this file. `addEntries` is handed the old archive, open, to take entries
+// from (null when there was none), and returns Ok or a failing status. An
+// existing `path` that is not a readable zip is Error and stays untouched.
 //
 // Replacing an archive syncs the new one and its folder, so a power cut can
 // never leave a torn archive where a whole one was. ArchiveHolds::CopiesOnly
@@ -87,12 +89,9 @@ private:
 // elsewhere (the same job made it from them), so tearing it would lose
 // nothing; the syncs are then left out, as for a new archive.
 enum class ArchiveHolds { UserFiles, CopiesOnly };
-ZipStatus rewriteArchive(const std::string& path, std::string_view skipName,
-                         const std::function<ZipStatus(zipFile out)>& addEntries, FileOps& ops = fileOps(),
-                         ArchiveHolds holds = ArchiveHolds::UserFiles);
-// The same, leaving out every old entry `leaveOut` names.
 ZipStatus rewriteArchive(const std::string& path, const std::function<bool(const ZipEntry&)>& leaveOut,
-                         const std::function<ZipStatus(zipFile out)>& addEntries, FileOps& ops = fileOps(),
+                         const std::function<ZipStatus(zipFile out, const ZipSource* original)>& addEntries,
+                         FileOps& ops = fileOps(),
                          ArchiveHolds holds = ArchiveHolds::UserFiles);
 
 }  // namespace quorvane
