@@ -28,7 +28,7 @@ int moveToFreeName(FileOps& ops, const std::string& temp, const std::string& fol
 }
 
 WrittenEntry writeEntryToFolder(const ZipSource& source, const ZipEntry& entry, const std::string& folder,
-                                const std::string& name, bool sync) {
+                                const std::string& name, EntrySync sync) {
     FileOps* const ops = &source.ops;
     WrittenEntry out;
     const std::string temp = uniqueTempPath(folder, name);
@@ -54,7 +54,7 @@ WrittenEntry writeEntryToFolder(const ZipSource& source, const ZipEntry& entry, 
     } else {
         const time_t when = dosDateToTime(entry.dosDate);
         if (when != static_cast<time_t>(-1)) ops->setModifiedTime(fd, when);
-        if (sync && ops->sync(fd) != 0) {
+        if (sync != EntrySync::None && ops->sync(fd) != 0) {
             out.status = ZipStatus::Error;
             out.why = "cannot flush it to disk in " + folder + ": " + errnoText(errno);
         }
@@ -74,7 +74,7 @@ WrittenEntry writeEntryToFolder(const ZipSource& source, const ZipEntry& entry, 
         out.path.clear();
         return out;
     }
-    if (sync && ops->syncFolder(folder) != 0) {
+    if (sync == EntrySync::DataAndName && ops->syncFolder(folder) != 0) {
         // The file is complete; only its name may not survive a power cut.
         out.status = ZipStatus::Error;
         out.why = "cannot flush " + folder + " to disk: " + errnoText(errno);

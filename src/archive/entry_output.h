@@ -27,11 +27,14 @@ struct WrittenEntry {
 int moveToFreeName(FileOps& ops, const std::string& temp, const std::string& folder, const std::string& name,
                    std::string& path);
 
+// What is flushed to disk before a written entry is done: nothing, its data
+// (before it takes its name), or its data and the folder that names it.
+enum class EntrySync { None, Data, DataAndName };
+
 // Writes the current entry of `source` (described by `entry`), its data
 // checked for length and CRC, into `folder` as `name` or a free variant,
-// dated with the entry's date; with `sync` the file and the folder are
-// flushed to disk before this returns.
+// dated with the entry's date, flushed to disk as `sync` says.
 WrittenEntry writeEntryToFolder(const ZipSource& source, const ZipEntry& entry, const std::string& folder,
-                                const std::string& name, bool sync);
+                                const std::string& name, EntrySync sync);
 
 }  // namespace quorvane

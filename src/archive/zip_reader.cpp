@@ -65,7 +65,7 @@ ZipStatus ZipReader::locate(const EntryMatch& match, size_t* position) {
 }
 
 ZipStatus ZipReader::writeCurrentEntry(const ZipEntry& entry, const std::string& outputName, const std::string& folder,
-                                       bool sync, std::string* writtenPath) {
+                                       EntrySync sync, std::string* writtenPath) {
     const WrittenEntry written = writeEntryToFolder(source(), entry, folder, outputName, sync);
     if (written.status == ZipStatus::Ok && writtenPath) *writtenPath = written.path;
     return written.status;
@@ -80,18 +80,24 @@ bool isUsableFileName(const std::string& name) { return !name.empty() && name !=
 ZipStatus ZipReader::extractFile(std::string_view entryName, const std::string& folder, bool removeAfterwards,
                                  std::string* writtenPath) {
     const ZipStatus status = extract([entryName](const ZipEntry& e) { return e.name == entryName; }, entryName, folder,
-                                     removeAfterwards, writtenPath);
+                                     removeAfterwards, removeAfterwards ? EntrySync::DataAndName : EntrySync::None,
+                                     writtenPath);
     return status == ZipStatus::EntryGone ? ZipStatus::Error : status;
 }
 
 ZipStatus ZipReader::extractEntry(const EntryKey& key, const std::string& folder, bool removeAfterwards,
                                   std::string* writtenPath) {
     return extract([&key](const ZipEntry& e) { return key.matches(e); }, key.name, folder, removeAfterwards,
+                   removeAfterwards ? EntrySync::DataAndName : EntrySync::None, writtenPath);
+}
+
+ZipStatus ZipReader::extractEntrySynced(const EntryKey& key, const std::string& folder, std::string* writtenPath) {
+    return extract([&key](const ZipEntry& e) { return key.matches(e); }, key.name, folder, false, EntrySync::Data,
                    writtenPath);
 }
 
 ZipStatus ZipReader::extract(const EntryMatch& match, std::string_view entryName, const std::string& folder,
-                             bool removeAfterwards, std::string* writtenPath) {
+                             bool removeAfterwards, EntrySync sync, std::string* writtenPath) {
     if (!zip_ && open() != ZipStatus::Ok) return ZipStatus::Error;
     const std::string outputName = entryFileName(entryName);
     if (!isUsableFileName(outputName)) return ZipStatus::Error;
@@ -99,7 +105,7 @@ ZipStatus ZipReader::extract(const EntryMatch& match, std::string_view entryName
     ZipEntry entry;
     ZipStatus status = readCurrentEntryInfo(source(), entry);
     if (status != ZipStatus::Ok) return status;
-    status = writeCurrentEntry(entry, outputName, folder, removeAfterwards, writtenPath);
+    status = writeCurrentEntry(entry, outputName, folder, sync, writtenPath);
     if (status != ZipStatus::Ok || !removeAfterwards) return status;
     return remove(match);
 }
@@ -112,7 +118,8 @@ ZipStatus ZipReader::extractAll(const std::string& folder) {
         if (readCurrentEntryInfo(source(), entry) != ZipStatus::Ok) return ZipStatus::Error;
         const std::string outputName = entryFileName(entry.name);
         if (entry.uncompressedSize != 0 && isUsableFileName(outputName)) {
-            if (writeCurrentEntry(entry, outputName, folder, false, nullptr) != ZipStatus::Ok) return ZipStatus::Error;
+            if (writeCurrentEntry(entry, outputName, folder, EntrySync::None, nullptr) != ZipStatus::Ok)
+                return ZipStatus::Error;
         }
         status = fromMinizip(unzGoToNextFile(zip_));
     }

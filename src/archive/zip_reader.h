@@ -25,6 +25,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive/entry_output.h"
 #include "archive/file_ops.h"
 #include "archive/zip_entry_io.h"
 #include "archive/zip_listing.h"
@@ -59,6 +60,9 @@ public:
     // none does. The data is checked against the key's CRC as it is read.
     ZipStatus extractEntry(const EntryKey& key, const std::string& folder, bool removeAfterwards,
                            std::string* writtenPath = nullptr);
+    // The same, never removing it, its data flushed to disk before it takes
+    // its name (the folder is not flushed).
+    ZipStatus extractEntrySynced(const EntryKey& key, const std::string& folder, std::string* writtenPath);
 
     // Rebuilds the archive without the first entry named exactly
     // `entryName` (other entries of that name stay), copying the others'
@@ -86,12 +90,12 @@ private:
     // walked. `position` receives its place in the directory.
     ZipStatus locate(const EntryMatch& match, size_t* position = nullptr);
     ZipStatus extract(const EntryMatch& match, std::string_view entryName, const std::string& folder,
-                      bool removeAfterwards, std::string* writtenPath);
+                      bool removeAfterwards, EntrySync sync, std::string* writtenPath);
     ZipStatus remove(const EntryMatch& match);
     // Rewrites the archive without the entries at `positions` (in index_).
     ZipStatus removeAt(const std::vector<size_t>& positions);
     ZipStatus writeCurrentEntry(const ZipEntry& entry, const std::string& outputName, const std::string& folder,
-                                bool sync, std::string* writtenPath);
+                                EntrySync sync, std::string* writtenPath);
     ZipSource source() { return ZipSource{zip_, path_, *ops_, fd_}; }
 
     std::string path_;

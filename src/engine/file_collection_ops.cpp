@@ -132,12 +132,9 @@ ZipStatus extractToBackup(const ContainerFiles& collection, const EntryKey& key,
     const BackupPlace place = backup.forEntry(collection.path, key.name);
     if (!place.make()) return ZipStatus::Error;
     ZipReader unzip(collection.path);
-    const ZipStatus status = unzip.extractEntry(key, place.folder, false, &placed);
+    const ZipStatus status = unzip.extractEntrySynced(key, place.folder, &placed);
     unzip.close();
-    if (status != ZipStatus::Ok) return status;
-    if (syncFile(placed)) return ZipStatus::Ok;
-    fileOps().remove(placed);
-    return ZipStatus::Error;
+    return status;
 }
 
 }  // namespace

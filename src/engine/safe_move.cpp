@@ -95,12 +95,4 @@ int moveIntoFolder(const std::string& from, const std::string& folder, const std
     return -1;
 }
 
-bool syncFile(const std::string& path) {
-    FileOps& ops = fileOps();
-    const int fd = ops.openRead(path);
-    if (fd < 0) return false;
-    const bool ok = ops.sync(fd) == 0;
-    return ops.close(fd) == 0 && ok;
-}
-
 }  // namespace quorvane

@@ -20,7 +20,4 @@ int renameNoReplace(const std::string& from, const std::string& to);
 int moveIntoFolder(const std::string& from, const std::string& folder, const std::string& name,
                    std::string* finalPath = nullptr);
 
-// Flushes a file's data to disk. False when it cannot be opened or synced.
-bool syncFile(const std::string& path);
-
 }  // namespace quorvane

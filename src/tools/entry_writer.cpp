@@ -50,7 +50,8 @@ std::string EntryWriter::walkError() const {
 
 WrittenEntry EntryWriter::writeCurrent(const ZipEntry& entry, const std::string& folder, const std::string& name,
                                        bool sync) {
-    return writeEntryToFolder(ZipSource{zip_, path_, *ops_}, entry, folder, name, sync);
+    return writeEntryToFolder(ZipSource{zip_, path_, *ops_}, entry, folder, name,
+                              sync ? EntrySync::DataAndName : EntrySync::None);
 }
 
 }  // namespace quorvane
