@@ -32,13 +32,14 @@ struct Stream {
     uint64_t position = 0;
     uint64_t start = 0;
     size_t length = 0;
-    std::vector<char> buffer;
+    // Left uninitialised: only bytes read or written are ever used.
+    std::unique_ptr<char[]> buffer{new char[kBufferSize]};
 };
 
 bool flush(Stream& s) {
     if (!s.dirty) return !s.failed;
     s.dirty = false;
-    if (!writeAllAt(*s.ops, s.fd, s.buffer.data(), s.length, s.start)) s.failed = true;
+    if (!writeAllAt(*s.ops, s.fd, s.buffer.get(), s.length, s.start)) s.failed = true;
     s.length = 0;
     return !s.failed;
 }
@@ -80,7 +81,6 @@ voidpf ZCALLBACK openFile(voidpf opaque, const void* filename, int mode) {
     s->fd = fd;
     s->readOnlySize = size;
     s->syncOnClose = settings->syncOnClose;
-    s->buffer.resize(kBufferSize);
     return s;
 }
 
@@ -93,7 +93,7 @@ uLong ZCALLBACK readFile(voidpf, voidpf stream, void* out, uLong size) {
         if (s.position >= s.start && s.position < s.start + s.length) {
             const size_t at = static_cast<size_t>(s.position - s.start);
             const size_t n = std::min<size_t>(s.length - at, size - done);
-            std::memcpy(dest + done, s.buffer.data() + at, n);
+            std::memcpy(dest + done, s.buffer.get() + at, n);
             done += n;
             s.position += n;
             continue;
@@ -107,7 +107,7 @@ uLong ZCALLBACK readFile(voidpf, voidpf stream, void* out, uLong size) {
             continue;
         }
         const uint64_t from = windowStart(s);
-        const ssize_t n = s.ops->readAt(s.fd, s.buffer.data(), kBufferSize, from);
+        const ssize_t n = s.ops->readAt(s.fd, s.buffer.get(), kBufferSize, from);
         if (n < 0) s.failed = true;
         if (n <= 0) break;
         s.start = from;
@@ -140,7 +140,7 @@ uLong ZCALLBACK writeFile(voidpf, voidpf stream, const void* in, uLong size) {
         }
         s.dirty = true;
     }
-    std::memcpy(s.buffer.data() + s.length, in, size);
+    std::memcpy(s.buffer.get() + s.length, in, size);
     s.length += size;
     s.position += size;
     return size;
