@@ -123,18 +123,16 @@ bool DisplacedEntries::find(const std::string& archivePath, const EntryKey& key,
 
 namespace {
 
-// Writes a synced copy of the entry `key` of the zip `collection` at its
-// place in `backup` (forEntry), straight into it: the extraction writes a
-// temporary file there and renames it to a free name, so no part copy ever
-// shows. `placed` receives the copy's path.
-ZipStatus extractToBackup(const ContainerFiles& collection, const EntryKey& key, const BackupTree& backup,
-                          std::string& placed) {
+// Writes a synced copy of the entry `key` of the zip `collection`, read
+// through `unzip` (the step's one reader of it), at its place in `backup`
+// (forEntry), straight into it: the extraction writes a temporary file
+// there and renames it to a free name, so no part copy ever shows.
+// `placed` receives the copy's path.
+ZipStatus extractToBackup(ZipReader& unzip, const ContainerFiles& collection, const EntryKey& key,
+                          const BackupTree& backup, std::string& placed) {
     const BackupPlace place = backup.forEntry(collection.path, key.name);
     if (!place.make()) return ZipStatus::Error;
-    ZipReader unzip(collection.path);
-    const ZipStatus status = unzip.extractEntrySynced(key, place.folder, &placed);
-    unzip.close();
-    return status;
+    return unzip.extractEntrySynced(key, place.folder, &placed);
 }
 
 }  // namespace
@@ -148,10 +146,10 @@ ZipStatus moveToBackup(const ContainerFiles& collection, const File& listed, con
                                                                                               : ZipStatus::Error;
     const EntryKey key = keyOf(listed);
     std::string placed;
-    if (const ZipStatus status = extractToBackup(collection, key, backup, placed); status != ZipStatus::Ok)
+    ZipReader unzip(collection.path);
+    if (const ZipStatus status = extractToBackup(unzip, collection, key, backup, placed); status != ZipStatus::Ok)
         return status;
     // The copy is safely in the backup; only now does the archive lose it.
-    ZipReader unzip(collection.path);
     const ZipStatus status = unzip.removeEntry(key);
     unzip.close();
     if (status != ZipStatus::Ok) {
@@ -179,10 +177,11 @@ std::vector<EntryMove> moveEntriesToBackup(const ContainerFiles& collection, con
     }
     std::vector<EntryKey> leaving;
     std::vector<size_t> copied;
+    ZipReader unzip(collection.path);
     for (size_t i = 0; i < listed.size(); ++i) {
         const EntryKey key = keyOf(listed[i]);
         errno = 0;
-        moves[i].status = extractToBackup(collection, key, backup, moves[i].movedTo);
+        moves[i].status = extractToBackup(unzip, collection, key, backup, moves[i].movedTo);
         moves[i].error = errno;
         if (moves[i].status != ZipStatus::Ok) continue;
         leaving.push_back(key);
@@ -191,7 +190,6 @@ std::vector<EntryMove> moveEntriesToBackup(const ContainerFiles& collection, con
     if (leaving.empty()) return moves;
     // Every copy is safely in the backup; only now does the archive lose them.
     errno = 0;
-    ZipReader unzip(collection.path);
     const ZipStatus status = unzip.removeEntries(leaving);
     const int error = errno;
     unzip.close();
@@ -306,8 +304,11 @@ ZipStatus renameEntryKeepingOld(const ContainerFiles& collection, const File& li
         status != ZipStatus::Ok)
         return status;
     std::string placed;
-    if (const ZipStatus status = extractToBackup(collection, key, backup, placed); status != ZipStatus::Ok)
-        return status;
+    {
+        ZipReader unzip(collection.path);
+        if (const ZipStatus status = extractToBackup(unzip, collection, key, backup, placed); status != ZipStatus::Ok)
+            return status;
+    }
     ZipUpdate update(collection.path);
     update.addEntryOf(collection.path, key, entryName);
     update.leaveOut(key);
