@@ -66,7 +66,6 @@ TEST_F(PackedSetsTest, FixLeavesARightSetAndRewritesWrongOnesAsZips) {
                              "Sys/C.rar: c1.bin=content c1", "Sys/c2.bin: content c2"}));
 }
 
-// Sets a fix writes take the system's output form; a set it does not touch keeps its own.
 // libarchive's RAR reader and our zip times both go through the C library's
 // time zone; a thread checker run of this test catches any race between them.
 TEST_F(PackedSetsTest, RarTimesAndZipTimesConvertOnTwoThreadsAtOnce) {
@@ -83,6 +82,7 @@ TEST_F(PackedSetsTest, RarTimesAndZipTimesConvertOnTwoThreadsAtOnce) {
     EXPECT_EQ(alike, 1000);
 }
 
+// Sets a fix writes take the system's output form; a set it does not touch keeps its own.
 TEST_F(PackedSetsTest, FixWritesChangedSetsInTheOutputForm) {
     for (const ArchiveOutput output : {ArchiveOutput::SevenZip, ArchiveOutput::TorrentZip}) {
         SCOPED_TRACE(archiveOutputName(output));
