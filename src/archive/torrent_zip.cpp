@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "archive/empty_zip.h"
+#include "archive/file_ops.h"
 #include "archive/minizip_io.h"
 #include "archive/raw_deflater.h"
 #include "archive/torrent_zip_format.h"
@@ -47,17 +48,6 @@ private:
     int fd_;
 };
 
-bool readExactly(FileOps& ops, int fd, char* into, uint64_t size, uint64_t offset) {
-    while (size > 0) {
-        const ssize_t n = ops.readAt(fd, into, static_cast<size_t>(std::min<uint64_t>(size, kCopyBlockSize)), offset);
-        if (n <= 0) return false;
-        into += n;
-        size -= static_cast<uint64_t>(n);
-        offset += static_cast<uint64_t>(n);
-    }
-    return true;
-}
-
 uint32_t crcOf(std::string_view bytes) {
     return static_cast<uint32_t>(
         crc32_z(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
@@ -70,7 +60,7 @@ std::optional<uint32_t> directoryCrc(FileOps& ops, int fd, const TorrentZipEnd& 
     uLong crc = crc32(0L, Z_NULL, 0);
     for (uint64_t done = 0; done < end.directorySize;) {
         const uint64_t n = std::min<uint64_t>(end.directorySize - done, kCopyBlockSize);
-        if (!readExactly(ops, fd, block.get(), n, end.directoryOffset + done)) return std::nullopt;
+        if (!readAllAt(ops, fd, block.get(), static_cast<size_t>(n), end.directoryOffset + done)) return std::nullopt;
         crc = crc32_z(crc, reinterpret_cast<const Bytef*>(block.get()), static_cast<size_t>(n));
         done += n;
     }
@@ -86,7 +76,7 @@ bool alreadyTorrentZip(const std::string& path, FileOps& ops) {
     if (!file.ok() || !readTorrentZipEnd(ops, file.get(), end) || end.directorySize > kDirectoryCheckLimit)
         return false;
     std::string directory(static_cast<size_t>(end.directorySize), '\0');
-    if (!readExactly(ops, file.get(), directory.data(), directory.size(), end.directoryOffset)) return false;
+    if (!readAllAt(ops, file.get(), directory.data(), directory.size(), end.directoryOffset)) return false;
     return crcOf(directory) == end.commentCrc && directoryFollowsRules(directory, end.entries);
 }
 

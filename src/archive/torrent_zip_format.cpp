@@ -8,6 +8,7 @@
 #include <set>
 #include <vector>
 
+#include "archive/file_ops.h"
 #include "archive/little_endian.h"
 #include "archive/torrent_zip_names.h"
 #include "archive/zip_signatures.h"
@@ -69,17 +70,6 @@ bool parseComment(const unsigned char* comment, uint32_t& crc) {
         const int digit = upperHexDigit(comment[i]);
         if (digit < 0) return false;
         crc = (crc << 4) | static_cast<uint32_t>(digit);
-    }
-    return true;
-}
-
-bool readExactly(FileOps& ops, int fd, unsigned char* into, size_t size, uint64_t offset) {
-    while (size > 0) {
-        const ssize_t n = ops.readAt(fd, into, size, offset);
-        if (n <= 0) return false;
-        into += n;
-        size -= static_cast<size_t>(n);
-        offset += static_cast<uint64_t>(n);
     }
     return true;
 }
@@ -192,7 +182,7 @@ bool readTorrentZipEnd(FileOps& ops, int fd, TorrentZipEnd& end) {
     // The locator, when there is one, sits right before the end record.
     const size_t tailSize = static_cast<size_t>(std::min<uint64_t>(size, kZip64LocatorSize + kEndSize + kCommentSize));
     unsigned char tail[kZip64LocatorSize + kEndSize + kCommentSize];
-    if (!readExactly(ops, fd, tail, tailSize, size - tailSize)) return false;
+    if (!readAllAt(ops, fd, tail, tailSize, size - tailSize)) return false;
     const unsigned char* record = tail + tailSize - kEndSize - kCommentSize;
     if (readLittle(record, 4) != kEndSignature || readLittle(record + 4, 2) != 0 || readLittle(record + 6, 2) != 0 ||
         readLittle(record + 8, 2) != readLittle(record + 10, 2) || readLittle(record + 20, 2) != kCommentSize)
@@ -208,7 +198,7 @@ bool readTorrentZipEnd(FileOps& ops, int fd, TorrentZipEnd& end) {
         unsigned char zip64[kZip64EndSize];
         if (readLittle(locator + 4, 4) != 0 || readLittle(locator + 16, 4) != 1 ||
             zip64End + kZip64EndSize + kZip64LocatorSize != directoryEnd ||
-            !readExactly(ops, fd, zip64, sizeof zip64, zip64End))
+            !readAllAt(ops, fd, zip64, sizeof zip64, zip64End))
             return false;
         if (readLittle(zip64, 4) != kZip64EndSignature || readLittle(zip64 + 4, 8) != kZip64EndSize - 12 ||
             readLittle(zip64 + 16, 4) != 0 || readLittle(zip64 + 20, 4) != 0 ||
