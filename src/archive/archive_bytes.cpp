@@ -18,7 +18,7 @@ ArchiveBytes::ArchiveBytes(const std::string& path, FileOps& ops, ArchivePart pa
         threadBufferTaken = true;
         buffer_ = &threadBuffer;
     }
-    fd_ = ops_.openRead(path);
+    fd_ = ops_.openRead(path, ReadAhead::InOneGo);
     if (fd_ < 0) return;
     if (ops_.statOf(fd_, opened_) != 0) return;
     fileSize_ = opened_.st_size;

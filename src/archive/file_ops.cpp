@@ -21,10 +21,10 @@ thread_local FileOps* installedForThread = nullptr;
 
 }  // namespace
 
-int FileOps::openRead(const std::string& path) {
+int FileOps::openRead(const std::string& path, ReadAhead ahead) {
     crashPoint();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (fd >= 0 && ahead == ReadAhead::Streamed) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return fd;
 }
 

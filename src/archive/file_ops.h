@@ -21,11 +21,18 @@
 
 namespace quorvane {
 
+// How a file opened for reading will be read.
+enum class ReadAhead {
+    Streamed,  // front to back in blocks: the kernel reads further ahead
+    InOneGo,   // in one or two reads of known places: no advice, one call less
+};
+
 class FileOps {
 public:
     virtual ~FileOps() = default;
 
-    virtual int openRead(const std::string& path);
+    int openRead(const std::string& path) { return openRead(path, ReadAhead::Streamed); }
+    virtual int openRead(const std::string& path, ReadAhead ahead);
     // Opens an existing file for reading and writing; never creates one.
     virtual int openReadWrite(const std::string& path);
     // Creates a new file; fails with EEXIST rather than replace one.

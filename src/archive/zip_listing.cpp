@@ -29,7 +29,7 @@ unzFile openFor(ArchiveBytes& bytes, const std::string& path, FileOps& ops) {
 // The status of an archive minizip cannot open and that is not an empty
 // zip: it may not exist at all.
 ZipStatus unopenedStatus(const std::string& path, FileOps& ops) {
-    const int fd = ops.openRead(path);
+    const int fd = ops.openRead(path, ReadAhead::InOneGo);
     if (fd < 0) return openFailure(errno, ZipStatus::ParamError);
     ops.close(fd);
     return ZipStatus::ParamError;

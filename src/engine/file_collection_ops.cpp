@@ -68,7 +68,7 @@ ZipStatus loadLooseFile(ContainerFiles& collection, const LoadOptions& options) 
     File file(baseName(collection.path));
     ContentDigests(collection.path).digestFile(file.crc, file.md5, file.sha1, true, options.useMD5, options.useSHA1);
     FileOps& ops = fileOps();
-    const int fd = ops.openRead(collection.path);
+    const int fd = ops.openRead(collection.path, ReadAhead::InOneGo);
     if (fd < 0) return openFailure(errno, ZipStatus::FileUnreadable);
     const int64_t size = ops.fileSize(fd);
     ops.close(fd);

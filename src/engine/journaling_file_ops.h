@@ -40,7 +40,8 @@ class JournalingFileOps final : public FileOps {
 public:
     JournalingFileOps(FileOps& inner, RunJournal& journal, RunSyncs syncs = RunSyncs::EachStep);
 
-    int openRead(const std::string& path) override;
+    using FileOps::openRead;
+    int openRead(const std::string& path, ReadAhead ahead) override;
     // A run changes no existing file in place: it writes a new one and renames it over.
     int openReadWrite(const std::string& path) override;
     int createNew(const std::string& path) override;

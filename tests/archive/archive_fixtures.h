@@ -64,7 +64,8 @@ public:
     explicit FailingFileOps(int failAt = 0, int error = EIO) : failAt_(failAt), error_(error) {}
     int calls() const { return calls_; }
 
-    int openRead(const std::string& p) override { return fail() ? -1 : FileOps::openRead(p); }
+    using FileOps::openRead;
+    int openRead(const std::string& p, ReadAhead a) override { return fail() ? -1 : FileOps::openRead(p, a); }
     int openReadWrite(const std::string& p) override { return fail() ? -1 : FileOps::openReadWrite(p); }
     int createNew(const std::string& p) override { return fail() ? -1 : FileOps::createNew(p); }
     ssize_t readAt(int fd, void* b, size_t n, uint64_t o) override { return fail() ? -1 : FileOps::readAt(fd, b, n, o); }

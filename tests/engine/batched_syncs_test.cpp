@@ -31,7 +31,10 @@ class SyncLog final : public FileOps {
 public:
     std::string failingFolder;
 
-    int openRead(const std::string& path) override { return opened(FileOps::openRead(path), path); }
+    using FileOps::openRead;
+    int openRead(const std::string& path, ReadAhead ahead) override {
+        return opened(FileOps::openRead(path, ahead), path);
+    }
     int createNew(const std::string& path) override { return opened(FileOps::createNew(path), path); }
     int sync(int fd) override {
         note("sync " + pathOf(fd));

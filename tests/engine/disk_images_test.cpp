@@ -208,8 +208,9 @@ struct ReadReach : FileOps {
     std::mutex mutex;
     std::map<int, std::string> open;
     uint64_t furthest = 0;
-    int openRead(const std::string& path) override {
-        const int fd = FileOps::openRead(path);
+    using FileOps::openRead;
+    int openRead(const std::string& path, ReadAhead ahead) override {
+        const int fd = FileOps::openRead(path, ahead);
         std::lock_guard lock(mutex);
         if (fd >= 0) open[fd] = path;
         return fd;

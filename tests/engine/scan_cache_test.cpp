@@ -26,12 +26,13 @@ using Lines = std::vector<std::string>;
 // Counts the files the engine opens for reading, by file name.
 class OpenCounter : public FileOps {
 public:
-    int openRead(const std::string& path) override {
+    using FileOps::openRead;
+    int openRead(const std::string& path, ReadAhead ahead) override {
         {
             std::lock_guard lock(mutex_);
             ++opens_[baseName(path)];
         }
-        return FileOps::openRead(path);
+        return FileOps::openRead(path, ahead);
     }
     int opens(const std::string& name) {
         std::lock_guard lock(mutex_);
