@@ -481,12 +481,12 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCac
         known);
 }
 
-ScanCache FolderJob::testedFiles(const SystemFolder& system, const ScanCache& known, bool withRows) const {
+ScanCache FolderJob::takeTestedFiles(SystemFolder& system, const ScanCache& known, bool withRows) const {
     ScanCache out;
     const long long settled = firstPassStartNs_ - options_.settleTime.count();
     for (size_t i = 0; i < system.files.size(); ++i) {
         const std::string& name = system.files[i];
-        const SystemFolder::Tested* t = i < system.tested.size() ? &system.tested[i] : nullptr;
+        SystemFolder::Tested* t = i < system.tested.size() ? &system.tested[i] : nullptr;
         if (t == nullptr || !t->stamp.valid) {
             // Not reached: what the last scan found still holds while the file is unchanged.
             if (const ScanCache::Record* r = known.find(name)) {
@@ -510,13 +510,13 @@ ScanCache FolderJob::testedFiles(const SystemFolder& system, const ScanCache& kn
             out.put(name, {t->stamp, t->kind, t->placed->listing, {}, false, {}});
             continue;
         }
-        ScanCache::Record record{t->stamp, t->kind, t->listing, {}, false, {}};
+        ScanCache::Record record{t->stamp, t->kind, std::move(t->listing), {}, false, {}};
         // Rows only under the catalogue they were found in; "all in place"
         // means something only with the rows behind it.
         if (withRows && !t->found.empty()) {
-            record.found = t->found;
+            record.found = std::move(t->found);
             record.allInPlace = t->allInPlace;
-            if (t->allInPlace) record.haveRows = t->haveRows;
+            if (t->allInPlace) record.haveRows = std::move(t->haveRows);
         }
         out.put(name, std::move(record));
     }

@@ -245,8 +245,9 @@ protected:
     // What the first pass found of `system`'s files, as a cache for the next
     // scan: each sound file tested long enough after its last change, and
     // what `known` holds of files the pass did not reach (a cancel).
-    // Identification rows are kept with the listings when `withRows`.
-    ScanCache testedFiles(const SystemFolder& system, const ScanCache& known, bool withRows) const;
+    // Identification rows are kept with the listings when `withRows`. The
+    // listings and rows are moved out of `system.tested`.
+    ScanCache takeTestedFiles(SystemFolder& system, const ScanCache& known, bool withRows) const;
     // A step failed and has been reported; the job goes on.
     void failStep() {
         ++failedSteps_;

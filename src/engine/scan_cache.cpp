@@ -356,6 +356,11 @@ void ScanCache::decodeAll() {
 
 void ScanCache::put(const std::string& name, std::shared_ptr<const Record> record) {
     decodeAll();
+    // A cache is mostly built in name order: each record goes last.
+    if (records_.empty() || records_.rbegin()->first < name) {
+        records_.emplace_hint(records_.end(), name, std::move(record));
+        return;
+    }
     records_[name] = std::move(record);
 }
 
