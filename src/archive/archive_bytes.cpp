@@ -10,7 +10,7 @@ thread_local bool threadBufferTaken = false;
 
 }  // namespace
 
-ArchiveBytes::ArchiveBytes(const std::string& path, FileOps& ops, ArchivePart part) : ops_(ops) {
+ArchiveBytes::ArchiveBytes(const std::string& path, FileOps& ops, ArchivePart part, int folder) : ops_(ops) {
     if (threadBufferTaken) {
         own_ = std::make_unique<ScratchBuffer>();
         buffer_ = own_.get();
@@ -18,7 +18,7 @@ ArchiveBytes::ArchiveBytes(const std::string& path, FileOps& ops, ArchivePart pa
         threadBufferTaken = true;
         buffer_ = &threadBuffer;
     }
-    fd_ = ops_.openRead(path, ReadAhead::InOneGo);
+    fd_ = ops_.openRead(path, {ReadAhead::InOneGo, folder});
     if (fd_ < 0) return;
     if (ops_.statOf(fd_, opened_) != 0) return;
     fileSize_ = opened_.st_size;

@@ -34,7 +34,8 @@ public:
     // The largest span read for one entry.
     static constexpr uint64_t kSpanLimit = uint64_t{64} << 20;
 
-    ArchiveBytes(const std::string& path, FileOps& ops, ArchivePart part);
+    // `folder`: a descriptor of the folder holding `path`, or -1 (ReadOpen).
+    ArchiveBytes(const std::string& path, FileOps& ops, ArchivePart part, int folder = -1);
     ~ArchiveBytes();
     ArchiveBytes(const ArchiveBytes&) = delete;
     ArchiveBytes& operator=(const ArchiveBytes&) = delete;

@@ -101,7 +101,7 @@ ChdHeaderResult readChdHeader(const std::string& path, ChdHeader& out, FileOps& 
         return failure(ChdHeaderError::Unreadable,
                        std::string("cannot ") + what + " the file: " + std::strerror(error));
     };
-    const int fd = ops.openRead(path, ReadAhead::InOneGo);
+    const int fd = ops.openRead(path, {ReadAhead::InOneGo});
     if (fd < 0) return unreadable("open");
     const int64_t size = ops.fileSize(fd);
     if (size < 0) {

@@ -4,7 +4,7 @@ namespace quorvane {
 
 bool isEmptyZip(const std::string& path, FileOps& ops) {
     constexpr size_t kEndRecordSize = 22;
-    const int fd = ops.openRead(path, ReadAhead::InOneGo);
+    const int fd = ops.openRead(path, {ReadAhead::InOneGo});
     if (fd < 0) return false;
     unsigned char record[kEndRecordSize];
     const int64_t size = ops.fileSize(fd);

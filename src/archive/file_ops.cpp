@@ -21,10 +21,13 @@ thread_local FileOps* installedForThread = nullptr;
 
 }  // namespace
 
-int FileOps::openRead(const std::string& path, ReadAhead ahead) {
+int FileOps::openRead(const std::string& path, const ReadOpen& how) {
     crashPoint();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0 && ahead == ReadAhead::Streamed) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    const size_t slash = path.rfind('/');
+    const int fd = how.folder >= 0 && slash != std::string::npos
+                       ? ::openat(how.folder, path.c_str() + slash + 1, O_RDONLY | O_CLOEXEC)
+                       : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0 && how.ahead == ReadAhead::Streamed) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return fd;
 }
 

@@ -27,12 +27,20 @@ enum class ReadAhead {
     InOneGo,   // in one or two reads of known places: no advice, one call less
 };
 
+struct ReadOpen {
+    ReadAhead ahead = ReadAhead::Streamed;
+    // A descriptor of the folder that holds the file, or -1. The file is
+    // then opened by its last name there, without walking the whole path:
+    // the caller vouches that the path names a file of that folder.
+    int folder = -1;
+};
+
 class FileOps {
 public:
     virtual ~FileOps() = default;
 
-    int openRead(const std::string& path) { return openRead(path, ReadAhead::Streamed); }
-    virtual int openRead(const std::string& path, ReadAhead ahead);
+    int openRead(const std::string& path) { return openRead(path, ReadOpen{}); }
+    virtual int openRead(const std::string& path, const ReadOpen& how);
     // Opens an existing file for reading and writing; never creates one.
     virtual int openReadWrite(const std::string& path);
     // Creates a new file; fails with EEXIST rather than replace one.

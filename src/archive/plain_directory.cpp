@@ -133,7 +133,7 @@ bool listPlainArchive(FileOps& ops, const std::string& path, uint64_t fileSize, 
     // that says how large the directory is.
     constexpr uint64_t kFirstRead = 4096;
     constexpr uint64_t kLargestDirectory = uint64_t{16} << 20;
-    const int fd = ops.openRead(path, ReadAhead::InOneGo);
+    const int fd = ops.openRead(path, {ReadAhead::InOneGo});
     if (fd < 0) return false;
     auto readTail = [&](std::vector<unsigned char>& into, uint64_t size) {
         into.resize(static_cast<size_t>(size));

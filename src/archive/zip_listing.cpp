@@ -29,7 +29,7 @@ unzFile openFor(ArchiveBytes& bytes, const std::string& path, FileOps& ops) {
 // The status of an archive minizip cannot open and that is not an empty
 // zip: it may not exist at all.
 ZipStatus unopenedStatus(const std::string& path, FileOps& ops) {
-    const int fd = ops.openRead(path, ReadAhead::InOneGo);
+    const int fd = ops.openRead(path, {ReadAhead::InOneGo});
     if (fd < 0) return openFailure(errno, ZipStatus::ParamError);
     ops.close(fd);
     return ZipStatus::ParamError;
@@ -104,10 +104,11 @@ bool plainEntriesPass(const PlainDirectory& directory, ArchiveBytes& bytes) {
 
 }  // namespace
 
-ZipListing::ZipListing(std::string archivePath, FileOps& ops, ZipRead read) : path_(std::move(archivePath)), ops_(&ops) {
+ZipListing::ZipListing(std::string archivePath, FileOps& ops, ZipRead read, int folder)
+    : path_(std::move(archivePath)), ops_(&ops) {
     const bool test = read == ZipRead::ListAndTest;
     tested_ = test;
-    ArchiveBytes bytes(path_, ops, test ? ArchivePart::Whole : ArchivePart::Directory);
+    ArchiveBytes bytes(path_, ops, test ? ArchivePart::Whole : ArchivePart::Directory, folder);
     if (bytes.opened()) {
         opened_ = *bytes.opened();
         wasOpened_ = true;

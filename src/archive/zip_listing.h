@@ -55,7 +55,9 @@ enum class ZipRead {
 
 class ZipListing {
 public:
-    explicit ZipListing(std::string archivePath, FileOps& ops = fileOps(), ZipRead read = ZipRead::List);
+    // `folder`: a descriptor of the folder holding the archive, or -1 (ReadOpen).
+    explicit ZipListing(std::string archivePath, FileOps& ops = fileOps(), ZipRead read = ZipRead::List,
+                        int folder = -1);
 
     const std::string& path() const { return path_; }
     // 0 when the archive cannot be opened or its directory cannot be read.

@@ -27,7 +27,8 @@ bool isFolderEntry(const ZipEntry& entry) { return !entry.name.empty() && entry.
 namespace {
 
 ZipStatus loadArchive(ContainerFiles& collection, const LoadOptions& options, FileStamp* openedAs) {
-    const ZipListing info(collection.path, fileOps(), options.test ? ZipRead::ListAndTest : ZipRead::List);
+    const ZipListing info(collection.path, fileOps(), options.test ? ZipRead::ListAndTest : ZipRead::List,
+                          options.folder);
     if (openedAs) *openedAs = info.opened() ? stampFrom(*info.opened()) : FileStamp{};
     if (options.test) {
         const ZipStatus status = info.testZip();
@@ -68,7 +69,7 @@ ZipStatus loadLooseFile(ContainerFiles& collection, const LoadOptions& options) 
     File file(baseName(collection.path));
     ContentDigests(collection.path).digestFile(file.crc, file.md5, file.sha1, true, options.useMD5, options.useSHA1);
     FileOps& ops = fileOps();
-    const int fd = ops.openRead(collection.path, ReadAhead::InOneGo);
+    const int fd = ops.openRead(collection.path, {ReadAhead::InOneGo});
     if (fd < 0) return openFailure(errno, ZipStatus::FileUnreadable);
     const int64_t size = ops.fileSize(fd);
     ops.close(fd);

@@ -37,6 +37,9 @@ struct LoadOptions {
     bool test = true;  // read every archive entry in full and check it
     bool useMD5 = false;
     bool useSHA1 = false;
+    // A descriptor of the folder holding the collection's file, or -1: a
+    // zip is then opened there by its file name (ReadOpen).
+    int folder = -1;
 };
 
 // Whether `path` is loaded as an archive: decided by its file name alone,

@@ -302,9 +302,9 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
     auto allInPlace = [&system](size_t i) { return i < system.tested.size() && system.tested[i].allInPlace; };
     const bool withoutPlaced = !test && placed != PlacedFiles::Listed;
     const bool skipping = !test && placed == PlacedFiles::Skipped;
-    const LoadOptions opts = loadOptions(test);
     const bool keepListings = test && system.keepListings;
-    // Open for as long as the loader runs: each file's stamp is then taken by its name alone.
+    // Open for as long as the loader runs: each file's stamp is taken, and
+    // each zip opened, by its name alone.
     struct FolderHandle {
         int fd;
         ~FolderHandle() {
@@ -312,6 +312,8 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
         }
     };
     const FolderHandle folder{system.path.empty() ? -1 : ::open(system.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)};
+    LoadOptions opts = loadOptions(test);
+    opts.folder = folder.fd;
     auto stampOfFile = [&](size_t i) {
         return folder.fd >= 0 ? stampAt(folder.fd, system.files[i]) : stampOf(system.pathOf(i));
     };

@@ -110,9 +110,9 @@ void JournalingFileOps::noteMoveIn(const std::string& from, const std::string& t
     foldersHoldingMoves_.insert(dirName(absolutePath(to)));
 }
 
-int JournalingFileOps::openRead(const std::string& path, ReadAhead ahead) {
-    if (inRunFolder(path)) return trackRunFolderFile(inner_.openRead(path, ahead));
-    return inner_.openRead(path, ahead);
+int JournalingFileOps::openRead(const std::string& path, const ReadOpen& how) {
+    if (inRunFolder(path)) return trackRunFolderFile(inner_.openRead(path, how));
+    return inner_.openRead(path, how);
 }
 
 int JournalingFileOps::sync(int fd) {

@@ -41,7 +41,7 @@ public:
     JournalingFileOps(FileOps& inner, RunJournal& journal, RunSyncs syncs = RunSyncs::EachStep);
 
     using FileOps::openRead;
-    int openRead(const std::string& path, ReadAhead ahead) override;
+    int openRead(const std::string& path, const ReadOpen& how) override;
     // A run changes no existing file in place: it writes a new one and renames it over.
     int openReadWrite(const std::string& path) override;
     int createNew(const std::string& path) override;

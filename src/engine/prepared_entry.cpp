@@ -23,7 +23,7 @@ bool readLooseSource(ContainerFiles& collection, const FileStamp& stamp, const L
                      ZipStatus& status, LooseSource& out) {
     if (!stamp.valid || stamp.size < 0 || static_cast<uint64_t>(stamp.size) > kPrepareSizeLimit) return false;
     FileOps& ops = fileOps();
-    const int fd = ops.openRead(collection.path, ReadAhead::InOneGo);
+    const int fd = ops.openRead(collection.path, {ReadAhead::InOneGo});
     if (fd < 0) {
         status = openFailure(errno, ZipStatus::FileUnreadable);
         collection.files.clear();

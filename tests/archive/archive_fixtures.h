@@ -65,7 +65,7 @@ public:
     int calls() const { return calls_; }
 
     using FileOps::openRead;
-    int openRead(const std::string& p, ReadAhead a) override { return fail() ? -1 : FileOps::openRead(p, a); }
+    int openRead(const std::string& p, const ReadOpen& h) override { return fail() ? -1 : FileOps::openRead(p, h); }
     int openReadWrite(const std::string& p) override { return fail() ? -1 : FileOps::openReadWrite(p); }
     int createNew(const std::string& p) override { return fail() ? -1 : FileOps::createNew(p); }
     ssize_t readAt(int fd, void* b, size_t n, uint64_t o) override { return fail() ? -1 : FileOps::readAt(fd, b, n, o); }

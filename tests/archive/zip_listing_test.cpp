@@ -1,6 +1,9 @@
 #include "archive/zip_listing.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <sys/statvfs.h>
 
 #include "archive/zip_reader.h"
@@ -43,6 +46,25 @@ TEST(ZipListingTest, ClaimsBeyondTheFileMakeAnArchiveDamaged) {
             std::remove(dir.file("b.bin").c_str());
         }
     }
+}
+
+// Given its folder's descriptor, an archive is opened there by its file
+// name (the folder may since have moved), and still through the file seam.
+TEST(ZipListingTest, AnArchiveIsOpenedInTheFolderItsDescriptorHolds) {
+    TempDir dir;
+    ASSERT_EQ(::mkdir(dir.file("before").c_str(), 0755), 0);
+    const std::string zip = dir.file("before/set.zip");
+    makeZip(zip, R"([{"name": "a.bin", "data": "hello"}])");
+    const int folder = ::open(dir.file("before").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    ASSERT_EQ(std::rename(dir.file("before").c_str(), dir.file("after").c_str()), 0);
+    EXPECT_EQ(ZipListing(zip, fileOps(), ZipRead::ListAndTest).count(), 0);
+    const ZipListing moved(zip, fileOps(), ZipRead::ListAndTest, folder);
+    EXPECT_EQ(moved.count(), 1);
+    EXPECT_TRUE(zipTestPassed(moved.testZip()));
+    FailingFileOps failing(1, EIO);
+    EXPECT_EQ(ZipListing(zip, failing, ZipRead::ListAndTest, folder).count(), 0);
+    ::close(folder);
 }
 
 // A real entry over 4 GiB. Python's zipfile deflates 4 GiB of zeros at

@@ -32,8 +32,8 @@ public:
     std::string failingFolder;
 
     using FileOps::openRead;
-    int openRead(const std::string& path, ReadAhead ahead) override {
-        return opened(FileOps::openRead(path, ahead), path);
+    int openRead(const std::string& path, const ReadOpen& how) override {
+        return opened(FileOps::openRead(path, how), path);
     }
     int createNew(const std::string& path) override { return opened(FileOps::createNew(path), path); }
     int sync(int fd) override {

@@ -209,8 +209,8 @@ struct ReadReach : FileOps {
     std::map<int, std::string> open;
     uint64_t furthest = 0;
     using FileOps::openRead;
-    int openRead(const std::string& path, ReadAhead ahead) override {
-        const int fd = FileOps::openRead(path, ahead);
+    int openRead(const std::string& path, const ReadOpen& how) override {
+        const int fd = FileOps::openRead(path, how);
         std::lock_guard lock(mutex);
         if (fd >= 0) open[fd] = path;
         return fd;

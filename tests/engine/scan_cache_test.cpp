@@ -27,12 +27,12 @@ using Lines = std::vector<std::string>;
 class OpenCounter : public FileOps {
 public:
     using FileOps::openRead;
-    int openRead(const std::string& path, ReadAhead ahead) override {
+    int openRead(const std::string& path, const ReadOpen& how) override {
         {
             std::lock_guard lock(mutex_);
             ++opens_[baseName(path)];
         }
-        return FileOps::openRead(path, ahead);
+        return FileOps::openRead(path, how);
     }
     int opens(const std::string& name) {
         std::lock_guard lock(mutex_);
