@@ -6,6 +6,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define QUORVANE_HAS_AVX2_PATH 1
+#endif
 
 #include "archive/digest_set.h"
 
@@ -36,8 +40,39 @@ bool skimFor(const unsigned char* data, size_t size, const unsigned char (&signa
     return false;
 }
 
+#if defined(QUORVANE_HAS_AVX2_PATH)
+// As the SSE2 loop below, 64 bytes a round with one branch; moves `at` to
+// where it stopped when the signature is not found.
+__attribute__((target("avx2"))) bool containsAvx2(const unsigned char* data, size_t size,
+                                                  const unsigned char (&signature)[4], size_t& at) {
+    const __m256i first = _mm256_set1_epi8(static_cast<char>(signature[0]));
+    const __m256i second = _mm256_set1_epi8(static_cast<char>(signature[1]));
+    for (; at + 65 <= size; at += 64) {
+        const auto* p = reinterpret_cast<const __m256i*>(data + at);
+        const auto* q = reinterpret_cast<const __m256i*>(data + at + 1);
+        const __m256i low = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_loadu_si256(p), first),
+                                             _mm256_cmpeq_epi8(_mm256_loadu_si256(q), second));
+        const __m256i high = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_loadu_si256(p + 1), first),
+                                              _mm256_cmpeq_epi8(_mm256_loadu_si256(q + 1), second));
+        const __m256i any = _mm256_or_si256(low, high);
+        if (_mm256_testz_si256(any, any)) continue;
+        uint64_t both = static_cast<uint32_t>(_mm256_movemask_epi8(low)) |
+                        (uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(high))} << 32);
+        for (; both != 0; both &= both - 1) {
+            const size_t hit = at + static_cast<size_t>(__builtin_ctzll(both));
+            if (size - hit >= 4 && std::memcmp(data + hit, signature, 4) == 0) return true;
+        }
+    }
+    return false;
+}
+#endif
+
 bool contains(const unsigned char* data, size_t size, const unsigned char (&signature)[4]) {
     size_t at = 0;
+#if defined(QUORVANE_HAS_AVX2_PATH)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2 && containsAvx2(data, size, signature, at)) return true;
+#endif
 #if defined(__SSE2__)
     // Over a whole 64 KiB tail, memchr stops at every 256th byte or so; the
     // first two bytes compared together at 16 places at once almost never
