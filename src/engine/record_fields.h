@@ -23,8 +23,11 @@ class FieldWriter {
 public:
     FieldWriter() = default;
     explicit FieldWriter(int fd) : fd_(fd) {}
+    // `bytes`: 1 to 8.
     void number(std::uint64_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) out_.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+        char little[8];
+        for (int i = 0; i < 8; ++i) little[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+        out_.append(little, static_cast<size_t>(bytes));
         spill();
     }
     void text(const std::string& value) {
