@@ -356,12 +356,8 @@ void ScanCache::decodeAll() {
 
 void ScanCache::put(const std::string& name, std::shared_ptr<const Record> record) {
     decodeAll();
-    // A cache is mostly built in name order: each record goes last.
-    if (records_.empty() || records_.rbegin()->first < name) {
-        records_.emplace_hint(records_.end(), name, std::move(record));
-        return;
-    }
-    records_[name] = std::move(record);
+    // A cache is mostly built in name order: the end is where each record goes.
+    records_.insert_or_assign(records_.end(), name, std::move(record));
 }
 
 void ScanCache::erase(const std::string& name) {
