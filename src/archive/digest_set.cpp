@@ -3,8 +3,6 @@
 #include <openssl/evp.h>
 #include <zlib.h>
 
-#include <cstdio>
-
 namespace quorvane {
 namespace {
 
@@ -54,8 +52,10 @@ void DigestSet::finish(std::string& crcText, std::string& md5Text, std::string& 
 }
 
 std::string crcHex(uint32_t value, bool upperCase) {
-    char text[9];
-    std::snprintf(text, sizeof text, upperCase ? "%08X" : "%08x", value);
+    // Every entry of every scanned archive takes one: no format parsing.
+    const char* digits = upperCase ? "0123456789ABCDEF" : "0123456789abcdef";
+    std::string text(8, '0');
+    for (int i = 7; i >= 0; --i, value >>= 4) text[static_cast<size_t>(i)] = digits[value & 0x0F];
     return text;
 }
 

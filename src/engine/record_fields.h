@@ -39,6 +39,7 @@ public:
         out_.append(data, size);
         spill();
     }
+    void reserve(size_t size) { out_.reserve(size); }
     std::string& bytes() { return out_; }
     // Writes what is held; false once any write failed.
     bool flush() {

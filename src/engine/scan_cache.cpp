@@ -60,6 +60,9 @@ std::uint32_t crcOf(const char* bytes, size_t size) { return libdeflate_crc32(0,
 
 std::string encodeListing(const std::vector<File>& files) {
     FieldWriter out;
+    size_t size = 4;
+    for (const File& f : files) size += 5 * 4 + f.name.size() + f.size.size() + f.crc.size() + f.md5.size() + f.sha1.size();
+    out.reserve(size);
     out.number(files.size(), 4);
     for (const File& f : files) {
         for (const std::string* field : {&f.name, &f.size, &f.crc, &f.md5, &f.sha1}) out.text(*field);
