@@ -448,6 +448,42 @@ int keyFileFindAll(KeyFile* k, const void* key, int keyLen, KeyFileVisit visit, 
     return visited;
 }
 
+int keyFileEach(KeyFile* k, KeyFileEachVisit visit, void* context) {
+    Operation op;
+    if (!known(k)) return -1;
+    clearCurrent(k);
+    if (!trimCache()) return -1;
+    Path path;
+    if (!descend(k, nullptr, 0, Descent::Leftmost, path)) return -1;
+    k->leavesCrossed = 0;
+    Block* leaf = readBlock(k, path[0].block);
+    uint8_t buffer[1024];
+    int visited = 0;
+    while (leaf) {
+        KeyWalk walk(leaf->bytes);
+        while (walk.next()) {
+            // The identifying record leads the file and is never shown.
+            if (walk.keyLen() == 0) continue;
+            const Item& item = walk.item();
+            const uint32_t n = std::min<uint32_t>(item.number, sizeof buffer);
+            const uint8_t* data = item.trailer;
+            if (n > 0 && !item.dataInline()) {
+                if (!readLongData(k, item.dataBlock, item.dataOffset, buffer, n)) return -1;
+                data = buffer;
+            }
+            visit(context, walk.key(), walk.keyLen(), reinterpret_cast<const char*>(data), static_cast<int>(n));
+            ++visited;
+        }
+        if (walk.damaged()) return setError(kKfDamaged), -1;
+        // As in keyFileFindAll: the cache may evict the leaves behind.
+        ++engine().op;
+        leaf = nextLeaf(k, leaf);
+    }
+    if (keyFileErrno() != kKfNotFound) return -1;
+    setError(kKfOk);
+    return visited;
+}
+
 int keyFileFirst(KeyFile* k, void* keyBuffer, int* keyLen) {
     Operation op;
     if (!known(k)) return -1;

@@ -71,6 +71,13 @@ int keyFileNext(KeyFile* k, void* keyBuffer, int* keyLen);
 // runs under the engine's lock and must not call the engine.
 using KeyFileVisit = void (*)(void* context, const char* data, int dataLen);
 int keyFileFindAll(KeyFile* k, const void* key, int keyLen, KeyFileVisit visit, void* context);
+// Visits every record's key and data in key order, in one locked walk over
+// the leaves (data cut at 1024 bytes). Returns the number of records
+// visited, or -1. Afterwards no record is current; `visit` must not call
+// the engine.
+using KeyFileEachVisit = void (*)(void* context, const unsigned char* key, int keyLen, const char* data,
+                                  int dataLen);
+int keyFileEach(KeyFile* k, KeyFileEachVisit visit, void* context);
 // Delete the current record; replace its data (same length: in place).
 int keyFileDelete(KeyFile* k);
 int keyFileUpdate(KeyFile* k, const void* data, int dataLen);

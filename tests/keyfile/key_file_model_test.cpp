@@ -56,6 +56,16 @@ protected:
         Texts expected;
         for (const auto& [key, data] : model) expected.push_back(key + "=" + data);
         ASSERT_TRUE(testing::walkAll(k) == expected) << "the records differ";
+        // The one-walk visit sees the same records, data cut at 1024 bytes.
+        Texts each;
+        const auto record = [](void* to, const unsigned char* key, int keyLen, const char* d, int n) {
+            static_cast<Texts*>(to)->push_back(std::string(reinterpret_cast<const char*>(key), static_cast<size_t>(keyLen)) +
+                                               "=" + std::string(d, static_cast<size_t>(n)));
+        };
+        ASSERT_EQ(keyFileEach(k, record, &each), static_cast<int>(model.size()));
+        for (std::string& text : expected) text.resize(std::min(text.size(), text.find('=') + 1 + 1024));
+        ASSERT_TRUE(each == expected) << "the visited records differ";
+        ASSERT_EQ(testing::nextData(k), "<end>");
         for (int i = 0; i < 300; ++i) {
             const std::string& probe = anyKey();
             const auto found = model.find(probe);  // the first of the equal keys
