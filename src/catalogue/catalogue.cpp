@@ -137,6 +137,7 @@ StoreStatus Catalogue::openDB() {
     std::lock_guard lock(mutex_);
     lastError_.clear();
     keptOpen_ = true;
+    crcLookups_ = 0;
     const StoreStatus result = store_.open();
     if (result != StoreStatus::Ok)
         setError("Cannot open database " + store_.basePath() + ": " + storeStatusText(result));
@@ -146,6 +147,7 @@ StoreStatus Catalogue::openDB() {
 StoreStatus Catalogue::closeDB() {
     std::lock_guard lock(mutex_);
     keptOpen_ = false;
+    crcTable_.clear();
     const StoreStatus result = store_.close();
     if (result != StoreStatus::Ok)
         setError("Closing database " + store_.basePath() + " failed: " + storeStatusText(result));
@@ -654,7 +656,24 @@ void Catalogue::collectCrcRows(const std::string& crc, const std::string& size) 
     crcKeySize_ = size.size();
     crcKey_ += size;
     crcOffsets_.clear();
-    store_.crcIndex.findOffsets(crcKey_, crcOffsets_);
+    if (keptOpen_ && !crcTable_.mirrors(store_.crcIndex)) considerCrcTable();
+    if (crcTable_.mirrors(store_.crcIndex)) crcTable_.find(crcKey_, crcOffsets_);
+    else store_.crcIndex.findOffsets(crcKey_, crcOffsets_);
+}
+
+void Catalogue::considerCrcTable() {
+    // A descent costs about as much as reading a few hundred bytes of index
+    // in one walk; the table holds about 50 bytes a row.
+    constexpr std::uint64_t kRecordBytesPerLookup = 512;
+    constexpr std::uint64_t kMinLookups = 256;
+    constexpr std::uint64_t kMaxRecordBytes = std::uint64_t{128} << 20;
+    constexpr size_t kMaxRows = 1'000'000;
+    const std::uint64_t bytes = store_.recordBytes();
+    if (++crcLookups_ < kMinLookups || crcLookups_ * kRecordBytesPerLookup < bytes || bytes > kMaxRecordBytes ||
+        crcTableRefusedAt_ == store_.crcIndex.generation())
+        return;
+    crcLookups_ = 0;
+    if (!crcTable_.build(store_.crcIndex, kMaxRows)) crcTableRefusedAt_ = store_.crcIndex.generation();
 }
 
 bool Catalogue::filedUnderCrc(std::string_view rowCrc) const {

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/key_offset_table.h"
 #include "catalogue/row_store.h"
 #include "core/records.h"
 
@@ -197,6 +198,8 @@ private:
     void visitSystemRows(const std::string& system, bool withFacts, const std::function<void(const RomRow&)>& visit);
     // Fills crcOffsets_ with the rows filed under the CRC (lower case) and size.
     void collectCrcRows(const std::string& crc, const std::string& size);
+    // Reads the CRC index into crcTable_ once the lookups make it pay.
+    void considerCrcTable();
     // A row of crcOffsets_ belongs to the lookup only when its own CRC is the
     // one asked for: a CRC-less row of size 123456789 and a row of CRC
     // 12345678 and size 9 share the key "123456789".
@@ -231,6 +234,11 @@ private:
     std::string crcKey_;
     size_t crcKeySize_ = 0;  // the size's share of crcKey_
     std::vector<std::uint64_t> crcOffsets_;
+    // The CRC index read whole, once the lookups of a job that keeps the
+    // store open are a fair share of its rows (collectCrcRows).
+    KeyOffsetTable crcTable_;
+    std::uint64_t crcLookups_ = 0;
+    std::optional<std::uint64_t> crcTableRefusedAt_;  // the index generation a build failed at
 };
 
 }  // namespace quorvane

@@ -9,6 +9,7 @@ namespace quorvane {
 
 StoreStatus KeyIndex::open() {
     if (handle_) return StoreStatus::Ok;
+    ++generation_;
     handle_ = keyFileCreate(path_);
     if (!handle_) handle_ = keyFileOpen(path_, true);
     if (handle_) return StoreStatus::Ok;
@@ -23,6 +24,7 @@ StoreStatus KeyIndex::open() {
 }
 
 void KeyIndex::abandon() {
+    ++generation_;
     if (handle_) keyFileAbandon(handle_);
     handle_ = nullptr;
 }
@@ -34,6 +36,7 @@ StoreStatus KeyIndex::flush() {
 
 StoreStatus KeyIndex::close() {
     if (!handle_) return StoreStatus::Ok;
+    ++generation_;
     const bool flushed = keyFileFlush(handle_) >= 0;
     const bool closed = keyFileClose(handle_) >= 0;
     handle_ = nullptr;
@@ -43,6 +46,7 @@ StoreStatus KeyIndex::close() {
 
 StoreStatus KeyIndex::insert(const std::string& key, const std::string& data) {
     if (!handle_) return StoreStatus::IndexInsertFailed;
+    ++generation_;
     return keyFileInsert(handle_, key.data(), static_cast<int>(key.size()), data.data(),
                          static_cast<int>(data.size())) < 0
                ? StoreStatus::IndexInsertFailed
@@ -55,19 +59,45 @@ StoreStatus KeyIndex::find(const std::string& key) {
     return len < 1 ? StoreStatus::NotFound : StoreStatus::Ok;
 }
 
+namespace {
+
+// A record's data as a row offset: 1 to 19 decimal digits.
+bool offsetOf(const char* data, int len, std::uint64_t& out) {
+    if (len < 1 || len > 19) return false;
+    std::uint64_t v = 0;
+    for (int i = 0; i < len; ++i) {
+        if (data[i] < '0' || data[i] > '9') return false;
+        v = v * 10 + static_cast<std::uint64_t>(data[i] - '0');
+    }
+    out = v;
+    return true;
+}
+
+}  // namespace
+
 StoreStatus KeyIndex::findOffsets(const std::string& key, std::vector<std::uint64_t>& offsets) {
     if (!handle_ || key.empty() || key.size() > 255) return StoreStatus::NotFound;
     const auto collect = [](void* context, const char* data, int len) {
-        if (len < 1 || len > 19) return;
         std::uint64_t v = 0;
-        for (int i = 0; i < len; ++i) {
-            if (data[i] < '0' || data[i] > '9') return;
-            v = v * 10 + static_cast<std::uint64_t>(data[i] - '0');
-        }
-        static_cast<std::vector<std::uint64_t>*>(context)->push_back(v);
+        if (offsetOf(data, len, v)) static_cast<std::vector<std::uint64_t>*>(context)->push_back(v);
     };
     const int n = keyFileFindAll(handle_, key.data(), static_cast<int>(key.size()), collect, &offsets);
     return n < 1 ? StoreStatus::NotFound : StoreStatus::Ok;
+}
+
+bool KeyIndex::eachOffset(OffsetVisit visit, void* context) {
+    if (!handle_) return false;
+    struct Walk {
+        OffsetVisit visit;
+        void* context;
+    } walk{visit, context};
+    const auto each = [](void* w, const unsigned char* key, int keyLen, const char* data, int len) {
+        const Walk& to = *static_cast<Walk*>(w);
+        std::uint64_t v = 0;
+        if (offsetOf(data, len, v))
+            to.visit(to.context, std::string_view(reinterpret_cast<const char*>(key), static_cast<size_t>(keyLen)), v);
+    };
+    return keyFileEach(handle_, each, &walk) >= 0;
 }
 
 StoreStatus KeyIndex::read(std::string& data) {
@@ -103,11 +133,13 @@ StoreStatus KeyIndex::next(std::string& key) {
 
 StoreStatus KeyIndex::deleteCurrent() {
     if (!handle_) return StoreStatus::IndexDeleteFailed;
+    ++generation_;
     return keyFileDelete(handle_) < 0 ? StoreStatus::IndexDeleteFailed : StoreStatus::Ok;
 }
 
 StoreStatus KeyIndex::updateCurrent(const std::string& data) {
     if (!handle_) return StoreStatus::IndexUpdateFailed;
+    ++generation_;
     return keyFileUpdate(handle_, data.data(), static_cast<int>(data.size())) < 0 ? StoreStatus::IndexUpdateFailed
                                                                                   : StoreStatus::Ok;
 }

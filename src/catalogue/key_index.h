@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/store_status.h"
@@ -45,10 +46,19 @@ public:
     StoreStatus next(std::string& key);
     StoreStatus deleteCurrent();
     StoreStatus updateCurrent(const std::string& data);
+    // Calls `visit(key, offset)` for every record whose data is a row offset,
+    // in key order, in one walk. False when the walk fails.
+    using OffsetVisit = void (*)(void* context, std::string_view key, std::uint64_t offset);
+    bool eachOffset(OffsetVisit visit, void* context);
+    // Changes whenever the records may have changed (each write, open,
+    // close and rollback): what was read from the index under one
+    // generation holds while it lasts.
+    std::uint64_t generation() const { return generation_; }
 
 private:
     std::string path_;
     KeyFile* handle_ = nullptr;
+    std::uint64_t generation_ = 0;
 };
 
 }  // namespace quorvane

@@ -123,6 +123,8 @@ public:
     // a field or the row is too long to store.
     static bool appendRow(std::string& out, char status, const RowFields& fields);
 
+    // The record file's length, appended rows included.
+    std::uint64_t recordBytes() const { return end_; }
     const std::string& basePath() const { return basePath_; }
     const std::string& recordPath() const { return recordPath_; }
     std::string journalPath() const { return basePath_ + ".jnl"; }

@@ -234,6 +234,25 @@ TEST_F(RomsDbTest, RefusalsAreReportedAndStoreNothing) {
     EXPECT_EQ(gameNames(other.getRomset("S", 0)), "g:Y");
 }
 
+// A job that keeps the store open and looks up many ROMs reads the CRC index
+// whole; rows added or removed meanwhile are found, or not, at once.
+TEST_F(RomsDbTest, ManyLookupsInAKeptOpenStoreSeeEveryChange) {
+    for (int i = 0; i < 300; ++i) add("S", "g" + std::to_string(i), "r.bin", std::to_string(10000000 + i), "4");
+    add("S", "p", "b.bin", "0000000b", "4");
+    add("S", "q", "b.bin", "0000000b", "4");
+    ASSERT_EQ(db.openDB(), StoreStatus::Ok);
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < 300; ++i) ASSERT_EQ(hits(std::to_string(10000000 + i), "4"), "S/g" + std::to_string(i) + "/r.bin");
+        EXPECT_EQ(hits("0000000B", "4"), "S/p/b.bin,S/q/b.bin");
+        EXPECT_EQ(hits("0000000b", "40"), "");
+        add("T", "new", "b.bin", "0000000b", "4");
+        EXPECT_EQ(hits("0000000b", "4"), "S/p/b.bin,S/q/b.bin,T/new/b.bin");
+        ASSERT_TRUE(db.deleteSystem("T"));
+        EXPECT_EQ(hits("0000000b", "4"), "S/p/b.bin,S/q/b.bin");
+    }
+    ASSERT_EQ(db.closeDB(), StoreStatus::Ok);
+}
+
 // A scan's hold: the system's rows read as missing at once, the statuses it
 // gives stay in memory, and only the rows that end up changed are written.
 TEST_F(RomsDbTest, HeldStatusesReachTheDiskOnlyWhereTheyChanged) {
