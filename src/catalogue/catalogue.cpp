@@ -662,9 +662,11 @@ void Catalogue::collectCrcRows(const std::string& crc, const std::string& size) 
 }
 
 void Catalogue::considerCrcTable() {
-    // A descent costs about as much as reading a few hundred bytes of index
-    // in one walk; the table holds about 50 bytes a row.
-    constexpr std::uint64_t kRecordBytesPerLookup = 512;
+    // A descent costs about as much as reading five or six rows' worth of
+    // index in one walk (rows are 50 to 200 bytes), and a job that has made
+    // a tenth of its lookups goes on to make the rest. The table holds about
+    // 50 bytes a row.
+    constexpr std::uint64_t kRecordBytesPerLookup = 2048;
     constexpr std::uint64_t kMinLookups = 256;
     constexpr std::uint64_t kMaxRecordBytes = std::uint64_t{128} << 20;
     constexpr size_t kMaxRows = 1'000'000;
