@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <bit>
 #include <deque>
 #include <unordered_map>
 
@@ -315,6 +316,14 @@ void Catalogue::holdSystemStatus(const std::string& system) {
         std::sort(held.offsets.begin(), held.offsets.end());
     held.offsets.erase(std::unique(held.offsets.begin(), held.offsets.end()), held.offsets.end());
     held.letters.assign(held.offsets.size(), romStatusLetter(RomStatus::Missing));
+    const std::uint64_t last = held.offsets.empty() ? 0 : held.offsets.back();
+    held.shift = std::bit_width(last / std::max<size_t>(held.offsets.size(), 1));
+    held.bucketStart.resize(static_cast<size_t>(last >> held.shift) + 2);
+    size_t i = 0;
+    for (size_t b = 0; b < held.bucketStart.size(); ++b) {
+        while (i < held.offsets.size() && (held.offsets[i] >> held.shift) < b) ++i;
+        held.bucketStart[b] = static_cast<std::uint32_t>(i);
+    }
     held.system = system;
     held_ = std::move(held);
     heldWrites_ = 0;
@@ -354,8 +363,11 @@ bool Catalogue::writeHeldStatus(const std::function<void(std::string_view letter
 
 char* Catalogue::heldLetter(std::uint64_t offset) {
     if (!held_) return nullptr;
-    const auto at = std::lower_bound(held_->offsets.begin(), held_->offsets.end(), offset);
-    if (at == held_->offsets.end() || *at != offset) return nullptr;
+    const size_t bucket = static_cast<size_t>(offset >> held_->shift);
+    if (bucket + 1 >= held_->bucketStart.size()) return nullptr;
+    const auto end = held_->offsets.begin() + held_->bucketStart[bucket + 1];
+    const auto at = std::lower_bound(held_->offsets.begin() + held_->bucketStart[bucket], end, offset);
+    if (at == end || *at != offset) return nullptr;
     return &held_->letters[static_cast<size_t>(at - held_->offsets.begin())];
 }
 

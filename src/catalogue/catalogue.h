@@ -221,6 +221,11 @@ private:
         std::string system;
         std::vector<std::uint64_t> offsets;
         std::string letters;
+        // offsets split by offset >> shift into about as many buckets as
+        // there are rows: bucket b starts at index bucketStart[b], so a
+        // lookup searches a handful of rows instead of all of them.
+        int shift = 0;
+        std::vector<std::uint32_t> bucketStart;
     };
     std::optional<HeldStatuses> held_;
     size_t heldWrites_ = 0;
