@@ -39,18 +39,25 @@ RomLookup Placements::lookup() {
 
 void Placements::find(std::vector<RomMatch>& found, const std::string& crc, const std::string& size,
                       const std::string& md5, const std::string& sha1) {
+    // The rows of the lookup before last lend their memory to this one:
+    // scans look up every ROM.
     std::vector<Catalogue::FiledRow> rows;
+    {
+        std::lock_guard lock(lastMutex_);
+        rows.swap(spareRows_);
+    }
+    rows.clear();
     const bool byDigest = crc.empty();
     if (!byDigest || !md5.empty() || !sha1.empty()) db_.rowsFiledUnder(crc, size, rows);
-    std::vector<bool> matched(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i)
-        matched[i] = Catalogue::digestsAnswer(md5, sha1, rows[i].row.md5, rows[i].row.sha1, byDigest);
     std::lock_guard lock(lastMutex_);
+    last_.matched.assign(rows.size(), false);
+    for (size_t i = 0; i < rows.size(); ++i)
+        last_.matched[i] = Catalogue::digestsAnswer(md5, sha1, rows[i].row.md5, rows[i].row.sha1, byDigest);
     last_.keyed = true;
     last_.crc = crc;
     last_.size = size;
-    last_.rows = std::move(rows);
-    last_.matched = std::move(matched);
+    last_.rows.swap(rows);
+    spareRows_.swap(rows);
     settleLast();
     found.insert(found.end(), last_.matches.begin(), last_.matches.end());
 }
@@ -98,9 +105,9 @@ void Placements::settleLast() {
     }
 }
 
-std::vector<std::uint64_t> Placements::rowsOfPlace(const std::string& system, const std::string& game,
-                                                   const std::string& name) const {
-    std::vector<std::uint64_t> offsets;
+void Placements::rowsOfPlace(const std::string& system, const std::string& game, const std::string& name,
+                             std::vector<std::uint64_t>& offsets) const {
+    offsets.clear();
     if (allSplit_) {
         // As Catalogue::setHave: the row itself, and the rows its clones and
         // the games booting it file with a reference to it.
@@ -110,7 +117,7 @@ std::vector<std::uint64_t> Placements::rowsOfPlace(const std::string& system, co
             const bool inParentSet = row.system == system && (row.cloneOf == game || row.romOf == game);
             if (exact || inParentSet) offsets.push_back(filed.offset);
         }
-        return offsets;
+        return;
     }
     for (size_t p = 0; p < last_.matches.size(); ++p) {
         const RomMatch& place = last_.matches[p];
@@ -118,7 +125,6 @@ std::vector<std::uint64_t> Placements::rowsOfPlace(const std::string& system, co
         for (size_t i = 0; i < last_.rows.size(); ++i)
             if (last_.rowMatch[i] == p) offsets.push_back(last_.rows[i].offset);
     }
-    return offsets;
 }
 
 FoundRows Placements::lastRows() {
@@ -152,12 +158,12 @@ bool Placements::recall(const FoundRows& rows, std::vector<RomMatch>& found) {
 }
 
 void Placements::markMatch(size_t index, RomStatus status, std::vector<std::uint64_t>* marked) {
-    std::vector<std::uint64_t> offsets;
+    thread_local std::vector<std::uint64_t> offsets;
     {
         std::lock_guard lock(lastMutex_);
         if (index >= last_.matches.size()) return;
         const RomMatch& m = last_.matches[index];
-        offsets = rowsOfPlace(m.system, m.game, m.name);
+        rowsOfPlace(m.system, m.game, m.name, offsets);
     }
     if (marked) marked->insert(marked->end(), offsets.begin(), offsets.end());
     db_.markRowsAt(offsets, status);
@@ -168,7 +174,8 @@ void Placements::mark(const std::string& crc, const std::string& size, const std
     {
         std::unique_lock lock(lastMutex_);
         if (last_.keyed && last_.crc == crc && last_.size == size) {
-            const std::vector<std::uint64_t> offsets = rowsOfPlace(system, game, name);
+            std::vector<std::uint64_t> offsets;
+            rowsOfPlace(system, game, name, offsets);
             lock.unlock();
             db_.markRowsAt(offsets, status);
             return;

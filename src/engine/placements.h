@@ -79,8 +79,8 @@ private:
     // Fills last_'s matches from its rows (lastMutex_ held).
     void settleLast();
     // The rows a status given to (system, game, name) reaches (lastMutex_ held).
-    std::vector<std::uint64_t> rowsOfPlace(const std::string& system, const std::string& game,
-                                           const std::string& name) const;
+    void rowsOfPlace(const std::string& system, const std::string& game, const std::string& name,
+                     std::vector<std::uint64_t>& offsets) const;
 
     Catalogue& db_;
     Settings settings_;
@@ -89,6 +89,7 @@ private:
     std::map<std::string, std::unique_ptr<SetLayout>> layouts_;
     std::mutex lastMutex_;
     LastLookup last_;
+    std::vector<Catalogue::FiledRow> spareRows_;
 };
 
 }  // namespace quorvane
