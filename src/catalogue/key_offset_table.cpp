@@ -1,25 +1,44 @@
 #include "catalogue/key_offset_table.h"
 
 #include <bit>
+#include <cstring>
 
 namespace quorvane {
+
+std::string_view KeyOffsetTable::keyOf(const Key& key) const {
+    if (key.len <= kInline) return {key.bytes, key.len};
+    std::uint32_t at = 0;
+    std::memcpy(&at, key.bytes, sizeof at);
+    return std::string_view(keys_).substr(at, key.len);
+}
 
 bool KeyOffsetTable::build(KeyIndex& index, size_t maxRecords) {
     clear();
     maxRecords_ = maxRecords;
     // The walk is in key order, so the records of one key come together.
+    // While building, every key's offsets go to offsets_ and `offset` says
+    // where they start; a key with one keeps it in its slot afterwards.
     const auto add = [](void* context, std::string_view key, std::uint64_t offset) {
         auto& table = *static_cast<KeyOffsetTable*>(context);
         if (table.tooMany_) return;
-        if (table.offsets_.size() >= table.maxRecords_) {
+        if (table.records_ >= table.maxRecords_ || table.keys_.size() + key.size() > UINT32_MAX) {
             table.tooMany_ = true;
             return;
         }
+        ++table.records_;
         std::vector<Key>& keys = table.slots_;
-        if (keys.empty() || std::string_view(table.keys_).substr(keys.back().at) != key) {
-            keys.push_back({static_cast<std::uint32_t>(table.keys_.size()), static_cast<std::uint16_t>(key.size()),
-                            tagOf(hashOf(key)), static_cast<std::uint32_t>(table.offsets_.size()), 0});
-            table.keys_ += key;
+        if (keys.empty() || table.keyOf(keys.back()) != key) {
+            Key& k = keys.emplace_back();
+            k.len = static_cast<std::uint16_t>(key.size());
+            k.tag = tagOf(hashOf(key));
+            k.offset = table.offsets_.size();
+            if (key.size() <= kInline) {
+                std::memcpy(k.bytes, key.data(), key.size());
+            } else {
+                const auto at = static_cast<std::uint32_t>(table.keys_.size());
+                std::memcpy(k.bytes, &at, sizeof at);
+                table.keys_ += key;
+            }
         }
         ++keys.back().count;
         table.offsets_.push_back(offset);
@@ -30,10 +49,20 @@ bool KeyOffsetTable::build(KeyIndex& index, size_t maxRecords) {
     }
     std::vector<Key> keys;
     keys.swap(slots_);
-    slots_.assign(std::bit_ceil(2 * keys.size() + 2), Key{});
+    std::vector<std::uint64_t> all;
+    all.swap(offsets_);
+    slots_.assign(std::bit_ceil(keys.size() + keys.size() / 2 + 2), Key{});
     const size_t mask = slots_.size() - 1;
-    for (const Key& key : keys) {
-        size_t slot = hashOf(std::string_view(keys_).substr(key.at, key.len)) & mask;
+    for (Key key : keys) {
+        if (key.count == 1) {
+            key.offset = all[key.offset];
+        } else {
+            const size_t first = static_cast<size_t>(key.offset);
+            key.offset = offsets_.size();
+            offsets_.insert(offsets_.end(), all.begin() + static_cast<std::ptrdiff_t>(first),
+                            all.begin() + static_cast<std::ptrdiff_t>(first + key.count));
+        }
+        size_t slot = hashOf(keyOf(key)) & mask;
         while (slots_[slot].count != 0) slot = (slot + 1) & mask;
         slots_[slot] = key;
     }
@@ -52,8 +81,13 @@ void KeyOffsetTable::find(std::string_view key, std::vector<std::uint64_t>& offs
     const size_t mask = slots_.size() - 1;
     for (size_t slot = hash & mask; slots_[slot].count != 0; slot = (slot + 1) & mask) {
         const Key& e = slots_[slot];
-        if (e.tag != tag || e.len != key.size() || std::string_view(keys_).substr(e.at, e.len) != key) continue;
-        offsets.insert(offsets.end(), offsets_.begin() + e.first, offsets_.begin() + e.first + e.count);
+        if (e.tag != tag || e.len != key.size() || keyOf(e) != key) continue;
+        if (e.count == 1) {
+            offsets.push_back(e.offset);
+        } else {
+            const auto first = offsets_.begin() + static_cast<std::ptrdiff_t>(e.offset);
+            offsets.insert(offsets.end(), first, first + e.count);
+        }
         return;
     }
 }
@@ -62,6 +96,7 @@ void KeyOffsetTable::clear() {
     built_ = false;
     source_ = nullptr;
     tooMany_ = false;
+    records_ = 0;
     std::string().swap(keys_);
     std::vector<Key>().swap(slots_);
     std::vector<std::uint64_t>().swap(offsets_);

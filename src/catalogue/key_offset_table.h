@@ -26,20 +26,27 @@ public:
     void clear();
 
 private:
-    struct Key {
-        std::uint32_t at;     // in keys_
-        std::uint16_t len;
-        std::uint16_t tag;    // hash bits the slot index does not use
-        std::uint32_t first;  // in offsets_
-        std::uint32_t count;  // 0: a free slot
+    // Half a cache line: a lookup of a short key with one record reads
+    // nothing else.
+    struct alignas(32) Key {
+        std::uint32_t count = 0;  // 0: a free slot
+        std::uint16_t len = 0;
+        std::uint16_t tag = 0;  // hash bits the slot index does not use
+        // The one offset, or where the key's offsets start in offsets_.
+        std::uint64_t offset = 0;
+        // The key's bytes, or (longer than kInline) where they start in keys_.
+        char bytes[16] = {};
     };
+    static constexpr size_t kInline = sizeof Key::bytes;
     static std::uint64_t hashOf(std::string_view key) { return std::hash<std::string_view>{}(key); }
     static std::uint16_t tagOf(std::uint64_t hash) { return static_cast<std::uint16_t>(hash >> 48); }
+    std::string_view keyOf(const Key& key) const;
 
     bool built_ = false;
     const KeyIndex* source_ = nullptr;
     std::uint64_t generation_ = 0;
     size_t maxRecords_ = 0;
+    size_t records_ = 0;
     bool tooMany_ = false;
     std::string keys_;
     // In walk order while building; then open addressing by hash, linear probing.
