@@ -676,11 +676,12 @@ void Catalogue::collectCrcRows(const std::string& crc, const std::string& size) 
 void Catalogue::considerCrcTable() {
     // A descent costs about as much as reading five or six rows' worth of
     // index in one walk (rows are 50 to 200 bytes), and a job that has made
-    // a tenth of its lookups goes on to make the rest. The table holds about
-    // 50 bytes a row.
+    // a tenth of its lookups goes on to make the rest. The table holds 50 to
+    // 100 bytes a key: a record file over 64 MiB (a million short rows or
+    // more) is left to the tree rather than walked until kMaxRows stops it.
     constexpr std::uint64_t kRecordBytesPerLookup = 2048;
     constexpr std::uint64_t kMinLookups = 256;
-    constexpr std::uint64_t kMaxRecordBytes = std::uint64_t{128} << 20;
+    constexpr std::uint64_t kMaxRecordBytes = std::uint64_t{64} << 20;
     constexpr size_t kMaxRows = 1'000'000;
     const std::uint64_t bytes = store_.recordBytes();
     if (++crcLookups_ < kMinLookups || crcLookups_ * kRecordBytesPerLookup < bytes || bytes > kMaxRecordBytes ||
