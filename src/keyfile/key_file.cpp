@@ -195,6 +195,23 @@ int stepNext(KeyFile* k) {
     return static_cast<int>(item.number);
 }
 
+// The first leaf, with no leaves crossed yet.
+Block* leftmostLeaf(KeyFile* k) {
+    if (!trimCache()) return nullptr;
+    Path path;
+    if (!descend(k, nullptr, 0, Descent::Leftmost, path)) return nullptr;
+    k->leavesCrossed = 0;
+    return readBlock(k, path[0].block);
+}
+
+// An item's data, cut at the buffer's size: in the leaf when it is held
+// there, else read into `buffer`. Null when it cannot be read.
+const uint8_t* dataOf(KeyFile* k, const Item& item, uint8_t (&buffer)[1024], uint32_t& n) {
+    n = std::min<uint32_t>(item.number, sizeof buffer);
+    if (n == 0 || item.dataInline()) return item.trailer;
+    return readLongData(k, item.dataBlock, item.dataOffset, buffer, n) ? buffer : nullptr;
+}
+
 // The leaf and position where the first record of `key` is or would be.
 Block* leafOfFirstEqual(KeyFile* k, const uint8_t* key, int keyLen, int* index) {
     if (!trimCache()) return nullptr;
@@ -434,12 +451,9 @@ int keyFileFindAll(KeyFile* k, const void* key, int keyLen, KeyFileVisit visit, 
             if (!decodeItem(leaf->bytes, itemOffset(leaf->bytes, index), freeOffset(leaf->bytes), true, &item))
                 return setError(kKfDamaged), -1;
         }
-        const uint32_t n = std::min<uint32_t>(item.number, sizeof buffer);
-        const uint8_t* data = item.trailer;
-        if (n > 0 && !item.dataInline()) {
-            if (!readLongData(k, item.dataBlock, item.dataOffset, buffer, n)) return -1;
-            data = buffer;
-        }
+        uint32_t n = 0;
+        const uint8_t* data = dataOf(k, item, buffer, n);
+        if (!data) return -1;
         visit(context, reinterpret_cast<const char*>(data), static_cast<int>(n));
         ++visited;
         ++index;
@@ -452,11 +466,8 @@ int keyFileEach(KeyFile* k, KeyFileEachVisit visit, void* context) {
     Operation op;
     if (!known(k)) return -1;
     clearCurrent(k);
-    if (!trimCache()) return -1;
-    Path path;
-    if (!descend(k, nullptr, 0, Descent::Leftmost, path)) return -1;
-    k->leavesCrossed = 0;
-    Block* leaf = readBlock(k, path[0].block);
+    Block* leaf = leftmostLeaf(k);
+    if (!leaf) return -1;
     uint8_t buffer[1024];
     int visited = 0;
     while (leaf) {
@@ -464,13 +475,9 @@ int keyFileEach(KeyFile* k, KeyFileEachVisit visit, void* context) {
         while (walk.next()) {
             // The identifying record leads the file and is never shown.
             if (walk.keyLen() == 0) continue;
-            const Item& item = walk.item();
-            const uint32_t n = std::min<uint32_t>(item.number, sizeof buffer);
-            const uint8_t* data = item.trailer;
-            if (n > 0 && !item.dataInline()) {
-                if (!readLongData(k, item.dataBlock, item.dataOffset, buffer, n)) return -1;
-                data = buffer;
-            }
+            uint32_t n = 0;
+            const uint8_t* data = dataOf(k, walk.item(), buffer, n);
+            if (!data) return -1;
             visit(context, walk.key(), walk.keyLen(), reinterpret_cast<const char*>(data), static_cast<int>(n));
             ++visited;
         }
@@ -488,11 +495,7 @@ int keyFileFirst(KeyFile* k, void* keyBuffer, int* keyLen) {
     Operation op;
     if (!known(k)) return -1;
     clearCurrent(k);
-    if (!trimCache()) return -1;
-    Path path;
-    if (!descend(k, nullptr, 0, Descent::Leftmost, path)) return -1;
-    k->leavesCrossed = 0;
-    Block* leaf = readBlock(k, path[0].block);
+    Block* leaf = leftmostLeaf(k);
     if (!leaf) return -1;
     int dataLen = landOn(k, leaf, 0);
     // The identifying record leads the file and is never shown.
