@@ -138,7 +138,6 @@ StoreStatus Catalogue::openDB() {
     std::lock_guard lock(mutex_);
     lastError_.clear();
     keptOpen_ = true;
-    crcLookups_ = 0;
     const StoreStatus result = store_.open();
     if (result != StoreStatus::Ok)
         setError("Cannot open database " + store_.basePath() + ": " + storeStatusText(result));
@@ -683,6 +682,12 @@ void Catalogue::considerCrcTable() {
     constexpr std::uint64_t kMinLookups = 256;
     constexpr std::uint64_t kMaxRecordBytes = std::uint64_t{64} << 20;
     constexpr size_t kMaxRows = 1'000'000;
+    // Only lookups since the index last changed count: a job that adds
+    // rows between its lookups would stale each table it built.
+    if (crcLookupsAt_ != store_.crcIndex.generation()) {
+        crcLookupsAt_ = store_.crcIndex.generation();
+        crcLookups_ = 0;
+    }
     const std::uint64_t bytes = store_.recordBytes();
     if (++crcLookups_ < kMinLookups || crcLookups_ * kRecordBytesPerLookup < bytes || bytes > kMaxRecordBytes ||
         crcTableRefusedAt_ == store_.crcIndex.generation())

@@ -243,6 +243,7 @@ private:
     // store open are a fair share of its rows (collectCrcRows).
     KeyOffsetTable crcTable_;
     std::uint64_t crcLookups_ = 0;
+    std::uint64_t crcLookupsAt_ = 0;  // the index generation crcLookups_ counts under
     std::optional<std::uint64_t> crcTableRefusedAt_;  // the index generation a build failed at
 };
 
