@@ -688,12 +688,20 @@ void Catalogue::considerCrcTable() {
         crcLookupsAt_ = store_.crcIndex.generation();
         crcLookups_ = 0;
     }
+    if (crcExpected_ > 0) --crcExpected_;
+    const std::uint64_t lookups = ++crcLookups_ + crcExpected_;
     const std::uint64_t bytes = store_.recordBytes();
-    if (++crcLookups_ < kMinLookups || crcLookups_ * kRecordBytesPerLookup < bytes || bytes > kMaxRecordBytes ||
+    if (lookups < kMinLookups || lookups * kRecordBytesPerLookup < bytes || bytes > kMaxRecordBytes ||
         crcTableRefusedAt_ == store_.crcIndex.generation())
         return;
     crcLookups_ = 0;
+    crcExpected_ = 0;
     if (!crcTable_.build(store_.crcIndex, kMaxRows)) crcTableRefusedAt_ = store_.crcIndex.generation();
+}
+
+void Catalogue::expectCrcLookups(std::uint64_t count) {
+    std::lock_guard lock(mutex_);
+    crcExpected_ = count;
 }
 
 bool Catalogue::filedUnderCrc(std::string_view rowCrc) const {

@@ -137,6 +137,9 @@ public:
     // whatever its digests and references, in index order: a job that
     // filters them itself looks them up once, and marks them by offset.
     void rowsFiledUnder(const std::string& crc, const std::string& size, std::vector<FiledRow>& out);
+    // A job that keeps the store open is about to look up at least `count`
+    // ROMs: they count toward reading the CRC index whole before they are made.
+    void expectCrcLookups(std::uint64_t count);
     // The ROM rows at `offsets` (from rowsFiledUnder), as they are now; false
     // when one cannot be read or is not a ROM row.
     bool rowsAt(const std::vector<std::uint64_t>& offsets, std::vector<FiledRow>& out);
@@ -244,6 +247,7 @@ private:
     KeyOffsetTable crcTable_;
     std::uint64_t crcLookups_ = 0;
     std::uint64_t crcLookupsAt_ = 0;  // the index generation crcLookups_ counts under
+    std::uint64_t crcExpected_ = 0;   // lookups announced and not made yet
     std::optional<std::uint64_t> crcTableRefusedAt_;  // the index generation a build failed at
 };
 

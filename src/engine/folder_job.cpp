@@ -366,6 +366,8 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
     std::vector<size_t> taken;
     for (size_t i = 0; i < system.files.size(); ++i)
         if (!isCached(i) && !(skipping && allInPlace(i))) taken.push_back(i);
+    // Each file tested is identified: a ROM lookup or more apiece.
+    if (test) db_->expectCrcLookups(taken.size());
     // The loader reads the paths while it runs: they must outlive it.
     std::vector<std::string> paths;
     paths.reserve(taken.size());
