@@ -59,27 +59,22 @@ StoreStatus KeyIndex::find(const std::string& key) {
     return len < 1 ? StoreStatus::NotFound : StoreStatus::Ok;
 }
 
-namespace {
-
-// A record's data as a row offset: 1 to 19 decimal digits.
-bool offsetOf(const char* data, int len, std::uint64_t& out) {
-    if (len < 1 || len > 19) return false;
+bool KeyIndex::parseOffset(std::string_view text, std::uint64_t& out) {
+    if (text.empty() || text.size() > 19) return false;
     std::uint64_t v = 0;
-    for (int i = 0; i < len; ++i) {
-        if (data[i] < '0' || data[i] > '9') return false;
-        v = v * 10 + static_cast<std::uint64_t>(data[i] - '0');
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<std::uint64_t>(c - '0');
     }
     out = v;
     return true;
 }
 
-}  // namespace
-
 StoreStatus KeyIndex::findOffsets(const std::string& key, std::vector<std::uint64_t>& offsets) {
     if (!handle_ || key.empty() || key.size() > 255) return StoreStatus::NotFound;
     const auto collect = [](void* context, const char* data, int len) {
         std::uint64_t v = 0;
-        if (offsetOf(data, len, v)) static_cast<std::vector<std::uint64_t>*>(context)->push_back(v);
+        if (parseOffset({data, static_cast<size_t>(len)}, v)) static_cast<std::vector<std::uint64_t>*>(context)->push_back(v);
     };
     const int n = keyFileFindAll(handle_, key.data(), static_cast<int>(key.size()), collect, &offsets);
     return n < 1 ? StoreStatus::NotFound : StoreStatus::Ok;
@@ -94,7 +89,7 @@ bool KeyIndex::eachOffset(OffsetVisit visit, void* context) {
     const auto each = [](void* w, const unsigned char* key, int keyLen, const char* data, int len) {
         const Walk& to = *static_cast<Walk*>(w);
         std::uint64_t v = 0;
-        if (offsetOf(data, len, v))
+        if (parseOffset({data, static_cast<size_t>(len)}, v))
             to.visit(to.context, std::string_view(reinterpret_cast<const char*>(key), static_cast<size_t>(keyLen)), v);
     };
     return keyFileEach(handle_, each, &walk) >= 0;

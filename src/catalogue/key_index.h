@@ -50,6 +50,8 @@ public:
     // in key order, in one walk. False when the walk fails.
     using OffsetVisit = void (*)(void* context, std::string_view key, std::uint64_t offset);
     bool eachOffset(OffsetVisit visit, void* context);
+    // A row offset as the indexes store it (decimal text); false when damaged.
+    static bool parseOffset(std::string_view text, std::uint64_t& out);
     // Changes whenever the records may have changed (each write, open,
     // close and rollback): what was read from the index under one
     // generation holds while it lasts.

@@ -68,7 +68,6 @@ bool KeyOffsetTable::build(KeyIndex& index, size_t maxRecords) {
     }
     keys_.shrink_to_fit();
     offsets_.shrink_to_fit();
-    built_ = true;
     source_ = &index;
     generation_ = index.generation();
     return true;
@@ -93,7 +92,6 @@ void KeyOffsetTable::find(std::string_view key, std::vector<std::uint64_t>& offs
 }
 
 void KeyOffsetTable::clear() {
-    built_ = false;
     source_ = nullptr;
     tooMany_ = false;
     records_ = 0;

@@ -22,7 +22,7 @@ public:
     // Appends the offsets filed under `key`, in the index's order.
     void find(std::string_view key, std::vector<std::uint64_t>& offsets) const;
     // Whether the table was built from `index` as it is now.
-    bool mirrors(const KeyIndex& index) const { return built_ && &index == source_ && generation_ == index.generation(); }
+    bool mirrors(const KeyIndex& index) const { return &index == source_ && generation_ == index.generation(); }
     void clear();
 
 private:
@@ -42,8 +42,7 @@ private:
     static std::uint16_t tagOf(std::uint64_t hash) { return static_cast<std::uint16_t>(hash >> 48); }
     std::string_view keyOf(const Key& key) const;
 
-    bool built_ = false;
-    const KeyIndex* source_ = nullptr;
+    const KeyIndex* source_ = nullptr;  // null until built
     std::uint64_t generation_ = 0;
     size_t maxRecords_ = 0;
     size_t records_ = 0;

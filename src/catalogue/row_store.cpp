@@ -39,16 +39,7 @@ constexpr size_t kGameIndexCacheBlocks = 64;
 
 }  // namespace
 
-bool RowStore::parseOffset(const std::string& text, std::uint64_t& out) {
-    if (text.empty() || text.size() > 19) return false;
-    std::uint64_t v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    out = v;
-    return true;
-}
+bool RowStore::parseOffset(const std::string& text, std::uint64_t& out) { return KeyIndex::parseOffset(text, out); }
 
 RowStore::RowStore(const std::string& basePath)
     : sysIndex(basePath + "_sys.idx"),
