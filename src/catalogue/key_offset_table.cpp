@@ -26,7 +26,7 @@ bool KeyOffsetTable::build(KeyIndex& index, size_t maxRecords) {
             return;
         }
         ++table.records_;
-        std::vector<Key>& keys = table.slots_;
+        Slots& keys = table.slots_;
         if (keys.empty() || table.keyOf(keys.back()) != key) {
             Key& k = keys.emplace_back();
             k.len = static_cast<std::uint16_t>(key.size());
@@ -47,7 +47,7 @@ bool KeyOffsetTable::build(KeyIndex& index, size_t maxRecords) {
         clear();
         return false;
     }
-    std::vector<Key> keys;
+    Slots keys;
     keys.swap(slots_);
     std::vector<std::uint64_t> all;
     all.swap(offsets_);
@@ -96,7 +96,7 @@ void KeyOffsetTable::clear() {
     tooMany_ = false;
     records_ = 0;
     std::string().swap(keys_);
-    std::vector<Key>().swap(slots_);
+    Slots().swap(slots_);
     std::vector<std::uint64_t>().swap(offsets_);
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "catalogue/key_index.h"
+#include "core/huge_pages.h"
 
 namespace quorvane {
 
@@ -49,7 +50,8 @@ private:
     bool tooMany_ = false;
     std::string keys_;
     // In walk order while building; then open addressing by hash, linear probing.
-    std::vector<Key> slots_;
+    using Slots = std::vector<Key, HugePageAllocator<Key>>;
+    Slots slots_;
     std::vector<std::uint64_t> offsets_;
 };
 

@@ -6,19 +6,27 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/huge_pages.h"
+
 namespace quorvane {
 
 RecordCache::RecordCache() : pages_(kPages) {}
 
+void RecordCache::Unmap::operator()(char* slab) const { unmapHugePages(slab, kPages * kPageSize); }
+
 const RecordCache::Page* RecordCache::load(int fd, std::uint64_t index) {
-    Page& page = pages_[index % kPages];
+    const size_t slot = index % kPages;
+    Page& page = pages_[slot];
     if (page.index == index) return &page;
-    if (!page.bytes) page.bytes = std::make_unique<char[]>(kPageSize);
+    if (!slab_) {
+        slab_.reset(static_cast<char*>(mapHugePages(kPages * kPageSize)));
+        if (!slab_) return nullptr;
+    }
+    page.bytes = slab_.get() + slot * kPageSize;
     page.index = UINT64_MAX;
     size_t got = 0;
     while (got < kPageSize) {
-        const ssize_t n =
-            ::pread(fd, page.bytes.get() + got, kPageSize - got, static_cast<off_t>(index * kPageSize + got));
+        const ssize_t n = ::pread(fd, page.bytes + got, kPageSize - got, static_cast<off_t>(index * kPageSize + got));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return nullptr;
         if (n == 0) break;
@@ -38,7 +46,7 @@ ssize_t RecordCache::read(int fd, char* out, size_t size, std::uint64_t offset) 
         const size_t from = static_cast<size_t>(at % kPageSize);
         if (from >= page->valid) break;
         const size_t n = std::min(size - done, page->valid - from);
-        std::memcpy(out + done, page->bytes.get() + from, n);
+        std::memcpy(out + done, page->bytes + from, n);
         done += n;
         if (page->valid < kPageSize) break;  // the end of the file
     }
@@ -58,7 +66,7 @@ void RecordCache::wrote(const char* data, size_t size, std::uint64_t offset) {
             page.index = UINT64_MAX;
             continue;
         }
-        std::memcpy(page.bytes.get() + (from - pageStart), data + (from - offset), static_cast<size_t>(to - from));
+        std::memcpy(page.bytes + (from - pageStart), data + (from - offset), static_cast<size_t>(to - from));
     }
 }
 

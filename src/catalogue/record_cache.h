@@ -34,12 +34,18 @@ private:
     struct Page {
         std::uint64_t index = UINT64_MAX;  // the page's place in the file; UINT64_MAX: empty
         size_t valid = 0;                  // bytes read: less than a page at the end of the file
-        std::unique_ptr<char[]> bytes;
+        char* bytes = nullptr;             // in slab_
+    };
+    struct Unmap {
+        void operator()(char* slab) const;
     };
     // The page holding file page `index`, read on a miss; null on a read error.
     const Page* load(int fd, std::uint64_t index);
 
     std::vector<Page> pages_;  // direct-mapped: file page i lives in slot i % kPages
+    // Every slot's bytes, mapped at the first read: rows are read in no
+    // order, and huge pages spare a TLB miss on most of them.
+    std::unique_ptr<char, Unmap> slab_;
 };
 
 }  // namespace quorvane
