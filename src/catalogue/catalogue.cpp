@@ -760,41 +760,55 @@ bool Catalogue::digestsAnswer(std::string_view md5, std::string_view sha1, std::
 }
 
 namespace {
-void addFiledRow(std::vector<Catalogue::FiledRow>& out, const RowStore::RowView& row, std::uint64_t offset) {
-    Catalogue::FiledRow& filed = out.emplace_back();
+// Fills the next of `used` rows of `out`, reusing an earlier row's strings:
+// a scan fills the same few rows for every ROM it looks up.
+void putFiledRow(std::vector<Catalogue::FiledRow>& out, size_t& used, const RowStore::RowView& row,
+                 std::uint64_t offset) {
+    Catalogue::FiledRow& filed = used < out.size() ? out[used] : out.emplace_back();
+    ++used;
     filed.offset = offset;
-    filed.row = RomMatch(std::string(row.romName), std::string(row.game), std::string(row.system),
-                         std::string(1, row.status), std::string(row.md5), std::string(row.sha1),
-                         std::string(row.cloneOf), std::string(row.romOf));
+    RomMatch& m = filed.row;
+    m.name.assign(row.romName);
+    m.game.assign(row.game);
+    m.system.assign(row.system);
+    m.status.assign(1, row.status);
+    m.foundIn.archivePath.clear();
+    m.md5.assign(row.md5);
+    m.sha1.assign(row.sha1);
+    m.cloneOf.assign(row.cloneOf);
+    m.romOf.assign(row.romOf);
 }
 }  // namespace
 
 void Catalogue::rowsFiledUnder(const std::string& crc, const std::string& size, std::vector<FiledRow>& out) {
+    size_t used = 0;
     Session s(*this);
-    if (!s.ok()) return;
-    collectCrcRows(crc, size);
-    out.reserve(out.size() + crcOffsets_.size());
-    RowStore::RowBuffer buffer;
-    RowStore::RowView row;
-    for (std::uint64_t offset : crcOffsets_) {
-        if (readRow(offset, buffer, row) != StoreStatus::Ok || !filedUnderCrc(row.crc) ||
-            isFactsName(row.romName))
-            continue;
-        addFiledRow(out, row, offset);
+    if (s.ok()) {
+        collectCrcRows(crc, size);
+        RowStore::RowBuffer buffer;
+        RowStore::RowView row;
+        for (std::uint64_t offset : crcOffsets_) {
+            if (readRow(offset, buffer, row) != StoreStatus::Ok || !filedUnderCrc(row.crc) ||
+                isFactsName(row.romName))
+                continue;
+            putFiledRow(out, used, row, offset);
+        }
     }
+    out.resize(used);
 }
 
 bool Catalogue::rowsAt(const std::vector<std::uint64_t>& offsets, std::vector<FiledRow>& out) {
+    size_t used = 0;
     Session s(*this);
-    if (!s.ok()) return false;
-    out.reserve(out.size() + offsets.size());
+    bool ok = s.ok();
     RowStore::RowBuffer buffer;
     RowStore::RowView row;
-    for (std::uint64_t offset : offsets) {
-        if (readRow(offset, buffer, row) != StoreStatus::Ok || isFactsName(row.romName)) return false;
-        addFiledRow(out, row, offset);
+    for (size_t i = 0; ok && i < offsets.size(); ++i) {
+        ok = readRow(offsets[i], buffer, row) == StoreStatus::Ok && !isFactsName(row.romName);
+        if (ok) putFiledRow(out, used, row, offsets[i]);
     }
-    return true;
+    out.resize(used);
+    return ok;
 }
 
 void Catalogue::markRowsAt(const std::vector<std::uint64_t>& offsets, RomStatus status) {

@@ -136,12 +136,13 @@ public:
     // Every ROM row filed under `crc` and `size` (facts rows left out),
     // whatever its digests and references, in index order: a job that
     // filters them itself looks them up once, and marks them by offset.
+    // They replace `out`'s rows, whose memory they reuse.
     void rowsFiledUnder(const std::string& crc, const std::string& size, std::vector<FiledRow>& out);
     // A job that keeps the store open is about to look up at least `count`
     // ROMs: they count toward reading the CRC index whole before they are made.
     void expectCrcLookups(std::uint64_t count);
-    // The ROM rows at `offsets` (from rowsFiledUnder), as they are now; false
-    // when one cannot be read or is not a ROM row.
+    // The ROM rows at `offsets` (from rowsFiledUnder), as they are now, in
+    // place of `out`'s; false when one cannot be read or is not a ROM row.
     bool rowsAt(const std::vector<std::uint64_t>& offsets, std::vector<FiledRow>& out);
     // Gives `status` to each row at `offsets` that has another.
     void markRowsAt(const std::vector<std::uint64_t>& offsets, RomStatus status);

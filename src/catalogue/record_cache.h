@@ -18,7 +18,7 @@ namespace quorvane {
 class RecordCache {
 public:
     static constexpr size_t kPageSize = 4096;
-    // 8 MiB at most, allocated as pages are first used.
+    // 8 MiB at most, mapped at the first read and filled as pages are used.
     static constexpr size_t kPages = 2048;
 
     RecordCache();

@@ -277,11 +277,11 @@ SystemFolder FolderJob::openSystemFolder(const std::string& name, bool& opened, 
 
 RomLookup FolderJob::finder() { return placements_.lookup(); }
 
-std::vector<RomMatch> FolderJob::identify(const ContainerFiles& container, File& file, const RomLookup& find,
-                                          const FoundRows* rows) {
-    std::vector<RomMatch> matches;
-    if (rows && placements_.recall(*rows, matches)) return matches;
-    return identifyFile(container, file, find);
+void FolderJob::identify(const ContainerFiles& container, File& file, const RomLookup& find, const FoundRows* rows,
+                         std::vector<RomMatch>& matches) {
+    matches.clear();
+    if (rows && placements_.recall(*rows, matches)) return;
+    identifyFile(container, file, find, matches);
 }
 
 bool SystemFolder::reuseListing(size_t index, ContainerFiles& collection) const {
@@ -444,6 +444,7 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCac
                             std::chrono::system_clock::now().time_since_epoch())
                             .count();
     const RomLookup find = finder();
+    std::vector<RomMatch> matches;
     eachListedFile(
         system, true,
         [&](size_t i, LoadedItem& item) {
@@ -464,12 +465,15 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCac
                 return;
             }
             const std::vector<File>& files = item.collection.files;
-            if (system.keepRows) tested.found.assign(files.size(), {});
+            if (system.keepRows) {
+                tested.found.assign(files.size(), {});
+                tested.haveRows.reserve(files.size());
+            }
             bool allInPlace = true;
             for (size_t k = 0; k < files.size(); ++k) {
                 File& f = item.collection.files[k];
                 const FoundRows* cached = k < item.found.size() ? &item.found[k] : nullptr;
-                const std::vector<RomMatch> matches = identify(item.collection, f, find, cached);
+                identify(item.collection, f, find, cached, matches);
                 if (system.keepRows) tested.found[k] = placements_.lastRows();
                 allInPlace = allInPlace && !matches.empty();
                 for (size_t m = 0; m < matches.size(); ++m) {

@@ -215,9 +215,10 @@ protected:
     RomLookup finder();
     // identifyFile through finder(), or the matches of `rows` (from an
     // earlier identification of the file) when given and still readable;
-    // either way placements() then holds them for markMatch.
-    std::vector<RomMatch> identify(const ContainerFiles& container, File& file, const RomLookup& find,
-                                   const FoundRows* rows);
+    // either way placements() then holds them for markMatch. `matches` is
+    // emptied first.
+    void identify(const ContainerFiles& container, File& file, const RomLookup& find, const FoundRows* rows,
+                  std::vector<RomMatch>& matches);
     // Walks the listed files in order until a cancel, each loaded ahead on the
     // loader's threads (with `test`, each archive tested), showing progress;
     // `visit` gets the file's index in the listing and what was loaded. With

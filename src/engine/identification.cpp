@@ -82,13 +82,19 @@ RomLookup catalogueLookup(Catalogue& db) {
 
 std::vector<RomMatch> identifyFile(const ContainerFiles& container, File& file, const RomLookup& lookup) {
     std::vector<RomMatch> matches;
+    identifyFile(container, file, lookup, matches);
+    return matches;
+}
+
+void identifyFile(const ContainerFiles& container, File& file, const RomLookup& lookup,
+                  std::vector<RomMatch>& matches) {
+    matches.clear();
     lookup.find(matches, file.crc, file.size, file.md5, file.sha1);
     if (!matches.empty() || findWithoutHeader(container, file, lookup, matches) ||
         findByDigest(container, file, lookup, matches))
-        return matches;
+        return;
     file.size = std::string("-");  // not `= "-"`: GCC 12 warns wrongly (-Wrestrict) there
     lookup.find(matches, file.crc, file.size, file.md5, file.sha1);
-    return matches;
 }
 bool isInPlace(const RomMatch& match, const std::string& system, const std::string& containerName,
                const std::string& entryName) {

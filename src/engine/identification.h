@@ -42,6 +42,10 @@ RomLookup catalogueLookup(Catalogue& db);
 // header (headerBytes says how much was left out), after 3 its CRC is empty,
 // and when it comes to 4 its size is "-" whatever that lookup finds.
 std::vector<RomMatch> identifyFile(const ContainerFiles& container, File& file, const RomLookup& lookup);
+// As above, into `matches` (emptied first), whose memory a caller that
+// identifies many files keeps.
+void identifyFile(const ContainerFiles& container, File& file, const RomLookup& lookup,
+                  std::vector<RomMatch>& matches);
 
 // The file named `entryName` inside the file `containerName` (a bare file
 // name) is in place for `match` when the match belongs to `system`, the

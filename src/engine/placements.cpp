@@ -46,9 +46,9 @@ void Placements::find(std::vector<RomMatch>& found, const std::string& crc, cons
         std::lock_guard lock(lastMutex_);
         rows.swap(spareRows_);
     }
-    rows.clear();
     const bool byDigest = crc.empty();
     if (!byDigest || !md5.empty() || !sha1.empty()) db_.rowsFiledUnder(crc, size, rows);
+    else rows.clear();
     std::lock_guard lock(lastMutex_);
     last_.matched.assign(rows.size(), false);
     for (size_t i = 0; i < rows.size(); ++i)
@@ -63,7 +63,12 @@ void Placements::find(std::vector<RomMatch>& found, const std::string& crc, cons
 }
 
 void Placements::settleLast() {
-    last_.matches.clear();
+    // Matches are copied over the last lookup's, whose strings they reuse.
+    size_t used = 0;
+    auto nextMatch = [this, &used](const RomMatch& row) -> RomMatch& {
+        if (used == last_.matches.size()) last_.matches.emplace_back();
+        return last_.matches[used++] = row;
+    };
     last_.matchRow.clear();
     last_.rowMatch.assign(last_.rows.size(), kNone);
     if (allSplit_) {
@@ -72,9 +77,10 @@ void Placements::settleLast() {
         for (size_t i = 0; i < last_.rows.size(); ++i) {
             const RomMatch& row = last_.rows[i].row;
             if (!last_.matched[i] || !row.cloneOf.empty() || !row.romOf.empty()) continue;
-            last_.matches.push_back(row);
+            nextMatch(row);
             last_.matchRow.push_back(i);
         }
+        last_.matches.resize(used);
         return;
     }
     std::unordered_map<std::string, size_t> placed;
@@ -90,19 +96,20 @@ void Placements::settleLast() {
         }
         Slot slot = layout->slotOf(row);
         key.assign(row.system).append(1, '\0').append(slot.game).append(1, '\0').append(slot.name);
-        const auto [at, added] = placed.emplace(key, last_.matches.size());
+        const auto [at, added] = placed.emplace(key, used);
         last_.rowMatch[i] = at->second;
         if (!added) {
             RomMatch& place = last_.matches[at->second];
             if (rank(row.status) < rank(place.status)) place.status = row.status;
             continue;
         }
-        RomMatch& place = last_.matches.emplace_back(row);
+        RomMatch& place = nextMatch(row);
         place.game = std::move(slot.game);
         place.name = std::move(slot.name);
         place.cloneOf.clear();
         place.romOf.clear();
     }
+    last_.matches.resize(used);
 }
 
 void Placements::rowsOfPlace(const std::string& system, const std::string& game, const std::string& name,

@@ -149,6 +149,7 @@ void ScanJob::secondPass(const SystemFolder& system) {
     const RomLookup find = finder();
     const bool checkTorrentZip =
         settings().checkTorrentZip || settings().outputFor(system.name) == ArchiveOutput::TorrentZip;
+    std::vector<RomMatch> matches;
     eachListedFile(system, false, [&](size_t i, LoadedItem& item) {
         if (checkTorrentZip && item.collection.isZip) reportTorrentZip(item.collection.path);
         // Each entry in place and nothing else: no finding, no status to give.
@@ -156,7 +157,7 @@ void ScanJob::secondPass(const SystemFolder& system) {
         for (size_t k = 0; k < item.collection.files.size(); ++k) {
             File& f = item.collection.files[k];
             // The first pass's rows, read again with the statuses it left.
-            const std::vector<RomMatch> matches = identify(item.collection, f, find, system.firstPassRows(i, k));
+            identify(item.collection, f, find, system.firstPassRows(i, k), matches);
             if (matches.empty()) postFileMessage(text::cannotBeIdentified(f.name));
             bool wanted = false;
             for (size_t m = 0; m < matches.size(); ++m) {

@@ -50,6 +50,29 @@ TEST_F(RomsDbTest, FindRomMatchesDigestsAndDeliversParentRowsOnly) {
     int count = -1;
     db.countRom(count, "ABCDEF01", "10", "p.bin", "clone", "S");
     EXPECT_EQ(count, 1);
+
+    // Rows filled into a vector that held others keep nothing of them.
+    for (const char* game : {"c1", "c2"})
+        add("U", game, "c.bin", "00000003", "10", "parent", "bios", std::string(32, '3'));
+    for (const char* game : {"p1", "p2"}) add("U", game, "p.bin", "00000002", "10");
+    auto text = [](const std::vector<Catalogue::FiledRow>& rows) {
+        std::string out;
+        for (const Catalogue::FiledRow& f : rows) {
+            const RomMatch& m = f.row;
+            out += m.system + "/" + m.game + "/" + m.name + "/" + m.status + "/" + m.md5 + "/" + m.sha1 + "/" +
+                   m.cloneOf + "/" + m.romOf + "/" + m.foundIn.archivePath + "@" + std::to_string(f.offset) + ";";
+        }
+        return out;
+    };
+    std::vector<Catalogue::FiledRow> reused, fresh;
+    db.rowsFiledUnder("00000003", "10", reused);
+    ASSERT_EQ(reused.size(), 2u);
+    for (Catalogue::FiledRow& f : reused) f.row.foundIn.archivePath = "a.zip";
+    db.rowsFiledUnder("00000002", "10", reused);
+    db.rowsFiledUnder("00000002", "10", fresh);
+    ASSERT_EQ(fresh.size(), 2u);
+    EXPECT_EQ(text(reused), text(fresh));
+    EXPECT_EQ(fresh[0].row.cloneOf + fresh[1].row.romOf + fresh[0].row.md5, "");
 }
 
 TEST_F(RomsDbTest, SetHaveAndSetPresentFollowTheParentRule) {
