@@ -18,12 +18,12 @@ void* mapHugePages(size_t bytes) {
     const size_t mapped = size + kHugePageSize;
     void* raw = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED) return nullptr;
-    const auto start = reinterpret_cast<std::uintptr_t>(raw);
-    const std::uintptr_t aligned = (start + kHugePageSize - 1) & ~(std::uintptr_t{kHugePageSize} - 1);
-    if (aligned > start) ::munmap(raw, aligned - start);
-    const std::uintptr_t end = start + mapped;
-    if (end > aligned + size) ::munmap(reinterpret_cast<void*>(aligned + size), end - (aligned + size));
-    auto* block = reinterpret_cast<void*>(aligned);
+    char* const start = static_cast<char*>(raw);
+    const size_t misalignment = reinterpret_cast<std::uintptr_t>(start) % kHugePageSize;
+    const size_t head = misalignment == 0 ? 0 : kHugePageSize - misalignment;
+    char* const block = start + head;
+    if (head > 0) ::munmap(start, head);
+    ::munmap(block + size, mapped - head - size);
     ::madvise(block, size, MADV_HUGEPAGE);  // a hint: without it the block still works
     return block;
 }
