@@ -797,6 +797,23 @@ void Catalogue::rowsFiledUnder(const std::string& crc, const std::string& size, 
     out.resize(used);
 }
 
+void Catalogue::rowViewsFiledUnder(const std::string& crc, const std::string& size, FiledViews& out) {
+    out.rows.clear();
+    out.offsets.clear();
+    Session s(*this);
+    if (!s.ok()) return;
+    collectCrcRows(crc, size);
+    RowStore::RowView row;
+    for (std::uint64_t offset : crcOffsets_) {
+        if (out.buffers.size() == out.rows.size()) out.buffers.emplace_back();
+        if (readRow(offset, out.buffers[out.rows.size()].bytes, row) != StoreStatus::Ok || !filedUnderCrc(row.crc) ||
+            isFactsName(row.romName))
+            continue;
+        out.rows.push_back(row);
+        out.offsets.push_back(offset);
+    }
+}
+
 bool Catalogue::rowsAt(const std::vector<std::uint64_t>& offsets, std::vector<FiledRow>& out) {
     size_t used = 0;
     Session s(*this);

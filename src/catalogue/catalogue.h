@@ -9,6 +9,7 @@
 // one operation.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -138,6 +139,17 @@ public:
     // filters them itself looks them up once, and marks them by offset.
     // They replace `out`'s rows, whose memory they reuse.
     void rowsFiledUnder(const std::string& crc, const std::string& size, std::vector<FiledRow>& out);
+    // The same rows as views, each into a buffer of its own that the next
+    // fill reuses: a caller that only compares fields copies none of them.
+    struct FiledViews {
+        struct Bytes {
+            RowStore::RowBuffer bytes;
+        };
+        std::vector<RowStore::RowView> rows;
+        std::vector<std::uint64_t> offsets;
+        std::deque<Bytes> buffers;  // grows, and keeps each buffer where it is
+    };
+    void rowViewsFiledUnder(const std::string& crc, const std::string& size, FiledViews& out);
     // A job that keeps the store open is about to look up at least `count`
     // ROMs: they count toward reading the CRC index whole before they are made.
     void expectCrcLookups(std::uint64_t count);

@@ -473,6 +473,16 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCac
             for (size_t k = 0; k < files.size(); ++k) {
                 File& f = item.collection.files[k];
                 const FoundRows* cached = k < item.found.size() ? &item.found[k] : nullptr;
+                if (!cached) {
+                    // Most files: found by CRC and size, no match to build.
+                    const std::optional<bool> inPlace =
+                        placements_.markInPlace(f, system.name, currentFile_, system.keepRows ? &tested.found[k] : nullptr,
+                                                system.keepRows ? &tested.haveRows : nullptr);
+                    if (inPlace) {
+                        allInPlace = allInPlace && *inPlace;
+                        continue;
+                    }
+                }
                 identify(item.collection, f, find, cached, matches);
                 if (system.keepRows) tested.found[k] = placements_.lastRows();
                 allInPlace = allInPlace && !matches.empty();

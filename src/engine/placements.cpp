@@ -1,6 +1,9 @@
 #include "engine/placements.h"
 
+#include <algorithm>
 #include <unordered_map>
+
+#include "core/names.h"
 
 namespace quorvane {
 
@@ -174,6 +177,49 @@ void Placements::markMatch(size_t index, RomStatus status, std::vector<std::uint
     }
     if (marked) marked->insert(marked->end(), offsets.begin(), offsets.end());
     db_.markRowsAt(offsets, status);
+}
+
+std::optional<bool> Placements::markInPlace(const File& file, const std::string& system,
+                                            std::string_view containerName, FoundRows* found,
+                                            std::vector<std::uint64_t>* marked) {
+    thread_local Catalogue::FiledViews filed;
+    thread_local std::vector<std::uint64_t> offsets;
+    if (!allSplit_ || file.crc.empty()) return std::nullopt;
+    db_.rowViewsFiledUnder(file.crc, file.size, filed);
+    const std::vector<RowStore::RowView>& rows = filed.rows;
+    auto answers = [&file](const RowStore::RowView& row) {
+        return Catalogue::digestsAnswer(file.md5, file.sha1, row.md5, row.sha1, false);
+    };
+    // As settleLast: a row filed with a parent or BIOS reference is no match of its own.
+    auto isMatch = [&](const RowStore::RowView& row) {
+        return row.cloneOf.empty() && row.romOf.empty() && answers(row);
+    };
+    if (std::none_of(rows.begin(), rows.end(), isMatch)) return std::nullopt;
+    bool allInPlace = true;
+    offsets.clear();
+    for (const RowStore::RowView& match : rows) {
+        if (!isMatch(match)) continue;
+        if (match.system != system || !isSetFileOf(containerName, match.game) || match.romName != file.name) {
+            allInPlace = false;
+            continue;
+        }
+        // As rowsOfPlace: the row itself, and the rows its clones and the
+        // games booting it file with a reference to it.
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const RowStore::RowView& row = rows[i];
+            const bool exact = row.romName == match.romName && row.game == match.game && row.system == match.system;
+            const bool inParentSet = row.system == match.system && (row.cloneOf == match.game || row.romOf == match.game);
+            if (exact || inParentSet) offsets.push_back(filed.offsets[i]);
+        }
+    }
+    if (found) {
+        found->clear();
+        found->reserve(rows.size());
+        for (size_t i = 0; i < rows.size(); ++i) found->push_back({filed.offsets[i], answers(rows[i])});
+    }
+    if (marked) marked->insert(marked->end(), offsets.begin(), offsets.end());
+    db_.markRowsAt(offsets, RomStatus::Have);
+    return allInPlace;
 }
 
 void Placements::mark(const std::string& crc, const std::string& size, const std::string& name,

@@ -14,7 +14,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -55,6 +57,16 @@ public:
     void markMatch(size_t index, RomStatus status, std::vector<std::uint64_t>* marked = nullptr);
     // Whether every system is in split mode.
     bool allSplit() const { return allSplit_; }
+    // In split mode, what a scan's first look at `file` does through
+    // identifyFile, lastRows and markMatch, with the rows read as views and
+    // no match built: when a ROM matches the file's CRC and size, `found`
+    // (when given) receives the file's rows, Have goes to the rows of each
+    // match in place for `system`, `containerName` and the file's name
+    // (appended to `marked`, when given), and the result says whether every
+    // match was in place. Nothing is done when no ROM matches that way: the
+    // identification looks further.
+    std::optional<bool> markInPlace(const File& file, const std::string& system, std::string_view containerName,
+                                    FoundRows* found, std::vector<std::uint64_t>* marked);
 
 private:
     void find(std::vector<RomMatch>& found, const std::string& crc, const std::string& size, const std::string& md5,
