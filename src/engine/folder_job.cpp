@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 
@@ -499,33 +500,38 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCac
         known);
 }
 
-ScanCache FolderJob::takeTestedFiles(SystemFolder& system, const ScanCache& known, bool withRows) const {
-    ScanCache out;
+ScanCache FolderJob::takeTestedFiles(SystemFolder& system, const ScanCache& known, bool withRows,
+                                     const std::string& catalogue) const {
+    ScanCache::Encoder out(system.path, {settings_.useMD5, settings_.useSHA1}, catalogue);
     const long long settled = firstPassStartNs_ - options_.settleTime.count();
-    for (size_t i = 0; i < system.files.size(); ++i) {
+    // Records go in name order; a folder is listed in it.
+    std::vector<size_t> order(system.files.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    if (!std::is_sorted(system.files.begin(), system.files.end()))
+        std::sort(order.begin(), order.end(), [&system](size_t a, size_t b) { return system.files[a] < system.files[b]; });
+    for (const size_t i : order) {
         const std::string& name = system.files[i];
         SystemFolder::Tested* t = i < system.tested.size() ? &system.tested[i] : nullptr;
         if (t == nullptr || !t->stamp.valid) {
             // Not reached: what the last scan found still holds while the file is unchanged.
             if (const ScanCache::Record* r = known.find(name)) {
-                ScanCache::Record kept = *r;
-                if (!withRows) {
-                    kept.found.clear();
-                    kept.allInPlace = false;
-                    kept.haveRows.clear();
+                if (withRows) {
+                    out.add(name, *r);
+                    continue;
                 }
-                out.put(name, std::move(kept));
+                ScanCache::Record kept = *r;
+                kept.found.clear();
+                kept.allInPlace = false;
+                kept.haveRows.clear();
+                out.add(name, kept);
             }
             continue;
         }
         if (!zipTestPassed(t->status) || t->listingKept().empty()) continue;
         if (t->stamp.modifiedNs >= settled || t->stamp.changedNs >= settled) continue;
         if (t->placed) {
-            if (withRows) {
-                out.put(name, t->placed);
-                continue;
-            }
-            out.put(name, {t->stamp, t->kind, t->placed->listing, {}, false, {}});
+            if (withRows) out.add(name, *t->placed);
+            else out.add(name, {t->stamp, t->kind, t->placed->listing, {}, false, {}});
             continue;
         }
         ScanCache::Record record{t->stamp, t->kind, std::move(t->listing), {}, false, {}};
@@ -536,9 +542,9 @@ ScanCache FolderJob::takeTestedFiles(SystemFolder& system, const ScanCache& know
             record.allInPlace = t->allInPlace;
             if (t->allInPlace) record.haveRows = std::move(t->haveRows);
         }
-        out.put(name, std::move(record));
+        out.add(name, record);
     }
-    return out;
+    return std::move(out).finish();
 }
 
 void FolderJob::applyOutputForms() {

@@ -247,8 +247,10 @@ protected:
     // scan: each sound file tested long enough after its last change, and
     // what `known` holds of files the pass did not reach (a cancel).
     // Identification rows are kept with the listings when `withRows`. The
-    // listings and rows are moved out of `system.tested`.
-    ScanCache takeTestedFiles(SystemFolder& system, const ScanCache& known, bool withRows) const;
+    // listings and rows are moved out of `system.tested`. Made as write()
+    // would write it under `catalogue`.
+    ScanCache takeTestedFiles(SystemFolder& system, const ScanCache& known, bool withRows,
+                              const std::string& catalogue) const;
     // A step failed and has been reported; the job goes on.
     void failStep() {
         ++failedSteps_;

@@ -30,7 +30,7 @@ public:
         out_.append(little, static_cast<size_t>(bytes));
         spill();
     }
-    void text(const std::string& value) {
+    void text(std::string_view value) {
         number(value.size(), 4);
         out_ += value;
         spill();

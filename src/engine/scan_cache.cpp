@@ -11,7 +11,6 @@
 #include <string_view>
 
 #include "core/file_util.h"
-#include "engine/record_fields.h"
 
 namespace quorvane {
 
@@ -148,7 +147,7 @@ bool readRecord(FieldReader& in, size_t body, bool keepRows, ScanRecord* out) {
     return in.ok();
 }
 
-void writeRecord(FieldWriter& out, const std::string& name, const ScanRecord& r) {
+void writeRecord(FieldWriter& out, std::string_view name, const ScanRecord& r) {
     out.text(name);
     writeStamp(out, r.stamp);
     out.number(static_cast<std::uint8_t>(r.kind), 1);
@@ -169,6 +168,35 @@ void writeRecord(FieldWriter& out, const std::string& name, const ScanRecord& r)
 }
 
 }  // namespace
+
+ScanCache::Encoder::Encoder(const std::string& folder, Digests digests, const std::string& catalogue) {
+    out_.raw(kMagic, sizeof kMagic);
+    out_.number(kVersion, 4);
+    out_.number(digestBits(digests), 1);
+    out_.text(folder);
+    out_.text(catalogue);
+    countAt_ = out_.bytes().size();
+    out_.number(0, 8);
+}
+
+void ScanCache::Encoder::add(std::string_view name, const Record& record) {
+    starts_.push_back(out_.bytes().size());
+    writeRecord(out_, name, record);
+}
+
+ScanCache ScanCache::Encoder::finish() && {
+    std::string& bytes = out_.bytes();
+    for (size_t i = 0; i < 8; ++i) bytes[countAt_ + i] = static_cast<char>((starts_.size() >> (8 * i)) & 0xFF);
+    out_.number(crcOf(bytes.data(), bytes.size()), 4);
+    auto owner = std::make_shared<const std::string>(std::move(bytes));
+    ScanCache cache;
+    cache.block_ = std::shared_ptr<const char>(owner, owner->data());
+    cache.bytes_ = *owner;
+    cache.starts_ = std::move(starts_);
+    // Written as made: its rows are the ones to keep.
+    cache.keepRows_ = true;
+    return cache;
+}
 
 ScanCache& ScanCache::operator=(ScanCache&& other) noexcept {
     if (this == &other) return *this;

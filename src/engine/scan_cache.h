@@ -54,6 +54,7 @@
 #include "core/records.h"
 #include "engine/identification.h"
 #include "engine/ordered_loader.h"
+#include "engine/record_fields.h"
 
 namespace quorvane {
 
@@ -111,6 +112,21 @@ public:
         FileStamp stamp;
         Kind kind = Kind::Loose;
         bool allInPlace = false;  // only with rows believed
+    };
+
+    // Makes a cache as write() would write it, record by record in
+    // ascending byte order of name: a scan's next cache is then compared
+    // with the one read, and written, without its records held in memory.
+    class Encoder {
+    public:
+        Encoder(const std::string& folder, Digests digests, const std::string& catalogue);
+        void add(std::string_view name, const Record& record);
+        ScanCache finish() &&;
+
+    private:
+        FieldWriter out_;
+        size_t countAt_ = 0;
+        std::vector<size_t> starts_;
     };
 
     ScanCache() = default;

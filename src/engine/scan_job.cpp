@@ -81,7 +81,7 @@ void ScanJob::scanSystem(SystemFolder& system) {
         if (!kept || !(*kept == outcome)) outcome.write(outcomePath);
     };
     if (everyFileTakenWhole(system, known, writtenUnder)) return keepOutcome(known);
-    const ScanCache next = takeTestedFiles(system, known, rowsHold);
+    const ScanCache next = takeTestedFiles(system, known, rowsHold, writtenUnder);
     // The file as it is already holds this cache: a re-scan of an unchanged
     // folder writes nothing.
     if (next.sameAsRead(known, writtenUnder)) return keepOutcome(known);

@@ -383,5 +383,46 @@ TEST(ScanCacheRecords, AManyMegabyteCacheReadsBackWholeAndAFailedWriteLeavesNoFi
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("cat.scans")), {}), 1);
 }
 
+// A scan makes its next cache with the encoder: it must be the very file
+// write() makes of the same records, and know itself in the cache read.
+TEST(ScanCacheRecords, AnEncodedCacheIsTheFileWriteMakesAndMatchesOnlyItsEqual) {
+    TempDir dir;
+    std::vector<std::pair<std::string, ScanCache::Record>> records;
+    for (int i = 0; i < 30; ++i) {
+        const FileStamp stamp{.valid = true, .device = 2, .inode = std::uint64_t(100 + i), .size = i, .modifiedNs = 7,
+                              .changedNs = 9};
+        std::vector<File> files(1 + i % 3);
+        for (size_t k = 0; k < files.size(); ++k) files[k].name = "r" + std::to_string(k);
+        ScanCache::Record r{stamp, i % 5 == 0 ? ScanCache::Kind::Packed : ScanCache::Kind::Zip, encodeListing(files)};
+        if (i % 2 == 0) {
+            r.found.assign(files.size(), {{.offset = std::uint64_t(i), .matched = i % 4 == 0}});
+            r.allInPlace = i % 4 == 0;
+            if (r.allInPlace) r.haveRows = {std::uint64_t(i), std::uint64_t(i + 1)};
+        }
+        records.emplace_back("set " + std::to_string(1000 + i) + ".zip", std::move(r));
+    }
+    auto encode = [&](const std::string& catalogue) {
+        ScanCache::Encoder encoder("/roms/Sys", {.md5 = true}, catalogue);
+        for (const auto& [name, record] : records) encoder.add(name, record);
+        return std::move(encoder).finish();
+    };
+    ScanCache built;
+    for (const auto& [name, record] : records) built.put(name, record);
+    const ScanCache encoded = encode("stamp");
+    ASSERT_EQ(encoded.size(), records.size());
+    ASSERT_TRUE(built.write(dir.file("built.scan"), "/roms/Sys", {.md5 = true}, "stamp"));
+    ASSERT_TRUE(encoded.write(dir.file("encoded.scan"), "/roms/Sys", {.md5 = true}, "stamp"));
+    EXPECT_TRUE(readFile(dir.file("encoded.scan")) == readFile(dir.file("built.scan")));
+    ASSERT_NE(encoded.find("set 1004.zip"), nullptr);
+    EXPECT_EQ(*encoded.find("set 1004.zip"), records[4].second);
+
+    const ScanCache read = ScanCache::read(dir.file("built.scan"), "/roms/Sys", {.md5 = true}, "stamp");
+    ASSERT_EQ(read.size(), records.size());
+    EXPECT_TRUE(encode("stamp").sameAsRead(read, "stamp"));
+    EXPECT_FALSE(encode("other stamp").sameAsRead(read, "other stamp"));
+    records[12].second.haveRows.back() += 1;
+    EXPECT_FALSE(encode("stamp").sameAsRead(read, "stamp"));
+}
+
 }  // namespace
 }  // namespace quorvane::testing
