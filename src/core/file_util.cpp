@@ -71,7 +71,10 @@ std::string dirName(std::string_view path) {
 
 std::string joinPath(std::string_view folder, std::string_view name) {
     if (folder.empty()) return std::string(name);
-    std::string out(folder);
+    // One allocation: scans join a path for every file.
+    std::string out;
+    out.reserve(folder.size() + 1 + name.size());
+    out.append(folder);
     if (out.back() != '/') out += '/';
     out.append(name);
     return out;
