@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <deque>
+#include <numeric>
 #include <unordered_map>
 
 #include "core/text.h"
@@ -50,33 +51,67 @@ void addRowTo(Game& game, const RowStore::RowView& view) {
                        std::string(view.cloneOf), std::string(view.romOf)});
 }
 
-// Each game's status letters, in the order its rows come.
+// Each game's status letters, in the order its rows come. A game's rows
+// mostly follow one another: each run of them is kept as it comes, and the
+// runs of a game met more than once are joined when visited.
 class GameLetters {
 public:
     void add(std::string_view game, char letter) {
         if (romStatusFromLetter(letter) != RomStatus::Have) anyNotHave = true;
-        // A game's rows mostly follow one another: the last game is asked first.
-        if (names_.empty() || names_[last_] != game) {
-            if (const auto at = ids_.find(game); at != ids_.end()) {
-                last_ = at->second;
-            } else {
-                last_ = static_cast<std::uint32_t>(names_.size());
-                ids_.emplace(names_.emplace_back(game), last_);
-                letters_.emplace_back();
-            }
+        if (runs_.empty() || nameOf(runs_.back()) != game) {
+            runs_.push_back({names_.size(), game.size(), letters_.size(), 0});
+            names_.append(game);
         }
-        letters_[last_].push_back(letter);
+        letters_.push_back(letter);
+        ++runs_.back().letterCount;
     }
+    // Each game once, in the order first met.
     void visit(const std::function<void(std::string_view letters)>& to) const {
-        for (const std::string& game : letters_) to(game);
+        std::vector<std::uint32_t> order(runs_.size());
+        std::iota(order.begin(), order.end(), 0u);
+        auto byName = [this](std::uint32_t a, std::uint32_t b) { return nameOf(runs_[a]) < nameOf(runs_[b]); };
+        // Games come sorted from most lists: then no name can come twice.
+        const bool oncePerGame = std::adjacent_find(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+                                     return !byName(a, b);
+                                 }) == order.end();
+        if (oncePerGame) {
+            for (const Run& run : runs_) to(lettersOf(run));
+            return;
+        }
+        std::stable_sort(order.begin(), order.end(), byName);
+        constexpr std::uint32_t kAlone = ~0u, kJoined = ~0u - 1;
+        std::vector<std::uint32_t> joinedAt(runs_.size(), kAlone);
+        std::vector<std::string> joined;
+        for (size_t i = 0; i < order.size();) {
+            size_t end = i + 1;
+            while (end < order.size() && nameOf(runs_[order[end]]) == nameOf(runs_[order[i]])) ++end;
+            if (end - i > 1) {
+                std::string& all = joined.emplace_back();
+                for (size_t k = i; k < end; ++k) {
+                    all.append(lettersOf(runs_[order[k]]));
+                    joinedAt[order[k]] = kJoined;
+                }
+                joinedAt[order[i]] = static_cast<std::uint32_t>(joined.size() - 1);
+            }
+            i = end;
+        }
+        for (size_t r = 0; r < runs_.size(); ++r) {
+            if (joinedAt[r] == kAlone) to(lettersOf(runs_[r]));
+            else if (joinedAt[r] != kJoined) to(joined[joinedAt[r]]);
+        }
     }
     bool anyNotHave = false;
 
 private:
-    std::deque<std::string> names_;  // a deque keeps each name where it is, so the map can key on it
-    std::vector<std::string> letters_;
-    std::unordered_map<std::string_view, std::uint32_t> ids_;
-    std::uint32_t last_ = 0;
+    struct Run {
+        size_t nameAt, nameSize, lettersAt, letterCount;
+    };
+    std::string_view nameOf(const Run& run) const { return std::string_view(names_).substr(run.nameAt, run.nameSize); }
+    std::string_view lettersOf(const Run& run) const {
+        return std::string_view(letters_).substr(run.lettersAt, run.letterCount);
+    }
+    std::string names_, letters_;
+    std::vector<Run> runs_;
 };
 
 }  // namespace
