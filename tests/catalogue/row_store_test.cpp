@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -51,6 +52,51 @@ TEST_F(Table, RowLayoutIsExactAndDamagedRowsAreNotOverread) {
     ASSERT_EQ(t.open(), StoreStatus::Ok);
     EXPECT_EQ(t.readRecord(0, back), StoreStatus::BadRow);
     EXPECT_EQ(t.readRecord(1000, back), StoreStatus::BadRow);
+}
+
+// A row is read in two parts when it is long: every length either side of
+// where the first part ends reads back whole, waiting in memory and on disk.
+TEST_F(Table, RowsOfEveryLengthReadBackWhole) {
+    std::vector<RomRow> rows;
+    std::vector<std::uint64_t> offsets;
+    std::uint64_t offset = 0;
+    for (size_t length : {30u, 255u, 256u, 257u, 300u, 511u, 512u, 513u, 1023u, 1024u}) {
+        // 12 bytes of status and field lengths, system, CRC, size, version
+        // and author of one byte each, the rest spread over four fields.
+        size_t left = length - 17;
+        auto take = [&left](char c) {
+            const size_t n = std::min<size_t>(left, 255);
+            left -= n;
+            return std::string(n, c);
+        };
+        RomRow row{.system = "S", .game = take('g'), .crc = "1", .sha1 = take('s'), .md5 = take('m'),
+                   .romName = take('r'), .size = "2", .version = "1", .author = "A"};
+        ASSERT_EQ(left, 0u);
+        ASSERT_EQ(t.insertRecord(row), StoreStatus::Ok) << length;
+        rows.push_back(row);
+        offsets.push_back(offset);
+        offset += length;
+    }
+    auto readsBack = [&] {
+        for (size_t i = 0; i < rows.size(); ++i) {
+            RomRow back;
+            ASSERT_EQ(t.readRecord(offsets[i], back), StoreStatus::Ok) << i;
+            EXPECT_EQ(back.game + back.sha1 + back.md5 + back.romName + back.size + back.version + back.author,
+                      rows[i].game + rows[i].sha1 + rows[i].md5 + rows[i].romName + "21A")
+                << i;
+        }
+    };
+    readsBack();
+    ASSERT_EQ(t.close(), StoreStatus::Ok);
+    ASSERT_EQ(file_size(base + ".rcf"), offset);
+    ASSERT_EQ(t.open(), StoreStatus::Ok);
+    readsBack();
+    t.close();
+    // The last row cut short past its first part.
+    ASSERT_EQ(::truncate((base + ".rcf").c_str(), static_cast<off_t>(offset - 300)), 0);
+    ASSERT_EQ(t.open(), StoreStatus::Ok);
+    RomRow back;
+    EXPECT_EQ(t.readRecord(offsets.back(), back), StoreStatus::BadRow);
 }
 
 // Appended rows wait in memory before one write: reads, status writes and a
