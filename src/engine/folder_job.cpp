@@ -278,8 +278,8 @@ SystemFolder FolderJob::openSystemFolder(const std::string& name, bool& opened, 
 
 RomLookup FolderJob::finder() { return placements_.lookup(); }
 
-void FolderJob::identify(const ContainerFiles& container, File& file, const RomLookup& find, const FoundRows* rows,
-                         std::vector<RomMatch>& matches) {
+void FolderJob::identify(const ContainerFiles& container, File& file, const RomLookup& find,
+                         std::optional<FoundRows> rows, std::vector<RomMatch>& matches) {
     matches.clear();
     if (rows && placements_.recall(*rows, matches)) return;
     identifyFile(container, file, find, matches);
@@ -467,17 +467,18 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCac
             }
             const std::vector<File>& files = item.collection.files;
             if (system.keepRows) {
-                tested.found.assign(files.size(), {});
+                tested.found.reserve(files.size(), files.size());
                 tested.haveRows.reserve(files.size());
             }
             bool allInPlace = true;
             for (size_t k = 0; k < files.size(); ++k) {
                 File& f = item.collection.files[k];
-                const FoundRows* cached = k < item.found.size() ? &item.found[k] : nullptr;
+                const std::optional<FoundRows> cached =
+                    k < item.found.size() ? std::optional(item.found[k]) : std::nullopt;
                 if (!cached) {
                     // Most files: found by CRC and size, no match to build.
                     const std::optional<bool> inPlace =
-                        placements_.markInPlace(f, system.name, currentFile_, system.keepRows ? &tested.found[k] : nullptr,
+                        placements_.markInPlace(f, system.name, currentFile_, system.keepRows ? &tested.found : nullptr,
                                                 system.keepRows ? &tested.haveRows : nullptr);
                     if (inPlace) {
                         allInPlace = allInPlace && *inPlace;
@@ -485,7 +486,7 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCac
                     }
                 }
                 identify(item.collection, f, find, cached, matches);
-                if (system.keepRows) tested.found[k] = placements_.lastRows();
+                if (system.keepRows) placements_.addLastRows(tested.found);
                 allInPlace = allInPlace && !matches.empty();
                 for (size_t m = 0; m < matches.size(); ++m) {
                     if (!isInPlace(matches[m], system.name, currentFile_, f.name)) {

@@ -70,7 +70,7 @@ struct SystemFolder {
         std::string listing;
         // With `keepRows`: per listed file, the rows identification found,
         // so a later pass (and the next scan) need not look it up.
-        std::vector<FoundRows> found;
+        FoundRowLists found;
         // Every entry was identified, and only as a ROM of this very place:
         // what a later pass would say of it does not depend on any status.
         bool allInPlace = false;
@@ -113,11 +113,12 @@ struct SystemFolder {
     // The same with the file's stamp as it is now.
     bool reuseFirstPass(size_t index, ContainerFiles& collection, const FileStamp& now) const;
     // The rows the first pass found for file `file` of listed file `index`;
-    // nullptr when it kept none.
-    const FoundRows* firstPassRows(size_t index, size_t file) const {
-        if (index >= tested.size()) return nullptr;
-        const std::vector<FoundRows>& found = tested[index].placed ? tested[index].placed->found : tested[index].found;
-        return file < found.size() ? &found[file] : nullptr;
+    // nothing when it kept none.
+    std::optional<FoundRows> firstPassRows(size_t index, size_t file) const {
+        if (index >= tested.size()) return std::nullopt;
+        const FoundRowLists& found = tested[index].placed ? tested[index].placed->found : tested[index].found;
+        if (file < found.size()) return found[file];
+        return std::nullopt;
     }
 };
 
@@ -217,8 +218,8 @@ protected:
     // earlier identification of the file) when given and still readable;
     // either way placements() then holds them for markMatch. `matches` is
     // emptied first.
-    void identify(const ContainerFiles& container, File& file, const RomLookup& find, const FoundRows* rows,
-                  std::vector<RomMatch>& matches);
+    void identify(const ContainerFiles& container, File& file, const RomLookup& find,
+                  std::optional<FoundRows> rows, std::vector<RomMatch>& matches);
     // Walks the listed files in order until a cancel, each loaded ahead on the
     // loader's threads (with `test`, each archive tested), showing progress;
     // `visit` gets the file's index in the listing and what was loaded. With

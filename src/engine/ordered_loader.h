@@ -54,7 +54,7 @@ struct LoadedItem {
     std::string listing;
     // Taken from the scan cache: per file, the rows its identification
     // found; empty when they are to be looked up.
-    std::vector<FoundRows> found;
+    FoundRowLists found;
     // Taken from the scan cache: a record of a file whose entries were all
     // in place (ScanRecord::allInPlace); `collection` then lists no entry.
     std::shared_ptr<const ScanRecord> placed;

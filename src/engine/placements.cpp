@@ -137,19 +137,19 @@ void Placements::rowsOfPlace(const std::string& system, const std::string& game,
     }
 }
 
-FoundRows Placements::lastRows() {
+void Placements::addLastRows(FoundRowLists& out) {
     std::lock_guard lock(lastMutex_);
-    FoundRows out;
-    if (last_.matches.empty()) return out;
-    for (size_t i = 0; i < last_.rows.size(); ++i) {
-        // Outside split mode a row that did not answer takes no status.
-        if (!allSplit_ && !last_.matched[i]) continue;
-        out.push_back({last_.rows[i].offset, last_.matched[i]});
+    if (!last_.matches.empty()) {
+        for (size_t i = 0; i < last_.rows.size(); ++i) {
+            // Outside split mode a row that did not answer takes no status.
+            if (!allSplit_ && !last_.matched[i]) continue;
+            out.add({last_.rows[i].offset, last_.matched[i]});
+        }
     }
-    return out;
+    out.endList();
 }
 
-bool Placements::recall(const FoundRows& rows, std::vector<RomMatch>& found) {
+bool Placements::recall(FoundRows rows, std::vector<RomMatch>& found) {
     std::vector<std::uint64_t> offsets;
     offsets.reserve(rows.size());
     for (const FoundRow& r : rows) offsets.push_back(r.offset);
@@ -180,7 +180,7 @@ void Placements::markMatch(size_t index, RomStatus status, std::vector<std::uint
 }
 
 std::optional<bool> Placements::markInPlace(const File& file, const std::string& system,
-                                            std::string_view containerName, FoundRows* found,
+                                            std::string_view containerName, FoundRowLists* found,
                                             std::vector<std::uint64_t>* marked) {
     thread_local Catalogue::FiledViews filed;
     thread_local std::vector<std::uint64_t> offsets;
@@ -213,9 +213,8 @@ std::optional<bool> Placements::markInPlace(const File& file, const std::string&
         }
     }
     if (found) {
-        found->clear();
-        found->reserve(rows.size());
-        for (size_t i = 0; i < rows.size(); ++i) found->push_back({filed.offsets[i], answers(rows[i])});
+        for (size_t i = 0; i < rows.size(); ++i) found->add({filed.offsets[i], answers(rows[i])});
+        found->endList();
     }
     if (marked) marked->insert(marked->end(), offsets.begin(), offsets.end());
     db_.markRowsAt(offsets, RomStatus::Have);

@@ -44,29 +44,29 @@ public:
     // The layout of `system`, read on first use.
     const SetLayout& layoutOf(const std::string& system);
 
-    // The rows behind the last lookup's matches (after identifyFile: the
-    // file's); empty when it matched nothing.
-    FoundRows lastRows();
-    // Makes `rows` (from lastRows) the last lookup again, with every status
+    // Adds to `out` a list of the rows behind the last lookup's matches
+    // (after identifyFile: the file's); an empty one when it matched nothing.
+    void addLastRows(FoundRowLists& out);
+    // Makes `rows` (from addLastRows) the last lookup again, with every status
     // as it is now, and appends its matches to `found`: what the lookup that
     // made them would find, as long as the catalogue's rows are unchanged.
     // False, with nothing appended, when a row cannot be read.
-    bool recall(const FoundRows& rows, std::vector<RomMatch>& found);
+    bool recall(FoundRows rows, std::vector<RomMatch>& found);
     // Gives `status` to match `index` of the last lookup, as setHave and
     // setPresent would; `marked`, when given, receives the rows it reaches.
     void markMatch(size_t index, RomStatus status, std::vector<std::uint64_t>* marked = nullptr);
     // Whether every system is in split mode.
     bool allSplit() const { return allSplit_; }
     // In split mode, what a scan's first look at `file` does through
-    // identifyFile, lastRows and markMatch, with the rows read as views and
-    // no match built: when a ROM matches the file's CRC and size, `found`
-    // (when given) receives the file's rows, Have goes to the rows of each
+    // identifyFile, addLastRows and markMatch, with the rows read as views
+    // and no match built: when a ROM matches the file's CRC and size, `found`
+    // (when given) receives the file's rows as a list, Have goes to the rows of each
     // match in place for `system`, `containerName` and the file's name
     // (appended to `marked`, when given), and the result says whether every
     // match was in place. Nothing is done when no ROM matches that way: the
     // identification looks further.
     std::optional<bool> markInPlace(const File& file, const std::string& system, std::string_view containerName,
-                                    FoundRows* found, std::vector<std::uint64_t>* marked);
+                                    FoundRowLists* found, std::vector<std::uint64_t>* marked);
 
 private:
     void find(std::vector<RomMatch>& found, const std::string& crc, const std::string& size, const std::string& md5,

@@ -123,19 +123,20 @@ bool readRecord(FieldReader& in, size_t body, bool keepRows, ScanRecord* out) {
     out->kind = static_cast<ScanKind>(kind);
     out->listing.assign(listing);
     out->allInPlace = rows && allInPlace == 1;
-    out->found.resize(rows ? static_cast<size_t>(identified) : 0);
+    out->found.clear();
+    if (rows) out->found.reserve(static_cast<size_t>(identified), static_cast<size_t>(identified));
     for (std::uint64_t file = 0; file < identified && in.ok(); ++file) {
         const std::uint64_t count = in.number(4);
         if (count > body) return false;
-        if (rows) out->found[file].reserve(static_cast<size_t>(count));
         for (std::uint64_t k = 0; k < count && in.ok(); ++k) {
             FoundRow row;
             row.offset = in.number(8);
             const std::uint64_t matched = in.number(1);
             if (matched > 1) return false;
             row.matched = matched == 1;
-            if (rows) out->found[file].push_back(row);
+            if (rows) out->found.add(row);
         }
+        if (rows) out->found.endList();
     }
     const std::uint64_t haveRows = in.number(4);
     if (haveRows > body / 8 || (allInPlace == 0 && haveRows != 0)) return false;
@@ -155,7 +156,8 @@ void writeRecord(FieldWriter& out, std::string_view name, const ScanRecord& r) {
     out.number(allInPlace ? 1 : 0, 1);
     out.text(r.listing);
     out.number(r.found.size(), 4);
-    for (const FoundRows& rows : r.found) {
+    for (size_t file = 0; file < r.found.size(); ++file) {
+        const FoundRows rows = r.found[file];
         out.number(rows.size(), 4);
         for (const FoundRow& row : rows) {
             out.number(row.offset, 8);

@@ -71,7 +71,7 @@ struct ScanRecord {
     ScanKind kind = ScanKind::Loose;
     std::string listing;  // encodeListing's
     // Per listed file, the rows identification found; empty when not kept.
-    std::vector<FoundRows> found;
+    FoundRowLists found;
     // With `found`: every entry was identified, and only as a ROM of this
     // very place; `haveRows` are then the rows the scan made "have" for
     // them, which a scan marks again without reading the entries.

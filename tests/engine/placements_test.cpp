@@ -69,12 +69,16 @@ TEST_F(PlacementsTest, QuickLookReachesWhatIdentifyingAndMarkingReach) {
 
         std::vector<RomMatch> matches;
         find.find(matches, file.crc, file.size, file.md5, file.sha1);
-        FoundRows quickRows{{99, true}};
+        // Each look adds its list behind one made before.
+        FoundRowLists quickRows, referenceRows;
+        const std::vector<FoundRow> before{{99, true}};
+        quickRows.addList(before);
+        referenceRows.addList(before);
         std::vector<std::uint64_t> quickMarked{1}, referenceMarked{1};
         const std::optional<bool> quickInPlace = quick.markInPlace(file, "Sys", container, &quickRows, &quickMarked);
         if (matches.empty()) {
             EXPECT_FALSE(quickInPlace);
-            EXPECT_EQ(quickRows, (FoundRows{{99, true}}));
+            EXPECT_EQ(quickRows, referenceRows);
             EXPECT_EQ(quickMarked, (std::vector<std::uint64_t>{1}));
             continue;
         }
@@ -89,7 +93,8 @@ TEST_F(PlacementsTest, QuickLookReachesWhatIdentifyingAndMarkingReach) {
         }
         ASSERT_TRUE(quickInPlace);
         EXPECT_EQ(*quickInPlace, referenceInPlace);
-        EXPECT_EQ(quickRows, reference.lastRows());
+        reference.addLastRows(referenceRows);
+        EXPECT_EQ(quickRows, referenceRows);
         EXPECT_EQ(quickMarked, referenceMarked);
         ++(referenceInPlace ? inPlace : notInPlace);
     }

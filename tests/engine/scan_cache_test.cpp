@@ -260,7 +260,9 @@ void forgeJunkAsA1(const std::string& path, const std::string& folder) {
     ScanCache::Record forged = *cache.find("A.zip");
     ASSERT_EQ(forged.found.size(), 3u);  // a1.bin, a2.bin, junk.bin
     ASSERT_FALSE(forged.found[0].empty());
-    forged.found[2] = forged.found[0];
+    FoundRowLists rows;
+    for (size_t file : {0, 1, 0}) rows.addList(forged.found[file]);
+    forged.found = rows;
     cache.put("A.zip", forged);
     ASSERT_TRUE(cache.write(path, folder, {}, stamp));
 }
@@ -344,8 +346,9 @@ TEST(ScanCacheRecords, AManyMegabyteCacheReadsBackWholeAndAFailedWriteLeavesNoFi
         }
         const FileStamp stamp{.valid = true, .device = 1, .inode = std::uint64_t(i), .size = i, .modifiedNs = 4,
                               .changedNs = 5};
-        cache.put("game " + std::to_string(i) + ".zip",
-                  {stamp, ScanCache::Kind::Zip, encodeListing(files), {{{.offset = std::uint64_t(i), .matched = true}}}});
+        ScanCache::Record record{stamp, ScanCache::Kind::Zip, encodeListing(files)};
+        record.found.addList(std::vector<FoundRow>{{.offset = std::uint64_t(i), .matched = true}});
+        cache.put("game " + std::to_string(i) + ".zip", std::move(record));
     }
     const std::string path = dir.file("cat.scans/Sys.scan");
     ASSERT_TRUE(cache.write(path, "/roms/Sys", {}, "stamp"));
@@ -356,7 +359,8 @@ TEST(ScanCacheRecords, AManyMegabyteCacheReadsBackWholeAndAFailedWriteLeavesNoFi
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(last->listing, cache.find("game 19999.zip")->listing);
     ASSERT_EQ(last->found.size(), 1u);
-    EXPECT_EQ(last->found[0].at(0).offset, 19999u);
+    ASSERT_EQ(last->found[0].size(), 1u);
+    EXPECT_EQ(last->found[0][0].offset, 19999u);
     // A record another cache keeps stays whole when the cache it was read into goes.
     std::shared_ptr<const ScanCache::Record> kept;
     {
@@ -395,7 +399,10 @@ TEST(ScanCacheRecords, AnEncodedCacheIsTheFileWriteMakesAndMatchesOnlyItsEqual) 
         for (size_t k = 0; k < files.size(); ++k) files[k].name = "r" + std::to_string(k);
         ScanCache::Record r{stamp, i % 5 == 0 ? ScanCache::Kind::Packed : ScanCache::Kind::Zip, encodeListing(files)};
         if (i % 2 == 0) {
-            r.found.assign(files.size(), {{.offset = std::uint64_t(i), .matched = i % 4 == 0}});
+            for (size_t k = 0; k < files.size(); ++k) {
+                for (size_t row = 0; row <= k; ++row) r.found.add({.offset = std::uint64_t(i + row), .matched = i % 4 == 0});
+                r.found.endList();
+            }
             r.allInPlace = i % 4 == 0;
             if (r.allInPlace) r.haveRows = {std::uint64_t(i), std::uint64_t(i + 1)};
         }
