@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <deque>
 #include <numeric>
 #include <unordered_map>
@@ -696,11 +697,15 @@ bool Catalogue::getGame(const std::string& system, const std::string& game, Game
 }
 
 void Catalogue::collectCrcRows(const std::string& crc, const std::string& size) {
-    crcKey_.clear();
-    crcKey_.reserve(crc.size() + size.size());
-    for (char c : crc) crcKey_.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+    // Written in place: every ROM a scan looks up comes through here.
+    crcKey_.resize(crc.size() + size.size());
+    char* key = crcKey_.data();
+    for (size_t i = 0; i < crc.size(); ++i) {
+        const char c = crc[i];
+        key[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    std::memcpy(key + crc.size(), size.data(), size.size());
     crcKeySize_ = size.size();
-    crcKey_ += size;
     crcOffsets_.clear();
     if (keptOpen_ && !crcTable_.mirrors(store_.crcIndex)) considerCrcTable();
     if (crcTable_.mirrors(store_.crcIndex)) crcTable_.find(crcKey_, crcOffsets_);
