@@ -1,6 +1,5 @@
 #include "core/records.h"
 
-#include <algorithm>
 
 namespace quorvane {
 
@@ -26,10 +25,11 @@ bool isDiskRow(std::string_view romName, std::string_view size) {
 }
 
 bool isZipPath(const std::string& path) {
-    std::string lower(path);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
-    return lower.find(".zip") != std::string::npos;
+    // Asked of every file a job loads: no lower-case copy is made.
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    for (size_t dot = path.find('.'); dot != std::string::npos && dot + 4 <= path.size(); dot = path.find('.', dot + 1))
+        if (lower(path[dot + 1]) == 'z' && lower(path[dot + 2]) == 'i' && lower(path[dot + 3]) == 'p') return true;
+    return false;
 }
 
 DuplicatePolicy dupesBehaviourFor(DupesChoice choice) {

@@ -4,6 +4,7 @@
 
 #include "core/file_util.h"
 #include "core/names.h"
+#include "core/records.h"
 #include "core/text.h"
 #include "support/temp_dir.h"
 
@@ -70,6 +71,17 @@ TEST(FileUtil, MakeFoldersMakesWhatIsMissingAndNothingUnderAFile) {
     EXPECT_FALSE(makeFolders(dir.file("a/file")));
     EXPECT_FALSE(makeFolders(dir.file("a/file/d/e")));
     EXPECT_FALSE(makeFolders(""));
+}
+
+// Which files are zips by name: ".zip" in any case, anywhere in the path.
+TEST(FileUtil, AZipIsNamedSoAnywhereInAnyCase) {
+    for (const char* zip : {"a.zip", "/x/B.ZIP", "set.zip.bak", "/roms.Zip/game.7z", ".zip", "a..zIp"})
+        EXPECT_TRUE(isZipPath(zip)) << zip;
+    for (const char* other : {"", "zip", "a.zi", "a.zi.p", "a_zip", "/x.zi/p", "a.7z", "a.z1p"})
+        EXPECT_FALSE(isZipPath(other)) << other;
+    EXPECT_EQ(joinPath("/a/", "b.zip"), "/a/b.zip");
+    EXPECT_EQ(joinPath("/a", "b.zip"), "/a/b.zip");
+    EXPECT_EQ(joinPath("", "b.zip"), "b.zip");
 }
 
 TEST(TerminalText, EscapesControlsAndBrokenUtf8AndKeepsTheRest) {
