@@ -503,7 +503,9 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCac
 
 ScanCache FolderJob::takeTestedFiles(SystemFolder& system, const ScanCache& known, bool withRows,
                                      const std::string& catalogue) const {
-    ScanCache::Encoder out(system.path, {settings_.useMD5, settings_.useSHA1}, catalogue);
+    // Mostly the size of the cache read, a little more for files added since.
+    const size_t expected = static_cast<size_t>(known.fileSize()) + known.fileSize() / 16 + 4096;
+    ScanCache::Encoder out(system.path, {settings_.useMD5, settings_.useSHA1}, catalogue, expected);
     const long long settled = firstPassStartNs_ - options_.settleTime.count();
     // Records go in name order; a folder is listed in it.
     std::vector<size_t> order(system.files.size());

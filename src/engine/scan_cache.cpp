@@ -171,7 +171,9 @@ void writeRecord(FieldWriter& out, std::string_view name, const ScanRecord& r) {
 
 }  // namespace
 
-ScanCache::Encoder::Encoder(const std::string& folder, Digests digests, const std::string& catalogue) {
+ScanCache::Encoder::Encoder(const std::string& folder, Digests digests, const std::string& catalogue,
+                            size_t expectedBytes) {
+    out_.reserve(expectedBytes);
     out_.raw(kMagic, sizeof kMagic);
     out_.number(kVersion, 4);
     out_.number(digestBits(digests), 1);

@@ -119,7 +119,9 @@ public:
     // with the one read, and written, without its records held in memory.
     class Encoder {
     public:
-        Encoder(const std::string& folder, Digests digests, const std::string& catalogue);
+        // `expectedBytes`: about how large the file will be (the last one's
+        // size): the bytes are then made in one block, not grown by copies.
+        Encoder(const std::string& folder, Digests digests, const std::string& catalogue, size_t expectedBytes = 0);
         void add(std::string_view name, const Record& record);
         ScanCache finish() &&;
 
