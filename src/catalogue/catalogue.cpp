@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 #include <deque>
 #include <numeric>
 #include <unordered_map>
@@ -704,7 +703,7 @@ void Catalogue::collectCrcRows(const std::string& crc, const std::string& size) 
         const char c = crc[i];
         key[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
-    std::memcpy(key + crc.size(), size.data(), size.size());
+    std::copy(size.begin(), size.end(), key + crc.size());
     crcKeySize_ = size.size();
     crcOffsets_.clear();
     if (keptOpen_ && !crcTable_.mirrors(store_.crcIndex)) considerCrcTable();

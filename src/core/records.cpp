@@ -1,6 +1,5 @@
 #include "core/records.h"
 
-
 namespace quorvane {
 
 GameState classifyStatusString(const std::string& statusString) {

@@ -511,7 +511,8 @@ ScanCache FolderJob::takeTestedFiles(SystemFolder& system, const ScanCache& know
     std::vector<size_t> order(system.files.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
     if (!std::is_sorted(system.files.begin(), system.files.end()))
-        std::sort(order.begin(), order.end(), [&system](size_t a, size_t b) { return system.files[a] < system.files[b]; });
+        std::sort(order.begin(), order.end(),
+                  [&system](size_t a, size_t b) { return system.files[a] < system.files[b]; });
     for (const size_t i : order) {
         const std::string& name = system.files[i];
         SystemFolder::Tested* t = i < system.tested.size() ? &system.tested[i] : nullptr;

@@ -208,7 +208,8 @@ std::optional<bool> Placements::markInPlace(const File& file, const std::string&
         for (size_t i = 0; i < rows.size(); ++i) {
             const RowStore::RowView& row = rows[i];
             const bool exact = row.romName == match.romName && row.game == match.game && row.system == match.system;
-            const bool inParentSet = row.system == match.system && (row.cloneOf == match.game || row.romOf == match.game);
+            const bool inParentSet =
+                row.system == match.system && (row.cloneOf == match.game || row.romOf == match.game);
             if (exact || inParentSet) offsets.push_back(filed.offsets[i]);
         }
     }

@@ -59,12 +59,13 @@ public:
     bool allSplit() const { return allSplit_; }
     // In split mode, what a scan's first look at `file` does through
     // identifyFile, addLastRows and markMatch, with the rows read as views
-    // and no match built: when a ROM matches the file's CRC and size, `found`
-    // (when given) receives the file's rows as a list, Have goes to the rows of each
-    // match in place for `system`, `containerName` and the file's name
-    // (appended to `marked`, when given), and the result says whether every
-    // match was in place. Nothing is done when no ROM matches that way: the
-    // identification looks further.
+    // and no match built: when a ROM matches the file's CRC and size,
+    // `found` (when given) receives the file's rows as a list, Have goes to
+    // the rows of each match in place for `system`, `containerName` and the
+    // file's name (appended to `marked`, when given), and the result says
+    // whether every match was in place. Nothing is done when no ROM matches
+    // that way: the identification looks further. The last lookup stays
+    // the one before.
     std::optional<bool> markInPlace(const File& file, const std::string& system, std::string_view containerName,
                                     FoundRowLists* found, std::vector<std::uint64_t>* marked);
 

@@ -400,7 +400,8 @@ TEST(ScanCacheRecords, AnEncodedCacheIsTheFileWriteMakesAndMatchesOnlyItsEqual) 
         ScanCache::Record r{stamp, i % 5 == 0 ? ScanCache::Kind::Packed : ScanCache::Kind::Zip, encodeListing(files)};
         if (i % 2 == 0) {
             for (size_t k = 0; k < files.size(); ++k) {
-                for (size_t row = 0; row <= k; ++row) r.found.add({.offset = std::uint64_t(i + row), .matched = i % 4 == 0});
+                for (size_t row = 0; row <= k; ++row)
+                    r.found.add({.offset = std::uint64_t(i + row), .matched = i % 4 == 0});
                 r.found.endList();
             }
             r.allInPlace = i % 4 == 0;
