@@ -503,8 +503,14 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCac
 
 ScanCache FolderJob::takeTestedFiles(SystemFolder& system, const ScanCache& known, bool withRows,
                                      const std::string& catalogue) const {
-    // Mostly the size of the cache read, a little more for files added since.
-    const size_t expected = static_cast<size_t>(known.fileSize()) + known.fileSize() / 16 + 4096;
+    // Mostly the size of the cache read, a little more for files added
+    // since; with none, a generous guess per file: pages of the block that
+    // are never written take no memory, and a block grown by doubling holds
+    // its old copy and its new one at once.
+    constexpr size_t kGuessPerFile = 512, kLargestGuess = size_t{64} << 20;
+    const size_t guess = known.empty() ? std::min(system.files.size() * kGuessPerFile, kLargestGuess) : 0;
+    const size_t expected =
+        std::max<size_t>(static_cast<size_t>(known.fileSize()) + known.fileSize() / 16 + 4096, guess);
     ScanCache::Encoder out(system.path, {settings_.useMD5, settings_.useSHA1}, catalogue, expected);
     const long long settled = firstPassStartNs_ - options_.settleTime.count();
     // Records go in name order; a folder is listed in it.
