@@ -98,7 +98,12 @@ void identifyFile(const ContainerFiles& container, File& file, const RomLookup& 
 }
 bool isInPlace(const RomMatch& match, const std::string& system, const std::string& containerName,
                const std::string& entryName) {
-    return match.system == system && isSetFileOf(containerName, match.game) && entryName == match.name;
+    return isInPlace(match.system, match.game, match.name, system, containerName, entryName);
+}
+
+bool isInPlace(std::string_view romSystem, std::string_view romGame, std::string_view romName, std::string_view system,
+               std::string_view containerName, std::string_view entryName) {
+    return romSystem == system && isSetFileOf(containerName, romGame) && entryName == romName;
 }
 
 MatchClass classifyMatch(const RomMatch& match, const std::string& system, const std::string& containerName,

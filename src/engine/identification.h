@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/catalogue.h"
@@ -53,6 +54,9 @@ void identifyFile(const ContainerFiles& container, File& file, const RomLookup& 
 // ROM. Case-sensitive throughout.
 bool isInPlace(const RomMatch& match, const std::string& system, const std::string& containerName,
                const std::string& entryName);
+// The same for a ROM of `romSystem` and `romGame` named `romName`.
+bool isInPlace(std::string_view romSystem, std::string_view romGame, std::string_view romName, std::string_view system,
+               std::string_view containerName, std::string_view entryName);
 
 enum class MatchClass {
     InPlace,           // right where it belongs

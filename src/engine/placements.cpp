@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "core/names.h"
-
 namespace quorvane {
 
 namespace {
@@ -17,6 +15,16 @@ int rank(const std::string& status) {
         case RomStatus::Have: return 2;
     }
     return 0;
+}
+
+// Split mode: a status given to (system, game, name) reaches the row itself,
+// and the rows its clones and the games booting it file with a reference to it.
+bool reachedInSplit(std::string_view rowSystem, std::string_view rowGame, std::string_view rowName,
+                    std::string_view rowCloneOf, std::string_view rowRomOf, std::string_view system,
+                    std::string_view game, std::string_view name) {
+    const bool exact = rowName == name && rowGame == game && rowSystem == system;
+    const bool inParentSet = rowSystem == system && (rowCloneOf == game || rowRomOf == game);
+    return exact || inParentSet;
 }
 
 }  // namespace
@@ -119,13 +127,11 @@ void Placements::rowsOfPlace(const std::string& system, const std::string& game,
                              std::vector<std::uint64_t>& offsets) const {
     offsets.clear();
     if (allSplit_) {
-        // As Catalogue::setHave: the row itself, and the rows its clones and
-        // the games booting it file with a reference to it.
+        // As Catalogue::setHave.
         for (const Catalogue::FiledRow& filed : last_.rows) {
             const RomMatch& row = filed.row;
-            const bool exact = row.name == name && row.game == game && row.system == system;
-            const bool inParentSet = row.system == system && (row.cloneOf == game || row.romOf == game);
-            if (exact || inParentSet) offsets.push_back(filed.offset);
+            if (reachedInSplit(row.system, row.game, row.name, row.cloneOf, row.romOf, system, game, name))
+                offsets.push_back(filed.offset);
         }
         return;
     }
@@ -199,18 +205,15 @@ std::optional<bool> Placements::markInPlace(const File& file, const std::string&
     offsets.clear();
     for (const RowStore::RowView& match : rows) {
         if (!isMatch(match)) continue;
-        if (match.system != system || !isSetFileOf(containerName, match.game) || match.romName != file.name) {
+        if (!isInPlace(match.system, match.game, match.romName, system, containerName, file.name)) {
             allInPlace = false;
             continue;
         }
-        // As rowsOfPlace: the row itself, and the rows its clones and the
-        // games booting it file with a reference to it.
         for (size_t i = 0; i < rows.size(); ++i) {
             const RowStore::RowView& row = rows[i];
-            const bool exact = row.romName == match.romName && row.game == match.game && row.system == match.system;
-            const bool inParentSet =
-                row.system == match.system && (row.cloneOf == match.game || row.romOf == match.game);
-            if (exact || inParentSet) offsets.push_back(filed.offsets[i]);
+            if (reachedInSplit(row.system, row.game, row.romName, row.cloneOf, row.romOf, match.system, match.game,
+                               match.romName))
+                offsets.push_back(filed.offsets[i]);
         }
     }
     if (found) {
