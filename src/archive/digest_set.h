@@ -9,6 +9,10 @@
 using EVP_MD_CTX = struct evp_md_ctx_st;  // as <openssl/types.h> declares it
 
 namespace quorvane {
+struct LibCrypto;
+}
+
+namespace quorvane {
 
 class DigestSet {
 public:
@@ -17,7 +21,7 @@ public:
     DigestSet(const DigestSet&) = delete;
     DigestSet& operator=(const DigestSet&) = delete;
 
-    // False if libcrypto could not start a requested digest.
+    // False if libcrypto could not be loaded or could not start a requested digest.
     bool ready() const { return ready_; }
     void update(const void* data, size_t size);
     // The CRC-32 of the data so far (when asked for).
@@ -29,6 +33,7 @@ private:
     bool wantCrc_;
     bool ready_ = true;
     uint32_t crc_ = 0;
+    const LibCrypto* crypto_ = nullptr;  // libcrypto, once a digest of its is asked for
     EVP_MD_CTX* md5_ = nullptr;
     EVP_MD_CTX* sha1_ = nullptr;
 };

@@ -1,7 +1,5 @@
 #include "archive/seven_zip_writer.h"
 
-#include <archive.h>
-#include <archive_entry.h>
 #include <zlib.h>
 
 #include <cerrno>
@@ -9,6 +7,7 @@
 #include <memory>
 
 #include "archive/file_ops.h"
+#include "archive/libarchive_api.h"
 #include "archive/packed_archive.h"
 #include "archive/utf8_locale.h"
 #include "core/file_util.h"
@@ -16,6 +15,9 @@
 namespace quorvane {
 
 namespace {
+
+// Only called once write7z() has found the library.
+const LibArchive& api() { return *libArchive(); }
 
 // Every entry carries this date (1996-12-24 23:32:00 UTC, TorrentZip's), so
 // the same content always gives the same bytes.
@@ -31,7 +33,7 @@ struct Target {
 la_ssize_t writeBlock(archive* a, void* data, const void* buffer, size_t size) {
     auto* target = static_cast<Target*>(data);
     if (!writeAllAt(*target->ops, target->fd, buffer, size, target->offset)) {
-        archive_set_error(a, errno, "cannot write: %s", std::strerror(errno));
+        api().archive_set_error(a, errno, "cannot write: %s", std::strerror(errno));
         return ARCHIVE_FATAL;
     }
     target->offset += size;
@@ -39,16 +41,16 @@ la_ssize_t writeBlock(archive* a, void* data, const void* buffer, size_t size) {
 }
 
 struct ArchiveWriter {
-    archive* handle = archive_write_new();
+    archive* handle = api().archive_write_new();
     ~ArchiveWriter() {
-        if (handle) archive_write_free(handle);
+        if (handle) api().archive_write_free(handle);
     }
 };
 
 struct EntryHeader {
-    archive_entry* entry = archive_entry_new();
+    archive_entry* entry = api().archive_entry_new();
     ~EntryHeader() {
-        if (entry) archive_entry_free(entry);
+        if (entry) api().archive_entry_free(entry);
     }
 };
 
@@ -65,12 +67,12 @@ ZipStatus addEntry(archive* a, FileOps& ops, const SevenZipSource& source, unsig
     ZipStatus status = size < 0 ? ZipStatus::SourceMissing : ZipStatus::Ok;
     EntryHeader header;
     if (status == ZipStatus::Ok) {
-        archive_entry_set_pathname_utf8(header.entry, source.entryName.c_str());
-        archive_entry_set_filetype(header.entry, AE_IFREG);
-        archive_entry_set_perm(header.entry, 0644);
-        archive_entry_set_size(header.entry, size);
-        archive_entry_set_mtime(header.entry, kFixedTime, 0);
-        if (header.entry == nullptr || archive_write_header(a, header.entry) != ARCHIVE_OK) status = ZipStatus::Error;
+        api().archive_entry_set_pathname_utf8(header.entry, source.entryName.c_str());
+        api().archive_entry_set_filetype(header.entry, AE_IFREG);
+        api().archive_entry_set_perm(header.entry, 0644);
+        api().archive_entry_set_size(header.entry, size);
+        api().archive_entry_set_mtime(header.entry, kFixedTime, 0);
+        if (header.entry == nullptr || api().archive_write_header(a, header.entry) != ARCHIVE_OK) status = ZipStatus::Error;
     }
     expected.crc = static_cast<uint32_t>(crc32_z(0, nullptr, 0));
     while (status == ZipStatus::Ok) {
@@ -79,7 +81,7 @@ ZipStatus addEntry(archive* a, FileOps& ops, const SevenZipSource& source, unsig
             if (n < 0) status = ZipStatus::SourceMissing;
             break;
         }
-        if (archive_write_data(a, buffer, static_cast<size_t>(n)) != n) status = ZipStatus::Error;
+        if (api().archive_write_data(a, buffer, static_cast<size_t>(n)) != n) status = ZipStatus::Error;
         expected.crc = static_cast<uint32_t>(crc32_z(expected.crc, buffer, static_cast<size_t>(n)));
         expected.size += static_cast<uint64_t>(n);
     }
@@ -94,19 +96,19 @@ ZipStatus writeArchive(int fd, FileOps& ops, const std::vector<SevenZipSource>& 
     const ScopedUtf8Locale utf8Names;
     ArchiveWriter writer;
     archive* a = writer.handle;
-    if (a == nullptr || archive_write_set_format_7zip(a) != ARCHIVE_OK ||
-        archive_write_set_format_option(a, "7zip", "compression", "lzma2") != ARCHIVE_OK ||
-        archive_write_set_bytes_per_block(a, static_cast<int>(kBlockSize)) != ARCHIVE_OK ||
-        archive_write_set_bytes_in_last_block(a, 1) != ARCHIVE_OK)
+    if (a == nullptr || api().archive_write_set_format_7zip(a) != ARCHIVE_OK ||
+        api().archive_write_set_format_option(a, "7zip", "compression", "lzma2") != ARCHIVE_OK ||
+        api().archive_write_set_bytes_per_block(a, static_cast<int>(kBlockSize)) != ARCHIVE_OK ||
+        api().archive_write_set_bytes_in_last_block(a, 1) != ARCHIVE_OK)
         return ZipStatus::Error;
     Target target{&ops, fd};
-    if (archive_write_open(a, &target, nullptr, writeBlock, nullptr) != ARCHIVE_OK) return ZipStatus::Error;
+    if (api().archive_write_open(a, &target, nullptr, writeBlock, nullptr) != ARCHIVE_OK) return ZipStatus::Error;
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kBlockSize]);
     for (const SevenZipSource& source : entries) {
         expected.emplace_back();
         if (const ZipStatus s = addEntry(a, ops, source, buffer.get(), expected.back()); s != ZipStatus::Ok) return s;
     }
-    return archive_write_close(a) == ARCHIVE_OK ? ZipStatus::Ok : ZipStatus::Error;
+    return api().archive_write_close(a) == ARCHIVE_OK ? ZipStatus::Ok : ZipStatus::Error;
 }
 
 // The archive read back holds exactly the sources, in order.
@@ -125,6 +127,7 @@ bool readsBackAs(const std::string& path, const std::vector<SevenZipSource>& ent
 
 ZipStatus write7z(const std::string& path, const std::vector<SevenZipSource>& entries) {
     FileOps& ops = fileOps();
+    if (libArchive() == nullptr) return ZipStatus::Error;
     if (pathExists(path)) return ZipStatus::CannotReplace;
     const std::string folder = dirName(path);
     const std::string temp = uniqueTempPath(folder, baseName(path));
