@@ -11,10 +11,10 @@
 //           a scan cache, its re-scan)
 //   oldfull --program PATH scan --all --full (with --old-full: another build
 //           that knows --full)
-// Each round runs them one after another (A B C ...), five rounds; the
-// medians and their ratios are printed with the load average, of the time
-// taken and of the CPU time used (user + system, every thread: on a busy
-// machine the steadier figure).
+// Each round runs them one after another, the program and --program taking
+// turns at going first, five rounds; the medians and their ratios are
+// printed with the load average, of the time taken and of the CPU time used
+// (user + system, every thread: on a busy machine the steadier figure).
 //
 //   scan_bench [--games N] [--rom-size BYTES] [--program PATH [--old-full]] [--rounds R] [--keep]
 //              [--collection DIR]
@@ -229,10 +229,23 @@ int main(int argc, char** argv) {
         const double probeCpu = cpuSeconds(RUSAGE_SELF);
         seconds["probe"].push_back(probe(made / "clean", 2, damaged));
         cpu["probe"].push_back(cpuSeconds(RUSAGE_SELF) - probeCpu);
-        run("full", scan("new", "--full"));
-        run("rescan", scan("new", ""));
-        if (!old.empty() && oldFull) run("oldfull", scan("old", "--full"));
-        if (!old.empty()) run("old", scan("old", ""));
+        // The build that runs right after the probe pays for it (caches, the
+        // CPU's clock), so the two builds take turns at going first.
+        const auto runNew = [&] {
+            run("full", scan("new", "--full"));
+            run("rescan", scan("new", ""));
+        };
+        const auto runOld = [&] {
+            if (!old.empty() && oldFull) run("oldfull", scan("old", "--full"));
+            if (!old.empty()) run("old", scan("old", ""));
+        };
+        if (round % 2 == 0) {
+            runNew();
+            runOld();
+        } else {
+            runOld();
+            runNew();
+        }
         std::printf("round %d:", round + 1);
         for (const auto& [name, v] : seconds) std::printf(" %s %.3f s (cpu %.3f)", name.c_str(), v.back(), cpu[name].back());
         std::printf("\n");
