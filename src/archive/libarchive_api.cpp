@@ -1,9 +1,5 @@
 #include "archive/libarchive_api.h"
 
-#include <memory>
-
-#include "archive/shared_library.h"
-
 // Every libarchive 3 has had this soname.
 static_assert(ARCHIVE_VERSION_NUMBER >= 3000000 && ARCHIVE_VERSION_NUMBER < 4000000);
 
@@ -14,19 +10,12 @@ namespace {
 struct Loaded {
     SharedLibrary library{"libarchive.so.13"};
     LibArchive table;
-    bool complete = false;
+    bool complete = library.loaded() QUORVANE_LIBARCHIVE_FUNCTIONS(QUORVANE_BIND_FUNCTION);
 };
 
 const Loaded& loaded() {
-    static const std::unique_ptr<Loaded> once = [] {
-        auto l = std::make_unique<Loaded>();
-        l->complete = l->library.loaded();
-#define QUORVANE_LIBARCHIVE_BIND(name) l->complete = l->complete && l->library.bind(l->table.name, #name);
-        QUORVANE_LIBARCHIVE_FUNCTIONS(QUORVANE_LIBARCHIVE_BIND)
-#undef QUORVANE_LIBARCHIVE_BIND
-        return l;
-    }();
-    return *once;
+    static const Loaded once;
+    return once;
 }
 
 }  // namespace

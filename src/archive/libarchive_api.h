@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "archive/shared_library.h"
+
 namespace quorvane {
 
 #define QUORVANE_LIBARCHIVE_FUNCTIONS(X)                                                                      \
@@ -28,9 +30,7 @@ namespace quorvane {
     X(archive_entry_set_size) X(archive_entry_set_mtime)
 
 struct LibArchive {
-#define QUORVANE_LIBARCHIVE_POINTER(name) decltype(&::name) name = nullptr;
-    QUORVANE_LIBARCHIVE_FUNCTIONS(QUORVANE_LIBARCHIVE_POINTER)
-#undef QUORVANE_LIBARCHIVE_POINTER
+    QUORVANE_LIBARCHIVE_FUNCTIONS(QUORVANE_FUNCTION_POINTER)
 };
 
 // The table, loaded on the first call from any thread; null when libarchive

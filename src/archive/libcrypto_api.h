@@ -5,6 +5,8 @@
 
 #include <openssl/evp.h>
 
+#include "archive/shared_library.h"
+
 namespace quorvane {
 
 #define QUORVANE_LIBCRYPTO_FUNCTIONS(X)                                                                  \
@@ -12,9 +14,7 @@ namespace quorvane {
     X(EVP_md5) X(EVP_sha1)
 
 struct LibCrypto {
-#define QUORVANE_LIBCRYPTO_POINTER(name) decltype(&::name) name = nullptr;
-    QUORVANE_LIBCRYPTO_FUNCTIONS(QUORVANE_LIBCRYPTO_POINTER)
-#undef QUORVANE_LIBCRYPTO_POINTER
+    QUORVANE_LIBCRYPTO_FUNCTIONS(QUORVANE_FUNCTION_POINTER)
 };
 
 // The table, loaded on the first call from any thread; null when libcrypto

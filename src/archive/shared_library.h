@@ -38,4 +38,10 @@ private:
     std::string error_;
 };
 
+// For a table of a library's functions listed as X(name) X(name) ...: a
+// member per function, typed as its header declares it, and the binding of
+// each from `library` into `table` (a chain of && after a first condition).
+#define QUORVANE_FUNCTION_POINTER(name) decltype(&::name) name = nullptr;
+#define QUORVANE_BIND_FUNCTION(name) &&library.bind(table.name, #name)
+
 }  // namespace quorvane
