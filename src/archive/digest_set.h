@@ -9,10 +9,8 @@
 using EVP_MD_CTX = struct evp_md_ctx_st;  // as <openssl/types.h> declares it
 
 namespace quorvane {
-struct LibCrypto;
-}
 
-namespace quorvane {
+struct LibCrypto;
 
 class DigestSet {
 public:

@@ -1,6 +1,7 @@
 // libarchive's functions that the 7z, RAR and tar reader and the 7z writer
 // call, found in the library the first time one of them is needed (see
-// shared_library.h). Calls go through the table: la.archive_read_new().
+// shared_library.h). Calls go through the table's members, which are named
+// as the functions are.
 #pragma once
 
 #include <archive.h>
