@@ -50,9 +50,12 @@ inline double seconds(const std::string& command) {
     return taken;
 }
 
-// A new private folder /tmp/quorvane-<name>-XXXXXX; stops the benchmark when it cannot be made.
+// A new private folder quorvane-<name>-XXXXXX under $TMPDIR when it is set
+// (to measure on another file system), else under /tmp; stops the benchmark
+// when it cannot be made.
 inline fs::path makeTempFolder(const std::string& name) {
-    std::string pattern = "/tmp/quorvane-" + name + "-XXXXXX";
+    const char* root = std::getenv("TMPDIR");
+    std::string pattern = std::string(root && *root ? root : "/tmp") + "/quorvane-" + name + "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
         std::perror("mkdtemp");
         std::exit(1);
