@@ -41,7 +41,10 @@ private:
 // For a table of a library's functions listed as X(name) X(name) ...: a
 // member per function, typed as its header declares it, and the binding of
 // each from `library` into `table` (a chain of && after a first condition).
+// `name` is a function's and a member's name, never an expression to bracket.
+// NOLINTNEXTLINE(bugprone-macro-parentheses)
 #define QUORVANE_FUNCTION_POINTER(name) decltype(&::name) name = nullptr;
+// NOLINTNEXTLINE(bugprone-macro-parentheses)
 #define QUORVANE_BIND_FUNCTION(name) &&library.bind(table.name, #name)
 
 }  // namespace quorvane
