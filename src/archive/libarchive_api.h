@@ -38,5 +38,7 @@ struct LibArchive {
 // or one of its functions cannot be found (libArchiveError() says which).
 const LibArchive* libArchive();
 std::string libArchiveError();
+// The table, for code reached only after libArchive() gave one.
+inline const LibArchive& libArchiveLoaded() { return *libArchive(); }
 
 }  // namespace quorvane

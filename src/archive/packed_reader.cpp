@@ -16,9 +16,6 @@ namespace quorvane {
 
 namespace {
 
-// Only called once open() has found the library.
-const LibArchive& api() { return *libArchive(); }
-
 // Large enough that libarchive asks for few blocks, small enough that many
 // readers at once stay cheap.
 constexpr size_t kBlockSize = size_t{128} << 10;
@@ -92,7 +89,7 @@ la_ssize_t readBlock(archive* a, void* data, const void** out) {
         if (n < 0) {
             const int error = s->gzip->readErrno();
             if (error) s->readFailure = s->gzip->error();
-            api().archive_set_error(a, error ? error : EILSEQ, "%s", s->gzip->error().c_str());
+            libArchiveLoaded().archive_set_error(a, error ? error : EILSEQ, "%s", s->gzip->error().c_str());
             return ARCHIVE_FATAL;
         }
         return n;
@@ -101,7 +98,7 @@ la_ssize_t readBlock(archive* a, void* data, const void** out) {
     if (n < 0) {
         const int error = errno;
         s->readFailure = "cannot read " + s->path + ": " + std::strerror(error);
-        api().archive_set_error(a, error, "%s", s->readFailure.c_str());
+        libArchiveLoaded().archive_set_error(a, error, "%s", s->readFailure.c_str());
         return ARCHIVE_FATAL;
     }
     s->offset += static_cast<uint64_t>(n);
@@ -123,7 +120,7 @@ la_int64_t seekTo(archive* a, void* data, la_int64_t offset, int whence) {
                             : whence == SEEK_CUR ? static_cast<la_int64_t>(s->offset)
                                                  : static_cast<la_int64_t>(s->size);
     if (base + offset < 0) {
-        api().archive_set_error(a, EINVAL, "seek before the start of %s", s->path.c_str());
+        libArchiveLoaded().archive_set_error(a, EINVAL, "seek before the start of %s", s->path.c_str());
         return ARCHIVE_FATAL;
     }
     s->offset = static_cast<uint64_t>(base + offset);
@@ -152,7 +149,7 @@ PackedReader::PackedReader(FileOps& ops) : ops_(&ops) {}
 
 PackedReader::~PackedReader() {
     const ScopedUtf8Locale utf8Names;
-    if (archive_) api().archive_read_free(archive_);
+    if (archive_) libArchiveLoaded().archive_read_free(archive_);
     if (source_ && source_->fd >= 0) ops_->close(source_->fd);
 }
 
@@ -162,7 +159,7 @@ ZipStatus PackedReader::fail(ZipStatus status, std::string detail) {
 }
 
 ZipStatus PackedReader::failFromArchive(ZipStatus otherwise) {
-    const char* text = api().archive_error_string(archive_);
+    const char* text = libArchiveLoaded().archive_error_string(archive_);
     std::string words = text ? text : "damaged or cut short (libarchive gave no reason)";
     // A failing read of the file itself is no fault of the archive.
     if (!source_->readFailure.empty()) return fail(ZipStatus::FileUnreadable, source_->readFailure);
@@ -195,32 +192,32 @@ ZipStatus PackedReader::open(const std::string& path, PackedFormat format) {
 
     if (libArchive() == nullptr)
         return fail(ZipStatus::Error, kindOf(format, path) + " is read through libarchive: " + libArchiveError());
-    archive_ = api().archive_read_new();
+    archive_ = libArchiveLoaded().archive_read_new();
     if (archive_ == nullptr) return fail(ZipStatus::MemoryError, "libarchive cannot start");
     switch (format) {
-        case PackedFormat::SevenZip: api().archive_read_support_format_7zip(archive_); break;
+        case PackedFormat::SevenZip: libArchiveLoaded().archive_read_support_format_7zip(archive_); break;
         case PackedFormat::Rar:
-            api().archive_read_support_format_rar(archive_);
-            api().archive_read_support_format_rar5(archive_);
+            libArchiveLoaded().archive_read_support_format_rar(archive_);
+            libArchiveLoaded().archive_read_support_format_rar5(archive_);
             break;
         case PackedFormat::Tar:
-            api().archive_read_support_filter_bzip2(archive_);
-            api().archive_read_support_filter_xz(archive_);
-            api().archive_read_support_format_tar(archive_);
+            libArchiveLoaded().archive_read_support_filter_bzip2(archive_);
+            libArchiveLoaded().archive_read_support_filter_xz(archive_);
+            libArchiveLoaded().archive_read_support_format_tar(archive_);
             break;
         case PackedFormat::Gzip:
         case PackedFormat::None: return fail(ZipStatus::BadZipFile, path + " is not an archive read here");
     }
-    api().archive_read_set_callback_data(archive_, source_.get());
-    api().archive_read_set_read_callback(archive_, readBlock);
+    libArchiveLoaded().archive_read_set_callback_data(archive_, source_.get());
+    libArchiveLoaded().archive_read_set_read_callback(archive_, readBlock);
     if (!source_->gzip) {
-        api().archive_read_set_skip_callback(archive_, skipBytes);
-        api().archive_read_set_seek_callback(archive_, seekTo);
+        libArchiveLoaded().archive_read_set_skip_callback(archive_, skipBytes);
+        libArchiveLoaded().archive_read_set_seek_callback(archive_, seekTo);
     }
-    if (api().archive_read_open1(archive_) != ARCHIVE_OK) return failFromArchive(ZipStatus::BadZipFile);
+    if (libArchiveLoaded().archive_read_open1(archive_) != ARCHIVE_OK) return failFromArchive(ZipStatus::BadZipFile);
     // A tar reader takes any compression it knows: the name decides which
     // one is accepted.
-    if (api().archive_filter_code(archive_, 0) != expectedFilter(format, path))
+    if (libArchiveLoaded().archive_filter_code(archive_, 0) != expectedFilter(format, path))
         return fail(ZipStatus::BadZipFile, "the content is not " + kindOf(format, path));
     return ZipStatus::Ok;
 }
@@ -239,6 +236,7 @@ ZipStatus PackedReader::next() {
         return ZipStatus::Ok;
     }
     if (archive_ == nullptr) return fail(ZipStatus::Error, "the archive is not open");
+    const LibArchive& la = libArchiveLoaded();
     if (current_) {
         current_ = false;
         // libarchive 3.6.2's 7z skip loses its place in archives its own
@@ -247,27 +245,27 @@ ZipStatus PackedReader::next() {
         if (format_ == PackedFormat::SevenZip) {
             char sink[64 * 1024];
             la_ssize_t n;
-            while ((n = api().archive_read_data(archive_, sink, sizeof sink)) > 0) {}
+            while ((n = la.archive_read_data(archive_, sink, sizeof sink)) > 0) {}
             if (n < 0) return failFromArchive(ZipStatus::BadZipFile);
-        } else if (api().archive_read_data_skip(archive_) != ARCHIVE_OK) {
+        } else if (la.archive_read_data_skip(archive_) != ARCHIVE_OK) {
             return failFromArchive(ZipStatus::BadZipFile);
         }
     }
     for (;;) {
         archive_entry* entry = nullptr;
-        const int result = api().archive_read_next_header(archive_, &entry);
+        const int result = la.archive_read_next_header(archive_, &entry);
         if (result == ARCHIVE_EOF) return ZipStatus::EndOfList;
         // A warning (a name in another character set, say) still gives a usable entry.
         if (result < ARCHIVE_WARN) return failFromArchive(ZipStatus::BadZipFile);
         first_ = false;
-        if (api().archive_entry_filetype(entry) != AE_IFREG || api().archive_entry_hardlink(entry) != nullptr) continue;
-        const char* utf8 = api().archive_entry_pathname_utf8(entry);
-        const char* name = utf8 ? utf8 : api().archive_entry_pathname(entry);
+        if (la.archive_entry_filetype(entry) != AE_IFREG || la.archive_entry_hardlink(entry) != nullptr) continue;
+        const char* utf8 = la.archive_entry_pathname_utf8(entry);
+        const char* name = utf8 ? utf8 : la.archive_entry_pathname(entry);
         name_ = name ? name : "";
-        if (api().archive_entry_is_encrypted(entry)) return fail(ZipStatus::Encrypted, name_ + " needs a password");
-        sizeKnown_ = api().archive_entry_size_is_set(entry) != 0;
-        size_ = sizeKnown_ ? static_cast<uint64_t>(std::max<la_int64_t>(0, api().archive_entry_size(entry))) : 0;
-        modifiedTime_ = api().archive_entry_mtime_is_set(entry) ? api().archive_entry_mtime(entry) : static_cast<time_t>(-1);
+        if (la.archive_entry_is_encrypted(entry)) return fail(ZipStatus::Encrypted, name_ + " needs a password");
+        sizeKnown_ = la.archive_entry_size_is_set(entry) != 0;
+        size_ = sizeKnown_ ? static_cast<uint64_t>(std::max<la_int64_t>(0, la.archive_entry_size(entry))) : 0;
+        modifiedTime_ = la.archive_entry_mtime_is_set(entry) ? la.archive_entry_mtime(entry) : static_cast<time_t>(-1);
         current_ = true;
         return ZipStatus::Ok;
     }
@@ -278,9 +276,10 @@ ZipStatus PackedReader::read(const Sink& sink) {
     uint64_t total = 0;
     GzipSource* const gzip = format_ == PackedFormat::Gzip ? source_->gzip.get() : nullptr;
     if (gzip == nullptr && archive_ == nullptr) return fail(ZipStatus::Error, "the archive is not open");
+    const LibArchive& la = libArchiveLoaded();
     for (;;) {
         const la_ssize_t n =
-            gzip ? gzip->read(buffer_.get(), kBlockSize) : api().archive_read_data(archive_, buffer_.get(), kBlockSize);
+            gzip ? gzip->read(buffer_.get(), kBlockSize) : la.archive_read_data(archive_, buffer_.get(), kBlockSize);
         if (n < 0 && gzip) {
             if (gzip->readErrno() != 0) return fail(ZipStatus::FileUnreadable, gzip->error());
             return fail(packedStatusFromText(gzip->error(), ZipStatus::BadZipFile), gzip->error());

@@ -16,9 +16,6 @@ namespace quorvane {
 
 namespace {
 
-// Only called once write7z() has found the library.
-const LibArchive& api() { return *libArchive(); }
-
 // Every entry carries this date (1996-12-24 23:32:00 UTC, TorrentZip's), so
 // the same content always gives the same bytes.
 constexpr time_t kFixedTime = 851470320;
@@ -33,7 +30,7 @@ struct Target {
 la_ssize_t writeBlock(archive* a, void* data, const void* buffer, size_t size) {
     auto* target = static_cast<Target*>(data);
     if (!writeAllAt(*target->ops, target->fd, buffer, size, target->offset)) {
-        api().archive_set_error(a, errno, "cannot write: %s", std::strerror(errno));
+        libArchiveLoaded().archive_set_error(a, errno, "cannot write: %s", std::strerror(errno));
         return ARCHIVE_FATAL;
     }
     target->offset += size;
@@ -41,16 +38,16 @@ la_ssize_t writeBlock(archive* a, void* data, const void* buffer, size_t size) {
 }
 
 struct ArchiveWriter {
-    archive* handle = api().archive_write_new();
+    archive* handle = libArchiveLoaded().archive_write_new();
     ~ArchiveWriter() {
-        if (handle) api().archive_write_free(handle);
+        if (handle) libArchiveLoaded().archive_write_free(handle);
     }
 };
 
 struct EntryHeader {
-    archive_entry* entry = api().archive_entry_new();
+    archive_entry* entry = libArchiveLoaded().archive_entry_new();
     ~EntryHeader() {
-        if (entry) api().archive_entry_free(entry);
+        if (entry) libArchiveLoaded().archive_entry_free(entry);
     }
 };
 
@@ -66,13 +63,15 @@ ZipStatus addEntry(archive* a, FileOps& ops, const SevenZipSource& source, unsig
     const int64_t size = ops.fileSize(fd);
     ZipStatus status = size < 0 ? ZipStatus::SourceMissing : ZipStatus::Ok;
     EntryHeader header;
+    const LibArchive& la = libArchiveLoaded();
     if (status == ZipStatus::Ok) {
-        api().archive_entry_set_pathname_utf8(header.entry, source.entryName.c_str());
-        api().archive_entry_set_filetype(header.entry, AE_IFREG);
-        api().archive_entry_set_perm(header.entry, 0644);
-        api().archive_entry_set_size(header.entry, size);
-        api().archive_entry_set_mtime(header.entry, kFixedTime, 0);
-        if (header.entry == nullptr || api().archive_write_header(a, header.entry) != ARCHIVE_OK) status = ZipStatus::Error;
+        la.archive_entry_set_pathname_utf8(header.entry, source.entryName.c_str());
+        la.archive_entry_set_filetype(header.entry, AE_IFREG);
+        la.archive_entry_set_perm(header.entry, 0644);
+        la.archive_entry_set_size(header.entry, size);
+        la.archive_entry_set_mtime(header.entry, kFixedTime, 0);
+        if (header.entry == nullptr || la.archive_write_header(a, header.entry) != ARCHIVE_OK)
+            status = ZipStatus::Error;
     }
     expected.crc = static_cast<uint32_t>(crc32_z(0, nullptr, 0));
     while (status == ZipStatus::Ok) {
@@ -81,7 +80,7 @@ ZipStatus addEntry(archive* a, FileOps& ops, const SevenZipSource& source, unsig
             if (n < 0) status = ZipStatus::SourceMissing;
             break;
         }
-        if (api().archive_write_data(a, buffer, static_cast<size_t>(n)) != n) status = ZipStatus::Error;
+        if (la.archive_write_data(a, buffer, static_cast<size_t>(n)) != n) status = ZipStatus::Error;
         expected.crc = static_cast<uint32_t>(crc32_z(expected.crc, buffer, static_cast<size_t>(n)));
         expected.size += static_cast<uint64_t>(n);
     }
@@ -96,19 +95,20 @@ ZipStatus writeArchive(int fd, FileOps& ops, const std::vector<SevenZipSource>& 
     const ScopedUtf8Locale utf8Names;
     ArchiveWriter writer;
     archive* a = writer.handle;
-    if (a == nullptr || api().archive_write_set_format_7zip(a) != ARCHIVE_OK ||
-        api().archive_write_set_format_option(a, "7zip", "compression", "lzma2") != ARCHIVE_OK ||
-        api().archive_write_set_bytes_per_block(a, static_cast<int>(kBlockSize)) != ARCHIVE_OK ||
-        api().archive_write_set_bytes_in_last_block(a, 1) != ARCHIVE_OK)
+    const LibArchive& la = libArchiveLoaded();
+    if (a == nullptr || la.archive_write_set_format_7zip(a) != ARCHIVE_OK ||
+        la.archive_write_set_format_option(a, "7zip", "compression", "lzma2") != ARCHIVE_OK ||
+        la.archive_write_set_bytes_per_block(a, static_cast<int>(kBlockSize)) != ARCHIVE_OK ||
+        la.archive_write_set_bytes_in_last_block(a, 1) != ARCHIVE_OK)
         return ZipStatus::Error;
     Target target{&ops, fd};
-    if (api().archive_write_open(a, &target, nullptr, writeBlock, nullptr) != ARCHIVE_OK) return ZipStatus::Error;
+    if (la.archive_write_open(a, &target, nullptr, writeBlock, nullptr) != ARCHIVE_OK) return ZipStatus::Error;
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kBlockSize]);
     for (const SevenZipSource& source : entries) {
         expected.emplace_back();
         if (const ZipStatus s = addEntry(a, ops, source, buffer.get(), expected.back()); s != ZipStatus::Ok) return s;
     }
-    return api().archive_write_close(a) == ARCHIVE_OK ? ZipStatus::Ok : ZipStatus::Error;
+    return la.archive_write_close(a) == ARCHIVE_OK ? ZipStatus::Ok : ZipStatus::Error;
 }
 
 // The archive read back holds exactly the sources, in order.
