@@ -100,6 +100,15 @@ bool hasZip64Block(const unsigned char* extra, size_t size) {
     return false;
 }
 
+}  // namespace
+
+bool minizipMayFindLocator(const unsigned char* tail, uint64_t tailSize, uint64_t fileSize) {
+    const uint64_t span = fileSize < kLocatorSearchSpan ? fileSize : kLocatorSearchSpan;
+    return tailSize < span || contains(tail + (tailSize - span), span, kLocatorSignature);
+}
+
+namespace {
+
 // `asMinizip`: declines an archive minizip might list otherwise (see readPlainDirectory).
 bool readPlain(const unsigned char* tail, uint64_t tailSize, uint64_t fileSize, PlainDirectory& out, bool asMinizip) {
     out.entries.clear();
@@ -108,8 +117,7 @@ bool readPlain(const unsigned char* tail, uint64_t tailSize, uint64_t fileSize, 
     const uint64_t tailStart = fileSize - tailSize;
     // minizip takes the last end signature it meets and any ZIP64 locator
     // signature in its search span; with neither but ours, it finds ours.
-    const uint64_t span = fileSize < kLocatorSearchSpan ? fileSize : kLocatorSearchSpan;
-    if (asMinizip && (tailSize < span || contains(tail + (tailSize - span), span, kLocatorSignature))) return false;
+    if (asMinizip && minizipMayFindLocator(tail, tailSize, fileSize)) return false;
     const unsigned char* end = tail + (tailSize - kEndRecordSize);
     if (std::memcmp(end, kEndSignature, 4) != 0 || contains(end + 1, kEndRecordSize - 1, kEndSignature)) return false;
     const uint32_t count = le16(end + 10);

@@ -30,6 +30,11 @@ namespace quorvane {
 // rounded up.
 inline constexpr uint64_t kLocatorSearchSpan = 0x10800;
 
+// Whether minizip's search for a ZIP64 locator may find one in a file of
+// `fileSize` bytes whose last `tailSize` bytes are `tail`: false only when
+// the tail covers the whole search span and holds no locator signature.
+bool minizipMayFindLocator(const unsigned char* tail, uint64_t tailSize, uint64_t fileSize);
+
 struct PlainDirectory {
     std::vector<ZipEntry> entries;
     std::vector<uint64_t> localHeaderOffsets;  // one per entry

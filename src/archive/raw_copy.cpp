@@ -1,9 +1,5 @@
 #include "archive/raw_copy.h"
 
-#include <zlib.h>
-
-#include <memory>
-
 #include "archive/zip_entry_io.h"
 #include "archive/zip_signatures.h"
 #include "archive/zip_status.h"
@@ -13,43 +9,48 @@ namespace {
 
 // General-purpose flag bits that describe the stored bytes and so stay true
 // of a raw copy: encryption (0), deflate options (1-2), UTF-8 names (11).
-// Bit 3 (sizes in a trailing descriptor) does not: minizip writes the sizes
-// into the local header.
-constexpr uLong kKeptFlagBits = 0x0001 | 0x0006 | 0x0800;
+// Bit 3 (sizes in a trailing descriptor) does not: the copy has its sizes
+// in the local header.
+constexpr uint32_t kKeptFlagBits = 0x0001 | 0x0006 | 0x0800;
 
-ZipStatus copyOne(const ZipSource& source, zipFile target, const ZipEntry& entry, const unz_file_info64& info) {
-    zip_fileinfo fileInfo{};
-    fileInfo.tmz_date.tm_sec = info.tmu_date.tm_sec;
-    fileInfo.tmz_date.tm_min = info.tmu_date.tm_min;
-    fileInfo.tmz_date.tm_hour = info.tmu_date.tm_hour;
-    fileInfo.tmz_date.tm_mday = info.tmu_date.tm_mday;
-    fileInfo.tmz_date.tm_mon = info.tmu_date.tm_mon;
-    fileInfo.tmz_date.tm_year = info.tmu_date.tm_year;
-    fileInfo.dosDate = info.dosDate;
-    fileInfo.internal_fa = info.internal_fa;
-    fileInfo.external_fa = info.external_fa;
-    const int zip64 = (info.uncompressed_size >= kZip64Threshold || info.compressed_size >= kZip64Threshold) ? 1 : 0;
-
-    // Level 0: the option bits come from the source's flag, not from a level.
-    if (zipOpenNewFileInZip4_64(target, entry.name.c_str(), &fileInfo, nullptr, 0, nullptr, 0, nullptr,
-                                static_cast<int>(info.compression_method), 0, 1, -MAX_WBITS, DEF_MEM_LEVEL,
-                                Z_DEFAULT_STRATEGY, nullptr, 0, info.version, info.flag & kKeptFlagBits,
-                                zip64) != ZIP_OK) {
-        return ZipStatus::NewEntryRefused;
-    }
-    int writeStatus = ZIP_OK;
-    const ZipStatus status = readCurrentEntryRaw(source, entry, [&](const char* data, size_t size) {
-        writeStatus = zipWriteInFileInZip(target, data, static_cast<unsigned>(size));
-        return writeStatus == ZIP_OK;
-    });
-    const int closeStatus = zipCloseFileInZipRaw64(target, info.uncompressed_size, info.crc);
-    if (writeStatus != ZIP_OK) return fromMinizip(writeStatus);
-    return status != ZipStatus::Ok ? status : fromMinizip(closeStatus);
+ZipStatus copyOne(const ZipSource& source, ZipFileWriter& target, const ZipEntry& entry, const unz_file_info64& info) {
+    const ZipRecord record{.name = entry.name,
+                           .versionMadeBy = static_cast<uint16_t>(info.version),
+                           .flags = static_cast<uint16_t>(entry.flag & kKeptFlagBits),
+                           .method = static_cast<uint16_t>(entry.method),
+                           .dosDate = entry.dosDate,
+                           .crc32 = entry.crc32,
+                           .size = entry.uncompressedSize,
+                           .compressedSize = entry.compressedSize,
+                           .internalAttributes = static_cast<uint16_t>(info.internal_fa),
+                           .externalAttributes = static_cast<uint32_t>(info.external_fa)};
+    bool readFailed = false;
+    return copyStoredBytes(source, entry, record, target, readFailed);
 }
 
 }  // namespace
 
-ZipStatus copyEntriesRaw(const ZipSource& source, zipFile target, const EntrySkip& skip, int& kept) {
+ZipStatus copyStoredBytes(const ZipSource& source, const ZipEntry& entry, const ZipRecord& record,
+                          ZipFileWriter& target, bool& readFailed) {
+    readFailed = false;
+    if (!target.startEntry(record, localHeaderHasZip64(entry.uncompressedSize, entry.compressedSize))) {
+        return ZipStatus::NewEntryRefused;
+    }
+    bool written = true;
+    const ZipStatus status = readCurrentEntryRaw(source, entry, [&](const char* data, size_t size) {
+        written = target.write(data, size);
+        return written;
+    });
+    if (!written) return ZipStatus::Error;
+    if (status != ZipStatus::Ok) {
+        readFailed = true;
+        return status;
+    }
+    return target.finishEntry(entry.crc32, entry.uncompressedSize, entry.compressedSize) ? ZipStatus::Ok
+                                                                                          : ZipStatus::Error;
+}
+
+ZipStatus copyEntriesRaw(const ZipSource& source, ZipFileWriter& target, const EntrySkip& skip, int& kept) {
     kept = 0;
     ZipStatus status = fromMinizip(unzGoToFirstFile(source.zip));
     while (status == ZipStatus::Ok) {

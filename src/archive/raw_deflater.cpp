@@ -7,15 +7,14 @@
 namespace quorvane {
 namespace {
 
-constexpr int kLevel = 9;
 constexpr int kRawWindowBits = -15;
 constexpr int kMemoryLevel = 8;
 
 }  // namespace
 
-RawDeflater::RawDeflater(FileOps& ops, int fd, uint64_t offset)
+RawDeflater::RawDeflater(FileOps& ops, int fd, uint64_t offset, int level)
     : ops_(ops), fd_(fd), offset_(offset), out_(new (std::nothrow) unsigned char[kCopyBlockSize]) {
-    ready_ = out_ && deflateInit2(&stream_, kLevel, Z_DEFLATED, kRawWindowBits, kMemoryLevel, Z_DEFAULT_STRATEGY) == Z_OK;
+    ready_ = out_ && deflateInit2(&stream_, level, Z_DEFLATED, kRawWindowBits, kMemoryLevel, Z_DEFAULT_STRATEGY) == Z_OK;
 }
 
 RawDeflater::~RawDeflater() {

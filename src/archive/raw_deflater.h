@@ -1,6 +1,6 @@
-// Deflates one entry's data straight into an open file: level 9, a raw
-// 15-bit window, memory level 8, the default strategy, as TorrentZip stores
-// every entry. Data comes in blocks and goes out in blocks, so an entry of
+// Deflates one entry's data straight into an open file with zlib: level 9
+// unless told otherwise, a raw 15-bit window, memory level 8, the default
+// strategy, as TorrentZip stores every entry. Data comes in blocks and goes out in blocks, so an entry of
 // any size needs only the two buffers.
 //
 // How to use:
@@ -20,9 +20,11 @@
 
 namespace quorvane {
 
+inline constexpr int kTorrentZipLevel = 9;
+
 class RawDeflater {
 public:
-    RawDeflater(FileOps& ops, int fd, uint64_t offset);
+    RawDeflater(FileOps& ops, int fd, uint64_t offset, int level = kTorrentZipLevel);
     ~RawDeflater();
     RawDeflater(const RawDeflater&) = delete;
     RawDeflater& operator=(const RawDeflater&) = delete;

@@ -21,9 +21,6 @@ constexpr uint32_t kZip64EndSignature = 0x06064B50;
 constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
 constexpr uint16_t kZip64ExtraId = 0x0001;
 constexpr uint16_t kMaximumCompressionFlag = 0x0002;
-constexpr uint16_t kPlainVersion = 20;
-constexpr uint16_t kZip64Version = 45;
-constexpr uint64_t kCountMarker = 0xFFFF;
 constexpr size_t kCentralFixedSize = 46;
 constexpr size_t kEndSize = 22;
 constexpr size_t kZip64EndSize = 56;
@@ -39,22 +36,16 @@ uint16_t flagsOf(const TorrentZipRecord& record) {
     return static_cast<uint16_t>(kMaximumCompressionFlag | (record.utf8 ? kUtf8NameFlag : 0));
 }
 
-bool needsZip64(const TorrentZipRecord& record) {
-    return record.size >= kZip64Marker || record.compressedSize >= kZip64Marker ||
-           record.localHeaderOffset >= kZip64Marker;
+ZipRecord generalRecord(const TorrentZipRecord& record) {
+    return {.name = record.name,
+            .flags = flagsOf(record),
+            .method = Z_DEFLATED,
+            .dosDate = uint32_t{kTorrentZipDosDate} << 16 | kTorrentZipDosTime,
+            .crc32 = record.crc32,
+            .size = record.size,
+            .compressedSize = record.compressedSize,
+            .localHeaderOffset = record.localHeaderOffset};
 }
-
-// Version needed through the name length: the part both headers share.
-void putSharedFields(std::string& out, const TorrentZipRecord& record, bool zip64) {
-    appendLittle(out, zip64 ? kZip64Version : kPlainVersion, 2);
-    appendLittle(out, flagsOf(record), 2);
-    appendLittle(out, Z_DEFLATED, 2);
-    appendLittle(out, kTorrentZipDosTime, 2);
-    appendLittle(out, kTorrentZipDosDate, 2);
-    appendLittle(out, record.crc32, 4);
-}
-
-uint64_t capped(uint64_t value, uint64_t marker) { return std::min(value, marker); }
 
 // The hex digit of `c`, uppercase only; -1 for anything else.
 int upperHexDigit(unsigned char c) {
@@ -95,83 +86,21 @@ bool zip64ExtraMatches(std::string_view extra, uint64_t size32, uint64_t compres
 
 std::string localHeader(const TorrentZipRecord& record, bool zip64) {
     std::string out;
-    out.reserve(kLocalHeaderFixedSize + record.name.size() + kZip64LocalExtraSize);
-    appendLittle(out, kLocalSignature, 4);
-    putSharedFields(out, record, zip64 || needsZip64(record));
-    appendLittle(out, zip64 ? kZip64Marker : record.compressedSize, 4);
-    appendLittle(out, zip64 ? kZip64Marker : record.size, 4);
-    appendLittle(out, record.name.size(), 2);
-    appendLittle(out, zip64 ? kZip64LocalExtraSize : 0, 2);
-    out += record.name;
-    if (zip64) {
-        appendLittle(out, kZip64ExtraId, 2);
-        appendLittle(out, kZip64LocalExtraSize - 4, 2);
-        appendLittle(out, record.size, 8);
-        appendLittle(out, record.compressedSize, 8);
-    }
+    appendLocalHeader(out, generalRecord(record), zip64);
     return out;
 }
 
 std::string centralRecord(const TorrentZipRecord& record) {
-    std::string extra;
-    for (const uint64_t value : {record.size, record.compressedSize, record.localHeaderOffset}) {
-        if (value >= kZip64Marker) appendLittle(extra, value, 8);
-    }
-    if (!extra.empty()) {
-        std::string block;
-        appendLittle(block, kZip64ExtraId, 2);
-        appendLittle(block, extra.size(), 2);
-        extra = block + extra;
-    }
     std::string out;
-    out.reserve(kCentralFixedSize + record.name.size() + extra.size());
-    appendLittle(out, kCentralSignature, 4);
-    appendLittle(out, 0, 2);  // made by MS-DOS, version 0
-    putSharedFields(out, record, needsZip64(record));
-    appendLittle(out, capped(record.compressedSize, kZip64Marker), 4);
-    appendLittle(out, capped(record.size, kZip64Marker), 4);
-    appendLittle(out, record.name.size(), 2);
-    appendLittle(out, extra.size(), 2);
-    appendLittle(out, 0, 2);  // comment length
-    appendLittle(out, 0, 2);  // disk
-    appendLittle(out, 0, 2);  // internal attributes
-    appendLittle(out, 0, 4);  // external attributes
-    appendLittle(out, capped(record.localHeaderOffset, kZip64Marker), 4);
-    out += record.name;
-    out += extra;
+    appendCentralRecord(out, generalRecord(record));
     return out;
 }
 
 std::string endRecords(uint64_t entries, uint64_t offset, uint64_t size, uint32_t directoryCrc) {
-    std::string out;
-    if (entries >= kCountMarker || offset >= kZip64Marker || size >= kZip64Marker) {
-        const uint64_t recordOffset = offset + size;
-        appendLittle(out, kZip64EndSignature, 4);
-        appendLittle(out, kZip64EndSize - 12, 8);
-        appendLittle(out, 0, 2);
-        appendLittle(out, kZip64Version, 2);
-        appendLittle(out, 0, 4);
-        appendLittle(out, 0, 4);
-        appendLittle(out, entries, 8);
-        appendLittle(out, entries, 8);
-        appendLittle(out, size, 8);
-        appendLittle(out, offset, 8);
-        appendLittle(out, kZip64LocatorSignature, 4);
-        appendLittle(out, 0, 4);
-        appendLittle(out, recordOffset, 8);
-        appendLittle(out, 1, 4);
-    }
-    appendLittle(out, kEndSignature, 4);
-    appendLittle(out, 0, 2);
-    appendLittle(out, 0, 2);
-    appendLittle(out, capped(entries, kCountMarker), 2);
-    appendLittle(out, capped(entries, kCountMarker), 2);
-    appendLittle(out, capped(size, kZip64Marker), 4);
-    appendLittle(out, capped(offset, kZip64Marker), 4);
-    appendLittle(out, kCommentSize, 2);
     char comment[kCommentSize + 1];
     std::snprintf(comment, sizeof comment, "TORRENTZIPPED-%08X", static_cast<unsigned>(directoryCrc));
-    out.append(comment, kCommentSize);
+    std::string out;
+    appendEndRecords(out, entries, offset, size, std::string_view(comment, kCommentSize));
     return out;
 }
 

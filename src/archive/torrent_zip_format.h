@@ -1,30 +1,12 @@
 // The records of a TorrentZip archive, written and read back. All numbers
 // little-endian; M is the ZIP64 marker FFFFFFFF (FFFF for counts).
 //
-// Local header: 50 4B 03 04, version needed (2), flags (2), method 8 (2),
-// time BC00 (2), date 2198 (2), CRC (4), compressed size (4), size (4),
-// name length (2), extra length (2), name, extra. The extra is empty, or,
-// for an entry whose sizes reach M, the ZIP64 block 01 00 10 00 + size (8)
-// + compressed size (8), with both 4-byte sizes set to M.
-//
-// Central record: 50 4B 01 02, version made by 0 (2), then the local
-// header's fields from "version needed" to "name length", extra length (2),
-// comment length 0 (2), disk 0 (2), internal attributes 0 (2), external
-// attributes 0 (4), local header offset (4), name, extra. The extra is
-// empty, or the ZIP64 block 01 00 with, in this order, just those of size,
-// compressed size and offset that reach M (each set to M in its 4-byte field).
-//
-// Version needed is 20, or 45 for an entry with any value that reaches M.
-//
-// End: when the entry count reaches FFFF or the directory's size or offset
-// reach M, the ZIP64 end record (50 4B 06 06, record size 44 (8), version
-// made by 0 (2), version needed 45 (2), disks 0 (4+4), entries (8+8),
-// directory size (8), directory offset (8)) and its locator (50 4B 06 07,
-// disk 0 (4), record offset (8), disks 1 (4)). Always the end record
-// (50 4B 05 06, disks 0 (2+2), entries (2+2), directory size (4), directory
-// offset (4), comment length 22 (2)) and the comment "TORRENTZIPPED-" + the
-// directory's CRC-32 in 8 uppercase hex digits. The directory runs from its
-// offset straight to the end records; its CRC covers its records only.
+// TorrentZip fixes the general records (zip_records.h) further: every entry
+// is deflated (method 8) with flags 2 (maximum compression, bit 11 for a
+// UTF-8 name), dated 1996-12-24 23:32:00, made by 0, with attributes 0 and
+// an extra field only when ZIP64 needs one. The end record's comment is
+// "TORRENTZIPPED-" + the directory's CRC-32 in 8 uppercase hex digits; the
+// CRC covers the directory's records only.
 #pragma once
 
 #include <cstdint>
@@ -32,14 +14,12 @@
 #include <string_view>
 
 #include "archive/file_ops.h"
+#include "archive/zip_records.h"
 
 namespace quorvane {
 
 inline constexpr uint16_t kTorrentZipDosTime = 0xBC00;  // 23:32:00
 inline constexpr uint16_t kTorrentZipDosDate = 0x2198;  // 1996-12-24
-inline constexpr uint64_t kZip64Marker = 0xFFFFFFFF;
-inline constexpr size_t kLocalHeaderFixedSize = 30;
-inline constexpr size_t kZip64LocalExtraSize = 20;
 
 // One entry as written.
 struct TorrentZipRecord {
@@ -50,11 +30,6 @@ struct TorrentZipRecord {
     uint64_t compressedSize = 0;
     uint64_t localHeaderOffset = 0;
 };
-
-// Whether an entry of these sizes has the ZIP64 block in its local header.
-inline bool localHeaderHasZip64(uint64_t size, uint64_t compressedSize) {
-    return size >= kZip64Marker || compressedSize >= kZip64Marker;
-}
 
 // The local header; `zip64` gives it the ZIP64 block (whatever the sizes).
 std::string localHeader(const TorrentZipRecord& record, bool zip64);

@@ -2,15 +2,9 @@
 // new archive goes to disk in one write instead of through minizip's
 // per-entry writes and header patches.
 //
-// Layout (PKWARE APPNOTE, no ZIP64, no data descriptors): for each entry a
-// local header (signature 0x04034b50, version needed 20, the stream's
-// option bits, method 8, DOS time and date, CRC-32, compressed and
-// uncompressed size, name length, no extra field) then its name and
-// compressed bytes; then a central directory header per entry (signature
-// 0x02014b50, made by 0 and needed 20 as minizip writes them, the same
-// fields, no comment, attributes 0, the local header's offset); then the
-// end record (0x06054b50) with the entry count, the directory's size and
-// offset and no comment. All numbers little-endian.
+// The records are the general ones (zip_records.h) without ZIP64: version
+// needed 20, the stream's option bits, method 8, made by 0, attributes 0,
+// no extra field and no comment.
 //
 // How to use:
 //   ZipImage image;

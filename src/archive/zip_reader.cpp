@@ -181,8 +181,8 @@ ZipStatus ZipReader::removeAt(const std::vector<size_t>& positions) {
         return ZipStatus::Ok;
     }
     const std::string temp = uniqueTempPath(folder, baseName(path_));
-    zipFile out = openZip(temp, ZipOpenMode::CreateNew, *ops_, /*syncOnClose=*/true);
-    if (out == nullptr) {
+    ZipFileWriter out(*ops_);
+    if (!out.create(temp, /*syncOnFinish=*/true)) {
         close();
         return ZipStatus::Error;
     }
@@ -193,8 +193,8 @@ ZipStatus ZipReader::removeAt(const std::vector<size_t>& positions) {
         source(), out,
         [&at, &positions](const ZipEntry&) { return std::find(positions.begin(), positions.end(), at++) != positions.end(); },
         kept);
-    const ZipStatus closeStatus = fromMinizip(zipClose(out, nullptr));
-    if (status == ZipStatus::Ok) status = closeStatus;
+    if (status == ZipStatus::Ok) status = out.finish();
+    out.abandon();
     close();
     if (status != ZipStatus::Ok) {
         ops_->remove(temp);

@@ -1,6 +1,5 @@
 #include "archive/zip_update.h"
 
-#include <minizip/zip.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -12,6 +11,8 @@
 #include "archive/dos_time.h"
 #include "archive/minizip_io.h"
 #include "archive/plain_deflate.h"
+#include "archive/raw_copy.h"
+#include "archive/raw_deflater.h"
 #include "archive/zip_image.h"
 #include "archive/zip_signatures.h"
 #include "archive/zip_entry_io.h"
@@ -20,7 +21,6 @@
 namespace quorvane {
 namespace {
 
-constexpr int kStored = 0;
 constexpr uint32_t kEncryptedBit = 0x0001;
 // Deflate can grow incompressible data a little, so a source this close to
 // 4 GiB is written with room for ZIP64 sizes.
@@ -70,37 +70,31 @@ bool locateEntry(const ZipSource& source, const EntryKey& key, ZipEntry& entry, 
 
 bool isReusableStream(const ZipEntry& entry) { return entry.method == Z_DEFLATED && (entry.flag & kEncryptedBit) == 0; }
 
-// Opens an entry whose compressed bytes are written as they are.
-int openRawEntry(zipFile out, const std::string& name, uint32_t dosDate, uint32_t optionBits, uint64_t size,
-                 uint64_t compressedSize) {
-    zip_fileinfo info{};
-    info.dosDate = dosDate;
-    // minizip adds ZIP64 fields to a local header only when told so before the data.
-    const int zip64 = size >= kZip64Threshold || compressedSize >= kZip64Threshold ? 1 : 0;
-    // With raw set, the level only chooses option bits; those come from the stream's maker instead.
-    return zipOpenNewFileInZip4_64(out, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 0, 1,
-                                   -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, 0,
-                                   optionBits & kDeflateOptionBits, zip64);
+// A deflated entry whose compressed bytes are written as they are.
+ZipRecord rawRecord(const std::string& name, uint32_t dosDate, uint32_t optionBits, uint32_t crc32, uint64_t size,
+                    uint64_t compressedSize) {
+    return {.name = name,
+            .flags = static_cast<uint16_t>(optionBits & kDeflateOptionBits),
+            .dosDate = dosDate,
+            .crc32 = crc32,
+            .size = size,
+            .compressedSize = compressedSize};
 }
 
-Outcome writeDeflated(zipFile out, const std::string& name, const DeflatedData& data) {
-    int status = openRawEntry(out, name, data.dosDate, data.optionBits, data.size, data.bytes.size());
-    if (status != ZIP_OK) return archiveFault(fromMinizip(status));
-    for (size_t at = 0; status == ZIP_OK && at < data.bytes.size(); at += kCopyBlockSize) {
-        const size_t n = std::min(kCopyBlockSize, data.bytes.size() - at);
-        status = zipWriteInFileInZip(out, data.bytes.data() + at, static_cast<unsigned>(n));
-    }
-    const int closed = zipCloseFileInZipRaw64(out, data.size, data.crc32);
-    return archiveFault(fromMinizip(status != ZIP_OK ? status : closed));
+Outcome writeDeflated(ZipFileWriter& out, const std::string& name, const DeflatedData& data) {
+    const ZipRecord record = rawRecord(name, data.dosDate, data.optionBits, data.crc32, data.size, data.bytes.size());
+    const bool ok = out.startEntry(record, localHeaderHasZip64(data.size, data.bytes.size())) &&
+                    out.write(data.bytes.data(), data.bytes.size()) &&
+                    out.finishEntry(data.crc32, data.size, data.bytes.size());
+    return archiveFault(ok ? ZipStatus::Ok : ZipStatus::Error);
 }
 
 // Deflates what `produce` gives (`size` bytes, unless the source is at
 // fault): in memory with libdeflate up to kWholeDeflateLimit, else streamed
 // through zlib. With `expected`, other content is the source's fault.
-Outcome deflateInto(zipFile out, const std::string& name, uint32_t dosDate, uint64_t size, const Producer& produce,
-                    const ExpectedContent* expected) {
+Outcome deflateInto(ZipFileWriter& out, const std::string& name, uint32_t dosDate, uint64_t size,
+                    const Producer& produce, const ExpectedContent* expected) {
     if (expected && expected->size != size) return sourceFault(ZipStatus::CrcError);
-    uint32_t crc = 0;
     if (size <= kWholeDeflateLimit) {
         std::string data;
         data.reserve(size);
@@ -116,27 +110,26 @@ Outcome deflateInto(zipFile out, const std::string& name, uint32_t dosDate, uint
         if (!deflateWhole(data.data(), data.size(), deflated.bytes)) return archiveFault(ZipStatus::MemoryError);
         return writeDeflated(out, name, deflated);
     }
-    zip_fileinfo info{};
-    info.dosDate = dosDate;
-    const int zip64 = size >= kZip64SourceThreshold ? 1 : 0;
-    int status = zipOpenNewFileInZip64(out, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                       kPlainZipLevel, zip64);
-    if (status != ZIP_OK) return archiveFault(fromMinizip(status));
-    uint64_t total = 0;
+    // The CRC and sizes go into the local header once the data is written.
+    const ZipRecord record{.name = name, .dosDate = dosDate};
+    if (!out.startEntry(record, size >= kZip64SourceThreshold)) return archiveFault(ZipStatus::Error);
+    const int64_t offset = out.dataOffsetForDirectWrite();
+    if (offset < 0) return archiveFault(ZipStatus::Error);
+    RawDeflater deflater(out.ops(), out.descriptor(), static_cast<uint64_t>(offset), kPlainZipLevel);
+    bool written = true;
     const ZipStatus read = produce([&](const char* block, size_t n) {
-        crc = zipCrc32(block, n, crc);
-        total += n;
-        status = zipWriteInFileInZip(out, block, static_cast<unsigned>(n));
-        return status == ZIP_OK;
+        written = deflater.write(block, n);
+        return written;
     });
-    const int closed = zipCloseFileInZip(out);
-    if (status != ZIP_OK) return archiveFault(fromMinizip(status));
+    if (!written) return archiveFault(ZipStatus::Error);
     if (read != ZipStatus::Ok) return sourceFault(read);
-    if (total != size || (expected && expected->crc32 != crc)) return sourceFault(ZipStatus::CrcError);
-    return archiveFault(fromMinizip(closed));
+    if (deflater.size() != size || (expected && expected->crc32 != deflater.crc32()))
+        return sourceFault(ZipStatus::CrcError);
+    const bool ok = deflater.finish() && out.finishEntry(deflater.crc32(), deflater.size(), deflater.compressedSize());
+    return archiveFault(ok ? ZipStatus::Ok : ZipStatus::Error);
 }
 
-Outcome writeFile(zipFile out, FileOps& ops, const ZipUpdate::Addition& a) {
+Outcome writeFile(ZipFileWriter& out, FileOps& ops, const ZipUpdate::Addition& a) {
     time_t modified = 0;
     FdCloser source{ops, ops.openRead(a.source)};
     if (source.fd < 0 || ops.modifiedTime(a.source, modified) != 0) return sourceFault(ZipStatus::SourceMissing);
@@ -163,7 +156,7 @@ Outcome writeFile(zipFile out, FileOps& ops, const ZipUpdate::Addition& a) {
 
 // `original`: the archive being rewritten, already open; an entry of its
 // own is taken from there.
-Outcome writeEntryOf(zipFile out, FileOps& ops, const ZipUpdate::Addition& a, const ZipSource* original) {
+Outcome writeEntryOf(ZipFileWriter& out, FileOps& ops, const ZipUpdate::Addition& a, const ZipSource* original) {
     int fd = -1;
     const bool own = original != nullptr && original->path == a.source;
     UnzipCloser unz{own ? nullptr : openUnzip(a.source, ops, &fd)};
@@ -176,17 +169,11 @@ Outcome writeEntryOf(zipFile out, FileOps& ops, const ZipUpdate::Addition& a, co
         const Producer produce = [&](const BlockSink& sink) { return readCurrentEntryData(source, entry, sink); };
         return deflateInto(out, a.entryName, entry.dosDate, entry.uncompressedSize, produce, nullptr);
     }
-    int status = openRawEntry(out, a.entryName, entry.dosDate, entry.flag, entry.uncompressedSize,
-                              entry.compressedSize);
-    if (status != ZIP_OK) return archiveFault(fromMinizip(status));
-    const ZipStatus read = readCurrentEntryRaw(source, entry, [&](const char* data, size_t n) {
-        status = zipWriteInFileInZip(out, data, static_cast<unsigned>(n));
-        return status == ZIP_OK;
-    });
-    const int closed = zipCloseFileInZipRaw64(out, entry.uncompressedSize, entry.crc32);
-    if (status != ZIP_OK) return archiveFault(fromMinizip(status));
-    if (read != ZipStatus::Ok) return sourceFault(read);
-    return archiveFault(fromMinizip(closed));
+    const ZipRecord record = rawRecord(a.entryName, entry.dosDate, entry.flag, entry.crc32, entry.uncompressedSize,
+                                       entry.compressedSize);
+    bool readFailed = false;
+    const ZipStatus status = copyStoredBytes(source, entry, record, out, readFailed);
+    return readFailed ? sourceFault(status) : archiveFault(status);
 }
 
 // A new archive of additions all deflated already, written in one piece
@@ -220,7 +207,7 @@ std::optional<ZipStatus> writeNewFromMemory(const std::string& path, const std::
     return status;
 }
 
-Outcome writeAddition(zipFile out, FileOps& ops, const ZipUpdate::Addition& a, const ZipSource* original) {
+Outcome writeAddition(ZipFileWriter& out, FileOps& ops, const ZipUpdate::Addition& a, const ZipSource* original) {
     switch (a.kind) {
         case ZipUpdate::Addition::Kind::Deflated: return writeDeflated(out, a.entryName, a.data);
         case ZipUpdate::Addition::Kind::File: return writeFile(out, ops, a);
@@ -321,7 +308,7 @@ ZipStatus ZipUpdate::commit(FileOps& ops, ArchiveHolds holds) {
         };
         const ZipStatus status = rewriteArchive(
             path_, leaveOut,
-            [&](zipFile out, const ZipSource* original) {
+            [&](ZipFileWriter& out, const ZipSource* original) {
                 for (size_t i : writing) {
                     const Outcome outcome = writeAddition(out, ops, additions_[i], original);
                     if (outcome.status == ZipStatus::Ok) continue;

@@ -65,7 +65,7 @@ ZipStatus ZipWriter::addFile(const std::string& sourcePath, std::string_view ent
 }
 
 ZipStatus rewriteArchive(const std::string& path, const std::function<bool(const ZipEntry&)>& leaveOut,
-                         const std::function<ZipStatus(zipFile out, const ZipSource* original)>& addEntries,
+                         const std::function<ZipStatus(ZipFileWriter& out, const ZipSource* original)>& addEntries,
                          FileOps& ops, ArchiveHolds holds) {
     const bool replacing = pathExists(path);
     const bool sync = replacing && holds == ArchiveHolds::UserFiles;
@@ -76,8 +76,8 @@ ZipStatus rewriteArchive(const std::string& path, const std::function<bool(const
     const std::string temp = uniqueTempPath(folder, baseName(path));
     // Syncing matters only when an old archive is about to be replaced; a new
     // one holds nothing but copies.
-    zipFile out = openZip(temp, ZipOpenMode::CreateNew, ops, /*syncOnClose=*/sync);
-    if (out == nullptr) return ZipStatus::Error;
+    ZipFileWriter out(ops);
+    if (!out.create(temp, /*syncOnFinish=*/sync)) return ZipStatus::Error;
     ZipStatus status = ZipStatus::Ok;
     const ZipSource source{original.zip, path, ops, original.fd};
     if (original.zip) {
@@ -85,14 +85,14 @@ ZipStatus rewriteArchive(const std::string& path, const std::function<bool(const
         status = copyEntriesRaw(source, out, leaveOut, kept);
     }
     if (status == ZipStatus::Ok) status = addEntries(out, original.zip ? &source : nullptr);
-    const ZipStatus closeStatus = fromMinizip(zipClose(out, nullptr));
-    if (status == ZipStatus::Ok) status = closeStatus;
+    if (status == ZipStatus::Ok) status = out.finish();
     if (status == ZipStatus::Ok) {
         // A new archive must not land on a file that appeared meanwhile.
         const int moved = replacing ? ops.rename(temp, path) : ops.renameNoReplace(temp, path);
         if (moved != 0) status = ZipStatus::CannotReplace;
     }
     if (status != ZipStatus::Ok) {
+        out.abandon();
         ops.remove(temp);
         return status;
     }

@@ -22,8 +22,6 @@
 // such rewrite.
 #pragma once
 
-#include <minizip/zip.h>
-
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -31,6 +29,7 @@
 
 #include "archive/file_ops.h"
 #include "archive/zip_entry_io.h"
+#include "archive/zip_file_writer.h"
 #include "archive/zip_listing.h"
 #include "archive/zip_status.h"
 
@@ -90,7 +89,7 @@ private:
 // nothing; the syncs are then left out, as for a new archive.
 enum class ArchiveHolds { UserFiles, CopiesOnly };
 ZipStatus rewriteArchive(const std::string& path, const std::function<bool(const ZipEntry&)>& leaveOut,
-                         const std::function<ZipStatus(zipFile out, const ZipSource* original)>& addEntries,
+                         const std::function<ZipStatus(ZipFileWriter& out, const ZipSource* original)>& addEntries,
                          FileOps& ops = fileOps(),
                          ArchiveHolds holds = ArchiveHolds::UserFiles);
 
