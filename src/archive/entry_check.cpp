@@ -52,13 +52,19 @@ bool quickTestApplies(const ZipEntry& entry) {
 
 bool quickTestPasses(const ZipEntry& entry, const unsigned char* stored) {
     if (!quickTestApplies(entry) || stored == nullptr) return false;
+    if (entry.method == kStored) return quickUnpack(entry, stored, nullptr);
+    OutputBlock block{threadOutput()};
+    unsigned char* out = block.buffer.reserve(static_cast<size_t>(entry.uncompressedSize));
+    return out != nullptr && quickUnpack(entry, stored, out);
+}
+
+bool quickUnpack(const ZipEntry& entry, const unsigned char* stored, unsigned char* out) {
+    if (!quickTestApplies(entry) || stored == nullptr) return false;
     const size_t storedSize = static_cast<size_t>(entry.compressedSize);
     const size_t size = static_cast<size_t>(entry.uncompressedSize);
     if (entry.method == kStored) return storedSize == size && libdeflate_crc32(0, stored, size) == entry.crc32;
 
     libdeflate_decompressor* decompressor = threadDecompressor();
-    OutputBlock block{threadOutput()};
-    unsigned char* out = block.buffer.reserve(size);
     if (decompressor == nullptr || out == nullptr) return false;
     // Bytes after the end of the deflate stream are ignored, as the full
     // read ignores them; a stream longer than the recorded size fails here

@@ -20,4 +20,9 @@ bool quickTestApplies(const ZipEntry& entry);
 // unpacks to exactly `entry.uncompressedSize` bytes with the recorded CRC.
 bool quickTestPasses(const ZipEntry& entry, const unsigned char* stored);
 
+// The same test keeping what it unpacks: `out` (room for the entry's
+// uncompressed size) receives the entry's bytes. A stored entry is only
+// checked: its bytes are `stored` already.
+bool quickUnpack(const ZipEntry& entry, const unsigned char* stored, unsigned char* out);
+
 }  // namespace quorvane
