@@ -67,16 +67,21 @@ ZipStatus readCurrentEntryInfo(const ZipSource& source, ZipEntry& entry, unz_fil
 
 namespace {
 
+// A block for moving `size` bytes: a small entry's own size, so that it
+// comes from the heap, reused, rather than from a fresh mapping.
+size_t blockFor(uint64_t size) { return size < kCopyBlockSize ? static_cast<size_t>(size) + 1 : kCopyBlockSize; }
+
 // minizip's read loop, raw or inflating; `expected` is the byte count the
 // directory promises.
 ZipStatus readWithMinizip(unzFile zip, bool rawBytes, uint64_t expected, const BlockSink& sink) {
-    std::unique_ptr<char[]> block(new (std::nothrow) char[kCopyBlockSize]);
+    const size_t blockSize = blockFor(expected);
+    std::unique_ptr<char[]> block(new (std::nothrow) char[blockSize]);
     if (!block) return ZipStatus::Error;
     ZipStatus status = fromMinizip(rawBytes ? unzOpenCurrentFile2(zip, nullptr, nullptr, 1) : unzOpenCurrentFile(zip));
     if (status != ZipStatus::Ok) return status;
     uint64_t total = 0;
     for (;;) {
-        const int n = unzReadCurrentFile(zip, block.get(), static_cast<unsigned>(kCopyBlockSize));
+        const int n = unzReadCurrentFile(zip, block.get(), static_cast<unsigned>(blockSize));
         if (n < 0) {
             status = fromMinizip(n);
             break;
@@ -108,10 +113,11 @@ ZipStatus readRawDirectly(const ZipSource& source, uint64_t size, const BlockSin
     uint64_t at = 0;
     ZipStatus status = openStored(source, at);
     if (status != ZipStatus::Ok) return status;
-    std::unique_ptr<char[]> block(new (std::nothrow) char[kCopyBlockSize]);
+    const size_t blockSize = blockFor(size);
+    std::unique_ptr<char[]> block(new (std::nothrow) char[blockSize]);
     if (!block) status = ZipStatus::Error;
     for (uint64_t left = size; status == ZipStatus::Ok && left > 0;) {
-        const size_t want = left < kCopyBlockSize ? static_cast<size_t>(left) : kCopyBlockSize;
+        const size_t want = left < blockSize ? static_cast<size_t>(left) : blockSize;
         const ssize_t n = source.ops.readAt(source.fd, block.get(), want, at);
         if (n <= 0) {
             status = n < 0 ? ZipStatus::Error : ZipStatus::BadZipFile;  // an error, or cut short

@@ -4,15 +4,36 @@
 #include "archive/zip_entry_io.h"
 
 namespace quorvane {
+namespace {
+
+// Write buffers kept by each thread between archives: a new block for each
+// archive would cost its page faults every time.
+std::vector<std::string>& spareBuffers() {
+    thread_local std::vector<std::string> spare;
+    return spare;
+}
+
+constexpr size_t kSpareBuffersKept = 2;
+
+}  // namespace
 
 void ZipFileWriter::abandon() {
     if (fd_ >= 0) ops_.close(fd_);
     fd_ = -1;
+    if (buffer_.capacity() >= kCopyBlockSize && spareBuffers().size() < kSpareBuffersKept) {
+        buffer_.clear();
+        spareBuffers().push_back(std::move(buffer_));
+    }
+    buffer_ = std::string();
 }
 
 bool ZipFileWriter::create(const std::string& path, bool syncOnFinish) {
     fd_ = ops_.createNew(path);
     sync_ = syncOnFinish;
+    if (!spareBuffers().empty()) {
+        buffer_ = std::move(spareBuffers().back());
+        spareBuffers().pop_back();
+    }
     buffer_.reserve(kCopyBlockSize);
     return fd_ >= 0;
 }
@@ -124,6 +145,7 @@ ZipStatus ZipFileWriter::finish() {
     }
     if (fd_ >= 0 && ops_.close(fd_) != 0) ok = false;
     fd_ = -1;
+    abandon();
     return ok ? ZipStatus::Ok : ZipStatus::Error;
 }
 
