@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "archive/packed_archive.h"
+#include "archive/zip_listing.h"
 #include "support/temp_dir.h"
 
 namespace quorvane::testing {
@@ -24,6 +25,13 @@ void makeZip(const std::string& path, const std::string& jsonEntries) {
     writeFile(listing, jsonEntries);
     zipTool("make '" + path + "' '" + listing + "'");
     std::filesystem::remove(listing);
+}
+
+Names entryNames(const std::string& zip) {
+    Names out;
+    const ZipListing listing(zip);
+    for (const ZipEntry& e : listing.entries()) out.push_back(e.name);
+    return out;
 }
 
 std::string readHash(const std::string& zip, const std::string& name) { return zipTool("read '" + zip + "' " + name); }

@@ -31,6 +31,8 @@ std::string mixedDeflatedText();
 using Names = std::vector<std::string>;
 // Names in `folder`, sorted.
 Names folderNames(const std::string& folder);
+// The entry names of `zip` in directory order, as our own listing reads them.
+Names entryNames(const std::string& zip);
 // zipTool("raw ...") of `zip` without the line of entry `name`.
 std::string rawWithout(const std::string& zip, const std::string& name);
 

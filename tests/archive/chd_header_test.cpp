@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <string>
+#include <tuple>
 
 #include "archive_fixtures.h"
 #include "support/chd_image.h"
@@ -38,13 +39,9 @@ TEST(ChdHeaderTest, ReadsTheSha1ADatListsFromEachVersion) {
         ChdHeader h;
         const ChdHeaderResult result = readImage(chdImage(c.version, c.parent), h);
         ASSERT_TRUE(result.ok()) << result.reason;
-        EXPECT_EQ(h.version, c.version);
-        EXPECT_EQ(h.sha1, kSha1);  // v5: the combined SHA-1 at 84, not the raw one at 64
-        EXPECT_EQ(h.rawSha1, c.raw);
-        EXPECT_EQ(h.md5, c.md5);
-        EXPECT_EQ(h.parentSha1, c.parent ? kParent : "");
-        EXPECT_EQ(h.logicalBytes, 0x123456789u);
-        EXPECT_EQ(h.hunkBytes, 4096u);
+        // v5: the combined SHA-1 at 84, not the raw one at 64.
+        EXPECT_EQ(std::tie(h.version, h.sha1, h.rawSha1, h.md5, h.parentSha1, h.logicalBytes, h.hunkBytes),
+                  std::tuple(c.version, kSha1, c.raw, c.md5, c.parent ? kParent : "", 0x123456789u, 4096u));
     }
     ChdHeader blank;
     ASSERT_TRUE(readImage(chdImage(5, false, kNoSha1), blank).ok());

@@ -182,8 +182,7 @@ TEST(PackedStatusTest, OnlyWordsAboutMethodsMeanAnUnsupportedMethod) {
         {"Parsing filters is unsupported.", UnsupportedMethod},
         {"Crypto codec not supported yet (ID: 0x6F10701)", Encrypted},
         {"Header CRC error", BadZipFile},
-        {"Unsupported extra type (0x9)", BadZipFile},
-    };
+        {"Unsupported extra type (0x9)", BadZipFile}};
     for (const auto& [text, status] : cases) EXPECT_EQ(packedStatusFromText(text, BadZipFile), status) << text;
 }
 

@@ -327,18 +327,15 @@ TEST_F(RomsDbTest, HeldStatusesReachTheDiskOnlyWhereTheyChanged) {
 // The game tallies of a scan: each game once, with all its letters in the
 // order its rows were added, wherever those rows lie among the others.
 TEST_F(RomsDbTest, EachGameIsVisitedOnceWithEveryLetterOfItsRows) {
-    add("S", "b", "b1.bin", "0000000b", "1");
-    add("S", "a", "a1.bin", "0000000a", "1");
-    add("S", "b", "b2.bin", "0000000c", "1");
-    add("S", "c", "c1.bin", "0000000d", "1");
-    add("S", "a", "a2.bin", "0000000e", "1");
-    add("S", "b", "b3.bin", "0000000f", "1");
+    const char* rows[][3] = {{"b", "b1.bin", "0000000b"}, {"a", "a1.bin", "0000000a"}, {"b", "b2.bin", "0000000c"},
+                             {"c", "c1.bin", "0000000d"}, {"a", "a2.bin", "0000000e"}, {"b", "b3.bin", "0000000f"}};
+    for (const auto& r : rows) add("S", r[0], r[1], r[2], "1");
     db.setHave("0000000b", "1", "b1.bin", "b", "S");
     db.setPresent("0000000e", "1", "a2.bin", "a", "S");
-    std::vector<std::string> visited;
+    Lines visited;
     auto collect = [&visited](std::string_view letters) { visited.emplace_back(letters); };
     db.forEachGameStatus("S", collect);
-    EXPECT_EQ(visited, (std::vector<std::string>{"YNN", "NP", "N"}));
+    EXPECT_EQ(visited, (Lines{"YNN", "NP", "N"}));
 
     visited.clear();
     ASSERT_EQ(db.openDB(), StoreStatus::Ok);
@@ -348,7 +345,7 @@ TEST_F(RomsDbTest, EachGameIsVisitedOnceWithEveryLetterOfItsRows) {
     EXPECT_TRUE(db.writeHeldStatus(collect, &counted));
     ASSERT_EQ(db.closeDB(), StoreStatus::Ok);
     EXPECT_TRUE(counted);
-    EXPECT_EQ(visited, (std::vector<std::string>{"NNN", "NN", "Y"}));
+    EXPECT_EQ(visited, (Lines{"NNN", "NN", "Y"}));
 
     // Games in name order, each in one run.
     add("T", "x", "x1.bin", "00000011", "1");
@@ -356,7 +353,7 @@ TEST_F(RomsDbTest, EachGameIsVisitedOnceWithEveryLetterOfItsRows) {
     add("T", "y", "y1.bin", "00000013", "1");
     visited.clear();
     db.forEachGameStatus("T", collect);
-    EXPECT_EQ(visited, (std::vector<std::string>{"NN", "N"}));
+    EXPECT_EQ(visited, (Lines{"NN", "N"}));
 }
 
 }  // namespace

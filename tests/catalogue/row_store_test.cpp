@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -29,6 +27,14 @@ protected:
     const std::string base = dir.file("db");
     RowStore t{base};
     void SetUp() override { ASSERT_EQ(t.open(), StoreStatus::Ok); }
+    // Inserts numbered rows 0 to count - 1: where each starts, and the bytes they make.
+    void insertNumbered(int count, std::vector<std::uint64_t>& offsets, std::string& bytes) {
+        for (int i = 0; i < count; ++i) {
+            offsets.push_back(bytes.size());
+            ASSERT_EQ(t.insertRecord(numberedRow(i)), StoreStatus::Ok) << i;
+            bytes += RowStore::encodeRow(numberedRow(i));
+        }
+    }
 };
 
 TEST_F(Table, RowLayoutIsExactAndDamagedRowsAreNotOverread) {
@@ -104,11 +110,8 @@ TEST_F(Table, RowsOfEveryLengthReadBackWhole) {
 TEST_F(Table, RowsWaitingForTheirWriteReadAndChangeLikeWrittenOnes) {
     std::string expected;
     std::vector<std::uint64_t> offsets;
-    for (int i = 0; i < 3000; ++i) {  // about 110 KiB: one write at 64 KiB, the rest waits
-        offsets.push_back(expected.size());
-        ASSERT_EQ(t.insertRecord(numberedRow(i)), StoreStatus::Ok);
-        expected += RowStore::encodeRow(numberedRow(i));
-    }
+    ASSERT_NO_FATAL_FAILURE(
+        insertNumbered(3000, offsets, expected));  // about 110 KiB: one write at 64 KiB, the rest waits
     EXPECT_LT(file_size(base + ".rcf"), expected.size());
     RomRow back;
     for (int i : {0, 1500, 1850, 1851, 1900, 2999}) {  // on disk, across the boundary, waiting
@@ -135,17 +138,12 @@ TEST_F(Table, RowsWaitingForTheirWriteReadAndChangeLikeWrittenOnes) {
 // which leaves no index entry behind; the rows before it still reach the
 // disk at close once writing works again.
 TEST_F(Table, AFailedWriteOfWaitingRowsIsReportedAndLosesNoEarlierRow) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 40 * 1024;  // the record file's first 64 KiB write fails; key files stay smaller
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     int stored = 0;
     StoreStatus failure = StoreStatus::Ok;
-    for (; stored < 2500 && (failure = t.insertRecord(numberedRow(stored))) == StoreStatus::Ok;) ++stored;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
-    std::signal(SIGXFSZ, SIG_DFL);
+    // The record file's first 64 KiB write fails; key files stay smaller.
+    testing::withFileSizeLimit(40 * 1024, [&] {
+        for (; stored < 2500 && (failure = t.insertRecord(numberedRow(stored))) == StoreStatus::Ok;) ++stored;
+    });
     EXPECT_EQ(failure, StoreStatus::WriteFailed);
     const RomRow failed = numberedRow(stored);
     EXPECT_NE(t.crcIndex.find(failed.crc + failed.size), StoreStatus::Ok) << "an index entry names a row never written";
@@ -170,11 +168,7 @@ TEST_F(Table, AFailedWriteOfWaitingRowsIsReportedAndLosesNoEarlierRow) {
 TEST_F(Table, StatusWritesSpreadOverMegabytesCommitExactly) {
     std::string expected;
     std::vector<std::uint64_t> offsets;
-    for (int i = 0; i < 70000; ++i) {  // about 2.6 MB of rows
-        offsets.push_back(expected.size());
-        ASSERT_EQ(t.insertRecord(numberedRow(i)), StoreStatus::Ok);
-        expected += RowStore::encodeRow(numberedRow(i));
-    }
+    ASSERT_NO_FATAL_FAILURE(insertNumbered(70000, offsets, expected));  // about 2.6 MB of rows
     ASSERT_EQ(t.commit(), StoreStatus::Ok);
     for (size_t i = 0; i < offsets.size(); i += (i % 7 == 0 ? 1 : 3)) {
         const RomStatus status = i % 2 ? RomStatus::Have : RomStatus::Present;

@@ -23,21 +23,18 @@ TEST(BackupTree, FilesKeepTheirPathBelowTheSourceFolderAndEntriesGoBelowTheirArc
 
 TEST(BackupTree, NoEntryNameLeadsOutOfItsArchivesFolder) {
     const BackupTree tree("/b/run", "/roms/Sys");
-    const struct {
-        const char* entry;
-        const char* place;
-    } cases[] = {
-        {"../x", "/b/run/Sys/A.zip | x"},
-        {"../../../../x", "/b/run/Sys/A.zip | x"},
-        {"/abs", "/b/run/Sys/A.zip | abs"},
-        {"//etc/passwd", "/b/run/Sys/A.zip/etc | passwd"},
-        {"a/./b/../c", "/b/run/Sys/A.zip/a/b | c"},
-        {"a//b/", "/b/run/Sys/A.zip/a | b"},
-        {"..", "/b/run/Sys/A.zip | unnamed entry"},
-        {"", "/b/run/Sys/A.zip | unnamed entry"},
-        {"..\\..\\win\\x", "/b/run/Sys/A.zip/win | x"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(placeText(tree.forEntry("/roms/Sys/A.zip", c.entry)), c.place) << c.entry;
+    // Entry name, where it is kept.
+    const std::pair<const char*, const char*> cases[] = {{"../x", "/b/run/Sys/A.zip | x"},
+                                                         {"../../../../x", "/b/run/Sys/A.zip | x"},
+                                                         {"/abs", "/b/run/Sys/A.zip | abs"},
+                                                         {"//etc/passwd", "/b/run/Sys/A.zip/etc | passwd"},
+                                                         {"a/./b/../c", "/b/run/Sys/A.zip/a/b | c"},
+                                                         {"a//b/", "/b/run/Sys/A.zip/a | b"},
+                                                         {"..", "/b/run/Sys/A.zip | unnamed entry"},
+                                                         {"", "/b/run/Sys/A.zip | unnamed entry"},
+                                                         {"..\\..\\win\\x", "/b/run/Sys/A.zip/win | x"}};
+    for (const auto& [entry, place] : cases)
+        EXPECT_EQ(placeText(tree.forEntry("/roms/Sys/A.zip", entry)), place) << entry;
     EXPECT_EQ(BackupTree::safeSteps(std::string("a\0b/c", 5)), (Lines{"a_b", "c"}));
     // A source folder without a name of its own puts its files directly in the run folder.
     EXPECT_EQ(placeText(BackupTree("/b/run", "/").forFile("/x.bin")), "/b/run | x.bin");

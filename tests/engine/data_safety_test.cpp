@@ -18,7 +18,6 @@ namespace quorvane::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using Lines = std::vector<std::string>;
 // (CRC, size) of every piece of user data -> where each copy is
 // ("archive:entry", or the file's path).
 using Inventory = std::map<std::pair<std::string, std::string>, Lines>;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <tuple>
 
 #include "archive/archive_fixtures.h"
 #include "archive/chd_header.h"
@@ -43,7 +44,6 @@ protected:
                  const std::string& cloneOf = {}, const std::string& system = "Sys") {
         ASSERT_TRUE(db->addRom({.system = system,
                                 .game = game,
-                                .crc = "",
                                 .sha1 = sha1,
                                 .romName = name,
                                 .size = "-",
@@ -64,10 +64,6 @@ protected:
     }
     std::unique_ptr<FixJob> fixJob() {
         return std::make_unique<FixJob>(db, host, settings, "Sys", AnalysisOptions{OrderedLoader::kOnCallingThread});
-    }
-    bool hasLine(const std::string& line) const {
-        const std::vector<std::string> t = transcript();
-        return std::find(t.begin(), t.end(), line) != t.end();
     }
     const SystemReport& systemReport() const { return host.report()->systems.at(0); }
 };
@@ -112,14 +108,12 @@ TEST_F(DiskTest, FixMovesDisksIntoTheirGamesAndTheRestToTheBackup) {
     writeFile(f() + "/B/bad.chd", bad);
     ASSERT_TRUE(run(fixJob()));
 
-    EXPECT_EQ(disksBelow(f()),
-              (std::vector<std::string>{"A/a.chd=" + sha('1'), "D/d.chd=" + sha('4'), "E/e.chd=" + sha('5')}));
+    EXPECT_EQ(disksBelow(f()), (Lines{"A/a.chd=" + sha('1'), "D/d.chd=" + sha('4'), "E/e.chd=" + sha('5')}));
     EXPECT_FALSE(pathExists(f() + "/wrong")) << "a game folder the fix emptied is removed";
     EXPECT_FALSE(pathExists(f() + "/B"));
     // Each keeps the game folder it was found in.
-    EXPECT_EQ(backupContents(),
-              (std::vector<std::string>{"Sys/A/extra.chd=" + chdImage(5, false, sha('9')), "Sys/B/bad.chd=" + bad,
-                                        "Sys/D/d.chd=" + chdImage(5, false, sha('7'))}));
+    EXPECT_EQ(backupContents(), (Lines{"Sys/A/extra.chd=" + chdImage(5, false, sha('9')), "Sys/B/bad.chd=" + bad,
+                                       "Sys/D/d.chd=" + chdImage(5, false, sha('7'))}));
     EXPECT_EQ(statuses("A D E"), "Y Y Y");
     EXPECT_EQ(systemReport().stepsFailed, 0);
     EXPECT_EQ(systemReport().fix.movedIntoSets, 2);
@@ -132,8 +126,8 @@ TEST_F(DiskTest, DisksWithSwappedNamesBothEndUpRight) {
     putDisk("A/a.chd", sha('2'));
     putDisk("B/b.chd", sha('1'));
     ASSERT_TRUE(run(fixJob()));
-    EXPECT_EQ(disksBelow(f()), (std::vector<std::string>{"A/a.chd=" + sha('1'), "B/b.chd=" + sha('2')}));
-    EXPECT_EQ(backupContents(), std::vector<std::string>{});
+    EXPECT_EQ(disksBelow(f()), (Lines{"A/a.chd=" + sha('1'), "B/b.chd=" + sha('2')}));
+    EXPECT_EQ(backupContents(), Lines{});
     EXPECT_EQ(statuses("A B"), "Y Y");
 }
 
@@ -147,8 +141,7 @@ TEST_F(DiskTest, MergeModesPutACloneDiskWhereTheModeWantsIt) {
     putDisk("p.chd", sha('1'));
     putDisk("P/c.chd", sha('2'));
     ASSERT_TRUE(run(fixJob()));
-    EXPECT_EQ(disksBelow(f()),
-              (std::vector<std::string>{"C/c.chd=" + sha('2'), "C/p.chd=" + sha('1'), "P/p.chd=" + sha('1')}));
+    EXPECT_EQ(disksBelow(f()), (Lines{"C/c.chd=" + sha('2'), "C/p.chd=" + sha('1'), "P/p.chd=" + sha('1')}));
     EXPECT_EQ(statuses("P C"), "Y YY");
 
     // Merged: the clone has no folder; everything goes into the parent's, and the copy that is no longer wanted
@@ -157,10 +150,10 @@ TEST_F(DiskTest, MergeModesPutACloneDiskWhereTheModeWantsIt) {
     ASSERT_TRUE(run(std::make_unique<ScanJob>(db, host, settings, "Sys")));
     EXPECT_EQ(statuses("P C"), "Y YP");  // the shared disk is had in the parent's folder
     ASSERT_TRUE(run(fixJob()));
-    EXPECT_EQ(disksBelow(f()), (std::vector<std::string>{"P/c.chd=" + sha('2'), "P/p.chd=" + sha('1')}));
+    EXPECT_EQ(disksBelow(f()), (Lines{"P/c.chd=" + sha('2'), "P/p.chd=" + sha('1')}));
     EXPECT_EQ(statuses("P C"), "Y YY");
     EXPECT_FALSE(pathExists(f() + "/C"));
-    EXPECT_EQ(backupContents(), std::vector<std::string>{"Sys/C/p.chd=" + chdImage(5, false, sha('1'))});
+    EXPECT_EQ(backupContents(), Lines{"Sys/C/p.chd=" + chdImage(5, false, sha('1'))});
 }
 
 TEST_F(DiskTest, RebuildCopiesDisksAndLeavesTheSourceAlone) {
@@ -177,14 +170,11 @@ TEST_F(DiskTest, RebuildCopiesDisksAndLeavesTheSourceAlone) {
 
     EXPECT_EQ(disksBelow(source), before);
     EXPECT_EQ(readFile(source + "/b.chd"), chdImage(4, false, sha('2')));
-    EXPECT_EQ(disksBelow(f()),
-              (std::vector<std::string>{"A/a.chd=" + sha('1'), "B/b.chd=" + sha('2'), "B2/b.chd=" + sha('2')}));
+    EXPECT_EQ(disksBelow(f()), (Lines{"A/a.chd=" + sha('1'), "B/b.chd=" + sha('2'), "B2/b.chd=" + sha('2')}));
     EXPECT_EQ(statuses("A B B2"), "Y Y Y");
-    const RebuildCounts& counts = host.report()->rebuild;
-    EXPECT_EQ(counts.romsAdded, 3);
-    EXPECT_EQ(counts.sourcesUsed, 2);
-    EXPECT_EQ(counts.sourcesUnused, 2);
-    EXPECT_EQ(counts.stepsFailed, 1);  // the damaged one
+    const RebuildCounts& c = host.report()->rebuild;
+    // Added, sources used and unused, failed steps: the damaged one.
+    EXPECT_EQ(std::tie(c.romsAdded, c.sourcesUsed, c.sourcesUnused, c.stepsFailed), std::tuple(3, 2, 2, 1));
 }
 
 TEST_F(DiskTest, TheIdentifierNamesADiskByItsHeader) {
@@ -284,7 +274,7 @@ TEST_F(DiskTest, AFailedDiskCallAnywhereInACopyLosesNothing) {
     };
     const auto [calls, failed] = attempt(0);
     ASSERT_EQ(failed, 0);
-    ASSERT_EQ(disksBelow(f()), (std::vector<std::string>{"C/p.chd=" + sha('1'), "P/p.chd=" + sha('1')}));
+    ASSERT_EQ(disksBelow(f()), (Lines{"C/p.chd=" + sha('1'), "P/p.chd=" + sha('1')}));
     for (int n = 1; n <= calls; ++n) {
         SCOPED_TRACE("call " + std::to_string(n));
         const auto [_, failedSteps] = attempt(n);

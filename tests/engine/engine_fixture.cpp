@@ -149,6 +149,11 @@ std::vector<std::string> EngineTest::transcriptOf(const RecordingHost& recorded)
     return out;
 }
 
+bool EngineTest::hasLine(const std::string& line) const {
+    const std::vector<std::string> lines = transcript();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
 std::vector<std::string> EngineTest::scanAgain(std::string& counts, AnalysisOptions options) {
     RecordingHost fresh;
     ScanJob job(db, fresh, settings, "Sys", options);
@@ -159,6 +164,18 @@ std::vector<std::string> EngineTest::scanAgain(std::string& counts, AnalysisOpti
              std::to_string(c.gamesMissing) + ' ' + std::to_string(c.romsHave) + '/' + std::to_string(c.romsElsewhere) +
              '/' + std::to_string(c.romsMissing);
     return transcriptOf(fresh);
+}
+
+void EngineTest::forgeScanRecord(const std::string& name, const std::string& stamp,
+                                 const std::function<void(const ScanCache&, ScanCache::Record&)>& change) {
+    ScanCache cache = ScanCache::read(scanCachePath(), f(), {}, stamp);
+    const ScanCache::Record* found = cache.find(name);
+    ASSERT_NE(found, nullptr) << name;
+    ScanCache::Record record = *found;
+    change(cache, record);
+    if (::testing::Test::HasFatalFailure()) return;
+    cache.put(name, record);
+    ASSERT_TRUE(cache.write(scanCachePath(), f(), {}, stamp));
 }
 
 std::vector<std::string> EngineTest::backupContents() const {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -15,6 +16,7 @@
 #include "core/settings.h"
 #include "core/worker_job.h"
 #include "engine/fix_job.h"
+#include "engine/scan_cache.h"
 #include "support/content_crc.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
@@ -75,8 +77,17 @@ protected:
     // Messages and findings in order, with time stamps replaced by "<time>".
     std::vector<std::string> transcript() const { return transcriptOf(host); }
     static std::vector<std::string> transcriptOf(const RecordingHost& recorded);
+    // Whether transcript() holds `line`.
+    bool hasLine(const std::string& line) const;
     // Every file below the backup's run folders, "path below its run folder=content", sorted.
     std::vector<std::string> backupContents() const;
+    std::string scanCachePath() const { return ScanCache::pathFor(db->basePath(), "Sys"); }
+    // The rows stamp a scan of Sys in the default merge mode writes its cache under.
+    std::string rowsStamp() const { return db->rowsStamp() + "modes 0"; }
+    // Rewrites Sys's scan cache, written under `stamp`, with `name`'s record
+    // changed by `change` (which may look at the rest of the cache).
+    void forgeScanRecord(const std::string& name, const std::string& stamp,
+                         const std::function<void(const ScanCache&, ScanCache::Record&)>& change);
 
     TempDir dir;
     Settings settings;

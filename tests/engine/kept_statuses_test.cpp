@@ -39,11 +39,16 @@ protected:
         scan();
         ASSERT_EQ(counts, "99" + expected.substr(expected.find('/')));
     }
+    // The counts of a scan from here.
+    std::string scanCounts() {
+        scan();
+        return counts;
+    }
 };
 
 TEST_F(KeptStatusesTest, AnUnchangedFolderTakesTheKeptCountsAndSaysTheSame) {
-    const std::vector<std::string> said = scan();
-    EXPECT_EQ(said, std::vector<std::string>{scanning("Sys")});
+    const Lines said = scan();
+    EXPECT_EQ(said, Lines{scanning("Sys")});
     EXPECT_EQ(statuses("A B D Other/O"), "YY Y N N");
     ASSERT_TRUE(pathExists(outcomePath()));
     EXPECT_EQ(counts, "2/0/1 3/0/1");
@@ -54,36 +59,32 @@ TEST_F(KeptStatusesTest, AnUnchangedFolderTakesTheKeptCountsAndSaysTheSame) {
 
     // --full tests everything and counts the rows again.
     settings.fullScan = true;
-    scan();
-    EXPECT_EQ(counts, "2/0/1 3/0/1");
+    EXPECT_EQ(scanCounts(), "2/0/1 3/0/1");
 }
 
 TEST_F(KeptStatusesTest, AStatusWrittenSinceIsNotBelieved) {
     keepAndForge();
     db->setHave(crcOf("content d1"), "10", "d1.bin", "D", "Sys");
     db->setPresent(crcOf("content a1"), "10", "a1.bin", "A", "Sys");
-    scan();
-    EXPECT_EQ(counts, "2/0/1 3/0/1");
+    EXPECT_EQ(scanCounts(), "2/0/1 3/0/1");
     EXPECT_EQ(statuses("A B D"), "YY Y N");
 }
 
 TEST_F(KeptStatusesTest, AChangedCatalogueOrMergeModeIsNotBelieved) {
     keepAndForge();
     addRoms({"Other/P/p1.bin"});
-    scan();
-    EXPECT_EQ(counts, "2/0/1 3/0/1");
+    EXPECT_EQ(scanCounts(), "2/0/1 3/0/1");
 
     keepAndForge();
     settings.mergeMode = MergeMode::NonMerged;
-    scan();
-    EXPECT_EQ(counts, "2/0/1 3/0/1");
+    EXPECT_EQ(scanCounts(), "2/0/1 3/0/1");
 }
 
 TEST_F(KeptStatusesTest, AChangedArchiveOrCacheIsNotBelieved) {
     keepAndForge();
     // Same size, other content: the times and the inode tell.
     makeZips({{f() + "/B.zip", {{"b1.bin", "content xx"}}}});
-    const std::vector<std::string> said = scan();
+    const Lines said = scan();
     EXPECT_EQ(counts, "1/0/2 2/0/2");
     EXPECT_EQ(statuses("A B D"), "YY N N");
     EXPECT_GT(said.size(), 1u);
@@ -92,28 +93,21 @@ TEST_F(KeptStatusesTest, AChangedArchiveOrCacheIsNotBelieved) {
     keepAndForge();
     // The cache rewritten, as long as it was, with B.zip's record saying
     // it made A.zip's first row "have" in place of its own.
-    const std::string cachePath = ScanCache::pathFor(db->basePath(), "Sys");
-    const std::string stamp = db->rowsStamp() + "modes 0";
-    ScanCache cache = ScanCache::read(cachePath, f(), {}, stamp);
-    ScanCache::Record forged = *cache.find("B.zip");
-    ASSERT_TRUE(forged.allInPlace);
-    ASSERT_EQ(forged.haveRows.size(), 1u);
-    forged.haveRows[0] = cache.find("A.zip")->haveRows.at(0);
-    cache.put("B.zip", forged);
-    ASSERT_TRUE(cache.write(cachePath, f(), {}, stamp));
-    scan();
-    EXPECT_EQ(counts, "1/0/2 2/0/2");
+    forgeScanRecord("B.zip", rowsStamp(), [](const ScanCache& cache, ScanCache::Record& forged) {
+        ASSERT_TRUE(forged.allInPlace);
+        ASSERT_EQ(forged.haveRows.size(), 1u);
+        forged.haveRows[0] = cache.find("A.zip")->haveRows.at(0);
+    });
+    EXPECT_EQ(scanCounts(), "1/0/2 2/0/2");
 
     // An archive added, or one gone.
     fullScan();
     keepAndForge();
     makeZips({{f() + "/D.zip", {{"d1.bin", "content d1"}}}});
-    scan();
-    EXPECT_EQ(counts, "3/0/0 4/0/0");
+    EXPECT_EQ(scanCounts(), "3/0/0 4/0/0");
     keepAndForge("3/0/0 4/0/0");
     ASSERT_EQ(::unlink((f() + "/D.zip").c_str()), 0);
-    scan();
-    EXPECT_EQ(counts, "2/0/1 3/0/1");
+    EXPECT_EQ(scanCounts(), "2/0/1 3/0/1");
 }
 
 TEST_F(KeptStatusesTest, OnlyAFolderOfArchivesAllInPlaceKeepsOne) {
@@ -123,21 +117,20 @@ TEST_F(KeptStatusesTest, OnlyAFolderOfArchivesAllInPlaceKeepsOne) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     scan(AnalysisOptions{.loadThreads = 0, .settleTime = std::chrono::milliseconds(200)});
     EXPECT_EQ(statuses("A B D"), "YY Y N");
-    EXPECT_TRUE(pathExists(ScanCache::pathFor(db->basePath(), "Sys")));
+    EXPECT_TRUE(pathExists(scanCachePath()));
     EXPECT_FALSE(pathExists(outcomePath()));
 
     keepAndForge();
     // A file to report (what the last scan said is not kept) ...
     writeFile(f() + "/note.txt", "not a rom");
-    const std::vector<std::string> said = scan();
+    const Lines said = scan();
     EXPECT_EQ(counts, "2/0/1 3/0/1");
     EXPECT_GT(said.size(), 1u);
     ASSERT_EQ(::unlink((f() + "/note.txt").c_str()), 0);
     // ... or a sub-folder, where disk images may be.
     keepAndForge();
     ASSERT_TRUE(makeFolders(f() + "/disks"));
-    scan();
-    EXPECT_EQ(counts, "2/0/1 3/0/1");
+    EXPECT_EQ(scanCounts(), "2/0/1 3/0/1");
 }
 
 TEST(ScanOutcomeFile, ReadsBackAndIsIgnoredWhenDamaged) {

@@ -69,13 +69,18 @@ protected:
             ASSERT_TRUE(db->addRom({.system = "Arc", .game = r.game, .crc = crcOf(r.content), .romName = r.rom,
                                     .size = std::to_string(std::string(r.content).size()), .cloneOf = r.cloneOf,
                                     .romOf = r.romOf, .version = "1", .author = "t"}));
-        ASSERT_TRUE(db->addGameFacts("Arc", "1", "t", {"bios", SetKind::Bios, "", ""}));
-        ASSERT_TRUE(db->addGameFacts("Arc", "1", "t", {"dev", SetKind::Device, "", ""}));
-        ASSERT_TRUE(db->addGameFacts("Arc", "1", "t", {"pa", SetKind::Game, "", "bios"}));
-        ASSERT_TRUE(db->addGameFacts("Arc", "1", "t", {"cl", SetKind::Game, "pa", "bios"}));
+        for (const GameFacts& facts : {GameFacts{"bios", SetKind::Bios, "", ""},
+                                       {"dev", SetKind::Device, "", ""},
+                                       {"pa", SetKind::Game, "", "bios"},
+                                       {"cl", SetKind::Game, "pa", "bios"}})
+            ASSERT_TRUE(db->addGameFacts("Arc", "1", "t", facts));
         makeFolders(folder());
     }
     std::string folder() const { return systemFolder("Arc"); }
+    void emptyFolder() {
+        std::filesystem::remove_all(folder());
+        makeFolders(folder());
+    }
     void useMode(MergeMode mode) { settings.systemMergeMode["Arc"] = mode; }
 
     void writeCollection(const Sets& sets) {
@@ -118,8 +123,7 @@ TEST_F(MergeModeTest, ACompleteCollectionScansCompleteInItsOwnMode) {
                                       {MergeMode::FullNonMerged, MergeMode::Split}}) {
         SCOPED_TRACE(std::string(mergeModeName(mode)) + ", default " + mergeModeName(global));
         settings.mergeMode = global;
-        std::filesystem::remove_all(folder());
-        makeFolders(folder());
+        emptyFolder();
         writeCollection(layoutOf(mode));
         useMode(mode);
         ASSERT_TRUE(run(std::make_unique<ScanJob>(db, host, settings, "Arc")));
@@ -136,9 +140,8 @@ TEST_F(MergeModeTest, AFixConvertsBetweenEveryPairOfModesLosingNothing) {
         for (MergeMode to : kModes) {
             if (from == to) continue;
             SCOPED_TRACE(std::string(mergeModeName(from)) + " to " + mergeModeName(to));
-            std::filesystem::remove_all(folder());
+            emptyFolder();
             std::filesystem::remove_all(dir.file("Backup"));
-            makeFolders(folder());
             writeCollection(layoutOf(from));
             useMode(to);
             ASSERT_TRUE(run(std::make_unique<FixJob>(db, host, settings, "Arc")));
@@ -167,8 +170,7 @@ TEST_F(MergeModeTest, ARebuildWritesTheSetsOfTheMode) {
     for (const Row& r : kRows) writeFile(settings.sourcedir + "/" + r.content + ".bin", r.content);
     for (MergeMode mode : kModes) {
         SCOPED_TRACE(mergeModeName(mode));
-        std::filesystem::remove_all(folder());
-        makeFolders(folder());
+        emptyFolder();
         db->cleanSystemStatus("Arc");
         useMode(mode);
         host.dupesAnswers.push_back({dupesBehaviourFor(DupesChoice::AlwaysAll), {}});
@@ -177,12 +179,6 @@ TEST_F(MergeModeTest, ARebuildWritesTheSetsOfTheMode) {
         EXPECT_EQ(allStatuses(), complete());
     }
 }
-
-}  // namespace
-}  // namespace quorvane::testing
-
-namespace quorvane::testing {
-namespace {
 
 TEST_F(EngineTest, MergedModeOnACatalogueWithoutParentsSaysToImportAgain) {
     addRom("Old", "pa", "p1.rom", "pa-p1");

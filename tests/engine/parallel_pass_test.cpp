@@ -3,6 +3,7 @@
 // and the folders hold must be exactly those of a one-thread run. (Scan and
 // fix read their folders through the same loader.)
 #include <filesystem>
+#include <tuple>
 
 #include "core/file_util.h"
 #include "engine/engine_fixture.h"
@@ -80,10 +81,8 @@ TEST_F(ParallelPassTest, RebuildGivesTheSameArchivesOnOneThreadAndOnMany) {
     };
     const Run one = rebuildOn("rebuild1", 1);
     const Run many = rebuildOn("rebuild4", 4);
-    EXPECT_EQ(one.transcript, many.transcript);
-    EXPECT_EQ(one.questions, many.questions);
-    EXPECT_EQ(one.statuses, many.statuses);
-    EXPECT_EQ(one.archives, many.archives);
+    EXPECT_EQ(std::tie(one.transcript, one.questions, one.statuses, one.archives),
+              std::tie(many.transcript, many.questions, many.statuses, many.archives));
     // The run did its work: every game has its big ROM, a raw-copied entry
     // reads back right, and the duplicate answer built both shared ROMs.
     EXPECT_EQ(many.transcript, Lines{"Error in zip " + src + "/broken.zip: -102 (not a zip archive)"});
@@ -164,12 +163,8 @@ TEST_F(ParallelPassTest, FixGivesTheSameResultOnOneThreadAndOnMany) {
     };
     const Run one = fixOn("fix1", OrderedLoader::kOnCallingThread);
     const Run many = fixOn("fix4", 0);
-    EXPECT_EQ(one.transcript, many.transcript);
-    EXPECT_EQ(one.actions, many.actions);
-    EXPECT_EQ(one.folder, many.folder);
-    EXPECT_EQ(one.other, many.other);
-    EXPECT_EQ(one.backup, many.backup);
-    EXPECT_EQ(one.statuses, many.statuses);
+    EXPECT_EQ(std::tie(one.transcript, one.actions, one.folder, one.other, one.backup, one.statuses),
+              std::tie(many.transcript, many.actions, many.folder, many.other, many.backup, many.statuses));
     // The run did its work: only the broken archives' games, and those
     // whose first ROM was nowhere, lack anything.
     std::string expected;

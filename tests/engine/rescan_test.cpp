@@ -39,25 +39,19 @@ protected:
         RescanFixture::SetUp();
         makeZips({{f() + "/C.zip", {{"junk.bin", "junk"}, {"copy.bin", "content a1"}}}});
     }
-    std::string cachePath() const { return ScanCache::pathFor(db->basePath(), "Sys"); }
     std::vector<std::string> files() const {
-        std::vector<std::string> out{cachePath(), db->basePath() + ".jnl"};
+        std::vector<std::string> out{scanCachePath(), db->basePath() + ".jnl"};
         for (const char* suffix : {".rcf", "_sys.idx", "_crc.idx", "_sysCat.idx", "_del.idx", "_game.idx"})
             out.push_back(db->basePath() + suffix);
         return out;
     }
     // Forges B.zip's record as one whose entries made no row "have".
     void forgeBPlacedNothing() {
-        const std::string stamp = db->rowsStamp() + "modes 0";
-        ScanCache cache = ScanCache::read(cachePath(), f(), {}, stamp);
-        const ScanCache::Record* b = cache.find("B.zip");
-        ASSERT_NE(b, nullptr);
-        ASSERT_TRUE(b->allInPlace);
-        ASSERT_EQ(b->haveRows.size(), 1u);
-        ScanCache::Record forged = *b;
-        forged.haveRows.clear();
-        cache.put("B.zip", forged);
-        ASSERT_TRUE(cache.write(cachePath(), f(), {}, stamp));
+        forgeScanRecord("B.zip", rowsStamp(), [](const ScanCache&, ScanCache::Record& b) {
+            ASSERT_TRUE(b.allInPlace);
+            ASSERT_EQ(b.haveRows.size(), 1u);
+            b.haveRows.clear();
+        });
     }
 
     const Lines said = {scanning("Sys"), "[C.zip]", "  junk.bin cannot be identified.",
@@ -87,7 +81,7 @@ TEST_F(RescanTest, TheCacheFollowsArchivesGoneOrAddedBesideUnchangedOnes) {
     ASSERT_EQ(::unlink((f() + "/B.zip").c_str()), 0);
     ASSERT_EQ(::unlink((f() + "/C.zip").c_str()), 0);
     scan();
-    ScanCache cache = ScanCache::read(cachePath(), f(), {}, db->rowsStamp() + "modes 0");
+    ScanCache cache = ScanCache::read(scanCachePath(), f(), {}, rowsStamp());
     EXPECT_EQ(cache.size(), 1u);
     EXPECT_EQ(cache.find("B.zip"), nullptr);
     EXPECT_NE(cache.find("A.zip"), nullptr);
@@ -96,7 +90,7 @@ TEST_F(RescanTest, TheCacheFollowsArchivesGoneOrAddedBesideUnchangedOnes) {
     // Past the settle time, so that the new archive is kept.
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     scan();
-    cache = ScanCache::read(cachePath(), f(), {}, db->rowsStamp() + "modes 0");
+    cache = ScanCache::read(scanCachePath(), f(), {}, rowsStamp());
     EXPECT_EQ(cache.size(), 2u);
     EXPECT_NE(cache.find("B2.zip"), nullptr);
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <tuple>
 
 #include "archive/file_ops.h"
 #include "core/file_util.h"
@@ -58,9 +59,8 @@ TEST_F(RunJournalTest, EveryKindOfStepIsRecordedAndUndoneExactly) {
     changeEverything();
     const std::optional<JournalContents> journal = readJournal(runFolder + "/" + kJournalName);
     ASSERT_TRUE(journal);
-    EXPECT_EQ(journal->command, "fix");
-    EXPECT_EQ(journal->systems, std::vector<std::string>{"Sys\twith tab"});
-    EXPECT_TRUE(journal->done);
+    EXPECT_EQ(std::tie(journal->command, journal->systems, journal->done),
+              std::tuple("fix", std::vector<std::string>{"Sys\twith tab"}, true));
     std::string kinds;
     for (const JournalRecord& r : journal->steps) kinds += std::to_string(static_cast<int>(r.kind));
     // create, keep, rename; rename (the odd name); folder x2, create, link; unfolder; keep (the removal)
@@ -125,13 +125,10 @@ TEST_F(RunJournalTest, ATornLastLineWasNeverActedOnAndUndoReplacesIt) {
     ASSERT_EQ(journal->steps.size(), 1u);
     EXPECT_EQ(journal->steps[0].identity, (FileIdentity{1, 2, 3, 4}));
     EXPECT_FALSE(journal->done);
-    JournalRecord undone;
-    undone.kind = JournalRecord::Kind::Undone;
-    ASSERT_TRUE(appendToJournal(path, undone));
+    ASSERT_TRUE(appendToJournal(path, {.kind = JournalRecord::Kind::Undone}));
     journal = readJournal(path);
     ASSERT_TRUE(journal);
-    EXPECT_TRUE(journal->undone);
-    EXPECT_EQ(journal->steps.size(), 1u);
+    EXPECT_EQ(std::tuple(journal->undone, journal->steps.size()), std::tuple(true, 1u));
     // A line this program did not write: nothing of it is trusted.
     writeFile(path, "quorvane journal 1\nrun\t5\tfix\nrename\t/a\t/b\tnot-an-identity\n");
     EXPECT_FALSE(readJournal(path));
@@ -147,15 +144,14 @@ TEST_F(RunJournalTest, AFileInTheWayOfARestoreStopsTheUndoUnlessForced) {
     }
     writeFile(coll + "/set.zip", "someone's new set");
     const RunSummary run = listRuns(dir.file("Backup")).at(0);
-    UndoResult result = undoRun(run, false);
+    const UndoResult result = undoRun(run, false);
     EXPECT_EQ(result.outcome, UndoResult::Outcome::Refused);
     ASSERT_EQ(result.messages.size(), 1u);
     EXPECT_EQ(result.messages[0], coll + "/set.zip is in the way of " + runFolder + "/set.zip.");
     EXPECT_EQ(readFile(runFolder + "/set.zip"), "set original");
-    result = undoRun(run, true);
-    EXPECT_EQ(result.outcome, UndoResult::Outcome::Undone);
-    EXPECT_EQ(readFile(coll + "/set.zip"), "set original");
-    EXPECT_EQ(readFile(runFolder + "/Undone/set.zip"), "someone's new set");
+    EXPECT_EQ(undoRun(run, true).outcome, UndoResult::Outcome::Undone);
+    EXPECT_EQ(readFile(coll + "/set.zip") + "|" + readFile(runFolder + "/Undone/set.zip"),
+              "set original|someone's new set");
 }
 
 // A run given relative paths is undone from any working folder.

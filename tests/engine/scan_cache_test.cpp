@@ -1,10 +1,8 @@
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -20,8 +18,6 @@
 
 namespace quorvane::testing {
 namespace {
-
-using Lines = std::vector<std::string>;
 
 // Counts the files the engine opens for reading, by file name.
 class OpenCounter : public FileOps {
@@ -78,7 +74,14 @@ protected:
         unreadable = fresh.report()->systems.back().archivesUnreadable;
         return transcriptOf(fresh);
     }
-    std::string cachePath() const { return ScanCache::pathFor(db->basePath(), "Sys"); }
+    // A fix of Sys, its transcript.
+    Lines fixSys() {
+        RecordingHost fixing;
+        FixJob job(db, fixing, settings, "Sys");
+        EXPECT_TRUE(job.prepare());
+        job.execute();
+        return transcriptOf(fixing);
+    }
 
     const Lines full = {scanning("Sys"), "Error in zip bad.zip: -102 (not a zip archive)", "[A.zip]",
                         "  junk.bin cannot be identified.", "  junk.bin should be deleted.", "[C.zip]",
@@ -95,7 +98,7 @@ TEST_F(ScanCacheTest, ARescanReportsWhatTheFullScanDidWithoutOpeningAnUnchangedF
     EXPECT_EQ(unreadable, 1);
     EXPECT_GE(first.opens("A.zip"), 1);
     EXPECT_GE(first.opens("note.txt"), 1);
-    ASSERT_TRUE(isRegularFile(cachePath()));
+    ASSERT_TRUE(isRegularFile(scanCachePath()));
     EXPECT_EQ(statuses("A B Other/O"), "YY P P");
     // A scan changes nothing on disk.
     EXPECT_EQ(zipContents(f() + "/C.zip"), "b1.bin=content b1 o1.bin=content o1 dup.bin=content a1");
@@ -147,23 +150,15 @@ TEST_F(ScanCacheTest, AFileChangedInAnyWayTheStampShowsIsTestedAgain) {
 // listing the archive's own directory does not have.
 TEST_F(ScanCacheTest, ScanTrustsAnUnchangedFilesRecordAndFixChecksItsListing) {
     scan();
-    const ScanCache::Digests digests{};
-    ScanCache cache = ScanCache::read(cachePath(), f(), digests);
-    ASSERT_EQ(cache.size(), 3u);  // A.zip, C.zip, note.txt; never bad.zip
+    ASSERT_EQ(ScanCache::read(scanCachePath(), f(), {}).size(), 3u);  // A.zip, C.zip, note.txt; never bad.zip
     // The record says C.zip holds nothing.
-    ScanCache::Record forged = *cache.find("C.zip");
-    forged.listing = encodeListing({});
-    cache.put("C.zip", forged);
-    ASSERT_TRUE(cache.write(cachePath(), f(), digests));
+    forgeScanRecord("C.zip", "", [](const ScanCache&, ScanCache::Record& r) { r.listing = encodeListing({}); });
 
     const Lines seen = scan();
     EXPECT_EQ(std::count(seen.begin(), seen.end(), "[C.zip]"), 0);
     EXPECT_EQ(statuses("A B Other/O"), "YY N N");
 
-    RecordingHost fixing;
-    FixJob job(db, fixing, settings, "Sys");
-    ASSERT_TRUE(job.prepare());
-    job.execute();
+    fixSys();
     // Fix moved C.zip's real b1.bin to its set: it read the archive.
     EXPECT_EQ(zipContents(f() + "/B.zip"), "b1.bin=content b1");
 }
@@ -179,18 +174,9 @@ TEST_F(ScanCacheTest, FixBelievesTheLastTestOfAnUnchangedArchivesData) {
     bytes[data] = static_cast<char>(bytes[data] ^ 0x5a);
     writeFile(f() + "/B.zip", bytes);
     // The record made the file's again, as if it had been damaged in place.
-    const ScanCache::Digests digests{};
-    ScanCache cache = ScanCache::read(cachePath(), f(), digests);
-    ScanCache::Record record = *cache.find("B.zip");
-    record.stamp = stampOf(f() + "/B.zip");
-    cache.put("B.zip", record);
-    ASSERT_TRUE(cache.write(cachePath(), f(), digests));
+    forgeScanRecord("B.zip", "", [&](const ScanCache&, ScanCache::Record& r) { r.stamp = stampOf(f() + "/B.zip"); });
     auto fix = [&] {
-        RecordingHost fixing;
-        FixJob job(db, fixing, settings, "Sys");
-        EXPECT_TRUE(job.prepare());
-        job.execute();
-        const Lines seen = transcriptOf(fixing);
+        const Lines seen = fixSys();
         return std::count_if(seen.begin(), seen.end(),
                              [](const std::string& line) { return line.starts_with("Error in zip B.zip"); });
     };
@@ -204,7 +190,7 @@ TEST_F(ScanCacheTest, FixBelievesTheLastTestOfAnUnchangedArchivesData) {
 
 TEST_F(ScanCacheTest, FilesChangedJustBeforeTheScanAreNotKept) {
     scan(nullptr, AnalysisOptions{});  // the default: changes of the last moments are not trusted
-    EXPECT_FALSE(pathExists(cachePath()));
+    EXPECT_FALSE(pathExists(scanCachePath()));
     OpenCounter counter;
     scan(&counter, AnalysisOptions{});
     EXPECT_GE(counter.opens("A.zip"), 1);
@@ -212,22 +198,22 @@ TEST_F(ScanCacheTest, FilesChangedJustBeforeTheScanAreNotKept) {
 
 TEST_F(ScanCacheTest, ADamagedOrForeignCacheIsIgnored) {
     scan();
-    std::string bytes = readFile(cachePath());
+    std::string bytes = readFile(scanCachePath());
     ASSERT_GT(bytes.size(), 64u);
     const ScanCache::Digests none{};
-    EXPECT_EQ(ScanCache::read(cachePath(), f(), none).size(), 3u);
+    EXPECT_EQ(ScanCache::read(scanCachePath(), f(), none).size(), 3u);
     // Other digests or another folder: a listing of other facts.
-    EXPECT_TRUE(ScanCache::read(cachePath(), f(), {.md5 = true}).empty());
-    EXPECT_TRUE(ScanCache::read(cachePath(), f() + "x", none).empty());
+    EXPECT_TRUE(ScanCache::read(scanCachePath(), f(), {.md5 = true}).empty());
+    EXPECT_TRUE(ScanCache::read(scanCachePath(), f() + "x", none).empty());
     // Any byte changed, cut short, or another version.
     for (size_t at : {size_t{9}, bytes.size() / 2, bytes.size() - 1}) {
         std::string damaged = bytes;
         damaged[at] = static_cast<char>(damaged[at] ^ 0x20);
-        writeFile(cachePath(), damaged);
-        EXPECT_TRUE(ScanCache::read(cachePath(), f(), none).empty()) << at;
+        writeFile(scanCachePath(), damaged);
+        EXPECT_TRUE(ScanCache::read(scanCachePath(), f(), none).empty()) << at;
     }
-    writeFile(cachePath(), bytes.substr(0, bytes.size() - 7));
-    EXPECT_TRUE(ScanCache::read(cachePath(), f(), none).empty());
+    writeFile(scanCachePath(), bytes.substr(0, bytes.size() - 7));
+    EXPECT_TRUE(ScanCache::read(scanCachePath(), f(), none).empty());
 
     // A scan over the damaged cache reads every file and says the same.
     OpenCounter counter;
@@ -235,7 +221,7 @@ TEST_F(ScanCacheTest, ADamagedOrForeignCacheIsIgnored) {
     EXPECT_GE(counter.opens("A.zip"), 1);
     EXPECT_GE(counter.opens("C.zip"), 1);
     // ... and leaves a sound cache for the next.
-    EXPECT_EQ(ScanCache::read(cachePath(), f(), none).size(), 3u);
+    EXPECT_EQ(ScanCache::read(scanCachePath(), f(), none).size(), 3u);
 }
 
 // The catalogue stamp a cache was written under, read from its header.
@@ -251,31 +237,28 @@ std::string catalogueStampOf(const std::string& bytes) {
     return textAt(at);
 }
 
-// A cache that names junk.bin's rows as a1.bin's: what a scan then says
-// shows whether it believed the rows or looked junk.bin up.
-void forgeJunkAsA1(const std::string& path, const std::string& folder) {
-    const std::string stamp = catalogueStampOf(readFile(path));
-    ASSERT_FALSE(stamp.empty());
-    ScanCache cache = ScanCache::read(path, folder, {}, stamp);
-    ScanCache::Record forged = *cache.find("A.zip");
-    ASSERT_EQ(forged.found.size(), 3u);  // a1.bin, a2.bin, junk.bin
-    ASSERT_FALSE(forged.found[0].empty());
-    FoundRowLists rows;
-    for (size_t file : {0, 1, 0}) rows.addList(forged.found[file]);
-    forged.found = rows;
-    cache.put("A.zip", forged);
-    ASSERT_TRUE(cache.write(path, folder, {}, stamp));
-}
-
 TEST_F(ScanCacheTest, RowsFoundAreBelievedOnlyWhileTheCatalogueIsUnchanged) {
+    // A cache that names junk.bin's rows as a1.bin's: what a scan then says
+    // shows whether it believed the rows or looked junk.bin up.
+    const auto forgeJunkAsA1 = [&] {
+        const std::string stamp = catalogueStampOf(readFile(scanCachePath()));
+        ASSERT_FALSE(stamp.empty());
+        forgeScanRecord("A.zip", stamp, [](const ScanCache&, ScanCache::Record& forged) {
+            ASSERT_EQ(forged.found.size(), 3u);  // a1.bin, a2.bin, junk.bin
+            ASSERT_FALSE(forged.found[0].empty());
+            FoundRowLists rows;
+            for (size_t file : {0, 1, 0}) rows.addList(forged.found[file]);
+            forged.found = rows;
+        });
+    };
     EXPECT_EQ(scan(), full);
-    forgeJunkAsA1(cachePath(), f());
+    forgeJunkAsA1();
     const Lines believed = scan();
     EXPECT_EQ(std::count(believed.begin(), believed.end(), "  junk.bin cannot be identified."), 0);
     EXPECT_EQ(std::count(believed.begin(), believed.end(), "  junk.bin should be deleted."), 1);
 
     // Another merge mode places the same rows elsewhere.
-    forgeJunkAsA1(cachePath(), f());
+    forgeJunkAsA1();
     settings.mergeMode = MergeMode::NonMerged;
     EXPECT_EQ(scan(), full);
     settings.mergeMode = MergeMode::Split;
@@ -283,7 +266,7 @@ TEST_F(ScanCacheTest, RowsFoundAreBelievedOnlyWhileTheCatalogueIsUnchanged) {
 
     // The DAT imported again, in another order and with junk.bin in it: every
     // row has moved. The listings still hold; the rows are looked up again.
-    forgeJunkAsA1(cachePath(), f());
+    forgeJunkAsA1();
     ASSERT_TRUE(db->deleteSystem("Sys"));
     addRom("Sys", "J", "junk.bin", "junk");
     addRoms({"Sys/B/b1.bin", "Sys/A/a2.bin", "Sys/A/a1.bin"});
@@ -305,22 +288,16 @@ TEST(ScanCacheRecords, AStampMatchesOnlyWhenEveryPartIsEqual) {
     cache.put("a.zip", {stamp, ScanCache::Kind::Zip, encodeListing({})});
     EXPECT_NE(cache.find("a.zip", stamp), nullptr);
     EXPECT_EQ(cache.find("b.zip", stamp), nullptr);
-    for (int part = 0; part < 6; ++part) {
-        FileStamp other = stamp;
-        switch (part) {
-            case 0: other.valid = false; break;
-            case 1: other.device = 9; break;
-            case 2: other.inode = 9; break;
-            case 3: other.size = 9; break;
-            case 4: other.modifiedNs = 9; break;
-            case 5: other.changedNs = 9; break;
-        }
-        EXPECT_EQ(cache.find("a.zip", other), nullptr) << part;
-    }
-    std::vector<File> files(2);
-    files[0].name = "x";
+    std::vector<FileStamp> others(6, stamp);
+    others[0].valid = false;
+    others[1].device = 9;
+    others[2].inode = 9;
+    others[3].size = 9;
+    others[4].modifiedNs = 9;
+    others[5].changedNs = 9;
+    for (size_t part = 0; part < others.size(); ++part) EXPECT_EQ(cache.find("a.zip", others[part]), nullptr) << part;
+    std::vector<File> files{File("x"), File(std::string("with\nnewline\0and nul", 20))};
     files[0].crc = "0000ABCD";
-    files[1].name = std::string("with\nnewline\0and nul", 20);
     files[1].sha1 = "da39a3ee5e6b4b0d3255bfef95601890afd80709";
     std::vector<File> back;
     const std::string listing = encodeListing(files);
@@ -373,15 +350,8 @@ TEST(ScanCacheRecords, AManyMegabyteCacheReadsBackWholeAndAFailedWriteLeavesNoFi
     // A disk that fills up halfway: the old cache stays, no piece is left.
     const std::string before = readFile(path);
     cache.erase("game 0.zip");
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 2u << 20;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = cache.write(path, "/roms/Sys", {}, "stamp");
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
-    std::signal(SIGXFSZ, SIG_DFL);
+    bool written = true;
+    withFileSizeLimit(2u << 20, [&] { written = cache.write(path, "/roms/Sys", {}, "stamp"); });
     EXPECT_FALSE(written);
     EXPECT_TRUE(readFile(path) == before);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("cat.scans")), {}), 1);

@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <algorithm>
-#include <csignal>
 
 #include "import_fixture.h"
 
@@ -140,14 +137,7 @@ TEST(ImportJob, AScratchFileThatCannotBeWrittenLeavesTheOldSystem) {
     for (int i = 0; i < 2000; ++i) v2 += "\trom ( name r" + std::to_string(i) + ".bin size 1 crc " + std::to_string(i) + " )\n";
     const std::string path = f.dat("v2.dat", v2 + ")\n");
     f.host.answers = {true};
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit small = old;
-    small.rlim_cur = 16 * 1024;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    f.import({path});
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old), 0);
+    testing::withFileSizeLimit(16 * 1024, [&] { f.import({path}); });
     EXPECT_EQ(testing::digest(f.rows()), (V{"[Sys|1|A]", "g/old.bin:1:00000001"}));
     const V said = f.said();
     ASSERT_EQ(said.size(), 5u);

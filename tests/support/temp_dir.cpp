@@ -1,9 +1,12 @@
 #include "support/temp_dir.h"
 
+#include <sys/resource.h>
+
+#include <gtest/gtest.h>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
 #include <sstream>
 
 namespace quorvane::testing {
@@ -29,6 +32,18 @@ std::string readFile(const std::string& path) {
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+void withFileSizeLimit(std::uint64_t bytes, const std::function<void()>& body) {
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = bytes;
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    body();
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+    std::signal(SIGXFSZ, handler);
 }
 
 static int exitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "archive/archive_fixtures.h"
 #include "archive/file_ops.h"
 #include "archive/zip_listing.h"
 #include "core/file_util.h"
@@ -14,6 +15,7 @@
 namespace quorvane {
 namespace {
 
+using testing::entryNames;
 using testing::readFile;
 using testing::runCapture;
 using testing::runShell;
@@ -40,13 +42,6 @@ Files folderFiles(const std::string& folder, const std::string& skip = "") {
     }
     std::sort(files.begin(), files.end());
     return files;
-}
-
-std::vector<std::string> entryNames(const std::string& archive) {
-    std::vector<std::string> names;
-    const ZipListing listing(archive);
-    for (const ZipEntry& e : listing.entries()) names.push_back(e.name);
-    return names;
 }
 
 std::string contentOf(const std::string& archive, const std::string& entryName) {

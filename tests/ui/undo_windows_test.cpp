@@ -8,23 +8,17 @@
 #include <map>
 
 #include "engine/run_undo.h"
+#include "support/inventory.h"
 #include "ui/undo_history_window.h"
 #include "window_fixture.h"
 
 namespace quorvane {
 namespace {
 
+using testing::inventoryOf;
 using testing::readFile;
 using testing::waitForJob;
 using testing::writeFile;
-
-// Every file below `root` and its bytes.
-std::map<std::string, std::string> filesBelow(const std::string& root) {
-    std::map<std::string, std::string> out;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(root))
-        if (e.is_regular_file()) out[std::filesystem::relative(e.path(), root).string()] = readFile(e.path().string());
-    return out;
-}
 
 QStringList rowTexts(const QTableWidget* table, int row) {
     QStringList out;
@@ -42,14 +36,14 @@ protected:
         ASSERT_EQ(std::filesystem::remove(sys() + "/good.zip"), true);
         writeFile(sys() + "/a.bin", "hello");
         writeFile(sys() + "/note.txt", "the person's note");
-        before_ = filesBelow(sys());
+        before_ = inventoryOf(sys());
         main.refreshSystems();
         main.systemsWindow().list()->item(0)->setSelected(true);
         main.actions().fixSelected->trigger();
         waitForJob(main.jobs());
         ASSERT_TRUE(dialogs.shown.contains(QStringLiteral("info: Romset Sys has been fixed.")))
             << dialogs.shown.join(QStringLiteral(" | ")).toStdString();
-        ASSERT_NE(filesBelow(sys()), before_);
+        ASSERT_NE(inventoryOf(sys()), before_);
         ASSERT_FALSE(pathExists(sys() + "/note.txt"));
         dialogs.shown.clear();
     }
@@ -102,7 +96,7 @@ TEST_F(UndoWindowsTest, HistoryListsTheRunsNewestFirstAndUndoLastFixTakesTheFixB
     EXPECT_EQ(dialogs.shown[0], question(fix));
     EXPECT_TRUE(dialogs.shown[1].startsWith(QStringLiteral("info: Undone: "))) << dialogs.shown[1].toStdString();
     EXPECT_EQ(dialogs.shown[2], QStringLiteral("yesAbort: Scan the affected systems now?"));
-    EXPECT_EQ(filesBelow(sys()), before_);
+    EXPECT_EQ(inventoryOf(sys()), before_);
     EXPECT_EQ(readFile(sys() + "/note.txt"), "the person's note");
     EXPECT_TRUE(pathExists(fix.folder + "/Undone/good.zip"));
     EXPECT_EQ(availableGames(main), 0) << "the statuses of Sys were not cleared";
@@ -137,7 +131,7 @@ TEST_F(UndoWindowsTest, RefusedUndoChangesNothingUnlessForced) {
     ASSERT_NO_FATAL_FAILURE(fixThroughTheMainWindow(main));
     writeFile(sys() + "/note.txt", "a newer note");
     const RunSummary fix = onlyRun();
-    const auto fixed = filesBelow(sys());
+    const auto fixed = inventoryOf(sys());
 
     dialogs.answers = {true, false};  // undo it; not anyway
     main.actions().undoLastRun->trigger();
@@ -147,7 +141,7 @@ TEST_F(UndoWindowsTest, RefusedUndoChangesNothingUnlessForced) {
               QString::fromStdString(
                   "yesAbort: " + sys() + "/note.txt is in the way of " + fix.folder + "/Sys/note.txt.\n" +
                   "Nothing was changed.\n\nUndo it anyway, keeping the newer files in " + fix.folder + "/Undone?"));
-    EXPECT_EQ(filesBelow(sys()), fixed);
+    EXPECT_EQ(inventoryOf(sys()), fixed);
     EXPECT_FALSE(onlyRun().undone);
     EXPECT_EQ(availableGames(main), 1) << "the statuses were cleared though nothing was undone";
 
@@ -159,7 +153,7 @@ TEST_F(UndoWindowsTest, RefusedUndoChangesNothingUnlessForced) {
     history.table()->selectRow(0);
     history.undoButton()->click();
     waitForJob(main.jobs());
-    EXPECT_EQ(filesBelow(sys()), before_);
+    EXPECT_EQ(inventoryOf(sys()), before_);
     EXPECT_EQ(readFile(fix.folder + "/Undone/note.txt"), "a newer note");
     EXPECT_TRUE(dialogs.shown.contains(QStringLiteral("info: Romsets have been scanned.")))
         << dialogs.shown.join(QStringLiteral(" | ")).toStdString();
