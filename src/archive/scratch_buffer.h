@@ -22,10 +22,10 @@ public:
         }
         return data_.get();
     }
-    // Lets go of a block grown for one large archive, so memory held between
-    // archives stays small.
-    void trim() {
-        if (capacity_ > kKeptSize) {
+    // Lets go of a block grown past `kept` for one large archive, so memory
+    // held between archives stays small.
+    void trim(size_t kept = kKeptSize) {
+        if (capacity_ > kept) {
             data_.reset();
             capacity_ = 0;
         }

@@ -136,10 +136,11 @@ ZipStatus readRawDirectly(const ZipSource& source, uint64_t size, const BlockSin
 // blocks it needs stay small.
 constexpr uint64_t kQuickReadLimit = uint64_t{8} << 20;
 
-// Trims a thread's block on the way out.
+// Trims a thread's block on the way out: every thread of a fix reads
+// entries, so each keeps no more than a copy block between them.
 struct Trimmed {
     ScratchBuffer& buffer;
-    ~Trimmed() { buffer.trim(); }
+    ~Trimmed() { buffer.trim(kCopyBlockSize); }
 };
 
 // The entry read whole and passed on only when the quick test proves it
