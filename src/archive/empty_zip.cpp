@@ -1,9 +1,10 @@
 #include "archive/empty_zip.h"
 
+#include "archive/zip_signatures.h"
+
 namespace quorvane {
 
 bool isEmptyZip(const std::string& path, FileOps& ops) {
-    constexpr size_t kEndRecordSize = 22;
     const int fd = ops.openRead(path, {ReadAhead::InOneGo});
     if (fd < 0) return false;
     unsigned char record[kEndRecordSize];

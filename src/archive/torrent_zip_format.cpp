@@ -17,14 +17,7 @@
 namespace quorvane {
 namespace {
 
-constexpr uint32_t kZip64EndSignature = 0x06064B50;
-constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
-constexpr uint16_t kZip64ExtraId = 0x0001;
 constexpr uint16_t kMaximumCompressionFlag = 0x0002;
-constexpr size_t kCentralFixedSize = 46;
-constexpr size_t kEndSize = 22;
-constexpr size_t kZip64EndSize = 56;
-constexpr size_t kZip64LocatorSize = 20;
 constexpr std::string_view kCommentPrefix = "TORRENTZIPPED-";
 constexpr size_t kCommentSize = 22;
 
@@ -106,21 +99,21 @@ std::string endRecords(uint64_t entries, uint64_t offset, uint64_t size, uint32_
 
 bool readTorrentZipEnd(FileOps& ops, int fd, TorrentZipEnd& end) {
     const int64_t fileSize = ops.fileSize(fd);
-    if (fileSize < static_cast<int64_t>(kEndSize + kCommentSize)) return false;
+    if (fileSize < static_cast<int64_t>(kEndRecordSize + kCommentSize)) return false;
     const uint64_t size = static_cast<uint64_t>(fileSize);
     // The locator, when there is one, sits right before the end record.
-    const size_t tailSize = static_cast<size_t>(std::min<uint64_t>(size, kZip64LocatorSize + kEndSize + kCommentSize));
-    unsigned char tail[kZip64LocatorSize + kEndSize + kCommentSize];
+    const size_t tailSize = static_cast<size_t>(std::min<uint64_t>(size, kZip64LocatorSize + kEndRecordSize + kCommentSize));
+    unsigned char tail[kZip64LocatorSize + kEndRecordSize + kCommentSize];
     if (!readAllAt(ops, fd, tail, tailSize, size - tailSize)) return false;
-    const unsigned char* record = tail + tailSize - kEndSize - kCommentSize;
+    const unsigned char* record = tail + tailSize - kEndRecordSize - kCommentSize;
     if (readLittle(record, 4) != kEndSignature || readLittle(record + 4, 2) != 0 || readLittle(record + 6, 2) != 0 ||
         readLittle(record + 8, 2) != readLittle(record + 10, 2) || readLittle(record + 20, 2) != kCommentSize)
         return false;
-    if (!parseComment(record + kEndSize, end.commentCrc)) return false;
+    if (!parseComment(record + kEndRecordSize, end.commentCrc)) return false;
     end.entries = readLittle(record + 10, 2);
     end.directorySize = readLittle(record + 12, 4);
     end.directoryOffset = readLittle(record + 16, 4);
-    uint64_t directoryEnd = size - kEndSize - kCommentSize;
+    uint64_t directoryEnd = size - kEndRecordSize - kCommentSize;
     const unsigned char* locator = record - kZip64LocatorSize;
     if (tailSize == sizeof tail && readLittle(locator, 4) == kZip64LocatorSignature) {
         const uint64_t zip64End = readLittle(locator + 8, 8);

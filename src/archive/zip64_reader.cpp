@@ -15,7 +15,6 @@ namespace quorvane {
 namespace {
 
 constexpr uint32_t kMarker = 0xFFFFFFFF;
-constexpr size_t kCentralFixedSize = 46;
 constexpr size_t kLocalFixedSize = 30;
 
 class Descriptor {

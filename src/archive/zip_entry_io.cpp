@@ -10,11 +10,10 @@
 #include "archive/scratch_buffer.h"
 #include "archive/zip64_reader.h"
 #include "archive/zip_status.h"
+#include "archive/zip_signatures.h"
 
 namespace quorvane {
 namespace {
-
-constexpr uint16_t kZip64ExtraId = 0x0001;
 
 bool hasZip64Extra(const std::string& extra) {
     for (size_t at = 0; at + 4 <= extra.size();) {

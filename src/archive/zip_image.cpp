@@ -9,15 +9,13 @@ namespace quorvane {
 namespace {
 
 constexpr size_t kMaxEntries = 0xFFFE;
-constexpr size_t kCentralHeaderSize = 46;
-constexpr size_t kEndRecordSize = 22;
 
 }  // namespace
 
 bool ZipImage::add(std::string_view name, const DeflatedData& data) {
     const uint64_t offset = local_.size();
     const uint64_t localEnd = offset + kLocalHeaderFixedSize + name.size() + data.bytes.size();
-    const uint64_t centralSize = central_.size() + kCentralHeaderSize + name.size();
+    const uint64_t centralSize = central_.size() + kCentralFixedSize + name.size();
     if (entries_ >= kMaxEntries || name.size() > 0xFFFF || data.size >= kZip64Threshold ||
         localEnd + centralSize + kEndRecordSize >= kZip64Threshold)
         return false;

@@ -8,12 +8,7 @@
 namespace quorvane {
 namespace {
 
-constexpr uint32_t kZip64EndSignature = 0x06064B50;
-constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
-constexpr uint16_t kZip64ExtraId = 0x0001;
 constexpr uint64_t kCountMarker = 0xFFFF;
-constexpr size_t kCentralFixedSize = 46;
-constexpr size_t kZip64EndSize = 56;
 
 bool needsZip64(const ZipRecord& record) {
     return record.size >= kZip64Marker || record.compressedSize >= kZip64Marker ||
