@@ -10,6 +10,7 @@
 #include "archive/zip_status.h"
 #include "core/file_util.h"
 #include "engine/analysis_text.h"
+#include "engine/folder_stamps.h"
 #include "engine/scan_outcome.h"
 
 namespace quorvane {
@@ -103,6 +104,11 @@ bool ScanJob::everyFileAsKept(const SystemFolder& system, const ScanCache& known
     if (folder < 0) return false;
     bool unchanged = true;
     ScanCache::Glance glance;
+    const unsigned threads = analysisOptions().loadThreads == OrderedLoader::kOnCallingThread ? 1
+                             : analysisOptions().loadThreads == 0 ? OrderedLoader::defaultThreads()
+                                                                  : analysisOptions().loadThreads;
+    FolderStamps stamps(folder, system.files, threads);
+    const std::vector<FileStamp>* block = nullptr;
     for (size_t i = 0; i < system.files.size() && unchanged; ++i) {
         // A stamp each is quick: the progress and a cancel are looked at now and then.
         if (i % 256 == 0 || i + 1 == system.files.size()) {
@@ -110,8 +116,9 @@ bool ScanJob::everyFileAsKept(const SystemFolder& system, const ScanCache& known
             setCurrentFile(i, system.files[i]);
             showProgress();
         }
+        if (i % FolderStamps::kBlock == 0) block = &stamps.block(i);
         unchanged = unchanged && known.glance(system.files[i], glance, i) && glance.allInPlace &&
-                    glance.stamp == stampAt(folder, system.files[i]);
+                    glance.stamp == (*block)[i % FolderStamps::kBlock];
     }
     ::close(folder);
     return unchanged;

@@ -7,7 +7,12 @@
 #include <string>
 #include <thread>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "engine/folder_stamps.h"
 #include "engine/ordered_loader.h"
+#include "support/temp_dir.h"
 
 namespace quorvane::testing {
 namespace {
@@ -49,6 +54,37 @@ TEST(OrderedLoaderTest, DroppedPartWayItStopsWithoutLoadingEverything) {
     }
     EXPECT_GE(loaded.load(), 3u);
     EXPECT_LE(loaded.load(), 3u + 8u + 2u);  // the window and what each worker had started
+}
+
+// However the stat calls are split, each name gets its own file's stamp, and
+// a name that is gone an invalid one.
+TEST(FolderStampsTest, EveryThreadCountGivesEachNameItsOwnStamp) {
+    TempDir dir;
+    std::vector<std::string> names;
+    const size_t count = FolderStamps::kBlock + 5;
+    for (size_t i = 0; i < count; ++i) {
+        names.push_back("f" + std::to_string(i));
+        if (i != FolderStamps::kBlock + 1) writeFile(dir.file(names.back()), std::string(i % 7, 'x'));
+    }
+    const int folder = ::open(dir.path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    for (unsigned threads : {0u, 1u, 2u, 5u}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        FolderStamps stamps(folder, names, threads);
+        for (size_t first = 0; first < count; first += FolderStamps::kBlock) {
+            const std::vector<FileStamp>& block = stamps.block(first);
+            ASSERT_EQ(block.size(), std::min(FolderStamps::kBlock, count - first));
+            for (size_t k = 0; k < block.size(); ++k) {
+                const FileStamp expected = stampAt(folder, names[first + k]);
+                ASSERT_EQ(expected.valid, first + k != FolderStamps::kBlock + 1);
+                ASSERT_EQ(block[k], expected) << names[first + k];
+                if (expected.valid) {
+                    ASSERT_EQ(block[k].size, static_cast<long long>((first + k) % 7));
+                }
+            }
+        }
+    }
+    ::close(folder);
 }
 
 }  // namespace

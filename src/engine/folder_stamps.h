@@ -1,0 +1,53 @@
+// The stamps of many files of one folder, a block at a time, the stat calls
+// of a block split over a few threads: a re-scan of an unchanged folder is
+// little else than these system calls.
+//
+// How to use:
+//   FolderStamps stamps(folderFd, names, threads);
+//   for (size_t first = 0; first < names.size(); first += FolderStamps::kBlock) {
+//       const std::vector<FileStamp>& block = stamps.block(first);  // names[first + k] -> block[k]
+//   }
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/ordered_loader.h"
+#include "engine/task_pool.h"
+
+namespace quorvane {
+
+class FolderStamps {
+public:
+    // Small enough that a cancel is seen soon, large enough that handing a
+    // part to a thread costs little beside its stat calls.
+    static constexpr size_t kBlock = 2048;
+
+    // `threads`: how many take stamps together, the caller's included (0 or 1: the caller alone).
+    FolderStamps(int folderFd, const std::vector<std::string>& names, unsigned threads);
+    FolderStamps(const FolderStamps&) = delete;
+    FolderStamps& operator=(const FolderStamps&) = delete;
+
+    // The stamps of names[first, first + kBlock), fewer at the end; an
+    // invalid stamp for a file that could not be looked at. Valid until the
+    // next call.
+    const std::vector<FileStamp>& block(size_t first);
+
+private:
+    void stampRange(size_t from, size_t to);
+
+    const int folder_;
+    const std::vector<std::string>& names_;
+    std::vector<FileStamp> stamps_;
+    size_t first_ = 0;
+    unsigned parts_;
+    std::mutex mutex_;
+    std::condition_variable done_;
+    unsigned pending_ = 0;
+    TaskPool helpers_;
+};
+
+}  // namespace quorvane
