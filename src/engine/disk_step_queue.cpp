@@ -21,12 +21,12 @@ DiskStepQueue::DiskStepQueue(unsigned threads, FileOps& ops) : ops_(ops) {
 DiskStepQueue::~DiskStepQueue() {
     {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] {
+        ended_.wait(lock, [this] {
             return std::all_of(steps_.begin(), steps_.end(), [](const auto& s) { return s->finished; });
         });
         stopping_ = true;
     }
-    changed_.notify_all();
+    work_.notify_all();
     for (std::thread& t : threads_) t.join();
 }
 
@@ -41,6 +41,7 @@ void DiskStepQueue::add(std::vector<std::string> keys, std::function<void()> wor
     step->keys = std::move(keys);
     step->work = std::move(work);
     step->ending = std::move(ending);
+    bool ready = false;
     {
         std::lock_guard lock(mutex_);
         step->number = nextNumber_++;
@@ -48,9 +49,11 @@ void DiskStepQueue::add(std::vector<std::string> keys, std::function<void()> wor
         if (!sharesKeyWithEarlier(*step)) {
             step->started = true;
             ready_.push_back(step);
+            ready = true;
         }
     }
-    changed_.notify_all();
+    // One thread for one step: waking them all costs each a system call.
+    if (ready) work_.notify_one();
 }
 
 bool DiskStepQueue::sharesKeyWithEarlier(const Step& step) const {
@@ -63,12 +66,15 @@ bool DiskStepQueue::sharesKeyWithEarlier(const Step& step) const {
     return false;
 }
 
-void DiskStepQueue::startFreeSteps() {
+size_t DiskStepQueue::startFreeSteps() {
+    size_t started = 0;
     for (const auto& step : steps_) {
         if (step->started || sharesKeyWithEarlier(*step)) continue;
         step->started = true;
         ready_.push_back(step);
+        ++started;
     }
+    return started;
 }
 
 void DiskStepQueue::workLoop() {
@@ -77,7 +83,7 @@ void DiskStepQueue::workLoop() {
         std::shared_ptr<Step> step;
         {
             std::unique_lock lock(mutex_);
-            changed_.wait(lock, [this] { return stopping_ || !ready_.empty(); });
+            work_.wait(lock, [this] { return stopping_ || !ready_.empty(); });
             if (ready_.empty()) return;
             step = std::move(ready_.front());
             ready_.pop_front();
@@ -87,12 +93,15 @@ void DiskStepQueue::workLoop() {
         } catch (...) {
             step->failure = std::current_exception();
         }
+        size_t freed = 0;
         {
             std::lock_guard lock(mutex_);
             step->finished = true;
-            startFreeSteps();
+            freed = startFreeSteps();
         }
-        changed_.notify_all();
+        ended_.notify_all();
+        // This thread takes one of the steps it freed itself.
+        for (size_t i = 1; i < freed; ++i) work_.notify_one();
     }
 }
 
@@ -104,7 +113,7 @@ void DiskStepQueue::endThrough(std::uint64_t number, bool wait) {
             if (steps_.empty() || steps_.front()->number > number) return;
             if (!steps_.front()->finished) {
                 if (!wait) return;
-                changed_.wait(lock, [this] { return steps_.front()->finished; });
+                ended_.wait(lock, [this] { return steps_.front()->finished; });
             }
             step = std::move(steps_.front());
             steps_.pop_front();

@@ -58,15 +58,17 @@ private:
     };
 
     void workLoop();
-    // Hands steps free to run to the threads; called with the lock held.
-    void startFreeSteps();
+    // Hands steps free to run to the threads, returning how many; called
+    // with the lock held.
+    size_t startFreeSteps();
     bool sharesKeyWithEarlier(const Step& step) const;
     // Ends the steps up to and including `number`, waiting for each.
     void endThrough(std::uint64_t number, bool wait);
 
     FileOps& ops_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable work_;   // a step is ready, or the threads are to stop
+    std::condition_variable ended_;  // a step has finished
     // Every step given and not yet ended, in order. Changed on the caller's
     // thread only, under the lock; the threads read it under the lock.
     std::deque<std::shared_ptr<Step>> steps_;
