@@ -711,7 +711,7 @@ void Catalogue::collectCrcRows(const std::string& crc, const std::string& size) 
     else store_.crcIndex.findOffsets(crcKey_, crcOffsets_);
 }
 
-void Catalogue::considerCrcTable() {
+void Catalogue::considerCrcTable(bool lookingUp) {
     // A descent costs about as much as reading five or six rows' worth of
     // index in one walk (rows are 50 to 200 bytes), and a job that has made
     // a tenth of its lookups goes on to make the rest. The table holds 50 to
@@ -727,8 +727,11 @@ void Catalogue::considerCrcTable() {
         crcLookupsAt_ = store_.crcIndex.generation();
         crcLookups_ = 0;
     }
-    if (crcExpected_ > 0) --crcExpected_;
-    const std::uint64_t lookups = ++crcLookups_ + crcExpected_;
+    if (lookingUp) {
+        if (crcExpected_ > 0) --crcExpected_;
+        ++crcLookups_;
+    }
+    const std::uint64_t lookups = crcLookups_ + crcExpected_;
     const std::uint64_t bytes = store_.recordBytes();
     if (lookups < kMinLookups || lookups * kRecordBytesPerLookup < bytes || bytes > kMaxRecordBytes ||
         crcTableRefusedAt_ == store_.crcIndex.generation())
@@ -741,6 +744,7 @@ void Catalogue::considerCrcTable() {
 void Catalogue::expectCrcLookups(std::uint64_t count) {
     std::lock_guard lock(mutex_);
     crcExpected_ = count;
+    if (keptOpen_ && store_.isOpen() && !crcTable_.mirrors(store_.crcIndex)) considerCrcTable(false);
 }
 
 bool Catalogue::filedUnderCrc(std::string_view rowCrc) const {

@@ -151,7 +151,8 @@ public:
     };
     void rowViewsFiledUnder(const std::string& crc, const std::string& size, FiledViews& out);
     // A job that keeps the store open is about to look up at least `count`
-    // ROMs: they count toward reading the CRC index whole before they are made.
+    // ROMs: when that many make it pay, the CRC index is read whole now,
+    // before the first of them.
     void expectCrcLookups(std::uint64_t count);
     // The ROM rows at `offsets` (from rowsFiledUnder), as they are now, in
     // place of `out`'s; false when one cannot be read or is not a ROM row.
@@ -214,8 +215,9 @@ private:
     void visitSystemRows(const std::string& system, bool withFacts, const std::function<void(const RomRow&)>& visit);
     // Fills crcOffsets_ with the rows filed under the CRC (lower case) and size.
     void collectCrcRows(const std::string& crc, const std::string& size);
-    // Reads the CRC index into crcTable_ once the lookups make it pay.
-    void considerCrcTable();
+    // Reads the CRC index into crcTable_ once the lookups make it pay;
+    // `lookingUp`: counts a lookup about to be made.
+    void considerCrcTable(bool lookingUp = true);
     // A row of crcOffsets_ belongs to the lookup only when its own CRC is the
     // one asked for: a CRC-less row of size 123456789 and a row of CRC
     // 12345678 and size 9 share the key "123456789".

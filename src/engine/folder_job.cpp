@@ -22,6 +22,9 @@ namespace {
 // Fast enough to look alive, slow enough that a folder of small archives is
 // not held up by its own progress bar.
 constexpr auto kProgressInterval = std::chrono::milliseconds(50);
+// Files a test loads ahead while the job prepares (its statuses, the CRC
+// table): a few milliseconds of loading, a listing each.
+constexpr size_t kLoadAheadWhilePreparing = 512;
 
 ScanCache::Kind kindOf(const ContainerFiles& collection) {
     if (collection.isPacked) return ScanCache::Kind::Packed;
@@ -298,8 +301,8 @@ bool SystemFolder::reuseFirstPass(size_t index, ContainerFiles& collection, cons
 }
 
 void FolderJob::eachListedFile(const SystemFolder& system, bool test,
-                               const std::function<void(size_t index, LoadedItem& item)>& visit,
-                               const ScanCache* known, PlacedFiles placed) {
+                               const std::function<void(size_t index, LoadedItem& item)>& visit, const ScanCache* known,
+                               PlacedFiles placed, const std::function<void()>& whileLoading) {
     auto allInPlace = [&system](size_t i) { return i < system.tested.size() && system.tested[i].allInPlace; };
     const bool withoutPlaced = !test && placed != PlacedFiles::Listed;
     const bool skipping = !test && placed == PlacedFiles::Skipped;
@@ -367,8 +370,6 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
     std::vector<size_t> taken;
     for (size_t i = 0; i < system.files.size(); ++i)
         if (!isCached(i) && !(skipping && allInPlace(i))) taken.push_back(i);
-    // Each file tested is identified: a ROM lookup or more apiece.
-    if (test) db_->expectCrcLookups(taken.size());
     // The loader reads the paths while it runs: they must outlive it.
     std::vector<std::string> paths;
     paths.reserve(taken.size());
@@ -403,7 +404,12 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
         },
         // A later pass that kept every sound file's listing only looks at
         // each file's stamp: handing that to threads would cost more than it.
-        !test && system.keepListings ? OrderedLoader::kOnCallingThread : options_.loadThreads);
+        !test && system.keepListings ? OrderedLoader::kOnCallingThread : options_.loadThreads,
+        test ? kLoadAheadWhilePreparing : 0);
+    // The job's preparation overlaps the first loads, which may run that far ahead.
+    if (whileLoading) whileLoading();
+    // Each file tested is identified: a ROM lookup or more apiece.
+    if (test) db_->expectCrcLookups(taken.size());
     LoadedItem item;
     size_t next = 0;
     for (size_t i = 0; i < system.files.size(); ++i) {
@@ -437,7 +443,8 @@ ScanCache FolderJob::lastScan(const SystemFolder& system, const std::string& cat
                            {settings_.useMD5, settings_.useSHA1}, catalogue);
 }
 
-void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCache* known) {
+void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCache* known,
+                          const std::function<void()>& whileLoading) {
     for (const std::string& line : system.leftoverLines) postMessage(line);
     system.leftoverLines.clear();
     system.tested.assign(system.files.size(), {});
@@ -498,7 +505,7 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCac
             }
             tested.allInPlace = allInPlace;
         },
-        known);
+        known, PlacedFiles::Listed, whileLoading);
 }
 
 ScanCache FolderJob::takeTestedFiles(SystemFolder& system, const ScanCache& known, bool withRows,

@@ -228,9 +228,11 @@ protected:
     // files whose entries the first pass found all in place without their
     // entries (only path and kind), or skip them.
     enum class PlacedFiles { Listed, Unlisted, Skipped };
+    // `whileLoading` runs once the loader has started, before the first visit.
     void eachListedFile(const SystemFolder& system, bool test,
                         const std::function<void(size_t index, LoadedItem& item)>& visit,
-                        const ScanCache* known = nullptr, PlacedFiles placed = PlacedFiles::Listed);
+                        const ScanCache* known = nullptr, PlacedFiles placed = PlacedFiles::Listed,
+                        const std::function<void()>& whileLoading = {});
 
     // The catalogue's rows and the merge modes matches are placed by: the
     // scan cache's rows hold while it is the same. Empty when unknown.
@@ -243,7 +245,9 @@ protected:
     // folder (taking from `known` what it holds of unchanged files), marking
     // each ROM found in place as had. `reportErrors`: post "Error in zip"
     // for files that fail.
-    void firstPass(SystemFolder& system, bool reportErrors, const ScanCache* known = nullptr);
+    // `whileLoading`: the job's own preparation, done while the first files load.
+    void firstPass(SystemFolder& system, bool reportErrors, const ScanCache* known = nullptr,
+                   const std::function<void()>& whileLoading = {});
     // What the first pass found of `system`'s files, as a cache for the next
     // scan: each sound file tested long enough after its last change, and
     // what `known` holds of files the pass did not reach (a cancel).

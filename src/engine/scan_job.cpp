@@ -41,9 +41,16 @@ void ScanJob::scanSystem(SystemFolder& system) {
     const std::string cachePath = ScanCache::pathFor(db().basePath(), system.name);
     const ScanCache::Digests digests{settings().useMD5, settings().useSHA1};
     const std::string catalogue = catalogueStamp();
-    const ScanCache known = lastScan(system, catalogue);
     const std::string outcomePath = ScanOutcome::pathFor(db().basePath(), system.name);
-    const std::optional<ScanOutcome> kept = ScanOutcome::read(outcomePath);
+    ScanCache known;
+    std::optional<ScanOutcome> kept;
+    auto readLastScan = [&] {
+        known = lastScan(system, catalogue);
+        kept = ScanOutcome::read(outcomePath);
+    };
+    // A full scan tests every file whatever the cache says: it only compares
+    // its findings with it at the end, and reads it while the files load.
+    if (!settings().fullScan) readLastScan();
     if (!settings().fullScan && kept && everyFileAsKept(system, known, *kept, catalogue)) {
         // Every status is as this scan would leave it.
         systemReport().status = kept->counts;
@@ -52,12 +59,14 @@ void ScanJob::scanSystem(SystemFolder& system) {
         return;
     }
     const bool noLeftovers = system.leftoverLines.empty();
-    // Every status starts from missing; held in memory, so that only the
-    // rows whose status this scan changes are written.
-    db().holdSystemStatus(system.name);
     system.keepListings = true;
     system.keepRows = true;
-    firstPass(system, true, settings().fullScan ? nullptr : &known);
+    // Every status starts from missing; held in memory, so that only the
+    // rows whose status this scan changes are written.
+    firstPass(system, true, settings().fullScan ? nullptr : &known, [&] {
+        db().holdSystemStatus(system.name);
+        if (settings().fullScan) readLastScan();
+    });
     secondPass(system);
     scanDisks(system);
     // The rows are read once to write them and to count the games.
