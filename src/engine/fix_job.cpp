@@ -55,14 +55,13 @@ void FixJob::fixSystem(SystemFolder& system) {
     }
     const int failedBefore = failedSteps();
     postMessage(text::fixingSystem(text::timeStamp(std::time(nullptr)), system.name, system.path));
-    db().cleanSystemStatus(system.name);
     // The second pass then reads no unchanged archive again.
     system.keepListings = true;
     // The last scan's test of an archive unchanged since holds for its data;
     // what the fix acts on, the entries, it reads from the archive itself.
     system.confirmCachedListings = true;
     const ScanCache known = settings().fullScan ? ScanCache() : lastScan(system, catalogueStamp());
-    firstPass(system, false, &known);
+    firstPass(system, false, &known, [&] { db().cleanSystemStatus(system.name); });
     {
         // A job that loads on its own thread takes its disk steps there too,
         // in the order given.
