@@ -4,35 +4,57 @@
 
 namespace quorvane {
 
+namespace {
+
+// Names a thread takes at a time: a few hundred microseconds of stat calls.
+constexpr size_t kShare = 64;
+
+}  // namespace
+
 FolderStamps::FolderStamps(int folderFd, const std::vector<std::string>& names, unsigned threads)
-    : folder_(folderFd), names_(names), parts_(std::max(1u, threads)), helpers_(parts_ - 1) {}
+    : folder_(folderFd), names_(names), helpers_(threads > 1 ? threads - 1 : 0), pool_(helpers_) {}
 
-void FolderStamps::stampRange(size_t from, size_t to) {
-    for (size_t i = from; i < to; ++i) stamps_[i - first_] = stampAt(folder_, names_[i]);
-}
-
-const std::vector<FileStamp>& FolderStamps::block(size_t first) {
-    const size_t end = std::min(names_.size(), first + kBlock);
+void FolderStamps::start(size_t first) {
     first_ = first;
-    stamps_.assign(end > first ? end - first : 0, FileStamp{});
-    const size_t count = stamps_.size();
-    const size_t parts = std::min<size_t>(parts_, std::max<size_t>(1, count / 64));
-    const size_t share = (count + parts - 1) / parts;
+    end_ = std::min(names_.size(), first + kBlock);
+    stamps_.assign(end_ > first ? end_ - first : 0, FileStamp{});
+    next_ = first;
+    started_ = true;
+    // A helper for each few shares of the block, at most one per thread.
+    const size_t wanted = std::min<size_t>(helpers_, stamps_.size() / (2 * kShare));
     {
         std::lock_guard lock(mutex_);
-        pending_ = static_cast<unsigned>(parts - 1);
+        pending_ = static_cast<unsigned>(wanted);
     }
-    for (size_t p = 1; p < parts; ++p) {
-        const size_t from = first + p * share, to = std::min(end, from + share);
-        helpers_.run([this, from, to] {
-            if (from < to) stampRange(from, to);
+    for (size_t h = 0; h < wanted; ++h) {
+        pool_.run([this] {
+            takeStamps();
             std::lock_guard lock(mutex_);
             if (--pending_ == 0) done_.notify_one();
         });
     }
-    stampRange(first, std::min(end, first + share));
+}
+
+void FolderStamps::takeStamps() {
+    for (size_t at; (at = next_.fetch_add(kShare)) < end_;)
+        for (size_t i = at; i < std::min(end_, at + kShare); ++i) stamps_[i - first_] = stampAt(folder_, names_[i]);
+}
+
+void FolderStamps::startFirstBlock() {
+    if (helpers_ > 0 && !started_) start(0);
+}
+
+void FolderStamps::finish() {
     std::unique_lock lock(mutex_);
     done_.wait(lock, [this] { return pending_ == 0; });
+    started_ = false;
+}
+
+const std::vector<FileStamp>& FolderStamps::block(size_t first) {
+    if (started_ && first_ != first) finish();
+    if (!started_) start(first);
+    takeStamps();
+    finish();
     return stamps_;
 }
 

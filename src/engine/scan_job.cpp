@@ -5,12 +5,12 @@
 
 #include <chrono>
 #include <ctime>
+#include <optional>
 
 #include "archive/torrent_zip.h"
 #include "archive/zip_status.h"
 #include "core/file_util.h"
 #include "engine/analysis_text.h"
-#include "engine/folder_stamps.h"
 #include "engine/scan_outcome.h"
 
 namespace quorvane {
@@ -48,10 +48,31 @@ void ScanJob::scanSystem(SystemFolder& system) {
         known = lastScan(system, catalogue);
         kept = ScanOutcome::read(outcomePath);
     };
+    // An unchanged folder is told by its files' stamps, which start coming
+    // in while the cache is read.
+    struct Folder {
+        int fd;
+        ~Folder() {
+            if (fd >= 0) ::close(fd);
+        }
+    };
+    const Folder folder{!settings().fullScan && mayBeAsKept(system)
+                            ? ::open(system.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)
+                            : -1};
+    std::optional<FolderStamps> stamps;
+    if (folder.fd >= 0) {
+        const unsigned threads = analysisOptions().loadThreads == OrderedLoader::kOnCallingThread ? 1
+                                 : analysisOptions().loadThreads == 0 ? OrderedLoader::defaultThreads()
+                                                                      : analysisOptions().loadThreads;
+        stamps.emplace(folder.fd, system.files, threads);
+        stamps->startFirstBlock();
+    }
     // A full scan tests every file whatever the cache says: it only compares
     // its findings with it at the end, and reads it while the files load.
     if (!settings().fullScan) readLastScan();
-    if (!settings().fullScan && kept && everyFileAsKept(system, known, *kept, catalogue)) {
+    const bool asKept = stamps && kept && everyFileAsKept(system, known, *kept, catalogue, *stamps);
+    stamps.reset();
+    if (asKept) {
         // Every status is as this scan would leave it.
         systemReport().status = kept->counts;
         gamesCounted_ = true;
@@ -100,23 +121,20 @@ void ScanJob::scanSystem(SystemFolder& system) {
         keepOutcome(next);
 }
 
-bool ScanJob::everyFileAsKept(const SystemFolder& system, const ScanCache& known, const ScanOutcome& kept,
-                              const std::string& catalogue) {
+bool ScanJob::mayBeAsKept(const SystemFolder& system) const {
     // Anything a scan would say beyond the statuses, or that could change
     // them, takes the whole scan: leftovers, disk images, the TorrentZip check.
-    if (!system.leftoverLines.empty() || system.mayHoldDisks || settings().checkTorrentZip ||
-        settings().outputFor(system.name) == ArchiveOutput::TorrentZip || known.size() != system.files.size() ||
-        !known.readUnder(catalogue) ||
+    return system.leftoverLines.empty() && !system.mayHoldDisks && !settings().checkTorrentZip &&
+           settings().outputFor(system.name) != ArchiveOutput::TorrentZip;
+}
+
+bool ScanJob::everyFileAsKept(const SystemFolder& system, const ScanCache& known, const ScanOutcome& kept,
+                              const std::string& catalogue, FolderStamps& stamps) {
+    if (known.size() != system.files.size() || !known.readUnder(catalogue) ||
         !kept.holdsFor(system.path, catalogue, known.fileSize(), known.fileCrc(), stampOf(db().recordPath())))
         return false;
-    const int folder = ::open(system.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0) return false;
     bool unchanged = true;
     ScanCache::Glance glance;
-    const unsigned threads = analysisOptions().loadThreads == OrderedLoader::kOnCallingThread ? 1
-                             : analysisOptions().loadThreads == 0 ? OrderedLoader::defaultThreads()
-                                                                  : analysisOptions().loadThreads;
-    FolderStamps stamps(folder, system.files, threads);
     const std::vector<FileStamp>* block = nullptr;
     for (size_t i = 0; i < system.files.size() && unchanged; ++i) {
         // A stamp each is quick: the progress and a cancel are looked at now and then.
@@ -129,7 +147,6 @@ bool ScanJob::everyFileAsKept(const SystemFolder& system, const ScanCache& known
         unchanged = unchanged && known.glance(system.files[i], glance, i) && glance.allInPlace &&
                     glance.stamp == (*block)[i % FolderStamps::kBlock];
     }
-    ::close(folder);
     return unchanged;
 }
 

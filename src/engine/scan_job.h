@@ -9,6 +9,7 @@
 #pragma once
 
 #include "engine/folder_job.h"
+#include "engine/folder_stamps.h"
 
 namespace quorvane {
 
@@ -29,12 +30,15 @@ private:
     // Whether the first pass took every file's record whole from `known`,
     // read under `writtenUnder`: the cache then stays as it is.
     bool everyFileTakenWhole(const SystemFolder& system, const ScanCache& known, const std::string& writtenUnder);
+    // Whether a scan of `system` could say nothing but the statuses, which
+    // may then be those a last scan kept.
+    bool mayBeAsKept(const SystemFolder& system) const;
     // Whether the statuses `kept` tells of are what a scan of `system` would
     // leave: the catalogue and its record file as it says, every file as
-    // `known` recorded it, its entries all in place (one stamp per file, no
-    // file opened).
+    // `known` recorded it (`stamps`: of the folder's files), its entries all
+    // in place (one stamp per file, no file opened).
     bool everyFileAsKept(const SystemFolder& system, const ScanCache& known, const ScanOutcome& kept,
-                         const std::string& catalogue);
+                         const std::string& catalogue, FolderStamps& stamps);
     // Whether the first pass found every file sound with its entries all in
     // place, and the folder holds nothing else a scan looks at.
     bool everyFileInPlace(const SystemFolder& system) const;

@@ -56,8 +56,9 @@ TEST(OrderedLoaderTest, DroppedPartWayItStopsWithoutLoadingEverything) {
     EXPECT_LE(loaded.load(), 3u + 8u + 2u);  // the window and what each worker had started
 }
 
-// However the stat calls are split, each name gets its own file's stamp, and
-// a name that is gone an invalid one.
+// However the stat calls are shared, and whether the helpers began the first
+// block early, each name gets its own file's stamp, and a name that is gone
+// an invalid one.
 TEST(FolderStampsTest, EveryThreadCountGivesEachNameItsOwnStamp) {
     TempDir dir;
     std::vector<std::string> names;
@@ -68,9 +69,11 @@ TEST(FolderStampsTest, EveryThreadCountGivesEachNameItsOwnStamp) {
     }
     const int folder = ::open(dir.path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     ASSERT_GE(folder, 0);
-    for (unsigned threads : {0u, 1u, 2u, 5u}) {
-        SCOPED_TRACE(std::to_string(threads) + " threads");
+    const std::pair<unsigned, bool> runs[] = {{0, false}, {1, false}, {2, false}, {5, false}, {2, true}, {5, true}};
+    for (const auto& [threads, early] : runs) {
+        SCOPED_TRACE(std::to_string(threads) + " threads" + (early ? ", started early" : ""));
         FolderStamps stamps(folder, names, threads);
+        if (early) stamps.startFirstBlock();
         for (size_t first = 0; first < count; first += FolderStamps::kBlock) {
             const std::vector<FileStamp>& block = stamps.block(first);
             ASSERT_EQ(block.size(), std::min(FolderStamps::kBlock, count - first));
