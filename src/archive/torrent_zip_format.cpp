@@ -102,7 +102,8 @@ bool readTorrentZipEnd(FileOps& ops, int fd, TorrentZipEnd& end) {
     if (fileSize < static_cast<int64_t>(kEndRecordSize + kCommentSize)) return false;
     const uint64_t size = static_cast<uint64_t>(fileSize);
     // The locator, when there is one, sits right before the end record.
-    const size_t tailSize = static_cast<size_t>(std::min<uint64_t>(size, kZip64LocatorSize + kEndRecordSize + kCommentSize));
+    const size_t tailSize =
+        static_cast<size_t>(std::min<uint64_t>(size, kZip64LocatorSize + kEndRecordSize + kCommentSize));
     unsigned char tail[kZip64LocatorSize + kEndRecordSize + kCommentSize];
     if (!readAllAt(ops, fd, tail, tailSize, size - tailSize)) return false;
     const unsigned char* record = tail + tailSize - kEndRecordSize - kCommentSize;

@@ -9,8 +9,8 @@
 #include "archive/entry_check.h"
 #include "archive/scratch_buffer.h"
 #include "archive/zip64_reader.h"
-#include "archive/zip_status.h"
 #include "archive/zip_signatures.h"
+#include "archive/zip_status.h"
 
 namespace quorvane {
 namespace {

@@ -1,5 +1,8 @@
 #include "engine/folder_stamps.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 namespace quorvane {
@@ -9,10 +12,25 @@ namespace {
 // Names a thread takes at a time: a few hundred microseconds of stat calls.
 constexpr size_t kShare = 64;
 
+unsigned helpersFor(unsigned threads) {
+    if (threads == OrderedLoader::kOnCallingThread) return 0;
+    if (threads == 0) threads = OrderedLoader::defaultThreads();
+    return threads - 1;
+}
+
 }  // namespace
 
-FolderStamps::FolderStamps(int folderFd, const std::vector<std::string>& names, unsigned threads)
-    : folder_(folderFd), names_(names), helpers_(threads > 1 ? threads - 1 : 0), pool_(helpers_) {}
+FolderStamps::FolderStamps(const std::string& folderPath, const std::vector<std::string>& names, unsigned threads)
+    : folder_(::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
+      names_(names),
+      helpers_(helpersFor(threads)),
+      pool_(helpers_) {}
+
+FolderStamps::~FolderStamps() {
+    // The helpers use the folder until they are done.
+    finish();
+    if (folder_ >= 0) ::close(folder_);
+}
 
 void FolderStamps::start(size_t first) {
     first_ = first;

@@ -3,7 +3,7 @@
 // little else than these system calls.
 //
 // How to use:
-//   FolderStamps stamps(folderFd, names, threads);
+//   FolderStamps stamps(folderPath, names, threads);
 //   stamps.startFirstBlock();  // optional: the helpers begin while the caller does other work
 //   for (size_t first = 0; first < names.size(); first += FolderStamps::kBlock) {
 //       const std::vector<FileStamp>& block = stamps.block(first);  // names[first + k] -> block[k]
@@ -28,8 +28,10 @@ public:
     // block to the threads costs little beside its stat calls.
     static constexpr size_t kBlock = 2048;
 
-    // `threads`: how many take stamps together, the caller's included (0 or 1: the caller alone).
-    FolderStamps(int folderFd, const std::vector<std::string>& names, unsigned threads);
+    // `threads`: how many take stamps together, the caller's included, as
+    // for OrderedLoader (0: one per core; kOnCallingThread: the caller alone).
+    FolderStamps(const std::string& folderPath, const std::vector<std::string>& names, unsigned threads);
+    ~FolderStamps();
     FolderStamps(const FolderStamps&) = delete;
     FolderStamps& operator=(const FolderStamps&) = delete;
 
@@ -37,8 +39,8 @@ public:
     // effect without helpers.
     void startFirstBlock();
     // The stamps of names[first, first + kBlock), fewer at the end; an
-    // invalid stamp for a file that could not be looked at. Valid until the
-    // next call.
+    // invalid stamp for a file that could not be looked at (all of them when
+    // the folder could not be opened). Valid until the next call.
     const std::vector<FileStamp>& block(size_t first);
 
 private:

@@ -1,8 +1,5 @@
 #include "engine/scan_job.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <ctime>
 #include <optional>
@@ -50,21 +47,9 @@ void ScanJob::scanSystem(SystemFolder& system) {
     };
     // An unchanged folder is told by its files' stamps, which start coming
     // in while the cache is read.
-    struct Folder {
-        int fd;
-        ~Folder() {
-            if (fd >= 0) ::close(fd);
-        }
-    };
-    const Folder folder{!settings().fullScan && mayBeAsKept(system)
-                            ? ::open(system.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)
-                            : -1};
     std::optional<FolderStamps> stamps;
-    if (folder.fd >= 0) {
-        const unsigned threads = analysisOptions().loadThreads == OrderedLoader::kOnCallingThread ? 1
-                                 : analysisOptions().loadThreads == 0 ? OrderedLoader::defaultThreads()
-                                                                      : analysisOptions().loadThreads;
-        stamps.emplace(folder.fd, system.files, threads);
+    if (!settings().fullScan && mayBeAsKept(system)) {
+        stamps.emplace(system.path, system.files, analysisOptions().loadThreads);
         stamps->startFirstBlock();
     }
     // A full scan tests every file whatever the cache says: it only compares

@@ -69,10 +69,11 @@ TEST(FolderStampsTest, EveryThreadCountGivesEachNameItsOwnStamp) {
     }
     const int folder = ::open(dir.path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     ASSERT_GE(folder, 0);
-    const std::pair<unsigned, bool> runs[] = {{0, false}, {1, false}, {2, false}, {5, false}, {2, true}, {5, true}};
+    const std::pair<unsigned, bool> runs[] = {
+        {OrderedLoader::kOnCallingThread, false}, {0, false}, {1, false}, {2, false}, {5, false}, {2, true}, {5, true}};
     for (const auto& [threads, early] : runs) {
         SCOPED_TRACE(std::to_string(threads) + " threads" + (early ? ", started early" : ""));
-        FolderStamps stamps(folder, names, threads);
+        FolderStamps stamps(dir.path(), names, threads);
         if (early) stamps.startFirstBlock();
         for (size_t first = 0; first < count; first += FolderStamps::kBlock) {
             const std::vector<FileStamp>& block = stamps.block(first);
