@@ -10,7 +10,8 @@ thread_local bool threadBufferTaken = false;
 
 }  // namespace
 
-ArchiveBytes::ArchiveBytes(const std::string& path, FileOps& ops, ArchivePart part, int folder) : ops_(ops) {
+ArchiveBytes::ArchiveBytes(const std::string& path, FileOps& ops, ArchivePart part, int folder, uint64_t wholeLimit)
+    : ops_(ops) {
     if (threadBufferTaken) {
         own_ = std::make_unique<ScratchBuffer>();
         buffer_ = own_.get();
@@ -23,9 +24,8 @@ ArchiveBytes::ArchiveBytes(const std::string& path, FileOps& ops, ArchivePart pa
     if (ops_.statOf(fd_, opened_) != 0) return;
     fileSize_ = opened_.st_size;
     const uint64_t size = static_cast<uint64_t>(fileSize_);
-    const uint64_t want = part == ArchivePart::Whole && size <= kWholeFileLimit ? size
-                          : size < kTailSize                                    ? size
-                                                                                : kTailSize;
+    uint64_t want = size < kTailSize ? size : kTailSize;
+    if (part == ArchivePart::Whole && size <= wholeLimit) want = size;
     unsigned char* into = buffer_->reserve(static_cast<size_t>(want));
     if (into == nullptr || !readExactly(into, want, size - want)) return;
     tail_ = into;

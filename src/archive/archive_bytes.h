@@ -35,7 +35,9 @@ public:
     static constexpr uint64_t kSpanLimit = uint64_t{64} << 20;
 
     // `folder`: a descriptor of the folder holding `path`, or -1 (ReadOpen).
-    ArchiveBytes(const std::string& path, FileOps& ops, ArchivePart part, int folder = -1);
+    // `wholeLimit`: the largest file ArchivePart::Whole reads whole.
+    ArchiveBytes(const std::string& path, FileOps& ops, ArchivePart part, int folder = -1,
+                 uint64_t wholeLimit = kWholeFileLimit);
     ~ArchiveBytes();
     ArchiveBytes(const ArchiveBytes&) = delete;
     ArchiveBytes& operator=(const ArchiveBytes&) = delete;

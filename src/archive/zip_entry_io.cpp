@@ -1,6 +1,7 @@
 #include "archive/zip_entry_io.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -107,24 +108,34 @@ ZipStatus openStored(const ZipSource& source, uint64_t& at) {
     return status;
 }
 
-// The entry's stored bytes read from the archive's descriptor.
+// The entry's stored bytes read from the archive's descriptor, or from its
+// image in memory.
 ZipStatus readRawDirectly(const ZipSource& source, uint64_t size, const BlockSink& sink) {
     uint64_t at = 0;
     ZipStatus status = openStored(source, at);
     if (status != ZipStatus::Ok) return status;
-    const size_t blockSize = blockFor(size);
-    std::unique_ptr<char[]> block(new (std::nothrow) char[blockSize]);
-    if (!block) status = ZipStatus::Error;
-    for (uint64_t left = size; status == ZipStatus::Ok && left > 0;) {
-        const size_t want = left < blockSize ? static_cast<size_t>(left) : blockSize;
-        const ssize_t n = source.ops.readAt(source.fd, block.get(), want, at);
-        if (n <= 0) {
-            status = n < 0 ? ZipStatus::Error : ZipStatus::BadZipFile;  // an error, or cut short
-            break;
+    if (source.image != nullptr) {
+        if (at > source.imageSize || size > source.imageSize - at) status = ZipStatus::BadZipFile;
+        for (uint64_t done = 0; status == ZipStatus::Ok && done < size;) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(kCopyBlockSize, size - done));
+            if (!sink(reinterpret_cast<const char*>(source.image + at + done), n)) status = ZipStatus::Error;
+            done += n;
         }
-        at += static_cast<uint64_t>(n);
-        left -= static_cast<uint64_t>(n);
-        if (!sink(block.get(), static_cast<size_t>(n))) status = ZipStatus::Error;
+    } else {
+        const size_t blockSize = blockFor(size);
+        std::unique_ptr<char[]> block(new (std::nothrow) char[blockSize]);
+        if (!block) status = ZipStatus::Error;
+        for (uint64_t left = size; status == ZipStatus::Ok && left > 0;) {
+            const size_t want = left < blockSize ? static_cast<size_t>(left) : blockSize;
+            const ssize_t n = source.ops.readAt(source.fd, block.get(), want, at);
+            if (n <= 0) {
+                status = n < 0 ? ZipStatus::Error : ZipStatus::BadZipFile;  // an error, or cut short
+                break;
+            }
+            at += static_cast<uint64_t>(n);
+            left -= static_cast<uint64_t>(n);
+            if (!sink(block.get(), static_cast<size_t>(n))) status = ZipStatus::Error;
+        }
     }
     const ZipStatus closeStatus = fromMinizip(unzCloseCurrentFile(source.zip));
     return status != ZipStatus::Ok ? status : closeStatus;
@@ -146,7 +157,7 @@ struct Trimmed {
 // sound (entry_check.h): Ok, or Error when `sink` refused it. Empty when not
 // proven; minizip's read then gives the exact status of whatever is wrong.
 std::optional<ZipStatus> readQuickly(const ZipSource& source, const ZipEntry& entry, const BlockSink& sink) {
-    if (source.fd < 0 || !quickTestApplies(entry) || entry.compressedSize > kQuickReadLimit ||
+    if (!source.readsStraight() || !quickTestApplies(entry) || entry.compressedSize > kQuickReadLimit ||
         entry.uncompressedSize > kQuickReadLimit)
         return std::nullopt;
     thread_local ScratchBuffer storedBlock, unpackedBlock;
@@ -157,7 +168,13 @@ std::optional<ZipStatus> readQuickly(const ZipSource& source, const ZipEntry& en
     unsigned char* unpacked = unpackedBlock.reserve(size);
     uint64_t at = 0;
     if (stored == nullptr || unpacked == nullptr || openStored(source, at) != ZipStatus::Ok) return std::nullopt;
-    const bool read = readAllAt(source.ops, source.fd, stored, storedSize, at);
+    bool read = false;
+    if (source.image == nullptr) {
+        read = readAllAt(source.ops, source.fd, stored, storedSize, at);
+    } else if (at <= source.imageSize && storedSize <= source.imageSize - at) {
+        std::memcpy(stored, source.image + at, storedSize);
+        read = true;
+    }
     const bool closed = unzCloseCurrentFile(source.zip) == UNZ_OK;
     if (!read || !closed || !quickUnpack(entry, stored, unpacked)) return std::nullopt;
     const unsigned char* data = entry.method == 0 ? stored : unpacked;
@@ -179,7 +196,7 @@ ZipStatus readCurrentEntryData(const ZipSource& source, const ZipEntry& entry, c
 
 ZipStatus readCurrentEntryRaw(const ZipSource& source, const ZipEntry& entry, const BlockSink& sink) {
     if (entry.readDirectly) return readZip64EntryData(source.ops, source.path, entry, true, sink);
-    if (source.fd >= 0) return readRawDirectly(source, entry.compressedSize, sink);
+    if (source.readsStraight()) return readRawDirectly(source, entry.compressedSize, sink);
     return readWithMinizip(source.zip, true, entry.compressedSize, sink);
 }
 

@@ -7,6 +7,7 @@
 #include <minizip/unzip.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -24,6 +25,11 @@ struct ZipSource {
     // The archive's descriptor (openUnzip's), when known: an entry's stored
     // bytes are then read from it straight, not through minizip's copy loop.
     int fd = -1;
+    // The whole archive in memory (openUnzipInMemory's bytes), when the
+    // handle reads from there: stored bytes are taken from it the same way.
+    const unsigned char* image = nullptr;
+    uint64_t imageSize = 0;
+    bool readsStraight() const { return fd >= 0 || image != nullptr; }
 };
 
 // Fills `entry` from the current central-directory record; `raw` (optional)

@@ -107,8 +107,18 @@ bool plainEntriesPass(const PlainDirectory& directory, ArchiveBytes& bytes) {
 ZipListing::ZipListing(std::string archivePath, FileOps& ops, ZipRead read, int folder)
     : path_(std::move(archivePath)), ops_(&ops) {
     const bool test = read == ZipRead::ListAndTest;
-    tested_ = test;
     ArchiveBytes bytes(path_, ops, test ? ArchivePart::Whole : ArchivePart::Directory, folder);
+    list(bytes, test);
+}
+
+ZipListing::ZipListing(std::string archivePath, ArchiveBytes& bytes, FileOps& ops)
+    : path_(std::move(archivePath)), ops_(&ops) {
+    list(bytes, false);
+}
+
+void ZipListing::list(ArchiveBytes& bytes, bool test) {
+    FileOps& ops = *ops_;
+    tested_ = test;
     if (bytes.opened()) {
         opened_ = *bytes.opened();
         wasOpened_ = true;

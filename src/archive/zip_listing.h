@@ -53,11 +53,15 @@ enum class ZipRead {
     ListAndTest,  // the directory and every entry's data, from one read of a small file
 };
 
+class ArchiveBytes;
+
 class ZipListing {
 public:
     // `folder`: a descriptor of the folder holding the archive, or -1 (ReadOpen).
     explicit ZipListing(std::string archivePath, FileOps& ops = fileOps(), ZipRead read = ZipRead::List,
                         int folder = -1);
+    // The directory of `archivePath` from its bytes read already (ZipRead::List).
+    ZipListing(std::string archivePath, ArchiveBytes& bytes, FileOps& ops = fileOps());
 
     const std::string& path() const { return path_; }
     // 0 when the archive cannot be opened or its directory cannot be read.
@@ -81,6 +85,8 @@ public:
     const struct stat* opened() const { return wasOpened_ ? &opened_ : nullptr; }
 
 private:
+    void list(ArchiveBytes& bytes, bool test);
+
     std::string path_;
     FileOps* ops_;
     std::vector<ZipEntry> entries_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "archive/archive_bytes.h"
 #include "archive/entry_output.h"
 #include "archive/minizip_io.h"
 #include "archive/raw_copy.h"
@@ -19,12 +20,24 @@ std::string entryFileName(std::string_view entryName) {
 
 ZipReader::ZipReader(std::string archivePath, FileOps& ops) : path_(std::move(archivePath)), ops_(&ops) {}
 
+ZipReader::ZipReader(std::string archivePath, const ArchiveBytes* bytes, FileOps& ops)
+    : path_(std::move(archivePath)), ops_(&ops), bytes_(bytes && bytes->whole() ? bytes : nullptr) {}
+
 ZipReader::~ZipReader() { close(); }
 
 ZipStatus ZipReader::open() {
     close();
-    zip_ = openUnzip(path_, *ops_, &fd_);
+    zip_ = bytes_ ? bytes_->openInMemory() : openUnzip(path_, *ops_, &fd_);
     return zip_ ? ZipStatus::Ok : ZipStatus::Error;
+}
+
+ZipSource ZipReader::source() const {
+    ZipSource source{zip_, path_, *ops_, fd_};
+    if (bytes_) {
+        source.image = bytes_->tail();
+        source.imageSize = bytes_->tailSize();
+    }
+    return source;
 }
 
 ZipStatus ZipReader::close() {
@@ -171,6 +184,9 @@ ZipStatus ZipReader::removeEntries(const std::vector<EntryKey>& keys) {
 }
 
 ZipStatus ZipReader::removeAt(const std::vector<size_t>& positions) {
+    const ZipSource from = source();
+    // Once rewritten, the archive is no longer the bytes in memory.
+    bytes_ = nullptr;
     const std::string folder = dirName(path_);
     if (positions.size() >= index_.size()) {
         // Every entry leaves: an empty archive would be deleted anyway, so
@@ -190,8 +206,10 @@ ZipStatus ZipReader::removeAt(const std::vector<size_t>& positions) {
     size_t at = 0;
     int kept = 0;
     ZipStatus status = copyEntriesRaw(
-        source(), out,
-        [&at, &positions](const ZipEntry&) { return std::find(positions.begin(), positions.end(), at++) != positions.end(); },
+        from, out,
+        [&at, &positions](const ZipEntry&) {
+            return std::find(positions.begin(), positions.end(), at++) != positions.end();
+        },
         kept);
     if (status == ZipStatus::Ok) status = out.finish();
     out.abandon();

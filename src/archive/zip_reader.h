@@ -33,9 +33,15 @@
 
 namespace quorvane {
 
+class ArchiveBytes;
+
 class ZipReader {
 public:
     explicit ZipReader(std::string archivePath, FileOps& ops = fileOps());
+    // Reads the archive from `bytes` when they hold its whole file (read
+    // already; they must outlive this object) until this object changes the
+    // archive; from the file when they do not, or are null.
+    ZipReader(std::string archivePath, const ArchiveBytes* bytes, FileOps& ops = fileOps());
     ~ZipReader();
     ZipReader(const ZipReader&) = delete;
     ZipReader& operator=(const ZipReader&) = delete;
@@ -96,12 +102,13 @@ private:
     ZipStatus removeAt(const std::vector<size_t>& positions);
     ZipStatus writeCurrentEntry(const ZipEntry& entry, const std::string& outputName, const std::string& folder,
                                 EntrySync sync, std::string* writtenPath);
-    ZipSource source() { return ZipSource{zip_, path_, *ops_, fd_}; }
+    ZipSource source() const;
 
     std::string path_;
     FileOps* ops_;
     unzFile zip_ = nullptr;
     int fd_ = -1;  // zip_'s descriptor
+    const ArchiveBytes* bytes_ = nullptr;  // what zip_ reads, when in memory
     // Every entry and its position, read on the first lookup.
     std::vector<std::pair<ZipEntry, unz64_file_pos>> index_;
     bool indexed_ = false;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <set>
+#include <utility>
 
 #include "archive/dos_time.h"
 #include "archive/minizip_io.h"
@@ -268,12 +269,15 @@ void ZipUpdate::clear() {
     leftOut_.clear();
     results_.clear();
     bytesHeld_ = 0;
+    read_ = nullptr;
 }
 
 ZipStatus ZipUpdate::commit(FileOps& ops, ArchiveHolds holds) {
     results_.assign(additions_.size(), ZipStatus::Ok);
     created_ = false;
-    const bool existed = pathExists(path_);
+    // Once written, the archive is no longer those bytes.
+    const ArchiveBytes* read = std::exchange(read_, nullptr);
+    const bool existed = read != nullptr || pathExists(path_);
     // An addition whose source fails is dropped and the archive written
     // again without it: its name must not cost the entry it was to replace.
     for (;;) {
@@ -320,7 +324,7 @@ ZipStatus ZipUpdate::commit(FileOps& ops, ArchiveHolds holds) {
                 }
                 return ZipStatus::Ok;
             },
-            ops, holds);
+            ops, holds, read);
         if (status == ZipStatus::Ok) {
             created_ = !existed;
             return ZipStatus::Ok;

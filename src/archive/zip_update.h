@@ -33,6 +33,8 @@
 
 namespace quorvane {
 
+class ArchiveBytes;
+
 // An entry's data deflated ahead of its archive's rewrite.
 struct DeflatedData {
     std::string bytes;  // raw deflate stream
@@ -72,6 +74,11 @@ public:
     // when one is written (an entry renamed within the archive: added under
     // its new name from this archive, and left out under its old one).
     void leaveOut(EntryKey key) { leftOut_.push_back(std::move(key)); }
+    // The archive's whole file as the caller has read it: commit takes the
+    // kept entries (and this archive's own additions) from there instead of
+    // reading the archive again. It must outlive the commit, and the caller
+    // must know the archive unchanged since. The next commit alone uses it.
+    void readFrom(const ArchiveBytes& bytes) { read_ = &bytes; }
 
     // Writes the archive once. Ok when every addition that could be taken is
     // in it (or none could); otherwise the archive's status (Error,
@@ -102,6 +109,7 @@ private:
     std::vector<ZipStatus> results_;
     uint64_t bytesHeld_ = 0;
     bool created_ = false;
+    const ArchiveBytes* read_ = nullptr;
 };
 
 }  // namespace quorvane

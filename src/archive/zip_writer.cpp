@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "archive/archive_bytes.h"
 #include "archive/dos_time.h"
 #include "archive/empty_zip.h"
 #include "archive/minizip_io.h"
@@ -20,13 +21,21 @@ namespace {
 struct Original {
     unzFile zip = nullptr;
     int fd = -1;
+    const unsigned char* image = nullptr;
+    uint64_t imageSize = 0;
     ~Original() {
         if (zip) unzClose(zip);
     }
 };
 
-ZipStatus openOriginal(const std::string& path, FileOps& ops, Original& original) {
-    original.zip = openUnzip(path, ops, &original.fd);
+ZipStatus openOriginal(const std::string& path, FileOps& ops, Original& original, const ArchiveBytes* read = nullptr) {
+    if (read != nullptr && read->whole()) {
+        original.zip = read->openInMemory();
+        original.image = read->tail();
+        original.imageSize = read->tailSize();
+    } else {
+        original.zip = openUnzip(path, ops, &original.fd);
+    }
     if (original.zip || isEmptyZip(path, ops)) return ZipStatus::Ok;
     return ZipStatus::Error;
 }
@@ -66,11 +75,11 @@ ZipStatus ZipWriter::addFile(const std::string& sourcePath, std::string_view ent
 
 ZipStatus rewriteArchive(const std::string& path, const std::function<bool(const ZipEntry&)>& leaveOut,
                          const std::function<ZipStatus(ZipFileWriter& out, const ZipSource* original)>& addEntries,
-                         FileOps& ops, ArchiveHolds holds) {
-    const bool replacing = pathExists(path);
+                         FileOps& ops, ArchiveHolds holds, const ArchiveBytes* read) {
+    const bool replacing = (read != nullptr && read->loaded()) || pathExists(path);
     const bool sync = replacing && holds == ArchiveHolds::UserFiles;
     Original original;
-    if (replacing && openOriginal(path, ops, original) != ZipStatus::Ok) return ZipStatus::Error;
+    if (replacing && openOriginal(path, ops, original, read) != ZipStatus::Ok) return ZipStatus::Error;
 
     const std::string folder = dirName(path);
     const std::string temp = uniqueTempPath(folder, baseName(path));
@@ -79,7 +88,7 @@ ZipStatus rewriteArchive(const std::string& path, const std::function<bool(const
     ZipFileWriter out(ops);
     if (!out.create(temp, /*syncOnFinish=*/sync)) return ZipStatus::Error;
     ZipStatus status = ZipStatus::Ok;
-    const ZipSource source{original.zip, path, ops, original.fd};
+    const ZipSource source{original.zip, path, ops, original.fd, original.image, original.imageSize};
     if (original.zip) {
         int kept = 0;
         status = copyEntriesRaw(source, out, leaveOut, kept);

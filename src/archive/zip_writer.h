@@ -35,6 +35,8 @@
 
 namespace quorvane {
 
+class ArchiveBytes;
+
 // The content a source file must hold for addFile to take it: the file may
 // have changed since it was identified.
 struct ExpectedContent {
@@ -87,10 +89,13 @@ private:
 // says the old archive holds nothing but copies of files that still exist
 // elsewhere (the same job made it from them), so tearing it would lose
 // nothing; the syncs are then left out, as for a new archive.
+//
+// `read`: the old archive's whole file, read already by the caller, which
+// the old entries are then taken from instead of reading it again.
 enum class ArchiveHolds { UserFiles, CopiesOnly };
 ZipStatus rewriteArchive(const std::string& path, const std::function<bool(const ZipEntry&)>& leaveOut,
                          const std::function<ZipStatus(ZipFileWriter& out, const ZipSource* original)>& addEntries,
-                         FileOps& ops = fileOps(),
-                         ArchiveHolds holds = ArchiveHolds::UserFiles);
+                         FileOps& ops = fileOps(), ArchiveHolds holds = ArchiveHolds::UserFiles,
+                         const ArchiveBytes* read = nullptr);
 
 }  // namespace quorvane

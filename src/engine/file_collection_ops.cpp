@@ -1,12 +1,16 @@
 #include "engine/file_collection_ops.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 
+#include "archive/archive_bytes.h"
 #include "archive/content_digests.h"
 #include "archive/digest_set.h"
 #include "archive/file_ops.h"
 #include "archive/packed_archive.h"
+#include "archive/scratch_buffer.h"
 #include "archive/zip_listing.h"
 #include "archive/zip_reader.h"
 #include "archive/zip_status.h"
@@ -254,12 +258,39 @@ ZipStatus addChecked(const std::string& archivePath, const std::string& source, 
 
 }  // namespace
 
+namespace {
+
+// An archive up to this size is read once for a copy or rename into it: the
+// look for entries of the new name, the backup copy and the rewrite all
+// take its bytes from memory. A larger one is read by each as before, so
+// that no disk thread holds more than this between archives.
+constexpr uint64_t kReadOnceLimit = ScratchBuffer::kKeptSize;
+
+// Whether `bytes`, the archive `path` read whole, can serve every read of a
+// step that puts `wanted` in it as `entryName`: not when an entry of that
+// name and other content must first move out of the way, which changes the
+// archive.
+bool servesWholeStep(ArchiveBytes& bytes, const std::string& path, const std::string& entryName,
+                     const EntryKey& wanted) {
+    if (!bytes.whole()) return false;
+    const ZipListing info(path, bytes);
+    return info.listStatus() == ZipStatus::Ok &&
+           std::none_of(info.entries().begin(), info.entries().end(),
+                        [&](const ZipEntry& entry) { return entry.name == entryName && !sameContent(entry, wanted); });
+}
+
+}  // namespace
+
 ZipStatus copyToArchive(const ContainerFiles& collection, const File& listed, const std::string& archivePath,
                         const std::string& entryName, const BackupTree* keepReplacedIn, DisplacedEntries* displaced,
                         const File* withoutHeader) {
     const EntryKey key = keyOf(listed);
     const EntryKey wanted = withoutHeader ? keyOf(*withoutHeader) : key;
-    if (keepReplacedIn) {
+    const bool rawCopy = collection.isZip && !withoutHeader;
+    std::optional<ArchiveBytes> target;
+    if (rawCopy) target.emplace(archivePath, fileOps(), ArchivePart::Whole, -1, kReadOnceLimit);
+    const bool readOnce = target && servesWholeStep(*target, archivePath, entryName, wanted);
+    if (keepReplacedIn && !readOnce) {
         if (const ZipStatus status = keepOldEntries(archivePath, entryName, wanted, *keepReplacedIn, displaced);
             status != ZipStatus::Ok)
             return status;
@@ -267,9 +298,10 @@ ZipStatus copyToArchive(const ContainerFiles& collection, const File& listed, co
     const std::uint64_t skip = withoutHeader ? withoutHeader->headerBytes : 0;
     if (collection.isLoose()) return addChecked(archivePath, collection.path, entryName, wanted, skip);
 
-    if (collection.isZip && !withoutHeader) {
+    if (rawCopy) {
         // A deflated entry goes over as it is stored, never inflated and deflated again.
         ZipUpdate update(archivePath);
+        if (readOnce) update.readFrom(*target);
         update.addEntryOf(collection.path, key, entryName);
         ZipStatus status = update.commit();
         if (status == ZipStatus::Ok) status = update.result(0);
@@ -301,16 +333,22 @@ ZipStatus renameEntryKeepingOld(const ContainerFiles& collection, const File& li
                                 const BackupTree& backup, DisplacedEntries* displaced, std::string* movedTo) {
     if (!collection.isZip) return ZipStatus::Error;
     const EntryKey key = keyOf(listed);
-    if (const ZipStatus status = keepOldEntries(collection.path, entryName, key, backup, displaced);
-        status != ZipStatus::Ok)
-        return status;
+    ArchiveBytes bytes(collection.path, fileOps(), ArchivePart::Whole, -1, kReadOnceLimit);
+    const bool readOnce = servesWholeStep(bytes, collection.path, entryName, key);
+    if (!readOnce) {
+        if (const ZipStatus status = keepOldEntries(collection.path, entryName, key, backup, displaced);
+            status != ZipStatus::Ok)
+            return status;
+    }
+    const ArchiveBytes* read = readOnce ? &bytes : nullptr;
     std::string placed;
     {
-        ZipReader unzip(collection.path);
+        ZipReader unzip(collection.path, read);
         if (const ZipStatus status = extractToBackup(unzip, collection, key, backup, placed); status != ZipStatus::Ok)
             return status;
     }
     ZipUpdate update(collection.path);
+    if (read) update.readFrom(*read);
     update.addEntryOf(collection.path, key, entryName);
     update.leaveOut(key);
     ZipStatus status = update.commit();

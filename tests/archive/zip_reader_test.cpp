@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <tuple>
 
+#include "archive/archive_bytes.h"
 #include "archive/zip_listing.h"
 #include "archive/zip_status.h"
 #include "archive_fixtures.h"
@@ -57,31 +58,37 @@ TEST_F(ZipReaderTest, ADamagedEntryIsNeitherExtractedNorRemoved) {
     EXPECT_TRUE(folderNames(out).empty());
 }
 
+// From the file, and from its bytes read already, which the reader lets go
+// of once it has changed the archive.
 TEST_F(ZipReaderTest, EntriesSharingANameAreTakenOneByOneByTheirContent) {
-    makeZip(zip, R"([{"name": "rom.bin", "data": "first"}, {"name": "rom.bin", "data": "second", "method": 0},
-                     {"name": "other.bin", "data": "other"}])");
-    const ZipListing listed(zip);
-    ASSERT_EQ(listed.count(), 3);
-    const EntryKey key{listed.entry(1).name, listed.entry(1).crc32, listed.entry(1).uncompressedSize};
-    ZipReader unzip(zip);
-    std::string written;
-    ASSERT_EQ(unzip.extractEntry(key, out, true, &written), ZipStatus::Ok);
-    EXPECT_EQ(readFile(written), "second");
-    const ZipListing after(zip);
-    ASSERT_EQ(after.count(), 2);
-    EXPECT_EQ(std::tie(after.entry(0).crc32, after.entry(1).name), std::tuple(listed.entry(0).crc32, "other.bin"));
-    // The same key again, a case variant or a missing name names nothing: the
-    // archive stays as it is.
-    const std::string before = readFile(zip);
-    EXPECT_EQ(unzip.extractEntry(key, out, false), ZipStatus::EntryGone);
-    EXPECT_EQ(unzip.removeEntry(key), ZipStatus::EntryGone);
-    EXPECT_EQ(unzip.removeFile("ROM.BIN"), ZipStatus::Ok);
-    EXPECT_EQ(unzip.removeFile("nothing"), ZipStatus::Ok);
-    EXPECT_EQ(readFile(zip), before);
-    // By name, only the first of the name goes.
-    ASSERT_EQ(unzip.removeFile("rom.bin"), ZipStatus::Ok);
-    EXPECT_EQ(ZipListing(zip).count(), 1);
-    unzip.close();
+    for (const bool fromBytes : {false, true}) {
+        SCOPED_TRACE(fromBytes ? "from bytes read already" : "from the file");
+        makeZip(zip, R"([{"name": "rom.bin", "data": "first"}, {"name": "rom.bin", "data": "second", "method": 0},
+                         {"name": "other.bin", "data": "other"}])");
+        const ZipListing listed(zip);
+        ASSERT_EQ(listed.count(), 3);
+        const EntryKey key{listed.entry(1).name, listed.entry(1).crc32, listed.entry(1).uncompressedSize};
+        const ArchiveBytes bytes(zip, fileOps(), ArchivePart::Whole);
+        ZipReader unzip(zip, fromBytes ? &bytes : nullptr);
+        std::string written;
+        ASSERT_EQ(unzip.extractEntry(key, out, true, &written), ZipStatus::Ok);
+        EXPECT_EQ(readFile(written), "second");
+        const ZipListing after(zip);
+        ASSERT_EQ(after.count(), 2);
+        EXPECT_EQ(std::tie(after.entry(0).crc32, after.entry(1).name), std::tuple(listed.entry(0).crc32, "other.bin"));
+        // The same key again, a case variant or a missing name names nothing:
+        // the archive stays as it is.
+        const std::string before = readFile(zip);
+        EXPECT_EQ(unzip.extractEntry(key, out, false), ZipStatus::EntryGone);
+        EXPECT_EQ(unzip.removeEntry(key), ZipStatus::EntryGone);
+        EXPECT_EQ(unzip.removeFile("ROM.BIN"), ZipStatus::Ok);
+        EXPECT_EQ(unzip.removeFile("nothing"), ZipStatus::Ok);
+        EXPECT_EQ(readFile(zip), before);
+        // By name, only the first of the name goes.
+        ASSERT_EQ(unzip.removeFile("rom.bin"), ZipStatus::Ok);
+        EXPECT_EQ(ZipListing(zip).count(), 1);
+        unzip.close();
+    }
     // The last entry takes the archive with it: no empty one is written first.
     struct NoNewFiles : FileOps {
         int createNew(const std::string&) override { return errno = EIO, -1; }

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <tuple>
 
+#include "archive/archive_bytes.h"
 #include "archive/plain_deflate.h"
 #include "archive/zip_image.h"
 #include "archive/zip_listing.h"
@@ -20,7 +22,12 @@ namespace {
 class CountingFileOps : public FailingFileOps {
 public:
     CountingFileOps(int failAt = 0) : FailingFileOps(failAt) {}
-    int created = 0, renamed = 0, synced = 0, foldersSynced = 0, writes = 0;
+    int created = 0, renamed = 0, synced = 0, foldersSynced = 0, writes = 0, opened = 0;
+    using FailingFileOps::openRead;
+    int openRead(const std::string& p, const ReadOpen& h) override {
+        ++opened;
+        return FailingFileOps::openRead(p, h);
+    }
     ssize_t writeAt(int fd, const void* b, size_t n, uint64_t o) override {
         ++writes;
         return FailingFileOps::writeAt(fd, b, n, o);
@@ -229,6 +236,54 @@ TEST_F(ZipUpdateTest, AnEntryRenamedWithinItsArchiveTakesOneNewVersion) {
     gone.leaveOut(keyIn(twins, "b.bin"));
     EXPECT_EQ((std::tuple{gone.commit(), gone.result(0)}), std::tuple(ZipStatus::Ok, ZipStatus::EntryGone));
     EXPECT_EQ(fileHash(twins), before);
+}
+
+// The same rename with the archive's bytes read already writes the same
+// archive without opening it again. Those bytes serve one commit: a second
+// reads the archive as it is by then (from the old bytes it would keep the
+// twin it leaves out and write four entries).
+TEST_F(ZipUpdateTest, ARenameFromBytesReadAlreadyWritesWhatOneFromTheFileWrites) {
+    const std::string copy = dir.file("set/copy.zip");
+    writeFile(copy, readFile(zip));
+    const EntryKey key = keyIn(zip, "game.bin");
+    const Names before = entryNames(zip);
+    ArchiveBytes bytes(copy, fileOps(), ArchivePart::Whole);
+    ASSERT_TRUE(bytes.whole());
+    ZipUpdate fromFile(zip), fromBytes(copy);
+    fromBytes.readFrom(bytes);
+    for (ZipUpdate* update : {&fromFile, &fromBytes}) {
+        update->addEntryOf(update->path(), key, "renamed.bin");
+        update->leaveOut(key);
+    }
+    CountingFileOps fileOpens, bytesOpens;
+    ASSERT_EQ(fromFile.commit(fileOpens), ZipStatus::Ok);
+    ASSERT_EQ(fromBytes.commit(bytesOpens), ZipStatus::Ok);
+    EXPECT_EQ(std::tuple(fromFile.result(0), fromBytes.result(0)), std::tuple(ZipStatus::Ok, ZipStatus::Ok));
+    EXPECT_EQ(std::tuple(fileOpens.opened, bytesOpens.opened), std::tuple(1, 0));
+    EXPECT_EQ(fileHash(copy), fileHash(zip));
+    EXPECT_EQ(runShell("unzip -tqq '" + copy + "' >/dev/null"), 0);
+    Names renamed = before;
+    std::replace(renamed.begin(), renamed.end(), std::string("game.bin"), std::string("renamed.bin"));
+    std::sort(renamed.begin(), renamed.end());
+    Names after = entryNames(copy);
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(after, renamed);
+
+    const std::string twins = dir.file("set/twins.zip");
+    makeZip(twins, R"([{"name": "a.bin", "data": "same bytes"}, {"name": "a.bin", "data": "same bytes"},
+                       {"name": "b.bin", "data": "other bytes"}])");
+    const EntryKey twin = keyIn(twins, "a.bin");
+    ArchiveBytes twinBytes(twins, fileOps(), ArchivePart::Whole);
+    ZipUpdate update(twins);
+    update.readFrom(twinBytes);
+    update.addEntryOf(twins, twin, "c.bin");
+    update.leaveOut(twin);
+    ASSERT_EQ(update.commit(), ZipStatus::Ok);
+    EXPECT_EQ(entryNames(twins), (Names{"a.bin", "b.bin", "c.bin"}));
+    CountingFileOps again;
+    ASSERT_EQ(update.commit(again), ZipStatus::Ok);
+    EXPECT_EQ(entryNames(twins), (Names{"b.bin", "c.bin"}));
+    EXPECT_GE(again.opened, 1);
 }
 
 // A new archive of entries deflated ahead is written in one piece: one
