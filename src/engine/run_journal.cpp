@@ -273,7 +273,8 @@ bool RunJournal::sync() {
 std::string RunJournal::keptPathFor(const std::string& path) {
     std::lock_guard lock(mutex_);
     const std::string folder = joinPath(runFolder_, kKeptFolderName);
-    makeFolders(folder);
+    // Once made, the folder stays: a link into a folder gone meanwhile fails, and the step with it.
+    if (!keptFolderMade_) keptFolderMade_ = makeFolders(folder);
     return joinPath(folder, std::to_string(++kept_) + "-" + fitName(baseName(path), {}, kNameMax - 12));
 }
 

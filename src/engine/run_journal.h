@@ -111,6 +111,7 @@ private:
     int fd_ = -1;
     std::uint64_t end_ = 0;
     unsigned kept_ = 0;
+    bool keptFolderMade_ = false;
 };
 
 // A path in `backupDir` for a run started at `when` that no other run has:
