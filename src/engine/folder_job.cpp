@@ -23,8 +23,9 @@ namespace {
 // not held up by its own progress bar.
 constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 // Files a test loads ahead while the job prepares (its statuses, the CRC
-// table): a few milliseconds of loading, a listing each.
-constexpr size_t kLoadAheadWhilePreparing = 512;
+// table, the last scan's cache): a listing each, enough for the loaders to
+// go on through the preparation of a large catalogue.
+constexpr size_t kLoadAheadWhilePreparing = 4096;
 
 ScanCache::Kind kindOf(const ContainerFiles& collection) {
     if (collection.isPacked) return ScanCache::Kind::Packed;
@@ -370,15 +371,11 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
     std::vector<size_t> taken;
     for (size_t i = 0; i < system.files.size(); ++i)
         if (!isCached(i) && !(skipping && allInPlace(i))) taken.push_back(i);
-    // The loader reads the paths while it runs: they must outlive it.
-    std::vector<std::string> paths;
-    paths.reserve(taken.size());
-    for (size_t i : taken) paths.push_back(system.pathOf(i));
     auto loader = std::make_unique<OrderedLoader>(
         taken.size(),
         [&](size_t at, LoadedItem& out) {
             const size_t i = taken[at];
-            out.collection = ContainerFiles(paths[at]);
+            out.collection = ContainerFiles(system.pathOf(i));
             if (withoutPlaced && allInPlace(i)) {
                 out.collection.isPacked = system.tested[i].kind == ScanCache::Kind::Packed;
                 out.collection.isZip = system.tested[i].kind == ScanCache::Kind::Zip;
@@ -393,7 +390,7 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
                 if (!opts.test && system.reuseFirstPass(i, out.collection, out.stamp)) return;
                 if (opts.test && fromCache(i, out)) {
                     if (!confirming || listsAsRecorded(out.collection, out.stamp)) return;
-                    out.collection = ContainerFiles(paths[at]);
+                    out.collection = ContainerFiles(system.pathOf(i));
                     out.listing.clear();
                     out.found.clear();
                 }
@@ -447,7 +444,6 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCac
                           const std::function<void()>& whileLoading) {
     for (const std::string& line : system.leftoverLines) postMessage(line);
     system.leftoverLines.clear();
-    system.tested.assign(system.files.size(), {});
     firstPassStartNs_ = std::chrono::duration_cast<std::chrono::nanoseconds>(
                             std::chrono::system_clock::now().time_since_epoch())
                             .count();
@@ -505,7 +501,12 @@ void FolderJob::firstPass(SystemFolder& system, bool reportErrors, const ScanCac
             }
             tested.allInPlace = allInPlace;
         },
-        known, PlacedFiles::Listed, whileLoading);
+        known, PlacedFiles::Listed,
+        [&] {
+            // Its loaders read no record of the first pass: the records are made while they start.
+            system.tested.assign(system.files.size(), {});
+            if (whileLoading) whileLoading();
+        });
 }
 
 ScanCache FolderJob::takeTestedFiles(SystemFolder& system, const ScanCache& known, bool withRows,
