@@ -23,9 +23,9 @@ namespace {
 // not held up by its own progress bar.
 constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 // Files a test loads ahead while the job prepares (its statuses, the CRC
-// table, the last scan's cache): a listing each, enough for the loaders to
-// go on through the preparation of a large catalogue.
-constexpr size_t kLoadAheadWhilePreparing = 4096;
+// table, the last scan's cache): a listing each. Much further ahead, the
+// job finds them gone from the processor's caches and takes longer.
+constexpr size_t kLoadAheadWhilePreparing = 1536;
 
 ScanCache::Kind kindOf(const ContainerFiles& collection) {
     if (collection.isPacked) return ScanCache::Kind::Packed;
