@@ -256,10 +256,6 @@ ZipStatus addChecked(const std::string& archivePath, const std::string& source, 
     return status != ZipStatus::Ok ? status : closeStatus;
 }
 
-}  // namespace
-
-namespace {
-
 // An archive up to this size is read once for a copy or rename into it: the
 // look for entries of the new name, the backup copy and the rewrite all
 // take its bytes from memory. A larger one is read by each as before, so
@@ -290,6 +286,7 @@ ZipStatus copyToArchive(const ContainerFiles& collection, const File& listed, co
     std::optional<ArchiveBytes> target;
     if (rawCopy) target.emplace(archivePath, fileOps(), ArchivePart::Whole, -1, kReadOnceLimit);
     const bool readOnce = target && servesWholeStep(*target, archivePath, entryName, wanted);
+    if (!readOnce) target.reset();
     if (keepReplacedIn && !readOnce) {
         if (const ZipStatus status = keepOldEntries(archivePath, entryName, wanted, *keepReplacedIn, displaced);
             status != ZipStatus::Ok)
@@ -333,14 +330,16 @@ ZipStatus renameEntryKeepingOld(const ContainerFiles& collection, const File& li
                                 const BackupTree& backup, DisplacedEntries* displaced, std::string* movedTo) {
     if (!collection.isZip) return ZipStatus::Error;
     const EntryKey key = keyOf(listed);
-    ArchiveBytes bytes(collection.path, fileOps(), ArchivePart::Whole, -1, kReadOnceLimit);
-    const bool readOnce = servesWholeStep(bytes, collection.path, entryName, key);
+    std::optional<ArchiveBytes> bytes;
+    bytes.emplace(collection.path, fileOps(), ArchivePart::Whole, -1, kReadOnceLimit);
+    const bool readOnce = servesWholeStep(*bytes, collection.path, entryName, key);
     if (!readOnce) {
+        bytes.reset();
         if (const ZipStatus status = keepOldEntries(collection.path, entryName, key, backup, displaced);
             status != ZipStatus::Ok)
             return status;
     }
-    const ArchiveBytes* read = readOnce ? &bytes : nullptr;
+    const ArchiveBytes* read = readOnce ? &*bytes : nullptr;
     std::string placed;
     {
         ZipReader unzip(collection.path, read);
