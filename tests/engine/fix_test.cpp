@@ -135,12 +135,21 @@ TEST_F(FixTest, AMovedEntryKeepsItsCompressedBytes) {
     EXPECT_EQ(zipContents(f() + "/G.zip"), "g.bin=" + text);
 }
 
-// Counts the syncs of files by the name they were made under (from the
-// fix's disk step threads too).
+// Counts the syncs of files by the name they were made under, and the
+// opens for reading by name (from the fix's disk step threads too).
 struct SyncCounter : FileOps {
     std::mutex mutex;
     std::map<int, std::string> made;
     std::vector<std::string> synced;
+    std::map<std::string, int> opened;
+    using FileOps::openRead;
+    int openRead(const std::string& path, const ReadOpen& how) override {
+        {
+            std::lock_guard lock(mutex);
+            ++opened[baseName(path)];
+        }
+        return FileOps::openRead(path, how);
+    }
     int createNew(const std::string& path) override {
         const int fd = FileOps::createNew(path);
         std::lock_guard lock(mutex);
@@ -193,6 +202,9 @@ TEST_F(FixTest, EachArchiveIsWrittenOnceAndAnEmptiedOneNever) {
     EXPECT_EQ(std::tuple(counter.syncsOf("A.zip"), counter.syncsOf("B.zip"), counter.syncsOf("C.zip"),
                          counter.syncsOf("O.zip")),
               std::tuple(1u, 1u, 0u, 0u));
+    // Read by its test, then once for the whole rename: the look for an
+    // entry of the new name, the backup copy and the new version.
+    EXPECT_EQ(counter.opened["A.zip"], 2);
     ASSERT_TRUE(host.report());
     EXPECT_EQ(host.report()->systems.at(0).actions.size(), 6u);
 
