@@ -206,7 +206,7 @@ std::optional<JournalContents> readJournal(const std::string& path) {
     return contents;
 }
 
-RunJournal::RunJournal(std::string runFolder, std::string command, std::vector<std::string> systems, FileOps& ops)
+RunJournal::RunJournal(const std::string& runFolder, std::string command, std::vector<std::string> systems, FileOps& ops)
     : runFolder_(absolutePath(runFolder)), command_(std::move(command)), systems_(std::move(systems)), ops_(ops) {}
 
 RunJournal::~RunJournal() {

@@ -82,7 +82,7 @@ std::optional<JournalContents> readJournal(const std::string& path);
 class RunJournal {
 public:
     // Nothing is written until the first record: a run that changes nothing leaves no journal.
-    RunJournal(std::string runFolder, std::string command, std::vector<std::string> systems, FileOps& ops);
+    RunJournal(const std::string& runFolder, std::string command, std::vector<std::string> systems, FileOps& ops);
     ~RunJournal();
     RunJournal(const RunJournal&) = delete;
     RunJournal& operator=(const RunJournal&) = delete;
