@@ -1,7 +1,6 @@
 #include "archive/zip_entry_io.h"
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -108,6 +107,12 @@ ZipStatus openStored(const ZipSource& source, uint64_t& at) {
     return status;
 }
 
+// Bytes [at, at + size) of the archive's image in memory; null when they
+// lie past its end (the archive is cut short).
+const unsigned char* imageSpan(const ZipSource& source, uint64_t at, uint64_t size) {
+    return at <= source.imageSize && size <= source.imageSize - at ? source.image + at : nullptr;
+}
+
 // The entry's stored bytes read from the archive's descriptor, or from its
 // image in memory.
 ZipStatus readRawDirectly(const ZipSource& source, uint64_t size, const BlockSink& sink) {
@@ -115,10 +120,11 @@ ZipStatus readRawDirectly(const ZipSource& source, uint64_t size, const BlockSin
     ZipStatus status = openStored(source, at);
     if (status != ZipStatus::Ok) return status;
     if (source.image != nullptr) {
-        if (at > source.imageSize || size > source.imageSize - at) status = ZipStatus::BadZipFile;
+        const unsigned char* stored = imageSpan(source, at, size);
+        if (stored == nullptr) status = ZipStatus::BadZipFile;
         for (uint64_t done = 0; status == ZipStatus::Ok && done < size;) {
             const size_t n = static_cast<size_t>(std::min<uint64_t>(kCopyBlockSize, size - done));
-            if (!sink(reinterpret_cast<const char*>(source.image + at + done), n)) status = ZipStatus::Error;
+            if (!sink(reinterpret_cast<const char*>(stored + done), n)) status = ZipStatus::Error;
             done += n;
         }
     } else {
@@ -164,19 +170,19 @@ std::optional<ZipStatus> readQuickly(const ZipSource& source, const ZipEntry& en
     const Trimmed storedTrim{storedBlock}, unpackedTrim{unpackedBlock};
     const auto storedSize = static_cast<size_t>(entry.compressedSize);
     const auto size = static_cast<size_t>(entry.uncompressedSize);
-    unsigned char* stored = storedBlock.reserve(storedSize);
     unsigned char* unpacked = unpackedBlock.reserve(size);
     uint64_t at = 0;
-    if (stored == nullptr || unpacked == nullptr || openStored(source, at) != ZipStatus::Ok) return std::nullopt;
-    bool read = false;
-    if (source.image == nullptr) {
-        read = readAllAt(source.ops, source.fd, stored, storedSize, at);
-    } else if (at <= source.imageSize && storedSize <= source.imageSize - at) {
-        std::memcpy(stored, source.image + at, storedSize);
-        read = true;
+    if (unpacked == nullptr || openStored(source, at) != ZipStatus::Ok) return std::nullopt;
+    // From an image the stored bytes are unpacked where they are.
+    const unsigned char* stored = nullptr;
+    if (source.image != nullptr) {
+        stored = imageSpan(source, at, storedSize);
+    } else if (unsigned char* block = storedBlock.reserve(storedSize);
+               block != nullptr && readAllAt(source.ops, source.fd, block, storedSize, at)) {
+        stored = block;
     }
     const bool closed = unzCloseCurrentFile(source.zip) == UNZ_OK;
-    if (!read || !closed || !quickUnpack(entry, stored, unpacked)) return std::nullopt;
+    if (stored == nullptr || !closed || !quickUnpack(entry, stored, unpacked)) return std::nullopt;
     const unsigned char* data = entry.method == 0 ? stored : unpacked;
     for (size_t done = 0; done < size;) {
         const size_t n = std::min(kCopyBlockSize, size - done);
