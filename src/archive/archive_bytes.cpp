@@ -44,6 +44,11 @@ bool ArchiveBytes::readExactly(unsigned char* into, uint64_t size, uint64_t offs
 
 unzFile ArchiveBytes::openInMemory() const { return whole() ? openUnzipInMemory(tail_, tailSize_) : nullptr; }
 
+unzFile openUnzipFrom(const ArchiveBytes* bytes, const std::string& path, FileOps& ops, int* descriptor) {
+    if (descriptor) *descriptor = -1;
+    return bytes && bytes->whole() ? bytes->openInMemory() : openUnzip(path, ops, descriptor);
+}
+
 const unsigned char* ArchiveBytes::span(uint64_t offset, uint64_t size) {
     if (!loaded()) return nullptr;
     const uint64_t end = fileSize();

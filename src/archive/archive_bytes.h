@@ -72,4 +72,9 @@ private:
     ScratchBuffer spans_;                 // entry spans of a large file
 };
 
+// A minizip handle on the archive `path`: over `bytes` when they hold its
+// whole file, else on the file itself (`descriptor`, when given, receives
+// its descriptor then, and -1 otherwise); null when it cannot be opened.
+unzFile openUnzipFrom(const ArchiveBytes* bytes, const std::string& path, FileOps& ops, int* descriptor = nullptr);
+
 }  // namespace quorvane

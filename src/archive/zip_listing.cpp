@@ -5,7 +5,6 @@
 #include "archive/archive_bytes.h"
 #include "archive/empty_zip.h"
 #include "archive/entry_check.h"
-#include "archive/minizip_io.h"
 #include "archive/plain_directory.h"
 #include "archive/zip_entry_io.h"
 #include "archive/zip_status.h"
@@ -19,12 +18,6 @@ struct UnzipHandle {
         if (zip) unzClose(zip);
     }
 };
-
-// A small file is walked in memory; a large one, or one whose bytes could
-// not all be read, through the file.
-unzFile openFor(ArchiveBytes& bytes, const std::string& path, FileOps& ops) {
-    return bytes.whole() ? bytes.openInMemory() : openUnzip(path, ops);
-}
 
 // The status of an archive minizip cannot open and that is not an empty
 // zip: it may not exist at all.
@@ -132,7 +125,9 @@ void ZipListing::list(ArchiveBytes& bytes, bool test) {
         testStatus_ = ZipStatus::EndOfList;
         return;
     }
-    UnzipHandle handle{openFor(bytes, path_, ops)};
+    // A small file is walked in memory; a large one, or one whose bytes
+    // could not all be read, through the file.
+    UnzipHandle handle{openUnzipFrom(&bytes, path_, ops)};
     if (handle.zip == nullptr) {
         const bool empty = isEmptyZip(path_, ops);
         listStatus_ = empty ? ZipStatus::Ok : unopenedStatus(path_, ops);

@@ -5,7 +5,6 @@
 
 #include "archive/archive_bytes.h"
 #include "archive/entry_output.h"
-#include "archive/minizip_io.h"
 #include "archive/raw_copy.h"
 #include "archive/zip_entry_io.h"
 #include "archive/zip_status.h"
@@ -27,7 +26,7 @@ ZipReader::~ZipReader() { close(); }
 
 ZipStatus ZipReader::open() {
     close();
-    zip_ = bytes_ ? bytes_->openInMemory() : openUnzip(path_, *ops_, &fd_);
+    zip_ = openUnzipFrom(bytes_, path_, *ops_, &fd_);
     return zip_ ? ZipStatus::Ok : ZipStatus::Error;
 }
 

@@ -5,7 +5,6 @@
 #include "archive/archive_bytes.h"
 #include "archive/dos_time.h"
 #include "archive/empty_zip.h"
-#include "archive/minizip_io.h"
 #include "archive/raw_copy.h"
 #include "archive/zip_entry_io.h"
 #include "archive/zip_reader.h"
@@ -29,12 +28,10 @@ struct Original {
 };
 
 ZipStatus openOriginal(const std::string& path, FileOps& ops, Original& original, const ArchiveBytes* read = nullptr) {
+    original.zip = openUnzipFrom(read, path, ops, &original.fd);
     if (read != nullptr && read->whole()) {
-        original.zip = read->openInMemory();
         original.image = read->tail();
         original.imageSize = read->tailSize();
-    } else {
-        original.zip = openUnzip(path, ops, &original.fd);
     }
     if (original.zip || isEmptyZip(path, ops)) return ZipStatus::Ok;
     return ZipStatus::Error;
