@@ -27,6 +27,9 @@ struct CliContext {
     std::string home;
     std::string category;
     std::function<int()> action;
+    // Set by the commands that go through a whole collection or catalogue:
+    // they run with the allocator tuned (core/allocator_tuning.h).
+    bool fillsMemory = false;
 
     // Loads the settings for --home/--category; prints warnings and errors.
     // False (with a message on stderr) when the category name is unknown.

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "cli/cli_context.h"
+#include "core/allocator_tuning.h"
 #include "core/categories.h"
 #include "core/program_folders.h"
 #include "core/text.h"
@@ -59,6 +60,8 @@ int runCli(int argc, char** argv, const std::function<int(const CliContext&)>& w
         const int code = app.exit(e);
         return code == 0 ? kExitOk : kExitUsage;
     }
+    // The restart is no use to a command over in milliseconds.
+    if ((ctx.action && ctx.fillsMemory) || (!ctx.action && withoutCommand)) restartWithTunedAllocator(argv);
     if (!ctx.action && withoutCommand) return withoutCommand(ctx);
     if (!ctx.action) {
         std::fputs(app.help().c_str(), stdout);

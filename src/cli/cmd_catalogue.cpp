@@ -149,7 +149,10 @@ void addCatalogueCommands(CLI::App& app, CliContext& ctx) {
         ->check(CLI::IsMember({"all", "available", "missing", "incomplete"}));
     g->add_flag("--no-bios", games->noBios, "Leave out BIOS and device sets");
     g->add_flag("--json", games->json, "Print JSON");
-    g->callback([&ctx, games] { ctx.action = [&ctx, games] { return runGames(ctx, *games); }; });
+    g->callback([&ctx, games] {
+        ctx.action = [&ctx, games] { return runGames(ctx, *games); };
+        ctx.fillsMemory = true;
+    });
 
     auto roms = std::make_shared<RomsOptions>();
     CLI::App* r = app.add_subcommand("roms", "List the ROMs of one game");

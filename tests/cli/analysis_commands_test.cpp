@@ -1,6 +1,9 @@
+#include <sys/stat.h>
+
 #include "archive/chd_header.h"
 #include "cli_fixture.h"
 #include "core/file_util.h"
+#include "support/chd_image.h"
 
 namespace quorvane {
 namespace {
@@ -73,6 +76,40 @@ TEST_F(AnalysisCommands, ScanVerifyChdHasChdmanCheckTheDisksInPlace) {
     EXPECT_THAT(out, testing::HasSubstr("Warning: chdman (Debian package mame-tools) is not on the PATH"));
     EXPECT_EQ(out.find("not on the PATH"), out.rfind("not on the PATH")) << "said once";
     EXPECT_THAT(out, testing::HasSubstr("  Disk images: 2 found, 0 damaged"));
+}
+
+// A scan starts the program again with the allocator tuned; what the
+// restarted program runs in turn (here chdman) gets the user's environment.
+TEST_F(AnalysisCommands, AScanRunsWithTheAllocatorTunedAndHandsOnTheUsersEnvironment) {
+    const std::string chdman = home.file("bin/chdman");
+    writeFile(chdman, "#!/bin/sh\nenv > \"$SEEN\"\ntr '\\0' '\\n' < /proc/$PPID/environ > \"$SEEN.parent\"\n");
+    ASSERT_EQ(::chmod(chdman.c_str(), 0755), 0);
+    writeFile(home.file("roms/Sys/D/d.chd"), testing::chdImage(5));
+    addRoms(
+        {{.system = "Sys", .game = "D", .sha1 = testing::kChdSha1, .romName = "d.chd", .size = "-", .version = "1"}});
+    auto line = [](const std::string& env, const std::string& name) {
+        const size_t at = env.find("\n" + name + "=");
+        return at == std::string::npos ? std::string("(unset)") : env.substr(at + 1, env.find('\n', at + 1) - at - 1);
+    };
+    for (const std::string user : {"", "GLIBC_TUNABLES=glibc.malloc.check=0 "}) {
+        std::string out;
+        ASSERT_EQ(testing::runCapture(user + "SEEN=" + home.file("seen") + " PATH=" + home.file("bin") + ":$PATH " +
+                                          cmd("scan Sys --verify-chd 2>&1"),
+                                      out),
+                  0)
+            << out;
+        const std::string seen = "\n" + testing::readFile(home.file("seen"));
+        const std::string started = "\n" + testing::readFile(home.file("seen.parent"));
+        EXPECT_EQ(line(seen, "GLIBC_TUNABLES"), user.empty() ? "(unset)" : "GLIBC_TUNABLES=glibc.malloc.check=0");
+        EXPECT_EQ(line(seen, "QUORVANE_STARTED_TUNED"), "(unset)");
+        // The scan itself was started again with the allocator's settings, the
+        // user's kept to be handed on (the C library may have split the variable
+        // where the settings part).
+        EXPECT_EQ(line(started, "QUORVANE_STARTED_TUNED"),
+                  "QUORVANE_STARTED_TUNED=" + (user.empty() ? std::string("-") : "=glibc.malloc.check=0"));
+        for (const char* setting : {"glibc.malloc.hugetlb=1", "glibc.malloc.top_pad=16777216"})
+            EXPECT_NE(started.find(setting), std::string::npos) << setting;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,66 @@
+#include "core/allocator_tuning.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#if defined(__GLIBC__)
+#include <gnu/libc-version.h>
+#endif
+
+namespace quorvane {
+namespace {
+
+constexpr const char* kTunables = "GLIBC_TUNABLES";
+// Set for the second start only: "=" and the user's GLIBC_TUNABLES, or "-"
+// when they had none.
+constexpr const char* kStartedTuned = "QUORVANE_STARTED_TUNED";
+// Heaps grow 16 MiB at a time, offered for huge pages: the steps are then
+// whole huge pages, and a heap's top is not trimmed and refilled page by page.
+constexpr std::string_view kHugePages = "glibc.malloc.hugetlb";
+constexpr std::string_view kTopPad = "glibc.malloc.top_pad";
+constexpr std::string_view kSettings = "glibc.malloc.hugetlb=1:glibc.malloc.top_pad=16777216";
+
+bool libraryTakesSettings() {
+#if defined(__GLIBC__)
+    int major = 0, minor = 0;
+    return std::sscanf(gnu_get_libc_version(), "%d.%d", &major, &minor) == 2 &&
+           (major > 2 || (major == 2 && minor >= 35));
+#else
+    return false;
+#endif
+}
+
+void putBack(const std::string& before) {
+    if (before[0] == '=') ::setenv(kTunables, before.c_str() + 1, 1);
+    else ::unsetenv(kTunables);
+    ::unsetenv(kStartedTuned);
+}
+
+}  // namespace
+
+std::optional<std::string> tunedAllocatorSettings(const char* current) {
+    if (current == nullptr || *current == '\0') return std::string(kSettings);
+    const std::string_view user(current);
+    if (user.find(kHugePages) != std::string_view::npos || user.find(kTopPad) != std::string_view::npos)
+        return std::nullopt;
+    return std::string(user) + ":" + std::string(kSettings);
+}
+
+void restartWithTunedAllocator(char** argv) {
+    if (const char* started = std::getenv(kStartedTuned)) return putBack(std::string(started));
+    if (!libraryTakesSettings()) return;
+    const char* current = std::getenv(kTunables);
+    const std::optional<std::string> tuned = tunedAllocatorSettings(current);
+    if (!tuned) return;
+    std::string before = current ? "=" : "-";
+    if (current) before += current;
+    ::setenv(kStartedTuned, before.c_str(), 1);
+    ::setenv(kTunables, tuned->c_str(), 1);
+    ::execv("/proc/self/exe", argv);
+    putBack(before);
+}
+
+}  // namespace quorvane
