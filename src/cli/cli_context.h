@@ -27,8 +27,11 @@ struct CliContext {
     std::string home;
     std::string category;
     std::function<int()> action;
-    // Set by the commands that go through a whole collection or catalogue:
-    // they run with the allocator tuned (core/allocator_tuning.h).
+    // Set by the commands that fill much fresh memory at once and run faster
+    // with the allocator tuned (core/allocator_tuning.h): a scan, a system's
+    // game list. A fix or a rebuild gains little from it and, with a dozen
+    // disk threads each growing its own heap in large steps, would hold a
+    // seventh more memory.
     bool fillsMemory = false;
 
     // Loads the settings for --home/--category; prints warnings and errors.

@@ -103,10 +103,7 @@ void addImportCommand(CLI::App& app, CliContext& ctx) {
                     "Give every system the import stores this merge mode (split, merged, non-merged or "
                     "full-non-merged)");
     cmd->add_flag("--json", o->json, "Print one JSON document (see README.md)");
-    cmd->callback([&ctx, o] {
-        ctx.action = [&ctx, o] { return runImport(ctx, *o); };
-        ctx.fillsMemory = true;
-    });
+    cmd->callback([&ctx, o] { ctx.action = [&ctx, o] { return runImport(ctx, *o); }; });
 }
 
 }  // namespace quorvane

@@ -75,10 +75,7 @@ void addRebuildCommand(CLI::App& app, CliContext& ctx) {
                     "without a terminal, ask builds all of them")
         ->check(CLI::IsMember({"ask", "all", "never", "name"}));
     cmd->add_flag("--json", o->json, "Print one JSON document (the summary, each game and each file's action)");
-    cmd->callback([&ctx, o] {
-        ctx.action = [&ctx, o] { return runRebuild(ctx, *o); };
-        ctx.fillsMemory = true;
-    });
+    cmd->callback([&ctx, o] { ctx.action = [&ctx, o] { return runRebuild(ctx, *o); }; });
 }
 
 }  // namespace quorvane

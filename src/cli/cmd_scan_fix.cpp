@@ -88,7 +88,7 @@ void addSystemsCommand(CLI::App& app, CliContext& ctx, const SystemsCommand& c, 
     cmd->callback([&ctx, o, names, all, command, one, allSystems] {
         if (names->count() == 0 && all->count() == 0) throw CLI::RequiredError("SYSTEM or --all");
         ctx.action = [&ctx, o, command, one, allSystems] { return runOnSystems(ctx, *o, command, one, allSystems); };
-        ctx.fillsMemory = true;
+        ctx.fillsMemory = std::string_view(command) == "scan";
     });
 }
 
