@@ -2,6 +2,7 @@
 // select, and the action the chosen sub-command registered.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,12 +28,10 @@ struct CliContext {
     std::string home;
     std::string category;
     std::function<int()> action;
-    // Set by the commands that fill much fresh memory at once and run faster
-    // with the allocator tuned (core/allocator_tuning.h): a scan, a system's
-    // game list. A fix or a rebuild gains little from it and, with a dozen
-    // disk threads each growing its own heap in large steps, would hold a
-    // seventh more memory.
-    bool fillsMemory = false;
+    // The heap step of the commands that fill much fresh memory at once and
+    // run faster with the allocator tuned (core/allocator_tuning.h); 0 for
+    // the others.
+    size_t heapStep = 0;
 
     // Loads the settings for --home/--category; prints warnings and errors.
     // False (with a message on stderr) when the category name is unknown.

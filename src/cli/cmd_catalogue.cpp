@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/cli_context.h"
+#include "core/allocator_tuning.h"
 #include "core/json.h"
 #include "core/text.h"
 #include "jobs/catalogue_jobs.h"
@@ -151,7 +152,7 @@ void addCatalogueCommands(CLI::App& app, CliContext& ctx) {
     g->add_flag("--json", games->json, "Print JSON");
     g->callback([&ctx, games] {
         ctx.action = [&ctx, games] { return runGames(ctx, *games); };
-        ctx.fillsMemory = true;
+        ctx.heapStep = kLargeHeapStep;
     });
 
     auto roms = std::make_shared<RomsOptions>();

@@ -17,11 +17,10 @@ constexpr const char* kTunables = "GLIBC_TUNABLES";
 // Set for the second start only: "=" and the user's GLIBC_TUNABLES, or "-"
 // when they had none.
 constexpr const char* kStartedTuned = "QUORVANE_STARTED_TUNED";
-// Heaps grow 16 MiB at a time, offered for huge pages: the steps are then
-// whole huge pages, and a heap's top is not trimmed and refilled page by page.
+// Heaps offered for huge pages, grown a step of them at a time: a heap's top
+// is then not trimmed and refilled page by page.
 constexpr std::string_view kHugePages = "glibc.malloc.hugetlb";
 constexpr std::string_view kTopPad = "glibc.malloc.top_pad";
-constexpr std::string_view kSettings = "glibc.malloc.hugetlb=1:glibc.malloc.top_pad=16777216";
 
 bool libraryTakesSettings() {
 #if defined(__GLIBC__)
@@ -41,19 +40,20 @@ void putBack(const std::string& before) {
 
 }  // namespace
 
-std::optional<std::string> tunedAllocatorSettings(const char* current) {
-    if (current == nullptr || *current == '\0') return std::string(kSettings);
+std::optional<std::string> tunedAllocatorSettings(const char* current, size_t step) {
+    const std::string settings = std::string(kHugePages) + "=1:" + std::string(kTopPad) + "=" + std::to_string(step);
+    if (current == nullptr || *current == '\0') return settings;
     const std::string_view user(current);
     if (user.find(kHugePages) != std::string_view::npos || user.find(kTopPad) != std::string_view::npos)
         return std::nullopt;
-    return std::string(user) + ":" + std::string(kSettings);
+    return std::string(user) + ":" + settings;
 }
 
-void restartWithTunedAllocator(char** argv) {
+void restartWithTunedAllocator(char** argv, size_t step) {
     if (const char* started = std::getenv(kStartedTuned)) return putBack(std::string(started));
     if (!libraryTakesSettings()) return;
     const char* current = std::getenv(kTunables);
-    const std::optional<std::string> tuned = tunedAllocatorSettings(current);
+    const std::optional<std::string> tuned = tunedAllocatorSettings(current, step);
     if (!tuned) return;
     std::string before = current ? "=" : "-";
     if (current) before += current;

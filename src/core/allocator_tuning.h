@@ -11,18 +11,26 @@
 // program it runs in turn sees no change.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
 namespace quorvane {
 
-// GLIBC_TUNABLES with the allocator's settings added to `current` (null:
-// unset); nothing when the user has chosen either setting already.
-std::optional<std::string> tunedAllocatorSettings(const char* current);
+// The step a heap grows by: large enough for whole huge pages. A scan or a
+// list gains most from the large one; a job whose dozen disk threads each
+// grow a heap of their own holds much less memory with the small one.
+inline constexpr size_t kLargeHeapStep = size_t{16} << 20;
+inline constexpr size_t kSmallHeapStep = size_t{4} << 20;
+
+// GLIBC_TUNABLES with the allocator's settings for heaps growing by `step`
+// added to `current` (null: unset); nothing when the user has chosen
+// either setting already.
+std::optional<std::string> tunedAllocatorSettings(const char* current, size_t step);
 
 // Starts the program again over `argv` with the allocator tuned, unless it
 // was started so or the C library cannot take the settings; returns when it
 // does not (a failed restart included), the environment as it was.
-void restartWithTunedAllocator(char** argv);
+void restartWithTunedAllocator(char** argv, size_t step);
 
 }  // namespace quorvane
