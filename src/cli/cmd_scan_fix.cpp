@@ -89,8 +89,6 @@ void addSystemsCommand(CLI::App& app, CliContext& ctx, const SystemsCommand& c, 
     cmd->callback([&ctx, o, names, all, command, one, allSystems] {
         if (names->count() == 0 && all->count() == 0) throw CLI::RequiredError("SYSTEM or --all");
         ctx.action = [&ctx, o, command, one, allSystems] { return runOnSystems(ctx, *o, command, one, allSystems); };
-        // A fix's disk threads each grow a heap: the large step held a seventh
-        // more memory at 100,000 archives.
         ctx.heapStep = std::string_view(command) == "scan" ? kLargeHeapStep : kSmallHeapStep;
     });
 }
