@@ -31,6 +31,7 @@ DiskStepQueue::~DiskStepQueue() {
 }
 
 void DiskStepQueue::add(std::vector<std::string> keys, std::function<void()> work, std::function<void()> ending) {
+    for (const std::string& key : keys) givenKeys_.insert(std::hash<std::string>{}(key));
     if (threads_.empty()) {
         work();
         if (ending) ending();
@@ -136,6 +137,10 @@ bool DiskStepQueue::waitFor(const std::string& key) {
     }
     if (found) endThrough(last, true);
     return found;
+}
+
+bool DiskStepQueue::mayHaveTouched(const std::string& key) const {
+    return givenKeys_.count(std::hash<std::string>{}(key)) != 0;
 }
 
 void DiskStepQueue::endFinished() { endThrough(UINT64_MAX, false); }

@@ -22,6 +22,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 namespace quorvane {
@@ -43,6 +44,10 @@ public:
     // all steps before it, waiting for them as needed; false when no step
     // sharing it was waiting to end.
     bool waitFor(const std::string& key);
+    // False when no step given so far, ended or not, had `key`: nothing this
+    // queue ran can have changed what it names. True may be said of a key
+    // never given (keys are kept as hashes), never the other way.
+    bool mayHaveTouched(const std::string& key) const;
     // Runs the endings of the steps already finished, in order, waiting for none.
     void endFinished();
     // Waits for every step and runs every ending.
@@ -73,6 +78,7 @@ private:
     // thread only, under the lock; the threads read it under the lock.
     std::deque<std::shared_ptr<Step>> steps_;
     std::deque<std::shared_ptr<Step>> ready_;
+    std::unordered_set<size_t> givenKeys_;  // hashes; the caller's thread only
     std::uint64_t nextNumber_ = 0;
     bool stopping_ = false;
     std::vector<std::thread> threads_;

@@ -111,6 +111,23 @@ TEST(DiskStepQueue, WithoutThreadsEachStepAndItsEndingRunAtOnce) {
     EXPECT_EQ(order, (std::vector<std::string>{"work", "ending", "after add"}));
 }
 
+// The fix trusts an archive no step touched to be as it was tested.
+TEST(DiskStepQueue, EveryKeyEverGivenIsKnownAfterItsStepEnded) {
+    for (unsigned threads : {0u, 2u}) {
+        SCOPED_TRACE(threads);
+        DiskStepQueue steps(threads, fileOps());
+        EXPECT_FALSE(steps.mayHaveTouched("/c/A.zip"));
+        steps.add({"/c/A.zip", "/c/B.zip"}, [] {});
+        steps.add({"rom\nSys\nGame\nx.bin"}, [] {});
+        steps.finishAll();
+        EXPECT_TRUE(steps.mayHaveTouched("/c/A.zip"));
+        EXPECT_TRUE(steps.mayHaveTouched("/c/B.zip"));
+        EXPECT_TRUE(steps.mayHaveTouched("rom\nSys\nGame\nx.bin"));
+        EXPECT_FALSE(steps.mayHaveTouched("/c/C.zip"));
+        EXPECT_FALSE(steps.mayHaveTouched("/c/a.zip"));
+    }
+}
+
 TEST(DiskStepQueue, AStepThatThrowsThrowsOnTheCallersThreadAtItsEnding) {
     DiskStepQueue steps(2, fileOps());
     bool laterEnded = false;
