@@ -154,11 +154,11 @@ void FixJob::secondPass(SystemFolder& system, const std::vector<bool>& movedAsid
 
 bool FixJob::inPlaceAsFound(const SystemFolder& system, size_t index) {
     if (index >= system.tested.size() || !system.tested[index].allInPlace) return false;
-    // A copy into the set may be under way; one that ended changed its stamp.
-    // An archive no step of this job has touched is as the first pass found it.
+    // An archive no step of this job named is as the first pass found it.
     const std::string path = system.pathOf(index);
-    settle(path);
     if (steps_ && !steps_->mayHaveTouched(path)) return true;
+    // A copy into the set may be under way; one that ended changed its stamp.
+    settle(path);
     return stampOf(path) == system.tested[index].stamp;
 }
 
