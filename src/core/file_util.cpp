@@ -99,9 +99,11 @@ std::string fitName(std::string_view name, std::string_view suffix, size_t limit
 
 std::string uniqueTempPath(const std::string& folder, std::string_view hint) {
     static std::atomic<unsigned> counter{0};
+    // The program forks nothing that makes temporary files: one system call, not one per name.
+    static const std::string pid = std::to_string(::getpid());
     for (;;) {
         std::string name(kTempPrefix);
-        name += std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+        name += pid + "-" + std::to_string(counter.fetch_add(1));
         if (name.size() + 1 + hint.size() <= kNameMax) {
             name += '-';
             name.append(hint);

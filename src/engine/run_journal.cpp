@@ -239,9 +239,10 @@ bool RunJournal::open() {
 }
 
 bool RunJournal::add(const JournalRecord& record, bool durable) {
+    // Disk steps on many threads record at once: the lock covers the write alone.
+    const std::string line = recordLine(record);
     std::lock_guard lock(mutex_);
     if (!open()) return false;
-    const std::string line = recordLine(record);
     if (!writeAllAt(ops_, fd_, line.data(), line.size(), end_)) return false;
     end_ += line.size();
     return !durable || ops_.sync(fd_) == 0;
