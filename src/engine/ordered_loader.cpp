@@ -75,6 +75,10 @@ void OrderedLoader::work() {
         {
             std::lock_guard lock(mutex_);
             slots_[index % window_] = std::move(item);
+            // Each index is passed once: the consumer's test below stays
+            // constant-time however many items are waited for.
+            if (index == readyEnd_)
+                while (readyEnd_ < claimed_ && isReady(readyEnd_)) ++readyEnd_;
             wanted = consumerWaiting_ && readyRun() >= wantedRun_;
         }
         // Waking the consumer costs a context switch; it is woken only when
@@ -88,11 +92,7 @@ bool OrderedLoader::isReady(size_t index) const {
     return slot.has_value() && slot->index == index;
 }
 
-size_t OrderedLoader::readyRun() const {
-    size_t run = 0;
-    while (run < wantedRun_ && consumed_ + run < count_ && isReady(consumed_ + run)) ++run;
-    return run;
-}
+size_t OrderedLoader::readyRun() const { return std::min(wantedRun_, readyEnd_ - consumed_); }
 
 bool OrderedLoader::next(LoadedItem& out) {
     if (inline_) {
@@ -105,7 +105,7 @@ bool OrderedLoader::next(LoadedItem& out) {
     std::unique_lock lock(mutex_);
     if (consumed_ >= count_) return false;
     std::optional<LoadedItem>& slot = slots_[consumed_ % window_];
-    if (!isReady(consumed_)) {
+    if (readyEnd_ == consumed_) {
         // Half the window or what is left: the workers keep the rest of it busy meanwhile.
         wantedRun_ = std::max<size_t>(1, std::min(window_ / 2, count_ - consumed_));
         consumerWaiting_ = true;

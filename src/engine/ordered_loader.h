@@ -96,6 +96,7 @@ private:
     std::vector<std::optional<LoadedItem>> slots_;
     size_t claimed_ = 0;   // next index a worker takes
     size_t consumed_ = 0;  // next index the consumer takes
+    size_t readyEnd_ = 0;  // first index from consumed_ on not yet in its slot
     bool stopping_ = false;
     bool consumerWaiting_ = false;  // in next(), for wantedRun_ items from consumed_ on
     size_t wantedRun_ = 1;
