@@ -14,6 +14,20 @@ RecordCache::RecordCache() : pages_(kPages) {}
 
 void RecordCache::Unmap::operator()(char* slab) const { unmapHugePages(slab, kPages * kPageSize); }
 
+ssize_t RecordCache::fill(int fd, std::uint64_t index, size_t count) {
+    char* const into = slab_.get() + (index % kPages) * kPageSize;
+    const size_t size = count * kPageSize;
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::pread(fd, into + got, size - got, static_cast<off_t>(index * kPageSize + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
+
 const RecordCache::Page* RecordCache::load(int fd, std::uint64_t index) {
     const size_t slot = index % kPages;
     Page& page = pages_[slot];
@@ -22,18 +36,25 @@ const RecordCache::Page* RecordCache::load(int fd, std::uint64_t index) {
         slab_.reset(static_cast<char*>(mapHugePages(kPages * kPageSize)));
         if (!slab_) return nullptr;
     }
-    page.bytes = slab_.get() + slot * kPageSize;
-    page.index = UINT64_MAX;
-    size_t got = 0;
-    while (got < kPageSize) {
-        const ssize_t n = ::pread(fd, page.bytes + got, kPageSize - got, static_cast<off_t>(index * kPageSize + got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return nullptr;
-        if (n == 0) break;
-        got += static_cast<size_t>(n);
+    // Read ahead only within the slots that follow, and only for a walk:
+    // a lookup here and there would copy pages it never uses.
+    const size_t count = index == nextMiss_ ? std::min(kReadAhead, kPages - slot) : 1;
+    for (size_t k = 0; k < count; ++k) pages_[slot + k].index = UINT64_MAX;
+    const ssize_t got = fill(fd, index, count);
+    if (got < 0) {
+        nextMiss_ = UINT64_MAX;
+        return nullptr;
     }
-    page.index = index;
-    page.valid = got;
+    for (size_t k = 0; k < count; ++k) {
+        const size_t before = k * kPageSize;
+        // Past the end of the file: only the page asked for is kept, empty.
+        if (k > 0 && static_cast<size_t>(got) <= before) break;
+        Page& filled = pages_[slot + k];
+        filled.bytes = slab_.get() + (slot + k) * kPageSize;
+        filled.index = index + k;
+        filled.valid = std::min(kPageSize, static_cast<size_t>(got) > before ? static_cast<size_t>(got) - before : 0);
+    }
+    nextMiss_ = index + count;
     return &page;
 }
 

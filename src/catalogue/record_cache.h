@@ -20,6 +20,8 @@ public:
     static constexpr size_t kPageSize = 4096;
     // 8 MiB at most, mapped at the first read and filled as pages are used.
     static constexpr size_t kPages = 2048;
+    // Pages one read fetches when the rows are walked in file order.
+    static constexpr size_t kReadAhead = 16;
 
     RecordCache();
 
@@ -41,8 +43,12 @@ private:
     };
     // The page holding file page `index`, read on a miss; null on a read error.
     const Page* load(int fd, std::uint64_t index);
+    // Reads `count` pages from file page `index` on into their slots, which
+    // follow each other; bytes read, or -1.
+    ssize_t fill(int fd, std::uint64_t index, size_t count);
 
     std::vector<Page> pages_;  // direct-mapped: file page i lives in slot i % kPages
+    std::uint64_t nextMiss_ = UINT64_MAX;  // the page after the last ones read: a walk in order misses it next
     // Every slot's bytes, mapped at the first read: rows are read in no
     // order, and huge pages spare a TLB miss on most of them.
     std::unique_ptr<char, Unmap> slab_;
