@@ -23,22 +23,28 @@ void loadSlowly(size_t index, LoadedItem& out) {
     out.listing = std::to_string(index);
 }
 
+// A slow consumer finds runs of items loaded while it was away; a fast one
+// waits for them.
 TEST(OrderedLoaderTest, HandsOutEveryItemInOrderForAnyWindowAndThreadCount) {
     for (size_t count : {size_t{0}, size_t{1}, size_t{7}, size_t{40}}) {
         for (unsigned threads : {1u, 2u, 4u, OrderedLoader::kOnCallingThread}) {
             for (size_t window : {size_t{0}, size_t{1}, size_t{2}, size_t{5}}) {
-                SCOPED_TRACE(std::to_string(count) + " items, " + std::to_string(threads) + " threads, window " +
-                             std::to_string(window));
-                OrderedLoader loader(count, loadSlowly, threads, window);
-                LoadedItem item;
-                size_t handed = 0;
-                while (loader.next(item)) {
-                    ASSERT_EQ(item.index, handed);
-                    ASSERT_EQ(item.listing, std::to_string(handed));
-                    ++handed;
+                for (bool slowConsumer : {false, true}) {
+                    SCOPED_TRACE(std::to_string(count) + " items, " + std::to_string(threads) + " threads, window " +
+                                 std::to_string(window) + (slowConsumer ? ", slow consumer" : ""));
+                    OrderedLoader loader(count, loadSlowly, threads, window);
+                    LoadedItem item;
+                    size_t handed = 0;
+                    while (loader.next(item)) {
+                        ASSERT_EQ(item.index, handed);
+                        ASSERT_EQ(item.listing, std::to_string(handed));
+                        if (slowConsumer && handed % 4 == 0)
+                            std::this_thread::sleep_for(std::chrono::microseconds(500));
+                        ++handed;
+                    }
+                    EXPECT_EQ(handed, count);
+                    EXPECT_FALSE(loader.next(item));
                 }
-                EXPECT_EQ(handed, count);
-                EXPECT_FALSE(loader.next(item));
             }
         }
     }
