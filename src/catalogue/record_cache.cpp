@@ -40,19 +40,18 @@ const RecordCache::Page* RecordCache::load(int fd, std::uint64_t index) {
     // a lookup here and there would copy pages it never uses.
     const size_t count = index == nextMiss_ ? std::min(kReadAhead, kPages - slot) : 1;
     for (size_t k = 0; k < count; ++k) pages_[slot + k].index = UINT64_MAX;
-    const ssize_t got = fill(fd, index, count);
-    if (got < 0) {
+    const ssize_t read = fill(fd, index, count);
+    if (read < 0) {
         nextMiss_ = UINT64_MAX;
         return nullptr;
     }
-    for (size_t k = 0; k < count; ++k) {
-        const size_t before = k * kPageSize;
-        // Past the end of the file: only the page asked for is kept, empty.
-        if (k > 0 && static_cast<size_t>(got) <= before) break;
+    const size_t got = static_cast<size_t>(read);
+    // Past the end of the file: only the page asked for is kept, empty.
+    for (size_t k = 0; k < count && (k == 0 || got > k * kPageSize); ++k) {
         Page& filled = pages_[slot + k];
         filled.bytes = slab_.get() + (slot + k) * kPageSize;
         filled.index = index + k;
-        filled.valid = std::min(kPageSize, static_cast<size_t>(got) > before ? static_cast<size_t>(got) - before : 0);
+        filled.valid = got > k * kPageSize ? std::min(kPageSize, got - k * kPageSize) : 0;
     }
     nextMiss_ = index + count;
     return &page;
