@@ -264,6 +264,7 @@ SystemFolder FolderJob::openSystemFolder(const std::string& name, bool& opened, 
         return system;
     }
     opened = true;
+    beforeListing(name, system.path);
     // One read of the folder, and a second only when a leftover was found:
     // putting one back changes what the folder holds.
     FolderNames listed = listFolder(system.path);

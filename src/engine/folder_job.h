@@ -281,6 +281,9 @@ protected:
     // Loads a file of the listing again. With `test`, an archive tested by the
     // first pass and unchanged since is not read again.
     ZipStatus reload(const SystemFolder& system, size_t index, ContainerFiles& collection, bool test);
+    // Called with each system's folder just before it is listed: work that
+    // does not need the listing may start meanwhile.
+    virtual void beforeListing(const std::string& /*system*/, const std::string& /*path*/) {}
 
 private:
     // Resolves the system's folder (created when missing), recovers what a

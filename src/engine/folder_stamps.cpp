@@ -9,71 +9,51 @@ namespace quorvane {
 
 namespace {
 
-// Names a thread takes at a time: a few hundred microseconds of stat calls.
+// Names a thread takes at a time: a few hundred microseconds of stat calls,
+// so that a cancel is seen soon and the last share ends soon after the others.
 constexpr size_t kShare = 64;
-
-unsigned helpersFor(unsigned threads) {
-    if (threads == OrderedLoader::kOnCallingThread) return 0;
-    if (threads == 0) threads = OrderedLoader::defaultThreads();
-    return threads - 1;
-}
 
 }  // namespace
 
-FolderStamps::FolderStamps(const std::string& folderPath, const std::vector<std::string>& names, unsigned threads)
+FolderStamps::FolderStamps(const std::string& folderPath, std::vector<std::string> names)
     : folder_(::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
-      names_(names),
-      helpers_(helpersFor(threads)),
-      pool_(helpers_) {}
+      names_(std::move(names)),
+      stamps_(names_.size()) {}
 
 FolderStamps::~FolderStamps() {
-    // The helpers use the folder until they are done.
-    finish();
     if (folder_ >= 0) ::close(folder_);
 }
 
-void FolderStamps::start(size_t first) {
-    first_ = first;
-    end_ = std::min(names_.size(), first + kBlock);
-    stamps_.assign(end_ > first ? end_ - first : 0, FileStamp{});
-    next_ = first;
-    started_ = true;
-    // A helper for each few shares of the block, at most one per thread.
-    const size_t wanted = std::min<size_t>(helpers_, stamps_.size() / (2 * kShare));
+bool FolderStamps::takeShare() {
+    const size_t at = next_.fetch_add(kShare);
+    if (at >= names_.size()) return false;
+    for (size_t i = at; i < std::min(names_.size(), at + kShare); ++i) stamps_[i] = stampAt(folder_, names_[i]);
+    return true;
+}
+
+void FolderStamps::take() {
     {
         std::lock_guard lock(mutex_);
-        pending_ = static_cast<unsigned>(wanted);
+        ++busy_;
     }
-    for (size_t h = 0; h < wanted; ++h) {
-        pool_.run([this] {
-            takeStamps();
-            std::lock_guard lock(mutex_);
-            if (--pending_ == 0) done_.notify_one();
-        });
+    while (takeShare()) {
     }
+    std::lock_guard lock(mutex_);
+    if (--busy_ == 0) idle_.notify_all();
 }
 
-void FolderStamps::takeStamps() {
-    for (size_t at; (at = next_.fetch_add(kShare)) < end_;)
-        for (size_t i = at; i < std::min(end_, at + kShare); ++i) stamps_[i - first_] = stampAt(folder_, names_[i]);
-}
-
-void FolderStamps::startFirstBlock() {
-    if (helpers_ > 0 && !started_) start(0);
-}
-
-void FolderStamps::finish() {
-    std::unique_lock lock(mutex_);
-    done_.wait(lock, [this] { return pending_ == 0; });
-    started_ = false;
-}
-
-const std::vector<FileStamp>& FolderStamps::block(size_t first) {
-    if (started_ && first_ != first) finish();
-    if (!started_) start(first);
-    takeStamps();
-    finish();
+const std::vector<FileStamp>& FolderStamps::all(const std::function<bool(size_t)>& keepGoing) {
+    while ((!keepGoing || keepGoing(std::min<size_t>(next_, names_.size()))) && takeShare()) {
+    }
+    stop();
     return stamps_;
+}
+
+void FolderStamps::stop() {
+    // Past the end: no thread claims another share.
+    next_ = names_.size();
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return busy_ == 0; });
 }
 
 }  // namespace quorvane

@@ -1,66 +1,57 @@
-// The stamps of many files of one folder, a block at a time, the stat calls
-// of a block shared by a few threads: a re-scan of an unchanged folder is
-// little else than these system calls.
+// The stamps of many files of one folder, the stat calls shared by every
+// thread that calls take(): a re-scan of an unchanged folder is little else
+// than these system calls, and they can begin before the folder is listed
+// (from the names the last scan kept).
 //
 // How to use:
-//   FolderStamps stamps(folderPath, names, threads);
-//   stamps.startFirstBlock();  // optional: the helpers begin while the caller does other work
-//   for (size_t first = 0; first < names.size(); first += FolderStamps::kBlock) {
-//       const std::vector<FileStamp>& block = stamps.block(first);  // names[first + k] -> block[k]
-//   }
+//   auto stamps = std::make_shared<FolderStamps>(folderPath, names);
+//   pool.run([stamps] { stamps->take(); });        // any number of helpers
+//   const std::vector<FileStamp>& all = stamps->all(keepGoing);  // names()[k] -> all[k]
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "engine/ordered_loader.h"
-#include "engine/task_pool.h"
 
 namespace quorvane {
 
 class FolderStamps {
 public:
-    // Small enough that a cancel is seen soon, large enough that handing a
-    // block to the threads costs little beside its stat calls.
-    static constexpr size_t kBlock = 2048;
-
-    // `threads`: how many take stamps together, the caller's included, as
-    // for OrderedLoader (0: one per core; kOnCallingThread: the caller alone).
-    FolderStamps(const std::string& folderPath, const std::vector<std::string>& names, unsigned threads);
+    FolderStamps(const std::string& folderPath, std::vector<std::string> names);
     ~FolderStamps();
     FolderStamps(const FolderStamps&) = delete;
     FolderStamps& operator=(const FolderStamps&) = delete;
 
-    // Lets the helper threads take the first block's stamps meanwhile; no
-    // effect without helpers.
-    void startFirstBlock();
-    // The stamps of names[first, first + kBlock), fewer at the end; an
-    // invalid stamp for a file that could not be looked at (all of them when
-    // the folder could not be opened). Valid until the next call.
-    const std::vector<FileStamp>& block(size_t first);
+    const std::vector<std::string>& names() const { return names_; }
+    // Takes stamps, a few names at a time, until none is left or the
+    // stamps are stopped; from any number of threads at once.
+    void take();
+    // Takes stamps beside the helpers and waits for them: a stamp per name,
+    // invalid for a file that could not be looked at (all of them when the
+    // folder could not be opened) or was not looked at. `keepGoing` is asked
+    // now and then, with how many names are taken or being taken, whether
+    // to go on; once it says no, every thread stops.
+    const std::vector<FileStamp>& all(const std::function<bool(size_t)>& keepGoing = {});
+    // Stops the helpers after the names they are at, and waits for them.
+    void stop();
 
 private:
-    void start(size_t first);
-    // Waits for the helpers of the started block.
-    void finish();
-    // Takes stamps of the started block, a few names at a time, until none is left.
-    void takeStamps();
+    // Takes the next few names' stamps; false when none was left.
+    bool takeShare();
 
     const int folder_;
-    const std::vector<std::string>& names_;
+    const std::vector<std::string> names_;
     std::vector<FileStamp> stamps_;
-    size_t first_ = 0, end_ = 0;
-    bool started_ = false;
     std::atomic<size_t> next_{0};
-    const unsigned helpers_;
     std::mutex mutex_;
-    std::condition_variable done_;
-    unsigned pending_ = 0;
-    TaskPool pool_;
+    std::condition_variable idle_;
+    unsigned busy_ = 0;
 };
 
 }  // namespace quorvane

@@ -320,6 +320,17 @@ bool ScanCache::write(const std::string& path, const std::string& folder, Digest
     return true;
 }
 
+std::vector<std::string> ScanCache::names() const {
+    std::vector<std::string> out;
+    out.reserve(size());
+    if (bytes_.empty()) {
+        for (const auto& entry : records_) out.push_back(entry.first);
+    } else {
+        for (size_t i = 0; i < starts_.size(); ++i) out.emplace_back(nameAt(i));
+    }
+    return out;
+}
+
 std::string_view ScanCache::nameAt(size_t index) const {
     FieldReader in(bytes_.data() + starts_[index], bytes_.size() - 4 - starts_[index]);
     return in.view();

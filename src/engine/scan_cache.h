@@ -156,6 +156,12 @@ public:
     // Whether writing this cache under `catalogue` would give the file that
     // `read` read: the same records, written under the same stamp.
     bool sameAsRead(const ScanCache& read, const std::string& catalogue) const;
+    // The names of the records, in order.
+    std::vector<std::string> names() const;
+    // For a cache read without knowing the catalogue, before any record is
+    // looked up: its records keep their rows when it was written under
+    // `catalogue`, as if read under it.
+    void believeRowsUnder(const std::string& catalogue) { keepRows_ = !readUnder_.empty() && readUnder(catalogue); }
     // Whether this cache was read from a usable file written under `catalogue`.
     bool readUnder(const std::string& catalogue) const { return wasRead_ && readUnder_ == catalogue; }
     // What tells the file read (or last written) from another: its length

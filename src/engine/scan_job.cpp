@@ -1,5 +1,6 @@
 #include "engine/scan_job.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <optional>
@@ -27,8 +28,64 @@ JobResult ScanJob::execute() {
     return finishJob(oneChosen() ? text::romsetScanned(systemName()) : std::string(text::kRomsetsScanned));
 }
 
+struct ScanJob::LastScanRead {
+    ScanCache known;  // its rows not yet believed: read before the catalogue's stamp was known
+    std::optional<ScanOutcome> kept;
+    std::shared_ptr<FolderStamps> stamps;  // of the files `known` names; null when `kept` is not there
+};
+
+ScanJob::~ScanJob() { dropLastScanRead(); }
+
+void ScanJob::beforeListing(const std::string& system, const std::string& path) {
+    dropLastScanRead();
+    const unsigned threads = analysisOptions().loadThreads;
+    if (settings().fullScan || threads == OrderedLoader::kOnCallingThread) return;
+    // Helpers beside this thread, which lists the folder meanwhile.
+    const unsigned helpers = std::max(1u, (threads == 0 ? OrderedLoader::defaultThreads() : threads) - 1);
+    if (!readAhead_) readAhead_ = std::make_unique<TaskPool>(helpers);
+    auto promise = std::make_shared<std::promise<std::shared_ptr<LastScanRead>>>();
+    lastScanRead_ = promise->get_future();
+    readAheadSystem_ = system;
+    const bool stampsWanted = settingsAllowAsKept(system);
+    const std::string cachePath = ScanCache::pathFor(db().basePath(), system);
+    const std::string outcomePath = ScanOutcome::pathFor(db().basePath(), system);
+    const ScanCache::Digests digests{settings().useMD5, settings().useSHA1};
+    readAhead_->run([=, pool = readAhead_.get()] {
+        std::shared_ptr<FolderStamps> stamps;
+        try {
+            auto read = std::make_shared<LastScanRead>();
+            read->known = ScanCache::read(cachePath, path, digests);
+            read->kept = ScanOutcome::read(outcomePath);
+            if (stampsWanted && read->kept && !read->known.empty())
+                read->stamps = std::make_shared<FolderStamps>(path, read->known.names());
+            stamps = read->stamps;
+            promise->set_value(std::move(read));
+        } catch (...) {
+            // The scan reads it again itself.
+            promise->set_value(nullptr);
+            return;
+        }
+        if (!stamps) return;
+        for (unsigned h = 1; h < helpers; ++h) pool->run([stamps] { stamps->take(); });
+        stamps->take();
+    });
+}
+
+std::shared_ptr<ScanJob::LastScanRead> ScanJob::takeLastScanRead(const std::string& system) {
+    if (!lastScanRead_.valid() || readAheadSystem_ != system) return nullptr;
+    return lastScanRead_.get();
+}
+
+void ScanJob::dropLastScanRead() {
+    if (!lastScanRead_.valid()) return;
+    if (const std::shared_ptr<LastScanRead> read = lastScanRead_.get(); read && read->stamps) read->stamps->stop();
+}
+
 void ScanJob::scanSystem(SystemFolder& system) {
+    // Whatever was read ahead is taken or stopped here.
+    std::shared_ptr<LastScanRead> readAhead = takeLastScanRead(system.name);
     if (db().openDB() != StoreStatus::Ok) {
+        if (readAhead && readAhead->stamps) readAhead->stamps->stop();
         postMessage(db().lastError());
         return;
     }
@@ -41,22 +98,27 @@ void ScanJob::scanSystem(SystemFolder& system) {
     const std::string outcomePath = ScanOutcome::pathFor(db().basePath(), system.name);
     ScanCache known;
     std::optional<ScanOutcome> kept;
+    std::shared_ptr<FolderStamps> stamps;
     auto readLastScan = [&] {
         known = lastScan(system, catalogue);
         kept = ScanOutcome::read(outcomePath);
     };
-    // An unchanged folder is told by its files' stamps, which start coming
-    // in while the cache is read.
-    std::optional<FolderStamps> stamps;
-    if (!settings().fullScan && mayBeAsKept(system)) {
-        stamps.emplace(system.path, system.files, analysisOptions().loadThreads);
-        stamps->startFirstBlock();
-    }
     // A full scan tests every file whatever the cache says: it only compares
     // its findings with it at the end, and reads it while the files load.
-    if (!settings().fullScan) readLastScan();
-    const bool asKept = stamps && kept && everyFileAsKept(system, known, *kept, catalogue, *stamps);
-    stamps.reset();
+    if (!settings().fullScan) {
+        if (readAhead) {
+            known = std::move(readAhead->known);
+            known.believeRowsUnder(catalogue);
+            kept = std::move(readAhead->kept);
+            stamps = std::move(readAhead->stamps);
+        } else {
+            readLastScan();
+        }
+    }
+    // An unchanged folder is told by its files' stamps.
+    const bool asKept =
+        !settings().fullScan && mayBeAsKept(system) && kept && everyFileAsKept(system, known, *kept, catalogue, stamps);
+    if (stamps) stamps->stop();
     if (asKept) {
         // Every status is as this scan would leave it.
         systemReport().status = kept->counts;
@@ -109,30 +171,36 @@ void ScanJob::scanSystem(SystemFolder& system) {
 bool ScanJob::mayBeAsKept(const SystemFolder& system) const {
     // Anything a scan would say beyond the statuses, or that could change
     // them, takes the whole scan: leftovers, disk images, the TorrentZip check.
-    return system.leftoverLines.empty() && !system.mayHoldDisks && !settings().checkTorrentZip &&
-           settings().outputFor(system.name) != ArchiveOutput::TorrentZip;
+    return system.leftoverLines.empty() && !system.mayHoldDisks && settingsAllowAsKept(system.name);
+}
+
+bool ScanJob::settingsAllowAsKept(const std::string& system) const {
+    return !settings().checkTorrentZip && settings().outputFor(system) != ArchiveOutput::TorrentZip;
 }
 
 bool ScanJob::everyFileAsKept(const SystemFolder& system, const ScanCache& known, const ScanOutcome& kept,
-                              const std::string& catalogue, FolderStamps& stamps) {
+                              const std::string& catalogue, std::shared_ptr<FolderStamps> stamps) {
     if (known.size() != system.files.size() || !known.readUnder(catalogue) ||
         !kept.holdsFor(system.path, catalogue, known.fileSize(), known.fileCrc(), stampOf(db().recordPath())))
         return false;
-    bool unchanged = true;
+    if (!stamps) stamps = std::make_shared<FolderStamps>(system.path, known.names());
+    // A stamp each is quick: the progress and a cancel are looked at now and then.
+    const std::vector<FileStamp>& taken = stamps->all([&](size_t at) {
+        if (at < system.files.size()) setCurrentFile(at, system.files[at]);
+        showProgress();
+        return !cancelled();
+    });
+    if (cancelled()) return false;
     ScanCache::Glance glance;
-    const std::vector<FileStamp>* block = nullptr;
-    for (size_t i = 0; i < system.files.size() && unchanged; ++i) {
-        // A stamp each is quick: the progress and a cancel are looked at now and then.
-        if (i % 256 == 0 || i + 1 == system.files.size()) {
-            unchanged = !cancelled();
-            setCurrentFile(i, system.files[i]);
-            showProgress();
-        }
-        if (i % FolderStamps::kBlock == 0) block = &stamps.block(i);
-        unchanged = unchanged && known.glance(system.files[i], glance, i) && glance.allInPlace &&
-                    glance.stamp == (*block)[i % FolderStamps::kBlock];
+    for (size_t i = 0; i < system.files.size(); ++i) {
+        // The stamps are of the names the cache holds, which must be the folder's.
+        if (stamps->names()[i] != system.files[i] || !known.glance(system.files[i], glance, i) || !glance.allInPlace ||
+            !(glance.stamp == taken[i]))
+            return false;
     }
-    return unchanged;
+    if (!system.files.empty()) setCurrentFile(system.files.size() - 1, system.files.back());
+    showProgress();
+    return true;
 }
 
 bool ScanJob::everyFileInPlace(const SystemFolder& system) const {

@@ -57,6 +57,11 @@ TEST_F(KeptStatusesTest, AnUnchangedFolderTakesTheKeptCountsAndSaysTheSame) {
     EXPECT_EQ(counts, "99/0/1 3/0/1");
     EXPECT_EQ(statuses("A B D Other/O"), "YY Y N N");
 
+    // Also when the job takes each stamp itself.
+    const AnalysisOptions oneThread{.loadThreads = OrderedLoader::kOnCallingThread, .settleTime = {}};
+    EXPECT_EQ(scan(oneThread), said);
+    EXPECT_EQ(counts, "99/0/1 3/0/1");
+
     // --full tests everything and counts the rows again.
     settings.fullScan = true;
     EXPECT_EQ(scanCounts(), "2/0/1 3/0/1");
@@ -108,6 +113,11 @@ TEST_F(KeptStatusesTest, AChangedArchiveOrCacheIsNotBelieved) {
     keepAndForge("3/0/0 4/0/0");
     ASSERT_EQ(::unlink((f() + "/D.zip").c_str()), 0);
     EXPECT_EQ(scanCounts(), "2/0/1 3/0/1");
+
+    // An archive renamed: as many names, one of them another.
+    keepAndForge();
+    ASSERT_EQ(::rename((f() + "/B.zip").c_str(), (f() + "/C.zip").c_str()), 0);
+    EXPECT_EQ(scanCounts(), "1/1/1 2/1/1");
 }
 
 TEST_F(KeptStatusesTest, OnlyAFolderOfArchivesAllInPlaceKeepsOne) {

@@ -62,38 +62,48 @@ TEST(OrderedLoaderTest, DroppedPartWayItStopsWithoutLoadingEverything) {
     EXPECT_LE(loaded.load(), 3u + 8u + 2u);  // the window and what each worker had started
 }
 
-// However the stat calls are shared, and whether the helpers began the first
-// block early, each name gets its own file's stamp, and a name that is gone
-// an invalid one.
-TEST(FolderStampsTest, EveryThreadCountGivesEachNameItsOwnStamp) {
+// However the stat calls are shared, each name gets its own file's stamp,
+// and a name that is gone an invalid one; a stop leaves the rest untaken.
+TEST(FolderStampsTest, EveryHelperCountGivesEachNameItsOwnStamp) {
     TempDir dir;
     std::vector<std::string> names;
-    const size_t count = FolderStamps::kBlock + 5;
+    const size_t count = 1000;
     for (size_t i = 0; i < count; ++i) {
         names.push_back("f" + std::to_string(i));
-        if (i != FolderStamps::kBlock + 1) writeFile(dir.file(names.back()), std::string(i % 7, 'x'));
+        if (i != 501) writeFile(dir.file(names.back()), std::string(i % 7, 'x'));
     }
     const int folder = ::open(dir.path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     ASSERT_GE(folder, 0);
-    const std::pair<unsigned, bool> runs[] = {
-        {OrderedLoader::kOnCallingThread, false}, {0, false}, {1, false}, {2, false}, {5, false}, {2, true}, {5, true}};
-    for (const auto& [threads, early] : runs) {
-        SCOPED_TRACE(std::to_string(threads) + " threads" + (early ? ", started early" : ""));
-        FolderStamps stamps(dir.path(), names, threads);
-        if (early) stamps.startFirstBlock();
-        for (size_t first = 0; first < count; first += FolderStamps::kBlock) {
-            const std::vector<FileStamp>& block = stamps.block(first);
-            ASSERT_EQ(block.size(), std::min(FolderStamps::kBlock, count - first));
-            for (size_t k = 0; k < block.size(); ++k) {
-                const FileStamp expected = stampAt(folder, names[first + k]);
-                ASSERT_EQ(expected.valid, first + k != FolderStamps::kBlock + 1);
-                ASSERT_EQ(block[k], expected) << names[first + k];
-                if (expected.valid) {
-                    ASSERT_EQ(block[k].size, static_cast<long long>((first + k) % 7));
-                }
+    for (const unsigned helpers : {0u, 1u, 4u}) {
+        SCOPED_TRACE(std::to_string(helpers) + " helpers");
+        FolderStamps stamps(dir.path(), names);
+        std::vector<std::thread> threads;
+        for (unsigned h = 0; h < helpers; ++h) threads.emplace_back([&stamps] { stamps.take(); });
+        size_t asked = 0;
+        const std::vector<FileStamp>& all = stamps.all([&](size_t at) {
+            EXPECT_LE(at, count);
+            ++asked;
+            return true;
+        });
+        ASSERT_EQ(all.size(), count);
+        EXPECT_GE(asked, 1u);
+        for (size_t k = 0; k < count; ++k) {
+            const FileStamp expected = stampAt(folder, names[k]);
+            ASSERT_EQ(expected.valid, k != 501);
+            ASSERT_EQ(all[k], expected) << names[k];
+            if (expected.valid) {
+                ASSERT_EQ(all[k].size, static_cast<long long>(k % 7));
             }
         }
+        for (std::thread& t : threads) t.join();
     }
+    // Stopped before the first few names: none is taken, and helpers that
+    // come later take none either.
+    FolderStamps stopped(dir.path(), names);
+    const std::vector<FileStamp>& none = stopped.all([](size_t) { return false; });
+    std::thread late([&stopped] { stopped.take(); });
+    late.join();
+    for (const FileStamp& stamp : none) ASSERT_FALSE(stamp.valid);
     ::close(folder);
 }
 
