@@ -15,9 +15,11 @@ constexpr size_t kShare = 64;
 
 }  // namespace
 
-FolderStamps::FolderStamps(const std::string& folderPath, std::vector<std::string> names)
+FolderStamps::FolderStamps(const std::string& folderPath, std::vector<std::string> names,
+                           std::vector<FileStamp> expected)
     : folder_(::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
       names_(std::move(names)),
+      expected_(std::move(expected)),
       stamps_(names_.size()) {}
 
 FolderStamps::~FolderStamps() {
@@ -27,7 +29,15 @@ FolderStamps::~FolderStamps() {
 bool FolderStamps::takeShare() {
     const size_t at = next_.fetch_add(kShare);
     if (at >= names_.size()) return false;
-    for (size_t i = at; i < std::min(names_.size(), at + kShare); ++i) stamps_[i] = stampAt(folder_, names_[i]);
+    for (size_t i = at; i < std::min(names_.size(), at + kShare); ++i) {
+        stamps_[i] = stampAt(folder_, names_[i]);
+        if (!expected_.empty() && !(stamps_[i] == expected_[i])) {
+            // A changed folder: the rest would be looked at for nothing.
+            differs_ = true;
+            next_ = names_.size();
+            return false;
+        }
+    }
     return true;
 }
 

@@ -1,7 +1,8 @@
 // The stamps of many files of one folder, the stat calls shared by every
 // thread that calls take(): a re-scan of an unchanged folder is little else
 // than these system calls, and they can begin before the folder is listed
-// (from the names the last scan kept).
+// (from the names the last scan kept). Given the stamps the files are
+// expected to have, the first one found otherwise stops every thread.
 //
 // How to use:
 //   auto stamps = std::make_shared<FolderStamps>(folderPath, names);
@@ -23,7 +24,8 @@ namespace quorvane {
 
 class FolderStamps {
 public:
-    FolderStamps(const std::string& folderPath, std::vector<std::string> names);
+    // `expected`: empty, or a stamp per name.
+    FolderStamps(const std::string& folderPath, std::vector<std::string> names, std::vector<FileStamp> expected = {});
     ~FolderStamps();
     FolderStamps(const FolderStamps&) = delete;
     FolderStamps& operator=(const FolderStamps&) = delete;
@@ -40,6 +42,9 @@ public:
     const std::vector<FileStamp>& all(const std::function<bool(size_t)>& keepGoing = {});
     // Stops the helpers after the names they are at, and waits for them.
     void stop();
+    // Whether a file was found unlike its expected stamp (then not every
+    // name has its stamp).
+    bool differs() const { return differs_; }
 
 private:
     // Takes the next few names' stamps; false when none was left.
@@ -47,7 +52,9 @@ private:
 
     const int folder_;
     const std::vector<std::string> names_;
+    const std::vector<FileStamp> expected_;
     std::vector<FileStamp> stamps_;
+    std::atomic<bool> differs_{false};
     std::atomic<size_t> next_{0};
     std::mutex mutex_;
     std::condition_variable idle_;

@@ -331,6 +331,21 @@ std::vector<std::string> ScanCache::names() const {
     return out;
 }
 
+std::vector<FileStamp> ScanCache::stamps() const {
+    std::vector<FileStamp> out;
+    out.reserve(size());
+    if (bytes_.empty()) {
+        for (const auto& entry : records_) out.push_back(entry.second->stamp);
+    } else {
+        for (size_t i = 0; i < starts_.size(); ++i) {
+            FieldReader in(bytes_.data() + starts_[i], bytes_.size() - 4 - starts_[i]);
+            in.view();
+            out.push_back(readStamp(in));
+        }
+    }
+    return out;
+}
+
 std::string_view ScanCache::nameAt(size_t index) const {
     FieldReader in(bytes_.data() + starts_[index], bytes_.size() - 4 - starts_[index]);
     return in.view();

@@ -156,8 +156,9 @@ public:
     // Whether writing this cache under `catalogue` would give the file that
     // `read` read: the same records, written under the same stamp.
     bool sameAsRead(const ScanCache& read, const std::string& catalogue) const;
-    // The names of the records, in order.
+    // The names of the records, in order, and the stamps they were made of.
     std::vector<std::string> names() const;
+    std::vector<FileStamp> stamps() const;
     // For a cache read without knowing the catalogue, before any record is
     // looked up: its records keep their rows when it was written under
     // `catalogue`, as if read under it.

@@ -57,7 +57,7 @@ void ScanJob::beforeListing(const std::string& system, const std::string& path) 
             read->known = ScanCache::read(cachePath, path, digests);
             read->kept = ScanOutcome::read(outcomePath);
             if (stampsWanted && read->kept && !read->known.empty())
-                read->stamps = std::make_shared<FolderStamps>(path, read->known.names());
+                read->stamps = std::make_shared<FolderStamps>(path, read->known.names(), read->known.stamps());
             stamps = read->stamps;
             promise->set_value(std::move(read));
         } catch (...) {
@@ -183,14 +183,14 @@ bool ScanJob::everyFileAsKept(const SystemFolder& system, const ScanCache& known
     if (known.size() != system.files.size() || !known.readUnder(catalogue) ||
         !kept.holdsFor(system.path, catalogue, known.fileSize(), known.fileCrc(), stampOf(db().recordPath())))
         return false;
-    if (!stamps) stamps = std::make_shared<FolderStamps>(system.path, known.names());
+    if (!stamps) stamps = std::make_shared<FolderStamps>(system.path, known.names(), known.stamps());
     // A stamp each is quick: the progress and a cancel are looked at now and then.
     const std::vector<FileStamp>& taken = stamps->all([&](size_t at) {
         if (at < system.files.size()) setCurrentFile(at, system.files[at]);
         showProgress();
         return !cancelled();
     });
-    if (cancelled()) return false;
+    if (cancelled() || stamps->differs()) return false;
     ScanCache::Glance glance;
     for (size_t i = 0; i < system.files.size(); ++i) {
         // The stamps are of the names the cache holds, which must be the folder's.

@@ -97,6 +97,20 @@ TEST(FolderStampsTest, EveryHelperCountGivesEachNameItsOwnStamp) {
         }
         for (std::thread& t : threads) t.join();
     }
+    // Given what to expect, a file unlike it stops the taking; an unchanged
+    // folder is taken whole.
+    std::vector<FileStamp> expected;
+    for (const std::string& name : names) expected.push_back(stampAt(folder, name));
+    FolderStamps unchanged(dir.path(), names, expected);
+    EXPECT_FALSE(unchanged.differs());
+    EXPECT_EQ(unchanged.all(), expected);
+    EXPECT_FALSE(unchanged.differs());
+    expected[3].size += 1;
+    FolderStamps changed(dir.path(), names, expected);
+    const std::vector<FileStamp>& partly = changed.all();
+    EXPECT_TRUE(changed.differs());
+    EXPECT_FALSE(partly.back().valid);
+
     // Stopped before the first few names: none is taken, and helpers that
     // come later take none either.
     FolderStamps stopped(dir.path(), names);
