@@ -8,9 +8,7 @@
 // program starts. So a run that will fill much memory, started without
 // them, starts the program once more with them (a few milliseconds); the
 // second start puts the environment back as the user had it, so that any
-// program it runs in turn sees no change. A run that likely fills little (a
-// re-scan of a folder its cache holds) takes the large steps in place: for
-// it the second start would be a tenth of its time, and huge pages no gain.
+// program it runs in turn sees no change.
 #pragma once
 
 #include <cstddef>
