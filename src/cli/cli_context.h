@@ -32,8 +32,6 @@ struct CliContext {
     // run faster with the allocator tuned (core/allocator_tuning.h); 0 for
     // the others.
     size_t heapStep = 0;
-    // Whether the heap step is worth a restart (see restartWithTunedAllocator).
-    bool restartForHeap = true;
 
     // Loads the settings for --home/--category; prints warnings and errors.
     // False (with a message on stderr) when the category name is unknown.

@@ -61,10 +61,7 @@ int runCli(int argc, char** argv, const std::function<int(const CliContext&)>& w
         return code == 0 ? kExitOk : kExitUsage;
     }
     // The restart is no use to a command over in milliseconds.
-    if (ctx.action && ctx.heapStep > 0) {
-        if (ctx.restartForHeap) restartWithTunedAllocator(argv, ctx.heapStep);
-        else tuneAllocatorInPlace(ctx.heapStep);
-    }
+    if (ctx.action && ctx.heapStep > 0) restartWithTunedAllocator(argv, ctx.heapStep);
     if (!ctx.action && withoutCommand) {
         restartWithTunedAllocator(argv, kLargeHeapStep);
         return withoutCommand(ctx);

@@ -89,10 +89,7 @@ void addSystemsCommand(CLI::App& app, CliContext& ctx, const SystemsCommand& c, 
     cmd->callback([&ctx, o, names, all, command, one, allSystems] {
         if (names->count() == 0 && all->count() == 0) throw CLI::RequiredError("SYSTEM or --all");
         ctx.action = [&ctx, o, command, one, allSystems] { return runOnSystems(ctx, *o, command, one, allSystems); };
-        const bool scan = std::string_view(command) == "scan";
-        ctx.heapStep = scan ? kLargeHeapStep : kSmallHeapStep;
-        // A scan that may take most files from its cache is over in tens of milliseconds.
-        ctx.restartForHeap = !scan || o->full;
+        ctx.heapStep = std::string_view(command) == "scan" ? kLargeHeapStep : kSmallHeapStep;
     });
 }
 

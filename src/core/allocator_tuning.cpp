@@ -1,6 +1,5 @@
 #include "core/allocator_tuning.h"
 
-#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -62,14 +61,6 @@ void restartWithTunedAllocator(char** argv, size_t step) {
     ::setenv(kTunables, tuned->c_str(), 1);
     ::execv("/proc/self/exe", argv);
     putBack(before);
-}
-
-void tuneAllocatorInPlace(size_t step) {
-#if defined(__GLIBC__)
-    if (tunedAllocatorSettings(std::getenv(kTunables), step)) ::mallopt(M_TOP_PAD, static_cast<int>(step));
-#else
-    (void)step;
-#endif
 }
 
 }  // namespace quorvane

@@ -33,8 +33,4 @@ std::optional<std::string> tunedAllocatorSettings(const char* current, size_t st
 // does not (a failed restart included), the environment as it was.
 void restartWithTunedAllocator(char** argv, size_t step);
 
-// Grows the heaps by `step` from now on, without huge pages and without a
-// restart; nothing when the user has chosen either setting.
-void tuneAllocatorInPlace(size_t step);
-
 }  // namespace quorvane
