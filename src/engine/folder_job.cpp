@@ -352,18 +352,33 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
         return true;
     };
 
+    // A fix acts on the entries of the archives it changes, and believes
+    // only their own directories for them; one whose entries were all in
+    // place it leaves alone (a copy into it reads it again), so its record
+    // stands for it as it does for a scan.
+    auto needsNoConfirming = [&system, known](size_t i, const FileStamp& stamp) {
+        ScanCache::Glance glance;
+        return stamp.valid && known->glance(system.files[i], glance, i) && glance.stamp == stamp && glance.allInPlace;
+    };
     const bool stampWhenOpened = test && (!known || known->empty());
     // A listing to confirm costs a directory read: worth a loader thread.
     const bool confirming = test && known && system.confirmCachedListings;
     // With a cache, the files it holds are taken from it here, first: for
-    // a stat and a lookup, a loader thread costs more than it saves.
+    // a stat and a lookup, a loader thread costs more than it saves. A
+    // listing to be confirmed is left to the loader, with its stamp.
     std::vector<std::optional<LoadedItem>> cached;
-    if (test && known && !known->empty() && !confirming) {
+    std::vector<FileStamp> stamped;
+    if (test && known && !known->empty()) {
         cached.resize(system.files.size());
+        if (confirming) stamped.resize(system.files.size());
         for (size_t i = 0; i < system.files.size() && !cancelled(); ++i) {
             LoadedItem item;
             // The record says what kind of file it is: the name need not.
             item.stamp = stampOfFile(i);
+            if (confirming && !needsNoConfirming(i, item.stamp)) {
+                stamped[i] = item.stamp;
+                continue;
+            }
             if (fromCache(i, item)) cached[i] = std::move(item);
         }
     }
@@ -387,7 +402,7 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
             if (!opts.test && system.keepListings && system.reuseListing(i, out.collection)) return;
             // With no record to compare it with, the test takes the stamp as it opens the file.
             if (!stampWhenOpened) {
-                out.stamp = stampOfFile(i);
+                out.stamp = i < stamped.size() && stamped[i].valid ? stamped[i] : stampOfFile(i);
                 if (!opts.test && system.reuseFirstPass(i, out.collection, out.stamp)) return;
                 if (opts.test && fromCache(i, out)) {
                     if (!confirming || listsAsRecorded(out.collection, out.stamp)) return;

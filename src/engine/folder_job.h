@@ -89,10 +89,10 @@ struct SystemFolder {
     // Whether it also keeps the rows each file was identified as (scan: its
     // second pass and its cache use them; a fix changes the files).
     bool keepRows = false;
-    // Whether a zip taken from the scan cache has its directory read and
-    // compared with the record first (fix: it acts on the entries listed,
-    // so it believes only the last test of their data, never a listing
-    // the archive does not have).
+    // Whether a zip taken from the scan cache whose entries were not all in
+    // place has its directory read and compared with the record first (fix:
+    // it acts on the entries listed, so it believes only the last test of
+    // their data, never a listing the archive does not have).
     bool confirmCachedListings = false;
 
     std::string pathOf(size_t index) const;

@@ -75,8 +75,10 @@ protected:
         return transcriptOf(fresh);
     }
     // A fix of Sys, its transcript.
-    Lines fixSys() {
+    Lines fixSys(OpenCounter* counter = nullptr) {
         RecordingHost fixing;
+        std::optional<ScopedFileOps> scope;
+        if (counter) scope.emplace(*counter);
         FixJob job(db, fixing, settings, "Sys");
         EXPECT_TRUE(job.prepare());
         job.execute();
@@ -147,20 +149,26 @@ TEST_F(ScanCacheTest, AFileChangedInAnyWayTheStampShowsIsTestedAgain) {
 }
 
 // A forged record shows what a scan skips, and that a fix believes no
-// listing the archive's own directory does not have.
+// listing the archive's own directory does not have, of an archive it acts
+// on; one whose entries were all in place it does not open.
 TEST_F(ScanCacheTest, ScanTrustsAnUnchangedFilesRecordAndFixChecksItsListing) {
+    addRoms({"Sys/D/d1.bin"});
+    makeZips({{f() + "/D.zip", {{"d1.bin", "content d1"}}}});
     scan();
-    ASSERT_EQ(ScanCache::read(scanCachePath(), f(), {}).size(), 3u);  // A.zip, C.zip, note.txt; never bad.zip
+    ASSERT_EQ(ScanCache::read(scanCachePath(), f(), {}).size(), 4u);  // A.zip, C.zip, D.zip, note.txt; never bad.zip
     // The record says C.zip holds nothing.
     forgeScanRecord("C.zip", "", [](const ScanCache&, ScanCache::Record& r) { r.listing = encodeListing({}); });
 
     const Lines seen = scan();
     EXPECT_EQ(std::count(seen.begin(), seen.end(), "[C.zip]"), 0);
-    EXPECT_EQ(statuses("A B Other/O"), "YY N N");
+    EXPECT_EQ(statuses("A B D Other/O"), "YY N Y N");
 
-    fixSys();
+    OpenCounter counter;
+    fixSys(&counter);
     // Fix moved C.zip's real b1.bin to its set: it read the archive.
     EXPECT_EQ(zipContents(f() + "/B.zip"), "b1.bin=content b1");
+    EXPECT_EQ(counter.opens("D.zip"), 0);
+    EXPECT_EQ(statuses("A B D"), "YY Y Y");
 }
 
 // What a fix cannot see: data damaged under an unchanged stamp and listing.
