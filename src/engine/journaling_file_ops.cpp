@@ -32,6 +32,24 @@ bool JournalingFileOps::inRunFolder(const std::string& path) const {
     return whole.compare(0, runPrefix_.size(), runPrefix_) == 0;
 }
 
+namespace {
+
+std::string withoutTrailingSlash(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+}  // namespace
+
+void JournalingFileOps::forgetRunFolders(const std::string& path) {
+    const std::string whole = withoutTrailingSlash(absolutePath(path));
+    std::lock_guard lock(mutex_);
+    for (auto it = runFoldersThere_.lower_bound(whole); it != runFoldersThere_.end() && it->starts_with(whole);) {
+        if (it->size() == whole.size() || (*it)[whole.size()] == '/') it = runFoldersThere_.erase(it);
+        else ++it;
+    }
+}
+
 bool JournalingFileOps::runMade(const std::string& path) {
     const std::optional<FileIdentity> id = FileIdentity::of(path);
     return id && madeByRun(*id);
@@ -193,6 +211,7 @@ int JournalingFileOps::createNew(const std::string& path) {
 }
 
 int JournalingFileOps::rename(const std::string& from, const std::string& to) {
+    if (inRunFolder(from)) forgetRunFolders(from);
     if (inRunFolder(from) && inRunFolder(to)) return inner_.rename(from, to);
     bool kept = false;
     if (!keep(to, kept) || !record(JournalRecord::Kind::Rename, from, to, kept || !runMade(from))) return refuse();
@@ -201,6 +220,7 @@ int JournalingFileOps::rename(const std::string& from, const std::string& to) {
 }
 
 int JournalingFileOps::renameNoReplace(const std::string& from, const std::string& to) {
+    if (inRunFolder(from)) forgetRunFolders(from);
     if (inRunFolder(from) && inRunFolder(to)) return inner_.renameNoReplace(from, to);
     if (!record(JournalRecord::Kind::Rename, from, to, !runMade(from))) return refuse();
     noteMoveIn(from, to);
@@ -238,7 +258,10 @@ int JournalingFileOps::makeFolder(const std::string& path) {
 }
 
 int JournalingFileOps::removeFolder(const std::string& path) {
-    if (inRunFolder(path)) return inner_.removeFolder(path);
+    if (inRunFolder(path)) {
+        forgetRunFolders(path);
+        return inner_.removeFolder(path);
+    }
     {
         std::lock_guard lock(mutex_);
         if (madeFolders_.erase(path) != 0) return inner_.removeFolder(path);
@@ -248,7 +271,22 @@ int JournalingFileOps::removeFolder(const std::string& path) {
 }
 
 int JournalingFileOps::makeFolderPath(const std::string& path) {
-    if (inRunFolder(path) || path.empty()) return inner_.makeFolderPath(path);
+    if (path.empty()) return inner_.makeFolderPath(path);
+    if (inRunFolder(path)) {
+        // Most files put aside go into a few folders: each is made (or
+        // found) once, not looked for again per file.
+        const std::string whole = withoutTrailingSlash(absolutePath(path));
+        {
+            std::lock_guard lock(mutex_);
+            if (runFoldersThere_.count(whole) != 0) return 0;
+        }
+        const int result = inner_.makeFolderPath(path);
+        if (result == 0) {
+            std::lock_guard lock(mutex_);
+            runFoldersThere_.insert(whole);
+        }
+        return result;
+    }
     // Each missing folder from the top down, so undo removes them bottom up.
     std::vector<std::string> missing;
     for (std::string at = path; !at.empty() && at != "/" && !pathExists(at); at = dirName(at))

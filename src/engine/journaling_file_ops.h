@@ -92,6 +92,8 @@ private:
     bool record(JournalRecord::Kind kind, const std::string& path, const std::string& other = {},
                 bool durable = false);
     int refuse();
+    // The folder at `path` and those under it may be gone: makeFolderPath looks again.
+    void forgetRunFolders(const std::string& path);
     // Counts a recorded step, ending the batch when it is full.
     void stepRecorded();
 
@@ -101,6 +103,8 @@ private:
     std::mutex mutex_;
     std::set<std::pair<std::uint64_t, std::uint64_t>> madeFiles_;  // device, inode
     std::set<std::string> madeFolders_;
+    // Folders of the run folder made or found by makeFolderPath, until removed.
+    std::set<std::string> runFoldersThere_;
     // The batch's waiting syncs.
     std::set<std::string> foldersToSync_;
     bool journalToSync_ = false;

@@ -59,6 +59,10 @@ public:
         note("rename " + from + " " + to);
         return FileOps::rename(from, to);
     }
+    int makeFolderPath(const std::string& path) override {
+        note("folders " + path);
+        return FileOps::makeFolderPath(path);
+    }
     std::vector<std::string> log() {
         std::lock_guard lock(mutex_);
         return log_;
@@ -155,6 +159,27 @@ TEST_F(BatchedSyncsTest, AFolderSyncThatFailsAtTheBatchsEndIsReported) {
     log.failingFolder = coll;
     EXPECT_EQ(replaceEverySet(), EIO);
     for (int i = 0; i < kSets; ++i) EXPECT_EQ(readFile(set(i)), "new " + std::to_string(i));
+}
+
+// Files put aside go into few folders: each is made once, and again only
+// once it may be gone.
+TEST_F(BatchedSyncsTest, ARunFolderIsMadeOnceUntilItIsRemovedOrMoved) {
+    ScopedFileOps scope(log);
+    JournaledRun run(runFolder, "fix", RunSyncs::Batched);
+    FileOps& ops = fileOps();
+    const std::string a = runFolder + "/Sys/A", b = runFolder + "/Sys/B", bSpace = runFolder + "/Sys/B c";
+    for (const std::string& folder : {a, a + "/", a, b + "/x", bSpace}) EXPECT_EQ(ops.makeFolderPath(folder), 0);
+    EXPECT_EQ(log.count("folders " + a), 1u);
+    EXPECT_EQ(log.count("folders " + a + "/"), 0u);
+
+    ASSERT_EQ(ops.removeFolder(a), 0);
+    ASSERT_EQ(ops.rename(b, runFolder + "/Sys/moved"), 0);
+    for (const std::string& folder : {a, b + "/x", bSpace}) {
+        EXPECT_EQ(ops.makeFolderPath(folder), 0);
+        EXPECT_TRUE(isDirectory(folder)) << folder;
+    }
+    EXPECT_EQ(log.count("folders " + a), 2u);
+    EXPECT_EQ(log.count("folders " + bSpace), 1u);
 }
 
 }  // namespace
