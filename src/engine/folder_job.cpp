@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <thread>
 
 #include "archive/chd_header.h"
 #include "archive/plain_directory.h"
@@ -13,8 +14,9 @@
 #include "core/file_util.h"
 #include "core/names.h"
 #include "engine/analysis_text.h"
-#include "engine/set_conversion.h"
 #include "engine/folder_listing.h"
+#include "engine/folder_stamps.h"
+#include "engine/set_conversion.h"
 
 namespace quorvane {
 
@@ -26,6 +28,8 @@ constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 // table, the last scan's cache): a listing each. Much further ahead, the
 // job finds them gone from the processor's caches and takes longer.
 constexpr size_t kLoadAheadWhilePreparing = 1536;
+// Below this many files a helper thread costs about what it saves.
+constexpr size_t kStampsWorthAHelper = 1024;
 
 ScanCache::Kind kindOf(const ContainerFiles& collection) {
     if (collection.isPacked) return ScanCache::Kind::Packed;
@@ -364,22 +368,31 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
     // A listing to confirm costs a directory read: worth a loader thread.
     const bool confirming = test && known && system.confirmCachedListings;
     // With a cache, the files it holds are taken from it here, first: for
-    // a stat and a lookup, a loader thread costs more than it saves. A
-    // listing to be confirmed is left to the loader, with its stamp.
+    // a stat and a lookup, a loader thread costs more than it saves. The
+    // others are left to the loader with their stamps (a file that changes
+    // before it is read then has another stamp than its record).
     std::vector<std::optional<LoadedItem>> cached;
     std::vector<FileStamp> stamped;
     if (test && known && !known->empty()) {
+        // The stat calls are most of it: a helper takes some beside this thread.
+        FolderStamps stamps(system.path, system.files);
+        std::jthread helper;
+        if (options_.loadThreads != OrderedLoader::kOnCallingThread && system.files.size() >= kStampsWorthAHelper)
+            helper = std::jthread([&stamps] { stamps.take(); });
+        const std::vector<FileStamp>& taken = stamps.all([this](size_t) { return !cancelled(); });
+        if (helper.joinable()) helper.join();
         cached.resize(system.files.size());
-        if (confirming) stamped.resize(system.files.size());
+        stamped.resize(system.files.size());
         for (size_t i = 0; i < system.files.size() && !cancelled(); ++i) {
             LoadedItem item;
             // The record says what kind of file it is: the name need not.
-            item.stamp = stampOfFile(i);
+            item.stamp = taken[i].valid ? taken[i] : stampOfFile(i);
             if (confirming && !needsNoConfirming(i, item.stamp)) {
                 stamped[i] = item.stamp;
                 continue;
             }
             if (fromCache(i, item)) cached[i] = std::move(item);
+            else stamped[i] = item.stamp;
         }
     }
     auto isCached = [&cached](size_t i) { return i < cached.size() && cached[i]; };

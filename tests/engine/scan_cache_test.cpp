@@ -148,6 +148,25 @@ TEST_F(ScanCacheTest, AFileChangedInAnyWayTheStampShowsIsTestedAgain) {
     EXPECT_GE(counter.opens("note.txt"), 1);
 }
 
+// Enough files that their stamps are taken on two threads: the re-scan
+// tests again the files changed since, under whatever name, and no other.
+TEST_F(ScanCacheTest, ARescanOfALargeFolderTestsTheFilesChangedAndNoOther) {
+    auto loose = [&](int i) { return "loose" + std::to_string(i) + ".bin"; };
+    for (int i = 0; i < 1100; ++i) writeFile(f() + "/" + loose(i), "data " + std::to_string(i));
+    scan();
+    const std::vector<int> changed{0, 517, 1099};
+    for (int i : changed)
+        keepingModifiedTime(f() + "/" + loose(i),
+                            [&] { writeFile(f() + "/" + loose(i), "DATA " + std::to_string(i)); });
+    OpenCounter counter;
+    scan(&counter);
+    for (int i = 0; i < 1100; ++i) {
+        const bool isChanged = std::find(changed.begin(), changed.end(), i) != changed.end();
+        EXPECT_EQ(counter.opens(loose(i)) > 0, isChanged) << loose(i);
+    }
+    EXPECT_EQ(counter.opens("A.zip") + counter.opens("C.zip"), 0);
+}
+
 // A forged record shows what a scan skips, and that a fix believes no
 // listing the archive's own directory does not have, of an archive it acts
 // on; one whose entries were all in place it does not open.
