@@ -47,6 +47,32 @@ JobResult FixJob::execute() {
                                         : text::romsetsNotFullyFixed(failedSteps()));
 }
 
+void FixJob::beforeListing(const std::string& system, const std::string& path) {
+    if (lastScanRead_.valid()) lastScanRead_.wait();
+    lastScanRead_ = {};
+    if (settings().fullScan || analysisOptions().loadThreads == OrderedLoader::kOnCallingThread) return;
+    lastScanFor_ = system;
+    lastScanRead_ =
+        std::async(std::launch::async, [cachePath = ScanCache::pathFor(db().basePath(), system), path,
+                                        digests = ScanCache::Digests{settings().useMD5, settings().useSHA1}] {
+            return ScanCache::read(cachePath, path, digests);
+        });
+}
+
+ScanCache FixJob::readLastScan(const SystemFolder& system) {
+    const std::string catalogue = catalogueStamp();
+    if (lastScanRead_.valid() && lastScanFor_ == system.name) {
+        try {
+            ScanCache known = lastScanRead_.get();
+            known.believeRowsUnder(catalogue);
+            return known;
+        } catch (...) {
+            // Read again here, where a failure is the job's.
+        }
+    }
+    return lastScan(system, catalogue);
+}
+
 void FixJob::fixSystem(SystemFolder& system) {
     if (db().openDB() != StoreStatus::Ok) {
         postMessage(db().lastError());
@@ -60,7 +86,7 @@ void FixJob::fixSystem(SystemFolder& system) {
     // The last scan's test of an archive unchanged since holds for its data;
     // what the fix acts on, the entries, it reads from the archive itself.
     system.confirmCachedListings = true;
-    const ScanCache known = settings().fullScan ? ScanCache() : lastScan(system, catalogueStamp());
+    const ScanCache known = settings().fullScan ? ScanCache() : readLastScan(system);
     firstPass(system, false, &known, [&] { db().cleanSystemStatus(system.name); });
     {
         // A job that loads on its own thread takes its disk steps there too,

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <string>
@@ -35,6 +36,8 @@ public:
     const std::string& backupFolderPath() const { return backupFolder_; }
 
 private:
+    // Reads the last scan's tests of the folder while it is listed.
+    void beforeListing(const std::string& system, const std::string& path) override;
     // What became of a file's copies to where matches want them. Disk steps
     // fill it in as they finish; a later step of the same archive reads it.
     struct EntryFate {
@@ -51,6 +54,8 @@ private:
     // The backup of what this job takes out of the system folder `systemFolder`.
     BackupTree backupOf(const std::string& systemFolder) const { return {backupFolder_, systemFolder}; }
     void fixSystem(SystemFolder& system);
+    // What beforeListing read for `system`, or the last scan read now.
+    ScanCache readLastScan(const SystemFolder& system);
     // Archives the first pass could not read go aside before anything is
     // written, so no ROM is ever copied into one. True for each file moved.
     std::vector<bool> moveUnreadableAside(const SystemFolder& system);
@@ -157,6 +162,10 @@ private:
     // Packed archives written anew as zips, by their old path: a later step
     // that lists the old path works on the zip.
     std::map<std::string, std::string> converted_;
+    // The last scan's tests, read while the folder of `lastScanFor_` was
+    // listed; their rows not yet believed.
+    std::future<ScanCache> lastScanRead_;
+    std::string lastScanFor_;
 };
 
 }  // namespace quorvane
