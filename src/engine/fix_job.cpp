@@ -48,7 +48,7 @@ JobResult FixJob::execute() {
 }
 
 void FixJob::beforeListing(const std::string& system, const std::string& path) {
-    if (lastScanRead_.valid()) lastScanRead_.wait();
+    // A read not taken is waited for as it is dropped.
     lastScanRead_ = {};
     if (settings().fullScan || analysisOptions().loadThreads == OrderedLoader::kOnCallingThread) return;
     lastScanFor_ = system;

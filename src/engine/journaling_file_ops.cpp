@@ -34,15 +34,17 @@ bool JournalingFileOps::inRunFolder(const std::string& path) const {
 
 namespace {
 
-std::string withoutTrailingSlash(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path;
+// One spelling per folder, whatever the caller's.
+std::string folderKey(const std::string& path) {
+    std::string whole = absolutePath(path);
+    while (whole.size() > 1 && whole.back() == '/') whole.pop_back();
+    return whole;
 }
 
 }  // namespace
 
 void JournalingFileOps::forgetRunFolders(const std::string& path) {
-    const std::string whole = withoutTrailingSlash(absolutePath(path));
+    const std::string whole = folderKey(path);
     std::lock_guard lock(mutex_);
     for (auto it = runFoldersThere_.lower_bound(whole); it != runFoldersThere_.end() && it->starts_with(whole);) {
         if (it->size() == whole.size() || (*it)[whole.size()] == '/') it = runFoldersThere_.erase(it);
@@ -151,8 +153,7 @@ int JournalingFileOps::close(int fd) {
 
 int JournalingFileOps::syncFolder(const std::string& folder) {
     if (!batched_) return inner_.syncFolder(folder);
-    std::string whole = absolutePath(folder);
-    if (!whole.empty() && whole.back() == '/') whole.pop_back();
+    std::string whole = folderKey(folder);
     std::lock_guard lock(mutex_);
     if (inRunFolder(whole) && foldersHoldingMoves_.count(whole) == 0) return 0;
     foldersToSync_.insert(std::move(whole));
@@ -211,8 +212,10 @@ int JournalingFileOps::createNew(const std::string& path) {
 }
 
 int JournalingFileOps::rename(const std::string& from, const std::string& to) {
-    if (inRunFolder(from)) forgetRunFolders(from);
-    if (inRunFolder(from) && inRunFolder(to)) return inner_.rename(from, to);
+    if (inRunFolder(from)) {
+        forgetRunFolders(from);
+        if (inRunFolder(to)) return inner_.rename(from, to);
+    }
     bool kept = false;
     if (!keep(to, kept) || !record(JournalRecord::Kind::Rename, from, to, kept || !runMade(from))) return refuse();
     noteMoveIn(from, to);
@@ -220,8 +223,10 @@ int JournalingFileOps::rename(const std::string& from, const std::string& to) {
 }
 
 int JournalingFileOps::renameNoReplace(const std::string& from, const std::string& to) {
-    if (inRunFolder(from)) forgetRunFolders(from);
-    if (inRunFolder(from) && inRunFolder(to)) return inner_.renameNoReplace(from, to);
+    if (inRunFolder(from)) {
+        forgetRunFolders(from);
+        if (inRunFolder(to)) return inner_.renameNoReplace(from, to);
+    }
     if (!record(JournalRecord::Kind::Rename, from, to, !runMade(from))) return refuse();
     noteMoveIn(from, to);
     return inner_.renameNoReplace(from, to);
@@ -275,7 +280,7 @@ int JournalingFileOps::makeFolderPath(const std::string& path) {
     if (inRunFolder(path)) {
         // Most files put aside go into a few folders: each is made (or
         // found) once, not looked for again per file.
-        const std::string whole = withoutTrailingSlash(absolutePath(path));
+        const std::string whole = folderKey(path);
         {
             std::lock_guard lock(mutex_);
             if (runFoldersThere_.count(whole) != 0) return 0;
