@@ -59,8 +59,7 @@ void FixJob::beforeListing(const std::string& system, const std::string& path) {
         });
 }
 
-ScanCache FixJob::readLastScan(const SystemFolder& system) {
-    const std::string catalogue = catalogueStamp();
+ScanCache FixJob::readLastScan(const SystemFolder& system, const std::string& catalogue) {
     if (lastScanRead_.valid() && lastScanFor_ == system.name) {
         try {
             ScanCache known = lastScanRead_.get();
@@ -86,8 +85,15 @@ void FixJob::fixSystem(SystemFolder& system) {
     // The last scan's test of an archive unchanged since holds for its data;
     // what the fix acts on, the entries, it reads from the archive itself.
     system.confirmCachedListings = true;
-    const ScanCache known = settings().fullScan ? ScanCache() : readLastScan(system);
-    firstPass(system, false, &known, [&] { db().cleanSystemStatus(system.name); });
+    const std::string catalogue = catalogueStamp();
+    const std::string cachePath = ScanCache::pathFor(db().basePath(), system.name);
+    // A full fix tests every file; it reads the last scan only to keep its
+    // records of the files found as they were.
+    ScanCache known = settings().fullScan ? ScanCache() : readLastScan(system, catalogue);
+    firstPass(system, false, settings().fullScan ? nullptr : &known, [&] {
+        db().cleanSystemStatus(system.name);
+        if (settings().fullScan) known = lastScan(system, catalogue);
+    });
     {
         // A job that loads on its own thread takes its disk steps there too,
         // in the order given.
@@ -107,6 +113,35 @@ void FixJob::fixSystem(SystemFolder& system) {
     fixDisks(system);
     if (failedSteps() > failedBefore) postMessage(text::stepsFailed(failedSteps() - failedBefore));
     db().closeDB();
+    keepTests(system, known, catalogue, cachePath);
+}
+
+void FixJob::keepTests(SystemFolder& system, const ScanCache& known, const std::string& catalogue,
+                       const std::string& cachePath) {
+    const bool rowsHold = !catalogue.empty() && catalogueStamp() == catalogue;
+    const std::string writtenUnder = rowsHold ? catalogue : std::string();
+    if (everyFileAsRecorded(system, known, writtenUnder)) return;
+    // A record is of the file as the first pass found it: one this fix
+    // changed since has another stamp, and is tested again when next met.
+    const ScanCache next = takeTestedFiles(system, known, rowsHold, writtenUnder);
+    if (next.sameAsRead(known, writtenUnder)) return;
+    // A cache that cannot be written costs the next run time, never a wrong result.
+    if (!next.empty() || pathExists(cachePath))
+        next.write(cachePath, system.path, {settings().useMD5, settings().useSHA1}, writtenUnder);
+}
+
+bool FixJob::everyFileAsRecorded(const SystemFolder& system, const ScanCache& known, const std::string& writtenUnder) {
+    if (cancelled() || !known.readUnder(writtenUnder) || known.size() != system.files.size() ||
+        system.tested.size() != system.files.size())
+        return false;
+    ScanCache::Glance glance;
+    for (size_t i = 0; i < system.files.size(); ++i) {
+        const SystemFolder::Tested& t = system.tested[i];
+        if (!t.stamp.valid || !zipTestPassed(t.status) || !known.glance(system.files[i], glance, i) ||
+            !(glance.stamp == t.stamp))
+            return false;
+    }
+    return true;
 }
 
 namespace {

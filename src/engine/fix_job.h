@@ -55,7 +55,16 @@ private:
     BackupTree backupOf(const std::string& systemFolder) const { return {backupFolder_, systemFolder}; }
     void fixSystem(SystemFolder& system);
     // What beforeListing read for `system`, or the last scan read now.
-    ScanCache readLastScan(const SystemFolder& system);
+    ScanCache readLastScan(const SystemFolder& system, const std::string& catalogue);
+    // Keeps what the first pass tested in the scan cache, beside what
+    // `known` holds of the files found as it recorded them: the next scan
+    // or fix reads again only the files changed since (this fix's own
+    // among them).
+    void keepTests(SystemFolder& system, const ScanCache& known, const std::string& catalogue,
+                   const std::string& cachePath);
+    // Every file was found as `known` recorded it, and it holds no other:
+    // the cache written would be the one read.
+    bool everyFileAsRecorded(const SystemFolder& system, const ScanCache& known, const std::string& writtenUnder);
     // Archives the first pass could not read go aside before anything is
     // written, so no ROM is ever copied into one. True for each file moved.
     std::vector<bool> moveUnreadableAside(const SystemFolder& system);

@@ -588,6 +588,17 @@ ScanCache FolderJob::takeTestedFiles(SystemFolder& system, const ScanCache& know
             record.found = std::move(t->found);
             record.allInPlace = t->allInPlace;
             if (t->allInPlace) record.haveRows = std::move(t->haveRows);
+        } else if (withRows) {
+            // Tested without rows of its own (a fix keeps none): the last
+            // scan's hold for the very file and listing it recorded.
+            ScanCache::Glance glance;
+            if (known.glance(name, glance, i) && glance.stamp == record.stamp) {
+                const std::shared_ptr<const ScanCache::Record> r = known.share(name, i);
+                if (r && r->kind == record.kind && r->listing == record.listing) {
+                    out.add(name, *r);
+                    continue;
+                }
+            }
         }
         out.add(name, record);
     }

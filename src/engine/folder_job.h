@@ -251,7 +251,9 @@ protected:
     // What the first pass found of `system`'s files, as a cache for the next
     // scan: each sound file tested long enough after its last change, and
     // what `known` holds of files the pass did not reach (a cancel).
-    // Identification rows are kept with the listings when `withRows`. The
+    // Identification rows are kept with the listings when `withRows`: the
+    // file's own, or for one tested without rows (a fix's) and found as
+    // `known` recorded it, the record's. The
     // listings and rows are moved out of `system.tested`. Made as write()
     // would write it under `catalogue`.
     ScanCache takeTestedFiles(SystemFolder& system, const ScanCache& known, bool withRows,

@@ -75,11 +75,11 @@ protected:
         return transcriptOf(fresh);
     }
     // A fix of Sys, its transcript.
-    Lines fixSys(OpenCounter* counter = nullptr) {
+    Lines fixSys(OpenCounter* counter = nullptr, AnalysisOptions options = {}) {
         RecordingHost fixing;
         std::optional<ScopedFileOps> scope;
         if (counter) scope.emplace(*counter);
-        FixJob job(db, fixing, settings, "Sys");
+        FixJob job(db, fixing, settings, "Sys", options);
         EXPECT_TRUE(job.prepare());
         job.execute();
         return transcriptOf(fixing);
@@ -213,6 +213,36 @@ TEST_F(ScanCacheTest, FixBelievesTheLastTestOfAnUnchangedArchivesData) {
     settings.fullScan = true;
     EXPECT_EQ(fix(), 1);
     EXPECT_NE(readFile(f() + "/B.zip"), bytes);  // moved aside
+}
+
+// A fix keeps what its first pass tested: the scan after it reads again
+// only what the fix changed or made, and says what a full scan says.
+TEST_F(ScanCacheTest, TheScanAfterAFixReadsOnlyWhatTheFixChanged) {
+    addRoms({"Sys/D/d1.bin"});
+    makeZips({{f() + "/D.zip", {{"d1.bin", "content d1"}}}});
+    fixSys(nullptr, {.settleTime = {}});
+    OpenCounter counter;
+    const Lines seen = scan(&counter);
+    EXPECT_EQ(counter.opens("D.zip"), 0);
+    EXPECT_GE(counter.opens("A.zip"), 1);  // its junk taken out
+    EXPECT_GE(counter.opens("B.zip"), 1);  // made of C.zip's b1.bin
+    settings.fullScan = true;
+    EXPECT_EQ(scan(), seen);
+}
+
+// A fix that writes the cache again keeps the last scan's rows of the files
+// it found as recorded: the next fix believes D.zip's entries in place.
+TEST_F(ScanCacheTest, AFixKeepsTheLastScansRowsOfTheFilesItFoundAsRecorded) {
+    addRoms({"Sys/D/d1.bin", "Sys/E/e1.bin"});
+    makeZips({{f() + "/D.zip", {{"d1.bin", "content d1"}}}});
+    scan();
+    makeZips({{f() + "/E.zip", {{"e1.bin", "content e1"}}}});
+    fixSys(nullptr, {.settleTime = {}});
+    ASSERT_TRUE(ScanCache::read(scanCachePath(), f(), {}).find("E.zip"));
+    OpenCounter counter;
+    fixSys(&counter, {.settleTime = {}});
+    EXPECT_EQ(counter.opens("D.zip"), 0);
+    EXPECT_EQ(statuses("D E"), "Y Y");
 }
 
 TEST_F(ScanCacheTest, FilesChangedJustBeforeTheScanAreNotKept) {
