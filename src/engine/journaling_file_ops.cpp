@@ -52,9 +52,11 @@ void JournalingFileOps::forgetRunFolders(const std::string& path) {
     }
 }
 
-bool JournalingFileOps::runMade(const std::string& path) {
-    const std::optional<FileIdentity> id = FileIdentity::of(path);
-    return id && madeByRun(*id);
+bool JournalingFileOps::recordRename(const std::string& from, const std::string& to, bool kept) {
+    // One look at the file, for the record and for whether this run made it.
+    std::optional<FileIdentity> id = FileIdentity::of(from);
+    const bool durable = kept || !id || !madeByRun(*id);
+    return record(JournalRecord::Kind::Rename, from, to, durable, std::move(id));
 }
 
 bool JournalingFileOps::madeByRun(const FileIdentity& id) {
@@ -68,13 +70,13 @@ int JournalingFileOps::refuse() {
 }
 
 bool JournalingFileOps::record(JournalRecord::Kind kind, const std::string& path, const std::string& other,
-                               bool durable) {
+                               bool durable, std::optional<FileIdentity> identity) {
     // Undo may run from another working folder.
     JournalRecord r;
     r.kind = kind;
     r.path = absolutePath(path);
     r.other = other.empty() ? other : absolutePath(other);
-    if (kind == JournalRecord::Kind::Rename) r.identity = FileIdentity::of(path);
+    r.identity = std::move(identity);
     errno = 0;
     if (!batched_) return journal_.add(r, durable);
     if (!journal_.add(r, false)) return false;
@@ -217,7 +219,7 @@ int JournalingFileOps::rename(const std::string& from, const std::string& to) {
         if (inRunFolder(to)) return inner_.rename(from, to);
     }
     bool kept = false;
-    if (!keep(to, kept) || !record(JournalRecord::Kind::Rename, from, to, kept || !runMade(from))) return refuse();
+    if (!keep(to, kept) || !recordRename(from, to, kept)) return refuse();
     noteMoveIn(from, to);
     return inner_.rename(from, to);
 }
@@ -227,7 +229,7 @@ int JournalingFileOps::renameNoReplace(const std::string& from, const std::strin
         forgetRunFolders(from);
         if (inRunFolder(to)) return inner_.renameNoReplace(from, to);
     }
-    if (!record(JournalRecord::Kind::Rename, from, to, !runMade(from))) return refuse();
+    if (!recordRename(from, to, false)) return refuse();
     noteMoveIn(from, to);
     return inner_.renameNoReplace(from, to);
 }

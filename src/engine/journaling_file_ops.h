@@ -78,10 +78,11 @@ public:
 private:
     bool inRunFolder(const std::string& path) const;
     bool madeByRun(const FileIdentity& id);
-    // Whether the file at `path` is one this run made. Such a file moving to
-    // its place needs no sync of its record first: were the record lost, undo
-    // would leave that file behind, never lose one.
-    bool runMade(const std::string& path);
+    // Records the move of the file at `from`, durable unless it is one this
+    // run made and nothing was kept for it: such a file moving to its place
+    // needs no sync of its record first (were the record lost, undo would
+    // leave that file behind, never lose one).
+    bool recordRename(const std::string& from, const std::string& to, bool kept);
     // Keeps the file at `path`, unless there is none or this run made it
     // (`kept` says which); false (errno set) when it cannot.
     bool keep(const std::string& path, bool& kept);
@@ -89,8 +90,8 @@ private:
     int trackRunFolderFile(int fd);
     // Notes a file of the collection moving into the run folder.
     void noteMoveIn(const std::string& from, const std::string& to);
-    bool record(JournalRecord::Kind kind, const std::string& path, const std::string& other = {},
-                bool durable = false);
+    bool record(JournalRecord::Kind kind, const std::string& path, const std::string& other = {}, bool durable = false,
+                std::optional<FileIdentity> identity = std::nullopt);
     int refuse();
     // The folder at `path` and those under it may be gone: makeFolderPath looks again.
     void forgetRunFolders(const std::string& path);
