@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "archive/file_ops.h"
 #include "core/file_util.h"
 #include "engine/safe_move.h"
 
@@ -33,7 +34,8 @@ std::string_view withoutTrailingSlashes(std::string_view path) {
 
 }  // namespace
 
-bool BackupPlace::make() const { return makeFolders(folder); }
+// Through the run's file layer, which makes each of its folders once.
+bool BackupPlace::make() const { return fileOps().makeFolderPath(folder) == 0; }
 
 BackupTree::BackupTree(std::string runFolder, std::string_view sourceFolder)
     : runFolder_(std::move(runFolder)), sourceFolder_(withoutTrailingSlashes(sourceFolder)), top_(runFolder_) {
