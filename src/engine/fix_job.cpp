@@ -94,6 +94,8 @@ void FixJob::fixSystem(SystemFolder& system) {
         db().cleanSystemStatus(system.name);
         if (settings().fullScan) known = lastScan(system, catalogue);
     });
+    // The names the first pass tested the files under: the fix renames some.
+    std::vector<std::string> testedNames = system.files;
     {
         // A job that loads on its own thread takes its disk steps there too,
         // in the order given.
@@ -113,6 +115,7 @@ void FixJob::fixSystem(SystemFolder& system) {
     fixDisks(system);
     if (failedSteps() > failedBefore) postMessage(text::stepsFailed(failedSteps() - failedBefore));
     db().closeDB();
+    system.files = std::move(testedNames);
     keepTests(system, known, catalogue, cachePath);
 }
 
@@ -122,7 +125,8 @@ void FixJob::keepTests(SystemFolder& system, const ScanCache& known, const std::
     const std::string writtenUnder = rowsHold ? catalogue : std::string();
     if (everyFileAsRecorded(system, known, writtenUnder)) return;
     // A record is of the file as the first pass found it: one this fix
-    // changed since has another stamp, and is tested again when next met.
+    // changed or renamed since has another stamp or name, and is tested
+    // again when next met.
     const ScanCache next = takeTestedFiles(system, known, rowsHold, writtenUnder);
     if (next.sameAsRead(known, writtenUnder)) return;
     // A cache that cannot be written costs the next run time, never a wrong result.
@@ -131,17 +135,20 @@ void FixJob::keepTests(SystemFolder& system, const ScanCache& known, const std::
 }
 
 bool FixJob::everyFileAsRecorded(const SystemFolder& system, const ScanCache& known, const std::string& writtenUnder) {
-    if (cancelled() || !known.readUnder(writtenUnder) || known.size() != system.files.size() ||
-        system.tested.size() != system.files.size())
-        return false;
+    if (cancelled() || !known.readUnder(writtenUnder) || system.tested.size() != system.files.size()) return false;
     ScanCache::Glance glance;
+    size_t recorded = 0;
     for (size_t i = 0; i < system.files.size(); ++i) {
         const SystemFolder::Tested& t = system.tested[i];
-        if (!t.stamp.valid || !zipTestPassed(t.status) || !known.glance(system.files[i], glance, i) ||
-            !(glance.stamp == t.stamp))
+        const bool found = known.glance(system.files[i], glance, i);
+        // A file that failed has no record, and gets none.
+        if (t.stamp.valid && !zipTestPassed(t.status) && !found) continue;
+        if (!t.stamp.valid || !zipTestPassed(t.status) || !found || !(glance.stamp == t.stamp) ||
+            glance.kind != t.kind || glance.listing != t.listingKept())
             return false;
+        ++recorded;
     }
-    return true;
+    return recorded == known.size();
 }
 
 namespace {

@@ -56,14 +56,15 @@ private:
     void fixSystem(SystemFolder& system);
     // What beforeListing read for `system`, or the last scan read now.
     ScanCache readLastScan(const SystemFolder& system, const std::string& catalogue);
-    // Keeps what the first pass tested in the scan cache, beside what
+    // Keeps what the first pass tested (`system.files` named as it found
+    // them) in the scan cache, beside what
     // `known` holds of the files found as it recorded them: the next scan
     // or fix reads again only the files changed since (this fix's own
     // among them).
     void keepTests(SystemFolder& system, const ScanCache& known, const std::string& catalogue,
                    const std::string& cachePath);
-    // Every file was found as `known` recorded it, and it holds no other:
-    // the cache written would be the one read.
+    // Every sound file was found as `known` recorded it, and it holds no
+    // other: the cache written would be the one read.
     bool everyFileAsRecorded(const SystemFolder& system, const ScanCache& known, const std::string& writtenUnder);
     // Archives the first pass could not read go aside before anything is
     // written, so no ROM is ever copied into one. True for each file moved.

@@ -592,9 +592,9 @@ ScanCache FolderJob::takeTestedFiles(SystemFolder& system, const ScanCache& know
             // Tested without rows of its own (a fix keeps none): the last
             // scan's hold for the very file and listing it recorded.
             ScanCache::Glance glance;
-            if (known.glance(name, glance, i) && glance.stamp == record.stamp) {
-                const std::shared_ptr<const ScanCache::Record> r = known.share(name, i);
-                if (r && r->kind == record.kind && r->listing == record.listing) {
+            if (known.glance(name, glance, i) && glance.stamp == record.stamp && glance.kind == record.kind &&
+                glance.listing == record.listing) {
+                if (const std::shared_ptr<const ScanCache::Record> r = known.share(name, i)) {
                     out.add(name, *r);
                     continue;
                 }

@@ -365,7 +365,7 @@ bool ScanCache::glance(const std::string& name, Glance& out, size_t hint) const 
     if (bytes_.empty()) {
         const auto it = records_.find(name);
         if (it == records_.end()) return false;
-        out = {it->second->stamp, it->second->kind, it->second->allInPlace};
+        out = {it->second->stamp, it->second->kind, it->second->allInPlace, it->second->listing};
         return true;
     }
     const size_t index = indexOf(name, hint);
@@ -374,7 +374,9 @@ bool ScanCache::glance(const std::string& name, Glance& out, size_t hint) const 
     in.view();
     out.stamp = readStamp(in);
     out.kind = static_cast<Kind>(in.number(1));
-    out.allInPlace = keepRows_ && in.number(1) == 1;
+    const bool allInPlace = in.number(1) == 1;
+    out.allInPlace = keepRows_ && allInPlace;
+    out.listing = in.view();
     return true;
 }
 

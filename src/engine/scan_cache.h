@@ -112,6 +112,7 @@ public:
         FileStamp stamp;
         Kind kind = Kind::Loose;
         bool allInPlace = false;  // only with rows believed
+        std::string_view listing;  // in the cache, for as long as it is not changed
     };
 
     // Makes a cache as write() would write it, record by record in

@@ -245,6 +245,18 @@ TEST_F(ScanCacheTest, AFixKeepsTheLastScansRowsOfTheFilesItFoundAsRecorded) {
     EXPECT_EQ(statuses("D E"), "Y Y");
 }
 
+// Records stand for the files as the fix found them, under the names it
+// found them by: nothing new to keep, nothing written.
+TEST_F(ScanCacheTest, AFixThatFoundEveryFileAsRecordedLeavesTheCacheAlone) {
+    addRoms({"Sys/D/d1.bin"});
+    makeZips({{f() + "/d.zip", {{"d1.bin", "content d1"}}}});
+    scan();
+    const FileStamp before = stampOf(scanCachePath());
+    fixSys(nullptr, {.settleTime = {}});
+    EXPECT_TRUE(isRegularFile(f() + "/D.zip"));  // renamed
+    EXPECT_EQ(stampOf(scanCachePath()), before);
+}
+
 TEST_F(ScanCacheTest, FilesChangedJustBeforeTheScanAreNotKept) {
     scan(nullptr, AnalysisOptions{});  // the default: changes of the last moments are not trusted
     EXPECT_FALSE(pathExists(scanCachePath()));
