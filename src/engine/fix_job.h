@@ -57,10 +57,9 @@ private:
     // What beforeListing read for `system`, or the last scan read now.
     ScanCache readLastScan(const SystemFolder& system, const std::string& catalogue);
     // Keeps what the first pass tested (`system.files` named as it found
-    // them) in the scan cache, beside what
-    // `known` holds of the files found as it recorded them: the next scan
-    // or fix reads again only the files changed since (this fix's own
-    // among them).
+    // them) in the scan cache, beside what `known` holds of the files found
+    // as it recorded them: the next scan or fix reads again only the files
+    // changed since (this fix's own among them).
     void keepTests(SystemFolder& system, const ScanCache& known, const std::string& catalogue,
                    const std::string& cachePath);
     // Every sound file was found as `known` recorded it, and it holds no

@@ -253,9 +253,9 @@ protected:
     // what `known` holds of files the pass did not reach (a cancel).
     // Identification rows are kept with the listings when `withRows`: the
     // file's own, or for one tested without rows (a fix's) and found as
-    // `known` recorded it, the record's. The
-    // listings and rows are moved out of `system.tested`. Made as write()
-    // would write it under `catalogue`.
+    // `known` recorded it, the record's. The listings and rows are moved
+    // out of `system.tested`. Made as write() would write it under
+    // `catalogue`.
     ScanCache takeTestedFiles(SystemFolder& system, const ScanCache& known, bool withRows,
                               const std::string& catalogue) const;
     // A step failed and has been reported; the job goes on.
