@@ -140,12 +140,13 @@ bool FixJob::everyFileAsRecorded(const SystemFolder& system, const ScanCache& kn
     size_t recorded = 0;
     for (size_t i = 0; i < system.files.size(); ++i) {
         const SystemFolder::Tested& t = system.tested[i];
-        const bool found = known.glance(system.files[i], glance, i);
+        if (!t.stamp.valid) return false;
         // A file that failed has no record, and gets none.
-        if (t.stamp.valid && !zipTestPassed(t.status) && !found) continue;
-        if (!t.stamp.valid || !zipTestPassed(t.status) || !found || !(glance.stamp == t.stamp) ||
-            glance.kind != t.kind || glance.listing != t.listingKept())
-            return false;
+        if (!zipTestPassed(t.status)) {
+            if (known.glance(system.files[i], glance, i)) return false;
+            continue;
+        }
+        if (!foundAsRecorded(known, system.files[i], i, t.stamp, t.kind, t.listingKept())) return false;
         ++recorded;
     }
     return recorded == known.size();

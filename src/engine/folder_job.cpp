@@ -591,9 +591,7 @@ ScanCache FolderJob::takeTestedFiles(SystemFolder& system, const ScanCache& know
         } else if (withRows) {
             // Tested without rows of its own (a fix keeps none): the last
             // scan's hold for the very file and listing it recorded.
-            ScanCache::Glance glance;
-            if (known.glance(name, glance, i) && glance.stamp == record.stamp && glance.kind == record.kind &&
-                glance.listing == record.listing) {
+            if (foundAsRecorded(known, name, i, record.stamp, record.kind, record.listing)) {
                 if (const std::shared_ptr<const ScanCache::Record> r = known.share(name, i)) {
                     out.add(name, *r);
                     continue;
@@ -603,6 +601,13 @@ ScanCache FolderJob::takeTestedFiles(SystemFolder& system, const ScanCache& know
         out.add(name, record);
     }
     return std::move(out).finish();
+}
+
+bool FolderJob::foundAsRecorded(const ScanCache& known, const std::string& name, size_t hint, const FileStamp& stamp,
+                                ScanCache::Kind kind, std::string_view listing) {
+    ScanCache::Glance glance;
+    return known.glance(name, glance, hint) && glance.stamp == stamp && glance.kind == kind &&
+           glance.listing == listing;
 }
 
 void FolderJob::applyOutputForms() {

@@ -258,6 +258,10 @@ protected:
     // `catalogue`.
     ScanCache takeTestedFiles(SystemFolder& system, const ScanCache& known, bool withRows,
                               const std::string& catalogue) const;
+    // Whether `known` records the file `name` (at `hint` in name order) as
+    // tested with this stamp, kind and listing.
+    static bool foundAsRecorded(const ScanCache& known, const std::string& name, size_t hint, const FileStamp& stamp,
+                                ScanCache::Kind kind, std::string_view listing);
     // A step failed and has been reported; the job goes on.
     void failStep() {
         ++failedSteps_;
