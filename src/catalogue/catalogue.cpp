@@ -183,6 +183,8 @@ StoreStatus Catalogue::closeDB() {
     std::lock_guard lock(mutex_);
     keptOpen_ = false;
     crcTable_.clear();
+    // A hold not written by now is dropped: its letters would outlive the rows they stand for.
+    held_.reset();
     const StoreStatus result = store_.close();
     if (result != StoreStatus::Ok)
         setError("Closing database " + store_.basePath() + " failed: " + storeStatusText(result));

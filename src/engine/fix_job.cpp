@@ -90,8 +90,10 @@ void FixJob::fixSystem(SystemFolder& system) {
     // A full fix tests every file; it reads the last scan only to keep its
     // records of the files found as they were.
     ScanCache known = settings().fullScan ? ScanCache() : readLastScan(system, catalogue);
+    // Every status starts from missing, held in memory: most come back as
+    // they were, and only the rows whose status the fix changes are written.
     firstPass(system, false, settings().fullScan ? nullptr : &known, [&] {
-        db().cleanSystemStatus(system.name);
+        db().holdSystemStatus(system.name);
         if (settings().fullScan) known = lastScan(system, catalogue);
     });
     // The names the first pass tested the files under: the fix renames some.
@@ -113,6 +115,11 @@ void FixJob::fixSystem(SystemFolder& system) {
     rebuildFromDisplaced(system);
     applyOutputForms();
     fixDisks(system);
+    // The rows are read once to write them and to count the games.
+    if (!db().writeHeldStatus(gameCounter(), &gamesCounted_)) {
+        postMessage(db().lastError());
+        failStep();
+    }
     if (failedSteps() > failedBefore) postMessage(text::stepsFailed(failedSteps() - failedBefore));
     db().closeDB();
     system.files = std::move(testedNames);

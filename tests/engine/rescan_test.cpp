@@ -116,6 +116,25 @@ TEST_F(RescanTest, StatusesEndAsAFullScanLeavesThem) {
     EXPECT_EQ(statuses("A B D Other/O"), "YY N N N");
 }
 
+// A fix writes the rows whose status it changed and no other, and leaves
+// the statuses as the scan after it finds them; a status another system's
+// scan gave stays.
+TEST_F(RescanTest, AFixWritesOnlyTheStatusesItChanges) {
+    makeZips({{f() + "/E.zip", {{"d1.bin", "content d1"}}}});
+    db->setPresent(crcOf("content o1"), "10", "o1.bin", "O", "Other");
+    scan();
+    ASSERT_EQ(statuses("A B D Other/O"), "YY Y P P");
+    ASSERT_TRUE(run(std::make_unique<FixJob>(db, host, settings, "Sys")));
+    EXPECT_EQ(db->heldStatusWrites(), 1u);  // d1: from elsewhere to in its set
+    EXPECT_EQ(statuses("A B D Other/O"), "YY Y Y P");
+    EXPECT_EQ(folderState(f()), (Lines{"A.zip: a1.bin=content a1 a2.bin=content a2", "B.zip: b1.bin=content b1",
+                                       "D.zip: d1.bin=content d1"}));
+    scan();
+    EXPECT_EQ(db->heldStatusWrites(), 0u);
+    EXPECT_EQ(statuses("A B D Other/O"), "YY Y Y P");
+    EXPECT_EQ(counts, "3/0/0 4/0/0");
+}
+
 // The rows an archive made "have" are marked again from the cache only while
 // the catalogue's rows and the merge modes are those they were found under.
 TEST_F(RescanTest, RowsMadeHaveAreBelievedOnlyUnderTheSameCatalogue) {
