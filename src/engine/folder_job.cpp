@@ -376,24 +376,33 @@ void FolderJob::eachListedFile(const SystemFolder& system, bool test,
     if (test && known && !known->empty()) {
         // The stat calls are most of it: a helper takes some beside this thread.
         FolderStamps stamps(system.path, system.files);
+        const bool helped =
+            options_.loadThreads != OrderedLoader::kOnCallingThread && system.files.size() >= kStampsWorthAHelper;
         std::jthread helper;
-        if (options_.loadThreads != OrderedLoader::kOnCallingThread && system.files.size() >= kStampsWorthAHelper)
-            helper = std::jthread([&stamps] { stamps.take(); });
+        if (helped) helper = std::jthread([&stamps] { stamps.take(); });
         const std::vector<FileStamp>& taken = stamps.all([this](size_t) { return !cancelled(); });
         if (helper.joinable()) helper.join();
         cached.resize(system.files.size());
         stamped.resize(system.files.size());
-        for (size_t i = 0; i < system.files.size() && !cancelled(); ++i) {
-            LoadedItem item;
-            // The record says what kind of file it is: the name need not.
-            item.stamp = taken[i].valid ? taken[i] : stampOfFile(i);
-            if (confirming && !needsNoConfirming(i, item.stamp)) {
-                stamped[i] = item.stamp;
-                continue;
+        // Each file's record is decoded apart from the others': the helper
+        // takes the second half.
+        auto takeFromCache = [&](size_t from, size_t to) {
+            for (size_t i = from; i < to && !cancelled(); ++i) {
+                LoadedItem item;
+                // The record says what kind of file it is: the name need not.
+                item.stamp = taken[i].valid ? taken[i] : stampOfFile(i);
+                if (confirming && !needsNoConfirming(i, item.stamp)) {
+                    stamped[i] = item.stamp;
+                    continue;
+                }
+                if (fromCache(i, item)) cached[i] = std::move(item);
+                else stamped[i] = item.stamp;
             }
-            if (fromCache(i, item)) cached[i] = std::move(item);
-            else stamped[i] = item.stamp;
-        }
+        };
+        const size_t half = helped ? system.files.size() / 2 : system.files.size();
+        if (helped) helper = std::jthread(takeFromCache, half, system.files.size());
+        takeFromCache(0, half);
+        if (helper.joinable()) helper.join();
     }
     auto isCached = [&cached](size_t i) { return i < cached.size() && cached[i]; };
     // The files the loader takes, by their index in the listing.
