@@ -7,6 +7,8 @@
 //   rescan  quorvane scan --all             (after a full scan: from its cache;
 //           the warm-up waits out the settle time once, as a person's next
 //           scan would find the statuses)
+//   stat floor  this program lists the folder and stats every file, on two
+//           threads: the least any re-scan that notices a changed file does
 //   old     --program PATH scan --all       (another build, say main's: with
 //           a scan cache, its re-scan)
 //   oldfull --program PATH scan --all --full (with --old-full: another build
@@ -19,10 +21,11 @@
 //   scan_bench [--games N] [--rom-size BYTES] [--program PATH [--old-full]] [--rounds R] [--keep]
 //              [--collection DIR]
 // --collection uses a folder make_engine_collection.py wrote earlier.
+#include <dirent.h>
 #include <fcntl.h>
 #include <libdeflate.h>
-#include <sys/stat.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,6 +135,35 @@ double probe(const fs::path& folder, unsigned threads, size_t& damaged) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// Seconds to list `folder` and take every file's stamp (fstatat) on
+// `threads` threads: the least a re-scan must do to notice any changed file,
+// without starting a process or reading anything of its own.
+double statFloor(const fs::path& folder, unsigned threads) {
+    const auto start = std::chrono::steady_clock::now();
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    std::vector<std::string> names;
+    if (DIR* dir = ::fdopendir(::dup(fd))) {
+        while (const dirent* e = ::readdir(dir))
+            if (e->d_name[0] != '.') names.emplace_back(e->d_name);
+        ::closedir(dir);
+    }
+    std::atomic<size_t> next{0};
+    std::vector<std::thread> workers;
+    for (unsigned t = 0; t < threads; ++t) {
+        workers.emplace_back([&] {
+            struct stat st {};
+            constexpr size_t kShare = 256;
+            for (size_t from; (from = next.fetch_add(kShare)) < names.size();)
+                for (size_t i = from; i < std::min(names.size(), from + kShare); ++i)
+                    ::fstatat(fd, names[i].c_str(), &st, AT_SYMLINK_NOFOLLOW);
+        });
+    }
+    for (std::thread& t : workers) t.join();
+    ::close(fd);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 double cpuSeconds(int who) {
     rusage usage {};
     ::getrusage(who, &usage);
@@ -229,6 +261,9 @@ int main(int argc, char** argv) {
         const double probeCpu = cpuSeconds(RUSAGE_SELF);
         seconds["probe"].push_back(probe(made / "clean", 2, damaged));
         cpu["probe"].push_back(cpuSeconds(RUSAGE_SELF) - probeCpu);
+        const double floorCpu = cpuSeconds(RUSAGE_SELF);
+        seconds["stat floor"].push_back(statFloor(made / "clean", 2));
+        cpu["stat floor"].push_back(cpuSeconds(RUSAGE_SELF) - floorCpu);
         // The build that runs right after the probe pays for it (caches, the
         // CPU's clock), so the two builds take turns at going first.
         const auto runNew = [&] {
@@ -263,6 +298,9 @@ int main(int argc, char** argv) {
         if (!old.empty()) std::printf(", old scan %.3f s", m("old"));
         std::printf("\n  full scan / probe   %.3f\n", fullS / probeS);
         std::printf("  rescan / full scan  %.3f  (target at most 0.05)\n", rescanS / fullS);
+        // What listing and stat'ing every file alone costs against the full scan.
+        std::printf("  stat floor %.4f s: / full scan %.3f; rescan / stat floor %.2f\n", m("stat floor"),
+                    m("stat floor") / fullS, rescanS / m("stat floor"));
         if (!old.empty()) std::printf("  old scan / probe    %.3f\n", m("old") / probeS);
         if (!old.empty() && oldFull) {
             std::printf("  old full scan %.3f s; old full scan / probe  %.3f\n", m("oldfull"), m("oldfull") / probeS);
