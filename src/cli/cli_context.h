@@ -33,9 +33,10 @@ struct CliContext {
     // the others.
     size_t heapStep = 0;
 
-    // Loads the settings for --home/--category; prints warnings and errors.
-    // False (with a message on stderr) when the category name is unknown.
-    bool loadSettings(Settings& out) const;
+    // Loads the settings for --home/--category; prints warnings and errors
+    // unless `quiet`. False (with a message on stderr unless `quiet`) when
+    // the category name is unknown.
+    bool loadSettings(Settings& out, bool quiet = false) const;
     // The current category's database, with its folder created; nullptr
     // (with a message on stderr) when the folder cannot be made.
     std::unique_ptr<CatalogueJobs> openDatabase(const Settings& settings) const;

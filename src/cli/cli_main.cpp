@@ -11,13 +11,15 @@
 
 namespace quorvane {
 
-bool CliContext::loadSettings(Settings& out) const {
+bool CliContext::loadSettings(Settings& out, bool quiet) const {
     std::vector<std::string> warnings;
     out = quorvane::loadSettings(locateProgramFolders(home), &warnings);
-    for (const std::string& w : warnings) std::fprintf(stderr, "%s\n", terminalText(w).c_str());
+    if (!quiet)
+        for (const std::string& w : warnings) std::fprintf(stderr, "%s\n", terminalText(w).c_str());
     if (!category.empty()) {
         const Category* c = categoryByAnyName(category);
         if (!c) {
+            if (quiet) return false;
             std::fprintf(stderr, "Unknown category \"%s\". The categories are:", terminalText(category).c_str());
             for (const Category& known : kCategories) std::fprintf(stderr, " \"%s\"", known.displayName.data());
             std::fprintf(stderr, ".\n");

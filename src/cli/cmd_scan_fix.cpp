@@ -5,15 +5,20 @@
 // One system named is worked on as the chosen system; --all or several as a list (see FolderJob).
 // Both end with a summary per system (and a total for several), or print one JSON document.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 
+#include "catalogue/catalogue.h"
 #include "cli/cli_context.h"
 #include "cli/console_host.h"
 #include "cli/json_host.h"
 #include "cli/json_writer.h"
 #include "cli/report_output.h"
 #include "core/allocator_tuning.h"
+#include "core/file_util.h"
+#include "core/names.h"
 #include "core/text.h"
+#include "engine/scan_cache.h"
 #include "jobs/catalogue_jobs.h"
 
 namespace quorvane {
@@ -66,6 +71,23 @@ int runOnSystems(const CliContext& ctx, const SystemsOptions& o, const char* com
     return host.failedSteps() > 0 ? kExitFailed : kExitOk;
 }
 
+// A scan that finds each system's last scan beside the catalogue tests only
+// what changed since: it is over in milliseconds and would lose more to the
+// restart than the tuned allocator gains it. The settings are read quietly
+// here; the run says what is wrong with them.
+bool testsLittle(const CliContext& ctx, const SystemsOptions& o) {
+    Settings settings;
+    if (o.full || !ctx.loadSettings(settings, true) || settings.fullScan) return false;
+    const std::string base = settings.currentDatabasePath();
+    Catalogue catalogue(base);
+    // Opening a catalogue that is not there would make one.
+    if (!pathExists(catalogue.recordPath())) return false;
+    const std::vector<std::string> systems = o.all ? catalogue.getSystems() : o.systems;
+    return std::all_of(systems.begin(), systems.end(), [&base](const std::string& system) {
+        return isSafeFileName(system) && pathExists(ScanCache::pathFor(base, system));
+    });
+}
+
 struct SystemsCommand {
     const char* name;
     const char* help;
@@ -89,7 +111,8 @@ void addSystemsCommand(CLI::App& app, CliContext& ctx, const SystemsCommand& c, 
     cmd->callback([&ctx, o, names, all, command, one, allSystems] {
         if (names->count() == 0 && all->count() == 0) throw CLI::RequiredError("SYSTEM or --all");
         ctx.action = [&ctx, o, command, one, allSystems] { return runOnSystems(ctx, *o, command, one, allSystems); };
-        ctx.heapStep = std::string_view(command) == "scan" ? kLargeHeapStep : kSmallHeapStep;
+        if (std::string_view(command) != "scan") ctx.heapStep = kSmallHeapStep;
+        else if (!testsLittle(ctx, *o)) ctx.heapStep = kLargeHeapStep;
     });
 }
 

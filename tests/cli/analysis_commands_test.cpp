@@ -1,8 +1,13 @@
 #include <sys/stat.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
 #include "archive/chd_header.h"
 #include "cli_fixture.h"
 #include "core/file_util.h"
+#include "engine/scan_cache.h"
 #include "support/chd_image.h"
 
 namespace quorvane {
@@ -110,6 +115,38 @@ TEST_F(AnalysisCommands, AScanRunsWithTheAllocatorTunedAndHandsOnTheUsersEnviron
         for (const char* setting : {"glibc.malloc.hugetlb=1", "glibc.malloc.top_pad=16777216"})
             EXPECT_NE(started.find(setting), std::string::npos) << setting;
     }
+}
+
+// A scan that finds the last scan of each system it is given tests only what
+// changed: it runs in the program as started. A first scan, and one told
+// to test every file, start it again with the allocator tuned.
+TEST_F(AnalysisCommands, OnlyAScanThatTestsEveryFileStartsTheProgramAgain) {
+    // chdman says which program ran it: one started again has the mark in
+    // the environment it started with.
+    writeFile(home.file("bin/chdman"), "#!/bin/sh\ntr '\\0' '\\n' < /proc/$PPID/environ > \"$SEEN\"\n");
+    ASSERT_EQ(::chmod(home.file("bin/chdman").c_str(), 0755), 0);
+    writeFile(home.file("roms/Sys/D/d.chd"), testing::chdImage(5));
+    addRoms(
+        {{.system = "Sys", .game = "D", .sha1 = testing::kChdSha1, .romName = "d.chd", .size = "-", .version = "1"}});
+    writeFile(home.file("src/a.bin"), "hello");
+    ASSERT_EQ(std::system(("cd '" + home.file("src") + "' && zip -q ../roms/Sys/A.zip a.bin").c_str()), 0);
+    // A file changed in the last two seconds is not recorded: it may be changing still.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    auto startedAgain = [&](const std::string& args) {
+        std::string out;
+        EXPECT_EQ(testing::runCapture("SEEN=" + home.file("seen") + " PATH=" + home.file("bin") + ":$PATH " +
+                                          cmd(args + " --verify-chd 2>&1"),
+                                      out),
+                  0)
+            << out;
+        return testing::readFile(home.file("seen")).find("QUORVANE_STARTED_TUNED=") != std::string::npos;
+    };
+    EXPECT_TRUE(startedAgain("scan Sys"));
+    EXPECT_FALSE(startedAgain("scan Sys"));
+    EXPECT_FALSE(startedAgain("scan --all"));
+    EXPECT_TRUE(startedAgain("scan Sys --full"));
+    ::unlink(ScanCache::pathFor(home.file("databases/roms"), "Sys").c_str());
+    EXPECT_TRUE(startedAgain("scan --all"));
 }
 
 }  // namespace
