@@ -39,14 +39,15 @@ ScanJob::~ScanJob() { dropLastScanRead(); }
 void ScanJob::beforeListing(const std::string& system, const std::string& path) {
     dropLastScanRead();
     const unsigned threads = analysisOptions().loadThreads;
-    if (settings().fullScan || threads == OrderedLoader::kOnCallingThread) return;
+    if (threads == OrderedLoader::kOnCallingThread) return;
     // Helpers beside this thread, which lists the folder meanwhile.
     const unsigned helpers = std::max(1u, (threads == 0 ? OrderedLoader::defaultThreads() : threads) - 1);
     if (!readAhead_) readAhead_ = std::make_unique<TaskPool>(helpers);
     auto promise = std::make_shared<std::promise<std::shared_ptr<LastScanRead>>>();
     lastScanRead_ = promise->get_future();
     readAheadSystem_ = system;
-    const bool stampsWanted = settingsAllowAsKept(system);
+    // A full scan tests every file: it wants the last scan only to compare.
+    const bool stampsWanted = !settings().fullScan && settingsAllowAsKept(system);
     const std::string cachePath = ScanCache::pathFor(db().basePath(), system);
     const std::string outcomePath = ScanOutcome::pathFor(db().basePath(), system);
     const ScanCache::Digests digests{settings().useMD5, settings().useSHA1};
@@ -100,21 +101,19 @@ void ScanJob::scanSystem(SystemFolder& system) {
     std::optional<ScanOutcome> kept;
     std::shared_ptr<FolderStamps> stamps;
     auto readLastScan = [&] {
-        known = lastScan(system, catalogue);
-        kept = ScanOutcome::read(outcomePath);
-    };
-    // A full scan tests every file whatever the cache says: it only compares
-    // its findings with it at the end, and reads it while the files load.
-    if (!settings().fullScan) {
         if (readAhead) {
             known = std::move(readAhead->known);
             known.believeRowsUnder(catalogue);
             kept = std::move(readAhead->kept);
             stamps = std::move(readAhead->stamps);
-        } else {
-            readLastScan();
+            return;
         }
-    }
+        known = lastScan(system, catalogue);
+        kept = ScanOutcome::read(outcomePath);
+    };
+    // A full scan tests every file whatever the cache says: it only compares
+    // its findings with it at the end, and takes it while the files load.
+    if (!settings().fullScan) readLastScan();
     // An unchanged folder is told by its files' stamps.
     const bool asKept =
         !settings().fullScan && mayBeAsKept(system) && kept && everyFileAsKept(system, known, *kept, catalogue, stamps);
