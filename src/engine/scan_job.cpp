@@ -31,7 +31,8 @@ JobResult ScanJob::execute() {
 struct ScanJob::LastScanRead {
     ScanCache known;  // its rows not yet believed: read before the catalogue's stamp was known
     std::optional<ScanOutcome> kept;
-    std::shared_ptr<FolderStamps> stamps;  // of the files `known` names; null when `kept` is not there
+    // Of the files `known` names; null when `kept` is not there or the scan is full.
+    std::shared_ptr<FolderStamps> stamps;
 };
 
 ScanJob::~ScanJob() { dropLastScanRead(); }
