@@ -69,7 +69,7 @@ void addDemoCommand(CLI::App& app, CliContext& ctx);
 void addUndoCommands(CLI::App& app, CliContext& ctx);
 
 // `withoutCommand` runs when only global options were given (the desktop
-// program, when built in); without it such a run prints the help.
+// program, when built); without it such a run prints the help.
 int runCli(int argc, char** argv, const std::function<int(const CliContext&)>& withoutCommand = {});
 
 }  // namespace quorvane

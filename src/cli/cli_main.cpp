@@ -64,10 +64,7 @@ int runCli(int argc, char** argv, const std::function<int(const CliContext&)>& w
     }
     // The restart is no use to a command over in milliseconds.
     if (ctx.action && ctx.heapStep > 0) restartWithTunedAllocator(argv, ctx.heapStep);
-    if (!ctx.action && withoutCommand) {
-        restartWithTunedAllocator(argv, kLargeHeapStep);
-        return withoutCommand(ctx);
-    }
+    if (!ctx.action && withoutCommand) return withoutCommand(ctx);
     if (!ctx.action) {
         std::fputs(app.help().c_str(), stdout);
         return kExitOk;

@@ -61,5 +61,15 @@ TEST(DesktopProgram, HomeAndCategoryOptionsStartTheDesktopOnThem) {
     EXPECT_EQ(out.find("roms_"), std::string::npos) << "the Tosec catalogue was opened: " << out;
 }
 
+// The command line never loads Qt: a command starts as quickly as in a
+// build without the desktop program, which it still finds and starts.
+TEST(DesktopProgram, TheCommandLineHandsOverToItAndLoadsNoQtOfItsOwn) {
+    std::string out;
+    ASSERT_EQ(testing::runCapture("ldd " QUORVANE_EXE, out), 0);
+    EXPECT_EQ(out.find("libQt6"), std::string::npos) << out;
+    EXPECT_NE(out.find("libc.so"), std::string::npos) << out;
+    EXPECT_EQ(testing::runCapture(QUORVANE_EXE " --has-gui", out), 0);
+}
+
 }  // namespace
 }  // namespace quorvane
