@@ -111,7 +111,7 @@ void addSystemsCommand(CLI::App& app, CliContext& ctx, const SystemsCommand& c, 
     cmd->callback([&ctx, o, names, all, command, one, allSystems] {
         if (names->count() == 0 && all->count() == 0) throw CLI::RequiredError("SYSTEM or --all");
         ctx.action = [&ctx, o, command, one, allSystems] { return runOnSystems(ctx, *o, command, one, allSystems); };
-        if (std::string_view(command) != "scan") ctx.heapStep = kSmallHeapStep;
+        if (std::string_view(command) != "scan") growHeapsInPlace(kSmallHeapStep);
         else if (!testsLittle(ctx, *o)) ctx.heapStep = kLargeHeapStep;
     });
 }

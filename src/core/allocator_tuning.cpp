@@ -2,6 +2,10 @@
 
 #include <unistd.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -47,6 +51,20 @@ std::optional<std::string> tunedAllocatorSettings(const char* current, size_t st
     if (user.find(kHugePages) != std::string_view::npos || user.find(kTopPad) != std::string_view::npos)
         return std::nullopt;
     return std::string(user) + ":" + settings;
+}
+
+std::optional<size_t> heapStepInPlace(const char* current, size_t step) {
+    if (current != nullptr && std::string_view(current).find(kTopPad) != std::string_view::npos) return std::nullopt;
+    return step;
+}
+
+void growHeapsInPlace(size_t step) {
+#if defined(__GLIBC__)
+    if (const std::optional<size_t> pad = heapStepInPlace(std::getenv(kTunables), step))
+        ::mallopt(M_TOP_PAD, static_cast<int>(*pad));
+#else
+    (void)step;
+#endif
 }
 
 void restartWithTunedAllocator(char** argv, size_t step) {

@@ -18,8 +18,8 @@
 namespace quorvane {
 
 // The step a heap grows by: large enough for whole huge pages. A scan or a
-// list gains most from the large one; a job whose dozen disk threads each
-// grow a heap of their own holds much less memory with the small one.
+// list gains most from the large one; a job whose two dozen disk threads
+// each grow a heap of their own holds much less memory with the small one.
 inline constexpr size_t kLargeHeapStep = size_t{16} << 20;
 inline constexpr size_t kSmallHeapStep = size_t{4} << 20;
 
@@ -27,6 +27,14 @@ inline constexpr size_t kSmallHeapStep = size_t{4} << 20;
 // added to `current` (null: unset); nothing when the user has chosen
 // either setting already.
 std::optional<std::string> tunedAllocatorSettings(const char* current, size_t step);
+
+// The step to set in this process for heaps growing by `step`, without huge
+// pages and so without a restart; nothing when the user's GLIBC_TUNABLES
+// (`current`, null: unset) chose one.
+std::optional<size_t> heapStepInPlace(const char* current, size_t step);
+// Sets it, where the C library takes it. For a job of many threads: each
+// thread's heap offered for huge pages costs more to fill than it gives.
+void growHeapsInPlace(size_t step);
 
 // Starts the program again over `argv` with the allocator tuned, unless it
 // was started so or the C library cannot take the settings; returns when it

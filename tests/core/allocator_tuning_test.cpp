@@ -15,5 +15,11 @@ TEST(AllocatorTuning, TheSettingsGoAfterTheUsersOwnAndNeverOverAChoiceOfTheirs) 
     EXPECT_EQ(tunedAllocatorSettings("glibc.malloc.arena_max=2:glibc.malloc.top_pad=0", kLargeHeapStep), std::nullopt);
 }
 
+TEST(AllocatorTuning, AStepSetInPlaceNeverGoesOverTheUsersOwn) {
+    EXPECT_EQ(heapStepInPlace(nullptr, kSmallHeapStep), kSmallHeapStep);
+    EXPECT_EQ(heapStepInPlace("glibc.malloc.hugetlb=1:glibc.malloc.check=0", kSmallHeapStep), kSmallHeapStep);
+    EXPECT_EQ(heapStepInPlace("glibc.malloc.check=0:glibc.malloc.top_pad=0", kSmallHeapStep), std::nullopt);
+}
+
 }  // namespace
 }  // namespace quorvane
