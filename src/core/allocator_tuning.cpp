@@ -36,6 +36,11 @@ bool libraryTakesSettings() {
 #endif
 }
 
+// Whether the user's GLIBC_TUNABLES (`current`, null: unset) set `setting`.
+bool userChose(const char* current, std::string_view setting) {
+    return current != nullptr && std::string_view(current).find(setting) != std::string_view::npos;
+}
+
 void putBack(const std::string& before) {
     if (before[0] == '=') ::setenv(kTunables, before.c_str() + 1, 1);
     else ::unsetenv(kTunables);
@@ -47,14 +52,12 @@ void putBack(const std::string& before) {
 std::optional<std::string> tunedAllocatorSettings(const char* current, size_t step) {
     const std::string settings = std::string(kHugePages) + "=1:" + std::string(kTopPad) + "=" + std::to_string(step);
     if (current == nullptr || *current == '\0') return settings;
-    const std::string_view user(current);
-    if (user.find(kHugePages) != std::string_view::npos || user.find(kTopPad) != std::string_view::npos)
-        return std::nullopt;
-    return std::string(user) + ":" + settings;
+    if (userChose(current, kHugePages) || userChose(current, kTopPad)) return std::nullopt;
+    return std::string(current) + ":" + settings;
 }
 
 std::optional<size_t> heapStepInPlace(const char* current, size_t step) {
-    if (current != nullptr && std::string_view(current).find(kTopPad) != std::string_view::npos) return std::nullopt;
+    if (userChose(current, kTopPad)) return std::nullopt;
     return step;
 }
 
